@@ -1,0 +1,70 @@
+#pragma once
+// The native backend: POSIX or Win32, chosen at build time. Its operations are defined in
+// parallel files, posix/X.cpp and win32/X.cpp, one per slice of the interface.
+
+#include <memory>
+
+#include "platform/Platform.h"
+
+namespace Quilna {
+
+class NativePlatform : public Platform {
+public:
+    NativePlatform();
+    ~NativePlatform() override;
+
+    int64_t now() override;
+    void initTimeZone() override;
+    bool toLocalCalendar(int64_t utcSeconds, CalendarTime& out) override;
+    bool fromLocalCalendar(const CalendarTime& local, int64_t& utcSeconds) override;
+    bool getEnv(const std::string& name, std::string& value) override;
+    bool setEnv(const std::string& name, const std::string& value) override;
+    bool unsetEnv(const std::string& name) override;
+    void sleepMs(uint32_t milliseconds) override;
+    uint32_t threadId() override;
+    uint32_t processId() override;
+    uint32_t lastError() override;
+    std::string errorText(uint32_t code) override;
+    [[noreturn]] void exitProcess(int code) override;
+    void watchStopSignals(std::atomic<bool>* flag, bool includeInterrupt) override;
+    uint32_t processorArchitecture() override;
+    bool osVersion(OsVersion& out) override;
+    bool computerName(std::string& out) override;
+    bool dnsDomain(std::string& out) override;
+    bool workgroup(std::string& out) override;
+    bool userName(std::string& out) override;
+    bool isWow64() override;
+    bool logicalDrives(std::vector<std::string>& roots, uint32_t& error) override;
+    int driveType(const std::string& root) override;
+    bool clusterSize(const std::string& root, uint32_t& bytes, uint32_t& error) override;
+    bool compressedSize(const std::string& path, uint64_t& bytes, uint32_t& error) override;
+    bool isMountPoint(const std::string& directory) override;
+    const PathSyntax& pathSyntax() override;
+    bool fileInfo(const std::string& path, FileInfo& out) override;
+    bool directoryIdentity(const std::string& path, FileIdentity& out) override;
+    bool listDirectory(const std::string& directory, const std::string& pattern, std::vector<DirEntry>& out) override;
+    bool currentDirectory(std::string& out) override;
+    bool setCurrentDirectory(const std::string& path) override;
+    bool copyFile(const std::string& from, const std::string& to, bool overwrite) override;
+    bool moveFile(const std::string& from, const std::string& to, bool replace) override;
+    bool deleteFile(const std::string& path) override;
+    bool createDirectory(const std::string& path) override;
+    bool setAttributes(const std::string& path, uint16_t attributes) override;
+    bool syncFile(const std::string& path) override;
+    bool fileOwner(const std::string& path, const std::string& server, std::string& domain, std::string& account) override;
+    bool ownerById(uint32_t ownerId, std::string& domain, std::string& account) override;
+    uint32_t localGroups(std::vector<std::string>& names) override;
+    uint32_t localGroupMembers(const std::string& group, std::vector<std::string>& members) override;
+    int readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type, std::string& data) override;
+    bool writeRegistryString(const std::string& keyPath, const std::string& name, const std::string& value, bool view64) override;
+    std::unique_ptr<NamedLock> tryNamedLock(const std::string& name) override;
+    std::unique_ptr<RecursiveLock> makeRecursiveLock() override;
+    std::unique_ptr<MailslotEndpoint> createMailslot(const std::string& name, uint32_t& error) override;
+    std::unique_ptr<MailslotEndpoint> openMailslot(const std::string& name, bool wholeDomain, uint32_t& error) override;
+
+private:
+    struct Impl;  // backend state, defined by the backend
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace Quilna

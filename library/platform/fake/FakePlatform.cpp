@@ -1,0 +1,153 @@
+#include "platform/fake/FakePlatform.h"
+
+namespace Quilna {
+
+namespace {
+// Answers from an optional when it holds a value, else from the native backend.
+template <typename T, typename Native>
+bool answer(const std::optional<T>& fake, T& out, Native native) {
+    if (!fake) return native();
+    out = *fake;
+    return true;
+}
+}  // namespace
+
+FakePlatform::FakePlatform() { installPlatform(this); }
+FakePlatform::~FakePlatform() { installPlatform(nullptr); }
+
+PathSyntax FakePlatform::windowsSyntax() { return PathSyntax{'\\', true, true, true, true}; }
+
+int64_t FakePlatform::now() { return clock ? *clock : NativePlatform::now(); }
+
+void FakePlatform::sleepMs(uint32_t milliseconds) {
+    if (clock) {
+        *clock += milliseconds / 1000;
+        return;
+    }
+    NativePlatform::sleepMs(milliseconds);
+}
+
+bool FakePlatform::getEnv(const std::string& name, std::string& value) {
+    auto found = environment.find(name);
+    if (found == environment.end()) return NativePlatform::getEnv(name, value);
+    if (!found->second) return false;
+    value = *found->second;
+    return true;
+}
+
+const PathSyntax& FakePlatform::pathSyntax() { return syntax ? *syntax : NativePlatform::pathSyntax(); }
+
+bool FakePlatform::logicalDrives(std::vector<std::string>& roots, uint32_t& error) {
+    if (drivesError) {
+        error = *drivesError;
+        return false;
+    }
+    return answer(drives, roots, [&] { return NativePlatform::logicalDrives(roots, error); });
+}
+
+int FakePlatform::driveType(const std::string& root) {
+    auto found = driveTypes.find(root);
+    return found == driveTypes.end() ? NativePlatform::driveType(root) : found->second;
+}
+
+bool FakePlatform::clusterSize(const std::string& root, uint32_t& bytes, uint32_t& error) {
+    auto found = clusterSizes.find(root);
+    if (found == clusterSizes.end()) return NativePlatform::clusterSize(root, bytes, error);
+    if (!found->second) {
+        error = SystemCode::AccessDenied;
+        return false;
+    }
+    bytes = *found->second;
+    return true;
+}
+
+bool FakePlatform::compressedSize(const std::string& path, uint64_t& bytes, uint32_t& error) {
+    auto found = compressedSizes.find(path);
+    if (found == compressedSizes.end()) return NativePlatform::compressedSize(path, bytes, error);
+    if (!found->second) {
+        error = SystemCode::AccessDenied;
+        return false;
+    }
+    bytes = *found->second;
+    return true;
+}
+
+bool FakePlatform::fileInfo(const std::string& path, FileInfo& out) {
+    ++fileInfoCalls;
+    auto found = files.find(path);
+    if (found == files.end()) return NativePlatform::fileInfo(path, out);
+    out = found->second;
+    return out.exists;
+}
+
+bool FakePlatform::fileOwner(const std::string& path, const std::string& server, std::string& domain,
+                             std::string& account) {
+    auto found = owners.find(path);
+    if (found == owners.end()) return NativePlatform::fileOwner(path, server, domain, account);
+    domain = found->second.first;
+    account = found->second.second;
+    return true;
+}
+
+uint32_t FakePlatform::localGroups(std::vector<std::string>& names) {
+    ++localGroupsCalls;
+    if (!groups) return NativePlatform::localGroups(names);
+    if (groups->first == SystemCode::Success) names = groups->second;
+    return groups->first;
+}
+
+uint32_t FakePlatform::localGroupMembers(const std::string& group, std::vector<std::string>& list) {
+    ++memberCalls[group];
+    auto found = members.find(group);
+    if (found == members.end()) {
+        if (groups) return SystemCode::NoSuchLocalGroup;
+        return NativePlatform::localGroupMembers(group, list);
+    }
+    if (found->second.first == SystemCode::Success) list = found->second.second;
+    return found->second.first;
+}
+
+int FakePlatform::readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type,
+                               std::string& data) {
+    if (!registryFake) return NativePlatform::readRegistry(keyPath, name, view64, type, data);
+    auto found = registry.find(keyPath + "\\" + name);
+    if (found == registry.end()) return 2;
+    type = found->second.first;
+    data = found->second.second;
+    return 0;
+}
+
+bool FakePlatform::writeRegistryString(const std::string& keyPath, const std::string& name,
+                                       const std::string& value, bool view64) {
+    if (!registryFake) return NativePlatform::writeRegistryString(keyPath, name, value, view64);
+    registry[keyPath + "\\" + name] = {RegistryType::String, value};
+    return true;
+}
+
+uint32_t FakePlatform::processorArchitecture() {
+    return architecture ? *architecture : NativePlatform::processorArchitecture();
+}
+
+bool FakePlatform::osVersion(OsVersion& out) {
+    return answer(version, out, [&] { return NativePlatform::osVersion(out); });
+}
+
+bool FakePlatform::computerName(std::string& out) {
+    return answer(computer, out, [&] { return NativePlatform::computerName(out); });
+}
+
+bool FakePlatform::dnsDomain(std::string& out) {
+    return answer(domain, out, [&] { return NativePlatform::dnsDomain(out); });
+}
+
+bool FakePlatform::workgroup(std::string& out) {
+    return answer(group, out, [&] { return NativePlatform::workgroup(out); });
+}
+
+bool FakePlatform::userName(std::string& out) {
+    return answer(user, out, [&] { return NativePlatform::userName(out); });
+}
+
+bool FakePlatform::isWow64() { return wow64 ? *wow64 : NativePlatform::isWow64(); }
+
+}  // namespace Quilna

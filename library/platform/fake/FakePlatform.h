@@ -1,0 +1,76 @@
+#pragma once
+// A backend for tests: answers from the tables a test fills in, and forwards everything else
+// to the native backend. It lets Linux tests reach the Windows-only branches of the logic
+// (drive types 0 and 1, compressed files, "BUILTIN" owners, NetAPI failures, ...).
+
+#include <map>
+#include <optional>
+#include <utility>
+
+#include "platform/NativePlatform.h"
+
+namespace Quilna {
+
+class FakePlatform : public NativePlatform {
+public:
+    // Installs itself as the process-wide backend for its lifetime.
+    FakePlatform();
+    ~FakePlatform() override;
+    FakePlatform(const FakePlatform&) = delete;
+    FakePlatform& operator=(const FakePlatform&) = delete;
+
+    // ---- tables; an empty optional or a missing key forwards to the native backend ----
+    std::optional<int64_t> clock;                         // now(); advanced by sleepMs when set
+    std::map<std::string, std::optional<std::string>> environment;  // nullopt: variable unset
+    std::optional<PathSyntax> syntax;
+    std::optional<std::vector<std::string>> drives;
+    std::optional<uint32_t> drivesError;                  // logicalDrives fails with this code
+    std::map<std::string, int> driveTypes;
+    std::map<std::string, std::optional<uint32_t>> clusterSizes;     // nullopt: the query fails
+    std::map<std::string, std::optional<uint64_t>> compressedSizes;  // nullopt: the query fails
+    std::map<std::string, FileInfo> files;                // fileInfo by path, exact text
+    std::map<std::string, std::pair<std::string, std::string>> owners;  // path -> (domain, account)
+    std::optional<std::pair<uint32_t, std::vector<std::string>>> groups;  // (status, names)
+    std::map<std::string, std::pair<uint32_t, std::vector<std::string>>> members;  // group -> (status, members)
+    std::map<std::string, std::pair<uint32_t, std::string>> registry;  // "key\name" -> (type, data)
+    bool registryFake = false;                            // true: registry only from the table
+    std::optional<uint32_t> architecture;
+    std::optional<OsVersion> version;
+    std::optional<std::string> computer, domain, group, user;
+    std::optional<bool> wow64;
+
+    // ---- counters for tests that check how often the system was asked ----
+    int localGroupsCalls = 0;
+    std::map<std::string, int> memberCalls;
+    int fileInfoCalls = 0;
+
+    int64_t now() override;
+    void sleepMs(uint32_t milliseconds) override;
+    bool getEnv(const std::string& name, std::string& value) override;
+    const PathSyntax& pathSyntax() override;
+    bool logicalDrives(std::vector<std::string>& roots, uint32_t& error) override;
+    int driveType(const std::string& root) override;
+    bool clusterSize(const std::string& root, uint32_t& bytes, uint32_t& error) override;
+    bool compressedSize(const std::string& path, uint64_t& bytes, uint32_t& error) override;
+    bool fileInfo(const std::string& path, FileInfo& out) override;
+    bool fileOwner(const std::string& path, const std::string& server, std::string& domain,
+                   std::string& account) override;
+    uint32_t localGroups(std::vector<std::string>& names) override;
+    uint32_t localGroupMembers(const std::string& group, std::vector<std::string>& members) override;
+    int readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type,
+                     std::string& data) override;
+    bool writeRegistryString(const std::string& keyPath, const std::string& name, const std::string& value,
+                             bool view64) override;
+    uint32_t processorArchitecture() override;
+    bool osVersion(OsVersion& out) override;
+    bool computerName(std::string& out) override;
+    bool dnsDomain(std::string& out) override;
+    bool workgroup(std::string& out) override;
+    bool userName(std::string& out) override;
+    bool isWow64() override;
+
+    // A PathSyntax as Windows writes paths.
+    static PathSyntax windowsSyntax();
+};
+
+}  // namespace Quilna
