@@ -1,13 +1,105 @@
-// POSIX: drives are mount points; sizes from statvfs and the status call.
+// POSIX: drives are the mount points of real file systems; sizes from statvfs and lstat.
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/sysmacros.h>
+
+#include <cerrno>
+#include <fstream>
+#include <set>
+
 #include "platform/posix/PosixImpl.h"
 
 namespace Quilna {
 
-// Not yet implemented: filled in with the scanner.
-bool NativePlatform::logicalDrives(std::vector<std::string>&, uint32_t& error) { error = 1; return false; }
-int NativePlatform::driveType(const std::string&) { return DriveType::Unknown; }
-bool NativePlatform::clusterSize(const std::string&, uint32_t&, uint32_t& error) { error = 1; return false; }
-bool NativePlatform::compressedSize(const std::string&, uint64_t&, uint32_t& error) { error = 1; return false; }
-bool NativePlatform::isMountPoint(const std::string&) { return false; }
+namespace {
+
+const std::set<std::string>& remoteFileSystems() {
+    static const std::set<std::string> remote = {"nfs",  "nfs4", "cifs",      "smb3",   "smbfs", "fuse.sshfs",
+                                                 "9p",   "ceph", "glusterfs", "lustre", "afs"};
+    return remote;
+}
+
+bool readFlag(const std::string& path) {
+    std::ifstream file(path);
+    int flag = 0;
+    return file >> flag && flag == 1;
+}
+
+// The block device behind a mount, from its device numbers or its source node.
+bool blockDevice(const Mount& mount, unsigned& major, unsigned& minor) {
+    const std::string sysPath = "/sys/dev/block/" + std::to_string(mount.major) + ":" + std::to_string(mount.minor);
+    struct stat info {};
+    if (::stat(sysPath.c_str(), &info) == 0) {
+        major = mount.major;
+        minor = mount.minor;
+        return true;
+    }
+    if (::stat(mount.source.c_str(), &info) == 0 && S_ISBLK(info.st_mode)) {
+        major = ::major(info.st_rdev);
+        minor = ::minor(info.st_rdev);
+        return true;
+    }
+    return false;
+}
+
+// A partition inherits the removable flag of its disk.
+bool isRemovable(unsigned major, unsigned minor) {
+    const std::string device = "/sys/dev/block/" + std::to_string(major) + ":" + std::to_string(minor);
+    return readFlag(device + "/removable") || readFlag(device + "/../removable");
+}
+
+int typeOfMount(const Mount& mount) {
+    const std::string& type = mount.fileSystem;
+    if (type == "iso9660" || type == "udf") return DriveType::CdRom;
+    if (type == "tmpfs" || type == "ramfs") return DriveType::RamDisk;
+    if (remoteFileSystems().count(type)) return DriveType::Remote;
+    unsigned major = 0, minor = 0;
+    if (blockDevice(mount, major, minor)) return isRemovable(major, minor) ? DriveType::Removable : DriveType::Fixed;
+    if (type == "overlay") return DriveType::Fixed;
+    return DriveType::Unknown;
+}
+
+}  // namespace
+
+bool NativePlatform::logicalDrives(std::vector<std::string>& roots, uint32_t& error) {
+    if (!impl_->mounts.load()) {
+        error = static_cast<uint32_t>(errno);
+        return false;
+    }
+    for (const Mount* mount : impl_->mounts.drives())
+        roots.push_back(mount->mountPoint == "/" ? "/" : mount->mountPoint + "/");
+    return true;
+}
+
+int NativePlatform::driveType(const std::string& root) {
+    if (!impl_->mounts.loaded()) impl_->mounts.load();
+    const Mount* mount = impl_->mounts.find(root);
+    return mount ? typeOfMount(*mount) : DriveType::NoRootDir;
+}
+
+bool NativePlatform::clusterSize(const std::string& root, uint32_t& bytes, uint32_t& error) {
+    struct statvfs info {};
+    if (::statvfs(root.empty() ? "." : root.c_str(), &info) != 0) {
+        error = static_cast<uint32_t>(errno);
+        return false;
+    }
+    bytes = static_cast<uint32_t>(info.f_frsize ? info.f_frsize : info.f_bsize);
+    return true;
+}
+
+bool NativePlatform::compressedSize(const std::string& path, uint64_t& bytes, uint32_t& error) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+        error = static_cast<uint32_t>(errno);
+        return false;
+    }
+    bytes = static_cast<uint64_t>(info.st_blocks) * 512u;
+    return true;
+}
+
+bool NativePlatform::isMountPoint(const std::string& directory) {
+    if (!impl_->mounts.loaded()) impl_->mounts.load();
+    return impl_->mounts.isMountPoint(directory);
+}
 
 }  // namespace Quilna

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/NativePlatform.h"
+#include "platform/posix/MountTable.h"
 
 namespace Quilna {
 
@@ -12,6 +13,8 @@ struct NativePlatform::Impl {
     // names are built from it without asking the system for every file.
     std::string currentDirectory;
     bool currentDirectoryKnown = false;
+    // The mounts as last read from /proc/self/mountinfo; read again by logicalDrives.
+    MountTable mounts;
 };
 
 }  // namespace Quilna
