@@ -1,0 +1,123 @@
+#include "hoardscan/CommandLine.h"
+
+namespace Quilna::CommandLine {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isQuote(char c) { return c == '"' || c == '\''; }
+
+class Splitter {
+public:
+    explicit Splitter(const std::string& text) : text_(text) {}
+
+    Options run() {
+        while (at_ < text_.size()) step();
+        finish();
+        return std::move(options_);
+    }
+
+private:
+    void step() {
+        const char c = text_[at_];
+        if (quote_) return insideQuotes(c);
+        if (betweenWords_) return betweenWords(c);
+        if (longNamePending_) return longName(c);
+        withinWord(c);
+    }
+
+    void betweenWords(char c) {
+        if (isBlank(c)) {
+            ++at_;
+            return;
+        }
+        betweenWords_ = false;
+        wordStart_ = at_;
+        if (c == '-' && !name_.empty()) append(std::string());
+        // The character is looked at again as the word's first.
+    }
+
+    void insideQuotes(char c) {
+        if (c == quote_) {
+            append(text_.substr(wordStart_ + 1, at_ - wordStart_ - 1));
+            quote_ = 0;
+            betweenWords_ = true;
+        }
+        ++at_;
+    }
+
+    void longName(char c) {
+        if (isBlank(c)) {
+            name_ = text_.substr(wordStart_, at_ - wordStart_);
+            longNamePending_ = false;
+            betweenWords_ = true;
+        }
+        ++at_;
+    }
+
+    void withinWord(char c) {
+        if (isBlank(c)) {
+            append(wordSoFar());
+            betweenWords_ = true;
+            ++at_;
+        } else if (isQuote(c)) {
+            if (at_ > wordStart_) append(wordSoFar());
+            quote_ = c;
+            wordStart_ = at_++;
+        } else if (c == '-') {
+            optionCharacter();
+        } else {
+            ++at_;
+        }
+    }
+
+    void optionCharacter() {
+        if (at_ > wordStart_) append(wordSoFar());
+        if (at_ + 1 < text_.size() && text_[at_ + 1] == '-') {
+            longNamePending_ = true;
+            at_ += 2;
+            wordStart_ = at_;
+            return;
+        }
+        name_ = at_ + 1 < text_.size() ? text_.substr(at_ + 1, 1) : std::string();
+        at_ += 2;
+        betweenWords_ = true;
+    }
+
+    void finish() {
+        if (quote_) {
+            append(text_.substr(wordStart_));  // an unterminated quote keeps its opening quote
+        } else if (!betweenWords_) {
+            if (longNamePending_) {
+                name_ = text_.substr(wordStart_);
+                append(std::string());
+            } else {
+                append(wordSoFar());
+            }
+        } else if (!name_.empty()) {
+            append(std::string());
+        }
+    }
+
+    std::string wordSoFar() const { return text_.substr(wordStart_, at_ - wordStart_); }
+
+    void append(std::string value) {
+        options_.emplace_back(std::move(name_), std::move(value));
+        name_.clear();
+    }
+
+    const std::string& text_;
+    size_t at_ = 0;
+    size_t wordStart_ = 0;
+    bool betweenWords_ = true;
+    bool longNamePending_ = false;
+    char quote_ = 0;
+    std::string name_;
+    Options options_;
+};
+
+}  // namespace
+
+Options split(const std::string& text) { return Splitter(text).run(); }
+
+}  // namespace Quilna::CommandLine
