@@ -1,0 +1,80 @@
+#pragma once
+// The in-memory tallies of a scan: account records per record key, temperature rows per
+// directory, inactive rows and unknown extensions. Each buffer is bounded by the record buffer
+// size: an update answers true when its buffer is due to be flushed.
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace Quilna {
+
+// The ten classifying fields of an account record, in key order.
+struct RecordFields {
+    std::string_view site;
+    std::string_view host;
+    std::string_view fileSystem;
+    std::string_view account;
+    std::string_view user;
+    std::string_view group;
+    std::string_view fileType;
+    std::string_view status;
+    std::string_view accessTemperature;
+    std::string_view modifyTemperature;
+};
+
+class Tallies {
+public:
+    // Files, logical bytes, bytes on disk, weighted size.
+    using AccountValues = std::array<double, 4>;
+    using AccountRecords = std::map<std::string, AccountValues>;
+    using TemperatureRows = std::map<std::string, double>;
+
+    explicit Tallies(int32_t bufferSize = 1000) : bufferSize_(bufferSize) {}
+
+    void setBufferSize(int32_t bufferSize) { bufferSize_ = bufferSize; }
+    int32_t bufferSize() const { return bufferSize_; }
+
+    // Keeps one record on one line: ':' becomes '_' (it separates key fields) and so does any
+    // byte below 0x20.
+    static void sanitizeField(std::string& field);
+    // "0:" before every field, fields joined by ":"; the key is built into key (reused).
+    static void buildKey(const RecordFields& fields, std::string& key);
+
+    bool addAccountRecord(const std::string& key, int64_t logicalSize, int64_t physicalSize);
+    bool addTemperatureRow(const std::string& directory, int64_t physicalSize);
+    // "name,directory,KiB,lastAccess,temperature," with ',' and control bytes of the name and the
+    // directory turned into '_'; a row already buffered is not added again.
+    bool addInactiveRow(std::string_view name, std::string_view directory, int64_t physicalSize,
+                        std::string_view lastAccess, std::string_view temperature);
+    // Appends a lower-cased extension unless it is listed already.
+    void addExtension(const std::string& extension);
+    bool hasExtension(const std::string& extension) const { return extensionSet_.count(extension) > 0; }
+
+    const AccountRecords& accountRecords() const { return accountRecords_; }
+    const TemperatureRows& temperatureRows() const { return temperatureRows_; }
+    const std::vector<std::string>& inactiveRows() const { return inactiveRows_; }
+    const std::vector<std::string>& extensionLines() const { return extensionLines_; }
+
+    void clearAccountRecords() { accountRecords_.clear(); }
+    void clearTemperatureRows() { temperatureRows_.clear(); }
+    void clearInactiveRows();
+
+private:
+    bool full(size_t entries) const { return static_cast<int64_t>(entries) >= bufferSize_; }
+
+    int32_t bufferSize_;
+    AccountRecords accountRecords_;
+    TemperatureRows temperatureRows_;
+    std::vector<std::string> inactiveRows_;
+    std::unordered_set<std::string> inactiveSet_;
+    std::vector<std::string> extensionLines_;
+    std::unordered_set<std::string> extensionSet_;
+    std::string rowScratch_;
+};
+
+}  // namespace Quilna
