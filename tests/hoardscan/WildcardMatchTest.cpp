@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "hoardscan/WildcardMatch.h"
+
+namespace {
+
+using Quilna::wildcardMatch;
+using Quilna::wildcardMatchNoCase;
+
+// A deliberately plain reference: the same special cases and "*?" simplification, then a
+// full dynamic-programming table over the simplified pattern.
+std::string simplified(const std::string& pattern) {
+    std::string out;
+    for (char c : pattern) {
+        if ((c == '*' || c == '?') && !out.empty() && out.back() == '*') continue;
+        out += c;
+    }
+    return out;
+}
+
+bool referenceMatch(const std::string& pattern, const std::string& text) {
+    if (pattern == "*") return true;
+    if (pattern == "?") return text.size() == 1;
+    if (text.empty()) return false;
+    if (pattern == "?*") return true;
+    std::string p = simplified(pattern);
+    size_t m = p.size(), n = text.size();
+    std::vector<std::vector<char>> dp(m + 1, std::vector<char>(n + 1, 0));
+    dp[0][0] = 1;
+    for (size_t i = 1; i <= m; ++i) {
+        for (size_t j = 0; j <= n; ++j) {
+            if (p[i - 1] == '*') {
+                dp[i][j] = dp[i - 1][j] || (j > 0 && dp[i][j - 1]);
+            } else if (j > 0) {
+                dp[i][j] = dp[i - 1][j - 1] && (p[i - 1] == '?' || p[i - 1] == text[j - 1]);
+            }
+        }
+    }
+    return dp[m][n];
+}
+
+std::string randomText(std::mt19937& random, const std::string& alphabet, size_t maxLength) {
+    std::uniform_int_distribution<size_t> length(0, maxLength);
+    std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
+    std::string out(length(random), ' ');
+    for (char& c : out) c = alphabet[pick(random)];
+    return out;
+}
+
+TEST(WildcardMatch, SpecialCasesOfThePatternAsWritten) {
+    EXPECT_TRUE(wildcardMatch("*", ""));
+    EXPECT_TRUE(wildcardMatch("*", "anything"));
+    EXPECT_FALSE(wildcardMatch("**", ""));
+    EXPECT_FALSE(wildcardMatch("", ""));
+    EXPECT_FALSE(wildcardMatch("", "a"));
+    EXPECT_FALSE(wildcardMatch("a*", ""));
+    EXPECT_TRUE(wildcardMatch("?", "x"));
+    EXPECT_FALSE(wildcardMatch("?", ""));
+    EXPECT_FALSE(wildcardMatch("?", "xy"));
+    EXPECT_TRUE(wildcardMatch("?*", "x"));
+    EXPECT_TRUE(wildcardMatch("?*", "xyz"));
+    EXPECT_FALSE(wildcardMatch("?*", ""));
+}
+
+TEST(WildcardMatch, StarSwallowsFollowingQuestionMarks) {
+    // "*?" acts as "*": no character is required after the star.
+    EXPECT_TRUE(wildcardMatch("a*?b", "ab"));
+    EXPECT_TRUE(wildcardMatch("a*??", "a"));
+    EXPECT_TRUE(wildcardMatch("x*?", "x"));
+    EXPECT_FALSE(wildcardMatch("a?*b", "ab"));  // a "?" before the star still needs a character
+    EXPECT_TRUE(wildcardMatch("a?*b", "axb"));
+}
+
+TEST(WildcardMatch, WholeTextMustMatchAndCaseCounts) {
+    EXPECT_TRUE(wildcardMatch("c:\\windows*", "c:\\windows"));
+    EXPECT_TRUE(wildcardMatch("c:\\windows*", "c:\\windows\\system32"));
+    EXPECT_FALSE(wildcardMatch("c:\\windows", "c:\\windows\\"));
+    EXPECT_FALSE(wildcardMatch("*.TMP", "a.tmp"));
+    EXPECT_TRUE(wildcardMatch("*.tmp", "a.tmp"));
+    EXPECT_TRUE(wildcardMatch("a*b*c", "aXXbYYbZc"));
+    EXPECT_FALSE(wildcardMatch("a*b*c", "aXXbYYbZ"));
+    EXPECT_TRUE(wildcardMatchNoCase("*.TMP", "a.tmp"));
+    EXPECT_TRUE(wildcardMatchNoCase("*ANN", "\\\\office\\ann"));
+    EXPECT_FALSE(wildcardMatchNoCase("*bob", "\\\\office\\ann"));
+}
+
+TEST(WildcardMatch, AgreesWithReferenceOnGeneratedPairs) {
+    std::mt19937 random(20240613);
+    int mismatches = 0;
+    for (int i = 0; i < 200000 && mismatches < 10; ++i) {
+        std::string pattern = randomText(random, "ab*?", 8);
+        std::string text = randomText(random, i % 7 == 0 ? "ab*?" : "ab", 9);
+        bool expected = referenceMatch(pattern, text);
+        if (wildcardMatch(pattern, text) != expected) {
+            ++mismatches;
+            ADD_FAILURE() << "pattern \"" << pattern << "\" text \"" << text << "\" expected " << expected;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+TEST(WildcardMatch, AgreesWithReferenceOnEverySmallPair) {
+    // Every pattern of up to 4 symbols against every text of up to 4 letters.
+    const std::string patternSymbols = "ab*?";
+    std::vector<std::string> patterns{""}, texts{""};
+    for (size_t length = 1, begin = 0; length <= 4; ++length) {
+        size_t end = patterns.size();
+        for (size_t k = begin; k < end; ++k)
+            for (char c : patternSymbols) patterns.push_back(patterns[k] + c);
+        begin = end;
+    }
+    for (size_t length = 1, begin = 0; length <= 4; ++length) {
+        size_t end = texts.size();
+        for (size_t k = begin; k < end; ++k)
+            for (char c : std::string("ab")) texts.push_back(texts[k] + c);
+        begin = end;
+    }
+    int mismatches = 0;
+    for (const auto& pattern : patterns)
+        for (const auto& text : texts)
+            if (wildcardMatch(pattern, text) != referenceMatch(pattern, text) && ++mismatches < 10)
+                ADD_FAILURE() << "pattern \"" << pattern << "\" text \"" << text << "\"";
+    EXPECT_EQ(mismatches, 0);
+}
+
+TEST(WildcardMatch, NoCaseAgreesWithReferenceOnLowerCasedCopies) {
+    std::mt19937 random(7);
+    for (int i = 0; i < 20000; ++i) {
+        std::string pattern = randomText(random, "aAbB*?", 6);
+        std::string text = randomText(random, "aAbB", 7);
+        std::string lowerPattern = pattern, lowerText = text;
+        for (char& c : lowerPattern) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (char& c : lowerText) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        ASSERT_EQ(wildcardMatchNoCase(pattern, text), referenceMatch(lowerPattern, lowerText))
+            << "pattern \"" << pattern << "\" text \"" << text << "\"";
+    }
+}
+
+TEST(WildcardMatch, LongPatternsMatchInLinearishTime) {
+    std::mt19937 random(99);
+    std::string stars = randomText(random, "*?", 10000);
+    while (stars.size() < 10000) stars += '*';
+    std::string text(10000, 'a');
+    // Many stars with a literal tail that never matches: a backtracking matcher explodes here.
+    std::string hopeless;
+    for (int i = 0; i < 5000; ++i) hopeless += "*a";
+    hopeless += 'b';
+    std::string almost(9999, 'a');
+    almost += 'c';
+
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(wildcardMatch(stars, text));
+    EXPECT_FALSE(wildcardMatch(hopeless, text));
+    EXPECT_FALSE(wildcardMatch(std::string(10000, '?'), almost + "x"));
+    EXPECT_TRUE(wildcardMatch(std::string(10000, '?'), almost));
+    EXPECT_TRUE(wildcardMatchNoCase(stars + "C", almost));
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 2000);
+}
+
+}  // namespace
