@@ -1,6 +1,8 @@
 #pragma once
 // State of the POSIX backend, shared by its slice files.
 
+#include <atomic>
+#include <mutex>
 #include <string>
 
 #include "platform/NativePlatform.h"
@@ -13,8 +15,28 @@ struct NativePlatform::Impl {
     // names are built from it without asking the system for every file.
     std::string currentDirectory;
     bool currentDirectoryKnown = false;
+    std::mutex currentDirectoryGuard;
+    // The cached current directory, read from the system on first use; empty when unreadable.
+    std::string knownCurrentDirectory();
+    // Reads the current directory again after a change.
+    void refreshCurrentDirectory();
+
+    // Cleared once statx turns out to be missing (old kernel or a filter); lstat is used then.
+    std::atomic<bool> statxAvailable{true};
+
+    // The domain written for local accounts: the short host name in upper case, read once.
+    const std::string& accountDomain();
+    std::once_flag accountDomainOnce;
+    std::string accountDomainText;
+
     // The mounts as last read from /proc/self/mountinfo; read again by logicalDrives.
     MountTable mounts;
 };
+
+namespace posix {
+// $QUILNA_RUNTIME_DIR/<sub> (default runtime directory /tmp/quilna), created when missing with
+// mode 1777 like the runtime directory itself; empty when it cannot be made.
+std::string runtimeSubdirectory(Platform& backend, const std::string& sub);
+}  // namespace posix
 
 }  // namespace Quilna

@@ -1,0 +1,338 @@
+// The POSIX file slice: status, listing, current directory and file operations.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <set>
+
+#include "platform/Platform.h"
+#include "support/ChildProcess.h"
+#include "support/TestDirectory.h"
+
+namespace Quilna {
+namespace {
+
+using TestSupport::ChildProcess;
+using TestSupport::TestDirectory;
+
+struct stat lstatOf(const std::string& path) {
+    struct stat facts {};
+    ::lstat(path.c_str(), &facts);
+    return facts;
+}
+
+// Restores the process's current directory (and the backend's cached copy) after a test.
+class CurrentDirectoryScope {
+public:
+    CurrentDirectoryScope() { platform().currentDirectory(saved_); }
+    ~CurrentDirectoryScope() { platform().setCurrentDirectory(saved_); }
+
+private:
+    std::string saved_;
+};
+
+std::vector<std::string> readdirOrder(const std::string& directory) {
+    std::vector<std::string> names;
+    DIR* listing = ::opendir(directory.c_str());
+    while (struct dirent* entry = ::readdir(listing)) names.emplace_back(entry->d_name);
+    ::closedir(listing);
+    return names;
+}
+
+TEST(PosixFileInfo, RegularFileGivesEveryFactFromOneStatus) {
+    TestDirectory dir;
+    std::string path = dir.write("data.bin", std::string(5000, 'x'));
+    struct timespec times[2] = {{1000000000, 0}, {1200000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    struct stat facts = lstatOf(path);
+
+    FileInfo info;
+    ASSERT_TRUE(platform().fileInfo(path, info));
+    EXPECT_TRUE(info.exists);
+    EXPECT_EQ(info.fullPath, path);
+    EXPECT_EQ(info.size, 5000u);
+    EXPECT_EQ(info.attributes, FileAttribute::Normal);
+    EXPECT_EQ(info.accessed, 1000000000);
+    EXPECT_EQ(info.modified, 1200000000);
+    EXPECT_GT(info.created, 1200000000);  // birth or change time: now, not the set times
+    ASSERT_TRUE(info.hasAllocated);
+    EXPECT_EQ(info.allocated, static_cast<uint64_t>(facts.st_blocks) * 512);
+    ASSERT_TRUE(info.hasOwnerId);
+    EXPECT_EQ(info.ownerId, facts.st_uid);
+    ASSERT_TRUE(info.hasIdentity);
+    EXPECT_EQ(info.identity, (FileIdentity{facts.st_dev, facts.st_ino}));
+}
+
+TEST(PosixFileInfo, AttributesFollowTheFileKindModeAndName) {
+    TestDirectory dir;
+    ASSERT_EQ(::mkdir(dir.child("sub").c_str(), 0755), 0);
+    dir.write(".hidden", "h");
+    std::string readOnly = dir.write("ro", "r");
+    ::chmod(readOnly.c_str(), 0444);
+    ASSERT_EQ(::symlink(dir.child("sub").c_str(), dir.child("link").c_str()), 0);
+    ASSERT_EQ(::mkfifo(dir.child("pipe").c_str(), 0644), 0);
+    int sparse = ::open(dir.child("sparse").c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_EQ(::ftruncate(sparse, 64 << 20), 0);
+    ::close(sparse);
+
+    auto attributesOf = [&](const std::string& name) {
+        FileInfo info;
+        EXPECT_TRUE(platform().fileInfo(dir.child(name), info)) << name;
+        return info.attributes;
+    };
+    EXPECT_EQ(attributesOf("sub"), FileAttribute::Directory);
+    EXPECT_EQ(attributesOf(".hidden"), FileAttribute::Hidden);
+    EXPECT_EQ(attributesOf("ro"), FileAttribute::ReadOnly);
+    // The link itself, never what it points to.
+    EXPECT_EQ(attributesOf("link"), FileAttribute::Link);
+    EXPECT_EQ(attributesOf("pipe"), FileAttribute::System);
+    EXPECT_EQ(attributesOf("sparse"), FileAttribute::Sparse);
+
+    FileInfo directory;
+    ASSERT_TRUE(platform().fileInfo(dir.child("sub"), directory));
+    EXPECT_EQ(directory.size, 0u);
+    FileInfo sparseInfo;
+    ASSERT_TRUE(platform().fileInfo(dir.child("sparse"), sparseInfo));
+    EXPECT_EQ(sparseInfo.size, uint64_t(64) << 20);
+    EXPECT_LT(sparseInfo.allocated, sparseInfo.size);
+}
+
+TEST(PosixFileInfo, BadPathsAreNotFoundAndLeaveAnEmptyRecord) {
+    TestDirectory dir;
+    std::string file = dir.write("f", "1");
+    ASSERT_EQ(::mkdir(dir.child("d").c_str(), 0755), 0);
+    FileInfo info;
+    info.size = 7;
+    EXPECT_FALSE(platform().fileInfo("", info));
+    EXPECT_FALSE(info.exists);
+    EXPECT_EQ(info.size, 0u);
+    EXPECT_FALSE(platform().fileInfo(dir.child("missing"), info));
+    EXPECT_FALSE(platform().fileInfo(dir.child("missing/deeper"), info));
+    EXPECT_FALSE(platform().fileInfo(file + "/", info));
+    // A trailing separator names no file, not even a directory (it would follow links).
+    EXPECT_FALSE(platform().fileInfo(dir.child("d") + "/", info));
+    EXPECT_FALSE(platform().fileInfo(std::string("f\0g", 3), info));
+    EXPECT_TRUE(platform().fileInfo("/", info));
+    EXPECT_TRUE(info.attributes & FileAttribute::Directory);
+    // "*" and "?" are ordinary name characters here.
+    dir.write("a*?b", "w");
+    EXPECT_TRUE(platform().fileInfo(dir.child("a*?b"), info));
+    EXPECT_FALSE(platform().fileInfo(dir.child("a*"), info));
+}
+
+TEST(PosixFileInfo, FullPathJoinsTheCurrentDirectoryWithoutResolvingLinks) {
+    CurrentDirectoryScope restore;
+    TestDirectory dir;
+    ASSERT_EQ(::mkdir(dir.child("real").c_str(), 0755), 0);
+    dir.write("real/file", "x");
+    ASSERT_EQ(::symlink("real", dir.child("alias").c_str()), 0);
+    ASSERT_TRUE(platform().setCurrentDirectory(dir.text()));
+
+    FileInfo info;
+    ASSERT_TRUE(platform().fileInfo("alias/file", info));
+    EXPECT_EQ(info.fullPath, dir.child("alias/file"));
+    ASSERT_TRUE(platform().fileInfo("./real//../real/file", info));
+    EXPECT_EQ(info.fullPath, dir.child("real/file"));
+    ASSERT_TRUE(platform().fileInfo(".", info));
+    EXPECT_EQ(info.fullPath, dir.text());
+    EXPECT_EQ(info.attributes, FileAttribute::Directory);  // "." is not hidden
+
+    ASSERT_TRUE(platform().setCurrentDirectory("real/"));
+    ASSERT_TRUE(platform().fileInfo("file", info));
+    EXPECT_EQ(info.fullPath, dir.child("real/file"));
+    ASSERT_TRUE(platform().setCurrentDirectory("../"));
+    std::string current;
+    ASSERT_TRUE(platform().currentDirectory(current));
+    EXPECT_EQ(current, dir.text());
+
+    // A failed change leaves the known current directory as it was.
+    EXPECT_FALSE(platform().setCurrentDirectory("missing"));
+    EXPECT_FALSE(platform().setCurrentDirectory(""));
+    ASSERT_TRUE(platform().currentDirectory(current));
+    EXPECT_EQ(current, dir.text());
+
+    ASSERT_TRUE(platform().setCurrentDirectory("/"));
+    ASSERT_TRUE(platform().fileInfo("tmp", info));
+    EXPECT_EQ(info.fullPath, "/tmp");
+}
+
+TEST(PosixFileInfo, UnreadableFileStillGivesSizeAndTimesToAnotherUser) {
+    TestDirectory dir;
+    ::chmod(dir.text().c_str(), 0755);
+    std::string path = dir.write("secret", std::string(12345, 's'));
+    struct timespec times[2] = {{1100000000, 0}, {1300000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+
+    ChildProcess child([&] {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 10;
+        // The premise: this process cannot open the file.
+        int fd = ::open(path.c_str(), O_RDONLY);
+        if (fd >= 0) return 11;
+        FileInfo info;
+        if (!platform().fileInfo(path, info)) return 12;
+        if (info.size != 12345) return 13;
+        if (info.accessed != 1100000000 || info.modified != 1300000000) return 14;
+        return 0;
+    });
+    ASSERT_TRUE(child.started());
+    EXPECT_EQ(child.wait(), 0);
+}
+
+TEST(PosixListDirectory, GivesEveryEntryInEnumerationOrderWithDirectoryFlags) {
+    TestDirectory dir;
+    for (const char* name : {"b.txt", "a.txt", "c.log", ".dot", "ABC.TXT"}) dir.write(name, name);
+    ASSERT_EQ(::mkdir(dir.child("sub.txt").c_str(), 0755), 0);
+    ASSERT_EQ(::symlink(dir.child("sub.txt").c_str(), dir.child("dirlink").c_str()), 0);
+
+    std::vector<DirEntry> entries;
+    ASSERT_TRUE(platform().listDirectory(dir.text(), "*", entries));
+    std::vector<std::string> names;
+    for (const auto& entry : entries) names.push_back(entry.name);
+    EXPECT_EQ(names, readdirOrder(dir.text()));
+    ASSERT_EQ(entries.size(), 9u);
+    for (const auto& entry : entries) {
+        bool directory = entry.name == "." || entry.name == ".." || entry.name == "sub.txt";
+        EXPECT_EQ(entry.isFile, !directory) << entry.name;  // the link to a directory is a file
+    }
+
+    ASSERT_TRUE(platform().listDirectory(dir.text() + "/", "*.txt", entries));
+    std::set<std::string> matched;
+    for (const auto& entry : entries) matched.insert(entry.name);
+    EXPECT_EQ(matched, (std::set<std::string>{"a.txt", "b.txt", "sub.txt"}));  // case-sensitive
+
+    ASSERT_TRUE(platform().listDirectory(dir.text(), "?.*", entries));
+    EXPECT_EQ(entries.size(), 4u);  // a.txt, b.txt, c.log and ".." (one character, a dot, the rest)
+    ASSERT_TRUE(platform().listDirectory(dir.text(), "*b*", entries));
+    EXPECT_EQ(entries.size(), 2u);  // b.txt and sub.txt, not ABC.TXT
+    ASSERT_TRUE(platform().listDirectory(dir.text(), "nothing*", entries));
+    EXPECT_TRUE(entries.empty());
+    ASSERT_TRUE(platform().listDirectory(dir.text(), "", entries));
+    EXPECT_TRUE(entries.empty());
+}
+
+TEST(PosixListDirectory, FailsCleanlyForWhatCannotBeListed) {
+    TestDirectory dir;
+    std::string file = dir.write("plain", "p");
+    std::vector<DirEntry> entries{DirEntry{"stale", true}};
+    EXPECT_FALSE(platform().listDirectory(dir.child("missing"), "*", entries));
+    EXPECT_TRUE(entries.empty());
+    EXPECT_FALSE(platform().listDirectory(file, "*", entries));
+    EXPECT_FALSE(platform().listDirectory(std::string("a\0b", 3), "*", entries));
+}
+
+TEST(PosixListDirectory, EmptyDirectoryTextListsTheCurrentDirectory) {
+    CurrentDirectoryScope restore;
+    TestDirectory dir;
+    dir.write("only", "1");
+    ASSERT_TRUE(platform().setCurrentDirectory(dir.text()));
+    std::vector<DirEntry> entries;
+    ASSERT_TRUE(platform().listDirectory("", "o*", entries));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, "only");
+}
+
+TEST(PosixListDirectory, ManyEntriesAreListedInLinearTime) {
+    TestDirectory dir;
+    constexpr int count = 20000;
+    std::string base = dir.text() + "/entry-";
+    for (int i = 0; i < count; ++i) {
+        int fd = ::open((base + std::to_string(i)).c_str(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+    }
+    std::vector<DirEntry> entries;
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(platform().listDirectory(dir.text(), "entry-*9", entries));
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(entries.size(), static_cast<size_t>(count / 10));
+    // Generous: a quadratic listing would take minutes, a linear one a few milliseconds.
+    EXPECT_LT(took, std::chrono::seconds(5));
+}
+
+TEST(PosixFileOperations, CopyKeepsContentModeAndTimesAndRefusesWhatItMustNot) {
+    TestDirectory dir;
+    std::string source = dir.write("source", "content");
+    ::chmod(source.c_str(), 0640);
+    struct timespec times[2] = {{1000000000, 0}, {1100000000, 0}};
+    ::utimensat(AT_FDCWD, source.c_str(), times, 0);
+
+    ASSERT_TRUE(platform().copyFile(source, dir.child("copy"), false));
+    EXPECT_EQ(dir.read("copy"), "content");
+    EXPECT_EQ(lstatOf(dir.child("copy")).st_mode & 07777, 0640u);
+    EXPECT_EQ(lstatOf(dir.child("copy")).st_mtime, 1100000000);
+
+    dir.write("other", "older and longer");
+    EXPECT_FALSE(platform().copyFile(source, dir.child("other"), false));
+    EXPECT_EQ(dir.read("other"), "older and longer");
+    ASSERT_TRUE(platform().copyFile(source, dir.child("other"), true));
+    EXPECT_EQ(dir.read("other"), "content");
+
+    // Onto itself: refused, and the content survives.
+    EXPECT_FALSE(platform().copyFile(source, source, true));
+    EXPECT_EQ(dir.read("source"), "content");
+    ::mkdir(dir.child("d").c_str(), 0755);
+    EXPECT_FALSE(platform().copyFile(dir.child("d"), dir.child("d2"), false));
+    EXPECT_FALSE(platform().copyFile(dir.child("missing"), dir.child("m2"), true));
+    EXPECT_NE(::access(dir.child("m2").c_str(), F_OK), 0);
+    EXPECT_FALSE(platform().copyFile(source, dir.child("no/such/dir"), true));
+    EXPECT_FALSE(platform().copyFile("", dir.child("x"), true));
+}
+
+TEST(PosixFileOperations, MoveReplacesOnlyWhenAsked) {
+    TestDirectory dir;
+    std::string from = dir.write("from", "new");
+    std::string to = dir.write("to", "old");
+    EXPECT_FALSE(platform().moveFile(from, to, false));
+    EXPECT_EQ(dir.read("from"), "new");
+    EXPECT_EQ(dir.read("to"), "old");
+    ASSERT_TRUE(platform().moveFile(from, to, true));
+    EXPECT_EQ(dir.read("to"), "new");
+    EXPECT_NE(::access(from.c_str(), F_OK), 0);
+    ASSERT_TRUE(platform().moveFile(to, dir.child("fresh"), false));
+    EXPECT_EQ(dir.read("fresh"), "new");
+    EXPECT_FALSE(platform().moveFile(dir.child("missing"), dir.child("x"), true));
+    EXPECT_FALSE(platform().moveFile("", dir.child("x"), false));
+}
+
+TEST(PosixFileOperations, DeleteCreateAttributesAndSync) {
+    TestDirectory dir;
+    std::string file = dir.write("file", "x");
+    ASSERT_TRUE(platform().createDirectory(dir.child("one")));
+    EXPECT_FALSE(platform().createDirectory(dir.child("one")));
+    EXPECT_FALSE(platform().createDirectory(dir.child("two/three")));  // one level only
+    EXPECT_FALSE(platform().deleteFile(dir.child("one")));             // not a file
+    EXPECT_FALSE(platform().deleteFile(dir.child("missing")));
+
+    ASSERT_TRUE(platform().setAttributes(file, FileAttribute::ReadOnly));
+    EXPECT_EQ(lstatOf(file).st_mode & 0222, 0u);
+    ASSERT_TRUE(platform().setAttributes(file, FileAttribute::Normal));
+    EXPECT_NE(lstatOf(file).st_mode & S_IWUSR, 0u);
+    EXPECT_FALSE(platform().setAttributes(dir.child("missing"), FileAttribute::Normal));
+
+    EXPECT_TRUE(platform().syncFile(file));
+    EXPECT_FALSE(platform().syncFile(dir.child("missing")));
+    ASSERT_TRUE(platform().deleteFile(file));
+    EXPECT_NE(::access(file.c_str(), F_OK), 0);
+}
+
+TEST(PosixDirectoryIdentity, IdentifiesADirectoryByDeviceAndInode) {
+    TestDirectory dir;
+    ::mkdir(dir.child("a").c_str(), 0755);
+    ASSERT_EQ(::symlink("a", dir.child("to-a").c_str()), 0);
+    FileIdentity direct, viaLink, other;
+    ASSERT_TRUE(platform().directoryIdentity(dir.child("a"), direct));
+    ASSERT_TRUE(platform().directoryIdentity(dir.child("to-a"), viaLink));
+    ASSERT_TRUE(platform().directoryIdentity(dir.text(), other));
+    EXPECT_EQ(direct, viaLink);
+    EXPECT_FALSE(direct == other);
+    EXPECT_FALSE(platform().directoryIdentity(dir.child("missing"), other));
+}
+
+}  // namespace
+}  // namespace Quilna
