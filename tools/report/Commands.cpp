@@ -1,0 +1,255 @@
+#include "tools/report/Commands.h"
+
+#include "hoardscan/ResultFileError.h"
+#include "tools/report/CommandLine.h"
+#include "tools/report/Formatting.h"
+#include "tools/report/HtmlReport.h"
+#include "tools/report/Importer.h"
+#include "tools/report/InputFiles.h"
+#include "tools/report/PostgresDatabase.h"
+#include "tools/report/ReportError.h"
+#include "tools/report/ReportQueries.h"
+#include "tools/report/ReportSchema.h"
+#include "tools/report/SqliteDatabase.h"
+#include "tools/report/SummaryOutput.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <memory>
+
+namespace Quilna::Commands {
+
+namespace {
+
+constexpr const char* program = "hoardscan-report";
+constexpr const char* defaultDatabase = "hoardscan-report.sqlite";
+constexpr const char* defaultPage = "hoardscan-report.html";
+constexpr size_t defaultTop = 10;
+
+constexpr const char* programHelp = R"(Usage: hoardscan-report <command> [options]
+
+Reads the result files of Hoardscan runs into a database and reports on them.
+
+Commands:
+  import   read account record files, inactive-file tables and temperature logs
+  summary  print the largest hosts, accounts, users, groups, file types and the
+           temperature matrix of the latest run of each host
+  html     write the report as one self-contained HTML page with charts
+
+Every command takes a database:
+  --db FILE      a SQLite file (default: hoardscan-report.sqlite)
+  --pg CONNINFO  a PostgreSQL connection string, e.g. "host=db dbname=hoard user=ann"
+
+"hoardscan-report <command> --help" tells more about a command.
+Exit codes: 0 success, 1 usage error, 2 data error.
+)";
+
+constexpr const char* importHelp = R"(Usage: hoardscan-report import [--db FILE | --pg CONNINFO] [--host NAME] FILE|FOLDER...
+
+Reads account record files (Hoardscan-<day>-<pid>.data), inactive-file tables
+(HoardscanInactive-<day>-<pid>.csv) and temperature logs (Hoardscan-<monitor>-<day>-<pid>.log)
+into the database. Folders are searched with their subfolders; files still named .make are
+unfinished and left out, as are extension logs.
+
+Each file is stored in one transaction: a malformed file is rejected whole, with its name and
+line, and the other files are still imported. Importing a file again changes nothing.
+
+Inactive-file tables and temperature logs do not name their host: it is taken from the run
+with the same process id and day (in the same folder, if several), or given with --host.
+
+Options:
+  --db FILE      SQLite database file, created when missing (default: hoardscan-report.sqlite)
+  --pg CONNINFO  PostgreSQL connection string instead of SQLite
+  --host NAME    host of the inactive-file tables and temperature logs named
+)";
+
+constexpr const char* summaryHelp = R"(Usage: hoardscan-report summary [--db FILE | --pg CONNINFO] [--csv | --json] [--top N]
+
+Prints, for the latest run of each host: the total, the largest hosts, accounts, users,
+groups and file types, and bytes on disk by access and modify temperature.
+
+Options:
+  --db FILE      SQLite database file (default: hoardscan-report.sqlite)
+  --pg CONNINFO  PostgreSQL connection string instead of SQLite
+  --csv          comma-separated values with exact byte counts instead of tables
+  --json         JSON with exact byte counts instead of tables
+  --top N        entries per ranking (default 10; 0 for all)
+)";
+
+constexpr const char* htmlHelp = R"(Usage: hoardscan-report html [--db FILE | --pg CONNINFO] [-o FILE] [--top N]
+
+Writes one self-contained HTML page (inline SVG charts, no scripts, no external files):
+the rankings of the summary as bar charts, the temperature matrix as a heat map, the
+growth per account between the runs in the database, and the largest directories of the
+temperature logs.
+
+Options:
+  --db FILE          SQLite database file (default: hoardscan-report.sqlite)
+  --pg CONNINFO      PostgreSQL connection string instead of SQLite
+  -o, --output FILE  the page to write (default: hoardscan-report.html)
+  --top N            entries per chart and table (default 10; 0 for all)
+)";
+
+const char* helpOf(const std::string& command) {
+    if (command == "import") return importHelp;
+    if (command == "summary") return summaryHelp;
+    if (command == "html") return htmlHelp;
+    return programHelp;
+}
+
+std::unique_ptr<Database> openDatabase(const CommandLine& line, bool create) {
+    const auto sqlite = line.option("db");
+    const auto postgres = line.option("pg");
+    if (sqlite && postgres) throw ReportError::usage("give either --db or --pg, not both");
+    std::unique_ptr<Database> database;
+    if (postgres) {
+        database = std::make_unique<PostgresDatabase>(*postgres);
+    } else {
+        database = std::make_unique<SqliteDatabase>(sqlite.value_or(defaultDatabase), create);
+    }
+    ReportSchema::ensure(*database);
+    return database;
+}
+
+size_t topOption(const CommandLine& line) {
+    const auto text = line.option("top");
+    if (!text) return defaultTop;
+    if (text->empty() || text->size() > 9 || text->find_first_not_of("0123456789") != std::string::npos) {
+        throw ReportError::usage("--top needs a whole number, not \"" + *text + "\"");
+    }
+    const size_t top = std::stoul(*text);
+    return top == 0 ? std::numeric_limits<size_t>::max() : top;
+}
+
+int runImport(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    if (line.operands().empty()) throw ReportError::usage("import needs result files or folders to read");
+    const auto note = [&](const std::string& message) { err << program << ": " << message << '\n'; };
+    const std::vector<InputFile> files = InputFiles::collect(line.operands(), note);
+    const std::unique_ptr<Database> database = openDatabase(line, true);
+    Importer importer(*database, ImportOptions{line.option("host").value_or("")}, note);
+
+    int64_t runs = 0, records = 0, sideFiles = 0, again = 0, rejected = 0;
+    for (const InputFile& file : files) {
+        try {
+            const ImportResult result = importer.importFile(file);
+            if (result.alreadyImported) {
+                ++again;
+            } else if (file.name.kind == ResultFileKind::AccountRecords) {
+                ++runs;
+                records += result.rows;
+            } else {
+                ++sideFiles;
+            }
+        } catch (const ResultFileError& error) {
+            ++rejected;
+            err << program << ": " << error.what() << "; the file was not imported\n";
+        } catch (const ReportError& error) {
+            ++rejected;
+            err << program << ": " << file.path.string() << ": " << error.what() << "; the file was not imported\n";
+        }
+    }
+    out << "Imported " << runs << (runs == 1 ? " run" : " runs") << " (" << Formatting::countText(records)
+        << " records) and " << sideFiles << " side " << (sideFiles == 1 ? "file" : "files") << " into "
+        << database->describe();
+    if (again) out << "; " << again << " already imported";
+    if (rejected) out << "; " << rejected << " rejected";
+    out << "\n";
+    return rejected ? ReportError::dataExit : 0;
+}
+
+int runSummary(const CommandLine& line, std::ostream& out) {
+    if (!line.operands().empty()) throw ReportError::usage("summary takes no operand \"" + line.operands()[0] + "\"");
+    if (line.flag("csv") && line.flag("json")) throw ReportError::usage("give either --csv or --json, not both");
+    const size_t top = topOption(line);
+    const std::unique_ptr<Database> database = openDatabase(line, false);
+    const Summary summary = ReportQueries(*database).summary();
+    if (line.flag("csv")) {
+        SummaryOutput::writeCsv(out, summary, top);
+    } else if (line.flag("json")) {
+        SummaryOutput::writeJson(out, summary, top);
+    } else {
+        SummaryOutput::writeTables(out, summary, top);
+    }
+    return 0;
+}
+
+std::string utcNow() {
+    using namespace std::chrono;
+    const auto now = floor<minutes>(system_clock::now());
+    const auto today = floor<days>(now);
+    const year_month_day date(today);
+    const hh_mm_ss time(now - today);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d UTC", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()));
+    return text;
+}
+
+void writeFileAtomically(const std::filesystem::path& path, const std::string& content) {
+    const std::filesystem::path temporary = path.string() + ".tmp";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        file << content;
+        file.close();
+        if (!file) throw ReportError::data("cannot write " + temporary.string());
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, path, error);
+    if (error) {
+        std::filesystem::remove(temporary, error);
+        throw ReportError::data("cannot write " + path.string() + ": " + error.message());
+    }
+}
+
+int runHtml(const CommandLine& line, std::ostream& out) {
+    if (!line.operands().empty()) throw ReportError::usage("html takes no operand \"" + line.operands()[0] + "\"");
+    const size_t top = topOption(line);
+    const std::filesystem::path page = line.option("output").value_or(defaultPage);
+    const std::unique_ptr<Database> database = openDatabase(line, false);
+    ReportQueries queries(*database);
+    HtmlReport::Content content;
+    content.summary = queries.summary();
+    content.growth = queries.accountGrowth();
+    content.coldDirectories = queries.coldDirectories(top == std::numeric_limits<size_t>::max() ? 1000 : top);
+    content.generatedAt = utcNow();
+    writeFileAtomically(page, HtmlReport::render(content, top));
+    out << "Wrote " << page.string() << "\n";
+    return 0;
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    try {
+        const CommandLine line(arguments);
+        if (line.command() == "help") {
+            out << helpOf(line.operands().empty() ? "" : line.operands().front());
+            return 0;
+        }
+        if (line.helpWanted()) {
+            out << helpOf(line.command());
+            return 0;
+        }
+        if (line.command() == "import") return runImport(line, out, err);
+        if (line.command() == "summary") return runSummary(line, out);
+        if (line.command() == "html") return runHtml(line, out);
+        err << programHelp;
+        return ReportError::usageExit;
+    } catch (const ReportError& error) {
+        err << program << ": " << error.what() << '\n';
+        if (error.exitCode() == ReportError::usageExit) err << "Try \"" << program << " --help\".\n";
+        return error.exitCode();
+    } catch (const ResultFileError& error) {
+        err << program << ": " << error.what() << '\n';
+        return ReportError::dataExit;
+    } catch (const std::exception& error) {
+        err << program << ": " << error.what() << '\n';
+        return ReportError::dataExit;
+    }
+}
+
+}  // namespace Quilna::Commands

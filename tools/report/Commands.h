@@ -1,0 +1,14 @@
+#pragma once
+// The report tool's commands: import, summary and html. run() is the whole program
+// behind main, so that tests drive it in-process.
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace Quilna::Commands {
+
+// Exit codes: 0 success, 1 usage error, 2 data error (some file rejected, or the database failed).
+int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+
+}  // namespace Quilna::Commands

@@ -1,0 +1,73 @@
+#pragma once
+// Values passed to and read from a Database: parameters, result rows, row batches for bulk
+// inserts, and the few words of SQL in which the supported databases differ.
+
+#include <cmath>
+#include <charconv>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace Quilna {
+
+using SqlValue = std::variant<std::monostate, int64_t, double, std::string>;
+using SqlRow = std::vector<SqlValue>;
+using SqlTable = std::vector<SqlRow>;
+
+// Rows of a fixed width stored one after the other, so that a batch of many rows costs one
+// allocation.
+struct SqlBatch {
+    explicit SqlBatch(size_t width) : width(width) {}
+
+    size_t rows() const { return width == 0 ? 0 : values.size() / width; }
+    const SqlValue& at(size_t row, size_t column) const { return values[row * width + column]; }
+    void clear() { values.clear(); }
+
+    size_t width;
+    std::vector<SqlValue> values;
+};
+
+// Schema words that differ between the databases.
+struct SqlDialect {
+    std::string_view autoIdColumn;  // an integer primary key filled by the database
+    std::string_view tableOptions;  // written after a table's closing parenthesis
+    std::string_view createView;    // the start of a statement that creates a view once
+};
+
+inline int64_t sqlInt(const SqlValue& value) {
+    if (const auto* number = std::get_if<int64_t>(&value)) return *number;
+    if (const auto* real = std::get_if<double>(&value)) return static_cast<int64_t>(std::llround(*real));
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        int64_t parsed = 0;
+        std::from_chars(text->data(), text->data() + text->size(), parsed);
+        return parsed;
+    }
+    return 0;
+}
+
+inline double sqlDouble(const SqlValue& value) {
+    if (const auto* number = std::get_if<int64_t>(&value)) return static_cast<double>(*number);
+    if (const auto* real = std::get_if<double>(&value)) return *real;
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        double parsed = 0;
+        std::from_chars(text->data(), text->data() + text->size(), parsed);
+        return parsed;
+    }
+    return 0;
+}
+
+inline std::string sqlText(const SqlValue& value) {
+    if (const auto* text = std::get_if<std::string>(&value)) return *text;
+    if (const auto* number = std::get_if<int64_t>(&value)) return std::to_string(*number);
+    if (const auto* real = std::get_if<double>(&value)) {
+        char buffer[32];
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, *real);
+        return std::string(buffer, result.ptr);
+    }
+    return {};
+}
+
+}  // namespace Quilna

@@ -1,0 +1,140 @@
+#include "tools/report/SqliteDatabase.h"
+
+#include "tools/report/ReportError.h"
+
+#include <sqlite3.h>
+
+namespace Quilna {
+
+namespace {
+
+const SqlDialect sqliteDialect{"INTEGER PRIMARY KEY", "WITHOUT ROWID", "CREATE VIEW IF NOT EXISTS"};
+
+}  // namespace
+
+void SqliteDatabase::StatementCloser::operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+
+SqliteDatabase::SqliteDatabase(const std::filesystem::path& file, bool create) : file_(file.string()) {
+    if (!create && !std::filesystem::exists(file)) {
+        throw ReportError::data("no report database " + file_ + ": import result files into it first");
+    }
+    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    if (sqlite3_open_v2(file_.c_str(), &connection_, flags, nullptr) != SQLITE_OK) {
+        const std::string reason = connection_ ? sqlite3_errmsg(connection_) : "out of memory";
+        sqlite3_close(connection_);
+        connection_ = nullptr;
+        throw ReportError::data("cannot open the SQLite database " + file_ + ": " + reason);
+    }
+    sqlite3_busy_timeout(connection_, 30000);
+    // Each imported file is its own transaction; the write-ahead log keeps its commits cheap
+    // and still durable against a crash of the program.
+    execute("PRAGMA journal_mode=WAL");
+    execute("PRAGMA synchronous=NORMAL");
+    execute("PRAGMA cache_size=-131072");
+    execute("PRAGMA temp_store=MEMORY");
+}
+
+SqliteDatabase::~SqliteDatabase() {
+    statements_.clear();
+    sqlite3_close(connection_);
+}
+
+const SqlDialect& SqliteDatabase::dialect() const { return sqliteDialect; }
+
+std::string SqliteDatabase::describe() const { return "SQLite database " + file_; }
+
+void SqliteDatabase::fail(const std::string& what) const {
+    throw ReportError::data(describe() + ": " + what + ": " + sqlite3_errmsg(connection_));
+}
+
+sqlite3_stmt* SqliteDatabase::prepared(std::string_view sql) {
+    const std::string key(sql);
+    const auto found = statements_.find(key);
+    if (found != statements_.end()) return found->second.get();
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v3(connection_, key.c_str(), static_cast<int>(key.size()), SQLITE_PREPARE_PERSISTENT,
+                           &statement, nullptr) != SQLITE_OK) {
+        fail("cannot prepare \"" + key + "\"");
+    }
+    return statements_.emplace(key, Statement(statement)).first->second.get();
+}
+
+void SqliteDatabase::bind(sqlite3_stmt* statement, int index, const SqlValue& value) {
+    int result = SQLITE_OK;
+    if (const auto* number = std::get_if<int64_t>(&value)) {
+        result = sqlite3_bind_int64(statement, index, *number);
+    } else if (const auto* real = std::get_if<double>(&value)) {
+        result = sqlite3_bind_double(statement, index, *real);
+    } else if (const auto* text = std::get_if<std::string>(&value)) {
+        // The value outlives the step that reads it.
+        result = sqlite3_bind_text64(statement, index, text->data(), text->size(), SQLITE_STATIC, SQLITE_UTF8);
+    } else {
+        result = sqlite3_bind_null(statement, index);
+    }
+    if (result != SQLITE_OK) fail("cannot bind parameter " + std::to_string(index));
+}
+
+SqlTable SqliteDatabase::query(std::string_view sql, const SqlRow& parameters) {
+    sqlite3_stmt* statement = prepared(sql);
+    for (size_t i = 0; i < parameters.size(); ++i) bind(statement, static_cast<int>(i + 1), parameters[i]);
+    SqlTable rows;
+    int result = SQLITE_OK;
+    while ((result = sqlite3_step(statement)) == SQLITE_ROW) {
+        const int columns = sqlite3_column_count(statement);
+        SqlRow row(static_cast<size_t>(columns));
+        for (int c = 0; c < columns; ++c) {
+            switch (sqlite3_column_type(statement, c)) {
+                case SQLITE_INTEGER: row[c] = static_cast<int64_t>(sqlite3_column_int64(statement, c)); break;
+                case SQLITE_FLOAT: row[c] = sqlite3_column_double(statement, c); break;
+                case SQLITE_NULL: break;
+                default: {
+                    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, c));
+                    row[c] = std::string(text, static_cast<size_t>(sqlite3_column_bytes(statement, c)));
+                }
+            }
+        }
+        rows.push_back(std::move(row));
+    }
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    if (result != SQLITE_DONE) fail("\"" + std::string(sql) + "\" failed");
+    return rows;
+}
+
+void SqliteDatabase::insertRows(std::string_view table, const std::vector<std::string_view>& columns,
+                                const SqlBatch& rows) {
+    std::string sql = "INSERT INTO " + std::string(table) + " (";
+    std::string marks;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        sql += (i ? ", " : "") + std::string(columns[i]);
+        marks += i ? ", ?" : "?";
+    }
+    sql += ") VALUES (" + marks + ")";
+    sqlite3_stmt* statement = prepared(sql);
+    for (size_t row = 0; row < rows.rows(); ++row) {
+        for (size_t column = 0; column < rows.width; ++column) {
+            bind(statement, static_cast<int>(column + 1), rows.at(row, column));
+        }
+        const int result = sqlite3_step(statement);
+        sqlite3_reset(statement);
+        if (result != SQLITE_DONE) fail("cannot insert into " + std::string(table));
+    }
+    sqlite3_clear_bindings(statement);
+}
+
+void SqliteDatabase::execute(std::string_view sql) {
+    const std::string text(sql);
+    if (sqlite3_exec(connection_, text.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        fail("\"" + text + "\" failed");
+    }
+}
+
+void SqliteDatabase::begin() { execute("BEGIN IMMEDIATE"); }
+
+void SqliteDatabase::commit() { execute("COMMIT"); }
+
+void SqliteDatabase::rollback() {
+    if (!sqlite3_get_autocommit(connection_)) execute("ROLLBACK");
+}
+
+}  // namespace Quilna

@@ -1,0 +1,16 @@
+#pragma once
+// The summary command's three outputs: tables for the terminal, CSV and JSON. Rankings
+// show their top entries (top 0: all); the terminal tables add a line for the rest.
+
+#include "tools/report/ReportData.h"
+
+#include <cstddef>
+#include <ostream>
+
+namespace Quilna::SummaryOutput {
+
+void writeTables(std::ostream& out, const Summary& summary, size_t top);
+void writeCsv(std::ostream& out, const Summary& summary, size_t top);
+void writeJson(std::ostream& out, const Summary& summary, size_t top);
+
+}  // namespace Quilna::SummaryOutput
