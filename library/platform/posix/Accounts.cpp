@@ -1,10 +1,13 @@
 // POSIX: owners from the password database, local groups from the group database.
+#include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
+#include <mutex>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/posix/PosixImpl.h"
@@ -63,8 +66,72 @@ bool NativePlatform::ownerById(uint32_t ownerId, std::string& domain, std::strin
     return true;
 }
 
-// Not yet implemented: filled in with the local groups slice.
-uint32_t NativePlatform::localGroups(std::vector<std::string>&) { return SystemCode::AccessDenied; }
-uint32_t NativePlatform::localGroupMembers(const std::string&, std::vector<std::string>&) { return SystemCode::AccessDenied; }
+namespace {
+
+// The C library keeps one enumeration position per database for the whole process, so the
+// enumerations below run one at a time.
+std::mutex& enumerationGuard() {
+    static std::mutex guard;
+    return guard;
+}
+
+// The group entry of a name; false when there is none.
+bool groupEntry(const std::string& name, gid_t& gid, std::vector<std::string>& listed) {
+    if (name.empty() || name.find('\0') != std::string::npos) return false;
+    long hint = ::sysconf(_SC_GETGR_R_SIZE_MAX);
+    std::vector<char> buffer(hint > 0 ? static_cast<size_t>(hint) : 1024);
+    for (;;) {
+        struct group entry {};
+        struct group* found = nullptr;
+        int error = ::getgrnam_r(name.c_str(), &entry, buffer.data(), buffer.size(), &found);
+        if (error == ERANGE && buffer.size() < (1u << 24)) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        if (error != 0 || !found) return false;
+        gid = found->gr_gid;
+        for (char** member = found->gr_mem; member && *member; ++member) listed.emplace_back(*member);
+        return true;
+    }
+}
+
+}  // namespace
+
+// The group database in its order; a name that comes again from a second source is left out.
+uint32_t NativePlatform::localGroups(std::vector<std::string>& names) {
+    names.clear();
+    std::unordered_set<std::string> seen;
+    std::lock_guard<std::mutex> hold(enumerationGuard());
+    ::setgrent();
+    errno = 0;
+    while (struct group* entry = ::getgrent()) {
+        if (entry->gr_name && seen.insert(entry->gr_name).second) names.emplace_back(entry->gr_name);
+        errno = 0;
+    }
+    int error = errno;
+    ::endgrent();
+    if (names.empty() && error != 0 && error != ENOENT) return SystemCode::AccessDenied;
+    return SystemCode::Success;
+}
+
+// The group's listed members, then the users whose primary group it is, each "HOST\name".
+uint32_t NativePlatform::localGroupMembers(const std::string& group, std::vector<std::string>& members) {
+    members.clear();
+    gid_t gid = 0;
+    std::vector<std::string> listed;
+    if (!groupEntry(group, gid, listed)) return SystemCode::NoSuchLocalGroup;
+    const std::string& host = impl_->accountDomain();
+    std::unordered_set<std::string> seen;
+    auto add = [&](const std::string& name) {
+        if (seen.insert(name).second) members.push_back(host + "\\" + name);
+    };
+    for (const std::string& name : listed) add(name);
+    std::lock_guard<std::mutex> hold(enumerationGuard());
+    ::setpwent();
+    while (struct passwd* entry = ::getpwent())
+        if (entry->pw_gid == gid && entry->pw_name) add(entry->pw_name);
+    ::endpwent();
+    return SystemCode::Success;
+}
 
 }  // namespace Quilna

@@ -1,0 +1,79 @@
+#pragma once
+// The file system and file type fields of an account record, by the file type scheme:
+// 0 the extension, 1 the file type mapping file, 3 the directory and the file name.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "common/FileStatus.h"
+#include "hoardscan/RuleText.h"
+
+namespace Quilna {
+
+class ConfReader;
+class LoggerUnit;
+class Tallies;
+
+class FileTypes {
+public:
+    enum Scheme : int32_t { Extension = 0, Mapping = 1, FileName = 3 };
+
+    // Unknown extensions of the mapping scheme go to the tallies' extension lines.
+    FileTypes(LoggerUnit& logger, const ConfReader& configuration, Tallies& tallies);
+
+    void setScheme(int32_t scheme) { scheme_ = scheme; }
+    // The extension switch: collect extensions that the mapping does not know.
+    void setCollectExtensions(bool collect) { collectExtensions_ = collect; }
+
+    // Loads the mapping file named by "hoardscan.filename"; true also for an empty file.
+    bool loadFileTypeMapping();
+    // The same for a named file, and for a text already read (fileName names it in messages).
+    bool loadFileTypeMappingFile(const std::string& path);
+    bool loadFileTypeMappingText(std::string_view text, const std::string& fileName);
+
+    // Both fields of a file of the current directory. Root is the root the walk chose; status
+    // is the walk's one status of the file (exists false when it could not be read).
+    void fileFacts(const std::string& currentDirectory, const std::string& name, const std::string& root,
+                   const FileStatus& status, std::string& fileSystem, std::string& fileType);
+
+    const std::string& defaultType() const { return defaultType_; }
+    const std::vector<std::string>& defaultDirectories() const { return defaultDirectories_; }
+    const std::vector<std::pair<std::string, std::string>>& attributeTypes() const { return attributeTypes_; }
+    const std::map<std::string, std::string>& extensionTypes() const { return extensionTypes_; }
+    const std::vector<std::pair<std::string, std::string>>& patternTypes() const { return patternTypes_; }
+
+    static constexpr const char* settingKey = "hoardscan.filename";
+    // The attribute bit an attribute word of the mapping asks for; 0 for a word that never matches.
+    static uint16_t attributeBit(std::string_view word);
+
+private:
+    bool readTypeBlock(RuleText& text, const std::string& typeName);
+    void fileItems(const std::string& line, const std::string& typeName);
+    void mappedType(const std::string& currentDirectory, const std::string& name, const FileStatus& status,
+                    std::string& fileType);
+    bool defaultDirectoryType(const std::string& currentDirectory, std::string& fileType) const;
+    // The type for a non-empty lower-cased extension; empty when the mapping has none.
+    void extensionType(const std::string& extension, std::string& fileType);
+    static void rootField(const std::string& root, std::string& fileSystem);
+
+    LoggerUnit& logger_;
+    const ConfReader& configuration_;
+    Tallies& tallies_;
+    int32_t scheme_ = Extension;
+    bool collectExtensions_ = false;
+
+    std::string defaultType_ = "undef";
+    std::vector<std::string> defaultDirectories_;
+    std::vector<std::string> defaultDirectoriesLower_;
+    std::vector<std::pair<std::string, std::string>> attributeTypes_;  // (word, type)
+    std::vector<uint16_t> attributeBits_;                               // the words' bits
+    std::map<std::string, std::string> extensionTypes_;
+    std::vector<std::pair<std::string, std::string>> patternTypes_;    // (pattern, type)
+    std::string extension_;  // reused per file
+};
+
+}  // namespace Quilna

@@ -1,0 +1,13 @@
+#pragma once
+// Who scans: the facts about this computer that the rules are matched against.
+
+#include <string>
+
+namespace Quilna {
+
+struct ScanIdentity {
+    std::string hostName;  // upper case
+    std::string domain;    // as the system information gives it
+};
+
+}  // namespace Quilna

@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include "RulesTestSupport.h"
+#include "common/FileOps.h"
+#include "hoardscan/Owners.h"
+#include "platform/fake/FakePlatform.h"
+
+namespace Quilna {
+namespace {
+
+using Groups = std::vector<std::string>;
+
+// A Windows computer with three local groups; the group tables start empty for each test.
+class OwnersTest : public ::testing::Test {
+protected:
+    OwnersTest() {
+        Owners::forgetGroupTables();
+        fake.syntax = FakePlatform::windowsSyntax();
+        fake.groups = {SystemCode::Success, {"Administrators", "Users", "Guests", "Leftovers"}};
+        fake.members["Administrators"] = {SystemCode::Success, {"PC42\\Administrator", "OFFICE\\ann"}};
+        fake.members["Users"] = {SystemCode::Success, {"OFFICE\\Ann", "OFFICE\\bob"}};
+        fake.members["Guests"] = {SystemCode::Success, {"PC42\\Guest"}};
+        fake.members["Leftovers"] = {SystemCode::Success, {"PC42\\undef"}};
+        fake.owners["report.doc"] = {"OFFICE", "ann"};
+        fake.owners["setup.log"] = {"BUILTIN", "Administrators"};
+        fake.owners["notes.txt"] = {"OFFICE", "carol"};
+        status.exists = true;
+    }
+    ~OwnersTest() override { Owners::forgetGroupTables(); }
+
+    std::string ownerOf(const std::string& name, Groups& groups) {
+        std::string user = "UNDEF";
+        owners.ownerOf("c:\\data\\", name, status, user, groups);
+        return user;
+    }
+
+    FakePlatform fake;
+    Owners owners;
+    FileStatus status;
+};
+
+TEST_F(OwnersTest, OwnerAndTheGroupsHoldingItInEnumerationOrder) {
+    Groups groups;
+    EXPECT_EQ(ownerOf("report.doc", groups), "\\\\OFFICE\\ann");
+    EXPECT_EQ(groups, (Groups{"Administrators", "Users"}));
+    // A member matches when its lower-cased name ends in the lower-cased user.
+    EXPECT_EQ(owners.localGroupsOf("ANN"), (Groups{"Administrators", "Users"}));
+    EXPECT_EQ(owners.localGroupsOf("\\\\office\\bob"), (Groups{"Users"}));
+}
+
+TEST_F(OwnersTest, TheAdministratorsGroupCountsAsTheAdministrator) {
+    Groups groups;
+    EXPECT_EQ(ownerOf("setup.log", groups), "Administrator");
+    EXPECT_EQ(groups, (Groups{"Administrators"}));
+}
+
+TEST_F(OwnersTest, UnreadableOwnersAndUsersWithoutGroups) {
+    Groups groups{"stale"};
+    EXPECT_EQ(ownerOf("no-such-file.doc", groups), "UNDEF");
+    EXPECT_EQ(groups, (Groups{"Leftovers"}));  // members ending in "undef"
+    EXPECT_EQ(ownerOf("notes.txt", groups), "\\\\OFFICE\\carol");
+    EXPECT_TRUE(groups.empty());
+}
+
+TEST_F(OwnersTest, AnEmptyUserIsTheUserRunningTheProgram) {
+    fake.user = "bob";
+    EXPECT_EQ(owners.localGroupsOf(""), (Groups{"Users"}));
+}
+
+TEST_F(OwnersTest, GroupTablesAreReadOncePerRun) {
+    Groups groups;
+    for (int file = 0; file < 50; ++file) {
+        ownerOf("report.doc", groups);
+        ownerOf("notes.txt", groups);
+    }
+    Owners another;  // the tables are process-wide
+    EXPECT_EQ(another.localGroupsOf("bob"), (Groups{"Users"}));
+    EXPECT_EQ(fake.localGroupsCalls, 1);
+    for (const char* group : {"Administrators", "Users", "Guests", "Leftovers"}) EXPECT_EQ(fake.memberCalls[group], 1) << group;
+}
+
+TEST_F(OwnersTest, FailedMemberListsAreAskedAgain) {
+    fake.groups = {SystemCode::Success, {"Users", "Denied", "Gone", "Remote", "Partial", "Odd"}};
+    fake.members["Denied"] = {SystemCode::AccessDenied, {"OFFICE\\ann"}};
+    fake.members["Gone"] = {SystemCode::NoSuchLocalGroup, {}};
+    fake.members["Remote"] = {SystemCode::InvalidComputer, {}};
+    fake.members["Partial"] = {SystemCode::MoreData, {"OFFICE\\ann"}};
+    fake.members["Odd"] = {87, {"OFFICE\\ann"}};
+    EXPECT_EQ(owners.localGroupsOf("ann"), (Groups{"Users"}));
+    EXPECT_EQ(owners.localGroupsOf("ann"), (Groups{"Users"}));
+    EXPECT_EQ(fake.memberCalls["Users"], 1);
+    for (const char* group : {"Denied", "Gone", "Remote", "Partial", "Odd"}) EXPECT_EQ(fake.memberCalls[group], 2) << group;
+}
+
+TEST_F(OwnersTest, AFailedGroupEnumerationIsTriedAgain) {
+    fake.groups = {SystemCode::MoreData, {"Users"}};
+    EXPECT_TRUE(owners.localGroupsOf("ann").empty());
+    fake.groups = {SystemCode::Success, {}};
+    EXPECT_TRUE(owners.localGroupsOf("ann").empty());
+    fake.groups = {SystemCode::Success, {"Users"}};
+    EXPECT_EQ(owners.localGroupsOf("ann"), (Groups{"Users"}));
+    EXPECT_EQ(fake.localGroupsCalls, 3);
+}
+
+TEST(Owners, TheOwnerIdOfTheStatusNamesTheUser) {
+    RulesTest::TempDir dir;
+    std::string path = dir.write("mine.txt", "x");
+    FileStatus status;
+    ASSERT_TRUE(FileOps::fileStatus(path, status));
+    if (!status.hasOwnerId) GTEST_SKIP() << "the platform gives no owner id";
+    std::string expected;
+    ASSERT_TRUE(FileOps::ownerById(status.ownerId, expected));
+
+    Owners::forgetGroupTables();
+    Owners owners;
+    std::string user = "UNDEF";
+    std::vector<std::string> groups;
+    owners.ownerOf(dir.file(""), "mine.txt", status, user, groups);
+    EXPECT_EQ(user, expected);
+
+    status.ownerId = 4123456789u;  // no account has it
+    user = "UNDEF";
+    owners.ownerOf(dir.file(""), "mine.txt", status, user, groups);
+    EXPECT_EQ(user, "UNDEF");
+    Owners::forgetGroupTables();
+}
+
+}  // namespace
+}  // namespace Quilna

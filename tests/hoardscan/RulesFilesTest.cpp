@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include "RulesTestSupport.h"
+#include "hoardscan/RulesFiles.h"
+#include "platform/fake/FakePlatform.h"
+
+namespace Quilna {
+namespace {
+
+using RulesTest::TempDir;
+using RulesTest::TestLog;
+
+struct Loader {
+    TestLog log;
+    ScanIdentity identity{"PC42", "OSLO"};
+    RuleTables tables;
+    RulesFiles files{log.unit(), identity, tables};
+};
+
+std::vector<std::string> significantLines(std::string_view content, std::vector<int32_t>* numbers = nullptr) {
+    RuleText text{content, "x"};
+    std::vector<std::string> lines;
+    std::string line;
+    while (RulesFiles::readSignificantLine(text, line)) {
+        lines.push_back(line);
+        if (numbers) numbers->push_back(text.lineNumber);
+    }
+    EXPECT_TRUE(line.empty());
+    return lines;
+}
+
+TEST(RulesFiles, SignificantLinesSkipBlanksAndComments) {
+    std::vector<int32_t> numbers;
+    std::string highBlank = "\xA0";
+    auto lines = significantLines("  first  \r\n\n# comment\n\t\tsecond # tail\r\n" + highBlank + "third" + highBlank +
+                                      "\n   #indented comment\nla\rst",
+                                  &numbers);
+    EXPECT_EQ(lines, (std::vector<std::string>{"first", "second", "third", "last"}));
+    EXPECT_EQ(numbers, (std::vector<int32_t>{1, 4, 5, 7}));
+    EXPECT_TRUE(significantLines("").empty());
+    EXPECT_TRUE(significantLines("\n\n#\n").empty());
+}
+
+TEST(RulesFiles, FileSystemsExampleLoadsIntoRules) {
+    FakePlatform fake;
+    fake.syntax = FakePlatform::windowsSyntax();
+    Loader loader;
+    ASSERT_TRUE(loader.files.loadFileSystemsText("# rules of the office\n"
+                                                 "@part1\n"
+                                                 "PC42: D:\\Data   # the archive disk\n"
+                                                 "pc42 : e:\\\n"
+                                                 "PC4*: f:\\\n"
+                                                 "OTHER: g:\\\n"
+                                                 "@part2\n"
+                                                 "PC42:fixed:c:\\windows* exclude_all\n"
+                                                 "*:*:\"C:\\Program Files\\*\" exclude\n"
+                                                 "pc*:Remote:*.tmp 0\n"
+                                                 "*:fixed:c:\\users\\* include\n"
+                                                 "*:cdrom:* 1\n"
+                                                 "*:fixed:c:\\a:b  exclude\n",
+                                                 "fs.txt"));
+    const RuleTables& tables = loader.tables;
+    EXPECT_EQ(tables.drives, (std::vector<std::string>{"d:\\data", "e:\\"}));
+    ASSERT_EQ(tables.fileSystems.size(), 6u);
+    auto expect = [&](size_t i, const char* host, const char* fileSystem, const char* path, bool include,
+                      bool excludeAll) {
+        const FileSystemRule& rule = tables.fileSystems[i];
+        EXPECT_EQ(rule.host, host) << i;
+        EXPECT_EQ(rule.fileSystem, fileSystem) << i;
+        EXPECT_EQ(rule.path, path) << i;
+        EXPECT_EQ(rule.include, include) << i;
+        EXPECT_EQ(rule.excludeAll, excludeAll) << i;
+    };
+    expect(0, "PC42", "fixed", "c:\\windows*", false, true);
+    expect(1, "*", "*", "c:\\program files\\*", false, false);
+    expect(2, "PC*", "remote", "*.tmp", false, false);
+    expect(3, "*", "fixed", "c:\\users\\*", true, false);
+    expect(4, "*", "cdrom", "*", true, false);
+    expect(5, "*", "fixed", "c:\\a:b", false, false);  // only the first two colons separate
+    EXPECT_EQ(loader.log.debugTexts(),
+              (std::vector<std::string>{"Got 2 file system(s) to investigate and 6 to account."}));
+    EXPECT_EQ(loader.log.messageCount(), 0u);
+}
+
+TEST(RulesFiles, DrivePathsKeepTheirCaseWherePathsAreCaseSensitive) {
+    FakePlatform fake;
+    PathSyntax posix;
+    fake.syntax = posix;
+    Loader loader;
+    ASSERT_TRUE(loader.files.loadFileSystemsText("@part1\nPC42: /srv/Data\n", "fs.txt"));
+    EXPECT_EQ(loader.tables.drives, (std::vector<std::string>{"/srv/Data"}));
+}
+
+TEST(RulesFiles, FileSystemsErrorsNameTheLineAndTheFile) {
+    {
+        Loader loader;
+        EXPECT_FALSE(loader.files.loadFileSystemsText("# head\n@part1\n\n@part3\n", "/etc/fs.txt"));
+        EXPECT_EQ(loader.log.messages("FATAL", 11), (std::vector<std::string>{"@part3|4|/etc/fs.txt"}));
+    }
+    {
+        // Shorter than six characters: a rule line, and before any section.
+        Loader loader;
+        EXPECT_FALSE(loader.files.loadFileSystemsText("\n@part\n", "fs.txt"));
+        EXPECT_EQ(loader.log.messages("FATAL", 25), (std::vector<std::string>{"@part1|@part|2|fs.txt"}));
+    }
+    {
+        Loader loader;
+        EXPECT_FALSE(loader.files.loadFileSystemsText("PC42:fixed:c:\\ include\n", "fs.txt"));
+        EXPECT_EQ(loader.log.messages("FATAL", 25).size(), 1u);
+        EXPECT_TRUE(loader.tables.fileSystems.empty());
+    }
+    {
+        // Without quotes the first blank ends the path and the rest is the keyword.
+        Loader loader;
+        EXPECT_FALSE(loader.files.loadFileSystemsText("@part2\n*:fixed:c:\\a\\* 1\n"
+                                                      "*:fixed:c:\\program files\\* exclude\n",
+                                                      "fs.txt"));
+        EXPECT_EQ(loader.log.messages("FATAL", 9), (std::vector<std::string>{"3|fs.txt"}));
+        EXPECT_EQ(loader.tables.fileSystems.size(), 1u);  // rules before the error stay
+    }
+    {
+        Loader loader;
+        EXPECT_FALSE(loader.files.loadFileSystemsText("@part2\n*:fixed:c:\\ Include\n", "fs.txt"));
+        EXPECT_FALSE(loader.files.loadFileSystemsText("@part2\n*:fixed:\"c:\\unclosed include\n", "fs.txt"));
+        EXPECT_FALSE(loader.files.loadFileSystemsText("@part2\n*:fixed: \"c:\\a b\" include\n", "fs.txt"));
+        EXPECT_EQ(loader.log.messages("FATAL", 9).size(), 3u);
+    }
+}
+
+TEST(RulesFiles, RulesFilesAreReadFromDisk) {
+    TempDir dir;
+    Loader loader;
+    std::string path = dir.write("fs.txt", "@part1\r\nPC42: /data\r\n@part2\r\n*:*:/tmp* exclude_all");
+    ASSERT_TRUE(loader.files.loadFileSystems(path));
+    EXPECT_EQ(loader.tables.drives, (std::vector<std::string>{"/data"}));
+    ASSERT_EQ(loader.tables.fileSystems.size(), 1u);
+    EXPECT_TRUE(loader.tables.fileSystems[0].excludeAll);
+
+    ASSERT_TRUE(loader.files.loadAccounts(dir.write("empty.txt", "")));
+    EXPECT_TRUE(loader.tables.sites.empty());
+
+    std::string missing = dir.file("missing.txt");
+    EXPECT_FALSE(loader.files.loadFileSystems(missing));
+    EXPECT_FALSE(loader.files.loadAccounts(missing));
+    EXPECT_EQ(loader.log.messages("FATAL", 8), (std::vector<std::string>{missing, missing}));
+}
+
+const char* const accountsExample =
+    "{\n"
+    "  site=OSLO\n"
+    "  exclude=*.tmp\n"
+    "  exclude =\n"
+    "  map\n"
+    "  {\n"
+    "    hosts\n"
+    "    {\n"
+    "      host=pc*\n"
+    "      entries\n"
+    "      {\n"
+    "        entry\n"
+    "        {\n"
+    "          dir=C:\\Users\\*\n"
+    "          account=%3%\n"
+    "        }\n"
+    "        entry\n"
+    "        {\n"
+    "          dir = c:\\projects\\*\n"
+    "          account = Dept-%2%\n"
+    "        }\n"
+    "      }\n"
+    "    }\n"
+    "    hosts\n"
+    "    {\n"
+    "      host=SERVER\n"
+    "    }\n"
+    "  }\n"
+    "}\n"
+    "{\n"
+    "  site = BERGEN\n"
+    "  site =\n"
+    "}\n";
+
+TEST(RulesFiles, AccountsExampleLoadsIntoRules) {
+    Loader loader;
+    ASSERT_TRUE(loader.files.loadAccountsText(accountsExample, "accounts.txt"));
+    const auto& sites = loader.tables.sites;
+    ASSERT_EQ(sites.size(), 2u);
+    EXPECT_EQ(sites[0].name, "OSLO");
+    EXPECT_EQ(sites[0].excludes, (std::vector<std::string>{"*.tmp"}));
+    ASSERT_EQ(sites[0].hosts.size(), 2u);
+    EXPECT_EQ(sites[0].hosts[0].name, "PC*");
+    ASSERT_EQ(sites[0].hosts[0].entries.size(), 2u);
+    EXPECT_EQ(sites[0].hosts[0].entries[0].dir, "c:\\users\\*");
+    EXPECT_EQ(sites[0].hosts[0].entries[0].account, "%3%");
+    EXPECT_EQ(sites[0].hosts[0].entries[1].dir, "c:\\projects\\*");
+    EXPECT_EQ(sites[0].hosts[0].entries[1].account, "Dept-%2%");
+    EXPECT_EQ(sites[0].hosts[1].name, "SERVER");
+    EXPECT_TRUE(sites[0].hosts[1].entries.empty());
+    EXPECT_EQ(sites[1].name, "BERGEN");  // an empty value leaves the name
+    EXPECT_TRUE(sites[1].hosts.empty());
+    EXPECT_EQ(loader.log.messageCount(), 0u);
+}
+
+TEST(RulesFiles, AccountsErrorsNameTheLineAndTheFile) {
+    struct Case {
+        const char* text;
+        int id;
+        const char* parameters;
+    };
+    const Case cases[] = {
+        {"{\nsite=A\ncolour=red\n}\n", 11, "colour=red|3|acc.txt"},
+        {"{\nsite=A\nmapping\n}\n", 11, "mapping|3|acc.txt"},
+        {"{\nmap\n{\nhost=PC\n}\n}\n", 11, "host=PC|4|acc.txt"},
+        {"{\nmap\nhosts\nname=PC\n}\n}\n}\n", 11, "name=PC|4|acc.txt"},
+        {"{\nmap\nhosts\nentries\ndir=x\n", 11, "dir=x|5|acc.txt"},
+        {"{\nmap\nhosts\nentries\nentry\nuser=x\n", 11, "user=x|6|acc.txt"},
+        {"{\nmap\nhosts\nentries\nentry\nnested\n", 11, "nested|6|acc.txt"},
+        {"{\nsite=A\n\n# end\n", 10, "4|acc.txt"},
+        {"{\nmap\nhosts\nentries\nentry\ndir=x\n}\n}\n", 10, "8|acc.txt"},
+    };
+    for (const Case& c : cases) {
+        Loader loader;
+        EXPECT_FALSE(loader.files.loadAccountsText(c.text, "acc.txt")) << c.text;
+        EXPECT_EQ(loader.log.messages("FATAL", c.id), (std::vector<std::string>{c.parameters})) << c.text;
+        EXPECT_EQ(loader.log.messageCount(), 1u) << c.text;
+    }
+}
+
+TEST(RulesFiles, AccountsSitesBeforeAnErrorStay) {
+    Loader loader;
+    EXPECT_FALSE(loader.files.loadAccountsText("{\nsite=A\n}\n{\nsite=B\n", "acc.txt"));
+    ASSERT_EQ(loader.tables.sites.size(), 1u);
+    EXPECT_EQ(loader.tables.sites[0].name, "A");
+}
+
+}  // namespace
+}  // namespace Quilna

@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include "RulesTestSupport.h"
+#include "common/ConfReader.h"
+#include "hoardscan/Temperatures.h"
+#include "platform/fake/FakePlatform.h"
+
+namespace Quilna {
+namespace {
+
+using RulesTest::TempDir;
+using RulesTest::TestLog;
+using Bands = std::vector<std::string>;
+
+constexpr int64_t now = 1700000000;
+constexpr int64_t day = 86400;
+
+Bands describe(const std::vector<TemperatureBand>& bands) {
+    Bands out;
+    for (const TemperatureBand& band : bands)
+        out.push_back(band.name + " " + std::to_string(band.minDays) + ".." + std::to_string(band.maxDays));
+    return out;
+}
+
+class TemperaturesTest : public ::testing::Test {
+protected:
+    TemperaturesTest() {
+        fake.clock = now;
+        log.clear();
+    }
+
+    void configure(const std::string& path) {
+        ASSERT_TRUE(reader.buildTreeFromText("hoardscan () = '' { temperatures (FileName) = '" + path + "' {} }",
+                                             "test.conf"));
+        log.clear();
+    }
+    // Both temperatures of a file last read and written the given number of seconds ago.
+    std::pair<std::string, std::string> of(int64_t accessedAgo, int64_t modifiedAgo) {
+        FileStatus status;
+        status.exists = true;
+        status.accessed = DateTime(static_cast<int32_t>(now - accessedAgo));
+        status.modified = DateTime(static_cast<int32_t>(now - modifiedAgo));
+        std::string access = "UNKNOWN", modify = "UNKNOWN";
+        temperatures.temperaturesOf("f.txt", access, modify, status);
+        return {access, modify};
+    }
+
+    FakePlatform fake;
+    TestLog log;
+    ConfReader reader{log.centre()};
+    Temperatures temperatures{log.unit(), reader};
+    TempDir dir;
+};
+
+TEST_F(TemperaturesTest, ExampleBandsFollowEachOther) {
+    configure(dir.write("temperatures.txt", "# ages in days\nhot 7\nwarm   30 # a month\n\ncold 365\r\nfrozen INFINITY\n"));
+    ASSERT_TRUE(temperatures.loadTemperatures());
+    Bands expected{"hot 0..7", "warm 8..30", "cold 31..365", "frozen 366..-1"};
+    EXPECT_EQ(describe(temperatures.accessBands()), expected);
+    EXPECT_EQ(describe(temperatures.modifyBands()), expected);
+    EXPECT_EQ(log.messageCount(), 0u);
+
+    using Pair = std::pair<std::string, std::string>;
+    EXPECT_EQ(of(7 * day, 8 * day), (Pair{"hot", "warm"}));
+    EXPECT_EQ(of(8 * day - 1, 30 * day + day - 1), (Pair{"hot", "warm"}));  // whole days, cut down
+    EXPECT_EQ(of(-5 * day, 31 * day), (Pair{"hot", "cold"}));              // from the future: age 0
+    EXPECT_EQ(of(366 * day, 20000 * day), (Pair{"frozen", "frozen"}));
+    EXPECT_EQ(log.debugTexts().back(), "      Accesstemp=frozen, Modifytemp=frozen.");
+}
+
+TEST_F(TemperaturesTest, LimitTextsAndBandsAfterInfinity) {
+    ASSERT_TRUE(temperatures.loadTemperaturesText("short 12days\nlong Infinity\nnever 5\n\"very cold\" 99\nnolimit\n",
+                                                  "t.txt"));
+    EXPECT_EQ(describe(temperatures.accessBands()),
+              (Bands{"short 0..12", "long 13..-1", "never 0..5", "\"very cold\" 6..99", "nolimit 100..0"}));
+    EXPECT_EQ(of(3 * day, 13 * day), (std::pair<std::string, std::string>{"short", "long"}));
+}
+
+TEST_F(TemperaturesTest, AgesBeyondTheLastBandKeepTheirValue) {
+    ASSERT_TRUE(temperatures.loadTemperaturesText("hot 7\nwarm 30\n", "t.txt"));
+    EXPECT_EQ(of(31 * day, 2 * day), (std::pair<std::string, std::string>{"UNKNOWN", "hot"}));
+}
+
+TEST_F(TemperaturesTest, AFileWithoutStatusGetsTheFirstBand) {
+    ASSERT_TRUE(temperatures.loadTemperaturesText("hot 7\nwarm 30\n", "t.txt"));
+    FileStatus missing;
+    std::string access = "UNKNOWN", modify = "UNKNOWN";
+    temperatures.temperaturesOf("gone.txt", access, modify, missing);
+    EXPECT_EQ(access, "hot");
+    EXPECT_EQ(modify, "hot");
+    EXPECT_EQ(log.messages("WARNING", 15), (Bands{"gone.txt"}));
+}
+
+TEST_F(TemperaturesTest, AnEmptyFileLoadsNoBands) {
+    std::string path = dir.write("empty.txt", "# nothing here\n\n");
+    configure(path);
+    ASSERT_TRUE(temperatures.loadTemperatures());
+    EXPECT_TRUE(temperatures.accessBands().empty());
+    EXPECT_EQ(log.messages("WARNING", 24), (Bands{path}));
+    EXPECT_EQ(of(100 * day, 0), (std::pair<std::string, std::string>{"UNKNOWN", "UNKNOWN"}));
+
+    FileStatus missing;
+    std::string access = "UNKNOWN", modify = "UNKNOWN";
+    temperatures.temperaturesOf("gone.txt", access, modify, missing);
+    EXPECT_EQ(access, "UNKNOWN");
+    EXPECT_EQ(log.messages("WARNING", 15), (Bands{"gone.txt"}));
+}
+
+TEST_F(TemperaturesTest, LoadFailuresAreReported) {
+    EXPECT_FALSE(temperatures.loadTemperatures());  // no configuration at all
+    EXPECT_EQ(log.messages("FATAL", 2), (Bands{"hoardscan.temperatures"}));
+    EXPECT_EQ(log.debugTexts().back(), "No temperatures file configured.");
+
+    std::string missing = dir.file("missing.txt");
+    configure(missing);
+    EXPECT_FALSE(temperatures.loadTemperatures());
+    EXPECT_EQ(log.messages("ERROR", 3), (Bands{"hoardscan.temperatures|" + missing}));
+    EXPECT_EQ(log.debugTexts().back(), "Temperaturs file \"" + missing + "\" does not exist.");
+
+    // A directory exists but cannot be read as a file.
+    configure(dir.file("."));
+    EXPECT_FALSE(temperatures.loadTemperatures());
+    EXPECT_EQ(log.messages("FATAL", 8).size(), 1u);
+}
+
+}  // namespace
+}  // namespace Quilna
