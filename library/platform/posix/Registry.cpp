@@ -1,10 +1,201 @@
-// POSIX: registry keys are .reg files below $QUILNA_REGISTRY_ROOT.
+// POSIX: registry keys are .reg files below $QUILNA_REGISTRY_ROOT. The key path
+// SOFTWARE\Quilna\Resources is the file <root>/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna/Resources.reg,
+// holding the section [HKEY_LOCAL_MACHINE\SOFTWARE\Quilna\Resources].
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
 #include "platform/posix/PosixImpl.h"
+#include "platform/posix/RegFile.h"
 
 namespace Quilna {
 
-// Not yet implemented: filled in with the installation resources.
-int NativePlatform::readRegistry(const std::string&, const std::string&, bool, uint32_t&, std::string&) { return 2; }
-bool NativePlatform::writeRegistryString(const std::string&, const std::string&, const std::string&, bool) { return false; }
+namespace {
+
+const char* const kHive = "HKEY_LOCAL_MACHINE";
+const char* const kDefaultRoot = "/etc/quilna/registry";
+constexpr off_t kLargestFile = 64 * 1024 * 1024;
+constexpr int kLockAttempts = 100;
+
+// Where a key lives: its file and its section name.
+struct KeyLocation {
+    std::string file;
+    std::string section;
+};
+
+// False for key paths that would leave the registry root.
+bool locateKey(const std::string& root, const std::string& keyPath, KeyLocation& out) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (size_t i = 0; i <= keyPath.size(); ++i) {
+        if (i == keyPath.size() || keyPath[i] == '\\' || keyPath[i] == '/') {
+            if (part == "." || part == "..") return false;
+            if (!part.empty()) parts.push_back(part);
+            part.clear();
+        } else {
+            part += keyPath[i];
+        }
+    }
+    out.file = root + "/" + kHive;
+    out.section = kHive;
+    for (const std::string& piece : parts) {
+        out.file += "/" + piece;
+        out.section += "\\" + piece;
+    }
+    out.file += ".reg";
+    return true;
+}
+
+bool readAll(int fd, std::string& out) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || status.st_size > kLargestFile) return false;
+    out.clear();
+    char buffer[8192];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) return true;
+        out.append(buffer, static_cast<size_t>(got));
+        if (out.size() > static_cast<size_t>(kLargestFile)) return false;
+    }
+}
+
+bool writeAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        done += static_cast<size_t>(put);
+    }
+    return true;
+}
+
+bool readFile(const std::string& path, std::string& out) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool done = readAll(fd, out);
+    ::close(fd);
+    return done;
+}
+
+std::string parentOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// Creates the directory and its parents, as creating a registry key creates its parents.
+bool makeDirectories(const std::string& directory) {
+    struct stat status {};
+    if (::stat(directory.c_str(), &status) == 0) return S_ISDIR(status.st_mode);
+    if (directory != "/" && !makeDirectories(parentOf(directory))) return false;
+    return ::mkdir(directory.c_str(), 0755) == 0 || errno == EEXIST;
+}
+
+// An exclusive lock on the key's file. Writers replace the file by renaming, so a lock is
+// only good when the path still names the locked file afterwards.
+class KeyFileLock {
+public:
+    explicit KeyFileLock(const std::string& path) {
+        for (int attempt = 0; attempt < kLockAttempts && fd_ < 0; ++attempt) {
+            const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+            if (fd < 0) return;
+            struct stat held {}, named {};
+            if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
+                held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+                fd_ = fd;
+                mode_ = held.st_mode & 07777;
+                return;
+            }
+            ::close(fd);
+        }
+    }
+    ~KeyFileLock() {
+        if (fd_ >= 0) ::close(fd_);  // closing drops the flock
+    }
+    KeyFileLock(const KeyFileLock&) = delete;
+    KeyFileLock& operator=(const KeyFileLock&) = delete;
+
+    int fd() const { return fd_; }
+    mode_t mode() const { return mode_; }
+
+private:
+    int fd_ = -1;
+    mode_t mode_ = 0644;
+};
+
+// Writes the text beside the file and renames it over the file, so that readers see either the
+// old or the new content, never a part.
+bool replaceFile(const std::string& path, const std::string& text, mode_t mode) {
+    std::string temporary = path + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) return false;
+    const bool written = ::fchmod(fd, mode) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    const int directory = ::open(parentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (directory >= 0) {
+        ::fsync(directory);
+        ::close(directory);
+    }
+    return true;
+}
+
+bool validValueName(const std::string& name) {
+    for (char c : name)
+        if (static_cast<unsigned char>(c) < 0x20) return false;  // would break the line structure
+    return true;
+}
+
+}  // namespace
+
+int NativePlatform::readRegistry(const std::string& keyPath, const std::string& name, bool, uint32_t& type,
+                                 std::string& data) {
+    try {
+        std::string root = kDefaultRoot;
+        getEnv("QUILNA_REGISTRY_ROOT", root);
+        KeyLocation key;
+        std::string bytes;
+        if (!locateKey(root, keyPath, key) || !readFile(key.file, bytes)) return 2;
+        RegFile file;
+        if (!file.parse(bytes)) return 2;
+        return file.find(key.section, name, type, data) ? 0 : 2;
+    } catch (const std::bad_alloc&) {
+        return 1;
+    }
+}
+
+bool NativePlatform::writeRegistryString(const std::string& keyPath, const std::string& name,
+                                         const std::string& value, bool) {
+    try {
+        std::string root = kDefaultRoot;
+        getEnv("QUILNA_REGISTRY_ROOT", root);
+        KeyLocation key;
+        if (!validValueName(name) || !locateKey(root, keyPath, key)) return false;
+        if (!makeDirectories(parentOf(key.file))) return false;
+        KeyFileLock lock(key.file);
+        if (lock.fd() < 0) return false;
+        std::string bytes;
+        if (!readAll(lock.fd(), bytes)) return false;
+        RegFile file;
+        // A file that is there but is no .reg text is left alone rather than overwritten.
+        if (bytes.empty()) file.clear();
+        else if (!file.parse(bytes)) return false;
+        file.setString(key.section, name, value);
+        return replaceFile(key.file, file.serialize(), lock.mode());
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
 
 }  // namespace Quilna

@@ -1,4 +1,7 @@
 // POSIX: clock, local time, environment, process and system information.
+#include <netdb.h>
+#include <pwd.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -8,7 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <thread>
+#include <vector>
 
 #include "platform/posix/PosixImpl.h"
 
@@ -102,13 +107,125 @@ void NativePlatform::watchStopSignals(std::atomic<bool>* flag, bool includeInter
     if (includeInterrupt) ::sigaction(SIGINT, &action, nullptr);
 }
 
-// System information: filled in with the registry and system-information slice.
-uint32_t NativePlatform::processorArchitecture() { return 0xFFFF; }
-bool NativePlatform::osVersion(OsVersion&) { return false; }
-bool NativePlatform::computerName(std::string&) { return false; }
-bool NativePlatform::dnsDomain(std::string&) { return false; }
-bool NativePlatform::workgroup(std::string&) { return false; }
-bool NativePlatform::userName(std::string&) { return false; }
+// ---- System information ----
+
+namespace {
+
+// Windows processor-architecture numbers for the machine names uname reports.
+uint32_t architectureOf(const std::string& machine) {
+    const auto starts = [&](const char* prefix) { return machine.rfind(prefix, 0) == 0; };
+    if (machine == "x86_64" || machine == "amd64") return 9;
+    if (machine.size() == 4 && machine[0] == 'i' && machine.compare(2, 2, "86") == 0) return 0;  // i386 ... i686
+    if (machine == "ia64") return 6;
+    if (machine == "aarch64" || machine == "arm64") return 12;
+    if (starts("arm")) return 5;
+    if (starts("ppc") || starts("powerpc")) return 3;
+    if (starts("mips")) return 1;
+    if (starts("alpha")) return 2;
+    return 0xFFFF;
+}
+
+// The value of a shell-style assignment in os-release: quotes removed, backslash escapes resolved.
+std::string osReleaseValue(const std::string& raw) {
+    std::string value;
+    char quote = 0;
+    for (size_t i = 0; i < raw.size(); ++i) {
+        const char c = raw[i];
+        if (quote == 0 && (c == '"' || c == '\'')) {
+            quote = c;
+        } else if (quote != 0 && c == quote) {
+            quote = 0;
+        } else if (c == '\\' && quote != '\'' && i + 1 < raw.size()) {
+            value += raw[++i];
+        } else {
+            value += c;
+        }
+    }
+    return value;
+}
+
+std::string prettyName(const char* path) {
+    std::ifstream file(path);
+    std::string line;
+    while (std::getline(file, line)) {
+        if (line.rfind("PRETTY_NAME=", 0) == 0) return osReleaseValue(line.substr(12));
+    }
+    return std::string();
+}
+
+std::string hostName() {
+    char buffer[256] = {};
+    if (::gethostname(buffer, sizeof buffer - 1) != 0) return std::string();
+    return buffer;
+}
+
+}  // namespace
+
+uint32_t NativePlatform::processorArchitecture() {
+    struct utsname names {};
+    if (::uname(&names) != 0) return 0xFFFF;
+    return architectureOf(names.machine);
+}
+
+bool NativePlatform::osVersion(OsVersion& out) {
+    struct utsname names {};
+    if (::uname(&names) != 0) return false;
+    out = OsVersion{};
+    out.ntFamily = true;
+    out.workstation = true;
+    // The kernel release, "6.1.0-13-amd64", gives the numbers.
+    out.major = static_cast<uint32_t>(std::strtoul(names.release, nullptr, 10));
+    if (const char* dot = std::strchr(names.release, '.')) out.minor = static_cast<uint32_t>(std::strtoul(dot + 1, nullptr, 10));
+    out.name = prettyName("/etc/os-release");
+    if (out.name.empty()) out.name = std::string(names.sysname) + " " + names.release;
+    return true;
+}
+
+bool NativePlatform::computerName(std::string& out) {
+    const std::string host = hostName();
+    if (host.empty()) return false;
+    out = host.substr(0, host.find('.'));
+    return true;
+}
+
+bool NativePlatform::dnsDomain(std::string& out) {
+    std::string canonical = hostName();
+    if (canonical.empty()) return false;
+    struct addrinfo hints {};
+    hints.ai_flags = AI_CANONNAME;
+    hints.ai_socktype = SOCK_STREAM;
+    struct addrinfo* found = nullptr;
+    if (::getaddrinfo(canonical.c_str(), nullptr, &hints, &found) == 0) {
+        if (found && found->ai_canonname) canonical = found->ai_canonname;
+        ::freeaddrinfo(found);
+    }
+    const size_t dot = canonical.find('.');
+    out = dot == std::string::npos ? std::string() : canonical.substr(dot + 1);
+    return true;
+}
+
+bool NativePlatform::workgroup(std::string& out) {
+    char buffer[256] = {};
+    if (::getdomainname(buffer, sizeof buffer - 1) != 0) return false;
+    const std::string name = buffer;
+    if (name.empty() || name == "(none)") return false;  // no NIS domain set
+    out = name;
+    return true;
+}
+
+bool NativePlatform::userName(std::string& out) {
+    struct passwd entry {};
+    struct passwd* result = nullptr;
+    std::vector<char> buffer(1024);
+    int status = 0;
+    while ((status = ::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &result)) == ERANGE &&
+           buffer.size() < (1u << 20))
+        buffer.resize(buffer.size() * 2);
+    if (status != 0 || !result || !result->pw_name) return false;
+    out = result->pw_name;
+    return true;
+}
+
 bool NativePlatform::isWow64() { return false; }
 
 }  // namespace Quilna

@@ -1,0 +1,41 @@
+#pragma once
+// The installation's resources: named values under one registry key that the installer
+// writes (the configuration directory, the debug log, rotation values). None of these throws;
+// they answer with small result codes.
+//
+// The key: the environment variable "QUILNA_ENV" when set (even empty); else, for a 32-bit
+// process on 64-bit Windows, SOFTWARE\Wow6432Node\Quilna\Resources; else SOFTWARE\Quilna\Resources.
+// Every call chooses it afresh.
+
+#include <cstdint>
+#include <string>
+
+namespace Quilna {
+
+namespace ResourceResult {
+constexpr int Ok = 0;
+constexpr int OutOfMemory = 1;
+constexpr int Missing = 2;    // key or value missing or unreadable (writeResource: any failure is 1)
+constexpr int WrongType = 3;
+}  // namespace ResourceResult
+
+// How deep ${name} references are followed; a deeper one stays as written.
+constexpr int kResourceNestingLimit = 16;
+
+// Reads a string resource and expands ${name} references to other resources; a reference that
+// cannot be read stays as written. 0, 1, 2 or 3 (not a string); out is unchanged on failure.
+int readResource(const std::string& name, std::string& out);
+
+// Reads a REG_DWORD resource: 0, 2, or 3 (not a dword); the value's bytes go into out.
+int readResourceDword(const std::string& name, uint32_t& out);
+
+// Stores a string resource, creating the key when needed: 0, or 1 on any failure.
+int writeResource(const std::string& name, const std::string& value);
+
+// False when the variable is not set; otherwise its value, possibly empty.
+bool getEnv(const std::string& name, std::string& out);
+
+// The key path the resources are read from and written to, chosen as described above.
+std::string resourceKeyPath();
+
+}  // namespace Quilna
