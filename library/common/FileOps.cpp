@@ -1,0 +1,123 @@
+#include "common/FileOps.h"
+
+#include <algorithm>
+
+#include "common/BasicFile.h"
+#include "common/FileUtils.h"
+
+namespace Quilna::FileOps {
+
+namespace {
+
+bool isSeparator(const PathSyntax& syntax, char c) {
+    return c == '/' || (syntax.backslashIsSeparator && c == '\\');
+}
+
+// Platform times are 64-bit; DateTime holds 1970 to early 2038.
+DateTime clampedTime(int64_t utcSeconds) {
+    return DateTime(static_cast<int32_t>(std::clamp<int64_t>(utcSeconds, 0, DateTime::largest)));
+}
+
+}  // namespace
+
+bool copyFile(const std::string& from, const std::string& to, bool overwrite) {
+    return platform().copyFile(from, to, overwrite);
+}
+
+bool exists(const std::string& path) {
+    if (path.empty()) return false;
+    Platform& system = platform();
+    const PathSyntax& syntax = system.pathSyntax();
+    std::string trimmed = path;
+    // The root itself keeps its separator: stripping it would leave nothing to look up.
+    if (trimmed.size() > 1 && isSeparator(syntax, trimmed.back())) trimmed.pop_back();
+    if (syntax.driveLetters && trimmed.back() == ':') return system.driveType(trimmed) != DriveType::Unknown;
+    FileStatus status;
+    return fileStatus(trimmed, status);
+}
+
+std::string currentDirectory() {
+    std::string directory;
+    if (!platform().currentDirectory(directory)) return std::string();
+    FileUtils::addSeparator(directory);
+    return directory;
+}
+
+bool fileStatus(const std::string& path, FileStatus& status) {
+    FileInfo info;
+    bool found = platform().fileInfo(path, info);
+    status = FileStatus{};
+    if (!found || !info.exists) return false;
+    status.exists = true;
+    status.fullPath = std::move(info.fullPath);
+    status.size = info.size;
+    status.attributes = info.attributes;
+    status.created = clampedTime(info.created);
+    status.accessed = clampedTime(info.accessed);
+    status.modified = clampedTime(info.modified);
+    status.hasAllocated = info.hasAllocated;
+    status.allocated = info.allocated;
+    status.hasOwnerId = info.hasOwnerId;
+    status.ownerId = info.ownerId;
+    status.hasIdentity = info.hasIdentity;
+    status.identity = info.identity;
+    return true;
+}
+
+std::string ownerText(const std::string& domain, const std::string& account) {
+    if (domain == "BUILTIN") return account;
+    return "\\\\" + domain + "\\" + account;
+}
+
+bool fileOwner(const std::string& path, std::string& owner, const std::string& server) {
+    std::string domain, account;
+    if (!platform().fileOwner(path, server, domain, account)) return false;
+    owner = ownerText(domain, account);
+    return true;
+}
+
+bool ownerById(uint32_t ownerId, std::string& owner) {
+    std::string domain, account;
+    if (!platform().ownerById(ownerId, domain, account)) return false;
+    owner = ownerText(domain, account);
+    return true;
+}
+
+bool createDirectory(const std::string& path) { return platform().createDirectory(path); }
+
+std::vector<DirEntry> listDirectory(const std::string& directory, const std::string& pattern) {
+    // A listing cut short by a read error keeps the entries found before it.
+    std::vector<DirEntry> entries;
+    platform().listDirectory(directory, pattern, entries);
+    return entries;
+}
+
+bool deleteFile(const std::string& path) { return platform().deleteFile(path); }
+
+bool renameFile(const std::string& from, const std::string& to, bool replace) {
+    Platform& system = platform();
+    for (int attempt = 1; attempt <= renameAttempts; ++attempt) {
+        if (system.moveFile(from, to, replace)) return true;
+        if (attempt < renameAttempts) system.sleepMs(renamePauseMs);
+    }
+    return false;
+}
+
+bool setCurrentDirectory(const std::string& path) { return platform().setCurrentDirectory(path); }
+
+bool setAttributes(const std::string& path, uint16_t attributes) {
+    return platform().setAttributes(path, attributes);
+}
+
+bool appendToFile(const std::string& path, const std::string& text) {
+    if (!exists(path)) return FileUtils::writeFile(path, text);
+    BasicFile file;
+    if (!file.open(path, BasicFile::Append)) return false;
+    bool written = file.write(text);
+    file.close();
+    return written;
+}
+
+bool syncFile(const std::string& path) { return platform().syncFile(path); }
+
+}  // namespace Quilna::FileOps

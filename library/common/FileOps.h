@@ -1,0 +1,47 @@
+#pragma once
+// The program's file-system vocabulary: a thin layer over the platform's file operations.
+// Nothing here throws or logs; every failure is a false or empty result.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/FileStatus.h"
+#include "platform/Platform.h"
+
+namespace Quilna::FileOps {
+
+// Fails on an existing destination unless overwrite is set.
+bool copyFile(const std::string& from, const std::string& to, bool overwrite);
+// An existing file, directory or (Windows) drive such as "C:"; one trailing separator is ignored.
+bool exists(const std::string& path);
+// The current directory ending in the platform separator; empty on failure.
+std::string currentDirectory();
+// Fills the record from one status call; false (exists false) when the path is not found.
+// The size comes from the status call, never by opening the file.
+bool fileStatus(const std::string& path, FileStatus& status);
+// "\\DOMAIN\account", or the bare account for the "BUILTIN" domain. Server empty: this computer.
+bool fileOwner(const std::string& path, std::string& owner, const std::string& server = std::string());
+// The same text from the owner id of a FileStatus (hasOwnerId), without touching the file.
+bool ownerById(uint32_t ownerId, std::string& owner);
+// The owner text of a domain and account as the lookups give them.
+std::string ownerText(const std::string& domain, const std::string& account);
+// One level only.
+bool createDirectory(const std::string& path);
+// Entries matching a pattern of "*" and "?" in enumeration order, "." and ".." included;
+// empty when the directory cannot be listed. An empty directory text is the current one.
+std::vector<DirEntry> listDirectory(const std::string& directory, const std::string& pattern);
+bool deleteFile(const std::string& path);
+// Up to six attempts, 2 seconds apart.
+bool renameFile(const std::string& from, const std::string& to, bool replace);
+bool setCurrentDirectory(const std::string& path);
+bool setAttributes(const std::string& path, uint16_t attributes);
+// Appends to an existing file, or writes a new one.
+bool appendToFile(const std::string& path, const std::string& text);
+// Flushes a file's data to stable storage.
+bool syncFile(const std::string& path);
+
+constexpr int renameAttempts = 6;
+constexpr uint32_t renamePauseMs = 2000;
+
+}  // namespace Quilna::FileOps

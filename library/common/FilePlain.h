@@ -1,0 +1,47 @@
+#pragma once
+// The one FileBase implementation: a BasicFile with access flags, a lock file against other
+// writers and a safe update through the temporary copy "<name>.tmp".
+
+#include "common/BasicFile.h"
+#include "common/FileBase.h"
+
+namespace Quilna {
+
+class FilePlain : public FileBase {
+public:
+    explicit FilePlain(std::string name) : FileBase(std::move(name)) {}
+    ~FilePlain() override;
+
+    void open(uint16_t access) override;
+    void close() override;
+    void discard() override;
+    bool read(std::string& out, uint64_t count) override;
+    uint64_t read(char* buffer, uint64_t count) override;
+    bool write(const std::string& text) override;
+    uint64_t write(const char* buffer, uint64_t count) override;
+    std::string readLine() override;
+    bool writeLine(const std::string& text) override;
+    bool flush() override;
+    uint64_t seek(int64_t offset, int32_t origin) override;
+    uint64_t position() override;
+    bool atEnd() override;
+
+    std::string temporaryName() const { return name_ + ".tmp"; }
+
+    // Attempts of the final rename of the temporary copy, each itself retrying.
+    static constexpr int replaceAttempts = 10;
+    static constexpr uint32_t replacePauseMs = 2000;
+
+private:
+    std::string prepareWriting(uint16_t access);
+    void releaseLeftovers();
+    void unlockOrThrow();
+    bool replaceByTemporary();
+    void requireReading(int32_t code) const;
+    void requireWriting() const;
+    void writeFailed() const;
+
+    BasicFile data_;
+};
+
+}  // namespace Quilna

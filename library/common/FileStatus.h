@@ -1,0 +1,33 @@
+#pragma once
+// What one status call tells about a file: the record the walk, the size and temperature
+// rules read. The extra facts (allocated bytes, owner id, identity) come from the same call,
+// so nobody needs to ask the system twice about one file.
+
+#include <cstdint>
+#include <string>
+
+#include "common/DateTime.h"
+#include "platform/Platform.h"
+
+namespace Quilna {
+
+struct FileStatus {
+    bool exists = false;
+    std::string fullPath;
+    uint64_t size = 0;        // 0 for a directory
+    uint16_t attributes = 0;  // FileAttribute bits
+    DateTime created{0};
+    DateTime accessed{0};
+    DateTime modified{0};
+
+    bool hasAllocated = false;
+    uint64_t allocated = 0;   // bytes allocated on the volume
+    bool hasOwnerId = false;
+    uint32_t ownerId = 0;     // POSIX uid; see FileOps::ownerById
+    bool hasIdentity = false;
+    FileIdentity identity;
+
+    bool isDirectory() const { return (attributes & FileAttribute::Directory) != 0; }
+};
+
+}  // namespace Quilna

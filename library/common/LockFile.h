@@ -1,0 +1,63 @@
+#pragma once
+// Keeps two writers, in this process or in others, from updating the same file at once: a
+// small text file named after the protected file with ".lock" appended says when the lock
+// was taken, until when it holds, who holds it and whether the holder keeps the protected
+// file open. A lock whose holder is gone is cleared by the next writer once it has expired.
+
+#include <string>
+
+#include "common/BasicFile.h"
+#include "common/DateTime.h"
+#include "common/TimeSpan.h"
+
+namespace Quilna {
+
+class LockFile {
+public:
+    // Builds this object's token, notes whether the file exists, and reads an existing lock file.
+    explicit LockFile(const std::string& path);
+    virtual ~LockFile();
+    LockFile(const LockFile&) = delete;
+    LockFile& operator=(const LockFile&) = delete;
+
+    bool isPresent() const { return present_; }
+    bool originalExisted() const { return originalExisted_; }
+
+    // False when a lock file is present or cannot be written.
+    bool lock(const TimeSpan& lifetime, bool holdOriginal);
+    // Releases the own lock, or clears another holder's expired one; false while another
+    // holder's lock is still valid or cannot be removed.
+    bool unlock();
+    // Closes the held protected file but keeps the lock, so that the file can be replaced
+    // before the lock lets other writers in.
+    void releaseOriginal();
+
+    const std::string& ownToken() const { return ownToken_; }
+    const std::string& foundToken() const { return foundToken_; }
+    const DateTime& takenAt() const { return takenAt_; }
+    const DateTime& validUntil() const { return validUntil_; }
+    bool holdsOriginal() const { return holdsOriginal_; }
+
+    static std::string lockPath(const std::string& path) { return path + ".lock"; }
+    // Reads a time of a lock file: the compact UTC form as UTC, anything else as the
+    // date-time parser reads it.
+    static DateTime parseStamp(const std::string& text);
+
+private:
+    void readExisting();
+    bool writeLock(bool holdOriginal);
+    bool holdProtectedFile();
+
+    BasicFile original_;
+    BasicFile lockFile_;
+    std::string name_;
+    DateTime takenAt_{0};
+    DateTime validUntil_{0};
+    std::string foundToken_;
+    std::string ownToken_;
+    bool present_ = false;
+    bool originalExisted_ = false;
+    bool holdsOriginal_ = false;
+};
+
+}  // namespace Quilna

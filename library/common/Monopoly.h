@@ -1,0 +1,52 @@
+#pragma once
+// The one mutual-exclusion primitive of the program, in two modes chosen at construction.
+// Named: excludes everybody, in any process, who uses the same name; taking it never blocks,
+// the caller retries. Unnamed: a recursive in-process lock that blocks.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/NamedLock.h"
+#include "platform/RecursiveLock.h"
+
+namespace Quilna {
+
+class Monopoly {
+public:
+    Monopoly();                                 // unnamed
+    explicit Monopoly(const std::string& name); // named
+    virtual ~Monopoly();
+    Monopoly(const Monopoly&) = delete;
+    Monopoly& operator=(const Monopoly&) = delete;
+
+    // True when this guard now holds the lock.
+    bool enforce();
+    // False only when releasing a held named lock fails. A guard that does not hold the lock,
+    // or a thread that does not own an unnamed one, changes nothing and gets true.
+    bool relax();
+    bool isEnforced() const { return enforced_.load(); }
+
+    bool isNamed() const { return named_; }
+    const std::string& name() const { return name_; }
+    // Every "/" and "\" becomes "_"; refused (false) while the lock is held.
+    bool setName(const std::string& name);
+
+private:
+    bool enforceNamed();
+    bool relaxNamed();
+    bool enforceUnnamed();
+    bool relaxUnnamed();
+
+    bool named_;
+    std::atomic<bool> enforced_{false};
+    std::string name_;
+    std::unique_ptr<NamedLock> held_;       // named guards, null while not held
+    std::unique_ptr<RecursiveLock> section_; // unnamed guards
+    int32_t recursion_ = 0;                  // changed only by the owning thread
+    std::atomic<uint32_t> owner_{0};         // owning thread, 0 when free
+    bool closing_ = false;
+};
+
+}  // namespace Quilna
