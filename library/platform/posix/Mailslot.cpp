@@ -1,11 +1,276 @@
-// POSIX: a mailslot is a Unix datagram socket below $QUILNA_RUNTIME_DIR/mailslot.
+// POSIX: a mailslot is a Unix datagram socket named after the mailslot in
+// $QUILNA_RUNTIME_DIR/mailslot/. Anyone may send (sockets have mode 0666, as the null DACL
+// lets everybody write on Windows); one process receives.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include "platform/MailslotEndpoint.h"
 #include "platform/posix/PosixImpl.h"
 
 namespace Quilna {
 
-// Not yet implemented: filled in with the mailslot channel.
-std::unique_ptr<MailslotEndpoint> NativePlatform::createMailslot(const std::string&, uint32_t& error) { error = 1; return nullptr; }
-std::unique_ptr<MailslotEndpoint> NativePlatform::openMailslot(const std::string&, bool, uint32_t& error) { error = 1; return nullptr; }
+namespace {
+
+// Generous buffers: the kernel caps them at its configured maximum. A datagram larger than
+// the sender's buffer allows is refused whole (EMSGSIZE), never cut.
+constexpr int kSocketBufferBytes = 4 * 1024 * 1024;
+// A receiver that stops reading must not stall the logging program for long.
+constexpr int kSendTimeoutMs = 250;
+
+uint32_t lastErrno() { return static_cast<uint32_t>(errno); }
+
+// Windows numbers the logic tests, for the system errors that mean the same.
+uint32_t systemCode(int error) {
+    return error == ENETUNREACH ? SystemCode::NetworkUnreachable : static_cast<uint32_t>(error);
+}
+
+// The socket path for a mailslot name; false (with error) when it cannot be formed.
+bool socketPath(Platform& backend, const std::string& name, std::string& path, uint32_t& error) {
+    if (name.empty() || name == "." || name == ".." || name.find('\0') != std::string::npos) {
+        error = EINVAL;
+        return false;
+    }
+    errno = 0;
+    std::string directory = posix::runtimeSubdirectory(backend, "mailslot");
+    if (directory.empty()) {
+        error = errno ? lastErrno() : EACCES;
+        return false;
+    }
+    std::string fileName = name;
+    for (char& c : fileName)
+        if (c == '/') c = '_';
+    path = directory + "/" + fileName;
+    if (path.size() >= sizeof(sockaddr_un{}.sun_path)) {
+        error = ENAMETOOLONG;
+        return false;
+    }
+    return true;
+}
+
+sockaddr_un socketAddress(const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.data(), path.size());
+    return address;
+}
+
+bool connectTo(int fd, const std::string& path) {
+    sockaddr_un address = socketAddress(path);
+    return ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+}
+
+int newSocket() { return ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0); }
+
+// Closes a descriptor on every path out of a scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    int release() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    void reset(int fd = -1) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_;
+};
+
+// Serialises receivers that start at the same moment, so that one of them cannot remove the
+// socket another has just bound while it replaces a stale one.
+class CreationLock {
+public:
+    explicit CreationLock(const std::string& socketPath)
+        : fd_(::open((socketPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {
+        if (fd_.get() >= 0) {
+            ::fchmod(fd_.get(), 0666);
+            while (::flock(fd_.get(), LOCK_EX) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    ~CreationLock() {
+        if (fd_.get() >= 0) ::flock(fd_.get(), LOCK_UN);
+    }
+
+private:
+    Descriptor fd_;
+};
+
+// Makes room for a new receiver at path: nothing there, or a socket nobody receives on.
+// A live receiver is never replaced, nor a file that is not a socket.
+bool clearStaleSocket(const std::string& path, uint32_t& error) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0) {
+        if (errno == ENOENT) return true;
+        error = lastErrno();
+        return false;
+    }
+    if (!S_ISSOCK(status.st_mode)) {
+        error = EEXIST;
+        return false;
+    }
+    Descriptor probe(newSocket());
+    if (probe.get() < 0) {
+        error = lastErrno();
+        return false;
+    }
+    if (connectTo(probe.get(), path)) {
+        error = EADDRINUSE;
+        return false;
+    }
+    if (errno != ECONNREFUSED && errno != ENOENT) {
+        error = lastErrno();
+        return false;
+    }
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+        error = lastErrno();
+        return false;
+    }
+    return true;
+}
+
+void setBuffer(int fd, int option) {
+    int bytes = kSocketBufferBytes;
+    ::setsockopt(fd, SOL_SOCKET, option, &bytes, sizeof bytes);
+}
+
+class SocketEndpoint : public MailslotEndpoint {
+public:
+    // A sender, or a receiver that removes its socket file when it ends.
+    SocketEndpoint(int fd, std::string boundPath, dev_t device, ino_t inode)
+        : fd_(fd), boundPath_(std::move(boundPath)), device_(device), inode_(inode) {}
+
+    ~SocketEndpoint() override {
+        fd_.reset();
+        if (boundPath_.empty()) return;
+        // Only our own socket: another receiver may have replaced it in the meantime.
+        struct stat status {};
+        if (::lstat(boundPath_.c_str(), &status) == 0 && status.st_dev == device_ && status.st_ino == inode_)
+            ::unlink(boundPath_.c_str());
+    }
+
+    bool write(const std::string& bytes, uint32_t& error) override {
+        while (true) {
+            if (::send(fd_.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL) >= 0) return true;
+            if (errno == EINTR) continue;
+            error = systemCode(errno);
+            return false;
+        }
+    }
+
+    bool nextMessageSize(bool& waiting, uint32_t& size, uint32_t& error) override {
+        char probe;
+        while (true) {
+            ssize_t length = ::recv(fd_.get(), &probe, 1, MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT);
+            if (length >= 0) {
+                waiting = true;
+                size = static_cast<uint32_t>(length);
+                return true;
+            }
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                waiting = false;
+                size = 0;
+                return true;
+            }
+            error = lastErrno();
+            return false;
+        }
+    }
+
+    bool read(uint32_t size, std::string& out, uint32_t& error) override {
+        out.resize(size);
+        while (true) {
+            // An empty buffer still takes a datagram off the queue; MSG_TRUNC tells its length.
+            char scratch;
+            char* buffer = size ? out.data() : &scratch;
+            ssize_t length = ::recv(fd_.get(), buffer, size ? size : 1, MSG_TRUNC | MSG_DONTWAIT);
+            if (length >= 0) {
+                if (static_cast<size_t>(length) > size) {
+                    error = EMSGSIZE;
+                    out.clear();
+                    return false;
+                }
+                out.resize(static_cast<size_t>(length));
+                return true;
+            }
+            if (errno == EINTR) continue;
+            error = lastErrno();
+            out.clear();
+            return false;
+        }
+    }
+
+private:
+    Descriptor fd_;
+    std::string boundPath_;
+    dev_t device_;
+    ino_t inode_;
+};
+
+}  // namespace
+
+std::unique_ptr<MailslotEndpoint> NativePlatform::createMailslot(const std::string& name, uint32_t& error) {
+    std::string path;
+    if (!socketPath(*this, name, path, error)) return nullptr;
+    CreationLock creation(path);
+    if (!clearStaleSocket(path, error)) return nullptr;
+    Descriptor fd(newSocket());
+    if (fd.get() < 0) {
+        error = lastErrno();
+        return nullptr;
+    }
+    setBuffer(fd.get(), SO_RCVBUF);
+    sockaddr_un address = socketAddress(path);
+    if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        error = lastErrno();
+        return nullptr;
+    }
+    struct stat status {};
+    if (::chmod(path.c_str(), 0666) != 0 || ::lstat(path.c_str(), &status) != 0) {
+        error = lastErrno();
+        ::unlink(path.c_str());
+        return nullptr;
+    }
+    return std::make_unique<SocketEndpoint>(fd.release(), path, status.st_dev, status.st_ino);
+}
+
+std::unique_ptr<MailslotEndpoint> NativePlatform::openMailslot(const std::string& name, bool wholeDomain,
+                                                               uint32_t& error) {
+    if (wholeDomain) {
+        // There is no domain-wide broadcast of mailslots here.
+        error = ENOTSUP;
+        return nullptr;
+    }
+    std::string path;
+    if (!socketPath(*this, name, path, error)) return nullptr;
+    Descriptor fd(newSocket());
+    if (fd.get() < 0) {
+        error = lastErrno();
+        return nullptr;
+    }
+    setBuffer(fd.get(), SO_SNDBUF);
+    timeval timeout{0, kSendTimeoutMs * 1000};
+    ::setsockopt(fd.get(), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    if (!connectTo(fd.get(), path)) {
+        error = systemCode(errno);
+        return nullptr;
+    }
+    return std::make_unique<SocketEndpoint>(fd.release(), std::string(), dev_t{}, ino_t{});
+}
 
 }  // namespace Quilna
