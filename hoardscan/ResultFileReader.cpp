@@ -215,8 +215,9 @@ AccountRecordView ResultFileReader::parseKeyLine(std::string_view line, int64_t 
         start = end + 1;
     }
     if (pieces != 2 * keyFieldCount) {
-        fail(number, "the record key has " + std::to_string((pieces + 1) / 2) + " fields, expected " +
-                         std::to_string(keyFieldCount) + ": " + quoted(rest));
+        const size_t fields = (pieces + 1) / 2;
+        fail(number, "the record key has " + std::to_string(fields) + (fields == 1 ? " field" : " fields") +
+                         ", expected " + std::to_string(keyFieldCount) + ": " + quoted(rest));
     }
     return record;
 }

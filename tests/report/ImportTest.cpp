@@ -1,5 +1,7 @@
 #include "ReportTestSupport.h"
 
+#include "tools/report/Importer.h"
+#include "tools/report/ReportError.h"
 #include "tools/report/ReportQueries.h"
 #include "tools/report/ReportSchema.h"
 #include "tools/report/SqliteDatabase.h"
@@ -293,6 +295,33 @@ TEST_F(ImportTest, SideFilesTakeTheHostOfTheirRun) {
     expect(1, "Hoardscan-cold-1700086400-500.log", "PC2", "PC2");
     expect(2, "HoardscanInactive-1700000000-500.csv", "PC1", "PC1");
     expect(3, "HoardscanInactive-1700000000-777.csv", "PCX", "");
+}
+
+TEST_F(ImportTest, AFileTheDatabaseRefusesHalfWayLeavesNothing) {
+    std::mt19937 random(17);
+    const auto records = randomRecords(random, "PC1", day1, 50);
+    writeRecordFile(folder / "one", day1, 1, records);
+    writeRecordFile(folder / "two", day1 + oneDay, 2, records);
+    SqliteDatabase database(db(), true);
+    ReportSchema::ensure(database);
+    Importer importer(database, {}, [](const std::string&) {});
+    const auto input = [&](const std::string& sub) {
+        return InputFiles::collect({(folder / sub).string()}, [](const std::string&) {}).at(0);
+    };
+
+    // Refused after the run and its keys were written.
+    database.query("CREATE TRIGGER refuse BEFORE INSERT ON records BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    EXPECT_THROW(importer.importFile(input("one")), ReportError);
+    EXPECT_EQ(rowCount(database, "runs"), 0);
+    EXPECT_EQ(rowCount(database, "record_keys"), 0);
+
+    // The same keys again get ids that exist.
+    database.query("DROP TRIGGER refuse");
+    EXPECT_FALSE(importer.importFile(input("two")).alreadyImported);
+    EXPECT_EQ(rowCount(database, "runs"), 1);
+    EXPECT_GT(rowCount(database, "records"), 0);
+    EXPECT_EQ(sqlInt(database.query("SELECT COUNT(*) FROM records c JOIN record_keys k ON k.id = c.key_id").at(0).at(0)),
+              rowCount(database, "records"));
 }
 
 TEST_F(ImportTest, UnfinishedFilesAndExtensionLogsAreLeftOut) {

@@ -26,6 +26,15 @@ std::string sizeText(double bytes) {
     return text;
 }
 
+std::string weightText(double weightedSize) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.5f", weightedSize);
+    std::string out = text;
+    while (out.back() == '0') out.pop_back();
+    if (out.back() == '.') out.pop_back();
+    return out == "-0" ? "0" : out;
+}
+
 std::string countText(int64_t count) {
     std::string digits = std::to_string(count < 0 ? -count : count);
     for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");

@@ -9,6 +9,9 @@ namespace Quilna::Formatting {
 
 // Binary units with three significant digits: "512 B", "1.50 KiB", "12.3 MiB", "205 GiB".
 std::string sizeText(double bytes);
+// A weighted size to five decimals, the weight of one byte, without trailing zeros: sums of
+// it differ in their last binary digits with the order in which a database adds them.
+std::string weightText(double weightedSize);
 // Thousands separated by ",": "1,234,567".
 std::string countText(int64_t count);
 // "45.2%"; "<0.1%" for a share that would show as 0.0%; "-" when the whole is zero.

@@ -1,7 +1,6 @@
 #include "tools/report/SummaryOutput.h"
 
 #include "tools/report/Formatting.h"
-#include "tools/report/SqlValues.h"
 #include "tools/report/TextCleaning.h"
 
 #include <algorithm>
@@ -104,7 +103,7 @@ void writeMatrix(std::ostream& out, const TemperatureMatrix& matrix) {
 std::string jsonTotals(const SizeTotals& totals) {
     return "\"files\": " + std::to_string(totals.files) + ", \"bytes\": " + std::to_string(totals.bytes) +
            ", \"bytesOnDisk\": " + std::to_string(totals.bytesOnDisk) +
-           ", \"weightedSize\": " + sqlText(totals.weightedSize);
+           ", \"weightedSize\": " + Formatting::weightText(totals.weightedSize);
 }
 
 void writeJsonRanking(std::ostream& out, const char* name, const std::vector<NamedTotals>& list, size_t top,
@@ -129,7 +128,7 @@ std::string csvLine(const std::string& view, const std::string& name, const std:
                     const SizeTotals& totals) {
     return view + "," + Formatting::csvField(name) + "," + Formatting::csvField(detail) + "," +
            std::to_string(totals.files) + "," + std::to_string(totals.bytes) + "," +
-           std::to_string(totals.bytesOnDisk) + "," + sqlText(totals.weightedSize) + "\n";
+           std::to_string(totals.bytesOnDisk) + "," + Formatting::weightText(totals.weightedSize) + "\n";
 }
 
 }  // namespace

@@ -1,0 +1,186 @@
+// The HTML page: self-contained, escaped, and drawn by a real browser. The browser test
+// takes a screenshot with headless Chromium and counts the pixels of each chart's colour.
+
+#include "ReportTestSupport.h"
+
+#include "tools/report/HtmlReport.h"
+#include "tools/report/SvgCharts.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace Quilna {
+namespace {
+
+using namespace ReportTest;
+
+constexpr int64_t day1 = 1700000000;
+constexpr int64_t gib = 1ll << 30;
+constexpr const char* chromium = "/usr/bin/chromium";
+
+GeneratedRecord record(const std::string& host, const std::string& account, const std::string& user,
+                       const std::string& group, const std::string& type, const std::string& temperature,
+                       int64_t day, int64_t bytes) {
+    GeneratedRecord r;
+    r.day = day;
+    r.key = makeKey(host, account, user, group, type, temperature, temperature);
+    r.files = 10;
+    r.bytes = bytes;
+    r.bytesOnDisk = bytes;
+    return r;
+}
+
+// Two hosts on two days; the account "big" holds three times what "small" holds.
+void writeInputs(const fs::path& folder) {
+    for (int64_t day : {day1, day1 + 86400}) {
+        const int64_t pid = day == day1 ? 1 : 2;
+        writeRecordFile(folder / "PC1", day, pid, {record("PC1", "big", "ann", "Users", "iso", "frozen", day, 3 * gib)});
+        writeRecordFile(folder / "PC2", day, pid, {record("PC2", "small", "bob", "Staff", "doc", "hot", day, gib)});
+    }
+    writeText(folder / "PC1/Hoardscan-cold-1700086400-2.log", "/srv/archive/;2147483648\n/home/ann/old/;536870912\n");
+}
+
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgb;
+
+    bool is(int x, int y, uint32_t colour) const {
+        const unsigned char* p = &rgb[3 * (static_cast<size_t>(y) * width + x)];
+        return (uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2]) == colour;
+    }
+};
+
+Image readPng(const fs::path& file) {
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    Image image;
+    if (!png_image_begin_read_from_file(&png, file.c_str())) return image;
+    png.format = PNG_FORMAT_RGB;
+    image.rgb.resize(PNG_IMAGE_SIZE(png));
+    if (!png_image_finish_read(&png, nullptr, image.rgb.data(), 0, nullptr)) return Image{};
+    image.width = static_cast<int>(png.width);
+    image.height = static_cast<int>(png.height);
+    return image;
+}
+
+uint32_t colourOf(std::string_view hex) { return static_cast<uint32_t>(std::stoul(std::string(hex.substr(1)), nullptr, 16)); }
+
+size_t countPixels(const Image& image, uint32_t colour) {
+    size_t count = 0;
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) count += image.is(x, y, colour);
+    }
+    return count;
+}
+
+// The widths of the horizontal bars of one colour, top to bottom: rows that hold the colour
+// form a bar, whose width is its longest run of the colour.
+std::vector<int> barWidths(const Image& image, uint32_t colour) {
+    std::vector<int> widths;
+    bool inBar = false;
+    for (int y = 0; y < image.height; ++y) {
+        int longest = 0;
+        for (int x = 0, run = 0; x < image.width; ++x) {
+            run = image.is(x, y, colour) ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+        if (longest > 0 && !inBar) widths.push_back(0);
+        if (longest > 0) widths.back() = std::max(widths.back(), longest);
+        inBar = longest > 0;
+    }
+    return widths;
+}
+
+Image screenshot(const fs::path& page, const fs::path& folder) {
+    const fs::path png = folder / (page.stem().string() + ".png");
+    const std::string command = std::string("timeout 120 ") + chromium +
+                                " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
+                                " --disable-background-networking --disable-component-update --disable-sync"
+                                " --hide-scrollbars --force-device-scale-factor=1 --window-size=900,2600"
+                                " --user-data-dir='" + (folder / ("profile-" + page.stem().string())).string() +
+                                "' --screenshot='" + png.string() + "' 'file://" + page.string() + "' >'" +
+                                (folder / "chromium.log").string() + "' 2>&1";
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(status, 0) << readText(folder / "chromium.log");
+    return readPng(png);
+}
+
+TEST(HtmlReportTest, ThePageNeedsNothingElseAndEscapesNames) {
+    TempFolder folder;
+    writeRecordFile(folder / "in", day1, 1,
+                    {record("PC1", "<script>alert(1)</script>", "o'neil", "a&b", "\"doc\"", "cold", day1, 1000)});
+    const std::string db = (folder / "r.sqlite").string();
+    ASSERT_EQ(runReport({"import", "--db", db, (folder / "in").string()}).exitCode, 0);
+    const fs::path page = folder / "report.html";
+    const RunOutput result = runReport({"html", "--db", db, "-o", page.string()});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "Wrote " + page.string() + "\n");
+    const std::string html = readText(page);
+
+    for (const char* outside : {"<script", "src=", "href=", "url(", "@import", "<link", "<iframe"}) {
+        EXPECT_EQ(html.find(outside), std::string::npos) << outside;
+    }
+    size_t http = 0;
+    for (size_t at = html.find("http"); at != std::string::npos; at = html.find("http", at + 1)) {
+        EXPECT_EQ(html.compare(at, 26, "http://www.w3.org/2000/svg"), 0) << html.substr(at, 40);
+        ++http;
+    }
+    EXPECT_GT(http, 0u);
+    EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
+    EXPECT_NE(html.find("o&#39;neil"), std::string::npos);
+    EXPECT_NE(html.find("a&amp;b"), std::string::npos);
+    EXPECT_NE(html.find("&quot;doc&quot;"), std::string::npos);
+    for (const char* section : {"hosts", "accounts", "users", "groups", "types", "temperatures", "growth", "cold"}) {
+        EXPECT_NE(html.find("<section id=\"" + std::string(section) + "\">"), std::string::npos) << section;
+    }
+    EXPECT_NE(html.find("The database holds runs of one day only"), std::string::npos);
+    EXPECT_FALSE(fs::exists(page.string() + ".tmp"));
+}
+
+TEST(HtmlReportTest, ChartsRenderInHeadlessChromium) {
+    if (!fs::exists(chromium)) GTEST_SKIP() << chromium << " is missing (Debian package chromium): browser test skipped";
+    TempFolder folder;
+    writeInputs(folder / "in");
+    const std::string db = (folder / "r.sqlite").string();
+    const std::string empty = (folder / "empty.sqlite").string();
+    ASSERT_EQ(runReport({"import", "--db", db, (folder / "in").string()}).exitCode, 0);
+    ASSERT_EQ(runReport({"import", "--db", empty, (folder / "in/PC1/Hoardscan-cold-1700086400-2.log").string()}).exitCode,
+              0);
+    ASSERT_EQ(runReport({"html", "--db", db, "-o", (folder / "full.html").string()}).exitCode, 0);
+    ASSERT_EQ(runReport({"html", "--db", empty, "-o", (folder / "bare.html").string()}).exitCode, 0);
+
+    const Image full = screenshot(folder / "full.html", folder.path());
+    const Image bare = screenshot(folder / "bare.html", folder.path());
+    ASSERT_GT(full.width, 0) << "no screenshot";
+    ASSERT_GT(bare.width, 0) << "no screenshot";
+
+    // Every ranking has its bars, in proportion to the bytes on disk.
+    for (const std::string_view colour : {HtmlReport::hostColour, HtmlReport::accountColour, HtmlReport::userColour,
+                                          HtmlReport::groupColour, HtmlReport::fileTypeColour}) {
+        const std::vector<int> widths = barWidths(full, colourOf(colour));
+        ASSERT_EQ(widths.size(), 2u) << colour;
+        EXPECT_NEAR(static_cast<double>(widths[0]) / widths[1], 3.0, 0.05) << colour;
+        EXPECT_GE(countPixels(full, colourOf(colour)), 15u * (widths[0] + widths[1])) << colour;
+        EXPECT_EQ(countPixels(bare, colourOf(colour)), 0u) << colour;
+    }
+    // The cold directories: 2 GiB and 512 MiB.
+    const std::vector<int> cold = barWidths(full, colourOf(HtmlReport::coldColour));
+    ASSERT_EQ(cold.size(), 2u);
+    EXPECT_NEAR(static_cast<double>(cold[0]) / cold[1], 4.0, 0.1);
+    EXPECT_EQ(barWidths(bare, colourOf(HtmlReport::coldColour)).size(), 2u);
+
+    // The heat map's largest cell has the deepest colour; the growth chart draws its lines.
+    const uint32_t deepest = colourOf(SvgCharts::heatColour(1.0));
+    EXPECT_GE(countPixels(full, deepest), 90u * 30u);
+    EXPECT_EQ(countPixels(bare, deepest), 0u);
+    EXPECT_GE(countPixels(full, colourOf(SvgCharts::seriesColour(0))), 300u);
+    EXPECT_GE(countPixels(full, colourOf(SvgCharts::seriesColour(1))), 300u);
+    EXPECT_EQ(countPixels(bare, colourOf(SvgCharts::seriesColour(0))), 0u);
+}
+
+}  // namespace
+}  // namespace Quilna
