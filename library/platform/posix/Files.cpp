@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/posix/PosixImpl.h"
@@ -266,20 +267,37 @@ bool moveAcrossFileSystems(const std::string& from, const std::string& to, bool 
 
 }  // namespace
 
+namespace {
+
+struct CurrentDirectoryCache {
+    std::mutex guard;
+    std::string path;
+    bool known = false;
+};
+
+CurrentDirectoryCache& currentDirectoryCache() {
+    static CurrentDirectoryCache cache;
+    return cache;
+}
+
+}  // namespace
+
 std::string NativePlatform::Impl::knownCurrentDirectory() {
-    std::lock_guard<std::mutex> hold(currentDirectoryGuard);
-    if (!currentDirectoryKnown) {
-        currentDirectory = systemCurrentDirectory();
-        currentDirectoryKnown = !currentDirectory.empty();
+    CurrentDirectoryCache& cache = currentDirectoryCache();
+    std::lock_guard<std::mutex> hold(cache.guard);
+    if (!cache.known) {
+        cache.path = systemCurrentDirectory();
+        cache.known = !cache.path.empty();
     }
-    return currentDirectory;
+    return cache.path;
 }
 
 void NativePlatform::Impl::refreshCurrentDirectory() {
     std::string now = systemCurrentDirectory();
-    std::lock_guard<std::mutex> hold(currentDirectoryGuard);
-    currentDirectory = std::move(now);
-    currentDirectoryKnown = !currentDirectory.empty();
+    CurrentDirectoryCache& cache = currentDirectoryCache();
+    std::lock_guard<std::mutex> hold(cache.guard);
+    cache.path = std::move(now);
+    cache.known = !cache.path.empty();
 }
 
 const PathSyntax& NativePlatform::pathSyntax() {

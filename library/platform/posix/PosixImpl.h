@@ -12,10 +12,9 @@ namespace Quilna {
 
 struct NativePlatform::Impl {
     // The current directory as set by the last setCurrentDirectory; full paths of relative
-    // names are built from it without asking the system for every file.
-    std::string currentDirectory;
-    bool currentDirectoryKnown = false;
-    std::mutex currentDirectoryGuard;
+    // names are built from it without asking the system for every file. The cache itself is
+    // process-wide, like the directory: every backend object (a test's fake included) sees
+    // the change another one made.
     // The cached current directory, read from the system on first use; empty when unreadable.
     std::string knownCurrentDirectory();
     // Reads the current directory again after a change.

@@ -11,6 +11,7 @@
 #include <set>
 
 #include "platform/Platform.h"
+#include "platform/fake/FakePlatform.h"
 #include "support/ChildProcess.h"
 #include "support/TestDirectory.h"
 
@@ -159,6 +160,22 @@ TEST(PosixFileInfo, FullPathJoinsTheCurrentDirectoryWithoutResolvingLinks) {
     ASSERT_TRUE(platform().setCurrentDirectory("/"));
     ASSERT_TRUE(platform().fileInfo("tmp", info));
     EXPECT_EQ(info.fullPath, "/tmp");
+}
+
+TEST(PosixFileInfo, EveryBackendObjectSeesTheOneProcessCurrentDirectory) {
+    CurrentDirectoryScope restore;
+    TestDirectory dir;
+    dir.write("here", "x");
+    {
+        FakePlatform fake;  // a backend object of its own, installed for the test
+        ASSERT_TRUE(platform().setCurrentDirectory(dir.text()));
+    }
+    std::string current;
+    ASSERT_TRUE(platform().currentDirectory(current));
+    EXPECT_EQ(current, dir.text());
+    FileInfo info;
+    ASSERT_TRUE(platform().fileInfo("here", info));
+    EXPECT_EQ(info.fullPath, dir.child("here"));
 }
 
 TEST(PosixFileInfo, UnreadableFileStillGivesSizeAndTimesToAnotherUser) {
