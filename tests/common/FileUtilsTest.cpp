@@ -111,6 +111,19 @@ TEST(FileUtilsNames, ValidNamesAndControlCharacters) {
     EXPECT_TRUE(hasOnlyAllowedControls("\xff\x7f high bytes", ""));
 }
 
+TEST(FileUtilsNames, EmptyPathsGiveEmptyAnswers) {
+    EXPECT_EQ(withSeparator(""), "");
+    EXPECT_EQ(normalised(""), "");
+    EXPECT_EQ(stripped(""), "");
+    EXPECT_EQ(fileName(""), "");
+    EXPECT_EQ(directoryName(""), "");
+    EXPECT_EQ(extension(""), "");
+    std::string path;
+    EXPECT_EQ(splitExtension(path), "");
+    EXPECT_EQ(fileSize(""), 0u);
+    EXPECT_TRUE(hasOnlyAllowedControls("", ""));
+}
+
 TEST(FileUtilsFiles, RemoveRespectsReadOnlyUnlessForced) {
     TestDirectory dir;
     std::string path = dir.write("ro", "x");
