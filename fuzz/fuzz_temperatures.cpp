@@ -1,0 +1,38 @@
+// Any temperatures file ends in loaded bands or a reported error; the bands follow each other
+// and every age finds its temperature without overflow.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "FuzzRules.h"
+#include "common/ConfReader.h"
+#include "hoardscan/Temperatures.h"
+
+using namespace Quilna;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    LoggerUnit& logger = FuzzRules::silentLogger();
+    static ConfReader reader{SmartPointer<LoggerCentre>()};
+    Temperatures temperatures(logger, reader);
+    temperatures.loadTemperaturesText(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.txt");
+
+    const auto& access = temperatures.accessBands();
+    const auto& modify = temperatures.modifyBands();
+    FuzzRules::require(access.size() == modify.size());
+    int64_t previous = -1;
+    for (size_t i = 0; i < access.size(); ++i) {
+        FuzzRules::require(access[i].name == modify[i].name && !access[i].name.empty());
+        FuzzRules::require(access[i].minDays == (previous + 1 > INT32_MAX ? INT32_MAX : previous + 1));
+        previous = access[i].maxDays;
+    }
+    FileStatus status;
+    status.exists = true;
+    for (int32_t seconds : {0, 1000000000, INT32_MAX}) {
+        status.accessed = DateTime(seconds);
+        status.modified = DateTime(INT32_MAX - seconds);
+        std::string accessName = "UNKNOWN", modifyName = "UNKNOWN";
+        temperatures.temperaturesOf("f", accessName, modifyName, status);
+    }
+    return 0;
+}
