@@ -102,6 +102,33 @@ TEST_F(OwnersTest, AFailedGroupEnumerationIsTriedAgain) {
     EXPECT_EQ(fake.localGroupsCalls, 3);
 }
 
+// Remembers the server each owner lookup was sent to.
+class ServerProbe : public FakePlatform {
+public:
+    bool fileOwner(const std::string& path, const std::string& server, std::string& domain,
+                   std::string& account) override {
+        servers.push_back(server);
+        return FakePlatform::fileOwner(path, server, domain, account);
+    }
+    std::vector<std::string> servers;
+};
+
+TEST(Owners, OwnersOfNetworkFilesAreAskedOfTheirServer) {
+    Owners::forgetGroupTables();
+    ServerProbe probe;
+    probe.syntax = FakePlatform::windowsSyntax();
+    probe.groups = {SystemCode::Success, {}};
+    Owners owners;
+    FileStatus status;
+    std::vector<std::string> groups;
+    for (const char* directory : {"\\\\files\\home\\ann\\", "c:\\data\\", "\\\\x", "\\\\srv"}) {
+        std::string user = "UNDEF";
+        owners.ownerOf(directory, "a.doc", status, user, groups);
+    }
+    EXPECT_EQ(probe.servers, (std::vector<std::string>{"files", "", "", "srv"}));
+    Owners::forgetGroupTables();
+}
+
 TEST(Owners, TheOwnerIdOfTheStatusNamesTheUser) {
     RulesTest::TempDir dir;
     std::string path = dir.write("mine.txt", "x");
