@@ -1,0 +1,78 @@
+// The message catalogue of LogCommons: templates read from one message file per module.
+#include <new>
+
+#include "common/BasicFile.h"
+#include "common/FileException.h"
+#include "common/FileOps.h"
+#include "common/StringUtils.h"
+#include "logger/LogCommons.h"
+#include "platform/Platform.h"
+
+namespace Quilna {
+
+namespace {
+
+const char* const kMessageDirectory = "LogMessages";
+const char* const kMessageExtension = ".mess";
+
+std::string baseNameOf(const std::string& fileName) {
+    const size_t dot = fileName.rfind('.');
+    return dot == std::string::npos ? fileName : fileName.substr(0, dot);
+}
+
+bool passesFilter(const std::string& baseName, const std::string& filter) {
+    return filter == "all" || filter.find(baseName) != std::string::npos;
+}
+
+}  // namespace
+
+int32_t LogCommons::loadMessageFile(const std::string& path, int32_t module) {
+    BasicFile file;
+    if (!file.open(path, BasicFile::Read)) QUILNA_THROW(FileException, FL_CANNOT_OPEN, path);
+    int32_t count = 0;
+    std::string line;
+    while (!file.atEnd()) {
+        if (!file.readLine(line)) {
+            if (file.error() == BasicFile::AlreadyAtEnd) break;
+            QUILNA_THROW(FileException, FL_READ, path);
+        }
+        // A line of blanks says nothing, like an empty one; a comment starts the raw line.
+        if (StringUtils::trimmed(line).empty() || StringUtils::startsWith(line, "//")) continue;
+        std::string text = line;
+        const std::string number = StringUtils::splitFirst(text, ':');
+        catalogue_.emplace(catalogueKey(module, StringUtils::toInt32(StringUtils::trimmed(number))),
+                           StringUtils::trimmed(text));
+        ++count;
+    }
+    return count;
+}
+
+LoadResult LogCommons::loadMessages(const std::string& directory, const std::string& filter) {
+    LoadResult result;
+    try {
+        const std::string folder = directory + kMessageDirectory;
+        const std::string separator(1, platform().pathSyntax().separator);
+        for (const DirEntry& entry : FileOps::listDirectory(folder, "*" + std::string(kMessageExtension))) {
+            if (!entry.isFile) continue;
+            const std::string baseName = baseNameOf(entry.name);
+            const int32_t module = moduleFromKey(baseName);
+            if (module == Module::Unknown || !passesFilter(baseName, filter)) {
+                result.rejected.push_back(baseName);
+                continue;
+            }
+            const int32_t count = loadMessageFile(folder + separator + baseName + kMessageExtension, module);
+            result.loaded.push_back(baseName);
+            result.counts.push_back(count);
+        }
+        result.status = true;
+    } catch (const FileException& error) {
+        result.message = error.fullText();
+    } catch (const std::bad_alloc&) {
+        result.message = "OUT OF MEMORY";
+    } catch (...) {
+        result.message = "Unknown";
+    }
+    return result;
+}
+
+}  // namespace Quilna

@@ -1,0 +1,40 @@
+#pragma once
+// Turns a serialised record into a log line: parses it, fills a log record's text from the
+// catalogue template and hands the line to its agent.
+
+#include <string>
+
+#include "common/SmartPointer.h"
+#include "logger/LoggerAgent.h"
+
+namespace Quilna {
+
+struct LogRecord;
+
+class LogMessenger {
+public:
+    // Writes through a log file agent bound to "Quilna_Debug.log" in the current directory;
+    // nothing is created before the first line.
+    LogMessenger();
+    // Writes through the given agent.
+    explicit LogMessenger(const SmartPointer<LoggerAgent>& agent);
+    LogMessenger(const LogMessenger&) = delete;
+    LogMessenger& operator=(const LogMessenger&) = delete;
+    // Slot 0.
+    virtual ~LogMessenger();
+    // Slot 1: false when the text is no record or no agent is there; otherwise the agent's
+    // answer. A file error from the agent passes to the caller.
+    virtual bool send(const std::string& text);
+
+    // Moves the log of a file agent to another path; false for other agents.
+    bool setLogFile(const std::string& path);
+    const SmartPointer<LoggerAgent>& agent() const { return agent_; }
+
+    // The line of a parsed record, its text expanded from the registered catalogue.
+    static std::string lineOf(LogRecord& record);
+
+private:
+    SmartPointer<LoggerAgent> agent_;
+};
+
+}  // namespace Quilna

@@ -1,0 +1,320 @@
+#include "logger/LoggerAgentFile.h"
+
+#include <sstream>
+
+#include "common/FileOps.h"
+#include "common/FilePlain.h"
+#include "common/FileUtils.h"
+#include "common/Resources.h"
+#include "common/StringUtils.h"
+
+namespace Quilna {
+
+namespace {
+
+const char* const kLineEnd = "\r\n";
+const char* const kVersion = "VERSION(6.3.0.0)";
+const char* const kRevision = "REVISION(0)";
+constexpr uint64_t kMebibyte = 1048576;
+constexpr float kSizeFactorStep = 0.25f;
+constexpr int kMaxIntervalSteps = 1000;
+
+std::string quotedText(const std::string& text) { return "\"" + text + "\""; }
+
+std::string extendedTime(const DateTime& moment) { return moment.formatLocal(false, false); }
+std::string basicTime(const DateTime& moment) { return moment.formatLocal(true, false); }
+
+// The guard name of a log: its file name, without any separator.
+std::string lockNameOf(const std::string& path) {
+    const size_t slash = path.find_last_of("\\/");
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    StringUtils::replaceChar(name, '/', '_');
+    StringUtils::replaceChar(name, '\\', '_');
+    return name;
+}
+
+std::string floatText(float value) {
+    std::ostringstream out;
+    out << value;
+    return out.str();
+}
+
+std::string registryName(const char* word) { return logApplicationName() + word; }
+
+}  // namespace
+
+// Holds both guards for a scope; nested holds of one thread take the named guard once.
+class LoggerAgentFile::Guard {
+public:
+    explicit Guard(LoggerAgentFile& agent) : agent_(agent), held_(agent.takeGuard()) {}
+    ~Guard() {
+        if (held_) agent_.releaseGuard();
+    }
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+    bool held() const { return held_; }
+
+private:
+    LoggerAgentFile& agent_;
+    bool held_;
+};
+
+// Sets the agent's state for a scope and puts the previous one back, also on an exception.
+class LoggerAgentFile::StateScope {
+public:
+    StateScope(LoggerAgentFile& agent, State state) : agent_(agent), previous_(agent.state_) { agent.state_ = state; }
+    ~StateScope() { agent_.state_ = previous_; }
+    StateScope(const StateScope&) = delete;
+    StateScope& operator=(const StateScope&) = delete;
+
+private:
+    LoggerAgentFile& agent_;
+    State previous_;
+};
+
+LoggerAgentFile::LoggerAgentFile() { setRotationSize(initialSizeLimit); }
+
+LoggerAgentFile::~LoggerAgentFile() {
+    try {
+        closeLog("Quitting Logger Agent");
+    } catch (...) {
+    }
+}
+
+std::string LoggerAgentFile::location() const { return "file:///" + path_; }
+
+bool LoggerAgentFile::takeGuard() {
+    inProcess_.enforce();
+    if (guardDepth_ > 0) {
+        ++guardDepth_;
+        return true;
+    }
+    named_ = std::make_unique<Monopoly>(lockName_);
+    for (int attempt = 0; attempt < guardAttempts; ++attempt) {
+        if (named_->enforce()) {
+            guardDepth_ = 1;
+            return true;
+        }
+        platform().sleepMs(guardPauseMs);
+    }
+    named_.reset();
+    inProcess_.relax();
+    return false;
+}
+
+void LoggerAgentFile::releaseGuard() {
+    if (--guardDepth_ == 0 && named_) {
+        named_->relax();
+        named_.reset();
+    }
+    inProcess_.relax();
+}
+
+bool LoggerAgentFile::isOpen() const {
+    const FileBase* file = file_.get();
+    return file && !file->isClosed();
+}
+
+bool LoggerAgentFile::write(const std::string& line) {
+    if (file_.isNull()) return false;
+    Guard guard(*this);
+    if (!guard.held()) return false;
+    refreshRotationTiming();
+    forgetMovedFile();
+    // Opened before the check, so that the first line of a process can rotate an existing log.
+    if (!isOpen()) openLog();
+    checkRotation();
+    return append(line);
+}
+
+bool LoggerAgentFile::writeOwn(const std::string& line) {
+    if (file_.isNull()) return false;
+    Guard guard(*this);
+    if (!guard.held()) return false;
+    return append(line);
+}
+
+bool LoggerAgentFile::append(const std::string& line) {
+    if (!isOpen()) openLog();
+    FileBase& file = *file_;
+    file.seek(0, 1);
+    file.write(line + kLineEnd);
+    if (state_ == State::Idle) clearInitRotation();
+    file.flush();
+    return true;
+}
+
+void LoggerAgentFile::openLog() {
+    const DateTime now;
+    opened_ = now;
+    FileStatus status;
+    const bool existed = FileOps::fileStatus(path_, status);
+    if (!existed) {
+        clearInitRotation();  // a file this process creates is never rotated for Init
+    } else {
+        std::string text;
+        if (readResource(registryName("LogOpened"), text) == ResourceResult::Ok) opened_ = DateTime(text);
+    }
+
+    file_->open(FileBase::Write | FileBase::Create | FileBase::Append | FileBase::Direct | FileBase::NoLock);
+    identityKnown_ = FileOps::fileStatus(path_, status) && status.hasIdentity;
+    identity_ = status.identity;
+
+    if (agentMessages() && state_ != State::WritingHeader) writeHeader();
+    if (!existed) writeResource(registryName("LogOpened"), basicTime(now));
+    anchor_ = now.value();
+    computeNextRotation();
+}
+
+void LoggerAgentFile::writeHeader() {
+    StateScope scope(*this, State::WritingHeader);
+    const DateTime now;
+    append(std::string(kLineEnd) + "Quilna " + kVersion + " " + kRevision + kLineEnd + "Opened log file " +
+           quotedText(path_) + ". Time: " + extendedTime(now) + " " + DateTime::formatZone(DateTime::processZone()) +
+           kLineEnd);
+}
+
+void LoggerAgentFile::closeLog(const std::string& reason) {
+    if (!isOpen()) return;
+    if (agentMessages()) {
+        writeOwn(std::string(kLineEnd) + "Closing log file " + quotedText(path_) + ". Time: " + extendedTime(DateTime()) +
+                 ". Reason: " + reason + "." + kLineEnd);
+    }
+    identityKnown_ = false;
+    file_->close();
+}
+
+// Another process may have rotated the file away while this one kept it open: the next line
+// then goes into a new file at the path, not into the renamed one.
+void LoggerAgentFile::forgetMovedFile() {
+    if (!isOpen() || !identityKnown_) return;
+    FileStatus status;
+    const bool present = FileOps::fileStatus(path_, status);
+    if (present && (!status.hasIdentity || status.identity == identity_)) return;
+    identityKnown_ = false;
+    file_->close();
+}
+
+void LoggerAgentFile::refreshRotationTiming() {
+    const Seen now{rotationInterval().value(), rotationSize(), rotationScheme(), rotationGeneration()};
+    if (seenValid_ && now == seen_) return;
+    seen_ = now;
+    seenValid_ = true;
+    computeNextRotation();
+}
+
+void LoggerAgentFile::computeNextRotation() {
+    if ((rotationScheme() & Rotation::Time) == 0) return;
+    const TimeSpan interval = rotationInterval();
+    const DateTime anchor(anchor_);
+    DateTime next = anchor + interval;
+    if (interval.value() < 1 || !(anchor < next)) return;
+    next.alignDown(interval);
+    const DateTime now;
+    if (next < now - interval) {
+        next = now;
+        next.alignDown(interval);
+    }
+    for (int step = 0; next < now && step < kMaxIntervalSteps; ++step) next += interval;
+    nextRotation_ = next;
+}
+
+std::string LoggerAgentFile::rotationConditions() {
+    const uint32_t scheme = rotationScheme();
+    std::string conditions;
+    const auto add = [&](const std::string& condition) {
+        if (!conditions.empty()) conditions += " AND";
+        conditions += condition;
+    };
+    if ((scheme & Rotation::Init) && initRotationPending()) add(" Init");
+    const DateTime now;
+    if ((scheme & Rotation::Time) && rotationInterval().value() > 0 && !(now < nextRotation_))
+        add(" Time " + extendedTime(nextRotation_) + " <= " + extendedTime(now));
+    if (scheme & Rotation::Size) {
+        const uint64_t mebibytes = file_->seek(0, 1) / kMebibyte;
+        const float limit = static_cast<float>(rotationSize()) * sizeFactor_;
+        if (static_cast<float>(mebibytes) >= limit)
+            add(" Size " + StringUtils::uint64Text(mebibytes) + " >= " + floatText(limit));
+    }
+    return conditions;
+}
+
+void LoggerAgentFile::checkRotation() {
+    if (!isOpen() || state_ != State::Idle || rotationScheme() == 0) return;
+    std::string conditions;
+    {
+        StateScope scope(*this, State::Checking);
+        conditions = rotationConditions();
+        if (conditions.empty()) return;
+        if (agentMessages()) writeOwn("\nRotate contidion(s):" + conditions);
+    }
+    rotate();
+}
+
+// The rotated name keeps the extension of the file name: a.log becomes a_<opened>_<counter>.log.
+std::string LoggerAgentFile::rotatedPath(int32_t counter) const {
+    std::string base = path_;
+    const std::string extension = FileUtils::splitExtension(base);
+    std::string rotated = base + "_" + basicTime(opened_) + "_" + StringUtils::intText(counter);
+    if (!extension.empty()) rotated += "." + extension;
+    return rotated;
+}
+
+void LoggerAgentFile::rotate() {
+    Guard guard(*this);
+    if (!guard.held()) return;
+    StateScope scope(*this, State::Rotating);
+    const bool messages = agentMessages();
+    if (messages) writeOwn("\nRotation process started...");
+
+    std::string counterText = "0";
+    readResource(registryName("LogCounter"), counterText);
+    const int32_t counter = StringUtils::toInt32(counterText);
+    writeResource(registryName("LogCounter"), StringUtils::intText(counter + 1));
+
+    const std::string from = path_;
+    const std::string to = rotatedPath(counter);
+    if (messages) writeOwn("Renaming file from " + quotedText(from) + " to " + quotedText(to) + ".");
+    closeLog("Rotating log file");
+
+    if (!FileOps::renameFile(from, to, false)) {
+        const uint32_t error = platform().lastError();
+        sizeFactor_ += kSizeFactorStep;
+        writeOwn("Log file rotation error. (" + StringUtils::uint64Text(error) + ")");
+        return;
+    }
+    sizeFactor_ = 1.0f;
+    if (messages) writeOwn("Log continued from " + quotedText(FileUtils::fileName(to)) + ".");
+}
+
+bool LoggerAgentFile::setLogFile(const std::string& path) {
+    if (!file_.isNull() && path == path_) return true;
+    SmartPointer<FileBase> fresh = makeSmart<FilePlain>(path);
+    if (fresh.isNull()) return false;
+
+    struct InProcessHold {
+        Monopoly& guard;
+        explicit InProcessHold(Monopoly& monopoly) : guard(monopoly) { guard.enforce(); }
+        ~InProcessHold() { guard.relax(); }
+    } hold(inProcess_);
+    std::string note;
+    try {
+        if (isOpen()) {
+            closeLog("Log file moved to " + quotedText(path) + ".");
+            note = "Log continued from " + quotedText(path_) + "." + kLineEnd;
+        }
+    } catch (const FileException&) {
+    }
+    file_ = fresh;
+    path_ = path;
+    lockName_ = lockNameOf(path);
+    identityKnown_ = false;
+    try {
+        if (agentMessages() && !note.empty()) writeOwn(note);
+    } catch (const FileException&) {
+        // The new log cannot be opened yet; the next line reports it.
+    }
+    return true;
+}
+
+}  // namespace Quilna

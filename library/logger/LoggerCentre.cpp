@@ -1,0 +1,19 @@
+#include "logger/LoggerCentre.h"
+
+#include "logger/LogCommons.h"
+
+namespace Quilna {
+
+LoggerCentre::LoggerCentre(int32_t application, const SmartPointer<LogMessenger>& messenger)
+    : application_(application), messenger_(messenger) {}
+
+LoggerCentre::~LoggerCentre() { messenger_.reset(); }
+
+bool LoggerCentre::log(LogRecord& record) {
+    record.application = application_;
+    const std::string text = LogCommons::serializeRecord(record);
+    LogMessenger* messenger = messenger_.get();
+    return messenger ? messenger->send(text) : false;
+}
+
+}  // namespace Quilna

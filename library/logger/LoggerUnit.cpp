@@ -1,0 +1,86 @@
+#include "logger/LoggerUnit.h"
+
+#include "logger/LogCommons.h"
+#include "logger/LogState.h"
+#include "platform/Platform.h"
+
+namespace Quilna {
+
+LoggerUnit::LoggerUnit(const SmartPointer<LoggerCentre>& centre, int32_t module) : module_(module), centre_(centre) {
+    greet("LoggerUnit: Created logger for the %s module.");
+}
+
+LoggerUnit::~LoggerUnit() {
+    greet("LoggerUnit: Destroyed logger for the %s module.");
+    centre_.reset();
+}
+
+// A unit is made and destroyed whether or not its greeting reaches the log.
+void LoggerUnit::greet(const char* format) {
+    try {
+        debug(1, format, ParamStream() << LogCommons::moduleName(module_));
+    } catch (...) {
+    }
+}
+
+bool LoggerUnit::isDebugOn(int32_t level) { return level <= debugLevel(); }
+
+bool LoggerUnit::debug(int32_t level, const char* text) {
+    if (!isDebugOn(level)) return true;
+    return logDebug(level, text ? text : "");
+}
+
+bool LoggerUnit::debug(int32_t level, const std::string& text) {
+    if (!isDebugOn(level)) return true;
+    return logDebug(level, text);
+}
+
+bool LoggerUnit::debug(int32_t level, const char* format, const ParamStream& params) {
+    if (!isDebugOn(level)) return true;
+    return logDebug(level, LogCommons::expandParameters(format ? format : "", params.text()));
+}
+
+bool LoggerUnit::logDebug(int32_t level, const std::string& text) {
+    LoggerCentre* centre = centre_.get();
+    if (!centre) return false;
+    LogRecord record;
+    record.kind = LogRecord::Debug;
+    record.module = module_;
+    record.time.setNow();
+    record.timeMode = timeMode();
+    record.debugLevel = level;
+    record.messageId = LogRecord::NoMessage;
+    record.text = text;
+    record.thread = platform().threadId();
+    return centre->log(record);
+}
+
+bool LoggerUnit::logMessage(int32_t severity, int32_t id, const std::string& params) {
+    if (severity < severityFilter()) return true;
+    try {
+        LoggerCentre* centre = centre_.get();
+        if (!centre) return false;
+        LogRecord record;
+        record.kind = LogRecord::Log;
+        record.module = module_;
+        record.time.setNow();
+        record.timeMode = timeMode();
+        record.severity = severity;
+        record.messageId = id;
+        record.text = params;
+        record.thread = platform().threadId();
+        return centre->log(record);
+    } catch (...) {
+        return false;  // a failing log must not stop the caller
+    }
+}
+
+bool LoggerUnit::notice(int32_t id) { return logMessage(Severity::Notice, id, std::string()); }
+bool LoggerUnit::warning(int32_t id, const ParamStream& params) { return logMessage(Severity::Warning, id, params.text()); }
+bool LoggerUnit::error(int32_t id) { return logMessage(Severity::Error, id, std::string()); }
+bool LoggerUnit::error(int32_t id, const ParamStream& params) { return logMessage(Severity::Error, id, params.text()); }
+bool LoggerUnit::critical(int32_t id, const ParamStream& params) { return logMessage(Severity::Critical, id, params.text()); }
+bool LoggerUnit::fatal(int32_t id) { return logMessage(Severity::Fatal, id, std::string()); }
+bool LoggerUnit::fatal(int32_t id, const ParamStream& params) { return logMessage(Severity::Fatal, id, params.text()); }
+
+}  // namespace Quilna

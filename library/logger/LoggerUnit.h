@@ -1,0 +1,55 @@
+#pragma once
+// The logger the program's code calls: one per module, one operation per severity and two
+// for debug lines. Every operation answers true when the record was filtered out, otherwise
+// whether the line was written.
+
+#include <cstdint>
+#include <string>
+
+#include "common/SmartPointer.h"
+#include "logger/LoggerCentre.h"
+#include "logger/ParamStream.h"
+
+namespace Quilna {
+
+class LoggerUnit {
+public:
+    // Logs "LoggerUnit: Created logger for the <module> module." at debug level 1.
+    LoggerUnit(const SmartPointer<LoggerCentre>& centre, int32_t module);
+    LoggerUnit(const LoggerUnit&) = delete;
+    LoggerUnit& operator=(const LoggerUnit&) = delete;
+    // Slot 0: logs the farewell at debug level 1 and lets the centre go.
+    virtual ~LoggerUnit();
+
+    // Whether debug lines of this level are written now; lets callers skip building their
+    // parameters.
+    static bool isDebugOn(int32_t level);
+
+    // Debug lines let a file error of the log pass to the caller.
+    bool debug(int32_t level, const char* text);
+    bool debug(int32_t level, const std::string& text);
+    bool debug(int32_t level, const char* format, const ParamStream& params);
+
+    // Catalogue messages; these never throw.
+    bool notice(int32_t id);
+    bool warning(int32_t id, const ParamStream& params);
+    bool error(int32_t id);
+    bool error(int32_t id, const ParamStream& params);
+    bool critical(int32_t id, const ParamStream& params);
+    bool fatal(int32_t id);
+    bool fatal(int32_t id, const ParamStream& params);
+
+    int32_t module() const { return module_; }
+
+private:
+    bool logDebug(int32_t level, const std::string& text);
+    bool logMessage(int32_t severity, int32_t id, const std::string& params);
+    void greet(const char* format);
+
+    int32_t module_;
+    // A holder of the centre rather than a bare pointer: a unit that outlives the owners of
+    // its centre still logs safely.
+    SmartPointer<LoggerCentre> centre_;
+};
+
+}  // namespace Quilna

@@ -1,0 +1,35 @@
+#pragma once
+// The parameters of a log or debug message, encoded as they travel: per parameter a type
+// character ("n" number, "s" text), the value and the separator 0x1A. Passed by value.
+
+#include <cstdint>
+#include <string>
+
+namespace Quilna {
+
+class ParamStream {
+public:
+    ParamStream() = default;
+    ParamStream(const ParamStream&) = default;
+    ParamStream& operator=(const ParamStream&) = default;
+    virtual ~ParamStream() = default;
+
+    ParamStream& operator<<(int value);
+    ParamStream& operator<<(unsigned value);
+    ParamStream& operator<<(long value);
+    ParamStream& operator<<(unsigned long value);
+    ParamStream& operator<<(long long value);
+    ParamStream& operator<<(unsigned long long value);
+    ParamStream& operator<<(double value);
+    ParamStream& operator<<(const char* value);
+    ParamStream& operator<<(const std::string& value);
+
+    const std::string& text() const { return text_; }
+
+private:
+    ParamStream& number(const std::string& value);
+
+    std::string text_;
+};
+
+}  // namespace Quilna
