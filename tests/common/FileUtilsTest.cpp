@@ -30,6 +30,8 @@ std::string withSeparator(std::string path) {
 }
 
 TEST(FileUtilsPosixSyntax, SlashIsTheOnlySeparator) {
+    FakePlatform fake;
+    fake.syntax = PathSyntax{'/', false, false, false, false};
     EXPECT_EQ(withSeparator("/data"), "/data/");
     EXPECT_EQ(withSeparator("/data/"), "/data/");
     EXPECT_EQ(withSeparator(""), "");
