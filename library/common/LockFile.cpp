@@ -64,6 +64,10 @@ DateTime LockFile::parseStamp(const std::string& text) {
 void LockFile::readExisting() {
     present_ = FileOps::exists(lockPath(name_));
     if (!present_) return;
+    takenAt_ = DateTime(0);
+    validUntil_ = DateTime(0);
+    foundToken_.clear();
+    holdsOriginal_ = false;
     // A lock file that cannot be read counts as present with its times at the epoch, so it
     // is treated as expired.
     BasicFile file;
