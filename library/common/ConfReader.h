@@ -1,0 +1,95 @@
+#pragma once
+// The program's settings: a configuration file read once into a tree of named entries, and
+// typed lookups in that tree. Entries read NAME ( [TYPE] ) = VALUE { children }; comments
+// ("#...", "//...", "/*...*/") may stand anywhere between tokens. Values may refer to other
+// entries as ${dotted.path}.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "common/SmartPointer.h"
+#include "common/TimeSpanParts.h"
+
+namespace Quilna {
+
+class DOMNode;
+class LoggerCentre;
+class LoggerUnit;
+class Monopoly;
+class ParamStream;
+class Tokenizer;
+
+// Results of the lookups; 0 means success.
+namespace ConfResult {
+constexpr int Found = 0;
+constexpr int NoValue = 1;            // the entry, or one it refers to, has an empty type
+constexpr int NotFound = 2;           // no entry at the path, or a reference to none
+constexpr int WrongType = 3;
+constexpr int NotBool = 4;            // neither true nor false
+constexpr int Invalid = 5;            // not a file name, or not a duration text
+constexpr int UnclosedReference = 6;  // "${" without a closing brace
+constexpr int NoReader = 7;           // looked up through an absent reader
+constexpr int ReferenceLoop = 8;      // more than maxSubstitutions references to expand
+}  // namespace ConfResult
+
+class ConfReader {
+public:
+    // Bounds that keep hostile or mistaken files finite.
+    static constexpr int maxSubstitutions = 64;
+    static constexpr int maxNesting = 256;
+
+    // Logs through a unit of the Configuration module (1) of the given centre.
+    explicit ConfReader(const SmartPointer<LoggerCentre>& centre);
+    virtual ~ConfReader();
+    ConfReader(const ConfReader&) = delete;
+    ConfReader& operator=(const ConfReader&) = delete;
+
+    // Reads the file and replaces the tree. Never throws: failures are logged with the file
+    // name (and, for syntax errors, the line). An unreadable file leaves the old tree; a syntax
+    // error leaves the entries read before it. True when the whole file was read.
+    bool buildTree(const std::string& fileName);
+    // The same for a text; sourceName names it in messages.
+    bool buildTreeFromText(const std::string& text, const std::string& sourceName);
+    // Reads entries into parent until a closing brace (false) or the end of the text (true).
+    // Throws ConfigException on a syntax error.
+    bool parseBlock(Tokenizer& tokenizer, DOMNode& parent);
+
+    // The core of the typed lookups: the entry's value with its references expanded.
+    int get(const std::string& path, const std::string& type, std::string& value) const;
+    // Typed lookups: out changes only on success (result 0).
+    int getString(const std::string& path, std::string& out, bool trim = false, bool lower = false) const;
+    int getBool(const std::string& path, bool& out) const;
+    int getInteger(const std::string& path, int32_t& out) const;
+    int getDirName(const std::string& path, std::string& out) const;
+    int getFileName(const std::string& path, std::string& out) const;
+    int getTimeSpan(const std::string& path, TimeSpanParts& out) const;
+
+    // The same through a reader that may be absent: ConfResult::NoReader without one.
+    static int getString(const ConfReader* reader, const std::string& path, std::string& out, bool trim = false,
+                         bool lower = false);
+    static int getBool(const ConfReader* reader, const std::string& path, bool& out);
+    static int getInteger(const ConfReader* reader, const std::string& path, int32_t& out);
+    static int getDirName(const ConfReader* reader, const std::string& path, std::string& out);
+    static int getFileName(const ConfReader* reader, const std::string& path, std::string& out);
+    static int getTimeSpan(const ConfReader* reader, const std::string& path, TimeSpanParts& out);
+
+    // The entry at a dotted path below the root, or null.
+    const DOMNode* find(const std::string& path) const;
+    // Null until the first tree is built.
+    const DOMNode* root() const { return root_.get(); }
+
+private:
+    bool parseBlockAt(Tokenizer& tokenizer, DOMNode& parent, int depth);
+    int expandReferences(const std::string& path, std::string& value) const;
+    bool debugOn(int32_t level) const;
+    void debug(int32_t level, const char* text) const;
+    void debug(int32_t level, const char* format, const ParamStream& params) const;
+    void error(int32_t id, const ParamStream& params) const;
+
+    std::unique_ptr<DOMNode> root_;
+    SmartPointer<LoggerUnit> logger_;
+    std::unique_ptr<Monopoly> lock_;
+};
+
+}  // namespace Quilna

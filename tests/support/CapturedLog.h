@@ -1,0 +1,113 @@
+#pragma once
+// A logging chain that keeps its lines in memory, and scopes that restore what tests change
+// process-wide: logging settings and environment variables.
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/SmartPointer.h"
+#include "logger/LogState.h"
+#include "logger/LoggerAgent.h"
+#include "logger/LoggerCentre.h"
+#include "logger/LogMessenger.h"
+#include "logger/RotationSettings.h"
+#include "platform/Platform.h"
+
+namespace Quilna::TestSupport {
+
+// An agent that keeps every line it is given.
+class MemoryAgent : public LoggerAgent {
+public:
+    std::string location() const override { return "memory:"; }
+    bool write(const std::string& line) override {
+        lines.push_back(line);
+        return true;
+    }
+    std::vector<std::string> lines;
+};
+
+// agent <- messenger <- centre of application 17; hand `centre` to whatever logs.
+class CapturedLog {
+public:
+    explicit CapturedLog(SmartPointer<LogMessenger> messenger = SmartPointer<LogMessenger>())
+        : agent_(makeSmart<MemoryAgent>()) {
+        if (!messenger) messenger = makeSmart<LogMessenger>(SmartPointer<LoggerAgent>(agent_));
+        centre = makeSmart<LoggerCentre>(17, messenger);
+    }
+
+    const std::vector<std::string>& lines() const { return agent_->lines; }
+    const SmartPointer<MemoryAgent>& agent() const { return agent_; }
+    void clear() { agent_->lines.clear(); }
+
+    // Lines that contain the text.
+    std::vector<std::string> containing(const std::string& text) const {
+        std::vector<std::string> found;
+        std::copy_if(lines().begin(), lines().end(), std::back_inserter(found),
+                     [&](const std::string& line) { return line.find(text) != std::string::npos; });
+        return found;
+    }
+
+    SmartPointer<LoggerCentre> centre;
+
+private:
+    SmartPointer<MemoryAgent> agent_;
+};
+
+// Restores the process-wide logging settings a test changes.
+class LogStateScope {
+public:
+    LogStateScope()
+        : debugLevel_(debugLevel()), severity_(severityFilter()), timeMode_(timeMode()), catalogue_(catalogue()),
+          scheme_(rotationScheme()), interval_(rotationInterval()), size_(rotationSize()),
+          messages_(agentMessages()), application_(logApplicationName()),
+          initPending_(initRotationPending()) {}
+    ~LogStateScope() {
+        setDebugLevel(debugLevel_);
+        setSeverityFilter(severity_);
+        setTimeMode(timeMode_);
+        setCatalogue(catalogue_);
+        setRotationScheme(scheme_);
+        setRotationInterval(interval_);
+        setRotationSize(size_);
+        setAgentMessages(messages_);
+        setApplicationName(application_);
+        if (initPending_) armInitRotation();
+        else clearInitRotation();
+    }
+    LogStateScope(const LogStateScope&) = delete;
+    LogStateScope& operator=(const LogStateScope&) = delete;
+
+private:
+    int32_t debugLevel_, severity_, timeMode_;
+    const LogCommons* catalogue_;
+    uint32_t scheme_;
+    TimeSpan interval_;
+    int32_t size_;
+    bool messages_;
+    std::string application_;
+    bool initPending_;
+};
+
+// Sets an environment variable for a scope and restores its earlier state.
+class EnvironmentScope {
+public:
+    EnvironmentScope(std::string name, const std::string& value) : name_(std::move(name)) {
+        std::string old;
+        if (platform().getEnv(name_, old)) old_ = old;
+        platform().setEnv(name_, value);
+    }
+    ~EnvironmentScope() {
+        if (old_) platform().setEnv(name_, *old_);
+        else platform().unsetEnv(name_);
+    }
+    EnvironmentScope(const EnvironmentScope&) = delete;
+    EnvironmentScope& operator=(const EnvironmentScope&) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> old_;
+};
+
+}  // namespace Quilna::TestSupport
