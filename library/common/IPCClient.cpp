@@ -1,0 +1,27 @@
+#include "common/IPCClient.h"
+
+#include <new>
+
+#include "common/IPCEnvelope.h"
+#include "common/IPCException.h"
+#include "common/MailSlot.h"
+
+namespace Quilna {
+
+IPCClient::~IPCClient() = default;
+
+bool IPCClient::send(const std::string& type, const std::string& second, const std::string& payload,
+                     const std::string& extra) {
+    try {
+        const std::string message = IPCEnvelope{type, second, payload, extra}.build();
+        if (!channel_) channel_ = std::make_unique<MailSlot>(IPCMode::LocalSender, name_);
+        return channel_->send(message);
+    } catch (const std::bad_alloc&) {
+        QUILNA_THROW(IPCException, IC_MEM, "");
+    } catch (IPCException& failure) {
+        failure.addLocation(__FILE__, __LINE__);
+        throw;
+    }
+}
+
+}  // namespace Quilna

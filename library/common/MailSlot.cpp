@@ -1,0 +1,101 @@
+#include "common/MailSlot.h"
+
+#include <algorithm>
+#include <new>
+
+#include "common/IPCException.h"
+#include "common/Monopoly.h"
+#include "common/StringUtils.h"
+#include "platform/MailslotEndpoint.h"
+#include "platform/Platform.h"
+
+namespace Quilna {
+
+namespace {
+// The guard is normally free within a few tries; a guard that can never be taken (its lock
+// directory cannot be written, say) must not hang the logging program.
+constexpr int kGuardSpinTries = 100;
+constexpr int kGuardPausedTries = 5000;
+constexpr uint32_t kGuardPauseMs = 1;
+
+std::string errorCodeDetail(uint32_t error) { return "Error code " + std::to_string(error); }
+}  // namespace
+
+MailSlot::MailSlot(int32_t mode, std::string name) : IPC(mode), name_(std::move(name)) {
+    try {
+        guard_ = std::make_unique<Monopoly>(guardName);
+    } catch (const std::bad_alloc&) {
+        QUILNA_THROW(IPCException, IC_MEM, "");
+    }
+    if (mode_ != IPCMode::Receiver) return;
+    uint32_t error = 0;
+    endpoint_ = platform().createMailslot(name_, error);
+    if (!endpoint_)
+        QUILNA_THROW(IPCException, IC_CANNOT_CREATE_COMM, errorCodeDetail(error) + " - " + platform().errorText(error));
+}
+
+MailSlot::~MailSlot() = default;
+
+void MailSlot::openForSending() {
+    uint32_t error = 0;
+    endpoint_ = platform().openMailslot(name_, mode_ == IPCMode::DomainSender, error);
+    if (!endpoint_) {
+        std::string text = platform().errorText(error);
+        StringUtils::trimRight(text);
+        QUILNA_THROW(IPCException, IC_CANNOT_SEND, text);
+    }
+}
+
+void MailSlot::enforceGuard() {
+    for (int tries = 0; tries < kGuardSpinTries + kGuardPausedTries; ++tries) {
+        if (guard_->enforce()) return;
+        if (tries >= kGuardSpinTries) platform().sleepMs(kGuardPauseMs);
+    }
+    QUILNA_THROW(IPCException, IC_CANNOT_SEND, std::string("The guard \"") + guardName + "\" cannot be taken.");
+}
+
+bool MailSlot::send(const std::string& text) {
+    if (mode_ == IPCMode::Receiver) QUILNA_THROW(IPCException, IC_NOT_SENDER, "");
+    if (!endpoint_) openForSending();
+    enforceGuard();
+    std::string message = text;
+    message += '\0';
+    uint32_t error = 0;
+    const bool written = endpoint_->write(message, error);
+    guard_->relax();
+    if (!written) {
+        endpoint_.reset();
+        std::string detail = "Error " + std::to_string(error);
+        if (error == SystemCode::NetworkUnreachable) detail += " - No network";
+        QUILNA_THROW(IPCException, IC_CANNOT_SEND, detail);
+    }
+    return true;
+}
+
+bool MailSlot::receive(std::vector<std::string>& messages) { return receiveMessages(messages, false); }
+
+bool MailSlot::receiveWhole(std::vector<std::string>& messages) { return receiveMessages(messages, true); }
+
+bool MailSlot::receiveMessages(std::vector<std::string>& messages, bool keepWhole) {
+    if (mode_ != IPCMode::Receiver) QUILNA_THROW(IPCException, IC_NOT_RECEIVER, "");
+    uint32_t error = 0;
+    while (true) {
+        bool waiting = false;
+        uint32_t size = 0;
+        if (!endpoint_->nextMessageSize(waiting, size, error))
+            QUILNA_THROW(IPCException, IC_CANNOT_RECEIVE, errorCodeDetail(error));
+        if (!waiting) return true;
+        std::string message;
+        try {
+            message.reserve(size + 1);
+        } catch (const std::bad_alloc&) {
+            QUILNA_THROW(IPCException, IC_MEM, "");
+        }
+        if (!endpoint_->read(size, message, error))
+            QUILNA_THROW(IPCException, IC_CANNOT_RECEIVE, errorCodeDetail(error));
+        if (!keepWhole) message.resize(std::min(message.size(), message.find('\0')));
+        messages.push_back(std::move(message));
+    }
+}
+
+}  // namespace Quilna

@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include "common/IPCClient.h"
+#include "common/IPCEnvelope.h"
+#include "common/IPCException.h"
+#include "common/MailSlot.h"
+#include "platform/MailslotEndpoint.h"
+#include "platform/fake/FakePlatform.h"
+#include "support/CapturedLog.h"
+#include "support/TestDirectory.h"
+
+namespace Quilna {
+namespace {
+
+using Messages = std::vector<std::string>;
+
+// The code and full text of the IPCException a call throws.
+template <typename Call>
+std::pair<int32_t, std::string> failureOf(Call call) {
+    try {
+        call();
+    } catch (const IPCException& failure) {
+        return {failure.code(), failure.fullText()};
+    }
+    return {-1, "nothing thrown"};
+}
+
+class MailSlotTest : public ::testing::Test {
+protected:
+    TestSupport::TestDirectory runtime;
+    TestSupport::EnvironmentScope runtimeDirectory{"QUILNA_RUNTIME_DIR", runtime.text()};
+};
+
+TEST(IPCEnvelope, FieldsAreSeparatedAndTheExtraTextIsOptional) {
+    EXPECT_EQ((IPCEnvelope{"LOGMSG", "", "rec\x1C" "ord", ""}.build()), "Quilna\x1BLOGMSG\x1B\x1Brec\x1C" "ord\x1B");
+    EXPECT_EQ((IPCEnvelope{"T", "2nd", "p", "x"}.build()), "Quilna\x1BT\x1B" "2nd\x1Bp\x1Bx\x1B");
+
+    IPCEnvelope parsed;
+    const std::string payload = "has\x1B" "separators\x1B";
+    ASSERT_TRUE(IPCEnvelope::parse(IPCEnvelope{"LOGMSG", "", payload, ""}.build() + '\0', parsed));
+    EXPECT_EQ(parsed.type, "LOGMSG");
+    EXPECT_EQ(parsed.second, "");
+    EXPECT_EQ(parsed.payload, payload);
+    ASSERT_TRUE(IPCEnvelope::parse("Quilna\x1BT\x1Bs\x1B\x1B", parsed));
+    EXPECT_EQ(parsed.payload, "");
+
+    for (const std::string& junk : {std::string(), std::string("hello"), std::string("Quilna"),
+                                    std::string("Quilna\x1BLOGMSG\x1B"), std::string("Quilna\x1BLOGMSG\x1B\x1B"),
+                                    std::string("Quilna\x1BLOGMSG\x1B\x1Bpayload"), std::string("quilna\x1BT\x1B\x1Bp\x1B")})
+        EXPECT_FALSE(IPCEnvelope::parse(junk, parsed)) << junk;
+}
+
+TEST_F(MailSlotTest, MessagesTravelWithTheirTerminatingZero) {
+    MailSlot receiver(IPCMode::Receiver, "Quilna_Core");
+    MailSlot sender(IPCMode::LocalSender, "Quilna_Core");
+    EXPECT_FALSE(sender.isOpen());  // opened at the first send
+    EXPECT_TRUE(sender.send("one"));
+    EXPECT_TRUE(sender.isOpen());
+    EXPECT_TRUE(sender.send(std::string("two\0hidden", 10)));
+    EXPECT_TRUE(sender.send(""));
+    Messages messages{"earlier"};
+    EXPECT_TRUE(receiver.receive(messages));
+    EXPECT_EQ(messages, (Messages{"earlier", "one", "two", ""}));
+    EXPECT_TRUE(receiver.receive(messages));
+    EXPECT_EQ(messages.size(), 4u);
+
+    sender.send("whole");
+    Messages whole;
+    EXPECT_TRUE(receiver.receiveWhole(whole));
+    EXPECT_EQ(whole, Messages{std::string("whole\0", 6)});
+}
+
+TEST_F(MailSlotTest, EachEndDoesOnlyItsOwnJob) {
+    MailSlot receiver(IPCMode::Receiver, "ends");
+    MailSlot sender(IPCMode::LocalSender, "ends");
+    Messages messages;
+    EXPECT_EQ(failureOf([&] { receiver.send("x"); }).first, IC_NOT_SENDER);
+    EXPECT_EQ(failureOf([&] { sender.receive(messages); }).first, IC_NOT_RECEIVER);
+    const auto second = failureOf([&] { MailSlot another(IPCMode::Receiver, "ends"); });
+    EXPECT_EQ(second.first, IC_CANNOT_CREATE_COMM);
+    EXPECT_NE(second.second.find("MailSlot("), std::string::npos);
+}
+
+TEST_F(MailSlotTest, WithoutAReceiverSendingFailsWithTheSystemsText) {
+    MailSlot sender(IPCMode::LocalSender, "Quilna_Core");
+    const auto [code, text] = failureOf([&] { sender.send("lost"); });
+    EXPECT_EQ(code, IC_CANNOT_SEND);
+    uint32_t error = 0;
+    ASSERT_FALSE(platform().openMailslot("Quilna_Core", false, error));
+    EXPECT_NE(text.find("(" + platform().errorText(error) + ")"), std::string::npos) << text;
+
+    MailSlot domain(IPCMode::DomainSender, "Quilna_Core");
+    MailSlot receiver(IPCMode::Receiver, "Quilna_Core");
+    EXPECT_EQ(failureOf([&] { domain.send("everybody"); }).first, IC_CANNOT_SEND);
+    EXPECT_TRUE(sender.send("now heard"));
+}
+
+// Counts openings and can make every write of the opened ends fail with a given code.
+class ChannelFaults : public FakePlatform {
+public:
+    class FailingEndpoint : public MailslotEndpoint {
+    public:
+        explicit FailingEndpoint(uint32_t code) : code_(code) {}
+        bool write(const std::string&, uint32_t& error) override {
+            error = code_;
+            return false;
+        }
+        bool nextMessageSize(bool& waiting, uint32_t&, uint32_t&) override { return !(waiting = false); }
+        bool read(uint32_t, std::string&, uint32_t&) override { return false; }
+
+    private:
+        uint32_t code_;
+    };
+
+    std::unique_ptr<MailslotEndpoint> openMailslot(const std::string& name, bool wholeDomain, uint32_t& error) override {
+        ++opens;
+        if (writeError) return std::make_unique<FailingEndpoint>(*writeError);
+        return FakePlatform::openMailslot(name, wholeDomain, error);
+    }
+
+    int opens = 0;
+    std::optional<uint32_t> writeError;
+};
+
+TEST_F(MailSlotTest, AFailedWriteClosesTheChannelAndTheNextSendReopensIt) {
+    ChannelFaults faults;
+    MailSlot receiver(IPCMode::Receiver, "flaky");
+    MailSlot sender(IPCMode::LocalSender, "flaky");
+    faults.writeError = SystemCode::NetworkUnreachable;
+    const auto [code, text] = failureOf([&] { sender.send("first"); });
+    EXPECT_EQ(code, IC_CANNOT_SEND);
+    EXPECT_NE(text.find("(Error 1231 - No network)"), std::string::npos) << text;
+    EXPECT_FALSE(sender.isOpen());
+
+    faults.writeError = 32;
+    EXPECT_NE(failureOf([&] { sender.send("second"); }).second.find("(Error 32)"), std::string::npos);
+
+    faults.writeError.reset();
+    EXPECT_TRUE(sender.send("third"));
+    EXPECT_TRUE(sender.send("fourth"));
+    EXPECT_EQ(faults.opens, 3);
+    Messages messages;
+    receiver.receive(messages);
+    EXPECT_EQ(messages, (Messages{"third", "fourth"}));
+}
+
+TEST_F(MailSlotTest, TheClientSendsEnvelopesThroughOneChannel) {
+    ChannelFaults faults;
+    MailSlot receiver(IPCMode::Receiver, "Quilna_Core");
+    IPCClient client("Quilna_Core");
+    EXPECT_TRUE(client.send("LOGMSG", "", "first\x1B" "record", ""));
+    EXPECT_TRUE(client.send("OTHER", "2nd", "second", "extra"));
+    EXPECT_EQ(faults.opens, 1);
+    Messages messages;
+    receiver.receive(messages);
+    EXPECT_EQ(messages, (Messages{"Quilna\x1BLOGMSG\x1B\x1B" "first\x1B" "record\x1B",
+                                  "Quilna\x1BOTHER\x1B" "2nd\x1Bsecond\x1B" "extra\x1B"}));
+}
+
+TEST_F(MailSlotTest, TheClientAddsItsPlaceToChannelFailures) {
+    IPCClient client("nobody-listens");
+    const auto [code, text] = failureOf([&] { client.send("LOGMSG", "", "x", ""); });
+    EXPECT_EQ(code, IC_CANNOT_SEND);
+    const size_t mailslot = text.find("MailSlot(");
+    const size_t ipcClient = text.find("IPCClient(");
+    ASSERT_NE(mailslot, std::string::npos) << text;
+    EXPECT_GT(ipcClient, mailslot) << text;
+}
+
+}  // namespace
+}  // namespace Quilna
