@@ -1,0 +1,134 @@
+#include "logger/LoggingConfiguration.h"
+
+#include "common/ConfReader.h"
+#include "common/FileOps.h"
+#include "common/FileUtils.h"
+#include "common/Resources.h"
+#include "common/StringUtils.h"
+#include "common/TimeSpan.h"
+#include "logger/LogCommons.h"
+#include "logger/LogMessengerIPC.h"
+#include "logger/LogState.h"
+#include "logger/LoggerCentre.h"
+#include "logger/LoggerUnit.h"
+#include "logger/RotationSettings.h"
+#include "platform/Platform.h"
+
+namespace Quilna {
+
+namespace {
+
+// Directory texts are compared and kept in lower case where paths ignore case; elsewhere
+// lower-casing would name another directory.
+void foldCase(std::string& directory) {
+    if (platform().pathSyntax().caseInsensitive) StringUtils::toLower(directory);
+}
+
+int32_t startupDebugLevel() {
+    uint32_t number = 0;
+    if (readResourceDword("StartupDebugLevel", number) == ResourceResult::Ok)
+        return number > 5 ? -1 : static_cast<int32_t>(number);
+    // An installer may have written the number as text.
+    std::string text;
+    if (readResource("StartupDebugLevel", text) == ResourceResult::Ok) return StringUtils::toInt32(text);
+    return 0;
+}
+
+void moveLog(LoggingSetup& setup, const std::string& directory) {
+    setup.directory = directory;
+    setup.fileName = FileUtils::fileName(setup.fileName);
+    if (setup.messenger) setup.messenger->setLogFile(setup.directory + setup.fileName);
+}
+
+void applyLogDirectory(LoggingSetup& setup, const ConfReader& configuration) {
+    std::string directory;
+    if (configuration.getDirName("Quilna.directories.log", directory) != ConfResult::Found) return;
+    foldCase(directory);
+    std::string bare = directory;
+    FileUtils::stripSeparators(bare);
+    FileStatus status;
+    if (!FileOps::fileStatus(bare, status) || !status.isDirectory()) return;
+    if (directory != setup.directory) moveLog(setup, directory);
+}
+
+int32_t timeModeOf(const std::string& word) {
+    if (word == "local") return TimeMode::Local;
+    if (word == "zulu") return TimeMode::Zulu;
+    return TimeMode::Default;
+}
+
+void applyRotation(const ConfReader& configuration) {
+    const bool initBefore = (rotationScheme() & Rotation::Init) != 0;
+    std::string words;
+    if (configuration.getString("log.rotation.scheme", words, true, true) == ConfResult::Found) {
+        setRotationScheme(0);
+        applyRotationWords(words);
+    }
+    TimeSpanParts interval;
+    if (configuration.getTimeSpan("log.rotation.time", interval) != ConfResult::Found) interval = TimeSpanParts{};
+    setRotationInterval(TimeSpan(interval));
+    int32_t megabytes = 0;
+    if (configuration.getInteger("log.rotation.size", megabytes) != ConfResult::Found) megabytes = 0;
+    setRotationSize(megabytes);
+    if ((rotationScheme() & Rotation::Init) != 0 && !initBefore) armInitRotation();
+}
+
+void applyFilters(const ConfReader& configuration) {
+    std::string name;
+    if (configuration.getString("log.global.severity", name, true) != ConfResult::Found) {
+        setSeverityFilter(Severity::Notice);
+    } else if (int32_t severity = LogCommons::severityFromName(name); severity <= Severity::None) {
+        setSeverityFilter(severity);
+    }
+    int32_t level = 0;
+    if (configuration.getInteger("log.global.debug-level", level) != ConfResult::Found) level = 0;
+    if (level >= 0 && level <= 5) setDebugLevel(level);
+}
+
+}  // namespace
+
+void applyRotationWords(const std::string& words) {
+    for (const std::string& word : StringUtils::split(words, ',')) {
+        if (word == "none") setRotationScheme(0);
+        else if (word == "init") addRotationScheme(Rotation::Init);
+        else if (word == "time") addRotationScheme(Rotation::Time);
+        else if (word == "size") addRotationScheme(Rotation::Size);
+    }
+}
+
+bool setupLogging(LoggingSetup& setup) {
+    setApplicationName(LogCommons::applicationName(setup.application));
+    if (setup.unit) {
+        applyLogConfiguration(setup);
+        return true;
+    }
+    if (setup.directory.empty()) {
+        std::string directory;
+        if (readResource("StartupLogDir", directory) == ResourceResult::Ok) setup.directory = directory;
+    }
+    FileUtils::normaliseSeparators(setup.directory);
+    FileUtils::addSeparator(setup.directory);
+    foldCase(setup.directory);
+    setDebugLevel(startupDebugLevel());
+    std::string words;
+    if (readResource("LogFileRotationScheme", words) == ResourceResult::Ok) applyRotationWords(words);
+
+    setup.messenger = makeSmart<LogMessengerIPC>();
+    if (setup.messenger) setup.messenger->setLogFile(setup.directory + setup.fileName);
+    setup.centre = makeSmart<LoggerCentre>(setup.application, setup.messenger);
+    if (setup.centre) setup.unit = makeSmart<LoggerUnit>(setup.centre, setup.module);
+    return static_cast<bool>(setup.unit);
+}
+
+void applyLogConfiguration(LoggingSetup& setup) {
+    const ConfReader* configuration = setup.configuration.get();
+    if (!configuration) return;
+    applyLogDirectory(setup, *configuration);
+    std::string word = "local";
+    if (configuration->getString("log.time", word, true) != ConfResult::Found) word = "local";
+    setTimeMode(timeModeOf(word));
+    applyRotation(*configuration);
+    applyFilters(*configuration);
+}
+
+}  // namespace Quilna

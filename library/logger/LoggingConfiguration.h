@@ -1,0 +1,26 @@
+#pragma once
+// Logging is set up in two passes: setupLogging early, from the set-up block and the
+// installation's resources, before any configuration file is read; applyLogConfiguration once
+// the configuration reader exists, from its "log." keys.
+
+#include <string>
+
+#include "logger/LoggingSetup.h"
+
+namespace Quilna {
+
+// Builds the chain (messenger, centre, unit) and applies the resources "StartupLogDir",
+// "StartupDebugLevel" and "LogFileRotationScheme". True when the unit exists afterwards.
+// Called again once the unit exists, it only applies the configuration.
+bool setupLogging(LoggingSetup& setup);
+
+// Applies "Quilna.directories.log", "log.time", "log.rotation.scheme", "log.rotation.time",
+// "log.rotation.size", "log.global.severity" and "log.global.debug-level". Absent keys reset
+// their settings to the defaults. Nothing happens without a configuration reader.
+void applyLogConfiguration(LoggingSetup& setup);
+
+// Applies comma-separated rotation words in order: "none" empties the scheme, "init", "time"
+// and "size" add their condition; other words (" size" with its blank too) are ignored.
+void applyRotationWords(const std::string& words);
+
+}  // namespace Quilna

@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "common/ConfReader.h"
+#include "common/Resources.h"
+#include "logger/LogCommons.h"
+#include "logger/LogMessengerIPC.h"
+#include "logger/LoggerAgentFile.h"
+#include "logger/LoggerUnit.h"
+#include "logger/LoggingConfiguration.h"
+#include "platform/fake/FakePlatform.h"
+#include "support/CapturedLog.h"
+#include "support/TestDirectory.h"
+
+namespace Quilna {
+namespace {
+
+// Applies configuration texts to the process-wide settings, which the fixture restores.
+class LoggingConfigurationTest : public ::testing::Test {
+protected:
+    // A set-up block whose configuration holds the given text.
+    void apply(const std::string& text) {
+        setup.configuration = makeSmart<ConfReader>(log.centre);
+        ASSERT_TRUE(setup.configuration->buildTreeFromText(text, "logging.conf"));
+        applyLogConfiguration(setup);
+    }
+
+    static std::string logBlock(const std::string& entries) { return "log () = '' { " + entries + " }"; }
+    static std::string scheme(const std::string& words) {
+        return logBlock("rotation () = '' { scheme (String) = '" + words + "' {} }");
+    }
+
+    TestSupport::LogStateScope state;
+    TestSupport::TestDirectory directory;
+    TestSupport::EnvironmentScope runtimeDirectory{"QUILNA_RUNTIME_DIR", directory.child("runtime")};
+    TestSupport::EnvironmentScope registryRoot{"QUILNA_REGISTRY_ROOT", directory.child("registry")};
+    TestSupport::CapturedLog log;
+    LoggingSetup setup;
+};
+
+TEST_F(LoggingConfigurationTest, RotationWordsAreCommaSeparatedWithoutBlanks) {
+    const std::vector<std::pair<std::string, uint32_t>> cases{
+        {"Time,SIZE", Rotation::Time | Rotation::Size},
+        {"Time, Size", Rotation::Time},
+        {"init,none", 0},
+        {"none,init", Rotation::Init},
+        {" init,time ", Rotation::Init | Rotation::Time},  // the whole value is trimmed
+        {"weekly", 0}};
+    for (const auto& [words, expected] : cases) {
+        setRotationScheme(Rotation::Size);
+        apply(scheme(words));
+        EXPECT_EQ(rotationScheme(), expected) << words;
+    }
+    setRotationScheme(Rotation::Size);
+    apply(logBlock(""));
+    EXPECT_EQ(rotationScheme(), Rotation::Size);  // no scheme key: unchanged
+}
+
+TEST_F(LoggingConfigurationTest, InitRotationIsArmedOnlyWhenTheConfigurationAddsIt) {
+    setRotationScheme(0);
+    clearInitRotation();
+    apply(scheme("init"));
+    EXPECT_TRUE(initRotationPending());
+    clearInitRotation();
+    apply(scheme("init,size"));
+    EXPECT_FALSE(initRotationPending());
+}
+
+TEST_F(LoggingConfigurationTest, AConfigurationWithoutLogKeysResetsTheDefaults) {
+    setSeverityFilter(3);
+    setDebugLevel(4);
+    setTimeMode(TimeMode::Zulu);
+    setRotationInterval(TimeSpan(3600));
+    setRotationSize(10);
+    apply("other () = '' {}");
+    EXPECT_EQ(severityFilter(), 0);
+    EXPECT_EQ(debugLevel(), 0);
+    EXPECT_EQ(timeMode(), TimeMode::Local);
+    EXPECT_TRUE(rotationInterval().isZero());
+    EXPECT_EQ(rotationSize(), 0);
+}
+
+TEST_F(LoggingConfigurationTest, LogKeysSetTheirValues) {
+    apply(logBlock("time (String) = ' zulu ' {}\n"
+                   "rotation () = '' { time (TimeSpan) = 'P1DT2H' {} size (Integer) = '5' {} }\n"
+                   "global () = '' { severity (String) = 'ERROR' {} debug-level (Integer) = '3' {} }"));
+    EXPECT_EQ(timeMode(), TimeMode::Zulu);
+    EXPECT_EQ(rotationInterval().value(), 26 * 3600);
+    EXPECT_EQ(rotationSize(), 5);
+    EXPECT_EQ(severityFilter(), Severity::Error);
+    EXPECT_EQ(debugLevel(), 3);
+}
+
+TEST_F(LoggingConfigurationTest, UnknownWordsAndNumbersLeaveOrResetWhatTheyShould) {
+    setSeverityFilter(2);
+    setDebugLevel(2);
+    apply(logBlock("time (String) = 'Zulu' {}\n"
+                   "global () = '' { severity (String) = 'warning' {} debug-level (Integer) = '7' {} }"));
+    EXPECT_EQ(timeMode(), TimeMode::Default);
+    EXPECT_EQ(severityFilter(), 2);  // lower case is no severity name
+    EXPECT_EQ(debugLevel(), 2);      // out of range
+    apply(logBlock("global () = '' { severity (String) = 'NONE' {} }"));
+    EXPECT_EQ(severityFilter(), Severity::None);
+}
+
+TEST_F(LoggingConfigurationTest, NothingHappensWithoutAConfiguration) {
+    setSeverityFilter(3);
+    setup.configuration.reset();
+    applyLogConfiguration(setup);
+    EXPECT_EQ(severityFilter(), 3);
+}
+
+TEST_F(LoggingConfigurationTest, SetUpFromTheResourcesThenMovedByTheConfiguration) {
+    setDebugLevel(5);
+    std::filesystem::create_directories(directory.child("startup"));
+    std::filesystem::create_directories(directory.child("configured"));
+    ASSERT_EQ(writeResource("StartupLogDir", directory.child("startup")), 0);
+    ASSERT_EQ(writeResource("StartupDebugLevel", "3"), 0);
+    ASSERT_EQ(writeResource("LogFileRotationScheme", "size,init"), 0);
+    setRotationScheme(0);
+    setup.fileName = "HoardscanDebug.log";
+    setup.application = 17;
+    setup.module = 17;
+    ASSERT_TRUE(setupLogging(setup));
+    EXPECT_EQ(logApplicationName(), "Hoardscan");
+    EXPECT_EQ(setup.directory, directory.child("startup") + "/");
+    EXPECT_EQ(debugLevel(), 3);
+    EXPECT_EQ(rotationScheme(), Rotation::Size | Rotation::Init);
+    ASSERT_TRUE(setup.messenger);
+    EXPECT_NE(dynamic_cast<LogMessengerIPC*>(setup.messenger.get()), nullptr);
+    setup.unit->debug(1, "before the configuration");
+
+    const SmartPointer<LoggerUnit> unit = setup.unit;
+    setup.configuration = makeSmart<ConfReader>(setup.centre);
+    ASSERT_TRUE(setup.configuration->buildTreeFromText(
+        "Quilna () = '' { directories () = '' { log (DirName) = '" + directory.child("configured") + "' {} } }\n" +
+            logBlock("global () = '' { debug-level (Integer) = '2' {} }"),
+        "hoardscan.conf"));
+    ASSERT_TRUE(setupLogging(setup));  // a second call only applies the configuration
+    EXPECT_TRUE(setup.unit == unit);
+    EXPECT_EQ(setup.directory, directory.child("configured") + "/");
+    EXPECT_EQ(debugLevel(), 2);
+    setup.unit->debug(1, "after the configuration");
+
+    const std::string before = TestSupport::TestDirectory::readFile(directory.child("startup/HoardscanDebug.log"));
+    const std::string after = TestSupport::TestDirectory::readFile(directory.child("configured/HoardscanDebug.log"));
+    EXPECT_NE(before.find("before the configuration"), std::string::npos);
+    EXPECT_EQ(before.find("after the configuration"), std::string::npos);
+    EXPECT_NE(after.find("after the configuration"), std::string::npos);
+    setup.configuration.reset();
+    setup.unit.reset();
+}
+
+TEST_F(LoggingConfigurationTest, ALogDirectoryThatDoesNotExistLeavesTheLogWhereItIs) {
+    setup.directory = directory.text() + "/";
+    setup.fileName = "a.log";
+    ASSERT_TRUE(setupLogging(setup));
+    apply("Quilna () = '' { directories () = '' { log (DirName) = '" + directory.child("absent") + "' {} } }");
+    EXPECT_EQ(setup.directory, directory.text() + "/");
+    setup.unit.reset();
+}
+
+TEST_F(LoggingConfigurationTest, DirectoriesAreLowerCasedOnlyWherePathsIgnoreCase) {
+    setDebugLevel(0);  // nothing is written: the Windows-style directory does not exist here
+    setup.directory = directory.child("Logs");
+    ASSERT_TRUE(setupLogging(setup));
+    EXPECT_EQ(setup.directory, directory.child("Logs") + "/");
+
+    FakePlatform windows;
+    windows.syntax = FakePlatform::windowsSyntax();
+    LoggingSetup other;
+    other.directory = "C:/Quilna//Logs";
+    ASSERT_TRUE(setupLogging(other));
+    EXPECT_EQ(other.directory, "c:\\quilna\\logs\\");
+}
+
+}  // namespace
+}  // namespace Quilna
