@@ -1,0 +1,183 @@
+// The mailslot channel end to end: the real hoardscan-collector receives what a program's
+// logging chain forwards.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "common/MailSlot.h"
+#include "logger/LogMessengerIPC.h"
+#include "logger/LoggerUnit.h"
+#include "support/CapturedLog.h"
+#include "support/TestDirectory.h"
+
+namespace Quilna {
+namespace {
+
+using namespace std::chrono_literals;
+using TestSupport::TestDirectory;
+
+// The collector binary, built next to the test programs.
+std::string collectorPath() {
+    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "hoardscan-collector").string();
+}
+
+// Waits up to 10 seconds for a condition.
+template <typename Condition>
+bool eventually(Condition condition) {
+    for (auto deadline = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < deadline;
+         std::this_thread::sleep_for(20ms))
+        if (condition()) return true;
+    return condition();
+}
+
+// One run of the collector, its standard output and error kept in files.
+class Collector {
+public:
+    Collector(const TestDirectory& directory, std::vector<std::string> arguments) {
+        const std::string base = directory.child("collector-" + std::to_string(counter_++));
+        errors_ = base + ".err";
+        const std::string output = base + ".out";
+        arguments.insert(arguments.begin(), collectorPath());
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+            ::dup2(::open(errors_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+    }
+    ~Collector() {
+        if (pid_ > 0 && !ended()) stop();
+    }
+    Collector(const Collector&) = delete;
+    Collector& operator=(const Collector&) = delete;
+
+    // Ready once it has said so on standard error.
+    bool ready() {
+        eventually([&] { return errors().find("receiving on mailslot") != std::string::npos || ended(); });
+        return !ended();
+    }
+    std::string errors() const { return TestDirectory::readFile(errors_); }
+
+    // The exit code after SIGTERM.
+    int stop() {
+        if (!ended()) ::kill(pid_, SIGTERM);
+        return wait();
+    }
+    // The exit code, or -1 when the collector did not exit by itself.
+    int wait() {
+        if (!ended_ && ::waitpid(pid_, &status_, 0) == pid_) ended_ = true;
+        return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
+    }
+    bool ended() {
+        if (!ended_ && ::waitpid(pid_, &status_, WNOHANG) == pid_) ended_ = true;
+        return ended_;
+    }
+
+private:
+    static inline int counter_ = 0;
+    std::string errors_;
+    pid_t pid_ = -1;
+    bool ended_ = false;
+    int status_ = 0;
+};
+
+class CollectorTest : public ::testing::Test {
+protected:
+    CollectorTest() {
+        setDebugLevel(5);
+        setSeverityFilter(0);
+    }
+
+    void SetUp() override { ASSERT_TRUE(std::filesystem::exists(collectorPath())) << "build hoardscan-collector first"; }
+
+    std::string output() const { return TestDirectory::readFile(outputPath); }
+    bool outputHolds(const std::string& text) const {
+        return eventually([&] { return output().find(text) != std::string::npos; });
+    }
+
+    TestSupport::LogStateScope state;
+    TestDirectory directory;
+    TestSupport::EnvironmentScope runtimeDirectory{"QUILNA_RUNTIME_DIR", directory.child("runtime")};
+    std::string outputPath = directory.child("collected.log");
+    SmartPointer<TestSupport::MemoryAgent> agent = makeSmart<TestSupport::MemoryAgent>();
+    TestSupport::CapturedLog chain{makeSmart<LogMessengerIPC>(SmartPointer<LoggerAgent>(agent))};
+    LoggerUnit unit{chain.centre, 17};
+};
+
+TEST_F(CollectorTest, LogRecordsReachTheCollectorAndDebugRecordsDoNot) {
+    Collector collector(directory, {"-o", outputPath});
+    ASSERT_TRUE(collector.ready()) << collector.errors();
+    agent->lines.clear();
+
+    EXPECT_TRUE(unit.warning(5, ParamStream() << "C:\\data" << 42));
+    EXPECT_TRUE(unit.debug(1, "stays local"));
+    EXPECT_TRUE(unit.error(6, ParamStream() << "last"));
+    ASSERT_EQ(agent->lines.size(), 3u);
+    ASSERT_TRUE(outputHolds("last")) << collector.errors();
+    EXPECT_EQ(output(), agent->lines[0] + "\r\n" + agent->lines[2] + "\r\n");
+    EXPECT_NE(agent->lines[0].find("(17.17.05)"), std::string::npos);
+    EXPECT_EQ(collector.stop(), 0);
+}
+
+TEST_F(CollectorTest, WithoutACollectorTheRecordIsOnlyLocal) {
+    agent->lines.clear();
+    EXPECT_FALSE(unit.warning(5, ParamStream() << "unheard"));
+    ASSERT_EQ(agent->lines.size(), 1u);
+    EXPECT_NE(agent->lines[0].find("unheard"), std::string::npos);
+}
+
+TEST_F(CollectorTest, MessagesThatAreNoRecordsAreReportedAndSkipped) {
+    Collector collector(directory, {"-o", outputPath});
+    ASSERT_TRUE(collector.ready()) << collector.errors();
+    MailSlot sender(IPCMode::LocalSender, LogMessengerIPC::collectorMailslot);
+    sender.send("hello junk");
+    sender.send("Quilna\x1BLOGMSG\x1B\x1Bnot a record\x1B");
+    EXPECT_TRUE(unit.warning(7, ParamStream() << "after the junk"));
+    ASSERT_TRUE(outputHolds("after the junk"));
+    const std::string errors = collector.errors();
+    EXPECT_NE(errors.find("skipped a message of 11 bytes (not an envelope): \"hello junk.\""), std::string::npos)
+        << errors;
+    EXPECT_NE(errors.find("(not a log record)"), std::string::npos) << errors;
+    EXPECT_EQ(output().find("\r\n"), output().size() - 2);  // one line only
+}
+
+TEST_F(CollectorTest, TemplatesComeFromTheCatalogueAndTheNameStaysWithTheFirstCollector) {
+    std::filesystem::create_directories(directory.child("LogMessages"));
+    directory.write("LogMessages/storage.mess", "// messages of the storage module\r\n5: Disk %s is full (%i percent).\r\n");
+    Collector collector(directory, {"-o", outputPath, "-m", directory.child("LogMessages")});
+    ASSERT_TRUE(collector.ready()) << collector.errors();
+    EXPECT_TRUE(unit.warning(5, ParamStream() << "/data" << 97));
+    ASSERT_TRUE(outputHolds("Disk /data is full (97 percent).")) << collector.errors();
+
+    Collector second(directory, {"-o", outputPath});
+    EXPECT_EQ(second.wait(), 1);
+    EXPECT_NE(second.errors().find("cannot receive on mailslot Quilna_Core"), std::string::npos) << second.errors();
+    EXPECT_TRUE(unit.warning(5, ParamStream() << "/home" << 12));
+    EXPECT_TRUE(outputHolds("Disk /home is full (12 percent)."));
+}
+
+TEST_F(CollectorTest, AnotherMailslotNameAndTheCommandLine) {
+    Collector named(directory, {"-n", "Test_Slot"});
+    ASSERT_TRUE(named.ready()) << named.errors();
+    EXPECT_TRUE(std::filesystem::exists(directory.child("runtime/mailslot/Test_Slot")));
+    EXPECT_EQ(named.stop(), 0);
+    EXPECT_FALSE(std::filesystem::exists(directory.child("runtime/mailslot/Test_Slot")));
+
+    EXPECT_EQ(Collector(directory, {"--help"}).wait(), 0);
+    Collector wrong(directory, {"-x"});
+    EXPECT_EQ(wrong.wait(), 2);
+    EXPECT_NE(wrong.errors().find("unknown argument \"-x\""), std::string::npos);
+}
+
+}  // namespace
+}  // namespace Quilna

@@ -1,0 +1,45 @@
+#include "tools/collector/CollectorOptions.h"
+
+namespace Quilna {
+
+bool CollectorOptions::parse(int argc, const char* const* argv, CollectorOptions& out, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            out.help = true;
+            continue;
+        }
+        std::string* target = argument == "-o" ? &out.output
+                              : argument == "-m" ? &out.messages
+                              : argument == "-n" ? &out.mailslot
+                                                 : nullptr;
+        if (!target) {
+            error = "unknown argument \"" + argument + "\"";
+            return false;
+        }
+        if (i + 1 >= argc || std::string(argv[i + 1]).empty()) {
+            error = "option " + argument + " needs a value";
+            return false;
+        }
+        *target = argv[++i];
+    }
+    return true;
+}
+
+const char* CollectorOptions::usage() {
+    return "Usage: hoardscan-collector [-o FILE] [-m DIR] [-n NAME]\n"
+           "Receives the log records that the programs of this computer forward to the mailslot\n"
+           "\"Quilna_Core\" and writes each as one log line, until interrupted (SIGINT, SIGTERM).\n"
+           "\n"
+           "  -o FILE  append the lines to FILE (CR LF line ends, as in log files) instead of\n"
+           "           writing them to standard output\n"
+           "  -m DIR   expand the messages with the catalogue of DIR (a LogMessages directory,\n"
+           "           or the configuration directory holding one)\n"
+           "  -n NAME  receive on the mailslot NAME instead\n"
+           "  --help   show this text\n"
+           "\n"
+           "Messages that are not log records are reported on standard error and skipped.\n"
+           "The mailslot lives in $QUILNA_RUNTIME_DIR/mailslot (default /tmp/quilna/mailslot).\n";
+}
+
+}  // namespace Quilna

@@ -1,0 +1,148 @@
+// hoardscan-collector: receives the log records forwarded to a mailslot of this computer and
+// writes each as a log line.
+#include <atomic>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "common/FileUtils.h"
+#include "common/IPCEnvelope.h"
+#include "common/IPCException.h"
+#include "common/MailSlot.h"
+#include "logger/LogCommons.h"
+#include "logger/LogMessenger.h"
+#include "logger/LogState.h"
+#include "platform/Platform.h"
+#include "tools/collector/CollectorOptions.h"
+
+namespace Quilna {
+namespace {
+
+constexpr uint32_t kIdlePauseMs = 20;
+constexpr size_t kShownPrefix = 40;
+
+// The start of a message in printable characters, for reports about messages we skip.
+std::string printablePrefix(const std::string& message) {
+    std::string shown;
+    for (size_t i = 0; i < message.size() && i < kShownPrefix; ++i) {
+        const unsigned char c = static_cast<unsigned char>(message[i]);
+        shown += c >= 0x20 && c < 0x7f ? static_cast<char>(c) : '.';
+    }
+    return message.size() > kShownPrefix ? shown + "..." : shown;
+}
+
+void reportSkipped(const std::string& message, const std::string& why) {
+    std::cerr << "hoardscan-collector: skipped a message of " << message.size() << " bytes (" << why << "): \""
+              << printablePrefix(message) << "\"" << std::endl;
+}
+
+// -m names the LogMessages directory itself or the configuration directory that holds it.
+std::string configurationDirectoryOf(std::string directory) {
+    FileUtils::stripSeparators(directory);
+    if (FileUtils::fileName(directory) == "LogMessages") return FileUtils::directoryName(directory);
+    FileUtils::addSeparator(directory);
+    return directory;
+}
+
+bool loadCatalogue(const std::string& directory, LogCommons& catalogue) {
+    const LoadResult result = catalogue.loadMessages(configurationDirectoryOf(directory), "all");
+    if (!result.status) {
+        std::cerr << "hoardscan-collector: cannot load the messages of " << directory << ": " << result.message
+                  << std::endl;
+        return false;
+    }
+    std::cerr << "hoardscan-collector: " << catalogue.messageCount() << " message templates from "
+              << result.loaded.size() << " files" << std::endl;
+    return true;
+}
+
+class Collector {
+public:
+    Collector(MailSlot& mailslot, std::ostream& out, const char* lineEnd)
+        : mailslot_(mailslot), out_(out), lineEnd_(lineEnd) {}
+
+    void run(const std::atomic<bool>& stop) {
+        std::vector<std::string> messages;
+        while (!stop.load()) {
+            messages.clear();
+            try {
+                mailslot_.receiveWhole(messages);
+            } catch (const IPCException& failure) {
+                std::cerr << "hoardscan-collector: " << failure.fullText() << std::endl;
+            }
+            for (const std::string& message : messages) handle(message);
+            if (messages.empty()) platform().sleepMs(kIdlePauseMs);
+        }
+    }
+
+private:
+    void handle(const std::string& message) {
+        IPCEnvelope envelope;
+        if (!IPCEnvelope::parse(message, envelope)) return reportSkipped(message, "not an envelope");
+        if (envelope.type != IPCEnvelope::logMessage)
+            return reportSkipped(message, "an envelope of type \"" + printablePrefix(envelope.type) + "\"");
+        LogRecord record;
+        if (!LogCommons::parseRecord(envelope.payload, record)) return reportSkipped(message, "not a log record");
+        std::string line;
+        try {
+            line = LogMessenger::lineOf(record);
+        } catch (const Exception& failure) {
+            line = failure.fullText();
+        }
+        out_ << line << lineEnd_ << std::flush;
+    }
+
+    MailSlot& mailslot_;
+    std::ostream& out_;
+    const char* lineEnd_;
+};
+
+int collect(const CollectorOptions& options) {
+    LogCommons catalogue;
+    if (!options.messages.empty()) {
+        if (!loadCatalogue(options.messages, catalogue)) return 1;
+        setCatalogue(&catalogue);
+    }
+    std::ofstream file;
+    if (!options.output.empty()) {
+        file.open(options.output, std::ios::binary | std::ios::app);
+        if (!file) {
+            std::cerr << "hoardscan-collector: cannot open " << options.output << " for appending" << std::endl;
+            return 1;
+        }
+    }
+    std::atomic<bool> stop{false};
+    platform().watchStopSignals(&stop, true);
+    int status = 0;
+    try {
+        MailSlot mailslot(IPCMode::Receiver, options.mailslot);
+        std::cerr << "hoardscan-collector: receiving on mailslot " << options.mailslot << std::endl;
+        Collector collector(mailslot, file.is_open() ? static_cast<std::ostream&>(file) : std::cout,
+                            file.is_open() ? "\r\n" : "\n");
+        collector.run(stop);
+    } catch (const IPCException& failure) {
+        std::cerr << "hoardscan-collector: cannot receive on mailslot " << options.mailslot << ": "
+                  << failure.fullText() << std::endl;
+        status = 1;
+    }
+    setCatalogue(nullptr);
+    return status;
+}
+
+}  // namespace
+}  // namespace Quilna
+
+int main(int argc, char** argv) {
+    Quilna::CollectorOptions options;
+    std::string error;
+    if (!Quilna::CollectorOptions::parse(argc, argv, options, error)) {
+        std::cerr << "hoardscan-collector: " << error << "\n" << Quilna::CollectorOptions::usage();
+        return 2;
+    }
+    if (options.help) {
+        std::cout << Quilna::CollectorOptions::usage();
+        return 0;
+    }
+    return Quilna::collect(options);
+}
