@@ -1,0 +1,114 @@
+// Win32: owners from file security descriptors, local groups and members from NetAPI.
+#include <cstdint>
+#include <vector>
+
+#include "platform/win32/Win32Impl.h"
+// NetAPI declarations need the Windows types first.
+#include <lm.h>
+
+namespace Quilna {
+
+namespace {
+
+// A growable byte buffer aligned for the structures the system writes into it.
+class AlignedBuffer {
+public:
+    explicit AlignedBuffer(DWORD bytes) { resize(bytes); }
+    void resize(DWORD bytes) { words_.resize((bytes + sizeof(uint64_t) - 1) / sizeof(uint64_t)); }
+    void* data() { return words_.data(); }
+    DWORD size() const { return static_cast<DWORD>(words_.size() * sizeof(uint64_t)); }
+
+private:
+    std::vector<uint64_t> words_;
+};
+
+bool readOwnerDescriptor(const std::string& path, AlignedBuffer& descriptor) {
+    for (;;) {
+        DWORD needed = 0;
+        if (::GetFileSecurityA(path.c_str(), OWNER_SECURITY_INFORMATION, descriptor.data(), descriptor.size(), &needed))
+            return true;
+        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= descriptor.size()) return false;
+        descriptor.resize(needed);
+    }
+}
+
+bool lookUpAccount(const std::string& server, PSID owner, std::string& domain, std::string& account) {
+    std::vector<char> name(20), domainName(20);
+    for (;;) {
+        DWORD nameSize = static_cast<DWORD>(name.size()), domainSize = static_cast<DWORD>(domainName.size());
+        SID_NAME_USE use{};
+        if (::LookupAccountSidA(server.empty() ? nullptr : server.c_str(), owner, name.data(), &nameSize,
+                                domainName.data(), &domainSize, &use)) {
+            account.assign(name.data());
+            domain.assign(domainName.data());
+            return true;
+        }
+        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
+        // The sizes now hold what the system needs (with the terminating zero).
+        if (nameSize <= name.size() && domainSize <= domainName.size()) return false;
+        if (nameSize > name.size()) name.resize(nameSize);
+        if (domainSize > domainName.size()) domainName.resize(domainSize);
+    }
+}
+
+// Frees a NetAPI result buffer on scope exit.
+class NetBuffer {
+public:
+    NetBuffer() = default;
+    ~NetBuffer() {
+        if (buffer_) ::NetApiBufferFree(buffer_);
+    }
+    NetBuffer(const NetBuffer&) = delete;
+    NetBuffer& operator=(const NetBuffer&) = delete;
+    LPBYTE* address() { return &buffer_; }
+    template <typename Entry>
+    const Entry* entries() const {
+        return reinterpret_cast<const Entry*>(buffer_);
+    }
+
+private:
+    LPBYTE buffer_ = nullptr;
+};
+
+}  // namespace
+
+bool NativePlatform::fileOwner(const std::string& path, const std::string& server, std::string& domain,
+                               std::string& account) {
+    AlignedBuffer descriptor(36);
+    if (path.empty() || !readOwnerDescriptor(path, descriptor)) return false;
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    if (!::GetSecurityDescriptorOwner(descriptor.data(), &owner, &defaulted) || !owner) return false;
+    return lookUpAccount(server, owner, domain, account);
+}
+
+// The find data carries no owner: callers ask fileOwner.
+bool NativePlatform::ownerById(uint32_t, std::string&, std::string&) { return false; }
+
+uint32_t NativePlatform::localGroups(std::vector<std::string>& names) {
+    names.clear();
+    NetBuffer buffer;
+    DWORD read = 0, total = 0;
+    DWORD_PTR resume = 0;
+    NET_API_STATUS status = ::NetLocalGroupEnum(nullptr, 0, buffer.address(), MAX_PREFERRED_LENGTH, &read, &total, &resume);
+    if (status != NERR_Success) return status;
+    const auto* groups = buffer.entries<LOCALGROUP_INFO_0>();
+    for (DWORD i = 0; groups && i < read; ++i) names.push_back(win32::toAnsi(groups[i].lgrpi0_name));
+    return NERR_Success;
+}
+
+uint32_t NativePlatform::localGroupMembers(const std::string& group, std::vector<std::string>& members) {
+    members.clear();
+    std::wstring wideGroup = win32::toWide(group);
+    NetBuffer buffer;
+    DWORD read = 0, total = 0;
+    DWORD_PTR resume = 0;
+    NET_API_STATUS status = ::NetLocalGroupGetMembers(nullptr, wideGroup.c_str(), 3, buffer.address(),
+                                                      MAX_PREFERRED_LENGTH, &read, &total, &resume);
+    if (status != NERR_Success) return status;
+    const auto* entries = buffer.entries<LOCALGROUP_MEMBERS_INFO_3>();
+    for (DWORD i = 0; entries && i < read; ++i) members.push_back(win32::toAnsi(entries[i].lgrmi3_domainandname));
+    return NERR_Success;
+}
+
+}  // namespace Quilna

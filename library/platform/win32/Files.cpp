@@ -1,0 +1,243 @@
+// Win32: file status, listing, current directory and file operations.
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/win32/Win32Impl.h"
+
+namespace Quilna {
+
+namespace {
+
+// The program's attribute bits and the Windows attributes they come from. Link has no
+// Windows attribute of its own: it marks the reparse points that stand for another name.
+struct AttributePair {
+    DWORD windows;
+    uint16_t program;
+    bool writable;  // set back by setAttributes
+};
+constexpr AttributePair attributeTable[] = {
+    {FILE_ATTRIBUTE_ARCHIVE, FileAttribute::Archive, true},
+    {FILE_ATTRIBUTE_COMPRESSED, FileAttribute::Compressed, false},
+    {FILE_ATTRIBUTE_DIRECTORY, FileAttribute::Directory, false},
+    {FILE_ATTRIBUTE_ENCRYPTED, FileAttribute::Encrypted, false},
+    {FILE_ATTRIBUTE_HIDDEN, FileAttribute::Hidden, true},
+    {FILE_ATTRIBUTE_OFFLINE, FileAttribute::Offline, true},
+    {FILE_ATTRIBUTE_READONLY, FileAttribute::ReadOnly, true},
+    {FILE_ATTRIBUTE_SYSTEM, FileAttribute::System, true},
+    {FILE_ATTRIBUTE_TEMPORARY, FileAttribute::Temporary, true},
+    {FILE_ATTRIBUTE_NORMAL, FileAttribute::Normal, true},
+    {FILE_ATTRIBUTE_SPARSE_FILE, FileAttribute::Sparse, false},
+};
+
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
+
+// A pattern names no file; the "?" of the long-path prefix "\\?\" is no pattern.
+bool hasWildcard(const std::string& path) {
+    const size_t start = path.rfind("\\\\?\\", 0) == 0 ? 4 : 0;
+    return path.find_first_of("*?", start) != std::string::npos;
+}
+
+// Symbolic links and junctions (also volume mount points) stand for another name. Like
+// links on POSIX they are listed as files and never entered: the target is reached, if at
+// all, under its own name, so nothing is counted twice and no loop is walked.
+bool isNameSurrogate(DWORD attributes, DWORD reparseTag) {
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(reparseTag);
+}
+
+uint16_t programAttributes(DWORD attributes, DWORD reparseTag) {
+    uint16_t bits = 0;
+    for (const AttributePair& pair : attributeTable)
+        if (attributes & pair.windows) bits |= pair.program;
+    if (isNameSurrogate(attributes, reparseTag)) {
+        bits |= FileAttribute::Link;
+        bits &= static_cast<uint16_t>(~FileAttribute::Directory);
+    }
+    return bits;
+}
+
+DWORD windowsAttributes(uint16_t bits) {
+    DWORD attributes = 0;
+    for (const AttributePair& pair : attributeTable)
+        if (pair.writable && (bits & pair.program)) attributes |= pair.windows;
+    // NORMAL is valid only alone.
+    if (attributes != FILE_ATTRIBUTE_NORMAL) attributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL);
+    return attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
+}
+
+// Seconds since 1970 UTC from a FILETIME (100 ns ticks since 1601 UTC); an unset time is 0.
+int64_t unixSeconds(const FILETIME& time) {
+    const int64_t ticks = static_cast<int64_t>((static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+    if (ticks == 0) return 0;
+    constexpr int64_t ticksPerSecond = 10000000;
+    constexpr int64_t epochTicks = 116444736000000000;  // 1970-01-01 in FILETIME ticks
+    int64_t since = ticks - epochTicks;
+    return since >= 0 ? since / ticksPerSecond : -((-since + ticksPerSecond - 1) / ticksPerSecond);
+}
+
+// Drive forms ("C:", "C:\") and share roots ("\\server\share") have no directory entry of
+// their own that find-first could return.
+bool isVolumeForm(const std::string& path) {
+    if (path.size() >= 2 && path[1] == ':' && (path.size() == 2 || (path.size() == 3 && isSeparator(path[2]))))
+        return true;
+    if (path.size() < 3 || !isSeparator(path[0]) || !isSeparator(path[1])) return false;
+    size_t server = path.find_first_of("\\/", 2);
+    if (server == std::string::npos) return true;
+    size_t share = path.find_first_of("\\/", server + 1);
+    return share == std::string::npos || share == path.size() - 1;
+}
+
+// The fields that find data and attribute data share.
+struct StatusFacts {
+    DWORD attributes = 0;
+    DWORD reparseTag = 0;
+    FILETIME created{}, accessed{}, modified{};
+    uint64_t size = 0;
+};
+
+template <typename Data>
+StatusFacts factsOf(const Data& data, DWORD reparseTag) {
+    StatusFacts facts;
+    facts.attributes = data.dwFileAttributes;
+    facts.reparseTag = reparseTag;
+    facts.created = data.ftCreationTime;
+    facts.accessed = data.ftLastAccessTime;
+    facts.modified = data.ftLastWriteTime;
+    facts.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return facts;
+}
+
+// One status call: the entry as the directory lists it, so the file is never opened and a
+// locked or unreadable file still gives its size.
+bool statusOf(const std::string& path, StatusFacts& facts) {
+    if (isVolumeForm(path)) {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+        facts = factsOf(data, 0);
+        return true;
+    }
+    WIN32_FIND_DATAA found{};
+    HANDLE search = ::FindFirstFileExA(path.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    ::FindClose(search);
+    facts = factsOf(found, found.dwReserved0);
+    return true;
+}
+
+std::string fullPathOf(const std::string& path) {
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        DWORD length = ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+        if (length == 0) return std::string();
+        if (length < buffer.size()) return std::string(buffer.data(), length);
+        buffer.resize(length);
+    }
+}
+
+bool isDriveRoot(const std::string& path) { return path.size() == 3 && path[1] == ':' && isSeparator(path[2]); }
+
+}  // namespace
+
+const PathSyntax& NativePlatform::pathSyntax() {
+    static const PathSyntax windows{'\\', true, true, true, true};
+    return windows;
+}
+
+bool NativePlatform::fileInfo(const std::string& path, FileInfo& out) {
+    out = FileInfo{};
+    if (path.empty() || hasWildcard(path)) return false;
+    StatusFacts facts;
+    if (!statusOf(path, facts)) return false;
+    out.exists = true;
+    out.fullPath = fullPathOf(path);
+    out.attributes = programAttributes(facts.attributes, facts.reparseTag);
+    out.size = (out.attributes & FileAttribute::Directory) ? 0 : facts.size;
+    out.created = unixSeconds(facts.created);
+    out.accessed = unixSeconds(facts.accessed);
+    out.modified = unixSeconds(facts.modified);
+    return true;
+}
+
+bool NativePlatform::directoryIdentity(const std::string& path, FileIdentity& out) {
+    if (path.empty()) return false;
+    // No access rights asked: metadata can be read even where the listing is denied.
+    win32::UniqueHandle directory(::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!directory.valid()) return false;
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(directory.get(), &information)) return false;
+    out.volume = information.dwVolumeSerialNumber;
+    out.index = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    return true;
+}
+
+bool NativePlatform::listDirectory(const std::string& directory, const std::string& pattern,
+                                   std::vector<DirEntry>& out) {
+    out.clear();
+    std::string search = directory;
+    if (!search.empty() && !isSeparator(search.back())) search += '\\';
+    search += pattern;
+    WIN32_FIND_DATAA found{};
+    HANDLE listing = ::FindFirstFileExA(search.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
+                                        FIND_FIRST_EX_LARGE_FETCH);
+    if (listing == INVALID_HANDLE_VALUE) {
+        // An existing directory without a match is an empty listing, not a failure.
+        DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES;
+    }
+    do {
+        const bool directoryEntry =
+            (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !isNameSurrogate(found.dwFileAttributes, found.dwReserved0);
+        out.push_back(DirEntry{found.cFileName, !directoryEntry});
+    } while (::FindNextFileA(listing, &found));
+    const bool complete = ::GetLastError() == ERROR_NO_MORE_FILES;
+    ::FindClose(listing);
+    return complete;
+}
+
+bool NativePlatform::currentDirectory(std::string& out) {
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        DWORD length = ::GetCurrentDirectoryA(static_cast<DWORD>(buffer.size()), buffer.data());
+        if (length == 0) return false;
+        if (length < buffer.size()) {
+            out.assign(buffer.data(), length);
+            break;
+        }
+        buffer.resize(length);
+    }
+    // A drive root keeps its separator: "C:" alone would mean the current directory of C:.
+    if (!isDriveRoot(out))
+        while (out.size() > 1 && isSeparator(out.back())) out.pop_back();
+    return true;
+}
+
+bool NativePlatform::setCurrentDirectory(const std::string& path) {
+    return !path.empty() && ::SetCurrentDirectoryA(path.c_str()) != 0;
+}
+
+bool NativePlatform::copyFile(const std::string& from, const std::string& to, bool overwrite) {
+    return ::CopyFileA(from.c_str(), to.c_str(), overwrite ? FALSE : TRUE) != 0;
+}
+
+bool NativePlatform::moveFile(const std::string& from, const std::string& to, bool replace) {
+    if (!replace) return ::MoveFileA(from.c_str(), to.c_str()) != 0;
+    return ::MoveFileExA(from.c_str(), to.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool NativePlatform::deleteFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
+
+bool NativePlatform::createDirectory(const std::string& path) { return ::CreateDirectoryA(path.c_str(), nullptr) != 0; }
+
+bool NativePlatform::setAttributes(const std::string& path, uint16_t attributes) {
+    return ::SetFileAttributesA(path.c_str(), windowsAttributes(attributes)) != 0;
+}
+
+bool NativePlatform::syncFile(const std::string& path) {
+    win32::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.valid() && ::FlushFileBuffers(file.get()) != 0;
+}
+
+}  // namespace Quilna

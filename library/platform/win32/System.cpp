@@ -1,0 +1,236 @@
+// Win32: clock, local time, environment, process and system information.
+#include <cstdlib>
+#include <ctime>
+#include <vector>
+
+#include "platform/win32/Win32Impl.h"
+// NetAPI declarations need the Windows types first.
+#include <lm.h>
+
+namespace Quilna {
+
+NativePlatform::NativePlatform() : impl_(std::make_unique<Impl>()) {}
+NativePlatform::~NativePlatform() = default;
+
+int64_t NativePlatform::now() { return static_cast<int64_t>(::_time64(nullptr)); }
+
+void NativePlatform::initTimeZone() { ::_tzset(); }
+
+bool NativePlatform::toLocalCalendar(int64_t utcSeconds, CalendarTime& out) {
+    __time64_t t = static_cast<__time64_t>(utcSeconds);
+    struct tm fields {};
+    if (::_localtime64_s(&fields, &t) != 0) return false;
+    out.year = fields.tm_year + 1900;
+    out.month = fields.tm_mon + 1;
+    out.day = fields.tm_mday;
+    out.hour = fields.tm_hour;
+    out.minute = fields.tm_min;
+    out.second = fields.tm_sec;
+    out.weekday = (fields.tm_wday + 6) % 7;
+    out.isDst = fields.tm_isdst;
+    return true;
+}
+
+bool NativePlatform::fromLocalCalendar(const CalendarTime& local, int64_t& utcSeconds) {
+    struct tm fields {};
+    fields.tm_year = local.year - 1900;
+    fields.tm_mon = local.month - 1;
+    fields.tm_mday = local.day;
+    fields.tm_hour = local.hour;
+    fields.tm_min = local.minute;
+    fields.tm_sec = local.second;
+    fields.tm_isdst = local.isDst;
+    __time64_t t = ::_mktime64(&fields);
+    if (t == static_cast<__time64_t>(-1)) return false;
+    utcSeconds = static_cast<int64_t>(t);
+    return true;
+}
+
+// The process environment is read and written through the system, so a variable set to the
+// empty text stays set (the C runtime's copy cannot hold empty values). The runtime's copy is
+// kept in step because its time-zone set-up reads TZ from there.
+bool NativePlatform::getEnv(const std::string& name, std::string& value) {
+    std::vector<char> buffer(256);
+    for (;;) {
+        ::SetLastError(ERROR_SUCCESS);
+        DWORD length = ::GetEnvironmentVariableA(name.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) {
+            if (::GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
+            value.clear();
+            return true;
+        }
+        if (length < buffer.size()) {
+            value.assign(buffer.data(), length);
+            return true;
+        }
+        buffer.resize(length);
+    }
+}
+
+bool NativePlatform::setEnv(const std::string& name, const std::string& value) {
+    if (name.empty() || name.find('=') != std::string::npos) return false;
+    // An empty value removes the runtime's copy; the system's copy then holds the empty text.
+    ::_putenv_s(name.c_str(), value.c_str());
+    return ::SetEnvironmentVariableA(name.c_str(), value.c_str()) != 0;
+}
+
+bool NativePlatform::unsetEnv(const std::string& name) {
+    if (name.empty() || name.find('=') != std::string::npos) return false;
+    ::_putenv_s(name.c_str(), "");
+    return ::SetEnvironmentVariableA(name.c_str(), nullptr) != 0 || ::GetLastError() == ERROR_ENVVAR_NOT_FOUND;
+}
+
+void NativePlatform::sleepMs(uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+uint32_t NativePlatform::threadId() { return ::GetCurrentThreadId(); }
+
+uint32_t NativePlatform::processId() { return ::GetCurrentProcessId(); }
+
+uint32_t NativePlatform::lastError() { return ::GetLastError(); }
+
+std::string NativePlatform::errorText(uint32_t code) {
+    char* message = nullptr;
+    DWORD length = ::FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&message), 0, nullptr);
+    if (length == 0 || !message) return "Unknown error " + std::to_string(code);
+    std::string text(message, length);
+    ::LocalFree(message);
+    // The system ends its texts with a line end (and sometimes a blank before it).
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 0x20) text.pop_back();
+    return text;
+}
+
+void NativePlatform::exitProcess(int code) { std::exit(code); }
+
+namespace {
+std::atomic<std::atomic<bool>*> stopFlag{nullptr};
+std::atomic<bool> stopOnInterrupt{false};
+
+// Runs on a thread of its own that the system starts for the event.
+BOOL WINAPI consoleControl(DWORD event) {
+    switch (event) {
+        case CTRL_C_EVENT:
+        case CTRL_BREAK_EVENT:
+            if (!stopOnInterrupt.load()) return FALSE;  // the default: the process ends
+            if (auto* flag = stopFlag.load()) flag->store(true);
+            return TRUE;
+        case CTRL_CLOSE_EVENT:
+        case CTRL_LOGOFF_EVENT:
+        case CTRL_SHUTDOWN_EVENT:
+            if (auto* flag = stopFlag.load()) flag->store(true);
+            // The system ends the process as soon as this returns; a short grace lets the
+            // program close its files first (it ends the process itself when done).
+            ::Sleep(4000);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+}  // namespace
+
+void NativePlatform::watchStopSignals(std::atomic<bool>* flag, bool includeInterrupt) {
+    stopFlag.store(flag);
+    stopOnInterrupt.store(includeInterrupt);
+    static std::once_flag installed;
+    std::call_once(installed, [] { ::SetConsoleCtrlHandler(consoleControl, TRUE); });
+}
+
+// ---- System information ----
+
+uint32_t NativePlatform::processorArchitecture() {
+    std::call_once(impl_->architectureOnce, [this] {
+        // A 32-bit process on 64-bit Windows reports the machine's own architecture this way.
+        using NativeInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
+        auto nativeInfo = win32::lookUpEntryPoint<NativeInfoFn>("kernel32.dll", "GetNativeSystemInfo");
+        SYSTEM_INFO info{};
+        if (nativeInfo) {
+            nativeInfo(&info);
+        } else {
+            ::GetSystemInfo(&info);
+        }
+        impl_->architecture = info.wProcessorArchitecture;
+    });
+    return impl_->architecture;
+}
+
+bool NativePlatform::osVersion(OsVersion& out) {
+    // The version functions of kernel32 report 6.2 to every program without a compatibility
+    // manifest on any later system; the kernel's own call tells the truth.
+    using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
+    auto rtlGetVersion = win32::lookUpEntryPoint<RtlGetVersionFn>("ntdll.dll", "RtlGetVersion");
+    OSVERSIONINFOEXW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!rtlGetVersion || rtlGetVersion(&info) != 0) {
+        OSVERSIONINFOEXA narrow{};
+        narrow.dwOSVersionInfoSize = sizeof narrow;
+        if (!::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&narrow))) return false;
+        info.dwMajorVersion = narrow.dwMajorVersion;
+        info.dwMinorVersion = narrow.dwMinorVersion;
+        info.dwPlatformId = narrow.dwPlatformId;
+        info.wSuiteMask = narrow.wSuiteMask;
+        info.wProductType = narrow.wProductType;
+    }
+    out.ntFamily = info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    out.major = info.dwMajorVersion;
+    out.minor = info.dwMinorVersion;
+    out.workstation = info.wProductType == VER_NT_WORKSTATION;
+    out.suiteMask = info.wSuiteMask;
+    out.serverR2Metric = ::GetSystemMetrics(SM_SERVERR2);
+    out.name.clear();
+    return true;
+}
+
+bool NativePlatform::computerName(std::string& out) {
+    char name[64] = {};
+    DWORD size = sizeof name;
+    if (!::GetComputerNameA(name, &size)) return false;
+    out.assign(name, size);
+    return true;
+}
+
+bool NativePlatform::dnsDomain(std::string& out) {
+    char name[512] = {};
+    DWORD size = sizeof name;
+    if (!::GetComputerNameExA(ComputerNameDnsDomain, name, &size)) return false;
+    out.assign(name, size);
+    return true;
+}
+
+bool NativePlatform::workgroup(std::string& out) {
+    LPBYTE buffer = nullptr;
+    if (::NetWkstaGetInfo(nullptr, 100, &buffer) != NERR_Success || !buffer) {
+        if (buffer) ::NetApiBufferFree(buffer);
+        return false;
+    }
+    out = win32::toAnsi(reinterpret_cast<WKSTA_INFO_100*>(buffer)->wki100_langroup);
+    ::NetApiBufferFree(buffer);
+    return true;
+}
+
+bool NativePlatform::userName(std::string& out) {
+    std::vector<char> name(20);
+    for (;;) {
+        DWORD size = static_cast<DWORD>(name.size());
+        if (::GetUserNameA(name.data(), &size)) {
+            out.assign(name.data());
+            return true;
+        }
+        // The system reports a short buffer as 122, older documentation says 234.
+        DWORD error = ::GetLastError();
+        if ((error != ERROR_INSUFFICIENT_BUFFER && error != ERROR_MORE_DATA) || size <= name.size()) return false;
+        name.resize(size);
+    }
+}
+
+bool NativePlatform::isWow64() {
+    std::call_once(impl_->wow64Once, [this] {
+        using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+        auto isWow64Process = win32::lookUpEntryPoint<IsWow64ProcessFn>("kernel32.dll", "IsWow64Process");
+        BOOL answer = FALSE;
+        impl_->wow64 = isWow64Process && isWow64Process(::GetCurrentProcess(), &answer) && answer == 1;
+    });
+    return impl_->wow64;
+}
+
+}  // namespace Quilna

@@ -1,0 +1,252 @@
+// The native backend's files slice against a real temporary directory.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/FileAttribute.h"
+#include "platform/Platform.h"
+#include "platform/NativeTestSupport.h"
+
+namespace Quilna {
+namespace {
+
+using NativeTest::TempDir;
+namespace fs = std::filesystem;
+
+std::map<std::string, bool> byName(const std::vector<DirEntry>& entries) {
+    std::map<std::string, bool> isFile;
+    for (const DirEntry& entry : entries) isFile[entry.name] = entry.isFile;
+    return isFile;
+}
+
+std::vector<std::string> namesOf(const std::vector<DirEntry>& entries) {
+    std::vector<std::string> names;
+    for (const DirEntry& entry : entries) names.push_back(entry.name);
+    return names;
+}
+
+TEST(NativeFiles, PathSyntaxIsTheSystemsOwn) {
+    const PathSyntax& syntax = platform().pathSyntax();
+    EXPECT_EQ(syntax.separator, static_cast<char>(fs::path::preferred_separator));
+    // Windows reads both separators, has drive letters and network paths and ignores case;
+    // POSIX has none of these.
+    const bool windows = syntax.separator == '\\';
+    EXPECT_EQ(syntax.backslashIsSeparator, windows);
+    EXPECT_EQ(syntax.driveLetters, windows);
+    EXPECT_EQ(syntax.networkPaths, windows);
+    EXPECT_EQ(syntax.caseInsensitive, windows);
+}
+
+TEST(NativeFiles, ListsEveryEntryWithTheDotEntriesInEnumerationOrder) {
+    QUILNA_SKIP_UNFINISHED(NativeTest::filesSliceReady(), "files");
+    TempDir dir;
+    dir.write("a.txt", "a");
+    dir.write("b.dat", "bb");
+    fs::create_directory(dir.path() / "sub");
+
+    std::vector<DirEntry> entries;
+    ASSERT_TRUE(platform().listDirectory(dir.text(), "*", entries));
+    EXPECT_EQ(entries.size(), 5u);
+    const auto isFile = byName(entries);
+    ASSERT_EQ(isFile.size(), 5u) << "no name twice";
+    EXPECT_FALSE(isFile.at("."));
+    EXPECT_FALSE(isFile.at(".."));
+    EXPECT_FALSE(isFile.at("sub"));
+    EXPECT_TRUE(isFile.at("a.txt"));
+    EXPECT_TRUE(isFile.at("b.dat"));
+
+    // The order is the system's and stays the same for an unchanged directory, also when
+    // the directory is written with its final separator.
+    std::vector<DirEntry> again;
+    ASSERT_TRUE(platform().listDirectory(dir.text() + platform().pathSyntax().separator, "*", again));
+    EXPECT_EQ(namesOf(again), namesOf(entries));
+}
+
+TEST(NativeFiles, ListingFiltersByPatternAndReportsMissingDirectories) {
+    QUILNA_SKIP_UNFINISHED(NativeTest::filesSliceReady(), "files");
+    TempDir dir;
+    dir.write("report.txt", "r");
+    dir.write("report.csv", "c");
+    dir.write("notes.txt", "n");
+
+    std::vector<DirEntry> entries;
+    ASSERT_TRUE(platform().listDirectory(dir.text(), "*.txt", entries));
+    std::vector<std::string> names = namesOf(entries);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"notes.txt", "report.txt"}));
+
+    ASSERT_TRUE(platform().listDirectory(dir.text(), "report.???", entries));
+    EXPECT_EQ(entries.size(), 2u);
+
+    // An existing directory without a match lists nothing; a missing one fails.
+    EXPECT_TRUE(platform().listDirectory(dir.text(), "*.none", entries));
+    EXPECT_TRUE(entries.empty());
+    EXPECT_FALSE(platform().listDirectory(dir.child("missing"), "*", entries));
+    EXPECT_TRUE(entries.empty());
+}
+
+TEST(NativeFiles, FileInfoOfAFileGivesItsSizeTimesAndFullPath) {
+    QUILNA_SKIP_UNFINISHED(NativeTest::filesSliceReady(), "files");
+    TempDir dir;
+    const int64_t before = platform().now();
+    const std::string path = dir.write("data.bin", std::string(12345, 'x'));
+    // 2001-02-03T04:05:06Z
+    const std::chrono::sys_seconds written{std::chrono::seconds{981173106}};
+    fs::last_write_time(path, std::chrono::file_clock::from_sys(written));
+
+    FileInfo info;
+    ASSERT_TRUE(platform().fileInfo(path, info));
+    EXPECT_TRUE(info.exists);
+    EXPECT_EQ(info.size, 12345u);
+    EXPECT_EQ(info.fullPath, path);
+    EXPECT_EQ(info.modified, 981173106);
+    // Read just now. Creation is now on most systems, but some report the write time for it.
+    EXPECT_GE(info.accessed, before - 5);
+    EXPECT_GE(info.created, 981173106);
+    EXPECT_LE(info.created, platform().now() + 5);
+    EXPECT_EQ(info.attributes & (FileAttribute::Directory | FileAttribute::Link | FileAttribute::ReadOnly), 0);
+    EXPECT_NE(info.attributes, 0) << "a plain file carries at least Normal or Archive";
+}
+
+TEST(NativeFiles, FileInfoOfADirectoryHasSizeZero) {
+    QUILNA_SKIP_UNFINISHED(NativeTest::filesSliceReady(), "files");
+    TempDir dir;
+    const std::string sub = dir.child("sub");
+    fs::create_directory(sub);
+    dir.write("sub/inner.txt", "some bytes");
+
+    FileInfo info;
+    ASSERT_TRUE(platform().fileInfo(sub, info));
+    EXPECT_TRUE(info.exists);
+    EXPECT_TRUE(info.attributes & FileAttribute::Directory);
+    EXPECT_EQ(info.size, 0u);
+    EXPECT_EQ(info.fullPath, sub);
+    EXPECT_GT(info.modified, 0);
+}
+
+TEST(NativeFiles, FileInfoRefusesMissingEmptyAndWildcardPaths) {
+    QUILNA_SKIP_UNFINISHED(NativeTest::filesSliceReady(), "files");
+    TempDir dir;
+    dir.write("present.txt", "p");
+    FileInfo info;
+    info.exists = true;
+    EXPECT_FALSE(platform().fileInfo(dir.child("absent.txt"), info));
+    EXPECT_FALSE(info.exists);
+    EXPECT_FALSE(platform().fileInfo("", info));
+    EXPECT_FALSE(platform().fileInfo(dir.child("present.*"), info)) << "a pattern names no file";
+    EXPECT_FALSE(platform().fileInfo(dir.child("pre?ent.txt"), info));
+}
+
+TEST(NativeFiles, ReadOnlyAttributeRoundTrip) {
+    QUILNA_SKIP_UNFINISHED(NativeTest::filesSliceReady(), "files");
+    TempDir dir;
+    const std::string path = dir.write("guarded.txt", "g");
+    FileInfo info;
+
+    ASSERT_TRUE(platform().setAttributes(path, FileAttribute::ReadOnly));
+    ASSERT_TRUE(platform().fileInfo(path, info));
+    EXPECT_TRUE(info.attributes & FileAttribute::ReadOnly);
+
+    ASSERT_TRUE(platform().setAttributes(path, FileAttribute::Normal));
+    ASSERT_TRUE(platform().fileInfo(path, info));
+    EXPECT_FALSE(info.attributes & FileAttribute::ReadOnly);
+    EXPECT_FALSE(platform().setAttributes(dir.child("absent.txt"), FileAttribute::Normal));
+}
+
+TEST(NativeFiles, CurrentDirectoryRoundTrip) {
+    QUILNA_SKIP_UNFINISHED(NativeTest::filesSliceReady(), "files");
+    TempDir dir;
+    NativeTest::CurrentDirectoryGuard restore;  // left before the directory is removed
+    dir.write("here.txt", "h");
+
+    ASSERT_TRUE(platform().setCurrentDirectory(dir.text()));
+    std::string current;
+    ASSERT_TRUE(platform().currentDirectory(current));
+    EXPECT_TRUE(fs::equivalent(current, dir.path())) << current;
+    EXPECT_NE(current.back(), platform().pathSyntax().separator) << "no final separator";
+
+    // A relative name is completed with the current directory.
+    FileInfo info;
+    ASSERT_TRUE(platform().fileInfo("here.txt", info));
+    EXPECT_EQ(fs::path(info.fullPath).filename(), "here.txt");
+    EXPECT_TRUE(fs::equivalent(fs::path(info.fullPath).parent_path(), dir.path())) << info.fullPath;
+
+    // A failed change leaves the current directory as it was.
+    EXPECT_FALSE(platform().setCurrentDirectory(dir.child("missing")));
+    EXPECT_FALSE(platform().setCurrentDirectory(""));
+    std::string still;
+    ASSERT_TRUE(platform().currentDirectory(still));
+    EXPECT_EQ(still, current);
+}
+
+TEST(NativeFiles, CopyMoveAndDeleteKeepOrReplaceAsAsked) {
+    QUILNA_SKIP_UNFINISHED(NativeTest::filesSliceReady(), "files");
+    TempDir dir;
+    const std::string first = dir.write("first.txt", "first");
+    const std::string second = dir.write("second.txt", "second, longer");
+    const std::string copy = dir.child("copy.txt");
+    const std::string moved = dir.child("moved.txt");
+    FileInfo info;
+
+    EXPECT_TRUE(platform().copyFile(first, copy, false));
+    EXPECT_FALSE(platform().copyFile(second, copy, false)) << "an existing file is kept";
+    ASSERT_TRUE(platform().fileInfo(copy, info));
+    EXPECT_EQ(info.size, 5u);
+    EXPECT_TRUE(platform().copyFile(second, copy, true));
+    ASSERT_TRUE(platform().fileInfo(copy, info));
+    EXPECT_EQ(info.size, 14u);
+    EXPECT_TRUE(platform().fileInfo(second, info)) << "the source of a copy stays";
+
+    EXPECT_TRUE(platform().moveFile(copy, moved, false));
+    EXPECT_FALSE(platform().fileInfo(copy, info));
+    EXPECT_FALSE(platform().moveFile(first, moved, false)) << "no replace without being asked";
+    EXPECT_TRUE(platform().fileInfo(first, info));
+    EXPECT_TRUE(platform().moveFile(first, moved, true));
+    EXPECT_FALSE(platform().fileInfo(first, info));
+    ASSERT_TRUE(platform().fileInfo(moved, info));
+    EXPECT_EQ(info.size, 5u);
+
+    EXPECT_TRUE(platform().deleteFile(moved));
+    EXPECT_FALSE(platform().deleteFile(moved));
+    EXPECT_FALSE(platform().copyFile(moved, copy, true)) << "nothing to copy";
+}
+
+TEST(NativeFiles, CreateDirectoryMakesOneLevel) {
+    QUILNA_SKIP_UNFINISHED(NativeTest::filesSliceReady(), "files");
+    TempDir dir;
+    const std::string made = dir.child("made");
+    EXPECT_TRUE(platform().createDirectory(made));
+    EXPECT_TRUE(fs::is_directory(made));
+    EXPECT_FALSE(platform().createDirectory(made)) << "it exists already";
+    EXPECT_FALSE(platform().createDirectory((fs::path(made) / "a" / "b").string())) << "one level only";
+}
+
+TEST(NativeFiles, DirectoryIdentityTellsDirectoriesApart) {
+    QUILNA_SKIP_UNFINISHED(NativeTest::filesSliceReady(), "files");
+    TempDir dir;
+    fs::create_directory(dir.path() / "one");
+    fs::create_directory(dir.path() / "two");
+    FileIdentity one, oneAgain, two;
+    ASSERT_TRUE(platform().directoryIdentity(dir.child("one"), one));
+    // The same directory under another spelling.
+    ASSERT_TRUE(platform().directoryIdentity((dir.path() / "two" / ".." / "one").string(), oneAgain));
+    ASSERT_TRUE(platform().directoryIdentity(dir.child("two"), two));
+    EXPECT_EQ(one, oneAgain);
+    EXPECT_FALSE(one == two);
+    EXPECT_FALSE(platform().directoryIdentity(dir.child("three"), one));
+}
+
+TEST(NativeFiles, SyncFileFlushesExistingFilesOnly) {
+    QUILNA_SKIP_UNFINISHED(NativeTest::filesSliceReady(), "files");
+    TempDir dir;
+    EXPECT_TRUE(platform().syncFile(dir.write("result.data", "records\n")));
+    EXPECT_FALSE(platform().syncFile(dir.child("absent.data")));
+}
+
+}  // namespace
+}  // namespace Quilna
