@@ -11,11 +11,14 @@
 using namespace Quilna;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    LoggerUnit& logger = FuzzRules::silentLogger();
+    FuzzRules::Chain& log = FuzzRules::chain();
+    LoggerUnit& logger = log.unit();
     ScanIdentity identity{"PC42", "OSLO"};
     RuleTables tables;
     RulesFiles files(logger, identity, tables);
-    files.loadFileSystemsText(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.txt");
+    std::string_view text(reinterpret_cast<const char*>(data), size);
+    bool loaded = files.loadFileSystemsText(text, "fuzz.txt");
+    FuzzRules::requireLoadOutcome(loaded, log);
 
     for (const FileSystemRule& rule : tables.fileSystems) {
         FuzzRules::require(!FuzzRules::hasLower(rule.host));

@@ -13,11 +13,14 @@
 using namespace Quilna;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    LoggerUnit& logger = FuzzRules::silentLogger();
-    static ConfReader reader{SmartPointer<LoggerCentre>()};
+    FuzzRules::Chain& log = FuzzRules::chain();
+    LoggerUnit& logger = log.unit();
+    static ConfReader reader{log.centre()};
     Tallies tallies;
     FileTypes types(logger, reader, tallies);
-    types.loadFileTypeMappingText(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.txt");
+    std::string_view text(reinterpret_cast<const char*>(data), size);
+    bool loaded = types.loadFileTypeMappingText(text, "fuzz.txt");
+    FuzzRules::requireLoadOutcome(loaded, log);
 
     types.setScheme(FileTypes::Mapping);
     types.setCollectExtensions(true);

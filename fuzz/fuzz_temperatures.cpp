@@ -12,10 +12,13 @@
 using namespace Quilna;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    LoggerUnit& logger = FuzzRules::silentLogger();
-    static ConfReader reader{SmartPointer<LoggerCentre>()};
+    FuzzRules::Chain& log = FuzzRules::chain();
+    LoggerUnit& logger = log.unit();
+    static ConfReader reader{log.centre()};
     Temperatures temperatures(logger, reader);
-    temperatures.loadTemperaturesText(std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.txt");
+    std::string_view text(reinterpret_cast<const char*>(data), size);
+    bool loaded = temperatures.loadTemperaturesText(text, "fuzz.txt");
+    FuzzRules::requireLoadOutcome(loaded, log);
 
     const auto& access = temperatures.accessBands();
     const auto& modify = temperatures.modifyBands();
