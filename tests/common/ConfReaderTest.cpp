@@ -11,10 +11,14 @@ namespace {
 
 using TestSupport::CapturedLog;
 
-// A reader over a text, with every debug line on and its log in memory.
+// A reader over a text, with every debug line on and its log in memory. Paths are written as
+// on POSIX unless a test chooses the Windows syntax.
 class ConfReaderTest : public ::testing::Test {
 protected:
-    ConfReaderTest() { setDebugLevel(5); }
+    ConfReaderTest() {
+        setDebugLevel(5);
+        fake.syntax = PathSyntax{};
+    }
 
     ConfReader& read(const std::string& text) {
         built = reader.buildTreeFromText(text, "test.conf");
@@ -31,6 +35,7 @@ protected:
     std::vector<std::string> topLevel() const { return describe(reader.root()); }
 
     TestSupport::LogStateScope state;
+    FakePlatform fake;
     CapturedLog log;
     ConfReader reader{log.centre};
     bool built = false;
@@ -264,7 +269,6 @@ TEST_F(ConfReaderTest, ReferencesExpandWithDirectorySeparators) {
 }
 
 TEST_F(ConfReaderTest, ReferencesUseWindowsSeparatorsOnWindows) {
-    FakePlatform fake;
     fake.syntax = FakePlatform::windowsSyntax();
     read("base (DirName) = 'C:/data' {} work (DirName) = '${base}scan' {} unc (DirName) = '\\\\\\\\server//share' {}");
     std::string value;

@@ -40,12 +40,14 @@ protected:
     TestSupport::LogStateScope state;
     TestSupport::TestDirectory runtime;
     TestSupport::EnvironmentScope runtimeDirectory{"QUILNA_RUNTIME_DIR", runtime.text()};
+    // Mailslot names are machine-wide on Windows: each test program uses its own.
+    const std::string slot = "Quilna_Core-" + std::to_string(platform().processId());
     SmartPointer<MemoryAgent> agent = makeSmart<MemoryAgent>();
-    CapturedLog log{makeSmart<LogMessengerIPC>(SmartPointer<LoggerAgent>(agent))};
+    CapturedLog log{makeSmart<LogMessengerIPC>(SmartPointer<LoggerAgent>(agent), slot)};
 };
 
 TEST_F(LogMessengerIPCTest, ALogRecordGoesToTheLogAndToTheCollector) {
-    MailSlot collector(IPCMode::Receiver, LogMessengerIPC::collectorMailslot);
+    MailSlot collector(IPCMode::Receiver, slot);
     LoggerUnit unit(log.centre, 17);
     agent->lines.clear();
     EXPECT_TRUE(unit.warning(5, ParamStream() << "C:\\data" << 42));
@@ -68,7 +70,7 @@ TEST_F(LogMessengerIPCTest, ALogRecordGoesToTheLogAndToTheCollector) {
 }
 
 TEST_F(LogMessengerIPCTest, DebugRecordsStayLocal) {
-    MailSlot collector(IPCMode::Receiver, LogMessengerIPC::collectorMailslot);
+    MailSlot collector(IPCMode::Receiver, slot);
     LoggerUnit unit(log.centre, 17);  // its greeting is a debug record too
     EXPECT_TRUE(unit.debug(1, "Loading log messages..."));
     EXPECT_EQ(agent->lines.size(), 2u);
@@ -84,13 +86,13 @@ TEST_F(LogMessengerIPCTest, WithoutACollectorTheLocalLineIsWrittenAndSendAnswers
     EXPECT_FALSE(unit.notice(4));
     EXPECT_EQ(agent->lines.size(), 2u);
 
-    MailSlot collector(IPCMode::Receiver, LogMessengerIPC::collectorMailslot);  // starts late
+    MailSlot collector(IPCMode::Receiver, slot);  // starts late
     EXPECT_TRUE(unit.notice(5));
     EXPECT_EQ(received(collector).size(), 1u);
 }
 
 TEST_F(LogMessengerIPCTest, PayloadsTravelUnescaped) {
-    MailSlot collector(IPCMode::Receiver, LogMessengerIPC::collectorMailslot);
+    MailSlot collector(IPCMode::Receiver, slot);
     SmartPointer<LogMessenger> messenger = log.centre->messenger();
     const std::string record = "Quilna\x1CLOG\x1C" "17\x1C" "17\x1C" "0\x1C" "1\x1Cs\x1B" "in\x1B\x1A\x1C" "1\x1C" "5\x1C";
     EXPECT_TRUE(messenger->send(record));
@@ -107,8 +109,8 @@ public:
 };
 
 TEST_F(LogMessengerIPCTest, ARecordTheLocalLogRefusesIsStillForwarded) {
-    MailSlot collector(IPCMode::Receiver, LogMessengerIPC::collectorMailslot);
-    CapturedLog broken{makeSmart<LogMessengerIPC>(SmartPointer<LoggerAgent>(makeSmart<FailingAgent>()))};
+    MailSlot collector(IPCMode::Receiver, slot);
+    CapturedLog broken{makeSmart<LogMessengerIPC>(SmartPointer<LoggerAgent>(makeSmart<FailingAgent>()), slot)};
     LoggerUnit unit(broken.centre, 17);
     EXPECT_FALSE(unit.critical(9, ParamStream() << "disk"));
     EXPECT_EQ(received(collector).size(), 1u);

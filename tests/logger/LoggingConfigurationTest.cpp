@@ -4,6 +4,7 @@
 
 #include "common/ConfReader.h"
 #include "common/Resources.h"
+#include "common/StringUtils.h"
 #include "logger/LogCommons.h"
 #include "logger/LogMessengerIPC.h"
 #include "logger/LoggerAgentFile.h"
@@ -24,6 +25,14 @@ protected:
         setup.configuration = makeSmart<ConfReader>(log.centre);
         ASSERT_TRUE(setup.configuration->buildTreeFromText(text, "logging.conf"));
         applyLogConfiguration(setup);
+    }
+
+    const std::string separator{platform().pathSyntax().separator};
+    // A directory as the set-up keeps it: lower case where paths ignore case.
+    std::string kept(const std::string& directory) const {
+        std::string text = directory + separator;
+        if (platform().pathSyntax().caseInsensitive) StringUtils::toLower(text);
+        return text;
     }
 
     static std::string logBlock(const std::string& entries) { return "log () = '' { " + entries + " }"; }
@@ -124,7 +133,7 @@ TEST_F(LoggingConfigurationTest, SetUpFromTheResourcesThenMovedByTheConfiguratio
     setup.module = 17;
     ASSERT_TRUE(setupLogging(setup));
     EXPECT_EQ(logApplicationName(), "Hoardscan");
-    EXPECT_EQ(setup.directory, directory.child("startup") + "/");
+    EXPECT_EQ(setup.directory, kept(directory.child("startup")));
     EXPECT_EQ(debugLevel(), 3);
     EXPECT_EQ(rotationScheme(), Rotation::Size | Rotation::Init);
     ASSERT_TRUE(setup.messenger);
@@ -139,7 +148,7 @@ TEST_F(LoggingConfigurationTest, SetUpFromTheResourcesThenMovedByTheConfiguratio
         "hoardscan.conf"));
     ASSERT_TRUE(setupLogging(setup));  // a second call only applies the configuration
     EXPECT_TRUE(setup.unit == unit);
-    EXPECT_EQ(setup.directory, directory.child("configured") + "/");
+    EXPECT_EQ(setup.directory, kept(directory.child("configured")));
     EXPECT_EQ(debugLevel(), 2);
     setup.unit->debug(1, "after the configuration");
 
@@ -153,22 +162,23 @@ TEST_F(LoggingConfigurationTest, SetUpFromTheResourcesThenMovedByTheConfiguratio
 }
 
 TEST_F(LoggingConfigurationTest, ALogDirectoryThatDoesNotExistLeavesTheLogWhereItIs) {
-    setup.directory = directory.text() + "/";
+    setup.directory = directory.text() + separator;
     setup.fileName = "a.log";
     ASSERT_TRUE(setupLogging(setup));
     apply("Quilna () = '' { directories () = '' { log (DirName) = '" + directory.child("absent") + "' {} } }");
-    EXPECT_EQ(setup.directory, directory.text() + "/");
+    EXPECT_EQ(setup.directory, kept(directory.text()));
     setup.unit.reset();
 }
 
 TEST_F(LoggingConfigurationTest, DirectoriesAreLowerCasedOnlyWherePathsIgnoreCase) {
-    setDebugLevel(0);  // nothing is written: the Windows-style directory does not exist here
-    setup.directory = directory.child("Logs");
+    setDebugLevel(0);  // nothing is written: these directories need not exist
+    FakePlatform fake;
+    fake.syntax = PathSyntax{};
+    setup.directory = "/var/Log//Hoardscan";
     ASSERT_TRUE(setupLogging(setup));
-    EXPECT_EQ(setup.directory, directory.child("Logs") + "/");
+    EXPECT_EQ(setup.directory, "/var/Log/Hoardscan/");
 
-    FakePlatform windows;
-    windows.syntax = FakePlatform::windowsSyntax();
+    fake.syntax = FakePlatform::windowsSyntax();
     LoggingSetup other;
     other.directory = "C:/Quilna//Logs";
     ASSERT_TRUE(setupLogging(other));
