@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "common/ConfReader.h"
 #include "common/DOMNode.h"
+#include "logger/LogCommons.h"
 #include "platform/fake/FakePlatform.h"
 #include "support/CapturedLog.h"
 #include "support/TestDirectory.h"
@@ -105,6 +108,29 @@ TEST_F(ConfReaderTest, SyntaxErrorsNameTheLineAndKeepEarlierEntries) {
     EXPECT_NE(errors[0].find("in entry \"third\", found \"'3'\""), std::string::npos);
     EXPECT_NE(errors[0].find("  4"), std::string::npos) << errors[0];  // the line number parameter
     ASSERT_EQ(log.containing(", line 4.").size(), 1u);
+}
+
+TEST_F(ConfReaderTest, TheInstallationsCatalogueWordsTheErrors) {
+    LogCommons catalogue;
+    const auto installation = std::filesystem::path(__FILE__).parent_path() / "../../examples/installation/";
+    ASSERT_TRUE(catalogue.loadMessages(installation.string(), "configuration").status);
+    setCatalogue(&catalogue);
+    read("a (String) = 'x' {}\nb (String) 'y' {}\nc (String) = '${a' {}");
+    std::string value;
+    reader.getString("c", value);
+    const auto syntax = log.containing("(17.01.02)");
+    ASSERT_EQ(syntax.size(), 1u);
+    EXPECT_NE(syntax[0].find(": Error in the configuration file test.conf: Configuration: Error in conf file."),
+              std::string::npos)
+        << syntax[0];
+    EXPECT_EQ(syntax[0].substr(syntax[0].size() - 9), " (line 2)");
+    read("c (String) = '${a' {}");
+    reader.getString("c", value);
+    const auto reference = log.containing("(17.01.03)");
+    ASSERT_EQ(reference.size(), 1u);
+    EXPECT_NE(reference[0].find(": Cannot expand the references in the value of c: no closing brace."),
+              std::string::npos)
+        << reference[0];
 }
 
 TEST_F(ConfReaderTest, EachMissingTokenIsReported) {
