@@ -55,24 +55,6 @@ TEST(MonopolyNamed, EmptyNameNeverHoldsAndDestructionReleases) {
     EXPECT_TRUE(after.enforce());
 }
 
-TEST(MonopolyNamed, BoundedRetryGetsTheLockOnceReleased) {
-    RuntimeScope runtime;
-    Monopoly holder("Quilna_Retry");
-    ASSERT_TRUE(holder.enforce());
-    std::thread releaser([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        holder.relax();
-    });
-    Monopoly waiter("Quilna_Retry");
-    bool taken = false;
-    for (int attempt = 0; attempt < 50 && !taken; ++attempt) {
-        taken = waiter.enforce();
-        if (!taken) std::this_thread::sleep_for(std::chrono::milliseconds(40));
-    }
-    releaser.join();
-    EXPECT_TRUE(taken);
-}
-
 TEST(MonopolyUnnamed, TheOwnerReentersOthersWaitForTheLastRelax) {
     Monopoly guard;
     ASSERT_TRUE(guard.enforce());

@@ -12,13 +12,11 @@
 
 #include "platform/Platform.h"
 #include "platform/fake/FakePlatform.h"
-#include "support/ChildProcess.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna {
 namespace {
 
-using TestSupport::ChildProcess;
 using TestSupport::TestDirectory;
 
 struct stat lstatOf(const std::string& path) {
@@ -178,29 +176,6 @@ TEST(PosixFileInfo, EveryBackendObjectSeesTheOneProcessCurrentDirectory) {
     EXPECT_EQ(info.fullPath, dir.child("here"));
 }
 
-TEST(PosixFileInfo, UnreadableFileStillGivesSizeAndTimesToAnotherUser) {
-    TestDirectory dir;
-    ::chmod(dir.text().c_str(), 0755);
-    std::string path = dir.write("secret", std::string(12345, 's'));
-    struct timespec times[2] = {{1100000000, 0}, {1300000000, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-    ASSERT_EQ(::chmod(path.c_str(), 0), 0);
-
-    ChildProcess child([&] {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 10;
-        // The premise: this process cannot open the file.
-        int fd = ::open(path.c_str(), O_RDONLY);
-        if (fd >= 0) return 11;
-        FileInfo info;
-        if (!platform().fileInfo(path, info)) return 12;
-        if (info.size != 12345) return 13;
-        if (info.accessed != 1100000000 || info.modified != 1300000000) return 14;
-        return 0;
-    });
-    ASSERT_TRUE(child.started());
-    EXPECT_EQ(child.wait(), 0);
-}
-
 TEST(PosixListDirectory, GivesEveryEntryInEnumerationOrderWithDirectoryFlags) {
     TestDirectory dir;
     for (const char* name : {"b.txt", "a.txt", "c.log", ".dot", "ABC.TXT"}) dir.write(name, name);
@@ -241,17 +216,6 @@ TEST(PosixListDirectory, FailsCleanlyForWhatCannotBeListed) {
     EXPECT_TRUE(entries.empty());
     EXPECT_FALSE(platform().listDirectory(file, "*", entries));
     EXPECT_FALSE(platform().listDirectory(std::string("a\0b", 3), "*", entries));
-}
-
-TEST(PosixListDirectory, EmptyDirectoryTextListsTheCurrentDirectory) {
-    CurrentDirectoryScope restore;
-    TestDirectory dir;
-    dir.write("only", "1");
-    ASSERT_TRUE(platform().setCurrentDirectory(dir.text()));
-    std::vector<DirEntry> entries;
-    ASSERT_TRUE(platform().listDirectory("", "o*", entries));
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].name, "only");
 }
 
 TEST(PosixListDirectory, ManyEntriesAreListedInLinearTime) {
@@ -315,40 +279,6 @@ TEST(PosixFileOperations, MoveReplacesOnlyWhenAsked) {
     EXPECT_EQ(dir.read("fresh"), "new");
     EXPECT_FALSE(platform().moveFile(dir.child("missing"), dir.child("x"), true));
     EXPECT_FALSE(platform().moveFile("", dir.child("x"), false));
-}
-
-TEST(PosixFileOperations, DeleteCreateAttributesAndSync) {
-    TestDirectory dir;
-    std::string file = dir.write("file", "x");
-    ASSERT_TRUE(platform().createDirectory(dir.child("one")));
-    EXPECT_FALSE(platform().createDirectory(dir.child("one")));
-    EXPECT_FALSE(platform().createDirectory(dir.child("two/three")));  // one level only
-    EXPECT_FALSE(platform().deleteFile(dir.child("one")));             // not a file
-    EXPECT_FALSE(platform().deleteFile(dir.child("missing")));
-
-    ASSERT_TRUE(platform().setAttributes(file, FileAttribute::ReadOnly));
-    EXPECT_EQ(lstatOf(file).st_mode & 0222, 0u);
-    ASSERT_TRUE(platform().setAttributes(file, FileAttribute::Normal));
-    EXPECT_NE(lstatOf(file).st_mode & S_IWUSR, 0u);
-    EXPECT_FALSE(platform().setAttributes(dir.child("missing"), FileAttribute::Normal));
-
-    EXPECT_TRUE(platform().syncFile(file));
-    EXPECT_FALSE(platform().syncFile(dir.child("missing")));
-    ASSERT_TRUE(platform().deleteFile(file));
-    EXPECT_NE(::access(file.c_str(), F_OK), 0);
-}
-
-TEST(PosixDirectoryIdentity, IdentifiesADirectoryByDeviceAndInode) {
-    TestDirectory dir;
-    ::mkdir(dir.child("a").c_str(), 0755);
-    ASSERT_EQ(::symlink("a", dir.child("to-a").c_str()), 0);
-    FileIdentity direct, viaLink, other;
-    ASSERT_TRUE(platform().directoryIdentity(dir.child("a"), direct));
-    ASSERT_TRUE(platform().directoryIdentity(dir.child("to-a"), viaLink));
-    ASSERT_TRUE(platform().directoryIdentity(dir.text(), other));
-    EXPECT_EQ(direct, viaLink);
-    EXPECT_FALSE(direct == other);
-    EXPECT_FALSE(platform().directoryIdentity(dir.child("missing"), other));
 }
 
 }  // namespace
