@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 #include "common/Resources.h"
 #include "platform/fake/FakePlatform.h"
@@ -161,6 +163,18 @@ TEST_F(ResourcesTest, MalformedKeyFilesReadAsMissingAndAreNotOverwritten) {
     std::stringstream content;
     content << in.rdbuf();
     EXPECT_EQ(content.str(), "this is not a registry export\n\"Root\"=\"x\"\n");
+}
+
+TEST_F(ResourcesTest, ConcurrentWritersLoseNoValue) {
+    // Each writer locks the key's file on its own, as separate processes do.
+    std::vector<std::thread> writers;
+    for (int w = 0; w < 3; ++w)
+        writers.emplace_back([w] {
+            for (int i = 0; i < 10; ++i) writeResource("W" + std::to_string(w) + "_" + std::to_string(i), std::to_string(i));
+        });
+    for (std::thread& writer : writers) writer.join();
+    for (int w = 0; w < 3; ++w)
+        for (int i = 0; i < 10; ++i) EXPECT_EQ(read("W" + std::to_string(w) + "_" + std::to_string(i)), std::to_string(i));
 }
 
 TEST_F(ResourcesTest, EnvironmentVariables) {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <regex>
+#include <set>
+#include <thread>
 
 #include "common/Monopoly.h"
 #include "common/Resources.h"
@@ -317,6 +319,26 @@ TEST_F(LogFileAgentTest, AFileRotatedAwayByAnotherWriterIsNotWrittenAgain) {
     ASSERT_TRUE(first.write("4"));
     EXPECT_EQ(LogTest::readFile(log("moved.log")), "1\r\n2\r\n");
     EXPECT_EQ(LogTest::readFile(log()), "3\r\n4\r\n");
+}
+
+TEST_F(LogFileAgentTest, ThreadsSharingAnAgentWriteWholeLines) {
+    setAgentMessages(false);
+    LoggerAgentFile agent;
+    agent.setLogFile(log());
+    const int perThread = 300;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&agent, t] {
+            for (int i = 0; i < perThread; ++i)
+                agent.write("thread " + std::to_string(t) + " line " + std::to_string(i) + std::string(100, '-'));
+        });
+    for (std::thread& thread : threads) thread.join();
+    const std::vector<std::string> lines = LogTest::logLines(log());
+    ASSERT_EQ(lines.size(), 4u * perThread);
+    const std::set<std::string> distinct(lines.begin(), lines.end());
+    EXPECT_EQ(distinct.size(), lines.size());
+    for (const std::string& line : lines)
+        EXPECT_TRUE(std::regex_match(line, std::regex("thread \\d line \\d+-{100}"))) << line;
 }
 
 TEST_F(LogFileAgentTest, ALogThatCannotBeOpenedThrows) {
