@@ -115,8 +115,10 @@ BOOL WINAPI consoleControl(DWORD event) {
             if (!stopOnInterrupt.load()) return FALSE;  // the default: the process ends
             if (auto* flag = stopFlag.load()) flag->store(true);
             return TRUE;
-        case CTRL_CLOSE_EVENT:
         case CTRL_LOGOFF_EVENT:
+            // Only services see it, for whichever user logs off: no reason to stop.
+            return TRUE;
+        case CTRL_CLOSE_EVENT:
         case CTRL_SHUTDOWN_EVENT:
             if (auto* flag = stopFlag.load()) flag->store(true);
             // The system ends the process as soon as this returns; a short grace lets the

@@ -114,6 +114,19 @@ TEST(Win32Files, RootsAndNetworkFormsReachTheSystem) {
     EXPECT_FALSE(platform().fileInfo("\\\\quilna-no-such-host.invalid\\share", info));
 }
 
+TEST(Win32Files, AFileOpenedExclusivelyStillGivesItsSizeAndTimes) {
+    TempDir dir;
+    const std::string path = dir.write("busy.log", std::string(70000, 'b'));
+    // As a file another program holds open without sharing.
+    HANDLE busy = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(busy, INVALID_HANDLE_VALUE);
+    FileInfo info;
+    EXPECT_TRUE(platform().fileInfo(path, info));
+    EXPECT_EQ(info.size, 70000u);
+    EXPECT_GT(info.modified, 0);
+    ::CloseHandle(busy);
+}
+
 TEST(Win32Files, AttributesMapBothWays) {
     TempDir dir;
     const std::string path = dir.write("flags.txt", "f");
