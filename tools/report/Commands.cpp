@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <limits>
 #include <memory>
 
@@ -132,9 +133,18 @@ int runImport(const CommandLine& line, std::ostream& out, std::ostream& err) {
     Importer importer(*database, ImportOptions{line.option("host").value_or("")}, note);
 
     int64_t runs = 0, records = 0, sideFiles = 0, again = 0, rejected = 0;
-    for (const InputFile& file : files) {
+    // The next file is read on a thread of its own while the last one is stored.
+    const auto prepare = [&files](size_t index) {
+        return std::async(std::launch::async, [&files, index] { return Importer::prepare(files[index]); });
+    };
+    std::future<PreparedFile> next;
+    if (!files.empty()) next = prepare(0);
+    for (size_t index = 0; index < files.size(); ++index) {
+        const InputFile& file = files[index];
+        std::future<PreparedFile> current = std::move(next);
+        if (index + 1 < files.size()) next = prepare(index + 1);
         try {
-            const ImportResult result = importer.importFile(file);
+            const ImportResult result = importer.store(current.get());
             if (result.alreadyImported) {
                 ++again;
             } else if (file.name.kind == ResultFileKind::AccountRecords) {

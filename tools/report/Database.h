@@ -4,6 +4,8 @@
 
 #include "tools/report/SqlValues.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +22,9 @@ public:
 
     // Runs one statement and returns its rows (none for statements that give none).
     virtual SqlTable query(std::string_view sql, const SqlRow& parameters = {}) = 0;
+    // Inserts one row into a table whose column "id" the database fills, and returns that id.
+    virtual int64_t insertRow(std::string_view table, const std::vector<std::string_view>& columns,
+                                             const SqlRow& values) = 0;
     // Appends rows to a table, as fast as the database allows.
     virtual void insertRows(std::string_view table, const std::vector<std::string_view>& columns,
                             const SqlBatch& rows) = 0;

@@ -25,6 +25,12 @@ constexpr double integerLimit = 9.2e18;
 const std::vector<std::string_view> keyColumns = {"site",   "host",      "file_system", "account",
                                                   "user_name", "group_names", "file_type", "status",
                                                   "access_temperature", "modify_temperature"};
+const std::vector<std::string_view> runColumns = {"host",         "day",          "process_id",
+                                                  "file_name",    "folder",       "content_size",
+                                                  "content_hash", "record_count", "imported_at"};
+const std::vector<std::string_view> sideFileColumns = {"kind",         "host",         "day",       "process_id",
+                                                       "monitor",      "file_name",    "folder",    "content_size",
+                                                       "content_hash", "run_id",       "row_count", "imported_at"};
 const std::vector<std::string_view> recordColumns = {"run_id", "key_id", "day", "files", "bytes", "bytes_on_disk",
                                                      "weighted_size"};
 const std::vector<std::string_view> inactiveColumns = {"side_file_id", "line", "name", "directory",
@@ -79,150 +85,170 @@ std::string kindName(ResultFileKind kind) {
 
 }  // namespace
 
+void RunTotals::Sums::add(const Sums& other) {
+    // A key that a run flushed twice counts as the sum; its day is the later flush's.
+    day = std::max(day, other.day);
+    files += other.files;
+    bytes += other.bytes;
+    bytesOnDisk += other.bytesOnDisk;
+    weightedSize += other.weightedSize;
+}
+
 Importer::Importer(Database& database, ImportOptions options, Warning warning)
     : database_(database), options_(std::move(options)), warning_(std::move(warning)) {}
 
-ImportResult Importer::importFile(const InputFile& file) {
-    switch (file.name.kind) {
-        case ResultFileKind::AccountRecords: return importRecords(file);
-        case ResultFileKind::InactiveFiles:
-        case ResultFileKind::TemperatureLog: return importSideFile(file);
-        case ResultFileKind::ExtensionLog: break;
-    }
-    throw ReportError::usage(file.path.string() + ": extension logs are not imported");
+PreparedFile Importer::prepare(const InputFile& file) {
+    PreparedFile prepared{file, std::nullopt};
+    if (file.name.kind == ResultFileKind::AccountRecords) prepared.run = readRunTotals(file);
+    return prepared;
 }
 
-Importer::KeyTotalsMap Importer::readRecordTotals(const InputFile& file, std::string& host, uint64_t& size,
-                                                  uint64_t& hash) {
+ImportResult Importer::store(PreparedFile&& prepared) {
+    switch (prepared.file.name.kind) {
+        case ResultFileKind::AccountRecords: return storeRun(prepared.file, *prepared.run);
+        case ResultFileKind::InactiveFiles:
+        case ResultFileKind::TemperatureLog: return importSideFile(prepared.file);
+        case ResultFileKind::ExtensionLog: break;
+    }
+    throw ReportError::usage(prepared.file.path.string() + ": extension logs are not imported");
+}
+
+RunTotals Importer::readRunTotals(const InputFile& file) {
+    RunTotals run;
     ResultFileReader reader(file.path);
-    KeyTotalsMap totals;
     bool first = true;
     reader.forEachAccountRecord([&](const AccountRecordView& record) {
-        if (first) host = std::string(record[KeyField::Host]);
+        if (first) run.host = TextCleaning::cleanText(record[KeyField::Host]);
         first = false;
-        auto found = totals.find(record.keyText);
-        if (found == totals.end()) found = totals.emplace(std::string(record.keyText), KeyTotals{record.day}).first;
-        KeyTotals& sums = found->second;
-        // A key that a run flushed twice counts as the sum; its day is the later flush's.
-        sums.day = std::max(sums.day, record.day);
-        sums.files += wholeValue(record.values.files, file.path, record.line, "files");
-        sums.bytes += wholeValue(record.values.bytes, file.path, record.line, "bytes");
-        sums.bytesOnDisk += wholeValue(record.values.bytesOnDisk, file.path, record.line, "bytes on disk");
-        sums.weightedSize += record.values.weightedSize;
+        const RunTotals::Sums sums{record.day, wholeValue(record.values.files, file.path, record.line, "files"),
+                                   wholeValue(record.values.bytes, file.path, record.line, "bytes"),
+                                   wholeValue(record.values.bytesOnDisk, file.path, record.line, "bytes on disk"),
+                                   record.values.weightedSize};
+        if (const auto found = run.keys.find(record.keyText); found != run.keys.end()) {
+            found->second.add(sums);
+        } else {
+            run.keys.emplace(std::string(record.keyText), sums);
+        }
     });
-    size = reader.contentSize();
-    hash = reader.contentHash();
+    run.size = reader.contentSize();
+    run.hash = reader.contentHash();
 
     // Keys that are not clean UTF-8 are stored cleaned; two that clean alike are one key.
-    std::vector<std::pair<std::string, KeyTotals>> cleaned;
-    for (auto entry = totals.begin(); entry != totals.end();) {
+    std::vector<std::pair<std::string, RunTotals::Sums>> cleaned;
+    for (auto entry = run.keys.begin(); entry != run.keys.end();) {
         if (TextCleaning::isClean(entry->first)) {
             ++entry;
             continue;
         }
         cleaned.emplace_back(cleanKey(entry->first), entry->second);
-        entry = totals.erase(entry);
+        entry = run.keys.erase(entry);
     }
-    for (auto& [key, sums] : cleaned) {
-        auto [entry, added] = totals.try_emplace(std::move(key), sums);
-        if (added) continue;
-        entry->second.day = std::max(entry->second.day, sums.day);
-        entry->second.files += sums.files;
-        entry->second.bytes += sums.bytes;
-        entry->second.bytesOnDisk += sums.bytesOnDisk;
-        entry->second.weightedSize += sums.weightedSize;
-    }
-    host = TextCleaning::cleanText(host);
-    return totals;
+    for (auto& [key, sums] : cleaned) run.keys[std::move(key)].add(sums);
+    return run;
 }
 
-ImportResult Importer::importRecords(const InputFile& file) {
-    std::string host;
-    uint64_t size = 0, hash = 0;
-    const KeyTotalsMap totals = readRecordTotals(file, host, size, hash);
+ImportResult Importer::storeRun(const InputFile& file, RunTotals& run) {
     // An empty file names no host: the command line's host, if any, stands in.
-    if (totals.empty() && !options_.host.empty()) host = options_.host;
+    if (run.keys.empty() && !options_.host.empty()) run.host = options_.host;
 
     const SqlTable earlier = database_.query(
         "SELECT content_size, content_hash, folder, file_name FROM runs WHERE host = ? AND day = ? AND process_id = ?",
-        {host, file.name.day, file.name.processId});
+        {run.host, file.name.day, file.name.processId});
     if (!earlier.empty()) {
-        const SqlRow& run = earlier.front();
-        if (sqlInt(run[0]) == static_cast<int64_t>(size) && sqlText(run[1]) == hashText(hash)) return {true, 0};
+        const SqlRow& stored = earlier.front();
+        if (sqlInt(stored[0]) == static_cast<int64_t>(run.size) && sqlText(stored[1]) == hashText(run.hash)) {
+            return {true, 0};
+        }
         throw ResultFileError(file.path.string(), 0,
-                              "this run of host \"" + host + "\" was imported before from " +
-                                  (fs::path(sqlText(run[2])) / sqlText(run[3])).string() +
+                              "this run of host \"" + run.host + "\" was imported before from " +
+                                  (fs::path(sqlText(stored[2])) / sqlText(stored[3])).string() +
                                   " with other content; the two files differ, so neither is replaced");
     }
 
     Transaction transaction(database_);
+    const auto loadedHosts = hostKeysLoaded_;
     try {
-        const SqlTable inserted = database_.query(
-            "INSERT INTO runs (host, day, process_id, file_name, folder, content_size, content_hash, record_count,"
-            " imported_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id",
-            {host, file.name.day, file.name.processId, TextCleaning::cleanText(file.path.filename().string()),
-             TextCleaning::cleanText(folderOf(file.path)), static_cast<int64_t>(size), hashText(hash),
-             static_cast<int64_t>(totals.size()), secondsNow()});
-        storeRecords(sqlInt(inserted.at(0).at(0)), totals);
+        const int64_t runId = database_.insertRow(
+            "runs", runColumns,
+            {run.host, file.name.day, file.name.processId, TextCleaning::cleanText(file.path.filename().string()),
+             TextCleaning::cleanText(folderOf(file.path)), static_cast<int64_t>(run.size), hashText(run.hash),
+             static_cast<int64_t>(run.keys.size()), secondsNow()});
+        storeRecords(runId, run);
         transaction.commit();
     } catch (...) {
         // The keys added by the rolled-back transaction are not in the database.
         for (const std::string& key : keysAddedInTransaction_) keyIds_.erase(key);
         keysAddedInTransaction_.clear();
+        hostKeysLoaded_ = loadedHosts;
         throw;
     }
     keysAddedInTransaction_.clear();
-    return {false, static_cast<int64_t>(totals.size())};
+    return {false, static_cast<int64_t>(run.keys.size())};
 }
 
-void Importer::storeRecords(int64_t runId, const KeyTotalsMap& totals) {
+size_t Importer::storeRecords(int64_t runId, const RunTotals& run) {
+    // Keys stored by another import since the host's keys were loaded are not new. SQLite holds
+    // the write lock from here on, so no key is stored twice.
+    loadKeysOfHost(run.host);
+    std::vector<std::pair<int64_t, const RunTotals::Sums*>> ordered;
+    ordered.reserve(run.keys.size());
+    for (const auto& [key, sums] : run.keys) ordered.emplace_back(keyId(key), &sums);
+
+    // In key order the rows of a run append to the table instead of landing all over it.
+    std::sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     SqlBatch rows(recordColumns.size());
-    rows.values.reserve(totals.size() * recordColumns.size());
-    for (const auto& [key, sums] : totals) {
-        rows.values.insert(rows.values.end(), {runId, keyId(key), sums.day, sums.files, sums.bytes, sums.bytesOnDisk,
-                                               sums.weightedSize});
+    rows.values.reserve(ordered.size() * recordColumns.size());
+    for (const auto& [id, sums] : ordered) {
+        rows.values.emplace_back(runId);
+        rows.values.emplace_back(id);
+        rows.values.emplace_back(sums->day);
+        rows.values.emplace_back(sums->files);
+        rows.values.emplace_back(sums->bytes);
+        rows.values.emplace_back(sums->bytesOnDisk);
+        rows.values.emplace_back(sums->weightedSize);
     }
     database_.insertRows("records", recordColumns, rows);
+    return rows.rows();
 }
 
 void Importer::loadKeysOfHost(std::string_view host) {
-    if (hostsLoaded_.find(host) != hostsLoaded_.end()) return;
+    auto loaded = hostKeysLoaded_.find(host);
+    if (loaded == hostKeysLoaded_.end()) loaded = hostKeysLoaded_.emplace(std::string(host), 0).first;
+    // The key text is put together by the database: one string per key to bring over.
     const SqlTable keys = database_.query(
-        "SELECT id, site, host, file_system, account, user_name, group_names, file_type, status,"
-        " access_temperature, modify_temperature FROM record_keys WHERE host = ?",
-        {std::string(host)});
+        "SELECT id, '0:' || site || ':0:' || host || ':0:' || file_system || ':0:' || account || ':0:' ||"
+        " user_name || ':0:' || group_names || ':0:' || file_type || ':0:' || status || ':0:' ||"
+        " access_temperature || ':0:' || modify_temperature FROM record_keys WHERE host = ? AND id > ?",
+        {std::string(host), loaded->second});
+    keyIds_.reserve(keyIds_.size() + keys.size());
     for (const SqlRow& row : keys) {
-        RecordKey key;
-        for (size_t i = 0; i < keyFieldCount; ++i) key.fields[i] = sqlText(row[i + 1]);
-        keyIds_.emplace(key.text(), sqlInt(row[0]));
+        const int64_t id = sqlInt(row[0]);
+        keyIds_.emplace(sqlText(row[1]), id);
+        loaded->second = std::max(loaded->second, id);
     }
-    hostsLoaded_.emplace(host);
 }
 
 int64_t Importer::keyId(const std::string& keyText) {
-    const auto fields = keyFields(keyText);
-    loadKeysOfHost(fields[static_cast<size_t>(KeyField::Host)]);
-    const auto known = keyIds_.find(keyText);
-    if (known != keyIds_.end()) return known->second;
+    if (const auto known = keyIds_.find(keyText); known != keyIds_.end()) return known->second;
+    // A key of another host than the run's (not written by the scanner, but possible).
+    const std::string_view host = keyFields(keyText)[static_cast<size_t>(KeyField::Host)];
+    if (hostKeysLoaded_.find(host) == hostKeysLoaded_.end()) {
+        loadKeysOfHost(host);
+        if (const auto known = keyIds_.find(keyText); known != keyIds_.end()) return known->second;
+    }
+    return insertKey(keyText);
+}
 
+int64_t Importer::insertKey(const std::string& keyText) {
+    const auto fields = keyFields(keyText);
     SqlRow values;
     for (std::string_view field : fields) values.emplace_back(std::string(field));
-    SqlTable found = database_.query(
-        "INSERT INTO record_keys (site, host, file_system, account, user_name, group_names, file_type, status,"
-        " access_temperature, modify_temperature) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
-        " ON CONFLICT DO NOTHING RETURNING id",
-        values);
-    if (found.empty()) {
-        // Another import stored the key since its host's keys were loaded.
-        found = database_.query(
-            "SELECT id FROM record_keys WHERE site = ? AND host = ? AND file_system = ? AND account = ?"
-            " AND user_name = ? AND group_names = ? AND file_type = ? AND status = ? AND access_temperature = ?"
-            " AND modify_temperature = ?",
-            values);
-    }
-    const int64_t id = sqlInt(found.at(0).at(0));
+    const int64_t id = database_.insertRow("record_keys", keyColumns, values);
     keyIds_.emplace(keyText, id);
     keysAddedInTransaction_.push_back(keyText);
+    // Keys stored from here on are new to the next load of the host, too.
+    const auto loaded = hostKeysLoaded_.find(fields[static_cast<size_t>(KeyField::Host)]);
+    if (loaded != hostKeysLoaded_.end()) loaded->second = std::max(loaded->second, id);
     return id;
 }
 
@@ -301,15 +327,14 @@ ImportResult Importer::importSideFile(const InputFile& file) {
 
     const RunMatch run = runOfSideFile(file);
     Transaction transaction(database_);
-    const SqlTable inserted = database_.query(
-        "INSERT INTO side_files (kind, host, day, process_id, monitor, file_name, folder, content_size,"
-        " content_hash, run_id, row_count, imported_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id",
+    const int64_t sideFileId = database_.insertRow(
+        "side_files", sideFileColumns,
         {kindName(file.name.kind), run.host, file.name.day, file.name.processId,
          TextCleaning::cleanText(file.name.monitor), fileName, TextCleaning::cleanText(folderOf(file.path)),
          static_cast<int64_t>(size), hashText(hash), run.runId ? SqlValue(*run.runId) : SqlValue(), count,
          secondsNow()});
     uint64_t storedSize = 0, storedHash = 0;
-    readSideFile(file, sqlInt(inserted.at(0).at(0)), storedSize, storedHash);
+    readSideFile(file, sideFileId, storedSize, storedHash);
     if (storedSize != size || storedHash != hash) {
         throw ResultFileError(file.path.string(), 0, "the file changed while it was imported; import it again");
     }

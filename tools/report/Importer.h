@@ -8,11 +8,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 namespace Quilna {
@@ -28,48 +28,73 @@ struct ImportResult {
     int64_t rows = 0;  // records, inactive rows or temperature rows stored
 };
 
+// A run's sums per key, as read from its account record file.
+struct RunTotals {
+    struct Sums {
+        int64_t day = std::numeric_limits<int64_t>::min();  // of the latest flush
+        int64_t files = 0;
+        int64_t bytes = 0;
+        int64_t bytesOnDisk = 0;
+        double weightedSize = 0;
+
+        void add(const Sums& other);
+    };
+    struct TextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+
+    std::string host;
+    uint64_t size = 0;
+    uint64_t hash = 0;
+    // Key texts as stored: cleaned to UTF-8 without control characters.
+    std::unordered_map<std::string, Sums, TextHash, std::equal_to<>> keys;
+};
+
+// A file read and checked without the database, ready to be stored. Reading the next file
+// can so go on while the last one is stored.
+struct PreparedFile {
+    InputFile file;
+    std::optional<RunTotals> run;  // account record files only; side files are read when stored
+};
+
 class Importer {
 public:
     using Warning = std::function<void(const std::string& message)>;
 
     Importer(Database& database, ImportOptions options, Warning warning);
 
+    // Throws ResultFileError for a malformed file. Touches nothing shared: it may run on
+    // another thread than the rest.
+    static PreparedFile prepare(const InputFile& file);
     // Throws ResultFileError for a malformed file and ReportError when the database fails;
     // either way nothing of the file is stored.
-    ImportResult importFile(const InputFile& file);
+    ImportResult store(PreparedFile&& prepared);
+    ImportResult importFile(const InputFile& file) { return store(prepare(file)); }
 
 private:
-    struct StringHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-    };
-    struct KeyTotals {
-        int64_t day = 0;
-        int64_t files = 0;
-        int64_t bytes = 0;
-        int64_t bytesOnDisk = 0;
-        double weightedSize = 0;
-    };
-    using KeyTotalsMap = std::unordered_map<std::string, KeyTotals, StringHash, std::equal_to<>>;
+    using TextHash = RunTotals::TextHash;
     struct RunMatch {
         std::string host;
         std::optional<int64_t> runId;
     };
 
-    ImportResult importRecords(const InputFile& file);
-    ImportResult importSideFile(const InputFile& file);
-    KeyTotalsMap readRecordTotals(const InputFile& file, std::string& host, uint64_t& size, uint64_t& hash);
-    void storeRecords(int64_t runId, const KeyTotalsMap& totals);
+    static RunTotals readRunTotals(const InputFile& file);
+    ImportResult storeRun(const InputFile& file, RunTotals& run);
+    size_t storeRecords(int64_t runId, const RunTotals& run);
     int64_t keyId(const std::string& keyText);
+    int64_t insertKey(const std::string& keyText);
     void loadKeysOfHost(std::string_view host);
+    ImportResult importSideFile(const InputFile& file);
     RunMatch runOfSideFile(const InputFile& file);
     int64_t readSideFile(const InputFile& file, int64_t sideFileId, uint64_t& size, uint64_t& hash);
 
     Database& database_;
     ImportOptions options_;
     Warning warning_;
-    std::unordered_map<std::string, int64_t, StringHash, std::equal_to<>> keyIds_;
-    std::unordered_set<std::string, StringHash, std::equal_to<>> hostsLoaded_;
+    std::unordered_map<std::string, int64_t, TextHash, std::equal_to<>> keyIds_;
+    // The highest key id loaded per host: later keys of the host are loaded from there on.
+    std::unordered_map<std::string, int64_t, TextHash, std::equal_to<>> hostKeysLoaded_;
     std::vector<std::string> keysAddedInTransaction_;
 };
 

@@ -117,9 +117,9 @@ std::string PostgresDatabase::numberedParameters(std::string_view sql) {
 }
 
 const std::string& PostgresDatabase::prepared(std::string_view sql, size_t parameterCount) {
-    const std::string key(sql);
-    const auto found = statements_.find(key);
+    const auto found = statements_.find(sql);
     if (found != statements_.end()) return found->second;
+    const std::string key(sql);
     const std::string name = "hoardscan_report_" + std::to_string(statements_.size() + 1);
     Result result(PQprepare(connection_, name.c_str(), numberedParameters(sql).c_str(),
                             static_cast<int>(parameterCount), nullptr));
@@ -147,6 +147,18 @@ SqlTable PostgresDatabase::query(std::string_view sql, const SqlRow& parameters)
         for (int c = 0; c < columns; ++c) rows[r].push_back(columnValue(result.get(), static_cast<int>(r), c));
     }
     return rows;
+}
+
+int64_t PostgresDatabase::insertRow(std::string_view table, const std::vector<std::string_view>& columns,
+                                    const SqlRow& values) {
+    std::string sql = "INSERT INTO " + std::string(table) + " (";
+    std::string marks;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        sql += (i ? ", " : "") + std::string(columns[i]);
+        marks += i ? ", ?" : "?";
+    }
+    sql += ") VALUES (" + marks + ") RETURNING id";
+    return sqlInt(query(sql, values).at(0).at(0));
 }
 
 void PostgresDatabase::sendCopyData(std::string& buffer, bool force) {

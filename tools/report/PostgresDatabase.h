@@ -24,6 +24,8 @@ public:
     std::string describe() const override;
 
     SqlTable query(std::string_view sql, const SqlRow& parameters = {}) override;
+    int64_t insertRow(std::string_view table, const std::vector<std::string_view>& columns,
+                                     const SqlRow& values) override;
     void insertRows(std::string_view table, const std::vector<std::string_view>& columns,
                     const SqlBatch& rows) override;
 
@@ -47,7 +49,11 @@ private:
 
     pg_conn* connection_ = nullptr;
     std::string name_;
-    std::unordered_map<std::string, std::string> statements_;  // SQL text -> statement name
+    struct TextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> statements_;  // SQL -> statement name
 };
 
 }  // namespace Quilna

@@ -32,9 +32,8 @@ const std::vector<std::string>& statements() {
         "CREATE TABLE IF NOT EXISTS record_keys ("
         " id {ID}, host TEXT NOT NULL, site TEXT NOT NULL, file_system TEXT NOT NULL, account TEXT NOT NULL,"
         " user_name TEXT NOT NULL, group_names TEXT NOT NULL, file_type TEXT NOT NULL, status TEXT NOT NULL,"
-        " access_temperature TEXT NOT NULL, modify_temperature TEXT NOT NULL,"
-        " UNIQUE (host, site, file_system, account, user_name, group_names, file_type, status,"
-        " access_temperature, modify_temperature))",
+        " access_temperature TEXT NOT NULL, modify_temperature TEXT NOT NULL)",
+        "CREATE INDEX IF NOT EXISTS record_keys_by_host ON record_keys (host, id)",
         "CREATE TABLE IF NOT EXISTS records ("
         " run_id BIGINT NOT NULL REFERENCES runs (id), key_id BIGINT NOT NULL REFERENCES record_keys (id),"
         " day BIGINT NOT NULL, files BIGINT NOT NULL, bytes BIGINT NOT NULL, bytes_on_disk BIGINT NOT NULL,"

@@ -2,7 +2,8 @@
 // The tables of the report database, created on first use.
 //
 //   runs            one row per imported account record file (one scanner run)
-//   record_keys     each distinct combination of the ten key fields, once
+//   record_keys     each distinct combination of the ten key fields; the importer keeps them
+//                   apart (a unique index over ten texts would cost more than all the rest)
 //   records         one row per key and run: the run's sums for that key
 //   side_files      imported inactive-file tables and temperature logs
 //   inactive_files  the rows of the inactive-file tables

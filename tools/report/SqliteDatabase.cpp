@@ -4,6 +4,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 namespace Quilna {
 
 namespace {
@@ -48,9 +50,9 @@ void SqliteDatabase::fail(const std::string& what) const {
 }
 
 sqlite3_stmt* SqliteDatabase::prepared(std::string_view sql) {
-    const std::string key(sql);
-    const auto found = statements_.find(key);
+    const auto found = statements_.find(sql);
     if (found != statements_.end()) return found->second.get();
+    const std::string key(sql);
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v3(connection_, key.c_str(), static_cast<int>(key.size()), SQLITE_PREPARE_PERSISTENT,
                            &statement, nullptr) != SQLITE_OK) {
@@ -101,25 +103,58 @@ SqlTable SqliteDatabase::query(std::string_view sql, const SqlRow& parameters) {
     return rows;
 }
 
+namespace {
+
+constexpr size_t rowsPerInsert = 64;
+constexpr size_t maxParameters = 999;  // the smallest limit of any SQLite build
+
+// "INSERT INTO table (columns) VALUES " and the first group of parameters.
+std::string insertStatement(std::string_view table, const std::vector<std::string_view>& columns,
+                            const std::string& group) {
+    std::string sql = "INSERT INTO " + std::string(table) + " (";
+    for (size_t i = 0; i < columns.size(); ++i) sql += (i ? ", " : "") + std::string(columns[i]);
+    return sql + ") VALUES " + group;
+}
+
+}  // namespace
+
+int64_t SqliteDatabase::insertRow(std::string_view table, const std::vector<std::string_view>& columns,
+                                  const SqlRow& values) {
+    std::string group = "(?";
+    for (size_t i = 1; i < columns.size(); ++i) group += ", ?";
+    sqlite3_stmt* statement = prepared(insertStatement(table, columns, group + ")"));
+    for (size_t i = 0; i < values.size(); ++i) bind(statement, static_cast<int>(i + 1), values[i]);
+    const int result = sqlite3_step(statement);
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    if (result != SQLITE_DONE) fail("cannot insert into " + std::string(table));
+    return sqlite3_last_insert_rowid(connection_);
+}
+
 void SqliteDatabase::insertRows(std::string_view table, const std::vector<std::string_view>& columns,
                                 const SqlBatch& rows) {
-    std::string sql = "INSERT INTO " + std::string(table) + " (";
-    std::string marks;
-    for (size_t i = 0; i < columns.size(); ++i) {
-        sql += (i ? ", " : "") + std::string(columns[i]);
-        marks += i ? ", ?" : "?";
-    }
-    sql += ") VALUES (" + marks + ")";
-    sqlite3_stmt* statement = prepared(sql);
-    for (size_t row = 0; row < rows.rows(); ++row) {
-        for (size_t column = 0; column < rows.width; ++column) {
-            bind(statement, static_cast<int>(column + 1), rows.at(row, column));
+    // Many rows per statement: the statement's fixed cost is shared by all of them.
+    const size_t perStatement = std::max<size_t>(1, std::min<size_t>(rowsPerInsert, maxParameters / columns.size()));
+    std::string group = "(?";
+    for (size_t i = 1; i < columns.size(); ++i) group += ", ?";
+    group += ")";
+    const auto statementFor = [&](size_t count) {
+        std::string sql = insertStatement(table, columns, group);
+        for (size_t i = 1; i < count; ++i) sql += ", " + group;
+        return prepared(sql);
+    };
+    sqlite3_stmt* full = nullptr;
+    for (size_t row = 0; row < rows.rows();) {
+        const size_t count = std::min(perStatement, rows.rows() - row);
+        sqlite3_stmt* statement = count == perStatement ? (full ? full : full = statementFor(count)) : statementFor(count);
+        int index = 0;
+        for (size_t end = row + count; row < end; ++row) {
+            for (size_t column = 0; column < rows.width; ++column) bind(statement, ++index, rows.at(row, column));
         }
         const int result = sqlite3_step(statement);
         sqlite3_reset(statement);
         if (result != SQLITE_DONE) fail("cannot insert into " + std::string(table));
     }
-    sqlite3_clear_bindings(statement);
 }
 
 void SqliteDatabase::execute(std::string_view sql) {

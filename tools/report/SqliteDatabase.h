@@ -27,6 +27,8 @@ public:
     std::string describe() const override;
 
     SqlTable query(std::string_view sql, const SqlRow& parameters = {}) override;
+    int64_t insertRow(std::string_view table, const std::vector<std::string_view>& columns,
+                                     const SqlRow& values) override;
     void insertRows(std::string_view table, const std::vector<std::string_view>& columns,
                     const SqlBatch& rows) override;
 
@@ -47,7 +49,11 @@ private:
 
     std::string file_;
     sqlite3* connection_ = nullptr;
-    std::unordered_map<std::string, Statement> statements_;
+    struct TextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    std::unordered_map<std::string, Statement, TextHash, std::equal_to<>> statements_;
 };
 
 }  // namespace Quilna
