@@ -79,12 +79,13 @@ std::string identification(const LogRecord& record) {
 
 // The raw parameters after "(Message not found.)": each separator and the type character
 // after it become two blanks.
+// The separator that ends the last parameter gives no blanks: the text ends with the value.
 std::string rawParameters(const std::string& parameters) {
     std::string text;
     for (size_t i = 1; i < parameters.size(); ++i) {
         const char c = parameters[i];
         if (c == kParameterSeparator || c == kEnvelopeSeparator) {
-            text += "  ";
+            if (i + 1 < parameters.size()) text += "  ";
             ++i;
         } else {
             text += c;

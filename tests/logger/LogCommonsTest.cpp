@@ -183,7 +183,7 @@ TEST_F(LogLineTest, DebugAndLogLinesByteForByte) {
     warning.messageId = 5;
     warning.text = (ParamStream() << "C:\\data" << 42).text();
     EXPECT_EQ(LogCommons::formatLine(warning, false),
-              "WARNING  2013-04-05T06:07:08 (17.17.05) 1234: (Message not found.) Parameters: C:\\data  42  ");
+              "WARNING  2013-04-05T06:07:08 (17.17.05) 1234: (Message not found.) Parameters: C:\\data  42");
 
     LogRecord found = warning;
     found.text = "Disk C:\\data is full.";

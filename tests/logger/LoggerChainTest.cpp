@@ -95,7 +95,7 @@ TEST_F(LoggerChainTest, SeverityFilterAndMessagesWithoutTemplate) {
     EXPECT_TRUE(unit.critical(4, ParamStream()));
     EXPECT_TRUE(unit.fatal(5));
     ASSERT_EQ(agent->lines.size(), 3u);
-    EXPECT_EQ(agent->lines[0], prefix("ERROR   ", "(17.17.30)") + "(Message not found.) Parameters: C:\\data  42  ");
+    EXPECT_EQ(agent->lines[0], prefix("ERROR   ", "(17.17.30)") + "(Message not found.) Parameters: C:\\data  42");
     EXPECT_EQ(agent->lines[1], prefix("CRITICAL", "(17.17.04)") + "(Message not found.)");
     EXPECT_EQ(agent->lines[2], prefix("FATAL   ", "(17.17.05)") + "(Message not found.)");
 
@@ -126,7 +126,7 @@ TEST_F(LoggerChainTest, CatalogueTemplatesFillLogRecords) {
     EXPECT_TRUE(unit.debug(1, "%s", ParamStream() << "plain"));
     ASSERT_EQ(agent->lines.size(), 3u);
     EXPECT_EQ(agent->lines[0], prefix("WARNING ", "(17.17.12)") + "Disk /srv is 100% full, 99 files.");
-    EXPECT_EQ(agent->lines[1], prefix("WARNING ", "(17.17.13)") + "(Message not found.) Parameters: /srv  ");
+    EXPECT_EQ(agent->lines[1], prefix("WARNING ", "(17.17.13)") + "(Message not found.) Parameters: /srv");
     EXPECT_EQ(agent->lines[2], prefix("debug-1 ", "(17.17)   ") + "plain");
 }
 
