@@ -45,6 +45,7 @@ void FilePlain::open(uint16_t access) {
     if (reading && !writing && !FileOps::exists(name_))
         QUILNA_THROW(FileException, FL_EXISTS_NOT, name_ + "-->File does not exist.");
 
+    // The temporary copy comes with the lock: a writer without a lock writes the file itself.
     std::string working = name_;
     if (writing && !(access & NoLock)) working = prepareWriting(access);
     const int32_t mode = dataFileMode(access, name_);
