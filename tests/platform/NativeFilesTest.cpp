@@ -43,7 +43,6 @@ TEST(NativeFiles, PathSyntaxIsTheSystemsOwn) {
 }
 
 TEST(NativeFiles, ListsEveryEntryWithTheDotEntriesInEnumerationOrder) {
-    QUILNA_SKIP_UNFINISHED(NativeTest::filesSliceReady(), "files");
     TempDir dir;
     dir.write("a.txt", "a");
     dir.write("b.dat", "bb");
@@ -68,7 +67,6 @@ TEST(NativeFiles, ListsEveryEntryWithTheDotEntriesInEnumerationOrder) {
 }
 
 TEST(NativeFiles, ListingFiltersByPatternAndReportsMissingDirectories) {
-    QUILNA_SKIP_UNFINISHED(NativeTest::filesSliceReady(), "files");
     TempDir dir;
     dir.write("report.txt", "r");
     dir.write("report.csv", "c");
@@ -91,7 +89,6 @@ TEST(NativeFiles, ListingFiltersByPatternAndReportsMissingDirectories) {
 }
 
 TEST(NativeFiles, FileInfoOfAFileGivesItsSizeTimesAndFullPath) {
-    QUILNA_SKIP_UNFINISHED(NativeTest::filesSliceReady(), "files");
     TempDir dir;
     const int64_t before = platform().now();
     const std::string path = dir.write("data.bin", std::string(12345, 'x'));
@@ -114,7 +111,6 @@ TEST(NativeFiles, FileInfoOfAFileGivesItsSizeTimesAndFullPath) {
 }
 
 TEST(NativeFiles, FileInfoOfADirectoryHasSizeZero) {
-    QUILNA_SKIP_UNFINISHED(NativeTest::filesSliceReady(), "files");
     TempDir dir;
     const std::string sub = dir.child("sub");
     fs::create_directory(sub);
@@ -130,7 +126,6 @@ TEST(NativeFiles, FileInfoOfADirectoryHasSizeZero) {
 }
 
 TEST(NativeFiles, FileInfoRefusesMissingEmptyAndWildcardPaths) {
-    QUILNA_SKIP_UNFINISHED(NativeTest::filesSliceReady(), "files");
     TempDir dir;
     dir.write("present.txt", "p");
     FileInfo info;
@@ -143,7 +138,6 @@ TEST(NativeFiles, FileInfoRefusesMissingEmptyAndWildcardPaths) {
 }
 
 TEST(NativeFiles, ReadOnlyAttributeRoundTrip) {
-    QUILNA_SKIP_UNFINISHED(NativeTest::filesSliceReady(), "files");
     TempDir dir;
     const std::string path = dir.write("guarded.txt", "g");
     FileInfo info;
@@ -159,7 +153,6 @@ TEST(NativeFiles, ReadOnlyAttributeRoundTrip) {
 }
 
 TEST(NativeFiles, CurrentDirectoryRoundTrip) {
-    QUILNA_SKIP_UNFINISHED(NativeTest::filesSliceReady(), "files");
     TempDir dir;
     NativeTest::CurrentDirectoryGuard restore;  // left before the directory is removed
     dir.write("here.txt", "h");
@@ -185,7 +178,6 @@ TEST(NativeFiles, CurrentDirectoryRoundTrip) {
 }
 
 TEST(NativeFiles, CopyMoveAndDeleteKeepOrReplaceAsAsked) {
-    QUILNA_SKIP_UNFINISHED(NativeTest::filesSliceReady(), "files");
     TempDir dir;
     const std::string first = dir.write("first.txt", "first");
     const std::string second = dir.write("second.txt", "second, longer");
@@ -217,7 +209,6 @@ TEST(NativeFiles, CopyMoveAndDeleteKeepOrReplaceAsAsked) {
 }
 
 TEST(NativeFiles, CreateDirectoryMakesOneLevel) {
-    QUILNA_SKIP_UNFINISHED(NativeTest::filesSliceReady(), "files");
     TempDir dir;
     const std::string made = dir.child("made");
     EXPECT_TRUE(platform().createDirectory(made));
@@ -227,7 +218,6 @@ TEST(NativeFiles, CreateDirectoryMakesOneLevel) {
 }
 
 TEST(NativeFiles, DirectoryIdentityTellsDirectoriesApart) {
-    QUILNA_SKIP_UNFINISHED(NativeTest::filesSliceReady(), "files");
     TempDir dir;
     fs::create_directory(dir.path() / "one");
     fs::create_directory(dir.path() / "two");
@@ -242,7 +232,6 @@ TEST(NativeFiles, DirectoryIdentityTellsDirectoriesApart) {
 }
 
 TEST(NativeFiles, SyncFileFlushesExistingFilesOnly) {
-    QUILNA_SKIP_UNFINISHED(NativeTest::filesSliceReady(), "files");
     TempDir dir;
     EXPECT_TRUE(platform().syncFile(dir.write("result.data", "records\n")));
     EXPECT_FALSE(platform().syncFile(dir.child("absent.data")));

@@ -46,7 +46,6 @@ TEST_F(NativeMailslot, MessagesArriveWholeAndInOrder) {
     const std::string name = NativeTest::uniqueName("Quilna_Test_");
     uint32_t error = 0;
     auto receiver = platform().createMailslot(name, error);
-    QUILNA_SKIP_UNFINISHED(receiver || error != 1, "mailslot");
     ASSERT_NE(receiver, nullptr) << platform().errorText(error);
 
     std::string message;
@@ -71,12 +70,8 @@ TEST_F(NativeMailslot, MessagesArriveWholeAndInOrder) {
 }
 
 TEST_F(NativeMailslot, SendingWithoutAReceiverFails) {
-    uint32_t error = 0;
-    auto probe = platform().createMailslot(NativeTest::uniqueName("Quilna_Probe_"), error);
-    QUILNA_SKIP_UNFINISHED(probe || error != 1, "mailslot");
-
     const std::string name = NativeTest::uniqueName("Quilna_Nobody_");
-    error = 0;
+    uint32_t error = 0;
     auto sender = platform().openMailslot(name, false, error);
     if (!sender) {
         EXPECT_NE(error, 0u) << "the failure carries the system's code";

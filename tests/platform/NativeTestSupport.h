@@ -17,19 +17,6 @@ namespace Quilna::NativeTest {
 
 inline bool onWindows() { return std::filesystem::path::preferred_separator == '\\'; }
 
-// The POSIX backend is completed slice by slice; while a slice still gives its placeholder
-// failure its tests are skipped. The Windows backend is complete: nothing is skipped there.
-#define QUILNA_SKIP_UNFINISHED(ready, slice)                                                 \
-    do {                                                                                     \
-        if (!::Quilna::NativeTest::onWindows() && !(ready))                                  \
-            GTEST_SKIP() << "the " slice " slice of this backend is not implemented yet"; \
-    } while (0)
-
-inline bool filesSliceReady() {
-    std::string ignored;
-    return platform().currentDirectory(ignored);
-}
-
 // A name no other test program or run uses at the same time.
 inline std::string uniqueName(const std::string& prefix) {
     static std::atomic<unsigned> counter{0};
