@@ -166,7 +166,7 @@ ImportResult Importer::storeRun(const InputFile& file, RunTotals& run) {
     }
 
     Transaction transaction(database_);
-    const auto loadedHosts = hostKeysLoaded_;
+    hostsInTransaction_.clear();
     try {
         const int64_t runId = database_.insertRow(
             "runs", runColumns,
@@ -176,23 +176,36 @@ ImportResult Importer::storeRun(const InputFile& file, RunTotals& run) {
         storeRecords(runId, run);
         transaction.commit();
     } catch (...) {
-        // The keys added by the rolled-back transaction are not in the database.
-        for (const std::string& key : keysAddedInTransaction_) keyIds_.erase(key);
-        keysAddedInTransaction_.clear();
-        hostKeysLoaded_ = loadedHosts;
+        // What was loaded or stored for these hosts may include the rolled-back keys.
+        for (const std::string& host : hostsInTransaction_) hostKeys_.erase(host);
         throw;
     }
-    keysAddedInTransaction_.clear();
     return {false, static_cast<int64_t>(run.keys.size())};
 }
 
 size_t Importer::storeRecords(int64_t runId, const RunTotals& run) {
-    // Keys stored by another import since the host's keys were loaded are not new. SQLite holds
-    // the write lock from here on, so no key is stored twice.
-    loadKeysOfHost(run.host);
     std::vector<std::pair<int64_t, const RunTotals::Sums*>> ordered;
     ordered.reserve(run.keys.size());
-    for (const auto& [key, sums] : run.keys) ordered.emplace_back(keyId(key), &sums);
+    std::vector<const std::string*> missing;
+    HostKeys& runKeys = keysOfHost(run.host);
+    for (const auto& [key, sums] : run.keys) {
+        const std::string_view host = keyFields(key)[static_cast<size_t>(KeyField::Host)];
+        const HostKeys& keys = host == run.host ? runKeys : keysOfHost(host);
+        if (const auto known = keys.ids.find(key); known != keys.ids.end()) {
+            ordered.emplace_back(known->second, &sums);
+        } else {
+            missing.push_back(&key);
+        }
+    }
+    if (!missing.empty()) {
+        insertKeys(missing);
+        for (const std::string* key : missing) {
+            const HostKeys& keys = keysOfHost(keyFields(*key)[static_cast<size_t>(KeyField::Host)]);
+            const auto stored = keys.ids.find(*key);
+            if (stored == keys.ids.end()) throw ReportError::data(database_.describe() + ": a stored key was not found");
+            ordered.emplace_back(stored->second, &run.keys.find(*key)->second);
+        }
+    }
 
     // In key order the rows of a run append to the table instead of landing all over it.
     std::sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -211,45 +224,47 @@ size_t Importer::storeRecords(int64_t runId, const RunTotals& run) {
     return rows.rows();
 }
 
-void Importer::loadKeysOfHost(std::string_view host) {
-    auto loaded = hostKeysLoaded_.find(host);
-    if (loaded == hostKeysLoaded_.end()) loaded = hostKeysLoaded_.emplace(std::string(host), 0).first;
+Importer::HostKeys& Importer::keysOfHost(std::string_view host) {
+    auto found = hostKeys_.find(host);
+    if (found == hostKeys_.end()) found = hostKeys_.emplace(std::string(host), HostKeys{}).first;
+    // Keys stored by another import since the last load are not new. SQLite holds the write
+    // lock for the whole transaction, so none can come between this load and the inserts.
+    if (std::find(hostsInTransaction_.begin(), hostsInTransaction_.end(), host) == hostsInTransaction_.end()) {
+        hostsInTransaction_.emplace_back(host);
+        loadNewKeys(host, found->second);
+    }
+    return found->second;
+}
+
+void Importer::loadNewKeys(std::string_view host, HostKeys& keys) {
     // The key text is put together by the database: one string per key to bring over.
-    const SqlTable keys = database_.query(
+    const SqlTable rows = database_.query(
         "SELECT id, '0:' || site || ':0:' || host || ':0:' || file_system || ':0:' || account || ':0:' ||"
         " user_name || ':0:' || group_names || ':0:' || file_type || ':0:' || status || ':0:' ||"
         " access_temperature || ':0:' || modify_temperature FROM record_keys WHERE host = ? AND id > ?",
-        {std::string(host), loaded->second});
-    keyIds_.reserve(keyIds_.size() + keys.size());
-    for (const SqlRow& row : keys) {
+        {std::string(host), keys.loadedUpTo});
+    keys.ids.reserve(keys.ids.size() + rows.size());
+    for (const SqlRow& row : rows) {
         const int64_t id = sqlInt(row[0]);
-        keyIds_.emplace(sqlText(row[1]), id);
-        loaded->second = std::max(loaded->second, id);
+        keys.ids.emplace(sqlText(row[1]), id);
+        keys.loadedUpTo = std::max(keys.loadedUpTo, id);
     }
 }
 
-int64_t Importer::keyId(const std::string& keyText) {
-    if (const auto known = keyIds_.find(keyText); known != keyIds_.end()) return known->second;
-    // A key of another host than the run's (not written by the scanner, but possible).
-    const std::string_view host = keyFields(keyText)[static_cast<size_t>(KeyField::Host)];
-    if (hostKeysLoaded_.find(host) == hostKeysLoaded_.end()) {
-        loadKeysOfHost(host);
-        if (const auto known = keyIds_.find(keyText); known != keyIds_.end()) return known->second;
+void Importer::insertKeys(const std::vector<const std::string*>& keys) {
+    SqlBatch rows(keyColumns.size());
+    rows.values.reserve(keys.size() * keyColumns.size());
+    std::vector<std::string_view> hosts;
+    for (const std::string* key : keys) {
+        const auto fields = keyFields(*key);
+        for (std::string_view field : fields) rows.values.emplace_back(std::string(field));
+        hosts.push_back(fields[static_cast<size_t>(KeyField::Host)]);
     }
-    return insertKey(keyText);
-}
-
-int64_t Importer::insertKey(const std::string& keyText) {
-    const auto fields = keyFields(keyText);
-    SqlRow values;
-    for (std::string_view field : fields) values.emplace_back(std::string(field));
-    const int64_t id = database_.insertRow("record_keys", keyColumns, values);
-    keyIds_.emplace(keyText, id);
-    keysAddedInTransaction_.push_back(keyText);
-    // Keys stored from here on are new to the next load of the host, too.
-    const auto loaded = hostKeysLoaded_.find(fields[static_cast<size_t>(KeyField::Host)]);
-    if (loaded != hostKeysLoaded_.end()) loaded->second = std::max(loaded->second, id);
-    return id;
+    database_.insertRows("record_keys", keyColumns, rows);
+    // Their ids come with the next load of their hosts.
+    std::sort(hosts.begin(), hosts.end());
+    hosts.erase(std::unique(hosts.begin(), hosts.end()), hosts.end());
+    for (std::string_view host : hosts) loadNewKeys(host, keysOfHost(host));
 }
 
 Importer::RunMatch Importer::runOfSideFile(const InputFile& file) {

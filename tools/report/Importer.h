@@ -79,12 +79,19 @@ private:
         std::optional<int64_t> runId;
     };
 
+    // The key ids of one host as far as they were loaded; a host's keys are loaded when its
+    // first run is stored and topped up with later ones at each transaction.
+    struct HostKeys {
+        int64_t loadedUpTo = 0;
+        std::unordered_map<std::string, int64_t, TextHash, std::equal_to<>> ids;
+    };
+
     static RunTotals readRunTotals(const InputFile& file);
     ImportResult storeRun(const InputFile& file, RunTotals& run);
     size_t storeRecords(int64_t runId, const RunTotals& run);
-    int64_t keyId(const std::string& keyText);
-    int64_t insertKey(const std::string& keyText);
-    void loadKeysOfHost(std::string_view host);
+    HostKeys& keysOfHost(std::string_view host);
+    void loadNewKeys(std::string_view host, HostKeys& keys);
+    void insertKeys(const std::vector<const std::string*>& keys);
     ImportResult importSideFile(const InputFile& file);
     RunMatch runOfSideFile(const InputFile& file);
     int64_t readSideFile(const InputFile& file, int64_t sideFileId, uint64_t& size, uint64_t& hash);
@@ -92,10 +99,9 @@ private:
     Database& database_;
     ImportOptions options_;
     Warning warning_;
-    std::unordered_map<std::string, int64_t, TextHash, std::equal_to<>> keyIds_;
-    // The highest key id loaded per host: later keys of the host are loaded from there on.
-    std::unordered_map<std::string, int64_t, TextHash, std::equal_to<>> hostKeysLoaded_;
-    std::vector<std::string> keysAddedInTransaction_;
+    std::unordered_map<std::string, HostKeys, TextHash, std::equal_to<>> hostKeys_;
+    // Hosts whose keys were topped up in the current transaction; forgotten if it fails.
+    std::vector<std::string> hostsInTransaction_;
 };
 
 }  // namespace Quilna
