@@ -12,6 +12,26 @@ namespace {
 
 const SqlDialect sqliteDialect{"INTEGER PRIMARY KEY", "WITHOUT ROWID", "CREATE VIEW IF NOT EXISTS"};
 
+constexpr size_t rowsPerInsert = 64;
+constexpr size_t maxParameters = 999;  // the smallest limit of any SQLite build
+
+// "(?, ?, ?)" for one row of the given width.
+std::string parameterGroup(size_t width) {
+    std::string group = "(?";
+    for (size_t i = 1; i < width; ++i) group += ", ?";
+    return group + ")";
+}
+
+// "INSERT INTO table (columns) VALUES " followed by the groups of parameters of rows rows.
+std::string insertStatement(std::string_view table, const std::vector<std::string_view>& columns, size_t rows) {
+    std::string sql = "INSERT INTO " + std::string(table) + " (";
+    for (size_t i = 0; i < columns.size(); ++i) sql += (i ? ", " : "") + std::string(columns[i]);
+    sql += ") VALUES ";
+    const std::string group = parameterGroup(columns.size());
+    for (size_t i = 0; i < rows; ++i) sql += (i ? ", " : "") + group;
+    return sql;
+}
+
 }  // namespace
 
 void SqliteDatabase::StatementCloser::operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
@@ -103,26 +123,9 @@ SqlTable SqliteDatabase::query(std::string_view sql, const SqlRow& parameters) {
     return rows;
 }
 
-namespace {
-
-constexpr size_t rowsPerInsert = 64;
-constexpr size_t maxParameters = 999;  // the smallest limit of any SQLite build
-
-// "INSERT INTO table (columns) VALUES " and the first group of parameters.
-std::string insertStatement(std::string_view table, const std::vector<std::string_view>& columns,
-                            const std::string& group) {
-    std::string sql = "INSERT INTO " + std::string(table) + " (";
-    for (size_t i = 0; i < columns.size(); ++i) sql += (i ? ", " : "") + std::string(columns[i]);
-    return sql + ") VALUES " + group;
-}
-
-}  // namespace
-
 int64_t SqliteDatabase::insertRow(std::string_view table, const std::vector<std::string_view>& columns,
                                   const SqlRow& values) {
-    std::string group = "(?";
-    for (size_t i = 1; i < columns.size(); ++i) group += ", ?";
-    sqlite3_stmt* statement = prepared(insertStatement(table, columns, group + ")"));
+    sqlite3_stmt* statement = prepared(insertStatement(table, columns, 1));
     for (size_t i = 0; i < values.size(); ++i) bind(statement, static_cast<int>(i + 1), values[i]);
     const int result = sqlite3_step(statement);
     sqlite3_reset(statement);
@@ -135,18 +138,11 @@ void SqliteDatabase::insertRows(std::string_view table, const std::vector<std::s
                                 const SqlBatch& rows) {
     // Many rows per statement: the statement's fixed cost is shared by all of them.
     const size_t perStatement = std::max<size_t>(1, std::min<size_t>(rowsPerInsert, maxParameters / columns.size()));
-    std::string group = "(?";
-    for (size_t i = 1; i < columns.size(); ++i) group += ", ?";
-    group += ")";
-    const auto statementFor = [&](size_t count) {
-        std::string sql = insertStatement(table, columns, group);
-        for (size_t i = 1; i < count; ++i) sql += ", " + group;
-        return prepared(sql);
-    };
     sqlite3_stmt* full = nullptr;
     for (size_t row = 0; row < rows.rows();) {
         const size_t count = std::min(perStatement, rows.rows() - row);
-        sqlite3_stmt* statement = count == perStatement ? (full ? full : full = statementFor(count)) : statementFor(count);
+        if (count == perStatement && !full) full = prepared(insertStatement(table, columns, count));
+        sqlite3_stmt* statement = count == perStatement ? full : prepared(insertStatement(table, columns, count));
         int index = 0;
         for (size_t end = row + count; row < end; ++row) {
             for (size_t column = 0; column < rows.width; ++column) bind(statement, ++index, rows.at(row, column));
