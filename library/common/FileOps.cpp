@@ -120,4 +120,6 @@ bool appendToFile(const std::string& path, const std::string& text) {
 
 bool syncFile(const std::string& path) { return platform().syncFile(path); }
 
+bool truncateFile(const std::string& path, uint64_t size) { return platform().truncateFile(path, size); }
+
 }  // namespace Quilna::FileOps

@@ -40,6 +40,8 @@ bool setAttributes(const std::string& path, uint16_t attributes);
 bool appendToFile(const std::string& path, const std::string& text);
 // Flushes a file's data to stable storage.
 bool syncFile(const std::string& path);
+// Cuts a file to its first size bytes.
+bool truncateFile(const std::string& path, uint64_t size);
 
 constexpr int renameAttempts = 6;
 constexpr uint32_t renamePauseMs = 2000;

@@ -51,6 +51,7 @@ public:
     bool createDirectory(const std::string& path) override;
     bool setAttributes(const std::string& path, uint16_t attributes) override;
     bool syncFile(const std::string& path) override;
+    bool truncateFile(const std::string& path, uint64_t size) override;
     bool fileOwner(const std::string& path, const std::string& server, std::string& domain, std::string& account) override;
     bool ownerById(uint32_t ownerId, std::string& domain, std::string& account) override;
     uint32_t localGroups(std::vector<std::string>& names) override;

@@ -164,6 +164,7 @@ public:
     virtual bool createDirectory(const std::string& path) = 0;
     virtual bool setAttributes(const std::string& path, uint16_t attributes) = 0;
     virtual bool syncFile(const std::string& path) = 0;                  // flush to stable storage
+    virtual bool truncateFile(const std::string& path, uint64_t size) = 0;  // cut a file to size bytes
 
     // ---- Accounts (Accounts.cpp) ----
     // Owner of a file as domain and account; server empty for this computer.

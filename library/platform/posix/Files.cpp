@@ -424,4 +424,9 @@ bool NativePlatform::setAttributes(const std::string& path, uint16_t attributes)
 
 bool NativePlatform::syncFile(const std::string& path) { return syncPath(path); }
 
+bool NativePlatform::truncateFile(const std::string& path, uint64_t size) {
+    if (path.empty() || hasNul(path)) return false;
+    return ::truncate(path.c_str(), static_cast<off_t>(size)) == 0;
+}
+
 }  // namespace Quilna

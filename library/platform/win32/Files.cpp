@@ -240,4 +240,13 @@ bool NativePlatform::syncFile(const std::string& path) {
     return file.valid() && ::FlushFileBuffers(file.get()) != 0;
 }
 
+bool NativePlatform::truncateFile(const std::string& path, uint64_t size) {
+    win32::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return false;
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(size);
+    return ::SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) != 0 && ::SetEndOfFile(file.get()) != 0;
+}
+
 }  // namespace Quilna

@@ -1,0 +1,31 @@
+#include "hoardscan/AnchoredPaths.h"
+
+#include "common/FileOps.h"
+#include "common/FileUtils.h"
+#include "platform/Platform.h"
+
+namespace Quilna::AnchoredPaths {
+
+bool isAbsolute(const std::string& path) {
+    const PathSyntax& syntax = platform().pathSyntax();
+    if (path.empty()) return false;
+    if (FileUtils::isSeparator(path[0])) return true;
+    return syntax.driveLetters && path.size() >= 3 && path[1] == ':' && FileUtils::isSeparator(path[2]);
+}
+
+std::string anchored(const std::string& path) {
+    if (path.empty() || isAbsolute(path)) return path;
+    std::string current = FileOps::currentDirectory();
+    if (current.empty()) return path;
+    return current + path;
+}
+
+void anchorEnvironment() {
+    for (const char* name : {"QUILNA_REGISTRY_ROOT", "QUILNA_RUNTIME_DIR"}) {
+        std::string value;
+        if (platform().getEnv(name, value) && !value.empty() && !isAbsolute(value))
+            platform().setEnv(name, anchored(value));
+    }
+}
+
+}  // namespace Quilna::AnchoredPaths

@@ -1,0 +1,94 @@
+#include "hoardscan/DriveCheck.h"
+
+#include "hoardscan/MessageNumbers.h"
+#include "logger/LoggerUnit.h"
+#include "platform/Platform.h"
+
+namespace Quilna {
+
+namespace {
+
+const char* driveTypeWord(int type) {
+    switch (type) {
+        case DriveType::Removable: return "removable";
+        case DriveType::Fixed: return "fixed";
+        case DriveType::Remote: return "remote";
+        case DriveType::CdRom: return "cdrom";
+        case DriveType::RamDisk: return "ramdisk";
+        default: return nullptr;
+    }
+}
+
+}  // namespace
+
+std::string DriveCheck::driveType(const std::string& root) {
+    const int type = platform().driveType(root);
+    if (const char* word = driveTypeWord(type)) {
+        if (LoggerUnit::isDebugOn(3)) logger_.debug(3, "   Got drive type: %s.", ParamStream() << word);
+        return word;
+    }
+    if (type == DriveType::Unknown) logger_.warning(Message::DriveTypeUnknown, ParamStream() << root);
+    else if (type == DriveType::NoRootDir) logger_.warning(Message::NoRootDirectory, ParamStream() << root);
+    else logger_.error(Message::UnexpectedDriveType, ParamStream() << type << root);
+    return std::string();
+}
+
+std::string DriveCheck::pathRoot(const std::string& path) {
+    if (!platform().pathSyntax().driveLetters) return std::string();
+    const size_t colon = path.find(':');
+    return colon == std::string::npos ? std::string() : path.substr(0, colon + 1);
+}
+
+std::string DriveCheck::pathRoot(const std::string& directory, const std::string& name) {
+    if (!platform().pathSyntax().driveLetters) return std::string();
+    if (directory.find(':') != std::string::npos) return pathRoot(directory);
+    return pathRoot(directory + name);
+}
+
+void DriveCheck::sizesOf(const std::string& currentDirectory, const std::string& name, int64_t& logical,
+                         int64_t& physical, const FileStatus& status) {
+    logical = status.exists ? static_cast<int64_t>(status.size) : 0;
+    physical = physicalSizeOf(currentDirectory, name, status);
+    if (physical < 0) physical = logical;
+    if (LoggerUnit::isDebugOn(5))
+        logger_.debug(5, "      Logicalsize=%f, Physicalsize=%f.",
+                      ParamStream() << static_cast<double>(logical) << static_cast<double>(physical));
+}
+
+int64_t DriveCheck::physicalSizeOf(const std::string& currentDirectory, const std::string& name,
+                                   const FileStatus& status) {
+    if (status.attributes & FileAttribute::Compressed) return compressedSizeOf(status.fullPath);
+    if (!status.exists) return 0;
+    const uint64_t cluster = clusterSizeOf(pathRoot(currentDirectory, name));
+    const uint64_t size = status.size;
+    if (cluster == noClusterSize || cluster == 0) return static_cast<int64_t>(size);
+    const uint64_t rest = size % cluster;
+    return static_cast<int64_t>(rest == 0 ? size : size + cluster - rest);
+}
+
+uint32_t DriveCheck::clusterSizeOf(const std::string& root) {
+    if (clusterKnown_ && root == clusterRoot_) return clusterSize_;
+    uint32_t bytes = 0;
+    uint32_t error = 0;
+    if (platform().clusterSize(root, bytes, error)) {
+        clusterSize_ = bytes;
+    } else {
+        clusterSize_ = noClusterSize;
+        logger_.warning(Message::SizeUnavailable, ParamStream() << root << error);
+    }
+    clusterRoot_ = root;
+    clusterKnown_ = true;
+    return clusterSize_;
+}
+
+int64_t DriveCheck::compressedSizeOf(const std::string& path) {
+    uint64_t bytes = 0;
+    uint32_t error = 0;
+    if (!platform().compressedSize(path, bytes, error)) {
+        logger_.warning(Message::SizeUnavailable, ParamStream() << path << error);
+        return -1;
+    }
+    return static_cast<int64_t>(bytes);
+}
+
+}  // namespace Quilna

@@ -1,0 +1,51 @@
+#pragma once
+// The scan engine's operations that rest directly on the system's drives: the file-system
+// name under which a root is investigated, the root of a path, and a file's logical and
+// physical size (the space it takes: its size rounded up to whole clusters, or its compressed
+// size).
+
+#include <cstdint>
+#include <string>
+
+#include "common/FileStatus.h"
+
+namespace Quilna {
+
+class LoggerUnit;
+
+class DriveCheck {
+public:
+    static constexpr uint32_t noClusterSize = 0xFFFFFFFF;
+
+    explicit DriveCheck(LoggerUnit& logger) : logger_(logger) {}
+
+    // "removable", "fixed", "remote", "cdrom" or "ramdisk"; empty for a root not investigated.
+    std::string driveType(const std::string& root);
+    // The prefix up to and including the first ":" ("C:" of C:\dir\file); empty where paths
+    // have no drive letters, or when the path holds no ":".
+    static std::string pathRoot(const std::string& path);
+    // The same for a name of a directory (the current directory text, ending in a separator).
+    static std::string pathRoot(const std::string& directory, const std::string& name);
+
+    // The cluster size cannot change within a directory: it is asked once per directory the
+    // walk enters, not per file.
+    void enterDirectory() { clusterKnown_ = false; }
+
+    // Sizes of a file of the current directory from the walk's one status of it.
+    void sizesOf(const std::string& currentDirectory, const std::string& name, int64_t& logical, int64_t& physical,
+                 const FileStatus& status);
+    // -1 when the compressed size cannot be read (the logical size is taken then).
+    int64_t physicalSizeOf(const std::string& currentDirectory, const std::string& name, const FileStatus& status);
+    // noClusterSize when the system cannot tell (reported once per directory).
+    uint32_t clusterSizeOf(const std::string& root);
+    // -1 on failure (reported).
+    int64_t compressedSizeOf(const std::string& path);
+
+private:
+    LoggerUnit& logger_;
+    bool clusterKnown_ = false;
+    std::string clusterRoot_;
+    uint32_t clusterSize_ = noClusterSize;
+};
+
+}  // namespace Quilna

@@ -1,0 +1,95 @@
+#include "hoardscan/ResultFile.h"
+
+#include "common/FileOps.h"
+#include "common/StringUtils.h"
+#include "hoardscan/MessageNumbers.h"
+#include "logger/LoggerUnit.h"
+
+namespace Quilna {
+
+ResultFile::ResultFile(LoggerUnit& logger, std::string stem, std::string ending, uint32_t processId)
+    : logger_(logger), stem_(std::move(stem)), ending_(std::move(ending)), processId_(processId) {}
+
+bool ResultFile::begin(const std::string& directory, int32_t day) {
+    if (file_.isOpen()) return true;
+    if (!name_.empty()) return reopen();
+    const std::string name = directory + stem_ + "-" + StringUtils::intText(day) + "-" +
+                             StringUtils::uint64Text(processId_) + ending_;
+    if (!file_.open(name, BasicFile::Write)) {
+        // The next flush tries again, with its own day stamp in the name.
+        logger_.critical(Message::CannotOpenResult, ParamStream() << name);
+        return false;
+    }
+    name_ = name;
+    committed_ = 0;
+    return true;
+}
+
+// After a failed flush the file was closed; it is cut back to what the completed flushes
+// wrote and opened for appending.
+bool ResultFile::reopen() {
+    if (cutBackPending_) {
+        if (!FileOps::truncateFile(name_, static_cast<uint64_t>(committed_))) {
+            logger_.critical(Message::CannotOpenResult, ParamStream() << name_);
+            return false;
+        }
+        cutBackPending_ = false;
+    }
+    if (!file_.open(name_, BasicFile::Append)) {
+        logger_.critical(Message::CannotOpenResult, ParamStream() << name_);
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// The text of a record as one log line: its line feeds become blanks.
+std::string oneLine(const std::string& text) {
+    std::string line = text;
+    StringUtils::replaceChar(line, '\n', ' ');
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    return line;
+}
+
+}  // namespace
+
+bool ResultFile::put(const std::string& text) {
+    lastText_ = text;
+    if (file_.write(text)) return true;
+    logger_.error(Message::CannotWriteResult, ParamStream() << oneLine(text));
+    undo();
+    return false;
+}
+
+bool ResultFile::commit() {
+    if (!file_.isOpen()) return false;
+    if (file_.flush()) {
+        committed_ = file_.size();
+        lastText_.clear();
+        return true;
+    }
+    // Buffered elements reach the system only now: the last one is among those lost.
+    logger_.error(Message::CannotWriteResult, ParamStream() << oneLine(lastText_));
+    undo();
+    return false;
+}
+
+// Closing drops what the stream still buffers; cutting the file drops what reached it.
+void ResultFile::undo() {
+    file_.close();
+    cutBackPending_ = !FileOps::truncateFile(name_, static_cast<uint64_t>(committed_));
+}
+
+bool ResultFile::close() {
+    if (file_.isOpen()) {
+        file_.close();
+        if (file_.error() != BasicFile::None)
+            cutBackPending_ = !FileOps::truncateFile(name_, static_cast<uint64_t>(committed_));
+    } else if (cutBackPending_ && !name_.empty()) {
+        cutBackPending_ = !FileOps::truncateFile(name_, static_cast<uint64_t>(committed_));
+    }
+    return !name_.empty() && !cutBackPending_;
+}
+
+}  // namespace Quilna

@@ -1,0 +1,71 @@
+#pragma once
+// The four result files of a run and how the tallies are written into them: the account
+// record file (always), the extension log, the temperature log and the inactive-file table.
+// A flush empties its buffer only when all of it reached the file; otherwise the buffer stays
+// whole for the next flush. Numbers are written without loss; a byte below 0x20 in a field
+// becomes "_", so that one record stays one line.
+
+#include <cstdint>
+#include <string>
+
+#include "common/DateTime.h"
+#include "hoardscan/ResultFile.h"
+#include "hoardscan/ScanSettings.h"
+
+namespace Quilna {
+
+class LoggerUnit;
+class Tallies;
+
+class ResultFiles {
+public:
+    static constexpr const char* inactiveHeader = "Filename,File Path,File Size (kb) ,Last Accessed,File Temperature";
+
+    ResultFiles(LoggerUnit& logger, const ScanSettings& settings, uint32_t processId);
+
+    // The nearest local midnight of the moment (noon counts towards the next one), in seconds
+    // since 1970.
+    static int32_t dayStamp(const DateTime& moment);
+
+    // Each true when the whole buffer reached its file and was emptied.
+    bool flushAccountRecords(Tallies& tallies);
+    bool flushTemperatureRows(Tallies& tallies);
+    bool writeExtensionLog(Tallies& tallies);
+    bool flushInactiveRows(Tallies& tallies);
+
+    // A new run writes the inactive-file table's header again before its first row.
+    void startRun() { inactiveHeaderWritten_ = false; }
+
+    // Closing at the end of the run. The account record file and the inactive-file table get
+    // their final names (".data", ".csv") only when complete: flushed to stable storage and
+    // holding everything the run found; otherwise they keep their unfinished ".make" names.
+    void finishAccountRecords(bool complete);
+    void finishInactiveRows(bool complete);
+    void closeExtensionLog();
+    void closeTemperatureLog();
+
+    const ResultFile& accountFile() const { return accountFile_; }
+    const ResultFile& extensionFile() const { return extensionFile_; }
+    const ResultFile& temperatureFile() const { return temperatureFile_; }
+    const ResultFile& inactiveFile() const { return inactiveFile_; }
+
+    // "…make" to "…data": the last "make" replaced.
+    static std::string finishedAccountName(const std::string& name);
+    // "….csv.make" to "….csv": cut before the last ".".
+    static std::string finishedInactiveName(const std::string& name);
+
+private:
+    void finish(ResultFile& file, bool complete, const std::string& finalName);
+    static void appendField(std::string& out, const std::string& field);
+
+    LoggerUnit& logger_;
+    const ScanSettings& settings_;
+    ResultFile accountFile_;
+    ResultFile extensionFile_;
+    ResultFile inactiveFile_;
+    ResultFile temperatureFile_;
+    bool inactiveHeaderWritten_ = false;
+    std::string text_;  // reused per element
+};
+
+}  // namespace Quilna

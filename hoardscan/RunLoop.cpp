@@ -1,0 +1,120 @@
+// run: the second phase of the program. Lists the drives, chooses the file systems to
+// investigate, walks them one after another and finishes the result files.
+#include <thread>
+
+#include "common/ConfReader.h"
+#include "common/StringUtils.h"
+#include "hoardscan/DriveCheck.h"
+#include "hoardscan/Hoardscan.h"
+#include "hoardscan/MessageNumbers.h"
+#include "hoardscan/ResultFiles.h"
+#include "logger/LoggerUnit.h"
+#include "platform/Platform.h"
+
+namespace Quilna {
+
+namespace {
+
+// A drive text as the platform compares paths: without trailing separators, and without case
+// where paths have none.
+std::string comparable(const std::string& path) {
+    const PathSyntax& syntax = platform().pathSyntax();
+    std::string text = path;
+    auto isSeparator = [&](char c) { return c == '/' || (syntax.backslashIsSeparator && c == '\\'); };
+    while (text.size() > 1 && isSeparator(text.back())) text.pop_back();
+    if (syntax.caseInsensitive) StringUtils::toLower(text);
+    return text;
+}
+
+}  // namespace
+
+bool Hoardscan::run(const std::atomic<bool>& quitFlag) {
+    log().notice(Message::ScanStarting);
+    log().debug(1, "Getting available drives...");
+    if (!collectDrives()) return false;
+    log().debug(1, "   Got %i file system(s) to investigate.",
+                ParamStream() << static_cast<unsigned long long>(tables_.drives.size()));
+    log().debug(1, "Processing file systems...");
+    if (!reportParallelism()) return false;
+    chooseFileSystems();
+
+    resultFiles_->startRun();
+    // The scan runs in this one thread.
+    log().debug(4, "Thread number: %i", ParamStream() << 0);
+    for (size_t i = 0; i < fileSystemRoots_.size(); ++i) walk(fileSystemRoots_[i], fileSystemNames_[i]);
+
+    finishResultFiles(quitFlag);
+    return true;
+}
+
+// The logical drives follow the directories of the file systems file; a drive that the file
+// already names is not added again, so that it is walked once.
+bool Hoardscan::collectDrives() {
+    std::vector<std::string> roots;
+    uint32_t error = 0;
+    if (!platform().logicalDrives(roots, error)) {
+        log().fatal(Message::NoDriveList, ParamStream() << error);
+        return false;
+    }
+    const size_t listed = tables_.drives.size();
+    for (const std::string& root : roots)
+        if (!root.empty() && !isListedDrive(root, listed)) tables_.drives.push_back(root);
+    return true;
+}
+
+bool Hoardscan::isListedDrive(const std::string& root, size_t before) const {
+    const std::string wanted = comparable(root);
+    for (size_t i = 0; i < before; ++i)
+        if (comparable(tables_.drives[i]) == wanted) return true;
+    return false;
+}
+
+// The setting is reported only: file systems are walked one after another.
+bool Hoardscan::reportParallelism() {
+    int32_t wanted = 0;
+    if (logging_.configuration->getInteger("hoardscan.filesystems-in-parallel", wanted) != ConfResult::Found) {
+        log().fatal(Message::SettingMissing, ParamStream() << "hoardscan.filesystems-in-parallel");
+        log().debug(1, "No specified file system in parallel.");
+        return false;
+    }
+    const int32_t available = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+    log().debug(4, "Max threads available for parallelism: %i", ParamStream() << available);
+    if (available < wanted)
+        log().debug(4, "Specified threads are greater than the available resources. Used threads: %i",
+                    ParamStream() << available);
+    else
+        log().debug(4, "Used threads: %i", ParamStream() << wanted);
+    return true;
+}
+
+void Hoardscan::chooseFileSystems() {
+    for (size_t i = 0; i < tables_.drives.size(); ++i) {
+        const std::string& root = tables_.drives[i];
+        // Named twice in the file systems file: walked once.
+        if (isListedDrive(root, i)) continue;
+        if (LoggerUnit::isDebugOn(2)) log().debug(2, "Investigating file system \"%s\"...", ParamStream() << root);
+        std::string name = driveType(root);
+        if (name.empty()) continue;
+        fileSystemNames_.push_back(std::move(name));
+        fileSystemRoots_.push_back(root);
+    }
+}
+
+// A finished name promises a complete file: the account record file and the inactive-file
+// table get theirs only when their last flush wrote everything that was left.
+void Hoardscan::finishResultFiles(const std::atomic<bool>& quitFlag) {
+    log().debug(1, quitFlag.load() ? "Got quit signal." : "Finished processing file systems.");
+    const bool accountsComplete = resultFiles_->flushAccountRecords(tallies_);
+    if (settings_.extensionLog) {
+        resultFiles_->writeExtensionLog(tallies_);
+        resultFiles_->closeExtensionLog();
+    }
+    if (settings_.temperatureLog) {
+        resultFiles_->flushTemperatureRows(tallies_);
+        resultFiles_->closeTemperatureLog();
+    }
+    if (settings_.inactiveLog) resultFiles_->finishInactiveRows(resultFiles_->flushInactiveRows(tallies_));
+    resultFiles_->finishAccountRecords(accountsComplete);
+}
+
+}  // namespace Quilna

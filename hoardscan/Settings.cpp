@@ -1,0 +1,245 @@
+// init: the first phase of the program. Starts logging, reads the configuration file and the
+// program's settings, creates the result directories and loads the rules files.
+#include "common/ConfReader.h"
+#include "common/FileOps.h"
+#include "common/FileUtils.h"
+#include "common/Resources.h"
+#include "common/StringUtils.h"
+#include "common/SystemInfo.h"
+#include "hoardscan/AnchoredPaths.h"
+#include "hoardscan/FileTypes.h"
+#include "hoardscan/Hoardscan.h"
+#include "hoardscan/MessageNumbers.h"
+#include "hoardscan/RulesFiles.h"
+#include "hoardscan/Temperatures.h"
+#include "logger/LogMessenger.h"
+#include "logger/LogState.h"
+#include "logger/LoggerUnit.h"
+#include "logger/LoggingConfiguration.h"
+#include "logger/RotationSettings.h"
+
+namespace Quilna {
+
+namespace {
+
+constexpr int32_t applicationNumber = Application::Hoardscan;  // 17
+constexpr int32_t moduleNumber = Module::Storage;              // 17
+constexpr int64_t bytesPerMebibyte = 1048576;
+
+// An existing directory (a file of that name will not hold result files).
+bool isDirectory(const std::string& path) {
+    std::string bare = path;
+    FileUtils::stripSeparators(bare);
+    // A root ("/", "C:") has no status of its own to ask for.
+    if (bare.size() <= 1 || bare.back() == ':') return FileOps::exists(path);
+    FileStatus status;
+    return FileOps::fileStatus(bare, status) && status.isDirectory();
+}
+
+}  // namespace
+
+bool Hoardscan::init() {
+    getSystemInfo(identity_.domain, identity_.hostName, architecture_, osName_);
+    StringUtils::toUpper(identity_.hostName);
+    if (!startLogging() || !openConfiguration()) return false;
+    makeEngine();
+    readDebugLevel();
+    if (!readSwitches() || !readTemperatureMonitor()) return false;
+    if (!readDirectory("hoardscan.working-dir", "No log directory configured.", "Log directory \"%s\" does not exist.",
+                       settings_.workingDirectory) ||
+        !readDirectory("hoardscan.temp-dir", "No temp directory configured.", "Temp directory \"%s\" does not exist.",
+                       settings_.tempDirectory))
+        return false;
+    if (!loadRulesFile("hoardscan.filesystems", "No file systems file configured.",
+                       "File systems file \"%s\" does not exist.", false) ||
+        !loadRulesFile("hoardscan.hoardscan", "No accounts/hoardscan file configured.",
+                       "Account/hoardscan file \"%s\" does not exist.", true))
+        return false;
+    readUserDirectories();
+    if (!readFileTypeScheme()) return false;
+    if (settings_.fileTypeScheme == FileTypes::Mapping && !fileTypes_->loadFileTypeMapping()) return false;
+    if (!temperatures_->loadTemperatures()) return false;
+    readBufferSize();
+    return true;
+}
+
+bool Hoardscan::startLogging() {
+    if (readResource("HoardscanDebugLog", logging_.fileName) != ResourceResult::Ok)
+        logging_.fileName = "HoardscanDebug.log";
+    logging_.application = applicationNumber;
+    logging_.module = moduleNumber;
+    // The walk moves the current directory: a relative log directory is pinned first.
+    std::string startupDirectory;
+    if (readResource("StartupLogDir", startupDirectory) == ResourceResult::Ok)
+        logging_.directory = AnchoredPaths::anchored(startupDirectory);
+    if (logging_.directory.empty()) logging_.directory = FileOps::currentDirectory();
+    return setupLogging(logging_);
+}
+
+// The configuration file named by the "c" option, else hoardscan.conf in the installation's
+// configuration directory; then its catalogue and its "log." settings.
+bool Hoardscan::openConfiguration() {
+    logging_.configuration = makeSmart<ConfReader>(logging_.centre);
+    if (!logging_.configuration) return false;
+    std::string path;
+    if (!options_.empty() && options_.front().first == "c") {
+        path = options_.front().second;
+        options_.erase(options_.begin());
+    } else {
+        if (readResource("ConfigurationDir", path) != ResourceResult::Ok) {
+            log().debug(1, "No configuration file: neither the option \"-c\" nor the resource ConfigurationDir names one.");
+            return false;
+        }
+        FileUtils::normaliseSeparators(path);
+        FileUtils::addSeparator(path);
+        path += "hoardscan.conf";
+    }
+    logging_.configuration->buildTree(path);
+    loadMessageCatalogue();
+    applyLogConfiguration(logging_);
+    pinLogDirectory();
+    return true;
+}
+
+void Hoardscan::loadMessageCatalogue() {
+    log().debug(1, "Loading log messages...");
+    std::string directory;
+    if (logging_.configuration->getDirName("Quilna.directories.conf", directory) != ConfResult::Found) {
+        log().error(Message::NoCatalogueDirectory, ParamStream() << "Quilna.directories.conf");
+    } else {
+        const LoadResult result = catalogue_.loadMessages(directory, "storage,configuration");
+        if (result.status) {
+            for (size_t i = 0; i < result.loaded.size(); ++i)
+                log().debug(2, "Loaded %i messages for module \"%s\".", ParamStream() << result.counts[i]
+                                                                                       << result.loaded[i]);
+            if (result.loaded.empty()) log().debug(1, "No log messages were loaded.");
+            for (const std::string& rejected : result.rejected)
+                log().debug(2, "Messages for module \"%s\" were rejected.", ParamStream() << rejected);
+        } else {
+            log().error(Message::CatalogueNotLoaded, ParamStream() << result.message);
+        }
+    }
+    setCatalogue(&catalogue_);
+}
+
+// A log directory taken from the configuration may be relative as well.
+void Hoardscan::pinLogDirectory() {
+    if (logging_.directory.empty() || AnchoredPaths::isAbsolute(logging_.directory)) return;
+    logging_.directory = AnchoredPaths::anchored(logging_.directory);
+    if (logging_.messenger) logging_.messenger->setLogFile(logging_.directory + logging_.fileName);
+}
+
+void Hoardscan::readDebugLevel() {
+    int32_t level = 0;
+    if (logging_.configuration->getInteger("hoardscan.log.debug-level", level) == ConfResult::Found)
+        setDebugLevel(level);
+    // A log without debugging carries no opening, closing or rotation lines.
+    if (debugLevel() == 0) setAgentMessages(false);
+}
+
+bool Hoardscan::missing(const char* key, const char* debugLine) {
+    log().fatal(Message::SettingMissing, ParamStream() << key);
+    log().debug(1, debugLine);
+    return false;
+}
+
+bool Hoardscan::readSwitches() {
+    const ConfReader& configuration = *logging_.configuration;
+    if (configuration.getBool("hoardscan.extension", settings_.extensionLog) != ConfResult::Found)
+        return missing("hoardscan.extension", "No extension configured.");
+    if (configuration.getBool("hoardscan.inactive-log", settings_.inactiveLog) != ConfResult::Found)
+        return missing("hoardscan.inactive-log", "No inactive log configured.");
+    if (configuration.getBool("hoardscan.temperature-log", settings_.temperatureLog) != ConfResult::Found)
+        return missing("hoardscan.temperature-log", "No temperature log configured.");
+    fileTypes_->setCollectExtensions(settings_.extensionLog);
+    return true;
+}
+
+bool Hoardscan::readTemperatureMonitor() {
+    if (!settings_.temperatureLog) return true;
+    const ConfReader& configuration = *logging_.configuration;
+    if (configuration.getString("hoardscan.temperature-monitor", settings_.temperatureMonitor, true) !=
+        ConfResult::Found)
+        return missing("hoardscan.temperature-monitor", "No temperature to monitor.");
+    int32_t mebibytes = 0;
+    if (configuration.getInteger("hoardscan.temperature-monitor-size", mebibytes) != ConfResult::Found) {
+        log().fatal(Message::SettingMissing, ParamStream() << "hoardscan.temperature-monitor-size");
+        log().debug(1, "No %s monitor size configured.", ParamStream() << settings_.temperatureMonitor);
+        return false;
+    }
+    settings_.temperatureMonitorSize = static_cast<int64_t>(mebibytes) * bytesPerMebibyte;
+    log().debug(2, "Limits of %s directory size: %i",
+                ParamStream() << settings_.temperatureMonitor
+                              << static_cast<long long>(settings_.temperatureMonitorSize));
+    return true;
+}
+
+// A result directory, created with its missing parents and pinned to an absolute path.
+bool Hoardscan::readDirectory(const char* key, const char* missingLine, const char* absentLine,
+                              std::string& directory) {
+    std::string value;
+    if (logging_.configuration->getDirName(key, value) != ConfResult::Found || value.empty())
+        return missing(key, missingLine);
+    FileUtils::normaliseSeparators(value);
+    FileUtils::addSeparator(value);
+    value = AnchoredPaths::anchored(value);
+    if (!FileUtils::makeDirectories(value) || !isDirectory(value)) {
+        log().fatal(Message::SettingUnusable, ParamStream() << key << value);
+        log().debug(1, absentLine, ParamStream() << value);
+        return false;
+    }
+    directory = value;
+    return true;
+}
+
+bool Hoardscan::loadRulesFile(const char* key, const char* missingLine, const char* absentLine, bool accounts) {
+    std::string path;
+    if (logging_.configuration->getFileName(key, path) != ConfResult::Found) return missing(key, missingLine);
+    if (!FileOps::exists(path)) {
+        log().fatal(Message::SettingUnusable, ParamStream() << key << path);
+        log().debug(1, absentLine, ParamStream() << path);
+        return false;
+    }
+    return accounts ? rulesFiles_->loadAccounts(path) : rulesFiles_->loadFileSystems(path);
+}
+
+void Hoardscan::readUserDirectories() {
+    std::string value;
+    if (logging_.configuration->getString("hoardscan.user-dirs", value, true) != ConfResult::Found) {
+        settings_.userDirectories.push_back("documents and settings");
+        return;
+    }
+    for (std::string piece : StringUtils::split(value, ','))
+        settings_.userDirectories.push_back(StringUtils::toLower(StringUtils::trim(piece)));
+}
+
+bool Hoardscan::readFileTypeScheme() {
+    settings_.fileTypeScheme = FileTypes::Extension;
+    int32_t scheme = 0;
+    if (logging_.configuration->getInteger("hoardscan.filetype", scheme) != ConfResult::Found)
+        return missing("hoardscan.filetype", "No filetype scheme configured.");
+    settings_.fileTypeScheme = scheme;
+    switch (scheme) {
+        case FileTypes::Extension: log().debug(1, "Will be using the extension file type scheme."); break;
+        case FileTypes::Mapping: log().debug(1, "Will be using the file type mapping scheme."); break;
+        case FileTypes::FileName: log().debug(1, "Will be using the file name file type scheme."); break;
+        case 2:
+            log().fatal(Message::SchemeRefused, ParamStream() << scheme << "hoardscan.filetype");
+            return false;
+        default:
+            log().error(Message::UnknownScheme, ParamStream() << scheme);
+            log().fatal(Message::SettingMissing, ParamStream() << "hoardscan.filetype");
+            return false;
+    }
+    fileTypes_->setScheme(scheme);
+    return true;
+}
+
+void Hoardscan::readBufferSize() {
+    int32_t buffer = 1000;
+    if (logging_.configuration->getInteger("hoardscan.buffer", buffer) != ConfResult::Found) buffer = 1000;
+    settings_.bufferSize = buffer;
+    tallies_.setBufferSize(buffer);
+}
+
+}  // namespace Quilna

@@ -1,0 +1,261 @@
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "RulesTestSupport.h"
+#include "common/ConfReader.h"
+#include "common/FileOps.h"
+#include "hoardscan/AttributeNames.h"
+#include "hoardscan/DriveCheck.h"
+#include "hoardscan/FileTypes.h"
+#include "hoardscan/Owners.h"
+#include "hoardscan/ResultFiles.h"
+#include "hoardscan/RuleDecisions.h"
+#include "hoardscan/RulesFiles.h"
+#include "hoardscan/Tallies.h"
+#include "hoardscan/Temperatures.h"
+#include "hoardscan/Walk.h"
+#include "platform/fake/FakePlatform.h"
+#include "support/TestDirectory.h"
+
+namespace Quilna {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Faults a real tree cannot show on demand: a subdirectory that leads back to the root, one
+// replaced while being entered, a mount point, a file that vanishes after the listing.
+class TreeFaults : public FakePlatform {
+public:
+    bool fileInfo(const std::string& path, FileInfo& out) override {
+        const bool found = FakePlatform::fileInfo(path, out);
+        if (found && path == loopName) out.identity = loopTarget;
+        return found;
+    }
+    bool directoryIdentity(const std::string& path, FileIdentity& out) override {
+        std::string here;
+        if (path == "." && !swappedDirectory.empty() && NativePlatform::currentDirectory(here) &&
+            here == swappedDirectory) {
+            out = FileIdentity{7, 7};
+            return true;
+        }
+        return FakePlatform::directoryIdentity(path, out);
+    }
+    bool isMountPoint(const std::string& directory) override {
+        return directory == mountPoint || FakePlatform::isMountPoint(directory);
+    }
+    bool listDirectory(const std::string& directory, const std::string& pattern,
+                       std::vector<DirEntry>& out) override {
+        const bool listed = FakePlatform::listDirectory(directory, pattern, out);
+        std::string here;
+        if (listed && NativePlatform::currentDirectory(here) && here == phantomIn) out.push_back({"ghost.txt", true});
+        return listed;
+    }
+
+    std::string loopName;
+    FileIdentity loopTarget;
+    std::string swappedDirectory;
+    std::string mountPoint;
+    std::string phantomIn;
+};
+
+// The walk with every part of the engine, over a tree in a fresh directory.
+class WalkTest : public ::testing::Test {
+protected:
+    WalkTest() : root(fs::canonical(directory.path()).string()) {
+        FileOps::setCurrentDirectory(root);
+        settings.workingDirectory = root + "/";
+        settings.tempDirectory = root + "/";
+    }
+    ~WalkTest() override { FileOps::setCurrentDirectory(fs::temp_directory_path().string()); }
+
+    void file(const std::string& path, size_t size) {
+        fs::create_directories(fs::path(root + "/" + path).parent_path());
+        std::ofstream(root + "/" + path, std::ios::binary) << std::string(size, 'x');
+    }
+    void folder(const std::string& path) { fs::create_directories(root + "/" + path); }
+
+    // Walks the tree with the rules; the engine lives for the walk only.
+    void walk(const std::string& fileSystems, const std::string& accounts, int32_t scheme = FileTypes::Extension) {
+        RuleTables tables;
+        RulesFiles files(log.unit(), identity, tables);
+        ASSERT_TRUE(files.loadFileSystemsText(fileSystems, "fs.rules"));
+        ASSERT_TRUE(files.loadAccountsText(accounts, "accounts.rules"));
+        RuleDecisions decisions(log.unit(), identity, tables);
+        ConfReader reader(log.centre());
+        FileTypes types(log.unit(), reader, tallies);
+        types.setScheme(scheme);
+        Temperatures temperatures(log.unit(), reader);
+        ASSERT_TRUE(temperatures.loadTemperaturesText("hot 7\ncold infinity\n", "t.rules"));
+        Owners owners;
+        DriveCheck driveCheck(log.unit());
+        AttributeNames attributeNames;
+        ResultFiles results(log.unit(), settings, 1);
+        Walk walk(log.unit(), settings, identity,
+                  ScanEngine{decisions, types, owners, temperatures, driveCheck, attributeNames, tallies, results});
+        walk.walk(root + "/", "fixed");
+    }
+
+    // Files counted, summed over the records whose key holds the text.
+    double files(const std::string& keyText = "") const {
+        double count = 0;
+        for (const auto& [key, values] : tallies.accountRecords())
+            if (key.find(keyText) != std::string::npos) count += values[0];
+        return count;
+    }
+    double bytes() const {
+        double sum = 0;
+        for (const auto& [key, values] : tallies.accountRecords()) sum += values[1];
+        return sum;
+    }
+    std::vector<std::string> processed() const {
+        std::vector<std::string> lines;
+        for (const std::string& text : log.debugTexts())
+            if (text.rfind("Processing", 0) == 0 || text.rfind("   Processing file", 0) == 0) lines.push_back(text);
+        return lines;
+    }
+
+    TestSupport::TestDirectory directory;
+    std::string root;
+    RulesTest::TestLog log{4};
+    ScanIdentity identity{"PC42", "OSLO"};
+    ScanSettings settings;
+    Tallies tallies;
+};
+
+TEST_F(WalkTest, FilesComeBeforeSubdirectoriesAndExcludedTreesAreNotEntered) {
+    file("a.txt", 10);
+    file("sub/c.txt", 1);
+    file("sub/deep/d.txt", 0);
+    file("skip/e.txt", 7);
+    walk("@part2\n*:*:" + root + "/skip* exclude_all\n", "");
+    EXPECT_EQ(files(), 3);
+    EXPECT_EQ(bytes(), 11);
+    const std::vector<std::string> lines = processed();
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[0], "Processing \"" + root + "/\"...");
+    EXPECT_EQ(lines[1], "   Processing file \"a.txt\"...");
+    EXPECT_EQ(lines[2], "Processing \"" + root + "/sub/\"...");
+    EXPECT_EQ(lines[3], "   Processing file \"c.txt\"...");
+    EXPECT_EQ(lines[4], "Processing \"" + root + "/sub/deep/\"...");
+    EXPECT_EQ(lines[5], "   Processing file \"d.txt\"...");
+    const std::vector<std::string> texts = log.debugTexts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Processing \"" + root + "/skip/\"..."), 0);
+    // Every directory entered is left again: the walk ends where its root's parent is.
+    EXPECT_EQ(FileOps::currentDirectory(), fs::path(root).parent_path().string() + "/");
+}
+
+TEST_F(WalkTest, ADirectoryOffTheAccountsWayIsLeftAtOnce) {
+    file("top.txt", 1);
+    file("users/ann/a.txt", 3);
+    file("other/o.txt", 5);
+    file("other/below/b.txt", 5);
+    // The path component after "users": the root's components, "users", then the user's.
+    const std::string user = std::to_string(std::count(root.begin(), root.end(), '/') + 3);
+    walk("", "{\nsite=OSLO\nmap\n{\nhosts\n{\nhost=PC42\nentries\n{\nentry\n{\ndir=" + root +
+                 "/users/*\naccount=%" + user + "%\n}\n}\n}\n}\n}\n");
+    EXPECT_EQ(files(), 1);
+    EXPECT_EQ(files(":0:ann:"), 1);
+    const std::vector<std::string> texts = log.debugTexts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Processing \"" + root + "/other/\"..."), 0);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Processing \"" + root + "/other/below/\"..."), 0);
+}
+
+TEST_F(WalkTest, SymbolicLinksAreCountedAsLinksAndNeverFollowed) {
+    file("data/a.txt", 100);
+    fs::create_directory_symlink("..", root + "/data/up");
+    fs::create_directory_symlink(root + "/data", root + "/again");
+    walk("", "");
+    EXPECT_EQ(files(), 3);
+    EXPECT_EQ(files(":0:link:"), 2);
+    EXPECT_EQ(files(":0:txt:0:plain:"), 1);
+}
+
+TEST_F(WalkTest, ASubdirectoryLeadingBackIntoItsPathIsNotEntered) {
+    TreeFaults fake;
+    file("a/b/loop/x.txt", 1);
+    file("a/y.txt", 1);
+    FileOps::setCurrentDirectory(root);
+    ASSERT_TRUE(platform().directoryIdentity(root + "/a", fake.loopTarget));
+    fake.loopName = "loop";
+    log.clear();
+    walk("", "");
+    EXPECT_EQ(files(), 1);
+    const std::vector<std::string> texts = log.debugTexts();
+    EXPECT_NE(std::find(texts.begin(), texts.end(),
+                        "Directory \"" + root + "/a/b/loop\" leads back into its own path and is not entered."),
+              texts.end());
+}
+
+TEST_F(WalkTest, ADirectoryReplacedWhileBeingEnteredIsLeftAndTheWalkGoesOn) {
+    TreeFaults fake;
+    file("a/swapped/x.txt", 1);
+    file("a/swapped/inner/y.txt", 1);
+    file("a/z.txt", 1);
+    file("b/w.txt", 1);
+    fake.swappedDirectory = root + "/a/swapped";
+    walk("", "");
+    EXPECT_EQ(files(), 2);  // a/z.txt and b/w.txt
+    const std::vector<std::string> texts = log.debugTexts();
+    EXPECT_NE(std::find(texts.begin(), texts.end(),
+                        "Directory \"" + root + "/a/swapped\" changed while it was entered and is not walked."),
+              texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Processing \"" + root + "/b/\"..."), texts.end());
+}
+
+TEST_F(WalkTest, AMountPointIsLeftToTheWalkOfItsOwnDrive) {
+    TreeFaults fake;
+    file("mnt/x.txt", 1);
+    file("y.txt", 1);
+    fake.mountPoint = root + "/mnt";
+    walk("", "");
+    EXPECT_EQ(files(), 1);
+}
+
+TEST_F(WalkTest, AFileThatVanishesAfterTheListingIsCountedWithoutBytesAndReported) {
+    TreeFaults fake;
+    file("d/real.txt", 20);
+    fake.phantomIn = root + "/d";
+    walk("", "");
+    EXPECT_EQ(files(), 2);
+    EXPECT_EQ(bytes(), 20);
+    EXPECT_EQ(log.messages("WARNING", 15), (std::vector<std::string>{"ghost.txt"}));
+    // The first band stands in for the temperatures of a file without status.
+    EXPECT_EQ(files(":0:txt:0:plain:0:hot:0:hot"), 2);
+}
+
+// One status call per file, and one per subdirectory before it is entered; nothing more.
+TEST_F(WalkTest, EachFileCostsOneStatusCall) {
+    FakePlatform fake;
+    for (int i = 0; i < 20; ++i) file("d" + std::to_string(i % 4) + "/f" + std::to_string(i) + ".txt", i);
+    walk("", "");
+    EXPECT_EQ(files(), 20);
+    EXPECT_EQ(fake.fileInfoCalls, 20 + 4);
+}
+
+TEST_F(WalkTest, SeparatorsAndControlBytesInNamesStayInsideTheirFields) {
+    settings.inactiveLog = true;
+    file("x:y/a:b\x01" "c", 5);
+    const std::string cold = root + "/x:y/a:b\x01" "c";
+    struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, cold.c_str(), old, 0), 0);
+    file("d,e/f,g", 3);
+    struct timespec older[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (root + "/d,e/f,g").c_str(), older, 0), 0);
+    walk("", "", FileTypes::FileName);
+    ASSERT_EQ(files(), 2);
+    for (const auto& [key, values] : tallies.accountRecords()) {
+        EXPECT_EQ(std::count(key.begin(), key.end(), ':'), 19) << key;  // ten "0:" fields, nine joints
+        EXPECT_EQ(std::count_if(key.begin(), key.end(), [](char c) { return c < 0x20 && c >= 0; }), 0);
+    }
+    EXPECT_EQ(files(":0:" + root + "/x_y/:"), 1);
+    EXPECT_EQ(files(":0:a_b_c:"), 1);
+    ASSERT_EQ(tallies.inactiveRows().size(), 2u);
+    for (const std::string& row : tallies.inactiveRows()) EXPECT_EQ(std::count(row.begin(), row.end(), ','), 5) << row;
+}
+
+}  // namespace
+}  // namespace Quilna
