@@ -76,7 +76,8 @@ void Walk::enterSubdirectory(const std::string& name) {
     FileInfo listed;
     if (!platform().fileInfo(name, listed) || !(listed.attributes & FileAttribute::Directory) ||
         (listed.attributes & FileAttribute::Link)) {
-        if (LoggerUnit::isDebugOn(1)) logger_.debug(1, "Unable to access \"%s\".", ParamStream() << name);
+        if (LoggerUnit::isDebugOn(1))
+            logger_.debug(1, "Unable to access \"%s\".", ParamStream() << parent.directory + name);
         return;
     }
     FileIdentity identity = listed.identity;
@@ -88,7 +89,8 @@ void Walk::enterSubdirectory(const std::string& name) {
         return;
     }
     if (!FileOps::setCurrentDirectory(name)) {
-        if (LoggerUnit::isDebugOn(1)) logger_.debug(1, "Unable to access \"%s\".", ParamStream() << name);
+        if (LoggerUnit::isDebugOn(1))
+            logger_.debug(1, "Unable to access \"%s\".", ParamStream() << parent.directory + name);
         return;
     }
     FileIdentity entered;
@@ -116,6 +118,9 @@ void Walk::openLevel(bool hasIdentity, const FileIdentity& identity) {
     if (LoggerUnit::isDebugOn(3)) logger_.debug(3, "Processing \"%s\"...", ParamStream() << level.directory);
     engine_.driveCheck.enterDirectory();
     const std::vector<DirEntry> entries = FileOps::listDirectory(std::string(), "*");
+    // Every listing holds "." and "..": an empty one could not be read.
+    if (entries.empty() && LoggerUnit::isDebugOn(1))
+        logger_.debug(1, "Unable to list \"%s\".", ParamStream() << level.directory);
     if (LoggerUnit::isDebugOn(5))
         logger_.debug(5, "   Found %i file(s) in \"%s\"...",
                       ParamStream() << static_cast<unsigned long long>(entries.size()) << level.directory);
