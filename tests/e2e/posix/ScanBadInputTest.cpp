@@ -31,7 +31,9 @@ TEST(ScanBadInput, UnreadableDirectoriesAndOddNamesAreReportedOrCountedAndTheSca
     installation.settings["filetype"] = {"Integer", "3"};
     installation.settings["inactive-log"] = {"Bool", "true"};
     installation.openToEveryone();
-    ASSERT_EQ(installation.run(asNobody()), 0) << installation.log() << installation.output();
+    const int code = installation.run(asNobody());
+    if (code == 127) GTEST_SKIP() << "no setpriv to run the program as another user";
+    ASSERT_EQ(code, 0) << installation.log() << installation.output();
 
     // One record per pair of lines, every field in its place: the reader takes each whole.
     std::set<std::string> files;
@@ -60,7 +62,9 @@ TEST(ScanBadInput, AnUnwritableWorkingDirectoryIsReportedAtEveryFlush) {
     fs::permissions(installation.base() + "/results",
                     fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
                         fs::perms::others_exec);
-    ASSERT_EQ(installation.run(asNobody()), 0) << installation.log();
+    const int code = installation.run(asNobody());
+    if (code == 127) GTEST_SKIP() << "no setpriv to run the program as another user";
+    ASSERT_EQ(code, 0) << installation.log();
     // Three records, each a flush of its own, and the final flush: each tries to create the file.
     EXPECT_EQ(installation.logCount("CRITICAL"), 4u) << installation.log();
     EXPECT_EQ(installation.logCount("The result file " + installation.resultFile("results", "Hoardscan", ".make") +

@@ -4,6 +4,8 @@
 #include <set>
 
 #include "ScanInstallation.h"
+#include "common/FileOps.h"
+#include "hoardscan/Hoardscan.h"
 #include "hoardscan/Owners.h"
 
 namespace Quilna::EndToEnd {
@@ -30,8 +32,8 @@ const std::vector<TreeFile>& sampleTree() {
         {"noext", 5, 1, 1},
         {"picture.png", (2u << 20) + 1, 10, 10},
         {"odd.zzz", 7, 1, 1},
-        {"users/ann/a.doc", 500, 40, 40, 65534},
-        {"users/ann/sub/b.txt", 600, 1, 1, 65534},
+        {"users/ann/a.doc", 500, 40, 40, nobody()},
+        {"users/ann/sub/b.txt", 600, 1, 1, nobody()},
         {"users/bob/c.xls", 700, 1, 500},
         {"sub:colon/file,comma.txt", 9, 100, 100},
         {"skip/hidden.doc", 11, 1, 1, 0, false, false},  // exclude_all
@@ -109,7 +111,8 @@ std::map<std::string, AccountValues> expectedRecords(const ScanInstallation& ins
         key[KeyField::Host] = host;
         key[KeyField::FileSystem] = scheme == 3 ? sanitized(directory) : installation.driveOfTree();
         key[KeyField::Account] = file.path.rfind("users/", 0) == 0 ? file.path.substr(6, 3) : "shared";
-        const std::string user = "\\\\" + host + "\\" + (file.owner == 0 ? "root" : "nobody");
+        const struct passwd* owner = ::getpwuid(file.owner);
+        const std::string user = "\\\\" + host + "\\" + (owner ? owner->pw_name : "?");
         key[KeyField::User] = user;
         std::string groups;
         for (const std::string& group : owners.localGroupsOf(user)) groups += (groups.empty() ? "" : ",") + group;
@@ -240,6 +243,32 @@ TEST(ScanResults, ADriveNamedByTheFileSystemsFileIsWalkedOnce) {
     installation.file("one.txt", 100);
     installation.file("two/two.txt", 200);
     ASSERT_EQ(installation.run(), 0) << installation.log();
+    double files = 0;
+    for (const auto& entry : ResultFileReader(installation.dataFile()).accountTotals()) files += entry.second.files;
+    EXPECT_EQ(files, 2);
+}
+
+// In this process: the quit flag (SIGTERM, SIGHUP) is read once the scan is over.
+TEST(ScanResults, AQuitSignalOnlyChangesTheClosingLine) {
+    ScanInstallation installation;
+    installation.file("a.txt", 5);
+    installation.file("b/c.txt", 6);
+    installation.writeInstallation();
+    platform().setEnv("QUILNA_REGISTRY_ROOT", installation.base() + "/registry");
+    platform().setEnv("QUILNA_RUNTIME_DIR", installation.base() + "/runtime");
+    const std::string start = FileOps::currentDirectory();
+    const std::atomic<bool> quit{true};
+    {
+        // A value holding "-" is quoted, as the entry point does.
+        Hoardscan hoardscan("dummy -c \"" + installation.base() + "/conf/hoardscan.conf\"");
+        ASSERT_TRUE(hoardscan.init());
+        EXPECT_TRUE(hoardscan.run(quit));
+    }
+    FileOps::setCurrentDirectory(start);
+    installation.processId = ::getpid();
+    installation.dayStamp = ResultFiles::dayStamp(DateTime());
+    EXPECT_EQ(installation.logCount("Got quit signal."), 1u) << installation.log();
+    EXPECT_EQ(installation.logCount("Finished processing file systems."), 0u);
     double files = 0;
     for (const auto& entry : ResultFileReader(installation.dataFile()).accountTotals()) files += entry.second.files;
     EXPECT_EQ(files, 2);
