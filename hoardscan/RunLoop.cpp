@@ -32,15 +32,16 @@ bool Hoardscan::run(const std::atomic<bool>& quitFlag) {
     log().notice(Message::ScanStarting);
     log().debug(1, "Getting available drives...");
     if (!collectDrives()) return false;
-    log().debug(1, "   Got %i file system(s) to investigate.",
-                ParamStream() << static_cast<unsigned long long>(tables_.drives.size()));
+    if (LoggerUnit::isDebugOn(1))
+        log().debug(1, "   Got %i file system(s) to investigate.",
+                    ParamStream() << static_cast<unsigned long long>(tables_.drives.size()));
     log().debug(1, "Processing file systems...");
     if (!reportParallelism()) return false;
     chooseFileSystems();
 
     resultFiles_->startRun();
     // The scan runs in this one thread.
-    log().debug(4, "Thread number: %i", ParamStream() << 0);
+    if (LoggerUnit::isDebugOn(4)) log().debug(4, "Thread number: %i", ParamStream() << 0);
     for (size_t i = 0; i < fileSystemRoots_.size(); ++i) walk(fileSystemRoots_[i], fileSystemNames_[i]);
 
     finishResultFiles(quitFlag);
@@ -78,6 +79,7 @@ bool Hoardscan::reportParallelism() {
         return false;
     }
     const int32_t available = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+    if (!LoggerUnit::isDebugOn(4)) return true;
     log().debug(4, "Max threads available for parallelism: %i", ParamStream() << available);
     if (available < wanted)
         log().debug(4, "Specified threads are greater than the available resources. Used threads: %i",

@@ -87,7 +87,8 @@ bool Hoardscan::openConfiguration() {
         options_.erase(options_.begin());
     } else {
         if (readResource("ConfigurationDir", path) != ResourceResult::Ok) {
-            log().debug(1, "No configuration file: neither the option \"-c\" nor the resource ConfigurationDir names one.");
+            log().debug(1, "No configuration file: neither the option \"-c\" nor the resource "
+                           "ConfigurationDir names one.");
             return false;
         }
         FileUtils::normaliseSeparators(path);
@@ -109,12 +110,16 @@ void Hoardscan::loadMessageCatalogue() {
     } else {
         const LoadResult result = catalogue_.loadMessages(directory, "storage,configuration");
         if (result.status) {
-            for (size_t i = 0; i < result.loaded.size(); ++i)
-                log().debug(2, "Loaded %i messages for module \"%s\".", ParamStream() << result.counts[i]
-                                                                                       << result.loaded[i]);
+            if (LoggerUnit::isDebugOn(2)) {
+                for (size_t i = 0; i < result.loaded.size(); ++i)
+                    log().debug(2, "Loaded %i messages for module \"%s\".",
+                                ParamStream() << result.counts[i] << result.loaded[i]);
+            }
             if (result.loaded.empty()) log().debug(1, "No log messages were loaded.");
-            for (const std::string& rejected : result.rejected)
-                log().debug(2, "Messages for module \"%s\" were rejected.", ParamStream() << rejected);
+            if (LoggerUnit::isDebugOn(2)) {
+                for (const std::string& rejected : result.rejected)
+                    log().debug(2, "Messages for module \"%s\" were rejected.", ParamStream() << rejected);
+            }
         } else {
             log().error(Message::CatalogueNotLoaded, ParamStream() << result.message);
         }
@@ -164,13 +169,15 @@ bool Hoardscan::readTemperatureMonitor() {
     int32_t mebibytes = 0;
     if (configuration.getInteger("hoardscan.temperature-monitor-size", mebibytes) != ConfResult::Found) {
         log().fatal(Message::SettingMissing, ParamStream() << "hoardscan.temperature-monitor-size");
-        log().debug(1, "No %s monitor size configured.", ParamStream() << settings_.temperatureMonitor);
+        if (LoggerUnit::isDebugOn(1))
+            log().debug(1, "No %s monitor size configured.", ParamStream() << settings_.temperatureMonitor);
         return false;
     }
     settings_.temperatureMonitorSize = static_cast<int64_t>(mebibytes) * bytesPerMebibyte;
-    log().debug(2, "Limits of %s directory size: %i",
-                ParamStream() << settings_.temperatureMonitor
-                              << static_cast<long long>(settings_.temperatureMonitorSize));
+    if (LoggerUnit::isDebugOn(2))
+        log().debug(2, "Limits of %s directory size: %i",
+                    ParamStream() << settings_.temperatureMonitor
+                                  << static_cast<long long>(settings_.temperatureMonitorSize));
     return true;
 }
 
@@ -185,7 +192,7 @@ bool Hoardscan::readDirectory(const char* key, const char* missingLine, const ch
     value = AnchoredPaths::anchored(value);
     if (!FileUtils::makeDirectories(value) || !isDirectory(value)) {
         log().fatal(Message::SettingUnusable, ParamStream() << key << value);
-        log().debug(1, absentLine, ParamStream() << value);
+        if (LoggerUnit::isDebugOn(1)) log().debug(1, absentLine, ParamStream() << value);
         return false;
     }
     directory = value;
@@ -197,7 +204,7 @@ bool Hoardscan::loadRulesFile(const char* key, const char* missingLine, const ch
     if (logging_.configuration->getFileName(key, path) != ConfResult::Found) return missing(key, missingLine);
     if (!FileOps::exists(path)) {
         log().fatal(Message::SettingUnusable, ParamStream() << key << path);
-        log().debug(1, absentLine, ParamStream() << path);
+        if (LoggerUnit::isDebugOn(1)) log().debug(1, absentLine, ParamStream() << path);
         return false;
     }
     return accounts ? rulesFiles_->loadAccounts(path) : rulesFiles_->loadFileSystems(path);
