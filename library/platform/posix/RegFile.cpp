@@ -78,13 +78,24 @@ bool needsHex(const std::string& value) {
     return false;
 }
 
+// A line that can go on a hex list: a blank line, a section or a value never does, so a list
+// left open at the end of a file cannot swallow what is written after it.
+bool continuesHexList(const std::string& line) {
+    const std::string text = trimmed(line);
+    return !text.empty() && text.front() != '[' && text.front() != '"' && text.front() != '@';
+}
+
 std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
     size_t start = 0;
     while (start <= text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) {
-            if (start < text.size()) lines.push_back(text.substr(start));
+            // Carriage returns at the very end of the file end its last line as CR LF would:
+            // kept, they would become CR LF when the line is written, in an LF file too.
+            std::string line = text.substr(start);
+            while (!line.empty() && line.back() == '\r') line.pop_back();
+            if (start < text.size()) lines.push_back(line);
             break;
         }
         std::string line = text.substr(start, end - start);
@@ -271,7 +282,7 @@ void RegFile::addLogicalLine(std::vector<std::string>& lines, size_t& at) {
     else if (!readQuoted(line, nameEnd, name)) nameEnd = line.size();
     const size_t equals = logical.find('=', nameEnd);
     const bool hex = equals != std::string::npos && startsWithNoCase(trimmed(logical.substr(equals + 1)), "hex");
-    while (hex && !logical.empty() && logical.back() == '\\' && at < lines.size()) {
+    while (hex && !logical.empty() && logical.back() == '\\' && at < lines.size() && continuesHexList(lines[at])) {
         logical.pop_back();
         logical += trimmed(lines[at]);
         entry.lines.push_back(lines[at++]);

@@ -157,6 +157,36 @@ TEST(RegFile, EditingKeepsEveryOtherLine) {
               "\n");
 }
 
+TEST(RegFile, AFileCutAfterACarriageReturnKeepsItsLineFeeds) {
+    const std::string lines = "Windows Registry Editor Version 5.00\n\n[" + kKey + "]\n\"A\"=\"1\"";
+    RegFile file;
+    ASSERT_TRUE(file.parse(lines + "\r\r"));
+    EXPECT_EQ(stringOf(file, "A"), "1");
+    // Written once and again: LF stays the line end, no CR LF creeps in.
+    EXPECT_EQ(file.serialize(), lines + "\n");
+    RegFile again;
+    ASSERT_TRUE(again.parse(file.serialize()));
+    EXPECT_EQ(again.serialize(), lines + "\n");
+}
+
+TEST(RegFile, AHexListLeftOpenSwallowsNoValueOrSection) {
+    const std::string third = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Third";
+    RegFile file;
+    ASSERT_TRUE(file.parse("Windows Registry Editor Version 5.00\r\n\r\n[" + kKey +
+                           "]\r\n\"Open\"=hex:01,\\\r\n\"After\"=\"a\"\r\n\"Cut\"=hex:02,\\\\"));
+    EXPECT_EQ(stringOf(file, "After"), "a") << "a value line is no continuation";
+    EXPECT_EQ(stringOf(file, "Open", 3), "<missing>");
+    // The new key goes after the list still open at the end; written and read again, it is there.
+    file.setString(third, "T", "t");
+    RegFile again;
+    ASSERT_TRUE(again.parse(file.serialize()));
+    uint32_t type = 0;
+    std::string data;
+    ASSERT_TRUE(again.find(third, "T", type, data));
+    EXPECT_EQ(data, "t");
+    EXPECT_EQ(stringOf(again, "After"), "a");
+}
+
 TEST(RegFile, MalformedTextGivesNoValuesAndNeverFails) {
     RegFile file;
     EXPECT_FALSE(file.parse(""));
