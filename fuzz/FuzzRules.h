@@ -2,10 +2,10 @@
 // What the rules fuzzers share: a real logger chain whose end counts the FATAL lines instead of
 // writing them, and a stop that makes a broken invariant a finding.
 
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "FuzzCheck.h"
 #include "common/SmartPointer.h"
 #include "logger/LogMessenger.h"
 #include "logger/LogState.h"
@@ -51,9 +51,7 @@ inline Chain& chain() {
     return shared;
 }
 
-inline void require(bool condition) {
-    if (!condition) std::abort();
-}
+using Fuzz::require;
 
 // A load either succeeds without FATAL or fails after exactly one.
 inline void requireLoadOutcome(bool loaded, Chain& log) { require(loaded ? log.fatalLines() == 0 : log.fatalLines() == 1); }

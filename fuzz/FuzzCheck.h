@@ -1,0 +1,30 @@
+#pragma once
+// What every fuzz target shares: a stop that makes a broken property a finding, and the input
+// as text.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace Quilna::Fuzz {
+
+// Aborts with the property's description, so that libFuzzer keeps the input and shows the stack.
+inline void require(bool condition, const char* property = "property") {
+    if (condition) return;
+    std::fprintf(stderr, "broken property: %s\n", property);
+    std::abort();
+}
+
+inline std::string text(const uint8_t* data, size_t size) { return std::string(reinterpret_cast<const char*>(data), size); }
+
+// Cuts the text at the first zero byte: the part before it is returned, the rest stays in text.
+inline std::string cutAtZero(std::string& text) {
+    const size_t zero = text.find('\0');
+    std::string head = text.substr(0, zero);
+    text = zero == std::string::npos ? std::string() : text.substr(zero + 1);
+    return head;
+}
+
+}  // namespace Quilna::Fuzz

@@ -1,0 +1,101 @@
+// A message file of the catalogue (storage.mess), read as the program reads it from the
+// installation's LogMessages directory. Every line that is neither blank nor a comment counts;
+// the first template of a message number stays, trimmed of blanks and bytes of 0x80 and above;
+// a line without a colon is a number with an empty template. The loaded templates expand.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "FuzzCheck.h"
+#include "common/StringUtils.h"
+#include "logger/LogCommons.h"
+#include "platform/Platform.h"
+
+using namespace Quilna;
+using Fuzz::require;
+
+namespace {
+
+// A configuration directory of this process with its LogMessages folder, removed at exit.
+class MessageDirectory {
+public:
+    MessageDirectory()
+        : root_(std::filesystem::temp_directory_path() /
+                ("quilna-fuzz-catalogue-" + std::to_string(platform().processId()))) {
+        std::filesystem::create_directories(root_ / "LogMessages");
+    }
+    ~MessageDirectory() {
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
+    std::string configurationDirectory() const { return root_.string() + "/"; }
+    void write(const std::string& content) const {
+        std::ofstream(root_ / "LogMessages" / "storage.mess", std::ios::binary | std::ios::trunc) << content;
+    }
+
+private:
+    std::filesystem::path root_;
+};
+
+bool isTrimmed(char c) { return static_cast<signed char>(c) <= 0x20; }
+
+std::string trim(const std::string& text) {
+    size_t begin = 0, end = text.size();
+    while (begin < end && isTrimmed(text[begin])) ++begin;
+    while (end > begin && isTrimmed(text[end - 1])) --end;
+    return text.substr(begin, end - begin);
+}
+
+// What the file should give: message number to template, and the count of message lines.
+struct Expected {
+    std::map<int32_t, std::string> templates;
+    int32_t lines = 0;
+};
+
+Expected expectedOf(const std::string& content) {
+    Expected expected;
+    size_t start = 0;
+    while (start < content.size()) {
+        size_t end = content.find('\n', start);
+        if (end == std::string::npos) end = content.size();
+        std::string line;
+        for (size_t i = start; i < end; ++i)
+            if (content[i] != '\r') line += content[i];
+        start = end + 1;
+        if (trim(line).empty() || line.compare(0, 2, "//") == 0) continue;
+        const size_t colon = line.find(':');
+        const int32_t number = StringUtils::toInt32(trim(line.substr(0, colon)));
+        expected.templates.emplace(number, colon == std::string::npos ? std::string() : trim(line.substr(colon + 1)));
+        ++expected.lines;
+    }
+    return expected;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const MessageDirectory directory;
+    const std::string content = Fuzz::text(data, size);
+    directory.write(content);
+
+    LogCommons catalogue;
+    const LoadResult result = catalogue.loadMessages(directory.configurationDirectory(), "storage,configuration");
+    require(result.status, "a readable message file loads");
+    require(result.loaded.size() == 1 && result.loaded[0] == "storage" && result.rejected.empty(),
+            "storage.mess is the one file loaded");
+
+    const Expected expected = expectedOf(content);
+    require(result.counts[0] == expected.lines, "every message line counts");
+    require(catalogue.messageCount() == expected.templates.size(), "one template per message number");
+    std::string found;
+    for (const auto& [number, text] : expected.templates) {
+        require(catalogue.findMessage(Module::Storage, number, found) && found == text, "the first template stays");
+        require(!catalogue.findMessage(Module::Configuration, number, found), "templates belong to their file's module");
+        const std::string expanded = LogCommons::expandParameters(found, "sC:\\data\x1An42\x1A");
+        if (found.find('%') == std::string::npos) require(expanded == found, "a template without directives stays");
+    }
+    return 0;
+}
