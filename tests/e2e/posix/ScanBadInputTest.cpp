@@ -25,12 +25,12 @@ TEST(ScanBadInput, UnreadableDirectoriesAndOddNamesAreReportedOrCountedAndTheSca
     const std::vector<std::string> oddNames = {"a:b.txt", "c,d.txt", "e f .txt", "g\xff\xfe.txt", "h\x01\n\ti.txt"};
     for (const std::string& name : oddNames) installation.file("odd/" + name, 3, 400, 400);
     installation.file("odd dir:x,y/z.txt", 1, 400, 400);
+    installation.openToEveryone();
     fs::permissions(installation.path("locked"), fs::perms::owner_all);
     fs::permissions(installation.path("unlisted"), fs::perms::owner_all | fs::perms::others_exec);
     fs::permissions(installation.path("private.txt"), fs::perms::owner_read | fs::perms::owner_write);
     installation.settings["filetype"] = {"Integer", "3"};
     installation.settings["inactive-log"] = {"Bool", "true"};
-    installation.openToEveryone();
     const int code = installation.run(asNobody());
     if (code == 127) GTEST_SKIP() << "no setpriv to run the program as another user";
     ASSERT_EQ(code, 0) << installation.log() << installation.output();

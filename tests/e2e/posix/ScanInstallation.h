@@ -212,12 +212,17 @@ public:
     }
     std::string dataFile() const { return resultFile("results", "Hoardscan", ".data"); }
 
-    // Makes the installation usable by another user.
+    // Makes the installation usable by another user: its directories writable, the tree
+    // readable, whatever the umask.
     void openToEveryone() const {
+        const fs::perms readable = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+        const fs::perms enterable = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
         for (const auto& entry : fs::recursive_directory_iterator(base_)) {
             if (entry.is_symlink()) continue;
-            if (entry.is_directory() && entry.path().string().rfind(tree(), 0) != 0)
-                fs::permissions(entry.path(), fs::perms::all);
+            const bool inTree = entry.path().string().rfind(tree(), 0) == 0;
+            if (entry.is_directory() && !inTree) fs::permissions(entry.path(), fs::perms::all);
+            else if (entry.is_directory()) fs::permissions(entry.path(), readable | enterable, fs::perm_options::add);
+            else fs::permissions(entry.path(), readable, fs::perm_options::add);
         }
         fs::permissions(base_, fs::perms::all);
     }
@@ -226,8 +231,11 @@ public:
     int32_t dayStamp = 0;  // of the last run's file names, from the test's own clock and zone
 
 private:
+    // Readable by every user, whatever the umask: some runs are another user's.
     void write(const std::string& relative, const std::string& text) const {
         std::ofstream(base_ + "/" + relative, std::ios::binary | std::ios::trunc) << text;
+        fs::permissions(base_ + "/" + relative, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read,
+                        fs::perm_options::add);
     }
 
     TestSupport::TestDirectory directory_;
