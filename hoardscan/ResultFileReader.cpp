@@ -149,7 +149,7 @@ void ResultFileReader::fail(int64_t line, const std::string& reason) const {
 }
 
 void ResultFileReader::forEachLine(const LineSink& sink) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path_.c_str(), "rb"), &std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path_.string().c_str(), "rb"), &std::fclose);
     if (!file) fail(0, std::string("cannot open: ") + std::strerror(errno));
     std::vector<char> chunk(readChunk);
     std::string pending;  // a line that spans two chunks

@@ -187,14 +187,15 @@ TEST_F(FileTypesTest, MappingFileErrors) {
 }
 
 TEST_F(FileTypesTest, LoadingThroughTheSetting) {
-    fake.syntax = PathSyntax{};  // real files of this computer
+    fake.syntax.reset();  // real files of this computer, in its own path syntax
     TempDir dir;
     EXPECT_FALSE(types.loadFileTypeMapping());
     EXPECT_EQ(log.messages("FATAL", 2), (Texts{"hoardscan.filename"}));
     EXPECT_EQ(log.debugTexts().back(), "No filename extension mapping file configured.");
 
     auto configure = [&](const std::string& path) {
-        ASSERT_TRUE(reader.buildTreeFromText("hoardscan () = '' { filename (FileName) = '" + path + "' {} }", "c"));
+        ASSERT_TRUE(reader.buildTreeFromText(
+            "hoardscan () = '' { filename (FileName) = '" + RulesTest::quotedPath(path) + "' {} }", "c"));
     };
     std::string missing = dir.file("missing.txt");
     configure(missing);

@@ -13,7 +13,7 @@ using RulesTest::TestLog;
 // Decisions on Windows paths, with rules loaded from the texts of the rules files.
 struct Decider {
     explicit Decider(bool windows = true) {
-        if (windows) fake.syntax = FakePlatform::windowsSyntax();
+        fake.syntax = windows ? FakePlatform::windowsSyntax() : PathSyntax{};
     }
     void fileSystems(const std::string& text) {
         ASSERT_TRUE(files.loadFileSystemsText(text, "fs.txt"));

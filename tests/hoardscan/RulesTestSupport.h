@@ -132,4 +132,15 @@ private:
     std::filesystem::path path_;
 };
 
+// A path written inside a quoted configuration value, where a backslash escapes the next
+// character.
+inline std::string quotedPath(const std::string& path) {
+    std::string text;
+    for (char c : path) {
+        if (c == '\\') text += '\\';
+        text += c;
+    }
+    return text;
+}
+
 }  // namespace Quilna::RulesTest

@@ -30,8 +30,8 @@ protected:
     }
 
     void configure(const std::string& path) {
-        ASSERT_TRUE(reader.buildTreeFromText("hoardscan () = '' { temperatures (FileName) = '" + path + "' {} }",
-                                             "test.conf"));
+        ASSERT_TRUE(reader.buildTreeFromText(
+            "hoardscan () = '' { temperatures (FileName) = '" + RulesTest::quotedPath(path) + "' {} }", "test.conf"));
         log.clear();
     }
     // Both temperatures of a file last read and written the given number of seconds ago.

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "RulesTestSupport.h"
+#include "hoardscan/RulesTestSupport.h"
 #include "common/ConfReader.h"
 #include "common/FileOps.h"
 #include "hoardscan/AttributeNames.h"
