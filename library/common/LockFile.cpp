@@ -83,15 +83,26 @@ void LockFile::readExisting() {
 bool LockFile::writeLock(bool holdOriginal) {
     const std::string path = lockPath(name_);
     if (!lockFile_.open(path, BasicFile::Write)) return false;
-    // Flushed at once: the file stays open until unlock, and other writers must read it now.
     bool written = lockFile_.writeLine(takenAt_.formatUtc(true, false)) &&
                    lockFile_.writeLine(validUntil_.formatUtc(true, false)) && lockFile_.writeLine(ownToken_) &&
                    lockFile_.writeLine(holdOriginal ? holdsOriginalWord : missingWord) && lockFile_.flush();
-    if (written) return true;
+    // Closed once written: Windows cannot delete a file that is open, so a lock file kept open
+    // by a holder that runs past its expiry could never be cleared by the next writer.
     lockFile_.close();
+    if (written) return true;
     // A half-written lock file would keep others out for no one.
     FileOps::deleteFile(path);
     return false;
+}
+
+// The holder's token of the lock file on disk; empty when there is none or it cannot be read.
+std::string LockFile::tokenOnDisk() const {
+    BasicFile file;
+    if (!file.open(lockPath(name_), BasicFile::Read)) return std::string();
+    std::string line;
+    for (int number = 1; number <= 3; ++number)
+        if (!file.readLine(line) || file.error() != BasicFile::None) return std::string();
+    return line;
 }
 
 bool LockFile::holdProtectedFile() {
@@ -134,7 +145,10 @@ bool LockFile::unlock() {
     }
     original_.close();
     lockFile_.close();
-    FileOps::deleteFile(lockPath(name_));
+    // Once expired, the lock may have been cleared and taken by another writer: that writer's
+    // lock file is not this object's to delete.
+    const std::string holder = tokenOnDisk();
+    if (holder.empty() || holder == ownToken_) FileOps::deleteFile(lockPath(name_));
     present_ = false;
     return true;
 }

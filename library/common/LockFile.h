@@ -47,6 +47,7 @@ private:
     void readExisting();
     bool writeLock(bool holdOriginal);
     bool holdProtectedFile();
+    std::string tokenOnDisk() const;
 
     BasicFile original_;
     BasicFile lockFile_;

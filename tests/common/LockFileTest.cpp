@@ -92,6 +92,28 @@ TEST(LockFileForeign, ALiveForeignLockHoldsUntilItExpiresThenIsCleared) {
     EXPECT_TRUE(other.unlock());
 }
 
+TEST(LockFileForeign, AHolderPastItsExpiryLeavesTheNextWritersLockInPlace) {
+    TestDirectory dir;
+    FakePlatform fake;
+    fake.clock = 1372680000;
+    std::string path = dir.write("p", "x");
+    LockFile slow(path);
+    ASSERT_TRUE(slow.lock(TimeSpan(30), false));
+    *fake.clock += 31;
+    // The slow holder still runs: its expired lock is cleared all the same, on every system.
+    LockFile next(path);
+    EXPECT_TRUE(next.unlock());
+    ASSERT_TRUE(next.lock(TimeSpan(30), false));
+    // The slow holder's release must not remove the lock that now belongs to the next writer.
+    EXPECT_TRUE(slow.unlock());
+    ASSERT_TRUE(FileOps::exists(path + ".lock"));
+    EXPECT_EQ(linesOf(path + ".lock")[2], next.ownToken());
+    LockFile third(path);
+    EXPECT_FALSE(third.lock(TimeSpan(30), false));
+    EXPECT_TRUE(next.unlock());
+    EXPECT_FALSE(FileOps::exists(path + ".lock"));
+}
+
 TEST(LockFileForeign, ANewLockSinceConstructionIsNotOverwritten) {
     TestDirectory dir;
     std::string path = dir.write("p", "x");
