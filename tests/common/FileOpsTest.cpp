@@ -12,20 +12,22 @@ namespace {
 
 using TestSupport::TestDirectory;
 
+// The root of the file system the temporary directory lies on: "/" or "C:\\".
+std::string rootOf(const TestDirectory& dir) { return dir.path().root_path().string(); }
+
 TEST(FileOpsExists, FilesDirectoriesAndTheRoot) {
     TestDirectory dir;
+    const char separator = platform().pathSyntax().separator;
     std::string file = dir.write("f", "x");
     EXPECT_TRUE(FileOps::exists(file));
     EXPECT_TRUE(FileOps::exists(dir.text()));
-    EXPECT_TRUE(FileOps::exists(dir.text() + "/"));  // one trailing separator is ignored
-    EXPECT_FALSE(FileOps::exists(dir.text() + "//"));
-    EXPECT_TRUE(FileOps::exists("/"));
+    EXPECT_TRUE(FileOps::exists(dir.text() + separator));  // one trailing separator is ignored
+    EXPECT_TRUE(FileOps::exists(dir.text() + "/"));
+    EXPECT_TRUE(FileOps::exists(rootOf(dir)));
     EXPECT_FALSE(FileOps::exists(""));
     EXPECT_FALSE(FileOps::exists(dir.child("missing")));
     EXPECT_FALSE(FileOps::exists(dir.child("*")));
     EXPECT_FALSE(FileOps::exists(dir.child("?")));
-    // Drive letters mean nothing on POSIX: "C:" is a relative name.
-    EXPECT_FALSE(FileOps::exists("C:"));
 }
 
 TEST(FileOpsExists, WindowsDrivesAskTheDriveType) {
@@ -51,13 +53,12 @@ TEST(FileOpsStatus, RecordHoldsTheFactsAndTimesAsMoments) {
     EXPECT_TRUE(status.exists);
     EXPECT_EQ(status.fullPath, path);
     EXPECT_EQ(status.size, 3000u);
-    EXPECT_EQ(status.attributes, FileAttribute::Normal);
+    // A new file is "Normal" on POSIX; Windows marks it for the next backup (Archive).
+    EXPECT_TRUE(status.attributes == FileAttribute::Normal || status.attributes == FileAttribute::Archive)
+        << status.attributes;
     EXPECT_FALSE(status.isDirectory());
     EXPECT_NEAR(status.modified.value(), DateTime().value(), 120);
     EXPECT_NEAR(status.created.value(), DateTime().value(), 120);
-    EXPECT_TRUE(status.hasAllocated);
-    EXPECT_TRUE(status.hasOwnerId);
-    EXPECT_TRUE(status.hasIdentity);
 
     ASSERT_TRUE(FileOps::fileStatus(dir.text(), status));
     EXPECT_TRUE(status.isDirectory());
@@ -133,15 +134,17 @@ TEST(FileOpsListing, BadDirectoriesGiveEmptyLists) {
 
 TEST(FileOpsCurrentDirectory, EndsInTheSeparatorAndFollowsChanges) {
     TestDirectory dir;
+    const char separator = platform().pathSyntax().separator;
     std::string saved = FileOps::currentDirectory();
     ASSERT_FALSE(saved.empty());
-    EXPECT_EQ(saved.back(), '/');
+    EXPECT_EQ(saved.back(), separator);
     ASSERT_TRUE(FileOps::setCurrentDirectory(dir.text()));
-    EXPECT_EQ(FileOps::currentDirectory(), dir.text() + "/");
+    EXPECT_EQ(FileOps::currentDirectory(), dir.text() + separator);
     EXPECT_FALSE(FileOps::setCurrentDirectory(dir.child("missing")));
-    EXPECT_EQ(FileOps::currentDirectory(), dir.text() + "/");
-    ASSERT_TRUE(FileOps::setCurrentDirectory("/"));
-    EXPECT_EQ(FileOps::currentDirectory(), "/");
+    EXPECT_EQ(FileOps::currentDirectory(), dir.text() + separator);
+    // The root keeps its one separator.
+    ASSERT_TRUE(FileOps::setCurrentDirectory(rootOf(dir)));
+    EXPECT_EQ(FileOps::currentDirectory(), rootOf(dir));
     ASSERT_TRUE(FileOps::setCurrentDirectory(saved));
 }
 

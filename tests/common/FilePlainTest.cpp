@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "common/FileOps.h"
 #include "common/FilePlain.h"
@@ -190,9 +191,17 @@ TEST(FilePlainClose, AFailedReplaceThrowsRenameAfterItsRetries) {
     FilePlain file(path);
     file.open(FileBase::Write);
     file.write("new");
-    // Make the final rename impossible: a non-empty directory takes the file's place.
-    std::filesystem::remove(path);
-    std::filesystem::create_directories(path + "/inside");
+    // Make the final rename impossible. Where an open file can be removed, a non-empty
+    // directory takes its place; where it cannot (Windows), a reader that does not share
+    // deletion keeps the file.
+    std::ifstream reader;
+    std::error_code removal;
+    if (std::filesystem::remove(path, removal)) {
+        std::filesystem::create_directories(path + "/inside");
+    } else {
+        reader.open(path, std::ios::binary);
+        ASSERT_TRUE(reader.is_open());
+    }
     std::string detail;
     EXPECT_EQ(thrownCode([&] { file.close(); }, &detail), FL_RENAME);
     EXPECT_EQ(detail, "Failed to update the file \"" + path + "\"");

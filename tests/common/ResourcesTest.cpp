@@ -1,16 +1,16 @@
 // Installation resources read from and written to the registry (on POSIX a .reg file below a
-// temporary registry root), with ${name} references between them.
+// temporary registry root), with ${name} references between them. Each test has a key of its
+// own; what the key looks like on disk is a POSIX test.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 #include <vector>
 
 #include "common/Resources.h"
 #include "platform/fake/FakePlatform.h"
+#include "support/TestRegistryKey.h"
 
 namespace Quilna {
 namespace {
@@ -26,24 +26,12 @@ protected:
         fs::remove_all(root_);
         fs::create_directories(root_);
         fake.environment["QUILNA_REGISTRY_ROOT"] = root_.string();
-        fake.environment["QUILNA_ENV"] = std::nullopt;
+        fake.environment["QUILNA_ENV"] = key_;
         fake.wow64 = false;
     }
     ~ResourcesTest() override {
         std::error_code ignored;
         fs::remove_all(root_, ignored);
-    }
-
-    fs::path keyFile(const std::string& relative = "SOFTWARE/Quilna/Resources.reg") const {
-        return root_ / "HKEY_LOCAL_MACHINE" / relative;
-    }
-
-    // Writes a key file by hand, as an installer would.
-    void install(const std::string& values, const std::string& key = "SOFTWARE\\Quilna\\Resources",
-                 const std::string& relative = "SOFTWARE/Quilna/Resources.reg") {
-        fs::create_directories(keyFile(relative).parent_path());
-        std::ofstream out(keyFile(relative), std::ios::binary);
-        out << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\" << key << "]\r\n" << values;
     }
 
     std::string read(const std::string& name) {
@@ -54,13 +42,13 @@ protected:
 
     FakePlatform fake;
     fs::path root_;
+    const std::string key_ = TestSupport::uniqueResourceKey();
 };
 
 TEST_F(ResourcesTest, WrittenResourcesReadBackAndReferencesExpand) {
     EXPECT_EQ(read("Root"), "<2>");
     ASSERT_EQ(writeResource("Root", "C:\\Prog"), 0);
     ASSERT_EQ(writeResource("ConfigurationDir", "${Root}\\conf"), 0);
-    EXPECT_TRUE(fs::exists(keyFile()));
     EXPECT_EQ(read("ConfigurationDir"), "C:\\Prog\\conf");
     EXPECT_EQ(read("configurationdir"), "C:\\Prog\\conf");
 
@@ -83,49 +71,25 @@ TEST_F(ResourcesTest, WrittenResourcesReadBackAndReferencesExpand) {
     EXPECT_EQ(read("A"), "a");
 }
 
-TEST_F(ResourcesTest, TypesAndTrailingZeros) {
-    install("\"Level\"=dword:00000003\r\n"
-            "\"Text\"=\"3\"\r\n"
-            "\"Expand\"=hex(2):43,00,3a,00,00,00,00,00,00,00\r\n"
-            "\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"
-            "\"Blob\"=hex:01,02\r\n");
-    uint32_t number = 99;
-    EXPECT_EQ(readResourceDword("Level", number), 0);
-    EXPECT_EQ(number, 3u);
-    number = 99;
-    EXPECT_EQ(readResourceDword("Text", number), 3);
-    EXPECT_EQ(readResourceDword("Absent", number), 2);
-    EXPECT_EQ(number, 99u);
-    EXPECT_EQ(read("Level"), "<3>");
-    EXPECT_EQ(read("Blob"), "<3>");
-    EXPECT_EQ(read("Expand"), "C:");
-    EXPECT_EQ(read("Multi"), std::string("a\0b", 3)) << "the separators stay";
-}
-
 TEST_F(ResourcesTest, KeyPathFromEnvironmentAndWow64) {
+    EXPECT_EQ(resourceKeyPath(), key_);
+    fake.environment["QUILNA_ENV"] = std::nullopt;
     EXPECT_EQ(resourceKeyPath(), "SOFTWARE\\Quilna\\Resources");
     fake.wow64 = true;
     EXPECT_EQ(resourceKeyPath(), "SOFTWARE\\Wow6432Node\\Quilna\\Resources");
-    ASSERT_EQ(writeResource("Where", "wow"), 0);
-    EXPECT_TRUE(fs::exists(keyFile("SOFTWARE/Wow6432Node/Quilna/Resources.reg")));
-
-    fake.environment["QUILNA_ENV"] = "SOFTWARE\\Quilna\\Test";
-    EXPECT_EQ(resourceKeyPath(), "SOFTWARE\\Quilna\\Test");
-    EXPECT_EQ(read("Where"), "<2>");
-    ASSERT_EQ(writeResource("Where", "test"), 0);
-    EXPECT_TRUE(fs::exists(keyFile("SOFTWARE/Quilna/Test.reg")));
-    EXPECT_EQ(read("Where"), "test");
-
     // An empty variable is still a key path, the hive itself.
     fake.environment["QUILNA_ENV"] = "";
     EXPECT_EQ(resourceKeyPath(), "");
-    ASSERT_EQ(writeResource("Where", "hive"), 0);
-    EXPECT_TRUE(fs::exists(root_ / "HKEY_LOCAL_MACHINE.reg"));
 
-    // A key path that would climb out of the registry root is refused.
-    fake.environment["QUILNA_ENV"] = "SOFTWARE\\..\\..\\etc";
-    EXPECT_EQ(writeResource("Where", "outside"), 1);
+    // Another key holds other values.
+    fake.environment["QUILNA_ENV"] = key_;
+    ASSERT_EQ(writeResource("Where", "here"), 0);
+    fake.environment["QUILNA_ENV"] = key_ + "\\Other";
     EXPECT_EQ(read("Where"), "<2>");
+    ASSERT_EQ(writeResource("Where", "there"), 0);
+    EXPECT_EQ(read("Where"), "there");
+    fake.environment["QUILNA_ENV"] = key_;
+    EXPECT_EQ(read("Where"), "here");
 }
 
 TEST_F(ResourcesTest, ReferenceLoopsEnd) {
@@ -149,20 +113,6 @@ TEST_F(ResourcesTest, ReferenceLoopsEnd) {
     EXPECT_EQ(read("R0"), "${R17}");
     EXPECT_EQ(read("R3"), "${R20}");
     EXPECT_EQ(read("R4"), "end");
-}
-
-TEST_F(ResourcesTest, MalformedKeyFilesReadAsMissingAndAreNotOverwritten) {
-    fs::create_directories(keyFile().parent_path());
-    {
-        std::ofstream out(keyFile(), std::ios::binary);
-        out << "this is not a registry export\n\"Root\"=\"x\"\n";
-    }
-    EXPECT_EQ(read("Root"), "<2>");
-    EXPECT_EQ(writeResource("Root", "y"), 1);
-    std::ifstream in(keyFile(), std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    EXPECT_EQ(content.str(), "this is not a registry export\n\"Root\"=\"x\"\n");
 }
 
 TEST_F(ResourcesTest, ConcurrentWritersLoseNoValue) {

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "TimeTestSupport.h"
 #include "common/DateTime.h"
 #include "common/ZoneRules.h"
@@ -9,7 +7,6 @@
 namespace Quilna {
 namespace {
 
-using TimeTest::SystemZoneScope;
 using TimeTest::utc;
 using TimeTest::ZoneScope;
 
@@ -173,57 +170,6 @@ TEST(TimeZone, AlignDownToHoursInAHalfHourZone) {
     EXPECT_EQ(DateTime("2013-07-01T10:17:00").alignDown(TimeSpan(3600)).formatLocal(false, false),
               "2013-07-01T10:00:00");
     EXPECT_EQ(DateTime(utc(2013, 7, 1, 4, 45)).alignDown(TimeSpan(3600)).value(), utc(2013, 7, 1, 4, 30));
-}
-
-// The zone derived from the C library shows every hour of the year as the C library does.
-void expectDerivedZoneMatchesSystem(const std::string& tz, const std::string& expectedDescription) {
-    SystemZoneScope system(tz);
-    ZoneScope zone(std::nullopt);
-    zone.fake.clock = utc(2013, 5, 1, 12);
-    const TimeZoneInfo derived = DateTime::processZone();
-    if (!expectedDescription.empty()) {
-        EXPECT_EQ(DateTime::formatZone(derived), expectedDescription) << tz;
-    }
-    for (int64_t t = utc(2013, 1, 1); t < utc(2014, 1, 1); t += 1800) {
-        CalendarTime local;
-        ASSERT_TRUE(platform().toLocalCalendar(t, local));
-        char expected[32];
-        std::snprintf(expected, sizeof expected, "%04d-%02d-%02dT%02d:%02d:%02d", local.year, local.month, local.day,
-                      local.hour, local.minute, local.second);
-        ASSERT_EQ(DateTime(static_cast<int32_t>(t)).formatLocal(false, false), expected) << tz;
-    }
-}
-
-TEST(TimeZone, DerivedFromTheSystemZone) {
-    expectDerivedZoneMatchesSystem("Europe/Oslo", TimeTest::centralEurope);
-    expectDerivedZoneMatchesSystem("Australia/Sydney", TimeTest::eastAustralia);
-    expectDerivedZoneMatchesSystem("America/New_York", "-05:00 (+01:00 3M2W6D2H-11M1W6D2H)");
-    expectDerivedZoneMatchesSystem("Asia/Kolkata", "+05:30");
-    expectDerivedZoneMatchesSystem("America/St_Johns", "");
-    expectDerivedZoneMatchesSystem("UTC", "+00:00");
-}
-
-TEST(TimeZone, OsloWithoutQuilnaTzFormatsLikeTheDescription) {
-    SystemZoneScope system("Europe/Oslo");
-    ZoneScope zone(std::string(""));  // empty counts as unset
-    EXPECT_EQ(DateTime::formatZone(DateTime::processZone()), TimeTest::centralEurope);
-    EXPECT_EQ(DateTime(1372680000).formatLocal(false, false), "2013-07-01T14:00:00");
-    EXPECT_EQ(DateTime(1358251200).formatLocal(false, false), "2013-01-15T13:00:00");
-    EXPECT_EQ(DateTime("2013-07-03T10:17:00").alignDown(TimeSpan(604800)).formatLocal(false, false),
-              "2013-07-01T00:00:00");
-}
-
-TEST(TimeZone, DerivedZoneIsRenewedOnceTheHourHasPassed) {
-    SystemZoneScope oslo("Europe/Oslo");
-    ZoneScope zone(std::nullopt);
-    const int64_t hourStart = utc(2013, 5, 1, 12);
-    zone.fake.clock = hourStart + 100;
-    EXPECT_EQ(DateTime::processZone().standardOffset, 3600);
-    SystemZoneScope india("Asia/Kolkata");
-    zone.fake.clock = hourStart + 3599;
-    EXPECT_EQ(DateTime::processZone().standardOffset, 3600);  // cached within the hour
-    zone.fake.clock = hourStart + 3600;
-    EXPECT_EQ(DateTime::processZone().standardOffset, 19800);
 }
 
 }  // namespace

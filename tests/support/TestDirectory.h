@@ -23,10 +23,12 @@ public:
     }
     ~TestDirectory() {
         std::error_code ignored;
-        // Entries a test made unreadable or read-only must still go.
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored)) {
-            if (!entry.is_symlink(ignored))
-                std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+        // Entries a test made unreadable or read-only must still go. Stepping never throws: an
+        // entry the system cannot reach (a path too long for it) must not end the program.
+        std::filesystem::recursive_directory_iterator entry(path_, ignored), end;
+        for (; entry != end; entry.increment(ignored)) {
+            if (!entry->is_symlink(ignored))
+                std::filesystem::permissions(entry->path(), std::filesystem::perms::owner_all,
                                              std::filesystem::perm_options::add, ignored);
         }
         std::filesystem::remove_all(path_, ignored);

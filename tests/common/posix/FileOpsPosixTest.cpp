@@ -17,6 +17,20 @@ namespace {
 using TestSupport::ChildProcess;
 using TestSupport::TestDirectory;
 
+TEST(FileOpsPosix, OneStatusCallGivesSizeOnDiskOwnerAndIdentity) {
+    TestDirectory dir;
+    std::string path = dir.write("data", std::string(3000, 'd'));
+    FileStatus status;
+    ASSERT_TRUE(FileOps::fileStatus(path, status));
+    EXPECT_EQ(status.attributes, FileAttribute::Normal);
+    EXPECT_TRUE(status.hasAllocated);
+    EXPECT_TRUE(status.hasOwnerId);
+    EXPECT_TRUE(status.hasIdentity);
+    // Two separators name no file; drive letters mean nothing: "C:" is a relative name.
+    EXPECT_FALSE(FileOps::exists(dir.text() + "//"));
+    EXPECT_FALSE(FileOps::exists("C:"));
+}
+
 TEST(FileOpsPosix, UnreadableFileKeepsItsRealSizeAndTimes) {
     TestDirectory dir;
     ::chmod(dir.text().c_str(), 0755);

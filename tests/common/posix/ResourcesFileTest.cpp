@@ -1,0 +1,117 @@
+// Installation resources on POSIX: each registry key is a .reg file below the registry root,
+// in the format of Windows registry exports, with the value types an installer may write.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "common/Resources.h"
+#include "platform/fake/FakePlatform.h"
+
+namespace Quilna {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ResourcesFileTest : public ::testing::Test {
+protected:
+    ResourcesFileTest() {
+        static std::atomic<int> counter{0};
+        root_ = fs::temp_directory_path() /
+                ("quilna-resource-files-" + std::to_string(platform().processId()) + "-" + std::to_string(counter++));
+        fs::remove_all(root_);
+        fs::create_directories(root_);
+        fake.environment["QUILNA_REGISTRY_ROOT"] = root_.string();
+        fake.environment["QUILNA_ENV"] = std::nullopt;
+        fake.wow64 = false;
+    }
+    ~ResourcesFileTest() override {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+    fs::path keyFile(const std::string& relative = "SOFTWARE/Quilna/Resources.reg") const {
+        return root_ / "HKEY_LOCAL_MACHINE" / relative;
+    }
+
+    // Writes a key file by hand, as an installer would.
+    void install(const std::string& values) {
+        fs::create_directories(keyFile().parent_path());
+        std::ofstream out(keyFile(), std::ios::binary);
+        out << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quilna\\Resources]\r\n"
+            << values;
+    }
+
+    std::string read(const std::string& name) {
+        std::string out = "<unchanged>";
+        const int result = readResource(name, out);
+        return result == 0 ? out : "<" + std::to_string(result) + ">";
+    }
+
+    FakePlatform fake;
+    fs::path root_;
+};
+
+TEST_F(ResourcesFileTest, TheKeyIsAFileBelowTheRegistryRoot) {
+    EXPECT_FALSE(fs::exists(keyFile()));
+    ASSERT_EQ(writeResource("Root", "C:\\Prog"), 0);
+    EXPECT_TRUE(fs::exists(keyFile()));
+    EXPECT_EQ(read("Root"), "C:\\Prog");
+
+    fake.wow64 = true;
+    ASSERT_EQ(writeResource("Where", "wow"), 0);
+    EXPECT_TRUE(fs::exists(keyFile("SOFTWARE/Wow6432Node/Quilna/Resources.reg")));
+
+    fake.environment["QUILNA_ENV"] = "SOFTWARE\\Quilna\\Test";
+    ASSERT_EQ(writeResource("Where", "test"), 0);
+    EXPECT_TRUE(fs::exists(keyFile("SOFTWARE/Quilna/Test.reg")));
+    EXPECT_EQ(read("Where"), "test");
+
+    // The hive itself.
+    fake.environment["QUILNA_ENV"] = "";
+    ASSERT_EQ(writeResource("Where", "hive"), 0);
+    EXPECT_TRUE(fs::exists(root_ / "HKEY_LOCAL_MACHINE.reg"));
+
+    // A key path that would climb out of the registry root is refused.
+    fake.environment["QUILNA_ENV"] = "SOFTWARE\\..\\..\\etc";
+    EXPECT_EQ(writeResource("Where", "outside"), 1);
+    EXPECT_EQ(read("Where"), "<2>");
+}
+
+TEST_F(ResourcesFileTest, TypesAndTrailingZeros) {
+    install("\"Level\"=dword:00000003\r\n"
+            "\"Text\"=\"3\"\r\n"
+            "\"Expand\"=hex(2):43,00,3a,00,00,00,00,00,00,00\r\n"
+            "\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"
+            "\"Blob\"=hex:01,02\r\n");
+    uint32_t number = 99;
+    EXPECT_EQ(readResourceDword("Level", number), 0);
+    EXPECT_EQ(number, 3u);
+    number = 99;
+    EXPECT_EQ(readResourceDword("Text", number), 3);
+    EXPECT_EQ(readResourceDword("Absent", number), 2);
+    EXPECT_EQ(number, 99u);
+    EXPECT_EQ(read("Level"), "<3>");
+    EXPECT_EQ(read("Blob"), "<3>");
+    EXPECT_EQ(read("Expand"), "C:");
+    EXPECT_EQ(read("Multi"), std::string("a\0b", 3)) << "the separators stay";
+}
+
+TEST_F(ResourcesFileTest, MalformedKeyFilesReadAsMissingAndAreNotOverwritten) {
+    fs::create_directories(keyFile().parent_path());
+    {
+        std::ofstream out(keyFile(), std::ios::binary);
+        out << "this is not a registry export\n\"Root\"=\"x\"\n";
+    }
+    EXPECT_EQ(read("Root"), "<2>");
+    EXPECT_EQ(writeResource("Root", "y"), 1);
+    std::ifstream in(keyFile(), std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    EXPECT_EQ(content.str(), "this is not a registry export\n\"Root\"=\"x\"\n");
+}
+
+}  // namespace
+}  // namespace Quilna
