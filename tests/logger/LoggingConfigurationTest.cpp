@@ -13,6 +13,7 @@
 #include "platform/fake/FakePlatform.h"
 #include "support/CapturedLog.h"
 #include "support/TestDirectory.h"
+#include "support/TestRegistryKey.h"
 
 namespace Quilna {
 namespace {
@@ -35,6 +36,16 @@ protected:
         return text;
     }
 
+    // A path inside a quoted configuration value, where a backslash escapes the next character.
+    static std::string quoted(std::string path) {
+        std::string text;
+        for (char c : path) {
+            if (c == '\\') text += '\\';
+            text += c;
+        }
+        return text;
+    }
+
     static std::string logBlock(const std::string& entries) { return "log () = '' { " + entries + " }"; }
     static std::string scheme(const std::string& words) {
         return logBlock("rotation () = '' { scheme (String) = '" + words + "' {} }");
@@ -44,6 +55,7 @@ protected:
     TestSupport::TestDirectory directory;
     TestSupport::EnvironmentScope runtimeDirectory{"QUILNA_RUNTIME_DIR", directory.child("runtime")};
     TestSupport::EnvironmentScope registryRoot{"QUILNA_REGISTRY_ROOT", directory.child("registry")};
+    TestSupport::EnvironmentScope registryKey{"QUILNA_ENV", TestSupport::uniqueResourceKey()};
     TestSupport::CapturedLog log;
     LoggingSetup setup;
 };
@@ -143,7 +155,7 @@ TEST_F(LoggingConfigurationTest, SetUpFromTheResourcesThenMovedByTheConfiguratio
     const SmartPointer<LoggerUnit> unit = setup.unit;
     setup.configuration = makeSmart<ConfReader>(setup.centre);
     ASSERT_TRUE(setup.configuration->buildTreeFromText(
-        "Quilna () = '' { directories () = '' { log (DirName) = '" + directory.child("configured") + "' {} } }\n" +
+        "Quilna () = '' { directories () = '' { log (DirName) = '" + quoted(directory.child("configured")) + "' {} } }\n" +
             logBlock("global () = '' { debug-level (Integer) = '2' {} }"),
         "hoardscan.conf"));
     ASSERT_TRUE(setupLogging(setup));  // a second call only applies the configuration
@@ -165,7 +177,7 @@ TEST_F(LoggingConfigurationTest, ALogDirectoryThatDoesNotExistLeavesTheLogWhereI
     setup.directory = directory.text() + separator;
     setup.fileName = "a.log";
     ASSERT_TRUE(setupLogging(setup));
-    apply("Quilna () = '' { directories () = '' { log (DirName) = '" + directory.child("absent") + "' {} } }");
+    apply("Quilna () = '' { directories () = '' { log (DirName) = '" + quoted(directory.child("absent")) + "' {} } }");
     EXPECT_EQ(setup.directory, kept(directory.text()));
     setup.unit.reset();
 }

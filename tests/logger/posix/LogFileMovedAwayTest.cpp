@@ -1,0 +1,43 @@
+// A log file that another writer renames while this agent holds it open: on POSIX the open
+// file moves with its new name, so the agent must notice and start a new file at the path.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "logger/LoggerAgentFile.h"
+#include "logger/LogTestSupport.h"
+#include "platform/fake/FakePlatform.h"
+#include "support/TestRegistryKey.h"
+
+namespace Quilna {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(LogFileMovedAway, AFileRotatedAwayByAnotherWriterIsNotWrittenAgain) {
+    LogTest::TempDir dir;
+    LogTest::LogSettingsScope settings;
+    FakePlatform fake;
+    fs::create_directories(dir.file("runtime"));
+    fake.environment["QUILNA_RUNTIME_DIR"] = dir.file("runtime");
+    fake.environment["QUILNA_REGISTRY_ROOT"] = dir.path();
+    fake.environment["QUILNA_ENV"] = TestSupport::uniqueResourceKey();
+    setApplicationName("Hoardscan");
+    setRotationScheme(0);
+    setAgentMessages(false);
+    const std::string log = dir.file("a.log");
+    LoggerAgentFile first;
+    LoggerAgentFile second;
+    first.setLogFile(log);
+    second.setLogFile(log);
+    ASSERT_TRUE(first.write("1"));
+    ASSERT_TRUE(second.write("2"));
+    fs::rename(log, dir.file("moved.log"));
+    ASSERT_TRUE(second.write("3"));
+    ASSERT_TRUE(first.write("4"));
+    EXPECT_EQ(LogTest::readFile(dir.file("moved.log")), "1\r\n2\r\n");
+    EXPECT_EQ(LogTest::readFile(log), "3\r\n4\r\n");
+}
+
+}  // namespace
+}  // namespace Quilna
