@@ -277,7 +277,7 @@ void LoggerAgentFile::rotate() {
     if (messages) writeOwn("Renaming file from " + quotedText(from) + " to " + quotedText(to) + ".");
     closeLog("Rotating log file");
 
-    if (!FileOps::renameFile(from, to, false)) {
+    if (!renameLog(from, to)) {
         const uint32_t error = platform().lastError();
         sizeFactor_ += kSizeFactorStep;
         writeOwn("Log file rotation error. (" + StringUtils::uint64Text(error) + ")");
@@ -285,6 +285,20 @@ void LoggerAgentFile::rotate() {
     }
     sizeFactor_ = 1.0f;
     if (messages) writeOwn("Log continued from " + quotedText(FileUtils::fileName(to)) + ".");
+}
+
+// The rename of FileOps with its retries, except that a file another writer keeps open
+// (Windows refuses to rename it) fails at once: that writer closes it only after this agent has
+// let go of the guard, so retrying would only keep every writer of the log waiting, long enough
+// for them to drop their lines.
+bool LoggerAgentFile::renameLog(const std::string& from, const std::string& to) {
+    Platform& system = platform();
+    for (int attempt = 1; attempt <= FileOps::renameAttempts; ++attempt) {
+        if (system.moveFile(from, to, false)) return true;
+        if (system.lastError() == SystemCode::SharingViolation) return false;
+        if (attempt < FileOps::renameAttempts) system.sleepMs(FileOps::renamePauseMs);
+    }
+    return false;
 }
 
 bool LoggerAgentFile::setLogFile(const std::string& path) {

@@ -67,6 +67,7 @@ private:
     std::string rotationConditions();
     void checkRotation();
     void rotate();
+    bool renameLog(const std::string& from, const std::string& to);
     std::string rotatedPath(int32_t counter) const;
 
     SmartPointer<FileBase> file_;

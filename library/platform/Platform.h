@@ -22,6 +22,7 @@ class MailslotEndpoint;
 namespace SystemCode {
 constexpr uint32_t Success = 0;
 constexpr uint32_t AccessDenied = 5;          // also a NetAPI status
+constexpr uint32_t SharingViolation = 32;     // another process has the file open
 constexpr uint32_t InsufficientBuffer = 122;
 constexpr uint32_t AlreadyExists = 183;
 constexpr uint32_t MoreData = 234;            // also a NetAPI status
