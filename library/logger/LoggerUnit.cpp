@@ -40,19 +40,25 @@ bool LoggerUnit::debug(int32_t level, const char* format, const ParamStream& par
     return logDebug(level, LogCommons::expandParameters(format ? format : "", params.text()));
 }
 
+// A log that cannot be written (its directory removed, its disk full) loses the line, not the
+// caller: debug lines come from every step of the scan and from destructors.
 bool LoggerUnit::logDebug(int32_t level, const std::string& text) {
-    LoggerCentre* centre = centre_.get();
-    if (!centre) return false;
-    LogRecord record;
-    record.kind = LogRecord::Debug;
-    record.module = module_;
-    record.time.setNow();
-    record.timeMode = timeMode();
-    record.debugLevel = level;
-    record.messageId = LogRecord::NoMessage;
-    record.text = text;
-    record.thread = platform().threadId();
-    return centre->log(record);
+    try {
+        LoggerCentre* centre = centre_.get();
+        if (!centre) return false;
+        LogRecord record;
+        record.kind = LogRecord::Debug;
+        record.module = module_;
+        record.time.setNow();
+        record.timeMode = timeMode();
+        record.debugLevel = level;
+        record.messageId = LogRecord::NoMessage;
+        record.text = text;
+        record.thread = platform().threadId();
+        return centre->log(record);
+    } catch (...) {
+        return false;
+    }
 }
 
 bool LoggerUnit::logMessage(int32_t severity, int32_t id, const std::string& params) {

@@ -25,12 +25,13 @@ public:
     // parameters.
     static bool isDebugOn(int32_t level);
 
-    // Debug lines let a file error of the log pass to the caller.
+    // Debug lines. No operation of the unit throws: a log that cannot take a line loses the
+    // line (false), never the caller.
     bool debug(int32_t level, const char* text);
     bool debug(int32_t level, const std::string& text);
     bool debug(int32_t level, const char* format, const ParamStream& params);
 
-    // Catalogue messages; these never throw.
+    // Catalogue messages; false also when the record could not be forwarded.
     bool notice(int32_t id);
     bool warning(int32_t id, const ParamStream& params);
     bool error(int32_t id);

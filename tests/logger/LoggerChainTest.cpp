@@ -153,11 +153,13 @@ TEST_F(LoggerChainTest, BrokenChainsAnswerFalse) {
     EXPECT_FALSE(centreOfDestroyed.log(record));
 }
 
-TEST_F(LoggerChainTest, DebugLetsFileErrorsPassSeverityOperationsDoNot) {
+TEST_F(LoggerChainTest, AFileErrorOfTheLogReachesNoCaller) {
     auto failing = makeSmart<LogMessenger>(SmartPointer<LoggerAgent>(makeSmart<ThrowingAgent>()));
     auto failingCentre = makeSmart<LoggerCentre>(17, failing);
     LoggerUnit unit(failingCentre, 17);  // its greeting fails quietly
-    EXPECT_THROW(unit.debug(1, "x"), FileException);
+    // A log that cannot be opened loses the line, never the caller.
+    EXPECT_FALSE(unit.debug(1, "x"));
+    EXPECT_FALSE(unit.debug(1, "%s", ParamStream() << "y"));
     EXPECT_FALSE(unit.error(3));
     EXPECT_FALSE(unit.fatal(3, ParamStream() << 1));
 }

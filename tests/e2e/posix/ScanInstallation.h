@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -153,6 +154,13 @@ public:
     // the new process just before the program replaces it. The exit code, or -1 on a signal.
     int run(const std::vector<std::string>& wrapper = {}, const std::function<void()>& beforeStart = {}) {
         writeInstallation();
+        return wait(start(wrapper, beforeStart));
+    }
+
+    // Starts the program on the installation as last written, without waiting for it; its
+    // standard output and error go to the file named output (below the base).
+    pid_t start(const std::vector<std::string>& wrapper = {}, const std::function<void()>& beforeStart = {},
+                const std::string& output = "output.txt") {
         std::vector<std::string> words = wrapper;
         words.push_back(HOARDSCAN_PROGRAM);
         words.push_back("-c");
@@ -160,17 +168,17 @@ public:
         std::vector<char*> argv;
         for (std::string& word : words) argv.push_back(word.data());
         argv.push_back(nullptr);
-        const std::string output = base_ + "/output.txt";
-        const int32_t before = ResultFiles::dayStamp(DateTime());
+        const std::string outputPath = base_ + "/" + output;
+        startDay_ = ResultFiles::dayStamp(DateTime());
         std::fflush(nullptr);
-        processId = ::fork();
-        if (processId == 0) {
+        const pid_t child = ::fork();
+        if (child == 0) {
             ::setenv("QUILNA_REGISTRY_ROOT", (base_ + "/registry").c_str(), 1);
             ::setenv("QUILNA_RUNTIME_DIR", (base_ + "/runtime").c_str(), 1);
             ::setenv("QUILNA_TZ", zone, 1);
             ::setenv("HOARDSCAN_TREE", tree().c_str(), 1);
             ::unsetenv("QUILNA_ENV");
-            int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+            int fd = ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
             ::dup2(fd, 1);
             ::dup2(fd, 2);
             if (::chdir(base_.c_str()) != 0) ::_exit(126);
@@ -178,14 +186,22 @@ public:
             ::execvp(argv[0], argv.data());
             ::_exit(127);
         }
+        return child;
+    }
+
+    // Waits for a started program; its process id and day stamp name the result files of
+    // resultFile() from now on. The exit code, or -1 on a signal.
+    int wait(pid_t child) {
         int status = 0;
-        ::waitpid(processId, &status, 0);
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        processId = child;
         // A run across noon names its files with the next day.
-        dayStamp = before;
+        dayStamp = startDay_;
         const int32_t after = ResultFiles::dayStamp(DateTime());
-        if (!fs::exists(dataFile()) && after != before) {
+        if (!fs::exists(dataFile()) && after != startDay_) {
             dayStamp = after;
-            if (!fs::exists(dataFile())) dayStamp = before;
+            if (!fs::exists(dataFile())) dayStamp = startDay_;
         }
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -240,6 +256,7 @@ private:
 
     TestSupport::TestDirectory directory_;
     std::string base_;
+    int32_t startDay_ = 0;
 };
 
 inline bool runningAsRoot() { return ::geteuid() == 0; }

@@ -1,0 +1,272 @@
+// Faults that strike while the program runs: the tree changing under the walk, a result
+// directory that cannot be written until it suddenly can, a disk that fills during a flush and
+// frees up again, the log directory removed, a finished name that is taken. The program is held
+// still (SIGSTOP) at the moment a fault matters, the world is changed, and it goes on.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "RunControl.h"
+
+namespace Quilna::EndToEnd {
+namespace {
+
+// "d7" of "Processing \"<tree>/churn/d7/\"...", or empty (also for "churn/d7/inner/").
+std::string churnDirectoryOf(const std::string& line, const std::string& tree) {
+    const std::string start = "Processing \"" + tree + "/churn/";
+    const size_t at = line.find(start);
+    if (at == std::string::npos) return std::string();
+    const size_t from = at + start.size();
+    // Only the churned directories themselves, not the directories below them.
+    const size_t end = line.find('/', from);
+    if (end == std::string::npos || line.compare(end, 2, "/\"") != 0) return std::string();
+    return line.substr(from, end - from);
+}
+
+TEST(ScanFaults, TheTreeChangingUnderTheWalkDoesNotStopIt) {
+    ScanInstallation installation;
+    std::set<std::string> original;
+    auto add = [&](const std::string& relative, size_t size) {
+        installation.file(relative, size);
+        original.insert(installation.path(relative));
+    };
+    for (int d = 0; d < 4; ++d)
+        for (int f = 0; f < 25; ++f) add("stable/s" + std::to_string(d) + "/f" + std::to_string(f) + ".txt", 10);
+    const int churned = 24;
+    for (int d = 0; d < churned; ++d) {
+        const std::string directory = "churn/d" + std::to_string(d);
+        for (int f = 0; f < 150; ++f) add(directory + "/f" + std::to_string(f) + ".txt", 100);
+        for (int f = 0; f < 10; ++f) add(directory + "/inner/g" + std::to_string(f) + ".txt", 1000);
+        for (int f = 0; f < 5; ++f) add(directory + "/inner/deeper/h" + std::to_string(f) + ".txt", 10000);
+    }
+    installation.settings["filetype"] = {"Integer", "3"};  // directory and name in every record
+    installation.settings["log.debug-level"] = {"Integer", "4"};
+    std::vector<std::string> wrapper;
+    if (runningAsRoot()) {
+        // Root would still read what the test makes unreadable.
+        installation.openToEveryone();
+        wrapper = asNobodyWithoutCapabilities();
+    }
+    installation.writeInstallation();
+
+    // As the walk enters a directory of churn/, one of four faults strikes it.
+    LogFollower follower(installation.base() + "/log/HoardscanDebug.log");
+    const pid_t scan = installation.start(wrapper);
+    std::set<std::string> struck;
+    eventually([&] {
+        for (const std::string& line : follower.newLines()) {
+            const std::string name = churnDirectoryOf(line, installation.tree());
+            if (name.empty() || !struck.insert(name).second) continue;
+            const std::string directory = installation.path("churn/" + name);
+            Stopped held(scan);
+            std::error_code ignored;
+            switch (std::stoi(name.substr(1)) % 4) {
+            case 0:  // its subdirectory vanishes
+                fs::remove_all(directory + "/inner", ignored);
+                break;
+            case 1:  // its subdirectory becomes unreadable
+                fs::permissions(directory + "/inner", fs::perms::none, ignored);
+                break;
+            case 2:  // files go between the listing and their status
+                for (int f = 0; f < 150; f += 2) fs::remove(directory + "/f" + std::to_string(f) + ".txt", ignored);
+                break;
+            case 3:  // the directory the walk stands in vanishes
+                fs::remove_all(directory, ignored);
+                break;
+            }
+        }
+        return hasEnded(scan);
+    }, 60s);
+    const int code = installation.wait(scan);
+    if (code == 127) GTEST_SKIP() << "no setpriv to run the program as another user";
+    ASSERT_EQ(code, 0) << installation.log() << installation.output();
+    EXPECT_EQ(struck.size(), static_cast<size_t>(churned)) << "the walk did not reach every directory";
+
+    // Every file counted once at most, and only files that were there; the stable part whole.
+    std::map<std::string, double> counted;
+    for (const AccountRecord& record : ResultFileReader(installation.dataFile()).accountRecords())
+        counted[record.key[KeyField::FileSystem] + record.key[KeyField::FileType]] += record.values.files;
+    size_t stable = 0;
+    for (const auto& [path, files] : counted) {
+        EXPECT_EQ(files, 1) << path;
+        EXPECT_EQ(original.count(path), 1u) << path;
+        if (path.rfind(installation.path("stable/"), 0) == 0) ++stable;
+    }
+    EXPECT_EQ(stable, 100u);
+    EXPECT_LT(counted.size(), original.size());
+    EXPECT_EQ(installation.logCount("could not return"), 0u) << installation.log();
+    EXPECT_EQ(installation.logCount("Hoardscan has ended."), 1u);
+    // Some faults struck between the listing and the next step.
+    EXPECT_GT(installation.logCount("vanished or cannot be examined") + installation.logCount("Unable to access"), 0u)
+        << installation.log();
+}
+
+TEST(ScanFaults, AWorkingDirectoryThatBecomesWritableGetsEveryRecordAtTheNextFlush) {
+    if (!runningAsRoot()) GTEST_SKIP() << "needs a directory its user cannot write";
+    ScanInstallation installation;
+    for (int d = 0; d < 10; ++d)
+        for (int f = 0; f < 30; ++f)
+            installation.file("d" + std::to_string(d) + "/f" + std::to_string(f) + ".e" + std::to_string(f), 10);
+    installation.settings["buffer"] = {"Integer", "1"};  // every file a flush of its own
+    installation.settings["log.debug-level"] = {"Integer", "3"};
+    installation.openToEveryone();
+    const std::string results = installation.base() + "/results";
+    fs::permissions(results, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec);
+    installation.writeInstallation();
+
+    LogFollower follower(installation.base() + "/log/HoardscanDebug.log");
+    const pid_t scan = installation.start(asNobodyWithoutCapabilities());
+    const bool refused = follower.waitFor("cannot be created", scan);
+    if (refused) {
+        Stopped held(scan);
+        fs::permissions(results, fs::perms::all);
+    }
+    const int code = installation.wait(scan);
+    if (code == 127) GTEST_SKIP() << "no setpriv to run the program as another user";
+    ASSERT_TRUE(refused) << installation.log();
+    ASSERT_EQ(code, 0) << installation.log();
+
+    // The records of the refused flushes were kept and written by a later one.
+    EXPECT_GE(installation.logCount("CRITICAL"), 1u);
+    ASSERT_TRUE(fs::exists(installation.dataFile())) << installation.log();
+    const auto totals = ResultFileReader(installation.dataFile()).accountTotals();
+    EXPECT_EQ(totals.size(), 30u);
+    double files = 0;
+    for (const auto& [key, values] : totals) files += values.files;
+    EXPECT_EQ(files, 300);
+}
+
+// The program in a mount namespace of its own, its working directory a small RAM disk filled
+// up to the last 16 KiB; afterwards the disk's files are copied to "kept".
+std::vector<std::string> onAFullDisk(const ScanInstallation& installation) {
+    const std::string results = installation.base() + "/results";
+    const std::string script =
+        "R='" + results + "'; K='" + installation.base() + "/kept';"
+        "mount -t tmpfs -o size=512k tmpfs \"$R\" || exit 97;"
+        "head -c 16384 /dev/zero > \"$R/reserve\" || exit 97; cat /dev/zero > \"$R/filler\" 2>/dev/null;"
+        "rm \"$R/reserve\"; \"$@\"; code=$?; rm -f \"$R/filler\"; mkdir -p \"$K\"; cp -a \"$R/.\" \"$K/\"; exit $code";
+    return {"unshare", "--mount", "--propagation", "private", "sh", "-c", script, "sh"};
+}
+
+// Files that each make a record of their own (the extension differs), one flush per file.
+void installManyRecords(ScanInstallation& installation, int files) {
+    for (int f = 0; f < files; ++f)
+        installation.file("d" + std::to_string(f % 10) + "/f" + std::to_string(f) + ".e" + std::to_string(f), 5);
+    installation.settings["buffer"] = {"Integer", "1"};
+    installation.writeInstallation();
+}
+
+TEST(ScanFaults, ADiskThatFillsDuringAFlushKeepsTheRecordsUntilThereIsRoomAgain) {
+    if (!runningAsRoot()) GTEST_SKIP() << "mounting needs root";
+    ScanInstallation installation;
+    const int files = 1500;
+    installManyRecords(installation, files);
+    LogFollower follower(installation.base() + "/log/HoardscanDebug.log");
+    const pid_t shell = installation.start(onAFullDisk(installation));
+    const std::string full = follower.waitForLine("could not take this record", shell);
+    const pid_t scan = writerOf(full);
+    if (!full.empty() && scan > 0) {
+        // Room again: the next flush must write everything that waited.
+        Stopped held(scan);
+        fs::remove("/proc/" + std::to_string(scan) + "/root" + installation.base() + "/results/filler");
+    }
+    const int code = installation.wait(shell);
+    if (code == 97 || code == 127) GTEST_SKIP() << "cannot mount here: " << installation.output();
+    ASSERT_FALSE(full.empty()) << installation.log();
+    ASSERT_EQ(code, 0) << installation.log();
+
+    const std::vector<std::string> finished = namesEndingIn(installation.base() + "/kept", ".data");
+    ASSERT_EQ(finished.size(), 1u) << installation.log();
+    EXPECT_TRUE(namesEndingIn(installation.base() + "/kept", ".make").empty());
+    // Every record once: none lost while the disk was full, none written twice.
+    const auto totals = ResultFileReader(finished[0]).accountTotals();
+    EXPECT_EQ(totals.size(), static_cast<size_t>(files));
+    for (const auto& [key, values] : totals) EXPECT_EQ(values.files, 1) << key;
+    EXPECT_EQ(installation.logCount("is incomplete"), 0u);
+}
+
+TEST(ScanFaults, ADiskThatStaysFullLeavesOnlyWholeFlushesUnderTheUnfinishedName) {
+    if (!runningAsRoot()) GTEST_SKIP() << "mounting needs root";
+    ScanInstallation installation;
+    const int files = 600;
+    installManyRecords(installation, files);
+    const int code = installation.wait(installation.start(onAFullDisk(installation)));
+    if (code == 97 || code == 127) GTEST_SKIP() << "cannot mount here: " << installation.output();
+    ASSERT_EQ(code, 0) << installation.log();
+
+    EXPECT_TRUE(namesEndingIn(installation.base() + "/kept", ".data").empty());
+    const std::vector<std::string> unfinished = namesEndingIn(installation.base() + "/kept", ".make");
+    ASSERT_EQ(unfinished.size(), 1u);
+    // The flushes that failed part-way were cut off again: every line is whole.
+    std::map<std::string, AccountValues> totals;
+    ASSERT_NO_THROW(totals = ResultFileReader(unfinished[0]).accountTotals());
+    EXPECT_GT(totals.size(), 0u);
+    EXPECT_LT(totals.size(), static_cast<size_t>(files));
+    for (const auto& [key, values] : totals) EXPECT_EQ(values.files, 1) << key;
+    EXPECT_GE(installation.logCount("could not take this record"), 1u);
+    EXPECT_EQ(installation.logCount("is incomplete and keeps its unfinished name"), 1u) << installation.log();
+}
+
+TEST(ScanFaults, TheLogDirectoryRemovedDuringTheRunCostsItsLinesAndNothingElse) {
+    ScanInstallation installation;
+    for (int d = 0; d < 30; ++d)
+        for (int f = 0; f < 40; ++f) installation.file("d" + std::to_string(d) + "/f" + std::to_string(f) + ".txt", 7);
+    installation.settings["log.debug-level"] = {"Integer", "4"};
+    installation.writeInstallation();
+    const std::string logDirectory = installation.base() + "/log";
+
+    LogFollower follower(logDirectory + "/HoardscanDebug.log");
+    const pid_t scan = installation.start();
+    ASSERT_TRUE(follower.waitFor("Processing \"" + installation.tree() + "/", scan)) << installation.log();
+    std::string removedIn;
+    {
+        Stopped held(scan);
+        removedIn = currentDirectoryOf(scan);
+        fs::remove_all(logDirectory);
+    }
+    // The walk goes on without a log; the directory comes back before it ends.
+    const bool movedOn = eventually([&] { return currentDirectoryOf(scan) != removedIn || hasEnded(scan); });
+    const bool stillRunning = !hasEnded(scan);
+    if (stillRunning) {
+        Stopped held(scan);
+        fs::create_directory(logDirectory);
+    }
+    ASSERT_EQ(installation.wait(scan), 0) << installation.output();
+    ASSERT_TRUE(movedOn && stillRunning) << "the scan ended before the log directory came back";
+
+    EXPECT_EQ(filesCounted(installation.dataFile()), 1200);
+    // A new log from the moment the directory was back, to the end.
+    const std::string log = installation.log();
+    EXPECT_NE(log.find("Opened log file"), std::string::npos) << log;
+    EXPECT_EQ(installation.logCount("Hoardscan has ended."), 1u) << log;
+    EXPECT_EQ(installation.logCount("Getting available drives"), 0u) << log;
+}
+
+TEST(ScanFaults, AFinishedNameThatIsTakenLeavesTheFileUnderItsUnfinishedName) {
+    ScanInstallation installation;
+    installation.file("a.txt", 10);
+    installation.file("b/c.doc", 20, 400, 400);
+    installation.settings["inactive-log"] = {"Bool", "true"};
+    const std::string results = installation.base() + "/results/";
+    // A directory that is not empty holds the ".data" name: no rename can replace it.
+    const int code = installation.run({}, [&] {
+        const std::string taken = results + "Hoardscan-" + std::to_string(ResultFiles::dayStamp(DateTime())) + "-" +
+                                  std::to_string(::getpid()) + ".data";
+        if (::mkdir(taken.c_str(), 0755) != 0 || ::mkdir((taken + "/inside").c_str(), 0755) != 0) ::_exit(96);
+    });
+    ASSERT_EQ(code, 0) << installation.log();
+
+    const std::string unfinished = installation.resultFile("results", "Hoardscan", ".make");
+    EXPECT_EQ(installation.logCount("The finished result file " + unfinished + " could not be renamed to " +
+                                    installation.dataFile() + "; it keeps its unfinished name."),
+              1u)
+        << installation.log();
+    EXPECT_TRUE(fs::is_directory(installation.dataFile() + "/inside"));
+    EXPECT_EQ(filesCounted(unfinished), 2);
+    // The inactive-file table's own rename is not affected.
+    EXPECT_EQ(ResultFileReader(installation.resultFile("side", "HoardscanInactive", ".csv")).inactiveRows().size(), 1u);
+}
+
+}  // namespace
+}  // namespace Quilna::EndToEnd
