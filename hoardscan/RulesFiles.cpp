@@ -195,7 +195,7 @@ bool RulesFiles::readSite(RuleText& text, SiteRule& site) {
                 reportUnexpected(text, line);
                 return false;
             }
-            if (!readMap(text, site)) return false;
+            if (!readBlockList(text, site.hosts, &RulesFiles::readHost)) return false;
             continue;
         }
         splitKeyValue(line, key, value);
@@ -210,7 +210,9 @@ bool RulesFiles::readSite(RuleText& text, SiteRule& site) {
     }
 }
 
-bool RulesFiles::readMap(RuleText& text, SiteRule& site) {
+template <typename Item>
+bool RulesFiles::readBlockList(RuleText& text, std::vector<Item>& items,
+                               bool (RulesFiles::*readItem)(RuleText&, Item&)) {
     std::string line;
     for (bool closed = false;;) {
         if (!nextBlockLine(text, line, closed)) return false;
@@ -219,9 +221,9 @@ bool RulesFiles::readMap(RuleText& text, SiteRule& site) {
             reportUnexpected(text, line);
             return false;
         }
-        HostRule host;
-        if (!readHost(text, host)) return false;
-        site.hosts.push_back(std::move(host));
+        Item item;
+        if (!(this->*readItem)(text, item)) return false;
+        items.push_back(std::move(item));
     }
 }
 
@@ -231,7 +233,7 @@ bool RulesFiles::readHost(RuleText& text, HostRule& host) {
         if (!nextBlockLine(text, line, closed)) return false;
         if (closed) return true;
         if (line.find('=') == std::string::npos) {
-            if (!readEntries(text, host)) return false;
+            if (!readBlockList(text, host.entries, &RulesFiles::readEntry)) return false;
             continue;
         }
         splitKeyValue(line, key, value);
@@ -240,21 +242,6 @@ bool RulesFiles::readHost(RuleText& text, HostRule& host) {
             return false;
         }
         if (!value.empty()) host.name = std::move(toUpper(value));
-    }
-}
-
-bool RulesFiles::readEntries(RuleText& text, HostRule& host) {
-    std::string line;
-    for (bool closed = false;;) {
-        if (!nextBlockLine(text, line, closed)) return false;
-        if (closed) return true;
-        if (line.find('=') != std::string::npos) {
-            reportUnexpected(text, line);
-            return false;
-        }
-        AccountEntry entry;
-        if (!readEntry(text, entry)) return false;
-        host.entries.push_back(std::move(entry));
     }
 }
 

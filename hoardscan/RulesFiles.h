@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "hoardscan/RuleTables.h"
 #include "hoardscan/RuleText.h"
@@ -41,10 +42,12 @@ private:
 
     // One block of the accounts file up to its "}"; false after a reported error.
     bool readSite(RuleText& text, SiteRule& site);
-    bool readMap(RuleText& text, SiteRule& site);
     bool readHost(RuleText& text, HostRule& host);
-    bool readEntries(RuleText& text, HostRule& host);
     bool readEntry(RuleText& text, AccountEntry& entry);
+    // A block that holds only blocks (a site's map of hosts, a host's entries): each one read
+    // by readItem into a new item.
+    template <typename Item>
+    bool readBlockList(RuleText& text, std::vector<Item>& items, bool (RulesFiles::*readItem)(RuleText&, Item&));
     // Reads the block's next line: "{" lines are skipped. Sets closed at "}"; false (reported)
     // at the end of the text.
     bool nextBlockLine(RuleText& text, std::string& line, bool& closed);

@@ -1,95 +1,27 @@
 #pragma once
-// Helpers for the logging tests: a unique temporary directory, a scope that restores the
-// process-wide logging settings, an agent that keeps its lines in memory, and file reading.
+// Helpers for the logging tests: the shared test directory, logging scope and memory agent
+// under the names these tests use, and log file reading.
 
-#include <atomic>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "common/DateTime.h"
-#include "logger/LogState.h"
-#include "logger/LoggerAgent.h"
-#include "logger/RotationSettings.h"
-#include "platform/Platform.h"
+#include "support/CapturedLog.h"
+#include "support/TestDirectory.h"
 
 namespace Quilna::LogTest {
 
-// A fresh directory below the system's temporary directory, removed with its content.
-class TempDir {
+// A fresh directory for one test, removed with its content.
+class TempDir : private TestSupport::TestDirectory {
 public:
-    explicit TempDir(const std::string& prefix = "quilna-log") {
-        static std::atomic<int> counter{0};
-        const auto base = std::filesystem::temp_directory_path();
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            path_ = base / (prefix + "-" + std::to_string(platform().processId()) + "-" +
-                            std::to_string(counter++) + "-" + std::to_string(platform().now() % 100000));
-            if (std::filesystem::create_directory(path_)) return;
-        }
-        throw std::runtime_error("no temporary directory");
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string path() const { return path_.string(); }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
+    std::string path() const { return text(); }
+    std::string file(const std::string& name) const { return child(name); }
 };
 
-// Restores every process-wide logging and rotation setting a test may change.
-class LogSettingsScope {
-public:
-    LogSettingsScope()
-        : debugLevel_(debugLevel()), severity_(severityFilter()), timeMode_(timeMode()), catalogue_(catalogue()),
-          scheme_(rotationScheme()), interval_(rotationInterval()), size_(rotationSize()),
-          messages_(agentMessages()), application_(logApplicationName()), initPending_(initRotationPending()) {}
-    ~LogSettingsScope() {
-        setDebugLevel(debugLevel_);
-        setSeverityFilter(severity_);
-        setTimeMode(timeMode_);
-        setCatalogue(catalogue_);
-        setRotationScheme(scheme_);
-        setRotationInterval(interval_);
-        setRotationSize(size_);
-        setAgentMessages(messages_);
-        setApplicationName(application_);
-        if (initPending_) armInitRotation();
-        else clearInitRotation();
-    }
-    LogSettingsScope(const LogSettingsScope&) = delete;
-    LogSettingsScope& operator=(const LogSettingsScope&) = delete;
-
-private:
-    int32_t debugLevel_, severity_, timeMode_;
-    const LogCommons* catalogue_;
-    uint32_t scheme_;
-    TimeSpan interval_;
-    int32_t size_;
-    bool messages_;
-    std::string application_;
-    bool initPending_;
-};
-
-// Keeps the lines it is given.
-class CaptureAgent : public LoggerAgent {
-public:
-    std::string location() const override { return "memory"; }
-    bool write(const std::string& line) override {
-        lines.push_back(line);
-        return answer;
-    }
-    std::vector<std::string> lines;
-    bool answer = true;
-};
+using LogSettingsScope = TestSupport::LogStateScope;
+using CaptureAgent = TestSupport::MemoryAgent;
 
 inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

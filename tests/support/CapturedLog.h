@@ -17,15 +17,16 @@
 
 namespace Quilna::TestSupport {
 
-// An agent that keeps every line it is given.
+// An agent that keeps every line it is given, and answers what the test sets.
 class MemoryAgent : public LoggerAgent {
 public:
     std::string location() const override { return "memory:"; }
     bool write(const std::string& line) override {
         lines.push_back(line);
-        return true;
+        return answer;
     }
     std::vector<std::string> lines;
+    bool answer = true;
 };
 
 // agent <- messenger <- centre of application 17; hand `centre` to whatever logs.

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/CalendarFields.h"
 #include "platform/posix/PosixImpl.h"
 
 namespace Quilna {
@@ -30,26 +31,12 @@ bool NativePlatform::toLocalCalendar(int64_t utcSeconds, CalendarTime& out) {
     time_t t = static_cast<time_t>(utcSeconds);
     struct tm fields {};
     if (!::localtime_r(&t, &fields)) return false;
-    out.year = fields.tm_year + 1900;
-    out.month = fields.tm_mon + 1;
-    out.day = fields.tm_mday;
-    out.hour = fields.tm_hour;
-    out.minute = fields.tm_min;
-    out.second = fields.tm_sec;
-    out.weekday = (fields.tm_wday + 6) % 7;
-    out.isDst = fields.tm_isdst;
+    out = calendarFromFields(fields);
     return true;
 }
 
 bool NativePlatform::fromLocalCalendar(const CalendarTime& local, int64_t& utcSeconds) {
-    struct tm fields {};
-    fields.tm_year = local.year - 1900;
-    fields.tm_mon = local.month - 1;
-    fields.tm_mday = local.day;
-    fields.tm_hour = local.hour;
-    fields.tm_min = local.minute;
-    fields.tm_sec = local.second;
-    fields.tm_isdst = local.isDst;
+    struct tm fields = fieldsFromCalendar(local);
     errno = 0;
     time_t t = ::mktime(&fields);
     if (t == static_cast<time_t>(-1) && errno != 0) return false;

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <vector>
 
+#include "platform/CalendarFields.h"
 #include "platform/win32/Win32Impl.h"
 // NetAPI declarations need the Windows types first.
 #include <lm.h>
@@ -20,26 +21,12 @@ bool NativePlatform::toLocalCalendar(int64_t utcSeconds, CalendarTime& out) {
     __time64_t t = static_cast<__time64_t>(utcSeconds);
     struct tm fields {};
     if (::_localtime64_s(&fields, &t) != 0) return false;
-    out.year = fields.tm_year + 1900;
-    out.month = fields.tm_mon + 1;
-    out.day = fields.tm_mday;
-    out.hour = fields.tm_hour;
-    out.minute = fields.tm_min;
-    out.second = fields.tm_sec;
-    out.weekday = (fields.tm_wday + 6) % 7;
-    out.isDst = fields.tm_isdst;
+    out = calendarFromFields(fields);
     return true;
 }
 
 bool NativePlatform::fromLocalCalendar(const CalendarTime& local, int64_t& utcSeconds) {
-    struct tm fields {};
-    fields.tm_year = local.year - 1900;
-    fields.tm_mon = local.month - 1;
-    fields.tm_mday = local.day;
-    fields.tm_hour = local.hour;
-    fields.tm_min = local.minute;
-    fields.tm_sec = local.second;
-    fields.tm_isdst = local.isDst;
+    struct tm fields = fieldsFromCalendar(local);
     __time64_t t = ::_mktime64(&fields);
     if (t == static_cast<__time64_t>(-1)) return false;
     utcSeconds = static_cast<int64_t>(t);
