@@ -23,19 +23,12 @@ namespace fs = std::filesystem;
 // 2013-04-05T10:30:00Z.
 constexpr int64_t kHalfPastTen = 1365157800;
 
-class LogFileAgentTest : public ::testing::Test {
+class LogFileAgentTest : public ::testing::Test, protected LogTest::AgentScope {
 protected:
     LogFileAgentTest() {
-        fs::create_directories(dir.file("registry"));
-        fs::create_directories(dir.file("runtime"));
         fs::create_directories(dir.file("logs"));
-        fake.environment["QUILNA_REGISTRY_ROOT"] = dir.file("registry");
-        fake.environment["QUILNA_RUNTIME_DIR"] = dir.file("runtime");
-        fake.environment["QUILNA_ENV"] = TestSupport::uniqueResourceKey();
         fake.environment["QUILNA_TZ"] = "+00:00";
         DateTime::resetProcessZone();
-        setApplicationName("Hoardscan");
-        setRotationScheme(0);
         setRotationInterval(TimeSpan(0));
         setAgentMessages(true);
         armInitRotation();
@@ -65,9 +58,6 @@ protected:
         return paths;
     }
 
-    LogTest::TempDir dir;
-    FakePlatform fake;
-    LogTest::LogSettingsScope settings;
 };
 
 TEST_F(LogFileAgentTest, LinesBetweenOpeningHeaderAndClosingLine) {

@@ -8,8 +8,12 @@
 #include <vector>
 
 #include "common/DateTime.h"
+#include "logger/LogState.h"
+#include "logger/RotationSettings.h"
+#include "platform/fake/FakePlatform.h"
 #include "support/CapturedLog.h"
 #include "support/TestDirectory.h"
+#include "support/TestRegistryKey.h"
 
 namespace Quilna::LogTest {
 
@@ -22,6 +26,26 @@ public:
 
 using LogSettingsScope = TestSupport::LogStateScope;
 using CaptureAgent = TestSupport::MemoryAgent;
+
+// What a log file agent needs below one temporary directory: the registry and runtime
+// directories and a resource key of its own; the application "Hoardscan", no rotation, no
+// housekeeping lines. The logging settings are restored afterwards.
+struct AgentScope {
+    AgentScope() {
+        std::filesystem::create_directories(dir.file("registry"));
+        std::filesystem::create_directories(dir.file("runtime"));
+        fake.environment["QUILNA_REGISTRY_ROOT"] = dir.file("registry");
+        fake.environment["QUILNA_RUNTIME_DIR"] = dir.file("runtime");
+        fake.environment["QUILNA_ENV"] = TestSupport::uniqueResourceKey();
+        setApplicationName("Hoardscan");
+        setRotationScheme(0);
+        setAgentMessages(false);
+    }
+
+    TempDir dir;
+    FakePlatform fake;
+    LogSettingsScope settings;
+};
 
 inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

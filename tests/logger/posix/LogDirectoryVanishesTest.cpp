@@ -10,8 +10,6 @@
 #include "logger/LoggerCentre.h"
 #include "logger/LoggerUnit.h"
 #include "logger/LogTestSupport.h"
-#include "platform/fake/FakePlatform.h"
-#include "support/TestRegistryKey.h"
 
 namespace Quilna {
 namespace {
@@ -19,16 +17,8 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(LogDirectoryVanishes, LinesAreLostWhileItIsGoneAndTheLogResumesWhenItIsBack) {
-    LogTest::TempDir dir;
-    LogTest::LogSettingsScope settings;
-    FakePlatform fake;
-    fs::create_directories(dir.file("runtime"));
-    fake.environment["QUILNA_RUNTIME_DIR"] = dir.file("runtime");
-    fake.environment["QUILNA_REGISTRY_ROOT"] = dir.path();
-    fake.environment["QUILNA_ENV"] = TestSupport::uniqueResourceKey();
-    setApplicationName("Hoardscan");
-    setRotationScheme(0);
-    setAgentMessages(false);
+    LogTest::AgentScope scope;
+    const LogTest::TempDir& dir = scope.dir;
     setDebugLevel(1);
     setSeverityFilter(0);
     fs::create_directory(dir.file("log"));

@@ -6,8 +6,6 @@
 
 #include "logger/LoggerAgentFile.h"
 #include "logger/LogTestSupport.h"
-#include "platform/fake/FakePlatform.h"
-#include "support/TestRegistryKey.h"
 
 namespace Quilna {
 namespace {
@@ -15,16 +13,8 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(LogFileMovedAway, AFileRotatedAwayByAnotherWriterIsNotWrittenAgain) {
-    LogTest::TempDir dir;
-    LogTest::LogSettingsScope settings;
-    FakePlatform fake;
-    fs::create_directories(dir.file("runtime"));
-    fake.environment["QUILNA_RUNTIME_DIR"] = dir.file("runtime");
-    fake.environment["QUILNA_REGISTRY_ROOT"] = dir.path();
-    fake.environment["QUILNA_ENV"] = TestSupport::uniqueResourceKey();
-    setApplicationName("Hoardscan");
-    setRotationScheme(0);
-    setAgentMessages(false);
+    LogTest::AgentScope scope;
+    const LogTest::TempDir& dir = scope.dir;
     const std::string log = dir.file("a.log");
     LoggerAgentFile first;
     LoggerAgentFile second;
