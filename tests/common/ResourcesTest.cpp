@@ -3,7 +3,6 @@
 // own; what the key looks like on disk is a POSIX test.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
 #include <thread>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "common/Resources.h"
 #include "platform/fake/FakePlatform.h"
 #include "support/TestRegistryKey.h"
+#include "support/TestDirectory.h"
 
 namespace Quilna {
 namespace {
@@ -20,18 +20,9 @@ namespace fs = std::filesystem;
 class ResourcesTest : public ::testing::Test {
 protected:
     ResourcesTest() {
-        static std::atomic<int> counter{0};
-        root_ = fs::temp_directory_path() /
-                ("quilna-resources-" + std::to_string(platform().processId()) + "-" + std::to_string(counter++));
-        fs::remove_all(root_);
-        fs::create_directories(root_);
         fake.environment["QUILNA_REGISTRY_ROOT"] = root_.string();
         fake.environment["QUILNA_ENV"] = key_;
         fake.wow64 = false;
-    }
-    ~ResourcesTest() override {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
     }
 
     std::string read(const std::string& name) {
@@ -41,7 +32,8 @@ protected:
     }
 
     FakePlatform fake;
-    fs::path root_;
+    TestSupport::TestDirectory directory_;
+    const fs::path root_ = directory_.path();
     const std::string key_ = TestSupport::uniqueResourceKey();
 };
 

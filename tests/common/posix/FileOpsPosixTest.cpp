@@ -10,6 +10,7 @@
 #include "common/FileOps.h"
 #include "support/ChildProcess.h"
 #include "support/TestDirectory.h"
+#include "support/posix/ShortHostName.h"
 
 namespace Quilna {
 namespace {
@@ -57,11 +58,7 @@ TEST(FileOpsPosix, OwnerOfARootFileIsTheUpperCaseShortHostAndRoot) {
     TestDirectory dir;
     std::string path = dir.write("root-owned", "x");
     ASSERT_EQ(::chown(path.c_str(), 0, 0), 0);
-    char host[256] = {};
-    ASSERT_EQ(::gethostname(host, sizeof host - 1), 0);
-    std::string expected(host);
-    expected = expected.substr(0, expected.find('.'));
-    for (char& c : expected) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string expected = TestSupport::upperShortHostName();
 
     std::string owner;
     ASSERT_TRUE(FileOps::fileOwner(path, owner));

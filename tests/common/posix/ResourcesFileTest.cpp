@@ -2,13 +2,13 @@
 // in the format of Windows registry exports, with the value types an installer may write.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "common/Resources.h"
 #include "platform/fake/FakePlatform.h"
+#include "support/TestDirectory.h"
 
 namespace Quilna {
 namespace {
@@ -18,18 +18,9 @@ namespace fs = std::filesystem;
 class ResourcesFileTest : public ::testing::Test {
 protected:
     ResourcesFileTest() {
-        static std::atomic<int> counter{0};
-        root_ = fs::temp_directory_path() /
-                ("quilna-resource-files-" + std::to_string(platform().processId()) + "-" + std::to_string(counter++));
-        fs::remove_all(root_);
-        fs::create_directories(root_);
         fake.environment["QUILNA_REGISTRY_ROOT"] = root_.string();
         fake.environment["QUILNA_ENV"] = std::nullopt;
         fake.wow64 = false;
-    }
-    ~ResourcesFileTest() override {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
     }
 
     fs::path keyFile(const std::string& relative = "SOFTWARE/Quilna/Resources.reg") const {
@@ -51,7 +42,8 @@ protected:
     }
 
     FakePlatform fake;
-    fs::path root_;
+    TestSupport::TestDirectory directory_;
+    const fs::path root_ = directory_.path();
 };
 
 TEST_F(ResourcesFileTest, TheKeyIsAFileBelowTheRegistryRoot) {

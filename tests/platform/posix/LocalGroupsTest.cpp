@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/NativePlatform.h"
+#include "support/posix/ShortHostName.h"
 
 namespace Quilna {
 namespace {
@@ -40,15 +41,6 @@ std::vector<GroupLine> groupFile() {
     return groups;
 }
 
-std::string hostUpper() {
-    char buffer[256] = {};
-    ::gethostname(buffer, sizeof buffer - 1);
-    std::string host(buffer);
-    host = host.substr(0, host.find('.'));
-    for (char& c : host) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return host;
-}
-
 TEST(LocalGroups, GroupsComeInTheDatabaseOrder) {
     NativePlatform native;
     std::vector<std::string> names;
@@ -68,7 +60,7 @@ TEST(LocalGroups, GroupsComeInTheDatabaseOrder) {
 
 TEST(LocalGroups, MembersAreListedMembersThenPrimaryUsers) {
     NativePlatform native;
-    const std::string host = hostUpper();
+    const std::string host = TestSupport::upperShortHostName();
     std::vector<std::string> members;
     ASSERT_EQ(native.localGroupMembers("root", members), SystemCode::Success);
     // root's primary group is root.

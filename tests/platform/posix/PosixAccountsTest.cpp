@@ -8,20 +8,12 @@
 
 #include "platform/Platform.h"
 #include "support/TestDirectory.h"
+#include "support/posix/ShortHostName.h"
 
 namespace Quilna {
 namespace {
 
 using TestSupport::TestDirectory;
-
-std::string expectedDomain() {
-    char buffer[256] = {};
-    ::gethostname(buffer, sizeof buffer - 1);
-    std::string host(buffer);
-    host = host.substr(0, host.find('.'));
-    for (char& c : host) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return host;
-}
 
 TEST(PosixOwner, FileOfRootGivesTheHostAndRoot) {
     TestDirectory dir;
@@ -29,7 +21,7 @@ TEST(PosixOwner, FileOfRootGivesTheHostAndRoot) {
     ASSERT_EQ(::chown(path.c_str(), 0, 0), 0) << "the tests run as root";
     std::string domain, account;
     ASSERT_TRUE(platform().fileOwner(path, "", domain, account));
-    EXPECT_EQ(domain, expectedDomain());
+    EXPECT_EQ(domain, TestSupport::upperShortHostName());
     EXPECT_FALSE(domain.empty());
     EXPECT_EQ(account, "root");
 
@@ -53,7 +45,7 @@ TEST(PosixOwner, UidWithoutEntryOrMissingFileFails) {
 
     ASSERT_TRUE(platform().ownerById(0, domain, account));
     EXPECT_EQ(account, "root");
-    EXPECT_EQ(domain, expectedDomain());
+    EXPECT_EQ(domain, TestSupport::upperShortHostName());
 }
 
 }  // namespace
