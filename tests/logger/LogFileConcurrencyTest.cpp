@@ -25,9 +25,9 @@ std::string lineOf(int writer, int number) {
 
 // Started by the test below: QUILNA_LOG_WRITER=<log path>|<writer>|<lines>|<rotation scheme>.
 TEST(LogFileWriterProcess, WritesItsLinesWhenStartedAsAWriter) {
-    std::string spec;
-    if (!platform().getEnv(kChildVariable, spec)) GTEST_SKIP() << "runs only as a writer process";
-    const std::vector<std::string> parts = StringUtils::split(spec, '|');
+    std::string job;
+    if (!platform().getEnv(kChildVariable, job)) GTEST_SKIP() << "runs only as a writer process";
+    const std::vector<std::string> parts = StringUtils::split(job, '|');
     ASSERT_EQ(parts.size(), 4u);
     setApplicationName("Hoardscan");
     setRotationScheme(static_cast<uint32_t>(StringUtils::toInt32(parts[3])));
