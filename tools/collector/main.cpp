@@ -63,20 +63,25 @@ public:
         : mailslot_(mailslot), out_(out), lineEnd_(lineEnd) {}
 
     void run(const std::atomic<bool>& stop) {
-        std::vector<std::string> messages;
-        while (!stop.load()) {
-            messages.clear();
-            try {
-                mailslot_.receiveWhole(messages);
-            } catch (const IPCException& failure) {
-                std::cerr << "hoardscan-collector: " << failure.fullText() << std::endl;
-            }
-            for (const std::string& message : messages) handle(message);
-            if (messages.empty()) platform().sleepMs(kIdlePauseMs);
-        }
+        while (!stop.load())
+            if (receiveAndHandle() == 0) platform().sleepMs(kIdlePauseMs);
+        // Their senders were told these records were delivered: a stop must not drop them.
+        receiveAndHandle();
     }
 
 private:
+    // Handles what waits in the mailslot; the number of messages.
+    size_t receiveAndHandle() {
+        std::vector<std::string> messages;
+        try {
+            mailslot_.receiveWhole(messages);
+        } catch (const IPCException& failure) {
+            std::cerr << "hoardscan-collector: " << failure.fullText() << std::endl;
+        }
+        for (const std::string& message : messages) handle(message);
+        return messages.size();
+    }
+
     void handle(const std::string& message) {
         IPCEnvelope envelope;
         if (!IPCEnvelope::parse(message, envelope)) return reportSkipped(message, "not an envelope");

@@ -1,0 +1,193 @@
+// The collector stops while a scan forwards its log records to it: the scan goes on and ends
+// normally with a whole account record file, the records that could no longer be forwarded
+// cost it no more than a run without any collector, and what the collector received before it
+// stopped is in its output, each line whole and as the program's own log has it.
+#include <gtest/gtest.h>
+
+#include "RunControl.h"
+
+namespace Quilna::EndToEnd {
+namespace {
+
+constexpr int directories = 30, perDirectory = 100, files = directories * perDirectory;
+
+// The real collector, receiving in the installation's runtime directory and writing with the
+// example installation's message catalogue, as the program's own log does.
+class Collector {
+public:
+    explicit Collector(const ScanInstallation& installation)
+        : output_(installation.base() + "/collected.log"), errors_(installation.base() + "/collector.err") {
+        std::vector<std::string> words = {(fs::path(HOARDSCAN_PROGRAM).parent_path() / "hoardscan-collector").string(),
+                                          "-o", output_, "-m", HOARDSCAN_EXAMPLE_INSTALLATION};
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        const std::string runtime = installation.base() + "/runtime";
+        std::fflush(nullptr);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::setenv("QUILNA_RUNTIME_DIR", runtime.c_str(), 1);
+            const int fd = ::open(errors_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(fd, 1);
+            ::dup2(fd, 2);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+    }
+    ~Collector() {
+        if (!ended_) {
+            ::kill(pid_, SIGKILL);
+            wait();
+        }
+    }
+    Collector(const Collector&) = delete;
+    Collector& operator=(const Collector&) = delete;
+
+    pid_t pid() const { return pid_; }
+    bool ready() const {
+        return eventually([&] { return errors().find("receiving on mailslot") != std::string::npos || hasEnded(pid_); }) &&
+               !hasEnded(pid_);
+    }
+    std::string errors() const { return TestSupport::TestDirectory::readFile(errors_); }
+    std::string output() const { return TestSupport::TestDirectory::readFile(output_); }
+
+    // The exit code, or -1 when a signal ended it.
+    int wait() {
+        int status = 0;
+        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        ended_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    std::string output_;
+    std::string errors_;
+    pid_t pid_ = -1;
+    bool ended_ = false;
+};
+
+// Every file of the tree gives a warning record: the account placeholder reaches deeper than
+// any path.
+void installWarningPerFile(ScanInstallation& installation) {
+    for (int d = 0; d < directories; ++d)
+        for (int f = 0; f < perDirectory; ++f)
+            installation.file("d" + std::to_string(d) + "/f" + std::to_string(f) + ".txt", static_cast<size_t>(f));
+    installation.accountsRules = "{\nsite=*\nmap\n{\nhosts\n{\nhost=*\nentries\n{\nentry\n{\ndir=" +
+                                 installation.tree() + "/*\naccount=%99%\n}\n}\n}\n}\n}\n";
+    installation.writeInstallation();
+}
+
+bool isRecordLine(const std::string& line) {
+    for (const char* label : {"NOTICE ", "WARNING ", "ERROR ", "CRITICAL ", "FATAL "})
+        if (line.rfind(label, 0) == 0) return true;
+    return false;
+}
+
+// The log record lines (not debug lines) one process wrote to the program's log.
+std::vector<std::string> recordLinesOf(const ScanInstallation& installation, pid_t process) {
+    std::vector<std::string> records;
+    for (const std::string& line : logLines(installation.log()))
+        if (isRecordLine(line) && writerOf(line) == process) records.push_back(line);
+    return records;
+}
+
+size_t placeholderWarnings(const std::vector<std::string>& lines) {
+    size_t count = 0;
+    for (const std::string& line : lines) count += line.find("Account placeholder number 99") != std::string::npos;
+    return count;
+}
+
+using Clock = std::chrono::steady_clock;
+
+// A whole run without a collector: every forward fails from the start. Its time bounds the
+// rest of a run whose collector stops.
+Clock::duration runWithoutCollector(ScanInstallation& installation) {
+    const auto started = Clock::now();
+    const pid_t scan = installation.start();
+    EXPECT_EQ(installation.wait(scan), 0) << installation.log();
+    const Clock::duration took = Clock::now() - started;
+    EXPECT_EQ(placeholderWarnings(recordLinesOf(installation, scan)), static_cast<size_t>(files));
+    return took;
+}
+
+// What a run whose collector stopped part-way must show: exit code 0 within the time bound, a
+// whole data file, and a collector output that is the start of the program's own record lines,
+// at least the given number of them, with many records left unforwarded.
+void expectScanFinishedAfterTheStop(ScanInstallation& installation, const Collector& collector, pid_t scan,
+                                    Clock::time_point stopped, Clock::duration alone, size_t receivedAtLeast) {
+    ASSERT_EQ(installation.wait(scan), 0) << installation.log();
+    const Clock::duration rest = Clock::now() - stopped;
+    EXPECT_LE(rest, 2 * alone + std::chrono::seconds(5))
+        << "forwarding failures stalled the scan: a whole run alone took "
+        << std::chrono::duration_cast<std::chrono::milliseconds>(alone).count() << " ms";
+    EXPECT_EQ(filesCounted(installation.dataFile()), files);
+    EXPECT_TRUE(namesEndingIn(installation.base() + "/results", ".make").empty());
+
+    const std::vector<std::string> local = recordLinesOf(installation, scan);
+    const std::vector<std::string> received = logLines(collector.output());
+    EXPECT_EQ(collector.output().size() >= 2 ? collector.output().substr(collector.output().size() - 2) : "", "\r\n");
+    ASSERT_GE(received.size(), receivedAtLeast) << collector.errors();
+    ASSERT_LE(received.size(), local.size());
+    for (size_t i = 0; i < received.size(); ++i) ASSERT_EQ(received[i], local[i]) << "line " << i;
+    EXPECT_EQ(placeholderWarnings(local), static_cast<size_t>(files));
+    EXPECT_GE(local.size() - received.size(), static_cast<size_t>(files / 2)) << "the collector stopped too late";
+    EXPECT_EQ(installation.logCount("Hoardscan has ended."), 2u);
+}
+
+TEST(CollectorStops, AKilledCollectorKeepsWhatItWroteAndTheScanGoesOn) {
+    ScanInstallation installation;
+    installWarningPerFile(installation);
+    const Clock::duration alone = runWithoutCollector(installation);
+
+    Collector collector(installation);
+    ASSERT_TRUE(collector.ready()) << collector.errors();
+    const pid_t scan = installation.start();
+    const size_t before = files / 10;
+    const bool heard = eventually([&] {
+        return placeholderWarnings(logLines(collector.output())) >= before || hasEnded(scan);
+    }, 60s);
+    ::kill(collector.pid(), SIGKILL);
+    EXPECT_EQ(collector.wait(), -1);
+    const Clock::time_point stopped = Clock::now();
+    ASSERT_TRUE(heard) << collector.errors();
+    const std::string kept = collector.output();
+
+    expectScanFinishedAfterTheStop(installation, collector, scan, stopped, alone, before);
+    EXPECT_EQ(collector.output(), kept);
+}
+
+TEST(CollectorStops, ACollectorToldToStopWritesWhatWasAlreadySentToItAndTheScanGoesOn) {
+    ScanInstallation installation;
+    installWarningPerFile(installation);
+    const Clock::duration alone = runWithoutCollector(installation);
+
+    Collector collector(installation);
+    ASSERT_TRUE(collector.ready()) << collector.errors();
+    const pid_t scan = installation.start();
+    ASSERT_TRUE(eventually([&] {
+        return placeholderWarnings(logLines(collector.output())) >= static_cast<size_t>(files / 10) || hasEnded(scan);
+    }, 60s)) << collector.errors();
+
+    // Records sent while the collector does not read wait in its mailslot: at least two more
+    // whole ones when the program has logged three more.
+    size_t written = 0, sent = 0;
+    Clock::time_point stopped;
+    {
+        Stopped collectorHeld(collector.pid());
+        written = logLines(collector.output()).size();
+        eventually([&] { return recordLinesOf(installation, scan).size() >= written + 3 || hasEnded(scan); }, 30s);
+        Stopped scanHeld(scan);
+        sent = recordLinesOf(installation, scan).size();
+        ASSERT_GE(sent, written + 3) << "the scan ended too soon";
+        ::kill(collector.pid(), SIGTERM);
+        stopped = Clock::now();
+    }
+    EXPECT_EQ(collector.wait(), 0) << collector.errors();
+    EXPECT_FALSE(fs::exists(installation.base() + "/runtime/mailslot/Quilna_Core"));
+
+    expectScanFinishedAfterTheStop(installation, collector, scan, stopped, alone, written + 2);
+}
+
+}  // namespace
+}  // namespace Quilna::EndToEnd
