@@ -113,7 +113,8 @@ bool appendToFile(const std::string& path, const std::string& text) {
     if (!exists(path)) return FileUtils::writeFile(path, text);
     BasicFile file;
     if (!file.open(path, BasicFile::Append)) return false;
-    bool written = file.write(text);
+    // The write only fills the stream's buffer: a full disk shows at the flush.
+    bool written = file.write(text) && file.flush();
     file.close();
     return written;
 }

@@ -70,5 +70,13 @@ TEST(FileOpsPosix, OwnerOfARootFileIsTheUpperCaseShortHostAndRoot) {
     EXPECT_EQ(owner, "UNDEF");
 }
 
+TEST(FileOpsPosix, AppendToAFullDeviceFails) {
+    // The device takes the open and the buffered write; only the flush reports the full disk.
+    TestDirectory dir;
+    const std::string full = dir.child("full");
+    ASSERT_EQ(::symlink("/dev/full", full.c_str()), 0);
+    EXPECT_FALSE(FileOps::appendToFile(full, "a line that cannot be stored\n"));
+}
+
 }  // namespace
 }  // namespace Quilna
