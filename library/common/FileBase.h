@@ -56,7 +56,6 @@ public:
     bool isClosed() const { return closed_; }
     uint16_t access() const { return access_; }
     const TimeSpan& lockLifetime() const { return lockLifetime_; }
-    void setLockLifetime(const TimeSpan& lifetime) { lockLifetime_ = lifetime; }
 
     // The code checkText throws; it has no row in the code table.
     static constexpr int32_t badControlCharacter = 27;

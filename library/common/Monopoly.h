@@ -28,7 +28,6 @@ public:
     bool relax();
     bool isEnforced() const { return enforced_.load(); }
 
-    bool isNamed() const { return named_; }
     const std::string& name() const { return name_; }
     // Every "/" and "\" becomes "_"; refused (false) while the lock is held.
     bool setName(const std::string& name);

@@ -105,12 +105,7 @@ size_t replaceChar(std::string& text, char from, char to) {
 
 bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
-bool endsWith(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
 std::string intText(int32_t value) { return std::to_string(value); }
-std::string int64Text(int64_t value) { return std::to_string(value); }
 std::string uint64Text(uint64_t value) { return std::to_string(value); }
 
 std::string doubleText(double value) {

@@ -35,11 +35,9 @@ std::vector<std::string> split(std::string_view text, char separator, size_t max
 size_t replaceChar(std::string& text, char from, char to);
 
 bool startsWith(std::string_view text, std::string_view prefix);
-bool endsWith(std::string_view text, std::string_view suffix);
 
 // Number texts.
 std::string intText(int32_t value);        // "%ld"
-std::string int64Text(int64_t value);
 std::string uint64Text(uint64_t value);
 // "%.13f" cut to 19 characters; then, when the text holds only digits, dot and minus,
 // trailing zeros after the dot and a trailing dot are removed.
