@@ -7,7 +7,7 @@ namespace Quilna {
 namespace {
 constexpr int32_t kHighestLevel = 5;
 
-// The process-wide logging state the design names.
+// One logging state per process: every unit filters by it, whichever thread logs.
 std::atomic<int32_t> currentDebugLevel{kHighestLevel};
 std::atomic<int32_t> currentSeverityFilter{0};
 std::atomic<int32_t> currentTimeMode{TimeMode::Local};

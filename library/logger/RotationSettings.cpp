@@ -6,7 +6,7 @@
 namespace Quilna {
 
 namespace {
-// The process-wide rotation settings the design names.
+// One set of rotation settings per process, shared by every log file agent in it.
 std::atomic<uint32_t> scheme{0};
 std::atomic<int32_t> intervalSeconds{0};
 std::atomic<int32_t> sizeLimit{10};
