@@ -5,6 +5,7 @@
 
 #include "tools/report/Database.h"
 #include "tools/report/InputFiles.h"
+#include "tools/report/TextHash.h"
 
 #include <cstdint>
 #include <functional>
@@ -39,11 +40,6 @@ struct RunTotals {
 
         void add(const Sums& other);
     };
-    struct TextHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-    };
-
     std::string host;
     uint64_t size = 0;
     uint64_t hash = 0;
@@ -73,7 +69,6 @@ public:
     ImportResult importFile(const InputFile& file) { return store(prepare(file)); }
 
 private:
-    using TextHash = RunTotals::TextHash;
     struct RunMatch {
         std::string host;
         std::optional<int64_t> runId;

@@ -3,6 +3,7 @@
 // Statements are prepared once per connection; bulk inserts go through COPY.
 
 #include "tools/report/Database.h"
+#include "tools/report/TextHash.h"
 
 #include <memory>
 #include <string>
@@ -49,10 +50,6 @@ private:
 
     pg_conn* connection_ = nullptr;
     std::string name_;
-    struct TextHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-    };
     std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> statements_;  // SQL -> statement name
 };
 

@@ -4,6 +4,7 @@
 // an import.
 
 #include "tools/report/Database.h"
+#include "tools/report/TextHash.h"
 
 #include <filesystem>
 #include <memory>
@@ -49,10 +50,6 @@ private:
 
     std::string file_;
     sqlite3* connection_ = nullptr;
-    struct TextHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-    };
     std::unordered_map<std::string, Statement, TextHash, std::equal_to<>> statements_;
 };
 
