@@ -86,6 +86,17 @@ TEST(CommandsTest, TheProgramReportsAMalformedFileWithItsLineAndExitsWithTwo) {
     EXPECT_EQ(summary.out, "No runs in the database: import account record files first.\n");
 }
 
+TEST(CommandsTest, OutputThatCannotBeWrittenExitsWithTwo) {
+    TempFolder folder;
+    const fs::path db = folder / "r.sqlite";
+    ASSERT_EQ(runReport({"import", "--db", db.string(), folder.path().string()}).exitCode, 0);
+    const std::string command = "cd '" + folder.path().string() + "' && '" HOARDSCAN_REPORT_PROGRAM
+                                "' summary --db '" + db.string() + "' >/dev/full 2>err; echo $? >code";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(readText(folder / "code"), "2\n");
+    EXPECT_EQ(readText(folder / "err"), "hoardscan-report: cannot write the output\n");
+}
+
 TEST(CommandsTest, TerminalTablesShowTheTopEntriesAndTheRest) {
     TempFolder folder;
     std::vector<GeneratedRecord> records;

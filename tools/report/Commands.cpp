@@ -231,9 +231,7 @@ int runHtml(const CommandLine& line, std::ostream& out) {
     return 0;
 }
 
-}  // namespace
-
-int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+int dispatch(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     try {
         const CommandLine line(arguments);
         if (line.command() == "help") {
@@ -260,6 +258,18 @@ int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostre
         err << program << ": " << error.what() << '\n';
         return ReportError::dataExit;
     }
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    const int code = dispatch(arguments, out, err);
+    // A summary that never reached its reader (a full disk, a closed pipe) is no success.
+    if (!out.flush()) {
+        err << program << ": cannot write the output\n";
+        return code == 0 ? ReportError::dataExit : code;
+    }
+    return code;
 }
 
 }  // namespace Quilna::Commands
