@@ -8,7 +8,8 @@
 
 namespace Quilna::Commands {
 
-// Exit codes: 0 success, 1 usage error, 2 data error (some file rejected, or the database failed).
+// Exit codes: 0 success, 1 usage error, 2 data error (some file rejected, the database failed,
+// or the output could not be written).
 int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace Quilna::Commands
