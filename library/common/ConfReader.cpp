@@ -10,6 +10,7 @@
 #include "common/FileException.h"
 #include "common/FilePlain.h"
 #include "common/Monopoly.h"
+#include "common/MonopolyHold.h"
 #include "common/Tokenizer.h"
 #include "logger/LogCommons.h"
 #include "logger/LoggerUnit.h"
@@ -23,22 +24,6 @@ constexpr int32_t kConfigurationModule = 1;
 constexpr int32_t kCannotReadFile = 1;
 constexpr int32_t kSyntaxError = 2;
 constexpr int32_t kCannotLock = 15;
-
-// Holds the reader's lock for a scope, on every path out of it.
-class LockHold {
-public:
-    explicit LockHold(Monopoly& lock) : lock_(lock), held_(lock.enforce()) {}
-    ~LockHold() {
-        if (held_) lock_.relax();
-    }
-    LockHold(const LockHold&) = delete;
-    LockHold& operator=(const LockHold&) = delete;
-    bool held() const { return held_; }
-
-private:
-    Monopoly& lock_;
-    bool held_;
-};
 
 std::string readWholeFile(const std::string& fileName) {
     FilePlain file(fileName);
@@ -119,7 +104,7 @@ void ConfReader::error(int32_t id, const ParamStream& params) const {
 
 bool ConfReader::buildTree(const std::string& fileName) {
     if (debugOn(2)) debug(2, "ConfReader: Building DOM tree from file \"%s\"...", ParamStream() << fileName);
-    LockHold hold(*lock_);
+    MonopolyHold hold(*lock_);
     if (!hold.held()) {
         if (logger_) logger_->error(kCannotLock);
         return false;
@@ -141,7 +126,7 @@ bool ConfReader::buildTree(const std::string& fileName) {
 }
 
 bool ConfReader::buildTreeFromText(const std::string& text, const std::string& sourceName) {
-    LockHold hold(*lock_);
+    MonopolyHold hold(*lock_);
     if (!hold.held()) {
         if (logger_) logger_->error(kCannotLock);
         return false;

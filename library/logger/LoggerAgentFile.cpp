@@ -5,6 +5,7 @@
 #include "common/FileOps.h"
 #include "common/FilePlain.h"
 #include "common/FileUtils.h"
+#include "common/MonopolyHold.h"
 #include "common/Resources.h"
 #include "common/StringUtils.h"
 
@@ -306,11 +307,7 @@ bool LoggerAgentFile::setLogFile(const std::string& path) {
     SmartPointer<FileBase> fresh = makeSmart<FilePlain>(path);
     if (fresh.isNull()) return false;
 
-    struct InProcessHold {
-        Monopoly& guard;
-        explicit InProcessHold(Monopoly& monopoly) : guard(monopoly) { guard.enforce(); }
-        ~InProcessHold() { guard.relax(); }
-    } hold(inProcess_);
+    MonopolyHold hold(inProcess_);
     std::string note;
     try {
         if (isOpen()) {
