@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/NativePlatform.h"
+#include "platform/win32/UniqueHandle.h"
 
 namespace Quilna {
 
@@ -25,26 +26,6 @@ struct NativePlatform::Impl {
 };
 
 namespace win32 {
-
-// A kernel handle closed on scope exit. Both null and INVALID_HANDLE_VALUE mean "none".
-class UniqueHandle {
-public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-    ~UniqueHandle() { reset(); }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-    void reset() {
-        if (valid()) ::CloseHandle(handle_);
-        handle_ = nullptr;
-    }
-
-private:
-    HANDLE handle_ = nullptr;
-};
 
 // An entry point looked up by name at run time (absent on older systems).
 template <typename Function>

@@ -1,0 +1,34 @@
+#pragma once
+// Owning wrapper of a Win32 kernel handle.
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+namespace Quilna::win32 {
+
+// A kernel handle closed on scope exit. Both null and INVALID_HANDLE_VALUE mean "none".
+class UniqueHandle {
+public:
+    UniqueHandle() = default;
+    explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
+    ~UniqueHandle() { reset(); }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+
+    HANDLE get() const { return handle_; }
+    bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+    void reset() {
+        if (valid()) ::CloseHandle(handle_);
+        handle_ = nullptr;
+    }
+
+private:
+    HANDLE handle_ = nullptr;
+};
+
+}  // namespace Quilna::win32
