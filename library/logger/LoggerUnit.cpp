@@ -40,44 +40,34 @@ bool LoggerUnit::debug(int32_t level, const char* format, const ParamStream& par
     return logDebug(level, LogCommons::expandParameters(format ? format : "", params.text()));
 }
 
+bool LoggerUnit::logDebug(int32_t level, const std::string& text) {
+    return submit(LogRecord::Debug, level, LogRecord::NoMessage, text);
+}
+
+bool LoggerUnit::logMessage(int32_t severity, int32_t id, const std::string& params) {
+    if (severity < severityFilter()) return true;
+    return submit(LogRecord::Log, severity, id, params);
+}
+
 // A log that cannot be written (its directory removed, its disk full) loses the line, not the
 // caller: debug lines come from every step of the scan and from destructors.
-bool LoggerUnit::logDebug(int32_t level, const std::string& text) {
+bool LoggerUnit::submit(uint8_t kind, int32_t level, int32_t id, const std::string& text) {
     try {
         LoggerCentre* centre = centre_.get();
         if (!centre) return false;
         LogRecord record;
-        record.kind = LogRecord::Debug;
+        record.kind = kind;
         record.module = module_;
         record.time.setNow();
         record.timeMode = timeMode();
-        record.debugLevel = level;
-        record.messageId = LogRecord::NoMessage;
+        if (kind == LogRecord::Debug) record.debugLevel = level;
+        else record.severity = level;
+        record.messageId = id;
         record.text = text;
         record.thread = platform().threadId();
         return centre->log(record);
     } catch (...) {
         return false;
-    }
-}
-
-bool LoggerUnit::logMessage(int32_t severity, int32_t id, const std::string& params) {
-    if (severity < severityFilter()) return true;
-    try {
-        LoggerCentre* centre = centre_.get();
-        if (!centre) return false;
-        LogRecord record;
-        record.kind = LogRecord::Log;
-        record.module = module_;
-        record.time.setNow();
-        record.timeMode = timeMode();
-        record.severity = severity;
-        record.messageId = id;
-        record.text = params;
-        record.thread = platform().threadId();
-        return centre->log(record);
-    } catch (...) {
-        return false;  // a failing log must not stop the caller
     }
 }
 

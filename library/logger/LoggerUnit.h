@@ -45,6 +45,8 @@ public:
 private:
     bool logDebug(int32_t level, const std::string& text);
     bool logMessage(int32_t severity, int32_t id, const std::string& params);
+    // Builds the record (level: the debug level or the severity, by kind) and hands it on.
+    bool submit(uint8_t kind, int32_t level, int32_t id, const std::string& text);
     void greet(const char* format);
 
     int32_t module_;
