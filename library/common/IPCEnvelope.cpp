@@ -1,11 +1,15 @@
 #include "common/IPCEnvelope.h"
 
+#include <string_view>
+
 namespace Quilna {
 
 std::string IPCEnvelope::build() const {
     std::string message;
     message.reserve(16 + type.size() + second.size() + payload.size() + extra.size());
-    for (const std::string& field : {std::string(magic), type, second, payload}) {
+    // Views, not copies: the payload is a whole log record.
+    for (std::string_view field : {std::string_view(magic), std::string_view(type), std::string_view(second),
+                                   std::string_view(payload)}) {
         message += field;
         message += separator;
     }
