@@ -1,16 +1,16 @@
 #include "common/WhitespaceSearcher.h"
 
+#include "common/StringUtils.h"
+
 namespace Quilna {
 
-namespace {
-bool isSpace(char c) { return static_cast<signed char>(c) < 33; }
-}  // namespace
+using StringUtils::isBlank;
 
 size_t WhitespaceSearcher::skipWhitespace(const std::string& text, size_t start, size_t count,
                                           size_t& length) const {
     const size_t end = windowEnd(text, start, count);
     size_t p = start;
-    while (p < end && isSpace(text[p])) ++p;
+    while (p < end && isBlank(text[p])) ++p;
     length = p > start ? p - start : 0;
     return p < end ? p : npos;
 }
@@ -19,15 +19,15 @@ size_t WhitespaceSearcher::findEnd(const std::string& text, size_t start, size_t
     const size_t end = windowEnd(text, start, count);
     if (start >= end) return npos;
     size_t p = start;
-    if (isSpace(text[start])) {
-        while (p < end && isSpace(text[p])) ++p;
+    if (isBlank(text[start])) {
+        while (p < end && isBlank(text[p])) ++p;
         significant = 0;
         return p;
     }
     bool quoted = false;
     for (; p < end; ++p) {
         if (text[p] == quote) quoted = !quoted;
-        else if (!quoted && isSpace(text[p])) break;
+        else if (!quoted && isBlank(text[p])) break;
     }
     significant = 1;
     return p;
