@@ -83,6 +83,8 @@ int readResourceDword(const std::string& name, uint32_t& out) {
     const int result = readRaw(name, type, data);
     if (result != ResourceResult::Ok) return ResourceResult::Missing;
     if (type != RegistryType::Dword) return ResourceResult::WrongType;
+    // A value shorter than a dword fills the low bytes; the rest are zero, not left over.
+    out = 0;
     std::memcpy(&out, data.data(), std::min(data.size(), sizeof out));
     return ResourceResult::Ok;
 }

@@ -77,10 +77,15 @@ TEST_F(ResourcesFileTest, TypesAndTrailingZeros) {
             "\"Text\"=\"3\"\r\n"
             "\"Expand\"=hex(2):43,00,3a,00,00,00,00,00,00,00\r\n"
             "\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"
-            "\"Blob\"=hex:01,02\r\n");
+            "\"Blob\"=hex:01,02\r\n"
+            "\"Short\"=hex(4):05\r\n");
     uint32_t number = 99;
     EXPECT_EQ(readResourceDword("Level", number), 0);
     EXPECT_EQ(number, 3u);
+    // A dword value of fewer than four bytes keeps nothing of what the variable held before.
+    number = 0xFFFFFFFF;
+    EXPECT_EQ(readResourceDword("Short", number), 0);
+    EXPECT_EQ(number, 5u);
     number = 99;
     EXPECT_EQ(readResourceDword("Text", number), 3);
     EXPECT_EQ(readResourceDword("Absent", number), 2);
