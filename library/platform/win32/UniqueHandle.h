@@ -1,13 +1,7 @@
 #pragma once
 // Owning wrapper of a Win32 kernel handle.
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "platform/win32/WindowsApi.h"
 
 namespace Quilna::win32 {
 

@@ -1,13 +1,7 @@
 #pragma once
 // State and small helpers of the Win32 backend, shared by its slice files.
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "platform/win32/WindowsApi.h"
 
 #include <mutex>
 #include <string>
