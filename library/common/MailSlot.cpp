@@ -64,7 +64,7 @@ bool MailSlot::send(const std::string& text) {
     const bool written = endpoint_->write(message, error);
     guard_->relax();
     if (!written) {
-        endpoint_.reset();
+        if (!endpoint_->usableAfterFailure()) endpoint_.reset();
         std::string detail = "Error " + std::to_string(error);
         if (error == SystemCode::NetworkUnreachable) detail += " - No network";
         QUILNA_THROW(IPCException, IC_CANNOT_SEND, detail);

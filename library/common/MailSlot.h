@@ -23,7 +23,8 @@ public:
     MailSlot& operator=(const MailSlot&) = delete;
 
     // Writes the text and its terminating zero byte as one message. Throws IC_NOT_SENDER or
-    // IC_CANNOT_SEND; after a failed write the next send opens the mailslot again.
+    // IC_CANNOT_SEND; after a failed write the next send opens the mailslot again, unless
+    // the receiver is there and only had no room.
     bool send(const std::string& text) override;
     // Appends each waiting message up to its first zero byte. Throws IC_NOT_RECEIVER or
     // IC_CANNOT_RECEIVE.

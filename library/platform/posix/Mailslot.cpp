@@ -163,14 +163,23 @@ public:
             ::unlink(boundPath_.c_str());
     }
 
+    // A receiver that had no room for a whole send timeout is not waited for again until it
+    // takes a message: a stalled collector must not cost the sender that time per message.
     bool write(const std::string& bytes, uint32_t& error) override {
+        const int flags = MSG_NOSIGNAL | (receiverStalled_ ? MSG_DONTWAIT : 0);
         while (true) {
-            if (::send(fd_.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL) >= 0) return true;
+            if (::send(fd_.get(), bytes.data(), bytes.size(), flags) >= 0) {
+                receiverStalled_ = false;
+                return true;
+            }
             if (errno == EINTR) continue;
+            receiverStalled_ = errno == EAGAIN || errno == EWOULDBLOCK;
             error = systemCode(errno);
             return false;
         }
     }
+
+    bool usableAfterFailure() const override { return receiverStalled_; }
 
     bool nextMessageSize(bool& waiting, uint32_t& size, uint32_t& error) override {
         char probe;
@@ -220,6 +229,7 @@ private:
     std::string boundPath_;
     dev_t device_;
     ino_t inode_;
+    bool receiverStalled_ = false;
 };
 
 }  // namespace

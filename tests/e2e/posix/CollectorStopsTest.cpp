@@ -112,10 +112,9 @@ Clock::duration runWithoutCollector(ScanInstallation& installation) {
 }
 
 // What a run whose collector stopped part-way must show: exit code 0 within the time bound, a
-// whole data file, and a collector output that is the start of the program's own record lines,
-// at least the given number of them, with many records left unforwarded.
-void expectScanFinishedAfterTheStop(ScanInstallation& installation, const Collector& collector, pid_t scan,
-                                    Clock::time_point stopped, Clock::duration alone, size_t receivedAtLeast) {
+// whole data file, and every record in the program's own log.
+void expectScanFinishedAfterTheStop(ScanInstallation& installation, pid_t scan, Clock::time_point stopped,
+                                    Clock::duration alone) {
     ASSERT_EQ(installation.wait(scan), 0) << installation.log();
     const Clock::duration rest = Clock::now() - stopped;
     EXPECT_LE(rest, 2 * alone + std::chrono::seconds(5))
@@ -123,16 +122,29 @@ void expectScanFinishedAfterTheStop(ScanInstallation& installation, const Collec
         << std::chrono::duration_cast<std::chrono::milliseconds>(alone).count() << " ms";
     EXPECT_EQ(filesCounted(installation.dataFile()), files);
     EXPECT_TRUE(namesEndingIn(installation.base() + "/results", ".make").empty());
+    EXPECT_EQ(placeholderWarnings(recordLinesOf(installation, scan)), static_cast<size_t>(files));
+    EXPECT_EQ(installation.logCount("Hoardscan has ended."), 2u);
+}
 
+// The collector's output is the start of the program's own record lines, each whole, at least
+// the given number of them; many records came after the stop.
+void expectOutputIsTheStartOfTheLog(const ScanInstallation& installation, const Collector& collector, pid_t scan,
+                                    size_t receivedAtLeast) {
     const std::vector<std::string> local = recordLinesOf(installation, scan);
-    const std::vector<std::string> received = logLines(collector.output());
-    EXPECT_EQ(collector.output().size() >= 2 ? collector.output().substr(collector.output().size() - 2) : "", "\r\n");
+    const std::string output = collector.output();
+    const std::vector<std::string> received = logLines(output);
+    EXPECT_EQ(output.size() >= 2 ? output.substr(output.size() - 2) : "", "\r\n");
     ASSERT_GE(received.size(), receivedAtLeast) << collector.errors();
     ASSERT_LE(received.size(), local.size());
     for (size_t i = 0; i < received.size(); ++i) ASSERT_EQ(received[i], local[i]) << "line " << i;
-    EXPECT_EQ(placeholderWarnings(local), static_cast<size_t>(files));
     EXPECT_GE(local.size() - received.size(), static_cast<size_t>(files / 2)) << "the collector stopped too late";
-    EXPECT_EQ(installation.logCount("Hoardscan has ended."), 2u);
+}
+
+// Waits until the collector has written a tenth of the warnings, or the scan ended.
+bool heardATenth(const Collector& collector, pid_t scan) {
+    return eventually([&] {
+        return placeholderWarnings(logLines(collector.output())) >= static_cast<size_t>(files / 10) || hasEnded(scan);
+    }, 60s);
 }
 
 TEST(CollectorStops, AKilledCollectorKeepsWhatItWroteAndTheScanGoesOn) {
@@ -143,17 +155,15 @@ TEST(CollectorStops, AKilledCollectorKeepsWhatItWroteAndTheScanGoesOn) {
     Collector collector(installation);
     ASSERT_TRUE(collector.ready()) << collector.errors();
     const pid_t scan = installation.start();
-    const size_t before = files / 10;
-    const bool heard = eventually([&] {
-        return placeholderWarnings(logLines(collector.output())) >= before || hasEnded(scan);
-    }, 60s);
+    const bool heard = heardATenth(collector, scan);
     ::kill(collector.pid(), SIGKILL);
     EXPECT_EQ(collector.wait(), -1);
     const Clock::time_point stopped = Clock::now();
     ASSERT_TRUE(heard) << collector.errors();
     const std::string kept = collector.output();
 
-    expectScanFinishedAfterTheStop(installation, collector, scan, stopped, alone, before);
+    expectScanFinishedAfterTheStop(installation, scan, stopped, alone);
+    expectOutputIsTheStartOfTheLog(installation, collector, scan, files / 10);
     EXPECT_EQ(collector.output(), kept);
 }
 
@@ -165,28 +175,48 @@ TEST(CollectorStops, ACollectorToldToStopWritesWhatWasAlreadySentToItAndTheScanG
     Collector collector(installation);
     ASSERT_TRUE(collector.ready()) << collector.errors();
     const pid_t scan = installation.start();
-    ASSERT_TRUE(eventually([&] {
-        return placeholderWarnings(logLines(collector.output())) >= static_cast<size_t>(files / 10) || hasEnded(scan);
-    }, 60s)) << collector.errors();
+    ASSERT_TRUE(heardATenth(collector, scan)) << collector.errors();
 
     // Records sent while the collector does not read wait in its mailslot: at least two more
     // whole ones when the program has logged three more.
-    size_t written = 0, sent = 0;
+    size_t written = 0;
     Clock::time_point stopped;
     {
         Stopped collectorHeld(collector.pid());
         written = logLines(collector.output()).size();
         eventually([&] { return recordLinesOf(installation, scan).size() >= written + 3 || hasEnded(scan); }, 30s);
         Stopped scanHeld(scan);
-        sent = recordLinesOf(installation, scan).size();
-        ASSERT_GE(sent, written + 3) << "the scan ended too soon";
+        ASSERT_GE(recordLinesOf(installation, scan).size(), written + 3) << "the scan ended too soon";
         ::kill(collector.pid(), SIGTERM);
         stopped = Clock::now();
     }
     EXPECT_EQ(collector.wait(), 0) << collector.errors();
     EXPECT_FALSE(fs::exists(installation.base() + "/runtime/mailslot/Quilna_Core"));
 
-    expectScanFinishedAfterTheStop(installation, collector, scan, stopped, alone, written + 2);
+    expectScanFinishedAfterTheStop(installation, scan, stopped, alone);
+    expectOutputIsTheStartOfTheLog(installation, collector, scan, written + 2);
+}
+
+TEST(CollectorStops, ACollectorThatHangsCostsTheScanOneWaitNotOnePerRecord) {
+    ScanInstallation installation;
+    installWarningPerFile(installation);
+    const Clock::duration alone = runWithoutCollector(installation);
+
+    Collector collector(installation);
+    ASSERT_TRUE(collector.ready()) << collector.errors();
+    const pid_t scan = installation.start();
+    ASSERT_TRUE(heardATenth(collector, scan)) << collector.errors();
+    size_t written = 0;
+    {
+        // Alive but reading nothing until the scan has ended.
+        Stopped collectorHeld(collector.pid());
+        written = logLines(collector.output()).size();
+        expectScanFinishedAfterTheStop(installation, scan, Clock::now(), alone);
+        ::kill(collector.pid(), SIGTERM);
+    }
+    EXPECT_EQ(collector.wait(), 0) << collector.errors();
+    // What waited in its mailslot when it hung is written; what found no room is lost.
+    expectOutputIsTheStartOfTheLog(installation, collector, scan, written);
 }
 
 }  // namespace
