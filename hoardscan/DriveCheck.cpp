@@ -66,6 +66,12 @@ int64_t DriveCheck::physicalSizeOf(const std::string& currentDirectory, const st
     return static_cast<int64_t>(rest == 0 ? size : size + cluster - rest);
 }
 
+void DriveCheck::enterDirectory(uint64_t volume) {
+    if (!volumeKnown_ || volume != volume_ || clusterSize_ == noClusterSize) clusterKnown_ = false;
+    volumeKnown_ = true;
+    volume_ = volume;
+}
+
 uint32_t DriveCheck::clusterSizeOf(const std::string& root) {
     if (clusterKnown_ && root == clusterRoot_) return clusterSize_;
     uint32_t bytes = 0;

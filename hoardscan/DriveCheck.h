@@ -28,8 +28,14 @@ public:
     static std::string pathRoot(const std::string& directory, const std::string& name);
 
     // The cluster size cannot change within a directory: it is asked once per directory the
-    // walk enters, not per file.
-    void enterDirectory() { clusterKnown_ = false; }
+    // walk enters, not per file. A directory of a volume known by its identity keeps the size
+    // that the last directory of the same volume was given (one file system has one cluster
+    // size); a failure is asked again, and reported, in the next directory.
+    void enterDirectory() {
+        clusterKnown_ = false;
+        volumeKnown_ = false;
+    }
+    void enterDirectory(uint64_t volume);
 
     // Sizes of a file of the current directory from the walk's one status of it.
     void sizesOf(const std::string& currentDirectory, const std::string& name, int64_t& logical, int64_t& physical,
@@ -46,6 +52,8 @@ private:
     bool clusterKnown_ = false;
     std::string clusterRoot_;
     uint32_t clusterSize_ = noClusterSize;
+    bool volumeKnown_ = false;
+    uint64_t volume_ = 0;
 };
 
 }  // namespace Quilna

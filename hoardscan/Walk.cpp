@@ -33,6 +33,7 @@ void Walk::walk(const std::string& root, const std::string& fileSystem) {
     root_ = root;
     fileSystem_ = fileSystem;
     levels_.clear();
+    directory_.clear();
     onPath_.clear();
     lost_ = false;
     if (engine_.decisions.isExcludedTree(std::string(), root, fileSystem)) {
@@ -59,25 +60,23 @@ void Walk::walk(const std::string& root, const std::string& fileSystem) {
 }
 
 void Walk::enterSubdirectory(const std::string& name) {
-    const Level& parent = levels_.back();
-    if (engine_.decisions.isExcludedTree(parent.directory, name, fileSystem_)) {
+    if (engine_.decisions.isExcludedTree(directory_, name, fileSystem_)) {
         if (LoggerUnit::isDebugOn(3))
             logger_.debug(3, "This directory and all it's subdirectories are excluded: \"%s\".", ParamStream() << name);
         return;
     }
     // Every mount is walked once, as a drive of its own.
-    if (platform().isMountPoint(parent.directory + name)) {
+    if (platform().isMountPoint(directory_ + name)) {
         if (LoggerUnit::isDebugOn(3))
             logger_.debug(3, "Mount point \"%s\" is walked as a file system of its own.",
-                          ParamStream() << parent.directory + name);
+                          ParamStream() << directory_ + name);
         return;
     }
     // What the listing called a directory may have gone or become a link meanwhile.
     FileInfo listed;
     if (!platform().fileInfo(name, listed) || !(listed.attributes & FileAttribute::Directory) ||
         (listed.attributes & FileAttribute::Link)) {
-        if (LoggerUnit::isDebugOn(1))
-            logger_.debug(1, "Unable to access \"%s\".", ParamStream() << parent.directory + name);
+        if (LoggerUnit::isDebugOn(1)) logger_.debug(1, "Unable to access \"%s\".", ParamStream() << directory_ + name);
         return;
     }
     FileIdentity identity = listed.identity;
@@ -85,12 +84,11 @@ void Walk::enterSubdirectory(const std::string& name) {
     if (hasIdentity && isOnPath(identity)) {
         if (LoggerUnit::isDebugOn(1))
             logger_.debug(1, "Directory \"%s\" leads back into its own path and is not entered.",
-                          ParamStream() << parent.directory + name);
+                          ParamStream() << directory_ + name);
         return;
     }
     if (!FileOps::setCurrentDirectory(name)) {
-        if (LoggerUnit::isDebugOn(1))
-            logger_.debug(1, "Unable to access \"%s\".", ParamStream() << parent.directory + name);
+        if (LoggerUnit::isDebugOn(1)) logger_.debug(1, "Unable to access \"%s\".", ParamStream() << directory_ + name);
         return;
     }
     FileIdentity entered;
@@ -98,57 +96,83 @@ void Walk::enterSubdirectory(const std::string& name) {
     if (hasIdentity && !(hasEntered && entered == identity)) {
         if (LoggerUnit::isDebugOn(1))
             logger_.debug(1, "Directory \"%s\" changed while it was entered and is not walked.",
-                          ParamStream() << parent.directory + name);
-        returnTo(parent);
+                          ParamStream() << directory_ + name);
+        returnToTop();
         return;
     }
     openLevel(hasEntered, entered);
 }
 
 void Walk::openLevel(bool hasIdentity, const FileIdentity& identity) {
-    Level level;
-    level.directory = FileOps::currentDirectory();
-    level.hasIdentity = hasIdentity;
-    level.identity = identity;
-    if (!engine_.decisions.isAccountedDirectory(level.directory)) {
+    std::string text = FileOps::currentDirectory();
+    if (!engine_.decisions.isAccountedDirectory(text)) {
         if (levels_.empty()) FileOps::setCurrentDirectory(parentText());
-        else returnTo(levels_.back());
+        else returnToTop();
         return;
     }
-    if (LoggerUnit::isDebugOn(3)) logger_.debug(3, "Processing \"%s\"...", ParamStream() << level.directory);
-    engine_.driveCheck.enterDirectory();
-    const std::vector<DirEntry> entries = FileOps::listDirectory(std::string(), "*");
-    // Every listing holds "." and "..": an empty one could not be read.
-    if (entries.empty() && LoggerUnit::isDebugOn(1))
-        logger_.debug(1, "Unable to list \"%s\".", ParamStream() << level.directory);
-    if (LoggerUnit::isDebugOn(5))
-        logger_.debug(5, "   Found %i file(s) in \"%s\"...",
-                      ParamStream() << static_cast<unsigned long long>(entries.size()) << level.directory);
-    for (const DirEntry& entry : entries) {
-        if (isDotEntry(entry.name)) continue;
-        if (!entry.isFile) level.subdirectories.push_back(entry.name);
-        else processFile(level.directory, entry.name);
+    Level level;
+    level.hasIdentity = hasIdentity;
+    level.identity = identity;
+    if (text.compare(0, directory_.size(), directory_) == 0) {
+        level.parentLength = directory_.size();
+    } else {
+        level.parentIsPrefix = false;
+        level.parentText = std::move(directory_);
     }
+    directory_ = std::move(text);
+    if (LoggerUnit::isDebugOn(3)) logger_.debug(3, "Processing \"%s\"...", ParamStream() << directory_);
+    if (hasIdentity) engine_.driveCheck.enterDirectory(identity.volume);
+    else engine_.driveCheck.enterDirectory();
+    listEntries(level);
     if (hasIdentity) onPath_.insert(identityKey(identity));
     levels_.push_back(std::move(level));
 }
 
-void Walk::leaveLevel() {
-    if (levels_.back().hasIdentity) onPath_.erase(identityKey(levels_.back().identity));
-    levels_.pop_back();
-    if (levels_.empty()) FileOps::setCurrentDirectory(parentText());
-    else returnTo(levels_.back());
+void Walk::listEntries(Level& level) {
+    size_t listed = 0;
+    auto visit = [&](const DirEntry& entry) {
+        ++listed;
+        if (isDotEntry(entry.name)) return true;
+        if (!entry.isFile) level.subdirectories.push_back(entry.name);
+        else processFile(directory_, entry.name);
+        return true;
+    };
+    // Every listing holds "." and "..": an empty one could not be read.
+    if (LoggerUnit::isDebugOn(5)) {
+        // The number of entries comes before the files: only here is the listing held whole.
+        const std::vector<DirEntry> entries = FileOps::listDirectory(std::string(), "*");
+        if (entries.empty()) logger_.debug(1, "Unable to list \"%s\".", ParamStream() << directory_);
+        logger_.debug(5, "   Found %i file(s) in \"%s\"...",
+                      ParamStream() << static_cast<unsigned long long>(entries.size()) << directory_);
+        for (const DirEntry& entry : entries) visit(entry);
+        return;
+    }
+    // One entry at a time: a directory of a million files costs no more memory than a small one.
+    platform().visitDirectory(std::string(), "*", visit);
+    if (listed == 0 && LoggerUnit::isDebugOn(1))
+        logger_.debug(1, "Unable to list \"%s\".", ParamStream() << directory_);
 }
 
-bool Walk::returnTo(const Level& level) {
+void Walk::leaveLevel() {
+    Level& top = levels_.back();
+    if (top.hasIdentity) onPath_.erase(identityKey(top.identity));
+    if (top.parentIsPrefix) directory_.resize(top.parentLength);
+    else directory_ = std::move(top.parentText);
+    levels_.pop_back();
+    if (levels_.empty()) FileOps::setCurrentDirectory(parentText());
+    else returnToTop();
+}
+
+bool Walk::returnToTop() {
+    const Level& level = levels_.back();
     auto arrived = [&] {
         FileIdentity here;
         return !level.hasIdentity || (platform().directoryIdentity(".", here) && here == level.identity);
     };
     if (FileOps::setCurrentDirectory(parentText()) && arrived()) return true;
     // The way up is not the way down (the directory moved, or was entered through a link).
-    if (FileOps::setCurrentDirectory(level.directory) && arrived()) return true;
-    logger_.error(Message::WalkLostItsWay, ParamStream() << level.directory);
+    if (FileOps::setCurrentDirectory(directory_) && arrived()) return true;
+    logger_.error(Message::WalkLostItsWay, ParamStream() << directory_);
     lost_ = true;
     return false;
 }

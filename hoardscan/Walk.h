@@ -50,21 +50,29 @@ public:
     void walk(const std::string& root, const std::string& fileSystem);
 
 private:
-    // One directory on the walk's path.
+    // One directory on the walk's path. Its text is not kept: the walk holds the text of the
+    // directory it is in, and a level keeps what gives back its parent's text, usually only a
+    // length (the child's text begins with the parent's), so a deep tree costs memory in
+    // proportion to its depth, not to its depth times its path length.
     struct Level {
-        std::string directory;  // the current directory text, ending in a separator
         std::vector<std::string> subdirectories;
         size_t next = 0;
         bool hasIdentity = false;
         FileIdentity identity;
+        bool parentIsPrefix = true;
+        size_t parentLength = 0;
+        std::string parentText;  // only when the parent's text is not a prefix of this one
     };
 
     void enterSubdirectory(const std::string& name);
     // Entered: lists the directory, folds its files in and puts it on the path.
     void openLevel(bool hasIdentity, const FileIdentity& identity);
+    // Each entry of the current directory: files folded in, subdirectories kept for later.
+    void listEntries(Level& level);
     void leaveLevel();
-    // Back to the directory of the level, by ".." or else by its full path.
-    bool returnTo(const Level& level);
+    // Back to the directory of the top level (whose text is directory_), by ".." or else by
+    // its full path.
+    bool returnToTop();
     bool isOnPath(const FileIdentity& identity) const;
 
     void processFile(const std::string& directory, const std::string& name);
@@ -78,6 +86,7 @@ private:
     std::string root_;
     std::string fileSystem_;
     std::vector<Level> levels_;
+    std::string directory_;  // the text of the top level's directory, ending in a separator
     std::set<std::pair<uint64_t, uint64_t>> onPath_;
     bool lost_ = false;
 

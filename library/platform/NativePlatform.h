@@ -43,6 +43,8 @@ public:
     bool fileInfo(const std::string& path, FileInfo& out) override;
     bool directoryIdentity(const std::string& path, FileIdentity& out) override;
     bool listDirectory(const std::string& directory, const std::string& pattern, std::vector<DirEntry>& out) override;
+    bool visitDirectory(const std::string& directory, const std::string& pattern,
+                        const std::function<bool(const DirEntry&)>& visit) override;
     bool currentDirectory(std::string& out) override;
     bool setCurrentDirectory(const std::string& path) override;
     bool copyFile(const std::string& from, const std::string& to, bool overwrite) override;

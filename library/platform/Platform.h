@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -157,6 +158,10 @@ public:
     // Entries matching a pattern of "*" and "?", "." and ".." included, in enumeration order.
     virtual bool listDirectory(const std::string& directory, const std::string& pattern,
                                std::vector<DirEntry>& out) = 0;
+    // The same entries handed to visit one at a time, so that a huge directory is never held
+    // whole; visit returns false to stop early. By default the listing is taken whole first.
+    virtual bool visitDirectory(const std::string& directory, const std::string& pattern,
+                                const std::function<bool(const DirEntry&)>& visit);
     virtual bool currentDirectory(std::string& out) = 0;                // without a final separator
     virtual bool setCurrentDirectory(const std::string& path) = 0;
     virtual bool copyFile(const std::string& from, const std::string& to, bool overwrite) = 0;

@@ -74,6 +74,35 @@ TEST(DriveCheck, TheClusterSizeIsAskedOncePerDirectoryAndAFailureReportedOnce) {
     EXPECT_EQ(log.messages("WARNING", 16), (std::vector<std::string>{"|5"}));
 }
 
+TEST(DriveCheck, DirectoriesOfOneVolumeShareTheClusterSizeButAFailureIsAskedAgain) {
+    CountingPlatform fake;
+    fake.clusterSizes[""] = 4096;
+    RulesTest::TestLog log;
+    DriveCheck check(log.unit());
+    check.enterDirectory(7);
+    EXPECT_EQ(physicalOf(check, fileOf(10)), 4096);
+    check.enterDirectory(7);
+    fake.clusterSizes[""] = 512;  // would be seen if asked again
+    EXPECT_EQ(physicalOf(check, fileOf(10)), 4096);
+    EXPECT_EQ(fake.clusterCalls, 1);
+    check.enterDirectory(8);  // another volume
+    EXPECT_EQ(physicalOf(check, fileOf(10)), 512);
+    check.enterDirectory();  // a volume not known
+    physicalOf(check, fileOf(10));
+    check.enterDirectory(8);
+    physicalOf(check, fileOf(10));
+    EXPECT_EQ(fake.clusterCalls, 4);
+
+    fake.clusterSizes[""] = std::nullopt;
+    check.enterDirectory(9);
+    EXPECT_EQ(physicalOf(check, fileOf(10)), 10);
+    check.enterDirectory(9);
+    fake.clusterSizes[""] = 4096;
+    EXPECT_EQ(physicalOf(check, fileOf(10)), 4096);
+    EXPECT_EQ(fake.clusterCalls, 6);
+    EXPECT_EQ(log.messages("WARNING", 16), (std::vector<std::string>{"|5"}));
+}
+
 TEST(DriveCheck, ACompressedFileTakesItsCompressedSizeHighPartIncluded) {
     FakePlatform fake;
     fake.clusterSizes[""] = 4096;

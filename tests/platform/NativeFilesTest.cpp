@@ -66,6 +66,29 @@ TEST(NativeFiles, ListsEveryEntryWithTheDotEntriesInEnumerationOrder) {
     EXPECT_EQ(namesOf(again), namesOf(entries));
 }
 
+TEST(NativeFiles, VisitsGiveTheListingOneEntryAtATimeAndStopWhenAsked) {
+    TempDir dir;
+    for (const char* name : {"a.txt", "b.txt", "c.log", "d.txt"}) dir.write(name, name);
+    fs::create_directory(dir.path() / "sub.txt");
+
+    std::vector<DirEntry> listed;
+    ASSERT_TRUE(platform().listDirectory(dir.text(), "*.txt", listed));
+    std::vector<DirEntry> visited;
+    ASSERT_TRUE(platform().visitDirectory(dir.text(), "*.txt", [&](const DirEntry& entry) {
+        visited.push_back(entry);
+        return true;
+    }));
+    EXPECT_EQ(namesOf(visited), namesOf(listed));
+    EXPECT_EQ(byName(visited), byName(listed));
+    EXPECT_EQ(visited.size(), 4u);
+
+    int calls = 0;
+    EXPECT_TRUE(platform().visitDirectory(dir.text(), "*", [&](const DirEntry&) { return ++calls < 2; }));
+    EXPECT_EQ(calls, 2);
+    EXPECT_FALSE(platform().visitDirectory(dir.child("missing"), "*", [&](const DirEntry&) { return ++calls > 0; }));
+    EXPECT_EQ(calls, 2);
+}
+
 TEST(NativeFiles, ListingFiltersByPatternAndReportsMissingDirectories) {
     TempDir dir;
     dir.write("report.txt", "r");

@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -156,6 +157,41 @@ std::string systemCurrentDirectory() {
     return std::string();
 }
 
+// The kernel's own answer, without the C library's fallback for paths longer than the kernel
+// gives (that fallback reads every directory up to the root: a deep walk would become quadratic).
+// tooLong tells that the kernel refused the length.
+bool kernelCurrentDirectory(std::string& out, bool& tooLong) {
+    tooLong = false;
+    std::vector<char> buffer(8192);
+    for (;;) {
+#ifdef SYS_getcwd
+        long length = ::syscall(SYS_getcwd, buffer.data(), buffer.size());
+        bool ok = length > 0;
+#else
+        bool ok = ::getcwd(buffer.data(), buffer.size()) != nullptr;
+#endif
+        if (ok) {
+            // An unreachable directory (outside a changed root) is no absolute path.
+            if (buffer[0] != '/') return false;
+            out.assign(buffer.data());
+            return true;
+        }
+        if (errno == ERANGE && buffer.size() < (1u << 20)) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        tooLong = errno == ENAMETOOLONG;
+        return false;
+    }
+}
+
+// The directory that a change to target leads to from base, by the texts alone.
+std::string lexicallyJoined(const std::string& base, const std::string& target) {
+    if (target[0] == '/') return lexicallyNormal(target);
+    if (isPlainName(target)) return base.size() == 1 ? base + target : base + '/' + target;
+    return lexicallyNormal(base + '/' + target);
+}
+
 // A file descriptor closed on scope exit.
 class Descriptor {
 public:
@@ -269,10 +305,13 @@ bool moveAcrossFileSystems(const std::string& from, const std::string& to, bool 
 
 namespace {
 
+// The system is asked for the current directory only when someone wants to know it, not at
+// every change: a walk that goes down and up again asks once per directory, not twice.
 struct CurrentDirectoryCache {
     std::mutex guard;
-    std::string path;
-    bool known = false;
+    std::string path;    // the last answer, followed by the changes made since
+    bool known = false;  // path holds an answer
+    bool fresh = false;  // no change since the answer
 };
 
 CurrentDirectoryCache& currentDirectoryCache() {
@@ -285,19 +324,28 @@ CurrentDirectoryCache& currentDirectoryCache() {
 std::string NativePlatform::Impl::knownCurrentDirectory() {
     CurrentDirectoryCache& cache = currentDirectoryCache();
     std::lock_guard<std::mutex> hold(cache.guard);
-    if (!cache.known) {
-        cache.path = systemCurrentDirectory();
+    if (!cache.fresh) {
+        std::string answer;
+        bool tooLong = false;
+        if (kernelCurrentDirectory(answer, tooLong)) {
+            cache.path = std::move(answer);
+        } else if (!(tooLong && cache.known)) {
+            // Beyond the kernel's length the path follows the changes from the last answer;
+            // without one the C library walks up to the root once.
+            cache.path = systemCurrentDirectory();
+        }
         cache.known = !cache.path.empty();
+        cache.fresh = cache.known;
     }
     return cache.path;
 }
 
-void NativePlatform::Impl::refreshCurrentDirectory() {
-    std::string now = systemCurrentDirectory();
+void NativePlatform::Impl::noteCurrentDirectoryChange(const std::string& target) {
     CurrentDirectoryCache& cache = currentDirectoryCache();
     std::lock_guard<std::mutex> hold(cache.guard);
-    cache.path = std::move(now);
+    if (target[0] == '/' || cache.known) cache.path = lexicallyJoined(cache.path, target);
     cache.known = !cache.path.empty();
+    cache.fresh = false;
 }
 
 const PathSyntax& NativePlatform::pathSyntax() {
@@ -350,10 +398,19 @@ bool NativePlatform::directoryIdentity(const std::string& path, FileIdentity& ou
 bool NativePlatform::listDirectory(const std::string& directory, const std::string& pattern,
                                    std::vector<DirEntry>& out) {
     out.clear();
+    return visitDirectory(directory, pattern, [&out](const DirEntry& entry) {
+        out.push_back(entry);
+        return true;
+    });
+}
+
+bool NativePlatform::visitDirectory(const std::string& directory, const std::string& pattern,
+                                    const std::function<bool(const DirEntry&)>& visit) {
     if (hasNul(directory)) return false;
     std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(directory.empty() ? "." : directory.c_str()), ::closedir);
     if (!listing) return false;
     const bool everything = pattern == "*";
+    DirEntry found;
     errno = 0;
     while (struct dirent* entry = ::readdir(listing.get())) {
         std::string_view name(entry->d_name);
@@ -365,7 +422,9 @@ bool NativePlatform::listDirectory(const std::string& directory, const std::stri
             isDirectory = ::fstatat(::dirfd(listing.get()), entry->d_name, &facts, AT_SYMLINK_NOFOLLOW) == 0 &&
                           S_ISDIR(facts.st_mode);
         }
-        out.push_back(DirEntry{std::string(name), !isDirectory});
+        found.name.assign(name);
+        found.isFile = !isDirectory;
+        if (!visit(found)) return true;
         errno = 0;
     }
     return errno == 0;
@@ -378,7 +437,7 @@ bool NativePlatform::currentDirectory(std::string& out) {
 
 bool NativePlatform::setCurrentDirectory(const std::string& path) {
     if (path.empty() || hasNul(path) || ::chdir(path.c_str()) != 0) return false;
-    impl_->refreshCurrentDirectory();
+    impl_->noteCurrentDirectoryChange(path);
     return true;
 }
 

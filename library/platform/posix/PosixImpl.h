@@ -17,8 +17,8 @@ struct NativePlatform::Impl {
     // the change another one made.
     // The cached current directory, read from the system on first use; empty when unreadable.
     std::string knownCurrentDirectory();
-    // Reads the current directory again after a change.
-    void refreshCurrentDirectory();
+    // After a successful change to target (absolute or relative to the old current directory).
+    void noteCurrentDirectoryChange(const std::string& target);
 
     // Cleared once statx turns out to be missing (old kernel or a filter); lstat is used then.
     std::atomic<bool> statxAvailable{true};

@@ -174,6 +174,14 @@ bool NativePlatform::directoryIdentity(const std::string& path, FileIdentity& ou
 bool NativePlatform::listDirectory(const std::string& directory, const std::string& pattern,
                                    std::vector<DirEntry>& out) {
     out.clear();
+    return visitDirectory(directory, pattern, [&out](const DirEntry& entry) {
+        out.push_back(entry);
+        return true;
+    });
+}
+
+bool NativePlatform::visitDirectory(const std::string& directory, const std::string& pattern,
+                                    const std::function<bool(const DirEntry&)>& visit) {
     std::string search = directory;
     if (!search.empty() && !isSeparator(search.back())) search += '\\';
     search += pattern;
@@ -185,12 +193,19 @@ bool NativePlatform::listDirectory(const std::string& directory, const std::stri
         DWORD error = ::GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES;
     }
-    do {
+    DirEntry entry;
+    bool complete = true;
+    for (;;) {
         const bool directoryEntry =
             (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !isNameSurrogate(found.dwFileAttributes, found.dwReserved0);
-        out.push_back(DirEntry{found.cFileName, !directoryEntry});
-    } while (::FindNextFileA(listing, &found));
-    const bool complete = ::GetLastError() == ERROR_NO_MORE_FILES;
+        entry.name.assign(found.cFileName);
+        entry.isFile = !directoryEntry;
+        if (!visit(entry)) break;
+        if (!::FindNextFileA(listing, &found)) {
+            complete = ::GetLastError() == ERROR_NO_MORE_FILES;
+            break;
+        }
+    }
     ::FindClose(listing);
     return complete;
 }

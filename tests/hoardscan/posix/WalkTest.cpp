@@ -47,11 +47,12 @@ public:
     bool isMountPoint(const std::string& directory) override {
         return directory == mountPoint || FakePlatform::isMountPoint(directory);
     }
-    bool listDirectory(const std::string& directory, const std::string& pattern,
-                       std::vector<DirEntry>& out) override {
-        const bool listed = FakePlatform::listDirectory(directory, pattern, out);
+    // Whole listings (debug level 5) are made of the same visits.
+    bool visitDirectory(const std::string& directory, const std::string& pattern,
+                        const std::function<bool(const DirEntry&)>& visit) override {
+        const bool listed = FakePlatform::visitDirectory(directory, pattern, visit);
         std::string here;
-        if (listed && NativePlatform::currentDirectory(here) && here == phantomIn) out.push_back({"ghost.txt", true});
+        if (listed && NativePlatform::currentDirectory(here) && here == phantomIn) visit({"ghost.txt", true});
         return listed;
     }
 

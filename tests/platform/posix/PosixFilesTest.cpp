@@ -176,6 +176,43 @@ TEST(PosixFileInfo, EveryBackendObjectSeesTheOneProcessCurrentDirectory) {
     EXPECT_EQ(info.fullPath, dir.child("here"));
 }
 
+// Paths longer than the kernel reports as a current directory: the known path follows the
+// changes, and a change through a link is still resolved while the kernel can tell.
+TEST(PosixFileInfo, TheCurrentDirectoryIsKnownBeyondTheKernelsPathLength) {
+    CurrentDirectoryScope restore;
+    TestDirectory dir;
+    ASSERT_EQ(::mkdir(dir.child("real").c_str(), 0755), 0);
+    ASSERT_EQ(::symlink("real", dir.child("alias").c_str()), 0);
+    ASSERT_TRUE(platform().setCurrentDirectory(dir.text()));
+    ASSERT_TRUE(platform().setCurrentDirectory("alias"));
+    std::string current;
+    ASSERT_TRUE(platform().currentDirectory(current));
+    EXPECT_EQ(current, dir.child("real"));
+
+    const std::string level(120, 'd');
+    const int depth = 80;  // 9,680 bytes below the test directory
+    std::string expected = current;
+    for (int i = 0; i < depth; ++i) {
+        ASSERT_EQ(::mkdir(level.c_str(), 0755), 0) << i;
+        ASSERT_TRUE(platform().setCurrentDirectory(level)) << i;
+        expected += "/" + level;
+    }
+    ASSERT_TRUE(platform().currentDirectory(current));
+    EXPECT_EQ(current, expected);
+    ASSERT_EQ(::close(::open("file", O_CREAT | O_WRONLY, 0644)), 0);
+    FileInfo info;
+    ASSERT_TRUE(platform().fileInfo("file", info));
+    EXPECT_EQ(info.fullPath, expected + "/file");
+    ASSERT_EQ(::unlink("file"), 0);
+
+    for (int i = 0; i < depth; ++i) {
+        ASSERT_TRUE(platform().setCurrentDirectory("../")) << i;
+        ASSERT_EQ(::rmdir(level.c_str()), 0) << i;
+    }
+    ASSERT_TRUE(platform().currentDirectory(current));
+    EXPECT_EQ(current, dir.child("real"));
+}
+
 TEST(PosixListDirectory, GivesEveryEntryInEnumerationOrderWithDirectoryFlags) {
     TestDirectory dir;
     for (const char* name : {"b.txt", "a.txt", "c.log", ".dot", "ABC.TXT"}) dir.write(name, name);
