@@ -5,7 +5,7 @@
 namespace Quilna {
 
 namespace {
-// The one process-wide backend pointer the design allows.
+// The backend every caller reaches; tests install a fake in its place.
 std::atomic<Platform*> installedBackend{nullptr};
 
 Platform& nativeBackend() {
