@@ -17,22 +17,21 @@ namespace Quilna {
 namespace {
 
 std::string shortHostNameUpper() {
-    char buffer[256] = {};
-    if (::gethostname(buffer, sizeof buffer - 1) != 0) return std::string();
-    std::string name(buffer);
+    std::string name = posix::hostName();
     name = name.substr(0, name.find('.'));
     for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return name;
 }
 
-// The password-database name of a uid; false for a uid without an entry.
-bool accountName(uid_t uid, std::string& out) {
+}  // namespace
+
+bool posix::accountName(uint32_t userId, std::string& out) {
     long hint = ::sysconf(_SC_GETPW_R_SIZE_MAX);
     std::vector<char> buffer(hint > 0 ? static_cast<size_t>(hint) : 1024);
     for (;;) {
         struct passwd entry {};
         struct passwd* found = nullptr;
-        int error = ::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found);
+        int error = ::getpwuid_r(static_cast<uid_t>(userId), &entry, buffer.data(), buffer.size(), &found);
         if (error == ERANGE && buffer.size() < (1u << 20)) {
             buffer.resize(buffer.size() * 2);
             continue;
@@ -42,8 +41,6 @@ bool accountName(uid_t uid, std::string& out) {
         return true;
     }
 }
-
-}  // namespace
 
 const std::string& NativePlatform::Impl::accountDomain() {
     std::call_once(accountDomainOnce, [this] { accountDomainText = shortHostNameUpper(); });
@@ -60,7 +57,7 @@ bool NativePlatform::fileOwner(const std::string& path, const std::string&, std:
 
 bool NativePlatform::ownerById(uint32_t ownerId, std::string& domain, std::string& account) {
     std::string name;
-    if (!accountName(static_cast<uid_t>(ownerId), name)) return false;
+    if (!posix::accountName(ownerId, name)) return false;
     domain = impl_->accountDomain();
     account = std::move(name);
     return true;

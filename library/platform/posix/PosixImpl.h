@@ -36,6 +36,10 @@ namespace posix {
 // $QUILNA_RUNTIME_DIR/<sub> (default runtime directory /tmp/quilna), created when missing with
 // mode 1777 like the runtime directory itself; empty when it cannot be made.
 std::string runtimeSubdirectory(Platform& backend, const std::string& sub);
+// The host name as the system reports it; empty when it cannot be read.
+std::string hostName();
+// The password-database name of a user id; false for an id without an entry.
+bool accountName(uint32_t userId, std::string& out);
 }  // namespace posix
 
 }  // namespace Quilna

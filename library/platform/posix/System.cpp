@@ -1,6 +1,5 @@
 // POSIX: clock, local time, environment, process and system information.
 #include <netdb.h>
-#include <pwd.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/utsname.h>
@@ -13,7 +12,6 @@
 #include <ctime>
 #include <fstream>
 #include <thread>
-#include <vector>
 
 #include "platform/CalendarFields.h"
 #include "platform/posix/PosixImpl.h"
@@ -140,13 +138,13 @@ std::string prettyName(const char* path) {
     return std::string();
 }
 
-std::string hostName() {
+}  // namespace
+
+std::string posix::hostName() {
     char buffer[256] = {};
     if (::gethostname(buffer, sizeof buffer - 1) != 0) return std::string();
     return buffer;
 }
-
-}  // namespace
 
 uint32_t NativePlatform::processorArchitecture() {
     struct utsname names {};
@@ -169,14 +167,14 @@ bool NativePlatform::osVersion(OsVersion& out) {
 }
 
 bool NativePlatform::computerName(std::string& out) {
-    const std::string host = hostName();
+    const std::string host = posix::hostName();
     if (host.empty()) return false;
     out = host.substr(0, host.find('.'));
     return true;
 }
 
 bool NativePlatform::dnsDomain(std::string& out) {
-    std::string canonical = hostName();
+    std::string canonical = posix::hostName();
     if (canonical.empty()) return false;
     struct addrinfo hints {};
     hints.ai_flags = AI_CANONNAME;
@@ -200,18 +198,7 @@ bool NativePlatform::workgroup(std::string& out) {
     return true;
 }
 
-bool NativePlatform::userName(std::string& out) {
-    struct passwd entry {};
-    struct passwd* result = nullptr;
-    std::vector<char> buffer(1024);
-    int status = 0;
-    while ((status = ::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &result)) == ERANGE &&
-           buffer.size() < (1u << 20))
-        buffer.resize(buffer.size() * 2);
-    if (status != 0 || !result || !result->pw_name) return false;
-    out = result->pw_name;
-    return true;
-}
+bool NativePlatform::userName(std::string& out) { return posix::accountName(::geteuid(), out); }
 
 bool NativePlatform::isWow64() { return false; }
 
