@@ -343,9 +343,12 @@ std::string NativePlatform::Impl::knownCurrentDirectory() {
 void NativePlatform::Impl::noteCurrentDirectoryChange(const std::string& target) {
     CurrentDirectoryCache& cache = currentDirectoryCache();
     std::lock_guard<std::mutex> hold(cache.guard);
+    // The system's answer holds no links, so its parent by the text is the parent the change
+    // went to: a walk coming back up needs no new answer.
+    const bool stillFresh = cache.fresh && (target == ".." || target == "../");
     if (target[0] == '/' || cache.known) cache.path = lexicallyJoined(cache.path, target);
     cache.known = !cache.path.empty();
-    cache.fresh = false;
+    cache.fresh = stillFresh && cache.known;
 }
 
 const PathSyntax& NativePlatform::pathSyntax() {

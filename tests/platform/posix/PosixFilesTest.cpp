@@ -188,6 +188,13 @@ TEST(PosixFileInfo, TheCurrentDirectoryIsKnownBeyondTheKernelsPathLength) {
     std::string current;
     ASSERT_TRUE(platform().currentDirectory(current));
     EXPECT_EQ(current, dir.child("real"));
+    // Up from there is the parent of the real directory, as the system would say.
+    ASSERT_TRUE(platform().setCurrentDirectory("../"));
+    ASSERT_TRUE(platform().currentDirectory(current));
+    EXPECT_EQ(current, dir.text());
+    ASSERT_TRUE(platform().setCurrentDirectory("alias"));
+    ASSERT_TRUE(platform().currentDirectory(current));
+    EXPECT_EQ(current, dir.child("real"));
 
     const std::string level(120, 'd');
     const int depth = 80;  // 9,680 bytes below the test directory
