@@ -322,22 +322,26 @@ CurrentDirectoryCache& currentDirectoryCache() {
 }  // namespace
 
 std::string NativePlatform::Impl::knownCurrentDirectory() {
+    std::string path;
+    appendCurrentDirectory(path, 0);
+    return path;
+}
+
+void NativePlatform::Impl::appendCurrentDirectory(std::string& out, size_t room) {
     CurrentDirectoryCache& cache = currentDirectoryCache();
     std::lock_guard<std::mutex> hold(cache.guard);
     if (!cache.fresh) {
         std::string answer;
         bool tooLong = false;
-        if (kernelCurrentDirectory(answer, tooLong)) {
-            cache.path = std::move(answer);
-        } else if (!(tooLong && cache.known)) {
-            // Beyond the kernel's length the path follows the changes from the last answer;
-            // without one the C library walks up to the root once.
-            cache.path = systemCurrentDirectory();
-        }
+        // Beyond the kernel's length the path follows the changes from the last answer;
+        // without one the C library walks up to the root once.
+        if (kernelCurrentDirectory(answer, tooLong)) cache.path = std::move(answer);
+        else if (!(tooLong && cache.known)) cache.path = systemCurrentDirectory();
         cache.known = !cache.path.empty();
         cache.fresh = cache.known;
     }
-    return cache.path;
+    out.reserve(out.size() + cache.path.size() + room);
+    out += cache.path;
 }
 
 void NativePlatform::Impl::noteCurrentDirectoryChange(const std::string& target) {
@@ -368,13 +372,16 @@ bool NativePlatform::fileInfo(const std::string& path, FileInfo& out) {
     if (path[0] == '/') {
         out.fullPath = isPlainName(path.substr(1)) ? path : lexicallyNormal(path);
     } else {
-        std::string base = impl_->knownCurrentDirectory();
-        if (!base.empty()) {
-            if (isPlainName(path)) {
-                out.fullPath = base.size() == 1 ? base + path : base + '/' + path;
-            } else {
-                out.fullPath = lexicallyNormal(base + '/' + path);
+        // The walk's case, a name in the current directory, is built in place: one allocation.
+        if (isPlainName(path)) {
+            impl_->appendCurrentDirectory(out.fullPath, path.size() + 1);
+            if (!out.fullPath.empty()) {
+                if (out.fullPath.size() > 1) out.fullPath += '/';
+                out.fullPath += path;
             }
+        } else {
+            std::string base = impl_->knownCurrentDirectory();
+            if (!base.empty()) out.fullPath = lexicallyNormal(base + '/' + path);
         }
     }
     out.attributes = attributesOf(facts, lastComponent(path));
@@ -407,30 +414,59 @@ bool NativePlatform::listDirectory(const std::string& directory, const std::stri
     });
 }
 
+namespace {
+
+// One entry as the listing found it; the type is asked for only where the file system leaves it out.
+bool visitEntry(int directory, const char* rawName, unsigned char type, const std::string& pattern,
+                DirEntry& found, const std::function<bool(const DirEntry&)>& visit) {
+    std::string_view name(rawName);
+    if (pattern != "*" && !wildcardMatch(pattern, name)) return true;
+    bool isDirectory = type == DT_DIR;
+    if (type == DT_UNKNOWN) {
+        struct stat facts {};
+        isDirectory = ::fstatat(directory, rawName, &facts, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(facts.st_mode);
+    }
+    found.name.assign(name);
+    found.isFile = !isDirectory;
+    return visit(found);
+}
+
+}  // namespace
+
 bool NativePlatform::visitDirectory(const std::string& directory, const std::string& pattern,
                                     const std::function<bool(const DirEntry&)>& visit) {
     if (hasNul(directory)) return false;
+    DirEntry found;
+#ifdef __linux__
+    // Straight from the kernel: opendir would first ask for the directory's status, a call
+    // more for every directory of a walk.
+    Descriptor listing(::open(directory.empty() ? "." : directory.c_str(),
+                              O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC));
+    if (!listing.valid()) return false;
+    alignas(struct dirent64) char buffer[32768];
+    for (;;) {
+        const ssize_t got = ::getdents64(listing.get(), buffer, sizeof buffer);
+        if (got == 0) return true;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        for (ssize_t at = 0; at < got;) {
+            const auto* entry = reinterpret_cast<const struct dirent64*>(buffer + at);
+            at += entry->d_reclen;
+            if (!visitEntry(listing.get(), entry->d_name, entry->d_type, pattern, found, visit)) return true;
+        }
+    }
+#else
     std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(directory.empty() ? "." : directory.c_str()), ::closedir);
     if (!listing) return false;
-    const bool everything = pattern == "*";
-    DirEntry found;
     errno = 0;
     while (struct dirent* entry = ::readdir(listing.get())) {
-        std::string_view name(entry->d_name);
-        if (!everything && !wildcardMatch(pattern, name)) continue;
-        bool isDirectory = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN) {
-            // Some file systems leave the type out of the entry; only then ask for it.
-            struct stat facts {};
-            isDirectory = ::fstatat(::dirfd(listing.get()), entry->d_name, &facts, AT_SYMLINK_NOFOLLOW) == 0 &&
-                          S_ISDIR(facts.st_mode);
-        }
-        found.name.assign(name);
-        found.isFile = !isDirectory;
-        if (!visit(found)) return true;
+        if (!visitEntry(::dirfd(listing.get()), entry->d_name, entry->d_type, pattern, found, visit)) return true;
         errno = 0;
     }
     return errno == 0;
+#endif
 }
 
 bool NativePlatform::currentDirectory(std::string& out) {

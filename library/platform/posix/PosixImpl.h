@@ -17,6 +17,8 @@ struct NativePlatform::Impl {
     // the change another one made.
     // The cached current directory, read from the system on first use; empty when unreadable.
     std::string knownCurrentDirectory();
+    // The same appended to out, with room for so many bytes more.
+    void appendCurrentDirectory(std::string& out, size_t room);
     // After a successful change to target (absolute or relative to the old current directory).
     void noteCurrentDirectoryChange(const std::string& target);
 
