@@ -35,8 +35,15 @@ size_t writerChanges(const std::string& log) {
     return changes;
 }
 
-// The texts of each process's lines, in order, its own process id written as "<pid>"; a line
-// that is neither a whole log line nor one of the agent's is kept under process 0.
+// Lines on what the walk leaves out beside the installation: the temporary directory's other
+// entries come and go with whatever else runs on the machine.
+bool isExclusionLine(const std::string& text) {
+    return text.find("This directory and all it's subdirectories are excluded: ") != std::string::npos;
+}
+
+// The texts of each process's lines, in order, its own process id written as "<pid>", without
+// exclusion lines; a line that is neither a whole log line nor one of the agent's is kept
+// under process 0.
 std::map<pid_t, std::vector<std::string>> textsByProcess(const std::string& log, const std::string& logPath) {
     std::map<pid_t, std::vector<std::string>> texts;
     for (const std::string& line : logLines(log)) {
@@ -47,7 +54,7 @@ std::map<pid_t, std::vector<std::string>> textsByProcess(const std::string& log,
             const std::string id = parts[3].str();
             for (size_t at = text.find(id); at != std::string::npos; at = text.find(id, at + 5))
                 text.replace(at, id.size(), "<pid>");
-            texts[process].push_back(parts[1].str() + " " + text);
+            if (!isExclusionLine(text)) texts[process].push_back(parts[1].str() + " " + text);
         } else if (!isAgentLine(line, logPath)) {
             texts[0].push_back(line);
         }
