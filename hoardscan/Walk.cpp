@@ -100,6 +100,9 @@ void Walk::enterSubdirectory(const std::string& name) {
         returnToTop();
         return;
     }
+    // The directory listed under this name is the one entered: its path is the parent's and
+    // the name, without asking the system to search it out again.
+    if (hasIdentity && !directory_.empty()) platform().confirmCurrentDirectory(directory_ + name);
     openLevel(hasEntered, entered);
 }
 

@@ -47,6 +47,7 @@ public:
                         const std::function<bool(const DirEntry&)>& visit) override;
     bool currentDirectory(std::string& out) override;
     bool setCurrentDirectory(const std::string& path) override;
+    void confirmCurrentDirectory(const std::string& path) override;
     bool copyFile(const std::string& from, const std::string& to, bool overwrite) override;
     bool moveFile(const std::string& from, const std::string& to, bool replace) override;
     bool deleteFile(const std::string& path) override;

@@ -164,6 +164,10 @@ public:
                                 const std::function<bool(const DirEntry&)>& visit);
     virtual bool currentDirectory(std::string& out) = 0;                // without a final separator
     virtual bool setCurrentDirectory(const std::string& path) = 0;
+    // Tells the backend what the current directory is, where the caller has made sure of it
+    // (a walk that entered a subdirectory and found the identity it listed): the backend need
+    // not ask the system. Backends that keep the text anyway ignore it.
+    virtual void confirmCurrentDirectory(const std::string& /*path*/) {}
     virtual bool copyFile(const std::string& from, const std::string& to, bool overwrite) = 0;
     virtual bool moveFile(const std::string& from, const std::string& to, bool replace) = 0;
     virtual bool deleteFile(const std::string& path) = 0;

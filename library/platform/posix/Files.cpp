@@ -344,6 +344,14 @@ void NativePlatform::Impl::appendCurrentDirectory(std::string& out, size_t room)
     out += cache.path;
 }
 
+void NativePlatform::Impl::confirmCurrentDirectory(const std::string& path) {
+    CurrentDirectoryCache& cache = currentDirectoryCache();
+    std::lock_guard<std::mutex> hold(cache.guard);
+    cache.path = lexicallyNormal(path);
+    cache.known = true;
+    cache.fresh = true;
+}
+
 void NativePlatform::Impl::noteCurrentDirectoryChange(const std::string& target) {
     CurrentDirectoryCache& cache = currentDirectoryCache();
     std::lock_guard<std::mutex> hold(cache.guard);
@@ -478,6 +486,11 @@ bool NativePlatform::setCurrentDirectory(const std::string& path) {
     if (path.empty() || hasNul(path) || ::chdir(path.c_str()) != 0) return false;
     impl_->noteCurrentDirectoryChange(path);
     return true;
+}
+
+void NativePlatform::confirmCurrentDirectory(const std::string& path) {
+    if (path.empty() || path[0] != '/' || hasNul(path)) return;
+    impl_->confirmCurrentDirectory(path);
 }
 
 bool NativePlatform::copyFile(const std::string& from, const std::string& to, bool overwrite) {

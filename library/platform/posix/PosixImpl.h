@@ -21,6 +21,8 @@ struct NativePlatform::Impl {
     void appendCurrentDirectory(std::string& out, size_t room);
     // After a successful change to target (absolute or relative to the old current directory).
     void noteCurrentDirectoryChange(const std::string& target);
+    // The caller knows the current directory's path: taken as the system's answer.
+    void confirmCurrentDirectory(const std::string& path);
 
     // Cleared once statx turns out to be missing (old kernel or a filter); lstat is used then.
     std::atomic<bool> statxAvailable{true};

@@ -227,6 +227,10 @@ bool NativePlatform::currentDirectory(std::string& out) {
     return true;
 }
 
+// The system keeps the current directory as a text and gives it without a search: nothing
+// to remember here.
+void NativePlatform::confirmCurrentDirectory(const std::string&) {}
+
 bool NativePlatform::setCurrentDirectory(const std::string& path) {
     return !path.empty() && ::SetCurrentDirectoryA(path.c_str()) != 0;
 }

@@ -220,6 +220,27 @@ TEST(PosixFileInfo, TheCurrentDirectoryIsKnownBeyondTheKernelsPathLength) {
     EXPECT_EQ(current, dir.child("real"));
 }
 
+TEST(PosixFileInfo, AConfirmedCurrentDirectoryIsTakenUntilTheNextChange) {
+    CurrentDirectoryScope restore;
+    TestDirectory dir;
+    ASSERT_EQ(::mkdir(dir.child("sub").c_str(), 0755), 0);
+    ASSERT_TRUE(platform().setCurrentDirectory(dir.child("sub")));
+    platform().confirmCurrentDirectory(dir.text() + "/./sub");
+    std::string current;
+    ASSERT_TRUE(platform().currentDirectory(current));
+    EXPECT_EQ(current, dir.child("sub"));
+    FileInfo info;
+    ASSERT_TRUE(platform().fileInfo(".", info));
+    EXPECT_EQ(info.fullPath, dir.child("sub"));
+    // A relative text confirms nothing.
+    platform().confirmCurrentDirectory("elsewhere");
+    ASSERT_TRUE(platform().currentDirectory(current));
+    EXPECT_EQ(current, dir.child("sub"));
+    ASSERT_TRUE(platform().setCurrentDirectory("../"));
+    ASSERT_TRUE(platform().currentDirectory(current));
+    EXPECT_EQ(current, dir.text());
+}
+
 TEST(PosixListDirectory, GivesEveryEntryInEnumerationOrderWithDirectoryFlags) {
     TestDirectory dir;
     for (const char* name : {"b.txt", "a.txt", "c.log", ".dot", "ABC.TXT"}) dir.write(name, name);
