@@ -1,7 +1,6 @@
 // hoardscan-collector: receives the log records forwarded to a mailslot of this computer and
 // writes each as a log line.
 #include <atomic>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "logger/LogState.h"
 #include "platform/Platform.h"
 #include "tools/collector/CollectorOptions.h"
+#include "tools/collector/CollectorOutput.h"
 
 namespace Quilna {
 namespace {
@@ -59,8 +59,7 @@ bool loadCatalogue(const std::string& directory, LogCommons& catalogue) {
 
 class Collector {
 public:
-    Collector(MailSlot& mailslot, std::ostream& out, const char* lineEnd)
-        : mailslot_(mailslot), out_(out), lineEnd_(lineEnd) {}
+    Collector(MailSlot& mailslot, CollectorOutput& out) : mailslot_(mailslot), out_(out) {}
 
     void run(const std::atomic<bool>& stop) {
         while (!stop.load())
@@ -95,12 +94,11 @@ private:
         } catch (const Exception& failure) {
             line = failure.fullText();
         }
-        out_ << line << lineEnd_ << std::flush;
+        out_.writeLine(line);
     }
 
     MailSlot& mailslot_;
-    std::ostream& out_;
-    const char* lineEnd_;
+    CollectorOutput& out_;
 };
 
 int collect(const CollectorOptions& options) {
@@ -109,13 +107,10 @@ int collect(const CollectorOptions& options) {
         if (!loadCatalogue(options.messages, catalogue)) return 1;
         setCatalogue(&catalogue);
     }
-    std::ofstream file;
-    if (!options.output.empty()) {
-        file.open(options.output, std::ios::binary | std::ios::app);
-        if (!file) {
-            std::cerr << "hoardscan-collector: cannot open " << options.output << " for appending" << std::endl;
-            return 1;
-        }
+    CollectorOutput output(options.output);
+    if (!output.canOpen()) {
+        std::cerr << "hoardscan-collector: cannot open " << options.output << " for appending" << std::endl;
+        return 1;
     }
     std::atomic<bool> stop{false};
     platform().watchStopSignals(&stop, true);
@@ -123,8 +118,7 @@ int collect(const CollectorOptions& options) {
     try {
         MailSlot mailslot(IPCMode::Receiver, options.mailslot);
         std::cerr << "hoardscan-collector: receiving on mailslot " << options.mailslot << std::endl;
-        Collector collector(mailslot, file.is_open() ? static_cast<std::ostream&>(file) : std::cout,
-                            file.is_open() ? "\r\n" : "\n");
+        Collector collector(mailslot, output);
         collector.run(stop);
     } catch (const IPCException& failure) {
         std::cerr << "hoardscan-collector: cannot receive on mailslot " << options.mailslot << ": "

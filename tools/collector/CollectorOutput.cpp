@@ -1,0 +1,102 @@
+#include "tools/collector/CollectorOutput.h"
+
+#include <iostream>
+
+#include "common/BasicFile.h"
+#include "common/FileOps.h"
+#include "platform/Platform.h"
+
+namespace Quilna {
+
+namespace {
+
+std::string linesText(uint64_t count) {
+    return std::to_string(count) + (count == 1 ? " line was" : " lines were");
+}
+
+}  // namespace
+
+CollectorOutput::CollectorOutput(std::string path) : path_(std::move(path)) {}
+
+CollectorOutput::~CollectorOutput() {
+    if (lost_ > 0)
+        std::cerr << "hoardscan-collector: " << linesText(lost_) << " lost; " << name()
+                  << " could not be written again before the end" << std::endl;
+}
+
+bool CollectorOutput::canOpen() const {
+    if (path_.empty()) return true;
+    BasicFile file;
+    return file.open(path_, BasicFile::Append);
+}
+
+void CollectorOutput::writeLine(const std::string& line) {
+    const bool written = path_.empty() ? writeToStandardOutput(line + "\n") : appendToFile(line + "\r\n");
+    if (written) {
+        if (lost_ > 0) reportRecovery();
+        lost_ = 0;
+        return;
+    }
+    if (lost_++ == 0) reportFailure();
+}
+
+// Each line is appended on its own and the file closed again, so that no buffer holding part
+// of a failed line is carried over to the next attempt.
+bool CollectorOutput::appendToFile(const std::string& text) {
+    if (cutPending_ && !cutBack()) {
+        error_ = platform().lastError();
+        return false;
+    }
+    BasicFile file;
+    if (!file.open(path_, BasicFile::Append)) {
+        error_ = platform().lastError();
+        return false;
+    }
+    const uint64_t before = static_cast<uint64_t>(file.size());
+    bool written = file.write(text) && file.flush();
+    error_ = written ? 0 : platform().lastError();
+    file.close();
+    if (written && file.error() != BasicFile::None) {
+        error_ = platform().lastError();
+        written = false;
+    }
+    if (written) return true;
+    // A full disk may have taken the start of the line.
+    cutPending_ = true;
+    cutTo_ = before;
+    cutBack();
+    return false;
+}
+
+// Only cuts what grew beyond the last whole line: a file removed or emptied meanwhile is left
+// as it is.
+bool CollectorOutput::cutBack() {
+    FileStatus status;
+    if (FileOps::fileStatus(path_, status) && status.size > cutTo_ && !FileOps::truncateFile(path_, cutTo_))
+        return false;
+    cutPending_ = false;
+    return true;
+}
+
+// A pipe or terminal cannot be cut back: what the system took of a failed line stays there.
+bool CollectorOutput::writeToStandardOutput(const std::string& text) {
+    if (std::cout << text << std::flush) return true;
+    error_ = platform().lastError();
+    std::cout.clear();
+    return false;
+}
+
+void CollectorOutput::reportFailure() const {
+    std::cerr << "hoardscan-collector: cannot write to " << name();
+    if (error_ != 0) std::cerr << ": " << platform().errorText(error_);
+    std::cerr << "; lines are lost until it can be written again" << std::endl;
+}
+
+void CollectorOutput::reportRecovery() const {
+    std::cerr << "hoardscan-collector: writing to " << name() << " again; " << linesText(lost_) << " lost"
+              << std::endl;
+}
+
+std::string CollectorOutput::name() const { return path_.empty() ? "standard output" : path_; }
+
+}  // namespace Quilna

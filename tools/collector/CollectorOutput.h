@@ -1,0 +1,42 @@
+#pragma once
+// Where the collector writes its lines: a file it appends to, or standard output. A line that
+// cannot be written is counted as lost, and the next one is tried again, so that the output
+// resumes by itself once there is room; standard error tells when lines start to be lost and
+// how many were lost once writing works again.
+
+#include <cstdint>
+#include <string>
+
+namespace Quilna {
+
+class CollectorOutput {
+public:
+    // An empty path is standard output.
+    explicit CollectorOutput(std::string path);
+    ~CollectorOutput();
+    CollectorOutput(const CollectorOutput&) = delete;
+    CollectorOutput& operator=(const CollectorOutput&) = delete;
+
+    // Whether the file can be opened for appending; standard output always can.
+    bool canOpen() const;
+    // Writes the line with its line end, or counts it as lost.
+    void writeLine(const std::string& line);
+
+private:
+    bool appendToFile(const std::string& text);
+    bool cutBack();
+    bool writeToStandardOutput(const std::string& text);
+    void reportFailure() const;
+    void reportRecovery() const;
+    std::string name() const;
+
+    std::string path_;
+    uint64_t lost_ = 0;    // lines lost since the last one written
+    uint32_t error_ = 0;   // of the last failed attempt
+    // After a write that failed part-way the file is cut back to its last whole line before
+    // anything else is written to it; while that fails, cutTo_ stays set.
+    bool cutPending_ = false;
+    uint64_t cutTo_ = 0;
+};
+
+}  // namespace Quilna
