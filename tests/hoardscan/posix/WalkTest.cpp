@@ -228,6 +228,27 @@ TEST_F(WalkTest, AFileThatVanishesAfterTheListingIsCountedWithoutBytesAndReporte
     EXPECT_EQ(files(":0:txt:0:plain:0:hot:0:hot"), 2);
 }
 
+// At level 5 the count of every entry, "." and ".." included, comes before the directory's
+// files; below it the entries are taken one at a time and the same files are counted.
+TEST_F(WalkTest, TheWholeListingIsCountedOnlyAtDebugLevelFive) {
+    file("d/a.txt", 1);
+    file("d/b.txt", 2);
+    folder("d/empty");
+    setDebugLevel(5);
+    walk("", "");
+    EXPECT_EQ(files(), 2);
+    std::vector<std::string> found;
+    for (const std::string& text : log.debugTexts())
+        if (text.find("Found") != std::string::npos || text.find("Processing file") != std::string::npos)
+            found.push_back(text);
+    ASSERT_EQ(found.size(), 5u);
+    EXPECT_EQ(found[0], "   Found 3 file(s) in \"" + root + "/\"...");  // ".", ".." and "d"
+    EXPECT_EQ(found[1], "   Found 5 file(s) in \"" + root + "/d/\"...");
+    EXPECT_EQ(found[2].rfind("   Processing file", 0), 0u);
+    EXPECT_EQ(found[3].rfind("   Processing file", 0), 0u);
+    EXPECT_EQ(found[4], "   Found 2 file(s) in \"" + root + "/d/empty/\"...");
+}
+
 // One status call per file, and one per subdirectory before it is entered; nothing more.
 TEST_F(WalkTest, EachFileCostsOneStatusCall) {
     FakePlatform fake;
