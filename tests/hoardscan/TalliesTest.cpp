@@ -47,6 +47,15 @@ TEST(Tallies, UpdatesAskForAFlushAtTheBufferSize) {
     EXPECT_TRUE(tallies.addAccountRecord("b", 1, 1));
     tallies.clearAccountRecords();
     EXPECT_TRUE(tallies.accountRecords().empty());
+    // A key met again after the flush starts afresh, and the records stay in key order.
+    EXPECT_FALSE(tallies.addAccountRecord("b", 7, 8));
+    EXPECT_TRUE(tallies.addAccountRecord("a", 5, 6));
+    EXPECT_EQ(tallies.accountRecords().at("b")[0], 1);
+    EXPECT_EQ(tallies.accountRecords().at("b")[1], 7);
+    EXPECT_EQ(tallies.accountRecords().begin()->first, "a");
+    tallies.addAccountRecord("a", 5, 6);
+    EXPECT_EQ(tallies.accountRecords().at("a")[0], 2);
+    tallies.clearAccountRecords();
     Tallies one(1);
     EXPECT_TRUE(one.addAccountRecord("a", 1, 1));
     EXPECT_TRUE(one.addTemperatureRow("/d/", 10));
