@@ -2,7 +2,7 @@
 // none is left in part, and writing resumes by itself once there is room again.
 #include <gtest/gtest.h>
 
-#include "RunControl.h"
+#include "CollectorProcess.h"
 #include "logger/LogMessengerIPC.h"
 #include "logger/LoggerUnit.h"
 #include "support/CapturedLog.h"
@@ -12,71 +12,14 @@ namespace {
 
 using TestSupport::TestDirectory;
 
-std::string collectorPath() { return (fs::path(HOARDSCAN_PROGRAM).parent_path() / "hoardscan-collector").string(); }
-
 // The words that run the collector writing to a file on a tmpfs of its own: mounted on the
 // directory in a private mount namespace, so the test reaches it only through
 // /proc/<pid>/root. Exit code 97 when it cannot be mounted, 127 when unshare is missing.
 std::vector<std::string> onATinyDisk(const std::string& mountPoint, const std::string& output) {
     return {"unshare", "--mount", "--propagation", "private", "sh", "-c",
             "mount -t tmpfs -o size=64k tmpfs \"$1\" || exit 97; shift; exec \"$@\"",
-            "sh", mountPoint, collectorPath(), "-o", output};
+            "sh", mountPoint, CollectorProcess::program(), "-o", output};
 }
-
-// One run of the collector, its standard error (and output, unless it goes elsewhere) in a file.
-class CollectorRun {
-public:
-    CollectorRun(std::vector<std::string> words, std::string errors, const std::string& standardOutput = "")
-        : errors_(std::move(errors)) {
-        std::vector<char*> argv;
-        for (std::string& word : words) argv.push_back(word.data());
-        argv.push_back(nullptr);
-        std::fflush(nullptr);
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            const int fd = ::open(errors_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ::dup2(standardOutput.empty() ? fd : ::open(standardOutput.c_str(), O_WRONLY), 1);
-            ::dup2(fd, 2);
-            ::execvp(argv[0], argv.data());
-            ::_exit(127);
-        }
-    }
-    ~CollectorRun() {
-        if (!ended_) {
-            ::kill(pid_, SIGKILL);
-            wait();
-        }
-    }
-    CollectorRun(const CollectorRun&) = delete;
-    CollectorRun& operator=(const CollectorRun&) = delete;
-
-    bool ready() const {
-        return eventually([&] { return errors().find("receiving on mailslot") != std::string::npos || hasEnded(pid_); },
-                          10s) &&
-               !hasEnded(pid_);
-    }
-    std::string errors() const { return TestDirectory::readFile(errors_); }
-    // Its view of a path, which differs inside a mount namespace of its own: only while it runs.
-    std::string inside(const std::string& path) const { return "/proc/" + std::to_string(pid_) + "/root" + path; }
-
-    // The exit code, or -1 when a signal ended it.
-    int stop() {
-        ::kill(pid_, SIGTERM);
-        return wait();
-    }
-    int wait() {
-        int status = 0;
-        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-        ended_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-private:
-    std::string errors_;
-    pid_t pid_ = -1;
-    bool ended_ = false;
-};
 
 // Writes until the file system takes no more; the bytes written.
 size_t fill(const std::string& path) {
@@ -121,10 +64,10 @@ protected:
 
 TEST_F(CollectorFullDisk, LinesWithoutRoomAreLostWholeAndCountedAndWritingResumesWithRoom) {
     if (!runningAsRoot()) GTEST_SKIP() << "mounting needs root";
-    ASSERT_TRUE(fs::exists(collectorPath())) << "build hoardscan-collector first";
+    ASSERT_TRUE(fs::exists(CollectorProcess::program())) << "build hoardscan-collector first";
     fs::create_directory(directory.child("spool"));
     const std::string outputName = directory.child("spool") + "/collected.log";
-    CollectorRun collector(onATinyDisk(directory.child("spool"), outputName), directory.child("collector.err"));
+    CollectorProcess collector(onATinyDisk(directory.child("spool"), outputName), directory.child("collector.err"));
     auto output = [&] { return TestDirectory::readFile(collector.inside(outputName)); };
     if (!collector.ready()) {
         const int code = collector.wait();
@@ -181,9 +124,9 @@ TEST_F(CollectorFullDisk, LinesWithoutRoomAreLostWholeAndCountedAndWritingResume
 }
 
 TEST_F(CollectorFullDisk, StandardOutputThatCannotBeWrittenIsReportedOnceAndItsLossesAtTheEnd) {
-    ASSERT_TRUE(fs::exists(collectorPath())) << "build hoardscan-collector first";
+    ASSERT_TRUE(fs::exists(CollectorProcess::program())) << "build hoardscan-collector first";
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
-    CollectorRun collector({collectorPath()}, directory.child("collector.err"), "/dev/full");
+    CollectorProcess collector({CollectorProcess::program()}, directory.child("collector.err"), "/dev/full");
     ASSERT_TRUE(collector.ready()) << collector.errors();
     send("first");
     send("second");

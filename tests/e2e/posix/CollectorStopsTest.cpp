@@ -4,7 +4,7 @@
 // stopped is in its output, each line whole and as the program's own log has it.
 #include <gtest/gtest.h>
 
-#include "RunControl.h"
+#include "CollectorProcess.h"
 
 namespace Quilna::EndToEnd {
 namespace {
@@ -13,58 +13,18 @@ constexpr int directories = 30, perDirectory = 100, files = directories * perDir
 
 // The real collector, receiving in the installation's runtime directory and writing with the
 // example installation's message catalogue, as the program's own log does.
-class Collector {
+class Collector : public CollectorProcess {
 public:
     explicit Collector(const ScanInstallation& installation)
-        : output_(installation.base() + "/collected.log"), errors_(installation.base() + "/collector.err") {
-        std::vector<std::string> words = {(fs::path(HOARDSCAN_PROGRAM).parent_path() / "hoardscan-collector").string(),
-                                          "-o", output_, "-m", HOARDSCAN_EXAMPLE_INSTALLATION};
-        std::vector<char*> argv;
-        for (std::string& word : words) argv.push_back(word.data());
-        argv.push_back(nullptr);
-        const std::string runtime = installation.base() + "/runtime";
-        std::fflush(nullptr);
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::setenv("QUILNA_RUNTIME_DIR", runtime.c_str(), 1);
-            const int fd = ::open(errors_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ::dup2(fd, 1);
-            ::dup2(fd, 2);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-    }
-    ~Collector() {
-        if (!ended_) {
-            ::kill(pid_, SIGKILL);
-            wait();
-        }
-    }
-    Collector(const Collector&) = delete;
-    Collector& operator=(const Collector&) = delete;
+        : CollectorProcess({program(), "-o", installation.base() + "/collected.log", "-m", HOARDSCAN_EXAMPLE_INSTALLATION},
+                           installation.base() + "/collector.err", "",
+                           {{"QUILNA_RUNTIME_DIR", installation.base() + "/runtime"}}),
+          output_(installation.base() + "/collected.log") {}
 
-    pid_t pid() const { return pid_; }
-    bool ready() const {
-        return eventually([&] { return errors().find("receiving on mailslot") != std::string::npos || hasEnded(pid_); }) &&
-               !hasEnded(pid_);
-    }
-    std::string errors() const { return TestSupport::TestDirectory::readFile(errors_); }
     std::string output() const { return TestSupport::TestDirectory::readFile(output_); }
-
-    // The exit code, or -1 when a signal ended it.
-    int wait() {
-        int status = 0;
-        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-        ended_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
 
 private:
     std::string output_;
-    std::string errors_;
-    pid_t pid_ = -1;
-    bool ended_ = false;
 };
 
 // Every file of the tree gives a warning record: the account placeholder reaches deeper than

@@ -1,15 +1,10 @@
 // The mailslot channel end to end: the real hoardscan-collector receives what a program's
 // logging chain forwards.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
+#include "CollectorProcess.h"
 #include "common/MailSlot.h"
 #include "logger/LogMessengerIPC.h"
 #include "logger/LoggerUnit.h"
@@ -19,76 +14,24 @@
 namespace Quilna {
 namespace {
 
-using namespace std::chrono_literals;
+using EndToEnd::eventually;
 using TestSupport::TestDirectory;
 
-// The collector binary, built next to the test programs.
-std::string collectorPath() {
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "hoardscan-collector").string();
-}
-
-// Waits up to 10 seconds for a condition.
-template <typename Condition>
-bool eventually(Condition condition) {
-    for (auto deadline = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < deadline;
-         std::this_thread::sleep_for(20ms))
-        if (condition()) return true;
-    return condition();
-}
-
-// One run of the collector, its standard output and error kept in files.
-class Collector {
+// One run of the collector, its standard output and error kept in files of their own.
+class Collector : public EndToEnd::CollectorProcess {
 public:
-    Collector(const TestDirectory& directory, std::vector<std::string> arguments) {
-        const std::string base = directory.child("collector-" + std::to_string(counter_++));
-        errors_ = base + ".err";
-        const std::string output = base + ".out";
-        arguments.insert(arguments.begin(), collectorPath());
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-            ::dup2(::open(errors_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-    }
-    ~Collector() {
-        if (pid_ > 0 && !ended()) stop();
-    }
-    Collector(const Collector&) = delete;
-    Collector& operator=(const Collector&) = delete;
-
-    // Ready once it has said so on standard error.
-    bool ready() {
-        eventually([&] { return errors().find("receiving on mailslot") != std::string::npos || ended(); });
-        return !ended();
-    }
-    std::string errors() const { return TestDirectory::readFile(errors_); }
-
-    // The exit code after SIGTERM.
-    int stop() {
-        if (!ended()) ::kill(pid_, SIGTERM);
-        return wait();
-    }
-    // The exit code, or -1 when the collector did not exit by itself.
-    int wait() {
-        if (!ended_ && ::waitpid(pid_, &status_, 0) == pid_) ended_ = true;
-        return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
-    }
-    bool ended() {
-        if (!ended_ && ::waitpid(pid_, &status_, WNOHANG) == pid_) ended_ = true;
-        return ended_;
+    Collector(const TestDirectory& directory, std::vector<std::string> arguments)
+        : CollectorProcess(withProgram(std::move(arguments)), directory.child("collector-" + std::to_string(counter_) + ".err"),
+                           directory.child("collector-" + std::to_string(counter_) + ".out")) {
+        ++counter_;
     }
 
 private:
+    static std::vector<std::string> withProgram(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), program());
+        return arguments;
+    }
     static inline int counter_ = 0;
-    std::string errors_;
-    pid_t pid_ = -1;
-    bool ended_ = false;
-    int status_ = 0;
 };
 
 class CollectorTest : public ::testing::Test {
@@ -98,7 +41,7 @@ protected:
         setSeverityFilter(0);
     }
 
-    void SetUp() override { ASSERT_TRUE(std::filesystem::exists(collectorPath())) << "build hoardscan-collector first"; }
+    void SetUp() override { ASSERT_TRUE(std::filesystem::exists(Collector::program())) << "build hoardscan-collector first"; }
 
     std::string output() const { return TestDirectory::readFile(outputPath); }
     bool outputHolds(const std::string& text) const {
