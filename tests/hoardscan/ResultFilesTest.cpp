@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "RulesTestSupport.h"
+#include "ResultFilesFixture.h"
 #include "common/StringUtils.h"
 #include "common/TimeTestSupport.h"
 #include "hoardscan/ResultFiles.h"
@@ -15,28 +15,7 @@ namespace {
 using TestSupport::TestDirectory;
 namespace fs = std::filesystem;
 
-// A run's result files in a fresh directory (working and temp directory alike).
-struct ResultFilesTest : ::testing::Test {
-    ResultFilesTest() {
-        settings.workingDirectory = directory.text() + "/work/";
-        settings.tempDirectory = directory.text() + "/side/";
-        fs::create_directory(settings.workingDirectory);
-        fs::create_directory(settings.tempDirectory);
-    }
-    std::vector<std::string> names(const std::string& folder) const {
-        std::vector<std::string> found;
-        for (const auto& entry : fs::directory_iterator(folder)) found.push_back(entry.path().filename().string());
-        std::sort(found.begin(), found.end());
-        return found;
-    }
-    static std::string read(const std::string& path) { return TestDirectory::readFile(path); }
-
-    TestDirectory directory;
-    ScanSettings settings;
-    RulesTest::TestLog log{1};
-    Tallies tallies;
-    const uint32_t pid = 4242;
-};
+using ResultFilesTest = ResultFilesFixture;
 
 TEST(ResultFilesDay, TheDayStampIsTheNearestLocalMidnightWithNoonCountingForward) {
     TimeTest::ZoneScope zone("+02:00");

@@ -6,7 +6,7 @@
 #include <csignal>
 #include <filesystem>
 
-#include "hoardscan/RulesTestSupport.h"
+#include "hoardscan/ResultFilesFixture.h"
 #include "hoardscan/ResultFiles.h"
 #include "hoardscan/Tallies.h"
 #include "support/ChildProcess.h"
@@ -18,21 +18,7 @@ namespace {
 using TestSupport::TestDirectory;
 namespace fs = std::filesystem;
 
-struct ResultFilesLimitTest : ::testing::Test {
-    ResultFilesLimitTest() {
-        settings.workingDirectory = directory.text() + "/work/";
-        settings.tempDirectory = directory.text() + "/side/";
-        fs::create_directory(settings.workingDirectory);
-        fs::create_directory(settings.tempDirectory);
-    }
-    static std::string read(const std::string& path) { return TestDirectory::readFile(path); }
-
-    TestDirectory directory;
-    ScanSettings settings;
-    RulesTest::TestLog log{1};
-    Tallies tallies;
-    const uint32_t pid = 4242;
-};
+using ResultFilesLimitTest = ResultFilesFixture;
 
 // A write that fails part-way (the file size limit here, a full disk in life) is cut back off
 // the file: the next flush writes the whole buffer again and nothing is doubled.
