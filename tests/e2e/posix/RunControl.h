@@ -113,13 +113,6 @@ private:
     std::string pending_;
 };
 
-// The words that run the program as nobody without capabilities: root would read and write
-// everything.
-inline std::vector<std::string> asNobodyWithoutCapabilities() {
-    const std::string id = std::to_string(nobody());
-    return {"setpriv", "--reuid=" + id, "--regid=" + id, "--clear-groups", "--inh-caps=-all"};
-}
-
 // The thread that wrote a log line ("... (17.17.18) 4242: text"): the process id for the
 // program's one thread; -1 when the line has none.
 inline pid_t writerOf(const std::string& line) {

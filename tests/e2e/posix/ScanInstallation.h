@@ -11,7 +11,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -48,6 +51,10 @@ public:
         DateTime::resetProcessZone();
         for (const char* sub : {"tree", "conf", "results", "side", "log", "runtime", "registry"})
             fs::create_directory(base_ + "/" + sub);
+        // The catalogue travels with the installation: a run as another user may not reach the
+        // checkout (a clone below a directory only its owner may enter).
+        fs::copy(HOARDSCAN_EXAMPLE_INSTALLATION "LogMessages", base_ + "/conf/LogMessages");
+        fs::create_directories(base_ + "/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna");
         settings = {
             {"working-dir", {"DirName", base_ + "/results"}},
             {"temp-dir", {"DirName", base_ + "/side"}},
@@ -129,7 +136,7 @@ public:
         write("conf/filetypes.rules", fileTypesRules);
 
         std::string conf = "Quilna () = '' { directories () = '' {\n"
-                           "  conf (DirName) = '" HOARDSCAN_EXAMPLE_INSTALLATION "' {}\n"
+                           "  conf (DirName) = '" + base_ + "/conf' {}\n"
                            "  log (DirName) = '" + base_ + "/log' {}\n} }\n"
                            "log () = '' { global () = '' { severity (String) = 'NOTICE' {} } }\n"
                            "hoardscan () = '' {\n";
@@ -144,7 +151,6 @@ public:
         conf += "}\n";
         write("conf/hoardscan.conf", conf);
 
-        fs::create_directories(base_ + "/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna");
         write("registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna/Resources.reg",
               "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quilna\\Resources]\r\n"
               "\"StartupLogDir\"=\"" + base_ + "/log/\"\r\n\"HoardscanDebugLog\"=\"HoardscanDebug.log\"\r\n");
@@ -162,7 +168,7 @@ public:
     pid_t start(const std::vector<std::string>& wrapper = {}, const std::function<void()>& beforeStart = {},
                 const std::string& output = "output.txt") {
         std::vector<std::string> words = wrapper;
-        words.push_back(HOARDSCAN_PROGRAM);
+        words.push_back(program_);
         words.push_back("-c");
         words.push_back(base_ + "/conf/hoardscan.conf");
         std::vector<char*> argv;
@@ -171,21 +177,43 @@ public:
         const std::string outputPath = base_ + "/" + output;
         startDay_ = ResultFiles::dayStamp(DateTime());
         std::fflush(nullptr);
+        // A start that fails before the program runs says why through this pipe; a successful
+        // exec closes it empty.
+        int failure[2];
+        if (::pipe2(failure, O_CLOEXEC) != 0) {
+            ADD_FAILURE() << "no pipe for starting " << words[0] << ": " << std::strerror(errno);
+            return -1;
+        }
         const pid_t child = ::fork();
         if (child == 0) {
+            auto fail = [&](const std::string& what) {
+                const std::string text = what + ": " + std::strerror(errno);
+                (void)!::write(failure[1], text.data(), text.size());
+                ::_exit(127);
+            };
             ::setenv("QUILNA_REGISTRY_ROOT", (base_ + "/registry").c_str(), 1);
             ::setenv("QUILNA_RUNTIME_DIR", (base_ + "/runtime").c_str(), 1);
             ::setenv("QUILNA_TZ", zone, 1);
             ::setenv("HOARDSCAN_TREE", tree().c_str(), 1);
             ::unsetenv("QUILNA_ENV");
             int fd = ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+            if (fd < 0) fail("cannot open " + outputPath);
             ::dup2(fd, 1);
             ::dup2(fd, 2);
-            if (::chdir(base_.c_str()) != 0) ::_exit(126);
+            if (::chdir(base_.c_str()) != 0) fail("cannot enter " + base_);
             if (beforeStart) beforeStart();
             ::execvp(argv[0], argv.data());
-            ::_exit(127);
+            fail("cannot run " + words[0]);
         }
+        ::close(failure[1]);
+        std::string why;
+        char buffer[512];
+        for (ssize_t got; (got = ::read(failure[0], buffer, sizeof buffer)) != 0;) {
+            if (got > 0) why.append(buffer, static_cast<size_t>(got));
+            else if (errno != EINTR) break;
+        }
+        ::close(failure[0]);
+        if (!why.empty()) ADD_FAILURE() << why;
         return child;
     }
 
@@ -203,7 +231,10 @@ public:
             dayStamp = after;
             if (!fs::exists(dataFile())) dayStamp = startDay_;
         }
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        // The program has no such exit codes: a wrapper (setpriv, sh) could not run it.
+        if (code == 126 || code == 127) ADD_FAILURE() << "the program was not run (exit code " << code << "): " << output();
+        return code;
     }
 
     std::string log() const { return TestSupport::TestDirectory::readFile(base_ + "/log/HoardscanDebug.log"); }
@@ -228,19 +259,31 @@ public:
     }
     std::string dataFile() const { return resultFile("results", "Hoardscan", ".data"); }
 
-    // Makes the installation usable by another user: its directories writable, the tree
-    // readable, whatever the umask.
-    void openToEveryone() const {
+    // Gives the installation to another user and returns the words that run the program as that
+    // user without capabilities (root would read and write everything). The program is copied
+    // into the installation, which the user can reach whatever the modes of the checkout's
+    // directories; everything but the tree becomes the user's own, the tree stays root's and
+    // readable by everyone.
+    std::vector<std::string> giveTo(uid_t user, gid_t group) {
+        fs::create_directory(base_ + "/bin");
+        program_ = base_ + "/bin/hoardscan";
+        fs::copy_file(HOARDSCAN_PROGRAM, program_, fs::copy_options::overwrite_existing);
+        fs::permissions(program_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                      fs::perms::others_read | fs::perms::others_exec);
         const fs::perms readable = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
         const fs::perms enterable = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
         for (const auto& entry : fs::recursive_directory_iterator(base_)) {
             if (entry.is_symlink()) continue;
-            const bool inTree = entry.path().string().rfind(tree(), 0) == 0;
-            if (entry.is_directory() && !inTree) fs::permissions(entry.path(), fs::perms::all);
-            else if (entry.is_directory()) fs::permissions(entry.path(), readable | enterable, fs::perm_options::add);
-            else fs::permissions(entry.path(), readable, fs::perm_options::add);
+            if (entry.path().string().rfind(tree(), 0) == 0) {
+                fs::permissions(entry.path(), entry.is_directory() ? readable | enterable : readable,
+                                fs::perm_options::add);
+            } else if (entry.path() != program_ && ::chown(entry.path().c_str(), user, group) != 0) {
+                ADD_FAILURE() << "cannot give " << entry.path() << " to user " << user << ": " << std::strerror(errno);
+            }
         }
-        fs::permissions(base_, fs::perms::all);
+        if (::chown(base_.c_str(), user, group) != 0) ADD_FAILURE() << "cannot give " << base_ << " away";
+        const std::string id = std::to_string(user), groupId = std::to_string(group);
+        return {"setpriv", "--reuid=" + id, "--regid=" + groupId, "--clear-groups", "--inh-caps=-all"};
     }
 
     pid_t processId = -1;
@@ -256,6 +299,7 @@ private:
 
     TestSupport::TestDirectory directory_;
     std::string base_;
+    std::string program_ = HOARDSCAN_PROGRAM;
     int32_t startDay_ = 0;
 };
 
@@ -264,6 +308,10 @@ inline bool runningAsRoot() { return ::geteuid() == 0; }
 inline uid_t nobody() {
     const struct passwd* entry = ::getpwnam("nobody");
     return entry ? entry->pw_uid : 65534;
+}
+inline gid_t nobodyGroup() {
+    const struct passwd* entry = ::getpwnam("nobody");
+    return entry ? entry->pw_gid : 65534;
 }
 
 }  // namespace Quilna::EndToEnd
