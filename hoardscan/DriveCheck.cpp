@@ -59,6 +59,13 @@ int64_t DriveCheck::physicalSizeOf(const std::string& currentDirectory, const st
                                    const FileStatus& status) {
     if (status.attributes & FileAttribute::Compressed) return compressedSizeOf(status.fullPath);
     if (!status.exists) return 0;
+    // A sparse file takes only the blocks it has, and a symbolic link what the system gives it:
+    // rounding their sizes up would charge space nobody uses. Where the status call does not
+    // tell the allocation, the compressed-size query does (it covers sparse files).
+    if (status.attributes & (FileAttribute::Sparse | FileAttribute::Link)) {
+        if (status.hasAllocated) return static_cast<int64_t>(status.allocated);
+        if (status.attributes & FileAttribute::Sparse) return compressedSizeOf(status.fullPath);
+    }
     const uint64_t cluster = clusterSizeOf(pathRoot(currentDirectory, name));
     const uint64_t size = status.size;
     if (cluster == noClusterSize || cluster == 0) return static_cast<int64_t>(size);

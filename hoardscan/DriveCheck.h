@@ -1,8 +1,8 @@
 #pragma once
 // The scan engine's operations that rest directly on the system's drives: the file-system
 // name under which a root is investigated, the root of a path, and a file's logical and
-// physical size (the space it takes: its size rounded up to whole clusters, or its compressed
-// size).
+// physical size (the space it takes: its size rounded up to whole clusters; the compressed size
+// of a compressed file; the allocated bytes of a sparse file or a symbolic link).
 
 #include <cstdint>
 #include <string>

@@ -103,6 +103,29 @@ TEST(DriveCheck, DirectoriesOfOneVolumeShareTheClusterSizeButAFailureIsAskedAgai
     EXPECT_EQ(log.messages("WARNING", 16), (std::vector<std::string>{"|5"}));
 }
 
+TEST(DriveCheck, SparseFilesAndLinksTakeTheirAllocatedBytes) {
+    FakePlatform fake;
+    fake.clusterSizes[""] = 4096;
+    fake.compressedSizes["/data/file"] = 65536;
+    RulesTest::TestLog log;
+    DriveCheck check(log.unit());
+    auto allocated = [](FileStatus status, uint64_t bytes) {
+        status.hasAllocated = true;
+        status.allocated = bytes;
+        return status;
+    };
+    const uint64_t oneGiB = 1ull << 30;
+    // POSIX: the status call's allocation; a plain file is still rounded up.
+    EXPECT_EQ(physicalOf(check, allocated(fileOf(oneGiB, FileAttribute::Sparse), 1 << 20)), 1 << 20);
+    EXPECT_EQ(physicalOf(check, allocated(fileOf(30, FileAttribute::Link), 0)), 0);
+    EXPECT_EQ(physicalOf(check, allocated(fileOf(5000, FileAttribute::Link), 4096)), 4096);
+    EXPECT_EQ(physicalOf(check, allocated(fileOf(10), 0)), 4096);
+    // Windows: the compressed-size query for a sparse file; a link without allocation is rounded.
+    EXPECT_EQ(physicalOf(check, fileOf(oneGiB, FileAttribute::Sparse)), 65536);
+    EXPECT_EQ(physicalOf(check, fileOf(10, FileAttribute::Link)), 4096);
+    EXPECT_TRUE(log.messages("WARNING", 16).empty());
+}
+
 TEST(DriveCheck, ACompressedFileTakesItsCompressedSizeHighPartIncluded) {
     FakePlatform fake;
     fake.clusterSizes[""] = 4096;

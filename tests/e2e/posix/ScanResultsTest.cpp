@@ -199,6 +199,53 @@ TEST(ScanResults, TheRecordsOfAKnownTreeAreExactUnderEveryScheme) {
     }
 }
 
+// Bytes on disk per file as du counts them (du -B1: allocated blocks, links not followed).
+std::map<std::string, double> duOfFiles(const std::string& tree) {
+    std::map<std::string, double> sizes;
+    const std::string command = "cd '" + tree + "' && find . ! -type d -print0 | du -B1 --files0-from=-";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return sizes;
+    char line[4096];
+    while (std::fgets(line, sizeof line, pipe)) {
+        std::string text(line);
+        const size_t tab = text.find('\t');
+        if (tab == std::string::npos || text.size() < tab + 4) continue;
+        sizes[text.substr(tab + 3, text.size() - tab - 4)] = std::stod(text.substr(0, tab));  // after "./"
+    }
+    ::pclose(pipe);
+    return sizes;
+}
+
+TEST(ScanResults, SparseFilesAndLinksTakeTheBytesOnDiskThatDuCounts) {
+    ScanInstallation installation;
+    installation.file("plain.txt", 5000);
+    installation.file("empty.txt", 0);
+    auto sparse = [&](const std::string& name, off_t size, std::vector<off_t> written) {
+        const int fd = ::open(installation.path(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        const std::string block(1 << 20, 's');
+        for (off_t at : written) ASSERT_EQ(::pwrite(fd, block.data(), block.size(), at), static_cast<ssize_t>(block.size()));
+        ASSERT_EQ(::ftruncate(fd, size), 0);
+        ::close(fd);
+    };
+    sparse("gigabyte-hole.img", off_t{1} << 30, {off_t{512} << 20});
+    sparse("all-hole.img", off_t{1} << 30, {});
+    sparse("two-parts.img", off_t{64} << 20, {0, off_t{40} << 20});
+    fs::create_symlink("plain.txt", installation.path("short-link"));
+    fs::create_symlink(std::string(200, 'x'), installation.path("long-link"));
+    fs::create_symlink(installation.path("gigabyte-hole.img"), installation.path("link-to-sparse"));
+    installation.settings["filetype"] = {"Integer", "3"};  // the file name in every record
+    ASSERT_EQ(installation.run(), 0) << installation.log() << installation.output();
+
+    std::map<std::string, double> scanned;
+    for (const AccountRecord& record : ResultFileReader(installation.dataFile()).accountRecords())
+        scanned[record.key[KeyField::FileType]] += record.values.bytesOnDisk;
+    const std::map<std::string, double> du = duOfFiles(installation.tree());
+    ASSERT_EQ(du.size(), 8u);
+    EXPECT_EQ(scanned, du);
+    EXPECT_LT(scanned["gigabyte-hole.img"], 2 << 20);  // not a gigabyte
+}
+
 TEST(ScanResults, ARecordBufferOfOneGivesTheSameSums) {
     std::map<std::string, AccountValues> totals[2];
     uint64_t sizes[2] = {0, 0};
