@@ -15,6 +15,9 @@ namespace {
 constexpr uint64_t fnvOffset = 14695981039346656037ull;
 constexpr uint64_t fnvPrime = 1099511628211ull;
 constexpr size_t readChunk = 1 << 20;
+// Far beyond the longest path a scan writes; a longer "line" is not a result file and would
+// only cost memory.
+constexpr size_t longestLine = 16 << 20;
 
 uint64_t fnvHash(uint64_t hash, const char* data, size_t size) {
     for (size_t i = 0; i < size; ++i) {
@@ -90,14 +93,6 @@ bool takePrefix(std::string_view& text, std::string_view prefix) {
     if (text.substr(0, prefix.size()) != prefix) return false;
     text.remove_prefix(prefix.size());
     return true;
-}
-
-std::string quoted(std::string_view text) {
-    constexpr size_t shown = 60;
-    std::string out = "\"";
-    out.append(text.substr(0, shown));
-    if (text.size() > shown) out += "...";
-    return out + "\"";
 }
 
 }  // namespace
@@ -177,6 +172,7 @@ void ResultFileReader::forEachLine(const LineSink& sink) {
             start = end + 1;
         }
         pending.append(data.substr(start));
+        if (pending.size() > longestLine) fail(number + 1, "the line is longer than 16 MiB: not a result file");
     }
     // The scanner ends every line; a last line without its end is a cut-off copy whose final
     // number may read as a smaller valid one.
@@ -186,14 +182,14 @@ void ResultFileReader::forEachLine(const LineSink& sink) {
 }
 
 AccountRecordView ResultFileReader::parseKeyLine(std::string_view line, int64_t number) const {
-    static constexpr std::string_view expected = "expected a record key line \"1:<day>:29:<key>\", found ";
+    static constexpr std::string_view expected = "expected a record key line \"1:<day>:29:<key>\"";
     std::string_view rest = line;
-    if (!takePrefix(rest, "1:")) fail(number, std::string(expected) + quoted(line));
+    if (!takePrefix(rest, "1:")) fail(number, std::string(expected));
     const size_t dayEnd = rest.find(':');
     const auto day = parseInteger(rest.substr(0, dayEnd));
-    if (dayEnd == std::string_view::npos || !day) fail(number, std::string(expected) + quoted(line));
+    if (dayEnd == std::string_view::npos || !day) fail(number, std::string(expected));
     rest.remove_prefix(dayEnd + 1);
-    if (!takePrefix(rest, "29:")) fail(number, std::string(expected) + quoted(line));
+    if (!takePrefix(rest, "29:")) fail(number, std::string(expected));
 
     AccountRecordView record;
     record.line = number;
@@ -207,8 +203,7 @@ AccountRecordView ResultFileReader::parseKeyLine(std::string_view line, int64_t 
         const size_t index = pieces++;
         if (index >= 2 * keyFieldCount) break;
         if (index % 2 == 0 && piece != "0") {
-            fail(number, "record key field " + std::to_string(index / 2 + 1) + " is not preceded by \"0:\" in " +
-                             quoted(rest));
+            fail(number, "record key field " + std::to_string(index / 2 + 1) + " is not preceded by \"0:\"");
         }
         if (index % 2 == 1) record.fields[index / 2] = piece;
         if (end == std::string_view::npos) break;
@@ -217,7 +212,7 @@ AccountRecordView ResultFileReader::parseKeyLine(std::string_view line, int64_t 
     if (pieces != 2 * keyFieldCount) {
         const size_t fields = (pieces + 1) / 2;
         fail(number, "the record key has " + std::to_string(fields) + (fields == 1 ? " field" : " fields") +
-                         ", expected " + std::to_string(keyFieldCount) + ": " + quoted(rest));
+                         ", expected " + std::to_string(keyFieldCount));
     }
     return record;
 }
@@ -226,8 +221,7 @@ AccountValues ResultFileReader::parseValueLine(std::string_view line, int64_t nu
     static constexpr std::array<const char*, 4> names = {"files", "bytes", "bytes on disk", "weighted size"};
     std::string_view rest = line;
     if (!takePrefix(rest, "1:")) {
-        fail(number, "expected a value line \"1:<files>:<bytes>:<bytes on disk>:<weighted size>\", found " +
-                         quoted(line));
+        fail(number, "expected a value line \"1:<files>:<bytes>:<bytes on disk>:<weighted size>\"");
     }
     std::array<double, 4> values{};
     size_t count = 0;
@@ -237,11 +231,11 @@ AccountValues ResultFileReader::parseValueLine(std::string_view line, int64_t nu
         const std::string_view piece = rest.substr(start, end == std::string_view::npos ? end : end - start);
         if (count < values.size()) {
             const auto value = parseNumber(piece);
-            if (!value) fail(number, std::string("the ") + names[count] + " value " + quoted(piece) + " is not a number");
-            if (*value < 0) fail(number, std::string("the ") + names[count] + " value " + quoted(piece) + " is negative");
+            if (!value) fail(number, std::string("the ") + names[count] + " value is not a number");
+            if (*value < 0) fail(number, std::string("the ") + names[count] + " value is negative");
             // Counts and byte sums are whole; a fraction means a damaged line.
             if (count < 3 && *value != std::trunc(*value)) {
-                fail(number, std::string("the ") + names[count] + " value " + quoted(piece) + " is not a whole number");
+                fail(number, std::string("the ") + names[count] + " value is not a whole number");
             }
             values[count] = *value;
         }
@@ -250,7 +244,7 @@ AccountValues ResultFileReader::parseValueLine(std::string_view line, int64_t nu
         start = end + 1;
     }
     if (count != values.size()) {
-        fail(number, "the value line has " + std::to_string(count) + " values, expected 4: " + quoted(line));
+        fail(number, "the value line has " + std::to_string(count) + " values, expected 4");
     }
     return AccountValues{values[0], values[1], values[2], values[3]};
 }
@@ -285,13 +279,12 @@ InactiveRow ResultFileReader::parseInactiveRow(std::string_view line, int64_t nu
         start = end + 1;
     }
     if (count != cells.size() || !cells[5].empty()) {
-        fail(number, "expected an inactive row \"<name>,<directory>,<KiB>,<last access>,<temperature>,\", found " +
-                         quoted(line));
+        fail(number, "expected an inactive row \"<name>,<directory>,<KiB>,<last access>,<temperature>,\"");
     }
     if (cells[0].empty()) fail(number, "the inactive row has no file name");
     if (cells[1].empty()) fail(number, "the inactive row has no directory");
     const auto kib = allDigits(cells[2]) ? parseInteger(cells[2]) : std::nullopt;
-    if (!kib) fail(number, "the size in KiB " + quoted(cells[2]) + " is not a whole number");
+    if (!kib) fail(number, "the size in KiB is not a whole number");
     if (cells[4].empty()) fail(number, "the inactive row has no temperature");
     return InactiveRow{number, std::string(cells[0]), std::string(cells[1]), *kib, std::string(cells[3]),
                        std::string(cells[4])};
@@ -301,7 +294,7 @@ void ResultFileReader::forEachInactiveRow(const InactiveRowSink& sink) {
     forEachLine([&](std::string_view line, int64_t number) {
         if (number == 1) {
             if (line != inactiveHeader) {
-                fail(number, "expected the header line \"" + std::string(inactiveHeader) + "\", found " + quoted(line));
+                fail(number, "expected the header line \"" + std::string(inactiveHeader) + "\"");
             }
             return;
         }
@@ -313,12 +306,12 @@ TemperatureRow ResultFileReader::parseTemperatureRow(std::string_view line, int6
     // Directory names may hold ";"; the number after the last one never does.
     const size_t split = line.rfind(';');
     if (split == std::string_view::npos || split == 0) {
-        fail(number, "expected a temperature row \"<directory>;<bytes>\", found " + quoted(line));
+        fail(number, "expected a temperature row \"<directory>;<bytes>\"");
     }
     const std::string_view bytesText = line.substr(split + 1);
     const auto bytes = parseNumber(bytesText);
     if (!bytes || *bytes < 0 || *bytes != std::trunc(*bytes)) {
-        fail(number, "the byte count " + quoted(bytesText) + " is not a whole number of bytes");
+        fail(number, "the byte count is not a whole number of bytes");
     }
     return TemperatureRow{number, std::string(line.substr(0, split)), *bytes};
 }

@@ -1,8 +1,9 @@
 #pragma once
 // Reads the result files of a run back: the account record file, the inactive-file table,
 // the temperature log and the extension log, and the names they carry. Every malformed line
-// is a ResultFileError naming the file and the line. Lines are streamed, so a file of any
-// size is read in bounded memory; the vector forms are for small files and tests.
+// is a ResultFileError naming the file, the line and what is wrong, never quoting the content:
+// the file may be anything a hostile user placed. Lines are streamed and bounded in length, so
+// a file of any size is read in bounded memory; the vector forms are for small files and tests.
 
 #include "hoardscan/ResultFileError.h"
 #include "hoardscan/ResultRecords.h"

@@ -1,5 +1,6 @@
 #include "ReportTestSupport.h"
 
+#include "tools/report/Formatting.h"
 #include "tools/report/Importer.h"
 #include "tools/report/ReportError.h"
 #include "tools/report/ReportQueries.h"
@@ -194,8 +195,9 @@ TEST_F(ImportTest, ImportingTheSameFilesAgainChangesNothing) {
               "frozen,\n");
     writeText(folder / "in/PC1/Hoardscan-cold-1700086400-1001.log", "/d/;5120\n");
     ASSERT_EQ(import({(folder / "in").string()}).exitCode, 0);
-    const std::vector<std::string> tables = {"runs", "records", "record_keys", "side_files", "inactive_files",
-                                             "temperature_rows"};
+    const std::vector<std::string> tables = {"runs",           "records",        "record_keys",
+                                             "side_files",     "inactive_files", "inactive_paths",
+                                             "inactive_directories", "temperature_rows"};
     std::map<std::string, int64_t> before;
     {
         SqliteDatabase database(db(), false);
@@ -221,13 +223,13 @@ TEST_F(ImportTest, AMalformedFileIsRejectedWholeAndTheOthersAreImported) {
            "\n1:1:2:x:4\n";
     writeText(folder / "in/Hoardscan-1700000000-2.data", bad);
     writeText(folder / "in/HoardscanInactive-1700000000-1.csv",
-              "Filename,File Path,File Size (kb) ,Last Accessed,File Temperature\na,/d/,1,t,cold,\nb,/d/,1,t,cold,\n"
-              "c,/d/,one,t,cold,\n");
+              "Filename,File Path,File Size (kb) ,Last Accessed,File Temperature\na,/d/,1,2013-01-01T00:00:00,cold,\n"
+              "b,/d/,1,2013-01-01T00:00:00,cold,\nc,/d/,one,2013-01-01T00:00:00,cold,\n");
 
     const RunOutput result = import({(folder / "in").string()});
     EXPECT_EQ(result.exitCode, 2);
     const std::string badData = (folder / "in/Hoardscan-1700000000-2.data").string();
-    EXPECT_NE(result.err.find(badData + ":8: the bytes on disk value \"x\" is not a number; the file was not imported"),
+    EXPECT_NE(result.err.find(badData + ":8: the bytes on disk value is not a number; the file was not imported"),
               std::string::npos)
         << result.err;
     EXPECT_NE(result.err.find((folder / "in/HoardscanInactive-1700000000-1.csv").string() + ":4: "), std::string::npos)
@@ -261,40 +263,53 @@ TEST_F(ImportTest, ARunImportedBeforeWithOtherContentIsNotReplaced) {
     EXPECT_EQ(rowCount(database, "runs"), 1);
 }
 
-TEST_F(ImportTest, SideFilesTakeTheHostOfTheirRun) {
+TEST_F(ImportTest, SideFilesTakeTheHostOfTheirRunAlsoWhenItComesLater) {
     std::mt19937 random(3);
-    const std::string header = "Filename,File Path,File Size (kb) ,Last Accessed,File Temperature\n";
+    const std::string old = "2013-01-01T00:00:00";
     // Two hosts whose runs had the same process id on the same day, each in its own folder.
     writeRecordFile(folder / "a", day1, 500, randomRecords(random, "PC1", day1, 5));
     writeRecordFile(folder / "b", day1, 500, randomRecords(random, "PC2", day1, 5));
-    writeText(folder / "a/HoardscanInactive-1700000000-500.csv", header + "x,/a/,1,t,cold,\n");
+    writeInactiveFile(folder / "a", day1, 500, {"x,/a/,1," + old + ",cold,"});
     // Opened after local noon: the next day stamp.
     writeText(folder / "b/Hoardscan-cold-1700086400-500.log", "/b/;2048\n");
     // No run of this process anywhere.
     writeText(folder / "c/Hoardscan-cold-1700000000-999.log", "/c/;1024\n");
-    const RunOutput result = import({folder.path().string()});
+    // A side file whose run comes in a later import.
+    writeInactiveFile(folder / "e", day1, 600, {"y,/e/,1," + old + ",frozen,"});
+    const RunOutput result = import({(folder / "a").string(), (folder / "b").string(), (folder / "c").string(),
+                                     (folder / "e").string()});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_NE(result.err.find("Hoardscan-cold-1700000000-999.log: no imported run of process 999 around that day, "
                               "so its host is unknown; give --host to name it"),
               std::string::npos)
         << result.err;
 
-    writeText(folder / "d/HoardscanInactive-1700000000-777.csv", header + "y,/d/,1,t,frozen,\n");
+    writeInactiveFile(folder / "d", day1, 777, {"y,/d/,1," + old + ",frozen,"});
     ASSERT_EQ(import({(folder / "d").string()}, {"--host", "PCX"}).exitCode, 0);
+    writeRecordFile(folder / "e", day1, 600, randomRecords(random, "PC5", day1, 5));
+    const RunOutput later = import({(folder / "e").string()});
+    EXPECT_NE(later.out.find("Imported 1 run (5 records) and 0 side files into SQLite database " + db() +
+                             "; 1 already imported; 1 side file given their host\n"),
+              std::string::npos)
+        << later.out;
+    // --host names the host of a file imported before without one.
+    const RunOutput repaired = import({(folder / "c").string()}, {"--host", "PCZ"});
+    EXPECT_NE(repaired.out.find("; 1 side file given their host"), std::string::npos) << repaired.out;
 
     SqliteDatabase database(db(), false);
     const SqlTable rows = database.query(
         "SELECT s.file_name, s.host, r.host FROM side_files s LEFT JOIN runs r ON r.id = s.run_id ORDER BY s.file_name");
-    ASSERT_EQ(rows.size(), 4u);
+    ASSERT_EQ(rows.size(), 5u);
     const auto expect = [&](size_t i, const std::string& file, const std::string& host, const std::string& runHost) {
         EXPECT_EQ(sqlText(rows[i][0]), file);
         EXPECT_EQ(sqlText(rows[i][1]), host) << file;
         EXPECT_EQ(sqlText(rows[i][2]), runHost) << file;
     };
-    expect(0, "Hoardscan-cold-1700000000-999.log", "", "");
+    expect(0, "Hoardscan-cold-1700000000-999.log", "PCZ", "");
     expect(1, "Hoardscan-cold-1700086400-500.log", "PC2", "PC2");
     expect(2, "HoardscanInactive-1700000000-500.csv", "PC1", "PC1");
-    expect(3, "HoardscanInactive-1700000000-777.csv", "PCX", "");
+    expect(3, "HoardscanInactive-1700000000-600.csv", "PC5", "PC5");
+    expect(4, "HoardscanInactive-1700000000-777.csv", "PCX", "");
 }
 
 TEST_F(ImportTest, AFileTheDatabaseRefusesHalfWayLeavesNothing) {
@@ -365,7 +380,7 @@ TEST_F(ImportTest, TextIsStoredAsUtf8AndKeysThatCleanAlikeAreOne) {
     EXPECT_EQ(sqlInt(rows[1][2]), 3);
 }
 
-TEST_F(ImportTest, GrowthCountsEveryHostWithItsLatestRunOfEachDay) {
+TEST_F(ImportTest, TheLatestRunIsTheOneScannedLastAndGrowthCountsItForItsDay) {
     const auto record = [](const std::string& host, const std::string& account, int64_t day, int64_t disk) {
         GeneratedRecord r;
         r.day = day;
@@ -375,7 +390,9 @@ TEST_F(ImportTest, GrowthCountsEveryHostWithItsLatestRunOfEachDay) {
     };
     const int64_t day2 = day1 + oneDay, day3 = day1 + 2 * oneDay;
     writeRecordFile(folder / "a", day1, 1, {record("A", "sales", day1, 100)});
-    writeRecordFile(folder / "a", day3, 3, {record("A", "sales", day3, 170)});
+    // Two runs of A on the third day: the one imported first was scanned last.
+    setModified(writeRecordFile(folder / "a", day3, 3, {record("A", "sales", day3, 170)}), day3 + 3600);
+    setModified(writeRecordFile(folder / "a", day3, 4, {record("A", "sales", day3, 999)}), day3 + 60);
     writeRecordFile(folder / "b", day1, 1, {record("B", "sales", day1, 10), record("B", "it", day1, 5)});
     writeRecordFile(folder / "b", day2, 2, {record("B", "sales", day2, 30)});
     ASSERT_EQ(import({folder.path().string()}).exitCode, 0);
@@ -386,13 +403,122 @@ TEST_F(ImportTest, GrowthCountsEveryHostWithItsLatestRunOfEachDay) {
     EXPECT_EQ(growth.days, (std::vector<int64_t>{day1, day2, day3}));
     ASSERT_EQ(growth.accounts.size(), 2u);
     EXPECT_EQ(growth.accounts[0].account, "sales");
-    EXPECT_EQ(growth.accounts[0].bytesOnDisk, (std::vector<int64_t>{110, 130, 200}));
+    EXPECT_EQ(growth.accounts[0].bytesOnDisk, (std::vector<WideInt>{110, 130, 200}));
     EXPECT_EQ(growth.accounts[1].account, "it");
-    EXPECT_EQ(growth.accounts[1].bytesOnDisk, (std::vector<int64_t>{5, 0, 0}));
+    EXPECT_EQ(growth.accounts[1].bytesOnDisk, (std::vector<WideInt>{5, 0, 0}));
 
     const Summary summary = queries.summary();
     ASSERT_EQ(summary.accounts.size(), 1u);
     EXPECT_EQ(summary.accounts[0].totals.bytesOnDisk, 200);
+    const auto runs = queries.runsOfHost("A");
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[1].scannedAt, day3 + 60);
+    EXPECT_EQ(runs[2].scannedAt, day3 + 3600);
+}
+
+TEST_F(ImportTest, InactiveRowsAreStoredOncePerFileAndEarlierDatabasesMigrate) {
+    // Three runs of one machine whose cold files hardly change.
+    const std::vector<std::string> common = {"a.iso,/srv/old/,4,2013-04-05T12:00:00,frozen,",
+                                             "b.doc,/srv/old/,8,2014-01-01T00:00:00,cold,",
+                                             "c.doc,/home/ann/,16,2015-06-30T23:59:59,cold,"};
+    auto second = common;
+    second.push_back("d.doc,/home/ann/,32,2016-02-29T00:00:00,cold,");
+    writeInactiveFile(folder / "in", day1, 1, common);
+    writeInactiveFile(folder / "in", day1, 2, second);
+    writeInactiveFile(folder / "in", day1, 3, {common[0], common[1]});
+    ASSERT_EQ(import({(folder / "in").string()}, {"--host", "PC1"}).exitCode, 0);
+    {
+        SqliteDatabase database(db(), false);
+        EXPECT_EQ(rowCount(database, "inactive_directories"), 2);
+        EXPECT_EQ(rowCount(database, "inactive_paths"), 4);
+        EXPECT_EQ(rowCount(database, "inactive_files"), 9);
+        const SqlTable rows = database.query("SELECT directory, name, kib, last_access, temperature FROM inactive_rows"
+                                             " WHERE name = 'd.doc'");
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(sqlText(rows[0][0]), "/home/ann/");
+        EXPECT_EQ(sqlInt(rows[0][2]), 32);
+        EXPECT_EQ(sqlInt(rows[0][3]), 1456704000);
+        EXPECT_EQ(sqlText(rows[0][4]), "cold");
+    }
+
+    // A database of the first version takes the new form the first time it is opened.
+    const fs::path earlier = folder / "v1.sqlite";
+    {
+        SqliteDatabase database(earlier, true);
+        createVersion1(database);
+    }
+    const RunOutput summary = runReport({"summary", "--db", earlier.string(), "--csv"});
+    ASSERT_EQ(summary.exitCode, 0) << summary.err;
+    EXPECT_NE(summary.out.find("host,OLD,2023-11-16,3,5000,8192,"), std::string::npos) << summary.out;
+    SqliteDatabase database(earlier, false);
+    EXPECT_EQ(sqlInt(database.query("SELECT version FROM report_schema").at(0).at(0)), 2);
+    EXPECT_EQ(sqlInt(database.query("SELECT scanned_day FROM runs").at(0).at(0)), day1 + oneDay);
+    const SqlTable rows = database.query("SELECT directory, name, kib, last_access FROM inactive_rows ORDER BY name");
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(sqlText(rows[0][0]) + sqlText(rows[0][1]), "/srv/old/a.iso");
+    EXPECT_EQ(sqlInt(rows[0][3]), 1365163200);
+    EXPECT_EQ(sqlInt(rows[1][3]), 0);  // a last access that was no time
+    EXPECT_EQ(sqlInt(rows[2][2]), 1);
+}
+
+TEST_F(ImportTest, PruneRemovesOldRunsWithAllTheirRowsInOneTransaction) {
+    const std::vector<ScanRun> runs = generatedRuns();
+    writeRuns(folder / "in", runs);
+    for (const ScanRun& run : runs) {
+        writeInactiveFile(folder / "in" / run.host, run.day, run.processId,
+                          {"only-" + std::to_string(run.processId) + ",/d/,1,2013-01-01T00:00:00,cold,",
+                           "shared,/d/,1,2013-01-01T00:00:00,cold,"});
+    }
+    ASSERT_EQ(import({(folder / "in").string()}).exitCode, 0);
+    const RunOutput before = runReport({"summary", "--db", db(), "--json", "--top", "0"});
+    const auto recordsOf = [&](const std::string& runs) {
+        SqliteDatabase database(db(), false);
+        return Formatting::countText(
+            sqlInt(database.query("SELECT COUNT(*) FROM records WHERE run_id IN (SELECT id FROM runs WHERE " + runs + ")")
+                       .at(0)
+                       .at(0)));
+    };
+    const std::string firstDayOfTwo = recordsOf("day = 1700000000 AND host <> 'PC3'");
+    const std::string ofPc3 = recordsOf("host = 'PC3'");
+
+    // A failure half-way leaves everything.
+    {
+        SqliteDatabase database(db(), false);
+        database.query("CREATE TRIGGER refuse BEFORE DELETE ON runs BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    }
+    EXPECT_EQ(runReport({"prune", "--db", db(), "--keep", "1"}).exitCode, 2);
+    {
+        SqliteDatabase database(db(), false);
+        EXPECT_EQ(rowCount(database, "runs"), 5);
+        EXPECT_EQ(rowCount(database, "inactive_files"), 10);
+        database.query("DROP TRIGGER refuse");
+    }
+
+    const RunOutput kept = runReport({"prune", "--db", db(), "--keep", "1"});
+    ASSERT_EQ(kept.exitCode, 0) << kept.err;
+    EXPECT_NE(kept.out.find("Removed 2 runs (" + firstDayOfTwo + " records) and 2 side files (4 inactive rows)"),
+              std::string::npos)
+        << kept.out;
+    // The latest runs are all there is to the summary.
+    EXPECT_EQ(runReport({"summary", "--db", db(), "--json", "--top", "0"}).out, before.out);
+    {
+        SqliteDatabase database(db(), false);
+        EXPECT_EQ(rowCount(database, "runs"), 3);
+        const auto unused = [&](const std::string& sql) { return sqlInt(database.query(sql).at(0).at(0)); };
+        EXPECT_EQ(unused("SELECT COUNT(*) FROM record_keys WHERE id NOT IN (SELECT key_id FROM records)"), 0);
+        EXPECT_EQ(unused("SELECT COUNT(*) FROM inactive_paths WHERE id NOT IN (SELECT path_id FROM inactive_files)"), 0);
+        EXPECT_EQ(rowCount(database, "inactive_paths"), 4);  // three "only" files and the shared one
+    }
+
+    // PC3 ran on the first day only, 2023-11-15.
+    const RunOutput old = runReport({"prune", "--db", db(), "--before", "2023-11-16"});
+    ASSERT_EQ(old.exitCode, 0) << old.err;
+    EXPECT_NE(old.out.find("Removed 1 run (" + ofPc3 + " records) and 1 side file (2 inactive rows)"), std::string::npos)
+        << old.out;
+    SqliteDatabase database(db(), false);
+    EXPECT_EQ(sqlInt(database.query("SELECT COUNT(*) FROM runs WHERE host = 'PC3'").at(0).at(0)), 0);
+    EXPECT_EQ(rowCount(database, "inactive_paths"), 3);
+    EXPECT_EQ(rowCount(database, "inactive_directories"), 1);
 }
 
 }  // namespace

@@ -93,14 +93,17 @@ TEST(ResultFileReaderTest, MalformedRecordFilesNameTheFileAndLine) {
         {"1:86400:29:" + key.substr(0, key.size() - 5) + "1:hot\n1:1:2:3:4\n", 1, "is not preceded by \"0:\""},
         {good + "1:86400:29:" + key + "\n1:1:2:3\n", 4, "the value line has 3 values, expected 4"},
         {good + "1:86400:29:" + key + "\n1:1:2:3:4:5\n", 4, "the value line has 5 values"},
-        {good + "1:86400:29:" + key + "\n1:1:abc:3:4\n", 4, "the bytes value \"abc\" is not a number"},
-        {good + "1:86400:29:" + key + "\n1:1:2:-3:4\n", 4, "the bytes on disk value \"-3\" is negative"},
-        {good + "1:86400:29:" + key + "\n1:1.5:2:3:4\n", 4, "the files value \"1.5\" is not a whole number"},
+        {good + "1:86400:29:" + key + "\n1:1:abc:3:4\n", 4, "the bytes value is not a number"},
+        {good + "1:86400:29:" + key + "\n1:1:2:-3:4\n", 4, "the bytes on disk value is negative"},
+        {good + "1:86400:29:" + key + "\n1:1.5:2:3:4\n", 4, "the files value is not a whole number"},
         {good + "1:86400:29:" + key + "\n1:1:2:3:nan\n", 4, "is not a number"},
         {good + "1:86400:29:" + key + "\n0:1:2:3:4\n", 4, "expected a value line"},
         {good + "1:86400:29:" + key + "\n", 3, "the record has no value line"},
         {good + "\n1:1:2:3:4\n", 3, "expected a record key line"},
         {good + "1:86400:29:" + key + "\n1:1:2:3:0.4", 4, "the last line has no line end"},
+        {good + std::string(17 << 20, 'x'), 3, "the line is longer than 16 MiB"},
+        // Whatever a file holds, no message repeats it: it may be a secret another user linked.
+        {"root:$6$secret:19000:0:99999:7:::\n", 1, "expected a record key line"},
     };
     TempFolder folder;
     const auto file = folder / "Hoardscan-86400-1.data";
@@ -113,6 +116,9 @@ TEST(ResultFileReaderTest, MalformedRecordFilesNameTheFileAndLine) {
             EXPECT_EQ(error.file(), file.string());
             EXPECT_EQ(error.line(), c.line) << error.what();
             EXPECT_NE(error.reason().find(c.reason), std::string::npos) << error.what();
+            for (const char* content : {"secret", "abc", "-3", "1.5", "0:a:0:b", "extra", "xxx"}) {
+                EXPECT_EQ(error.reason().find(content), std::string::npos) << error.what();
+            }
             EXPECT_EQ(std::string(error.what()).rfind(file.string() + ":" + std::to_string(c.line) + ": ", 0), 0u);
         }
     }

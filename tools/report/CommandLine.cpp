@@ -19,6 +19,8 @@ constexpr OptionRule rules[] = {
     {"summary", "db", true},    {"summary", "pg", true},     {"summary", "csv", false},
     {"summary", "json", false}, {"summary", "top", true},    {"html", "db", true},
     {"html", "pg", true},       {"html", "output", true},    {"html", "top", true},
+    {"prune", "db", true},      {"prune", "pg", true},       {"prune", "keep", true},
+    {"prune", "before", true},
 };
 
 const OptionRule* findRule(std::string_view command, std::string_view name) {
@@ -29,7 +31,7 @@ const OptionRule* findRule(std::string_view command, std::string_view name) {
 }
 
 bool isCommand(std::string_view word) {
-    return word == "import" || word == "summary" || word == "html" || word == "help";
+    return word == "import" || word == "summary" || word == "html" || word == "prune" || word == "help";
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "tools/report/Importer.h"
 #include "tools/report/InputFiles.h"
 #include "tools/report/PostgresDatabase.h"
+#include "tools/report/Pruner.h"
 #include "tools/report/ReportError.h"
 #include "tools/report/ReportQueries.h"
 #include "tools/report/ReportSchema.h"
@@ -39,6 +40,7 @@ Commands:
   summary  print the largest hosts, accounts, users, groups, file types and the
            temperature matrix of the latest run of each host
   html     write the report as one self-contained HTML page with charts
+  prune    remove old runs with everything that belongs to them
 
 Every command takes a database:
   --db FILE      a SQLite file (default: hoardscan-report.sqlite)
@@ -59,7 +61,11 @@ Each file is stored in one transaction: a malformed file is rejected whole, with
 line, and the other files are still imported. Importing a file again changes nothing.
 
 Inactive-file tables and temperature logs do not name their host: it is taken from the run
-with the same process id and day (in the same folder, if several), or given with --host.
+with the same process id and day (in the same folder, if several), also when that run is
+imported later, or given with --host, which also sets it for such files imported before.
+
+Symbolic links are not followed: links in folders are left out, a link named is refused.
+Day stamps before 2000 or after tomorrow are refused, as are runs whose sums pass 2^63.
 
 Options:
   --db FILE      SQLite database file, created when missing (default: hoardscan-report.sqlite)
@@ -83,9 +89,11 @@ Options:
 constexpr const char* htmlHelp = R"(Usage: hoardscan-report html [--db FILE | --pg CONNINFO] [-o FILE] [--top N]
 
 Writes one self-contained HTML page (inline SVG charts, no scripts, no external files):
-the rankings of the summary as bar charts, the temperature matrix as a heat map, the
-growth per account between the runs in the database, and the largest directories of the
-temperature logs.
+the rankings of the summary as bar charts, the temperature matrix as a heat map, the change
+since each host's previous run, the growth per account between the runs in the database,
+the largest cold directories of the inactive-file tables and the largest directories of the
+temperature logs; and a page for each of the top hosts and accounts (users, file types and
+temperatures), reached from the rankings.
 
 Options:
   --db FILE          SQLite database file (default: hoardscan-report.sqlite)
@@ -94,10 +102,27 @@ Options:
   --top N            entries per chart and table (default 10; 0 for all)
 )";
 
+constexpr const char* pruneHelp = R"(Usage: hoardscan-report prune [--db FILE | --pg CONNINFO] (--keep N | --before DAY)
+
+Removes old runs with their records and side files (with their rows), and the keys, files
+and directories that nothing else names, in one transaction. Side files of no run are kept
+or removed by the same rule, per host, kind and monitor.
+
+Options:
+  --db FILE      SQLite database file (default: hoardscan-report.sqlite)
+  --pg CONNINFO  PostgreSQL connection string instead of SQLite
+  --keep N       keep the latest N runs of each host (by when they were scanned)
+  --before DAY   remove the runs scanned before DAY (YYYY-MM-DD)
+
+A SQLite file keeps its size and reuses the space for later imports; "sqlite3 FILE VACUUM"
+gives it back to the file system.
+)";
+
 const char* helpOf(const std::string& command) {
     if (command == "import") return importHelp;
     if (command == "summary") return summaryHelp;
     if (command == "html") return htmlHelp;
+    if (command == "prune") return pruneHelp;
     return programHelp;
 }
 
@@ -132,7 +157,7 @@ int runImport(const CommandLine& line, std::ostream& out, std::ostream& err) {
     const std::unique_ptr<Database> database = openDatabase(line, true);
     Importer importer(*database, ImportOptions{line.option("host").value_or("")}, note);
 
-    int64_t runs = 0, records = 0, sideFiles = 0, again = 0, rejected = 0;
+    int64_t runs = 0, records = 0, sideFiles = 0, again = 0, rejected = 0, hostsGiven = 0;
     // The next file is read on a thread of its own while the last one is stored.
     const auto prepare = [&files](size_t index) {
         return std::async(std::launch::async, [&files, index] { return Importer::prepare(files[index]); });
@@ -145,6 +170,7 @@ int runImport(const CommandLine& line, std::ostream& out, std::ostream& err) {
         if (index + 1 < files.size()) next = prepare(index + 1);
         try {
             const ImportResult result = importer.store(current.get());
+            hostsGiven += result.hostsGiven;
             if (result.alreadyImported) {
                 ++again;
             } else if (file.name.kind == ResultFileKind::AccountRecords) {
@@ -165,6 +191,7 @@ int runImport(const CommandLine& line, std::ostream& out, std::ostream& err) {
         << " records) and " << sideFiles << " side " << (sideFiles == 1 ? "file" : "files") << " into "
         << database->describe();
     if (again) out << "; " << again << " already imported";
+    if (hostsGiven) out << "; " << hostsGiven << " side " << (hostsGiven == 1 ? "file" : "files") << " given their host";
     if (rejected) out << "; " << rejected << " rejected";
     out << "\n";
     return rejected ? ReportError::dataExit : 0;
@@ -223,11 +250,46 @@ int runHtml(const CommandLine& line, std::ostream& out) {
     ReportQueries queries(*database);
     HtmlReport::Content content;
     content.summary = queries.summary();
+    const auto topNames = [top](const std::vector<NamedTotals>& list) {
+        std::vector<std::string> names;
+        for (size_t i = 0; i < std::min(top, list.size()); ++i) names.push_back(list[i].name);
+        return names;
+    };
+    content.hostPages = queries.hostPages(topNames(content.summary.hosts));
+    for (const auto& [host, summary] : content.hostPages) content.hostRuns[host] = queries.runsOfHost(host);
+    content.accountPages = queries.accountPages(topNames(content.summary.accounts));
+    content.hostChanges = queries.hostChanges();
+    content.accountChanges = queries.accountChanges();
     content.growth = queries.accountGrowth();
-    content.coldDirectories = queries.coldDirectories(top == std::numeric_limits<size_t>::max() ? 1000 : top);
+    const size_t directories = std::min<size_t>(top, 1000);
+    content.coldDirectories = queries.coldDirectories(directories);
+    content.monitoredDirectories = queries.monitoredDirectories(directories);
     content.generatedAt = utcNow();
     writeFileAtomically(page, HtmlReport::render(content, top));
     out << "Wrote " << page.string() << "\n";
+    return 0;
+}
+
+int runPrune(const CommandLine& line, std::ostream& out) {
+    if (!line.operands().empty()) throw ReportError::usage("prune takes no operand \"" + line.operands()[0] + "\"");
+    const auto keep = line.option("keep");
+    const auto before = line.option("before");
+    if (keep.has_value() == before.has_value()) throw ReportError::usage("prune needs either --keep N or --before DAY");
+    if (keep && (keep->empty() || keep->size() > 9 || keep->find_first_not_of("0123456789") != std::string::npos ||
+                 std::stol(*keep) < 1)) {
+        throw ReportError::usage("--keep needs a number of runs from 1, not \"" + *keep + "\"");
+    }
+    const auto day = before ? Formatting::parseLocalTime(*before) : std::optional<int64_t>();
+    if (before && (!day || before->size() != 10)) {
+        throw ReportError::usage("--before needs a day written YYYY-MM-DD, not \"" + *before + "\"");
+    }
+    const std::unique_ptr<Database> database = openDatabase(line, false);
+    Pruner pruner(*database);
+    const PruneResult removed = keep ? pruner.keepLatest(std::stol(*keep)) : pruner.removeBefore(*day);
+    out << "Removed " << removed.runs << (removed.runs == 1 ? " run" : " runs") << " ("
+        << Formatting::countText(removed.records) << " records) and " << removed.sideFiles << " side "
+        << (removed.sideFiles == 1 ? "file" : "files") << " (" << Formatting::countText(removed.inactiveRows)
+        << " inactive rows) from " << database->describe() << "\n";
     return 0;
 }
 
@@ -245,6 +307,7 @@ int dispatch(const std::vector<std::string>& arguments, std::ostream& out, std::
         if (line.command() == "import") return runImport(line, out, err);
         if (line.command() == "summary") return runSummary(line, out);
         if (line.command() == "html") return runHtml(line, out);
+        if (line.command() == "prune") return runPrune(line, out);
         err << programHelp;
         return ReportError::usageExit;
     } catch (const ReportError& error) {

@@ -1,5 +1,5 @@
 #pragma once
-// The report tool's commands: import, summary and html. run() is the whole program
+// The report tool's commands: import, summary, html and prune. run() is the whole program
 // behind main, so that tests drive it in-process.
 
 #include <ostream>

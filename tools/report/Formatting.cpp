@@ -27,7 +27,8 @@ std::string sizeText(double bytes) {
 }
 
 std::string weightText(double weightedSize) {
-    char text[64];
+    if (!std::isfinite(weightedSize)) return "null";
+    char text[400];
     std::snprintf(text, sizeof text, "%.5f", weightedSize);
     std::string out = text;
     while (out.back() == '0') out.pop_back();
@@ -35,10 +36,22 @@ std::string weightText(double weightedSize) {
     return out == "-0" ? "0" : out;
 }
 
-std::string countText(int64_t count) {
-    std::string digits = std::to_string(count < 0 ? -count : count);
-    for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
-    return count < 0 ? "-" + digits : digits;
+std::string integerText(WideInt value) {
+    // The magnitude as unsigned, so that the smallest value has one too.
+    unsigned __int128 magnitude = value < 0 ? -static_cast<unsigned __int128>(value) : value;
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
+        magnitude /= 10;
+    } while (magnitude != 0);
+    return value < 0 ? "-" + digits : digits;
+}
+
+std::string countText(WideInt count) {
+    std::string digits = integerText(count);
+    const size_t first = count < 0 ? 1 : 0;
+    for (size_t at = digits.size(); at > first + 3; at -= 3) digits.insert(at - 3, ",");
+    return digits;
 }
 
 std::string shareText(double part, double whole) {
@@ -50,19 +63,71 @@ std::string shareText(double part, double whole) {
     return text;
 }
 
-std::string dayText(int64_t day) {
+namespace {
+
+// Seconds of the years 1 to 9999, the dates that have a text of four digits.
+constexpr int64_t earliestSeconds = -62135596800;
+constexpr int64_t latestSeconds = 253402300799;
+
+std::string dateText(int64_t seconds, bool withTime) {
     using namespace std::chrono;
-    const sys_days date{days{static_cast<int>(std::floor((static_cast<double>(day) + 43200) / 86400))}};
+    if (seconds < earliestSeconds || seconds > latestSeconds) return "(no date)";
+    const int64_t dayNumber = seconds >= 0 ? seconds / 86400 : -((-seconds + 86399) / 86400);
+    const sys_days date{days{dayNumber}};
     const year_month_day parts(date);
-    char text[16];
+    const int64_t inDay = seconds - dayNumber * 86400;
+    char text[32];
     std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(parts.year()),
                   static_cast<unsigned>(parts.month()), static_cast<unsigned>(parts.day()));
-    return text;
+    std::string out = text;
+    if (withTime) {
+        std::snprintf(text, sizeof text, " %02d:%02d", static_cast<int>(inDay / 3600),
+                      static_cast<int>(inDay / 60 % 60));
+        out += text;
+    }
+    return out;
+}
+
+bool digitsAt(std::string_view text, size_t at, size_t count, int& value) {
+    value = 0;
+    for (size_t i = at; i < at + count; ++i) {
+        if (i >= text.size() || text[i] < '0' || text[i] > '9') return false;
+        value = value * 10 + (text[i] - '0');
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string dayText(int64_t day) {
+    // The UTC day around the stamp: half a day later, cut to the day.
+    return dateText(day > latestSeconds ? day : day + 43200, false);
+}
+
+std::string localTimeText(int64_t seconds) { return dateText(seconds, true); }
+
+std::optional<int64_t> parseLocalTime(std::string_view text) {
+    using namespace std::chrono;
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    const bool date = digitsAt(text, 0, 4, year) && text.size() >= 10 && text[4] == '-' && text[7] == '-' &&
+                      digitsAt(text, 5, 2, month) && digitsAt(text, 8, 2, day);
+    if (!date) return std::nullopt;
+    if (text.size() != 10) {
+        const bool time = text.size() == 19 && text[10] == 'T' && text[13] == ':' && text[16] == ':' &&
+                          digitsAt(text, 11, 2, hour) && digitsAt(text, 14, 2, minute) &&
+                          digitsAt(text, 17, 2, second);
+        if (!time || hour > 23 || minute > 59 || second > 59) return std::nullopt;
+    }
+    const year_month_day calendar{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},
+                                  std::chrono::day{static_cast<unsigned>(day)}};
+    if (!calendar.ok()) return std::nullopt;
+    return int64_t{sys_days(calendar).time_since_epoch().count()} * 86400 + hour * 3600 + minute * 60 + second;
 }
 
 std::string csvField(std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
-    std::string out = "\"";
+    const bool formula = !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+    if (!formula && text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+    std::string out = formula ? "\"'" : "\"";
     for (char c : text) {
         if (c == '"') out += '"';
         out += c;

@@ -1,10 +1,13 @@
 #pragma once
 // The report as one self-contained HTML page: inline CSS and SVG, no scripts, nothing
-// loaded from elsewhere, so that it can be mailed or archived as it is.
+// loaded from elsewhere, so that it can be mailed or archived as it is. The pages of single
+// hosts and accounts are parts of the same file, shown in place of the overview when the
+// address names them ("report.html#host-1"): CSS alone switches between them.
 
 #include "tools/report/ReportData.h"
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,14 +20,24 @@ inline constexpr std::string_view accountColour = "#f28e2b";
 inline constexpr std::string_view userColour = "#59a14f";
 inline constexpr std::string_view groupColour = "#b07aa1";
 inline constexpr std::string_view fileTypeColour = "#76b7b2";
-inline constexpr std::string_view coldColour = "#9c755f";
+inline constexpr std::string_view coldColour = "#e15759";
+inline constexpr std::string_view monitoredColour = "#9c755f";
 
 struct Content {
     Summary summary;
+    std::map<std::string, Summary> hostPages;     // by host
+    std::map<std::string, std::vector<HostRun>> hostRuns;  // by host, for its page
+    std::map<std::string, Summary> accountPages;  // by account
+    std::vector<RunChange> hostChanges;
+    std::vector<RunChange> accountChanges;
     AccountGrowth growth;
     std::vector<ColdDirectory> coldDirectories;
+    std::vector<MonitoredDirectory> monitoredDirectories;
     std::string generatedAt;  // shown in the footer
 };
+
+// The address within the page of a host's or an account's page: "#host-3".
+std::string pageLink(const Content& content, std::string_view kind, const std::string& name);
 
 std::string render(const Content& content, size_t top);
 

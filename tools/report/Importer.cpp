@@ -1,6 +1,7 @@
 #include "tools/report/Importer.h"
 
 #include "hoardscan/ResultFileReader.h"
+#include "tools/report/Formatting.h"
 #include "tools/report/ReportError.h"
 #include "tools/report/TextCleaning.h"
 #include "tools/report/Transaction.h"
@@ -21,20 +22,26 @@ constexpr size_t sideRowBatch = 10000;
 constexpr int64_t oneDay = 86400;
 // Byte sums are stored as 64-bit integers.
 constexpr double integerLimit = 9.2e18;
+// A file's KiB on disk: far beyond any disk, and 1024 times it still an exact double.
+constexpr int64_t kibLimit = int64_t{1} << 43;
+// Day stamps of runs that can have happened: none before this program's time, none after
+// tomorrow's (a machine's clock may run a little ahead). A stamp far off would stay its
+// host's latest run for ever.
+constexpr int64_t earliestDay = 946684800;  // 2000-01-01
+constexpr int64_t latestDayAhead = 2 * oneDay;
 
 const std::vector<std::string_view> keyColumns = {"site",   "host",      "file_system", "account",
                                                   "user_name", "group_names", "file_type", "status",
                                                   "access_temperature", "modify_temperature"};
 const std::vector<std::string_view> runColumns = {"host",         "day",          "process_id",
                                                   "file_name",    "folder",       "content_size",
-                                                  "content_hash", "record_count", "imported_at"};
+                                                  "content_hash", "record_count", "imported_at",
+                                                  "scanned_day", "scanned_at"};
 const std::vector<std::string_view> sideFileColumns = {"kind",         "host",         "day",       "process_id",
                                                        "monitor",      "file_name",    "folder",    "content_size",
                                                        "content_hash", "run_id",       "row_count", "imported_at"};
 const std::vector<std::string_view> recordColumns = {"run_id", "key_id", "day", "files", "bytes", "bytes_on_disk",
                                                      "weighted_size"};
-const std::vector<std::string_view> inactiveColumns = {"side_file_id", "line", "name", "directory",
-                                                       "kib", "last_access", "temperature"};
 const std::vector<std::string_view> temperatureColumns = {"side_file_id", "line", "directory", "bytes"};
 
 std::string hashText(uint64_t hash) {
@@ -79,25 +86,65 @@ int64_t wholeValue(double value, const fs::path& file, int64_t line, const char*
     return static_cast<int64_t>(value);
 }
 
+double weightValue(double value, const fs::path& file, int64_t line) {
+    if (!(value < integerLimit)) throw ResultFileError(file.string(), line, "the weighted size is too large to store");
+    return value;
+}
+
+void checkDay(int64_t day, const fs::path& file, int64_t line) {
+    const int64_t latest = secondsNow() + latestDayAhead;
+    if (day < earliestDay || day > latest) {
+        throw ResultFileError(file.string(), line,
+                              std::string(line == 0 ? "the day stamp of its name" : "the day stamp") +
+                                  " lies outside the days a run can have: " + Formatting::dayText(earliestDay) +
+                                  " to " + Formatting::dayText(latest));
+    }
+}
+
+// Result files are read only as what they are: a link may lead to anything (a file only
+// root may read), and a pipe would block the import.
+void checkRegularFile(const fs::path& file) {
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(file, error);
+    if (error) throw ResultFileError(file.string(), 0, "cannot read: " + error.message());
+    if (fs::is_symlink(status)) throw ResultFileError(file.string(), 0, "a symbolic link: import follows no links");
+    if (!fs::is_regular_file(status)) throw ResultFileError(file.string(), 0, "not a regular file");
+}
+
+// When the run wrote the file: its modification time, kept within the day of its last flush
+// (a copy that did not keep the time says only the day), as seconds since 1970.
+int64_t scannedAt(const fs::path& file, int64_t lastDay) {
+    std::error_code error;
+    const auto modified = fs::last_write_time(file, error);
+    int64_t seconds = lastDay;
+    if (!error) {
+        seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                      std::chrono::file_clock::to_sys(modified).time_since_epoch())
+                      .count();
+    }
+    return std::clamp(seconds, lastDay - oneDay / 2, lastDay + oneDay / 2 - 1);
+}
+
 std::string kindName(ResultFileKind kind) {
     return kind == ResultFileKind::InactiveFiles ? "inactive" : "temperature";
 }
 
 }  // namespace
 
-void RunTotals::Sums::add(const Sums& other) {
+bool RunTotals::Sums::add(const Sums& other) {
     // A key that a run flushed twice counts as the sum; its day is the later flush's.
     day = std::max(day, other.day);
-    files += other.files;
-    bytes += other.bytes;
-    bytesOnDisk += other.bytesOnDisk;
     weightedSize += other.weightedSize;
+    return !__builtin_add_overflow(files, other.files, &files) && !__builtin_add_overflow(bytes, other.bytes, &bytes) &&
+           !__builtin_add_overflow(bytesOnDisk, other.bytesOnDisk, &bytesOnDisk) && weightedSize < integerLimit;
 }
 
 Importer::Importer(Database& database, ImportOptions options, Warning warning)
-    : database_(database), options_(std::move(options)), warning_(std::move(warning)) {}
+    : database_(database), inactive_(database), options_(std::move(options)), warning_(std::move(warning)) {}
 
 PreparedFile Importer::prepare(const InputFile& file) {
+    checkRegularFile(file.path);
+    checkDay(file.name.day, file.path, 0);
     PreparedFile prepared{file, std::nullopt};
     if (file.name.kind == ResultFileKind::AccountRecords) prepared.run = readRunTotals(file);
     return prepared;
@@ -120,18 +167,27 @@ RunTotals Importer::readRunTotals(const InputFile& file) {
     reader.forEachAccountRecord([&](const AccountRecordView& record) {
         if (first) run.host = TextCleaning::cleanText(record[KeyField::Host]);
         first = false;
+        checkDay(record.day, file.path, record.line);
         const RunTotals::Sums sums{record.day, wholeValue(record.values.files, file.path, record.line, "files"),
                                    wholeValue(record.values.bytes, file.path, record.line, "bytes"),
                                    wholeValue(record.values.bytesOnDisk, file.path, record.line, "bytes on disk"),
-                                   record.values.weightedSize};
+                                   weightValue(record.values.weightedSize, file.path, record.line)};
+        // Every sum of the run fits 64 bits, so that no sum of one run overflows when queried.
+        bool fits = run.total.add(sums);
         if (const auto found = run.keys.find(record.keyText); found != run.keys.end()) {
-            found->second.add(sums);
+            fits = found->second.add(sums) && fits;
         } else {
             run.keys.emplace(std::string(record.keyText), sums);
+        }
+        if (!fits) {
+            throw ResultFileError(file.path.string(), record.line,
+                                  "the run's sums pass 2^63 with this record: too large to be a real run");
         }
     });
     run.size = reader.contentSize();
     run.hash = reader.contentHash();
+    run.lastDay = run.keys.empty() ? file.name.day : run.total.day;
+    run.scannedAt = scannedAt(file.path, run.lastDay);
 
     // Keys that are not clean UTF-8 are stored cleaned; two that clean alike are one key.
     std::vector<std::pair<std::string, RunTotals::Sums>> cleaned;
@@ -143,7 +199,10 @@ RunTotals Importer::readRunTotals(const InputFile& file) {
         cleaned.emplace_back(cleanKey(entry->first), entry->second);
         entry = run.keys.erase(entry);
     }
-    for (auto& [key, sums] : cleaned) run.keys[std::move(key)].add(sums);
+    for (auto& [key, sums] : cleaned) {
+        // The parts fitted, so their sum does: it is at most the run's total.
+        [[maybe_unused]] const bool fits = run.keys[std::move(key)].add(sums);
+    }
     return run;
 }
 
@@ -167,20 +226,39 @@ ImportResult Importer::storeRun(const InputFile& file, RunTotals& run) {
 
     Transaction transaction(database_);
     hostsInTransaction_.clear();
+    int64_t hostsGiven = 0;
     try {
         const int64_t runId = database_.insertRow(
             "runs", runColumns,
             {run.host, file.name.day, file.name.processId, TextCleaning::cleanText(file.path.filename().string()),
              TextCleaning::cleanText(folderOf(file.path)), static_cast<int64_t>(run.size), hashText(run.hash),
-             static_cast<int64_t>(run.keys.size()), secondsNow()});
+             static_cast<int64_t>(run.keys.size()), secondsNow(), run.lastDay, run.scannedAt});
         storeRecords(runId, run);
+        hostsGiven = giveSideFilesTheirRun(runId, file, run.host);
         transaction.commit();
     } catch (...) {
         // What was loaded or stored for these hosts may include the rolled-back keys.
         for (const std::string& host : hostsInTransaction_) hostKeys_.erase(host);
         throw;
     }
-    return {false, static_cast<int64_t>(run.keys.size())};
+    return {false, static_cast<int64_t>(run.keys.size()), hostsGiven};
+}
+
+int64_t Importer::giveSideFilesTheirRun(int64_t runId, const InputFile& file, const std::string& host) {
+    // Side files imported before their run: those that this run is now the one match of.
+    const int64_t day = file.name.day;
+    const SqlTable waiting = database_.query(
+        "SELECT id, host, day, folder FROM side_files WHERE run_id IS NULL AND process_id = ? AND day >= ?"
+        " AND day <= ? AND (host = '' OR host = ?)",
+        {file.name.processId, day - oneDay, day + oneDay, host});
+    int64_t given = 0;
+    for (const SqlRow& side : waiting) {
+        const RunMatch match = runOfSideFile(file.name.processId, sqlInt(side[2]), sqlText(side[3]), sqlText(side[1]));
+        if (match.runId != runId) continue;
+        database_.query("UPDATE side_files SET host = ?, run_id = ? WHERE id = ?", {match.host, runId, side[0]});
+        given += sqlText(side[1]).empty();
+    }
+    return given;
 }
 
 size_t Importer::storeRecords(int64_t runId, const RunTotals& run) {
@@ -267,51 +345,53 @@ void Importer::insertKeys(const std::vector<const std::string*>& keys) {
     for (std::string_view host : hosts) loadNewKeys(host, keysOfHost(host));
 }
 
-Importer::RunMatch Importer::runOfSideFile(const InputFile& file) {
+Importer::RunMatch Importer::runOfSideFile(int64_t processId, int64_t day, const std::string& folder,
+                                           const std::string& host) {
     // The side files are opened at their own first flush, which may fall a day before or
     // after the record file's.
-    const int64_t day = file.name.day;
-    SqlTable runs = options_.host.empty()
+    SqlTable runs = host.empty()
                         ? database_.query("SELECT id, host, folder FROM runs WHERE process_id = ? AND day >= ? AND day <= ?",
-                                          {file.name.processId, day - oneDay, day + oneDay})
+                                          {processId, day - oneDay, day + oneDay})
                         : database_.query(
                               "SELECT id, host, folder FROM runs WHERE process_id = ? AND day >= ? AND day <= ?"
                               " AND host = ?",
-                              {file.name.processId, day - oneDay, day + oneDay, options_.host});
-    const std::string folder = TextCleaning::cleanText(folderOf(file.path));
+                              {processId, day - oneDay, day + oneDay, host});
     SqlTable sameFolder;
     std::copy_if(runs.begin(), runs.end(), std::back_inserter(sameFolder),
                  [&](const SqlRow& run) { return sqlText(run[2]) == folder; });
     const SqlTable& candidates = sameFolder.size() == 1 ? sameFolder : runs;
-    if (candidates.size() == 1) return {sqlText(candidates.front()[1]), sqlInt(candidates.front()[0])};
-    if (!options_.host.empty()) return {options_.host, std::nullopt};
-    warning_(file.path.string() + ": " +
-             (runs.empty() ? "no imported run of process " + std::to_string(file.name.processId) + " around that day"
-                           : std::to_string(runs.size()) + " imported runs of process " +
-                                 std::to_string(file.name.processId) + " around that day") +
-             ", so its host is unknown; give --host to name it");
-    return {"", std::nullopt};
+    if (candidates.size() == 1) return {sqlText(candidates.front()[1]), sqlInt(candidates.front()[0]), ""};
+    return {host, std::nullopt,
+            runs.empty() ? "no imported run of process " + std::to_string(processId) + " around that day"
+                         : std::to_string(runs.size()) + " imported runs of process " + std::to_string(processId) +
+                               " around that day"};
 }
 
 int64_t Importer::readSideFile(const InputFile& file, int64_t sideFileId, uint64_t& size, uint64_t& hash) {
     ResultFileReader reader(file.path);
     const bool inactive = file.name.kind == ResultFileKind::InactiveFiles;
-    SqlBatch rows(inactive ? inactiveColumns.size() : temperatureColumns.size());
+    SqlBatch rows(temperatureColumns.size());
+    std::vector<InactiveEntry> entries;
     int64_t count = 0;
     const auto flush = [&](bool force) {
-        if (sideFileId == 0 || (!force && rows.rows() < sideRowBatch)) return;
-        database_.insertRows(inactive ? "inactive_files" : "temperature_rows",
-                             inactive ? inactiveColumns : temperatureColumns, rows);
-        rows.clear();
+        if (sideFileId == 0 || (!force && rows.rows() + entries.size() < sideRowBatch)) return;
+        if (inactive) {
+            inactive_.store(sideFileId, entries);
+            entries.clear();
+        } else {
+            database_.insertRows("temperature_rows", temperatureColumns, rows);
+            rows.clear();
+        }
     };
     if (inactive) {
         reader.forEachInactiveRow([&](InactiveRow&& row) {
             ++count;
+            const auto lastAccess = Formatting::parseLocalTime(row.lastAccess);
+            if (!lastAccess) throw ResultFileError(file.path.string(), row.line, "the last access is no time");
+            if (row.kib > kibLimit) throw ResultFileError(file.path.string(), row.line, "the size is too large");
             if (sideFileId == 0) return;
-            rows.values.insert(rows.values.end(),
-                               {sideFileId, row.line, TextCleaning::cleanText(row.name),
-                                TextCleaning::cleanText(row.directory), row.kib, TextCleaning::cleanText(row.lastAccess),
-                                TextCleaning::cleanText(row.temperature)});
+            entries.push_back(InactiveEntry{TextCleaning::cleanText(row.directory), TextCleaning::cleanText(row.name),
+                                            row.kib, *lastAccess, TextCleaning::cleanText(row.temperature)});
             flush(false);
         });
     } else {
@@ -336,25 +416,36 @@ ImportResult Importer::importSideFile(const InputFile& file) {
     const int64_t count = readSideFile(file, 0, size, hash);
     const std::string fileName = TextCleaning::cleanText(file.path.filename().string());
     const SqlTable earlier = database_.query(
-        "SELECT id FROM side_files WHERE file_name = ? AND content_size = ? AND content_hash = ?",
+        "SELECT id, host, run_id FROM side_files WHERE file_name = ? AND content_size = ? AND content_hash = ?",
         {fileName, static_cast<int64_t>(size), hashText(hash)});
-    if (!earlier.empty()) return {true, 0};
+    if (!earlier.empty()) return {true, 0, repairHost(file, earlier.front()) ? 1 : 0};
 
-    const RunMatch run = runOfSideFile(file);
+    const std::string folder = TextCleaning::cleanText(folderOf(file.path));
+    const RunMatch run = runOfSideFile(file.name.processId, file.name.day, folder, options_.host);
+    if (run.host.empty()) warning_(file.path.string() + ": " + run.doubt + ", so its host is unknown; give --host to name it");
     Transaction transaction(database_);
     const int64_t sideFileId = database_.insertRow(
         "side_files", sideFileColumns,
         {kindName(file.name.kind), run.host, file.name.day, file.name.processId,
-         TextCleaning::cleanText(file.name.monitor), fileName, TextCleaning::cleanText(folderOf(file.path)),
-         static_cast<int64_t>(size), hashText(hash), run.runId ? SqlValue(*run.runId) : SqlValue(), count,
-         secondsNow()});
+         TextCleaning::cleanText(file.name.monitor), fileName, folder, static_cast<int64_t>(size), hashText(hash),
+         run.runId ? SqlValue(*run.runId) : SqlValue(), count, secondsNow()});
     uint64_t storedSize = 0, storedHash = 0;
     readSideFile(file, sideFileId, storedSize, storedHash);
     if (storedSize != size || storedHash != hash) {
         throw ResultFileError(file.path.string(), 0, "the file changed while it was imported; import it again");
     }
     transaction.commit();
-    return {false, count};
+    return {false, count, 0};
+}
+
+bool Importer::repairHost(const InputFile& file, const SqlRow& stored) {
+    // A side file imported before without its host, or with another, takes the one named now.
+    if (options_.host.empty() || sqlText(stored[1]) == options_.host) return false;
+    const RunMatch run = runOfSideFile(file.name.processId, file.name.day, TextCleaning::cleanText(folderOf(file.path)),
+                                       options_.host);
+    database_.query("UPDATE side_files SET host = ?, run_id = ? WHERE id = ?",
+                    {run.host, run.runId ? SqlValue(*run.runId) : SqlValue(), stored[0]});
+    return true;
 }
 
 }  // namespace Quilna

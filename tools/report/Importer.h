@@ -4,6 +4,7 @@
 // left alone.
 
 #include "tools/report/Database.h"
+#include "tools/report/InactiveStore.h"
 #include "tools/report/InputFiles.h"
 #include "tools/report/TextHash.h"
 
@@ -26,7 +27,8 @@ struct ImportOptions {
 
 struct ImportResult {
     bool alreadyImported = false;
-    int64_t rows = 0;  // records, inactive rows or temperature rows stored
+    int64_t rows = 0;            // records, inactive rows or temperature rows stored
+    int64_t hostsGiven = 0;      // side files imported before that got their host now
 };
 
 // A run's sums per key, as read from its account record file.
@@ -38,11 +40,15 @@ struct RunTotals {
         int64_t bytesOnDisk = 0;
         double weightedSize = 0;
 
-        void add(const Sums& other);
+        // False when a sum would pass what can be stored.
+        [[nodiscard]] bool add(const Sums& other);
     };
     std::string host;
     uint64_t size = 0;
     uint64_t hash = 0;
+    int64_t lastDay = 0;    // the day stamp of the last flush
+    int64_t scannedAt = 0;  // when the run wrote the file, as far as known
+    Sums total;
     // Key texts as stored: cleaned to UTF-8 without control characters.
     std::unordered_map<std::string, Sums, TextHash, std::equal_to<>> keys;
 };
@@ -72,6 +78,7 @@ private:
     struct RunMatch {
         std::string host;
         std::optional<int64_t> runId;
+        std::string doubt;  // why no run was found, when none was
     };
 
     // The key ids of one host as far as they were loaded; a host's keys are loaded when its
@@ -87,11 +94,14 @@ private:
     HostKeys& keysOfHost(std::string_view host);
     void loadNewKeys(std::string_view host, HostKeys& keys);
     void insertKeys(const std::vector<const std::string*>& keys);
+    int64_t giveSideFilesTheirRun(int64_t runId, const InputFile& file, const std::string& host);
     ImportResult importSideFile(const InputFile& file);
-    RunMatch runOfSideFile(const InputFile& file);
+    bool repairHost(const InputFile& file, const SqlRow& stored);
+    RunMatch runOfSideFile(int64_t processId, int64_t day, const std::string& folder, const std::string& host);
     int64_t readSideFile(const InputFile& file, int64_t sideFileId, uint64_t& size, uint64_t& hash);
 
     Database& database_;
+    InactiveStore inactive_;
     ImportOptions options_;
     Warning warning_;
     std::unordered_map<std::string, HostKeys, TextHash, std::equal_to<>> hostKeys_;

@@ -7,10 +7,14 @@
 
 namespace Quilna {
 
+// Counts and byte sums over many runs: each run's sums fit 64 bits (the import checks that),
+// but a fleet's sum of them may not.
+using WideInt = __int128;
+
 struct SizeTotals {
-    int64_t files = 0;
-    int64_t bytes = 0;
-    int64_t bytesOnDisk = 0;
+    WideInt files = 0;
+    WideInt bytes = 0;
+    WideInt bytesOnDisk = 0;
     double weightedSize = 0;
 
     SizeTotals& operator+=(const SizeTotals& other) {
@@ -43,12 +47,13 @@ struct AccountGrowth {
     std::vector<int64_t> days;
     struct Series {
         std::string account;
-        std::vector<int64_t> bytesOnDisk;  // one per day
+        std::vector<WideInt> bytesOnDisk;  // one per day
     };
     std::vector<Series> accounts;  // largest at the last day first
 };
 
-struct ColdDirectory {
+// A directory of a temperature log: bytes on disk of its files of the monitored temperature.
+struct MonitoredDirectory {
     std::string host;
     std::string monitor;
     int64_t day = 0;
@@ -56,6 +61,18 @@ struct ColdDirectory {
     int64_t bytes = 0;
 };
 
+// A directory of the inactive-file tables: its cold and frozen files of the latest table of
+// its host.
+struct ColdDirectory {
+    std::string host;
+    std::string directory;
+    int64_t files = 0;
+    WideInt bytesOnDisk = 0;  // the tables give KiB, rounded down
+    int64_t lastAccess = 0;   // the latest of its files, local time read as UTC seconds
+};
+
+// The views of the summary for the latest run of each host, of the whole database or of
+// one host or one account.
 struct Summary {
     int64_t runs = 0;  // runs summed: the latest of each host
     int64_t firstDay = 0;
@@ -67,6 +84,23 @@ struct Summary {
     std::vector<NamedTotals> groups;  // a file counts in each of its groups
     std::vector<NamedTotals> fileTypes;
     TemperatureMatrix temperatures;
+};
+
+// A host's run and the one before it, or an account over the latest and the previous run of
+// every host: what changed.
+struct RunChange {
+    std::string name;
+    int64_t previousDay = 0;  // 0 when there is no previous run
+    int64_t latestDay = 0;
+    SizeTotals previous;
+    SizeTotals latest;
+};
+
+// One run of a host, for its page.
+struct HostRun {
+    int64_t day = 0;
+    int64_t scannedAt = 0;
+    SizeTotals totals;
 };
 
 }  // namespace Quilna

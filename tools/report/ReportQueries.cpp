@@ -10,12 +10,25 @@ namespace Quilna {
 
 namespace {
 
-const std::string sums = "COALESCE(SUM(c.files), 0), COALESCE(SUM(c.bytes), 0), COALESCE(SUM(c.bytes_on_disk), 0),"
-                         " COALESCE(SUM(c.weighted_size), 0)";
+// A sum in two halves: each half of a value below 2^63 is below 2^32, so 2^31 rows sum without
+// overflow in any database; totalsAt puts them together.
+std::string wideSum(const std::string& column) {
+    return "COALESCE(SUM(" + column + " / 4294967296), 0), COALESCE(SUM(" + column + " % 4294967296), 0)";
+}
+
+const std::string sums = wideSum("c.files") + ", " + wideSum("c.bytes") + ", " + wideSum("c.bytes_on_disk") +
+                         ", COALESCE(SUM(c.weighted_size), 0)";
+constexpr size_t sumColumns = 7;
+
+WideInt wideAt(const SqlRow& row, size_t first) {
+    return WideInt{sqlInt(row[first])} * 4294967296 + sqlInt(row[first + 1]);
+}
 
 SizeTotals totalsAt(const SqlRow& row, size_t first) {
-    return SizeTotals{sqlInt(row[first]), sqlInt(row[first + 1]), sqlInt(row[first + 2]), sqlDouble(row[first + 3])};
+    return SizeTotals{wideAt(row, first), wideAt(row, first + 2), wideAt(row, first + 4), sqlDouble(row[first + 6])};
 }
+
+WideInt magnitude(WideInt value) { return value < 0 ? -value : value; }
 
 void sortLargestFirst(std::vector<NamedTotals>& list) {
     std::sort(list.begin(), list.end(), [](const NamedTotals& a, const NamedTotals& b) {
@@ -25,11 +38,70 @@ void sortLargestFirst(std::vector<NamedTotals>& list) {
     });
 }
 
+void sortByChange(std::vector<RunChange>& list) {
+    std::sort(list.begin(), list.end(), [](const RunChange& a, const RunChange& b) {
+        const WideInt changeA = magnitude(a.latest.bytesOnDisk - a.previous.bytesOnDisk);
+        const WideInt changeB = magnitude(b.latest.bytesOnDisk - b.previous.bytesOnDisk);
+        return changeA != changeB ? changeA > changeB : a.name < b.name;
+    });
+}
+
 std::string lowerCase(std::string text) {
     for (char& c : text) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
     return text;
+}
+
+// The group field lists all local groups of the owner; each of them is charged.
+std::vector<NamedTotals> splitGroups(const std::vector<NamedTotals>& combinations) {
+    std::map<std::string, SizeTotals> byGroup;
+    for (const NamedTotals& combination : combinations) {
+        size_t start = 0;
+        for (;;) {
+            const size_t end = combination.name.find(',', start);
+            byGroup[combination.name.substr(start, end == std::string::npos ? end : end - start)] += combination.totals;
+            if (end == std::string::npos) break;
+            start = end + 1;
+        }
+    }
+    std::vector<NamedTotals> list;
+    for (auto& [name, totals] : byGroup) list.push_back(NamedTotals{name, totals});
+    return list;
+}
+
+// The matrix of the rows' access and modify temperatures, with their sums after them.
+TemperatureMatrix matrixOf(const std::vector<const SqlRow*>& rows, size_t first) {
+    std::vector<std::string> access, modify;
+    for (const SqlRow* row : rows) {
+        access.push_back(sqlText((*row)[first]));
+        modify.push_back(sqlText((*row)[first + 1]));
+    }
+    const auto distinctOrdered = [](std::vector<std::string> names) {
+        std::sort(names.begin(), names.end());
+        names.erase(std::unique(names.begin(), names.end()), names.end());
+        return ReportQueries::temperatureOrder(std::move(names));
+    };
+    TemperatureMatrix matrix{distinctOrdered(access), distinctOrdered(modify), {}};
+    matrix.cells.assign(matrix.access.size(), std::vector<SizeTotals>(matrix.modify.size()));
+    const auto indexOf = [](const std::vector<std::string>& names, const std::string& name) {
+        return static_cast<size_t>(std::find(names.begin(), names.end(), name) - names.begin());
+    };
+    for (const SqlRow* row : rows) {
+        matrix.cells[indexOf(matrix.access, sqlText((*row)[first]))][indexOf(matrix.modify, sqlText((*row)[first + 1]))] +=
+            totalsAt(*row, first + 2);
+    }
+    return matrix;
+}
+
+// The runs, first and last day and total of a summary whose host list is complete.
+void totalUp(Summary& summary) {
+    summary.runs = static_cast<int64_t>(summary.hosts.size());
+    for (const NamedTotals& host : summary.hosts) {
+        summary.total += host.totals;
+        summary.firstDay = summary.firstDay == 0 ? host.day : std::min(summary.firstDay, host.day);
+        summary.lastDay = std::max(summary.lastDay, host.day);
+    }
 }
 
 }  // namespace
@@ -47,103 +119,153 @@ std::vector<std::string> ReportQueries::temperatureOrder(std::vector<std::string
     return names;
 }
 
-std::vector<NamedTotals> ReportQueries::totalsBy(const std::string& column) {
-    const SqlTable rows = database_.query("SELECT k." + column + ", " + sums +
-                                          " FROM records c JOIN record_keys k ON k.id = c.key_id"
-                                          " WHERE c.run_id IN (" + ReportSchema::latestRuns + ") GROUP BY k." + column);
-    std::vector<NamedTotals> list;
-    list.reserve(rows.size());
-    for (const SqlRow& row : rows) list.push_back(NamedTotals{sqlText(row[0]), totalsAt(row, 1)});
-    sortLargestFirst(list);
-    return list;
+SqlTable ReportQueries::latestSums(const std::string& columns, const std::string& condition, const SqlRow& parameters) {
+    return database_.query("SELECT " + columns + ", " + sums +
+                               " FROM records c JOIN record_keys k ON k.id = c.key_id JOIN runs r ON r.id = c.run_id"
+                               " WHERE c.run_id IN (" + ReportSchema::latestRuns + ")" + condition + " GROUP BY " + columns,
+                           parameters);
 }
 
 std::vector<NamedTotals> ReportQueries::hostTotals() {
-    const SqlTable rows = database_.query("SELECT r.host, r.day, " + sums +
+    // From the runs, so that a host whose run found nothing is still listed.
+    const SqlTable rows = database_.query("SELECT r.host, r.scanned_day, " + sums +
                                           " FROM runs r LEFT JOIN records c ON c.run_id = r.id"
-                                          " WHERE r.id IN (" + ReportSchema::latestRuns + ") GROUP BY r.id, r.host, r.day");
+                                          " WHERE r.id IN (" + ReportSchema::latestRuns + ")"
+                                          " GROUP BY r.id, r.host, r.scanned_day");
     std::vector<NamedTotals> list;
     for (const SqlRow& row : rows) list.push_back(NamedTotals{sqlText(row[0]), totalsAt(row, 2), sqlInt(row[1])});
     sortLargestFirst(list);
     return list;
 }
 
-std::vector<NamedTotals> ReportQueries::groupTotals() {
-    // The group field lists all local groups of the owner; each of them is charged.
-    std::map<std::string, SizeTotals> byGroup;
-    for (const NamedTotals& combination : totalsBy("group_names")) {
-        size_t start = 0;
-        for (;;) {
-            const size_t end = combination.name.find(',', start);
-            byGroup[combination.name.substr(start, end == std::string::npos ? end : end - start)] += combination.totals;
-            if (end == std::string::npos) break;
-            start = end + 1;
+std::map<std::string, Summary> ReportQueries::pages(const std::string& column, const std::vector<std::string>& names) {
+    std::map<std::string, Summary> result;
+    if (names.empty() && !column.empty()) return result;
+    // A few pages are read with their names; many, or the whole database, in one pass.
+    std::string condition;
+    SqlRow parameters;
+    if (!column.empty() && names.size() <= 200) {
+        condition = " AND " + column + " IN (?";
+        for (size_t i = 1; i < names.size(); ++i) condition += ", ?";
+        condition += ")";
+        parameters.assign(names.begin(), names.end());
+    }
+    const std::string page = column.empty() ? "" : column + ", ";
+    const size_t first = column.empty() ? 0 : 1;
+    const auto pageOf = [&](const SqlRow& row) -> Summary* {
+        const std::string name = column.empty() ? "" : sqlText(row[0]);
+        if (!column.empty() && condition.empty() && std::find(names.begin(), names.end(), name) == names.end()) {
+            return nullptr;
+        }
+        return &result[name];
+    };
+    const std::vector<std::pair<std::string, std::vector<NamedTotals> Summary::*>> rankings = {
+        {"k.account", &Summary::accounts}, {"k.user_name", &Summary::users},
+        {"k.group_names", &Summary::groups}, {"k.file_type", &Summary::fileTypes}};
+    for (const auto& [dimension, list] : rankings) {
+        for (const SqlRow& row : latestSums(page + dimension, condition, parameters)) {
+            if (Summary* summary = pageOf(row)) {
+                (summary->*list).push_back(NamedTotals{sqlText(row[first]), totalsAt(row, first + 1)});
+            }
         }
     }
-    std::vector<NamedTotals> list;
-    for (auto& [name, totals] : byGroup) list.push_back(NamedTotals{name, totals});
-    sortLargestFirst(list);
+    if (column.empty()) {
+        result[""].hosts = hostTotals();
+    } else {
+        for (const SqlRow& row : latestSums(page + "r.host, r.scanned_day", condition, parameters)) {
+            if (Summary* summary = pageOf(row)) {
+                summary->hosts.push_back(NamedTotals{sqlText(row[first]), totalsAt(row, first + 2), sqlInt(row[first + 1])});
+            }
+        }
+    }
+    std::map<std::string, std::vector<const SqlRow*>> cells;
+    const SqlTable temperatures = latestSums(page + "k.access_temperature, k.modify_temperature", condition, parameters);
+    for (const SqlRow& row : temperatures) {
+        if (pageOf(row)) cells[column.empty() ? "" : sqlText(row[0])].push_back(&row);
+    }
+    for (auto& [name, summary] : result) {
+        summary.groups = splitGroups(summary.groups);
+        for (auto* list : {&summary.hosts, &summary.accounts, &summary.users, &summary.groups, &summary.fileTypes}) {
+            sortLargestFirst(*list);
+        }
+        summary.temperatures = matrixOf(cells[name], first);
+        totalUp(summary);
+    }
+    return result;
+}
+
+Summary ReportQueries::summary() { return pages("", {})[""]; }
+
+std::map<std::string, Summary> ReportQueries::hostPages(const std::vector<std::string>& hosts) {
+    return pages("r.host", hosts);
+}
+
+std::map<std::string, Summary> ReportQueries::accountPages(const std::vector<std::string>& accounts) {
+    return pages("k.account", accounts);
+}
+
+std::vector<RunChange> ReportQueries::hostChanges() {
+    const SqlTable rows = database_.query(std::string("SELECT x.host, x.age, x.scanned_day, ") + sums + " FROM (" +
+                                          ReportSchema::rankedRuns + ") x LEFT JOIN records c ON c.run_id = x.id"
+                                          " WHERE x.age <= 2 GROUP BY x.id, x.host, x.age, x.scanned_day");
+    std::map<std::string, RunChange> byHost;
+    for (const SqlRow& row : rows) {
+        RunChange& change = byHost[sqlText(row[0])];
+        change.name = sqlText(row[0]);
+        (sqlInt(row[1]) == 1 ? change.latestDay : change.previousDay) = sqlInt(row[2]);
+        (sqlInt(row[1]) == 1 ? change.latest : change.previous) = totalsAt(row, 3);
+    }
+    std::vector<RunChange> list;
+    for (auto& [host, change] : byHost) list.push_back(std::move(change));
+    sortByChange(list);
     return list;
 }
 
-TemperatureMatrix ReportQueries::temperatureMatrix() {
-    const SqlTable rows = database_.query("SELECT k.access_temperature, k.modify_temperature, " + sums +
-                                          " FROM records c JOIN record_keys k ON k.id = c.key_id"
-                                          " WHERE c.run_id IN (" + ReportSchema::latestRuns + ")"
-                                          " GROUP BY k.access_temperature, k.modify_temperature");
-    std::vector<std::string> access, modify;
+std::vector<RunChange> ReportQueries::accountChanges() {
+    const SqlTable rows = database_.query(std::string("SELECT k.account, x.age, x.host_runs, ") + sums +
+                                          " FROM records c JOIN record_keys k ON k.id = c.key_id JOIN (" +
+                                          ReportSchema::rankedRuns + ") x ON x.id = c.run_id"
+                                          " WHERE x.age <= 2 GROUP BY k.account, x.age, x.host_runs");
+    std::map<std::string, RunChange> byAccount;
     for (const SqlRow& row : rows) {
-        access.push_back(sqlText(row[0]));
-        modify.push_back(sqlText(row[1]));
+        RunChange& change = byAccount[sqlText(row[0])];
+        change.name = sqlText(row[0]);
+        const SizeTotals totals = totalsAt(row, 3);
+        const bool latest = sqlInt(row[1]) == 1;
+        if (latest) change.latest += totals;
+        if (!latest || sqlInt(row[2]) == 1) change.previous += totals;
     }
-    const auto distinctOrdered = [](std::vector<std::string> names) {
-        std::sort(names.begin(), names.end());
-        names.erase(std::unique(names.begin(), names.end()), names.end());
-        return temperatureOrder(std::move(names));
-    };
-    TemperatureMatrix matrix{distinctOrdered(access), distinctOrdered(modify), {}};
-    matrix.cells.assign(matrix.access.size(), std::vector<SizeTotals>(matrix.modify.size()));
-    const auto indexOf = [](const std::vector<std::string>& names, const std::string& name) {
-        return static_cast<size_t>(std::find(names.begin(), names.end(), name) - names.begin());
-    };
-    for (const SqlRow& row : rows) {
-        matrix.cells[indexOf(matrix.access, sqlText(row[0]))][indexOf(matrix.modify, sqlText(row[1]))] +=
-            totalsAt(row, 2);
-    }
-    return matrix;
+    std::vector<RunChange> list;
+    for (auto& [account, change] : byAccount) list.push_back(std::move(change));
+    sortByChange(list);
+    return list;
 }
 
-Summary ReportQueries::summary() {
-    Summary summary;
-    summary.hosts = hostTotals();
-    summary.runs = static_cast<int64_t>(summary.hosts.size());
-    for (const NamedTotals& host : summary.hosts) {
-        summary.total += host.totals;
-        summary.firstDay = summary.firstDay == 0 ? host.day : std::min(summary.firstDay, host.day);
-        summary.lastDay = std::max(summary.lastDay, host.day);
-    }
-    summary.accounts = totalsBy("account");
-    summary.users = totalsBy("user_name");
-    summary.groups = groupTotals();
-    summary.fileTypes = totalsBy("file_type");
-    summary.temperatures = temperatureMatrix();
-    return summary;
+std::vector<HostRun> ReportQueries::runsOfHost(const std::string& host) {
+    const SqlTable rows = database_.query("SELECT r.scanned_day, r.scanned_at, " + sums +
+                                              " FROM runs r LEFT JOIN records c ON c.run_id = r.id WHERE r.host = ?"
+                                              " GROUP BY r.id, r.scanned_day, r.scanned_at ORDER BY r.scanned_at, r.id",
+                                          {host});
+    std::vector<HostRun> list;
+    for (const SqlRow& row : rows) list.push_back(HostRun{sqlInt(row[0]), sqlInt(row[1]), totalsAt(row, 2)});
+    return list;
 }
 
 AccountGrowth ReportQueries::accountGrowth() {
-    const SqlTable runs = database_.query("SELECT id, host, day FROM runs ORDER BY day, id");
+    const SqlTable runs = database_.query("SELECT id, host, scanned_day FROM runs ORDER BY scanned_at, id");
     const SqlTable perAccount = database_.query(
-        "SELECT c.run_id, k.account, SUM(c.bytes_on_disk) FROM records c JOIN record_keys k ON k.id = c.key_id"
-        " GROUP BY c.run_id, k.account");
-    std::unordered_map<int64_t, std::vector<std::pair<std::string, int64_t>>> accountsOfRun;
-    for (const SqlRow& row : perAccount) accountsOfRun[sqlInt(row[0])].emplace_back(sqlText(row[1]), sqlInt(row[2]));
+        "SELECT c.run_id, k.account, " + wideSum("c.bytes_on_disk") +
+        " FROM records c JOIN record_keys k ON k.id = c.key_id GROUP BY c.run_id, k.account");
+    std::unordered_map<int64_t, std::vector<std::pair<std::string, WideInt>>> accountsOfRun;
+    for (const SqlRow& row : perAccount) accountsOfRun[sqlInt(row[0])].emplace_back(sqlText(row[1]), wideAt(row, 2));
 
-    // Walk the runs in time order; a host's new run replaces what its previous one counted.
+    // Walk the runs in the order they were scanned; a host's new run replaces what its
+    // previous one counted.
     AccountGrowth growth;
-    std::map<std::string, int64_t> current;  // account -> bytes on disk now
-    std::map<std::string, const std::vector<std::pair<std::string, int64_t>>*> latestOfHost;
-    std::map<std::string, std::vector<int64_t>> history;
-    const std::vector<std::pair<std::string, int64_t>> none;
+    std::map<std::string, WideInt> current;  // account -> bytes on disk now
+    std::map<std::string, const std::vector<std::pair<std::string, WideInt>>*> latestOfHost;
+    std::map<std::string, std::vector<WideInt>> history;
+    const std::vector<std::pair<std::string, WideInt>> none;
     for (size_t i = 0; i < runs.size(); ++i) {
         const auto found = accountsOfRun.find(sqlInt(runs[i][0]));
         const auto* accounts = found == accountsOfRun.end() ? &none : &found->second;
@@ -173,7 +295,7 @@ AccountGrowth ReportQueries::accountGrowth() {
     return growth;
 }
 
-std::vector<ColdDirectory> ReportQueries::coldDirectories(size_t limit) {
+std::vector<MonitoredDirectory> ReportQueries::monitoredDirectories(size_t limit) {
     const SqlTable rows = database_.query(
         "SELECT s.host, s.monitor, s.day, t.directory, t.bytes FROM temperature_rows t"
         " JOIN side_files s ON s.id = t.side_file_id WHERE s.kind = 'temperature' AND NOT EXISTS"
@@ -181,9 +303,30 @@ std::vector<ColdDirectory> ReportQueries::coldDirectories(size_t limit) {
         " AND (n.day > s.day OR (n.day = s.day AND n.id > s.id)))"
         " ORDER BY t.bytes DESC, s.host, t.directory LIMIT ?",
         {static_cast<int64_t>(limit)});
+    std::vector<MonitoredDirectory> list;
+    for (const SqlRow& row : rows) {
+        list.push_back(
+            MonitoredDirectory{sqlText(row[0]), sqlText(row[1]), sqlInt(row[2]), sqlText(row[3]), sqlInt(row[4])});
+    }
+    return list;
+}
+
+std::vector<ColdDirectory> ReportQueries::coldDirectories(size_t limit) {
+    // The latest table of each host: by its run's scan where it has one, else by its day.
+    const std::string latestTables =
+        "SELECT id FROM (SELECT s.id, ROW_NUMBER() OVER (PARTITION BY s.host ORDER BY COALESCE(r.scanned_at, s.day)"
+        " DESC, s.id DESC) AS age FROM side_files s LEFT JOIN runs r ON r.id = s.run_id WHERE s.kind = 'inactive')"
+        " ranked WHERE age = 1";
+    const SqlTable rows = database_.query(
+        "SELECT s.host, d.path, COUNT(*), " + wideSum("f.kib") + ", MAX(f.last_access) FROM inactive_files f"
+        " JOIN inactive_paths p ON p.id = f.path_id JOIN inactive_directories d ON d.id = p.directory_id"
+        " JOIN side_files s ON s.id = f.side_file_id WHERE f.side_file_id IN (" + latestTables + ")"
+        " GROUP BY s.host, d.id, d.path ORDER BY SUM(CAST(f.kib AS DOUBLE PRECISION)) DESC, s.host, d.path LIMIT ?",
+        {static_cast<int64_t>(limit)});
     std::vector<ColdDirectory> list;
     for (const SqlRow& row : rows) {
-        list.push_back(ColdDirectory{sqlText(row[0]), sqlText(row[1]), sqlInt(row[2]), sqlText(row[3]), sqlInt(row[4])});
+        list.push_back(ColdDirectory{sqlText(row[0]), sqlText(row[1]), sqlInt(row[2]), wideAt(row, 3) * 1024,
+                                     sqlInt(row[5])});
     }
     return list;
 }

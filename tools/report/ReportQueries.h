@@ -1,11 +1,14 @@
 #pragma once
 // Reads the views of the summary and the HTML page from the report database. Rankings are
 // sorted by bytes on disk, largest first, and are complete: callers cut them to their top N.
+// Byte sums are taken in two halves of 32 bits each and put together in 128 bits, so that no
+// database sums past 2^63, however many runs the database holds.
 
 #include "tools/report/Database.h"
 #include "tools/report/ReportData.h"
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,18 +20,36 @@ public:
 
     // Totals of the latest run of each host.
     Summary summary();
+    // The same views for each of the given hosts (its latest run) or accounts (the latest run
+    // of each host): the pages that a ranking leads to.
+    std::map<std::string, Summary> hostPages(const std::vector<std::string>& hosts);
+    std::map<std::string, Summary> accountPages(const std::vector<std::string>& accounts);
+
     AccountGrowth accountGrowth();
+    // Each host's latest run against the one before it, largest change first.
+    std::vector<RunChange> hostChanges();
+    // Each account over the latest run of every host against the run before it (a host's only
+    // run counts as both), largest change first.
+    std::vector<RunChange> accountChanges();
+    // A host's runs, oldest first.
+    std::vector<HostRun> runsOfHost(const std::string& host);
+
     // The largest directories of the latest temperature log of each host and monitor.
+    std::vector<MonitoredDirectory> monitoredDirectories(size_t limit);
+    // The directories holding the most bytes of cold and frozen files, by the latest
+    // inactive-file table of each host.
     std::vector<ColdDirectory> coldDirectories(size_t limit);
 
     // Temperature names in the order of their age where they are known ones, then by name.
     static std::vector<std::string> temperatureOrder(std::vector<std::string> names);
 
 private:
-    std::vector<NamedTotals> totalsBy(const std::string& column);
+    // Sums of the latest runs grouped by the given columns, of the runs chosen by the
+    // condition (SQL over c records, k record_keys and r runs).
+    SqlTable latestSums(const std::string& columns, const std::string& condition, const SqlRow& parameters);
+    std::map<std::string, Summary> pages(const std::string& column, const std::vector<std::string>& names);
     std::vector<NamedTotals> hostTotals();
-    std::vector<NamedTotals> groupTotals();
-    TemperatureMatrix temperatureMatrix();
+    std::vector<RunChange> changes(const std::string& column);
 
     Database& database_;
 };

@@ -1,5 +1,6 @@
 #include "tools/report/ReportSchema.h"
 
+#include "tools/report/Formatting.h"
 #include "tools/report/ReportError.h"
 #include "tools/report/Transaction.h"
 
@@ -23,12 +24,12 @@ std::string expand(std::string text, const SqlDialect& dialect) {
 
 const std::vector<std::string>& statements() {
     static const std::vector<std::string> all = {
-        "CREATE TABLE IF NOT EXISTS report_schema (version INTEGER NOT NULL)",
         "CREATE TABLE IF NOT EXISTS runs ("
         " id {ID}, host TEXT NOT NULL, day BIGINT NOT NULL, process_id BIGINT NOT NULL,"
         " file_name TEXT NOT NULL, folder TEXT NOT NULL, content_size BIGINT NOT NULL,"
         " content_hash TEXT NOT NULL, record_count BIGINT NOT NULL, imported_at BIGINT NOT NULL,"
-        " UNIQUE (host, day, process_id))",
+        " scanned_day BIGINT NOT NULL, scanned_at BIGINT NOT NULL, UNIQUE (host, day, process_id))",
+        "CREATE INDEX IF NOT EXISTS runs_by_scan ON runs (host, scanned_at)",
         "CREATE TABLE IF NOT EXISTS record_keys ("
         " id {ID}, host TEXT NOT NULL, site TEXT NOT NULL, file_system TEXT NOT NULL, account TEXT NOT NULL,"
         " user_name TEXT NOT NULL, group_names TEXT NOT NULL, file_type TEXT NOT NULL, status TEXT NOT NULL,"
@@ -43,10 +44,14 @@ const std::vector<std::string>& statements() {
         " monitor TEXT NOT NULL, file_name TEXT NOT NULL, folder TEXT NOT NULL, content_size BIGINT NOT NULL,"
         " content_hash TEXT NOT NULL, run_id BIGINT REFERENCES runs (id), row_count BIGINT NOT NULL,"
         " imported_at BIGINT NOT NULL, UNIQUE (file_name, content_size, content_hash))",
+        "CREATE TABLE IF NOT EXISTS inactive_directories (id {ID}, path TEXT NOT NULL UNIQUE)",
+        "CREATE TABLE IF NOT EXISTS inactive_paths ("
+        " id {ID}, directory_id BIGINT NOT NULL REFERENCES inactive_directories (id), name TEXT NOT NULL,"
+        " UNIQUE (directory_id, name))",
         "CREATE TABLE IF NOT EXISTS inactive_files ("
-        " side_file_id BIGINT NOT NULL REFERENCES side_files (id), line BIGINT NOT NULL, name TEXT NOT NULL,"
-        " directory TEXT NOT NULL, kib BIGINT NOT NULL, last_access TEXT NOT NULL, temperature TEXT NOT NULL)",
-        "CREATE INDEX IF NOT EXISTS inactive_files_by_file ON inactive_files (side_file_id)",
+        " side_file_id BIGINT NOT NULL REFERENCES side_files (id), path_id BIGINT NOT NULL REFERENCES inactive_paths (id),"
+        " kib BIGINT NOT NULL, last_access BIGINT NOT NULL, temperature TEXT NOT NULL,"
+        " PRIMARY KEY (side_file_id, path_id)) {TABLE_OPTIONS}",
         "CREATE TABLE IF NOT EXISTS temperature_rows ("
         " side_file_id BIGINT NOT NULL REFERENCES side_files (id), line BIGINT NOT NULL,"
         " directory TEXT NOT NULL, bytes BIGINT NOT NULL)",
@@ -55,21 +60,70 @@ const std::vector<std::string>& statements() {
         " k.user_name, k.group_names, k.file_type, k.status, k.access_temperature, k.modify_temperature,"
         " c.day, c.files, c.bytes, c.bytes_on_disk, c.weighted_size"
         " FROM records c JOIN record_keys k ON k.id = c.key_id",
+        "{CREATE_VIEW} inactive_rows AS SELECT f.side_file_id, d.path AS directory, p.name, f.kib, f.last_access,"
+        " f.temperature FROM inactive_files f JOIN inactive_paths p ON p.id = f.path_id"
+        " JOIN inactive_directories d ON d.id = p.directory_id",
     };
     return all;
+}
+
+void createAll(Database& database) {
+    for (const std::string& statement : statements()) database.query(expand(statement, database.dialect()));
+}
+
+// Version 1 kept every inactive row with its directory and name as texts and its last access
+// as written, and ordered runs by import; version 2 orders them by when they were scanned.
+void migrateFromVersion1(Database& database) {
+    // A run's scan is known to the day of its last flush; the order within a day stays the
+    // order of import.
+    database.query("ALTER TABLE runs ADD COLUMN scanned_day BIGINT NOT NULL DEFAULT 0");
+    database.query("ALTER TABLE runs ADD COLUMN scanned_at BIGINT NOT NULL DEFAULT 0");
+    database.query("UPDATE runs SET scanned_day = COALESCE((SELECT MAX(c.day) FROM records c WHERE c.run_id = runs.id),"
+                   " day)");
+    database.query("UPDATE runs SET scanned_at = scanned_day");
+
+    database.query("DROP INDEX IF EXISTS inactive_files_by_file");
+    database.query("ALTER TABLE inactive_files RENAME TO inactive_files_v1");
+    createAll(database);
+    // The last access texts become seconds; one that is no time becomes 0 rather than lost.
+    database.query("CREATE TEMP TABLE migrated_access_times (text TEXT NOT NULL, seconds BIGINT NOT NULL)");
+    SqlBatch times(2);
+    for (const SqlRow& row : database.query("SELECT DISTINCT last_access FROM inactive_files_v1")) {
+        times.values.emplace_back(sqlText(row[0]));
+        times.values.emplace_back(Formatting::parseLocalTime(sqlText(row[0])).value_or(0));
+    }
+    database.insertRows("migrated_access_times", {"text", "seconds"}, times);
+    database.query("INSERT INTO inactive_directories (path) SELECT DISTINCT directory FROM inactive_files_v1");
+    database.query("INSERT INTO inactive_paths (directory_id, name) SELECT DISTINCT d.id, o.name FROM inactive_files_v1 o"
+                   " JOIN inactive_directories d ON d.path = o.directory");
+    // A file that a table listed twice keeps one row.
+    database.query("INSERT INTO inactive_files (side_file_id, path_id, kib, last_access, temperature)"
+                   " SELECT o.side_file_id, p.id, MAX(o.kib), MAX(a.seconds), MAX(o.temperature) FROM inactive_files_v1 o"
+                   " JOIN inactive_directories d ON d.path = o.directory"
+                   " JOIN inactive_paths p ON p.directory_id = d.id AND p.name = o.name"
+                   " JOIN migrated_access_times a ON a.text = o.last_access GROUP BY o.side_file_id, p.id");
+    database.query("DROP TABLE migrated_access_times");
+    database.query("DROP TABLE inactive_files_v1");
 }
 
 }  // namespace
 
 void ensure(Database& database) {
     Transaction transaction(database);
-    for (const std::string& statement : statements()) database.query(expand(statement, database.dialect()));
+    database.query("CREATE TABLE IF NOT EXISTS report_schema (version INTEGER NOT NULL)");
+    if (!database.dialect().lockSchema.empty()) database.query(database.dialect().lockSchema);
     const SqlTable found = database.query("SELECT version FROM report_schema");
+    const int64_t stored = found.empty() ? version : sqlInt(found.front().front());
+    if (stored > version || stored < 1) {
+        throw ReportError::data(database.describe() + " has schema version " + std::to_string(stored) +
+                                ", this program reads versions 1 to " + std::to_string(version));
+    }
+    if (stored == 1) migrateFromVersion1(database);
+    createAll(database);
     if (found.empty()) {
         database.query("INSERT INTO report_schema (version) VALUES (?)", {int64_t{version}});
-    } else if (sqlInt(found.front().front()) != version) {
-        throw ReportError::data(database.describe() + " has schema version " + sqlText(found.front().front()) +
-                                ", this program writes version " + std::to_string(version));
+    } else if (stored != version) {
+        database.query("UPDATE report_schema SET version = ?", {int64_t{version}});
     }
     transaction.commit();
 }

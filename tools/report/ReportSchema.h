@@ -1,14 +1,18 @@
 #pragma once
-// The tables of the report database, created on first use.
+// The tables of the report database, created on first use and brought up to date from
+// earlier versions in the same transaction that checks the version.
 //
-//   runs            one row per imported account record file (one scanner run)
-//   record_keys     each distinct combination of the ten key fields; the importer keeps them
-//                   apart (a unique index over ten texts would cost more than all the rest)
-//   records         one row per key and run: the run's sums for that key
-//   side_files      imported inactive-file tables and temperature logs
-//   inactive_files  the rows of the inactive-file tables
-//   temperature_rows the rows of the temperature logs
-//   account_records a view with one row per record and run, every field spelt out
+//   runs                 one row per imported account record file (one scanner run)
+//   record_keys          each distinct combination of the ten key fields; the importer keeps them
+//                        apart (a unique index over ten texts would cost more than all the rest)
+//   records              one row per key and run: the run's sums for that key
+//   side_files           imported inactive-file tables and temperature logs
+//   inactive_directories each directory an inactive-file table named, once
+//   inactive_paths       each file an inactive-file table named: its directory and name, once
+//   inactive_files       one row per file and table: KiB on disk, last access, temperature
+//   temperature_rows     the rows of the temperature logs
+//   account_records      a view with one row per record and run, every field spelt out
+//   inactive_rows        a view with one row per file and table, its directory and name spelt out
 
 #include "tools/report/Database.h"
 
@@ -16,15 +20,22 @@
 
 namespace Quilna::ReportSchema {
 
-inline constexpr int version = 1;
+// 1: the first; 2: when each run was scanned, inactive rows in their compact form.
+inline constexpr int version = 2;
 
-// Creates what is missing; a database of another schema version is a data error.
+// Creates what is missing and migrates an earlier version; a later version is a data error.
 void ensure(Database& database);
 
-// The ids of the latest run of each host: the one with the highest day stamp, and among
-// runs of the same day the one imported last.
+// Each run with its age among its host's runs: 1 for the latest scanned, 2 for the one
+// before, and how many runs its host has.
+inline constexpr const char* rankedRuns =
+    "SELECT id, host, scanned_day, scanned_at, ROW_NUMBER() OVER (PARTITION BY host ORDER BY scanned_at DESC, id DESC)"
+    " AS age, COUNT(*) OVER (PARTITION BY host) AS host_runs FROM runs";
+
+// The ids of the latest run of each host: the one scanned last, and of two scanned in the same
+// second the one imported last.
 inline constexpr const char* latestRuns =
-    "SELECT r.id FROM runs r WHERE NOT EXISTS (SELECT 1 FROM runs n WHERE n.host = r.host"
-    " AND (n.day > r.day OR (n.day = r.day AND n.id > r.id)))";
+    "SELECT id FROM (SELECT id, ROW_NUMBER() OVER (PARTITION BY host ORDER BY scanned_at DESC, id DESC) AS age"
+    " FROM runs) ranked WHERE age = 1";
 
 }  // namespace Quilna::ReportSchema

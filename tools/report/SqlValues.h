@@ -35,6 +35,9 @@ struct SqlDialect {
     std::string_view autoIdColumn;  // an integer primary key filled by the database
     std::string_view tableOptions;  // written after a table's closing parenthesis
     std::string_view createView;    // the start of a statement that creates a view once
+    // A statement that makes concurrent schema checks wait for each other inside their
+    // transactions; empty where the transaction does so already.
+    std::string_view lockSchema;
 };
 
 inline int64_t sqlInt(const SqlValue& value) {

@@ -10,7 +10,8 @@ namespace Quilna {
 
 namespace {
 
-const SqlDialect sqliteDialect{"INTEGER PRIMARY KEY", "WITHOUT ROWID", "CREATE VIEW IF NOT EXISTS"};
+// BEGIN IMMEDIATE takes the write lock: schema checks wait for each other anyway.
+const SqlDialect sqliteDialect{"INTEGER PRIMARY KEY", "WITHOUT ROWID", "CREATE VIEW IF NOT EXISTS", ""};
 
 constexpr size_t rowsPerInsert = 64;
 constexpr size_t maxParameters = 999;  // the smallest limit of any SQLite build

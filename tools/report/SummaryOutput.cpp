@@ -78,13 +78,13 @@ void writeMatrix(std::ostream& out, const TemperatureMatrix& matrix) {
     header.insert(header.end(), matrix.modify.begin(), matrix.modify.end());
     header.push_back("Total");
     rows.push_back(header);
-    std::vector<int64_t> columnTotals(matrix.modify.size(), 0);
-    int64_t all = 0;
+    std::vector<WideInt> columnTotals(matrix.modify.size(), 0);
+    WideInt all = 0;
     for (size_t a = 0; a < matrix.access.size(); ++a) {
         std::vector<std::string> row = {matrix.access[a]};
-        int64_t rowTotal = 0;
+        WideInt rowTotal = 0;
         for (size_t m = 0; m < matrix.modify.size(); ++m) {
-            const int64_t bytes = matrix.cells[a][m].bytesOnDisk;
+            const WideInt bytes = matrix.cells[a][m].bytesOnDisk;
             row.push_back(bytes ? sizeText(static_cast<double>(bytes)) : "-");
             rowTotal += bytes;
             columnTotals[m] += bytes;
@@ -94,15 +94,16 @@ void writeMatrix(std::ostream& out, const TemperatureMatrix& matrix) {
         rows.push_back(std::move(row));
     }
     std::vector<std::string> totals = {"Total"};
-    for (int64_t bytes : columnTotals) totals.push_back(sizeText(static_cast<double>(bytes)));
+    for (WideInt bytes : columnTotals) totals.push_back(sizeText(static_cast<double>(bytes)));
     totals.push_back(sizeText(static_cast<double>(all)));
     rows.push_back(std::move(totals));
     writeAligned(out, rows);
 }
 
 std::string jsonTotals(const SizeTotals& totals) {
-    return "\"files\": " + std::to_string(totals.files) + ", \"bytes\": " + std::to_string(totals.bytes) +
-           ", \"bytesOnDisk\": " + std::to_string(totals.bytesOnDisk) +
+    using Formatting::integerText;
+    return "\"files\": " + integerText(totals.files) + ", \"bytes\": " + integerText(totals.bytes) +
+           ", \"bytesOnDisk\": " + integerText(totals.bytesOnDisk) +
            ", \"weightedSize\": " + Formatting::weightText(totals.weightedSize);
 }
 
@@ -126,9 +127,10 @@ std::string jsonNames(const std::vector<std::string>& names) {
 
 std::string csvLine(const std::string& view, const std::string& name, const std::string& detail,
                     const SizeTotals& totals) {
+    using Formatting::integerText;
     return view + "," + Formatting::csvField(name) + "," + Formatting::csvField(detail) + "," +
-           std::to_string(totals.files) + "," + std::to_string(totals.bytes) + "," +
-           std::to_string(totals.bytesOnDisk) + "," + Formatting::weightText(totals.weightedSize) + "\n";
+           integerText(totals.files) + "," + integerText(totals.bytes) + "," + integerText(totals.bytesOnDisk) + "," +
+           Formatting::weightText(totals.weightedSize) + "\n";
 }
 
 }  // namespace
@@ -191,7 +193,9 @@ void writeJson(std::ostream& out, const Summary& summary, size_t top) {
         << ",\n    \"modify\": " << jsonNames(matrix.modify) << ",\n    \"bytesOnDisk\": [";
     for (size_t a = 0; a < matrix.access.size(); ++a) {
         out << (a ? ", [" : "[");
-        for (size_t m = 0; m < matrix.modify.size(); ++m) out << (m ? ", " : "") << matrix.cells[a][m].bytesOnDisk;
+        for (size_t m = 0; m < matrix.modify.size(); ++m) {
+            out << (m ? ", " : "") << Formatting::integerText(matrix.cells[a][m].bytesOnDisk);
+        }
         out << "]";
     }
     out << "]\n  }\n}\n";

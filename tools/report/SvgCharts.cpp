@@ -68,8 +68,9 @@ std::string barChart(const std::vector<Bar>& bars, const std::string& colour, co
         const int width =
             bar.value <= 0 || largest <= 0 ? 0 : std::max(1, static_cast<int>(std::lround(bar.value / largest * barArea)));
         const std::string tooltip = "<title>" + htmlEscaped(bar.tooltip.empty() ? bar.label : bar.tooltip) + "</title>";
-        svg += "<text x=\"" + std::to_string(labelWidth - 8) + "\" y=\"" + std::to_string(top + 13) +
-               "\" text-anchor=\"end\">" + htmlEscaped(shortLabel(bar.label)) + tooltip + "</text>";
+        const std::string label = "<text x=\"" + std::to_string(labelWidth - 8) + "\" y=\"" + std::to_string(top + 13) +
+                                  "\" text-anchor=\"end\">" + htmlEscaped(shortLabel(bar.label)) + tooltip + "</text>";
+        svg += bar.link.empty() ? label : "<a href=\"" + htmlEscaped(bar.link) + "\">" + label + "</a>";
         if (width > 0) {
             svg += "<rect x=\"" + std::to_string(labelWidth) + "\" y=\"" + std::to_string(top) + "\" width=\"" +
                    std::to_string(width) + "\" height=\"" + std::to_string(barHeight) + "\" fill=\"" + colour +
@@ -91,7 +92,7 @@ std::string heatColour(double share) {
 std::string heatmap(const TemperatureMatrix& matrix) {
     if (matrix.access.empty()) return "<p class=\"empty\">No data.</p>";
     constexpr int left = 130, top = 44, cellWidth = 104, cellHeight = 34;
-    int64_t largest = 0;
+    WideInt largest = 0;
     for (const auto& row : matrix.cells) {
         for (const SizeTotals& cell : row) largest = std::max(largest, cell.bytesOnDisk);
     }
@@ -110,7 +111,7 @@ std::string heatmap(const TemperatureMatrix& matrix) {
         svg += "<text x=\"" + std::to_string(left - 8) + "\" y=\"" + std::to_string(y + cellHeight / 2 + 4) +
                "\" text-anchor=\"end\">" + htmlEscaped(shortLabel(matrix.access[a])) + "</text>";
         for (size_t m = 0; m < matrix.modify.size(); ++m) {
-            const int64_t bytes = matrix.cells[a][m].bytesOnDisk;
+            const WideInt bytes = matrix.cells[a][m].bytesOnDisk;
             const double share = largest > 0 ? static_cast<double>(bytes) / static_cast<double>(largest) : 0;
             const int x = left + cellWidth * static_cast<int>(m);
             svg += "<rect x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(y) + "\" width=\"" +
@@ -139,9 +140,9 @@ std::string lineChart(const AccountGrowth& growth, size_t lines) {
     if (growth.days.empty() || growth.accounts.empty()) return "<p class=\"empty\">No data.</p>";
     constexpr int left = 80, right = 560, top = 16, bottom = 260, height = 300;
     const size_t shown = std::min(lines, growth.accounts.size());
-    int64_t largest = 1;
+    WideInt largest = 1;
     for (size_t s = 0; s < shown; ++s) {
-        for (int64_t bytes : growth.accounts[s].bytesOnDisk) largest = std::max(largest, bytes);
+        for (WideInt bytes : growth.accounts[s].bytesOnDisk) largest = std::max(largest, bytes);
     }
     const int64_t firstDay = growth.days.front(), lastDay = growth.days.back();
     const auto xOf = [&](int64_t day) {
@@ -149,12 +150,12 @@ std::string lineChart(const AccountGrowth& growth, size_t lines) {
                                    : left + (right - left) * static_cast<double>(day - firstDay) /
                                                 static_cast<double>(lastDay - firstDay);
     };
-    const auto yOf = [&](int64_t bytes) {
+    const auto yOf = [&](WideInt bytes) {
         return bottom - (bottom - top) * static_cast<double>(bytes) / static_cast<double>(largest);
     };
     std::string svg = svgOpen(chartWidth, height, "Bytes on disk per account over time");
     for (int tick = 0; tick <= 4; ++tick) {
-        const int64_t bytes = largest * tick / 4;
+        const WideInt bytes = largest * tick / 4;
         const std::string y = number(yOf(bytes));
         svg += "<line x1=\"" + std::to_string(left) + "\" x2=\"" + std::to_string(right) + "\" y1=\"" + y +
                "\" y2=\"" + y + "\" stroke=\"#dddddd\"/>";

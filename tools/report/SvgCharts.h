@@ -16,6 +16,7 @@ struct Bar {
     double value = 0;
     std::string valueText;
     std::string tooltip;
+    std::string link;  // a place in the same page ("#host-1"), or empty
 };
 
 // Horizontal bars, longest for the largest value, with labels left and values right.

@@ -1,0 +1,104 @@
+#include "tools/report/Pruner.h"
+
+#include "tools/report/ReportSchema.h"
+#include "tools/report/Transaction.h"
+
+#include <algorithm>
+
+namespace Quilna {
+
+namespace {
+
+const std::vector<std::string> idTables = {"prune_runs", "prune_side_files", "prune_keys", "prune_paths",
+                                           "prune_directories"};
+
+// Side files of no run, ranked per host, kind and monitor from the latest.
+const std::string rankedLooseSideFiles =
+    "SELECT id, day, ROW_NUMBER() OVER (PARTITION BY host, kind, monitor ORDER BY day DESC, id DESC) AS age"
+    " FROM side_files WHERE run_id IS NULL";
+
+}  // namespace
+
+Pruner::Pruner(Database& database) : database_(database) {
+    for (const std::string& table : idTables) {
+        database_.query("CREATE TEMP TABLE IF NOT EXISTS " + table + " (id BIGINT NOT NULL)");
+    }
+}
+
+PruneResult Pruner::keepLatest(int64_t keep) {
+    return remove(std::string("SELECT id FROM (") + ReportSchema::rankedRuns + ") x WHERE age > ?",
+                  "SELECT id FROM (" + rankedLooseSideFiles + ") x WHERE age > ?", {keep});
+}
+
+PruneResult Pruner::removeBefore(int64_t day) {
+    // A day stamp is a local midnight within half a day of the UTC one.
+    return remove("SELECT id FROM runs WHERE scanned_day < ?", "SELECT id FROM side_files WHERE run_id IS NULL AND day < ?",
+                  {day - 43200});
+}
+
+std::vector<int64_t> Pruner::ids(const std::string& sql, const SqlRow& parameters) {
+    std::vector<int64_t> list;
+    for (const SqlRow& row : database_.query(sql, parameters)) list.push_back(sqlInt(row[0]));
+    return list;
+}
+
+void Pruner::fill(const std::string& table, const std::vector<int64_t>& ids) {
+    database_.query("DELETE FROM " + table);
+    SqlBatch rows(1);
+    rows.values.assign(ids.begin(), ids.end());
+    database_.insertRows(table, {"id"}, rows);
+}
+
+void Pruner::unused(const std::string& table, const std::vector<int64_t>& candidates, const std::string& usingTable,
+                       const std::string& column) {
+    fill(table, candidates);
+    // Only the candidates are looked for, so that the scan of the using table builds no
+    // index of all its ids.
+    std::vector<int64_t> used = ids("SELECT DISTINCT u." + column + " FROM " + usingTable + " u JOIN " + table +
+                                    " t ON t.id = u." + column);
+    std::sort(used.begin(), used.end());
+    std::vector<int64_t> unusedIds;
+    for (int64_t id : candidates) {
+        if (!std::binary_search(used.begin(), used.end(), id)) unusedIds.push_back(id);
+    }
+    fill(table, unusedIds);
+}
+
+PruneResult Pruner::remove(const std::string& runsSql, const std::string& sideFilesSql, const SqlRow& parameters) {
+    Transaction transaction(database_);
+    PruneResult result;
+    fill("prune_runs", ids(runsSql, parameters));
+    std::vector<int64_t> sideFiles = ids(sideFilesSql, parameters);
+    const std::vector<int64_t> ofRuns = ids("SELECT id FROM side_files WHERE run_id IN (SELECT id FROM prune_runs)");
+    sideFiles.insert(sideFiles.end(), ofRuns.begin(), ofRuns.end());
+    fill("prune_side_files", sideFiles);
+    const std::string inRuns = " IN (SELECT id FROM prune_runs)";
+    const std::string inSideFiles = " IN (SELECT id FROM prune_side_files)";
+    const auto count = [&](const std::string& sql) { return sqlInt(database_.query(sql).at(0).at(0)); };
+    result.runs = count("SELECT COUNT(*) FROM prune_runs");
+    result.sideFiles = count("SELECT COUNT(*) FROM prune_side_files");
+    result.records = count("SELECT COUNT(*) FROM records WHERE run_id" + inRuns);
+    result.inactiveRows = count("SELECT COUNT(*) FROM inactive_files WHERE side_file_id" + inSideFiles);
+
+    const std::vector<int64_t> keys = ids("SELECT DISTINCT key_id FROM records WHERE run_id" + inRuns);
+    const std::vector<int64_t> paths = ids("SELECT DISTINCT path_id FROM inactive_files WHERE side_file_id" + inSideFiles);
+    database_.query("DELETE FROM records WHERE run_id" + inRuns);
+    database_.query("DELETE FROM inactive_files WHERE side_file_id" + inSideFiles);
+    database_.query("DELETE FROM temperature_rows WHERE side_file_id" + inSideFiles);
+    database_.query("DELETE FROM side_files WHERE id" + inSideFiles);
+    database_.query("DELETE FROM runs WHERE id" + inRuns);
+
+    // What only the removed runs and tables named goes with them.
+    unused("prune_keys", keys, "records", "key_id");
+    database_.query("DELETE FROM record_keys WHERE id IN (SELECT id FROM prune_keys)");
+    unused("prune_paths", paths, "inactive_files", "path_id");
+    const std::vector<int64_t> directories =
+        ids("SELECT DISTINCT directory_id FROM inactive_paths WHERE id IN (SELECT id FROM prune_paths)");
+    database_.query("DELETE FROM inactive_paths WHERE id IN (SELECT id FROM prune_paths)");
+    unused("prune_directories", directories, "inactive_paths", "directory_id");
+    database_.query("DELETE FROM inactive_directories WHERE id IN (SELECT id FROM prune_directories)");
+    transaction.commit();
+    return result;
+}
+
+}  // namespace Quilna
