@@ -1,5 +1,7 @@
 #include "ReportTestSupport.h"
 
+#include "hoardscan/ResultFileReader.h"
+
 #include <gtest/gtest.h>
 
 namespace Quilna {
@@ -43,6 +45,9 @@ TEST(CommandsTest, UsageErrorsExitWithOneAndSayWhatIsWrong) {
         {{"import", "--db", db, (folder / "missing").string()}, (folder / "missing").string() + ": no such file"},
         {{"import", "--db", db, (folder / "notes.txt").string()}, "notes.txt: not a result file name"},
         {{"--db", db, "summary"}, "option --db before the command"},
+        {{"prune", "--db", db}, "prune needs either --keep N or --before DAY"},
+        {{"prune", "--db", db, "--keep", "0"}, "--keep needs a number of runs from 1, not \"0\""},
+        {{"prune", "--db", db, "--before", "2024-02-30"}, "--before needs a day written YYYY-MM-DD"},
     };
     for (const auto& [arguments, message] : cases) {
         const RunOutput result = runReport(arguments);
@@ -68,7 +73,7 @@ TEST(CommandsTest, DataErrorsExitWithTwo) {
 
 TEST(CommandsTest, TheProgramReportsAMalformedFileWithItsLineAndExitsWithTwo) {
     TempFolder folder;
-    const fs::path file = folder / "Hoardscan-86400-1.data";
+    const fs::path file = folder / "Hoardscan-1700000000-1.data";
     writeText(file, "1:86400:29:0:a\n1:1:1:1:1\n");
     const fs::path db = folder / "r.sqlite";
     const std::string command = "cd '" + folder.path().string() + "' && '" HOARDSCAN_REPORT_PROGRAM "' import --db '" +
@@ -83,6 +88,90 @@ TEST(CommandsTest, TheProgramReportsAMalformedFileWithItsLineAndExitsWithTwo) {
     const RunOutput summary = runReport({"summary", "--db", db.string()});
     EXPECT_EQ(summary.exitCode, 0);
     EXPECT_EQ(summary.out, "No runs in the database: import account record files first.\n");
+}
+
+// Files a hostile user could place among the collected ones: each is refused with its name and
+// line, no message repeats its content, and the rest of the database still reports exactly.
+TEST(CommandsTest, HostileFilesAreRefusedAndTheReportsStayExactAndValid) {
+    TempFolder folder;
+    const int64_t day = 1700000000;
+    const fs::path in = folder / "in";
+    const auto big = [&](const std::string& host, const std::string& account, const std::string& type) {
+        GeneratedRecord record;
+        record.day = day;
+        record.key = makeKey(host, account, "u", "g", type, "cold", "cold");
+        record.files = 1;
+        record.bytes = 9100000000000000000;
+        record.bytesOnDisk = 9100000000000000000;
+        return record;
+    };
+    // Two hosts whose sum passes 2^63; names a spreadsheet would read as formulas.
+    writeRecordFile(in, day, 1, {big("BIG1", "=HYPERLINK(\"x\")", "@SUM(1+1)")});
+    writeRecordFile(in, day, 2, {big("BIG2", "+cmd", "-x")});
+    const std::string secret = "root:$6$secret:19000:0:99999:7:::\n";
+    writeText(folder / "shadow", secret);
+    fs::permissions(folder / "shadow", fs::perms::owner_read);
+    const std::string key = makeKey("BAD", "a", "u", "g", "t", "hot", "hot").text();
+    const std::string value = "\n1:1:1:4096:0.4196\n";
+    struct Attack {
+        std::string name;
+        std::string content;  // empty: made below
+        std::string message;
+    };
+    const std::vector<Attack> attacks = {
+        {"Hoardscan-999999999999999999-3.data", "1:" + std::to_string(day) + ":29:" + key + value,
+         ": the day stamp of its name lies outside the days a run can have: 2000-01-01 to "},
+        {"Hoardscan-1700000000-4.data", "1:999999999999999999:29:" + key + value, ":1: the day stamp lies outside"},
+        {"Hoardscan-1700000000-5.data", recordLines(big("BAD", "a", "t")) + recordLines(big("BAD", "a", "t")),
+         ":3: the run's sums pass 2^63 with this record"},
+        {"Hoardscan-1700000000-6.data", "1:" + std::to_string(day) + ":29:" + key + "\n1:1:1:4096:1.7e308\n",
+         ":1: the weighted size is too large to store"},
+        {"HoardscanInactive-1700000000-7.csv",
+         std::string(ResultFileReader::inactiveHeader) + "\na,/d/,99999999999999999,2013-01-01T00:00:00,cold,\n",
+         ":2: the size is too large"},
+        {"HoardscanInactive-1700000000-8.csv", std::string(ResultFileReader::inactiveHeader) + "\na,/d/,1,=1+1,cold,\n",
+         ":2: the last access is no time"},
+        {"Hoardscan-1700000000-9.data", "", ": a symbolic link: import follows no links"},
+    };
+    for (const Attack& attack : attacks) {
+        if (!attack.content.empty()) writeText(folder / "named" / attack.name, attack.content);
+    }
+    fs::create_symlink(folder / "shadow", folder / "named/Hoardscan-1700000000-9.data");
+    // In a searched folder links and pipes are not even opened.
+    fs::create_symlink(folder / "shadow", in / "Hoardscan-1700000000-10.data");
+    ASSERT_EQ(std::system(("mkfifo '" + (in / "Hoardscan-1700000000-11.data").string() + "'").c_str()), 0);
+
+    std::vector<std::string> arguments = {"import", "--db", (folder / "r.sqlite").string(), in.string()};
+    for (const Attack& attack : attacks) arguments.push_back((folder / "named" / attack.name).string());
+    const RunOutput result = runReport(arguments);
+    EXPECT_EQ(result.exitCode, 2);
+    for (const Attack& attack : attacks) {
+        EXPECT_NE(result.err.find((folder / "named" / attack.name).string() + attack.message), std::string::npos)
+            << attack.name << "\n" << result.err;
+    }
+    EXPECT_NE(result.err.find("Hoardscan-1700000000-10.data: skipped: a symbolic link, not followed"), std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("Hoardscan-1700000000-11.data: skipped: not a regular file"), std::string::npos);
+    EXPECT_EQ(result.err.find("secret"), std::string::npos) << result.err;
+    EXPECT_NE(result.out.find("Imported 2 runs (2 records) and 0 side files"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("; 7 rejected"), std::string::npos) << result.out;
+
+    const std::string db = (folder / "r.sqlite").string();
+    const RunOutput json = runReport({"summary", "--db", db, "--json"});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    EXPECT_NE(json.out.find("\"total\": {\"files\": 2, \"bytes\": 18200000000000000000, \"bytesOnDisk\": "
+                            "18200000000000000000, \"weightedSize\": 2002000000000000"),
+              std::string::npos)
+        << json.out;
+    for (const char* invalid : {"inf", "nan", "-2"}) EXPECT_EQ(json.out.find(invalid), std::string::npos) << invalid;
+    const RunOutput csv = runReport({"summary", "--db", db, "--csv"});
+    for (const char* cell : {"\naccount,\"'=HYPERLINK(\"\"x\"\")\",,", "\naccount,\"'+cmd\",,",
+                             "\nfile_type,\"'@SUM(1+1)\",,", "\nfile_type,\"'-x\",,"}) {
+        EXPECT_NE(csv.out.find(cell), std::string::npos) << cell << "\n" << csv.out;
+    }
+    const RunOutput tables = runReport({"summary", "--db", db});
+    EXPECT_NE(tables.out.find("Total: 2 files, 15.8 EiB, 15.8 EiB on disk"), std::string::npos) << tables.out;
+    EXPECT_EQ(runReport({"html", "--db", db, "-o", (folder / "r.html").string()}).exitCode, 0);
 }
 
 TEST(CommandsTest, OutputThatCannotBeWrittenExitsWithTwo) {

@@ -41,6 +41,11 @@ void writeInputs(const fs::path& folder) {
         writeRecordFile(folder / "PC2", day, pid, {record("PC2", "small", "bob", "Staff", "doc", "hot", day, gib)});
     }
     writeText(folder / "PC1/Hoardscan-cold-1700086400-2.log", "/srv/archive/;2147483648\n/home/ann/old/;536870912\n");
+    // Cold files: 3 GiB in one directory, 1 GiB in another.
+    writeInactiveFile(folder / "PC1", day1 + 86400, 2,
+                      {"a.iso,/srv/archive/,2097152,2013-04-05T12:00:00,frozen,",
+                       "b.iso,/srv/archive/,1048576,2014-04-05T12:00:00,cold,",
+                       "c.iso,/home/ann/old/,1048576,2015-04-05T12:00:00,cold,"});
 }
 
 struct Image {
@@ -95,14 +100,14 @@ std::vector<int> barWidths(const Image& image, uint32_t colour) {
     return widths;
 }
 
-Image screenshot(const fs::path& page, const fs::path& folder) {
-    const fs::path png = folder / (page.stem().string() + ".png");
+Image screenshot(const fs::path& page, const fs::path& folder, const std::string& place = "") {
+    const fs::path png = folder / (page.stem().string() + place + ".png");
     const std::string command = std::string("timeout 120 ") + chromium +
                                 " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
                                 " --disable-background-networking --disable-component-update --disable-sync"
                                 " --hide-scrollbars --force-device-scale-factor=1 --window-size=900,2600"
-                                " --user-data-dir='" + (folder / ("profile-" + page.stem().string())).string() +
-                                "' --screenshot='" + png.string() + "' 'file://" + page.string() + "' >'" +
+                                " --user-data-dir='" + (folder / ("profile-" + page.stem().string() + place)).string() +
+                                "' --screenshot='" + png.string() + "' 'file://" + page.string() + place + "' >'" +
                                 (folder / "chromium.log").string() + "' 2>&1";
     const int status = std::system(command.c_str());
     EXPECT_EQ(status, 0) << readText(folder / "chromium.log");
@@ -121,9 +126,15 @@ TEST(HtmlReportTest, ThePageNeedsNothingElseAndEscapesNames) {
     EXPECT_EQ(result.out, "Wrote " + page.string() + "\n");
     const std::string html = readText(page);
 
-    for (const char* outside : {"<script", "src=", "href=", "url(", "@import", "<link", "<iframe"}) {
+    for (const char* outside : {"<script", "src=", "url(", "@import", "<link", "<iframe"}) {
         EXPECT_EQ(html.find(outside), std::string::npos) << outside;
     }
+    // Links lead only to places in the page itself.
+    size_t links = 0;
+    for (size_t at = html.find("href="); at != std::string::npos; at = html.find("href=", at + 1), ++links) {
+        EXPECT_EQ(html.compare(at, 7, "href=\"#"), 0) << html.substr(at, 40);
+    }
+    EXPECT_GT(links, 0u);
     size_t http = 0;
     for (size_t at = html.find("http"); at != std::string::npos; at = html.find("http", at + 1)) {
         EXPECT_EQ(html.compare(at, 26, "http://www.w3.org/2000/svg"), 0) << html.substr(at, 40);
@@ -134,9 +145,14 @@ TEST(HtmlReportTest, ThePageNeedsNothingElseAndEscapesNames) {
     EXPECT_NE(html.find("o&#39;neil"), std::string::npos);
     EXPECT_NE(html.find("a&amp;b"), std::string::npos);
     EXPECT_NE(html.find("&quot;doc&quot;"), std::string::npos);
-    for (const char* section : {"hosts", "accounts", "users", "groups", "types", "temperatures", "growth", "cold"}) {
+    for (const char* section : {"hosts", "accounts", "users", "groups", "types", "temperatures", "changes", "growth",
+                                "cold", "monitored"}) {
         EXPECT_NE(html.find("<section id=\"" + std::string(section) + "\">"), std::string::npos) << section;
     }
+    for (const char* page : {"host-1", "account-1"}) {
+        EXPECT_NE(html.find("<section class=\"page\" id=\"" + std::string(page) + "\">"), std::string::npos) << page;
+    }
+    EXPECT_NE(html.find("<h1>Account &lt;script&gt;alert(1)&lt;/script&gt;</h1>"), std::string::npos);
     EXPECT_NE(html.find("The database holds runs of one day only"), std::string::npos);
     EXPECT_FALSE(fs::exists(page.string() + ".tmp"));
 }
@@ -167,11 +183,15 @@ TEST(HtmlReportTest, ChartsRenderInHeadlessChromium) {
         EXPECT_GE(countPixels(full, colourOf(colour)), 15u * (widths[0] + widths[1])) << colour;
         EXPECT_EQ(countPixels(bare, colourOf(colour)), 0u) << colour;
     }
-    // The cold directories: 2 GiB and 512 MiB.
+    // The cold directories of the inactive-file table: 3 GiB and 1 GiB; the directories of
+    // the temperature log: 2 GiB and 512 MiB.
     const std::vector<int> cold = barWidths(full, colourOf(HtmlReport::coldColour));
     ASSERT_EQ(cold.size(), 2u);
-    EXPECT_NEAR(static_cast<double>(cold[0]) / cold[1], 4.0, 0.1);
-    EXPECT_EQ(barWidths(bare, colourOf(HtmlReport::coldColour)).size(), 2u);
+    EXPECT_NEAR(static_cast<double>(cold[0]) / cold[1], 3.0, 0.05);
+    const std::vector<int> monitored = barWidths(full, colourOf(HtmlReport::monitoredColour));
+    ASSERT_EQ(monitored.size(), 2u);
+    EXPECT_NEAR(static_cast<double>(monitored[0]) / monitored[1], 4.0, 0.1);
+    EXPECT_EQ(barWidths(bare, colourOf(HtmlReport::monitoredColour)).size(), 2u);
 
     // The heat map's largest cell has the deepest colour; the growth chart draws its lines.
     const uint32_t deepest = colourOf(SvgCharts::heatColour(1.0));
@@ -180,6 +200,17 @@ TEST(HtmlReportTest, ChartsRenderInHeadlessChromium) {
     EXPECT_GE(countPixels(full, colourOf(SvgCharts::seriesColour(0))), 300u);
     EXPECT_GE(countPixels(full, colourOf(SvgCharts::seriesColour(1))), 300u);
     EXPECT_EQ(countPixels(bare, colourOf(SvgCharts::seriesColour(0))), 0u);
+
+    // A host's page shows its one account, an account's page its one host, and neither the
+    // overview: the browser switches by the address alone.
+    const Image host = screenshot(folder / "full.html", folder.path(), "#host-1");
+    const Image account = screenshot(folder / "full.html", folder.path(), "#account-1");
+    EXPECT_EQ(barWidths(host, colourOf(HtmlReport::accountColour)).size(), 1u);
+    EXPECT_EQ(barWidths(host, colourOf(HtmlReport::hostColour)).size(), 0u);
+    EXPECT_GE(countPixels(host, deepest), 90u * 30u);
+    EXPECT_EQ(barWidths(account, colourOf(HtmlReport::hostColour)).size(), 1u);
+    EXPECT_EQ(barWidths(account, colourOf(HtmlReport::accountColour)).size(), 0u);
+    EXPECT_EQ(countPixels(account, colourOf(HtmlReport::coldColour)), 0u);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace Quilna {
 namespace {
 
@@ -41,6 +43,8 @@ TEST(FormattingTest, SizesCountsSharesAndWeights) {
     EXPECT_EQ(countText(999), "999");
     EXPECT_EQ(countText(1234567), "1,234,567");
     EXPECT_EQ(countText(-1000), "-1,000");
+    EXPECT_EQ(countText(WideInt{9100000000000000000} * 2), "18,200,000,000,000,000,000");
+    EXPECT_EQ(integerText(-(WideInt{1} << 100)), "-1267650600228229401496703205376");
     EXPECT_EQ(shareText(1, 0), "-");
     EXPECT_EQ(shareText(0, 10), "0.0%");
     EXPECT_EQ(shareText(1, 10000), "<0.1%");
@@ -48,6 +52,8 @@ TEST(FormattingTest, SizesCountsSharesAndWeights) {
     EXPECT_EQ(weightText(0.4196), "0.4196");
     EXPECT_EQ(weightText(11384671.615009999), "11384671.61501");
     EXPECT_EQ(weightText(12.0), "12");
+    EXPECT_EQ(weightText(HUGE_VAL), "null");
+    EXPECT_EQ(weightText(std::nan("")), "null");
 }
 
 TEST(FormattingTest, DayStampsNameTheirLocalDate) {
@@ -58,6 +64,16 @@ TEST(FormattingTest, DayStampsNameTheirLocalDate) {
     EXPECT_EQ(dayText(1365138000), "2013-04-05");
     EXPECT_EQ(dayText(0), "1970-01-01");
     EXPECT_EQ(dayText(951782400), "2000-02-29");
+    EXPECT_EQ(dayText(999999999999999999), "(no date)");
+    EXPECT_EQ(Formatting::localTimeText(1365163200), "2013-04-05 12:00");
+
+    using Formatting::parseLocalTime;
+    EXPECT_EQ(parseLocalTime("2013-04-05T12:00:00"), 1365163200);
+    EXPECT_EQ(parseLocalTime("2016-02-29"), 1456704000);
+    for (const char* bad : {"", "t", "2013-04-05T12:00", "2013-04-05 12:00:00", "2015-02-29", "2013-04-05T24:00:00",
+                            "2013-4-05", "+013-04-05"}) {
+        EXPECT_FALSE(parseLocalTime(bad)) << bad;
+    }
 }
 
 TEST(FormattingTest, CsvJsonAndHtmlEscapes) {
@@ -65,6 +81,12 @@ TEST(FormattingTest, CsvJsonAndHtmlEscapes) {
     EXPECT_EQ(csvField("plain"), "plain");
     EXPECT_EQ(csvField("Users,Staff"), "\"Users,Staff\"");
     EXPECT_EQ(csvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+    // What a spreadsheet would take for a formula shows as text.
+    for (const char* formula : {"=1+1", "+1", "-1", "@SUM(1+1)", "\tx", "\rx"}) {
+        EXPECT_EQ(csvField(formula), "\"'" + std::string(formula) + "\"") << formula;
+    }
+    EXPECT_EQ(csvField("=a,\"b\""), "\"'=a,\"\"b\"\"\"");
+    EXPECT_EQ(csvField("a=1"), "a=1");
     EXPECT_EQ(jsonString("C:\\Data\\\"x\"\n\x01"), "\"C:\\\\Data\\\\\\\"x\\\"\\n\\u0001\"");
     EXPECT_EQ(htmlEscaped("<a href='x'>&</a>"), "&lt;a href=&#39;x&#39;&gt;&amp;&lt;/a&gt;");
     EXPECT_EQ(PostgresDatabase::numberedParameters("SELECT ? WHERE a = '?' AND b = ?"),

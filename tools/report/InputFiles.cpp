@@ -32,9 +32,19 @@ void consider(const fs::path& path, bool explicitly, std::vector<InputFile>& fil
 
 void searchFolder(const fs::path& folder, std::vector<InputFile>& files, const Note& note) {
     std::error_code error;
+    // Neither links to folders nor links to files are followed: a link may lead to anything,
+    // a file only root may read among them.
     fs::recursive_directory_iterator walk(folder, fs::directory_options::skip_permission_denied, error);
     for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
-        if (walk->is_regular_file(error)) consider(walk->path(), false, files, note);
+        std::error_code gone;  // an entry that vanished since it was listed is left out
+        const fs::file_status status = walk->symlink_status(gone);
+        if (gone || fs::is_directory(status)) continue;
+        if (fs::is_regular_file(status)) {
+            consider(walk->path(), false, files, note);
+        } else if (ResultFileReader::parseName(walk->path().filename().string())) {
+            note(walk->path().string() + ": skipped: " +
+                 (fs::is_symlink(status) ? "a symbolic link, not followed" : "not a regular file"));
+        }
     }
     if (error) throw ReportError::usage(folder.string() + ": cannot search the folder: " + error.message());
 }
@@ -49,7 +59,8 @@ std::vector<InputFile> collect(const std::vector<std::string>& arguments, const 
         const fs::file_status status = fs::status(path, error);
         if (fs::is_directory(status)) {
             searchFolder(path, files, note);
-        } else if (fs::is_regular_file(status)) {
+        } else if (fs::is_regular_file(status) || fs::is_symlink(fs::symlink_status(path, error))) {
+            // A link named is refused when it is read, as a file rejected.
             consider(path, true, files, note);
         } else {
             throw ReportError::usage(argument + ": no such file or folder");

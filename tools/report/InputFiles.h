@@ -1,7 +1,8 @@
 #pragma once
 // The result files named on the import command line: files as given, folders searched
 // with their subfolders. Files whose names no scanner writes are left out of folders and
-// refused when named; unfinished ones and extension logs are noted and left out.
+// refused when named; unfinished ones and extension logs are noted and left out, and so are
+// links and special files in folders.
 
 #include "hoardscan/ResultRecords.h"
 
