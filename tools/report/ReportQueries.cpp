@@ -38,12 +38,19 @@ void sortLargestFirst(std::vector<NamedTotals>& list) {
     });
 }
 
-void sortByChange(std::vector<RunChange>& list) {
+// The changes by name as a list, the largest change first.
+std::vector<RunChange> largestChangeFirst(std::map<std::string, RunChange>& byName) {
+    std::vector<RunChange> list;
+    for (auto& [name, change] : byName) {
+        change.name = name;
+        list.push_back(std::move(change));
+    }
     std::sort(list.begin(), list.end(), [](const RunChange& a, const RunChange& b) {
         const WideInt changeA = magnitude(a.latest.bytesOnDisk - a.previous.bytesOnDisk);
         const WideInt changeB = magnitude(b.latest.bytesOnDisk - b.previous.bytesOnDisk);
         return changeA != changeB ? changeA > changeB : a.name < b.name;
     });
+    return list;
 }
 
 std::string lowerCase(std::string text) {
@@ -211,14 +218,10 @@ std::vector<RunChange> ReportQueries::hostChanges() {
     std::map<std::string, RunChange> byHost;
     for (const SqlRow& row : rows) {
         RunChange& change = byHost[sqlText(row[0])];
-        change.name = sqlText(row[0]);
         (sqlInt(row[1]) == 1 ? change.latestDay : change.previousDay) = sqlInt(row[2]);
         (sqlInt(row[1]) == 1 ? change.latest : change.previous) = totalsAt(row, 3);
     }
-    std::vector<RunChange> list;
-    for (auto& [host, change] : byHost) list.push_back(std::move(change));
-    sortByChange(list);
-    return list;
+    return largestChangeFirst(byHost);
 }
 
 std::vector<RunChange> ReportQueries::accountChanges() {
@@ -229,16 +232,12 @@ std::vector<RunChange> ReportQueries::accountChanges() {
     std::map<std::string, RunChange> byAccount;
     for (const SqlRow& row : rows) {
         RunChange& change = byAccount[sqlText(row[0])];
-        change.name = sqlText(row[0]);
         const SizeTotals totals = totalsAt(row, 3);
         const bool latest = sqlInt(row[1]) == 1;
         if (latest) change.latest += totals;
         if (!latest || sqlInt(row[2]) == 1) change.previous += totals;
     }
-    std::vector<RunChange> list;
-    for (auto& [account, change] : byAccount) list.push_back(std::move(change));
-    sortByChange(list);
-    return list;
+    return largestChangeFirst(byAccount);
 }
 
 std::vector<HostRun> ReportQueries::runsOfHost(const std::string& host) {
