@@ -82,12 +82,12 @@ void DriveCheck::enterDirectory(uint64_t volume) {
 uint32_t DriveCheck::clusterSizeOf(const std::string& root) {
     if (clusterKnown_ && root == clusterRoot_) return clusterSize_;
     uint32_t bytes = 0;
-    uint32_t error = 0;
+    SystemError error;
     if (platform().clusterSize(root, bytes, error)) {
         clusterSize_ = bytes;
     } else {
         clusterSize_ = noClusterSize;
-        logger_.warning(Message::SizeUnavailable, ParamStream() << root << error);
+        logger_.warning(Message::SizeUnavailable, ParamStream() << root << error.code);
     }
     clusterRoot_ = root;
     clusterKnown_ = true;
@@ -96,9 +96,9 @@ uint32_t DriveCheck::clusterSizeOf(const std::string& root) {
 
 int64_t DriveCheck::compressedSizeOf(const std::string& path) {
     uint64_t bytes = 0;
-    uint32_t error = 0;
+    SystemError error;
     if (!platform().compressedSize(path, bytes, error)) {
-        logger_.warning(Message::SizeUnavailable, ParamStream() << path << error);
+        logger_.warning(Message::SizeUnavailable, ParamStream() << path << error.code);
         return -1;
     }
     return static_cast<int64_t>(bytes);

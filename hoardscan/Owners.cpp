@@ -77,7 +77,7 @@ const std::vector<std::string>& Owners::localGroupsOf(const std::string& user) {
     GroupTables& tables = groupTables();
     if (tables.localGroups.empty()) {
         std::vector<std::string> names;
-        if (platform().localGroups(names) == SystemCode::Success) tables.localGroups = std::move(names);
+        if (!platform().localGroups(names).failed()) tables.localGroups = std::move(names);
         // Nothing is kept for an empty list: the next call asks again.
         if (tables.localGroups.empty()) {
             uncachedGroups_.clear();
@@ -115,8 +115,7 @@ const std::vector<std::string>& Owners::membersOf(const std::string& group, bool
         return known->second;
     }
     std::vector<std::string> members;
-    uint32_t status = platform().localGroupMembers(group, members);
-    if (status != SystemCode::Success) {
+    if (platform().localGroupMembers(group, members).failed()) {
         // Access denied, no such group, invalid computer, more data or any other failure.
         cached = false;
         return noMembers;

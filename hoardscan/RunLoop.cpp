@@ -52,9 +52,9 @@ bool Hoardscan::run(const std::atomic<bool>& quitFlag) {
 // already names is not added again, so that it is walked once.
 bool Hoardscan::collectDrives() {
     std::vector<std::string> roots;
-    uint32_t error = 0;
+    SystemError error;
     if (!platform().logicalDrives(roots, error)) {
-        log().fatal(Message::NoDriveList, ParamStream() << error);
+        log().fatal(Message::NoDriveList, ParamStream() << error.code);
         return false;
     }
     const size_t listed = tables_.drives.size();

@@ -18,7 +18,7 @@ constexpr int kGuardSpinTries = 100;
 constexpr int kGuardPausedTries = 5000;
 constexpr uint32_t kGuardPauseMs = 1;
 
-std::string errorCodeDetail(uint32_t error) { return "Error code " + std::to_string(error); }
+std::string errorCodeDetail(const SystemError& error) { return "Error code " + std::to_string(error.code); }
 }  // namespace
 
 MailSlot::MailSlot(int32_t mode, std::string name) : IPC(mode), name_(std::move(name)) {
@@ -28,19 +28,19 @@ MailSlot::MailSlot(int32_t mode, std::string name) : IPC(mode), name_(std::move(
         QUILNA_THROW(IPCException, IC_MEM, "");
     }
     if (mode_ != IPCMode::Receiver) return;
-    uint32_t error = 0;
+    SystemError error;
     endpoint_ = platform().createMailslot(name_, error);
     if (!endpoint_)
-        QUILNA_THROW(IPCException, IC_CANNOT_CREATE_COMM, errorCodeDetail(error) + " - " + platform().errorText(error));
+        QUILNA_THROW(IPCException, IC_CANNOT_CREATE_COMM, errorCodeDetail(error) + " - " + platform().errorText(error.code));
 }
 
 MailSlot::~MailSlot() = default;
 
 void MailSlot::openForSending() {
-    uint32_t error = 0;
+    SystemError error;
     endpoint_ = platform().openMailslot(name_, mode_ == IPCMode::DomainSender, error);
     if (!endpoint_) {
-        std::string text = platform().errorText(error);
+        std::string text = platform().errorText(error.code);
         StringUtils::trimRight(text);
         QUILNA_THROW(IPCException, IC_CANNOT_SEND, text);
     }
@@ -60,13 +60,13 @@ bool MailSlot::send(const std::string& text) {
     enforceGuard();
     std::string message = text;
     message += '\0';
-    uint32_t error = 0;
+    SystemError error;
     const bool written = endpoint_->write(message, error);
     guard_->relax();
     if (!written) {
         if (!endpoint_->usableAfterFailure()) endpoint_.reset();
-        std::string detail = "Error " + std::to_string(error);
-        if (error == SystemCode::NetworkUnreachable) detail += " - No network";
+        std::string detail = "Error " + std::to_string(error.code);
+        if (error.kind == ErrorKind::NoNetwork) detail += " - No network";
         QUILNA_THROW(IPCException, IC_CANNOT_SEND, detail);
     }
     return true;
@@ -78,7 +78,7 @@ bool MailSlot::receiveWhole(std::vector<std::string>& messages) { return receive
 
 bool MailSlot::receiveMessages(std::vector<std::string>& messages, bool keepWhole) {
     if (mode_ != IPCMode::Receiver) QUILNA_THROW(IPCException, IC_NOT_RECEIVER, "");
-    uint32_t error = 0;
+    SystemError error;
     while (true) {
         bool waiting = false;
         uint32_t size = 0;

@@ -279,7 +279,7 @@ void LoggerAgentFile::rotate() {
     closeLog("Rotating log file");
 
     if (!renameLog(from, to)) {
-        const uint32_t error = platform().lastError();
+        const uint32_t error = platform().lastError().code;
         sizeFactor_ += kSizeFactorStep;
         writeOwn("Log file rotation error. (" + StringUtils::uint64Text(error) + ")");
         return;
@@ -296,7 +296,7 @@ bool LoggerAgentFile::renameLog(const std::string& from, const std::string& to) 
     Platform& system = platform();
     for (int attempt = 1; attempt <= FileOps::renameAttempts; ++attempt) {
         if (system.moveFile(from, to, false)) return true;
-        if (system.lastError() == SystemCode::SharingViolation) return false;
+        if (system.lastError().kind == ErrorKind::SharingViolation) return false;
         if (attempt < FileOps::renameAttempts) system.sleepMs(FileOps::renamePauseMs);
     }
     return false;

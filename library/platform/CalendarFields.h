@@ -4,7 +4,7 @@
 
 #include <ctime>
 
-#include "platform/Platform.h"
+#include "platform/SystemServices.h"
 
 namespace Quilna {
 

@@ -23,7 +23,7 @@ public:
     void sleepMs(uint32_t milliseconds) override;
     uint32_t threadId() override;
     uint32_t processId() override;
-    uint32_t lastError() override;
+    SystemError lastError() override;
     std::string errorText(uint32_t code) override;
     [[noreturn]] void exitProcess(int code) override;
     void watchStopSignals(std::atomic<bool>* flag, bool includeInterrupt) override;
@@ -34,10 +34,10 @@ public:
     bool workgroup(std::string& out) override;
     bool userName(std::string& out) override;
     bool isWow64() override;
-    bool logicalDrives(std::vector<std::string>& roots, uint32_t& error) override;
+    bool logicalDrives(std::vector<std::string>& roots, SystemError& error) override;
     int driveType(const std::string& root) override;
-    bool clusterSize(const std::string& root, uint32_t& bytes, uint32_t& error) override;
-    bool compressedSize(const std::string& path, uint64_t& bytes, uint32_t& error) override;
+    bool clusterSize(const std::string& root, uint32_t& bytes, SystemError& error) override;
+    bool compressedSize(const std::string& path, uint64_t& bytes, SystemError& error) override;
     bool isMountPoint(const std::string& directory) override;
     const PathSyntax& pathSyntax() override;
     bool fileInfo(const std::string& path, FileInfo& out) override;
@@ -57,14 +57,14 @@ public:
     bool truncateFile(const std::string& path, uint64_t size) override;
     bool fileOwner(const std::string& path, const std::string& server, std::string& domain, std::string& account) override;
     bool ownerById(uint32_t ownerId, std::string& domain, std::string& account) override;
-    uint32_t localGroups(std::vector<std::string>& names) override;
-    uint32_t localGroupMembers(const std::string& group, std::vector<std::string>& members) override;
+    SystemError localGroups(std::vector<std::string>& names) override;
+    SystemError localGroupMembers(const std::string& group, std::vector<std::string>& members) override;
     int readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type, std::string& data) override;
     bool writeRegistryString(const std::string& keyPath, const std::string& name, const std::string& value, bool view64) override;
     std::unique_ptr<NamedLock> tryNamedLock(const std::string& name) override;
     std::unique_ptr<RecursiveLock> makeRecursiveLock() override;
-    std::unique_ptr<MailslotEndpoint> createMailslot(const std::string& name, uint32_t& error) override;
-    std::unique_ptr<MailslotEndpoint> openMailslot(const std::string& name, bool wholeDomain, uint32_t& error) override;
+    std::unique_ptr<MailslotEndpoint> createMailslot(const std::string& name, SystemError& error) override;
+    std::unique_ptr<MailslotEndpoint> openMailslot(const std::string& name, bool wholeDomain, SystemError& error) override;
 
 private:
     struct Impl;  // backend state, defined by the backend

@@ -19,15 +19,6 @@ Platform& platform() {
     return backend ? *backend : nativeBackend();
 }
 
-bool Platform::visitDirectory(const std::string& directory, const std::string& pattern,
-                              const std::function<bool(const DirEntry&)>& visit) {
-    std::vector<DirEntry> entries;
-    const bool complete = listDirectory(directory, pattern, entries);
-    for (const DirEntry& entry : entries)
-        if (!visit(entry)) break;
-    return complete;
-}
-
 void installPlatform(Platform* backend) { installedBackend.store(backend, std::memory_order_release); }
 
 }  // namespace Quilna

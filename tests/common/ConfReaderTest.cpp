@@ -5,7 +5,7 @@
 #include "common/ConfReader.h"
 #include "common/DOMNode.h"
 #include "logger/LogCommons.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "support/CapturedLog.h"
 #include "support/TestDirectory.h"
 

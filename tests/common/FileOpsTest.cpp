@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "common/FileOps.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna {

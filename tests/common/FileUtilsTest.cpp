@@ -5,7 +5,7 @@
 
 #include "common/FileOps.h"
 #include "common/FileUtils.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna {

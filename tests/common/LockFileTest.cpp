@@ -4,7 +4,7 @@
 #include "common/BasicFile.h"
 #include "common/FileOps.h"
 #include "common/LockFile.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna {

@@ -5,7 +5,7 @@
 #include "common/IPCException.h"
 #include "common/MailSlot.h"
 #include "platform/MailslotEndpoint.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "support/CapturedLog.h"
 #include "support/TestDirectory.h"
 
@@ -88,52 +88,52 @@ TEST_F(MailSlotTest, WithoutAReceiverSendingFailsWithTheSystemsText) {
     MailSlot sender(IPCMode::LocalSender, slot("Quilna_Core"));
     const auto [code, text] = failureOf([&] { sender.send("lost"); });
     EXPECT_EQ(code, IC_CANNOT_SEND);
-    uint32_t error = 0;
+    SystemError error;
     ASSERT_FALSE(platform().openMailslot(slot("Quilna_Core"), false, error));
-    EXPECT_NE(text.find("(" + platform().errorText(error) + ")"), std::string::npos) << text;
+    EXPECT_NE(text.find("(" + platform().errorText(error.code) + ")"), std::string::npos) << text;
 
     MailSlot receiver(IPCMode::Receiver, slot("Quilna_Core"));
     EXPECT_TRUE(sender.send("now heard"));
 }
 
-// Counts openings and can make every write of the opened ends fail with a given code.
+// Counts openings and can make every write of the opened ends fail with a given error.
 class ChannelFaults : public FakePlatform {
 public:
     class FailingEndpoint : public MailslotEndpoint {
     public:
-        explicit FailingEndpoint(uint32_t code) : code_(code) {}
-        bool write(const std::string&, uint32_t& error) override {
-            error = code_;
+        explicit FailingEndpoint(SystemError failure) : failure_(failure) {}
+        bool write(const std::string&, SystemError& error) override {
+            error = failure_;
             return false;
         }
-        bool nextMessageSize(bool& waiting, uint32_t&, uint32_t&) override { return !(waiting = false); }
-        bool read(uint32_t, std::string&, uint32_t&) override { return false; }
+        bool nextMessageSize(bool& waiting, uint32_t&, SystemError&) override { return !(waiting = false); }
+        bool read(uint32_t, std::string&, SystemError&) override { return false; }
 
     private:
-        uint32_t code_;
+        SystemError failure_;
     };
 
-    std::unique_ptr<MailslotEndpoint> openMailslot(const std::string& name, bool wholeDomain, uint32_t& error) override {
+    std::unique_ptr<MailslotEndpoint> openMailslot(const std::string& name, bool wholeDomain, SystemError& error) override {
         ++opens;
         if (writeError) return std::make_unique<FailingEndpoint>(*writeError);
         return FakePlatform::openMailslot(name, wholeDomain, error);
     }
 
     int opens = 0;
-    std::optional<uint32_t> writeError;
+    std::optional<SystemError> writeError;
 };
 
 TEST_F(MailSlotTest, AFailedWriteClosesTheChannelAndTheNextSendReopensIt) {
     ChannelFaults faults;
     MailSlot receiver(IPCMode::Receiver, slot("flaky"));
     MailSlot sender(IPCMode::LocalSender, slot("flaky"));
-    faults.writeError = SystemCode::NetworkUnreachable;
+    faults.writeError = SystemError{ErrorKind::NoNetwork, 1231};
     const auto [code, text] = failureOf([&] { sender.send("first"); });
     EXPECT_EQ(code, IC_CANNOT_SEND);
     EXPECT_NE(text.find("(Error 1231 - No network)"), std::string::npos) << text;
     EXPECT_FALSE(sender.isOpen());
 
-    faults.writeError = 32;
+    faults.writeError = SystemError{ErrorKind::SharingViolation, 32};
     EXPECT_NE(failureOf([&] { sender.send("second"); }).second.find("(Error 32)"), std::string::npos);
 
     faults.writeError.reset();

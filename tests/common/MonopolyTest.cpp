@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "common/Monopoly.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/Resources.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "support/TestRegistryKey.h"
 #include "support/TestDirectory.h"
 

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "common/SystemInfo.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 
 namespace Quilna {
 namespace {

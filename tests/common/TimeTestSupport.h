@@ -9,7 +9,7 @@
 
 #include "common/Calendar.h"
 #include "common/DateTime.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 
 namespace Quilna::TimeTest {
 

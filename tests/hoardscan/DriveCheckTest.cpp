@@ -2,7 +2,7 @@
 
 #include "RulesTestSupport.h"
 #include "hoardscan/DriveCheck.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 
 namespace Quilna {
 namespace {
@@ -10,7 +10,7 @@ namespace {
 // Counts the cluster size questions.
 class CountingPlatform : public FakePlatform {
 public:
-    bool clusterSize(const std::string& root, uint32_t& bytes, uint32_t& error) override {
+    bool clusterSize(const std::string& root, uint32_t& bytes, SystemError& error) override {
         ++clusterCalls;
         return FakePlatform::clusterSize(root, bytes, error);
     }

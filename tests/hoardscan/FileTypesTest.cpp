@@ -4,7 +4,7 @@
 #include "common/ConfReader.h"
 #include "hoardscan/FileTypes.h"
 #include "hoardscan/Tallies.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 
 namespace Quilna {
 namespace {

@@ -8,7 +8,7 @@
 #include "hoardscan/RulesFiles.h"
 #include "hoardscan/Tallies.h"
 #include "hoardscan/Temperatures.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 
 namespace Quilna {
 namespace {
@@ -19,8 +19,8 @@ TEST(PerFileFacts, TheWalksOneStatusServesEveryStep) {
     FakePlatform fake;
     fake.syntax = FakePlatform::windowsSyntax();
     fake.clock = 1700000000;
-    fake.groups = {SystemCode::Success, {"Users"}};
-    fake.members["Users"] = {SystemCode::Success, {"OFFICE\\ann"}};
+    fake.groups = {SystemError{}, {"Users"}};
+    fake.members["Users"] = {SystemError{}, {"OFFICE\\ann"}};
     fake.owners["a.doc"] = {"OFFICE", "ann"};
 
     RulesTest::TestLog log;

@@ -3,7 +3,7 @@
 #include "RulesTestSupport.h"
 #include "hoardscan/RuleDecisions.h"
 #include "hoardscan/RulesFiles.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 
 namespace Quilna {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "RulesTestSupport.h"
 #include "hoardscan/RulesFiles.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 
 namespace Quilna {
 namespace {

@@ -3,7 +3,7 @@
 #include "RulesTestSupport.h"
 #include "common/ConfReader.h"
 #include "hoardscan/Temperatures.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 
 namespace Quilna {
 namespace {

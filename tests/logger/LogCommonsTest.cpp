@@ -3,7 +3,7 @@
 #include "logger/LogCommons.h"
 #include "logger/ParamStream.h"
 #include "LogTestSupport.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 
 namespace Quilna {
 namespace {

@@ -12,7 +12,7 @@
 #include "common/Resources.h"
 #include "logger/LoggerAgentFile.h"
 #include "LogTestSupport.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "support/TestRegistryKey.h"
 
 namespace Quilna {
@@ -263,7 +263,7 @@ TEST_F(LogFileAgentTest, FailedRotationGoesOnInTheOldFileWithALargerThreshold) {
     // The system's code for a rename onto an existing name (EEXIST, ERROR_ALREADY_EXISTS).
     LogTest::writeFile(log("probe"), "");
     ASSERT_FALSE(platform().moveFile(log("probe"), log("a_20130405T060708_5.log"), false));
-    const std::string code = std::to_string(platform().lastError());
+    const std::string code = std::to_string(platform().lastError().code);
     const std::string text = LogTest::readFile(log());
     EXPECT_NE(text.find("\r\nLog file rotation error. (" + code + ")\r\n"), std::string::npos) << code;
     EXPECT_TRUE(text.ends_with("after the failure\r\nno second try\r\n"));

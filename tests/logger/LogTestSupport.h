@@ -10,7 +10,7 @@
 #include "common/DateTime.h"
 #include "logger/LogState.h"
 #include "logger/RotationSettings.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "support/CapturedLog.h"
 #include "support/TestDirectory.h"
 #include "support/TestRegistryKey.h"

@@ -6,7 +6,7 @@
 #include "logger/LoggerCentre.h"
 #include "logger/LoggerUnit.h"
 #include "LogTestSupport.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 
 namespace Quilna {
 namespace {

@@ -10,7 +10,7 @@
 #include "logger/LoggerAgentFile.h"
 #include "logger/LoggerUnit.h"
 #include "logger/LoggingConfiguration.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "support/CapturedLog.h"
 #include "support/TestDirectory.h"
 #include "support/TestRegistryKey.h"

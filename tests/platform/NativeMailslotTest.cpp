@@ -24,14 +24,15 @@ protected:
     // Reads the next waiting message; false when none waits.
     static bool readNext(MailslotEndpoint& receiver, std::string& message) {
         bool waiting = false;
-        uint32_t size = 0, error = 0;
+        uint32_t size = 0;
+        SystemError error;
         if (!receiver.nextMessageSize(waiting, size, error)) {
-            ADD_FAILURE() << "nextMessageSize failed with " << error;
+            ADD_FAILURE() << "nextMessageSize failed with " << error.code;
             return false;
         }
         if (!waiting) return false;
         if (!receiver.read(size, message, error)) {
-            ADD_FAILURE() << "read failed with " << error;
+            ADD_FAILURE() << "read failed with " << error.code;
             return false;
         }
         return true;
@@ -44,21 +45,21 @@ private:
 
 TEST_F(NativeMailslot, MessagesArriveWholeAndInOrder) {
     const std::string name = NativeTest::uniqueName("Quilna_Test_");
-    uint32_t error = 0;
+    SystemError error;
     auto receiver = platform().createMailslot(name, error);
-    ASSERT_NE(receiver, nullptr) << platform().errorText(error);
+    ASSERT_NE(receiver, nullptr) << platform().errorText(error.code);
 
     std::string message;
     EXPECT_FALSE(readNext(*receiver, message)) << "nothing waits yet";
 
     auto sender = platform().openMailslot(name, false, error);
-    ASSERT_NE(sender, nullptr) << platform().errorText(error);
+    ASSERT_NE(sender, nullptr) << platform().errorText(error.code);
     // Records travel with their separator bytes and the terminating zero.
     const std::string record = std::string("Quilna\x1b" "LOGMSG\x1b\x1b" "a\x1c" "b\x1b") + '\0';
-    ASSERT_TRUE(sender->write(record, error)) << platform().errorText(error);
-    ASSERT_TRUE(sender->write("second", error)) << platform().errorText(error);
+    ASSERT_TRUE(sender->write(record, error)) << platform().errorText(error.code);
+    ASSERT_TRUE(sender->write("second", error)) << platform().errorText(error.code);
     const std::string big(5000, 'z');
-    ASSERT_TRUE(sender->write(big, error)) << platform().errorText(error);
+    ASSERT_TRUE(sender->write(big, error)) << platform().errorText(error.code);
 
     ASSERT_TRUE(readNext(*receiver, message));
     EXPECT_EQ(message, record);
@@ -71,16 +72,18 @@ TEST_F(NativeMailslot, MessagesArriveWholeAndInOrder) {
 
 TEST_F(NativeMailslot, SendingWithoutAReceiverFails) {
     const std::string name = NativeTest::uniqueName("Quilna_Nobody_");
-    uint32_t error = 0;
+    SystemError error;
     auto sender = platform().openMailslot(name, false, error);
     if (!sender) {
-        EXPECT_NE(error, 0u) << "the failure carries the system's code";
-        EXPECT_FALSE(platform().errorText(error).empty());
+        EXPECT_EQ(error.kind, ErrorKind::NotFound);
+        EXPECT_NE(error.code, 0u) << "the failure carries the system's code";
+        EXPECT_FALSE(platform().errorText(error.code).empty());
         return;
     }
     // A backend may open lazily; then the write is what fails.
     EXPECT_FALSE(sender->write("lost", error));
-    EXPECT_NE(error, 0u);
+    EXPECT_TRUE(error.failed());
+    EXPECT_NE(error.code, 0u);
 }
 
 }  // namespace

@@ -110,9 +110,9 @@ TEST(NativeSystem, MachineFactsAreNotEmpty) {
 
 TEST(NativeSystem, DrivesHaveKnownTypesAndClusterSizes) {
     std::vector<std::string> roots;
-    uint32_t error = 0;
+    SystemError error;
     const bool listed = platform().logicalDrives(roots, error);
-    ASSERT_TRUE(listed) << platform().errorText(error);
+    ASSERT_TRUE(listed) << platform().errorText(error.code);
     ASSERT_FALSE(roots.empty());
     bool someFixed = false;
     for (const std::string& root : roots) {
@@ -123,7 +123,7 @@ TEST(NativeSystem, DrivesHaveKnownTypesAndClusterSizes) {
         if (type == DriveType::Fixed) {
             someFixed = true;
             uint32_t bytes = 0;
-            ASSERT_TRUE(platform().clusterSize(root, bytes, error)) << root << ": " << platform().errorText(error);
+            ASSERT_TRUE(platform().clusterSize(root, bytes, error)) << root << ": " << platform().errorText(error.code);
             EXPECT_GT(bytes, 0u);
             EXPECT_EQ(bytes & (bytes - 1), 0u) << "a power of two: " << bytes;
         }
@@ -135,8 +135,8 @@ TEST(NativeSystem, CompressedSizeOfAFileCoversItsBytes) {
     NativeTest::TempDir dir;
     const std::string path = dir.write("plain.bin", std::string(10000, 'p'));
     uint64_t bytes = 0;
-    uint32_t error = 0;
-    ASSERT_TRUE(platform().compressedSize(path, bytes, error)) << platform().errorText(error);
+    SystemError error;
+    ASSERT_TRUE(platform().compressedSize(path, bytes, error)) << platform().errorText(error.code);
     // The space a plain file takes (some file systems keep small files unallocated for a
     // moment, so only an upper bound holds everywhere).
     EXPECT_LE(bytes, 1u << 20);

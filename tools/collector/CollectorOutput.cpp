@@ -54,7 +54,7 @@ bool CollectorOutput::appendToFile(const std::string& text) {
     }
     const uint64_t before = static_cast<uint64_t>(file.size());
     bool written = file.write(text) && file.flush();
-    error_ = written ? 0 : platform().lastError();
+    error_ = written ? SystemError{} : platform().lastError();
     file.close();
     if (written && file.error() != BasicFile::None) {
         error_ = platform().lastError();
@@ -88,7 +88,7 @@ bool CollectorOutput::writeToStandardOutput(const std::string& text) {
 
 void CollectorOutput::reportFailure() const {
     std::cerr << "hoardscan-collector: cannot write to " << name();
-    if (error_ != 0) std::cerr << ": " << platform().errorText(error_);
+    if (error_.failed()) std::cerr << ": " << platform().errorText(error_.code);
     std::cerr << "; lines are lost until it can be written again" << std::endl;
 }
 

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/SystemError.h"
+
 namespace Quilna {
 
 class CollectorOutput {
@@ -32,7 +34,7 @@ private:
 
     std::string path_;
     uint64_t lost_ = 0;    // lines lost since the last one written
-    uint32_t error_ = 0;   // of the last failed attempt
+    SystemError error_;   // of the last failed attempt
     // After a write that failed part-way the file is cut back to its last whole line before
     // anything else is written to it; while that fails, cutTo_ stays set.
     bool cutPending_ = false;

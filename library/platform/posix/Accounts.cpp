@@ -95,7 +95,7 @@ bool groupEntry(const std::string& name, gid_t& gid, std::vector<std::string>& l
 }  // namespace
 
 // The group database in its order; a name that comes again from a second source is left out.
-uint32_t NativePlatform::localGroups(std::vector<std::string>& names) {
+SystemError NativePlatform::localGroups(std::vector<std::string>& names) {
     names.clear();
     std::unordered_set<std::string> seen;
     std::lock_guard<std::mutex> hold(enumerationGuard());
@@ -107,16 +107,16 @@ uint32_t NativePlatform::localGroups(std::vector<std::string>& names) {
     }
     int error = errno;
     ::endgrent();
-    if (names.empty() && error != 0 && error != ENOENT) return SystemCode::AccessDenied;
-    return SystemCode::Success;
+    if (names.empty() && error != 0 && error != ENOENT) return posix::systemError(error);
+    return SystemError{};
 }
 
 // The group's listed members, then the users whose primary group it is, each "HOST\name".
-uint32_t NativePlatform::localGroupMembers(const std::string& group, std::vector<std::string>& members) {
+SystemError NativePlatform::localGroupMembers(const std::string& group, std::vector<std::string>& members) {
     members.clear();
     gid_t gid = 0;
     std::vector<std::string> listed;
-    if (!groupEntry(group, gid, listed)) return SystemCode::NoSuchLocalGroup;
+    if (!groupEntry(group, gid, listed)) return posix::systemError(ENOENT);
     const std::string& host = impl_->accountDomain();
     std::unordered_set<std::string> seen;
     auto add = [&](const std::string& name) {
@@ -128,7 +128,7 @@ uint32_t NativePlatform::localGroupMembers(const std::string& group, std::vector
     while (struct passwd* entry = ::getpwent())
         if (entry->pw_gid == gid && entry->pw_name) add(entry->pw_name);
     ::endpwent();
-    return SystemCode::Success;
+    return SystemError{};
 }
 
 }  // namespace Quilna

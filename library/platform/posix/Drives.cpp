@@ -61,9 +61,9 @@ int typeOfMount(const Mount& mount) {
 
 }  // namespace
 
-bool NativePlatform::logicalDrives(std::vector<std::string>& roots, uint32_t& error) {
+bool NativePlatform::logicalDrives(std::vector<std::string>& roots, SystemError& error) {
     if (!impl_->mounts.load()) {
-        error = static_cast<uint32_t>(errno);
+        error = posix::lastSystemError();
         return false;
     }
     for (const Mount* mount : impl_->mounts.drives())
@@ -77,20 +77,20 @@ int NativePlatform::driveType(const std::string& root) {
     return mount ? typeOfMount(*mount) : DriveType::NoRootDir;
 }
 
-bool NativePlatform::clusterSize(const std::string& root, uint32_t& bytes, uint32_t& error) {
+bool NativePlatform::clusterSize(const std::string& root, uint32_t& bytes, SystemError& error) {
     struct statvfs info {};
     if (::statvfs(root.empty() ? "." : root.c_str(), &info) != 0) {
-        error = static_cast<uint32_t>(errno);
+        error = posix::lastSystemError();
         return false;
     }
     bytes = static_cast<uint32_t>(info.f_frsize ? info.f_frsize : info.f_bsize);
     return true;
 }
 
-bool NativePlatform::compressedSize(const std::string& path, uint64_t& bytes, uint32_t& error) {
+bool NativePlatform::compressedSize(const std::string& path, uint64_t& bytes, SystemError& error) {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0) {
-        error = static_cast<uint32_t>(errno);
+        error = posix::lastSystemError();
         return false;
     }
     bytes = static_cast<uint64_t>(info.st_blocks) * 512u;

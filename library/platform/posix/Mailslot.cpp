@@ -24,23 +24,18 @@ constexpr int kSocketBufferBytes = 4 * 1024 * 1024;
 // A receiver that stops reading must not stall the logging program for long.
 constexpr int kSendTimeoutMs = 250;
 
-uint32_t lastErrno() { return static_cast<uint32_t>(errno); }
-
-// Windows numbers the logic tests, for the system errors that mean the same.
-uint32_t systemCode(int error) {
-    return error == ENETUNREACH ? SystemCode::NetworkUnreachable : static_cast<uint32_t>(error);
-}
+SystemError lastErrno() { return posix::lastSystemError(); }
 
 // The socket path for a mailslot name; false (with error) when it cannot be formed.
-bool socketPath(Platform& backend, const std::string& name, std::string& path, uint32_t& error) {
+bool socketPath(Platform& backend, const std::string& name, std::string& path, SystemError& error) {
     if (name.empty() || name == "." || name == ".." || name.find('\0') != std::string::npos) {
-        error = EINVAL;
+        error = posix::systemError(EINVAL);
         return false;
     }
     errno = 0;
     std::string directory = posix::runtimeSubdirectory(backend, "mailslot");
     if (directory.empty()) {
-        error = errno ? lastErrno() : EACCES;
+        error = posix::systemError(errno ? errno : EACCES);
         return false;
     }
     std::string fileName = name;
@@ -48,7 +43,7 @@ bool socketPath(Platform& backend, const std::string& name, std::string& path, u
         if (c == '/') c = '_';
     path = directory + "/" + fileName;
     if (path.size() >= sizeof(sockaddr_un{}.sun_path)) {
-        error = ENAMETOOLONG;
+        error = posix::systemError(ENAMETOOLONG);
         return false;
     }
     return true;
@@ -112,7 +107,7 @@ private:
 
 // Makes room for a new receiver at path: nothing there, or a socket nobody receives on.
 // A live receiver is never replaced, nor a file that is not a socket.
-bool clearStaleSocket(const std::string& path, uint32_t& error) {
+bool clearStaleSocket(const std::string& path, SystemError& error) {
     struct stat status {};
     if (::lstat(path.c_str(), &status) != 0) {
         if (errno == ENOENT) return true;
@@ -120,7 +115,7 @@ bool clearStaleSocket(const std::string& path, uint32_t& error) {
         return false;
     }
     if (!S_ISSOCK(status.st_mode)) {
-        error = EEXIST;
+        error = posix::systemError(EEXIST);
         return false;
     }
     Descriptor probe(newSocket());
@@ -129,7 +124,7 @@ bool clearStaleSocket(const std::string& path, uint32_t& error) {
         return false;
     }
     if (connectTo(probe.get(), path)) {
-        error = EADDRINUSE;
+        error = posix::systemError(EADDRINUSE);
         return false;
     }
     if (errno != ECONNREFUSED && errno != ENOENT) {
@@ -165,7 +160,7 @@ public:
 
     // A receiver that had no room for a whole send timeout is not waited for again until it
     // takes a message: a stalled collector must not cost the sender that time per message.
-    bool write(const std::string& bytes, uint32_t& error) override {
+    bool write(const std::string& bytes, SystemError& error) override {
         const int flags = MSG_NOSIGNAL | (receiverStalled_ ? MSG_DONTWAIT : 0);
         while (true) {
             if (::send(fd_.get(), bytes.data(), bytes.size(), flags) >= 0) {
@@ -174,14 +169,14 @@ public:
             }
             if (errno == EINTR) continue;
             receiverStalled_ = errno == EAGAIN || errno == EWOULDBLOCK;
-            error = systemCode(errno);
+            error = lastErrno();
             return false;
         }
     }
 
     bool usableAfterFailure() const override { return receiverStalled_; }
 
-    bool nextMessageSize(bool& waiting, uint32_t& size, uint32_t& error) override {
+    bool nextMessageSize(bool& waiting, uint32_t& size, SystemError& error) override {
         char probe;
         while (true) {
             ssize_t length = ::recv(fd_.get(), &probe, 1, MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT);
@@ -201,7 +196,7 @@ public:
         }
     }
 
-    bool read(uint32_t size, std::string& out, uint32_t& error) override {
+    bool read(uint32_t size, std::string& out, SystemError& error) override {
         out.resize(size);
         while (true) {
             // An empty buffer still takes a datagram off the queue; MSG_TRUNC tells its length.
@@ -210,7 +205,7 @@ public:
             ssize_t length = ::recv(fd_.get(), buffer, size ? size : 1, MSG_TRUNC | MSG_DONTWAIT);
             if (length >= 0) {
                 if (static_cast<size_t>(length) > size) {
-                    error = EMSGSIZE;
+                    error = posix::systemError(EMSGSIZE);
                     out.clear();
                     return false;
                 }
@@ -234,7 +229,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<MailslotEndpoint> NativePlatform::createMailslot(const std::string& name, uint32_t& error) {
+std::unique_ptr<MailslotEndpoint> NativePlatform::createMailslot(const std::string& name, SystemError& error) {
     std::string path;
     if (!socketPath(*this, name, path, error)) return nullptr;
     CreationLock creation(path);
@@ -260,10 +255,10 @@ std::unique_ptr<MailslotEndpoint> NativePlatform::createMailslot(const std::stri
 }
 
 std::unique_ptr<MailslotEndpoint> NativePlatform::openMailslot(const std::string& name, bool wholeDomain,
-                                                               uint32_t& error) {
+                                                               SystemError& error) {
     if (wholeDomain) {
         // There is no domain-wide broadcast of mailslots here.
-        error = ENOTSUP;
+        error = posix::systemError(ENOTSUP);
         return nullptr;
     }
     std::string path;
@@ -277,7 +272,7 @@ std::unique_ptr<MailslotEndpoint> NativePlatform::openMailslot(const std::string
     timeval timeout{0, kSendTimeoutMs * 1000};
     ::setsockopt(fd.get(), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
     if (!connectTo(fd.get(), path)) {
-        error = systemCode(errno);
+        error = lastErrno();
         return nullptr;
     }
     return std::make_unique<SocketEndpoint>(fd.release(), std::string(), dev_t{}, ino_t{});

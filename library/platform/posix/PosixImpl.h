@@ -37,6 +37,10 @@ struct NativePlatform::Impl {
 };
 
 namespace posix {
+// A system error number in the platform's words.
+SystemError systemError(int code);
+// The same for errno.
+SystemError lastSystemError();
 // $QUILNA_RUNTIME_DIR/<sub> (default runtime directory /tmp/quilna), created when missing with
 // mode 1777 like the runtime directory itself; empty when it cannot be made.
 std::string runtimeSubdirectory(Platform& backend, const std::string& sub);

@@ -85,19 +85,19 @@ bool NativePlatform::fileOwner(const std::string& path, const std::string& serve
 // The find data carries no owner: callers ask fileOwner.
 bool NativePlatform::ownerById(uint32_t, std::string&, std::string&) { return false; }
 
-uint32_t NativePlatform::localGroups(std::vector<std::string>& names) {
+SystemError NativePlatform::localGroups(std::vector<std::string>& names) {
     names.clear();
     NetBuffer buffer;
     DWORD read = 0, total = 0;
     DWORD_PTR resume = 0;
     NET_API_STATUS status = ::NetLocalGroupEnum(nullptr, 0, buffer.address(), MAX_PREFERRED_LENGTH, &read, &total, &resume);
-    if (status != NERR_Success) return status;
+    if (status != NERR_Success) return win32::systemError(status);
     const auto* groups = buffer.entries<LOCALGROUP_INFO_0>();
     for (DWORD i = 0; groups && i < read; ++i) names.push_back(win32::toAnsi(groups[i].lgrpi0_name));
-    return NERR_Success;
+    return SystemError{};
 }
 
-uint32_t NativePlatform::localGroupMembers(const std::string& group, std::vector<std::string>& members) {
+SystemError NativePlatform::localGroupMembers(const std::string& group, std::vector<std::string>& members) {
     members.clear();
     std::wstring wideGroup = win32::toWide(group);
     NetBuffer buffer;
@@ -105,10 +105,10 @@ uint32_t NativePlatform::localGroupMembers(const std::string& group, std::vector
     DWORD_PTR resume = 0;
     NET_API_STATUS status = ::NetLocalGroupGetMembers(nullptr, wideGroup.c_str(), 3, buffer.address(),
                                                       MAX_PREFERRED_LENGTH, &read, &total, &resume);
-    if (status != NERR_Success) return status;
+    if (status != NERR_Success) return win32::systemError(status);
     const auto* entries = buffer.entries<LOCALGROUP_MEMBERS_INFO_3>();
     for (DWORD i = 0; entries && i < read; ++i) members.push_back(win32::toAnsi(entries[i].lgrmi3_domainandname));
-    return NERR_Success;
+    return SystemError{};
 }
 
 }  // namespace Quilna

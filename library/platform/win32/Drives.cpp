@@ -26,13 +26,13 @@ bool isRootForm(const std::string& directory) {
 
 }  // namespace
 
-bool NativePlatform::logicalDrives(std::vector<std::string>& roots, uint32_t& error) {
+bool NativePlatform::logicalDrives(std::vector<std::string>& roots, SystemError& error) {
     roots.clear();
     std::vector<char> list;
     for (;;) {
         DWORD length = ::GetLogicalDriveStringsA(static_cast<DWORD>(list.size()), list.data());
         if (length == 0) {
-            error = ::GetLastError();
+            error = win32::lastSystemError();
             return false;
         }
         if (length < list.size()) break;
@@ -46,26 +46,26 @@ bool NativePlatform::logicalDrives(std::vector<std::string>& roots, uint32_t& er
 
 int NativePlatform::driveType(const std::string& root) { return static_cast<int>(::GetDriveTypeA(root.c_str())); }
 
-bool NativePlatform::clusterSize(const std::string& root, uint32_t& bytes, uint32_t& error) {
+bool NativePlatform::clusterSize(const std::string& root, uint32_t& bytes, SystemError& error) {
     DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
     // An empty root (a network path has no drive letter) asks for the current directory's volume.
     if (!::GetDiskFreeSpaceA(root.empty() ? nullptr : root.c_str(), &sectorsPerCluster, &bytesPerSector,
                              &freeClusters, &totalClusters)) {
-        error = ::GetLastError();
+        error = win32::lastSystemError();
         return false;
     }
     bytes = sectorsPerCluster * bytesPerSector;
     return true;
 }
 
-bool NativePlatform::compressedSize(const std::string& path, uint64_t& bytes, uint32_t& error) {
+bool NativePlatform::compressedSize(const std::string& path, uint64_t& bytes, SystemError& error) {
     DWORD high = 0;
     ::SetLastError(ERROR_SUCCESS);
     DWORD low = ::GetCompressedFileSizeA(path.c_str(), &high);
     if (low == INVALID_FILE_SIZE) {
         DWORD failure = ::GetLastError();
         if (failure != ERROR_SUCCESS) {
-            error = failure;
+            error = win32::systemError(failure);
             return false;
         }
     }

@@ -12,10 +12,10 @@ namespace {
 // is inheritable.
 class OpenToEveryone {
 public:
-    bool prepare(uint32_t& error) {
+    bool prepare(SystemError& error) {
         if (!::InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) ||
             !::SetSecurityDescriptorDacl(&descriptor_, TRUE, nullptr, FALSE)) {
-            error = ::GetLastError();
+            error = win32::lastSystemError();
             return false;
         }
         attributes_.nLength = sizeof attributes_;
@@ -40,23 +40,23 @@ class MailslotHandle : public MailslotEndpoint {
 public:
     explicit MailslotHandle(HANDLE handle) : handle_(handle) {}
 
-    bool write(const std::string& bytes, uint32_t& error) override {
+    bool write(const std::string& bytes, SystemError& error) override {
         DWORD written = 0;
         if (!::WriteFile(handle_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
-            error = ::GetLastError();
+            error = win32::lastSystemError();
             return false;
         }
         if (written != bytes.size()) {
-            error = ERROR_WRITE_FAULT;
+            error = win32::systemError(ERROR_WRITE_FAULT);
             return false;
         }
         return true;
     }
 
-    bool nextMessageSize(bool& waiting, uint32_t& size, uint32_t& error) override {
+    bool nextMessageSize(bool& waiting, uint32_t& size, SystemError& error) override {
         DWORD next = 0, count = 0;
         if (!::GetMailslotInfo(handle_.get(), nullptr, &next, &count, nullptr)) {
-            error = ::GetLastError();
+            error = win32::lastSystemError();
             return false;
         }
         waiting = next != MAILSLOT_NO_MESSAGE;
@@ -64,11 +64,11 @@ public:
         return true;
     }
 
-    bool read(uint32_t size, std::string& out, uint32_t& error) override {
+    bool read(uint32_t size, std::string& out, SystemError& error) override {
         std::vector<char> buffer(size + 1);
         DWORD got = 0;
         if (!::ReadFile(handle_.get(), buffer.data(), size, &got, nullptr)) {
-            error = ::GetLastError();
+            error = win32::lastSystemError();
             return false;
         }
         out.assign(buffer.data(), got);
@@ -81,26 +81,26 @@ private:
 
 }  // namespace
 
-std::unique_ptr<MailslotEndpoint> NativePlatform::createMailslot(const std::string& name, uint32_t& error) {
+std::unique_ptr<MailslotEndpoint> NativePlatform::createMailslot(const std::string& name, SystemError& error) {
     OpenToEveryone security;
     if (!security.prepare(error)) return nullptr;
     // No limit on the message size; reads wait for a message (callers ask for one first).
     HANDLE slot = ::CreateMailslotA(mailslotPath(name, false).c_str(), 0, MAILSLOT_WAIT_FOREVER, security.get());
     if (slot == INVALID_HANDLE_VALUE) {
-        error = ::GetLastError();
+        error = win32::lastSystemError();
         return nullptr;
     }
     return std::make_unique<MailslotHandle>(slot);
 }
 
 std::unique_ptr<MailslotEndpoint> NativePlatform::openMailslot(const std::string& name, bool wholeDomain,
-                                                               uint32_t& error) {
+                                                               SystemError& error) {
     OpenToEveryone security;
     if (!security.prepare(error)) return nullptr;
     HANDLE file = ::CreateFileA(mailslotPath(name, wholeDomain).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 security.get(), OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        error = ::GetLastError();
+        error = win32::lastSystemError();
         return nullptr;
     }
     return std::make_unique<MailslotHandle>(file);

@@ -21,6 +21,11 @@ struct NativePlatform::Impl {
 
 namespace win32 {
 
+// A Windows error number (or NetAPI status) in the platform's words.
+SystemError systemError(uint32_t code);
+// The same for GetLastError.
+SystemError lastSystemError();
+
 // An entry point looked up by name at run time (absent on older systems).
 template <typename Function>
 Function lookUpEntryPoint(const char* module, const char* name) {

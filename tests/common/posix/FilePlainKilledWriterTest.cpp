@@ -14,7 +14,7 @@
 
 #include "common/FileOps.h"
 #include "common/FilePlain.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "support/ChildProcess.h"
 #include "support/TestDirectory.h"
 

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "common/Resources.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna {

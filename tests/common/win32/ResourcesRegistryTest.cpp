@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/Resources.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "support/TestRegistryKey.h"
 
 namespace Quilna {

@@ -107,7 +107,8 @@ public:
         }
     }
     static uint64_t cluster(const std::string& directory) {
-        uint32_t bytes = 0, error = 0;
+        uint32_t bytes = 0;
+        SystemError error;
         platform().clusterSize(directory, bytes, error);
         return bytes;
     }

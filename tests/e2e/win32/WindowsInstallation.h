@@ -298,7 +298,8 @@ inline AccountValues totals(const std::vector<AccountRecord>& records) {
 }
 
 inline uint64_t onDisk(uint64_t size) {
-    uint32_t cluster = 0, error = 0;
+    uint32_t cluster = 0;
+    SystemError error;
     if (!platform().clusterSize("C:", cluster, error) || cluster == 0) return size;
     return (size + cluster - 1) / cluster * cluster;
 }

@@ -18,7 +18,7 @@
 #include "hoardscan/Tallies.h"
 #include "hoardscan/Temperatures.h"
 #include "hoardscan/Walk.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna {

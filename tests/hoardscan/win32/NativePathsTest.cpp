@@ -38,8 +38,9 @@ TEST(NativePaths, ThePathRootIsTheDriveLetterAndItsColon) {
     TestSupport::TestDirectory dir;
     const std::string root = DriveCheck::pathRoot(dir.text() + "\\", "f");
     ASSERT_EQ(root.size(), 2u);
-    uint32_t bytes = 0, error = 0;
-    EXPECT_TRUE(platform().clusterSize(root, bytes, error)) << error;
+    uint32_t bytes = 0;
+    SystemError error;
+    EXPECT_TRUE(platform().clusterSize(root, bytes, error)) << error.code;
     EXPECT_GT(bytes, 0u);
 }
 

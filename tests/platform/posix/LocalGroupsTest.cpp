@@ -44,7 +44,7 @@ std::vector<GroupLine> groupFile() {
 TEST(LocalGroups, GroupsComeInTheDatabaseOrder) {
     NativePlatform native;
     std::vector<std::string> names;
-    ASSERT_EQ(native.localGroups(names), SystemCode::Success);
+    ASSERT_FALSE(native.localGroups(names).failed());
     ASSERT_FALSE(names.empty());
     // Every group of the file, in the file's order, among the groups the database gives.
     auto next = names.begin();
@@ -62,20 +62,20 @@ TEST(LocalGroups, MembersAreListedMembersThenPrimaryUsers) {
     NativePlatform native;
     const std::string host = TestSupport::upperShortHostName();
     std::vector<std::string> members;
-    ASSERT_EQ(native.localGroupMembers("root", members), SystemCode::Success);
+    ASSERT_FALSE(native.localGroupMembers("root", members).failed());
     // root's primary group is root.
     EXPECT_NE(std::find(members.begin(), members.end(), host + "\\root"), members.end());
 
     for (const GroupLine& group : groupFile()) {
         if (group.listed.empty()) continue;
-        ASSERT_EQ(native.localGroupMembers(group.name, members), SystemCode::Success) << group.name;
+        ASSERT_FALSE(native.localGroupMembers(group.name, members).failed()) << group.name;
         ASSERT_GE(members.size(), group.listed.size()) << group.name;
         for (size_t i = 0; i < group.listed.size(); ++i) EXPECT_EQ(members[i], host + "\\" + group.listed[i]);
     }
 
-    EXPECT_EQ(native.localGroupMembers("no-such-group-of-quilna", members), SystemCode::NoSuchLocalGroup);
+    EXPECT_EQ(native.localGroupMembers("no-such-group-of-quilna", members).kind, ErrorKind::NotFound);
     EXPECT_TRUE(members.empty());
-    EXPECT_EQ(native.localGroupMembers(std::string("ro\0ot", 5), members), SystemCode::NoSuchLocalGroup);
+    EXPECT_EQ(native.localGroupMembers(std::string("ro\0ot", 5), members).kind, ErrorKind::NotFound);
 }
 
 }  // namespace

@@ -33,12 +33,12 @@ protected:
     std::string socketPath(const std::string& name) const { return runtime.child("mailslot") + "/" + name; }
 
     std::unique_ptr<MailslotEndpoint> receiver(const std::string& name) {
-        uint32_t error = 0;
+        SystemError error;
         auto endpoint = platform().createMailslot(name, error);
-        EXPECT_TRUE(endpoint) << name << ": " << platform().errorText(error);
+        EXPECT_TRUE(endpoint) << name << ": " << platform().errorText(error.code);
         return endpoint;
     }
-    std::unique_ptr<MailslotEndpoint> sender(const std::string& name, uint32_t& error) {
+    std::unique_ptr<MailslotEndpoint> sender(const std::string& name, SystemError& error) {
         return platform().openMailslot(name, false, error);
     }
 
@@ -46,7 +46,8 @@ protected:
     static std::vector<std::string> drain(MailslotEndpoint& endpoint) {
         std::vector<std::string> messages;
         bool waiting = true;
-        uint32_t size = 0, error = 0;
+        uint32_t size = 0;
+        SystemError error;
         while (endpoint.nextMessageSize(waiting, size, error) && waiting) {
             std::string message;
             if (!endpoint.read(size, message, error)) break;
@@ -81,12 +82,12 @@ TEST_F(MailslotSocketTest, MessagesArriveWholeAndInOrderWithSharedPermissions) {
     EXPECT_TRUE(S_ISSOCK(status.st_mode));
     EXPECT_EQ(status.st_mode & 0777, 0666u);
 
-    uint32_t error = 0;
+    SystemError error;
     auto out = sender("Quilna_Core", error);
-    ASSERT_TRUE(out) << platform().errorText(error);
+    ASSERT_TRUE(out) << platform().errorText(error.code);
     const std::string binary("a\0b\x1B\xff", 5);
     for (const std::string& message : {std::string("first"), std::string(), binary, std::string(100000, 'x')})
-        ASSERT_TRUE(out->write(message, error)) << message.size() << ": " << platform().errorText(error);
+        ASSERT_TRUE(out->write(message, error)) << message.size() << ": " << platform().errorText(error.code);
     EXPECT_EQ(drain(*in), (std::vector<std::string>{"first", "", binary, std::string(100000, 'x')}));
 }
 
@@ -94,7 +95,8 @@ TEST_F(MailslotSocketTest, AskingForTheNextMessageNeverWaits) {
     auto in = receiver("idle");
     ASSERT_TRUE(in);
     bool waiting = true;
-    uint32_t size = 7, error = 0;
+    uint32_t size = 7;
+    SystemError error;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(in->nextMessageSize(waiting, size, error));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
@@ -102,9 +104,10 @@ TEST_F(MailslotSocketTest, AskingForTheNextMessageNeverWaits) {
 }
 
 TEST_F(MailslotSocketTest, SendingWithoutAReceiverFails) {
-    uint32_t error = 0;
+    SystemError error;
     EXPECT_FALSE(sender("nobody", error));
-    EXPECT_EQ(error, static_cast<uint32_t>(ENOENT));
+    EXPECT_EQ(error.kind, ErrorKind::NotFound);
+    EXPECT_EQ(error.code, static_cast<uint32_t>(ENOENT));
 
     { auto gone = receiver("gone"); }
     EXPECT_FALSE(std::filesystem::exists(socketPath("gone")));  // the receiver cleans up
@@ -115,21 +118,21 @@ TEST_F(MailslotSocketTest, SendingWithoutAReceiverFails) {
     ASSERT_TRUE(out);
     in.reset();
     EXPECT_FALSE(out->write("after", error));
-    EXPECT_NE(error, 0u);
-    EXPECT_FALSE(platform().errorText(error).empty());
+    EXPECT_TRUE(error.failed());
+    EXPECT_FALSE(platform().errorText(error.code).empty());
 }
 
 TEST_F(MailslotSocketTest, AStaleSocketIsReplacedButALiveReceiverIsNot) {
     receiver("probe");  // makes the directory
     leaveStaleSocket(socketPath("stale"));
-    uint32_t error = 0;
+    SystemError error;
     EXPECT_FALSE(sender("stale", error));
-    EXPECT_EQ(error, static_cast<uint32_t>(ECONNREFUSED));
+    EXPECT_EQ(error.code, static_cast<uint32_t>(ECONNREFUSED));
     auto in = receiver("stale");
     ASSERT_TRUE(in);
 
     EXPECT_FALSE(platform().createMailslot("stale", error));
-    EXPECT_EQ(error, static_cast<uint32_t>(EADDRINUSE));
+    EXPECT_EQ(error.code, static_cast<uint32_t>(EADDRINUSE));
     auto out = sender("stale", error);
     ASSERT_TRUE(out);
     ASSERT_TRUE(out->write("still mine", error));
@@ -140,7 +143,7 @@ TEST_F(MailslotSocketTest, AReceiverInAnotherProcessIsNotStolen) {
     TestSupport::Handshake handshake;
     ASSERT_TRUE(handshake.ok());
     TestSupport::ChildProcess child([&] {
-        uint32_t error = 0;
+        SystemError error;
         auto in = platform().createMailslot("shared", error);
         handshake.tellParent(in ? 'r' : 'x');
         handshake.fromParent();
@@ -148,9 +151,9 @@ TEST_F(MailslotSocketTest, AReceiverInAnotherProcessIsNotStolen) {
         return messages == std::vector<std::string>{"to the child"} ? 0 : 1;
     });
     ASSERT_EQ(handshake.fromChild(), 'r');
-    uint32_t error = 0;
+    SystemError error;
     EXPECT_FALSE(platform().createMailslot("shared", error));
-    EXPECT_EQ(error, static_cast<uint32_t>(EADDRINUSE));
+    EXPECT_EQ(error.code, static_cast<uint32_t>(EADDRINUSE));
     auto out = sender("shared", error);
     ASSERT_TRUE(out);
     ASSERT_TRUE(out->write("to the child", error));
@@ -163,33 +166,34 @@ TEST_F(MailslotSocketTest, AReceiverInAnotherProcessIsNotStolen) {
 TEST_F(MailslotSocketTest, AFileThatIsNoSocketIsLeftAlone) {
     receiver("probe");
     { std::ofstream(socketPath("notes")) << "keep me"; }
-    uint32_t error = 0;
+    SystemError error;
     EXPECT_FALSE(platform().createMailslot("notes", error));
-    EXPECT_EQ(error, static_cast<uint32_t>(EEXIST));
+    EXPECT_EQ(error.kind, ErrorKind::Exists);
+    EXPECT_EQ(error.code, static_cast<uint32_t>(EEXIST));
     EXPECT_EQ(TestSupport::TestDirectory::readFile(socketPath("notes")), "keep me");
 }
 
 TEST_F(MailslotSocketTest, OversizedMessagesFailWholeAndTheChannelGoesOn) {
     auto in = receiver("big");
-    uint32_t error = 0;
+    SystemError error;
     auto out = sender("big", error);
     ASSERT_TRUE(out);
     EXPECT_FALSE(out->write(std::string(64 * 1024 * 1024, 'x'), error));
-    EXPECT_EQ(error, static_cast<uint32_t>(EMSGSIZE));
+    EXPECT_EQ(error.code, static_cast<uint32_t>(EMSGSIZE));
     ASSERT_TRUE(out->write("small", error));
     EXPECT_EQ(drain(*in), std::vector<std::string>{"small"});
 }
 
 TEST_F(MailslotSocketTest, DomainWideSendingAndUnusableNamesAreRefused) {
-    uint32_t error = 0;
+    SystemError error;
     EXPECT_FALSE(platform().openMailslot("Quilna_Core", true, error));
-    EXPECT_EQ(error, static_cast<uint32_t>(ENOTSUP));
+    EXPECT_EQ(error.code, static_cast<uint32_t>(ENOTSUP));
     for (const char* name : {"", ".", ".."}) {
         EXPECT_FALSE(platform().createMailslot(name, error)) << name;
-        EXPECT_EQ(error, static_cast<uint32_t>(EINVAL));
+        EXPECT_EQ(error.code, static_cast<uint32_t>(EINVAL));
     }
     EXPECT_FALSE(platform().createMailslot(std::string(200, 'n'), error));
-    EXPECT_EQ(error, static_cast<uint32_t>(ENAMETOOLONG));
+    EXPECT_EQ(error.code, static_cast<uint32_t>(ENAMETOOLONG));
 
     auto in = receiver("a/b");  // stays inside the mailslot directory
     ASSERT_TRUE(in);

@@ -62,7 +62,7 @@ TEST(MountTable, UnescapesOctalBytesOnlyWhenComplete) {
 TEST(Drives, TheRootIsADriveAndAPlainDirectoryHasNoRoot) {
     NativePlatform native;
     std::vector<std::string> roots;
-    uint32_t error = 0;
+    SystemError error;
     ASSERT_TRUE(native.logicalDrives(roots, error));
     ASSERT_FALSE(roots.empty());
     EXPECT_EQ(roots.front(), "/");
@@ -99,7 +99,7 @@ TEST(Drives, AMountedTmpfsIsARamDiskDriveAndAMountPoint) {
         if (::mount("tmpfs", point.c_str(), "tmpfs", 0, "size=64k") != 0) return 77;
         NativePlatform native;
         std::vector<std::string> roots;
-        uint32_t error = 0;
+        SystemError error;
         if (!native.logicalDrives(roots, error)) return 1;
         if (std::find(roots.begin(), roots.end(), point.string() + "/") == roots.end()) return 2;
         if (native.driveType(point.string() + "/") != DriveType::RamDisk) return 3;

@@ -11,7 +11,7 @@
 #include <set>
 
 #include "platform/Platform.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna {

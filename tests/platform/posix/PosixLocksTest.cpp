@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/NamedLock.h"
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna {

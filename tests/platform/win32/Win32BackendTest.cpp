@@ -39,8 +39,8 @@ std::string withForwardSlashes(std::string path) {
 
 TEST(Win32Drives, RootsAreDriveLettersWithABackslash) {
     std::vector<std::string> roots;
-    uint32_t error = 0;
-    ASSERT_TRUE(platform().logicalDrives(roots, error)) << error;
+    SystemError error;
+    ASSERT_TRUE(platform().logicalDrives(roots, error)) << error.code;
     for (const std::string& root : roots) {
         ASSERT_EQ(root.size(), 3u) << root;
         EXPECT_TRUE(std::isupper(static_cast<unsigned char>(root[0]))) << root;
@@ -238,21 +238,23 @@ TEST_F(Win32Registry, WrittenStringsEndInAZero) {
     EXPECT_STREQ(buffer, "abc");
 }
 
-TEST(Win32Mailslot, ErrorsAreTheSystemsNumbers) {
+TEST(Win32Mailslot, ErrorsCarryTheSystemsNumbers) {
     const std::string name = NativeTest::uniqueName("Quilna_Test_");
-    uint32_t error = 0;
+    SystemError error;
     auto receiver = platform().createMailslot(name, error);
-    ASSERT_NE(receiver, nullptr) << error;
+    ASSERT_NE(receiver, nullptr) << error.code;
     EXPECT_EQ(platform().createMailslot(name, error), nullptr) << "one receiver per name";
-    EXPECT_EQ(error, static_cast<uint32_t>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(error.kind, ErrorKind::Exists);
+    EXPECT_EQ(error.code, static_cast<uint32_t>(ERROR_ALREADY_EXISTS));
 
-    error = 0;
+    error = SystemError{};
     EXPECT_EQ(platform().openMailslot(NativeTest::uniqueName("Quilna_Nobody_"), false, error), nullptr);
-    EXPECT_EQ(error, static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(error.kind, ErrorKind::NotFound);
+    EXPECT_EQ(error.code, static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
 
     // A receiver cannot send; the system says why.
     EXPECT_FALSE(receiver->write("to myself", error));
-    EXPECT_NE(error, 0u);
+    EXPECT_TRUE(error.failed());
 }
 
 TEST(Win32Accounts, OwnerOfANewFileIsTheUserOrTheAdministrators) {
@@ -270,17 +272,16 @@ TEST(Win32Accounts, OwnerOfANewFileIsTheUserOrTheAdministrators) {
     EXPECT_FALSE(platform().ownerById(ownerId, domain, account)) << "Windows has no owner ids";
 }
 
-TEST(Win32Accounts, LocalGroupsAnswerWithNetApiStatuses) {
+TEST(Win32Accounts, LocalGroupsAndAnUnknownGroup) {
     std::vector<std::string> groups{"stale"};
-    const uint32_t status = platform().localGroups(groups);
-    if (status != SystemCode::Success) {
+    if (platform().localGroups(groups).failed()) {
         EXPECT_TRUE(groups.empty());
         return;
     }
     for (const std::string& group : groups) EXPECT_FALSE(group.empty());
     if (underEmulator()) return;  // it makes the current user a member of any group
     std::vector<std::string> members{"stale"};
-    EXPECT_EQ(platform().localGroupMembers("Quilna no such group", members), SystemCode::NoSuchLocalGroup);
+    EXPECT_EQ(platform().localGroupMembers("Quilna no such group", members).kind, ErrorKind::NotFound);
     EXPECT_TRUE(members.empty());
 }
 

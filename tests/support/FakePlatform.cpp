@@ -1,8 +1,11 @@
-#include "platform/fake/FakePlatform.h"
+#include "support/FakePlatform.h"
 
 namespace Quilna {
 
 namespace {
+// What a refused query reports (the Windows code, as the logs of such a run would show it).
+constexpr SystemError deniedError{ErrorKind::AccessDenied, 5};
+
 // Answers from an optional when it holds a value, else from the native backend.
 template <typename T, typename Native>
 bool answer(const std::optional<T>& fake, T& out, Native native) {
@@ -37,7 +40,7 @@ bool FakePlatform::getEnv(const std::string& name, std::string& value) {
 
 const PathSyntax& FakePlatform::pathSyntax() { return syntax ? *syntax : NativePlatform::pathSyntax(); }
 
-bool FakePlatform::logicalDrives(std::vector<std::string>& roots, uint32_t& error) {
+bool FakePlatform::logicalDrives(std::vector<std::string>& roots, SystemError& error) {
     if (drivesError) {
         error = *drivesError;
         return false;
@@ -50,22 +53,22 @@ int FakePlatform::driveType(const std::string& root) {
     return found == driveTypes.end() ? NativePlatform::driveType(root) : found->second;
 }
 
-bool FakePlatform::clusterSize(const std::string& root, uint32_t& bytes, uint32_t& error) {
+bool FakePlatform::clusterSize(const std::string& root, uint32_t& bytes, SystemError& error) {
     auto found = clusterSizes.find(root);
     if (found == clusterSizes.end()) return NativePlatform::clusterSize(root, bytes, error);
     if (!found->second) {
-        error = SystemCode::AccessDenied;
+        error = deniedError;
         return false;
     }
     bytes = *found->second;
     return true;
 }
 
-bool FakePlatform::compressedSize(const std::string& path, uint64_t& bytes, uint32_t& error) {
+bool FakePlatform::compressedSize(const std::string& path, uint64_t& bytes, SystemError& error) {
     auto found = compressedSizes.find(path);
     if (found == compressedSizes.end()) return NativePlatform::compressedSize(path, bytes, error);
     if (!found->second) {
-        error = SystemCode::AccessDenied;
+        error = deniedError;
         return false;
     }
     bytes = *found->second;
@@ -89,21 +92,21 @@ bool FakePlatform::fileOwner(const std::string& path, const std::string& server,
     return true;
 }
 
-uint32_t FakePlatform::localGroups(std::vector<std::string>& names) {
+SystemError FakePlatform::localGroups(std::vector<std::string>& names) {
     ++localGroupsCalls;
     if (!groups) return NativePlatform::localGroups(names);
-    if (groups->first == SystemCode::Success) names = groups->second;
+    if (!groups->first.failed()) names = groups->second;
     return groups->first;
 }
 
-uint32_t FakePlatform::localGroupMembers(const std::string& group, std::vector<std::string>& list) {
+SystemError FakePlatform::localGroupMembers(const std::string& group, std::vector<std::string>& list) {
     ++memberCalls[group];
     auto found = members.find(group);
     if (found == members.end()) {
-        if (groups) return SystemCode::NoSuchLocalGroup;
+        if (groups) return SystemError{ErrorKind::NotFound, 1376};
         return NativePlatform::localGroupMembers(group, list);
     }
-    if (found->second.first == SystemCode::Success) list = found->second.second;
+    if (!found->second.first.failed()) list = found->second.second;
     return found->second.first;
 }
 

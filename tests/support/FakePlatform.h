@@ -24,14 +24,14 @@ public:
     std::map<std::string, std::optional<std::string>> environment;  // nullopt: variable unset
     std::optional<PathSyntax> syntax;
     std::optional<std::vector<std::string>> drives;
-    std::optional<uint32_t> drivesError;                  // logicalDrives fails with this code
+    std::optional<SystemError> drivesError;               // logicalDrives fails with this error
     std::map<std::string, int> driveTypes;
     std::map<std::string, std::optional<uint32_t>> clusterSizes;     // nullopt: the query fails
     std::map<std::string, std::optional<uint64_t>> compressedSizes;  // nullopt: the query fails
     std::map<std::string, FileInfo> files;                // fileInfo by path, exact text
     std::map<std::string, std::pair<std::string, std::string>> owners;  // path -> (domain, account)
-    std::optional<std::pair<uint32_t, std::vector<std::string>>> groups;  // (status, names)
-    std::map<std::string, std::pair<uint32_t, std::vector<std::string>>> members;  // group -> (status, members)
+    std::optional<std::pair<SystemError, std::vector<std::string>>> groups;  // (failure, names)
+    std::map<std::string, std::pair<SystemError, std::vector<std::string>>> members;  // group -> (failure, members)
     std::map<std::string, std::pair<uint32_t, std::string>> registry;  // "key\name" -> (type, data)
     bool registryFake = false;                            // true: registry only from the table
     std::optional<uint32_t> architecture;
@@ -48,15 +48,15 @@ public:
     void sleepMs(uint32_t milliseconds) override;
     bool getEnv(const std::string& name, std::string& value) override;
     const PathSyntax& pathSyntax() override;
-    bool logicalDrives(std::vector<std::string>& roots, uint32_t& error) override;
+    bool logicalDrives(std::vector<std::string>& roots, SystemError& error) override;
     int driveType(const std::string& root) override;
-    bool clusterSize(const std::string& root, uint32_t& bytes, uint32_t& error) override;
-    bool compressedSize(const std::string& path, uint64_t& bytes, uint32_t& error) override;
+    bool clusterSize(const std::string& root, uint32_t& bytes, SystemError& error) override;
+    bool compressedSize(const std::string& path, uint64_t& bytes, SystemError& error) override;
     bool fileInfo(const std::string& path, FileInfo& out) override;
     bool fileOwner(const std::string& path, const std::string& server, std::string& domain,
                    std::string& account) override;
-    uint32_t localGroups(std::vector<std::string>& names) override;
-    uint32_t localGroupMembers(const std::string& group, std::vector<std::string>& members) override;
+    SystemError localGroups(std::vector<std::string>& names) override;
+    SystemError localGroupMembers(const std::string& group, std::vector<std::string>& members) override;
     int readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type,
                      std::string& data) override;
     bool writeRegistryString(const std::string& keyPath, const std::string& name, const std::string& value,

@@ -1,0 +1,28 @@
+#pragma once
+// Registry values: the installation's resources.
+
+#include <cstdint>
+#include <string>
+
+namespace Quilna {
+
+// Registry value types.
+namespace RegistryType {
+constexpr uint32_t String = 1;        // REG_SZ
+constexpr uint32_t ExpandString = 2;  // REG_EXPAND_SZ
+constexpr uint32_t Dword = 4;         // REG_DWORD
+constexpr uint32_t MultiString = 7;   // REG_MULTI_SZ
+}  // namespace RegistryType
+
+class Registry {
+public:
+    virtual ~Registry() = default;
+
+    // 0 success, 1 out of memory, 2 key or value missing or unreadable.
+    virtual int readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type,
+                             std::string& data) = 0;
+    virtual bool writeRegistryString(const std::string& keyPath, const std::string& name, const std::string& value,
+                                     bool view64) = 0;
+};
+
+}  // namespace Quilna
