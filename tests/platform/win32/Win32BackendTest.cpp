@@ -58,10 +58,10 @@ TEST(Win32Drives, RootsAreDriveLettersWithABackslash) {
     // The cluster size is asked with the drive prefix alone, or with nothing for a path
     // without drive letter (the current directory's volume).
     uint32_t bytes = 0;
-    ASSERT_TRUE(platform().clusterSize("C:", bytes, error)) << error;
+    ASSERT_TRUE(platform().clusterSize("C:", bytes, error)) << error.code;
     EXPECT_GT(bytes, 0u);
     uint32_t current = 0;
-    ASSERT_TRUE(platform().clusterSize("", current, error)) << error;
+    ASSERT_TRUE(platform().clusterSize("", current, error)) << error.code;
     EXPECT_GT(current, 0u);
 
     EXPECT_TRUE(platform().isMountPoint("C:\\"));
