@@ -29,7 +29,8 @@ bool CollectorOptions::parse(int argc, const char* const* argv, CollectorOptions
 const char* CollectorOptions::usage() {
     return "Usage: hoardscan-collector [-o FILE] [-m DIR] [-n NAME]\n"
            "Receives the log records that the programs of this computer forward to the mailslot\n"
-           "\"Quilna_Core\" and writes each as one log line, until interrupted (SIGINT, SIGTERM).\n"
+           "\"Quilna_Core\" and writes each as one log line that starts with this computer's name,\n"
+           "until interrupted (SIGINT, SIGTERM).\n"
            "\n"
            "  -o FILE  append the lines to FILE (CR LF line ends, as in log files) instead of\n"
            "           writing them to standard output\n"

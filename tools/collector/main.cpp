@@ -9,6 +9,7 @@
 #include "common/IPCEnvelope.h"
 #include "common/IPCException.h"
 #include "common/MailSlot.h"
+#include "common/StringUtils.h"
 #include "logger/LogCommons.h"
 #include "logger/LogMessenger.h"
 #include "logger/LogState.h"
@@ -57,9 +58,19 @@ bool loadCatalogue(const std::string& directory, LogCommons& catalogue) {
     return true;
 }
 
+// The name every line starts with: records reach a mailslot only from the programs of its own
+// computer, and a fleet's collected lines must tell their machines apart. In capitals, as the
+// host field of the account records.
+std::string senderHost() {
+    std::string host;
+    if (!platform().computerName(host) || host.empty()) host = "UNKNOWN";
+    StringUtils::toUpper(host);
+    return host;
+}
+
 class Collector {
 public:
-    Collector(MailSlot& mailslot, CollectorOutput& out) : mailslot_(mailslot), out_(out) {}
+    Collector(MailSlot& mailslot, CollectorOutput& out) : mailslot_(mailslot), out_(out), host_(senderHost()) {}
 
     void run(const std::atomic<bool>& stop) {
         while (!stop.load())
@@ -94,11 +105,12 @@ private:
         } catch (const Exception& failure) {
             line = failure.fullText();
         }
-        out_.writeLine(line);
+        out_.writeLine(host_ + " " + line);
     }
 
     MailSlot& mailslot_;
     CollectorOutput& out_;
+    const std::string host_;
 };
 
 int collect(const CollectorOptions& options) {

@@ -102,7 +102,7 @@ TEST_F(CollectorFullDisk, LinesWithoutRoomAreLostWholeAndCountedAndWritingResume
     // Every line of the file is a whole line that was sent, in the order sent; nothing but lost
     // lines is missing.
     ASSERT_EQ(written.substr(written.size() - 2), "\r\n");
-    const std::vector<std::string> received = logLines(written);
+    const std::vector<std::string> received = CollectorProcess::collectedLines(written);
     size_t next = 0;
     for (const std::string& line : received) {
         while (next < sent.size() && sent[next] != line) ++next;

@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "RunControl.h"
+#include "common/StringUtils.h"
+#include "platform/Platform.h"
 
 namespace Quilna::EndToEnd {
 
@@ -23,6 +25,21 @@ class CollectorProcess {
 public:
     // The collector built next to the program.
     static std::string program() { return (fs::path(HOARDSCAN_PROGRAM).parent_path() / "hoardscan-collector").string(); }
+    // The name each collected line starts with.
+    static std::string host() {
+        std::string name;
+        platform().computerName(name);
+        return StringUtils::toUpper(name);
+    }
+    // The lines of a collector's output without that name and its blank (a line that lacks it
+    // is kept whole, so that it differs from every line sent).
+    static std::vector<std::string> collectedLines(const std::string& output) {
+        const std::string prefix = host() + " ";
+        std::vector<std::string> lines = logLines(output);
+        for (std::string& line : lines)
+            if (line.starts_with(prefix)) line.erase(0, prefix.size());
+        return lines;
+    }
 
     // words: the collector and its arguments, or a wrapper that starts it; environment: variables
     // set for it alone.

@@ -92,7 +92,7 @@ void expectOutputIsTheStartOfTheLog(const ScanInstallation& installation, const 
                                     size_t receivedAtLeast) {
     const std::vector<std::string> local = recordLinesOf(installation, scan);
     const std::string output = collector.output();
-    const std::vector<std::string> received = logLines(output);
+    const std::vector<std::string> received = CollectorProcess::collectedLines(output);
     EXPECT_EQ(output.size() >= 2 ? output.substr(output.size() - 2) : "", "\r\n");
     ASSERT_GE(received.size(), receivedAtLeast) << collector.errors();
     ASSERT_LE(received.size(), local.size());

@@ -67,7 +67,9 @@ TEST_F(CollectorTest, LogRecordsReachTheCollectorAndDebugRecordsDoNot) {
     EXPECT_TRUE(unit.error(6, ParamStream() << "last"));
     ASSERT_EQ(agent->lines.size(), 3u);
     ASSERT_TRUE(outputHolds("last")) << collector.errors();
-    EXPECT_EQ(output(), agent->lines[0] + "\r\n" + agent->lines[2] + "\r\n");
+    const std::string host = Collector::host();
+    ASSERT_FALSE(host.empty());
+    EXPECT_EQ(output(), host + " " + agent->lines[0] + "\r\n" + host + " " + agent->lines[2] + "\r\n");
     EXPECT_NE(agent->lines[0].find("(17.17.05)"), std::string::npos);
     EXPECT_EQ(collector.stop(), 0);
 }
