@@ -120,4 +120,45 @@ private:
 
 Options split(const std::string& text) { return Splitter(text).run(); }
 
+namespace {
+
+std::string optionText(const std::string& name) { return (name.size() == 1 ? "-" : "--") + name; }
+
+Request refused(std::string problem) { return Request{Request::Refuse, std::move(problem)}; }
+
+}  // namespace
+
+Request interpret(const std::string& commandText) {
+    Options options = split(commandText);
+    if (!options.empty()) options.erase(options.begin());  // the pair of the leading "dummy"
+    Request request;
+    bool configuration = false;
+    for (const auto& [name, value] : options) {
+        if (name.empty()) return refused("unexpected argument '" + value + "'");
+        if (name == "c") {
+            if (configuration) return refused("-c is given twice");
+            if (value.empty()) return refused("-c needs the path of the configuration file");
+            configuration = true;
+        } else if (name == "h" || name == "help" || name == "version") {
+            if (!value.empty()) return refused("unexpected argument '" + value + "' after " + optionText(name));
+            if (request.action == Request::Scan) request.action = name == "version" ? Request::Version : Request::Help;
+        } else {
+            return refused("unknown option " + optionText(name));
+        }
+    }
+    return request;
+}
+
+std::string usage() {
+    return "Usage: hoardscan [-c FILE]\n"
+           "Takes stock of the space files occupy on this computer and writes the result files that the\n"
+           "configuration names.\n"
+           "  -c FILE     the configuration file (default: hoardscan.conf in the directory of the\n"
+           "              installation's resource ConfigurationDir)\n"
+           "  -h, --help  this text\n"
+           "  --version   the program's version\n"
+           "Exit codes: 0 every result file finished, 1 set-up failed, 2 the scan could not start,\n"
+           "3 a result file could not be written or finished, 130/143 stopped by SIGINT/SIGTERM.\n";
+}
+
 }  // namespace Quilna::CommandLine

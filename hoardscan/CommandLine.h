@@ -13,4 +13,19 @@ using Options = std::vector<std::pair<std::string, std::string>>;
 // one-character option name, "--" a long one. A value that holds a '-' must be quoted.
 Options split(const std::string& text);
 
+// What the command line asks for.
+struct Request {
+    enum Action { Scan, Help, Version, Refuse };
+    Action action = Scan;
+    std::string problem;  // Refuse: what is wrong, for the user
+};
+
+// The command text ("dummy" followed by the command line): a scan (with or without -c FILE),
+// -h or --help, --version; anything else (an unknown option, an argument that belongs to no
+// option, -c twice or without a file) is refused.
+Request interpret(const std::string& commandText);
+
+// The usage text, lines ending in line feeds.
+std::string usage();
+
 }  // namespace Quilna::CommandLine

@@ -6,6 +6,7 @@
 #include "common/StringUtils.h"
 #include "hoardscan/MessageNumbers.h"
 #include "hoardscan/RulesFiles.h"
+#include "hoardscan/SettingFailure.h"
 #include "hoardscan/Tallies.h"
 #include "hoardscan/WildcardMatch.h"
 #include "logger/LoggerUnit.h"
@@ -61,13 +62,13 @@ uint16_t FileTypes::attributeBit(std::string_view word) {
 
 bool FileTypes::loadFileTypeMapping() {
     std::string path;
-    if (configuration_.getFileName(settingKey, path) != ConfResult::Found) {
-        logger_.fatal(Message::SettingMissing, ParamStream() << settingKey);
+    if (int result = configuration_.getFileName(settingKey, path); result != ConfResult::Found) {
+        SettingFailure::report(logger_, configuration_, settingKey, "FileName", result);
         logger_.debug(1, "No filename extension mapping file configured.");
         return false;
     }
     if (!FileOps::exists(path)) {
-        logger_.error(Message::SettingUnusable, ParamStream() << settingKey << path);
+        logger_.fatal(Message::SettingUnusable, ParamStream() << settingKey << path);
         if (LoggerUnit::isDebugOn(1))
             logger_.debug(1, "Filename extension mapping file \"%s\" does not exist.", ParamStream() << path);
         return false;

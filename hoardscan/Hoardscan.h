@@ -5,6 +5,7 @@
 // its members.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -44,8 +45,16 @@ public:
     // cannot be set up (reported).
     bool init();
     // Walks every file system and writes the result files; false only when the scan cannot
-    // start. The quit flag only chooses the closing debug line: the scan is never cut short.
-    bool run(const std::atomic<bool>& quitFlag);
+    // start. The quit flag (session end) only chooses the closing debug line; a stop request
+    // (SIGINT, SIGTERM) ends the walk at the next file, and what was counted is written under
+    // the unfinished names.
+    bool run(const std::atomic<bool>& quitFlag, const std::atomic<int>& stopRequest);
+
+    // RunOutcome.cpp: the exit code of a run whose init succeeded, given what run answered.
+    int exitCodeOfRun(bool ran) const;
+    // Logs the closing record (NOTICE 33, also when init failed once logging is up) and, for
+    // any exit code but 0, writes one line to standard error: why, and where the log is.
+    void closeRun(int exitCode);
 
     // The scan engine's operations.
     void walk(const std::string& root, const std::string& fileSystem);
@@ -66,6 +75,7 @@ public:
 
 private:
     // Settings.cpp: the steps of init.
+    bool findConfiguration();
     bool startLogging();
     bool openConfiguration();
     void loadMessageCatalogue();
@@ -73,13 +83,15 @@ private:
     void readDebugLevel();
     bool readSwitches();
     bool readTemperatureMonitor();
+    bool findMonitoredBand();
     bool readDirectory(const char* key, const char* missingLine, const char* absentLine, std::string& directory);
     bool loadRulesFile(const char* key, const char* missingLine, const char* absentLine, bool accounts);
     void readUserDirectories();
     bool readFileTypeScheme();
     void readBufferSize();
     void makeEngine();
-    bool missing(const char* key, const char* debugLine);
+    // A required setting that cannot be read: reported as missing or invalid, with its debug line.
+    bool unusable(const char* key, const char* type, int result, const char* debugLine);
 
     // RunLoop.cpp: the steps of run.
     bool collectDrives();
@@ -87,6 +99,14 @@ private:
     void chooseFileSystems();
     void finishResultFiles(const std::atomic<bool>& quitFlag);
     bool isListedDrive(const std::string& root, size_t before) const;
+    // StaleResultFiles.cpp.
+    void removeStaleResultFiles();
+    void removeStaleResultFilesIn(const std::string& directory);
+
+    // RunOutcome.cpp.
+    std::string outcomeText(int exitCode) const;
+    std::string failureReason() const;
+    static const char* stopSignalName(int stopRequest);
 
     LoggerUnit& log() { return *logging_.unit; }
 
@@ -103,6 +123,10 @@ private:
     Tallies tallies_;
     std::vector<std::string> fileSystemRoots_;
     std::vector<std::string> fileSystemNames_;
+    std::string configurationFile_;
+    std::string failure_;  // why the run failed, where no FATAL record says it
+    int stopRequest_ = 0;  // the StopRequest that ended the walk
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 
     // The engine's parts log through the unit of logging_, so they are made once it exists
     // and go before it.

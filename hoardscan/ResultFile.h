@@ -36,6 +36,7 @@ public:
 
     // Empty until the file was opened.
     const std::string& name() const { return name_; }
+    const std::string& stem() const { return stem_; }
     bool isOpen() const { return file_.isOpen(); }
     // Bytes written by the completed flushes.
     int64_t committedSize() const { return committed_; }

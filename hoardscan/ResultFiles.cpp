@@ -119,25 +119,39 @@ void ResultFiles::finishInactiveRows(bool complete) {
     finish(inactiveFile_, complete, finishedInactiveName(inactiveFile_.name()));
 }
 
-void ResultFiles::closeExtensionLog() { extensionFile_.close(); }
+void ResultFiles::finishExtensionLog(bool complete) { finish(extensionFile_, complete, std::string()); }
 
-void ResultFiles::closeTemperatureLog() { temperatureFile_.close(); }
+void ResultFiles::finishTemperatureLog(bool complete) { finish(temperatureFile_, complete, std::string()); }
 
+// finalName empty: the file has its final name from the start.
 void ResultFiles::finish(ResultFile& file, bool complete, const std::string& finalName) {
+    ++enabled_;
     const bool whole = file.close();
-    // Never opened: there is nothing to rename.
-    if (file.name().empty()) return;
+    // Never opened: nothing to rename (each failed attempt was reported).
+    if (file.name().empty()) {
+        unfinished_.push_back(file.stem() + " (could not be created)");
+        return;
+    }
     if (!complete || !whole) {
         logger_.error(Message::ResultIncomplete, ParamStream() << file.name());
+        unfinished_.push_back(file.name());
+        return;
+    }
+    if (finalName.empty()) return;
+    if (keepUnfinished_) {
+        unfinished_.push_back(file.name());
         return;
     }
     // The final name promises a complete file: its content must be on the disk before it.
     if (!FileOps::syncFile(file.name())) {
         logger_.error(Message::ResultIncomplete, ParamStream() << file.name());
+        unfinished_.push_back(file.name());
         return;
     }
-    if (!FileOps::renameFile(file.name(), finalName, true))
+    if (!FileOps::renameFile(file.name(), finalName, true)) {
         logger_.error(Message::CannotRename, ParamStream() << file.name() << finalName);
+        unfinished_.push_back(file.name());
+    }
 }
 
 }  // namespace Quilna

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/DateTime.h"
 #include "hoardscan/ResultFile.h"
@@ -39,10 +40,18 @@ public:
     // Closing at the end of the run. The account record file and the inactive-file table get
     // their final names (".data", ".csv") only when complete: flushed to stable storage and
     // holding everything the run found; otherwise they keep their unfinished ".make" names.
+    // complete: the last flush wrote everything that was left and no record was lost.
     void finishAccountRecords(bool complete);
     void finishInactiveRows(bool complete);
-    void closeExtensionLog();
-    void closeTemperatureLog();
+    void finishExtensionLog(bool complete);
+    void finishTemperatureLog(bool complete);
+    // A run stopped early keeps the unfinished names whatever the files hold.
+    void keepUnfinishedNames() { keepUnfinished_ = true; }
+
+    // After finishing: how many of the enabled files are finished, and the names of the others.
+    int enabledFiles() const { return enabled_; }
+    int finishedFiles() const { return enabled_ - static_cast<int>(unfinished_.size()); }
+    const std::vector<std::string>& unfinishedFiles() const { return unfinished_; }
 
     const ResultFile& accountFile() const { return accountFile_; }
     const ResultFile& extensionFile() const { return extensionFile_; }
@@ -65,6 +74,9 @@ private:
     ResultFile inactiveFile_;
     ResultFile temperatureFile_;
     bool inactiveHeaderWritten_ = false;
+    bool keepUnfinished_ = false;
+    int enabled_ = 0;
+    std::vector<std::string> unfinished_;
     std::string text_;  // reused per element
 };
 

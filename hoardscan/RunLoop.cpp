@@ -8,6 +8,7 @@
 #include "hoardscan/Hoardscan.h"
 #include "hoardscan/MessageNumbers.h"
 #include "hoardscan/ResultFiles.h"
+#include "hoardscan/Walk.h"
 #include "logger/LoggerUnit.h"
 #include "platform/Platform.h"
 
@@ -28,7 +29,7 @@ std::string comparable(const std::string& path) {
 
 }  // namespace
 
-bool Hoardscan::run(const std::atomic<bool>& quitFlag) {
+bool Hoardscan::run(const std::atomic<bool>& quitFlag, const std::atomic<int>& stopRequest) {
     log().notice(Message::ScanStarting);
     log().debug(1, "Getting available drives...");
     if (!collectDrives()) return false;
@@ -39,11 +40,15 @@ bool Hoardscan::run(const std::atomic<bool>& quitFlag) {
     if (!reportParallelism()) return false;
     chooseFileSystems();
 
+    removeStaleResultFiles();
     resultFiles_->startRun();
+    walk_->stopWhen(stopRequest);
     // The scan runs in this one thread.
     if (LoggerUnit::isDebugOn(4)) log().debug(4, "Thread number: %i", ParamStream() << 0);
-    for (size_t i = 0; i < fileSystemRoots_.size(); ++i) walk(fileSystemRoots_[i], fileSystemNames_[i]);
+    for (size_t i = 0; i < fileSystemRoots_.size() && stopRequest.load() == StopRequest::None; ++i)
+        walk(fileSystemRoots_[i], fileSystemNames_[i]);
 
+    stopRequest_ = stopRequest.load();
     finishResultFiles(quitFlag);
     return true;
 }
@@ -73,11 +78,9 @@ bool Hoardscan::isListedDrive(const std::string& root, size_t before) const {
 // The setting is reported only: file systems are walked one after another.
 bool Hoardscan::reportParallelism() {
     int32_t wanted = 0;
-    if (logging_.configuration->getInteger("hoardscan.filesystems-in-parallel", wanted) != ConfResult::Found) {
-        log().fatal(Message::SettingMissing, ParamStream() << "hoardscan.filesystems-in-parallel");
-        log().debug(1, "No specified file system in parallel.");
-        return false;
-    }
+    if (int result = logging_.configuration->getInteger("hoardscan.filesystems-in-parallel", wanted);
+        result != ConfResult::Found)
+        return unusable("hoardscan.filesystems-in-parallel", "Integer", result, "No specified file system in parallel.");
     const int32_t available = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
     if (!LoggerUnit::isDebugOn(4)) return true;
     log().debug(4, "Max threads available for parallelism: %i", ParamStream() << available);
@@ -103,19 +106,22 @@ void Hoardscan::chooseFileSystems() {
 }
 
 // A finished name promises a complete file: the account record file and the inactive-file
-// table get theirs only when their last flush wrote everything that was left.
+// table get theirs only when their last flush wrote everything that was left and no record was
+// lost on the way. A run stopped by a signal writes what it counted under the unfinished names.
 void Hoardscan::finishResultFiles(const std::atomic<bool>& quitFlag) {
-    log().debug(1, quitFlag.load() ? "Got quit signal." : "Finished processing file systems.");
-    const bool accountsComplete = resultFiles_->flushAccountRecords(tallies_);
-    if (settings_.extensionLog) {
-        resultFiles_->writeExtensionLog(tallies_);
-        resultFiles_->closeExtensionLog();
+    if (stopRequest_ != StopRequest::None) {
+        log().warning(Message::StoppedBySignal, ParamStream() << stopSignalName(stopRequest_));
+        resultFiles_->keepUnfinishedNames();
+    } else {
+        log().debug(1, quitFlag.load() ? "Got quit signal." : "Finished processing file systems.");
     }
-    if (settings_.temperatureLog) {
-        resultFiles_->flushTemperatureRows(tallies_);
-        resultFiles_->closeTemperatureLog();
-    }
-    if (settings_.inactiveLog) resultFiles_->finishInactiveRows(resultFiles_->flushInactiveRows(tallies_));
+    const bool accountsComplete = resultFiles_->flushAccountRecords(tallies_) && tallies_.lostAccountRecords() == 0;
+    if (settings_.extensionLog) resultFiles_->finishExtensionLog(resultFiles_->writeExtensionLog(tallies_));
+    if (settings_.temperatureLog)
+        resultFiles_->finishTemperatureLog(resultFiles_->flushTemperatureRows(tallies_) &&
+                                           tallies_.lostTemperatureRows() == 0);
+    if (settings_.inactiveLog)
+        resultFiles_->finishInactiveRows(resultFiles_->flushInactiveRows(tallies_) && tallies_.lostInactiveRows() == 0);
     resultFiles_->finishAccountRecords(accountsComplete);
 }
 

@@ -11,6 +11,7 @@
 #include "hoardscan/Hoardscan.h"
 #include "hoardscan/MessageNumbers.h"
 #include "hoardscan/RulesFiles.h"
+#include "hoardscan/SettingFailure.h"
 #include "hoardscan/Temperatures.h"
 #include "logger/LogMessenger.h"
 #include "logger/LogState.h"
@@ -41,7 +42,13 @@ bool isDirectory(const std::string& path) {
 bool Hoardscan::init() {
     getSystemInfo(identity_.domain, identity_.hostName, architecture_, osName_);
     StringUtils::toUpper(identity_.hostName);
-    if (!startLogging() || !openConfiguration()) return false;
+    // Nothing is written (no log, no resource) before the installation is found.
+    if (!findConfiguration()) return false;
+    if (!startLogging()) {
+        failure_ = "logging could not be started.";
+        return false;
+    }
+    if (!openConfiguration()) return false;
     makeEngine();
     readDebugLevel();
     if (!readSwitches() || !readTemperatureMonitor()) return false;
@@ -58,7 +65,7 @@ bool Hoardscan::init() {
     readUserDirectories();
     if (!readFileTypeScheme()) return false;
     if (settings_.fileTypeScheme == FileTypes::Mapping && !fileTypes_->loadFileTypeMapping()) return false;
-    if (!temperatures_->loadTemperatures()) return false;
+    if (!temperatures_->loadTemperatures() || !findMonitoredBand()) return false;
     readBufferSize();
     return true;
 }
@@ -77,26 +84,38 @@ bool Hoardscan::startLogging() {
 }
 
 // The configuration file named by the "c" option, else hoardscan.conf in the installation's
-// configuration directory; then its catalogue and its "log." settings.
+// configuration directory. It must be there: a run without one leaves nothing behind.
+bool Hoardscan::findConfiguration() {
+    if (!options_.empty() && options_.front().first == "c") {
+        configurationFile_ = options_.front().second;
+        options_.erase(options_.begin());
+    } else {
+        if (readResource("ConfigurationDir", configurationFile_) != ResourceResult::Ok) {
+            failure_ = "no configuration file: neither the option -c nor the installation's resource "
+                       "ConfigurationDir names one.";
+            return false;
+        }
+        FileUtils::normaliseSeparators(configurationFile_);
+        FileUtils::addSeparator(configurationFile_);
+        configurationFile_ += "hoardscan.conf";
+    }
+    FileStatus status;
+    if (!FileOps::fileStatus(configurationFile_, status) || status.isDirectory()) {
+        failure_ = "the configuration file " + configurationFile_ + " cannot be found.";
+        return false;
+    }
+    return true;
+}
+
+// The configuration file, its catalogue and its "log." settings. The errors of reading the file
+// wait until the catalogue, whose directory the file names, has been loaded.
 bool Hoardscan::openConfiguration() {
     logging_.configuration = makeSmart<ConfReader>(logging_.centre);
     if (!logging_.configuration) return false;
-    std::string path;
-    if (!options_.empty() && options_.front().first == "c") {
-        path = options_.front().second;
-        options_.erase(options_.begin());
-    } else {
-        if (readResource("ConfigurationDir", path) != ResourceResult::Ok) {
-            log().debug(1, "No configuration file: neither the option \"-c\" nor the resource "
-                           "ConfigurationDir names one.");
-            return false;
-        }
-        FileUtils::normaliseSeparators(path);
-        FileUtils::addSeparator(path);
-        path += "hoardscan.conf";
-    }
-    logging_.configuration->buildTree(path);
+    logging_.configuration->holdReports();
+    logging_.configuration->buildTree(configurationFile_);
     loadMessageCatalogue();
+    logging_.configuration->releaseReports();
     applyLogConfiguration(logging_);
     pinLogDirectory();
     return true;
@@ -142,20 +161,21 @@ void Hoardscan::readDebugLevel() {
     if (debugLevel() == 0) setAgentMessages(false);
 }
 
-bool Hoardscan::missing(const char* key, const char* debugLine) {
-    log().fatal(Message::SettingMissing, ParamStream() << key);
+bool Hoardscan::unusable(const char* key, const char* type, int result, const char* debugLine) {
+    SettingFailure::report(log(), *logging_.configuration, key, type, result);
     log().debug(1, debugLine);
     return false;
 }
 
 bool Hoardscan::readSwitches() {
     const ConfReader& configuration = *logging_.configuration;
-    if (configuration.getBool("hoardscan.extension", settings_.extensionLog) != ConfResult::Found)
-        return missing("hoardscan.extension", "No extension configured.");
-    if (configuration.getBool("hoardscan.inactive-log", settings_.inactiveLog) != ConfResult::Found)
-        return missing("hoardscan.inactive-log", "No inactive log configured.");
-    if (configuration.getBool("hoardscan.temperature-log", settings_.temperatureLog) != ConfResult::Found)
-        return missing("hoardscan.temperature-log", "No temperature log configured.");
+    if (int result = configuration.getBool("hoardscan.extension", settings_.extensionLog); result != ConfResult::Found)
+        return unusable("hoardscan.extension", "Bool", result, "No extension configured.");
+    if (int result = configuration.getBool("hoardscan.inactive-log", settings_.inactiveLog); result != ConfResult::Found)
+        return unusable("hoardscan.inactive-log", "Bool", result, "No inactive log configured.");
+    if (int result = configuration.getBool("hoardscan.temperature-log", settings_.temperatureLog);
+        result != ConfResult::Found)
+        return unusable("hoardscan.temperature-log", "Bool", result, "No temperature log configured.");
     fileTypes_->setCollectExtensions(settings_.extensionLog);
     return true;
 }
@@ -163,12 +183,13 @@ bool Hoardscan::readSwitches() {
 bool Hoardscan::readTemperatureMonitor() {
     if (!settings_.temperatureLog) return true;
     const ConfReader& configuration = *logging_.configuration;
-    if (configuration.getString("hoardscan.temperature-monitor", settings_.temperatureMonitor, true) !=
-        ConfResult::Found)
-        return missing("hoardscan.temperature-monitor", "No temperature to monitor.");
+    if (int result = configuration.getString("hoardscan.temperature-monitor", settings_.temperatureMonitor, true);
+        result != ConfResult::Found)
+        return unusable("hoardscan.temperature-monitor", "String", result, "No temperature to monitor.");
     int32_t mebibytes = 0;
-    if (configuration.getInteger("hoardscan.temperature-monitor-size", mebibytes) != ConfResult::Found) {
-        log().fatal(Message::SettingMissing, ParamStream() << "hoardscan.temperature-monitor-size");
+    if (int result = configuration.getInteger("hoardscan.temperature-monitor-size", mebibytes);
+        result != ConfResult::Found) {
+        SettingFailure::report(log(), configuration, "hoardscan.temperature-monitor-size", "Integer", result);
         if (LoggerUnit::isDebugOn(1))
             log().debug(1, "No %s monitor size configured.", ParamStream() << settings_.temperatureMonitor);
         return false;
@@ -181,12 +202,29 @@ bool Hoardscan::readTemperatureMonitor() {
     return true;
 }
 
+// The monitored temperature is one of the bands, whatever its letter case: a name that no band
+// has would leave the temperature log empty without a word.
+bool Hoardscan::findMonitoredBand() {
+    settings_.monitoredBand = settings_.temperatureMonitor;
+    if (!settings_.temperatureLog || temperatures_->accessBands().empty()) return true;
+    if (const TemperatureBand* band = temperatures_->bandNamed(settings_.temperatureMonitor)) {
+        settings_.monitoredBand = band->name;
+        return true;
+    }
+    std::string names;
+    for (const TemperatureBand& band : temperatures_->accessBands()) names += (names.empty() ? "" : ", ") + band.name;
+    log().fatal(Message::SettingInvalid, ParamStream() << "hoardscan.temperature-monitor" << settings_.temperatureMonitor
+                                                       << "one of the temperatures " + names + " expected");
+    return false;
+}
+
 // A result directory, created with its missing parents and pinned to an absolute path.
 bool Hoardscan::readDirectory(const char* key, const char* missingLine, const char* absentLine,
                               std::string& directory) {
     std::string value;
-    if (logging_.configuration->getDirName(key, value) != ConfResult::Found || value.empty())
-        return missing(key, missingLine);
+    const int result = logging_.configuration->getDirName(key, value);
+    if (result != ConfResult::Found || value.empty())
+        return unusable(key, "DirName", result == ConfResult::Found ? ConfResult::NotFound : result, missingLine);
     FileUtils::normaliseSeparators(value);
     FileUtils::addSeparator(value);
     value = AnchoredPaths::anchored(value);
@@ -201,7 +239,8 @@ bool Hoardscan::readDirectory(const char* key, const char* missingLine, const ch
 
 bool Hoardscan::loadRulesFile(const char* key, const char* missingLine, const char* absentLine, bool accounts) {
     std::string path;
-    if (logging_.configuration->getFileName(key, path) != ConfResult::Found) return missing(key, missingLine);
+    if (int result = logging_.configuration->getFileName(key, path); result != ConfResult::Found)
+        return unusable(key, "FileName", result, missingLine);
     if (!FileOps::exists(path)) {
         log().fatal(Message::SettingUnusable, ParamStream() << key << path);
         if (LoggerUnit::isDebugOn(1)) log().debug(1, absentLine, ParamStream() << path);
@@ -223,8 +262,8 @@ void Hoardscan::readUserDirectories() {
 bool Hoardscan::readFileTypeScheme() {
     settings_.fileTypeScheme = FileTypes::Extension;
     int32_t scheme = 0;
-    if (logging_.configuration->getInteger("hoardscan.filetype", scheme) != ConfResult::Found)
-        return missing("hoardscan.filetype", "No filetype scheme configured.");
+    if (int result = logging_.configuration->getInteger("hoardscan.filetype", scheme); result != ConfResult::Found)
+        return unusable("hoardscan.filetype", "Integer", result, "No filetype scheme configured.");
     settings_.fileTypeScheme = scheme;
     switch (scheme) {
         case FileTypes::Extension: log().debug(1, "Will be using the extension file type scheme."); break;

@@ -30,23 +30,42 @@ void Tallies::buildKey(const RecordFields& fields, std::string& key) {
     }
 }
 
+bool Tallies::due(Pacing& pacing, size_t entries) const {
+    if (hasRoom(entries)) {
+        pacing.sinceFull = 0;
+        return false;
+    }
+    return pacing.sinceFull++ % capacity() == 0;
+}
+
 bool Tallies::addAccountRecord(const std::string& key, int64_t logicalSize, int64_t physicalSize) {
     const double logical = static_cast<double>(logicalSize);
     const double physical = static_cast<double>(physicalSize);
-    auto [entry, inserted] = accountRecords_.try_emplace(key, AccountValues{1, logical, physical, 0});
-    AccountValues& values = entry->second;
-    if (!inserted) {
-        values[0] += 1;
-        values[1] += logical;
-        values[2] += physical;
+    ++filesCounted_;
+    bytesCounted_ += logical;
+    bytesOnDiskCounted_ += physical;
+    auto entry = accountRecords_.find(key);
+    if (entry == accountRecords_.end()) {
+        if (!hasRoom(accountRecords_.size())) {
+            ++accountPacing_.lost;
+            return due(accountPacing_, accountRecords_.size());
+        }
+        entry = accountRecords_.emplace(key, AccountValues{0, 0, 0, 0}).first;
     }
+    AccountValues& values = entry->second;
+    values[0] += 1;
+    values[1] += logical;
+    values[2] += physical;
     values[3] = values[1] * logicalWeight + values[2] * physicalWeight;
-    return full(accountRecords_.size());
+    return due(accountPacing_, accountRecords_.size());
 }
 
 bool Tallies::addTemperatureRow(const std::string& directory, int64_t physicalSize) {
-    temperatureRows_[directory] += static_cast<double>(physicalSize);
-    return full(temperatureRows_.size());
+    auto row = temperatureRows_.find(directory);
+    if (row != temperatureRows_.end()) row->second += static_cast<double>(physicalSize);
+    else if (hasRoom(temperatureRows_.size())) temperatureRows_.emplace(directory, static_cast<double>(physicalSize));
+    else ++temperaturePacing_.lost;
+    return due(temperaturePacing_, temperatureRows_.size());
 }
 
 bool Tallies::addInactiveRow(std::string_view name, std::string_view directory, int64_t physicalSize,
@@ -63,8 +82,15 @@ bool Tallies::addInactiveRow(std::string_view name, std::string_view directory, 
     rowScratch_.append(temperature);
     rowScratch_.push_back(',');
     // The duplicate check is a hash lookup; the buffer keeps the order of first appearance.
-    if (inactiveSet_.insert(rowScratch_).second) inactiveRows_.push_back(rowScratch_);
-    return full(inactiveRows_.size());
+    if (!inactiveSet_.count(rowScratch_)) {
+        if (hasRoom(inactiveRows_.size())) {
+            inactiveSet_.insert(rowScratch_);
+            inactiveRows_.push_back(rowScratch_);
+        } else {
+            ++inactivePacing_.lost;
+        }
+    }
+    return due(inactivePacing_, inactiveRows_.size());
 }
 
 void Tallies::addExtension(const std::string& extension) {

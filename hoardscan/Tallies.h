@@ -1,7 +1,10 @@
 #pragma once
 // The in-memory tallies of a scan: account records per record key, temperature rows per
 // directory, inactive rows and unknown extensions. Each buffer is bounded by the record buffer
-// size: an update answers true when its buffer is due to be flushed.
+// size: an update answers true when its buffer is due to be flushed. A buffer whose flush
+// failed stays whole and is due again once as many more updates have come as it holds; an
+// update that would add an entry to it meanwhile is lost (and counted), one that adds to an
+// entry it holds is not.
 
 #include <array>
 #include <cstdint>
@@ -64,10 +67,32 @@ public:
     void clearTemperatureRows() { temperatureRows_.clear(); }
     void clearInactiveRows();
 
+    // Updates that found their buffer full after a failed flush.
+    uint64_t lostAccountRecords() const { return accountPacing_.lost; }
+    uint64_t lostTemperatureRows() const { return temperaturePacing_.lost; }
+    uint64_t lostInactiveRows() const { return inactivePacing_.lost; }
+
+    // Every file the scan counted, whether or not its record reached a file.
+    uint64_t filesCounted() const { return filesCounted_; }
+    double bytesCounted() const { return bytesCounted_; }
+    double bytesOnDiskCounted() const { return bytesOnDiskCounted_; }
+
 private:
-    bool full(size_t entries) const { return static_cast<int64_t>(entries) >= bufferSize_; }
+    struct Pacing {
+        uint64_t sinceFull = 0;  // updates since the buffer became full
+        uint64_t lost = 0;
+    };
+
+    size_t capacity() const { return static_cast<size_t>(bufferSize_ < 1 ? 1 : bufferSize_); }
+    bool hasRoom(size_t entries) const { return entries < capacity(); }
+    // Due when the buffer has just become full, and again each capacity() updates while it stays full.
+    bool due(Pacing& pacing, size_t entries) const;
 
     int32_t bufferSize_;
+    Pacing accountPacing_, temperaturePacing_, inactivePacing_;
+    uint64_t filesCounted_ = 0;
+    double bytesCounted_ = 0;
+    double bytesOnDiskCounted_ = 0;
     AccountRecords accountRecords_;
     TemperatureRows temperatureRows_;
     std::vector<std::string> inactiveRows_;

@@ -10,6 +10,7 @@
 #include "common/WhitespaceSearcher.h"
 #include "hoardscan/MessageNumbers.h"
 #include "hoardscan/RulesFiles.h"
+#include "hoardscan/SettingFailure.h"
 #include "logger/LoggerUnit.h"
 
 namespace Quilna {
@@ -25,21 +26,46 @@ int32_t clampToInt32(int64_t value) {
                                                     std::numeric_limits<int32_t>::max()));
 }
 
+// The limit of a band: a whole number of days, or -1 for "infinity" in any letter case;
+// false for anything else (a word, a negative number, trailing letters, too many digits).
+bool limitOf(const std::string& text, int32_t& limit) {
+    if (lowerCopy(text) == "infinity") {
+        limit = -1;
+        return true;
+    }
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    limit = toInt32(text);
+    return true;
+}
+
 // "name limit": the name is the first word (a quoted stretch stays in it), the limit a number
-// of days or "infinity" in any letter case.
-TemperatureBand bandOf(const std::string& line, int32_t previousLimit) {
+// of days above the previous band's, or "infinity". False with what was expected instead.
+bool bandOf(const std::string& line, const TemperatureBand* previous, TemperatureBand& band, std::string& expected,
+            std::string& found) {
     WhitespaceSearcher searcher;
     uint8_t significant = 0;
     size_t end = searcher.findEnd(line, 0, std::string::npos, significant);
     if (end == StringSearcher::npos) end = line.size();
-    TemperatureBand band;
     band.name = line.substr(0, end);
-    std::string limit = line.substr(end);
-    trimLeft(limit);
-    band.maxDays = lowerCopy(limit) == "infinity" ? -1 : toInt32(limit);
-    // A band starts the day after the previous band's limit; after "infinity" again at day 0.
-    band.minDays = clampToInt32(static_cast<int64_t>(previousLimit) + 1);
-    return band;
+    found = line.substr(end);
+    trim(found);
+    const int32_t previousLimit = previous ? previous->maxDays : -1;
+    if (previous && previousLimit == -1) {
+        expected = "no band after one without limit";
+        found = line;
+        return false;
+    }
+    if (!limitOf(found, band.maxDays)) {
+        expected = "a number of days or infinity";
+        return false;
+    }
+    if (band.maxDays != -1 && band.maxDays <= previousLimit) {
+        expected = "more than " + std::to_string(previousLimit) + " days";
+        return false;
+    }
+    // A band starts the day after the previous band's limit.
+    band.minDays = previousLimit + 1;
+    return true;
 }
 
 }  // namespace
@@ -49,13 +75,13 @@ Temperatures::Temperatures(LoggerUnit& logger, const ConfReader& configuration)
 
 bool Temperatures::loadTemperatures() {
     std::string path;
-    if (configuration_.getFileName(settingKey, path) != ConfResult::Found) {
-        logger_.fatal(Message::SettingMissing, ParamStream() << settingKey);
+    if (int result = configuration_.getFileName(settingKey, path); result != ConfResult::Found) {
+        SettingFailure::report(logger_, configuration_, settingKey, "FileName", result);
         logger_.debug(1, "No temperatures file configured.");
         return false;
     }
     if (!FileOps::exists(path)) {
-        logger_.error(Message::SettingUnusable, ParamStream() << settingKey << path);
+        logger_.fatal(Message::SettingUnusable, ParamStream() << settingKey << path);
         if (LoggerUnit::isDebugOn(1)) logger_.debug(1, "Temperaturs file \"%s\" does not exist.", ParamStream() << path);
         return false;
     }
@@ -78,14 +104,28 @@ bool Temperatures::loadTemperaturesText(std::string_view content, const std::str
         logger_.warning(Message::EmptyRulesFile, ParamStream() << fileName);
         return true;
     }
-    int32_t previousLimit = -1;
+    // The bands must follow each other: a band out of order, or one whose limit is no number,
+    // would give files a wrong temperature without a word.
     do {
-        TemperatureBand band = bandOf(line, previousLimit);
-        previousLimit = band.maxDays;
+        TemperatureBand band;
+        std::string expected, found;
+        if (!bandOf(line, accessBands_.empty() ? nullptr : &accessBands_.back(), band, expected, found)) {
+            logger_.fatal(Message::ExpectedLine, ParamStream() << expected << found << text.lineNumber << fileName);
+            accessBands_.clear();
+            modifyBands_.clear();
+            return false;
+        }
         accessBands_.push_back(band);
         modifyBands_.push_back(std::move(band));
     } while (RulesFiles::readSignificantLine(text, line));
     return true;
+}
+
+const TemperatureBand* Temperatures::bandNamed(const std::string& name) const {
+    const std::string wanted = lowerCopy(name);
+    for (const TemperatureBand& band : accessBands_)
+        if (lowerCopy(band.name) == wanted) return &band;
+    return nullptr;
 }
 
 int32_t Temperatures::ageInDays(int64_t now, int64_t then) {

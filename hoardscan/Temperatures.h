@@ -31,6 +31,9 @@ public:
     void temperaturesOf(const std::string& name, std::string& access, std::string& modify,
                         const FileStatus& status);
 
+    // The band of that name, compared without case; null when there is none.
+    const TemperatureBand* bandNamed(const std::string& name) const;
+
     const std::vector<TemperatureBand>& accessBands() const { return accessBands_; }
     const std::vector<TemperatureBand>& modifyBands() const { return modifyBands_; }
 

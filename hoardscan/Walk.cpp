@@ -36,19 +36,20 @@ void Walk::walk(const std::string& root, const std::string& fileSystem) {
     directory_.clear();
     onPath_.clear();
     lost_ = false;
+    stopped_ = false;
     if (engine_.decisions.isExcludedTree(std::string(), root, fileSystem)) {
         if (LoggerUnit::isDebugOn(3))
             logger_.debug(3, "This directory and all it's subdirectories are excluded: \"%s\".", ParamStream() << root);
         return;
     }
     if (!FileOps::setCurrentDirectory(root)) {
-        if (LoggerUnit::isDebugOn(1)) logger_.debug(1, "Unable to access \"%s\".", ParamStream() << root);
+        unreadable("access", root);
         return;
     }
     FileIdentity identity;
     const bool hasIdentity = platform().directoryIdentity(".", identity);
     openLevel(hasIdentity, identity);
-    while (!levels_.empty() && !lost_) {
+    while (!levels_.empty() && !lost_ && !stopped_) {
         Level& top = levels_.back();
         if (top.next < top.subdirectories.size()) {
             const std::string name = std::move(top.subdirectories[top.next++]);
@@ -76,7 +77,7 @@ void Walk::enterSubdirectory(const std::string& name) {
     FileInfo listed;
     if (!platform().fileInfo(name, listed) || !(listed.attributes & FileAttribute::Directory) ||
         (listed.attributes & FileAttribute::Link)) {
-        if (LoggerUnit::isDebugOn(1)) logger_.debug(1, "Unable to access \"%s\".", ParamStream() << directory_ + name);
+        unreadable("access", directory_ + name);
         return;
     }
     FileIdentity identity = listed.identity;
@@ -88,7 +89,7 @@ void Walk::enterSubdirectory(const std::string& name) {
         return;
     }
     if (!FileOps::setCurrentDirectory(name)) {
-        if (LoggerUnit::isDebugOn(1)) logger_.debug(1, "Unable to access \"%s\".", ParamStream() << directory_ + name);
+        unreadable("access", directory_ + name);
         return;
     }
     FileIdentity entered;
@@ -135,6 +136,7 @@ void Walk::listEntries(Level& level) {
     size_t listed = 0;
     auto visit = [&](const DirEntry& entry) {
         ++listed;
+        if (stopRequested()) return false;
         if (isDotEntry(entry.name)) return true;
         if (!entry.isFile) level.subdirectories.push_back(entry.name);
         else processFile(directory_, entry.name);
@@ -144,16 +146,28 @@ void Walk::listEntries(Level& level) {
     if (LoggerUnit::isDebugOn(5)) {
         // The number of entries comes before the files: only here is the listing held whole.
         const std::vector<DirEntry> entries = FileOps::listDirectory(std::string(), "*");
-        if (entries.empty()) logger_.debug(1, "Unable to list \"%s\".", ParamStream() << directory_);
+        if (entries.empty()) unreadable("list", directory_);
         logger_.debug(5, "   Found %i file(s) in \"%s\"...",
                       ParamStream() << static_cast<unsigned long long>(entries.size()) << directory_);
-        for (const DirEntry& entry : entries) visit(entry);
+        for (const DirEntry& entry : entries)
+            if (!visit(entry)) return;
         return;
     }
     // One entry at a time: a directory of a million files costs no more memory than a small one.
     platform().visitDirectory(std::string(), "*", visit);
-    if (listed == 0 && LoggerUnit::isDebugOn(1))
-        logger_.debug(1, "Unable to list \"%s\".", ParamStream() << directory_);
+    if (listed == 0) unreadable("list", directory_);
+}
+
+bool Walk::stopRequested() {
+    if (stopRequest_ && stopRequest_->load(std::memory_order_relaxed) != StopRequest::None) stopped_ = true;
+    return stopped_;
+}
+
+void Walk::unreadable(const char* verb, const std::string& directory) {
+    ++unreadable_;
+    if (!LoggerUnit::isDebugOn(1)) return;
+    const std::string format = std::string("Unable to ") + verb + " \"%s\".";
+    logger_.debug(1, format.c_str(), ParamStream() << directory);
 }
 
 void Walk::leaveLevel() {
@@ -238,7 +252,7 @@ void Walk::foldIntoTallies(const std::string& directory, const std::string& name
                       key_);
     if (tallies.addAccountRecord(key_, logical, physical)) results.flushAccountRecords(tallies);
 
-    if (settings_.temperatureLog && access_ == settings_.temperatureMonitor) {
+    if (settings_.temperatureLog && access_ == settings_.monitoredBand) {
         if (tallies.addTemperatureRow(directory, physical)) results.flushTemperatureRows(tallies);
     }
     if (settings_.inactiveLog && (access_ == "cold" || access_ == "frozen")) {

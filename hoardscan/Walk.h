@@ -8,6 +8,7 @@
 // already on the walk's path is not entered, and a directory that is replaced (by a link, say)
 // between listing and entering is noticed by its identity and left at once.
 
+#include <atomic>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -48,6 +49,10 @@ public:
 
     // Walks the tree below a root under a file-system name. Failures are logged; the walk goes on.
     void walk(const std::string& root, const std::string& fileSystem);
+    // The walk stops at the next file once the request is set (a StopRequest other than None).
+    void stopWhen(const std::atomic<int>& request) { stopRequest_ = &request; }
+    // Directories that could not be entered or listed, over every walk.
+    uint64_t unreadableDirectories() const { return unreadable_; }
 
 private:
     // One directory on the walk's path. Its text is not kept: the walk holds the text of the
@@ -74,6 +79,9 @@ private:
     // its full path.
     bool returnToTop();
     bool isOnPath(const FileIdentity& identity) const;
+    bool stopRequested();
+    // Logs "Unable to access" or "Unable to list" (the verb) for a directory and counts it.
+    void unreadable(const char* verb, const std::string& directory);
 
     void processFile(const std::string& directory, const std::string& name);
     void foldIntoTallies(const std::string& directory, const std::string& name, int64_t logical, int64_t physical);
@@ -89,6 +97,9 @@ private:
     std::string directory_;  // the text of the top level's directory, ending in a separator
     std::set<std::pair<uint64_t, uint64_t>> onPath_;
     bool lost_ = false;
+    const std::atomic<int>* stopRequest_ = nullptr;
+    bool stopped_ = false;
+    uint64_t unreadable_ = 0;
 
     // Per file, reused so that a file costs no allocation once the walk is warm.
     FileStatus status_;

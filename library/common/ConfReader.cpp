@@ -99,7 +99,14 @@ void ConfReader::debug(int32_t level, const char* format, const ParamStream& par
 }
 
 void ConfReader::error(int32_t id, const ParamStream& params) const {
-    if (logger_) logger_->error(id, params);
+    if (holding_) held_.emplace_back(id, params);
+    else if (logger_) logger_->error(id, params);
+}
+
+void ConfReader::releaseReports() {
+    holding_ = false;
+    for (const auto& [id, params] : held_) error(id, params);
+    held_.clear();
 }
 
 bool ConfReader::buildTree(const std::string& fileName) {
@@ -150,9 +157,16 @@ bool ConfReader::buildTreeFromText(const std::string& text, const std::string& s
     return true;
 }
 
-bool ConfReader::parseBlock(Tokenizer& tokenizer, DOMNode& parent) { return parseBlockAt(tokenizer, parent, 0); }
+bool ConfReader::parseBlock(Tokenizer& tokenizer, DOMNode& parent) {
+    std::string unfinished;
+    const bool textEnded = parseBlockAt(tokenizer, parent, 0, 0, unfinished);
+    // The entries read so far stay in the tree; the text still was not whole.
+    if (!unfinished.empty()) QUILNA_THROW(ConfigException, CF_CONF, unfinished);
+    return textEnded;
+}
 
-bool ConfReader::parseBlockAt(Tokenizer& tokenizer, DOMNode& parent, int depth) {
+bool ConfReader::parseBlockAt(Tokenizer& tokenizer, DOMNode& parent, int depth, size_t openedAt,
+                              std::string& unfinished) {
     if (depth > maxNesting)
         QUILNA_THROW(ConfigException, CF_CONF, "Entries nested deeper than " + std::to_string(maxNesting) + " levels.");
     // Says which token stood where another was expected, and throws.
@@ -165,12 +179,18 @@ bool ConfReader::parseBlockAt(Tokenizer& tokenizer, DOMNode& parent, int depth) 
     enum State { Name, OpenParenthesis, Type, CloseParenthesis, Equals, Value, OpenBrace };
     State state = Name;
     std::unique_ptr<DOMNode> node;
+    // What the next token had to be, for a text that ends before it.
+    static constexpr const char* expectedAt[] = {"'}'", "'('", "')'", "')'", "'='", "a value", "'{'"};
     Token token;
     while (nextEntryToken(tokenizer, token)) {
         const std::string& text = token.text;
         switch (state) {
             case Name:
-                if (text == "}") return false;
+                if (text == "}") {
+                    if (depth > 0) return false;
+                    debug(1, "ConfReader: Unexpected '}'.");
+                    QUILNA_THROW(ConfigException, CF_CONF, "Unexpected '}': it closes no entry.");
+                }
                 try {
                     node = std::make_unique<DOMNode>(text);
                 } catch (const std::bad_alloc&) {
@@ -206,7 +226,7 @@ bool ConfReader::parseBlockAt(Tokenizer& tokenizer, DOMNode& parent, int depth) 
             }
             case OpenBrace: {
                 if (text != "{") missing("{", *node, text);
-                const bool textEnded = parseBlockAt(tokenizer, *node, depth + 1);
+                const bool textEnded = parseBlockAt(tokenizer, *node, depth + 1, tokenizer.lastStart(), unfinished);
                 parent.addChild(std::move(node));
                 // A block cut short by the end of the text ends every enclosing block too.
                 if (textEnded) return true;
@@ -214,6 +234,14 @@ bool ConfReader::parseBlockAt(Tokenizer& tokenizer, DOMNode& parent, int depth) 
                 break;
             }
         }
+    }
+    // The innermost block says what was missing when the text ended.
+    if (unfinished.empty() && state != Name) {
+        unfinished = "Missing " + std::string(expectedAt[state]) + " in entry " + shown(node->name()) +
+                     ", found the end of the file.";
+    } else if (unfinished.empty() && depth > 0) {
+        unfinished = "Missing '}' of entry " + shown(parent.name()) + " opened in line " +
+                     std::to_string(lineOf(tokenizer.text(), openedAt)) + ", found the end of the file.";
     }
     return true;
 }

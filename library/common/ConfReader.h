@@ -7,9 +7,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/SmartPointer.h"
 #include "common/TimeSpanParts.h"
+#include "logger/ParamStream.h"
 
 namespace Quilna {
 
@@ -17,7 +20,6 @@ class DOMNode;
 class LoggerCentre;
 class LoggerUnit;
 class Monopoly;
-class ParamStream;
 class Tokenizer;
 
 // Results of the lookups; 0 means success.
@@ -51,8 +53,14 @@ public:
     bool buildTree(const std::string& fileName);
     // The same for a text; sourceName names it in messages.
     bool buildTreeFromText(const std::string& text, const std::string& sourceName);
-    // Reads entries into parent until a closing brace (false) or the end of the text (true).
-    // Throws ConfigException on a syntax error.
+    // While held, the reader's catalogue messages wait, and are logged when released: the
+    // directory of the message texts is itself a setting, so the errors of reading the settings
+    // are logged once the texts are there.
+    void holdReports() { holding_ = true; }
+    void releaseReports();
+    // Reads entries into parent until the end of the text. Throws ConfigException on a syntax
+    // error: a token where another was expected, a closing brace that closes nothing, or a
+    // text that ends inside an entry (the entries read before stay in parent).
     bool parseBlock(Tokenizer& tokenizer, DOMNode& parent);
 
     // The core of the typed lookups: the entry's value with its references expanded.
@@ -80,7 +88,9 @@ public:
     const DOMNode* root() const { return root_.get(); }
 
 private:
-    bool parseBlockAt(Tokenizer& tokenizer, DOMNode& parent, int depth);
+    // Until a closing brace (false) or the end of the text (true). The innermost block cut short
+    // by the end of the text says in unfinished what was missing.
+    bool parseBlockAt(Tokenizer& tokenizer, DOMNode& parent, int depth, size_t openedAt, std::string& unfinished);
     int expandReferences(const std::string& path, std::string& value) const;
     bool debugOn(int32_t level) const;
     void debug(int32_t level, const char* text) const;
@@ -89,6 +99,8 @@ private:
 
     std::unique_ptr<DOMNode> root_;
     SmartPointer<LoggerUnit> logger_;
+    bool holding_ = false;
+    mutable std::vector<std::pair<int32_t, ParamStream>> held_;
     std::unique_ptr<Monopoly> lock_;
 };
 

@@ -25,6 +25,7 @@ public:
     size_t position() const { return position_; }
     // Where the token last returned began.
     size_t lastStart() const { return lastStart_; }
+    const std::string& text() const { return *text_; }
 
 private:
     const std::string* text_;

@@ -41,6 +41,10 @@ bool LogMessenger::send(const std::string& text) {
     } catch (const TimeException& error) {
         line = error.fullText();
     }
+    if (record.kind == LogRecord::Log && record.severity == Severity::Fatal) {
+        const size_t text = line.find(": ");  // after the severity, time, numbers and thread
+        lastFatalText_ = text == std::string::npos ? line : line.substr(text + 2);
+    }
     LoggerAgent* agent = agent_.get();
     return agent ? agent->write(line) : false;
 }

@@ -28,6 +28,9 @@ public:
 
     // Moves the log of a file agent to another path; false for other agents.
     bool setLogFile(const std::string& path);
+    // The message text of the last FATAL record sent (empty before one): what a program that
+    // gives up tells its user.
+    const std::string& lastFatalText() const { return lastFatalText_; }
     const SmartPointer<LoggerAgent>& agent() const { return agent_; }
 
     // The line of a parsed record, its text expanded from the registered catalogue.
@@ -35,6 +38,7 @@ public:
 
 private:
     SmartPointer<LoggerAgent> agent_;
+    std::string lastFatalText_;
 };
 
 }  // namespace Quilna

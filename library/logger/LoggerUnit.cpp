@@ -72,6 +72,7 @@ bool LoggerUnit::submit(uint8_t kind, int32_t level, int32_t id, const std::stri
 }
 
 bool LoggerUnit::notice(int32_t id) { return logMessage(Severity::Notice, id, std::string()); }
+bool LoggerUnit::notice(int32_t id, const ParamStream& params) { return logMessage(Severity::Notice, id, params.text()); }
 bool LoggerUnit::warning(int32_t id, const ParamStream& params) { return logMessage(Severity::Warning, id, params.text()); }
 bool LoggerUnit::error(int32_t id) { return logMessage(Severity::Error, id, std::string()); }
 bool LoggerUnit::error(int32_t id, const ParamStream& params) { return logMessage(Severity::Error, id, params.text()); }

@@ -27,6 +27,8 @@ public:
     std::string errorText(uint32_t code) override;
     [[noreturn]] void exitProcess(int code) override;
     void watchStopSignals(std::atomic<bool>* flag, bool includeInterrupt) override;
+    void watchStopRequests(std::atomic<int>* request) override;
+    bool processExists(uint32_t processId) override;
     uint32_t processorArchitecture() override;
     bool osVersion(OsVersion& out) override;
     bool computerName(std::string& out) override;

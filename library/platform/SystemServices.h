@@ -22,6 +22,13 @@ struct CalendarTime {
     int isDst = -1;   // >0 daylight saving, 0 standard time, <0 let the library decide
 };
 
+// What a stop signal asks of a run (SIGINT, SIGTERM on POSIX).
+namespace StopRequest {
+constexpr int None = 0;
+constexpr int Interrupt = 1;  // SIGINT, Ctrl-C
+constexpr int Terminate = 2;  // SIGTERM
+}  // namespace StopRequest
+
 // Raw version facts; the naming rules above the boundary turn them into a text.
 struct OsVersion {
     bool ntFamily = true;
@@ -55,6 +62,12 @@ public:
     // Sets *flag when the session ends or the system shuts down (SIGTERM, SIGHUP; with
     // includeInterrupt also SIGINT / console Ctrl-C).
     virtual void watchStopSignals(std::atomic<bool>* flag, bool includeInterrupt) = 0;
+    // Stores into *request the StopRequest of a signal that asks the program to stop early
+    // (SIGINT, SIGTERM). A SIGTERM still sets the flag of watchStopSignals. A GUI program on
+    // Windows gets no such signals: the request stays None there.
+    virtual void watchStopRequests(std::atomic<int>* request) = 0;
+    // Whether a process of this id runs (also one of another user).
+    virtual bool processExists(uint32_t processId) = 0;
 
     // ---- system information (System.cpp) ----
     virtual uint32_t processorArchitecture() = 0;   // Windows numbers: 0 i386 ... 9 amd64, 12 arm64

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "common/ConfReader.h"
 #include "common/DOMNode.h"
@@ -147,20 +148,40 @@ TEST_F(ConfReaderTest, EachMissingTokenIsReported) {
     EXPECT_EQ(log.containing(", line 6.").size(), 1u);
 }
 
-TEST_F(ConfReaderTest, AStrayClosingBraceEndsReadingSilently) {
-    read("a () = '' {} } b () = '' {}");
-    EXPECT_TRUE(built);
-    EXPECT_EQ(topLevel(), (Entries{"a||"}));
-    EXPECT_TRUE(log.containing("(17.01.02)").empty());
+// Unbalanced braces and a text cut short are errors with their line; the entries read before
+// stay, so that the settings they hold still count.
+TEST_F(ConfReaderTest, UnbalancedBracesAndTextsCutShortAreReportedWithTheirLine) {
+    const std::vector<std::tuple<const char*, Entries, const char*>> cases{
+        {"a () = '' {}\n} b () = '' {}", {"a||"}, "Unexpected '}': it closes no entry. (line 2)"},
+        {"a () = 'x' {\n b () = 'y' {", {"a||x"},
+         "Missing '}' of entry \"b\" opened in line 2, found the end of the file. (line 2)"},
+        {"a () = 'x' {}\nb () = ", {"a||x"}, "Missing a value in entry \"b\", found the end of the file. (line 2)"},
+        {"a () = 'x' {}\n\nb (String", {"a||x"}, "Missing ')' in entry \"b\", found the end of the file. (line 3)"},
+    };
+    for (const auto& [text, entries, message] : cases) {
+        log.clear();
+        read(text);
+        EXPECT_FALSE(built) << text;
+        EXPECT_EQ(topLevel(), entries) << text;
+        const auto errors = log.containing("(17.01.02)");
+        ASSERT_EQ(errors.size(), 1u) << text;
+        EXPECT_NE(errors[0].find(std::string(message).substr(0, std::string(message).find(" (line"))), std::string::npos)
+            << errors[0];
+        const std::string line = std::string(message).substr(std::string(message).find("(line ") + 6);
+        EXPECT_EQ(errors[0].substr(errors[0].size() - line.size() + 1), line.substr(0, line.size() - 1)) << errors[0];
+    }
+    read("a () = 'x' { b () = 'y' {");  // a block that reaches the end keeps its entries
+    EXPECT_EQ(describe(reader.find("a")), (Entries{"b||y"}));
 }
 
-TEST_F(ConfReaderTest, TextEndingInsideBlocksKeepsWhatWasOpened) {
-    read("a () = 'x' { b () = 'y' {");
-    EXPECT_TRUE(built);
-    EXPECT_EQ(topLevel(), (Entries{"a||x"}));
-    EXPECT_EQ(describe(reader.find("a")), (Entries{"b||y"}));
-    read("a () = 'x' {} b () = ");  // an incomplete entry is dropped
-    EXPECT_EQ(topLevel(), (Entries{"a||x"}));
+TEST_F(ConfReaderTest, HeldReportsWaitUntilReleased) {
+    reader.holdReports();
+    read("a (String) 'x' {}");
+    EXPECT_TRUE(log.containing("(17.01.02)").empty());
+    reader.releaseReports();
+    EXPECT_EQ(log.containing("(17.01.02)").size(), 1u);
+    read("b (String) 'x' {}");  // no longer held
+    EXPECT_EQ(log.containing("(17.01.02)").size(), 2u);
 }
 
 TEST_F(ConfReaderTest, DeepNestingIsRefusedAndLongTreesAreFreed) {

@@ -200,7 +200,7 @@ TEST_F(FileTypesTest, LoadingThroughTheSetting) {
     std::string missing = dir.file("missing.txt");
     configure(missing);
     EXPECT_FALSE(types.loadFileTypeMapping());
-    EXPECT_EQ(log.messages("ERROR", 3), (Texts{"hoardscan.filename|" + missing}));
+    EXPECT_EQ(log.messages("FATAL", 3), (Texts{"hoardscan.filename|" + missing}));
     EXPECT_EQ(log.debugTexts().back(), "Filename extension mapping file \"" + missing + "\" does not exist.");
 
     std::string empty = dir.write("empty.txt", "\n# only a comment\n");

@@ -84,9 +84,11 @@ TEST_F(ResultFilesTest, SideFilesHoldTheirRowsWithTheHeaderOnceAndTheLimitInclus
     tallies.addExtension("xyz");
     tallies.addExtension("a\tb");
     ASSERT_TRUE(files.writeExtensionLog(tallies));
-    files.closeTemperatureLog();
-    files.closeExtensionLog();
+    files.finishTemperatureLog(true);
+    files.finishExtensionLog(true);
     files.finishInactiveRows(true);
+    EXPECT_EQ(files.finishedFiles(), 3);
+    EXPECT_TRUE(files.unfinishedFiles().empty());
 
     const std::string d = std::to_string(ResultFiles::dayStamp(DateTime()));
     EXPECT_EQ(read(settings.tempDirectory + "HoardscanInactive-" + d + "-4242.csv"),

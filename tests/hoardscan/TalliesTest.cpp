@@ -60,6 +60,33 @@ TEST(Tallies, UpdatesAskForAFlushAtTheBufferSize) {
     EXPECT_TRUE(one.addAccountRecord("a", 1, 1));
     EXPECT_TRUE(one.addTemperatureRow("/d/", 10));
     EXPECT_TRUE(one.addInactiveRow("f", "/d/", 0, "2013-01-01T00:00:00", "cold"));
+    EXPECT_EQ(one.filesCounted(), 1u);
+}
+
+// A buffer whose flush failed stays whole: it is due again after as many updates as it holds,
+// known entries still add up, and new ones are lost and counted, so memory stays bounded.
+TEST(Tallies, AFullBufferIsDueOncePerBufferOfUpdatesAndLosesOnlyNewEntries) {
+    Tallies tallies(3);
+    std::vector<bool> due;
+    for (const char* key : {"a", "b", "c", "d", "a", "e", "f", "g"}) due.push_back(tallies.addAccountRecord(key, 10, 4096));
+    EXPECT_EQ(due, (std::vector<bool>{false, false, true, false, false, true, false, false}));
+    EXPECT_EQ(tallies.accountRecords().size(), 3u);
+    EXPECT_EQ(tallies.accountRecords().at("a")[0], 2);
+    EXPECT_EQ(tallies.lostAccountRecords(), 4u);  // d, e, f, g
+    EXPECT_EQ(tallies.filesCounted(), 8u);
+    EXPECT_EQ(tallies.bytesCounted(), 80);
+    EXPECT_EQ(tallies.bytesOnDiskCounted(), 8 * 4096);
+    tallies.clearAccountRecords();  // the flush succeeded at last: the next key has room again
+    EXPECT_FALSE(tallies.addAccountRecord("h", 1, 1));
+
+    Tallies rows(1);
+    EXPECT_TRUE(rows.addTemperatureRow("/a/", 1));
+    EXPECT_TRUE(rows.addTemperatureRow("/b/", 1));
+    EXPECT_TRUE(rows.addInactiveRow("f", "/d/", 0, "t", "cold"));
+    EXPECT_TRUE(rows.addInactiveRow("g", "/d/", 0, "t", "cold"));
+    EXPECT_EQ(rows.lostTemperatureRows(), 1u);
+    EXPECT_EQ(rows.lostInactiveRows(), 1u);
+    EXPECT_EQ(rows.inactiveRows().size(), 1u);
 }
 
 TEST(Tallies, TemperatureRowsSumBytesPerDirectory) {

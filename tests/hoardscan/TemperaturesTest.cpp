@@ -68,12 +68,34 @@ TEST_F(TemperaturesTest, ExampleBandsFollowEachOther) {
     EXPECT_EQ(log.debugTexts().back(), "      Accesstemp=frozen, Modifytemp=frozen.");
 }
 
-TEST_F(TemperaturesTest, LimitTextsAndBandsAfterInfinity) {
-    ASSERT_TRUE(temperatures.loadTemperaturesText("short 12days\nlong Infinity\nnever 5\n\"very cold\" 99\nnolimit\n",
-                                                  "t.txt"));
-    EXPECT_EQ(describe(temperatures.accessBands()),
-              (Bands{"short 0..12", "long 13..-1", "never 0..5", "\"very cold\" 6..99", "nolimit 100..0"}));
-    EXPECT_EQ(of(3 * day, 13 * day), (std::pair<std::string, std::string>{"short", "long"}));
+TEST_F(TemperaturesTest, LimitsInAnyCaseAndBandNamesWithoutCase) {
+    ASSERT_TRUE(temperatures.loadTemperaturesText("short 12\n\"very cold\" 99\nlong Infinity\n", "t.txt"));
+    EXPECT_EQ(describe(temperatures.accessBands()), (Bands{"short 0..12", "\"very cold\" 13..99", "long 100..-1"}));
+    EXPECT_EQ(of(3 * day, 13 * day), (std::pair<std::string, std::string>{"short", "\"very cold\""}));
+    ASSERT_NE(temperatures.bandNamed("LONG"), nullptr);
+    EXPECT_EQ(temperatures.bandNamed("LONG")->name, "long");
+    EXPECT_EQ(temperatures.bandNamed("lon"), nullptr);
+}
+
+// A band that would classify files wrongly stops the load, naming the file, the line and what
+// was expected; no band of the file is kept.
+TEST_F(TemperaturesTest, BandsThatAreNoNumberOrOutOfOrderAreFatal) {
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"hot 7\nwarm thirty\n", "a number of days or infinity|thirty|2|t.txt"},
+        {"# ages\nhot 7\n\nwarm 30days\n", "a number of days or infinity|30days|4|t.txt"},
+        {"hot 7\nwarm\n", "a number of days or infinity||2|t.txt"},
+        {"hot -1\n", "a number of days or infinity|-1|1|t.txt"},
+        {"hot 30\nwarm 7\n", "more than 30 days|7|2|t.txt"},
+        {"hot 7\nwarm 7\n", "more than 7 days|7|2|t.txt"},
+        {"hot infinity\nnever 5\n", "no band after one without limit|never 5|2|t.txt"},
+    };
+    for (const auto& [text, expected] : cases) {
+        Temperatures fresh(log.unit(), reader);
+        log.clear();
+        EXPECT_FALSE(fresh.loadTemperaturesText(text, "t.txt")) << text;
+        EXPECT_EQ(log.messages("FATAL", 25), (Bands{expected})) << text;
+        EXPECT_TRUE(fresh.accessBands().empty()) << text;
+    }
 }
 
 TEST_F(TemperaturesTest, AgesBeyondTheLastBandKeepTheirValue) {
@@ -114,13 +136,21 @@ TEST_F(TemperaturesTest, LoadFailuresAreReported) {
     std::string missing = dir.file("missing.txt");
     configure(missing);
     EXPECT_FALSE(temperatures.loadTemperatures());
-    EXPECT_EQ(log.messages("ERROR", 3), (Bands{"hoardscan.temperatures|" + missing}));
+    EXPECT_EQ(log.messages("FATAL", 3), (Bands{"hoardscan.temperatures|" + missing}));
     EXPECT_EQ(log.debugTexts().back(), "Temperaturs file \"" + missing + "\" does not exist.");
 
     // A directory exists but cannot be read as a file.
     configure(dir.file("."));
     EXPECT_FALSE(temperatures.loadTemperatures());
     EXPECT_EQ(log.messages("FATAL", 8).size(), 1u);
+
+    // A value that is there but no file name is invalid, not missing.
+    const std::string directory = dir.file("sub") + "/";
+    configure(directory);
+    EXPECT_FALSE(temperatures.loadTemperatures());
+    EXPECT_EQ(log.messages("FATAL", 34),
+              (Bands{"hoardscan.temperatures|" + directory + "|a file name without * or ? that does not end in a "
+                                                             "separator expected"}));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <limits>
 #include <thread>
 
 #include "platform/CalendarFields.h"
@@ -93,20 +94,43 @@ void NativePlatform::exitProcess(int code) { std::exit(code); }
 
 namespace {
 std::atomic<std::atomic<bool>*> stopFlag{nullptr};
+std::atomic<bool> interruptSetsFlag{false};
+std::atomic<std::atomic<int>*> stopRequest{nullptr};
 
-extern "C" void raiseStopFlag(int) {
-    if (auto* flag = stopFlag.load()) flag->store(true);
+// One handler for every stop signal, so that SIGTERM serves both watchers.
+extern "C" void onStopSignal(int signal) {
+    auto* flag = stopFlag.load();
+    if (flag && (signal != SIGINT || interruptSetsFlag.load())) flag->store(true);
+    auto* request = stopRequest.load();
+    if (request && signal == SIGINT) request->store(StopRequest::Interrupt);
+    if (request && signal == SIGTERM) request->store(StopRequest::Terminate);
+}
+
+void handleSignal(int signal) {
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal, &action, nullptr);
 }
 }  // namespace
 
 void NativePlatform::watchStopSignals(std::atomic<bool>* flag, bool includeInterrupt) {
     stopFlag.store(flag);
-    struct sigaction action {};
-    action.sa_handler = raiseStopFlag;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGHUP, &action, nullptr);
-    if (includeInterrupt) ::sigaction(SIGINT, &action, nullptr);
+    interruptSetsFlag.store(includeInterrupt);
+    handleSignal(SIGTERM);
+    handleSignal(SIGHUP);
+    if (includeInterrupt) handleSignal(SIGINT);
+}
+
+void NativePlatform::watchStopRequests(std::atomic<int>* request) {
+    stopRequest.store(request);
+    handleSignal(SIGTERM);
+    handleSignal(SIGINT);
+}
+
+bool NativePlatform::processExists(uint32_t processId) {
+    if (processId == 0 || processId > static_cast<uint32_t>(std::numeric_limits<pid_t>::max())) return false;
+    return ::kill(static_cast<pid_t>(processId), 0) == 0 || errno == EPERM;
 }
 
 // ---- System information ----

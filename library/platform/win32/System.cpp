@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/CalendarFields.h"
+#include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32Impl.h"
 // NetAPI declarations need the Windows types first.
 #include <lm.h>
@@ -142,6 +143,17 @@ void NativePlatform::watchStopSignals(std::atomic<bool>* flag, bool includeInter
     stopOnInterrupt.store(includeInterrupt);
     static std::once_flag installed;
     std::call_once(installed, [] { ::SetConsoleCtrlHandler(consoleControl, TRUE); });
+}
+
+// A GUI program has no console: no Ctrl-C or other stop request reaches it. Shut-down and
+// log-off set the quit flag of watchStopSignals only.
+void NativePlatform::watchStopRequests(std::atomic<int>* /*request*/) {}
+
+bool NativePlatform::processExists(uint32_t processId) {
+    const win32::UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    if (!process.valid()) return ::GetLastError() == ERROR_ACCESS_DENIED;  // another user's
+    DWORD code = 0;
+    return ::GetExitCodeProcess(process.get(), &code) && code == STILL_ACTIVE;
 }
 
 // ---- System information ----

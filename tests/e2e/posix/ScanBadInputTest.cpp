@@ -5,7 +5,7 @@
 
 #include <set>
 
-#include "ScanInstallation.h"
+#include "RunControl.h"
 
 namespace Quilna::EndToEnd {
 namespace {
@@ -44,23 +44,30 @@ TEST(ScanBadInput, UnreadableDirectoriesAndOddNamesAreReportedOrCountedAndTheSca
                                                "/odd/g\xff\xfe.txt", "/odd/h___i.txt", "/odd dir:x_y/z.txt"}));
 }
 
-TEST(ScanBadInput, AnUnwritableWorkingDirectoryIsReportedAtEveryFlush) {
+// A result directory that cannot be written costs one attempt and one line per flush, not per
+// record, and the memory of one buffer; the run says so with exit code 3 and on standard error.
+TEST(ScanBadInput, UnwritableResultDirectoriesAreTriedOncePerFlushAndEndWithExitCodeThree) {
     if (!runningAsRoot()) GTEST_SKIP() << "needs a directory its user cannot write";
     ScanInstallation installation;
-    for (int i = 0; i < 3; ++i) installation.file("f" + std::to_string(i) + ".txt", 10, 1, i * 40);
-    installation.settings["buffer"] = {"Integer", "1"};
+    for (int i = 0; i < 100; ++i) installation.file("f" + std::to_string(i) + ".txt", 10, 100, i);
+    installation.settings["buffer"] = {"Integer", "10"};
     installation.settings["inactive-log"] = {"Bool", "true"};
     const std::vector<std::string> asNobody = installation.giveTo(nobody(), nobodyGroup());
-    ASSERT_EQ(::chown((installation.base() + "/results").c_str(), 0, 0), 0);
-    ASSERT_EQ(installation.run(asNobody), 0) << installation.log();
-    // Three records, each a flush of its own, and the final flush: each tries to create the file.
-    EXPECT_EQ(installation.logCount("CRITICAL"), 4u) << installation.log();
-    EXPECT_EQ(installation.logCount("The result file " + installation.resultFile("results", "Hoardscan", ".make") +
-                                    " cannot be created"),
-              4u);
-    EXPECT_TRUE(installation.names("results").empty());
-    // The side files have a directory of their own and are complete.
-    EXPECT_TRUE(fs::exists(installation.resultFile("side", "HoardscanInactive", ".csv")));
+    ASSERT_EQ(::chown((installation.base() + "/side").c_str(), 0, 0), 0);
+    ASSERT_EQ(installation.run(asNobody), 3) << installation.log();
+    // 100 inactive rows: a flush at the 10th and at every 10 more, and the final one.
+    const std::string table = installation.resultFile("side", "HoardscanInactive", ".csv.make");
+    EXPECT_EQ(installation.logCount("CRITICAL"), 11u) << installation.log();
+    EXPECT_EQ(installation.logCount("The result file " + table + " cannot be created"), 11u);
+    EXPECT_TRUE(installation.names("side").empty());
+    // The account record file has a directory of its own and is complete.
+    EXPECT_EQ(filesCounted(installation.dataFile()), 100);
+    EXPECT_EQ(installation.output(),
+              "hoardscan: The scan ran, but these result files could not be written or finished: HoardscanInactive "
+              "(could not be created). The log: " + installation.base() + "/log/HoardscanDebug.log\n");
+    EXPECT_EQ(installation.logCount("Hoardscan has finished with exit code 3 after"), 1u);
+    EXPECT_EQ(installation.logCount("100 files of 1000 bytes"), 1u) << installation.log();
+    EXPECT_EQ(installation.logCount("1 of 2 result files finished"), 1u);
 }
 
 // The account record file is made to end on a full device: every write fails.
@@ -74,11 +81,14 @@ TEST(ScanBadInput, AFailedWriteIsReportedAndLeavesNoFinishedFile) {
                                  std::to_string(::getpid()) + ".make";
         if (::symlink("/dev/full", name.c_str()) != 0) ::_exit(96);
     });
-    ASSERT_EQ(code, 0) << installation.log();
-    EXPECT_GE(installation.logCount("The result file could not take this record, which stays in memory"), 1u)
+    ASSERT_EQ(code, 3) << installation.log();
+    EXPECT_EQ(installation.logCount("The result file could not take this record, which stays in memory"), 1u)
         << installation.log();
     EXPECT_EQ(installation.logCount("is incomplete and keeps its unfinished name"), 1u);
     for (const std::string& name : installation.names("results")) EXPECT_EQ(name.find(".data"), std::string::npos);
+    EXPECT_NE(installation.output().find("could not be written or finished: " + installation.resultFile("results", "Hoardscan", ".make")),
+              std::string::npos)
+        << installation.output();
 }
 
 }  // namespace

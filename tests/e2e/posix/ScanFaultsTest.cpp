@@ -98,12 +98,13 @@ TEST(ScanFaults, TheTreeChangingUnderTheWalkDoesNotStopIt) {
         << installation.log();
 }
 
+// The files share one record: a refused flush keeps it, later files add to it, and nothing is
+// lost, so the file is finished once a flush can write it.
 TEST(ScanFaults, AWorkingDirectoryThatBecomesWritableGetsEveryRecordAtTheNextFlush) {
     if (!runningAsRoot()) GTEST_SKIP() << "needs a directory its user cannot write";
     ScanInstallation installation;
     for (int d = 0; d < 10; ++d)
-        for (int f = 0; f < 30; ++f)
-            installation.file("d" + std::to_string(d) + "/f" + std::to_string(f) + ".e" + std::to_string(f), 10);
+        for (int f = 0; f < 30; ++f) installation.file("d" + std::to_string(d) + "/f" + std::to_string(f) + ".e", 10);
     installation.settings["buffer"] = {"Integer", "1"};  // every file a flush of its own
     installation.settings["log.debug-level"] = {"Integer", "3"};
     const std::vector<std::string> asNobody = installation.giveTo(nobody(), nobodyGroup());
@@ -126,11 +127,8 @@ TEST(ScanFaults, AWorkingDirectoryThatBecomesWritableGetsEveryRecordAtTheNextFlu
     // The records of the refused flushes were kept and written by a later one.
     EXPECT_GE(installation.logCount("CRITICAL"), 1u);
     ASSERT_TRUE(fs::exists(installation.dataFile())) << installation.log();
-    const auto totals = ResultFileReader(installation.dataFile()).accountTotals();
-    EXPECT_EQ(totals.size(), 30u);
-    double files = 0;
-    for (const auto& [key, values] : totals) files += values.files;
-    EXPECT_EQ(files, 300);
+    EXPECT_EQ(ResultFileReader(installation.dataFile()).accountTotals().size(), 1u);
+    EXPECT_EQ(filesCounted(installation.dataFile()), 300);
 }
 
 // The program in a mount namespace of its own, its working directory a small RAM disk filled
@@ -153,7 +151,9 @@ void installManyRecords(ScanInstallation& installation, int files) {
     installation.writeInstallation();
 }
 
-TEST(ScanFaults, ADiskThatFillsDuringAFlushKeepsTheRecordsUntilThereIsRoomAgain) {
+// Records that find the buffer full while the disk is full are lost: the file stays unfinished,
+// but what later flushes write once there is room is there, each record once.
+TEST(ScanFaults, ADiskThatFillsDuringAFlushGoesOnOnceThereIsRoomAgain) {
     if (!runningAsRoot()) GTEST_SKIP() << "mounting needs root";
     ScanInstallation installation;
     const int files = 1500;
@@ -170,16 +170,18 @@ TEST(ScanFaults, ADiskThatFillsDuringAFlushKeepsTheRecordsUntilThereIsRoomAgain)
     const int code = installation.wait(shell);
     if (code == 97) GTEST_SKIP() << "cannot mount here: " << installation.output();
     ASSERT_FALSE(full.empty()) << installation.log();
-    ASSERT_EQ(code, 0) << installation.log();
+    ASSERT_EQ(code, 3) << installation.log();
 
-    const std::vector<std::string> finished = namesEndingIn(installation.base() + "/kept", ".data");
-    ASSERT_EQ(finished.size(), 1u) << installation.log();
-    EXPECT_TRUE(namesEndingIn(installation.base() + "/kept", ".make").empty());
-    // Every record once: none lost while the disk was full, none written twice.
-    const auto totals = ResultFileReader(finished[0]).accountTotals();
-    EXPECT_EQ(totals.size(), static_cast<size_t>(files));
+    EXPECT_TRUE(namesEndingIn(installation.base() + "/kept", ".data").empty());
+    const std::vector<std::string> unfinished = namesEndingIn(installation.base() + "/kept", ".make");
+    ASSERT_EQ(unfinished.size(), 1u) << installation.log();
+    // The records before the disk filled (16 KiB of them, about a hundred), the one kept through
+    // it, and most of those after: each once.
+    const auto totals = ResultFileReader(unfinished[0]).accountTotals();
+    EXPECT_LT(totals.size(), static_cast<size_t>(files));
+    EXPECT_GT(totals.size(), static_cast<size_t>(files / 2)) << "the flushes did not go on once there was room";
     for (const auto& [key, values] : totals) EXPECT_EQ(values.files, 1) << key;
-    EXPECT_EQ(installation.logCount("is incomplete"), 0u);
+    EXPECT_EQ(installation.logCount("is incomplete and keeps its unfinished name"), 1u);
 }
 
 TEST(ScanFaults, ADiskThatStaysFullLeavesOnlyWholeFlushesUnderTheUnfinishedName) {
@@ -189,7 +191,7 @@ TEST(ScanFaults, ADiskThatStaysFullLeavesOnlyWholeFlushesUnderTheUnfinishedName)
     installManyRecords(installation, files);
     const int code = installation.wait(installation.start(onAFullDisk(installation)));
     if (code == 97) GTEST_SKIP() << "cannot mount here: " << installation.output();
-    ASSERT_EQ(code, 0) << installation.log();
+    ASSERT_EQ(code, 3) << installation.log();
 
     EXPECT_TRUE(namesEndingIn(installation.base() + "/kept", ".data").empty());
     const std::vector<std::string> unfinished = namesEndingIn(installation.base() + "/kept", ".make");
@@ -251,7 +253,7 @@ TEST(ScanFaults, AFinishedNameThatIsTakenLeavesTheFileUnderItsUnfinishedName) {
                                   std::to_string(::getpid()) + ".data";
         if (::mkdir(taken.c_str(), 0755) != 0 || ::mkdir((taken + "/inside").c_str(), 0755) != 0) ::_exit(96);
     });
-    ASSERT_EQ(code, 0) << installation.log();
+    ASSERT_EQ(code, 3) << installation.log();
 
     const std::string unfinished = installation.resultFile("results", "Hoardscan", ".make");
     EXPECT_EQ(installation.logCount("The finished result file " + unfinished + " could not be renamed to " +

@@ -20,6 +20,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -170,8 +171,12 @@ public:
                 const std::string& output = "output.txt") {
         std::vector<std::string> words = wrapper;
         words.push_back(program_);
-        words.push_back("-c");
-        words.push_back(base_ + "/conf/hoardscan.conf");
+        if (arguments) {
+            words.insert(words.end(), arguments->begin(), arguments->end());
+        } else {
+            words.push_back("-c");
+            words.push_back(base_ + "/conf/hoardscan.conf");
+        }
         std::vector<char*> argv;
         for (std::string& word : words) argv.push_back(word.data());
         argv.push_back(nullptr);
@@ -287,6 +292,8 @@ public:
         return {"setpriv", "--reuid=" + id, "--regid=" + groupId, "--clear-groups", "--inh-caps=-all"};
     }
 
+    // The program's arguments; by default "-c" and the installation's configuration file.
+    std::optional<std::vector<std::string>> arguments;
     pid_t processId = -1;
     int32_t dayStamp = 0;  // of the last run's file names, from the test's own clock and zone
 

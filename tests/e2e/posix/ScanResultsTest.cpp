@@ -305,11 +305,12 @@ TEST(ScanResults, AQuitSignalOnlyChangesTheClosingLine) {
     platform().setEnv("QUILNA_RUNTIME_DIR", installation.base() + "/runtime");
     const std::string start = FileOps::currentDirectory();
     const std::atomic<bool> quit{true};
+    const std::atomic<int> noStop{StopRequest::None};
     {
         // A value holding "-" is quoted, as the entry point does.
         Hoardscan hoardscan("dummy -c \"" + installation.base() + "/conf/hoardscan.conf\"");
         ASSERT_TRUE(hoardscan.init());
-        EXPECT_TRUE(hoardscan.run(quit));
+        EXPECT_TRUE(hoardscan.run(quit, noStop));
     }
     FileOps::setCurrentDirectory(start);
     installation.processId = ::getpid();
@@ -319,35 +320,6 @@ TEST(ScanResults, AQuitSignalOnlyChangesTheClosingLine) {
     double files = 0;
     for (const auto& entry : ResultFileReader(installation.dataFile()).accountTotals()) files += entry.second.files;
     EXPECT_EQ(files, 2);
-}
-
-TEST(ScanResults, MissingSettingsAndRulesFilesEndTheRunWithTheirExitCodes) {
-    {
-        ScanInstallation installation;
-        installation.settings.erase("extension");
-        EXPECT_EQ(installation.run(), 1);
-        EXPECT_EQ(installation.logCount("The setting hoardscan.extension is missing"), 1u) << installation.log();
-        EXPECT_EQ(installation.logCount("Hoardscan has ended."), 1u);
-        EXPECT_TRUE(installation.names("results").empty());
-    }
-    {
-        ScanInstallation installation;
-        installation.settings["hoardscan"] = {"FileName", installation.base() + "/conf/no-such.rules"};
-        EXPECT_EQ(installation.run(), 1);
-        EXPECT_EQ(installation.logCount("The setting hoardscan.hoardscan names " + installation.base() +
-                                        "/conf/no-such.rules, which cannot be used"),
-                  1u)
-            << installation.log();
-    }
-    {
-        ScanInstallation installation;
-        installation.settings.erase("filesystems-in-parallel");
-        EXPECT_EQ(installation.run(), 2);
-        EXPECT_EQ(installation.logCount("The setting hoardscan.filesystems-in-parallel is missing"), 1u)
-            << installation.log();
-        EXPECT_EQ(installation.logCount("Hoardscan has ended."), 1u);
-        EXPECT_TRUE(installation.names("results").empty());
-    }
 }
 
 }  // namespace

@@ -1,0 +1,78 @@
+// The end of a run: its exit code, the closing record that says what the run did, and for a
+// run that failed one line on standard error that says why and where the log is. A program
+// without a console (Windows) has the same text in its log, in the closing record.
+#include <cstdio>
+
+#include "hoardscan/ExitCode.h"
+#include "hoardscan/Hoardscan.h"
+#include "hoardscan/MessageNumbers.h"
+#include "hoardscan/ResultFiles.h"
+#include "hoardscan/Walk.h"
+#include "logger/LogMessenger.h"
+#include "logger/LoggerUnit.h"
+#include "platform/Platform.h"
+
+namespace Quilna {
+
+namespace {
+
+std::string joined(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
+
+}  // namespace
+
+int Hoardscan::exitCodeOfRun(bool ran) const {
+    if (!ran) return ExitCode::ScanNotStarted;
+    if (stopRequest_ == StopRequest::Interrupt) return ExitCode::Interrupted;
+    if (stopRequest_ == StopRequest::Terminate) return ExitCode::Terminated;
+    return resultFiles_->unfinishedFiles().empty() ? ExitCode::Success : ExitCode::ResultsUnfinished;
+}
+
+const char* Hoardscan::stopSignalName(int stopRequest) {
+    return stopRequest == StopRequest::Interrupt ? "SIGINT" : "SIGTERM";
+}
+
+std::string Hoardscan::failureReason() const {
+    if (!failure_.empty()) return failure_;
+    if (logging_.messenger && !logging_.messenger->lastFatalText().empty()) return logging_.messenger->lastFatalText();
+    return "the log says why";
+}
+
+std::string Hoardscan::outcomeText(int exitCode) const {
+    switch (exitCode) {
+        case ExitCode::Success: return "Every result file was finished.";
+        case ExitCode::SetupFailed: return "The scan could not be set up: " + failureReason();
+        case ExitCode::ScanNotStarted: return "The scan could not start: " + failureReason();
+        case ExitCode::ResultsUnfinished:
+            return "The scan ran, but these result files could not be written or finished: " +
+                   joined(resultFiles_->unfinishedFiles()) + ".";
+        default:
+            return std::string("The scan was stopped by ") + stopSignalName(stopRequest_) +
+                   "; what it had counted keeps the unfinished names: " + joined(resultFiles_->unfinishedFiles()) + ".";
+    }
+}
+
+void Hoardscan::closeRun(int exitCode) {
+    const std::string outcome = outcomeText(exitCode);
+    if (logging_.unit) {
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started_);
+        log().notice(Message::RunFinished,
+                     ParamStream() << exitCode << static_cast<long long>(seconds.count())
+                                   << static_cast<unsigned long long>(tallies_.filesCounted())
+                                   << static_cast<unsigned long long>(tallies_.bytesCounted())
+                                   << static_cast<unsigned long long>(tallies_.bytesOnDiskCounted())
+                                   << static_cast<unsigned long long>(walk_ ? walk_->unreadableDirectories() : 0)
+                                   << (resultFiles_ ? resultFiles_->finishedFiles() : 0)
+                                   << (resultFiles_ ? resultFiles_->enabledFiles() : 0) << outcome);
+    }
+    if (exitCode == ExitCode::Success) return;
+    const std::string where = logging_.unit ? " The log: " + logging_.directory + logging_.fileName
+                                            : " Nothing was logged.";
+    std::fprintf(stderr, "hoardscan: %s%s\n", outcome.c_str(), where.c_str());
+    std::fflush(stderr);
+}
+
+}  // namespace Quilna
