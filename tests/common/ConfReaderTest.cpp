@@ -113,7 +113,7 @@ TEST_F(ConfReaderTest, SyntaxErrorsNameTheLineAndKeepEarlierEntries) {
 
 TEST_F(ConfReaderTest, TheInstallationsCatalogueWordsTheErrors) {
     LogCommons catalogue;
-    const auto installation = std::filesystem::path(__FILE__).parent_path() / "../../examples/installation/";
+    const auto installation = std::filesystem::path(QUILNA_SOURCE_DIR) / "examples/installation/";
     ASSERT_TRUE(catalogue.loadMessages(installation.string(), "configuration").status);
     setCatalogue(&catalogue);
     read("a (String) = 'x' {}\nb (String) 'y' {}\nc (String) = '${a' {}");
