@@ -66,7 +66,9 @@ int64_t DriveCheck::physicalSizeOf(const std::string& currentDirectory, const st
         if (status.hasAllocated) return static_cast<int64_t>(status.allocated);
         if (status.attributes & FileAttribute::Sparse) return compressedSizeOf(status.fullPath);
     }
-    const uint64_t cluster = clusterSizeOf(pathRoot(currentDirectory, name));
+    const std::string root = pathRoot(currentDirectory, name);
+    // Without a drive root (POSIX paths, network paths) the volume is asked through the directory.
+    const uint64_t cluster = clusterSizeOf(root, root.empty() ? currentDirectory : root);
     const uint64_t size = status.size;
     if (cluster == noClusterSize || cluster == 0) return static_cast<int64_t>(size);
     const uint64_t rest = size % cluster;
@@ -79,15 +81,15 @@ void DriveCheck::enterDirectory(uint64_t volume) {
     volume_ = volume;
 }
 
-uint32_t DriveCheck::clusterSizeOf(const std::string& root) {
+uint32_t DriveCheck::clusterSizeOf(const std::string& root, const std::string& asked) {
     if (clusterKnown_ && root == clusterRoot_) return clusterSize_;
     uint32_t bytes = 0;
     SystemError error;
-    if (platform().clusterSize(root, bytes, error)) {
+    if (platform().clusterSize(asked, bytes, error)) {
         clusterSize_ = bytes;
     } else {
         clusterSize_ = noClusterSize;
-        logger_.warning(Message::SizeUnavailable, ParamStream() << root << error.code);
+        logger_.warning(Message::SizeUnavailable, ParamStream() << asked << error.code);
     }
     clusterRoot_ = root;
     clusterKnown_ = true;

@@ -43,7 +43,8 @@ public:
     // -1 when the compressed size cannot be read (the logical size is taken then).
     int64_t physicalSizeOf(const std::string& currentDirectory, const std::string& name, const FileStatus& status);
     // noClusterSize when the system cannot tell (reported once per directory).
-    uint32_t clusterSizeOf(const std::string& root);
+    // Cached by root; asked of the system through the path asked.
+    uint32_t clusterSizeOf(const std::string& root, const std::string& asked);
     // -1 on failure (reported).
     int64_t compressedSizeOf(const std::string& path);
 

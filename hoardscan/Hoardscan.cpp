@@ -56,10 +56,6 @@ std::string Hoardscan::driveType(const std::string& root) { return driveCheck_->
 
 std::string Hoardscan::pathRoot(const std::string& path) { return DriveCheck::pathRoot(path); }
 
-void Hoardscan::sizesOf(const std::string& name, int64_t& logical, int64_t& physical, const FileStatus& status) {
-    driveCheck_->sizesOf(FileOps::currentDirectory(), name, logical, physical, status);
-}
-
 void Hoardscan::flushAccountRecords() { resultFiles_->flushAccountRecords(tallies_); }
 
 void Hoardscan::flushTemperatureRows() { resultFiles_->flushTemperatureRows(tallies_); }

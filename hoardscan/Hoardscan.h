@@ -60,7 +60,6 @@ public:
     void walk(const std::string& root, const std::string& fileSystem);
     std::string driveType(const std::string& root);
     static std::string pathRoot(const std::string& path);
-    void sizesOf(const std::string& name, int64_t& logical, int64_t& physical, const FileStatus& status);
     void flushAccountRecords();
     void flushTemperatureRows();
     void writeExtensionLog();

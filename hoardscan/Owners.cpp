@@ -54,7 +54,7 @@ void Owners::ownerOf(const std::string& currentDirectory, const std::string& nam
 
 bool Owners::ownerText(const std::string& currentDirectory, const std::string& name, const FileStatus& status,
                        std::string& owner) {
-    if (!status.hasOwnerId) return FileOps::fileOwner(name, owner, serverOf(currentDirectory));
+    if (!status.hasOwnerId) return FileOps::fileOwner(currentDirectory + name, owner, serverOf(currentDirectory));
     auto known = ownerOfId_.find(status.ownerId);
     if (known == ownerOfId_.end()) {
         std::string text;

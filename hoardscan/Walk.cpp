@@ -18,11 +18,12 @@ namespace Quilna {
 
 namespace {
 
+// Directories kept open at once, at most; a deeper walk lets go of the ones farthest up.
+constexpr size_t kOpenLevels = 256;
+
 std::pair<uint64_t, uint64_t> identityKey(const FileIdentity& identity) { return {identity.volume, identity.index}; }
 
 bool isDotEntry(const std::string& name) { return name == "." || name == ".."; }
-
-std::string parentText() { return std::string("..") + platform().pathSyntax().separator; }
 
 }  // namespace
 
@@ -34,6 +35,7 @@ void Walk::walk(const std::string& root, const std::string& fileSystem) {
     fileSystem_ = fileSystem;
     levels_.clear();
     directory_.clear();
+    openLevels_ = 0;
     onPath_.clear();
     lost_ = false;
     stopped_ = false;
@@ -42,22 +44,23 @@ void Walk::walk(const std::string& root, const std::string& fileSystem) {
             logger_.debug(3, "This directory and all it's subdirectories are excluded: \"%s\".", ParamStream() << root);
         return;
     }
-    if (!FileOps::setCurrentDirectory(root)) {
+    SystemError error;
+    std::unique_ptr<OpenDirectory> top = platform().openDirectory(root, error);
+    if (!top) {
         unreadable("access", root);
         return;
     }
-    FileIdentity identity;
-    const bool hasIdentity = platform().directoryIdentity(".", identity);
-    openLevel(hasIdentity, identity);
+    openLevel(std::move(top), 0);
     while (!levels_.empty() && !lost_ && !stopped_) {
-        Level& top = levels_.back();
-        if (top.next < top.subdirectories.size()) {
-            const std::string name = std::move(top.subdirectories[top.next++]);
+        Level& level = levels_.back();
+        if (level.next < level.subdirectories.size()) {
+            const std::string name = std::move(level.subdirectories[level.next++]);
             enterSubdirectory(name);
         } else {
             leaveLevel();
         }
     }
+    levels_.clear();
 }
 
 void Walk::enterSubdirectory(const std::string& name) {
@@ -73,80 +76,57 @@ void Walk::enterSubdirectory(const std::string& name) {
                           ParamStream() << directory_ + name);
         return;
     }
-    // What the listing called a directory may have gone or become a link meanwhile.
-    FileInfo listed;
-    if (!platform().fileInfo(name, listed) || !(listed.attributes & FileAttribute::Directory) ||
-        (listed.attributes & FileAttribute::Link)) {
+    // What the listing called a directory may have gone or become a link meanwhile: the
+    // directory is opened only as a directory and never through a link.
+    SystemError error;
+    std::unique_ptr<OpenDirectory> below = levels_.back().directory->openSubdirectory(name, error);
+    if (!below) {
         unreadable("access", directory_ + name);
         return;
     }
-    FileIdentity identity = listed.identity;
-    const bool hasIdentity = listed.hasIdentity || platform().directoryIdentity(name, identity);
-    if (hasIdentity && isOnPath(identity)) {
-        if (LoggerUnit::isDebugOn(1))
-            logger_.debug(1, "Directory \"%s\" leads back into its own path and is not entered.",
-                          ParamStream() << directory_ + name);
-        return;
-    }
-    if (!FileOps::setCurrentDirectory(name)) {
-        unreadable("access", directory_ + name);
-        return;
-    }
-    FileIdentity entered;
-    const bool hasEntered = platform().directoryIdentity(".", entered);
-    if (hasIdentity && !(hasEntered && entered == identity)) {
-        if (LoggerUnit::isDebugOn(1))
-            logger_.debug(1, "Directory \"%s\" changed while it was entered and is not walked.",
-                          ParamStream() << directory_ + name);
-        returnToTop();
-        return;
-    }
-    // The directory listed under this name is the one entered: its path is the parent's and
-    // the name, without asking the system to search it out again.
-    if (hasIdentity && !directory_.empty()) platform().confirmCurrentDirectory(directory_ + name);
-    openLevel(hasEntered, entered);
+    openLevel(std::move(below), directory_.size());
 }
 
-void Walk::openLevel(bool hasIdentity, const FileIdentity& identity) {
-    std::string text = FileOps::currentDirectory();
-    if (!engine_.decisions.isAccountedDirectory(text)) {
-        if (levels_.empty()) FileOps::setCurrentDirectory(parentText());
-        else returnToTop();
+void Walk::openLevel(std::unique_ptr<OpenDirectory> directory, size_t parentLength) {
+    Level level;
+    level.hasIdentity = directory->identity(level.identity);
+    if (level.hasIdentity && isOnPath(level.identity)) {
+        if (LoggerUnit::isDebugOn(1))
+            logger_.debug(1, "Directory \"%s\" leads back into its own path and is not entered.",
+                          ParamStream() << directory->path().substr(0, directory->path().size() - 1));
         return;
     }
-    Level level;
-    level.hasIdentity = hasIdentity;
-    level.identity = identity;
-    if (text.compare(0, directory_.size(), directory_) == 0) {
-        level.parentLength = directory_.size();
-    } else {
-        level.parentIsPrefix = false;
-        level.parentText = std::move(directory_);
-    }
-    directory_ = std::move(text);
+    if (!engine_.decisions.isAccountedDirectory(directory->path())) return;
+    level.parentLength = parentLength;
+    directory_ = directory->path();
+    level.directory = std::move(directory);
     if (LoggerUnit::isDebugOn(3)) logger_.debug(3, "Processing \"%s\"...", ParamStream() << directory_);
-    if (hasIdentity) engine_.driveCheck.enterDirectory(identity.volume);
+    if (level.hasIdentity) engine_.driveCheck.enterDirectory(level.identity.volume);
     else engine_.driveCheck.enterDirectory();
     listEntries(level);
-    if (hasIdentity) onPath_.insert(identityKey(identity));
+    if (level.hasIdentity) onPath_.insert(identityKey(level.identity));
     levels_.push_back(std::move(level));
+    ++openLevels_;
+    letGoOfDistantLevels();
 }
 
 void Walk::listEntries(Level& level) {
-    size_t listed = 0;
+    OpenDirectory& directory = *level.directory;
     auto visit = [&](const DirEntry& entry) {
-        ++listed;
         if (stopRequested()) return false;
         if (isDotEntry(entry.name)) return true;
         if (!entry.isFile) level.subdirectories.push_back(entry.name);
-        else processFile(directory_, entry.name);
+        else processFile(directory, entry.name);
         return true;
     };
-    // Every listing holds "." and "..": an empty one could not be read.
     if (LoggerUnit::isDebugOn(5)) {
         // The number of entries comes before the files: only here is the listing held whole.
-        const std::vector<DirEntry> entries = FileOps::listDirectory(std::string(), "*");
-        if (entries.empty()) unreadable("list", directory_);
+        std::vector<DirEntry> entries;
+        const bool listed = directory.visitEntries([&](const DirEntry& entry) {
+            entries.push_back(entry);
+            return true;
+        });
+        if (!listed) unreadable("list", directory_);
         logger_.debug(5, "   Found %i file(s) in \"%s\"...",
                       ParamStream() << static_cast<unsigned long long>(entries.size()) << directory_);
         for (const DirEntry& entry : entries)
@@ -154,8 +134,7 @@ void Walk::listEntries(Level& level) {
         return;
     }
     // One entry at a time: a directory of a million files costs no more memory than a small one.
-    platform().visitDirectory(std::string(), "*", visit);
-    if (listed == 0) unreadable("list", directory_);
+    if (!directory.visitEntries(visit) && !stopped_) unreadable("list", directory_);
 }
 
 bool Walk::stopRequested() {
@@ -173,50 +152,64 @@ void Walk::unreadable(const char* verb, const std::string& directory) {
 void Walk::leaveLevel() {
     Level& top = levels_.back();
     if (top.hasIdentity) onPath_.erase(identityKey(top.identity));
-    if (top.parentIsPrefix) directory_.resize(top.parentLength);
-    else directory_ = std::move(top.parentText);
+    if (levels_.size() > 1 && !levels_[levels_.size() - 2].directory && !reopenParent()) {
+        logger_.error(Message::WalkLostItsWay, ParamStream() << directory_);
+        lost_ = true;
+        return;
+    }
+    if (top.directory) --openLevels_;
+    directory_.resize(top.parentLength);
     levels_.pop_back();
-    if (levels_.empty()) FileOps::setCurrentDirectory(parentText());
-    else returnToTop();
 }
 
-bool Walk::returnToTop() {
-    const Level& level = levels_.back();
-    auto arrived = [&] {
-        FileIdentity here;
-        return !level.hasIdentity || (platform().directoryIdentity(".", here) && here == level.identity);
+void Walk::letGoOfDistantLevels() {
+    for (size_t i = levels_.size() - openLevels_; openLevels_ > kOpenLevels; ++i) {
+        levels_[i].directory.reset();
+        --openLevels_;
+    }
+}
+
+bool Walk::reopenParent() {
+    const Level& child = levels_.back();
+    Level& parent = levels_[levels_.size() - 2];
+    auto isParent = [&](const std::unique_ptr<OpenDirectory>& candidate) {
+        FileIdentity found;
+        return candidate && (!parent.hasIdentity || (candidate->identity(found) && found == parent.identity));
     };
-    if (FileOps::setCurrentDirectory(parentText()) && arrived()) return true;
-    // The way up is not the way down (the directory moved, or was entered through a link).
-    if (FileOps::setCurrentDirectory(directory_) && arrived()) return true;
-    logger_.error(Message::WalkLostItsWay, ParamStream() << directory_);
-    lost_ = true;
-    return false;
+    SystemError error;
+    std::unique_ptr<OpenDirectory> up = child.directory->openParent(error);
+    // The way up is not the way down when the directory moved meanwhile: then by its path.
+    if (!isParent(up)) up = platform().openDirectory(directory_.substr(0, child.parentLength), error);
+    if (!isParent(up)) return false;
+    parent.directory = std::move(up);
+    ++openLevels_;
+    return true;
 }
 
 bool Walk::isOnPath(const FileIdentity& identity) const { return onPath_.count(identityKey(identity)) > 0; }
 
-void Walk::processFile(const std::string& directory, const std::string& name) {
+void Walk::processFile(OpenDirectory& directory, const std::string& name) {
     RuleDecisions& decisions = engine_.decisions;
-    if (!decisions.isIncludedFile(directory, name, fileSystem_)) {
+    if (!decisions.isIncludedFile(directory_, name, fileSystem_)) {
         logger_.debug(5, "      Excluded.");
         return;
     }
-    if (!decisions.accountOf(directory, name, account_, site_)) return;
+    if (!decisions.accountOf(directory_, name, account_, site_)) return;
     if (LoggerUnit::isDebugOn(4)) logger_.debug(4, "   Processing file \"%s\"...", ParamStream() << name);
     if (LoggerUnit::isDebugOn(5))
         logger_.debug(5, "      Account=\"%s\", Site=\"%s\".", ParamStream() << account_ << site_);
 
     // The one status call of the file; every later step reads it.
-    FileOps::fileStatus(name, status_);
+    FileOps::entryStatus(directory, name, status_);
 
-    std::string root = DriveCheck::pathRoot(directory, name);
+    const std::string& path = directory_;
+    std::string root = DriveCheck::pathRoot(path, name);
     // Without a drive letter (POSIX paths, network paths) the file system is the walk's root.
     if (root.empty()) root = root_;
-    engine_.fileTypes.fileFacts(directory, name, root, status_, fileSystemField_, fileType_);
+    engine_.fileTypes.fileFacts(path, name, root, status_, fileSystemField_, fileType_);
 
     user_ = "UNDEF";
-    engine_.owners.ownerOf(directory, name, status_, user_, groups_);
+    engine_.owners.ownerOf(path, name, status_, user_, groups_);
     group_.clear();
     for (const std::string& group : groups_) {
         if (!group_.empty()) group_.push_back(',');
@@ -232,12 +225,12 @@ void Walk::processFile(const std::string& directory, const std::string& name) {
 
     int64_t logical = 0;
     int64_t physical = 0;
-    engine_.driveCheck.sizesOf(directory, name, logical, physical, status_);
+    engine_.driveCheck.sizesOf(path, name, logical, physical, status_);
 
     fileStatus_ = engine_.attributeNames.statusOf(status_.attributes);
     if (LoggerUnit::isDebugOn(5)) logger_.debug(5, "      Filestatus=\"%s\".", ParamStream() << fileStatus_);
 
-    foldIntoTallies(directory, name, logical, physical);
+    foldIntoTallies(path, name, logical, physical);
 }
 
 void Walk::foldIntoTallies(const std::string& directory, const std::string& name, int64_t logical,

@@ -1,15 +1,17 @@
 #pragma once
 // The directory walk: depth first through one file system, all files of a directory before
-// its subdirectories, each file that the rules account folded into the tallies. The walk keeps
-// its position as the process's current directory.
+// its subdirectories, each file that the rules account folded into the tallies. The walk holds
+// each directory on its path open and asks through it (OpenDirectory), never through the
+// process's current directory, so neither the depth nor the length of a path limits it.
 //
 // It never leaves its tree: a subdirectory that is a mount point is walked as a drive of its
-// own, symbolic links are listed as files and never followed, a subdirectory whose identity is
-// already on the walk's path is not entered, and a directory that is replaced (by a link, say)
-// between listing and entering is noticed by its identity and left at once.
+// own, symbolic links are listed as files and never followed, a directory replaced by a link
+// between listing and entering is not entered, and a subdirectory whose identity is already on
+// the walk's path is not entered.
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -55,35 +57,33 @@ public:
     uint64_t unreadableDirectories() const { return unreadable_; }
 
 private:
-    // One directory on the walk's path. Its text is not kept: the walk holds the text of the
-    // directory it is in, and a level keeps what gives back its parent's text, usually only a
-    // length (the child's text begins with the parent's), so a deep tree costs memory in
-    // proportion to its depth, not to its depth times its path length.
+    // One directory on the walk's path. Only the levels nearest the walk's position keep their
+    // directory open, so that a deep tree does not run out of descriptors; a level whose
+    // directory was let go is opened again through ".." of its child on the way back up.
     struct Level {
+        std::unique_ptr<OpenDirectory> directory;  // null while let go
         std::vector<std::string> subdirectories;
         size_t next = 0;
         bool hasIdentity = false;
         FileIdentity identity;
-        bool parentIsPrefix = true;
-        size_t parentLength = 0;
-        std::string parentText;  // only when the parent's text is not a prefix of this one
+        size_t parentLength = 0;  // the parent's path is the start of this one's
     };
 
     void enterSubdirectory(const std::string& name);
-    // Entered: lists the directory, folds its files in and puts it on the path.
-    void openLevel(bool hasIdentity, const FileIdentity& identity);
-    // Each entry of the current directory: files folded in, subdirectories kept for later.
+    // Opened: lists the directory, folds its files in and puts it on the path.
+    void openLevel(std::unique_ptr<OpenDirectory> directory, size_t parentLength);
+    // Each entry of the directory: files folded in, subdirectories kept for later.
     void listEntries(Level& level);
     void leaveLevel();
-    // Back to the directory of the top level (whose text is directory_), by ".." or else by
-    // its full path.
-    bool returnToTop();
+    void letGoOfDistantLevels();
+    // The parent of the top level open again, and the same directory as before.
+    bool reopenParent();
     bool isOnPath(const FileIdentity& identity) const;
     bool stopRequested();
     // Logs "Unable to access" or "Unable to list" (the verb) for a directory and counts it.
     void unreadable(const char* verb, const std::string& directory);
 
-    void processFile(const std::string& directory, const std::string& name);
+    void processFile(OpenDirectory& directory, const std::string& name);
     void foldIntoTallies(const std::string& directory, const std::string& name, int64_t logical, int64_t physical);
 
     LoggerUnit& logger_;
@@ -94,7 +94,8 @@ private:
     std::string root_;
     std::string fileSystem_;
     std::vector<Level> levels_;
-    std::string directory_;  // the text of the top level's directory, ending in a separator
+    std::string directory_;  // the path of the top level's directory, ending in a separator
+    size_t openLevels_ = 0;
     std::set<std::pair<uint64_t, uint64_t>> onPath_;
     bool lost_ = false;
     const std::atomic<int>* stopRequest_ = nullptr;

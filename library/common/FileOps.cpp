@@ -43,9 +43,10 @@ std::string currentDirectory() {
     return directory;
 }
 
-bool fileStatus(const std::string& path, FileStatus& status) {
-    FileInfo info;
-    bool found = platform().fileInfo(path, info);
+namespace {
+
+// The status record of what one status call told.
+bool statusFromInfo(bool found, FileInfo& info, FileStatus& status) {
     status = FileStatus{};
     if (!found || !info.exists) return false;
     status.exists = true;
@@ -62,6 +63,20 @@ bool fileStatus(const std::string& path, FileStatus& status) {
     status.hasIdentity = info.hasIdentity;
     status.identity = info.identity;
     return true;
+}
+
+}  // namespace
+
+bool fileStatus(const std::string& path, FileStatus& status) {
+    FileInfo info;
+    const bool found = platform().fileInfo(path, info);
+    return statusFromInfo(found, info, status);
+}
+
+bool entryStatus(OpenDirectory& directory, const std::string& name, FileStatus& status) {
+    FileInfo info;
+    const bool found = directory.entryInfo(name, info);
+    return statusFromInfo(found, info, status);
 }
 
 std::string ownerText(const std::string& domain, const std::string& account) {
@@ -102,8 +117,6 @@ bool renameFile(const std::string& from, const std::string& to, bool replace) {
     }
     return false;
 }
-
-bool setCurrentDirectory(const std::string& path) { return platform().setCurrentDirectory(path); }
 
 bool setAttributes(const std::string& path, uint16_t attributes) {
     return platform().setAttributes(path, attributes);

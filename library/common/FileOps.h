@@ -15,11 +15,14 @@ namespace Quilna::FileOps {
 bool copyFile(const std::string& from, const std::string& to, bool overwrite);
 // An existing file, directory or (Windows) drive such as "C:"; one trailing separator is ignored.
 bool exists(const std::string& path);
-// The current directory ending in the platform separator; empty on failure.
+// The current directory ending in the platform separator; empty on failure. Relative settings
+// are anchored to it at start.
 std::string currentDirectory();
 // Fills the record from one status call; false (exists false) when the path is not found.
 // The size comes from the status call, never by opening the file.
 bool fileStatus(const std::string& path, FileStatus& status);
+// The same for an entry of a directory held open, asked through it.
+bool entryStatus(OpenDirectory& directory, const std::string& name, FileStatus& status);
 // "\\DOMAIN\account", or the bare account for the "BUILTIN" domain. Server empty: this computer.
 bool fileOwner(const std::string& path, std::string& owner, const std::string& server = std::string());
 // The same text from the owner id of a FileStatus (hasOwnerId), without touching the file.
@@ -34,7 +37,6 @@ std::vector<DirEntry> listDirectory(const std::string& directory, const std::str
 bool deleteFile(const std::string& path);
 // Up to six attempts, 2 seconds apart.
 bool renameFile(const std::string& from, const std::string& to, bool replace);
-bool setCurrentDirectory(const std::string& path);
 bool setAttributes(const std::string& path, uint16_t attributes);
 // Appends to an existing file, or writes a new one.
 bool appendToFile(const std::string& path, const std::string& text);

@@ -43,13 +43,9 @@ public:
     bool isMountPoint(const std::string& directory) override;
     const PathSyntax& pathSyntax() override;
     bool fileInfo(const std::string& path, FileInfo& out) override;
-    bool directoryIdentity(const std::string& path, FileIdentity& out) override;
     bool listDirectory(const std::string& directory, const std::string& pattern, std::vector<DirEntry>& out) override;
-    bool visitDirectory(const std::string& directory, const std::string& pattern,
-                        const std::function<bool(const DirEntry&)>& visit) override;
+    std::unique_ptr<OpenDirectory> openDirectory(const std::string& path, SystemError& error) override;
     bool currentDirectory(std::string& out) override;
-    bool setCurrentDirectory(const std::string& path) override;
-    void confirmCurrentDirectory(const std::string& path) override;
     bool copyFile(const std::string& from, const std::string& to, bool overwrite) override;
     bool moveFile(const std::string& from, const std::string& to, bool replace) override;
     bool deleteFile(const std::string& path) override;

@@ -184,11 +184,11 @@ TEST(FileUtilsFiles, MakeDirectoriesCreatesMissingParents) {
 
 TEST(FileUtilsFiles, MakeDirectoriesOfARelativePathStartsAtTheCurrentDirectory) {
     TestDirectory dir;
-    std::string saved = FileOps::currentDirectory();
-    ASSERT_TRUE(FileOps::setCurrentDirectory(dir.text()));
+    const std::filesystem::path saved = std::filesystem::current_path();
+    std::filesystem::current_path(dir.text());
     EXPECT_TRUE(makeDirectories("rel/one/"));
     EXPECT_TRUE(std::filesystem::is_directory(dir.child("rel/one")));
-    ASSERT_TRUE(FileOps::setCurrentDirectory(saved));
+    std::filesystem::current_path(saved);
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ int64_t physicalOf(DriveCheck& check, const FileStatus& status, int64_t* logical
 
 TEST(DriveCheck, PhysicalSizeIsTheSizeRoundedUpToWholeClustersIn64Bits) {
     CountingPlatform fake;
-    fake.clusterSizes[""] = 4096;  // POSIX paths have no drive root: the current directory's volume
+    fake.clusterSizes["/data/"] = 4096;  // no drive root on POSIX: asked through the directory
     RulesTest::TestLog log;
     DriveCheck check(log.unit());
     int64_t logical = 0;
@@ -56,7 +56,7 @@ TEST(DriveCheck, PhysicalSizeIsTheSizeRoundedUpToWholeClustersIn64Bits) {
 
 TEST(DriveCheck, TheClusterSizeIsAskedOncePerDirectoryAndAFailureReportedOnce) {
     CountingPlatform fake;
-    fake.clusterSizes[""] = 4096;
+    fake.clusterSizes["/data/"] = 4096;
     RulesTest::TestLog log;
     DriveCheck check(log.unit());
     check.enterDirectory();
@@ -66,23 +66,23 @@ TEST(DriveCheck, TheClusterSizeIsAskedOncePerDirectoryAndAFailureReportedOnce) {
     physicalOf(check, fileOf(10));
     EXPECT_EQ(fake.clusterCalls, 2);
 
-    fake.clusterSizes[""] = std::nullopt;
+    fake.clusterSizes["/data/"] = std::nullopt;
     check.enterDirectory();
     int64_t logical = 0;
     EXPECT_EQ(physicalOf(check, fileOf(10), &logical), 10);  // the logical size stands in
     EXPECT_EQ(physicalOf(check, fileOf(20)), 20);
-    EXPECT_EQ(log.messages("WARNING", 16), (std::vector<std::string>{"|5"}));
+    EXPECT_EQ(log.messages("WARNING", 16), (std::vector<std::string>{"/data/|5"}));
 }
 
 TEST(DriveCheck, DirectoriesOfOneVolumeShareTheClusterSizeButAFailureIsAskedAgain) {
     CountingPlatform fake;
-    fake.clusterSizes[""] = 4096;
+    fake.clusterSizes["/data/"] = 4096;
     RulesTest::TestLog log;
     DriveCheck check(log.unit());
     check.enterDirectory(7);
     EXPECT_EQ(physicalOf(check, fileOf(10)), 4096);
     check.enterDirectory(7);
-    fake.clusterSizes[""] = 512;  // would be seen if asked again
+    fake.clusterSizes["/data/"] = 512;  // would be seen if asked again
     EXPECT_EQ(physicalOf(check, fileOf(10)), 4096);
     EXPECT_EQ(fake.clusterCalls, 1);
     check.enterDirectory(8);  // another volume
@@ -93,19 +93,19 @@ TEST(DriveCheck, DirectoriesOfOneVolumeShareTheClusterSizeButAFailureIsAskedAgai
     physicalOf(check, fileOf(10));
     EXPECT_EQ(fake.clusterCalls, 4);
 
-    fake.clusterSizes[""] = std::nullopt;
+    fake.clusterSizes["/data/"] = std::nullopt;
     check.enterDirectory(9);
     EXPECT_EQ(physicalOf(check, fileOf(10)), 10);
     check.enterDirectory(9);
-    fake.clusterSizes[""] = 4096;
+    fake.clusterSizes["/data/"] = 4096;
     EXPECT_EQ(physicalOf(check, fileOf(10)), 4096);
     EXPECT_EQ(fake.clusterCalls, 6);
-    EXPECT_EQ(log.messages("WARNING", 16), (std::vector<std::string>{"|5"}));
+    EXPECT_EQ(log.messages("WARNING", 16), (std::vector<std::string>{"/data/|5"}));
 }
 
 TEST(DriveCheck, SparseFilesAndLinksTakeTheirAllocatedBytes) {
     FakePlatform fake;
-    fake.clusterSizes[""] = 4096;
+    fake.clusterSizes["/data/"] = 4096;
     fake.compressedSizes["/data/file"] = 65536;
     RulesTest::TestLog log;
     DriveCheck check(log.unit());
@@ -128,7 +128,7 @@ TEST(DriveCheck, SparseFilesAndLinksTakeTheirAllocatedBytes) {
 
 TEST(DriveCheck, ACompressedFileTakesItsCompressedSizeHighPartIncluded) {
     FakePlatform fake;
-    fake.clusterSizes[""] = 4096;
+    fake.clusterSizes["/data/"] = 4096;
     const uint64_t compressed = (3ull << 32) + 17;
     fake.compressedSizes["/data/file"] = compressed;
     RulesTest::TestLog log;

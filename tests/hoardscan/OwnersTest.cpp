@@ -21,9 +21,9 @@ protected:
         fake.members["Users"] = {SystemError{}, {"OFFICE\\Ann", "OFFICE\\bob"}};
         fake.members["Guests"] = {SystemError{}, {"PC42\\Guest"}};
         fake.members["Leftovers"] = {SystemError{}, {"PC42\\undef"}};
-        fake.owners["report.doc"] = {"OFFICE", "ann"};
-        fake.owners["setup.log"] = {"BUILTIN", "Administrators"};
-        fake.owners["notes.txt"] = {"OFFICE", "carol"};
+        fake.owners["c:\\data\\report.doc"] = {"OFFICE", "ann"};
+        fake.owners["c:\\data\\setup.log"] = {"BUILTIN", "Administrators"};
+        fake.owners["c:\\data\\notes.txt"] = {"OFFICE", "carol"};
         status.exists = true;
     }
     ~OwnersTest() override { Owners::forgetGroupTables(); }

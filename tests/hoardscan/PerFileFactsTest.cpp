@@ -21,7 +21,7 @@ TEST(PerFileFacts, TheWalksOneStatusServesEveryStep) {
     fake.clock = 1700000000;
     fake.groups = {SystemError{}, {"Users"}};
     fake.members["Users"] = {SystemError{}, {"OFFICE\\ann"}};
-    fake.owners["a.doc"] = {"OFFICE", "ann"};
+    fake.owners["c:\\data\\a.doc"] = {"OFFICE", "ann"};
 
     RulesTest::TestLog log;
     ScanIdentity identity{"PC42", "OSLO"};

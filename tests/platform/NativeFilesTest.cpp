@@ -66,27 +66,68 @@ TEST(NativeFiles, ListsEveryEntryWithTheDotEntriesInEnumerationOrder) {
     EXPECT_EQ(namesOf(again), namesOf(entries));
 }
 
-TEST(NativeFiles, VisitsGiveTheListingOneEntryAtATimeAndStopWhenAsked) {
+// A directory held open lists its entries one at a time, answers for them by name, and leads
+// to its subdirectories and its parent, each told apart by identity.
+TEST(NativeFiles, AnOpenDirectoryListsAnswersAndLeadsUpAndDown) {
     TempDir dir;
-    for (const char* name : {"a.txt", "b.txt", "c.log", "d.txt"}) dir.write(name, name);
-    fs::create_directory(dir.path() / "sub.txt");
+    for (const char* name : {"a.txt", "b.txt", "c.log"}) dir.write(name, name);
+    fs::create_directory(dir.path() / "sub");
+    fs::create_directory(dir.path() / "other");
+    const char separator = platform().pathSyntax().separator;
+
+    SystemError error;
+    std::unique_ptr<OpenDirectory> top = platform().openDirectory(dir.text(), error);
+    ASSERT_TRUE(top) << platform().errorText(error.code);
+    ASSERT_EQ(top->path().back(), separator);
+    EXPECT_TRUE(fs::equivalent(top->path().substr(0, top->path().size() - 1), dir.path())) << top->path();
 
     std::vector<DirEntry> listed;
-    ASSERT_TRUE(platform().listDirectory(dir.text(), "*.txt", listed));
+    ASSERT_TRUE(platform().listDirectory(dir.text(), "*", listed));
     std::vector<DirEntry> visited;
-    ASSERT_TRUE(platform().visitDirectory(dir.text(), "*.txt", [&](const DirEntry& entry) {
+    FileInfo info;
+    ASSERT_TRUE(top->visitEntries([&](const DirEntry& entry) {
         visited.push_back(entry);
+        // Asked while the listing is at the entry, and again afterwards: the same answer.
+        if (entry.name == "c.log") {
+            EXPECT_TRUE(top->entryInfo(entry.name, info));
+        }
         return true;
     }));
     EXPECT_EQ(namesOf(visited), namesOf(listed));
     EXPECT_EQ(byName(visited), byName(listed));
-    EXPECT_EQ(visited.size(), 4u);
-
+    EXPECT_EQ(info.size, 5u);
+    EXPECT_EQ(info.fullPath, top->path() + "c.log");
+    FileInfo again;
+    ASSERT_TRUE(top->entryInfo("c.log", again));
+    EXPECT_EQ(again.size, info.size);
+    EXPECT_EQ(again.modified, info.modified);
+    EXPECT_FALSE(top->entryInfo("absent.txt", again));
     int calls = 0;
-    EXPECT_TRUE(platform().visitDirectory(dir.text(), "*", [&](const DirEntry&) { return ++calls < 2; }));
+    EXPECT_TRUE(top->visitEntries([&](const DirEntry&) { return ++calls < 2; }));
     EXPECT_EQ(calls, 2);
-    EXPECT_FALSE(platform().visitDirectory(dir.child("missing"), "*", [&](const DirEntry&) { return ++calls > 0; }));
-    EXPECT_EQ(calls, 2);
+
+    std::unique_ptr<OpenDirectory> sub = top->openSubdirectory("sub", error);
+    ASSERT_TRUE(sub) << platform().errorText(error.code);
+    EXPECT_EQ(sub->path(), top->path() + "sub" + separator);
+    std::unique_ptr<OpenDirectory> other = top->openSubdirectory("other", error);
+    ASSERT_TRUE(other);
+    std::unique_ptr<OpenDirectory> up = sub->openParent(error);
+    ASSERT_TRUE(up);
+    EXPECT_EQ(up->path(), top->path());
+    FileIdentity topId, subId, otherId, upId;
+    ASSERT_TRUE(top->identity(topId) && sub->identity(subId) && other->identity(otherId) && up->identity(upId));
+    EXPECT_EQ(upId, topId);
+    EXPECT_FALSE(subId == otherId);
+    EXPECT_FALSE(subId == topId);
+
+    error = SystemError{};
+    EXPECT_FALSE(top->openSubdirectory("a.txt", error)) << "a file is no directory";
+    EXPECT_TRUE(error.failed());
+    EXPECT_FALSE(top->openSubdirectory("missing", error));
+    EXPECT_EQ(error.kind, ErrorKind::NotFound);
+    EXPECT_FALSE(top->openSubdirectory("..", error)) << "names only";
+    EXPECT_FALSE(platform().openDirectory(dir.child("missing"), error));
+    EXPECT_EQ(error.kind, ErrorKind::NotFound);
 }
 
 TEST(NativeFiles, ListingFiltersByPatternAndReportsMissingDirectories) {
@@ -175,12 +216,12 @@ TEST(NativeFiles, ReadOnlyAttributeRoundTrip) {
     EXPECT_FALSE(platform().setAttributes(dir.child("absent.txt"), FileAttribute::Normal));
 }
 
-TEST(NativeFiles, CurrentDirectoryRoundTrip) {
+TEST(NativeFiles, TheCurrentDirectoryCompletesRelativeNames) {
     TempDir dir;
     NativeTest::CurrentDirectoryGuard restore;  // left before the directory is removed
     dir.write("here.txt", "h");
 
-    ASSERT_TRUE(platform().setCurrentDirectory(dir.text()));
+    fs::current_path(dir.path());
     std::string current;
     ASSERT_TRUE(platform().currentDirectory(current));
     EXPECT_TRUE(fs::equivalent(current, dir.path())) << current;
@@ -191,13 +232,6 @@ TEST(NativeFiles, CurrentDirectoryRoundTrip) {
     ASSERT_TRUE(platform().fileInfo("here.txt", info));
     EXPECT_EQ(fs::path(info.fullPath).filename(), "here.txt");
     EXPECT_TRUE(fs::equivalent(fs::path(info.fullPath).parent_path(), dir.path())) << info.fullPath;
-
-    // A failed change leaves the current directory as it was.
-    EXPECT_FALSE(platform().setCurrentDirectory(dir.child("missing")));
-    EXPECT_FALSE(platform().setCurrentDirectory(""));
-    std::string still;
-    ASSERT_TRUE(platform().currentDirectory(still));
-    EXPECT_EQ(still, current);
 }
 
 TEST(NativeFiles, CopyMoveAndDeleteKeepOrReplaceAsAsked) {
@@ -238,20 +272,6 @@ TEST(NativeFiles, CreateDirectoryMakesOneLevel) {
     EXPECT_TRUE(fs::is_directory(made));
     EXPECT_FALSE(platform().createDirectory(made)) << "it exists already";
     EXPECT_FALSE(platform().createDirectory((fs::path(made) / "a" / "b").string())) << "one level only";
-}
-
-TEST(NativeFiles, DirectoryIdentityTellsDirectoriesApart) {
-    TempDir dir;
-    fs::create_directory(dir.path() / "one");
-    fs::create_directory(dir.path() / "two");
-    FileIdentity one, oneAgain, two;
-    ASSERT_TRUE(platform().directoryIdentity(dir.child("one"), one));
-    // The same directory under another spelling.
-    ASSERT_TRUE(platform().directoryIdentity((dir.path() / "two" / ".." / "one").string(), oneAgain));
-    ASSERT_TRUE(platform().directoryIdentity(dir.child("two"), two));
-    EXPECT_EQ(one, oneAgain);
-    EXPECT_FALSE(one == two);
-    EXPECT_FALSE(platform().directoryIdentity(dir.child("three"), one));
 }
 
 TEST(NativeFiles, SyncFileFlushesExistingFilesOnly) {

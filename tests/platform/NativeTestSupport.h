@@ -90,7 +90,6 @@ public:
     ~CurrentDirectoryGuard() {
         std::error_code ignored;
         std::filesystem::current_path(saved_, ignored);
-        platform().setCurrentDirectory(saved_.string());
     }
     CurrentDirectoryGuard(const CurrentDirectoryGuard&) = delete;
     CurrentDirectoryGuard& operator=(const CurrentDirectoryGuard&) = delete;

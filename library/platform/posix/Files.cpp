@@ -1,5 +1,4 @@
-// POSIX: file status, listing, current directory and file operations.
-#include <dirent.h>
+// POSIX: file status, listing and file operations.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -10,12 +9,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <vector>
 
+#include "platform/posix/Descriptor.h"
 #include "platform/posix/PosixImpl.h"
 
 namespace Quilna {
+
+using posix::Descriptor;
 
 namespace {
 
@@ -32,10 +33,12 @@ struct StatusFacts {
     int64_t modified = 0;
 };
 
-bool statxFacts(const char* path, StatusFacts& out, bool& unsupported) {
+bool statxFacts(int directory, const char* path, StatusFacts& out, bool& unsupported) {
     struct statx facts {};
-    const unsigned wanted = STATX_BASIC_STATS | STATX_BTIME;
-    if (::statx(AT_FDCWD, path, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, wanted, &facts) != 0) {
+    // Only what the scan reads: type and mode, owner, size, blocks, identity, times.
+    const unsigned wanted = STATX_TYPE | STATX_MODE | STATX_UID | STATX_SIZE | STATX_BLOCKS | STATX_INO |
+                            STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME;
+    if (::statx(directory, path, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, wanted, &facts) != 0) {
         unsupported = errno == ENOSYS;
         return false;
     }
@@ -52,9 +55,9 @@ bool statxFacts(const char* path, StatusFacts& out, bool& unsupported) {
     return true;
 }
 
-bool lstatFacts(const char* path, StatusFacts& out) {
+bool lstatFacts(int directory, const char* path, StatusFacts& out) {
     struct stat facts {};
-    if (::lstat(path, &facts) != 0) return false;
+    if (::fstatat(directory, path, &facts, AT_SYMLINK_NOFOLLOW) != 0) return false;
     out.mode = facts.st_mode;
     out.size = static_cast<uint64_t>(facts.st_size);
     out.blocks = static_cast<uint64_t>(facts.st_blocks);
@@ -67,14 +70,14 @@ bool lstatFacts(const char* path, StatusFacts& out) {
     return true;
 }
 
-bool statusFacts(const char* path, std::atomic<bool>& statxAvailable, StatusFacts& out) {
+bool statusFacts(int directory, const char* path, std::atomic<bool>& statxAvailable, StatusFacts& out) {
     if (statxAvailable.load(std::memory_order_relaxed)) {
         bool unsupported = false;
-        if (statxFacts(path, out, unsupported)) return true;
+        if (statxFacts(directory, path, out, unsupported)) return true;
         if (!unsupported) return false;
         statxAvailable.store(false, std::memory_order_relaxed);
     }
-    return lstatFacts(path, out);
+    return lstatFacts(directory, path, out);
 }
 
 // The last component of a path ("" for "/").
@@ -156,63 +159,6 @@ std::string systemCurrentDirectory() {
     }
     return std::string();
 }
-
-// The kernel's own answer, without the C library's fallback for paths longer than the kernel
-// gives (that fallback reads every directory up to the root: a deep walk would become quadratic).
-// tooLong tells that the kernel refused the length.
-bool kernelCurrentDirectory(std::string& out, bool& tooLong) {
-    tooLong = false;
-    std::vector<char> buffer(8192);
-    for (;;) {
-#ifdef SYS_getcwd
-        long length = ::syscall(SYS_getcwd, buffer.data(), buffer.size());
-        bool ok = length > 0;
-#else
-        bool ok = ::getcwd(buffer.data(), buffer.size()) != nullptr;
-#endif
-        if (ok) {
-            // An unreachable directory (outside a changed root) is no absolute path.
-            if (buffer[0] != '/') return false;
-            out.assign(buffer.data());
-            return true;
-        }
-        if (errno == ERANGE && buffer.size() < (1u << 20)) {
-            buffer.resize(buffer.size() * 2);
-            continue;
-        }
-        tooLong = errno == ENAMETOOLONG;
-        return false;
-    }
-}
-
-// The directory that a change to target leads to from base, by the texts alone.
-std::string lexicallyJoined(const std::string& base, const std::string& target) {
-    if (target[0] == '/') return lexicallyNormal(target);
-    if (isPlainName(target)) return base.size() == 1 ? base + target : base + '/' + target;
-    return lexicallyNormal(base + '/' + target);
-}
-
-// A file descriptor closed on scope exit.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Closes now and reports whether the close succeeded (it can report a late write error).
-    bool close() {
-        int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 bool hasNul(const std::string& path) { return path.find('\0') != std::string::npos; }
 
@@ -303,66 +249,6 @@ bool moveAcrossFileSystems(const std::string& from, const std::string& to, bool 
 
 }  // namespace
 
-namespace {
-
-// The system is asked for the current directory only when someone wants to know it, not at
-// every change: a walk that goes down and up again asks once per directory, not twice.
-struct CurrentDirectoryCache {
-    std::mutex guard;
-    std::string path;    // the last answer, followed by the changes made since
-    bool known = false;  // path holds an answer
-    bool fresh = false;  // no change since the answer
-};
-
-CurrentDirectoryCache& currentDirectoryCache() {
-    static CurrentDirectoryCache cache;
-    return cache;
-}
-
-}  // namespace
-
-std::string NativePlatform::Impl::knownCurrentDirectory() {
-    std::string path;
-    appendCurrentDirectory(path, 0);
-    return path;
-}
-
-void NativePlatform::Impl::appendCurrentDirectory(std::string& out, size_t room) {
-    CurrentDirectoryCache& cache = currentDirectoryCache();
-    std::lock_guard<std::mutex> hold(cache.guard);
-    if (!cache.fresh) {
-        std::string answer;
-        bool tooLong = false;
-        // Beyond the kernel's length the path follows the changes from the last answer;
-        // without one the C library walks up to the root once.
-        if (kernelCurrentDirectory(answer, tooLong)) cache.path = std::move(answer);
-        else if (!(tooLong && cache.known)) cache.path = systemCurrentDirectory();
-        cache.known = !cache.path.empty();
-        cache.fresh = cache.known;
-    }
-    out.reserve(out.size() + cache.path.size() + room);
-    out += cache.path;
-}
-
-void NativePlatform::Impl::confirmCurrentDirectory(const std::string& path) {
-    CurrentDirectoryCache& cache = currentDirectoryCache();
-    std::lock_guard<std::mutex> hold(cache.guard);
-    cache.path = lexicallyNormal(path);
-    cache.known = true;
-    cache.fresh = true;
-}
-
-void NativePlatform::Impl::noteCurrentDirectoryChange(const std::string& target) {
-    CurrentDirectoryCache& cache = currentDirectoryCache();
-    std::lock_guard<std::mutex> hold(cache.guard);
-    // The system's answer holds no links, so its parent by the text is the parent the change
-    // went to: a walk coming back up needs no new answer.
-    const bool stillFresh = cache.fresh && (target == ".." || target == "../");
-    if (target[0] == '/' || cache.known) cache.path = lexicallyJoined(cache.path, target);
-    cache.known = !cache.path.empty();
-    cache.fresh = stillFresh && cache.known;
-}
-
 const PathSyntax& NativePlatform::pathSyntax() {
     static const PathSyntax posix{'/', false, false, false, false};
     return posix;
@@ -373,26 +259,23 @@ bool NativePlatform::fileInfo(const std::string& path, FileInfo& out) {
     if (path.empty() || hasNul(path)) return false;
     // A trailing separator names no file (and would follow a link to a directory).
     if (path.size() > 1 && path.back() == '/' && path.find_first_not_of('/') != std::string::npos) return false;
-    StatusFacts facts;
-    if (!statusFacts(path.c_str(), impl_->statxAvailable, facts)) return false;
-
-    out.exists = true;
+    if (!posix::entryStatus(AT_FDCWD, path.c_str(), lastComponent(path), impl_->statxAvailable, out)) return false;
     if (path[0] == '/') {
         out.fullPath = isPlainName(path.substr(1)) ? path : lexicallyNormal(path);
     } else {
-        // The walk's case, a name in the current directory, is built in place: one allocation.
-        if (isPlainName(path)) {
-            impl_->appendCurrentDirectory(out.fullPath, path.size() + 1);
-            if (!out.fullPath.empty()) {
-                if (out.fullPath.size() > 1) out.fullPath += '/';
-                out.fullPath += path;
-            }
-        } else {
-            std::string base = impl_->knownCurrentDirectory();
-            if (!base.empty()) out.fullPath = lexicallyNormal(base + '/' + path);
-        }
+        const std::string base = systemCurrentDirectory();
+        if (!base.empty()) out.fullPath = lexicallyNormal(base + '/' + path);
     }
-    out.attributes = attributesOf(facts, lastComponent(path));
+    return true;
+}
+
+namespace posix {
+bool entryStatus(int directory, const char* name, std::string_view lastName, std::atomic<bool>& statxAvailable,
+                 FileInfo& out) {
+    StatusFacts facts;
+    if (!statusFacts(directory, name, statxAvailable, facts)) return false;
+    out.exists = true;
+    out.attributes = attributesOf(facts, lastName);
     out.size = S_ISDIR(facts.mode) ? 0 : facts.size;
     out.created = facts.created;
     out.accessed = facts.accessed;
@@ -405,92 +288,23 @@ bool NativePlatform::fileInfo(const std::string& path, FileInfo& out) {
     out.identity = FileIdentity{facts.device, facts.inode};
     return true;
 }
-
-bool NativePlatform::directoryIdentity(const std::string& path, FileIdentity& out) {
-    struct stat facts {};
-    if (path.empty() || hasNul(path) || ::stat(path.c_str(), &facts) != 0) return false;
-    out = FileIdentity{static_cast<uint64_t>(facts.st_dev), static_cast<uint64_t>(facts.st_ino)};
-    return true;
-}
+}  // namespace posix
 
 bool NativePlatform::listDirectory(const std::string& directory, const std::string& pattern,
                                    std::vector<DirEntry>& out) {
     out.clear();
-    return visitDirectory(directory, pattern, [&out](const DirEntry& entry) {
-        out.push_back(entry);
+    SystemError error;
+    std::unique_ptr<OpenDirectory> listing = openDirectory(directory.empty() ? "." : directory, error);
+    if (!listing) return false;
+    return listing->visitEntries([&](const DirEntry& entry) {
+        if (pattern == "*" || wildcardMatch(pattern, entry.name)) out.push_back(entry);
         return true;
     });
 }
 
-namespace {
-
-// One entry as the listing found it; the type is asked for only where the file system leaves it out.
-bool visitEntry(int directory, const char* rawName, unsigned char type, const std::string& pattern,
-                DirEntry& found, const std::function<bool(const DirEntry&)>& visit) {
-    std::string_view name(rawName);
-    if (pattern != "*" && !wildcardMatch(pattern, name)) return true;
-    bool isDirectory = type == DT_DIR;
-    if (type == DT_UNKNOWN) {
-        struct stat facts {};
-        isDirectory = ::fstatat(directory, rawName, &facts, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(facts.st_mode);
-    }
-    found.name.assign(name);
-    found.isFile = !isDirectory;
-    return visit(found);
-}
-
-}  // namespace
-
-bool NativePlatform::visitDirectory(const std::string& directory, const std::string& pattern,
-                                    const std::function<bool(const DirEntry&)>& visit) {
-    if (hasNul(directory)) return false;
-    DirEntry found;
-#ifdef __linux__
-    // Straight from the kernel: opendir would first ask for the directory's status, a call
-    // more for every directory of a walk.
-    Descriptor listing(::open(directory.empty() ? "." : directory.c_str(),
-                              O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC));
-    if (!listing.valid()) return false;
-    alignas(struct dirent64) char buffer[32768];
-    for (;;) {
-        const ssize_t got = ::getdents64(listing.get(), buffer, sizeof buffer);
-        if (got == 0) return true;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        for (ssize_t at = 0; at < got;) {
-            const auto* entry = reinterpret_cast<const struct dirent64*>(buffer + at);
-            at += entry->d_reclen;
-            if (!visitEntry(listing.get(), entry->d_name, entry->d_type, pattern, found, visit)) return true;
-        }
-    }
-#else
-    std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(directory.empty() ? "." : directory.c_str()), ::closedir);
-    if (!listing) return false;
-    errno = 0;
-    while (struct dirent* entry = ::readdir(listing.get())) {
-        if (!visitEntry(::dirfd(listing.get()), entry->d_name, entry->d_type, pattern, found, visit)) return true;
-        errno = 0;
-    }
-    return errno == 0;
-#endif
-}
-
 bool NativePlatform::currentDirectory(std::string& out) {
-    out = impl_->knownCurrentDirectory();
+    out = systemCurrentDirectory();
     return !out.empty();
-}
-
-bool NativePlatform::setCurrentDirectory(const std::string& path) {
-    if (path.empty() || hasNul(path) || ::chdir(path.c_str()) != 0) return false;
-    impl_->noteCurrentDirectoryChange(path);
-    return true;
-}
-
-void NativePlatform::confirmCurrentDirectory(const std::string& path) {
-    if (path.empty() || path[0] != '/' || hasNul(path)) return;
-    impl_->confirmCurrentDirectory(path);
 }
 
 bool NativePlatform::copyFile(const std::string& from, const std::string& to, bool overwrite) {

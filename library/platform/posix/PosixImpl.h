@@ -4,6 +4,7 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "platform/NativePlatform.h"
 #include "platform/posix/MountTable.h"
@@ -11,19 +12,6 @@
 namespace Quilna {
 
 struct NativePlatform::Impl {
-    // The current directory as set by the last setCurrentDirectory; full paths of relative
-    // names are built from it without asking the system for every file. The cache itself is
-    // process-wide, like the directory: every backend object (a test's fake included) sees
-    // the change another one made.
-    // The cached current directory, read from the system on first use; empty when unreadable.
-    std::string knownCurrentDirectory();
-    // The same appended to out, with room for so many bytes more.
-    void appendCurrentDirectory(std::string& out, size_t room);
-    // After a successful change to target (absolute or relative to the old current directory).
-    void noteCurrentDirectoryChange(const std::string& target);
-    // The caller knows the current directory's path: taken as the system's answer.
-    void confirmCurrentDirectory(const std::string& path);
-
     // Cleared once statx turns out to be missing (old kernel or a filter); lstat is used then.
     std::atomic<bool> statxAvailable{true};
 
@@ -41,6 +29,10 @@ namespace posix {
 SystemError systemError(int code);
 // The same for errno.
 SystemError lastSystemError();
+// One status call for a name relative to a directory descriptor (AT_FDCWD: the current
+// directory), links not followed; fills everything but the full path.
+bool entryStatus(int directory, const char* name, std::string_view lastName, std::atomic<bool>& statxAvailable,
+                 FileInfo& out);
 // $QUILNA_RUNTIME_DIR/<sub> (default runtime directory /tmp/quilna), created when missing with
 // mode 1777 like the runtime directory itself; empty when it cannot be made.
 std::string runtimeSubdirectory(Platform& backend, const std::string& sub);

@@ -1,4 +1,4 @@
-// Win32: file status, listing, current directory and file operations.
+// Win32: file status, listing and file operations.
 #include <iterator>
 #include <string>
 #include <vector>
@@ -124,6 +124,36 @@ bool statusOf(const std::string& path, StatusFacts& facts) {
     return true;
 }
 
+bool isDriveRoot(const std::string& path) { return path.size() == 3 && path[1] == ':' && isSeparator(path[2]); }
+
+// The status record of the facts.
+void fillInfo(const StatusFacts& facts, FileInfo& out) {
+    out.exists = true;
+    out.attributes = programAttributes(facts.attributes, facts.reparseTag);
+    out.size = (out.attributes & FileAttribute::Directory) ? 0 : facts.size;
+    out.created = unixSeconds(facts.created);
+    out.accessed = unixSeconds(facts.accessed);
+    out.modified = unixSeconds(facts.modified);
+}
+
+}  // namespace
+
+namespace win32 {
+bool entryStatus(const std::string& path, FileInfo& out) {
+    StatusFacts facts;
+    if (!statusOf(path, facts)) return false;
+    fillInfo(facts, out);
+    return true;
+}
+
+void listedStatus(const WIN32_FIND_DATAA& found, FileInfo& out) { fillInfo(factsOf(found, found.dwReserved0), out); }
+
+bool isListedDirectory(const WIN32_FIND_DATAA& found) {
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !isNameSurrogate(found.dwFileAttributes, found.dwReserved0);
+}
+
+bool isLink(DWORD attributes, DWORD reparseTag) { return isNameSurrogate(attributes, reparseTag); }
+
 std::string fullPathOf(const std::string& path) {
     std::vector<char> buffer(MAX_PATH);
     for (;;) {
@@ -133,10 +163,7 @@ std::string fullPathOf(const std::string& path) {
         buffer.resize(length);
     }
 }
-
-bool isDriveRoot(const std::string& path) { return path.size() == 3 && path[1] == ':' && isSeparator(path[2]); }
-
-}  // namespace
+}  // namespace win32
 
 const PathSyntax& NativePlatform::pathSyntax() {
     static const PathSyntax windows{'\\', true, true, true, true};
@@ -146,42 +173,14 @@ const PathSyntax& NativePlatform::pathSyntax() {
 bool NativePlatform::fileInfo(const std::string& path, FileInfo& out) {
     out = FileInfo{};
     if (path.empty() || hasWildcard(path)) return false;
-    StatusFacts facts;
-    if (!statusOf(path, facts)) return false;
-    out.exists = true;
-    out.fullPath = fullPathOf(path);
-    out.attributes = programAttributes(facts.attributes, facts.reparseTag);
-    out.size = (out.attributes & FileAttribute::Directory) ? 0 : facts.size;
-    out.created = unixSeconds(facts.created);
-    out.accessed = unixSeconds(facts.accessed);
-    out.modified = unixSeconds(facts.modified);
-    return true;
-}
-
-bool NativePlatform::directoryIdentity(const std::string& path, FileIdentity& out) {
-    if (path.empty()) return false;
-    // No access rights asked: metadata can be read even where the listing is denied.
-    win32::UniqueHandle directory(::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!directory.valid()) return false;
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (!::GetFileInformationByHandle(directory.get(), &information)) return false;
-    out.volume = information.dwVolumeSerialNumber;
-    out.index = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    if (!win32::entryStatus(path, out)) return false;
+    out.fullPath = win32::fullPathOf(path);
     return true;
 }
 
 bool NativePlatform::listDirectory(const std::string& directory, const std::string& pattern,
                                    std::vector<DirEntry>& out) {
     out.clear();
-    return visitDirectory(directory, pattern, [&out](const DirEntry& entry) {
-        out.push_back(entry);
-        return true;
-    });
-}
-
-bool NativePlatform::visitDirectory(const std::string& directory, const std::string& pattern,
-                                    const std::function<bool(const DirEntry&)>& visit) {
     std::string search = directory;
     if (!search.empty() && !isSeparator(search.back())) search += '\\';
     search += pattern;
@@ -193,14 +192,9 @@ bool NativePlatform::visitDirectory(const std::string& directory, const std::str
         DWORD error = ::GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES;
     }
-    DirEntry entry;
     bool complete = true;
     for (;;) {
-        const bool directoryEntry =
-            (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !isNameSurrogate(found.dwFileAttributes, found.dwReserved0);
-        entry.name.assign(found.cFileName);
-        entry.isFile = !directoryEntry;
-        if (!visit(entry)) break;
+        out.push_back(DirEntry{found.cFileName, !win32::isListedDirectory(found)});
         if (!::FindNextFileA(listing, &found)) {
             complete = ::GetLastError() == ERROR_NO_MORE_FILES;
             break;
@@ -225,14 +219,6 @@ bool NativePlatform::currentDirectory(std::string& out) {
     if (!isDriveRoot(out))
         while (out.size() > 1 && isSeparator(out.back())) out.pop_back();
     return true;
-}
-
-// The system keeps the current directory as a text and gives it without a search: nothing
-// to remember here.
-void NativePlatform::confirmCurrentDirectory(const std::string&) {}
-
-bool NativePlatform::setCurrentDirectory(const std::string& path) {
-    return !path.empty() && ::SetCurrentDirectoryA(path.c_str()) != 0;
 }
 
 bool NativePlatform::copyFile(const std::string& from, const std::string& to, bool overwrite) {

@@ -26,6 +26,17 @@ SystemError systemError(uint32_t code);
 // The same for GetLastError.
 SystemError lastSystemError();
 
+// One status call for a path, from its directory entry: fills everything but the full path.
+bool entryStatus(const std::string& path, FileInfo& out);
+// The same from what a listing found.
+void listedStatus(const WIN32_FIND_DATAA& found, FileInfo& out);
+// A listed directory that is no link (junctions and symbolic links are listed as files).
+bool isListedDirectory(const WIN32_FIND_DATAA& found);
+// A reparse point that stands for another name.
+bool isLink(DWORD attributes, DWORD reparseTag);
+// The full path of a relative or absolute one, as the system expands it.
+std::string fullPathOf(const std::string& path);
+
 // An entry point looked up by name at run time (absent on older systems).
 template <typename Function>
 Function lookUpEntryPoint(const char* module, const char* name) {

@@ -3,6 +3,7 @@
 // show, holding it still (SIGSTOP) while the test changes the world under it, and reading the
 // log line by line.
 
+#include <set>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -62,10 +64,17 @@ private:
     pid_t process_;
 };
 
-// Where a process stands in the tree: its current directory.
-inline std::string currentDirectoryOf(pid_t process) {
+// Where a walking process stands in a tree: the directories below the tree that it holds open.
+inline std::string positionOf(pid_t process, const std::string& tree) {
     std::error_code ignored;
-    return std::filesystem::read_symlink("/proc/" + std::to_string(process) + "/cwd", ignored).string();
+    std::set<std::string> open;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(process) + "/fd", ignored)) {
+        const std::string target = std::filesystem::read_symlink(entry.path(), ignored).string();
+        if (target.rfind(tree, 0) == 0) open.insert(target);
+    }
+    std::string position;
+    for (const std::string& directory : open) position += directory + "\n";
+    return position;
 }
 
 // Reads a growing log line by line: each call gives the lines completed since the last.

@@ -220,11 +220,11 @@ TEST(ScanFaults, TheLogDirectoryRemovedDuringTheRunCostsItsLinesAndNothingElse) 
     std::string removedIn;
     {
         Stopped held(scan);
-        removedIn = currentDirectoryOf(scan);
+        removedIn = positionOf(scan, installation.tree());
         fs::remove_all(logDirectory);
     }
     // The walk goes on without a log; the directory comes back before it ends.
-    const bool movedOn = eventually([&] { return currentDirectoryOf(scan) != removedIn || hasEnded(scan); });
+    const bool movedOn = eventually([&] { return positionOf(scan, installation.tree()) != removedIn || hasEnded(scan); });
     const bool stillRunning = !hasEnded(scan);
     if (stillRunning) {
         Stopped held(scan);

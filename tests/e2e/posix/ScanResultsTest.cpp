@@ -303,7 +303,6 @@ TEST(ScanResults, AQuitSignalOnlyChangesTheClosingLine) {
     installation.writeInstallation();
     platform().setEnv("QUILNA_REGISTRY_ROOT", installation.base() + "/registry");
     platform().setEnv("QUILNA_RUNTIME_DIR", installation.base() + "/runtime");
-    const std::string start = FileOps::currentDirectory();
     const std::atomic<bool> quit{true};
     const std::atomic<int> noStop{StopRequest::None};
     {
@@ -312,7 +311,6 @@ TEST(ScanResults, AQuitSignalOnlyChangesTheClosingLine) {
         ASSERT_TRUE(hoardscan.init());
         EXPECT_TRUE(hoardscan.run(quit, noStop));
     }
-    FileOps::setCurrentDirectory(start);
     installation.processId = ::getpid();
     installation.dayStamp = ResultFiles::dayStamp(DateTime());
     EXPECT_EQ(installation.logCount("Got quit signal."), 1u) << installation.log();

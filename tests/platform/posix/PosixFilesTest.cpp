@@ -8,10 +8,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <set>
 
 #include "platform/Platform.h"
-#include "support/FakePlatform.h"
+#include "platform/NativeTestSupport.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna {
@@ -24,16 +26,6 @@ struct stat lstatOf(const std::string& path) {
     ::lstat(path.c_str(), &facts);
     return facts;
 }
-
-// Restores the process's current directory (and the backend's cached copy) after a test.
-class CurrentDirectoryScope {
-public:
-    CurrentDirectoryScope() { platform().currentDirectory(saved_); }
-    ~CurrentDirectoryScope() { platform().setCurrentDirectory(saved_); }
-
-private:
-    std::string saved_;
-};
 
 std::vector<std::string> readdirOrder(const std::string& directory) {
     std::vector<std::string> names;
@@ -125,12 +117,12 @@ TEST(PosixFileInfo, BadPathsAreNotFoundAndLeaveAnEmptyRecord) {
 }
 
 TEST(PosixFileInfo, FullPathJoinsTheCurrentDirectoryWithoutResolvingLinks) {
-    CurrentDirectoryScope restore;
+    NativeTest::CurrentDirectoryGuard restore;
     TestDirectory dir;
     ASSERT_EQ(::mkdir(dir.child("real").c_str(), 0755), 0);
     dir.write("real/file", "x");
     ASSERT_EQ(::symlink("real", dir.child("alias").c_str()), 0);
-    ASSERT_TRUE(platform().setCurrentDirectory(dir.text()));
+    std::filesystem::current_path(dir.text());
 
     FileInfo info;
     ASSERT_TRUE(platform().fileInfo("alias/file", info));
@@ -140,105 +132,54 @@ TEST(PosixFileInfo, FullPathJoinsTheCurrentDirectoryWithoutResolvingLinks) {
     ASSERT_TRUE(platform().fileInfo(".", info));
     EXPECT_EQ(info.fullPath, dir.text());
     EXPECT_EQ(info.attributes, FileAttribute::Directory);  // "." is not hidden
-
-    ASSERT_TRUE(platform().setCurrentDirectory("real/"));
-    ASSERT_TRUE(platform().fileInfo("file", info));
-    EXPECT_EQ(info.fullPath, dir.child("real/file"));
-    ASSERT_TRUE(platform().setCurrentDirectory("../"));
-    std::string current;
-    ASSERT_TRUE(platform().currentDirectory(current));
-    EXPECT_EQ(current, dir.text());
-
-    // A failed change leaves the known current directory as it was.
-    EXPECT_FALSE(platform().setCurrentDirectory("missing"));
-    EXPECT_FALSE(platform().setCurrentDirectory(""));
-    ASSERT_TRUE(platform().currentDirectory(current));
-    EXPECT_EQ(current, dir.text());
-
-    ASSERT_TRUE(platform().setCurrentDirectory("/"));
-    ASSERT_TRUE(platform().fileInfo("tmp", info));
-    EXPECT_EQ(info.fullPath, "/tmp");
 }
 
-TEST(PosixFileInfo, EveryBackendObjectSeesTheOneProcessCurrentDirectory) {
-    CurrentDirectoryScope restore;
-    TestDirectory dir;
-    dir.write("here", "x");
-    {
-        FakePlatform fake;  // a backend object of its own, installed for the test
-        ASSERT_TRUE(platform().setCurrentDirectory(dir.text()));
-    }
-    std::string current;
-    ASSERT_TRUE(platform().currentDirectory(current));
-    EXPECT_EQ(current, dir.text());
-    FileInfo info;
-    ASSERT_TRUE(platform().fileInfo("here", info));
-    EXPECT_EQ(info.fullPath, dir.child("here"));
-}
-
-// Paths longer than the kernel reports as a current directory: the known path follows the
-// changes, and a change through a link is still resolved while the kernel can tell.
-TEST(PosixFileInfo, TheCurrentDirectoryIsKnownBeyondTheKernelsPathLength) {
-    CurrentDirectoryScope restore;
+// Paths far longer than the system takes whole: the walk goes down and up through descriptors,
+// and a link in a directory's place is never followed.
+TEST(PosixOpenDirectory, ReachesBeyondTheLongestPathAndRefusesLinks) {
     TestDirectory dir;
     ASSERT_EQ(::mkdir(dir.child("real").c_str(), 0755), 0);
     ASSERT_EQ(::symlink("real", dir.child("alias").c_str()), 0);
-    ASSERT_TRUE(platform().setCurrentDirectory(dir.text()));
-    ASSERT_TRUE(platform().setCurrentDirectory("alias"));
-    std::string current;
-    ASSERT_TRUE(platform().currentDirectory(current));
-    EXPECT_EQ(current, dir.child("real"));
-    // Up from there is the parent of the real directory, as the system would say.
-    ASSERT_TRUE(platform().setCurrentDirectory("../"));
-    ASSERT_TRUE(platform().currentDirectory(current));
-    EXPECT_EQ(current, dir.text());
-    ASSERT_TRUE(platform().setCurrentDirectory("alias"));
-    ASSERT_TRUE(platform().currentDirectory(current));
-    EXPECT_EQ(current, dir.child("real"));
+    SystemError error;
+    std::unique_ptr<OpenDirectory> top = platform().openDirectory(dir.text() + "/alias/..", error);
+    ASSERT_TRUE(top) << platform().errorText(error.code);
+    EXPECT_EQ(top->path(), dir.text() + "/") << "the root as the system resolves it";
+    EXPECT_FALSE(top->openSubdirectory("alias", error)) << "a link is not followed";
 
     const std::string level(120, 'd');
-    const int depth = 80;  // 9,680 bytes below the test directory
-    std::string expected = current;
-    for (int i = 0; i < depth; ++i) {
-        ASSERT_EQ(::mkdir(level.c_str(), 0755), 0) << i;
-        ASSERT_TRUE(platform().setCurrentDirectory(level)) << i;
-        expected += "/" + level;
+    const int depth = 40;  // 4,840 bytes below the test directory
+    int at = ::open(dir.child("real").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int i = 0; i < depth && at >= 0; ++i) {
+        ASSERT_EQ(::mkdirat(at, level.c_str(), 0755), 0) << i;
+        const int below = ::openat(at, level.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(at);
+        at = below;
     }
-    ASSERT_TRUE(platform().currentDirectory(current));
-    EXPECT_EQ(current, expected);
-    ASSERT_EQ(::close(::open("file", O_CREAT | O_WRONLY, 0644)), 0);
-    FileInfo info;
-    ASSERT_TRUE(platform().fileInfo("file", info));
-    EXPECT_EQ(info.fullPath, expected + "/file");
-    ASSERT_EQ(::unlink("file"), 0);
+    ASSERT_GE(at, 0);
+    ASSERT_EQ(::close(::openat(at, "file", O_CREAT | O_WRONLY | O_CLOEXEC, 0644)), 0);
+    ::close(at);
 
-    for (int i = 0; i < depth; ++i) {
-        ASSERT_TRUE(platform().setCurrentDirectory("../")) << i;
-        ASSERT_EQ(::rmdir(level.c_str()), 0) << i;
+    std::vector<std::unique_ptr<OpenDirectory>> path;
+    path.push_back(top->openSubdirectory("real", error));
+    std::string expected = dir.child("real") + "/";
+    for (int i = 0; i < depth && path.back(); ++i) {
+        path.push_back(path.back()->openSubdirectory(level, error));
+        expected += level + "/";
     }
-    ASSERT_TRUE(platform().currentDirectory(current));
-    EXPECT_EQ(current, dir.child("real"));
-}
-
-TEST(PosixFileInfo, AConfirmedCurrentDirectoryIsTakenUntilTheNextChange) {
-    CurrentDirectoryScope restore;
-    TestDirectory dir;
-    ASSERT_EQ(::mkdir(dir.child("sub").c_str(), 0755), 0);
-    ASSERT_TRUE(platform().setCurrentDirectory(dir.child("sub")));
-    platform().confirmCurrentDirectory(dir.text() + "/./sub");
-    std::string current;
-    ASSERT_TRUE(platform().currentDirectory(current));
-    EXPECT_EQ(current, dir.child("sub"));
+    ASSERT_TRUE(path.back());
+    EXPECT_EQ(path.back()->path(), expected);
     FileInfo info;
-    ASSERT_TRUE(platform().fileInfo(".", info));
-    EXPECT_EQ(info.fullPath, dir.child("sub"));
-    // A relative text confirms nothing.
-    platform().confirmCurrentDirectory("elsewhere");
-    ASSERT_TRUE(platform().currentDirectory(current));
-    EXPECT_EQ(current, dir.child("sub"));
-    ASSERT_TRUE(platform().setCurrentDirectory("../"));
-    ASSERT_TRUE(platform().currentDirectory(current));
-    EXPECT_EQ(current, dir.text());
+    ASSERT_TRUE(path.back()->entryInfo("file", info));
+    EXPECT_EQ(info.fullPath, expected + "file");
+    std::unique_ptr<OpenDirectory> up = path.back()->openParent(error);
+    ASSERT_TRUE(up);
+    FileIdentity upId, parentId;
+    ASSERT_TRUE(up->identity(upId) && path[path.size() - 2]->identity(parentId));
+    EXPECT_EQ(upId, parentId);
+    EXPECT_EQ(up->path(), path[path.size() - 2]->path());
+    // The removal of the test directory goes by paths, which the chain outgrows.
+    const std::string command = "rm -rf '" + dir.child("real") + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
 }
 
 TEST(PosixListDirectory, GivesEveryEntryInEnumerationOrderWithDirectoryFlags) {

@@ -1,0 +1,126 @@
+// Win32: directories of the walk, held by their full path. Entries are listed with find-first on
+// "path\*" and their status comes from the listing itself; nothing uses the process's current
+// directory.
+#include <memory>
+#include <string>
+
+#include "platform/win32/Win32Impl.h"
+
+namespace Quilna {
+
+namespace {
+
+class WindowsDirectory : public OpenDirectory {
+public:
+    WindowsDirectory(win32::UniqueHandle handle, std::string path, const FileIdentity& identity)
+        : handle_(std::move(handle)), path_(std::move(path)), identity_(identity) {}
+
+    const std::string& path() const override { return path_; }
+
+    bool identity(FileIdentity& out) const override {
+        out = identity_;
+        return true;
+    }
+
+    bool visitEntries(const std::function<bool(const DirEntry&)>& visit) override {
+        HANDLE listing = ::FindFirstFileExA((path_ + "*").c_str(), FindExInfoBasic, &found_, FindExSearchNameMatch,
+                                            nullptr, FIND_FIRST_EX_LARGE_FETCH);
+        if (listing == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+        bool complete = true;
+        for (;;) {
+            entry_.name.assign(found_.cFileName);
+            entry_.isFile = !win32::isListedDirectory(found_);
+            atEntry_ = true;
+            const bool goOn = visit(entry_);
+            atEntry_ = false;
+            if (!goOn) break;
+            if (!::FindNextFileA(listing, &found_)) {
+                complete = ::GetLastError() == ERROR_NO_MORE_FILES;
+                break;
+            }
+        }
+        ::FindClose(listing);
+        return complete;
+    }
+
+    bool entryInfo(const std::string& name, FileInfo& out) override {
+        out = FileInfo{};
+        if (name.empty()) return false;
+        std::string path = path_ + name;
+        // The listing at this very entry already holds what a status call would tell.
+        if (atEntry_ && name == entry_.name) win32::listedStatus(found_, out);
+        else if (!win32::entryStatus(path, out)) return false;
+        out.fullPath = std::move(path);
+        return true;
+    }
+
+    std::unique_ptr<OpenDirectory> openSubdirectory(const std::string& name, SystemError& error) override;
+    std::unique_ptr<OpenDirectory> openParent(SystemError& error) override;
+
+private:
+    win32::UniqueHandle handle_;  // keeps the identity what was opened
+    std::string path_;            // ends in "\"
+    FileIdentity identity_;
+    WIN32_FIND_DATAA found_{};
+    DirEntry entry_;
+    bool atEntry_ = false;
+};
+
+// Opens a directory by its full path (ending in "\"); with refuseLinks a junction or symbolic
+// link in its place is not followed but refused.
+std::unique_ptr<OpenDirectory> openByPath(std::string path, bool refuseLinks, SystemError& error) {
+    // No access rights asked: metadata can be read even where the listing is denied.
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (refuseLinks ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+    win32::UniqueHandle handle(::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             nullptr, OPEN_EXISTING, flags, nullptr));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!handle.valid() || !::GetFileInformationByHandle(handle.get(), &information)) {
+        error = win32::lastSystemError();
+        return nullptr;
+    }
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (refuseLinks && (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        ::GetFileInformationByHandleEx(handle.get(), FileAttributeTagInfo, &tag, sizeof tag) &&
+        win32::isLink(tag.FileAttributes, tag.ReparseTag)) {
+        error = win32::systemError(ERROR_CANT_ACCESS_FILE);
+        return nullptr;
+    }
+    if (!(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        error = win32::systemError(ERROR_DIRECTORY);
+        return nullptr;
+    }
+    const FileIdentity identity{information.dwVolumeSerialNumber,
+                                (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow};
+    return std::make_unique<WindowsDirectory>(std::move(handle), std::move(path), identity);
+}
+
+std::unique_ptr<OpenDirectory> WindowsDirectory::openSubdirectory(const std::string& name, SystemError& error) {
+    if (name.empty() || name == "." || name == ".." || name.find_first_of("\\/:*?") != std::string::npos) {
+        error = win32::systemError(ERROR_INVALID_NAME);
+        return nullptr;
+    }
+    return openByPath(path_ + name + "\\", true, error);
+}
+
+std::unique_ptr<OpenDirectory> WindowsDirectory::openParent(SystemError& error) {
+    const size_t separator = path_.size() > 1 ? path_.find_last_of('\\', path_.size() - 2) : std::string::npos;
+    if (separator == std::string::npos) {
+        error = win32::systemError(ERROR_PATH_NOT_FOUND);
+        return nullptr;
+    }
+    return openByPath(path_.substr(0, separator + 1), false, error);
+}
+
+}  // namespace
+
+std::unique_ptr<OpenDirectory> NativePlatform::openDirectory(const std::string& path, SystemError& error) {
+    std::string full = path.empty() ? std::string() : win32::fullPathOf(path);
+    if (full.empty()) {
+        error = win32::systemError(ERROR_PATH_NOT_FOUND);
+        return nullptr;
+    }
+    if (full.back() != '\\') full += '\\';
+    return openByPath(std::move(full), false, error);
+}
+
+}  // namespace Quilna
