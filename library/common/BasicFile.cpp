@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/FileOps.h"
+#include "platform/StreamPath.h"
 
 namespace Quilna {
 
@@ -40,12 +41,13 @@ bool BasicFile::openStream(const std::string& name, int32_t mode) {
     // A directory opens as a stream on some systems and then fails every read.
     FileStatus status;
     if (FileOps::fileStatus(name, status) && status.isDirectory()) return false;
-    stream_.open(name, streamMode(mode));
+    const std::filesystem::path path = streamPath(name);
+    stream_.open(path, streamMode(mode));
     if (!stream_.is_open() && mode == ReadWrite) {
         // Appending creates a missing file without ever emptying one that appeared meanwhile.
-        std::ofstream(name, std::ios::out | std::ios::app | std::ios::binary).close();
+        std::ofstream(path, std::ios::out | std::ios::app | std::ios::binary).close();
         stream_.clear();
-        stream_.open(name, streamMode(mode));
+        stream_.open(path, streamMode(mode));
     }
     return stream_.is_open();
 }

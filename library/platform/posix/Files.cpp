@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/StreamPath.h"
 #include "platform/posix/Descriptor.h"
 #include "platform/posix/PosixImpl.h"
 
@@ -353,5 +354,12 @@ bool NativePlatform::truncateFile(const std::string& path, uint64_t size) {
     if (path.empty() || hasNul(path)) return false;
     return ::truncate(path.c_str(), static_cast<off_t>(size)) == 0;
 }
+
+}  // namespace Quilna
+
+namespace Quilna {
+
+// Names are bytes here: the stream opens exactly the name given.
+std::filesystem::path streamPath(const std::string& path) { return std::filesystem::path(path); }
 
 }  // namespace Quilna

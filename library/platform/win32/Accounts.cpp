@@ -23,9 +23,11 @@ private:
 };
 
 bool readOwnerDescriptor(const std::string& path, AlignedBuffer& descriptor) {
+    const std::wstring systemPath = win32::systemPath(path);
     for (;;) {
         DWORD needed = 0;
-        if (::GetFileSecurityA(path.c_str(), OWNER_SECURITY_INFORMATION, descriptor.data(), descriptor.size(), &needed))
+        if (::GetFileSecurityW(systemPath.c_str(), OWNER_SECURITY_INFORMATION, descriptor.data(), descriptor.size(),
+                               &needed))
             return true;
         if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= descriptor.size()) return false;
         descriptor.resize(needed);
@@ -33,14 +35,15 @@ bool readOwnerDescriptor(const std::string& path, AlignedBuffer& descriptor) {
 }
 
 bool lookUpAccount(const std::string& server, PSID owner, std::string& domain, std::string& account) {
-    std::vector<char> name(20), domainName(20);
+    const std::wstring wideServer = win32::toWide(server);
+    std::vector<wchar_t> name(20), domainName(20);
     for (;;) {
         DWORD nameSize = static_cast<DWORD>(name.size()), domainSize = static_cast<DWORD>(domainName.size());
         SID_NAME_USE use{};
-        if (::LookupAccountSidA(server.empty() ? nullptr : server.c_str(), owner, name.data(), &nameSize,
+        if (::LookupAccountSidW(server.empty() ? nullptr : wideServer.c_str(), owner, name.data(), &nameSize,
                                 domainName.data(), &domainSize, &use)) {
-            account.assign(name.data());
-            domain.assign(domainName.data());
+            account = win32::toUtf8(name.data());
+            domain = win32::toUtf8(domainName.data());
             return true;
         }
         if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
@@ -93,7 +96,7 @@ SystemError NativePlatform::localGroups(std::vector<std::string>& names) {
     NET_API_STATUS status = ::NetLocalGroupEnum(nullptr, 0, buffer.address(), MAX_PREFERRED_LENGTH, &read, &total, &resume);
     if (status != NERR_Success) return win32::systemError(status);
     const auto* groups = buffer.entries<LOCALGROUP_INFO_0>();
-    for (DWORD i = 0; groups && i < read; ++i) names.push_back(win32::toAnsi(groups[i].lgrpi0_name));
+    for (DWORD i = 0; groups && i < read; ++i) names.push_back(win32::toUtf8(groups[i].lgrpi0_name));
     return SystemError{};
 }
 
@@ -107,7 +110,7 @@ SystemError NativePlatform::localGroupMembers(const std::string& group, std::vec
                                                       MAX_PREFERRED_LENGTH, &read, &total, &resume);
     if (status != NERR_Success) return win32::systemError(status);
     const auto* entries = buffer.entries<LOCALGROUP_MEMBERS_INFO_3>();
-    for (DWORD i = 0; entries && i < read; ++i) members.push_back(win32::toAnsi(entries[i].lgrmi3_domainandname));
+    for (DWORD i = 0; entries && i < read; ++i) members.push_back(win32::toUtf8(entries[i].lgrmi3_domainandname));
     return SystemError{};
 }
 

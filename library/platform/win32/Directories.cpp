@@ -1,6 +1,6 @@
 // Win32: directories of the walk, held by their full path. Entries are listed with find-first on
 // "path\*" and their status comes from the listing itself; nothing uses the process's current
-// directory.
+// directory, and paths beyond the plain length reach the system with the long-path prefix.
 #include <memory>
 #include <string>
 
@@ -23,18 +23,18 @@ public:
     }
 
     bool visitEntries(const std::function<bool(const DirEntry&)>& visit) override {
-        HANDLE listing = ::FindFirstFileExA((path_ + "*").c_str(), FindExInfoBasic, &found_, FindExSearchNameMatch,
-                                            nullptr, FIND_FIRST_EX_LARGE_FETCH);
+        HANDLE listing = ::FindFirstFileExW(win32::systemPath(path_ + "*").c_str(), FindExInfoBasic, &found_,
+                                            FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
         if (listing == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
         bool complete = true;
         for (;;) {
-            entry_.name.assign(found_.cFileName);
+            entry_.name = win32::toUtf8(found_.cFileName);
             entry_.isFile = !win32::isListedDirectory(found_);
             atEntry_ = true;
             const bool goOn = visit(entry_);
             atEntry_ = false;
             if (!goOn) break;
-            if (!::FindNextFileA(listing, &found_)) {
+            if (!::FindNextFileW(listing, &found_)) {
                 complete = ::GetLastError() == ERROR_NO_MORE_FILES;
                 break;
             }
@@ -61,7 +61,7 @@ private:
     win32::UniqueHandle handle_;  // keeps the identity what was opened
     std::string path_;            // ends in "\"
     FileIdentity identity_;
-    WIN32_FIND_DATAA found_{};
+    WIN32_FIND_DATAW found_{};
     DirEntry entry_;
     bool atEntry_ = false;
 };
@@ -71,8 +71,9 @@ private:
 std::unique_ptr<OpenDirectory> openByPath(std::string path, bool refuseLinks, SystemError& error) {
     // No access rights asked: metadata can be read even where the listing is denied.
     const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (refuseLinks ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-    win32::UniqueHandle handle(::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                             nullptr, OPEN_EXISTING, flags, nullptr));
+    win32::UniqueHandle handle(::CreateFileW(win32::systemPath(path).c_str(), 0,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_EXISTING, flags, nullptr));
     BY_HANDLE_FILE_INFORMATION information{};
     if (!handle.valid() || !::GetFileInformationByHandle(handle.get(), &information)) {
         error = win32::lastSystemError();

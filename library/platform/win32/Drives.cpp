@@ -28,9 +28,9 @@ bool isRootForm(const std::string& directory) {
 
 bool NativePlatform::logicalDrives(std::vector<std::string>& roots, SystemError& error) {
     roots.clear();
-    std::vector<char> list;
+    std::vector<wchar_t> list;
     for (;;) {
-        DWORD length = ::GetLogicalDriveStringsA(static_cast<DWORD>(list.size()), list.data());
+        DWORD length = ::GetLogicalDriveStringsW(static_cast<DWORD>(list.size()), list.data());
         if (length == 0) {
             error = win32::lastSystemError();
             return false;
@@ -39,17 +39,26 @@ bool NativePlatform::logicalDrives(std::vector<std::string>& roots, SystemError&
         // The first call asks for the length; a drive added in between asks again.
         list.assign(length + 1, '\0');
     }
-    for (const char* root = list.data(); *root; root += std::char_traits<char>::length(root) + 1)
-        roots.emplace_back(root);
+    for (const wchar_t* root = list.data(); *root; root += std::char_traits<wchar_t>::length(root) + 1)
+        roots.push_back(win32::toUtf8(root));
     return true;
 }
 
-int NativePlatform::driveType(const std::string& root) { return static_cast<int>(::GetDriveTypeA(root.c_str())); }
+int NativePlatform::driveType(const std::string& root) {
+    return static_cast<int>(::GetDriveTypeW(win32::toWide(root).c_str()));
+}
 
 bool NativePlatform::clusterSize(const std::string& root, uint32_t& bytes, SystemError& error) {
     DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
-    // An empty root (a network path has no drive letter) asks for the current directory's volume.
-    if (!::GetDiskFreeSpaceA(root.empty() ? nullptr : root.c_str(), &sectorsPerCluster, &bytesPerSector,
+    // A drive ("C:") is asked as it is; any other directory (on a share, say) through the root of
+    // its volume; nothing at all means the current directory's volume.
+    std::wstring volume = win32::toWide(root);
+    if (!root.empty() && !(root.size() == 2 && root[1] == ':')) {
+        std::wstring found(win32::systemPath(root).size() + MAX_PATH, L'\0');
+        if (::GetVolumePathNameW(win32::systemPath(root).c_str(), found.data(), static_cast<DWORD>(found.size())))
+            volume.assign(found.c_str());
+    }
+    if (!::GetDiskFreeSpaceW(volume.empty() ? nullptr : volume.c_str(), &sectorsPerCluster, &bytesPerSector,
                              &freeClusters, &totalClusters)) {
         error = win32::lastSystemError();
         return false;
@@ -61,7 +70,7 @@ bool NativePlatform::clusterSize(const std::string& root, uint32_t& bytes, Syste
 bool NativePlatform::compressedSize(const std::string& path, uint64_t& bytes, SystemError& error) {
     DWORD high = 0;
     ::SetLastError(ERROR_SUCCESS);
-    DWORD low = ::GetCompressedFileSizeA(path.c_str(), &high);
+    DWORD low = ::GetCompressedFileSizeW(win32::systemPath(path).c_str(), &high);
     if (low == INVALID_FILE_SIZE) {
         DWORD failure = ::GetLastError();
         if (failure != ERROR_SUCCESS) {
@@ -78,13 +87,14 @@ bool NativePlatform::compressedSize(const std::string& path, uint64_t& bytes, Sy
 // links to directories are reparse points too, but no volume answers for them.
 bool NativePlatform::isMountPoint(const std::string& directory) {
     if (directory.empty()) return false;
-    if (isRootForm(directory)) return ::GetDriveTypeA(withFinalSeparator(directory).c_str()) > DRIVE_NO_ROOT_DIR;
-    DWORD attributes = ::GetFileAttributesA(directory.c_str());
+    if (isRootForm(directory)) return ::GetDriveTypeW(win32::toWide(withFinalSeparator(directory)).c_str()) > DRIVE_NO_ROOT_DIR;
+    DWORD attributes = ::GetFileAttributesW(win32::systemPath(directory).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return false;
-    char volume[64] = {};
-    return ::GetVolumeNameForVolumeMountPointA(withFinalSeparator(directory).c_str(), volume, sizeof volume) != 0;
+    wchar_t volume[64] = {};
+    return ::GetVolumeNameForVolumeMountPointW(win32::systemPath(withFinalSeparator(directory)).c_str(), volume,
+                                               sizeof volume / sizeof volume[0]) != 0;
 }
 
 }  // namespace Quilna

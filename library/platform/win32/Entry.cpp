@@ -18,7 +18,7 @@ std::atomic<bool> quitFlag{false};
 // Posted to the entry thread (not to the window) when the program has finished.
 constexpr UINT ApplicationFinished = WM_APP + 1;
 
-constexpr char WindowClassName[] = "GenericAppClass";
+constexpr wchar_t WindowClassName[] = L"GenericAppClass";
 
 LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -32,27 +32,28 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
             quitFlag.store(true);
             return 0;
         default:
-            return ::DefWindowProcA(window, message, wParam, lParam);
+            return ::DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
 void registerWindowClass(HINSTANCE instance) {
-    WNDCLASSA windowClass{};
+    WNDCLASSW windowClass{};
     windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;  // 0x23
     windowClass.lpfnWndProc = windowProcedure;
     windowClass.hInstance = instance;
-    windowClass.hIcon = ::LoadIconA(nullptr, IDI_APPLICATION);
-    windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+    // The system's own resources are numbers, whichever function names them.
+    windowClass.hIcon = ::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    windowClass.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
-    windowClass.lpszMenuName = "GenericAppMenu";
+    windowClass.lpszMenuName = L"GenericAppMenu";
     windowClass.lpszClassName = WindowClassName;
-    ::RegisterClassA(&windowClass);
+    ::RegisterClassW(&windowClass);
 }
 
 void createHiddenWindow(HINSTANCE instance) {
     // WS_OVERLAPPEDWINDOW | WS_HSCROLL | WS_VSCROLL, never shown. Without a window (no
     // desktop to create it on) the program still runs; only the quit flag stays unset.
-    ::CreateWindowExA(0, WindowClassName, "Quilna Hoardscan", 0x00FF0000, 0, 0, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
+    ::CreateWindowExW(0, WindowClassName, L"Quilna Hoardscan", 0x00FF0000, 0, 0, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
                       nullptr, instance, nullptr);
 }
 
@@ -61,36 +62,50 @@ void createHiddenWindow(HINSTANCE instance) {
 void answerMessagesUntilFinished() {
     MSG message;
     for (;;) {
-        BOOL got = ::GetMessageA(&message, nullptr, 0, 0);
+        BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
         if (got == -1) return;
         if (got == 0) continue;
         if (message.hwnd == nullptr && message.message == ApplicationFinished) return;
         ::TranslateMessage(&message);
-        ::DispatchMessageA(&message);
+        ::DispatchMessageW(&message);
     }
 }
 
 int runApplication(const std::string& commandText) {
     // The thread's message queue must exist before the worker can post to it.
     MSG peek;
-    ::PeekMessageA(&peek, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    ::PeekMessageW(&peek, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
     const DWORD entryThread = ::GetCurrentThreadId();
     int exitCode = 0;
     std::thread worker([&] {
         exitCode = Quilna::applicationMain(commandText, quitFlag);
-        ::PostThreadMessageA(entryThread, ApplicationFinished, 0, 0);
+        ::PostThreadMessageW(entryThread, ApplicationFinished, 0, 0);
     });
     answerMessagesUntilFinished();
     worker.join();
     return exitCode;
 }
 
+// The command line without the program name and the blanks after it, as UTF-8 whatever the
+// code page: the program name ends at the closing quote, or else at the first blank.
+std::string argumentsText() {
+    const wchar_t* at = ::GetCommandLineW();
+    if (!at) return std::string();
+    if (*at == L'"') {
+        ++at;
+        while (*at && *at != L'"') ++at;
+        if (*at) ++at;
+    } else {
+        while (*at && *at != L' ' && *at != L'\t') ++at;
+    }
+    while (*at == L' ' || *at == L'\t') ++at;
+    return Quilna::win32::toUtf8(at);
+}
+
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int /*showMode*/) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR /*commandLine*/, int /*showMode*/) {
     if (!previousInstance) registerWindowClass(instance);
     createHiddenWindow(instance);
-    // The runtime hands the command line without the program name and the blanks after it.
-    const std::string commandText = std::string("dummy") + (commandLine ? commandLine : "");
-    return runApplication(commandText);
+    return runApplication("dummy" + argumentsText());
 }

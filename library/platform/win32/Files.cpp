@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/StreamPath.h"
 #include "platform/win32/Win32Impl.h"
 
 namespace Quilna {
@@ -110,14 +111,15 @@ StatusFacts factsOf(const Data& data, DWORD reparseTag) {
 // One status call: the entry as the directory lists it, so the file is never opened and a
 // locked or unreadable file still gives its size.
 bool statusOf(const std::string& path, StatusFacts& facts) {
+    const std::wstring systemPath = win32::systemPath(path);
     if (isVolumeForm(path)) {
         WIN32_FILE_ATTRIBUTE_DATA data{};
-        if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+        if (!::GetFileAttributesExW(systemPath.c_str(), GetFileExInfoStandard, &data)) return false;
         facts = factsOf(data, 0);
         return true;
     }
-    WIN32_FIND_DATAA found{};
-    HANDLE search = ::FindFirstFileExA(path.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+    WIN32_FIND_DATAW found{};
+    HANDLE search = ::FindFirstFileExW(systemPath.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
     if (search == INVALID_HANDLE_VALUE) return false;
     ::FindClose(search);
     facts = factsOf(found, found.dwReserved0);
@@ -146,20 +148,21 @@ bool entryStatus(const std::string& path, FileInfo& out) {
     return true;
 }
 
-void listedStatus(const WIN32_FIND_DATAA& found, FileInfo& out) { fillInfo(factsOf(found, found.dwReserved0), out); }
+void listedStatus(const WIN32_FIND_DATAW& found, FileInfo& out) { fillInfo(factsOf(found, found.dwReserved0), out); }
 
-bool isListedDirectory(const WIN32_FIND_DATAA& found) {
+bool isListedDirectory(const WIN32_FIND_DATAW& found) {
     return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !isNameSurrogate(found.dwFileAttributes, found.dwReserved0);
 }
 
 bool isLink(DWORD attributes, DWORD reparseTag) { return isNameSurrogate(attributes, reparseTag); }
 
 std::string fullPathOf(const std::string& path) {
-    std::vector<char> buffer(MAX_PATH);
+    const std::wstring wide = toWide(path);
+    std::wstring buffer(wide.size() + MAX_PATH, L'\0');
     for (;;) {
-        DWORD length = ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+        DWORD length = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
         if (length == 0) return std::string();
-        if (length < buffer.size()) return std::string(buffer.data(), length);
+        if (length < buffer.size()) return toUtf8(buffer.data(), length);
         buffer.resize(length);
     }
 }
@@ -184,9 +187,9 @@ bool NativePlatform::listDirectory(const std::string& directory, const std::stri
     std::string search = directory;
     if (!search.empty() && !isSeparator(search.back())) search += '\\';
     search += pattern;
-    WIN32_FIND_DATAA found{};
-    HANDLE listing = ::FindFirstFileExA(search.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
-                                        FIND_FIRST_EX_LARGE_FETCH);
+    WIN32_FIND_DATAW found{};
+    HANDLE listing = ::FindFirstFileExW(win32::systemPath(search).c_str(), FindExInfoBasic, &found,
+                                        FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (listing == INVALID_HANDLE_VALUE) {
         // An existing directory without a match is an empty listing, not a failure.
         DWORD error = ::GetLastError();
@@ -194,8 +197,8 @@ bool NativePlatform::listDirectory(const std::string& directory, const std::stri
     }
     bool complete = true;
     for (;;) {
-        out.push_back(DirEntry{found.cFileName, !win32::isListedDirectory(found)});
-        if (!::FindNextFileA(listing, &found)) {
+        out.push_back(DirEntry{win32::toUtf8(found.cFileName), !win32::isListedDirectory(found)});
+        if (!::FindNextFileW(listing, &found)) {
             complete = ::GetLastError() == ERROR_NO_MORE_FILES;
             break;
         }
@@ -205,12 +208,12 @@ bool NativePlatform::listDirectory(const std::string& directory, const std::stri
 }
 
 bool NativePlatform::currentDirectory(std::string& out) {
-    std::vector<char> buffer(MAX_PATH);
+    std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {
-        DWORD length = ::GetCurrentDirectoryA(static_cast<DWORD>(buffer.size()), buffer.data());
+        DWORD length = ::GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
         if (length == 0) return false;
         if (length < buffer.size()) {
-            out.assign(buffer.data(), length);
+            out = win32::toUtf8(buffer.data(), length);
             break;
         }
         buffer.resize(length);
@@ -222,36 +225,60 @@ bool NativePlatform::currentDirectory(std::string& out) {
 }
 
 bool NativePlatform::copyFile(const std::string& from, const std::string& to, bool overwrite) {
-    return ::CopyFileA(from.c_str(), to.c_str(), overwrite ? FALSE : TRUE) != 0;
+    return ::CopyFileW(win32::systemPath(from).c_str(), win32::systemPath(to).c_str(), overwrite ? FALSE : TRUE) != 0;
 }
 
 bool NativePlatform::moveFile(const std::string& from, const std::string& to, bool replace) {
-    if (!replace) return ::MoveFileA(from.c_str(), to.c_str()) != 0;
-    return ::MoveFileExA(from.c_str(), to.c_str(),
+    const std::wstring source = win32::systemPath(from), target = win32::systemPath(to);
+    if (!replace) return ::MoveFileW(source.c_str(), target.c_str()) != 0;
+    return ::MoveFileExW(source.c_str(), target.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-bool NativePlatform::deleteFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
+bool NativePlatform::deleteFile(const std::string& path) { return ::DeleteFileW(win32::systemPath(path).c_str()) != 0; }
 
-bool NativePlatform::createDirectory(const std::string& path) { return ::CreateDirectoryA(path.c_str(), nullptr) != 0; }
-
-bool NativePlatform::setAttributes(const std::string& path, uint16_t attributes) {
-    return ::SetFileAttributesA(path.c_str(), windowsAttributes(attributes)) != 0;
+bool NativePlatform::createDirectory(const std::string& path) {
+    return ::CreateDirectoryW(win32::systemPath(path).c_str(), nullptr) != 0;
 }
 
+bool NativePlatform::setAttributes(const std::string& path, uint16_t attributes) {
+    return ::SetFileAttributesW(win32::systemPath(path).c_str(), windowsAttributes(attributes)) != 0;
+}
+
+namespace {
+// An existing file opened for writing, never through a link: a link planted in its place is
+// refused, not followed.
+win32::UniqueHandle openExistingForWriting(const std::string& path) {
+    win32::UniqueHandle file(::CreateFileW(win32::systemPath(path).c_str(), GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (file.valid() && (!::GetFileInformationByHandle(file.get(), &information) ||
+                         (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))) {
+        file.reset();
+        ::SetLastError(ERROR_CANT_ACCESS_FILE);
+    }
+    return file;
+}
+}  // namespace
+
 bool NativePlatform::syncFile(const std::string& path) {
-    win32::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    win32::UniqueHandle file = openExistingForWriting(path);
     return file.valid() && ::FlushFileBuffers(file.get()) != 0;
 }
 
 bool NativePlatform::truncateFile(const std::string& path, uint64_t size) {
-    win32::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    win32::UniqueHandle file = openExistingForWriting(path);
     if (!file.valid()) return false;
     LARGE_INTEGER end;
     end.QuadPart = static_cast<LONGLONG>(size);
     return ::SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) != 0 && ::SetEndOfFile(file.get()) != 0;
 }
+
+}  // namespace Quilna
+
+namespace Quilna {
+
+std::filesystem::path streamPath(const std::string& path) { return std::filesystem::path(win32::systemPath(path)); }
 
 }  // namespace Quilna

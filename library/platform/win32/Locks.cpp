@@ -45,7 +45,7 @@ private:
 std::unique_ptr<NamedLock> NativePlatform::tryNamedLock(const std::string& name) {
     // An empty name would make an unnamed mutex that excludes nobody.
     if (name.empty()) return nullptr;
-    HANDLE mutex = ::CreateMutexA(nullptr, TRUE, name.c_str());
+    HANDLE mutex = ::CreateMutexW(nullptr, TRUE, win32::toWide(name).c_str());
     const DWORD error = ::GetLastError();
     if (!mutex) return nullptr;
     if (error == ERROR_ALREADY_EXISTS) {

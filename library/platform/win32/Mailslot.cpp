@@ -30,8 +30,8 @@ private:
     SECURITY_ATTRIBUTES attributes_{};
 };
 
-std::string mailslotPath(const std::string& name, bool wholeDomain) {
-    return (wholeDomain ? "\\\\*\\mailslot\\" : "\\\\.\\mailslot\\") + name;
+std::wstring mailslotPath(const std::string& name, bool wholeDomain) {
+    return (wholeDomain ? L"\\\\*\\mailslot\\" : L"\\\\.\\mailslot\\") + win32::toWide(name);
 }
 
 // The receiver's mailslot handle or the sender's file handle; the system refuses the
@@ -85,7 +85,7 @@ std::unique_ptr<MailslotEndpoint> NativePlatform::createMailslot(const std::stri
     OpenToEveryone security;
     if (!security.prepare(error)) return nullptr;
     // No limit on the message size; reads wait for a message (callers ask for one first).
-    HANDLE slot = ::CreateMailslotA(mailslotPath(name, false).c_str(), 0, MAILSLOT_WAIT_FOREVER, security.get());
+    HANDLE slot = ::CreateMailslotW(mailslotPath(name, false).c_str(), 0, MAILSLOT_WAIT_FOREVER, security.get());
     if (slot == INVALID_HANDLE_VALUE) {
         error = win32::lastSystemError();
         return nullptr;
@@ -97,7 +97,7 @@ std::unique_ptr<MailslotEndpoint> NativePlatform::openMailslot(const std::string
                                                                SystemError& error) {
     OpenToEveryone security;
     if (!security.prepare(error)) return nullptr;
-    HANDLE file = ::CreateFileA(mailslotPath(name, wholeDomain).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    HANDLE file = ::CreateFileW(mailslotPath(name, wholeDomain).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 security.get(), OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         error = win32::lastSystemError();

@@ -1,4 +1,5 @@
 // Win32: registry values below HKEY_LOCAL_MACHINE, in the 64-bit view when asked.
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -26,19 +27,32 @@ private:
 
 REGSAM viewFlag(bool view64) { return view64 ? KEY_WOW64_64KEY : 0; }
 
+bool isText(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+// Texts are stored as UTF-16 and handed over as UTF-8, their zeros (terminating, and between the
+// strings of a multi-string) kept in place; other values as their bytes.
+std::string valueData(DWORD type, const std::vector<char>& buffer, DWORD size) {
+    if (!isText(type)) return std::string(buffer.data(), size);
+    std::wstring wide(size / sizeof(wchar_t), L'\0');
+    if (!wide.empty()) std::memcpy(wide.data(), buffer.data(), wide.size() * sizeof(wchar_t));
+    return win32::toUtf8(wide);
+}
+
 }  // namespace
 
 int NativePlatform::readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type,
                                  std::string& data) {
     RegistryKey key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ | viewFlag(view64), key.address()) != ERROR_SUCCESS)
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, win32::toWide(keyPath).c_str(), 0, KEY_READ | viewFlag(view64),
+                        key.address()) != ERROR_SUCCESS)
         return 2;
+    const std::wstring valueName = win32::toWide(name);
     try {
         std::vector<char> buffer(100);
         for (;;) {
             DWORD valueType = 0;
             DWORD size = static_cast<DWORD>(buffer.size());
-            LSTATUS status = ::RegQueryValueExA(key.get(), name.c_str(), nullptr, &valueType,
+            LSTATUS status = ::RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &valueType,
                                                 reinterpret_cast<LPBYTE>(buffer.data()), &size);
             if (status == ERROR_MORE_DATA) {
                 // The value may grow between two queries: ask again with what was reported.
@@ -47,7 +61,7 @@ int NativePlatform::readRegistry(const std::string& keyPath, const std::string& 
             }
             if (status != ERROR_SUCCESS) return 2;
             type = valueType;
-            data.assign(buffer.data(), size);
+            data = valueData(valueType, buffer, size);
             return 0;
         }
     } catch (const std::bad_alloc&) {
@@ -58,12 +72,13 @@ int NativePlatform::readRegistry(const std::string& keyPath, const std::string& 
 bool NativePlatform::writeRegistryString(const std::string& keyPath, const std::string& name, const std::string& value,
                                          bool view64) {
     RegistryKey key;
-    if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, win32::toWide(keyPath).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                           KEY_WRITE | viewFlag(view64), nullptr, key.address(), nullptr) != ERROR_SUCCESS)
         return false;
     // The terminating zero is stored with the text, as every reader of a REG_SZ expects.
-    return ::RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                            static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+    const std::wstring text = win32::toWide(value);
+    return ::RegSetValueExW(key.get(), win32::toWide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                            static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 }  // namespace Quilna

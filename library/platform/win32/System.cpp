@@ -38,17 +38,18 @@ bool NativePlatform::fromLocalCalendar(const CalendarTime& local, int64_t& utcSe
 // empty text stays set (the C runtime's copy cannot hold empty values). The runtime's copy is
 // kept in step because its time-zone set-up reads TZ from there.
 bool NativePlatform::getEnv(const std::string& name, std::string& value) {
-    std::vector<char> buffer(256);
+    const std::wstring wideName = win32::toWide(name);
+    std::vector<wchar_t> buffer(256);
     for (;;) {
         ::SetLastError(ERROR_SUCCESS);
-        DWORD length = ::GetEnvironmentVariableA(name.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        DWORD length = ::GetEnvironmentVariableW(wideName.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) {
             if (::GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
             value.clear();
             return true;
         }
         if (length < buffer.size()) {
-            value.assign(buffer.data(), length);
+            value = win32::toUtf8(buffer.data(), length);
             return true;
         }
         buffer.resize(length);
@@ -58,14 +59,16 @@ bool NativePlatform::getEnv(const std::string& name, std::string& value) {
 bool NativePlatform::setEnv(const std::string& name, const std::string& value) {
     if (name.empty() || name.find('=') != std::string::npos) return false;
     // An empty value removes the runtime's copy; the system's copy then holds the empty text.
-    ::_putenv_s(name.c_str(), value.c_str());
-    return ::SetEnvironmentVariableA(name.c_str(), value.c_str()) != 0;
+    const std::wstring wideName = win32::toWide(name), wideValue = win32::toWide(value);
+    ::_wputenv_s(wideName.c_str(), wideValue.c_str());
+    return ::SetEnvironmentVariableW(wideName.c_str(), wideValue.c_str()) != 0;
 }
 
 bool NativePlatform::unsetEnv(const std::string& name) {
     if (name.empty() || name.find('=') != std::string::npos) return false;
-    ::_putenv_s(name.c_str(), "");
-    return ::SetEnvironmentVariableA(name.c_str(), nullptr) != 0 || ::GetLastError() == ERROR_ENVVAR_NOT_FOUND;
+    const std::wstring wideName = win32::toWide(name);
+    ::_wputenv_s(wideName.c_str(), L"");
+    return ::SetEnvironmentVariableW(wideName.c_str(), nullptr) != 0 || ::GetLastError() == ERROR_ENVVAR_NOT_FOUND;
 }
 
 void NativePlatform::sleepMs(uint32_t milliseconds) { ::Sleep(milliseconds); }
@@ -96,12 +99,12 @@ SystemError lastSystemError() { return systemError(::GetLastError()); }
 }  // namespace win32
 
 std::string NativePlatform::errorText(uint32_t code) {
-    char* message = nullptr;
-    DWORD length = ::FormatMessageA(
+    wchar_t* message = nullptr;
+    DWORD length = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&message), 0, nullptr);
+        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(&message), 0, nullptr);
     if (length == 0 || !message) return "Unknown error " + std::to_string(code);
-    std::string text(message, length);
+    std::string text = win32::toUtf8(message, length);
     ::LocalFree(message);
     // The system ends its texts with a line end (and sometimes a blank before it).
     while (!text.empty() && static_cast<unsigned char>(text.back()) <= 0x20) text.pop_back();
@@ -162,7 +165,7 @@ uint32_t NativePlatform::processorArchitecture() {
     std::call_once(impl_->architectureOnce, [this] {
         // A 32-bit process on 64-bit Windows reports the machine's own architecture this way.
         using NativeInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
-        auto nativeInfo = win32::lookUpEntryPoint<NativeInfoFn>("kernel32.dll", "GetNativeSystemInfo");
+        auto nativeInfo = win32::lookUpEntryPoint<NativeInfoFn>(L"kernel32.dll", "GetNativeSystemInfo");
         SYSTEM_INFO info{};
         if (nativeInfo) {
             nativeInfo(&info);
@@ -178,18 +181,13 @@ bool NativePlatform::osVersion(OsVersion& out) {
     // The version functions of kernel32 report 6.2 to every program without a compatibility
     // manifest on any later system; the kernel's own call tells the truth.
     using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
-    auto rtlGetVersion = win32::lookUpEntryPoint<RtlGetVersionFn>("ntdll.dll", "RtlGetVersion");
+    auto rtlGetVersion = win32::lookUpEntryPoint<RtlGetVersionFn>(L"ntdll.dll", "RtlGetVersion");
     OSVERSIONINFOEXW info{};
     info.dwOSVersionInfoSize = sizeof info;
     if (!rtlGetVersion || rtlGetVersion(&info) != 0) {
-        OSVERSIONINFOEXA narrow{};
-        narrow.dwOSVersionInfoSize = sizeof narrow;
-        if (!::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&narrow))) return false;
-        info.dwMajorVersion = narrow.dwMajorVersion;
-        info.dwMinorVersion = narrow.dwMinorVersion;
-        info.dwPlatformId = narrow.dwPlatformId;
-        info.wSuiteMask = narrow.wSuiteMask;
-        info.wProductType = narrow.wProductType;
+        info = OSVERSIONINFOEXW{};
+        info.dwOSVersionInfoSize = sizeof info;
+        if (!::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info))) return false;
     }
     out.ntFamily = info.dwPlatformId == VER_PLATFORM_WIN32_NT;
     out.major = info.dwMajorVersion;
@@ -202,19 +200,24 @@ bool NativePlatform::osVersion(OsVersion& out) {
 }
 
 bool NativePlatform::computerName(std::string& out) {
-    char name[64] = {};
-    DWORD size = sizeof name;
-    if (!::GetComputerNameA(name, &size)) return false;
-    out.assign(name, size);
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof name / sizeof name[0];
+    if (!::GetComputerNameW(name, &size)) return false;
+    out = win32::toUtf8(name, size);
     return true;
 }
 
 bool NativePlatform::dnsDomain(std::string& out) {
-    char name[512] = {};
-    DWORD size = sizeof name;
-    if (!::GetComputerNameExA(ComputerNameDnsDomain, name, &size)) return false;
-    out.assign(name, size);
-    return true;
+    std::vector<wchar_t> name(256);
+    for (;;) {
+        DWORD size = static_cast<DWORD>(name.size());
+        if (::GetComputerNameExW(ComputerNameDnsDomain, name.data(), &size)) {
+            out = win32::toUtf8(name.data(), size);
+            return true;
+        }
+        if (::GetLastError() != ERROR_MORE_DATA || size <= name.size()) return false;
+        name.resize(size);
+    }
 }
 
 bool NativePlatform::workgroup(std::string& out) {
@@ -223,17 +226,17 @@ bool NativePlatform::workgroup(std::string& out) {
         if (buffer) ::NetApiBufferFree(buffer);
         return false;
     }
-    out = win32::toAnsi(reinterpret_cast<WKSTA_INFO_100*>(buffer)->wki100_langroup);
+    out = win32::toUtf8(reinterpret_cast<WKSTA_INFO_100*>(buffer)->wki100_langroup);
     ::NetApiBufferFree(buffer);
     return true;
 }
 
 bool NativePlatform::userName(std::string& out) {
-    std::vector<char> name(20);
+    std::vector<wchar_t> name(20);
     for (;;) {
         DWORD size = static_cast<DWORD>(name.size());
-        if (::GetUserNameA(name.data(), &size)) {
-            out.assign(name.data());
+        if (::GetUserNameW(name.data(), &size)) {
+            out = win32::toUtf8(name.data());
             return true;
         }
         // The system reports a short buffer as 122, older documentation says 234.
@@ -246,7 +249,7 @@ bool NativePlatform::userName(std::string& out) {
 bool NativePlatform::isWow64() {
     std::call_once(impl_->wow64Once, [this] {
         using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-        auto isWow64Process = win32::lookUpEntryPoint<IsWow64ProcessFn>("kernel32.dll", "IsWow64Process");
+        auto isWow64Process = win32::lookUpEntryPoint<IsWow64ProcessFn>(L"kernel32.dll", "IsWow64Process");
         BOOL answer = FALSE;
         impl_->wow64 = isWow64Process && isWow64Process(::GetCurrentProcess(), &answer) && answer == 1;
     });

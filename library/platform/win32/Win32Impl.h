@@ -3,6 +3,7 @@
 
 #include "platform/win32/WindowsApi.h"
 
+#include <cwchar>
 #include <mutex>
 #include <string>
 
@@ -29,9 +30,9 @@ SystemError lastSystemError();
 // One status call for a path, from its directory entry: fills everything but the full path.
 bool entryStatus(const std::string& path, FileInfo& out);
 // The same from what a listing found.
-void listedStatus(const WIN32_FIND_DATAA& found, FileInfo& out);
+void listedStatus(const WIN32_FIND_DATAW& found, FileInfo& out);
 // A listed directory that is no link (junctions and symbolic links are listed as files).
-bool isListedDirectory(const WIN32_FIND_DATAA& found);
+bool isListedDirectory(const WIN32_FIND_DATAW& found);
 // A reparse point that stands for another name.
 bool isLink(DWORD attributes, DWORD reparseTag);
 // The full path of a relative or absolute one, as the system expands it.
@@ -39,33 +40,23 @@ std::string fullPathOf(const std::string& path);
 
 // An entry point looked up by name at run time (absent on older systems).
 template <typename Function>
-Function lookUpEntryPoint(const char* module, const char* name) {
-    HMODULE loaded = ::GetModuleHandleA(module);
+Function lookUpEntryPoint(const wchar_t* module, const char* name) {
+    HMODULE loaded = ::GetModuleHandleW(module);
     if (!loaded) return nullptr;
     FARPROC found = ::GetProcAddress(loaded, name);
     // Through the generic function type, which converts to any other without a warning.
     return found ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found)) : nullptr;
 }
 
-// UTF-16 to the ANSI code page, and back; names from NetAPI and the like are wide.
-inline std::string toAnsi(const wchar_t* wide) {
-    if (!wide || !*wide) return std::string();
-    int bytes = ::WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1) return std::string();
-    std::string text(static_cast<size_t>(bytes), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, wide, -1, text.data(), bytes, nullptr, nullptr);
-    text.resize(static_cast<size_t>(bytes) - 1);
-    return text;
-}
-
-inline std::wstring toWide(const std::string& text) {
-    if (text.empty()) return std::wstring();
-    int units = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (units <= 0) return std::wstring();
-    std::wstring wide(static_cast<size_t>(units), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), units);
-    return wide;
-}
+// Text crosses the boundary as UTF-8 and reaches the system as UTF-16. A name that is not
+// valid UTF-16 (a lone surrogate, which NTFS allows) comes out with U+FFFD in its place.
+std::string toUtf8(const wchar_t* wide, size_t length);
+inline std::string toUtf8(const std::wstring& wide) { return toUtf8(wide.data(), wide.size()); }
+inline std::string toUtf8(const wchar_t* wide) { return wide ? toUtf8(wide, std::wcslen(wide)) : std::string(); }
+std::wstring toWide(const std::string& text);
+// A path as the system takes it: UTF-16, and beyond the length of the plain forms with the
+// "\\?\" prefix ("\\?\UNC\server\share\..." for shares), which only full paths may carry.
+std::wstring systemPath(const std::string& path);
 
 }  // namespace win32
 }  // namespace Quilna
