@@ -5,6 +5,7 @@
 
 #include "common/BasicFile.h"
 #include "common/StringUtils.h"
+#include "common/TextEncoding.h"
 #include "hoardscan/MessageNumbers.h"
 #include "logger/LoggerUnit.h"
 #include "platform/Platform.h"
@@ -58,8 +59,9 @@ bool RulesFiles::readRulesFile(const std::string& path, std::string& text) {
     BasicFile file;
     if (!file.open(path, BasicFile::Read)) return false;
     if (file.atEnd()) return true;
-    if (file.read(text, std::numeric_limits<uint64_t>::max())) return true;
-    return file.error() == BasicFile::AlreadyAtEnd;
+    if (!file.read(text, std::numeric_limits<uint64_t>::max()) && file.error() != BasicFile::AlreadyAtEnd) return false;
+    TextEncoding::decodeFileText(text);
+    return true;
 }
 
 // ---- file systems file ----

@@ -9,6 +9,7 @@
 #include "common/DOMNode.h"
 #include "common/FileException.h"
 #include "common/FilePlain.h"
+#include "common/TextEncoding.h"
 #include "common/Monopoly.h"
 #include "common/MonopolyHold.h"
 #include "common/Tokenizer.h"
@@ -33,6 +34,7 @@ std::string readWholeFile(const std::string& fileName) {
     std::string text;
     file.read(text, size);
     file.close();
+    TextEncoding::decodeFileText(text);
     return text;
 }
 

@@ -9,7 +9,8 @@
 
 namespace Quilna::StringUtils {
 
-inline bool isBlank(char c) { return static_cast<signed char>(c) <= 0x20; }
+// Blanks and control characters; a byte of a UTF-8 sequence (any letter beyond ASCII) is none.
+inline bool isBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
 
 std::string& trim(std::string& text);
 std::string& trimLeft(std::string& text);

@@ -5,6 +5,7 @@
 #include "common/FileException.h"
 #include "common/FileOps.h"
 #include "common/StringUtils.h"
+#include "common/TextEncoding.h"
 #include "logger/LogCommons.h"
 #include "platform/Platform.h"
 
@@ -36,6 +37,7 @@ int32_t LogCommons::loadMessageFile(const std::string& path, int32_t module) {
             if (file.error() == BasicFile::AlreadyAtEnd) break;
             QUILNA_THROW(FileException, FL_READ, path);
         }
+        TextEncoding::decodeFileText(line);
         // A line of blanks says nothing, like an empty one; a comment starts the raw line.
         if (StringUtils::trimmed(line).empty() || StringUtils::startsWith(line, "//")) continue;
         std::string text = line;

@@ -66,17 +66,15 @@ TEST_F(ConfReaderTest, ValuesLoseTheirQuotesAndKeepEscapedBackslashesOnly) {
                                    "single-backslash||C:\\ir", "escaped||say \\hi\\"}));
 }
 
-TEST_F(ConfReaderTest, LayoutIsFreeCarriageReturnsAndHighBytesIncluded) {
+TEST_F(ConfReaderTest, LayoutIsFreeCarriageReturnsIncludedAndNamesInAnyScript) {
     const Entries expected{"a|String|v"};
     for (const char* text : {"a(String)=\"v\"{}", "a\n(\nString\n)\n=\n\"v\"\n{\n}\n", "a (String) = \"v\" {\r\n}\r\n",
-                             "\xa0" "a\t(String)\x80=\"v\"{}"}) {
+                             "\x01" "a\t(String)\x1f=\"v\"{}"}) {
         read(text);
         EXPECT_EQ(topLevel(), expected) << text;
     }
-    read("a\x80" "b (String) = 'x\x80y' {}");  // splits a word, stays inside quotes
-    EXPECT_FALSE(built);
-    read("ab (String) = 'x\x80y' {}");
-    EXPECT_EQ(topLevel(), (Entries{"ab|String|x\x80y"}));
+    read("st\xc3\xa4" "dte (String) = 'M\xc3\xbc" "nchen \xe6\x9d\xb1\xe4\xba\xac' {}");
+    EXPECT_EQ(topLevel(), (Entries{"st\xc3\xa4" "dte|String|M\xc3\xbc" "nchen \xe6\x9d\xb1\xe4\xba\xac"}));
 }
 
 TEST_F(ConfReaderTest, CommentsOfEveryKindAreSkipped) {

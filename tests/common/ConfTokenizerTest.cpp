@@ -48,9 +48,9 @@ TEST(ConfSearcher, WhitespaceRunsAreOneCharacterEachAndCarriageReturnsStandAlone
               (std::vector<Piece>{{"\t", 0}, {"  ", 0}, {"a", 1}, {"\r", 0}, {"\n", 1}, {"b", 1}}));
 }
 
-TEST(ConfSearcher, HighBytesAreWhitespaceOutsideQuotesOnly) {
-    EXPECT_EQ(tokensOf("ab\x80\x80" "cd", ConfSearcher()),
-              (std::vector<Piece>{{"ab", 1}, {"\x80\x80", 0}, {"cd", 1}}));
+TEST(ConfSearcher, LettersBeyondAsciiBelongToTheirWord) {
+    EXPECT_EQ(tokensOf("ab\xc3\xa9" "cd e", ConfSearcher()),
+              (std::vector<Piece>{{"ab\xc3\xa9" "cd", 1}, {" ", 0}, {"e", 1}}));
     EXPECT_EQ(significantOf("'a\x80" "b'"), (Words{"'a\x80" "b'"}));
 }
 
@@ -96,7 +96,7 @@ TEST(WhitespaceSearcher, CutsAtAnyWhitespaceAndKeepsQuotedStretches) {
     WhitespaceSearcher searcher;
     EXPECT_EQ(tokensOf("PC42:fixed:\"c:\\my dir\" exclude\r\n\tnext", searcher),
               (std::vector<Piece>{{"PC42:fixed:\"c:\\my dir\"", 1}, {" ", 0}, {"exclude", 1}, {"\r\n\t", 0}, {"next", 1}}));
-    EXPECT_EQ(tokensOf("a\x90" "b", searcher), (std::vector<Piece>{{"a", 1}, {"\x90", 0}, {"b", 1}}));
+    EXPECT_EQ(tokensOf("a\xc3\xa9" "b c", searcher), (std::vector<Piece>{{"a\xc3\xa9" "b", 1}, {" ", 0}, {"c", 1}}));
     searcher.quote = '\'';
     EXPECT_EQ(tokensOf("'a b' \"c d\"", searcher),
               (std::vector<Piece>{{"'a b'", 1}, {" ", 0}, {"\"c", 1}, {" ", 0}, {"d\"", 1}}));

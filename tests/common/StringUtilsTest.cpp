@@ -7,16 +7,17 @@ namespace {
 
 using namespace StringUtils;
 
-TEST(StringUtils, TrimCountsHighBytesAndControlsAsBlanks) {
-    std::string text = "\x80\t  word in\xff\r\n ";
+TEST(StringUtils, TrimCountsControlsAsBlanksButNoLetterOfAnyScript) {
+    std::string text = "\x01\t  word in\r\n ";
     EXPECT_EQ(trim(text), "word in");
     std::string left = "  a b  ";
     EXPECT_EQ(trimLeft(left), "a b  ");
     std::string right = "  a b  ";
     EXPECT_EQ(trimRight(right), "  a b");
-    std::string blanks = " \x01\x90";
+    std::string blanks = " \x01\x1f";
     EXPECT_EQ(trim(blanks), "");
-    EXPECT_EQ(trimmed("\xe9t\xe9"), "t");  // accented bytes at the ends go too
+    EXPECT_EQ(trimmed(" \xc3\xa9t\xc3\xa9 "), "\xc3\xa9t\xc3\xa9");  // UTF-8 letters at the ends stay
+    EXPECT_EQ(trimmed("\xe8\xb4\xa6\xe6\x88\xb7"), "\xe8\xb4\xa6\xe6\x88\xb7");
 }
 
 TEST(StringUtils, CaseConversionTouchesOnlyAsciiLetters) {

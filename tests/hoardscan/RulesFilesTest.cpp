@@ -31,8 +31,8 @@ std::vector<std::string> significantLines(std::string_view content, std::vector<
 
 TEST(RulesFiles, SignificantLinesSkipBlanksAndComments) {
     std::vector<int32_t> numbers;
-    std::string highBlank = "\xA0";
-    auto lines = significantLines("  first  \r\n\n# comment\n\t\tsecond # tail\r\n" + highBlank + "third" + highBlank +
+    std::string controlBlank = "\x01";
+    auto lines = significantLines("  first  \r\n\n# comment\n\t\tsecond # tail\r\n" + controlBlank + "third" + controlBlank +
                                       "\n   #indented comment\nla\rst",
                                   &numbers);
     EXPECT_EQ(lines, (std::vector<std::string>{"first", "second", "third", "last"}));
