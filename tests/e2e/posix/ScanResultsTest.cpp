@@ -5,6 +5,7 @@
 
 #include "ScanInstallation.h"
 #include "common/FileOps.h"
+#include "e2e/UnicodeTree.h"
 #include "hoardscan/Hoardscan.h"
 #include "hoardscan/Owners.h"
 
@@ -197,6 +198,38 @@ TEST(ScanResults, TheRecordsOfAKnownTreeAreExactUnderEveryScheme) {
         EXPECT_EQ(std::set<std::string>(extensions.begin(), extensions.end()),
                   scheme == 1 ? (std::set<std::string>{"zzz", "png"}) : std::set<std::string>{});
     }
+}
+
+// Names in several scripts, an emoji and a path of more than 300 characters: every file is
+// counted and listed under its own name, byte for byte, and its owner found (as on Windows).
+TEST(ScanResults, NamesInEveryScriptAndLongPathsAreCountedUnderTheirOwnNames) {
+    ScanInstallation installation;
+    std::set<std::string> expected;
+    for (const UnicodeTree::File& file : UnicodeTree::files()) {
+        installation.file(file.path, file.size, 400, 400);
+        expected.insert(file.path);
+    }
+    installation.settings["filetype"] = {"Integer", "3"};
+    installation.settings["inactive-log"] = {"Bool", "true"};
+    installation.accountsRules = UnicodeTree::accountsRules(installation.tree(), '/');
+    ASSERT_EQ(installation.run(), 0) << installation.log();
+
+    const size_t below = installation.tree().size() + 1;
+    std::set<std::string> counted, inactive;
+    double files = 0;
+    for (const AccountRecord& record : ResultFileReader(installation.dataFile()).accountRecords()) {
+        const std::string path = record.key[KeyField::FileSystem].substr(below) + record.key[KeyField::FileType];
+        counted.insert(path);
+        files += record.values.files;
+        EXPECT_NE(record.key[KeyField::User], "UNDEF") << path;
+        const bool accounted = path.rfind(UnicodeTree::accountedDirectory() + "/", 0) == 0;
+        EXPECT_EQ(record.key[KeyField::Account], accounted ? UnicodeTree::accountOfDirectory() : "other") << path;
+    }
+    for (const InactiveRow& row : ResultFileReader(installation.resultFile("side", "HoardscanInactive", ".csv")).inactiveRows())
+        inactive.insert(row.directory.substr(below) + row.name);
+    EXPECT_EQ(files, static_cast<double>(expected.size()));
+    EXPECT_EQ(counted, expected);
+    EXPECT_EQ(inactive, expected);
 }
 
 // Bytes on disk per file as du counts them (du -B1: allocated blocks, links not followed).

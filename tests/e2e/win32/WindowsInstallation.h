@@ -59,6 +59,14 @@ inline std::string escaped(const std::string& text) {
     return out;
 }
 
+// UTF-8 to the system's UTF-16.
+inline std::wstring wide(const std::string& text) {
+    const int units = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(units > 0 ? units : 0), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), units);
+    return out;
+}
+
 inline std::string readText(const std::string& path) { return TestSupport::TestDirectory::readFile(path); }
 
 // Sets an environment variable of this process (and so of the programs it starts) for a scope.
@@ -168,11 +176,30 @@ public:
     std::string tree() const { return base_ + "\\tree"; }
     std::string path(const std::string& relative) const { return tree() + "\\" + relative; }
 
-    // A file of the tree holding so many bytes.
-    void file(const std::string& relative, size_t size) const {
-        const fs::path full = path(relative);
-        fs::create_directories(full.parent_path());
-        std::ofstream(full, std::ios::binary) << std::string(size, 'q');
+    // A file of the tree holding so many bytes, last read and written so many days ago. The
+    // name is UTF-8 ("/" or "\\" between its parts); the path may be longer than the plain forms.
+    void file(const std::string& relative, size_t size, int64_t ageDays = 0) const {
+        std::wstring full = L"\\\\?\\" + wide(path(relative));
+        std::replace(full.begin(), full.end(), L'/', L'\\');
+        for (size_t at = full.find(L'\\', 7); at != std::wstring::npos; at = full.find(L'\\', at + 1))
+            ::CreateDirectoryW(full.substr(0, at).c_str(), nullptr);
+        HANDLE file = ::CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << relative;
+        const std::string content(size, 'q');
+        DWORD written = 0;
+        EXPECT_TRUE(size == 0 || ::WriteFile(file, content.data(), static_cast<DWORD>(size), &written, nullptr));
+        if (ageDays > 0) {
+            // FILETIME counts 100 ns from 1601; an hour more, so that no day boundary passes meanwhile.
+            ULARGE_INTEGER now{};
+            FILETIME current{};
+            ::GetSystemTimeAsFileTime(&current);
+            now.LowPart = current.dwLowDateTime;
+            now.HighPart = current.dwHighDateTime;
+            now.QuadPart -= static_cast<ULONGLONG>(ageDays * 24 + 1) * 3600 * 10000000;
+            const FILETIME old{now.LowPart, now.HighPart};
+            ::SetFileTime(file, nullptr, &old, &old);
+        }
+        ::CloseHandle(file);
     }
 
     // Extra rules of the file systems file's second part, tried before the tree's own.
@@ -238,10 +265,10 @@ public:
         return program.wait();
     }
 
-    // The finished account record file of the last run.
+    // The finished account record file of the last run, and its side files.
     std::string dataFile() const { return resultFile(".data"); }
-    std::string resultFile(const std::string& ending) const {
-        for (const auto& entry : fs::directory_iterator(base_ + "\\results")) {
+    std::string resultFile(const std::string& ending, const std::string& sub = "results") const {
+        for (const auto& entry : fs::directory_iterator(base_ + "\\" + sub)) {
             const std::string name = entry.path().filename().string();
             const auto parsed = ResultFileReader::parseName(name);
             if (parsed && parsed->processId == processId && name.ends_with(ending)) return entry.path().string();

@@ -7,8 +7,10 @@
 #include <atomic>
 #include <chrono>
 #include <regex>
+#include <set>
 #include <thread>
 
+#include "e2e/UnicodeTree.h"
 #include "e2e/win32/WindowsInstallation.h"
 #include "support/TestRegistryKey.h"
 
@@ -170,6 +172,45 @@ TEST(WindowsScan, OddNamesBusyAndVanishingFilesDoNotStopTheScan) {
     EXPECT_LE(sum.bytes, 11.0 + 70000 + 13 + vanishing);
     const std::string log = installation.log();
     EXPECT_EQ(log.find("FATAL"), std::string::npos) << log;
+}
+
+// Names in several scripts, an emoji and a path of more than 300 characters: every file is
+// counted under its own name, written as UTF-8 in the account records and the inactive-file
+// table, its owner found, and an accounts file in UTF-8 matches a directory named in Chinese.
+TEST(WindowsScan, NamesInEveryScriptAndLongPathsAreCountedUnderTheirOwnNames) {
+    TestKey key;
+    WindowsInstallation installation(key.name());
+    std::set<std::string> expected;
+    for (const UnicodeTree::File& file : UnicodeTree::files()) {
+        installation.file(file.path, file.size, 400);
+        std::string path = file.path;
+        std::replace(path.begin(), path.end(), '/', '\\');
+        expected.insert(path);
+    }
+    ASSERT_GT(installation.path(UnicodeTree::longWay()).size(), 300u);
+    installation.settings["filetype"] = {"Integer", "3"};
+    installation.settings["inactive-log"] = {"Bool", "true"};
+    installation.accountsRules = UnicodeTree::accountsRules(installation.tree(), '\\');
+    installation.write();
+
+    ASSERT_EQ(installation.run(), 0) << installation.log();
+    const size_t below = installation.tree().size() + 1;
+    std::set<std::string> counted, inactive;
+    double files = 0;
+    for (const AccountRecord& record : installation.records()) {
+        const std::string path = record.key[KeyField::FileSystem].substr(below) + record.key[KeyField::FileType];
+        counted.insert(path);
+        files += record.values.files;
+        EXPECT_NE(record.key[KeyField::User], "UNDEF") << path;
+        const bool accounted = path.rfind(UnicodeTree::accountedDirectory() + "\\", 0) == 0;
+        EXPECT_EQ(record.key[KeyField::Account], accounted ? UnicodeTree::accountOfDirectory() : "other") << path;
+    }
+    const std::string table = installation.resultFile(".csv", "side");
+    ASSERT_FALSE(table.empty());
+    for (const InactiveRow& row : ResultFileReader(table).inactiveRows()) inactive.insert(row.directory.substr(below) + row.name);
+    EXPECT_EQ(files, static_cast<double>(expected.size())) << installation.log();
+    EXPECT_EQ(counted, expected);
+    EXPECT_EQ(inactive, expected);
 }
 
 // The mailslot round trip: a warning of the scan reaches the collector's output as a log line.
