@@ -4,6 +4,7 @@
 #include "common/StringUtils.h"
 #include "hoardscan/MessageNumbers.h"
 #include "logger/LoggerUnit.h"
+#include "platform/Platform.h"
 
 namespace Quilna {
 
@@ -15,9 +16,11 @@ bool ResultFile::begin(const std::string& directory, int32_t day) {
     if (!name_.empty()) return reopen();
     const std::string name = directory + stem_ + "-" + StringUtils::intText(day) + "-" +
                              StringUtils::uint64Text(processId_) + ending_;
+    // A file of that name is a leftover of a killed run with the same process id, emptied here;
+    // a link or another user's file is refused, as is a directory another user controls.
     if (!file_.open(name, BasicFile::Write)) {
         // The next flush tries again, with its own day stamp in the name.
-        logger_.critical(Message::CannotOpenResult, ParamStream() << name);
+        reportUnopened(name);
         return false;
     }
     name_ = name;
@@ -36,10 +39,16 @@ bool ResultFile::reopen() {
         cutBackPending_ = false;
     }
     if (!file_.open(name_, BasicFile::Append)) {
-        logger_.critical(Message::CannotOpenResult, ParamStream() << name_);
+        reportUnopened(name_);
         return false;
     }
     return true;
+}
+
+void ResultFile::reportUnopened(const std::string& name) {
+    const std::string refusal = platform().writeRefusal(name);
+    if (refusal.empty()) logger_.critical(Message::CannotOpenResult, ParamStream() << name);
+    else logger_.critical(Message::ResultRefused, ParamStream() << name << refusal);
 }
 
 namespace {

@@ -19,7 +19,7 @@ public:
     ResultFile(LoggerUnit& logger, std::string stem, std::string ending, uint32_t processId);
 
     // Starts a flush: opens the file when needed (in the directory, named with the day stamp
-    // when the run has not opened it yet). False after reporting CRITICAL 17.
+    // when the run has not opened it yet). False after reporting CRITICAL 17 (or 33).
     bool begin(const std::string& directory, int32_t day);
     // Writes one element of the flush. False after reporting ERROR 18 with the text; the flush
     // is then undone.
@@ -44,6 +44,8 @@ public:
 private:
     bool reopen();
     void undo();
+    // CRITICAL 17, or 33 with the reason when the platform refuses the place or the name.
+    void reportUnopened(const std::string& name);
 
     LoggerUnit& logger_;
     std::string stem_;

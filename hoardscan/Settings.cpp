@@ -1,5 +1,7 @@
 // init: the first phase of the program. Starts logging, reads the configuration file and the
 // program's settings, creates the result directories and loads the rules files.
+#include <cstdio>
+
 #include "common/ConfReader.h"
 #include "common/FileOps.h"
 #include "common/FileUtils.h"
@@ -18,6 +20,7 @@
 #include "logger/LoggerUnit.h"
 #include "logger/LoggingConfiguration.h"
 #include "logger/RotationSettings.h"
+#include "platform/Platform.h"
 
 namespace Quilna {
 
@@ -37,6 +40,21 @@ bool isDirectory(const std::string& path) {
     return FileOps::fileStatus(bare, status) && status.isDirectory();
 }
 
+// Why the runtime directory cannot be used; empty when it can. The named locks of the log and
+// the mailslot live there: without it the program cannot log.
+std::string runtimeDirectoryRefusal() {
+    std::string path, refusal;
+    return platform().runtimeDirectory(path, refusal) ? std::string() : refusal + ".";
+}
+
+// A debug log the platform refuses to write is said on standard error: the log cannot say it.
+void reportRefusedLog(const LoggingSetup& logging) {
+    const std::string refusal = platform().writeRefusal(logging.directory + logging.fileName);
+    if (refusal.empty()) return;
+    std::fprintf(stderr, "hoardscan: the debug log is not written: %s.\n", refusal.c_str());
+    std::fflush(stderr);
+}
+
 }  // namespace
 
 bool Hoardscan::init() {
@@ -44,11 +62,15 @@ bool Hoardscan::init() {
     StringUtils::toUpper(identity_.hostName);
     // Nothing is written (no log, no resource) before the installation is found.
     if (!findConfiguration()) return false;
+    // A runtime directory that another user controls ends the run before anything is written.
+    failure_ = runtimeDirectoryRefusal();
+    if (!failure_.empty()) return false;
     if (!startLogging()) {
         failure_ = "logging could not be started.";
         return false;
     }
     if (!openConfiguration()) return false;
+    reportRefusedLog(logging_);
     makeEngine();
     readDebugLevel();
     if (!readSwitches() || !readTemperatureMonitor()) return false;
@@ -228,6 +250,12 @@ bool Hoardscan::readDirectory(const char* key, const char* missingLine, const ch
     FileUtils::normaliseSeparators(value);
     FileUtils::addSeparator(value);
     value = AnchoredPaths::anchored(value);
+    // Nothing is made in, or written to, a place that another user controls.
+    const std::string refusal = platform().writeRefusal(value);
+    if (!refusal.empty()) {
+        log().fatal(Message::SettingInvalid, ParamStream() << key << value << refusal);
+        return false;
+    }
     if (!FileUtils::makeDirectories(value) || !isDirectory(value)) {
         log().fatal(Message::SettingUnusable, ParamStream() << key << value);
         if (LoggerUnit::isDebugOn(1)) log().debug(1, absentLine, ParamStream() << value);

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "common/FileOps.h"
-#include "platform/StreamPath.h"
+#include "platform/Platform.h"
 
 namespace Quilna {
 
@@ -12,7 +12,8 @@ namespace {
 std::ios::openmode streamMode(int32_t mode) {
     switch (mode) {
         case BasicFile::Read: return std::ios::in | std::ios::binary;
-        case BasicFile::Write: return std::ios::out | std::ios::trunc | std::ios::binary;
+        case BasicFile::Write:
+        case BasicFile::WriteNew: return std::ios::out | std::ios::trunc | std::ios::binary;
         case BasicFile::Append: return std::ios::out | std::ios::app | std::ios::binary;
         case BasicFile::ReadWrite: return std::ios::in | std::ios::out | std::ios::binary;
         case BasicFile::ReadWriteEmpty: return std::ios::in | std::ios::out | std::ios::trunc | std::ios::binary;
@@ -35,21 +36,15 @@ bool BasicFile::canRead() const {
     return mode_ == Read || mode_ == ReadWrite || mode_ == ReadWriteEmpty || mode_ == ReadAppend;
 }
 
-bool BasicFile::canWrite() const { return mode_ >= Write && mode_ <= ReadAppend; }
+bool BasicFile::canWrite() const { return mode_ >= Write && mode_ <= WriteNew; }
 
 bool BasicFile::openStream(const std::string& name, int32_t mode) {
     // A directory opens as a stream on some systems and then fails every read.
     FileStatus status;
     if (FileOps::fileStatus(name, status) && status.isDirectory()) return false;
-    const std::filesystem::path path = streamPath(name);
-    stream_.open(path, streamMode(mode));
-    if (!stream_.is_open() && mode == ReadWrite) {
-        // Appending creates a missing file without ever emptying one that appeared meanwhile.
-        std::ofstream(path, std::ios::out | std::ios::app | std::ios::binary).close();
-        stream_.clear();
-        stream_.open(path, streamMode(mode));
-    }
-    return stream_.is_open();
+    buffer_ = platform().openFile(name, streamMode(mode), mode == WriteNew);
+    stream_.rdbuf(buffer_.get());
+    return buffer_ != nullptr;
 }
 
 void BasicFile::measureSize() {
@@ -68,7 +63,7 @@ void BasicFile::measureSize() {
 
 bool BasicFile::open(const std::string& name, int32_t mode) {
     if (isOpen()) return fail(AlreadyOpen);
-    if (mode < Nothing || mode > ReadAppend) return fail(UnknownMode);
+    if (mode < Nothing || mode > WriteNew) return fail(UnknownMode);
     if (mode == Nothing) {
         error_ = None;
         return true;
@@ -92,8 +87,9 @@ void BasicFile::close() {
         error_ = NotOpen;
         return;
     }
-    stream_.close();
-    error_ = stream_.fail() ? WriteFailed : None;
+    error_ = buffer_->close() ? None : WriteFailed;
+    stream_.rdbuf(nullptr);
+    buffer_.reset();
     stream_.clear();
     mode_ = Nothing;
     direction_ = Direction::None;

@@ -1,10 +1,12 @@
 #pragma once
 // A small stateful wrapper around a binary file stream that reports failures by an error
 // code and never throws. The stream keeps one position for reading and writing; the last
-// direction used is remembered so that a switch re-seeks as the C library requires.
+// direction used is remembered so that a switch re-seeks as the C library requires. Files are
+// opened through the platform, which refuses links and other users' places for writing.
 
 #include <cstdint>
 #include <fstream>
+#include <memory>
 #include <string>
 
 namespace Quilna {
@@ -19,6 +21,7 @@ public:
         ReadWrite = 4,       // creates a missing file, like every other writing mode
         ReadWriteEmpty = 5,  // empties the file
         ReadAppend = 6,
+        WriteNew = 7,        // creates the file; fails when the name is taken
     };
     enum Error : int32_t {
         None = 0,
@@ -78,7 +81,8 @@ private:
 
     std::string name_;
     int32_t mode_ = Nothing;
-    std::fstream stream_;
+    std::unique_ptr<std::filebuf> buffer_;
+    std::iostream stream_{nullptr};
     int64_t size_ = 0;
     int64_t position_ = 0;
     Direction direction_ = Direction::None;

@@ -82,7 +82,8 @@ void LockFile::readExisting() {
 
 bool LockFile::writeLock(bool holdOriginal) {
     const std::string path = lockPath(name_);
-    if (!lockFile_.open(path, BasicFile::Write)) return false;
+    // Created anew: a writer that got in first keeps its lock file, and so does a link.
+    if (!lockFile_.open(path, BasicFile::WriteNew)) return false;
     bool written = lockFile_.writeLine(takenAt_.formatUtc(true, false)) &&
                    lockFile_.writeLine(validUntil_.formatUtc(true, false)) && lockFile_.writeLine(ownToken_) &&
                    lockFile_.writeLine(holdOriginal ? holdsOriginalWord : missingWord) && lockFile_.flush();

@@ -1,5 +1,6 @@
 #pragma once
-// Locks: named cross-process locks and recursive in-process locks.
+// Locks: named cross-process locks and recursive in-process locks, and the runtime directory
+// that holds the named locks and the mailslots.
 
 #include <memory>
 #include <string>
@@ -16,6 +17,14 @@ public:
     // Null when another holder (any process, or another object of this one) has the name.
     virtual std::unique_ptr<NamedLock> tryNamedLock(const std::string& name) = 0;
     virtual std::unique_ptr<RecursiveLock> makeRecursiveLock() = 0;
+    // The directory of the named locks and mailslots (RuntimeDirectory.cpp), made when missing;
+    // false with the reason when it is refused (another user controls it). Backends without
+    // one give true and "".
+    virtual bool runtimeDirectory(std::string& path, std::string& refusal) {
+        path.clear();
+        refusal.clear();
+        return true;
+    }
 };
 
 }  // namespace Quilna

@@ -53,6 +53,11 @@ public:
     bool setAttributes(const std::string& path, uint16_t attributes) override;
     bool syncFile(const std::string& path) override;
     bool truncateFile(const std::string& path, uint64_t size) override;
+#ifndef _WIN32  // Windows keeps the interface's defaults
+    std::unique_ptr<std::filebuf> openFile(const std::string& path, std::ios::openmode mode, bool mustBeNew) override;
+    std::string writeRefusal(const std::string& path) override;
+    bool runtimeDirectory(std::string& path, std::string& refusal) override;
+#endif
     bool fileOwner(const std::string& path, const std::string& server, std::string& domain, std::string& account) override;
     bool ownerById(uint32_t ownerId, std::string& domain, std::string& account) override;
     SystemError localGroups(std::vector<std::string>& names) override;

@@ -15,7 +15,7 @@ TEST(BasicFileOpen, ModeAndStateErrors) {
     BasicFile file;
     EXPECT_EQ(file.size(), -1);
     EXPECT_TRUE(file.atEnd());
-    EXPECT_FALSE(file.open(path, 7));
+    EXPECT_FALSE(file.open(path, 8));
     EXPECT_EQ(file.error(), BasicFile::UnknownMode);
     EXPECT_FALSE(file.open(path, -1));
     EXPECT_EQ(file.error(), BasicFile::UnknownMode);
@@ -116,6 +116,16 @@ TEST(BasicFileWrite, WriteEmptiesAppendKeepsAndLinesEndInLineFeed) {
     ASSERT_TRUE(file.write("new"));
     ASSERT_TRUE(file.flush());
     EXPECT_EQ(dir.read("created"), "new");  // flushed before close
+    file.close();
+
+    // A new file only: a taken name is left as it is.
+    EXPECT_FALSE(file.open(path, BasicFile::WriteNew));
+    EXPECT_EQ(file.error(), BasicFile::OpenFailed);
+    EXPECT_EQ(dir.read("w"), "alpha\nbeta!\n");
+    ASSERT_TRUE(file.open(dir.child("brand new"), BasicFile::WriteNew));
+    ASSERT_TRUE(file.write("first"));
+    file.close();
+    EXPECT_EQ(dir.read("brand new"), "first");
 }
 
 TEST(BasicFileReadWrite, ReadAndWriteModesShareOnePosition) {

@@ -40,7 +40,9 @@ const char* CollectorOptions::usage() {
            "  --help   show this text\n"
            "\n"
            "Messages that are not log records are reported on standard error and skipped.\n"
-           "The mailslot lives in $QUILNA_RUNTIME_DIR/mailslot (default /tmp/quilna/mailslot).\n";
+           "The mailslot lives in the runtime directory's mailslot/, which only this user (and\n"
+           "root) may reach: $QUILNA_RUNTIME_DIR, by default /run/quilna for root, else\n"
+           "$XDG_RUNTIME_DIR/quilna or /tmp/quilna-<uid>.\n";
 }
 
 }  // namespace Quilna

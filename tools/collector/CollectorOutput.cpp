@@ -14,6 +14,25 @@ std::string linesText(uint64_t count) {
     return std::to_string(count) + (count == 1 ? " line was" : " lines were");
 }
 
+// A record is one line, whatever its sender put in it: every control byte is written as \xNN,
+// so that no record can end its line early and forge another.
+std::string escapedControls(const std::string& line) {
+    static const char* const digits = "0123456789abcdef";
+    std::string escaped;
+    escaped.reserve(line.size());
+    for (const char c : line) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7f) {
+            escaped += c;
+            continue;
+        }
+        escaped += "\\x";
+        escaped += digits[byte >> 4];
+        escaped += digits[byte & 0xf];
+    }
+    return escaped;
+}
+
 }  // namespace
 
 CollectorOutput::CollectorOutput(std::string path) : path_(std::move(path)) {}
@@ -24,13 +43,18 @@ CollectorOutput::~CollectorOutput() {
                   << " could not be written again before the end" << std::endl;
 }
 
-bool CollectorOutput::canOpen() const {
+bool CollectorOutput::canOpen(std::string& why) const {
     if (path_.empty()) return true;
     BasicFile file;
-    return file.open(path_, BasicFile::Append);
+    if (file.open(path_, BasicFile::Append)) return true;
+    const SystemError error = platform().lastError();
+    why = platform().writeRefusal(path_);
+    if (why.empty()) why = platform().errorText(error.code);
+    return false;
 }
 
-void CollectorOutput::writeLine(const std::string& line) {
+void CollectorOutput::writeLine(const std::string& record) {
+    const std::string line = escapedControls(record);
     const bool written = path_.empty() ? writeToStandardOutput(line + "\n") : appendToFile(line + "\r\n");
     if (written) {
         if (lost_ > 0) reportRecovery();

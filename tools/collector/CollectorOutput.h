@@ -1,5 +1,6 @@
 #pragma once
-// Where the collector writes its lines: a file it appends to, or standard output. A line that
+// Where the collector writes its lines: a file it appends to (never through a link, nor in a
+// place another user controls), or standard output. A line that
 // cannot be written is counted as lost, and the next one is tried again, so that the output
 // resumes by itself once there is room; standard error tells when lines start to be lost and
 // how many were lost once writing works again.
@@ -19,10 +20,11 @@ public:
     CollectorOutput(const CollectorOutput&) = delete;
     CollectorOutput& operator=(const CollectorOutput&) = delete;
 
-    // Whether the file can be opened for appending; standard output always can.
-    bool canOpen() const;
-    // Writes the line with its line end, or counts it as lost.
-    void writeLine(const std::string& line);
+    // Whether the file can be opened for appending (standard output always can); else why not.
+    bool canOpen(std::string& why) const;
+    // Writes the record as one line (control bytes escaped as \xNN) with its line end, or counts
+    // it as lost.
+    void writeLine(const std::string& record);
 
 private:
     bool appendToFile(const std::string& text);

@@ -120,8 +120,14 @@ int collect(const CollectorOptions& options) {
         setCatalogue(&catalogue);
     }
     CollectorOutput output(options.output);
-    if (!output.canOpen()) {
-        std::cerr << "hoardscan-collector: cannot open " << options.output << " for appending" << std::endl;
+    std::string why;
+    if (!output.canOpen(why)) {
+        std::cerr << "hoardscan-collector: cannot open " << options.output << " for appending: " << why << std::endl;
+        return 1;
+    }
+    std::string runtime;
+    if (!platform().runtimeDirectory(runtime, why)) {
+        std::cerr << "hoardscan-collector: " << why << std::endl;
         return 1;
     }
     std::atomic<bool> stop{false};

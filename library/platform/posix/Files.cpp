@@ -8,18 +8,26 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ext/stdio_filebuf.h>
 #include <memory>
 #include <vector>
 
 #include "platform/StreamPath.h"
 #include "platform/posix/Descriptor.h"
 #include "platform/posix/PosixImpl.h"
+#include "platform/posix/TrustedDirectory.h"
 
 namespace Quilna {
 
 using posix::Descriptor;
 
 namespace {
+
+using posix::TrustedDirectory;
+
+// Files this program writes are readable by their owner and group only.
+constexpr mode_t kFileMode = 0640;
+constexpr mode_t kDirectoryMode = 0750;
 
 // What one status call says about a path, from statx or lstat alike.
 struct StatusFacts {
@@ -151,15 +159,6 @@ bool wildcardMatch(std::string_view pattern, std::string_view name) {
     return p == pattern.size();
 }
 
-std::string systemCurrentDirectory() {
-    std::vector<char> buffer(512);
-    while (buffer.size() <= (1u << 20)) {
-        if (::getcwd(buffer.data(), buffer.size())) return std::string(buffer.data());
-        if (errno != ERANGE) return std::string();
-        buffer.resize(buffer.size() * 2);
-    }
-    return std::string();
-}
 
 bool hasNul(const std::string& path) { return path.find('\0') != std::string::npos; }
 
@@ -194,11 +193,29 @@ bool copyContent(int from, int to) {
     }
 }
 
+// The directory part of a path ("." for a bare name) and its last name (empty after a final "/").
+std::string directoryOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+std::string nameOf(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+
+// Opens a file for writing in a directory that nobody else controls, never through a link.
+int openForWriting(const std::string& path, int flags, mode_t mode) {
+    const TrustedDirectory place(directoryOf(path), TrustedDirectory::Rules{});
+    if (!place.valid()) {
+        errno = place.error();
+        return -1;
+    }
+    return place.openForWriting(nameOf(path), flags, mode);
+}
+
 // Opens the destination of a copy: created anew, or (with overwrite) an existing file.
 int openCopyTarget(const std::string& to, bool overwrite, bool& created) {
-    int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    int fd = openForWriting(to, O_WRONLY | O_CREAT | O_EXCL, 0600);
     created = fd >= 0;
-    if (fd < 0 && errno == EEXIST && overwrite) fd = ::open(to.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0 && errno == EEXIST && overwrite) fd = openForWriting(to, O_WRONLY, 0600);
     return fd;
 }
 
@@ -230,8 +247,8 @@ bool copyRegularFile(const std::string& from, const std::string& to, bool overwr
 bool syncPath(const std::string& path) {
     if (path.empty() || hasNul(path)) return false;
     // Write-only files cannot be opened for reading; fsync works through either kind.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
     Descriptor file(fd);
     if (!file.valid()) return false;
     bool synced = ::fsync(file.get()) == 0;
@@ -264,7 +281,7 @@ bool NativePlatform::fileInfo(const std::string& path, FileInfo& out) {
     if (path[0] == '/') {
         out.fullPath = isPlainName(path.substr(1)) ? path : lexicallyNormal(path);
     } else {
-        const std::string base = systemCurrentDirectory();
+        const std::string base = posix::systemCurrentDirectory();
         if (!base.empty()) out.fullPath = lexicallyNormal(base + '/' + path);
     }
     return true;
@@ -304,7 +321,7 @@ bool NativePlatform::listDirectory(const std::string& directory, const std::stri
 }
 
 bool NativePlatform::currentDirectory(std::string& out) {
-    out = systemCurrentDirectory();
+    out = posix::systemCurrentDirectory();
     return !out.empty();
 }
 
@@ -334,7 +351,7 @@ bool NativePlatform::deleteFile(const std::string& path) {
 
 bool NativePlatform::createDirectory(const std::string& path) {
     if (path.empty() || hasNul(path)) return false;
-    return ::mkdir(path.c_str(), 0777) == 0;
+    return ::mkdir(path.c_str(), kDirectoryMode) == 0;
 }
 
 bool NativePlatform::setAttributes(const std::string& path, uint16_t attributes) {
@@ -345,15 +362,66 @@ bool NativePlatform::setAttributes(const std::string& path, uint16_t attributes)
     if (S_ISLNK(facts.st_mode)) return true;
     mode_t mode = facts.st_mode & 07777;
     mode_t wanted = (attributes & FileAttribute::ReadOnly) ? (mode & ~mode_t(0222)) : (mode | S_IWUSR);
-    return wanted == mode || ::chmod(path.c_str(), wanted) == 0;
+    // A link put in its place meanwhile is not followed.
+    return wanted == mode || ::fchmodat(AT_FDCWD, path.c_str(), wanted, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 bool NativePlatform::syncFile(const std::string& path) { return syncPath(path); }
 
 bool NativePlatform::truncateFile(const std::string& path, uint64_t size) {
     if (path.empty() || hasNul(path)) return false;
-    return ::truncate(path.c_str(), static_cast<off_t>(size)) == 0;
+    Descriptor file(openForWriting(path, O_WRONLY, kFileMode));
+    return file.valid() && ::ftruncate(file.get(), static_cast<off_t>(size)) == 0 && file.close();
 }
+
+std::unique_ptr<std::filebuf> NativePlatform::openFile(const std::string& path, std::ios::openmode mode,
+                                                       bool mustBeNew) {
+    if (path.empty() || hasNul(path)) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    const bool reading = (mode & std::ios::in) != 0;
+    int fd = -1;
+    if (!(mode & (std::ios::out | std::ios::app))) {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } else {
+        int flags = O_CREAT | (reading ? O_RDWR : O_WRONLY);
+        if (mode & std::ios::trunc) flags |= O_TRUNC;
+        if (mode & std::ios::app) flags |= O_APPEND;
+        if (mustBeNew) flags |= O_EXCL;
+        fd = openForWriting(path, flags, kFileMode);
+    }
+    if (fd < 0) return nullptr;
+    // The C library's stream over the descriptor: the same buffering as a stream opened by name.
+    auto buffer = std::make_unique<__gnu_cxx::stdio_filebuf<char>>(fd, mode | std::ios::binary);
+    if (buffer->is_open()) return buffer;
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return nullptr;
+}
+
+std::string NativePlatform::writeRefusal(const std::string& path) {
+    if (path.empty() || hasNul(path)) return std::string();
+    const TrustedDirectory place(directoryOf(path), TrustedDirectory::Rules{});
+    if (!place.refusal().empty()) return place.refusal();
+    const std::string name = nameOf(path);
+    return name.empty() ? std::string() : place.nameRefusal(name);
+}
+
+namespace posix {
+
+std::string systemCurrentDirectory() {
+    std::vector<char> buffer(512);
+    while (buffer.size() <= (1u << 20)) {
+        if (::getcwd(buffer.data(), buffer.size())) return std::string(buffer.data());
+        if (errno != ERANGE) return std::string();
+        buffer.resize(buffer.size() * 2);
+    }
+    return std::string();
+}
+
+}  // namespace posix
 
 }  // namespace Quilna
 

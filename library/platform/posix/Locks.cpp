@@ -1,4 +1,4 @@
-// POSIX: named locks are flocks on files below $QUILNA_RUNTIME_DIR/locks.
+// POSIX: named locks are flocks on files in the runtime directory's "locks".
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -15,45 +15,9 @@ namespace Quilna {
 
 namespace {
 
-constexpr const char* defaultRuntimeDirectory = "/tmp/quilna";
-
-bool isDirectory(const std::string& path) {
-    struct stat facts {};
-    return ::stat(path.c_str(), &facts) == 0 && S_ISDIR(facts.st_mode);
-}
-
-// Creates a missing directory with its missing parents (parents with the usual mode).
-bool makeDirectoryChain(const std::string& path, mode_t mode) {
-    if (::mkdir(path.c_str(), mode) == 0) return true;
-    if (errno == EEXIST) return isDirectory(path);
-    if (errno != ENOENT) return false;
-    size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos || slash == 0) return false;
-    if (!makeDirectoryChain(path.substr(0, slash), 0777)) return false;
-    return ::mkdir(path.c_str(), mode) == 0 || (errno == EEXIST && isDirectory(path));
-}
-
-// A directory everybody may create files in, like /tmp: created with mode 1777 (the umask
-// would take bits away, hence the chmod). An existing directory keeps its mode.
-bool ensureSharedDirectory(const std::string& path) {
-    if (isDirectory(path)) return true;
-    if (!makeDirectoryChain(path, 01777)) return false;
-    ::chmod(path.c_str(), 01777);
-    return true;
-}
-
-// Opens (creating when missing) a lock file without an O_CREAT open of an existing file:
-// such an open is refused for another user's file in a sticky directory (protected_regular).
+// Opens (creating when missing) a lock file of the runtime directory, which is this user's alone.
 int openLockFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd >= 0 || errno != ENOENT) return fd;
-    fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd >= 0) {
-        ::fchmod(fd, 0666);
-        return fd;
-    }
-    if (errno != EEXIST) return -1;
-    return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    return ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
 }
 
 // Holds an exclusive flock for its lifetime. Each object has its own open file description,
@@ -88,22 +52,9 @@ private:
 
 }  // namespace
 
-namespace posix {
-
-std::string runtimeSubdirectory(Platform& backend, const std::string& sub) {
-    std::string root;
-    if (!backend.getEnv("QUILNA_RUNTIME_DIR", root) || root.empty()) root = defaultRuntimeDirectory;
-    while (root.size() > 1 && root.back() == '/') root.pop_back();
-    if (!ensureSharedDirectory(root)) return std::string();
-    std::string directory = root == "/" ? "/" + sub : root + "/" + sub;
-    return ensureSharedDirectory(directory) ? directory : std::string();
-}
-
-}  // namespace posix
-
 std::unique_ptr<NamedLock> NativePlatform::tryNamedLock(const std::string& name) {
     if (name.empty() || name == "." || name == ".." || name.find('\0') != std::string::npos) return nullptr;
-    std::string directory = posix::runtimeSubdirectory(*this, "locks");
+    const std::string directory = impl_->runtimeDirectory(*this, "locks");
     if (directory.empty()) return nullptr;
     std::string fileName = name;
     for (char& c : fileName)

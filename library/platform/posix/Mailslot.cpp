@@ -1,6 +1,6 @@
-// POSIX: a mailslot is a Unix datagram socket named after the mailslot in
-// $QUILNA_RUNTIME_DIR/mailslot/. Anyone may send (sockets have mode 0666, as the null DACL
-// lets everybody write on Windows); one process receives.
+// POSIX: a mailslot is a Unix datagram socket named after the mailslot in the runtime
+// directory's "mailslot", one process receiving. That directory is the receiver's user's alone
+// (mode 0700): only processes of that user, and root's, can reach the socket to send.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
@@ -12,11 +12,14 @@
 #include <cstring>
 
 #include "platform/MailslotEndpoint.h"
+#include "platform/posix/Descriptor.h"
 #include "platform/posix/PosixImpl.h"
 
 namespace Quilna {
 
 namespace {
+
+using posix::Descriptor;
 
 // Generous buffers: the kernel caps them at its configured maximum. A datagram larger than
 // the sender's buffer allows is refused whole (EMSGSIZE), never cut.
@@ -26,14 +29,13 @@ constexpr int kSendTimeoutMs = 250;
 
 SystemError lastErrno() { return posix::lastSystemError(); }
 
-// The socket path for a mailslot name; false (with error) when it cannot be formed.
-bool socketPath(Platform& backend, const std::string& name, std::string& path, SystemError& error) {
+// The socket path for a mailslot name in the mailslot directory (empty when it could not be
+// had); false (with error) when it cannot be formed.
+bool socketPath(const std::string& directory, const std::string& name, std::string& path, SystemError& error) {
     if (name.empty() || name == "." || name == ".." || name.find('\0') != std::string::npos) {
         error = posix::systemError(EINVAL);
         return false;
     }
-    errno = 0;
-    std::string directory = posix::runtimeSubdirectory(backend, "mailslot");
     if (directory.empty()) {
         error = posix::systemError(errno ? errno : EACCES);
         return false;
@@ -63,36 +65,13 @@ bool connectTo(int fd, const std::string& path) {
 
 int newSocket() { return ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0); }
 
-// Closes a descriptor on every path out of a scope.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor() { reset(); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    int release() {
-        int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    void reset(int fd = -1) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-
-private:
-    int fd_;
-};
-
 // Serialises receivers that start at the same moment, so that one of them cannot remove the
 // socket another has just bound while it replaces a stale one.
 class CreationLock {
 public:
     explicit CreationLock(const std::string& socketPath)
-        : fd_(::open((socketPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {
+        : fd_(::open((socketPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600)) {
         if (fd_.get() >= 0) {
-            ::fchmod(fd_.get(), 0666);
             while (::flock(fd_.get(), LOCK_EX) != 0 && errno == EINTR) {
             }
         }
@@ -231,7 +210,8 @@ private:
 
 std::unique_ptr<MailslotEndpoint> NativePlatform::createMailslot(const std::string& name, SystemError& error) {
     std::string path;
-    if (!socketPath(*this, name, path, error)) return nullptr;
+    errno = 0;
+    if (!socketPath(impl_->runtimeDirectory(*this, "mailslot"), name, path, error)) return nullptr;
     CreationLock creation(path);
     if (!clearStaleSocket(path, error)) return nullptr;
     Descriptor fd(newSocket());
@@ -245,8 +225,9 @@ std::unique_ptr<MailslotEndpoint> NativePlatform::createMailslot(const std::stri
         error = lastErrno();
         return nullptr;
     }
+    // The directory already keeps other users out; the socket does too, whatever the umask.
     struct stat status {};
-    if (::chmod(path.c_str(), 0666) != 0 || ::lstat(path.c_str(), &status) != 0) {
+    if (::chmod(path.c_str(), 0600) != 0 || ::lstat(path.c_str(), &status) != 0) {
         error = lastErrno();
         ::unlink(path.c_str());
         return nullptr;
@@ -262,7 +243,8 @@ std::unique_ptr<MailslotEndpoint> NativePlatform::openMailslot(const std::string
         return nullptr;
     }
     std::string path;
-    if (!socketPath(*this, name, path, error)) return nullptr;
+    errno = 0;
+    if (!socketPath(impl_->runtimeDirectory(*this, "mailslot"), name, path, error)) return nullptr;
     Descriptor fd(newSocket());
     if (fd.get() < 0) {
         error = lastErrno();

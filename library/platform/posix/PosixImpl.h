@@ -2,6 +2,7 @@
 // State of the POSIX backend, shared by its slice files.
 
 #include <atomic>
+#include <map>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -22,6 +23,15 @@ struct NativePlatform::Impl {
 
     // The mounts as last read from /proc/self/mountinfo; read again by logicalDrives.
     MountTable mounts;
+
+    // The runtime directory (sub empty) or one of its subdirectories ("locks", "mailslot"),
+    // made when missing and checked to be this user's alone; empty, with the reason in refusal
+    // (when given), when it cannot be used.
+    std::string runtimeDirectory(Platform& backend, const std::string& sub, std::string* refusal = nullptr);
+    // Directories already checked, by runtime directory setting and subdirectory: nobody else
+    // can change them afterwards.
+    std::mutex runtimeGuard;
+    std::map<std::string, std::string> checkedRuntime;
 };
 
 namespace posix {
@@ -33,9 +43,8 @@ SystemError lastSystemError();
 // directory), links not followed; fills everything but the full path.
 bool entryStatus(int directory, const char* name, std::string_view lastName, std::atomic<bool>& statxAvailable,
                  FileInfo& out);
-// $QUILNA_RUNTIME_DIR/<sub> (default runtime directory /tmp/quilna), created when missing with
-// mode 1777 like the runtime directory itself; empty when it cannot be made.
-std::string runtimeSubdirectory(Platform& backend, const std::string& sub);
+// The current directory as the C library tells it; empty when it cannot be had.
+std::string systemCurrentDirectory();
 // The host name as the system reports it; empty when it cannot be read.
 std::string hostName();
 // The password-database name of a user id; false for an id without an entry.

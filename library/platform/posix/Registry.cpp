@@ -13,6 +13,7 @@
 
 #include "platform/posix/PosixImpl.h"
 #include "platform/posix/RegFile.h"
+#include "platform/posix/TrustedDirectory.h"
 
 namespace Quilna {
 
@@ -91,24 +92,27 @@ std::string parentOf(const std::string& path) {
     return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-// Creates the directory and its parents, as creating a registry key creates its parents.
-bool makeDirectories(const std::string& directory) {
-    struct stat status {};
-    if (::stat(directory.c_str(), &status) == 0) return S_ISDIR(status.st_mode);
-    if (directory != "/" && !makeDirectories(parentOf(directory))) return false;
-    return ::mkdir(directory.c_str(), 0755) == 0 || errno == EEXIST;
+// The directory of a key's file, made with its parents when missing (as creating a registry key
+// creates its parents), and refused when another user controls it.
+posix::TrustedDirectory keyDirectory(const std::string& directory) {
+    posix::TrustedDirectory::Rules rules;
+    rules.create = true;
+    rules.createMode = 0750;
+    return posix::TrustedDirectory(directory, rules);
 }
 
-// An exclusive lock on the key's file. Writers replace the file by renaming, so a lock is
-// only good when the path still names the locked file afterwards.
+// An exclusive lock on the key's file, created (readable by owner and group) when missing.
+// Writers replace the file by renaming, so a lock is only good when the name still stands for
+// the locked file afterwards.
 class KeyFileLock {
 public:
-    explicit KeyFileLock(const std::string& path) {
+    KeyFileLock(const posix::TrustedDirectory& directory, const std::string& name) {
         for (int attempt = 0; attempt < kLockAttempts && fd_ < 0; ++attempt) {
-            const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+            const int fd = directory.openForWriting(name, O_RDWR | O_CREAT, 0640);
             if (fd < 0) return;
             struct stat held {}, named {};
-            if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
+            if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &held) == 0 &&
+                ::fstatat(directory.fd(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
                 held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
                 fd_ = fd;
                 mode_ = held.st_mode & 07777;
@@ -128,14 +132,14 @@ public:
 
 private:
     int fd_ = -1;
-    mode_t mode_ = 0644;
+    mode_t mode_ = 0640;
 };
 
 // Writes the text beside the file and renames it over the file, so that readers see either the
 // old or the new content, never a part.
 bool replaceFile(const std::string& path, const std::string& text, mode_t mode) {
     std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) return false;
     const bool written = ::fchmod(fd, mode) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
@@ -182,8 +186,9 @@ bool NativePlatform::writeRegistryString(const std::string& keyPath, const std::
         getEnv("QUILNA_REGISTRY_ROOT", root);
         KeyLocation key;
         if (!validValueName(name) || !locateKey(root, keyPath, key)) return false;
-        if (!makeDirectories(parentOf(key.file))) return false;
-        KeyFileLock lock(key.file);
+        const posix::TrustedDirectory directory = keyDirectory(parentOf(key.file));
+        if (!directory.valid()) return false;
+        KeyFileLock lock(directory, key.file.substr(key.file.rfind('/') + 1));
         if (lock.fd() < 0) return false;
         std::string bytes;
         if (!readAll(lock.fd(), bytes)) return false;

@@ -81,14 +81,18 @@ TEST_F(CollectorTest, WithoutACollectorTheRecordIsOnlyLocal) {
     EXPECT_NE(agent->lines[0].find("unheard"), std::string::npos);
 }
 
-TEST_F(CollectorTest, MessagesThatAreNoRecordsAreReportedAndSkipped) {
+// Hostile datagrams: junk is skipped, and a record's control bytes are escaped, so that it
+// cannot end its line and forge another.
+TEST_F(CollectorTest, JunkIsReportedAndSkippedAndNoRecordForgesALine) {
     Collector collector(directory, {"-o", outputPath});
     ASSERT_TRUE(collector.ready()) << collector.errors();
     MailSlot sender(IPCMode::LocalSender, LogMessengerIPC::collectorMailslot);
     sender.send("hello junk");
     sender.send("Quilna\x1BLOGMSG\x1B\x1Bnot a record\x1B");
-    EXPECT_TRUE(unit.warning(7, ParamStream() << "after the junk"));
+    EXPECT_TRUE(unit.warning(7, ParamStream() << "after the junk\r\nFATAL 01.01.2030 forged\t\x07\x7f"));
     ASSERT_TRUE(outputHolds("after the junk"));
+    EXPECT_NE(output().find("after the junk\\x0d\\x0aFATAL 01.01.2030 forged\\x09\\x07\\x7f\r\n"), std::string::npos)
+        << output();
     const std::string errors = collector.errors();
     EXPECT_NE(errors.find("skipped a message of 11 bytes (not an envelope): \"hello junk.\""), std::string::npos)
         << errors;

@@ -244,13 +244,21 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
     installation.file("b/c.txt", 234);
     fs::create_directories(installation.path("locked/inner"));
     installation.writeInstallation();
-    CollectorProcess collector({CollectorProcess::program(), "-o", installation.base() + "/collected.log", "-m",
-                                HOARDSCAN_EXAMPLE_INSTALLATION},
-                               installation.base() + "/collector.err", "",
+    // Only the collector's own user (and root) may send to it: both run as the same user.
+    std::vector<std::string> wrapper;
+    std::string program = CollectorProcess::program();
+    if (runningAsRoot()) {
+        wrapper = installation.giveTo(nobody(), nobodyGroup());
+        program = installation.base() + "/bin/hoardscan-collector";
+        fs::copy_file(CollectorProcess::program(), program);
+    }
+    std::vector<std::string> words = wrapper;
+    for (const std::string& word : {program, std::string("-o"), installation.base() + "/collected.log",
+                                    std::string("-m"), installation.base() + "/conf/LogMessages"})
+        words.push_back(word);
+    CollectorProcess collector(words, installation.base() + "/collector.err", "",
                                {{"QUILNA_RUNTIME_DIR", installation.base() + "/runtime"}});
     ASSERT_TRUE(collector.ready()) << collector.errors();
-    std::vector<std::string> wrapper;
-    if (runningAsRoot()) wrapper = installation.giveTo(nobody(), nobodyGroup());
     fs::permissions(installation.path("locked"), fs::perms::none);
     ASSERT_EQ(installation.run(wrapper), 0) << installation.log();
     EXPECT_EQ(installation.output(), "");

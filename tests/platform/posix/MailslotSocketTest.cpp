@@ -72,15 +72,31 @@ private:
     std::string oldRuntime_;
 };
 
-TEST_F(MailslotSocketTest, MessagesArriveWholeAndInOrderWithSharedPermissions) {
+TEST_F(MailslotSocketTest, MessagesArriveWholeAndInOrderFromThisUserOnly) {
+    const mode_t before = ::umask(0);
     auto in = receiver("Quilna_Core");
+    ::umask(before);
     ASSERT_TRUE(in);
     struct stat status {};
     ASSERT_EQ(::stat(runtime.child("mailslot").c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 07777, 01777u);
+    EXPECT_EQ(status.st_mode & 07777, 0700u);
     ASSERT_EQ(::lstat(socketPath("Quilna_Core").c_str(), &status), 0);
     EXPECT_TRUE(S_ISSOCK(status.st_mode));
-    EXPECT_EQ(status.st_mode & 0777, 0666u);
+    EXPECT_EQ(status.st_mode & 07777, 0600u);
+    if (::geteuid() == 0) {
+        // Another user cannot reach the socket to send.
+        ::chmod(runtime.text().c_str(), 0755);
+        TestSupport::ChildProcess stranger([&] {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 10;
+            const int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::strncpy(address.sun_path, socketPath("Quilna_Core").c_str(), sizeof address.sun_path - 1);
+            const int connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+            return connected != 0 && errno == EACCES ? 0 : 11;
+        });
+        EXPECT_EQ(stranger.wait(), 0);
+    }
 
     SystemError error;
     auto out = sender("Quilna_Core", error);

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <set>
 
 #include "platform/Platform.h"
@@ -269,6 +270,72 @@ TEST(PosixFileOperations, CopyKeepsContentModeAndTimesAndRefusesWhatItMustNot) {
     EXPECT_NE(::access(dir.child("m2").c_str(), F_OK), 0);
     EXPECT_FALSE(platform().copyFile(source, dir.child("no/such/dir"), true));
     EXPECT_FALSE(platform().copyFile("", dir.child("x"), true));
+}
+
+// Every way of writing a file: new files are readable by owner and group only (whatever the
+// umask), and a link, a fifo or another user's file at the name is refused untouched, as is a
+// directory that other users may write in.
+TEST(PosixFileOperations, WritingNeverFollowsALinkNorTouchesWhatIsNotTheUsersOwn) {
+    TestDirectory dir;
+    const std::string target = dir.write("target", "untouched");
+    ASSERT_EQ(::symlink(target.c_str(), dir.child("link").c_str()), 0);
+    ASSERT_EQ(::mkfifo(dir.child("fifo").c_str(), 0600), 0);
+    const std::string foreign = dir.write("foreign", "theirs");
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0);
+    }
+    const mode_t before = ::umask(0);
+    struct Way {
+        const char* name;
+        std::function<bool(const std::string&)> write;
+    };
+    const std::vector<Way> ways = {
+        {"empty", [](const std::string& path) { return platform().openFile(path, std::ios::out | std::ios::trunc, false) != nullptr; }},
+        {"append", [](const std::string& path) { return platform().openFile(path, std::ios::app, false) != nullptr; }},
+        {"update", [](const std::string& path) { return platform().openFile(path, std::ios::in | std::ios::out, false) != nullptr; }},
+        {"new", [](const std::string& path) { return platform().openFile(path, std::ios::out, true) != nullptr; }},
+        {"copy", [&](const std::string& path) { return platform().copyFile(dir.child("source"), path, true); }},
+        {"truncate", [](const std::string& path) { return platform().truncateFile(path, 0); }},
+    };
+    dir.write("source", "copied");
+    ::chmod(dir.child("source").c_str(), 0640);
+    for (const Way& way : ways) {
+        const std::string fresh = dir.child(std::string("fresh-") + way.name);
+        if (std::string(way.name) != "truncate") {
+            EXPECT_TRUE(way.write(fresh)) << way.name;
+            EXPECT_EQ(lstatOf(fresh).st_mode & 07777, 0640u) << way.name;
+        }
+        EXPECT_FALSE(way.write(dir.child("link"))) << way.name;
+        EXPECT_EQ(platform().lastError().code, static_cast<uint32_t>(ELOOP)) << way.name;
+        EXPECT_FALSE(way.write(dir.child("fifo"))) << way.name;
+        if (root) {
+            EXPECT_FALSE(way.write(foreign)) << way.name;
+        }
+    }
+    ::umask(before);
+    EXPECT_EQ(TestDirectory::readFile(target), "untouched");
+    EXPECT_EQ(TestDirectory::readFile(foreign), "theirs");
+    EXPECT_TRUE(S_ISLNK(lstatOf(dir.child("link")).st_mode));
+    EXPECT_FALSE(platform().openFile(dir.child("fresh-new"), std::ios::out, true));  // the name is taken
+    EXPECT_EQ(platform().writeRefusal(dir.child("link")),
+              "\"" + dir.child("link") + "\" is a symbolic link, which is never followed for writing");
+    EXPECT_EQ(platform().writeRefusal(dir.child("fresh-new")), "");
+
+    // A directory others may write in, and anything below it.
+    const std::string open = dir.child("open");
+    ASSERT_EQ(::mkdir(open.c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(open.c_str(), 0777), 0);
+    EXPECT_FALSE(platform().openFile(open + "/file", std::ios::out, false));
+    EXPECT_FALSE(platform().copyFile(dir.child("source"), open + "/copy", false));
+    EXPECT_EQ(platform().writeRefusal(open + "/below/file"), "the directory \"" + open + "\" may be written by every user");
+    EXPECT_TRUE(std::filesystem::is_empty(open));
+    // ... unless it is root's and sticky, as /tmp is.
+    if (root) {
+        ASSERT_EQ(::chmod(open.c_str(), 01777), 0);
+        EXPECT_TRUE(platform().openFile(open + "/file", std::ios::out, false));
+        EXPECT_EQ(platform().writeRefusal(open + "/"), "");
+    }
 }
 
 TEST(PosixFileOperations, MoveReplacesOnlyWhenAsked) {

@@ -1,0 +1,242 @@
+// The program on a machine it shares with other users: what it writes is readable by its owner
+// and group only, it never writes through a link, and it refuses places that another user
+// controls, saying which and why, without making or changing anything there.
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "CollectorProcess.h"
+#include "RunControl.h"
+#include "support/ChildProcess.h"
+
+namespace Quilna::EndToEnd {
+namespace {
+
+// Every result and side file of a run, the extension log included.
+void writeEveryResultFile(ScanInstallation& installation) {
+    installation.file("a.doc", 10, 400, 400);
+    installation.file("b.unknown", 20, 1, 1);
+    installation.fileTypesRules = "default=plainfile\ndocuments\n{\ndoc\n}\n";
+    installation.settings["filetype"] = {"Integer", "1"};
+    installation.settings["inactive-log"] = {"Bool", "true"};
+    installation.settings["temperature-log"] = {"Bool", "true"};
+    installation.settings["temperature-monitor"] = {"String", "hot"};
+    installation.settings["temperature-monitor-size"] = {"Integer", "0"};
+    installation.settings["extension"] = {"Bool", "true"};
+}
+
+// The names of this process's result files, as the program (after exec) will give them.
+std::vector<std::string> ownResultNames(const ScanInstallation& installation) {
+    const std::string tail = "-" + std::to_string(ResultFiles::dayStamp(DateTime())) + "-" + std::to_string(::getpid());
+    const std::string results = installation.base() + "/results/", side = installation.base() + "/side/";
+    return {results + "Hoardscan" + tail + ".make", side + "HoardscanInactive" + tail + ".csv.make",
+            side + "Hoardscan-hot" + tail + ".log", side + "HoardscanExtension" + tail + ".log"};
+}
+
+// The log rotated at the start of the run, into a name the registry's values fix.
+void rotateTheLogAtStart(const ScanInstallation& installation) {
+    const std::string log = installation.base() + "/log/HoardscanDebug.log";
+    std::ofstream(log, std::ios::binary) << "an earlier run's line\r\n";
+    fs::permissions(log, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);  // as it made it
+    std::ofstream(installation.base() + "/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna/Resources.reg",
+                  std::ios::binary | std::ios::app)
+        << "\"LogFileRotationScheme\"=\"init\"\r\n\"HoardscanLogOpened\"=\"20130101T120000\"\r\n"
+           "\"HoardscanLogCounter\"=\"7\"\r\n";
+}
+constexpr const char* rotatedLog = "/log/HoardscanDebug_20130101T120000_7.log";
+
+mode_t modeOf(const fs::path& path) {
+    struct stat facts {};
+    ::lstat(path.c_str(), &facts);
+    return facts.st_mode & 07777;
+}
+
+TEST(Safety, EveryFileTheProgramMakesIsReadableByItsOwnerAndGroupOnly) {
+    ScanInstallation installation;
+    writeEveryResultFile(installation);
+    installation.writeInstallation();
+    rotateTheLogAtStart(installation);
+    fs::remove(installation.base() + "/runtime");
+    // Whatever the umask: the modes are the program's own.
+    const mode_t before = ::umask(0);
+    CollectorProcess collector({CollectorProcess::program(), "-o", installation.base() + "/log/collected.log"},
+                               installation.base() + "/collector.err", "",
+                               {{"QUILNA_RUNTIME_DIR", installation.base() + "/runtime"}});
+    ::umask(before);
+    ASSERT_TRUE(collector.ready()) << collector.errors();
+    ASSERT_EQ(installation.wait(installation.start({}, [] { ::umask(0); })), 0) << installation.log();
+    ASSERT_EQ(collector.stop(), 0);
+    ASSERT_TRUE(fs::exists(installation.base() + rotatedLog)) << installation.log();
+
+    std::map<std::string, mode_t> modes;
+    for (const char* place : {"results", "side", "log", "runtime"})
+        for (const auto& entry : fs::recursive_directory_iterator(installation.base() + "/" + place))
+            modes[entry.path().string().substr(installation.base().size() + 1)] = modeOf(entry.path());
+    const std::string tail = "-" + std::to_string(installation.dayStamp) + "-" + std::to_string(installation.processId);
+    const mode_t runtime = ::geteuid() == 0 ? 0755 : 0700;
+    EXPECT_EQ(modes, (std::map<std::string, mode_t>{
+                         {"results/Hoardscan" + tail + ".data", 0640},
+                         {"side/HoardscanInactive" + tail + ".csv", 0640},
+                         {"side/Hoardscan-hot" + tail + ".log", 0640},
+                         {"side/HoardscanExtension" + tail + ".log", 0640},
+                         {"log/HoardscanDebug.log", 0640},
+                         {std::string(rotatedLog).substr(1), 0640},
+                         {"log/collected.log", 0640},
+                         {"runtime/locks", 0700},
+                         {"runtime/locks/HoardscanDebug.log", 0600},
+                         {"runtime/locks/Quilna_MailSlot", 0600},
+                         {"runtime/mailslot", 0700},
+                         {"runtime/mailslot/Quilna_Core.lock", 0600},
+                     }));
+    EXPECT_EQ(modeOf(installation.base() + "/runtime"), runtime);
+}
+
+TEST(Safety, LinksPlantedAtEveryNameTheProgramWritesAreNotFollowed) {
+    ScanInstallation installation;
+    writeEveryResultFile(installation);
+    installation.writeInstallation();
+    rotateTheLogAtStart(installation);
+    const std::string victim = installation.base() + "/victim";
+    std::ofstream(victim, std::ios::binary) << "precious";
+    ASSERT_EQ(::symlink(victim.c_str(), (installation.base() + rotatedLog).c_str()), 0);
+    const int code = installation.wait(installation.start({}, [&] {
+        for (const std::string& name : ownResultNames(installation))
+            if (::symlink(victim.c_str(), name.c_str()) != 0) ::_exit(96);
+    }));
+    // Exit code 3: the result files could not be written.
+    ASSERT_EQ(code, 3) << installation.log();
+    const std::vector<std::string> planted = {
+        installation.resultFile("results", "Hoardscan", ".make"),
+        installation.resultFile("side", "HoardscanInactive", ".csv.make"),
+        installation.resultFile("side", "Hoardscan-hot", ".log"),
+        installation.resultFile("side", "HoardscanExtension", ".log"),
+    };
+
+    EXPECT_EQ(TestSupport::TestDirectory::readFile(victim), "precious");
+    for (const std::string& name : planted) {
+        EXPECT_TRUE(fs::is_symlink(name)) << name;
+        EXPECT_GE(installation.logCount("The result file " + name + " is not written, for safety: \"" + name +
+                                        "\" is a symbolic link, which is never followed for writing."),
+                  1u)
+            << installation.log();
+    }
+    // The log could not be rotated into the link's name: it goes on, the earlier lines kept.
+    EXPECT_TRUE(fs::is_symlink(installation.base() + rotatedLog));
+    EXPECT_EQ(installation.log().rfind("an earlier run's line\r\n", 0), 0u) << installation.log();
+    EXPECT_EQ(installation.logCount("Log file rotation error."), 1u) << installation.log();
+
+    // A link in the place of the log itself: nothing is logged, and the link's target is left.
+    fs::remove(installation.base() + "/log/HoardscanDebug.log");
+    ASSERT_EQ(::symlink(victim.c_str(), (installation.base() + "/log/HoardscanDebug.log").c_str()), 0);
+    installation.file("a.doc", 10, 1, 1);  // no file left that needs a side file
+    installation.settings["temperature-log"] = {"Bool", "false"};
+    installation.settings["extension"] = {"Bool", "false"};
+    EXPECT_EQ(installation.run(), 0) << installation.output();
+    EXPECT_NE(installation.output().find("hoardscan: the debug log is not written: \"" + installation.base() +
+                                         "/log/HoardscanDebug.log\" is a symbolic link"),
+              std::string::npos)
+        << installation.output();
+    EXPECT_EQ(TestSupport::TestDirectory::readFile(victim), "precious");
+    EXPECT_TRUE(fs::exists(installation.dataFile()));
+
+    // The collector's output.
+    const std::string output = installation.base() + "/collected.log";
+    ASSERT_EQ(::symlink(victim.c_str(), output.c_str()), 0);
+    CollectorProcess collector({CollectorProcess::program(), "-o", output}, installation.base() + "/collector.err", "",
+                               {{"QUILNA_RUNTIME_DIR", installation.base() + "/runtime"}});
+    EXPECT_EQ(collector.wait(), 1);
+    EXPECT_NE(collector.errors().find("cannot open " + output + " for appending: \"" + output +
+                                      "\" is a symbolic link, which is never followed for writing"),
+              std::string::npos)
+        << collector.errors();
+    EXPECT_EQ(TestSupport::TestDirectory::readFile(victim), "precious");
+}
+
+// A Unix datagram socket bound at a path by the calling process; -1 on failure.
+int boundSocket(const std::string& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    return ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 ? fd : -1;
+}
+
+struct HostilePlace {
+    const char* name;
+    const char* directory;   // below the installation
+    bool theirs;             // else root's and writable by every user
+    const char* made;        // what the program would have made below the installation, or ""
+    const char* refusal;     // what the program says about it, after the directory's path
+};
+
+TEST(Safety, PlacesThatAnotherUserControlsAreRefusedAndNothingIsMadeInThem) {
+    if (!runningAsRoot()) GTEST_SKIP() << "needs a second user to own the places";
+    const std::vector<HostilePlace> places = {
+        {"runtime directory of another user", "runtime", true, "runtime/locks", "\" belongs to user"},
+        {"runtime directory others may write in", "runtime", false, "runtime/locks", "\" may be written by every user"},
+        {"working directory of another user", "results", true, "", "\" belongs to user"},
+        {"temp directory others may write in", "side", false, "", "\" may be written by every user"},
+        {"directory on the way of another user", "outer", true, "outer/inner", "\" belongs to user"},
+    };
+    for (const HostilePlace& place : places) {
+        SCOPED_TRACE(place.name);
+        ScanInstallation installation;
+        installation.file("a.txt", 10);
+        const std::string hostile = installation.base() + "/" + place.directory;
+        fs::create_directories(hostile);
+        if (place.theirs) {
+            ASSERT_EQ(::chown(hostile.c_str(), nobody(), nobodyGroup()), 0);
+        } else {
+            fs::permissions(hostile, fs::perms::all);
+        }
+        if (std::string(place.directory) == "outer") installation.settings["working-dir"] = {"DirName", hostile + "/inner"};
+
+        // Another user's socket where the collector would receive: it gets nothing.
+        TestSupport::Handshake handshake;
+        std::unique_ptr<TestSupport::ChildProcess> squatter;
+        if (std::string(place.directory) == "runtime" && place.theirs) {
+            squatter = std::make_unique<TestSupport::ChildProcess>([&] {
+                if (::setgid(nobodyGroup()) != 0 || ::setuid(nobody()) != 0 || ::mkdir((hostile + "/mailslot").c_str(), 0700) != 0)
+                    return 10;
+                const int fd = boundSocket(hostile + "/mailslot/Quilna_Core");
+                handshake.tellParent(fd >= 0 ? 'b' : 'x');
+                handshake.fromParent();
+                char byte;
+                return ::recv(fd, &byte, 1, MSG_DONTWAIT) < 0 && errno == EAGAIN ? 0 : 11;
+            });
+            ASSERT_EQ(handshake.fromChild(), 'b');
+        }
+        const std::vector<std::string> before = [&] {
+            std::vector<std::string> names;
+            for (const auto& entry : fs::recursive_directory_iterator(hostile)) names.push_back(entry.path().string());
+            return names;
+        }();
+
+        EXPECT_EQ(installation.run(), 1) << installation.log() << installation.output();
+        const std::string said = installation.output() + installation.log();
+        EXPECT_NE(said.find("\"" + hostile + place.refusal), std::string::npos) << said;
+        EXPECT_TRUE(!*place.made || !fs::exists(installation.base() + "/" + place.made));
+        if (std::string(place.directory) == "runtime") {
+            CollectorProcess collector({CollectorProcess::program()}, installation.base() + "/collector.err", "",
+                                       {{"QUILNA_RUNTIME_DIR", hostile}});
+            EXPECT_EQ(collector.wait(), 1);
+            EXPECT_NE(collector.errors().find("the runtime directory \"" + hostile + "\" cannot be used: the directory \"" +
+                                              hostile + place.refusal),
+                      std::string::npos)
+                << collector.errors();
+        }
+        std::vector<std::string> after;
+        for (const auto& entry : fs::recursive_directory_iterator(hostile)) after.push_back(entry.path().string());
+        EXPECT_EQ(after, before);
+        if (squatter) {
+            handshake.tellChild('g');
+            EXPECT_EQ(squatter->wait(), 0);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace Quilna::EndToEnd
