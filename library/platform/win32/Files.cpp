@@ -225,7 +225,14 @@ bool NativePlatform::currentDirectory(std::string& out) {
 }
 
 bool NativePlatform::copyFile(const std::string& from, const std::string& to, bool overwrite) {
-    return ::CopyFileW(win32::systemPath(from).c_str(), win32::systemPath(to).c_str(), overwrite ? FALSE : TRUE) != 0;
+    const std::wstring target = win32::systemPath(to);
+    // A link or junction put where the copy goes would take the copy to its target: refused.
+    const DWORD existing = ::GetFileAttributesW(target.c_str());
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        ::SetLastError(ERROR_CANT_ACCESS_FILE);
+        return false;
+    }
+    return ::CopyFileW(win32::systemPath(from).c_str(), target.c_str(), overwrite ? FALSE : TRUE) != 0;
 }
 
 bool NativePlatform::moveFile(const std::string& from, const std::string& to, bool replace) {
