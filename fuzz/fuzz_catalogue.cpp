@@ -1,7 +1,8 @@
 // A message file of the catalogue (storage.mess), read as the program reads it from the
-// installation's LogMessages directory. Every line that is neither blank nor a comment counts;
-// the first template of a message number stays, trimmed of blanks and bytes of 0x80 and above;
-// a line without a colon is a number with an empty template. The loaded templates expand.
+// installation's LogMessages directory. A line that is not valid UTF-8 is read as Windows-1252.
+// Every line that is neither blank nor a comment counts; the first template of a message number
+// stays, trimmed of blanks and control bytes; a line without a colon is a number with an empty
+// template. The loaded templates expand.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -11,6 +12,7 @@
 
 #include "FuzzCheck.h"
 #include "common/StringUtils.h"
+#include "common/TextEncoding.h"
 #include "logger/LogCommons.h"
 #include "platform/Platform.h"
 
@@ -40,7 +42,7 @@ private:
     std::filesystem::path root_;
 };
 
-bool isTrimmed(char c) { return static_cast<signed char>(c) <= 0x20; }
+bool isTrimmed(char c) { return static_cast<unsigned char>(c) <= 0x20; }
 
 std::string trim(const std::string& text) {
     size_t begin = 0, end = text.size();
@@ -65,6 +67,8 @@ Expected expectedOf(const std::string& content) {
         for (size_t i = start; i < end; ++i)
             if (content[i] != '\r') line += content[i];
         start = end + 1;
+        if (line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+        if (!TextEncoding::isValidUtf8(line)) line = TextEncoding::windows1252ToUtf8(line);
         if (trim(line).empty() || line.compare(0, 2, "//") == 0) continue;
         const size_t colon = line.find(':');
         const int32_t number = StringUtils::toInt32(trim(line.substr(0, colon)));
