@@ -94,6 +94,14 @@ std::string rawParameters(const std::string& parameters) {
     return text;
 }
 
+// What follows the thread: the record's text, or for a log record without a template the
+// raw parameters.
+std::string messageText(const LogRecord& record, bool found) {
+    if (record.kind == LogRecord::Debug || found) return record.text;
+    if (record.text.empty()) return "(Message not found.)";
+    return "(Message not found.) Parameters: " + rawParameters(record.text);
+}
+
 // The next field up to the field separator, removed from the rest.
 std::string nextField(std::string& rest) { return StringUtils::splitFirst(rest, kFieldSeparator); }
 
@@ -213,12 +221,15 @@ std::string LogCommons::expandParameters(const std::string& format, const std::s
 }
 
 std::string LogCommons::formatLine(const LogRecord& record, bool found) {
-    std::string line = label(record) + timeStamp(record) + identification(record) +
-                       StringUtils::uint64Text(record.thread) + ": ";
-    if (record.kind == LogRecord::Debug || found) return line + record.text;
-    line += "(Message not found.)";
-    if (!record.text.empty()) line += " Parameters: " + rawParameters(record.text);
-    return line;
+    return label(record) + timeStamp(record) + identification(record) + StringUtils::uint64Text(record.thread) +
+           ": " + messageText(record, found);
+}
+
+std::string LogCommons::formatSystemLogMessage(const LogRecord& record, bool found) {
+    std::string message = identification(record) + messageText(record, found);
+    for (char& c : message)
+        if (static_cast<unsigned char>(c) < 0x20) c = '_';
+    return message;
 }
 
 std::string LogCommons::catalogueKey(int32_t module, int32_t messageId) {

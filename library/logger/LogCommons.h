@@ -84,6 +84,9 @@ public:
     // One log line without its line end: label padded to 8, time, identification, thread, text.
     // found: the record's text was made from a catalogue template.
     static std::string formatLine(const LogRecord& record, bool found);
+    // A log record as the system log takes it, which stamps time, program and severity itself:
+    // the identification block and the text, every byte below 0x20 written as "_".
+    static std::string formatSystemLogMessage(const LogRecord& record, bool found);
 
     // Loads <directory>LogMessages/<key>.mess for every module key whose base name occurs in
     // the filter (or every module with the filter "all"). The first template of a key stays.

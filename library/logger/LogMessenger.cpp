@@ -4,11 +4,30 @@
 #include "logger/LogCommons.h"
 #include "logger/LogState.h"
 #include "logger/LoggerAgentFile.h"
+#include "platform/Platform.h"
 
 namespace Quilna {
 
 namespace {
 const char* const kDefaultLogFile = "Quilna_Debug.log";
+
+SystemLogLevel systemLogLevel(int32_t severity) {
+    if (severity >= Severity::Fatal) return SystemLogLevel::Fatal;
+    if (severity == Severity::Critical) return SystemLogLevel::Critical;
+    if (severity == Severity::Error) return SystemLogLevel::Error;
+    if (severity == Severity::Warning) return SystemLogLevel::Warning;
+    return SystemLogLevel::Notice;
+}
+
+// Fills a log record's text from its catalogue template; whether there was one.
+bool expandFromCatalogue(LogRecord& record) {
+    const LogCommons* messages = catalogue();
+    std::string format;
+    if (record.kind != LogRecord::Log || !messages || !messages->findMessage(record.module, record.messageId, format))
+        return false;
+    record.text = LogCommons::expandParameters(format, record.text);
+    return true;
+}
 }  // namespace
 
 LogMessenger::LogMessenger() {
@@ -22,22 +41,19 @@ LogMessenger::LogMessenger(const SmartPointer<LoggerAgent>& agent) : agent_(agen
 LogMessenger::~LogMessenger() { agent_.reset(); }
 
 std::string LogMessenger::lineOf(LogRecord& record) {
-    bool found = false;
-    const LogCommons* messages = catalogue();
-    std::string format;
-    if (record.kind == LogRecord::Log && messages && messages->findMessage(record.module, record.messageId, format)) {
-        record.text = LogCommons::expandParameters(format, record.text);
-        found = true;
-    }
+    const bool found = expandFromCatalogue(record);
     return LogCommons::formatLine(record, found);
 }
 
 bool LogMessenger::send(const std::string& text) {
     LogRecord record;
     if (!LogCommons::parseRecord(text, record)) return false;
+    const bool found = expandFromCatalogue(record);
+    if (record.kind == LogRecord::Log && systemLog())
+        platform().writeSystemLog(systemLogLevel(record.severity), LogCommons::formatSystemLogMessage(record, found));
     std::string line;
     try {
-        line = lineOf(record);
+        line = LogCommons::formatLine(record, found);
     } catch (const TimeException& error) {
         line = error.fullText();
     }

@@ -23,7 +23,8 @@ public:
     // Slot 0.
     virtual ~LogMessenger();
     // Slot 1: false when the text is no record or no agent is there; otherwise the agent's
-    // answer. A file error from the agent passes to the caller.
+    // answer. A file error from the agent passes to the caller. A log record also goes to the
+    // system log while that is on (LogState.h).
     virtual bool send(const std::string& text);
 
     // Moves the log of a file agent to another path; false for other agents.

@@ -11,6 +11,7 @@ constexpr int32_t kHighestLevel = 5;
 std::atomic<int32_t> currentDebugLevel{kHighestLevel};
 std::atomic<int32_t> currentSeverityFilter{0};
 std::atomic<int32_t> currentTimeMode{TimeMode::Local};
+std::atomic<bool> currentSystemLog{false};
 std::atomic<const LogCommons*> currentCatalogue{nullptr};
 
 bool inRange(int32_t value) { return value >= 0 && value <= kHighestLevel; }
@@ -31,6 +32,10 @@ int32_t severityFilter() { return currentSeverityFilter.load(std::memory_order_r
 void setTimeMode(int32_t mode) { currentTimeMode.store(mode, std::memory_order_relaxed); }
 
 int32_t timeMode() { return currentTimeMode.load(std::memory_order_relaxed); }
+
+void setSystemLog(bool on) { currentSystemLog.store(on, std::memory_order_relaxed); }
+
+bool systemLog() { return currentSystemLog.load(std::memory_order_relaxed); }
 
 void setCatalogue(const LogCommons* catalogue) { currentCatalogue.store(catalogue, std::memory_order_release); }
 

@@ -27,6 +27,11 @@ int32_t severityFilter();
 void setTimeMode(int32_t mode);
 int32_t timeMode();
 
+// Whether messengers also hand log records to the system log (initially off: the program's
+// logging set-up turns it on, the configuration's "log.syslog" may turn it off).
+void setSystemLog(bool on);
+bool systemLog();
+
 // The catalogue the messengers look templates up in; not owned; nullptr for none.
 void setCatalogue(const LogCommons* catalogue);
 const LogCommons* catalogue();

@@ -110,6 +110,9 @@ bool setupLogging(LoggingSetup& setup) {
     FileUtils::addSeparator(setup.directory);
     foldCase(setup.directory);
     setDebugLevel(startupDebugLevel());
+    // The program's records reach the system log from the start, so that a configuration
+    // that cannot be read is seen there too.
+    setSystemLog(true);
     std::string words;
     if (readResource("LogFileRotationScheme", words) == ResourceResult::Ok) applyRotationWords(words);
 
@@ -129,6 +132,9 @@ void applyLogConfiguration(LoggingSetup& setup) {
     setTimeMode(timeModeOf(word));
     applyRotation(*configuration);
     applyFilters(*configuration);
+    bool toSystemLog = true;
+    if (configuration->getBool("log.syslog", toSystemLog) != ConfResult::Found) toSystemLog = true;
+    setSystemLog(toSystemLog);
 }
 
 }  // namespace Quilna

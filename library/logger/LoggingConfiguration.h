@@ -10,12 +10,13 @@
 namespace Quilna {
 
 // Builds the chain (messenger, centre, unit) and applies the resources "StartupLogDir",
-// "StartupDebugLevel" and "LogFileRotationScheme". True when the unit exists afterwards.
+// "StartupDebugLevel" and "LogFileRotationScheme", and turns the system log on. True when the
+// unit exists afterwards.
 // Called again once the unit exists, it only applies the configuration.
 bool setupLogging(LoggingSetup& setup);
 
 // Applies "Quilna.directories.log", "log.time", "log.rotation.scheme", "log.rotation.time",
-// "log.rotation.size", "log.global.severity" and "log.global.debug-level". Absent keys reset
+// "log.rotation.size", "log.global.severity", "log.global.debug-level" and "log.syslog". Absent keys reset
 // their settings to the defaults. Nothing happens without a configuration reader.
 void applyLogConfiguration(LoggingSetup& setup);
 

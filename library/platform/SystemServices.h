@@ -40,6 +40,9 @@ struct OsVersion {
     std::string name;         // set by platforms that name themselves (POSIX: os-release)
 };
 
+// Severities of the system log, in the order of the program's own (NOTICE ... FATAL).
+enum class SystemLogLevel { Notice, Warning, Error, Critical, Fatal };
+
 class SystemServices {
 public:
     virtual ~SystemServices() = default;
@@ -77,6 +80,12 @@ public:
     virtual bool workgroup(std::string& out) = 0;
     virtual bool userName(std::string& out) = 0;
     virtual bool isWow64() = 0;
+
+    // ---- the system log (System.cpp) ----
+    // Hands one message to the system log: on POSIX syslog(3), facility daemon, tagged with the
+    // program's name and process id; where nobody listens it is dropped. Windows keeps no such
+    // log here: the records stay in the program's own log and reach the collector.
+    virtual void writeSystemLog(SystemLogLevel level, const std::string& message) = 0;
 };
 
 }  // namespace Quilna

@@ -130,6 +130,30 @@ TEST_F(LoggerChainTest, CatalogueTemplatesFillLogRecords) {
     EXPECT_EQ(agent->lines[2], prefix("debug-1 ", "(17.17)   ") + "plain");
 }
 
+TEST_F(LoggerChainTest, LogRecordsReachTheSystemLogWithTheirSeverityWhileItIsOn) {
+    LoggerUnit unit(centre, 17);
+    setSystemLog(true);
+    EXPECT_TRUE(unit.notice(7));
+    EXPECT_TRUE(unit.warning(12, ParamStream() << "line\nbreak"));
+    EXPECT_TRUE(unit.error(30));
+    EXPECT_TRUE(unit.critical(4, ParamStream()));
+    EXPECT_TRUE(unit.fatal(5));
+    EXPECT_TRUE(unit.debug(1, "never"));
+    using Level = SystemLogLevel;
+    const std::vector<std::pair<SystemLogLevel, std::string>> expected{
+        {Level::Notice, "(17.17.07) (Message not found.)"},
+        {Level::Warning, "(17.17.12) (Message not found.) Parameters: line_break"},
+        {Level::Error, "(17.17.30) (Message not found.)"},
+        {Level::Critical, "(17.17.04) (Message not found.)"},
+        {Level::Fatal, "(17.17.05) (Message not found.)"}};
+    EXPECT_EQ(fake.systemLogged, expected);
+
+    setSystemLog(false);
+    EXPECT_TRUE(unit.warning(12, ParamStream() << "local only"));
+    EXPECT_EQ(fake.systemLogged.size(), expected.size());
+    EXPECT_NE(agent->lines.back().find("local only"), std::string::npos);
+}
+
 TEST_F(LoggerChainTest, BrokenChainsAnswerFalse) {
     LoggerUnit orphan(SmartPointer<LoggerCentre>(), 17);
     EXPECT_FALSE(orphan.debug(1, "x"));

@@ -94,16 +94,18 @@ TEST_F(LoggingConfigurationTest, AConfigurationWithoutLogKeysResetsTheDefaults) 
     setTimeMode(TimeMode::Zulu);
     setRotationInterval(TimeSpan(3600));
     setRotationSize(10);
+    setSystemLog(false);
     apply("other () = '' {}");
     EXPECT_EQ(severityFilter(), 0);
     EXPECT_EQ(debugLevel(), 0);
     EXPECT_EQ(timeMode(), TimeMode::Local);
     EXPECT_TRUE(rotationInterval().isZero());
     EXPECT_EQ(rotationSize(), 0);
+    EXPECT_TRUE(systemLog());
 }
 
 TEST_F(LoggingConfigurationTest, LogKeysSetTheirValues) {
-    apply(logBlock("time (String) = ' zulu ' {}\n"
+    apply(logBlock("time (String) = ' zulu ' {} syslog (Bool) = 'false' {}\n"
                    "rotation () = '' { time (TimeSpan) = 'P1DT2H' {} size (Integer) = '5' {} }\n"
                    "global () = '' { severity (String) = 'ERROR' {} debug-level (Integer) = '3' {} }"));
     EXPECT_EQ(timeMode(), TimeMode::Zulu);
@@ -111,6 +113,7 @@ TEST_F(LoggingConfigurationTest, LogKeysSetTheirValues) {
     EXPECT_EQ(rotationSize(), 5);
     EXPECT_EQ(severityFilter(), Severity::Error);
     EXPECT_EQ(debugLevel(), 3);
+    EXPECT_FALSE(systemLog());
 }
 
 TEST_F(LoggingConfigurationTest, UnknownWordsAndNumbersLeaveOrResetWhatTheyShould) {
@@ -140,6 +143,7 @@ TEST_F(LoggingConfigurationTest, SetUpFromTheResourcesThenMovedByTheConfiguratio
     ASSERT_EQ(writeResource("StartupDebugLevel", "3"), 0);
     ASSERT_EQ(writeResource("LogFileRotationScheme", "size,init"), 0);
     setRotationScheme(0);
+    setSystemLog(false);
     setup.fileName = "HoardscanDebug.log";
     setup.application = 17;
     setup.module = 17;
@@ -148,6 +152,7 @@ TEST_F(LoggingConfigurationTest, SetUpFromTheResourcesThenMovedByTheConfiguratio
     EXPECT_EQ(setup.directory, kept(directory.child("startup")));
     EXPECT_EQ(debugLevel(), 3);
     EXPECT_EQ(rotationScheme(), Rotation::Size | Rotation::Init);
+    EXPECT_TRUE(systemLog());
     ASSERT_TRUE(setup.messenger);
     EXPECT_NE(dynamic_cast<LogMessengerIPC*>(setup.messenger.get()), nullptr);
     setup.unit->debug(1, "before the configuration");

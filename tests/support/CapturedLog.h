@@ -60,7 +60,8 @@ private:
 class LogStateScope {
 public:
     LogStateScope()
-        : debugLevel_(debugLevel()), severity_(severityFilter()), timeMode_(timeMode()), catalogue_(catalogue()),
+        : debugLevel_(debugLevel()), severity_(severityFilter()), timeMode_(timeMode()), systemLog_(systemLog()),
+          catalogue_(catalogue()),
           scheme_(rotationScheme()), interval_(rotationInterval()), size_(rotationSize()),
           messages_(agentMessages()), application_(logApplicationName()),
           initPending_(initRotationPending()) {}
@@ -68,6 +69,7 @@ public:
         setDebugLevel(debugLevel_);
         setSeverityFilter(severity_);
         setTimeMode(timeMode_);
+        setSystemLog(systemLog_);
         setCatalogue(catalogue_);
         setRotationScheme(scheme_);
         setRotationInterval(interval_);
@@ -82,6 +84,7 @@ public:
 
 private:
     int32_t debugLevel_, severity_, timeMode_;
+    bool systemLog_;
     const LogCommons* catalogue_;
     uint32_t scheme_;
     TimeSpan interval_;

@@ -153,4 +153,8 @@ bool FakePlatform::userName(std::string& out) {
 
 bool FakePlatform::isWow64() { return wow64 ? *wow64 : NativePlatform::isWow64(); }
 
+void FakePlatform::writeSystemLog(SystemLogLevel level, const std::string& message) {
+    systemLogged.emplace_back(level, message);
+}
+
 }  // namespace Quilna

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "platform/NativePlatform.h"
 
@@ -43,6 +44,8 @@ public:
     int localGroupsCalls = 0;
     std::map<std::string, int> memberCalls;
     int fileInfoCalls = 0;
+    // What reached the system log, which the fake keeps instead of the machine's.
+    std::vector<std::pair<SystemLogLevel, std::string>> systemLogged;
 
     int64_t now() override;
     void sleepMs(uint32_t milliseconds) override;
@@ -68,6 +71,7 @@ public:
     bool workgroup(std::string& out) override;
     bool userName(std::string& out) override;
     bool isWow64() override;
+    void writeSystemLog(SystemLogLevel level, const std::string& message) override;
 
     // A PathSyntax as Windows writes paths.
     static PathSyntax windowsSyntax();

@@ -21,6 +21,9 @@ struct NativePlatform::Impl {
     std::once_flag accountDomainOnce;
     std::string accountDomainText;
 
+    // The system log is opened at the first message.
+    std::once_flag systemLogOnce;
+
     // The mounts as last read from /proc/self/mountinfo; read again by logicalDrives.
     MountTable mounts;
 

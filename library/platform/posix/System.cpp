@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/utsname.h>
+#include <syslog.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -242,5 +243,26 @@ bool NativePlatform::workgroup(std::string& out) {
 bool NativePlatform::userName(std::string& out) { return posix::accountName(::geteuid(), out); }
 
 bool NativePlatform::isWow64() { return false; }
+
+namespace {
+
+int syslogPriority(SystemLogLevel level) {
+    switch (level) {
+        case SystemLogLevel::Notice: return LOG_NOTICE;
+        case SystemLogLevel::Warning: return LOG_WARNING;
+        case SystemLogLevel::Error: return LOG_ERR;
+        case SystemLogLevel::Critical: return LOG_CRIT;
+        case SystemLogLevel::Fatal: return LOG_ALERT;
+    }
+    return LOG_NOTICE;
+}
+
+}  // namespace
+
+void NativePlatform::writeSystemLog(SystemLogLevel level, const std::string& message) {
+    // The program's own name as the tag (the C library's default), with the process id.
+    std::call_once(impl_->systemLogOnce, [] { ::openlog(nullptr, LOG_PID, LOG_DAEMON); });
+    ::syslog(syslogPriority(level), "%s", message.c_str());
+}
 
 }  // namespace Quilna

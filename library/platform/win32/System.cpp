@@ -246,6 +246,9 @@ bool NativePlatform::userName(std::string& out) {
     }
 }
 
+// Windows keeps no system log here: the records stay in the program's log and the collector's.
+void NativePlatform::writeSystemLog(SystemLogLevel, const std::string&) {}
+
 bool NativePlatform::isWow64() {
     std::call_once(impl_->wow64Once, [this] {
         using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);

@@ -122,6 +122,7 @@ public:
     std::string temperaturesRules = "hot 7\nwarm 30\ncold 365\nfrozen infinity\n";
     std::string fileTypesRules;
     std::map<std::string, Setting> settings;  // below "hoardscan."
+    bool systemLog = false;  // log.syslog: tests keep their records out of the machine's system log
 
     void writeInstallation() const {
         std::string rules = "@part1\n" + host() + ":" + driveOfTree() + "\n@part2\n" + extraRules;
@@ -140,7 +141,8 @@ public:
         std::string conf = "Quilna () = '' { directories () = '' {\n"
                            "  conf (DirName) = '" + base_ + "/conf' {}\n"
                            "  log (DirName) = '" + base_ + "/log' {}\n} }\n"
-                           "log () = '' { global () = '' { severity (String) = 'NOTICE' {} } }\n"
+                           "log () = '' { syslog (Bool) = '" + (systemLog ? "true" : "false") + "' {}\n"
+                           "  global () = '' { severity (String) = 'NOTICE' {} } }\n"
                            "hoardscan () = '' {\n";
         std::map<std::string, std::string> blocks;  // "log.debug-level" goes into a block "log"
         for (const auto& [key, setting] : settings) {

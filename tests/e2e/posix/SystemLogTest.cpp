@@ -1,0 +1,93 @@
+// A scan's log records reach the system log: the program runs in a mount namespace of its own
+// whose /dev/log is a datagram socket of the test.
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "RunControl.h"
+
+namespace Quilna::EndToEnd {
+namespace {
+
+// A syslog daemon's socket: what arrives is kept, one text per datagram.
+class SyslogSocket {
+public:
+    explicit SyslogSocket(const std::string& path) : fd_(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        bound_ = fd_ >= 0 && path.size() < sizeof address.sun_path &&
+                 ::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~SyslogSocket() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    SyslogSocket(const SyslogSocket&) = delete;
+    SyslogSocket& operator=(const SyslogSocket&) = delete;
+
+    bool bound() const { return bound_; }
+    // Takes what waits, without blocking: a sender whose datagrams find the queue full waits.
+    void drain() {
+        char buffer[8192];
+        for (ssize_t got; (got = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT)) >= 0;)
+            received.emplace_back(buffer, static_cast<size_t>(got));
+    }
+
+    std::vector<std::string> received;
+
+private:
+    int fd_;
+    bool bound_ = false;
+};
+
+// Runs the scan with /dev/log bound to the socket (an overlay keeps the rest of /dev); the
+// exit code, 97 when the namespace cannot be set up, and the process id.
+std::pair<int, pid_t> scanLoggingTo(ScanInstallation& installation, SyslogSocket& socket, const std::string& socketPath) {
+    const std::string scratch = installation.base() + "/dev-layers";
+    const std::string script =
+        "S='" + scratch + "'; mkdir -p \"$S\" && mount -t tmpfs tmpfs \"$S\" && mkdir \"$S/upper\" \"$S/work\" &&"
+        " mount -t overlay overlay -o \"lowerdir=/dev,upperdir=$S/upper,workdir=$S/work\" /dev &&"
+        " rm -f /dev/log && touch /dev/log && mount --bind '" + socketPath + "' /dev/log || exit 97; exec \"$@\"";
+    installation.writeInstallation();
+    const pid_t scan = installation.start({"unshare", "--mount", "--propagation", "private", "sh", "-c", script, "sh"});
+    eventually([&] {
+        socket.drain();
+        return hasEnded(scan);
+    }, 120s);
+    const int code = installation.wait(scan);
+    socket.drain();
+    return {code, scan};
+}
+
+TEST(SystemLog, AScansRecordsReachTheSystemLogUnlessTheConfigurationTurnsItOff) {
+    if (!runningAsRoot()) GTEST_SKIP() << "mounting needs root";
+    ScanInstallation installation;
+    installation.file("a.txt", 10);
+    const std::string socketPath = installation.base() + "/syslog.socket";
+    SyslogSocket socket(socketPath);
+    ASSERT_TRUE(socket.bound()) << socketPath;
+
+    installation.systemLog = true;
+    const auto [code, pid] = scanLoggingTo(installation, socket, socketPath);
+    if (code == 97) GTEST_SKIP() << "cannot mount here: " << installation.output();
+    ASSERT_EQ(code, 0) << installation.log();
+    // Facility daemon (3), severity notice (5), then the time; tagged with the program's name
+    // and process id; the text from the installation's catalogue.
+    const std::string started =
+        " hoardscan[" + std::to_string(pid) + "]: (17.17.07) Hoardscan is taking stock of the file systems.";
+    EXPECT_TRUE(std::any_of(socket.received.begin(), socket.received.end(), [&](const std::string& message) {
+        return message.starts_with("<29>") && message.ends_with(started);
+    })) << ::testing::PrintToString(socket.received);
+
+    socket.received.clear();
+    installation.systemLog = false;
+    ASSERT_EQ(scanLoggingTo(installation, socket, socketPath).first, 0) << installation.log();
+    EXPECT_TRUE(socket.received.empty()) << ::testing::PrintToString(socket.received);
+}
+
+}  // namespace
+}  // namespace Quilna::EndToEnd
