@@ -16,8 +16,9 @@ namespace Quilna {
 bool setupLogging(LoggingSetup& setup);
 
 // Applies "Quilna.directories.log", "log.time", "log.rotation.scheme", "log.rotation.time",
-// "log.rotation.size", "log.global.severity", "log.global.debug-level" and "log.syslog". Absent keys reset
-// their settings to the defaults. Nothing happens without a configuration reader.
+// "log.rotation.size", "log.global.severity", "log.global.debug-level" and "log.syslog".
+// Absent keys reset their settings to the defaults. Nothing happens without a configuration
+// reader.
 void applyLogConfiguration(LoggingSetup& setup);
 
 // Applies comma-separated rotation words in order: "none" empties the scheme, "init", "time"
