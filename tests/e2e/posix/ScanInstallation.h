@@ -141,8 +141,8 @@ public:
         std::string conf = "Quilna () = '' { directories () = '' {\n"
                            "  conf (DirName) = '" + base_ + "/conf' {}\n"
                            "  log (DirName) = '" + base_ + "/log' {}\n} }\n"
-                           "log () = '' { syslog (Bool) = '" + (systemLog ? "true" : "false") + "' {}\n"
-                           "  global () = '' { severity (String) = 'NOTICE' {} } }\n"
+                           "log () = '' { syslog (Bool) = \"" + (systemLog ? "true" : "false") +
+                           "\" {} global () = '' { severity (String) = 'NOTICE' {} } }\n"
                            "hoardscan () = '' {\n";
         std::map<std::string, std::string> blocks;  // "log.debug-level" goes into a block "log"
         for (const auto& [key, setting] : settings) {
