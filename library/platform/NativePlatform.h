@@ -54,8 +54,8 @@ public:
     bool setAttributes(const std::string& path, uint16_t attributes) override;
     bool syncFile(const std::string& path) override;
     bool truncateFile(const std::string& path, uint64_t size) override;
-#ifndef _WIN32  // Windows keeps the interface's defaults
     std::unique_ptr<std::filebuf> openFile(const std::string& path, std::ios::openmode mode, bool mustBeNew) override;
+#ifndef _WIN32  // Windows keeps the interface's defaults
     std::string writeRefusal(const std::string& path) override;
     bool runtimeDirectory(std::string& path, std::string& refusal) override;
 #endif

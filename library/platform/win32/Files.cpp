@@ -1,4 +1,8 @@
 // Win32: file status, listing and file operations.
+#include <fcntl.h>
+#include <io.h>
+
+#include <ext/stdio_filebuf.h>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -287,5 +291,39 @@ bool NativePlatform::truncateFile(const std::string& path, uint64_t size) {
 namespace Quilna {
 
 std::filesystem::path streamPath(const std::string& path) { return std::filesystem::path(win32::systemPath(path)); }
+
+// A file opened for writing is opened as itself, never through a symbolic link or junction put in
+// its place (that is refused), shared for reading and writing as the C runtime shares its files,
+// and emptied only once it is known to be a plain file. Reading goes the default way.
+std::unique_ptr<std::filebuf> NativePlatform::openFile(const std::string& path, std::ios::openmode mode,
+                                                       bool mustBeNew) {
+    if (!(mode & (std::ios::out | std::ios::app))) return FileSystem::openFile(path, mode, mustBeNew);
+    if (path.empty()) {
+        ::SetLastError(ERROR_PATH_NOT_FOUND);
+        return nullptr;
+    }
+    const bool reading = (mode & std::ios::in) != 0;
+    HANDLE handle = ::CreateFileW(win32::systemPath(path).c_str(), GENERIC_WRITE | (reading ? GENERIC_READ : 0),
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, mustBeNew ? CREATE_NEW : OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    win32::UniqueHandle file(handle);
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!file.valid() || !::GetFileInformationByHandle(file.get(), &information)) return nullptr;
+    if (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) {
+        ::SetLastError(ERROR_CANT_ACCESS_FILE);
+        return nullptr;
+    }
+    if ((mode & std::ios::trunc) && !::SetEndOfFile(file.get())) return nullptr;
+    int flags = _O_BINARY | (reading ? _O_RDWR : _O_WRONLY);
+    if (mode & std::ios::app) flags |= _O_APPEND;
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file.get()), flags);
+    if (fd < 0) return nullptr;
+    file.release();  // the descriptor owns the handle now
+    // The C runtime's stream over the descriptor: the same buffering as a stream opened by name.
+    auto buffer = std::make_unique<__gnu_cxx::stdio_filebuf<char>>(fd, mode | std::ios::binary);
+    if (buffer->is_open()) return buffer;
+    ::_close(fd);
+    return nullptr;
+}
 
 }  // namespace Quilna

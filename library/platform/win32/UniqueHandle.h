@@ -17,6 +17,12 @@ public:
 
     HANDLE get() const { return handle_; }
     bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+    // Gives the handle up without closing it.
+    HANDLE release() {
+        HANDLE handle = handle_;
+        handle_ = nullptr;
+        return handle;
+    }
     void reset() {
         if (valid()) ::CloseHandle(handle_);
         handle_ = nullptr;

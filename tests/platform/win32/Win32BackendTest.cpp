@@ -149,7 +149,7 @@ TEST(Win32Files, AttributesMapBothWays) {
     EXPECT_FALSE(info.attributes & FileAttribute::ReadOnly);
 }
 
-TEST(Win32Files, LinksAreListedAsFilesAndCarryTheLinkAttribute) {
+TEST(Win32Files, LinksAreListedAsFilesNeverEnteredAndNeverWrittenThrough) {
     TempDir dir;
     std::filesystem::create_directory(dir.path() / "target");
     dir.write("target/inside.txt", "i");
@@ -180,6 +180,23 @@ TEST(Win32Files, LinksAreListedAsFilesAndCarryTheLinkAttribute) {
     EXPECT_FALSE(info.attributes & FileAttribute::Directory);
     EXPECT_FALSE(platform().isMountPoint(link)) << "a link to a directory mounts no volume";
     ::RemoveDirectoryA(link.c_str());
+
+    // A file is written as itself; a link put in its place is refused, its target left alone.
+    const std::string own = dir.child("own.log");
+    std::unique_ptr<std::filebuf> written = platform().openFile(own, std::ios::out | std::ios::trunc, false);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->sputn("line\n", 5), 5);
+    EXPECT_TRUE(written->close());
+    EXPECT_EQ(std::filesystem::file_size(own), 5u);
+    const std::string target = dir.write("target.txt", "kept");
+    const std::string planted = dir.child("planted.log");
+    ASSERT_TRUE(::CreateSymbolicLinkA(planted.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE));
+    for (std::ios::openmode mode : {std::ios::out | std::ios::trunc, std::ios::out | std::ios::app,
+                                    std::ios::in | std::ios::out})
+        EXPECT_FALSE(platform().openFile(planted, mode, false)) << mode;
+    EXPECT_FALSE(platform().truncateFile(planted, 0));
+    EXPECT_FALSE(platform().copyFile(own, planted, true));
+    EXPECT_EQ(std::filesystem::file_size(target), 4u);
 }
 
 // Registry values of every type come back as the system stores them.
