@@ -47,7 +47,8 @@ std::optional<int64_t> parseInteger(std::string_view text) {
     if (negative) text.remove_prefix(1);
     if (!allDigits(text)) return std::nullopt;
     int64_t value = 0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
+    // Beyond 64 bits is no number, not a zero.
+    if (std::from_chars(text.data(), text.data() + text.size(), value).ec != std::errc()) return std::nullopt;
     return negative ? -value : value;
 }
 
@@ -75,10 +76,12 @@ std::optional<DayAndProcess> splitDayAndProcess(std::string_view text) {
     const std::string_view rest = text.substr(0, lastDash);
     const size_t dayDash = rest.rfind('-');
     const std::string_view dayText = dayDash == std::string_view::npos ? rest : rest.substr(dayDash + 1);
-    if (!allDigits(processText) || !allDigits(dayText)) return std::nullopt;
+    const auto day = parseInteger(dayText);
+    const auto processId = parseInteger(processText);
+    if (!allDigits(processText) || !allDigits(dayText) || !day || !processId) return std::nullopt;
     DayAndProcess parts;
-    parts.day = *parseInteger(dayText);
-    parts.processId = *parseInteger(processText);
+    parts.day = *day;
+    parts.processId = *processId;
     if (dayDash != std::string_view::npos) parts.lead = rest.substr(0, dayDash);
     return parts;
 }

@@ -117,7 +117,11 @@ int ConfReader::getBool(const std::string& path, bool& out) const {
 int ConfReader::getInteger(const std::string& path, int32_t& out) const {
     std::string value;
     if (int result = get(path, kInteger, value); result != ConfResult::Found) return result;
-    out = StringUtils::toInt32(value);
+    // Read as the C library reads it ("12abc" is 12), but a number beyond 32 bits is refused
+    // rather than cut to the largest one.
+    const std::optional<int32_t> number = StringUtils::toInt32InRange(value);
+    if (!number) return ConfResult::Invalid;
+    out = *number;
     return ConfResult::Found;
 }
 

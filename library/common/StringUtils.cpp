@@ -131,15 +131,16 @@ std::string exactNumberText(double value) {
 }
 
 namespace {
+// Leading blanks, optional sign, digits; saturated tells that the value did not fit.
 template <typename Int>
-Int toInteger(std::string_view text) {
+Int toInteger(std::string_view text, bool& saturated) {
     size_t at = 0;
     while (at < text.size() && (text[at] == ' ' || (text[at] >= '\t' && text[at] <= '\r'))) ++at;
     bool negative = false;
     if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
     // Accumulate as a negative number so that the minimum fits.
     Int value = 0;
-    bool saturated = false;
+    saturated = false;
     for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
         const Int digit = static_cast<Int>(text[at] - '0');
         if (value < (std::numeric_limits<Int>::min() + digit) / 10) {
@@ -150,18 +151,51 @@ Int toInteger(std::string_view text) {
     }
     if (saturated) return negative ? std::numeric_limits<Int>::min() : std::numeric_limits<Int>::max();
     if (negative) return value;
-    return value == std::numeric_limits<Int>::min() ? std::numeric_limits<Int>::max() : static_cast<Int>(-value);
+    if (value == std::numeric_limits<Int>::min()) {
+        saturated = true;
+        return std::numeric_limits<Int>::max();
+    }
+    return static_cast<Int>(-value);
+}
+
+template <typename Int>
+Int toInteger(std::string_view text) {
+    bool saturated = false;
+    return toInteger<Int>(text, saturated);
 }
 }  // namespace
 
 int32_t toInt32(std::string_view text) { return toInteger<int32_t>(text); }
 int64_t toInt64(std::string_view text) { return toInteger<int64_t>(text); }
 
+std::optional<int32_t> toInt32InRange(std::string_view text) {
+    bool saturated = false;
+    const int32_t value = toInteger<int32_t>(text, saturated);
+    if (saturated) return std::nullopt;
+    return value;
+}
+
 uint64_t leadingDigits(std::string_view text) {
     uint64_t value = 0;
     for (char c : text) {
         if (c < '0' || c > '9') break;
-        value = value * 10 + static_cast<uint64_t>(c - '0');
+        const uint64_t digit = static_cast<uint64_t>(c - '0');
+        if (value > (UINT64_MAX - digit) / 10) return UINT64_MAX;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+std::optional<uint64_t> decimalNumber(std::string_view text, uint64_t max) {
+    if (text.empty()) return std::nullopt;
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        const uint64_t digit = static_cast<uint64_t>(c - '0');
+        if (value > max / 10) return std::nullopt;
+        value *= 10;
+        if (digit > max - value) return std::nullopt;
+        value += digit;
     }
     return value;
 }

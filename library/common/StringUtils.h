@@ -3,6 +3,7 @@
 // signed byte, is at most 0x20, so bytes 0x80 to 0xFF count as blanks too.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,7 +52,12 @@ std::string exactNumberText(double value);
 // character; no digits give 0. Out-of-range values saturate instead of being undefined.
 int32_t toInt32(std::string_view text);
 int64_t toInt64(std::string_view text);
-// Leading decimal digits only (no sign, no blanks); none give 0.
+// The same reading, but empty when the number does not fit 32 bits.
+std::optional<int32_t> toInt32InRange(std::string_view text);
+// Leading decimal digits only (no sign, no blanks); none give 0, more than 64 bits hold give
+// the largest value rather than a wrapped one.
 uint64_t leadingDigits(std::string_view text);
+// The whole text as a decimal number of at most max: digits only, at least one.
+std::optional<uint64_t> decimalNumber(std::string_view text, uint64_t max = UINT64_MAX);
 
 }  // namespace Quilna::StringUtils

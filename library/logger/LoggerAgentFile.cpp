@@ -1,6 +1,8 @@
 #include "logger/LoggerAgentFile.h"
 
+#include <algorithm>
 #include <sstream>
+#include <vector>
 
 #include "common/FileOps.h"
 #include "common/FilePlain.h"
@@ -270,7 +272,10 @@ void LoggerAgentFile::rotate() {
 
     std::string counterText = "0";
     readResource(registryName("LogCounter"), counterText);
-    const int32_t counter = StringUtils::toInt32(counterText);
+    // A counter that is no number or would overflow (the resource is a file others may edit)
+    // starts again at 0.
+    const int32_t counter =
+        static_cast<int32_t>(StringUtils::decimalNumber(StringUtils::trimmed(counterText), INT32_MAX - 1).value_or(0));
     writeResource(registryName("LogCounter"), StringUtils::intText(counter + 1));
 
     const std::string from = path_;
@@ -286,6 +291,50 @@ void LoggerAgentFile::rotate() {
     }
     sizeFactor_ = 1.0f;
     if (messages) writeOwn("Log continued from " + quotedText(FileUtils::fileName(to)) + ".");
+    removeOldCopies();
+}
+
+// Keeps the newest rotationKeep() rotated copies of this log and deletes the others. A copy is
+// told by its whole name, <base>_<opened>_<counter>[.<extension>], and its age by the opening
+// time and then the counter in it: the counter alone starts again when its resource is lost.
+void LoggerAgentFile::removeOldCopies() {
+    std::string base = path_;
+    const std::string extension = FileUtils::splitExtension(base);
+    const std::string directory = FileUtils::directoryName(base);
+    const std::string prefix = FileUtils::fileName(base) + "_";
+    const std::string suffix = extension.empty() ? std::string() : "." + extension;
+    constexpr size_t openedLength = 15;  // 20130405T060708
+    struct Copy {
+        std::string opened;
+        uint64_t counter;
+        std::string name;
+        bool operator<(const Copy& other) const {
+            return opened != other.opened ? opened < other.opened : counter < other.counter;
+        }
+    };
+    std::vector<Copy> copies;
+    for (const DirEntry& entry : FileOps::listDirectory(directory, "*")) {
+        const std::string& name = entry.name;
+        if (!entry.isFile || name.size() < prefix.size() + openedLength + 2 + suffix.size() ||
+            name.compare(0, prefix.size(), prefix) != 0 ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+            continue;
+        const std::string middle = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+        const auto date = StringUtils::decimalNumber(std::string_view(middle).substr(0, 8));
+        const auto time = StringUtils::decimalNumber(std::string_view(middle).substr(9, 6));
+        const auto counter = StringUtils::decimalNumber(std::string_view(middle).substr(openedLength + 1));
+        if (middle[8] != 'T' || middle[openedLength] != '_' || !date || !time || !counter) continue;
+        copies.push_back(Copy{middle.substr(0, openedLength), *counter, name});
+    }
+    const size_t keep = static_cast<size_t>(rotationKeep());
+    if (copies.size() <= keep) return;
+    std::sort(copies.begin(), copies.end());
+    for (size_t i = 0; i + keep < copies.size(); ++i) {
+        const bool removed = FileOps::deleteFile(directory + copies[i].name);
+        if (agentMessages())
+            writeOwn((removed ? "Removed the old log copy " : "Cannot remove the old log copy ") +
+                     quotedText(copies[i].name) + " (keeping " + StringUtils::intText(rotationKeep()) + ").");
+    }
 }
 
 // The rename of FileOps with its retries, except that a file another writer keeps open

@@ -68,6 +68,7 @@ private:
     void checkRotation();
     void rotate();
     bool renameLog(const std::string& from, const std::string& to);
+    void removeOldCopies();
     std::string rotatedPath(int32_t counter) const;
 
     SmartPointer<FileBase> file_;

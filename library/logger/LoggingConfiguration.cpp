@@ -70,6 +70,10 @@ void applyRotation(const ConfReader& configuration) {
     int32_t megabytes = 0;
     if (configuration.getInteger("log.rotation.size", megabytes) != ConfResult::Found) megabytes = 0;
     setRotationSize(megabytes);
+    int32_t copies = defaultRotationKeep;
+    if (configuration.getInteger("log.rotation.keep", copies) != ConfResult::Found || copies < 0)
+        copies = defaultRotationKeep;
+    setRotationKeep(copies);
     if ((rotationScheme() & Rotation::Init) != 0 && !initBefore) armInitRotation();
 }
 

@@ -10,6 +10,7 @@ namespace {
 std::atomic<uint32_t> scheme{0};
 std::atomic<int32_t> intervalSeconds{0};
 std::atomic<int32_t> sizeLimit{10};
+std::atomic<int32_t> keptCopies{defaultRotationKeep};
 std::atomic<bool> initPending{true};
 std::atomic<uint32_t> generation{0};
 std::atomic<bool> messagesOn{true};
@@ -30,6 +31,11 @@ TimeSpan rotationInterval() { return TimeSpan(intervalSeconds.load()); }
 
 void setRotationSize(int32_t megabytes) { sizeLimit.store(megabytes); }
 int32_t rotationSize() { return sizeLimit.load(); }
+
+void setRotationKeep(int32_t copies) {
+    if (copies >= 0) keptCopies.store(copies);
+}
+int32_t rotationKeep() { return keptCopies.load(); }
 
 void armInitRotation() {
     initPending.store(true);

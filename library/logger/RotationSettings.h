@@ -28,6 +28,12 @@ TimeSpan rotationInterval();
 void setRotationSize(int32_t megabytes);
 int32_t rotationSize();
 
+// How many rotated copies of each log are kept (initially 10); a rotation deletes the oldest
+// beyond that number. 0 keeps none; negative values are ignored.
+void setRotationKeep(int32_t copies);
+int32_t rotationKeep();
+constexpr int32_t defaultRotationKeep = 10;
+
 // Lets the Init condition fire again and makes every agent compute its next rotation time anew.
 void armInitRotation();
 bool initRotationPending();

@@ -253,6 +253,7 @@ TEST_F(ConfReaderTest, TypesDecideWhetherAValueIsThere) {
 TEST_F(ConfReaderTest, TypedConversions) {
     read("t (Bool) = 'TRUE' {} f (Bool) = 'False' {} padded (Bool) = ' true' {}\n"
          "n1 (Integer) = '12abc' {} n2 (Integer) = 'abc' {} n3 (Integer) = ' -42' {}\n"
+         "n4 (Integer) = '2147483648' {} n5 (Integer) = '-99999999999999999999' {}\n"
          "s (String) = '  Mixed Case  ' {}\n"
          "period (TimeSpan) = 'P1D2H3M4S' {} bad-period (TimeSpan) = '1 day' {}\n"
          "file (FileName) = ' logs//a.log ' {} dir-like (FileName) = 'logs/' {} none (FileName) = '' {}\n"
@@ -272,6 +273,10 @@ TEST_F(ConfReaderTest, TypedConversions) {
     EXPECT_EQ(reader.getInteger("n2", number), ConfResult::Found);
     EXPECT_EQ(number, 0);
     EXPECT_EQ(reader.getInteger("n3", number), ConfResult::Found);
+    EXPECT_EQ(number, -42);
+    // Beyond 32 bits is refused, not cut to the largest number.
+    EXPECT_EQ(reader.getInteger("n4", number), ConfResult::Invalid);
+    EXPECT_EQ(reader.getInteger("n5", number), ConfResult::Invalid);
     EXPECT_EQ(number, -42);
 
     std::string text;

@@ -80,7 +80,7 @@ TEST(StringUtils, ExactNumberTextsReadBackTheSameValue) {
     EXPECT_EQ(exactNumberText(-3), "-3");
 }
 
-TEST(StringUtils, IntegerConversionsFollowTheCLibraryAndSaturate) {
+TEST(StringUtils, IntegerConversionsFollowTheCLibraryAndNeverWrap) {
     EXPECT_EQ(toInt32("  12abc"), 12);
     EXPECT_EQ(toInt32("abc"), 0);
     EXPECT_EQ(toInt32("-7"), -7);
@@ -89,8 +89,23 @@ TEST(StringUtils, IntegerConversionsFollowTheCLibraryAndSaturate) {
     EXPECT_EQ(toInt32("-99999999999"), -2147483647 - 1);
     EXPECT_EQ(toInt32("-2147483648"), -2147483647 - 1);
     EXPECT_EQ(toInt64("9223372036854775807"), 9223372036854775807ll);
+    EXPECT_EQ(toInt32InRange(" -2147483648x"), std::optional<int32_t>(-2147483647 - 1));
+    EXPECT_EQ(toInt32InRange("2147483647"), std::optional<int32_t>(2147483647));
+    EXPECT_EQ(toInt32InRange("2147483648"), std::nullopt);
+    EXPECT_EQ(toInt32InRange("-2147483649"), std::nullopt);
     EXPECT_EQ(leadingDigits("007x"), 7u);
     EXPECT_EQ(leadingDigits(" 7"), 0u);
+    EXPECT_EQ(leadingDigits("18446744073709551615%"), UINT64_MAX);
+    // 2^64 and beyond stay the largest number instead of wrapping to a small one.
+    EXPECT_EQ(leadingDigits("18446744073709551616"), UINT64_MAX);
+    EXPECT_EQ(leadingDigits("36893488147419103233"), UINT64_MAX);
+    EXPECT_EQ(decimalNumber("18446744073709551615"), std::optional<uint64_t>(UINT64_MAX));
+    EXPECT_EQ(decimalNumber("18446744073709551616"), std::nullopt);
+    EXPECT_EQ(decimalNumber("1000", 999), std::nullopt);
+    EXPECT_EQ(decimalNumber("999", 999), std::optional<uint64_t>(999));
+    EXPECT_EQ(decimalNumber("7", 5), std::nullopt);
+    EXPECT_EQ(decimalNumber(""), std::nullopt);
+    EXPECT_EQ(decimalNumber("1 "), std::nullopt);
 }
 
 }  // namespace

@@ -167,7 +167,8 @@ TEST(RuleDecisions, PlaceholdersTakePathComponents) {
                              Decider::entry("c:\\users\\*", "%3%") + Decider::entry("c:\\dept\\*", "dept-%2%-%3%") +
                                  Decider::entry("c:\\deep\\*", "%9%/%3%") + Decider::entry("c:\\zero\\*", "a%0%b%x%c") +
                                  Decider::entry("c:\\open\\*", "50% off") + Decider::entry("c:\\file\\*", "%3%") +
-                                 Decider::entry("c:\\twice\\*", "%2%%2%") + Decider::entry("c:\\pct\\*", "%3%-%2%")));
+                                 Decider::entry("c:\\twice\\*", "%2%%2%") + Decider::entry("c:\\pct\\*", "%3%-%2%") +
+                                 Decider::entry("c:\\huge\\*", "%18446744073709551618%")));
     EXPECT_EQ(d.account("c:\\users\\ann\\", "report.doc"), "ann");
     EXPECT_EQ(d.account("c:\\dept\\users\\ann\\", "x"), "dept-dept-users");
     EXPECT_EQ(d.account("c:\\file\\", "f.txt"), "f.txt");  // the last component is the name
@@ -183,6 +184,10 @@ TEST(RuleDecisions, PlaceholdersTakePathComponents) {
     // A placeholder without a number names no component.
     EXPECT_EQ(d.account("c:\\zero\\", "x"), "aUNDEFbUNDEFc");
     EXPECT_EQ(d.log.messages("WARNING", 19), (std::vector<std::string>{"0|c:\\zero\\x|1", "0|c:\\zero\\x|1"}));
+    d.log.clear();
+    // 2^64 + 2 is beyond every path, not the second component.
+    EXPECT_EQ(d.account("c:\\huge\\", "x"), "UNDEF");
+    EXPECT_EQ(d.log.messages("WARNING", 19), (std::vector<std::string>{"18446744073709551615|c:\\huge\\x|3"}));
 }
 
 TEST(RuleDecisions, PlaceholdersOfNetworkPathsKeepTheServerWhole) {

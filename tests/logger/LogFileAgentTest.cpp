@@ -120,6 +120,44 @@ TEST_F(LogFileAgentTest, SizeLimitZeroRotatesBeforeEveryLine) {
     EXPECT_EQ(LogTest::readFile(log("a_20130405T060708_3.log")), "three\r\n");
 }
 
+TEST_F(LogFileAgentTest, OnlyTheNewestRotatedCopiesAreKept) {
+    fake.clock = kHalfPastTen;
+    setAgentMessages(false);
+    setRotationScheme(Rotation::Size);
+    LoggerAgentFile agent;
+    setRotationSize(0);
+    setRotationKeep(3);
+    // An older copy with a larger counter (the counter started again) goes first; names that
+    // are no copies of this log stay whatever they look like.
+    const std::vector<std::string> others = {"a_20130405T103000_x.log", "a_notes.log", "b_20130405T103000_1.log",
+                                             "a_20130405T103000_1.txt", "a_2013040ST103000_1.log"};
+    for (const std::string& name : others) LogTest::writeFile(log(name), name);
+    LogTest::writeFile(log("a_20120101T000000_99.log"), "last year");
+    agent.setLogFile(log());
+    // Twenty rotations leave three copies.
+    for (int line = 0; line < 20; ++line) ASSERT_TRUE(agent.write("line " + std::to_string(line)));
+    std::vector<std::string> copies = rotated();
+    ASSERT_EQ(copies.size(), 3u);
+    EXPECT_TRUE(copies[0].ends_with("a_20130405T103000_17.log")) << copies[0];
+    EXPECT_EQ(LogTest::readFile(copies[2]), "line 18\r\n");
+    for (const std::string& name : others) EXPECT_EQ(LogTest::readFile(log(name)), name);
+
+    setAgentMessages(true);
+    setRotationKeep(1);
+    ASSERT_TRUE(agent.write("one kept"));
+    copies = rotated();
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_TRUE(copies[0].ends_with("a_20130405T103000_20.log")) << copies[0];
+    const std::string text = LogTest::readFile(log());
+    for (const char* removed : {"17", "18", "19"})
+        EXPECT_NE(text.find("Removed the old log copy \"a_20130405T103000_" + std::string(removed) + ".log\" (keeping 1)."),
+                  std::string::npos) << removed;
+
+    setRotationKeep(0);
+    ASSERT_TRUE(agent.write("none kept"));
+    EXPECT_TRUE(rotated().empty());
+}
+
 TEST_F(LogFileAgentTest, RotationIsReportedInBothFiles) {
     fake.clock = kHalfPastTen;
     setRotationScheme(Rotation::Size);

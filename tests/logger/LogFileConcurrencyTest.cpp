@@ -33,6 +33,7 @@ TEST(LogFileWriterProcess, WritesItsLinesWhenStartedAsAWriter) {
     setRotationScheme(static_cast<uint32_t>(StringUtils::toInt32(parts[3])));
     LoggerAgentFile agent;
     setRotationSize(0);
+    setRotationKeep(1000);  // every copy stays, to be counted
     ASSERT_TRUE(agent.setLogFile(parts[0]));
     const int writer = StringUtils::toInt32(parts[1]);
     for (int i = 0; i < StringUtils::toInt32(parts[2]); ++i) ASSERT_TRUE(agent.write(lineOf(writer, i))) << i;

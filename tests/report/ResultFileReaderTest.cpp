@@ -40,7 +40,9 @@ TEST(ResultFileReaderTest, NamesOfEveryResultFileAreTakenApart) {
     for (const char* other : {"Hoardscan-1365112800-4242.log", "Hoardscan-12a-3.data", "Hoardscan--3.data",
                               "Hoardscan-1-2-3.data", "HoardscanInactive-1-2.log", "hoardscan-1-2.data",
                               "Hoardscan.log", "HoardscanExtension-1-2.log.make", "Hoardscan--1-2.log",
-                              "Hoardscan-1-2.data.make", "Hoardscan-1-2.csv", "notes.txt"}) {
+                              "Hoardscan-1-2.data.make", "Hoardscan-1-2.csv", "notes.txt",
+                              // Day stamps and process ids beyond 64 bits are no numbers, not zeros.
+                              "Hoardscan-18446744073709551616-2.data", "Hoardscan-1-99999999999999999999.data"}) {
         EXPECT_FALSE(ResultFileReader::parseName(other)) << other;
     }
 }
@@ -88,6 +90,7 @@ TEST(ResultFileReaderTest, MalformedRecordFilesNameTheFileAndLine) {
         {good + "2:86400:29:" + key + "\n1:1:2:3:4\n", 3, "expected a record key line"},
         {good + "1:86400:30:" + key + "\n1:1:2:3:4\n", 3, "expected a record key line"},
         {good + "1:x:29:" + key + "\n1:1:2:3:4\n", 3, "expected a record key line"},
+        {good + "1:99999999999999999999:29:" + key + "\n1:1:2:3:4\n", 3, "expected a record key line"},
         {good + "1:86400:29:0:a:0:b\n1:1:2:3:4\n", 3, "the record key has 2 fields, expected 10"},
         {good + "1:86400:29:" + key + ":0:extra\n1:1:2:3:4\n", 3, "the record key has 11 fields"},
         {"1:86400:29:" + key.substr(0, key.size() - 5) + "1:hot\n1:1:2:3:4\n", 1, "is not preceded by \"0:\""},

@@ -61,9 +61,8 @@ class LogStateScope {
 public:
     LogStateScope()
         : debugLevel_(debugLevel()), severity_(severityFilter()), timeMode_(timeMode()), systemLog_(systemLog()),
-          catalogue_(catalogue()),
-          scheme_(rotationScheme()), interval_(rotationInterval()), size_(rotationSize()),
-          messages_(agentMessages()), application_(logApplicationName()),
+          catalogue_(catalogue()), scheme_(rotationScheme()), interval_(rotationInterval()), size_(rotationSize()),
+          keep_(rotationKeep()), messages_(agentMessages()), application_(logApplicationName()),
           initPending_(initRotationPending()) {}
     ~LogStateScope() {
         setDebugLevel(debugLevel_);
@@ -74,6 +73,7 @@ public:
         setRotationScheme(scheme_);
         setRotationInterval(interval_);
         setRotationSize(size_);
+        setRotationKeep(keep_);
         setAgentMessages(messages_);
         setApplicationName(application_);
         if (initPending_) armInitRotation();
@@ -88,7 +88,7 @@ private:
     const LogCommons* catalogue_;
     uint32_t scheme_;
     TimeSpan interval_;
-    int32_t size_;
+    int32_t size_, keep_;
     bool messages_;
     std::string application_;
     bool initPending_;

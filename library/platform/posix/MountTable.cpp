@@ -1,5 +1,6 @@
 #include "platform/posix/MountTable.h"
 
+#include <charconv>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -19,6 +20,12 @@ bool lies(const std::string& path, const std::string& below) {
     return path.size() > below.size() && path.compare(0, below.size(), below) == 0 && path[below.size()] == '/';
 }
 
+// A device number that no unsigned holds makes a line we cannot use, not an exception.
+bool deviceNumber(std::string_view text, unsigned& out) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return !text.empty() && error == std::errc() && end == text.data() + text.size();
+}
+
 // One mountinfo line: id parent major:minor root mountpoint options [optional...] - type source superoptions
 bool parseLine(const std::string& line, Mount& out) {
     std::istringstream fields(line);
@@ -32,8 +39,9 @@ bool parseLine(const std::string& line, Mount& out) {
     fields >> source;
     const size_t colon = device.find(':');
     if (colon == std::string::npos) return false;
-    out.major = static_cast<unsigned>(std::stoul("0" + device.substr(0, colon)));
-    out.minor = static_cast<unsigned>(std::stoul("0" + device.substr(colon + 1)));
+    if (!deviceNumber(std::string_view(device).substr(0, colon), out.major) ||
+        !deviceNumber(std::string_view(device).substr(colon + 1), out.minor))
+        return false;
     out.root = MountTable::unescape(root);
     out.mountPoint = withoutFinalSlash(MountTable::unescape(mountPoint));
     out.fileSystem = type;

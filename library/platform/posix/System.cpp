@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -201,8 +202,10 @@ bool NativePlatform::osVersion(OsVersion& out) {
     out.ntFamily = true;
     out.workstation = true;
     // The kernel release, "6.1.0-13-amd64", gives the numbers.
-    out.major = static_cast<uint32_t>(std::strtoul(names.release, nullptr, 10));
-    if (const char* dot = std::strchr(names.release, '.')) out.minor = static_cast<uint32_t>(std::strtoul(dot + 1, nullptr, 10));
+    // from_chars leaves a number that does not fit 32 bits at 0 instead of cutting it.
+    const char* end = names.release + std::strlen(names.release);
+    std::from_chars(names.release, end, out.major);
+    if (const char* dot = std::strchr(names.release, '.')) std::from_chars(dot + 1, end, out.minor);
     out.name = prettyName("/etc/os-release");
     if (out.name.empty()) out.name = std::string(names.sysname) + " " + names.release;
     return true;

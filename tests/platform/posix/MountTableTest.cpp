@@ -28,6 +28,7 @@ const char* sampleMountInfo =
     "42 26 254:0 / /mnt/again rw - ext4 /dev/vda rw\n"
     "43 26 0:44 / /mnt/share rw - nfs4 server:/export rw\n"
     "44 26 0:45 / /mnt/share rw - tmpfs tmpfs rw\n"
+    "45 26 99999999999999999999:1 / /mnt/huge rw - ext4 /dev/vdb rw\n"
     "garbage line without fields\n";
 
 std::vector<std::string> drivePoints(const MountTable& table) {
@@ -41,7 +42,7 @@ TEST(MountTable, DrivesLeaveOutPseudoFileSystemsWhatLiesBelowThemAndRepeats) {
     table.parse(sampleMountInfo);
     // /dev/shm and the cgroup tmpfs lie below pseudo mounts; /mnt/again repeats the device and
     // root of "/", while /srv/home mounts another root of it; /mnt/share is hidden by the tmpfs
-    // mounted on top of it.
+    // mounted on top of it; /mnt/huge has a device number beyond every integer.
     EXPECT_EQ(drivePoints(table), (std::vector<std::string>{"/", "/mnt/my disk", "/srv/home", "/mnt/share"}));
     ASSERT_NE(table.find("/mnt/share/"), nullptr);
     EXPECT_EQ(table.find("/mnt/share/")->fileSystem, "tmpfs");
