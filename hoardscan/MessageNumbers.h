@@ -37,5 +37,6 @@ constexpr int32_t SettingInvalid = 34;       // key, value, what was expected
 constexpr int32_t StaleResultRemoved = 35;   // file name, process id
 constexpr int32_t StoppedBySignal = 36;      // signal name
 constexpr int32_t ResultRefused = 37;        // file name, reason
+constexpr int32_t RepeatsLeftOut = 40;       // message number, times left out, times logged
 
 }  // namespace Quilna::Message

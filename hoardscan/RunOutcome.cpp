@@ -58,6 +58,7 @@ std::string Hoardscan::outcomeText(int exitCode) const {
 void Hoardscan::closeRun(int exitCode) {
     const std::string outcome = outcomeText(exitCode);
     if (logging_.unit) {
+        log().reportRepeats(Message::RepeatsLeftOut);
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started_);
         log().notice(Message::RunFinished,
                      ParamStream() << exitCode << static_cast<long long>(seconds.count())

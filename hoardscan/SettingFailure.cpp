@@ -18,6 +18,8 @@ std::string expectation(const DOMNode& entry, const std::string& type, int resul
                                       : "a valid " + type + " expected";
         case ConfResult::UnclosedReference: return "a reference closed by '}' expected";
         case ConfResult::ReferenceLoop: return "references that end expected, not a loop";
+        case ConfResult::TooLong:
+            return "at most " + std::to_string(ConfReader::maxExpandedLength) + " bytes once its references are expanded";
         default: return "a value expected";
     }
 }

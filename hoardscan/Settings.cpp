@@ -29,6 +29,9 @@ namespace {
 constexpr int32_t applicationNumber = Application::Hoardscan;  // 17
 constexpr int32_t moduleNumber = Module::Storage;              // 17
 constexpr int64_t bytesPerMebibyte = 1048576;
+// A warning met at every file (a placeholder deeper than the paths, say) is logged this often per
+// run and then counted, so that a tree of millions of files cannot fill the log directory.
+constexpr int32_t repeatedMessagesLogged = 100;
 
 // An existing directory (a file of that name will not hold result files).
 bool isDirectory(const std::string& path) {
@@ -112,9 +115,13 @@ bool Hoardscan::findConfiguration() {
         configurationFile_ = options_.front().second;
         options_.erase(options_.begin());
     } else {
-        if (readResource("ConfigurationDir", configurationFile_) != ResourceResult::Ok) {
-            failure_ = "no configuration file: neither the option -c nor the installation's resource "
-                       "ConfigurationDir names one.";
+        std::string why;
+        if (const int result = readResource("ConfigurationDir", configurationFile_, &why);
+            result != ResourceResult::Ok) {
+            failure_ = result == ResourceResult::TooLong
+                           ? "no configuration file: " + why + "."
+                           : "no configuration file: neither the option -c nor the installation's resource "
+                             "ConfigurationDir names one.";
             return false;
         }
         FileUtils::normaliseSeparators(configurationFile_);
@@ -181,6 +188,11 @@ void Hoardscan::readDebugLevel() {
         setDebugLevel(level);
     // A log without debugging carries no opening, closing or rotation lines.
     if (debugLevel() == 0) setAgentMessages(false);
+    int32_t repeats = repeatedMessagesLogged;
+    if (logging_.configuration->getInteger("hoardscan.log.repeated-messages", repeats) != ConfResult::Found ||
+        repeats < 0)
+        repeats = repeatedMessagesLogged;
+    log().limitRepeats(static_cast<uint64_t>(repeats));
 }
 
 bool Hoardscan::unusable(const char* key, const char* type, int result, const char* debugLine) {

@@ -6,6 +6,7 @@
 #include "common/TimeException.h"
 #include "common/TimeSpan.h"
 #include "logger/LoggerUnit.h"
+#include "platform/Platform.h"
 
 namespace Quilna {
 
@@ -62,12 +63,15 @@ int ConfReader::get(const std::string& path, const std::string& type, std::strin
     return ConfResult::Found;
 }
 
-// Replaces each ${name} by the raw value of the entry at that path, then looks again from the
-// start, so that references brought in by a substitution are expanded too. A value that
-// refers to itself would never end: more than maxSubstitutions substitutions are a loop.
+// Replaces each ${name} by the raw value of the entry at that path, then looks again from where
+// the reference stood, so that references brought in by a substitution are expanded too. A
+// value that refers to itself would never end: more than maxSubstitutions substitutions are a
+// loop; and a value that grows beyond maxExpandedLength is refused, so that a few references to
+// a large value cannot take the memory.
 int ConfReader::expandReferences(const std::string& path, std::string& value) const {
     int substitutions = 0;
-    for (size_t open = value.find("${"); open != std::string::npos; open = value.find("${")) {
+    for (size_t open = value.find("${"); open != std::string::npos;
+         open = value.find("${", open == 0 ? 0 : open - 1)) {
         const size_t close = value.find('}', open);
         if (close == std::string::npos) {
             error(kBadReference, ParamStream() << path << "no closing brace");
@@ -87,10 +91,17 @@ int ConfReader::expandReferences(const std::string& path, std::string& value) co
             debug(5, "ConfReader: Found, but reference inside value didn't have a value.");
             return ConfResult::NoValue;
         }
-        std::string text = referenced->value();
+        const std::string& text = referenced->value();
+        const bool separator = referenced->type() == kDirName && !text.empty() && !FileUtils::isSeparator(text.back());
+        if (value.size() - (close - open + 1) + text.size() + (separator ? 1 : 0) > maxExpandedLength) {
+            error(kBadReference, ParamStream() << path
+                                               << "its value grows beyond " + std::to_string(maxExpandedLength) +
+                                                      " bytes with the reference ${" + name + "}");
+            return ConfResult::TooLong;
+        }
         if (debugOn(5)) debug(5, "ConfReader: Reference \"%s\" = \"%s\".", ParamStream() << name << text);
-        if (referenced->type() == kDirName) FileUtils::addSeparator(text);
         value.replace(open, close - open + 1, text);
+        if (separator) value.insert(open + text.size(), 1, platform().pathSyntax().separator);
     }
     return ConfResult::Found;
 }

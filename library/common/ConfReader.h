@@ -33,12 +33,14 @@ constexpr int Invalid = 5;            // not a file name, a duration text or a 3
 constexpr int UnclosedReference = 6;  // "${" without a closing brace
 constexpr int NoReader = 7;           // looked up through an absent reader
 constexpr int ReferenceLoop = 8;      // more than maxSubstitutions references to expand
+constexpr int TooLong = 9;            // longer than maxExpandedLength once references are expanded
 }  // namespace ConfResult
 
 class ConfReader {
 public:
     // Bounds that keep hostile or mistaken files finite.
     static constexpr int maxSubstitutions = 64;
+    static constexpr size_t maxExpandedLength = 65536;
     static constexpr int maxNesting = 256;
 
     // Logs through a unit of the Configuration module (1) of the given centre.

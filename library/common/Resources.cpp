@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <new>
+#include <utility>
 
 #include "common/SystemInfo.h"
 #include "platform/Platform.h"
@@ -27,36 +29,63 @@ int readRaw(const std::string& name, uint32_t& type, std::string& data) {
     return platform().readRegistry(resourceKeyPath(), name, isWow64(), type, data);
 }
 
-int readExpanded(const std::string& name, std::string& out, int depth, int& budget);
+// One top-level read: what it may still read, and the values it has expanded, by name and
+// depth (a value expanded deeper may keep references that a shallower read expands).
+struct Expansion {
+    int budget = kReferenceBudget;
+    std::map<std::pair<std::string, int>, std::string> expanded;
+    std::string tooLong;  // the resource whose value grew beyond the limit
+};
+
+int readExpanded(const std::string& name, std::string& out, int depth, Expansion& expansion);
 
 // Replaces each ${name} by the resource of that name; a reference that cannot be read, or
-// lies too deep, stays as written.
-void expandReferences(std::string& text, int depth, int& budget) {
+// lies too deep, stays as written. The text is built once from left to right, so that many
+// references cost their values' length, not the value's length each. False when it grows
+// beyond the limit.
+bool expandReferences(std::string& text, int depth, Expansion& expansion) {
+    std::string out;
+    size_t copied = 0;
     size_t at = text.find("${");
     while (at != std::string::npos && at + 3 < text.size()) {
         const size_t close = text.find('}', at);
-        if (close == std::string::npos) return;
+        if (close == std::string::npos) break;
         const std::string name = text.substr(at + 2, close - at - 2);
         std::string value;
-        if (depth < kResourceNestingLimit && budget > 0 && readExpanded(name, value, depth + 1, budget) == 0) {
-            text = text.substr(0, at) + value + text.substr(close + 1);
-            at = text.find("${", at + value.size());
-        } else {
-            at = text.find("${", close + 1);
+        if (depth < kResourceNestingLimit && expansion.budget > 0 &&
+            readExpanded(name, value, depth + 1, expansion) == ResourceResult::Ok) {
+            if (out.size() + (at - copied) + value.size() > kResourceLengthLimit) return false;
+            out.append(text, copied, at - copied).append(value);
+            copied = close + 1;
+        } else if (!expansion.tooLong.empty()) {
+            return false;
         }
+        at = text.find("${", close + 1);
     }
+    if (copied == 0) return text.size() <= kResourceLengthLimit;
+    if (out.size() + (text.size() - copied) > kResourceLengthLimit) return false;
+    text = out.append(text, copied, std::string::npos);
+    return true;
 }
 
-int readExpanded(const std::string& name, std::string& out, int depth, int& budget) {
-    --budget;
+int readExpanded(const std::string& name, std::string& out, int depth, Expansion& expansion) {
+    const auto key = std::make_pair(name, depth);
+    if (const auto known = expansion.expanded.find(key); known != expansion.expanded.end()) {
+        out = known->second;
+        return ResourceResult::Ok;
+    }
+    --expansion.budget;
     uint32_t type = 0;
     std::string data;
     const int result = readRaw(name, type, data);
     if (result != ResourceResult::Ok) return result;
     if (!isStringType(type)) return ResourceResult::WrongType;
     while (!data.empty() && data.back() == '\0') data.pop_back();
-    expandReferences(data, depth, budget);
-    out = data;
+    if (!expandReferences(data, depth, expansion)) {
+        if (expansion.tooLong.empty()) expansion.tooLong = name;
+        return ResourceResult::TooLong;
+    }
+    out = expansion.expanded.emplace(key, std::move(data)).first->second;
     return ResourceResult::Ok;
 }
 
@@ -68,10 +97,16 @@ std::string resourceKeyPath() {
     return isWow64() ? kWow64ResourceKey : kResourceKey;
 }
 
-int readResource(const std::string& name, std::string& out) {
+int readResource(const std::string& name, std::string& out, std::string* why) {
     try {
-        int budget = kReferenceBudget;
-        return readExpanded(name, out, 0, budget);
+        Expansion expansion;
+        const int result = readExpanded(name, out, 0, expansion);
+        if (result == ResourceResult::TooLong && why) {
+            *why = "the resource " + name + " is longer than " + std::to_string(kResourceLengthLimit) +
+                   " bytes once its references are expanded";
+            if (expansion.tooLong != name) *why += " (in the value of " + expansion.tooLong + ")";
+        }
+        return result;
     } catch (const std::bad_alloc&) {
         return ResourceResult::OutOfMemory;
     }
@@ -89,8 +124,10 @@ int readResourceDword(const std::string& name, uint32_t& out) {
     return ResourceResult::Ok;
 }
 
-int writeResource(const std::string& name, const std::string& value) {
-    return platform().writeRegistryString(resourceKeyPath(), name, value, isWow64()) ? ResourceResult::Ok : 1;
+int writeResource(const std::string& name, const std::string& value, std::string* why) {
+    if (platform().writeRegistryString(resourceKeyPath(), name, value, isWow64())) return ResourceResult::Ok;
+    if (why) *why = platform().registryWriteFailure();
+    return 1;
 }
 
 bool getEnv(const std::string& name, std::string& out) { return platform().getEnv(name, out); }

@@ -105,6 +105,23 @@ size_t replaceChar(std::string& text, char from, char to) {
 
 bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
+std::string escapeControls(std::string_view text) {
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7f) {
+            escaped += c;
+            continue;
+        }
+        escaped += "\\x";
+        escaped += digits[byte >> 4];
+        escaped += digits[byte & 0xf];
+    }
+    return escaped;
+}
+
 std::string intText(int32_t value) { return std::to_string(value); }
 std::string uint64Text(uint64_t value) { return std::to_string(value); }
 

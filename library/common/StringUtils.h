@@ -38,6 +38,10 @@ size_t replaceChar(std::string& text, char from, char to);
 
 bool startsWith(std::string_view text, std::string_view prefix);
 
+// The text with every control byte (below 0x20, and 0x7F) written as \xNN, so that it stays on
+// one line and sends a terminal no escape sequence; every other byte as it is.
+std::string escapeControls(std::string_view text);
+
 // Number texts.
 std::string intText(int32_t value);        // "%ld"
 std::string uint64Text(uint64_t value);

@@ -96,10 +96,12 @@ std::string rawParameters(const std::string& parameters) {
 
 // What follows the thread: the record's text, or for a log record without a template the
 // raw parameters.
+// Texts come from names on disk, rules files and other programs: every control byte in them is
+// escaped as \xNN, so that one record is one line and no name can forge another record.
 std::string messageText(const LogRecord& record, bool found) {
-    if (record.kind == LogRecord::Debug || found) return record.text;
+    if (record.kind == LogRecord::Debug || found) return StringUtils::escapeControls(record.text);
     if (record.text.empty()) return "(Message not found.)";
-    return "(Message not found.) Parameters: " + rawParameters(record.text);
+    return "(Message not found.) Parameters: " + StringUtils::escapeControls(rawParameters(record.text));
 }
 
 // The next field up to the field separator, removed from the rest.
@@ -226,10 +228,7 @@ std::string LogCommons::formatLine(const LogRecord& record, bool found) {
 }
 
 std::string LogCommons::formatSystemLogMessage(const LogRecord& record, bool found) {
-    std::string message = identification(record) + messageText(record, found);
-    for (char& c : message)
-        if (static_cast<unsigned char>(c) < 0x20) c = '_';
-    return message;
+    return identification(record) + messageText(record, found);
 }
 
 std::string LogCommons::catalogueKey(int32_t module, int32_t messageId) {

@@ -85,7 +85,7 @@ public:
     // found: the record's text was made from a catalogue template.
     static std::string formatLine(const LogRecord& record, bool found);
     // A log record as the system log takes it, which stamps time, program and severity itself:
-    // the identification block and the text, every byte below 0x20 written as "_".
+    // the identification block and the text, control bytes escaped as in formatLine.
     static std::string formatSystemLogMessage(const LogRecord& record, bool found);
 
     // Loads <directory>LogMessages/<key>.mess for every module key whose base name occurs in

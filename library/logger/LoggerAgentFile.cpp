@@ -164,9 +164,17 @@ void LoggerAgentFile::openLog() {
     identity_ = status.identity;
 
     if (agentMessages() && state_ != State::WritingHeader) writeHeader();
-    if (!existed) writeResource(registryName("LogOpened"), basicTime(now));
+    if (!existed) storeResource(registryName("LogOpened"), basicTime(now));
     anchor_ = now.value();
     computeNextRotation();
+}
+
+// A resource that cannot be stored (another user may hold the lock of the resources file) is
+// said in the log, whether or not the agent's own lines are on, and the log goes on.
+void LoggerAgentFile::storeResource(const std::string& name, const std::string& value) {
+    std::string why;
+    if (writeResource(name, value, &why) == ResourceResult::Ok) return;
+    writeOwn(why.empty() ? "The resource " + name + " cannot be stored." : why);
 }
 
 void LoggerAgentFile::writeHeader() {
@@ -276,7 +284,7 @@ void LoggerAgentFile::rotate() {
     // starts again at 0.
     const int32_t counter =
         static_cast<int32_t>(StringUtils::decimalNumber(StringUtils::trimmed(counterText), INT32_MAX - 1).value_or(0));
-    writeResource(registryName("LogCounter"), StringUtils::intText(counter + 1));
+    storeResource(registryName("LogCounter"), StringUtils::intText(counter + 1));
 
     const std::string from = path_;
     const std::string to = rotatedPath(counter);

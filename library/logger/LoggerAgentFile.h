@@ -60,6 +60,7 @@ private:
     bool isOpen() const;
     void openLog();
     void writeHeader();
+    void storeResource(const std::string& name, const std::string& value);
     void closeLog(const std::string& reason);
     void forgetMovedFile();
     void refreshRotationTiming();

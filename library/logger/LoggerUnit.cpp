@@ -45,8 +45,35 @@ bool LoggerUnit::logDebug(int32_t level, const std::string& text) {
 }
 
 bool LoggerUnit::logMessage(int32_t severity, int32_t id, const std::string& params) {
-    if (severity < severityFilter()) return true;
+    if (severity < severityFilter() || overRepeatLimit(severity, id)) return true;
     return submit(LogRecord::Log, severity, id, params);
+}
+
+bool LoggerUnit::overRepeatLimit(int32_t severity, int32_t id) {
+    if (severity != Severity::Warning && severity != Severity::Error) return false;
+    std::lock_guard<std::mutex> hold(repeatGuard_);
+    return repeatLimit_ > 0 && ++repeats_[id] > repeatLimit_;
+}
+
+void LoggerUnit::limitRepeats(uint64_t perMessage) {
+    std::lock_guard<std::mutex> hold(repeatGuard_);
+    repeatLimit_ = perMessage;
+}
+
+void LoggerUnit::reportRepeats(int32_t summaryMessage) {
+    std::map<int32_t, uint64_t> counts;
+    uint64_t limit = 0;
+    {
+        std::lock_guard<std::mutex> hold(repeatGuard_);
+        counts.swap(repeats_);
+        limit = repeatLimit_;
+    }
+    if (Severity::Warning < severityFilter()) return;
+    for (const auto& [id, count] : counts)
+        if (limit > 0 && count > limit)
+            submit(LogRecord::Log, Severity::Warning, summaryMessage,
+                   (ParamStream() << id << static_cast<unsigned long long>(count - limit)
+                                  << static_cast<unsigned long long>(limit)).text());
 }
 
 // A log that cannot be written (its directory removed, its disk full) loses the line, not the

@@ -4,6 +4,8 @@
 // whether the line was written.
 
 #include <cstdint>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "common/SmartPointer.h"
@@ -43,6 +45,13 @@ public:
 
     int32_t module() const { return module_; }
 
+    // Warnings and errors of one catalogue message are logged so many times at most (0: no
+    // limit); the rest are counted, so that one fault met at every file cannot fill the disk.
+    void limitRepeats(uint64_t perMessage);
+    // For each message that went over the limit, one WARNING of the summary message with the
+    // message number, how many were left out and the limit; the counts start afresh.
+    void reportRepeats(int32_t summaryMessage);
+
 private:
     bool logDebug(int32_t level, const std::string& text);
     bool logMessage(int32_t severity, int32_t id, const std::string& params);
@@ -51,6 +60,12 @@ private:
     void greet(const char* format);
 
     int32_t module_;
+    // Whether the record is one more than the limit lets through (it is counted then).
+    bool overRepeatLimit(int32_t severity, int32_t id);
+
+    std::mutex repeatGuard_;
+    uint64_t repeatLimit_ = 0;
+    std::map<int32_t, uint64_t> repeats_;  // warnings and errors per message number
     // A holder of the centre rather than a bare pointer: a unit that outlives the owners of
     // its centre still logs safely.
     SmartPointer<LoggerCentre> centre_;

@@ -65,6 +65,9 @@ public:
     SystemError localGroupMembers(const std::string& group, std::vector<std::string>& members) override;
     int readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type, std::string& data) override;
     bool writeRegistryString(const std::string& keyPath, const std::string& name, const std::string& value, bool view64) override;
+#ifndef _WIN32  // the Windows registry has no lock that others could hold
+    std::string registryWriteFailure() override;
+#endif
     std::unique_ptr<NamedLock> tryNamedLock(const std::string& name) override;
     std::unique_ptr<RecursiveLock> makeRecursiveLock() override;
     std::unique_ptr<MailslotEndpoint> createMailslot(const std::string& name, SystemError& error) override;

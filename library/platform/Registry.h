@@ -23,6 +23,9 @@ public:
                              std::string& data) = 0;
     virtual bool writeRegistryString(const std::string& keyPath, const std::string& name, const std::string& value,
                                      bool view64) = 0;
+    // Why the last failed writeRegistryString could not store its value, where the backend can
+    // say more than that it failed: who holds the lock it waited for in vain, say. Else empty.
+    virtual std::string registryWriteFailure() { return std::string(); }
 };
 
 }  // namespace Quilna

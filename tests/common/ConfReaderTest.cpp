@@ -355,6 +355,27 @@ TEST_F(ConfReaderTest, ReferenceLoopsEnd) {
     EXPECT_EQ(value, "unchanged");
 }
 
+// A large value referred to again and again: the expansion stops at its bound and names the key.
+TEST_F(ConfReaderTest, ExpansionsBeyondTheirBoundAreRefused) {
+    std::string sixty;
+    for (int i = 0; i < 60; ++i) sixty += "${big}";
+    read("big (String) = '" + std::string(40000, 'x') + "' {} sixty (String) = '" + sixty + "' {}\n" +
+         "half (DirName) = '" + std::string(32767, 'h') + "' {} whole (String) = '${half}${half}' {}\n" +
+         "over (String) = '${half}${half}!' {}");
+    std::string value = "unchanged";
+    EXPECT_EQ(reader.getString("sixty", value), ConfResult::TooLong);
+    EXPECT_EQ(reader.getString("over", value), ConfResult::TooLong);
+    EXPECT_EQ(value, "unchanged");
+    const auto refused = log.containing("(17.01.03)");
+    ASSERT_EQ(refused.size(), 2u);
+    EXPECT_NE(refused[0].find("sixty"), std::string::npos) << refused[0];
+    EXPECT_NE(refused[0].find("beyond 65536 bytes with the reference ${big}"), std::string::npos) << refused[0];
+    EXPECT_NE(refused[1].find("over"), std::string::npos) << refused[1];
+    // Up to the bound, the separator a directory brings along included.
+    EXPECT_EQ(reader.getString("whole", value), ConfResult::Found);
+    EXPECT_EQ(value.size(), 65536u);
+}
+
 TEST_F(ConfReaderTest, SixtyFourSubstitutionsAreAllowed) {
     auto chain = [](int links) {
         std::string text;

@@ -93,10 +93,11 @@ TEST_F(ResourcesTest, ReferenceLoopsEnd) {
     ASSERT_EQ(writeResource("Pong", "${Ping}"), 0);
     EXPECT_EQ(read("Ping"), "${Pong}");
 
-    // A value that doubles at every level ends too, and quickly.
+    // A value that triples at every level ends too, and quickly: too long.
     ASSERT_EQ(writeResource("Twice", "${Twice}${Twice}${Twice}"), 0);
-    const std::string twice = read("Twice");
-    EXPECT_NE(twice.find("${Twice}"), std::string::npos);
+    fake.registryReads = 0;
+    EXPECT_EQ(read("Twice"), "<4>");
+    EXPECT_LE(fake.registryReads, 17u);
 
     // A chain deeper than the limit keeps its deepest reference.
     for (int i = 0; i < 20; ++i)
@@ -105,6 +106,26 @@ TEST_F(ResourcesTest, ReferenceLoopsEnd) {
     EXPECT_EQ(read("R0"), "${R17}");
     EXPECT_EQ(read("R3"), "${R20}");
     EXPECT_EQ(read("R4"), "end");
+}
+
+// One large value referred to thousands of times: each resource is read once, and the value
+// that would grow beyond the bound is refused with its name.
+TEST_F(ResourcesTest, ExpansionsAreBoundedInLengthAndReads) {
+    ASSERT_EQ(writeResource("A", std::string(kResourceLengthLimit, 'a')), 0);
+    std::string many;
+    for (int i = 0; i < 4000; ++i) many += "${A}";
+    ASSERT_EQ(writeResource("B", many), 0);
+    ASSERT_EQ(writeResource("C", "${B}"), 0);
+    ASSERT_EQ(writeResource("One", "${A}"), 0);
+    fake.registryReads = 0;
+    std::string value = "unchanged", why;
+    EXPECT_EQ(readResource("C", value, &why), ResourceResult::TooLong);
+    EXPECT_EQ(value, "unchanged");
+    EXPECT_EQ(fake.registryReads, 3u);
+    EXPECT_EQ(why, "the resource C is longer than 65536 bytes once its references are expanded (in the value of B)");
+    EXPECT_EQ(read("One").size(), kResourceLengthLimit);
+    ASSERT_EQ(writeResource("Raw", std::string(kResourceLengthLimit + 1, 'r')), 0);
+    EXPECT_EQ(read("Raw"), "<4>");
 }
 
 TEST_F(ResourcesTest, ConcurrentWritersLoseNoValue) {

@@ -80,6 +80,11 @@ TEST(StringUtils, ExactNumberTextsReadBackTheSameValue) {
     EXPECT_EQ(exactNumberText(-3), "-3");
 }
 
+TEST(StringUtils, ControlBytesAreEscapedAndNothingElse) {
+    EXPECT_EQ(escapeControls("a\tb\r\n\x1b[31m\x7f\x01 C:\\x \xc3\xa9"), "a\\x09b\\x0d\\x0a\\x1b[31m\\x7f\\x01 C:\\x \xc3\xa9");
+    EXPECT_EQ(escapeControls(std::string("\0", 1)), "\\x00");
+}
+
 TEST(StringUtils, IntegerConversionsFollowTheCLibraryAndNeverWrap) {
     EXPECT_EQ(toInt32("  12abc"), 12);
     EXPECT_EQ(toInt32("abc"), 0);

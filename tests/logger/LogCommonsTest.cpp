@@ -203,6 +203,19 @@ TEST_F(LogLineTest, DebugAndLogLinesByteForByte) {
     longLabel.debugLevel = 12345;  // "debug-12345" is cut to 8 characters
     longLabel.text = "x";
     EXPECT_EQ(LogCommons::formatLine(longLabel, false), "debug-12 2013-04-05T06:07:08 (17.17)    1234: x");
+
+    // A name with line ends and a terminal escape cannot forge a record: one record, one line.
+    const std::string forged = "dir\r\nFATAL    2013-04-05T06:07:08 (17.17.01) 1: forged\x1b[2J\x7f";
+    const std::string shown = "dir\\x0d\\x0aFATAL    2013-04-05T06:07:08 (17.17.01) 1: forged\\x1b[2J\\x7f";
+    debug.text = "Processing \"" + forged + "\"...";
+    EXPECT_EQ(LogCommons::formatLine(debug, false),
+              "debug-1  2013-04-05T06:07:08 (17.17)    1234: Processing \"" + shown + "\"...");
+    // Raw parameters: 0x1B there separates them.
+    warning.text = (ParamStream() << "dir\r\nFATAL\x07").text();
+    EXPECT_EQ(LogCommons::formatLine(warning, false),
+              "WARNING  2013-04-05T06:07:08 (17.17.05) 1234: (Message not found.) Parameters: dir\\x0d\\x0aFATAL\\x07");
+    found.text = "Disk " + forged;
+    EXPECT_EQ(LogCommons::formatLine(found, true), "WARNING  2013-04-05T06:07:08 (17.17.05) 1234: Disk " + shown);
 }
 
 }  // namespace

@@ -110,6 +110,29 @@ TEST_F(LoggerChainTest, SeverityFilterAndMessagesWithoutTemplate) {
     EXPECT_FALSE(unit.debug(1, "refused"));
 }
 
+// A warning met at each of 100,000 files: the log takes a few, and one line counts the rest.
+TEST_F(LoggerChainTest, RepeatedWarningsAndErrorsAreCountedBeyondTheirLimit) {
+    LoggerUnit unit(centre, 17);
+    unit.limitRepeats(3);
+    agent->lines.clear();
+    for (int file = 0; file < 100000; ++file) unit.warning(19, ParamStream() << file);
+    for (int i = 0; i < 5; ++i) {
+        unit.error(18, ParamStream() << i);
+        unit.notice(7);
+        unit.critical(17, ParamStream() << i);
+    }
+    unit.warning(2, ParamStream() << "once");
+    EXPECT_EQ(agent->lines.size(), 3u + 3u + 5u + 5u + 1u);
+    unit.reportRepeats(40);
+    ASSERT_EQ(agent->lines.size(), 19u);
+    EXPECT_EQ(agent->lines[17], prefix("WARNING ", "(17.17.40)") + "(Message not found.) Parameters: 18  2  3");
+    EXPECT_EQ(agent->lines[18], prefix("WARNING ", "(17.17.40)") + "(Message not found.) Parameters: 19  99997  3");
+    // The counts start afresh.
+    unit.warning(19, ParamStream() << "again");
+    unit.reportRepeats(40);
+    EXPECT_EQ(agent->lines.size(), 20u);
+}
+
 TEST_F(LoggerChainTest, CatalogueTemplatesFillLogRecords) {
     LogTest::TempDir dir;
     std::filesystem::create_directories(dir.file("LogMessages"));
@@ -142,7 +165,7 @@ TEST_F(LoggerChainTest, LogRecordsReachTheSystemLogWithTheirSeverityWhileItIsOn)
     using Level = SystemLogLevel;
     const std::vector<std::pair<SystemLogLevel, std::string>> expected{
         {Level::Notice, "(17.17.07) (Message not found.)"},
-        {Level::Warning, "(17.17.12) (Message not found.) Parameters: line_break"},
+        {Level::Warning, "(17.17.12) (Message not found.) Parameters: line\\x0abreak"},
         {Level::Error, "(17.17.30) (Message not found.)"},
         {Level::Critical, "(17.17.04) (Message not found.)"},
         {Level::Fatal, "(17.17.05) (Message not found.)"}};

@@ -112,6 +112,7 @@ SystemError FakePlatform::localGroupMembers(const std::string& group, std::vecto
 
 int FakePlatform::readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type,
                                std::string& data) {
+    ++registryReads;
     if (!registryFake) return NativePlatform::readRegistry(keyPath, name, view64, type, data);
     auto found = registry.find(keyPath + "\\" + name);
     if (found == registry.end()) return 2;

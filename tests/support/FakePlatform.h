@@ -35,6 +35,7 @@ public:
     std::map<std::string, std::pair<SystemError, std::vector<std::string>>> members;  // group -> (failure, members)
     std::map<std::string, std::pair<uint32_t, std::string>> registry;  // "key\name" -> (type, data)
     bool registryFake = false;                            // true: registry only from the table
+    uint64_t registryReads = 0;                           // calls of readRegistry
     std::optional<uint32_t> architecture;
     std::optional<OsVersion> version;
     std::optional<std::string> computer, domain, group, user;

@@ -2,22 +2,29 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <fstream>
 #include <mutex>
+#include <set>
+#include <sstream>
 
 #include "platform/NamedLock.h"
 #include "platform/RecursiveLock.h"
 #include "platform/posix/PosixImpl.h"
+#include "platform/posix/TrustedDirectory.h"
 
 namespace Quilna {
 
 namespace {
 
-// Opens (creating when missing) a lock file of the runtime directory, which is this user's alone.
+// Opens (creating when missing) a lock file of the runtime directory, which is this user's alone:
+// only a regular file, so that a FIFO in its place cannot hold the program.
 int openLockFile(const std::string& path) {
-    return ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    return posix::TrustedDirectory::openRegularForWriting(AT_FDCWD, path, O_RDONLY | O_CREAT, 0600);
 }
 
 // Holds an exclusive flock for its lifetime. Each object has its own open file description,
@@ -66,6 +73,32 @@ std::unique_ptr<NamedLock> NativePlatform::tryNamedLock(const std::string& name)
         return nullptr;
     }
     return std::make_unique<FlockNamedLock>(fd);
+}
+
+// The kernel lists every lock in /proc/locks as "<id>: <kind> <mode> <access> <pid>
+// <major>:<minor>:<inode> <start> <end>", device numbers in hexadecimal; waiters' lines carry
+// "->" after the id.
+std::string posix::lockHolders(int fd) {
+    struct stat locked {};
+    if (::fstat(fd, &locked) != 0) return std::string();
+    char device[64];
+    std::snprintf(device, sizeof device, "%02x:%02x:%llu", major(locked.st_dev), minor(locked.st_dev),
+                  static_cast<unsigned long long>(locked.st_ino));
+    std::ifstream table("/proc/locks");
+    std::string holders;
+    std::set<std::string> named;
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream fields(line);
+        std::string id, kind, mode, access, pid, file;
+        if (!(fields >> id >> kind) || kind == "->" || !(fields >> mode >> access >> pid >> file)) continue;
+        if (file != device || !named.insert(pid).second) continue;
+        struct stat process {};
+        std::string user;
+        const bool known = ::stat(("/proc/" + pid).c_str(), &process) == 0 && accountName(process.st_uid, user);
+        if (!holders.empty()) holders += ", ";
+        holders += "process " + pid + (known ? " of user " + user : std::string());
+    }
+    return holders;
 }
 
 std::unique_ptr<RecursiveLock> NativePlatform::makeRecursiveLock() { return std::make_unique<MutexRecursiveLock>(); }

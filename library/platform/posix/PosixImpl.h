@@ -9,6 +9,7 @@
 
 #include "platform/NativePlatform.h"
 #include "platform/posix/MountTable.h"
+#include "platform/posix/RegFileCache.h"
 
 namespace Quilna {
 
@@ -35,6 +36,11 @@ struct NativePlatform::Impl {
     // can change them afterwards.
     std::mutex runtimeGuard;
     std::map<std::string, std::string> checkedRuntime;
+    // The .reg files of the registry keys, each parsed once until it changes.
+    posix::RegFileCache regFiles;
+    // Why the last write of a registry value failed, when there is more to say than that.
+    std::mutex registryFailureGuard;
+    std::string registryFailure;
 };
 
 namespace posix {
@@ -52,6 +58,11 @@ std::string systemCurrentDirectory();
 std::string hostName();
 // The password-database name of a user id; false for an id without an entry.
 bool accountName(uint32_t userId, std::string& out);
+// Whether SIGINT or SIGTERM asked the program to stop (watchStopRequests): waits give up then.
+bool stopRequested();
+// Who holds a lock (flock or POSIX lock) on the open file: "process 123 of user ann", joined
+// by ", " when several do; empty when nobody can be named.
+std::string lockHolders(int fd);
 }  // namespace posix
 
 }  // namespace Quilna

@@ -8,6 +8,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -21,8 +24,11 @@ namespace {
 
 const char* const kHive = "HKEY_LOCAL_MACHINE";
 const char* const kDefaultRoot = "/etc/quilna/registry";
-constexpr off_t kLargestFile = 64 * 1024 * 1024;
 constexpr int kLockAttempts = 100;
+// How long a write waits for the lock of a key's file: anyone who may read the file can hold
+// it, and a scan must not wait on him for ever.
+constexpr int kLockWaitMs = 5000;
+constexpr uint32_t kLockPollMs = 10;
 
 // Where a key lives: its file and its section name.
 struct KeyLocation {
@@ -55,7 +61,8 @@ bool locateKey(const std::string& root, const std::string& keyPath, KeyLocation&
 
 bool readAll(int fd, std::string& out) {
     struct stat status {};
-    if (::fstat(fd, &status) != 0 || status.st_size > kLargestFile) return false;
+    if (::fstat(fd, &status) != 0 || static_cast<uint64_t>(status.st_size) > posix::RegFileCache::largestFile)
+        return false;
     out.clear();
     char buffer[8192];
     for (;;) {
@@ -64,7 +71,7 @@ bool readAll(int fd, std::string& out) {
         if (got < 0) return false;
         if (got == 0) return true;
         out.append(buffer, static_cast<size_t>(got));
-        if (out.size() > static_cast<size_t>(kLargestFile)) return false;
+        if (out.size() > posix::RegFileCache::largestFile) return false;
     }
 }
 
@@ -77,14 +84,6 @@ bool writeAll(int fd, const std::string& text) {
         done += static_cast<size_t>(put);
     }
     return true;
-}
-
-bool readFile(const std::string& path, std::string& out) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool done = readAll(fd, out);
-    ::close(fd);
-    return done;
 }
 
 std::string parentOf(const std::string& path) {
@@ -103,16 +102,25 @@ posix::TrustedDirectory keyDirectory(const std::string& directory) {
 
 // An exclusive lock on the key's file, created (readable by owner and group) when missing.
 // Writers replace the file by renaming, so a lock is only good when the name still stands for
-// the locked file afterwards.
+// the locked file afterwards. Nothing waits without end: the file is opened without blocking
+// and must be a regular file, and the lock is waited for up to kLockWaitMs (less when a stop is
+// requested), after which failure() says who holds it.
 class KeyFileLock {
 public:
     KeyFileLock(const posix::TrustedDirectory& directory, const std::string& name) {
         for (int attempt = 0; attempt < kLockAttempts && fd_ < 0; ++attempt) {
             const int fd = directory.openForWriting(name, O_RDWR | O_CREAT, 0640);
-            if (fd < 0) return;
+            if (fd < 0) {
+                const std::string refusal = directory.nameRefusal(name);
+                failure_ = refusal.empty() ? std::string("it cannot be opened: ") + std::strerror(errno) : refusal;
+                return;
+            }
             struct stat held {}, named {};
-            if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &held) == 0 &&
-                ::fstatat(directory.fd(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            if (!waitForLock(fd)) {
+                ::close(fd);
+                return;
+            }
+            if (::fstat(fd, &held) == 0 && ::fstatat(directory.fd(), name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
                 held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
                 fd_ = fd;
                 mode_ = held.st_mode & 07777;
@@ -129,10 +137,30 @@ public:
 
     int fd() const { return fd_; }
     mode_t mode() const { return mode_; }
+    // Why the lock could not be had; empty once it is held.
+    const std::string& failure() const { return failure_; }
 
 private:
+    bool waitForLock(int fd) {
+        for (int waited = 0;; waited += static_cast<int>(kLockPollMs)) {
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+            if (errno != EWOULDBLOCK && errno != EINTR) {
+                failure_ = std::string("it cannot be locked: ") + std::strerror(errno);
+                return false;
+            }
+            if (waited >= kLockWaitMs || posix::stopRequested()) break;
+            ::usleep(kLockPollMs * 1000);
+        }
+        const std::string holders = posix::lockHolders(fd);
+        failure_ = posix::stopRequested() ? "a stop was requested while waiting for its lock"
+                                          : "its lock was held for more than " + std::to_string(kLockWaitMs / 1000) +
+                                                " seconds" + (holders.empty() ? std::string() : " by " + holders);
+        return false;
+    }
+
     int fd_ = -1;
     mode_t mode_ = 0640;
+    std::string failure_;
 };
 
 // Writes the text beside the file and renames it over the file, so that readers see either the
@@ -169,11 +197,10 @@ int NativePlatform::readRegistry(const std::string& keyPath, const std::string& 
         std::string root = kDefaultRoot;
         getEnv("QUILNA_REGISTRY_ROOT", root);
         KeyLocation key;
-        std::string bytes;
-        if (!locateKey(root, keyPath, key) || !readFile(key.file, bytes)) return 2;
-        RegFile file;
-        if (!file.parse(bytes)) return 2;
-        return file.find(key.section, name, type, data) ? 0 : 2;
+        if (!locateKey(root, keyPath, key)) return 2;
+        const std::shared_ptr<const RegFile> file = impl_->regFiles.load(key.file);
+        if (!file) return 2;
+        return file->find(key.section, name, type, data) ? 0 : 2;
     } catch (const std::bad_alloc&) {
         return 1;
     }
@@ -181,15 +208,28 @@ int NativePlatform::readRegistry(const std::string& keyPath, const std::string& 
 
 bool NativePlatform::writeRegistryString(const std::string& keyPath, const std::string& name,
                                          const std::string& value, bool) {
+    // Kept for registryWriteFailure: empty unless there is more to say than that it failed.
+    const auto note = [this](const std::string& text) {
+        std::lock_guard<std::mutex> hold(impl_->registryFailureGuard);
+        impl_->registryFailure = text;
+    };
+    note(std::string());
     try {
         std::string root = kDefaultRoot;
         getEnv("QUILNA_REGISTRY_ROOT", root);
         KeyLocation key;
         if (!validValueName(name) || !locateKey(root, keyPath, key)) return false;
         const posix::TrustedDirectory directory = keyDirectory(parentOf(key.file));
-        if (!directory.valid()) return false;
+        if (!directory.valid()) {
+            if (!directory.refusal().empty())
+                note("The resource " + name + " cannot be stored in " + key.file + ": " + directory.refusal() + ".");
+            return false;
+        }
         KeyFileLock lock(directory, key.file.substr(key.file.rfind('/') + 1));
-        if (lock.fd() < 0) return false;
+        if (lock.fd() < 0) {
+            note("The resource " + name + " cannot be stored in " + key.file + ": " + lock.failure() + ".");
+            return false;
+        }
         std::string bytes;
         if (!readAll(lock.fd(), bytes)) return false;
         RegFile file;
@@ -201,6 +241,11 @@ bool NativePlatform::writeRegistryString(const std::string& keyPath, const std::
     } catch (const std::bad_alloc&) {
         return false;
     }
+}
+
+std::string NativePlatform::registryWriteFailure() {
+    std::lock_guard<std::mutex> hold(impl_->registryFailureGuard);
+    return impl_->registryFailure;
 }
 
 }  // namespace Quilna

@@ -124,6 +124,11 @@ void NativePlatform::watchStopSignals(std::atomic<bool>* flag, bool includeInter
     if (includeInterrupt) handleSignal(SIGINT);
 }
 
+bool posix::stopRequested() {
+    const std::atomic<int>* request = stopRequest.load();
+    return request && request->load() != StopRequest::None;
+}
+
 void NativePlatform::watchStopRequests(std::atomic<int>* request) {
     stopRequest.store(request);
     handleSignal(SIGTERM);

@@ -175,14 +175,18 @@ int TrustedDirectory::openForWriting(const std::string& name, int flags, mode_t 
         errno = EISDIR;
         return -1;
     }
+    return openRegularForWriting(fd(), name, flags, mode);
+}
+
+int TrustedDirectory::openRegularForWriting(int directory, const std::string& path, int flags, mode_t mode) {
     // Emptied only once it is known to be a file this program may write: O_NONBLOCK keeps a fifo
     // from holding the open.
-    Descriptor file(::openat(fd(), name.c_str(), (flags & ~O_TRUNC) | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, mode));
+    Descriptor file(::openat(directory, path.c_str(), (flags & ~O_TRUNC) | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, mode));
     if (!file.valid()) {
         const int error = errno;
         struct stat facts {};
         // O_EXCL calls a link at the name an existing file; it is a link all the same.
-        const bool link = error == EEXIST && ::fstatat(fd(), name.c_str(), &facts, AT_SYMLINK_NOFOLLOW) == 0 &&
+        const bool link = error == EEXIST && ::fstatat(directory, path.c_str(), &facts, AT_SYMLINK_NOFOLLOW) == 0 &&
                           S_ISLNK(facts.st_mode);
         errno = link ? ELOOP : error;
         return -1;

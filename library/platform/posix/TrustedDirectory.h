@@ -37,6 +37,10 @@ public:
     // O_APPEND, O_RDWR ...), never through a link, and only a regular file of root or this user;
     // a new file gets the mode. -1 with errno set on failure.
     int openForWriting(const std::string& name, int flags, mode_t mode) const;
+    // The same relative to any directory descriptor (AT_FDCWD: the current directory), for a
+    // path whose directories are already known to be safe. The open never waits (O_NONBLOCK), so
+    // that a FIFO or device in the file's place is refused at once instead of holding the program.
+    static int openRegularForWriting(int directory, const std::string& path, int flags, mode_t mode);
 
     // What is wrong with a name of the directory for writing: a link, not a regular file,
     // another user's file; empty when nothing (or nothing is there).

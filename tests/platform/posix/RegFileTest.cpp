@@ -2,9 +2,15 @@
 // files and the program's own output, and editing without losing what it does not touch.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "platform/posix/RegFile.h"
+#include "platform/posix/RegFileCache.h"
+#include "support/TestDirectory.h"
 
 namespace Quilna {
 namespace {
@@ -227,6 +233,38 @@ TEST(RegFile, Utf16ConversionsKeepEveryCharacter) {
     EXPECT_EQ(RegFile::utf16leToUtf8(std::string("\x00\xd8\x41\x00", 4)), "\xef\xbf\xbd" "A");
     // A byte that starts no UTF-8 sequence stands for itself.
     EXPECT_EQ(RegFile::utf8ToUtf16le("\xff"), std::string("\xff\x00", 2));
+}
+
+// A large file read a hundred times is parsed once; a new file under the name is parsed again;
+// what is no regular file is refused at once instead of waited on.
+TEST(RegFileCache, ParsesEachFileOnceUntilItChangesAndNeverWaitsOnAFifo) {
+    TestSupport::TestDirectory directory;
+    const std::string path = directory.child("Resources.reg");
+    std::string text = "Windows Registry Editor Version 5.00\r\n\r\n[" + kKey + "]\r\n";
+    for (int i = 0; i < 200000; ++i) text += "\"Filler" + std::to_string(i) + "\"=\"" + std::string(20, 'f') + "\"\r\n";
+    text += "\"Root\"=\"first\"\r\n";
+    std::ofstream(path, std::ios::binary) << text;
+    posix::RegFileCache cache;
+    for (int read = 0; read < 100; ++read) {
+        const auto file = cache.load(path);
+        ASSERT_TRUE(file);
+        EXPECT_EQ(stringOf(*file, "Root"), "first");
+    }
+    EXPECT_EQ(cache.parses(), 1u);
+
+    // Replaced the way the program writes: a new file renamed over the old one.
+    std::ofstream(path + ".new", std::ios::binary) << "REGEDIT4\n[" + kKey + "]\n\"Root\"=\"second\"\n";
+    std::filesystem::rename(path + ".new", path);
+    ASSERT_TRUE(cache.load(path));
+    EXPECT_EQ(stringOf(*cache.load(path), "Root"), "second");
+    EXPECT_EQ(cache.parses(), 2u);
+
+    std::filesystem::remove(path);
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    EXPECT_FALSE(cache.load(path));
+    EXPECT_FALSE(cache.load(directory.text()));
+    EXPECT_FALSE(cache.load(directory.child("missing.reg")));
+    EXPECT_EQ(cache.parses(), 2u);
 }
 
 }  // namespace
