@@ -72,14 +72,17 @@ bool MailSlot::send(const std::string& text) {
     return true;
 }
 
-bool MailSlot::receive(std::vector<std::string>& messages) { return receiveMessages(messages, false); }
+bool MailSlot::receive(std::vector<std::string>& messages) { return receiveMessages(messages, false, SIZE_MAX, nullptr); }
 
-bool MailSlot::receiveWhole(std::vector<std::string>& messages) { return receiveMessages(messages, true); }
+bool MailSlot::receiveWhole(std::vector<std::string>& messages, size_t maxMessages, uint64_t* discarded) {
+    return receiveMessages(messages, true, maxMessages, discarded);
+}
 
-bool MailSlot::receiveMessages(std::vector<std::string>& messages, bool keepWhole) {
+bool MailSlot::receiveMessages(std::vector<std::string>& messages, bool keepWhole, size_t maxMessages,
+                               uint64_t* discarded) {
     if (mode_ != IPCMode::Receiver) QUILNA_THROW(IPCException, IC_NOT_RECEIVER, "");
     SystemError error;
-    while (true) {
+    for (size_t taken = 0; taken < maxMessages; ++taken) {
         bool waiting = false;
         uint32_t size = 0;
         if (!endpoint_->nextMessageSize(waiting, size, error))
@@ -88,14 +91,23 @@ bool MailSlot::receiveMessages(std::vector<std::string>& messages, bool keepWhol
         std::string message;
         try {
             message.reserve(size + 1);
+            messages.reserve(messages.size() + 1);
         } catch (const std::bad_alloc&) {
-            QUILNA_THROW(IPCException, IC_MEM, "");
+            // Left waiting, it would come back at every call: taken off and counted instead, and
+            // the batch ends here, so that a system that cannot take it off is not asked again
+            // at once.
+            if (!discarded) QUILNA_THROW(IPCException, IC_MEM, "");
+            std::string none;
+            endpoint_->read(0, none, error);
+            ++*discarded;
+            return true;
         }
         if (!endpoint_->read(size, message, error))
             QUILNA_THROW(IPCException, IC_CANNOT_RECEIVE, errorCodeDetail(error));
         if (!keepWhole) message.resize(std::min(message.size(), message.find('\0')));
         messages.push_back(std::move(message));
     }
+    return true;
 }
 
 }  // namespace Quilna

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,8 +30,10 @@ public:
     // Appends each waiting message up to its first zero byte. Throws IC_NOT_RECEIVER or
     // IC_CANNOT_RECEIVE.
     bool receive(std::vector<std::string>& messages) override;
-    // Like receive, but keeps each message whole, zero bytes included.
-    bool receiveWhole(std::vector<std::string>& messages);
+    // Like receive, but keeps each message whole, zero bytes included, and takes at most
+    // maxMessages of them, so that a receiver that writes as it goes holds a bounded batch. A
+    // message that finds no memory is taken off the mailslot and counted in discarded instead.
+    bool receiveWhole(std::vector<std::string>& messages, size_t maxMessages = SIZE_MAX, uint64_t* discarded = nullptr);
 
     const std::string& name() const { return name_; }
     bool isOpen() const { return endpoint_ != nullptr; }
@@ -38,7 +41,7 @@ public:
 private:
     void openForSending();
     void enforceGuard();
-    bool receiveMessages(std::vector<std::string>& messages, bool keepWhole);
+    bool receiveMessages(std::vector<std::string>& messages, bool keepWhole, size_t maxMessages, uint64_t* discarded);
 
     std::string name_;
     std::unique_ptr<Monopoly> guard_;

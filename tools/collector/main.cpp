@@ -1,8 +1,11 @@
 // hoardscan-collector: receives the log records forwarded to a mailslot of this computer and
 // writes each as a log line.
 #include <atomic>
+#include <chrono>
 #include <iostream>
+#include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/FileUtils.h"
@@ -16,12 +19,23 @@
 #include "platform/Platform.h"
 #include "tools/collector/CollectorOptions.h"
 #include "tools/collector/CollectorOutput.h"
+#include "tools/collector/Complaints.h"
+#include "tools/collector/RecordQueue.h"
 
 namespace Quilna {
 namespace {
 
 constexpr uint32_t kIdlePauseMs = 20;
 constexpr size_t kShownPrefix = 40;
+// The receiving thread takes at most a batch off the mailslot at a time, and at most a queue's
+// worth waits to be written: the collector's memory stays bounded however fast senders are.
+constexpr size_t kBatch = 256;
+constexpr size_t kQueuedMessages = 4096;
+constexpr size_t kQueuedBytes = 16u << 20;
+constexpr uint32_t kWriterWaitMs = 100;
+// Complaints on standard error: a few per interval, the rest counted.
+constexpr uint32_t kComplaintsPerInterval = 10;
+constexpr std::chrono::seconds kReportInterval{10};
 
 // The start of a message in printable characters, for reports about messages we skip.
 std::string printablePrefix(const std::string& message) {
@@ -31,11 +45,6 @@ std::string printablePrefix(const std::string& message) {
         shown += c >= 0x20 && c < 0x7f ? static_cast<char>(c) : '.';
     }
     return message.size() > kShownPrefix ? shown + "..." : shown;
-}
-
-void reportSkipped(const std::string& message, const std::string& why) {
-    std::cerr << "hoardscan-collector: skipped a message of " << message.size() << " bytes (" << why << "): \""
-              << printablePrefix(message) << "\"" << std::endl;
 }
 
 // -m names the LogMessages directory itself or the configuration directory that holds it.
@@ -68,28 +77,71 @@ std::string senderHost() {
     return host;
 }
 
+// Two threads: one drains the mailslot into a bounded queue, the other writes what the queue
+// holds. Records the queue has no room for are counted and reported once per interval.
 class Collector {
 public:
-    Collector(MailSlot& mailslot, CollectorOutput& out) : mailslot_(mailslot), out_(out), host_(senderHost()) {}
+    Collector(MailSlot& mailslot, CollectorOutput& out)
+        : mailslot_(mailslot), out_(out), host_(senderHost()), queue_(kQueuedMessages, kQueuedBytes),
+          complaints_(kComplaintsPerInterval, kReportInterval) {}
 
     void run(const std::atomic<bool>& stop) {
-        while (!stop.load())
-            if (receiveAndHandle() == 0) platform().sleepMs(kIdlePauseMs);
-        // Their senders were told these records were delivered: a stop must not drop them.
-        receiveAndHandle();
+        std::atomic<bool> drained{false};
+        std::thread receiver([&] { receive(stop, drained); });
+        write(drained);
+        receiver.join();
+        reportDropped(true);
+        complaints_.settle(true);
     }
 
 private:
-    // Handles what waits in the mailslot; the number of messages.
-    size_t receiveAndHandle() {
-        std::vector<std::string> messages;
-        try {
-            mailslot_.receiveWhole(messages);
-        } catch (const IPCException& failure) {
-            std::cerr << "hoardscan-collector: " << failure.fullText() << std::endl;
+    void receive(const std::atomic<bool>& stop, std::atomic<bool>& drained) {
+        while (!stop.load())
+            if (receiveBatch() == 0) platform().sleepMs(kIdlePauseMs);
+        // Their senders were told these records were delivered: a stop must not drop them.
+        while (receiveBatch() > 0) {
         }
-        for (const std::string& message : messages) handle(message);
-        return messages.size();
+        drained.store(true);
+        queue_.wake();
+    }
+
+    // Takes a batch off the mailslot into the queue; the number of messages taken.
+    size_t receiveBatch() {
+        std::vector<std::string> batch;
+        uint64_t discarded = 0;
+        try {
+            mailslot_.receiveWhole(batch, kBatch, &discarded);
+        } catch (const IPCException& failure) {
+            complaints_.say(failure.fullText());
+        } catch (const std::bad_alloc&) {
+            ++discarded;
+        }
+        queue_.countDropped(discarded);
+        const size_t taken = batch.size() + discarded;
+        queue_.push(batch);
+        return taken;
+    }
+
+    void write(const std::atomic<bool>& drained) {
+        std::vector<std::string> records;
+        while (true) {
+            // Read before taking: whatever the receiver queued before it was drained is taken.
+            const bool last = drained.load();
+            records.clear();
+            queue_.takeAll(records, kWriterWaitMs);
+            for (const std::string& message : records) handleSurvivingMemory(message);
+            reportDropped(false);
+            complaints_.settle();
+            if (last && records.empty()) return;
+        }
+    }
+
+    void handleSurvivingMemory(const std::string& message) {
+        try {
+            handle(message);
+        } catch (const std::bad_alloc&) {
+            queue_.countDropped(1);
+        }
     }
 
     void handle(const std::string& message) {
@@ -108,9 +160,33 @@ private:
         out_.writeLine(host_ + " " + line);
     }
 
+    void reportSkipped(const std::string& message, const std::string& why) {
+        complaints_.say("skipped a message of " + std::to_string(message.size()) + " bytes (" + why + "): \"" +
+                        printablePrefix(message) + "\"");
+    }
+
+    // Once per interval, and at the end: how many records found no room.
+    void reportDropped(bool final) {
+        const auto now = std::chrono::steady_clock::now();
+        if (!final && now - lastDropReport_ < kReportInterval) return;
+        lastDropReport_ = now;
+        const uint64_t dropped = queue_.takeDropped();
+        if (dropped == 0) return;
+        droppedInAll_ += dropped;
+        std::cerr << "hoardscan-collector: " << dropped << (dropped == 1 ? " record was" : " records were")
+                  << " dropped: the output could not keep up with the senders (at most " << queue_.maxMessages()
+                  << " records or " << (queue_.maxBytes() >> 20) << " MiB wait to be written)";
+        if (final) std::cerr << "; " << droppedInAll_ << " in all";
+        std::cerr << std::endl;
+    }
+
     MailSlot& mailslot_;
     CollectorOutput& out_;
     const std::string host_;
+    RecordQueue queue_;
+    Complaints complaints_;
+    std::chrono::steady_clock::time_point lastDropReport_ = std::chrono::steady_clock::now();
+    uint64_t droppedInAll_ = 0;
 };
 
 int collect(const CollectorOptions& options) {
