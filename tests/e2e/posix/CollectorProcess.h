@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,7 +45,8 @@ public:
     // words: the collector and its arguments, or a wrapper that starts it; environment: variables
     // set for it alone.
     CollectorProcess(std::vector<std::string> words, std::string errors, const std::string& standardOutput = "",
-                     const std::vector<std::pair<std::string, std::string>>& environment = {})
+                     const std::vector<std::pair<std::string, std::string>>& environment = {},
+                     rlim_t addressSpace = RLIM_INFINITY)
         : errors_(std::move(errors)) {
         std::vector<char*> argv;
         for (std::string& word : words) argv.push_back(word.data());
@@ -53,6 +55,8 @@ public:
         pid_ = ::fork();
         if (pid_ == 0) {
             for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
+            const struct rlimit limit {addressSpace, addressSpace};
+            if (addressSpace != RLIM_INFINITY) ::setrlimit(RLIMIT_AS, &limit);
             const int fd = ::open(errors_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             ::dup2(standardOutput.empty() ? fd : ::open(standardOutput.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
             ::dup2(fd, 2);
@@ -88,14 +92,18 @@ public:
     // The exit code, or -1 when a signal ended it.
     int wait() {
         if (!ended_) {
-            while (::waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
+            while (::wait4(pid_, &status_, 0, &usage_) < 0 && errno == EINTR) {
             }
             ended_ = true;
         }
         return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
     }
 
+    // What it took, once it has ended: processor time, largest memory.
+    const struct rusage& usage() const { return usage_; }
+
 private:
+    struct rusage usage_ {};
     std::string errors_;
     pid_t pid_ = -1;
     bool ended_ = false;

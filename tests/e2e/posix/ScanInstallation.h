@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -229,7 +230,8 @@ public:
     // resultFile() from now on. The exit code, or -1 on a signal.
     int wait(pid_t child) {
         int status = 0;
-        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        usage = {};
+        while (::wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
         }
         processId = child;
         // A run across noon names its files with the next day.
@@ -298,6 +300,7 @@ public:
     std::optional<std::vector<std::string>> arguments;
     pid_t processId = -1;
     int32_t dayStamp = 0;  // of the last run's file names, from the test's own clock and zone
+    struct rusage usage {};  // what the last run waited for took: processor time, largest memory
 
 private:
     // Readable by every user, whatever the umask: some runs are another user's.
@@ -314,6 +317,13 @@ private:
 };
 
 inline bool runningAsRoot() { return ::geteuid() == 0; }
+
+// Processor seconds (user and system) and largest resident memory (MiB) of a waited-for child.
+inline double processorSeconds(const struct rusage& usage) {
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+inline double largestMemoryMiB(const struct rusage& usage) { return static_cast<double>(usage.ru_maxrss) / 1024.0; }
 
 inline uid_t nobody() {
     const struct passwd* entry = ::getpwnam("nobody");
