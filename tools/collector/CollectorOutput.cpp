@@ -4,6 +4,7 @@
 
 #include "common/BasicFile.h"
 #include "common/FileOps.h"
+#include "common/StringUtils.h"
 #include "platform/Platform.h"
 
 namespace Quilna {
@@ -12,25 +13,6 @@ namespace {
 
 std::string linesText(uint64_t count) {
     return std::to_string(count) + (count == 1 ? " line was" : " lines were");
-}
-
-// A record is one line, whatever its sender put in it: every control byte is written as \xNN,
-// so that no record can end its line early and forge another.
-std::string escapedControls(const std::string& line) {
-    static const char* const digits = "0123456789abcdef";
-    std::string escaped;
-    escaped.reserve(line.size());
-    for (const char c : line) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte != 0x7f) {
-            escaped += c;
-            continue;
-        }
-        escaped += "\\x";
-        escaped += digits[byte >> 4];
-        escaped += digits[byte & 0xf];
-    }
-    return escaped;
 }
 
 }  // namespace
@@ -54,7 +36,9 @@ bool CollectorOutput::canOpen(std::string& why) const {
 }
 
 void CollectorOutput::writeLine(const std::string& record) {
-    const std::string line = escapedControls(record);
+    // A record is one line, whatever its sender put in it: no record can end its line early and
+    // forge another.
+    const std::string line = StringUtils::escapeControls(record);
     const bool written = path_.empty() ? writeToStandardOutput(line + "\n") : appendToFile(line + "\r\n");
     if (written) {
         if (lost_ > 0) reportRecovery();
