@@ -324,6 +324,11 @@ inline double processorSeconds(const struct rusage& usage) {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 inline double largestMemoryMiB(const struct rusage& usage) { return static_cast<double>(usage.ru_maxrss) / 1024.0; }
+#if defined(HOARDSCAN_SANITIZED)
+constexpr bool memoryIsMeasured = false;  // shadow memory and quarantine, not the program's own
+#else
+constexpr bool memoryIsMeasured = true;
+#endif
 
 inline uid_t nobody() {
     const struct passwd* entry = ::getpwnam("nobody");
