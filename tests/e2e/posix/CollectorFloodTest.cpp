@@ -90,7 +90,9 @@ TEST(CollectorFlood, MemoryStaysBoundedAndNoRecordIsLostSilently) {
     EXPECT_EQ(shown + heldBack, 2u * badPerSender) << errors;
     EXPECT_LE(shown, 10u * (countOf(errors, "more complaints like these") + 1));
 
-    if (memoryIsMeasured) EXPECT_LE(largestMemoryMiB(collector.usage()), 128.0);
+    if (memoryIsMeasured) {
+        EXPECT_LE(largestMemoryMiB(collector.usage()), 128.0);
+    }
 }
 
 }  // namespace

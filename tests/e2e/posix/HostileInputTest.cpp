@@ -24,7 +24,9 @@ Yardstick plainRun(ScanInstallation& installation) {
 
 void expectWithin(const ScanInstallation& installation, const Yardstick& plain, double moreSeconds, double moreMiB) {
     EXPECT_LE(processorSeconds(installation.usage), plain.seconds + moreSeconds);
-    if (memoryIsMeasured) EXPECT_LE(largestMemoryMiB(installation.usage), plain.mebibytes + moreMiB);
+    if (memoryIsMeasured) {
+        EXPECT_LE(largestMemoryMiB(installation.usage), plain.mebibytes + moreMiB);
+    }
 }
 
 void smallTree(ScanInstallation& installation) {
