@@ -17,6 +17,7 @@
 #include "hoardscan/Temperatures.h"
 #include "logger/LogMessenger.h"
 #include "logger/LogState.h"
+#include "logger/LoggerAgentFile.h"
 #include "logger/LoggerUnit.h"
 #include "logger/LoggingConfiguration.h"
 #include "logger/RotationSettings.h"
@@ -50,9 +51,15 @@ std::string runtimeDirectoryRefusal() {
     return platform().runtimeDirectory(path, refusal) ? std::string() : refusal + ".";
 }
 
-// A debug log the platform refuses to write is said on standard error: the log cannot say it.
+// A debug log the platform refuses to write, or whose lock is refused, is said on standard
+// error: the log cannot say it.
 void reportRefusedLog(const LoggingSetup& logging) {
-    const std::string refusal = platform().writeRefusal(logging.directory + logging.fileName);
+    const std::string path = logging.directory + logging.fileName;
+    std::string refusal = platform().writeRefusal(path);
+    if (refusal.empty()) {
+        refusal = LoggerAgentFile::guardRefusal(path);
+        if (!refusal.empty()) refusal = "its lock cannot be taken: " + refusal;
+    }
     if (refusal.empty()) return;
     std::fprintf(stderr, "hoardscan: the debug log is not written: %s.\n", refusal.c_str());
     std::fflush(stderr);

@@ -49,9 +49,11 @@ void MailSlot::openForSending() {
 void MailSlot::enforceGuard() {
     for (int tries = 0; tries < kGuardSpinTries + kGuardPausedTries; ++tries) {
         if (guard_->enforce()) return;
+        if (!guard_->refusal().empty()) break;
         if (tries >= kGuardSpinTries) platform().sleepMs(kGuardPauseMs);
     }
-    QUILNA_THROW(IPCException, IC_CANNOT_SEND, std::string("The guard \"") + guardName + "\" cannot be taken.");
+    const std::string why = guard_->refusal().empty() ? std::string() : ": " + guard_->refusal();
+    QUILNA_THROW(IPCException, IC_CANNOT_SEND, std::string("The guard \"") + guardName + "\" cannot be taken" + why + ".");
 }
 
 bool MailSlot::send(const std::string& text) {

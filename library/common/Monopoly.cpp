@@ -38,7 +38,7 @@ bool Monopoly::relax() { return named_ ? relaxNamed() : relaxUnnamed(); }
 bool Monopoly::enforceNamed() {
     if (enforced_.load()) return true;
     if (name_.empty() || held_) return false;
-    held_ = platform().tryNamedLock(name_);
+    held_ = platform().tryNamedLock(name_, refusal_);
     if (!held_) return false;
     enforced_.store(true);
     return true;

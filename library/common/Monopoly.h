@@ -27,6 +27,9 @@ public:
     // or a thread that does not own an unnamed one, changes nothing and gets true.
     bool relax();
     bool isEnforced() const { return enforced_.load(); }
+    // Why the last enforce of a named guard failed when no wait can help (its lock cannot be had
+    // at all); empty when it may succeed later.
+    const std::string& refusal() const { return refusal_; }
 
     const std::string& name() const { return name_; }
     // Every "/" and "\" becomes "_"; refused (false) while the lock is held.
@@ -42,6 +45,7 @@ private:
     std::atomic<bool> enforced_{false};
     std::string name_;
     std::unique_ptr<NamedLock> held_;       // named guards, null while not held
+    std::string refusal_;                    // named guards
     std::unique_ptr<RecursiveLock> section_; // unnamed guards
     int32_t recursion_ = 0;                  // changed only by the owning thread
     std::atomic<uint32_t> owner_{0};         // owning thread, 0 when free

@@ -98,6 +98,8 @@ bool LoggerAgentFile::takeGuard() {
             guardDepth_ = 1;
             return true;
         }
+        // A lock that cannot be had at all is not waited for: the line is dropped at once.
+        if (!named_->refusal().empty()) break;
         platform().sleepMs(guardPauseMs);
     }
     named_.reset();
@@ -111,6 +113,12 @@ void LoggerAgentFile::releaseGuard() {
         named_.reset();
     }
     inProcess_.relax();
+}
+
+std::string LoggerAgentFile::guardRefusal(const std::string& path) {
+    Monopoly guard(lockNameOf(path));
+    guard.enforce();
+    return guard.refusal();
 }
 
 bool LoggerAgentFile::isOpen() const {

@@ -38,6 +38,9 @@ public:
     bool setLogFile(const std::string& path);
 
     const std::string& path() const { return path_; }
+    // Why the guard of the log at path can never be taken (its lock file is refused, say), so
+    // that no line of it can be written; empty when it can, or is only held by another writer.
+    static std::string guardRefusal(const std::string& path);
     // 1.0, raised by a quarter after each failed rotation.
     float sizeFactor() const { return sizeFactor_; }
 

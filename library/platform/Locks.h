@@ -14,8 +14,14 @@ class Locks {
 public:
     virtual ~Locks() = default;
 
-    // Null when another holder (any process, or another object of this one) has the name.
-    virtual std::unique_ptr<NamedLock> tryNamedLock(const std::string& name) = 0;
+    // Null when the name cannot be had now: another holder (any process, or another object of
+    // this one) has it; or, with refusal set, it cannot be had at all (its lock file is refused
+    // or cannot be made, a bad name), so that waiting for it would be in vain.
+    virtual std::unique_ptr<NamedLock> tryNamedLock(const std::string& name, std::string& refusal) = 0;
+    std::unique_ptr<NamedLock> tryNamedLock(const std::string& name) {
+        std::string refusal;
+        return tryNamedLock(name, refusal);
+    }
     virtual std::unique_ptr<RecursiveLock> makeRecursiveLock() = 0;
     // The directory of the named locks and mailslots (RuntimeDirectory.cpp), made when missing;
     // false with the reason when it is refused (another user controls it). Backends without

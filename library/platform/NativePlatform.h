@@ -68,7 +68,8 @@ public:
 #ifndef _WIN32  // the Windows registry has no lock that others could hold
     std::string registryWriteFailure() override;
 #endif
-    std::unique_ptr<NamedLock> tryNamedLock(const std::string& name) override;
+    using Locks::tryNamedLock;
+    std::unique_ptr<NamedLock> tryNamedLock(const std::string& name, std::string& refusal) override;
     std::unique_ptr<RecursiveLock> makeRecursiveLock() override;
     std::unique_ptr<MailslotEndpoint> createMailslot(const std::string& name, SystemError& error) override;
     std::unique_ptr<MailslotEndpoint> openMailslot(const std::string& name, bool wholeDomain, SystemError& error) override;

@@ -221,7 +221,8 @@ int openCopyTarget(const std::string& to, bool overwrite, bool& created) {
 
 bool copyRegularFile(const std::string& from, const std::string& to, bool overwrite) {
     if (from.empty() || to.empty() || hasNul(from) || hasNul(to)) return false;
-    Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    // Not even opening waits on a fifo.
+    Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat facts {};
     // Directories, devices and fifos are not copied (a fifo would block for ever).
     if (!source.valid() || ::fstat(source.get(), &facts) != 0 || !S_ISREG(facts.st_mode)) return false;
@@ -247,10 +248,12 @@ bool copyRegularFile(const std::string& from, const std::string& to, bool overwr
 bool syncPath(const std::string& path) {
     if (path.empty() || hasNul(path)) return false;
     // Write-only files cannot be opened for reading; fsync works through either kind.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    // A fifo in the file's place is not waited on, nor synced.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     Descriptor file(fd);
-    if (!file.valid()) return false;
+    struct stat facts {};
+    if (!file.valid() || ::fstat(file.get(), &facts) != 0 || !S_ISREG(facts.st_mode)) return false;
     bool synced = ::fsync(file.get()) == 0;
     return file.close() && synced;
 }

@@ -59,15 +59,28 @@ private:
 
 }  // namespace
 
-std::unique_ptr<NamedLock> NativePlatform::tryNamedLock(const std::string& name) {
-    if (name.empty() || name == "." || name == ".." || name.find('\0') != std::string::npos) return nullptr;
-    const std::string directory = impl_->runtimeDirectory(*this, "locks");
-    if (directory.empty()) return nullptr;
+std::unique_ptr<NamedLock> NativePlatform::tryNamedLock(const std::string& name, std::string& refusal) {
+    refusal.clear();
+    if (name.empty() || name == "." || name == ".." || name.find('\0') != std::string::npos) {
+        refusal = "\"" + name + "\" is no name for a lock";
+        return nullptr;
+    }
+    const std::string directory = impl_->runtimeDirectory(*this, "locks", &refusal);
+    if (directory.empty()) {
+        if (refusal.empty()) refusal = "the runtime directory cannot be made";
+        return nullptr;
+    }
     std::string fileName = name;
     for (char& c : fileName)
         if (c == '/') c = '_';
-    int fd = openLockFile(directory + "/" + fileName);
-    if (fd < 0) return nullptr;
+    const std::string path = directory + "/" + fileName;
+    int fd = openLockFile(path);
+    if (fd < 0) {
+        const int error = errno;
+        refusal = posix::TrustedDirectory::pathRefusal(AT_FDCWD, path, path);
+        if (refusal.empty()) refusal = "the lock file \"" + path + "\" cannot be opened: " + errorText(error);
+        return nullptr;
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return nullptr;

@@ -14,6 +14,7 @@
 #include "platform/MailslotEndpoint.h"
 #include "platform/posix/Descriptor.h"
 #include "platform/posix/PosixImpl.h"
+#include "platform/posix/TrustedDirectory.h"
 
 namespace Quilna {
 
@@ -70,7 +71,7 @@ int newSocket() { return ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0); }
 class CreationLock {
 public:
     explicit CreationLock(const std::string& socketPath)
-        : fd_(::open((socketPath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600)) {
+        : fd_(posix::TrustedDirectory::openRegularForWriting(AT_FDCWD, socketPath + ".lock", O_RDWR | O_CREAT, 0600)) {
         if (fd_.get() >= 0) {
             while (::flock(fd_.get(), LOCK_EX) != 0 && errno == EINTR) {
             }

@@ -204,9 +204,13 @@ int TrustedDirectory::openRegularForWriting(int directory, const std::string& pa
 }
 
 std::string TrustedDirectory::nameRefusal(const std::string& name) const {
+    return valid() ? pathRefusal(fd(), name, joined(reached_, name)) : std::string();
+}
+
+std::string TrustedDirectory::pathRefusal(int directory, const std::string& name, const std::string& shown) {
     struct stat facts {};
-    if (!valid() || ::fstatat(fd(), name.c_str(), &facts, AT_SYMLINK_NOFOLLOW) != 0) return std::string();
-    const std::string path = quoted(joined(reached_, name));
+    if (::fstatat(directory, name.c_str(), &facts, AT_SYMLINK_NOFOLLOW) != 0) return std::string();
+    const std::string path = quoted(shown);
     if (S_ISLNK(facts.st_mode)) return path + " is a symbolic link, which is never followed for writing";
     if (!S_ISREG(facts.st_mode)) return path + " is not a regular file";
     if (!isOwnOrRoots(facts.st_uid))

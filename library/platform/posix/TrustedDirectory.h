@@ -45,6 +45,8 @@ public:
     // What is wrong with a name of the directory for writing: a link, not a regular file,
     // another user's file; empty when nothing (or nothing is there).
     std::string nameRefusal(const std::string& name) const;
+    // The same for a path relative to any directory descriptor, shown as given.
+    static std::string pathRefusal(int directory, const std::string& path, const std::string& shown);
 
     // The user an owner id stands for in a refusal: "user 1000 (ann)".
     static std::string ownerText(uid_t owner);

@@ -42,12 +42,20 @@ private:
 
 }  // namespace
 
-std::unique_ptr<NamedLock> NativePlatform::tryNamedLock(const std::string& name) {
+std::unique_ptr<NamedLock> NativePlatform::tryNamedLock(const std::string& name, std::string& refusal) {
+    refusal.clear();
     // An empty name would make an unnamed mutex that excludes nobody.
-    if (name.empty()) return nullptr;
+    if (name.empty()) {
+        refusal = "a lock needs a name";
+        return nullptr;
+    }
     HANDLE mutex = ::CreateMutexW(nullptr, TRUE, win32::toWide(name).c_str());
     const DWORD error = ::GetLastError();
-    if (!mutex) return nullptr;
+    // Another kind of object of that name, or one this user may not open: no wait changes that.
+    if (!mutex) {
+        refusal = "the lock \"" + name + "\" cannot be made: " + errorText(error);
+        return nullptr;
+    }
     if (error == ERROR_ALREADY_EXISTS) {
         // Someone holds it: this handle did not take ownership.
         ::CloseHandle(mutex);

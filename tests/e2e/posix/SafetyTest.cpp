@@ -155,6 +155,105 @@ TEST(Safety, LinksPlantedAtEveryNameTheProgramWritesAreNotFollowed) {
     EXPECT_EQ(TestSupport::TestDirectory::readFile(victim), "precious");
 }
 
+// Runs the program and waits for it; a run that has not ended after a minute waits on something
+// for ever, and is ended.
+int runToItsEnd(ScanInstallation& installation, const std::function<void()>& beforeStart = {}) {
+    const pid_t scan = installation.start({}, beforeStart);
+    if (!eventually([&] { return hasEnded(scan); }, 60s)) {
+        ADD_FAILURE() << "the run still waits after a minute";
+        ::kill(scan, SIGKILL);
+    }
+    return installation.wait(scan);
+}
+
+// A FIFO at every name the program or the collector writes (result and side files, the debug
+// log, the resources file, the lock files) is refused at once with its reason: no open waits
+// for a writer, and a refused lock costs no wait at each log line (before, each waited about
+// 2 s for the log's guard, or for ever in the open).
+TEST(Safety, FifosPlantedAtEveryNameTheProgramWritesAreRefusedAtOnce) {
+    ScanInstallation installation;
+    writeEveryResultFile(installation);
+    installation.writeInstallation();
+    const std::string runtime = installation.base() + "/runtime";
+    for (const char* sub : {"/locks", "/mailslot"}) ASSERT_EQ(::mkdir((runtime + sub).c_str(), 0700), 0);
+    const auto fifo = [](const std::string& path) { return ::unlink(path.c_str()), ::mkfifo(path.c_str(), 0600) == 0; };
+    ASSERT_EQ(runToItsEnd(installation), 0) << installation.output();
+    // Waits show as voluntary context switches of the run, in the kernel's own account.
+    const long plainWaits = installation.usage.ru_nvcsw;
+    const auto expectNoWaiting = [&] { EXPECT_LE(installation.usage.ru_nvcsw, plainWaits + 500); };
+
+    // Result and side files, the mailslot's guard while a collector listens, and the collector's
+    // own lock.
+    ASSERT_TRUE(fifo(runtime + "/locks/Quilna_MailSlot"));
+    ASSERT_TRUE(fifo(runtime + "/mailslot/Quilna_Core.lock"));
+    CollectorProcess collector({CollectorProcess::program(), "-o", installation.base() + "/collected.log"},
+                               installation.base() + "/collector.err", "", {{"QUILNA_RUNTIME_DIR", runtime}});
+    ASSERT_TRUE(collector.ready()) << collector.errors();
+    EXPECT_EQ(runToItsEnd(installation, [&] {
+                  for (const std::string& name : ownResultNames(installation))
+                      if (!fifo(name)) ::_exit(96);
+              }),
+              3)
+        << installation.log();
+    EXPECT_EQ(collector.stop(), 0) << collector.errors();
+    for (const std::string& name : {installation.resultFile("results", "Hoardscan", ".make"),
+                                    installation.resultFile("side", "HoardscanInactive", ".csv.make"),
+                                    installation.resultFile("side", "Hoardscan-hot", ".log"),
+                                    installation.resultFile("side", "HoardscanExtension", ".log")})
+        EXPECT_GE(installation.logCount("The result file " + name + " is not written, for safety: \"" + name +
+                                        "\" is not a regular file."),
+                  1u)
+            << installation.log();
+    expectNoWaiting();
+
+    // The log's lock: the log cannot be written, and standard error says why.
+    const std::string logLock = runtime + "/locks/HoardscanDebug.log";
+    ASSERT_TRUE(fifo(logLock));
+    EXPECT_EQ(runToItsEnd(installation), 0) << installation.output();
+    EXPECT_NE(installation.output().find("hoardscan: the debug log is not written: its lock cannot be taken: \"" +
+                                         logLock + "\" is not a regular file."),
+              std::string::npos)
+        << installation.output();
+    EXPECT_TRUE(fs::exists(installation.dataFile()));
+    expectNoWaiting();
+    fs::remove(logLock);
+
+    // The resources file: neither read nor written.
+    const std::string resources = installation.base() + "/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna/Resources.reg";
+    ASSERT_TRUE(fifo(resources));
+    fs::remove(installation.base() + "/log/HoardscanDebug.log");  // a new log stores when it was opened
+    EXPECT_EQ(runToItsEnd(installation), 0) << installation.output();
+    EXPECT_EQ(installation.logCount("The resource HoardscanLogOpened cannot be stored in " + resources + ": \"" +
+                                    resources + "\" is not a regular file."),
+              1u)
+        << installation.log();
+    expectNoWaiting();
+    fs::remove(resources);
+    installation.writeInstallation();
+
+    // The debug log itself.
+    const std::string log = installation.base() + "/log/HoardscanDebug.log";
+    fs::remove(log);
+    ASSERT_TRUE(fifo(log));
+    EXPECT_EQ(runToItsEnd(installation), 0) << installation.output();
+    EXPECT_NE(installation.output().find("hoardscan: the debug log is not written: \"" + log +
+                                         "\" is not a regular file."),
+              std::string::npos)
+        << installation.output();
+    expectNoWaiting();
+
+    // The collector's output.
+    const std::string output = installation.base() + "/collected.fifo";
+    ASSERT_TRUE(fifo(output));
+    CollectorProcess refused({CollectorProcess::program(), "-o", output}, installation.base() + "/refused.err", "",
+                             {{"QUILNA_RUNTIME_DIR", runtime}});
+    EXPECT_EQ(refused.wait(), 1);
+    EXPECT_NE(refused.errors().find("cannot open " + output + " for appending: \"" + output +
+                                    "\" is not a regular file"),
+              std::string::npos)
+        << refused.errors();
+}
+
 // A Unix datagram socket bound at a path by the calling process; -1 on failure.
 int boundSocket(const std::string& path) {
     const int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);

@@ -45,8 +45,13 @@ TEST(PosixNamedLock, RuntimeDirectoryAndLockFilesAreTheUsersAlone) {
     // A link at a lock's name is not followed.
     const std::string target = runtime.dir.write("target", "untouched");
     ASSERT_EQ(::symlink(target.c_str(), runtime.lockFile("linked").c_str()), 0);
-    EXPECT_EQ(platform().tryNamedLock("linked"), nullptr);
+    std::string refusal;
+    EXPECT_EQ(platform().tryNamedLock("linked", refusal), nullptr);
+    EXPECT_EQ(refusal, "\"" + runtime.lockFile("linked") + "\" is a symbolic link, which is never followed for writing");
     EXPECT_EQ(TestDirectory::readFile(target), "untouched");
+    // A lock that is only held by another is no refusal: it may be had later.
+    EXPECT_EQ(platform().tryNamedLock("a/b", refusal), nullptr);
+    EXPECT_EQ(refusal, "");
 }
 
 // A runtime directory that someone else controls is refused with its reason, and nothing is
