@@ -74,14 +74,19 @@ bool MailSlot::send(const std::string& text) {
     return true;
 }
 
-bool MailSlot::receive(std::vector<std::string>& messages) { return receiveMessages(messages, false, SIZE_MAX, nullptr); }
-
-bool MailSlot::receiveWhole(std::vector<std::string>& messages, size_t maxMessages, uint64_t* discarded) {
-    return receiveMessages(messages, true, maxMessages, discarded);
+bool MailSlot::receive(std::vector<std::string>& messages) {
+    return receiveMessages(messages, false, SIZE_MAX, nullptr, nullptr);
 }
 
+bool MailSlot::receiveWhole(std::vector<std::string>& messages, size_t maxMessages, uint64_t* discarded,
+                            std::vector<MailslotSender>* senders) {
+    return receiveMessages(messages, true, maxMessages, discarded, senders);
+}
+
+bool MailSlot::tellsSenders() const { return endpoint_ && endpoint_->tellsSenders(); }
+
 bool MailSlot::receiveMessages(std::vector<std::string>& messages, bool keepWhole, size_t maxMessages,
-                               uint64_t* discarded) {
+                               uint64_t* discarded, std::vector<MailslotSender>* senders) {
     if (mode_ != IPCMode::Receiver) QUILNA_THROW(IPCException, IC_NOT_RECEIVER, "");
     SystemError error;
     for (size_t taken = 0; taken < maxMessages; ++taken) {
@@ -94,6 +99,7 @@ bool MailSlot::receiveMessages(std::vector<std::string>& messages, bool keepWhol
         try {
             message.reserve(size + 1);
             messages.reserve(messages.size() + 1);
+            if (senders) senders->reserve(messages.size() + 1);
         } catch (const std::bad_alloc&) {
             // Left waiting, it would come back at every call: taken off and counted instead, and
             // the batch ends here, so that a system that cannot take it off is not asked again
@@ -108,6 +114,7 @@ bool MailSlot::receiveMessages(std::vector<std::string>& messages, bool keepWhol
             QUILNA_THROW(IPCException, IC_CANNOT_RECEIVE, errorCodeDetail(error));
         if (!keepWhole) message.resize(std::min(message.size(), message.find('\0')));
         messages.push_back(std::move(message));
+        if (senders) senders->push_back(endpoint_->lastSender());
     }
     return true;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/IPC.h"
+#include "platform/MailslotSender.h"
 
 namespace Quilna {
 
@@ -33,7 +34,11 @@ public:
     // Like receive, but keeps each message whole, zero bytes included, and takes at most
     // maxMessages of them, so that a receiver that writes as it goes holds a bounded batch. A
     // message that finds no memory is taken off the mailslot and counted in discarded instead.
-    bool receiveWhole(std::vector<std::string>& messages, size_t maxMessages = SIZE_MAX, uint64_t* discarded = nullptr);
+    // senders, when given, gets the sender of each message, in the same order.
+    bool receiveWhole(std::vector<std::string>& messages, size_t maxMessages = SIZE_MAX, uint64_t* discarded = nullptr,
+                      std::vector<MailslotSender>* senders = nullptr);
+    // Receiver: whether the system tells who sent each message (not on Windows).
+    bool tellsSenders() const;
 
     const std::string& name() const { return name_; }
     bool isOpen() const { return endpoint_ != nullptr; }
@@ -41,7 +46,8 @@ public:
 private:
     void openForSending();
     void enforceGuard();
-    bool receiveMessages(std::vector<std::string>& messages, bool keepWhole, size_t maxMessages, uint64_t* discarded);
+    bool receiveMessages(std::vector<std::string>& messages, bool keepWhole, size_t maxMessages, uint64_t* discarded,
+                         std::vector<MailslotSender>* senders);
 
     std::string name_;
     std::unique_ptr<Monopoly> guard_;

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/MailslotSender.h"
 #include "platform/SystemError.h"
 
 namespace Quilna {
@@ -20,6 +21,10 @@ public:
     virtual bool nextMessageSize(bool& waiting, uint32_t& size, SystemError& error) = 0;
     // Receiver: reads the next message (at most size bytes).
     virtual bool read(uint32_t size, std::string& out, SystemError& error) = 0;
+    // Receiver: whether the system tells who sent each message (Windows mailslots do not), and
+    // the sender of the message last read (not known when the system did not tell it).
+    virtual bool tellsSenders() const { return false; }
+    virtual MailslotSender lastSender() const { return MailslotSender{}; }
 };
 
 }  // namespace Quilna

@@ -29,6 +29,7 @@ public:
     void watchStopSignals(std::atomic<bool>* flag, bool includeInterrupt) override;
     void watchStopRequests(std::atomic<int>* request) override;
     bool processExists(uint32_t processId) override;
+    bool processHasThread(uint32_t processId, uint32_t threadId) override;
     uint32_t processorArchitecture() override;
     bool osVersion(OsVersion& out) override;
     bool computerName(std::string& out) override;

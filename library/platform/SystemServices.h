@@ -71,6 +71,9 @@ public:
     virtual void watchStopRequests(std::atomic<int>* request) = 0;
     // Whether a process of this id runs (also one of another user).
     virtual bool processExists(uint32_t processId) = 0;
+    // Whether the thread of this id runs in that process (the process's own id counts as its
+    // first thread's): false once either has ended.
+    virtual bool processHasThread(uint32_t processId, uint32_t threadId) = 0;
 
     // ---- system information (System.cpp) ----
     virtual uint32_t processorArchitecture() = 0;   // Windows numbers: 0 i386 ... 9 amd64, 12 arm64

@@ -5,23 +5,24 @@
 
 namespace Quilna {
 
-void RecordQueue::push(std::vector<std::string>& messages) {
+void RecordQueue::push(std::vector<Entry>& entries) {
     {
         std::lock_guard<std::mutex> hold(guard_);
-        for (std::string& message : messages) {
-            if (messages_.size() >= maxMessages_ || bytes_ + message.size() > maxBytes_) {
+        for (Entry& entry : entries) {
+            const size_t size = entry.message.size() + entry.mark.size();
+            if (entries_.size() >= maxMessages_ || bytes_ + size > maxBytes_) {
                 ++dropped_;
                 continue;
             }
             try {
-                messages_.push_back(std::move(message));
-                bytes_ += messages_.back().size();
+                entries_.push_back(std::move(entry));
+                bytes_ += size;
             } catch (const std::bad_alloc&) {
                 ++dropped_;
             }
         }
     }
-    messages.clear();
+    entries.clear();
     arrived_.notify_one();
 }
 
@@ -30,12 +31,12 @@ void RecordQueue::countDropped(uint64_t count) {
     dropped_ += count;
 }
 
-void RecordQueue::takeAll(std::vector<std::string>& out, uint32_t waitMs) {
+void RecordQueue::takeAll(std::vector<Entry>& out, uint32_t waitMs) {
     std::unique_lock<std::mutex> hold(guard_);
-    if (messages_.empty()) arrived_.wait_for(hold, std::chrono::milliseconds(waitMs));
-    while (!messages_.empty()) {
-        out.push_back(std::move(messages_.front()));
-        messages_.pop_front();
+    if (entries_.empty()) arrived_.wait_for(hold, std::chrono::milliseconds(waitMs));
+    while (!entries_.empty()) {
+        out.push_back(std::move(entries_.front()));
+        entries_.pop_front();
     }
     bytes_ = 0;
 }

@@ -15,14 +15,20 @@ namespace Quilna {
 
 class RecordQueue {
 public:
+    // A message as taken off the mailslot, with the mark its sender earned (empty for none).
+    struct Entry {
+        std::string message;
+        std::string mark;
+    };
+
     RecordQueue(size_t maxMessages, size_t maxBytes) : maxMessages_(maxMessages), maxBytes_(maxBytes) {}
 
     // Adds the messages while there is room; the others are counted as dropped.
-    void push(std::vector<std::string>& messages);
+    void push(std::vector<Entry>& entries);
     // Counts messages lost before they reached the queue (no memory to receive them).
     void countDropped(uint64_t count);
     // Waits up to waitMs for messages and moves them all into out.
-    void takeAll(std::vector<std::string>& out, uint32_t waitMs);
+    void takeAll(std::vector<Entry>& out, uint32_t waitMs);
     // Dropped since the last call, and the count set back to 0.
     uint64_t takeDropped();
     // Wakes a waiting takeAll.
@@ -36,7 +42,7 @@ private:
     const size_t maxBytes_;
     std::mutex guard_;
     std::condition_variable arrived_;
-    std::deque<std::string> messages_;
+    std::deque<Entry> entries_;
     size_t bytes_ = 0;
     uint64_t dropped_ = 0;
 };

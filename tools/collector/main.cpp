@@ -21,6 +21,7 @@
 #include "tools/collector/CollectorOutput.h"
 #include "tools/collector/Complaints.h"
 #include "tools/collector/RecordQueue.h"
+#include "tools/collector/SenderCheck.h"
 
 namespace Quilna {
 namespace {
@@ -45,6 +46,17 @@ std::string printablePrefix(const std::string& message) {
         shown += c >= 0x20 && c < 0x7f ? static_cast<char>(c) : '.';
     }
     return message.size() > kShownPrefix ? shown + "..." : shown;
+}
+
+// The thread a message's log record names; false for what is no log record (reported later).
+bool recordThread(const std::string& message, uint32_t& thread) {
+    IPCEnvelope envelope;
+    LogRecord record;
+    if (!IPCEnvelope::parse(message, envelope) || envelope.type != IPCEnvelope::logMessage ||
+        !LogCommons::parseRecord(envelope.payload, record))
+        return false;
+    thread = record.thread;
+    return true;
 }
 
 // -m names the LogMessages directory itself or the configuration directory that holds it.
@@ -108,43 +120,66 @@ private:
     // Takes a batch off the mailslot into the queue; the number of messages taken.
     size_t receiveBatch() {
         std::vector<std::string> batch;
+        std::vector<MailslotSender> senders;
         uint64_t discarded = 0;
         try {
-            mailslot_.receiveWhole(batch, kBatch, &discarded);
+            mailslot_.receiveWhole(batch, kBatch, &discarded, &senders);
         } catch (const IPCException& failure) {
             complaints_.say(failure.fullText());
         } catch (const std::bad_alloc&) {
             ++discarded;
         }
+        std::vector<RecordQueue::Entry> entries;
+        try {
+            markSenders(batch, senders, entries);
+        } catch (const std::bad_alloc&) {
+            discarded += batch.size() - entries.size();
+        }
         queue_.countDropped(discarded);
-        const size_t taken = batch.size() + discarded;
-        queue_.push(batch);
+        const size_t taken = entries.size() + discarded;
+        queue_.push(entries);
         return taken;
     }
 
+    // Senders are checked here, as soon as they are known, while their threads most likely
+    // still run.
+    void markSenders(std::vector<std::string>& batch, const std::vector<MailslotSender>& senders,
+                     std::vector<RecordQueue::Entry>& entries) {
+        entries.reserve(batch.size());
+        const bool checked = mailslot_.tellsSenders();
+        for (size_t i = 0; i < batch.size(); ++i) {
+            uint32_t thread = 0;
+            std::string mark;
+            if (checked && recordThread(batch[i], thread))
+                mark = senderCheck_.markOf(thread, i < senders.size() ? senders[i] : MailslotSender{});
+            entries.push_back(RecordQueue::Entry{std::move(batch[i]), std::move(mark)});
+        }
+    }
+
     void write(const std::atomic<bool>& drained) {
-        std::vector<std::string> records;
+        std::vector<RecordQueue::Entry> records;
         while (true) {
             // Read before taking: whatever the receiver queued before it was drained is taken.
             const bool last = drained.load();
             records.clear();
             queue_.takeAll(records, kWriterWaitMs);
-            for (const std::string& message : records) handleSurvivingMemory(message);
+            for (const RecordQueue::Entry& entry : records) handleSurvivingMemory(entry);
             reportDropped(false);
             complaints_.settle();
             if (last && records.empty()) return;
         }
     }
 
-    void handleSurvivingMemory(const std::string& message) {
+    void handleSurvivingMemory(const RecordQueue::Entry& entry) {
         try {
-            handle(message);
+            handle(entry.message, entry.mark);
         } catch (const std::bad_alloc&) {
             queue_.countDropped(1);
         }
     }
 
-    void handle(const std::string& message) {
+    // A record becomes the line of the sender's host, its mark if it has one, and the record.
+    void handle(const std::string& message, const std::string& mark) {
         IPCEnvelope envelope;
         if (!IPCEnvelope::parse(message, envelope)) return reportSkipped(message, "not an envelope");
         if (envelope.type != IPCEnvelope::logMessage)
@@ -157,7 +192,7 @@ private:
         } catch (const Exception& failure) {
             line = failure.fullText();
         }
-        out_.writeLine(host_ + " " + line);
+        out_.writeLine(host_ + " " + (mark.empty() ? std::string() : mark + " ") + line);
     }
 
     void reportSkipped(const std::string& message, const std::string& why) {
@@ -185,6 +220,7 @@ private:
     const std::string host_;
     RecordQueue queue_;
     Complaints complaints_;
+    SenderCheck senderCheck_;  // used by the receiving thread only
     std::chrono::steady_clock::time_point lastDropReport_ = std::chrono::steady_clock::now();
     uint64_t droppedInAll_ = 0;
 };
@@ -212,6 +248,10 @@ int collect(const CollectorOptions& options) {
     try {
         MailSlot mailslot(IPCMode::Receiver, options.mailslot);
         std::cerr << "hoardscan-collector: receiving on mailslot " << options.mailslot << std::endl;
+        if (!mailslot.tellsSenders())
+            std::cerr << "hoardscan-collector: this system does not tell who sends to a mailslot: no line is checked "
+                         "against its sender"
+                      << std::endl;
         Collector collector(mailslot, output);
         collector.run(stop);
     } catch (const IPCException& failure) {

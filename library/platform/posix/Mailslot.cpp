@@ -155,6 +155,8 @@ public:
     }
 
     bool usableAfterFailure() const override { return receiverStalled_; }
+    bool tellsSenders() const override { return true; }
+    MailslotSender lastSender() const override { return sender_; }
 
     bool nextMessageSize(bool& waiting, uint32_t& size, SystemError& error) override {
         char probe;
@@ -181,9 +183,17 @@ public:
         while (true) {
             // An empty buffer still takes a datagram off the queue; MSG_TRUNC tells its length.
             char scratch;
-            char* buffer = size ? out.data() : &scratch;
-            ssize_t length = ::recv(fd_.get(), buffer, size ? size : 1, MSG_TRUNC | MSG_DONTWAIT);
+            iovec part{size ? out.data() : &scratch, size ? size : 1};
+            // The kernel adds the sender's credentials to each datagram (SO_PASSCRED).
+            alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
+            msghdr message{};
+            message.msg_iov = &part;
+            message.msg_iovlen = 1;
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            ssize_t length = ::recvmsg(fd_.get(), &message, MSG_TRUNC | MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
             if (length >= 0) {
+                sender_ = senderOf(message);
                 if (static_cast<size_t>(length) > size) {
                     error = posix::systemError(EMSGSIZE);
                     out.clear();
@@ -200,11 +210,24 @@ public:
     }
 
 private:
+    static MailslotSender senderOf(msghdr& message) {
+        for (cmsghdr* part = CMSG_FIRSTHDR(&message); part; part = CMSG_NXTHDR(&message, part)) {
+            if (part->cmsg_level != SOL_SOCKET || part->cmsg_type != SCM_CREDENTIALS ||
+                part->cmsg_len < CMSG_LEN(sizeof(ucred)))
+                continue;
+            ucred credentials{};
+            std::memcpy(&credentials, CMSG_DATA(part), sizeof credentials);
+            return MailslotSender{true, static_cast<uint32_t>(credentials.pid), static_cast<uint32_t>(credentials.uid)};
+        }
+        return MailslotSender{};
+    }
+
     Descriptor fd_;
     std::string boundPath_;
     dev_t device_;
     ino_t inode_;
     bool receiverStalled_ = false;
+    MailslotSender sender_;
 };
 
 }  // namespace
@@ -221,6 +244,12 @@ std::unique_ptr<MailslotEndpoint> NativePlatform::createMailslot(const std::stri
         return nullptr;
     }
     setBuffer(fd.get(), SO_RCVBUF);
+    // Before any sender can reach it: each datagram then carries its sender's credentials.
+    const int on = 1;
+    if (::setsockopt(fd.get(), SOL_SOCKET, SO_PASSCRED, &on, sizeof on) != 0) {
+        error = lastErrno();
+        return nullptr;
+    }
     sockaddr_un address = socketAddress(path);
     if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         error = lastErrno();

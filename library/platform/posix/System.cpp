@@ -140,6 +140,13 @@ bool NativePlatform::processExists(uint32_t processId) {
     return ::kill(static_cast<pid_t>(processId), 0) == 0 || errno == EPERM;
 }
 
+bool NativePlatform::processHasThread(uint32_t processId, uint32_t threadId) {
+    if (processId == 0 || threadId == 0) return false;
+    if (threadId == processId) return true;
+    const std::string task = "/proc/" + std::to_string(processId) + "/task/" + std::to_string(threadId);
+    return ::access(task.c_str(), F_OK) == 0;
+}
+
 // ---- System information ----
 
 namespace {

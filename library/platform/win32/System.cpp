@@ -159,6 +159,11 @@ bool NativePlatform::processExists(uint32_t processId) {
     return ::GetExitCodeProcess(process.get(), &code) && code == STILL_ACTIVE;
 }
 
+bool NativePlatform::processHasThread(uint32_t processId, uint32_t threadId) {
+    const win32::UniqueHandle thread(::OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, threadId));
+    return thread.valid() && ::GetProcessIdOfThread(thread.get()) == processId;
+}
+
 // ---- System information ----
 
 uint32_t NativePlatform::processorArchitecture() {

@@ -2,10 +2,15 @@
 // logging chain forwards.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "CollectorProcess.h"
+#include "common/IPCEnvelope.h"
 #include "common/MailSlot.h"
+#include "logger/LogCommons.h"
+#include "logger/LogRecord.h"
 #include "logger/LogMessengerIPC.h"
 #include "logger/LoggerUnit.h"
 #include "support/CapturedLog.h"
@@ -81,14 +86,23 @@ TEST_F(CollectorTest, WithoutACollectorTheRecordIsOnlyLocal) {
     EXPECT_NE(agent->lines[0].find("unheard"), std::string::npos);
 }
 
-// Hostile datagrams: junk is skipped, and a record's control bytes are escaped, so that it
-// cannot end its line and forge another.
+// Hostile datagrams: junk is skipped, a record's control bytes are escaped, so that it cannot
+// end its line and forge another, and a record that names a thread of another process is marked.
 TEST_F(CollectorTest, JunkIsReportedAndSkippedAndNoRecordForgesALine) {
     Collector collector(directory, {"-o", outputPath});
     ASSERT_TRUE(collector.ready()) << collector.errors();
     MailSlot sender(IPCMode::LocalSender, LogMessengerIPC::collectorMailslot);
     sender.send("hello junk");
     sender.send("Quilna\x1BLOGMSG\x1B\x1Bnot a record\x1B");
+    LogRecord borrowed;
+    borrowed.kind = LogRecord::Log;
+    borrowed.messageId = 8;
+    borrowed.text = (ParamStream() << "borrowed thread").text();
+    borrowed.thread = static_cast<uint32_t>(collector.pid());
+    IPCEnvelope envelope;
+    envelope.type = IPCEnvelope::logMessage;
+    envelope.payload = LogCommons::serializeRecord(borrowed);
+    sender.send(envelope.build());
     EXPECT_TRUE(unit.warning(7, ParamStream() << "after the junk\r\nFATAL 01.01.2030 forged\t\x07\x7f"));
     ASSERT_TRUE(outputHolds("after the junk"));
     EXPECT_NE(output().find("after the junk\\x0d\\x0aFATAL 01.01.2030 forged\\x09\\x07\\x7f\r\n"), std::string::npos)
@@ -97,7 +111,15 @@ TEST_F(CollectorTest, JunkIsReportedAndSkippedAndNoRecordForgesALine) {
     EXPECT_NE(errors.find("skipped a message of 11 bytes (not an envelope): \"hello junk.\""), std::string::npos)
         << errors;
     EXPECT_NE(errors.find("(not a log record)"), std::string::npos) << errors;
-    EXPECT_EQ(output().find("\r\n"), output().size() - 2);  // one line only
+    // The forged record is the first line, marked; the chain's own is the second, unmarked.
+    const std::string mark = "[sent by process " + std::to_string(::getpid()) + " of user " +
+                             std::to_string(::geteuid()) + ", which has no thread " + std::to_string(collector.pid()) + "] ";
+    const std::string text = output();
+    const size_t firstEnd = text.find("\r\n");
+    EXPECT_EQ(text.rfind(Collector::host() + " " + mark, 0), 0u) << text;
+    EXPECT_LT(text.find("borrowed thread"), firstEnd) << text;
+    EXPECT_EQ(text.find("[sent by", firstEnd), std::string::npos) << text;
+    EXPECT_EQ(text.find("\r\n", firstEnd + 2), text.size() - 2) << text;  // two lines only
 }
 
 TEST_F(CollectorTest, TemplatesComeFromTheCatalogueAndTheNameStaysWithTheFirstCollector) {
