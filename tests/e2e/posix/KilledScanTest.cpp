@@ -59,30 +59,39 @@ TEST(KilledScan, AScanKilledAtRandomMomentsNeverLeavesAPartialFinishedFile) {
     installation.settings["temperature-monitor-size"] = {"Integer", "0"};
     installation.settings["extension"] = {"Bool", "true"};
 
-    // A whole run: what every finished file must hold, and how long a run takes.
-    const auto started = std::chrono::steady_clock::now();
+    // A whole run: what every finished file must hold, and how many debug lines a run writes.
+    installation.settings["log.rotation.scheme"] = {"String", "none"};
+    LogFollower follower(installation.base() + "/log/HoardscanDebug.log");
     ASSERT_EQ(installation.run(), 0) << installation.log();
-    const auto took = std::chrono::steady_clock::now() - started;
+    const size_t linesPerRun = follower.newLines().size();
     Reference reference;
     reference.totals = ResultFileReader(installation.dataFile()).accountTotals();
     reference.inactiveRows = ResultFileReader(installation.resultFile("side", "HoardscanInactive", ".csv")).inactiveRows().size();
     ASSERT_EQ(filesCounted(installation.dataFile()), files);
     ASSERT_GT(reference.inactiveRows, 0u);
+    ASSERT_GT(linesPerRun, static_cast<size_t>(files));
 
+    // Each run is killed once it has written a random number of its lines: a moment of its
+    // work, however fast or slow the machine is.
     const unsigned seed = std::random_device{}();
     SCOPED_TRACE("random seed " + std::to_string(seed));
     std::mt19937 random(seed);
-    const auto longest = std::chrono::duration_cast<std::chrono::microseconds>(took);
-    std::uniform_int_distribution<int64_t> delay(0, longest.count());
+    std::uniform_int_distribution<size_t> moment(0, linesPerRun - 1);
     const int runs = 16;
     int killed = 0;
     size_t unfinished = 0;
     for (int run = 0; run < runs; ++run) {
+        const size_t killAt = moment(random);
         const pid_t scan = installation.start();
-        std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+        size_t written = 0;
+        eventually([&] {
+            written += follower.newLines().size();
+            return written >= killAt || hasEnded(scan);
+        }, 120s);
         ::kill(scan, SIGKILL);
         if (installation.wait(scan) == -1) ++killed;
-        unfinished = expectFinishedFilesWhole(installation, reference);
+        follower.newLines();
+        unfinished += expectFinishedFilesWhole(installation, reference);
     }
     // Most runs must have died part-way, or nothing was tested.
     EXPECT_GE(killed, runs / 2);
