@@ -1,20 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "ResultFilesFixture.h"
-#include "common/StringUtils.h"
 #include "common/TimeTestSupport.h"
+#include "hoardscan/ResultFileReader.h"
 #include "hoardscan/ResultFiles.h"
 #include "hoardscan/Tallies.h"
-#include "support/TestDirectory.h"
 
 namespace Quilna {
 namespace {
 
-using TestSupport::TestDirectory;
 namespace fs = std::filesystem;
-
 using ResultFilesTest = ResultFilesFixture;
 
 TEST(ResultFilesDay, TheDayStampIsTheNearestLocalMidnightWithNoonCountingForward) {
@@ -25,32 +23,127 @@ TEST(ResultFilesDay, TheDayStampIsTheNearestLocalMidnightWithNoonCountingForward
     EXPECT_EQ(ResultFiles::dayStamp(DateTime(TimeTest::utc(2013, 4, 4, 23))), april5);       // 01:00 local
 }
 
-TEST_F(ResultFilesTest, AccountRecordsAreWrittenLosslesslyAndFinishedUnderTheirDataName) {
+// A name as the walk hands it over, and as each file gives it back: the key writes ":" and
+// control bytes as "_", the inactive-file table "," and control bytes, the logs control bytes.
+struct OddName {
+    std::string written, key, table, log;
+};
+
+std::vector<OddName> oddNames() {
+    std::string longName;
+    for (int i = 0; i < 20000; ++i) longName += "\xc3\xa9";
+    return {
+        {"a:b,c;d", "a_b,c;d", "a:b_c;d", "a:b,c;d"},
+        {"\"quoted\" 'name' \\", "\"quoted\" 'name' \\", "\"quoted\" 'name' \\", "\"quoted\" 'name' \\"},
+        {"tab\tcr\r\nlf\x01\x1f\x7f", "tab_cr__lf__\x7f", "tab_cr__lf__\x7f", "tab_cr__lf__\x7f"},
+        {"M\xc3\xbcller \xe4\xb8\xad\xe6\x96\x87 \xf0\x9f\x93\x81", "M\xc3\xbcller \xe4\xb8\xad\xe6\x96\x87 \xf0\x9f\x93\x81",
+         "M\xc3\xbcller \xe4\xb8\xad\xe6\x96\x87 \xf0\x9f\x93\x81", "M\xc3\xbcller \xe4\xb8\xad\xe6\x96\x87 \xf0\x9f\x93\x81"},
+        {"0:1:2:", "0_1_2_", "0:1:2:", "0:1:2:"},
+        {longName, longName, longName, longName},
+    };
+}
+
+RecordKey keyOf(const std::string& name) {
+    RecordKey key;
+    key.fields = {"OSLO", "PC42", "C", name, name, name, name, "plain", "cold", "frozen"};
+    return key;
+}
+
+// Everything the scanner writes reads back through the report's reader as the same records,
+// names with the formats' separators and sizes beyond 2^32 and just below 2^64 included.
+TEST_F(ResultFilesTest, EveryResultFileReadsBackToTheRecordsWritten) {
+    settings.inactiveLog = true;
+    settings.temperatureMonitor = "very-cold";
+    settings.temperatureMonitorSize = 4096;
+    const int64_t belowTop = 9223372036854774784;  // 2^63 - 1024: twice it is 2^64 - 2048
+    const int64_t top = 9223372036854775807;       // 2^63 - 1
     ResultFiles files(log.unit(), settings, pid);
-    tallies.addAccountRecord("0:OSLO:0:PC42", 1000, 4096);
-    tallies.addAccountRecord("0:OSLO:0:PC42", 536, 0);
-    tallies.addAccountRecord("0:BIG", 123456789, 9007199254740993);  // above 2^53: not a plain integer
+    files.startRun();
+    std::string key;
+    for (const OddName& name : oddNames()) {
+        Tallies::buildKey(RecordFields{"OSLO", "PC42", "C", name.written, name.written, name.written, name.written,
+                                       "plain", "cold", "frozen"},
+                          key);
+        tallies.addAccountRecord(key, 4294967297, 4294971392);  // 2^32 + 1, in whole clusters
+        tallies.addInactiveRow(name.written, "/d/" + name.written + "/", top, "2013-04-05T12:00:00", "frozen");
+        tallies.addTemperatureRow("/t/" + name.written + "/", belowTop);
+        tallies.addTemperatureRow("/t/" + name.written + "/", belowTop);
+        tallies.addExtension(name.written);
+    }
+    tallies.addTemperatureRow("/at-limit/", 4096);
+    tallies.addTemperatureRow("/below-limit/", 4095);
     ASSERT_TRUE(files.flushAccountRecords(tallies));
-    EXPECT_TRUE(tallies.accountRecords().empty());
-    tallies.addAccountRecord("0:OSLO:0:PC42", 1, 4096);
+    ASSERT_TRUE(files.flushInactiveRows(tallies));
+    // The second flush repeats every key, with two files just below 2^63 bytes each.
+    for (const OddName& name : oddNames()) {
+        Tallies::buildKey(RecordFields{"OSLO", "PC42", "C", name.written, name.written, name.written, name.written,
+                                       "plain", "cold", "frozen"},
+                          key);
+        tallies.addAccountRecord(key, belowTop, belowTop);
+        tallies.addAccountRecord(key, belowTop, belowTop);
+    }
     ASSERT_TRUE(files.flushAccountRecords(tallies));
-
-    const std::string make = files.accountFile().name();
-    const int32_t day = ResultFiles::dayStamp(DateTime());
-    EXPECT_EQ(fs::path(make).filename().string(), "Hoardscan-" + std::to_string(day) + "-4242.make");
-    const std::string d = std::to_string(day);
-    const std::string expected = "1:" + d + ":29:0:BIG\n1:1:123456789:9007199254740992:" +
-                                 StringUtils::exactNumberText(123456789 * 0.00001 + 9007199254740992.0 * 0.0001) +
-                                 "\n1:" + d + ":29:0:OSLO:0:PC42\n1:2:1536:4096:" +
-                                 StringUtils::exactNumberText(1536 * 0.00001 + 4096 * 0.0001) + "\n1:" + d +
-                                 ":29:0:OSLO:0:PC42\n1:1:1:4096:" +
-                                 StringUtils::exactNumberText(1 * 0.00001 + 4096 * 0.0001) + "\n";
-    EXPECT_EQ(read(make), expected);
-
+    ASSERT_TRUE(files.flushTemperatureRows(tallies));
+    ASSERT_TRUE(files.writeExtensionLog(tallies));
     files.finishAccountRecords(true);
-    EXPECT_EQ(names(settings.workingDirectory),
-              (std::vector<std::string>{"Hoardscan-" + d + "-4242.data"}));
-    EXPECT_EQ(read(settings.workingDirectory + "Hoardscan-" + d + "-4242.data"), expected);
+    files.finishInactiveRows(true);
+    files.finishTemperatureLog(true);
+    files.finishExtensionLog(true);
+    ASSERT_EQ(files.finishedFiles(), 4);
+
+    const std::string day = std::to_string(ResultFiles::dayStamp(DateTime()));
+    const auto reader = [&](const std::string& path) {
+        ResultFileReader reader(path);
+        const auto name = reader.name();
+        EXPECT_TRUE(name && !name->unfinished && name->day == std::stoll(day) && name->processId == pid) << path;
+        return reader;
+    };
+    const auto records = reader(settings.workingDirectory + "Hoardscan-" + day + "-4242.data").accountRecords();
+    const size_t names = oddNames().size();
+    ASSERT_EQ(records.size(), 2 * names);
+    for (size_t i = 0; i < records.size(); ++i) {
+        const bool first = i < names;
+        const AccountRecord& record = records[i];
+        SCOPED_TRACE(record.line);
+        EXPECT_EQ(record.day, std::stoll(day));
+        const double bytes = first ? 4294967297.0 : 18446744073709549568.0;
+        const double onDisk = first ? 4294971392.0 : 18446744073709549568.0;
+        EXPECT_EQ(record.values.files, first ? 1 : 2);
+        EXPECT_EQ(record.values.bytes, bytes);
+        EXPECT_EQ(record.values.bytesOnDisk, onDisk);
+        EXPECT_DOUBLE_EQ(record.values.weightedSize, bytes * 0.00001 + onDisk * 0.0001);
+    }
+    std::vector<std::string> keys, expectedKeys;
+    for (const AccountRecord& record : records) keys.push_back(record.key.text());
+    for (int flush = 0; flush < 2; ++flush) {
+        std::vector<std::string> flushed;
+        for (const OddName& name : oddNames()) flushed.push_back(keyOf(name.key).text());
+        std::sort(flushed.begin(), flushed.end());
+        expectedKeys.insert(expectedKeys.end(), flushed.begin(), flushed.end());
+    }
+    EXPECT_EQ(keys, expectedKeys);
+
+    const auto rows = reader(settings.tempDirectory + "HoardscanInactive-" + day + "-4242.csv").inactiveRows();
+    ASSERT_EQ(rows.size(), names);
+    for (size_t i = 0; i < names; ++i) {
+        const OddName name = oddNames()[i];
+        EXPECT_EQ(rows[i].name, name.table);
+        EXPECT_EQ(rows[i].directory, "/d/" + name.table + "/");
+        EXPECT_EQ(rows[i].kib, 9007199254740991);  // (2^63 - 1) / 1024
+        EXPECT_EQ(rows[i].lastAccess, "2013-04-05T12:00:00");
+        EXPECT_EQ(rows[i].temperature, "frozen");
+    }
+
+    ResultFileReader temperatureLog = reader(settings.tempDirectory + "Hoardscan-very-cold-" + day + "-4242.log");
+    EXPECT_EQ(temperatureLog.name()->monitor, "very-cold");
+    std::map<std::string, double> directories, expectedDirectories{{"/at-limit/", 4096}};
+    for (const TemperatureRow& row : temperatureLog.temperatureRows()) directories[row.directory] = row.bytes;
+    for (const OddName& name : oddNames()) expectedDirectories["/t/" + name.log + "/"] = 18446744073709549568.0;
+    EXPECT_EQ(directories, expectedDirectories);
+
+    std::vector<std::string> extensions;
+    for (const OddName& name : oddNames()) extensions.push_back(name.log);
+    EXPECT_EQ(reader(settings.tempDirectory + "HoardscanExtension-" + day + "-4242.log").extensions(), extensions);
 }
 
 TEST_F(ResultFilesTest, AnEmptyRunStillLeavesEmptyFinishedFiles) {
@@ -68,37 +161,6 @@ TEST_F(ResultFilesTest, AnEmptyRunStillLeavesEmptyFinishedFiles) {
     EXPECT_EQ(read(settings.tempDirectory + "HoardscanInactive-" + d + "-4242.csv"), "");  // no header either
 }
 
-TEST_F(ResultFilesTest, SideFilesHoldTheirRowsWithTheHeaderOnceAndTheLimitInclusive) {
-    settings.temperatureMonitor = "frozen";
-    settings.temperatureMonitorSize = 4096;
-    ResultFiles files(log.unit(), settings, pid);
-    files.startRun();
-    tallies.addInactiveRow("a,b.doc", "/data/x,y/", 2047, "2013-04-05T12:00:00", "cold");
-    ASSERT_TRUE(files.flushInactiveRows(tallies));
-    tallies.addInactiveRow("c.doc", "/data/", 4096, "2013-04-05T12:00:00", "frozen");
-    ASSERT_TRUE(files.flushInactiveRows(tallies));
-    tallies.addTemperatureRow("/data/at-limit/", 4096);
-    tallies.addTemperatureRow("/data/below/", 4095);
-    tallies.addTemperatureRow("/data/new\nline/", 8192);
-    ASSERT_TRUE(files.flushTemperatureRows(tallies));
-    tallies.addExtension("xyz");
-    tallies.addExtension("a\tb");
-    ASSERT_TRUE(files.writeExtensionLog(tallies));
-    files.finishTemperatureLog(true);
-    files.finishExtensionLog(true);
-    files.finishInactiveRows(true);
-    EXPECT_EQ(files.finishedFiles(), 3);
-    EXPECT_TRUE(files.unfinishedFiles().empty());
-
-    const std::string d = std::to_string(ResultFiles::dayStamp(DateTime()));
-    EXPECT_EQ(read(settings.tempDirectory + "HoardscanInactive-" + d + "-4242.csv"),
-              std::string(ResultFiles::inactiveHeader) +
-                  "\na_b.doc,/data/x_y/,1,2013-04-05T12:00:00,cold,\nc.doc,/data/,4,2013-04-05T12:00:00,frozen,\n");
-    EXPECT_EQ(read(settings.tempDirectory + "Hoardscan-frozen-" + d + "-4242.log"),
-              "/data/at-limit/;4096\n/data/new_line/;8192\n");
-    EXPECT_EQ(read(settings.tempDirectory + "HoardscanExtension-" + d + "-4242.log"), "xyz\na_b\n");
-}
-
 TEST_F(ResultFilesTest, AFileThatCannotBeCreatedKeepsItsBufferForTheNextFlush) {
     settings.workingDirectory = directory.text() + "/later/";
     ResultFiles files(log.unit(), settings, pid);
@@ -111,21 +173,9 @@ TEST_F(ResultFilesTest, AFileThatCannotBeCreatedKeepsItsBufferForTheNextFlush) {
     EXPECT_EQ(tallies.accountRecords().size(), 1u);
 
     fs::create_directory(settings.workingDirectory);
-    tallies.addAccountRecord("0:B", 1, 4096);
+    tallies.addAccountRecord("0:B", 0, 0);
     ASSERT_TRUE(files.flushAccountRecords(tallies));
-    const std::string content = read(name);
-    EXPECT_EQ(content.substr(0, content.find('\n')), "1:" + d + ":29:0:A");
-    EXPECT_EQ(std::count(content.begin(), content.end(), '\n'), 4);
-}
-
-TEST_F(ResultFilesTest, AnIncompleteFileKeepsItsUnfinishedName) {
-    ResultFiles files(log.unit(), settings, pid);
-    ASSERT_TRUE(files.flushAccountRecords(tallies));
-    const std::string name = files.accountFile().name();
-    files.finishAccountRecords(false);
-    EXPECT_TRUE(fs::exists(name));
-    EXPECT_FALSE(fs::exists(ResultFiles::finishedAccountName(name)));
-    EXPECT_EQ(log.messages("ERROR", 31), (std::vector<std::string>{name}));
+    EXPECT_EQ(read(name), "1:" + d + ":29:0:A\n1:1:10:4096:0.4097\n1:" + d + ":29:0:B\n1:1:0:0:0\n");
 }
 
 // The rename fails every attempt (the clock is faked, so the pauses cost nothing).
@@ -134,16 +184,24 @@ public:
     bool moveFile(const std::string&, const std::string&, bool) override { return false; }
 };
 
-TEST_F(ResultFilesTest, AFailedRenameIsReportedAndTheFileKeepsItsName) {
+TEST_F(ResultFilesTest, AnIncompleteFileOrAFailedRenameKeepsTheUnfinishedName) {
+    ResultFiles files(log.unit(), settings, pid);
+    ASSERT_TRUE(files.flushAccountRecords(tallies));
+    const std::string name = files.accountFile().name();
+    files.finishAccountRecords(false);
+    EXPECT_TRUE(fs::exists(name));
+    EXPECT_FALSE(fs::exists(ResultFiles::finishedAccountName(name)));
+    EXPECT_EQ(log.messages("ERROR", 31), (std::vector<std::string>{name}));
+
     NoRenames fake;
     fake.clock = 1700000000;
     settings.inactiveLog = true;
-    ResultFiles files(log.unit(), settings, pid);
-    ASSERT_TRUE(files.flushInactiveRows(tallies));
-    const std::string name = files.inactiveFile().name();
-    files.finishInactiveRows(true);
-    EXPECT_TRUE(fs::exists(name));
-    EXPECT_EQ(log.messages("ERROR", 13), (std::vector<std::string>{name + "|" + name.substr(0, name.size() - 5)}));
+    ResultFiles renamed(log.unit(), settings, pid);
+    ASSERT_TRUE(renamed.flushInactiveRows(tallies));
+    const std::string table = renamed.inactiveFile().name();
+    renamed.finishInactiveRows(true);
+    EXPECT_TRUE(fs::exists(table));
+    EXPECT_EQ(log.messages("ERROR", 13), (std::vector<std::string>{table + "|" + table.substr(0, table.size() - 5)}));
 }
 
 }  // namespace
