@@ -9,83 +9,72 @@ namespace {
 
 using namespace ReportTest;
 
-TEST(CommandsTest, HelpIsGivenForTheProgramAndEachCommand) {
-    for (const std::vector<std::string>& arguments :
-         std::vector<std::vector<std::string>>{{"--help"}, {"help"}, {"-h"}}) {
-        const RunOutput result = runReport(arguments);
-        EXPECT_EQ(result.exitCode, 0);
-        EXPECT_NE(result.out.find("Usage: hoardscan-report <command>"), std::string::npos);
-    }
-    for (const std::string command : {"import", "summary", "html"}) {
-        for (const std::vector<std::string>& arguments :
-             std::vector<std::vector<std::string>>{{command, "--help"}, {"help", command}}) {
-            const RunOutput result = runReport(arguments);
-            EXPECT_EQ(result.exitCode, 0) << command;
-            EXPECT_NE(result.out.find("Usage: hoardscan-report " + command), std::string::npos) << result.out;
-        }
-    }
-}
-
-TEST(CommandsTest, UsageErrorsExitWithOneAndSayWhatIsWrong) {
+TEST(CommandsTest, HelpExitsWithZeroAndUsageErrorsWithOneSayingWhatIsWrong) {
     TempFolder folder;
-    writeText(folder / "notes.txt", "x\n");
-    const std::string db = (folder / "r.sqlite").string();
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{}, "Usage: hoardscan-report"},
-        {{"export"}, "unknown command \"export\""},
-        {{"summary", "--color"}, "the summary command has no option --color"},
-        {{"summary", "--db"}, "option --db needs a value"},
-        {{"summary", "--csv=yes"}, "option --csv takes no value"},
-        {{"summary", "--csv", "--json"}, "give either --csv or --json, not both"},
-        {{"summary", "--top", "ten"}, "--top needs a whole number, not \"ten\""},
-        {{"summary", "--db", db, "--pg", "host=x"}, "give either --db or --pg, not both"},
-        {{"summary", "--db", db, "--db", db}, "option --db given twice"},
-        {{"summary", "extra"}, "summary takes no operand \"extra\""},
-        {{"import", "--db", db}, "import needs result files or folders"},
-        {{"import", "--db", db, (folder / "missing").string()}, (folder / "missing").string() + ": no such file"},
-        {{"import", "--db", db, (folder / "notes.txt").string()}, "notes.txt: not a result file name"},
-        {{"--db", db, "summary"}, "option --db before the command"},
-        {{"prune", "--db", db}, "prune needs either --keep N or --before DAY"},
-        {{"prune", "--db", db, "--keep", "0"}, "--keep needs a number of runs from 1, not \"0\""},
-        {{"prune", "--db", db, "--before", "2024-02-30"}, "--before needs a day written YYYY-MM-DD"},
+    writeText(folder.path() / "notes.txt", "x\n");
+    const std::string db = folder.child("r.sqlite");
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::string message;
     };
-    for (const auto& [arguments, message] : cases) {
-        const RunOutput result = runReport(arguments);
-        EXPECT_EQ(result.exitCode, 1) << message;
-        EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
+    std::vector<Case> cases = {
+        {{"--help"}, 0, "Usage: hoardscan-report <command>"},
+        {{"help"}, 0, "Usage: hoardscan-report <command>"},
+        {{"-h"}, 0, "Usage: hoardscan-report <command>"},
+        {{}, 1, "Usage: hoardscan-report"},
+        {{"export"}, 1, "unknown command \"export\""},
+        {{"summary", "--color"}, 1, "the summary command has no option --color"},
+        {{"summary", "--db"}, 1, "option --db needs a value"},
+        {{"summary", "--csv=yes"}, 1, "option --csv takes no value"},
+        {{"summary", "--csv", "--json"}, 1, "give either --csv or --json, not both"},
+        {{"summary", "--top", "ten"}, 1, "--top needs a whole number, not \"ten\""},
+        {{"summary", "--db", db, "--pg", "host=x"}, 1, "give either --db or --pg, not both"},
+        {{"summary", "--db", db, "--db", db}, 1, "option --db given twice"},
+        {{"summary", "extra"}, 1, "summary takes no operand \"extra\""},
+        {{"import", "--db", db}, 1, "import needs result files or folders"},
+        {{"import", "--db", db, folder.child("missing")}, 1, folder.child("missing") + ": no such file"},
+        {{"import", "--db", db, folder.child("notes.txt")}, 1, "notes.txt: not a result file name"},
+        {{"--db", db, "summary"}, 1, "option --db before the command"},
+        {{"prune", "--db", db}, 1, "prune needs either --keep N or --before DAY"},
+        {{"prune", "--db", db, "--keep", "0"}, 1, "--keep needs a number of runs from 1, not \"0\""},
+        {{"prune", "--db", db, "--before", "2024-02-30"}, 1, "--before needs a day written YYYY-MM-DD"},
+        {{"summary", "--db", folder.child("none.sqlite")}, 2, "no report database " + folder.child("none.sqlite")},
+        {{"summary", "--pg", "host=127.0.0.1 port=1 connect_timeout=2"}, 2, "cannot connect to PostgreSQL"},
+    };
+    for (const std::string command : {"import", "summary", "html"}) {
+        cases.push_back({{command, "--help"}, 0, "Usage: hoardscan-report " + command});
+        cases.push_back({{"help", command}, 0, "Usage: hoardscan-report " + command});
     }
-    // Nothing was created by a refused import.
+    for (const Case& c : cases) {
+        const RunOutput result = runReport(c.arguments);
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.message;
+        EXPECT_NE((c.exitCode == 0 ? result.out : result.err).find(c.message), std::string::npos) << result.err;
+    }
+    // Nothing was created by a refused command.
     EXPECT_FALSE(fs::exists(db));
+    EXPECT_FALSE(fs::exists(folder.child("none.sqlite")));
 }
 
-TEST(CommandsTest, DataErrorsExitWithTwo) {
+// The program itself: a malformed file named with its line, and output it cannot write.
+TEST(CommandsTest, TheProgramExitsWithTwoOnDataErrors) {
     TempFolder folder;
-    const std::string missing = (folder / "none.sqlite").string();
-    const RunOutput summary = runReport({"summary", "--db", missing});
-    EXPECT_EQ(summary.exitCode, 2);
-    EXPECT_NE(summary.err.find("no report database " + missing), std::string::npos) << summary.err;
-    EXPECT_FALSE(fs::exists(missing));
-
-    const RunOutput postgres = runReport({"summary", "--pg", "host=127.0.0.1 port=1 connect_timeout=2"});
-    EXPECT_EQ(postgres.exitCode, 2);
-    EXPECT_NE(postgres.err.find("cannot connect to PostgreSQL"), std::string::npos) << postgres.err;
-}
-
-TEST(CommandsTest, TheProgramReportsAMalformedFileWithItsLineAndExitsWithTwo) {
-    TempFolder folder;
-    const fs::path file = folder / "Hoardscan-1700000000-1.data";
+    const fs::path file = folder.path() / "Hoardscan-1700000000-1.data";
     writeText(file, "1:86400:29:0:a\n1:1:1:1:1\n");
-    const fs::path db = folder / "r.sqlite";
-    const std::string command = "cd '" + folder.path().string() + "' && '" HOARDSCAN_REPORT_PROGRAM "' import --db '" +
-                                db.string() + "' '" + file.string() + "' >out 2>err; echo $? >code";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    EXPECT_EQ(readText(folder / "code"), "2\n");
-    EXPECT_EQ(readText(folder / "err"), "hoardscan-report: " + file.string() +
-                                            ":1: the record key has 1 field, expected 10; the file was not imported\n");
-    EXPECT_NE(readText(folder / "out").find("1 rejected"), std::string::npos);
-
+    const std::string db = folder.child("r.sqlite");
+    const auto run = [&](const std::string& arguments, const std::string& out) {
+        const std::string command = "cd '" + folder.text() + "' && '" HOARDSCAN_REPORT_PROGRAM "' " + arguments +
+                                    " >" + out + " 2>err; echo $? >code";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        return readText(folder.path() / "code") + readText(folder.path() / "err");
+    };
+    EXPECT_EQ(run("import --db '" + db + "' '" + file.string() + "'", "out"),
+              "2\nhoardscan-report: " + file.string() +
+                  ":1: the record key has 1 field, expected 10; the file was not imported\n");
+    EXPECT_NE(readText(folder.path() / "out").find("1 rejected"), std::string::npos);
+    EXPECT_EQ(run("summary --db '" + db + "'", "/dev/full"), "2\nhoardscan-report: cannot write the output\n");
     // A summary of the empty database says so and succeeds.
-    const RunOutput summary = runReport({"summary", "--db", db.string()});
+    const RunOutput summary = runReport({"summary", "--db", db});
     EXPECT_EQ(summary.exitCode, 0);
     EXPECT_EQ(summary.out, "No runs in the database: import account record files first.\n");
 }
@@ -95,22 +84,17 @@ TEST(CommandsTest, TheProgramReportsAMalformedFileWithItsLineAndExitsWithTwo) {
 TEST(CommandsTest, HostileFilesAreRefusedAndTheReportsStayExactAndValid) {
     TempFolder folder;
     const int64_t day = 1700000000;
-    const fs::path in = folder / "in";
+    const fs::path in = folder.path() / "in";
     const auto big = [&](const std::string& host, const std::string& account, const std::string& type) {
-        GeneratedRecord record;
-        record.day = day;
-        record.key = makeKey(host, account, "u", "g", type, "cold", "cold");
-        record.files = 1;
-        record.bytes = 9100000000000000000;
-        record.bytesOnDisk = 9100000000000000000;
-        return record;
+        return GeneratedRecord{day, makeKey(host, account, "u", "g", type, "cold", "cold"), 1, 9100000000000000000,
+                               9100000000000000000};
     };
     // Two hosts whose sum passes 2^63; names a spreadsheet would read as formulas.
     writeRecordFile(in, day, 1, {big("BIG1", "=HYPERLINK(\"x\")", "@SUM(1+1)")});
     writeRecordFile(in, day, 2, {big("BIG2", "+cmd", "-x")});
     const std::string secret = "root:$6$secret:19000:0:99999:7:::\n";
-    writeText(folder / "shadow", secret);
-    fs::permissions(folder / "shadow", fs::perms::owner_read);
+    writeText(folder.path() / "shadow", secret);
+    fs::permissions(folder.path() / "shadow", fs::perms::owner_read);
     const std::string key = makeKey("BAD", "a", "u", "g", "t", "hot", "hot").text();
     const std::string value = "\n1:1:1:4096:0.4196\n";
     struct Attack {
@@ -134,19 +118,19 @@ TEST(CommandsTest, HostileFilesAreRefusedAndTheReportsStayExactAndValid) {
         {"Hoardscan-1700000000-9.data", "", ": a symbolic link: import follows no links"},
     };
     for (const Attack& attack : attacks) {
-        if (!attack.content.empty()) writeText(folder / "named" / attack.name, attack.content);
+        if (!attack.content.empty()) writeText(folder.path() / "named" / attack.name, attack.content);
     }
-    fs::create_symlink(folder / "shadow", folder / "named/Hoardscan-1700000000-9.data");
+    fs::create_symlink(folder.path() / "shadow", folder.path() / "named/Hoardscan-1700000000-9.data");
     // In a searched folder links and pipes are not even opened.
-    fs::create_symlink(folder / "shadow", in / "Hoardscan-1700000000-10.data");
+    fs::create_symlink(folder.path() / "shadow", in / "Hoardscan-1700000000-10.data");
     ASSERT_EQ(std::system(("mkfifo '" + (in / "Hoardscan-1700000000-11.data").string() + "'").c_str()), 0);
 
-    std::vector<std::string> arguments = {"import", "--db", (folder / "r.sqlite").string(), in.string()};
-    for (const Attack& attack : attacks) arguments.push_back((folder / "named" / attack.name).string());
+    std::vector<std::string> arguments = {"import", "--db", (folder.path() / "r.sqlite").string(), in.string()};
+    for (const Attack& attack : attacks) arguments.push_back((folder.path() / "named" / attack.name).string());
     const RunOutput result = runReport(arguments);
     EXPECT_EQ(result.exitCode, 2);
     for (const Attack& attack : attacks) {
-        EXPECT_NE(result.err.find((folder / "named" / attack.name).string() + attack.message), std::string::npos)
+        EXPECT_NE(result.err.find((folder.path() / "named" / attack.name).string() + attack.message), std::string::npos)
             << attack.name << "\n" << result.err;
     }
     EXPECT_NE(result.err.find("Hoardscan-1700000000-10.data: skipped: a symbolic link, not followed"), std::string::npos)
@@ -156,7 +140,7 @@ TEST(CommandsTest, HostileFilesAreRefusedAndTheReportsStayExactAndValid) {
     EXPECT_NE(result.out.find("Imported 2 runs (2 records) and 0 side files"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("; 7 rejected"), std::string::npos) << result.out;
 
-    const std::string db = (folder / "r.sqlite").string();
+    const std::string db = folder.child("r.sqlite");
     const RunOutput json = runReport({"summary", "--db", db, "--json"});
     ASSERT_EQ(json.exitCode, 0) << json.err;
     EXPECT_NE(json.out.find("\"total\": {\"files\": 2, \"bytes\": 18200000000000000000, \"bytesOnDisk\": "
@@ -171,37 +155,19 @@ TEST(CommandsTest, HostileFilesAreRefusedAndTheReportsStayExactAndValid) {
     }
     const RunOutput tables = runReport({"summary", "--db", db});
     EXPECT_NE(tables.out.find("Total: 2 files, 15.8 EiB, 15.8 EiB on disk"), std::string::npos) << tables.out;
-    EXPECT_EQ(runReport({"html", "--db", db, "-o", (folder / "r.html").string()}).exitCode, 0);
-}
-
-TEST(CommandsTest, OutputThatCannotBeWrittenExitsWithTwo) {
-    TempFolder folder;
-    const fs::path db = folder / "r.sqlite";
-    ASSERT_EQ(runReport({"import", "--db", db.string(), folder.path().string()}).exitCode, 0);
-    const std::string command = "cd '" + folder.path().string() + "' && '" HOARDSCAN_REPORT_PROGRAM
-                                "' summary --db '" + db.string() + "' >/dev/full 2>err; echo $? >code";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    EXPECT_EQ(readText(folder / "code"), "2\n");
-    EXPECT_EQ(readText(folder / "err"), "hoardscan-report: cannot write the output\n");
+    EXPECT_EQ(runReport({"html", "--db", db, "-o", (folder.path() / "r.html").string()}).exitCode, 0);
 }
 
 TEST(CommandsTest, TerminalTablesShowTheTopEntriesAndTheRest) {
     TempFolder folder;
     std::vector<GeneratedRecord> records;
-    const std::vector<std::pair<std::string, int64_t>> accounts = {
-        {"alpha", 5ll << 30}, {"beta", 3ll << 20}, {"gamma", 2048}, {"M\xc3\xbcller", 1000}};
-    for (const auto& [account, bytes] : accounts) {
-        GeneratedRecord record;
-        record.day = 1700000000;
-        record.key = makeKey("PC1", account, "u", "g", "doc", "cold", "frozen");
-        record.files = 1234;
-        record.bytes = bytes;
-        record.bytesOnDisk = bytes;
-        records.push_back(record);
+    for (const auto& [account, bytes] : std::vector<std::pair<std::string, int64_t>>{
+             {"alpha", 5ll << 30}, {"beta", 3ll << 20}, {"gamma", 2048}, {"M\xc3\xbcller", 1000}}) {
+        records.push_back({1700000000, makeKey("PC1", account, "u", "g", "doc", "cold", "frozen"), 1234, bytes, bytes});
     }
-    writeRecordFile(folder / "in", 1700000000, 1, records);
-    const std::string db = (folder / "r.sqlite").string();
-    ASSERT_EQ(runReport({"import", "--db", db, (folder / "in").string()}).exitCode, 0);
+    writeRecordFile(folder.path() / "in", 1700000000, 1, records);
+    const std::string db = folder.child("r.sqlite");
+    ASSERT_EQ(runReport({"import", "--db", db, folder.child("in")}).exitCode, 0);
     const RunOutput result = runReport({"summary", "--db", db, "--top", "2"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const std::string& out = result.out;

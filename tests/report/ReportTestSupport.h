@@ -1,20 +1,17 @@
 #pragma once
-// Helpers of the report tests: a temporary folder of their own, writers of result files
-// in the scanner's formats, and the report program run in-process.
+// Helpers of the report tests: writers of result files in the scanner's formats, and the
+// report program run in-process.
 
 #include "hoardscan/ResultFileReader.h"
 #include "hoardscan/ResultRecords.h"
 #include "tools/report/Commands.h"
 #include "tools/report/Database.h"
+#include "support/TestDirectory.h"
 
-#include <charconv>
 #include <chrono>
-#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -24,28 +21,7 @@ namespace Quilna::ReportTest {
 
 namespace fs = std::filesystem;
 
-// A folder unique to this process and object, removed with it.
-class TempFolder {
-public:
-    TempFolder() {
-        std::random_device seed;
-        path_ = fs::temp_directory_path() /
-                ("hoardscan-report-test-" + std::to_string(seed()) + "-" + std::to_string(seed()));
-        fs::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const fs::path& path() const { return path_; }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    fs::path path_;
-};
+using TempFolder = TestSupport::TestDirectory;
 
 inline void writeText(const fs::path& file, const std::string& text) {
     fs::create_directories(file.parent_path());
@@ -53,22 +29,7 @@ inline void writeText(const fs::path& file, const std::string& text) {
     out << text;
 }
 
-inline std::string readText(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// A number as the scanner writes it: whole values below 2^53 plainly, others shortest.
-inline std::string numberText(double value) {
-    if (value == std::trunc(value) && std::fabs(value) < 9007199254740992.0) {
-        return std::to_string(static_cast<int64_t>(value));
-    }
-    char text[64];
-    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-    return std::string(text, end);
-}
+inline std::string readText(const fs::path& file) { return TempFolder::readFile(file.string()); }
 
 struct GeneratedRecord {
     int64_t day = 0;
@@ -83,7 +44,7 @@ struct GeneratedRecord {
 inline std::string recordLines(const GeneratedRecord& record) {
     return "1:" + std::to_string(record.day) + ":29:" + record.key.text() + "\n1:" + std::to_string(record.files) +
            ":" + std::to_string(record.bytes) + ":" + std::to_string(record.bytesOnDisk) + ":" +
-           numberText(record.weightedSize()) + "\n";
+           std::to_string(record.weightedSize()) + "\n";
 }
 
 inline fs::path writeRecordFile(const fs::path& folder, int64_t day, int64_t processId,
@@ -99,16 +60,7 @@ inline RecordKey makeKey(const std::string& host, const std::string& account, co
                          const std::string& group, const std::string& type, const std::string& access,
                          const std::string& modify) {
     RecordKey key;
-    key[KeyField::Site] = "OSLO";
-    key[KeyField::Host] = host;
-    key[KeyField::FileSystem] = "C";
-    key[KeyField::Account] = account;
-    key[KeyField::User] = user;
-    key[KeyField::Group] = group;
-    key[KeyField::FileType] = type;
-    key[KeyField::Status] = "Normal";
-    key[KeyField::AccessTemperature] = access;
-    key[KeyField::ModifyTemperature] = modify;
+    key.fields = {"OSLO", host, "C", account, user, group, type, "Normal", access, modify};
     return key;
 }
 
