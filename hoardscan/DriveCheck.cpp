@@ -57,14 +57,14 @@ void DriveCheck::sizesOf(const std::string& currentDirectory, const std::string&
 
 int64_t DriveCheck::physicalSizeOf(const std::string& currentDirectory, const std::string& name,
                                    const FileStatus& status) {
-    if (status.attributes & FileAttribute::Compressed) return compressedSizeOf(status.fullPath);
+    if (status.attributes & FileAttribute::Compressed) return compressedSizeOf(currentDirectory + name);
     if (!status.exists) return 0;
     // A sparse file takes only the blocks it has, and a symbolic link what the system gives it:
     // rounding their sizes up would charge space nobody uses. Where the status call does not
     // tell the allocation, the compressed-size query does (it covers sparse files).
     if (status.attributes & (FileAttribute::Sparse | FileAttribute::Link)) {
         if (status.hasAllocated) return static_cast<int64_t>(status.allocated);
-        if (status.attributes & FileAttribute::Sparse) return compressedSizeOf(status.fullPath);
+        if (status.attributes & FileAttribute::Sparse) return compressedSizeOf(currentDirectory + name);
     }
     const std::string root = pathRoot(currentDirectory, name);
     // Without a drive root (POSIX paths, network paths) the volume is asked through the directory.

@@ -88,6 +88,7 @@ private:
     void readUserDirectories();
     bool readFileTypeScheme();
     void readBufferSize();
+    bool readReadAhead();
     void makeEngine();
     // A required setting that cannot be read: reported as missing or invalid, with its debug line.
     bool unusable(const char* key, const char* type, int result, const char* debugLine);

@@ -32,7 +32,8 @@ constexpr int32_t CatalogueNotLoaded = 30;   // why loading stopped
 constexpr int32_t ResultIncomplete = 31;     // file name
 constexpr int32_t WalkLostItsWay = 32;       // directory
 constexpr int32_t RunFinished = 33;          // exit code, seconds, files, bytes, bytes on disk, unreadable
-                                             // directories, result files finished, enabled, outcome
+                                             // directories, directories not walked to their end,
+                                             // result files finished, enabled, outcome
 constexpr int32_t SettingInvalid = 34;       // key, value, what was expected
 constexpr int32_t StaleResultRemoved = 35;   // file name, process id
 constexpr int32_t StoppedBySignal = 36;      // signal name

@@ -54,7 +54,12 @@ void Owners::ownerOf(const std::string& currentDirectory, const std::string& nam
 
 bool Owners::ownerText(const std::string& currentDirectory, const std::string& name, const FileStatus& status,
                        std::string& owner) {
-    if (!status.hasOwnerId) return FileOps::fileOwner(currentDirectory + name, owner, serverOf(currentDirectory));
+    if (!status.hasOwnerId) {
+        // The walk's read-ahead asked already where the status has no owner id.
+        if (status.ownerLookup == OwnerLookup::Found) owner = status.owner;
+        if (status.ownerLookup != OwnerLookup::NotAsked) return status.ownerLookup == OwnerLookup::Found;
+        return FileOps::fileOwner(currentDirectory + name, owner, serverOf(currentDirectory));
+    }
     auto known = ownerOfId_.find(status.ownerId);
     if (known == ownerOfId_.end()) {
         std::string text;

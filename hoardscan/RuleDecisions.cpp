@@ -13,6 +13,33 @@ using namespace StringUtils;
 
 namespace {
 
+// A file's path as its directory and its name, never joined: a deep directory's path is long,
+// and the placeholders need only its first components.
+struct FilePath {
+    std::string_view directory, name;
+
+    size_t size() const { return directory.size() + name.size(); }
+    char operator[](size_t i) const { return i < directory.size() ? directory[i] : name[i - directory.size()]; }
+    size_t find(char c, size_t from) const {
+        if (from < directory.size()) {
+            const size_t found = directory.find(c, from);
+            if (found != std::string_view::npos) return found;
+            from = directory.size();
+        }
+        const size_t found = name.find(c, from - directory.size());
+        return found == std::string_view::npos ? found : found + directory.size();
+    }
+    void append(std::string& out, size_t begin, size_t end) const {
+        for (; begin < end && begin < directory.size(); ++begin) out.push_back(directory[begin]);
+        if (begin < end) out.append(name, begin - directory.size(), end - begin);
+    }
+    std::string whole() const {
+        std::string text;
+        append(text, 0, size());
+        return text;
+    }
+};
+
 // Where one placeholder's component lies in the path (current directory text + name).
 struct Component {
     uint64_t pieces = 0;       // pieces of the split into at most N + 1
@@ -22,7 +49,7 @@ struct Component {
     bool wholePath = false;    // the N-th piece is the last one: the prefix is the file itself
 };
 
-Component findComponent(std::string_view path, uint64_t n, const PathSyntax& syntax) {
+Component findComponent(const FilePath& path, uint64_t n, const PathSyntax& syntax) {
     Component found;
     size_t start = 0;
     if (syntax.networkPaths && path.size() >= 3 && path[0] == syntax.separator && path[1] == syntax.separator) {
@@ -53,13 +80,13 @@ Component findComponent(std::string_view path, uint64_t n, const PathSyntax& syn
 RuleDecisions::RuleDecisions(LoggerUnit& logger, const ScanIdentity& identity, const RuleTables& tables)
     : logger_(logger), identity_(identity), tables_(tables) {}
 
-const FileSystemRule* RuleDecisions::firstFileSystemRule(const std::string& fileSystem,
-                                                          const std::string& path) const {
-    for (const FileSystemRule& rule : tables_.fileSystems)
-        if (wildcardMatch(rule.host, identity_.hostName) && wildcardMatch(rule.fileSystem, fileSystem) &&
-            wildcardMatch(rule.path, path))
-            return &rule;
-    return nullptr;
+std::unique_ptr<PathRules> RuleDecisions::compile(const std::string& fileSystem) const {
+    return std::make_unique<PathRules>(tables_, identity_, fileSystem);
+}
+
+void RuleDecisions::stateOf(const PathRules& rules, std::string_view path, PathRules::Probe& state) const {
+    rules.start(state);
+    rules.feed(state, path);
 }
 
 bool RuleDecisions::isAbsolute(const std::string& directory) const {
@@ -76,83 +103,84 @@ bool RuleDecisions::isExcludedTree(const std::string& parentDirectory, const std
     path_.clear();
     if (!isAbsolute(directory)) path_ = parentDirectory;
     path_ += directory;
-    toLower(path_);
-    const FileSystemRule* rule = firstFileSystemRule(fileSystem, path_);
+    const std::unique_ptr<PathRules> rules = compile(fileSystem);
+    stateOf(*rules, path_, probe_);
+    const FileSystemRule* rule = rules->firstFileSystemRule(probe_);
     if (!rule || !rule->excludeAll) return false;
+    if (LoggerUnit::isDebugOn(5)) reportExcludedTree(*rule, toLower(path_));
+    return true;
+}
+
+void RuleDecisions::reportExcludedTree(const FileSystemRule& rule, const std::string& lowerPath) {
     if (LoggerUnit::isDebugOn(5))
         logger_.debug(5, "   System \"%s\" was excluded because of \"%s:%s:%s exclude_all\".",
-                      ParamStream() << path_ << rule->host << rule->fileSystem << rule->path);
-    return true;
+                      ParamStream() << lowerPath << rule.host << rule.fileSystem << rule.path);
 }
 
 bool RuleDecisions::isIncludedFile(const std::string& currentDirectory, const std::string& name,
                                    const std::string& fileSystem) {
-    path_.assign(currentDirectory).append(name);
-    toLower(path_);
-    const FileSystemRule* rule = firstFileSystemRule(fileSystem, path_);
-    if (!rule || rule->include) return true;
-    // The word "exclude" also for an exclude_all rule, as the line has always read.
-    if (LoggerUnit::isDebugOn(5))
-        logger_.debug(5, "   File \"%s\" was excluded because of \"%s:%s:%s exclude\".",
-                      ParamStream() << path_ << rule->host << rule->fileSystem << rule->path);
-    return false;
+    const std::unique_ptr<PathRules> rules = compile(fileSystem);
+    stateOf(*rules, currentDirectory, probe_);
+    rules->feed(probe_, name);
+    return isIncludedFile(rules->firstFileSystemRule(probe_), currentDirectory, name);
 }
 
-const std::string& RuleDecisions::lowerDirectory(const std::string& currentDirectory) {
-    if (currentDirectory != lastDirectory_) {
-        lastDirectory_ = currentDirectory;
-        lastLowerDirectory_ = currentDirectory;
-        toLower(lastLowerDirectory_);
+bool RuleDecisions::isIncludedFile(const FileSystemRule* firstRule, const std::string& currentDirectory,
+                                   const std::string& name) {
+    if (!firstRule || firstRule->include) return true;
+    // The word "exclude" also for an exclude_all rule, as the line has always read.
+    if (LoggerUnit::isDebugOn(5)) {
+        path_.assign(currentDirectory).append(name);
+        logger_.debug(5, "   File \"%s\" was excluded because of \"%s:%s:%s exclude\".",
+                      ParamStream() << toLower(path_) << firstRule->host << firstRule->fileSystem << firstRule->path);
     }
-    return lastLowerDirectory_;
+    return false;
 }
 
 bool RuleDecisions::isAccountedDirectory(const std::string& currentDirectory) {
-    if (tables_.sites.empty()) return true;
-    const std::string& directory = lowerDirectory(currentDirectory);
-    // The directory followed by "*" matches entry directories below it: it is on their way.
-    path_.assign(directory).append(1, '*');
-    for (const SiteRule& site : tables_.sites) {
-        if (!wildcardMatch(site.name, identity_.domain)) continue;
-        for (const HostRule& host : site.hosts) {
-            if (!wildcardMatch(host.name, identity_.hostName)) continue;
-            for (const AccountEntry& entry : host.entries)
-                if (wildcardMatch(path_, entry.dir) || wildcardMatch(entry.dir, directory)) return true;
-        }
-    }
-    return false;
+    const std::unique_ptr<PathRules> rules = compile(std::string());
+    stateOf(*rules, currentDirectory, probe_);
+    return rules->isAccountedDirectory(probe_);
 }
 
 bool RuleDecisions::accountOf(const std::string& currentDirectory, const std::string& name, std::string& account,
                               std::string& site) {
-    if (tables_.sites.empty()) {
+    const std::unique_ptr<PathRules> rules = compile(std::string());
+    stateOf(*rules, currentDirectory, probe_);
+    return accountOf(*rules, probe_, rules->accountEntry(probe_, name, nullptr), currentDirectory, name, account, site);
+}
+
+namespace {
+
+// The debug lines of the accounts file's sites, as the search meets them.
+class AccountTrace : public PathRules::Trace {
+public:
+    explicit AccountTrace(LoggerUnit& logger) : logger_(logger) {}
+    void siteMismatch() override { logger_.debug(5, "      Mismatching site."); }
+    void excludedByName() override { logger_.debug(5, "      Excluded."); }
+
+private:
+    LoggerUnit& logger_;
+};
+
+}  // namespace
+
+bool RuleDecisions::accountOf(const PathRules& rules, const PathRules::Probe& directoryState,
+                              const AccountEntry* entry, const std::string& currentDirectory, const std::string& name,
+                              std::string& account, std::string& site) {
+    if (!rules.hasSites()) {
         account = "undef";
         site = identity_.domain;
         return true;
     }
-    const std::string& directory = lowerDirectory(currentDirectory);
-    for (const SiteRule& siteRule : tables_.sites) {
-        if (!wildcardMatch(siteRule.name, identity_.domain)) {
-            logger_.debug(5, "      Mismatching site.");
-            continue;
-        }
-        for (const std::string& exclude : siteRule.excludes) {
-            if (wildcardMatch(exclude, name)) {
-                logger_.debug(5, "      Excluded.");
-                return false;
-            }
-        }
-        for (const HostRule& host : siteRule.hosts) {
-            if (!wildcardMatch(host.name, identity_.hostName)) continue;
-            for (const AccountEntry& entry : host.entries) {
-                if (!wildcardMatch(entry.dir, directory)) continue;
-                account = entry.account;
-                site = identity_.domain;
-                return expandPlaceholders(currentDirectory, name, account);
-            }
-        }
+    if (LoggerUnit::isDebugOn(5)) {
+        AccountTrace trace(logger_);
+        rules.accountEntry(directoryState, name, &trace);
     }
-    return false;
+    if (!entry) return false;
+    account = entry->account;
+    site = identity_.domain;
+    return expandPlaceholders(currentDirectory, name, account);
 }
 
 // Replaces each "%N%" by the N-th component of the file's path, counted from 1 ("c:" or the
@@ -168,17 +196,19 @@ bool RuleDecisions::expandPlaceholders(const std::string& currentDirectory, cons
         if (close == std::string::npos) break;
         uint64_t n = leadingDigits(std::string_view(account).substr(start + 1, close - start - 1));
         account.erase(start, close - start + 1);
-        path_.assign(currentDirectory).append(name);
-        Component component = findComponent(path_, n, syntax);
+        const FilePath path{currentDirectory, name};
+        Component component = findComponent(path, n, syntax);
         if (n == 0 || component.pieces < n) {
             logger_.warning(Message::PlaceholderTooDeep,
-                            ParamStream() << static_cast<unsigned long long>(n) << path_
+                            ParamStream() << static_cast<unsigned long long>(n) << path.whole()
                                           << static_cast<unsigned long long>(component.pieces));
             account.insert(start, "UNDEF");
             start = account.find('%', start + 5);
             continue;
         }
-        if (isSystemDirectory(std::string_view(path_).substr(0, component.end), !component.wholePath)) {
+        path_.clear();
+        path.append(path_, 0, component.end);
+        if (isSystemDirectory(path_, !component.wholePath)) {
             logger_.debug(5, "      System directory. Excluded.");
             return false;
         }

@@ -2,13 +2,16 @@
 // The four questions the directory walk asks of the loaded rules: may a directory tree be
 // entered, is a directory of interest to the accounts file, is a file included, and which
 // account and site a file belongs to. The first matching rule in file order decides; paths are
-// compared lower-cased.
+// compared lower-cased. The walk asks through the states of PathRules, directory by directory;
+// the questions by whole paths compile the rules for each answer.
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "hoardscan/PathRules.h"
 #include "hoardscan/RuleTables.h"
 #include "hoardscan/ScanIdentity.h"
 
@@ -19,6 +22,9 @@ class LoggerUnit;
 class RuleDecisions {
 public:
     RuleDecisions(LoggerUnit& logger, const ScanIdentity& identity, const RuleTables& tables);
+
+    // The rules of one file system's walk, compiled.
+    std::unique_ptr<PathRules> compile(const std::string& fileSystem) const;
 
     // Directory is a root, an absolute path or a name below parentDirectory (the current
     // directory text, ending in a separator); true when an exclude_all rule covers it.
@@ -34,10 +40,20 @@ public:
     bool accountOf(const std::string& currentDirectory, const std::string& name, std::string& account,
                    std::string& site);
 
+    // The same questions with what PathRules found for the file: the first file systems rule
+    // matching it, and the entry charging it (its directory's state replays the search for the
+    // debug lines).
+    bool isIncludedFile(const FileSystemRule* firstRule, const std::string& currentDirectory, const std::string& name);
+    bool accountOf(const PathRules& rules, const PathRules::Probe& directoryState, const AccountEntry* entry,
+                   const std::string& currentDirectory, const std::string& name, std::string& account,
+                   std::string& site);
+    // The debug line of a tree that an exclude_all rule covers; lowerPath is its path lower-cased.
+    void reportExcludedTree(const FileSystemRule& rule, const std::string& lowerPath);
+
 private:
-    const FileSystemRule* firstFileSystemRule(const std::string& fileSystem, const std::string& path) const;
     bool isAbsolute(const std::string& directory) const;
-    const std::string& lowerDirectory(const std::string& currentDirectory);
+    // The state of a whole path.
+    void stateOf(const PathRules& rules, std::string_view path, PathRules::Probe& state) const;
     bool expandPlaceholders(const std::string& currentDirectory, const std::string& name, std::string& account);
     // The system attribute of a placeholder's directory; directories are asked once per run.
     bool isSystemDirectory(std::string_view path, bool isDirectory);
@@ -47,8 +63,7 @@ private:
     const RuleTables& tables_;
     // Reused per call so that deciding about a file allocates nothing once warmed up.
     std::string path_;
-    std::string lastDirectory_;
-    std::string lastLowerDirectory_;
+    PathRules::Probe probe_;
     std::map<std::string, bool, std::less<>> systemDirectories_;
 };
 

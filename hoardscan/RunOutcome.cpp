@@ -28,7 +28,8 @@ int Hoardscan::exitCodeOfRun(bool ran) const {
     if (!ran) return ExitCode::ScanNotStarted;
     if (stopRequest_ == StopRequest::Interrupt) return ExitCode::Interrupted;
     if (stopRequest_ == StopRequest::Terminate) return ExitCode::Terminated;
-    return resultFiles_->unfinishedFiles().empty() ? ExitCode::Success : ExitCode::ResultsUnfinished;
+    if (!resultFiles_->unfinishedFiles().empty()) return ExitCode::ResultsUnfinished;
+    return walk_->unfinishedDirectories() == 0 ? ExitCode::Success : ExitCode::WalkUnfinished;
 }
 
 const char* Hoardscan::stopSignalName(int stopRequest) {
@@ -46,6 +47,10 @@ std::string Hoardscan::outcomeText(int exitCode) const {
         case ExitCode::Success: return "Every result file was finished.";
         case ExitCode::SetupFailed: return "The scan could not be set up: " + failureReason();
         case ExitCode::ScanNotStarted: return "The scan could not start: " + failureReason();
+        case ExitCode::WalkUnfinished:
+            return "Every result file was finished, but " + std::to_string(walk_->unfinishedDirectories()) +
+                   " directories could not be walked to their end (moved or removed while the scan was below "
+                   "them; ERROR 32 names each): what was left of them is not counted.";
         case ExitCode::ResultsUnfinished:
             return "The scan ran, but these result files could not be written or finished: " +
                    joined(resultFiles_->unfinishedFiles()) + ".";
@@ -66,6 +71,7 @@ void Hoardscan::closeRun(int exitCode) {
                                    << static_cast<unsigned long long>(tallies_.bytesCounted())
                                    << static_cast<unsigned long long>(tallies_.bytesOnDiskCounted())
                                    << static_cast<unsigned long long>(walk_ ? walk_->unreadableDirectories() : 0)
+                                   << static_cast<unsigned long long>(walk_ ? walk_->unfinishedDirectories() : 0)
                                    << (resultFiles_ ? resultFiles_->finishedFiles() : 0)
                                    << (resultFiles_ ? resultFiles_->enabledFiles() : 0) << outcome);
     }

@@ -1,6 +1,8 @@
 // init: the first phase of the program. Starts logging, reads the configuration file and the
 // program's settings, creates the result directories and loads the rules files.
+#include <algorithm>
 #include <cstdio>
+#include <thread>
 
 #include "common/ConfReader.h"
 #include "common/FileOps.h"
@@ -15,6 +17,7 @@
 #include "hoardscan/RulesFiles.h"
 #include "hoardscan/SettingFailure.h"
 #include "hoardscan/Temperatures.h"
+#include "hoardscan/Walk.h"
 #include "logger/LogMessenger.h"
 #include "logger/LogState.h"
 #include "logger/LoggerAgentFile.h"
@@ -99,7 +102,7 @@ bool Hoardscan::init() {
     if (settings_.fileTypeScheme == FileTypes::Mapping && !fileTypes_->loadFileTypeMapping()) return false;
     if (!temperatures_->loadTemperatures() || !findMonitoredBand()) return false;
     readBufferSize();
-    return true;
+    return readReadAhead();
 }
 
 bool Hoardscan::startLogging() {
@@ -325,6 +328,23 @@ bool Hoardscan::readFileTypeScheme() {
             return false;
     }
     fileTypes_->setScheme(scheme);
+    return true;
+}
+
+// Helper threads of the walk: by default one per processor, at most four (the kernel's side of
+// a scan gains little from more); 0 turns the read-ahead off.
+bool Hoardscan::readReadAhead() {
+    constexpr int32_t most = 16;
+    int32_t helpers = static_cast<int32_t>(std::min(4u, std::max(1u, std::thread::hardware_concurrency())));
+    const int result = logging_.configuration->getInteger("hoardscan.read-ahead", helpers);
+    if (result != ConfResult::Found && result != ConfResult::NotFound)
+        return unusable("hoardscan.read-ahead", "Integer", result, "No read-ahead configured.");
+    if (helpers < 0 || helpers > most) {
+        log().fatal(Message::SettingInvalid, ParamStream() << "hoardscan.read-ahead" << std::to_string(helpers)
+                                                           << "a number of helper threads from 0 (none) to 16 expected");
+        return false;
+    }
+    walk_->readAheadWith(static_cast<unsigned>(helpers));
     return true;
 }
 

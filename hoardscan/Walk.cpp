@@ -1,11 +1,13 @@
 #include "hoardscan/Walk.h"
 
 #include "common/FileOps.h"
+#include "common/StringUtils.h"
 #include "hoardscan/AttributeNames.h"
 #include "hoardscan/DriveCheck.h"
 #include "hoardscan/FileTypes.h"
 #include "hoardscan/MessageNumbers.h"
 #include "hoardscan/Owners.h"
+#include "hoardscan/ReadAhead.h"
 #include "hoardscan/ResultFiles.h"
 #include "hoardscan/RuleDecisions.h"
 #include "hoardscan/ScanIdentity.h"
@@ -18,17 +20,29 @@ namespace Quilna {
 
 namespace {
 
-// Directories kept open at once, at most; a deeper walk lets go of the ones farthest up.
+// Directories kept open at once below the root, at most; a deeper walk lets go of the ones
+// farthest up (the root stays open: the way back down starts there).
 constexpr size_t kOpenLevels = 256;
 
 std::pair<uint64_t, uint64_t> identityKey(const FileIdentity& identity) { return {identity.volume, identity.index}; }
 
-bool isDotEntry(const std::string& name) { return name == "." || name == ".."; }
+bool hasSubdirectoriesToEnter(const WalkDirectory& directory) {
+    for (size_t i = directory.next; i < directory.subdirectories.size(); ++i)
+        if (directory.subdirectories[i] && directory.subdirectories[i]->kind == WalkDirectory::Kind::Enter) return true;
+    return false;
+}
 
 }  // namespace
 
 Walk::Walk(LoggerUnit& logger, const ScanSettings& settings, const ScanIdentity& identity, ScanEngine engine)
-    : logger_(logger), settings_(settings), identity_(identity), engine_(engine) {}
+    : logger_(logger), settings_(settings), identity_(identity), engine_(engine), readAhead_(std::make_unique<ReadAhead>(0)) {}
+
+Walk::~Walk() = default;
+
+void Walk::readAheadWith(unsigned helpers) {
+    readAhead_.reset();
+    readAhead_ = std::make_unique<ReadAhead>(helpers);
+}
 
 void Walk::walk(const std::string& root, const std::string& fileSystem) {
     root_ = root;
@@ -36,8 +50,8 @@ void Walk::walk(const std::string& root, const std::string& fileSystem) {
     levels_.clear();
     directory_.clear();
     openLevels_ = 0;
+    unreachableFrom_ = SIZE_MAX;
     onPath_.clear();
-    lost_ = false;
     stopped_ = false;
     if (engine_.decisions.isExcludedTree(std::string(), root, fileSystem)) {
         if (LoggerUnit::isDebugOn(3))
@@ -45,96 +59,116 @@ void Walk::walk(const std::string& root, const std::string& fileSystem) {
         return;
     }
     SystemError error;
-    std::unique_ptr<OpenDirectory> top = platform().openDirectory(root, error);
+    std::string resolved;
+    std::unique_ptr<OpenDirectory> top = platform().openDirectory(root, resolved, error);
     if (!top) {
         unreadable("access", root);
         return;
     }
-    openLevel(std::move(top), 0);
-    while (!levels_.empty() && !lost_ && !stopped_) {
-        Level& level = levels_.back();
-        if (level.next < level.subdirectories.size()) {
-            const std::string name = std::move(level.subdirectories[level.next++]);
-            enterSubdirectory(name);
-        } else {
+    // Asked once here, so that the system's mount table is read before helpers ask it.
+    platform().isMountPoint(resolved);
+    rules_ = engine_.decisions.compile(fileSystem);
+    rootDirectory_ = std::make_unique<WalkDirectory>();
+    WalkDirectory& rootDirectory = *rootDirectory_;
+    rootDirectory.path = resolved;
+    rootDirectory.pathLength = resolved.size();
+    PathRules::Probe state;
+    rules_->start(state);
+    rules_->feed(state, resolved);
+    rootDirectory.state = rules_->keep(state, nullptr);
+    readAhead_->begin(*rules_);
+    readAhead_->rootOpened(rootDirectory, std::move(top));
+    openLevel(rootDirectory, 0);
+    while (!levels_.empty() && !stopped_) {
+        const WalkDirectory& level = *levels_.back();
+        if (level.next < level.subdirectories.size())
+            enterSubdirectory(readAhead_->takeSubdirectory());
+        else
             leaveLevel();
-        }
     }
+    readAhead_->end();
     levels_.clear();
+    rootDirectory_.reset();
+    rules_.reset();
 }
 
-void Walk::enterSubdirectory(const std::string& name) {
-    if (engine_.decisions.isExcludedTree(directory_, name, fileSystem_)) {
+void Walk::enterSubdirectory(WalkDirectory& below) {
+    if (below.kind == WalkDirectory::Kind::ExcludedTree) {
+        if (LoggerUnit::isDebugOn(5))
+            engine_.decisions.reportExcludedTree(*below.excludingRule, StringUtils::lowerCopy(directory_ + below.name));
         if (LoggerUnit::isDebugOn(3))
-            logger_.debug(3, "This directory and all it's subdirectories are excluded: \"%s\".", ParamStream() << name);
+            logger_.debug(3, "This directory and all it's subdirectories are excluded: \"%s\".",
+                          ParamStream() << below.name);
         return;
     }
     // Every mount is walked once, as a drive of its own.
-    if (platform().isMountPoint(directory_ + name)) {
+    if (below.kind == WalkDirectory::Kind::MountPoint) {
         if (LoggerUnit::isDebugOn(3))
             logger_.debug(3, "Mount point \"%s\" is walked as a file system of its own.",
-                          ParamStream() << directory_ + name);
+                          ParamStream() << directory_ + below.name);
         return;
     }
-    // What the listing called a directory may have gone or become a link meanwhile: the
-    // directory is opened only as a directory and never through a link.
-    SystemError error;
-    std::unique_ptr<OpenDirectory> below = levels_.back().directory->openSubdirectory(name, error);
-    if (!below) {
-        unreadable("access", directory_ + name);
+    readAhead_->awaitOpened(below);
+    if (!below.opened) {
+        unreadable("access", directory_ + below.name);
+        discard(below);
         return;
     }
-    openLevel(std::move(below), directory_.size());
+    openLevel(below, directory_.size());
 }
 
-void Walk::openLevel(std::unique_ptr<OpenDirectory> directory, size_t parentLength) {
-    Level level;
-    level.hasIdentity = directory->identity(level.identity);
-    if (level.hasIdentity && isOnPath(level.identity)) {
+void Walk::openLevel(WalkDirectory& directory, size_t parentLength) {
+    if (directory.hasIdentity && isOnPath(directory.identity)) {
         if (LoggerUnit::isDebugOn(1))
             logger_.debug(1, "Directory \"%s\" leads back into its own path and is not entered.",
-                          ParamStream() << directory->path().substr(0, directory->path().size() - 1));
+                          ParamStream() << directory_ + directory.name);
+        discard(directory);
         return;
     }
-    if (!engine_.decisions.isAccountedDirectory(directory->path())) return;
-    level.parentLength = parentLength;
-    directory_ = directory->path();
-    level.directory = std::move(directory);
+    if (!directory.accounted) {
+        discard(directory);
+        return;
+    }
+    directory.parentLength = parentLength;
+    if (levels_.empty())
+        directory_ = directory.path;
+    else
+        directory_.append(directory.name).push_back(platform().pathSyntax().separator);
     if (LoggerUnit::isDebugOn(3)) logger_.debug(3, "Processing \"%s\"...", ParamStream() << directory_);
-    if (level.hasIdentity) engine_.driveCheck.enterDirectory(level.identity.volume);
+    if (directory.hasIdentity) engine_.driveCheck.enterDirectory(directory.identity.volume);
     else engine_.driveCheck.enterDirectory();
-    listEntries(level);
-    if (level.hasIdentity) onPath_.insert(identityKey(level.identity));
-    levels_.push_back(std::move(level));
-    ++openLevels_;
+    readAhead_->enter(directory);
+    listEntries(directory);
+    if (directory.hasIdentity) onPath_.insert(identityKey(directory.identity));
+    if (!levels_.empty()) ++openLevels_;
+    levels_.push_back(&directory);
     letGoOfDistantLevels();
 }
 
-void Walk::listEntries(Level& level) {
-    OpenDirectory& directory = *level.directory;
-    auto visit = [&](const DirEntry& entry) {
-        if (stopRequested()) return false;
-        if (isDotEntry(entry.name)) return true;
-        if (!entry.isFile) level.subdirectories.push_back(entry.name);
-        else processFile(directory, entry.name);
-        return true;
-    };
+void Walk::listEntries(WalkDirectory& directory) {
     if (LoggerUnit::isDebugOn(5)) {
         // The number of entries comes before the files: only here is the listing held whole.
-        std::vector<DirEntry> entries;
-        const bool listed = directory.visitEntries([&](const DirEntry& entry) {
-            entries.push_back(entry);
-            return true;
-        });
-        if (!listed) unreadable("list", directory_);
+        readAhead_->wantWholeListing(directory);
+        std::vector<WalkDirectory::Piece> pieces;
+        while (readAhead_->nextPiece(directory, piece_)) pieces.push_back(std::move(piece_));
+        if (!directory.listedWhole) unreadable("list", directory_);
         logger_.debug(5, "   Found %i file(s) in \"%s\"...",
-                      ParamStream() << static_cast<unsigned long long>(entries.size()) << directory_);
-        for (const DirEntry& entry : entries)
-            if (!visit(entry)) return;
+                      ParamStream() << static_cast<unsigned long long>(directory.entries) << directory_);
+        for (WalkDirectory::Piece& piece : pieces)
+            for (WalkDirectory::File& file : piece) {
+                if (stopRequested()) return;
+                processFile(directory, file);
+            }
         return;
     }
-    // One entry at a time: a directory of a million files costs no more memory than a small one.
-    if (!directory.visitEntries(visit) && !stopped_) unreadable("list", directory_);
+    // A piece at a time: a directory of a million files costs no more memory than a small one.
+    while (readAhead_->nextPiece(directory, piece_)) {
+        for (WalkDirectory::File& file : piece_) {
+            if (stopRequested()) return;
+            processFile(directory, file);
+        }
+    }
+    if (!directory.listedWhole) unreadable("list", directory_);
 }
 
 bool Walk::stopRequested() {
@@ -149,58 +183,91 @@ void Walk::unreadable(const char* verb, const std::string& directory) {
     logger_.debug(1, format.c_str(), ParamStream() << directory);
 }
 
+void Walk::discard(WalkDirectory& directory) {
+    if (directory.parent) readAhead_->discard(directory);
+}
+
 void Walk::leaveLevel() {
-    Level& top = levels_.back();
+    const WalkDirectory& top = *levels_.back();
     if (top.hasIdentity) onPath_.erase(identityKey(top.identity));
-    if (levels_.size() > 1 && !levels_[levels_.size() - 2].directory && !reopenParent()) {
-        logger_.error(Message::WalkLostItsWay, ParamStream() << directory_);
-        lost_ = true;
-        return;
+    if (levels_.size() > 1) {
+        const size_t parent = levels_.size() - 2;
+        WalkDirectory& above = *levels_[parent];
+        // Found again, or what is left of it is lost; never the rest of the file system.
+        if (!above.directory && !reopenLevel(parent)) {
+            if (hasSubdirectoriesToEnter(above)) {
+                logger_.error(Message::WalkLostItsWay, ParamStream() << directory_.substr(0, top.parentLength));
+                ++unfinished_;
+            }
+            readAhead_->dropRest(above);
+        }
+        if (top.directory) --openLevels_;
     }
-    if (top.directory) --openLevels_;
     directory_.resize(top.parentLength);
     levels_.pop_back();
+    readAhead_->leave();
 }
 
 void Walk::letGoOfDistantLevels() {
-    for (size_t i = levels_.size() - openLevels_; openLevels_ > kOpenLevels; ++i) {
-        levels_[i].directory.reset();
+    while (openLevels_ > kOpenLevels) {
+        readAhead_->letGo(*levels_[levels_.size() - openLevels_]);
         --openLevels_;
     }
 }
 
-bool Walk::reopenParent() {
-    const Level& child = levels_.back();
-    Level& parent = levels_[levels_.size() - 2];
-    auto isParent = [&](const std::unique_ptr<OpenDirectory>& candidate) {
-        FileIdentity found;
-        return candidate && (!parent.hasIdentity || (candidate->identity(found) && found == parent.identity));
-    };
+bool Walk::reopenLevel(size_t level) {
+    if (level >= unreachableFrom_) return false;
+    const WalkDirectory& wanted = *levels_[level];
     SystemError error;
-    std::unique_ptr<OpenDirectory> up = child.directory->openParent(error);
-    // The way up is not the way down when the directory moved meanwhile: then by its path.
-    if (!isParent(up)) up = platform().openDirectory(directory_.substr(0, child.parentLength), error);
-    if (!isParent(up)) return false;
-    parent.directory = std::move(up);
+    std::shared_ptr<OpenDirectory> open;
+    // The way the walk came: ".." of the level below.
+    if (const WalkDirectory& below = *levels_[level + 1]; below.directory) open = below.directory->openParent(error);
+    if (!isSame(open, wanted)) open = descendTo(level);
+    if (!open) return false;
+    readAhead_->reopened(*levels_[level], std::move(open));
     ++openLevels_;
     return true;
 }
 
+// Moved meanwhile: down again by the levels' names from the nearest one still open (the root at
+// least), each the same directory as before.
+std::shared_ptr<OpenDirectory> Walk::descendTo(size_t level) {
+    size_t from = level;
+    while (!levels_[from]->directory) --from;
+    std::shared_ptr<OpenDirectory> at = levels_[from]->directory;
+    SystemError error;
+    for (size_t i = from + 1; i <= level; ++i) {
+        std::shared_ptr<OpenDirectory> down = at->openSubdirectory(levels_[i]->name, error);
+        if (!isSame(down, *levels_[i])) {
+            unreachableFrom_ = i;
+            return nullptr;
+        }
+        at = std::move(down);
+    }
+    return at;
+}
+
+bool Walk::isSame(const std::shared_ptr<OpenDirectory>& candidate, const WalkDirectory& directory) {
+    FileIdentity found;
+    return candidate && (!directory.hasIdentity || (candidate->identity(found) && found == directory.identity));
+}
+
 bool Walk::isOnPath(const FileIdentity& identity) const { return onPath_.count(identityKey(identity)) > 0; }
 
-void Walk::processFile(OpenDirectory& directory, const std::string& name) {
+void Walk::processFile(const WalkDirectory& directory, WalkDirectory::File& file) {
     RuleDecisions& decisions = engine_.decisions;
-    if (!decisions.isIncludedFile(directory_, name, fileSystem_)) {
+    const std::string& name = file.name;
+    if (!decisions.isIncludedFile(file.rule, directory_, name)) {
         logger_.debug(5, "      Excluded.");
         return;
     }
-    if (!decisions.accountOf(directory_, name, account_, site_)) return;
+    if (!decisions.accountOf(*rules_, *directory.state, file.account, directory_, name, account_, site_)) return;
     if (LoggerUnit::isDebugOn(4)) logger_.debug(4, "   Processing file \"%s\"...", ParamStream() << name);
     if (LoggerUnit::isDebugOn(5))
         logger_.debug(5, "      Account=\"%s\", Site=\"%s\".", ParamStream() << account_ << site_);
 
-    // The one status call of the file; every later step reads it.
-    FileOps::entryStatus(directory, name, status_);
+    // The file's one status call, taken when its directory was read.
+    FileOps::statusOf(file.found, file.info, status_);
 
     const std::string& path = directory_;
     std::string root = DriveCheck::pathRoot(path, name);

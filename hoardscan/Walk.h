@@ -2,7 +2,15 @@
 // The directory walk: depth first through one file system, all files of a directory before
 // its subdirectories, each file that the rules account folded into the tallies. The walk holds
 // each directory on its path open and asks through it (OpenDirectory), never through the
-// process's current directory, so neither the depth nor the length of a path limits it.
+// process's current directory, so neither the depth nor the length of a path limits it; the
+// rules decide a directory from its parent's state and its name (PathRules), so a directory
+// costs the same at any depth. Helper threads may read directories ahead (ReadAhead); every
+// decision, line of the log and record is made here, on the walk's thread, in the same order.
+//
+// Directories far up the path are let go and opened again on the way back (through "..", else
+// by their names from the root, their identity checked); one that cannot be found again (moved
+// or removed meanwhile) costs the subdirectories of it the walk had not taken yet, not the rest
+// of the file system.
 //
 // It never leaves its tree: a subdirectory that is a mount point is walked as a drive of its
 // own, symbolic links are listed as files and never followed, a directory replaced by a link
@@ -12,13 +20,15 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <set>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "common/FileStatus.h"
+#include "hoardscan/PathRules.h"
 #include "hoardscan/ScanSettings.h"
+#include "hoardscan/WalkDirectory.h"
 
 namespace Quilna {
 
@@ -27,11 +37,18 @@ class DriveCheck;
 class FileTypes;
 class LoggerUnit;
 class Owners;
+class ReadAhead;
 class ResultFiles;
 class RuleDecisions;
 class Tallies;
 class Temperatures;
 struct ScanIdentity;
+
+struct IdentityHash {
+    size_t operator()(const std::pair<uint64_t, uint64_t>& key) const {
+        return std::hash<uint64_t>()(key.first * 0x9E3779B97F4A7C15ull ^ key.second);
+    }
+};
 
 // What the walk consults and fills, owned by the application object.
 struct ScanEngine {
@@ -48,6 +65,10 @@ struct ScanEngine {
 class Walk {
 public:
     Walk(LoggerUnit& logger, const ScanSettings& settings, const ScanIdentity& identity, ScanEngine engine);
+    ~Walk();
+
+    // Threads that read directories ahead of the walk (0, the start: the walk reads each itself).
+    void readAheadWith(unsigned helpers);
 
     // Walks the tree below a root under a file-system name. Failures are logged; the walk goes on.
     void walk(const std::string& root, const std::string& fileSystem);
@@ -55,54 +76,53 @@ public:
     void stopWhen(const std::atomic<int>& request) { stopRequest_ = &request; }
     // Directories that could not be entered or listed, over every walk.
     uint64_t unreadableDirectories() const { return unreadable_; }
+    // Directories whose remaining subdirectories could not be walked (the walk could not return
+    // to them), over every walk.
+    uint64_t unfinishedDirectories() const { return unfinished_; }
 
 private:
-    // One directory on the walk's path. Only the levels nearest the walk's position keep their
-    // directory open, so that a deep tree does not run out of descriptors; a level whose
-    // directory was let go is opened again through ".." of its child on the way back up.
-    struct Level {
-        std::unique_ptr<OpenDirectory> directory;  // null while let go
-        std::vector<std::string> subdirectories;
-        size_t next = 0;
-        bool hasIdentity = false;
-        FileIdentity identity;
-        size_t parentLength = 0;  // the parent's path is the start of this one's
-    };
-
-    void enterSubdirectory(const std::string& name);
+    void enterSubdirectory(WalkDirectory& below);
     // Opened: lists the directory, folds its files in and puts it on the path.
-    void openLevel(std::unique_ptr<OpenDirectory> directory, size_t parentLength);
-    // Each entry of the directory: files folded in, subdirectories kept for later.
-    void listEntries(Level& level);
+    void openLevel(WalkDirectory& directory, size_t parentLength);
+    // Each file of the listing folded in; subdirectories are kept for later.
+    void listEntries(WalkDirectory& directory);
     void leaveLevel();
     void letGoOfDistantLevels();
-    // The parent of the top level open again, and the same directory as before.
-    bool reopenParent();
+    // The directory of a level far up, open again and the same directory as before.
+    bool reopenLevel(size_t level);
+    std::shared_ptr<OpenDirectory> descendTo(size_t level);
+    static bool isSame(const std::shared_ptr<OpenDirectory>& candidate, const WalkDirectory& directory);
     bool isOnPath(const FileIdentity& identity) const;
     bool stopRequested();
     // Logs "Unable to access" or "Unable to list" (the verb) for a directory and counts it.
     void unreadable(const char* verb, const std::string& directory);
+    void discard(WalkDirectory& directory);
 
-    void processFile(OpenDirectory& directory, const std::string& name);
+    void processFile(const WalkDirectory& directory, WalkDirectory::File& file);
     void foldIntoTallies(const std::string& directory, const std::string& name, int64_t logical, int64_t physical);
 
     LoggerUnit& logger_;
     const ScanSettings& settings_;
     const ScanIdentity& identity_;
     ScanEngine engine_;
+    std::unique_ptr<ReadAhead> readAhead_;
 
     std::string root_;
     std::string fileSystem_;
-    std::vector<Level> levels_;
+    std::unique_ptr<PathRules> rules_;
+    std::unique_ptr<WalkDirectory> rootDirectory_;
+    std::vector<WalkDirectory*> levels_;
     std::string directory_;  // the path of the top level's directory, ending in a separator
     size_t openLevels_ = 0;
-    std::set<std::pair<uint64_t, uint64_t>> onPath_;
-    bool lost_ = false;
+    size_t unreachableFrom_ = SIZE_MAX;  // levels from here down cannot be opened again
+    std::unordered_set<std::pair<uint64_t, uint64_t>, IdentityHash> onPath_;
     const std::atomic<int>* stopRequest_ = nullptr;
     bool stopped_ = false;
     uint64_t unreadable_ = 0;
+    uint64_t unfinished_ = 0;
 
     // Per file, reused so that a file costs no allocation once the walk is warm.
+    WalkDirectory::Piece piece_;
     FileStatus status_;
     std::string account_, site_, fileSystemField_, fileType_, user_, group_, access_, modify_, fileStatus_, key_;
     std::vector<std::string> groups_;

@@ -43,10 +43,7 @@ std::string currentDirectory() {
     return directory;
 }
 
-namespace {
-
-// The status record of what one status call told.
-bool statusFromInfo(bool found, FileInfo& info, FileStatus& status) {
+bool statusOf(bool found, FileInfo& info, FileStatus& status) {
     status = FileStatus{};
     if (!found || !info.exists) return false;
     status.exists = true;
@@ -62,21 +59,15 @@ bool statusFromInfo(bool found, FileInfo& info, FileStatus& status) {
     status.ownerId = info.ownerId;
     status.hasIdentity = info.hasIdentity;
     status.identity = info.identity;
+    status.ownerLookup = info.ownerLookup;
+    status.owner = std::move(info.owner);
     return true;
 }
-
-}  // namespace
 
 bool fileStatus(const std::string& path, FileStatus& status) {
     FileInfo info;
     const bool found = platform().fileInfo(path, info);
-    return statusFromInfo(found, info, status);
-}
-
-bool entryStatus(OpenDirectory& directory, const std::string& name, FileStatus& status) {
-    FileInfo info;
-    const bool found = directory.entryInfo(name, info);
-    return statusFromInfo(found, info, status);
+    return statusOf(found, info, status);
 }
 
 std::string ownerText(const std::string& domain, const std::string& account) {

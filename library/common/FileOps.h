@@ -21,8 +21,8 @@ std::string currentDirectory();
 // Fills the record from one status call; false (exists false) when the path is not found.
 // The size comes from the status call, never by opening the file.
 bool fileStatus(const std::string& path, FileStatus& status);
-// The same for an entry of a directory held open, asked through it.
-bool entryStatus(OpenDirectory& directory, const std::string& name, FileStatus& status);
+// The record of what a status call told (found false: nothing was found); info is used up.
+bool statusOf(bool found, FileInfo& info, FileStatus& status);
 // "\\DOMAIN\account", or the bare account for the "BUILTIN" domain. Server empty: this computer.
 bool fileOwner(const std::string& path, std::string& owner, const std::string& server = std::string());
 // The same text from the owner id of a FileStatus (hasOwnerId), without touching the file.

@@ -26,6 +26,8 @@ struct FileStatus {
     uint32_t ownerId = 0;     // POSIX uid; see FileOps::ownerById
     bool hasIdentity = false;
     FileIdentity identity;
+    int ownerLookup = OwnerLookup::NotAsked;  // the owner asked ahead (Windows), see FileInfo
+    std::string owner;
 
     bool isDirectory() const { return (attributes & FileAttribute::Directory) != 0; }
 };

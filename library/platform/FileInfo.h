@@ -21,6 +21,16 @@ struct FileInfo {
     uint32_t ownerId = 0;
     bool hasIdentity = false;
     FileIdentity identity;
+    // Where the status carries no owner id (Windows), the owner may have been asked ahead:
+    // OwnerLookup::Found with the owner's text, or NotFound.
+    int ownerLookup = 0;
+    std::string owner;
 };
+
+namespace OwnerLookup {
+constexpr int NotAsked = 0;
+constexpr int Found = 1;
+constexpr int NotFound = 2;
+}  // namespace OwnerLookup
 
 }  // namespace Quilna

@@ -27,7 +27,9 @@ public:
     virtual bool listDirectory(const std::string& directory, const std::string& pattern,
                                std::vector<DirEntry>& out) = 0;
     // A directory to walk, by its path (links on the way followed); null when it cannot be opened.
-    virtual std::unique_ptr<OpenDirectory> openDirectory(const std::string& path, SystemError& error) = 0;
+    // resolved gets the directory's full path as the system resolves it, ending in the separator.
+    virtual std::unique_ptr<OpenDirectory> openDirectory(const std::string& path, std::string& resolved,
+                                                         SystemError& error) = 0;
     // The process's current directory, without a final separator: relative settings are
     // anchored to it at start. The walk never uses it.
     virtual bool currentDirectory(std::string& out) = 0;

@@ -46,7 +46,8 @@ public:
     const PathSyntax& pathSyntax() override;
     bool fileInfo(const std::string& path, FileInfo& out) override;
     bool listDirectory(const std::string& directory, const std::string& pattern, std::vector<DirEntry>& out) override;
-    std::unique_ptr<OpenDirectory> openDirectory(const std::string& path, SystemError& error) override;
+    std::unique_ptr<OpenDirectory> openDirectory(const std::string& path, std::string& resolved,
+                                                 SystemError& error) override;
     bool currentDirectory(std::string& out) override;
     bool copyFile(const std::string& from, const std::string& to, bool overwrite) override;
     bool moveFile(const std::string& from, const std::string& to, bool replace) override;

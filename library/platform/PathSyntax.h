@@ -1,4 +1,6 @@
 #pragma once
+#include <cstddef>
+#include <cstdint>
 
 namespace Quilna {
 
@@ -9,6 +11,9 @@ struct PathSyntax {
     bool driveLetters = false;          // "C:" roots and ":\" in absolute paths
     bool networkPaths = false;          // "\\server\share" paths
     bool caseInsensitive = false;       // paths compare without case
+    // The longest path a mount point can have: a directory whose path is longer is none (POSIX
+    // mounts are made at a path the system takes whole).
+    size_t longestMountPoint = 4096;
 };
 
 }  // namespace Quilna

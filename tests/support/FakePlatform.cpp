@@ -18,7 +18,7 @@ bool answer(const std::optional<T>& fake, T& out, Native native) {
 FakePlatform::FakePlatform() { installPlatform(this); }
 FakePlatform::~FakePlatform() { installPlatform(nullptr); }
 
-PathSyntax FakePlatform::windowsSyntax() { return PathSyntax{'\\', true, true, true, true}; }
+PathSyntax FakePlatform::windowsSyntax() { return PathSyntax{'\\', true, true, true, true, SIZE_MAX}; }
 
 int64_t FakePlatform::now() { return clock ? *clock : NativePlatform::now(); }
 

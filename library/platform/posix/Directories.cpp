@@ -1,6 +1,7 @@
 // POSIX: directories held open by a descriptor for the walk. Entries are read from it and their
 // status taken relative to it, so the walk needs neither the current directory nor a path the
-// system would have to take whole (a deep tree's paths are far longer than it accepts).
+// system would have to take whole (a deep tree's paths are far longer than it accepts), and
+// a directory keeps no path: the walk knows it.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -24,10 +25,8 @@ bool isPlainName(const std::string& name) {
 
 class PosixDirectory : public OpenDirectory {
 public:
-    PosixDirectory(posix::Descriptor fd, std::string path, std::atomic<bool>& statxAvailable)
-        : fd_(std::move(fd)), path_(std::move(path)), statxAvailable_(statxAvailable) {}
-
-    const std::string& path() const override { return path_; }
+    PosixDirectory(posix::Descriptor fd, std::atomic<bool>& statxAvailable)
+        : fd_(std::move(fd)), statxAvailable_(statxAvailable) {}
 
     bool identity(FileIdentity& out) const override {
         struct stat facts {};
@@ -36,54 +35,62 @@ public:
         return true;
     }
 
-    bool visitEntries(const std::function<bool(const DirEntry&)>& visit) override {
-        // Listed again from the start (a fresh descriptor starts there already).
-        if (listedBefore_ && ::lseek(fd_.get(), 0, SEEK_SET) != 0) return false;
-        listedBefore_ = true;
+    Listing readEntries(const std::function<bool(const DirEntry&)>& visit) override {
 #ifdef __linux__
         // Straight from the kernel: no buffer of the C library, no status call of the directory.
-        alignas(struct dirent64) char buffer[32768];
+        // The buffer lives while the listing goes on, so that a paused listing resumes where it was.
+        if (ended_) return Listing::End;
+        if (!buffer_) buffer_ = std::make_unique<char[]>(bufferSize);
         for (;;) {
-            const ssize_t got = ::getdents64(fd_.get(), buffer, sizeof buffer);
-            if (got == 0) return true;
-            if (got < 0) {
-                if (errno == EINTR) continue;
-                return false;
+            while (at_ < got_) {
+                const auto* entry = reinterpret_cast<const struct dirent64*>(buffer_.get() + at_);
+                at_ += entry->d_reclen;
+                if (!visitEntry(entry->d_name, entry->d_type, visit)) return Listing::More;
             }
-            for (ssize_t at = 0; at < got;) {
-                const auto* entry = reinterpret_cast<const struct dirent64*>(buffer + at);
-                at += entry->d_reclen;
-                if (!visitEntry(entry->d_name, entry->d_type, visit)) return true;
-            }
+            got_ = ::getdents64(fd_.get(), buffer_.get(), bufferSize);
+            at_ = 0;
+            if (got_ > 0) continue;
+            if (got_ < 0 && errno == EINTR) continue;
+            const bool failed = got_ < 0;
+            got_ = 0;
+            buffer_.reset();
+            ended_ = true;
+            return failed ? Listing::Failed : Listing::End;
         }
 #else
-        // readdir takes the descriptor over: it reads from a duplicate.
-        const int duplicate = ::dup(fd_.get());
-        if (duplicate < 0) return false;
-        std::unique_ptr<DIR, int (*)(DIR*)> listing(::fdopendir(duplicate), ::closedir);
-        if (!listing) {
-            ::close(duplicate);
-            return false;
+        // readdir takes the descriptor over: it reads from a duplicate, kept while the listing goes on.
+        if (ended_) return Listing::End;
+        if (!listing_) {
+            const int duplicate = ::dup(fd_.get());
+            if (duplicate < 0) return Listing::Failed;
+            listing_.reset(::fdopendir(duplicate));
+            if (!listing_) {
+                ::close(duplicate);
+                return Listing::Failed;
+            }
         }
         errno = 0;
-        while (struct dirent* entry = ::readdir(listing.get())) {
-            if (!visitEntry(entry->d_name, entry->d_type, visit)) return true;
+        while (struct dirent* entry = ::readdir(listing_.get())) {
+            if (!visitEntry(entry->d_name, entry->d_type, visit)) return Listing::More;
             errno = 0;
         }
-        return errno == 0;
+        const bool failed = errno != 0;
+        listing_.reset();
+        ended_ = true;
+        return failed ? Listing::Failed : Listing::End;
 #endif
     }
 
     bool entryInfo(const std::string& name, FileInfo& out) override {
         out = FileInfo{};
         if (name.empty() || name.find('\0') != std::string::npos) return false;
-        if (!posix::entryStatus(fd_.get(), name.c_str(), name, statxAvailable_, out)) return false;
-        out.fullPath.reserve(path_.size() + name.size());
-        out.fullPath.assign(path_).append(name);
-        return true;
+        return posix::entryStatus(fd_.get(), name.c_str(), name, statxAvailable_, out);
     }
 
-    std::unique_ptr<OpenDirectory> openSubdirectory(const std::string& name, SystemError& error) override {
+    // The status carries the owner id.
+    bool entryOwner(const std::string&, std::string&, std::string&) override { return false; }
+
+    std::unique_ptr<OpenDirectory> openSubdirectory(const std::string& name, SystemError& error) const override {
         if (!isPlainName(name)) {
             error = posix::systemError(EINVAL);
             return nullptr;
@@ -104,22 +111,21 @@ public:
             error = posix::lastSystemError();
             return nullptr;
         }
-        std::string path;
-        path.reserve(path_.size() + name.size() + 1);
-        path.assign(path_).append(name).push_back('/');
-        return std::make_unique<PosixDirectory>(std::move(below), std::move(path), statxAvailable_);
+        return std::make_unique<PosixDirectory>(std::move(below), statxAvailable_);
     }
 
-    std::unique_ptr<OpenDirectory> openParent(SystemError& error) override {
+    std::unique_ptr<OpenDirectory> openParent(SystemError& error) const override {
         posix::Descriptor above(::openat(fd_.get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (!above.valid()) {
             error = posix::lastSystemError();
             return nullptr;
         }
-        return std::make_unique<PosixDirectory>(std::move(above), parentPath(), statxAvailable_);
+        return std::make_unique<PosixDirectory>(std::move(above), statxAvailable_);
     }
 
 private:
+    static constexpr size_t bufferSize = 32768;
+
     // One entry as the listing found it; the type is asked for only where the file system leaves it out.
     bool visitEntry(const char* name, unsigned char type, const std::function<bool(const DirEntry&)>& visit) {
         bool isDirectory = type == DT_DIR;
@@ -132,17 +138,16 @@ private:
         return visit(found_);
     }
 
-    std::string parentPath() const {
-        if (path_.size() <= 1) return path_;
-        const size_t slash = path_.find_last_of('/', path_.size() - 2);
-        return slash == std::string::npos ? std::string("/") : path_.substr(0, slash + 1);
-    }
-
     posix::Descriptor fd_;
-    std::string path_;  // ends in "/"
     std::atomic<bool>& statxAvailable_;
-    DirEntry found_;    // reused: a listing costs no allocation per entry once warm
-    bool listedBefore_ = false;
+    DirEntry found_;  // reused: a listing costs no allocation per entry once warm
+    bool ended_ = false;
+#ifdef __linux__
+    std::unique_ptr<char[]> buffer_;
+    ssize_t got_ = 0, at_ = 0;
+#else
+    std::unique_ptr<DIR, int (*)(DIR*)> listing_{nullptr, ::closedir};
+#endif
 };
 
 // The path as the system resolves it, so that the walk writes the same text whichever way its
@@ -157,7 +162,8 @@ std::string resolvedPath(const std::string& path) {
 
 }  // namespace
 
-std::unique_ptr<OpenDirectory> NativePlatform::openDirectory(const std::string& path, SystemError& error) {
+std::unique_ptr<OpenDirectory> NativePlatform::openDirectory(const std::string& path, std::string& resolved,
+                                                             SystemError& error) {
     if (path.empty() || path.find('\0') != std::string::npos) {
         error = posix::systemError(ENOENT);
         return nullptr;
@@ -168,7 +174,8 @@ std::unique_ptr<OpenDirectory> NativePlatform::openDirectory(const std::string& 
         error = posix::lastSystemError();
         return nullptr;
     }
-    return std::make_unique<PosixDirectory>(std::move(fd), std::move(text), impl_->statxAvailable);
+    resolved = std::move(text);
+    return std::make_unique<PosixDirectory>(std::move(fd), impl_->statxAvailable);
 }
 
 }  // namespace Quilna

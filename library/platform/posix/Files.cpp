@@ -315,12 +315,13 @@ bool NativePlatform::listDirectory(const std::string& directory, const std::stri
                                    std::vector<DirEntry>& out) {
     out.clear();
     SystemError error;
-    std::unique_ptr<OpenDirectory> listing = openDirectory(directory.empty() ? "." : directory, error);
+    std::string resolved;
+    std::unique_ptr<OpenDirectory> listing = openDirectory(directory.empty() ? "." : directory, resolved, error);
     if (!listing) return false;
-    return listing->visitEntries([&](const DirEntry& entry) {
+    return listing->readEntries([&](const DirEntry& entry) {
         if (pattern == "*" || wildcardMatch(pattern, entry.name)) out.push_back(entry);
         return true;
-    });
+    }) == OpenDirectory::Listing::End;
 }
 
 bool NativePlatform::currentDirectory(std::string& out) {

@@ -75,14 +75,18 @@ private:
 
 }  // namespace
 
-bool NativePlatform::fileOwner(const std::string& path, const std::string& server, std::string& domain,
-                               std::string& account) {
+bool win32::fileOwner(const std::string& path, const std::string& server, std::string& domain, std::string& account) {
     AlignedBuffer descriptor(36);
     if (path.empty() || !readOwnerDescriptor(path, descriptor)) return false;
     PSID owner = nullptr;
     BOOL defaulted = FALSE;
     if (!::GetSecurityDescriptorOwner(descriptor.data(), &owner, &defaulted) || !owner) return false;
     return lookUpAccount(server, owner, domain, account);
+}
+
+bool NativePlatform::fileOwner(const std::string& path, const std::string& server, std::string& domain,
+                               std::string& account) {
+    return win32::fileOwner(path, server, domain, account);
 }
 
 // The find data carries no owner: callers ask fileOwner.

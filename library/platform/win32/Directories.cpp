@@ -10,58 +10,82 @@ namespace Quilna {
 
 namespace {
 
+// The server of a network path "\\server\share\...", empty for this computer.
+std::string serverOf(const std::string& path) {
+    if (path.size() <= 3 || path[0] != '\\' || path[1] != '\\') return std::string();
+    const size_t end = path.find('\\', 2);
+    return path.substr(2, end == std::string::npos ? std::string::npos : end - 2);
+}
+
 class WindowsDirectory : public OpenDirectory {
 public:
     WindowsDirectory(win32::UniqueHandle handle, std::string path, const FileIdentity& identity)
         : handle_(std::move(handle)), path_(std::move(path)), identity_(identity) {}
-
-    const std::string& path() const override { return path_; }
+    ~WindowsDirectory() override {
+        if (listing_ != INVALID_HANDLE_VALUE) ::FindClose(listing_);
+    }
 
     bool identity(FileIdentity& out) const override {
         out = identity_;
         return true;
     }
 
-    bool visitEntries(const std::function<bool(const DirEntry&)>& visit) override {
-        HANDLE listing = ::FindFirstFileExW(win32::systemPath(path_ + "*").c_str(), FindExInfoBasic, &found_,
-                                            FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-        if (listing == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
-        bool complete = true;
+    Listing readEntries(const std::function<bool(const DirEntry&)>& visit) override {
+        if (ended_) return Listing::End;
+        if (listing_ == INVALID_HANDLE_VALUE) {
+            listing_ = ::FindFirstFileExW(win32::systemPath(path_ + "*").c_str(), FindExInfoBasic, &found_,
+                                          FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+            if (listing_ == INVALID_HANDLE_VALUE) return end(::GetLastError() == ERROR_FILE_NOT_FOUND);
+            pending_ = true;
+        }
         for (;;) {
+            if (!pending_) {
+                if (!::FindNextFileW(listing_, &found_)) return end(::GetLastError() == ERROR_NO_MORE_FILES);
+                pending_ = true;
+            }
+            pending_ = false;
             entry_.name = win32::toUtf8(found_.cFileName);
             entry_.isFile = !win32::isListedDirectory(found_);
             atEntry_ = true;
             const bool goOn = visit(entry_);
             atEntry_ = false;
-            if (!goOn) break;
-            if (!::FindNextFileW(listing, &found_)) {
-                complete = ::GetLastError() == ERROR_NO_MORE_FILES;
-                break;
-            }
+            if (!goOn) return Listing::More;
         }
-        ::FindClose(listing);
-        return complete;
     }
 
     bool entryInfo(const std::string& name, FileInfo& out) override {
         out = FileInfo{};
         if (name.empty()) return false;
-        std::string path = path_ + name;
         // The listing at this very entry already holds what a status call would tell.
-        if (atEntry_ && name == entry_.name) win32::listedStatus(found_, out);
-        else if (!win32::entryStatus(path, out)) return false;
-        out.fullPath = std::move(path);
-        return true;
+        if (atEntry_ && name == entry_.name) {
+            win32::listedStatus(found_, out);
+            return true;
+        }
+        return win32::entryStatus(path_ + name, out);
     }
 
-    std::unique_ptr<OpenDirectory> openSubdirectory(const std::string& name, SystemError& error) override;
-    std::unique_ptr<OpenDirectory> openParent(SystemError& error) override;
+    bool entryOwner(const std::string& name, std::string& domain, std::string& account) override {
+        return !name.empty() && win32::fileOwner(path_ + name, serverOf(path_), domain, account);
+    }
+
+    std::unique_ptr<OpenDirectory> openSubdirectory(const std::string& name, SystemError& error) const override;
+    std::unique_ptr<OpenDirectory> openParent(SystemError& error) const override;
 
 private:
+    Listing end(bool complete) {
+        if (listing_ != INVALID_HANDLE_VALUE) ::FindClose(listing_);
+        listing_ = INVALID_HANDLE_VALUE;
+        ended_ = true;
+        return complete ? Listing::End : Listing::Failed;
+    }
+
     win32::UniqueHandle handle_;  // keeps the identity what was opened
     std::string path_;            // ends in "\"
     FileIdentity identity_;
+    HANDLE listing_ = INVALID_HANDLE_VALUE;  // while the listing goes on
     WIN32_FIND_DATAW found_{};
+    bool pending_ = false;  // found_ holds an entry not yet visited
+    bool ended_ = false;
     DirEntry entry_;
     bool atEntry_ = false;
 };
@@ -95,7 +119,7 @@ std::unique_ptr<OpenDirectory> openByPath(std::string path, bool refuseLinks, Sy
     return std::make_unique<WindowsDirectory>(std::move(handle), std::move(path), identity);
 }
 
-std::unique_ptr<OpenDirectory> WindowsDirectory::openSubdirectory(const std::string& name, SystemError& error) {
+std::unique_ptr<OpenDirectory> WindowsDirectory::openSubdirectory(const std::string& name, SystemError& error) const {
     if (name.empty() || name == "." || name == ".." || name.find_first_of("\\/:*?") != std::string::npos) {
         error = win32::systemError(ERROR_INVALID_NAME);
         return nullptr;
@@ -103,7 +127,7 @@ std::unique_ptr<OpenDirectory> WindowsDirectory::openSubdirectory(const std::str
     return openByPath(path_ + name + "\\", true, error);
 }
 
-std::unique_ptr<OpenDirectory> WindowsDirectory::openParent(SystemError& error) {
+std::unique_ptr<OpenDirectory> WindowsDirectory::openParent(SystemError& error) const {
     const size_t separator = path_.size() > 1 ? path_.find_last_of('\\', path_.size() - 2) : std::string::npos;
     if (separator == std::string::npos) {
         error = win32::systemError(ERROR_PATH_NOT_FOUND);
@@ -114,13 +138,15 @@ std::unique_ptr<OpenDirectory> WindowsDirectory::openParent(SystemError& error) 
 
 }  // namespace
 
-std::unique_ptr<OpenDirectory> NativePlatform::openDirectory(const std::string& path, SystemError& error) {
+std::unique_ptr<OpenDirectory> NativePlatform::openDirectory(const std::string& path, std::string& resolved,
+                                                             SystemError& error) {
     std::string full = path.empty() ? std::string() : win32::fullPathOf(path);
     if (full.empty()) {
         error = win32::systemError(ERROR_PATH_NOT_FOUND);
         return nullptr;
     }
     if (full.back() != '\\') full += '\\';
+    resolved = full;
     return openByPath(std::move(full), false, error);
 }
 

@@ -173,7 +173,7 @@ std::string fullPathOf(const std::string& path) {
 }  // namespace win32
 
 const PathSyntax& NativePlatform::pathSyntax() {
-    static const PathSyntax windows{'\\', true, true, true, true};
+    static const PathSyntax windows{'\\', true, true, true, true, SIZE_MAX};
     return windows;
 }
 

@@ -35,6 +35,8 @@ void listedStatus(const WIN32_FIND_DATAW& found, FileInfo& out);
 bool isListedDirectory(const WIN32_FIND_DATAW& found);
 // A reparse point that stands for another name.
 bool isLink(DWORD attributes, DWORD reparseTag);
+// The owner of a file or directory, asked of the server that holds it (empty: this computer).
+bool fileOwner(const std::string& path, const std::string& server, std::string& domain, std::string& account);
 // The full path of a relative or absolute one, as the system expands it.
 std::string fullPathOf(const std::string& path);
 

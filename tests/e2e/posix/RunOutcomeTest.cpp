@@ -264,7 +264,8 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
     EXPECT_EQ(installation.output(), "");
     const std::string closing = "Hoardscan has finished with exit code 0 after ";
     const std::string counts = " seconds: 2 files of 1234 bytes";
-    const std::string rest = "1 directories could not be read, 1 of 1 result files finished. Every result file was finished.";
+    const std::string rest = "1 directories could not be read, 0 could not be walked to their end, 1 of 1 result files "
+                             "finished. Every result file was finished.";
     const std::string log = installation.log();
     ASSERT_NE(log.find(closing), std::string::npos) << log;
     EXPECT_NE(log.find(counts), std::string::npos) << log;

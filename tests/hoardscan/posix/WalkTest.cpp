@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 
@@ -28,14 +29,14 @@ namespace fs = std::filesystem;
 
 // Faults a real tree cannot show on demand: a subdirectory that leads back to the root, one
 // replaced by a link just before it is entered, a mount point, a file that vanishes after the
-// listing. Every directory of the walk is the native one inside a wrapper that counts the calls.
+// listing. Every directory of the walk is the native one inside a wrapper that counts the calls
+// (from whichever thread reads it).
 class TreeFaults : public FakePlatform {
 public:
     class Directory : public OpenDirectory {
     public:
-        Directory(TreeFaults& faults, std::unique_ptr<OpenDirectory> native, bool loops)
-            : faults_(faults), native_(std::move(native)), loops_(loops) {}
-        const std::string& path() const override { return native_->path(); }
+        Directory(TreeFaults& faults, std::unique_ptr<OpenDirectory> native, std::string path, bool loops)
+            : faults_(faults), native_(std::move(native)), path_(std::move(path)), loops_(loops) {}
         bool identity(FileIdentity& out) const override {
             if (loops_) {
                 out = faults_.loopTarget;
@@ -43,39 +44,51 @@ public:
             }
             return native_->identity(out);
         }
-        bool visitEntries(const std::function<bool(const DirEntry&)>& visit) override {
-            const bool listed = native_->visitEntries(visit);
-            if (listed && path() == faults_.phantomIn) visit({"ghost.txt", true});
-            return listed;
+        Listing readEntries(const std::function<bool(const DirEntry&)>& visit) override {
+            const Listing listing = native_->readEntries(visit);
+            if (listing == Listing::End && path_ == faults_.phantomIn && !phantomListed_) {
+                phantomListed_ = true;
+                visit({"ghost.txt", true});
+            }
+            return listing;
         }
         bool entryInfo(const std::string& name, FileInfo& out) override {
             ++faults_.entryInfoCalls;
             return native_->entryInfo(name, out);
         }
-        std::unique_ptr<OpenDirectory> openSubdirectory(const std::string& name, SystemError& error) override {
+        bool entryOwner(const std::string& name, std::string& domain, std::string& account) override {
+            return native_->entryOwner(name, domain, account);
+        }
+        std::unique_ptr<OpenDirectory> openSubdirectory(const std::string& name, SystemError& error) const override {
             ++faults_.subdirectoryOpens;
-            if (path() + name == faults_.replacedByLink) {
+            if (path_ + name == faults_.replacedByLink) {
                 fs::rename(faults_.replacedByLink, faults_.replacedByLink + "-moved");
                 fs::create_directory_symlink(faults_.linkTarget, faults_.replacedByLink);
             }
-            return wrap(faults_, native_->openSubdirectory(name, error), name == faults_.loopName);
+            return wrap(faults_, native_->openSubdirectory(name, error), path_ + name + "/", name == faults_.loopName);
         }
-        std::unique_ptr<OpenDirectory> openParent(SystemError& error) override {
-            return wrap(faults_, native_->openParent(error), false);
+        std::unique_ptr<OpenDirectory> openParent(SystemError& error) const override {
+            const size_t slash = path_.find_last_of('/', path_.size() - 2);
+            return wrap(faults_, native_->openParent(error), path_.substr(0, slash + 1), false);
         }
 
     private:
         TreeFaults& faults_;
         std::unique_ptr<OpenDirectory> native_;
+        std::string path_;
         bool loops_;
+        bool phantomListed_ = false;
     };
 
-    static std::unique_ptr<OpenDirectory> wrap(TreeFaults& faults, std::unique_ptr<OpenDirectory> native, bool loops) {
+    static std::unique_ptr<OpenDirectory> wrap(TreeFaults& faults, std::unique_ptr<OpenDirectory> native,
+                                               std::string path, bool loops) {
         if (!native) return nullptr;
-        return std::make_unique<Directory>(faults, std::move(native), loops);
+        return std::make_unique<Directory>(faults, std::move(native), std::move(path), loops);
     }
-    std::unique_ptr<OpenDirectory> openDirectory(const std::string& path, SystemError& error) override {
-        return wrap(*this, FakePlatform::openDirectory(path, error), false);
+    std::unique_ptr<OpenDirectory> openDirectory(const std::string& path, std::string& resolved,
+                                                 SystemError& error) override {
+        std::unique_ptr<OpenDirectory> native = FakePlatform::openDirectory(path, resolved, error);
+        return wrap(*this, std::move(native), resolved, false);
     }
     bool isMountPoint(const std::string& directory) override {
         return directory == mountPoint || FakePlatform::isMountPoint(directory);
@@ -87,8 +100,8 @@ public:
     std::string linkTarget;
     std::string mountPoint;
     std::string phantomIn;
-    int entryInfoCalls = 0;
-    int subdirectoryOpens = 0;
+    std::atomic<int> entryInfoCalls{0};
+    std::atomic<int> subdirectoryOpens{0};
 };
 
 // The walk with every part of the engine, over a tree in a fresh directory.
@@ -204,7 +217,8 @@ TEST_F(WalkTest, ASubdirectoryLeadingBackIntoItsPathIsNotEntered) {
     file("a/b/loop/x.txt", 1);
     file("a/y.txt", 1);
     SystemError error;
-    ASSERT_TRUE(NativePlatform().openDirectory(root + "/a", error)->identity(fake.loopTarget));
+    std::string resolved;
+    ASSERT_TRUE(NativePlatform().openDirectory(root + "/a", resolved, error)->identity(fake.loopTarget));
     fake.loopName = "loop";
     log.clear();
     walk("", "");

@@ -142,9 +142,10 @@ TEST(PosixOpenDirectory, ReachesBeyondTheLongestPathAndRefusesLinks) {
     ASSERT_EQ(::mkdir(dir.child("real").c_str(), 0755), 0);
     ASSERT_EQ(::symlink("real", dir.child("alias").c_str()), 0);
     SystemError error;
-    std::unique_ptr<OpenDirectory> top = platform().openDirectory(dir.text() + "/alias/..", error);
+    std::string resolved;
+    std::unique_ptr<OpenDirectory> top = platform().openDirectory(dir.text() + "/alias/..", resolved, error);
     ASSERT_TRUE(top) << platform().errorText(error.code);
-    EXPECT_EQ(top->path(), dir.text() + "/") << "the root as the system resolves it";
+    EXPECT_EQ(resolved, dir.text() + "/") << "the root as the system resolves it";
     EXPECT_FALSE(top->openSubdirectory("alias", error)) << "a link is not followed";
 
     const std::string level(120, 'd');
@@ -162,22 +163,16 @@ TEST(PosixOpenDirectory, ReachesBeyondTheLongestPathAndRefusesLinks) {
 
     std::vector<std::unique_ptr<OpenDirectory>> path;
     path.push_back(top->openSubdirectory("real", error));
-    std::string expected = dir.child("real") + "/";
-    for (int i = 0; i < depth && path.back(); ++i) {
-        path.push_back(path.back()->openSubdirectory(level, error));
-        expected += level + "/";
-    }
+    for (int i = 0; i < depth && path.back(); ++i) path.push_back(path.back()->openSubdirectory(level, error));
     ASSERT_TRUE(path.back());
-    EXPECT_EQ(path.back()->path(), expected);
     FileInfo info;
     ASSERT_TRUE(path.back()->entryInfo("file", info));
-    EXPECT_EQ(info.fullPath, expected + "file");
+    EXPECT_TRUE(info.exists);
     std::unique_ptr<OpenDirectory> up = path.back()->openParent(error);
     ASSERT_TRUE(up);
     FileIdentity upId, parentId;
     ASSERT_TRUE(up->identity(upId) && path[path.size() - 2]->identity(parentId));
     EXPECT_EQ(upId, parentId);
-    EXPECT_EQ(up->path(), path[path.size() - 2]->path());
     // The removal of the test directory goes by paths, which the chain outgrows.
     const std::string command = "rm -rf '" + dir.child("real") + "'";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;

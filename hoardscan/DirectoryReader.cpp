@@ -1,0 +1,96 @@
+#include "hoardscan/DirectoryReader.h"
+
+#include "common/FileOps.h"
+#include "platform/Platform.h"
+
+namespace Quilna {
+
+namespace {
+
+bool isDotEntry(const std::string& name) { return name == "." || name == ".."; }
+
+}  // namespace
+
+void DirectoryReader::open(WalkDirectory& directory, const std::shared_ptr<OpenDirectory>& parent) const {
+    SystemError error;
+    // What the listing called a directory may have gone or become a link meanwhile: the
+    // directory is opened only as a directory and never through a link.
+    std::unique_ptr<OpenDirectory> open = parent ? parent->openSubdirectory(directory.name, error) : nullptr;
+    if (open) opened(directory, std::move(open));
+}
+
+void DirectoryReader::opened(WalkDirectory& directory, std::unique_ptr<OpenDirectory> open) const {
+    directory.opened = true;
+    directory.hasIdentity = open->identity(directory.identity);
+    directory.accounted = rules_.isAccountedDirectory(*directory.state);
+    // A directory of no interest to the accounts file is not listed: the walk leaves it at once.
+    if (directory.accounted) directory.directory = std::move(open);
+}
+
+void DirectoryReader::readPiece(WalkDirectory& directory, OpenDirectory& open, PieceRead& read) const {
+    PathRules::Probe probe;
+    size_t taken = 0;
+    read.listing = open.readEntries([&](const DirEntry& entry) {
+        ++read.entries;
+        if (isDotEntry(entry.name)) return true;
+        if (!entry.isFile) {
+            read.subdirectories.push_back(subdirectory(directory, entry.name, probe));
+        } else {
+            read.files.emplace_back();
+            readFile(directory, open, entry.name, probe, read.files.back());
+        }
+        return ++taken < pieceSize_;
+    });
+}
+
+void DirectoryReader::readFile(const WalkDirectory& directory, OpenDirectory& open, const std::string& name,
+                               PathRules::Probe& probe, WalkDirectory::File& file) const {
+    file.name = name;
+    probe = *directory.state;
+    rules_.feed(probe, name);
+    file.rule = rules_.firstFileSystemRule(probe);
+    const bool included = !file.rule || file.rule->include;
+    if (included && rules_.hasSites()) file.account = rules_.accountEntry(*directory.state, name, nullptr);
+    file.counted = included && (!rules_.hasSites() || file.account);
+    // One status call, and only for a file the walk will count.
+    if (!file.counted) return;
+    file.found = open.entryInfo(name, file.info);
+    if (!file.found || !file.info.exists || file.info.hasOwnerId) return;
+    std::string domain, account;
+    const bool owned = open.entryOwner(name, domain, account);
+    file.info.ownerLookup = owned ? OwnerLookup::Found : OwnerLookup::NotFound;
+    if (owned) file.info.owner = FileOps::ownerText(domain, account);
+}
+
+std::unique_ptr<WalkDirectory> DirectoryReader::subdirectory(WalkDirectory& directory, const std::string& name,
+                                                             PathRules::Probe& probe) const {
+    auto below = std::make_unique<WalkDirectory>();
+    below->parent = &directory;
+    below->name = name;
+    const PathSyntax& syntax = platform().pathSyntax();
+    below->pathLength = directory.pathLength + name.size() + 1;
+    probe = *directory.state;
+    rules_.feed(probe, name);
+    const FileSystemRule* rule = rules_.firstFileSystemRule(probe);
+    if (rule && rule->excludeAll) {
+        below->kind = WalkDirectory::Kind::ExcludedTree;
+        below->excludingRule = rule;
+        return below;
+    }
+    // Every mount is walked once, as a drive of its own. A path too long to be a mount point
+    // is not kept: nothing below it needs it.
+    if (below->pathLength <= syntax.longestMountPoint && directory.pathLength == directory.path.size()) {
+        below->path.reserve(below->pathLength);
+        below->path.assign(directory.path).append(name);
+        if (platform().isMountPoint(below->path)) {
+            below->kind = WalkDirectory::Kind::MountPoint;
+            return below;
+        }
+        below->path.push_back(syntax.separator);
+    }
+    rules_.feed(probe, std::string_view(&syntax.separator, 1));
+    below->state = rules_.keep(probe, directory.state);
+    return below;
+}
+
+}  // namespace Quilna

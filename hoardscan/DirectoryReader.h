@@ -1,0 +1,48 @@
+#pragma once
+// What reading a directory of the walk takes, done by whichever thread reads it (a helper ahead
+// of the walk, or the walk itself): opening it through its parent, its identity and whether the
+// accounts file has an interest in it; then its listing in pieces of a bounded number of entries,
+// each file that the walk will count with its one status call (and, where the status has no
+// owner id, its owner), each subdirectory decided on (an excluded tree, a mount point, or one to
+// enter, with the rules' state of its path). Nothing here logs: the walk does, in its order.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "hoardscan/PathRules.h"
+#include "hoardscan/WalkDirectory.h"
+
+namespace Quilna {
+
+class DirectoryReader {
+public:
+    DirectoryReader(const PathRules& rules, size_t pieceSize) : rules_(rules), pieceSize_(pieceSize) {}
+
+    // What one piece of a listing brought.
+    struct PieceRead {
+        WalkDirectory::Piece files;
+        std::vector<std::unique_ptr<WalkDirectory>> subdirectories;
+        uint64_t entries = 0;  // "." and ".." included
+        OpenDirectory::Listing listing = OpenDirectory::Listing::More;
+    };
+
+    // Opens the directory through its parent's handle and fills opened, directory, identity, accounted.
+    void open(WalkDirectory& directory, const std::shared_ptr<OpenDirectory>& parent) const;
+    // The facts of a directory already open (a root).
+    void opened(WalkDirectory& directory, std::unique_ptr<OpenDirectory> open) const;
+    // The next piece of the directory's listing, read through open (its handle).
+    void readPiece(WalkDirectory& directory, OpenDirectory& open, PieceRead& read) const;
+
+private:
+    void readFile(const WalkDirectory& directory, OpenDirectory& open, const std::string& name,
+                  PathRules::Probe& probe, WalkDirectory::File& file) const;
+    std::unique_ptr<WalkDirectory> subdirectory(WalkDirectory& directory, const std::string& name,
+                                                PathRules::Probe& probe) const;
+
+    const PathRules& rules_;
+    size_t pieceSize_;
+};
+
+}  // namespace Quilna

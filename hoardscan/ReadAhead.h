@@ -1,0 +1,85 @@
+#pragma once
+// Helper threads that read the walk's directories before the walk comes to them, in the walk's
+// own order: opening, listing and the status of the files it will count, which is where a scan
+// waits on the system. The walk keeps every decision that shows (logging, rules, tallies, result
+// files) on its one thread, in the order a walk without helpers takes: it only finds the system's
+// answers ready. Without helpers the walk reads each directory itself, as it comes to it.
+//
+// Bounded: the helpers stay at most `window` directories ahead of the walk, read a directory
+// ahead of the walk no further than its first piece, and the one the walk is in at most
+// `piecesCurrent` pieces ahead of it (every piece at once only when the walk wants the whole
+// listing); a piece holds at most pieceSize entries.
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "hoardscan/DirectoryReader.h"
+#include "hoardscan/WalkDirectory.h"
+
+namespace Quilna {
+
+class ReadAhead {
+public:
+    static constexpr size_t pieceSize = 512;
+    static constexpr size_t window = 64;
+    static constexpr size_t piecesAhead = 1;
+    static constexpr size_t piecesCurrent = 4;
+
+    explicit ReadAhead(unsigned helpers);
+    ~ReadAhead();
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // A walk of one file system, with its rules; end() waits until no helper works for it.
+    void begin(const PathRules& rules);
+    void end();
+    // The facts of the walk's root, opened by the walk.
+    void rootOpened(WalkDirectory& root, std::unique_ptr<OpenDirectory> open);
+
+    // The walk's path: a directory entered (on top), the top one left (and freed with what is
+    // below it), the top one's next subdirectory taken.
+    void enter(WalkDirectory& directory);
+    void leave();
+    WalkDirectory& takeSubdirectory();
+    // A subdirectory the walk does not enter after all: readers are kept out of it, and it is
+    // freed once none works inside it.
+    void discard(WalkDirectory& directory);
+    // The subdirectories of a directory on the path that the walk has not taken yet, dropped.
+    void dropRest(WalkDirectory& directory);
+
+    // Waits until the directory is opened (by a helper, or here when none has begun it).
+    void awaitOpened(WalkDirectory& directory);
+    // The next piece of a directory's listing; false when it has ended.
+    bool nextPiece(WalkDirectory& directory, WalkDirectory::Piece& piece);
+    void wantWholeListing(WalkDirectory& directory);
+
+    // The handle of a directory far up the path, let go and given back.
+    std::shared_ptr<OpenDirectory> handleOf(WalkDirectory& directory);
+    void letGo(WalkDirectory& directory);
+    void reopened(WalkDirectory& directory, std::shared_ptr<OpenDirectory> open);
+
+private:
+    void help();
+    // Reads the directory's next step (opening and first piece, or the next piece); the lock
+    // is let go meanwhile.
+    void read(WalkDirectory& directory, std::unique_lock<std::mutex>& lock);
+    WalkDirectory* nextWork();
+    WalkDirectory* searchBelow(WalkDirectory& directory, size_t& held);
+    WalkDirectory* search(WalkDirectory& directory, size_t& held);
+    bool needsPiece(const WalkDirectory& directory, size_t limit) const;
+    bool isWorkedInside(const WalkDirectory& directory) const;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::unique_ptr<DirectoryReader> reader_;
+    std::vector<WalkDirectory*> path_;
+    std::vector<size_t> pending_;  // levels below the top with subdirectories not yet taken
+    std::vector<WalkDirectory*> working_;  // what each reader works on now
+    bool stopping_ = false;
+    std::vector<std::thread> helpers_;
+};
+
+}  // namespace Quilna
