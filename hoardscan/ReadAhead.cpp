@@ -13,7 +13,7 @@ ReadAhead::~ReadAhead() {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
     }
-    changed_.notify_all();
+    helpersWait_.notify_all();
     for (std::thread& helper : helpers_) helper.join();
 }
 
@@ -26,8 +26,9 @@ void ReadAhead::end() {
     std::unique_lock<std::mutex> lock(mutex_);
     path_.clear();
     pending_.clear();
-    changed_.wait(lock, [this] { return working_.empty(); });
+    waitForWalk(lock, [this] { return working_.empty(); });
     reader_.reset();
+    ahead_ = 0;
 }
 
 void ReadAhead::rootOpened(WalkDirectory& root, std::unique_ptr<OpenDirectory> open) {
@@ -45,8 +46,9 @@ void ReadAhead::enter(WalkDirectory& directory) {
             pending_.push_back(path_.size() - 1);
         directory.onPath = true;
         path_.push_back(&directory);
+        // The new top's listing and subdirectories are the first work now.
+        wakeHelper();
     }
-    changed_.notify_all();
 }
 
 void ReadAhead::leave() {
@@ -59,7 +61,6 @@ void ReadAhead::leave() {
         if (!pending_.empty() && pending_.back() + 1 == path_.size()) pending_.pop_back();
         if (top.parent) left = std::move(top.parent->subdirectories[top.indexInParent]);
     }
-    changed_.notify_all();
 }
 
 WalkDirectory& ReadAhead::takeSubdirectory() {
@@ -73,8 +74,10 @@ void ReadAhead::discard(WalkDirectory& directory) {
     {
         std::unique_lock<std::mutex> lock(mutex_);
         directory.cancelled = true;
-        changed_.wait(lock, [&] { return !isWorkedInside(directory); });
+        waitForWalk(lock, [&] { return !isWorkedInside(directory); });
+        ahead_ -= startedAhead(directory);
         dropped = std::move(directory.parent->subdirectories[directory.indexInParent]);
+        wakeHelper();
     }
 }
 
@@ -95,6 +98,14 @@ void ReadAhead::dropRest(WalkDirectory& directory) {
                    pending_.end());
 }
 
+size_t ReadAhead::startedAhead(WalkDirectory& directory) {
+    size_t started = directory.readAhead ? 1 : 0;
+    directory.readAhead = false;
+    for (const std::unique_ptr<WalkDirectory>& below : directory.subdirectories)
+        if (below) started += startedAhead(*below);
+    return started;
+}
+
 bool ReadAhead::isWorkedInside(const WalkDirectory& directory) const {
     for (const WalkDirectory* working : working_) {
         // Up to the walk's path at most: what the helpers read hangs below it, not far.
@@ -108,8 +119,13 @@ bool ReadAhead::isWorkedInside(const WalkDirectory& directory) const {
 
 void ReadAhead::awaitOpened(WalkDirectory& directory) {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return !directory.busy; });
+    awaitReader(directory, lock);
     if (!directory.started) read(directory, lock);
+    if (directory.readAhead) {
+        directory.readAhead = false;
+        --ahead_;
+        wakeHelper();
+    }
 }
 
 bool ReadAhead::nextPiece(WalkDirectory& directory, WalkDirectory::Piece& piece) {
@@ -117,25 +133,34 @@ bool ReadAhead::nextPiece(WalkDirectory& directory, WalkDirectory::Piece& piece)
     for (;;) {
         if (!directory.pieces.empty()) {
             piece = std::move(directory.pieces.front());
-            directory.pieces.pop_front();
-            lock.unlock();
-            changed_.notify_all();
+            directory.pieces.erase(directory.pieces.begin());
+            // Room for another piece.
+            wakeHelper();
             return true;
         }
         if (directory.listingEnded) return false;
         if (directory.busy)
-            changed_.wait(lock);
+            awaitReader(directory, lock);
         else
             read(directory, lock);
     }
 }
 
-void ReadAhead::wantWholeListing(WalkDirectory& directory) {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        directory.wholeListing = true;
+// While a helper reads what the walk needs, the walk reads ahead itself rather than sleep: a
+// thread woken for every directory would cost more than the reading.
+void ReadAhead::awaitReader(WalkDirectory& directory, std::unique_lock<std::mutex>& lock) {
+    while (directory.busy) {
+        if (WalkDirectory* work = nextWork())
+            read(*work, lock, true);
+        else
+            waitForWalk(lock, [&] { return !directory.busy; });
     }
-    changed_.notify_all();
+}
+
+void ReadAhead::wantWholeListing(WalkDirectory& directory) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    directory.wholeListing = true;
+    wakeHelper();
 }
 
 std::shared_ptr<OpenDirectory> ReadAhead::handleOf(WalkDirectory& directory) {
@@ -150,17 +175,19 @@ void ReadAhead::letGo(WalkDirectory& directory) {
 }
 
 void ReadAhead::reopened(WalkDirectory& directory, std::shared_ptr<OpenDirectory> open) {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        directory.directory = std::move(open);
-    }
-    changed_.notify_all();
+    std::lock_guard<std::mutex> lock(mutex_);
+    directory.directory = std::move(open);
+    wakeHelper();
 }
 
-void ReadAhead::read(WalkDirectory& directory, std::unique_lock<std::mutex>& lock) {
+void ReadAhead::read(WalkDirectory& directory, std::unique_lock<std::mutex>& lock, bool ahead) {
     const bool opening = !directory.started;
     directory.started = true;
     directory.busy = true;
+    if (opening && ahead) {
+        directory.readAhead = true;
+        ++ahead_;
+    }
     std::shared_ptr<OpenDirectory> handle = opening ? directory.parent->directory : directory.directory;
     const DirectoryReader& reader = *reader_;
     working_.push_back(&directory);
@@ -187,7 +214,9 @@ void ReadAhead::read(WalkDirectory& directory, std::unique_lock<std::mutex>& loc
     }
     directory.busy = false;
     working_.erase(std::find(working_.begin(), working_.end(), &directory));
-    changed_.notify_all();
+    if (walkWaits_) walkWait_.notify_one();
+    // What it found may be work for another helper.
+    wakeHelper();
 }
 
 // ---- the helpers ----
@@ -196,10 +225,21 @@ void ReadAhead::help() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         WalkDirectory* work = nullptr;
-        changed_.wait(lock, [&] { return stopping_ || (work = nextWork()) != nullptr; });
+        if (!stopping_ && !(work = nextWork())) {
+            ++idle_;
+            helpersWait_.wait(lock, [&] { return stopping_ || (work = nextWork()) != nullptr; });
+            --idle_;
+        }
         if (stopping_) return;
-        read(*work, lock);
+        read(*work, lock, true);
     }
+}
+
+void ReadAhead::wakeHelper() {
+    // A helper asleep sleeps on until half of the window is free and there is something to read:
+    // waking it for every directory the walk takes would cost more than the reading it saves
+    // (the walk reads what it needs meanwhile).
+    if (idle_ > 0 && ahead_ <= window / 2 && nextWork()) helpersWait_.notify_one();
 }
 
 bool ReadAhead::needsPiece(const WalkDirectory& directory, size_t limit) const {
@@ -213,8 +253,9 @@ WalkDirectory* ReadAhead::nextWork() {
     if (path_.empty() || !reader_) return nullptr;
     WalkDirectory& top = *path_.back();
     if (needsPiece(top, piecesCurrent)) return &top;
+    if (ahead_ >= window) return nullptr;
     size_t held = 0;
-    if (WalkDirectory* found = searchBelow(top, held)) return found;
+    if (WalkDirectory* found = searchBelow(top, held, reservedFor(top))) return found;
     for (auto level = pending_.rbegin(); level != pending_.rend() && held < window; ++level) {
         WalkDirectory& directory = *path_[*level];
         // Let go of: so is every level above it.
@@ -224,10 +265,22 @@ WalkDirectory* ReadAhead::nextWork() {
     return nullptr;
 }
 
-WalkDirectory* ReadAhead::searchBelow(WalkDirectory& directory, size_t& held) {
+// The subdirectory the walk takes next is its own to read when nobody has begun it: a helper
+// that took it would only make the walk wait for it (a chain of single directories would cost
+// a handover per directory); the helpers read the ones after it.
+const WalkDirectory* ReadAhead::reservedFor(const WalkDirectory& top) const {
+    for (size_t i = top.next; i < top.subdirectories.size(); ++i) {
+        const WalkDirectory* below = top.subdirectories[i].get();
+        if (below && below->kind == WalkDirectory::Kind::Enter && !below->cancelled)
+            return below->started ? nullptr : below;
+    }
+    return nullptr;
+}
+
+WalkDirectory* ReadAhead::searchBelow(WalkDirectory& directory, size_t& held, const WalkDirectory* reserved) {
     for (size_t i = directory.next; i < directory.subdirectories.size() && held < window; ++i) {
         WalkDirectory* below = directory.subdirectories[i].get();
-        if (!below) continue;
+        if (!below || below == reserved) continue;
         if (WalkDirectory* found = search(*below, held)) return found;
     }
     return nullptr;

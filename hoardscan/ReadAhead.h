@@ -64,16 +64,31 @@ public:
 private:
     void help();
     // Reads the directory's next step (opening and first piece, or the next piece); the lock
-    // is let go meanwhile.
-    void read(WalkDirectory& directory, std::unique_lock<std::mutex>& lock);
+    // is let go meanwhile. Ahead: by a helper.
+    void read(WalkDirectory& directory, std::unique_lock<std::mutex>& lock, bool ahead = false);
+    void wakeHelper();
+    void awaitReader(WalkDirectory& directory, std::unique_lock<std::mutex>& lock);
+    template <typename Condition>
+    void waitForWalk(std::unique_lock<std::mutex>& lock, Condition condition) {
+        walkWaits_ = true;
+        walkWait_.wait(lock, condition);
+        walkWaits_ = false;
+    }
+    // The directories of a subtree read ahead, uncounted.
+    static size_t startedAhead(WalkDirectory& directory);
     WalkDirectory* nextWork();
-    WalkDirectory* searchBelow(WalkDirectory& directory, size_t& held);
+    WalkDirectory* searchBelow(WalkDirectory& directory, size_t& held, const WalkDirectory* reserved = nullptr);
+    const WalkDirectory* reservedFor(const WalkDirectory& top) const;
     WalkDirectory* search(WalkDirectory& directory, size_t& held);
     bool needsPiece(const WalkDirectory& directory, size_t limit) const;
     bool isWorkedInside(const WalkDirectory& directory) const;
 
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable helpersWait_;
+    std::condition_variable walkWait_;
+    size_t idle_ = 0;        // helpers asleep
+    bool walkWaits_ = false;
+    size_t ahead_ = 0;       // directories begun by helpers that the walk has not reached
     std::unique_ptr<DirectoryReader> reader_;
     std::vector<WalkDirectory*> path_;
     std::vector<size_t> pending_;  // levels below the top with subdirectories not yet taken

@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,6 +44,7 @@ struct WalkDirectory {
 
     // The read.
     bool started = false;  // a reader has begun it (or the walk has)
+    bool readAhead = false;  // begun by a helper, and the walk has not reached it yet
     bool busy = false;     // a reader works on it now
     bool cancelled = false;
     bool opened = false;
@@ -54,7 +54,7 @@ struct WalkDirectory {
     bool accounted = false;  // listed only when the accounts file has an interest in it
     bool wholeListing = false;  // the walk wants every piece at once (debug level 5)
     uint64_t entries = 0;    // listed so far, "." and ".." included
-    std::deque<Piece> pieces;
+    std::vector<Piece> pieces;  // in listing order; a few at most
     bool listingEnded = false;
     bool listedWhole = false;  // read to its end without failure
     std::vector<std::unique_ptr<WalkDirectory>> subdirectories;  // in listing order

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "hoardscan/WildcardMatch.h"
+#include "hoardscan/WildcardPattern.h"
+#include "hoardscan/WildcardText.h"
 
 namespace {
 
@@ -89,6 +93,14 @@ TEST(WildcardMatch, WholeTextMustMatchAndCaseCounts) {
     EXPECT_FALSE(wildcardMatchNoCase("*bob", "\\\\office\\ann"));
 }
 
+std::string lowered(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The matcher, and the automata that the walk feeds a path at a time: after every prefix of the
+// text (in upper or lower case) the pattern's state says what the matcher says of the prefix, and
+// after every prefix of a pattern the text's state says what it says of that prefix and "*".
 TEST(WildcardMatch, AgreesWithReferenceOnGeneratedPairs) {
     std::mt19937 random(20240613);
     int mismatches = 0;
@@ -99,6 +111,31 @@ TEST(WildcardMatch, AgreesWithReferenceOnGeneratedPairs) {
         if (wildcardMatch(pattern, text) != expected) {
             ++mismatches;
             ADD_FAILURE() << "pattern \"" << pattern << "\" text \"" << text << "\" expected " << expected;
+        }
+        if (i % 10 != 0) continue;
+        // Now and then beyond one word of state.
+        if (i % 1000 == 0) {
+            pattern = randomText(random, "ab*?", 150);
+            text = randomText(random, "ab*?", 150);
+        }
+        const std::string mixed = randomText(random, "abAB*?", i % 1000 == 0 ? 160 : 9);
+        const Quilna::WildcardPattern forward(pattern);
+        std::vector<uint64_t> state(forward.stateWords());
+        forward.start(state.data());
+        for (size_t n = 1; n <= mixed.size(); ++n) {
+            forward.feed(state.data(), std::string_view(mixed).substr(n - 1, 1));
+            const std::string prefix = lowered(mixed.substr(0, n));
+            if (forward.matches(state.data()) != referenceMatch(pattern, prefix) && ++mismatches < 10)
+                ADD_FAILURE() << "pattern \"" << pattern << "\" fed \"" << mixed.substr(0, n) << "\"";
+        }
+        const Quilna::WildcardText reverse(text);
+        std::vector<uint64_t> reached(reverse.stateWords());
+        reverse.start(reached.data());
+        for (size_t n = 1; n <= mixed.size(); ++n) {
+            reverse.feed(reached.data(), std::string_view(mixed).substr(n - 1, 1));
+            const std::string prefix = lowered(mixed.substr(0, n)) + "*";
+            if (reverse.matchesWithStar(reached.data()) != referenceMatch(prefix, text) && ++mismatches < 10)
+                ADD_FAILURE() << "text \"" << text << "\" fed \"" << prefix << "\"";
         }
     }
     EXPECT_EQ(mismatches, 0);

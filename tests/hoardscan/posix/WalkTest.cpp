@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 
@@ -61,6 +62,7 @@ public:
         }
         std::unique_ptr<OpenDirectory> openSubdirectory(const std::string& name, SystemError& error) const override {
             ++faults_.subdirectoryOpens;
+            if (path_ + name == faults_.strikeAt) faults_.strike();
             if (path_ + name == faults_.replacedByLink) {
                 fs::rename(faults_.replacedByLink, faults_.replacedByLink + "-moved");
                 fs::create_directory_symlink(faults_.linkTarget, faults_.replacedByLink);
@@ -100,12 +102,15 @@ public:
     std::string linkTarget;
     std::string mountPoint;
     std::string phantomIn;
+    std::string strikeAt;          // as this directory is opened, strike() changes the tree
+    std::function<void()> strike;
     std::atomic<int> entryInfoCalls{0};
     std::atomic<int> subdirectoryOpens{0};
 };
 
-// The walk with every part of the engine, over a tree in a fresh directory.
-class WalkTest : public ::testing::Test {
+// The walk with every part of the engine, over a tree in a fresh directory, reading each
+// directory itself and with helpers reading ahead (the parameter).
+class WalkTest : public ::testing::TestWithParam<unsigned> {
 protected:
     WalkTest() : root(fs::canonical(directory.path()).string()) {
         settings.workingDirectory = root + "/";
@@ -136,7 +141,9 @@ protected:
         ResultFiles results(log.unit(), settings, 1);
         Walk walk(log.unit(), settings, identity,
                   ScanEngine{decisions, types, owners, temperatures, driveCheck, attributeNames, tallies, results});
+        walk.readAheadWith(GetParam());
         walk.walk(root + "/", "fixed");
+        unfinished = walk.unfinishedDirectories();
     }
 
     // Files counted, summed over the records whose key holds the text.
@@ -164,9 +171,12 @@ protected:
     ScanIdentity identity{"PC42", "OSLO"};
     ScanSettings settings;
     Tallies tallies;
+    uint64_t unfinished = 0;
 };
 
-TEST_F(WalkTest, FilesComeBeforeSubdirectoriesAndExcludedTreesAreNotEntered) {
+INSTANTIATE_TEST_SUITE_P(ReadAhead, WalkTest, ::testing::Values(0u, 2u));
+
+TEST_P(WalkTest, FilesComeBeforeSubdirectoriesAndExcludedTreesAreNotEntered) {
     file("a.txt", 10);
     file("sub/c.txt", 1);
     file("sub/deep/d.txt", 0);
@@ -186,7 +196,7 @@ TEST_F(WalkTest, FilesComeBeforeSubdirectoriesAndExcludedTreesAreNotEntered) {
     EXPECT_EQ(std::count(texts.begin(), texts.end(), "Processing \"" + root + "/skip/\"..."), 0);
 }
 
-TEST_F(WalkTest, ADirectoryOffTheAccountsWayIsLeftAtOnce) {
+TEST_P(WalkTest, ADirectoryOffTheAccountsWayIsLeftAtOnce) {
     file("top.txt", 1);
     file("users/ann/a.txt", 3);
     file("other/o.txt", 5);
@@ -202,7 +212,7 @@ TEST_F(WalkTest, ADirectoryOffTheAccountsWayIsLeftAtOnce) {
     EXPECT_EQ(std::count(texts.begin(), texts.end(), "Processing \"" + root + "/other/below/\"..."), 0);
 }
 
-TEST_F(WalkTest, SymbolicLinksAreCountedAsLinksAndNeverFollowed) {
+TEST_P(WalkTest, SymbolicLinksAreCountedAsLinksAndNeverFollowed) {
     file("data/a.txt", 100);
     fs::create_directory_symlink("..", root + "/data/up");
     fs::create_directory_symlink(root + "/data", root + "/again");
@@ -212,7 +222,7 @@ TEST_F(WalkTest, SymbolicLinksAreCountedAsLinksAndNeverFollowed) {
     EXPECT_EQ(files(":0:txt:0:plain:"), 1);
 }
 
-TEST_F(WalkTest, ASubdirectoryLeadingBackIntoItsPathIsNotEntered) {
+TEST_P(WalkTest, ASubdirectoryLeadingBackIntoItsPathIsNotEntered) {
     TreeFaults fake;
     file("a/b/loop/x.txt", 1);
     file("a/y.txt", 1);
@@ -229,7 +239,7 @@ TEST_F(WalkTest, ASubdirectoryLeadingBackIntoItsPathIsNotEntered) {
               texts.end());
 }
 
-TEST_F(WalkTest, ADirectoryReplacedByALinkBeforeItIsEnteredIsNotFollowed) {
+TEST_P(WalkTest, ADirectoryReplacedByALinkBeforeItIsEnteredIsNotFollowed) {
     TreeFaults fake;
     file("a/swapped/x.txt", 1);
     file("a/swapped/inner/y.txt", 1);
@@ -245,7 +255,7 @@ TEST_F(WalkTest, ADirectoryReplacedByALinkBeforeItIsEnteredIsNotFollowed) {
     EXPECT_NE(std::find(texts.begin(), texts.end(), "Processing \"" + root + "/b/\"..."), texts.end());
 }
 
-TEST_F(WalkTest, AMountPointIsLeftToTheWalkOfItsOwnDrive) {
+TEST_P(WalkTest, AMountPointIsLeftToTheWalkOfItsOwnDrive) {
     TreeFaults fake;
     file("mnt/x.txt", 1);
     file("y.txt", 1);
@@ -254,7 +264,7 @@ TEST_F(WalkTest, AMountPointIsLeftToTheWalkOfItsOwnDrive) {
     EXPECT_EQ(files(), 1);
 }
 
-TEST_F(WalkTest, AFileThatVanishesAfterTheListingIsCountedWithoutBytesAndReported) {
+TEST_P(WalkTest, AFileThatVanishesAfterTheListingIsCountedWithoutBytesAndReported) {
     TreeFaults fake;
     file("d/real.txt", 20);
     fake.phantomIn = root + "/d/";
@@ -268,7 +278,7 @@ TEST_F(WalkTest, AFileThatVanishesAfterTheListingIsCountedWithoutBytesAndReporte
 
 // At level 5 the count of every entry, "." and ".." included, comes before the directory's
 // files; below it the entries are taken one at a time and the same files are counted.
-TEST_F(WalkTest, TheWholeListingIsCountedOnlyAtDebugLevelFive) {
+TEST_P(WalkTest, TheWholeListingIsCountedOnlyAtDebugLevelFive) {
     file("d/a.txt", 1);
     file("d/b.txt", 2);
     folder("d/empty");
@@ -288,7 +298,7 @@ TEST_F(WalkTest, TheWholeListingIsCountedOnlyAtDebugLevelFive) {
 }
 
 // One status call per file, asked through its directory; a subdirectory is only opened.
-TEST_F(WalkTest, EachFileCostsOneStatusCall) {
+TEST_P(WalkTest, EachFileCostsOneStatusCall) {
     TreeFaults fake;
     for (int i = 0; i < 20; ++i) file("d" + std::to_string(i % 4) + "/f" + std::to_string(i) + ".txt", i);
     const fs::path before = fs::current_path();
@@ -299,7 +309,7 @@ TEST_F(WalkTest, EachFileCostsOneStatusCall) {
     EXPECT_EQ(fs::current_path(), before) << "the walk never moves the current directory";
 }
 
-TEST_F(WalkTest, SeparatorsAndControlBytesInNamesStayInsideTheirFields) {
+TEST_P(WalkTest, SeparatorsAndControlBytesInNamesStayInsideTheirFields) {
     settings.inactiveLog = true;
     file("x:y/a:b\x01" "c", 5);
     const std::string cold = root + "/x:y/a:b\x01" "c";
@@ -318,6 +328,39 @@ TEST_F(WalkTest, SeparatorsAndControlBytesInNamesStayInsideTheirFields) {
     EXPECT_EQ(files(":0:a_b_c:"), 1);
     ASSERT_EQ(tallies.inactiveRows().size(), 2u);
     for (const std::string& row : tallies.inactiveRows()) EXPECT_EQ(std::count(row.begin(), row.end(), ','), 5) << row;
+}
+
+// Far below a directory (its handle let go), the walk's way back up is cut: the chain it is in
+// moves out of the directory and the directory is renamed. What the walk had not taken of that
+// directory is lost and reported; the rest of the tree is walked.
+TEST_P(WalkTest, ADirectoryThatCannotBeFoundAgainCostsOnlyWhatWasLeftOfIt) {
+    TreeFaults fake;
+    std::string chain = "a/deep";
+    for (int level = 0; level < 300; ++level) chain += "/d";
+    file(chain + "/bottom.txt", 1);
+    file("b/g.txt", 1);
+    folder("elsewhere");
+    // Subdirectories of a/ listed after deep/ are what the cut costs.
+    int before = 0, after = 0;
+    for (int z = 0; z < 100 && after == 0; ++z) {
+        file("a/z" + std::to_string(z) + "/f.txt", 1);
+        before = after = 0;
+        bool deepSeen = false;
+        for (const fs::directory_entry& entry : fs::directory_iterator(root + "/a")) {
+            if (entry.path().filename() == "deep") deepSeen = true;
+            else ++(deepSeen ? after : before);
+        }
+    }
+    ASSERT_GT(after, 0);
+    fake.strikeAt = root + "/" + chain;
+    fake.strike = [&] {
+        fs::rename(root + "/a/deep", root + "/elsewhere/deep");
+        fs::rename(root + "/a", root + "/a2");
+    };
+    walk("@part2\n*:*:" + root + "/elsewhere* exclude_all\n", "");
+    EXPECT_EQ(files(), 1 + before + 1);  // the bottom of the chain, the z's before it, b/g.txt
+    EXPECT_EQ(unfinished, 1u);
+    EXPECT_EQ(log.messages("ERROR", 32), (std::vector<std::string>{root + "/a/"}));
 }
 
 }  // namespace
