@@ -46,6 +46,13 @@ TEST_F(OwnersTest, OwnerAndTheGroupsHoldingItInEnumerationOrder) {
     // A member matches when its lower-cased name ends in the lower-cased user.
     EXPECT_EQ(owners.localGroupsOf("ANN"), (Groups{"Administrators", "Users"}));
     EXPECT_EQ(owners.localGroupsOf("\\\\office\\bob"), (Groups{"Users"}));
+    // Asked ahead by a helper of the walk: taken as it was found, the file not asked again.
+    status.ownerLookup = OwnerLookup::Found;
+    status.owner = "\\\\OFFICE\\bob";
+    EXPECT_EQ(ownerOf("report.doc", groups), "\\\\OFFICE\\bob");
+    EXPECT_EQ(groups, (Groups{"Users"}));
+    status.ownerLookup = OwnerLookup::NotFound;
+    EXPECT_EQ(ownerOf("report.doc", groups), "UNDEF");
 }
 
 TEST_F(OwnersTest, TheAdministratorsGroupCountsAsTheAdministrator) {
