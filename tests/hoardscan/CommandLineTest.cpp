@@ -8,40 +8,27 @@ namespace {
 using CommandLine::Options;
 using CommandLine::split;
 
-TEST(CommandLine, TheLeadingDummyWordAndTheConfigurationOption) {
-    EXPECT_EQ(split("dummy-c C:\\conf\\h.conf"), (Options{{"", "dummy"}, {"c", "C:\\conf\\h.conf"}}));
-    EXPECT_EQ(split("dummy -c /etc/h.conf"), (Options{{"", "dummy"}, {"c", "/etc/h.conf"}}));
-    EXPECT_EQ(split("dummy"), (Options{{"", "dummy"}}));
-    EXPECT_TRUE(split("").empty());
-    EXPECT_TRUE(split(" \t\r\n").empty());
-}
-
-TEST(CommandLine, OptionsWithoutValuesAndValuesWithoutOptions) {
-    EXPECT_EQ(split("-a -b x"), (Options{{"a", ""}, {"b", "x"}}));
-    EXPECT_EQ(split("-a"), (Options{{"a", ""}}));
-    EXPECT_EQ(split("x y"), (Options{{"", "x"}, {"", "y"}}));
-    EXPECT_EQ(split("-ab"), (Options{{"a", "b"}}));  // the name is one character, the rest a value
-}
-
-TEST(CommandLine, AnUnquotedDashCutsTheValueSoPathsAreQuoted) {
-    // The dash starts the option "c" again, whose value is the rest.
-    EXPECT_EQ(split("-c /data/my-conf"), (Options{{"c", "/data/my"}, {"c", "onf"}}));
-    EXPECT_EQ(split("-c \"/data/my-conf file\""), (Options{{"c", "/data/my-conf file"}}));
-    EXPECT_EQ(split("-c 'it \"is\"'"), (Options{{"c", "it \"is\""}}));
-    EXPECT_EQ(split("-c ''"), (Options{{"c", ""}}));
-}
-
-TEST(CommandLine, AQuoteInsideAWordSplitsIt) {
-    EXPECT_EQ(split("ab\"c d\"e"), (Options{{"", "ab"}, {"", "c d"}, {"", "e"}}));
-}
-
-TEST(CommandLine, LongOptionNamesTakeTheNextWordAsValue) {
-    EXPECT_EQ(split("--config h.conf -v"), (Options{{"config", "h.conf"}, {"v", ""}}));
-    EXPECT_EQ(split("--flag"), (Options{{"flag", ""}}));
-}
-
-TEST(CommandLine, AnUnterminatedQuoteKeepsItsOpeningQuote) {
-    EXPECT_EQ(split("-c \"C:\\a b"), (Options{{"c", "\"C:\\a b"}}));
+TEST(CommandLine, WordsSplitIntoOptionsAndValues) {
+    const std::vector<std::pair<std::string, Options>> cases = {
+        {"dummy-c C:\\conf\\h.conf", {{"", "dummy"}, {"c", "C:\\conf\\h.conf"}}},  // the leading dummy word
+        {"dummy -c /etc/h.conf", {{"", "dummy"}, {"c", "/etc/h.conf"}}},
+        {"dummy", {{"", "dummy"}}},
+        {"", {}},
+        {" \t\r\n", {}},
+        {"-a -b x", {{"a", ""}, {"b", "x"}}},
+        {"x y", {{"", "x"}, {"", "y"}}},
+        {"-ab", {{"a", "b"}}},  // the name is one character, the rest a value
+        // An unquoted dash starts the option "c" again, whose value is the rest: paths are quoted.
+        {"-c /data/my-conf", {{"c", "/data/my"}, {"c", "onf"}}},
+        {"-c \"/data/my-conf file\"", {{"c", "/data/my-conf file"}}},
+        {"-c 'it \"is\"'", {{"c", "it \"is\""}}},
+        {"-c ''", {{"c", ""}}},
+        {"ab\"c d\"e", {{"", "ab"}, {"", "c d"}, {"", "e"}}},  // a quote inside a word splits it
+        {"--config h.conf -v", {{"config", "h.conf"}, {"v", ""}}},
+        {"--flag", {{"flag", ""}}},
+        {"-c \"C:\\a b", {{"c", "\"C:\\a b"}}},  // an unterminated quote keeps its opening quote
+    };
+    for (const auto& [text, options] : cases) EXPECT_EQ(split(text), options) << text;
 }
 
 TEST(CommandLine, SurvivesEveryShortText) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "RulesTestSupport.h"
 #include "hoardscan/DriveCheck.h"
 #include "support/FakePlatform.h"
@@ -33,28 +35,59 @@ int64_t physicalOf(DriveCheck& check, const FileStatus& status, int64_t* logical
     return p;
 }
 
-TEST(DriveCheck, PhysicalSizeIsTheSizeRoundedUpToWholeClustersIn64Bits) {
-    CountingPlatform fake;
+// The size on disk: whole clusters, the allocation the status call gives (POSIX), or the
+// compressed-size query for sparse and compressed files (Windows), all in 64 bits.
+TEST(DriveCheck, PhysicalSizesByKindOfFile) {
+    struct Case {
+        uint64_t size;
+        uint16_t attributes;
+        std::optional<uint64_t> allocated, compressed;
+        int64_t physical;
+    };
+    const uint64_t fiveGiB = 5ull << 30;
+    const std::vector<Case> cases = {
+        {1, FileAttribute::Normal, {}, {}, 4096},
+        {0, FileAttribute::Normal, {}, {}, 0},
+        {4096, FileAttribute::Normal, {}, {}, 4096},
+        {4097, FileAttribute::Normal, {}, {}, 8192},
+        {fiveGiB + 1, FileAttribute::Normal, {}, {}, static_cast<int64_t>(fiveGiB + 4096)},
+        {fiveGiB, FileAttribute::Sparse, 1 << 20, {}, 1 << 20},
+        {30, FileAttribute::Link, 0, {}, 0},
+        {5000, FileAttribute::Link, 4096, {}, 4096},
+        {10, FileAttribute::Normal, 0, {}, 4096},  // a plain file is still rounded up
+        {fiveGiB, FileAttribute::Sparse, {}, 65536, 65536},
+        {10, FileAttribute::Link, {}, {}, 4096},
+        {100ull << 32, FileAttribute::Compressed, {}, (3ull << 32) + 17, static_cast<int64_t>((3ull << 32) + 17)},
+    };
+    FakePlatform fake;
     fake.clusterSizes["/data/"] = 4096;  // no drive root on POSIX: asked through the directory
     RulesTest::TestLog log;
     DriveCheck check(log.unit());
-    int64_t logical = 0;
-    EXPECT_EQ(physicalOf(check, fileOf(1), &logical), 4096);
-    EXPECT_EQ(logical, 1);
-    EXPECT_EQ(physicalOf(check, fileOf(0)), 0);
-    EXPECT_EQ(physicalOf(check, fileOf(4096)), 4096);
-    EXPECT_EQ(physicalOf(check, fileOf(4097)), 8192);
-    const uint64_t fiveGiB = 5ull << 30;
-    EXPECT_EQ(physicalOf(check, fileOf(fiveGiB + 1), &logical), static_cast<int64_t>(fiveGiB + 4096));
-    EXPECT_EQ(logical, static_cast<int64_t>(fiveGiB + 1));
+    for (const Case& c : cases) {
+        FileStatus status = fileOf(c.size, c.attributes);
+        status.hasAllocated = c.allocated.has_value();
+        status.allocated = c.allocated.value_or(0);
+        fake.compressedSizes["/data/file"] = c.compressed.value_or(65536);
+        int64_t logical = 0;
+        EXPECT_EQ(physicalOf(check, status, &logical), c.physical) << c.size << " " << c.attributes;
+        EXPECT_EQ(logical, static_cast<int64_t>(c.size));
+    }
+    EXPECT_TRUE(log.messages("WARNING", 16).empty());
 
+    // A compressed size that cannot be read: the logical size stands in.
+    fake.compressedSizes["/data/file"] = std::nullopt;
+    EXPECT_EQ(physicalOf(check, fileOf(1000, FileAttribute::Compressed)), 1000);
+    EXPECT_EQ(log.messages("WARNING", 16), (std::vector<std::string>{"/data/file|5"}));
     FileStatus vanished = fileOf(100);
     vanished.exists = false;
+    int64_t logical = -1;
     EXPECT_EQ(physicalOf(check, vanished, &logical), 0);
     EXPECT_EQ(logical, 0);
 }
 
-TEST(DriveCheck, TheClusterSizeIsAskedOncePerDirectoryAndAFailureReportedOnce) {
+// Asked once per directory, or once per volume where the volume is known; a failure is
+// reported once, and asked again in the next directory.
+TEST(DriveCheck, TheClusterSizeIsAskedOncePerDirectoryOrVolume) {
     CountingPlatform fake;
     fake.clusterSizes["/data/"] = 4096;
     RulesTest::TestLog log;
@@ -62,40 +95,22 @@ TEST(DriveCheck, TheClusterSizeIsAskedOncePerDirectoryAndAFailureReportedOnce) {
     check.enterDirectory();
     for (int file = 0; file < 5; ++file) physicalOf(check, fileOf(10));
     EXPECT_EQ(fake.clusterCalls, 1);
-    check.enterDirectory();
-    physicalOf(check, fileOf(10));
-    EXPECT_EQ(fake.clusterCalls, 2);
-
-    fake.clusterSizes["/data/"] = std::nullopt;
-    check.enterDirectory();
-    int64_t logical = 0;
-    EXPECT_EQ(physicalOf(check, fileOf(10), &logical), 10);  // the logical size stands in
-    EXPECT_EQ(physicalOf(check, fileOf(20)), 20);
-    EXPECT_EQ(log.messages("WARNING", 16), (std::vector<std::string>{"/data/|5"}));
-}
-
-TEST(DriveCheck, DirectoriesOfOneVolumeShareTheClusterSizeButAFailureIsAskedAgain) {
-    CountingPlatform fake;
-    fake.clusterSizes["/data/"] = 4096;
-    RulesTest::TestLog log;
-    DriveCheck check(log.unit());
     check.enterDirectory(7);
     EXPECT_EQ(physicalOf(check, fileOf(10)), 4096);
     check.enterDirectory(7);
     fake.clusterSizes["/data/"] = 512;  // would be seen if asked again
     EXPECT_EQ(physicalOf(check, fileOf(10)), 4096);
-    EXPECT_EQ(fake.clusterCalls, 1);
+    EXPECT_EQ(fake.clusterCalls, 2);
     check.enterDirectory(8);  // another volume
     EXPECT_EQ(physicalOf(check, fileOf(10)), 512);
     check.enterDirectory();  // a volume not known
-    physicalOf(check, fileOf(10));
-    check.enterDirectory(8);
     physicalOf(check, fileOf(10));
     EXPECT_EQ(fake.clusterCalls, 4);
 
     fake.clusterSizes["/data/"] = std::nullopt;
     check.enterDirectory(9);
-    EXPECT_EQ(physicalOf(check, fileOf(10)), 10);
+    EXPECT_EQ(physicalOf(check, fileOf(10)), 10);  // the logical size stands in
+    EXPECT_EQ(physicalOf(check, fileOf(20)), 20);
     check.enterDirectory(9);
     fake.clusterSizes["/data/"] = 4096;
     EXPECT_EQ(physicalOf(check, fileOf(10)), 4096);
@@ -103,57 +118,14 @@ TEST(DriveCheck, DirectoriesOfOneVolumeShareTheClusterSizeButAFailureIsAskedAgai
     EXPECT_EQ(log.messages("WARNING", 16), (std::vector<std::string>{"/data/|5"}));
 }
 
-TEST(DriveCheck, SparseFilesAndLinksTakeTheirAllocatedBytes) {
-    FakePlatform fake;
-    fake.clusterSizes["/data/"] = 4096;
-    fake.compressedSizes["/data/file"] = 65536;
-    RulesTest::TestLog log;
-    DriveCheck check(log.unit());
-    auto allocated = [](FileStatus status, uint64_t bytes) {
-        status.hasAllocated = true;
-        status.allocated = bytes;
-        return status;
-    };
-    const uint64_t oneGiB = 1ull << 30;
-    // POSIX: the status call's allocation; a plain file is still rounded up.
-    EXPECT_EQ(physicalOf(check, allocated(fileOf(oneGiB, FileAttribute::Sparse), 1 << 20)), 1 << 20);
-    EXPECT_EQ(physicalOf(check, allocated(fileOf(30, FileAttribute::Link), 0)), 0);
-    EXPECT_EQ(physicalOf(check, allocated(fileOf(5000, FileAttribute::Link), 4096)), 4096);
-    EXPECT_EQ(physicalOf(check, allocated(fileOf(10), 0)), 4096);
-    // Windows: the compressed-size query for a sparse file; a link without allocation is rounded.
-    EXPECT_EQ(physicalOf(check, fileOf(oneGiB, FileAttribute::Sparse)), 65536);
-    EXPECT_EQ(physicalOf(check, fileOf(10, FileAttribute::Link)), 4096);
-    EXPECT_TRUE(log.messages("WARNING", 16).empty());
-}
-
-TEST(DriveCheck, ACompressedFileTakesItsCompressedSizeHighPartIncluded) {
-    FakePlatform fake;
-    fake.clusterSizes["/data/"] = 4096;
-    const uint64_t compressed = (3ull << 32) + 17;
-    fake.compressedSizes["/data/file"] = compressed;
-    RulesTest::TestLog log;
-    DriveCheck check(log.unit());
-    EXPECT_EQ(physicalOf(check, fileOf(100ull << 32, FileAttribute::Compressed)), static_cast<int64_t>(compressed));
-
-    fake.compressedSizes["/data/file"] = std::nullopt;
-    int64_t logical = 0;
-    EXPECT_EQ(physicalOf(check, fileOf(1000, FileAttribute::Compressed), &logical), 1000);
-    EXPECT_EQ(log.messages("WARNING", 16), (std::vector<std::string>{"/data/file|5"}));
-}
-
 TEST(DriveCheck, DriveTypesGiveTheirWordsAndTheRestIsNotInvestigated) {
     FakePlatform fake;
     fake.driveTypes = {{"a/", 2}, {"b/", 3}, {"c/", 4}, {"d/", 5}, {"e/", 6}, {"u/", 0}, {"n/", 1}, {"x/", 9}};
     RulesTest::TestLog log;
     DriveCheck check(log.unit());
-    EXPECT_EQ(check.driveType("a/"), "removable");
-    EXPECT_EQ(check.driveType("b/"), "fixed");
-    EXPECT_EQ(check.driveType("c/"), "remote");
-    EXPECT_EQ(check.driveType("d/"), "cdrom");
-    EXPECT_EQ(check.driveType("e/"), "ramdisk");
-    EXPECT_EQ(check.driveType("u/"), "");
-    EXPECT_EQ(check.driveType("n/"), "");
-    EXPECT_EQ(check.driveType("x/"), "");
+    std::vector<std::string> words;
+    for (const char* root : {"a/", "b/", "c/", "d/", "e/", "u/", "n/", "x/"}) words.push_back(check.driveType(root));
+    EXPECT_EQ(words, (std::vector<std::string>{"removable", "fixed", "remote", "cdrom", "ramdisk", "", "", ""}));
     EXPECT_EQ(log.messages("WARNING", 20), (std::vector<std::string>{"u/"}));
     EXPECT_EQ(log.messages("WARNING", 21), (std::vector<std::string>{"n/"}));
     EXPECT_EQ(log.messages("ERROR", 22), (std::vector<std::string>{"9|x/"}));

@@ -55,103 +55,80 @@ protected:
     FileStatus status;
 };
 
-TEST_F(FileTypesTest, MappingExampleLoads) {
-    load(mappingExample);
-    EXPECT_EQ(types.defaultType(), "other");
-    EXPECT_EQ(types.defaultDirectories(), (Texts{"Bin", "etc"}));
-    EXPECT_EQ(types.extensionTypes(),
-              (std::map<std::string, std::string>{{"doc", "documents"}, {"docx", "documents"}, {"txt", "documents"}}));
-    EXPECT_EQ(types.attributeTypes(), (std::vector<std::pair<std::string, std::string>>{{"hidden", "documents"}}));
-    EXPECT_EQ(types.patternTypes(),
-              (std::vector<std::pair<std::string, std::string>>{{"p*", "image-$"}, {"jp?g", "image-$"}}));
-}
-
-TEST_F(FileTypesTest, ItemsAreTakenAsWrittenAndTheFirstMappingIsKept) {
-    load("default-dirs=bin\nfirst\n{\ndoc, txt,,%system,%Hidden\n}\nsecond\n{\ndoc\n*\n}\n");
-    EXPECT_EQ(types.defaultType(), "bin");  // as the first line it is the "default" line
-    EXPECT_TRUE(types.defaultDirectories().empty());
-    EXPECT_EQ(types.extensionTypes(), (std::map<std::string, std::string>{{"", "first"}, {" txt", "first"}, {"doc", "first"}}));
-    EXPECT_EQ(types.attributeTypes(),
-              (std::vector<std::pair<std::string, std::string>>{{"system", "first"}, {"Hidden", "first"}}));
-    EXPECT_EQ(FileTypes::attributeBit("Hidden"), 0);
-    EXPECT_EQ(FileTypes::attributeBit("link"), FileAttribute::Link);
-    EXPECT_EQ(FileTypes::attributeBit("temp"), FileAttribute::Temporary);
-}
-
-TEST_F(FileTypesTest, ExtensionSchemeKeepsTheCase) {
-    types.setScheme(FileTypes::Extension);
-    EXPECT_EQ(facts("Report.DOC"), "C|DOC");
-    EXPECT_EQ(facts("report.doc"), "C|doc");
-    EXPECT_EQ(facts("archive.tar.gz"), "C|gz");
-    EXPECT_EQ(facts("README"), "C|");
-    EXPECT_EQ(facts("x", "\\\\srv\\share\\", "\\\\srv\\share\\"), "\\\\srv\\share|");
+TEST_F(FileTypesTest, EachSchemeGivesTheFileSystemAndTheType) {
+    const std::string attributes = "secret-$\n{\n%hidden,%system\n}\ndocuments\n{\ndoc\n}\nlinks\n{\n%link\n}\n";
+    const std::string twice = "first\n{\ndoc\n}\nsecond\n{\ndoc\n*\n}\n";
+    struct Case {
+        int32_t scheme;
+        std::string mapping;
+        uint16_t attributes;
+        std::string name, directory, root, expected;
+    };
+    const uint16_t archive = FileAttribute::Archive;
+    const std::vector<Case> cases = {
+        {FileTypes::Extension, "", archive, "Report.DOC", "c:\\data\\", "C:\\", "C|DOC"},  // the case kept
+        {FileTypes::Extension, "", archive, "archive.tar.gz", "c:\\data\\", "C:\\", "C|gz"},
+        {FileTypes::Extension, "", archive, "README", "c:\\data\\", "C:\\", "C|"},
+        {FileTypes::Extension, "", archive, "x", "\\\\srv\\share\\", "\\\\srv\\share\\", "\\\\srv\\share|"},
+        {FileTypes::Mapping, mappingExample, archive, "Report.DOC", "c:\\data\\", "C:\\", "C|documents"},
+        {FileTypes::Mapping, mappingExample, archive, "photo.PNG", "c:\\data\\", "C:\\", "C|image-png"},
+        {FileTypes::Mapping, mappingExample, archive, "photo.jpeg", "c:\\data\\", "C:\\", "C|image-jpeg"},
+        {FileTypes::Mapping, mappingExample, archive, "data.xyz", "c:\\data\\", "C:\\", "C|undef"},
+        // Without extension: the directory's name when it is a default directory, else the default.
+        {FileTypes::Mapping, mappingExample, archive, "tool", "c:\\Program\\BIN\\", "C:\\", "C|Bin"},
+        {FileTypes::Mapping, mappingExample, archive, "hosts", "c:\\windows\\etc\\\\", "C:\\", "C|etc"},
+        {FileTypes::Mapping, mappingExample, archive, "tool", "c:\\bin2\\", "C:\\", "C|other"},
+        {FileTypes::Mapping, mappingExample, archive, "trailing.", "c:\\bin\\", "C:\\", "C|Bin"},
+        {FileTypes::Mapping, "", archive, "tool", "c:\\bin\\", "C:\\", "C|undef"},
+        {FileTypes::Mapping, twice, archive, "a.doc", "c:\\", "C:\\", "C|first"},  // the first mapping is kept
+        {FileTypes::Mapping, twice, archive, "a.zip", "c:\\", "C:\\", "C|second"},
+        // Attribute types win over the extension.
+        {FileTypes::Mapping, attributes, archive, "a.doc", "c:\\data\\", "C:\\", "C|documents"},
+        {FileTypes::Mapping, attributes, FileAttribute::Hidden | archive, "a.DOC", "c:\\data\\", "C:\\", "C|secret-doc"},
+        {FileTypes::Mapping, attributes, FileAttribute::Link, "a.doc", "c:\\data\\", "C:\\", "C|links"},
+        {FileTypes::FileName, "", archive, "Report.doc", "c:\\data\\sub\\", "C:\\", "c:\\data\\sub\\|Report.doc"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.directory + c.name);
+        FileTypes caseTypes{log.unit(), reader, tallies};
+        if (!c.mapping.empty()) {
+            ASSERT_TRUE(caseTypes.loadFileTypeMappingText(c.mapping, "types.txt"));
+        }
+        caseTypes.setScheme(c.scheme);
+        status.attributes = c.attributes;
+        std::string fileSystem, fileType;
+        caseTypes.fileFacts(c.directory, c.name, c.root, status, fileSystem, fileType);
+        EXPECT_EQ(fileSystem + "|" + fileType, c.expected);
+    }
     EXPECT_EQ(log.debugTexts().front(), "      Filesystem=\"C\", Filetype=\"DOC\".");
-}
 
-TEST_F(FileTypesTest, PosixRootsKeepTheirSlash) {
+    // Without the file's status the attribute items are skipped for that file.
+    load(attributes.c_str());
+    types.setScheme(FileTypes::Mapping);
+    status.exists = false;
+    status.attributes = FileAttribute::Hidden;
+    EXPECT_EQ(facts("a.doc"), "C|documents");
+    auto texts = log.debugTexts();
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "      Unable to get file info."), texts.end());
+    // POSIX roots keep their slash.
     fake.syntax = PathSyntax{};
     types.setScheme(FileTypes::Extension);
     EXPECT_EQ(facts("a.txt", "/data/", "/"), "/|txt");
     EXPECT_EQ(facts("a.txt", "/mnt/usb/x/", "/mnt/usb/"), "/mnt/usb|txt");
 }
 
-TEST_F(FileTypesTest, MappingSchemeLooksUpTheLowerCasedExtension) {
-    load(mappingExample);
-    types.setScheme(FileTypes::Mapping);
-    types.setCollectExtensions(true);
-    EXPECT_EQ(facts("Report.DOC"), "C|documents");
-    EXPECT_EQ(facts("report.doc"), "C|documents");
-    EXPECT_EQ(facts("photo.PNG"), "C|image-png");
-    EXPECT_EQ(facts("photo.jpeg"), "C|image-jpeg");
-    EXPECT_EQ(facts("data.xyz"), "C|undef");
-    EXPECT_EQ(facts("again.png"), "C|image-png");
-    // Extensions matched only by a pattern are collected, known ones are not; each once.
-    EXPECT_EQ(tallies.extensionLines(), (Texts{"png", "jpeg", "xyz"}));
-}
-
-TEST_F(FileTypesTest, ExtensionsAreCollectedOnlyWithTheSwitch) {
+TEST_F(FileTypesTest, ExtensionsMatchedOnlyByAPatternAreCollectedWithTheSwitch) {
     load(mappingExample);
     types.setScheme(FileTypes::Mapping);
     EXPECT_EQ(facts("data.xyz"), "C|undef");
     EXPECT_TRUE(tallies.extensionLines().empty());
+    types.setCollectExtensions(true);
+    for (const char* name : {"Report.DOC", "photo.PNG", "photo.jpeg", "data.xyz", "again.png"}) facts(name);
+    EXPECT_EQ(tallies.extensionLines(), (Texts{"png", "jpeg", "xyz"}));
 }
 
-TEST_F(FileTypesTest, FilesWithoutExtensionTakeTheirDirectoryOrTheDefault) {
-    load(mappingExample);
-    types.setScheme(FileTypes::Mapping);
-    EXPECT_EQ(facts("tool", "c:\\Program\\BIN\\"), "C|Bin");
-    EXPECT_EQ(facts("hosts", "c:\\windows\\etc\\\\"), "C|etc");
-    EXPECT_EQ(facts("tool", "c:\\bin2\\"), "C|other");
-    EXPECT_EQ(facts("trailing.", "c:\\bin\\"), "C|Bin");  // an empty extension
-
-    FileTypes bare{log.unit(), reader, tallies};
-    bare.setScheme(FileTypes::Mapping);
-    std::string fileSystem, fileType;
-    bare.fileFacts("c:\\bin\\", "tool", "C:\\", status, fileSystem, fileType);
-    EXPECT_EQ(fileType, "undef");
-}
-
-TEST_F(FileTypesTest, AttributeTypesWinOverTheExtension) {
-    load("secret-$\n{\n%hidden,%system\n}\ndocuments\n{\ndoc\n}\nlinks\n{\n%link\n}\n");
-    types.setScheme(FileTypes::Mapping);
-    EXPECT_EQ(facts("a.doc"), "C|documents");
-    status.attributes = FileAttribute::Hidden | FileAttribute::Archive;
-    EXPECT_EQ(facts("a.DOC"), "C|secret-doc");
-    status.attributes = FileAttribute::Link;
-    EXPECT_EQ(facts("a.doc"), "C|links");
-
-    // Without the file's status the attribute items are skipped for that file.
-    status.exists = false;
-    EXPECT_EQ(facts("a.doc"), "C|documents");
-    auto texts = log.debugTexts();
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "      Unable to get file info."), texts.end());
-}
-
-TEST_F(FileTypesTest, FileNameSchemeAndUnknownSchemes) {
-    types.setScheme(FileTypes::FileName);
-    EXPECT_EQ(facts("Report.doc", "c:\\data\\sub\\"), "c:\\data\\sub\\|Report.doc");
-    log.clear();
-    for (int scheme : {2, 7}) {
+TEST_F(FileTypesTest, UnknownSchemesLeaveTheFactsAndWarn) {
+    for (int scheme : {2, 7}) {  // unknown: the facts stay as they were
         types.setScheme(scheme);
         std::string fileSystem = "fs", fileType = "type";
         types.fileFacts("c:\\", "a.doc", "C:\\", status, fileSystem, fileType);

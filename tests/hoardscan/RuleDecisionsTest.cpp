@@ -9,12 +9,11 @@ namespace Quilna {
 namespace {
 
 using RulesTest::TestLog;
+using Texts = std::vector<std::string>;
 
-// Decisions on Windows paths, with rules loaded from the texts of the rules files.
+// Decisions on Windows (or POSIX) paths, with rules loaded from the texts of the rules files.
 struct Decider {
-    explicit Decider(bool windows = true) {
-        fake.syntax = windows ? FakePlatform::windowsSyntax() : PathSyntax{};
-    }
+    explicit Decider(bool windows = true) { fake.syntax = windows ? FakePlatform::windowsSyntax() : PathSyntax{}; }
     void fileSystems(const std::string& text) {
         ASSERT_TRUE(files.loadFileSystemsText(text, "fs.txt"));
         log.clear();
@@ -23,19 +22,9 @@ struct Decider {
         ASSERT_TRUE(files.loadAccountsText(text, "acc.txt"));
         log.clear();
     }
-    // One site block of the accounts file with one host and its entries.
-    static std::string site(const std::string& site, const std::string& host, const std::string& entries,
-                            const std::string& excludes = "") {
-        return "{\nsite=" + site + "\n" + excludes + "map\nhosts\nhost=" + host + "\nentries\n" + entries + "}\n}\n}\n}\n";
-    }
-    static std::string entry(const std::string& dir, const std::string& account) {
-        return "entry\ndir=" + dir + "\naccount=" + account + "\n}\n";
-    }
-    std::string account(const std::string& directory, const std::string& name, bool* accounted = nullptr) {
+    std::string account(const std::string& directory, const std::string& name) {
         std::string account = "-", site = "-";
-        bool result = decisions.accountOf(directory, name, account, site);
-        if (accounted) *accounted = result;
-        if (!result) return "(not accounted)";
+        if (!decisions.accountOf(directory, name, account, site)) return "(not accounted)";
         EXPECT_EQ(site, identity.domain);
         return account;
     }
@@ -48,161 +37,158 @@ struct Decider {
     RuleDecisions decisions{log.unit(), identity, tables};
 };
 
-TEST(RuleDecisions, ExcludeAllCoversTheDirectoryAndEverythingBelow) {
+// One site block of the accounts file with one host and its entries "directory=account".
+std::string site(const std::string& site, const std::string& host, const Texts& entries,
+                 const std::string& excludes = "") {
+    std::string text = "{\nsite=" + site + "\n" + excludes + "map\nhosts\nhost=" + host + "\nentries\n";
+    for (const std::string& entry : entries) {
+        const size_t equals = entry.find('=');
+        text += "entry\ndir=" + entry.substr(0, equals) + "\naccount=" + entry.substr(equals + 1) + "\n}\n";
+    }
+    return text + "}\n}\n}\n}\n";
+}
+
+TEST(RuleDecisions, TheFirstMatchingFileSystemRuleDecidesOverTreesAndFiles) {
+    struct Case {
+        bool windows;
+        std::string rules, parent, name, fileSystem;
+        bool tree, excluded;
+    };
+    const std::string windows = "@part2\nPC42:fixed:c:\\windows* exclude_all\n*:remote:\\\\server\\share* exclude_all\n"
+                                "*:fixed:c:\\data\\keep* include\n*:fixed:c:\\data* exclude_all\n*:fixed:*.tmp exclude\n"
+                                "OTHER:*:* exclude\n*:fix*:*.x exclude\n*:*:c:\\y* exclude\n";
+    const std::string posix = "@part2\n*:fixed:/proc* exclude_all\n*:fixed:/home/ann/tmp* exclude_all\n";
+    const std::vector<Case> cases = {
+        {true, windows, "", "C:\\", "fixed", true, false},
+        {true, windows, "c:\\", "Windows", "fixed", true, true},
+        {true, windows, "c:\\windows\\", "System32", "fixed", true, true},
+        {true, windows, "d:\\elsewhere\\", "C:\\WINDOWS", "fixed", true, true},  // absolute: no parent
+        {true, windows, "c:\\", "Windows", "remote", true, false},
+        {true, windows, "c:\\", "users", "fixed", true, false},
+        {true, windows, "c:\\somewhere\\", "\\\\Server\\Share", "remote", true, true},
+        {true, windows, "c:\\somewhere\\", "share", "remote", true, false},
+        {true, windows, "c:\\", "data\\keep", "fixed", true, false},
+        {true, windows, "c:\\", "data", "fixed", true, true},
+        {true, windows, "c:\\data\\", "keep.tmp", "fixed", false, false},
+        {true, windows, "c:\\data\\", "other.doc", "fixed", false, true},  // exclude_all excludes files too
+        {true, windows, "c:\\", "A.TMP", "fixed", false, true},
+        {true, windows, "c:\\", "a.doc", "fixed", false, false},
+        {true, windows, "c:\\", "a.tmp", "remote", false, false},  // no rule: included
+        {true, windows, "c:\\", "a.x", "", false, false},          // only "*" matches no file system name
+        {true, windows, "c:\\", "y", "", false, true},
+        {false, posix, "/home/ann/", "/", "fixed", true, false},
+        {false, posix, "/home/ann/", "/proc", "fixed", true, true},
+        {false, posix, "/home/ann/", "tmp", "fixed", true, true},
+        {false, posix, "/home/bob/", "tmp", "fixed", true, false},
+        {false, posix, "/home/ann/", "c:\\proc", "fixed", true, false},  // no drive letters on POSIX
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.parent + " " + c.name + " " + c.fileSystem);
+        Decider d(c.windows);
+        d.fileSystems(c.rules);
+        if (c.tree) EXPECT_EQ(d.decisions.isExcludedTree(c.parent, c.name, c.fileSystem), c.excluded);
+        else EXPECT_EQ(d.decisions.isIncludedFile(c.parent, c.name, c.fileSystem), !c.excluded);
+    }
+}
+
+TEST(RuleDecisions, ExclusionsNameTheirRuleOnlyAtDebugLevelFive) {
     Decider d;
-    d.fileSystems("@part2\nPC42:fixed:c:\\windows* exclude_all\n");
-    EXPECT_FALSE(d.decisions.isExcludedTree("", "C:\\", "fixed"));
+    d.fileSystems("@part2\nPC42:fixed:c:\\windows* exclude_all\n*:fixed:*.tmp exclude\n");
     EXPECT_TRUE(d.decisions.isExcludedTree("c:\\", "Windows", "fixed"));
-    EXPECT_TRUE(d.decisions.isExcludedTree("c:\\windows\\", "System32", "fixed"));
-    EXPECT_TRUE(d.decisions.isExcludedTree("d:\\elsewhere\\", "C:\\WINDOWS", "fixed"));  // absolute: no parent
-    EXPECT_FALSE(d.decisions.isExcludedTree("c:\\", "Windows", "remote"));
-    EXPECT_FALSE(d.decisions.isExcludedTree("c:\\", "users", "fixed"));
-    EXPECT_EQ(d.log.debugTexts(), (std::vector<std::string>{
-                                      "   System \"c:\\windows\" was excluded because of \"PC42:fixed:c:\\windows* exclude_all\".",
-                                      "   System \"c:\\windows\\system32\" was excluded because of \"PC42:fixed:c:\\windows* exclude_all\".",
-                                      "   System \"c:\\windows\" was excluded because of \"PC42:fixed:c:\\windows* exclude_all\"."}));
-}
-
-TEST(RuleDecisions, NetworkPathsAreAbsoluteOnWindows) {
-    Decider d;
-    d.fileSystems("@part2\n*:remote:\\\\server\\share* exclude_all\n");
-    EXPECT_TRUE(d.decisions.isExcludedTree("c:\\somewhere\\", "\\\\Server\\Share", "remote"));
-    EXPECT_FALSE(d.decisions.isExcludedTree("c:\\somewhere\\", "share", "remote"));
-}
-
-TEST(RuleDecisions, PosixPathsAreAbsoluteWithALeadingSlash) {
-    Decider d(false);
-    d.fileSystems("@part2\n*:fixed:/proc* exclude_all\n*:fixed:/home/ann/tmp* exclude_all\n");
-    EXPECT_FALSE(d.decisions.isExcludedTree("/home/ann/", "/", "fixed"));
-    EXPECT_TRUE(d.decisions.isExcludedTree("/home/ann/", "/proc", "fixed"));
-    EXPECT_TRUE(d.decisions.isExcludedTree("/home/ann/", "tmp", "fixed"));
-    EXPECT_FALSE(d.decisions.isExcludedTree("/home/bob/", "tmp", "fixed"));
-    // No drive letters on POSIX: "c:\" is an ordinary relative name.
-    EXPECT_FALSE(d.decisions.isExcludedTree("/home/ann/", "c:\\proc", "fixed"));
-}
-
-TEST(RuleDecisions, TheFirstMatchingRuleDecides) {
-    Decider d;
-    d.fileSystems("@part2\n"
-                  "*:fixed:c:\\data\\keep* include\n"
-                  "*:fixed:c:\\data* exclude_all\n"
-                  "*:fixed:*.tmp exclude\n"
-                  "OTHER:*:* exclude\n");
-    EXPECT_FALSE(d.decisions.isExcludedTree("c:\\", "data\\keep", "fixed"));
-    EXPECT_TRUE(d.decisions.isExcludedTree("c:\\", "data", "fixed"));
-    EXPECT_TRUE(d.decisions.isIncludedFile("c:\\data\\", "keep.tmp", "fixed"));
-    EXPECT_FALSE(d.decisions.isIncludedFile("c:\\data\\", "other.doc", "fixed"));  // exclude_all excludes too
-    EXPECT_FALSE(d.decisions.isIncludedFile("c:\\", "A.TMP", "fixed"));
-    EXPECT_TRUE(d.decisions.isIncludedFile("c:\\", "a.doc", "fixed"));
-    EXPECT_TRUE(d.decisions.isIncludedFile("c:\\", "a.tmp", "remote"));  // no rule: included
-    auto texts = d.log.debugTexts();
-    ASSERT_EQ(texts.size(), 3u);
-    EXPECT_EQ(texts[1], "   File \"c:\\data\\other.doc\" was excluded because of \"*:fixed:c:\\data* exclude\".");
-    EXPECT_EQ(texts[2], "   File \"c:\\a.tmp\" was excluded because of \"*:fixed:*.tmp exclude\".");
-}
-
-TEST(RuleDecisions, OnlyTheStarPatternMatchesAnEmptyFileSystemName) {
-    Decider d;
-    d.fileSystems("@part2\n*:fix*:* exclude\n*:*:c:\\x* exclude\n");
-    EXPECT_TRUE(d.decisions.isIncludedFile("c:\\", "a", ""));
-    EXPECT_FALSE(d.decisions.isIncludedFile("c:\\", "x", ""));
-}
-
-TEST(RuleDecisions, DebugLinesAreLeftOutBelowLevelFive) {
-    Decider d;
+    EXPECT_FALSE(d.decisions.isIncludedFile("c:\\windows\\", "a.doc", "fixed"));
+    EXPECT_FALSE(d.decisions.isIncludedFile("c:\\", "a.tmp", "fixed"));
+    EXPECT_EQ(d.log.debugTexts(),
+              (Texts{"   System \"c:\\windows\" was excluded because of \"PC42:fixed:c:\\windows* exclude_all\".",
+                     "   File \"c:\\windows\\a.doc\" was excluded because of \"PC42:fixed:c:\\windows* exclude\".",
+                     "   File \"c:\\a.tmp\" was excluded because of \"*:fixed:*.tmp exclude\"."}));
     setDebugLevel(4);
-    d.fileSystems("@part2\n*:*:* exclude_all\n");
-    EXPECT_TRUE(d.decisions.isExcludedTree("c:\\", "x", "fixed"));
-    EXPECT_FALSE(d.decisions.isIncludedFile("c:\\", "x", "fixed"));
+    d.log.clear();
+    EXPECT_TRUE(d.decisions.isExcludedTree("c:\\", "Windows", "fixed"));
+    EXPECT_FALSE(d.decisions.isIncludedFile("c:\\", "a.tmp", "fixed"));
     for (const std::string& text : d.log.debugTexts()) EXPECT_EQ(text.find("was excluded"), std::string::npos);
 }
 
-TEST(RuleDecisions, WithoutSitesEveryDirectoryAndFileIsAccounted) {
-    Decider d;
-    EXPECT_TRUE(d.decisions.isAccountedDirectory("c:\\anything\\"));
-    EXPECT_EQ(d.account("c:\\anything\\", "f.txt"), "undef");
+TEST(RuleDecisions, AccountsComeFromTheFirstMatchingSiteHostAndEntry) {
+    struct Case {
+        bool windows;
+        std::string accounts, directory, name, account;
+    };
+    const std::string users = site("OSLO", "PC*", {"c:\\users\\*=%3%", "c:\\projects=p"});
+    const std::string sites = site("oslo", "PC*", {"*=lower-case site"}) + site("OS*", "SERVER*", {"*=other host"}) +
+                              site("O?LO", "pc4?", {"*=matched"});
+    const std::string placeholders =
+        site("OSLO", "*",
+             {"c:\\dept\\*=dept-%2%-%3%", "c:\\open\\*=50% off", "c:\\file\\*=%3%", "c:\\twice\\*=%2%%2%",
+              "c:\\pct\\*=%3%-%2%", "\\\\*=%1%:%2%:%3%", "c:\\*=acc"},
+             "exclude=*.TMP\nexclude=~*\n");
+    const std::vector<Case> cases = {
+        {true, "", "c:\\anything\\", "f.txt", "undef"},  // without sites everything is accounted
+        {true, users, "c:\\Users\\Ann\\", "report.doc", "Ann"},
+        {true, users, "c:\\", "x.doc", "(not accounted)"},
+        {true, users, "c:\\projects\\", "x.doc", "(not accounted)"},  // the entry must cover the separator
+        {true, sites, "c:\\", "a.txt", "matched"},
+        {true, site("BERGEN", "*", {"*=x"}), "c:\\", "a.txt", "(not accounted)"},
+        {true, placeholders, "c:\\", "a.tmp", "acc"},  // excludes match the bare name with case
+        {true, placeholders, "c:\\", "A.TMP", "(not accounted)"},
+        {true, placeholders, "c:\\", "~lock.doc", "(not accounted)"},
+        {true, placeholders, "c:\\dept\\users\\ann\\", "x", "dept-dept-users"},
+        {true, placeholders, "c:\\file\\", "f.txt", "f.txt"},  // the last component is the name
+        {true, placeholders, "c:\\twice\\a\\", "f", "twicetwice"},
+        {true, placeholders, "c:\\open\\", "f", "50% off"},     // an unpaired "%" stays
+        {true, placeholders, "c:\\pct\\%1%\\", "x", "%1%-pct"},  // an inserted component is not searched again
+        {true, placeholders, "\\\\files\\home\\", "a.doc", "\\\\files:home:a.doc"},  // the server stays whole
+        {false, site("OSLO", "*", {"/home/*=[%1%][%2%][%3%]"}), "/home/Ann/", "x.doc", "[][home][Ann]"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.directory + c.name);
+        Decider d(c.windows);
+        d.accounts(c.accounts);
+        EXPECT_EQ(d.account(c.directory, c.name), c.account);
+        EXPECT_EQ(d.log.messages("WARNING", 19), Texts{});
+    }
 }
 
-TEST(RuleDecisions, EntryDirectoriesMustCoverTheTrailingSeparator) {
+TEST(RuleDecisions, ExcludesAndMismatchesAreTracedAndPlaceholdersBeyondThePathWarn) {
     Decider d;
-    d.accounts(Decider::site("OSLO", "PC*", Decider::entry("c:\\users\\*", "%3%") + Decider::entry("c:\\projects", "p")));
-    EXPECT_TRUE(d.decisions.isAccountedDirectory("C:\\"));
-    EXPECT_TRUE(d.decisions.isAccountedDirectory("c:\\users\\"));
-    EXPECT_TRUE(d.decisions.isAccountedDirectory("c:\\Users\\Ann\\"));
-    EXPECT_TRUE(d.decisions.isAccountedDirectory("c:\\users\\ann\\deep\\"));
-    EXPECT_FALSE(d.decisions.isAccountedDirectory("c:\\windows\\"));
-    EXPECT_FALSE(d.decisions.isAccountedDirectory("c:\\projects\\"));
-    EXPECT_EQ(d.account("c:\\Users\\Ann\\", "report.doc"), "Ann");
-    EXPECT_EQ(d.account("c:\\", "x.doc"), "(not accounted)");
-    EXPECT_EQ(d.account("c:\\projects\\", "x.doc"), "(not accounted)");
-}
-
-TEST(RuleDecisions, SitesAndHostsMustMatch) {
-    Decider d;
-    d.accounts(Decider::site("oslo", "PC*", Decider::entry("*", "lower-case site")) +
-               Decider::site("OS*", "SERVER*", Decider::entry("*", "other host")) +
-               Decider::site("O?LO", "pc4?", Decider::entry("*", "matched")));
-    EXPECT_EQ(d.account("c:\\", "a.txt"), "matched");
-    EXPECT_EQ(d.log.debugTexts(), (std::vector<std::string>{"      Mismatching site."}));
-    EXPECT_TRUE(d.decisions.isAccountedDirectory("c:\\x\\"));
-
-    Decider none;
-    none.accounts(Decider::site("BERGEN", "*", Decider::entry("*", "x")));
-    EXPECT_EQ(none.account("c:\\", "a.txt"), "(not accounted)");
-    EXPECT_FALSE(none.decisions.isAccountedDirectory("c:\\"));
-}
-
-TEST(RuleDecisions, SiteExcludesMatchTheBareNameWithCase) {
-    Decider d;
-    d.accounts(Decider::site("OSLO", "*", Decider::entry("*", "acc"), "exclude=*.TMP\nexclude=~*\n"));
-    EXPECT_EQ(d.account("c:\\", "a.tmp"), "acc");
-    EXPECT_EQ(d.account("c:\\", "A.TMP"), "(not accounted)");
+    d.accounts(site("BERGEN", "*", {"*=x"}) + site("OSLO", "*",
+                                                    {"c:\\deep\\*=%9%/%3%", "c:\\zero\\*=a%0%b%x%c",
+                                                     "c:\\huge\\*=%18446744073709551618%"},
+                                                    "exclude=~*\n"));
     EXPECT_EQ(d.account("c:\\", "~lock.doc"), "(not accounted)");
-    EXPECT_EQ(d.log.debugTexts(), (std::vector<std::string>{"      Excluded.", "      Excluded."}));
-}
-
-TEST(RuleDecisions, PlaceholdersTakePathComponents) {
-    Decider d;
-    d.accounts(Decider::site("OSLO", "*",
-                             Decider::entry("c:\\users\\*", "%3%") + Decider::entry("c:\\dept\\*", "dept-%2%-%3%") +
-                                 Decider::entry("c:\\deep\\*", "%9%/%3%") + Decider::entry("c:\\zero\\*", "a%0%b%x%c") +
-                                 Decider::entry("c:\\open\\*", "50% off") + Decider::entry("c:\\file\\*", "%3%") +
-                                 Decider::entry("c:\\twice\\*", "%2%%2%") + Decider::entry("c:\\pct\\*", "%3%-%2%") +
-                                 Decider::entry("c:\\huge\\*", "%18446744073709551618%")));
-    EXPECT_EQ(d.account("c:\\users\\ann\\", "report.doc"), "ann");
-    EXPECT_EQ(d.account("c:\\dept\\users\\ann\\", "x"), "dept-dept-users");
-    EXPECT_EQ(d.account("c:\\file\\", "f.txt"), "f.txt");  // the last component is the name
-    EXPECT_EQ(d.account("c:\\twice\\a\\", "f"), "twicetwice");
-    EXPECT_EQ(d.account("c:\\open\\", "f"), "50% off");  // an unpaired "%" stays
-    // An inserted component is not searched for placeholders again.
-    EXPECT_EQ(d.account("c:\\pct\\%1%\\", "x"), "%1%-pct");
-    EXPECT_EQ(d.log.messages("WARNING", 19).size(), 0u);
-
+    EXPECT_EQ(d.log.debugTexts(), (Texts{"      Mismatching site.", "      Excluded."}));
     EXPECT_EQ(d.account("c:\\deep\\ann\\", "x"), "UNDEF/ann");
-    EXPECT_EQ(d.log.messages("WARNING", 19), (std::vector<std::string>{"9|c:\\deep\\ann\\x|4"}));
-    d.log.clear();
-    // A placeholder without a number names no component.
+    // A placeholder without a number names no component, nor does one of 2^64 + 2.
     EXPECT_EQ(d.account("c:\\zero\\", "x"), "aUNDEFbUNDEFc");
-    EXPECT_EQ(d.log.messages("WARNING", 19), (std::vector<std::string>{"0|c:\\zero\\x|1", "0|c:\\zero\\x|1"}));
-    d.log.clear();
-    // 2^64 + 2 is beyond every path, not the second component.
     EXPECT_EQ(d.account("c:\\huge\\", "x"), "UNDEF");
-    EXPECT_EQ(d.log.messages("WARNING", 19), (std::vector<std::string>{"18446744073709551615|c:\\huge\\x|3"}));
+    EXPECT_EQ(d.log.messages("WARNING", 19), (Texts{"9|c:\\deep\\ann\\x|4", "0|c:\\zero\\x|1", "0|c:\\zero\\x|1",
+                                                    "18446744073709551615|c:\\huge\\x|3"}));
 }
 
-TEST(RuleDecisions, PlaceholdersOfNetworkPathsKeepTheServerWhole) {
-    Decider d;
-    d.accounts(Decider::site("OSLO", "*", Decider::entry("\\\\*", "%1%:%2%:%3%")));
-    EXPECT_EQ(d.account("\\\\files\\home\\", "a.doc"), "\\\\files:home:a.doc");
-}
-
-TEST(RuleDecisions, PosixPathsCountTheEmptyPieceBeforeTheRoot) {
-    Decider d(false);
-    d.accounts(Decider::site("OSLO", "*", Decider::entry("/home/*", "[%1%][%2%][%3%]")));
-    EXPECT_EQ(d.account("/home/Ann/", "x.doc"), "[][home][Ann]");
-    EXPECT_TRUE(d.decisions.isAccountedDirectory("/"));
-    EXPECT_TRUE(d.decisions.isAccountedDirectory("/home/ann/"));
-    EXPECT_FALSE(d.decisions.isAccountedDirectory("/var/"));
+TEST(RuleDecisions, OnlyDirectoriesOnTheWayToAnEntryAreAccounted) {
+    struct Case {
+        bool windows;
+        std::string accounts, directory;
+        bool accounted;
+    };
+    const std::string users = site("OSLO", "PC*", {"c:\\users\\*=%3%", "c:\\projects=p"});
+    const std::vector<Case> cases = {
+        {true, "", "c:\\anything\\", true},
+        {true, users, "C:\\", true},
+        {true, users, "c:\\users\\", true},
+        {true, users, "c:\\Users\\Ann\\", true},
+        {true, users, "c:\\users\\ann\\deep\\", true},
+        {true, users, "c:\\windows\\", false},
+        {true, users, "c:\\projects\\", false},
+        {true, site("BERGEN", "*", {"*=x"}), "c:\\", false},
+        {false, site("OSLO", "*", {"/home/*=x"}), "/", true},
+        {false, site("OSLO", "*", {"/home/*=x"}), "/home/ann/", true},
+        {false, site("OSLO", "*", {"/home/*=x"}), "/var/", false},
+    };
+    for (const Case& c : cases) {
+        Decider d(c.windows);
+        d.accounts(c.accounts);
+        EXPECT_EQ(d.decisions.isAccountedDirectory(c.directory), c.accounted) << c.directory;
+    }
 }
 
 TEST(RuleDecisions, ASystemDirectoryOnThePlaceholdersWayExcludesTheFile) {
@@ -211,11 +197,10 @@ TEST(RuleDecisions, ASystemDirectoryOnThePlaceholdersWayExcludesTheFile) {
     system.exists = true;
     system.attributes = FileAttribute::Directory | FileAttribute::System;
     d.fake.files["c:\\users\\Default"] = system;
-    FileInfo plain;
-    plain.exists = true;
+    FileInfo plain = system;
     plain.attributes = FileAttribute::Directory;
     d.fake.files["c:\\users\\ann"] = plain;
-    d.accounts(Decider::site("OSLO", "*", Decider::entry("c:\\users\\*", "%3%")));
+    d.accounts(site("OSLO", "*", {"c:\\users\\*=%3%"}));
 
     int before = d.fake.fileInfoCalls;
     EXPECT_EQ(d.account("c:\\users\\Default\\", "ntuser.dat"), "(not accounted)");
@@ -224,8 +209,7 @@ TEST(RuleDecisions, ASystemDirectoryOnThePlaceholdersWayExcludesTheFile) {
     EXPECT_EQ(d.account("c:\\users\\ann\\", "b.doc"), "ann");
     // Each placeholder directory is asked once per run.
     EXPECT_EQ(d.fake.fileInfoCalls - before, 2);
-    EXPECT_EQ(d.log.debugTexts(), (std::vector<std::string>{"      System directory. Excluded.",
-                                                            "      System directory. Excluded."}));
+    EXPECT_EQ(d.log.debugTexts(), (Texts{"      System directory. Excluded.", "      System directory. Excluded."}));
 }
 
 }  // namespace

@@ -61,22 +61,14 @@ TEST(RulesFiles, FileSystemsExampleLoadsIntoRules) {
                                                  "fs.txt"));
     const RuleTables& tables = loader.tables;
     EXPECT_EQ(tables.drives, (std::vector<std::string>{"d:\\data", "e:\\"}));
-    ASSERT_EQ(tables.fileSystems.size(), 6u);
-    auto expect = [&](size_t i, const char* host, const char* fileSystem, const char* path, bool include,
-                      bool excludeAll) {
-        const FileSystemRule& rule = tables.fileSystems[i];
-        EXPECT_EQ(rule.host, host) << i;
-        EXPECT_EQ(rule.fileSystem, fileSystem) << i;
-        EXPECT_EQ(rule.path, path) << i;
-        EXPECT_EQ(rule.include, include) << i;
-        EXPECT_EQ(rule.excludeAll, excludeAll) << i;
-    };
-    expect(0, "PC42", "fixed", "c:\\windows*", false, true);
-    expect(1, "*", "*", "c:\\program files\\*", false, false);
-    expect(2, "PC*", "remote", "*.tmp", false, false);
-    expect(3, "*", "fixed", "c:\\users\\*", true, false);
-    expect(4, "*", "cdrom", "*", true, false);
-    expect(5, "*", "fixed", "c:\\a:b", false, false);  // only the first two colons separate
+    std::vector<std::string> rules;
+    for (const FileSystemRule& rule : tables.fileSystems) {
+        rules.push_back(rule.host + "|" + rule.fileSystem + "|" + rule.path + (rule.include ? "|include" : "") +
+                        (rule.excludeAll ? "|all" : ""));
+    }
+    EXPECT_EQ(rules, (std::vector<std::string>{"PC42|fixed|c:\\windows*|all", "*|*|c:\\program files\\*",
+                                               "PC*|remote|*.tmp", "*|fixed|c:\\users\\*|include", "*|cdrom|*|include",
+                                               "*|fixed|c:\\a:b"}));  // only the first two colons separate
     EXPECT_EQ(loader.log.debugTexts(),
               (std::vector<std::string>{"Got 2 file system(s) to investigate and 6 to account."}));
     EXPECT_EQ(loader.log.messageCount(), 0u);
@@ -91,39 +83,29 @@ TEST(RulesFiles, DrivePathsKeepTheirCaseWherePathsAreCaseSensitive) {
     EXPECT_EQ(loader.tables.drives, (std::vector<std::string>{"/srv/Data"}));
 }
 
-TEST(RulesFiles, FileSystemsErrorsNameTheLineAndTheFile) {
-    {
-        Loader loader;
-        EXPECT_FALSE(loader.files.loadFileSystemsText("# head\n@part1\n\n@part3\n", "/etc/fs.txt"));
-        EXPECT_EQ(loader.log.messages("FATAL", 11), (std::vector<std::string>{"@part3|4|/etc/fs.txt"}));
-    }
-    {
+TEST(RulesFiles, FileSystemsErrorsNameTheLineAndTheFileAndKeepTheRulesBefore) {
+    struct Case {
+        std::string text, severity;
+        int id;
+        std::vector<std::string> parameters;
+        size_t rules;
+    };
+    const std::vector<Case> cases = {
+        {"# head\n@part1\n\n@part3\n", "FATAL", 11, {"@part3|4|fs.txt"}, 0},
         // Shorter than six characters: a rule line, and before any section.
-        Loader loader;
-        EXPECT_FALSE(loader.files.loadFileSystemsText("\n@part\n", "fs.txt"));
-        EXPECT_EQ(loader.log.messages("FATAL", 25), (std::vector<std::string>{"@part1|@part|2|fs.txt"}));
-    }
-    {
-        Loader loader;
-        EXPECT_FALSE(loader.files.loadFileSystemsText("PC42:fixed:c:\\ include\n", "fs.txt"));
-        EXPECT_EQ(loader.log.messages("FATAL", 25).size(), 1u);
-        EXPECT_TRUE(loader.tables.fileSystems.empty());
-    }
-    {
+        {"\n@part\n", "FATAL", 25, {"@part1|@part|2|fs.txt"}, 0},
+        {"PC42:fixed:c:\\ include\n", "FATAL", 25, {"@part1|PC42:fixed:c:\\ include|1|fs.txt"}, 0},
         // Without quotes the first blank ends the path and the rest is the keyword.
+        {"@part2\n*:fixed:c:\\a\\* 1\n*:fixed:c:\\program files\\* exclude\n", "FATAL", 9, {"3|fs.txt"}, 1},
+        {"@part2\n*:fixed:c:\\ Include\n", "FATAL", 9, {"2|fs.txt"}, 0},
+        {"@part2\n*:fixed:\"c:\\unclosed include\n", "FATAL", 9, {"2|fs.txt"}, 0},
+        {"@part2\n*:fixed: \"c:\\a b\" include\n", "FATAL", 9, {"2|fs.txt"}, 0},
+    };
+    for (const Case& c : cases) {
         Loader loader;
-        EXPECT_FALSE(loader.files.loadFileSystemsText("@part2\n*:fixed:c:\\a\\* 1\n"
-                                                      "*:fixed:c:\\program files\\* exclude\n",
-                                                      "fs.txt"));
-        EXPECT_EQ(loader.log.messages("FATAL", 9), (std::vector<std::string>{"3|fs.txt"}));
-        EXPECT_EQ(loader.tables.fileSystems.size(), 1u);  // rules before the error stay
-    }
-    {
-        Loader loader;
-        EXPECT_FALSE(loader.files.loadFileSystemsText("@part2\n*:fixed:c:\\ Include\n", "fs.txt"));
-        EXPECT_FALSE(loader.files.loadFileSystemsText("@part2\n*:fixed:\"c:\\unclosed include\n", "fs.txt"));
-        EXPECT_FALSE(loader.files.loadFileSystemsText("@part2\n*:fixed: \"c:\\a b\" include\n", "fs.txt"));
-        EXPECT_EQ(loader.log.messages("FATAL", 9).size(), 3u);
+        EXPECT_FALSE(loader.files.loadFileSystemsText(c.text, "fs.txt")) << c.text;
+        EXPECT_EQ(loader.log.messages(c.severity, c.id), c.parameters) << c.text;
+        EXPECT_EQ(loader.tables.fileSystems.size(), c.rules) << c.text;
     }
 }
 
@@ -183,21 +165,19 @@ const char* const accountsExample =
 TEST(RulesFiles, AccountsExampleLoadsIntoRules) {
     Loader loader;
     ASSERT_TRUE(loader.files.loadAccountsText(accountsExample, "accounts.txt"));
-    const auto& sites = loader.tables.sites;
-    ASSERT_EQ(sites.size(), 2u);
-    EXPECT_EQ(sites[0].name, "OSLO");
-    EXPECT_EQ(sites[0].excludes, (std::vector<std::string>{"*.tmp"}));
-    ASSERT_EQ(sites[0].hosts.size(), 2u);
-    EXPECT_EQ(sites[0].hosts[0].name, "PC*");
-    ASSERT_EQ(sites[0].hosts[0].entries.size(), 2u);
-    EXPECT_EQ(sites[0].hosts[0].entries[0].dir, "c:\\users\\*");
-    EXPECT_EQ(sites[0].hosts[0].entries[0].account, "%3%");
-    EXPECT_EQ(sites[0].hosts[0].entries[1].dir, "c:\\projects\\*");
-    EXPECT_EQ(sites[0].hosts[0].entries[1].account, "Dept-%2%");
-    EXPECT_EQ(sites[0].hosts[1].name, "SERVER");
-    EXPECT_TRUE(sites[0].hosts[1].entries.empty());
-    EXPECT_EQ(sites[1].name, "BERGEN");  // an empty value leaves the name
-    EXPECT_TRUE(sites[1].hosts.empty());
+    std::vector<std::string> rules;
+    for (const SiteRule& site : loader.tables.sites) {
+        std::string text = site.name;
+        for (const std::string& exclude : site.excludes) text += " exclude " + exclude;
+        for (const HostRule& host : site.hosts) {
+            text += " host " + host.name;
+            for (const AccountEntry& entry : host.entries) text += " " + entry.dir + "=" + entry.account;
+        }
+        rules.push_back(text);
+    }
+    // An empty value leaves the name.
+    EXPECT_EQ(rules, (std::vector<std::string>{"OSLO exclude *.tmp host PC* c:\\users\\*=%3% c:\\projects\\*=Dept-%2% host SERVER",
+                                               "BERGEN"}));
     EXPECT_EQ(loader.log.messageCount(), 0u);
 }
 

@@ -1,57 +1,32 @@
 #pragma once
-// Helpers for the scan rules tests: a real logger chain whose agent keeps the finished lines,
-// and a unique temporary directory.
+// Helpers for the scan rules tests: the logging chain of tests/support seen through the
+// program's logger unit (application and module 17), and a temporary directory.
 
-#include <atomic>
-#include <filesystem>
-#include <fstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "common/SmartPointer.h"
-#include "logger/LogMessenger.h"
-#include "logger/LogState.h"
-#include "logger/LoggerAgent.h"
-#include "logger/LoggerCentre.h"
 #include "logger/LoggerUnit.h"
-#include "platform/Platform.h"
+#include "support/CapturedLog.h"
+#include "support/TestDirectory.h"
 
 namespace Quilna::RulesTest {
 
-class KeptLines : public LoggerAgent {
-public:
-    std::string location() const override { return "memory"; }
-    bool write(const std::string& line) override {
-        lines.push_back(line);
-        return true;
-    }
-    std::vector<std::string> lines;
-};
-
-// LoggerUnit -> LoggerCentre -> LogMessenger -> KeptLines, as the program logs (application
-// and module 17). Restores the debug level it changes.
+// Sets the debug level for its lifetime.
 class TestLog {
 public:
-    explicit TestLog(int32_t level = 5) : previousLevel_(debugLevel()) {
+    explicit TestLog(int32_t level = 5) {
         setDebugLevel(level);
-        SmartPointer<LoggerAgent> agent(kept_);
-        messenger_ = makeSmart<LogMessenger>(agent);
-        centre_ = makeSmart<LoggerCentre>(17, messenger_);
-        unit_ = makeSmart<LoggerUnit>(centre_, 17);
+        unit_ = makeSmart<LoggerUnit>(captured_.centre, 17);
         clear();
     }
-    ~TestLog() {
-        unit_.reset();
-        setDebugLevel(previousLevel_);
-    }
+    ~TestLog() { unit_.reset(); }
     TestLog(const TestLog&) = delete;
     TestLog& operator=(const TestLog&) = delete;
 
     LoggerUnit& unit() { return *unit_; }
-    const SmartPointer<LoggerCentre>& centre() const { return centre_; }
-    const std::vector<std::string>& lines() const { return kept_->lines; }
-    void clear() { kept_->lines.clear(); }
+    const SmartPointer<LoggerCentre>& centre() const { return captured_.centre; }
+    const std::vector<std::string>& lines() const { return captured_.lines(); }
+    void clear() { captured_.clear(); }
 
     // The text after "): " of every debug line, in order.
     std::vector<std::string> debugTexts() const {
@@ -94,42 +69,13 @@ private:
         return out;
     }
 
-    int32_t previousLevel_;
-    SmartPointer<KeptLines> kept_{new KeptLines};
-    SmartPointer<LogMessenger> messenger_;
-    SmartPointer<LoggerCentre> centre_;
+    TestSupport::LogStateScope state_;
+    TestSupport::CapturedLog captured_;
     SmartPointer<LoggerUnit> unit_;
 };
 
-// A fresh directory below the system's temporary directory, removed with its content.
-class TempDir {
-public:
-    TempDir() {
-        static std::atomic<int> counter{0};
-        auto base = std::filesystem::temp_directory_path();
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            path_ = base / ("quilna-rules-" + std::to_string(platform().processId()) + "-" +
-                            std::to_string(counter++) + "-" + std::to_string(attempt));
-            if (std::filesystem::create_directory(path_)) return;
-        }
-        throw std::runtime_error("no temporary directory");
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    std::string write(const std::string& name, const std::string& content) const {
-        std::ofstream out(file(name), std::ios::binary);
-        out << content;
-        return file(name);
-    }
-
-private:
-    std::filesystem::path path_;
+struct TempDir : TestSupport::TestDirectory {
+    std::string file(const std::string& name) const { return child(name); }
 };
 
 // A path written inside a quoted configuration value, where a backslash escapes the next

@@ -98,33 +98,24 @@ TEST_F(TemperaturesTest, BandsThatAreNoNumberOrOutOfOrderAreFatal) {
     }
 }
 
-TEST_F(TemperaturesTest, AgesBeyondTheLastBandKeepTheirValue) {
+// Ages beyond the last band keep the value given; a file without status gets the first band.
+TEST_F(TemperaturesTest, FilesOutsideTheBandsOrWithoutStatus) {
     ASSERT_TRUE(temperatures.loadTemperaturesText("hot 7\nwarm 30\n", "t.txt"));
     EXPECT_EQ(of(31 * day, 2 * day), (std::pair<std::string, std::string>{"UNKNOWN", "hot"}));
-}
-
-TEST_F(TemperaturesTest, AFileWithoutStatusGetsTheFirstBand) {
-    ASSERT_TRUE(temperatures.loadTemperaturesText("hot 7\nwarm 30\n", "t.txt"));
     FileStatus missing;
     std::string access = "UNKNOWN", modify = "UNKNOWN";
     temperatures.temperaturesOf("gone.txt", access, modify, missing);
-    EXPECT_EQ(access, "hot");
-    EXPECT_EQ(modify, "hot");
-    EXPECT_EQ(log.messages("WARNING", 15), (Bands{"gone.txt"}));
-}
+    EXPECT_EQ(access + "/" + modify, "hot/hot");
 
-TEST_F(TemperaturesTest, AnEmptyFileLoadsNoBands) {
+    // No bands at all: nothing is classified.
     std::string path = dir.write("empty.txt", "# nothing here\n\n");
     configure(path);
-    ASSERT_TRUE(temperatures.loadTemperatures());
-    EXPECT_TRUE(temperatures.accessBands().empty());
+    Temperatures none(log.unit(), reader);
+    ASSERT_TRUE(none.loadTemperatures());
     EXPECT_EQ(log.messages("WARNING", 24), (Bands{path}));
-    EXPECT_EQ(of(100 * day, 0), (std::pair<std::string, std::string>{"UNKNOWN", "UNKNOWN"}));
-
-    FileStatus missing;
-    std::string access = "UNKNOWN", modify = "UNKNOWN";
-    temperatures.temperaturesOf("gone.txt", access, modify, missing);
-    EXPECT_EQ(access, "UNKNOWN");
+    access = modify = "UNKNOWN";
+    none.temperaturesOf("gone.txt", access, modify, missing);
+    EXPECT_EQ(access + "/" + modify, "UNKNOWN/UNKNOWN");
     EXPECT_EQ(log.messages("WARNING", 15), (Bands{"gone.txt"}));
 }
 
