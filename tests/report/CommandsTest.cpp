@@ -116,6 +116,13 @@ TEST(CommandsTest, HostileFilesAreRefusedAndTheReportsStayExactAndValid) {
         {"HoardscanInactive-1700000000-8.csv", std::string(ResultFileReader::inactiveHeader) + "\na,/d/,1,=1+1,cold,\n",
          ":2: the last access is no time"},
         {"Hoardscan-1700000000-9.data", "", ": a symbolic link: import follows no links"},
+        {"Hoardscan-1700000000-12.data", "1:1700000000:29:" + key + "\n1:1:2:x:4\n",
+         ":2: the bytes on disk value is not a number; the file was not imported"},
+        {"HoardscanInactive-1700000000-13.csv", std::string(ResultFileReader::inactiveHeader) + "\nc,/d/,one,t,cold,\n",
+         ":2: the size in KiB is not a whole number"},
+        // The run of BIG1 imported from the searched folder, with other content.
+        {"Hoardscan-1700000000-1.data", recordLines(big("BIG1", "other", "t")),
+         ": this run of host \"BIG1\" was imported before from " + (in / "Hoardscan-1700000000-1.data").string()},
     };
     for (const Attack& attack : attacks) {
         if (!attack.content.empty()) writeText(folder.path() / "named" / attack.name, attack.content);
@@ -124,6 +131,10 @@ TEST(CommandsTest, HostileFilesAreRefusedAndTheReportsStayExactAndValid) {
     // In a searched folder links and pipes are not even opened.
     fs::create_symlink(folder.path() / "shadow", in / "Hoardscan-1700000000-10.data");
     ASSERT_EQ(std::system(("mkfifo '" + (in / "Hoardscan-1700000000-11.data").string() + "'").c_str()), 0);
+    // Files the scanner has not finished, and its extension logs, are left out.
+    writeText(in / "Hoardscan-1700000000-14.make", recordLines(big("BIG3", "a", "t")));
+    writeText(in / "HoardscanInactive-1700000000-14.csv.make", "");
+    writeText(in / "HoardscanExtension-1700000000-14.log", "xyz\n");
 
     std::vector<std::string> arguments = {"import", "--db", (folder.path() / "r.sqlite").string(), in.string()};
     for (const Attack& attack : attacks) arguments.push_back((folder.path() / "named" / attack.name).string());
@@ -135,10 +146,14 @@ TEST(CommandsTest, HostileFilesAreRefusedAndTheReportsStayExactAndValid) {
     }
     EXPECT_NE(result.err.find("Hoardscan-1700000000-10.data: skipped: a symbolic link, not followed"), std::string::npos)
         << result.err;
-    EXPECT_NE(result.err.find("Hoardscan-1700000000-11.data: skipped: not a regular file"), std::string::npos);
+    for (const char* skipped : {"Hoardscan-1700000000-11.data: skipped: not a regular file",
+                                "Hoardscan-1700000000-14.make: skipped: the scanner has not finished it",
+                                "HoardscanInactive-1700000000-14.csv.make: skipped"}) {
+        EXPECT_NE(result.err.find(skipped), std::string::npos) << skipped;
+    }
     EXPECT_EQ(result.err.find("secret"), std::string::npos) << result.err;
     EXPECT_NE(result.out.find("Imported 2 runs (2 records) and 0 side files"), std::string::npos) << result.out;
-    EXPECT_NE(result.out.find("; 7 rejected"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("; 10 rejected"), std::string::npos) << result.out;
 
     const std::string db = folder.child("r.sqlite");
     const RunOutput json = runReport({"summary", "--db", db, "--json"});

@@ -88,46 +88,6 @@ TEST_F(ImportTest, RunsSumTheirFlushesAndTheSummaryTakesTheLatestRunOfEachHost) 
     for (const std::string& table : names) EXPECT_EQ(count("SELECT COUNT(*) FROM " + table), before[table]) << table;
 }
 
-TEST_F(ImportTest, RefusedAndSkippedFilesSayWhyAndTheOthersAreImported) {
-    std::mt19937 random(7);
-    const auto records = randomRecords(random, "PC1", day1, 10);
-    writeRecordFile(folder.path() / "first", day1, 42, records);
-    ASSERT_EQ(import({(folder.path() / "first").string()}).exitCode, 0);
-
-    auto changed = records;
-    changed.front().bytes += 1;
-    const fs::path other = writeRecordFile(in(), day1, 42, changed);
-    writeRecordFile(in(), day1, 1, randomRecords(random, "GOOD", day1, 20));
-    std::string bad;
-    for (const GeneratedRecord& record : randomRecords(random, "BAD", day1, 3)) bad += recordLines(record);
-    writeText(in() + "/Hoardscan-1700000000-2.data",
-              bad + "1:1700000000:29:" + makeKey("BAD", "a", "u", "g", "t", "hot", "hot").text() + "\n1:1:2:x:4\n");
-    writeInactiveFile(in(), day1, 1,
-                      {"a,/d/,1,2013-01-01T00:00:00,cold,", "b,/d/,1,2013-01-01T00:00:00,cold,", "c,/d/,one,t,cold,"});
-    fs::rename(writeRecordFile(in(), day1, 3, records), in() + "/Hoardscan-1700000000-3.make");
-    writeText(in() + "/HoardscanInactive-1700000000-3.csv.make", "");
-    writeText(in() + "/HoardscanExtension-1700000000-1.log", "xyz\n");
-    writeText(in() + "/readme.txt", "not a result file\n");
-
-    const RunOutput result = import({in()});
-    EXPECT_EQ(result.exitCode, 2);
-    for (const std::string& message :
-         {in() + "/Hoardscan-1700000000-2.data:8: the bytes on disk value is not a number; the file was not imported",
-          in() + "/HoardscanInactive-1700000000-1.csv:4: ",
-          other.string() + ": this run of host \"PC1\" was imported before from " + folder.child("first") +
-              "/Hoardscan-1700000000-42.data",
-          in() + "/Hoardscan-1700000000-3.make: skipped: the scanner has not finished it",
-          in() + "/HoardscanInactive-1700000000-3.csv.make: skipped"}) {
-        EXPECT_NE(result.err.find(message), std::string::npos) << message << "\n" << result.err;
-    }
-    EXPECT_NE(result.out.find("Imported 1 run (20 records) and 0 side files"), std::string::npos) << result.out;
-    EXPECT_NE(result.out.find("3 rejected"), std::string::npos) << result.out;
-    EXPECT_EQ(count("SELECT COUNT(*) FROM runs"), 2);
-    EXPECT_EQ(count("SELECT COUNT(*) FROM record_keys WHERE host = 'BAD'"), 0);
-    EXPECT_EQ(count("SELECT COUNT(*) FROM side_files"), 0);
-    EXPECT_EQ(count("SELECT COUNT(*) FROM inactive_files"), 0);
-}
-
 TEST_F(ImportTest, SideFilesTakeTheHostOfTheirRunAlsoWhenItComesLater) {
     std::mt19937 random(3);
     const std::string old = "2013-01-01T00:00:00";
