@@ -1,15 +1,7 @@
+// The mount table of /proc/self/mountinfo: what counts as a drive (mounts in a real tree: end to
+// end).
 #include <gtest/gtest.h>
 
-#include <sched.h>
-#include <sys/mount.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <filesystem>
-#include <functional>
-
-#include "platform/NativePlatform.h"
 #include "platform/posix/MountTable.h"
 
 namespace Quilna {
@@ -58,58 +50,6 @@ TEST(MountTable, UnescapesOctalBytesOnlyWhenComplete) {
     EXPECT_EQ(MountTable::unescape("\\134"), "\\");
     EXPECT_TRUE(MountTable::isPseudoFileSystem("cgroup2"));
     EXPECT_FALSE(MountTable::isPseudoFileSystem("tmpfs"));
-}
-
-TEST(Drives, TheRootIsADriveAndAPlainDirectoryHasNoRoot) {
-    NativePlatform native;
-    std::vector<std::string> roots;
-    SystemError error;
-    ASSERT_TRUE(native.logicalDrives(roots, error));
-    ASSERT_FALSE(roots.empty());
-    EXPECT_EQ(roots.front(), "/");
-    EXPECT_NE(native.driveType("/"), DriveType::NoRootDir);
-    for (const std::string& root : roots) {
-        EXPECT_EQ(root.back(), '/');
-    }
-    const auto plain = std::filesystem::temp_directory_path() / ("hoardscan-drive-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(plain);
-    ASSERT_FALSE(native.isMountPoint(plain.string()));
-    EXPECT_EQ(native.driveType(plain.string() + "/"), DriveType::NoRootDir);
-    std::filesystem::remove_all(plain);
-    uint32_t cluster = 0;
-    EXPECT_TRUE(native.clusterSize("/", cluster, error));
-    EXPECT_GT(cluster, 0u);
-}
-
-// Runs body in a child with a private mount namespace; the child's exit status is the result.
-int inPrivateMounts(const std::function<int()>& body) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) _exit(77);
-        _exit(body());
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
-}
-
-TEST(Drives, AMountedTmpfsIsARamDiskDriveAndAMountPoint) {
-    const auto point = std::filesystem::temp_directory_path() / ("hoardscan-tmpfs-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(point);
-    const int result = inPrivateMounts([&] {
-        if (::mount("tmpfs", point.c_str(), "tmpfs", 0, "size=64k") != 0) return 77;
-        NativePlatform native;
-        std::vector<std::string> roots;
-        SystemError error;
-        if (!native.logicalDrives(roots, error)) return 1;
-        if (std::find(roots.begin(), roots.end(), point.string() + "/") == roots.end()) return 2;
-        if (native.driveType(point.string() + "/") != DriveType::RamDisk) return 3;
-        if (!native.isMountPoint(point.string())) return 4;
-        return 0;
-    });
-    std::filesystem::remove_all(point);
-    if (result == 77) GTEST_SKIP() << "mount namespaces are not available here";
-    EXPECT_EQ(result, 0);
 }
 
 }  // namespace

@@ -1,11 +1,16 @@
-// The POSIX owner lookups: the password-database name, with the upper-case short host name.
+// The POSIX accounts: owners by the password database, with the upper-case short host name;
+// local groups from the group database, checked against /etc/group as written (the database
+// may add entries from other sources).
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <cctype>
+#include <algorithm>
+#include <fstream>
+#include <sstream>
 
+#include "platform/NativePlatform.h"
 #include "platform/Platform.h"
 #include "support/TestDirectory.h"
 #include "support/posix/ShortHostName.h"
@@ -13,39 +18,70 @@
 namespace Quilna {
 namespace {
 
-using TestSupport::TestDirectory;
-
-TEST(PosixOwner, FileOfRootGivesTheHostAndRoot) {
-    TestDirectory dir;
-    std::string path = dir.write("owned", "x");
-    ASSERT_EQ(::chown(path.c_str(), 0, 0), 0) << "the tests run as root";
-    std::string domain, account;
-    ASSERT_TRUE(platform().fileOwner(path, "", domain, account));
-    EXPECT_EQ(domain, TestSupport::upperShortHostName());
-    EXPECT_FALSE(domain.empty());
-    EXPECT_EQ(account, "root");
-
-    // The owner of a link is the link's own.
+TEST(PosixOwner, TheOwnerOfALinkIsItsOwnAndAnIdWithoutEntryHasNoName) {
+    TestSupport::TestDirectory dir;
+    const std::string path = dir.write("owned", "x");
     ASSERT_EQ(::symlink(path.c_str(), dir.child("link").c_str()), 0);
-    ASSERT_EQ(::lchown(dir.child("link").c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::lchown(dir.child("link").c_str(), 65534, 65534), 0) << "the tests run as root";
+    std::string domain, account;
     ASSERT_TRUE(platform().fileOwner(dir.child("link"), "", domain, account));
     EXPECT_EQ(account, "nobody");
-}
+    ASSERT_TRUE(platform().ownerById(0, domain, account));
+    EXPECT_EQ(account, "root");
+    EXPECT_EQ(domain, TestSupport::upperShortHostName());
 
-TEST(PosixOwner, UidWithoutEntryOrMissingFileFails) {
-    TestDirectory dir;
-    std::string path = dir.write("orphan", "x");
     ASSERT_EQ(::chown(path.c_str(), 54321, 54321), 0);
-    std::string domain = "kept", account = "kept";
+    account = "kept";
     EXPECT_FALSE(platform().fileOwner(path, "", domain, account));
     EXPECT_FALSE(platform().ownerById(54321, domain, account));
     EXPECT_FALSE(platform().fileOwner(dir.child("missing"), "", domain, account));
     EXPECT_FALSE(platform().fileOwner("", "", domain, account));
     EXPECT_EQ(account, "kept");
+}
 
-    ASSERT_TRUE(platform().ownerById(0, domain, account));
-    EXPECT_EQ(account, "root");
-    EXPECT_EQ(domain, TestSupport::upperShortHostName());
+// Each group of /etc/group with the members listed on its line.
+std::vector<std::pair<std::string, std::vector<std::string>>> groupFile() {
+    std::vector<std::pair<std::string, std::vector<std::string>>> groups;
+    std::ifstream in("/etc/group");
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#' || line[0] == '+' || line[0] == '-') continue;
+        std::vector<std::string> fields;
+        std::stringstream stream(line);
+        for (std::string field; std::getline(stream, field, ':');) fields.push_back(field);
+        std::vector<std::string> listed;
+        std::stringstream members(fields.size() > 3 ? fields[3] : "");
+        for (std::string member; std::getline(members, member, ',');)
+            if (!member.empty()) listed.push_back(member);
+        groups.emplace_back(fields.empty() ? "" : fields[0], listed);
+    }
+    return groups;
+}
+
+TEST(LocalGroups, GroupsInTheDatabaseOrderAndMembersListedFirstThenPrimaryUsers) {
+    NativePlatform native;
+    std::vector<std::string> names;
+    ASSERT_FALSE(native.localGroups(names).failed());
+    auto next = names.begin();
+    for (const auto& [group, listed] : groupFile()) {
+        auto found = std::find(next, names.end(), group);
+        ASSERT_NE(found, names.end()) << group << " in the order of the file";
+        next = found + 1;
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end()) << "no group twice";
+
+    const std::string host = TestSupport::upperShortHostName();
+    std::vector<std::string> members;
+    ASSERT_FALSE(native.localGroupMembers("root", members).failed());
+    EXPECT_NE(std::find(members.begin(), members.end(), host + "\\root"), members.end()) << "root's primary group";
+    for (const auto& [group, listed] : groupFile()) {
+        ASSERT_FALSE(native.localGroupMembers(group, members).failed()) << group;
+        ASSERT_GE(members.size(), listed.size()) << group;
+        for (size_t i = 0; i < listed.size(); ++i) EXPECT_EQ(members[i], host + "\\" + listed[i]);
+    }
+    EXPECT_EQ(native.localGroupMembers("no-such-group-of-quilna", members).kind, ErrorKind::NotFound);
+    EXPECT_TRUE(members.empty());
+    EXPECT_EQ(native.localGroupMembers(std::string("ro\0ot", 5), members).kind, ErrorKind::NotFound);
 }
 
 }  // namespace

@@ -32,16 +32,12 @@ mode_t modeOf(const std::string& path) {
     return facts.st_mode & 07777;
 }
 
-TEST(PosixNamedLock, RuntimeDirectoryAndLockFilesAreTheUsersAlone) {
+// The modes of the runtime directory and lock files are seen end to end.
+TEST(PosixNamedLock, NoLinkIsFollowedAndNoNameLeadsOutOfTheLocksDirectory) {
     RuntimeScope runtime;
-    const mode_t before = ::umask(0);  // the modes are the program's own, whatever the umask
     auto held = platform().tryNamedLock("a/b");
-    ::umask(before);
     ASSERT_NE(held, nullptr);
-    EXPECT_EQ(modeOf(runtime.dir.child("runtime")), ::geteuid() == 0 ? 0755u : 0700u);
-    EXPECT_EQ(modeOf(runtime.dir.child("runtime/locks")), 0700u);
-    // A separator in the name cannot lead out of the locks directory.
-    EXPECT_EQ(modeOf(runtime.lockFile("a_b")), 0600u);
+    EXPECT_TRUE(std::filesystem::exists(runtime.lockFile("a_b")));
     // A link at a lock's name is not followed.
     const std::string target = runtime.dir.write("target", "untouched");
     ASSERT_EQ(::symlink(target.c_str(), runtime.lockFile("linked").c_str()), 0);
@@ -52,35 +48,18 @@ TEST(PosixNamedLock, RuntimeDirectoryAndLockFilesAreTheUsersAlone) {
     // A lock that is only held by another is no refusal: it may be had later.
     EXPECT_EQ(platform().tryNamedLock("a/b", refusal), nullptr);
     EXPECT_EQ(refusal, "");
+    for (const std::string& bad : {std::string(), std::string(".."), std::string("a\0b", 3)})
+        EXPECT_EQ(platform().tryNamedLock(bad), nullptr) << bad;
+    runtime.fake.environment["QUILNA_RUNTIME_DIR"] = runtime.dir.write("plainfile", "not a directory");
+    EXPECT_EQ(platform().tryNamedLock("name"), nullptr);
 }
 
-// A runtime directory that someone else controls is refused with its reason, and nothing is
-// made in it; the defaults of a user other than root are $XDG_RUNTIME_DIR/quilna, else
-// /tmp/quilna-<uid>.
-TEST(PosixNamedLock, ARuntimeDirectoryOthersControlIsRefusedAndDefaultsAreTheUsersOwn) {
+// The defaults of a user other than root are $XDG_RUNTIME_DIR/quilna, else /tmp/quilna-<uid>
+// (the refusal of directories others control is seen end to end).
+TEST(PosixNamedLock, TheDefaultsOfAnotherUserAreTheirOwn) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
     RuntimeScope runtime;
-    const std::string open = runtime.dir.child("open");
-    ASSERT_EQ(::mkdir(open.c_str(), 0700), 0);
-    ASSERT_EQ(::chmod(open.c_str(), 0777), 0);
-    runtime.fake.environment["QUILNA_RUNTIME_DIR"] = open;
     std::string path, refusal;
-    EXPECT_FALSE(platform().runtimeDirectory(path, refusal));
-    EXPECT_EQ(refusal, "the runtime directory \"" + open + "\" cannot be used: the directory \"" + open +
-                           "\" may be written by every user");
-    EXPECT_EQ(platform().tryNamedLock("name"), nullptr);
-    EXPECT_TRUE(std::filesystem::is_empty(open));
-    if (::geteuid() != 0) return;
-
-    // Another user's: refused for root.
-    const std::string theirs = runtime.dir.child("theirs");
-    ASSERT_EQ(::mkdir(theirs.c_str(), 0700), 0);
-    ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
-    runtime.fake.environment["QUILNA_RUNTIME_DIR"] = theirs + "/below";
-    EXPECT_FALSE(platform().runtimeDirectory(path, refusal));
-    EXPECT_NE(refusal.find("the directory \"" + theirs + "\" belongs to user 65534"), std::string::npos) << refusal;
-    EXPECT_TRUE(std::filesystem::is_empty(theirs));
-
-    // The defaults of another user, checked as that user.
     const std::string session = runtime.dir.child("session");
     ASSERT_EQ(::mkdir(session.c_str(), 0700), 0);
     ASSERT_EQ(::chown(session.c_str(), 65534, 65534), 0);
@@ -95,16 +74,6 @@ TEST(PosixNamedLock, ARuntimeDirectoryOthersControlIsRefusedAndDefaultsAreTheUse
         return ::rmdir(path.c_str()) == 0 ? 0 : 13;
     });
     EXPECT_EQ(user.wait(), 0);
-}
-
-TEST(PosixNamedLock, BadNamesAndAnUnusableRuntimeDirectoryGiveNoLock) {
-    RuntimeScope runtime;
-    EXPECT_EQ(platform().tryNamedLock(""), nullptr);
-    EXPECT_EQ(platform().tryNamedLock(".."), nullptr);
-    EXPECT_EQ(platform().tryNamedLock(std::string("a\0b", 3)), nullptr);
-    runtime.dir.write("plainfile", "not a directory");
-    runtime.fake.environment["QUILNA_RUNTIME_DIR"] = runtime.dir.child("plainfile");
-    EXPECT_EQ(platform().tryNamedLock("name"), nullptr);
 }
 
 }  // namespace

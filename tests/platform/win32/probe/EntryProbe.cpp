@@ -1,21 +1,15 @@
-// A program with the real Windows entry point, started by the platform tests. What it does
-// is chosen by environment variables:
-//   QUILNA_PROBE_REPORT   file that receives "key=value" lines (written whole at the end)
-//   QUILNA_PROBE_MODE     "window" (default) or "hold-lock"
-//   QUILNA_PROBE_SEQUENCE window mode: messages to send, e.g. "query,end,destroy"
-//   QUILNA_PROBE_EXIT     window mode: the exit code to return
-//   QUILNA_PROBE_LOCK     hold-lock mode: the named lock to hold until
-//   QUILNA_PROBE_RELEASE  hold-lock mode: this file exists
+// A program with the real Windows entry point, started by the platform tests. It reports to
+// the file $QUILNA_PROBE_REPORT ("key=value" lines, written whole at the end) the command text
+// and what its hidden window answers to the messages $QUILNA_PROBE_SEQUENCE names (e.g.
+// "query,end,destroy"), and ends with the exit code $QUILNA_PROBE_EXIT.
 #include <windows.h>
 
 #include <atomic>
 #include <fstream>
-#include <memory>
 #include <sstream>
 #include <string>
 
 #include "platform/ApplicationMain.h"
-#include "platform/NamedLock.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -26,18 +20,6 @@ std::string variable(const char* name) {
     return value;
 }
 
-// Written to a temporary name and renamed, so the test never reads half a report.
-void writeReport(const std::string& text) {
-    const std::string path = variable("QUILNA_PROBE_REPORT");
-    if (path.empty()) return;
-    const std::string partial = path + ".part";
-    {
-        std::ofstream file(partial, std::ios::binary);
-        file << text;
-    }
-    ::MoveFileExA(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
-}
-
 UINT messageNamed(const std::string& name) {
     if (name == "query") return WM_QUERYENDSESSION;
     if (name == "end") return WM_ENDSESSION;
@@ -45,7 +27,9 @@ UINT messageNamed(const std::string& name) {
     return WM_NULL;
 }
 
-int windowMode(const std::string& commandText, std::atomic<bool>& quitFlag) {
+}  // namespace
+
+int Quilna::applicationMain(const std::string& commandText, std::atomic<bool>& quitFlag) {
     std::ostringstream report;
     report << "command=" << commandText << "\n";
     HWND window = ::FindWindowA("GenericAppClass", "Quilna Hoardscan");
@@ -64,25 +48,7 @@ int windowMode(const std::string& commandText, std::atomic<bool>& quitFlag) {
             report << name << "=" << result << " flag=" << quitFlag.load() << "\n";
         }
     }
-    writeReport(report.str());
+    std::ofstream(variable("QUILNA_PROBE_REPORT"), std::ios::binary) << report.str();
     const std::string exitCode = variable("QUILNA_PROBE_EXIT");
     return exitCode.empty() ? 0 : std::stoi(exitCode);
-}
-
-int holdLockMode() {
-    std::unique_ptr<Quilna::NamedLock> lock = Quilna::platform().tryNamedLock(variable("QUILNA_PROBE_LOCK"));
-    writeReport(std::string("held=") + (lock ? "1" : "0") + "\n");
-    const std::string release = variable("QUILNA_PROBE_RELEASE");
-    for (int waited = 0; waited < 30000; waited += 20) {
-        if (::GetFileAttributesA(release.c_str()) != INVALID_FILE_ATTRIBUTES) break;
-        ::Sleep(20);
-    }
-    return lock ? 0 : 3;
-}
-
-}  // namespace
-
-int Quilna::applicationMain(const std::string& commandText, std::atomic<bool>& quitFlag) {
-    if (variable("QUILNA_PROBE_MODE") == "hold-lock") return holdLockMode();
-    return windowMode(commandText, quitFlag);
 }
