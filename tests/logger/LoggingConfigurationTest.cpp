@@ -1,3 +1,4 @@
+// The logging settings from the configuration and the installation resources.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,11 +8,10 @@
 #include "common/StringUtils.h"
 #include "logger/LogCommons.h"
 #include "logger/LogMessengerIPC.h"
-#include "logger/LoggerAgentFile.h"
 #include "logger/LoggerUnit.h"
 #include "logger/LoggingConfiguration.h"
-#include "support/FakePlatform.h"
 #include "support/CapturedLog.h"
+#include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 #include "support/TestRegistryKey.h"
 
@@ -76,9 +76,7 @@ TEST_F(LoggingConfigurationTest, RotationWordsAreCommaSeparatedWithoutBlanks) {
     setRotationScheme(Rotation::Size);
     apply(logBlock(""));
     EXPECT_EQ(rotationScheme(), Rotation::Size);  // no scheme key: unchanged
-}
-
-TEST_F(LoggingConfigurationTest, InitRotationIsArmedOnlyWhenTheConfigurationAddsIt) {
+    // Init rotation is armed only when the configuration adds it.
     setRotationScheme(0);
     clearInitRotation();
     apply(scheme("init"));
@@ -88,23 +86,7 @@ TEST_F(LoggingConfigurationTest, InitRotationIsArmedOnlyWhenTheConfigurationAdds
     EXPECT_FALSE(initRotationPending());
 }
 
-TEST_F(LoggingConfigurationTest, AConfigurationWithoutLogKeysResetsTheDefaults) {
-    setSeverityFilter(3);
-    setDebugLevel(4);
-    setTimeMode(TimeMode::Zulu);
-    setRotationInterval(TimeSpan(3600));
-    setRotationSize(10);
-    setSystemLog(false);
-    apply("other () = '' {}");
-    EXPECT_EQ(severityFilter(), 0);
-    EXPECT_EQ(debugLevel(), 0);
-    EXPECT_EQ(timeMode(), TimeMode::Local);
-    EXPECT_TRUE(rotationInterval().isZero());
-    EXPECT_EQ(rotationSize(), 0);
-    EXPECT_TRUE(systemLog());
-}
-
-TEST_F(LoggingConfigurationTest, LogKeysSetTheirValues) {
+TEST_F(LoggingConfigurationTest, LogKeysSetTheirValuesAndAConfigurationWithoutThemResetsTheDefaults) {
     apply(logBlock("time (String) = ' zulu ' {} syslog (Bool) = 'false' {}\n"
                    "rotation () = '' { time (TimeSpan) = 'P1DT2H' {} size (Integer) = '5' {} }\n"
                    "global () = '' { severity (String) = 'ERROR' {} debug-level (Integer) = '3' {} }"));
@@ -114,21 +96,25 @@ TEST_F(LoggingConfigurationTest, LogKeysSetTheirValues) {
     EXPECT_EQ(severityFilter(), Severity::Error);
     EXPECT_EQ(debugLevel(), 3);
     EXPECT_FALSE(systemLog());
-}
 
-TEST_F(LoggingConfigurationTest, UnknownWordsAndNumbersLeaveOrResetWhatTheyShould) {
-    setSeverityFilter(2);
-    setDebugLevel(2);
+    // Unknown words and numbers out of range leave the values in force.
     apply(logBlock("time (String) = 'Zulu' {}\n"
                    "global () = '' { severity (String) = 'warning' {} debug-level (Integer) = '7' {} }"));
     EXPECT_EQ(timeMode(), TimeMode::Default);
-    EXPECT_EQ(severityFilter(), 2);  // lower case is no severity name
-    EXPECT_EQ(debugLevel(), 2);      // out of range
-    apply(logBlock("global () = '' { severity (String) = 'NONE' {} }"));
+    EXPECT_EQ(severityFilter(), Severity::Error);  // lower case is no severity name
+    EXPECT_EQ(debugLevel(), 3);
+    apply(logBlock("global () = '' { severity (String) = 'NOTHING' {} }"));
     EXPECT_EQ(severityFilter(), Severity::None);
-}
 
-TEST_F(LoggingConfigurationTest, NothingHappensWithoutAConfiguration) {
+    apply("other () = '' {}");
+    EXPECT_EQ(severityFilter(), 0);
+    EXPECT_EQ(debugLevel(), 0);
+    EXPECT_EQ(timeMode(), TimeMode::Local);
+    EXPECT_TRUE(rotationInterval().isZero());
+    EXPECT_EQ(rotationSize(), 0);
+    EXPECT_TRUE(systemLog());
+
+    // Nothing happens without a configuration.
     setSeverityFilter(3);
     setup.configuration.reset();
     applyLogConfiguration(setup);
@@ -174,16 +160,10 @@ TEST_F(LoggingConfigurationTest, SetUpFromTheResourcesThenMovedByTheConfiguratio
     EXPECT_NE(before.find("before the configuration"), std::string::npos);
     EXPECT_EQ(before.find("after the configuration"), std::string::npos);
     EXPECT_NE(after.find("after the configuration"), std::string::npos);
-    setup.configuration.reset();
-    setup.unit.reset();
-}
-
-TEST_F(LoggingConfigurationTest, ALogDirectoryThatDoesNotExistLeavesTheLogWhereItIs) {
-    setup.directory = directory.text() + separator;
-    setup.fileName = "a.log";
-    ASSERT_TRUE(setupLogging(setup));
+    // A log directory that does not exist leaves the log where it is.
     apply("Quilna () = '' { directories () = '' { log (DirName) = '" + quoted(directory.child("absent")) + "' {} } }");
-    EXPECT_EQ(setup.directory, kept(directory.text()));
+    EXPECT_EQ(setup.directory, kept(directory.child("configured")));
+    setup.configuration.reset();
     setup.unit.reset();
 }
 

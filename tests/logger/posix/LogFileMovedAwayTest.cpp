@@ -10,23 +10,18 @@
 namespace Quilna {
 namespace {
 
-namespace fs = std::filesystem;
-
 TEST(LogFileMovedAway, AFileRotatedAwayByAnotherWriterIsNotWrittenAgain) {
     LogTest::AgentScope scope;
-    const LogTest::TempDir& dir = scope.dir;
-    const std::string log = dir.file("a.log");
-    LoggerAgentFile first;
-    LoggerAgentFile second;
-    first.setLogFile(log);
-    second.setLogFile(log);
+    LoggerAgentFile first, second;
+    first.setLogFile(scope.dir.child("a.log"));
+    second.setLogFile(scope.dir.child("a.log"));
     ASSERT_TRUE(first.write("1"));
     ASSERT_TRUE(second.write("2"));
-    fs::rename(log, dir.file("moved.log"));
+    std::filesystem::rename(scope.dir.child("a.log"), scope.dir.child("moved.log"));
     ASSERT_TRUE(second.write("3"));
     ASSERT_TRUE(first.write("4"));
-    EXPECT_EQ(LogTest::readFile(dir.file("moved.log")), "1\r\n2\r\n");
-    EXPECT_EQ(LogTest::readFile(log), "3\r\n4\r\n");
+    EXPECT_EQ(scope.dir.read("moved.log"), "1\r\n2\r\n");
+    EXPECT_EQ(scope.dir.read("a.log"), "3\r\n4\r\n");
 }
 
 }  // namespace
