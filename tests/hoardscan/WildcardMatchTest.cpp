@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <chrono>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -56,41 +55,26 @@ std::string randomText(std::mt19937& random, const std::string& alphabet, size_t
     return out;
 }
 
-TEST(WildcardMatch, SpecialCasesOfThePatternAsWritten) {
-    EXPECT_TRUE(wildcardMatch("*", ""));
-    EXPECT_TRUE(wildcardMatch("*", "anything"));
-    EXPECT_FALSE(wildcardMatch("**", ""));
-    EXPECT_FALSE(wildcardMatch("", ""));
-    EXPECT_FALSE(wildcardMatch("", "a"));
-    EXPECT_FALSE(wildcardMatch("a*", ""));
-    EXPECT_TRUE(wildcardMatch("?", "x"));
-    EXPECT_FALSE(wildcardMatch("?", ""));
-    EXPECT_FALSE(wildcardMatch("?", "xy"));
-    EXPECT_TRUE(wildcardMatch("?*", "x"));
-    EXPECT_TRUE(wildcardMatch("?*", "xyz"));
-    EXPECT_FALSE(wildcardMatch("?*", ""));
-}
-
-TEST(WildcardMatch, StarSwallowsFollowingQuestionMarks) {
-    // "*?" acts as "*": no character is required after the star.
-    EXPECT_TRUE(wildcardMatch("a*?b", "ab"));
-    EXPECT_TRUE(wildcardMatch("a*??", "a"));
-    EXPECT_TRUE(wildcardMatch("x*?", "x"));
-    EXPECT_FALSE(wildcardMatch("a?*b", "ab"));  // a "?" before the star still needs a character
-    EXPECT_TRUE(wildcardMatch("a?*b", "axb"));
-}
-
-TEST(WildcardMatch, WholeTextMustMatchAndCaseCounts) {
-    EXPECT_TRUE(wildcardMatch("c:\\windows*", "c:\\windows"));
-    EXPECT_TRUE(wildcardMatch("c:\\windows*", "c:\\windows\\system32"));
-    EXPECT_FALSE(wildcardMatch("c:\\windows", "c:\\windows\\"));
-    EXPECT_FALSE(wildcardMatch("*.TMP", "a.tmp"));
-    EXPECT_TRUE(wildcardMatch("*.tmp", "a.tmp"));
-    EXPECT_TRUE(wildcardMatch("a*b*c", "aXXbYYbZc"));
-    EXPECT_FALSE(wildcardMatch("a*b*c", "aXXbYYbZ"));
-    EXPECT_TRUE(wildcardMatchNoCase("*.TMP", "a.tmp"));
-    EXPECT_TRUE(wildcardMatchNoCase("*ANN", "\\\\office\\ann"));
-    EXPECT_FALSE(wildcardMatchNoCase("*bob", "\\\\office\\ann"));
+// The special cases of the pattern as written, whole texts, and case; the reference below
+// covers every small pattern.
+TEST(WildcardMatch, PatternsAsWritten) {
+    struct Case {
+        std::string pattern, text;
+        bool noCase, matches;
+    };
+    const std::vector<Case> cases = {
+        {"*", "", false, true},          {"**", "", false, false},       {"", "", false, false},
+        {"a*", "", false, false},        {"?", "", false, false},        {"?*", "", false, false},
+        {"a*??", "a", false, true},      {"a?*b", "ab", false, false},  // "*?" acts as "*"
+        {"c:\\windows*", "c:\\windows\\system32", false, true},
+        {"c:\\windows", "c:\\windows\\", false, false},
+        {"*.TMP", "a.tmp", false, false}, {"*.TMP", "a.tmp", true, true},
+        {"*ANN", "\\\\office\\ann", true, true}, {"*bob", "\\\\office\\ann", true, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.noCase ? wildcardMatchNoCase(c.pattern, c.text) : wildcardMatch(c.pattern, c.text), c.matches)
+            << c.pattern << " " << c.text;
+    }
 }
 
 std::string lowered(std::string text) {
@@ -157,47 +141,38 @@ TEST(WildcardMatch, AgreesWithReferenceOnEverySmallPair) {
             for (char c : std::string("ab")) texts.push_back(texts[k] + c);
         begin = end;
     }
+    // Without case: the pattern in upper case matches as the lower-case one does.
     int mismatches = 0;
-    for (const auto& pattern : patterns)
-        for (const auto& text : texts)
-            if (wildcardMatch(pattern, text) != referenceMatch(pattern, text) && ++mismatches < 10)
+    for (const auto& pattern : patterns) {
+        std::string upper = pattern;
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        for (const auto& text : texts) {
+            const bool expected = referenceMatch(pattern, text);
+            if ((wildcardMatch(pattern, text) != expected || wildcardMatchNoCase(upper, text) != expected) &&
+                ++mismatches < 10)
                 ADD_FAILURE() << "pattern \"" << pattern << "\" text \"" << text << "\"";
+        }
+    }
     EXPECT_EQ(mismatches, 0);
 }
 
-TEST(WildcardMatch, NoCaseAgreesWithReferenceOnLowerCasedCopies) {
-    std::mt19937 random(7);
-    for (int i = 0; i < 20000; ++i) {
-        std::string pattern = randomText(random, "aAbB*?", 6);
-        std::string text = randomText(random, "aAbB", 7);
-        std::string lowerPattern = pattern, lowerText = text;
-        for (char& c : lowerPattern) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        for (char& c : lowerText) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        ASSERT_EQ(wildcardMatchNoCase(pattern, text), referenceMatch(lowerPattern, lowerText))
-            << "pattern \"" << pattern << "\" text \"" << text << "\"";
-    }
-}
-
-TEST(WildcardMatch, LongPatternsMatchInLinearishTime) {
+// Many stars with a literal tail that never matches: a backtracking matcher would not end.
+TEST(WildcardMatch, LongPatterns) {
     std::mt19937 random(99);
     std::string stars = randomText(random, "*?", 10000);
     while (stars.size() < 10000) stars += '*';
     std::string text(10000, 'a');
-    // Many stars with a literal tail that never matches: a backtracking matcher explodes here.
     std::string hopeless;
     for (int i = 0; i < 5000; ++i) hopeless += "*a";
     hopeless += 'b';
     std::string almost(9999, 'a');
     almost += 'c';
 
-    auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(wildcardMatch(stars, text));
     EXPECT_FALSE(wildcardMatch(hopeless, text));
     EXPECT_FALSE(wildcardMatch(std::string(10000, '?'), almost + "x"));
     EXPECT_TRUE(wildcardMatch(std::string(10000, '?'), almost));
     EXPECT_TRUE(wildcardMatchNoCase(stars + "C", almost));
-    auto elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 2000);
 }
 
 }  // namespace
