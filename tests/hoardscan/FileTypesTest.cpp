@@ -9,7 +9,6 @@
 namespace Quilna {
 namespace {
 
-using RulesTest::TempDir;
 using RulesTest::TestLog;
 using Texts = std::vector<std::string>;
 
@@ -165,7 +164,7 @@ TEST_F(FileTypesTest, MappingFileErrors) {
 
 TEST_F(FileTypesTest, LoadingThroughTheSetting) {
     fake.syntax.reset();  // real files of this computer, in its own path syntax
-    TempDir dir;
+    TestSupport::TestDirectory dir;
     EXPECT_FALSE(types.loadFileTypeMapping());
     EXPECT_EQ(log.messages("FATAL", 2), (Texts{"hoardscan.filename"}));
     EXPECT_EQ(log.debugTexts().back(), "No filename extension mapping file configured.");
@@ -174,7 +173,7 @@ TEST_F(FileTypesTest, LoadingThroughTheSetting) {
         ASSERT_TRUE(reader.buildTreeFromText(
             "hoardscan () = '' { filename (FileName) = '" + RulesTest::quotedPath(path) + "' {} }", "c"));
     };
-    std::string missing = dir.file("missing.txt");
+    std::string missing = dir.child("missing.txt");
     configure(missing);
     EXPECT_FALSE(types.loadFileTypeMapping());
     EXPECT_EQ(log.messages("FATAL", 3), (Texts{"hoardscan.filename|" + missing}));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "RulesTestSupport.h"
 #include "common/FileOps.h"
 #include "hoardscan/Owners.h"
@@ -39,39 +41,32 @@ protected:
     FileStatus status;
 };
 
-TEST_F(OwnersTest, OwnerAndTheGroupsHoldingItInEnumerationOrder) {
-    Groups groups;
-    EXPECT_EQ(ownerOf("report.doc", groups), "\\\\OFFICE\\ann");
-    EXPECT_EQ(groups, (Groups{"Administrators", "Users"}));
-    // A member matches when its lower-cased name ends in the lower-cased user.
+// The owner and the local groups holding it, in enumeration order; a member matches when its
+// lower-cased name ends in the lower-cased user.
+TEST_F(OwnersTest, OwnerAndTheGroupsHoldingIt) {
+    const std::vector<std::tuple<std::string, std::string, Groups>> cases = {
+        {"report.doc", "\\\\OFFICE\\ann", {"Administrators", "Users"}},
+        {"setup.log", "Administrator", {"Administrators"}},  // the Administrators group is the Administrator
+        {"no-such-file.doc", "UNDEF", {"Leftovers"}},        // members ending in "undef"
+        {"notes.txt", "\\\\OFFICE\\carol", {}},
+    };
+    for (const auto& [file, owner, expected] : cases) {
+        Groups groups{"stale"};
+        EXPECT_EQ(ownerOf(file, groups), owner);
+        EXPECT_EQ(groups, expected) << file;
+    }
     EXPECT_EQ(owners.localGroupsOf("ANN"), (Groups{"Administrators", "Users"}));
     EXPECT_EQ(owners.localGroupsOf("\\\\office\\bob"), (Groups{"Users"}));
+    fake.user = "bob";  // an empty user is the one running the program
+    EXPECT_EQ(owners.localGroupsOf(""), (Groups{"Users"}));
     // Asked ahead by a helper of the walk: taken as it was found, the file not asked again.
+    Groups groups;
     status.ownerLookup = OwnerLookup::Found;
     status.owner = "\\\\OFFICE\\bob";
     EXPECT_EQ(ownerOf("report.doc", groups), "\\\\OFFICE\\bob");
     EXPECT_EQ(groups, (Groups{"Users"}));
     status.ownerLookup = OwnerLookup::NotFound;
     EXPECT_EQ(ownerOf("report.doc", groups), "UNDEF");
-}
-
-TEST_F(OwnersTest, TheAdministratorsGroupCountsAsTheAdministrator) {
-    Groups groups;
-    EXPECT_EQ(ownerOf("setup.log", groups), "Administrator");
-    EXPECT_EQ(groups, (Groups{"Administrators"}));
-}
-
-TEST_F(OwnersTest, UnreadableOwnersAndUsersWithoutGroups) {
-    Groups groups{"stale"};
-    EXPECT_EQ(ownerOf("no-such-file.doc", groups), "UNDEF");
-    EXPECT_EQ(groups, (Groups{"Leftovers"}));  // members ending in "undef"
-    EXPECT_EQ(ownerOf("notes.txt", groups), "\\\\OFFICE\\carol");
-    EXPECT_TRUE(groups.empty());
-}
-
-TEST_F(OwnersTest, AnEmptyUserIsTheUserRunningTheProgram) {
-    fake.user = "bob";
-    EXPECT_EQ(owners.localGroupsOf(""), (Groups{"Users"}));
 }
 
 TEST_F(OwnersTest, GroupTablesAreReadOncePerRun) {
@@ -135,7 +130,7 @@ TEST(Owners, OwnersOfNetworkFilesAreAskedOfTheirServer) {
 }
 
 TEST(Owners, TheOwnerIdOfTheStatusNamesTheUser) {
-    RulesTest::TempDir dir;
+    TestSupport::TestDirectory dir;
     std::string path = dir.write("mine.txt", "x");
     FileStatus status;
     ASSERT_TRUE(FileOps::fileStatus(path, status));
@@ -147,12 +142,12 @@ TEST(Owners, TheOwnerIdOfTheStatusNamesTheUser) {
     Owners owners;
     std::string user = "UNDEF";
     std::vector<std::string> groups;
-    owners.ownerOf(dir.file(""), "mine.txt", status, user, groups);
+    owners.ownerOf(dir.child(""), "mine.txt", status, user, groups);
     EXPECT_EQ(user, expected);
 
     status.ownerId = 4123456789u;  // no account has it
     user = "UNDEF";
-    owners.ownerOf(dir.file(""), "mine.txt", status, user, groups);
+    owners.ownerOf(dir.child(""), "mine.txt", status, user, groups);
     EXPECT_EQ(user, "UNDEF");
     Owners::forgetGroupTables();
 }

@@ -7,7 +7,6 @@
 namespace Quilna {
 namespace {
 
-using RulesTest::TempDir;
 using RulesTest::TestLog;
 
 struct Loader {
@@ -110,7 +109,7 @@ TEST(RulesFiles, FileSystemsErrorsNameTheLineAndTheFileAndKeepTheRulesBefore) {
 }
 
 TEST(RulesFiles, RulesFilesAreReadFromDisk) {
-    TempDir dir;
+    TestSupport::TestDirectory dir;
     Loader loader;
     std::string path = dir.write("fs.txt", "@part1\r\nPC42: /data\r\n@part2\r\n*:*:/tmp* exclude_all");
     ASSERT_TRUE(loader.files.loadFileSystems(path));
@@ -121,7 +120,7 @@ TEST(RulesFiles, RulesFilesAreReadFromDisk) {
     ASSERT_TRUE(loader.files.loadAccounts(dir.write("empty.txt", "")));
     EXPECT_TRUE(loader.tables.sites.empty());
 
-    std::string missing = dir.file("missing.txt");
+    std::string missing = dir.child("missing.txt");
     EXPECT_FALSE(loader.files.loadFileSystems(missing));
     EXPECT_FALSE(loader.files.loadAccounts(missing));
     EXPECT_EQ(loader.log.messages("FATAL", 8), (std::vector<std::string>{missing, missing}));

@@ -1,6 +1,6 @@
 #pragma once
 // Helpers for the scan rules tests: the logging chain of tests/support seen through the
-// program's logger unit (application and module 17), and a temporary directory.
+// program's logger unit (application and module 17).
 
 #include <string>
 #include <vector>
@@ -72,10 +72,6 @@ private:
     TestSupport::LogStateScope state_;
     TestSupport::CapturedLog captured_;
     SmartPointer<LoggerUnit> unit_;
-};
-
-struct TempDir : TestSupport::TestDirectory {
-    std::string file(const std::string& name) const { return child(name); }
 };
 
 // A path written inside a quoted configuration value, where a backslash escapes the next

@@ -8,7 +8,6 @@
 namespace Quilna {
 namespace {
 
-using RulesTest::TempDir;
 using RulesTest::TestLog;
 using Bands = std::vector<std::string>;
 
@@ -49,7 +48,7 @@ protected:
     TestLog log;
     ConfReader reader{log.centre()};
     Temperatures temperatures{log.unit(), reader};
-    TempDir dir;
+    TestSupport::TestDirectory dir;
 };
 
 TEST_F(TemperaturesTest, ExampleBandsFollowEachOther) {
@@ -124,19 +123,19 @@ TEST_F(TemperaturesTest, LoadFailuresAreReported) {
     EXPECT_EQ(log.messages("FATAL", 2), (Bands{"hoardscan.temperatures"}));
     EXPECT_EQ(log.debugTexts().back(), "No temperatures file configured.");
 
-    std::string missing = dir.file("missing.txt");
+    std::string missing = dir.child("missing.txt");
     configure(missing);
     EXPECT_FALSE(temperatures.loadTemperatures());
     EXPECT_EQ(log.messages("FATAL", 3), (Bands{"hoardscan.temperatures|" + missing}));
     EXPECT_EQ(log.debugTexts().back(), "Temperaturs file \"" + missing + "\" does not exist.");
 
     // A directory exists but cannot be read as a file.
-    configure(dir.file("."));
+    configure(dir.child("."));
     EXPECT_FALSE(temperatures.loadTemperatures());
     EXPECT_EQ(log.messages("FATAL", 8).size(), 1u);
 
     // A value that is there but no file name is invalid, not missing.
-    const std::string directory = dir.file("sub") + "/";
+    const std::string directory = dir.child("sub") + "/";
     configure(directory);
     EXPECT_FALSE(temperatures.loadTemperatures());
     EXPECT_EQ(log.messages("FATAL", 34),
