@@ -2,6 +2,7 @@
 // Helpers for the scan rules tests: the logging chain of tests/support seen through the
 // program's logger unit (application and module 17).
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,7 @@ public:
     const SmartPointer<LoggerCentre>& centre() const { return captured_.centre; }
     const std::vector<std::string>& lines() const { return captured_.lines(); }
     void clear() { captured_.clear(); }
+    void onLine(std::function<void(const std::string&)> written) { captured_.agent()->written = std::move(written); }
 
     // The text after "): " of every debug line, in order.
     std::vector<std::string> debugTexts() const {

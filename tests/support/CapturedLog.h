@@ -3,6 +3,7 @@
 // process-wide: logging settings and environment variables.
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,10 +24,12 @@ public:
     std::string location() const override { return "memory:"; }
     bool write(const std::string& line) override {
         lines.push_back(line);
+        if (written) written(line);
         return answer;
     }
     std::vector<std::string> lines;
     bool answer = true;
+    std::function<void(const std::string&)> written;  // called on the logging thread
 };
 
 // agent <- messenger <- centre of application 17; hand `centre` to whatever logs.

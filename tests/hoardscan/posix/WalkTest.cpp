@@ -141,7 +141,7 @@ protected:
         ResultFiles results(log.unit(), settings, 1);
         Walk walk(log.unit(), settings, identity,
                   ScanEngine{decisions, types, owners, temperatures, driveCheck, attributeNames, tallies, results});
-        walk.readAheadWith(GetParam());
+        walk.readAheadWith(helpers);
         walk.walk(root + "/", "fixed");
         unfinished = walk.unfinishedDirectories();
     }
@@ -167,6 +167,7 @@ protected:
 
     TestSupport::TestDirectory directory;
     std::string root;
+    unsigned helpers = GetParam();
     RulesTest::TestLog log{4};
     ScanIdentity identity{"PC42", "OSLO"};
     ScanSettings settings;
@@ -343,6 +344,56 @@ TEST_P(WalkTest, ADirectoryThatCannotBeFoundAgainCostsOnlyWhatWasLeftOfIt) {
     EXPECT_EQ(files(), 1 + before + 1);  // the bottom of the chain, the z's before it, b/g.txt
     EXPECT_EQ(unfinished, 1u);
     EXPECT_EQ(log.messages("ERROR", 32), (std::vector<std::string>{root + "/a/"}));
+}
+
+// Ten subtrees of 21 directories each; halfway through the first, with helpers reading ahead,
+// the last subtree (far beyond what they may hold) loses a directory and gains another. Walked with helpers, the records
+// and every log line come as from the walk that reads each directory itself.
+TEST_P(WalkTest, ATreeChangingUnderTheWalkGivesTheRecordsAndLogOfTheWalkWithoutHelpers) {
+    const auto build = [&] {
+        for (int s = 0; s < 10; ++s) {
+            file("s" + std::to_string(s) + "/g.txt", 1);
+            for (int d = 0; d < 20; ++d)
+                file("s" + std::to_string(s) + "/d" + std::to_string(d) + "/f.txt", s * 20 + d);
+        }
+    };
+    build();
+    std::string first, last;  // in listing order, the walk's
+    for (const fs::directory_entry& entry : fs::directory_iterator(root))
+        (first.empty() ? first : last) = entry.path().filename().string();
+    // Each line without its time and thread.
+    const auto lines = [&] {
+        std::vector<std::string> kept;
+        for (const std::string& line : log.lines()) kept.push_back(line.substr(0, line.find(' ')) + line.substr(line.find(": ")));
+        return kept;
+    };
+    const auto walkChanging = [&](unsigned readers) {
+        build();
+        fs::remove_all(root + "/" + last + "/new");
+        int entered = 0;
+        bool struck = false;
+        log.clear();
+        log.onLine([&](const std::string& line) {
+            if (line.find(": Processing \"" + root + "/" + first + "/") == std::string::npos || ++entered != 10) return;
+            struck = true;
+            fs::remove_all(root + "/" + last + "/d0");
+            file(last + "/new/n.txt", 5);
+        });
+        helpers = readers;
+        walk("", "");
+        log.onLine(nullptr);
+        EXPECT_TRUE(struck);
+        const auto records = tallies.accountRecords();
+        tallies.clearAccountRecords();
+        return std::make_pair(records, lines());
+    };
+    const auto alone = walkChanging(0);
+    const auto helped = walkChanging(GetParam());
+    EXPECT_EQ(helped.first, alone.first);
+    EXPECT_EQ(helped.second, alone.second);
+    const std::vector<std::string> texts = log.debugTexts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Processing \"" + root + "/" + last + "/new/\"..."), 1);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Processing \"" + root + "/" + last + "/d0/\"..."), 0);
 }
 
 }  // namespace
