@@ -164,28 +164,4 @@ int ConfReader::getTimeSpan(const std::string& path, TimeSpanParts& out) const {
     return ConfResult::Found;
 }
 
-int ConfReader::getString(const ConfReader* reader, const std::string& path, std::string& out, bool trim, bool lower) {
-    return reader ? reader->getString(path, out, trim, lower) : ConfResult::NoReader;
-}
-
-int ConfReader::getBool(const ConfReader* reader, const std::string& path, bool& out) {
-    return reader ? reader->getBool(path, out) : ConfResult::NoReader;
-}
-
-int ConfReader::getInteger(const ConfReader* reader, const std::string& path, int32_t& out) {
-    return reader ? reader->getInteger(path, out) : ConfResult::NoReader;
-}
-
-int ConfReader::getDirName(const ConfReader* reader, const std::string& path, std::string& out) {
-    return reader ? reader->getDirName(path, out) : ConfResult::NoReader;
-}
-
-int ConfReader::getFileName(const ConfReader* reader, const std::string& path, std::string& out) {
-    return reader ? reader->getFileName(path, out) : ConfResult::NoReader;
-}
-
-int ConfReader::getTimeSpan(const ConfReader* reader, const std::string& path, TimeSpanParts& out) {
-    return reader ? reader->getTimeSpan(path, out) : ConfResult::NoReader;
-}
-
 }  // namespace Quilna

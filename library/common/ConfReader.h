@@ -31,7 +31,6 @@ constexpr int WrongType = 3;
 constexpr int NotBool = 4;            // neither true nor false
 constexpr int Invalid = 5;            // not a file name, a duration text or a 32-bit integer
 constexpr int UnclosedReference = 6;  // "${" without a closing brace
-constexpr int NoReader = 7;           // looked up through an absent reader
 constexpr int ReferenceLoop = 8;      // more than maxSubstitutions references to expand
 constexpr int TooLong = 9;            // longer than maxExpandedLength once references are expanded
 }  // namespace ConfResult
@@ -74,15 +73,6 @@ public:
     int getDirName(const std::string& path, std::string& out) const;
     int getFileName(const std::string& path, std::string& out) const;
     int getTimeSpan(const std::string& path, TimeSpanParts& out) const;
-
-    // The same through a reader that may be absent: ConfResult::NoReader without one.
-    static int getString(const ConfReader* reader, const std::string& path, std::string& out, bool trim = false,
-                         bool lower = false);
-    static int getBool(const ConfReader* reader, const std::string& path, bool& out);
-    static int getInteger(const ConfReader* reader, const std::string& path, int32_t& out);
-    static int getDirName(const ConfReader* reader, const std::string& path, std::string& out);
-    static int getFileName(const ConfReader* reader, const std::string& path, std::string& out);
-    static int getTimeSpan(const ConfReader* reader, const std::string& path, TimeSpanParts& out);
 
     // The entry at a dotted path below the root, or null.
     const DOMNode* find(const std::string& path) const;

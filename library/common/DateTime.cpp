@@ -11,8 +11,6 @@
 namespace Quilna {
 
 namespace {
-constexpr uint32_t pollMilliseconds = 10;
-
 // The C library clock; the largest 32-bit value is read once more, as it may be a failed read.
 int64_t readClock() {
     const int64_t now = platform().now();
@@ -161,11 +159,6 @@ DateTime& DateTime::alignDown(const TimeSpan& period, const TimeZoneInfo& zone) 
                                                                : alignedInLocalTime(seconds_, length, zone);
     seconds_ = Calendar::clampMoment(aligned);
     return *this;
-}
-
-void DateTime::waitUntil(const TimeSpan& span) {
-    const int64_t until = readClock() + span.value();
-    while (readClock() <= until) platform().sleepMs(pollMilliseconds);
 }
 
 }  // namespace Quilna

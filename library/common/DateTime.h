@@ -64,8 +64,6 @@ public:
     bool fromFields(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute, int32_t second,
                     const TimeZoneInfo& zone, bool applyDst);
 
-    // Busy-waits until the span has passed.
-    static void waitUntil(const TimeSpan& span);
 
     // For tests: forgets the process zone so that the next use derives it again.
     static void resetProcessZone();

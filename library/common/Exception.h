@@ -34,7 +34,6 @@ public:
 
     int32_t code() const { return code_; }
     const std::string& detail() const { return detail_; }
-    const std::vector<std::pair<std::string, int32_t>>& locations() const { return locations_; }
 
 protected:
     // The pieces describe() is made of; derived classes give their own.

@@ -55,7 +55,6 @@ public:
     const std::string& name() const { return name_; }
     bool isClosed() const { return closed_; }
     uint16_t access() const { return access_; }
-    const TimeSpan& lockLifetime() const { return lockLifetime_; }
 
     // The code checkText throws; it has no row in the code table.
     static constexpr int32_t badControlCharacter = 27;

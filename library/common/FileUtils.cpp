@@ -52,13 +52,6 @@ std::string directoryName(const std::string& path) {
     return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
 }
 
-// Only a dot of the file name starts an extension: "logs.d/run" has none.
-std::string extension(const std::string& path) {
-    std::string name = fileName(path);
-    size_t dot = name.rfind('.');
-    return dot == std::string::npos ? std::string() : name.substr(dot + 1);
-}
-
 std::string splitExtension(std::string& path) {
     size_t separator = lastSeparator(path);
     size_t dot = path.rfind('.');
@@ -68,22 +61,10 @@ std::string splitExtension(std::string& path) {
     return found;
 }
 
-uint64_t fileSize(const std::string& path) {
-    FileStatus status;
-    return FileOps::fileStatus(path, status) ? status.size : 0;
-}
-
 bool isValidFileName(const std::string& path) {
     if (path.empty()) return true;
     if (path.find_first_of("?*") != std::string::npos) return false;
     return !isSeparator(path.back());
-}
-
-bool hasOnlyAllowedControls(const std::string& text, const std::string& allowed) {
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 && allowed.find(c) == std::string::npos) return false;
-    }
-    return true;
 }
 
 bool copy(const std::string& from, const std::string& to, bool overwrite) {

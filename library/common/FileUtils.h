@@ -19,16 +19,10 @@ void stripSeparators(std::string& path);
 std::string fileName(const std::string& path);
 // The part up to and including the last separator; empty when there is none.
 std::string directoryName(const std::string& path);
-// The part of the file name after its last "."; empty when there is none.
-std::string extension(const std::string& path);
 // Returns the extension and cuts the path before the file name's last ".".
 std::string splitExtension(std::string& path);
-// Size from the file status; 0 when that fails.
-uint64_t fileSize(const std::string& path);
 // False when the path holds "?" or "*" or ends in a separator; an empty path is valid.
 bool isValidFileName(const std::string& path);
-// False when the text holds a character below 0x20 that is not among the allowed ones.
-bool hasOnlyAllowedControls(const std::string& text, const std::string& allowed);
 bool copy(const std::string& from, const std::string& to, bool overwrite);
 bool rename(const std::string& from, const std::string& to, bool replace);
 // False when the path is not found. Without force a read-only file is left alone; with force

@@ -32,18 +32,11 @@ public:
     // before the lock lets other writers in.
     void releaseOriginal();
 
-    const std::string& ownToken() const { return ownToken_; }
-    const std::string& foundToken() const { return foundToken_; }
-    const DateTime& takenAt() const { return takenAt_; }
-    const DateTime& validUntil() const { return validUntil_; }
-    bool holdsOriginal() const { return holdsOriginal_; }
-
     static std::string lockPath(const std::string& path) { return path + ".lock"; }
+private:
     // Reads a time of a lock file: the compact UTC form as UTC, anything else as the
     // date-time parser reads it.
     static DateTime parseStamp(const std::string& text);
-
-private:
     void readExisting();
     bool writeLock(bool holdOriginal);
     bool holdProtectedFile();

@@ -26,7 +26,6 @@ public:
     // False only when releasing a held named lock fails. A guard that does not hold the lock,
     // or a thread that does not own an unnamed one, changes nothing and gets true.
     bool relax();
-    bool isEnforced() const { return enforced_.load(); }
     // Why the last enforce of a named guard failed when no wait can help (its lock cannot be had
     // at all); empty when it may succeed later.
     const std::string& refusal() const { return refusal_; }

@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 namespace Quilna::StringUtils {
@@ -124,18 +123,6 @@ std::string escapeControls(std::string_view text) {
 
 std::string intText(int32_t value) { return std::to_string(value); }
 std::string uint64Text(uint64_t value) { return std::to_string(value); }
-
-std::string doubleText(double value) {
-    char buffer[400];
-    std::snprintf(buffer, sizeof buffer, "%.13f", value);
-    std::string text(buffer);
-    if (text.size() > 19) text.resize(19);
-    if (text.find_first_not_of("0123456789.-") != std::string::npos) return text;
-    if (text.find('.') == std::string::npos) return text;
-    while (!text.empty() && text.back() == '0') text.pop_back();
-    if (!text.empty() && text.back() == '.') text.pop_back();
-    return text;
-}
 
 std::string exactNumberText(double value) {
     constexpr double wholeLimit = 9007199254740992.0;  // 2^53

@@ -45,9 +45,6 @@ std::string escapeControls(std::string_view text);
 // Number texts.
 std::string intText(int32_t value);        // "%ld"
 std::string uint64Text(uint64_t value);
-// "%.13f" cut to 19 characters; then, when the text holds only digits, dot and minus,
-// trailing zeros after the dot and a trailing dot are removed.
-std::string doubleText(double value);
 // A value written without loss: a whole number below 2^53 as a plain integer, any other in
 // the shortest text that reads back as the same double.
 std::string exactNumberText(double value);

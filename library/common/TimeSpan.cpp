@@ -7,7 +7,6 @@
 namespace Quilna {
 
 namespace {
-constexpr int32_t largestDays = 24855;  // the most whole days whose seconds fit 32 bits
 
 // The sum in 64 bits, saturated to the 32-bit range instead of wrapping.
 int32_t spanSeconds(int64_t days, int64_t hours, int64_t minutes, int64_t seconds, bool negative) {
@@ -30,15 +29,6 @@ TimeSpan::TimeSpan(int32_t days, int32_t hours, int32_t minutes, int32_t seconds
 
 TimeSpan::TimeSpan(const TimeSpanParts& parts)
     : TimeBase(spanSeconds(parts.days, parts.hours, parts.minutes, parts.seconds, parts.negative)) {}
-
-TimeSpan TimeSpan::validated(int32_t days, int32_t hours, int32_t minutes, int32_t seconds) {
-    // Compared as unsigned numbers, so negative hours, minutes and seconds fail too.
-    if (days < -largestDays || days > largestDays) QUILNA_THROW(TimeException, TM_DAYS, "");
-    if (static_cast<uint32_t>(hours) > 23) QUILNA_THROW(TimeException, TM_HOURS, "");
-    if (static_cast<uint32_t>(minutes) > 59) QUILNA_THROW(TimeException, TM_MINUTES, "");
-    if (static_cast<uint32_t>(seconds) > 59) QUILNA_THROW(TimeException, TM_SECONDS, "");
-    return TimeSpan(days, hours, minutes, seconds);
-}
 
 // Only the digits directly before a unit letter count: the letters may come in any order,
 // "T", signs and anything else are ignored, and "M" always means minutes.

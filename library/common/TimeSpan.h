@@ -17,8 +17,6 @@ public:
     // The same sum from parsed parts, negated when negative is set.
     explicit TimeSpan(const TimeSpanParts& parts);
 
-    // Validating form: throws TimeException TM_DAYS, TM_HOURS, TM_MINUTES or TM_SECONDS.
-    static TimeSpan validated(int32_t days, int32_t hours, int32_t minutes, int32_t seconds);
 
     // Parses "P[-]...nD...nH...nM...nS"; empty gives zeros; throws TimeException TM_INPUT when
     // the text does not begin with 'P'.

@@ -1,19 +1,18 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <tuple>
 
 #include "common/ConfReader.h"
 #include "common/DOMNode.h"
-#include "logger/LogCommons.h"
-#include "support/FakePlatform.h"
 #include "support/CapturedLog.h"
+#include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna {
 namespace {
 
 using TestSupport::CapturedLog;
+using Entries = std::vector<std::string>;
 
 // A reader over a text, with every debug line on and its log in memory. Paths are written as
 // on POSIX unless a test chooses the Windows syntax.
@@ -24,19 +23,41 @@ protected:
         fake.syntax = PathSyntax{};
     }
 
-    ConfReader& read(const std::string& text) {
-        built = reader.buildTreeFromText(text, "test.conf");
-        return reader;
-    }
+    void read(const std::string& text) { built = reader.buildTreeFromText(text, "test.conf"); }
 
-    // The children of a node as name/type/value triples.
-    static std::vector<std::string> describe(const DOMNode* parent) {
-        std::vector<std::string> entries;
+    // The children of a node as name|type|value.
+    static Entries describe(const DOMNode* parent) {
+        Entries entries;
         for (const DOMNode* node = parent ? parent->firstChild() : nullptr; node; node = node->nextSibling())
             entries.push_back(node->name() + "|" + node->type() + "|" + node->value());
         return entries;
     }
-    std::vector<std::string> topLevel() const { return describe(reader.root()); }
+    Entries topLevel() const { return describe(reader.root()); }
+
+    // A typed lookup as "result:value", the value left "-" unless the lookup succeeded.
+    std::string lookup(const std::string& type, const std::string& path) const {
+        std::string text = "-";
+        int result = ConfResult::NotFound;
+        if (type == "String") result = reader.getString(path, text);
+        if (type == "string") result = reader.getString(path, text, true, true);
+        if (type == "DirName") result = reader.getDirName(path, text);
+        if (type == "FileName") result = reader.getFileName(path, text);
+        if (type == "Bool") {
+            bool flag = false;
+            if ((result = reader.getBool(path, flag)) == ConfResult::Found) text = flag ? "true" : "false";
+        }
+        if (type == "Integer") {
+            int32_t number = 7;
+            if ((result = reader.getInteger(path, number)) == ConfResult::Found) text = std::to_string(number);
+        }
+        if (type == "TimeSpan") {
+            TimeSpanParts span;
+            if ((result = reader.getTimeSpan(path, span)) == ConfResult::Found)
+                text = std::to_string(span.days) + "d" + std::to_string(span.hours) + "h" +
+                       std::to_string(span.minutes) + "m" + std::to_string(span.seconds) + "s";
+        }
+        return std::to_string(result) + ":" + text;
+    }
 
     TestSupport::LogStateScope state;
     FakePlatform fake;
@@ -45,128 +66,59 @@ protected:
     bool built = false;
 };
 
-using Entries = std::vector<std::string>;
-
-TEST_F(ConfReaderTest, EntriesWithAndWithoutTypesValuesAndChildren) {
-    read("a () = '' { }");
-    EXPECT_TRUE(built);
-    EXPECT_EQ(topLevel(), (Entries{"a||"}));
-
-    read("a (String) = \"x\" { b (Integer) = \"5\" { } }");
-    EXPECT_EQ(topLevel(), (Entries{"a|String|x"}));
-    EXPECT_EQ(describe(reader.find("a")), (Entries{"b|Integer|5"}));
-    EXPECT_EQ(reader.root()->name(), "Root");
-}
-
-TEST_F(ConfReaderTest, ValuesLoseTheirQuotesAndKeepEscapedBackslashesOnly) {
-    read("plain () = word {} single () = 'one two' {}\n"
+TEST_F(ConfReaderTest, EntriesLayoutQuotesAndComments) {
+    const std::vector<std::pair<std::string, Entries>> cases{
+        {"a () = '' { }", {"a||"}},
+        {"a(String)=\"v\"{}", {"a|String|v"}},
+        {"a\n(\nString\n)\n=\n\"v\"\n{\n}\n", {"a|String|v"}},
+        {"a (String) = \"v\" {\r\n}\r\n", {"a|String|v"}},
+        {"\x01" "a\t(String)\x1f=\"v\"{}", {"a|String|v"}},
+        {"st\xc3\xa4" "dte (String) = 'M\xc3\xbc" "nchen \xe6\x9d\xb1' {}", {"st\xc3\xa4" "dte|String|M\xc3\xbc" "nchen \xe6\x9d\xb1"}},
+        {"plain () = word {} single () = 'one two' {}\n"
          "doubled () = \"C:\\\\dir\" {} single-backslash () = \"C:\\dir\" {}\n"
-         "escaped () = \"say \\\"hi\\\"\" {}");
-    EXPECT_EQ(topLevel(), (Entries{"plain||word", "single||one two", "doubled||C:\\dir",
-                                   "single-backslash||C:\\ir", "escaped||say \\hi\\"}));
-}
-
-TEST_F(ConfReaderTest, LayoutIsFreeCarriageReturnsIncludedAndNamesInAnyScript) {
-    const Entries expected{"a|String|v"};
-    for (const char* text : {"a(String)=\"v\"{}", "a\n(\nString\n)\n=\n\"v\"\n{\n}\n", "a (String) = \"v\" {\r\n}\r\n",
-                             "\x01" "a\t(String)\x1f=\"v\"{}"}) {
-        read(text);
-        EXPECT_EQ(topLevel(), expected) << text;
-    }
-    read("st\xc3\xa4" "dte (String) = 'M\xc3\xbc" "nchen \xe6\x9d\xb1\xe4\xba\xac' {}");
-    EXPECT_EQ(topLevel(), (Entries{"st\xc3\xa4" "dte|String|M\xc3\xbc" "nchen \xe6\x9d\xb1\xe4\xba\xac"}));
-}
-
-TEST_F(ConfReaderTest, CommentsOfEveryKindAreSkipped) {
-    read("# settings of the scanner\n"
-         "hoardscan () = '' { // the program's own block\n"
-         "  buffer (Integer) = '1000' {} # records per flush\n"
-         "  /* a block\n     comment */ extension /* here too */ (Bool) = 'true' {}\n"
-         "}\r\n"
-         "// the end\r\n");
-    EXPECT_TRUE(built);
-    EXPECT_EQ(topLevel(), (Entries{"hoardscan||"}));
-    EXPECT_EQ(describe(reader.find("hoardscan")), (Entries{"buffer|Integer|1000", "extension|Bool|true"}));
-    read("a (String) = '# not a comment' {}");
-    EXPECT_EQ(topLevel(), (Entries{"a|String|# not a comment"}));
-}
-
-TEST_F(ConfReaderTest, SyntaxErrorsNameTheLineAndKeepEarlierEntries) {
-    read("first () = '1' {}\n"
-         "second () = '2' {}\n"
-         "\n"
-         "third (String) '3' {}\n"
-         "fourth () = '4' {}\n");
-    EXPECT_FALSE(built);
-    EXPECT_EQ(topLevel(), (Entries{"first||1", "second||2"}));
-    EXPECT_EQ(log.containing("ConfReader: Missing '='.").size(), 1u);
-    const auto errors = log.containing("(17.01.02)");
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_NE(errors[0].find("test.conf"), std::string::npos);
-    EXPECT_NE(errors[0].find("Configuration: Error in conf file. (Code: 1.1)"), std::string::npos);
-    EXPECT_NE(errors[0].find("in entry \"third\", found \"'3'\""), std::string::npos);
-    EXPECT_NE(errors[0].find("  4"), std::string::npos) << errors[0];  // the line number parameter
-    ASSERT_EQ(log.containing(", line 4.").size(), 1u);
-}
-
-TEST_F(ConfReaderTest, TheInstallationsCatalogueWordsTheErrors) {
-    LogCommons catalogue;
-    const auto installation = std::filesystem::path(QUILNA_SOURCE_DIR) / "examples/installation/";
-    ASSERT_TRUE(catalogue.loadMessages(installation.string(), "configuration").status);
-    setCatalogue(&catalogue);
-    read("a (String) = 'x' {}\nb (String) 'y' {}\nc (String) = '${a' {}");
-    std::string value;
-    reader.getString("c", value);
-    const auto syntax = log.containing("(17.01.02)");
-    ASSERT_EQ(syntax.size(), 1u);
-    EXPECT_NE(syntax[0].find(": Error in the configuration file test.conf: Configuration: Error in conf file."),
-              std::string::npos)
-        << syntax[0];
-    EXPECT_EQ(syntax[0].substr(syntax[0].size() - 9), " (line 2)");
-    read("c (String) = '${a' {}");
-    reader.getString("c", value);
-    const auto reference = log.containing("(17.01.03)");
-    ASSERT_EQ(reference.size(), 1u);
-    EXPECT_NE(reference[0].find(": Cannot expand the references in the value of c: no closing brace."),
-              std::string::npos)
-        << reference[0];
-}
-
-TEST_F(ConfReaderTest, EachMissingTokenIsReported) {
-    const std::vector<std::pair<const char*, const char*>> cases{
-        {"a = '' {}", "Missing '('."},        {"a (String 'x' {}", "Missing ')'."},
-        {"a () '' {}", "Missing '='."},       {"a () = '' b {}", "Missing '{'."},
-        {"ok () = '' {\n}\nb\n(\n)\n= '' }", "Missing '{'."}};
-    for (const auto& [text, message] : cases) {
-        log.clear();
-        read(text);
-        EXPECT_FALSE(built) << text;
-        EXPECT_EQ(log.containing(message).size(), 1u) << text;
-    }
-    EXPECT_EQ(log.containing(", line 6.").size(), 1u);
-}
-
-// Unbalanced braces and a text cut short are errors with their line; the entries read before
-// stay, so that the settings they hold still count.
-TEST_F(ConfReaderTest, UnbalancedBracesAndTextsCutShortAreReportedWithTheirLine) {
-    const std::vector<std::tuple<const char*, Entries, const char*>> cases{
-        {"a () = '' {}\n} b () = '' {}", {"a||"}, "Unexpected '}': it closes no entry. (line 2)"},
-        {"a () = 'x' {\n b () = 'y' {", {"a||x"},
-         "Missing '}' of entry \"b\" opened in line 2, found the end of the file. (line 2)"},
-        {"a () = 'x' {}\nb () = ", {"a||x"}, "Missing a value in entry \"b\", found the end of the file. (line 2)"},
-        {"a () = 'x' {}\n\nb (String", {"a||x"}, "Missing ')' in entry \"b\", found the end of the file. (line 3)"},
+         "escaped () = \"say \\\"hi\\\"\" {}",
+         {"plain||word", "single||one two", "doubled||C:\\dir", "single-backslash||C:\\ir", "escaped||say \\hi\\"}},
+        {"# settings\nh () = '' { // own block\n  b (Integer) = '1000' {} # per flush\n"
+         "  /* a block\n     comment */ e /* here too */ (Bool) = 'true' {}\n}\r\n// the end\r\n",
+         {"h||"}},
+        {"a (String) = '# not a comment' {}", {"a|String|# not a comment"}},
     };
-    for (const auto& [text, entries, message] : cases) {
+    for (const auto& [text, entries] : cases) {
+        read(text);
+        EXPECT_TRUE(built) << text;
+        EXPECT_EQ(topLevel(), entries) << text;
+        if (entries == Entries{"h||"}) {
+            EXPECT_EQ(describe(reader.find("h")), (Entries{"b|Integer|1000", "e|Bool|true"}));
+        }
+    }
+}
+
+// Every syntax error names the file and its line; the entries read before it stay, so that the
+// settings they hold still count.
+TEST_F(ConfReaderTest, SyntaxErrorsNameTheLineAndKeepEarlierEntries) {
+    const std::vector<std::tuple<const char*, Entries, const char*, int>> cases{
+        {"first () = '1' {}\nsecond () = '2' {}\n\nthird (String) '3' {}\nfourth () = '4' {}\n",
+         {"first||1", "second||2"}, "Missing '=' in entry \"third\", found \"'3'\".", 4},
+        {"a = '' {}", {}, "Missing '(' in entry \"a\", found \"=\".", 1},
+        {"a (String 'x' {}", {}, "Missing ')' in entry \"a\", found \"'x'\".", 1},
+        {"a () = '' b {}", {}, "Missing '{' in entry \"a\", found \"b\".", 1},
+        {"ok () = '' {\n}\nb\n(\n)\n= '' }", {"ok||"}, "Missing '{' in entry \"b\", found \"}\".", 6},
+        {"a () = '' {}\n} b () = '' {}", {"a||"}, "Unexpected '}': it closes no entry.", 2},
+        {"a () = 'x' {\n b () = 'y' {", {"a||x"}, "Missing '}' of entry \"b\" opened in line 2, found the end of the file.", 2},
+        {"a () = 'x' {}\nb () = ", {"a||x"}, "Missing a value in entry \"b\", found the end of the file.", 2},
+        {"a () = 'x' {}\n\nb (String", {"a||x"}, "Missing ')' in entry \"b\", found the end of the file.", 3},
+    };
+    for (const auto& [text, entries, message, line] : cases) {
+        SCOPED_TRACE(text);
         log.clear();
         read(text);
-        EXPECT_FALSE(built) << text;
-        EXPECT_EQ(topLevel(), entries) << text;
+        EXPECT_FALSE(built);
+        EXPECT_EQ(topLevel(), entries);
         const auto errors = log.containing("(17.01.02)");
-        ASSERT_EQ(errors.size(), 1u) << text;
-        EXPECT_NE(errors[0].find(std::string(message).substr(0, std::string(message).find(" (line"))), std::string::npos)
-            << errors[0];
-        const std::string line = std::string(message).substr(std::string(message).find("(line ") + 6);
-        EXPECT_EQ(errors[0].substr(errors[0].size() - line.size() + 1), line.substr(0, line.size() - 1)) << errors[0];
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_NE(errors[0].find("test.conf"), std::string::npos) << errors[0];
+        EXPECT_NE(errors[0].find(message), std::string::npos) << errors[0];
+        EXPECT_EQ(log.containing(", line " + std::to_string(line) + ".").size(), 1u);
     }
     read("a () = 'x' { b () = 'y' {");  // a block that reaches the end keeps its entries
     EXPECT_EQ(describe(reader.find("a")), (Entries{"b||y"}));
@@ -190,7 +142,6 @@ TEST_F(ConfReaderTest, DeepNestingIsRefusedAndLongTreesAreFreed) {
     const auto errors = log.containing("(17.01.02)");
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("nested deeper than 256 levels"), std::string::npos);
-
     std::string wide;
     for (int entry = 0; entry < 200000; ++entry) wide += "e()=''{}";
     read(wide);
@@ -199,220 +150,115 @@ TEST_F(ConfReaderTest, DeepNestingIsRefusedAndLongTreesAreFreed) {
 }
 
 TEST_F(ConfReaderTest, BuildingFromAFileAndFailingToReadOne) {
-    TestSupport::TestDirectory directory;
-    const std::string path = directory.write("hoardscan.conf", "a (String) = 'from file' {}\n");
-    EXPECT_TRUE(reader.buildTree(path));
     std::string value;
-    EXPECT_EQ(reader.getString("a", value), ConfResult::Found);
-    EXPECT_EQ(value, "from file");
-
+    EXPECT_EQ(reader.getString("a", value), ConfResult::NotFound);  // no tree yet
+    TestSupport::TestDirectory directory;
+    EXPECT_TRUE(reader.buildTree(directory.write("hoardscan.conf", "a (String) = 'from file' {}\n")));
+    EXPECT_EQ(lookup("String", "a"), "0:from file");
     EXPECT_FALSE(reader.buildTree(directory.child("missing.conf")));
     const auto errors = log.containing("(17.01.01)");
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("missing.conf"), std::string::npos);
-    EXPECT_EQ(reader.getString("a", value), ConfResult::Found);  // the old tree stays
+    EXPECT_EQ(lookup("String", "a"), "0:from file");  // the old tree stays
 }
 
-TEST_F(ConfReaderTest, PathsFollowNamesExactly) {
+// Lookups follow names exactly; the type decides whether a value is there and how it reads.
+TEST_F(ConfReaderTest, TypedLookups) {
     read("Quilna () = '' { directories () = '' { conf (DirName) = '/etc/q' {} } }\n"
-         "twice (String) = 'first' {} twice (String) = 'second' {} \"quoted\" (String) = 'q' {}");
-    std::string value;
-    EXPECT_EQ(reader.getDirName("Quilna.directories.conf", value), ConfResult::Found);
-    EXPECT_EQ(value, "/etc/q/");
-    EXPECT_EQ(reader.getString("twice", value), ConfResult::Found);
-    EXPECT_EQ(value, "first");
-    EXPECT_EQ(reader.getString("\"quoted\"", value), ConfResult::Found);
-    value = "unchanged";
-    for (const char* path : {"quoted", "quilna.directories.conf", "Quilna.directories.conf.deeper", "Quilna.nothing", ""})
-        EXPECT_EQ(reader.getDirName(path, value), ConfResult::NotFound) << path;
-    EXPECT_EQ(value, "unchanged");
-    EXPECT_FALSE(log.containing("ConfReader: Not found.").empty());
-}
-
-TEST_F(ConfReaderTest, TypesDecideWhetherAValueIsThere) {
-    read("untyped () = 'v' {} text (String) = 'v' {}");
-    std::string text = "unchanged";
-    bool flag = true;
-    int32_t number = 7;
-    TimeSpanParts span;
-    span.days = 3;
-    EXPECT_EQ(reader.getString("untyped", text), ConfResult::NoValue);
-    EXPECT_EQ(reader.getBool("untyped", flag), ConfResult::NoValue);
-    EXPECT_EQ(reader.getInteger("untyped", number), ConfResult::NoValue);
-    EXPECT_EQ(reader.getDirName("untyped", text), ConfResult::NoValue);
-    EXPECT_EQ(reader.getFileName("untyped", text), ConfResult::NoValue);
-    EXPECT_EQ(reader.getTimeSpan("untyped", span), ConfResult::NoValue);
-    EXPECT_EQ(reader.getInteger("text", number), ConfResult::WrongType);
-    EXPECT_EQ(log.containing("ConfReader: Found, but type is \"String\", not \"Integer\".").size(), 1u);
-    EXPECT_EQ(text, "unchanged");
-    EXPECT_TRUE(flag);
-    EXPECT_EQ(number, 7);
-    EXPECT_EQ(span.days, 3);
-}
-
-TEST_F(ConfReaderTest, TypedConversions) {
-    read("t (Bool) = 'TRUE' {} f (Bool) = 'False' {} padded (Bool) = ' true' {}\n"
+         "twice (String) = 'first' {} twice (String) = 'second' {} \"quoted\" (String) = 'q' {}\n"
+         "untyped () = 'v' {} t (Bool) = 'TRUE' {} f (Bool) = 'False' {} padded (Bool) = ' true' {}\n"
          "n1 (Integer) = '12abc' {} n2 (Integer) = 'abc' {} n3 (Integer) = ' -42' {}\n"
          "n4 (Integer) = '2147483648' {} n5 (Integer) = '-99999999999999999999' {}\n"
-         "s (String) = '  Mixed Case  ' {}\n"
-         "period (TimeSpan) = 'P1D2H3M4S' {} bad-period (TimeSpan) = '1 day' {}\n"
+         "s (String) = '  Mixed Case  ' {} period (TimeSpan) = 'P1D2H3M4S' {} bad-period (TimeSpan) = '1 day' {}\n"
          "file (FileName) = ' logs//a.log ' {} dir-like (FileName) = 'logs/' {} none (FileName) = '' {}\n"
          "wild (FileName) = 'a*.log' {}");
-    bool flag = false;
-    EXPECT_EQ(reader.getBool("t", flag), ConfResult::Found);
-    EXPECT_TRUE(flag);
-    EXPECT_EQ(reader.getBool("f", flag), ConfResult::Found);
-    EXPECT_FALSE(flag);
-    flag = true;
-    EXPECT_EQ(reader.getBool("padded", flag), ConfResult::NotBool);
-    EXPECT_TRUE(flag);
-
-    int32_t number = 0;
-    EXPECT_EQ(reader.getInteger("n1", number), ConfResult::Found);
-    EXPECT_EQ(number, 12);
-    EXPECT_EQ(reader.getInteger("n2", number), ConfResult::Found);
-    EXPECT_EQ(number, 0);
-    EXPECT_EQ(reader.getInteger("n3", number), ConfResult::Found);
-    EXPECT_EQ(number, -42);
-    // Beyond 32 bits is refused, not cut to the largest number.
-    EXPECT_EQ(reader.getInteger("n4", number), ConfResult::Invalid);
-    EXPECT_EQ(reader.getInteger("n5", number), ConfResult::Invalid);
-    EXPECT_EQ(number, -42);
-
-    std::string text;
-    EXPECT_EQ(reader.getString("s", text), ConfResult::Found);
-    EXPECT_EQ(text, "  Mixed Case  ");
-    EXPECT_EQ(reader.getString("s", text, true, true), ConfResult::Found);
-    EXPECT_EQ(text, "mixed case");
-
-    TimeSpanParts span;
-    EXPECT_EQ(reader.getTimeSpan("period", span), ConfResult::Found);
-    EXPECT_EQ(std::vector<int32_t>({span.days, span.hours, span.minutes, span.seconds}),
-              std::vector<int32_t>({1, 2, 3, 4}));
-    EXPECT_EQ(reader.getTimeSpan("bad-period", span), ConfResult::Invalid);
-
-    EXPECT_EQ(reader.getFileName("file", text), ConfResult::Found);
-    EXPECT_EQ(text, "logs/a.log");
-    text = "unchanged";
-    EXPECT_EQ(reader.getFileName("dir-like", text), ConfResult::Invalid);
-    EXPECT_EQ(reader.getFileName("wild", text), ConfResult::Invalid);
-    EXPECT_EQ(text, "unchanged");
-    EXPECT_EQ(reader.getFileName("none", text), ConfResult::Found);
-    EXPECT_EQ(text, "");
+    const std::vector<std::tuple<const char*, const char*, const char*>> cases{
+        {"DirName", "Quilna.directories.conf", "0:/etc/q/"},
+        {"String", "twice", "0:first"},
+        {"String", "\"quoted\"", "0:q"},
+        {"DirName", "quoted", "2:-"},
+        {"DirName", "quilna.directories.conf", "2:-"},
+        {"DirName", "Quilna.directories.conf.deeper", "2:-"},
+        {"DirName", "", "2:-"},
+        {"String", "untyped", "1:-"},
+        {"Bool", "untyped", "1:-"},
+        {"Integer", "twice", "3:-"},
+        {"Bool", "t", "0:true"},
+        {"Bool", "f", "0:false"},
+        {"Bool", "padded", "4:-"},
+        {"Integer", "n1", "0:12"},
+        {"Integer", "n2", "0:0"},
+        {"Integer", "n3", "0:-42"},
+        {"Integer", "n4", "5:-"},  // beyond 32 bits is refused, not cut to the largest number
+        {"Integer", "n5", "5:-"},
+        {"String", "s", "0:  Mixed Case  "},
+        {"string", "s", "0:mixed case"},
+        {"TimeSpan", "period", "0:1d2h3m4s"},
+        {"TimeSpan", "bad-period", "5:-"},
+        {"FileName", "file", "0:logs/a.log"},
+        {"FileName", "dir-like", "5:-"},
+        {"FileName", "wild", "5:-"},
+        {"FileName", "none", "0:"},
+    };
+    for (const auto& [type, path, expected] : cases) EXPECT_EQ(lookup(type, path), expected) << type << " " << path;
+    EXPECT_EQ(log.containing("ConfReader: Found, but type is \"String\", not \"Integer\".").size(), 1u);
 }
 
-TEST_F(ConfReaderTest, ReferencesExpandWithDirectorySeparators) {
+TEST_F(ConfReaderTest, ReferencesExpand) {
+    std::string sixty;
+    for (int i = 0; i < 60; ++i) sixty += "${big}";
+    auto chain = [](const std::string& name, int links) {
+        std::string text;
+        for (int i = 0; i < links; ++i)
+            text += name + std::to_string(i) + " (String) = '${" + name + std::to_string(i + 1) + "}' {}\n";
+        return text + name + std::to_string(links) + " (String) = 'end' {}\n";
+    };
     read("base (DirName) = '/data' {} work (DirName) = '${base}scan' {}\n"
          "name (String) = 'scan' {} mixed (FileName) = '${base}//${name}.log' {}\n"
-         "chain (String) = '${mixed}' {} empty (DirName) = '' {} from-empty (String) = '[${empty}]' {}");
-    std::string value;
-    EXPECT_EQ(reader.getDirName("work", value), ConfResult::Found);
-    EXPECT_EQ(value, "/data/scan/");
-    EXPECT_EQ(reader.getFileName("mixed", value), ConfResult::Found);
-    EXPECT_EQ(value, "/data/scan.log");
-    // The referenced entry's type is not compared with the requested one.
-    EXPECT_EQ(reader.getString("chain", value), ConfResult::Found);
-    EXPECT_EQ(value, "/data///scan.log");
-    EXPECT_EQ(reader.getString("from-empty", value), ConfResult::Found);
-    EXPECT_EQ(value, "[]");
+         "chain (String) = '${mixed}' {} empty (DirName) = '' {} from-empty (String) = '[${empty}]' {}\n"
+         "open (String) = 'x${b' {} missing (String) = '${nowhere}' {} untyped () = 'u' {}\n"
+         "to-untyped (String) = '${untyped}' {}\n"
+         "self (String) = 'a${self}' {} ping (String) = '${pong}' {} pong (String) = '${ping}' {}\n"
+         "grow (String) = '${grow}${grow}' {}\n"
+         "big (String) = '" + std::string(40000, 'x') + "' {} sixty (String) = '" + sixty + "' {}\n" +
+         "half (DirName) = '" + std::string(32767, 'h') + "' {} whole (String) = '${half}${half}' {}\n" +
+         "over (String) = '${half}${half}!' {}\n" + chain("e", ConfReader::maxSubstitutions) +
+         chain("f", ConfReader::maxSubstitutions + 1));
+    const std::vector<std::tuple<const char*, const char*, const char*>> cases{
+        {"DirName", "work", "0:/data/scan/"},
+        {"FileName", "mixed", "0:/data/scan.log"},
+        {"String", "chain", "0:/data///scan.log"},  // the referenced entry's type is not compared
+        {"String", "from-empty", "0:[]"},
+        {"String", "open", "6:-"},
+        {"String", "missing", "2:-"},
+        {"String", "to-untyped", "1:-"},
+        {"String", "self", "8:-"},
+        {"String", "ping", "8:-"},
+        {"String", "grow", "8:-"},
+        {"String", "sixty", "9:-"},
+        {"String", "over", "9:-"},
+        {"String", "e0", "0:end"},
+        {"String", "f0", "8:-"},
+    };
+    for (const auto& [type, path, expected] : cases) EXPECT_EQ(lookup(type, path), expected) << path;
+    std::string whole;  // up to the bound, the separator a directory brings along included
+    EXPECT_EQ(reader.getString("whole", whole), ConfResult::Found);
+    EXPECT_EQ(whole.size(), 65536u);
+
+    const auto refused = log.containing("(17.01.03)");
+    ASSERT_EQ(refused.size(), 7u);  // unclosed, three loops, two too long, the overlong chain
+    EXPECT_NE(refused[0].find("open"), std::string::npos) << refused[0];
+    EXPECT_NE(refused[1].find("self"), std::string::npos) << refused[1];
+    EXPECT_NE(refused[4].find("beyond 65536 bytes with the reference ${big}"), std::string::npos) << refused[4];
+    EXPECT_NE(refused[4].find("sixty"), std::string::npos) << refused[4];
     EXPECT_FALSE(log.containing("ConfReader: Reference \"base\" = \"/data\".").empty());
 }
 
 TEST_F(ConfReaderTest, ReferencesUseWindowsSeparatorsOnWindows) {
     fake.syntax = FakePlatform::windowsSyntax();
     read("base (DirName) = 'C:/data' {} work (DirName) = '${base}scan' {} unc (DirName) = '\\\\\\\\server//share' {}");
-    std::string value;
-    EXPECT_EQ(reader.getDirName("work", value), ConfResult::Found);
-    EXPECT_EQ(value, "C:\\data\\scan\\");
-    EXPECT_EQ(reader.getDirName("unc", value), ConfResult::Found);
-    EXPECT_EQ(value, "\\\\server\\share\\");
-}
-
-TEST_F(ConfReaderTest, BrokenReferencesGiveTheirCodes) {
-    read("open (String) = 'x${b' {} missing (String) = '${nowhere}' {} untyped () = 'u' {}\n"
-         "to-untyped (String) = '${untyped}' {}");
-    std::string value = "unchanged";
-    EXPECT_EQ(reader.getString("open", value), ConfResult::UnclosedReference);
-    const auto bad = log.containing("(17.01.03)");
-    ASSERT_EQ(bad.size(), 1u);
-    EXPECT_NE(bad[0].find("open"), std::string::npos);
-    EXPECT_EQ(reader.getString("missing", value), ConfResult::NotFound);
-    EXPECT_EQ(reader.getString("to-untyped", value), ConfResult::NoValue);
-    EXPECT_EQ(value, "unchanged");
-}
-
-TEST_F(ConfReaderTest, ReferenceLoopsEnd) {
-    read("self (String) = 'a${self}' {} ping (String) = '${pong}' {} pong (String) = '${ping}' {}\n"
-         "grow (String) = '${grow}${grow}' {}");
-    std::string value = "unchanged";
-    for (const char* path : {"self", "ping", "grow"}) {
-        log.clear();
-        EXPECT_EQ(reader.getString(path, value), ConfResult::ReferenceLoop) << path;
-        const auto loop = log.containing("(17.01.03)");
-        ASSERT_EQ(loop.size(), 1u) << path;
-        EXPECT_NE(loop[0].find(path), std::string::npos);
-    }
-    EXPECT_EQ(value, "unchanged");
-}
-
-// A large value referred to again and again: the expansion stops at its bound and names the key.
-TEST_F(ConfReaderTest, ExpansionsBeyondTheirBoundAreRefused) {
-    std::string sixty;
-    for (int i = 0; i < 60; ++i) sixty += "${big}";
-    read("big (String) = '" + std::string(40000, 'x') + "' {} sixty (String) = '" + sixty + "' {}\n" +
-         "half (DirName) = '" + std::string(32767, 'h') + "' {} whole (String) = '${half}${half}' {}\n" +
-         "over (String) = '${half}${half}!' {}");
-    std::string value = "unchanged";
-    EXPECT_EQ(reader.getString("sixty", value), ConfResult::TooLong);
-    EXPECT_EQ(reader.getString("over", value), ConfResult::TooLong);
-    EXPECT_EQ(value, "unchanged");
-    const auto refused = log.containing("(17.01.03)");
-    ASSERT_EQ(refused.size(), 2u);
-    EXPECT_NE(refused[0].find("sixty"), std::string::npos) << refused[0];
-    EXPECT_NE(refused[0].find("beyond 65536 bytes with the reference ${big}"), std::string::npos) << refused[0];
-    EXPECT_NE(refused[1].find("over"), std::string::npos) << refused[1];
-    // Up to the bound, the separator a directory brings along included.
-    EXPECT_EQ(reader.getString("whole", value), ConfResult::Found);
-    EXPECT_EQ(value.size(), 65536u);
-}
-
-TEST_F(ConfReaderTest, SixtyFourSubstitutionsAreAllowed) {
-    auto chain = [](int links) {
-        std::string text;
-        for (int i = 0; i < links; ++i)
-            text += "e" + std::to_string(i) + " (String) = '${e" + std::to_string(i + 1) + "}' {}\n";
-        return text + "e" + std::to_string(links) + " (String) = 'end' {}\n";
-    };
-    std::string value;
-    read(chain(ConfReader::maxSubstitutions));
-    EXPECT_EQ(reader.getString("e0", value), ConfResult::Found);
-    EXPECT_EQ(value, "end");
-    read(chain(ConfReader::maxSubstitutions + 1));
-    EXPECT_EQ(reader.getString("e0", value), ConfResult::ReferenceLoop);
-}
-
-TEST_F(ConfReaderTest, AnAbsentReaderAnswersSeven) {
-    SmartPointer<ConfReader> none;
-    std::string text;
-    bool flag;
-    int32_t number;
-    TimeSpanParts span;
-    EXPECT_EQ(ConfReader::getString(none.get(), "a", text), ConfResult::NoReader);
-    EXPECT_EQ(ConfReader::getBool(none.get(), "a", flag), ConfResult::NoReader);
-    EXPECT_EQ(ConfReader::getInteger(none.get(), "a", number), ConfResult::NoReader);
-    EXPECT_EQ(ConfReader::getDirName(none.get(), "a", text), ConfResult::NoReader);
-    EXPECT_EQ(ConfReader::getFileName(none.get(), "a", text), ConfResult::NoReader);
-    EXPECT_EQ(ConfReader::getTimeSpan(none.get(), "a", span), ConfResult::NoReader);
-    read("a (String) = 'x' {}");
-    EXPECT_EQ(ConfReader::getString(&reader, "a", text), ConfResult::Found);
-    EXPECT_EQ(text, "x");
-}
-
-TEST_F(ConfReaderTest, LookupsBeforeAnyTreeFindNothing) {
-    ConfReader fresh(log.centre);
-    std::string value;
-    EXPECT_EQ(fresh.getString("a", value), ConfResult::NotFound);
-    EXPECT_EQ(fresh.root(), nullptr);
+    EXPECT_EQ(lookup("DirName", "work"), "0:C:\\data\\scan\\");
+    EXPECT_EQ(lookup("DirName", "unc"), "0:\\\\server\\share\\");
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Lock files: their four-line format, tokens, expiry and the times read back as UTC.
+// Lock files: their four-line format, tokens, expiry and the times read as UTC.
 #include <gtest/gtest.h>
 
 #include "common/BasicFile.h"
@@ -21,152 +21,98 @@ std::vector<std::string> linesOf(const std::string& path) {
     return lines;
 }
 
-TEST(LockFileFormat, FourLinesOfTakenValidTokenAndHolding) {
+class LockFileTest : public ::testing::Test {
+protected:
+    LockFileTest() { fake.clock = 1372680000; }  // 2013-07-01T12:00:00Z
+    std::vector<std::string> lockLines() const { return linesOf(path + ".lock"); }
+
     TestDirectory dir;
     FakePlatform fake;
-    fake.clock = 1372680000;  // 2013-07-01T12:00:00Z
-    std::string path = dir.write("protected", "content");
+    const std::string path = dir.write("protected", "content");
+};
+
+TEST_F(LockFileTest, FourLinesOfTakenValidTokenAndHolding) {
     LockFile lock(path);
     EXPECT_FALSE(lock.isPresent());
-    EXPECT_TRUE(lock.originalExisted());
     ASSERT_TRUE(lock.lock(TimeSpan(30), true));
-    EXPECT_TRUE(lock.isPresent());
-    EXPECT_TRUE(lock.holdsOriginal());
-
     // Readable by others at once, while the lock file is still open.
-    auto lines = linesOf(path + ".lock");
+    const auto lines = lockLines();
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], "20130701T120000Z");
     EXPECT_EQ(lines[1], "20130701T120030Z");
-    EXPECT_EQ(lines[2], lock.ownToken());
+    EXPECT_EQ(lines[2].substr(0, 16), "20130701T120000Z");  // the token: a time stamp and ten characters
+    ASSERT_EQ(lines[2].size(), 26u);
+    for (char c : lines[2].substr(16)) EXPECT_TRUE(c >= 0x20 && c <= 0x7D) << int(c);
     EXPECT_EQ(lines[3], "original");
     EXPECT_EQ(dir.read("protected"), "content");  // holding it changes nothing
-
     EXPECT_FALSE(lock.lock(TimeSpan(30), true));  // already there
     EXPECT_TRUE(lock.unlock());
     EXPECT_FALSE(FileOps::exists(path + ".lock"));
     EXPECT_TRUE(lock.unlock());  // nothing left to release
 
+    // Made in the same second, still another token: one must never take the other's lock for its own.
     LockFile plain(path);
     ASSERT_TRUE(plain.lock(TimeSpan(5), false));
-    EXPECT_EQ(linesOf(path + ".lock")[3], "missing");
+    EXPECT_EQ(lockLines()[3], "missing");
+    EXPECT_NE(lockLines()[2], lines[2]);
     EXPECT_TRUE(plain.unlock());
+
+    // A new protected file is created, empty, while held.
+    LockFile fresh(dir.child("new"));
+    EXPECT_FALSE(fresh.originalExisted());
+    ASSERT_TRUE(fresh.lock(TimeSpan(30), true));
+    EXPECT_EQ(dir.read("new"), "");
+    EXPECT_TRUE(fresh.unlock());
+    EXPECT_FALSE(LockFile(dir.child("no/dir/file")).lock(TimeSpan(30), false));
 }
 
-TEST(LockFileToken, TimeStampAndTenPrintableCharactersUniquePerObject) {
-    FakePlatform fake;
-    fake.clock = 1372680000;
-    LockFile a("/nonexistent/x");
-    LockFile b("/nonexistent/x");
-    ASSERT_EQ(a.ownToken().size(), 26u);
-    EXPECT_EQ(a.ownToken().substr(0, 16), "20130701T120000Z");
-    for (char c : a.ownToken().substr(16)) {
-        EXPECT_GE(c, 0x20);
-        EXPECT_LE(c, 0x7D);
-    }
-    // Made in the same second, still different: one must never take the other's lock for its own.
-    EXPECT_NE(a.ownToken(), b.ownToken());
-    EXPECT_FALSE(a.originalExisted());
-}
-
-TEST(LockFileForeign, ALiveForeignLockHoldsUntilItExpiresThenIsCleared) {
-    TestDirectory dir;
-    FakePlatform fake;
-    fake.clock = 1372680000;
-    std::string path = dir.write("p", "x");
-    LockFile holder(path);
-    ASSERT_TRUE(holder.lock(TimeSpan(30), false));
-
+TEST_F(LockFileTest, AForeignLockHoldsUntilItExpiresAndTheNextOneIsNotRemovedByTheLateHolder) {
+    LockFile slow(path);
+    ASSERT_TRUE(slow.lock(TimeSpan(30), false));
     LockFile other(path);
     EXPECT_TRUE(other.isPresent());
-    EXPECT_EQ(other.foundToken(), holder.ownToken());
-    EXPECT_EQ(other.validUntil().value(), 1372680030);
     EXPECT_FALSE(other.lock(TimeSpan(30), false));
-    EXPECT_FALSE(other.unlock());
     *fake.clock += 29;
     EXPECT_FALSE(other.unlock());
     *fake.clock += 1;
-    EXPECT_TRUE(other.unlock());
-    EXPECT_FALSE(FileOps::exists(path + ".lock"));
-    EXPECT_TRUE(other.lock(TimeSpan(30), false));
-    EXPECT_TRUE(other.unlock());
-}
-
-TEST(LockFileForeign, AHolderPastItsExpiryLeavesTheNextWritersLockInPlace) {
-    TestDirectory dir;
-    FakePlatform fake;
-    fake.clock = 1372680000;
-    std::string path = dir.write("p", "x");
-    LockFile slow(path);
-    ASSERT_TRUE(slow.lock(TimeSpan(30), false));
-    *fake.clock += 31;
-    // The slow holder still runs: its expired lock is cleared all the same, on every system.
-    LockFile next(path);
-    EXPECT_TRUE(next.unlock());
-    ASSERT_TRUE(next.lock(TimeSpan(30), false));
+    EXPECT_TRUE(other.unlock());  // expired: cleared, though its holder still runs
+    ASSERT_TRUE(other.lock(TimeSpan(30), false));
+    const std::string token = lockLines()[2];
     // The slow holder's release must not remove the lock that now belongs to the next writer.
     EXPECT_TRUE(slow.unlock());
-    ASSERT_TRUE(FileOps::exists(path + ".lock"));
-    EXPECT_EQ(linesOf(path + ".lock")[2], next.ownToken());
-    LockFile third(path);
-    EXPECT_FALSE(third.lock(TimeSpan(30), false));
-    EXPECT_TRUE(next.unlock());
+    EXPECT_EQ(lockLines()[2], token);
+    EXPECT_FALSE(LockFile(path).lock(TimeSpan(30), false));
+    EXPECT_TRUE(other.unlock());
     EXPECT_FALSE(FileOps::exists(path + ".lock"));
-}
 
-TEST(LockFileForeign, ANewLockSinceConstructionIsNotOverwritten) {
-    TestDirectory dir;
-    std::string path = dir.write("p", "x");
+    // A lock taken since this object was made is not overwritten.
     LockFile late(path);
     LockFile early(path);
     ASSERT_TRUE(early.lock(TimeSpan(30), false));
     EXPECT_FALSE(late.lock(TimeSpan(30), false));
-    EXPECT_EQ(linesOf(path + ".lock")[2], early.ownToken());
-    EXPECT_FALSE(late.unlock());  // a live foreign lock
+    EXPECT_FALSE(late.unlock());
     EXPECT_TRUE(early.unlock());
 }
 
-TEST(LockFileForeign, DamagedLockFilesCountAsExpired) {
-    TestDirectory dir;
-    std::string path = dir.write("p", "x");
-    dir.write("p.lock", "");
-    LockFile empty(path);
-    EXPECT_TRUE(empty.isPresent());
-    EXPECT_EQ(empty.validUntil().value(), 0);
-    EXPECT_TRUE(empty.unlock());
-
-    dir.write("p.lock", "garbage\n\xff\xfe\n");
-    LockFile garbage(path);
-    EXPECT_TRUE(garbage.isPresent());
-    EXPECT_TRUE(garbage.unlock());
-    EXPECT_FALSE(FileOps::exists(path + ".lock"));
-}
-
-TEST(LockFileTimes, TheUtcFormIsReadAsUtcWhateverTheProcessZone) {
-    FakePlatform fake;
-    fake.environment["QUILNA_TZ"] = "+05:00";
+// The stamps are UTC whatever the process zone; damaged lock files count as expired.
+TEST_F(LockFileTest, ForeignLockFilesAreReadInUtcAndDamagedOnesExpire) {
+    fake.environment["QUILNA_TZ"] = "-05:00";
     DateTime::resetProcessZone();
-    EXPECT_EQ(LockFile::parseStamp("20130701T120000Z").value(), 1372680000);
-    EXPECT_EQ(LockFile::parseStamp("19700101T000000Z").value(), 0);
-    // Other texts go through the ordinary parser.
-    EXPECT_EQ(LockFile::parseStamp("").value(), 0);
-    EXPECT_EQ(LockFile::parseStamp("2013-07-01T12:00:00").value(), DateTime("2013-07-01T12:00:00").value());
+    const std::vector<std::pair<std::string, bool>> cases{
+        {"20130701T115900Z\n20130701T120001Z\nsomebody else\nmissing\n", true},
+        {"20130701T115900Z\n20130701T120000Z\nsomebody else\nmissing\n", false},
+        {"", false},
+        {"garbage\n\xff\xfe\n", false},
+    };
+    for (const auto& [content, live] : cases) {
+        dir.write("protected.lock", content);
+        LockFile lock(path);
+        EXPECT_TRUE(lock.isPresent());
+        EXPECT_EQ(lock.unlock(), !live) << content;
+        EXPECT_EQ(FileOps::exists(path + ".lock"), live) << content;
+    }
     fake.environment.erase("QUILNA_TZ");
     DateTime::resetProcessZone();
-}
-
-TEST(LockFileHold, ANewProtectedFileIsCreatedEmptyWhileHeld) {
-    TestDirectory dir;
-    std::string path = dir.child("new");
-    LockFile lock(path);
-    EXPECT_FALSE(lock.originalExisted());
-    ASSERT_TRUE(lock.lock(TimeSpan(30), true));
-    EXPECT_TRUE(FileOps::exists(path));
-    EXPECT_TRUE(lock.unlock());
-
-    LockFile nowhere(dir.child("no/dir/file"));
-    EXPECT_FALSE(nowhere.lock(TimeSpan(30), false));
-    EXPECT_FALSE(nowhere.isPresent());
 }
 
 }  // namespace

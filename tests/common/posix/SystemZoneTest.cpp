@@ -22,16 +22,6 @@ TEST(SystemZone, DerivedFromTheSystemZone) {
     expectDerivedZoneMatchesSystem("UTC", "+00:00");
 }
 
-TEST(SystemZone, OsloWithoutQuilnaTzFormatsLikeTheDescription) {
-    SystemZoneScope system("Europe/Oslo");
-    ZoneScope zone(std::string(""));  // empty counts as unset
-    EXPECT_EQ(DateTime::formatZone(DateTime::processZone()), TimeTest::centralEurope);
-    EXPECT_EQ(DateTime(1372680000).formatLocal(false, false), "2013-07-01T14:00:00");
-    EXPECT_EQ(DateTime(1358251200).formatLocal(false, false), "2013-01-15T13:00:00");
-    EXPECT_EQ(DateTime("2013-07-03T10:17:00").alignDown(TimeSpan(604800)).formatLocal(false, false),
-              "2013-07-01T00:00:00");
-}
-
 TEST(SystemZone, DerivedZoneIsRenewedOnceTheHourHasPassed) {
     SystemZoneScope oslo("Europe/Oslo");
     ZoneScope zone(std::nullopt);

@@ -66,18 +66,5 @@ TEST_F(ResourcesRegistryTest, TypesAndTrailingZeros) {
     EXPECT_EQ(read("TEXT"), "3");
 }
 
-TEST_F(ResourcesRegistryTest, WrittenValuesAreStringsTheSystemReads) {
-    ASSERT_EQ(writeResource("HoardscanLogCounter", "12"), 0);
-    char buffer[16] = {};
-    DWORD size = sizeof buffer;
-    DWORD type = 0;
-    ASSERT_EQ(::RegGetValueA(HKEY_LOCAL_MACHINE, key_.c_str(), "HoardscanLogCounter", RRF_RT_ANY | RRF_SUBKEY_WOW6464KEY,
-                             &type, buffer, &size),
-              ERROR_SUCCESS);
-    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(std::string(buffer), "12");
-    EXPECT_EQ(size, 3u) << "stored with its terminating zero";
-}
-
 }  // namespace
 }  // namespace Quilna
