@@ -1,4 +1,4 @@
-// The file operations: existence of drives, status records, owners and renames with retries.
+// The file operations: existence of drives, status records, owners and the current directory.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -55,21 +55,6 @@ TEST(FileOps, StatusTimesOutsideTheRangeAreClampedAndMissingFilesLeaveDefaults) 
     EXPECT_FALSE(status.exists);
     EXPECT_EQ(status.size, 0u);
     EXPECT_TRUE(status.fullPath.empty());
-}
-
-TEST(FileOps, RenamesTrySixTimesTwoSecondsApart) {
-    TestDirectory dir;
-    FakePlatform fake;
-    fake.clock = 1000000;
-    const std::string from = dir.write("from", "new");
-    const std::string to = dir.write("to", "old");
-    EXPECT_FALSE(FileOps::renameFile(from, to, false));
-    EXPECT_EQ(*fake.clock, 1000000 + 10);  // five pauses between six attempts
-    EXPECT_EQ(dir.read("to"), "old");
-    ASSERT_TRUE(FileOps::renameFile(from, to, true));
-    EXPECT_EQ(*fake.clock, 1000000 + 10);  // no pause when the first attempt works
-    EXPECT_EQ(dir.read("to"), "new");
-    EXPECT_FALSE(FileOps::exists(from));
 }
 
 TEST(FileOps, TheCurrentDirectoryEndsInTheSeparator) {

@@ -57,12 +57,6 @@ TEST_F(LockFileTest, FourLinesOfTakenValidTokenAndHolding) {
     EXPECT_NE(lockLines()[2], lines[2]);
     EXPECT_TRUE(plain.unlock());
 
-    // A new protected file is created, empty, while held.
-    LockFile fresh(dir.child("new"));
-    EXPECT_FALSE(fresh.originalExisted());
-    ASSERT_TRUE(fresh.lock(TimeSpan(30), true));
-    EXPECT_EQ(dir.read("new"), "");
-    EXPECT_TRUE(fresh.unlock());
     EXPECT_FALSE(LockFile(dir.child("no/dir/file")).lock(TimeSpan(30), false));
 }
 

@@ -1,6 +1,5 @@
 // Installation resources read from and written to the registry (on POSIX a .reg file below a
-// temporary registry root), with ${name} references between them. Each test has a key of its
-// own; what the key looks like on disk is a POSIX test.
+// temporary registry root), with ${name} references between them. Each test has a key of its own.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "common/Resources.h"
+#include "platform/Registry.h"
 #include "support/FakePlatform.h"
 #include "support/TestRegistryKey.h"
 #include "support/TestDirectory.h"
@@ -98,6 +98,32 @@ TEST_F(ResourcesTest, ExpansionsAreBoundedInLengthAndReads) {
     EXPECT_LE(fake.registryReads, 17u);
     ASSERT_EQ(writeResource("Raw", std::string(kResourceLengthLimit + 1, 'r')), 0);
     EXPECT_EQ(read("Raw"), "<4>");
+}
+
+// The value types an installer may write: strings of every kind lose their trailing zeros,
+// dwords are numbers only, and nothing else is a resource.
+TEST_F(ResourcesTest, TypesAndTrailingZeros) {
+    fake.registryFake = true;
+    const std::vector<std::tuple<const char*, uint32_t, std::string>> values{
+        {"Level", RegistryType::Dword, std::string("\x03\0\0\0", 4)},
+        {"Short", RegistryType::Dword, "\x05"},
+        {"Text", RegistryType::String, std::string("3\0", 2)},
+        {"Unterminated", RegistryType::String, "abc"},
+        {"Expand", RegistryType::ExpandString, std::string("C:\0", 3)},
+        {"Multi", RegistryType::MultiString, std::string("a\0b\0\0", 5)},
+        {"Blob", 3, "\x01\x02"}};
+    for (const auto& [name, type, data] : values) fake.registry[key_ + "\\" + name] = {type, data};
+    const std::vector<std::tuple<const char*, std::string, int, uint32_t>> cases{
+        {"Level", "<3>", 0, 3u},       {"Short", "<3>", 0, 5u},  // a short dword keeps nothing of what was there
+        {"Text", "3", 3, 99u},         {"Unterminated", "abc", 3, 99u}, {"Expand", "C:", 3, 99u},
+        {"Multi", std::string("a\0b", 3), 3, 99u},  // the separators stay
+        {"Blob", "<3>", 3, 99u},       {"Absent", "<2>", 2, 99u}};
+    for (const auto& [name, text, dwordResult, number] : cases) {
+        EXPECT_EQ(read(name), text) << name;
+        uint32_t value = name == std::string("Short") ? 0xFFFFFFFF : 99;
+        EXPECT_EQ(readResourceDword(name, value), dwordResult) << name;
+        EXPECT_EQ(value, number) << name;
+    }
 }
 
 TEST_F(ResourcesTest, ConcurrentWritersLoseNoValue) {

@@ -50,24 +50,6 @@ TEST(SmartPointer, CopiesShareOneCounterAndTheLastReleaseDeletes) {
     EXPECT_EQ(alive, 0);
 }
 
-// A destroyed object is gone for every holder; the counter, negative, lives on until the last.
-TEST(SmartPointer, DestroyLeavesTheOtherHoldersWithNull) {
-    int alive = 0;
-    SmartPointer<Tracked> a(new Tracked(alive));
-    SmartPointer<Tracked> b(a);
-    b.destroy();
-    EXPECT_EQ(alive, 0);
-    EXPECT_TRUE(a.isNull());
-    EXPECT_EQ(a.count(), -1);
-    SmartPointer<Tracked> c(a);  // a copy of a destroyed pointer is null too
-    EXPECT_TRUE(c.isNull());
-    EXPECT_EQ(a.count(), -2);
-    c.reset();
-    b.reset();
-    a.reset();  // the last one frees the counter (checked by the sanitizer build)
-    EXPECT_EQ(a.count(), 0);
-}
-
 TEST(SmartPointer, FailedCounterAllocationDeletesTheObject) {
     int alive = 0;
     auto* fresh = new Tracked(alive);
