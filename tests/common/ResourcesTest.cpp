@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <thread>
 #include <vector>
 
 #include "common/Resources.h"
@@ -124,18 +123,6 @@ TEST_F(ResourcesTest, TypesAndTrailingZeros) {
         EXPECT_EQ(readResourceDword(name, value), dwordResult) << name;
         EXPECT_EQ(value, number) << name;
     }
-}
-
-TEST_F(ResourcesTest, ConcurrentWritersLoseNoValue) {
-    // Each writer locks the key's file on its own, as separate processes do.
-    std::vector<std::thread> writers;
-    for (int w = 0; w < 3; ++w)
-        writers.emplace_back([w] {
-            for (int i = 0; i < 10; ++i) writeResource("W" + std::to_string(w) + "_" + std::to_string(i), std::to_string(i));
-        });
-    for (std::thread& writer : writers) writer.join();
-    for (int w = 0; w < 3; ++w)
-        for (int i = 0; i < 10; ++i) EXPECT_EQ(read("W" + std::to_string(w) + "_" + std::to_string(i)), std::to_string(i));
 }
 
 }  // namespace
