@@ -120,6 +120,12 @@ TEST(ResultFileReaderTest, LinesAcrossReadChunksAndCarriageReturnsReadWhole) {
     EXPECT_EQ(files, count * (count - 1.0) / 2);
     EXPECT_EQ(bytes, count * (count - 1.0));
     EXPECT_EQ(reader.contentSize(), text.size());
+    // One changed byte changes the fingerprint that tells a run imported before from another.
+    text[text.size() - 4] = '6';
+    writeText(file, text);
+    ResultFileReader changed(file);
+    changed.forEachAccountRecord([](const AccountRecordView&) {});
+    EXPECT_NE(changed.contentHash(), reader.contentHash());
 }
 
 // What the scanner writes reads back in ResultFilesTest; here lines it never writes.
