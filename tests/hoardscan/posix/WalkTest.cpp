@@ -280,14 +280,16 @@ TEST_P(WalkTest, TheWholeListingIsCountedOnlyAtDebugLevelFive) {
     EXPECT_EQ(found[4], "   Found 2 file(s) in \"" + root + "/d/empty/\"...");
 }
 
-// One status call per file, asked through its directory; a subdirectory is only opened.
+// One status call per file, asked through its directory and handed to every step, none of
+// which asks again; a subdirectory is only opened.
 TEST_P(WalkTest, EachFileCostsOneStatusCall) {
     TreeFaults fake;
     for (int i = 0; i < 20; ++i) file("d" + std::to_string(i % 4) + "/f" + std::to_string(i) + ".txt", i);
     const fs::path before = fs::current_path();
-    walk("", "");
+    walk("", "", FileTypes::Mapping);
     EXPECT_EQ(files(), 20);
     EXPECT_EQ(fake.entryInfoCalls, 20);
+    EXPECT_EQ(fake.fileInfoCalls, 0);
     EXPECT_EQ(fake.subdirectoryOpens, 4);
     EXPECT_EQ(fs::current_path(), before) << "the walk never moves the current directory";
 }
