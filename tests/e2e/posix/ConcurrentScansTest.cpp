@@ -15,47 +15,26 @@ namespace {
 const std::regex logLine(R"(^(debug-[1-5]|NOTICE|WARNING|ERROR|CRITICAL|FATAL) +\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d )"
                          R"(\(17\.\d\d(\.\d\d)?\) +(\d+): (.*)$)");
 
-// The log agent's own lines, which belong to no record.
-bool isAgentLine(const std::string& line, const std::string& logPath) {
-    return line.empty() || line == "Quilna VERSION(6.3.0.0) REVISION(0)" ||
-           line.rfind("Opened log file \"" + logPath + "\". Time: ", 0) == 0 ||
-           line.rfind("Closing log file \"" + logPath + "\". Time: ", 0) == 0;
-}
-
-// How often the writer changes from one line to the next: 1 when the runs did not overlap.
-size_t writerChanges(const std::string& log) {
-    size_t changes = 0;
-    std::string last;
-    for (const std::string& line : logLines(log)) {
-        std::smatch parts;
-        if (!std::regex_match(line, parts, logLine)) continue;
-        if (!last.empty() && parts[3].str() != last) ++changes;
-        last = parts[3].str();
-    }
-    return changes;
-}
-
-// Lines on what the walk leaves out beside the installation: the temporary directory's other
-// entries come and go with whatever else runs on the machine.
-bool isExclusionLine(const std::string& text) {
-    return text.find("This directory and all it's subdirectories are excluded: ") != std::string::npos;
-}
-
-// The texts of each process's lines, in order, its own process id written as "<pid>", without
-// exclusion lines; a line that is neither a whole log line nor one of the agent's is kept
-// under process 0.
-std::map<pid_t, std::vector<std::string>> textsByProcess(const std::string& log, const std::string& logPath) {
+// The texts of each process's lines in order, its own process id written as "<pid>", without
+// the lines on what the walk leaves out beside the installation (the temporary directory's
+// other entries come and go). A line that is neither a whole log line nor one of the log
+// agent's own is kept under process 0. The order of the writers, a change at a time.
+std::map<pid_t, std::vector<std::string>> textsByProcess(const std::string& log, const std::string& logPath,
+                                                         std::vector<pid_t>& writers) {
     std::map<pid_t, std::vector<std::string>> texts;
     for (const std::string& line : logLines(log)) {
         std::smatch parts;
         if (std::regex_match(line, parts, logLine)) {
             const pid_t process = static_cast<pid_t>(std::stol(parts[3].str()));
             std::string text = parts[4].str();
-            const std::string id = parts[3].str();
-            for (size_t at = text.find(id); at != std::string::npos; at = text.find(id, at + 5))
-                text.replace(at, id.size(), "<pid>");
-            if (!isExclusionLine(text)) texts[process].push_back(parts[1].str() + " " + text);
-        } else if (!isAgentLine(line, logPath)) {
+            for (size_t at = text.find(parts[3].str()); at != std::string::npos; at = text.find(parts[3].str(), at + 5))
+                text.replace(at, parts[3].length(), "<pid>");
+            if (text.find("This directory and all it's subdirectories are excluded: ") == std::string::npos)
+                texts[process].push_back(parts[1].str() + " " + text);
+            if (writers.empty() || writers.back() != process) writers.push_back(process);
+        } else if (!line.empty() && line != "Quilna VERSION(6.3.0.0) REVISION(0)" &&
+                   !line.starts_with("Opened log file \"" + logPath + "\". Time: ") &&
+                   !line.starts_with("Closing log file \"" + logPath + "\". Time: ")) {
             texts[0].push_back(line);
         }
     }
@@ -76,14 +55,33 @@ TEST(ConcurrentScans, TwoScansOfOneInstallationBothFinishAndLoseNoLogLine) {
 
     // Alone first: the lines one scan writes.
     ASSERT_EQ(installation.run(), 0) << installation.log();
-    const std::map<pid_t, std::vector<std::string>> alone = textsByProcess(installation.log(), logPath);
+    std::vector<pid_t> writers;
+    const std::map<pid_t, std::vector<std::string>> alone = textsByProcess(installation.log(), logPath, writers);
     ASSERT_EQ(alone.size(), 1u) << ::testing::PrintToString(alone.begin()->second);
     const std::vector<std::string>& expected = alone.begin()->second;
     ASSERT_GT(expected.size(), static_cast<size_t>(directories * perDirectory));
     fs::remove(logPath);
 
+    // Each waits for the other in turn, so that their lines must interleave: the first stopped
+    // after a file, the second run up to a file, then the first goes on while the second waits.
+    LogFollower follower(logPath);
+    auto fileLineOf = [&](pid_t scan) {
+        return eventually([&] {
+            for (const std::string& line : follower.newLines())
+                if (writerOf(line) == scan && line.find("Processing file") != std::string::npos) return true;
+            return hasEnded(scan);
+        }) && !hasEnded(scan);
+    };
     const pid_t first = installation.start({}, {}, "first.txt");
+    ASSERT_TRUE(fileLineOf(first)) << installation.log();
+    auto firstHeld = std::make_unique<Stopped>(first, true);
     const pid_t second = installation.start({}, {}, "second.txt");
+    {
+        ASSERT_TRUE(fileLineOf(second)) << installation.log();
+        Stopped secondHeld(second, true);
+        firstHeld.reset();
+        ASSERT_TRUE(fileLineOf(first)) << installation.log();
+    }
     ASSERT_EQ(installation.wait(first), 0) << installation.log();
     const std::string firstData = installation.dataFile();
     const std::string firstTable = installation.resultFile("side", "HoardscanInactive", ".csv");
@@ -102,8 +100,9 @@ TEST(ConcurrentScans, TwoScansOfOneInstallationBothFinishAndLoseNoLogLine) {
     EXPECT_TRUE(namesEndingIn(installation.base() + "/results", ".make").empty());
 
     // Every line of each, whole and in its order; nothing else.
-    EXPECT_GT(writerChanges(installation.log()), 2u) << "the scans did not run at the same time";
-    const std::map<pid_t, std::vector<std::string>> together = textsByProcess(installation.log(), logPath);
+    writers.clear();
+    const std::map<pid_t, std::vector<std::string>> together = textsByProcess(installation.log(), logPath, writers);
+    EXPECT_GE(writers.size(), 4u) << "the scans did not run at the same time";
     EXPECT_EQ(together.count(0), 0u) << "broken lines: " << ::testing::PrintToString(together.at(0));
     for (pid_t process : {first, second}) {
         SCOPED_TRACE("process " + std::to_string(process));

@@ -1,36 +1,32 @@
 #pragma once
 // A temporary installation of the real program for end-to-end tests: a tree to scan, the
-// configuration, rules files, registry resources and result directories, and a run of
-// build/bin/hoardscan on them. The file systems file confines the scan to the tree: the run
-// still meets every drive of the machine, but exclude_all rules keep it out of everything that
-// is neither the tree nor on the way to it.
+// configuration, rules files, registry resources and result directories, and runs of
+// build/bin/hoardscan on them. The file systems file confines the scan to the tree: exclude_all
+// rules keep it out of everything that is neither the tree nor on the way to it.
 
 #include <fcntl.h>
 #include <pwd.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "common/DateTime.h"
 #include "common/StringUtils.h"
 #include "common/SystemInfo.h"
-#include "common/DateTime.h"
 #include "hoardscan/ResultFileReader.h"
 #include "hoardscan/ResultFiles.h"
 #include "platform/Platform.h"
+#include "support/ChildProcess.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna::EndToEnd {
@@ -38,8 +34,7 @@ namespace Quilna::EndToEnd {
 namespace fs = std::filesystem;
 
 inline constexpr int64_t day = 86400;
-// Both the program and the test read times in this zone.
-inline constexpr const char* zone = "+01:00";
+inline constexpr const char* zone = "+01:00";  // both the program and the test read times in it
 
 struct Setting {
     std::string type;
@@ -51,10 +46,8 @@ public:
     ScanInstallation() : base_(fs::canonical(directory_.path()).string()) {
         platform().setEnv("QUILNA_TZ", zone);
         DateTime::resetProcessZone();
-        for (const char* sub : {"tree", "conf", "results", "side", "log", "runtime", "registry"})
-            fs::create_directory(base_ + "/" + sub);
-        // The catalogue travels with the installation: a run as another user may not reach the
-        // checkout (a clone below a directory only its owner may enter).
+        for (const char* sub : {"tree", "conf", "results", "side", "log", "runtime"}) fs::create_directory(base_ + "/" + sub);
+        // The catalogue travels with the installation: a run as another user may not reach the checkout.
         fs::copy(HOARDSCAN_EXAMPLE_INSTALLATION "LogMessages", base_ + "/conf/LogMessages");
         fs::create_directories(base_ + "/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna");
         settings = {
@@ -91,60 +84,44 @@ public:
         ::utimensat(AT_FDCWD, full.c_str(), times, AT_SYMLINK_NOFOLLOW);
     }
 
-    // The host name as the program writes it, and the drive the tree lies on.
+    // The computer as the program names it, and the drive the tree lies on.
     static std::string host() {
         std::string domain, computer, architecture, os;
         getSystemInfo(domain, computer, architecture, os);
         return StringUtils::upperCopy(computer);
     }
-    static std::string domain() {
-        std::string domain, computer, architecture, os;
-        getSystemInfo(domain, computer, architecture, os);
-        return domain;
-    }
     std::string driveOfTree() const {
-        for (fs::path at = tree(); ; at = at.parent_path()) {
-            if (platform().isMountPoint(at.string())) return at.string();
-            if (at == at.parent_path()) return "/";
-        }
+        fs::path at = tree();
+        while (!platform().isMountPoint(at.string()) && at != at.parent_path()) at = at.parent_path();
+        return at.string();
     }
-    static uint64_t cluster(const std::string& directory) {
-        uint32_t bytes = 0;
-        SystemError error;
-        platform().clusterSize(directory, bytes, error);
-        return bytes;
-    }
-    static uint64_t onDisk(uint64_t size, uint64_t cluster) { return (size + cluster - 1) / cluster * cluster; }
 
-    // Rules: the test's own part 2 rules come first, then the tree and the way to it are
-    // included, everything else excluded whole.
+    // Rules: the test's own part 2 rules first, then the tree and the way to it included,
+    // everything else excluded whole.
     std::string extraRules;
     std::string accountsRules;
     std::string temperaturesRules = "hot 7\nwarm 30\ncold 365\nfrozen infinity\n";
     std::string fileTypesRules;
     std::map<std::string, Setting> settings;  // below "hoardscan."
-    bool systemLog = false;  // log.syslog: tests keep their records out of the machine's system log
+    bool systemLog = false;  // tests keep their records out of the machine's system log
 
     void writeInstallation() const {
-        std::string rules = "@part1\n" + host() + ":" + driveOfTree() + "\n@part2\n" + extraRules;
-        rules += "*:*:" + tree() + "* include\n";
-        for (fs::path at = fs::path(tree()).parent_path(); ; at = at.parent_path()) {
+        // The drive of the tree is also named in part 1: it is walked once all the same.
+        std::string rules = "@part1\n" + host() + ":" + driveOfTree() + "\n@part2\n" + extraRules + "*:*:" + tree() + "* include\n";
+        for (fs::path at = fs::path(tree()).parent_path();; at = at.parent_path()) {
             rules += "*:*:" + at.string() + " include\n";
             if (at.string() != "/") rules += "*:*:" + at.string() + "/ include\n";
             if (at == at.parent_path()) break;
         }
-        rules += "*:*:* exclude_all\n";
-        write("conf/filesystems.rules", rules);
+        write("conf/filesystems.rules", rules + "*:*:* exclude_all\n");
         write("conf/accounts.rules", accountsRules);
         write("conf/temperatures.rules", temperaturesRules);
         write("conf/filetypes.rules", fileTypesRules);
 
-        std::string conf = "Quilna () = '' { directories () = '' {\n"
-                           "  conf (DirName) = '" + base_ + "/conf' {}\n"
-                           "  log (DirName) = '" + base_ + "/log' {}\n} }\n"
+        std::string conf = "Quilna () = '' { directories () = '' {\n  conf (DirName) = '" + base_ +
+                           "/conf' {}\n  log (DirName) = '" + base_ + "/log' {}\n} }\n"
                            "log () = '' { syslog (Bool) = \"" + (systemLog ? "true" : "false") +
-                           "\" {} global () = '' { severity (String) = 'NOTICE' {} } }\n"
-                           "hoardscan () = '' {\n";
+                           "\" {} global () = '' { severity (String) = 'NOTICE' {} } }\nhoardscan () = '' {\n";
         std::map<std::string, std::string> blocks;  // "log.debug-level" goes into a block "log"
         for (const auto& [key, setting] : settings) {
             const std::string entry = "(" + setting.type + ") = '" + setting.value + "' {}\n";
@@ -153,95 +130,52 @@ public:
             else blocks[key.substr(0, dot)] += "    " + key.substr(dot + 1) + " " + entry;
         }
         for (const auto& [block, entries] : blocks) conf += "  " + block + " () = '' {\n" + entries + "  }\n";
-        conf += "}\n";
-        write("conf/hoardscan.conf", conf);
-
+        write("conf/hoardscan.conf", conf + "}\n");
         write("registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna/Resources.reg",
               "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quilna\\Resources]\r\n"
               "\"StartupLogDir\"=\"" + base_ + "/log/\"\r\n\"HoardscanDebugLog\"=\"HoardscanDebug.log\"\r\n");
     }
 
-    // Runs the program: wrapper words go before it (setpriv, unshare ...); beforeStart runs in
-    // the new process just before the program replaces it. The exit code, or -1 on a signal.
+    // Writes the installation, runs the program and waits: the exit code, -1 on a signal.
     int run(const std::vector<std::string>& wrapper = {}, const std::function<void()>& beforeStart = {}) {
         writeInstallation();
         return wait(start(wrapper, beforeStart));
     }
 
-    // Starts the program on the installation as last written, without waiting for it; its
-    // standard output and error go to the file named output (below the base).
+    // Starts the program on the installation as last written: wrapper words (setpriv, unshare
+    // ...) go before it, beforeStart runs in the new process just before the program replaces
+    // it, standard output and error go to the file named output (below the base).
     pid_t start(const std::vector<std::string>& wrapper = {}, const std::function<void()>& beforeStart = {},
                 const std::string& output = "output.txt") {
         std::vector<std::string> words = wrapper;
         words.push_back(program_);
-        if (arguments) {
-            words.insert(words.end(), arguments->begin(), arguments->end());
-        } else {
-            words.push_back("-c");
-            words.push_back(base_ + "/conf/hoardscan.conf");
-        }
-        std::vector<char*> argv;
-        for (std::string& word : words) argv.push_back(word.data());
-        argv.push_back(nullptr);
-        const std::string outputPath = base_ + "/" + output;
+        const std::vector<std::string> rest = arguments.value_or(std::vector<std::string>{"-c", base_ + "/conf/hoardscan.conf"});
+        words.insert(words.end(), rest.begin(), rest.end());
         startDay_ = ResultFiles::dayStamp(DateTime());
-        std::fflush(nullptr);
-        // A start that fails before the program runs says why through this pipe; a successful
-        // exec closes it empty.
-        int failure[2];
-        if (::pipe2(failure, O_CLOEXEC) != 0) {
-            ADD_FAILURE() << "no pipe for starting " << words[0] << ": " << std::strerror(errno);
-            return -1;
-        }
-        const pid_t child = ::fork();
-        if (child == 0) {
-            auto fail = [&](const std::string& what) {
-                const std::string text = what + ": " + std::strerror(errno);
-                (void)!::write(failure[1], text.data(), text.size());
-                ::_exit(127);
-            };
-            ::setenv("QUILNA_REGISTRY_ROOT", (base_ + "/registry").c_str(), 1);
-            ::setenv("QUILNA_RUNTIME_DIR", (base_ + "/runtime").c_str(), 1);
-            ::setenv("QUILNA_TZ", zone, 1);
-            ::setenv("HOARDSCAN_TREE", tree().c_str(), 1);
-            ::unsetenv("QUILNA_ENV");
-            int fd = ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-            if (fd < 0) fail("cannot open " + outputPath);
-            ::dup2(fd, 1);
-            ::dup2(fd, 2);
-            if (::chdir(base_.c_str()) != 0) fail("cannot enter " + base_);
-            if (beforeStart) beforeStart();
-            ::execvp(argv[0], argv.data());
-            fail("cannot run " + words[0]);
-        }
-        ::close(failure[1]);
-        std::string why;
-        char buffer[512];
-        for (ssize_t got; (got = ::read(failure[0], buffer, sizeof buffer)) != 0;) {
-            if (got > 0) why.append(buffer, static_cast<size_t>(got));
-            else if (errno != EINTR) break;
-        }
-        ::close(failure[0]);
-        if (!why.empty()) ADD_FAILURE() << why;
-        return child;
+        auto child = std::make_unique<TestSupport::ChildProcess>(
+            words, TestSupport::ChildOptions{base_ + "/" + output, "",
+                                             {{"QUILNA_REGISTRY_ROOT", base_ + "/registry"},
+                                              {"QUILNA_RUNTIME_DIR", base_ + "/runtime"},
+                                              {"QUILNA_TZ", zone},
+                                              {"HOARDSCAN_TREE", tree()},
+                                              {"QUILNA_ENV", ""}},
+                                             base_, beforeStart});
+        const pid_t id = child->id();
+        children_[id] = std::move(child);
+        return id;
     }
 
     // Waits for a started program; its process id and day stamp name the result files of
-    // resultFile() from now on. The exit code, or -1 on a signal.
-    int wait(pid_t child) {
-        int status = 0;
-        usage = {};
-        while (::wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
-        }
-        processId = child;
+    // resultFile() from now on. The exit code, -1 on a signal.
+    int wait(pid_t started) {
+        TestSupport::ChildProcess& child = *children_.at(started);
+        const int code = child.wait();
+        usage = child.usage();
+        processId = started;
         // A run across noon names its files with the next day.
         dayStamp = startDay_;
-        const int32_t after = ResultFiles::dayStamp(DateTime());
-        if (!fs::exists(dataFile()) && after != startDay_) {
-            dayStamp = after;
-            if (!fs::exists(dataFile())) dayStamp = startDay_;
-        }
-        const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (!fs::exists(dataFile())) dayStamp = ResultFiles::dayStamp(DateTime());
+        if (!fs::exists(dataFile())) dayStamp = startDay_;
         // The program has no such exit codes: a wrapper (setpriv, sh) could not run it.
         if (code == 126 || code == 127) ADD_FAILURE() << "the program was not run (exit code " << code << "): " << output();
         return code;
@@ -269,35 +203,30 @@ public:
     }
     std::string dataFile() const { return resultFile("results", "Hoardscan", ".data"); }
 
-    // Gives the installation to another user and returns the words that run the program as that
-    // user without capabilities (root would read and write everything). The program is copied
-    // into the installation, which the user can reach whatever the modes of the checkout's
-    // directories; everything but the tree becomes the user's own, the tree stays root's and
-    // readable by everyone.
+    // Gives the installation to another user and returns the words that run the program as
+    // that user without capabilities (root reads and writes everything). The program is copied
+    // into the installation, which the user can reach whatever the modes of the checkout; the
+    // tree stays root's and readable by everyone.
     std::vector<std::string> giveTo(uid_t user, gid_t group) {
         fs::create_directory(base_ + "/bin");
         program_ = base_ + "/bin/hoardscan";
         fs::copy_file(HOARDSCAN_PROGRAM, program_, fs::copy_options::overwrite_existing);
-        fs::permissions(program_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                      fs::perms::others_read | fs::perms::others_exec);
-        const fs::perms readable = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
-        const fs::perms enterable = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+        const fs::perms everyone = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+        const fs::perms enter = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+        fs::permissions(program_, everyone | enter | fs::perms::owner_write);
         for (const auto& entry : fs::recursive_directory_iterator(base_)) {
             if (entry.is_symlink()) continue;
-            if (entry.path().string().rfind(tree(), 0) == 0) {
-                fs::permissions(entry.path(), entry.is_directory() ? readable | enterable : readable,
-                                fs::perm_options::add);
-            } else if (entry.path() != program_ && ::chown(entry.path().c_str(), user, group) != 0) {
-                ADD_FAILURE() << "cannot give " << entry.path() << " to user " << user << ": " << std::strerror(errno);
-            }
+            if (entry.path().string().rfind(tree(), 0) == 0)
+                fs::permissions(entry.path(), entry.is_directory() ? everyone | enter : everyone, fs::perm_options::add);
+            else if (entry.path() != program_ && ::chown(entry.path().c_str(), user, group) != 0)
+                ADD_FAILURE() << "cannot give " << entry.path() << " away: " << std::strerror(errno);
         }
         if (::chown(base_.c_str(), user, group) != 0) ADD_FAILURE() << "cannot give " << base_ << " away";
-        const std::string id = std::to_string(user), groupId = std::to_string(group);
-        return {"setpriv", "--reuid=" + id, "--regid=" + groupId, "--clear-groups", "--inh-caps=-all"};
+        return {"setpriv", "--reuid=" + std::to_string(user), "--regid=" + std::to_string(group), "--clear-groups",
+                "--inh-caps=-all"};
     }
 
-    // The program's arguments; by default "-c" and the installation's configuration file.
-    std::optional<std::vector<std::string>> arguments;
+    std::optional<std::vector<std::string>> arguments;  // by default "-c" and the configuration file
     pid_t processId = -1;
     int32_t dayStamp = 0;  // of the last run's file names, from the test's own clock and zone
     struct rusage usage {};  // what the last run waited for took: processor time, largest memory
@@ -314,6 +243,7 @@ private:
     std::string base_;
     std::string program_ = HOARDSCAN_PROGRAM;
     int32_t startDay_ = 0;
+    std::map<pid_t, std::unique_ptr<TestSupport::ChildProcess>> children_;
 };
 
 inline bool runningAsRoot() { return ::geteuid() == 0; }

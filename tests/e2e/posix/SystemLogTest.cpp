@@ -13,53 +13,26 @@
 namespace Quilna::EndToEnd {
 namespace {
 
-// A syslog daemon's socket: what arrives is kept, one text per datagram.
-class SyslogSocket {
-public:
-    explicit SyslogSocket(const std::string& path) : fd_(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-        bound_ = fd_ >= 0 && path.size() < sizeof address.sun_path &&
-                 ::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    }
-    ~SyslogSocket() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    SyslogSocket(const SyslogSocket&) = delete;
-    SyslogSocket& operator=(const SyslogSocket&) = delete;
-
-    bool bound() const { return bound_; }
-    // Takes what waits, without blocking: a sender whose datagrams find the queue full waits.
-    void drain() {
-        char buffer[8192];
-        for (ssize_t got; (got = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT)) >= 0;)
-            received.emplace_back(buffer, static_cast<size_t>(got));
-    }
-
-    std::vector<std::string> received;
-
-private:
-    int fd_;
-    bool bound_ = false;
-};
-
-// Runs the scan with /dev/log bound to the socket (an overlay keeps the rest of /dev); the
-// exit code, 97 when the namespace cannot be set up, and the process id.
-std::pair<int, pid_t> scanLoggingTo(ScanInstallation& installation, SyslogSocket& socket, const std::string& socketPath) {
-    const std::string scratch = installation.base() + "/dev-layers";
+// Runs the scan with /dev/log bound to the test's datagram socket (an overlay keeps the rest of
+// /dev); what arrives is kept, a text per datagram. The exit code (97 when the namespace cannot
+// be set up) and the process id.
+std::pair<int, pid_t> scanLoggingTo(ScanInstallation& installation, int socket, const std::string& socketPath,
+                                    std::vector<std::string>& received) {
     const std::string script =
-        "S='" + scratch + "'; mkdir -p \"$S\" && mount -t tmpfs tmpfs \"$S\" && mkdir \"$S/upper\" \"$S/work\" &&"
-        " mount -t overlay overlay -o \"lowerdir=/dev,upperdir=$S/upper,workdir=$S/work\" /dev &&"
-        " rm -f /dev/log && touch /dev/log && mount --bind '" + socketPath + "' /dev/log || exit 97; exec \"$@\"";
+        "S='" + installation.base() + "/dev-layers'; mkdir -p \"$S\" && mount -t tmpfs tmpfs \"$S\" && "
+        "mkdir \"$S/upper\" \"$S/work\" && mount -t overlay overlay -o \"lowerdir=/dev,upperdir=$S/upper,workdir=$S/work\" "
+        "/dev && rm -f /dev/log && touch /dev/log && mount --bind '" + socketPath + "' /dev/log || exit 97; exec \"$@\"";
     installation.writeInstallation();
     const pid_t scan = installation.start({"unshare", "--mount", "--propagation", "private", "sh", "-c", script, "sh"});
-    eventually([&] {
-        socket.drain();
-        return hasEnded(scan);
-    }, 120s);
+    // Taken as it comes: a sender whose datagrams find the queue full waits.
+    auto drain = [&] {
+        char buffer[8192];
+        for (ssize_t got; (got = ::recv(socket, buffer, sizeof buffer, MSG_DONTWAIT)) >= 0;)
+            received.emplace_back(buffer, static_cast<size_t>(got));
+    };
+    eventually([&] { return drain(), hasEnded(scan); }, 120s);
     const int code = installation.wait(scan);
-    socket.drain();
+    drain();
     return {code, scan};
 }
 
@@ -68,25 +41,30 @@ TEST(SystemLog, AScansRecordsReachTheSystemLogUnlessTheConfigurationTurnsItOff) 
     ScanInstallation installation;
     installation.file("a.txt", 10);
     const std::string socketPath = installation.base() + "/syslog.socket";
-    SyslogSocket socket(socketPath);
-    ASSERT_TRUE(socket.bound()) << socketPath;
+    const int socket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << socketPath;
+    std::vector<std::string> received;
 
     installation.systemLog = true;
-    const auto [code, pid] = scanLoggingTo(installation, socket, socketPath);
+    const auto [code, pid] = scanLoggingTo(installation, socket, socketPath, received);
     if (code == 97) GTEST_SKIP() << "cannot mount here: " << installation.output();
     ASSERT_EQ(code, 0) << installation.log();
     // Facility daemon (3), severity notice (5), then the time; tagged with the program's name
     // and process id; the text from the installation's catalogue.
     const std::string started =
         " hoardscan[" + std::to_string(pid) + "]: (17.17.07) Hoardscan is taking stock of the file systems.";
-    EXPECT_TRUE(std::any_of(socket.received.begin(), socket.received.end(), [&](const std::string& message) {
+    EXPECT_TRUE(std::any_of(received.begin(), received.end(), [&](const std::string& message) {
         return message.starts_with("<29>") && message.ends_with(started);
-    })) << ::testing::PrintToString(socket.received);
+    })) << ::testing::PrintToString(received);
 
-    socket.received.clear();
+    received.clear();
     installation.systemLog = false;
-    ASSERT_EQ(scanLoggingTo(installation, socket, socketPath).first, 0) << installation.log();
-    EXPECT_TRUE(socket.received.empty()) << ::testing::PrintToString(socket.received);
+    ASSERT_EQ(scanLoggingTo(installation, socket, socketPath, received).first, 0) << installation.log();
+    EXPECT_TRUE(received.empty()) << ::testing::PrintToString(received);
+    ::close(socket);
 }
 
 }  // namespace
