@@ -1,7 +1,7 @@
 #pragma once
-// A second process for a test: a program started with its words (its output in a file, its
-// own environment variables), or on POSIX a function run in a forked copy of the test program.
-// A child still running when the object goes is killed; waiting never hangs on a child that
+// A second process for a test: a program started with its words (output in a file; on POSIX
+// also its own environment variables), or on POSIX a function run in a forked copy of the test
+// program. A child still running when the object goes is killed; waiting ends on a child that
 // is gone.
 
 #include <filesystem>
@@ -22,77 +22,48 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #endif
 
 namespace Quilna::TestSupport {
 
 struct ChildOptions {
-    std::string output = {};  // file of standard output, and of standard error unless errors names one
+    std::string output = {};  // standard output, and standard error unless errors names a file
     std::string errors = {};
-    std::vector<std::pair<std::string, std::string>> environment = {};  // for the child alone; "" unsets
-    std::string directory = {};                                         // to start in
+    std::vector<std::pair<std::string, std::string>> environment = {};  // POSIX: for the child; "" unsets
+    std::string directory = {};
     std::function<void()> beforeStart = {};  // POSIX: in the child, before the program replaces it
     unsigned long long addressSpace = 0;     // POSIX: the child's limit, 0 for none
 };
 
 class ChildProcess {
 public:
-#ifndef _WIN32
-    // Runs the function in a forked child; its result is the exit code (101 when it throws).
-    explicit ChildProcess(const std::function<int()>& body) {
-        std::fflush(nullptr);
-        pid_ = ::fork();
-        if (pid_ != 0) return;
-        int code = 101;
-        try {
-            code = body();
-        } catch (...) {
-        }
-        ::_exit(code);
-    }
-#endif
-
     // Starts a program; the first word is its path or a name found on the search path.
     explicit ChildProcess(std::vector<std::string> words, const ChildOptions& options = {}) {
 #ifdef _WIN32
         std::string line;
-        for (const std::string& word : words)
-            line += (line.empty() ? "" : " ") + (word.find(' ') == std::string::npos ? word : "\"" + word + "\"");
+        for (const std::string& word : words) line += (line.empty() ? "\"" : " \"") + word + "\"";
         SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         if (!options.output.empty()) {
-            output_ = ::CreateFileA(options.output.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            output_ = ::CreateFileA(options.output.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
             startup.dwFlags = STARTF_USESTDHANDLES;
             startup.hStdOutput = startup.hStdError = output_;
         }
-        // The child takes a copy of this process's environment as it starts.
-        std::vector<std::pair<std::string, std::string>> saved;
-        for (const auto& [name, value] : options.environment) {
-            char old[32767];
-            const DWORD length = ::GetEnvironmentVariableA(name.c_str(), old, sizeof old);
-            saved.emplace_back(name, length > 0 ? std::string(old, length) : std::string());
-            ::SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str());
-        }
         started_ = ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, !options.output.empty(), CREATE_NO_WINDOW,
-                                    nullptr, options.directory.empty() ? nullptr : options.directory.c_str(),
-                                    &startup, &process_) != 0;
-        for (const auto& [name, value] : saved) ::SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str());
+                                    nullptr, options.directory.empty() ? nullptr : options.directory.c_str(), &startup,
+                                    &process_) != 0;
 #else
         std::vector<char*> argv;
         for (std::string& word : words) argv.push_back(word.data());
         argv.push_back(nullptr);
         std::fflush(nullptr);
-        pid_ = ::fork();
-        if (pid_ != 0) return;
+        if ((pid_ = ::fork()) != 0) return;
         for (const auto& [name, value] : options.environment)
             value.empty() ? ::unsetenv(name.c_str()) : ::setenv(name.c_str(), value.c_str(), 1);
-        if (options.addressSpace != 0) {
-            const struct rlimit limit {options.addressSpace, options.addressSpace};
-            ::setrlimit(RLIMIT_AS, &limit);
-        }
+        const struct rlimit limit {options.addressSpace, options.addressSpace};
+        if (options.addressSpace != 0) ::setrlimit(RLIMIT_AS, &limit);
         if (!options.output.empty()) ::dup2(::open(options.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
         if (!options.errors.empty() || !options.output.empty())
             ::dup2(options.errors.empty() ? 1 : ::open(options.errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
@@ -103,49 +74,54 @@ public:
         ::_exit(127);
 #endif
     }
-
+#ifndef _WIN32
+    // Runs the function in a forked child; its result is the exit code (101 when it throws).
+    explicit ChildProcess(const std::function<int()>& body) {
+        std::fflush(nullptr);
+        if ((pid_ = ::fork()) != 0) return;
+        int code = 101;
+        try {
+            code = body();
+        } catch (...) {
+        }
+        ::_exit(code);
+    }
+#endif
     ~ChildProcess() {
         if (started() && !waited_) stop(9);  // SIGKILL
 #ifdef _WIN32
-        if (started_) {
-            ::CloseHandle(process_.hProcess);
-            ::CloseHandle(process_.hThread);
-        }
+        if (started_) ::CloseHandle(process_.hProcess), ::CloseHandle(process_.hThread);
         if (output_ != INVALID_HANDLE_VALUE) ::CloseHandle(output_);
 #endif
     }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
+#ifdef _WIN32
     // A program built beside this test program.
     static std::string besideThisProgram(const std::string& name) {
-#ifdef _WIN32
         char self[MAX_PATH] = {};
         ::GetModuleFileNameA(nullptr, self, MAX_PATH);
         return (std::filesystem::path(self).parent_path() / (name + ".exe")).string();
-#else
-        return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / name).string();
-#endif
     }
-
-#ifdef _WIN32
     bool started() const { return started_; }
     unsigned long id() const { return process_.dwProcessId; }
     bool ended() const { return !started_ || waited_ || ::WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; }
     // The exit code; -1 when the child never started.
     int wait() {
-        if (!started_) return -1;
-        ::WaitForSingleObject(process_.hProcess, INFINITE);
-        waited_ = true;
         DWORD code = 0;
-        ::GetExitCodeProcess(process_.hProcess, &code);
-        return static_cast<int>(code);
+        waited_ = started_ && ::WaitForSingleObject(process_.hProcess, INFINITE) == WAIT_OBJECT_0 &&
+                  ::GetExitCodeProcess(process_.hProcess, &code);
+        return waited_ ? static_cast<int>(code) : -1;
     }
     int stop(int = 0) {
         if (started_ && !waited_) ::TerminateProcess(process_.hProcess, 99);
         return wait();
     }
 #else
+    static std::string besideThisProgram(const std::string& name) {
+        return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / name).string();
+    }
     bool started() const { return pid_ > 0; }
     pid_t id() const { return pid_; }
     // Whether it has ended, without reaping it: its exit code stays for wait().
@@ -154,24 +130,21 @@ public:
         return !started() || waited_ ||
                (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid_);
     }
-    // The exit code; -1 when a signal ended it, or it never started or is no child to wait for.
+    // The exit code; -1 when a signal ended it, or it never started or is no child of this process.
     int wait() {
-        if (!started()) return -1;
-        if (!waited_) {
-            int result;
-            while ((result = ::wait4(pid_, &status_, 0, &usage_)) < 0 && errno == EINTR) {
-            }
-            if (result < 0) status_ = -1;
-            waited_ = true;
+        int result = 0;
+        while (started() && !waited_ && (result = ::wait4(pid_, &status_, 0, &usage_)) < 0 && errno == EINTR) {
         }
-        return status_ != -1 && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
+        if (result < 0) status_ = -1;
+        waited_ = true;
+        return started() && status_ != -1 && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
     }
     // Sends the signal (SIGTERM by default) and waits.
     int stop(int signal = SIGTERM) {
         if (started() && !waited_) ::kill(pid_, signal);
         return wait();
     }
-    // What the child took, the kernel's account once waited for: processor time, largest memory.
+    // The kernel's account of the child once waited for: processor time, largest memory.
     const struct rusage& usage() const { return usage_; }
 #endif
 
@@ -192,9 +165,7 @@ private:
 // One byte messages between a test and its child: a pipe each way.
 class Handshake {
 public:
-    Handshake() {
-        if (::pipe(toChild_) != 0 || ::pipe(toParent_) != 0) ok_ = false;
-    }
+    Handshake() { ok_ = ::pipe(toChild_) == 0 && ::pipe(toParent_) == 0; }
     ~Handshake() {
         for (int fd : {toChild_[0], toChild_[1], toParent_[0], toParent_[1]})
             if (fd >= 0) ::close(fd);
@@ -212,9 +183,8 @@ public:
 private:
     static char next(int fd) {
         struct pollfd wait {fd, POLLIN, 0};
-        if (::poll(&wait, 1, 30000) != 1) return 0;
         char c = 0;
-        return ::read(fd, &c, 1) == 1 ? c : 0;
+        return ::poll(&wait, 1, 30000) == 1 && ::read(fd, &c, 1) == 1 ? c : 0;
     }
     int toChild_[2] = {-1, -1};
     int toParent_[2] = {-1, -1};
