@@ -1,43 +1,22 @@
 // The mailslot channel end to end: the real hoardscan-collector receives what a program's
-// logging chain forwards.
+// logging chain forwards, and hostile datagrams cannot forge its lines.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
-
-#include <filesystem>
 
 #include "CollectorProcess.h"
 #include "common/IPCEnvelope.h"
 #include "common/MailSlot.h"
 #include "logger/LogCommons.h"
-#include "logger/LogRecord.h"
 #include "logger/LogMessengerIPC.h"
+#include "logger/LogRecord.h"
 #include "logger/LoggerUnit.h"
 #include "support/CapturedLog.h"
-#include "support/TestDirectory.h"
 
-namespace Quilna {
+namespace Quilna::EndToEnd {
 namespace {
 
-using EndToEnd::eventually;
 using TestSupport::TestDirectory;
-
-// One run of the collector, its standard output and error kept in files of their own.
-class Collector : public EndToEnd::CollectorProcess {
-public:
-    Collector(const TestDirectory& directory, std::vector<std::string> arguments)
-        : CollectorProcess(withProgram(std::move(arguments)), directory.child("collector-" + std::to_string(counter_) + ".err"),
-                           directory.child("collector-" + std::to_string(counter_) + ".out")) {
-        ++counter_;
-    }
-
-private:
-    static std::vector<std::string> withProgram(std::vector<std::string> arguments) {
-        arguments.insert(arguments.begin(), program());
-        return arguments;
-    }
-    static inline int counter_ = 0;
-};
 
 class CollectorTest : public ::testing::Test {
 protected:
@@ -46,8 +25,12 @@ protected:
         setSeverityFilter(0);
     }
 
-    void SetUp() override { ASSERT_TRUE(std::filesystem::exists(Collector::program())) << "build hoardscan-collector first"; }
-
+    // The collector with its arguments, standard output and error in files of their own.
+    std::unique_ptr<CollectorProcess> start(std::vector<std::string> arguments, const std::string& output = "") {
+        arguments.insert(arguments.begin(), CollectorProcess::program());
+        const std::string name = directory.child("collector-" + std::to_string(++started_));
+        return std::make_unique<CollectorProcess>(arguments, name + ".err", output.empty() ? name + ".out" : output);
+    }
     std::string output() const { return TestDirectory::readFile(outputPath); }
     bool outputHolds(const std::string& text) const {
         return eventually([&] { return output().find(text) != std::string::npos; });
@@ -60,37 +43,21 @@ protected:
     SmartPointer<TestSupport::MemoryAgent> agent = makeSmart<TestSupport::MemoryAgent>();
     TestSupport::CapturedLog chain{makeSmart<LogMessengerIPC>(SmartPointer<LoggerAgent>(agent))};
     LoggerUnit unit{chain.centre, 17};
+
+private:
+    int started_ = 0;
 };
 
-TEST_F(CollectorTest, LogRecordsReachTheCollectorAndDebugRecordsDoNot) {
-    Collector collector(directory, {"-o", outputPath});
-    ASSERT_TRUE(collector.ready()) << collector.errors();
-    agent->lines.clear();
+// Log records reach it in its catalogue's words, debug records do not; junk is skipped and
+// reported, control bytes are escaped so that no record ends its line, and a record that names
+// a thread of another process is marked. A second collector cannot take the name.
+TEST_F(CollectorTest, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
+    std::filesystem::create_directories(directory.child("LogMessages"));
+    directory.write("LogMessages/storage.mess", "// messages of the storage module\r\n5: Disk %s is full (%i percent).\r\n");
+    const auto collector = start({"-o", outputPath, "-m", directory.child("LogMessages")});
+    ASSERT_TRUE(collector->ready()) << collector->errors();
+    EXPECT_EQ(start({"-o", outputPath})->wait(), 1);
 
-    EXPECT_TRUE(unit.warning(5, ParamStream() << "C:\\data" << 42));
-    EXPECT_TRUE(unit.debug(1, "stays local"));
-    EXPECT_TRUE(unit.error(6, ParamStream() << "last"));
-    ASSERT_EQ(agent->lines.size(), 3u);
-    ASSERT_TRUE(outputHolds("last")) << collector.errors();
-    const std::string host = Collector::host();
-    ASSERT_FALSE(host.empty());
-    EXPECT_EQ(output(), host + " " + agent->lines[0] + "\r\n" + host + " " + agent->lines[2] + "\r\n");
-    EXPECT_NE(agent->lines[0].find("(17.17.05)"), std::string::npos);
-    EXPECT_EQ(collector.stop(), 0);
-}
-
-TEST_F(CollectorTest, WithoutACollectorTheRecordIsOnlyLocal) {
-    agent->lines.clear();
-    EXPECT_FALSE(unit.warning(5, ParamStream() << "unheard"));
-    ASSERT_EQ(agent->lines.size(), 1u);
-    EXPECT_NE(agent->lines[0].find("unheard"), std::string::npos);
-}
-
-// Hostile datagrams: junk is skipped, a record's control bytes are escaped, so that it cannot
-// end its line and forge another, and a record that names a thread of another process is marked.
-TEST_F(CollectorTest, JunkIsReportedAndSkippedAndNoRecordForgesALine) {
-    Collector collector(directory, {"-o", outputPath});
-    ASSERT_TRUE(collector.ready()) << collector.errors();
     MailSlot sender(IPCMode::LocalSender, LogMessengerIPC::collectorMailslot);
     sender.send("hello junk");
     sender.send("Quilna\x1BLOGMSG\x1B\x1Bnot a record\x1B");
@@ -98,57 +65,63 @@ TEST_F(CollectorTest, JunkIsReportedAndSkippedAndNoRecordForgesALine) {
     borrowed.kind = LogRecord::Log;
     borrowed.messageId = 8;
     borrowed.text = (ParamStream() << "borrowed thread").text();
-    borrowed.thread = static_cast<uint32_t>(collector.pid());
-    IPCEnvelope envelope;
-    envelope.type = IPCEnvelope::logMessage;
-    envelope.payload = LogCommons::serializeRecord(borrowed);
-    sender.send(envelope.build());
+    borrowed.thread = static_cast<uint32_t>(collector->pid());
+    sender.send(IPCEnvelope{IPCEnvelope::logMessage, "", LogCommons::serializeRecord(borrowed), ""}.build());
+    EXPECT_TRUE(unit.warning(5, ParamStream() << "/data" << 97));
+    EXPECT_TRUE(unit.debug(1, "stays local"));
     EXPECT_TRUE(unit.warning(7, ParamStream() << "after the junk\r\nFATAL 01.01.2030 forged\t\x07\x7f"));
-    ASSERT_TRUE(outputHolds("after the junk"));
-    EXPECT_NE(output().find("after the junk\\x0d\\x0aFATAL 01.01.2030 forged\\x09\\x07\\x7f\r\n"), std::string::npos)
-        << output();
-    const std::string errors = collector.errors();
+    ASSERT_TRUE(outputHolds("after the junk")) << collector->errors();
+    EXPECT_EQ(collector->stop(), 0);
+
+    const std::string host = CollectorProcess::host() + " ";
+    const std::vector<std::string> lines = logLines(output());
+    ASSERT_EQ(lines.size(), 3u) << output();
+    EXPECT_EQ(lines[0].rfind(host + "[sent by process " + std::to_string(::getpid()) + " of user " +
+                                 std::to_string(::geteuid()) + ", which has no thread " +
+                                 std::to_string(collector->pid()) + "] ",
+                             0),
+              0u)
+        << lines[0];
+    EXPECT_NE(lines[0].find("borrowed thread"), std::string::npos);
+    EXPECT_TRUE(lines[1].starts_with(host + "WARNING ") && lines[1].ends_with("Disk /data is full (97 percent)."))
+        << lines[1];
+    EXPECT_TRUE(lines[2].starts_with(host + "WARNING ")) << lines[2];
+    EXPECT_NE(lines[2].find("after the junk\\x0d\\x0aFATAL 01.01.2030 forged\\x09\\x07\\x7f"), std::string::npos);
+    const std::string errors = collector->errors();
     EXPECT_NE(errors.find("skipped a message of 11 bytes (not an envelope): \"hello junk.\""), std::string::npos)
         << errors;
     EXPECT_NE(errors.find("(not a log record)"), std::string::npos) << errors;
-    // The forged record is the first line, marked; the chain's own is the second, unmarked.
-    const std::string mark = "[sent by process " + std::to_string(::getpid()) + " of user " +
-                             std::to_string(::geteuid()) + ", which has no thread " + std::to_string(collector.pid()) + "] ";
-    const std::string text = output();
-    const size_t firstEnd = text.find("\r\n");
-    EXPECT_EQ(text.rfind(Collector::host() + " " + mark, 0), 0u) << text;
-    EXPECT_LT(text.find("borrowed thread"), firstEnd) << text;
-    EXPECT_EQ(text.find("[sent by", firstEnd), std::string::npos) << text;
-    EXPECT_EQ(text.find("\r\n", firstEnd + 2), text.size() - 2) << text;  // two lines only
-}
-
-TEST_F(CollectorTest, TemplatesComeFromTheCatalogueAndTheNameStaysWithTheFirstCollector) {
-    std::filesystem::create_directories(directory.child("LogMessages"));
-    directory.write("LogMessages/storage.mess", "// messages of the storage module\r\n5: Disk %s is full (%i percent).\r\n");
-    Collector collector(directory, {"-o", outputPath, "-m", directory.child("LogMessages")});
-    ASSERT_TRUE(collector.ready()) << collector.errors();
-    EXPECT_TRUE(unit.warning(5, ParamStream() << "/data" << 97));
-    ASSERT_TRUE(outputHolds("Disk /data is full (97 percent).")) << collector.errors();
-
-    Collector second(directory, {"-o", outputPath});
-    EXPECT_EQ(second.wait(), 1);
-    EXPECT_NE(second.errors().find("cannot receive on mailslot Quilna_Core"), std::string::npos) << second.errors();
-    EXPECT_TRUE(unit.warning(5, ParamStream() << "/home" << 12));
-    EXPECT_TRUE(outputHolds("Disk /home is full (12 percent)."));
 }
 
 TEST_F(CollectorTest, AnotherMailslotNameAndTheCommandLine) {
-    Collector named(directory, {"-n", "Test_Slot"});
-    ASSERT_TRUE(named.ready()) << named.errors();
-    EXPECT_TRUE(std::filesystem::exists(directory.child("runtime/mailslot/Test_Slot")));
-    EXPECT_EQ(named.stop(), 0);
-    EXPECT_FALSE(std::filesystem::exists(directory.child("runtime/mailslot/Test_Slot")));
+    const auto named = start({"-n", "Test_Slot"});
+    ASSERT_TRUE(named->ready()) << named->errors();
+    EXPECT_TRUE(fs::exists(directory.child("runtime/mailslot/Test_Slot")));
+    EXPECT_EQ(named->stop(), 0);
+    EXPECT_FALSE(fs::exists(directory.child("runtime/mailslot/Test_Slot")));
+    EXPECT_EQ(start({"--help"})->wait(), 0);
+    const auto wrong = start({"-x"});
+    EXPECT_EQ(wrong->wait(), 2);
+    EXPECT_NE(wrong->errors().find("unknown argument \"-x\""), std::string::npos);
+}
 
-    EXPECT_EQ(Collector(directory, {"--help"}).wait(), 0);
-    Collector wrong(directory, {"-x"});
-    EXPECT_EQ(wrong.wait(), 2);
-    EXPECT_NE(wrong.errors().find("unknown argument \"-x\""), std::string::npos);
+// Standard output that cannot be written (a full disk): said once, lines are lost and counted.
+TEST_F(CollectorTest, StandardOutputThatCannotBeWrittenIsReportedOnceAndItsLossesAtTheEnd) {
+    const auto collector = start({}, "/dev/full");
+    ASSERT_TRUE(collector->ready()) << collector->errors();
+    for (const char* text : {"first", "second", "third"}) unit.warning(5, ParamStream() << text);
+    EXPECT_TRUE(eventually([&] { return collector->errors().find("cannot write to standard output") != std::string::npos; }));
+    EXPECT_EQ(collector->stop(), 0);
+    const std::string errors = collector->errors();
+    EXPECT_EQ(countOf(errors, "cannot write to "), 1u) << errors;
+    EXPECT_NE(errors.find("cannot write to standard output: No space left on device; lines are lost until it can be "
+                          "written again"),
+              std::string::npos)
+        << errors;
+    EXPECT_NE(errors.find("3 lines were lost; standard output could not be written again before the end"),
+              std::string::npos)
+        << errors;
 }
 
 }  // namespace
-}  // namespace Quilna
+}  // namespace Quilna::EndToEnd

@@ -94,67 +94,6 @@ TEST(Safety, EveryFileTheProgramMakesIsReadableByItsOwnerAndGroupOnly) {
     EXPECT_EQ(modeOf(installation.base() + "/runtime"), runtime);
 }
 
-TEST(Safety, LinksPlantedAtEveryNameTheProgramWritesAreNotFollowed) {
-    ScanInstallation installation;
-    writeEveryResultFile(installation);
-    installation.writeInstallation();
-    rotateTheLogAtStart(installation);
-    const std::string victim = installation.base() + "/victim";
-    std::ofstream(victim, std::ios::binary) << "precious";
-    ASSERT_EQ(::symlink(victim.c_str(), (installation.base() + rotatedLog).c_str()), 0);
-    const int code = installation.wait(installation.start({}, [&] {
-        for (const std::string& name : ownResultNames(installation))
-            if (::symlink(victim.c_str(), name.c_str()) != 0) ::_exit(96);
-    }));
-    // Exit code 3: the result files could not be written.
-    ASSERT_EQ(code, 3) << installation.log();
-    const std::vector<std::string> planted = {
-        installation.resultFile("results", "Hoardscan", ".make"),
-        installation.resultFile("side", "HoardscanInactive", ".csv.make"),
-        installation.resultFile("side", "Hoardscan-hot", ".log"),
-        installation.resultFile("side", "HoardscanExtension", ".log"),
-    };
-
-    EXPECT_EQ(TestSupport::TestDirectory::readFile(victim), "precious");
-    for (const std::string& name : planted) {
-        EXPECT_TRUE(fs::is_symlink(name)) << name;
-        EXPECT_GE(installation.logCount("The result file " + name + " is not written, for safety: \"" + name +
-                                        "\" is a symbolic link, which is never followed for writing."),
-                  1u)
-            << installation.log();
-    }
-    // The log could not be rotated into the link's name: it goes on, the earlier lines kept.
-    EXPECT_TRUE(fs::is_symlink(installation.base() + rotatedLog));
-    EXPECT_EQ(installation.log().rfind("an earlier run's line\r\n", 0), 0u) << installation.log();
-    EXPECT_EQ(installation.logCount("Log file rotation error."), 1u) << installation.log();
-
-    // A link in the place of the log itself: nothing is logged, and the link's target is left.
-    fs::remove(installation.base() + "/log/HoardscanDebug.log");
-    ASSERT_EQ(::symlink(victim.c_str(), (installation.base() + "/log/HoardscanDebug.log").c_str()), 0);
-    installation.file("a.doc", 10, 1, 1);  // no file left that needs a side file
-    installation.settings["temperature-log"] = {"Bool", "false"};
-    installation.settings["extension"] = {"Bool", "false"};
-    EXPECT_EQ(installation.run(), 0) << installation.output();
-    EXPECT_NE(installation.output().find("hoardscan: the debug log is not written: \"" + installation.base() +
-                                         "/log/HoardscanDebug.log\" is a symbolic link"),
-              std::string::npos)
-        << installation.output();
-    EXPECT_EQ(TestSupport::TestDirectory::readFile(victim), "precious");
-    EXPECT_TRUE(fs::exists(installation.dataFile()));
-
-    // The collector's output.
-    const std::string output = installation.base() + "/collected.log";
-    ASSERT_EQ(::symlink(victim.c_str(), output.c_str()), 0);
-    CollectorProcess collector({CollectorProcess::program(), "-o", output}, installation.base() + "/collector.err", "",
-                               {{"QUILNA_RUNTIME_DIR", installation.base() + "/runtime"}});
-    EXPECT_EQ(collector.wait(), 1);
-    EXPECT_NE(collector.errors().find("cannot open " + output + " for appending: \"" + output +
-                                      "\" is a symbolic link, which is never followed for writing"),
-              std::string::npos)
-        << collector.errors();
-    EXPECT_EQ(TestSupport::TestDirectory::readFile(victim), "precious");
-}
-
 // Runs the program and waits for it; a run that has not ended after a minute waits on something
 // for ever, and is ended.
 int runToItsEnd(ScanInstallation& installation, const std::function<void()>& beforeStart = {}) {
@@ -166,92 +105,81 @@ int runToItsEnd(ScanInstallation& installation, const std::function<void()>& bef
     return installation.wait(scan);
 }
 
-// A FIFO at every name the program or the collector writes (result and side files, the debug
-// log, the resources file, the lock files) is refused at once with its reason: no open waits
-// for a writer, and a refused lock costs no wait at each log line (before, each waited about
-// 2 s for the log's guard, or for ever in the open).
-TEST(Safety, FifosPlantedAtEveryNameTheProgramWritesAreRefusedAtOnce) {
-    ScanInstallation installation;
-    writeEveryResultFile(installation);
-    installation.writeInstallation();
-    const std::string runtime = installation.base() + "/runtime";
-    for (const char* sub : {"/locks", "/mailslot"}) ASSERT_EQ(::mkdir((runtime + sub).c_str(), 0700), 0);
-    const auto fifo = [](const std::string& path) { return ::unlink(path.c_str()), ::mkfifo(path.c_str(), 0600) == 0; };
-    ASSERT_EQ(runToItsEnd(installation), 0) << installation.output();
-    // Waits show as voluntary context switches of the run, in the kernel's own account.
-    const long plainWaits = installation.usage.ru_nvcsw;
-    const auto expectNoWaiting = [&] { EXPECT_LE(installation.usage.ru_nvcsw, plainWaits + 500); };
+// A symbolic link (to a file that must stay as it is) or a FIFO at every name the program or the
+// collector writes is refused at once with its reason: nothing is written through a link, no open
+// waits for a writer, and a refused lock costs no wait at each log line (before, about 2 s each).
+TEST(Safety, LinksAndFifosPlantedAtEveryNameTheProgramWritesAreRefusedAtOnce) {
+    for (const bool link : {true, false}) {
+        SCOPED_TRACE(link ? "links" : "FIFOs");
+        ScanInstallation installation;
+        writeEveryResultFile(installation);
+        installation.writeInstallation();
+        const std::string base = installation.base(), runtime = base + "/runtime", victim = base + "/victim";
+        std::ofstream(victim) << "precious";
+        const auto plant = [&](const std::string& path) {
+            ::unlink(path.c_str());
+            return link ? ::symlink(victim.c_str(), path.c_str()) == 0 : ::mkfifo(path.c_str(), 0600) == 0;
+        };
+        const std::string refused = link ? "\" is a symbolic link, which is never followed for writing"
+                                         : "\" is not a regular file";
+        ASSERT_EQ(runToItsEnd(installation), 0) << installation.output();
+        // Waits show as voluntary context switches of the run, in the kernel's own account.
+        const long plainWaits = installation.usage.ru_nvcsw;
 
-    // Result and side files, the mailslot's guard while a collector listens, and the collector's
-    // own lock.
-    ASSERT_TRUE(fifo(runtime + "/locks/Quilna_MailSlot"));
-    ASSERT_TRUE(fifo(runtime + "/mailslot/Quilna_Core.lock"));
-    CollectorProcess collector({CollectorProcess::program(), "-o", installation.base() + "/collected.log"},
-                               installation.base() + "/collector.err", "", {{"QUILNA_RUNTIME_DIR", runtime}});
-    ASSERT_TRUE(collector.ready()) << collector.errors();
-    EXPECT_EQ(runToItsEnd(installation, [&] {
-                  for (const std::string& name : ownResultNames(installation))
-                      if (!fifo(name)) ::_exit(96);
-              }),
-              3)
-        << installation.log();
-    EXPECT_EQ(collector.stop(), 0) << collector.errors();
-    for (const std::string& name : {installation.resultFile("results", "Hoardscan", ".make"),
-                                    installation.resultFile("side", "HoardscanInactive", ".csv.make"),
-                                    installation.resultFile("side", "Hoardscan-hot", ".log"),
-                                    installation.resultFile("side", "HoardscanExtension", ".log")})
-        EXPECT_GE(installation.logCount("The result file " + name + " is not written, for safety: \"" + name +
-                                        "\" is not a regular file."),
-                  1u)
+        // Result and side files, the log's rotated name, the mailslot's guard while a collector
+        // listens, and the collector's own lock.
+        rotateTheLogAtStart(installation);
+        fs::create_directories(runtime + "/mailslot");
+        for (const std::string& name :
+             {base + rotatedLog, runtime + "/locks/Quilna_MailSlot", runtime + "/mailslot/Quilna_Core.lock"})
+            ASSERT_TRUE(plant(name)) << name;
+        CollectorProcess collector({CollectorProcess::program(), "-o", base + "/collected.log"}, base + "/collector.err",
+                                   "", {{"QUILNA_RUNTIME_DIR", runtime}});
+        ASSERT_TRUE(collector.ready()) << collector.errors();
+        EXPECT_EQ(runToItsEnd(installation, [&] {
+                      for (const std::string& name : ownResultNames(installation))
+                          if (!plant(name)) ::_exit(96);
+                  }),
+                  3)
             << installation.log();
-    expectNoWaiting();
+        EXPECT_EQ(collector.stop(), 0) << collector.errors();
+        for (const std::string& name : {installation.resultFile("results", "Hoardscan", ".make"),
+                                        installation.resultFile("side", "HoardscanInactive", ".csv.make"),
+                                        installation.resultFile("side", "Hoardscan-hot", ".log"),
+                                        installation.resultFile("side", "HoardscanExtension", ".log")})
+            EXPECT_GE(installation.logCount("The result file " + name + " is not written, for safety: \"" + name + refused),
+                      1u)
+                << installation.log();
+        // The log could not be rotated into the planted name: it goes on, the earlier lines kept.
+        EXPECT_EQ(installation.log().rfind("an earlier run's line\r\n", 0), 0u) << installation.log();
+        EXPECT_EQ(installation.logCount("Log file rotation error."), 1u);
+        EXPECT_LE(installation.usage.ru_nvcsw, plainWaits + 500);
 
-    // The log's lock: the log cannot be written, and standard error says why.
-    const std::string logLock = runtime + "/locks/HoardscanDebug.log";
-    ASSERT_TRUE(fifo(logLock));
-    EXPECT_EQ(runToItsEnd(installation), 0) << installation.output();
-    EXPECT_NE(installation.output().find("hoardscan: the debug log is not written: its lock cannot be taken: \"" +
-                                         logLock + "\" is not a regular file."),
-              std::string::npos)
-        << installation.output();
-    EXPECT_TRUE(fs::exists(installation.dataFile()));
-    expectNoWaiting();
-    fs::remove(logLock);
+        // The log's lock, the resources file, the log itself: the run goes on and says why.
+        const std::string log = base + "/log/HoardscanDebug.log";
+        const std::string resources = base + "/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna/Resources.reg";
+        for (const std::string& place : {runtime + "/locks/HoardscanDebug.log", resources, log}) {
+            fs::remove(log);  // a new log stores when it was opened
+            ASSERT_TRUE(plant(place));
+            EXPECT_EQ(runToItsEnd(installation), 0) << installation.output();
+            const std::string said = installation.output() + (place == log ? "" : installation.log());
+            EXPECT_NE(said.find("\"" + place + refused), std::string::npos) << place << ": " << said;
+            EXPECT_LE(installation.usage.ru_nvcsw, plainWaits + 500) << place;
+            fs::remove(place);
+            installation.writeInstallation();
+        }
 
-    // The resources file: neither read nor written.
-    const std::string resources = installation.base() + "/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna/Resources.reg";
-    ASSERT_TRUE(fifo(resources));
-    fs::remove(installation.base() + "/log/HoardscanDebug.log");  // a new log stores when it was opened
-    EXPECT_EQ(runToItsEnd(installation), 0) << installation.output();
-    EXPECT_EQ(installation.logCount("The resource HoardscanLogOpened cannot be stored in " + resources + ": \"" +
-                                    resources + "\" is not a regular file."),
-              1u)
-        << installation.log();
-    expectNoWaiting();
-    fs::remove(resources);
-    installation.writeInstallation();
-
-    // The debug log itself.
-    const std::string log = installation.base() + "/log/HoardscanDebug.log";
-    fs::remove(log);
-    ASSERT_TRUE(fifo(log));
-    EXPECT_EQ(runToItsEnd(installation), 0) << installation.output();
-    EXPECT_NE(installation.output().find("hoardscan: the debug log is not written: \"" + log +
-                                         "\" is not a regular file."),
-              std::string::npos)
-        << installation.output();
-    expectNoWaiting();
-
-    // The collector's output.
-    const std::string output = installation.base() + "/collected.fifo";
-    ASSERT_TRUE(fifo(output));
-    CollectorProcess refused({CollectorProcess::program(), "-o", output}, installation.base() + "/refused.err", "",
-                             {{"QUILNA_RUNTIME_DIR", runtime}});
-    EXPECT_EQ(refused.wait(), 1);
-    EXPECT_NE(refused.errors().find("cannot open " + output + " for appending: \"" + output +
-                                    "\" is not a regular file"),
-              std::string::npos)
-        << refused.errors();
+        // The collector's output.
+        const std::string output = base + "/collected.out";
+        ASSERT_TRUE(plant(output));
+        CollectorProcess refusing({CollectorProcess::program(), "-o", output}, base + "/refusing.err", "",
+                                  {{"QUILNA_RUNTIME_DIR", runtime}});
+        EXPECT_EQ(refusing.wait(), 1);
+        EXPECT_NE(refusing.errors().find("cannot open " + output + " for appending: \"" + output + refused),
+                  std::string::npos)
+            << refusing.errors();
+        EXPECT_EQ(TestSupport::TestDirectory::readFile(victim), "precious");
+    }
 }
 
 // A Unix datagram socket bound at a path by the calling process; -1 on failure.
