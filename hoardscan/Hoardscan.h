@@ -55,6 +55,8 @@ public:
     // Logs the closing record (NOTICE 33, also when init failed once logging is up) and, for
     // any exit code but 0, writes one line to standard error: why, and where the log is.
     void closeRun(int exitCode);
+    // A phase (init or run) ended by an exception: why, for the closing record.
+    void phaseFailed(const std::string& why) { failure_ = why; }
 
     // The scan engine's operations.
     void walk(const std::string& root, const std::string& fileSystem);

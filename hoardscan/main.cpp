@@ -20,32 +20,54 @@ namespace {
 // Set by SIGINT and SIGTERM, read by the walk at every file; lives as long as the process.
 std::atomic<int> stopRequest{StopRequest::None};
 
+// A phase that throws has failed: the exception is the reason the run gives, and the run
+// still closes (closing record, line on standard error).
+template <typename Phase>
+bool phaseSucceeded(Hoardscan& hoardscan, Phase phase) {
+    try {
+        return phase();
+    } catch (const std::exception& failure) {
+        hoardscan.phaseFailed(failure.what());
+    } catch (...) {
+        hoardscan.phaseFailed("an exception of unknown type");
+    }
+    return false;
+}
+
+int scan(const std::string& commandText, std::atomic<bool>& quitFlag) {
+    AnchoredPaths::anchorEnvironment();
+    platform().watchStopRequests(&stopRequest);
+    Hoardscan hoardscan(commandText);
+    int exitCode = ExitCode::SetupFailed;
+    if (phaseSucceeded(hoardscan, [&] { return hoardscan.init(); })) {
+        const bool ran = phaseSucceeded(hoardscan, [&] { return hoardscan.run(quitFlag, stopRequest); });
+        exitCode = hoardscan.exitCodeOfRun(ran);
+    }
+    hoardscan.closeRun(exitCode);
+    return exitCode;
+}
+
 }  // namespace
 
 int applicationMain(const std::string& commandText, std::atomic<bool>& quitFlag) {
-    const CommandLine::Request request = CommandLine::interpret(commandText);
-    switch (request.action) {
-        case CommandLine::Request::Help: std::fputs(CommandLine::usage().c_str(), stdout); return ExitCode::Success;
-        case CommandLine::Request::Version: std::puts("hoardscan " HOARDSCAN_VERSION); return ExitCode::Success;
-        case CommandLine::Request::Refuse:
-            std::fprintf(stderr, "hoardscan: %s\n%s", request.problem.c_str(), CommandLine::usage().c_str());
-            return ExitCode::SetupFailed;
-        case CommandLine::Request::Scan: break;
-    }
-    AnchoredPaths::anchorEnvironment();
-    platform().watchStopRequests(&stopRequest);
-    int exitCode = ExitCode::SetupFailed;
     try {
-        Hoardscan hoardscan(commandText);
-        if (hoardscan.init()) {
-            exitCode = ExitCode::ScanNotStarted;
-            exitCode = hoardscan.exitCodeOfRun(hoardscan.run(quitFlag, stopRequest));
+        const CommandLine::Request request = CommandLine::interpret(commandText);
+        switch (request.action) {
+            case CommandLine::Request::Help: std::fputs(CommandLine::usage().c_str(), stdout); return ExitCode::Success;
+            case CommandLine::Request::Version: std::puts("hoardscan " HOARDSCAN_VERSION); return ExitCode::Success;
+            case CommandLine::Request::Refuse:
+                std::fprintf(stderr, "hoardscan: %s\n%s", request.problem.c_str(), CommandLine::usage().c_str());
+                return ExitCode::SetupFailed;
+            case CommandLine::Request::Scan: break;
         }
-        hoardscan.closeRun(exitCode);
-    } catch (const std::exception&) {
-        // Out of memory or worse: the phase that was running decides the code.
+        return scan(commandText, quitFlag);
+    } catch (const std::exception& failure) {
+        // Out of memory, or a failure in making or closing the application object.
+        std::fprintf(stderr, "hoardscan: %s\n", failure.what());
+    } catch (...) {
+        std::fputs("hoardscan: an exception of unknown type\n", stderr);
     }
-    return exitCode;
+    return ExitCode::SetupFailed;
 }
 
 }  // namespace Quilna

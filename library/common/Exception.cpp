@@ -37,6 +37,16 @@ std::string& Exception::fullText(std::string& out) const {
     return out;
 }
 
+const char* Exception::what() const noexcept {
+    try {
+        describe(what_);
+        if (!detail_.empty()) what_ += " (" + detail_ + ")";
+        return what_.c_str();
+    } catch (...) {
+        return domainName();
+    }
+}
+
 std::string Exception::fullText() const {
     std::string text;
     return fullText(text);

@@ -1,8 +1,10 @@
 #pragma once
 // Root of the library's exception family. An exception carries a domain code, an optional
-// detail text and a trail of source locations that grows as it is caught and passed on.
+// detail text and a trail of source locations that grows as it is caught and passed on. It is
+// a std::exception, so that whoever ends a phase catches the family with everything else.
 
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,19 +14,20 @@
 
 namespace Quilna {
 
-class Exception {
+class Exception : public std::exception {
 public:
     explicit Exception(int32_t code);
     Exception(int32_t code, std::string detail, const std::string& sourceUnit, int32_t line);
     Exception(const Exception&) = default;
     Exception& operator=(const Exception&) = default;
 
-    // Slot 0.
-    virtual ~Exception() = default;
-    // Slot 1: "<domain>: <text> (Code: <domainId>.<code>)".
+    ~Exception() override = default;
+    // "<domain>: <text> (Code: <domainId>.<code>)".
     virtual std::string& describe(std::string& out) const;
-    // Slot 2.
     virtual int32_t domainId() const;
+    // One line: the describe text and the detail in brackets (the domain name alone when
+    // there is no memory for more).
+    const char* what() const noexcept override;
 
     // The describe text, then the detail and the locations on lines of their own.
     std::string& fullText(std::string& out) const;
@@ -45,6 +48,7 @@ private:
     int32_t code_;
     std::vector<std::pair<std::string, int32_t>> locations_;
     std::string detail_;
+    mutable std::string what_;
 };
 
 }  // namespace Quilna

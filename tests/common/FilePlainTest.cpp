@@ -36,6 +36,13 @@ TEST(FilePlain, AccessCombinationsStatesAndText) {
     std::string detail;
     EXPECT_EQ(thrownCode([&] { missing.open(FileBase::Read); }, &detail), FL_EXISTS_NOT);
     EXPECT_EQ(detail, dir.child("missing") + "-->File does not exist.");
+    // Whoever ends a phase catches the family as std::exception, with a one-line what().
+    try {
+        missing.open(FileBase::Read);
+        ADD_FAILURE() << "opened a missing file";
+    } catch (const std::exception& error) {
+        EXPECT_EQ(std::string(error.what()), "File: File does not exist. (Code: 60.2) (" + detail + ")");
+    }
     file.open(FileBase::Read);
     EXPECT_EQ(thrownCode([&] { file.write("x"); }), FL_CANNOT_WRITE);
     file.close();

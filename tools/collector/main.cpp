@@ -2,6 +2,7 @@
 // writes each as a log line.
 #include <atomic>
 #include <chrono>
+#include <exception>
 #include <iostream>
 #include <new>
 #include <string>
@@ -97,24 +98,43 @@ public:
         : mailslot_(mailslot), out_(out), host_(senderHost()), queue_(kQueuedMessages, kQueuedBytes),
           complaints_(kComplaintsPerInterval, kReportInterval) {}
 
+    // A failure of either thread ends both; the writer's is passed on once the receiver is back.
     void run(const std::atomic<bool>& stop) {
         std::atomic<bool> drained{false};
-        std::thread receiver([&] { receive(stop, drained); });
-        write(drained);
+        std::thread receiver([&] { receiveUntilDrained(stop, drained); });
+        std::exception_ptr failure;
+        try {
+            write(drained);
+        } catch (...) {
+            failure = std::current_exception();
+            abandoned_.store(true);
+        }
         receiver.join();
+        if (failure) std::rethrow_exception(failure);
         reportDropped(true);
         complaints_.settle(true);
     }
 
 private:
-    void receive(const std::atomic<bool>& stop, std::atomic<bool>& drained) {
-        while (!stop.load())
-            if (receiveBatch() == 0) platform().sleepMs(kIdlePauseMs);
-        // Their senders were told these records were delivered: a stop must not drop them.
-        while (receiveBatch() > 0) {
+    // The receiver thread's entry: nothing escapes it.
+    void receiveUntilDrained(const std::atomic<bool>& stop, std::atomic<bool>& drained) {
+        try {
+            receive(stop);
+        } catch (const std::exception& failure) {
+            std::cerr << "hoardscan-collector: stopped receiving: " << failure.what() << std::endl;
+        } catch (...) {
+            std::cerr << "hoardscan-collector: stopped receiving" << std::endl;
         }
         drained.store(true);
         queue_.wake();
+    }
+
+    void receive(const std::atomic<bool>& stop) {
+        while (!stop.load() && !abandoned_.load())
+            if (receiveBatch() == 0) platform().sleepMs(kIdlePauseMs);
+        // Their senders were told these records were delivered: a stop must not drop them.
+        while (!abandoned_.load() && receiveBatch() > 0) {
+        }
     }
 
     // Takes a batch off the mailslot into the queue; the number of messages taken.
@@ -223,6 +243,7 @@ private:
     SenderCheck senderCheck_;  // used by the receiving thread only
     std::chrono::steady_clock::time_point lastDropReport_ = std::chrono::steady_clock::now();
     uint64_t droppedInAll_ = 0;
+    std::atomic<bool> abandoned_{false};  // the writer failed: the receiver stops too
 };
 
 int collect(const CollectorOptions& options) {
@@ -258,6 +279,9 @@ int collect(const CollectorOptions& options) {
         std::cerr << "hoardscan-collector: cannot receive on mailslot " << options.mailslot << ": "
                   << failure.fullText() << std::endl;
         status = 1;
+    } catch (const std::exception& failure) {
+        std::cerr << "hoardscan-collector: " << failure.what() << std::endl;
+        status = 1;
     }
     setCatalogue(nullptr);
     return status;
@@ -277,5 +301,12 @@ int main(int argc, char** argv) {
         std::cout << Quilna::CollectorOptions::usage();
         return 0;
     }
-    return Quilna::collect(options);
+    try {
+        return Quilna::collect(options);
+    } catch (const std::exception& failure) {
+        std::cerr << "hoardscan-collector: " << failure.what() << std::endl;
+    } catch (...) {
+        std::cerr << "hoardscan-collector: an exception of unknown type" << std::endl;
+    }
+    return 1;
 }

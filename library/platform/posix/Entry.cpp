@@ -23,9 +23,12 @@ std::atomic<bool> quitFlag{false};
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     std::string commandText = "dummy";
     for (int i = 1; i < argc; ++i) commandText.append(" ").append(quoted(argv[i]));
     Quilna::platform().watchStopSignals(&quitFlag, false);
     return Quilna::applicationMain(commandText, quitFlag);
+} catch (...) {
+    // No memory for the command text: the program has not started.
+    return 1;
 }

@@ -104,8 +104,11 @@ std::string argumentsText() {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR /*commandLine*/, int /*showMode*/) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR /*commandLine*/, int /*showMode*/) try {
     if (!previousInstance) registerWindowClass(instance);
     createHiddenWindow(instance);
     return runApplication("dummy" + argumentsText());
+} catch (...) {
+    // No memory for the command text, or no thread for the program: it has not started.
+    return 1;
 }
