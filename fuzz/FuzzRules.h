@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "FuzzCheck.h"
-#include "common/SmartPointer.h"
+#include "core/SmartPointer.h"
 #include "logger/LogMessenger.h"
 #include "logger/LogState.h"
 #include "logger/LoggerAgent.h"

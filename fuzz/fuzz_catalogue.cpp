@@ -11,10 +11,10 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "common/StringUtils.h"
-#include "common/TextEncoding.h"
 #include "logger/LogCommons.h"
 #include "platform/Platform.h"
+#include "text/StringUtils.h"
+#include "text/TextEncoding.h"
 
 using namespace Quilna;
 using Fuzz::require;

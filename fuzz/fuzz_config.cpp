@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <string>
 
-#include "common/ConfReader.h"
-#include "common/DOMNode.h"
-#include "common/Tokenizer.h"
-#include "common/WhitespaceSearcher.h"
+#include "config/ConfReader.h"
+#include "config/DOMNode.h"
+#include "config/Tokenizer.h"
+#include "config/WhitespaceSearcher.h"
 #include "logger/LogState.h"
 #include "logger/LoggerCentre.h"
 

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "common/DateTime.h"
-#include "common/ZoneRules.h"
 #include "platform/Platform.h"
+#include "time/DateTime.h"
+#include "time/ZoneRules.h"
 
 using namespace Quilna;
 using Fuzz::require;

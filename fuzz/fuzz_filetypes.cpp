@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "FuzzRules.h"
-#include "common/ConfReader.h"
+#include "config/ConfReader.h"
 #include "hoardscan/FileTypes.h"
 #include "hoardscan/Tallies.h"
 

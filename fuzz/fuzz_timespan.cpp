@@ -7,8 +7,8 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "common/TimeException.h"
-#include "common/TimeSpan.h"
+#include "time/TimeException.h"
+#include "time/TimeSpan.h"
 
 using namespace Quilna;
 using Fuzz::require;

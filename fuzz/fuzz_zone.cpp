@@ -7,8 +7,8 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "common/DateTime.h"
-#include "common/ZoneRules.h"
+#include "time/DateTime.h"
+#include "time/ZoneRules.h"
 
 using namespace Quilna;
 using Fuzz::require;

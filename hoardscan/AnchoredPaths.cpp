@@ -1,7 +1,7 @@
 #include "hoardscan/AnchoredPaths.h"
 
-#include "common/FileOps.h"
-#include "common/FileUtils.h"
+#include "files/FileOps.h"
+#include "files/FileUtils.h"
 #include "platform/Platform.h"
 
 namespace Quilna::AnchoredPaths {

@@ -1,6 +1,6 @@
 #include "hoardscan/DirectoryReader.h"
 
-#include "common/FileOps.h"
+#include "files/FileOps.h"
 #include "platform/Platform.h"
 
 namespace Quilna {

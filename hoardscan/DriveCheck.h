@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "common/FileStatus.h"
+#include "files/FileStatus.h"
 
 namespace Quilna {
 

@@ -1,15 +1,15 @@
 #include "hoardscan/FileTypes.h"
 
-#include "common/ConfReader.h"
-#include "common/FileOps.h"
-#include "common/FileUtils.h"
-#include "common/StringUtils.h"
+#include "config/ConfReader.h"
+#include "files/FileOps.h"
+#include "files/FileUtils.h"
 #include "hoardscan/MessageNumbers.h"
 #include "hoardscan/RulesFiles.h"
 #include "hoardscan/SettingFailure.h"
 #include "hoardscan/Tallies.h"
 #include "hoardscan/WildcardMatch.h"
 #include "logger/LoggerUnit.h"
+#include "text/StringUtils.h"
 
 namespace Quilna {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/FileStatus.h"
+#include "files/FileStatus.h"
 #include "hoardscan/RuleText.h"
 
 namespace Quilna {

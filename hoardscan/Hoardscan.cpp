@@ -1,7 +1,7 @@
 #include "hoardscan/Hoardscan.h"
 
-#include "common/ConfReader.h"
-#include "common/FileOps.h"
+#include "config/ConfReader.h"
+#include "files/FileOps.h"
 #include "hoardscan/DriveCheck.h"
 #include "hoardscan/FileTypes.h"
 #include "hoardscan/Owners.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "common/FileStatus.h"
+#include "files/FileStatus.h"
 #include "hoardscan/AttributeNames.h"
 #include "hoardscan/CommandLine.h"
 #include "hoardscan/RuleTables.h"

@@ -2,10 +2,10 @@
 
 #include <map>
 
-#include "common/FileOps.h"
-#include "common/SystemInfo.h"
+#include "files/FileOps.h"
 #include "hoardscan/WildcardMatch.h"
 #include "platform/Platform.h"
+#include "system/SystemInfo.h"
 
 namespace Quilna {
 

@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "common/FileStatus.h"
+#include "files/FileStatus.h"
 
 namespace Quilna {
 

@@ -1,10 +1,10 @@
 #include "hoardscan/ResultFile.h"
 
-#include "common/FileOps.h"
-#include "common/StringUtils.h"
+#include "files/FileOps.h"
 #include "hoardscan/MessageNumbers.h"
 #include "logger/LoggerUnit.h"
 #include "platform/Platform.h"
+#include "text/StringUtils.h"
 
 namespace Quilna {
 

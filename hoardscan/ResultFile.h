@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "common/BasicFile.h"
+#include "files/BasicFile.h"
 
 namespace Quilna {
 

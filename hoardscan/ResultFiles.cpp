@@ -1,10 +1,10 @@
 #include "hoardscan/ResultFiles.h"
 
-#include "common/FileOps.h"
-#include "common/StringUtils.h"
+#include "files/FileOps.h"
 #include "hoardscan/MessageNumbers.h"
 #include "hoardscan/Tallies.h"
 #include "logger/LoggerUnit.h"
+#include "text/StringUtils.h"
 
 namespace Quilna {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "common/DateTime.h"
 #include "hoardscan/ResultFile.h"
 #include "hoardscan/ScanSettings.h"
+#include "time/DateTime.h"
 
 namespace Quilna {
 

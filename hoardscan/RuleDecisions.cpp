@@ -1,11 +1,11 @@
 #include "hoardscan/RuleDecisions.h"
 
-#include "common/FileOps.h"
-#include "common/StringUtils.h"
+#include "files/FileOps.h"
 #include "hoardscan/MessageNumbers.h"
 #include "hoardscan/WildcardMatch.h"
 #include "logger/LoggerUnit.h"
 #include "platform/Platform.h"
+#include "text/StringUtils.h"
 
 namespace Quilna {
 

@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <limits>
 
-#include "common/BasicFile.h"
-#include "common/StringUtils.h"
-#include "common/TextEncoding.h"
+#include "files/BasicFile.h"
 #include "hoardscan/MessageNumbers.h"
 #include "logger/LoggerUnit.h"
 #include "platform/Platform.h"
+#include "text/StringUtils.h"
+#include "text/TextEncoding.h"
 
 namespace Quilna {
 

@@ -2,8 +2,7 @@
 // investigate, walks them one after another and finishes the result files.
 #include <thread>
 
-#include "common/ConfReader.h"
-#include "common/StringUtils.h"
+#include "config/ConfReader.h"
 #include "hoardscan/DriveCheck.h"
 #include "hoardscan/Hoardscan.h"
 #include "hoardscan/MessageNumbers.h"
@@ -11,6 +10,7 @@
 #include "hoardscan/Walk.h"
 #include "logger/LoggerUnit.h"
 #include "platform/Platform.h"
+#include "text/StringUtils.h"
 
 namespace Quilna {
 

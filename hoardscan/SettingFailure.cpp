@@ -1,7 +1,7 @@
 #include "hoardscan/SettingFailure.h"
 
-#include "common/ConfReader.h"
-#include "common/DOMNode.h"
+#include "config/ConfReader.h"
+#include "config/DOMNode.h"
 #include "hoardscan/MessageNumbers.h"
 #include "logger/LoggerUnit.h"
 

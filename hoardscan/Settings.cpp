@@ -4,12 +4,10 @@
 #include <cstdio>
 #include <thread>
 
-#include "common/ConfReader.h"
-#include "common/FileOps.h"
-#include "common/FileUtils.h"
-#include "common/Resources.h"
-#include "common/StringUtils.h"
-#include "common/SystemInfo.h"
+#include "config/ConfReader.h"
+#include "config/Resources.h"
+#include "files/FileOps.h"
+#include "files/FileUtils.h"
 #include "hoardscan/AnchoredPaths.h"
 #include "hoardscan/FileTypes.h"
 #include "hoardscan/Hoardscan.h"
@@ -25,6 +23,8 @@
 #include "logger/LoggingConfiguration.h"
 #include "logger/RotationSettings.h"
 #include "platform/Platform.h"
+#include "system/SystemInfo.h"
+#include "text/StringUtils.h"
 
 namespace Quilna {
 

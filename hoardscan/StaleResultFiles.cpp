@@ -1,13 +1,13 @@
 // A run that was killed leaves its ".make" files behind, and nothing would ever finish them:
 // at start, those of this installation whose process is gone and that have not changed for a
 // day are removed, each with a log line.
-#include "common/DateTime.h"
-#include "common/FileOps.h"
+#include "files/FileOps.h"
 #include "hoardscan/Hoardscan.h"
 #include "hoardscan/MessageNumbers.h"
 #include "hoardscan/ResultFileReader.h"
 #include "logger/LoggerUnit.h"
 #include "platform/Platform.h"
+#include "time/DateTime.h"
 
 namespace Quilna {
 

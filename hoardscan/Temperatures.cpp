@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <limits>
 
-#include "common/ConfReader.h"
-#include "common/DateTime.h"
-#include "common/FileOps.h"
-#include "common/StringUtils.h"
-#include "common/WhitespaceSearcher.h"
+#include "config/ConfReader.h"
+#include "config/WhitespaceSearcher.h"
+#include "files/FileOps.h"
 #include "hoardscan/MessageNumbers.h"
 #include "hoardscan/RulesFiles.h"
 #include "hoardscan/SettingFailure.h"
 #include "logger/LoggerUnit.h"
+#include "text/StringUtils.h"
+#include "time/DateTime.h"
 
 namespace Quilna {
 

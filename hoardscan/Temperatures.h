@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/FileStatus.h"
+#include "files/FileStatus.h"
 #include "hoardscan/TemperatureBand.h"
 
 namespace Quilna {

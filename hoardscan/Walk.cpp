@@ -1,7 +1,6 @@
 #include "hoardscan/Walk.h"
 
-#include "common/FileOps.h"
-#include "common/StringUtils.h"
+#include "files/FileOps.h"
 #include "hoardscan/AttributeNames.h"
 #include "hoardscan/DriveCheck.h"
 #include "hoardscan/FileTypes.h"
@@ -15,6 +14,7 @@
 #include "hoardscan/Temperatures.h"
 #include "logger/LoggerUnit.h"
 #include "platform/Platform.h"
+#include "text/StringUtils.h"
 
 namespace Quilna {
 

@@ -25,7 +25,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/FileStatus.h"
+#include "files/FileStatus.h"
 #include "hoardscan/PathRules.h"
 #include "hoardscan/ScanSettings.h"
 #include "hoardscan/WalkDirectory.h"

@@ -1,12 +1,11 @@
 // The lookups of ConfReader: paths, reference expansion and the typed getters.
-#include "common/ConfReader.h"
-#include "common/DOMNode.h"
-#include "common/FileUtils.h"
-#include "common/StringUtils.h"
-#include "common/TimeException.h"
-#include "common/TimeSpan.h"
-#include "logger/LoggerUnit.h"
+#include "config/ConfReader.h"
+#include "config/DOMNode.h"
+#include "files/FileUtils.h"
 #include "platform/Platform.h"
+#include "text/StringUtils.h"
+#include "time/TimeException.h"
+#include "time/TimeSpan.h"
 
 namespace Quilna {
 

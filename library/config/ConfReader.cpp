@@ -1,20 +1,20 @@
 // Construction, logging and the building of the tree: file, tokens, entries.
-#include "common/ConfReader.h"
+#include "config/ConfReader.h"
 
 #include <algorithm>
 #include <new>
 
-#include "common/ConfSearcher.h"
-#include "common/ConfigException.h"
-#include "common/DOMNode.h"
-#include "common/FileException.h"
-#include "common/FilePlain.h"
-#include "common/TextEncoding.h"
-#include "common/Monopoly.h"
-#include "common/MonopolyHold.h"
-#include "common/Tokenizer.h"
+#include "config/ConfSearcher.h"
+#include "config/ConfigException.h"
+#include "config/DOMNode.h"
+#include "config/Tokenizer.h"
+#include "files/FileException.h"
+#include "files/FilePlain.h"
 #include "logger/LogCommons.h"
 #include "logger/LoggerUnit.h"
+#include "system/Monopoly.h"
+#include "system/MonopolyHold.h"
+#include "text/TextEncoding.h"
 
 namespace Quilna {
 

@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "common/SmartPointer.h"
-#include "common/TimeSpanParts.h"
-#include "logger/ParamStream.h"
+#include "core/SmartPointer.h"
+#include "text/ParamStream.h"
+#include "time/TimeSpanParts.h"
 
 namespace Quilna {
 

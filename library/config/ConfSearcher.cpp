@@ -1,8 +1,8 @@
-#include "common/ConfSearcher.h"
+#include "config/ConfSearcher.h"
 
 #include <cstring>
 
-#include "common/StringUtils.h"
+#include "text/StringUtils.h"
 
 namespace Quilna {
 

@@ -1,4 +1,4 @@
-#include "common/ConfigException.h"
+#include "config/ConfigException.h"
 
 namespace Quilna {
 

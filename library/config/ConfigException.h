@@ -1,5 +1,5 @@
 #pragma once
-#include "common/Exception.h"
+#include "core/Exception.h"
 
 // Codes, texts and domain number of one domain of the exception family.
 

@@ -1,4 +1,4 @@
-#include "common/DOMNode.h"
+#include "config/DOMNode.h"
 
 #include <vector>
 

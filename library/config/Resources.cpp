@@ -1,4 +1,4 @@
-#include "common/Resources.h"
+#include "config/Resources.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,8 +6,8 @@
 #include <new>
 #include <utility>
 
-#include "common/SystemInfo.h"
 #include "platform/Platform.h"
+#include "system/SystemInfo.h"
 
 namespace Quilna {
 

@@ -1,4 +1,4 @@
-#include "common/Tokenizer.h"
+#include "config/Tokenizer.h"
 
 namespace Quilna {
 

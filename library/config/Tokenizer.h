@@ -2,8 +2,8 @@
 #include <memory>
 #include <string>
 
-#include "common/StringSearcher.h"
-#include "common/Token.h"
+#include "config/StringSearcher.h"
+#include "config/Token.h"
 
 namespace Quilna {
 

@@ -1,6 +1,6 @@
-#include "common/WhitespaceSearcher.h"
+#include "config/WhitespaceSearcher.h"
 
-#include "common/StringUtils.h"
+#include "text/StringUtils.h"
 
 namespace Quilna {
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "common/StringSearcher.h"
+#include "config/StringSearcher.h"
 
 namespace Quilna {
 

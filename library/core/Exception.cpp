@@ -1,4 +1,4 @@
-#include "common/Exception.h"
+#include "core/Exception.h"
 
 namespace Quilna {
 

@@ -1,4 +1,4 @@
-#include "common/SmartPointer.h"
+#include "core/SmartPointer.h"
 
 namespace Quilna::SmartCounter {
 

@@ -1,8 +1,8 @@
-#include "common/BasicFile.h"
+#include "files/BasicFile.h"
 
 #include <algorithm>
 
-#include "common/FileOps.h"
+#include "files/FileOps.h"
 #include "platform/Platform.h"
 
 namespace Quilna {

@@ -1,4 +1,4 @@
-#include "common/FileBase.h"
+#include "files/FileBase.h"
 
 namespace Quilna {
 

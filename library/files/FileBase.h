@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "common/FileException.h"
-#include "common/LockFile.h"
-#include "common/TimeSpan.h"
+#include "files/FileException.h"
+#include "files/LockFile.h"
+#include "time/TimeSpan.h"
 
 namespace Quilna {
 

@@ -1,4 +1,4 @@
-#include "common/FileException.h"
+#include "files/FileException.h"
 
 namespace Quilna {
 

@@ -1,9 +1,9 @@
-#include "common/FileOps.h"
+#include "files/FileOps.h"
 
 #include <algorithm>
 
-#include "common/BasicFile.h"
-#include "common/FileUtils.h"
+#include "files/BasicFile.h"
+#include "files/FileUtils.h"
 
 namespace Quilna::FileOps {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/FileStatus.h"
+#include "files/FileStatus.h"
 #include "platform/Platform.h"
 
 namespace Quilna::FileOps {

@@ -1,12 +1,12 @@
-#include "common/FilePlain.h"
+#include "files/FilePlain.h"
 
 #include <cstring>
 #include <new>
 
-#include "common/FileOps.h"
-#include "common/FileUtils.h"
-#include "common/StringUtils.h"
+#include "files/FileOps.h"
+#include "files/FileUtils.h"
 #include "platform/Platform.h"
+#include "text/StringUtils.h"
 
 namespace Quilna {
 

@@ -2,8 +2,8 @@
 // The one FileBase implementation: a BasicFile with access flags, a lock file against other
 // writers and a safe update through the temporary copy "<name>.tmp".
 
-#include "common/BasicFile.h"
-#include "common/FileBase.h"
+#include "files/BasicFile.h"
+#include "files/FileBase.h"
 
 namespace Quilna {
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "common/DateTime.h"
 #include "platform/Platform.h"
+#include "time/DateTime.h"
 
 namespace Quilna {
 

@@ -1,7 +1,7 @@
-#include "common/FileUtils.h"
+#include "files/FileUtils.h"
 
-#include "common/BasicFile.h"
-#include "common/FileOps.h"
+#include "files/BasicFile.h"
+#include "files/FileOps.h"
 #include "platform/Platform.h"
 
 namespace Quilna::FileUtils {

@@ -1,8 +1,8 @@
-#include "common/LockFile.h"
+#include "files/LockFile.h"
 
 #include <random>
 
-#include "common/FileOps.h"
+#include "files/FileOps.h"
 
 namespace Quilna {
 

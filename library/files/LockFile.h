@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "common/BasicFile.h"
-#include "common/DateTime.h"
-#include "common/TimeSpan.h"
+#include "files/BasicFile.h"
+#include "time/DateTime.h"
+#include "time/TimeSpan.h"
 
 namespace Quilna {
 

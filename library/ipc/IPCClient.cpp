@@ -1,10 +1,10 @@
-#include "common/IPCClient.h"
+#include "ipc/IPCClient.h"
 
 #include <new>
 
-#include "common/IPCEnvelope.h"
-#include "common/IPCException.h"
-#include "common/MailSlot.h"
+#include "ipc/IPCEnvelope.h"
+#include "ipc/IPCException.h"
+#include "ipc/MailSlot.h"
 
 namespace Quilna {
 

@@ -2,7 +2,7 @@
 #include <memory>
 #include <string>
 
-#include "common/IPC.h"
+#include "ipc/IPC.h"
 
 namespace Quilna {
 

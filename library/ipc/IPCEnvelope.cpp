@@ -1,4 +1,4 @@
-#include "common/IPCEnvelope.h"
+#include "ipc/IPCEnvelope.h"
 
 #include <string_view>
 

@@ -1,4 +1,4 @@
-#include "common/IPCException.h"
+#include "ipc/IPCException.h"
 
 namespace Quilna {
 

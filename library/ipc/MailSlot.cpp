@@ -1,13 +1,13 @@
-#include "common/MailSlot.h"
+#include "ipc/MailSlot.h"
 
 #include <algorithm>
 #include <new>
 
-#include "common/IPCException.h"
-#include "common/Monopoly.h"
-#include "common/StringUtils.h"
+#include "ipc/IPCException.h"
 #include "platform/MailslotEndpoint.h"
 #include "platform/Platform.h"
+#include "system/Monopoly.h"
+#include "text/StringUtils.h"
 
 namespace Quilna {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "common/IPC.h"
+#include "ipc/IPC.h"
 #include "platform/MailslotSender.h"
 
 namespace Quilna {

@@ -1,13 +1,13 @@
 // The message catalogue of LogCommons: templates read from one message file per module.
 #include <new>
 
-#include "common/BasicFile.h"
-#include "common/FileException.h"
-#include "common/FileOps.h"
-#include "common/StringUtils.h"
-#include "common/TextEncoding.h"
+#include "files/BasicFile.h"
+#include "files/FileException.h"
+#include "files/FileOps.h"
 #include "logger/LogCommons.h"
 #include "platform/Platform.h"
+#include "text/StringUtils.h"
+#include "text/TextEncoding.h"
 
 namespace Quilna {
 

@@ -1,7 +1,7 @@
 #include "logger/LogCommons.h"
 
-#include "common/StringUtils.h"
-#include "common/TimeException.h"
+#include "text/StringUtils.h"
+#include "time/TimeException.h"
 
 namespace Quilna {
 

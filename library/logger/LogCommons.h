@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "logger/LogRecord.h"
+#include "text/ParamStream.h"
 
 namespace Quilna {
 
@@ -41,8 +42,8 @@ constexpr int32_t Core = 1;
 constexpr int32_t Hoardscan = 17;
 }  // namespace Application
 
-// Separator bytes inside records; nothing is escaped.
-constexpr char kParameterSeparator = '\x1A';
+// Separator bytes inside records (kParameterSeparator, text/ParamStream.h, within a field);
+// nothing is escaped.
 constexpr char kEnvelopeSeparator = '\x1B';
 constexpr char kFieldSeparator = '\x1C';
 

@@ -1,10 +1,10 @@
 #include "logger/LogMessenger.h"
 
-#include "common/TimeException.h"
 #include "logger/LogCommons.h"
 #include "logger/LogState.h"
 #include "logger/LoggerAgentFile.h"
 #include "platform/Platform.h"
+#include "time/TimeException.h"
 
 namespace Quilna {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "common/SmartPointer.h"
+#include "core/SmartPointer.h"
 #include "logger/LoggerAgent.h"
 
 namespace Quilna {

@@ -1,7 +1,7 @@
 #include "logger/LogMessengerIPC.h"
 
-#include "common/IPCClient.h"
-#include "common/IPCEnvelope.h"
+#include "ipc/IPCClient.h"
+#include "ipc/IPCEnvelope.h"
 
 namespace Quilna {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "common/DateTime.h"
+#include "time/DateTime.h"
 
 namespace Quilna {
 

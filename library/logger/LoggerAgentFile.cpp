@@ -4,12 +4,12 @@
 #include <sstream>
 #include <vector>
 
-#include "common/FileOps.h"
-#include "common/FilePlain.h"
-#include "common/FileUtils.h"
-#include "common/MonopolyHold.h"
-#include "common/Resources.h"
-#include "common/StringUtils.h"
+#include "config/Resources.h"
+#include "files/FileOps.h"
+#include "files/FilePlain.h"
+#include "files/FileUtils.h"
+#include "system/MonopolyHold.h"
+#include "text/StringUtils.h"
 
 namespace Quilna {
 

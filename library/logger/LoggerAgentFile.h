@@ -9,13 +9,13 @@
 #include <memory>
 #include <string>
 
-#include "common/DateTime.h"
-#include "common/FileBase.h"
-#include "common/Monopoly.h"
-#include "common/SmartPointer.h"
+#include "core/SmartPointer.h"
+#include "files/FileBase.h"
 #include "logger/LoggerAgent.h"
 #include "logger/RotationSettings.h"
 #include "platform/Platform.h"
+#include "system/Monopoly.h"
+#include "time/DateTime.h"
 
 namespace Quilna {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "common/SmartPointer.h"
+#include "core/SmartPointer.h"
 #include "logger/LogMessenger.h"
 
 namespace Quilna {

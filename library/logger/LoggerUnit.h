@@ -8,9 +8,9 @@
 #include <mutex>
 #include <string>
 
-#include "common/SmartPointer.h"
+#include "core/SmartPointer.h"
 #include "logger/LoggerCentre.h"
-#include "logger/ParamStream.h"
+#include "text/ParamStream.h"
 
 namespace Quilna {
 

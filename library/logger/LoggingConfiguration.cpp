@@ -1,11 +1,9 @@
 #include "logger/LoggingConfiguration.h"
 
-#include "common/ConfReader.h"
-#include "common/FileOps.h"
-#include "common/FileUtils.h"
-#include "common/Resources.h"
-#include "common/StringUtils.h"
-#include "common/TimeSpan.h"
+#include "config/ConfReader.h"
+#include "config/Resources.h"
+#include "files/FileOps.h"
+#include "files/FileUtils.h"
 #include "logger/LogCommons.h"
 #include "logger/LogMessengerIPC.h"
 #include "logger/LogState.h"
@@ -13,6 +11,8 @@
 #include "logger/LoggerUnit.h"
 #include "logger/RotationSettings.h"
 #include "platform/Platform.h"
+#include "text/StringUtils.h"
+#include "time/TimeSpan.h"
 
 namespace Quilna {
 

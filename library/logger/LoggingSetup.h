@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "common/SmartPointer.h"
+#include "core/SmartPointer.h"
 
 namespace Quilna {
 

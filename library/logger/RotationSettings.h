@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "common/TimeSpan.h"
+#include "time/TimeSpan.h"
 
 namespace Quilna {
 

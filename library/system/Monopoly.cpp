@@ -1,4 +1,4 @@
-#include "common/Monopoly.h"
+#include "system/Monopoly.h"
 
 #include "platform/Platform.h"
 

@@ -2,7 +2,7 @@
 // Holds a Monopoly for a scope and gives it back on every path out of it, an exception
 // included.
 
-#include "common/Monopoly.h"
+#include "system/Monopoly.h"
 
 namespace Quilna {
 

@@ -1,4 +1,4 @@
-#include "common/SystemInfo.h"
+#include "system/SystemInfo.h"
 
 #include "platform/Platform.h"
 

@@ -1,8 +1,6 @@
-#include "logger/ParamStream.h"
+#include "text/ParamStream.h"
 
 #include <sstream>
-
-#include "logger/LogCommons.h"
 
 namespace Quilna {
 

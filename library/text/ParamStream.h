@@ -7,6 +7,9 @@
 
 namespace Quilna {
 
+// Ends each parameter; nothing is escaped.
+constexpr char kParameterSeparator = '\x1A';
+
 class ParamStream {
 public:
     ParamStream() = default;

@@ -1,4 +1,4 @@
-#include "common/StringUtils.h"
+#include "text/StringUtils.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "common/TextEncoding.h"
+#include "text/TextEncoding.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "common/Calendar.h"
+#include "time/Calendar.h"
 
 #include <limits>
 

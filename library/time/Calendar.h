@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "common/DateFields.h"
+#include "time/DateFields.h"
 
 namespace Quilna::Calendar {
 

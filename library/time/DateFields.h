@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "common/TimeZoneInfo.h"
+#include "time/TimeZoneInfo.h"
 
 namespace Quilna {
 

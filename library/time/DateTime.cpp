@@ -1,9 +1,9 @@
-#include "common/DateTime.h"
+#include "time/DateTime.h"
 
-#include "common/Calendar.h"
-#include "common/ProcessZone.h"
-#include "common/ZoneRules.h"
 #include "platform/Platform.h"
+#include "time/Calendar.h"
+#include "time/ProcessZone.h"
+#include "time/ZoneRules.h"
 
 // Moments are computed in 64 bits and clamped to 0 .. 2,147,483,647, so arithmetic that
 // leaves the 32-bit range saturates instead of wrapping.

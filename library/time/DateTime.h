@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "common/DateFields.h"
-#include "common/TimeBase.h"
-#include "common/TimeSpan.h"
-#include "common/TimeZoneInfo.h"
+#include "time/DateFields.h"
+#include "time/TimeBase.h"
+#include "time/TimeSpan.h"
+#include "time/TimeZoneInfo.h"
 
 namespace Quilna {
 

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <string_view>
 
-#include "common/Calendar.h"
-#include "common/DateTime.h"
-#include "common/ProcessZone.h"
-#include "common/StringUtils.h"
-#include "common/ZoneRules.h"
+#include "text/StringUtils.h"
+#include "time/Calendar.h"
+#include "time/DateTime.h"
+#include "time/ProcessZone.h"
+#include "time/ZoneRules.h"
 
 namespace Quilna {
 

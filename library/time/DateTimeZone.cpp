@@ -1,9 +1,9 @@
 // DateTime's zone operations: the zone description text, offsets and daylight saving.
 
-#include "common/DateTime.h"
-#include "common/ProcessZone.h"
-#include "common/StringUtils.h"
-#include "common/ZoneRules.h"
+#include "text/StringUtils.h"
+#include "time/DateTime.h"
+#include "time/ProcessZone.h"
+#include "time/ZoneRules.h"
 
 namespace Quilna {
 

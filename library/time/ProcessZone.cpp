@@ -1,10 +1,10 @@
-#include "common/ProcessZone.h"
+#include "time/ProcessZone.h"
 
 #include <mutex>
 
-#include "common/Calendar.h"
-#include "common/DateTime.h"
 #include "platform/Platform.h"
+#include "time/Calendar.h"
+#include "time/DateTime.h"
 
 namespace Quilna {
 

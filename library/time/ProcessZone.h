@@ -3,7 +3,7 @@
 // otherwise derived from the C library's local-time conversion and derived again once the
 // hour in which it was derived has passed, so that rule changes are picked up within an hour.
 
-#include "common/TimeZoneInfo.h"
+#include "time/TimeZoneInfo.h"
 
 namespace Quilna {
 

@@ -1,4 +1,4 @@
-#include "common/TimeException.h"
+#include "time/TimeException.h"
 
 namespace Quilna {
 

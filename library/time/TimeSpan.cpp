@@ -1,8 +1,8 @@
-#include "common/TimeSpan.h"
+#include "time/TimeSpan.h"
 
-#include "common/Calendar.h"
-#include "common/StringUtils.h"
-#include "common/TimeException.h"
+#include "text/StringUtils.h"
+#include "time/Calendar.h"
+#include "time/TimeException.h"
 
 namespace Quilna {
 

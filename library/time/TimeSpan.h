@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "common/TimeBase.h"
-#include "common/TimeSpanParts.h"
+#include "time/TimeBase.h"
+#include "time/TimeSpanParts.h"
 
 namespace Quilna {
 

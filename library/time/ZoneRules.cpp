@@ -1,9 +1,9 @@
-#include "common/ZoneRules.h"
+#include "time/ZoneRules.h"
 
 #include <cstdio>
 
-#include "common/Calendar.h"
-#include "common/StringUtils.h"
+#include "text/StringUtils.h"
+#include "time/Calendar.h"
 
 namespace Quilna::ZoneRules {
 

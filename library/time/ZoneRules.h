@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/TimeZoneInfo.h"
+#include "time/TimeZoneInfo.h"
 
 namespace Quilna::ZoneRules {
 

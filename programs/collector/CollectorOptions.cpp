@@ -1,4 +1,4 @@
-#include "tools/collector/CollectorOptions.h"
+#include "collector/CollectorOptions.h"
 
 namespace Quilna {
 

@@ -1,11 +1,11 @@
-#include "tools/collector/CollectorOutput.h"
+#include "collector/CollectorOutput.h"
 
 #include <iostream>
 
-#include "common/BasicFile.h"
-#include "common/FileOps.h"
-#include "common/StringUtils.h"
+#include "files/BasicFile.h"
+#include "files/FileOps.h"
 #include "platform/Platform.h"
+#include "text/StringUtils.h"
 
 namespace Quilna {
 

@@ -1,4 +1,4 @@
-#include "tools/collector/Complaints.h"
+#include "collector/Complaints.h"
 
 #include <iostream>
 

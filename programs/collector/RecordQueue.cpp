@@ -1,4 +1,4 @@
-#include "tools/collector/RecordQueue.h"
+#include "collector/RecordQueue.h"
 
 #include <chrono>
 #include <new>

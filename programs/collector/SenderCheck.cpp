@@ -1,4 +1,4 @@
-#include "tools/collector/SenderCheck.h"
+#include "collector/SenderCheck.h"
 
 #include "platform/Platform.h"
 

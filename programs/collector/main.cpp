@@ -9,20 +9,20 @@
 #include <thread>
 #include <vector>
 
-#include "common/FileUtils.h"
-#include "common/IPCEnvelope.h"
-#include "common/IPCException.h"
-#include "common/MailSlot.h"
-#include "common/StringUtils.h"
+#include "collector/CollectorOptions.h"
+#include "collector/CollectorOutput.h"
+#include "collector/Complaints.h"
+#include "collector/RecordQueue.h"
+#include "collector/SenderCheck.h"
+#include "files/FileUtils.h"
+#include "ipc/IPCEnvelope.h"
+#include "ipc/IPCException.h"
+#include "ipc/MailSlot.h"
 #include "logger/LogCommons.h"
 #include "logger/LogMessenger.h"
 #include "logger/LogState.h"
 #include "platform/Platform.h"
-#include "tools/collector/CollectorOptions.h"
-#include "tools/collector/CollectorOutput.h"
-#include "tools/collector/Complaints.h"
-#include "tools/collector/RecordQueue.h"
-#include "tools/collector/SenderCheck.h"
+#include "text/StringUtils.h"
 
 namespace Quilna {
 namespace {

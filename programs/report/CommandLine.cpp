@@ -1,6 +1,6 @@
-#include "tools/report/CommandLine.h"
+#include "report/CommandLine.h"
 
-#include "tools/report/ReportError.h"
+#include "report/ReportError.h"
 
 #include <algorithm>
 

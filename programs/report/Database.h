@@ -2,7 +2,7 @@
 // The one interface through which the report tool stores and queries its data, with a
 // SQLite and a PostgreSQL implementation. SQL texts use "?" for parameters.
 
-#include "tools/report/SqlValues.h"
+#include "report/SqlValues.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "tools/report/Formatting.h"
+#include "report/Formatting.h"
 
 #include <array>
 #include <chrono>

@@ -1,7 +1,7 @@
 #pragma once
 // Texts of numbers, sizes and days for people, and the escaping of CSV, JSON and HTML.
 
-#include "tools/report/ReportData.h"
+#include "report/ReportData.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,7 +1,7 @@
-#include "tools/report/HtmlReport.h"
+#include "report/HtmlReport.h"
 
-#include "tools/report/Formatting.h"
-#include "tools/report/SvgCharts.h"
+#include "report/Formatting.h"
+#include "report/SvgCharts.h"
 
 #include <algorithm>
 

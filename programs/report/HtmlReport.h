@@ -4,7 +4,7 @@
 // hosts and accounts are parts of the same file, shown in place of the overview when the
 // address names them ("report.html#host-1"): CSS alone switches between them.
 
-#include "tools/report/ReportData.h"
+#include "report/ReportData.h"
 
 #include <cstddef>
 #include <map>

@@ -1,10 +1,10 @@
-#include "tools/report/Importer.h"
+#include "report/Importer.h"
 
 #include "hoardscan/ResultFileReader.h"
-#include "tools/report/Formatting.h"
-#include "tools/report/ReportError.h"
-#include "tools/report/TextCleaning.h"
-#include "tools/report/Transaction.h"
+#include "report/Formatting.h"
+#include "report/ReportError.h"
+#include "report/TextCleaning.h"
+#include "report/Transaction.h"
 
 #include <algorithm>
 #include <array>

@@ -3,10 +3,10 @@
 // stored whole or not at all, and a file imported before is recognised by its content and
 // left alone.
 
-#include "tools/report/Database.h"
-#include "tools/report/InactiveStore.h"
-#include "tools/report/InputFiles.h"
-#include "tools/report/TextHash.h"
+#include "report/Database.h"
+#include "report/InactiveStore.h"
+#include "report/InputFiles.h"
+#include "report/TextHash.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,7 +1,7 @@
-#include "tools/report/InactiveStore.h"
+#include "report/InactiveStore.h"
 
-#include "tools/report/ReportError.h"
-#include "tools/report/TextHash.h"
+#include "report/ReportError.h"
+#include "report/TextHash.h"
 
 #include <unordered_map>
 

@@ -3,7 +3,7 @@
 // file once for the whole database, and per table one row of numbers for each file. A
 // machine's cold files are mostly the same from run to run, so a run costs a few bytes per file.
 
-#include "tools/report/Database.h"
+#include "report/Database.h"
 
 #include <cstdint>
 #include <string>

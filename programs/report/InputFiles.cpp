@@ -1,7 +1,7 @@
-#include "tools/report/InputFiles.h"
+#include "report/InputFiles.h"
 
 #include "hoardscan/ResultFileReader.h"
-#include "tools/report/ReportError.h"
+#include "report/ReportError.h"
 
 #include <algorithm>
 #include <system_error>

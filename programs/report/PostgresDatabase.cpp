@@ -1,6 +1,6 @@
-#include "tools/report/PostgresDatabase.h"
+#include "report/PostgresDatabase.h"
 
-#include "tools/report/ReportError.h"
+#include "report/ReportError.h"
 
 #include <libpq-fe.h>
 

@@ -2,8 +2,8 @@
 // The report database on a PostgreSQL server, reached with a libpq connection string.
 // Statements are prepared once per connection; bulk inserts go through COPY.
 
-#include "tools/report/Database.h"
-#include "tools/report/TextHash.h"
+#include "report/Database.h"
+#include "report/TextHash.h"
 
 #include <memory>
 #include <string>

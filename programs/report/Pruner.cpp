@@ -1,7 +1,7 @@
-#include "tools/report/Pruner.h"
+#include "report/Pruner.h"
 
-#include "tools/report/ReportSchema.h"
-#include "tools/report/Transaction.h"
+#include "report/ReportSchema.h"
+#include "report/Transaction.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 // records, their side files with their rows, and the keys, files and directories that no
 // run or table uses any more. Each call is one transaction: all of it or nothing.
 
-#include "tools/report/Database.h"
+#include "report/Database.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
-#include "tools/report/ReportQueries.h"
+#include "report/ReportQueries.h"
 
-#include "tools/report/ReportSchema.h"
+#include "report/ReportSchema.h"
 
 #include <algorithm>
 #include <map>

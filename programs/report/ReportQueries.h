@@ -4,8 +4,8 @@
 // Byte sums are taken in two halves of 32 bits each and put together in 128 bits, so that no
 // database sums past 2^63, however many runs the database holds.
 
-#include "tools/report/Database.h"
-#include "tools/report/ReportData.h"
+#include "report/Database.h"
+#include "report/ReportData.h"
 
 #include <cstddef>
 #include <map>

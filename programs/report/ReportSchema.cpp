@@ -1,8 +1,8 @@
-#include "tools/report/ReportSchema.h"
+#include "report/ReportSchema.h"
 
-#include "tools/report/Formatting.h"
-#include "tools/report/ReportError.h"
-#include "tools/report/Transaction.h"
+#include "report/Formatting.h"
+#include "report/ReportError.h"
+#include "report/Transaction.h"
 
 #include <vector>
 

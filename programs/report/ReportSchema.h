@@ -14,7 +14,7 @@
 //   account_records      a view with one row per record and run, every field spelt out
 //   inactive_rows        a view with one row per file and table, its directory and name spelt out
 
-#include "tools/report/Database.h"
+#include "report/Database.h"
 
 #include <string>
 

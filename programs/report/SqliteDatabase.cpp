@@ -1,6 +1,6 @@
-#include "tools/report/SqliteDatabase.h"
+#include "report/SqliteDatabase.h"
 
-#include "tools/report/ReportError.h"
+#include "report/ReportError.h"
 
 #include <sqlite3.h>
 

@@ -3,8 +3,8 @@
 // life of the connection; the file uses write-ahead logging so that readers do not block
 // an import.
 
-#include "tools/report/Database.h"
-#include "tools/report/TextHash.h"
+#include "report/Database.h"
+#include "report/TextHash.h"
 
 #include <filesystem>
 #include <memory>

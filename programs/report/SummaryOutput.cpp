@@ -1,7 +1,7 @@
-#include "tools/report/SummaryOutput.h"
+#include "report/SummaryOutput.h"
 
-#include "tools/report/Formatting.h"
-#include "tools/report/TextCleaning.h"
+#include "report/Formatting.h"
+#include "report/TextCleaning.h"
 
 #include <algorithm>
 #include <string>

@@ -2,7 +2,7 @@
 // The summary command's three outputs: tables for the terminal, CSV and JSON. Rankings
 // show their top entries (top 0: all); the terminal tables add a line for the rest.
 
-#include "tools/report/ReportData.h"
+#include "report/ReportData.h"
 
 #include <cstddef>
 #include <ostream>

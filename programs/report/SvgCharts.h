@@ -3,7 +3,7 @@
 // resources. Filled shapes are drawn with crisp edges so that each chart's colour is
 // exactly the one asked for.
 
-#include "tools/report/ReportData.h"
+#include "report/ReportData.h"
 
 #include <cstddef>
 #include <string>

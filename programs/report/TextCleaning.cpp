@@ -1,4 +1,4 @@
-#include "tools/report/TextCleaning.h"
+#include "report/TextCleaning.h"
 
 #include <array>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // A database transaction that is rolled back unless committed, so that a failure anywhere
 // inside it leaves nothing half-written.
 
-#include "tools/report/Database.h"
+#include "report/Database.h"
 
 namespace Quilna {
 

@@ -1,6 +1,6 @@
 // hoardscan-report: imports Hoardscan result files into a database and reports on them.
 
-#include "tools/report/Commands.h"
+#include "report/Commands.h"
 
 #include <exception>
 #include <iostream>

@@ -2,8 +2,8 @@
 
 #include <tuple>
 
-#include "common/ConfReader.h"
-#include "common/DOMNode.h"
+#include "config/ConfReader.h"
+#include "config/DOMNode.h"
 #include "support/CapturedLog.h"
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"

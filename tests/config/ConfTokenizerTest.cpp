@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "common/ConfSearcher.h"
-#include "common/Tokenizer.h"
-#include "common/WhitespaceSearcher.h"
+#include "config/ConfSearcher.h"
+#include "config/Tokenizer.h"
+#include "config/WhitespaceSearcher.h"
 
 namespace Quilna {
 namespace {

@@ -5,11 +5,11 @@
 #include <filesystem>
 #include <vector>
 
-#include "common/Resources.h"
+#include "config/Resources.h"
 #include "platform/Registry.h"
 #include "support/FakePlatform.h"
-#include "support/TestRegistryKey.h"
 #include "support/TestDirectory.h"
+#include "support/TestRegistryKey.h"
 
 namespace Quilna {
 namespace {

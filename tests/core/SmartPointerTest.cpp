@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "common/SmartPointer.h"
+#include "core/SmartPointer.h"
 
 namespace {
 

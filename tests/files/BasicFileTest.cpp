@@ -1,7 +1,7 @@
 // The error-code file wrapper: modes, lines and positions.
 #include <gtest/gtest.h>
 
-#include "common/BasicFile.h"
+#include "files/BasicFile.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna {

@@ -1,7 +1,7 @@
 // The file operations: existence of drives, status records and owners.
 #include <gtest/gtest.h>
 
-#include "common/FileOps.h"
+#include "files/FileOps.h"
 #include "support/FakePlatform.h"
 
 namespace Quilna {

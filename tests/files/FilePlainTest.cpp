@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "common/FileOps.h"
-#include "common/FilePlain.h"
+#include "files/FileOps.h"
+#include "files/FilePlain.h"
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 

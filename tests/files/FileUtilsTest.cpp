@@ -3,8 +3,8 @@
 
 #include <filesystem>
 
-#include "common/FileOps.h"
-#include "common/FileUtils.h"
+#include "files/FileOps.h"
+#include "files/FileUtils.h"
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 

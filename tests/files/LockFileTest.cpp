@@ -1,9 +1,9 @@
 // Lock files: their four-line format, tokens, expiry and the times read as UTC.
 #include <gtest/gtest.h>
 
-#include "common/BasicFile.h"
-#include "common/FileOps.h"
-#include "common/LockFile.h"
+#include "files/BasicFile.h"
+#include "files/FileOps.h"
+#include "files/LockFile.h"
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 

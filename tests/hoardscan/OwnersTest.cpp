@@ -3,7 +3,7 @@
 #include <tuple>
 
 #include "RulesTestSupport.h"
-#include "common/FileOps.h"
+#include "files/FileOps.h"
 #include "hoardscan/Owners.h"
 #include "support/FakePlatform.h"
 

@@ -4,10 +4,10 @@
 #include <map>
 
 #include "ResultFilesFixture.h"
-#include "common/TimeTestSupport.h"
 #include "hoardscan/ResultFileReader.h"
 #include "hoardscan/ResultFiles.h"
 #include "hoardscan/Tallies.h"
+#include "time/TimeTestSupport.h"
 
 namespace Quilna {
 namespace {

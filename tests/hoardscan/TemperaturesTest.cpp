@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "RulesTestSupport.h"
-#include "common/ConfReader.h"
+#include "config/ConfReader.h"
 #include "hoardscan/Temperatures.h"
 #include "support/FakePlatform.h"
 

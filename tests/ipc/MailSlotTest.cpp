@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "common/IPCClient.h"
-#include "common/IPCEnvelope.h"
-#include "common/IPCException.h"
-#include "common/MailSlot.h"
+#include "ipc/IPCClient.h"
+#include "ipc/IPCEnvelope.h"
+#include "ipc/IPCException.h"
+#include "ipc/MailSlot.h"
 #include "platform/MailslotEndpoint.h"
-#include "support/CapturedLog.h"
+#include "support/EnvironmentScope.h"
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 

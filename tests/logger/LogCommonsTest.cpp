@@ -1,9 +1,9 @@
 // Parameters, templates, records and log lines.
 #include <gtest/gtest.h>
 
-#include "logger/LogCommons.h"
-#include "logger/ParamStream.h"
 #include "LogTestSupport.h"
+#include "logger/LogCommons.h"
+#include "text/ParamStream.h"
 
 namespace Quilna {
 namespace {

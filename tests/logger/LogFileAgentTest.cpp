@@ -7,11 +7,11 @@
 #include <set>
 #include <thread>
 
-#include "common/FileException.h"
-#include "common/Monopoly.h"
-#include "common/Resources.h"
-#include "logger/LoggerAgentFile.h"
 #include "LogTestSupport.h"
+#include "config/Resources.h"
+#include "files/FileException.h"
+#include "logger/LoggerAgentFile.h"
+#include "system/Monopoly.h"
 
 namespace Quilna {
 namespace {

@@ -1,11 +1,11 @@
 // The whole chain, unit to agent, writing into memory at a known time and zone.
 #include <gtest/gtest.h>
 
+#include "LogTestSupport.h"
 #include "logger/LogCommons.h"
 #include "logger/LogMessenger.h"
 #include "logger/LoggerCentre.h"
 #include "logger/LoggerUnit.h"
-#include "LogTestSupport.h"
 
 namespace Quilna {
 namespace {

@@ -3,9 +3,8 @@
 
 #include <filesystem>
 
-#include "common/ConfReader.h"
-#include "common/Resources.h"
-#include "common/StringUtils.h"
+#include "config/ConfReader.h"
+#include "config/Resources.h"
 #include "logger/LogCommons.h"
 #include "logger/LogMessengerIPC.h"
 #include "logger/LoggerUnit.h"
@@ -14,6 +13,7 @@
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 #include "support/TestRegistryKey.h"
+#include "text/StringUtils.h"
 
 namespace Quilna {
 namespace {

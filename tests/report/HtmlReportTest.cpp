@@ -3,8 +3,8 @@
 
 #include "ReportTestSupport.h"
 
-#include "tools/report/HtmlReport.h"
-#include "tools/report/SvgCharts.h"
+#include "report/HtmlReport.h"
+#include "report/SvgCharts.h"
 
 #include <gtest/gtest.h>
 #include <png.h>

@@ -1,11 +1,11 @@
 #include "ReportTestSupport.h"
 
-#include "tools/report/Importer.h"
-#include "tools/report/InputFiles.h"
-#include "tools/report/ReportError.h"
-#include "tools/report/ReportQueries.h"
-#include "tools/report/ReportSchema.h"
-#include "tools/report/SqliteDatabase.h"
+#include "report/Importer.h"
+#include "report/InputFiles.h"
+#include "report/ReportError.h"
+#include "report/ReportQueries.h"
+#include "report/ReportSchema.h"
+#include "report/SqliteDatabase.h"
 
 #include <gtest/gtest.h>
 

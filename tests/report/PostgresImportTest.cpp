@@ -4,7 +4,7 @@
 
 #include "ReportTestSupport.h"
 
-#include "tools/report/PostgresDatabase.h"
+#include "report/PostgresDatabase.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 
 #include "hoardscan/ResultFileReader.h"
 #include "hoardscan/ResultRecords.h"
-#include "tools/report/Commands.h"
-#include "tools/report/Database.h"
+#include "report/Commands.h"
+#include "report/Database.h"
 #include "support/TestDirectory.h"
 
 #include <chrono>

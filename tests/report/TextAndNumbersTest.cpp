@@ -1,6 +1,6 @@
-#include "tools/report/Formatting.h"
-#include "tools/report/PostgresDatabase.h"
-#include "tools/report/TextCleaning.h"
+#include "report/Formatting.h"
+#include "report/PostgresDatabase.h"
+#include "report/TextCleaning.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
-// A logging chain that keeps its lines in memory, and scopes that restore what tests change
-// process-wide: logging settings and environment variables.
+// A logging chain that keeps its lines in memory, and a scope that restores the logging
+// settings tests change process-wide.
 
 #include <algorithm>
 #include <functional>
@@ -8,13 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "common/SmartPointer.h"
+#include "core/SmartPointer.h"
+#include "logger/LogMessenger.h"
 #include "logger/LogState.h"
 #include "logger/LoggerAgent.h"
 #include "logger/LoggerCentre.h"
-#include "logger/LogMessenger.h"
 #include "logger/RotationSettings.h"
 #include "platform/Platform.h"
+#include "support/EnvironmentScope.h"
 
 namespace Quilna::TestSupport {
 
@@ -95,26 +96,6 @@ private:
     bool messages_;
     std::string application_;
     bool initPending_;
-};
-
-// Sets an environment variable for a scope and restores its earlier state.
-class EnvironmentScope {
-public:
-    EnvironmentScope(std::string name, const std::string& value) : name_(std::move(name)) {
-        std::string old;
-        if (platform().getEnv(name_, old)) old_ = old;
-        platform().setEnv(name_, value);
-    }
-    ~EnvironmentScope() {
-        if (old_) platform().setEnv(name_, *old_);
-        else platform().unsetEnv(name_);
-    }
-    EnvironmentScope(const EnvironmentScope&) = delete;
-    EnvironmentScope& operator=(const EnvironmentScope&) = delete;
-
-private:
-    std::string name_;
-    std::optional<std::string> old_;
 };
 
 }  // namespace Quilna::TestSupport

@@ -3,9 +3,9 @@
 
 #include <thread>
 
-#include "common/Monopoly.h"
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
+#include "system/Monopoly.h"
 
 namespace Quilna {
 namespace {

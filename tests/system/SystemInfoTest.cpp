@@ -1,8 +1,8 @@
 // The texts that describe the machine, made above the platform from its raw facts.
 #include <gtest/gtest.h>
 
-#include "common/SystemInfo.h"
 #include "support/FakePlatform.h"
+#include "system/SystemInfo.h"
 
 namespace Quilna {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "common/StringUtils.h"
+#include "text/StringUtils.h"
 
 namespace Quilna {
 namespace {

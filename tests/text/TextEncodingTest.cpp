@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "common/TextEncoding.h"
+#include "text/TextEncoding.h"
 
 namespace Quilna {
 namespace {

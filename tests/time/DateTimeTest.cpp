@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "TimeTestSupport.h"
-#include "common/Calendar.h"
-#include "common/DateTime.h"
+#include "time/Calendar.h"
+#include "time/DateTime.h"
 
 namespace Quilna {
 namespace {

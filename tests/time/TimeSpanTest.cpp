@@ -2,8 +2,8 @@
 
 #include <climits>
 
-#include "common/TimeException.h"
-#include "common/TimeSpan.h"
+#include "time/TimeException.h"
+#include "time/TimeSpan.h"
 
 namespace Quilna {
 namespace {

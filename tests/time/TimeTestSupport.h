@@ -4,9 +4,9 @@
 #include <optional>
 #include <string>
 
-#include "common/Calendar.h"
-#include "common/DateTime.h"
 #include "support/FakePlatform.h"
+#include "time/Calendar.h"
+#include "time/DateTime.h"
 
 namespace Quilna::TimeTest {
 

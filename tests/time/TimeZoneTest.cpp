@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TimeTestSupport.h"
-#include "common/DateTime.h"
+#include "time/DateTime.h"
 
 namespace Quilna {
 namespace {

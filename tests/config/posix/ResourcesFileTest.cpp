@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "common/Resources.h"
+#include "config/Resources.h"
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 

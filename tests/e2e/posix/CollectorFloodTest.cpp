@@ -8,8 +8,8 @@
 #include <regex>
 
 #include "CollectorProcess.h"
-#include "common/IPCEnvelope.h"
-#include "common/MailSlot.h"
+#include "ipc/IPCEnvelope.h"
+#include "ipc/MailSlot.h"
 #include "logger/LogCommons.h"
 
 namespace Quilna::EndToEnd {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "RunControl.h"
-#include "common/StringUtils.h"
+#include "text/StringUtils.h"
 
 namespace Quilna::EndToEnd {
 

@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include "CollectorProcess.h"
-#include "common/IPCEnvelope.h"
-#include "common/MailSlot.h"
+#include "ipc/IPCEnvelope.h"
+#include "ipc/MailSlot.h"
 #include "logger/LogCommons.h"
 #include "logger/LogMessengerIPC.h"
 #include "logger/LogRecord.h"

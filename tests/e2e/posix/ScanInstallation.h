@@ -20,14 +20,14 @@
 #include <string>
 #include <vector>
 
-#include "common/DateTime.h"
-#include "common/StringUtils.h"
-#include "common/SystemInfo.h"
 #include "hoardscan/ResultFileReader.h"
 #include "hoardscan/ResultFiles.h"
 #include "platform/Platform.h"
 #include "support/ChildProcess.h"
 #include "support/TestDirectory.h"
+#include "system/SystemInfo.h"
+#include "text/StringUtils.h"
+#include "time/DateTime.h"
 
 namespace Quilna::EndToEnd {
 

@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "common/StringUtils.h"
-#include "common/SystemInfo.h"
 #include "hoardscan/ResultFileReader.h"
 #include "platform/Platform.h"
 #include "support/TestDirectory.h"
+#include "system/SystemInfo.h"
+#include "text/StringUtils.h"
 
 namespace Quilna::WindowsEndToEnd {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/FileOps.h"
+#include "files/FileOps.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna {

@@ -6,8 +6,8 @@
 #include <csignal>
 #include <filesystem>
 
-#include "hoardscan/ResultFilesFixture.h"
 #include "hoardscan/ResultFiles.h"
+#include "hoardscan/ResultFilesFixture.h"
 #include "hoardscan/Tallies.h"
 #include "support/ChildProcess.h"
 #include "support/TestDirectory.h"

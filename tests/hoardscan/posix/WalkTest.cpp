@@ -7,9 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "hoardscan/RulesTestSupport.h"
-#include "common/ConfReader.h"
-#include "common/FileOps.h"
+#include "config/ConfReader.h"
+#include "files/FileOps.h"
 #include "hoardscan/AttributeNames.h"
 #include "hoardscan/DriveCheck.h"
 #include "hoardscan/FileTypes.h"
@@ -17,6 +16,7 @@
 #include "hoardscan/ResultFiles.h"
 #include "hoardscan/RuleDecisions.h"
 #include "hoardscan/RulesFiles.h"
+#include "hoardscan/RulesTestSupport.h"
 #include "hoardscan/Tallies.h"
 #include "hoardscan/Temperatures.h"
 #include "hoardscan/Walk.h"

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "common/ConfReader.h"
-#include "common/FileOps.h"
+#include "config/ConfReader.h"
+#include "files/FileOps.h"
 #include "hoardscan/DriveCheck.h"
 #include "hoardscan/FileTypes.h"
 #include "hoardscan/RuleDecisions.h"

@@ -2,9 +2,9 @@
 // open, and once the receiver reads again everything sent before arrives and sending goes on.
 #include <gtest/gtest.h>
 
-#include "common/IPCException.h"
-#include "common/MailSlot.h"
-#include "support/CapturedLog.h"
+#include "ipc/IPCException.h"
+#include "ipc/MailSlot.h"
+#include "support/EnvironmentScope.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna {

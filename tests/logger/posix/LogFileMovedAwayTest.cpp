@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "logger/LoggerAgentFile.h"
 #include "logger/LogTestSupport.h"
+#include "logger/LoggerAgentFile.h"
 
 namespace Quilna {
 namespace {

@@ -11,9 +11,9 @@
 #include <regex>
 #include <thread>
 
-#include "common/StringUtils.h"
-#include "logger/LoggerAgentFile.h"
 #include "logger/LogTestSupport.h"
+#include "logger/LoggerAgentFile.h"
+#include "text/StringUtils.h"
 
 namespace Quilna {
 namespace {

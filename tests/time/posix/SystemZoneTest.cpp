@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "common/TimeTestSupport.h"
+#include "time/TimeTestSupport.h"
 
 namespace Quilna {
 namespace {

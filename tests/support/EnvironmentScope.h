@@ -1,0 +1,29 @@
+#pragma once
+#include <optional>
+#include <string>
+
+#include "platform/Platform.h"
+
+namespace Quilna::TestSupport {
+
+// Sets an environment variable for a scope and restores its earlier state.
+class EnvironmentScope {
+public:
+    EnvironmentScope(std::string name, const std::string& value) : name_(std::move(name)) {
+        std::string old;
+        if (platform().getEnv(name_, old)) old_ = old;
+        platform().setEnv(name_, value);
+    }
+    ~EnvironmentScope() {
+        if (old_) platform().setEnv(name_, *old_);
+        else platform().unsetEnv(name_);
+    }
+    EnvironmentScope(const EnvironmentScope&) = delete;
+    EnvironmentScope& operator=(const EnvironmentScope&) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> old_;
+};
+
+}  // namespace Quilna::TestSupport
