@@ -48,7 +48,7 @@ void cutIntoWords(const std::string& text) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // One reader for the whole run: making and destroying one per input would dominate the time.
     // Without a logger centre the debug lines are still built, then dropped.
-    static ConfReader reader{Quilna::SmartPointer<Quilna::LoggerCentre>()};
+    static ConfReader reader{Quilna::SmartPointer<Quilna::ConfReports>()};
     Quilna::setDebugLevel(5);
     const std::string text(reinterpret_cast<const char*>(data), size);
     reader.buildTreeFromText(text, "fuzz.conf");

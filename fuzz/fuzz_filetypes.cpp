@@ -9,13 +9,14 @@
 #include "config/ConfReader.h"
 #include "hoardscan/FileTypes.h"
 #include "hoardscan/Tallies.h"
+#include "logger/ConfigurationLog.h"
 
 using namespace Quilna;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzRules::Chain& log = FuzzRules::chain();
     LoggerUnit& logger = log.unit();
-    static ConfReader reader{log.centre()};
+    static ConfReader reader{makeSmart<ConfigurationLog>(log.centre())};
     Tallies tallies;
     FileTypes types(logger, reader, tallies);
     std::string_view text(reinterpret_cast<const char*>(data), size);

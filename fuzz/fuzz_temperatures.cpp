@@ -8,13 +8,14 @@
 #include "FuzzRules.h"
 #include "config/ConfReader.h"
 #include "hoardscan/Temperatures.h"
+#include "logger/ConfigurationLog.h"
 
 using namespace Quilna;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzRules::Chain& log = FuzzRules::chain();
     LoggerUnit& logger = log.unit();
-    static ConfReader reader{log.centre()};
+    static ConfReader reader{makeSmart<ConfigurationLog>(log.centre())};
     Temperatures temperatures(logger, reader);
     std::string_view text(reinterpret_cast<const char*>(data), size);
     bool loaded = temperatures.loadTemperaturesText(text, "fuzz.txt");

@@ -16,6 +16,7 @@
 #include "hoardscan/SettingFailure.h"
 #include "hoardscan/Temperatures.h"
 #include "hoardscan/Walk.h"
+#include "logger/ConfigurationLog.h"
 #include "logger/LogMessenger.h"
 #include "logger/LogState.h"
 #include "logger/LoggerAgentFile.h"
@@ -149,7 +150,7 @@ bool Hoardscan::findConfiguration() {
 // The configuration file, its catalogue and its "log." settings. The errors of reading the file
 // wait until the catalogue, whose directory the file names, has been loaded.
 bool Hoardscan::openConfiguration() {
-    logging_.configuration = makeSmart<ConfReader>(logging_.centre);
+    logging_.configuration = makeSmart<ConfReader>(makeSmart<ConfigurationLog>(logging_.centre));
     if (!logging_.configuration) return false;
     logging_.configuration->holdReports();
     logging_.configuration->buildTree(configurationFile_);

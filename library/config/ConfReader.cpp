@@ -10,8 +10,6 @@
 #include "config/Tokenizer.h"
 #include "files/FileException.h"
 #include "files/FilePlain.h"
-#include "logger/LogCommons.h"
-#include "logger/LoggerUnit.h"
 #include "system/Monopoly.h"
 #include "system/MonopolyHold.h"
 #include "text/TextEncoding.h"
@@ -20,7 +18,6 @@ namespace Quilna {
 
 namespace {
 
-constexpr int32_t kConfigurationModule = 1;
 // Catalogue messages of the Configuration module.
 constexpr int32_t kCannotReadFile = 1;
 constexpr int32_t kSyntaxError = 2;
@@ -70,8 +67,8 @@ size_t lineOf(const std::string& text, size_t position) {
 
 }  // namespace
 
-ConfReader::ConfReader(const SmartPointer<LoggerCentre>& centre)
-    : logger_(makeSmart<LoggerUnit>(centre, kConfigurationModule)), lock_(std::make_unique<Monopoly>()) {
+ConfReader::ConfReader(const SmartPointer<ConfReports>& reports)
+    : reports_(reports), lock_(std::make_unique<Monopoly>()) {
     debug(1, "ConfReader: Created.");
 }
 
@@ -80,14 +77,14 @@ ConfReader::~ConfReader() {
     debug(1, "ConfReader: Destroyed.");
 }
 
-bool ConfReader::debugOn(int32_t level) const { return logger_ && LoggerUnit::isDebugOn(level); }
+bool ConfReader::debugOn(int32_t level) const { return reports_ && reports_->debugOn(level); }
 
 // The reader reports by result codes: a log that cannot be written must not turn into an
 // exception of the configuration's caller.
 void ConfReader::debug(int32_t level, const char* text) const {
     if (!debugOn(level)) return;
     try {
-        logger_->debug(level, text);
+        reports_->debug(level, text);
     } catch (...) {
     }
 }
@@ -95,14 +92,14 @@ void ConfReader::debug(int32_t level, const char* text) const {
 void ConfReader::debug(int32_t level, const char* format, const ParamStream& params) const {
     if (!debugOn(level)) return;
     try {
-        logger_->debug(level, format, params);
+        reports_->debug(level, format, params);
     } catch (...) {
     }
 }
 
 void ConfReader::error(int32_t id, const ParamStream& params) const {
     if (holding_) held_.emplace_back(id, params);
-    else if (logger_) logger_->error(id, params);
+    else if (reports_) reports_->error(id, params);
 }
 
 void ConfReader::releaseReports() {
@@ -115,7 +112,7 @@ bool ConfReader::buildTree(const std::string& fileName) {
     if (debugOn(2)) debug(2, "ConfReader: Building DOM tree from file \"%s\"...", ParamStream() << fileName);
     MonopolyHold hold(*lock_);
     if (!hold.held()) {
-        if (logger_) logger_->error(kCannotLock);
+        if (reports_) reports_->error(kCannotLock, ParamStream());
         return false;
     }
     std::string text;
@@ -137,7 +134,7 @@ bool ConfReader::buildTree(const std::string& fileName) {
 bool ConfReader::buildTreeFromText(const std::string& text, const std::string& sourceName) {
     MonopolyHold hold(*lock_);
     if (!hold.held()) {
-        if (logger_) logger_->error(kCannotLock);
+        if (reports_) reports_->error(kCannotLock, ParamStream());
         return false;
     }
     root_.reset();

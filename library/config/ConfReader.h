@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "config/ConfReports.h"
 #include "core/SmartPointer.h"
 #include "text/ParamStream.h"
 #include "time/TimeSpanParts.h"
@@ -17,8 +18,6 @@
 namespace Quilna {
 
 class DOMNode;
-class LoggerCentre;
-class LoggerUnit;
 class Monopoly;
 class Tokenizer;
 
@@ -42,8 +41,8 @@ public:
     static constexpr size_t maxExpandedLength = 65536;
     static constexpr int maxNesting = 256;
 
-    // Logs through a unit of the Configuration module (1) of the given centre.
-    explicit ConfReader(const SmartPointer<LoggerCentre>& centre);
+    // Reports through the given reports (logger/ConfigurationLog.h); silent without them.
+    explicit ConfReader(const SmartPointer<ConfReports>& reports);
     virtual ~ConfReader();
     ConfReader(const ConfReader&) = delete;
     ConfReader& operator=(const ConfReader&) = delete;
@@ -90,7 +89,7 @@ private:
     void error(int32_t id, const ParamStream& params) const;
 
     std::unique_ptr<DOMNode> root_;
-    SmartPointer<LoggerUnit> logger_;
+    SmartPointer<ConfReports> reports_;
     bool holding_ = false;
     mutable std::vector<std::pair<int32_t, ParamStream>> held_;
     std::unique_ptr<Monopoly> lock_;

@@ -4,6 +4,7 @@
 
 #include "config/ConfReader.h"
 #include "config/DOMNode.h"
+#include "logger/ConfigurationLog.h"
 #include "support/CapturedLog.h"
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
@@ -59,7 +60,7 @@ protected:
     TestSupport::LogStateScope state;
     FakePlatform fake;
     CapturedLog log;
-    ConfReader reader{log.centre};
+    ConfReader reader{makeSmart<ConfigurationLog>(log.centre)};
     bool built = false;
 };
 

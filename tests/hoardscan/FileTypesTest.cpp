@@ -4,6 +4,7 @@
 #include "config/ConfReader.h"
 #include "hoardscan/FileTypes.h"
 #include "hoardscan/Tallies.h"
+#include "logger/ConfigurationLog.h"
 #include "support/FakePlatform.h"
 
 namespace Quilna {
@@ -48,7 +49,7 @@ protected:
 
     FakePlatform fake;
     TestLog log;
-    ConfReader reader{log.centre()};
+    ConfReader reader{makeSmart<ConfigurationLog>(log.centre())};
     Tallies tallies;
     FileTypes types{log.unit(), reader, tallies};
     FileStatus status;

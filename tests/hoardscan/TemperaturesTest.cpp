@@ -3,6 +3,7 @@
 #include "RulesTestSupport.h"
 #include "config/ConfReader.h"
 #include "hoardscan/Temperatures.h"
+#include "logger/ConfigurationLog.h"
 #include "support/FakePlatform.h"
 
 namespace Quilna {
@@ -46,7 +47,7 @@ protected:
 
     FakePlatform fake;
     TestLog log;
-    ConfReader reader{log.centre()};
+    ConfReader reader{makeSmart<ConfigurationLog>(log.centre())};
     Temperatures temperatures{log.unit(), reader};
     TestSupport::TestDirectory dir;
 };

@@ -5,6 +5,7 @@
 
 #include "config/ConfReader.h"
 #include "config/Resources.h"
+#include "logger/ConfigurationLog.h"
 #include "logger/LogCommons.h"
 #include "logger/LogMessengerIPC.h"
 #include "logger/LoggerUnit.h"
@@ -23,7 +24,7 @@ class LoggingConfigurationTest : public ::testing::Test {
 protected:
     // A set-up block whose configuration holds the given text.
     void apply(const std::string& text) {
-        setup.configuration = makeSmart<ConfReader>(log.centre);
+        setup.configuration = makeSmart<ConfReader>(makeSmart<ConfigurationLog>(log.centre));
         ASSERT_TRUE(setup.configuration->buildTreeFromText(text, "logging.conf"));
         applyLogConfiguration(setup);
     }
@@ -144,7 +145,7 @@ TEST_F(LoggingConfigurationTest, SetUpFromTheResourcesThenMovedByTheConfiguratio
     setup.unit->debug(1, "before the configuration");
 
     const SmartPointer<LoggerUnit> unit = setup.unit;
-    setup.configuration = makeSmart<ConfReader>(setup.centre);
+    setup.configuration = makeSmart<ConfReader>(makeSmart<ConfigurationLog>(setup.centre));
     ASSERT_TRUE(setup.configuration->buildTreeFromText(
         "Quilna () = '' { directories () = '' { log (DirName) = '" + quoted(directory.child("configured")) + "' {} } }\n" +
             logBlock("global () = '' { debug-level (Integer) = '2' {} }"),

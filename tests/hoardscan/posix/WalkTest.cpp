@@ -20,6 +20,7 @@
 #include "hoardscan/Tallies.h"
 #include "hoardscan/Temperatures.h"
 #include "hoardscan/Walk.h"
+#include "logger/ConfigurationLog.h"
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 
@@ -130,7 +131,7 @@ protected:
         ASSERT_TRUE(files.loadFileSystemsText(fileSystems, "fs.rules"));
         ASSERT_TRUE(files.loadAccountsText(accounts, "accounts.rules"));
         RuleDecisions decisions(log.unit(), identity, tables);
-        ConfReader reader(log.centre());
+        ConfReader reader(makeSmart<ConfigurationLog>(log.centre()));
         FileTypes types(log.unit(), reader, tallies);
         types.setScheme(scheme);
         Temperatures temperatures(log.unit(), reader);

@@ -12,6 +12,7 @@
 #include "hoardscan/RulesFiles.h"
 #include "hoardscan/RulesTestSupport.h"
 #include "hoardscan/Tallies.h"
+#include "logger/ConfigurationLog.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna {
@@ -65,7 +66,7 @@ TEST(NativePaths, RulesAndPathsAreComparedInLowerCase) {
 
 TEST(NativePaths, TheFileSystemFieldIsTheDriveLetterUnderTheFirstSchemes) {
     TestLog log;
-    ConfReader reader{log.centre()};
+    ConfReader reader{makeSmart<ConfigurationLog>(log.centre())};
     Tallies tallies;
     FileTypes types{log.unit(), reader, tallies};
     FileStatus status;
