@@ -1,4 +1,4 @@
-// The error-code file wrapper: modes, lines and positions.
+// The error-code file wrapper; its modes are used, and tested, through the file class and lock files.
 #include <gtest/gtest.h>
 
 #include "files/BasicFile.h"
@@ -7,7 +7,7 @@
 namespace Quilna {
 namespace {
 
-TEST(BasicFile, LinesLoseEveryCarriageReturnAndEachModeWritesWhereItShould) {
+TEST(BasicFile, LinesLoseEveryCarriageReturn) {
     TestSupport::TestDirectory dir;
     BasicFile file;
     ASSERT_TRUE(file.open(dir.write("lines", "one\r\ntw\ro\r\n\nlast"), BasicFile::Read));
@@ -18,35 +18,6 @@ TEST(BasicFile, LinesLoseEveryCarriageReturnAndEachModeWritesWhereItShould) {
     EXPECT_EQ(file.error(), BasicFile::AlreadyAtEnd);
     EXPECT_FALSE(file.write("x"));
     EXPECT_EQ(file.error(), BasicFile::NotForWriting);
-    file.close();
-
-    const std::string path = dir.write("w", "old content");
-    ASSERT_TRUE(file.open(path, BasicFile::Write));  // empties
-    ASSERT_TRUE(file.writeLine("alpha") && file.write("beta"));
-    file.close();
-    ASSERT_TRUE(file.open(path, BasicFile::Append));
-    EXPECT_EQ(file.position(), 10);
-    ASSERT_TRUE(file.writeLine("!"));
-    file.close();
-    EXPECT_FALSE(file.open(path, BasicFile::WriteNew));  // a taken name is left as it is
-    EXPECT_EQ(dir.read("w"), "alpha\nbeta!\n");
-
-    // Read and write share one position; a failed seek keeps it.
-    ASSERT_TRUE(file.open(dir.write("rw", "0123456789"), BasicFile::ReadWrite));
-    ASSERT_TRUE(file.read(line, 4));
-    ASSERT_TRUE(file.write("ab"));
-    ASSERT_TRUE(file.seek(-3, BasicFile::FromEnd));
-    EXPECT_FALSE(file.seek(-100, BasicFile::FromStart));
-    EXPECT_EQ(file.position(), 7);
-    file.close();
-    EXPECT_EQ(dir.read("rw"), "0123ab6789");
-
-    // Read and append: reads from the start, writes at the end.
-    ASSERT_TRUE(file.open(dir.child("rw"), BasicFile::ReadAppend));
-    ASSERT_TRUE(file.write("!"));
-    ASSERT_TRUE(file.seek(0, BasicFile::FromStart, BasicFile::ReadPointer));
-    ASSERT_TRUE(file.readLine(line));
-    EXPECT_EQ(line, "0123ab6789!");
 }
 
 }  // namespace
