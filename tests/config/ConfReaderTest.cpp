@@ -238,6 +238,7 @@ TEST_F(ConfReaderTest, ReferencesExpand) {
     ASSERT_EQ(refused.size(), 6u);  // unclosed, two loops, two too long, the overlong chain
     EXPECT_NE(refused[1].find("self"), std::string::npos) << refused[1];
     EXPECT_NE(refused[3].find("sixty  its value grows beyond 65536 bytes with the reference ${big}"), std::string::npos) << refused[3];
+    EXPECT_FALSE(log.containing("ConfReader: Got raw value \"${base}scan\".").empty());  // debug level 5
     EXPECT_FALSE(log.containing("ConfReader: Reference \"base\" = \"/data\".").empty());
 }
 
