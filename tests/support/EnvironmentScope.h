@@ -9,10 +9,11 @@ namespace Quilna::TestSupport {
 // Sets an environment variable for a scope and restores its earlier state.
 class EnvironmentScope {
 public:
-    EnvironmentScope(std::string name, const std::string& value) : name_(std::move(name)) {
+    // No value: the variable is unset for the scope.
+    EnvironmentScope(std::string name, const std::optional<std::string>& value) : name_(std::move(name)) {
         std::string old;
         if (platform().getEnv(name_, old)) old_ = old;
-        platform().setEnv(name_, value);
+        value ? platform().setEnv(name_, *value) : platform().unsetEnv(name_);
     }
     ~EnvironmentScope() {
         if (old_) platform().setEnv(name_, *old_);

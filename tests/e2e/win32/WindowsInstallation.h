@@ -19,6 +19,7 @@
 
 #include "hoardscan/ResultFileReader.h"
 #include "platform/Platform.h"
+#include "support/ChildProcess.h"
 #include "support/TestDirectory.h"
 #include "system/SystemInfo.h"
 #include "text/StringUtils.h"
@@ -26,18 +27,6 @@
 namespace Quilna::WindowsEndToEnd {
 
 namespace fs = std::filesystem;
-
-inline bool underEmulator() {
-    HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
-    return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
-}
-
-// The directory of this test program, where the build puts the programs it starts.
-inline std::string programDirectory() {
-    char path[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return fs::path(std::string(path, length)).parent_path().string();
-}
 
 // A path of the build machine as this system reaches it: the emulator shows the build
 // machine's root as drive Z:.
@@ -68,88 +57,6 @@ inline std::wstring wide(const std::string& text) {
 }
 
 inline std::string readText(const std::string& path) { return TestSupport::TestDirectory::readFile(path); }
-
-// Sets an environment variable of this process (and so of the programs it starts) for a scope.
-class ScopedVariable {
-public:
-    ScopedVariable(std::string name, const std::optional<std::string>& value) : name_(std::move(name)) {
-        had_ = platform().getEnv(name_, old_);
-        if (value) platform().setEnv(name_, *value);
-        else platform().unsetEnv(name_);
-    }
-    ~ScopedVariable() {
-        if (had_) platform().setEnv(name_, old_);
-        else platform().unsetEnv(name_);
-    }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-private:
-    std::string name_;
-    std::string old_;
-    bool had_ = false;
-};
-
-// A started program; standard output and error go to files when named.
-class Process {
-public:
-    Process(const std::string& commandLine, const std::string& directory, const std::string& output = "") {
-        SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        if (!output.empty()) {
-            output_ = ::CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-            startup.dwFlags = STARTF_USESTDHANDLES;
-            startup.hStdInput = nullptr;
-            startup.hStdOutput = output_;
-            startup.hStdError = output_;
-        }
-        std::string line = commandLine;
-        started_ = ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, !output.empty(), CREATE_NO_WINDOW,
-                                    nullptr, directory.c_str(), &startup, &information_) != 0;
-    }
-    ~Process() {
-        if (started_ && !ended_) stop();
-        if (started_) {
-            ::CloseHandle(information_.hProcess);
-            ::CloseHandle(information_.hThread);
-        }
-        if (output_ != INVALID_HANDLE_VALUE) ::CloseHandle(output_);
-    }
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-
-    bool started() const { return started_; }
-    uint32_t id() const { return information_.dwProcessId; }
-    bool running() { return started_ && !ended_ && ::WaitForSingleObject(information_.hProcess, 0) == WAIT_TIMEOUT; }
-
-    // The exit code, or -1 when the program did not end in time (it is then ended).
-    int wait(DWORD milliseconds = 120000) {
-        if (!started_) return -1;
-        if (::WaitForSingleObject(information_.hProcess, milliseconds) != WAIT_OBJECT_0) {
-            stop();
-            return -1;
-        }
-        ended_ = true;
-        DWORD code = 0;
-        ::GetExitCodeProcess(information_.hProcess, &code);
-        return static_cast<int>(code);
-    }
-    void stop() {
-        ::TerminateProcess(information_.hProcess, 99);
-        ::WaitForSingleObject(information_.hProcess, 10000);
-        ended_ = true;
-    }
-
-private:
-    PROCESS_INFORMATION information_{};
-    HANDLE output_ = INVALID_HANDLE_VALUE;
-    bool started_ = false;
-    bool ended_ = false;
-};
-
-inline std::string quotedArgument(const std::string& text) { return "\"" + text + "\""; }
 
 class WindowsInstallation {
 public:
@@ -251,16 +158,14 @@ public:
         replaceValue(text, "ConfigurationDir", escaped(base_ + "\\conf\\"));
         replaceValue(text, "StartupLogDir", escaped(base_ + "\\log\\"));
         writeFile("resources.reg", text);
-        Process reg("reg.exe import " + quotedArgument(base_ + "\\resources.reg") + " /reg:64", base_,
-                    base_ + "\\reg-import.txt");
-        ASSERT_TRUE(reg.started());
+        TestSupport::ChildProcess reg({"reg.exe", "import", base_ + "\\resources.reg", "/reg:64"},
+                                      {base_ + "\\reg-import.txt", "", {}, base_});
         ASSERT_EQ(reg.wait(), 0) << readText(base_ + "\\reg-import.txt");
     }
 
     // Runs hoardscan.exe without arguments: the configuration comes from the resources.
     int run() {
-        Process program(quotedArgument(programDirectory() + "\\hoardscan.exe"), base_);
-        if (!program.started()) return -2;
+        TestSupport::ChildProcess program({TestSupport::ChildProcess::besideThisProgram("hoardscan")}, {"", "", {}, base_});
         processId = program.id();
         return program.wait();
     }
