@@ -1,6 +1,6 @@
 #pragma once
-// What every fuzz target shares: a stop that makes a broken property a finding, and the input
-// as text.
+// What every fuzz target shares: a stop that makes a broken property a finding, the input as
+// text, and a first byte that chooses among the parsers a target covers.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +18,12 @@ inline void require(bool condition, const char* property = "property") {
 }
 
 inline std::string text(const uint8_t* data, size_t size) { return std::string(reinterpret_cast<const char*>(data), size); }
+
+// The input after its first byte, which chooses one of `choices` (seeds begin with '0', '1', ...).
+inline std::string chosen(const uint8_t* data, size_t size, size_t choices, size_t& choice) {
+    choice = size == 0 ? 0 : data[0] % choices;
+    return size == 0 ? std::string() : text(data + 1, size - 1);
+}
 
 // Cuts the text at the first zero byte: the part before it is returned, the rest stays in text.
 inline std::string cutAtZero(std::string& text) {

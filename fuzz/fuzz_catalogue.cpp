@@ -42,23 +42,17 @@ private:
     std::filesystem::path root_;
 };
 
-bool isTrimmed(char c) { return static_cast<unsigned char>(c) <= 0x20; }
-
+// Blanks and control bytes trimmed.
 std::string trim(const std::string& text) {
     size_t begin = 0, end = text.size();
-    while (begin < end && isTrimmed(text[begin])) ++begin;
-    while (end > begin && isTrimmed(text[end - 1])) --end;
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
     return text.substr(begin, end - begin);
 }
 
 // What the file should give: message number to template, and the count of message lines.
-struct Expected {
+std::map<int32_t, std::string> expectedOf(const std::string& content, int32_t& lines) {
     std::map<int32_t, std::string> templates;
-    int32_t lines = 0;
-};
-
-Expected expectedOf(const std::string& content) {
-    Expected expected;
     size_t start = 0;
     while (start < content.size()) {
         size_t end = content.find('\n', start);
@@ -72,10 +66,10 @@ Expected expectedOf(const std::string& content) {
         if (trim(line).empty() || line.compare(0, 2, "//") == 0) continue;
         const size_t colon = line.find(':');
         const int32_t number = StringUtils::toInt32(trim(line.substr(0, colon)));
-        expected.templates.emplace(number, colon == std::string::npos ? std::string() : trim(line.substr(colon + 1)));
-        ++expected.lines;
+        templates.emplace(number, colon == std::string::npos ? std::string() : trim(line.substr(colon + 1)));
+        ++lines;
     }
-    return expected;
+    return templates;
 }
 
 }  // namespace
@@ -91,11 +85,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     require(result.loaded.size() == 1 && result.loaded[0] == "storage" && result.rejected.empty(),
             "storage.mess is the one file loaded");
 
-    const Expected expected = expectedOf(content);
-    require(result.counts[0] == expected.lines, "every message line counts");
-    require(catalogue.messageCount() == expected.templates.size(), "one template per message number");
+    int32_t lines = 0;
+    const std::map<int32_t, std::string> templates = expectedOf(content, lines);
+    require(result.counts[0] == lines, "every message line counts");
+    require(catalogue.messageCount() == templates.size(), "one template per message number");
     std::string found;
-    for (const auto& [number, text] : expected.templates) {
+    for (const auto& [number, text] : templates) {
         require(catalogue.findMessage(Module::Storage, number, found) && found == text, "the first template stays");
         require(!catalogue.findMessage(Module::Configuration, number, found), "templates belong to their file's module");
         const std::string expanded = LogCommons::expandParameters(found, "sC:\\data\x1An42\x1A");

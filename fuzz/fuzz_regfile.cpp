@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
+#include "common/TextEncoding.h"
 #include "platform/posix/RegFile.h"
 
 using namespace Quilna;
@@ -38,24 +39,6 @@ std::vector<Value> probe(const RegFile& file, const char* key) {
     return values;
 }
 
-bool validUtf8(const std::string& text) {
-    for (size_t i = 0; i < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        const size_t length = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-        if (length == 0 || i + length > text.size()) return false;
-        uint32_t code = length == 1 ? c : c & (0x7F >> length);
-        for (size_t k = 1; k < length; ++k) {
-            const unsigned char next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            code = (code << 6) | (next & 0x3F);
-        }
-        static const uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-        i += length;
-    }
-    return true;
-}
-
 bool hasControlBytes(const std::string& text) {
     for (char c : text)
         if (static_cast<unsigned char>(c) < 0x20 && c != '\t') return true;
@@ -71,7 +54,7 @@ void checkStoredValue(RegFile& file, const std::string& value) {
 
     // Text that 8 bits carry as they are; UTF-16 files and hex lists need UTF-8 to carry it whole.
     const std::string written = file.serialize();
-    if (!validUtf8(value) && (isUtf16(written) || hasControlBytes(value))) return;
+    if (!TextEncoding::isValidUtf8(value) && (isUtf16(written) || hasControlBytes(value))) return;
     Value stored{true, 1, value};
     RegFile reread;
     require(reread.parse(written), "a written file parses");

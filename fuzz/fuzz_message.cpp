@@ -1,14 +1,16 @@
-// A serialised log record as it arrives from a logger or over the mailslot. Whatever parses
-// serialises to a text that parses to the same fields; every record gives a log line whose
-// layout holds, and a line without a template never shows the parameters' separator bytes.
-// The input, cut at its zero bytes, also builds a record whose text form parses back to it.
+// A mailslot message as the collector receives it, and a serialised log record as it arrives
+// from a logger or inside a message. An envelope that parses builds back to the same bytes
+// (without the terminating zero); whatever parses as a record serialises to a text that parses
+// to the same fields, and every record gives a log line whose layout holds, never showing the
+// parameters' separator bytes without a template.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 #include "FuzzCheck.h"
+#include "common/IPCEnvelope.h"
 #include "logger/LogCommons.h"
+#include "logger/LogMessenger.h"
 
 using namespace Quilna;
 using Fuzz::require;
@@ -49,52 +51,37 @@ void checkRoundTrip(const LogRecord& record) {
     require(LogCommons::serializeRecord(back) == text, "serialising again gives the same text");
 }
 
-// Number fields from the input's bytes; the text is the rest up to a zero byte, without 0x1C
-// (which the text form cannot carry).
-LogRecord recordFrom(std::string input) {
-    LogRecord record;
-    uint8_t head[21] = {};
-    std::memcpy(head, input.data(), std::min(input.size(), sizeof head));
-    input.erase(0, std::min(input.size(), sizeof head));
-    const auto number = [&](size_t at) {
-        int32_t value;
-        std::memcpy(&value, head + at, sizeof value);
-        return value;
-    };
-    record.kind = head[0] & 1 ? LogRecord::Log : LogRecord::Debug;
-    record.application = number(1);
-    record.module = number(5);
-    record.time = DateTime(number(9));
-    if (record.kind == LogRecord::Log) {
-        record.severity = number(13);
-        record.messageId = number(17);
-    } else {
-        record.debugLevel = number(13);
-    }
-    record.thread = static_cast<uint32_t>(number(17));
-    std::string text = Fuzz::cutAtZero(input);
-    for (char& c : text)
-        if (c == kFieldSeparator) c = '_';
-    record.text = text;
-    return record;
+void checkRecord(const std::string& text) {
+    LogRecord parsed;
+    if (!LogCommons::parseRecord(text, parsed)) return;
+    require(parsed.text.find(kFieldSeparator) == std::string::npos, "a field never holds its separator");
+    checkRoundTrip(parsed);
+    checkLine(parsed, false);
+    checkLine(parsed, true);
+    // A template from the record's own text, expanded with its parameters.
+    const std::string expanded = LogCommons::expandParameters(parsed.text, parsed.text);
+    require(expanded.size() <= 4 * parsed.text.size() + 5, "each parameter is used at most once");
+    // The collector's line; without a catalogue every log record is "(Message not found.)".
+    require(!LogMessenger::lineOf(parsed).empty(), "every record gives a line");
+}
+
+void checkReceived(const std::string& message) {
+    IPCEnvelope envelope;
+    if (!IPCEnvelope::parse(message, envelope)) return;
+    std::string sent = message;
+    if (!sent.empty() && sent.back() == '\0') sent.pop_back();
+    require(envelope.build() == sent, "a parsed envelope builds back to the message");
+    require(envelope.type.find(IPCEnvelope::separator) == std::string::npos &&
+                envelope.second.find(IPCEnvelope::separator) == std::string::npos,
+            "type and second text hold no separator");
+    if (envelope.type == IPCEnvelope::logMessage) checkRecord(envelope.payload);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input = Fuzz::text(data, size);
-    LogRecord parsed;
-    if (LogCommons::parseRecord(input, parsed)) {
-        require(parsed.text.find(kFieldSeparator) == std::string::npos, "a field never holds its separator");
-        checkRoundTrip(parsed);
-        checkLine(parsed, false);
-        checkLine(parsed, true);
-        // A template from the record's own text, expanded with its parameters.
-        const std::string expanded = LogCommons::expandParameters(parsed.text, parsed.text);
-        require(expanded.size() <= 4 * parsed.text.size() + 5, "each parameter is used at most once");
-    }
-    const LogRecord built = recordFrom(input);
-    checkRoundTrip(built);
-    checkLine(built, false);
+    checkReceived(input);
+    checkRecord(input);
     return 0;
 }
