@@ -31,7 +31,7 @@ bool underEmulator() {
     return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
 }
 
-TEST(Win32Drives, RootsAreDriveLettersWithABackslash) {
+TEST(Win32Backend, DriveRootsAreDriveLettersWithABackslash) {
     std::vector<std::string> roots;
     SystemError error;
     ASSERT_TRUE(platform().logicalDrives(roots, error)) << error.code;
@@ -57,7 +57,7 @@ TEST(Win32Drives, RootsAreDriveLettersWithABackslash) {
     EXPECT_FALSE(platform().isMountPoint(dir.text()));
 }
 
-TEST(Win32Files, PathsAreReadWithEitherSeparatorAnyCaseAndInTheirLongAndNetworkForms) {
+TEST(Win32Backend, PathsAreReadWithEitherSeparatorAnyCaseAndInTheirLongAndNetworkForms) {
     TestDirectory dir;
     const std::string path = dir.write("file.txt", "12345");
     std::string forward = path;
@@ -79,7 +79,7 @@ TEST(Win32Files, PathsAreReadWithEitherSeparatorAnyCaseAndInTheirLongAndNetworkF
     EXPECT_FALSE(platform().fileInfo("\\\\quilna-no-such-host.invalid\\share", info));
 }
 
-TEST(Win32Files, LinksAreListedAsFilesNeverEnteredAndNeverWrittenThrough) {
+TEST(Win32Backend, LinksAreListedAsFilesNeverEnteredAndNeverWrittenThrough) {
     TestDirectory dir;
     std::filesystem::create_directory(dir.path() / "target");
     const std::string link = dir.child("link");
