@@ -1,5 +1,5 @@
-// The log file agent: lines, housekeeping lines, rotation by start, time and size, moving the
-// log, and the guards between writers.
+// The log file agent: lines, housekeeping lines, rotation by time, size and count, and the
+// guards between writers (moving the log: the logging configuration tests).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -78,22 +78,6 @@ TEST_F(LogFileAgentTest, LinesBetweenOpeningHeaderAndClosingLine) {
         EXPECT_TRUE(agent.write("three"));
     }
     EXPECT_TRUE(read().ends_with("Quitting Logger Agent.\r\n\r\nthree\r\n"));
-
-    // Moving the log closes the old file and continues in the new one.
-    setAgentMessages(true);
-    LoggerAgentFile agent;
-    agent.setLogFile(log());
-    ASSERT_TRUE(agent.write("before"));
-    EXPECT_TRUE(agent.setLogFile(log()));  // the same path changes nothing
-    ASSERT_TRUE(agent.setLogFile(log("b.log")));
-    EXPECT_TRUE(read().ends_with("before\r\n\r\nClosing log file \"" + log() +
-                                 "\". Time: 2013-04-05T10:30:00. Reason: Log file moved to \"" + log("b.log") +
-                                 "\"..\r\n\r\n"));
-    ASSERT_TRUE(agent.write("after"));
-    const std::vector<std::string> fresh = LogTest::logLines(log("b.log"));
-    ASSERT_GE(fresh.size(), 7u);
-    EXPECT_EQ(fresh[4], "Log continued from \"" + log() + "\".");
-    EXPECT_EQ(fresh[6], "after");
 }
 
 TEST_F(LogFileAgentTest, SizeLimitZeroRotatesBeforeEveryLineAndOnlyTheNewestCopiesAreKept) {
