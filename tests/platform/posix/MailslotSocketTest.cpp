@@ -123,7 +123,9 @@ TEST_F(MailslotSocketTest, OnlyAStaleSocketIsReplaced) {
     EXPECT_EQ(runtime.read("mailslot/notes"), "keep me");
 }
 
-TEST_F(MailslotSocketTest, UnusableNamesAreRefusedAndNoneLeadsOutOfTheDirectory) {
+TEST_F(MailslotSocketTest, UnusableNamesAndDomainWideSendingAreRefusedAndNoNameLeadsOut) {
+    EXPECT_FALSE(platform().openMailslot("Quilna_Core", true, error));
+    EXPECT_EQ(error.code, static_cast<uint32_t>(ENOTSUP));
     for (const std::string& name : {std::string(), std::string("."), std::string("..")}) {
         EXPECT_FALSE(receiver(name)) << name;
         EXPECT_EQ(error.code, static_cast<uint32_t>(EINVAL));

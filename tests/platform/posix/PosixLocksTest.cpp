@@ -54,6 +54,22 @@ TEST(PosixNamedLock, NoLinkIsFollowedAndNoNameLeadsOutOfTheLocksDirectory) {
     EXPECT_EQ(platform().tryNamedLock("name"), nullptr);
 }
 
+TEST(PosixNamedLock, ALockHeldByAnotherProcessIsRefusedUntilThatProcessEnds) {
+    RuntimeScope runtime;
+    TestSupport::Handshake handshake;
+    TestSupport::ChildProcess holder([&] {
+        auto held = platform().tryNamedLock("shared");
+        handshake.tellParent(held ? 'h' : 'x');
+        handshake.fromParent();
+        return held ? 0 : 1;
+    });
+    ASSERT_EQ(handshake.fromChild(), 'h');
+    EXPECT_EQ(platform().tryNamedLock("shared"), nullptr);
+    handshake.tellChild('g');
+    EXPECT_EQ(holder.wait(), 0);
+    EXPECT_NE(platform().tryNamedLock("shared"), nullptr);
+}
+
 // The defaults of a user other than root are $XDG_RUNTIME_DIR/quilna, else /tmp/quilna-<uid>
 // (the refusal of directories others control is seen end to end).
 TEST(PosixNamedLock, TheDefaultsOfAnotherUserAreTheirOwn) {

@@ -1,5 +1,5 @@
 // What only the Windows backend shows: drive-letter roots, backslash paths, network and
-// long-path forms and links.
+// long-path forms, links, and registry strings as the system stores them.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include "platform/FileAttribute.h"
 #include "platform/Platform.h"
 #include "support/TestDirectory.h"
+#include "support/TestRegistryKey.h"
 
 namespace Quilna {
 namespace {
@@ -115,6 +116,21 @@ TEST(Win32Backend, LinksAreListedAsFilesNeverEnteredAndNeverWrittenThrough) {
     EXPECT_FALSE(platform().copyFile(own, planted, true));
     EXPECT_EQ(dir.read("target.txt"), "kept");
     ::RemoveDirectoryA(link.c_str());
+}
+
+// A string value is stored as the system's own string type, with its terminating zero.
+TEST(Win32Backend, WrittenRegistryStringsEndInAZero) {
+    const std::string keyPath = TestSupport::uniqueResourceKey();
+    ASSERT_TRUE(platform().writeRegistryString(keyPath, "Text", "abc", true));
+    char buffer[16] = {};
+    DWORD type = 0, size = sizeof buffer;
+    ASSERT_EQ(::RegGetValueA(HKEY_LOCAL_MACHINE, keyPath.c_str(), "Text", RRF_RT_ANY | RRF_SUBKEY_WOW6464KEY, &type,
+                             buffer, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(size, 4u);
+    EXPECT_STREQ(buffer, "abc");
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, keyPath.c_str());
 }
 
 }  // namespace
