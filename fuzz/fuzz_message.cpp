@@ -8,7 +8,7 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "common/IPCEnvelope.h"
+#include "ipc/IPCEnvelope.h"
 #include "logger/LogCommons.h"
 #include "logger/LogMessenger.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "common/TextEncoding.h"
+#include "text/TextEncoding.h"
 #include "platform/posix/RegFile.h"
 
 using namespace Quilna;

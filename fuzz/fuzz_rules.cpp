@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "FuzzCheck.h"
-#include "common/ConfReader.h"
+#include "config/ConfReader.h"
 #include "hoardscan/FileTypes.h"
 #include "hoardscan/RuleDecisions.h"
 #include "hoardscan/RulesFiles.h"

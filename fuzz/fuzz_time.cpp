@@ -16,10 +16,10 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "common/DateTime.h"
-#include "common/TimeException.h"
-#include "common/TimeSpan.h"
-#include "common/ZoneRules.h"
+#include "time/DateTime.h"
+#include "time/TimeException.h"
+#include "time/TimeSpan.h"
+#include "time/ZoneRules.h"
 #include "platform/Platform.h"
 
 using namespace Quilna;
