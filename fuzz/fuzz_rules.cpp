@@ -12,6 +12,7 @@
 #include "hoardscan/RulesFiles.h"
 #include "hoardscan/Tallies.h"
 #include "hoardscan/Temperatures.h"
+#include "logger/ConfigurationLog.h"
 #include "logger/LogMessenger.h"
 #include "logger/LogState.h"
 #include "logger/LoggerCentre.h"
@@ -112,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static SmartPointer<LoggerCentre> centre =
         makeSmart<LoggerCentre>(17, makeSmart<LogMessenger>(SmartPointer<LoggerAgent>(counter)));
     static LoggerUnit logger(centre, 17);
-    static ConfReader reader{centre};
+    static ConfReader reader{makeSmart<ConfigurationLog>(centre)};
     setDebugLevel(5);
     counter->fatalLines = 0;
 
