@@ -1,11 +1,12 @@
 // What only the Windows backend shows: drive-letter roots, backslash paths, network and
-// long-path forms, links, and registry strings as the system stores them.
+// long-path forms, links, and registry values as the system stores them.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -118,16 +119,40 @@ TEST(Win32Backend, LinksAreListedAsFilesNeverEnteredAndNeverWrittenThrough) {
     ::RemoveDirectoryA(link.c_str());
 }
 
-// A string value is stored as the system's own string type, with its terminating zero.
-TEST(Win32Backend, WrittenRegistryStringsEndInAZero) {
+// Values of every type come back as the system stores them (an expandable string not
+// expanded); a string is written as the system's own string type, with its terminating zero.
+TEST(Win32Backend, RegistryValuesComeBackAsStoredAndStringsAreWrittenWithTheirZero) {
     const std::string keyPath = TestSupport::uniqueResourceKey();
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const DWORD number = 0x12345678;
+    const char multi[] = "first\0second\0";
+    const char expand[] = "%SystemRoot%\\x";
+    ::RegSetValueExA(key, "Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    ::RegSetValueExA(key, "Multi", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(multi), sizeof multi);
+    ::RegSetValueExA(key, "Expand", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(expand), sizeof expand);
+    ::RegCloseKey(key);
+    uint32_t type = 0;
+    std::string data;
+    ASSERT_EQ(platform().readRegistry(keyPath, "Number", false, type, data), 0);
+    EXPECT_EQ(type, RegistryType::Dword);
+    EXPECT_EQ(data, std::string("\x78\x56\x34\x12", 4));
+    ASSERT_EQ(platform().readRegistry(keyPath, "Multi", false, type, data), 0);
+    EXPECT_EQ(type, RegistryType::MultiString);
+    EXPECT_EQ(data.substr(0, 13), std::string(multi, 13)) << "the inner zero stays";
+    ASSERT_EQ(platform().readRegistry(keyPath, "Expand", true, type, data), 0);
+    EXPECT_EQ(type, RegistryType::ExpandString);
+    EXPECT_EQ(data.substr(0, std::strlen(expand)), expand);
+    EXPECT_EQ(platform().readRegistry(keyPath, "Absent", false, type, data), 2);
+
     ASSERT_TRUE(platform().writeRegistryString(keyPath, "Text", "abc", true));
     char buffer[16] = {};
-    DWORD type = 0, size = sizeof buffer;
-    ASSERT_EQ(::RegGetValueA(HKEY_LOCAL_MACHINE, keyPath.c_str(), "Text", RRF_RT_ANY | RRF_SUBKEY_WOW6464KEY, &type,
+    DWORD stored = 0, size = sizeof buffer;
+    ASSERT_EQ(::RegGetValueA(HKEY_LOCAL_MACHINE, keyPath.c_str(), "Text", RRF_RT_ANY | RRF_SUBKEY_WOW6464KEY, &stored,
                              buffer, &size),
               ERROR_SUCCESS);
-    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(stored, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(size, 4u);
     EXPECT_STREQ(buffer, "abc");
     ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, keyPath.c_str());
