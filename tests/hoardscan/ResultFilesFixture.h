@@ -1,6 +1,5 @@
 #pragma once
-// A run's result files in a fresh directory: its working and temp directories, the settings
-// that name them, a log, the tallies to flush and the process id in the file names.
+// A run's working and temp directories in a fresh directory, a log, tallies and process id.
 
 #include <gtest/gtest.h>
 

@@ -16,30 +16,6 @@ struct Loader {
     RulesFiles files{log.unit(), identity, tables};
 };
 
-std::vector<std::string> significantLines(std::string_view content, std::vector<int32_t>* numbers = nullptr) {
-    RuleText text{content, "x"};
-    std::vector<std::string> lines;
-    std::string line;
-    while (RulesFiles::readSignificantLine(text, line)) {
-        lines.push_back(line);
-        if (numbers) numbers->push_back(text.lineNumber);
-    }
-    EXPECT_TRUE(line.empty());
-    return lines;
-}
-
-TEST(RulesFiles, SignificantLinesSkipBlanksAndComments) {
-    std::vector<int32_t> numbers;
-    std::string controlBlank = "\x01";
-    auto lines = significantLines("  first  \r\n\n# comment\n\t\tsecond # tail\r\n" + controlBlank + "third" + controlBlank +
-                                      "\n   #indented comment\nla\rst",
-                                  &numbers);
-    EXPECT_EQ(lines, (std::vector<std::string>{"first", "second", "third", "last"}));
-    EXPECT_EQ(numbers, (std::vector<int32_t>{1, 4, 5, 7}));
-    EXPECT_TRUE(significantLines("").empty());
-    EXPECT_TRUE(significantLines("\n\n#\n").empty());
-}
-
 TEST(RulesFiles, FileSystemsExampleLoadsIntoRules) {
     FakePlatform fake;
     fake.syntax = FakePlatform::windowsSyntax();

@@ -1,7 +1,7 @@
 #pragma once
-// Helpers for the scan rules tests: the logging chain of tests/support seen through the
-// program's logger unit (application and module 17).
+// The captured log of tests/support seen through the program's logger unit (module 17).
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -38,53 +38,35 @@ public:
         return texts;
     }
     // The parameters of the catalogue messages of a severity and number, each as "a|b|c".
+    // The line writes each parameter separator as two blanks.
     std::vector<std::string> messages(const std::string& severity, int id) const {
         std::string block = "(17.17." + std::string(id < 10 ? "0" : "") + std::to_string(id) + ")";
         std::vector<std::string> found;
         for (const std::string& line : lines()) {
             if (line.rfind(severity, 0) != 0 || line.find(block) == std::string::npos) continue;
-            size_t start = line.find("Parameters: ");
-            found.push_back(start == std::string::npos ? std::string() : parameters(line.substr(start + 12)));
+            const size_t start = line.find("Parameters: ");
+            std::string text = start == std::string::npos ? std::string() : line.substr(start + 12);
+            for (size_t at; (at = text.find("  ")) != std::string::npos;) text.replace(at, 2, "|");
+            if (!text.empty() && text.back() == '|') text.pop_back();
+            found.push_back(text);
         }
         return found;
     }
     size_t messageCount() const {
-        size_t count = 0;
-        for (const std::string& line : lines())
-            if (line.rfind("debug-", 0) != 0) ++count;
-        return count;
+        return std::count_if(lines().begin(), lines().end(), [](const std::string& l) { return l.rfind("debug-", 0) != 0; });
     }
 
 private:
-    // The line writes each parameter separator as two blanks.
-    static std::string parameters(std::string text) {
-        std::string out;
-        for (size_t i = 0; i < text.size(); ++i) {
-            if (text.compare(i, 2, "  ") == 0) {
-                out += '|';
-                ++i;
-            } else {
-                out += text[i];
-            }
-        }
-        if (!out.empty() && out.back() == '|') out.pop_back();
-        return out;
-    }
 
     TestSupport::LogStateScope state_;
     TestSupport::CapturedLog captured_;
     SmartPointer<LoggerUnit> unit_;
 };
 
-// A path written inside a quoted configuration value, where a backslash escapes the next
-// character.
-inline std::string quotedPath(const std::string& path) {
-    std::string text;
-    for (char c : path) {
-        if (c == '\\') text += '\\';
-        text += c;
-    }
-    return text;
+// A path inside a quoted configuration value, where a backslash escapes the next character.
+inline std::string quotedPath(std::string path) {
+    for (size_t at = 0; (at = path.find('\\', at)) != std::string::npos; at += 2) path.insert(at, 1, '\\');
+    return path;
 }
 
 }  // namespace Quilna::RulesTest

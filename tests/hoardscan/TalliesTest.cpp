@@ -5,8 +5,7 @@
 namespace Quilna {
 namespace {
 
-// What reaches the files (keys, sums, rows, separators) is read back in ResultFilesTest; here
-// the buffers: when they are due, and what they keep while a flush fails.
+// The buffers: when they are due, and what they keep while a flush fails.
 TEST(Tallies, UpdatesAskForAFlushAtTheBufferSizeAndKeysStartAfreshAfterIt) {
     Tallies tallies(2);
     EXPECT_FALSE(tallies.addAccountRecord("b", 1, 1));

@@ -20,8 +20,8 @@ constexpr int64_t gib = 1ll << 30;
 constexpr const char* chromium = "/usr/bin/chromium";
 
 GeneratedRecord record(const std::string& host, const std::string& account, const std::string& user,
-                       const std::string& group, const std::string& type, const std::string& temperature,
-                       int64_t day, int64_t bytes) {
+                       const std::string& group, const std::string& type, const std::string& temperature, int64_t day,
+                       int64_t bytes) {
     return {day, makeKey(host, account, user, group, type, temperature, temperature), 10, bytes, bytes};
 }
 
@@ -93,15 +93,12 @@ std::vector<int> barWidths(const Image& image, uint32_t colour) {
 
 Image screenshot(const fs::path& page, const fs::path& folder, const std::string& place = "") {
     const fs::path png = folder / (page.stem().string() + place + ".png");
-    const std::string command = std::string("timeout 120 ") + chromium +
-                                " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
-                                " --disable-background-networking --disable-component-update --disable-sync"
-                                " --hide-scrollbars --force-device-scale-factor=1 --window-size=900,2600"
-                                " --user-data-dir='" + (folder / ("profile-" + page.stem().string() + place)).string() +
-                                "' --screenshot='" + png.string() + "' 'file://" + page.string() + place + "' >'" +
-                                (folder / "chromium.log").string() + "' 2>&1";
-    const int status = std::system(command.c_str());
-    EXPECT_EQ(status, 0) << readText(folder / "chromium.log");
+    const std::string command =
+        std::string("timeout 120 ") + chromium + " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run" +
+        " --disable-background-networking --disable-component-update --disable-sync --hide-scrollbars --force-device-scale-factor=1 --window-size=900,2600" +
+        " --user-data-dir='" + (folder / ("profile" + place)).string() + "' --screenshot='" + png.string() +
+        "' 'file://" + page.string() + place + "' >'" + (folder / "chromium.log").string() + "' 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << readText(folder / "chromium.log");
     return readPng(png);
 }
 

@@ -199,7 +199,7 @@ TEST_F(ImportTest, TheLatestRunIsTheOneScannedLastAndGrowthCountsItForItsDay) {
     EXPECT_EQ(runs[2].scannedAt, day3 + 3600);
 }
 
-TEST_F(ImportTest, InactiveRowsAreStoredOncePerFile) {
+TEST_F(ImportTest, InactiveRowsAreStoredOncePerFileAndPruneRemovesOldRunsInOneTransaction) {
     writeSampleRuns(in());
     ASSERT_EQ(import({in()}).exitCode, 0);
     EXPECT_EQ(count("SELECT COUNT(*) FROM inactive_directories"), 2);
@@ -207,12 +207,6 @@ TEST_F(ImportTest, InactiveRowsAreStoredOncePerFile) {
     EXPECT_EQ(count("SELECT COUNT(*) FROM inactive_files"), 3);
     EXPECT_EQ(count("SELECT kib FROM inactive_rows WHERE directory = '/srv/new/' AND name = 'b.doc'"), 8);
     EXPECT_EQ(count("SELECT last_access FROM inactive_rows WHERE name = 'b.doc'"), 1388534400);
-
-}
-
-TEST_F(ImportTest, PruneRemovesOldRunsWithAllTheirRowsInOneTransaction) {
-    writeSampleRuns(in());
-    ASSERT_EQ(import({in()}).exitCode, 0);
     const std::string before = runReport({"summary", "--db", db(), "--json", "--top", "0"}).out;
 
     // A failure half-way leaves everything.

@@ -29,10 +29,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Faults a real tree cannot show on demand: a subdirectory that leads back to the root, one
-// replaced by a link just before it is entered, a mount point, a file that vanishes after the
-// listing. Every directory of the walk is the native one inside a wrapper that counts the calls
-// (from whichever thread reads it).
+// Native directories wrapped to fake what a real tree cannot show on demand, counting calls.
 class TreeFaults : public FakePlatform {
 public:
     class Directory : public OpenDirectory {
@@ -109,8 +106,7 @@ public:
     std::atomic<int> subdirectoryOpens{0};
 };
 
-// The walk with every part of the engine, over a tree in a fresh directory, reading each
-// directory itself and with helpers reading ahead (the parameter).
+// The whole engine over a fresh tree, without and with helpers reading ahead (the parameter).
 class WalkTest : public ::testing::TestWithParam<unsigned> {
 protected:
     WalkTest() : root(fs::canonical(directory.path()).string()) {
@@ -124,7 +120,6 @@ protected:
     }
     void folder(const std::string& path) { fs::create_directories(root + "/" + path); }
 
-    // Walks the tree with the rules; the engine lives for the walk only.
     void walk(const std::string& fileSystems, const std::string& accounts, int32_t scheme = FileTypes::Extension) {
         RuleTables tables;
         RulesFiles files(log.unit(), identity, tables);
@@ -147,7 +142,7 @@ protected:
         unfinished = walk.unfinishedDirectories();
     }
 
-    // Files counted, summed over the records whose key holds the text.
+    // Files of the records whose key holds the text.
     double files(const std::string& keyText = "") const {
         double count = 0;
         for (const auto& [key, values] : tallies.accountRecords())
@@ -186,16 +181,10 @@ TEST_P(WalkTest, FilesComeBeforeSubdirectoriesAndExcludedTreesAreNotEntered) {
     walk("@part2\n*:*:" + root + "/skip* exclude_all\n", "");
     EXPECT_EQ(files(), 3);
     EXPECT_EQ(bytes(), 11);
-    const std::vector<std::string> lines = processed();
-    ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[0], "Processing \"" + root + "/\"...");
-    EXPECT_EQ(lines[1], "   Processing file \"a.txt\"...");
-    EXPECT_EQ(lines[2], "Processing \"" + root + "/sub/\"...");
-    EXPECT_EQ(lines[3], "   Processing file \"c.txt\"...");
-    EXPECT_EQ(lines[4], "Processing \"" + root + "/sub/deep/\"...");
-    EXPECT_EQ(lines[5], "   Processing file \"d.txt\"...");
-    const std::vector<std::string> texts = log.debugTexts();
-    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Processing \"" + root + "/skip/\"..."), 0);
+    EXPECT_EQ(processed(), (std::vector<std::string>{"Processing \"" + root + "/\"...", "   Processing file \"a.txt\"...",
+                                                     "Processing \"" + root + "/sub/\"...", "   Processing file \"c.txt\"...",
+                                                     "Processing \"" + root + "/sub/deep/\"...",
+                                                     "   Processing file \"d.txt\"..."}));
 }
 
 TEST_P(WalkTest, ADirectoryOffTheAccountsWayIsLeftAtOnce) {
