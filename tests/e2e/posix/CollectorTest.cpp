@@ -93,35 +93,5 @@ TEST_F(CollectorTest, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
     EXPECT_NE(errors.find("(not a log record)"), std::string::npos) << errors;
 }
 
-TEST_F(CollectorTest, AnotherMailslotNameAndTheCommandLine) {
-    const auto named = start({"-n", "Test_Slot"});
-    ASSERT_TRUE(named->ready()) << named->errors();
-    EXPECT_TRUE(fs::exists(directory.child("runtime/mailslot/Test_Slot")));
-    EXPECT_EQ(named->stop(), 0);
-    EXPECT_FALSE(fs::exists(directory.child("runtime/mailslot/Test_Slot")));
-    EXPECT_EQ(start({"--help"})->wait(), 0);
-    const auto wrong = start({"-x"});
-    EXPECT_EQ(wrong->wait(), 2);
-    EXPECT_NE(wrong->errors().find("unknown argument \"-x\""), std::string::npos);
-}
-
-// Standard output that cannot be written (a full disk): said once, lines are lost and counted.
-TEST_F(CollectorTest, StandardOutputThatCannotBeWrittenIsReportedOnceAndItsLossesAtTheEnd) {
-    const auto collector = start({}, "/dev/full");
-    ASSERT_TRUE(collector->ready()) << collector->errors();
-    for (const char* text : {"first", "second", "third"}) unit.warning(5, ParamStream() << text);
-    EXPECT_TRUE(eventually([&] { return collector->errors().find("cannot write to standard output") != std::string::npos; }));
-    EXPECT_EQ(collector->stop(), 0);
-    const std::string errors = collector->errors();
-    EXPECT_EQ(countOf(errors, "cannot write to "), 1u) << errors;
-    EXPECT_NE(errors.find("cannot write to standard output: No space left on device; lines are lost until it can be "
-                          "written again"),
-              std::string::npos)
-        << errors;
-    EXPECT_NE(errors.find("3 lines were lost; standard output could not be written again before the end"),
-              std::string::npos)
-        << errors;
-}
-
 }  // namespace
 }  // namespace Quilna::EndToEnd

@@ -95,18 +95,6 @@ private:
     size_t offset_ = 0;
 };
 
-// The thread that wrote a log line ("... (17.17.18) 4242: text"); -1 when the line has none.
-inline pid_t writerOf(const std::string& line) {
-    const size_t close = line.find(") ");
-    const size_t colon = line.find(": ", close);
-    if (close == std::string::npos || colon == std::string::npos) return -1;
-    const std::string number = line.substr(close + 2, colon - close - 2);
-    const size_t digits = number.find_first_not_of(' ');
-    return digits == std::string::npos || number.find_first_not_of("0123456789", digits) != std::string::npos
-               ? -1
-               : static_cast<pid_t>(std::stol(number.substr(digits)));
-}
-
 inline size_t countOf(const std::string& text, const std::string& wanted) {
     size_t count = 0;
     for (size_t at = text.find(wanted); at != std::string::npos; at = text.find(wanted, at + 1)) ++count;
