@@ -18,45 +18,28 @@ namespace {
 
 using TestSupport::TestDirectory;
 
-class CollectorTest : public ::testing::Test {
-protected:
-    CollectorTest() {
-        setDebugLevel(5);
-        setSeverityFilter(0);
-    }
-
-    // The collector with its arguments, standard output and error in files of their own.
-    std::unique_ptr<CollectorProcess> start(std::vector<std::string> arguments, const std::string& output = "") {
-        arguments.insert(arguments.begin(), CollectorProcess::program());
-        const std::string name = directory.child("collector-" + std::to_string(++started_));
-        return std::make_unique<CollectorProcess>(arguments, name + ".err", output.empty() ? name + ".out" : output);
-    }
-    std::string output() const { return TestDirectory::readFile(outputPath); }
-    bool outputHolds(const std::string& text) const {
-        return eventually([&] { return output().find(text) != std::string::npos; });
-    }
-
-    TestSupport::LogStateScope state;
-    TestDirectory directory;
-    TestSupport::EnvironmentScope runtimeDirectory{"QUILNA_RUNTIME_DIR", directory.child("runtime")};
-    std::string outputPath = directory.child("collected.log");
-    SmartPointer<TestSupport::MemoryAgent> agent = makeSmart<TestSupport::MemoryAgent>();
-    TestSupport::CapturedLog chain{makeSmart<LogMessengerIPC>(SmartPointer<LoggerAgent>(agent))};
-    LoggerUnit unit{chain.centre, 17};
-
-private:
-    int started_ = 0;
-};
-
 // Log records reach it in its catalogue's words, debug records do not; junk is skipped and
 // reported, control bytes are escaped so that no record ends its line, and a record that names
 // a thread of another process is marked. A second collector cannot take the name.
-TEST_F(CollectorTest, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
-    std::filesystem::create_directories(directory.child("LogMessages"));
+TEST(Collector, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
+    TestSupport::LogStateScope state;
+    setDebugLevel(5);
+    setSeverityFilter(0);
+    TestDirectory directory;
+    TestSupport::EnvironmentScope runtimeDirectory{"QUILNA_RUNTIME_DIR", directory.child("runtime")};
+    const std::string outputPath = directory.child("collected.log");
+    auto start = [&](const std::vector<std::string>& arguments, const std::string& name) {
+        std::vector<std::string> words{CollectorProcess::program()};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        return std::make_unique<CollectorProcess>(words, directory.child(name + ".err"), directory.child(name + ".out"));
+    };
+    TestSupport::CapturedLog chain{makeSmart<LogMessengerIPC>(SmartPointer<LoggerAgent>(makeSmart<TestSupport::MemoryAgent>()))};
+    LoggerUnit unit{chain.centre, 17};
+    fs::create_directories(directory.child("LogMessages"));
     directory.write("LogMessages/storage.mess", "// messages of the storage module\r\n5: Disk %s is full (%i percent).\r\n");
-    const auto collector = start({"-o", outputPath, "-m", directory.child("LogMessages")});
+    const auto collector = start({"-o", outputPath, "-m", directory.child("LogMessages")}, "first");
     ASSERT_TRUE(collector->ready()) << collector->errors();
-    EXPECT_EQ(start({"-o", outputPath})->wait(), 1);
+    EXPECT_EQ(start({"-o", outputPath}, "second")->wait(), 1);
 
     MailSlot sender(IPCMode::LocalSender, LogMessengerIPC::collectorMailslot);
     sender.send("hello junk");
@@ -70,7 +53,8 @@ TEST_F(CollectorTest, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
     EXPECT_TRUE(unit.warning(5, ParamStream() << "/data" << 97));
     EXPECT_TRUE(unit.debug(1, "stays local"));
     EXPECT_TRUE(unit.warning(7, ParamStream() << "after the junk\r\nFATAL 01.01.2030 forged\t\x07\x7f"));
-    ASSERT_TRUE(outputHolds("after the junk")) << collector->errors();
+    const auto output = [&] { return TestDirectory::readFile(outputPath); };
+    ASSERT_TRUE(eventually([&] { return output().find("after the junk") != std::string::npos; })) << collector->errors();
     EXPECT_EQ(collector->stop(), 0);
 
     const std::string host = CollectorProcess::host() + " ";

@@ -115,19 +115,5 @@ TEST(HostileInput, AWarningAtEveryFileIsLoggedAHundredTimesAndCounted) {
     EXPECT_EQ(filesCounted(installation.dataFile()), 1000);
 }
 
-// A directory whose name carries line ends and a terminal escape cannot forge a record.
-TEST(HostileInput, NamesWithControlBytesStayOnTheirLogLine) {
-    ScanInstallation installation;
-    const std::string forged = "x\r\nFATAL    2013-04-05T06:07:08 (1.17.01) 1: forged\x1b[2J";
-    installation.file(forged + "/f.txt", 1);
-    installation.settings["log.debug-level"] = {"Integer", "3"};
-    EXPECT_EQ(installation.run(), 0) << installation.output();
-    for (const std::string& line : logLines(installation.log())) {
-        EXPECT_EQ(line.rfind("FATAL", 0), std::string::npos) << line;
-        for (const char c : line) EXPECT_FALSE(c == '\r' || c == '\n' || c == '\x1b') << line;
-    }
-    EXPECT_GE(installation.logCount("x\\x0d\\x0aFATAL    2013-04-05T06:07:08 (1.17.01) 1: forged\\x1b[2J"), 1u);
-}
-
 }  // namespace
 }  // namespace Quilna::EndToEnd

@@ -3,6 +3,8 @@
 // (SIGSTOP) while the test changes the world under it, and reading its log line by line.
 
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -95,17 +97,20 @@ private:
     size_t offset_ = 0;
 };
 
-inline size_t countOf(const std::string& text, const std::string& wanted) {
-    size_t count = 0;
-    for (size_t at = text.find(wanted); at != std::string::npos; at = text.find(wanted, at + 1)) ++count;
-    return count;
-}
-
 // The number of files an account record file counts.
 inline double filesCounted(const std::string& dataFile) {
     double files = 0;
     for (const auto& entry : ResultFileReader(dataFile).accountTotals()) files += entry.second.files;
     return files;
+}
+
+// A Unix datagram socket bound at a path by the calling process; -1 on failure.
+inline int boundSocket(const std::string& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    return ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 ? fd : -1;
 }
 
 // The paths in a directory whose names end in the text.

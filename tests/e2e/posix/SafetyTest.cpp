@@ -1,12 +1,7 @@
 // The program on a machine it shares with other users: what it writes is readable by its owner
 // and group only, it never writes through a link, and it refuses places that another user
 // controls, saying which and why, without making or changing anything there.
-#include <sys/socket.h>
-#include <sys/un.h>
-
 #include <gtest/gtest.h>
-
-#include <cstring>
 
 #include "CollectorProcess.h"
 #include "RunControl.h"
@@ -180,15 +175,6 @@ TEST(Safety, LinksAndFifosPlantedAtEveryNameTheProgramWritesAreRefusedAtOnce) {
             << refusing.errors();
         EXPECT_EQ(TestSupport::TestDirectory::readFile(victim), "precious");
     }
-}
-
-// A Unix datagram socket bound at a path by the calling process; -1 on failure.
-int boundSocket(const std::string& path) {
-    const int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    return ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 ? fd : -1;
 }
 
 struct HostilePlace {

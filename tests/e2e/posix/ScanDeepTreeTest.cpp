@@ -2,7 +2,6 @@
 // the scan counts every file, writes each full path whole, and a directory costs it the same at
 // any depth (four times the levels take about four times the processor time, not sixteen).
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,13 +47,6 @@ public:
         const std::string command = "rm -rf '" + top_ + "/d'";
         if (std::system(command.c_str()) != 0) ADD_FAILURE() << command;
     }
-    // The processor time of the scans that ended, in seconds.
-    static double childSeconds() {
-        struct rusage usage {};
-        ::getrusage(RUSAGE_CHILDREN, &usage);
-        return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-               static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    }
     int files() const { return made_; }
     int64_t bytes() const { return bytes_; }
 
@@ -71,9 +63,7 @@ double scanChain(int depth) {
     EXPECT_EQ(chain.files(), depth / filesEvery + 1);
     installation.settings["inactive-log"] = {"Bool", "true"};
 
-    const double before = DeepChain::childSeconds();
     EXPECT_EQ(installation.run(), 0) << installation.log() << installation.output();
-    const double seconds = DeepChain::childSeconds() - before;
 
     AccountValues total;
     for (const auto& [key, values] : ResultFileReader(installation.dataFile()).accountTotals()) total += values;
@@ -93,7 +83,7 @@ double scanChain(int depth) {
         directories.insert(row.directory);
     }
     EXPECT_EQ(directories, expectedDirectories);
-    return seconds;
+    return processorSeconds(installation.usage);
 }
 
 TEST(ScanDeepTree, EveryLevelIsWalkedWholeAndCostsTheSameAtAnyDepth) {

@@ -36,6 +36,12 @@ namespace fs = std::filesystem;
 inline constexpr int64_t day = 86400;
 inline constexpr const char* zone = "+01:00";  // both the program and the test read times in it
 
+inline size_t countOf(const std::string& text, const std::string& wanted) {
+    size_t count = 0;
+    for (size_t at = text.find(wanted); at != std::string::npos; at = text.find(wanted, at + 1)) ++count;
+    return count;
+}
+
 struct Setting {
     std::string type;
     std::string value;
@@ -183,12 +189,7 @@ public:
 
     std::string log() const { return TestSupport::TestDirectory::readFile(base_ + "/log/HoardscanDebug.log"); }
     std::string output() const { return TestSupport::TestDirectory::readFile(base_ + "/output.txt"); }
-    size_t logCount(const std::string& text) const {
-        const std::string all = log();
-        size_t count = 0;
-        for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) ++count;
-        return count;
-    }
+    size_t logCount(const std::string& text) const { return countOf(log(), text); }
 
     // The names in a result directory ("results" or "side").
     std::vector<std::string> names(const std::string& sub) const {

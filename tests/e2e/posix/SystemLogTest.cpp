@@ -2,11 +2,7 @@
 // whose /dev/log is a datagram socket of the test.
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
-#include <sys/un.h>
-
 #include <algorithm>
-#include <cstring>
 
 #include "RunControl.h"
 
@@ -41,11 +37,8 @@ TEST(SystemLog, AScansRecordsReachTheSystemLogUnlessTheConfigurationTurnsItOff) 
     ScanInstallation installation;
     installation.file("a.txt", 10);
     const std::string socketPath = installation.base() + "/syslog.socket";
-    const int socket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
-    ASSERT_EQ(::bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << socketPath;
+    const int socket = boundSocket(socketPath);
+    ASSERT_GE(socket, 0) << socketPath;
     std::vector<std::string> received;
 
     installation.systemLog = true;
