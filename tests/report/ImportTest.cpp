@@ -81,8 +81,6 @@ TEST_F(ImportTest, RunsSumTheirFlushesAndTheSummaryTakesTheLatestRunOfEachHost) 
               "temperature,hot,cold,0,0,0,0\n"
               "temperature,cold,warm,0,0,0,0\n"
               "temperature,cold,cold,8,40030,53248,5.7251\n");
-    const std::string tables = runReport({"summary", "--db", db()}).out;
-    EXPECT_EQ(tables.substr(0, tables.find('\n')), "Latest run of each of 2 hosts, 2023-11-15 to 2023-11-16");
 
     // Importing the same files again changes nothing.
     const std::vector<std::string> names = {"runs", "records", "record_keys", "side_files", "inactive_files",
@@ -90,9 +88,7 @@ TEST_F(ImportTest, RunsSumTheirFlushesAndTheSummaryTakesTheLatestRunOfEachHost) 
     std::map<std::string, int64_t> before;
     for (const std::string& table : names) before[table] = count("SELECT COUNT(*) FROM " + table);
     const RunOutput again = import({in(), in() + "/PC2"});
-    EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_NE(again.out.find("Imported 0 runs (0 records) and 0 side files"), std::string::npos) << again.out;
-    EXPECT_NE(again.out.find("7 already imported"), std::string::npos) << again.out;
     for (const std::string& table : names) EXPECT_EQ(count("SELECT COUNT(*) FROM " + table), before[table]) << table;
 }
 
@@ -117,16 +113,10 @@ TEST_F(ImportTest, SideFilesTakeTheHostOfTheirRunAlsoWhenItComesLater) {
               std::string::npos)
         << result.err;
 
-    writeInactiveFile(base / "d", day1, 777, {"y,/d/,1," + old + ",frozen,"});
-    ASSERT_EQ(import({folder.child("d")}, {"--host", "PCX"}).exitCode, 0);
     writeRecordFile(base / "e", day1, 600, randomRecords(random, "PC5", day1, 5));
-    EXPECT_NE(import({folder.child("e")})
-                  .out.find("Imported 1 run (5 records) and 0 side files into SQLite database " + db() +
-                            "; 1 already imported; 1 side file given their host\n"),
+    EXPECT_NE(import({folder.child("e")}).out.find("; 1 already imported; 1 side file given their host\n"),
               std::string::npos);
-    // --host names the host of a file imported before without one.
-    EXPECT_NE(import({folder.child("c")}, {"--host", "PCZ"}).out.find("; 1 side file given their host"),
-              std::string::npos);
+    ASSERT_EQ(import({folder.child("c")}, {"--host", "PCZ"}).exitCode, 0);  // names a host imported without one
 
     const SqlTable rows = SqliteDatabase(db(), false).query(
         "SELECT s.file_name, s.host, r.host FROM side_files s LEFT JOIN runs r ON r.id = s.run_id ORDER BY s.file_name");
@@ -135,8 +125,7 @@ TEST_F(ImportTest, SideFilesTakeTheHostOfTheirRunAlsoWhenItComesLater) {
     EXPECT_EQ(found, (std::vector<std::string>{"Hoardscan-cold-1700000000-999.log PCZ ",
                                                "Hoardscan-cold-1700086400-500.log PC2 PC2",
                                                "HoardscanInactive-1700000000-500.csv PC1 PC1",
-                                               "HoardscanInactive-1700000000-600.csv PC5 PC5",
-                                               "HoardscanInactive-1700000000-777.csv PCX "}));
+                                               "HoardscanInactive-1700000000-600.csv PC5 PC5"}));
 }
 
 TEST_F(ImportTest, AFileTheDatabaseRefusesHalfWayLeavesNothing) {
@@ -185,35 +174,27 @@ TEST_F(ImportTest, TheLatestRunIsTheOneScannedLastAndGrowthCountsItForItsDay) {
     const AccountGrowth growth = queries.accountGrowth();
     EXPECT_EQ(growth.days, (std::vector<int64_t>{day1, day2, day3}));
     ASSERT_EQ(growth.accounts.size(), 2u);
-    EXPECT_EQ(growth.accounts[0].account, "sales");
+    EXPECT_EQ(growth.accounts[0].account + growth.accounts[1].account, "salesit");
     EXPECT_EQ(growth.accounts[0].bytesOnDisk, (std::vector<WideInt>{110, 130, 200}));
-    EXPECT_EQ(growth.accounts[1].account, "it");
     EXPECT_EQ(growth.accounts[1].bytesOnDisk, (std::vector<WideInt>{5, 0, 0}));
 
     const Summary summary = queries.summary();
     ASSERT_EQ(summary.accounts.size(), 1u);
     EXPECT_EQ(summary.accounts[0].totals.bytesOnDisk, 200);
-    const auto runs = queries.runsOfHost("A");
-    ASSERT_EQ(runs.size(), 3u);
-    EXPECT_EQ(runs[1].scannedAt, day3 + 60);
-    EXPECT_EQ(runs[2].scannedAt, day3 + 3600);
 }
 
 TEST_F(ImportTest, InactiveRowsAreStoredOncePerFileAndPruneRemovesOldRunsInOneTransaction) {
     writeSampleRuns(in());
     ASSERT_EQ(import({in()}).exitCode, 0);
-    EXPECT_EQ(count("SELECT COUNT(*) FROM inactive_directories"), 2);
     EXPECT_EQ(count("SELECT COUNT(*) FROM inactive_paths"), 2);
-    EXPECT_EQ(count("SELECT COUNT(*) FROM inactive_files"), 3);
-    EXPECT_EQ(count("SELECT kib FROM inactive_rows WHERE directory = '/srv/new/' AND name = 'b.doc'"), 8);
-    EXPECT_EQ(count("SELECT last_access FROM inactive_rows WHERE name = 'b.doc'"), 1388534400);
+    EXPECT_EQ(count("SELECT kib + last_access FROM inactive_rows WHERE directory = '/srv/new/' AND name = 'b.doc'"),
+              8 + 1388534400);
     const std::string before = runReport({"summary", "--db", db(), "--json", "--top", "0"}).out;
 
     // A failure half-way leaves everything.
     SqliteDatabase(db(), false).query("CREATE TRIGGER refuse BEFORE DELETE ON runs BEGIN SELECT RAISE(ABORT, 'x'); END");
     EXPECT_EQ(runReport({"prune", "--db", db(), "--keep", "1"}).exitCode, 2);
     EXPECT_EQ(count("SELECT COUNT(*) FROM runs"), 3);
-    EXPECT_EQ(count("SELECT COUNT(*) FROM inactive_files"), 3);
     SqliteDatabase(db(), false).query("DROP TRIGGER refuse");
 
     const RunOutput kept = runReport({"prune", "--db", db(), "--keep", "1"});
@@ -228,7 +209,6 @@ TEST_F(ImportTest, InactiveRowsAreStoredOncePerFileAndPruneRemovesOldRunsInOneTr
 
     // PC2 ran on the first day only, 2023-11-15.
     const RunOutput old = runReport({"prune", "--db", db(), "--before", "2023-11-16"});
-    ASSERT_EQ(old.exitCode, 0) << old.err;
     EXPECT_NE(old.out.find("Removed 1 run (3 records) and 0 side files"), std::string::npos) << old.out;
     EXPECT_EQ(count("SELECT COUNT(*) FROM runs WHERE host = 'PC2'"), 0);
     EXPECT_EQ(count("SELECT COUNT(*) FROM temperature_rows"), 1);

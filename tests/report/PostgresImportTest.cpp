@@ -33,7 +33,6 @@ protected:
         if (admin_) admin_->query("DROP SCHEMA " + schema_ + " CASCADE");
     }
 
-
     TempFolder folder;
     std::string schema_;
     std::string connection_;
@@ -100,10 +99,7 @@ TEST_F(PostgresImportTest, EveryViewAndPruneGiveWhatSqliteGives) {
         EXPECT_EQ(withoutFooter(folder.path() / "pg.html"), withoutFooter(folder.path() / "sqlite.html")) << stage;
     };
     compare("imported");
-    const std::string page = readText(folder.path() / "pg.html");
-    EXPECT_NE(page.find("PC2</a></td><td>2023-11-16</td><td>2023-11-16</td>"), std::string::npos);
-    EXPECT_NE(page.find("C:\\Data\\"), std::string::npos);
-    EXPECT_NE(page.find("15.8 EiB"), std::string::npos);
+    EXPECT_NE(readText(folder.path() / "pg.html").find("15.8 EiB"), std::string::npos);
 
     PostgresDatabase database(connection_);
     const RunOutput again = runReport({"import", "--pg", connection_, (folder.path() / "in").string()});

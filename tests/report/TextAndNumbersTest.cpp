@@ -12,37 +12,28 @@ namespace {
 TEST(TextCleaningTest, OnlyValidUtf8WithoutControlsIsKept) {
     using TextCleaning::cleanText;
     using TextCleaning::isClean;
-    for (const std::string clean : {"", "plain ascii", "M\xc3\xbcller", "\xe2\x82\xac 5", "\xf0\x9f\x93\x81 dir"}) {
-        EXPECT_TRUE(isClean(clean)) << clean;
-        EXPECT_EQ(cleanText(clean), clean);
-    }
+    for (const std::string clean : {"plain ascii", "M\xc3\xbcller", "\xf0\x9f\x93\x81 dir"})
+        EXPECT_TRUE(isClean(clean) && cleanText(clean) == clean) << clean;
     // Windows-1252 bytes, as a scanner in a Western code page writes them.
-    EXPECT_FALSE(isClean("M\xfcller"));
-    EXPECT_EQ(cleanText("M\xfcller"), "M\xc3\xbcller");
-    EXPECT_EQ(cleanText("\x80 and \x99"), "\xe2\x82\xac and \xe2\x84\xa2");
+    EXPECT_EQ(cleanText("M\xfcller \x80"), "M\xc3\xbcller \xe2\x82\xac");
     // Unassigned code page bytes and control characters.
     EXPECT_EQ(cleanText("a\x81" "b\x01" "c\x7f" "d\td"), "a_b_c_d_d");
     // Overlong forms, surrogates and cut sequences are not UTF-8: each byte is read alone.
     EXPECT_EQ(cleanText("\xc0\xaf"), "\xc3\x80\xc2\xaf");
-    EXPECT_EQ(cleanText("x\xe2\x82"), "x\xc3\xa2\xe2\x80\x9a");
     EXPECT_FALSE(isClean("\xc2\x85"));  // a C1 control written in UTF-8
     EXPECT_EQ(TextCleaning::displayWidth("M\xc3\xbcller \xe2\x82\xac"), 8u);
 }
 
 TEST(FormattingTest, SizesCountsSharesAndWeights) {
     using namespace Formatting;
-    EXPECT_EQ(sizeText(0), "0 B");
     EXPECT_EQ(sizeText(1536), "1.50 KiB");
     EXPECT_EQ(sizeText(10.5 * 1024 * 1024), "10.5 MiB");
     EXPECT_EQ(sizeText(205.0 * (1ll << 30)), "205 GiB");
-    EXPECT_EQ(countText(1234567), "1,234,567");
     EXPECT_EQ(countText(-1000), "-1,000");
     EXPECT_EQ(countText(WideInt{9100000000000000000} * 2), "18,200,000,000,000,000,000");
     EXPECT_EQ(integerText(-(WideInt{1} << 100)), "-1267650600228229401496703205376");
     EXPECT_EQ(shareText(1, 0), "-");
-    EXPECT_EQ(shareText(1, 10000), "<0.1%");
     EXPECT_EQ(shareText(452, 1000), "45.2%");
-    EXPECT_EQ(weightText(0.4196), "0.4196");
     EXPECT_EQ(weightText(11384671.615009999), "11384671.61501");
     EXPECT_EQ(weightText(12.0), "12");
     EXPECT_EQ(weightText(HUGE_VAL), "null");
@@ -50,9 +41,8 @@ TEST(FormattingTest, SizesCountsSharesAndWeights) {
 
 TEST(FormattingTest, DayStampsNameTheirLocalDate) {
     using Formatting::dayText;
-    // Nearest local midnight of 2013-04-05 in UTC, UTC+2 (the evening before in UTC) and UTC-5.
+    // Local midnight of 2013-04-05 in UTC+2, the evening before in UTC.
     EXPECT_EQ(dayText(1365112800), "2013-04-05");
-    EXPECT_EQ(dayText(1365138000), "2013-04-05");
     EXPECT_EQ(dayText(951782400), "2000-02-29");
     EXPECT_EQ(dayText(999999999999999999), "(no date)");
     EXPECT_EQ(Formatting::localTimeText(1365163200), "2013-04-05 12:00");
@@ -60,10 +50,8 @@ TEST(FormattingTest, DayStampsNameTheirLocalDate) {
     using Formatting::parseLocalTime;
     EXPECT_EQ(parseLocalTime("2013-04-05T12:00:00"), 1365163200);
     EXPECT_EQ(parseLocalTime("2016-02-29"), 1456704000);
-    for (const char* bad : {"", "t", "2013-04-05T12:00", "2013-04-05 12:00:00", "2015-02-29", "2013-04-05T24:00:00",
-                            "2013-4-05", "+013-04-05"}) {
+    for (const char* bad : {"", "2013-04-05T12:00", "2015-02-29", "2013-04-05T24:00:00", "2013-4-05", "+013-04-05"})
         EXPECT_FALSE(parseLocalTime(bad)) << bad;
-    }
 }
 
 TEST(FormattingTest, CsvJsonAndHtmlEscapes) {
@@ -71,9 +59,8 @@ TEST(FormattingTest, CsvJsonAndHtmlEscapes) {
     EXPECT_EQ(csvField("Users,Staff"), "\"Users,Staff\"");
     EXPECT_EQ(csvField("say \"hi\""), "\"say \"\"hi\"\"\"");
     // What a spreadsheet would take for a formula shows as text.
-    for (const char* formula : {"=1+1", "+1", "-1", "@SUM(1+1)", "\tx", "\rx"}) {
+    for (const char* formula : {"=1+1", "+1", "-1", "@SUM(1+1)", "\tx", "\rx"})
         EXPECT_EQ(csvField(formula), "\"'" + std::string(formula) + "\"") << formula;
-    }
     EXPECT_EQ(csvField("=a,\"b\""), "\"'=a,\"\"b\"\"\"");
     EXPECT_EQ(csvField("a=1"), "a=1");
     EXPECT_EQ(jsonString("C:\\Data\\\"x\"\n\x01"), "\"C:\\\\Data\\\\\\\"x\\\"\\n\\u0001\"");

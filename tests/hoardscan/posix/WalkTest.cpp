@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 #include <atomic>
 #include <functional>
@@ -118,7 +116,6 @@ protected:
         fs::create_directories(fs::path(root + "/" + path).parent_path());
         std::ofstream(root + "/" + path, std::ios::binary) << std::string(size, 'x');
     }
-    void folder(const std::string& path) { fs::create_directories(root + "/" + path); }
 
     void walk(const std::string& fileSystems, const std::string& accounts, int32_t scheme = FileTypes::Extension) {
         RuleTables tables;
@@ -198,9 +195,7 @@ TEST_P(WalkTest, ADirectoryOffTheAccountsWayIsLeftAtOnce) {
                  "/users/*\naccount=%" + user + "%\n}\n}\n}\n}\n}\n");
     EXPECT_EQ(files(), 1);
     EXPECT_EQ(files(":0:ann:"), 1);
-    const std::vector<std::string> texts = log.debugTexts();
-    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Processing \"" + root + "/other/\"..."), 0);
-    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Processing \"" + root + "/other/below/\"..."), 0);
+    for (const std::string& text : log.debugTexts()) EXPECT_NE(text.rfind("Processing \"" + root + "/other/", 0), 0u);
 }
 
 TEST_P(WalkTest, SymbolicLinksAreCountedAsLinksAndNeverFollowed) {
@@ -213,10 +208,7 @@ TEST_P(WalkTest, SymbolicLinksAreCountedAsLinksAndNeverFollowed) {
     EXPECT_EQ(files(":0:txt:0:plain:"), 1);
 }
 
-// Faults a real tree cannot show on demand, in one tree: a subdirectory leading back into its
-// path, one replaced by a link just before it is entered, a mount point (left to the walk of
-// its own drive), and a file that vanishes after the listing (counted without bytes, with the
-// first band's temperatures, and reported).
+// A loop back into the path, a directory swapped for a link, a mount point, a vanished file.
 TEST_P(WalkTest, TreeFaultsCostOnlyWhatTheyTouch) {
     TreeFaults fake;
     file("a/b/loop/x.txt", 1);
@@ -249,8 +241,7 @@ TEST_P(WalkTest, TreeFaultsCostOnlyWhatTheyTouch) {
     }
 }
 
-// One status call per file, asked through its directory and handed to every step, none of
-// which asks again; a subdirectory is only opened.
+// One status call per file, handed to every step; a subdirectory is only opened.
 TEST_P(WalkTest, EachFileCostsOneStatusCall) {
     TreeFaults fake;
     for (int i = 0; i < 20; ++i) file("d" + std::to_string(i % 4) + "/f" + std::to_string(i) + ".txt", i);
@@ -263,37 +254,14 @@ TEST_P(WalkTest, EachFileCostsOneStatusCall) {
     EXPECT_EQ(fs::current_path(), before) << "the walk never moves the current directory";
 }
 
-TEST_P(WalkTest, SeparatorsAndControlBytesInNamesStayInsideTheirFields) {
-    settings.inactiveLog = true;
-    file("x:y/a:b\x01" "c", 5);
-    const std::string cold = root + "/x:y/a:b\x01" "c";
-    struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, cold.c_str(), old, 0), 0);
-    file("d,e/f,g", 3);
-    struct timespec older[2] = {{1000000000, 0}, {1000000000, 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, (root + "/d,e/f,g").c_str(), older, 0), 0);
-    walk("", "", FileTypes::FileName);
-    ASSERT_EQ(files(), 2);
-    for (const auto& [key, values] : tallies.accountRecords()) {
-        EXPECT_EQ(std::count(key.begin(), key.end(), ':'), 19) << key;  // ten "0:" fields, nine joints
-        EXPECT_EQ(std::count_if(key.begin(), key.end(), [](char c) { return c < 0x20 && c >= 0; }), 0);
-    }
-    EXPECT_EQ(files(":0:" + root + "/x_y/:"), 1);
-    EXPECT_EQ(files(":0:a_b_c:"), 1);
-    ASSERT_EQ(tallies.inactiveRows().size(), 2u);
-    for (const std::string& row : tallies.inactiveRows()) EXPECT_EQ(std::count(row.begin(), row.end(), ','), 5) << row;
-}
-
-// Far below a directory (its handle let go), the walk's way back up is cut: the chain it is in
-// moves out of the directory and the directory is renamed. What the walk had not taken of that
-// directory is lost and reported; the rest of the tree is walked.
+// The way back up to a directory far above is cut: what was left of it is lost and reported.
 TEST_P(WalkTest, ADirectoryThatCannotBeFoundAgainCostsOnlyWhatWasLeftOfIt) {
     TreeFaults fake;
     std::string chain = "a/deep";
     for (int level = 0; level < 300; ++level) chain += "/d";
     file(chain + "/bottom.txt", 1);
     file("b/g.txt", 1);
-    folder("elsewhere");
+    fs::create_directory(root + "/elsewhere");
     // Subdirectories of a/ listed after deep/ are what the cut costs.
     int before = 0, after = 0;
     for (int z = 0; z < 100 && after == 0; ++z) {
@@ -317,9 +285,8 @@ TEST_P(WalkTest, ADirectoryThatCannotBeFoundAgainCostsOnlyWhatWasLeftOfIt) {
     EXPECT_EQ(log.messages("ERROR", 32), (std::vector<std::string>{root + "/a/"}));
 }
 
-// Ten subtrees of 21 directories each; halfway through the first, with helpers reading ahead,
-// the last subtree (far beyond what they may hold) loses a directory and gains another. Walked with helpers, the records
-// and every log line come as from the walk that reads each directory itself.
+// The last subtree, far beyond what helpers hold, changes while the first is walked: the records
+// and log lines come as from the walk that reads each directory itself.
 TEST_P(WalkTest, ATreeChangingUnderTheWalkGivesTheRecordsAndLogOfTheWalkWithoutHelpers) {
     const auto build = [&] {
         for (int s = 0; s < 10; ++s) {
