@@ -63,39 +63,30 @@ private:
 // Restores the process-wide logging settings a test changes.
 class LogStateScope {
 public:
-    LogStateScope()
-        : debugLevel_(debugLevel()), severity_(severityFilter()), timeMode_(timeMode()), systemLog_(systemLog()),
-          catalogue_(catalogue()), scheme_(rotationScheme()), interval_(rotationInterval()), size_(rotationSize()),
-          keep_(rotationKeep()), messages_(agentMessages()), application_(logApplicationName()),
-          initPending_(initRotationPending()) {}
+    LogStateScope() {
+        keep(debugLevel(), setDebugLevel);
+        keep(severityFilter(), setSeverityFilter);
+        keep(timeMode(), setTimeMode);
+        keep(systemLog(), setSystemLog);
+        keep(catalogue(), setCatalogue);
+        keep(rotationScheme(), setRotationScheme);
+        keep(rotationInterval(), setRotationInterval);
+        keep(rotationSize(), setRotationSize);
+        keep(rotationKeep(), setRotationKeep);
+        keep(agentMessages(), setAgentMessages);
+        keep(logApplicationName(), setApplicationName);
+        restore_.push_back([pending = initRotationPending()] { pending ? armInitRotation() : clearInitRotation(); });
+    }
     ~LogStateScope() {
-        setDebugLevel(debugLevel_);
-        setSeverityFilter(severity_);
-        setTimeMode(timeMode_);
-        setSystemLog(systemLog_);
-        setCatalogue(catalogue_);
-        setRotationScheme(scheme_);
-        setRotationInterval(interval_);
-        setRotationSize(size_);
-        setRotationKeep(keep_);
-        setAgentMessages(messages_);
-        setApplicationName(application_);
-        if (initPending_) armInitRotation();
-        else clearInitRotation();
+        for (const auto& restore : restore_) restore();
     }
     LogStateScope(const LogStateScope&) = delete;
     LogStateScope& operator=(const LogStateScope&) = delete;
 
 private:
-    int32_t debugLevel_, severity_, timeMode_;
-    bool systemLog_;
-    const LogCommons* catalogue_;
-    uint32_t scheme_;
-    TimeSpan interval_;
-    int32_t size_, keep_;
-    bool messages_;
-    std::string application_;
-    bool initPending_;
+    template <typename T, typename Set>
+    void keep(T value, Set set) { restore_.push_back([value, set] { set(value); }); }
+    std::vector<std::function<void()>> restore_;
 };
 
 }  // namespace Quilna::TestSupport

@@ -13,6 +13,17 @@ bool answer(const std::optional<T>& fake, T& out, Native native) {
     out = *fake;
     return true;
 }
+
+// Answers from a table entry, a refusal for an empty one; a missing key asks the native backend.
+template <typename T, typename Native>
+bool fromTable(const std::map<std::string, std::optional<T>>& table, const std::string& key, T& out, SystemError& error,
+               Native native) {
+    auto found = table.find(key);
+    if (found == table.end()) return native();
+    if (!found->second) error = deniedError;
+    else out = *found->second;
+    return found->second.has_value();
+}
 }  // namespace
 
 FakePlatform::FakePlatform() { installPlatform(this); }
@@ -40,39 +51,17 @@ bool FakePlatform::getEnv(const std::string& name, std::string& value) {
 
 const PathSyntax& FakePlatform::pathSyntax() { return syntax ? *syntax : NativePlatform::pathSyntax(); }
 
-bool FakePlatform::logicalDrives(std::vector<std::string>& roots, SystemError& error) {
-    if (drivesError) {
-        error = *drivesError;
-        return false;
-    }
-    return answer(drives, roots, [&] { return NativePlatform::logicalDrives(roots, error); });
-}
-
 int FakePlatform::driveType(const std::string& root) {
     auto found = driveTypes.find(root);
     return found == driveTypes.end() ? NativePlatform::driveType(root) : found->second;
 }
 
 bool FakePlatform::clusterSize(const std::string& root, uint32_t& bytes, SystemError& error) {
-    auto found = clusterSizes.find(root);
-    if (found == clusterSizes.end()) return NativePlatform::clusterSize(root, bytes, error);
-    if (!found->second) {
-        error = deniedError;
-        return false;
-    }
-    bytes = *found->second;
-    return true;
+    return fromTable(clusterSizes, root, bytes, error, [&] { return NativePlatform::clusterSize(root, bytes, error); });
 }
 
 bool FakePlatform::compressedSize(const std::string& path, uint64_t& bytes, SystemError& error) {
-    auto found = compressedSizes.find(path);
-    if (found == compressedSizes.end()) return NativePlatform::compressedSize(path, bytes, error);
-    if (!found->second) {
-        error = deniedError;
-        return false;
-    }
-    bytes = *found->second;
-    return true;
+    return fromTable(compressedSizes, path, bytes, error, [&] { return NativePlatform::compressedSize(path, bytes, error); });
 }
 
 bool FakePlatform::fileInfo(const std::string& path, FileInfo& out) {
@@ -126,10 +115,6 @@ bool FakePlatform::writeRegistryString(const std::string& keyPath, const std::st
     if (!registryFake) return NativePlatform::writeRegistryString(keyPath, name, value, view64);
     registry[keyPath + "\\" + name] = {RegistryType::String, value};
     return true;
-}
-
-uint32_t FakePlatform::processorArchitecture() {
-    return architecture ? *architecture : NativePlatform::processorArchitecture();
 }
 
 bool FakePlatform::osVersion(OsVersion& out) {

@@ -24,8 +24,6 @@ public:
     std::optional<int64_t> clock;                         // now(); advanced by sleepMs when set
     std::map<std::string, std::optional<std::string>> environment;  // nullopt: variable unset
     std::optional<PathSyntax> syntax;
-    std::optional<std::vector<std::string>> drives;
-    std::optional<SystemError> drivesError;               // logicalDrives fails with this error
     std::map<std::string, int> driveTypes;
     std::map<std::string, std::optional<uint32_t>> clusterSizes;     // nullopt: the query fails
     std::map<std::string, std::optional<uint64_t>> compressedSizes;  // nullopt: the query fails
@@ -36,7 +34,6 @@ public:
     std::map<std::string, std::pair<uint32_t, std::string>> registry;  // "key\name" -> (type, data)
     bool registryFake = false;                            // true: registry only from the table
     uint64_t registryReads = 0;                           // calls of readRegistry
-    std::optional<uint32_t> architecture;
     std::optional<OsVersion> version;
     std::optional<std::string> computer, domain, group, user;
     std::optional<bool> wow64;
@@ -52,7 +49,6 @@ public:
     void sleepMs(uint32_t milliseconds) override;
     bool getEnv(const std::string& name, std::string& value) override;
     const PathSyntax& pathSyntax() override;
-    bool logicalDrives(std::vector<std::string>& roots, SystemError& error) override;
     int driveType(const std::string& root) override;
     bool clusterSize(const std::string& root, uint32_t& bytes, SystemError& error) override;
     bool compressedSize(const std::string& path, uint64_t& bytes, SystemError& error) override;
@@ -65,7 +61,6 @@ public:
                      std::string& data) override;
     bool writeRegistryString(const std::string& keyPath, const std::string& name, const std::string& value,
                              bool view64) override;
-    uint32_t processorArchitecture() override;
     bool osVersion(OsVersion& out) override;
     bool computerName(std::string& out) override;
     bool dnsDomain(std::string& out) override;
