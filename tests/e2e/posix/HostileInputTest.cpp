@@ -13,8 +13,7 @@ namespace {
 
 // A run of the same installation without the attack: the yardstick.
 struct Yardstick {
-    double seconds;
-    double mebibytes;
+    double seconds, mebibytes;
 };
 
 Yardstick plainRun(ScanInstallation& installation) {

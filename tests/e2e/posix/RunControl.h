@@ -26,25 +26,16 @@ inline bool hasEnded(pid_t child) {
     return ::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == child;
 }
 
-// Holds a process still for a scope: stopped (as /proc shows it) on construction, continued
-// after. Between locks: stopped again until it holds none (a line of a shared log half written
-// would hold up every other writer).
+// Holds a process still for a scope: stopped (as /proc shows it) on construction, continued after.
 class Stopped {
 public:
-    explicit Stopped(pid_t process, bool betweenLocks = false) : process_(process) {
-        const std::string id = " " + std::to_string(process) + " ";
+    explicit Stopped(pid_t process) : process_(process) {
+        ::kill(process_, SIGSTOP);
         eventually([&] {
-            ::kill(process_, SIGSTOP);
-            eventually([&] {
-                const std::string stat = TestSupport::TestDirectory::readFile("/proc/" + std::to_string(process_) + "/stat");
-                const size_t close = stat.rfind(')');
-                return close == std::string::npos || close + 2 >= stat.size() || std::strchr("TtZ", stat[close + 2]);
-            }, 10s);
-            if (!betweenLocks || TestSupport::TestDirectory::readFile("/proc/locks").find(id) == std::string::npos)
-                return true;
-            ::kill(process_, SIGCONT);
-            return false;
-        });
+            const std::string stat = TestSupport::TestDirectory::readFile("/proc/" + std::to_string(process_) + "/stat");
+            const size_t close = stat.rfind(')');
+            return close == std::string::npos || close + 2 >= stat.size() || std::strchr("TtZ", stat[close + 2]);
+        }, 10s);
     }
     ~Stopped() { ::kill(process_, SIGCONT); }
     Stopped(const Stopped&) = delete;
@@ -78,19 +69,16 @@ public:
         return lines;
     }
 
-    // Waits until a line holds the text and gives that line; empty when the process ended first.
-    std::string waitForLine(const std::string& text, pid_t process) {
-        std::string found;
+    // Waits until a line holds the text; false when the process ended first.
+    bool waitFor(const std::string& text, pid_t process) {
+        bool found = false;
         auto look = [&] {
-            for (const std::string& line : newLines())
-                if (found.empty() && line.find(text) != std::string::npos) found = line;
-            return !found.empty();
+            for (const std::string& line : newLines()) found = found || line.find(text) != std::string::npos;
+            return found;
         };
         eventually([&] { return look() || hasEnded(process); });
-        look();
-        return found;
+        return look();
     }
-    bool waitFor(const std::string& text, pid_t process) { return !waitForLine(text, process).empty(); }
 
 private:
     std::string path_;

@@ -261,13 +261,7 @@ constexpr bool memoryIsMeasured = false;  // shadow memory and quarantine, not t
 constexpr bool memoryIsMeasured = true;
 #endif
 
-inline uid_t nobody() {
-    const struct passwd* entry = ::getpwnam("nobody");
-    return entry ? entry->pw_uid : 65534;
-}
-inline gid_t nobodyGroup() {
-    const struct passwd* entry = ::getpwnam("nobody");
-    return entry ? entry->pw_gid : 65534;
-}
+inline uid_t nobody() { return ::getpwnam("nobody") ? ::getpwnam("nobody")->pw_uid : 65534; }
+inline gid_t nobodyGroup() { return ::getpwnam("nobody") ? ::getpwnam("nobody")->pw_gid : 65534; }
 
 }  // namespace Quilna::EndToEnd
