@@ -96,6 +96,12 @@ TEST_F(FileTypesTest, EachSchemeGivesTheFileSystemAndTheType) {
     types.setScheme(FileTypes::Extension);
     EXPECT_EQ(facts("a.txt", "/data/", "/"), "/|txt");
     EXPECT_EQ(facts("a.txt", "/mnt/usb/x/", "/mnt/usb/"), "/mnt/usb|txt");
+    // An unknown scheme leaves the facts as they were and warns.
+    types.setScheme(7);
+    std::string fileSystem = "fs", fileType = "type";
+    types.fileFacts("/", "a.doc", "/", status, fileSystem, fileType);
+    EXPECT_EQ(fileSystem + "|" + fileType, "fs|type");
+    EXPECT_EQ(log.messages("WARNING", 14), (Texts{"7"}));
 }
 
 TEST_F(FileTypesTest, ExtensionsMatchedOnlyByAPatternAreCollectedWithTheSwitch) {
@@ -106,15 +112,6 @@ TEST_F(FileTypesTest, ExtensionsMatchedOnlyByAPatternAreCollectedWithTheSwitch) 
     types.setCollectExtensions(true);
     for (const char* name : {"Report.DOC", "photo.PNG", "photo.jpeg", "data.xyz", "again.png"}) facts(name);
     EXPECT_EQ(tallies.extensionLines(), (Texts{"png", "jpeg", "xyz"}));
-}
-
-TEST_F(FileTypesTest, UnknownSchemesLeaveTheFactsAndWarn) {
-    types.setScheme(7);  // unknown: the facts stay as they were
-    std::string fileSystem = "fs", fileType = "type";
-    types.fileFacts("c:\\", "a.doc", "C:\\", status, fileSystem, fileType);
-    EXPECT_EQ(fileSystem + "|" + fileType, "fs|type");
-    EXPECT_EQ(log.messages("WARNING", 14), (Texts{"7"}));
-    EXPECT_TRUE(log.debugTexts().empty());
 }
 
 TEST_F(FileTypesTest, MappingFileErrors) {
