@@ -12,6 +12,17 @@ namespace {
 
 using Groups = std::vector<std::string>;
 
+// Remembers the server each owner lookup was sent to.
+class ServerProbe : public FakePlatform {
+public:
+    bool fileOwner(const std::string& path, const std::string& server, std::string& domain,
+                   std::string& account) override {
+        servers.push_back(server);
+        return FakePlatform::fileOwner(path, server, domain, account);
+    }
+    std::vector<std::string> servers;
+};
+
 // A Windows computer with three local groups; the group tables start empty for each test.
 class OwnersTest : public ::testing::Test {
 protected:
@@ -36,7 +47,7 @@ protected:
         return user;
     }
 
-    FakePlatform fake;
+    ServerProbe fake;
     Owners owners;
     FileStatus status;
 };
@@ -97,31 +108,13 @@ TEST_F(OwnersTest, FailedGroupListsAreAskedAgain) {
     EXPECT_EQ(fake.localGroupsCalls, 2);
 }
 
-// Remembers the server each owner lookup was sent to.
-class ServerProbe : public FakePlatform {
-public:
-    bool fileOwner(const std::string& path, const std::string& server, std::string& domain,
-                   std::string& account) override {
-        servers.push_back(server);
-        return FakePlatform::fileOwner(path, server, domain, account);
-    }
-    std::vector<std::string> servers;
-};
-
-TEST(Owners, OwnersOfNetworkFilesAreAskedOfTheirServer) {
-    Owners::forgetGroupTables();
-    ServerProbe probe;
-    probe.syntax = FakePlatform::windowsSyntax();
-    probe.groups = {SystemError{}, {}};
-    Owners owners;
-    FileStatus status;
-    std::vector<std::string> groups;
+TEST_F(OwnersTest, OwnersOfNetworkFilesAreAskedOfTheirServer) {
+    Groups groups;
     for (const char* directory : {"\\\\files\\home\\ann\\", "c:\\data\\", "\\\\x", "\\\\srv"}) {
         std::string user = "UNDEF";
         owners.ownerOf(directory, "a.doc", status, user, groups);
     }
-    EXPECT_EQ(probe.servers, (std::vector<std::string>{"files", "", "", "srv"}));
-    Owners::forgetGroupTables();
+    EXPECT_EQ(fake.servers, (std::vector<std::string>{"files", "", "", "srv"}));
 }
 
 TEST(Owners, TheOwnerIdOfTheStatusNamesTheUser) {
