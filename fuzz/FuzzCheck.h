@@ -17,7 +17,9 @@ inline void require(bool condition, const char* property = "property") {
     std::abort();
 }
 
-inline std::string text(const uint8_t* data, size_t size) { return std::string(reinterpret_cast<const char*>(data), size); }
+inline std::string text(const uint8_t* data, size_t size) {
+    return std::string(reinterpret_cast<const char*>(data), size);
+}
 
 // The input after its first byte, which chooses one of `choices` (seeds begin with '0', '1', ...).
 inline std::string chosen(const uint8_t* data, size_t size, size_t choices, size_t& choice) {

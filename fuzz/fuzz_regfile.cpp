@@ -19,7 +19,7 @@ namespace {
 
 const char* const kKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Quilna\\Resources";
 const char* const kKeyOtherCase = "hkey_local_machine\\software\\QUILNA\\resources";
-const char* const kNames[] = {"ConfigurationDir",   "HoardscanDebugLog",  "StartupLogDir", "StartupDebugLevel",
+const char* const kNames[] = {"ConfigurationDir",   "HoardscanDebugLog",   "StartupLogDir", "StartupDebugLevel",
                               "HoardscanLogOpened", "HoardscanLogCounter", "Root",          ""};
 
 struct Value {

@@ -41,7 +41,8 @@ void checkRules(LoggerUnit& logger, const RuleTables& tables) {
     std::string account, site;
     for (const char* directory : {"/", "/home/ann/deep/", "c:\\users\\ann\\", ""}) {
         decisions.isAccountedDirectory(directory);
-        if (decisions.accountOf(directory, "Report.DOC", account, site)) require(site == identity.domain, "the site is ours");
+        if (decisions.accountOf(directory, "Report.DOC", account, site))
+            require(site == identity.domain, "the site is ours");
         decisions.isExcludedTree(directory, "Sub Dir", "fixed");
         decisions.isIncludedFile(directory, "x.tmp", "remote");
     }

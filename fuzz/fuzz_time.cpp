@@ -20,12 +20,8 @@ namespace {
 // UTC, northern and southern daylight saving, half-hour offsets and shifts, and a zone whose
 // daylight saving starts and ends in one month.
 const char* const kZones[] = {
-    "+00:00",
-    "+01:00 (+01:00 3M5W6D2H-10M5W6D3H)",
-    "+10:00 (+01:00 10M1W6D2H-4M1W6D3H)",
-    "+05:30",
-    "-03:30 (+00:30 3M2W6D2H-11M1W6D2H)",
-    "-08:00 (+01:00 3M2W6D2H-3M4W6D2H)",
+    "+00:00", "+01:00 (+01:00 3M5W6D2H-10M5W6D3H)", "+10:00 (+01:00 10M1W6D2H-4M1W6D3H)",
+    "+05:30", "-03:30 (+00:30 3M2W6D2H-11M1W6D2H)", "-08:00 (+01:00 3M2W6D2H-3M4W6D2H)",
 };
 constexpr size_t kZoneCount = sizeof kZones / sizeof kZones[0];
 

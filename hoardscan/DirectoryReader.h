@@ -36,8 +36,8 @@ public:
     void readPiece(WalkDirectory& directory, OpenDirectory& open, PieceRead& read) const;
 
 private:
-    void readFile(const WalkDirectory& directory, OpenDirectory& open, const std::string& name,
-                  PathRules::Probe& probe, WalkDirectory::File& file) const;
+    void readFile(const WalkDirectory& directory, OpenDirectory& open, const std::string& name, PathRules::Probe& probe,
+                  WalkDirectory::File& file) const;
     std::unique_ptr<WalkDirectory> subdirectory(WalkDirectory& directory, const std::string& name,
                                                 PathRules::Probe& probe) const;
 

@@ -36,10 +36,8 @@ void giveType(const std::string& typeName, const std::string& extension, std::st
 // The text after the name's last "." as written; empty without ".".
 void extensionOf(const std::string& name, std::string& extension) {
     size_t dot = name.rfind('.');
-    if (dot == std::string::npos)
-        extension.clear();
-    else
-        extension.assign(name, dot + 1, std::string::npos);
+    if (dot == std::string::npos) extension.clear();
+    else extension.assign(name, dot + 1, std::string::npos);
 }
 
 }  // namespace
@@ -99,7 +97,8 @@ bool FileTypes::loadFileTypeMappingText(std::string_view content, const std::str
     if (line.size() >= 13 && startsWith(line, "default-dirs")) {
         defaultDirectories_ = split(afterEquals(line), ',');
         defaultDirectoriesLower_.clear();
-        for (const std::string& directory : defaultDirectories_) defaultDirectoriesLower_.push_back(lowerCopy(directory));
+        for (const std::string& directory : defaultDirectories_)
+            defaultDirectoriesLower_.push_back(lowerCopy(directory));
         RulesFiles::readSignificantLine(text, line);
     }
     while (!line.empty()) {
@@ -151,21 +150,19 @@ void FileTypes::fileItems(const std::string& line, const std::string& typeName) 
 void FileTypes::fileFacts(const std::string& currentDirectory, const std::string& name, const std::string& root,
                           const FileStatus& status, std::string& fileSystem, std::string& fileType) {
     switch (scheme_) {
-    case Extension:
-        rootField(root, fileSystem);
-        extensionOf(name, fileType);
-        break;
-    case Mapping:
-        rootField(root, fileSystem);
-        mappedType(currentDirectory, name, status, fileType);
-        break;
-    case FileName:
-        fileSystem = currentDirectory;
-        fileType = name;
-        break;
-    default:
-        logger_.warning(Message::UnknownScheme, ParamStream() << scheme_);
-        return;
+        case Extension:
+            rootField(root, fileSystem);
+            extensionOf(name, fileType);
+            break;
+        case Mapping:
+            rootField(root, fileSystem);
+            mappedType(currentDirectory, name, status, fileType);
+            break;
+        case FileName:
+            fileSystem = currentDirectory;
+            fileType = name;
+            break;
+        default: logger_.warning(Message::UnknownScheme, ParamStream() << scheme_); return;
     }
     if (LoggerUnit::isDebugOn(5))
         logger_.debug(5, "      Filesystem=\"%s\", Filetype=\"%s\".", ParamStream() << fileSystem << fileType);

@@ -70,10 +70,10 @@ private:
     std::vector<std::string> defaultDirectories_;
     std::vector<std::string> defaultDirectoriesLower_;
     std::vector<std::pair<std::string, std::string>> attributeTypes_;  // (word, type)
-    std::vector<uint16_t> attributeBits_;                               // the words' bits
+    std::vector<uint16_t> attributeBits_;                              // the words' bits
     std::map<std::string, std::string> extensionTypes_;
-    std::vector<std::pair<std::string, std::string>> patternTypes_;    // (pattern, type)
-    std::string extension_;  // reused per file
+    std::vector<std::pair<std::string, std::string>> patternTypes_;  // (pattern, type)
+    std::string extension_;                                          // reused per file
 };
 
 }  // namespace Quilna

@@ -93,9 +93,9 @@ void ReadAhead::dropRest(WalkDirectory& directory) {
         discard(*below);
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    pending_.erase(std::remove_if(pending_.begin(), pending_.end(),
-                                  [&](size_t level) { return path_[level] == &directory; }),
-                   pending_.end());
+    pending_.erase(
+        std::remove_if(pending_.begin(), pending_.end(), [&](size_t level) { return path_[level] == &directory; }),
+        pending_.end());
 }
 
 size_t ReadAhead::startedAhead(WalkDirectory& directory) {
@@ -139,10 +139,8 @@ bool ReadAhead::nextPiece(WalkDirectory& directory, WalkDirectory::Piece& piece)
             return true;
         }
         if (directory.listingEnded) return false;
-        if (directory.busy)
-            awaitReader(directory, lock);
-        else
-            read(directory, lock);
+        if (directory.busy) awaitReader(directory, lock);
+        else read(directory, lock);
     }
 }
 
@@ -150,10 +148,8 @@ bool ReadAhead::nextPiece(WalkDirectory& directory, WalkDirectory::Piece& piece)
 // thread woken for every directory would cost more than the reading.
 void ReadAhead::awaitReader(WalkDirectory& directory, std::unique_lock<std::mutex>& lock) {
     while (directory.busy) {
-        if (WalkDirectory* work = nextWork())
-            read(*work, lock, true);
-        else
-            waitForWalk(lock, [&] { return !directory.busy; });
+        if (WalkDirectory* work = nextWork()) read(*work, lock, true);
+        else waitForWalk(lock, [&] { return !directory.busy; });
     }
 }
 

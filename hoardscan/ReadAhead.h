@@ -86,12 +86,12 @@ private:
     std::mutex mutex_;
     std::condition_variable helpersWait_;
     std::condition_variable walkWait_;
-    size_t idle_ = 0;        // helpers asleep
+    size_t idle_ = 0;  // helpers asleep
     bool walkWaits_ = false;
-    size_t ahead_ = 0;       // directories begun by helpers that the walk has not reached
+    size_t ahead_ = 0;  // directories begun by helpers that the walk has not reached
     std::unique_ptr<DirectoryReader> reader_;
     std::vector<WalkDirectory*> path_;
-    std::vector<size_t> pending_;  // levels below the top with subdirectories not yet taken
+    std::vector<size_t> pending_;          // levels below the top with subdirectories not yet taken
     std::vector<WalkDirectory*> working_;  // what each reader works on now
     bool stopping_ = false;
     std::vector<std::thread> helpers_;

@@ -14,8 +14,8 @@ ResultFile::ResultFile(LoggerUnit& logger, std::string stem, std::string ending,
 bool ResultFile::begin(const std::string& directory, int32_t day) {
     if (file_.isOpen()) return true;
     if (!name_.empty()) return reopen();
-    const std::string name = directory + stem_ + "-" + StringUtils::intText(day) + "-" +
-                             StringUtils::uint64Text(processId_) + ending_;
+    const std::string name =
+        directory + stem_ + "-" + StringUtils::intText(day) + "-" + StringUtils::uint64Text(processId_) + ending_;
     // A file of that name is a leftover of a killed run with the same process id, emptied here;
     // a link or another user's file is refused, as is a directory another user controls.
     if (!file_.open(name, BasicFile::Write)) {

@@ -289,8 +289,8 @@ InactiveRow ResultFileReader::parseInactiveRow(std::string_view line, int64_t nu
     const auto kib = allDigits(cells[2]) ? parseInteger(cells[2]) : std::nullopt;
     if (!kib) fail(number, "the size in KiB is not a whole number");
     if (cells[4].empty()) fail(number, "the inactive row has no temperature");
-    return InactiveRow{number, std::string(cells[0]), std::string(cells[1]), *kib, std::string(cells[3]),
-                       std::string(cells[4])};
+    return InactiveRow{number, std::string(cells[0]), std::string(cells[1]),
+                       *kib,   std::string(cells[3]), std::string(cells[4])};
 }
 
 void ResultFileReader::forEachInactiveRow(const InactiveRowSink& sink) {

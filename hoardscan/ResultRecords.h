@@ -15,15 +15,24 @@ enum class ResultFileKind { AccountRecords, InactiveFiles, TemperatureLog, Exten
 // the scanner has not closed that file, so its content must not be read.
 struct ResultFileName {
     ResultFileKind kind = ResultFileKind::AccountRecords;
-    int64_t day = 0;        // seconds since 1970 of the nearest local midnight
+    int64_t day = 0;  // seconds since 1970 of the nearest local midnight
     int64_t processId = 0;
-    std::string monitor;    // temperature logs only
+    std::string monitor;  // temperature logs only
     bool unfinished = false;
 };
 
 // The ten fields of a record key, in the order they are written.
 enum class KeyField : size_t {
-    Site, Host, FileSystem, Account, User, Group, FileType, Status, AccessTemperature, ModifyTemperature
+    Site,
+    Host,
+    FileSystem,
+    Account,
+    User,
+    Group,
+    FileType,
+    Status,
+    AccessTemperature,
+    ModifyTemperature
 };
 inline constexpr size_t keyFieldCount = 10;
 

@@ -42,11 +42,11 @@ struct FilePath {
 
 // Where one placeholder's component lies in the path (current directory text + name).
 struct Component {
-    uint64_t pieces = 0;       // pieces of the split into at most N + 1
-    size_t begin = 0;          // the N-th piece, as positions in the path
+    uint64_t pieces = 0;  // pieces of the split into at most N + 1
+    size_t begin = 0;     // the N-th piece, as positions in the path
     size_t end = 0;
-    bool network = false;      // piece 1 of a "\\server" path gets the "\\" back
-    bool wholePath = false;    // the N-th piece is the last one: the prefix is the file itself
+    bool network = false;    // piece 1 of a "\\server" path gets the "\\" back
+    bool wholePath = false;  // the N-th piece is the last one: the prefix is the file itself
 };
 
 Component findComponent(const FilePath& path, uint64_t n, const PathSyntax& syntax) {
@@ -165,9 +165,9 @@ private:
 
 }  // namespace
 
-bool RuleDecisions::accountOf(const PathRules& rules, const PathRules::Probe& directoryState,
-                              const AccountEntry* entry, const std::string& currentDirectory, const std::string& name,
-                              std::string& account, std::string& site) {
+bool RuleDecisions::accountOf(const PathRules& rules, const PathRules::Probe& directoryState, const AccountEntry* entry,
+                              const std::string& currentDirectory, const std::string& name, std::string& account,
+                              std::string& site) {
     if (!rules.hasSites()) {
         account = "undef";
         site = identity_.domain;
@@ -199,9 +199,9 @@ bool RuleDecisions::expandPlaceholders(const std::string& currentDirectory, cons
         const FilePath path{currentDirectory, name};
         Component component = findComponent(path, n, syntax);
         if (n == 0 || component.pieces < n) {
-            logger_.warning(Message::PlaceholderTooDeep,
-                            ParamStream() << static_cast<unsigned long long>(n) << path.whole()
-                                          << static_cast<unsigned long long>(component.pieces));
+            logger_.warning(Message::PlaceholderTooDeep, ParamStream()
+                                                             << static_cast<unsigned long long>(n) << path.whole()
+                                                             << static_cast<unsigned long long>(component.pieces));
             account.insert(start, "UNDEF");
             start = account.find('%', start + 5);
             continue;

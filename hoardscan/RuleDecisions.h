@@ -31,8 +31,7 @@ public:
     bool isExcludedTree(const std::string& parentDirectory, const std::string& directory,
                         const std::string& fileSystem);
     // False when the first file-system rule matching the file is an exclude rule.
-    bool isIncludedFile(const std::string& currentDirectory, const std::string& name,
-                        const std::string& fileSystem);
+    bool isIncludedFile(const std::string& currentDirectory, const std::string& name, const std::string& fileSystem);
     // False when no account entry lies inside the directory or on the way to it.
     bool isAccountedDirectory(const std::string& currentDirectory);
     // False when the file is not accounted. Otherwise account gets the entry's account with

@@ -10,9 +10,9 @@ namespace Quilna {
 
 struct RuleText {
     std::string_view text;
-    std::string fileName;      // names the file in messages
-    size_t position = 0;       // where the next line starts
-    int32_t lineNumber = 0;    // lines read so far, skipped ones included
+    std::string fileName;    // names the file in messages
+    size_t position = 0;     // where the next line starts
+    int32_t lineNumber = 0;  // lines read so far, skipped ones included
 };
 
 }  // namespace Quilna

@@ -80,15 +80,15 @@ bool Hoardscan::reportParallelism() {
     int32_t wanted = 0;
     if (int result = logging_.configuration->getInteger("hoardscan.filesystems-in-parallel", wanted);
         result != ConfResult::Found)
-        return unusable("hoardscan.filesystems-in-parallel", "Integer", result, "No specified file system in parallel.");
+        return unusable("hoardscan.filesystems-in-parallel", "Integer", result,
+                        "No specified file system in parallel.");
     const int32_t available = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
     if (!LoggerUnit::isDebugOn(4)) return true;
     log().debug(4, "Max threads available for parallelism: %i", ParamStream() << available);
     if (available < wanted)
         log().debug(4, "Specified threads are greater than the available resources. Used threads: %i",
                     ParamStream() << available);
-    else
-        log().debug(4, "Used threads: %i", ParamStream() << wanted);
+    else log().debug(4, "Used threads: %i", ParamStream() << wanted);
     return true;
 }
 

@@ -64,7 +64,8 @@ void Hoardscan::closeRun(int exitCode) {
     const std::string outcome = outcomeText(exitCode);
     if (logging_.unit) {
         log().reportRepeats(Message::RepeatsLeftOut);
-        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started_);
+        const auto seconds =
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started_);
         log().notice(Message::RunFinished,
                      ParamStream() << exitCode << static_cast<long long>(seconds.count())
                                    << static_cast<unsigned long long>(tallies_.filesCounted())
@@ -76,8 +77,8 @@ void Hoardscan::closeRun(int exitCode) {
                                    << (resultFiles_ ? resultFiles_->enabledFiles() : 0) << outcome);
     }
     if (exitCode == ExitCode::Success) return;
-    const std::string where = logging_.unit ? " The log: " + logging_.directory + logging_.fileName
-                                            : " Nothing was logged.";
+    const std::string where =
+        logging_.unit ? " The log: " + logging_.directory + logging_.fileName : " Nothing was logged.";
     std::fprintf(stderr, "hoardscan: %s%s\n", outcome.c_str(), where.c_str());
     std::fflush(stderr);
 }

@@ -14,10 +14,10 @@ struct ScanSettings {
     bool extensionLog = false;
     bool inactiveLog = false;
     bool temperatureLog = false;
-    std::string temperatureMonitor;      // the access temperature whose bytes are logged per directory
-    std::string monitoredBand;           // its band's name as the temperatures file writes it
-    int64_t temperatureMonitorSize = 0;  // bytes; smaller directory totals are not logged
-    int32_t bufferSize = 1000;           // records held before a flush
+    std::string temperatureMonitor;            // the access temperature whose bytes are logged per directory
+    std::string monitoredBand;                 // its band's name as the temperatures file writes it
+    int64_t temperatureMonitorSize = 0;        // bytes; smaller directory totals are not logged
+    int32_t bufferSize = 1000;                 // records held before a flush
     std::vector<std::string> userDirectories;  // lower case
 };
 

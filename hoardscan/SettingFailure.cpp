@@ -19,15 +19,15 @@ std::string expectation(const DOMNode& entry, const std::string& type, int resul
         case ConfResult::UnclosedReference: return "a reference closed by '}' expected";
         case ConfResult::ReferenceLoop: return "references that end expected, not a loop";
         case ConfResult::TooLong:
-            return "at most " + std::to_string(ConfReader::maxExpandedLength) + " bytes once its references are expanded";
+            return "at most " + std::to_string(ConfReader::maxExpandedLength) +
+                   " bytes once its references are expanded";
         default: return "a value expected";
     }
 }
 
 }  // namespace
 
-bool report(LoggerUnit& logger, const ConfReader& configuration, const std::string& key, const char* type,
-            int result) {
+bool report(LoggerUnit& logger, const ConfReader& configuration, const std::string& key, const char* type, int result) {
     const DOMNode* entry = configuration.find(key);
     // No entry, or one without a type (a block): nothing that could be judged.
     if (!entry || entry->type().empty() || result == ConfResult::NotFound || result == ConfResult::NoValue) {

@@ -13,8 +13,7 @@ namespace SettingFailure {
 
 // FATAL 2 for a missing key, FATAL 34 with the value written and what was expected for one
 // that the lookup of this type refused (result: the ConfResult). Always false.
-bool report(LoggerUnit& logger, const ConfReader& configuration, const std::string& key, const char* type,
-            int result);
+bool report(LoggerUnit& logger, const ConfReader& configuration, const std::string& key, const char* type, int result);
 
 }  // namespace SettingFailure
 }  // namespace Quilna

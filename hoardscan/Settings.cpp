@@ -216,7 +216,8 @@ bool Hoardscan::readSwitches() {
     const ConfReader& configuration = *logging_.configuration;
     if (int result = configuration.getBool("hoardscan.extension", settings_.extensionLog); result != ConfResult::Found)
         return unusable("hoardscan.extension", "Bool", result, "No extension configured.");
-    if (int result = configuration.getBool("hoardscan.inactive-log", settings_.inactiveLog); result != ConfResult::Found)
+    if (int result = configuration.getBool("hoardscan.inactive-log", settings_.inactiveLog);
+        result != ConfResult::Found)
         return unusable("hoardscan.inactive-log", "Bool", result, "No inactive log configured.");
     if (int result = configuration.getBool("hoardscan.temperature-log", settings_.temperatureLog);
         result != ConfResult::Found)
@@ -241,9 +242,9 @@ bool Hoardscan::readTemperatureMonitor() {
     }
     settings_.temperatureMonitorSize = static_cast<int64_t>(mebibytes) * bytesPerMebibyte;
     if (LoggerUnit::isDebugOn(2))
-        log().debug(2, "Limits of %s directory size: %i",
-                    ParamStream() << settings_.temperatureMonitor
-                                  << static_cast<long long>(settings_.temperatureMonitorSize));
+        log().debug(
+            2, "Limits of %s directory size: %i",
+            ParamStream() << settings_.temperatureMonitor << static_cast<long long>(settings_.temperatureMonitorSize));
     return true;
 }
 
@@ -258,8 +259,9 @@ bool Hoardscan::findMonitoredBand() {
     }
     std::string names;
     for (const TemperatureBand& band : temperatures_->accessBands()) names += (names.empty() ? "" : ", ") + band.name;
-    log().fatal(Message::SettingInvalid, ParamStream() << "hoardscan.temperature-monitor" << settings_.temperatureMonitor
-                                                       << "one of the temperatures " + names + " expected");
+    log().fatal(Message::SettingInvalid, ParamStream()
+                                             << "hoardscan.temperature-monitor" << settings_.temperatureMonitor
+                                             << "one of the temperatures " + names + " expected");
     return false;
 }
 
@@ -320,9 +322,7 @@ bool Hoardscan::readFileTypeScheme() {
         case FileTypes::Extension: log().debug(1, "Will be using the extension file type scheme."); break;
         case FileTypes::Mapping: log().debug(1, "Will be using the file type mapping scheme."); break;
         case FileTypes::FileName: log().debug(1, "Will be using the file name file type scheme."); break;
-        case 2:
-            log().fatal(Message::SchemeRefused, ParamStream() << scheme << "hoardscan.filetype");
-            return false;
+        case 2: log().fatal(Message::SchemeRefused, ParamStream() << scheme << "hoardscan.filetype"); return false;
         default:
             log().error(Message::UnknownScheme, ParamStream() << scheme);
             log().fatal(Message::SettingMissing, ParamStream() << "hoardscan.filetype");
@@ -341,8 +341,9 @@ bool Hoardscan::readReadAhead() {
     if (result != ConfResult::Found && result != ConfResult::NotFound)
         return unusable("hoardscan.read-ahead", "Integer", result, "No read-ahead configured.");
     if (helpers < 0 || helpers > most) {
-        log().fatal(Message::SettingInvalid, ParamStream() << "hoardscan.read-ahead" << std::to_string(helpers)
-                                                           << "a number of helper threads from 0 (none) to 16 expected");
+        log().fatal(Message::SettingInvalid, ParamStream()
+                                                 << "hoardscan.read-ahead" << std::to_string(helpers)
+                                                 << "a number of helper threads from 0 (none) to 16 expected");
         return false;
     }
     walk_->readAheadWith(static_cast<unsigned>(helpers));

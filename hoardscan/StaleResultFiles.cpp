@@ -38,7 +38,8 @@ void Hoardscan::removeStaleResultFilesIn(const std::string& directory) {
             system.processExists(process))
             continue;
         if (FileOps::deleteFile(path))
-            log().notice(Message::StaleResultRemoved, ParamStream() << path << static_cast<unsigned long long>(process));
+            log().notice(Message::StaleResultRemoved, ParamStream()
+                                                          << path << static_cast<unsigned long long>(process));
     }
 }
 

@@ -20,9 +20,9 @@ void Tallies::sanitizeField(std::string& field) {
 
 void Tallies::buildKey(const RecordFields& fields, std::string& key) {
     key.clear();
-    const std::string_view parts[] = {fields.site,     fields.host,   fields.fileSystem,        fields.account,
-                                      fields.user,     fields.group,  fields.fileType,          fields.status,
-                                      fields.accessTemperature, fields.modifyTemperature};
+    const std::string_view parts[] = {
+        fields.site,  fields.host,     fields.fileSystem, fields.account,           fields.user,
+        fields.group, fields.fileType, fields.status,     fields.accessTemperature, fields.modifyTemperature};
     for (std::string_view part : parts) {
         if (!key.empty()) key.push_back(':');
         key.append("0:");

@@ -22,8 +22,8 @@ namespace {
 constexpr int64_t secondsPerDay = 86400;
 
 int32_t clampToInt32(int64_t value) {
-    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 // The limit of a band: a whole number of days, or -1 for "infinity" in any letter case;
@@ -82,7 +82,8 @@ bool Temperatures::loadTemperatures() {
     }
     if (!FileOps::exists(path)) {
         logger_.fatal(Message::SettingUnusable, ParamStream() << settingKey << path);
-        if (LoggerUnit::isDebugOn(1)) logger_.debug(1, "Temperaturs file \"%s\" does not exist.", ParamStream() << path);
+        if (LoggerUnit::isDebugOn(1))
+            logger_.debug(1, "Temperaturs file \"%s\" does not exist.", ParamStream() << path);
         return false;
     }
     return loadTemperaturesFile(path);

@@ -28,8 +28,7 @@ public:
     // Access and modify temperatures (in/out: the walk passes "UNKNOWN"; an age that no band
     // covers keeps it) from the status the walk read once for the file; a status that was not
     // found (exists false) gives both the first band's name.
-    void temperaturesOf(const std::string& name, std::string& access, std::string& modify,
-                        const FileStatus& status);
+    void temperaturesOf(const std::string& name, std::string& access, std::string& modify, const FileStatus& status);
 
     // The band of that name, compared without case; null when there is none.
     const TemperatureBand* bandNamed(const std::string& name) const;

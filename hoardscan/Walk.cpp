@@ -35,7 +35,11 @@ bool hasSubdirectoriesToEnter(const WalkDirectory& directory) {
 }  // namespace
 
 Walk::Walk(LoggerUnit& logger, const ScanSettings& settings, const ScanIdentity& identity, ScanEngine engine)
-    : logger_(logger), settings_(settings), identity_(identity), engine_(engine), readAhead_(std::make_unique<ReadAhead>(0)) {}
+    : logger_(logger),
+      settings_(settings),
+      identity_(identity),
+      engine_(engine),
+      readAhead_(std::make_unique<ReadAhead>(0)) {}
 
 Walk::~Walk() = default;
 
@@ -81,10 +85,8 @@ void Walk::walk(const std::string& root, const std::string& fileSystem) {
     openLevel(rootDirectory, 0);
     while (!levels_.empty() && !stopped_) {
         const WalkDirectory& level = *levels_.back();
-        if (level.next < level.subdirectories.size())
-            enterSubdirectory(readAhead_->takeSubdirectory());
-        else
-            leaveLevel();
+        if (level.next < level.subdirectories.size()) enterSubdirectory(readAhead_->takeSubdirectory());
+        else leaveLevel();
     }
     readAhead_->end();
     levels_.clear();
@@ -130,10 +132,8 @@ void Walk::openLevel(WalkDirectory& directory, size_t parentLength) {
         return;
     }
     directory.parentLength = parentLength;
-    if (levels_.empty())
-        directory_ = directory.path;
-    else
-        directory_.append(directory.name).push_back(platform().pathSyntax().separator);
+    if (levels_.empty()) directory_ = directory.path;
+    else directory_.append(directory.name).push_back(platform().pathSyntax().separator);
     if (LoggerUnit::isDebugOn(3)) logger_.debug(3, "Processing \"%s\"...", ParamStream() << directory_);
     if (directory.hasIdentity) engine_.driveCheck.enterDirectory(directory.identity.volume);
     else engine_.driveCheck.enterDirectory();
@@ -300,8 +300,7 @@ void Walk::processFile(const WalkDirectory& directory, WalkDirectory::File& file
     foldIntoTallies(path, name, logical, physical);
 }
 
-void Walk::foldIntoTallies(const std::string& directory, const std::string& name, int64_t logical,
-                           int64_t physical) {
+void Walk::foldIntoTallies(const std::string& directory, const std::string& name, int64_t logical, int64_t physical) {
     Tallies& tallies = engine_.tallies;
     ResultFiles& results = engine_.resultFiles;
     // ":" separates the key's fields; control bytes would break its line.
@@ -317,8 +316,7 @@ void Walk::foldIntoTallies(const std::string& directory, const std::string& name
     }
     if (settings_.inactiveLog && (access_ == "cold" || access_ == "frozen")) {
         const std::string lastAccess = status_.accessed.formatLocal(false, false);
-        if (tallies.addInactiveRow(name, directory, physical, lastAccess, access_))
-            results.flushInactiveRows(tallies);
+        if (tallies.addInactiveRow(name, directory, physical, lastAccess, access_)) results.flushInactiveRows(tallies);
     }
 }
 

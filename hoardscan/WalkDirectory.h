@@ -24,10 +24,10 @@ struct WalkDirectory {
     // A file of the listing, with what the walk will ask about it decided ahead.
     struct File {
         std::string name;
-        const FileSystemRule* rule = nullptr;     // the first file systems rule matching it
-        const AccountEntry* account = nullptr;    // the entry charging it
-        bool counted = false;  // included and charged: its status was taken
-        bool found = false;    // the status call found it
+        const FileSystemRule* rule = nullptr;   // the first file systems rule matching it
+        const AccountEntry* account = nullptr;  // the entry charging it
+        bool counted = false;                   // included and charged: its status was taken
+        bool found = false;                     // the status call found it
         FileInfo info;
     };
     using Piece = std::vector<File>;
@@ -38,25 +38,25 @@ struct WalkDirectory {
     std::string name;
     Kind kind = Kind::Enter;
     const FileSystemRule* excludingRule = nullptr;  // ExcludedTree
-    size_t pathLength = 0;  // of its path, ending in the separator
-    std::string path;       // the path itself, kept only while a mount point could lie below it
-    PathRules::State state; // of its path, ending in the separator
+    size_t pathLength = 0;                          // of its path, ending in the separator
+    std::string path;                               // the path itself, kept only while a mount point could lie below it
+    PathRules::State state;                         // of its path, ending in the separator
 
     // The read.
-    bool started = false;  // a reader has begun it (or the walk has)
+    bool started = false;    // a reader has begun it (or the walk has)
     bool readAhead = false;  // begun by a helper, and the walk has not reached it yet
-    bool busy = false;     // a reader works on it now
+    bool busy = false;       // a reader works on it now
     bool cancelled = false;
     bool opened = false;
     std::shared_ptr<OpenDirectory> directory;  // null when it could not be opened, or was let go
     bool hasIdentity = false;
     FileIdentity identity;
-    bool accounted = false;  // listed only when the accounts file has an interest in it
+    bool accounted = false;     // listed only when the accounts file has an interest in it
     bool wholeListing = false;  // the walk wants every piece at once (debug level 5)
-    uint64_t entries = 0;    // listed so far, "." and ".." included
+    uint64_t entries = 0;       // listed so far, "." and ".." included
     std::vector<Piece> pieces;  // in listing order; a few at most
     bool listingEnded = false;
-    bool listedWhole = false;  // read to its end without failure
+    bool listedWhole = false;                                    // read to its end without failure
     std::vector<std::unique_ptr<WalkDirectory>> subdirectories;  // in listing order
 
     // The walk's place in it.

@@ -28,11 +28,11 @@ public:
     bool isDead(const uint64_t* state) const;
 
 private:
-    std::string simplified_;  // every run of "*" and "?" after a "*" is one "*"
-    bool matchesAll_ = false; // the pattern "*"
+    std::string simplified_;   // every run of "*" and "?" after a "*" is one "*"
+    bool matchesAll_ = false;  // the pattern "*"
     size_t words_ = 1;
-    std::vector<uint64_t> stars_;      // positions holding "*"
-    std::vector<uint64_t> advances_;   // per byte: positions that byte (or "?") steps over
+    std::vector<uint64_t> stars_;     // positions holding "*"
+    std::vector<uint64_t> advances_;  // per byte: positions that byte (or "?") steps over
 };
 
 }  // namespace Quilna

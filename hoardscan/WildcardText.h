@@ -25,8 +25,8 @@ public:
     bool matchesWithStar(const uint64_t* state) const;
 
 private:
-    size_t length_ = 0;  // of the text
-    size_t words_ = 1;   // text positions 0..length, then the flag "inside a run of stars"
+    size_t length_ = 0;             // of the text
+    size_t words_ = 1;              // text positions 0..length, then the flag "inside a run of stars"
     std::vector<uint64_t> equals_;  // per byte: text positions holding that byte
     std::vector<uint64_t> valid_;   // text positions 0..length
 };

@@ -69,8 +69,7 @@ int ConfReader::get(const std::string& path, const std::string& type, std::strin
 // a large value cannot take the memory.
 int ConfReader::expandReferences(const std::string& path, std::string& value) const {
     int substitutions = 0;
-    for (size_t open = value.find("${"); open != std::string::npos;
-         open = value.find("${", open == 0 ? 0 : open - 1)) {
+    for (size_t open = value.find("${"); open != std::string::npos; open = value.find("${", open == 0 ? 0 : open - 1)) {
         const size_t close = value.find('}', open);
         if (close == std::string::npos) {
             error(kBadReference, ParamStream() << path << "no closing brace");

@@ -47,8 +47,7 @@ std::string shown(const std::string& token) {
 
 // Quotes around a value go: "x" and 'x' both give x, and a lone quote gives nothing.
 std::string withoutQuotes(const std::string& token) {
-    if (token.empty() || (token.front() != '"' && token.front() != '\'') || token.back() != token.front())
-        return token;
+    if (token.empty() || (token.front() != '"' && token.front() != '\'') || token.back() != token.front()) return token;
     return token.size() < 2 ? std::string() : token.substr(1, token.size() - 2);
 }
 
@@ -171,9 +170,9 @@ bool ConfReader::parseBlockAt(Tokenizer& tokenizer, DOMNode& parent, int depth, 
     // Says which token stood where another was expected, and throws.
     auto missing = [&](const char* expected, const DOMNode& node, const std::string& found) {
         debug(1, (std::string("ConfReader: Missing '") + expected + "'.").c_str());
-        QUILNA_THROW(ConfigException, CF_CONF,
-                     "Missing '" + std::string(expected) + "' in entry " + shown(node.name()) + ", found " + shown(found) +
-                         ".");
+        QUILNA_THROW(
+            ConfigException, CF_CONF,
+            "Missing '" + std::string(expected) + "' in entry " + shown(node.name()) + ", found " + shown(found) + ".");
     };
     enum State { Name, OpenParenthesis, Type, CloseParenthesis, Equals, Value, OpenBrace };
     State state = Name;

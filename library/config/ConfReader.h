@@ -24,8 +24,8 @@ class Tokenizer;
 // Results of the lookups; 0 means success.
 namespace ConfResult {
 constexpr int Found = 0;
-constexpr int NoValue = 1;            // the entry, or one it refers to, has an empty type
-constexpr int NotFound = 2;           // no entry at the path, or a reference to none
+constexpr int NoValue = 1;   // the entry, or one it refers to, has an empty type
+constexpr int NotFound = 2;  // no entry at the path, or a reference to none
 constexpr int WrongType = 3;
 constexpr int NotBool = 4;            // neither true nor false
 constexpr int Invalid = 5;            // not a file name, a duration text or a 32-bit integer

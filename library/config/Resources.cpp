@@ -21,8 +21,7 @@ const char* const kWow64ResourceKey = "SOFTWARE\\Wow6432Node\\Quilna\\Resources"
 constexpr int kReferenceBudget = 4096;
 
 bool isStringType(uint32_t type) {
-    return type == RegistryType::String || type == RegistryType::ExpandString ||
-           type == RegistryType::MultiString;
+    return type == RegistryType::String || type == RegistryType::ExpandString || type == RegistryType::MultiString;
 }
 
 int readRaw(const std::string& name, uint32_t& type, std::string& data) {

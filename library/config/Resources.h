@@ -16,9 +16,9 @@ namespace Quilna {
 namespace ResourceResult {
 constexpr int Ok = 0;
 constexpr int OutOfMemory = 1;
-constexpr int Missing = 2;    // key or value missing or unreadable (writeResource: any failure is 1)
+constexpr int Missing = 2;  // key or value missing or unreadable (writeResource: any failure is 1)
 constexpr int WrongType = 3;
-constexpr int TooLong = 4;    // longer than kResourceLengthLimit once its references are expanded
+constexpr int TooLong = 4;  // longer than kResourceLengthLimit once its references are expanded
 }  // namespace ResourceResult
 
 // How deep ${name} references are followed; a deeper one stays as written.

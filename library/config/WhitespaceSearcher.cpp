@@ -6,8 +6,7 @@ namespace Quilna {
 
 using StringUtils::isBlank;
 
-size_t WhitespaceSearcher::skipWhitespace(const std::string& text, size_t start, size_t count,
-                                          size_t& length) const {
+size_t WhitespaceSearcher::skipWhitespace(const std::string& text, size_t start, size_t count, size_t& length) const {
     const size_t end = windowEnd(text, start, count);
     size_t p = start;
     while (p < end && isBlank(text[p])) ++p;

@@ -12,8 +12,8 @@ namespace Quilna {
 
 // The counter arithmetic, kept out of line: it is the same for every T.
 namespace SmartCounter {
-int32_t* make();                 // a counter of 1, or nullptr
-void join(int32_t* counter);     // one more holder
+int32_t* make();              // a counter of 1, or nullptr
+void join(int32_t* counter);  // one more holder
 // One holder less; true when the caller must delete the object (it was the last holder of a
 // live object). Frees the counter when it reaches 0.
 bool leave(int32_t* counter);

@@ -14,14 +14,14 @@ namespace Quilna {
 class BasicFile {
 public:
     enum Mode : int32_t {
-        Nothing = 0,         // open succeeds at once without opening anything
+        Nothing = 0,  // open succeeds at once without opening anything
         Read = 1,
-        Write = 2,           // empties an existing file
+        Write = 2,  // empties an existing file
         Append = 3,
         ReadWrite = 4,       // creates a missing file, like every other writing mode
         ReadWriteEmpty = 5,  // empties the file
         ReadAppend = 6,
-        WriteNew = 7,        // creates the file; fails when the name is taken
+        WriteNew = 7,  // creates the file; fails when the name is taken
     };
     enum Error : int32_t {
         None = 0,

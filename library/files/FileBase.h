@@ -21,8 +21,8 @@ public:
         Truncate = 0x04,  // with Read and Write: empty the file
         Create = 0x08,    // no effect of its own; forbidden with read-only access
         Append = 0x10,
-        Direct = 0x20,    // write the file itself, no temporary copy
-        NoLock = 0x40,    // take no lock file
+        Direct = 0x20,  // write the file itself, no temporary copy
+        NoLock = 0x40,  // take no lock file
     };
 
     explicit FileBase(std::string name) : name_(std::move(name)) {}

@@ -9,9 +9,7 @@ namespace Quilna::FileOps {
 
 namespace {
 
-bool isSeparator(const PathSyntax& syntax, char c) {
-    return c == '/' || (syntax.backslashIsSeparator && c == '\\');
-}
+bool isSeparator(const PathSyntax& syntax, char c) { return c == '/' || (syntax.backslashIsSeparator && c == '\\'); }
 
 // Platform times are 64-bit; DateTime holds 1970 to early 2038.
 DateTime clampedTime(int64_t utcSeconds) {
@@ -109,9 +107,7 @@ bool renameFile(const std::string& from, const std::string& to, bool replace) {
     return false;
 }
 
-bool setAttributes(const std::string& path, uint16_t attributes) {
-    return platform().setAttributes(path, attributes);
-}
+bool setAttributes(const std::string& path, uint16_t attributes) { return platform().setAttributes(path, attributes); }
 
 bool appendToFile(const std::string& path, const std::string& text) {
     if (!exists(path)) return FileUtils::writeFile(path, text);

@@ -21,9 +21,9 @@ struct FileStatus {
     DateTime modified{0};
 
     bool hasAllocated = false;
-    uint64_t allocated = 0;   // bytes allocated on the volume
+    uint64_t allocated = 0;  // bytes allocated on the volume
     bool hasOwnerId = false;
-    uint32_t ownerId = 0;     // POSIX uid; see FileOps::ownerById
+    uint32_t ownerId = 0;  // POSIX uid; see FileOps::ownerById
     bool hasIdentity = false;
     FileIdentity identity;
     int ownerLookup = OwnerLookup::NotAsked;  // the owner asked ahead (Windows), see FileInfo

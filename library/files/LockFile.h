@@ -33,6 +33,7 @@ public:
     void releaseOriginal();
 
     static std::string lockPath(const std::string& path) { return path + ".lock"; }
+
 private:
     // Reads a time of a lock file: the compact UTC form as UTC, anything else as the
     // date-time parser reads it.

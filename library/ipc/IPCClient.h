@@ -16,8 +16,7 @@ public:
     IPCClient& operator=(const IPCClient&) = delete;
 
     // Builds the envelope and sends it; throws IPCException (IC_MEM, or the channel's own).
-    bool send(const std::string& type, const std::string& second, const std::string& payload,
-              const std::string& extra);
+    bool send(const std::string& type, const std::string& second, const std::string& payload, const std::string& extra);
 
     const std::string& name() const { return name_; }
 

@@ -8,8 +8,8 @@ std::string IPCEnvelope::build() const {
     std::string message;
     message.reserve(16 + type.size() + second.size() + payload.size() + extra.size());
     // Views, not copies: the payload is a whole log record.
-    for (std::string_view field : {std::string_view(magic), std::string_view(type), std::string_view(second),
-                                   std::string_view(payload)}) {
+    for (std::string_view field :
+         {std::string_view(magic), std::string_view(type), std::string_view(second), std::string_view(payload)}) {
         message += field;
         message += separator;
     }

@@ -31,7 +31,8 @@ MailSlot::MailSlot(int32_t mode, std::string name) : IPC(mode), name_(std::move(
     SystemError error;
     endpoint_ = platform().createMailslot(name_, error);
     if (!endpoint_)
-        QUILNA_THROW(IPCException, IC_CANNOT_CREATE_COMM, errorCodeDetail(error) + " - " + platform().errorText(error.code));
+        QUILNA_THROW(IPCException, IC_CANNOT_CREATE_COMM,
+                     errorCodeDetail(error) + " - " + platform().errorText(error.code));
 }
 
 MailSlot::~MailSlot() = default;
@@ -53,7 +54,8 @@ void MailSlot::enforceGuard() {
         if (tries >= kGuardSpinTries) platform().sleepMs(kGuardPauseMs);
     }
     const std::string why = guard_->refusal().empty() ? std::string() : ": " + guard_->refusal();
-    QUILNA_THROW(IPCException, IC_CANNOT_SEND, std::string("The guard \"") + guardName + "\" cannot be taken" + why + ".");
+    QUILNA_THROW(IPCException, IC_CANNOT_SEND,
+                 std::string("The guard \"") + guardName + "\" cannot be taken" + why + ".");
 }
 
 bool MailSlot::send(const std::string& text) {

@@ -58,7 +58,7 @@ std::string twoDigits(int32_t number) {
 
 std::string label(const LogRecord& record) {
     std::string text = record.kind == LogRecord::Debug ? "debug-" + StringUtils::intText(record.debugLevel)
-                                                        : LogCommons::severityName(record.severity);
+                                                       : LogCommons::severityName(record.severity);
     text.resize(kLabelWidth, ' ');
     return text + ' ';
 }
@@ -223,8 +223,8 @@ std::string LogCommons::expandParameters(const std::string& format, const std::s
 }
 
 std::string LogCommons::formatLine(const LogRecord& record, bool found) {
-    return label(record) + timeStamp(record) + identification(record) + StringUtils::uint64Text(record.thread) +
-           ": " + messageText(record, found);
+    return label(record) + timeStamp(record) + identification(record) + StringUtils::uint64Text(record.thread) + ": " +
+           messageText(record, found);
 }
 
 std::string LogCommons::formatSystemLogMessage(const LogRecord& record, bool found) {

@@ -196,8 +196,8 @@ void LoggerAgentFile::writeHeader() {
 void LoggerAgentFile::closeLog(const std::string& reason) {
     if (!isOpen()) return;
     if (agentMessages()) {
-        writeOwn(std::string(kLineEnd) + "Closing log file " + quotedText(path_) + ". Time: " + extendedTime(DateTime()) +
-                 ". Reason: " + reason + "." + kLineEnd);
+        writeOwn(std::string(kLineEnd) + "Closing log file " + quotedText(path_) +
+                 ". Time: " + extendedTime(DateTime()) + ". Reason: " + reason + "." + kLineEnd);
     }
     identityKnown_ = false;
     file_->close();

@@ -73,7 +73,8 @@ void LoggerUnit::reportRepeats(int32_t summaryMessage) {
         if (limit > 0 && count > limit)
             submit(LogRecord::Log, Severity::Warning, summaryMessage,
                    (ParamStream() << id << static_cast<unsigned long long>(count - limit)
-                                  << static_cast<unsigned long long>(limit)).text());
+                                  << static_cast<unsigned long long>(limit))
+                       .text());
 }
 
 // A log that cannot be written (its directory removed, its disk full) loses the line, not the
@@ -99,11 +100,17 @@ bool LoggerUnit::submit(uint8_t kind, int32_t level, int32_t id, const std::stri
 }
 
 bool LoggerUnit::notice(int32_t id) { return logMessage(Severity::Notice, id, std::string()); }
-bool LoggerUnit::notice(int32_t id, const ParamStream& params) { return logMessage(Severity::Notice, id, params.text()); }
-bool LoggerUnit::warning(int32_t id, const ParamStream& params) { return logMessage(Severity::Warning, id, params.text()); }
+bool LoggerUnit::notice(int32_t id, const ParamStream& params) {
+    return logMessage(Severity::Notice, id, params.text());
+}
+bool LoggerUnit::warning(int32_t id, const ParamStream& params) {
+    return logMessage(Severity::Warning, id, params.text());
+}
 bool LoggerUnit::error(int32_t id) { return logMessage(Severity::Error, id, std::string()); }
 bool LoggerUnit::error(int32_t id, const ParamStream& params) { return logMessage(Severity::Error, id, params.text()); }
-bool LoggerUnit::critical(int32_t id, const ParamStream& params) { return logMessage(Severity::Critical, id, params.text()); }
+bool LoggerUnit::critical(int32_t id, const ParamStream& params) {
+    return logMessage(Severity::Critical, id, params.text());
+}
 bool LoggerUnit::fatal(int32_t id) { return logMessage(Severity::Fatal, id, std::string()); }
 bool LoggerUnit::fatal(int32_t id, const ParamStream& params) { return logMessage(Severity::Fatal, id, params.text()); }
 

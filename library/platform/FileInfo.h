@@ -9,15 +9,15 @@ namespace Quilna {
 // What one status call tells about a path. Times are seconds since 1970-01-01 UTC.
 struct FileInfo {
     bool exists = false;
-    std::string fullPath;      // the directory's path joined with the name, links not resolved
-    uint64_t size = 0;         // 0 for directories
-    uint16_t attributes = 0;   // FileAttribute bits
+    std::string fullPath;     // the directory's path joined with the name, links not resolved
+    uint64_t size = 0;        // 0 for directories
+    uint16_t attributes = 0;  // FileAttribute bits
     int64_t created = 0;
     int64_t accessed = 0;
     int64_t modified = 0;
-    bool hasAllocated = false; // allocated bytes known from the same call
+    bool hasAllocated = false;  // allocated bytes known from the same call
     uint64_t allocated = 0;
-    bool hasOwnerId = false;   // owner known from the same call (POSIX uid)
+    bool hasOwnerId = false;  // owner known from the same call (POSIX uid)
     uint32_t ownerId = 0;
     bool hasIdentity = false;
     FileIdentity identity;

@@ -22,7 +22,7 @@ public:
     virtual ~FileSystem() = default;
 
     virtual const PathSyntax& pathSyntax() = 0;
-    virtual bool fileInfo(const std::string& path, FileInfo& out) = 0;   // one status call, links not followed
+    virtual bool fileInfo(const std::string& path, FileInfo& out) = 0;  // one status call, links not followed
     // Entries matching a pattern of "*" and "?", "." and ".." included, in enumeration order.
     virtual bool listDirectory(const std::string& directory, const std::string& pattern,
                                std::vector<DirEntry>& out) = 0;
@@ -38,7 +38,7 @@ public:
     virtual bool deleteFile(const std::string& path) = 0;
     virtual bool createDirectory(const std::string& path) = 0;
     virtual bool setAttributes(const std::string& path, uint16_t attributes) = 0;
-    virtual bool syncFile(const std::string& path) = 0;                  // flush to stable storage
+    virtual bool syncFile(const std::string& path) = 0;                     // flush to stable storage
     virtual bool truncateFile(const std::string& path, uint64_t size) = 0;  // cut a file to size bytes
     // Opens a file as a stream buffer in the stream mode; null on failure. A writing mode
     // creates a missing file (readable by its owner and group only), and with mustBeNew fails on

@@ -61,12 +61,15 @@ public:
     std::string writeRefusal(const std::string& path) override;
     bool runtimeDirectory(std::string& path, std::string& refusal) override;
 #endif
-    bool fileOwner(const std::string& path, const std::string& server, std::string& domain, std::string& account) override;
+    bool fileOwner(const std::string& path, const std::string& server, std::string& domain,
+                   std::string& account) override;
     bool ownerById(uint32_t ownerId, std::string& domain, std::string& account) override;
     SystemError localGroups(std::vector<std::string>& names) override;
     SystemError localGroupMembers(const std::string& group, std::vector<std::string>& members) override;
-    int readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type, std::string& data) override;
-    bool writeRegistryString(const std::string& keyPath, const std::string& name, const std::string& value, bool view64) override;
+    int readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type,
+                     std::string& data) override;
+    bool writeRegistryString(const std::string& keyPath, const std::string& name, const std::string& value,
+                             bool view64) override;
 #ifndef _WIN32  // the Windows registry has no lock that others could hold
     std::string registryWriteFailure() override;
 #endif
@@ -74,7 +77,8 @@ public:
     std::unique_ptr<NamedLock> tryNamedLock(const std::string& name, std::string& refusal) override;
     std::unique_ptr<RecursiveLock> makeRecursiveLock() override;
     std::unique_ptr<MailslotEndpoint> createMailslot(const std::string& name, SystemError& error) override;
-    std::unique_ptr<MailslotEndpoint> openMailslot(const std::string& name, bool wholeDomain, SystemError& error) override;
+    std::unique_ptr<MailslotEndpoint> openMailslot(const std::string& name, bool wholeDomain,
+                                                   SystemError& error) override;
 
 private:
     struct Impl;  // backend state, defined by the backend

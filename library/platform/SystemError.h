@@ -7,12 +7,12 @@ namespace Quilna {
 // the native code is only for messages (logged numbers, the system's own text).
 enum class ErrorKind : uint8_t {
     None,
-    NotFound,          // no such file, directory, group or value
+    NotFound,  // no such file, directory, group or value
     AccessDenied,
     SharingViolation,  // another process holds the file
     DiskFull,
     Exists,
-    NoNetwork,         // the network or the receiving computer cannot be reached
+    NoNetwork,  // the network or the receiving computer cannot be reached
     Other,
 };
 

@@ -13,8 +13,8 @@ namespace Quilna {
 // Calendar fields of the C library's local-time conversion.
 struct CalendarTime {
     int year = 1970;
-    int month = 1;    // 1-12
-    int day = 1;      // 1-31
+    int month = 1;  // 1-12
+    int day = 1;    // 1-31
     int hour = 0;
     int minute = 0;
     int second = 0;
@@ -36,8 +36,8 @@ struct OsVersion {
     uint32_t minor = 0;
     bool workstation = true;
     uint32_t suiteMask = 0;
-    int serverR2Metric = 0;   // system metric 89 (second release of a server version)
-    std::string name;         // set by platforms that name themselves (POSIX: os-release)
+    int serverR2Metric = 0;  // system metric 89 (second release of a server version)
+    std::string name;        // set by platforms that name themselves (POSIX: os-release)
 };
 
 // Severities of the system log, in the order of the program's own (NOTICE ... FATAL).
@@ -48,9 +48,9 @@ public:
     virtual ~SystemServices() = default;
 
     // ---- clock, zone, environment, process (System.cpp) ----
-    virtual int64_t now() = 0;                                           // C library clock, UTC seconds
-    virtual void initTimeZone() = 0;                                     // tzset
-    virtual bool toLocalCalendar(int64_t utcSeconds, CalendarTime& out) = 0;   // localtime
+    virtual int64_t now() = 0;                                                           // C library clock, UTC seconds
+    virtual void initTimeZone() = 0;                                                     // tzset
+    virtual bool toLocalCalendar(int64_t utcSeconds, CalendarTime& out) = 0;             // localtime
     virtual bool fromLocalCalendar(const CalendarTime& local, int64_t& utcSeconds) = 0;  // mktime
     virtual bool getEnv(const std::string& name, std::string& value) = 0;
     virtual bool setEnv(const std::string& name, const std::string& value) = 0;
@@ -60,7 +60,7 @@ public:
     virtual uint32_t processId() = 0;
     // The failure of the last call of this thread that failed without reporting its own.
     virtual SystemError lastError() = 0;
-    virtual std::string errorText(uint32_t code) = 0;                    // a native code; without line end
+    virtual std::string errorText(uint32_t code) = 0;  // a native code; without line end
     [[noreturn]] virtual void exitProcess(int code) = 0;
     // Sets *flag when the session ends or the system shuts down (SIGTERM, SIGHUP; with
     // includeInterrupt also SIGINT / console Ctrl-C).
@@ -76,7 +76,7 @@ public:
     virtual bool processHasThread(uint32_t processId, uint32_t threadId) = 0;
 
     // ---- system information (System.cpp) ----
-    virtual uint32_t processorArchitecture() = 0;   // Windows numbers: 0 i386 ... 9 amd64, 12 arm64
+    virtual uint32_t processorArchitecture() = 0;  // Windows numbers: 0 i386 ... 9 amd64, 12 arm64
     virtual bool osVersion(OsVersion& out) = 0;
     virtual bool computerName(std::string& out) = 0;
     virtual bool dnsDomain(std::string& out) = 0;

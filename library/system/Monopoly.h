@@ -15,8 +15,8 @@ namespace Quilna {
 
 class Monopoly {
 public:
-    Monopoly();                                 // unnamed
-    explicit Monopoly(const std::string& name); // named
+    Monopoly();                                  // unnamed
+    explicit Monopoly(const std::string& name);  // named
     virtual ~Monopoly();
     Monopoly(const Monopoly&) = delete;
     Monopoly& operator=(const Monopoly&) = delete;
@@ -43,11 +43,11 @@ private:
     bool named_;
     std::atomic<bool> enforced_{false};
     std::string name_;
-    std::unique_ptr<NamedLock> held_;       // named guards, null while not held
-    std::string refusal_;                    // named guards
-    std::unique_ptr<RecursiveLock> section_; // unnamed guards
-    int32_t recursion_ = 0;                  // changed only by the owning thread
-    std::atomic<uint32_t> owner_{0};         // owning thread, 0 when free
+    std::unique_ptr<NamedLock> held_;         // named guards, null while not held
+    std::string refusal_;                     // named guards
+    std::unique_ptr<RecursiveLock> section_;  // unnamed guards
+    int32_t recursion_ = 0;                   // changed only by the owning thread
+    std::atomic<uint32_t> owner_{0};          // owning thread, 0 when free
     bool closing_ = false;
 };
 

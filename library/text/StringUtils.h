@@ -43,7 +43,7 @@ bool startsWith(std::string_view text, std::string_view prefix);
 std::string escapeControls(std::string_view text);
 
 // Number texts.
-std::string intText(int32_t value);        // "%ld"
+std::string intText(int32_t value);  // "%ld"
 std::string uint64Text(uint64_t value);
 // A value written without loss: a whole number below 2^53 as a plain integer, any other in
 // the shortest text that reads back as the same double.

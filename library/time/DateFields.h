@@ -14,7 +14,7 @@ struct DateFields {
     int32_t hour = 0;
     int32_t minute = 0;
     int32_t second = 0;
-    TimeZoneInfo zone;    // zone.set marks fields that are already local
+    TimeZoneInfo zone;  // zone.set marks fields that are already local
 };
 
 }  // namespace Quilna

@@ -155,8 +155,8 @@ DateTime& DateTime::alignDown(const TimeSpan& period) { return alignDown(period,
 DateTime& DateTime::alignDown(const TimeSpan& period, const TimeZoneInfo& zone) {
     const int64_t length = period.value();
     if (length <= 1) return *this;
-    const int64_t aligned = length == Calendar::secondsPerWeek ? weekStart(seconds_, zone)
-                                                               : alignedInLocalTime(seconds_, length, zone);
+    const int64_t aligned =
+        length == Calendar::secondsPerWeek ? weekStart(seconds_, zone) : alignedInLocalTime(seconds_, length, zone);
     seconds_ = Calendar::clampMoment(aligned);
     return *this;
 }

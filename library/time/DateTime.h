@@ -15,11 +15,11 @@ class DateTime : public TimeBase {
 public:
     static constexpr int32_t largest = 2147483647;  // 2038-01-19T03:14:07Z
 
-    DateTime();                                  // now
+    DateTime();  // now
     DateTime(const DateTime& other);
-    explicit DateTime(int32_t seconds);          // negative values become 0
-    explicit DateTime(const std::string& text);  // ISO 8601 text; empty gives the epoch
-    explicit DateTime(const DateFields& fields); // fromFields with the fields' zone, daylight saving applied
+    explicit DateTime(int32_t seconds);           // negative values become 0
+    explicit DateTime(const std::string& text);   // ISO 8601 text; empty gives the epoch
+    explicit DateTime(const DateFields& fields);  // fromFields with the fields' zone, daylight saving applied
     DateTime& operator=(const DateTime& other);
     ~DateTime() override = default;
 
@@ -63,7 +63,6 @@ public:
     // Builds the moment from clamped fields; false (moment unchanged) when out of range.
     bool fromFields(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute, int32_t second,
                     const TimeZoneInfo& zone, bool applyDst);
-
 
     // For tests: forgets the process zone so that the next use derives it again.
     static void resetProcessZone();

@@ -14,8 +14,8 @@ std::string DateTime::formatOffset(const TimeZoneInfo& zone, const DateTime& mom
 std::string DateTime::formatZone(const TimeZoneInfo& zone) {
     std::string text = ZoneRules::offsetText(zone.standardOffset, false);
     if (zone.dstShift == 0) return text;
-    return text + " (" + ZoneRules::offsetText(zone.dstShift, false) + " " + ZoneRules::ruleText(zone.dstStart) +
-           "-" + ZoneRules::ruleText(zone.dstEnd) + ")";
+    return text + " (" + ZoneRules::offsetText(zone.dstShift, false) + " " + ZoneRules::ruleText(zone.dstStart) + "-" +
+           ZoneRules::ruleText(zone.dstEnd) + ")";
 }
 
 // STD [" (" DST " " START "-" END ")"]. A piece that does not parse is 0; a rule number out of

@@ -17,7 +17,6 @@ public:
     // The same sum from parsed parts, negated when negative is set.
     explicit TimeSpan(const TimeSpanParts& parts);
 
-
     // Parses "P[-]...nD...nH...nM...nS"; empty gives zeros; throws TimeException TM_INPUT when
     // the text does not begin with 'P'.
     static TimeSpanParts parse(const std::string& text);

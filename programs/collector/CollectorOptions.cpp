@@ -9,7 +9,7 @@ bool CollectorOptions::parse(int argc, const char* const* argv, CollectorOptions
             out.help = true;
             continue;
         }
-        std::string* target = argument == "-o" ? &out.output
+        std::string* target = argument == "-o"   ? &out.output
                               : argument == "-m" ? &out.messages
                               : argument == "-n" ? &out.mailslot
                                                  : nullptr;

@@ -11,9 +11,7 @@ namespace Quilna {
 
 namespace {
 
-std::string linesText(uint64_t count) {
-    return std::to_string(count) + (count == 1 ? " line was" : " lines were");
-}
+std::string linesText(uint64_t count) { return std::to_string(count) + (count == 1 ? " line was" : " lines were"); }
 
 }  // namespace
 
@@ -101,8 +99,7 @@ void CollectorOutput::reportFailure() const {
 }
 
 void CollectorOutput::reportRecovery() const {
-    std::cerr << "hoardscan-collector: writing to " << name() << " again; " << linesText(lost_) << " lost"
-              << std::endl;
+    std::cerr << "hoardscan-collector: writing to " << name() << " again; " << linesText(lost_) << " lost" << std::endl;
 }
 
 std::string CollectorOutput::name() const { return path_.empty() ? "standard output" : path_; }

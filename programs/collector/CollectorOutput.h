@@ -35,8 +35,8 @@ private:
     std::string name() const;
 
     std::string path_;
-    uint64_t lost_ = 0;    // lines lost since the last one written
-    SystemError error_;   // of the last failed attempt
+    uint64_t lost_ = 0;  // lines lost since the last one written
+    SystemError error_;  // of the last failed attempt
     // After a write that failed part-way the file is cut back to its last whole line before
     // anything else is written to it; while that fails, cutTo_ stays set.
     bool cutPending_ = false;

@@ -95,7 +95,10 @@ std::string senderHost() {
 class Collector {
 public:
     Collector(MailSlot& mailslot, CollectorOutput& out)
-        : mailslot_(mailslot), out_(out), host_(senderHost()), queue_(kQueuedMessages, kQueuedBytes),
+        : mailslot_(mailslot),
+          out_(out),
+          host_(senderHost()),
+          queue_(kQueuedMessages, kQueuedBytes),
           complaints_(kComplaintsPerInterval, kReportInterval) {}
 
     // A failure of either thread ends both; the writer's is passed on once the receiver is back.

@@ -50,7 +50,8 @@ Every command takes a database:
 Exit codes: 0 success, 1 usage error, 2 data error.
 )";
 
-constexpr const char* importHelp = R"(Usage: hoardscan-report import [--db FILE | --pg CONNINFO] [--host NAME] FILE|FOLDER...
+constexpr const char* importHelp =
+    R"(Usage: hoardscan-report import [--db FILE | --pg CONNINFO] [--host NAME] FILE|FOLDER...
 
 Reads account record files (Hoardscan-<day>-<pid>.data), inactive-file tables
 (HoardscanInactive-<day>-<pid>.csv) and temperature logs (Hoardscan-<monitor>-<day>-<pid>.log)
@@ -73,7 +74,8 @@ Options:
   --host NAME    host of the inactive-file tables and temperature logs named
 )";
 
-constexpr const char* summaryHelp = R"(Usage: hoardscan-report summary [--db FILE | --pg CONNINFO] [--csv | --json] [--top N]
+constexpr const char* summaryHelp =
+    R"(Usage: hoardscan-report summary [--db FILE | --pg CONNINFO] [--csv | --json] [--top N]
 
 Prints, for the latest run of each host: the total, the largest hosts, accounts, users,
 groups and file types, and bytes on disk by access and modify temperature.
@@ -191,7 +193,8 @@ int runImport(const CommandLine& line, std::ostream& out, std::ostream& err) {
         << " records) and " << sideFiles << " side " << (sideFiles == 1 ? "file" : "files") << " into "
         << database->describe();
     if (again) out << "; " << again << " already imported";
-    if (hostsGiven) out << "; " << hostsGiven << " side " << (hostsGiven == 1 ? "file" : "files") << " given their host";
+    if (hostsGiven)
+        out << "; " << hostsGiven << " side " << (hostsGiven == 1 ? "file" : "files") << " given their host";
     if (rejected) out << "; " << rejected << " rejected";
     out << "\n";
     return rejected ? ReportError::dataExit : 0;

@@ -24,7 +24,7 @@ public:
     virtual SqlTable query(std::string_view sql, const SqlRow& parameters = {}) = 0;
     // Inserts one row into a table whose column "id" the database fills, and returns that id.
     virtual int64_t insertRow(std::string_view table, const std::vector<std::string_view>& columns,
-                                             const SqlRow& values) = 0;
+                              const SqlRow& values) = 0;
     // Appends rows to a table, as fast as the database allows.
     virtual void insertRows(std::string_view table, const std::vector<std::string_view>& columns,
                             const SqlBatch& rows) = 0;

@@ -114,8 +114,7 @@ std::optional<int64_t> parseLocalTime(std::string_view text) {
     if (!date) return std::nullopt;
     if (text.size() != 10) {
         const bool time = text.size() == 19 && text[10] == 'T' && text[13] == ':' && text[16] == ':' &&
-                          digitsAt(text, 11, 2, hour) && digitsAt(text, 14, 2, minute) &&
-                          digitsAt(text, 17, 2, second);
+                          digitsAt(text, 11, 2, hour) && digitsAt(text, 14, 2, minute) && digitsAt(text, 17, 2, second);
         if (!time || hour > 23 || minute > 59 || second > 59) return std::nullopt;
     }
     const year_month_day calendar{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},

@@ -64,8 +64,8 @@ std::string rankingSection(const Content& content, std::string_view pageKind, co
     std::string html = "<section id=\"" + id + "\"><h2>" + htmlEscaped(title) + "</h2>";
     html += SvgCharts::barChart(bars, std::string(colour), title);
     if (list.size() > bars.size()) {
-        html += "<p class=\"note\">" + countText(static_cast<int64_t>(list.size() - bars.size())) +
-                " more not shown.</p>";
+        html +=
+            "<p class=\"note\">" + countText(static_cast<int64_t>(list.size() - bars.size())) + " more not shown.</p>";
     }
     return html + "</section>\n";
 }
@@ -103,11 +103,13 @@ std::string changeRows(const Content& content, std::string_view pageKind, const 
 std::string changeSection(const Content& content, size_t top) {
     std::string html = "<section id=\"changes\"><h2>Change since the previous run</h2>";
     if (content.hostChanges.empty()) return html + "<p class=\"empty\">No runs imported.</p></section>\n";
-    html += "<p class=\"note\">Bytes on disk of each host's latest run against the run before it; a host's "
-            "only run counts as both for its accounts.</p>";
-    html += "<table><tr><th>Host</th><th>Previous run</th><th>Latest run</th><th>Before</th><th>After</th>"
-            "<th>Change</th><th>Change %</th></tr>" +
-            changeRows(content, "host", content.hostChanges, top, true) + "</table>";
+    html +=
+        "<p class=\"note\">Bytes on disk of each host's latest run against the run before it; a host's "
+        "only run counts as both for its accounts.</p>";
+    html +=
+        "<table><tr><th>Host</th><th>Previous run</th><th>Latest run</th><th>Before</th><th>After</th>"
+        "<th>Change</th><th>Change %</th></tr>" +
+        changeRows(content, "host", content.hostChanges, top, true) + "</table>";
     html += "<table><tr><th>Account</th><th>Before</th><th>After</th><th>Change</th><th>Change %</th></tr>" +
             changeRows(content, "account", content.accountChanges, top, false) + "</table>";
     return html + "</section>\n";
@@ -116,8 +118,9 @@ std::string changeSection(const Content& content, size_t top) {
 std::string growthSection(const AccountGrowth& growth, size_t top) {
     std::string html = "<section id=\"growth\"><h2>Growth per account</h2>";
     if (growth.days.size() < 2) {
-        html += "<p class=\"note\">The database holds runs of one day only; growth shows once runs of a later day "
-                "are imported.</p>";
+        html +=
+            "<p class=\"note\">The database holds runs of one day only; growth shows once runs of a later day "
+            "are imported.</p>";
     }
     html += SvgCharts::lineChart(growth, growthLines);
     if (growth.days.size() < 2) return html + "</section>\n";
@@ -142,8 +145,9 @@ std::string growthSection(const AccountGrowth& growth, size_t top) {
 std::string coldSection(const std::vector<ColdDirectory>& directories) {
     std::string html = "<section id=\"cold\"><h2>Largest cold directories</h2>";
     if (directories.empty()) return html + "<p class=\"empty\">No inactive-file tables imported.</p></section>\n";
-    html += "<p class=\"note\">Cold and frozen files (by their last read) of the latest inactive-file table of each "
-            "host, summed per directory.</p>";
+    html +=
+        "<p class=\"note\">Cold and frozen files (by their last read) of the latest inactive-file table of each "
+        "host, summed per directory.</p>";
     std::vector<SvgCharts::Bar> bars;
     for (const ColdDirectory& directory : directories) {
         const std::string where = (directory.host.empty() ? "" : directory.host + " ") + directory.directory;
@@ -186,16 +190,17 @@ std::string runsTable(const std::vector<HostRun>& runs) {
         const SizeTotals& totals = runs[i].totals;
         html += "<tr><td>" + Formatting::localTimeText(runs[i].scannedAt) + "</td><td>" + countText(totals.files) +
                 "</td><td>" + size(totals.bytes) + "</td><td>" + size(totals.bytesOnDisk) + "</td><td>" +
-                (i ? signedSize(totals.bytesOnDisk - runs[i - 1].totals.bytesOnDisk) : std::string("-")) +
-                "</td></tr>";
+                (i ? signedSize(totals.bytesOnDisk - runs[i - 1].totals.bytesOnDisk) : std::string("-")) + "</td></tr>";
     }
     return html + "</table>";
 }
 
 std::string hostPage(const Content& content, const std::string& host, const Summary& summary, size_t top) {
     const std::string id = pageLink(content, "host", host).substr(1);
-    std::string html = "<section class=\"page\" id=\"" + id + "\"><p><a href=\"#overview\">\u2190 All hosts</a></p>"
-                       "<h1>Host " + htmlEscaped(nameOf(host)) + "</h1>";
+    std::string html = "<section class=\"page\" id=\"" + id +
+                       "\"><p><a href=\"#overview\">\u2190 All hosts</a></p>"
+                       "<h1>Host " +
+                       htmlEscaped(nameOf(host)) + "</h1>";
     html += "<p class=\"lead\">Latest run " + (summary.hosts.empty() ? "-" : dayText(summary.hosts.front().day)) +
             ": " + leadText(summary) + ".</p>";
     if (const auto runs = content.hostRuns.find(host); runs != content.hostRuns.end()) {
@@ -204,22 +209,24 @@ std::string hostPage(const Content& content, const std::string& host, const Summ
     html += rankingSection(content, "account", id + "-accounts", "Accounts", summary.accounts, summary.total,
                            accountColour, top);
     html += rankingSection(content, "", id + "-users", "Users", summary.users, summary.total, userColour, top);
-    html += rankingSection(content, "", id + "-types", "File types", summary.fileTypes, summary.total, fileTypeColour,
-                           top);
+    html +=
+        rankingSection(content, "", id + "-types", "File types", summary.fileTypes, summary.total, fileTypeColour, top);
     html += temperatureSection(id + "-temperatures", summary.temperatures);
     return html + "</section>\n";
 }
 
 std::string accountPage(const Content& content, const std::string& account, const Summary& summary, size_t top) {
     const std::string id = pageLink(content, "account", account).substr(1);
-    std::string html = "<section class=\"page\" id=\"" + id + "\"><p><a href=\"#overview\">\u2190 All accounts</a></p>"
-                       "<h1>Account " + htmlEscaped(nameOf(account)) + "</h1>";
+    std::string html = "<section class=\"page\" id=\"" + id +
+                       "\"><p><a href=\"#overview\">\u2190 All accounts</a></p>"
+                       "<h1>Account " +
+                       htmlEscaped(nameOf(account)) + "</h1>";
     html += "<p class=\"lead\">Latest run of each of " + countText(summary.runs) +
             (summary.runs == 1 ? " host: " : " hosts: ") + leadText(summary) + ".</p>";
     html += rankingSection(content, "host", id + "-hosts", "Hosts", summary.hosts, summary.total, hostColour, top);
     html += rankingSection(content, "", id + "-users", "Users", summary.users, summary.total, userColour, top);
-    html += rankingSection(content, "", id + "-types", "File types", summary.fileTypes, summary.total, fileTypeColour,
-                           top);
+    html +=
+        rankingSection(content, "", id + "-types", "File types", summary.fileTypes, summary.total, fileTypeColour, top);
     html += temperatureSection(id + "-temperatures", summary.temperatures);
     return html + "</section>\n";
 }
@@ -240,9 +247,10 @@ std::string pageLink(const Content& content, std::string_view kind, const std::s
 
 std::string render(const Content& content, size_t top) {
     const Summary& summary = content.summary;
-    std::string html = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
-                       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-                       "<title>Hoardscan storage report</title><style>";
+    std::string html =
+        "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
+        "<title>Hoardscan storage report</title><style>";
     html += style;
     html += "</style></head>\n<body>\n<div id=\"overview\">\n<h1>Hoardscan storage report</h1>\n";
     if (summary.runs == 0) {
@@ -259,8 +267,8 @@ std::string render(const Content& content, size_t top) {
     html += rankingSection(content, "", "users", "Largest users", summary.users, summary.total, userColour, top);
     html += rankingSection(content, "", "groups", "Largest groups (a file counts in each of its groups)",
                            summary.groups, summary.total, groupColour, top);
-    html += rankingSection(content, "", "types", "Largest file types", summary.fileTypes, summary.total,
-                           fileTypeColour, top);
+    html += rankingSection(content, "", "types", "Largest file types", summary.fileTypes, summary.total, fileTypeColour,
+                           top);
     html += temperatureSection("temperatures", summary.temperatures);
     html += changeSection(content, top);
     html += growthSection(content.growth, top);

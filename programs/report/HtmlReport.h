@@ -25,9 +25,9 @@ inline constexpr std::string_view monitoredColour = "#9c755f";
 
 struct Content {
     Summary summary;
-    std::map<std::string, Summary> hostPages;     // by host
+    std::map<std::string, Summary> hostPages;              // by host
     std::map<std::string, std::vector<HostRun>> hostRuns;  // by host, for its page
-    std::map<std::string, Summary> accountPages;  // by account
+    std::map<std::string, Summary> accountPages;           // by account
     std::vector<RunChange> hostChanges;
     std::vector<RunChange> accountChanges;
     AccountGrowth growth;

@@ -30,18 +30,17 @@ constexpr int64_t kibLimit = int64_t{1} << 43;
 constexpr int64_t earliestDay = 946684800;  // 2000-01-01
 constexpr int64_t latestDayAhead = 2 * oneDay;
 
-const std::vector<std::string_view> keyColumns = {"site",   "host",      "file_system", "account",
-                                                  "user_name", "group_names", "file_type", "status",
-                                                  "access_temperature", "modify_temperature"};
-const std::vector<std::string_view> runColumns = {"host",         "day",          "process_id",
-                                                  "file_name",    "folder",       "content_size",
-                                                  "content_hash", "record_count", "imported_at",
-                                                  "scanned_day", "scanned_at"};
-const std::vector<std::string_view> sideFileColumns = {"kind",         "host",         "day",       "process_id",
-                                                       "monitor",      "file_name",    "folder",    "content_size",
-                                                       "content_hash", "run_id",       "row_count", "imported_at"};
-const std::vector<std::string_view> recordColumns = {"run_id", "key_id", "day", "files", "bytes", "bytes_on_disk",
-                                                     "weighted_size"};
+const std::vector<std::string_view> keyColumns = {
+    "site",      "host",   "file_system",        "account",           "user_name", "group_names",
+    "file_type", "status", "access_temperature", "modify_temperature"};
+const std::vector<std::string_view> runColumns = {"host",        "day",          "process_id",   "file_name",
+                                                  "folder",      "content_size", "content_hash", "record_count",
+                                                  "imported_at", "scanned_day",  "scanned_at"};
+const std::vector<std::string_view> sideFileColumns = {"kind",         "host",      "day",       "process_id",
+                                                       "monitor",      "file_name", "folder",    "content_size",
+                                                       "content_hash", "run_id",    "row_count", "imported_at"};
+const std::vector<std::string_view> recordColumns = {"run_id", "key_id",        "day",          "files",
+                                                     "bytes",  "bytes_on_disk", "weighted_size"};
 const std::vector<std::string_view> temperatureColumns = {"side_file_id", "line", "directory", "bytes"};
 
 std::string hashText(uint64_t hash) {
@@ -125,9 +124,7 @@ int64_t scannedAt(const fs::path& file, int64_t lastDay) {
     return std::clamp(seconds, lastDay - oneDay / 2, lastDay + oneDay / 2 - 1);
 }
 
-std::string kindName(ResultFileKind kind) {
-    return kind == ResultFileKind::InactiveFiles ? "inactive" : "temperature";
-}
+std::string kindName(ResultFileKind kind) { return kind == ResultFileKind::InactiveFiles ? "inactive" : "temperature"; }
 
 }  // namespace
 
@@ -280,7 +277,8 @@ size_t Importer::storeRecords(int64_t runId, const RunTotals& run) {
         for (const std::string* key : missing) {
             const HostKeys& keys = keysOfHost(keyFields(*key)[static_cast<size_t>(KeyField::Host)]);
             const auto stored = keys.ids.find(*key);
-            if (stored == keys.ids.end()) throw ReportError::data(database_.describe() + ": a stored key was not found");
+            if (stored == keys.ids.end())
+                throw ReportError::data(database_.describe() + ": a stored key was not found");
             ordered.emplace_back(stored->second, &run.keys.find(*key)->second);
         }
     }
@@ -349,13 +347,14 @@ Importer::RunMatch Importer::runOfSideFile(int64_t processId, int64_t day, const
                                            const std::string& host) {
     // The side files are opened at their own first flush, which may fall a day before or
     // after the record file's.
-    SqlTable runs = host.empty()
-                        ? database_.query("SELECT id, host, folder FROM runs WHERE process_id = ? AND day >= ? AND day <= ?",
-                                          {processId, day - oneDay, day + oneDay})
-                        : database_.query(
-                              "SELECT id, host, folder FROM runs WHERE process_id = ? AND day >= ? AND day <= ?"
-                              " AND host = ?",
-                              {processId, day - oneDay, day + oneDay, host});
+    SqlTable runs =
+        host.empty()
+            ? database_.query("SELECT id, host, folder FROM runs WHERE process_id = ? AND day >= ? AND day <= ?",
+                              {processId, day - oneDay, day + oneDay})
+            : database_.query(
+                  "SELECT id, host, folder FROM runs WHERE process_id = ? AND day >= ? AND day <= ?"
+                  " AND host = ?",
+                  {processId, day - oneDay, day + oneDay, host});
     SqlTable sameFolder;
     std::copy_if(runs.begin(), runs.end(), std::back_inserter(sameFolder),
                  [&](const SqlRow& run) { return sqlText(run[2]) == folder; });
@@ -398,9 +397,8 @@ int64_t Importer::readSideFile(const InputFile& file, int64_t sideFileId, uint64
         reader.forEachTemperatureRow([&](TemperatureRow&& row) {
             ++count;
             if (sideFileId == 0) return;
-            rows.values.insert(rows.values.end(),
-                               {sideFileId, row.line, TextCleaning::cleanText(row.directory),
-                                wholeValue(row.bytes, file.path, row.line, "bytes")});
+            rows.values.insert(rows.values.end(), {sideFileId, row.line, TextCleaning::cleanText(row.directory),
+                                                   wholeValue(row.bytes, file.path, row.line, "bytes")});
             flush(false);
         });
     }
@@ -422,13 +420,14 @@ ImportResult Importer::importSideFile(const InputFile& file) {
 
     const std::string folder = TextCleaning::cleanText(folderOf(file.path));
     const RunMatch run = runOfSideFile(file.name.processId, file.name.day, folder, options_.host);
-    if (run.host.empty()) warning_(file.path.string() + ": " + run.doubt + ", so its host is unknown; give --host to name it");
+    if (run.host.empty())
+        warning_(file.path.string() + ": " + run.doubt + ", so its host is unknown; give --host to name it");
     Transaction transaction(database_);
-    const int64_t sideFileId = database_.insertRow(
-        "side_files", sideFileColumns,
-        {kindName(file.name.kind), run.host, file.name.day, file.name.processId,
-         TextCleaning::cleanText(file.name.monitor), fileName, folder, static_cast<int64_t>(size), hashText(hash),
-         run.runId ? SqlValue(*run.runId) : SqlValue(), count, secondsNow()});
+    const int64_t sideFileId =
+        database_.insertRow("side_files", sideFileColumns,
+                            {kindName(file.name.kind), run.host, file.name.day, file.name.processId,
+                             TextCleaning::cleanText(file.name.monitor), fileName, folder, static_cast<int64_t>(size),
+                             hashText(hash), run.runId ? SqlValue(*run.runId) : SqlValue(), count, secondsNow()});
     uint64_t storedSize = 0, storedHash = 0;
     readSideFile(file, sideFileId, storedSize, storedHash);
     if (storedSize != size || storedHash != hash) {
@@ -441,8 +440,8 @@ ImportResult Importer::importSideFile(const InputFile& file) {
 bool Importer::repairHost(const InputFile& file, const SqlRow& stored) {
     // A side file imported before without its host, or with another, takes the one named now.
     if (options_.host.empty() || sqlText(stored[1]) == options_.host) return false;
-    const RunMatch run = runOfSideFile(file.name.processId, file.name.day, TextCleaning::cleanText(folderOf(file.path)),
-                                       options_.host);
+    const RunMatch run =
+        runOfSideFile(file.name.processId, file.name.day, TextCleaning::cleanText(folderOf(file.path)), options_.host);
     database_.query("UPDATE side_files SET host = ?, run_id = ? WHERE id = ?",
                     {run.host, run.runId ? SqlValue(*run.runId) : SqlValue(), stored[0]});
     return true;

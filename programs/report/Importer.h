@@ -27,8 +27,8 @@ struct ImportOptions {
 
 struct ImportResult {
     bool alreadyImported = false;
-    int64_t rows = 0;            // records, inactive rows or temperature rows stored
-    int64_t hostsGiven = 0;      // side files imported before that got their host now
+    int64_t rows = 0;        // records, inactive rows or temperature rows stored
+    int64_t hostsGiven = 0;  // side files imported before that got their host now
 };
 
 // A run's sums per key, as read from its account record file.

@@ -30,7 +30,8 @@ int64_t known(const IdMap& ids, std::string_view key, const char* what) {
 
 InactiveStore::InactiveStore(Database& database) : database_(database) {
     database_.query("CREATE TEMP TABLE IF NOT EXISTS incoming_directories (path TEXT NOT NULL)");
-    database_.query("CREATE TEMP TABLE IF NOT EXISTS incoming_paths (directory_id BIGINT NOT NULL, name TEXT NOT NULL)");
+    database_.query(
+        "CREATE TEMP TABLE IF NOT EXISTS incoming_paths (directory_id BIGINT NOT NULL, name TEXT NOT NULL)");
 }
 
 // The ids of the entries' directories, in the order of the entries; new ones are added.
@@ -42,8 +43,9 @@ std::vector<int64_t> InactiveStore::directoryIds(const std::vector<InactiveEntry
     }
     database_.query("DELETE FROM incoming_directories");
     database_.insertRows("incoming_directories", {"path"}, incoming);
-    database_.query("INSERT INTO inactive_directories (path) SELECT DISTINCT i.path FROM incoming_directories i"
-                    " WHERE NOT EXISTS (SELECT 1 FROM inactive_directories d WHERE d.path = i.path)");
+    database_.query(
+        "INSERT INTO inactive_directories (path) SELECT DISTINCT i.path FROM incoming_directories i"
+        " WHERE NOT EXISTS (SELECT 1 FROM inactive_directories d WHERE d.path = i.path)");
     for (const SqlRow& row : database_.query("SELECT d.id, d.path FROM inactive_directories d"
                                              " JOIN incoming_directories i ON i.path = d.path")) {
         ids[sqlText(row[1])] = sqlInt(row[0]);
@@ -66,9 +68,10 @@ std::vector<int64_t> InactiveStore::pathIds(const std::vector<InactiveEntry>& en
     }
     database_.query("DELETE FROM incoming_paths");
     database_.insertRows("incoming_paths", {"directory_id", "name"}, incoming);
-    database_.query("INSERT INTO inactive_paths (directory_id, name) SELECT DISTINCT i.directory_id, i.name"
-                    " FROM incoming_paths i WHERE NOT EXISTS"
-                    " (SELECT 1 FROM inactive_paths p WHERE p.directory_id = i.directory_id AND p.name = i.name)");
+    database_.query(
+        "INSERT INTO inactive_paths (directory_id, name) SELECT DISTINCT i.directory_id, i.name"
+        " FROM incoming_paths i WHERE NOT EXISTS"
+        " (SELECT 1 FROM inactive_paths p WHERE p.directory_id = i.directory_id AND p.name = i.name)");
     for (const SqlRow& row : database_.query("SELECT p.id, p.directory_id, p.name FROM inactive_paths p"
                                              " JOIN incoming_paths i ON i.directory_id = p.directory_id"
                                              " AND i.name = p.name")) {
@@ -88,8 +91,8 @@ void InactiveStore::store(int64_t sideFileId, const std::vector<InactiveEntry>& 
     SqlBatch rows(rowColumns.size());
     rows.values.reserve(entries.size() * rowColumns.size());
     for (size_t i = 0; i < entries.size(); ++i) {
-        rows.values.insert(rows.values.end(), {sideFileId, paths[i], entries[i].kib, entries[i].lastAccess,
-                                               entries[i].temperature});
+        rows.values.insert(rows.values.end(),
+                           {sideFileId, paths[i], entries[i].kib, entries[i].lastAccess, entries[i].temperature});
     }
     database_.insertRows("inactive_files", rowColumns, rows);
 }

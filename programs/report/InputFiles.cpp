@@ -42,8 +42,8 @@ void searchFolder(const fs::path& folder, std::vector<InputFile>& files, const N
         if (fs::is_regular_file(status)) {
             consider(walk->path(), false, files, note);
         } else if (ResultFileReader::parseName(walk->path().filename().string())) {
-            note(walk->path().string() + ": skipped: " +
-                 (fs::is_symlink(status) ? "a symbolic link, not followed" : "not a regular file"));
+            note(walk->path().string() +
+                 ": skipped: " + (fs::is_symlink(status) ? "a symbolic link, not followed" : "not a regular file"));
         }
     }
     if (error) throw ReportError::usage(folder.string() + ": cannot search the folder: " + error.message());

@@ -137,8 +137,8 @@ SqlTable PostgresDatabase::query(std::string_view sql, const SqlRow& parameters)
         texts[i] = sqlText(parameters[i]);
         values[i] = texts[i].c_str();
     }
-    Result result(PQexecPrepared(connection_, name.c_str(), static_cast<int>(values.size()), values.data(), nullptr,
-                                 nullptr, 0));
+    Result result(
+        PQexecPrepared(connection_, name.c_str(), static_cast<int>(values.size()), values.data(), nullptr, nullptr, 0));
     const ExecStatusType status = PQresultStatus(result.get());
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) fail("\"" + std::string(sql) + "\" failed");
     SqlTable rows(static_cast<size_t>(PQntuples(result.get())));

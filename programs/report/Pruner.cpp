@@ -32,8 +32,8 @@ PruneResult Pruner::keepLatest(int64_t keep) {
 
 PruneResult Pruner::removeBefore(int64_t day) {
     // A day stamp is a local midnight within half a day of the UTC one.
-    return remove("SELECT id FROM runs WHERE scanned_day < ?", "SELECT id FROM side_files WHERE run_id IS NULL AND day < ?",
-                  {day - 43200});
+    return remove("SELECT id FROM runs WHERE scanned_day < ?",
+                  "SELECT id FROM side_files WHERE run_id IS NULL AND day < ?", {day - 43200});
 }
 
 std::vector<int64_t> Pruner::ids(const std::string& sql, const SqlRow& parameters) {
@@ -50,12 +50,12 @@ void Pruner::fill(const std::string& table, const std::vector<int64_t>& ids) {
 }
 
 void Pruner::unused(const std::string& table, const std::vector<int64_t>& candidates, const std::string& usingTable,
-                       const std::string& column) {
+                    const std::string& column) {
     fill(table, candidates);
     // Only the candidates are looked for, so that the scan of the using table builds no
     // index of all its ids.
-    std::vector<int64_t> used = ids("SELECT DISTINCT u." + column + " FROM " + usingTable + " u JOIN " + table +
-                                    " t ON t.id = u." + column);
+    std::vector<int64_t> used =
+        ids("SELECT DISTINCT u." + column + " FROM " + usingTable + " u JOIN " + table + " t ON t.id = u." + column);
     std::sort(used.begin(), used.end());
     std::vector<int64_t> unusedIds;
     for (int64_t id : candidates) {
@@ -81,7 +81,8 @@ PruneResult Pruner::remove(const std::string& runsSql, const std::string& sideFi
     result.inactiveRows = count("SELECT COUNT(*) FROM inactive_files WHERE side_file_id" + inSideFiles);
 
     const std::vector<int64_t> keys = ids("SELECT DISTINCT key_id FROM records WHERE run_id" + inRuns);
-    const std::vector<int64_t> paths = ids("SELECT DISTINCT path_id FROM inactive_files WHERE side_file_id" + inSideFiles);
+    const std::vector<int64_t> paths =
+        ids("SELECT DISTINCT path_id FROM inactive_files WHERE side_file_id" + inSideFiles);
     database_.query("DELETE FROM records WHERE run_id" + inRuns);
     database_.query("DELETE FROM inactive_files WHERE side_file_id" + inSideFiles);
     database_.query("DELETE FROM temperature_rows WHERE side_file_id" + inSideFiles);

@@ -95,8 +95,8 @@ TemperatureMatrix matrixOf(const std::vector<const SqlRow*>& rows, size_t first)
         return static_cast<size_t>(std::find(names.begin(), names.end(), name) - names.begin());
     };
     for (const SqlRow* row : rows) {
-        matrix.cells[indexOf(matrix.access, sqlText((*row)[first]))][indexOf(matrix.modify, sqlText((*row)[first + 1]))] +=
-            totalsAt(*row, first + 2);
+        matrix.cells[indexOf(matrix.access, sqlText((*row)[first]))]
+                    [indexOf(matrix.modify, sqlText((*row)[first + 1]))] += totalsAt(*row, first + 2);
     }
     return matrix;
 }
@@ -129,7 +129,8 @@ std::vector<std::string> ReportQueries::temperatureOrder(std::vector<std::string
 SqlTable ReportQueries::latestSums(const std::string& columns, const std::string& condition, const SqlRow& parameters) {
     return database_.query("SELECT " + columns + ", " + sums +
                                " FROM records c JOIN record_keys k ON k.id = c.key_id JOIN runs r ON r.id = c.run_id"
-                               " WHERE c.run_id IN (" + ReportSchema::latestRuns + ")" + condition + " GROUP BY " + columns,
+                               " WHERE c.run_id IN (" +
+                               ReportSchema::latestRuns + ")" + condition + " GROUP BY " + columns,
                            parameters);
 }
 
@@ -137,7 +138,9 @@ std::vector<NamedTotals> ReportQueries::hostTotals() {
     // From the runs, so that a host whose run found nothing is still listed.
     const SqlTable rows = database_.query("SELECT r.host, r.scanned_day, " + sums +
                                           " FROM runs r LEFT JOIN records c ON c.run_id = r.id"
-                                          " WHERE r.id IN (" + ReportSchema::latestRuns + ")"
+                                          " WHERE r.id IN (" +
+                                          ReportSchema::latestRuns +
+                                          ")"
                                           " GROUP BY r.id, r.host, r.scanned_day");
     std::vector<NamedTotals> list;
     for (const SqlRow& row : rows) list.push_back(NamedTotals{sqlText(row[0]), totalsAt(row, 2), sqlInt(row[1])});
@@ -167,8 +170,10 @@ std::map<std::string, Summary> ReportQueries::pages(const std::string& column, c
         return &result[name];
     };
     const std::vector<std::pair<std::string, std::vector<NamedTotals> Summary::*>> rankings = {
-        {"k.account", &Summary::accounts}, {"k.user_name", &Summary::users},
-        {"k.group_names", &Summary::groups}, {"k.file_type", &Summary::fileTypes}};
+        {"k.account", &Summary::accounts},
+        {"k.user_name", &Summary::users},
+        {"k.group_names", &Summary::groups},
+        {"k.file_type", &Summary::fileTypes}};
     for (const auto& [dimension, list] : rankings) {
         for (const SqlRow& row : latestSums(page + dimension, condition, parameters)) {
             if (Summary* summary = pageOf(row)) {
@@ -181,12 +186,14 @@ std::map<std::string, Summary> ReportQueries::pages(const std::string& column, c
     } else {
         for (const SqlRow& row : latestSums(page + "r.host, r.scanned_day", condition, parameters)) {
             if (Summary* summary = pageOf(row)) {
-                summary->hosts.push_back(NamedTotals{sqlText(row[first]), totalsAt(row, first + 2), sqlInt(row[first + 1])});
+                summary->hosts.push_back(
+                    NamedTotals{sqlText(row[first]), totalsAt(row, first + 2), sqlInt(row[first + 1])});
             }
         }
     }
     std::map<std::string, std::vector<const SqlRow*>> cells;
-    const SqlTable temperatures = latestSums(page + "k.access_temperature, k.modify_temperature", condition, parameters);
+    const SqlTable temperatures =
+        latestSums(page + "k.access_temperature, k.modify_temperature", condition, parameters);
     for (const SqlRow& row : temperatures) {
         if (pageOf(row)) cells[column.empty() ? "" : sqlText(row[0])].push_back(&row);
     }
@@ -213,7 +220,8 @@ std::map<std::string, Summary> ReportQueries::accountPages(const std::vector<std
 
 std::vector<RunChange> ReportQueries::hostChanges() {
     const SqlTable rows = database_.query(std::string("SELECT x.host, x.age, x.scanned_day, ") + sums + " FROM (" +
-                                          ReportSchema::rankedRuns + ") x LEFT JOIN records c ON c.run_id = x.id"
+                                          ReportSchema::rankedRuns +
+                                          ") x LEFT JOIN records c ON c.run_id = x.id"
                                           " WHERE x.age <= 2 GROUP BY x.id, x.host, x.age, x.scanned_day");
     std::map<std::string, RunChange> byHost;
     for (const SqlRow& row : rows) {
@@ -225,10 +233,11 @@ std::vector<RunChange> ReportQueries::hostChanges() {
 }
 
 std::vector<RunChange> ReportQueries::accountChanges() {
-    const SqlTable rows = database_.query(std::string("SELECT k.account, x.age, x.host_runs, ") + sums +
-                                          " FROM records c JOIN record_keys k ON k.id = c.key_id JOIN (" +
-                                          ReportSchema::rankedRuns + ") x ON x.id = c.run_id"
-                                          " WHERE x.age <= 2 GROUP BY k.account, x.age, x.host_runs");
+    const SqlTable rows =
+        database_.query(std::string("SELECT k.account, x.age, x.host_runs, ") + sums +
+                        " FROM records c JOIN record_keys k ON k.id = c.key_id JOIN (" + ReportSchema::rankedRuns +
+                        ") x ON x.id = c.run_id"
+                        " WHERE x.age <= 2 GROUP BY k.account, x.age, x.host_runs");
     std::map<std::string, RunChange> byAccount;
     for (const SqlRow& row : rows) {
         RunChange& change = byAccount[sqlText(row[0])];
@@ -252,9 +261,9 @@ std::vector<HostRun> ReportQueries::runsOfHost(const std::string& host) {
 
 AccountGrowth ReportQueries::accountGrowth() {
     const SqlTable runs = database_.query("SELECT id, host, scanned_day FROM runs ORDER BY scanned_at, id");
-    const SqlTable perAccount = database_.query(
-        "SELECT c.run_id, k.account, " + wideSum("c.bytes_on_disk") +
-        " FROM records c JOIN record_keys k ON k.id = c.key_id GROUP BY c.run_id, k.account");
+    const SqlTable perAccount =
+        database_.query("SELECT c.run_id, k.account, " + wideSum("c.bytes_on_disk") +
+                        " FROM records c JOIN record_keys k ON k.id = c.key_id GROUP BY c.run_id, k.account");
     std::unordered_map<int64_t, std::vector<std::pair<std::string, WideInt>>> accountsOfRun;
     for (const SqlRow& row : perAccount) accountsOfRun[sqlInt(row[0])].emplace_back(sqlText(row[1]), wideAt(row, 2));
 
@@ -317,15 +326,18 @@ std::vector<ColdDirectory> ReportQueries::coldDirectories(size_t limit) {
         " DESC, s.id DESC) AS age FROM side_files s LEFT JOIN runs r ON r.id = s.run_id WHERE s.kind = 'inactive')"
         " ranked WHERE age = 1";
     const SqlTable rows = database_.query(
-        "SELECT s.host, d.path, COUNT(*), " + wideSum("f.kib") + ", MAX(f.last_access) FROM inactive_files f"
-        " JOIN inactive_paths p ON p.id = f.path_id JOIN inactive_directories d ON d.id = p.directory_id"
-        " JOIN side_files s ON s.id = f.side_file_id WHERE f.side_file_id IN (" + latestTables + ")"
-        " GROUP BY s.host, d.id, d.path ORDER BY SUM(CAST(f.kib AS DOUBLE PRECISION)) DESC, s.host, d.path LIMIT ?",
+        "SELECT s.host, d.path, COUNT(*), " + wideSum("f.kib") +
+            ", MAX(f.last_access) FROM inactive_files f"
+            " JOIN inactive_paths p ON p.id = f.path_id JOIN inactive_directories d ON d.id = p.directory_id"
+            " JOIN side_files s ON s.id = f.side_file_id WHERE f.side_file_id IN (" +
+            latestTables +
+            ")"
+            " GROUP BY s.host, d.id, d.path ORDER BY SUM(CAST(f.kib AS DOUBLE PRECISION)) DESC, s.host, d.path LIMIT ?",
         {static_cast<int64_t>(limit)});
     std::vector<ColdDirectory> list;
     for (const SqlRow& row : rows) {
-        list.push_back(ColdDirectory{sqlText(row[0]), sqlText(row[1]), sqlInt(row[2]), wideAt(row, 3) * 1024,
-                                     sqlInt(row[5])});
+        list.push_back(
+            ColdDirectory{sqlText(row[0]), sqlText(row[1]), sqlInt(row[2]), wideAt(row, 3) * 1024, sqlInt(row[5])});
     }
     return list;
 }

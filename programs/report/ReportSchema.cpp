@@ -49,7 +49,8 @@ const std::vector<std::string>& statements() {
         " id {ID}, directory_id BIGINT NOT NULL REFERENCES inactive_directories (id), name TEXT NOT NULL,"
         " UNIQUE (directory_id, name))",
         "CREATE TABLE IF NOT EXISTS inactive_files ("
-        " side_file_id BIGINT NOT NULL REFERENCES side_files (id), path_id BIGINT NOT NULL REFERENCES inactive_paths (id),"
+        " side_file_id BIGINT NOT NULL REFERENCES side_files (id), path_id BIGINT NOT NULL REFERENCES inactive_paths "
+        "(id),"
         " kib BIGINT NOT NULL, last_access BIGINT NOT NULL, temperature TEXT NOT NULL,"
         " PRIMARY KEY (side_file_id, path_id)) {TABLE_OPTIONS}",
         "CREATE TABLE IF NOT EXISTS temperature_rows ("
@@ -78,8 +79,9 @@ void migrateFromVersion1(Database& database) {
     // order of import.
     database.query("ALTER TABLE runs ADD COLUMN scanned_day BIGINT NOT NULL DEFAULT 0");
     database.query("ALTER TABLE runs ADD COLUMN scanned_at BIGINT NOT NULL DEFAULT 0");
-    database.query("UPDATE runs SET scanned_day = COALESCE((SELECT MAX(c.day) FROM records c WHERE c.run_id = runs.id),"
-                   " day)");
+    database.query(
+        "UPDATE runs SET scanned_day = COALESCE((SELECT MAX(c.day) FROM records c WHERE c.run_id = runs.id),"
+        " day)");
     database.query("UPDATE runs SET scanned_at = scanned_day");
 
     database.query("DROP INDEX IF EXISTS inactive_files_by_file");
@@ -94,14 +96,16 @@ void migrateFromVersion1(Database& database) {
     }
     database.insertRows("migrated_access_times", {"text", "seconds"}, times);
     database.query("INSERT INTO inactive_directories (path) SELECT DISTINCT directory FROM inactive_files_v1");
-    database.query("INSERT INTO inactive_paths (directory_id, name) SELECT DISTINCT d.id, o.name FROM inactive_files_v1 o"
-                   " JOIN inactive_directories d ON d.path = o.directory");
+    database.query(
+        "INSERT INTO inactive_paths (directory_id, name) SELECT DISTINCT d.id, o.name FROM inactive_files_v1 o"
+        " JOIN inactive_directories d ON d.path = o.directory");
     // A file that a table listed twice keeps one row.
-    database.query("INSERT INTO inactive_files (side_file_id, path_id, kib, last_access, temperature)"
-                   " SELECT o.side_file_id, p.id, MAX(o.kib), MAX(a.seconds), MAX(o.temperature) FROM inactive_files_v1 o"
-                   " JOIN inactive_directories d ON d.path = o.directory"
-                   " JOIN inactive_paths p ON p.directory_id = d.id AND p.name = o.name"
-                   " JOIN migrated_access_times a ON a.text = o.last_access GROUP BY o.side_file_id, p.id");
+    database.query(
+        "INSERT INTO inactive_files (side_file_id, path_id, kib, last_access, temperature)"
+        " SELECT o.side_file_id, p.id, MAX(o.kib), MAX(a.seconds), MAX(o.temperature) FROM inactive_files_v1 o"
+        " JOIN inactive_directories d ON d.path = o.directory"
+        " JOIN inactive_paths p ON p.directory_id = d.id AND p.name = o.name"
+        " JOIN migrated_access_times a ON a.text = o.last_access GROUP BY o.side_file_id, p.id");
     database.query("DROP TABLE migrated_access_times");
     database.query("DROP TABLE inactive_files_v1");
 }

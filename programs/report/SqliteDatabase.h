@@ -29,7 +29,7 @@ public:
 
     SqlTable query(std::string_view sql, const SqlRow& parameters = {}) override;
     int64_t insertRow(std::string_view table, const std::vector<std::string_view>& columns,
-                                     const SqlRow& values) override;
+                      const SqlRow& values) override;
     void insertRows(std::string_view table, const std::vector<std::string_view>& columns,
                     const SqlBatch& rows) override;
 

@@ -65,8 +65,9 @@ std::string barChart(const std::vector<Bar>& bars, const std::string& colour, co
     for (size_t i = 0; i < bars.size(); ++i) {
         const Bar& bar = bars[i];
         const int top = static_cast<int>(i) * rowHeight + 4;
-        const int width =
-            bar.value <= 0 || largest <= 0 ? 0 : std::max(1, static_cast<int>(std::lround(bar.value / largest * barArea)));
+        const int width = bar.value <= 0 || largest <= 0
+                              ? 0
+                              : std::max(1, static_cast<int>(std::lround(bar.value / largest * barArea)));
         const std::string tooltip = "<title>" + htmlEscaped(bar.tooltip.empty() ? bar.label : bar.tooltip) + "</title>";
         const std::string label = "<text x=\"" + std::to_string(labelWidth - 8) + "\" y=\"" + std::to_string(top + 13) +
                                   "\" text-anchor=\"end\">" + htmlEscaped(shortLabel(bar.label)) + tooltip + "</text>";
@@ -157,8 +158,8 @@ std::string lineChart(const AccountGrowth& growth, size_t lines) {
     for (int tick = 0; tick <= 4; ++tick) {
         const WideInt bytes = largest * tick / 4;
         const std::string y = number(yOf(bytes));
-        svg += "<line x1=\"" + std::to_string(left) + "\" x2=\"" + std::to_string(right) + "\" y1=\"" + y +
-               "\" y2=\"" + y + "\" stroke=\"#dddddd\"/>";
+        svg += "<line x1=\"" + std::to_string(left) + "\" x2=\"" + std::to_string(right) + "\" y1=\"" + y + "\" y2=\"" +
+               y + "\" stroke=\"#dddddd\"/>";
         svg += "<text x=\"" + std::to_string(left - 6) + "\" y=\"" + number(yOf(bytes) + 4) +
                "\" text-anchor=\"end\">" + Formatting::sizeText(static_cast<double>(bytes)) + "</text>";
     }

@@ -68,8 +68,15 @@ TEST_F(ConfReaderTest, EntriesLayoutQuotesAndComments) {
     const std::vector<std::pair<std::string, Entries>> cases{
         {"a () = '' { }", {"a||"}},
         {"a(String)=\"v\"{}", {"a|String|v"}},
-        {"\x01" "a\n(\nString\r\n)\t=\x1f\"v\"\n{\n}\n", {"a|String|v"}},
-        {"st\xc3\xa4" "dte (String) = 'M\xc3\xbc" "nchen \xe6\x9d\xb1' {}", {"st\xc3\xa4" "dte|String|M\xc3\xbc" "nchen \xe6\x9d\xb1"}},
+        {"\x01"
+         "a\n(\nString\r\n)\t=\x1f\"v\"\n{\n}\n",
+         {"a|String|v"}},
+        {"st\xc3\xa4"
+         "dte (String) = 'M\xc3\xbc"
+         "nchen \xe6\x9d\xb1' {}",
+         {"st\xc3\xa4"
+          "dte|String|M\xc3\xbc"
+          "nchen \xe6\x9d\xb1"}},
         {"plain () = word {} single () = 'one two' {}\n"
          "doubled () = \"C:\\\\dir\" {} single-backslash () = \"C:\\dir\" {}\n"
          "escaped () = \"say \\\"hi\\\"\" {}",
@@ -94,13 +101,18 @@ TEST_F(ConfReaderTest, EntriesLayoutQuotesAndComments) {
 TEST_F(ConfReaderTest, SyntaxErrorsNameTheLineAndKeepEarlierEntries) {
     const std::vector<std::tuple<const char*, Entries, const char*, int>> cases{
         {"first () = '1' {}\nsecond () = '2' {}\n\nthird (String) '3' {}\nfourth () = '4' {}\n",
-         {"first||1", "second||2"}, "Missing '=' in entry \"third\", found \"'3'\".", 4},
+         {"first||1", "second||2"},
+         "Missing '=' in entry \"third\", found \"'3'\".",
+         4},
         {"a = '' {}", {}, "Missing '(' in entry \"a\", found \"=\".", 1},
         {"a (String 'x' {}", {}, "Missing ')' in entry \"a\", found \"'x'\".", 1},
         {"a () = '' b {}", {}, "Missing '{' in entry \"a\", found \"b\".", 1},
         {"ok () = '' {\n}\nb\n(\n)\n= '' }", {"ok||"}, "Missing '{' in entry \"b\", found \"}\".", 6},
         {"a () = '' {}\n} b () = '' {}", {"a||"}, "Unexpected '}': it closes no entry.", 2},
-        {"a () = 'x' {\n b () = 'y' {", {"a||x"}, "Missing '}' of entry \"b\" opened in line 2, found the end of the file.", 2},
+        {"a () = 'x' {\n b () = 'y' {",
+         {"a||x"},
+         "Missing '}' of entry \"b\" opened in line 2, found the end of the file.",
+         2},
         {"a () = 'x' {}\nb () = ", {"a||x"}, "Missing a value in entry \"b\", found the end of the file.", 2},
         {"a () = 'x' {}\n\nb (String", {"a||x"}, "Missing ')' in entry \"b\", found the end of the file.", 3},
     };
@@ -161,13 +173,14 @@ TEST_F(ConfReaderTest, BuildingFromAFileAndFailingToReadOne) {
 
 // Lookups follow names exactly; the type decides whether a value is there and how it reads.
 TEST_F(ConfReaderTest, TypedLookups) {
-    read("Quilna () = '' { directories () = '' { conf (DirName) = '/etc/q' {} } }\n"
-         "twice (String) = 'first' {} twice (String) = 'second' {} \"quoted\" (String) = 'q' {}\n"
-         "untyped () = 'v' {} t (Bool) = 'TRUE' {} f (Bool) = 'False' {} padded (Bool) = ' true' {}\n"
-         "n1 (Integer) = '12abc' {} n2 (Integer) = 'abc' {} n3 (Integer) = ' -42' {}\n"
-         "n4 (Integer) = '2147483648' {}\n"
-         "s (String) = '  Mixed Case  ' {} period (TimeSpan) = 'P1D2H3M4S' {} bad-period (TimeSpan) = '1 day' {}\n"
-         "file (FileName) = ' logs//a.log ' {} dir-like (FileName) = 'logs/' {} none (FileName) = '' {}");
+    read(
+        "Quilna () = '' { directories () = '' { conf (DirName) = '/etc/q' {} } }\n"
+        "twice (String) = 'first' {} twice (String) = 'second' {} \"quoted\" (String) = 'q' {}\n"
+        "untyped () = 'v' {} t (Bool) = 'TRUE' {} f (Bool) = 'False' {} padded (Bool) = ' true' {}\n"
+        "n1 (Integer) = '12abc' {} n2 (Integer) = 'abc' {} n3 (Integer) = ' -42' {}\n"
+        "n4 (Integer) = '2147483648' {}\n"
+        "s (String) = '  Mixed Case  ' {} period (TimeSpan) = 'P1D2H3M4S' {} bad-period (TimeSpan) = '1 day' {}\n"
+        "file (FileName) = ' logs//a.log ' {} dir-like (FileName) = 'logs/' {} none (FileName) = '' {}");
     const std::vector<std::tuple<const char*, const char*, const char*>> cases{
         {"DirName", "Quilna.directories.conf", "0:/etc/q/"},
         {"String", "twice", "0:first"},
@@ -204,16 +217,18 @@ TEST_F(ConfReaderTest, ReferencesExpand) {
             text += name + std::to_string(i) + " (String) = '${" + name + std::to_string(i + 1) + "}' {}\n";
         return text + name + std::to_string(links) + " (String) = 'end' {}\n";
     };
-    read("base (DirName) = '/data' {} work (DirName) = '${base}scan' {}\n"
-         "name (String) = 'scan' {} mixed (FileName) = '${base}//${name}.log' {}\n"
-         "chain (String) = '${mixed}' {} empty (DirName) = '' {} from-empty (String) = '[${empty}]' {}\n"
-         "open (String) = 'x${b' {} missing (String) = '${nowhere}' {} untyped () = 'u' {}\n"
-         "to-untyped (String) = '${untyped}' {}\n"
-         "self (String) = 'a${self}' {} ping (String) = '${pong}' {} pong (String) = '${ping}' {}\n"
-                  "big (String) = '" + std::string(40000, 'x') + "' {} sixty (String) = '" + sixty + "' {}\n" +
-         "half (DirName) = '" + std::string(32767, 'h') + "' {} whole (String) = '${half}${half}' {}\n" +
-         "over (String) = '${half}${half}!' {}\n" + chain("e", ConfReader::maxSubstitutions) +
-         chain("f", ConfReader::maxSubstitutions + 1));
+    read(
+        "base (DirName) = '/data' {} work (DirName) = '${base}scan' {}\n"
+        "name (String) = 'scan' {} mixed (FileName) = '${base}//${name}.log' {}\n"
+        "chain (String) = '${mixed}' {} empty (DirName) = '' {} from-empty (String) = '[${empty}]' {}\n"
+        "open (String) = 'x${b' {} missing (String) = '${nowhere}' {} untyped () = 'u' {}\n"
+        "to-untyped (String) = '${untyped}' {}\n"
+        "self (String) = 'a${self}' {} ping (String) = '${pong}' {} pong (String) = '${ping}' {}\n"
+        "big (String) = '" +
+        std::string(40000, 'x') + "' {} sixty (String) = '" + sixty + "' {}\n" + "half (DirName) = '" +
+        std::string(32767, 'h') + "' {} whole (String) = '${half}${half}' {}\n" +
+        "over (String) = '${half}${half}!' {}\n" + chain("e", ConfReader::maxSubstitutions) +
+        chain("f", ConfReader::maxSubstitutions + 1));
     const std::vector<std::tuple<const char*, const char*, const char*>> cases{
         {"DirName", "work", "0:/data/scan/"},
         {"FileName", "mixed", "0:/data/scan.log"},
@@ -237,7 +252,8 @@ TEST_F(ConfReaderTest, ReferencesExpand) {
     const auto refused = log.containing("(17.01.03)");
     ASSERT_EQ(refused.size(), 6u);  // unclosed, two loops, two too long, the overlong chain
     EXPECT_NE(refused[1].find("self"), std::string::npos) << refused[1];
-    EXPECT_NE(refused[3].find("sixty  its value grows beyond 65536 bytes with the reference ${big}"), std::string::npos) << refused[3];
+    EXPECT_NE(refused[3].find("sixty  its value grows beyond 65536 bytes with the reference ${big}"), std::string::npos)
+        << refused[3];
     EXPECT_FALSE(log.containing("ConfReader: Got raw value \"${base}scan\".").empty());  // debug level 5
     EXPECT_FALSE(log.containing("ConfReader: Reference \"base\" = \"/data\".").empty());
 }

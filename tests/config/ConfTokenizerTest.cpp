@@ -22,7 +22,11 @@ TEST(ConfSearcher, WordsDelimitersQuotesAndComments) {
     const std::vector<std::pair<std::string, Words>> cases{
         {"a(String)=\"v\"{}", {"a", "(", "String", ")", "=", "\"v\"", "{", "}"}},
         {"\t  a\r\nb", {"[\t]", "[  ]", "a", "[\r]", "\n", "b"}},
-        {"ab\xc3\xa9" "cd e", {"ab\xc3\xa9" "cd", "[ ]", "e"}},
+        {"ab\xc3\xa9"
+         "cd e",
+         {"ab\xc3\xa9"
+          "cd",
+          "[ ]", "e"}},
         {R"("a\"b c" x)", {R"("a\"b c")", "[ ]", "x"}},
         {"\"open ( = {", {"\"open ( = {"}},
         {"'a\\'", {"'a\\'"}},  // the escaped quote cannot close it

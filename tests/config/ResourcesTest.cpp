@@ -37,10 +37,16 @@ protected:
 };
 
 TEST_F(ResourcesTest, WrittenResourcesReadBackAndReferencesExpand) {
-    const std::vector<std::pair<const char*, const char*>> written{
-        {"Root", "C:\\Prog"}, {"ConfigurationDir", "${Root}\\conf"}, {"A", "a"}, {"Both", "${A}${Root}/${A}"},
-        {"Missing", "x${Nowhere}y${A}"}, {"Open", "${A}${x"}, {"Bare", "${}"}, {"Self", "x${Self}"},
-        {"Ping", "${Pong}"}, {"Pong", "${Ping}"}};
+    const std::vector<std::pair<const char*, const char*>> written{{"Root", "C:\\Prog"},
+                                                                   {"ConfigurationDir", "${Root}\\conf"},
+                                                                   {"A", "a"},
+                                                                   {"Both", "${A}${Root}/${A}"},
+                                                                   {"Missing", "x${Nowhere}y${A}"},
+                                                                   {"Open", "${A}${x"},
+                                                                   {"Bare", "${}"},
+                                                                   {"Self", "x${Self}"},
+                                                                   {"Ping", "${Pong}"},
+                                                                   {"Pong", "${Ping}"}};
     EXPECT_EQ(read("Root"), "<2>");
     for (const auto& [name, value] : written) ASSERT_EQ(writeResource(name, value), 0) << name;
     for (int i = 0; i < 20; ++i)
@@ -48,7 +54,7 @@ TEST_F(ResourcesTest, WrittenResourcesReadBackAndReferencesExpand) {
     ASSERT_EQ(writeResource("R20", "end"), 0);
     const std::vector<std::pair<std::string, std::string>> cases{
         {"configurationdir", "C:\\Prog\\conf"},
-        {"Both", "aC:\\Prog/a"},  // two in a row, the first one shorter than its name
+        {"Both", "aC:\\Prog/a"},       // two in a row, the first one shorter than its name
         {"Missing", "x${Nowhere}ya"},  // a reference that cannot be read stays, and so do broken ones
         {"Open", "a${x"},
         {"Bare", "${}"},
@@ -113,10 +119,10 @@ TEST_F(ResourcesTest, TypesAndTrailingZeros) {
         {"Blob", 3, "\x01\x02"}};
     for (const auto& [name, type, data] : values) fake.registry[key_ + "\\" + name] = {type, data};
     const std::vector<std::tuple<const char*, std::string, int, uint32_t>> cases{
-        {"Level", "<3>", 0, 3u},       {"Short", "<3>", 0, 5u},  // a short dword keeps nothing of what was there
-        {"Text", "3", 3, 99u},         {"Unterminated", "abc", 3, 99u}, {"Expand", "C:", 3, 99u},
-        {"Multi", std::string("a\0b", 3), 3, 99u},  // the separators stay
-        {"Blob", "<3>", 3, 99u},       {"Absent", "<2>", 2, 99u}};
+        {"Level", "<3>", 0, 3u},  {"Short", "<3>", 0, 5u},  // a short dword keeps nothing of what was there
+        {"Text", "3", 3, 99u},    {"Unterminated", "abc", 3, 99u},
+        {"Expand", "C:", 3, 99u}, {"Multi", std::string("a\0b", 3), 3, 99u},  // the separators stay
+        {"Blob", "<3>", 3, 99u},  {"Absent", "<2>", 2, 99u}};
     for (const auto& [name, text, dwordResult, number] : cases) {
         EXPECT_EQ(read(name), text) << name;
         uint32_t value = name == std::string("Short") ? 0xFFFFFFFF : 99;

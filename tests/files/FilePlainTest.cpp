@@ -29,8 +29,9 @@ int32_t thrownCode(Action action, std::string* detail = nullptr) {
 TEST(FilePlain, AccessCombinationsStatesAndText) {
     TestDirectory dir;
     FilePlain file(dir.write("f", "content\n"));
-    for (uint16_t access : {FileBase::Read | FileBase::Truncate, FileBase::Read | FileBase::Create,
-                            FileBase::Read | FileBase::Append, FileBase::Write | FileBase::Truncate | FileBase::Append, 0})
+    for (uint16_t access :
+         {FileBase::Read | FileBase::Truncate, FileBase::Read | FileBase::Create, FileBase::Read | FileBase::Append,
+          FileBase::Write | FileBase::Truncate | FileBase::Append, 0})
         EXPECT_EQ(thrownCode([&] { file.open(access); }), FL_ACCESS_COMB) << access;
     FilePlain missing(dir.child("missing"));
     std::string detail;

@@ -32,7 +32,7 @@ TEST(FileUtils, PathsUnderBothSyntaxes) {
         {"/data", "/data/|/data|/data|data|/|valid"},
         {"/a//b///c", "/a//b///c/|/a/b/c|/a//b///c|c|/a//b///|valid"},
         {"/data//", "/data//|/data/|/data||/data//|invalid"},
-        {"//", "//|//|/||//|invalid"},  // the root stays the root
+        {"//", "//|//|/||//|invalid"},                 // the root stays the root
         {"dir\\", "dir\\/|dir\\|dir\\|dir\\||valid"},  // a backslash is a name character
         {"a*b", "a*b/|a*b|a*b|a*b||invalid"},
     };
@@ -41,7 +41,9 @@ TEST(FileUtils, PathsUnderBothSyntaxes) {
     fake.syntax = FakePlatform::windowsSyntax();
     const std::vector<std::pair<const char*, const char*>> windows{
         // The two leading backslashes of a network path stay; runs inside become one backslash.
-        {"\\\\server\\share\\\\dir//x", "\\\\server\\share\\\\dir//x\\|\\\\server\\share\\dir\\x|\\\\server\\share\\\\dir//x|x|\\\\server\\share\\\\dir//|valid"},
+        {"\\\\server\\share\\\\dir//x",
+         "\\\\server\\share\\\\dir//x\\|\\\\server\\share\\dir\\x|\\\\server\\share\\\\dir//"
+         "x|x|\\\\server\\share\\\\dir//|valid"},
         {"c:/a/\\/b", "c:/a/\\/b\\|c:\\a\\b|c:/a/\\/b|b|c:/a/\\/|valid"},
         {"C:/data/", "C:/data/|C:\\data\\|C:/data||C:/data/|invalid"},
         {"c:\\dir/\\", "c:\\dir/\\|c:\\dir\\|c:\\dir||c:\\dir/\\|invalid"},
@@ -52,7 +54,9 @@ TEST(FileUtils, PathsUnderBothSyntaxes) {
 
     // Only a dot of the file name starts an extension.
     const std::vector<std::tuple<std::string, std::string, std::string>> extensions{
-        {"/var/log/a.log", "log", "/var/log/a"}, {"/var/logs.d/run", "", "/var/logs.d/run"}, {"noext", "", "noext"},
+        {"/var/log/a.log", "log", "/var/log/a"},
+        {"/var/logs.d/run", "", "/var/logs.d/run"},
+        {"noext", "", "noext"},
         {"archive.tar.gz", "gz", "archive.tar"}};
     for (auto [path, extension, rest] : extensions) {
         EXPECT_EQ(splitExtension(path), extension);

@@ -41,7 +41,8 @@ TEST_F(LockFileTest, FourLinesOfTakenValidTokenAndHolding) {
     ASSERT_EQ(token.size(), 26u);
     for (char c : token.substr(16)) EXPECT_TRUE(c >= 0x20 && c <= 0x7D) << int(c);
     lines[2].resize(16);
-    EXPECT_EQ(lines, (std::vector<std::string>{"20130701T120000Z", "20130701T120030Z", "20130701T120000Z", "original"}));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"20130701T120000Z", "20130701T120030Z", "20130701T120000Z", "original"}));
     EXPECT_EQ(dir.read("protected"), "content");  // holding it changes nothing
     EXPECT_FALSE(lock.lock(TimeSpan(30), true));  // already there
     EXPECT_TRUE(lock.unlock());

@@ -13,7 +13,8 @@ namespace {
 using RulesTest::TestLog;
 using Texts = std::vector<std::string>;
 
-const char* const mappingExample = "default=other\ndefault-dirs=Bin,etc\ndocuments\n{\ndoc,docx,txt\n%hidden\n}\nimage-$\n{\np*,jp?g\n}\n";
+const char* const mappingExample =
+    "default=other\ndefault-dirs=Bin,etc\ndocuments\n{\ndoc,docx,txt\n%hidden\n}\nimage-$\n{\np*,jp?g\n}\n";
 
 class FileTypesTest : public ::testing::Test {
 protected:
@@ -67,7 +68,8 @@ TEST_F(FileTypesTest, EachSchemeGivesTheFileSystemAndTheType) {
         {FileTypes::Mapping, "", archive, "tool", "c:\\bin\\", "C:\\", "C|undef"},
         {FileTypes::Mapping, twice, archive, "a.doc", "c:\\", "C:\\", "C|first"},  // the first mapping is kept
         // Attribute types win over the extension.
-        {FileTypes::Mapping, attributes, FileAttribute::Hidden | archive, "a.DOC", "c:\\data\\", "C:\\", "C|secret-doc"},
+        {FileTypes::Mapping, attributes, FileAttribute::Hidden | archive, "a.DOC", "c:\\data\\", "C:\\",
+         "C|secret-doc"},
         {FileTypes::Mapping, attributes, FileAttribute::Link, "a.doc", "c:\\data\\", "C:\\", "C|links"},
         {FileTypes::FileName, "", archive, "Report.doc", "c:\\data\\sub\\", "C:\\", "c:\\data\\sub\\|Report.doc"},
     };

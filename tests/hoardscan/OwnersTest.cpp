@@ -87,7 +87,8 @@ TEST_F(OwnersTest, GroupTablesAreReadOncePerRun) {
     Owners another;  // the tables are process-wide
     EXPECT_EQ(another.localGroupsOf("bob"), (Groups{"Users"}));
     EXPECT_EQ(fake.localGroupsCalls, 1);
-    for (const char* group : {"Administrators", "Users", "Guests", "Leftovers"}) EXPECT_EQ(fake.memberCalls[group], 1) << group;
+    for (const char* group : {"Administrators", "Users", "Guests", "Leftovers"})
+        EXPECT_EQ(fake.memberCalls[group], 1) << group;
 }
 
 TEST_F(OwnersTest, FailedGroupListsAreAskedAgain) {

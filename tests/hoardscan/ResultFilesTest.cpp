@@ -17,10 +17,10 @@ using ResultFilesTest = ResultFilesFixture;
 
 TEST(ResultFilesDay, TheDayStampIsTheNearestLocalMidnightWithNoonCountingForward) {
     TimeTest::ZoneScope zone("+02:00");
-    const int32_t april5 = TimeTest::utc(2013, 4, 5) - 2 * 3600;  // local midnight
-    EXPECT_EQ(ResultFiles::dayStamp(DateTime(TimeTest::utc(2013, 4, 5, 9, 59, 59))), april5);  // 11:59:59 local
+    const int32_t april5 = TimeTest::utc(2013, 4, 5) - 2 * 3600;                                // local midnight
+    EXPECT_EQ(ResultFiles::dayStamp(DateTime(TimeTest::utc(2013, 4, 5, 9, 59, 59))), april5);   // 11:59:59 local
     EXPECT_EQ(ResultFiles::dayStamp(DateTime(TimeTest::utc(2013, 4, 5, 10))), april5 + 86400);  // noon local
-    EXPECT_EQ(ResultFiles::dayStamp(DateTime(TimeTest::utc(2013, 4, 4, 23))), april5);       // 01:00 local
+    EXPECT_EQ(ResultFiles::dayStamp(DateTime(TimeTest::utc(2013, 4, 4, 23))), april5);          // 01:00 local
 }
 
 // A name as the walk hands it over, and as each file gives it back: the key writes ":" and

@@ -54,9 +54,10 @@ TEST(RuleDecisions, TheFirstMatchingFileSystemRuleDecidesOverTreesAndFiles) {
         std::string rules, parent, name, fileSystem;
         bool tree, excluded;
     };
-    const std::string windows = "@part2\nPC42:fixed:c:\\windows* exclude_all\n*:remote:\\\\server\\share* exclude_all\n"
-                                "*:fixed:c:\\data\\keep* include\n*:fixed:c:\\data* exclude_all\n*:fixed:*.tmp exclude\n"
-                                "OTHER:*:* exclude\n*:fix*:*.x exclude\n*:*:c:\\y* exclude\n";
+    const std::string windows =
+        "@part2\nPC42:fixed:c:\\windows* exclude_all\n*:remote:\\\\server\\share* exclude_all\n"
+        "*:fixed:c:\\data\\keep* include\n*:fixed:c:\\data* exclude_all\n*:fixed:*.tmp exclude\n"
+        "OTHER:*:* exclude\n*:fix*:*.x exclude\n*:*:c:\\y* exclude\n";
     const std::string posix = "@part2\n*:fixed:/proc* exclude_all\n*:fixed:/home/ann/tmp* exclude_all\n";
     const std::vector<Case> cases = {
         {true, windows, "", "C:\\", "fixed", true, false},
@@ -69,7 +70,7 @@ TEST(RuleDecisions, TheFirstMatchingFileSystemRuleDecidesOverTreesAndFiles) {
         {true, windows, "c:\\data\\", "other.doc", "fixed", false, true},  // exclude_all excludes files too
         {true, windows, "c:\\", "A.TMP", "fixed", false, true},
         {true, windows, "c:\\", "a.doc", "fixed", false, false},
-        {true, windows, "c:\\", "a.x", "", false, false},          // only "*" matches no file system name
+        {true, windows, "c:\\", "a.x", "", false, false},  // only "*" matches no file system name
         {true, windows, "c:\\", "y", "", false, true},
         {false, posix, "/home/ann/", "/", "fixed", true, false},
         {false, posix, "/home/ann/", "/proc", "fixed", true, true},
@@ -127,8 +128,8 @@ TEST(RuleDecisions, AccountsComeFromTheFirstMatchingSiteHostAndEntry) {
         {true, placeholders, "c:\\", "a.tmp", "acc"},  // excludes match the bare name with case
         {true, placeholders, "c:\\", "A.TMP", "(not accounted)"},
         {true, placeholders, "c:\\dept\\users\\ann\\", "x", "dept-dept-users"},
-        {true, placeholders, "c:\\file\\", "f.txt", "f.txt"},  // the last component is the name
-        {true, placeholders, "c:\\open\\", "f", "50% off"},     // an unpaired "%" stays
+        {true, placeholders, "c:\\file\\", "f.txt", "f.txt"},    // the last component is the name
+        {true, placeholders, "c:\\open\\", "f", "50% off"},      // an unpaired "%" stays
         {true, placeholders, "c:\\pct\\%1%\\", "x", "%1%-pct"},  // an inserted component is not searched again
         {true, placeholders, "\\\\files\\home\\", "a.doc", "\\\\files:home:a.doc"},  // the server stays whole
         {false, site("OSLO", "*", {"/home/*=[%1%][%2%][%3%]"}), "/home/Ann/", "x.doc", "[][home][Ann]"},
@@ -146,10 +147,9 @@ TEST(RuleDecisions, AccountsComeFromTheFirstMatchingSiteHostAndEntry) {
 
 TEST(RuleDecisions, ExcludesAndMismatchesAreTracedAndPlaceholdersBeyondThePathWarn) {
     Decider d;
-    d.accounts(site("BERGEN", "*", {"*=x"}) + site("OSLO", "*",
-                                                    {"c:\\deep\\*=%9%/%3%", "c:\\zero\\*=a%0%b%x%c",
-                                                     "c:\\huge\\*=%18446744073709551618%"},
-                                                    "exclude=~*\n"));
+    d.accounts(site("BERGEN", "*", {"*=x"}) +
+               site("OSLO", "*", {"c:\\deep\\*=%9%/%3%", "c:\\zero\\*=a%0%b%x%c", "c:\\huge\\*=%18446744073709551618%"},
+                    "exclude=~*\n"));
     EXPECT_EQ(d.account("c:\\", "~lock.doc"), "(not accounted)");
     EXPECT_EQ(d.log.debugTexts(), (Texts{"      Mismatching site.", "      Excluded."}));
     EXPECT_EQ(d.account("c:\\deep\\ann\\", "x"), "UNDEF/ann");

@@ -20,20 +20,21 @@ TEST(RulesFiles, FileSystemsExampleLoadsIntoRules) {
     FakePlatform fake;
     fake.syntax = FakePlatform::windowsSyntax();
     Loader loader;
-    ASSERT_TRUE(loader.files.loadFileSystemsText("# rules of the office\n"
-                                                 "@part1\n"
-                                                 "PC42: D:\\Data   # the archive disk\n"
-                                                 "pc42 : e:\\\n"
-                                                 "PC4*: f:\\\n"
-                                                 "OTHER: g:\\\n"
-                                                 "@part2\n"
-                                                 "PC42:fixed:c:\\windows* exclude_all\n"
-                                                 "*:*:\"C:\\Program Files\\*\" exclude\n"
-                                                 "pc*:Remote:*.tmp 0\n"
-                                                 "*:fixed:c:\\users\\* include\n"
-                                                 "*:cdrom:* 1\n"
-                                                 "*:fixed:c:\\a:b  exclude\n",
-                                                 "fs.txt"));
+    ASSERT_TRUE(
+        loader.files.loadFileSystemsText("# rules of the office\n"
+                                         "@part1\n"
+                                         "PC42: D:\\Data   # the archive disk\n"
+                                         "pc42 : e:\\\n"
+                                         "PC4*: f:\\\n"
+                                         "OTHER: g:\\\n"
+                                         "@part2\n"
+                                         "PC42:fixed:c:\\windows* exclude_all\n"
+                                         "*:*:\"C:\\Program Files\\*\" exclude\n"
+                                         "pc*:Remote:*.tmp 0\n"
+                                         "*:fixed:c:\\users\\* include\n"
+                                         "*:cdrom:* 1\n"
+                                         "*:fixed:c:\\a:b  exclude\n",
+                                         "fs.txt"));
     const RuleTables& tables = loader.tables;
     EXPECT_EQ(tables.drives, (std::vector<std::string>{"d:\\data", "e:\\"}));
     std::vector<std::string> rules;
@@ -119,8 +120,9 @@ TEST(RulesFiles, AccountsExampleLoadsIntoRules) {
         rules.push_back(text);
     }
     // An empty value leaves the name.
-    EXPECT_EQ(rules, (std::vector<std::string>{"OSLO exclude *.tmp host PC* c:\\users\\*=%3% c:\\projects\\*=Dept-%2% host SERVER",
-                                               "BERGEN"}));
+    EXPECT_EQ(rules,
+              (std::vector<std::string>{
+                  "OSLO exclude *.tmp host PC* c:\\users\\*=%3% c:\\projects\\*=Dept-%2% host SERVER", "BERGEN"}));
     EXPECT_EQ(loader.log.messageCount(), 0u);
 }
 

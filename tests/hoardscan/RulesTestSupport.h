@@ -53,11 +53,11 @@ public:
         return found;
     }
     size_t messageCount() const {
-        return std::count_if(lines().begin(), lines().end(), [](const std::string& l) { return l.rfind("debug-", 0) != 0; });
+        return std::count_if(lines().begin(), lines().end(),
+                             [](const std::string& l) { return l.rfind("debug-", 0) != 0; });
     }
 
 private:
-
     TestSupport::LogStateScope state_;
     TestSupport::CapturedLog captured_;
     SmartPointer<LoggerUnit> unit_;

@@ -37,7 +37,8 @@ TEST(Tallies, UpdatesAskForAFlushAtTheBufferSizeAndKeysStartAfreshAfterIt) {
 TEST(Tallies, AFullBufferIsDueOncePerBufferOfUpdatesAndLosesOnlyNewEntries) {
     Tallies tallies(3);
     std::vector<bool> due;
-    for (const char* key : {"a", "b", "c", "d", "a", "e", "f", "g"}) due.push_back(tallies.addAccountRecord(key, 10, 4096));
+    for (const char* key : {"a", "b", "c", "d", "a", "e", "f", "g"})
+        due.push_back(tallies.addAccountRecord(key, 10, 4096));
     EXPECT_EQ(due, (std::vector<bool>{false, false, true, false, false, true, false, false}));
     EXPECT_EQ(tallies.accountRecords().size(), 3u);
     EXPECT_EQ(tallies.accountRecords().at("a")[0], 2);

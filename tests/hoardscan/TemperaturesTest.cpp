@@ -53,7 +53,8 @@ protected:
 };
 
 TEST_F(TemperaturesTest, ExampleBandsFollowEachOther) {
-    configure(dir.write("temperatures.txt", "# ages in days\nhot 7\nwarm   30 # a month\n\ncold 365\r\nfrozen INFINITY\n"));
+    configure(
+        dir.write("temperatures.txt", "# ages in days\nhot 7\nwarm   30 # a month\n\ncold 365\r\nfrozen INFINITY\n"));
     ASSERT_TRUE(temperatures.loadTemperatures());
     Bands expected{"hot 0..7", "warm 8..30", "cold 31..365", "frozen 366..-1"};
     EXPECT_EQ(describe(temperatures.accessBands()), expected);
@@ -128,9 +129,9 @@ TEST_F(TemperaturesTest, LoadFailuresAreReported) {
     const std::string directory = dir.child("sub") + "/";
     configure(directory);
     EXPECT_FALSE(temperatures.loadTemperatures());
-    EXPECT_EQ(log.messages("FATAL", 34),
-              (Bands{"hoardscan.temperatures|" + directory + "|a file name without * or ? that does not end in a "
-                                                             "separator expected"}));
+    EXPECT_EQ(log.messages("FATAL", 34), (Bands{"hoardscan.temperatures|" + directory +
+                                                "|a file name without * or ? that does not end in a "
+                                                "separator expected"}));
 }
 
 }  // namespace

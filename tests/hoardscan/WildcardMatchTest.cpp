@@ -61,13 +61,20 @@ TEST(WildcardMatch, PatternsAsWritten) {
         bool noCase, matches;
     };
     const std::vector<Case> cases = {
-        {"*", "", false, true},          {"**", "", false, false},       {"", "", false, false},
-        {"a*", "", false, false},        {"?", "", false, false},        {"?*", "", false, false},
-        {"a*??", "a", false, true},      {"a?*b", "ab", false, false},  // "*?" acts as "*"
+        {"*", "", false, true},
+        {"**", "", false, false},
+        {"", "", false, false},
+        {"a*", "", false, false},
+        {"?", "", false, false},
+        {"?*", "", false, false},
+        {"a*??", "a", false, true},
+        {"a?*b", "ab", false, false},  // "*?" acts as "*"
         {"c:\\windows*", "c:\\windows\\system32", false, true},
         {"c:\\windows", "c:\\windows\\", false, false},
-        {"*.TMP", "a.tmp", false, false}, {"*.TMP", "a.tmp", true, true},
-        {"*ANN", "\\\\office\\ann", true, true}, {"*bob", "\\\\office\\ann", true, false},
+        {"*.TMP", "a.tmp", false, false},
+        {"*.TMP", "a.tmp", true, true},
+        {"*ANN", "\\\\office\\ann", true, true},
+        {"*bob", "\\\\office\\ann", true, false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.noCase ? wildcardMatchNoCase(c.pattern, c.text) : wildcardMatch(c.pattern, c.text), c.matches)

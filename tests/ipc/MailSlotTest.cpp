@@ -45,7 +45,8 @@ public:
         SystemError failure_;
     };
 
-    std::unique_ptr<MailslotEndpoint> openMailslot(const std::string& name, bool wholeDomain, SystemError& error) override {
+    std::unique_ptr<MailslotEndpoint> openMailslot(const std::string& name, bool wholeDomain,
+                                                   SystemError& error) override {
         ++opens;
         if (writeError) return std::make_unique<FailingEndpoint>(*writeError);
         return FakePlatform::openMailslot(name, wholeDomain, error);
@@ -63,13 +64,18 @@ protected:
 };
 
 TEST(IPCEnvelope, FieldsAreSeparatedAndTheExtraTextIsOptional) {
-    EXPECT_EQ((IPCEnvelope{"T", "2nd", "p", "x"}.build()), "Quilna\x1BT\x1B" "2nd\x1Bp\x1Bx\x1B");
+    EXPECT_EQ((IPCEnvelope{"T", "2nd", "p", "x"}.build()),
+              "Quilna\x1BT\x1B"
+              "2nd\x1Bp\x1Bx\x1B");
     IPCEnvelope parsed;
-    const std::string payload = "has\x1B" "separators\x1B";
+    const std::string payload =
+        "has\x1B"
+        "separators\x1B";
     ASSERT_TRUE(IPCEnvelope::parse(IPCEnvelope{"LOGMSG", "", payload, ""}.build() + '\0', parsed));
     EXPECT_EQ(std::make_tuple(parsed.type, parsed.second, parsed.payload), std::make_tuple("LOGMSG", "", payload));
-    for (const std::string& junk : {std::string(), std::string("Quilna"), std::string("Quilna\x1BLOGMSG\x1B\x1B"),
-                                    std::string("Quilna\x1BLOGMSG\x1B\x1Bpayload"), std::string("quilna\x1BT\x1B\x1Bp\x1B")})
+    for (const std::string& junk :
+         {std::string(), std::string("Quilna"), std::string("Quilna\x1BLOGMSG\x1B\x1B"),
+          std::string("Quilna\x1BLOGMSG\x1B\x1Bpayload"), std::string("quilna\x1BT\x1B\x1Bp\x1B")})
         EXPECT_FALSE(IPCEnvelope::parse(junk, parsed)) << junk;
 }
 
@@ -106,10 +112,15 @@ TEST_F(MailSlotTest, TheClientSendsEnvelopes) {
 
     MailSlot receiver(IPCMode::Receiver, slot("Quilna_Core"));
     IPCClient client(slot("Quilna_Core"));
-    EXPECT_TRUE(client.send("LOGMSG", "", "first\x1B" "record", ""));
+    EXPECT_TRUE(client.send("LOGMSG", "",
+                            "first\x1B"
+                            "record",
+                            ""));
     Messages messages;
     receiver.receive(messages);
-    EXPECT_EQ(messages, (Messages{"Quilna\x1BLOGMSG\x1B\x1B" "first\x1B" "record\x1B"}));
+    EXPECT_EQ(messages, (Messages{"Quilna\x1BLOGMSG\x1B\x1B"
+                                  "first\x1B"
+                                  "record\x1B"}));
 }
 
 }  // namespace

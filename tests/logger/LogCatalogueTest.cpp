@@ -65,9 +65,14 @@ TEST(LogCatalogue, MessageLinesAndTheirOddities) {
     EXPECT_EQ(result.counts, std::vector<int32_t>{47});
     EXPECT_EQ(catalogue.messageCount(), 35u);
     const std::vector<std::pair<int32_t, std::string>> messages{
-        {12, "Disk %s is full."}, {7, "seven: with a colon"}, {42, ""}, {0, "a message numbered 0"},
+        {12, "Disk %s is full."},
+        {7, "seven: with a colon"},
+        {42, ""},
+        {0, "a message numbered 0"},
         {13, "an old editor's line: caf\xc3\xa9 \xe2\x82\xac"},  // Windows-1252 read as such
-        {5, "<none>"}, {9, "<none>"}, {105, "message 5"}};
+        {5, "<none>"},
+        {9, "<none>"},
+        {105, "message 5"}};
     for (const auto& [id, expected] : messages) EXPECT_EQ(find(catalogue, 17, id), expected) << id;
 }
 

@@ -135,14 +135,14 @@ TEST_F(LogFileAgentTest, RotationIsReportedInBothFiles) {
     ASSERT_TRUE(agent.write("first"));
     const std::string copy = log("x_20130405T103000_41.txt");
     EXPECT_EQ(resource("HoardscanLogCounter"), "42");
-    EXPECT_EQ(LogTest::logLines(copy),
-              (std::vector<std::string>{"", "Quilna VERSION(6.3.0.0) REVISION(0)",
-                                        "Opened log file \"" + log("x.txt") + "\". Time: 2013-04-05T10:30:00 +00:00", "",
-                                        "\nRotate contidion(s): Size 0 >= 0", "\nRotation process started...",
-                                        "Renaming file from \"" + log("x.txt") + "\" to \"" + copy + "\".", "",
-                                        "Closing log file \"" + log("x.txt") +
-                                            "\". Time: 2013-04-05T10:30:00. Reason: Rotating log file.",
-                                        ""}));
+    EXPECT_EQ(
+        LogTest::logLines(copy),
+        (std::vector<std::string>{
+            "", "Quilna VERSION(6.3.0.0) REVISION(0)",
+            "Opened log file \"" + log("x.txt") + "\". Time: 2013-04-05T10:30:00 +00:00", "",
+            "\nRotate contidion(s): Size 0 >= 0", "\nRotation process started...",
+            "Renaming file from \"" + log("x.txt") + "\" to \"" + copy + "\".", "",
+            "Closing log file \"" + log("x.txt") + "\". Time: 2013-04-05T10:30:00. Reason: Rotating log file.", ""}));
     const std::vector<std::string> fresh = LogTest::logLines(log("x.txt"));
     ASSERT_EQ(fresh.size(), 6u);
     EXPECT_EQ(fresh[4], "Log continued from \"x_20130405T103000_41.txt\".");
@@ -180,8 +180,9 @@ TEST_F(LogFileAgentTest, TimeRotationAtTheIntervalBoundaryWithConditionsTogether
     *fake.clock = kHalfPastTen + 151 * 60;
     ASSERT_TRUE(agent->write("13:01"));
     ASSERT_EQ(rotated().size(), 2u);
-    EXPECT_NE(read(rotated()[1]).find("Rotate contidion(s): Time 2013-04-05T13:00:00 <= 2013-04-05T13:01:00 AND Size 1 >= 1"),
-              std::string::npos);
+    EXPECT_NE(
+        read(rotated()[1]).find("Rotate contidion(s): Time 2013-04-05T13:00:00 <= 2013-04-05T13:01:00 AND Size 1 >= 1"),
+        std::string::npos);
     agent.reset();  // the process ends; a new one finds the log
     setRotationScheme(Rotation::Init | Rotation::Time | Rotation::Size);
     LoggerAgentFile next;
@@ -223,13 +224,15 @@ TEST_F(LogFileAgentTest, WritersShareTheFileByWholeLinesAndAHeldGuardDropsALine)
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&agent, t] {
-            for (int i = 0; i < 300; ++i) agent.write("thread " + std::to_string(t) + " line " + std::to_string(i) + std::string(100, '-'));
+            for (int i = 0; i < 300; ++i)
+                agent.write("thread " + std::to_string(t) + " line " + std::to_string(i) + std::string(100, '-'));
         });
     for (std::thread& thread : threads) thread.join();
     const std::vector<std::string> lines = LogTest::logLines(log());
     ASSERT_EQ(lines.size(), 1200u);
     EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()).size(), lines.size());
-    for (const std::string& line : lines) EXPECT_TRUE(std::regex_match(line, std::regex("thread \\d line \\d+-{100}"))) << line;
+    for (const std::string& line : lines)
+        EXPECT_TRUE(std::regex_match(line, std::regex("thread \\d line \\d+-{100}"))) << line;
     {
         Monopoly other("a.log");  // another writer of a file of that name
         ASSERT_TRUE(other.enforce());

@@ -113,10 +113,11 @@ TEST_F(LoggerChainTest, CatalogueTemplatesFillLogRecordsWhichAlsoReachTheSystemL
     EXPECT_EQ(lines()[0], line("WARNING ", "(17.17.12)", "Disk /srv is 100% full, 99 files."));
     EXPECT_EQ(lines()[1], line("NOTICE  ", "(17.17.13)", "(Message not found.) Parameters: line\\x0abreak"));
     EXPECT_EQ(lines()[2], line("debug-1 ", "(17.17)   ", "plain"));
-    EXPECT_EQ(fake.systemLogged, (std::vector<std::pair<SystemLogLevel, std::string>>{
-                                     {SystemLogLevel::Warning, "(17.17.12) Disk /srv is 100% full, 99 files."},
-                                     {SystemLogLevel::Notice, "(17.17.13) (Message not found.) Parameters: line\\x0abreak"},
-                                     {SystemLogLevel::Fatal, "(17.17.05) (Message not found.)"}}));
+    EXPECT_EQ(fake.systemLogged,
+              (std::vector<std::pair<SystemLogLevel, std::string>>{
+                  {SystemLogLevel::Warning, "(17.17.12) Disk /srv is 100% full, 99 files."},
+                  {SystemLogLevel::Notice, "(17.17.13) (Message not found.) Parameters: line\\x0abreak"},
+                  {SystemLogLevel::Fatal, "(17.17.05) (Message not found.)"}}));
 }
 
 }  // namespace

@@ -88,9 +88,10 @@ TEST_F(LoggingConfigurationTest, RotationWordsAreCommaSeparatedWithoutBlanks) {
 }
 
 TEST_F(LoggingConfigurationTest, LogKeysSetTheirValuesAndAConfigurationWithoutThemResetsTheDefaults) {
-    apply(logBlock("time (String) = ' zulu ' {} syslog (Bool) = 'false' {}\n"
-                   "rotation () = '' { time (TimeSpan) = 'P1DT2H' {} size (Integer) = '5' {} }\n"
-                   "global () = '' { severity (String) = 'ERROR' {} debug-level (Integer) = '3' {} }"));
+    apply(
+        logBlock("time (String) = ' zulu ' {} syslog (Bool) = 'false' {}\n"
+                 "rotation () = '' { time (TimeSpan) = 'P1DT2H' {} size (Integer) = '5' {} }\n"
+                 "global () = '' { severity (String) = 'ERROR' {} debug-level (Integer) = '3' {} }"));
     EXPECT_EQ(timeMode(), TimeMode::Zulu);
     EXPECT_EQ(rotationInterval().value(), 26 * 3600);
     EXPECT_EQ(rotationSize(), 5);
@@ -99,8 +100,9 @@ TEST_F(LoggingConfigurationTest, LogKeysSetTheirValuesAndAConfigurationWithoutTh
     EXPECT_FALSE(systemLog());
 
     // Unknown words and numbers out of range leave the values in force.
-    apply(logBlock("time (String) = 'Zulu' {}\n"
-                   "global () = '' { severity (String) = 'warning' {} debug-level (Integer) = '7' {} }"));
+    apply(
+        logBlock("time (String) = 'Zulu' {}\n"
+                 "global () = '' { severity (String) = 'warning' {} debug-level (Integer) = '7' {} }"));
     EXPECT_EQ(timeMode(), TimeMode::Default);
     EXPECT_EQ(severityFilter(), Severity::Error);  // lower case is no severity name
     EXPECT_EQ(debugLevel(), 3);
@@ -147,8 +149,8 @@ TEST_F(LoggingConfigurationTest, SetUpFromTheResourcesThenMovedByTheConfiguratio
     const SmartPointer<LoggerUnit> unit = setup.unit;
     setup.configuration = makeSmart<ConfReader>(makeSmart<ConfigurationLog>(setup.centre));
     ASSERT_TRUE(setup.configuration->buildTreeFromText(
-        "Quilna () = '' { directories () = '' { log (DirName) = '" + quoted(directory.child("configured")) + "' {} } }\n" +
-            logBlock("global () = '' { debug-level (Integer) = '2' {} }"),
+        "Quilna () = '' { directories () = '' { log (DirName) = '" + quoted(directory.child("configured")) +
+            "' {} } }\n" + logBlock("global () = '' { debug-level (Integer) = '2' {} }"),
         "hoardscan.conf"));
     ASSERT_TRUE(setupLogging(setup));  // a second call only applies the configuration
     EXPECT_TRUE(setup.unit == unit);

@@ -52,14 +52,16 @@ TEST(NativeFiles, AnOpenDirectoryListsAnswersAndLeadsUpAndDown) {
     ASSERT_EQ(top->readEntries([&](const DirEntry& entry) {
         visited.push_back(entry);
         return ++calls < 2;
-    }), OpenDirectory::Listing::More);
+    }),
+              OpenDirectory::Listing::More);
     ASSERT_EQ(top->readEntries([&](const DirEntry& entry) {
         visited.push_back(entry);
         if (entry.name == "c.log") {
             EXPECT_TRUE(top->entryInfo(entry.name, info));
         }
         return true;
-    }), OpenDirectory::Listing::End);
+    }),
+              OpenDirectory::Listing::End);
     EXPECT_EQ(top->readEntries([](const DirEntry&) { return true; }), OpenDirectory::Listing::End);
     EXPECT_EQ(namesOf(visited), namesOf(listed));
     EXPECT_EQ(byName(visited), byName(listed));
@@ -91,7 +93,8 @@ TEST(NativeFiles, FileInfoGivesSizeTimesAndFullPath) {
     const int64_t before = platform().now();
     const std::string path = dir.write("data.bin", std::string(12345, 'x'));
     // 2001-02-03T04:05:06Z
-    fs::last_write_time(path, std::chrono::file_clock::from_sys(std::chrono::sys_seconds{std::chrono::seconds{981173106}}));
+    fs::last_write_time(path,
+                        std::chrono::file_clock::from_sys(std::chrono::sys_seconds{std::chrono::seconds{981173106}}));
     FileInfo info;
     ASSERT_TRUE(platform().fileInfo(path, info));
     EXPECT_TRUE(info.exists);
@@ -109,7 +112,8 @@ TEST(NativeFiles, FileInfoGivesSizeTimesAndFullPath) {
     EXPECT_TRUE(info.attributes & FileAttribute::Directory);
     EXPECT_EQ(info.size, 0u);
 
-    for (const std::string& absent : {dir.child("absent.txt"), std::string(), dir.child("data.*"), dir.child("dat?.bin")}) {
+    for (const std::string& absent :
+         {dir.child("absent.txt"), std::string(), dir.child("data.*"), dir.child("dat?.bin")}) {
         info.exists = true;
         EXPECT_FALSE(platform().fileInfo(absent, info)) << absent;
         EXPECT_FALSE(info.exists);

@@ -14,8 +14,8 @@ namespace {
 
 TEST(NativeSystem, ClockLocalCalendarEnvironmentAndIdentities) {
     const int64_t now = platform().now();
-    const auto systemNow = std::chrono::duration_cast<std::chrono::seconds>(
-                               std::chrono::system_clock::now().time_since_epoch()).count();
+    const auto systemNow =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     EXPECT_LE(std::abs(systemNow - now), 2);
     platform().initTimeZone();
     CalendarTime local;

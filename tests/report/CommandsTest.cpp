@@ -48,8 +48,8 @@ TEST(CommandsTest, TheProgramExitsWithTwoOnDataErrors) {
     writeText(file, "1:86400:29:0:a\n1:1:1:1:1\n");
     const std::string db = folder.child("r.sqlite");
     const auto run = [&](const std::string& arguments, const std::string& out) {
-        const std::string command = "cd '" + folder.text() + "' && '" HOARDSCAN_REPORT_PROGRAM "' " + arguments +
-                                    " >" + out + " 2>err; echo $? >code";
+        const std::string command = "cd '" + folder.text() + "' && '" HOARDSCAN_REPORT_PROGRAM "' " + arguments + " >" +
+                                    out + " 2>err; echo $? >code";
         EXPECT_EQ(std::system(command.c_str()), 0);
         return readText(folder.path() / "code") + readText(folder.path() / "err");
     };
@@ -116,7 +116,8 @@ TEST(CommandsTest, HostileFilesAreRefusedAndTheReportsStayExactAndValid) {
     EXPECT_EQ(result.exitCode, 2);
     for (const Attack& attack : attacks)
         EXPECT_NE(result.err.find((folder.path() / "named" / attack.name).string() + attack.message), std::string::npos)
-            << attack.name << "\n" << result.err;
+            << attack.name << "\n"
+            << result.err;
     for (const char* skipped : {"Hoardscan-1700000000-10.data: skipped: a symbolic link, not followed",
                                 "Hoardscan-1700000000-11.data: skipped: not a regular file",
                                 "Hoardscan-1700000000-14.make: skipped: the scanner has not finished it",

@@ -29,7 +29,8 @@ GeneratedRecord record(const std::string& host, const std::string& account, cons
 void writeInputs(const fs::path& folder) {
     for (int64_t day : {day1, day1 + 86400}) {
         const int64_t pid = day == day1 ? 1 : 2;
-        writeRecordFile(folder / "PC1", day, pid, {record("PC1", "big", "ann", "Users", "iso", "frozen", day, 3 * gib)});
+        writeRecordFile(folder / "PC1", day, pid,
+                        {record("PC1", "big", "ann", "Users", "iso", "frozen", day, 3 * gib)});
         writeRecordFile(folder / "PC2", day, pid, {record("PC2", "small", "bob", "Staff", "doc", "hot", day, gib)});
     }
     writeText(folder / "PC1/Hoardscan-cold-1700086400-2.log", "/srv/archive/;2147483648\n/home/ann/old/;536870912\n");
@@ -64,7 +65,9 @@ Image readPng(const fs::path& file) {
     return image;
 }
 
-uint32_t colourOf(std::string_view hex) { return static_cast<uint32_t>(std::stoul(std::string(hex.substr(1)), nullptr, 16)); }
+uint32_t colourOf(std::string_view hex) {
+    return static_cast<uint32_t>(std::stoul(std::string(hex.substr(1)), nullptr, 16));
+}
 
 size_t countPixels(const Image& image, uint32_t colour) {
     size_t count = 0;
@@ -92,11 +95,13 @@ std::vector<int> barWidths(const Image& image, uint32_t colour) {
 
 Image screenshot(const fs::path& page, const fs::path& folder, const std::string& place = "") {
     const fs::path png = folder / (page.stem().string() + place + ".png");
-    const std::string command =
-        std::string("timeout 120 ") + chromium + " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run" +
-        " --disable-background-networking --disable-component-update --disable-sync --hide-scrollbars --force-device-scale-factor=1 --window-size=900,2600" +
-        " --user-data-dir='" + (folder / ("profile" + place)).string() + "' --screenshot='" + png.string() +
-        "' 'file://" + page.string() + place + "' >'" + (folder / "chromium.log").string() + "' 2>&1";
+    const std::string command = std::string("timeout 120 ") + chromium +
+                                " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run" +
+                                " --disable-background-networking --disable-component-update --disable-sync "
+                                "--hide-scrollbars --force-device-scale-factor=1 --window-size=900,2600" +
+                                " --user-data-dir='" + (folder / ("profile" + place)).string() + "' --screenshot='" +
+                                png.string() + "' 'file://" + page.string() + place + "' >'" +
+                                (folder / "chromium.log").string() + "' 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0) << readText(folder / "chromium.log");
     return readPng(png);
 }
@@ -129,7 +134,8 @@ TEST(HtmlReportTest, ThePageNeedsNothingElseAndEscapesNames) {
 }
 
 TEST(HtmlReportTest, ChartsRenderInHeadlessChromium) {
-    if (!fs::exists(chromium)) GTEST_SKIP() << chromium << " is missing (Debian package chromium): browser test skipped";
+    if (!fs::exists(chromium))
+        GTEST_SKIP() << chromium << " is missing (Debian package chromium): browser test skipped";
     TempFolder folder;
     writeInputs(folder.path() / "in");
     const std::string db = (folder.path() / "r.sqlite").string();

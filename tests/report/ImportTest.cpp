@@ -24,7 +24,8 @@ constexpr int64_t day2 = day1 + 86400;
 void writeSampleRuns(const fs::path& in) {
     const RecordKey sales = makeKey("PC1", "sales", "ann", "Users,Staff", "doc", "hot", "warm");
     writeRecordFile(in / "PC1", day1, 1,
-                    {{day1, sales, 2, 1000, 4096}, {day1, makeKey("PC1", "it", "bob", "UNDEF", "iso", "frozen", "cold"), 1, 5000, 8192}});
+                    {{day1, sales, 2, 1000, 4096},
+                     {day1, makeKey("PC1", "it", "bob", "UNDEF", "iso", "frozen", "cold"), 1, 5000, 8192}});
     writeRecordFile(in / "PC1", day2, 2, {{day2, sales, 3, 3000, 12288}, {day2, sales, 1, 10, 4096}});
     // Text that is not UTF-8 is stored cleaned; two keys that clean alike are one.
     writeRecordFile(in / "PC2", day1, 3,
@@ -79,8 +80,9 @@ TEST_F(ImportTest, RunsSumTheirFlushesAndTheSummaryTakesTheLatestRunOfEachHost) 
               "temperature,cold,cold,8,40030,53248,5.7251\n");
 
     // Importing the same files again changes nothing.
-    const std::vector<std::string> names = {"runs", "records", "record_keys", "side_files", "inactive_files",
-                                            "inactive_paths", "inactive_directories", "temperature_rows"};
+    const std::vector<std::string> names = {
+        "runs",           "records",        "record_keys",          "side_files",
+        "inactive_files", "inactive_paths", "inactive_directories", "temperature_rows"};
     std::map<std::string, int64_t> before;
     for (const std::string& table : names) before[table] = count("SELECT COUNT(*) FROM " + table);
     const RunOutput again = import({in(), in() + "/PC2"});
@@ -114,14 +116,16 @@ TEST_F(ImportTest, SideFilesTakeTheHostOfTheirRunAlsoWhenItComesLater) {
               std::string::npos);
     ASSERT_EQ(import({folder.child("c")}, {"--host", "PCZ"}).exitCode, 0);  // names a host imported without one
 
-    const SqlTable rows = SqliteDatabase(db(), false).query(
-        "SELECT s.file_name, s.host, r.host FROM side_files s LEFT JOIN runs r ON r.id = s.run_id ORDER BY s.file_name");
+    const SqlTable rows = SqliteDatabase(db(), false)
+                              .query(
+                                  "SELECT s.file_name, s.host, r.host FROM side_files s LEFT JOIN runs r ON r.id = "
+                                  "s.run_id ORDER BY s.file_name");
     std::vector<std::string> found;
     for (const SqlRow& row : rows) found.push_back(sqlText(row[0]) + " " + sqlText(row[1]) + " " + sqlText(row[2]));
-    EXPECT_EQ(found, (std::vector<std::string>{"Hoardscan-cold-1700000000-999.log PCZ ",
-                                               "Hoardscan-cold-1700086400-500.log PC2 PC2",
-                                               "HoardscanInactive-1700000000-500.csv PC1 PC1",
-                                               "HoardscanInactive-1700000000-600.csv PC5 PC5"}));
+    EXPECT_EQ(found,
+              (std::vector<std::string>{
+                  "Hoardscan-cold-1700000000-999.log PCZ ", "Hoardscan-cold-1700086400-500.log PC2 PC2",
+                  "HoardscanInactive-1700000000-500.csv PC1 PC1", "HoardscanInactive-1700000000-600.csv PC5 PC5"}));
 }
 
 TEST_F(ImportTest, AFileTheDatabaseRefusesHalfWayLeavesNothing) {
@@ -187,7 +191,8 @@ TEST_F(ImportTest, InactiveRowsAreStoredOncePerFileAndPruneRemovesOldRunsInOneTr
     const std::string before = runReport({"summary", "--db", db(), "--json", "--top", "0"}).out;
 
     // A failure half-way leaves everything.
-    SqliteDatabase(db(), false).query("CREATE TRIGGER refuse BEFORE DELETE ON runs BEGIN SELECT RAISE(ABORT, 'x'); END");
+    SqliteDatabase(db(), false)
+        .query("CREATE TRIGGER refuse BEFORE DELETE ON runs BEGIN SELECT RAISE(ABORT, 'x'); END");
     EXPECT_EQ(runReport({"prune", "--db", db(), "--keep", "1"}).exitCode, 2);
     EXPECT_EQ(count("SELECT COUNT(*) FROM runs"), 3);
     SqliteDatabase(db(), false).query("DROP TRIGGER refuse");

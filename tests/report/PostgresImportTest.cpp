@@ -55,16 +55,18 @@ TEST_F(PostgresImportTest, EveryViewAndPruneGiveWhatSqliteGives) {
     }
     // A second run of PC2 on the last day, imported after the other but scanned before it.
     setModified(folder.path() / "in/PC2/Hoardscan-1700086400-11.data", day1 + 86400 + 7200);
-    setModified(writeRecordFile(folder.path() / "in/PC2", day1 + 86400, 12, randomRecords(random, "PC2", day1 + 86400, 50)),
-                day1 + 86400 + 60);
+    setModified(
+        writeRecordFile(folder.path() / "in/PC2", day1 + 86400, 12, randomRecords(random, "PC2", day1 + 86400, 50)),
+        day1 + 86400 + 60);
     // Sums past 2^63, in rows of their own (other magnitudes' weights add up by order).
     for (const std::string host : {"BIG1", "BIG2"}) {
         writeRecordFile(folder.path() / "in" / host, day1, 20,
                         {{day1, makeKey(host, "huge", "u", "g", "img", "ancient", "ancient"), 1, 9100000000000000000,
                           9100000000000000000}});
     }
-    writeInactiveFile(folder.path() / "in/PC1", day1 + 86400, 11,
-                      {"tab\\name.doc,C:\\Data\\,5,2013-01-01T00:00:00,frozen,", "b.iso,/srv/,7,2014-01-01T00:00:00,cold,"});
+    writeInactiveFile(
+        folder.path() / "in/PC1", day1 + 86400, 11,
+        {"tab\\name.doc,C:\\Data\\,5,2013-01-01T00:00:00,frozen,", "b.iso,/srv/,7,2014-01-01T00:00:00,cold,"});
     writeInactiveFile(folder.path() / "in/PC1", day1, 10, {"b.iso,/srv/,7,2014-01-01T00:00:00,cold,"});
     writeText(folder.path() / "in/PC1/Hoardscan-cold-1700086400-11.log", "C:\\Data\\;5120\n/x;y/;77\n");
     // A side file imported before its run.

@@ -35,7 +35,8 @@ inline std::string recordLines(const GeneratedRecord& r) {
            std::to_string(r.bytes * 0.00001 + r.bytesOnDisk * 0.0001) + "\n";
 }
 
-inline fs::path writeRecordFile(const fs::path& folder, int64_t day, int64_t pid, const std::vector<GeneratedRecord>& records) {
+inline fs::path writeRecordFile(const fs::path& folder, int64_t day, int64_t pid,
+                                const std::vector<GeneratedRecord>& records) {
     std::string text;
     for (const GeneratedRecord& record : records) text += recordLines(record);
     const fs::path file = folder / ("Hoardscan-" + std::to_string(day) + "-" + std::to_string(pid) + ".data");
@@ -52,14 +53,16 @@ inline RecordKey makeKey(const std::string& host, const std::string& account, co
 }
 
 // Small pools, so that keys repeat within a file (a buffer flushed twice) and between runs.
-inline std::vector<GeneratedRecord> randomRecords(std::mt19937& random, const std::string& host, int64_t day, size_t count) {
+inline std::vector<GeneratedRecord> randomRecords(std::mt19937& random, const std::string& host, int64_t day,
+                                                  size_t count) {
     const auto pick = [&](std::vector<std::string> pool) { return pool[random() % pool.size()]; };
     std::vector<GeneratedRecord> records(count);
     for (GeneratedRecord& record : records) {
         record.day = day;
         record.key = makeKey(host, pick({"sales", "it", "hr", "finance", "legal"}), pick({"ann", "bob", "cid", "dag"}),
-                             pick({"Users", "Users,Staff", "UNDEF", "Admins,Users"}), pick({"doc", "xls", "iso", "jpg", "undef"}),
-                             pick({"hot", "warm", "cold", "frozen"}), pick({"hot", "warm", "cold", "frozen"}));
+                             pick({"Users", "Users,Staff", "UNDEF", "Admins,Users"}),
+                             pick({"doc", "xls", "iso", "jpg", "undef"}), pick({"hot", "warm", "cold", "frozen"}),
+                             pick({"hot", "warm", "cold", "frozen"}));
         record.files = 1 + static_cast<int64_t>(random() % 50);
         record.bytes = static_cast<int64_t>(random() % 5000000000ull);
         record.bytesOnDisk = record.bytes + static_cast<int64_t>(random() % 4096);
@@ -68,7 +71,8 @@ inline std::vector<GeneratedRecord> randomRecords(std::mt19937& random, const st
 }
 
 // Rows "name,directory,KiB,last access,temperature,".
-inline fs::path writeInactiveFile(const fs::path& folder, int64_t day, int64_t pid, const std::vector<std::string>& rows) {
+inline fs::path writeInactiveFile(const fs::path& folder, int64_t day, int64_t pid,
+                                  const std::vector<std::string>& rows) {
     std::string text = std::string(ResultFileReader::inactiveHeader) + "\n";
     for (const std::string& row : rows) text += row + "\n";
     const fs::path file = folder / ("HoardscanInactive-" + std::to_string(day) + "-" + std::to_string(pid) + ".csv");
@@ -78,7 +82,8 @@ inline fs::path writeInactiveFile(const fs::path& folder, int64_t day, int64_t p
 
 // The modification time the scanner's last write would give.
 inline fs::path setModified(const fs::path& file, int64_t seconds) {
-    fs::last_write_time(file, std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(seconds))));
+    fs::last_write_time(file,
+                        std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(seconds))));
     return file;
 }
 

@@ -14,9 +14,9 @@ using ReportTest::writeText;
 // Accepted names are taken apart by every import; these are no result files.
 TEST(ResultFileReaderTest, OtherNamesAreNoResultFiles) {
     // Day stamps and process ids beyond 64 bits are no numbers, not zeros.
-    for (const char* other : {"Hoardscan-1365112800-4242.log", "Hoardscan-12a-3.data", "Hoardscan--3.data",
-                              "HoardscanInactive-1-2.log", "Hoardscan-18446744073709551616-2.data",
-                              "Hoardscan-1-99999999999999999999.data"})
+    for (const char* other :
+         {"Hoardscan-1365112800-4242.log", "Hoardscan-12a-3.data", "Hoardscan--3.data", "HoardscanInactive-1-2.log",
+          "Hoardscan-18446744073709551616-2.data", "Hoardscan-1-99999999999999999999.data"})
         EXPECT_FALSE(ResultFileReader::parseName(other)) << other;
 }
 
@@ -65,8 +65,8 @@ TEST(ResultFileReaderTest, LinesAcrossReadChunksAndCarriageReturnsReadWhole) {
     constexpr int count = 30000;  // several read chunks
     for (int i = 0; i < count; ++i) {
         const std::string account = "account-" + std::to_string(i);
-        text += "1:86400:29:" + ReportTest::makeKey("PC1", account, "u", "g", "t", "hot", "cold").text() + "\r\n1:" +
-                std::to_string(i) + ":" + std::to_string(2 * i) + ":4096:0.5\r\n";
+        text += "1:86400:29:" + ReportTest::makeKey("PC1", account, "u", "g", "t", "hot", "cold").text() +
+                "\r\n1:" + std::to_string(i) + ":" + std::to_string(2 * i) + ":4096:0.5\r\n";
     }
     ASSERT_GT(text.size(), 2u << 20);
     const auto file = folder.path() / "Hoardscan-86400-1.data";

@@ -85,7 +85,9 @@ public:
 
 private:
     template <typename T, typename Set>
-    void keep(T value, Set set) { restore_.push_back([value, set] { set(value); }); }
+    void keep(T value, Set set) {
+        restore_.push_back([value, set] { set(value); });
+    }
     std::vector<std::function<void()>> restore_;
 };
 

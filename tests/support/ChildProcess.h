@@ -51,9 +51,9 @@ public:
             startup.dwFlags = STARTF_USESTDHANDLES;
             startup.hStdOutput = startup.hStdError = output_;
         }
-        started_ = ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, !options.output.empty(), CREATE_NO_WINDOW,
-                                    nullptr, options.directory.empty() ? nullptr : options.directory.c_str(), &startup,
-                                    &process_) != 0;
+        started_ =
+            ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, !options.output.empty(), CREATE_NO_WINDOW, nullptr,
+                             options.directory.empty() ? nullptr : options.directory.c_str(), &startup, &process_) != 0;
 #else
         std::vector<char*> argv;
         for (std::string& word : words) argv.push_back(word.data());
@@ -62,7 +62,7 @@ public:
         if ((pid_ = ::fork()) != 0) return;
         for (const auto& [name, value] : options.environment)
             value.empty() ? ::unsetenv(name.c_str()) : ::setenv(name.c_str(), value.c_str(), 1);
-        const struct rlimit limit {options.addressSpace, options.addressSpace};
+        const struct rlimit limit { options.addressSpace, options.addressSpace };
         if (options.addressSpace != 0) ::setrlimit(RLIMIT_AS, &limit);
         if (!options.output.empty()) ::dup2(::open(options.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
         if (!options.errors.empty() || !options.output.empty())
@@ -128,7 +128,8 @@ public:
     bool ended() const {
         siginfo_t info{};
         return !started() || waited_ ||
-               (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid_);
+               (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                info.si_pid == pid_);
     }
     // The exit code; -1 when a signal ended it, or it never started or is no child of this process.
     int wait() {
@@ -182,7 +183,9 @@ public:
 
 private:
     static char next(int fd) {
-        struct pollfd wait {fd, POLLIN, 0};
+        struct pollfd wait {
+            fd, POLLIN, 0
+        };
         char c = 0;
         return ::poll(&wait, 1, 30000) == 1 && ::read(fd, &c, 1) == 1 ? c : 0;
     }

@@ -61,7 +61,8 @@ bool FakePlatform::clusterSize(const std::string& root, uint32_t& bytes, SystemE
 }
 
 bool FakePlatform::compressedSize(const std::string& path, uint64_t& bytes, SystemError& error) {
-    return fromTable(compressedSizes, path, bytes, error, [&] { return NativePlatform::compressedSize(path, bytes, error); });
+    return fromTable(compressedSizes, path, bytes, error,
+                     [&] { return NativePlatform::compressedSize(path, bytes, error); });
 }
 
 bool FakePlatform::fileInfo(const std::string& path, FileInfo& out) {
@@ -110,8 +111,8 @@ int FakePlatform::readRegistry(const std::string& keyPath, const std::string& na
     return 0;
 }
 
-bool FakePlatform::writeRegistryString(const std::string& keyPath, const std::string& name,
-                                       const std::string& value, bool view64) {
+bool FakePlatform::writeRegistryString(const std::string& keyPath, const std::string& name, const std::string& value,
+                                       bool view64) {
     if (!registryFake) return NativePlatform::writeRegistryString(keyPath, name, value, view64);
     registry[keyPath + "\\" + name] = {RegistryType::String, value};
     return true;

@@ -21,19 +21,19 @@ public:
     FakePlatform& operator=(const FakePlatform&) = delete;
 
     // ---- tables; an empty optional or a missing key forwards to the native backend ----
-    std::optional<int64_t> clock;                         // now(); advanced by sleepMs when set
+    std::optional<int64_t> clock;                                   // now(); advanced by sleepMs when set
     std::map<std::string, std::optional<std::string>> environment;  // nullopt: variable unset
     std::optional<PathSyntax> syntax;
     std::map<std::string, int> driveTypes;
-    std::map<std::string, std::optional<uint32_t>> clusterSizes;     // nullopt: the query fails
-    std::map<std::string, std::optional<uint64_t>> compressedSizes;  // nullopt: the query fails
-    std::map<std::string, FileInfo> files;                // fileInfo by path, exact text
-    std::map<std::string, std::pair<std::string, std::string>> owners;  // path -> (domain, account)
-    std::optional<std::pair<SystemError, std::vector<std::string>>> groups;  // (failure, names)
+    std::map<std::string, std::optional<uint32_t>> clusterSizes;                      // nullopt: the query fails
+    std::map<std::string, std::optional<uint64_t>> compressedSizes;                   // nullopt: the query fails
+    std::map<std::string, FileInfo> files;                                            // fileInfo by path, exact text
+    std::map<std::string, std::pair<std::string, std::string>> owners;                // path -> (domain, account)
+    std::optional<std::pair<SystemError, std::vector<std::string>>> groups;           // (failure, names)
     std::map<std::string, std::pair<SystemError, std::vector<std::string>>> members;  // group -> (failure, members)
-    std::map<std::string, std::pair<uint32_t, std::string>> registry;  // "key\name" -> (type, data)
-    bool registryFake = false;                            // true: registry only from the table
-    uint64_t registryReads = 0;                           // calls of readRegistry
+    std::map<std::string, std::pair<uint32_t, std::string>> registry;                 // "key\name" -> (type, data)
+    bool registryFake = false;   // true: registry only from the table
+    uint64_t registryReads = 0;  // calls of readRegistry
     std::optional<OsVersion> version;
     std::optional<std::string> computer, domain, group, user;
     std::optional<bool> wow64;

@@ -34,7 +34,8 @@ TEST(StringUtils, TrimSplitCaseAndEscapes) {
     EXPECT_EQ(replaceChar(colons, ':', '_'), 2u);
     EXPECT_EQ(colons, "a_b_c");
 
-    EXPECT_EQ(escapeControls("a\tb\r\n\x1b[31m\x7f\x01 C:\\x \xc3\xa9"), "a\\x09b\\x0d\\x0a\\x1b[31m\\x7f\\x01 C:\\x \xc3\xa9");
+    EXPECT_EQ(escapeControls("a\tb\r\n\x1b[31m\x7f\x01 C:\\x \xc3\xa9"),
+              "a\\x09b\\x0d\\x0a\\x1b[31m\\x7f\\x01 C:\\x \xc3\xa9");
     EXPECT_EQ(escapeControls(std::string("\0", 1)), "\\x00");
 }
 
@@ -45,7 +46,8 @@ TEST(StringUtils, NumbersNeverWrap) {
     EXPECT_EQ(exactNumberText(-3), "-3");
 
     const std::vector<std::pair<const char*, int32_t>> int32s{
-        {"  12abc", 12}, {"abc", 0}, {"+8", 8}, {"99999999999", INT32_MAX}, {"-99999999999", INT32_MIN}, {"-2147483648", INT32_MIN}};
+        {"  12abc", 12},           {"abc", 0}, {"+8", 8}, {"99999999999", INT32_MAX}, {"-99999999999", INT32_MIN},
+        {"-2147483648", INT32_MIN}};
     for (const auto& [text, expected] : int32s) EXPECT_EQ(toInt32(text), expected) << text;
     EXPECT_EQ(toInt64("9223372036854775807"), INT64_MAX);
     EXPECT_EQ(toInt32InRange(" -2147483648x"), std::optional<int32_t>(INT32_MIN));
@@ -53,14 +55,21 @@ TEST(StringUtils, NumbersNeverWrap) {
     EXPECT_EQ(toInt32InRange("2147483648"), std::nullopt);
     EXPECT_EQ(toInt32InRange("-2147483649"), std::nullopt);
 
-    const std::vector<std::pair<const char*, uint64_t>> leading{
-        {"007x", 7}, {" 7", 0}, {"18446744073709551615%", UINT64_MAX}, {"18446744073709551616", UINT64_MAX},
-        {"36893488147419103233", UINT64_MAX}};
+    const std::vector<std::pair<const char*, uint64_t>> leading{{"007x", 7},
+                                                                {" 7", 0},
+                                                                {"18446744073709551615%", UINT64_MAX},
+                                                                {"18446744073709551616", UINT64_MAX},
+                                                                {"36893488147419103233", UINT64_MAX}};
     for (const auto& [text, expected] : leading) EXPECT_EQ(leadingDigits(text), expected) << text;
     const std::vector<std::tuple<const char*, uint64_t, std::optional<uint64_t>>> decimals{
-        {"18446744073709551615", UINT64_MAX, UINT64_MAX}, {"18446744073709551616", UINT64_MAX, std::nullopt},
-        {"1000", 999, std::nullopt}, {"999", 999, 999}, {"", UINT64_MAX, std::nullopt}, {"1 ", UINT64_MAX, std::nullopt},
-        {"8", 9, 8}, {"9", 9, 9}};
+        {"18446744073709551615", UINT64_MAX, UINT64_MAX},
+        {"18446744073709551616", UINT64_MAX, std::nullopt},
+        {"1000", 999, std::nullopt},
+        {"999", 999, 999},
+        {"", UINT64_MAX, std::nullopt},
+        {"1 ", UINT64_MAX, std::nullopt},
+        {"8", 9, 8},
+        {"9", 9, 9}};
     for (const auto& [text, limit, expected] : decimals) EXPECT_EQ(decimalNumber(text, limit), expected) << text;
 }
 

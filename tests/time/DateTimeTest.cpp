@@ -53,13 +53,13 @@ TEST(DateTime, ParsesTextsInTheProcessZoneOrTheirOwn) {
         {"2013-07-01T12:00:00Z", utc(2013, 7, 1, 10)},  // "Z" carries no meaning: local time
         {"2013-07-01", utc(2013, 6, 30, 22)},
         {"2013-01-15T08:30", utc(2013, 1, 15, 7, 30)},
-        {"hello", 0},                                               // local 1970-01-01 lies before the epoch
-        {"2013/07/01T12:00:00", utc(1970, 1, 1, 11)},               // the date stays at its default
+        {"hello", 0},                                  // local 1970-01-01 lies before the epoch
+        {"2013/07/01T12:00:00", utc(1970, 1, 1, 11)},  // the date stays at its default
         {"2013-07-01T12:00:00+05:00", utc(2013, 7, 1, 7)},
         {"20130115T120000-0300", utc(2013, 1, 15, 15)},
-        {"2013-07-01T12:00:00+90", utc(2013, 7, 1, 10, 30)},        // minutes
+        {"2013-07-01T12:00:00+90", utc(2013, 7, 1, 10, 30)},  // minutes
         {"2013-07-01T12:00:00+02:00 (+01:00 3M5W6D2H-10M5W6D3H)", utc(2013, 7, 1, 9)},
-        {"2013-07-01T12:00:00-" + digits, utc(2013, 7, 1, 12)},     // no offset at all
+        {"2013-07-01T12:00:00-" + digits, utc(2013, 7, 1, 12)},  // no offset at all
         // Beyond the 32-bit range: the month is lowered first, then the day, hour, ...
         {"2040-07-01T12:00:00", utc(2038, 1, 1, 11)},
         {"2040-07-25T12:00:00", utc(2038, 1, 19, 2)},

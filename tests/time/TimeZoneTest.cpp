@@ -74,8 +74,7 @@ TEST(TimeZone, WallClockTimesAroundTransitions) {
         {&europe, 10, 27, 2, 30, utc(2013, 10, 27, 0, 30)},  // repeated hour: first pass
         {&europe, 10, 27, 3, 0, utc(2013, 10, 27, 2)},       // standard again
         {&south, 4, 7, 2, 30, utc(2013, 4, 6, 15, 30)},      // repeated hour: first pass
-        {&south, 4, 7, 3, 0, utc(2013, 4, 6, 17)},
-        {&south, 10, 6, 3, 30, utc(2013, 10, 5, 16, 30)},
+        {&south, 4, 7, 3, 0, utc(2013, 4, 6, 17)},          {&south, 10, 6, 3, 30, utc(2013, 10, 5, 16, 30)},
         {&south, 7, 1, 12, 0, utc(2013, 7, 1, 2)},
     };
     for (const auto& [zone, month, day, hour, minute, expected] : cases) {

@@ -48,8 +48,7 @@ const std::string& NativePlatform::Impl::accountDomain() {
 }
 
 // The server only matters for Windows network paths; POSIX owners are always local.
-bool NativePlatform::fileOwner(const std::string& path, const std::string&, std::string& domain,
-                               std::string& account) {
+bool NativePlatform::fileOwner(const std::string& path, const std::string&, std::string& domain, std::string& account) {
     struct stat facts {};
     if (path.empty() || path.find('\0') != std::string::npos || ::lstat(path.c_str(), &facts) != 0) return false;
     return ownerById(facts.st_uid, domain, account);

@@ -20,7 +20,8 @@ namespace Quilna {
 namespace {
 
 bool isPlainName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find_first_of(std::string("/\0", 2)) == std::string::npos;
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string("/\0", 2)) == std::string::npos;
 }
 
 class PosixDirectory : public OpenDirectory {
@@ -102,9 +103,9 @@ public:
         // fails, as it would for any reader.
         if (!below.valid() && errno == EACCES) {
             if (::faccessat(fd_.get(), name.c_str(), X_OK, AT_EACCESS) == 0)
-                below = posix::Descriptor(::openat(fd_.get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-            else
-                errno = EACCES;
+                below =
+                    posix::Descriptor(::openat(fd_.get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            else errno = EACCES;
         }
 #endif
         if (!below.valid()) {

@@ -14,8 +14,8 @@ namespace Quilna {
 namespace {
 
 const std::set<std::string>& remoteFileSystems() {
-    static const std::set<std::string> remote = {"nfs",  "nfs4", "cifs",      "smb3",   "smbfs", "fuse.sshfs",
-                                                 "9p",   "ceph", "glusterfs", "lustre", "afs"};
+    static const std::set<std::string> remote = {"nfs", "nfs4", "cifs",      "smb3",   "smbfs", "fuse.sshfs",
+                                                 "9p",  "ceph", "glusterfs", "lustre", "afs"};
     return remote;
 }
 

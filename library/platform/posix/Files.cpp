@@ -45,8 +45,8 @@ struct StatusFacts {
 bool statxFacts(int directory, const char* path, StatusFacts& out, bool& unsupported) {
     struct statx facts {};
     // Only what the scan reads: type and mode, owner, size, blocks, identity, times.
-    const unsigned wanted = STATX_TYPE | STATX_MODE | STATX_UID | STATX_SIZE | STATX_BLOCKS | STATX_INO |
-                            STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME;
+    const unsigned wanted = STATX_TYPE | STATX_MODE | STATX_UID | STATX_SIZE | STATX_BLOCKS | STATX_INO | STATX_ATIME |
+                            STATX_MTIME | STATX_CTIME | STATX_BTIME;
     if (::statx(directory, path, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, wanted, &facts) != 0) {
         unsupported = errno == ENOSYS;
         return false;
@@ -133,9 +133,7 @@ std::string lexicallyNormal(const std::string& absolute) {
     return result;
 }
 
-bool isPlainName(const std::string& path) {
-    return path.find('/') == std::string::npos && path != "." && path != "..";
-}
+bool isPlainName(const std::string& path) { return path.find('/') == std::string::npos && path != "." && path != ".."; }
 
 // "*" matches any run, "?" one byte; case-sensitive, nothing else is special.
 bool wildcardMatch(std::string_view pattern, std::string_view name) {
@@ -158,7 +156,6 @@ bool wildcardMatch(std::string_view pattern, std::string_view name) {
     while (p < pattern.size() && pattern[p] == '*') ++p;
     return p == pattern.size();
 }
-
 
 bool hasNul(const std::string& path) { return path.find('\0') != std::string::npos; }
 

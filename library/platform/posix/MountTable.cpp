@@ -53,9 +53,8 @@ bool parseLine(const std::string& line, Mount& out) {
 
 bool MountTable::isPseudoFileSystem(const std::string& type) {
     static const std::set<std::string> pseudo = {
-        "proc",      "sysfs",     "devtmpfs", "devpts",      "securityfs", "debugfs",  "tracefs",
-        "mqueue",    "hugetlbfs", "bpf",      "pstore",      "configfs",   "fusectl",  "autofs",
-        "binfmt_misc", "nsfs",    "efivarfs", "rpc_pipefs"};
+        "proc", "sysfs",  "devtmpfs", "devpts",  "securityfs", "debugfs",     "tracefs", "mqueue",   "hugetlbfs",
+        "bpf",  "pstore", "configfs", "fusectl", "autofs",     "binfmt_misc", "nsfs",    "efivarfs", "rpc_pipefs"};
     return pseudo.count(type) > 0 || type.rfind("cgroup", 0) == 0;
 }
 
@@ -66,7 +65,8 @@ std::string MountTable::unescape(const std::string& field) {
         const bool octal = field[i] == '\\' && i + 3 < field.size() && field[i + 1] >= '0' && field[i + 1] <= '3' &&
                            field[i + 2] >= '0' && field[i + 2] <= '7' && field[i + 3] >= '0' && field[i + 3] <= '7';
         if (octal) {
-            text.push_back(static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0')));
+            text.push_back(
+                static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0')));
             i += 3;
         } else {
             text.push_back(field[i]);

@@ -34,8 +34,7 @@ public:
     std::string serialize() const;
 
     // One value line (continuation lines included, without the final line end).
-    static std::string stringValueText(const std::string& name, const std::string& value,
-                                       const std::string& newline);
+    static std::string stringValueText(const std::string& name, const std::string& value, const std::string& newline);
 
     static std::string utf16leToUtf8(const std::string& bytes);
     static std::string utf8ToUtf16le(const std::string& text);

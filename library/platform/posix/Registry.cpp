@@ -115,7 +115,8 @@ public:
                 failure_ = refusal.empty() ? std::string("it cannot be opened: ") + std::strerror(errno) : refusal;
                 return;
             }
-            struct stat held {}, named {};
+            struct stat held {
+            }, named{};
             if (!waitForLock(fd)) {
                 ::close(fd);
                 return;
@@ -206,8 +207,8 @@ int NativePlatform::readRegistry(const std::string& keyPath, const std::string& 
     }
 }
 
-bool NativePlatform::writeRegistryString(const std::string& keyPath, const std::string& name,
-                                         const std::string& value, bool) {
+bool NativePlatform::writeRegistryString(const std::string& keyPath, const std::string& name, const std::string& value,
+                                         bool) {
     // Kept for registryWriteFailure: empty unless there is more to say than that it failed.
     const auto note = [this](const std::string& text) {
         std::lock_guard<std::mutex> hold(impl_->registryFailureGuard);

@@ -22,8 +22,7 @@ std::string runtimeSetting(Platform& backend) {
     if (backend.getEnv("QUILNA_RUNTIME_DIR", directory) && !directory.empty()) return directory;
     if (isRoot()) return "/run/quilna";
     std::string session;
-    if (backend.getEnv("XDG_RUNTIME_DIR", session) && !session.empty() && session[0] == '/')
-        return session + "/quilna";
+    if (backend.getEnv("XDG_RUNTIME_DIR", session) && !session.empty() && session[0] == '/') return session + "/quilna";
     return "/tmp/quilna-" + std::to_string(::geteuid());
 }
 

@@ -71,14 +71,22 @@ SystemError NativePlatform::lastError() { return posix::lastSystemError(); }
 namespace posix {
 SystemError systemError(int code) {
     switch (code) {
-    case 0: return SystemError{};
-    case ENOENT: case ENOTDIR: return {ErrorKind::NotFound, static_cast<uint32_t>(code)};
-    case EACCES: case EPERM: case EROFS: return {ErrorKind::AccessDenied, static_cast<uint32_t>(code)};
-    case ETXTBSY: case EBUSY: return {ErrorKind::SharingViolation, static_cast<uint32_t>(code)};
-    case ENOSPC: case EDQUOT: return {ErrorKind::DiskFull, static_cast<uint32_t>(code)};
-    case EEXIST: case ENOTEMPTY: return {ErrorKind::Exists, static_cast<uint32_t>(code)};
-    case ENETUNREACH: case ENETDOWN: case EHOSTUNREACH: return {ErrorKind::NoNetwork, static_cast<uint32_t>(code)};
-    default: return {ErrorKind::Other, static_cast<uint32_t>(code)};
+        case 0: return SystemError{};
+        case ENOENT:
+        case ENOTDIR: return {ErrorKind::NotFound, static_cast<uint32_t>(code)};
+        case EACCES:
+        case EPERM:
+        case EROFS: return {ErrorKind::AccessDenied, static_cast<uint32_t>(code)};
+        case ETXTBSY:
+        case EBUSY: return {ErrorKind::SharingViolation, static_cast<uint32_t>(code)};
+        case ENOSPC:
+        case EDQUOT: return {ErrorKind::DiskFull, static_cast<uint32_t>(code)};
+        case EEXIST:
+        case ENOTEMPTY: return {ErrorKind::Exists, static_cast<uint32_t>(code)};
+        case ENETUNREACH:
+        case ENETDOWN:
+        case EHOSTUNREACH: return {ErrorKind::NoNetwork, static_cast<uint32_t>(code)};
+        default: return {ErrorKind::Other, static_cast<uint32_t>(code)};
     }
 }
 

@@ -106,7 +106,7 @@ bool TrustedDirectory::walk(std::string path, const Rules& rules) {
     std::string wrong = distrust(facts, false);
     if (!wrong.empty()) return refuse("/", wrong);
 
-    int steps = 0;  // links followed and directories made: bounded, whatever happens meanwhile
+    int steps = 0;     // links followed and directories made: bounded, whatever happens meanwhile
     std::string made;  // the name this walk has just made, whose mode is set once it is open
     while (!pending.empty()) {
         const std::string name = std::move(pending.back());
@@ -131,7 +131,8 @@ bool TrustedDirectory::walk(std::string path, const Rules& rules) {
         }
         if (S_ISLNK(facts.st_mode)) {
             if (!isOwnOrRoots(facts.st_uid))
-                return refuse(paths.back(), "holds " + quoted(name) + ", a symbolic link of " + ownerText(facts.st_uid));
+                return refuse(paths.back(),
+                              "holds " + quoted(name) + ", a symbolic link of " + ownerText(facts.st_uid));
             if (++steps > kMostLinks) return fail(ELOOP);
             std::string target;
             if (!readLink(parent, name, static_cast<size_t>(facts.st_size), target)) return fail(errno);
@@ -147,7 +148,8 @@ bool TrustedDirectory::walk(std::string path, const Rules& rules) {
         // that may change it.
         const bool setMode = made == name || (rules.exactMode && pending.empty());
         made.clear();
-        Descriptor next(::openat(parent, name.c_str(), setMode ? (O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : kLookFlags));
+        Descriptor next(
+            ::openat(parent, name.c_str(), setMode ? (O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : kLookFlags));
         if (!next.valid() || ::fstat(next.get(), &facts) != 0) return fail(errno);
         wrong = distrust(facts, false);
         if (!wrong.empty()) return refuse(here, wrong);

@@ -16,10 +16,10 @@ namespace Quilna::posix {
 class TrustedDirectory {
 public:
     struct Rules {
-        bool create = false;         // missing directories are made, with exactly createMode
+        bool create = false;  // missing directories are made, with exactly createMode
         mode_t createMode = 0750;
-        bool ownOnly = false;        // the directory itself must be this user's and no one else's
-        bool exactMode = false;      // an existing directory itself is given createMode too
+        bool ownOnly = false;    // the directory itself must be this user's and no one else's
+        bool exactMode = false;  // an existing directory itself is given createMode too
     };
 
     TrustedDirectory(const std::string& path, const Rules& rules);

@@ -97,7 +97,8 @@ SystemError NativePlatform::localGroups(std::vector<std::string>& names) {
     NetBuffer buffer;
     DWORD read = 0, total = 0;
     DWORD_PTR resume = 0;
-    NET_API_STATUS status = ::NetLocalGroupEnum(nullptr, 0, buffer.address(), MAX_PREFERRED_LENGTH, &read, &total, &resume);
+    NET_API_STATUS status =
+        ::NetLocalGroupEnum(nullptr, 0, buffer.address(), MAX_PREFERRED_LENGTH, &read, &total, &resume);
     if (status != NERR_Success) return win32::systemError(status);
     const auto* groups = buffer.entries<LOCALGROUP_INFO_0>();
     for (DWORD i = 0; groups && i < read; ++i) names.push_back(win32::toUtf8(groups[i].lgrpi0_name));

@@ -87,7 +87,8 @@ bool NativePlatform::compressedSize(const std::string& path, uint64_t& bytes, Sy
 // links to directories are reparse points too, but no volume answers for them.
 bool NativePlatform::isMountPoint(const std::string& directory) {
     if (directory.empty()) return false;
-    if (isRootForm(directory)) return ::GetDriveTypeW(win32::toWide(withFinalSeparator(directory)).c_str()) > DRIVE_NO_ROOT_DIR;
+    if (isRootForm(directory))
+        return ::GetDriveTypeW(win32::toWide(withFinalSeparator(directory)).c_str()) > DRIVE_NO_ROOT_DIR;
     DWORD attributes = ::GetFileAttributesW(win32::systemPath(directory).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))

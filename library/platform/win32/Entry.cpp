@@ -26,13 +26,9 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
             quitFlag.store(true);
             ::PostQuitMessage(0);
             return 0;
-        case WM_QUERYENDSESSION:
-            return 1;  // the session may end
-        case WM_ENDSESSION:
-            quitFlag.store(true);
-            return 0;
-        default:
-            return ::DefWindowProcW(window, message, wParam, lParam);
+        case WM_QUERYENDSESSION: return 1;  // the session may end
+        case WM_ENDSESSION: quitFlag.store(true); return 0;
+        default: return ::DefWindowProcW(window, message, wParam, lParam);
     }
 }
 

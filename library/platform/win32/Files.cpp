@@ -155,7 +155,8 @@ bool entryStatus(const std::string& path, FileInfo& out) {
 void listedStatus(const WIN32_FIND_DATAW& found, FileInfo& out) { fillInfo(factsOf(found, found.dwReserved0), out); }
 
 bool isListedDirectory(const WIN32_FIND_DATAW& found) {
-    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !isNameSurrogate(found.dwFileAttributes, found.dwReserved0);
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !isNameSurrogate(found.dwFileAttributes, found.dwReserved0);
 }
 
 bool isLink(DWORD attributes, DWORD reparseTag) { return isNameSurrogate(attributes, reparseTag); }
@@ -260,9 +261,9 @@ namespace {
 // An existing file opened for writing, never through a link: a link planted in its place is
 // refused, not followed.
 win32::UniqueHandle openExistingForWriting(const std::string& path) {
-    win32::UniqueHandle file(::CreateFileW(win32::systemPath(path).c_str(), GENERIC_WRITE,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    win32::UniqueHandle file(::CreateFileW(
+        win32::systemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     BY_HANDLE_FILE_INFORMATION information{};
     if (file.valid() && (!::GetFileInformationByHandle(file.get(), &information) ||
                          (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))) {

@@ -97,8 +97,9 @@ std::unique_ptr<MailslotEndpoint> NativePlatform::openMailslot(const std::string
                                                                SystemError& error) {
     OpenToEveryone security;
     if (!security.prepare(error)) return nullptr;
-    HANDLE file = ::CreateFileW(mailslotPath(name, wholeDomain).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                security.get(), OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        ::CreateFileW(mailslotPath(name, wholeDomain).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      security.get(), OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         error = win32::lastSystemError();
         return nullptr;

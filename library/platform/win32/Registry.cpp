@@ -77,7 +77,8 @@ bool NativePlatform::writeRegistryString(const std::string& keyPath, const std::
         return false;
     // The terminating zero is stored with the text, as every reader of a REG_SZ expects.
     const std::wstring text = win32::toWide(value);
-    return ::RegSetValueExW(key.get(), win32::toWide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+    return ::RegSetValueExW(key.get(), win32::toWide(name).c_str(), 0, REG_SZ,
+                            reinterpret_cast<const BYTE*>(text.c_str()),
                             static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 

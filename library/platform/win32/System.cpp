@@ -82,16 +82,23 @@ SystemError NativePlatform::lastError() { return win32::lastSystemError(); }
 namespace win32 {
 SystemError systemError(uint32_t code) {
     switch (code) {
-    case ERROR_SUCCESS: return SystemError{};
-    case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: case ERROR_BAD_NETPATH: case ERROR_NO_SUCH_ALIAS:
-    case NERR_GroupNotFound:
-        return {ErrorKind::NotFound, code};
-    case ERROR_ACCESS_DENIED: case ERROR_WRITE_PROTECT: return {ErrorKind::AccessDenied, code};
-    case ERROR_SHARING_VIOLATION: case ERROR_LOCK_VIOLATION: return {ErrorKind::SharingViolation, code};
-    case ERROR_DISK_FULL: case ERROR_HANDLE_DISK_FULL: return {ErrorKind::DiskFull, code};
-    case ERROR_FILE_EXISTS: case ERROR_ALREADY_EXISTS: return {ErrorKind::Exists, code};
-    case ERROR_NETWORK_UNREACHABLE: case ERROR_BAD_NET_NAME: return {ErrorKind::NoNetwork, code};
-    default: return {ErrorKind::Other, code};
+        case ERROR_SUCCESS: return SystemError{};
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_BAD_NETPATH:
+        case ERROR_NO_SUCH_ALIAS:
+        case NERR_GroupNotFound: return {ErrorKind::NotFound, code};
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT: return {ErrorKind::AccessDenied, code};
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION: return {ErrorKind::SharingViolation, code};
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL: return {ErrorKind::DiskFull, code};
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS: return {ErrorKind::Exists, code};
+        case ERROR_NETWORK_UNREACHABLE:
+        case ERROR_BAD_NET_NAME: return {ErrorKind::NoNetwork, code};
+        default: return {ErrorKind::Other, code};
     }
 }
 
@@ -135,8 +142,7 @@ BOOL WINAPI consoleControl(DWORD event) {
             // program close its files first (it ends the process itself when done).
             ::Sleep(4000);
             return TRUE;
-        default:
-            return FALSE;
+        default: return FALSE;
     }
 }
 }  // namespace

@@ -47,8 +47,7 @@ std::wstring toWide(const std::string& text) {
 
 std::wstring systemPath(const std::string& path) {
     std::wstring wide = toWide(path);
-    if (wide.size() < kPlainPathLimit || wide.rfind(L"\\\\?\\", 0) == 0 || wide.rfind(L"\\\\.\\", 0) == 0)
-        return wide;
+    if (wide.size() < kPlainPathLimit || wide.rfind(L"\\\\?\\", 0) == 0 || wide.rfind(L"\\\\.\\", 0) == 0) return wide;
     // The prefix turns off the system's own clean-up of the path: it is done here first.
     std::wstring full = fullPath(wide);
     for (wchar_t& c : full)

@@ -38,7 +38,8 @@ pid_t startSender(const std::string& runtime, const std::string& countFile, int 
                 slot.send("not a record " + std::to_string(i));
                 continue;
             }
-            record.text = "sender " + std::to_string(sender) + " record " + std::to_string(i) + " " + std::string(2000, 'r');
+            record.text =
+                "sender " + std::to_string(sender) + " record " + std::to_string(i) + " " + std::string(2000, 'r');
             slot.send(IPCEnvelope{IPCEnvelope::logMessage, "", LogCommons::serializeRecord(record), ""}.build());
             ++sent;
         } catch (const std::exception&) {
@@ -50,8 +51,7 @@ pid_t startSender(const std::string& runtime, const std::string& countFile, int 
 
 uint64_t sumOf(const std::string& text, const std::regex& pattern) {
     uint64_t sum = 0;
-    for (std::sregex_iterator at(text.begin(), text.end(), pattern), end; at != end; ++at)
-        sum += std::stoull((*at)[1]);
+    for (std::sregex_iterator at(text.begin(), text.end(), pattern), end; at != end; ++at) sum += std::stoull((*at)[1]);
     return sum;
 }
 
@@ -75,8 +75,8 @@ TEST(CollectorFlood, MemoryStaysBoundedAndNoRecordIsLostSilently) {
 
     const uint64_t sent = std::stoull(TestSupport::TestDirectory::readFile(directory.child("sent0"))) +
                           std::stoull(TestSupport::TestDirectory::readFile(directory.child("sent1")));
-    const std::vector<std::string> written = CollectorProcess::collectedLines(
-        TestSupport::TestDirectory::readFile(directory.child("collected.log")));
+    const std::vector<std::string> written =
+        CollectorProcess::collectedLines(TestSupport::TestDirectory::readFile(directory.child("collected.log")));
     const std::string errors = collector.errors();
     const uint64_t dropped = sumOf(errors, std::regex("(\\d+) records? (?:was|were) dropped"));
     EXPECT_EQ(written.size() + dropped, sent) << errors;

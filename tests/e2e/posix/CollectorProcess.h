@@ -13,7 +13,9 @@ namespace Quilna::EndToEnd {
 
 class CollectorProcess : public TestSupport::ChildProcess {
 public:
-    static std::string program() { return (fs::path(HOARDSCAN_PROGRAM).parent_path() / "hoardscan-collector").string(); }
+    static std::string program() {
+        return (fs::path(HOARDSCAN_PROGRAM).parent_path() / "hoardscan-collector").string();
+    }
     // The name each collected line starts with.
     static std::string host() {
         std::string name;
@@ -32,7 +34,10 @@ public:
     CollectorProcess(std::vector<std::string> words, std::string errors, const std::string& standardOutput = "",
                      std::vector<std::pair<std::string, std::string>> environment = {}, rlim_t addressSpace = 0)
         : ChildProcess(std::move(words), {standardOutput.empty() ? errors : standardOutput,
-                                          standardOutput.empty() ? "" : errors, std::move(environment), "", {},
+                                          standardOutput.empty() ? "" : errors,
+                                          std::move(environment),
+                                          "",
+                                          {},
                                           addressSpace == RLIM_INFINITY ? 0 : addressSpace}),
           errors_(std::move(errors)) {}
 

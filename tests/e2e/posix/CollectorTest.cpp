@@ -31,12 +31,15 @@ TEST(Collector, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
     auto start = [&](const std::vector<std::string>& arguments, const std::string& name) {
         std::vector<std::string> words{CollectorProcess::program()};
         words.insert(words.end(), arguments.begin(), arguments.end());
-        return std::make_unique<CollectorProcess>(words, directory.child(name + ".err"), directory.child(name + ".out"));
+        return std::make_unique<CollectorProcess>(words, directory.child(name + ".err"),
+                                                  directory.child(name + ".out"));
     };
-    TestSupport::CapturedLog chain{makeSmart<LogMessengerIPC>(SmartPointer<LoggerAgent>(makeSmart<TestSupport::MemoryAgent>()))};
+    TestSupport::CapturedLog chain{
+        makeSmart<LogMessengerIPC>(SmartPointer<LoggerAgent>(makeSmart<TestSupport::MemoryAgent>()))};
     LoggerUnit unit{chain.centre, 17};
     fs::create_directories(directory.child("LogMessages"));
-    directory.write("LogMessages/storage.mess", "// messages of the storage module\r\n5: Disk %s is full (%i percent).\r\n");
+    directory.write("LogMessages/storage.mess",
+                    "// messages of the storage module\r\n5: Disk %s is full (%i percent).\r\n");
     const auto collector = start({"-o", outputPath, "-m", directory.child("LogMessages")}, "first");
     ASSERT_TRUE(collector->ready()) << collector->errors();
     EXPECT_EQ(start({"-o", outputPath}, "second")->wait(), 1);
@@ -54,7 +57,8 @@ TEST(Collector, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
     EXPECT_TRUE(unit.debug(1, "stays local"));
     EXPECT_TRUE(unit.warning(7, ParamStream() << "after the junk\r\nFATAL 01.01.2030 forged\t\x07\x7f"));
     const auto output = [&] { return TestDirectory::readFile(outputPath); };
-    ASSERT_TRUE(eventually([&] { return output().find("after the junk") != std::string::npos; })) << collector->errors();
+    ASSERT_TRUE(eventually([&] { return output().find("after the junk") != std::string::npos; }))
+        << collector->errors();
     EXPECT_EQ(collector->stop(), 0);
 
     const std::string host = CollectorProcess::host() + " ";

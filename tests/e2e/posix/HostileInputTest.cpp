@@ -43,7 +43,8 @@ TEST(HostileInput, ValuesReferredToAgainAndAgainAreRefusedNamingTheirKey) {
     std::string sixty;
     for (int i = 0; i < 60; ++i) sixty += "${hoardscan.big}";
     installation.settings["user-dirs"] = {"String", sixty};
-    for (int i = 0; i < 2000; ++i) installation.settings["pad" + std::to_string(i)] = {"String", std::string(2000, 'p')};
+    for (int i = 0; i < 2000; ++i)
+        installation.settings["pad" + std::to_string(i)] = {"String", std::string(2000, 'p')};
     EXPECT_EQ(installation.run(), 0) << installation.output();
     EXPECT_EQ(installation.logCount("Cannot expand the references in the value of hoardscan.user-dirs: its value "
                                     "grows beyond 65536 bytes with the reference ${hoardscan.big}."),
@@ -59,7 +60,8 @@ TEST(HostileInput, ValuesReferredToAgainAndAgainAreRefusedNamingTheirKey) {
     text += "\"A\"=\"" + std::string(65536, 'a') + "\"\r\n\"B\"=\"";
     for (int i = 0; i < 4000; ++i) text += "${A}";
     text += "\"\r\n";
-    for (int i = 0; text.size() < (20u << 20); ++i) text += "\"Pad" + std::to_string(i) + "\"=\"" + std::string(200, 'p') + "\"\r\n";
+    for (int i = 0; text.size() < (20u << 20); ++i)
+        text += "\"Pad" + std::to_string(i) + "\"=\"" + std::string(200, 'p') + "\"\r\n";
     std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
     EXPECT_EQ(installation.wait(installation.start()), 0) << installation.output();
     // The name that could not be had is replaced by the default one: the plain run's log.
@@ -79,8 +81,7 @@ TEST(HostileInput, AHeldResourcesFileCostsABoundedWaitAndNamesItsHolder) {
     ASSERT_EQ(::flock(held, LOCK_SH), 0);
     EXPECT_EQ(installation.wait(installation.start()), 0) << installation.output();
     const std::string holder = "its lock was held for more than 5 seconds by process " + std::to_string(::getpid());
-    EXPECT_EQ(installation.logCount("The resource HoardscanLogOpened cannot be stored in " + file + ": " + holder),
-              1u)
+    EXPECT_EQ(installation.logCount("The resource HoardscanLogOpened cannot be stored in " + file + ": " + holder), 1u)
         << installation.log();
     // Waiting is no work: a poll every 10 ms.
     EXPECT_LE(processorSeconds(installation.usage), 2.0);
@@ -88,11 +89,11 @@ TEST(HostileInput, AHeldResourcesFileCostsABoundedWaitAndNamesItsHolder) {
     // A stop request ends the wait at once.
     fs::remove(installation.base() + "/log/HoardscanDebug.log");
     const pid_t scan = installation.start();
-    ASSERT_TRUE(eventually([&] { return fs::exists(installation.base() + "/log/HoardscanDebug.log") || hasEnded(scan); }));
+    ASSERT_TRUE(
+        eventually([&] { return fs::exists(installation.base() + "/log/HoardscanDebug.log") || hasEnded(scan); }));
     ::kill(scan, SIGTERM);
     installation.wait(scan);
-    EXPECT_EQ(installation.logCount("a stop was requested while waiting for its lock") +
-                  installation.logCount(holder),
+    EXPECT_EQ(installation.logCount("a stop was requested while waiting for its lock") + installation.logCount(holder),
               1u)
         << installation.log();
     ::close(held);
@@ -104,12 +105,13 @@ TEST(HostileInput, AWarningAtEveryFileIsLoggedAHundredTimesAndCounted) {
     ScanInstallation installation;
     for (int d = 0; d < 10; ++d)
         for (int f = 0; f < 100; ++f) installation.file("d" + std::to_string(d) + "/f" + std::to_string(f), 1);
-    installation.accountsRules = "{\nsite=*\nmap\n{\nhosts\n{\nhost=*\nentries\n{\nentry\n{\ndir=" + installation.tree() +
-                                 "/*\naccount=%18446744073709551617%\n}\n}\n}\n}\n}\n";
+    installation.accountsRules =
+        "{\nsite=*\nmap\n{\nhosts\n{\nhost=*\nentries\n{\nentry\n{\ndir=" + installation.tree() +
+        "/*\naccount=%18446744073709551617%\n}\n}\n}\n}\n}\n";
     EXPECT_EQ(installation.run(), 0) << installation.output();
     EXPECT_EQ(installation.logCount("Account placeholder number 18446744073709551615 goes deeper"), 100u);
-    EXPECT_EQ(installation.logCount("Message 19 was left out of the log 900 more times in this run: only the first 100"),
-              1u)
+    EXPECT_EQ(
+        installation.logCount("Message 19 was left out of the log 900 more times in this run: only the first 100"), 1u)
         << installation.log();
     EXPECT_EQ(filesCounted(installation.dataFile()), 1000);
 }

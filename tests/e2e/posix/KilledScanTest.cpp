@@ -17,7 +17,8 @@ struct Reference {
 
 Reference readBack(const std::string& data, const std::string& table) {
     Reference found;
-    for (const auto& [key, values] : ResultFileReader(data).accountTotals()) found.totals[key] = {values.files, values.bytes};
+    for (const auto& [key, values] : ResultFileReader(data).accountTotals())
+        found.totals[key] = {values.files, values.bytes};
     if (!table.empty()) found.inactiveRows = ResultFileReader(table).inactiveRows().size();
     return found;
 }

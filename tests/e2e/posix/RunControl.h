@@ -31,11 +31,14 @@ class Stopped {
 public:
     explicit Stopped(pid_t process) : process_(process) {
         ::kill(process_, SIGSTOP);
-        eventually([&] {
-            const std::string stat = TestSupport::TestDirectory::readFile("/proc/" + std::to_string(process_) + "/stat");
-            const size_t close = stat.rfind(')');
-            return close == std::string::npos || close + 2 >= stat.size() || std::strchr("TtZ", stat[close + 2]);
-        }, 10s);
+        eventually(
+            [&] {
+                const std::string stat =
+                    TestSupport::TestDirectory::readFile("/proc/" + std::to_string(process_) + "/stat");
+                const size_t close = stat.rfind(')');
+                return close == std::string::npos || close + 2 >= stat.size() || std::strchr("TtZ", stat[close + 2]);
+            },
+            10s);
     }
     ~Stopped() { ::kill(process_, SIGCONT); }
     Stopped(const Stopped&) = delete;

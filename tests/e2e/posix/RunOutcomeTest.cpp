@@ -25,10 +25,14 @@ TEST(RunOutcome, TheCommandLineIsAnsweredOrRefusedWithoutTouchingTheDisk) {
     const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases{
         {{"--version"}, 0, "hoardscan 6."},
         {{"-v"}, 1, "hoardscan: unknown option -v\nUsage:"},
-        {{"-c", none}, 1, "hoardscan: The scan could not be set up: the configuration file " + none +
-                              " cannot be found. Nothing was logged.\n"},
-        {{}, 1, "hoardscan: The scan could not be set up: no configuration file: neither the option -c nor the "
-                "installation's resource ConfigurationDir names one. Nothing was logged.\n"},
+        {{"-c", none},
+         1,
+         "hoardscan: The scan could not be set up: the configuration file " + none +
+             " cannot be found. Nothing was logged.\n"},
+        {{},
+         1,
+         "hoardscan: The scan could not be set up: no configuration file: neither the option -c nor the "
+         "installation's resource ConfigurationDir names one. Nothing was logged.\n"},
     };
     const auto before = writtenFiles(installation);
     for (const auto& [arguments, exitCode, output] : cases) {
@@ -50,10 +54,14 @@ struct MistakeCase {
 // exit code 1 (or 2) and one line on standard error: the phase, the reason and the log's place.
 TEST(RunOutcome, ConfigurationAndRulesMistakesAreNamedWithTheirFileLineAndValue) {
     const std::vector<MistakeCase> cases{
-        {[](ScanInstallation& i) { i.settings["extension"] = {"Bool", "ture"}; }, 1,
-         "The setting hoardscan.extension has the value 'ture', which is not valid: true or false expected."},
-        {[](ScanInstallation& i) { i.settings["extension"] = {"Bool", "false' {} } x () = '"}; }, 1,
-         "Unexpected '}': it closes no entry."},
+        {[](ScanInstallation& i) {
+             i.settings["extension"] = {"Bool", "ture"};
+         },
+         1, "The setting hoardscan.extension has the value 'ture', which is not valid: true or false expected."},
+        {[](ScanInstallation& i) {
+             i.settings["extension"] = {"Bool", "false' {} } x () = '"};
+         },
+         1, "Unexpected '}': it closes no entry."},
         {[](ScanInstallation& i) { i.temperaturesRules = "hot 30\nwarm 7\n"; }, 1,
          "Expected \"more than 30 days\" but found \"7\" in line 2 of "},
         {[](ScanInstallation& i) { i.settings.erase("filesystems-in-parallel"); }, 2,
@@ -67,7 +75,8 @@ TEST(RunOutcome, ConfigurationAndRulesMistakesAreNamedWithTheirFileLineAndValue)
         ASSERT_EQ(installation.run(), mistake.exitCode) << installation.log();
         EXPECT_GE(installation.logCount(mistake.logged), 1u) << installation.log();
         EXPECT_EQ(installation.logCount("(Message not found.)"), 0u);
-        EXPECT_EQ(installation.logCount("Hoardscan has finished with exit code " + std::to_string(mistake.exitCode)), 1u);
+        EXPECT_EQ(installation.logCount("Hoardscan has finished with exit code " + std::to_string(mistake.exitCode)),
+                  1u);
         EXPECT_TRUE(installation.names("results").empty());
         const std::string output = installation.output();
         const std::string phase = mistake.exitCode == 1 ? "could not be set up: " : "could not start: ";
@@ -80,11 +89,13 @@ TEST(RunOutcome, ConfigurationAndRulesMistakesAreNamedWithTheirFileLineAndValue)
 // SIGTERM (and SIGINT) stop the walk at the next file: what was counted is written under the
 // unfinished names. SIGHUP (log-off) lets the scan finish.
 TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {
-    for (const auto& [signal, exitCode, name] : {std::tuple{SIGTERM, 143, "SIGTERM"}, std::tuple{SIGHUP, 0, "SIGHUP"}}) {
+    for (const auto& [signal, exitCode, name] :
+         {std::tuple{SIGTERM, 143, "SIGTERM"}, std::tuple{SIGHUP, 0, "SIGHUP"}}) {
         SCOPED_TRACE(name);
         ScanInstallation installation;
         const int files = 3000;
-        for (int f = 0; f < files; ++f) installation.file("d" + std::to_string(f % 30) + "/f" + std::to_string(f), 1, 100, 100);
+        for (int f = 0; f < files; ++f)
+            installation.file("d" + std::to_string(f % 30) + "/f" + std::to_string(f), 1, 100, 100);
         installation.settings["log.debug-level"] = {"Integer", "4"};  // a line per file: a scan of a while
         installation.settings["inactive-log"] = {"Bool", "true"};
         installation.writeInstallation();
@@ -172,7 +183,8 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
     const std::string rest = "1 of 1 result files finished. Every result file was finished.";
     EXPECT_EQ(installation.logCount(rest), 1u);
     EXPECT_TRUE(eventually([&] {
-        return TestSupport::TestDirectory::readFile(installation.base() + "/collected.log").find(rest) != std::string::npos;
+        return TestSupport::TestDirectory::readFile(installation.base() + "/collected.log").find(rest) !=
+               std::string::npos;
     })) << TestSupport::TestDirectory::readFile(installation.base() + "/collected.log");
 }
 

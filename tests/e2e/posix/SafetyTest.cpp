@@ -115,8 +115,8 @@ TEST(Safety, LinksAndFifosPlantedAtEveryNameTheProgramWritesAreRefusedAtOnce) {
             ::unlink(path.c_str());
             return link ? ::symlink(victim.c_str(), path.c_str()) == 0 : ::mkfifo(path.c_str(), 0600) == 0;
         };
-        const std::string refused = link ? "\" is a symbolic link, which is never followed for writing"
-                                         : "\" is not a regular file";
+        const std::string refused =
+            link ? "\" is a symbolic link, which is never followed for writing" : "\" is not a regular file";
         ASSERT_EQ(runToItsEnd(installation), 0) << installation.output();
         // Waits show as voluntary context switches of the run, in the kernel's own account.
         const long plainWaits = installation.usage.ru_nvcsw;
@@ -128,13 +128,14 @@ TEST(Safety, LinksAndFifosPlantedAtEveryNameTheProgramWritesAreRefusedAtOnce) {
         for (const std::string& name :
              {base + rotatedLog, runtime + "/locks/Quilna_MailSlot", runtime + "/mailslot/Quilna_Core.lock"})
             ASSERT_TRUE(plant(name)) << name;
-        CollectorProcess collector({CollectorProcess::program(), "-o", base + "/collected.log"}, base + "/collector.err",
-                                   "", {{"QUILNA_RUNTIME_DIR", runtime}});
+        CollectorProcess collector({CollectorProcess::program(), "-o", base + "/collected.log"},
+                                   base + "/collector.err", "", {{"QUILNA_RUNTIME_DIR", runtime}});
         ASSERT_TRUE(collector.ready()) << collector.errors();
-        EXPECT_EQ(runToItsEnd(installation, [&] {
-                      for (const std::string& name : ownResultNames(installation))
-                          if (!plant(name)) ::_exit(96);
-                  }),
+        EXPECT_EQ(runToItsEnd(installation,
+                              [&] {
+                                  for (const std::string& name : ownResultNames(installation))
+                                      if (!plant(name)) ::_exit(96);
+                              }),
                   3)
             << installation.log();
         EXPECT_EQ(collector.stop(), 0) << collector.errors();
@@ -142,8 +143,9 @@ TEST(Safety, LinksAndFifosPlantedAtEveryNameTheProgramWritesAreRefusedAtOnce) {
                                         installation.resultFile("side", "HoardscanInactive", ".csv.make"),
                                         installation.resultFile("side", "Hoardscan-hot", ".log"),
                                         installation.resultFile("side", "HoardscanExtension", ".log")})
-            EXPECT_GE(installation.logCount("The result file " + name + " is not written, for safety: \"" + name + refused),
-                      1u)
+            EXPECT_GE(
+                installation.logCount("The result file " + name + " is not written, for safety: \"" + name + refused),
+                1u)
                 << installation.log();
         // The log could not be rotated into the planted name: it goes on, the earlier lines kept.
         EXPECT_EQ(installation.log().rfind("an earlier run's line\r\n", 0), 0u) << installation.log();
@@ -179,10 +181,10 @@ TEST(Safety, LinksAndFifosPlantedAtEveryNameTheProgramWritesAreRefusedAtOnce) {
 
 struct HostilePlace {
     const char* name;
-    const char* directory;   // below the installation
-    bool theirs;             // else root's and writable by every user
-    const char* made;        // what the program would have made below the installation, or ""
-    const char* refusal;     // what the program says about it, after the directory's path
+    const char* directory;  // below the installation
+    bool theirs;            // else root's and writable by every user
+    const char* made;       // what the program would have made below the installation, or ""
+    const char* refusal;    // what the program says about it, after the directory's path
 };
 
 TEST(Safety, PlacesThatAnotherUserControlsAreRefusedAndNothingIsMadeInThem) {
@@ -205,14 +207,16 @@ TEST(Safety, PlacesThatAnotherUserControlsAreRefusedAndNothingIsMadeInThem) {
         } else {
             fs::permissions(hostile, fs::perms::all);
         }
-        if (std::string(place.directory) == "outer") installation.settings["working-dir"] = {"DirName", hostile + "/inner"};
+        if (std::string(place.directory) == "outer")
+            installation.settings["working-dir"] = {"DirName", hostile + "/inner"};
 
         // Another user's socket where the collector would receive: it gets nothing.
         TestSupport::Handshake handshake;
         std::unique_ptr<TestSupport::ChildProcess> squatter;
         if (std::string(place.directory) == "runtime" && place.theirs) {
             squatter = std::make_unique<TestSupport::ChildProcess>([&] {
-                if (::setgid(nobodyGroup()) != 0 || ::setuid(nobody()) != 0 || ::mkdir((hostile + "/mailslot").c_str(), 0700) != 0)
+                if (::setgid(nobodyGroup()) != 0 || ::setuid(nobody()) != 0 ||
+                    ::mkdir((hostile + "/mailslot").c_str(), 0700) != 0)
                     return 10;
                 const int fd = boundSocket(hostile + "/mailslot/Quilna_Core");
                 handshake.tellParent(fd >= 0 ? 'b' : 'x');
@@ -236,8 +240,8 @@ TEST(Safety, PlacesThatAnotherUserControlsAreRefusedAndNothingIsMadeInThem) {
             CollectorProcess collector({CollectorProcess::program()}, installation.base() + "/collector.err", "",
                                        {{"QUILNA_RUNTIME_DIR", hostile}});
             EXPECT_EQ(collector.wait(), 1);
-            EXPECT_NE(collector.errors().find("the runtime directory \"" + hostile + "\" cannot be used: the directory \"" +
-                                              hostile + place.refusal),
+            EXPECT_NE(collector.errors().find("the runtime directory \"" + hostile +
+                                              "\" cannot be used: the directory \"" + hostile + place.refusal),
                       std::string::npos)
                 << collector.errors();
         }

@@ -27,7 +27,8 @@ TEST(ScanBadInput, UnwritableResultDirectoriesAreTriedOncePerFlushAndEndWithExit
     EXPECT_EQ(filesCounted(installation.dataFile()), 100);
     EXPECT_EQ(installation.output(),
               "hoardscan: The scan ran, but these result files could not be written or finished: HoardscanInactive "
-              "(could not be created). The log: " + installation.base() + "/log/HoardscanDebug.log\n");
+              "(could not be created). The log: " +
+                  installation.base() + "/log/HoardscanDebug.log\n");
     EXPECT_EQ(installation.logCount("Hoardscan has finished with exit code 3 after"), 1u);
     EXPECT_EQ(installation.logCount("100 files of 1000 bytes"), 1u) << installation.log();
     EXPECT_EQ(installation.logCount("1 of 2 result files finished"), 1u);

@@ -28,11 +28,11 @@ TEST(ScanBoundaries, MountsInsideTheTreeAreWalkedOnceAndBindMountsDoNotLoop) {
 
     const std::string tree = installation.tree();
     const std::map<std::string, double> expected = {
-        {tree + "/a.txt", 1},             // the tree, walked on the drive that holds it
+        {tree + "/a.txt", 1},  // the tree, walked on the drive that holds it
         {tree + "/sub/b.txt", 1},
-        {tree + "/sub/up", 1},            // a link, never followed
-        {tree + "/ram/r.txt", 1},         // the RAM disk, walked once as its own drive
-        {tree + "/sub/loop/a.txt", 1},    // the bind mount, walked once as its own drive, where
+        {tree + "/sub/up", 1},              // a link, never followed
+        {tree + "/ram/r.txt", 1},           // the RAM disk, walked once as its own drive
+        {tree + "/sub/loop/a.txt", 1},      // the bind mount, walked once as its own drive, where
         {tree + "/sub/loop/sub/b.txt", 1},  // the mounts below the tree do not show
         {tree + "/sub/loop/sub/up", 1},
     };
@@ -42,7 +42,8 @@ TEST(ScanBoundaries, MountsInsideTheTreeAreWalkedOnceAndBindMountsDoNotLoop) {
     EXPECT_EQ(found, expected);
     EXPECT_EQ(installation.logCount("Mount point \"" + tree + "/ram\" is walked as a file system of its own."), 1u)
         << installation.log();
-    EXPECT_EQ(installation.logCount("Mount point \"" + tree + "/sub/loop\" is walked as a file system of its own."), 1u);
+    EXPECT_EQ(installation.logCount("Mount point \"" + tree + "/sub/loop\" is walked as a file system of its own."),
+              1u);
 }
 
 }  // namespace

@@ -78,7 +78,8 @@ double scanChain(int depth) {
         if (level % filesEvery == 1 || level == depth) expectedDirectories.insert(expected);
     }
     std::set<std::string> directories;
-    for (const InactiveRow& row : ResultFileReader(installation.resultFile("side", "HoardscanInactive", ".csv")).inactiveRows()) {
+    for (const InactiveRow& row :
+         ResultFileReader(installation.resultFile("side", "HoardscanInactive", ".csv")).inactiveRows()) {
         EXPECT_EQ(row.name, "f.txt");
         directories.insert(row.directory);
     }
@@ -91,7 +92,8 @@ TEST(ScanDeepTree, EveryLevelIsWalkedWholeAndCostsTheSameAtAnyDepth) {
     const double deeper = scanChain(16000);
     // Asking for each directory's path from the root up, or matching rules against whole paths,
     // grows with the square of the depth: sixteen times the time.
-    EXPECT_LT(deeper, 8 * std::max(shallower, 0.05)) << shallower << " s for 4,000 levels, " << deeper << " s for 16,000";
+    EXPECT_LT(deeper, 8 * std::max(shallower, 0.05))
+        << shallower << " s for 4,000 levels, " << deeper << " s for 16,000";
 }
 
 }  // namespace

@@ -48,7 +48,8 @@ TEST(ScanFaults, ADirectoryMovedAwayAboveTheWalkCostsOnlyWhatWasLeftOfIt) {
     EXPECT_EQ(installation.logCount("1 could not be walked to their end"), 1u);
     EXPECT_NE(installation.output().find("1 directories could not be walked to their end"), std::string::npos)
         << installation.output();
-    EXPECT_EQ(filesCounted(installation.dataFile()), 4000 + before + 1);  // the bottom of the chain, the z's before it, b/g.txt
+    EXPECT_EQ(filesCounted(installation.dataFile()),
+              4000 + before + 1);  // the bottom of the chain, the z's before it, b/g.txt
 }
 
 }  // namespace

@@ -52,7 +52,8 @@ public:
     ScanInstallation() : base_(fs::canonical(directory_.path()).string()) {
         platform().setEnv("QUILNA_TZ", zone);
         DateTime::resetProcessZone();
-        for (const char* sub : {"tree", "conf", "results", "side", "log", "runtime"}) fs::create_directory(base_ + "/" + sub);
+        for (const char* sub : {"tree", "conf", "results", "side", "log", "runtime"})
+            fs::create_directory(base_ + "/" + sub);
         // The catalogue travels with the installation: a run as another user may not reach the checkout.
         fs::copy(HOARDSCAN_EXAMPLE_INSTALLATION "LogMessages", base_ + "/conf/LogMessages");
         fs::create_directories(base_ + "/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna");
@@ -109,11 +110,12 @@ public:
     std::string temperaturesRules = "hot 7\nwarm 30\ncold 365\nfrozen infinity\n";
     std::string fileTypesRules;
     std::map<std::string, Setting> settings;  // below "hoardscan."
-    bool systemLog = false;  // tests keep their records out of the machine's system log
+    bool systemLog = false;                   // tests keep their records out of the machine's system log
 
     void writeInstallation() const {
         // The drive of the tree is also named in part 1: it is walked once all the same.
-        std::string rules = "@part1\n" + host() + ":" + driveOfTree() + "\n@part2\n" + extraRules + "*:*:" + tree() + "* include\n";
+        std::string rules =
+            "@part1\n" + host() + ":" + driveOfTree() + "\n@part2\n" + extraRules + "*:*:" + tree() + "* include\n";
         for (fs::path at = fs::path(tree()).parent_path();; at = at.parent_path()) {
             rules += "*:*:" + at.string() + " include\n";
             if (at.string() != "/") rules += "*:*:" + at.string() + "/ include\n";
@@ -125,8 +127,10 @@ public:
         write("conf/filetypes.rules", fileTypesRules);
 
         std::string conf = "Quilna () = '' { directories () = '' {\n  conf (DirName) = '" + base_ +
-                           "/conf' {}\n  log (DirName) = '" + base_ + "/log' {}\n} }\n"
-                           "log () = '' { syslog (Bool) = \"" + (systemLog ? "true" : "false") +
+                           "/conf' {}\n  log (DirName) = '" + base_ +
+                           "/log' {}\n} }\n"
+                           "log () = '' { syslog (Bool) = \"" +
+                           (systemLog ? "true" : "false") +
                            "\" {} global () = '' { severity (String) = 'NOTICE' {} } }\nhoardscan () = '' {\n";
         std::map<std::string, std::string> blocks;  // "log.debug-level" goes into a block "log"
         for (const auto& [key, setting] : settings) {
@@ -139,7 +143,8 @@ public:
         write("conf/hoardscan.conf", conf + "}\n");
         write("registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna/Resources.reg",
               "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quilna\\Resources]\r\n"
-              "\"StartupLogDir\"=\"" + base_ + "/log/\"\r\n\"HoardscanDebugLog\"=\"HoardscanDebug.log\"\r\n");
+              "\"StartupLogDir\"=\"" +
+                  base_ + "/log/\"\r\n\"HoardscanDebugLog\"=\"HoardscanDebug.log\"\r\n");
     }
 
     // Writes the installation, runs the program and waits: the exit code, -1 on a signal.
@@ -155,17 +160,20 @@ public:
                 const std::string& output = "output.txt") {
         std::vector<std::string> words = wrapper;
         words.push_back(program_);
-        const std::vector<std::string> rest = arguments.value_or(std::vector<std::string>{"-c", base_ + "/conf/hoardscan.conf"});
+        const std::vector<std::string> rest =
+            arguments.value_or(std::vector<std::string>{"-c", base_ + "/conf/hoardscan.conf"});
         words.insert(words.end(), rest.begin(), rest.end());
         startDay_ = ResultFiles::dayStamp(DateTime());
         auto child = std::make_unique<TestSupport::ChildProcess>(
-            words, TestSupport::ChildOptions{base_ + "/" + output, "",
+            words, TestSupport::ChildOptions{base_ + "/" + output,
+                                             "",
                                              {{"QUILNA_REGISTRY_ROOT", base_ + "/registry"},
                                               {"QUILNA_RUNTIME_DIR", base_ + "/runtime"},
                                               {"QUILNA_TZ", zone},
                                               {"HOARDSCAN_TREE", tree()},
                                               {"QUILNA_ENV", ""}},
-                                             base_, beforeStart});
+                                             base_,
+                                             beforeStart});
         const pid_t id = child->id();
         children_[id] = std::move(child);
         return id;
@@ -183,7 +191,8 @@ public:
         if (!fs::exists(dataFile())) dayStamp = ResultFiles::dayStamp(DateTime());
         if (!fs::exists(dataFile())) dayStamp = startDay_;
         // The program has no such exit codes: a wrapper (setpriv, sh) could not run it.
-        if (code == 126 || code == 127) ADD_FAILURE() << "the program was not run (exit code " << code << "): " << output();
+        if (code == 126 || code == 127)
+            ADD_FAILURE() << "the program was not run (exit code " << code << "): " << output();
         return code;
     }
 
@@ -194,13 +203,15 @@ public:
     // The names in a result directory ("results" or "side").
     std::vector<std::string> names(const std::string& sub) const {
         std::vector<std::string> found;
-        for (const auto& entry : fs::directory_iterator(base_ + "/" + sub)) found.push_back(entry.path().filename().string());
+        for (const auto& entry : fs::directory_iterator(base_ + "/" + sub))
+            found.push_back(entry.path().filename().string());
         std::sort(found.begin(), found.end());
         return found;
     }
     // A result file of the last run by its stem ("Hoardscan", "HoardscanInactive", ...) and ending.
     std::string resultFile(const std::string& sub, const std::string& stem, const std::string& ending) const {
-        return base_ + "/" + sub + "/" + stem + "-" + std::to_string(dayStamp) + "-" + std::to_string(processId) + ending;
+        return base_ + "/" + sub + "/" + stem + "-" + std::to_string(dayStamp) + "-" + std::to_string(processId) +
+               ending;
     }
     std::string dataFile() const { return resultFile("results", "Hoardscan", ".data"); }
 
@@ -218,7 +229,8 @@ public:
         for (const auto& entry : fs::recursive_directory_iterator(base_)) {
             if (entry.is_symlink()) continue;
             if (entry.path().string().rfind(tree(), 0) == 0)
-                fs::permissions(entry.path(), entry.is_directory() ? everyone | enter : everyone, fs::perm_options::add);
+                fs::permissions(entry.path(), entry.is_directory() ? everyone | enter : everyone,
+                                fs::perm_options::add);
             else if (entry.path() != program_ && ::chown(entry.path().c_str(), user, group) != 0)
                 ADD_FAILURE() << "cannot give " << entry.path() << " away: " << std::strerror(errno);
         }
@@ -229,7 +241,7 @@ public:
 
     std::optional<std::vector<std::string>> arguments;  // by default "-c" and the configuration file
     pid_t processId = -1;
-    int32_t dayStamp = 0;  // of the last run's file names, from the test's own clock and zone
+    int32_t dayStamp = 0;    // of the last run's file names, from the test's own clock and zone
     struct rusage usage {};  // what the last run waited for took: processor time, largest memory
 
 private:

@@ -33,7 +33,8 @@ TEST(ScanResults, NamesInEveryScriptAndLongPathsAreCountedUnderTheirOwnNames) {
         const bool accounted = path.starts_with(UnicodeTree::accountedDirectory() + "/");
         EXPECT_EQ(record.key[KeyField::Account], accounted ? UnicodeTree::accountOfDirectory() : "other") << path;
     }
-    for (const InactiveRow& row : ResultFileReader(installation.resultFile("side", "HoardscanInactive", ".csv")).inactiveRows())
+    for (const InactiveRow& row :
+         ResultFileReader(installation.resultFile("side", "HoardscanInactive", ".csv")).inactiveRows())
         inactive.insert(row.directory.substr(below) + row.name);
     std::map<std::string, double> once;
     for (const std::string& path : expected) once[path] = 1;
@@ -50,7 +51,8 @@ TEST(ScanResults, SparseFilesAndLinksTakeTheBytesOnDiskThatDuCounts) {
     auto sparse = [&](const std::string& name, off_t size, std::vector<off_t> written) {
         const int fd = ::open(installation.path(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const std::string block(1 << 20, 's');
-        for (off_t at : written) EXPECT_EQ(::pwrite(fd, block.data(), block.size(), at), static_cast<ssize_t>(block.size()));
+        for (off_t at : written)
+            EXPECT_EQ(::pwrite(fd, block.data(), block.size(), at), static_cast<ssize_t>(block.size()));
         EXPECT_EQ(::ftruncate(fd, size), 0);
         ::close(fd);
     };

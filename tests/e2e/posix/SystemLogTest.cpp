@@ -14,10 +14,12 @@ namespace {
 // be set up) and the process id.
 std::pair<int, pid_t> scanLoggingTo(ScanInstallation& installation, int socket, const std::string& socketPath,
                                     std::vector<std::string>& received) {
-    const std::string script =
-        "S='" + installation.base() + "/dev-layers'; mkdir -p \"$S\" && mount -t tmpfs tmpfs \"$S\" && "
-        "mkdir \"$S/upper\" \"$S/work\" && mount -t overlay overlay -o \"lowerdir=/dev,upperdir=$S/upper,workdir=$S/work\" "
-        "/dev && rm -f /dev/log && touch /dev/log && mount --bind '" + socketPath + "' /dev/log || exit 97; exec \"$@\"";
+    const std::string script = "S='" + installation.base() +
+                               "/dev-layers'; mkdir -p \"$S\" && mount -t tmpfs tmpfs \"$S\" && "
+                               "mkdir \"$S/upper\" \"$S/work\" && mount -t overlay overlay -o "
+                               "\"lowerdir=/dev,upperdir=$S/upper,workdir=$S/work\" "
+                               "/dev && rm -f /dev/log && touch /dev/log && mount --bind '" +
+                               socketPath + "' /dev/log || exit 97; exec \"$@\"";
     installation.writeInstallation();
     const pid_t scan = installation.start({"unshare", "--mount", "--propagation", "private", "sh", "-c", script, "sh"});
     // Taken as it comes: a sender whose datagrams find the queue full waits.

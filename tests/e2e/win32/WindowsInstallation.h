@@ -90,7 +90,8 @@ public:
         std::replace(full.begin(), full.end(), L'/', L'\\');
         for (size_t at = full.find(L'\\', 7); at != std::wstring::npos; at = full.find(L'\\', at + 1))
             ::CreateDirectoryW(full.substr(0, at).c_str(), nullptr);
-        HANDLE file = ::CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file =
+            ::CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(file, INVALID_HANDLE_VALUE) << relative;
         const std::string content(size, 'q');
         DWORD written = 0;
@@ -131,12 +132,17 @@ public:
             writeFile("conf\\accounts.rules", accountsRules);
             all["hoardscan"] = {"FileName", base_ + "\\conf\\accounts.rules"};
         }
-        std::string conf = "Quilna () = '' { directories () = '' {\n"
-                           "  conf (DirName) = '" + escaped(exampleInstallation()) + "' {}\n"
-                           "  log (DirName) = '" + escaped(base_ + "\\log") + "' {}\n} }\n"
-                           "log () = '' { global () = '' { severity (String) = 'NOTICE' {} }\n"
-                           "  rotation () = '' { scheme (String) = 'init' {} } }\n"
-                           "hoardscan () = '' {\n";
+        std::string conf =
+            "Quilna () = '' { directories () = '' {\n"
+            "  conf (DirName) = '" +
+            escaped(exampleInstallation()) +
+            "' {}\n"
+            "  log (DirName) = '" +
+            escaped(base_ + "\\log") +
+            "' {}\n} }\n"
+            "log () = '' { global () = '' { severity (String) = 'NOTICE' {} }\n"
+            "  rotation () = '' { scheme (String) = 'init' {} } }\n"
+            "hoardscan () = '' {\n";
         std::map<std::string, std::string> blocks;
         for (const auto& [name, setting] : all) {
             const std::string entry = "(" + setting.first + ") = '" + escaped(setting.second) + "' {}\n";
@@ -165,7 +171,8 @@ public:
 
     // Runs hoardscan.exe without arguments: the configuration comes from the resources.
     int run() {
-        TestSupport::ChildProcess program({TestSupport::ChildProcess::besideThisProgram("hoardscan")}, {"", "", {}, base_});
+        TestSupport::ChildProcess program({TestSupport::ChildProcess::besideThisProgram("hoardscan")},
+                                          {"", "", {}, base_});
         processId = program.id();
         return program.wait();
     }

@@ -43,7 +43,8 @@ TEST(WindowsScan, ATreeOnDriveCIsCountedWithTheResourcesOfTheKeyThatQuilnaEnvNam
     installation.file("Excluded Here\\skip.doc", 500);
     installation.file("docs\\scratch.tmp", 300);  // the example accounts file excludes *.tmp
     // Rules compare in lower case, whatever case they and the paths are written in.
-    installation.extraRules = "*:*:\"" + StringUtils::upperCopy(installation.tree()) + "\\EXCLUDED HERE*\" exclude_all\n";
+    installation.extraRules =
+        "*:*:\"" + StringUtils::upperCopy(installation.tree()) + "\\EXCLUDED HERE*\" exclude_all\n";
     installation.write();
     HANDLE held = ::CreateFileA(installation.path("busy\\held.log").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -54,7 +55,8 @@ TEST(WindowsScan, ATreeOnDriveCIsCountedWithTheResourcesOfTheKeyThatQuilnaEnvNam
 
     const std::vector<AccountRecord> records = installation.records();
     AccountValues expected;
-    for (const auto& [name, size] : counted) expected += AccountValues{1, static_cast<double>(size), static_cast<double>(onDisk(size)), 0};
+    for (const auto& [name, size] : counted)
+        expected += AccountValues{1, static_cast<double>(size), static_cast<double>(onDisk(size)), 0};
     const AccountValues sum = totals(records);
     EXPECT_EQ(sum.files, expected.files) << installation.log();
     EXPECT_EQ(sum.bytes, expected.bytes);
@@ -77,7 +79,8 @@ TEST(WindowsScan, ATreeOnDriveCIsCountedWithTheResourcesOfTheKeyThatQuilnaEnvNam
     EXPECT_GE(StringUtils::toInt32(*counter), 1);
     bool rotated = false;
     for (const auto& entry : fs::directory_iterator(installation.base() + "\\log"))
-        rotated = rotated || std::regex_match(entry.path().filename().string(), std::regex("HoardscanDebug_\\d{8}T\\d{6}_0\\.log"));
+        rotated = rotated || std::regex_match(entry.path().filename().string(),
+                                              std::regex("HoardscanDebug_\\d{8}T\\d{6}_0\\.log"));
     EXPECT_TRUE(rotated);
 }
 
@@ -127,7 +130,8 @@ TEST(WindowsScan, NamesInEveryScriptAndLongPathsAreCountedUnderTheirOwnNames) {
     }
     const std::string table = installation.resultFile(".csv", "side");
     ASSERT_FALSE(table.empty());
-    for (const InactiveRow& row : ResultFileReader(table).inactiveRows()) inactive.insert(row.directory.substr(below) + row.name);
+    for (const InactiveRow& row : ResultFileReader(table).inactiveRows())
+        inactive.insert(row.directory.substr(below) + row.name);
     EXPECT_EQ(counted, expected) << installation.log();
     EXPECT_EQ(inactive, expected);
 }
@@ -138,19 +142,24 @@ TEST(WindowsCollector, AWarningOfTheScanReachesTheCollector) {
     WindowsInstallation installation(key.name);
     installation.file("deep\\enough.txt", 5);
     // A placeholder beyond the path's depth: one WARNING per file.
-    installation.accountsRules = "{\nsite=*\nmap\n{\nhosts\n{\nhost=*\nentries\n{\nentry\n{\ndir=*\naccount=%60%\n}\n}\n}\n}\n}\n";
+    installation.accountsRules =
+        "{\nsite=*\nmap\n{\nhosts\n{\nhost=*\nentries\n{\nentry\n{\ndir=*\naccount=%60%\n}\n}\n}\n}\n}\n";
     installation.write();
 
-    const std::string output = installation.base() + "\\collector.txt", errors = installation.base() + "\\collector-errors.txt";
-    TestSupport::ChildProcess collector({TestSupport::ChildProcess::besideThisProgram("hoardscan-collector"), "-o", output,
-                                         "-m", exampleInstallation() + "LogMessages"},
+    const std::string output = installation.base() + "\\collector.txt",
+                      errors = installation.base() + "\\collector-errors.txt";
+    TestSupport::ChildProcess collector({TestSupport::ChildProcess::besideThisProgram("hoardscan-collector"), "-o",
+                                         output, "-m", exampleInstallation() + "LogMessages"},
                                         {errors, "", {}, installation.base()});
-    ASSERT_TRUE(TestSupport::eventually([&] { return readText(errors).find("receiving on mailslot") != std::string::npos; }))
-        << readText(errors);
+    ASSERT_TRUE(TestSupport::eventually([&] {
+        return readText(errors).find("receiving on mailslot") != std::string::npos;
+    })) << readText(errors);
     ASSERT_EQ(installation.run(), 0) << installation.log();
     const std::string expected = "Account placeholder number 60 goes deeper than the path";
     EXPECT_TRUE(TestSupport::eventually([&] { return readText(output).find(expected) != std::string::npos; }))
-        << "collector output:\n" << readText(output) << "\ncollector errors:\n" << readText(errors);
+        << "collector output:\n"
+        << readText(output) << "\ncollector errors:\n"
+        << readText(errors);
     EXPECT_NE(readText(output).find("WARNING"), std::string::npos) << readText(output);
     EXPECT_NE(readText(output).find("enough.txt"), std::string::npos) << readText(output);
     EXPECT_FALSE(collector.ended()) << "the collector goes on receiving";

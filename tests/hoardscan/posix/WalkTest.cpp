@@ -98,7 +98,7 @@ public:
     std::string linkTarget;
     std::string mountPoint;
     std::string phantomIn;
-    std::string strikeAt;          // as this directory is opened, strike() changes the tree
+    std::string strikeAt;  // as this directory is opened, strike() changes the tree
     std::function<void()> strike;
     std::atomic<int> entryInfoCalls{0};
     std::atomic<int> subdirectoryOpens{0};
@@ -178,10 +178,10 @@ TEST_P(WalkTest, FilesComeBeforeSubdirectoriesAndExcludedTreesAreNotEntered) {
     walk("@part2\n*:*:" + root + "/skip* exclude_all\n", "");
     EXPECT_EQ(files(), 3);
     EXPECT_EQ(bytes(), 11);
-    EXPECT_EQ(processed(), (std::vector<std::string>{"Processing \"" + root + "/\"...", "   Processing file \"a.txt\"...",
-                                                     "Processing \"" + root + "/sub/\"...", "   Processing file \"c.txt\"...",
-                                                     "Processing \"" + root + "/sub/deep/\"...",
-                                                     "   Processing file \"d.txt\"..."}));
+    EXPECT_EQ(processed(), (std::vector<std::string>{
+                               "Processing \"" + root + "/\"...", "   Processing file \"a.txt\"...",
+                               "Processing \"" + root + "/sub/\"...", "   Processing file \"c.txt\"...",
+                               "Processing \"" + root + "/sub/deep/\"...", "   Processing file \"d.txt\"..."}));
 }
 
 TEST_P(WalkTest, ADirectoryOffTheAccountsWayIsLeftAtOnce) {
@@ -191,8 +191,8 @@ TEST_P(WalkTest, ADirectoryOffTheAccountsWayIsLeftAtOnce) {
     file("other/below/b.txt", 5);
     // The path component after "users": the root's components, "users", then the user's.
     const std::string user = std::to_string(std::count(root.begin(), root.end(), '/') + 3);
-    walk("", "{\nsite=OSLO\nmap\n{\nhosts\n{\nhost=PC42\nentries\n{\nentry\n{\ndir=" + root +
-                 "/users/*\naccount=%" + user + "%\n}\n}\n}\n}\n}\n");
+    walk("", "{\nsite=OSLO\nmap\n{\nhosts\n{\nhost=PC42\nentries\n{\nentry\n{\ndir=" + root + "/users/*\naccount=%" +
+                 user + "%\n}\n}\n}\n}\n}\n");
     EXPECT_EQ(files(), 1);
     EXPECT_EQ(files(":0:ann:"), 1);
     for (const std::string& text : log.debugTexts()) EXPECT_NE(text.rfind("Processing \"" + root + "/other/", 0), 0u);
@@ -302,7 +302,8 @@ TEST_P(WalkTest, ATreeChangingUnderTheWalkGivesTheRecordsAndLogOfTheWalkWithoutH
     // Each line without its time and thread.
     const auto lines = [&] {
         std::vector<std::string> kept;
-        for (const std::string& line : log.lines()) kept.push_back(line.substr(0, line.find(' ')) + line.substr(line.find(": ")));
+        for (const std::string& line : log.lines())
+            kept.push_back(line.substr(0, line.find(' ')) + line.substr(line.find(": ")));
         return kept;
     };
     const auto walkChanging = [&](unsigned readers) {

@@ -27,7 +27,9 @@ TEST(LogDirectoryVanishes, LinesAreLostWhileItIsGoneAndTheLogResumesWhenItIsBack
     EXPECT_TRUE(unit.debug(1, "before"));
     fs::remove_all(scope.dir.child("log"));
     bool written = true;
-    EXPECT_NO_THROW(written = unit.debug(1, "%s and %s", ParamStream() << "still" << "gone"));
+    EXPECT_NO_THROW(written = unit.debug(1, "%s and %s",
+                                         ParamStream() << "still"
+                                                       << "gone"));
     EXPECT_FALSE(written);
     EXPECT_FALSE(unit.warning(5, ParamStream() << "a record"));
     EXPECT_FALSE(fs::exists(scope.dir.child("log"))) << "the agent does not make the directory up";

@@ -46,7 +46,7 @@ public:
     }
 };
 
-[[maybe_unused]] ::testing::Environment* const writerProcess = 
+[[maybe_unused]] ::testing::Environment* const writerProcess =
     ::testing::AddGlobalTestEnvironment(std::make_unique<WriterProcess>().release());  // GoogleTest owns it
 
 TEST(LogFileProcesses, TwoProcessesRotatingBeforeEveryLineLoseNoLine) {
@@ -58,9 +58,10 @@ TEST(LogFileProcesses, TwoProcessesRotatingBeforeEveryLineLoseNoLine) {
     std::vector<std::thread> writers;
     for (int writer = 0; writer < 2; ++writer) {
         // The filter selects a test, so that GoogleTest sets up the writer's environment.
-        const std::string command = std::string(kWriterVariable) + "='" + logs + "/shared.log|" + std::to_string(writer) +
-                                    "|" + std::to_string(lines) + "|" + std::to_string(Rotation::Size) +
-                                    "' QUILNA_REGISTRY_ROOT='" + scope.dir.child("registry") + "' QUILNA_RUNTIME_DIR='" +
+        const std::string command = std::string(kWriterVariable) + "='" + logs + "/shared.log|" +
+                                    std::to_string(writer) + "|" + std::to_string(lines) + "|" +
+                                    std::to_string(Rotation::Size) + "' QUILNA_REGISTRY_ROOT='" +
+                                    scope.dir.child("registry") + "' QUILNA_RUNTIME_DIR='" +
                                     scope.dir.child("runtime") + "' QUILNA_ENV= QUILNA_TZ=+00:00 '" +
                                     fs::read_symlink("/proc/self/exe").string() + "' --gtest_filter=LogFileProcesses.*";
         writers.emplace_back([command, &results, writer] { results[writer] = std::system(command.c_str()); });

@@ -35,8 +35,12 @@ protected:
     MailslotSocketTest() { fake.environment["QUILNA_RUNTIME_DIR"] = runtime.text(); }
 
     std::string socketPath(const std::string& name) const { return runtime.child("mailslot") + "/" + name; }
-    std::unique_ptr<MailslotEndpoint> receiver(const std::string& name) { return platform().createMailslot(name, error); }
-    std::unique_ptr<MailslotEndpoint> sender(const std::string& name) { return platform().openMailslot(name, false, error); }
+    std::unique_ptr<MailslotEndpoint> receiver(const std::string& name) {
+        return platform().createMailslot(name, error);
+    }
+    std::unique_ptr<MailslotEndpoint> sender(const std::string& name) {
+        return platform().openMailslot(name, false, error);
+    }
 
     // Every message waiting at the receiver.
     static std::vector<std::string> drain(MailslotEndpoint& endpoint) {

@@ -112,8 +112,11 @@ TEST(PosixListDirectory, PatternsAreCaseSensitiveAndALinkToADirectoryIsAFile) {
     EXPECT_EQ(names, system);
 
     const std::vector<std::pair<std::string, std::set<std::string>>> patterns{
-        {"*.txt", {"a.txt", "b.txt", "sub.txt"}}, {"?.*", {"a.txt", "b.txt", "c.log", ".."}},
-        {"*b*", {"b.txt", "sub.txt"}},           {"nothing*", {}}, {"", {}}};
+        {"*.txt", {"a.txt", "b.txt", "sub.txt"}},
+        {"?.*", {"a.txt", "b.txt", "c.log", ".."}},
+        {"*b*", {"b.txt", "sub.txt"}},
+        {"nothing*", {}},
+        {"", {}}};
     for (const auto& [pattern, expected] : patterns) {
         ASSERT_TRUE(platform().listDirectory(dir.text() + "/", pattern, entries)) << pattern;
         std::set<std::string> matched;
@@ -156,9 +159,15 @@ TEST(PosixFileOperations, WritingNeverFollowsALinkNorTouchesWhatIsNotTheUsersOwn
     ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0) << "the tests run as root";
     const std::string source = dir.write("source", "copied");
     const std::vector<std::pair<std::string, std::function<bool(const std::string&)>>> ways = {
-        {"empty", [](const std::string& path) { return platform().openFile(path, std::ios::out | std::ios::trunc, false) != nullptr; }},
+        {"empty",
+         [](const std::string& path) {
+             return platform().openFile(path, std::ios::out | std::ios::trunc, false) != nullptr;
+         }},
         {"append", [](const std::string& path) { return platform().openFile(path, std::ios::app, false) != nullptr; }},
-        {"update", [](const std::string& path) { return platform().openFile(path, std::ios::in | std::ios::out, false) != nullptr; }},
+        {"update",
+         [](const std::string& path) {
+             return platform().openFile(path, std::ios::in | std::ios::out, false) != nullptr;
+         }},
         {"new", [](const std::string& path) { return platform().openFile(path, std::ios::out, true) != nullptr; }},
         {"copy", [&](const std::string& path) { return platform().copyFile(source, path, true); }},
         {"truncate", [](const std::string& path) { return platform().truncateFile(path, 0); }},

@@ -43,7 +43,8 @@ TEST(PosixNamedLock, NoLinkIsFollowedAndNoNameLeadsOutOfTheLocksDirectory) {
     ASSERT_EQ(::symlink(target.c_str(), runtime.lockFile("linked").c_str()), 0);
     std::string refusal;
     EXPECT_EQ(platform().tryNamedLock("linked", refusal), nullptr);
-    EXPECT_EQ(refusal, "\"" + runtime.lockFile("linked") + "\" is a symbolic link, which is never followed for writing");
+    EXPECT_EQ(refusal,
+              "\"" + runtime.lockFile("linked") + "\" is a symbolic link, which is never followed for writing");
     EXPECT_EQ(TestDirectory::readFile(target), "untouched");
     // A lock that is only held by another is no refusal: it may be had later.
     EXPECT_EQ(platform().tryNamedLock("a/b", refusal), nullptr);
@@ -84,9 +85,11 @@ TEST(PosixNamedLock, TheDefaultsOfAnotherUserAreTheirOwn) {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 10;
         runtime.fake.environment["QUILNA_RUNTIME_DIR"] = std::nullopt;
         runtime.fake.environment["XDG_RUNTIME_DIR"] = session;
-        if (!platform().runtimeDirectory(path, refusal) || path != session + "/quilna" || modeOf(path) != 0700) return 11;
+        if (!platform().runtimeDirectory(path, refusal) || path != session + "/quilna" || modeOf(path) != 0700)
+            return 11;
         runtime.fake.environment["XDG_RUNTIME_DIR"] = std::nullopt;
-        if (!platform().runtimeDirectory(path, refusal) || path != "/tmp/quilna-65534" || modeOf(path) != 0700) return 12;
+        if (!platform().runtimeDirectory(path, refusal) || path != "/tmp/quilna-65534" || modeOf(path) != 0700)
+            return 12;
         return ::rmdir(path.c_str()) == 0 ? 0 : 13;
     });
     EXPECT_EQ(user.wait(), 0);

@@ -38,12 +38,16 @@ TEST(RegFile, ReadsAHandWrittenExportWithEveryValueForm) {
         "\"Blob\"=hex:01,ff,\\\r\n  7f\r\n\"Wide\"=hex(1):e9,00,3d,d8,00,de\r\n"
         "\"Twice\"=\"first\"\r\n\"twice\"=\"second\"\r\n"));
     const std::vector<std::tuple<std::string, uint32_t, std::string>> values{
-        {"Root", 1, "C:\\Prog \"x\""}, {"ROOT", 1, "C:\\Prog \"x\""},  // names compare without case
-        {"", 1, "default"},           {"Level", 4, std::string("\x2a\0\0\0", 4)},
-        {"Short", 4, std::string("\x07\0\0\0", 4)}, {"LogDir", 2, std::string("C:\\Log\0", 7)},
-        {"List", 7, std::string("a\0bc\0\0", 6)},   {"Blob", 3, "\x01\xff\x7f"},
-        {"Wide", 1, "\xc3\xa9\xf0\x9f\x98\x80"},    // UTF-16 pairs become UTF-8
-        {"Twice", 1, "second"},                    // the last one counts, as in an import
+        {"Root", 1, "C:\\Prog \"x\""},
+        {"ROOT", 1, "C:\\Prog \"x\""},  // names compare without case
+        {"", 1, "default"},
+        {"Level", 4, std::string("\x2a\0\0\0", 4)},
+        {"Short", 4, std::string("\x07\0\0\0", 4)},
+        {"LogDir", 2, std::string("C:\\Log\0", 7)},
+        {"List", 7, std::string("a\0bc\0\0", 6)},
+        {"Blob", 3, "\x01\xff\x7f"},
+        {"Wide", 1, "\xc3\xa9\xf0\x9f\x98\x80"},  // UTF-16 pairs become UTF-8
+        {"Twice", 1, "second"},                   // the last one counts, as in an import
         {"Absent", 1, "<missing>"}};
     for (const auto& [name, type, expected] : values) EXPECT_EQ(stringOf(file, name, type), expected) << name;
     uint32_t type = 0;
@@ -67,14 +71,19 @@ TEST(RegFile, ReadsUtf16AndMarkedExportsAndWritesThemBackInTheirEncoding) {
     EXPECT_EQ(RegFile::utf16leToUtf8(RegFile::utf8ToUtf16le(unusual)), unusual);
     // A lone surrogate becomes the replacement character; a byte that starts no UTF-8
     // sequence stands for itself.
-    EXPECT_EQ(RegFile::utf16leToUtf8(std::string("\x00\xd8\x41\x00", 4)), "\xef\xbf\xbd" "A");
+    EXPECT_EQ(RegFile::utf16leToUtf8(std::string("\x00\xd8\x41\x00", 4)),
+              "\xef\xbf\xbd"
+              "A");
     EXPECT_EQ(RegFile::utf8ToUtf16le("\xff"), std::string("\xff\x00", 2));
 }
 
 TEST(RegFile, WrittenValuesReadBackTheSame) {
-    const std::vector<std::pair<std::string, std::string>> values{
-        {"Tricky", "C:\\dir \"quoted\" ${Root} \\\" end\\"}, {"Lines", "two\r\nlines\tand a tab, caf\xc3\xa9"},
-        {"Long", std::string(200, '\n')}, {"Empty", ""}, {"", "default"}, {"Na\"me\\", "odd name"}};
+    const std::vector<std::pair<std::string, std::string>> values{{"Tricky", "C:\\dir \"quoted\" ${Root} \\\" end\\"},
+                                                                  {"Lines", "two\r\nlines\tand a tab, caf\xc3\xa9"},
+                                                                  {"Long", std::string(200, '\n')},
+                                                                  {"Empty", ""},
+                                                                  {"", "default"},
+                                                                  {"Na\"me\\", "odd name"}};
     RegFile file;
     file.clear();
     for (const auto& [name, value] : values) file.setString(kKey, name, value);
@@ -100,7 +109,8 @@ TEST(RegFile, EditingKeepsEveryOtherLineAndItsLineEnds) {
     file.setString(kKey, "Counter", "4");
     file.setString(kKey, "New", "n");
     file.setString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Third", "T", "t");
-    std::string expected = head + "\"New\"=\"n\"\n" + other + "\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Third]\n\"T\"=\"t\"\n\n";
+    std::string expected =
+        head + "\"New\"=\"n\"\n" + other + "\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Third]\n\"T\"=\"t\"\n\n";
     expected.replace(expected.find("\"3\""), 3, "\"4\"");
     EXPECT_EQ(file.serialize(), expected);
 
@@ -119,12 +129,14 @@ TEST(RegFile, MalformedTextGivesNoValuesAndLosesNoLine) {
     RegFile file;
     uint32_t type = 0;
     std::string data;
-    for (const std::string& text : {std::string(), std::string("\"Root\"=\"no header\"\n"), "[" + kKey + "]\n\"Root\"=\"x\"\n"}) {
+    for (const std::string& text :
+         {std::string(), std::string("\"Root\"=\"no header\"\n"), "[" + kKey + "]\n\"Root\"=\"x\"\n"}) {
         EXPECT_FALSE(file.parse(text)) << text;
         EXPECT_FALSE(file.find(kKey, "Root", type, data));
     }
     // Lines that cannot be read are skipped; the readable ones still count.
-    const std::string broken = "REGEDIT4\n[" + kKey + "\n[" + kKey + "]\n\"Open\"=\"no closing quote\n"
+    const std::string broken = "REGEDIT4\n[" + kKey + "\n[" + kKey +
+                               "]\n\"Open\"=\"no closing quote\n"
                                "\"Odd\"=hex:1,2,3\n\"Half\"=hex:0\n\"Big\"=dword:123456789\n\"Type\"=hex(zz):00\n"
                                "\"Trailing\"=\"x\" junk\n\"NoValue\"=\n\"Deleted\"=-\n\"Good\"=\"yes\"\n"
                                "garbage line\n\"Tail\"=hex:41,\\";

@@ -110,8 +110,8 @@ TEST(Win32Backend, LinksAreListedAsFilesNeverEnteredAndNeverWrittenThrough) {
     const std::string target = dir.write("target.txt", "kept");
     const std::string planted = dir.child("planted.log");
     ASSERT_TRUE(::CreateSymbolicLinkA(planted.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE));
-    for (std::ios::openmode mode : {std::ios::out | std::ios::trunc, std::ios::out | std::ios::app,
-                                    std::ios::in | std::ios::out})
+    for (std::ios::openmode mode :
+         {std::ios::out | std::ios::trunc, std::ios::out | std::ios::app, std::ios::in | std::ios::out})
         EXPECT_FALSE(platform().openFile(planted, mode, false)) << mode;
     EXPECT_FALSE(platform().truncateFile(planted, 0));
     EXPECT_FALSE(platform().copyFile(own, planted, true));
@@ -124,8 +124,9 @@ TEST(Win32Backend, LinksAreListedAsFilesNeverEnteredAndNeverWrittenThrough) {
 TEST(Win32Backend, RegistryValuesComeBackAsStoredAndStringsAreWrittenWithTheirZero) {
     const std::string keyPath = TestSupport::uniqueResourceKey();
     HKEY key = nullptr;
-    ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
     const DWORD number = 0x12345678;
     const char multi[] = "first\0second\0";
     const char expand[] = "%SystemRoot%\\x";

@@ -20,14 +20,16 @@ long runProbe(const std::string& arguments, const std::string& sequence, const s
     char self[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string program(self);
-    std::string commandLine = "\"" + program.substr(0, program.find_last_of('\\') + 1) + "entry_probe.exe\"" + arguments;
+    std::string commandLine =
+        "\"" + program.substr(0, program.find_last_of('\\') + 1) + "entry_probe.exe\"" + arguments;
     platform().setEnv("QUILNA_PROBE_SEQUENCE", sequence);
     platform().setEnv("QUILNA_PROBE_REPORT", report);
     platform().setEnv("QUILNA_PROBE_EXIT", "7");
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process))
         return -1;
     DWORD code = static_cast<DWORD>(-1);
     if (::WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0) ::GetExitCodeProcess(process.hProcess, &code);
