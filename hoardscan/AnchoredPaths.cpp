@@ -20,12 +20,4 @@ std::string anchored(const std::string& path) {
     return current + path;
 }
 
-void anchorEnvironment() {
-    for (const char* name : {"QUILNA_REGISTRY_ROOT", "QUILNA_RUNTIME_DIR"}) {
-        std::string value;
-        if (platform().getEnv(name, value) && !value.empty() && !isAbsolute(value))
-            platform().setEnv(name, anchored(value));
-    }
-}
-
 }  // namespace Quilna::AnchoredPaths

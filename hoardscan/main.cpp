@@ -6,7 +6,6 @@
 #include <exception>
 #include <string>
 
-#include "hoardscan/AnchoredPaths.h"
 #include "hoardscan/CommandLine.h"
 #include "hoardscan/ExitCode.h"
 #include "hoardscan/Hoardscan.h"
@@ -35,7 +34,6 @@ bool phaseSucceeded(Hoardscan& hoardscan, Phase phase) {
 }
 
 int scan(const std::string& commandText, std::atomic<bool>& quitFlag) {
-    AnchoredPaths::anchorEnvironment();
     platform().watchStopRequests(&stopRequest);
     Hoardscan hoardscan(commandText);
     int exitCode = ExitCode::SetupFailed;

@@ -75,17 +75,10 @@ int dstStateAt(const TimeZoneInfo& zone, int64_t moment) {
 
 int32_t parseOffset(std::string_view text) {
     if (text.empty() || (text[0] != '+' && text[0] != '-')) return 0;
-    int32_t hours = 0;
-    int32_t minutes = 0;
-    if (text.size() == 6 && text[3] == ':') {
-        hours = StringUtils::toInt32(text.substr(1, 2));
-        minutes = StringUtils::toInt32(text.substr(4, 2));
-    } else if (text.size() == 5) {
-        hours = StringUtils::toInt32(text.substr(1, 2));
-        minutes = StringUtils::toInt32(text.substr(3, 2));
-    } else {
-        return 0;
-    }
+    const bool colon = text.size() == 6 && text[3] == ':';
+    if (!colon && text.size() != 5) return 0;
+    const int32_t hours = StringUtils::toInt32(text.substr(1, 2));
+    const int32_t minutes = StringUtils::toInt32(text.substr(colon ? 4 : 3, 2));
     const int32_t value = hours * 3600 + minutes * 60;  // two characters each: no overflow
     return text[0] == '-' ? -value : value;
 }

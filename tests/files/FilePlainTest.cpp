@@ -47,6 +47,7 @@ TEST(FilePlain, AccessCombinationsStatesAndText) {
     file.open(FileBase::Read);
     EXPECT_EQ(thrownCode([&] { file.write("x"); }), FL_CANNOT_WRITE);
     file.close();
+    EXPECT_EQ(thrownCode([&] { file.readLine(); }), FL_IS_CLOSED);
 
     // Only tab, carriage return and line feed are allowed controls.
     EXPECT_NO_THROW(file.checkText("a\tb\r\nc\xff"));
@@ -79,6 +80,7 @@ TEST(FilePlain, TheOriginalStaysUntilCloseReplacesItByTheCopy) {
     file.open(FileBase::Write);
     file.writeLine("throw me away");
     file.discard();
+    EXPECT_EQ(thrownCode([&] { file.write("x"); }), FL_IS_CLOSED);
     EXPECT_EQ(dir.read("conf"), "new line\nmore\n");
     EXPECT_FALSE(FileOps::exists(path + ".tmp"));
     EXPECT_FALSE(FileOps::exists(path + ".lock"));

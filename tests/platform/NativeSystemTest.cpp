@@ -7,7 +7,6 @@
 #include <thread>
 
 #include "platform/Platform.h"
-#include "support/TestDirectory.h"
 
 namespace Quilna {
 namespace {
@@ -50,37 +49,25 @@ TEST(NativeSystem, ClockLocalCalendarEnvironmentAndIdentities) {
     EXPECT_GT(static_cast<unsigned char>(text.back()), 0x20) << "no line end: " << text;
 }
 
-TEST(NativeSystem, MachineFactsDrivesAndSizes) {
+// The sizes of files on disk are seen end to end, against what du counts.
+TEST(NativeSystem, MachineFactsAndDrives) {
     std::string computer, user;
-    ASSERT_TRUE(platform().computerName(computer));
-    EXPECT_FALSE(computer.empty());
+    ASSERT_TRUE(platform().computerName(computer) && platform().userName(user));
     EXPECT_EQ(computer.find('.'), std::string::npos) << "the short name";
-    ASSERT_TRUE(platform().userName(user));
-    EXPECT_FALSE(user.empty());
+    EXPECT_FALSE(computer.empty() || user.empty());
     OsVersion version;
     ASSERT_TRUE(platform().osVersion(version));
     EXPECT_TRUE(version.ntFamily);
-    EXPECT_FALSE(platform().isWow64()) << "a 64-bit build never runs under WOW64";
-
     std::vector<std::string> roots;
     SystemError error;
     ASSERT_TRUE(platform().logicalDrives(roots, error)) << platform().errorText(error.code);
-    bool someFixed = false;
     for (const std::string& root : roots) {
-        const int type = platform().driveType(root);
-        EXPECT_NE(type, DriveType::NoRootDir) << root << " is a root";
-        if (type != DriveType::Fixed) continue;
-        someFixed = true;
+        EXPECT_NE(platform().driveType(root), DriveType::NoRootDir) << root << " is a root";
         uint32_t bytes = 0;
+        if (platform().driveType(root) != DriveType::Fixed) continue;
         ASSERT_TRUE(platform().clusterSize(root, bytes, error)) << root << ": " << platform().errorText(error.code);
         EXPECT_TRUE(bytes > 0 && (bytes & (bytes - 1)) == 0) << "a power of two: " << bytes;
     }
-    EXPECT_TRUE(someFixed);
-    TestSupport::TestDirectory dir;
-    uint64_t bytes = 0;
-    ASSERT_TRUE(platform().compressedSize(dir.write("plain.bin", std::string(10000, 'p')), bytes, error));
-    EXPECT_LE(bytes, 1u << 20);
-    EXPECT_FALSE(platform().compressedSize(dir.child("absent.bin"), bytes, error));
 }
 
 }  // namespace

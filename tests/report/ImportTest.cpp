@@ -78,6 +78,10 @@ TEST_F(ImportTest, RunsSumTheirFlushesAndTheSummaryTakesTheLatestRunOfEachHost) 
               "temperature,hot,cold,0,0,0,0\n"
               "temperature,cold,warm,0,0,0,0\n"
               "temperature,cold,cold,8,40030,53248,5.7251\n");
+    EXPECT_NE(runReport({"summary", "--db", db(), "--json", "--top", "1"})
+                  .out.find("  \"groups\": [\n    {\"name\": \"Users\", \"files\": 12, \"bytes\": 43040, "
+                            "\"bytesOnDisk\": 69632, \"weightedSize\": 7.3936}\n  ],\n  \"fileTypes\""),
+              std::string::npos);
 
     // Importing the same files again changes nothing.
     const std::vector<std::string> names = {
@@ -164,8 +168,9 @@ TEST_F(ImportTest, TheLatestRunIsTheOneScannedLastAndGrowthCountsItForItsDay) {
     // Two runs of A on the third day: the one imported first was scanned last.
     setModified(writeRecordFile(base / "a", day3, 3, {record("A", "sales", day3, 170)}), day3 + 3600);
     setModified(writeRecordFile(base / "a", day3, 4, {record("A", "sales", day3, 999)}), day3 + 60);
-    writeRecordFile(base / "b", day1, 1, {record("B", "sales", day1, 10), record("B", "it", day1, 5)});
-    writeRecordFile(base / "b", day2, 2, {record("B", "sales", day2, 30)});
+    // Written far from their day: held within half a day of it.
+    setModified(writeRecordFile(base / "b", day1, 1, {record("B", "sales", day1, 10), record("B", "it", day1, 5)}), 0);
+    setModified(writeRecordFile(base / "b", day2, 2, {record("B", "sales", day2, 30)}), day2 + 30 * 86400);
     ASSERT_EQ(import({base.string()}).exitCode, 0);
 
     SqliteDatabase database(db(), false);
@@ -180,6 +185,8 @@ TEST_F(ImportTest, TheLatestRunIsTheOneScannedLastAndGrowthCountsItForItsDay) {
     const Summary summary = queries.summary();
     ASSERT_EQ(summary.accounts.size(), 1u);
     EXPECT_EQ(summary.accounts[0].totals.bytesOnDisk, 200);
+    EXPECT_EQ(count("SELECT MIN(scanned_at - scanned_day) FROM runs WHERE host = 'B'"), -43200);
+    EXPECT_EQ(count("SELECT MAX(scanned_at - scanned_day) FROM runs WHERE host = 'B'"), 43199);
 }
 
 TEST_F(ImportTest, InactiveRowsAreStoredOncePerFileAndPruneRemovesOldRunsInOneTransaction) {

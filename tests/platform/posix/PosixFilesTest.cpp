@@ -12,6 +12,7 @@
 
 #include "platform/FileAttribute.h"
 #include "platform/Platform.h"
+#include "support/Eventually.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna {
@@ -59,6 +60,20 @@ TEST(PosixFileInfo, OneStatusGivesEveryFactAndTheAttributesOfKindModeAndName) {
     }
     EXPECT_EQ(info.size, uint64_t(64) << 20);
     EXPECT_LT(info.allocated, info.size);
+
+    // Changed in a later second than it was made in: created is the birth time where the file
+    // system keeps one, also after a status call that failed.
+    const std::string made = dir.child("sub");
+    struct statx birth {};
+    const auto status = [&] { return ::statx(AT_FDCWD, made.c_str(), 0, STATX_BTIME | STATX_CTIME, &birth) == 0; };
+    ASSERT_TRUE(status());
+    const int64_t firstChange = birth.stx_ctime.tv_sec;
+    ASSERT_TRUE(TestSupport::eventually(
+        [&] { return ::chmod(made.c_str(), 0755) == 0 && status() && birth.stx_ctime.tv_sec > firstChange; },
+        std::chrono::seconds(5)));
+    EXPECT_FALSE(platform().fileInfo(dir.child("absent"), info));
+    ASSERT_TRUE(platform().fileInfo(made, info));
+    EXPECT_EQ(info.created, (birth.stx_mask & STATX_BTIME) ? birth.stx_btime.tv_sec : birth.stx_ctime.tv_sec);
 }
 
 TEST(PosixFileInfo, NamesAreTakenAsTheyStandAndFullPathsKeepTheirLinks) {
@@ -91,6 +106,20 @@ TEST(PosixFileInfo, NamesAreTakenAsTheyStandAndFullPathsKeepTheirLinks) {
     EXPECT_EQ(dotted.fullPath, dir.child("real/file"));
     EXPECT_EQ(current.fullPath, dir.text());
     EXPECT_EQ(current.attributes, FileAttribute::Directory);  // "." is not hidden
+    ASSERT_TRUE(platform().fileInfo(dir.text() + "/./real//../real/file", dotted));
+    EXPECT_EQ(dotted.fullPath, dir.child("real/file"));
+
+    // Below an open directory a name is one component.
+    SystemError error;
+    std::string resolved;
+    const std::unique_ptr<OpenDirectory> open = platform().openDirectory(dir.text(), resolved, error);
+    ASSERT_TRUE(open);
+    EXPECT_FALSE(open->entryInfo(std::string("f\0g", 3), info));
+    for (const std::string& bad :
+         {std::string(), std::string("."), std::string(".."), std::string("real/."), std::string("real\0x", 6)}) {
+        EXPECT_FALSE(open->openSubdirectory(bad, error)) << bad;
+        EXPECT_EQ(error.code, static_cast<uint32_t>(EINVAL)) << bad;
+    }
 }
 
 TEST(PosixListDirectory, PatternsAreCaseSensitiveAndALinkToADirectoryIsAFile) {

@@ -69,12 +69,13 @@ TEST(RegFile, ReadsUtf16AndMarkedExportsAndWritesThemBackInTheirEncoding) {
 
     const std::string unusual = std::string("a\0b", 3) + "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80";
     EXPECT_EQ(RegFile::utf16leToUtf8(RegFile::utf8ToUtf16le(unusual)), unusual);
-    // A lone surrogate becomes the replacement character; a byte that starts no UTF-8
-    // sequence stands for itself.
+    // A lone surrogate becomes the replacement character; a byte that starts no UTF-8 sequence,
+    // and the bytes of overlong forms, surrogates and code points beyond U+10FFFF, stand for themselves.
     EXPECT_EQ(RegFile::utf16leToUtf8(std::string("\x00\xd8\x41\x00", 4)),
               "\xef\xbf\xbd"
               "A");
-    EXPECT_EQ(RegFile::utf8ToUtf16le("\xff"), std::string("\xff\x00", 2));
+    for (const std::string bytes : {"\xff", "\xc0\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80"})
+        EXPECT_EQ(RegFile::utf8ToUtf16le(bytes), utf16(bytes)) << bytes;
 }
 
 TEST(RegFile, WrittenValuesReadBackTheSame) {

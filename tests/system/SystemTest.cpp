@@ -1,11 +1,55 @@
-// The texts that describe the machine, made above the platform from its raw facts.
+// The guard (named between objects, unnamed between threads) and the texts that describe the
+// machine, made above the platform from its raw facts.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "support/FakePlatform.h"
+#include "support/TestDirectory.h"
+#include "system/Monopoly.h"
 #include "system/SystemInfo.h"
 
 namespace Quilna {
 namespace {
+
+// Between processes and against links: PosixNamedLock.
+TEST(Monopoly, NamedGuardsShareSlashesAndReleaseOnDestruction) {
+    TestSupport::TestDirectory dir;
+    FakePlatform fake;
+    fake.environment["QUILNA_RUNTIME_DIR"] = dir.child("runtime");
+    Monopoly a("logs/app\\main.log");
+    EXPECT_EQ(a.name(), "logs_app_main.log");
+    ASSERT_TRUE(a.enforce());
+    EXPECT_TRUE(a.enforce());          // again: still held, nothing new taken
+    EXPECT_FALSE(a.setName("other"));  // not while held
+    {
+        Monopoly b("logs\\app/main.log");
+        EXPECT_FALSE(b.enforce());
+        EXPECT_TRUE(a.relax());
+        EXPECT_TRUE(b.enforce());
+    }
+    EXPECT_TRUE(a.enforce()) << "released with its object";
+    EXPECT_FALSE(Monopoly("").enforce());
+}
+
+TEST(Monopoly, ThreadsReenteringTheUnnamedGuardLoseNoCount) {
+    Monopoly guard;
+    int counter = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 10000; ++i) {
+                guard.enforce();
+                guard.enforce();
+                ++counter;
+                guard.relax();
+                guard.relax();
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(counter, 40000);
+}
 
 // A platform whose user, workgroup and domain lookups fail until the test gives answers.
 class FailingPlatform : public FakePlatform {
