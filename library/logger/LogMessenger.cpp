@@ -45,9 +45,9 @@ std::string LogMessenger::lineOf(LogRecord& record) {
     return LogCommons::formatLine(record, found);
 }
 
-bool LogMessenger::send(const std::string& text) {
-    LogRecord record;
-    if (!LogCommons::parseRecord(text, record)) return false;
+bool LogMessenger::send(const LogRecord& original) {
+    // The caller keeps its record as it was (the IPC messenger forwards the parameters).
+    LogRecord record = original;
     const bool found = expandFromCatalogue(record);
     if (record.kind == LogRecord::Log && systemLog())
         platform().writeSystemLog(systemLogLevel(record.severity), LogCommons::formatSystemLogMessage(record, found));

@@ -1,6 +1,6 @@
 #pragma once
-// Turns a serialised record into a log line: parses it, fills a log record's text from the
-// catalogue template and hands the line to its agent.
+// Turns a record into its log line: fills a log record's text from the catalogue template,
+// formats the line once and hands it to its agent.
 
 #include <string>
 
@@ -22,10 +22,10 @@ public:
     LogMessenger& operator=(const LogMessenger&) = delete;
     // Slot 0.
     virtual ~LogMessenger();
-    // Slot 1: false when the text is no record or no agent is there; otherwise the agent's
-    // answer. A file error from the agent passes to the caller. A log record also goes to the
-    // system log while that is on (LogState.h).
-    virtual bool send(const std::string& text);
+    // Slot 1: false when no agent is there; otherwise the agent's answer. A file error from
+    // the agent passes to the caller. A log record also goes to the system log while that is
+    // on (LogState.h).
+    virtual bool send(const LogRecord& record);
 
     // Moves the log of a file agent to another path; false for other agents.
     bool setLogFile(const std::string& path);
@@ -34,7 +34,7 @@ public:
     const std::string& lastFatalText() const { return lastFatalText_; }
     const SmartPointer<LoggerAgent>& agent() const { return agent_; }
 
-    // The line of a parsed record, its text expanded from the registered catalogue.
+    // The line of a record, its text expanded from the registered catalogue.
     static std::string lineOf(LogRecord& record);
 
 private:

@@ -2,6 +2,7 @@
 
 #include "ipc/IPCClient.h"
 #include "ipc/IPCEnvelope.h"
+#include "logger/LogCommons.h"
 
 namespace Quilna {
 
@@ -12,25 +13,23 @@ LogMessengerIPC::LogMessengerIPC(const SmartPointer<LoggerAgent>& agent, std::st
 
 LogMessengerIPC::~LogMessengerIPC() = default;
 
-bool LogMessengerIPC::isDebugRecord(const std::string& text) {
-    return text.size() >= 12 && text.compare(7, 5, "DEBUG") == 0;
-}
-
-bool LogMessengerIPC::send(const std::string& text) {
+bool LogMessengerIPC::send(const LogRecord& record) {
+    if (record.kind == LogRecord::Debug) return LogMessenger::send(record);
     bool written;
     try {
-        written = LogMessenger::send(text);
+        written = LogMessenger::send(record);
     } catch (...) {
         // The collector still hears of a record that the local log could not take.
-        if (!isDebugRecord(text)) forward(text);
+        forward(record);
         throw;
     }
-    if (isDebugRecord(text)) return written;
-    return forward(text) && written;
+    return forward(record) && written;
 }
 
-bool LogMessengerIPC::forward(const std::string& text) {
+// The collector takes records in their text form.
+bool LogMessengerIPC::forward(const LogRecord& record) {
     try {
+        const std::string text = LogCommons::serializeRecord(record);
         std::lock_guard<std::mutex> hold(forwarding_);
         if (!client_) client_ = std::make_unique<IPCClient>(mailslot_);
         return client_->send(IPCEnvelope::logMessage, "", text, "");

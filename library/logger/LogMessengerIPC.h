@@ -22,13 +22,10 @@ public:
     ~LogMessengerIPC() override;
 
     // The local line's result, or false when forwarding a log record failed.
-    bool send(const std::string& text) override;
-
-    // A debug record: its kind field (characters 8 to 12) reads "DEBUG".
-    static bool isDebugRecord(const std::string& text);
+    bool send(const LogRecord& record) override;
 
 private:
-    bool forward(const std::string& text);
+    bool forward(const LogRecord& record);
 
     std::string mailslot_;
     std::mutex forwarding_;  // logging threads share the client and its channel

@@ -1,6 +1,6 @@
 #include "logger/LoggerCentre.h"
 
-#include "logger/LogCommons.h"
+#include "logger/LogRecord.h"
 
 namespace Quilna {
 
@@ -11,9 +11,8 @@ LoggerCentre::~LoggerCentre() { messenger_.reset(); }
 
 bool LoggerCentre::log(LogRecord& record) {
     record.application = application_;
-    const std::string text = LogCommons::serializeRecord(record);
     LogMessenger* messenger = messenger_.get();
-    return messenger ? messenger->send(text) : false;
+    return messenger ? messenger->send(record) : false;
 }
 
 }  // namespace Quilna

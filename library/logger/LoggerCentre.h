@@ -1,5 +1,5 @@
 #pragma once
-// Stamps the application number into a record and hands its text form to the messenger.
+// Stamps the application number into a record and hands the record to the messenger.
 
 #include <cstdint>
 

@@ -106,13 +106,14 @@ TEST_F(LoggerChainTest, CatalogueTemplatesFillLogRecordsWhichAlsoReachTheSystemL
     log.clear();
     EXPECT_TRUE(unit.warning(12, ParamStream() << "/srv" << 99));
     EXPECT_TRUE(unit.notice(13, ParamStream() << "line\nbreak"));
-    // Debug texts are never looked up, even when their number would match.
-    EXPECT_TRUE(unit.debug(1, "%s", ParamStream() << "plain"));
+    // Debug texts are never looked up, even when their number would match. A name may hold
+    // any byte, the records' own field separator too: the line shows it whole.
+    EXPECT_TRUE(unit.debug(1, "%s", ParamStream() << "plain\x1Cmore"));
     EXPECT_TRUE(unit.fatal(5));
     ASSERT_EQ(lines().size(), 4u);
     EXPECT_EQ(lines()[0], line("WARNING ", "(17.17.12)", "Disk /srv is 100% full, 99 files."));
     EXPECT_EQ(lines()[1], line("NOTICE  ", "(17.17.13)", "(Message not found.) Parameters: line\\x0abreak"));
-    EXPECT_EQ(lines()[2], line("debug-1 ", "(17.17)   ", "plain"));
+    EXPECT_EQ(lines()[2], line("debug-1 ", "(17.17)   ", "plain\\x1cmore"));
     EXPECT_EQ(fake.systemLogged,
               (std::vector<std::pair<SystemLogLevel, std::string>>{
                   {SystemLogLevel::Warning, "(17.17.12) Disk /srv is 100% full, 99 files."},
