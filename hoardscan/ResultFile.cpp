@@ -84,7 +84,7 @@ bool ResultFile::commit() {
     return false;
 }
 
-// Closing drops what the stream still buffers; cutting the file drops what reached it.
+// The file is closed, and cut back to what the completed flushes wrote.
 void ResultFile::undo() {
     file_.close();
     cutBackPending_ = !FileOps::truncateFile(name_, static_cast<uint64_t>(committed_));

@@ -2,23 +2,26 @@
 
 #include <algorithm>
 
-#include "files/FileOps.h"
 #include "platform/Platform.h"
 
 namespace Quilna {
 
 namespace {
 
-std::ios::openmode streamMode(int32_t mode) {
-    switch (mode) {
-        case BasicFile::Read: return std::ios::in | std::ios::binary;
-        case BasicFile::Write:
-        case BasicFile::WriteNew: return std::ios::out | std::ios::trunc | std::ios::binary;
-        case BasicFile::Append: return std::ios::out | std::ios::app | std::ios::binary;
-        case BasicFile::ReadWrite: return std::ios::in | std::ios::out | std::ios::binary;
-        case BasicFile::ReadWriteEmpty: return std::ios::in | std::ios::out | std::ios::trunc | std::ios::binary;
-        default: return std::ios::in | std::ios::out | std::ios::app | std::ios::binary;
-    }
+// Writes are gathered and reads fetched in pieces of this size; larger writes go straight through.
+constexpr size_t bufferSize = 1 << 16;
+// A large read is fetched in steps, so that a huge count does not reserve memory the file cannot fill.
+constexpr size_t readStep = 1 << 20;
+
+FileOpening openingOf(int32_t mode) {
+    FileOpening opening;
+    opening.read = mode == BasicFile::Read || mode == BasicFile::ReadWrite || mode == BasicFile::ReadWriteEmpty ||
+                   mode == BasicFile::ReadAppend;
+    opening.write = mode != BasicFile::Read;
+    opening.truncate = mode == BasicFile::Write || mode == BasicFile::WriteNew || mode == BasicFile::ReadWriteEmpty;
+    opening.append = mode == BasicFile::Append || mode == BasicFile::ReadAppend;
+    opening.mustBeNew = mode == BasicFile::WriteNew;
+    return opening;
 }
 
 bool isAppendMode(int32_t mode) { return mode == BasicFile::Append || mode == BasicFile::ReadAppend; }
@@ -38,27 +41,15 @@ bool BasicFile::canRead() const {
 
 bool BasicFile::canWrite() const { return mode_ >= Write && mode_ <= WriteNew; }
 
-bool BasicFile::openStream(const std::string& name, int32_t mode) {
-    // A directory opens as a stream on some systems and then fails every read.
-    FileStatus status;
-    if (FileOps::fileStatus(name, status) && status.isDirectory()) return false;
-    buffer_ = platform().openFile(name, streamMode(mode), mode == WriteNew);
-    stream_.rdbuf(buffer_.get());
-    return buffer_ != nullptr;
-}
-
-void BasicFile::measureSize() {
-    std::streambuf* buffer = stream_.rdbuf();
-    std::streamoff here = buffer->pubseekoff(0, std::ios::cur);
-    std::streamoff end = buffer->pubseekoff(0, std::ios::end);
-    size_ = end < 0 ? 0 : static_cast<int64_t>(end);
-    // Appends go to the end, so that is where the position starts.
-    if (isAppendMode(mode_)) {
-        position_ = size_;
-    } else {
-        buffer->pubseekoff(here < 0 ? 0 : here, std::ios::beg);
-        position_ = here < 0 ? 0 : static_cast<int64_t>(here);
-    }
+// The size and the position from the system. Appends go to the end, so that is where the
+// position is.
+void BasicFile::measure() {
+    int64_t here = 0;
+    file_->seek(0, OpenFile::Origin::Current, here);
+    int64_t end = 0;
+    size_ = file_->seek(0, OpenFile::Origin::End, end).failed() ? 0 : end;
+    position_ = isAppendMode(mode_) ? size_ : here;
+    if (position_ != size_) file_->seek(position_, OpenFile::Origin::Start, here);
 }
 
 bool BasicFile::open(const std::string& name, int32_t mode) {
@@ -68,15 +59,12 @@ bool BasicFile::open(const std::string& name, int32_t mode) {
         error_ = None;
         return true;
     }
-    stream_.clear();
-    if (!openStream(name, mode)) {
-        stream_.clear();
-        return fail(OpenFailed);
-    }
+    SystemError why;
+    file_ = platform().openFile(name, openingOf(mode), why);
+    if (!file_) return fail(OpenFailed);
     name_ = name;
     mode_ = mode;
-    measureSize();
-    direction_ = canRead() ? Direction::Reading : Direction::Writing;
+    measure();
     updateAtEnd();
     error_ = None;
     return true;
@@ -87,12 +75,13 @@ void BasicFile::close() {
         error_ = NotOpen;
         return;
     }
-    error_ = buffer_->close() ? None : WriteFailed;
-    stream_.rdbuf(nullptr);
-    buffer_.reset();
-    stream_.clear();
+    const bool flushed = flushPending();
+    const bool closed = !file_->close().failed();
+    error_ = flushed && closed ? None : WriteFailed;
+    file_.reset();
+    ahead_.clear();
+    aheadUsed_ = 0;
     mode_ = Nothing;
-    direction_ = Direction::None;
     size_ = 0;
     position_ = 0;
     atEnd_ = true;
@@ -101,42 +90,90 @@ void BasicFile::close() {
 bool BasicFile::flush() {
     if (!isOpen()) return fail(NotOpen);
     if (!canWrite()) return fail(NotForWriting);
-    if (!stream_.flush()) {
-        stream_.clear();
-        return fail(WriteFailed);
-    }
+    if (!flushPending()) return fail(WriteFailed);
     error_ = None;
     return true;
 }
 
-int64_t BasicFile::position(int32_t) const { return isOpen() ? position_ : -1; }
-
-void BasicFile::useDirection(Direction direction) {
-    if (direction_ != direction && direction_ != Direction::None) {
-        // Switching between reading and writing needs a seek in between.
-        stream_.rdbuf()->pubseekoff(position_, std::ios::beg);
-    }
-    direction_ = direction;
+bool BasicFile::sync() {
+    if (!flush()) return false;
+    if (file_->sync().failed()) return fail(WriteFailed);
+    return true;
 }
+
+// What cannot be written is dropped, not kept for a later attempt that would put it elsewhere:
+// the position and size become what the system holds.
+bool BasicFile::flushPending() {
+    if (pending_.empty()) return true;
+    size_t written = 0;
+    const bool ok = !file_->write(pending_.data(), pending_.size(), written).failed();
+    pending_.clear();
+    if (!ok) measure();
+    return ok;
+}
+
+bool BasicFile::writeThrough(const char* data, uint64_t count) {
+    size_t written = 0;
+    if (!file_->write(data, static_cast<size_t>(count), written).failed()) return true;
+    measure();
+    return false;
+}
+
+// Bytes read ahead but not taken are given back: the system's position returns to ours.
+bool BasicFile::forgetReadAhead() {
+    const bool unread = aheadUsed_ < ahead_.size();
+    ahead_.clear();
+    aheadUsed_ = 0;
+    int64_t reached = 0;
+    return !unread || !file_->seek(position_, OpenFile::Origin::Start, reached).failed();
+}
+
+bool BasicFile::readAheadFilled(bool& failed) {
+    failed = false;
+    if (aheadUsed_ < ahead_.size()) return true;
+    ahead_.resize(bufferSize);
+    aheadUsed_ = 0;
+    size_t got = 0;
+    failed = file_->read(ahead_.data(), ahead_.size(), got).failed();
+    ahead_.resize(failed ? 0 : got);
+    return !ahead_.empty();
+}
+
+void BasicFile::takeReadAhead(std::string& out, size_t count) {
+    out.append(ahead_, aheadUsed_, count);
+    aheadUsed_ += count;
+    position_ += static_cast<int64_t>(count);
+}
+
+// Nothing of a failed read is taken: the position goes back to where the read began.
+bool BasicFile::readFailed(std::string& out, int64_t start) {
+    out.clear();
+    position_ = start;
+    ahead_.clear();
+    aheadUsed_ = 0;
+    int64_t reached = 0;
+    file_->seek(position_, OpenFile::Origin::Start, reached);
+    return fail(ReadFailed);
+}
+
+int64_t BasicFile::position(int32_t) const { return isOpen() ? position_ : -1; }
 
 bool BasicFile::seek(int64_t offset, int32_t origin, int32_t target) {
     if (!isOpen()) return fail(NotOpen);
     if (origin < FromStart || origin > FromCurrent) return fail(UnknownOrigin);
     if (target < ReadPointer || target > BothPointers) return fail(UnknownTarget);
-    std::ios::seekdir from = origin == FromStart ? std::ios::beg : (origin == FromEnd ? std::ios::end : std::ios::cur);
-    if (origin == FromCurrent) {
-        // The stream may sit elsewhere after a direction switch; count from the known place.
-        from = std::ios::beg;
-        offset += position_;
-    }
-    std::streamoff reached = stream_.rdbuf()->pubseekoff(offset, from);
-    if (reached < 0) {
-        stream_.rdbuf()->pubseekoff(position_, std::ios::beg);
+    if (!flushPending()) return fail(WriteFailed);
+    ahead_.clear();
+    aheadUsed_ = 0;
+    // The system may sit ahead of the position after reading; count from the known place.
+    const OpenFile::Origin from = origin == FromEnd ? OpenFile::Origin::End : OpenFile::Origin::Start;
+    if (origin == FromCurrent) offset += position_;
+    int64_t reached = 0;
+    if (file_->seek(offset, from, reached).failed()) {
+        file_->seek(position_, OpenFile::Origin::Start, reached);
         return fail(SeekFailed);
     }
-    position_ = static_cast<int64_t>(reached);
-    if (target == ReadPointer) direction_ = Direction::Reading;
-    if (target == WritePointer) direction_ = Direction::Writing;
+    position_ = reached;
     updateAtEnd();
     error_ = None;
     return true;
@@ -146,38 +183,37 @@ bool BasicFile::read(std::string& out, uint64_t count) {
     out.clear();
     if (!isOpen()) return fail(NotOpen);
     if (!canRead()) return fail(NotForReading);
-    useDirection(Direction::Reading);
+    if (!flushPending()) return fail(WriteFailed);
     if (count == 0) {
         error_ = None;
         return true;
     }
-    if (stream_.peek() == std::char_traits<char>::eof()) {
-        bool broken = stream_.bad();
-        stream_.clear();
-        atEnd_ = true;
-        return fail(broken ? ReadFailed : AlreadyAtEnd);
-    }
-    // Grown in steps so that a huge count does not reserve memory the file cannot fill.
-    constexpr uint64_t step = 1 << 20;
+    const int64_t start = position_;
+    bool failed = false;
     while (out.size() < count) {
-        size_t already = out.size();
-        size_t chunk = static_cast<size_t>(std::min<uint64_t>(step, count - already));
-        out.resize(already + chunk);
-        stream_.read(out.data() + already, static_cast<std::streamsize>(chunk));
-        size_t got = static_cast<size_t>(stream_.gcount());
-        out.resize(already + got);
-        if (got < chunk) break;
+        const uint64_t wanted = count - out.size();
+        if (aheadUsed_ == ahead_.size() && wanted >= bufferSize) {
+            // A large piece goes straight into the result.
+            const size_t already = out.size();
+            const size_t step = static_cast<size_t>(std::min<uint64_t>(readStep, wanted));
+            out.resize(already + step);
+            size_t got = 0;
+            failed = file_->read(out.data() + already, step, got).failed();
+            out.resize(already + (failed ? 0 : got));
+            position_ += static_cast<int64_t>(failed ? 0 : got);
+            if (failed || got == 0) break;
+            continue;
+        }
+        if (!readAheadFilled(failed)) break;
+        takeReadAhead(out, static_cast<size_t>(std::min<uint64_t>(wanted, ahead_.size() - aheadUsed_)));
     }
-    if (stream_.bad()) {
-        stream_.clear();
-        stream_.rdbuf()->pubseekoff(position_, std::ios::beg);
-        out.clear();
-        return fail(ReadFailed);
-    }
-    stream_.clear();
-    position_ += static_cast<int64_t>(out.size());
+    if (failed) return readFailed(out, start);
     size_ = std::max(size_, position_);
     updateAtEnd();
+    if (out.empty()) {
+        atEnd_ = true;
+        return fail(AlreadyAtEnd);
+    }
     error_ = None;
     return true;
 }
@@ -186,27 +222,24 @@ bool BasicFile::readLine(std::string& out) {
     out.clear();
     if (!isOpen()) return fail(NotOpen);
     if (!canRead()) return fail(NotForReading);
-    useDirection(Direction::Reading);
-    if (stream_.peek() == std::char_traits<char>::eof()) {
-        bool broken = stream_.bad();
-        stream_.clear();
-        atEnd_ = true;
-        return fail(broken ? ReadFailed : AlreadyAtEnd);
+    if (!flushPending()) return fail(WriteFailed);
+    const int64_t start = position_;
+    bool failed = false;
+    bool endedByLineFeed = false;
+    while (!endedByLineFeed && readAheadFilled(failed)) {
+        const size_t lineFeed = ahead_.find('\n', aheadUsed_);
+        endedByLineFeed = lineFeed != std::string::npos;
+        takeReadAhead(out, (endedByLineFeed ? lineFeed + 1 : ahead_.size()) - aheadUsed_);
     }
-    std::getline(stream_, out);
-    if (stream_.bad()) {
-        stream_.clear();
-        stream_.rdbuf()->pubseekoff(position_, std::ios::beg);
-        out.clear();
-        return fail(ReadFailed);
-    }
-    // Without eof the line ended in a line feed, which getline consumed.
-    bool endedByLineFeed = !stream_.eof();
-    stream_.clear();
-    position_ += static_cast<int64_t>(out.size()) + (endedByLineFeed ? 1 : 0);
+    if (failed) return readFailed(out, start);
     size_ = std::max(size_, position_);
-    out.erase(std::remove(out.begin(), out.end(), '\r'), out.end());
     updateAtEnd();
+    if (position_ == start) {
+        atEnd_ = true;
+        return fail(AlreadyAtEnd);
+    }
+    if (endedByLineFeed) out.pop_back();
+    out.erase(std::remove(out.begin(), out.end(), '\r'), out.end());
     error_ = None;
     return true;
 }
@@ -214,11 +247,12 @@ bool BasicFile::readLine(std::string& out) {
 bool BasicFile::write(const char* data, uint64_t count) {
     if (!isOpen()) return fail(NotOpen);
     if (!canWrite()) return fail(NotForWriting);
-    useDirection(Direction::Writing);
-    if (!stream_.write(data, static_cast<std::streamsize>(count))) {
-        stream_.clear();
-        stream_.rdbuf()->pubseekoff(position_, std::ios::beg);
-        return fail(WriteFailed);
+    if (!forgetReadAhead()) return fail(WriteFailed);
+    if (pending_.size() + count > bufferSize && !flushPending()) return fail(WriteFailed);
+    if (count >= bufferSize) {
+        if (!writeThrough(data, count)) return fail(WriteFailed);
+    } else {
+        pending_.append(data, static_cast<size_t>(count));
     }
     if (isAppendMode(mode_)) {
         size_ += static_cast<int64_t>(count);

@@ -1,13 +1,13 @@
 #pragma once
-// A small stateful wrapper around a binary file stream that reports failures by an error
-// code and never throws. The stream keeps one position for reading and writing; the last
-// direction used is remembered so that a switch re-seeks as the C library requires. Files are
-// opened through the platform, which refuses links and other users' places for writing.
+// A small stateful wrapper around a file opened through the platform, buffered in both
+// directions, that reports failures by an error code and never throws. It keeps one position
+// for reading and writing. The platform refuses links and other users' places for writing.
 
 #include <cstdint>
-#include <fstream>
 #include <memory>
 #include <string>
+
+#include "platform/OpenFile.h"
 
 namespace Quilna {
 
@@ -48,13 +48,14 @@ public:
 
     bool open(const std::string& name, int32_t mode);
     void close();
-    bool flush();  // writing modes only
+    bool flush();  // writing modes only: hands what is buffered to the system
+    bool sync();   // writing modes only: flushes, then puts the file on stable storage
 
     const std::string& name() const { return name_; }
     int32_t mode() const { return mode_; }
     int32_t error() const { return error_; }
     bool isOpen() const { return mode_ != Nothing; }
-    // Both pointers are the one stream position; the argument is kept for the callers' sake.
+    // Both pointers are the one position; the argument is kept for the callers' sake.
     int64_t position(int32_t pointer = LastUsed) const;
     int64_t size() const { return isOpen() ? size_ : -1; }
     bool atEnd() const { return atEnd_; }
@@ -69,23 +70,29 @@ public:
     bool writeLine(const std::string& text);
 
 private:
-    enum class Direction { None, Reading, Writing };
-
     bool fail(int32_t code);
     bool canRead() const;
     bool canWrite() const;
-    void useDirection(Direction direction);
-    bool openStream(const std::string& name, int32_t mode);
-    void measureSize();
+    void measure();
+    bool flushPending();
+    bool writeThrough(const char* data, uint64_t count);
+    bool forgetReadAhead();
+    // The read-ahead has bytes left, refilled when needed; false at the end or on a failure.
+    bool readAheadFilled(bool& failed);
+    void takeReadAhead(std::string& out, size_t count);
+    bool readFailed(std::string& out, int64_t start);
     void updateAtEnd() { atEnd_ = position_ >= size_; }
 
     std::string name_;
     int32_t mode_ = Nothing;
-    std::unique_ptr<std::filebuf> buffer_;
-    std::iostream stream_{nullptr};
+    std::unique_ptr<OpenFile> file_;
+    // Written, not yet handed to the system; the system's position is before these bytes.
+    std::string pending_;
+    // Read from the system, from aheadUsed_ on not yet taken; the system's position is after them.
+    std::string ahead_;
+    size_t aheadUsed_ = 0;
     int64_t size_ = 0;
     int64_t position_ = 0;
-    Direction direction_ = Direction::None;
     bool atEnd_ = true;
     int32_t error_ = None;
 };

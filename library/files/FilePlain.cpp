@@ -110,8 +110,6 @@ void FilePlain::unlockOrThrow() {
 }
 
 bool FilePlain::replaceByTemporary() {
-    // On stable storage before it takes the file's name, so a crash leaves old or new content.
-    FileOps::syncFile(temporaryName());
     Platform& system = platform();
     for (int attempt = 1; attempt <= replaceAttempts; ++attempt) {
         if (FileOps::renameFile(temporaryName(), name_, true)) return true;
@@ -122,8 +120,9 @@ bool FilePlain::replaceByTemporary() {
 
 void FilePlain::close() {
     if (closed_) return;
-    // A write that fails only now (a full disk) must not put a cut copy in the file's place.
-    const bool complete = !(access_ & Write) || data_.flush();
+    // A write that fails only now (a full disk) must not put a cut copy in the file's place. The
+    // copy is on stable storage before it takes the file's name, so a crash leaves old or new content.
+    const bool complete = !(access_ & Write) || (tempInUse_ ? data_.sync() : data_.flush());
     data_.close();
     closed_ = true;
     access_ = 0;

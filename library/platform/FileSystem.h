@@ -1,8 +1,8 @@
 #pragma once
-// Files and directories: path syntax, status, listing, directories to walk, and the file operations.
+// Files and directories: path syntax, status, listing, directories to walk, file contents, and
+// the file operations.
 
 #include <cstdint>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +11,7 @@
 #include "platform/FileAttribute.h"
 #include "platform/FileInfo.h"
 #include "platform/OpenDirectory.h"
+#include "platform/OpenFile.h"
 #include "platform/PathSyntax.h"
 #include "platform/SystemError.h"
 
@@ -40,12 +41,11 @@ public:
     virtual bool setAttributes(const std::string& path, uint16_t attributes) = 0;
     virtual bool syncFile(const std::string& path) = 0;                     // flush to stable storage
     virtual bool truncateFile(const std::string& path, uint64_t size) = 0;  // cut a file to size bytes
-    // Opens a file as a stream buffer in the stream mode; null on failure. A writing mode
-    // creates a missing file (readable by its owner and group only), and with mustBeNew fails on
-    // an existing name. Backends that can refuse links, other users' files and places that other
-    // users control do so for every writing mode (writeRefusal says why). By default the name is
-    // opened as it is.
-    virtual std::unique_ptr<std::filebuf> openFile(const std::string& path, std::ios::openmode mode, bool mustBeNew);
+    // Opens a file for its contents; null on failure, with error saying why. A directory is
+    // refused. Backends that can refuse links, other users' files and places that other users
+    // control do so for every writing mode (writeRefusal says why).
+    virtual std::unique_ptr<OpenFile> openFile(const std::string& path, const FileOpening& opening,
+                                               SystemError& error) = 0;
     // Why this program refuses to write the file at path (with a final separator: to create
     // files in that directory): a directory on the way or the name itself that someone else
     // controls, named with what is wrong. Empty when nothing is refused (also by default).

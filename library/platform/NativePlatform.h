@@ -56,7 +56,8 @@ public:
     bool setAttributes(const std::string& path, uint16_t attributes) override;
     bool syncFile(const std::string& path) override;
     bool truncateFile(const std::string& path, uint64_t size) override;
-    std::unique_ptr<std::filebuf> openFile(const std::string& path, std::ios::openmode mode, bool mustBeNew) override;
+    std::unique_ptr<OpenFile> openFile(const std::string& path, const FileOpening& opening,
+                                       SystemError& error) override;
 #ifndef _WIN32  // Windows keeps the interface's defaults
     std::string writeRefusal(const std::string& path) override;
     bool runtimeDirectory(std::string& path, std::string& refusal) override;

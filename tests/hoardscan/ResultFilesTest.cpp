@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
@@ -154,6 +155,35 @@ TEST_F(ResultFilesTest, AFileThatCannotBeCreatedKeepsItsBufferForTheNextFlush) {
     tallies.addAccountRecord("0:B", 0, 0);
     ASSERT_TRUE(files.flushAccountRecords(tallies));
     EXPECT_EQ(read(name), "1:" + d + ":29:0:A\n1:1:10:4096:0.4097\n1:" + d + ":29:0:B\n1:1:0:0:0\n");
+}
+
+// A write that fails part-way (a full disk) is reported and cut back off the file: the next
+// flush writes the whole buffer again and nothing is doubled. What finds no room in the kept
+// buffer meanwhile is counted lost.
+TEST_F(ResultFilesTest, AFailedWriteIsReportedAndLeavesTheFileAsTheLastCompleteFlushLeftIt) {
+    FakePlatform fake;
+    Tallies buffer(300);
+    ResultFiles files(log.unit(), settings, pid);
+    buffer.addAccountRecord("0:first", 1, 4096);
+    ASSERT_TRUE(files.flushAccountRecords(buffer));
+    const std::string name = files.accountFile().name();
+    const std::string firstFlush = read(name);
+
+    for (int i = 0; i < 300; ++i)
+        buffer.addAccountRecord("0:" + std::string(100, 'k') + std::to_string(1000 + i), i, 4096);
+    *fake.diskRoom = 5000;
+    EXPECT_FALSE(files.flushAccountRecords(buffer));
+    EXPECT_EQ(read(name), firstFlush);
+    EXPECT_EQ(log.messages("ERROR", 18).size(), 1u);
+    EXPECT_EQ(buffer.accountRecords().size(), 300u);
+    buffer.addAccountRecord("0:late", 1, 4096);
+    EXPECT_EQ(buffer.lostAccountRecords(), 1u);
+
+    fake.diskRoom->reset();
+    ASSERT_TRUE(files.flushAccountRecords(buffer));
+    const std::string written = read(name);
+    EXPECT_EQ(written.substr(0, firstFlush.size()), firstFlush);
+    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 2 * 301);
 }
 
 // The rename fails every attempt (the clock is faked, so the pauses cost nothing).

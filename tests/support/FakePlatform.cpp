@@ -1,10 +1,39 @@
 #include "support/FakePlatform.h"
 
+#include <algorithm>
+
 namespace Quilna {
 
 namespace {
-// What a refused query reports (the Windows code, as the logs of such a run would show it).
+// What a refused query or a full disk reports (the Windows codes, as the logs of such a run
+// would show them).
 constexpr SystemError deniedError{ErrorKind::AccessDenied, 5};
+constexpr SystemError fullDiskError{ErrorKind::DiskFull, 112};
+
+// A file whose writes take from the fake's disk room.
+class RoomLimitedFile : public OpenFile {
+public:
+    RoomLimitedFile(std::unique_ptr<OpenFile> file, std::shared_ptr<std::optional<uint64_t>> room)
+        : file_(std::move(file)), room_(std::move(room)) {}
+    SystemError read(char* buffer, size_t count, size_t& got) override { return file_->read(buffer, count, got); }
+    SystemError write(const char* data, size_t count, size_t& written) override {
+        std::optional<uint64_t>& room = *room_;
+        if (!room) return file_->write(data, count, written);
+        const size_t taken = static_cast<size_t>(std::min<uint64_t>(count, *room));
+        const SystemError error = file_->write(data, taken, written);
+        *room -= written;
+        return error.failed() || taken == count ? error : fullDiskError;
+    }
+    SystemError seek(int64_t offset, Origin origin, int64_t& reached) override {
+        return file_->seek(offset, origin, reached);
+    }
+    SystemError sync() override { return file_->sync(); }
+    SystemError close() override { return file_->close(); }
+
+private:
+    std::unique_ptr<OpenFile> file_;
+    std::shared_ptr<std::optional<uint64_t>> room_;
+};
 
 // Answers from an optional when it holds a value, else from the native backend.
 template <typename T, typename Native>
@@ -71,6 +100,13 @@ bool FakePlatform::fileInfo(const std::string& path, FileInfo& out) {
     if (found == files.end()) return NativePlatform::fileInfo(path, out);
     out = found->second;
     return out.exists;
+}
+
+std::unique_ptr<OpenFile> FakePlatform::openFile(const std::string& path, const FileOpening& opening,
+                                                 SystemError& error) {
+    std::unique_ptr<OpenFile> file = NativePlatform::openFile(path, opening, error);
+    if (!file || !opening.write) return file;
+    return std::make_unique<RoomLimitedFile>(std::move(file), diskRoom);
 }
 
 bool FakePlatform::fileOwner(const std::string& path, const std::string& server, std::string& domain,

@@ -4,6 +4,7 @@
 // (drive types 0 and 1, compressed files, "BUILTIN" owners, NetAPI failures, ...).
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -37,6 +38,10 @@ public:
     std::optional<OsVersion> version;
     std::optional<std::string> computer, domain, group, user;
     std::optional<bool> wow64;
+    // Bytes that the files opened for writing may still take, all together, as on a disk that
+    // fills: beyond them a write stops short and fails as a full disk. Empty: no limit. Shared
+    // with the open files, which may outlive the fake.
+    std::shared_ptr<std::optional<uint64_t>> diskRoom = std::make_shared<std::optional<uint64_t>>();
 
     // ---- counters for tests that check how often the system was asked ----
     int localGroupsCalls = 0;
@@ -53,6 +58,8 @@ public:
     bool clusterSize(const std::string& root, uint32_t& bytes, SystemError& error) override;
     bool compressedSize(const std::string& path, uint64_t& bytes, SystemError& error) override;
     bool fileInfo(const std::string& path, FileInfo& out) override;
+    std::unique_ptr<OpenFile> openFile(const std::string& path, const FileOpening& opening,
+                                       SystemError& error) override;
     bool fileOwner(const std::string& path, const std::string& server, std::string& domain,
                    std::string& account) override;
     SystemError localGroups(std::vector<std::string>& names) override;

@@ -8,12 +8,11 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <ext/stdio_filebuf.h>
 #include <memory>
 #include <vector>
 
-#include "platform/StreamPath.h"
 #include "platform/posix/Descriptor.h"
+#include "platform/posix/DescriptorFile.h"
 #include "platform/posix/PosixImpl.h"
 #include "platform/posix/TrustedDirectory.h"
 
@@ -375,31 +374,33 @@ bool NativePlatform::truncateFile(const std::string& path, uint64_t size) {
     return file.valid() && ::ftruncate(file.get(), static_cast<off_t>(size)) == 0 && file.close();
 }
 
-std::unique_ptr<std::filebuf> NativePlatform::openFile(const std::string& path, std::ios::openmode mode,
-                                                       bool mustBeNew) {
+std::unique_ptr<OpenFile> NativePlatform::openFile(const std::string& path, const FileOpening& opening,
+                                                   SystemError& error) {
     if (path.empty() || hasNul(path)) {
-        errno = ENOENT;
+        error = posix::systemError(ENOENT);
         return nullptr;
     }
-    const bool reading = (mode & std::ios::in) != 0;
-    int fd = -1;
-    if (!(mode & (std::ios::out | std::ios::app))) {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    Descriptor file;
+    if (!opening.write) {
+        file.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        struct stat facts {};
+        // A directory opens for reading and then fails every read.
+        if (file.valid() && ::fstat(file.get(), &facts) == 0 && S_ISDIR(facts.st_mode)) {
+            file.reset();
+            errno = EISDIR;
+        }
     } else {
-        int flags = O_CREAT | (reading ? O_RDWR : O_WRONLY);
-        if (mode & std::ios::trunc) flags |= O_TRUNC;
-        if (mode & std::ios::app) flags |= O_APPEND;
-        if (mustBeNew) flags |= O_EXCL;
-        fd = openForWriting(path, flags, kFileMode);
+        int flags = O_CREAT | (opening.read ? O_RDWR : O_WRONLY);
+        if (opening.truncate) flags |= O_TRUNC;
+        if (opening.append) flags |= O_APPEND;
+        if (opening.mustBeNew) flags |= O_EXCL;
+        file.reset(openForWriting(path, flags, kFileMode));
     }
-    if (fd < 0) return nullptr;
-    // The C library's stream over the descriptor: the same buffering as a stream opened by name.
-    auto buffer = std::make_unique<__gnu_cxx::stdio_filebuf<char>>(fd, mode | std::ios::binary);
-    if (buffer->is_open()) return buffer;
-    const int error = errno;
-    ::close(fd);
-    errno = error;
-    return nullptr;
+    if (!file.valid()) {
+        error = posix::lastSystemError();
+        return nullptr;
+    }
+    return std::make_unique<posix::DescriptorFile>(std::move(file));
 }
 
 std::string NativePlatform::writeRefusal(const std::string& path) {
@@ -423,12 +424,5 @@ std::string systemCurrentDirectory() {
 }
 
 }  // namespace posix
-
-}  // namespace Quilna
-
-namespace Quilna {
-
-// Names are bytes here: the stream opens exactly the name given.
-std::filesystem::path streamPath(const std::string& path) { return std::filesystem::path(path); }
 
 }  // namespace Quilna

@@ -1,13 +1,9 @@
 // Win32: file status, listing and file operations.
-#include <fcntl.h>
-#include <io.h>
-
-#include <ext/stdio_filebuf.h>
 #include <iterator>
 #include <string>
 #include <vector>
 
-#include "platform/StreamPath.h"
+#include "platform/win32/HandleFile.h"
 #include "platform/win32/Win32Impl.h"
 
 namespace Quilna {
@@ -291,40 +287,34 @@ bool NativePlatform::truncateFile(const std::string& path, uint64_t size) {
 
 namespace Quilna {
 
-std::filesystem::path streamPath(const std::string& path) { return std::filesystem::path(win32::systemPath(path)); }
-
 // A file opened for writing is opened as itself, never through a symbolic link or junction put in
-// its place (that is refused), shared for reading and writing as the C runtime shares its files,
-// and emptied only once it is known to be a plain file. Reading goes the default way.
-std::unique_ptr<std::filebuf> NativePlatform::openFile(const std::string& path, std::ios::openmode mode,
-                                                       bool mustBeNew) {
-    if (!(mode & (std::ios::out | std::ios::app))) return FileSystem::openFile(path, mode, mustBeNew);
+// its place (that is refused), and emptied only once it is known to be a plain file. Files are
+// shared for reading and writing as the C runtime shares its files.
+std::unique_ptr<OpenFile> NativePlatform::openFile(const std::string& path, const FileOpening& opening,
+                                                   SystemError& error) {
     if (path.empty()) {
-        ::SetLastError(ERROR_PATH_NOT_FOUND);
+        error = win32::systemError(ERROR_PATH_NOT_FOUND);
         return nullptr;
     }
-    const bool reading = (mode & std::ios::in) != 0;
-    HANDLE handle = ::CreateFileW(win32::systemPath(path).c_str(), GENERIC_WRITE | (reading ? GENERIC_READ : 0),
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, mustBeNew ? CREATE_NEW : OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    win32::UniqueHandle file(handle);
+    const DWORD access = (opening.read ? GENERIC_READ : 0) | (opening.write ? GENERIC_WRITE : 0);
+    const DWORD disposition = !opening.write ? OPEN_EXISTING : (opening.mustBeNew ? CREATE_NEW : OPEN_ALWAYS);
+    const DWORD flags = FILE_ATTRIBUTE_NORMAL | (opening.write ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+    win32::UniqueHandle file(::CreateFileW(win32::systemPath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                           nullptr, disposition, flags, nullptr));
     BY_HANDLE_FILE_INFORMATION information{};
-    if (!file.valid() || !::GetFileInformationByHandle(file.get(), &information)) return nullptr;
-    if (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) {
-        ::SetLastError(ERROR_CANT_ACCESS_FILE);
+    if (!file.valid() || !::GetFileInformationByHandle(file.get(), &information)) {
+        error = win32::lastSystemError();
         return nullptr;
     }
-    if ((mode & std::ios::trunc) && !::SetEndOfFile(file.get())) return nullptr;
-    int flags = _O_BINARY | (reading ? _O_RDWR : _O_WRONLY);
-    if (mode & std::ios::app) flags |= _O_APPEND;
-    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file.get()), flags);
-    if (fd < 0) return nullptr;
-    file.release();  // the descriptor owns the handle now
-    // The C runtime's stream over the descriptor: the same buffering as a stream opened by name.
-    auto buffer = std::make_unique<__gnu_cxx::stdio_filebuf<char>>(fd, mode | std::ios::binary);
-    if (buffer->is_open()) return buffer;
-    ::_close(fd);
-    return nullptr;
+    if (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) {
+        error = win32::systemError(ERROR_CANT_ACCESS_FILE);
+        return nullptr;
+    }
+    if (opening.write && opening.truncate && !::SetEndOfFile(file.get())) {
+        error = win32::lastSystemError();
+        return nullptr;
+    }
+    return std::make_unique<win32::HandleFile>(std::move(file), opening.append);
 }
 
 }  // namespace Quilna

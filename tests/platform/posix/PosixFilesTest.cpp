@@ -187,17 +187,17 @@ TEST(PosixFileOperations, WritingNeverFollowsALinkNorTouchesWhatIsNotTheUsersOwn
     const std::string foreign = dir.write("foreign", "theirs");
     ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0) << "the tests run as root";
     const std::string source = dir.write("source", "copied");
+    const auto opens = [](FileOpening opening) {
+        return [opening](const std::string& path) {
+            SystemError error;
+            return platform().openFile(path, opening, error) != nullptr;
+        };
+    };
     const std::vector<std::pair<std::string, std::function<bool(const std::string&)>>> ways = {
-        {"empty",
-         [](const std::string& path) {
-             return platform().openFile(path, std::ios::out | std::ios::trunc, false) != nullptr;
-         }},
-        {"append", [](const std::string& path) { return platform().openFile(path, std::ios::app, false) != nullptr; }},
-        {"update",
-         [](const std::string& path) {
-             return platform().openFile(path, std::ios::in | std::ios::out, false) != nullptr;
-         }},
-        {"new", [](const std::string& path) { return platform().openFile(path, std::ios::out, true) != nullptr; }},
+        {"empty", opens({.write = true, .truncate = true})},
+        {"append", opens({.write = true, .append = true})},
+        {"update", opens({.read = true, .write = true})},
+        {"new", opens({.write = true, .mustBeNew = true})},
         {"copy", [&](const std::string& path) { return platform().copyFile(source, path, true); }},
         {"truncate", [](const std::string& path) { return platform().truncateFile(path, 0); }},
     };
@@ -210,7 +210,7 @@ TEST(PosixFileOperations, WritingNeverFollowsALinkNorTouchesWhatIsNotTheUsersOwn
     EXPECT_EQ(TestDirectory::readFile(target), "untouched");
     EXPECT_EQ(TestDirectory::readFile(foreign), "theirs");
     EXPECT_TRUE(S_ISLNK(lstatOf(dir.child("link")).st_mode));
-    EXPECT_FALSE(platform().openFile(source, std::ios::out, true)) << "a new file's name is taken";
+    EXPECT_FALSE(opens({.write = true, .mustBeNew = true})(source)) << "a new file's name is taken";
 }
 
 }  // namespace

@@ -103,16 +103,20 @@ TEST(Win32Backend, LinksAreListedAsFilesNeverEnteredAndNeverWrittenThrough) {
 
     // A file is written as itself; a link put in its place is refused, its target left alone.
     const std::string own = dir.child("own.log");
-    std::unique_ptr<std::filebuf> written = platform().openFile(own, std::ios::out | std::ios::trunc, false);
+    SystemError error;
+    std::unique_ptr<OpenFile> written = platform().openFile(own, {.write = true, .truncate = true}, error);
     ASSERT_TRUE(written);
-    EXPECT_EQ(written->sputn("line\n", 5), 5);
-    EXPECT_TRUE(written->close());
+    size_t count = 0;
+    EXPECT_FALSE(written->write("line\n", 5, count).failed());
+    EXPECT_EQ(count, 5u);
+    EXPECT_FALSE(written->close().failed());
     const std::string target = dir.write("target.txt", "kept");
     const std::string planted = dir.child("planted.log");
     ASSERT_TRUE(::CreateSymbolicLinkA(planted.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE));
-    for (std::ios::openmode mode :
-         {std::ios::out | std::ios::trunc, std::ios::out | std::ios::app, std::ios::in | std::ios::out})
-        EXPECT_FALSE(platform().openFile(planted, mode, false)) << mode;
+    for (const FileOpening& opening :
+         {FileOpening{.write = true, .truncate = true}, FileOpening{.write = true, .append = true},
+          FileOpening{.read = true, .write = true}})
+        EXPECT_FALSE(platform().openFile(planted, opening, error)) << opening.append << opening.read;
     EXPECT_FALSE(platform().truncateFile(planted, 0));
     EXPECT_FALSE(platform().copyFile(own, planted, true));
     EXPECT_EQ(dir.read("target.txt"), "kept");

@@ -1,0 +1,42 @@
+#pragma once
+// A file held open for its contents. Reads and writes go to the current position (appends to
+// the end, whatever the position); every failure comes back in the portable words of SystemError.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/SystemError.h"
+
+namespace Quilna {
+
+// How a file is opened. Every writing mode creates a missing file (readable by its owner and
+// group only); mustBeNew fails on an existing name instead.
+struct FileOpening {
+    bool read = false;
+    bool write = false;
+    bool truncate = false;  // empties the file
+    bool append = false;    // every write goes to the end
+    bool mustBeNew = false;
+};
+
+class OpenFile {
+public:
+    enum class Origin { Start, End, Current };
+
+    virtual ~OpenFile() = default;
+
+    // Up to count bytes; got is 0 at the end of the file.
+    virtual SystemError read(char* buffer, size_t count, size_t& got) = 0;
+    // All count bytes, or a failure; written tells how many reached the file either way (a full
+    // disk may take part of them).
+    virtual SystemError write(const char* data, size_t count, size_t& written) = 0;
+    // Moves the position; reached gets the new one, counted from the start.
+    virtual SystemError seek(int64_t offset, Origin origin, int64_t& reached) = 0;
+    // Puts what was written on stable storage.
+    virtual SystemError sync() = 0;
+    // Closes the file: a failure here (a late write error) means written data may be lost.
+    // Afterwards every call fails.
+    virtual SystemError close() = 0;
+};
+
+}  // namespace Quilna

@@ -1,0 +1,60 @@
+#include "platform/win32/HandleFile.h"
+
+#include <algorithm>
+
+#include "platform/win32/Win32Impl.h"
+
+namespace Quilna::win32 {
+
+namespace {
+// The most one call moves; larger counts take several.
+constexpr size_t largestCall = 1u << 30;
+}  // namespace
+
+SystemError HandleFile::read(char* buffer, size_t count, size_t& got) {
+    got = 0;
+    DWORD read = 0;
+    if (!::ReadFile(file_.get(), buffer, static_cast<DWORD>(std::min(count, largestCall)), &read, nullptr))
+        return lastSystemError();
+    got = read;
+    return SystemError{};
+}
+
+SystemError HandleFile::write(const char* data, size_t count, size_t& written) {
+    written = 0;
+    int64_t end = 0;
+    // Appends go to the end as it is now, which another writer may have moved.
+    if (append_) {
+        const SystemError moved = seek(0, Origin::End, end);
+        if (moved.failed()) return moved;
+    }
+    while (written < count) {
+        DWORD put = 0;
+        if (!::WriteFile(file_.get(), data + written, static_cast<DWORD>(std::min(count - written, largestCall)), &put,
+                         nullptr))
+            return lastSystemError();
+        // A write that takes nothing without saying why has no room left.
+        if (put == 0) return systemError(ERROR_DISK_FULL);
+        written += put;
+    }
+    return SystemError{};
+}
+
+SystemError HandleFile::seek(int64_t offset, Origin origin, int64_t& reached) {
+    const DWORD method = origin == Origin::Start ? FILE_BEGIN : (origin == Origin::End ? FILE_END : FILE_CURRENT);
+    LARGE_INTEGER distance;
+    distance.QuadPart = static_cast<LONGLONG>(offset);
+    LARGE_INTEGER result{};
+    if (!::SetFilePointerEx(file_.get(), distance, &result, method)) return lastSystemError();
+    reached = static_cast<int64_t>(result.QuadPart);
+    return SystemError{};
+}
+
+SystemError HandleFile::sync() { return ::FlushFileBuffers(file_.get()) ? SystemError{} : lastSystemError(); }
+
+SystemError HandleFile::close() {
+    if (!file_.valid()) return systemError(ERROR_INVALID_HANDLE);
+    return ::CloseHandle(file_.release()) ? SystemError{} : lastSystemError();
+}
+
+}  // namespace Quilna::win32
