@@ -5,13 +5,11 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "config/ConfReader.h"
 #include "hoardscan/FileTypes.h"
 #include "hoardscan/RuleDecisions.h"
 #include "hoardscan/RulesFiles.h"
 #include "hoardscan/Tallies.h"
 #include "hoardscan/Temperatures.h"
-#include "logger/ConfigurationLog.h"
 #include "logger/LogMessenger.h"
 #include "logger/LogState.h"
 #include "logger/LoggerCentre.h"
@@ -75,12 +73,11 @@ void checkTemperatures(Temperatures& temperatures) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // One chain and reader for the whole run, at debug level 5 so that every debug line is built.
+    // One chain for the whole run, at debug level 5 so that every debug line is built.
     static SmartPointer<FatalCounter> counter = makeSmart<FatalCounter>();
     static SmartPointer<LoggerCentre> centre =
         makeSmart<LoggerCentre>(17, makeSmart<LogMessenger>(SmartPointer<LoggerAgent>(counter)));
     static LoggerUnit logger(centre, 17);
-    static ConfReader reader{makeSmart<ConfigurationLog>(centre)};
     setDebugLevel(5);
     counter->fatalLines = 0;
 
@@ -89,8 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RuleTables tables;
     RulesFiles files(logger, identity, tables);
     Tallies tallies;
-    FileTypes types(logger, reader, tallies);
-    Temperatures temperatures(logger, reader);
+    FileTypes types(logger, tallies);
+    Temperatures temperatures(logger);
     bool loaded = false;
     switch (kind) {
         case 0: loaded = files.loadAccountsText(input, "fuzz.txt"); break;

@@ -1,11 +1,8 @@
 #include "hoardscan/FileTypes.h"
 
-#include "config/ConfReader.h"
-#include "files/FileOps.h"
 #include "files/FileUtils.h"
 #include "hoardscan/MessageNumbers.h"
 #include "hoardscan/RulesFiles.h"
-#include "hoardscan/SettingFailure.h"
 #include "hoardscan/Tallies.h"
 #include "hoardscan/WildcardMatch.h"
 #include "logger/LoggerUnit.h"
@@ -42,8 +39,7 @@ void extensionOf(const std::string& name, std::string& extension) {
 
 }  // namespace
 
-FileTypes::FileTypes(LoggerUnit& logger, const ConfReader& configuration, Tallies& tallies)
-    : logger_(logger), configuration_(configuration), tallies_(tallies) {}
+FileTypes::FileTypes(LoggerUnit& logger, Tallies& tallies) : logger_(logger), tallies_(tallies) {}
 
 uint16_t FileTypes::attributeBit(std::string_view word) {
     if (word == "system") return FileAttribute::System;
@@ -57,22 +53,6 @@ uint16_t FileTypes::attributeBit(std::string_view word) {
 }
 
 // ---- the mapping file ----
-
-bool FileTypes::loadFileTypeMapping() {
-    std::string path;
-    if (int result = configuration_.getFileName(settingKey, path); result != ConfResult::Found) {
-        SettingFailure::report(logger_, configuration_, settingKey, "FileName", result);
-        logger_.debug(1, "No filename extension mapping file configured.");
-        return false;
-    }
-    if (!FileOps::exists(path)) {
-        logger_.fatal(Message::SettingUnusable, ParamStream() << settingKey << path);
-        if (LoggerUnit::isDebugOn(1))
-            logger_.debug(1, "Filename extension mapping file \"%s\" does not exist.", ParamStream() << path);
-        return false;
-    }
-    return loadFileTypeMappingFile(path);
-}
 
 bool FileTypes::loadFileTypeMappingFile(const std::string& path) {
     std::string text;

@@ -14,7 +14,6 @@
 
 namespace Quilna {
 
-class ConfReader;
 class LoggerUnit;
 class Tallies;
 
@@ -23,15 +22,14 @@ public:
     enum Scheme : int32_t { Extension = 0, Mapping = 1, FileName = 3 };
 
     // Unknown extensions of the mapping scheme go to the tallies' extension lines.
-    FileTypes(LoggerUnit& logger, const ConfReader& configuration, Tallies& tallies);
+    FileTypes(LoggerUnit& logger, Tallies& tallies);
 
     void setScheme(int32_t scheme) { scheme_ = scheme; }
     // The extension switch: collect extensions that the mapping does not know.
     void setCollectExtensions(bool collect) { collectExtensions_ = collect; }
 
-    // Loads the mapping file named by "hoardscan.filename"; true also for an empty file.
-    bool loadFileTypeMapping();
-    // The same for a named file, and for a text already read (fileName names it in messages).
+    // Loads the mapping file; true also for an empty file. The same for a text already read
+    // (fileName names it in messages).
     bool loadFileTypeMappingFile(const std::string& path);
     bool loadFileTypeMappingText(std::string_view text, const std::string& fileName);
 
@@ -46,7 +44,6 @@ public:
     const std::map<std::string, std::string>& extensionTypes() const { return extensionTypes_; }
     const std::vector<std::pair<std::string, std::string>>& patternTypes() const { return patternTypes_; }
 
-    static constexpr const char* settingKey = "hoardscan.filename";
     // The attribute bit an attribute word of the mapping asks for; 0 for a word that never matches.
     static uint16_t attributeBit(std::string_view word);
 
@@ -61,7 +58,6 @@ private:
     static void rootField(const std::string& root, std::string& fileSystem);
 
     LoggerUnit& logger_;
-    const ConfReader& configuration_;
     Tallies& tallies_;
     int32_t scheme_ = Extension;
     bool collectExtensions_ = false;

@@ -1,18 +1,12 @@
 #include "hoardscan/Hoardscan.h"
 
+#include <exception>
+
 #include "config/ConfReader.h"
-#include "files/FileOps.h"
-#include "hoardscan/DriveCheck.h"
-#include "hoardscan/FileTypes.h"
-#include "hoardscan/Owners.h"
-#include "hoardscan/ResultFiles.h"
-#include "hoardscan/RuleDecisions.h"
-#include "hoardscan/RulesFiles.h"
-#include "hoardscan/Temperatures.h"
-#include "hoardscan/Walk.h"
+#include "hoardscan/ExitCode.h"
+#include "hoardscan/ScanEngine.h"
 #include "logger/LogState.h"
 #include "logger/LoggerUnit.h"
-#include "platform/Platform.h"
 
 namespace Quilna {
 
@@ -23,45 +17,31 @@ Hoardscan::Hoardscan(const std::string& commandText) : options_(CommandLine::spl
 
 Hoardscan::~Hoardscan() {
     if (logging_.unit) log().debug(1, "Hoardscan has ended.");
-    // The parts that log go before the logger chain; the catalogue goes last of all.
-    walk_.reset();
-    resultFiles_.reset();
-    driveCheck_.reset();
-    owners_.reset();
-    temperatures_.reset();
-    fileTypes_.reset();
-    decisions_.reset();
-    rulesFiles_.reset();
+    // The engine goes before the logger chain; the catalogue goes last of all.
+    engine_.reset();
     logging_ = LoggingSetup();
     if (catalogue() == &catalogue_) setCatalogue(nullptr);
 }
 
-void Hoardscan::makeEngine() {
-    LoggerUnit& unit = log();
-    rulesFiles_ = std::make_unique<RulesFiles>(unit, identity_, tables_);
-    decisions_ = std::make_unique<RuleDecisions>(unit, identity_, tables_);
-    fileTypes_ = std::make_unique<FileTypes>(unit, *logging_.configuration, tallies_);
-    temperatures_ = std::make_unique<Temperatures>(unit, *logging_.configuration);
-    owners_ = std::make_unique<Owners>();
-    driveCheck_ = std::make_unique<DriveCheck>(unit);
-    resultFiles_ = std::make_unique<ResultFiles>(unit, settings_, platform().processId());
-    walk_ = std::make_unique<Walk>(unit, settings_, identity_,
-                                   ScanEngine{*decisions_, *fileTypes_, *owners_, *temperatures_, *driveCheck_,
-                                              attributeNames_, tallies_, *resultFiles_});
+// The run still closes after a phase that threw: closing record, line on standard error.
+template <typename Phase>
+bool Hoardscan::phaseSucceeded(Phase phase) {
+    try {
+        return phase();
+    } catch (const std::exception& failure) {
+        failure_ = failure.what();
+    } catch (...) {
+        failure_ = "an exception of unknown type";
+    }
+    return false;
 }
 
-void Hoardscan::walk(const std::string& root, const std::string& fileSystem) { walk_->walk(root, fileSystem); }
-
-std::string Hoardscan::driveType(const std::string& root) { return driveCheck_->driveType(root); }
-
-std::string Hoardscan::pathRoot(const std::string& path) { return DriveCheck::pathRoot(path); }
-
-void Hoardscan::flushAccountRecords() { resultFiles_->flushAccountRecords(tallies_); }
-
-void Hoardscan::flushTemperatureRows() { resultFiles_->flushTemperatureRows(tallies_); }
-
-void Hoardscan::writeExtensionLog() { resultFiles_->writeExtensionLog(tallies_); }
-
-void Hoardscan::flushInactiveRows() { resultFiles_->flushInactiveRows(tallies_); }
+int Hoardscan::run(const std::atomic<bool>& quitFlag, const std::atomic<int>& stopRequest) {
+    int exitCode = ExitCode::SetupFailed;
+    if (phaseSucceeded([&] { return init(); }))
+        exitCode = exitCodeOfRun(phaseSucceeded([&] { return scan(quitFlag, stopRequest); }));
+    closeRun(exitCode);
+    return exitCode;
+}
 
 }  // namespace Quilna

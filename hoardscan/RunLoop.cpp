@@ -1,13 +1,10 @@
-// run: the second phase of the program. Lists the drives, chooses the file systems to
+// scan: the second phase of the program. Lists the drives, chooses the file systems to
 // investigate, walks them one after another and finishes the result files.
 #include <thread>
 
-#include "config/ConfReader.h"
-#include "hoardscan/DriveCheck.h"
 #include "hoardscan/Hoardscan.h"
 #include "hoardscan/MessageNumbers.h"
-#include "hoardscan/ResultFiles.h"
-#include "hoardscan/Walk.h"
+#include "hoardscan/ScanEngine.h"
 #include "logger/LoggerUnit.h"
 #include "platform/Platform.h"
 #include "text/StringUtils.h"
@@ -29,24 +26,24 @@ std::string comparable(const std::string& path) {
 
 }  // namespace
 
-bool Hoardscan::run(const std::atomic<bool>& quitFlag, const std::atomic<int>& stopRequest) {
+bool Hoardscan::scan(const std::atomic<bool>& quitFlag, const std::atomic<int>& stopRequest) {
     log().notice(Message::ScanStarting);
     log().debug(1, "Getting available drives...");
     if (!collectDrives()) return false;
     if (LoggerUnit::isDebugOn(1))
         log().debug(1, "   Got %i file system(s) to investigate.",
-                    ParamStream() << static_cast<unsigned long long>(tables_.drives.size()));
+                    ParamStream() << static_cast<unsigned long long>(engine_->tables.drives.size()));
     log().debug(1, "Processing file systems...");
     if (!reportParallelism()) return false;
     chooseFileSystems();
 
     removeStaleResultFiles();
-    resultFiles_->startRun();
-    walk_->stopWhen(stopRequest);
+    engine_->resultFiles.startRun();
+    engine_->walk.stopWhen(stopRequest);
     // The scan runs in this one thread.
     if (LoggerUnit::isDebugOn(4)) log().debug(4, "Thread number: %i", ParamStream() << 0);
     for (size_t i = 0; i < fileSystemRoots_.size() && stopRequest.load() == StopRequest::None; ++i)
-        walk(fileSystemRoots_[i], fileSystemNames_[i]);
+        engine_->walk.walk(fileSystemRoots_[i], fileSystemNames_[i]);
 
     stopRequest_ = stopRequest.load();
     finishResultFiles(quitFlag);
@@ -62,26 +59,25 @@ bool Hoardscan::collectDrives() {
         log().fatal(Message::NoDriveList, ParamStream() << error.code);
         return false;
     }
-    const size_t listed = tables_.drives.size();
+    std::vector<std::string>& drives = engine_->tables.drives;
+    const size_t listed = drives.size();
     for (const std::string& root : roots)
-        if (!root.empty() && !isListedDrive(root, listed)) tables_.drives.push_back(root);
+        if (!root.empty() && !isListedDrive(root, listed)) drives.push_back(root);
     return true;
 }
 
 bool Hoardscan::isListedDrive(const std::string& root, size_t before) const {
     const std::string wanted = comparable(root);
     for (size_t i = 0; i < before; ++i)
-        if (comparable(tables_.drives[i]) == wanted) return true;
+        if (comparable(engine_->tables.drives[i]) == wanted) return true;
     return false;
 }
 
-// The setting is reported only: file systems are walked one after another.
+// The setting is reported only: file systems are walked one after another. Without it (reported
+// when it was read) the scan does not start.
 bool Hoardscan::reportParallelism() {
-    int32_t wanted = 0;
-    if (int result = logging_.configuration->getInteger("hoardscan.filesystems-in-parallel", wanted);
-        result != ConfResult::Found)
-        return unusable("hoardscan.filesystems-in-parallel", "Integer", result,
-                        "No specified file system in parallel.");
+    if (!settings_.filesystemsInParallel) return false;
+    const int32_t wanted = *settings_.filesystemsInParallel;
     const int32_t available = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
     if (!LoggerUnit::isDebugOn(4)) return true;
     log().debug(4, "Max threads available for parallelism: %i", ParamStream() << available);
@@ -93,12 +89,13 @@ bool Hoardscan::reportParallelism() {
 }
 
 void Hoardscan::chooseFileSystems() {
-    for (size_t i = 0; i < tables_.drives.size(); ++i) {
-        const std::string& root = tables_.drives[i];
+    const std::vector<std::string>& drives = engine_->tables.drives;
+    for (size_t i = 0; i < drives.size(); ++i) {
+        const std::string& root = drives[i];
         // Named twice in the file systems file: walked once.
         if (isListedDrive(root, i)) continue;
         if (LoggerUnit::isDebugOn(2)) log().debug(2, "Investigating file system \"%s\"...", ParamStream() << root);
-        std::string name = driveType(root);
+        std::string name = engine_->driveCheck.driveType(root);
         if (name.empty()) continue;
         fileSystemNames_.push_back(std::move(name));
         fileSystemRoots_.push_back(root);
@@ -111,18 +108,11 @@ void Hoardscan::chooseFileSystems() {
 void Hoardscan::finishResultFiles(const std::atomic<bool>& quitFlag) {
     if (stopRequest_ != StopRequest::None) {
         log().warning(Message::StoppedBySignal, ParamStream() << stopSignalName(stopRequest_));
-        resultFiles_->keepUnfinishedNames();
+        engine_->resultFiles.keepUnfinishedNames();
     } else {
         log().debug(1, quitFlag.load() ? "Got quit signal." : "Finished processing file systems.");
     }
-    const bool accountsComplete = resultFiles_->flushAccountRecords(tallies_) && tallies_.lostAccountRecords() == 0;
-    if (settings_.extensionLog) resultFiles_->finishExtensionLog(resultFiles_->writeExtensionLog(tallies_));
-    if (settings_.temperatureLog)
-        resultFiles_->finishTemperatureLog(resultFiles_->flushTemperatureRows(tallies_) &&
-                                           tallies_.lostTemperatureRows() == 0);
-    if (settings_.inactiveLog)
-        resultFiles_->finishInactiveRows(resultFiles_->flushInactiveRows(tallies_) && tallies_.lostInactiveRows() == 0);
-    resultFiles_->finishAccountRecords(accountsComplete);
+    engine_->tallying.finishResultFiles();
 }
 
 }  // namespace Quilna

@@ -6,8 +6,7 @@
 #include "hoardscan/ExitCode.h"
 #include "hoardscan/Hoardscan.h"
 #include "hoardscan/MessageNumbers.h"
-#include "hoardscan/ResultFiles.h"
-#include "hoardscan/Walk.h"
+#include "hoardscan/ScanEngine.h"
 #include "logger/LogMessenger.h"
 #include "logger/LoggerUnit.h"
 #include "platform/Platform.h"
@@ -28,8 +27,8 @@ int Hoardscan::exitCodeOfRun(bool ran) const {
     if (!ran) return ExitCode::ScanNotStarted;
     if (stopRequest_ == StopRequest::Interrupt) return ExitCode::Interrupted;
     if (stopRequest_ == StopRequest::Terminate) return ExitCode::Terminated;
-    if (!resultFiles_->unfinishedFiles().empty()) return ExitCode::ResultsUnfinished;
-    return walk_->unfinishedDirectories() == 0 ? ExitCode::Success : ExitCode::WalkUnfinished;
+    if (!engine_->resultFiles.unfinishedFiles().empty()) return ExitCode::ResultsUnfinished;
+    return engine_->walk.unfinishedDirectories() == 0 ? ExitCode::Success : ExitCode::WalkUnfinished;
 }
 
 const char* Hoardscan::stopSignalName(int stopRequest) {
@@ -48,15 +47,16 @@ std::string Hoardscan::outcomeText(int exitCode) const {
         case ExitCode::SetupFailed: return "The scan could not be set up: " + failureReason();
         case ExitCode::ScanNotStarted: return "The scan could not start: " + failureReason();
         case ExitCode::WalkUnfinished:
-            return "Every result file was finished, but " + std::to_string(walk_->unfinishedDirectories()) +
+            return "Every result file was finished, but " + std::to_string(engine_->walk.unfinishedDirectories()) +
                    " directories could not be walked to their end (moved or removed while the scan was below "
                    "them; ERROR 32 names each): what was left of them is not counted.";
         case ExitCode::ResultsUnfinished:
             return "The scan ran, but these result files could not be written or finished: " +
-                   joined(resultFiles_->unfinishedFiles()) + ".";
+                   joined(engine_->resultFiles.unfinishedFiles()) + ".";
         default:
             return std::string("The scan was stopped by ") + stopSignalName(stopRequest_) +
-                   "; what it had counted keeps the unfinished names: " + joined(resultFiles_->unfinishedFiles()) + ".";
+                   "; what it had counted keeps the unfinished names: " +
+                   joined(engine_->resultFiles.unfinishedFiles()) + ".";
     }
 }
 
@@ -66,15 +66,19 @@ void Hoardscan::closeRun(int exitCode) {
         log().reportRepeats(Message::RepeatsLeftOut);
         const auto seconds =
             std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started_);
+        // Without an engine (init failed before it was made) nothing was counted.
+        const ScanEngine* engine = engine_.get();
+        const Tallies none;
+        const Tallies& tallies = engine ? engine->tallies : none;
         log().notice(Message::RunFinished,
                      ParamStream() << exitCode << static_cast<long long>(seconds.count())
-                                   << static_cast<unsigned long long>(tallies_.filesCounted())
-                                   << static_cast<unsigned long long>(tallies_.bytesCounted())
-                                   << static_cast<unsigned long long>(tallies_.bytesOnDiskCounted())
-                                   << static_cast<unsigned long long>(walk_ ? walk_->unreadableDirectories() : 0)
-                                   << static_cast<unsigned long long>(walk_ ? walk_->unfinishedDirectories() : 0)
-                                   << (resultFiles_ ? resultFiles_->finishedFiles() : 0)
-                                   << (resultFiles_ ? resultFiles_->enabledFiles() : 0) << outcome);
+                                   << static_cast<unsigned long long>(tallies.filesCounted())
+                                   << static_cast<unsigned long long>(tallies.bytesCounted())
+                                   << static_cast<unsigned long long>(tallies.bytesOnDiskCounted())
+                                   << static_cast<unsigned long long>(engine ? engine->walk.unreadableDirectories() : 0)
+                                   << static_cast<unsigned long long>(engine ? engine->walk.unfinishedDirectories() : 0)
+                                   << (engine ? engine->resultFiles.finishedFiles() : 0)
+                                   << (engine ? engine->resultFiles.enabledFiles() : 0) << outcome);
     }
     if (exitCode == ExitCode::Success) return;
     const std::string where =

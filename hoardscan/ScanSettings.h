@@ -1,24 +1,40 @@
 #pragma once
-// The program's own settings, as init reads them from the configuration file.
+// The program's own settings, read from the configuration file in one go (Settings.cpp) before
+// anything of the scan engine is made.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace Quilna {
 
+class ConfReader;
+class LoggerUnit;
+
 struct ScanSettings {
     std::string workingDirectory;  // the account record file; absolute, ends in a separator
     std::string tempDirectory;     // the side files; absolute, ends in a separator
-    int32_t fileTypeScheme = 0;    // FileTypes::Scheme
+    std::string fileSystemsFile;   // the rules files, each there when read
+    std::string accountsFile;
+    std::string fileTypeMappingFile;  // only for the mapping scheme
+    std::string temperaturesFile;
+    int32_t fileTypeScheme = 0;  // FileTypes::Scheme
     bool extensionLog = false;
     bool inactiveLog = false;
     bool temperatureLog = false;
     std::string temperatureMonitor;            // the access temperature whose bytes are logged per directory
-    std::string monitoredBand;                 // its band's name as the temperatures file writes it
     int64_t temperatureMonitorSize = 0;        // bytes; smaller directory totals are not logged
     int32_t bufferSize = 1000;                 // records held before a flush
+    unsigned readAhead = 0;                    // helper threads of the walk
     std::vector<std::string> userDirectories;  // lower case
+    // Reported only; none when missing or unusable (reported as read): the scan then does not
+    // start, although its set-up succeeds.
+    std::optional<int32_t> filesystemsInParallel;
 };
+
+// Every setting of the scan, in the order they are checked; none when a required one cannot be
+// used (reported with its key, and its value when it has one). Result directories are created.
+std::optional<ScanSettings> readSettings(const ConfReader& configuration, LoggerUnit& log);
 
 }  // namespace Quilna

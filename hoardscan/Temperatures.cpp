@@ -3,12 +3,9 @@
 #include <algorithm>
 #include <limits>
 
-#include "config/ConfReader.h"
 #include "config/WhitespaceSearcher.h"
-#include "files/FileOps.h"
 #include "hoardscan/MessageNumbers.h"
 #include "hoardscan/RulesFiles.h"
-#include "hoardscan/SettingFailure.h"
 #include "logger/LoggerUnit.h"
 #include "text/StringUtils.h"
 #include "time/DateTime.h"
@@ -69,25 +66,6 @@ bool bandOf(const std::string& line, const TemperatureBand* previous, Temperatur
 }
 
 }  // namespace
-
-Temperatures::Temperatures(LoggerUnit& logger, const ConfReader& configuration)
-    : logger_(logger), configuration_(configuration) {}
-
-bool Temperatures::loadTemperatures() {
-    std::string path;
-    if (int result = configuration_.getFileName(settingKey, path); result != ConfResult::Found) {
-        SettingFailure::report(logger_, configuration_, settingKey, "FileName", result);
-        logger_.debug(1, "No temperatures file configured.");
-        return false;
-    }
-    if (!FileOps::exists(path)) {
-        logger_.fatal(Message::SettingUnusable, ParamStream() << settingKey << path);
-        if (LoggerUnit::isDebugOn(1))
-            logger_.debug(1, "Temperaturs file \"%s\" does not exist.", ParamStream() << path);
-        return false;
-    }
-    return loadTemperaturesFile(path);
-}
 
 bool Temperatures::loadTemperaturesFile(const std::string& path) {
     std::string text;

@@ -12,16 +12,14 @@
 
 namespace Quilna {
 
-class ConfReader;
 class LoggerUnit;
 
 class Temperatures {
 public:
-    Temperatures(LoggerUnit& logger, const ConfReader& configuration);
+    explicit Temperatures(LoggerUnit& logger) : logger_(logger) {}
 
-    // Loads the file named by "hoardscan.temperatures"; true also for a file without bands.
-    bool loadTemperatures();
-    // The same for a named file, and for a text already read (fileName names it in messages).
+    // Loads the temperatures file; true also for a file without bands. The same for a text
+    // already read (fileName names it in messages).
     bool loadTemperaturesFile(const std::string& path);
     bool loadTemperaturesText(std::string_view text, const std::string& fileName);
 
@@ -36,14 +34,11 @@ public:
     const std::vector<TemperatureBand>& accessBands() const { return accessBands_; }
     const std::vector<TemperatureBand>& modifyBands() const { return modifyBands_; }
 
-    static constexpr const char* settingKey = "hoardscan.temperatures";
-
 private:
     static int32_t ageInDays(int64_t now, int64_t then);
     static void nameOf(const std::vector<TemperatureBand>& bands, int32_t age, std::string& temperature);
 
     LoggerUnit& logger_;
-    const ConfReader& configuration_;
     // The same bands in both lists, kept apart as the two temperatures are.
     std::vector<TemperatureBand> accessBands_;
     std::vector<TemperatureBand> modifyBands_;

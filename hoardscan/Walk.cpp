@@ -1,17 +1,9 @@
 #include "hoardscan/Walk.h"
 
-#include "files/FileOps.h"
-#include "hoardscan/AttributeNames.h"
-#include "hoardscan/DriveCheck.h"
-#include "hoardscan/FileTypes.h"
+#include "hoardscan/FactFinder.h"
 #include "hoardscan/MessageNumbers.h"
-#include "hoardscan/Owners.h"
 #include "hoardscan/ReadAhead.h"
-#include "hoardscan/ResultFiles.h"
 #include "hoardscan/RuleDecisions.h"
-#include "hoardscan/ScanIdentity.h"
-#include "hoardscan/Tallies.h"
-#include "hoardscan/Temperatures.h"
 #include "logger/LoggerUnit.h"
 #include "platform/Platform.h"
 #include "text/StringUtils.h"
@@ -34,12 +26,8 @@ bool hasSubdirectoriesToEnter(const WalkDirectory& directory) {
 
 }  // namespace
 
-Walk::Walk(LoggerUnit& logger, const ScanSettings& settings, const ScanIdentity& identity, ScanEngine engine)
-    : logger_(logger),
-      settings_(settings),
-      identity_(identity),
-      engine_(engine),
-      readAhead_(std::make_unique<ReadAhead>(0)) {}
+Walk::Walk(LoggerUnit& logger, RuleDecisions& decisions, FactFinder& facts)
+    : logger_(logger), decisions_(decisions), facts_(facts), readAhead_(std::make_unique<ReadAhead>(0)) {}
 
 Walk::~Walk() = default;
 
@@ -57,7 +45,7 @@ void Walk::walk(const std::string& root, const std::string& fileSystem) {
     unreachableFrom_ = SIZE_MAX;
     onPath_.clear();
     stopped_ = false;
-    if (engine_.decisions.isExcludedTree(std::string(), root, fileSystem)) {
+    if (decisions_.isExcludedTree(std::string(), root, fileSystem)) {
         if (LoggerUnit::isDebugOn(3))
             logger_.debug(3, "This directory and all it's subdirectories are excluded: \"%s\".", ParamStream() << root);
         return;
@@ -71,7 +59,8 @@ void Walk::walk(const std::string& root, const std::string& fileSystem) {
     }
     // Asked once here, so that the system's mount table is read before helpers ask it.
     platform().isMountPoint(resolved);
-    rules_ = engine_.decisions.compile(fileSystem);
+    rules_ = decisions_.compile(fileSystem);
+    facts_.beginWalk(root_, *rules_);
     rootDirectory_ = std::make_unique<WalkDirectory>();
     WalkDirectory& rootDirectory = *rootDirectory_;
     rootDirectory.path = resolved;
@@ -97,7 +86,7 @@ void Walk::walk(const std::string& root, const std::string& fileSystem) {
 void Walk::enterSubdirectory(WalkDirectory& below) {
     if (below.kind == WalkDirectory::Kind::ExcludedTree) {
         if (LoggerUnit::isDebugOn(5))
-            engine_.decisions.reportExcludedTree(*below.excludingRule, StringUtils::lowerCopy(directory_ + below.name));
+            decisions_.reportExcludedTree(*below.excludingRule, StringUtils::lowerCopy(directory_ + below.name));
         if (LoggerUnit::isDebugOn(3))
             logger_.debug(3, "This directory and all it's subdirectories are excluded: \"%s\".",
                           ParamStream() << below.name);
@@ -135,8 +124,7 @@ void Walk::openLevel(WalkDirectory& directory, size_t parentLength) {
     if (levels_.empty()) directory_ = directory.path;
     else directory_.append(directory.name).push_back(platform().pathSyntax().separator);
     if (LoggerUnit::isDebugOn(3)) logger_.debug(3, "Processing \"%s\"...", ParamStream() << directory_);
-    if (directory.hasIdentity) engine_.driveCheck.enterDirectory(directory.identity.volume);
-    else engine_.driveCheck.enterDirectory();
+    facts_.enterDirectory(directory);
     readAhead_->enter(directory);
     listEntries(directory);
     if (directory.hasIdentity) onPath_.insert(identityKey(directory.identity));
@@ -157,7 +145,7 @@ void Walk::listEntries(WalkDirectory& directory) {
         for (WalkDirectory::Piece& piece : pieces)
             for (WalkDirectory::File& file : piece) {
                 if (stopRequested()) return;
-                processFile(directory, file);
+                facts_.fileFound(directory, directory_, file);
             }
         return;
     }
@@ -165,7 +153,7 @@ void Walk::listEntries(WalkDirectory& directory) {
     while (readAhead_->nextPiece(directory, piece_)) {
         for (WalkDirectory::File& file : piece_) {
             if (stopRequested()) return;
-            processFile(directory, file);
+            facts_.fileFound(directory, directory_, file);
         }
     }
     if (!directory.listedWhole) unreadable("list", directory_);
@@ -253,71 +241,5 @@ bool Walk::isSame(const std::shared_ptr<OpenDirectory>& candidate, const WalkDir
 }
 
 bool Walk::isOnPath(const FileIdentity& identity) const { return onPath_.count(identityKey(identity)) > 0; }
-
-void Walk::processFile(const WalkDirectory& directory, WalkDirectory::File& file) {
-    RuleDecisions& decisions = engine_.decisions;
-    const std::string& name = file.name;
-    if (!decisions.isIncludedFile(file.rule, directory_, name)) {
-        logger_.debug(5, "      Excluded.");
-        return;
-    }
-    if (!decisions.accountOf(*rules_, *directory.state, file.account, directory_, name, account_, site_)) return;
-    if (LoggerUnit::isDebugOn(4)) logger_.debug(4, "   Processing file \"%s\"...", ParamStream() << name);
-    if (LoggerUnit::isDebugOn(5))
-        logger_.debug(5, "      Account=\"%s\", Site=\"%s\".", ParamStream() << account_ << site_);
-
-    // The file's one status call, taken when its directory was read.
-    FileOps::statusOf(file.found, file.info, status_);
-
-    const std::string& path = directory_;
-    std::string root = DriveCheck::pathRoot(path, name);
-    // Without a drive letter (POSIX paths, network paths) the file system is the walk's root.
-    if (root.empty()) root = root_;
-    engine_.fileTypes.fileFacts(path, name, root, status_, fileSystemField_, fileType_);
-
-    user_ = "UNDEF";
-    engine_.owners.ownerOf(path, name, status_, user_, groups_);
-    group_.clear();
-    for (const std::string& group : groups_) {
-        if (!group_.empty()) group_.push_back(',');
-        group_ += group;
-    }
-    if (group_.empty()) group_ = "UNDEF";
-    if (LoggerUnit::isDebugOn(5))
-        logger_.debug(5, "      User=\"%s\", Group=\"%s\".", ParamStream() << user_ << group_);
-
-    access_ = "UNKNOWN";
-    modify_ = "UNKNOWN";
-    engine_.temperatures.temperaturesOf(name, access_, modify_, status_);
-
-    int64_t logical = 0;
-    int64_t physical = 0;
-    engine_.driveCheck.sizesOf(path, name, logical, physical, status_);
-
-    fileStatus_ = engine_.attributeNames.statusOf(status_.attributes);
-    if (LoggerUnit::isDebugOn(5)) logger_.debug(5, "      Filestatus=\"%s\".", ParamStream() << fileStatus_);
-
-    foldIntoTallies(path, name, logical, physical);
-}
-
-void Walk::foldIntoTallies(const std::string& directory, const std::string& name, int64_t logical, int64_t physical) {
-    Tallies& tallies = engine_.tallies;
-    ResultFiles& results = engine_.resultFiles;
-    // ":" separates the key's fields; control bytes would break its line.
-    Tallies::sanitizeField(access_);
-    Tallies::sanitizeField(modify_);
-    Tallies::buildKey(RecordFields{site_, identity_.hostName, fileSystemField_, account_, user_, group_, fileType_,
-                                   fileStatus_, access_, modify_},
-                      key_);
-    if (tallies.addAccountRecord(key_, logical, physical)) results.flushAccountRecords(tallies);
-
-    if (settings_.temperatureLog && access_ == settings_.monitoredBand) {
-        if (tallies.addTemperatureRow(directory, physical)) results.flushTemperatureRows(tallies);
-    }
-    if (settings_.inactiveLog && (access_ == "cold" || access_ == "frozen")) {
-        const std::string lastAccess = status_.accessed.formatLocal(false, false);
-        if (tallies.addInactiveRow(name, directory, physical, lastAccess, access_)) results.flushInactiveRows(tallies);
-    }
-}
 
 }  // namespace Quilna

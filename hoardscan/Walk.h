@@ -5,7 +5,8 @@
 // process's current directory, so neither the depth nor the length of a path limits it; the
 // rules decide a directory from its parent's state and its name (PathRules), so a directory
 // costs the same at any depth. Helper threads may read directories ahead (ReadAhead); every
-// decision, line of the log and record is made here, on the walk's thread, in the same order.
+// decision, line of the log and record is made on the walk's thread, in the same order. Each
+// file goes on to the facts stage (FactFinder), the first stage after the walk.
 //
 // Directories far up the path are let go and opened again on the way back (through "..", else
 // by their names from the root, their identity checked); one that cannot be found again (moved
@@ -25,24 +26,15 @@
 #include <utility>
 #include <vector>
 
-#include "files/FileStatus.h"
 #include "hoardscan/PathRules.h"
-#include "hoardscan/ScanSettings.h"
 #include "hoardscan/WalkDirectory.h"
 
 namespace Quilna {
 
-class AttributeNames;
-class DriveCheck;
-class FileTypes;
+class FactFinder;
 class LoggerUnit;
-class Owners;
 class ReadAhead;
-class ResultFiles;
 class RuleDecisions;
-class Tallies;
-class Temperatures;
-struct ScanIdentity;
 
 struct IdentityHash {
     size_t operator()(const std::pair<uint64_t, uint64_t>& key) const {
@@ -50,21 +42,10 @@ struct IdentityHash {
     }
 };
 
-// What the walk consults and fills, owned by the application object.
-struct ScanEngine {
-    RuleDecisions& decisions;
-    FileTypes& fileTypes;
-    Owners& owners;
-    Temperatures& temperatures;
-    DriveCheck& driveCheck;
-    const AttributeNames& attributeNames;
-    Tallies& tallies;
-    ResultFiles& resultFiles;
-};
-
 class Walk {
 public:
-    Walk(LoggerUnit& logger, const ScanSettings& settings, const ScanIdentity& identity, ScanEngine engine);
+    // The rules decide which directories are entered; every file listed goes to the facts.
+    Walk(LoggerUnit& logger, RuleDecisions& decisions, FactFinder& facts);
     ~Walk();
 
     // Threads that read directories ahead of the walk (0, the start: the walk reads each itself).
@@ -98,13 +79,9 @@ private:
     void unreadable(const char* verb, const std::string& directory);
     void discard(WalkDirectory& directory);
 
-    void processFile(const WalkDirectory& directory, WalkDirectory::File& file);
-    void foldIntoTallies(const std::string& directory, const std::string& name, int64_t logical, int64_t physical);
-
     LoggerUnit& logger_;
-    const ScanSettings& settings_;
-    const ScanIdentity& identity_;
-    ScanEngine engine_;
+    RuleDecisions& decisions_;
+    FactFinder& facts_;
     std::unique_ptr<ReadAhead> readAhead_;
 
     std::string root_;
@@ -121,11 +98,7 @@ private:
     uint64_t unreadable_ = 0;
     uint64_t unfinished_ = 0;
 
-    // Per file, reused so that a file costs no allocation once the walk is warm.
-    WalkDirectory::Piece piece_;
-    FileStatus status_;
-    std::string account_, site_, fileSystemField_, fileType_, user_, group_, access_, modify_, fileStatus_, key_;
-    std::vector<std::string> groups_;
+    WalkDirectory::Piece piece_;  // reused, so that a piece costs no allocation once the walk is warm
 };
 
 }  // namespace Quilna

@@ -1,6 +1,5 @@
 // The program: answers --help and --version, refuses a command line it does not know, builds
-// the application object, runs its two phases and turns their outcome into the exit code
-// (hoardscan/ExitCode.h).
+// the application object and runs it for the exit code (hoardscan/ExitCode.h).
 #include <atomic>
 #include <cstdio>
 #include <exception>
@@ -19,30 +18,9 @@ namespace {
 // Set by SIGINT and SIGTERM, read by the walk at every file; lives as long as the process.
 std::atomic<int> stopRequest{StopRequest::None};
 
-// A phase that throws has failed: the exception is the reason the run gives, and the run
-// still closes (closing record, line on standard error).
-template <typename Phase>
-bool phaseSucceeded(Hoardscan& hoardscan, Phase phase) {
-    try {
-        return phase();
-    } catch (const std::exception& failure) {
-        hoardscan.phaseFailed(failure.what());
-    } catch (...) {
-        hoardscan.phaseFailed("an exception of unknown type");
-    }
-    return false;
-}
-
 int scan(const std::string& commandText, std::atomic<bool>& quitFlag) {
     platform().watchStopRequests(&stopRequest);
-    Hoardscan hoardscan(commandText);
-    int exitCode = ExitCode::SetupFailed;
-    if (phaseSucceeded(hoardscan, [&] { return hoardscan.init(); })) {
-        const bool ran = phaseSucceeded(hoardscan, [&] { return hoardscan.run(quitFlag, stopRequest); });
-        exitCode = hoardscan.exitCodeOfRun(ran);
-    }
-    hoardscan.closeRun(exitCode);
-    return exitCode;
+    return Hoardscan(commandText).run(quitFlag, stopRequest);
 }
 
 }  // namespace

@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "RulesTestSupport.h"
-#include "config/ConfReader.h"
 #include "hoardscan/FileTypes.h"
 #include "hoardscan/Tallies.h"
-#include "logger/ConfigurationLog.h"
 #include "support/FakePlatform.h"
 
 namespace Quilna {
@@ -39,9 +37,8 @@ protected:
 
     FakePlatform fake;
     TestLog log;
-    ConfReader reader{makeSmart<ConfigurationLog>(log.centre())};
     Tallies tallies;
-    FileTypes types{log.unit(), reader, tallies};
+    FileTypes types{log.unit(), tallies};
     FileStatus status;
 };
 
@@ -75,7 +72,7 @@ TEST_F(FileTypesTest, EachSchemeGivesTheFileSystemAndTheType) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.directory + c.name);
-        FileTypes caseTypes{log.unit(), reader, tallies};
+        FileTypes caseTypes{log.unit(), tallies};
         ASSERT_TRUE(c.mapping.empty() || caseTypes.loadFileTypeMappingText(c.mapping, "types.txt"));
         caseTypes.setScheme(c.scheme);
         status.attributes = c.attributes;
@@ -131,41 +128,25 @@ TEST_F(FileTypesTest, MappingFileErrors) {
     for (const Case& c : cases) {
         TestLog caseLog;
         Tallies caseTallies;
-        FileTypes caseTypes{caseLog.unit(), reader, caseTallies};
+        FileTypes caseTypes{caseLog.unit(), caseTallies};
         EXPECT_FALSE(caseTypes.loadFileTypeMappingText(c.text, "types.txt")) << c.text;
         EXPECT_EQ(caseLog.messages(c.severity, c.id), (Texts{c.parameters})) << c.text;
     }
     // Items read before the end stay.
-    FileTypes partial{log.unit(), reader, tallies};
+    FileTypes partial{log.unit(), tallies};
     EXPECT_FALSE(partial.loadFileTypeMappingText("documents\n{\ndoc,txt\n", "types.txt"));
     EXPECT_EQ(partial.extensionTypes().size(), 2u);
 }
 
-TEST_F(FileTypesTest, LoadingThroughTheSetting) {
+TEST_F(FileTypesTest, LoadingAFile) {
     fake.syntax.reset();  // real files of this computer, in its own path syntax
     TestSupport::TestDirectory dir;
-    EXPECT_FALSE(types.loadFileTypeMapping());
-    EXPECT_EQ(log.messages("FATAL", 2), (Texts{"hoardscan.filename"}));
-    EXPECT_EQ(log.debugTexts().back(), "No filename extension mapping file configured.");
-
-    auto configure = [&](const std::string& path) {
-        ASSERT_TRUE(reader.buildTreeFromText(
-            "hoardscan () = '' { filename (FileName) = '" + RulesTest::quotedPath(path) + "' {} }", "c"));
-    };
-    std::string missing = dir.child("missing.txt");
-    configure(missing);
-    EXPECT_FALSE(types.loadFileTypeMapping());
-    EXPECT_EQ(log.messages("FATAL", 3), (Texts{"hoardscan.filename|" + missing}));
-    EXPECT_EQ(log.debugTexts().back(), "Filename extension mapping file \"" + missing + "\" does not exist.");
-
     std::string empty = dir.write("empty.txt", "\n# only a comment\n");
-    configure(empty);
-    EXPECT_TRUE(types.loadFileTypeMapping());
+    EXPECT_TRUE(types.loadFileTypeMappingFile(empty));
     EXPECT_EQ(log.messages("WARNING", 24), (Texts{empty}));
     EXPECT_EQ(types.defaultType(), "undef");
 
-    configure(dir.write("types.txt", mappingExample));
-    EXPECT_TRUE(types.loadFileTypeMapping());
+    EXPECT_TRUE(types.loadFileTypeMappingFile(dir.write("types.txt", mappingExample)));
     EXPECT_EQ(types.defaultType(), "other");
 }
 

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "RulesTestSupport.h"
-#include "config/ConfReader.h"
 #include "hoardscan/Temperatures.h"
-#include "logger/ConfigurationLog.h"
 #include "support/FakePlatform.h"
 
 namespace Quilna {
@@ -29,11 +27,6 @@ protected:
         log.clear();
     }
 
-    void configure(const std::string& path) {
-        ASSERT_TRUE(reader.buildTreeFromText(
-            "hoardscan () = '' { temperatures (FileName) = '" + RulesTest::quotedPath(path) + "' {} }", "test.conf"));
-        log.clear();
-    }
     // Both temperatures of a file last read and written the given number of seconds ago.
     std::pair<std::string, std::string> of(int64_t accessedAgo, int64_t modifiedAgo) {
         FileStatus status;
@@ -47,15 +40,13 @@ protected:
 
     FakePlatform fake;
     TestLog log;
-    ConfReader reader{makeSmart<ConfigurationLog>(log.centre())};
-    Temperatures temperatures{log.unit(), reader};
+    Temperatures temperatures{log.unit()};
     TestSupport::TestDirectory dir;
 };
 
 TEST_F(TemperaturesTest, ExampleBandsFollowEachOther) {
-    configure(
-        dir.write("temperatures.txt", "# ages in days\nhot 7\nwarm   30 # a month\n\ncold 365\r\nfrozen INFINITY\n"));
-    ASSERT_TRUE(temperatures.loadTemperatures());
+    ASSERT_TRUE(temperatures.loadTemperaturesFile(
+        dir.write("temperatures.txt", "# ages in days\nhot 7\nwarm   30 # a month\n\ncold 365\r\nfrozen INFINITY\n")));
     Bands expected{"hot 0..7", "warm 8..30", "cold 31..365", "frozen 366..-1"};
     EXPECT_EQ(describe(temperatures.accessBands()), expected);
     EXPECT_EQ(describe(temperatures.modifyBands()), expected);
@@ -85,7 +76,7 @@ TEST_F(TemperaturesTest, BandsThatAreNoNumberOrOutOfOrderAreFatal) {
         {"hot infinity\nnever 5\n", "no band after one without limit|never 5|2|t.txt"},
     };
     for (const auto& [text, expected] : cases) {
-        Temperatures fresh(log.unit(), reader);
+        Temperatures fresh(log.unit());
         log.clear();
         EXPECT_FALSE(fresh.loadTemperaturesText(text, "t.txt")) << text;
         EXPECT_EQ(log.messages("FATAL", 25), (Bands{expected})) << text;
@@ -104,34 +95,14 @@ TEST_F(TemperaturesTest, FilesOutsideTheBandsOrWithoutStatus) {
 
     // No bands at all: nothing is classified.
     std::string path = dir.write("empty.txt", "# nothing here\n\n");
-    configure(path);
-    Temperatures none(log.unit(), reader);
-    ASSERT_TRUE(none.loadTemperatures());
+    log.clear();
+    Temperatures none(log.unit());
+    ASSERT_TRUE(none.loadTemperaturesFile(path));
     EXPECT_EQ(log.messages("WARNING", 24), (Bands{path}));
     access = modify = "UNKNOWN";
     none.temperaturesOf("gone.txt", access, modify, missing);
     EXPECT_EQ(access + "/" + modify, "UNKNOWN/UNKNOWN");
     EXPECT_EQ(log.messages("WARNING", 15), (Bands{"gone.txt"}));
-}
-
-TEST_F(TemperaturesTest, LoadFailuresAreReported) {
-    EXPECT_FALSE(temperatures.loadTemperatures());  // no configuration at all
-    EXPECT_EQ(log.messages("FATAL", 2), (Bands{"hoardscan.temperatures"}));
-    EXPECT_EQ(log.debugTexts().back(), "No temperatures file configured.");
-
-    std::string missing = dir.child("missing.txt");
-    configure(missing);
-    EXPECT_FALSE(temperatures.loadTemperatures());
-    EXPECT_EQ(log.messages("FATAL", 3), (Bands{"hoardscan.temperatures|" + missing}));
-    EXPECT_EQ(log.debugTexts().back(), "Temperaturs file \"" + missing + "\" does not exist.");
-
-    // A value that is there but no file name is invalid, not missing.
-    const std::string directory = dir.child("sub") + "/";
-    configure(directory);
-    EXPECT_FALSE(temperatures.loadTemperatures());
-    EXPECT_EQ(log.messages("FATAL", 34), (Bands{"hoardscan.temperatures|" + directory +
-                                                "|a file name without * or ? that does not end in a "
-                                                "separator expected"}));
 }
 
 }  // namespace

@@ -5,20 +5,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "config/ConfReader.h"
 #include "files/FileOps.h"
-#include "hoardscan/AttributeNames.h"
-#include "hoardscan/DriveCheck.h"
-#include "hoardscan/FileTypes.h"
-#include "hoardscan/Owners.h"
-#include "hoardscan/ResultFiles.h"
-#include "hoardscan/RuleDecisions.h"
 #include "hoardscan/RulesFiles.h"
 #include "hoardscan/RulesTestSupport.h"
-#include "hoardscan/Tallies.h"
-#include "hoardscan/Temperatures.h"
-#include "hoardscan/Walk.h"
-#include "logger/ConfigurationLog.h"
+#include "hoardscan/ScanEngine.h"
+#include "hoardscan/ScanSettings.h"
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 
@@ -104,7 +95,8 @@ public:
     std::atomic<int> subdirectoryOpens{0};
 };
 
-// The whole engine over a fresh tree, without and with helpers reading ahead (the parameter).
+// The whole engine, as the program wires it, over a fresh tree, without and with helpers reading
+// ahead (the parameter).
 class WalkTest : public ::testing::TestWithParam<unsigned> {
 protected:
     WalkTest() : root(fs::canonical(directory.path()).string()) {
@@ -118,37 +110,27 @@ protected:
     }
 
     void walk(const std::string& fileSystems, const std::string& accounts, int32_t scheme = FileTypes::Extension) {
-        RuleTables tables;
-        RulesFiles files(log.unit(), identity, tables);
+        settings.fileTypeScheme = scheme;
+        settings.readAhead = helpers;
+        engine = std::make_unique<ScanEngine>(log.unit(), settings, identity, 1);
+        RulesFiles files(log.unit(), identity, engine->tables);
         ASSERT_TRUE(files.loadFileSystemsText(fileSystems, "fs.rules"));
         ASSERT_TRUE(files.loadAccountsText(accounts, "accounts.rules"));
-        RuleDecisions decisions(log.unit(), identity, tables);
-        ConfReader reader(makeSmart<ConfigurationLog>(log.centre()));
-        FileTypes types(log.unit(), reader, tallies);
-        types.setScheme(scheme);
-        Temperatures temperatures(log.unit(), reader);
-        ASSERT_TRUE(temperatures.loadTemperaturesText("hot 7\ncold infinity\n", "t.rules"));
-        Owners owners;
-        DriveCheck driveCheck(log.unit());
-        AttributeNames attributeNames;
-        ResultFiles results(log.unit(), settings, 1);
-        Walk walk(log.unit(), settings, identity,
-                  ScanEngine{decisions, types, owners, temperatures, driveCheck, attributeNames, tallies, results});
-        walk.readAheadWith(helpers);
-        walk.walk(root + "/", "fixed");
-        unfinished = walk.unfinishedDirectories();
+        ASSERT_TRUE(engine->temperatures.loadTemperaturesText("hot 7\ncold infinity\n", "t.rules"));
+        engine->walk.walk(root + "/", "fixed");
+        unfinished = engine->walk.unfinishedDirectories();
     }
 
     // Files of the records whose key holds the text.
     double files(const std::string& keyText = "") const {
         double count = 0;
-        for (const auto& [key, values] : tallies.accountRecords())
+        for (const auto& [key, values] : engine->tallies.accountRecords())
             if (key.find(keyText) != std::string::npos) count += values[0];
         return count;
     }
     double bytes() const {
         double sum = 0;
-        for (const auto& [key, values] : tallies.accountRecords()) sum += values[1];
+        for (const auto& [key, values] : engine->tallies.accountRecords()) sum += values[1];
         return sum;
     }
     std::vector<std::string> processed() const {
@@ -164,7 +146,7 @@ protected:
     RulesTest::TestLog log{4};
     ScanIdentity identity{"PC42", "OSLO"};
     ScanSettings settings;
-    Tallies tallies;
+    std::unique_ptr<ScanEngine> engine;
     uint64_t unfinished = 0;
 };
 
@@ -322,9 +304,7 @@ TEST_P(WalkTest, ATreeChangingUnderTheWalkGivesTheRecordsAndLogOfTheWalkWithoutH
         walk("", "");
         log.onLine(nullptr);
         EXPECT_TRUE(struck);
-        const auto records = tallies.accountRecords();
-        tallies.clearAccountRecords();
-        return std::make_pair(records, lines());
+        return std::make_pair(engine->tallies.accountRecords(), lines());
     };
     const auto alone = walkChanging(0);
     const auto helped = walkChanging(GetParam());

@@ -1,0 +1,55 @@
+#pragma once
+// The scan engine, its stages wired in the order a file travels: the walk (Walk) hands each
+// listed file to the facts stage (FactFinder), which hands a counted file's facts to the
+// tallies (Tallying), which flushes full buffers into the result files (ResultFiles). Made once
+// the settings are read; the parts log through the program's unit.
+
+#include <cstdint>
+#include <string>
+
+#include "hoardscan/DriveCheck.h"
+#include "hoardscan/FactFinder.h"
+#include "hoardscan/FileTypes.h"
+#include "hoardscan/Owners.h"
+#include "hoardscan/ResultFiles.h"
+#include "hoardscan/RuleDecisions.h"
+#include "hoardscan/RuleTables.h"
+#include "hoardscan/Tallies.h"
+#include "hoardscan/Tallying.h"
+#include "hoardscan/Temperatures.h"
+#include "hoardscan/Walk.h"
+
+namespace Quilna {
+
+class LoggerUnit;
+struct ScanIdentity;
+struct ScanSettings;
+
+class ScanEngine {
+public:
+    ScanEngine(LoggerUnit& logger, const ScanSettings& settings, const ScanIdentity& identity, uint32_t processId);
+
+    // The rules files, the file type mapping and the temperatures the settings name; false when
+    // one cannot be used (reported).
+    bool loadRules(LoggerUnit& logger, const ScanSettings& settings, const ScanIdentity& identity);
+
+    // Rules and what the facts are read with.
+    RuleTables tables;
+    RuleDecisions decisions;
+    Tallies tallies;
+    FileTypes fileTypes;
+    Temperatures temperatures;
+    Owners owners;
+    DriveCheck driveCheck;
+    // The stages, from the last to the first.
+    ResultFiles resultFiles;
+    Tallying tallying;
+    FactFinder facts;
+    Walk walk;
+
+private:
+    // The monitored temperature is one of the bands, whatever its letter case.
+    bool findMonitoredBand(LoggerUnit& logger, const ScanSettings& settings);
+};
+
+}  // namespace Quilna

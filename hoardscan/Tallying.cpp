@@ -1,0 +1,48 @@
+#include "hoardscan/Tallying.h"
+
+#include "hoardscan/FileFacts.h"
+#include "hoardscan/ResultFiles.h"
+#include "hoardscan/ScanIdentity.h"
+#include "hoardscan/ScanSettings.h"
+#include "hoardscan/Tallies.h"
+
+namespace Quilna {
+
+Tallying::Tallying(const ScanSettings& settings, const ScanIdentity& identity, Tallies& tallies, ResultFiles& results)
+    : settings_(settings),
+      identity_(identity),
+      tallies_(tallies),
+      results_(results),
+      monitoredBand_(settings.temperatureMonitor) {}
+
+void Tallying::add(FileFacts& facts) {
+    // ":" separates the key's fields; control bytes would break its line.
+    Tallies::sanitizeField(facts.accessTemperature);
+    Tallies::sanitizeField(facts.modifyTemperature);
+    const std::string& access = facts.accessTemperature;
+    Tallies::buildKey(RecordFields{facts.site, identity_.hostName, facts.fileSystem, facts.account, facts.user,
+                                   facts.group, facts.fileType, *facts.statusWord, access, facts.modifyTemperature},
+                      key_);
+    if (tallies_.addAccountRecord(key_, facts.logicalSize, facts.physicalSize)) results_.flushAccountRecords(tallies_);
+
+    if (settings_.temperatureLog && access == monitoredBand_) {
+        if (tallies_.addTemperatureRow(*facts.directory, facts.physicalSize)) results_.flushTemperatureRows(tallies_);
+    }
+    if (settings_.inactiveLog && (access == "cold" || access == "frozen")) {
+        const std::string lastAccess = facts.status.accessed.formatLocal(false, false);
+        if (tallies_.addInactiveRow(*facts.name, *facts.directory, facts.physicalSize, lastAccess, access))
+            results_.flushInactiveRows(tallies_);
+    }
+}
+
+void Tallying::finishResultFiles() {
+    const bool accountsComplete = results_.flushAccountRecords(tallies_) && tallies_.lostAccountRecords() == 0;
+    if (settings_.extensionLog) results_.finishExtensionLog(results_.writeExtensionLog(tallies_));
+    if (settings_.temperatureLog)
+        results_.finishTemperatureLog(results_.flushTemperatureRows(tallies_) && tallies_.lostTemperatureRows() == 0);
+    if (settings_.inactiveLog)
+        results_.finishInactiveRows(results_.flushInactiveRows(tallies_) && tallies_.lostInactiveRows() == 0);
+    results_.finishAccountRecords(accountsComplete);
+}
+
+}  // namespace Quilna

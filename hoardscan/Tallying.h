@@ -1,0 +1,38 @@
+#pragma once
+// The third stage of the scan: each counted file's facts folded into the tallies (its account
+// record by record key; its temperature row and inactive row when those logs are on). A buffer
+// that fills is flushed into the result files (ResultFiles) at once; at the end of the run the
+// last flushes finish them.
+
+#include <string>
+
+namespace Quilna {
+
+class ResultFiles;
+class Tallies;
+struct FileFacts;
+struct ScanIdentity;
+struct ScanSettings;
+
+class Tallying {
+public:
+    Tallying(const ScanSettings& settings, const ScanIdentity& identity, Tallies& tallies, ResultFiles& results);
+
+    // The temperature whose bytes the temperature log counts, as the temperatures file names it.
+    void monitor(const std::string& band) { monitoredBand_ = band; }
+    // The file's temperatures are made fit for a record key on the way.
+    void add(FileFacts& facts);
+    // The last flushes. A file gets its finished name only when its last flush wrote everything
+    // left and nothing was lost on the way (and the run was not stopped, see ResultFiles).
+    void finishResultFiles();
+
+private:
+    const ScanSettings& settings_;
+    const ScanIdentity& identity_;
+    Tallies& tallies_;
+    ResultFiles& results_;
+    std::string monitoredBand_;
+    std::string key_;  // reused per file
+};
+
+}  // namespace Quilna
