@@ -52,9 +52,9 @@ TEST(ScanSettings, ReadIntoOneValueOrReportedByKey) {
 
     const std::optional<ScanSettings> settings = read([](Entries&) {});
     ASSERT_TRUE(settings);
-    EXPECT_EQ(settings->workingDirectory, dir.text() + "/work/");
-    EXPECT_EQ(settings->tempDirectory, dir.text() + "/side/");
-    EXPECT_TRUE(std::filesystem::is_directory(settings->tempDirectory));
+    // Made, and ending in a separator.
+    EXPECT_TRUE(std::filesystem::equivalent(settings->workingDirectory, dir.child("work")));
+    EXPECT_TRUE(std::filesystem::equivalent(settings->tempDirectory + ".", dir.child("side")));
     EXPECT_EQ(settings->temperaturesFile, dir.child("t.rules"));
     EXPECT_EQ(settings->temperatureMonitorSize, 2 * 1048576);
     EXPECT_EQ(settings->readAhead, 3u);
