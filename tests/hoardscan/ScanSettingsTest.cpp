@@ -53,7 +53,7 @@ TEST(ScanSettings, ReadIntoOneValueOrReportedByKey) {
     const std::optional<ScanSettings> settings = read([](Entries&) {});
     ASSERT_TRUE(settings);
     // Made, and ending in a separator.
-    EXPECT_TRUE(std::filesystem::equivalent(settings->workingDirectory, dir.child("work")));
+    EXPECT_TRUE(std::filesystem::equivalent(settings->workingDirectory + ".", dir.child("work")));
     EXPECT_TRUE(std::filesystem::equivalent(settings->tempDirectory + ".", dir.child("side")));
     EXPECT_EQ(settings->temperaturesFile, dir.child("t.rules"));
     EXPECT_EQ(settings->temperatureMonitorSize, 2 * 1048576);
@@ -69,14 +69,14 @@ TEST(ScanSettings, ReadIntoOneValueOrReportedByKey) {
         std::string parameters, debugLine;
     } cases[] = {
         {"temperatures", "", "", 2, "hoardscan.temperatures", "No temperatures file configured."},
-        {"temperatures", "FileName", missing, 3, "hoardscan.temperatures|" + missing,
+        {"temperatures", "FileName", RulesTest::quotedPath(missing), 3, "hoardscan.temperatures|" + missing,
          "Temperaturs file \"" + missing + "\" does not exist."},
         {"temperatures", "FileName", base + "/sub/", 34,
          "hoardscan.temperatures|" + dir.text() +
              "/sub/|a file name without * or ? that does not end in a separator expected",
          ""},
         {"filename", "", "", 2, "hoardscan.filename", "No filename extension mapping file configured."},
-        {"filename", "FileName", missing, 3, "hoardscan.filename|" + missing,
+        {"filename", "FileName", RulesTest::quotedPath(missing), 3, "hoardscan.filename|" + missing,
          "Filename extension mapping file \"" + missing + "\" does not exist."},
         {"read-ahead", "Integer", "17", 34,
          "hoardscan.read-ahead|17|a number of helper threads from 0 (none) to 16 expected", ""},
