@@ -61,8 +61,8 @@ TEST(CollectorFlood, MemoryStaysBoundedAndNoRecordIsLostSilently) {
     fs::create_directory(runtime);
     // The sanitizer reserves more address space than any limit.
     const rlim_t limit = memoryIsMeasured ? rlim_t{256} << 20 : RLIM_INFINITY;
-    CollectorProcess collector({CollectorProcess::program(), "-o", directory.child("collected.log")},
-                               directory.child("collector.err"), "", {{"QUILNA_RUNTIME_DIR", runtime}}, limit);
+    CollectorProcess collector({CollectorProcess::program(), "-o", directory.child("collected.log")}, runtime,
+                               directory.child("collector.err"), "", limit);
     ASSERT_TRUE(collector.ready()) << collector.errors();
     const pid_t senders[2] = {startSender(runtime, directory.child("sent0"), 0),
                               startSender(runtime, directory.child("sent1"), 1)};
@@ -76,7 +76,7 @@ TEST(CollectorFlood, MemoryStaysBoundedAndNoRecordIsLostSilently) {
     const uint64_t sent = std::stoull(TestSupport::TestDirectory::readFile(directory.child("sent0"))) +
                           std::stoull(TestSupport::TestDirectory::readFile(directory.child("sent1")));
     const std::vector<std::string> written =
-        CollectorProcess::collectedLines(TestSupport::TestDirectory::readFile(directory.child("collected.log")));
+        collectedLines(TestSupport::TestDirectory::readFile(directory.child("collected.log")));
     const std::string errors = collector.errors();
     const uint64_t dropped = sumOf(errors, std::regex("(\\d+) records? (?:was|were) dropped"));
     EXPECT_EQ(written.size() + dropped, sent) << errors;

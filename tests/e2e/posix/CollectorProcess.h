@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "RunControl.h"
-#include "text/StringUtils.h"
 
 namespace Quilna::EndToEnd {
 
@@ -16,43 +15,35 @@ public:
     static std::string program() {
         return (fs::path(HOARDSCAN_PROGRAM).parent_path() / "hoardscan-collector").string();
     }
-    // The name each collected line starts with.
-    static std::string host() {
-        std::string name;
-        platform().computerName(name);
-        return StringUtils::toUpper(name);
-    }
-    // The lines of a collector's output without that name (a line that lacks it stays whole).
-    static std::vector<std::string> collectedLines(const std::string& output) {
-        std::vector<std::string> lines = logLines(output);
-        for (std::string& line : lines)
-            if (line.starts_with(host() + " ")) line.erase(0, host().size() + 1);
-        return lines;
-    }
 
-    // words: the collector and its arguments, or a wrapper that starts it; environment: for it alone.
-    CollectorProcess(std::vector<std::string> words, std::string errors, const std::string& standardOutput = "",
-                     std::vector<std::pair<std::string, std::string>> environment = {}, rlim_t addressSpace = 0)
-        : ChildProcess(std::move(words), {standardOutput.empty() ? errors : standardOutput,
-                                          standardOutput.empty() ? "" : errors,
-                                          std::move(environment),
+    // words: the collector and its arguments, or a wrapper that starts it; runtime: its runtime directory.
+    CollectorProcess(std::vector<std::string> words, const std::string& runtime, std::string errors,
+                     const std::string& output = "", rlim_t addressSpace = 0)
+        : ChildProcess(std::move(words), {output.empty() ? errors : output,
+                                          output.empty() ? "" : errors,
+                                          {{"QUILNA_RUNTIME_DIR", runtime}},
                                           "",
                                           {},
                                           addressSpace == RLIM_INFINITY ? 0 : addressSpace}),
           errors_(std::move(errors)) {}
 
-    pid_t pid() const { return id(); }
     // Ready once it has said so on standard error; false when it ended instead.
     bool ready() const {
         eventually([&] { return errors().find("receiving on mailslot") != std::string::npos || ended(); }, 10s);
         return !ended() && errors().find("receiving on mailslot") != std::string::npos;
     }
     std::string errors() const { return TestSupport::TestDirectory::readFile(errors_); }
-    // Its view of a path, which differs inside a mount namespace of its own: only while it runs.
-    std::string inside(const std::string& path) const { return "/proc/" + std::to_string(pid()) + "/root" + path; }
 
 private:
     std::string errors_;
 };
+
+// The lines a collector wrote, without the computer's name each starts with (a line that lacks it stays whole).
+inline std::vector<std::string> collectedLines(const std::string& output) {
+    std::vector<std::string> lines = logLines(output);
+    for (std::string& line : lines)
+        if (line.starts_with(host() + " ")) line.erase(0, host().size() + 1);
+    return lines;
+}
 
 }  // namespace Quilna::EndToEnd

@@ -20,7 +20,8 @@ using TestSupport::TestDirectory;
 
 // Log records reach it in its catalogue's words, debug records do not; junk is skipped and
 // reported, control bytes are escaped so that no record ends its line, and a record that names
-// a thread of another process is marked. A second collector cannot take the name.
+// a thread of another process is marked. Its command line is answered or refused, and output
+// that cannot be written costs lines, not the collector.
 TEST(Collector, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
     TestSupport::LogStateScope state;
     setDebugLevel(5);
@@ -28,11 +29,11 @@ TEST(Collector, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
     TestDirectory directory;
     TestSupport::EnvironmentScope runtimeDirectory{"QUILNA_RUNTIME_DIR", directory.child("runtime")};
     const std::string outputPath = directory.child("collected.log");
-    auto start = [&](const std::vector<std::string>& arguments, const std::string& name) {
+    auto start = [&](const std::vector<std::string>& arguments, const std::string& name,
+                     const std::string& output = "") {
         std::vector<std::string> words{CollectorProcess::program()};
         words.insert(words.end(), arguments.begin(), arguments.end());
-        return std::make_unique<CollectorProcess>(words, directory.child(name + ".err"),
-                                                  directory.child(name + ".out"));
+        return std::make_unique<CollectorProcess>(words, directory.child("runtime"), directory.child(name), output);
     };
     TestSupport::CapturedLog chain{
         makeSmart<LogMessengerIPC>(SmartPointer<LoggerAgent>(makeSmart<TestSupport::MemoryAgent>()))};
@@ -42,7 +43,19 @@ TEST(Collector, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
                     "// messages of the storage module\r\n5: Disk %s is full (%i percent).\r\n");
     const auto collector = start({"-o", outputPath, "-m", directory.child("LogMessages")}, "first");
     ASSERT_TRUE(collector->ready()) << collector->errors();
-    EXPECT_EQ(start({"-o", outputPath}, "second")->wait(), 1);
+    // A second collector cannot take the name; the command line is answered or refused.
+    const std::vector<std::tuple<std::vector<std::string>, int, std::string>> others{
+        {{"-o", outputPath}, 1, "cannot receive on mailslot Quilna_Core: "},
+        {{"--help"}, 0, "Usage: hoardscan-collector [-o FILE]"},
+        {{"-x"}, 2, "hoardscan-collector: unknown argument \"-x\"\nUsage: "},
+        {{"-n"}, 2, "hoardscan-collector: option -n needs a value\nUsage: "},
+        {{"-o", directory.child("none/collected.log")}, 1, "cannot open " + directory.child("none/collected.log")},
+    };
+    for (const auto& [arguments, exitCode, said] : others) {
+        const auto other = start(arguments, "other");
+        EXPECT_EQ(other->wait(), exitCode) << said;
+        EXPECT_NE(other->errors().find(said), std::string::npos) << other->errors();
+    }
 
     MailSlot sender(IPCMode::LocalSender, LogMessengerIPC::collectorMailslot);
     sender.send("hello junk");
@@ -51,7 +64,7 @@ TEST(Collector, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
     borrowed.kind = LogRecord::Log;
     borrowed.messageId = 8;
     borrowed.text = (ParamStream() << "borrowed thread").text();
-    borrowed.thread = static_cast<uint32_t>(collector->pid());
+    borrowed.thread = static_cast<uint32_t>(collector->id());
     sender.send(IPCEnvelope{IPCEnvelope::logMessage, "", LogCommons::serializeRecord(borrowed), ""}.build());
     EXPECT_TRUE(unit.warning(5, ParamStream() << "/data" << 97));
     EXPECT_TRUE(unit.debug(1, "stays local"));
@@ -61,12 +74,12 @@ TEST(Collector, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
         << collector->errors();
     EXPECT_EQ(collector->stop(), 0);
 
-    const std::string host = CollectorProcess::host() + " ";
+    const std::string host = EndToEnd::host() + " ";
     const std::vector<std::string> lines = logLines(output());
     ASSERT_EQ(lines.size(), 3u) << output();
     EXPECT_EQ(lines[0].rfind(host + "[sent by process " + std::to_string(::getpid()) + " of user " +
                                  std::to_string(::geteuid()) + ", which has no thread " +
-                                 std::to_string(collector->pid()) + "] ",
+                                 std::to_string(collector->id()) + "] ",
                              0),
               0u)
         << lines[0];
@@ -79,6 +92,24 @@ TEST(Collector, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
     EXPECT_NE(errors.find("skipped a message of 11 bytes (not an envelope): \"hello junk.\""), std::string::npos)
         << errors;
     EXPECT_NE(errors.find("(not a log record)"), std::string::npos) << errors;
+
+    // Another mailslot, and standard output that cannot be written (a full disk): said once,
+    // lines are lost and counted.
+    const auto full = start({"-n", "Test_Slot"}, "full.err", "/dev/full");
+    ASSERT_TRUE(full->ready()) << full->errors();
+    MailSlot toFull(IPCMode::LocalSender, "Test_Slot");
+    for (int i = 0; i < 3; ++i)
+        toFull.send(IPCEnvelope{IPCEnvelope::logMessage, "", LogCommons::serializeRecord(borrowed), ""}.build());
+    EXPECT_TRUE(eventually([&] { return full->errors().find("cannot write to") != std::string::npos; }));
+    EXPECT_EQ(full->stop(), 0);
+    EXPECT_EQ(countOf(full->errors(), "cannot write to "), 1u) << full->errors();
+    EXPECT_NE(full->errors().find("cannot write to standard output: No space left on device; lines are lost until it "
+                                  "can be written again"),
+              std::string::npos)
+        << full->errors();
+    EXPECT_NE(full->errors().find("3 lines were lost; standard output could not be written again before the end"),
+              std::string::npos)
+        << full->errors();
 }
 
 }  // namespace

@@ -48,13 +48,13 @@ TEST(KilledScan, AScanKilledAtRandomMomentsNeverLeavesAPartialFinishedFile) {
         for (int f = 0; f < perDirectory; ++f)
             installation.file("d" + std::to_string(d) + "/f" + std::to_string(f) + ".t" + std::to_string(f % 7),
                               static_cast<size_t>(f * 13), (d * 100 + f) % 500, f);
-    installation.settings["log.debug-level"] = {"Integer", "4"};
-    installation.settings["buffer"] = {"Integer", "20"};
-    installation.settings["inactive-log"] = {"Bool", "true"};
-    installation.settings["temperature-log"] = {"Bool", "true"};
-    installation.settings["temperature-monitor"] = {"String", "cold"};
-    installation.settings["temperature-monitor-size"] = {"Integer", "0"};
-    installation.settings["extension"] = {"Bool", "true"};
+    installation.settings["hoardscan.log.debug-level"] = {"Integer", "4"};
+    installation.settings["hoardscan.buffer"] = {"Integer", "20"};
+    installation.settings["hoardscan.inactive-log"] = {"Bool", "true"};
+    installation.settings["hoardscan.temperature-log"] = {"Bool", "true"};
+    installation.settings["hoardscan.temperature-monitor"] = {"String", "cold"};
+    installation.settings["hoardscan.temperature-monitor-size"] = {"Integer", "0"};
+    installation.settings["hoardscan.extension"] = {"Bool", "true"};
 
     // A whole run: what every finished file must hold, and how many log lines a run writes.
     ASSERT_EQ(installation.run(), 0) << installation.log();

@@ -55,16 +55,16 @@ struct MistakeCase {
 TEST(RunOutcome, ConfigurationAndRulesMistakesAreNamedWithTheirFileLineAndValue) {
     const std::vector<MistakeCase> cases{
         {[](ScanInstallation& i) {
-             i.settings["extension"] = {"Bool", "ture"};
+             i.settings["hoardscan.extension"] = {"Bool", "ture"};
          },
          1, "The setting hoardscan.extension has the value 'ture', which is not valid: true or false expected."},
         {[](ScanInstallation& i) {
-             i.settings["extension"] = {"Bool", "false' {} } x () = '"};
+             i.settings["hoardscan.extension"] = {"Bool", "false' {} } x () = '"};
          },
          1, "Unexpected '}': it closes no entry."},
         {[](ScanInstallation& i) { i.temperaturesRules = "hot 30\nwarm 7\n"; }, 1,
          "Expected \"more than 30 days\" but found \"7\" in line 2 of "},
-        {[](ScanInstallation& i) { i.settings.erase("filesystems-in-parallel"); }, 2,
+        {[](ScanInstallation& i) { i.settings.erase("hoardscan.filesystems-in-parallel"); }, 2,
          "The setting hoardscan.filesystems-in-parallel is missing"},
     };
     for (const MistakeCase& mistake : cases) {
@@ -87,7 +87,9 @@ TEST(RunOutcome, ConfigurationAndRulesMistakesAreNamedWithTheirFileLineAndValue)
 }
 
 // SIGTERM (and SIGINT) stop the walk at the next file: what was counted is written under the
-// unfinished names. SIGHUP (log-off) lets the scan finish.
+// unfinished names. SIGHUP (log-off) lets the scan finish, and so does the death of the collector
+// it forwards to. A warning at every file (an account placeholder deeper than any path) is
+// logged a hundred times, and the rest counted.
 TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {
     for (const auto& [signal, exitCode, name] :
          {std::tuple{SIGTERM, 143, "SIGTERM"}, std::tuple{SIGHUP, 0, "SIGHUP"}}) {
@@ -96,18 +98,29 @@ TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {
         const int files = 3000;
         for (int f = 0; f < files; ++f)
             installation.file("d" + std::to_string(f % 30) + "/f" + std::to_string(f), 1, 100, 100);
-        installation.settings["log.debug-level"] = {"Integer", "4"};  // a line per file: a scan of a while
-        installation.settings["inactive-log"] = {"Bool", "true"};
+        installation.settings["hoardscan.log.debug-level"] = {"Integer", "4"};  // a line per file: a scan of a while
+        installation.settings["hoardscan.inactive-log"] = {"Bool", "true"};
+        installation.accountsRules =
+            "{\nsite=*\nmap\n{\nhosts\n{\nhost=*\nentries\n{\nentry\n{\ndir=*\naccount=%99%\n}\n}\n}\n}\n}\n";
         installation.writeInstallation();
-        LogFollower follower(installation.base() + "/log/HoardscanDebug.log");
+        const std::string collected = installation.at("collected.log");
+        CollectorProcess collector({CollectorProcess::program(), "-o", collected}, installation.at("runtime"),
+                                   installation.at("collector.err"));
+        ASSERT_TRUE(collector.ready()) << collector.errors();
+        LogFollower follower(installation.at("log/HoardscanDebug.log"));
         const pid_t scan = installation.start();
         ASSERT_TRUE(follower.waitFor("Processing file \"", scan)) << installation.log();
+        EXPECT_EQ(collector.stop(SIGKILL), -1);
         ::kill(scan, signal);
         ASSERT_EQ(installation.wait(scan), exitCode) << installation.log();
         EXPECT_EQ(installation.logCount("Got quit signal."), 1u) << installation.log();
         EXPECT_EQ(installation.logCount("Hoardscan has finished with exit code " + std::to_string(exitCode)), 1u);
+        const std::string kept = TestSupport::TestDirectory::readFile(collected);
+        EXPECT_TRUE(kept.empty() || kept.ends_with("\r\n")) << kept;
         if (exitCode == 0) {
             EXPECT_EQ(filesCounted(installation.dataFile()), files);
+            EXPECT_EQ(installation.logCount("Account placeholder number 99 goes deeper"), 100u);
+            EXPECT_EQ(installation.logCount("Message 19 was left out of the log 2900 more times in this run"), 1u);
             continue;
         }
         const std::string unfinished = installation.resultFile("results", "Hoardscan", ".make");
@@ -122,45 +135,29 @@ TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {
     }
 }
 
-// The unfinished files of a killed run are removed by a later run once their process is gone
-// and a day has passed; a fresh one, or one whose process still runs, stays.
-TEST(RunOutcome, UnfinishedFilesOfRunsLongGoneAreRemovedAtStart) {
-    ScanInstallation installation;
-    installation.file("a.txt", 10);
-    ASSERT_EQ(installation.run(), 0);
-    const pid_t gone = installation.processId;  // a run that has ended: its id is free
-    auto unfinished = [&](const std::string& sub, const std::string& stem, pid_t process, int64_t ageDays) {
-        const std::string path = installation.base() + "/" + sub + "/" + stem + "-" +
-                                 std::to_string(installation.dayStamp - 86400) + "-" + std::to_string(process) +
-                                 (sub == "side" ? ".csv.make" : ".make");
-        std::ofstream(path) << "1:0:29:x\n";
-        ScanInstallation::age(path, ageDays, ageDays);
-        return path;
-    };
-    const std::string stale = unfinished("results", "Hoardscan", gone, 2);
-    const std::string staleTable = unfinished("side", "HoardscanInactive", gone, 2);
-    const std::string fresh = unfinished("results", "Hoardscan", gone + 100000, 0);
-    const std::string running = unfinished("results", "Hoardscan", ::getpid(), 2);
-
-    ASSERT_EQ(installation.run(), 0) << installation.log();
-    for (const std::string& kept : {fresh, running}) EXPECT_TRUE(fs::exists(kept)) << kept;
-    for (const std::string& removed : {stale, staleTable}) {
-        EXPECT_FALSE(fs::exists(removed));
-        EXPECT_EQ(installation.logCount("Removed the unfinished result file " + removed + ": the run of process " +
-                                        std::to_string(gone)),
-                  1u)
-            << installation.log();
-    }
-}
-
 // The closing record counts what the run did and reaches the collector like every other record;
-// only the collector's own user (and root) may send to it, so both run as that user.
+// only the collector's own user (and root) may send to it, so both run as that user. The
+// unfinished files of a killed run are removed at start once their process is gone and a day
+// has passed; a fresh one, or one whose process still runs, stays.
 TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
     ScanInstallation installation;
     installation.file("a.txt", 1000);
     installation.file("b/c.txt", 234);
     fs::create_directories(installation.path("locked/inner"));
     installation.writeInstallation();
+    TestSupport::ChildProcess ended({"true"});
+    ASSERT_EQ(ended.wait(), 0);
+    auto unfinished = [&](const std::string& sub, const std::string& stem, pid_t process, int64_t ageDays) {
+        const std::string path = installation.at(sub + "/" + stem + "-1356998400-" + std::to_string(process) +
+                                                 (sub == "side" ? ".csv.make" : ".make"));
+        std::ofstream(path) << "1:0:29:x\n";
+        ScanInstallation::age(path, ageDays, ageDays);
+        return path;
+    };
+    const std::vector<std::string> removed = {unfinished("results", "Hoardscan", ended.id(), 2),
+                                              unfinished("side", "HoardscanInactive", ended.id(), 2)};
+    const std::vector<std::string> kept = {unfinished("results", "Hoardscan", ended.id() + 100000, 0),
+                                           unfinished("results", "Hoardscan", ::getpid(), 2)};
     std::vector<std::string> wrapper;
     std::string program = CollectorProcess::program();
     if (runningAsRoot()) {
@@ -171,8 +168,7 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
     std::vector<std::string> words = wrapper;
     words.insert(words.end(), {program, "-o", installation.base() + "/collected.log", "-m",
                                installation.base() + "/conf/LogMessages"});
-    CollectorProcess collector(words, installation.base() + "/collector.err", "",
-                               {{"QUILNA_RUNTIME_DIR", installation.base() + "/runtime"}});
+    CollectorProcess collector(words, installation.at("runtime"), installation.at("collector.err"));
     ASSERT_TRUE(collector.ready()) << collector.errors();
     fs::permissions(installation.path("locked"), fs::perms::none);
     ASSERT_EQ(installation.run(wrapper), 0) << installation.log();
@@ -186,6 +182,14 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
         return TestSupport::TestDirectory::readFile(installation.base() + "/collected.log").find(rest) !=
                std::string::npos;
     })) << TestSupport::TestDirectory::readFile(installation.base() + "/collected.log");
+    for (const std::string& path : kept) EXPECT_TRUE(fs::exists(path)) << path;
+    for (const std::string& path : removed) {
+        EXPECT_FALSE(fs::exists(path));
+        EXPECT_EQ(installation.logCount("Removed the unfinished result file " + path + ": the run of process " +
+                                        std::to_string(ended.id())),
+                  1u)
+            << installation.log();
+    }
 }
 
 }  // namespace

@@ -15,12 +15,12 @@ void writeEveryResultFile(ScanInstallation& installation) {
     installation.file("a.doc", 10, 400, 400);
     installation.file("b.unknown", 20, 1, 1);
     installation.fileTypesRules = "default=plainfile\ndocuments\n{\ndoc\n}\n";
-    installation.settings["filetype"] = {"Integer", "1"};
-    installation.settings["inactive-log"] = {"Bool", "true"};
-    installation.settings["temperature-log"] = {"Bool", "true"};
-    installation.settings["temperature-monitor"] = {"String", "hot"};
-    installation.settings["temperature-monitor-size"] = {"Integer", "0"};
-    installation.settings["extension"] = {"Bool", "true"};
+    installation.settings["hoardscan.filetype"] = {"Integer", "1"};
+    installation.settings["hoardscan.inactive-log"] = {"Bool", "true"};
+    installation.settings["hoardscan.temperature-log"] = {"Bool", "true"};
+    installation.settings["hoardscan.temperature-monitor"] = {"String", "hot"};
+    installation.settings["hoardscan.temperature-monitor-size"] = {"Integer", "0"};
+    installation.settings["hoardscan.extension"] = {"Bool", "true"};
 }
 
 // The names of this process's result files, as the program (after exec) will give them.
@@ -32,14 +32,14 @@ std::vector<std::string> ownResultNames(const ScanInstallation& installation) {
 }
 
 // The log rotated at the start of the run, into a name the registry's values fix.
-void rotateTheLogAtStart(const ScanInstallation& installation) {
-    const std::string log = installation.base() + "/log/HoardscanDebug.log";
+void rotateTheLogAtStart(ScanInstallation& installation) {
+    const std::string log = installation.at("log/HoardscanDebug.log");
     std::ofstream(log, std::ios::binary) << "an earlier run's line\r\n";
     fs::permissions(log, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);  // as it made it
-    std::ofstream(installation.base() + "/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna/Resources.reg",
-                  std::ios::binary | std::ios::app)
-        << "\"LogFileRotationScheme\"=\"init\"\r\n\"HoardscanLogOpened\"=\"20130101T120000\"\r\n"
-           "\"HoardscanLogCounter\"=\"7\"\r\n";
+    installation.resources["LogFileRotationScheme"] = "init";
+    installation.resources["HoardscanLogOpened"] = "20130101T120000";
+    installation.resources["HoardscanLogCounter"] = "7";
+    installation.writeInstallation();
 }
 constexpr const char* rotatedLog = "/log/HoardscanDebug_20130101T120000_7.log";
 
@@ -52,14 +52,12 @@ mode_t modeOf(const fs::path& path) {
 TEST(Safety, EveryFileTheProgramMakesIsReadableByItsOwnerAndGroupOnly) {
     ScanInstallation installation;
     writeEveryResultFile(installation);
-    installation.writeInstallation();
     rotateTheLogAtStart(installation);
-    fs::remove(installation.base() + "/runtime");
+    fs::remove(installation.at("runtime"));
     // Whatever the umask: the modes are the program's own.
     const mode_t before = ::umask(0);
-    CollectorProcess collector({CollectorProcess::program(), "-o", installation.base() + "/log/collected.log"},
-                               installation.base() + "/collector.err", "",
-                               {{"QUILNA_RUNTIME_DIR", installation.base() + "/runtime"}});
+    CollectorProcess collector({CollectorProcess::program(), "-o", installation.at("log/collected.log")},
+                               installation.at("runtime"), installation.at("collector.err"));
     ::umask(before);
     ASSERT_TRUE(collector.ready()) << collector.errors();
     ASSERT_EQ(installation.wait(installation.start({}, [] { ::umask(0); })), 0) << installation.log();
@@ -128,8 +126,8 @@ TEST(Safety, LinksAndFifosPlantedAtEveryNameTheProgramWritesAreRefusedAtOnce) {
         for (const std::string& name :
              {base + rotatedLog, runtime + "/locks/Quilna_MailSlot", runtime + "/mailslot/Quilna_Core.lock"})
             ASSERT_TRUE(plant(name)) << name;
-        CollectorProcess collector({CollectorProcess::program(), "-o", base + "/collected.log"},
-                                   base + "/collector.err", "", {{"QUILNA_RUNTIME_DIR", runtime}});
+        CollectorProcess collector({CollectorProcess::program(), "-o", base + "/collected.log"}, runtime,
+                                   base + "/collector.err");
         ASSERT_TRUE(collector.ready()) << collector.errors();
         EXPECT_EQ(runToItsEnd(installation,
                               [&] {
@@ -154,8 +152,9 @@ TEST(Safety, LinksAndFifosPlantedAtEveryNameTheProgramWritesAreRefusedAtOnce) {
 
         // The log's lock, the resources file, the log itself: the run goes on and says why.
         const std::string log = base + "/log/HoardscanDebug.log";
-        const std::string resources = base + "/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna/Resources.reg";
-        for (const std::string& place : {runtime + "/locks/HoardscanDebug.log", resources, log}) {
+        for (const char* name : {"LogFileRotationScheme", "HoardscanLogOpened", "HoardscanLogCounter"})
+            installation.resources.erase(name);
+        for (const std::string& place : {runtime + "/locks/HoardscanDebug.log", installation.resourcesFile(), log}) {
             fs::remove(log);  // a new log stores when it was opened
             ASSERT_TRUE(plant(place));
             EXPECT_EQ(runToItsEnd(installation), 0) << installation.output();
@@ -169,8 +168,7 @@ TEST(Safety, LinksAndFifosPlantedAtEveryNameTheProgramWritesAreRefusedAtOnce) {
         // The collector's output.
         const std::string output = base + "/collected.out";
         ASSERT_TRUE(plant(output));
-        CollectorProcess refusing({CollectorProcess::program(), "-o", output}, base + "/refusing.err", "",
-                                  {{"QUILNA_RUNTIME_DIR", runtime}});
+        CollectorProcess refusing({CollectorProcess::program(), "-o", output}, runtime, base + "/refusing.err");
         EXPECT_EQ(refusing.wait(), 1);
         EXPECT_NE(refusing.errors().find("cannot open " + output + " for appending: \"" + output + refused),
                   std::string::npos)
@@ -208,7 +206,7 @@ TEST(Safety, PlacesThatAnotherUserControlsAreRefusedAndNothingIsMadeInThem) {
             fs::permissions(hostile, fs::perms::all);
         }
         if (std::string(place.directory) == "outer")
-            installation.settings["working-dir"] = {"DirName", hostile + "/inner"};
+            installation.settings["hoardscan.working-dir"] = {"DirName", hostile + "/inner"};
 
         // Another user's socket where the collector would receive: it gets nothing.
         TestSupport::Handshake handshake;
@@ -237,8 +235,7 @@ TEST(Safety, PlacesThatAnotherUserControlsAreRefusedAndNothingIsMadeInThem) {
         EXPECT_NE(said.find("\"" + hostile + place.refusal), std::string::npos) << said;
         EXPECT_TRUE(!*place.made || !fs::exists(installation.base() + "/" + place.made));
         if (std::string(place.directory) == "runtime") {
-            CollectorProcess collector({CollectorProcess::program()}, installation.base() + "/collector.err", "",
-                                       {{"QUILNA_RUNTIME_DIR", hostile}});
+            CollectorProcess collector({CollectorProcess::program()}, hostile, installation.at("collector.err"));
             EXPECT_EQ(collector.wait(), 1);
             EXPECT_NE(collector.errors().find("the runtime directory \"" + hostile +
                                               "\" cannot be used: the directory \"" + hostile + place.refusal),

@@ -13,8 +13,8 @@ TEST(ScanBadInput, UnwritableResultDirectoriesAreTriedOncePerFlushAndEndWithExit
     if (!runningAsRoot()) GTEST_SKIP() << "needs a directory its user cannot write";
     ScanInstallation installation;
     for (int i = 0; i < 100; ++i) installation.file("f" + std::to_string(i) + ".txt", 10, 100, i);
-    installation.settings["buffer"] = {"Integer", "10"};
-    installation.settings["inactive-log"] = {"Bool", "true"};
+    installation.settings["hoardscan.buffer"] = {"Integer", "10"};
+    installation.settings["hoardscan.inactive-log"] = {"Bool", "true"};
     const std::vector<std::string> asNobody = installation.giveTo(nobody(), nobodyGroup());
     ASSERT_EQ(::chown((installation.base() + "/side").c_str(), 0, 0), 0);
     ASSERT_EQ(installation.run(asNobody), 3) << installation.log();

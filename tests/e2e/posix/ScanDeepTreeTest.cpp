@@ -61,7 +61,7 @@ double scanChain(int depth) {
     ScanInstallation installation;
     DeepChain chain(installation.tree(), depth);
     EXPECT_EQ(chain.files(), depth / filesEvery + 1);
-    installation.settings["inactive-log"] = {"Bool", "true"};
+    installation.settings["hoardscan.inactive-log"] = {"Bool", "true"};
 
     EXPECT_EQ(installation.run(), 0) << installation.log() << installation.output();
 

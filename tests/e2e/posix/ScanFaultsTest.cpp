@@ -31,7 +31,7 @@ TEST(ScanFaults, ADirectoryMovedAwayAboveTheWalkCostsOnlyWhatWasLeftOfIt) {
     }
     ASSERT_GT(after, 0);
     fs::create_directories(installation.base() + "/elsewhere");
-    installation.settings["log.debug-level"] = {"Integer", "4"};
+    installation.settings["hoardscan.log.debug-level"] = {"Integer", "4"};
     installation.writeInstallation();
 
     LogFollower follower(installation.base() + "/log/HoardscanDebug.log");

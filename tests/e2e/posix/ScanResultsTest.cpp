@@ -1,4 +1,4 @@
-// The real program on generated trees: every name counted under itself, bytes on disk as du sees them.
+// The real program on a generated tree: every name counted under itself, bytes on disk as du sees them.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -11,42 +11,15 @@ namespace {
 
 // Names in several scripts, an emoji and a path of more than 300 characters: every file is
 // counted and listed under its own name, byte for byte, and its owner found (as on Windows).
-TEST(ScanResults, NamesInEveryScriptAndLongPathsAreCountedUnderTheirOwnNames) {
+// Bytes on disk per file are what du counts (allocated blocks, links not followed): sparse
+// files, an empty one, links of every length.
+TEST(ScanResults, EveryNameIsCountedUnderItselfWithTheBytesOnDiskThatDuCounts) {
     ScanInstallation installation;
-    std::set<std::string> expected;
+    std::set<std::string> inactive;
     for (const UnicodeTree::File& file : UnicodeTree::files()) {
         installation.file(file.path, file.size, 400, 400);
-        expected.insert(file.path);
+        inactive.insert(file.path);
     }
-    installation.settings["filetype"] = {"Integer", "3"};
-    installation.settings["inactive-log"] = {"Bool", "true"};
-    installation.accountsRules = UnicodeTree::accountsRules(installation.tree(), '/');
-    ASSERT_EQ(installation.run(), 0) << installation.log();
-
-    const size_t below = installation.tree().size() + 1;
-    std::map<std::string, double> counted;
-    std::set<std::string> inactive;
-    for (const AccountRecord& record : ResultFileReader(installation.dataFile()).accountRecords()) {
-        const std::string path = record.key[KeyField::FileSystem].substr(below) + record.key[KeyField::FileType];
-        counted[path] += record.values.files;
-        EXPECT_NE(record.key[KeyField::User], "UNDEF") << path;
-        const bool accounted = path.starts_with(UnicodeTree::accountedDirectory() + "/");
-        EXPECT_EQ(record.key[KeyField::Account], accounted ? UnicodeTree::accountOfDirectory() : "other") << path;
-    }
-    for (const InactiveRow& row :
-         ResultFileReader(installation.resultFile("side", "HoardscanInactive", ".csv")).inactiveRows())
-        inactive.insert(row.directory.substr(below) + row.name);
-    std::map<std::string, double> once;
-    for (const std::string& path : expected) once[path] = 1;
-    EXPECT_EQ(counted, once);
-    EXPECT_EQ(inactive, expected);
-}
-
-// Bytes on disk per file as du counts them (allocated blocks, links not followed): sparse files,
-// an empty one, links of every length.
-TEST(ScanResults, SparseFilesAndLinksTakeTheBytesOnDiskThatDuCounts) {
-    ScanInstallation installation;
-    installation.file("plain.txt", 5000);
     installation.file("empty.txt", 0);
     auto sparse = [&](const std::string& name, off_t size, std::vector<off_t> written) {
         const int fd = ::open(installation.path(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -58,24 +31,41 @@ TEST(ScanResults, SparseFilesAndLinksTakeTheBytesOnDiskThatDuCounts) {
     };
     sparse("gigabyte-hole.img", off_t{1} << 30, {off_t{512} << 20});
     sparse("two-parts.img", off_t{64} << 20, {0, off_t{40} << 20});
-    fs::create_symlink("plain.txt", installation.path("short-link"));
+    fs::create_symlink("empty.txt", installation.path("short-link"));
     fs::create_symlink(std::string(200, 'x'), installation.path("long-link"));
-    installation.settings["filetype"] = {"Integer", "3"};  // the file name in every record
+    installation.settings["hoardscan.filetype"] = {"Integer", "3"};  // the file name in every record
+    installation.settings["hoardscan.inactive-log"] = {"Bool", "true"};
+    installation.accountsRules = UnicodeTree::accountsRules(installation.tree(), '/');
     ASSERT_EQ(installation.run(), 0) << installation.log() << installation.output();
 
-    std::map<std::string, double> scanned, du;
-    for (const AccountRecord& record : ResultFileReader(installation.dataFile()).accountRecords())
-        scanned[record.key[KeyField::FileType]] += record.values.bytesOnDisk;
-    FILE* pipe = ::popen(("cd '" + installation.tree() + "' && du -B1 -- *").c_str(), "r");
+    const size_t below = installation.tree().size() + 1;
+    std::map<std::string, double> counted, onDisk, du;
+    for (const AccountRecord& record : installation.records()) {
+        const std::string path = record.key[KeyField::FileSystem].substr(below) + record.key[KeyField::FileType];
+        counted[path] += record.values.files;
+        onDisk[path] += record.values.bytesOnDisk;
+        EXPECT_NE(record.key[KeyField::User], "UNDEF") << path;
+        const bool accounted = path.starts_with(UnicodeTree::accountedDirectory() + "/");
+        EXPECT_EQ(record.key[KeyField::Account], accounted ? UnicodeTree::accountOfDirectory() : "other") << path;
+    }
+    FILE* pipe = ::popen(("cd '" + installation.tree() + "' && find . ! -type d -exec du -B1 {} +").c_str(), "r");
     char line[4096];
     while (pipe && std::fgets(line, sizeof line, pipe)) {
         const std::string text(line);
-        du[text.substr(text.find('\t') + 1, text.size() - text.find('\t') - 2)] = std::stod(text);
+        du[text.substr(text.find('\t') + 3, text.size() - text.find('\t') - 4)] = std::stod(text);
     }
     if (pipe) ::pclose(pipe);
-    ASSERT_EQ(du.size(), 6u);
-    EXPECT_EQ(scanned, du);
-    EXPECT_LT(scanned["gigabyte-hole.img"], 2 << 20);  // not a gigabyte
+    ASSERT_EQ(du.size(), inactive.size() + 5);
+    EXPECT_EQ(onDisk, du);
+    EXPECT_LT(onDisk["gigabyte-hole.img"], 2 << 20);  // not a gigabyte
+    std::map<std::string, double> once;
+    for (const auto& [path, bytes] : du) once[path] = 1;
+    EXPECT_EQ(counted, once);
+    std::set<std::string> listed;
+    for (const InactiveRow& row :
+         ResultFileReader(installation.resultFile("side", "HoardscanInactive", ".csv")).inactiveRows())
+        listed.insert(row.directory.substr(below) + row.name);
+    EXPECT_EQ(listed, inactive);
 }
 
 }  // namespace

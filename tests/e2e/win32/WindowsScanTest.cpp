@@ -45,7 +45,7 @@ TEST(WindowsScan, ATreeOnDriveCIsCountedWithTheResourcesOfTheKeyThatQuilnaEnvNam
     // Rules compare in lower case, whatever case they and the paths are written in.
     installation.extraRules =
         "*:*:\"" + StringUtils::upperCopy(installation.tree()) + "\\EXCLUDED HERE*\" exclude_all\n";
-    installation.write();
+    installation.writeInstallation();
     HANDLE held = ::CreateFileA(installation.path("busy\\held.log").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -93,7 +93,7 @@ TEST(WindowsScan, WithoutQuilnaEnvTheResourcesComeFromTheInstallationsKey) {
     TestSupport::EnvironmentScope noKey("QUILNA_ENV", std::nullopt);
     WindowsInstallation installation("SOFTWARE\\Quilna\\Resources");
     installation.file("one.txt", 1234);
-    installation.write();
+    installation.writeInstallation();
     ASSERT_EQ(installation.run(), 0) << installation.log();
     EXPECT_EQ(totals(installation.records()).bytes, 1234.0);
     EXPECT_TRUE(installation.resource("HoardscanLogOpened"));
@@ -108,15 +108,13 @@ TEST(WindowsScan, NamesInEveryScriptAndLongPathsAreCountedUnderTheirOwnNames) {
     std::set<std::string> expected;
     for (const UnicodeTree::File& file : UnicodeTree::files()) {
         installation.file(file.path, file.size, 400);
-        std::string path = file.path;
-        std::replace(path.begin(), path.end(), '/', '\\');
-        expected.insert(path);
+        expected.insert(installation.path(file.path).substr(installation.tree().size() + 1));
     }
     ASSERT_GT(installation.path(UnicodeTree::longWay()).size(), 300u);
-    installation.settings["filetype"] = {"Integer", "3"};
-    installation.settings["inactive-log"] = {"Bool", "true"};
+    installation.settings["hoardscan.filetype"] = {"Integer", "3"};
+    installation.settings["hoardscan.inactive-log"] = {"Bool", "true"};
     installation.accountsRules = UnicodeTree::accountsRules(installation.tree(), '\\');
-    installation.write();
+    installation.writeInstallation();
 
     ASSERT_EQ(installation.run(), 0) << installation.log();
     const size_t below = installation.tree().size() + 1;
@@ -128,8 +126,8 @@ TEST(WindowsScan, NamesInEveryScriptAndLongPathsAreCountedUnderTheirOwnNames) {
         const bool accounted = path.starts_with(UnicodeTree::accountedDirectory() + "\\");
         EXPECT_EQ(record.key[KeyField::Account], accounted ? UnicodeTree::accountOfDirectory() : "other") << path;
     }
-    const std::string table = installation.resultFile(".csv", "side");
-    ASSERT_FALSE(table.empty());
+    const std::string table = installation.resultFile("side", "HoardscanInactive", ".csv");
+    ASSERT_TRUE(fs::exists(table));
     for (const InactiveRow& row : ResultFileReader(table).inactiveRows())
         inactive.insert(row.directory.substr(below) + row.name);
     EXPECT_EQ(counted, expected) << installation.log();
@@ -144,12 +142,12 @@ TEST(WindowsCollector, AWarningOfTheScanReachesTheCollector) {
     // A placeholder beyond the path's depth: one WARNING per file.
     installation.accountsRules =
         "{\nsite=*\nmap\n{\nhosts\n{\nhost=*\nentries\n{\nentry\n{\ndir=*\naccount=%60%\n}\n}\n}\n}\n}\n";
-    installation.write();
+    installation.writeInstallation();
 
     const std::string output = installation.base() + "\\collector.txt",
                       errors = installation.base() + "\\collector-errors.txt";
     TestSupport::ChildProcess collector({TestSupport::ChildProcess::besideThisProgram("hoardscan-collector"), "-o",
-                                         output, "-m", exampleInstallation() + "LogMessages"},
+                                         output, "-m", installation.at("conf")},
                                         {errors, "", {}, installation.base()});
     ASSERT_TRUE(TestSupport::eventually([&] {
         return readText(errors).find("receiving on mailslot") != std::string::npos;
