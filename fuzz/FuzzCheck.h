@@ -27,12 +27,4 @@ inline std::string chosen(const uint8_t* data, size_t size, size_t choices, size
     return size == 0 ? std::string() : text(data + 1, size - 1);
 }
 
-// Cuts the text at the first zero byte: the part before it is returned, the rest stays in text.
-inline std::string cutAtZero(std::string& text) {
-    const size_t zero = text.find('\0');
-    std::string head = text.substr(0, zero);
-    text = zero == std::string::npos ? std::string() : text.substr(zero + 1);
-    return head;
-}
-
 }  // namespace Quilna::Fuzz

@@ -11,42 +11,32 @@
 #include "ipc/IPCEnvelope.h"
 #include "ipc/MailSlot.h"
 #include "logger/LogCommons.h"
+#include "support/EnvironmentScope.h"
 
 namespace Quilna::EndToEnd {
 namespace {
 
 constexpr int recordsPerSender = 2000, badPerSender = 500;
 
-// A sender process: sends its records and bad messages and leaves the number of records the
-// mailslot took in its file.
-pid_t startSender(const std::string& runtime, const std::string& countFile, int sender) {
-    std::fflush(nullptr);
-    const pid_t child = ::fork();
-    if (child != 0) return child;
-    ::setenv("QUILNA_RUNTIME_DIR", runtime.c_str(), 1);
+// A sender: its records and bad messages; the number of records the mailslot took, in its file.
+int flood(const std::string& countFile, int sender) {
     MailSlot slot(IPCMode::LocalSender, "Quilna_Core");
     LogRecord record;
     record.kind = LogRecord::Log;
-    record.application = 1;
-    record.module = 17;
-    record.severity = 1;
-    record.messageId = 19;
     int sent = 0;
     for (int i = 0; i < recordsPerSender + badPerSender; ++i) {
+        record.text =
+            "sender " + std::to_string(sender) + " record " + std::to_string(i) + " " + std::string(2000, 'r');
         try {
-            if (i % 5 == 4) {
-                slot.send("not a record " + std::to_string(i));
-                continue;
-            }
-            record.text =
-                "sender " + std::to_string(sender) + " record " + std::to_string(i) + " " + std::string(2000, 'r');
-            slot.send(IPCEnvelope{IPCEnvelope::logMessage, "", LogCommons::serializeRecord(record), ""}.build());
-            ++sent;
+            slot.send(i % 5 == 4
+                          ? "not a record " + std::to_string(i)
+                          : IPCEnvelope{IPCEnvelope::logMessage, "", LogCommons::serializeRecord(record), ""}.build());
+            sent += i % 5 != 4;
         } catch (const std::exception&) {
         }
     }
     std::ofstream(countFile) << sent;
-    ::_exit(0);
+    return 0;
 }
 
 uint64_t sumOf(const std::string& text, const std::regex& pattern) {
@@ -64,13 +54,11 @@ TEST(CollectorFlood, MemoryStaysBoundedAndNoRecordIsLostSilently) {
     CollectorProcess collector({CollectorProcess::program(), "-o", directory.child("collected.log")}, runtime,
                                directory.child("collector.err"), "", limit);
     ASSERT_TRUE(collector.ready()) << collector.errors();
-    const pid_t senders[2] = {startSender(runtime, directory.child("sent0"), 0),
-                              startSender(runtime, directory.child("sent1"), 1)};
-    for (const pid_t sender : senders) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(sender, &status, 0), sender);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+    TestSupport::EnvironmentScope runtimeDirectory{"QUILNA_RUNTIME_DIR", runtime};
+    TestSupport::ChildProcess first([&] { return flood(directory.child("sent0"), 0); });
+    TestSupport::ChildProcess second([&] { return flood(directory.child("sent1"), 1); });
+    ASSERT_EQ(first.wait(), 0);
+    ASSERT_EQ(second.wait(), 0);
     EXPECT_EQ(collector.stop(), 0) << collector.errors();
 
     const uint64_t sent = std::stoull(TestSupport::TestDirectory::readFile(directory.child("sent0"))) +
