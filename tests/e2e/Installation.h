@@ -48,6 +48,13 @@ inline std::string exampleInstallation() {
     return "Z:" + path;
 }
 
+// The computer as the program names it.
+inline std::string host() {
+    std::string name;
+    platform().computerName(name);
+    return StringUtils::upperCopy(name);
+}
+
 struct Setting {
     std::string type;
     std::string value;

@@ -20,13 +20,6 @@ namespace Quilna::EndToEnd {
 
 inline constexpr int64_t day = 86400;
 
-// The computer as the program names it.
-inline std::string host() {
-    std::string name;
-    platform().computerName(name);
-    return StringUtils::upperCopy(name);
-}
-
 class ScanInstallation : public Installation {
 public:
     ScanInstallation() {

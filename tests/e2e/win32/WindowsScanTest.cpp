@@ -61,11 +61,9 @@ TEST(WindowsScan, ATreeOnDriveCIsCountedWithTheResourcesOfTheKeyThatQuilnaEnvNam
     EXPECT_EQ(sum.files, expected.files) << installation.log();
     EXPECT_EQ(sum.bytes, expected.bytes);
     EXPECT_EQ(sum.bytesOnDisk, expected.bytesOnDisk);
-    std::string host, domain, architecture, os;
-    getSystemInfo(domain, host, architecture, os);
     const std::string account = StringUtils::lowerCopy(StringUtils::split(installation.tree(), '\\').at(2));
     for (const AccountRecord& record : records) {
-        EXPECT_EQ(record.key[KeyField::Host], StringUtils::upperCopy(host));
+        EXPECT_EQ(record.key[KeyField::Host], host());
         EXPECT_EQ(record.key[KeyField::FileSystem], "C") << "the drive letter under file type schemes 0 and 1";
         EXPECT_EQ(StringUtils::lowerCopy(record.key[KeyField::Account]), account);  // the example's third piece
     }
