@@ -49,44 +49,6 @@ mode_t modeOf(const fs::path& path) {
     return facts.st_mode & 07777;
 }
 
-TEST(Safety, EveryFileTheProgramMakesIsReadableByItsOwnerAndGroupOnly) {
-    ScanInstallation installation;
-    writeEveryResultFile(installation);
-    rotateTheLogAtStart(installation);
-    fs::remove(installation.at("runtime"));
-    // Whatever the umask: the modes are the program's own.
-    const mode_t before = ::umask(0);
-    CollectorProcess collector({CollectorProcess::program(), "-o", installation.at("log/collected.log")},
-                               installation.at("runtime"), installation.at("collector.err"));
-    ::umask(before);
-    ASSERT_TRUE(collector.ready()) << collector.errors();
-    ASSERT_EQ(installation.wait(installation.start({}, [] { ::umask(0); })), 0) << installation.log();
-    ASSERT_EQ(collector.stop(), 0);
-    ASSERT_TRUE(fs::exists(installation.base() + rotatedLog)) << installation.log();
-
-    std::map<std::string, mode_t> modes;
-    for (const char* place : {"results", "side", "log", "runtime"})
-        for (const auto& entry : fs::recursive_directory_iterator(installation.base() + "/" + place))
-            modes[entry.path().string().substr(installation.base().size() + 1)] = modeOf(entry.path());
-    const std::string tail = "-" + std::to_string(installation.dayStamp) + "-" + std::to_string(installation.processId);
-    const mode_t runtime = ::geteuid() == 0 ? 0755 : 0700;
-    EXPECT_EQ(modes, (std::map<std::string, mode_t>{
-                         {"results/Hoardscan" + tail + ".data", 0640},
-                         {"side/HoardscanInactive" + tail + ".csv", 0640},
-                         {"side/Hoardscan-hot" + tail + ".log", 0640},
-                         {"side/HoardscanExtension" + tail + ".log", 0640},
-                         {"log/HoardscanDebug.log", 0640},
-                         {std::string(rotatedLog).substr(1), 0640},
-                         {"log/collected.log", 0640},
-                         {"runtime/locks", 0700},
-                         {"runtime/locks/HoardscanDebug.log", 0600},
-                         {"runtime/locks/Quilna_MailSlot", 0600},
-                         {"runtime/mailslot", 0700},
-                         {"runtime/mailslot/Quilna_Core.lock", 0600},
-                     }));
-    EXPECT_EQ(modeOf(installation.base() + "/runtime"), runtime);
-}
-
 // Runs the program and waits for it; a run that has not ended after a minute waits on something
 // for ever, and is ended.
 int runToItsEnd(ScanInstallation& installation, const std::function<void()>& beforeStart = {}) {
@@ -98,16 +60,49 @@ int runToItsEnd(ScanInstallation& installation, const std::function<void()>& bef
     return installation.wait(scan);
 }
 
-// A symbolic link (to a file that must stay as it is) or a FIFO at every name the program or the
-// collector writes is refused at once with its reason: nothing is written through a link, no open
-// waits for a writer, and a refused lock costs no wait at each log line (before, about 2 s each).
-TEST(Safety, LinksAndFifosPlantedAtEveryNameTheProgramWritesAreRefusedAtOnce) {
+// What the program and the collector make is readable by their owner and group only, whatever
+// the umask. A symbolic link (to a file that must stay as it is) or a FIFO at every name they
+// write is refused at once with its reason: nothing is written through a link, no open waits for
+// a writer, and a refused lock costs no wait at each log line (before, about 2 s each).
+TEST(Safety, WhatTheProgramMakesIsItsOwnAndLinksAndFifosAtItsNamesAreRefusedAtOnce) {
     for (const bool link : {true, false}) {
         SCOPED_TRACE(link ? "links" : "FIFOs");
         ScanInstallation installation;
         writeEveryResultFile(installation);
-        installation.writeInstallation();
+        rotateTheLogAtStart(installation);
         const std::string base = installation.base(), runtime = base + "/runtime", victim = base + "/victim";
+        fs::remove(runtime);
+        const mode_t before = ::umask(0);
+        CollectorProcess umasked({CollectorProcess::program(), "-o", base + "/log/collected.log"}, runtime,
+                                 base + "/collector.err");
+        ::umask(before);
+        ASSERT_TRUE(umasked.ready()) << umasked.errors();
+        ASSERT_EQ(runToItsEnd(installation, [] { ::umask(0); }), 0) << installation.log();
+        ASSERT_EQ(umasked.stop(), 0);
+        std::map<std::string, mode_t> modes;
+        for (const char* place : {"results", "side", "log", "runtime"})
+            for (const auto& entry : fs::recursive_directory_iterator(base + "/" + place))
+                modes[entry.path().string().substr(base.size() + 1)] = modeOf(entry.path());
+        const std::string tail =
+            "-" + std::to_string(installation.dayStamp) + "-" + std::to_string(installation.processId);
+        EXPECT_EQ(modes, (std::map<std::string, mode_t>{
+                             {"results/Hoardscan" + tail + ".data", 0640},
+                             {"side/HoardscanInactive" + tail + ".csv", 0640},
+                             {"side/Hoardscan-hot" + tail + ".log", 0640},
+                             {"side/HoardscanExtension" + tail + ".log", 0640},
+                             {"log/HoardscanDebug.log", 0640},
+                             {std::string(rotatedLog).substr(1), 0640},
+                             {"log/collected.log", 0640},
+                             {"runtime/locks", 0700},
+                             {"runtime/locks/HoardscanDebug.log", 0600},
+                             {"runtime/locks/Quilna_MailSlot", 0600},
+                             {"runtime/mailslot", 0700},
+                             {"runtime/mailslot/Quilna_Core.lock", 0600},
+                         }));
+        EXPECT_EQ(modeOf(runtime), ::geteuid() == 0 ? 0755u : 0700u);
+        // Waits show as voluntary context switches of the run, in the kernel's own account.
+        const long plainWaits = installation.usage.ru_nvcsw;
+
         std::ofstream(victim) << "precious";
         const auto plant = [&](const std::string& path) {
             ::unlink(path.c_str());
@@ -115,9 +110,6 @@ TEST(Safety, LinksAndFifosPlantedAtEveryNameTheProgramWritesAreRefusedAtOnce) {
         };
         const std::string refused =
             link ? "\" is a symbolic link, which is never followed for writing" : "\" is not a regular file";
-        ASSERT_EQ(runToItsEnd(installation), 0) << installation.output();
-        // Waits show as voluntary context switches of the run, in the kernel's own account.
-        const long plainWaits = installation.usage.ru_nvcsw;
 
         // Result and side files, the log's rotated name, the mailslot's guard while a collector
         // listens, and the collector's own lock.
