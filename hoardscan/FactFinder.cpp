@@ -27,6 +27,7 @@ void FactFinder::beginWalk(const std::string& root, const PathRules& rules) {
 }
 
 void FactFinder::enterDirectory(const WalkDirectory& directory) {
+    ++facts_.directoryVisit;
     if (directory.hasIdentity) driveCheck_.enterDirectory(directory.identity.volume);
     else driveCheck_.enterDirectory();
 }

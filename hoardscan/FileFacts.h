@@ -14,6 +14,9 @@ struct FileFacts {
     // The walk's own texts, valid while the file is handed on.
     const std::string* directory = nullptr;  // ends in a separator
     const std::string* name = nullptr;
+    // The directories entered so far in the run: the files of one come one after the other, so
+    // this tells them apart without comparing paths.
+    uint64_t directoryVisit = 0;
     FileStatus status;  // the file's one status, read with its directory
     std::string account;
     std::string site;

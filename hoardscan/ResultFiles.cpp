@@ -32,7 +32,7 @@ int32_t ResultFiles::dayStamp(const DateTime& moment) {
     return day.value();
 }
 
-void ResultFiles::appendField(std::string& out, const std::string& field) {
+void ResultFiles::appendField(std::string& out, std::string_view field) {
     for (char c : field) out.push_back(static_cast<unsigned char>(c) < 0x20 ? '_' : c);
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "hoardscan/ResultFile.h"
@@ -65,7 +66,7 @@ public:
 
 private:
     void finish(ResultFile& file, bool complete, const std::string& finalName);
-    static void appendField(std::string& out, const std::string& field);
+    static void appendField(std::string& out, std::string_view field);
 
     LoggerUnit& logger_;
     const ScanSettings& settings_;

@@ -18,6 +18,7 @@ ScanEngine::ScanEngine(LoggerUnit& logger, const ScanSettings& settings, const S
       tallying(settings, identity, tallies, resultFiles),
       facts(logger, decisions, fileTypes, owners, temperatures, driveCheck, tallying),
       walk(logger, decisions, facts) {
+    tallies.setTemperatureLimit(settings.temperatureMonitorSize);
     fileTypes.setScheme(settings.fileTypeScheme);
     fileTypes.setCollectExtensions(settings.extensionLog);
     walk.readAheadWith(settings.readAhead);

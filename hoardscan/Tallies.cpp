@@ -1,5 +1,7 @@
 #include "hoardscan/Tallies.h"
 
+#include <algorithm>
+
 namespace Quilna {
 
 namespace {
@@ -30,8 +32,8 @@ void Tallies::buildKey(const RecordFields& fields, std::string& key) {
     }
 }
 
-bool Tallies::due(Pacing& pacing, size_t entries) const {
-    if (hasRoom(entries)) {
+bool Tallies::due(Pacing& pacing, size_t entries, size_t bytes) const {
+    if (hasRoom(entries, bytes)) {
         pacing.sinceFull = 0;
         return false;
     }
@@ -46,26 +48,55 @@ bool Tallies::addAccountRecord(const std::string& key, int64_t logicalSize, int6
     bytesOnDiskCounted_ += physical;
     auto entry = accountRecords_.find(key);
     if (entry == accountRecords_.end()) {
-        if (!hasRoom(accountRecords_.size())) {
+        if (!hasRoom(accountRecords_.size(), accountBytes_)) {
             ++accountPacing_.lost;
-            return due(accountPacing_, accountRecords_.size());
+            return due(accountPacing_, accountRecords_.size(), accountBytes_);
         }
         entry = accountRecords_.emplace(key, AccountValues{0, 0, 0, 0}).first;
+        accountBytes_ += key.size();
     }
     AccountValues& values = entry->second;
     values[0] += 1;
     values[1] += logical;
     values[2] += physical;
     values[3] = values[1] * logicalWeight + values[2] * physicalWeight;
-    return due(accountPacing_, accountRecords_.size());
+    return due(accountPacing_, accountRecords_.size(), accountBytes_);
 }
 
-bool Tallies::addTemperatureRow(const std::string& directory, int64_t physicalSize) {
-    auto row = temperatureRows_.find(directory);
-    if (row != temperatureRows_.end()) row->second += static_cast<double>(physicalSize);
-    else if (hasRoom(temperatureRows_.size())) temperatureRows_.emplace(directory, static_cast<double>(physicalSize));
-    else ++temperaturePacing_.lost;
-    return due(temperaturePacing_, temperatureRows_.size());
+bool Tallies::addTemperatureRow(uint64_t visit, std::string_view directory, int64_t physicalSize) {
+    CurrentDirectory& current = temperatureDirectory_;
+    if (!current.held || current.visit != visit) {
+        current = CurrentDirectory{visit};
+        if (hasRoom(temperatureEntries_, temperatureBytes_)) {
+            current.held = true;
+            ++temperatureEntries_;
+        } else {
+            ++temperaturePacing_.lost;
+        }
+    }
+    if (current.held) {
+        current.bytes += static_cast<double>(physicalSize);
+        if (current.kept != SIZE_MAX) {
+            keptTemperatureRows_[current.kept].second = current.bytes;
+        } else if (current.bytes >= temperatureLimit_) {
+            current.kept = keptTemperatureRows_.size();
+            keptTemperatureRows_.emplace_back(directory, current.bytes);
+            temperatureBytes_ += directory.size();
+        }
+    }
+    return due(temperaturePacing_, temperatureEntries_, temperatureBytes_);
+}
+
+std::vector<Tallies::TemperatureRow> Tallies::temperatureRows() const {
+    std::vector<TemperatureRow> rows(keptTemperatureRows_.begin(), keptTemperatureRows_.end());
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const TemperatureRow& a, const TemperatureRow& b) { return a.first < b.first; });
+    std::vector<TemperatureRow> merged;
+    for (const TemperatureRow& row : rows) {
+        if (!merged.empty() && merged.back().first == row.first) merged.back().second += row.second;
+        else merged.push_back(row);
+    }
+    return merged;
 }
 
 bool Tallies::addInactiveRow(std::string_view name, std::string_view directory, int64_t physicalSize,
@@ -83,23 +114,37 @@ bool Tallies::addInactiveRow(std::string_view name, std::string_view directory, 
     rowScratch_.push_back(',');
     // The duplicate check is a hash lookup; the buffer keeps the order of first appearance.
     if (!inactiveSet_.count(rowScratch_)) {
-        if (hasRoom(inactiveRows_.size())) {
-            inactiveSet_.insert(rowScratch_);
-            inactiveRows_.push_back(rowScratch_);
+        if (hasRoom(inactiveRows_.size(), inactiveBytes_)) {
+            inactiveSet_.insert(inactiveRows_.emplace_back(rowScratch_));
+            inactiveBytes_ += rowScratch_.size();
         } else {
             ++inactivePacing_.lost;
         }
     }
-    return due(inactivePacing_, inactiveRows_.size());
+    return due(inactivePacing_, inactiveRows_.size(), inactiveBytes_);
 }
 
 void Tallies::addExtension(const std::string& extension) {
     if (extensionSet_.insert(extension).second) extensionLines_.push_back(extension);
 }
 
+void Tallies::clearAccountRecords() {
+    accountRecords_.clear();
+    accountBytes_ = 0;
+}
+
+void Tallies::clearTemperatureRows() {
+    keptTemperatureRows_.clear();
+    temperatureEntries_ = 0;
+    temperatureBytes_ = 0;
+    // The rest of the directory's files start a new row.
+    temperatureDirectory_.held = false;
+}
+
 void Tallies::clearInactiveRows() {
-    inactiveRows_.clear();
     inactiveSet_.clear();
+    inactiveRows_.clear();
+    inactiveBytes_ = 0;
 }
 
 }  // namespace Quilna

@@ -1,13 +1,14 @@
 #pragma once
 // The in-memory tallies of a scan: account records per record key, temperature rows per
 // directory, inactive rows and unknown extensions. Each buffer is bounded by the record buffer
-// size: an update answers true when its buffer is due to be flushed. A buffer whose flush
-// failed stays whole and is due again once as many more updates have come as it holds; an
-// update that would add an entry to it meanwhile is lost (and counted), one that adds to an
-// entry it holds is not.
+// size and by bufferBytes of text (a deep tree's paths are long): an update answers true when its
+// buffer is due to be flushed. A buffer whose flush failed stays whole and is due again once as
+// many more updates have come as it holds; an update that would add an entry to it meanwhile is
+// lost (and counted), one that adds to an entry it holds is not.
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <string>
 #include <string_view>
@@ -35,7 +36,11 @@ public:
     // Files, logical bytes, bytes on disk, weighted size.
     using AccountValues = std::array<double, 4>;
     using AccountRecords = std::map<std::string, AccountValues>;
-    using TemperatureRows = std::map<std::string, double>;
+    // A directory's total of the monitored temperature.
+    using TemperatureRow = std::pair<std::string_view, double>;
+
+    // Text a buffer holds at most (keys, paths, rows), whatever the record buffer size.
+    static constexpr size_t bufferBytes = 8 << 20;
 
     explicit Tallies(int32_t bufferSize = 1000) : bufferSize_(bufferSize) {}
 
@@ -49,7 +54,12 @@ public:
     static void buildKey(const RecordFields& fields, std::string& key);
 
     bool addAccountRecord(const std::string& key, int64_t logicalSize, int64_t physicalSize);
-    bool addTemperatureRow(const std::string& directory, int64_t physicalSize);
+    // A file of the monitored temperature in a directory. The walk adds the files of a directory
+    // one after the other and numbers each directory it enters (visit): a file costs no look-up
+    // by path, and a row keeps its path only once it reaches the limit, below which the
+    // temperature log writes none (so a deep tree's many small rows copy no path).
+    bool addTemperatureRow(uint64_t visit, std::string_view directory, int64_t physicalSize);
+    void setTemperatureLimit(int64_t bytes) { temperatureLimit_ = static_cast<double>(bytes); }
     // "name,directory,KiB,lastAccess,temperature," with ',' and control bytes of the name and the
     // directory turned into '_'; a row already buffered is not added again.
     bool addInactiveRow(std::string_view name, std::string_view directory, int64_t physicalSize,
@@ -59,12 +69,14 @@ public:
     bool hasExtension(const std::string& extension) const { return extensionSet_.count(extension) > 0; }
 
     const AccountRecords& accountRecords() const { return accountRecords_; }
-    const TemperatureRows& temperatureRows() const { return temperatureRows_; }
-    const std::vector<std::string>& inactiveRows() const { return inactiveRows_; }
+    // The rows that reached the limit, in path order, one per path (a directory walked twice
+    // within one buffer, below two roots, is summed).
+    std::vector<TemperatureRow> temperatureRows() const;
+    const std::deque<std::string>& inactiveRows() const { return inactiveRows_; }
     const std::vector<std::string>& extensionLines() const { return extensionLines_; }
 
-    void clearAccountRecords() { accountRecords_.clear(); }
-    void clearTemperatureRows() { temperatureRows_.clear(); }
+    void clearAccountRecords();
+    void clearTemperatureRows();
     void clearInactiveRows();
 
     // Updates that found their buffer full after a failed flush.
@@ -83,10 +95,18 @@ private:
         uint64_t lost = 0;
     };
 
+    // The directory whose files are being added, and its row.
+    struct CurrentDirectory {
+        uint64_t visit = 0;
+        bool held = false;  // it has a row in the buffer
+        double bytes = 0;
+        size_t kept = SIZE_MAX;  // its row among those that reached the limit
+    };
+
     size_t capacity() const { return static_cast<size_t>(bufferSize_ < 1 ? 1 : bufferSize_); }
-    bool hasRoom(size_t entries) const { return entries < capacity(); }
+    bool hasRoom(size_t entries, size_t bytes) const { return entries < capacity() && bytes < bufferBytes; }
     // Due when the buffer has just become full, and again each capacity() updates while it stays full.
-    bool due(Pacing& pacing, size_t entries) const;
+    bool due(Pacing& pacing, size_t entries, size_t bytes) const;
 
     int32_t bufferSize_;
     Pacing accountPacing_, temperaturePacing_, inactivePacing_;
@@ -94,9 +114,15 @@ private:
     double bytesCounted_ = 0;
     double bytesOnDiskCounted_ = 0;
     AccountRecords accountRecords_;
-    TemperatureRows temperatureRows_;
-    std::vector<std::string> inactiveRows_;
-    std::unordered_set<std::string> inactiveSet_;
+    size_t accountBytes_ = 0;
+    double temperatureLimit_ = 0;
+    size_t temperatureEntries_ = 0;  // rows in the buffer, those below the limit included
+    std::vector<std::pair<std::string, double>> keptTemperatureRows_;  // in walk order
+    size_t temperatureBytes_ = 0;
+    CurrentDirectory temperatureDirectory_;
+    std::deque<std::string> inactiveRows_;  // a deque: the set's views stay valid as it grows
+    std::unordered_set<std::string_view> inactiveSet_;
+    size_t inactiveBytes_ = 0;
     std::vector<std::string> extensionLines_;
     std::unordered_set<std::string> extensionSet_;
     std::string rowScratch_;

@@ -26,7 +26,8 @@ void Tallying::add(FileFacts& facts) {
     if (tallies_.addAccountRecord(key_, facts.logicalSize, facts.physicalSize)) results_.flushAccountRecords(tallies_);
 
     if (settings_.temperatureLog && access == monitoredBand_) {
-        if (tallies_.addTemperatureRow(*facts.directory, facts.physicalSize)) results_.flushTemperatureRows(tallies_);
+        if (tallies_.addTemperatureRow(facts.directoryVisit, *facts.directory, facts.physicalSize))
+            results_.flushTemperatureRows(tallies_);
     }
     if (settings_.inactiveLog && (access == "cold" || access == "frozen")) {
         const std::string lastAccess = facts.status.accessed.formatLocal(false, false);

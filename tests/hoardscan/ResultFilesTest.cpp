@@ -61,15 +61,16 @@ TEST_F(ResultFilesTest, EveryResultFileReadsBackToTheRecordsWritten) {
         Tallies::buildKey(RecordFields{"OSLO", "PC42", "C", name, name, name, name, "plain", "cold", "frozen"}, key);
         for (int i = 0; i < times; ++i) tallies.addAccountRecord(key, logical, physical);
     };
+    uint64_t visit = 0;
     for (const OddName& name : oddNames()) {
         addFiles(name.written, 4294967297, 4294971392, 1);  // 2^32 + 1, in whole clusters
         tallies.addInactiveRow(name.written, "/d/" + name.written + "/", top, "2013-04-05T12:00:00", "frozen");
-        tallies.addTemperatureRow("/t/" + name.written + "/", belowTop);
-        tallies.addTemperatureRow("/t/" + name.written + "/", belowTop);
+        tallies.addTemperatureRow(++visit, "/t/" + name.written + "/", belowTop);
+        tallies.addTemperatureRow(visit, "/t/" + name.written + "/", belowTop);
         tallies.addExtension(name.written);
     }
-    tallies.addTemperatureRow("/at-limit/", 4096);
-    tallies.addTemperatureRow("/below-limit/", 4095);
+    tallies.addTemperatureRow(++visit, "/at-limit/", 4096);
+    tallies.addTemperatureRow(++visit, "/below-limit/", 4095);
     ASSERT_TRUE(files.flushAccountRecords(tallies));
     ASSERT_TRUE(files.flushInactiveRows(tallies));
     // The second flush repeats every key, with two files just below 2^63 bytes each.

@@ -19,7 +19,7 @@ TEST(Tallies, UpdatesAskForAFlushAtTheBufferSizeAndKeysStartAfreshAfterIt) {
     // An inactive row already buffered is not added again, until the buffer is flushed.
     EXPECT_FALSE(tallies.addInactiveRow("a.doc", "/x/", 1023, "2013-07-01T14:00:00", "cold"));
     EXPECT_FALSE(tallies.addInactiveRow("a.doc", "/x/", 1023, "2013-07-01T14:00:00", "cold"));
-    EXPECT_EQ(tallies.inactiveRows(), (std::vector<std::string>{"a.doc,/x/,0,2013-07-01T14:00:00,cold,"}));
+    EXPECT_EQ(tallies.inactiveRows(), (std::deque<std::string>{"a.doc,/x/,0,2013-07-01T14:00:00,cold,"}));
     tallies.clearInactiveRows();
     tallies.addInactiveRow("a.doc", "/x/", 1023, "2013-07-01T14:00:00", "cold");
     EXPECT_EQ(tallies.inactiveRows().size(), 1u);
@@ -27,7 +27,20 @@ TEST(Tallies, UpdatesAskForAFlushAtTheBufferSizeAndKeysStartAfreshAfterIt) {
     Tallies one(1);
     EXPECT_TRUE(one.addInactiveRow("n", "/d/", 0, "t", "cold"));
     EXPECT_TRUE(one.addInactiveRow("n", "/d/", 0, "t", "cold"));
-    EXPECT_TRUE(one.addTemperatureRow("/d/", 10));
+    EXPECT_TRUE(one.addTemperatureRow(1, "/d/", 10));
+    // Temperature rows: one per directory entered; only those that reach the limit are listed
+    // (in path order, a path entered twice summed), but every row holds its place.
+    Tallies rows(4);
+    rows.setTemperatureLimit(10);
+    EXPECT_FALSE(rows.addTemperatureRow(1, "/b/", 6));
+    EXPECT_FALSE(rows.addTemperatureRow(1, "/b/", 6));
+    EXPECT_FALSE(rows.addTemperatureRow(2, "/c/", 9));
+    EXPECT_FALSE(rows.addTemperatureRow(3, "/b/", 10));
+    EXPECT_TRUE(rows.addTemperatureRow(4, "/a/", 10));
+    EXPECT_EQ(rows.temperatureRows(), (std::vector<Tallies::TemperatureRow>{{"/a/", 10}, {"/b/", 22}}));
+    rows.clearTemperatureRows();  // the rest of a directory after a flush is a row of its own
+    EXPECT_FALSE(rows.addTemperatureRow(4, "/a/", 12));
+    EXPECT_EQ(rows.temperatureRows(), (std::vector<Tallies::TemperatureRow>{{"/a/", 12}}));
     tallies.addExtension("xyz");
     tallies.addExtension("xyz");
     EXPECT_EQ(tallies.extensionLines(), (std::vector<std::string>{"xyz"}));
@@ -49,13 +62,22 @@ TEST(Tallies, AFullBufferIsDueOncePerBufferOfUpdatesAndLosesOnlyNewEntries) {
     EXPECT_FALSE(tallies.addAccountRecord("h", 1, 1));
 
     Tallies rows(1);
-    EXPECT_TRUE(rows.addTemperatureRow("/a/", 1));
-    EXPECT_TRUE(rows.addTemperatureRow("/b/", 1));
+    EXPECT_TRUE(rows.addTemperatureRow(1, "/a/", 1));
+    EXPECT_TRUE(rows.addTemperatureRow(2, "/b/", 1));
     EXPECT_TRUE(rows.addInactiveRow("f", "/d/", 0, "t", "cold"));
     EXPECT_TRUE(rows.addInactiveRow("g", "/d/", 0, "t", "cold"));
     EXPECT_EQ(rows.lostTemperatureRows(), 1u);
     EXPECT_EQ(rows.lostInactiveRows(), 1u);
     EXPECT_EQ(rows.inactiveRows().size(), 1u);
+
+    // Long paths fill a buffer by their bytes long before its number of records.
+    Tallies deep(1000000);
+    const std::string path(1 << 20, 'd');
+    size_t added = 0;
+    while (!deep.addInactiveRow(std::to_string(added), path, 0, "t", "cold")) ++added;
+    EXPECT_EQ(added + 1, Tallies::bufferBytes >> 20);
+    EXPECT_TRUE(deep.addTemperatureRow(1, std::string(Tallies::bufferBytes, 'd'), 1));
+    EXPECT_EQ(deep.lostInactiveRows(), 0u);
 }
 
 }  // namespace
