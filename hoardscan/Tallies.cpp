@@ -87,12 +87,12 @@ bool Tallies::addTemperatureRow(uint64_t visit, std::string_view directory, int6
     return due(temperaturePacing_, temperatureEntries_, temperatureBytes_);
 }
 
-std::vector<Tallies::TemperatureRow> Tallies::temperatureRows() const {
-    std::vector<TemperatureRow> rows(keptTemperatureRows_.begin(), keptTemperatureRows_.end());
+std::vector<Tallies::DirectoryTotal> Tallies::temperatureRows() const {
+    std::vector<DirectoryTotal> rows(keptTemperatureRows_.begin(), keptTemperatureRows_.end());
     std::stable_sort(rows.begin(), rows.end(),
-                     [](const TemperatureRow& a, const TemperatureRow& b) { return a.first < b.first; });
-    std::vector<TemperatureRow> merged;
-    for (const TemperatureRow& row : rows) {
+                     [](const DirectoryTotal& a, const DirectoryTotal& b) { return a.first < b.first; });
+    std::vector<DirectoryTotal> merged;
+    for (const DirectoryTotal& row : rows) {
         if (!merged.empty() && merged.back().first == row.first) merged.back().second += row.second;
         else merged.push_back(row);
     }

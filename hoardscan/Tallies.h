@@ -37,7 +37,7 @@ public:
     using AccountValues = std::array<double, 4>;
     using AccountRecords = std::map<std::string, AccountValues>;
     // A directory's total of the monitored temperature.
-    using TemperatureRow = std::pair<std::string_view, double>;
+    using DirectoryTotal = std::pair<std::string_view, double>;
 
     // Text a buffer holds at most (keys, paths, rows), whatever the record buffer size.
     static constexpr size_t bufferBytes = 8 << 20;
@@ -71,7 +71,7 @@ public:
     const AccountRecords& accountRecords() const { return accountRecords_; }
     // The rows that reached the limit, in path order, one per path (a directory walked twice
     // within one buffer, below two roots, is summed).
-    std::vector<TemperatureRow> temperatureRows() const;
+    std::vector<DirectoryTotal> temperatureRows() const;
     const std::deque<std::string>& inactiveRows() const { return inactiveRows_; }
     const std::vector<std::string>& extensionLines() const { return extensionLines_; }
 

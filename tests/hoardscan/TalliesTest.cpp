@@ -37,10 +37,10 @@ TEST(Tallies, UpdatesAskForAFlushAtTheBufferSizeAndKeysStartAfreshAfterIt) {
     EXPECT_FALSE(rows.addTemperatureRow(2, "/c/", 9));
     EXPECT_FALSE(rows.addTemperatureRow(3, "/b/", 10));
     EXPECT_TRUE(rows.addTemperatureRow(4, "/a/", 10));
-    EXPECT_EQ(rows.temperatureRows(), (std::vector<Tallies::TemperatureRow>{{"/a/", 10}, {"/b/", 22}}));
+    EXPECT_EQ(rows.temperatureRows(), (std::vector<Tallies::DirectoryTotal>{{"/a/", 10}, {"/b/", 22}}));
     rows.clearTemperatureRows();  // the rest of a directory after a flush is a row of its own
     EXPECT_FALSE(rows.addTemperatureRow(4, "/a/", 12));
-    EXPECT_EQ(rows.temperatureRows(), (std::vector<Tallies::TemperatureRow>{{"/a/", 12}}));
+    EXPECT_EQ(rows.temperatureRows(), (std::vector<Tallies::DirectoryTotal>{{"/a/", 12}}));
     tallies.addExtension("xyz");
     tallies.addExtension("xyz");
     EXPECT_EQ(tallies.extensionLines(), (std::vector<std::string>{"xyz"}));
