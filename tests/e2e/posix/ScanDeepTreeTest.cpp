@@ -15,11 +15,6 @@
 namespace Quilna::EndToEnd {
 namespace {
 
-struct Cost {
-    double seconds;
-    double mebibytes;
-};
-
 // A file of size bytes in a directory, last read so many days ago.
 void addFile(int directory, const char* name, size_t size, int64_t daysAgo) {
     const int file = ::openat(directory, name, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
@@ -35,7 +30,7 @@ void addFile(int directory, const char* name, size_t size, int64_t daysAgo) {
 // one level below the other: the deeper paths are too long for the system to take. Walked: every
 // file counted in the records, listed whole in the inactive-file table and the temperature log;
 // the processor time and memory the walk took.
-Cost scanChain(int depth) {
+std::pair<double, double> scanChain(int depth) {
     ScanInstallation installation;
     installation.settings["hoardscan.inactive-log"] = {"Bool", "true"};
     installation.settings["hoardscan.temperature-log"] = {"Bool", "true"};
@@ -76,17 +71,17 @@ Cost scanChain(int depth) {
 }
 
 TEST(ScanDeepTree, EveryLevelIsWalkedWholeAndCostsTheSameAtAnyDepth) {
-    const Cost shallower = scanChain(4000);
-    const Cost deeper = scanChain(16000);
+    const auto [shallower, shallowerMiB] = scanChain(4000);
+    const auto [deeper, deeperMiB] = scanChain(16000);
     // Asking for each directory's path from the root up, matching rules against whole paths, or
     // looking a directory's row up by its path per file grows with the square of the depth:
     // sixteen times the time.
-    EXPECT_LT(deeper.seconds, 8 * std::max(shallower.seconds, 0.05))
-        << shallower.seconds << " s for 4,000 levels, " << deeper.seconds << " s for 16,000";
+    EXPECT_LT(deeper, 8 * std::max(shallower, 0.05))
+        << shallower << " s for 4,000 levels, " << deeper << " s for 16,000";
     // Temperature rows that kept their paths held a thousand of them (tens of MiB).
     if (memoryIsMeasured) {
-        EXPECT_LT(deeper.mebibytes - shallower.mebibytes, 12000 / 1024.0)
-            << shallower.mebibytes << " MiB for 4,000 levels, " << deeper.mebibytes << " MiB for 16,000";
+        EXPECT_LT(deeperMiB - shallowerMiB, 12000 / 1024.0)
+            << shallowerMiB << " MiB for 4,000 levels, " << deeperMiB << " MiB for 16,000";
     }
 }
 
