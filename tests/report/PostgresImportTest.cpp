@@ -73,52 +73,47 @@ TEST_F(PostgresImportTest, EveryViewAndPruneGiveWhatSqliteGives) {
     writeInactiveFile(folder.path() / "early", day1, 30, {"e.doc,/e/,1,2015-01-01T00:00:00,cold,"});
     writeRecordFile(folder.path() / "early", day1, 30, randomRecords(random, "PC3", day1, 20));
 
+    // Each command on PostgreSQL and on SQLite: both outputs.
     const std::string sqlite = (folder.path() / "report.sqlite").string();
-    const std::vector<std::vector<std::string>> databases = {{"--pg", connection_}, {"--db", sqlite}};
-    for (const auto& database : databases) {
-        const auto run = [&](std::vector<std::string> arguments) {
-            arguments.insert(arguments.begin() + 1, database.begin(), database.end());
-            return runReport(arguments);
-        };
-        const RunOutput first = run({"import", (folder.path() / "early/HoardscanInactive-1700000000-30.csv").string(),
-                                     (folder.path() / "in").string()});
-        ASSERT_EQ(first.exitCode, 0) << first.err;
+    const auto onBoth = [&](const std::vector<std::string>& arguments) {
+        std::vector<RunOutput> outputs;
+        for (const std::vector<std::string>& database :
+             {std::vector<std::string>{"--pg", connection_}, {"--db", sqlite}}) {
+            std::vector<std::string> words = arguments;
+            words.insert(words.begin() + 1, database.begin(), database.end());
+            outputs.push_back(runReport(words));
+            EXPECT_EQ(outputs.back().exitCode, 0) << outputs.back().err;
+        }
+        return outputs;
+    };
+    const auto early = [&](const std::string& name) { return (folder.path() / "early" / name).string(); };
+    for (const RunOutput& first : onBoth({"import", early("HoardscanInactive-1700000000-30.csv"), folder.child("in")}))
         EXPECT_NE(first.out.find("Imported 7 runs"), std::string::npos) << first.out;
-        const RunOutput later = run({"import", (folder.path() / "early").string()});
+    for (const RunOutput& later : onBoth({"import", folder.child("early")}))
         EXPECT_NE(later.out.find("; 1 side file given their host"), std::string::npos) << later.out;
-    }
 
     // The same numbers and pages come out of both databases.
     const auto compare = [&](const std::string& stage) {
         for (const std::string format : {"--json", "--csv"}) {
-            const RunOutput fromPostgres = runReport({"summary", "--pg", connection_, format, "--top", "0"});
-            const RunOutput fromSqlite = runReport({"summary", "--db", sqlite, format, "--top", "0"});
-            ASSERT_EQ(fromPostgres.exitCode, 0) << fromPostgres.err;
-            EXPECT_EQ(fromPostgres.out, fromSqlite.out) << stage;
+            const std::vector<RunOutput> outputs = onBoth({"summary", format, "--top", "0"});
+            EXPECT_EQ(outputs[0].out, outputs[1].out) << stage;
         }
-        ASSERT_EQ(runReport({"html", "--pg", connection_, "-o", (folder.path() / "pg.html").string()}).exitCode, 0);
-        ASSERT_EQ(runReport({"html", "--db", sqlite, "-o", (folder.path() / "sqlite.html").string()}).exitCode, 0);
+        ASSERT_EQ(runReport({"html", "--pg", connection_, "-o", folder.child("pg.html")}).exitCode, 0);
+        ASSERT_EQ(runReport({"html", "--db", sqlite, "-o", folder.child("sqlite.html")}).exitCode, 0);
         EXPECT_EQ(withoutFooter(folder.path() / "pg.html"), withoutFooter(folder.path() / "sqlite.html")) << stage;
     };
     compare("imported");
     EXPECT_NE(readText(folder.path() / "pg.html").find("15.8 EiB"), std::string::npos);
 
     PostgresDatabase database(connection_);
-    const RunOutput again = runReport({"import", "--pg", connection_, (folder.path() / "in").string()});
+    const RunOutput again = runReport({"import", "--pg", connection_, folder.child("in")});
     EXPECT_NE(again.out.find("10 already imported"), std::string::npos) << again.out;
     EXPECT_EQ(sqlInt(database.query("SELECT COUNT(*) FROM runs").at(0).at(0)), 8);
-
-    for (const std::vector<std::string>& prune :
-         std::vector<std::vector<std::string>>{{"--keep", "1"}, {"--before", "2023-11-16"}}) {
-        std::vector<std::string> onPostgres = {"prune", "--pg", connection_}, onSqlite = {"prune", "--db", sqlite};
-        onPostgres.insert(onPostgres.end(), prune.begin(), prune.end());
-        onSqlite.insert(onSqlite.end(), prune.begin(), prune.end());
-        const RunOutput fromPostgres = runReport(onPostgres);
-        const RunOutput fromSqlite = runReport(onSqlite);
-        ASSERT_EQ(fromPostgres.exitCode, 0) << fromPostgres.err;
-        EXPECT_EQ(fromPostgres.out.substr(0, fromPostgres.out.find(" from ")),
-                  fromSqlite.out.substr(0, fromSqlite.out.find(" from ")));
-        compare(prune[0]);
+    for (const auto& [option, value] : {std::pair{"--keep", "1"}, std::pair{"--before", "2023-11-16"}}) {
+        const std::vector<RunOutput> outputs = onBoth({"prune", option, value});
+        EXPECT_EQ(outputs[0].out.substr(0, outputs[0].out.find(" from ")),
+                  outputs[1].out.substr(0, outputs[1].out.find(" from ")));
+        compare(option);
     }
     EXPECT_EQ(sqlInt(database.query("SELECT COUNT(*) FROM runs").at(0).at(0)), 2);
 }
