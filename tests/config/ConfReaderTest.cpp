@@ -137,16 +137,6 @@ TEST_F(ConfReaderTest, SyntaxErrorsNameTheLineAndKeepEarlierEntries) {
     EXPECT_EQ(describe(reader.find("a")), (Entries{"b||y"}));
 }
 
-TEST_F(ConfReaderTest, HeldReportsWaitUntilReleased) {
-    reader.holdReports();
-    read("a (String) 'x' {}");
-    EXPECT_TRUE(log.containing("(17.01.02)").empty());
-    reader.releaseReports();
-    EXPECT_EQ(log.containing("(17.01.02)").size(), 1u);
-    read("b (String) 'x' {}");  // no longer held
-    EXPECT_EQ(log.containing("(17.01.02)").size(), 2u);
-}
-
 TEST_F(ConfReaderTest, DeepNestingIsRefusedAndLongTreesAreFreed) {
     std::string deep;
     for (int level = 0; level < 100000; ++level) deep += "a()=''{";

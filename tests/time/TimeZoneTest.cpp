@@ -65,25 +65,6 @@ TEST(TimeZone, DaylightSavingStartsAndEndsByTheRules) {
             << zone << " at " << DateTime(moment).formatUtc(false, false);
 }
 
-TEST(TimeZone, WallClockTimesAroundTransitions) {
-    const TimeZoneInfo europe = DateTime::parseZone(TimeTest::centralEurope);
-    const TimeZoneInfo south = DateTime::parseZone(TimeTest::eastAustralia);
-    const std::vector<std::tuple<const TimeZoneInfo*, int, int, int, int, int32_t>> cases{
-        {&europe, 3, 31, 1, 30, utc(2013, 3, 31, 0, 30)},    // last standard hour
-        {&europe, 3, 31, 3, 30, utc(2013, 3, 31, 1, 30)},    // first saving hour
-        {&europe, 10, 27, 2, 30, utc(2013, 10, 27, 0, 30)},  // repeated hour: first pass
-        {&europe, 10, 27, 3, 0, utc(2013, 10, 27, 2)},       // standard again
-        {&south, 4, 7, 2, 30, utc(2013, 4, 6, 15, 30)},      // repeated hour: first pass
-        {&south, 4, 7, 3, 0, utc(2013, 4, 6, 17)},          {&south, 10, 6, 3, 30, utc(2013, 10, 5, 16, 30)},
-        {&south, 7, 1, 12, 0, utc(2013, 7, 1, 2)},
-    };
-    for (const auto& [zone, month, day, hour, minute, expected] : cases) {
-        DateTime moment(0);
-        EXPECT_TRUE(moment.fromFields(2013, month, day, hour, minute, 0, *zone, true));
-        EXPECT_EQ(moment.value(), expected) << month << "-" << day << " " << hour << ":" << minute;
-    }
-}
-
 TEST(TimeZone, AlignDownWorksInLocalTime) {
     ZoneScope zone(TimeTest::centralEurope);
     const TimeSpan week(604800), day(86400), hour(3600);
