@@ -8,14 +8,17 @@
 
 namespace Quilna {
 
-ResultFile::ResultFile(LoggerUnit& logger, std::string stem, std::string ending, uint32_t processId)
-    : logger_(logger), stem_(std::move(stem)), ending_(std::move(ending)), processId_(processId) {}
+ResultFile::ResultFile(LoggerUnit& logger, ResultFileKind kind, uint32_t processId) : logger_(logger) {
+    fileName_.kind = kind;
+    fileName_.processId = processId;
+    fileName_.unfinished = ResultFileName::hasUnfinishedName(kind);
+}
 
 bool ResultFile::begin(const std::string& directory, int32_t day) {
     if (file_.isOpen()) return true;
     if (!name_.empty()) return reopen();
-    const std::string name =
-        directory + stem_ + "-" + StringUtils::intText(day) + "-" + StringUtils::uint64Text(processId_) + ending_;
+    fileName_.day = day;
+    const std::string name = directory + fileName_.text();
     // A file of that name is a leftover of a killed run with the same process id, emptied here;
     // a link or another user's file is refused, as is a directory another user controls.
     if (!file_.open(name, BasicFile::Write)) {
@@ -24,8 +27,15 @@ bool ResultFile::begin(const std::string& directory, int32_t day) {
         return false;
     }
     name_ = name;
+    directory_ = directory;
     committed_ = 0;
     return true;
+}
+
+std::string ResultFile::finishedName() const {
+    ResultFileName finished = fileName_;
+    finished.unfinished = false;
+    return directory_ + finished.text();
 }
 
 // After a failed flush the file was closed; it is cut back to what the completed flushes

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "files/BasicFile.h"
+#include "results/ResultFileName.h"
 
 namespace Quilna {
 
@@ -15,8 +16,9 @@ class LoggerUnit;
 
 class ResultFile {
 public:
-    // The name is directory + stem + "-" + day stamp + "-" + process id + ending.
-    ResultFile(LoggerUnit& logger, std::string stem, std::string ending, uint32_t processId);
+    // The name is the directory and the kind's name for the day stamp and the process id,
+    // its unfinished one when the kind has one.
+    ResultFile(LoggerUnit& logger, ResultFileKind kind, uint32_t processId);
 
     // Starts a flush: opens the file when needed (in the directory, named with the day stamp
     // when the run has not opened it yet). False after reporting CRITICAL 17 (or 33).
@@ -29,14 +31,16 @@ public:
     // Closes the file. True when it holds exactly what the completed flushes wrote.
     bool close();
 
-    // The stem of a name not yet given (the temperature log's carries a setting).
-    void setStem(std::string stem) {
-        if (name_.empty()) stem_ = std::move(stem);
+    // The monitor of a temperature log's name not yet given (init reads it).
+    void setMonitor(std::string monitor) {
+        if (name_.empty()) fileName_.monitor = std::move(monitor);
     }
 
     // Empty until the file was opened.
     const std::string& name() const { return name_; }
-    const std::string& stem() const { return stem_; }
+    // The name it gets when finished: the same as name() for a kind without an unfinished one.
+    std::string finishedName() const;
+    std::string stem() const { return fileName_.stem(); }
     bool isOpen() const { return file_.isOpen(); }
     // Bytes written by the completed flushes.
     int64_t committedSize() const { return committed_; }
@@ -48,9 +52,8 @@ private:
     void reportUnopened(const std::string& name);
 
     LoggerUnit& logger_;
-    std::string stem_;
-    std::string ending_;
-    uint32_t processId_;
+    ResultFileName fileName_;
+    std::string directory_;
     std::string name_;
     BasicFile file_;
     int64_t committed_ = 0;

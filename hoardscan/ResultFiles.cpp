@@ -4,11 +4,13 @@
 #include "hoardscan/MessageNumbers.h"
 #include "hoardscan/Tallies.h"
 #include "logger/LoggerUnit.h"
+#include "results/AccountRecordFormat.h"
+#include "results/ExtensionLogFormat.h"
+#include "results/InactiveTableFormat.h"
+#include "results/TemperatureLogFormat.h"
 #include "text/StringUtils.h"
 
 namespace Quilna {
-
-using StringUtils::exactNumberText;
 
 namespace {
 
@@ -19,11 +21,11 @@ constexpr int32_t secondsPerDay = 86400;
 ResultFiles::ResultFiles(LoggerUnit& logger, const ScanSettings& settings, uint32_t processId)
     : logger_(logger),
       settings_(settings),
-      accountFile_(logger, "Hoardscan", ".make", processId),
-      extensionFile_(logger, "HoardscanExtension", ".log", processId),
-      inactiveFile_(logger, "HoardscanInactive", ".csv.make", processId),
-      // The monitor's name joins the stem at the first flush, once init has read it.
-      temperatureFile_(logger, "Hoardscan", ".log", processId) {}
+      accountFile_(logger, ResultFileKind::AccountRecords, processId),
+      extensionFile_(logger, ResultFileKind::ExtensionLog, processId),
+      inactiveFile_(logger, ResultFileKind::InactiveFiles, processId),
+      // The monitor's name joins the name at the first flush, once init has read it.
+      temperatureFile_(logger, ResultFileKind::TemperatureLog, processId) {}
 
 int32_t ResultFiles::dayStamp(const DateTime& moment) {
     DateTime day(moment);
@@ -32,20 +34,13 @@ int32_t ResultFiles::dayStamp(const DateTime& moment) {
     return day.value();
 }
 
-void ResultFiles::appendField(std::string& out, std::string_view field) {
-    for (char c : field) out.push_back(static_cast<unsigned char>(c) < 0x20 ? '_' : c);
-}
-
 bool ResultFiles::flushAccountRecords(Tallies& tallies) {
     const int32_t day = dayStamp(DateTime());
     if (!accountFile_.begin(settings_.workingDirectory, day)) return false;
     const std::string dayText = StringUtils::intText(day);
     for (const auto& [key, values] : tallies.accountRecords()) {
-        text_.assign("1:").append(dayText).append(":29:");
-        appendField(text_, key);
-        text_.append("\n1");
-        for (double value : values) text_.append(":").append(exactNumberText(value));
-        text_.push_back('\n');
+        text_.clear();
+        AccountRecordFormat::appendRecord(text_, dayText, key, values);
         if (!accountFile_.put(text_)) return false;
     }
     if (!accountFile_.commit()) return false;
@@ -56,14 +51,13 @@ bool ResultFiles::flushAccountRecords(Tallies& tallies) {
 bool ResultFiles::flushTemperatureRows(Tallies& tallies) {
     const int32_t day = dayStamp(DateTime());
     ResultFile& file = temperatureFile_;
-    file.setStem("Hoardscan-" + settings_.temperatureMonitor);
+    file.setMonitor(settings_.temperatureMonitor);
     if (!file.begin(settings_.tempDirectory, day)) return false;
     const double limit = static_cast<double>(settings_.temperatureMonitorSize);
     for (const auto& [directory, bytes] : tallies.temperatureRows()) {
         if (bytes < limit) continue;
         text_.clear();
-        appendField(text_, directory);
-        text_.append(";").append(exactNumberText(bytes)).push_back('\n');
+        TemperatureLogFormat::appendRow(text_, directory, bytes);
         if (!file.put(text_)) return false;
     }
     if (!file.commit()) return false;
@@ -76,8 +70,7 @@ bool ResultFiles::writeExtensionLog(Tallies& tallies) {
     if (!extensionFile_.begin(settings_.tempDirectory, day)) return false;
     for (const std::string& extension : tallies.extensionLines()) {
         text_.clear();
-        appendField(text_, extension);
-        text_.push_back('\n');
+        ExtensionLogFormat::appendLine(text_, extension);
         if (!extensionFile_.put(text_)) return false;
     }
     return extensionFile_.commit();
@@ -87,7 +80,7 @@ bool ResultFiles::flushInactiveRows(Tallies& tallies) {
     const int32_t day = dayStamp(DateTime());
     if (!inactiveFile_.begin(settings_.tempDirectory, day)) return false;
     const bool withHeader = !inactiveHeaderWritten_ && !tallies.inactiveRows().empty();
-    if (withHeader && !inactiveFile_.put(std::string(inactiveHeader) + "\n")) return false;
+    if (withHeader && !inactiveFile_.put(std::string(InactiveTableFormat::header) + "\n")) return false;
     for (const std::string& row : tallies.inactiveRows()) {
         text_.assign(row).push_back('\n');
         if (!inactiveFile_.put(text_)) return false;
@@ -99,32 +92,15 @@ bool ResultFiles::flushInactiveRows(Tallies& tallies) {
     return true;
 }
 
-std::string ResultFiles::finishedAccountName(const std::string& name) {
-    std::string finished = name;
-    const size_t make = finished.rfind("make");
-    if (make != std::string::npos) finished.replace(make, 4, "data");
-    return finished;
-}
+void ResultFiles::finishAccountRecords(bool complete) { finish(accountFile_, complete); }
 
-std::string ResultFiles::finishedInactiveName(const std::string& name) {
-    const size_t dot = name.rfind('.');
-    return dot == std::string::npos ? name : name.substr(0, dot);
-}
+void ResultFiles::finishInactiveRows(bool complete) { finish(inactiveFile_, complete); }
 
-void ResultFiles::finishAccountRecords(bool complete) {
-    finish(accountFile_, complete, finishedAccountName(accountFile_.name()));
-}
+void ResultFiles::finishExtensionLog(bool complete) { finish(extensionFile_, complete); }
 
-void ResultFiles::finishInactiveRows(bool complete) {
-    finish(inactiveFile_, complete, finishedInactiveName(inactiveFile_.name()));
-}
+void ResultFiles::finishTemperatureLog(bool complete) { finish(temperatureFile_, complete); }
 
-void ResultFiles::finishExtensionLog(bool complete) { finish(extensionFile_, complete, std::string()); }
-
-void ResultFiles::finishTemperatureLog(bool complete) { finish(temperatureFile_, complete, std::string()); }
-
-// finalName empty: the file has its final name from the start.
-void ResultFiles::finish(ResultFile& file, bool complete, const std::string& finalName) {
+void ResultFiles::finish(ResultFile& file, bool complete) {
     ++enabled_;
     const bool whole = file.close();
     // Never opened: nothing to rename (each failed attempt was reported).
@@ -137,7 +113,9 @@ void ResultFiles::finish(ResultFile& file, bool complete, const std::string& fin
         unfinished_.push_back(file.name());
         return;
     }
-    if (finalName.empty()) return;
+    const std::string finalName = file.finishedName();
+    // A log has its final name from the start.
+    if (finalName == file.name()) return;
     if (keepUnfinished_) {
         unfinished_.push_back(file.name());
         return;

@@ -2,8 +2,7 @@
 // The four result files of a run and how the tallies are written into them: the account
 // record file (always), the extension log, the temperature log and the inactive-file table.
 // A flush empties its buffer only when all of it reached the file; otherwise the buffer stays
-// whole for the next flush. Numbers are written without loss; a byte below 0x20 in a field
-// becomes "_", so that one record stays one line.
+// whole for the next flush. What a line holds is the formats' (library/results).
 
 #include <cstdint>
 #include <string>
@@ -21,8 +20,6 @@ class Tallies;
 
 class ResultFiles {
 public:
-    static constexpr const char* inactiveHeader = "Filename,File Path,File Size (kb) ,Last Accessed,File Temperature";
-
     ResultFiles(LoggerUnit& logger, const ScanSettings& settings, uint32_t processId);
 
     // The nearest local midnight of the moment (noon counts towards the next one), in seconds
@@ -59,14 +56,8 @@ public:
     const ResultFile& temperatureFile() const { return temperatureFile_; }
     const ResultFile& inactiveFile() const { return inactiveFile_; }
 
-    // "…make" to "…data": the last "make" replaced.
-    static std::string finishedAccountName(const std::string& name);
-    // "….csv.make" to "….csv": cut before the last ".".
-    static std::string finishedInactiveName(const std::string& name);
-
 private:
-    void finish(ResultFile& file, bool complete, const std::string& finalName);
-    static void appendField(std::string& out, std::string_view field);
+    void finish(ResultFile& file, bool complete);
 
     LoggerUnit& logger_;
     const ScanSettings& settings_;

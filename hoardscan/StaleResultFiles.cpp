@@ -4,7 +4,7 @@
 #include "files/FileOps.h"
 #include "hoardscan/Hoardscan.h"
 #include "hoardscan/MessageNumbers.h"
-#include "hoardscan/ResultFileReader.h"
+#include "results/ResultFileName.h"
 #include "logger/LoggerUnit.h"
 #include "platform/Platform.h"
 #include "time/DateTime.h"
@@ -26,7 +26,7 @@ void Hoardscan::removeStaleResultFilesIn(const std::string& directory) {
     const int64_t now = DateTime().value();
     Platform& system = platform();
     for (const DirEntry& entry : FileOps::listDirectory(directory, "*.make")) {
-        const auto name = ResultFileReader::parseName(entry.name);
+        const auto name = ResultFileName::parse(entry.name);
         if (!entry.isFile || !name || !name->unfinished) continue;
         const std::string path = directory + entry.name;
         FileStatus status;

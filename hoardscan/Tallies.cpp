@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "results/InactiveTableFormat.h"
+
 namespace Quilna {
 
 namespace {
@@ -9,28 +11,7 @@ namespace {
 constexpr double logicalWeight = 0.00001;
 constexpr double physicalWeight = 0.0001;
 
-void appendWithout(std::string& out, std::string_view text, char separator) {
-    for (char c : text) out.push_back(c == separator || static_cast<unsigned char>(c) < 0x20 ? '_' : c);
-}
-
 }  // namespace
-
-void Tallies::sanitizeField(std::string& field) {
-    for (char& c : field)
-        if (c == ':' || static_cast<unsigned char>(c) < 0x20) c = '_';
-}
-
-void Tallies::buildKey(const RecordFields& fields, std::string& key) {
-    key.clear();
-    const std::string_view parts[] = {
-        fields.site,  fields.host,     fields.fileSystem, fields.account,           fields.user,
-        fields.group, fields.fileType, fields.status,     fields.accessTemperature, fields.modifyTemperature};
-    for (std::string_view part : parts) {
-        if (!key.empty()) key.push_back(':');
-        key.append("0:");
-        appendWithout(key, part, ':');
-    }
-}
 
 bool Tallies::due(Pacing& pacing, size_t entries, size_t bytes) const {
     if (hasRoom(entries, bytes)) {
@@ -52,14 +33,14 @@ bool Tallies::addAccountRecord(const std::string& key, int64_t logicalSize, int6
             ++accountPacing_.lost;
             return due(accountPacing_, accountRecords_.size(), accountBytes_);
         }
-        entry = accountRecords_.emplace(key, AccountValues{0, 0, 0, 0}).first;
+        entry = accountRecords_.emplace(key, AccountValues{}).first;
         accountBytes_ += key.size();
     }
     AccountValues& values = entry->second;
-    values[0] += 1;
-    values[1] += logical;
-    values[2] += physical;
-    values[3] = values[1] * logicalWeight + values[2] * physicalWeight;
+    values.files += 1;
+    values.bytes += logical;
+    values.bytesOnDisk += physical;
+    values.weightedSize = values.bytes * logicalWeight + values.bytesOnDisk * physicalWeight;
     return due(accountPacing_, accountRecords_.size(), accountBytes_);
 }
 
@@ -102,16 +83,7 @@ std::vector<Tallies::DirectoryTotal> Tallies::temperatureRows() const {
 bool Tallies::addInactiveRow(std::string_view name, std::string_view directory, int64_t physicalSize,
                              std::string_view lastAccess, std::string_view temperature) {
     rowScratch_.clear();
-    appendWithout(rowScratch_, name, ',');
-    rowScratch_.push_back(',');
-    appendWithout(rowScratch_, directory, ',');
-    rowScratch_.push_back(',');
-    rowScratch_.append(std::to_string(physicalSize / 1024));
-    rowScratch_.push_back(',');
-    rowScratch_.append(lastAccess);
-    rowScratch_.push_back(',');
-    rowScratch_.append(temperature);
-    rowScratch_.push_back(',');
+    InactiveTableFormat::appendRow(rowScratch_, name, directory, physicalSize / 1024, lastAccess, temperature);
     // The duplicate check is a hash lookup; the buffer keeps the order of first appearance.
     if (!inactiveSet_.count(rowScratch_)) {
         if (hasRoom(inactiveRows_.size(), inactiveBytes_)) {

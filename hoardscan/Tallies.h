@@ -6,7 +6,6 @@
 // many more updates have come as it holds; an update that would add an entry to it meanwhile is
 // lost (and counted), one that adds to an entry it holds is not.
 
-#include <array>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -15,26 +14,13 @@
 #include <unordered_set>
 #include <vector>
 
-namespace Quilna {
+#include "results/AccountValues.h"
 
-// The ten classifying fields of an account record, in key order.
-struct RecordFields {
-    std::string_view site;
-    std::string_view host;
-    std::string_view fileSystem;
-    std::string_view account;
-    std::string_view user;
-    std::string_view group;
-    std::string_view fileType;
-    std::string_view status;
-    std::string_view accessTemperature;
-    std::string_view modifyTemperature;
-};
+namespace Quilna {
 
 class Tallies {
 public:
-    // Files, logical bytes, bytes on disk, weighted size.
-    using AccountValues = std::array<double, 4>;
+    // Per key text (results/AccountRecordFormat.h).
     using AccountRecords = std::map<std::string, AccountValues>;
     // A directory's total of the monitored temperature.
     using DirectoryTotal = std::pair<std::string_view, double>;
@@ -47,12 +33,6 @@ public:
     void setBufferSize(int32_t bufferSize) { bufferSize_ = bufferSize; }
     int32_t bufferSize() const { return bufferSize_; }
 
-    // Keeps one record on one line: ':' becomes '_' (it separates key fields) and so does any
-    // byte below 0x20.
-    static void sanitizeField(std::string& field);
-    // "0:" before every field, fields joined by ":"; the key is built into key (reused).
-    static void buildKey(const RecordFields& fields, std::string& key);
-
     bool addAccountRecord(const std::string& key, int64_t logicalSize, int64_t physicalSize);
     // A file of the monitored temperature in a directory. The walk adds the files of a directory
     // one after the other and numbers each directory it enters (visit): a file costs no look-up
@@ -60,8 +40,7 @@ public:
     // temperature log writes none (so a deep tree's many small rows copy no path).
     bool addTemperatureRow(uint64_t visit, std::string_view directory, int64_t physicalSize);
     void setTemperatureLimit(int64_t bytes) { temperatureLimit_ = static_cast<double>(bytes); }
-    // "name,directory,KiB,lastAccess,temperature," with ',' and control bytes of the name and the
-    // directory turned into '_'; a row already buffered is not added again.
+    // A row of the inactive-file table; one already buffered is not added again.
     bool addInactiveRow(std::string_view name, std::string_view directory, int64_t physicalSize,
                         std::string_view lastAccess, std::string_view temperature);
     // Appends a lower-cased extension unless it is listed already.

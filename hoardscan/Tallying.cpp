@@ -5,6 +5,7 @@
 #include "hoardscan/ScanIdentity.h"
 #include "hoardscan/ScanSettings.h"
 #include "hoardscan/Tallies.h"
+#include "results/AccountRecordFormat.h"
 
 namespace Quilna {
 
@@ -16,13 +17,14 @@ Tallying::Tallying(const ScanSettings& settings, const ScanIdentity& identity, T
       monitoredBand_(settings.temperatureMonitor) {}
 
 void Tallying::add(FileFacts& facts) {
-    // ":" separates the key's fields; control bytes would break its line.
-    Tallies::sanitizeField(facts.accessTemperature);
-    Tallies::sanitizeField(facts.modifyTemperature);
+    // The temperatures are compared below as the key writes them.
+    AccountRecordFormat::escapeKeyField(facts.accessTemperature);
+    AccountRecordFormat::escapeKeyField(facts.modifyTemperature);
     const std::string& access = facts.accessTemperature;
-    Tallies::buildKey(RecordFields{facts.site, identity_.hostName, facts.fileSystem, facts.account, facts.user,
-                                   facts.group, facts.fileType, *facts.statusWord, access, facts.modifyTemperature},
-                      key_);
+    key_.clear();
+    AccountRecordFormat::appendKey(
+        key_, RecordKeyView{{facts.site, identity_.hostName, facts.fileSystem, facts.account, facts.user, facts.group,
+                             facts.fileType, *facts.statusWord, access, facts.modifyTemperature}});
     if (tallies_.addAccountRecord(key_, facts.logicalSize, facts.physicalSize)) results_.flushAccountRecords(tallies_);
 
     if (settings_.temperatureLog && access == monitoredBand_) {

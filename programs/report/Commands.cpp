@@ -1,6 +1,6 @@
 #include "report/Commands.h"
 
-#include "hoardscan/ResultFileError.h"
+#include "results/ResultFileError.h"
 #include "report/CommandLine.h"
 #include "report/Formatting.h"
 #include "report/HtmlReport.h"

@@ -1,10 +1,11 @@
 #include "report/Importer.h"
 
-#include "hoardscan/ResultFileReader.h"
 #include "report/Formatting.h"
 #include "report/ReportError.h"
 #include "report/TextCleaning.h"
 #include "report/Transaction.h"
+#include "results/AccountRecordFormat.h"
+#include "results/ResultFileReader.h"
 
 #include <algorithm>
 #include <array>
@@ -56,26 +57,20 @@ int64_t secondsNow() {
 
 std::string folderOf(const fs::path& file) { return fs::absolute(file).lexically_normal().parent_path().string(); }
 
-// The ten fields of a key text that the reader has already checked.
-std::array<std::string_view, keyFieldCount> keyFields(std::string_view key) {
-    std::array<std::string_view, keyFieldCount> fields;
-    size_t start = 0;
-    for (size_t piece = 0; piece < 2 * keyFieldCount; ++piece) {
-        const size_t end = key.find(':', start);
-        if (piece % 2 == 1) fields[piece / 2] = key.substr(start, end == std::string_view::npos ? end : end - start);
-        if (end == std::string_view::npos) break;
-        start = end + 1;
-    }
+// The fields of a key text that the reader has already checked.
+RecordKeyView keyFields(std::string_view key) {
+    RecordKeyView fields;
+    std::string fault;
+    AccountRecordFormat::parseKey(key, fields, fault);
     return fields;
 }
 
+// The fields hold no ":" (the key was split at them) and cleaning drops control characters.
 std::string cleanKey(std::string_view key) {
-    std::string out;
-    for (std::string_view field : keyFields(key)) {
-        out += out.empty() ? "0:" : ":0:";
-        out += TextCleaning::cleanText(field);
-    }
-    return out;
+    RecordKey cleaned;
+    const RecordKeyView fields = keyFields(key);
+    for (size_t i = 0; i < keyFieldCount; ++i) cleaned.fields[i] = TextCleaning::cleanText(fields.fields[i]);
+    return AccountRecordFormat::keyText(cleaned);
 }
 
 int64_t wholeValue(double value, const fs::path& file, int64_t line, const char* what) {
@@ -131,9 +126,11 @@ std::string kindName(ResultFileKind kind) { return kind == ResultFileKind::Inact
 bool RunTotals::Sums::add(const Sums& other) {
     // A key that a run flushed twice counts as the sum; its day is the later flush's.
     day = std::max(day, other.day);
-    weightedSize += other.weightedSize;
-    return !__builtin_add_overflow(files, other.files, &files) && !__builtin_add_overflow(bytes, other.bytes, &bytes) &&
-           !__builtin_add_overflow(bytesOnDisk, other.bytesOnDisk, &bytesOnDisk) && weightedSize < integerLimit;
+    values.weightedSize += other.values.weightedSize;
+    return !__builtin_add_overflow(values.files, other.values.files, &values.files) &&
+           !__builtin_add_overflow(values.bytes, other.values.bytes, &values.bytes) &&
+           !__builtin_add_overflow(values.bytesOnDisk, other.values.bytesOnDisk, &values.bytesOnDisk) &&
+           values.weightedSize < integerLimit;
 }
 
 Importer::Importer(Database& database, ImportOptions options, Warning warning)
@@ -165,10 +162,11 @@ RunTotals Importer::readRunTotals(const InputFile& file) {
         if (first) run.host = TextCleaning::cleanText(record[KeyField::Host]);
         first = false;
         checkDay(record.day, file.path, record.line);
-        const RunTotals::Sums sums{record.day, wholeValue(record.values.files, file.path, record.line, "files"),
-                                   wholeValue(record.values.bytes, file.path, record.line, "bytes"),
-                                   wholeValue(record.values.bytesOnDisk, file.path, record.line, "bytes on disk"),
-                                   weightValue(record.values.weightedSize, file.path, record.line)};
+        const RunTotals::Sums sums{record.day,
+                                   {wholeValue(record.values.files, file.path, record.line, "files"),
+                                    wholeValue(record.values.bytes, file.path, record.line, "bytes"),
+                                    wholeValue(record.values.bytesOnDisk, file.path, record.line, "bytes on disk"),
+                                    weightValue(record.values.weightedSize, file.path, record.line)}};
         // Every sum of the run fits 64 bits, so that no sum of one run overflows when queried.
         bool fits = run.total.add(sums);
         if (const auto found = run.keys.find(record.keyText); found != run.keys.end()) {
@@ -264,7 +262,7 @@ size_t Importer::storeRecords(int64_t runId, const RunTotals& run) {
     std::vector<const std::string*> missing;
     HostKeys& runKeys = keysOfHost(run.host);
     for (const auto& [key, sums] : run.keys) {
-        const std::string_view host = keyFields(key)[static_cast<size_t>(KeyField::Host)];
+        const std::string_view host = keyFields(key)[KeyField::Host];
         const HostKeys& keys = host == run.host ? runKeys : keysOfHost(host);
         if (const auto known = keys.ids.find(key); known != keys.ids.end()) {
             ordered.emplace_back(known->second, &sums);
@@ -275,7 +273,7 @@ size_t Importer::storeRecords(int64_t runId, const RunTotals& run) {
     if (!missing.empty()) {
         insertKeys(missing);
         for (const std::string* key : missing) {
-            const HostKeys& keys = keysOfHost(keyFields(*key)[static_cast<size_t>(KeyField::Host)]);
+            const HostKeys& keys = keysOfHost(keyFields(*key)[KeyField::Host]);
             const auto stored = keys.ids.find(*key);
             if (stored == keys.ids.end())
                 throw ReportError::data(database_.describe() + ": a stored key was not found");
@@ -291,10 +289,10 @@ size_t Importer::storeRecords(int64_t runId, const RunTotals& run) {
         rows.values.emplace_back(runId);
         rows.values.emplace_back(id);
         rows.values.emplace_back(sums->day);
-        rows.values.emplace_back(sums->files);
-        rows.values.emplace_back(sums->bytes);
-        rows.values.emplace_back(sums->bytesOnDisk);
-        rows.values.emplace_back(sums->weightedSize);
+        rows.values.emplace_back(sums->values.files);
+        rows.values.emplace_back(sums->values.bytes);
+        rows.values.emplace_back(sums->values.bytesOnDisk);
+        rows.values.emplace_back(sums->values.weightedSize);
     }
     database_.insertRows("records", recordColumns, rows);
     return rows.rows();
@@ -332,9 +330,9 @@ void Importer::insertKeys(const std::vector<const std::string*>& keys) {
     rows.values.reserve(keys.size() * keyColumns.size());
     std::vector<std::string_view> hosts;
     for (const std::string* key : keys) {
-        const auto fields = keyFields(*key);
-        for (std::string_view field : fields) rows.values.emplace_back(std::string(field));
-        hosts.push_back(fields[static_cast<size_t>(KeyField::Host)]);
+        const RecordKeyView fields = keyFields(*key);
+        for (std::string_view field : fields.fields) rows.values.emplace_back(std::string(field));
+        hosts.push_back(fields[KeyField::Host]);
     }
     database_.insertRows("record_keys", keyColumns, rows);
     // Their ids come with the next load of their hosts.

@@ -7,6 +7,7 @@
 #include "report/InactiveStore.h"
 #include "report/InputFiles.h"
 #include "report/TextHash.h"
+#include "results/AccountValues.h"
 
 #include <cstdint>
 #include <functional>
@@ -35,10 +36,7 @@ struct ImportResult {
 struct RunTotals {
     struct Sums {
         int64_t day = std::numeric_limits<int64_t>::min();  // of the latest flush
-        int64_t files = 0;
-        int64_t bytes = 0;
-        int64_t bytesOnDisk = 0;
-        double weightedSize = 0;
+        BasicAccountValues<int64_t> values;
 
         // False when a sum would pass what can be stored.
         [[nodiscard]] bool add(const Sums& other);

@@ -1,6 +1,5 @@
 #include "report/InputFiles.h"
 
-#include "hoardscan/ResultFileReader.h"
 #include "report/ReportError.h"
 
 #include <algorithm>
@@ -16,7 +15,7 @@ int importOrder(ResultFileKind kind) { return kind == ResultFileKind::AccountRec
 
 // Adds the file when it is one to import; explicit is true for a file named on the command line.
 void consider(const fs::path& path, bool explicitly, std::vector<InputFile>& files, const Note& note) {
-    const auto name = ResultFileReader::parseName(path.filename().string());
+    const auto name = ResultFileName::parse(path.filename().string());
     if (!name) {
         if (explicitly) throw ReportError::usage(path.string() + ": not a result file name");
         return;
@@ -41,7 +40,7 @@ void searchFolder(const fs::path& folder, std::vector<InputFile>& files, const N
         if (gone || fs::is_directory(status)) continue;
         if (fs::is_regular_file(status)) {
             consider(walk->path(), false, files, note);
-        } else if (ResultFileReader::parseName(walk->path().filename().string())) {
+        } else if (ResultFileName::parse(walk->path().filename().string())) {
             note(walk->path().string() +
                  ": skipped: " + (fs::is_symlink(status) ? "a symbolic link, not followed" : "not a regular file"));
         }

@@ -4,7 +4,7 @@
 // refused when named; unfinished ones and extension logs are noted and left out, and so are
 // links and special files in folders.
 
-#include "hoardscan/ResultRecords.h"
+#include "results/ResultFileName.h"
 
 #include <filesystem>
 #include <functional>

@@ -5,26 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "results/AccountValues.h"
+
 namespace Quilna {
 
 // Counts and byte sums over many runs: each run's sums fit 64 bits (the import checks that),
 // but a fleet's sum of them may not.
 using WideInt = __int128;
 
-struct SizeTotals {
-    WideInt files = 0;
-    WideInt bytes = 0;
-    WideInt bytesOnDisk = 0;
-    double weightedSize = 0;
-
-    SizeTotals& operator+=(const SizeTotals& other) {
-        files += other.files;
-        bytes += other.bytes;
-        bytesOnDisk += other.bytesOnDisk;
-        weightedSize += other.weightedSize;
-        return *this;
-    }
-};
+using SizeTotals = BasicAccountValues<WideInt>;
 
 // One line of a ranking: an account, a user, a group, a file type or a host. For a host,
 // day is the day stamp of its run.

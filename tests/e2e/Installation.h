@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "hoardscan/ResultFileReader.h"
+#include "results/ResultFileReader.h"
 #include "hoardscan/ResultFiles.h"
 #include "platform/Platform.h"
 #include "support/TestDirectory.h"

@@ -5,7 +5,8 @@
 #include <map>
 
 #include "ResultFilesFixture.h"
-#include "hoardscan/ResultFileReader.h"
+#include "results/AccountRecordFormat.h"
+#include "results/ResultFileReader.h"
 #include "hoardscan/ResultFiles.h"
 #include "hoardscan/Tallies.h"
 #include "time/TimeTestSupport.h"
@@ -57,8 +58,7 @@ TEST_F(ResultFilesTest, EveryResultFileReadsBackToTheRecordsWritten) {
     ResultFiles files(log.unit(), settings, pid);
     files.startRun();
     const auto addFiles = [&](const std::string& name, int64_t logical, int64_t physical, int times) {
-        std::string key;
-        Tallies::buildKey(RecordFields{"OSLO", "PC42", "C", name, name, name, name, "plain", "cold", "frozen"}, key);
+        const std::string key = AccountRecordFormat::keyText(keyOf(name));
         for (int i = 0; i < times; ++i) tallies.addAccountRecord(key, logical, physical);
     };
     uint64_t visit = 0;
@@ -95,7 +95,7 @@ TEST_F(ResultFilesTest, EveryResultFileReadsBackToTheRecordsWritten) {
     const auto totals = reader(settings.workingDirectory + "Hoardscan-" + day + "-4242.data").accountTotals();
     ASSERT_EQ(totals.size(), oddNames().size());
     for (const OddName& name : oddNames()) {
-        const AccountValues& values = totals.at(keyOf(name.key).text());
+        const AccountValues& values = totals.at(AccountRecordFormat::keyText(keyOf(name.key)));
         const double bytes = 4294967297.0 + 18446744073709549568.0, onDisk = 4294971392.0 + 18446744073709549568.0;
         EXPECT_EQ(values.files, 3);
         EXPECT_EQ(values.bytes, bytes);
@@ -199,7 +199,7 @@ TEST_F(ResultFilesTest, AnIncompleteFileOrAFailedRenameKeepsTheUnfinishedName) {
     const std::string name = files.accountFile().name();
     files.finishAccountRecords(false);
     EXPECT_TRUE(fs::exists(name));
-    EXPECT_FALSE(fs::exists(ResultFiles::finishedAccountName(name)));
+    EXPECT_FALSE(fs::exists(files.accountFile().finishedName()));
     EXPECT_EQ(log.messages("ERROR", 31), (std::vector<std::string>{name}));
 
     NoRenames fake;

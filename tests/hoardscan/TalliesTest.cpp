@@ -14,7 +14,7 @@ TEST(Tallies, UpdatesAskForAFlushAtTheBufferSizeAndKeysStartAfreshAfterIt) {
     EXPECT_EQ(tallies.accountRecords().begin()->first, "a");  // in key order
     tallies.clearAccountRecords();
     EXPECT_FALSE(tallies.addAccountRecord("b", 7, 8));
-    EXPECT_EQ(tallies.accountRecords().at("b")[1], 7);
+    EXPECT_EQ(tallies.accountRecords().at("b").bytes, 7);
 
     // An inactive row already buffered is not added again, until the buffer is flushed.
     EXPECT_FALSE(tallies.addInactiveRow("a.doc", "/x/", 1023, "2013-07-01T14:00:00", "cold"));
@@ -53,7 +53,7 @@ TEST(Tallies, AFullBufferIsDueOncePerBufferOfUpdatesAndLosesOnlyNewEntries) {
         due.push_back(tallies.addAccountRecord(key, 10, 4096));
     EXPECT_EQ(due, (std::vector<bool>{false, false, true, false, false, true, false, false}));
     EXPECT_EQ(tallies.accountRecords().size(), 3u);
-    EXPECT_EQ(tallies.accountRecords().at("a")[0], 2);
+    EXPECT_EQ(tallies.accountRecords().at("a").files, 2);
     EXPECT_EQ(tallies.lostAccountRecords(), 4u);  // d, e, f, g
     EXPECT_EQ(tallies.filesCounted(), 8u);
     EXPECT_EQ(tallies.bytesOnDiskCounted(), 8 * 4096);

@@ -80,7 +80,7 @@ TEST(CommandsTest, HostileFilesAreRefusedAndTheReportsStayExactAndValid) {
     const std::string secret = "root:$6$secret:19000:0:99999:7:::\n";
     writeText(folder.path() / "shadow", secret);
     fs::permissions(folder.path() / "shadow", fs::perms::owner_read);
-    const std::string key = makeKey("BAD", "a", "u", "g", "t", "hot", "hot").text();
+    const std::string key = AccountRecordFormat::keyText(makeKey("BAD", "a", "u", "g", "t", "hot", "hot"));
     const std::string value = "\n1:1:1:4096:0.4196\n";
     struct Attack {
         std::string name;

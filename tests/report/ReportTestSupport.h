@@ -1,8 +1,8 @@
 #pragma once
 // Result files in the scanner's formats, and the report program run in-process.
 
-#include "hoardscan/ResultFileReader.h"
-#include "hoardscan/ResultRecords.h"
+#include "results/AccountRecordFormat.h"
+#include "results/ResultFileReader.h"
 #include "report/Commands.h"
 #include "support/TestDirectory.h"
 
@@ -30,9 +30,9 @@ struct GeneratedRecord {
 };
 
 inline std::string recordLines(const GeneratedRecord& r) {
-    return "1:" + std::to_string(r.day) + ":29:" + r.key.text() + "\n1:" + std::to_string(r.files) + ":" +
-           std::to_string(r.bytes) + ":" + std::to_string(r.bytesOnDisk) + ":" +
-           std::to_string(r.bytes * 0.00001 + r.bytesOnDisk * 0.0001) + "\n";
+    return "1:" + std::to_string(r.day) + ":29:" + AccountRecordFormat::keyText(r.key) +
+           "\n1:" + std::to_string(r.files) + ":" + std::to_string(r.bytes) + ":" + std::to_string(r.bytesOnDisk) +
+           ":" + std::to_string(r.bytes * 0.00001 + r.bytesOnDisk * 0.0001) + "\n";
 }
 
 inline fs::path writeRecordFile(const fs::path& folder, int64_t day, int64_t pid,
@@ -73,7 +73,7 @@ inline std::vector<GeneratedRecord> randomRecords(std::mt19937& random, const st
 // Rows "name,directory,KiB,last access,temperature,".
 inline fs::path writeInactiveFile(const fs::path& folder, int64_t day, int64_t pid,
                                   const std::vector<std::string>& rows) {
-    std::string text = std::string(ResultFileReader::inactiveHeader) + "\n";
+    std::string text = std::string(InactiveTableFormat::header) + "\n";
     for (const std::string& row : rows) text += row + "\n";
     const fs::path file = folder / ("HoardscanInactive-" + std::to_string(day) + "-" + std::to_string(pid) + ".csv");
     writeText(file, text);

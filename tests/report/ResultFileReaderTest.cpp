@@ -1,4 +1,4 @@
-#include "hoardscan/ResultFileReader.h"
+#include "results/ResultFileReader.h"
 
 #include "ReportTestSupport.h"
 
@@ -17,11 +17,11 @@ TEST(ResultFileReaderTest, OtherNamesAreNoResultFiles) {
     for (const char* other :
          {"Hoardscan-1365112800-4242.log", "Hoardscan-12a-3.data", "Hoardscan--3.data", "HoardscanInactive-1-2.log",
           "Hoardscan-18446744073709551616-2.data", "Hoardscan-1-99999999999999999999.data"})
-        EXPECT_FALSE(ResultFileReader::parseName(other)) << other;
+        EXPECT_FALSE(ResultFileName::parse(other)) << other;
 }
 
 TEST(ResultFileReaderTest, MalformedRecordFilesNameTheFileAndLine) {
-    const std::string key = ReportTest::makeKey("PC1", "a", "u", "g", "t", "hot", "hot").text();
+    const std::string key = AccountRecordFormat::keyText(ReportTest::makeKey("PC1", "a", "u", "g", "t", "hot", "hot"));
     // Zeros, and the old six-digit form of a value, are good values.
     const std::string good = "1:86400:29:" + key + "\n1:0:0:0:0\n1:86400:29:" + key + "\n1:1:1.23457e+008:4096:0.4\n";
     struct Case {
@@ -65,7 +65,8 @@ TEST(ResultFileReaderTest, LinesAcrossReadChunksAndCarriageReturnsReadWhole) {
     constexpr int count = 30000;  // several read chunks
     for (int i = 0; i < count; ++i) {
         const std::string account = "account-" + std::to_string(i);
-        text += "1:86400:29:" + ReportTest::makeKey("PC1", account, "u", "g", "t", "hot", "cold").text() +
+        text += "1:86400:29:" +
+                AccountRecordFormat::keyText(ReportTest::makeKey("PC1", account, "u", "g", "t", "hot", "cold")) +
                 "\r\n1:" + std::to_string(i) + ":" + std::to_string(2 * i) + ":4096:0.5\r\n";
     }
     ASSERT_GT(text.size(), 2u << 20);
@@ -91,7 +92,7 @@ TEST(ResultFileReaderTest, LinesAcrossReadChunksAndCarriageReturnsReadWhole) {
 
 // What the scanner writes reads back in ResultFilesTest; here lines it never writes.
 TEST(ResultFileReaderTest, MalformedSideFilesNameTheirLine) {
-    const std::string header = std::string(ResultFileReader::inactiveHeader) + "\n";
+    const std::string header = std::string(InactiveTableFormat::header) + "\n";
     const std::string row = "a,C:\\Data\\,0,2012-01-01T00:00:00,frozen,\n";
     struct Case {
         std::string name, text;
@@ -112,7 +113,7 @@ TEST(ResultFileReaderTest, MalformedSideFilesNameTheirLine) {
         if (c.line >= 0) writeText(file, c.text);
         ResultFileReader reader(file);
         try {
-            const auto kind = ResultFileReader::parseName(c.name)->kind;
+            const auto kind = ResultFileName::parse(c.name)->kind;
             if (kind == ResultFileKind::InactiveFiles) reader.inactiveRows();
             if (kind == ResultFileKind::TemperatureLog) reader.temperatureRows();
             if (kind == ResultFileKind::ExtensionLog) reader.extensions();

@@ -125,12 +125,12 @@ protected:
     double files(const std::string& keyText = "") const {
         double count = 0;
         for (const auto& [key, values] : engine->tallies.accountRecords())
-            if (key.find(keyText) != std::string::npos) count += values[0];
+            if (key.find(keyText) != std::string::npos) count += values.files;
         return count;
     }
     double bytes() const {
         double sum = 0;
-        for (const auto& [key, values] : engine->tallies.accountRecords()) sum += values[1];
+        for (const auto& [key, values] : engine->tallies.accountRecords()) sum += values.bytes;
         return sum;
     }
     std::vector<std::string> processed() const {

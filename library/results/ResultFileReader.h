@@ -5,9 +5,6 @@
 // the file may be anything a hostile user placed. Lines are streamed and bounded in length, so
 // a file of any size is read in bounded memory; the vector forms are for small files and tests.
 
-#include "hoardscan/ResultFileError.h"
-#include "hoardscan/ResultRecords.h"
-
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -17,18 +14,20 @@
 #include <string_view>
 #include <vector>
 
+#include "results/AccountRecord.h"
+#include "results/InactiveTableFormat.h"
+#include "results/ResultFileError.h"
+#include "results/ResultFileName.h"
+#include "results/TemperatureLogFormat.h"
+
 namespace Quilna {
 
 class ResultFileReader {
 public:
     explicit ResultFileReader(std::filesystem::path path);
 
-    // The pieces of a result file's name (a name without directory), or nothing when the
-    // name is not one the scanner writes.
-    static std::optional<ResultFileName> parseName(std::string_view fileName);
-
     const std::filesystem::path& path() const { return path_; }
-    std::optional<ResultFileName> name() const { return parseName(path_.filename().string()); }
+    std::optional<ResultFileName> name() const { return ResultFileName::parse(path_.filename().string()); }
 
     using AccountRecordSink = std::function<void(const AccountRecordView&)>;
     using InactiveRowSink = std::function<void(InactiveRow&&)>;
@@ -52,23 +51,21 @@ public:
     uint64_t contentSize() const { return contentSize_; }
     uint64_t contentHash() const { return contentHash_; }
 
-    static constexpr std::string_view inactiveHeader =
-        "Filename,File Path,File Size (kb) ,Last Accessed,File Temperature";
-
 private:
     using LineSink = std::function<void(std::string_view line, int64_t number)>;
 
     void forEachLine(const LineSink& sink);
     [[noreturn]] void fail(int64_t line, const std::string& reason) const;
 
-    AccountRecordView parseKeyLine(std::string_view line, int64_t number) const;
-    AccountValues parseValueLine(std::string_view line, int64_t number) const;
-    InactiveRow parseInactiveRow(std::string_view line, int64_t number) const;
-    TemperatureRow parseTemperatureRow(std::string_view line, int64_t number) const;
+    // Fails with the format's reason and the line number when the line was refused.
+    void check(bool parsed, int64_t line) const {
+        if (!parsed) fail(line, fault_);
+    }
 
     std::filesystem::path path_;
     uint64_t contentSize_ = 0;
     uint64_t contentHash_ = 0;
+    std::string fault_;
 };
 
 }  // namespace Quilna

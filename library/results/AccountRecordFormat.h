@@ -1,0 +1,52 @@
+#pragma once
+// The account record file: two lines per record.
+//   "1:<day>:29:<key>"            the key: "0:" before each of the ten fields, joined by ":"
+//   "1:<files>:<bytes>:<bytes on disk>:<weighted size>"
+// ":" inside a field and bytes below 0x20 anywhere are written as "_". Numbers are written
+// without loss: whole values below 2^53 as integers, others in the shortest exact text.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "results/AccountValues.h"
+#include "results/RecordKey.h"
+
+namespace Quilna::AccountRecordFormat {
+
+// One field of a key, escaped: appended, or in place.
+void appendKeyField(std::string& out, std::string_view field);
+void escapeKeyField(std::string& field);
+
+// The key text of the fields, appended.
+template <class Text>
+void appendKey(std::string& out, const BasicRecordKey<Text>& key) {
+    for (size_t i = 0; i < keyFieldCount; ++i) {
+        out.append(i == 0 ? "0:" : ":0:");
+        appendKeyField(out, key.fields[i]);
+    }
+}
+
+template <class Text>
+std::string keyText(const BasicRecordKey<Text>& key) {
+    std::string out;
+    appendKey(out, key);
+    return out;
+}
+
+// Both lines of a record with their line feeds; dayText is the flush's day stamp.
+void appendRecord(std::string& out, std::string_view dayText, std::string_view keyText, const AccountValues& values);
+
+// The record's key line, read. The views point into the line.
+struct KeyLine {
+    int64_t day = 0;
+    std::string_view keyText;
+    RecordKeyView key;
+};
+
+// Each false with the reason in fault when the text is not of the format.
+bool parseKeyLine(std::string_view line, KeyLine& out, std::string& fault);
+bool parseKey(std::string_view keyText, RecordKeyView& out, std::string& fault);
+bool parseValueLine(std::string_view line, AccountValues& out, std::string& fault);
+
+}  // namespace Quilna::AccountRecordFormat

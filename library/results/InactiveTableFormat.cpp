@@ -1,0 +1,53 @@
+#include "results/InactiveTableFormat.h"
+
+#include <array>
+#include <optional>
+
+#include "results/FormatText.h"
+
+namespace Quilna::InactiveTableFormat {
+
+using namespace FormatText;
+
+void appendRow(std::string& out, std::string_view name, std::string_view directory, int64_t kib,
+               std::string_view lastAccess, std::string_view temperature) {
+    appendEscaped(out, name, ',');
+    out.push_back(',');
+    appendEscaped(out, directory, ',');
+    out.push_back(',');
+    out.append(std::to_string(kib));
+    out.push_back(',');
+    out.append(lastAccess);
+    out.push_back(',');
+    out.append(temperature);
+    out.push_back(',');
+}
+
+bool parseRow(std::string_view line, InactiveRow& out, std::string& fault) {
+    std::array<std::string_view, 6> cells;
+    size_t count = 0;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = line.find(',', start);
+        if (count < cells.size()) cells[count] = line.substr(start, end == std::string_view::npos ? end : end - start);
+        ++count;
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+    }
+    if (count != cells.size() || !cells[5].empty()) {
+        return refuse(fault, "expected an inactive row \"<name>,<directory>,<KiB>,<last access>,<temperature>,\"");
+    }
+    if (cells[0].empty()) return refuse(fault, "the inactive row has no file name");
+    if (cells[1].empty()) return refuse(fault, "the inactive row has no directory");
+    const auto kib = allDigits(cells[2]) ? parseInteger(cells[2]) : std::nullopt;
+    if (!kib) return refuse(fault, "the size in KiB is not a whole number");
+    if (cells[4].empty()) return refuse(fault, "the inactive row has no temperature");
+    out.name.assign(cells[0]);
+    out.directory.assign(cells[1]);
+    out.kib = *kib;
+    out.lastAccess.assign(cells[3]);
+    out.temperature.assign(cells[4]);
+    return true;
+}
+
+}  // namespace Quilna::InactiveTableFormat
