@@ -58,8 +58,7 @@ bool parseKey(std::string_view keyText, RecordKeyView& out, std::string& fault) 
         const size_t index = pieces++;
         if (index >= 2 * keyFieldCount) break;
         if (index % 2 == 0 && piece != "0") {
-            fault = "record key field " + std::to_string(index / 2 + 1) + " is not preceded by \"0:\"";
-            return false;
+            return refuse(fault, "record key field " + std::to_string(index / 2 + 1) + " is not preceded by \"0:\"");
         }
         if (index % 2 == 1) out.fields[index / 2] = piece;
         if (end == std::string_view::npos) break;
@@ -67,9 +66,8 @@ bool parseKey(std::string_view keyText, RecordKeyView& out, std::string& fault) 
     }
     if (pieces != 2 * keyFieldCount) {
         const size_t fields = (pieces + 1) / 2;
-        fault = "the record key has " + std::to_string(fields) + (fields == 1 ? " field" : " fields") + ", expected " +
-                std::to_string(keyFieldCount);
-        return false;
+        return refuse(fault, "the record key has " + std::to_string(fields) + (fields == 1 ? " field" : " fields") +
+                                 ", expected " + std::to_string(keyFieldCount));
     }
     return true;
 }
@@ -77,8 +75,7 @@ bool parseKey(std::string_view keyText, RecordKeyView& out, std::string& fault) 
 bool parseValueLine(std::string_view line, AccountValues& out, std::string& fault) {
     std::string_view rest = line;
     if (!takePrefix(rest, recordTag)) {
-        fault = "expected a value line \"1:<files>:<bytes>:<bytes on disk>:<weighted size>\"";
-        return false;
+        return refuse(fault, "expected a value line \"1:<files>:<bytes>:<bytes on disk>:<weighted size>\"");
     }
     std::array<double, valueNames.size()> values{};
     size_t count = 0;
@@ -87,12 +84,14 @@ bool parseValueLine(std::string_view line, AccountValues& out, std::string& faul
         const size_t end = rest.find(':', start);
         const std::string_view piece = rest.substr(start, end == std::string_view::npos ? end : end - start);
         if (count < values.size()) {
-            const std::string name = std::string("the ") + valueNames[count];
+            const auto refuseValue = [&](const char* why) {
+                return refuse(fault, std::string("the ") + valueNames[count] + " value " + why);
+            };
             const auto value = parseNumber(piece);
-            if (!value) return refuse(fault, name + " value is not a number");
-            if (*value < 0) return refuse(fault, name + " value is negative");
+            if (!value) return refuseValue("is not a number");
+            if (*value < 0) return refuseValue("is negative");
             // Counts and byte sums are whole; a fraction means a damaged line.
-            if (count < 3 && *value != std::trunc(*value)) return refuse(fault, name + " value is not a whole number");
+            if (count < 3 && *value != std::trunc(*value)) return refuseValue("is not a whole number");
             values[count] = *value;
         }
         ++count;
@@ -100,8 +99,7 @@ bool parseValueLine(std::string_view line, AccountValues& out, std::string& faul
         start = end + 1;
     }
     if (count != values.size()) {
-        fault = "the value line has " + std::to_string(count) + " values, expected 4";
-        return false;
+        return refuse(fault, "the value line has " + std::to_string(count) + " values, expected 4");
     }
     out = AccountValues{values[0], values[1], values[2], values[3]};
     return true;
