@@ -35,7 +35,7 @@ void appendRecord(std::string& out, std::string_view dayText, std::string_view k
     out.push_back('\n');
 }
 
-bool parseKeyLine(std::string_view line, KeyLine& out, std::string& fault) {
+bool parseKeyLine(std::string_view line, AccountRecordView& out, std::string& fault) {
     static constexpr std::string_view expected = "expected a record key line \"1:<day>:29:<key>\"";
     std::string_view rest = line;
     if (!takePrefix(rest, recordTag)) return refuse(fault, std::string(expected));

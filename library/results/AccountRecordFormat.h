@@ -9,8 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "results/AccountValues.h"
-#include "results/RecordKey.h"
+#include "results/AccountRecord.h"
 
 namespace Quilna::AccountRecordFormat {
 
@@ -37,15 +36,9 @@ std::string keyText(const BasicRecordKey<Text>& key) {
 // Both lines of a record with their line feeds; dayText is the flush's day stamp.
 void appendRecord(std::string& out, std::string_view dayText, std::string_view keyText, const AccountValues& values);
 
-// The record's key line, read. The views point into the line.
-struct KeyLine {
-    int64_t day = 0;
-    std::string_view keyText;
-    RecordKeyView key;
-};
-
-// Each false with the reason in fault when the text is not of the format.
-bool parseKeyLine(std::string_view line, KeyLine& out, std::string& fault);
+// Each false with the reason in fault when the text is not of the format. A key line gives
+// the record's day, key text and key, as views into the line.
+bool parseKeyLine(std::string_view line, AccountRecordView& out, std::string& fault);
 bool parseKey(std::string_view keyText, RecordKeyView& out, std::string& fault);
 bool parseValueLine(std::string_view line, AccountValues& out, std::string& fault);
 

@@ -88,12 +88,8 @@ void ResultFileReader::forEachAccountRecord(const AccountRecordSink& sink) {
     forEachLine([&](std::string_view line, int64_t number) {
         if (!keyPending) {
             keyLine.assign(line);
-            AccountRecordFormat::KeyLine key;
-            check(AccountRecordFormat::parseKeyLine(keyLine, key, fault_), number);
+            check(AccountRecordFormat::parseKeyLine(keyLine, record, fault_), number);
             record.line = number;
-            record.day = key.day;
-            record.keyText = key.keyText;
-            record.key = key.key;
             keyPending = true;
             return;
         }
