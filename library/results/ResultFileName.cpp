@@ -11,6 +11,9 @@ namespace {
 constexpr std::string_view recordStem = "Hoardscan";
 constexpr std::string_view inactiveStem = "HoardscanInactive";
 constexpr std::string_view extensionStem = "HoardscanExtension";
+constexpr std::string_view recordEnding = ".data";
+constexpr std::string_view inactiveEnding = ".csv";
+constexpr std::string_view logEnding = ".log";
 constexpr std::string_view unfinishedEnding = ".make";
 
 // Splits "<lead>-<D>-<P>" from its end. The lead is what precedes D without its "-", or
@@ -49,20 +52,20 @@ std::optional<ResultFileName> ResultFileName::parse(std::string_view fileName) {
     name.unfinished = unfinished;
     std::optional<DayAndProcess> parts;
     if (takePrefix(text, prefixOf(inactiveStem))) {
-        if (!takeSuffix(text, ".csv")) return std::nullopt;
+        if (!takeSuffix(text, inactiveEnding)) return std::nullopt;
         name.kind = ResultFileKind::InactiveFiles;
         parts = splitDayAndProcess(text);
         if (!parts || parts->lead) return std::nullopt;
     } else if (takePrefix(text, prefixOf(extensionStem))) {
-        if (unfinished || !takeSuffix(text, ".log")) return std::nullopt;
+        if (unfinished || !takeSuffix(text, logEnding)) return std::nullopt;
         name.kind = ResultFileKind::ExtensionLog;
         parts = splitDayAndProcess(text);
         if (!parts || parts->lead) return std::nullopt;
     } else if (takePrefix(text, prefixOf(recordStem))) {
         // The record file is "...-P.make" while written and "...-P.data" when done.
-        if (!unfinished && takeSuffix(text, ".data")) {
+        if (!unfinished && takeSuffix(text, recordEnding)) {
             name.kind = ResultFileKind::AccountRecords;
-        } else if (!unfinished && takeSuffix(text, ".log")) {
+        } else if (!unfinished && takeSuffix(text, logEnding)) {
             name.kind = ResultFileKind::TemperatureLog;
         } else if (unfinished) {
             name.kind = ResultFileKind::AccountRecords;
@@ -95,12 +98,14 @@ std::string ResultFileName::stem() const {
 std::string ResultFileName::text() const {
     std::string name = stem() + "-" + std::to_string(day) + "-" + std::to_string(processId);
     switch (kind) {
-        case ResultFileKind::AccountRecords: return name + (unfinished ? ".make" : ".data");
-        case ResultFileKind::InactiveFiles: return name + (unfinished ? ".csv.make" : ".csv");
+        // The record file's unfinished name replaces its ending; the table's extends it.
+        case ResultFileKind::AccountRecords: return name.append(unfinished ? unfinishedEnding : recordEnding);
+        case ResultFileKind::InactiveFiles:
+            return name.append(inactiveEnding).append(unfinished ? unfinishedEnding : std::string_view());
         case ResultFileKind::TemperatureLog:
         case ResultFileKind::ExtensionLog: break;
     }
-    return name + ".log";
+    return name.append(logEnding);
 }
 
 }  // namespace Quilna
