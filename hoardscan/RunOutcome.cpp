@@ -68,13 +68,11 @@ void Hoardscan::closeRun(int exitCode) {
             std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started_);
         // Without an engine (init failed before it was made) nothing was counted.
         const ScanEngine* engine = engine_.get();
-        const Tallies none;
-        const Tallies& tallies = engine ? engine->tallies : none;
         log().notice(Message::RunFinished,
                      ParamStream() << exitCode << static_cast<long long>(seconds.count())
-                                   << static_cast<unsigned long long>(tallies.filesCounted())
-                                   << static_cast<unsigned long long>(tallies.bytesCounted())
-                                   << static_cast<unsigned long long>(tallies.bytesOnDiskCounted())
+                                   << static_cast<unsigned long long>(engine ? engine->tallies.filesCounted() : 0)
+                                   << static_cast<unsigned long long>(engine ? engine->tallies.bytesCounted() : 0)
+                                   << static_cast<unsigned long long>(engine ? engine->tallies.bytesOnDiskCounted() : 0)
                                    << static_cast<unsigned long long>(engine ? engine->walk.unreadableDirectories() : 0)
                                    << static_cast<unsigned long long>(engine ? engine->walk.unfinishedDirectories() : 0)
                                    << (engine ? engine->resultFiles.finishedFiles() : 0)

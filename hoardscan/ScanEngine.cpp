@@ -17,35 +17,38 @@ ScanEngine::ScanEngine(LoggerUnit& logger, const ScanSettings& settings, const S
       resultFiles(logger, settings, processId),
       tallying(settings, identity, tallies, resultFiles),
       facts(logger, decisions, fileTypes, owners, temperatures, driveCheck, tallying),
-      walk(logger, decisions, facts) {
+      walk(logger, decisions, facts),
+      logger_(logger),
+      settings_(settings),
+      identity_(identity) {
     tallies.setTemperatureLimit(settings.temperatureMonitorSize);
     fileTypes.setScheme(settings.fileTypeScheme);
     fileTypes.setCollectExtensions(settings.extensionLog);
     walk.readAheadWith(settings.readAhead);
 }
 
-bool ScanEngine::loadRules(LoggerUnit& logger, const ScanSettings& settings, const ScanIdentity& identity) {
-    RulesFiles rulesFiles(logger, identity, tables);
-    if (!rulesFiles.loadFileSystems(settings.fileSystemsFile) || !rulesFiles.loadAccounts(settings.accountsFile))
+bool ScanEngine::loadRules() {
+    RulesFiles rulesFiles(logger_, identity_, tables);
+    if (!rulesFiles.loadFileSystems(settings_.fileSystemsFile) || !rulesFiles.loadAccounts(settings_.accountsFile))
         return false;
-    if (settings.fileTypeScheme == FileTypes::Mapping &&
-        !fileTypes.loadFileTypeMappingFile(settings.fileTypeMappingFile))
+    if (settings_.fileTypeScheme == FileTypes::Mapping &&
+        !fileTypes.loadFileTypeMappingFile(settings_.fileTypeMappingFile))
         return false;
-    return temperatures.loadTemperaturesFile(settings.temperaturesFile) && findMonitoredBand(logger, settings);
+    return temperatures.loadTemperaturesFile(settings_.temperaturesFile) && findMonitoredBand();
 }
 
 // A name that no band has would leave the temperature log empty without a word.
-bool ScanEngine::findMonitoredBand(LoggerUnit& logger, const ScanSettings& settings) {
-    if (!settings.temperatureLog || temperatures.accessBands().empty()) return true;
-    if (const TemperatureBand* band = temperatures.bandNamed(settings.temperatureMonitor)) {
+bool ScanEngine::findMonitoredBand() {
+    if (!settings_.temperatureLog || temperatures.accessBands().empty()) return true;
+    if (const TemperatureBand* band = temperatures.bandNamed(settings_.temperatureMonitor)) {
         tallying.monitor(band->name);
         return true;
     }
     std::string names;
     for (const TemperatureBand& band : temperatures.accessBands()) names += (names.empty() ? "" : ", ") + band.name;
-    logger.fatal(Message::SettingInvalid, ParamStream()
-                                              << "hoardscan.temperature-monitor" << settings.temperatureMonitor
-                                              << "one of the temperatures " + names + " expected");
+    logger_.fatal(Message::SettingInvalid, ParamStream()
+                                               << "hoardscan.temperature-monitor" << settings_.temperatureMonitor
+                                               << "one of the temperatures " + names + " expected");
     return false;
 }
 

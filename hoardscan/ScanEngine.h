@@ -31,7 +31,7 @@ public:
 
     // The rules files, the file type mapping and the temperatures the settings name; false when
     // one cannot be used (reported).
-    bool loadRules(LoggerUnit& logger, const ScanSettings& settings, const ScanIdentity& identity);
+    bool loadRules();
 
     // Rules and what the facts are read with.
     RuleTables tables;
@@ -49,7 +49,11 @@ public:
 
 private:
     // The monitored temperature is one of the bands, whatever its letter case.
-    bool findMonitoredBand(LoggerUnit& logger, const ScanSettings& settings);
+    bool findMonitoredBand();
+
+    LoggerUnit& logger_;
+    const ScanSettings& settings_;
+    const ScanIdentity& identity_;
 };
 
 }  // namespace Quilna

@@ -74,7 +74,7 @@ bool Hoardscan::init() {
     if (!settings) return false;
     settings_ = std::move(*settings);
     engine_ = std::make_unique<ScanEngine>(log(), settings_, identity_, platform().processId());
-    return engine_->loadRules(log(), settings_, identity_);
+    return engine_->loadRules();
 }
 
 bool Hoardscan::startLogging() {
