@@ -1,11 +1,9 @@
 #include "results/ResultFileReader.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <memory>
 #include <utility>
 
+#include "platform/Platform.h"
 #include "results/AccountRecordFormat.h"
 #include "results/ExtensionLogFormat.h"
 
@@ -44,19 +42,20 @@ void ResultFileReader::fail(int64_t line, const std::string& reason) const {
 }
 
 void ResultFileReader::forEachLine(const LineSink& sink) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path_.string().c_str(), "rb"), &std::fclose);
-    if (!file) fail(0, std::string("cannot open: ") + std::strerror(errno));
+    Platform& system = platform();
+    SystemError error;
+    const std::unique_ptr<OpenFile> file = system.openFile(path_.string(), FileOpening{.read = true}, error);
+    if (!file) fail(0, "cannot open: " + system.errorText(error.code));
     std::vector<char> chunk(readChunk);
     std::string pending;  // a line that spans two chunks
     int64_t number = 0;
     uint64_t hash = fnvOffset;
     uint64_t size = 0;
     for (;;) {
-        const size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
-        if (got == 0) {
-            if (std::ferror(file.get())) fail(0, std::string("cannot read: ") + std::strerror(errno));
-            break;
-        }
+        size_t got = 0;
+        error = file->read(chunk.data(), chunk.size(), got);
+        if (error.failed()) fail(0, "cannot read: " + system.errorText(error.code));
+        if (got == 0) break;
         hash = fnvHash(hash, chunk.data(), got);
         size += got;
         const std::string_view data(chunk.data(), got);
