@@ -1,11 +1,8 @@
 #include "files/FilePlain.h"
 
 #include <cstring>
-#include <new>
 
 #include "files/FileOps.h"
-#include "files/FileUtils.h"
-#include "platform/Platform.h"
 #include "text/StringUtils.h"
 
 namespace Quilna {
@@ -42,124 +39,27 @@ void FilePlain::open(uint16_t access) {
     if (reading && !writing && (access & (Truncate | Create | Append)))
         QUILNA_THROW(FileException, FL_ACCESS_COMB, name_);
     if ((access & Truncate) && (access & Append)) QUILNA_THROW(FileException, FL_ACCESS_COMB, name_);
+    // Rewrites through a temporary copy under a lock file had no user and are gone.
+    if (writing && (access & (Direct | NoLock)) != (Direct | NoLock))
+        QUILNA_THROW(FileException, FL_ACCESS_COMB, name_);
     if (reading && !writing && !FileOps::exists(name_))
         QUILNA_THROW(FileException, FL_EXISTS_NOT, name_ + "-->File does not exist.");
-
-    // The temporary copy comes with the lock: a writer without a lock writes the file itself.
-    std::string working = name_;
-    if (writing && !(access & NoLock)) working = prepareWriting(access);
-    const int32_t mode = dataFileMode(access, name_);
-    if (!data_.open(working, mode)) {
-        releaseLeftovers();
-        QUILNA_THROW(FileException, FL_CANNOT_OPEN, working);
-    }
+    if (!data_.open(name_, dataFileMode(access, name_))) QUILNA_THROW(FileException, FL_CANNOT_OPEN, name_);
     closed_ = false;
     access_ = access;
     position_ = writing ? static_cast<uint64_t>(data_.position()) : 0;
     atEnd_ = data_.atEnd();
 }
 
-// Takes the lock and, without Direct, makes the temporary copy; returns the file to write.
-// The copy is made under the lock, so no other writer can be half-way through its own.
-std::string FilePlain::prepareWriting(uint16_t access) {
-    try {
-        lock_ = std::make_unique<LockFile>(name_);
-    } catch (const std::bad_alloc&) {
-        QUILNA_THROW(FileException, FL_MEM, name_);
-    }
-    if (lock_->isPresent() && !lock_->unlock()) {
-        lock_.reset();
-        QUILNA_THROW(FileException, FL_IS_LOCKED, name_);
-    }
-    const bool useCopy = !(access & Direct);
-    if (!lock_->lock(lockLifetime_, useCopy)) {
-        lock_.reset();
-        QUILNA_THROW(FileException, FL_CANNOT_LOCK, name_);
-    }
-    if (!useCopy) return name_;
-    tempInUse_ = true;
-    const std::string working = temporaryName();
-    if (lock_->originalExisted()) {
-        // Writing on without the old content would replace the file by a partial one.
-        if (!FileOps::copyFile(name_, working, true)) {
-            releaseLeftovers();
-            QUILNA_THROW(FileException, FL_CANNOT_COPY, name_);
-        }
-    } else if (FileOps::exists(working)) {
-        // A copy left by a writer that died belongs to no one: start from nothing.
-        FileUtils::removeFile(working, true);
-    }
-    return working;
-}
-
-void FilePlain::releaseLeftovers() {
-    if (lock_) {
-        if (!lock_->unlock()) QUILNA_THROW(FileException, FL_CANNOT_UNLOCK, name_);
-        if (!lock_->originalExisted()) FileUtils::removeFile(name_, false);
-        lock_.reset();
-    }
-    // Only an own copy is removed: another writer may be working on a copy of that name.
-    if (tempInUse_ && FileOps::exists(temporaryName())) FileUtils::removeFile(temporaryName(), true);
-    tempInUse_ = false;
-}
-
-void FilePlain::unlockOrThrow() {
-    if (!lock_) return;
-    if (!lock_->unlock()) QUILNA_THROW(FileException, FL_CANNOT_UNLOCK, name_);
-    lock_.reset();
-}
-
-bool FilePlain::replaceByTemporary() {
-    Platform& system = platform();
-    for (int attempt = 1; attempt <= replaceAttempts; ++attempt) {
-        if (FileOps::renameFile(temporaryName(), name_, true)) return true;
-        if (attempt < replaceAttempts) system.sleepMs(replacePauseMs);
-    }
-    return false;
-}
-
 void FilePlain::close() {
     if (closed_) return;
-    // A write that fails only now (a full disk) must not put a cut copy in the file's place. The
-    // copy is on stable storage before it takes the file's name, so a crash leaves old or new content.
-    const bool complete = !(access_ & Write) || (tempInUse_ ? data_.sync() : data_.flush());
+    // A write that fails only now (a full disk) is reported.
+    const bool complete = !(access_ & Write) || data_.flush();
     data_.close();
     closed_ = true;
     access_ = 0;
     position_ = 0;
-    if (!complete) {
-        if (lock_) lock_->releaseOriginal();
-        if (tempInUse_) FileUtils::removeFile(temporaryName(), true);
-        tempInUse_ = false;
-        unlockOrThrow();
-        QUILNA_THROW(FileException, FL_CANNOT_CLOSE, name_);
-    }
-    bool replaced = true;
-    if (tempInUse_) {
-        // The lock stays until the copy has replaced the file; only the held original is let go.
-        if (lock_) lock_->releaseOriginal();
-        replaced = replaceByTemporary();
-        if (replaced) tempInUse_ = false;
-    }
-    unlockOrThrow();
-    if (!replaced) QUILNA_THROW(FileException, FL_RENAME, "Failed to update the file \"" + name_ + "\"");
-}
-
-void FilePlain::discard() {
-    if (closed_) return;
-    data_.close();
-    closed_ = true;
-    access_ = 0;
-    position_ = 0;
-    if (lock_) {
-        if (!lock_->unlock()) QUILNA_THROW(FileException, FL_CANNOT_UNLOCK, name_);
-        if (!lock_->originalExisted()) FileUtils::removeFile(name_, false);
-        lock_.reset();
-    }
-    if (tempInUse_) {
-        FileUtils::removeFile(temporaryName(), true);
-        tempInUse_ = false;
-    }
+    if (!complete) QUILNA_THROW(FileException, FL_CANNOT_CLOSE, name_);
 }
 
 void FilePlain::requireReading(int32_t code) const {

@@ -1,6 +1,5 @@
 #pragma once
-// The one FileBase implementation: a BasicFile with access flags, a lock file against other
-// writers and a safe update through the temporary copy "<name>.tmp".
+// The one FileBase implementation: a BasicFile with access flags.
 
 #include "files/BasicFile.h"
 #include "files/FileBase.h"
@@ -14,7 +13,6 @@ public:
 
     void open(uint16_t access) override;
     void close() override;
-    void discard() override;
     bool read(std::string& out, uint64_t count) override;
     uint64_t read(char* buffer, uint64_t count) override;
     bool write(const std::string& text) override;
@@ -26,17 +24,7 @@ public:
     uint64_t position() override;
     bool atEnd() override;
 
-    std::string temporaryName() const { return name_ + ".tmp"; }
-
-    // Attempts of the final rename of the temporary copy, each itself retrying.
-    static constexpr int replaceAttempts = 10;
-    static constexpr uint32_t replacePauseMs = 2000;
-
 private:
-    std::string prepareWriting(uint16_t access);
-    void releaseLeftovers();
-    void unlockOrThrow();
-    bool replaceByTemporary();
     void requireReading(int32_t code) const;
     void requireWriting() const;
     void writeFailed() const;
