@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 
 #include "LogTestSupport.h"
+#include "ipc/IPCEnvelope.h"
+#include "ipc/MailSlot.h"
 #include "logger/LogCommons.h"
 #include "logger/LogMessenger.h"
+#include "logger/LogMessengerIPC.h"
 #include "logger/LoggerCentre.h"
 #include "logger/LoggerUnit.h"
 
@@ -119,6 +122,29 @@ TEST_F(LoggerChainTest, CatalogueTemplatesFillLogRecordsWhichAlsoReachTheSystemL
                   {SystemLogLevel::Warning, "(17.17.12) Disk /srv is 100% full, 99 files."},
                   {SystemLogLevel::Notice, "(17.17.13) (Message not found.) Parameters: line\\x0abreak"},
                   {SystemLogLevel::Fatal, "(17.17.05) (Message not found.)"}}));
+}
+
+// Log records go to the collector as well, debug records stay local; a record the collector
+// does not get counts as not written, though the local log has it.
+TEST_F(LoggerChainTest, TheIpcMessengerForwardsLogRecordsToTheCollector) {
+    TestSupport::TestDirectory runtime;
+    fake.environment["QUILNA_RUNTIME_DIR"] = runtime.text();
+    const std::string name = "Collector-" + std::to_string(platform().processId());
+    TestSupport::CapturedLog forwarding{makeSmart<LogMessengerIPC>(SmartPointer<LoggerAgent>(log.agent()), name)};
+    LoggerUnit unit(forwarding.centre, 17);
+    log.clear();
+    EXPECT_FALSE(unit.warning(5, ParamStream())) << "no collector";
+    MailSlot collector(IPCMode::Receiver, name);
+    EXPECT_TRUE(unit.warning(6, ParamStream()));
+    EXPECT_TRUE(unit.debug(1, "local only"));
+    EXPECT_EQ(lines().size(), 3u);
+    std::vector<std::string> messages;
+    collector.receive(messages);
+    ASSERT_EQ(messages.size(), 1u);
+    IPCEnvelope envelope;
+    LogRecord record;
+    ASSERT_TRUE(IPCEnvelope::parse(messages[0], envelope) && LogCommons::parseRecord(envelope.payload, record));
+    EXPECT_EQ(record.messageId, 6);
 }
 
 }  // namespace
