@@ -80,36 +80,26 @@ TEST(RecordText, FieldsInOrderReadBackAndMissingOnesReadAsZero) {
     EXPECT_FALSE(LogCommons::parseRecord("quilna" + F + "LOG" + F, back));
 }
 
-TEST(LogLine, DebugAndLogLinesByteForByte) {
+// Lines of every kind through the whole chain: LoggerChainTest. Here the label's edge cases.
+TEST(LogLine, LabelsAreCutOrBlankAndNumbersKeepTheirDigits) {
     FakePlatform fake;
     fake.environment["QUILNA_TZ"] = "+00:00";
     DateTime::resetProcessZone();
-    LogRecord debug;
-    debug.kind = LogRecord::Debug;
-    debug.application = 17;
-    debug.module = 17;
-    debug.time = DateTime(static_cast<int32_t>(LogTest::sampleMoment));
-    debug.thread = 1234;
-    debug.debugLevel = 1;
-    debug.text = "Loading log messages...";
-    LogRecord warning = debug;
-    warning.kind = LogRecord::Log;
-    warning.severity = 1;
-    warning.messageId = 5;
-    warning.text = (ParamStream() << "C:\\data" << 42).text();
+    LogRecord record;
+    record.kind = LogRecord::Debug;
+    record.application = 17;
+    record.module = 19;
+    record.time = DateTime(static_cast<int32_t>(LogTest::sampleMoment));
+    record.thread = 1234;
+    record.debugLevel = 12345;  // "debug-12345" is cut to 8 characters
+    record.text = "x";
     const std::string time = "2013-04-05T06:07:08 ";
-    EXPECT_EQ(LogCommons::formatLine(debug, false), "debug-1  " + time + "(17.17)    1234: Loading log messages...");
-    EXPECT_EQ(LogCommons::formatLine(warning, false),
-              "WARNING  " + time + "(17.17.05) 1234: (Message not found.) Parameters: C:\\data  42");
-    LogRecord other = warning;
-    other.severity = 9;  // no name: the label is blank
-    other.module = 19;
-    other.messageId = 123;
-    other.text.clear();
-    EXPECT_EQ(LogCommons::formatLine(other, false), "         " + time + "(17.19.123) 1234: (Message not found.)");
-    debug.debugLevel = 12345;  // "debug-12345" is cut to 8 characters
-    EXPECT_EQ(LogCommons::formatLine(debug, false), "debug-12 " + time + "(17.17)    1234: Loading log messages...");
-
+    EXPECT_EQ(LogCommons::formatLine(record, false), "debug-12 " + time + "(17.19)    1234: x");
+    record.kind = LogRecord::Log;
+    record.severity = 9;  // no name: the label is blank
+    record.messageId = 123;
+    record.text.clear();
+    EXPECT_EQ(LogCommons::formatLine(record, false), "         " + time + "(17.19.123) 1234: (Message not found.)");
     DateTime::resetProcessZone();
 }
 
