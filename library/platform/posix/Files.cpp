@@ -382,13 +382,15 @@ std::unique_ptr<OpenFile> NativePlatform::openFile(const std::string& path, cons
     }
     Descriptor file;
     if (!opening.write) {
-        file.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        // O_NONBLOCK: a fifo planted at the name must not hold the run in open(); only a regular
+        // file is read (a directory would open and then fail every read).
+        file.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
         struct stat facts {};
-        // A directory opens for reading and then fails every read.
-        if (file.valid() && ::fstat(file.get(), &facts) == 0 && S_ISDIR(facts.st_mode)) {
+        if (file.valid() && (::fstat(file.get(), &facts) != 0 || !S_ISREG(facts.st_mode))) {
             file.reset();
-            errno = EISDIR;
+            errno = S_ISDIR(facts.st_mode) ? EISDIR : EPERM;
         }
+        if (file.valid()) ::fcntl(file.get(), F_SETFL, ::fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
     } else {
         int flags = O_CREAT | (opening.read ? O_RDWR : O_WRONLY);
         if (opening.truncate) flags |= O_TRUNC;

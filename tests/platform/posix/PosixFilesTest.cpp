@@ -211,6 +211,7 @@ TEST(PosixFileOperations, WritingNeverFollowsALinkNorTouchesWhatIsNotTheUsersOwn
     EXPECT_EQ(TestDirectory::readFile(foreign), "theirs");
     EXPECT_TRUE(S_ISLNK(lstatOf(dir.child("link")).st_mode));
     EXPECT_FALSE(opens({.write = true, .mustBeNew = true})(source)) << "a new file's name is taken";
+    EXPECT_FALSE(opens({})(dir.child("fifo"))) << "reading does not wait for a writer";
 }
 
 }  // namespace
