@@ -34,9 +34,9 @@ public:
     int32_t bufferSize() const { return bufferSize_; }
 
     bool addAccountRecord(const std::string& key, int64_t logicalSize, int64_t physicalSize);
-    // A file of the monitored temperature in a directory. The walk adds the files of a directory
-    // one after the other and numbers each directory it enters (visit): a file costs no look-up
-    // by path, and a row keeps its path only once it reaches the limit, below which the
+    // A file of the monitored temperature in a directory. The files of a directory come one after
+    // the other, and each directory the walk enters has its own number (visit): a file costs no
+    // look-up by path, and a row keeps its path only once it reaches the limit, below which the
     // temperature log writes none (so a deep tree's many small rows copy no path).
     bool addTemperatureRow(uint64_t visit, std::string_view directory, int64_t physicalSize);
     void setTemperatureLimit(int64_t bytes) { temperatureLimit_ = static_cast<double>(bytes); }
