@@ -26,6 +26,11 @@ namespace Quilna::Commands {
 
 namespace {
 
+// "1 run", "2 runs", "1,024 records".
+std::string counted(WideInt count, const std::string& noun) {
+    return Formatting::countText(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 constexpr const char* program = "hoardscan-report";
 constexpr const char* defaultDatabase = "hoardscan-report.sqlite";
 constexpr const char* defaultPage = "hoardscan-report.html";
@@ -189,12 +194,10 @@ int runImport(const CommandLine& line, std::ostream& out, std::ostream& err) {
             err << program << ": " << file.path.string() << ": " << error.what() << "; the file was not imported\n";
         }
     }
-    out << "Imported " << runs << (runs == 1 ? " run" : " runs") << " (" << Formatting::countText(records)
-        << " records) and " << sideFiles << " side " << (sideFiles == 1 ? "file" : "files") << " into "
-        << database->describe();
+    out << "Imported " << counted(runs, "run") << " (" << counted(records, "record") << ") and "
+        << counted(sideFiles, "side file") << " into " << database->describe();
     if (again) out << "; " << again << " already imported";
-    if (hostsGiven)
-        out << "; " << hostsGiven << " side " << (hostsGiven == 1 ? "file" : "files") << " given their host";
+    if (hostsGiven) out << "; " << counted(hostsGiven, "side file") << " given their host";
     if (rejected) out << "; " << rejected << " rejected";
     out << "\n";
     return rejected ? ReportError::dataExit : 0;
@@ -289,10 +292,9 @@ int runPrune(const CommandLine& line, std::ostream& out) {
     const std::unique_ptr<Database> database = openDatabase(line, false);
     Pruner pruner(*database);
     const PruneResult removed = keep ? pruner.keepLatest(std::stol(*keep)) : pruner.removeBefore(*day);
-    out << "Removed " << removed.runs << (removed.runs == 1 ? " run" : " runs") << " ("
-        << Formatting::countText(removed.records) << " records) and " << removed.sideFiles << " side "
-        << (removed.sideFiles == 1 ? "file" : "files") << " (" << Formatting::countText(removed.inactiveRows)
-        << " inactive rows) from " << database->describe() << "\n";
+    out << "Removed " << counted(removed.runs, "run") << " (" << counted(removed.records, "record") << ") and "
+        << counted(removed.sideFiles, "side file") << " (" << counted(removed.inactiveRows, "inactive row") << ") from "
+        << database->describe() << "\n";
     return 0;
 }
 
