@@ -1,7 +1,6 @@
 #pragma once
 // The abstract, exception-throwing file interface: every failure is a FileException. Files are
-// read, or written in place at their end (the log files): the lock files and temporary copies
-// of rewrites in place had no user and are gone, so a write must say Direct and NoLock.
+// read, or written directly (the log files, at their end): a write must say Direct and NoLock.
 
 #include <cstdint>
 #include <string>

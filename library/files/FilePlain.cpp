@@ -39,7 +39,7 @@ void FilePlain::open(uint16_t access) {
     if (reading && !writing && (access & (Truncate | Create | Append)))
         QUILNA_THROW(FileException, FL_ACCESS_COMB, name_);
     if ((access & Truncate) && (access & Append)) QUILNA_THROW(FileException, FL_ACCESS_COMB, name_);
-    // Rewrites through a temporary copy under a lock file had no user and are gone.
+    // Writes go to the file itself and take no lock file: nothing here rewrites a file in place.
     if (writing && (access & (Direct | NoLock)) != (Direct | NoLock))
         QUILNA_THROW(FileException, FL_ACCESS_COMB, name_);
     if (reading && !writing && !FileOps::exists(name_))
