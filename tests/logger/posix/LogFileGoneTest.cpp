@@ -1,15 +1,16 @@
-// The directory of the log removed while the program runs (on POSIX nothing keeps it): the
-// lines written meanwhile are lost, the program is not, and logging resumes in a new file once
-// the directory is back.
+// The log's file or directory taken away while the program runs (on POSIX nothing keeps them):
+// lines written while the directory is gone are lost, the program is not, and logging resumes in
+// a new file once it is back; a file another writer renamed is not written again, as the open
+// file moved with its new name.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "logger/LogMessenger.h"
+#include "logger/LogTestSupport.h"
 #include "logger/LoggerAgentFile.h"
 #include "logger/LoggerCentre.h"
 #include "logger/LoggerUnit.h"
-#include "logger/LogTestSupport.h"
 
 namespace Quilna {
 namespace {
@@ -39,6 +40,20 @@ TEST(LogDirectoryVanishes, LinesAreLostWhileItIsGoneAndTheLogResumesWhenItIsBack
     EXPECT_TRUE(text.ends_with(": after\r\n")) << text;
     EXPECT_EQ(text.find("before"), std::string::npos);
     EXPECT_EQ(text.find("gone"), std::string::npos);
+}
+
+TEST(LogFileMovedAway, AFileRotatedAwayByAnotherWriterIsNotWrittenAgain) {
+    LogTest::AgentScope scope;
+    LoggerAgentFile first, second;
+    first.setLogFile(scope.dir.child("a.log"));
+    second.setLogFile(scope.dir.child("a.log"));
+    ASSERT_TRUE(first.write("1"));
+    ASSERT_TRUE(second.write("2"));
+    std::filesystem::rename(scope.dir.child("a.log"), scope.dir.child("moved.log"));
+    ASSERT_TRUE(second.write("3"));
+    ASSERT_TRUE(first.write("4"));
+    EXPECT_EQ(scope.dir.read("moved.log"), "1\r\n2\r\n");
+    EXPECT_EQ(scope.dir.read("a.log"), "3\r\n4\r\n");
 }
 
 }  // namespace
