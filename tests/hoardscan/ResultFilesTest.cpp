@@ -4,18 +4,43 @@
 #include <filesystem>
 #include <map>
 
-#include "ResultFilesFixture.h"
+#include "hoardscan/ResultFiles.h"
+#include "hoardscan/RulesTestSupport.h"
+#include "hoardscan/ScanSettings.h"
+#include "hoardscan/Tallies.h"
 #include "results/AccountRecordFormat.h"
 #include "results/ResultFileReader.h"
-#include "hoardscan/ResultFiles.h"
-#include "hoardscan/Tallies.h"
+#include "support/FakePlatform.h"
+#include "support/TestDirectory.h"
 #include "time/TimeTestSupport.h"
 
 namespace Quilna {
 namespace {
 
 namespace fs = std::filesystem;
-using ResultFilesTest = ResultFilesFixture;
+
+// A run's working and temp directories in a fresh directory, a log, tallies and process id.
+struct ResultFilesTest : ::testing::Test {
+    ResultFilesTest() {
+        settings.workingDirectory = directory.text() + "/work/";
+        settings.tempDirectory = directory.text() + "/side/";
+        fs::create_directory(settings.workingDirectory);
+        fs::create_directory(settings.tempDirectory);
+    }
+    static std::vector<std::string> names(const std::string& folder) {
+        std::vector<std::string> found;
+        for (const auto& entry : fs::directory_iterator(folder)) found.push_back(entry.path().filename().string());
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+    static std::string read(const std::string& path) { return TestSupport::TestDirectory::readFile(path); }
+
+    TestSupport::TestDirectory directory;
+    ScanSettings settings;
+    RulesTest::TestLog log{1};
+    Tallies tallies;
+    const uint32_t pid = 4242;
+};
 
 TEST(ResultFilesDay, TheDayStampIsTheNearestLocalMidnightWithNoonCountingForward) {
     TimeTest::ZoneScope zone("+02:00");

@@ -49,7 +49,6 @@ public:
         }
         std::unique_ptr<OpenDirectory> openSubdirectory(const std::string& name, SystemError& error) const override {
             ++faults_.subdirectoryOpens;
-            if (path_ + name == faults_.strikeAt) faults_.strike();
             if (path_ + name == faults_.replacedByLink) {
                 fs::rename(faults_.replacedByLink, faults_.replacedByLink + "-moved");
                 fs::create_directory_symlink(faults_.linkTarget, faults_.replacedByLink);
@@ -89,8 +88,6 @@ public:
     std::string linkTarget;
     std::string mountPoint;
     std::string phantomIn;
-    std::string strikeAt;  // as this directory is opened, strike() changes the tree
-    std::function<void()> strike;
     std::atomic<int> entryInfoCalls{0};
     std::atomic<int> subdirectoryOpens{0};
 };
@@ -118,7 +115,6 @@ protected:
         ASSERT_TRUE(files.loadAccountsText(accounts, "accounts.rules"));
         ASSERT_TRUE(engine->temperatures.loadTemperaturesText("hot 7\ncold infinity\n", "t.rules"));
         engine->walk.walk(root + "/", "fixed");
-        unfinished = engine->walk.unfinishedDirectories();
     }
 
     // Files of the records whose key holds the text.
@@ -147,7 +143,6 @@ protected:
     ScanIdentity identity{"PC42", "OSLO"};
     ScanSettings settings;
     std::unique_ptr<ScanEngine> engine;
-    uint64_t unfinished = 0;
 };
 
 INSTANTIATE_TEST_SUITE_P(ReadAhead, WalkTest, ::testing::Values(0u, 2u));
@@ -234,37 +229,6 @@ TEST_P(WalkTest, EachFileCostsOneStatusCall) {
     EXPECT_EQ(fake.fileInfoCalls, 0);
     EXPECT_EQ(fake.subdirectoryOpens, 4);
     EXPECT_EQ(fs::current_path(), before) << "the walk never moves the current directory";
-}
-
-// The way back up to a directory far above is cut: what was left of it is lost and reported.
-TEST_P(WalkTest, ADirectoryThatCannotBeFoundAgainCostsOnlyWhatWasLeftOfIt) {
-    TreeFaults fake;
-    std::string chain = "a/deep";
-    for (int level = 0; level < 300; ++level) chain += "/d";
-    file(chain + "/bottom.txt", 1);
-    file("b/g.txt", 1);
-    fs::create_directory(root + "/elsewhere");
-    // Subdirectories of a/ listed after deep/ are what the cut costs.
-    int before = 0, after = 0;
-    for (int z = 0; z < 100 && after == 0; ++z) {
-        file("a/z" + std::to_string(z) + "/f.txt", 1);
-        before = after = 0;
-        bool deepSeen = false;
-        for (const fs::directory_entry& entry : fs::directory_iterator(root + "/a")) {
-            if (entry.path().filename() == "deep") deepSeen = true;
-            else ++(deepSeen ? after : before);
-        }
-    }
-    ASSERT_GT(after, 0);
-    fake.strikeAt = root + "/" + chain;
-    fake.strike = [&] {
-        fs::rename(root + "/a/deep", root + "/elsewhere/deep");
-        fs::rename(root + "/a", root + "/a2");
-    };
-    walk("@part2\n*:*:" + root + "/elsewhere* exclude_all\n", "");
-    EXPECT_EQ(files(), 1 + before + 1);  // the bottom of the chain, the z's before it, b/g.txt
-    EXPECT_EQ(unfinished, 1u);
-    EXPECT_EQ(log.messages("ERROR", 32), (std::vector<std::string>{root + "/a/"}));
 }
 
 // The last subtree, far beyond what helpers hold, changes while the first is walked: the records
