@@ -82,21 +82,6 @@ TEST(WindowsScan, ATreeOnDriveCIsCountedWithTheResourcesOfTheKeyThatQuilnaEnvNam
     EXPECT_TRUE(rotated);
 }
 
-// The installation's own key, SOFTWARE\Quilna\Resources, is used only in a registry that
-// belongs to the test run (tools/ci/windows says so): on a real machine it is the installation's.
-TEST(WindowsScan, WithoutQuilnaEnvTheResourcesComeFromTheInstallationsKey) {
-    std::string own;
-    if (!platform().getEnv("HOARDSCAN_TEST_OWN_REGISTRY", own) || own != "1")
-        GTEST_SKIP() << "writes HKEY_LOCAL_MACHINE\\SOFTWARE\\Quilna\\Resources: set HOARDSCAN_TEST_OWN_REGISTRY=1";
-    TestSupport::EnvironmentScope noKey("QUILNA_ENV", std::nullopt);
-    WindowsInstallation installation("SOFTWARE\\Quilna\\Resources");
-    installation.file("one.txt", 1234);
-    installation.writeInstallation();
-    ASSERT_EQ(installation.run(), 0) << installation.log();
-    EXPECT_EQ(totals(installation.records()).bytes, 1234.0);
-    EXPECT_TRUE(installation.resource("HoardscanLogOpened"));
-}
-
 // Names in several scripts, an emoji and a path of more than 300 characters: every file is
 // counted under its own name, written as UTF-8 in the account records and the inactive-file
 // table, its owner found, and an accounts file in UTF-8 matches a directory named in Chinese.
