@@ -1,7 +1,6 @@
 // The native backend's files slice against a real temporary directory.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -79,30 +78,6 @@ TEST(NativeFiles, AnOpenDirectoryListsAnswersAndLeadsUpAndDown) {
     EXPECT_EQ(error.kind, ErrorKind::NotFound);
     EXPECT_FALSE(platform().openDirectory(dir.child("missing"), resolved, error));
     EXPECT_EQ(error.kind, ErrorKind::NotFound);
-}
-
-// Size, modification time and full path of a file, a relative name completed with the current
-// directory; a wildcard is no name (the POSIX status in full: PosixFilesTest).
-TEST(NativeFiles, FileInfoGivesSizeTimeAndFullPath) {
-    TestDirectory dir;
-    const std::string path = dir.write("data.bin", std::string(12345, 'x'));
-    fs::last_write_time(path,
-                        std::chrono::file_clock::from_sys(std::chrono::sys_seconds{std::chrono::seconds{981173106}}));
-    FileInfo info;
-    for (const std::string& absent : {dir.child("absent.txt"), dir.child("data.*"), dir.child("dat?.bin")}) {
-        info.exists = true;
-        EXPECT_FALSE(platform().fileInfo(absent, info)) << absent;
-        EXPECT_FALSE(info.exists);
-    }
-    const fs::path saved = fs::current_path();
-    fs::current_path(dir.path());
-    const bool relative = platform().fileInfo("data.bin", info);
-    fs::current_path(saved);
-    ASSERT_TRUE(relative);
-    EXPECT_TRUE(fs::equivalent(info.fullPath, path)) << info.fullPath;
-    EXPECT_EQ(info.size, 12345u);
-    EXPECT_EQ(info.modified, 981173106);
-    EXPECT_EQ(info.attributes & (FileAttribute::Directory | FileAttribute::Link | FileAttribute::ReadOnly), 0);
 }
 
 }  // namespace
