@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "support/EnvironmentScope.h"
 #include "time/TimeTestSupport.h"
 
 namespace Quilna {
@@ -12,26 +13,16 @@ namespace {
 using TimeTest::utc;
 using TimeTest::ZoneScope;
 
-// Sets the C library's zone "TZ" for the scope and restores the previous value.
+// Sets the C library's zone "TZ" for the scope; the zone is read again once "TZ" is restored.
 class SystemZoneScope {
 public:
-    explicit SystemZoneScope(const std::string& tz) {
-        hadPrevious_ = platform().getEnv("TZ", previous_);
-        platform().setEnv("TZ", tz);
-        platform().initTimeZone();
-    }
-    ~SystemZoneScope() {
-        if (hadPrevious_) {
-            platform().setEnv("TZ", previous_);
-        } else {
-            platform().unsetEnv("TZ");
-        }
-        platform().initTimeZone();
-    }
+    explicit SystemZoneScope(const std::string& tz) : tz_("TZ", tz) { platform().initTimeZone(); }
 
 private:
-    bool hadPrevious_ = false;
-    std::string previous_;
+    struct Reread {
+        ~Reread() { platform().initTimeZone(); }
+    } reread_;  // destroyed after tz_
+    TestSupport::EnvironmentScope tz_;
 };
 
 // The derived zone shows every half hour of 2013 as the C library does (an empty expected
