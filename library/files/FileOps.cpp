@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "files/BasicFile.h"
 #include "files/FileUtils.h"
 
 namespace Quilna::FileOps {
@@ -17,10 +16,6 @@ DateTime clampedTime(int64_t utcSeconds) {
 }
 
 }  // namespace
-
-bool copyFile(const std::string& from, const std::string& to, bool overwrite) {
-    return platform().copyFile(from, to, overwrite);
-}
 
 bool exists(const std::string& path) {
     if (path.empty()) return false;
@@ -108,16 +103,6 @@ bool renameFile(const std::string& from, const std::string& to, bool replace) {
 }
 
 bool setAttributes(const std::string& path, uint16_t attributes) { return platform().setAttributes(path, attributes); }
-
-bool appendToFile(const std::string& path, const std::string& text) {
-    if (!exists(path)) return FileUtils::writeFile(path, text);
-    BasicFile file;
-    if (!file.open(path, BasicFile::Append)) return false;
-    // The write only fills the stream's buffer: a full disk shows at the flush.
-    bool written = file.write(text) && file.flush();
-    file.close();
-    return written;
-}
 
 bool syncFile(const std::string& path) { return platform().syncFile(path); }
 

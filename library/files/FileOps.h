@@ -11,8 +11,6 @@
 
 namespace Quilna::FileOps {
 
-// Fails on an existing destination unless overwrite is set.
-bool copyFile(const std::string& from, const std::string& to, bool overwrite);
 // An existing file, directory or (Windows) drive such as "C:"; one trailing separator is ignored.
 bool exists(const std::string& path);
 // The current directory ending in the platform separator; empty on failure. Relative settings
@@ -38,8 +36,6 @@ bool deleteFile(const std::string& path);
 // Up to six attempts, 2 seconds apart.
 bool renameFile(const std::string& from, const std::string& to, bool replace);
 bool setAttributes(const std::string& path, uint16_t attributes);
-// Appends to an existing file, or writes a new one.
-bool appendToFile(const std::string& path, const std::string& text);
 // Flushes a file's data to stable storage.
 bool syncFile(const std::string& path);
 // Cuts a file to its first size bytes.

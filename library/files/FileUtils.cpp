@@ -67,14 +67,6 @@ bool isValidFileName(const std::string& path) {
     return !isSeparator(path.back());
 }
 
-bool copy(const std::string& from, const std::string& to, bool overwrite) {
-    return FileOps::copyFile(from, to, overwrite);
-}
-
-bool rename(const std::string& from, const std::string& to, bool replace) {
-    return FileOps::renameFile(from, to, replace);
-}
-
 bool removeFile(const std::string& path, bool force) {
     FileStatus status;
     if (!FileOps::fileStatus(path, status)) return false;

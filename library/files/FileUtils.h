@@ -23,8 +23,6 @@ std::string directoryName(const std::string& path);
 std::string splitExtension(std::string& path);
 // False when the path holds "?" or "*" or ends in a separator; an empty path is valid.
 bool isValidFileName(const std::string& path);
-bool copy(const std::string& from, const std::string& to, bool overwrite);
-bool rename(const std::string& from, const std::string& to, bool replace);
 // False when the path is not found. Without force a read-only file is left alone; with force
 // a failed delete is retried once after the attributes are set to Normal.
 bool removeFile(const std::string& path, bool force);
