@@ -1,7 +1,8 @@
-// The error-code file wrapper; its modes are used, and tested, through the file class and lock files.
+// The error-code file wrapper; its modes are used, and tested, through the file class.
 #include <gtest/gtest.h>
 
 #include "files/BasicFile.h"
+#include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna {
@@ -18,6 +19,17 @@ TEST(BasicFile, LinesLoseEveryCarriageReturn) {
     EXPECT_EQ(file.error(), BasicFile::AlreadyAtEnd);
     EXPECT_FALSE(file.write("x"));
     EXPECT_EQ(file.error(), BasicFile::NotForWriting);
+}
+
+// A write larger than the buffer goes straight to the system; a full disk there is a failure.
+TEST(BasicFile, AWriteThroughToAFullDiskFails) {
+    TestSupport::TestDirectory dir;
+    FakePlatform fake;
+    BasicFile file;
+    ASSERT_TRUE(file.open(dir.child("big"), BasicFile::Write));
+    *fake.diskRoom = 1000;
+    EXPECT_FALSE(file.write(std::string(200000, 'x')));
+    EXPECT_EQ(file.error(), BasicFile::WriteFailed);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ using RulesTest::TestLog;
 using Texts = std::vector<std::string>;
 
 const char* const mappingExample =
-    "default=other\ndefault-dirs=Bin,etc\ndocuments\n{\ndoc,docx,txt\n%hidden\n}\nimage-$\n{\np*,jp?g\n}\n";
+    "default= other\ndefault-dirs=Bin,etc\ndocuments\n{\ndoc,docx,txt\n%hidden\n}\nimage-$\n{\np*,jp?g\n}\n";
 
 class FileTypesTest : public ::testing::Test {
 protected:
