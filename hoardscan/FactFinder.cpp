@@ -39,9 +39,9 @@ void FactFinder::fileFound(const WalkDirectory& directory, const std::string& pa
     facts_.name = &name;
     FileOps::statusOf(file.found, file.info, facts_.status);
 
-    std::string root = DriveCheck::pathRoot(path, name);
+    const std::string driveRoot = DriveCheck::pathRoot(path, name);
     // Without a drive letter (POSIX paths, network paths) the file system is the walk's root.
-    if (root.empty()) root = root_;
+    const std::string& root = driveRoot.empty() ? root_ : driveRoot;
     fileTypes_.fileFacts(path, name, root, facts_.status, facts_.fileSystem, facts_.fileType);
 
     findOwner();
