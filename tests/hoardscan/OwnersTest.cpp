@@ -41,9 +41,9 @@ protected:
     }
     ~OwnersTest() override { Owners::forgetGroupTables(); }
 
-    std::string ownerOf(const std::string& name, Groups& groups) {
+    std::string ownerOf(const std::string& name, Groups& groups, const std::string& directory = "c:\\data\\") {
         std::string user = "UNDEF";
-        owners.ownerOf("c:\\data\\", name, status, user, groups);
+        owners.ownerOf(directory, name, status, user, groups);
         return user;
     }
 
@@ -65,11 +65,15 @@ TEST_F(OwnersTest, OwnerAndTheGroupsHoldingIt) {
         EXPECT_EQ(ownerOf(file, groups), owner);
         EXPECT_EQ(groups, expected) << file;
     }
+    // Owners of network files are asked of their server.
+    fake.servers.clear();
+    Groups groups;
+    for (const char* directory : {"\\\\files\\home\\ann\\", "\\\\x", "\\\\srv"}) ownerOf("a.doc", groups, directory);
+    EXPECT_EQ(fake.servers, (std::vector<std::string>{"files", "", "srv"}));
     EXPECT_EQ(owners.localGroupsOf("\\\\office\\bob"), (Groups{"Users"}));
     fake.user = "bob";  // an empty user is the one running the program
     EXPECT_EQ(owners.localGroupsOf(""), (Groups{"Users"}));
     // Asked ahead by a helper of the walk: taken as it was found, the file not asked again.
-    Groups groups;
     status.ownerLookup = OwnerLookup::Found;
     status.owner = "\\\\OFFICE\\bob";
     EXPECT_EQ(ownerOf("report.doc", groups), "\\\\OFFICE\\bob");
@@ -107,15 +111,6 @@ TEST_F(OwnersTest, FailedGroupListsAreAskedAgain) {
     fake.groups = {SystemError{}, {"Users"}};
     EXPECT_EQ(owners.localGroupsOf("ann"), (Groups{"Users"}));
     EXPECT_EQ(fake.localGroupsCalls, 2);
-}
-
-TEST_F(OwnersTest, OwnersOfNetworkFilesAreAskedOfTheirServer) {
-    Groups groups;
-    for (const char* directory : {"\\\\files\\home\\ann\\", "c:\\data\\", "\\\\x", "\\\\srv"}) {
-        std::string user = "UNDEF";
-        owners.ownerOf(directory, "a.doc", status, user, groups);
-    }
-    EXPECT_EQ(fake.servers, (std::vector<std::string>{"files", "", "", "srv"}));
 }
 
 TEST(Owners, TheOwnerIdOfTheStatusNamesTheUser) {

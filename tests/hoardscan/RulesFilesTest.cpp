@@ -48,6 +48,10 @@ TEST(RulesFiles, FileSystemsExampleLoadsIntoRules) {
     EXPECT_EQ(loader.log.debugTexts(),
               (std::vector<std::string>{"Got 2 file system(s) to investigate and 6 to account."}));
     EXPECT_EQ(loader.log.messageCount(), 0u);
+    // Drive paths keep their case where paths are case-sensitive.
+    fake.syntax = PathSyntax{};
+    ASSERT_TRUE(loader.files.loadFileSystemsText("@part1\nPC42: /srv/Data\n", "fs.txt"));
+    EXPECT_EQ(loader.tables.drives.back(), "/srv/Data");
 }
 
 TEST(RulesFiles, FileSystemsErrorsNameTheLineAndTheFileAndKeepTheRulesBefore) {
@@ -73,14 +77,6 @@ TEST(RulesFiles, FileSystemsErrorsNameTheLineAndTheFileAndKeepTheRulesBefore) {
         EXPECT_EQ(loader.log.messages(c.severity, c.id), c.parameters) << c.text;
         EXPECT_EQ(loader.tables.fileSystems.size(), c.rules) << c.text;
     }
-}
-
-TEST(RulesFiles, DrivePathsKeepTheirCaseWherePathsAreCaseSensitive) {
-    FakePlatform fake;
-    fake.syntax = PathSyntax{};
-    Loader loader;
-    ASSERT_TRUE(loader.files.loadFileSystemsText("@part1\nPC42: /srv/Data\n", "fs.txt"));
-    EXPECT_EQ(loader.tables.drives, (std::vector<std::string>{"/srv/Data"}));
 }
 
 TEST(RulesFiles, RulesFilesAreReadFromDisk) {

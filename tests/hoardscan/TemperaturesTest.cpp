@@ -44,27 +44,22 @@ protected:
     TestSupport::TestDirectory dir;
 };
 
+// Bands follow each other; a quoted name keeps its blanks, limits and names go without case.
 TEST_F(TemperaturesTest, ExampleBandsFollowEachOther) {
-    ASSERT_TRUE(temperatures.loadTemperaturesFile(
-        dir.write("temperatures.txt", "# ages in days\nhot 7\nwarm   30 # a month\n\ncold 365\r\nfrozen INFINITY\n")));
-    Bands expected{"hot 0..7", "warm 8..30", "cold 31..365", "frozen 366..-1"};
+    ASSERT_TRUE(temperatures.loadTemperaturesFile(dir.write(
+        "temperatures.txt", "# ages in days\nhot 7\n\"very warm\"   30 # a month\n\ncold 365\r\nfrozen INFINITY\n")));
+    Bands expected{"hot 0..7", "\"very warm\" 8..30", "cold 31..365", "frozen 366..-1"};
     EXPECT_EQ(describe(temperatures.accessBands()), expected);
     EXPECT_EQ(describe(temperatures.modifyBands()), expected);
     EXPECT_EQ(log.messageCount(), 0u);
 
     using Pair = std::pair<std::string, std::string>;
-    EXPECT_EQ(of(7 * day, 8 * day), (Pair{"hot", "warm"}));
-    EXPECT_EQ(of(-5 * day, 30 * day + day - 1), (Pair{"hot", "warm"}));  // age 0 from the future; whole days
+    EXPECT_EQ(of(7 * day, 8 * day), (Pair{"hot", "\"very warm\""}));
+    EXPECT_EQ(of(-5 * day, 30 * day + day - 1), (Pair{"hot", "\"very warm\""}));  // age 0 from the future; whole days
     EXPECT_EQ(of(366 * day, 20000 * day), (Pair{"frozen", "frozen"}));
     EXPECT_EQ(log.debugTexts().back(), "      Accesstemp=frozen, Modifytemp=frozen.");
-}
-
-TEST_F(TemperaturesTest, LimitsInAnyCaseAndBandNamesWithoutCase) {
-    ASSERT_TRUE(temperatures.loadTemperaturesText("short 12\n\"very cold\" 99\nlong Infinity\n", "t.txt"));
-    EXPECT_EQ(describe(temperatures.accessBands()), (Bands{"short 0..12", "\"very cold\" 13..99", "long 100..-1"}));
-    EXPECT_EQ(of(3 * day, 13 * day), (std::pair<std::string, std::string>{"short", "\"very cold\""}));
-    EXPECT_EQ(temperatures.bandNamed("LONG")->name, "long");
-    EXPECT_EQ(temperatures.bandNamed("lon"), nullptr);
+    EXPECT_EQ(temperatures.bandNamed("COLD")->name, "cold");
+    EXPECT_EQ(temperatures.bandNamed("col"), nullptr);
 }
 
 // A band that would classify files wrongly stops the load, naming file, line and what was expected.
