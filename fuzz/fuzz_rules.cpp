@@ -1,9 +1,5 @@
 // Any rules file (the first byte chooses accounts, file systems, file types or temperatures)
 // ends in loaded rules or one reported FATAL, and what was loaded serves every question.
-#include <cstddef>
-#include <cstdint>
-#include <string>
-
 #include "FuzzCheck.h"
 #include "hoardscan/FileTypes.h"
 #include "hoardscan/RuleDecisions.h"
@@ -12,7 +8,6 @@
 #include "hoardscan/Temperatures.h"
 #include "logger/LogMessenger.h"
 #include "logger/LogState.h"
-#include "logger/LoggerCentre.h"
 #include "logger/LoggerUnit.h"
 
 using namespace Quilna;
@@ -33,7 +28,6 @@ public:
 
 const ScanIdentity identity{"PC42", "OSLO"};
 
-// Every decision over the loaded rules terminates.
 void checkRules(LoggerUnit& logger, const RuleTables& tables) {
     RuleDecisions decisions(logger, identity, tables);
     std::string account, site;

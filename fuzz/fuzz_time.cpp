@@ -1,16 +1,12 @@
 // Time texts; the first byte chooses the parser: 0 to 5 a date-time text under one of six
 // process zones, 6 a zone description, 7 a duration. Every text parses or is refused cleanly,
 // and what the formatters write parses back to the same value.
-#include <cstddef>
-#include <cstdint>
-#include <string>
-
 #include "FuzzCheck.h"
+#include "platform/Platform.h"
 #include "time/DateTime.h"
 #include "time/TimeException.h"
 #include "time/TimeSpan.h"
 #include "time/ZoneRules.h"
-#include "platform/Platform.h"
 
 using namespace Quilna;
 using Fuzz::require;

@@ -34,7 +34,8 @@ TEST(SystemZone, DerivedFromTheSystemZone) {
         {"America/New_York", "-05:00 (+01:00 3M2W6D2H-11M1W6D2H)"},
         {"Asia/Kolkata", "+05:30"},
         {"America/St_Johns", ""},
-        {"UTC", "+00:00"}};
+        {"UTC", "+00:00"},
+        {"AAA-1BBB,J1/1,M9.1.0/3", "+01:00 (+01:00 1M1W1D1H-9M1W6D3H)"}};
     for (const auto& [tz, description] : zones) {
         SCOPED_TRACE(tz);
         SystemZoneScope system(tz);
