@@ -19,8 +19,7 @@ namespace {
 using TestSupport::CapturedLog;
 using Entries = std::vector<std::string>;
 
-// A reader over a text, with every debug line on and its log in memory. Paths are written as
-// on POSIX unless a test chooses the Windows syntax.
+// A reader with every debug line on and its log in memory; paths as on POSIX unless a test says.
 class ConfReaderTest : public ::testing::Test {
 protected:
     ConfReaderTest() {
@@ -71,7 +70,6 @@ protected:
 TEST_F(ConfReaderTest, EntriesLayoutQuotesAndComments) {
     const std::vector<std::pair<std::string, Entries>> cases{
         {"a () = '' { }", {"a||"}},
-        {"a(String)=\"v\"{}", {"a|String|v"}},
         {"\x01"
          "a\n(\nString\r\n)\t=\x1f\"v\"\n{\n}\n",
          {"a|String|v"}},
@@ -264,7 +262,7 @@ Words tokensOf(const std::string& text, const StringSearcher& searcher) {
     return pieces;
 }
 
-TEST(ConfSearcher, WordsDelimitersQuotesAndComments) {
+TEST(Searchers, WordsDelimitersQuotesAndComments) {
     const std::vector<std::pair<std::string, Words>> cases{
         {"a(String)=\"v\"{}", {"a", "(", "String", ")", "=", "\"v\"", "{", "}"}},
         {"\t  a\r\nb", {"[\t]", "[  ]", "a", "[\r]", "\n", "b"}},
@@ -288,10 +286,7 @@ TEST(ConfSearcher, WordsDelimitersQuotesAndComments) {
     for (const char* word : {"a#", "/x", "\"#\""}) EXPECT_FALSE(ConfSearcher::isComment(word));
     uint8_t significant = 0;  // a quote is closed only within the window
     EXPECT_EQ(ConfSearcher().findEnd("'ab' c", 0, 3, significant), 3u);
-}
-
-TEST(WhitespaceSearcher, CutsAtAnyWhitespaceAndKeepsQuotedStretches) {
-    WhitespaceSearcher searcher;
+    WhitespaceSearcher searcher;  // the rules files' words: cut at any whitespace, quoted stretches kept
     EXPECT_EQ(tokensOf("PC42:fixed:\"c:\\my dir\" exclude\r\n\tnext", searcher),
               (Words{"PC42:fixed:\"c:\\my dir\"", "[ ]", "exclude", "[\r\n\t]", "next"}));
     searcher.quote = '\'';

@@ -46,7 +46,6 @@ public:
     const SmartPointer<MemoryAgent>& agent() const { return agent_; }
     void clear() { agent_->lines.clear(); }
 
-    // Lines that contain the text.
     std::vector<std::string> containing(const std::string& text) const {
         std::vector<std::string> found;
         std::copy_if(lines().begin(), lines().end(), std::back_inserter(found),

@@ -166,7 +166,7 @@ private:
 // One byte messages between a test and its child: a pipe each way.
 class Handshake {
 public:
-    Handshake() { ok_ = ::pipe(toChild_) == 0 && ::pipe(toParent_) == 0; }
+    Handshake() { (void)!(::pipe(toChild_) == 0 && ::pipe(toParent_) == 0); }
     ~Handshake() {
         for (int fd : {toChild_[0], toChild_[1], toParent_[0], toParent_[1]})
             if (fd >= 0) ::close(fd);
@@ -174,7 +174,6 @@ public:
     Handshake(const Handshake&) = delete;
     Handshake& operator=(const Handshake&) = delete;
 
-    bool ok() const { return ok_; }
     void tellChild(char c) { (void)!::write(toChild_[1], &c, 1); }
     void tellParent(char c) { (void)!::write(toParent_[1], &c, 1); }
     // The next byte, or 0 when none came within 30 s.
@@ -191,7 +190,6 @@ private:
     }
     int toChild_[2] = {-1, -1};
     int toParent_[2] = {-1, -1};
-    bool ok_ = true;
 };
 #endif
 

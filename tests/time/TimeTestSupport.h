@@ -10,8 +10,7 @@
 
 namespace Quilna::TimeTest {
 
-// Installs a fake platform whose "QUILNA_TZ" holds the text (nullopt: unset) and forgets the
-// process zone on entry and exit, so that every test sees a zone of its own.
+// A fake "QUILNA_TZ" (nullopt: unset); the process zone is forgotten on entry and exit.
 class ZoneScope {
 public:
     explicit ZoneScope(std::optional<std::string> quilnaTz) {
