@@ -142,33 +142,5 @@ TEST(CommandsTest, HostileFilesAreRefusedAndTheReportsStayExactAndValid) {
     EXPECT_EQ(runReport({"html", "--db", db, "-o", (folder.path() / "r.html").string()}).exitCode, 0);
 }
 
-TEST(CommandsTest, TerminalTablesShowTheTopEntriesAndTheRest) {
-    TempFolder folder;
-    std::vector<GeneratedRecord> records;
-    for (const auto& [account, bytes] : std::vector<std::pair<std::string, int64_t>>{
-             {"alpha", 5ll << 30}, {"beta", 3ll << 20}, {"gamma", 2048}, {"M\xc3\xbcller", 1000}}) {
-        records.push_back({1700000000, makeKey("PC1", account, "u", "g", "doc", "cold", "frozen"), 1234, bytes, bytes});
-    }
-    writeRecordFile(folder.path() / "in", 1700000000, 1, records);
-    const std::string db = folder.child("r.sqlite");
-    ASSERT_EQ(runReport({"import", "--db", db, folder.child("in")}).exitCode, 0);
-    const RunOutput result = runReport({"summary", "--db", db, "--top", "2"});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    const std::string& out = result.out;
-    EXPECT_NE(out.find("Latest run of each of 1 host, 2023-11-15\nTotal: 4,936 files, 5.00 GiB, 5.00 GiB on disk\n"),
-              std::string::npos)
-        << out;
-    EXPECT_NE(out.find("  Account   Files      Size   On disk  Share\n"
-                       "  alpha     1,234  5.00 GiB  5.00 GiB  99.9%\n"
-                       "  beta      1,234  3.00 MiB  3.00 MiB   0.1%\n"
-                       "  (2 more)  2,468  2.98 KiB  2.98 KiB  <0.1%\n"),
-              std::string::npos)
-        << out;
-    EXPECT_NE(out.find("  access \\ modify    frozen     Total\n"
-                       "  cold             5.00 GiB  5.00 GiB\n"),
-              std::string::npos)
-        << out;
-}
-
 }  // namespace
 }  // namespace Quilna

@@ -108,8 +108,13 @@ Image screenshot(const fs::path& page, const fs::path& folder, const std::string
 
 TEST(HtmlReportTest, ThePageNeedsNothingElseAndEscapesNames) {
     TempFolder folder;
-    writeRecordFile(folder.path() / "in", day1, 1,
-                    {record("PC1", "<script>alert(1)</script>", "o'neil", "a&b", "\"doc\"", "cold", day1, 1000)});
+    const auto escaped = [](int64_t day) {
+        return record("PC1", "<script>alert(1)</script>", "o'neil", "a&b", "\"doc\"", "cold", day, 1000);
+    };
+    writeRecordFile(folder.path() / "in", day1, 1, {escaped(day1)});
+    // An account that only the later run holds.
+    writeRecordFile(folder.path() / "in", day1 + 86400, 2,
+                    {escaped(day1 + 86400), record("PC1", "fresh", "u", "g", "doc", "cold", day1 + 86400, 2048)});
     const std::string db = (folder.path() / "r.sqlite").string();
     ASSERT_EQ(runReport({"import", "--db", db, (folder.path() / "in").string()}).exitCode, 0);
     const fs::path page = folder.path() / "report.html";
@@ -127,9 +132,11 @@ TEST(HtmlReportTest, ThePageNeedsNothingElseAndEscapesNames) {
     for (size_t at = html.find("http"); at != std::string::npos; at = html.find("http", at + 1), ++http)
         EXPECT_EQ(html.compare(at, 26, "http://www.w3.org/2000/svg"), 0) << html.substr(at, 40);
     EXPECT_GT(links * http, 0u);
-    for (const char* escaped : {"<h1>Account &lt;script&gt;alert(1)&lt;/script&gt;</h1>", "o&#39;neil", "a&amp;b",
-                                "&quot;doc&quot;", "The database holds runs of one day only"})
-        EXPECT_NE(html.find(escaped), std::string::npos) << escaped;
+    for (const char* text : {"<h1>Account &lt;script&gt;alert(1)&lt;/script&gt;</h1>", "o&#39;neil", "a&amp;b",
+                             "&quot;doc&quot;", "<td>0 B</td><td>2.00 KiB</td><td>+2.00 KiB</td><td>new</td>",
+                             "<td>1000 B</td><td>1000 B</td><td>+0 B</td><td>0.0%</td>"})
+        EXPECT_NE(html.find(text), std::string::npos) << text;
+    EXPECT_EQ(html.find("runs of one day only"), std::string::npos);
     EXPECT_FALSE(fs::exists(page.string() + ".tmp"));
 }
 

@@ -1,15 +1,10 @@
 #include "ReportTestSupport.h"
 
-#include "report/Importer.h"
-#include "report/InputFiles.h"
-#include "report/ReportError.h"
 #include "report/ReportQueries.h"
 #include "report/ReportSchema.h"
 #include "report/SqliteDatabase.h"
 
 #include <gtest/gtest.h>
-
-#include <map>
 
 namespace Quilna {
 namespace {
@@ -82,16 +77,36 @@ TEST_F(ImportTest, RunsSumTheirFlushesAndTheSummaryTakesTheLatestRunOfEachHost) 
                   .out.find("  \"groups\": [\n    {\"name\": \"Users\", \"files\": 12, \"bytes\": 43040, "
                             "\"bytesOnDisk\": 69632, \"weightedSize\": 7.3936}\n  ],\n  \"fileTypes\""),
               std::string::npos);
+    const std::string tables = runReport({"summary", "--db", db(), "--top", "3"}).out;
+    for (const char* part : {"Latest run of each of 2 hosts, 2023-11-15 to 2023-11-16\n"
+                             "Total: 12 files, 42.0 KiB, 68.0 KiB on disk\n",
+                             "  Account   Files      Size   On disk  Share\n"
+                             "  it            4  39.1 KiB  40.0 KiB  58.8%\n"
+                             "  sales         4  2.94 KiB  16.0 KiB  23.5%\n"
+                             "  a_            3      20 B  8.00 KiB  11.8%\n"
+                             "  (1 more)      1      10 B  4.00 KiB   5.9%\n",
+                             "  User   Files      Size   On disk  Share\n"
+                             "  cid        7  39.1 KiB  48.0 KiB  70.6%\n"
+                             "  ann        4  2.94 KiB  16.0 KiB  23.5%\n"
+                             "  \xc3\xa9mile      1      10 B  4.00 KiB   5.9%\n",
+                             "  access \\ modify      warm      cold     Total\n"
+                             "  hot              16.0 KiB         -  16.0 KiB\n"
+                             "  cold                    -  52.0 KiB  52.0 KiB\n"
+                             "  Total            16.0 KiB  52.0 KiB  68.0 KiB\n"})
+        EXPECT_NE(tables.find(part), std::string::npos) << tables;
 
     // Importing the same files again changes nothing.
-    const std::vector<std::string> names = {
-        "runs",           "records",        "record_keys",          "side_files",
-        "inactive_files", "inactive_paths", "inactive_directories", "temperature_rows"};
-    std::map<std::string, int64_t> before;
-    for (const std::string& table : names) before[table] = count("SELECT COUNT(*) FROM " + table);
+    const auto rowCounts = [&] {
+        std::string counts;
+        for (const char* table : {"runs", "records", "record_keys", "side_files", "inactive_files", "inactive_paths",
+                                  "inactive_directories", "temperature_rows"})
+            counts += std::to_string(count(std::string("SELECT COUNT(*) FROM ") + table)) + " ";
+        return counts;
+    };
+    const std::string before = rowCounts();
     const RunOutput again = import({in(), in() + "/PC2"});
     EXPECT_NE(again.out.find("Imported 0 runs (0 records) and 0 side files"), std::string::npos) << again.out;
-    for (const std::string& table : names) EXPECT_EQ(count("SELECT COUNT(*) FROM " + table), before[table]) << table;
+    EXPECT_EQ(rowCounts(), before);
 }
 
 TEST_F(ImportTest, SideFilesTakeTheHostOfTheirRunAlsoWhenItComesLater) {
@@ -135,24 +150,16 @@ TEST_F(ImportTest, SideFilesTakeTheHostOfTheirRunAlsoWhenItComesLater) {
 TEST_F(ImportTest, AFileTheDatabaseRefusesHalfWayLeavesNothing) {
     std::mt19937 random(17);
     const auto records = randomRecords(random, "PC1", day1, 50);
-    writeRecordFile(folder.path() / "one", day1, 1, records);
-    writeRecordFile(folder.path() / "two", day2, 2, records);
+    writeRecordFile(in() + "/a", day1, 1, records);
+    writeRecordFile(in() + "/b", day2, 2, records);
     SqliteDatabase database(db(), true);
     ReportSchema::ensure(database);
-    Importer importer(database, {}, [](const std::string&) {});
-    const auto input = [&](const std::string& sub) {
-        return InputFiles::collect({folder.child(sub)}, [](const std::string&) {}).at(0);
-    };
-
-    // Refused after the run and its keys were written.
-    database.query("CREATE TRIGGER refuse BEFORE INSERT ON records BEGIN SELECT RAISE(ABORT, 'refused'); END");
-    EXPECT_THROW(importer.importFile(input("one")), ReportError);
-    EXPECT_EQ(count("SELECT COUNT(*) FROM runs") + count("SELECT COUNT(*) FROM record_keys"), 0);
-
-    // The same keys again get ids that exist.
-    database.query("DROP TRIGGER refuse");
-    EXPECT_FALSE(importer.importFile(input("two")).alreadyImported);
-    EXPECT_EQ(count("SELECT COUNT(*) FROM runs"), 1);
+    // The first run is refused after it and its keys were written; the second gets ids of keys that exist.
+    database.query(
+        "CREATE TRIGGER refuse BEFORE INSERT ON records WHEN (SELECT process_id FROM runs WHERE id = NEW.run_id) = 1"
+        " BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    EXPECT_EQ(import({in() + "/a", in() + "/b"}).exitCode, 2);
+    EXPECT_EQ(count("SELECT SUM(process_id) FROM runs"), 2);
     EXPECT_GT(count("SELECT COUNT(*) FROM records"), 0);
     EXPECT_EQ(count("SELECT COUNT(*) FROM records c JOIN record_keys k ON k.id = c.key_id"),
               count("SELECT COUNT(*) FROM records"));
@@ -219,6 +226,22 @@ TEST_F(ImportTest, InactiveRowsAreStoredOncePerFileAndPruneRemovesOldRunsInOneTr
     EXPECT_NE(old.out.find("Removed 1 run (3 records) and 0 side files"), std::string::npos) << old.out;
     EXPECT_EQ(count("SELECT COUNT(*) FROM runs WHERE host = 'PC2'"), 0);
     EXPECT_EQ(count("SELECT COUNT(*) FROM temperature_rows"), 1);
+
+    // A database of the first version, with the last access as written, takes the new form when opened.
+    const std::string latest = runReport({"summary", "--db", db(), "--json"}).out;
+    for (const char* statement :
+         {"DROP VIEW inactive_rows", "DROP TABLE inactive_files", "DROP INDEX runs_by_scan",
+          "ALTER TABLE runs DROP COLUMN scanned_day", "ALTER TABLE runs DROP COLUMN scanned_at",
+          "UPDATE report_schema SET version = 1",
+          "CREATE TABLE inactive_files (side_file_id BIGINT NOT NULL, line BIGINT NOT NULL, name TEXT NOT NULL, "
+          "directory TEXT NOT NULL, kib BIGINT NOT NULL, last_access TEXT NOT NULL, temperature TEXT NOT NULL)",
+          "INSERT INTO inactive_files SELECT id, 2, 'a', '/d/', 4, '2013-04-05T12:00:00', 'cold' FROM side_files LIMIT "
+          "1",
+          "INSERT INTO inactive_files SELECT id, 3, 'b', '/d/', 4, 'never', 'cold' FROM side_files LIMIT 1"})
+        SqliteDatabase(db(), false).query(statement);
+    EXPECT_EQ(runReport({"summary", "--db", db(), "--json"}).out, latest);
+    EXPECT_EQ(count("SELECT SUM(last_access) FROM inactive_rows"), 1365163200);
+    EXPECT_EQ(count("SELECT version + scanned_at - scanned_day FROM report_schema, runs"), 2);
 }
 
 }  // namespace

@@ -38,6 +38,7 @@ TEST(FormattingTest, SizesCountsSharesAndWeights) {
     EXPECT_EQ(integerText(-(WideInt{1} << 100)), "-1267650600228229401496703205376");
     EXPECT_EQ(shareText(1, 0), "-");
     EXPECT_EQ(shareText(452, 1000), "45.2%");
+    EXPECT_EQ(shareText(1, 2000) + shareText(1, 2001) + shareText(0, 1), "0.1%<0.1%0.0%");
     EXPECT_EQ(weightText(11384671.615009999), "11384671.61501");
     EXPECT_EQ(weightText(12.0), "12");
     EXPECT_EQ(weightText(HUGE_VAL), "null");
@@ -52,9 +53,10 @@ TEST(FormattingTest, DayStampsNameTheirLocalDate) {
     EXPECT_EQ(Formatting::localTimeText(1365163200), "2013-04-05 12:00");
 
     using Formatting::parseLocalTime;
-    EXPECT_EQ(parseLocalTime("2013-04-05T12:00:00"), 1365163200);
+    EXPECT_EQ(parseLocalTime("2013-04-05T23:59:59"), 1365206399);
     EXPECT_EQ(parseLocalTime("2016-02-29"), 1456704000);
-    for (const char* bad : {"", "2013-04-05T12:00", "2015-02-29", "2013-04-05T24:00:00", "2013-4-05", "+013-04-05"})
+    for (const char* bad : {"", "2013-04-05T12:00", "2015-02-29", "2013-04-05T24:00:00", "2013-04-05T00:60:00",
+                            "2013-04-05T00:00:60", "2013-4-05", "+013-04-05"})
         EXPECT_FALSE(parseLocalTime(bad)) << bad;
 }
 
