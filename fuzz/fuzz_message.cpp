@@ -1,7 +1,6 @@
-// A mailslot message as the collector receives it, and a serialised log record as it arrives
-// from a logger or inside a message. An envelope that parses builds back to the same bytes
-// (without the terminating zero); whatever parses as a record serialises to a text that parses
-// back to the same text, and every record gives a log line.
+// A mailslot message as the collector receives it, and a serialised log record. A parsed envelope
+// builds back to the same bytes (less the closing zero); a parsed record serialises to a text that
+// parses back to the same text, and every record gives a log line.
 #include "FuzzCheck.h"
 #include "ipc/IPCEnvelope.h"
 #include "logger/LogCommons.h"

@@ -1,7 +1,6 @@
-// Registry key files as the POSIX backend reads and edits them. A file that parses serialises
-// to text that parses to the same values and serialises to itself; storing a string value
-// (the input's last bytes) reads back as stored, also from the written file, and leaves the other
-// values as they were.
+// Registry key files as the POSIX backend reads and edits them. A parsed file serialises to text
+// that parses to the same values and serialises to itself; a stored string value (the input's last
+// bytes) reads back from the written file, and the other values stay as they were.
 #include <algorithm>
 #include <tuple>
 #include <vector>

@@ -8,6 +8,7 @@
 #include "hoardscan/Temperatures.h"
 #include "logger/LogMessenger.h"
 #include "logger/LogState.h"
+#include "logger/LoggerCentre.h"
 #include "logger/LoggerUnit.h"
 
 using namespace Quilna;

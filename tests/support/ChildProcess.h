@@ -1,8 +1,6 @@
 #pragma once
-// A second process for a test: a program started with its words (output in a file; on POSIX
-// also its own environment variables), or on POSIX a function run in a forked copy of the test
-// program. A child still running when the object goes is killed; waiting ends on a child that
-// is gone.
+// A second process for a test: a program started with its words, or on POSIX a function run in a
+// forked copy of the test program. A child still running when the object goes is killed.
 
 #include <filesystem>
 #include <functional>

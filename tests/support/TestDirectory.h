@@ -1,7 +1,6 @@
 #pragma once
-// A fresh directory below the system's temporary directory for one test, removed with its
-// content afterwards. Names are unique per process and object, so test programs may run in
-// parallel.
+// A fresh temporary directory for one test, removed with its content afterwards; the names are
+// unique per process and object, so test programs may run in parallel.
 
 #include <atomic>
 #include <filesystem>

@@ -1,10 +1,6 @@
 #pragma once
-// A registry key of its own for one test: installation resources written by tests go below
-// SOFTWARE\Quilna\Tests\, never into the installation's key, so that test programs may run in
-// parallel and on a machine with a real installation. On POSIX the key is a file below the
-// registry root, which the tests point at a temporary directory; on Windows the keys stay below
-// SOFTWARE\Quilna\Tests unless a test removes its own (tools/ci/windows throws the whole
-// Wine prefix away).
+// A registry key of its own for one test, below SOFTWARE\Quilna\Tests\ and never the installation's,
+// so that test programs may run in parallel and beside a real installation.
 
 #include <atomic>
 #include <random>

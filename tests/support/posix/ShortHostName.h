@@ -1,7 +1,6 @@
 #pragma once
-// The host name as owners are named on POSIX ("\\HOST\user"): up to the first dot, in
-// capitals. Read from the system directly, so the tests do not check the program against
-// itself.
+// The host name as owners are named on POSIX ("\\HOST\user"), up to the first dot, in capitals:
+// read from the system directly, so the tests do not check the program against itself.
 
 #include <unistd.h>
 
