@@ -104,7 +104,6 @@ public:
     }
     bool started() const { return started_; }
     unsigned long id() const { return process_.dwProcessId; }
-    bool ended() const { return !started_ || waited_ || ::WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0; }
     // The exit code; -1 when the child never started.
     int wait() {
         DWORD code = 0;

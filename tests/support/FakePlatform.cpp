@@ -63,11 +63,8 @@ PathSyntax FakePlatform::windowsSyntax() { return PathSyntax{'\\', true, true, t
 int64_t FakePlatform::now() { return clock ? *clock : NativePlatform::now(); }
 
 void FakePlatform::sleepMs(uint32_t milliseconds) {
-    if (clock) {
-        *clock += milliseconds / 1000;
-        return;
-    }
-    NativePlatform::sleepMs(milliseconds);
+    if (!clock) return NativePlatform::sleepMs(milliseconds);
+    *clock += milliseconds / 1000;
 }
 
 bool FakePlatform::getEnv(const std::string& name, std::string& value) {
