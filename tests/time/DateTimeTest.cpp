@@ -23,6 +23,7 @@ TEST(Calendar, EveryDayOfTheRangeFollowsTheOneBefore) {
         const DateFields fields = Calendar::fieldsFromSeconds(moment);
         ASSERT_EQ(fields.weekday, (previous.weekday + 1) % 7);
         ASSERT_EQ(fields.day, fields.day == 1 ? 1 : previous.day + 1) << day;
+        ASSERT_EQ(fields.month, fields.day == 1 ? previous.month % 12 + 1 : previous.month) << day;
         if (fields.day == 1) {
             ASSERT_EQ(previous.day, Calendar::daysInMonth(previous.year, previous.month));
         }
