@@ -25,34 +25,50 @@ GeneratedRecord record(const std::string& host, const std::string& account, cons
     return {day, makeKey(host, account, user, group, type, temperature, temperature), 10, bytes, bytes};
 }
 
-// Two hosts on two days; the account "big" holds three times what "small" holds.
-void writeInputs(const fs::path& folder) {
-    for (int64_t day : {day1, day1 + 86400}) {
-        const int64_t pid = day == day1 ? 1 : 2;
-        writeRecordFile(folder / "PC1", day, pid,
-                        {record("PC1", "big", "ann", "Users", "iso", "frozen", day, 3 * gib)});
-        writeRecordFile(folder / "PC2", day, pid, {record("PC2", "small", "bob", "Staff", "doc", "hot", day, gib)});
-    }
-    writeText(folder / "PC1/Hoardscan-cold-1700086400-2.log", "/srv/archive/;2147483648\n/home/ann/old/;536870912\n");
-    // Cold files: 3 GiB in one directory, 1 GiB in another.
-    writeInactiveFile(folder / "PC1", day1 + 86400, 2,
-                      {"a.iso,/srv/archive/,2097152,2013-04-05T12:00:00,frozen,",
-                       "b.iso,/srv/archive/,1048576,2014-04-05T12:00:00,cold,",
-                       "c.iso,/home/ann/old/,1048576,2015-04-05T12:00:00,cold,"});
-}
-
 struct Image {
     int width = 0;
     int height = 0;
     std::vector<unsigned char> rgb;
-
-    bool is(int x, int y, uint32_t colour) const {
-        const unsigned char* p = &rgb[3 * (static_cast<size_t>(y) * width + x)];
-        return (uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2]) == colour;
-    }
 };
 
-Image readPng(const fs::path& file) {
+// The pixels of one colour ("#rrggbb") and its bars, top to bottom: a bar is rows holding the
+// colour, as wide as its longest run.
+struct Bars {
+    size_t pixels = 0;
+    std::vector<int> widths;
+};
+
+Bars barsOf(const Image& image, std::string_view colour) {
+    const unsigned long rgb = std::stoul(std::string(colour.substr(1)), nullptr, 16);
+    Bars bars;
+    bool inBar = false;
+    for (int y = 0; y < image.height; ++y) {
+        int longest = 0;
+        for (int x = 0, run = 0; x < image.width; ++x) {
+            const unsigned char* p = &image.rgb[3 * (static_cast<size_t>(y) * image.width + x)];
+            const bool match = (p[0] * 65536ul + p[1] * 256ul + p[2]) == rgb;
+            bars.pixels += match;
+            run = match ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+        if (longest > 0 && !inBar) bars.widths.push_back(0);
+        if (longest > 0) bars.widths.back() = std::max(bars.widths.back(), longest);
+        inBar = longest > 0;
+    }
+    return bars;
+}
+
+// A screenshot of folder/page.html, opened at the given place in it.
+Image screenshot(const fs::path& folder, const std::string& place = "") {
+    const fs::path file = folder / ("page" + place + ".png");
+    const std::string command = std::string("timeout 120 ") + chromium +
+                                " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run" +
+                                " --disable-background-networking --disable-component-update --disable-sync "
+                                "--hide-scrollbars --force-device-scale-factor=1 --window-size=900,2600" +
+                                " --user-data-dir='" + (folder / ("profile" + place)).string() + "' --screenshot='" +
+                                file.string() + "' 'file://" + (folder / "page.html").string() + place + "' >'" +
+                                (folder / "chromium.log").string() + "' 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << readText(folder / "chromium.log");
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
     Image image;
@@ -65,47 +81,6 @@ Image readPng(const fs::path& file) {
     return image;
 }
 
-uint32_t colourOf(std::string_view hex) {
-    return static_cast<uint32_t>(std::stoul(std::string(hex.substr(1)), nullptr, 16));
-}
-
-size_t countPixels(const Image& image, uint32_t colour) {
-    size_t count = 0;
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x) count += image.is(x, y, colour);
-    return count;
-}
-
-// Widths of the bars of one colour, top to bottom: a bar is rows holding it, as wide as its longest run.
-std::vector<int> barWidths(const Image& image, uint32_t colour) {
-    std::vector<int> widths;
-    bool inBar = false;
-    for (int y = 0; y < image.height; ++y) {
-        int longest = 0;
-        for (int x = 0, run = 0; x < image.width; ++x) {
-            run = image.is(x, y, colour) ? run + 1 : 0;
-            longest = std::max(longest, run);
-        }
-        if (longest > 0 && !inBar) widths.push_back(0);
-        if (longest > 0) widths.back() = std::max(widths.back(), longest);
-        inBar = longest > 0;
-    }
-    return widths;
-}
-
-Image screenshot(const fs::path& page, const fs::path& folder, const std::string& place = "") {
-    const fs::path png = folder / (page.stem().string() + place + ".png");
-    const std::string command = std::string("timeout 120 ") + chromium +
-                                " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run" +
-                                " --disable-background-networking --disable-component-update --disable-sync "
-                                "--hide-scrollbars --force-device-scale-factor=1 --window-size=900,2600" +
-                                " --user-data-dir='" + (folder / ("profile" + place)).string() + "' --screenshot='" +
-                                png.string() + "' 'file://" + page.string() + place + "' >'" +
-                                (folder / "chromium.log").string() + "' 2>&1";
-    EXPECT_EQ(std::system(command.c_str()), 0) << readText(folder / "chromium.log");
-    return readPng(png);
-}
-
 TEST(HtmlReportTest, ThePageNeedsNothingElseAndEscapesNames) {
     TempFolder folder;
     const auto escaped = [](int64_t day) {
@@ -115,8 +90,8 @@ TEST(HtmlReportTest, ThePageNeedsNothingElseAndEscapesNames) {
     // An account that only the later run holds.
     writeRecordFile(folder.path() / "in", day1 + 86400, 2,
                     {escaped(day1 + 86400), record("PC1", "fresh", "u", "g", "doc", "cold", day1 + 86400, 2048)});
-    const std::string db = (folder.path() / "r.sqlite").string();
-    ASSERT_EQ(runReport({"import", "--db", db, (folder.path() / "in").string()}).exitCode, 0);
+    const std::string db = folder.child("r.sqlite");
+    ASSERT_EQ(runReport({"import", "--db", db, folder.child("in")}).exitCode, 0);
     const fs::path page = folder.path() / "report.html";
     const RunOutput result = runReport({"html", "--db", db, "-o", page.string()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -144,20 +119,33 @@ TEST(HtmlReportTest, ChartsRenderInHeadlessChromium) {
     if (!fs::exists(chromium))
         GTEST_SKIP() << chromium << " is missing (Debian package chromium): browser test skipped";
     TempFolder folder;
-    writeInputs(folder.path() / "in");
-    const std::string db = (folder.path() / "r.sqlite").string();
-    ASSERT_EQ(runReport({"import", "--db", db, (folder.path() / "in").string()}).exitCode, 0);
-    ASSERT_EQ(runReport({"html", "--db", db, "-o", (folder.path() / "full.html").string()}).exitCode, 0);
+    // Two hosts on two days; the account "big" holds three times what "small" holds.
+    const fs::path in = folder.path() / "in";
+    for (int64_t day : {day1, day1 + 86400}) {
+        const int64_t pid = day == day1 ? 1 : 2;
+        writeRecordFile(in / "PC1", day, pid, {record("PC1", "big", "ann", "Users", "iso", "frozen", day, 3 * gib)});
+        writeRecordFile(in / "PC2", day, pid, {record("PC2", "small", "bob", "Staff", "doc", "hot", day, gib)});
+    }
+    writeText(in / "PC1/Hoardscan-cold-1700086400-2.log", "/srv/archive/;2147483648\n/home/ann/old/;536870912\n");
+    // Cold files: 3 GiB in one directory, 1 GiB in another.
+    writeInactiveFile(in / "PC1", day1 + 86400, 2,
+                      {"a.iso,/srv/archive/,2097152,2013-04-05T12:00:00,frozen,",
+                       "b.iso,/srv/archive/,1048576,2014-04-05T12:00:00,cold,",
+                       "c.iso,/home/ann/old/,1048576,2015-04-05T12:00:00,cold,"});
+    const std::string db = folder.child("r.sqlite");
+    ASSERT_EQ(runReport({"import", "--db", db, in.string()}).exitCode, 0);
+    ASSERT_EQ(runReport({"html", "--db", db, "-o", folder.child("page.html")}).exitCode, 0);
 
-    const Image full = screenshot(folder.path() / "full.html", folder.path());
+    const Image full = screenshot(folder.path());
     ASSERT_GT(full.width, 0) << "no screenshot";
 
     // Every ranking has its two bars, in proportion to the bytes on disk: 3 to 1; so have the cold
     // directories of the inactive-file table (3 and 1 GiB) and of the temperature log (2 GiB, 512 MiB).
     const auto ratio = [&](std::string_view colour) {
-        const std::vector<int> widths = barWidths(full, colourOf(colour));
-        EXPECT_GE(countPixels(full, colourOf(colour)), 15u * (widths.size() == 2 ? widths[0] + widths[1] : 0));
-        return widths.size() == 2 ? static_cast<double>(widths[0]) / widths[1] : 0.0;
+        const Bars bars = barsOf(full, colour);
+        if (bars.widths.size() != 2) return 0.0;
+        EXPECT_GE(bars.pixels, 15u * (bars.widths[0] + bars.widths[1])) << colour;
+        return static_cast<double>(bars.widths[0]) / bars.widths[1];
     };
     for (const std::string_view colour : {HtmlReport::hostColour, HtmlReport::accountColour, HtmlReport::userColour,
                                           HtmlReport::groupColour, HtmlReport::fileTypeColour, HtmlReport::coldColour})
@@ -165,19 +153,19 @@ TEST(HtmlReportTest, ChartsRenderInHeadlessChromium) {
     EXPECT_NEAR(ratio(HtmlReport::monitoredColour), 4.0, 0.1);
 
     // The heat map's largest cell has the deepest colour; the growth chart draws its lines.
-    const uint32_t deepest = colourOf(SvgCharts::heatColour(1.0));
-    EXPECT_GE(countPixels(full, deepest), 90u * 30u);
-    for (int series : {0, 1}) EXPECT_GE(countPixels(full, colourOf(SvgCharts::seriesColour(series))), 300u);
+    const std::string deepest = SvgCharts::heatColour(1.0);
+    EXPECT_GE(barsOf(full, deepest).pixels, 90u * 30u);
+    for (int series : {0, 1}) EXPECT_GE(barsOf(full, SvgCharts::seriesColour(series)).pixels, 300u);
 
     // A host's page shows its one account, an account's page its one host: switched by the address alone.
-    const Image host = screenshot(folder.path() / "full.html", folder.path(), "#host-1");
-    const Image account = screenshot(folder.path() / "full.html", folder.path(), "#account-1");
-    EXPECT_EQ(barWidths(host, colourOf(HtmlReport::accountColour)).size(), 1u);
-    EXPECT_EQ(barWidths(host, colourOf(HtmlReport::hostColour)).size(), 0u);
-    EXPECT_GE(countPixels(host, deepest), 90u * 30u);
-    EXPECT_EQ(barWidths(account, colourOf(HtmlReport::hostColour)).size(), 1u);
-    EXPECT_EQ(barWidths(account, colourOf(HtmlReport::accountColour)).size(), 0u);
-    EXPECT_EQ(countPixels(account, colourOf(HtmlReport::coldColour)), 0u);
+    const Image host = screenshot(folder.path(), "#host-1");
+    const Image account = screenshot(folder.path(), "#account-1");
+    EXPECT_EQ(barsOf(host, HtmlReport::accountColour).widths.size(), 1u);
+    EXPECT_EQ(barsOf(host, HtmlReport::hostColour).widths.size(), 0u);
+    EXPECT_GE(barsOf(host, deepest).pixels, 90u * 30u);
+    EXPECT_EQ(barsOf(account, HtmlReport::hostColour).widths.size(), 1u);
+    EXPECT_EQ(barsOf(account, HtmlReport::accountColour).widths.size(), 0u);
+    EXPECT_EQ(barsOf(account, HtmlReport::coldColour).pixels, 0u);
 }
 
 }  // namespace

@@ -96,17 +96,10 @@ TEST_F(ImportTest, RunsSumTheirFlushesAndTheSummaryTakesTheLatestRunOfEachHost) 
         EXPECT_NE(tables.find(part), std::string::npos) << tables;
 
     // Importing the same files again changes nothing.
-    const auto rowCounts = [&] {
-        std::string counts;
-        for (const char* table : {"runs", "records", "record_keys", "side_files", "inactive_files", "inactive_paths",
-                                  "inactive_directories", "temperature_rows"})
-            counts += std::to_string(count(std::string("SELECT COUNT(*) FROM ") + table)) + " ";
-        return counts;
-    };
-    const std::string before = rowCounts();
     const RunOutput again = import({in(), in() + "/PC2"});
-    EXPECT_NE(again.out.find("Imported 0 runs (0 records) and 0 side files"), std::string::npos) << again.out;
-    EXPECT_EQ(rowCounts(), before);
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(again.out,
+              "Imported 0 runs (0 records) and 0 side files into SQLite database " + db() + "; 7 already imported\n");
 }
 
 TEST_F(ImportTest, SideFilesTakeTheHostOfTheirRunAlsoWhenItComesLater) {
