@@ -48,7 +48,9 @@ bool isRemovable(unsigned major, unsigned minor) {
     return readFlag(device + "/removable") || readFlag(device + "/../removable");
 }
 
-int typeOfMount(const Mount& mount) {
+}  // namespace
+
+int posix::driveTypeOf(const Mount& mount) {
     const std::string& type = mount.fileSystem;
     if (type == "iso9660" || type == "udf") return DriveType::CdRom;
     if (type == "tmpfs" || type == "ramfs") return DriveType::RamDisk;
@@ -58,8 +60,6 @@ int typeOfMount(const Mount& mount) {
     if (type == "overlay") return DriveType::Fixed;
     return DriveType::Unknown;
 }
-
-}  // namespace
 
 bool NativePlatform::logicalDrives(std::vector<std::string>& roots, SystemError& error) {
     if (!impl_->mounts.load()) {
@@ -74,7 +74,7 @@ bool NativePlatform::logicalDrives(std::vector<std::string>& roots, SystemError&
 int NativePlatform::driveType(const std::string& root) {
     if (!impl_->mounts.loaded()) impl_->mounts.load();
     const Mount* mount = impl_->mounts.find(root);
-    return mount ? typeOfMount(*mount) : DriveType::NoRootDir;
+    return mount ? posix::driveTypeOf(*mount) : DriveType::NoRootDir;
 }
 
 bool NativePlatform::clusterSize(const std::string& root, uint32_t& bytes, SystemError& error) {

@@ -63,6 +63,8 @@ bool stopRequested();
 // Who holds a lock (flock or POSIX lock) on the open file: "process 123 of user ann", joined
 // by ", " when several do; empty when nobody can be named.
 std::string lockHolders(int fd);
+// The drive type of a mount: by file system type, else by the block device behind it.
+int driveTypeOf(const Mount& mount);
 }  // namespace posix
 
 }  // namespace Quilna

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/posix/MountTable.h"
+#include "platform/posix/PosixImpl.h"
 
 namespace Quilna {
 namespace {
@@ -44,12 +45,20 @@ TEST(MountTable, DrivesLeaveOutPseudoFileSystemsWhatLiesBelowThemAndRepeats) {
     EXPECT_EQ(table.find("/mnt/my disk")->source, "/dev/sdb1");
 }
 
-TEST(MountTable, UnescapesOctalBytesOnlyWhenComplete) {
+TEST(MountTable, OctalEscapesPseudoFileSystemsAndDriveTypes) {
     EXPECT_EQ(MountTable::unescape("a\\040b\\011c"), "a b\tc");
     EXPECT_EQ(MountTable::unescape("end\\04"), "end\\04");
     EXPECT_EQ(MountTable::unescape("\\134"), "\\");
     EXPECT_TRUE(MountTable::isPseudoFileSystem("cgroup2"));
     EXPECT_FALSE(MountTable::isPseudoFileSystem("tmpfs"));
+    // Sources that are no block device: the type alone decides.
+    const std::vector<std::pair<std::string, int>> types{{"iso9660", DriveType::CdRom},
+                                                         {"tmpfs", DriveType::RamDisk},
+                                                         {"nfs4", DriveType::Remote},
+                                                         {"overlay", DriveType::Fixed},
+                                                         {"fuse.other", DriveType::Unknown}};
+    for (const auto& [type, expected] : types)
+        EXPECT_EQ(posix::driveTypeOf(Mount{"", "", type, "none", 0, 0}), expected) << type;
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // The POSIX named locks: flocks on files below the runtime directory, which is the user's own.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 #include <filesystem>
 
 #include "platform/NamedLock.h"
+#include "platform/posix/PosixImpl.h"
 #include "support/ChildProcess.h"
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
@@ -59,6 +61,9 @@ TEST(PosixNamedLock, ALockHeldByAnotherProcessIsRefusedUntilThatProcessEnds) {
     });
     ASSERT_EQ(handshake.fromChild(), 'h');
     EXPECT_EQ(platform().tryNamedLock("shared"), nullptr);
+    const int fd = ::open(runtime.lockFile("shared").c_str(), O_RDONLY | O_CLOEXEC);
+    EXPECT_EQ(posix::lockHolders(fd), "process " + std::to_string(holder.id()) + " of user root");
+    ::close(fd);
     handshake.tellChild('g');
     EXPECT_EQ(holder.wait(), 0);
     EXPECT_NE(platform().tryNamedLock("shared"), nullptr);
