@@ -28,32 +28,35 @@ std::pair<int32_t, std::string> failureOf(Call call) {
 // Mailslot names are machine-wide on Windows: each test program uses its own.
 std::string slot(const std::string& name) { return name + "-" + std::to_string(platform().processId()); }
 
-// Counts openings and can make every write of the opened ends fail with a given error.
+// Counts openings and can make every write of the opened ends fail with a given error, the
+// channel left usable or not.
 class ChannelFaults : public FakePlatform {
 public:
     class FailingEndpoint : public MailslotEndpoint {
     public:
-        explicit FailingEndpoint(SystemError failure) : failure_(failure) {}
+        explicit FailingEndpoint(const ChannelFaults& faults) : faults_(faults) {}
         bool write(const std::string&, SystemError& error) override {
-            error = failure_;
+            error = *faults_.writeError;
             return false;
         }
+        bool usableAfterFailure() const override { return faults_.stalled; }
         bool nextMessageSize(bool& waiting, uint32_t&, SystemError&) override { return !(waiting = false); }
         bool read(uint32_t, std::string&, SystemError&) override { return false; }
 
     private:
-        SystemError failure_;
+        const ChannelFaults& faults_;
     };
 
     std::unique_ptr<MailslotEndpoint> openMailslot(const std::string& name, bool wholeDomain,
                                                    SystemError& error) override {
         ++opens;
-        if (writeError) return std::make_unique<FailingEndpoint>(*writeError);
+        if (writeError) return std::make_unique<FailingEndpoint>(*this);
         return FakePlatform::openMailslot(name, wholeDomain, error);
     }
 
     int opens = 0;
     std::optional<SystemError> writeError;
+    bool stalled = false;
 };
 
 class MailSlotTest : public ::testing::Test {
@@ -83,6 +86,10 @@ TEST_F(MailSlotTest, AFailedWriteClosesTheChannelAndMessagesEndAtTheirZero) {
     MailSlot receiver(IPCMode::Receiver, slot("flaky"));
     MailSlot sender(IPCMode::LocalSender, slot("flaky"));
     faults.writeError = SystemError{ErrorKind::NoNetwork, 1231};
+    faults.stalled = true;
+    EXPECT_EQ(failureOf([&] { sender.send("held"); }).first, IC_CANNOT_SEND);
+    EXPECT_TRUE(sender.isOpen()) << "a receiver without room is not opened anew";
+    faults.stalled = false;
     const auto [code, text] = failureOf([&] { sender.send("lost"); });
     EXPECT_EQ(code, IC_CANNOT_SEND);
     EXPECT_NE(text.find("(Error 1231 - No network)"), std::string::npos) << text;

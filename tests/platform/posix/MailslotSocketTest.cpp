@@ -81,6 +81,19 @@ TEST_F(MailslotSocketTest, MessagesArriveWholeAndInOrderFromThisUserOnly) {
     uint32_t size = 0;
     EXPECT_TRUE(in->nextMessageSize(waiting, size, error));
     EXPECT_FALSE(waiting) << "all read";
+
+    // A receiver that stops reading: sends fail at once while it has no room, the channel stays
+    // usable, and nothing sent before is lost.
+    size_t queued = 0;
+    while (queued < 100000 && out->write(std::to_string(queued), error)) ++queued;
+    ASSERT_GT(queued, 0u);
+    EXPECT_EQ(error.code, static_cast<uint32_t>(EAGAIN));
+    EXPECT_TRUE(out->usableAfterFailure());
+    EXPECT_FALSE(out->write("dropped", error));
+    const std::vector<std::string> stalled = drain(*in);
+    ASSERT_EQ(stalled.size(), queued);
+    EXPECT_EQ(stalled.back(), std::to_string(queued - 1));
+    EXPECT_TRUE(out->write("after", error));
 }
 
 TEST_F(MailslotSocketTest, SendingWithoutAReceiverFails) {
