@@ -78,15 +78,11 @@ public:
         std::unique_ptr<OpenDirectory> native = FakePlatform::openDirectory(path, resolved, error);
         return wrap(*this, std::move(native), resolved, false);
     }
-    bool isMountPoint(const std::string& directory) override {
-        return directory == mountPoint || FakePlatform::isMountPoint(directory);
-    }
 
     std::string loopName;
     FileIdentity loopTarget;
     std::string replacedByLink;
     std::string linkTarget;
-    std::string mountPoint;
     std::string phantomIn;
     std::atomic<int> entryInfoCalls{0};
     std::atomic<int> subdirectoryOpens{0};
@@ -175,7 +171,7 @@ TEST_P(WalkTest, ADirectoryOffTheAccountsWayIsLeftAtOnce) {
     for (const std::string& text : log.debugTexts()) EXPECT_NE(text.rfind("Processing \"" + root + "/other/", 0), 0u);
 }
 
-// A loop back into the path, a directory swapped for a link, a mount point, a vanished file.
+// A loop back into the path, a directory swapped for a link, a vanished file.
 TEST_P(WalkTest, TreeFaultsCostOnlyWhatTheyTouch) {
     TreeFaults fake;
     file("a/b/loop/x.txt", 1);
@@ -184,7 +180,6 @@ TEST_P(WalkTest, TreeFaultsCostOnlyWhatTheyTouch) {
     file("s/swapped/inner/y.txt", 1);
     file("s/z.txt", 1);
     file("elsewhere/secret.txt", 1);
-    file("mnt/x.txt", 1);
     file("d/real.txt", 20);
     SystemError error;
     std::string resolved;
@@ -192,7 +187,6 @@ TEST_P(WalkTest, TreeFaultsCostOnlyWhatTheyTouch) {
     fake.loopName = "loop";
     fake.replacedByLink = root + "/s/swapped";
     fake.linkTarget = root + "/elsewhere";
-    fake.mountPoint = root + "/mnt";
     fake.phantomIn = root + "/d/";
     log.clear();
     walk("@part2\n*:*:" + root + "/elsewhere* exclude_all\n", "");
