@@ -59,13 +59,6 @@ public:
     bool stalled = false;
 };
 
-class MailSlotTest : public ::testing::Test {
-protected:
-    TestSupport::TestDirectory runtime;
-    TestSupport::EnvironmentScope runtimeDirectory{"QUILNA_RUNTIME_DIR", runtime.text()};
-    ChannelFaults faults;
-};
-
 TEST(IPCEnvelope, FieldsAreSeparatedAndTheExtraTextIsOptional) {
     EXPECT_EQ((IPCEnvelope{"T", "2nd", "p", "x"}.build()),
               "Quilna\x1BT\x1B"
@@ -82,7 +75,10 @@ TEST(IPCEnvelope, FieldsAreSeparatedAndTheExtraTextIsOptional) {
         EXPECT_FALSE(IPCEnvelope::parse(junk, parsed)) << junk;
 }
 
-TEST_F(MailSlotTest, AFailedWriteClosesTheChannelAndMessagesEndAtTheirZero) {
+TEST(MailSlot, AFailedWriteClosesTheChannelMessagesEndAtTheirZeroAndFailuresNameTheirPlace) {
+    TestSupport::TestDirectory runtime;
+    TestSupport::EnvironmentScope runtimeDirectory{"QUILNA_RUNTIME_DIR", runtime.text()};
+    ChannelFaults faults;
     MailSlot receiver(IPCMode::Receiver, slot("flaky"));
     MailSlot sender(IPCMode::LocalSender, slot("flaky"));
     faults.writeError = SystemError{ErrorKind::NoNetwork, 1231};
@@ -107,16 +103,13 @@ TEST_F(MailSlotTest, AFailedWriteClosesTheChannelAndMessagesEndAtTheirZero) {
     Messages whole;
     EXPECT_TRUE(receiver.receiveWhole(whole));
     EXPECT_EQ(whole, Messages{std::string("whole\0", 6)});
-}
 
-// A failure names the client's place after the mailslot's (what it sends reaches the collector
-// end to end).
-TEST_F(MailSlotTest, TheClientsFailureNamesItsPlace) {
+    // The client's place comes after the mailslot's (what it sends reaches the collector end to end).
     IPCClient unheard(slot("nobody-listens"));
-    const auto [code, text] = failureOf([&] { unheard.send("LOGMSG", "", "x", ""); });
-    EXPECT_EQ(code, IC_CANNOT_SEND);
-    ASSERT_NE(text.find("MailSlot("), std::string::npos) << text;
-    EXPECT_GT(text.find("IPCClient("), text.find("MailSlot(")) << text;
+    const auto [clientCode, clientText] = failureOf([&] { unheard.send("LOGMSG", "", "x", ""); });
+    EXPECT_EQ(clientCode, IC_CANNOT_SEND);
+    ASSERT_NE(clientText.find("MailSlot("), std::string::npos) << clientText;
+    EXPECT_GT(clientText.find("IPCClient("), clientText.find("MailSlot(")) << clientText;
 }
 
 }  // namespace
