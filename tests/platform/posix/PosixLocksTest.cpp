@@ -16,15 +16,13 @@
 namespace Quilna {
 namespace {
 
-using TestSupport::TestDirectory;
-
 // A fake backend whose runtime directory is a fresh test directory.
 class RuntimeScope {
 public:
     RuntimeScope() { fake.environment["QUILNA_RUNTIME_DIR"] = dir.child("runtime"); }
     std::string lockFile(const std::string& name) const { return dir.child("runtime/locks/" + name); }
 
-    TestDirectory dir;
+    TestSupport::TestDirectory dir;
     FakePlatform fake;
 };
 
