@@ -28,7 +28,7 @@ TEST(TextCleaningTest, OnlyValidUtf8WithoutControlsIsKept) {
     EXPECT_EQ(TextCleaning::displayWidth("M\xc3\xbcller \xe2\x82\xac"), 8u);
 }
 
-TEST(FormattingTest, SizesCountsSharesAndWeights) {
+TEST(FormattingTest, NumbersAndEscapes) {
     using namespace Formatting;
     EXPECT_EQ(sizeText(1536), "1.50 KiB");
     EXPECT_EQ(sizeText(10.5 * 1024 * 1024), "10.5 MiB");
@@ -42,6 +42,16 @@ TEST(FormattingTest, SizesCountsSharesAndWeights) {
     EXPECT_EQ(weightText(11384671.615009999), "11384671.61501");
     EXPECT_EQ(weightText(12.0), "12");
     EXPECT_EQ(weightText(HUGE_VAL), "null");
+    EXPECT_EQ(csvField("Users,Staff"), "\"Users,Staff\"");
+    EXPECT_EQ(csvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+    // What a spreadsheet would take for a formula shows as text.
+    for (const char* formula : {"=1+1", "+1", "-1", "@SUM(1+1)", "\tx", "\rx"})
+        EXPECT_EQ(csvField(formula), "\"'" + std::string(formula) + "\"") << formula;
+    EXPECT_EQ(csvField("=a,\"b\""), "\"'=a,\"\"b\"\"\"");
+    EXPECT_EQ(csvField("a=1"), "a=1");
+    EXPECT_EQ(jsonString("C:\\Data\\\"x\"\n\x01"), "\"C:\\\\Data\\\\\\\"x\\\"\\n\\u0001\"");
+    EXPECT_EQ(PostgresDatabase::numberedParameters("SELECT ? WHERE a = '?' AND b = ?"),
+              "SELECT $1 WHERE a = '?' AND b = $2");
 }
 
 TEST(FormattingTest, DayStampsNameTheirLocalDate) {
@@ -58,21 +68,6 @@ TEST(FormattingTest, DayStampsNameTheirLocalDate) {
     for (const char* bad : {"", "2013-04-05T12:00", "2015-02-29", "2013-04-05T24:00:00", "2013-04-05T00:60:00",
                             "2013-04-05T00:00:60", "2013-4-05", "+013-04-05"})
         EXPECT_FALSE(parseLocalTime(bad)) << bad;
-}
-
-TEST(FormattingTest, CsvJsonAndHtmlEscapes) {
-    using namespace Formatting;
-    EXPECT_EQ(csvField("Users,Staff"), "\"Users,Staff\"");
-    EXPECT_EQ(csvField("say \"hi\""), "\"say \"\"hi\"\"\"");
-    // What a spreadsheet would take for a formula shows as text.
-    for (const char* formula : {"=1+1", "+1", "-1", "@SUM(1+1)", "\tx", "\rx"})
-        EXPECT_EQ(csvField(formula), "\"'" + std::string(formula) + "\"") << formula;
-    EXPECT_EQ(csvField("=a,\"b\""), "\"'=a,\"\"b\"\"\"");
-    EXPECT_EQ(csvField("a=1"), "a=1");
-    EXPECT_EQ(jsonString("C:\\Data\\\"x\"\n\x01"), "\"C:\\\\Data\\\\\\\"x\\\"\\n\\u0001\"");
-    EXPECT_EQ(htmlEscaped("<a href='x'>&</a>"), "&lt;a href=&#39;x&#39;&gt;&amp;&lt;/a&gt;");
-    EXPECT_EQ(PostgresDatabase::numberedParameters("SELECT ? WHERE a = '?' AND b = ?"),
-              "SELECT $1 WHERE a = '?' AND b = $2");
 }
 
 }  // namespace
