@@ -145,34 +145,28 @@ TEST_F(ResultFilesTest, EveryResultFileReadsBackToTheRecordsWritten) {
     EXPECT_EQ(reader(settings.tempDirectory + "HoardscanExtension-" + day + "-4242.log").extensions(), extensions);
 }
 
-TEST_F(ResultFilesTest, AFileThatCannotBeCreatedKeepsItsBufferForTheNextFlush) {
+// A flush that fails keeps its buffer for the next one. A file that cannot be created is
+// reported at each attempt; a write that fails part-way (a full disk) is reported and cut back
+// off the file, so that the next flush writes the whole buffer again and nothing is doubled.
+// What finds no room in the kept buffer meanwhile is counted lost.
+TEST_F(ResultFilesTest, AFailedFlushKeepsItsBufferAndTheFileAsTheLastCompleteFlushLeftIt) {
+    FakePlatform fake;
     settings.workingDirectory = directory.text() + "/later/";
+    Tallies buffer(300);
     ResultFiles files(log.unit(), settings, pid);
-    tallies.addAccountRecord("0:A", 10, 4096);
-    EXPECT_FALSE(files.flushAccountRecords(tallies));
-    EXPECT_FALSE(files.flushAccountRecords(tallies));
+    buffer.addAccountRecord("0:A", 10, 4096);
+    EXPECT_FALSE(files.flushAccountRecords(buffer));
+    EXPECT_FALSE(files.flushAccountRecords(buffer));
     const std::string d = std::to_string(ResultFiles::dayStamp(DateTime()));
     const std::string name = settings.workingDirectory + "Hoardscan-" + d + "-4242.make";
     EXPECT_EQ(log.messages("CRITICAL", 17), (std::vector<std::string>{name, name}));
-    EXPECT_EQ(tallies.accountRecords().size(), 1u);
+    EXPECT_EQ(buffer.accountRecords().size(), 1u);
 
     fs::create_directory(settings.workingDirectory);
-    tallies.addAccountRecord("0:B", 0, 0);
-    ASSERT_TRUE(files.flushAccountRecords(tallies));
-    EXPECT_EQ(read(name), "1:" + d + ":29:0:A\n1:1:10:4096:0.4097\n1:" + d + ":29:0:B\n1:1:0:0:0\n");
-}
-
-// A write that fails part-way (a full disk) is reported and cut back off the file: the next
-// flush writes the whole buffer again and nothing is doubled. What finds no room in the kept
-// buffer meanwhile is counted lost.
-TEST_F(ResultFilesTest, AFailedWriteIsReportedAndLeavesTheFileAsTheLastCompleteFlushLeftIt) {
-    FakePlatform fake;
-    Tallies buffer(300);
-    ResultFiles files(log.unit(), settings, pid);
-    buffer.addAccountRecord("0:first", 1, 4096);
+    buffer.addAccountRecord("0:B", 0, 0);
     ASSERT_TRUE(files.flushAccountRecords(buffer));
-    const std::string name = files.accountFile().name();
     const std::string firstFlush = read(name);
+    EXPECT_EQ(firstFlush, "1:" + d + ":29:0:A\n1:1:10:4096:0.4097\n1:" + d + ":29:0:B\n1:1:0:0:0\n");
 
     for (int i = 0; i < 300; ++i)
         buffer.addAccountRecord("0:" + std::string(100, 'k') + std::to_string(1000 + i), i, 4096);
@@ -188,7 +182,7 @@ TEST_F(ResultFilesTest, AFailedWriteIsReportedAndLeavesTheFileAsTheLastCompleteF
     ASSERT_TRUE(files.flushAccountRecords(buffer));
     const std::string written = read(name);
     EXPECT_EQ(written.substr(0, firstFlush.size()), firstFlush);
-    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 2 * 301);
+    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 2 * 302);
 }
 
 // The rename fails every attempt (the clock is faked, so the pauses cost nothing).

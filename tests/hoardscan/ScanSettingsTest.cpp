@@ -92,13 +92,6 @@ TEST(ScanSettings, ReadIntoOneValueOrReportedByKey) {
             EXPECT_EQ(log.debugTexts().back(), c.debugLine);
         }
     }
-
-    // Reported, but only the scan's start needs it.
-    const std::optional<ScanSettings> withoutParallelism =
-        read([](Entries& changed) { changed.erase("filesystems-in-parallel"); });
-    ASSERT_TRUE(withoutParallelism);
-    EXPECT_FALSE(withoutParallelism->filesystemsInParallel);
-    EXPECT_EQ(log.messages("FATAL", 2), (Texts{"hoardscan.filesystems-in-parallel"}));
 }
 
 }  // namespace
