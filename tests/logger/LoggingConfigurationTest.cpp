@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 
 #include "config/ConfReader.h"
 #include "config/Resources.h"
@@ -38,13 +39,8 @@ protected:
     }
 
     // A path inside a quoted configuration value, where a backslash escapes the next character.
-    static std::string quoted(std::string path) {
-        std::string text;
-        for (char c : path) {
-            if (c == '\\') text += '\\';
-            text += c;
-        }
-        return text;
+    static std::string quoted(const std::string& path) {
+        return std::regex_replace(path, std::regex(R"(\\)"), R"(\\)");
     }
 
     static std::string logBlock(const std::string& entries) { return "log () = '' { " + entries + " }"; }

@@ -1,7 +1,10 @@
-// The throwing file class: access flags, states and text (writing at the end: the log file agent tests).
+// The file classes: the error-code wrapper, whose modes are tested through the throwing class,
+// and that class's access flags, states and text (writing at the end: the log file agent tests).
 #include <gtest/gtest.h>
 
+#include "files/BasicFile.h"
 #include "files/FilePlain.h"
+#include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna {
@@ -49,6 +52,32 @@ TEST(FilePlain, AccessCombinationsStatesAndText) {
     EXPECT_NO_THROW(file.checkText("a\tb\r\nc\xff"));
     EXPECT_EQ(thrownCode([&] { file.checkText("page\fbreak"); }), 27);
     EXPECT_EQ(thrownCode([&] { file.checkText(std::string("nul\0", 4)); }), 27);
+}
+
+// Lines lose every carriage return; a write larger than the buffer goes to the system after
+// the bytes pending, and a full disk there is a failure.
+TEST(BasicFile, LinesAndLargeWrites) {
+    TestDirectory dir;
+    FakePlatform fake;
+    BasicFile file;
+    ASSERT_TRUE(file.open(dir.write("lines", "one\r\ntw\ro\r\n\nlast"), BasicFile::Read));
+    std::vector<std::string> lines;
+    std::string line;
+    while (file.readLine(line)) lines.push_back(line);
+    EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "", "last"}));  // a last line without line feed counts
+    EXPECT_EQ(file.error(), BasicFile::AlreadyAtEnd);
+    EXPECT_FALSE(file.write("x"));
+    EXPECT_EQ(file.error(), BasicFile::NotForWriting);
+
+    BasicFile out;
+    ASSERT_TRUE(out.open(dir.child("big"), BasicFile::Write));
+    const std::string big(200000, 'x');
+    ASSERT_TRUE(out.write("pending"));
+    ASSERT_TRUE(out.write(big));
+    EXPECT_EQ(dir.read("big"), "pending" + big);
+    *fake.diskRoom = 1000;
+    EXPECT_FALSE(out.write(big));
+    EXPECT_EQ(out.error(), BasicFile::WriteFailed);
 }
 
 }  // namespace
