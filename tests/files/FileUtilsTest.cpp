@@ -89,7 +89,7 @@ TEST(FileUtils, WriteRemoveAndMakeDirectories) {
     EXPECT_EQ(failed, dir.child("blocker/sub"));
 }
 
-TEST(FileOps, WindowsDrivesAskTheDriveTypeAndOwnersCarryTheirDomain) {
+TEST(FileOps, WindowsDrivesAskTheDriveTypeAndStatusTimesAreClamped) {
     FakePlatform fake;
     fake.syntax = FakePlatform::windowsSyntax();
     fake.driveTypes["C:"] = DriveType::Fixed;
@@ -98,24 +98,7 @@ TEST(FileOps, WindowsDrivesAskTheDriveTypeAndOwnersCarryTheirDomain) {
     for (const char* drive : {"C:", "C:\\", "C:/", "N:"}) EXPECT_TRUE(FileOps::exists(drive)) << drive;
     for (const char* drive : {"Q:\\", ""}) EXPECT_FALSE(FileOps::exists(drive)) << drive;
 
-    // Built-in owners are bare names; the rule is case-sensitive.
-    fake.owners["c:\\admin.doc"] = {"BUILTIN", "Administrators"};
-    fake.owners["c:\\ann.doc"] = {"OFFICE", "ann"};
-    fake.owners["c:\\odd.doc"] = {"builtin", "x"};
-    const std::vector<std::pair<const char*, const char*>> owners{
-        {"c:\\admin.doc", "Administrators"}, {"c:\\ann.doc", "\\\\OFFICE\\ann"}, {"c:\\odd.doc", "\\\\builtin\\x"}};
-    for (const auto& [path, expected] : owners) {
-        std::string owner;
-        ASSERT_TRUE(FileOps::fileOwner(path, owner)) << path;
-        EXPECT_EQ(owner, expected);
-    }
-    std::string owner = "UNDEF";
-    EXPECT_FALSE(FileOps::fileOwner("c:\\vanished.doc", owner));
-    EXPECT_EQ(owner, "UNDEF");
-}
-
-TEST(FileOps, StatusTimesOutsideTheRangeAreClampedAndMissingFilesLeaveDefaults) {
-    FakePlatform fake;
+    // Status times outside the range are clamped; a missing file leaves the defaults.
     FileInfo info;
     info.exists = true;
     info.created = -100;

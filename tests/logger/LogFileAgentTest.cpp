@@ -65,14 +65,6 @@ TEST_F(LogFileAgentTest, LinesBetweenOpeningHeaderAndClosingLine) {
     EXPECT_EQ(read(), "\r\nQuilna VERSION(6.3.0.0) REVISION(0)\r\nOpened log file \"" + log() +
                           "\". Time: 2013-04-05T10:30:00 +00:00\r\n\r\none\r\ntwo\r\n\r\nClosing log file \"" + log() +
                           "\". Time: 2013-04-05T10:30:00. Reason: Quitting Logger Agent.\r\n\r\n");
-    // Without agent messages only the lines are written; an existing log is appended to.
-    setAgentMessages(false);
-    {
-        LoggerAgentFile agent;
-        agent.setLogFile(log());
-        EXPECT_TRUE(agent.write("three"));
-    }
-    EXPECT_TRUE(read().ends_with("Quitting Logger Agent.\r\n\r\nthree\r\n"));
 }
 
 TEST_F(LogFileAgentTest, SizeLimitZeroRotatesBeforeEveryLineAndOnlyTheNewestCopiesAreKept) {

@@ -10,6 +10,7 @@
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 #include "support/TestRegistryKey.h"
+#include "text/StringUtils.h"
 
 namespace Quilna::LogTest {
 
@@ -34,12 +35,8 @@ struct AgentScope {
 
 // The lines of a log file, split at CR LF.
 inline std::vector<std::string> logLines(const std::string& path) {
-    const std::string text = TestSupport::TestDirectory::readFile(path);
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
-    if (start < text.size()) lines.push_back(text.substr(start));
+    std::vector<std::string> lines = StringUtils::split(TestSupport::TestDirectory::readFile(path), "\r\n");
+    if (lines.back().empty()) lines.pop_back();
     return lines;
 }
 

@@ -4,9 +4,7 @@
 #include "LogTestSupport.h"
 #include "ipc/MailSlot.h"
 #include "logger/LogCommons.h"
-#include "logger/LogMessenger.h"
 #include "logger/LogMessengerIPC.h"
-#include "logger/LoggerCentre.h"
 #include "logger/LoggerUnit.h"
 
 namespace Quilna {

@@ -112,12 +112,6 @@ TEST_F(LoggingConfigurationTest, LogKeysSetTheirValuesAndAConfigurationWithoutTh
     EXPECT_TRUE(rotationInterval().isZero());
     EXPECT_EQ(rotationSize(), 0);
     EXPECT_TRUE(systemLog());
-
-    // Nothing happens without a configuration.
-    setSeverityFilter(3);
-    setup.configuration.reset();
-    applyLogConfiguration(setup);
-    EXPECT_EQ(severityFilter(), 3);
 }
 
 TEST_F(LoggingConfigurationTest, SetUpFromTheResourcesThenMovedByTheConfiguration) {
