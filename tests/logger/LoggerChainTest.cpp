@@ -32,7 +32,7 @@ protected:
     TestSupport::CapturedLog log;
 };
 
-TEST_F(LoggerChainTest, DebugLevelAndSeverityFilterChooseTheLines) {
+TEST_F(LoggerChainTest, DebugLevelAndSeverityFilterChooseTheLinesAndTheAnswerComesBack) {
     {
         LoggerUnit unit(log.centre, 17);
         setDebugLevel(2);
@@ -69,6 +69,19 @@ TEST_F(LoggerChainTest, DebugLevelAndSeverityFilterChooseTheLines) {
     LoggerUnit unit(log.centre, 19);
     EXPECT_FALSE(unit.notice(9));
     EXPECT_FALSE(unit.debug(1, "refused"));
+    // So is the collector's: a log record it does not get counts as not written, though the local
+    // log has it (what the collector makes of the records: the collector's tests).
+    log.agent()->answer = true;
+    TestSupport::TestDirectory runtime;
+    fake.environment["QUILNA_RUNTIME_DIR"] = runtime.text();
+    const std::string name = "Collector-" + std::to_string(platform().processId());
+    TestSupport::CapturedLog forwarding{makeSmart<LogMessengerIPC>(SmartPointer<LoggerAgent>(log.agent()), name)};
+    LoggerUnit forwarded(forwarding.centre, 17);
+    log.clear();
+    EXPECT_FALSE(forwarded.warning(5, ParamStream()));
+    MailSlot collector(IPCMode::Receiver, name);
+    EXPECT_TRUE(forwarded.warning(6, ParamStream()));
+    EXPECT_EQ(lines().size(), 2u);
 }
 
 // A warning met at each of 100,000 files: the log takes a few, and one line counts the rest.
@@ -119,21 +132,6 @@ TEST_F(LoggerChainTest, CatalogueTemplatesFillLogRecordsWhichAlsoReachTheSystemL
                   {SystemLogLevel::Warning, "(17.17.12) Disk /srv is 100% full, 99 files."},
                   {SystemLogLevel::Notice, "(17.17.13) (Message not found.) Parameters: line\\x0abreak"},
                   {SystemLogLevel::Fatal, "(17.17.05) (Message not found.)"}}));
-}
-
-// A log record the collector does not get counts as not written, though the local log has it
-// (what the collector makes of the records: the collector's tests).
-TEST_F(LoggerChainTest, ARecordTheCollectorMissesIsNotWritten) {
-    TestSupport::TestDirectory runtime;
-    fake.environment["QUILNA_RUNTIME_DIR"] = runtime.text();
-    const std::string name = "Collector-" + std::to_string(platform().processId());
-    TestSupport::CapturedLog forwarding{makeSmart<LogMessengerIPC>(SmartPointer<LoggerAgent>(log.agent()), name)};
-    LoggerUnit unit(forwarding.centre, 17);
-    log.clear();
-    EXPECT_FALSE(unit.warning(5, ParamStream()));
-    MailSlot collector(IPCMode::Receiver, name);
-    EXPECT_TRUE(unit.warning(6, ParamStream()));
-    EXPECT_EQ(lines().size(), 2u);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "LogTestSupport.h"
 #include "config/ConfReader.h"
 #include "config/Resources.h"
 #include "logger/ConfigurationLog.h"
@@ -11,17 +12,13 @@
 #include "logger/LogMessengerIPC.h"
 #include "logger/LoggerUnit.h"
 #include "logger/LoggingConfiguration.h"
-#include "support/CapturedLog.h"
-#include "support/FakePlatform.h"
-#include "support/TestDirectory.h"
-#include "support/TestRegistryKey.h"
 #include "text/StringUtils.h"
 
 namespace Quilna {
 namespace {
 
 // Applies configuration texts to the process-wide settings, which the fixture restores.
-class LoggingConfigurationTest : public ::testing::Test {
+class LoggingConfigurationTest : public ::testing::Test, protected LogTest::AgentScope {
 protected:
     // A set-up block whose configuration holds the given text.
     void apply(const std::string& text) {
@@ -48,11 +45,6 @@ protected:
         return logBlock("rotation () = '' { scheme (String) = '" + words + "' {} }");
     }
 
-    TestSupport::LogStateScope state;
-    TestSupport::TestDirectory directory;
-    TestSupport::EnvironmentScope runtimeDirectory{"QUILNA_RUNTIME_DIR", directory.child("runtime")};
-    TestSupport::EnvironmentScope registryRoot{"QUILNA_REGISTRY_ROOT", directory.child("registry")};
-    TestSupport::EnvironmentScope registryKey{"QUILNA_ENV", TestSupport::uniqueResourceKey()};
     TestSupport::CapturedLog log;
     LoggingSetup setup;
 };
@@ -116,19 +108,20 @@ TEST_F(LoggingConfigurationTest, LogKeysSetTheirValuesAndAConfigurationWithoutTh
 
 TEST_F(LoggingConfigurationTest, SetUpFromTheResourcesThenMovedByTheConfiguration) {
     setDebugLevel(5);
-    std::filesystem::create_directories(directory.child("startup"));
-    std::filesystem::create_directories(directory.child("configured"));
-    ASSERT_EQ(writeResource("StartupLogDir", directory.child("startup")), 0);
+    std::filesystem::create_directories(dir.child("startup"));
+    std::filesystem::create_directories(dir.child("configured"));
+    ASSERT_EQ(writeResource("StartupLogDir", dir.child("startup")), 0);
     ASSERT_EQ(writeResource("StartupDebugLevel", "3"), 0);
     ASSERT_EQ(writeResource("LogFileRotationScheme", "size,init"), 0);
     setRotationScheme(0);
     setSystemLog(false);
+    setApplicationName("");
     setup.fileName = "HoardscanDebug.log";
     setup.application = 17;
     setup.module = 17;
     ASSERT_TRUE(setupLogging(setup));
     EXPECT_EQ(logApplicationName(), "Hoardscan");
-    EXPECT_EQ(setup.directory, kept(directory.child("startup")));
+    EXPECT_EQ(setup.directory, kept(dir.child("startup")));
     EXPECT_EQ(debugLevel(), 3);
     EXPECT_EQ(rotationScheme(), Rotation::Size | Rotation::Init);
     EXPECT_TRUE(systemLog());
@@ -139,30 +132,29 @@ TEST_F(LoggingConfigurationTest, SetUpFromTheResourcesThenMovedByTheConfiguratio
     const SmartPointer<LoggerUnit> unit = setup.unit;
     setup.configuration = makeSmart<ConfReader>(makeSmart<ConfigurationLog>(setup.centre));
     ASSERT_TRUE(setup.configuration->buildTreeFromText(
-        "Quilna () = '' { directories () = '' { log (DirName) = '" + quoted(directory.child("configured")) +
-            "' {} } }\n" + logBlock("global () = '' { debug-level (Integer) = '2' {} }"),
+        "Quilna () = '' { directories () = '' { log (DirName) = '" + quoted(dir.child("configured")) + "' {} } }\n" +
+            logBlock("global () = '' { debug-level (Integer) = '2' {} }"),
         "hoardscan.conf"));
     ASSERT_TRUE(setupLogging(setup));  // a second call only applies the configuration
     EXPECT_TRUE(setup.unit == unit);
-    EXPECT_EQ(setup.directory, kept(directory.child("configured")));
+    EXPECT_EQ(setup.directory, kept(dir.child("configured")));
     EXPECT_EQ(debugLevel(), 2);
     setup.unit->debug(1, "after the configuration");
 
-    const std::string before = TestSupport::TestDirectory::readFile(directory.child("startup/HoardscanDebug.log"));
-    const std::string after = TestSupport::TestDirectory::readFile(directory.child("configured/HoardscanDebug.log"));
+    const std::string before = TestSupport::TestDirectory::readFile(dir.child("startup/HoardscanDebug.log"));
+    const std::string after = TestSupport::TestDirectory::readFile(dir.child("configured/HoardscanDebug.log"));
     EXPECT_NE(before.find("before the configuration"), std::string::npos);
     EXPECT_EQ(before.find("after the configuration"), std::string::npos);
     EXPECT_NE(after.find("after the configuration"), std::string::npos);
     // A log directory that does not exist leaves the log where it is.
-    apply("Quilna () = '' { directories () = '' { log (DirName) = '" + quoted(directory.child("absent")) + "' {} } }");
-    EXPECT_EQ(setup.directory, kept(directory.child("configured")));
+    apply("Quilna () = '' { directories () = '' { log (DirName) = '" + quoted(dir.child("absent")) + "' {} } }");
+    EXPECT_EQ(setup.directory, kept(dir.child("configured")));
     setup.configuration.reset();
     setup.unit.reset();
 }
 
 TEST_F(LoggingConfigurationTest, DirectoriesAreLowerCasedOnlyWherePathsIgnoreCase) {
     setDebugLevel(0);  // nothing is written: these directories need not exist
-    FakePlatform fake;
     fake.syntax = PathSyntax{};
     setup.directory = "/var/Log//Hoardscan";
     ASSERT_TRUE(setupLogging(setup));
