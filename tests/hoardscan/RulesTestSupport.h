@@ -20,7 +20,6 @@ public:
         unit_ = makeSmart<LoggerUnit>(captured_.centre, 17);
         clear();
     }
-    ~TestLog() { unit_.reset(); }
     TestLog(const TestLog&) = delete;
     TestLog& operator=(const TestLog&) = delete;
 
