@@ -29,12 +29,17 @@ TEST(CommandsTest, HelpExitsWithZeroAndUsageErrorsWithOneSayingWhatIsWrong) {
         {{"prune", "--db", db}, 1, "prune needs either --keep N or --before DAY"},
         {{"prune", "--db", db, "--before", "2024-02-30"}, 1, "--before needs a day written YYYY-MM-DD"},
         {{"summary", "--db", folder.child("none.sqlite")}, 2, "no report database " + folder.child("none.sqlite")},
+        {{"html", "--db", folder.child("none.sqlite")}, 2, "no report database " + folder.child("none.sqlite")},
         {{"summary", "--pg", "host=127.0.0.1 port=1 connect_timeout=2"}, 2, "cannot connect to PostgreSQL"},
     };
     for (const Case& c : cases) {
         const RunOutput result = runReport(c.arguments);
         EXPECT_EQ(result.exitCode, c.exitCode) << c.message;
         EXPECT_NE((c.exitCode == 0 ? result.out : result.err).find(c.message), std::string::npos) << result.err;
+        // A usage error points to the help, which a bare call prints itself.
+        EXPECT_EQ(result.err.find("Try \"hoardscan-report --help\".") != std::string::npos,
+                  c.exitCode == 1 && !c.arguments.empty())
+            << c.message;
     }
     // Nothing was created by a refused command.
     EXPECT_FALSE(fs::exists(db));

@@ -31,6 +31,7 @@ TEST(TextCleaningTest, OnlyValidUtf8WithoutControlsIsKept) {
 TEST(FormattingTest, NumbersAndEscapes) {
     using namespace Formatting;
     EXPECT_EQ(sizeText(1536), "1.50 KiB");
+    EXPECT_EQ(sizeText(9.995 * 1024), "10.0 KiB");
     EXPECT_EQ(sizeText(10.5 * 1024 * 1024), "10.5 MiB");
     EXPECT_EQ(sizeText(205.0 * (1ll << 30)), "205 GiB");
     EXPECT_EQ(countText(-1000), "-1,000");
