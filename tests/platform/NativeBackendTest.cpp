@@ -9,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "platform/FileAttribute.h"
 #include "platform/Platform.h"
 #include "support/TestDirectory.h"
 

@@ -1,7 +1,6 @@
 // The POSIX accounts: owners by the password database, with the upper-case short host name;
 // local groups from the group database, checked against /etc/group as written (the database
 // may add entries from other sources).
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
