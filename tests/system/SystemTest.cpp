@@ -41,7 +41,9 @@ TEST(Monopoly, ThreadsReenteringTheUnnamedGuardLoseNoCount) {
             for (int i = 0; i < 10000; ++i) {
                 guard.enforce();
                 guard.enforce();
-                ++counter;
+                const int seen = counter;
+                std::this_thread::yield();  // another thread inside would lose this count
+                counter = seen + 1;
                 guard.relax();
                 guard.relax();
             }
