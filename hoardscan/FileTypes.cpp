@@ -70,7 +70,8 @@ bool FileTypes::loadFileTypeMappingText(std::string_view content, const std::str
         logger_.warning(Message::EmptyRulesFile, ParamStream() << fileName);
         return true;
     }
-    if (line.size() >= 8 && startsWith(line, "default")) {
+    // "default-dirs" starts with "default" too: without a default line it is not the default.
+    if (line.size() >= 8 && startsWith(line, "default") && !startsWith(line, "default-dirs")) {
         defaultType_ = afterEquals(line);
         RulesFiles::readSignificantLine(text, line);
     }
