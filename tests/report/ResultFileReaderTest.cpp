@@ -16,7 +16,8 @@ TEST(ResultFileReaderTest, OtherNamesAreNoResultFiles) {
     // Day stamps and process ids beyond 64 bits are no numbers, not zeros.
     for (const char* other :
          {"Hoardscan-1365112800-4242.log", "Hoardscan-12a-3.data", "Hoardscan--3.data", "HoardscanInactive-1-2.log",
-          "Hoardscan-18446744073709551616-2.data", "Hoardscan-1-99999999999999999999.data"})
+          "Hoardscan-18446744073709551616-2.data", "Hoardscan-1-99999999999999999999.data",
+          "HoardscanInactive-x-1-2.csv", "HoardscanExtension-x-1-2.log"})
         EXPECT_FALSE(ResultFileName::parse(other)) << other;
 }
 
