@@ -5,6 +5,8 @@
 // file confines the scan to the tree: exclude_all rules keep it out of everything that is
 // neither the tree nor on the way to it. The backends add how files are made and runs started.
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -30,6 +32,12 @@ inline size_t countOf(const std::string& text, const std::string& wanted) {
     size_t count = 0;
     for (size_t at = text.find(wanted); at != std::string::npos; at = text.find(wanted, at + 1)) ++count;
     return count;
+}
+
+// Whether the text holds the wanted one; a failure shows the whole text.
+inline ::testing::AssertionResult holds(const std::string& text, const std::string& wanted) {
+    if (text.find(wanted) != std::string::npos) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "no \"" << wanted << "\" in:\n" << text;
 }
 
 // A text inside a quoted value of a configuration file or a .reg file: "\" is written "\\".

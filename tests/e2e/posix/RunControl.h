@@ -1,6 +1,6 @@
 #pragma once
-// Control over a running program: waiting for what its log or its files show, holding it still
-// (SIGSTOP) while the test changes the world under it, and reading its log line by line.
+// Control over a running program: waiting for what its log or its files show, and reading its
+// log line by line.
 
 #include <signal.h>
 #include <sys/socket.h>
@@ -25,28 +25,6 @@ inline bool hasEnded(pid_t child) {
     siginfo_t info{};
     return ::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == child;
 }
-
-// Holds a process still for a scope: stopped (as /proc shows it) on construction, continued after.
-class Stopped {
-public:
-    explicit Stopped(pid_t process) : process_(process) {
-        ::kill(process_, SIGSTOP);
-        eventually(
-            [&] {
-                const std::string stat =
-                    TestSupport::TestDirectory::readFile("/proc/" + std::to_string(process_) + "/stat");
-                const size_t close = stat.rfind(')');
-                return close == std::string::npos || close + 2 >= stat.size() || std::strchr("TtZ", stat[close + 2]);
-            },
-            10s);
-    }
-    ~Stopped() { ::kill(process_, SIGCONT); }
-    Stopped(const Stopped&) = delete;
-    Stopped& operator=(const Stopped&) = delete;
-
-private:
-    pid_t process_;
-};
 
 // The lines of a log text, without their CR LF; a last line without its end is kept as it is.
 inline std::vector<std::string> logLines(const std::string& text) {
@@ -102,16 +80,6 @@ inline int boundSocket(const std::string& path) {
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
     return ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 ? fd : -1;
-}
-
-// The paths in a directory whose names end in the text.
-inline std::vector<std::string> namesEndingIn(const std::string& directory, const std::string& ending) {
-    std::vector<std::string> found;
-    std::error_code ignored;
-    for (const auto& entry : fs::directory_iterator(directory, ignored))
-        if (entry.path().filename().string().ends_with(ending)) found.push_back(entry.path().string());
-    std::sort(found.begin(), found.end());
-    return found;
 }
 
 }  // namespace Quilna::EndToEnd

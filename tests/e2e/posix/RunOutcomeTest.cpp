@@ -3,84 +3,61 @@
 // leaves behind.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "CollectorProcess.h"
 
 namespace Quilna::EndToEnd {
 namespace {
 
-// Every file below the installation's directories that the program may write.
-std::vector<std::string> writtenFiles(const ScanInstallation& installation) {
-    std::vector<std::string> found;
-    for (const char* sub : {"results", "side", "log", "runtime", "registry"})
-        for (const auto& entry : fs::recursive_directory_iterator(installation.base() + "/" + sub))
-            if (!entry.is_directory()) found.push_back(entry.path().string().substr(installation.base().size() + 1));
-    return found;
-}
-
-// A run that stops before it has found its installation creates nothing, not even the log.
-TEST(RunOutcome, TheCommandLineIsAnsweredOrRefusedWithoutTouchingTheDisk) {
-    ScanInstallation installation;
-    installation.writeInstallation();
-    const std::string none = installation.base() + "/conf/none.conf";
-    const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases{
-        {{"--version"}, 0, "hoardscan 6."},
-        {{"-v"}, 1, "hoardscan: unknown option -v\nUsage:"},
-        {{"-c", none},
-         1,
-         "hoardscan: The scan could not be set up: the configuration file " + none +
-             " cannot be found. Nothing was logged.\n"},
-        {{},
-         1,
-         "hoardscan: The scan could not be set up: no configuration file: neither the option -c nor the "
-         "installation's resource ConfigurationDir names one. Nothing was logged.\n"},
-    };
-    const auto before = writtenFiles(installation);
-    for (const auto& [arguments, exitCode, output] : cases) {
-        SCOPED_TRACE(output);
-        installation.arguments = arguments;
-        EXPECT_EQ(installation.wait(installation.start()), exitCode);
-        EXPECT_EQ(installation.output().substr(0, output.size()), output) << installation.output();
-        EXPECT_EQ(writtenFiles(installation), before);
-    }
-}
-
-struct MistakeCase {
-    std::function<void(ScanInstallation&)> make;
+struct RefusedRun {
+    std::function<void(ScanInstallation&)> make;  // a mistake in the installation, or none
     int exitCode;
-    std::string logged;  // a line of the log holds it, in the catalogue's words
+    std::string said;    // standard error starts with it
+    std::string logged;  // a line of the log holds it, in the catalogue's words; "": nothing is made
+    std::vector<std::string> arguments = {};  // without a mistake: the command line
 };
 
-// Each mistake is named in the log with its file, line, key or value, and the run ends with
+// A run that stops before it has found its installation makes nothing, not even the log. Any
+// later mistake is named in the log with its file, line, key or value, and the run ends with
 // exit code 1 (or 2) and one line on standard error: the phase, the reason and the log's place.
-TEST(RunOutcome, ConfigurationAndRulesMistakesAreNamedWithTheirFileLineAndValue) {
-    const std::vector<MistakeCase> cases{
-        {[](ScanInstallation& i) {
-             i.settings["hoardscan.extension"] = {"Bool", "ture"};
-         },
-         1, "The setting hoardscan.extension has the value 'ture', which is not valid: true or false expected."},
-        {[](ScanInstallation& i) {
-             i.settings["hoardscan.extension"] = {"Bool", "false' {} } x () = '"};
-         },
-         1, "Unexpected '}': it closes no entry."},
-        {[](ScanInstallation& i) { i.temperaturesRules = "hot 30\nwarm 7\n"; }, 1,
+TEST(RunOutcome, RefusedRunsSayWhyAndMakeNothing) {
+    const std::string setUp = "hoardscan: The scan could not be set up: ", notLogged = " Nothing was logged.\n";
+    const std::vector<RefusedRun> runs{
+        {{}, 0, "hoardscan 6.", "", {"--version"}},
+        {{}, 1, "hoardscan: unknown option -v\nUsage:", "", {"-v"}},
+        {{}, 1, setUp + "the configuration file /none.conf cannot be found." + notLogged, "", {"-c", "/none.conf"}},
+        {{},
+         1,
+         setUp + "no configuration file: neither the option -c nor the installation's resource ConfigurationDir",
+         ""},
+        {[](ScanInstallation& i) { i.settings["hoardscan.extension"].value = "ture"; }, 1, setUp,
+         "The setting hoardscan.extension has the value 'ture', which is not valid: true or false expected."},
+        // A mistake in the file itself is named once the catalogue that the file names is loaded.
+        {[](ScanInstallation& i) { i.settings["hoardscan.extension"].value = "false' {} } x () = '"; }, 1, setUp,
+         "Unexpected '}': it closes no entry."},
+        {[](ScanInstallation& i) { i.temperaturesRules = "hot 30\nwarm 7\n"; }, 1, setUp,
          "Expected \"more than 30 days\" but found \"7\" in line 2 of "},
         {[](ScanInstallation& i) { i.settings.erase("hoardscan.filesystems-in-parallel"); }, 2,
-         "The setting hoardscan.filesystems-in-parallel is missing"},
+         "hoardscan: The scan could not start: ", "The setting hoardscan.filesystems-in-parallel is missing"},
     };
-    for (const MistakeCase& mistake : cases) {
-        SCOPED_TRACE(mistake.logged);
+    for (const RefusedRun& run : runs) {
+        SCOPED_TRACE(run.said + run.logged);
         ScanInstallation installation;
         installation.file("a.txt", 10);
-        mistake.make(installation);
-        ASSERT_EQ(installation.run(), mistake.exitCode) << installation.log();
-        EXPECT_GE(installation.logCount(mistake.logged), 1u) << installation.log();
-        EXPECT_EQ(installation.logCount("(Message not found.)"), 0u);
-        EXPECT_EQ(installation.logCount("Hoardscan has finished with exit code " + std::to_string(mistake.exitCode)),
-                  1u);
-        EXPECT_TRUE(installation.names("results").empty());
+        if (run.make) run.make(installation);
+        if (!run.make) installation.arguments = run.arguments;
+        ASSERT_EQ(installation.run(), run.exitCode) << installation.log();
         const std::string output = installation.output();
-        const std::string phase = mistake.exitCode == 1 ? "could not be set up: " : "could not start: ";
-        EXPECT_EQ(output.rfind("hoardscan: The scan " + phase, 0), 0u) << output;
+        EXPECT_TRUE(output.starts_with(run.said)) << output;
+        EXPECT_TRUE(installation.names("results").empty());
+        if (run.logged.empty()) {
+            for (const char* sub : {"side", "log", "runtime"}) EXPECT_TRUE(fs::is_empty(installation.at(sub))) << sub;
+            continue;
+        }
+        EXPECT_GE(installation.logCount(run.logged), 1u) << installation.log();
+        EXPECT_EQ(installation.logCount("(Message not found.)"), 0u);
+        EXPECT_EQ(installation.logCount("Hoardscan has finished with exit code " + std::to_string(run.exitCode)), 1u);
         EXPECT_TRUE(output.ends_with(" The log: " + installation.base() + "/log/HoardscanDebug.log\n")) << output;
         EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
     }
@@ -131,12 +108,9 @@ TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {
         const std::string table = installation.resultFile("side", "HoardscanInactive", ".csv.make");
         EXPECT_TRUE(fs::exists(table));
         EXPECT_EQ(installation.logCount(" files of " + std::to_string(static_cast<int64_t>(counted)) + " bytes"), 1u);
-        EXPECT_EQ(installation.output().rfind(std::string("hoardscan: The scan was stopped by ") + name +
-                                                  "; what it had counted keeps the unfinished names: " + table + ", " +
-                                                  unfinished + ".",
-                                              0),
-                  0u)
-            << installation.output();
+        EXPECT_TRUE(holds(installation.output(), std::string("hoardscan: The scan was stopped by ") + name +
+                                                     "; what it had counted keeps the unfinished names: " + table +
+                                                     ", " + unfinished + "."));
     }
 }
 
@@ -183,10 +157,8 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
     EXPECT_EQ(installation.logCount(" 1 directories could not be read, 0 could not be walked to their end"), 1u);
     const std::string rest = "1 of 1 result files finished. Every result file was finished.";
     EXPECT_EQ(installation.logCount(rest), 1u);
-    EXPECT_TRUE(eventually([&] {
-        return TestSupport::TestDirectory::readFile(installation.base() + "/collected.log").find(rest) !=
-               std::string::npos;
-    })) << TestSupport::TestDirectory::readFile(installation.base() + "/collected.log");
+    const auto collected = [&] { return TestSupport::TestDirectory::readFile(installation.at("collected.log")); };
+    EXPECT_TRUE(eventually([&] { return collected().find(rest) != std::string::npos; })) << collected();
     for (const std::string& path : kept) EXPECT_TRUE(fs::exists(path)) << path;
     for (const std::string& path : removed) {
         EXPECT_FALSE(fs::exists(path));
@@ -195,6 +167,70 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
                   1u)
             << installation.log();
     }
+}
+
+// Files per key of an account record file.
+std::map<std::string, double> filesPerKey(const std::string& data) {
+    std::map<std::string, double> files;
+    for (const auto& [key, values] : ResultFileReader(data).accountTotals()) files[key] = values.files;
+    return files;
+}
+
+// A scan killed at any moment never leaves a finished name on a partial file: ".data" and
+// ".csv" appear only after the content is on the disk, and a killed run leaves at most its
+// ".make" files. The next run completes as if nothing had happened.
+TEST(KilledScan, AScanKilledAtRandomMomentsNeverLeavesAPartialFinishedFile) {
+    ScanInstallation installation;
+    // A log line per file, and many flushes.
+    for (int d = 0; d < 60; ++d)
+        for (int f = 0; f < 100; ++f)
+            installation.file("d" + std::to_string(d) + "/f" + std::to_string(f) + ".t" + std::to_string(f % 7),
+                              static_cast<size_t>(f * 13), (d * 100 + f) % 500, f);
+    installation.settings["hoardscan.log.debug-level"] = {"Integer", "4"};
+    installation.settings["hoardscan.buffer"] = {"Integer", "20"};
+    installation.writeEveryResultFile("cold", 0);
+
+    // A whole run: what every finished file must hold, and how many log lines a run writes.
+    ASSERT_EQ(installation.run(), 0) << installation.log();
+    const std::map<std::string, double> whole = filesPerKey(installation.dataFile());
+    const size_t rows =
+        ResultFileReader(installation.resultFile("side", "HoardscanInactive", ".csv")).inactiveRows().size();
+    ASSERT_EQ(filesCounted(installation.dataFile()), 6000);
+    ASSERT_GT(rows, 0u);
+    const auto expectFinishedFilesWhole = [&] {
+        for (const std::string& data : installation.names("results", ".data"))
+            EXPECT_EQ(filesPerKey(installation.at("results/" + data)), whole) << data;
+        for (const std::string& table : installation.names("side", ".csv"))
+            EXPECT_EQ(ResultFileReader(installation.at("side/" + table)).inactiveRows().size(), rows) << table;
+    };
+    const std::string logPath = installation.at("log/HoardscanDebug.log");
+    const size_t lines = logLines(installation.log()).size();
+
+    // Each run is killed once its log has a random number of lines.
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE("random seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    const int runs = 12;
+    int killed = 0;
+    for (int run = 0; run < runs; ++run) {
+        fs::remove(logPath);
+        LogFollower follower(logPath);
+        const size_t killAt = std::uniform_int_distribution<size_t>(0, lines - 1)(random);
+        size_t seen = 0;
+        const pid_t scan = installation.start();
+        eventually([&] { return (seen += follower.newLines().size()) >= killAt || hasEnded(scan); }, 120s);
+        ::kill(scan, SIGKILL);
+        killed += installation.wait(scan) == -1;
+        expectFinishedFilesWhole();
+    }
+    // Most runs must have died part-way, or nothing was tested.
+    EXPECT_GE(killed, runs / 2);
+    EXPECT_FALSE(installation.names("results", ".make").empty());
+
+    // The next run completes normally, with everything.
+    ASSERT_EQ(installation.run(), 0) << installation.output();
+    EXPECT_EQ(filesCounted(installation.dataFile()), 6000);
+    expectFinishedFilesWhole();
 }
 
 }  // namespace

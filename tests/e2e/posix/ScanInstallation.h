@@ -41,6 +41,16 @@ public:
         ::utimensat(AT_FDCWD, full.c_str(), times, AT_SYMLINK_NOFOLLOW);
     }
 
+    // Every result and side file: the inactive-file table, the temperature log of the band
+    // monitored from so many MiB on, and the extension log.
+    void writeEveryResultFile(const std::string& monitored, int fromMiB) {
+        settings["hoardscan.inactive-log"] = {"Bool", "true"};
+        settings["hoardscan.temperature-log"] = {"Bool", "true"};
+        settings["hoardscan.temperature-monitor"] = {"String", monitored};
+        settings["hoardscan.temperature-monitor-size"] = {"Integer", std::to_string(fromMiB)};
+        settings["hoardscan.extension"] = {"Bool", "true"};
+    }
+
     std::string resourcesFile() const { return at("registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna/Resources.reg"); }
 
     // The drive of the tree is also named in part 1: it is walked once all the same.
@@ -96,10 +106,11 @@ public:
 
     std::string output() const { return TestSupport::TestDirectory::readFile(at("output.txt")); }
 
-    // The names in a result directory ("results" or "side").
-    std::vector<std::string> names(const std::string& sub) const {
+    // The names in a result directory ("results" or "side") that end in the text.
+    std::vector<std::string> names(const std::string& sub, const std::string& ending = "") const {
         std::vector<std::string> found;
-        for (const auto& entry : fs::directory_iterator(at(sub))) found.push_back(entry.path().filename().string());
+        for (const auto& entry : fs::directory_iterator(at(sub)))
+            if (entry.path().filename().string().ends_with(ending)) found.push_back(entry.path().filename().string());
         std::sort(found.begin(), found.end());
         return found;
     }

@@ -88,13 +88,6 @@ public:
     }
 };
 
-// Files, bytes and bytes on disk summed over the records.
-inline AccountValues totals(const std::vector<AccountRecord>& records) {
-    AccountValues sum;
-    for (const AccountRecord& record : records) sum += record.values;
-    return sum;
-}
-
 inline uint64_t onDisk(uint64_t size) {
     uint32_t cluster = 0;
     SystemError error;
