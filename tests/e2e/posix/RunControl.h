@@ -36,35 +36,12 @@ inline std::vector<std::string> logLines(const std::string& text) {
     return lines;
 }
 
-// Reads a growing log: each call gives the lines completed since the last.
-class LogFollower {
-public:
-    explicit LogFollower(std::string path) : path_(std::move(path)) {}
-
-    std::vector<std::string> newLines() {
-        const std::string text = TestSupport::TestDirectory::readFile(path_);
-        const size_t end = text.rfind("\r\n");
-        if (end == std::string::npos || end + 2 <= offset_) return {};
-        std::vector<std::string> lines = logLines(text.substr(offset_, end + 2 - offset_));
-        offset_ = end + 2;
-        return lines;
-    }
-
-    // Waits until a line holds the text; false when the process ended first.
-    bool waitFor(const std::string& text, pid_t process) {
-        bool found = false;
-        auto look = [&] {
-            for (const std::string& line : newLines()) found = found || line.find(text) != std::string::npos;
-            return found;
-        };
-        eventually([&] { return look() || hasEnded(process); });
-        return look();
-    }
-
-private:
-    std::string path_;
-    size_t offset_ = 0;
-};
+// Waits until the log of a started run holds the text; false when the run ended first.
+inline bool logShows(const ScanInstallation& installation, const std::string& text, pid_t run) {
+    const auto shown = [&] { return installation.log().find(text) != std::string::npos; };
+    eventually([&] { return shown() || hasEnded(run); });
+    return shown();
+}
 
 // The number of files an account record file counts.
 inline double filesCounted(const std::string& dataFile) {

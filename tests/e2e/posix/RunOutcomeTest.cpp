@@ -84,9 +84,8 @@ TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {
         CollectorProcess collector({CollectorProcess::program(), "-o", collected}, installation.at("runtime"),
                                    installation.at("collector.err"));
         ASSERT_TRUE(collector.ready()) << collector.errors();
-        LogFollower follower(installation.at("log/HoardscanDebug.log"));
         const pid_t scan = installation.start();
-        ASSERT_TRUE(follower.waitFor("Processing file \"", scan)) << installation.log();
+        ASSERT_TRUE(logShows(installation, "Processing file \"", scan)) << installation.log();
         EXPECT_EQ(collector.stop(SIGKILL), -1);
         ::kill(scan, signal);
         ASSERT_EQ(installation.wait(scan), exitCode) << installation.log();
@@ -203,7 +202,6 @@ TEST(KilledScan, AScanKilledAtRandomMomentsNeverLeavesAPartialFinishedFile) {
         for (const std::string& table : installation.names("side", ".csv"))
             EXPECT_EQ(ResultFileReader(installation.at("side/" + table)).inactiveRows().size(), rows) << table;
     };
-    const std::string logPath = installation.at("log/HoardscanDebug.log");
     const size_t lines = logLines(installation.log()).size();
 
     // Each run is killed once its log has a random number of lines.
@@ -213,12 +211,10 @@ TEST(KilledScan, AScanKilledAtRandomMomentsNeverLeavesAPartialFinishedFile) {
     const int runs = 12;
     int killed = 0;
     for (int run = 0; run < runs; ++run) {
-        fs::remove(logPath);
-        LogFollower follower(logPath);
+        fs::remove(installation.at("log/HoardscanDebug.log"));
         const size_t killAt = std::uniform_int_distribution<size_t>(0, lines - 1)(random);
-        size_t seen = 0;
         const pid_t scan = installation.start();
-        eventually([&] { return (seen += follower.newLines().size()) >= killAt || hasEnded(scan); }, 120s);
+        eventually([&] { return logLines(installation.log()).size() >= killAt || hasEnded(scan); }, 120s);
         ::kill(scan, SIGKILL);
         killed += installation.wait(scan) == -1;
         expectFinishedFilesWhole();

@@ -5,7 +5,6 @@
 
 #include "CollectorProcess.h"
 #include "RunControl.h"
-#include "support/ChildProcess.h"
 
 namespace Quilna::EndToEnd {
 namespace {
@@ -176,22 +175,6 @@ TEST(Safety, PlacesThatAnotherUserControlsAreRefusedAndNothingIsMadeInThem) {
         if (place.directory == "outer")
             installation.settings["hoardscan.working-dir"] = {"DirName", hostile + "/inner"};
 
-        // Another user's socket where the collector would receive: it gets nothing.
-        TestSupport::Handshake handshake;
-        std::unique_ptr<TestSupport::ChildProcess> squatter;
-        if (place.directory == "runtime" && place.theirs) {
-            squatter = std::make_unique<TestSupport::ChildProcess>([&] {
-                if (::setgid(nobodyGroup()) != 0 || ::setuid(nobody()) != 0 ||
-                    ::mkdir((hostile + "/mailslot").c_str(), 0700) != 0)
-                    return 10;
-                const int fd = boundSocket(hostile + "/mailslot/Quilna_Core");
-                handshake.tellParent(fd >= 0 ? 'b' : 'x');
-                handshake.fromParent();
-                char byte;
-                return ::recv(fd, &byte, 1, MSG_DONTWAIT) < 0 && errno == EAGAIN ? 0 : 11;
-            });
-            ASSERT_EQ(handshake.fromChild(), 'b');
-        }
         const auto listing = [&] {
             std::vector<std::string> names;
             for (const auto& entry : fs::recursive_directory_iterator(hostile)) names.push_back(entry.path().string());
@@ -210,10 +193,6 @@ TEST(Safety, PlacesThatAnotherUserControlsAreRefusedAndNothingIsMadeInThem) {
                                                       "\" cannot be used: the directory \"" + hostile + place.refusal));
         }
         EXPECT_EQ(listing(), before);
-        if (squatter) {
-            handshake.tellChild('g');
-            EXPECT_EQ(squatter->wait(), 0);
-        }
     }
 }
 

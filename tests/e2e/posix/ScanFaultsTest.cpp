@@ -36,9 +36,8 @@ TEST(ScanFaults, ADirectoryMovedAwayAboveTheWalkCostsOnlyWhatWasLeftOfIt) {
     installation.settings["hoardscan.log.debug-level"] = {"Integer", "4"};
     installation.writeInstallation();
 
-    LogFollower follower(installation.base() + "/log/HoardscanDebug.log");
     const pid_t scan = installation.start();
-    ASSERT_TRUE(follower.waitFor("Processing \"" + installation.path(chain) + "/\"", scan));
+    ASSERT_TRUE(logShows(installation, "Processing \"" + installation.path(chain) + "/\"", scan));
     ::kill(scan, SIGSTOP);
     const std::string state = "/proc/" + std::to_string(scan) + "/stat";
     ASSERT_TRUE(
