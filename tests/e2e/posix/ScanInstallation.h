@@ -77,16 +77,13 @@ public:
             arguments.value_or(std::vector<std::string>{"-c", at("conf/hoardscan.conf")});
         words.insert(words.end(), rest.begin(), rest.end());
         startDay_ = ResultFiles::dayStamp(DateTime());
-        auto child = std::make_unique<TestSupport::ChildProcess>(
-            words, TestSupport::ChildOptions{at("output.txt"),
-                                             "",
-                                             {{"QUILNA_REGISTRY_ROOT", at("registry")},
-                                              {"QUILNA_RUNTIME_DIR", at("runtime")},
-                                              {"QUILNA_TZ", zone},
-                                              {"HOARDSCAN_TREE", tree()},
-                                              {"QUILNA_ENV", ""}},
-                                             base(),
-                                             beforeStart});
+        TestSupport::ChildOptions options{at("output.txt"), "", {}, base(), beforeStart};
+        options.environment = {{"QUILNA_REGISTRY_ROOT", at("registry")},
+                               {"QUILNA_RUNTIME_DIR", at("runtime")},
+                               {"QUILNA_TZ", zone},
+                               {"HOARDSCAN_TREE", tree()},
+                               {"QUILNA_ENV", ""}};
+        auto child = std::make_unique<TestSupport::ChildProcess>(words, options);
         const pid_t id = child->id();
         children_[id] = std::move(child);
         return id;
