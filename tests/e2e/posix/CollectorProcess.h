@@ -38,12 +38,4 @@ private:
     std::string errors_;
 };
 
-// The lines a collector wrote, without the computer's name each starts with (a line that lacks it stays whole).
-inline std::vector<std::string> collectedLines(const std::string& output) {
-    std::vector<std::string> lines = logLines(output);
-    for (std::string& line : lines)
-        if (line.starts_with(host() + " ")) line.erase(0, host().size() + 1);
-    return lines;
-}
-
 }  // namespace Quilna::EndToEnd

@@ -145,7 +145,7 @@ uint64_t sumOf(const std::string& text, const std::regex& pattern) {
 }
 
 TEST(CollectorFlood, MemoryStaysBoundedAndNoRecordIsLostSilently) {
-    TestSupport::TestDirectory directory;
+    TestDirectory directory;
     const std::string runtime = directory.child("runtime");
     fs::create_directory(runtime);
     // The sanitizer reserves more address space than any limit.
@@ -160,10 +160,8 @@ TEST(CollectorFlood, MemoryStaysBoundedAndNoRecordIsLostSilently) {
     ASSERT_EQ(second.wait(), 0);
     EXPECT_EQ(collector.stop(), 0) << collector.errors();
 
-    const uint64_t sent = std::stoull(TestSupport::TestDirectory::readFile(directory.child("sent0"))) +
-                          std::stoull(TestSupport::TestDirectory::readFile(directory.child("sent1")));
-    const std::vector<std::string> written =
-        collectedLines(TestSupport::TestDirectory::readFile(directory.child("collected.log")));
+    const uint64_t sent = std::stoull(directory.read("sent0")) + std::stoull(directory.read("sent1"));
+    const std::vector<std::string> written = logLines(directory.read("collected.log"));
     const std::string errors = collector.errors();
     const uint64_t dropped = sumOf(errors, std::regex("(\\d+) records? (?:was|were) dropped"));
     EXPECT_EQ(written.size() + dropped, sent) << errors;
