@@ -151,15 +151,6 @@ TEST(TimeSpan, OnlyTheDigitsBeforeEachLetterCountAndSumsSaturate) {
     }
 }
 
-TEST(TimeZone, QuilnaTzGivesTheProcessZoneFixedUntilAReset) {
-    ZoneScope zone(TimeTest::centralEurope);
-    EXPECT_EQ(DateTime(1372680000).formatLocal(false, false), "2013-07-01T14:00:00");
-    zone.fake.environment["QUILNA_TZ"] = "+05:30";
-    EXPECT_EQ(DateTime(1372680000).formatLocal(false, false), "2013-07-01T14:00:00");
-    DateTime::resetProcessZone();
-    EXPECT_EQ(DateTime(1372680000).formatLocal(false, false), "2013-07-01T17:30:00");
-}
-
 TEST(TimeZone, DescriptionsReadBackAndBadRulesDropDaylightSaving) {
     for (const std::string& text : {TimeTest::centralEurope, TimeTest::eastAustralia,
                                     std::string("-03:30 (+00:30 3M2W6D2H-11M1W6D2H)"), std::string("+05:30")})
