@@ -46,31 +46,17 @@ TEST(TemplateExpansion, DirectivesTakeParametersInTurnAndWrongTypesShowBetweenBa
         EXPECT_EQ(LogCommons::expandParameters(format, parameters), expected) << format;
 }
 
-TEST(RecordText, FieldsInOrderReadBackAndMissingOnesReadAsZero) {
-    LogRecord log{.kind = LogRecord::Log, .application = 17, .module = 5, .text = "sabc" + S, .thread = 4000000000u};
-    log.time = DateTime(1365142028);
-    log.severity = 2;
-    log.messageId = 7;
-    const std::string text = LogCommons::serializeRecord(log);
-    EXPECT_EQ(text, "Quilna" + F + "LOG" + F + "17" + F + "5" + F + "1365142028" + F + "2" + F + "sabc" + S + F +
-                        "4000000000" + F + "7" + F);
+// Log records travel to the collector, which reads them back (the collector's tests); debug
+// records keep their level, and read back without a message number.
+TEST(RecordText, DebugRecordsKeepTheirLevel) {
+    const LogRecord debug{.application = 1, .module = 19, .debugLevel = 3, .text = "hello", .thread = 12};
+    const std::string text = LogCommons::serializeRecord(debug);
+    EXPECT_EQ(text, "Quilna" + F + "DEBUG" + F + "1" + F + "19" + F + "0" + F + "3" + F + "hello" + F + "12" + F);
     LogRecord back;
     ASSERT_TRUE(LogCommons::parseRecord(text, back));
-    EXPECT_EQ(LogCommons::serializeRecord(back), text);
-
-    const LogRecord debug{.application = 1, .module = 19, .debugLevel = 3, .text = "hello", .thread = 12};
-    EXPECT_EQ(LogCommons::serializeRecord(debug),
-              "Quilna" + F + "DEBUG" + F + "1" + F + "19" + F + "0" + F + "3" + F + "hello" + F + "12" + F);
-    ASSERT_TRUE(LogCommons::parseRecord(LogCommons::serializeRecord(debug), back));
+    EXPECT_EQ(back.kind, LogRecord::Debug);
     EXPECT_EQ(back.debugLevel, 3);
     EXPECT_EQ(back.messageId, LogRecord::NoMessage);
-
-    // Fields missing at the end, or not numeric, read as 0 and empty.
-    ASSERT_TRUE(LogCommons::parseRecord("Quilna" + F + "LOG" + F + "17" + F + "x5" + F, back));
-    EXPECT_EQ(back.application, 17);
-    EXPECT_EQ(back.module, 0);
-    EXPECT_EQ(back.text, "");
-    EXPECT_FALSE(LogCommons::parseRecord("quilna" + F + "LOG" + F, back));
 }
 
 // Lines of every kind through the whole chain: LoggerChainTest. Here the label's edge cases.
