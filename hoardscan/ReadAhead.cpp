@@ -27,6 +27,7 @@ void ReadAhead::end() {
     path_.clear();
     pending_.clear();
     waitForWalk(lock, [this] { return working_.empty(); });
+    retired_.clear();
     reader_.reset();
     ahead_ = 0;
 }
@@ -59,8 +60,23 @@ void ReadAhead::leave() {
         top.onPath = false;
         path_.pop_back();
         if (!pending_.empty() && pending_.back() + 1 == path_.size()) pending_.pop_back();
-        if (top.parent) left = std::move(top.parent->subdirectories[top.indexInParent]);
+        if (top.parent) left = retire(std::move(top.parent->subdirectories[top.indexInParent]));
     }
+}
+
+// Closing a directory costs the walk as much as opening it: a helper frees it, in batches.
+std::unique_ptr<WalkDirectory> ReadAhead::retire(std::unique_ptr<WalkDirectory> directory) {
+    if (helpers_.empty()) return directory;
+    retired_.push_back(std::move(directory));
+    if (idle_ > 0 && retired_.size() == retiredBatch) helpersWait_.notify_one();
+    return nullptr;
+}
+
+void ReadAhead::freeRetired(std::vector<std::unique_ptr<WalkDirectory>>& freeing, std::unique_lock<std::mutex>& lock) {
+    freeing.swap(retired_);
+    lock.unlock();
+    freeing.clear();
+    lock.lock();
 }
 
 WalkDirectory& ReadAhead::takeSubdirectory() {
@@ -76,7 +92,7 @@ void ReadAhead::discard(WalkDirectory& directory) {
         directory.cancelled = true;
         waitForWalk(lock, [&] { return !isWorkedInside(directory); });
         ahead_ -= startedAhead(directory);
-        dropped = std::move(directory.parent->subdirectories[directory.indexInParent]);
+        dropped = retire(std::move(directory.parent->subdirectories[directory.indexInParent]));
         wakeHelper();
     }
 }
@@ -218,16 +234,19 @@ void ReadAhead::read(WalkDirectory& directory, std::unique_lock<std::mutex>& loc
 // ---- the helpers ----
 
 void ReadAhead::help() {
+    std::vector<std::unique_ptr<WalkDirectory>> freeing;
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
+        if (!retired_.empty()) freeRetired(freeing, lock);
         WalkDirectory* work = nullptr;
         if (!stopping_ && !(work = nextWork())) {
             ++idle_;
-            helpersWait_.wait(lock, [&] { return stopping_ || (work = nextWork()) != nullptr; });
+            helpersWait_.wait(
+                lock, [&] { return stopping_ || retired_.size() >= retiredBatch || (work = nextWork()) != nullptr; });
             --idle_;
         }
         if (stopping_) return;
-        read(*work, lock, true);
+        if (work) read(*work, lock, true);
     }
 }
 

@@ -27,6 +27,7 @@ public:
     static constexpr size_t window = 64;
     static constexpr size_t piecesAhead = 1;
     static constexpr size_t piecesCurrent = 4;
+    static constexpr size_t retiredBatch = 16;
 
     explicit ReadAhead(unsigned helpers);
     ~ReadAhead();
@@ -67,6 +68,9 @@ private:
     // is let go meanwhile. Ahead: by a helper.
     void read(WalkDirectory& directory, std::unique_lock<std::mutex>& lock, bool ahead = false);
     void wakeHelper();
+    // A directory the walk is done with, freed (and closed) by a helper when there are helpers.
+    std::unique_ptr<WalkDirectory> retire(std::unique_ptr<WalkDirectory> directory);
+    void freeRetired(std::vector<std::unique_ptr<WalkDirectory>>& freeing, std::unique_lock<std::mutex>& lock);
     void awaitReader(WalkDirectory& directory, std::unique_lock<std::mutex>& lock);
     template <typename Condition>
     void waitForWalk(std::unique_lock<std::mutex>& lock, Condition condition) {
@@ -91,8 +95,9 @@ private:
     size_t ahead_ = 0;  // directories begun by helpers that the walk has not reached
     std::unique_ptr<DirectoryReader> reader_;
     std::vector<WalkDirectory*> path_;
-    std::vector<size_t> pending_;          // levels below the top with subdirectories not yet taken
-    std::vector<WalkDirectory*> working_;  // what each reader works on now
+    std::vector<size_t> pending_;                          // levels below the top with subdirectories not yet taken
+    std::vector<WalkDirectory*> working_;                  // what each reader works on now
+    std::vector<std::unique_ptr<WalkDirectory>> retired_;  // left by the walk, to be freed
     bool stopping_ = false;
     std::vector<std::thread> helpers_;
 };

@@ -24,6 +24,12 @@ bool isPlainName(const std::string& name) {
            name.find_first_of(std::string("/\0", 2)) == std::string::npos;
 }
 
+#ifdef __linux__
+// A listing's buffer, kept by its thread once the listing has ended: most directories are read
+// in one piece, and a fresh buffer each time costs more than the read.
+thread_local std::unique_ptr<char[]> spareBuffer;
+#endif
+
 class PosixDirectory : public OpenDirectory {
 public:
     PosixDirectory(posix::Descriptor fd, std::atomic<bool>& statxAvailable)
@@ -41,7 +47,8 @@ public:
         // Straight from the kernel: no buffer of the C library, no status call of the directory.
         // The buffer lives while the listing goes on, so that a paused listing resumes where it was.
         if (ended_) return Listing::End;
-        if (!buffer_) buffer_ = std::make_unique<char[]>(bufferSize);
+        if (!buffer_)
+            buffer_ = spareBuffer ? std::move(spareBuffer) : std::make_unique_for_overwrite<char[]>(bufferSize);
         for (;;) {
             while (at_ < got_) {
                 const auto* entry = reinterpret_cast<const struct dirent64*>(buffer_.get() + at_);
@@ -54,6 +61,7 @@ public:
             if (got_ < 0 && errno == EINTR) continue;
             const bool failed = got_ < 0;
             got_ = 0;
+            if (!spareBuffer) spareBuffer = std::move(buffer_);
             buffer_.reset();
             ended_ = true;
             return failed ? Listing::Failed : Listing::End;
