@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "RulesTestSupport.h"
 #include "hoardscan/FileTypes.h"
 #include "hoardscan/Tallies.h"
@@ -116,23 +118,16 @@ TEST_F(FileTypesTest, ExtensionsMatchedOnlyByAPatternAreCollectedWithTheSwitch) 
 }
 
 TEST_F(FileTypesTest, MappingFileErrors) {
-    struct Case {
-        const char* text;
-        const char* severity;
-        int id;
-        const char* parameters;
+    const std::vector<std::tuple<std::string, int, std::string>> cases = {
+        {"default=x\ndocuments\n", 10, "2|types.txt"},
+        {"documents\ndoc\n}\n", 25, "{|doc|2|types.txt"},
+        {"documents\n{\ndoc,txt\n\n", 10, "4|types.txt"},
     };
-    const Case cases[] = {
-        {"default=x\ndocuments\n", "FATAL", 10, "2|types.txt"},
-        {"documents\ndoc\n}\n", "FATAL", 25, "{|doc|2|types.txt"},
-        {"documents\n{\ndoc,txt\n\n", "FATAL", 10, "4|types.txt"},
-    };
-    for (const Case& c : cases) {
-        TestLog caseLog;
-        Tallies caseTallies;
-        FileTypes caseTypes{caseLog.unit(), caseTallies};
-        EXPECT_FALSE(caseTypes.loadFileTypeMappingText(c.text, "types.txt")) << c.text;
-        EXPECT_EQ(caseLog.messages(c.severity, c.id), (Texts{c.parameters})) << c.text;
+    for (const auto& [text, id, parameters] : cases) {
+        log.clear();
+        FileTypes caseTypes{log.unit(), tallies};
+        EXPECT_FALSE(caseTypes.loadFileTypeMappingText(text, "types.txt")) << text;
+        EXPECT_EQ(log.messages("FATAL", id), (Texts{parameters})) << text;
     }
     // Items read before the end stay.
     FileTypes partial{log.unit(), tallies};

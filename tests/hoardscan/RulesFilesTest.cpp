@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "RulesTestSupport.h"
 #include "hoardscan/RulesFiles.h"
 #include "support/FakePlatform.h"
@@ -55,27 +57,21 @@ TEST(RulesFiles, FileSystemsExampleLoadsIntoRules) {
 }
 
 TEST(RulesFiles, FileSystemsErrorsNameTheLineAndTheFileAndKeepTheRulesBefore) {
-    struct Case {
-        std::string text, severity;
-        int id;
-        std::vector<std::string> parameters;
-        size_t rules;
-    };
-    const std::vector<Case> cases = {
-        {"# head\n@part1\n\n@part3\n", "FATAL", 11, {"@part3|4|fs.txt"}, 0},
+    const std::vector<std::tuple<std::string, int, std::string, size_t>> cases = {
+        {"# head\n@part1\n\n@part3\n", 11, "@part3|4|fs.txt", 0},
         // Shorter than six characters: a rule line, and before any section.
-        {"\n@part\n", "FATAL", 25, {"@part1|@part|2|fs.txt"}, 0},
-        {"PC42:fixed:c:\\ include\n", "FATAL", 25, {"@part1|PC42:fixed:c:\\ include|1|fs.txt"}, 0},
+        {"\n@part\n", 25, "@part1|@part|2|fs.txt", 0},
+        {"PC42:fixed:c:\\ include\n", 25, "@part1|PC42:fixed:c:\\ include|1|fs.txt", 0},
         // Without quotes the first blank ends the path and the rest is the keyword.
-        {"@part2\n*:fixed:c:\\a\\* 1\n*:fixed:c:\\program files\\* exclude\n", "FATAL", 9, {"3|fs.txt"}, 1},
-        {"@part2\n*:fixed:c:\\ Include\n", "FATAL", 9, {"2|fs.txt"}, 0},
-        {"@part2\n*:fixed: \"c:\\a b\" include\n", "FATAL", 9, {"2|fs.txt"}, 0},
+        {"@part2\n*:fixed:c:\\a\\* 1\n*:fixed:c:\\program files\\* exclude\n", 9, "3|fs.txt", 1},
+        {"@part2\n*:fixed:c:\\ Include\n", 9, "2|fs.txt", 0},
+        {"@part2\n*:fixed: \"c:\\a b\" include\n", 9, "2|fs.txt", 0},
     };
-    for (const Case& c : cases) {
+    for (const auto& [text, id, parameters, rules] : cases) {
         Loader loader;
-        EXPECT_FALSE(loader.files.loadFileSystemsText(c.text, "fs.txt")) << c.text;
-        EXPECT_EQ(loader.log.messages(c.severity, c.id), c.parameters) << c.text;
-        EXPECT_EQ(loader.tables.fileSystems.size(), c.rules) << c.text;
+        EXPECT_FALSE(loader.files.loadFileSystemsText(text, "fs.txt")) << text;
+        EXPECT_EQ(loader.log.messages("FATAL", id), (std::vector<std::string>{parameters})) << text;
+        EXPECT_EQ(loader.tables.fileSystems.size(), rules) << text;
     }
 }
 
@@ -123,12 +119,7 @@ TEST(RulesFiles, AccountsExampleLoadsIntoRules) {
 }
 
 TEST(RulesFiles, AccountsErrorsNameTheLineAndTheFile) {
-    struct Case {
-        const char* text;
-        int id;
-        const char* parameters;
-    };
-    const Case cases[] = {
+    const std::vector<std::tuple<std::string, int, std::string>> cases = {
         {"{\nsite=A\ncolour=red\n}\n", 11, "colour=red|3|acc.txt"},
         {"{\nmap\n{\nhost=PC\n}\n}\n", 11, "host=PC|4|acc.txt"},
         {"{\nmap\nhosts\nentries\ndir=x\n", 11, "dir=x|5|acc.txt"},
@@ -136,11 +127,11 @@ TEST(RulesFiles, AccountsErrorsNameTheLineAndTheFile) {
         {"{\nsite=A\n\n# end\n", 10, "4|acc.txt"},
         {"{\nmap\nhosts\nentries\nentry\ndir=x\n}\n}\n", 10, "8|acc.txt"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [text, id, parameters] : cases) {
         Loader loader;
-        EXPECT_FALSE(loader.files.loadAccountsText(c.text, "acc.txt")) << c.text;
-        EXPECT_EQ(loader.log.messages("FATAL", c.id), (std::vector<std::string>{c.parameters})) << c.text;
-        EXPECT_EQ(loader.log.messageCount(), 1u) << c.text;
+        EXPECT_FALSE(loader.files.loadAccountsText(text, "acc.txt")) << text;
+        EXPECT_EQ(loader.log.messages("FATAL", id), (std::vector<std::string>{parameters})) << text;
+        EXPECT_EQ(loader.log.messageCount(), 1u) << text;
     }
     Loader loader;  // sites before an error stay
     EXPECT_FALSE(loader.files.loadAccountsText("{\nsite=A\n}\n{\nsite=B\n", "acc.txt"));

@@ -12,10 +12,11 @@ namespace {
 const std::string kKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Quilna\\Resources";
 const std::string kHeader = "Windows Registry Editor Version 5.00\r\n\r\n[" + kKey + "]\r\n";
 
-std::string stringOf(const RegFile& file, const std::string& name, uint32_t expectedType = 1) {
+std::string stringOf(const RegFile& file, const std::string& name, uint32_t expectedType = 1,
+                     const std::string& key = kKey) {
     uint32_t type = 0;
     std::string data;
-    if (!file.find(kKey, name, type, data)) return "<missing>";
+    if (!file.find(key, name, type, data)) return "<missing>";
     EXPECT_EQ(type, expectedType) << name;
     return data;
 }
@@ -50,9 +51,7 @@ TEST(RegFile, ReadsAHandWrittenExportWithEveryValueForm) {
         {"Twice", 1, "second"},                   // the last one counts, as in an import
         {"Absent", 1, "<missing>"}};
     for (const auto& [name, type, expected] : values) EXPECT_EQ(stringOf(file, name, type), expected) << name;
-    uint32_t type = 0;
-    std::string data;
-    EXPECT_FALSE(file.find(kKey + "\\Sub", "Root", type, data));
+    EXPECT_EQ(stringOf(file, "Root", 1, kKey + "\\Sub"), "<missing>");
 }
 
 TEST(RegFile, ReadsUtf16AndMarkedExportsAndWritesThemBackInTheirEncoding) {
@@ -128,12 +127,10 @@ TEST(RegFile, EditingKeepsEveryOtherLineAndItsLineEnds) {
 
 TEST(RegFile, MalformedTextGivesNoValuesAndLosesNoLine) {
     RegFile file;
-    uint32_t type = 0;
-    std::string data;
     for (const std::string& text :
          {std::string(), std::string("\"Root\"=\"no header\"\n"), "[" + kKey + "]\n\"Root\"=\"x\"\n"}) {
         EXPECT_FALSE(file.parse(text)) << text;
-        EXPECT_FALSE(file.find(kKey, "Root", type, data));
+        EXPECT_EQ(stringOf(file, "Root"), "<missing>");
     }
     // Lines that cannot be read are skipped; the readable ones still count.
     const std::string broken = "REGEDIT4\n[" + kKey + "\n[" + kKey +
@@ -143,7 +140,7 @@ TEST(RegFile, MalformedTextGivesNoValuesAndLosesNoLine) {
                                "garbage line\n\"Tail\"=hex:41,\\";
     ASSERT_TRUE(file.parse(broken));
     for (const char* name : {"Open", "Odd", "Half", "Big", "Type", "Trailing", "NoValue", "Deleted", "Tail"})
-        EXPECT_FALSE(file.find(kKey, name, type, data)) << name;
+        EXPECT_EQ(stringOf(file, name), "<missing>") << name;
     EXPECT_EQ(stringOf(file, "Good"), "yes");
     EXPECT_EQ(file.serialize(), broken + "\n") << "nothing is lost when the file is written again";
 
@@ -155,8 +152,7 @@ TEST(RegFile, MalformedTextGivesNoValuesAndLosesNoLine) {
     file.setString(third, "T", "t");
     RegFile again;
     ASSERT_TRUE(again.parse(file.serialize()));
-    ASSERT_TRUE(again.find(third, "T", type, data));
-    EXPECT_EQ(data, "t");
+    EXPECT_EQ(stringOf(again, "T", 1, third), "t");
     EXPECT_EQ(stringOf(again, "After"), "a");
 }
 
