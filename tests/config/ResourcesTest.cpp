@@ -37,33 +37,28 @@ protected:
 };
 
 TEST_F(ResourcesTest, WrittenResourcesReadBackAndReferencesExpand) {
-    const std::vector<std::pair<const char*, const char*>> written{{"Root", "C:\\Prog"},
-                                                                   {"ConfigurationDir", "${Root}\\conf"},
-                                                                   {"A", "a"},
-                                                                   {"Both", "${A}${Root}/${A}"},
-                                                                   {"Missing", "x${Nowhere}y${A}"},
-                                                                   {"Open", "${A}${x"},
-                                                                   {"Bare", "${}"},
-                                                                   {"Self", "x${Self}"},
-                                                                   {"Ping", "${Pong}"},
-                                                                   {"Pong", "${Ping}"}};
+    // Name, value written, value read with its references expanded.
+    const std::vector<std::tuple<const char*, const char*, std::string>> cases{
+        {"Root", "C:\\Prog", "C:\\Prog"},
+        {"ConfigurationDir", "${Root}\\conf", "C:\\Prog\\conf"},
+        {"Both", "${A}${Root}/${A}", "aC:\\Prog/a"},       // two in a row, the first one shorter than its name
+        {"Missing", "x${Nowhere}y${A}", "x${Nowhere}ya"},  // unreadable and broken references stay
+        {"Open", "${A}${x", "a${x"},
+        {"Bare", "${}", "${}"},
+        {"Self", "x${Self}", std::string(17, 'x') + "${Self}"},  // sixteen levels are followed
+        {"Ping", "${Pong}", "${Pong}"},
+        {"Pong", "${Ping}", "${Ping}"},
+        {"A", "a", "a"},
+    };
     EXPECT_EQ(read("Root"), "<2>");
-    for (const auto& [name, value] : written) ASSERT_EQ(writeResource(name, value), 0) << name;
+    for (const auto& [name, value, expanded] : cases) ASSERT_EQ(writeResource(name, value), 0) << name;
     for (int i = 0; i < 20; ++i)
         ASSERT_EQ(writeResource("R" + std::to_string(i), "${R" + std::to_string(i + 1) + "}"), 0);
     ASSERT_EQ(writeResource("R20", "end"), 0);
-    const std::vector<std::pair<std::string, std::string>> cases{
-        {"configurationdir", "C:\\Prog\\conf"},
-        {"Both", "aC:\\Prog/a"},       // two in a row, the first one shorter than its name
-        {"Missing", "x${Nowhere}ya"},  // a reference that cannot be read stays, and so do broken ones
-        {"Open", "a${x"},
-        {"Bare", "${}"},
-        {"Self", std::string(17, 'x') + "${Self}"},  // sixteen levels are followed
-        {"Ping", "${Pong}"},
-        {"R0", "${R17}"},  // a chain deeper than the limit keeps its deepest reference
-        {"R4", "end"},
-    };
-    for (const auto& [name, value] : cases) EXPECT_EQ(read(name), value) << name;
+    for (const auto& [name, value, expanded] : cases) EXPECT_EQ(read(name), expanded) << name;
+    EXPECT_EQ(read("configurationdir"), "C:\\Prog\\conf");
+    EXPECT_EQ(read("R0"), "${R17}");  // a chain deeper than the limit keeps its deepest reference
+    EXPECT_EQ(read("R4"), "end");
     ASSERT_EQ(writeResource("Root", "D:"), 0);  // replacing a value keeps the others
     EXPECT_EQ(read("ConfigurationDir"), "D:\\conf");
     EXPECT_EQ(read("A"), "a");
@@ -81,8 +76,7 @@ TEST_F(ResourcesTest, KeyPathFromEnvironmentAndWow64) {
     EXPECT_EQ(resourceKeyPath(), "");
 }
 
-// One large value referred to thousands of times: each resource is read once, and the value
-// that would grow beyond the bound is refused with its name; so is one that triples at every level.
+// Each resource is read once; a value that would grow beyond the bound is refused with its name.
 TEST_F(ResourcesTest, ExpansionsAreBoundedInLengthAndReads) {
     ASSERT_EQ(writeResource("A", std::string(kResourceLengthLimit, 'a')), 0);
     std::string many;
@@ -105,8 +99,7 @@ TEST_F(ResourcesTest, ExpansionsAreBoundedInLengthAndReads) {
     EXPECT_EQ(read("Raw"), "<4>");
 }
 
-// The value types an installer may write: strings of every kind lose their trailing zeros,
-// dwords are numbers only, and nothing else is a resource.
+// Strings of every kind lose their trailing zeros, dwords are numbers only, nothing else is a resource.
 TEST_F(ResourcesTest, TypesAndTrailingZeros) {
     fake.registryFake = true;
     const std::vector<std::tuple<const char*, uint32_t, std::string>> values{

@@ -45,6 +45,7 @@ protected:
         return runReport(arguments);
     }
     int64_t count(const std::string& sql) { return sqlInt(SqliteDatabase(db(), false).query(sql).at(0).at(0)); }
+    void exec(const std::string& sql) { SqliteDatabase(db(), false).query(sql); }
 
     TempFolder folder;
 };
@@ -198,11 +199,10 @@ TEST_F(ImportTest, InactiveRowsAreStoredOncePerFileAndPruneRemovesOldRunsInOneTr
     const std::string before = runReport({"summary", "--db", db(), "--json", "--top", "0"}).out;
 
     // A failure half-way leaves everything.
-    SqliteDatabase(db(), false)
-        .query("CREATE TRIGGER refuse BEFORE DELETE ON runs BEGIN SELECT RAISE(ABORT, 'x'); END");
+    exec("CREATE TRIGGER refuse BEFORE DELETE ON runs BEGIN SELECT RAISE(ABORT, 'x'); END");
     EXPECT_EQ(runReport({"prune", "--db", db(), "--keep", "1"}).exitCode, 2);
     EXPECT_EQ(count("SELECT COUNT(*) FROM runs"), 3);
-    SqliteDatabase(db(), false).query("DROP TRIGGER refuse");
+    exec("DROP TRIGGER refuse");
 
     const RunOutput kept = runReport({"prune", "--db", db(), "--keep", "1"});
     ASSERT_EQ(kept.exitCode, 0) << kept.err;
@@ -231,7 +231,7 @@ TEST_F(ImportTest, InactiveRowsAreStoredOncePerFileAndPruneRemovesOldRunsInOneTr
           "INSERT INTO inactive_files SELECT id, 2, 'a', '/d/', 4, '2013-04-05T12:00:00', 'cold' FROM side_files LIMIT "
           "1",
           "INSERT INTO inactive_files SELECT id, 3, 'b', '/d/', 4, 'never', 'cold' FROM side_files LIMIT 1"})
-        SqliteDatabase(db(), false).query(statement);
+        exec(statement);
     EXPECT_EQ(runReport({"summary", "--db", db(), "--json"}).out, latest);
     EXPECT_EQ(count("SELECT SUM(last_access) FROM inactive_rows"), 1365163200);
     EXPECT_EQ(count("SELECT version + scanned_at - scanned_day FROM report_schema, runs"), 2);

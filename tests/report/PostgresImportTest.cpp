@@ -42,20 +42,18 @@ protected:
 TEST_F(PostgresImportTest, EveryViewAndPruneGiveWhatSqliteGives) {
     std::mt19937 random(99);
     const fs::path in = folder.path() / "in";
-    for (const int64_t day : {day1, day1 + 86400}) {
+    for (const int64_t day : {day1, day1 + 86400})
         for (const std::string host : {"PC1", "PC2"})
             writeRecordFile(in / host, day, day == day1 ? 10 : 11, randomRecords(random, host, day, 400));
-    }
     // A second run of PC2 on the last day, imported after the other but scanned before it.
     setModified(in / "PC2/Hoardscan-1700086400-11.data", day1 + 86400 + 7200);
     setModified(writeRecordFile(in / "PC2", day1 + 86400, 12, randomRecords(random, "PC2", day1 + 86400, 50)),
                 day1 + 86400 + 60);
     // Sums past 2^63, in rows of their own (other magnitudes' weights add up by order).
-    for (const std::string host : {"BIG1", "BIG2"}) {
-        const int64_t big = 9100000000000000000;
+    const int64_t big = 9100000000000000000;
+    for (const std::string host : {"BIG1", "BIG2"})
         writeRecordFile(in / host, day1, 20,
                         {{day1, makeKey(host, "huge", "u", "g", "img", "ancient", "ancient"), 1, big, big}});
-    }
     writeInactiveFile(
         in / "PC1", day1 + 86400, 11,
         {"tab\\name.doc,C:\\Data\\,5,2013-01-01T00:00:00,frozen,", "b.iso,/srv/,7,2014-01-01T00:00:00,cold,"});
