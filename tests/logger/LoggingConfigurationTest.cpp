@@ -27,10 +27,9 @@ protected:
         applyLogConfiguration(setup);
     }
 
-    const std::string separator{platform().pathSyntax().separator};
     // A directory as the set-up keeps it: lower case where paths ignore case.
-    std::string kept(const std::string& directory) const {
-        std::string text = directory + separator;
+    static std::string kept(const std::string& directory) {
+        std::string text = directory + platform().pathSyntax().separator;
         if (platform().pathSyntax().caseInsensitive) StringUtils::toLower(text);
         return text;
     }
