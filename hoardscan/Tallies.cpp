@@ -27,16 +27,17 @@ bool Tallies::addAccountRecord(const std::string& key, int64_t logicalSize, int6
     ++filesCounted_;
     bytesCounted_ += logical;
     bytesOnDiskCounted_ += physical;
-    auto entry = accountRecords_.find(key);
-    if (entry == accountRecords_.end()) {
+    auto indexed = accountIndex_.find(key);
+    if (indexed == accountIndex_.end()) {
         if (!hasRoom(accountRecords_.size(), accountBytes_)) {
             ++accountPacing_.lost;
             return due(accountPacing_, accountRecords_.size(), accountBytes_);
         }
-        entry = accountRecords_.emplace(key, AccountValues{}).first;
+        auto entry = accountRecords_.emplace(key, AccountValues{}).first;
+        indexed = accountIndex_.emplace(entry->first, &entry->second).first;
         accountBytes_ += key.size();
     }
-    AccountValues& values = entry->second;
+    AccountValues& values = *indexed->second;
     values.files += 1;
     values.bytes += logical;
     values.bytesOnDisk += physical;
@@ -101,6 +102,7 @@ void Tallies::addExtension(const std::string& extension) {
 }
 
 void Tallies::clearAccountRecords() {
+    accountIndex_.clear();
     accountRecords_.clear();
     accountBytes_ = 0;
 }

@@ -11,6 +11,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -93,6 +94,8 @@ private:
     double bytesCounted_ = 0;
     double bytesOnDiskCounted_ = 0;
     AccountRecords accountRecords_;
+    // The records by key, found with one hash instead of comparing keys that share long beginnings.
+    std::unordered_map<std::string_view, AccountValues*> accountIndex_;
     size_t accountBytes_ = 0;
     double temperatureLimit_ = 0;
     size_t temperatureEntries_ = 0;  // rows in the buffer, those below the limit included
