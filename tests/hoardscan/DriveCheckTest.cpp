@@ -9,7 +9,6 @@
 namespace Quilna {
 namespace {
 
-// Counts the cluster size questions.
 class CountingPlatform : public FakePlatform {
 public:
     bool clusterSize(const std::string& root, uint32_t& bytes, SystemError& error) override {

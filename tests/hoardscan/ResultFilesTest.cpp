@@ -19,7 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A run's working and temp directories in a fresh directory, a log, tallies and process id.
 struct ResultFilesTest : ::testing::Test {
     ResultFilesTest() {
         settings.workingDirectory = directory.text() + "/work/";

@@ -97,8 +97,7 @@ TEST(RuleDecisions, ExclusionsNameTheirRuleAtDebugLevelFive) {
                      "   File \"c:\\a.tmp\" was excluded because of \"*:fixed:*.tmp exclude\"."}));
 }
 
-// Accounts come from the first matching site, host and entry; only directories on the way to an
-// entry are accounted.
+// Only directories on the way to an entry are accounted.
 TEST(RuleDecisions, AccountsComeFromTheFirstMatchingSiteHostAndEntry) {
     struct Case {
         bool windows;

@@ -5,7 +5,6 @@
 namespace Quilna {
 namespace {
 
-// The buffers: when they are due, and what they keep while a flush fails.
 TEST(Tallies, UpdatesAskForAFlushAtTheBufferSizeAndKeysStartAfreshAfterIt) {
     Tallies tallies(2);
     EXPECT_FALSE(tallies.addAccountRecord("b", 1, 1));
@@ -45,7 +44,6 @@ TEST(Tallies, UpdatesAskForAFlushAtTheBufferSizeAndKeysStartAfreshAfterIt) {
     EXPECT_EQ(tallies.extensionLines(), (std::vector<std::string>{"xyz"}));
 }
 
-// A buffer whose flush failed stays whole and due once per buffer of updates; new entries are lost.
 TEST(Tallies, AFullBufferIsDueOncePerBufferOfUpdatesAndLosesOnlyNewEntries) {
     Tallies tallies(3);
     std::vector<bool> due;

@@ -62,7 +62,6 @@ TEST_F(TemperaturesTest, ExampleBandsFollowEachOther) {
     EXPECT_EQ(temperatures.bandNamed("col"), nullptr);
 }
 
-// A band that would classify files wrongly stops the load, naming file, line and what was expected.
 TEST_F(TemperaturesTest, BandsThatAreNoNumberOrOutOfOrderAreFatal) {
     const std::vector<std::pair<std::string, std::string>> cases{
         {"hot 7\nwarm thirty\n", "a number of days or infinity|thirty|2|t.txt"},

@@ -113,16 +113,11 @@ protected:
         engine->walk.walk(root + "/", "fixed");
     }
 
-    // Files of the records whose key holds the text.
-    double files(const std::string& keyText = "") const {
-        double count = 0;
+    // Files and bytes of the records whose key holds the text.
+    std::pair<double, double> totals(const std::string& keyText = "") const {
+        std::pair<double, double> sum;
         for (const auto& [key, values] : engine->tallies.accountRecords())
-            if (key.find(keyText) != std::string::npos) count += values.files;
-        return count;
-    }
-    double bytes() const {
-        double sum = 0;
-        for (const auto& [key, values] : engine->tallies.accountRecords()) sum += values.bytes;
+            if (key.find(keyText) != std::string::npos) sum = {sum.first + values.files, sum.second + values.bytes};
         return sum;
     }
     std::vector<std::string> processed() const {
@@ -149,8 +144,7 @@ TEST_P(WalkTest, FilesComeBeforeSubdirectoriesAndExcludedTreesAreNotEntered) {
     file("sub/deep/d.txt", 0);
     file("skip/e.txt", 7);
     walk("@part2\n*:*:" + root + "/skip* exclude_all\n", "");
-    EXPECT_EQ(files(), 3);
-    EXPECT_EQ(bytes(), 11);
+    EXPECT_EQ(totals(), std::make_pair(3.0, 11.0));
     EXPECT_EQ(processed(), (std::vector<std::string>{
                                "Processing \"" + root + "/\"...", "   Processing file \"a.txt\"...",
                                "Processing \"" + root + "/sub/\"...", "   Processing file \"c.txt\"...",
@@ -166,8 +160,8 @@ TEST_P(WalkTest, ADirectoryOffTheAccountsWayIsLeftAtOnce) {
     const std::string user = std::to_string(std::count(root.begin(), root.end(), '/') + 3);
     walk("", "{\nsite=OSLO\nmap\n{\nhosts\n{\nhost=PC42\nentries\n{\nentry\n{\ndir=" + root + "/users/*\naccount=%" +
                  user + "%\n}\n}\n}\n}\n}\n");
-    EXPECT_EQ(files(), 1);
-    EXPECT_EQ(files(":0:ann:"), 1);
+    EXPECT_EQ(totals().first, 1);
+    EXPECT_EQ(totals(":0:ann:").first, 1);
     for (const std::string& text : log.debugTexts()) EXPECT_NE(text.rfind("Processing \"" + root + "/other/", 0), 0u);
 }
 
@@ -190,9 +184,8 @@ TEST_P(WalkTest, TreeFaultsCostOnlyWhatTheyTouch) {
     fake.phantomIn = root + "/d/";
     log.clear();
     walk("@part2\n*:*:" + root + "/elsewhere* exclude_all\n", "");
-    EXPECT_EQ(files(), 4);  // a/y.txt, s/z.txt, d/real.txt and the vanished one
-    EXPECT_EQ(bytes(), 22);
-    EXPECT_EQ(files(":0:txt:0:plain:0:hot:0:hot"), 4);
+    EXPECT_EQ(totals(), std::make_pair(4.0, 22.0));  // a/y.txt, s/z.txt, d/real.txt and the vanished one
+    EXPECT_EQ(totals(":0:txt:0:plain:0:hot:0:hot").first, 4);
     EXPECT_EQ(log.messages("WARNING", 15), (std::vector<std::string>{"ghost.txt"}));
     const std::vector<std::string> texts = log.debugTexts();
     for (const std::string& text :
@@ -209,8 +202,8 @@ TEST_P(WalkTest, EachFileCostsOneStatusCallAndLinksAreNeverFollowed) {
     fs::create_directory_symlink(root + "/d1", root + "/again");
     const fs::path before = fs::current_path();
     walk("", "", FileTypes::Mapping);
-    EXPECT_EQ(files(), 22);
-    EXPECT_EQ(files(":0:link:"), 2);
+    EXPECT_EQ(totals().first, 22);
+    EXPECT_EQ(totals(":0:link:").first, 2);
     EXPECT_EQ(fake.entryInfoCalls, 22);
     EXPECT_EQ(fake.fileInfoCalls, 0);
     EXPECT_EQ(fake.subdirectoryOpens, 4);

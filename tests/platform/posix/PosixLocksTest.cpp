@@ -16,7 +16,6 @@
 namespace Quilna {
 namespace {
 
-// A fake backend whose runtime directory is a fresh test directory.
 class RuntimeScope {
 public:
     RuntimeScope() { fake.environment["QUILNA_RUNTIME_DIR"] = dir.child("runtime"); }
