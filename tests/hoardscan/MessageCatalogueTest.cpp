@@ -24,12 +24,6 @@ std::map<std::string, int32_t> int32Constants(const std::string& text) {
     return found;
 }
 
-// The program logs as the Storage module; the configuration reader's files as the
-// Configuration module, through its own unit.
-int32_t moduleOf(const fs::path& file) {
-    return file.filename().string().rfind("Conf", 0) == 0 ? Module::Configuration : Module::Storage;
-}
-
 TEST(MessageCatalogue, EveryNumberTheCodeLogsHasItsText) {
     const fs::path source = QUILNA_SOURCE_DIR;
     LogCommons catalogue;
@@ -52,7 +46,10 @@ TEST(MessageCatalogue, EveryNumberTheCodeLogsHasItsText) {
                 if (forwarded.count(name)) continue;
                 const std::string where = fs::relative(entry.path(), source).string() + ": " + name;
                 std::optional<int32_t> number;
-                int32_t module = moduleOf(entry.path());
+                // The program logs as the Storage module; the configuration reader's files as the
+                // Configuration module, through its own unit.
+                const bool configuration = entry.path().filename().string().rfind("Conf", 0) == 0;
+                int32_t module = configuration ? Module::Configuration : Module::Storage;
                 if (name.rfind("Message::", 0) == 0) {
                     if (const auto found = programMessages.find(name.substr(9)); found != programMessages.end())
                         number = found->second;

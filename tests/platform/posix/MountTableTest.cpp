@@ -24,19 +24,15 @@ const char* sampleMountInfo =
     "45 26 99999999999999999999:1 / /mnt/huge rw - ext4 /dev/vdb rw\n"
     "garbage line without fields\n";
 
-std::vector<std::string> drivePoints(const MountTable& table) {
-    std::vector<std::string> points;
-    for (const Mount* mount : table.drives()) points.push_back(mount->mountPoint);
-    return points;
-}
-
 TEST(MountTable, DrivesLeaveOutPseudoFileSystemsWhatLiesBelowThemAndRepeats) {
     MountTable table;
     table.parse(sampleMountInfo);
+    std::vector<std::string> points;
+    for (const Mount* mount : table.drives()) points.push_back(mount->mountPoint);
     // /dev/shm and the cgroup tmpfs lie below pseudo mounts; /mnt/again repeats the device and
     // root of "/", while /srv/home mounts another root of it; /mnt/share is hidden by the tmpfs
     // mounted on top of it; /mnt/huge has a device number beyond every integer.
-    EXPECT_EQ(drivePoints(table), (std::vector<std::string>{"/", "/mnt/my disk", "/srv/home", "/mnt/share"}));
+    EXPECT_EQ(points, (std::vector<std::string>{"/", "/mnt/my disk", "/srv/home", "/mnt/share"}));
     ASSERT_NE(table.find("/mnt/share/"), nullptr);
     EXPECT_EQ(table.find("/mnt/share/")->fileSystem, "tmpfs");
     EXPECT_TRUE(table.isMountPoint("/proc"));

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "platform/NativePlatform.h"
@@ -42,16 +43,15 @@ TEST(PosixOwner, TheOwnerOfALinkIsItsOwnAndAnIdWithoutEntryHasNoName) {
 std::vector<std::pair<std::string, std::vector<std::string>>> groupFile() {
     std::vector<std::pair<std::string, std::vector<std::string>>> groups;
     std::ifstream in("/etc/group");
+    static const std::regex entry("([^-+#:][^:]*):[^:]*:[^:]*:(.*)");
+    std::smatch fields;
     for (std::string line; std::getline(in, line);) {
-        if (line.empty() || line[0] == '#' || line[0] == '+' || line[0] == '-') continue;
-        std::vector<std::string> fields;
-        std::stringstream stream(line);
-        for (std::string field; std::getline(stream, field, ':');) fields.push_back(field);
+        if (!std::regex_match(line, fields, entry)) continue;
         std::vector<std::string> listed;
-        std::stringstream members(fields.size() > 3 ? fields[3] : "");
+        std::stringstream members(fields[2]);
         for (std::string member; std::getline(members, member, ',');)
             if (!member.empty()) listed.push_back(member);
-        groups.emplace_back(fields.empty() ? "" : fields[0], listed);
+        groups.emplace_back(fields[1], listed);
     }
     return groups;
 }
