@@ -68,9 +68,7 @@ protected:
 TEST_F(ConfReaderTest, EntriesLayoutQuotesCommentsAndLongTrees) {
     const std::vector<std::pair<std::string, Entries>> cases{
         {"a () = '' { }", {"a||"}},
-        {"\x01"
-         "a\n(\nString\r\n)\t=\x1f\"v\"\n{\n}\n",
-         {"a|String|v"}},
+        {"\001a\n(\nString\r\n)\t=\037\"v\"\n{\n}\n", {"a|String|v"}},
         {"plain () = word {} single () = 'one two' {}\n"
          "doubled () = \"C:\\\\dir\" {} single-backslash () = \"C:\\dir\" {}\n"
          "escaped () = \"say \\\"hi\\\"\" {}",
@@ -247,11 +245,7 @@ TEST(Searchers, WordsDelimitersQuotesAndComments) {
     const std::vector<std::pair<std::string, Words>> cases{
         {"a(String)=\"v\"{}", {"a", "(", "String", ")", "=", "\"v\"", "{", "}"}},
         {"\t  a\r\nb", {"[\t]", "[  ]", "a", "[\r]", "\n", "b"}},
-        {"ab\xc3\xa9"
-         "cd e",
-         {"ab\xc3\xa9"
-          "cd",
-          "[ ]", "e"}},
+        {"abécd e", {"abécd", "[ ]", "e"}},
         {R"("a\"b c" x)", {R"("a\"b c")", "[ ]", "x"}},
         {"\"open ( = {", {"\"open ( = {"}},
         {"'a\\'", {"'a\\'"}},  // the escaped quote cannot close it

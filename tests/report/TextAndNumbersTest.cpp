@@ -17,11 +17,7 @@ TEST(TextCleaningTest, OnlyValidUtf8WithoutControlsIsKept) {
     // Windows-1252 bytes, as a scanner in a Western code page writes them.
     EXPECT_EQ(cleanText("M\xfcller \x80"), "M\xc3\xbcller \xe2\x82\xac");
     // Unassigned code page bytes and control characters.
-    EXPECT_EQ(cleanText("a\x81"
-                        "b\x01"
-                        "c\x7f"
-                        "d\td"),
-              "a_b_c_d_d");
+    EXPECT_EQ(cleanText("a\201b\001c\177d\td"), "a_b_c_d_d");
     // Overlong forms, surrogates and cut sequences are not UTF-8: each byte is read alone.
     EXPECT_EQ(cleanText("\xc0\xaf"), "\xc3\x80\xc2\xaf");
     EXPECT_FALSE(isClean("\xc2\x85"));  // a C1 control written in UTF-8
