@@ -27,15 +27,15 @@ protected:
         log.clear();
     }
 
-    // Both temperatures of a file last read and written the given number of seconds ago.
-    std::pair<std::string, std::string> of(int64_t accessedAgo, int64_t modifiedAgo) {
+    // Both temperatures, "access/modify", of a file last read and written the given number of seconds ago.
+    std::string of(int64_t accessedAgo, int64_t modifiedAgo) {
         FileStatus status;
         status.exists = true;
         status.accessed = DateTime(static_cast<int32_t>(now - accessedAgo));
         status.modified = DateTime(static_cast<int32_t>(now - modifiedAgo));
         std::string access = "UNKNOWN", modify = "UNKNOWN";
         temperatures.temperaturesOf("f.txt", access, modify, status);
-        return {access, modify};
+        return access + "/" + modify;
     }
 
     FakePlatform fake;
@@ -53,10 +53,9 @@ TEST_F(TemperaturesTest, ExampleBandsFollowEachOther) {
     EXPECT_EQ(describe(temperatures.modifyBands()), expected);
     EXPECT_EQ(log.messageCount(), 0u);
 
-    using Pair = std::pair<std::string, std::string>;
-    EXPECT_EQ(of(7 * day, 8 * day), (Pair{"hot", "\"very warm\""}));
-    EXPECT_EQ(of(-5 * day, 30 * day + day - 1), (Pair{"hot", "\"very warm\""}));  // age 0 from the future; whole days
-    EXPECT_EQ(of(366 * day, 20000 * day), (Pair{"frozen", "frozen"}));
+    EXPECT_EQ(of(7 * day, 8 * day), "hot/\"very warm\"");
+    EXPECT_EQ(of(-5 * day, 30 * day + day - 1), "hot/\"very warm\"");  // age 0 from the future; whole days
+    EXPECT_EQ(of(366 * day, 20000 * day), "frozen/frozen");
     EXPECT_EQ(log.debugTexts().back(), "      Accesstemp=frozen, Modifytemp=frozen.");
     EXPECT_EQ(temperatures.bandNamed("COLD")->name, "cold");
     EXPECT_EQ(temperatures.bandNamed("col"), nullptr);
@@ -81,7 +80,7 @@ TEST_F(TemperaturesTest, BandsThatAreNoNumberOrOutOfOrderAreFatal) {
 // Ages beyond the last band keep the value given; a file without status gets the first band.
 TEST_F(TemperaturesTest, FilesOutsideTheBandsOrWithoutStatus) {
     ASSERT_TRUE(temperatures.loadTemperaturesText("hot 7\nwarm 30\n", "t.txt"));
-    EXPECT_EQ(of(31 * day, 2 * day), (std::pair<std::string, std::string>{"UNKNOWN", "hot"}));
+    EXPECT_EQ(of(31 * day, 2 * day), "UNKNOWN/hot");
     FileStatus missing;
     std::string access = "UNKNOWN", modify = "UNKNOWN";
     temperatures.temperaturesOf("gone.txt", access, modify, missing);
