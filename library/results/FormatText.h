@@ -18,8 +18,11 @@ inline char escapedByte(char c, char separator) {
     return (separator != 0 && c == separator) || static_cast<unsigned char>(c) < 0x20 ? '_' : c;
 }
 
+// Appended whole, then escaped in place: a deep tree's directory field is long.
 inline void appendEscaped(std::string& out, std::string_view field, char separator = 0) {
-    for (char c : field) out.push_back(escapedByte(c, separator));
+    const size_t start = out.size();
+    out.append(field);
+    for (size_t i = start; i < out.size(); ++i) out[i] = escapedByte(out[i], separator);
 }
 
 inline bool allDigits(std::string_view text) {
