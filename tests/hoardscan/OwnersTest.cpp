@@ -12,7 +12,6 @@ namespace {
 
 using Groups = std::vector<std::string>;
 
-// Remembers the server each owner lookup was sent to.
 class ServerProbe : public FakePlatform {
 public:
     bool fileOwner(const std::string& path, const std::string& server, std::string& domain,

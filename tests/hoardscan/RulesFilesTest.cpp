@@ -40,10 +40,9 @@ TEST(RulesFiles, FileSystemsExampleLoadsIntoRules) {
     const RuleTables& tables = loader.tables;
     EXPECT_EQ(tables.drives, (std::vector<std::string>{"d:\\data", "e:\\"}));
     std::vector<std::string> rules;
-    for (const FileSystemRule& rule : tables.fileSystems) {
+    for (const FileSystemRule& rule : tables.fileSystems)
         rules.push_back(rule.host + "|" + rule.fileSystem + "|" + rule.path + (rule.include ? "|include" : "") +
                         (rule.excludeAll ? "|all" : ""));
-    }
     EXPECT_EQ(rules, (std::vector<std::string>{"PC42|fixed|c:\\windows*|all", "*|*|c:\\program files\\*",
                                                "PC*|remote|*.tmp", "*|fixed|c:\\users\\*|include", "*|cdrom|*|include",
                                                "*|fixed|c:\\a:b"}));  // only the first two colons separate
