@@ -87,9 +87,7 @@ TEST(CommandsTest, HostileFilesAreRefusedAndTheReportsStayExactAndValid) {
     const std::string key = AccountRecordFormat::keyText(makeKey("BAD", "a", "u", "g", "t", "hot", "hot"));
     const std::string value = "\n1:1:1:4096:0.4196\n";
     struct Attack {
-        std::string name;
-        std::string content;  // empty: made below
-        std::string message;
+        std::string name, content, message;  // no content: a link made below
     };
     const std::vector<Attack> attacks = {
         {"Hoardscan-999999999999999999-3.data", "1:" + std::to_string(day) + ":29:" + key + value,
