@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -22,18 +21,10 @@ namespace {
 
 using TestSupport::TestDirectory;
 
-std::string upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
-    return text;
-}
-
-// The emulator the cross build's tests run in answers a few calls unlike Windows.
-bool underEmulator() {
-    HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
-    return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
-}
-
 TEST(Win32Backend, DriveRootsAreDriveLettersWithABackslash) {
+    const PathSyntax& syntax = platform().pathSyntax();
+    EXPECT_TRUE(syntax.separator == '\\' && syntax.backslashIsSeparator && syntax.driveLetters && syntax.networkPaths &&
+                syntax.caseInsensitive);
     std::vector<std::string> roots;
     SystemError error;
     ASSERT_TRUE(platform().logicalDrives(roots, error)) << error.code;
@@ -45,7 +36,8 @@ TEST(Win32Backend, DriveRootsAreDriveLettersWithABackslash) {
     EXPECT_NE(std::find(roots.begin(), roots.end(), "C:\\"), roots.end());
     EXPECT_EQ(platform().driveType("C:\\"), DriveType::Fixed);
     TestDirectory dir;
-    if (!underEmulator()) {
+    // The emulator the cross build's tests run in answers this one unlike Windows.
+    if (!::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version")) {
         EXPECT_EQ(platform().driveType(dir.text() + "\\"), DriveType::NoRootDir);
     }
     // The cluster size is asked with the drive prefix alone, or with nothing for a path
@@ -62,16 +54,17 @@ TEST(Win32Backend, DriveRootsAreDriveLettersWithABackslash) {
 TEST(Win32Backend, PathsAreReadWithEitherSeparatorAnyCaseAndInTheirLongAndNetworkForms) {
     TestDirectory dir;
     const std::string path = dir.write("file.txt", "12345");
-    std::string forward = path;
+    std::string forward = path, upper = path;
     std::replace(forward.begin(), forward.end(), '\\', '/');
+    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
     FileInfo info;
-    for (const std::string& name : {forward, upper(path), "\\\\?\\" + path}) {
+    for (const std::string& name : {upper, "\\\\?\\" + path, forward}) {
         ASSERT_TRUE(platform().fileInfo(name, info)) << name;
         EXPECT_EQ(info.size, 5u) << name;
     }
-    EXPECT_EQ(info.fullPath, "\\\\?\\" + path);
-    ASSERT_TRUE(platform().fileInfo(forward, info));
     EXPECT_EQ(info.fullPath, path) << "written with backslashes";
+    ASSERT_TRUE(platform().fileInfo("\\\\?\\" + path, info));
+    EXPECT_EQ(info.fullPath, "\\\\?\\" + path);
     ASSERT_TRUE(platform().fileInfo("C:\\", info));
     EXPECT_TRUE(info.attributes & FileAttribute::Directory);
     EXPECT_EQ(info.fullPath, "C:\\");
@@ -123,44 +116,34 @@ TEST(Win32Backend, LinksAreListedAsFilesNeverEnteredAndNeverWrittenThrough) {
     ::RemoveDirectoryA(link.c_str());
 }
 
-// Values of every type come back as the system stores them (an expandable string not
-// expanded); a string is written as the system's own string type, with its terminating zero.
+// Values of every type come back as the system stores them (an expandable string not expanded,
+// a multi-string with its inner zero); a string is written as the system's own string type,
+// with its terminating zero.
 TEST(Win32Backend, RegistryValuesComeBackAsStoredAndStringsAreWrittenWithTheirZero) {
-    const std::string keyPath = TestSupport::uniqueResourceKey();
-    HKEY key = nullptr;
-    ASSERT_EQ(
-        ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-        ERROR_SUCCESS);
-    const DWORD number = 0x12345678;
-    const char multi[] = "first\0second\0";
-    const char expand[] = "%SystemRoot%\\x";
-    ::RegSetValueExA(key, "Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
-    ::RegSetValueExA(key, "Multi", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(multi), sizeof multi);
-    ::RegSetValueExA(key, "Expand", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(expand), sizeof expand);
-    ::RegCloseKey(key);
+    const std::string key = TestSupport::uniqueResourceKey();
+    ASSERT_TRUE(platform().writeRegistryString(key, "Text", "abc", true));
+    const struct {
+        const char* name;
+        DWORD type;
+        std::string data;
+    } values[] = {{"Number", REG_DWORD, std::string("\x78\x56\x34\x12", 4)},
+                  {"Multi", REG_MULTI_SZ, std::string("first\0second\0", 14)},
+                  {"Expand", REG_EXPAND_SZ, std::string("%SystemRoot%\\x", 15)}};
+    for (const auto& value : values)
+        ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), value.name, value.type, value.data.data(),
+                          static_cast<DWORD>(value.data.size()));
     uint32_t type = 0;
     std::string data;
-    ASSERT_EQ(platform().readRegistry(keyPath, "Number", false, type, data), 0);
-    EXPECT_EQ(type, RegistryType::Dword);
-    EXPECT_EQ(data, std::string("\x78\x56\x34\x12", 4));
-    ASSERT_EQ(platform().readRegistry(keyPath, "Multi", false, type, data), 0);
-    EXPECT_EQ(type, RegistryType::MultiString);
-    EXPECT_EQ(data.substr(0, 13), std::string(multi, 13)) << "the inner zero stays";
-    ASSERT_EQ(platform().readRegistry(keyPath, "Expand", true, type, data), 0);
-    EXPECT_EQ(type, RegistryType::ExpandString);
-    EXPECT_EQ(data.substr(0, std::strlen(expand)), expand);
-    EXPECT_EQ(platform().readRegistry(keyPath, "Absent", false, type, data), 2);
-
-    ASSERT_TRUE(platform().writeRegistryString(keyPath, "Text", "abc", true));
-    char buffer[16] = {};
-    DWORD stored = 0, size = sizeof buffer;
-    ASSERT_EQ(::RegGetValueA(HKEY_LOCAL_MACHINE, keyPath.c_str(), "Text", RRF_RT_ANY | RRF_SUBKEY_WOW6464KEY, &stored,
-                             buffer, &size),
-              ERROR_SUCCESS);
-    EXPECT_EQ(stored, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(size, 4u);
-    EXPECT_STREQ(buffer, "abc");
-    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, keyPath.c_str());
+    for (const auto& value : values) {
+        ASSERT_EQ(platform().readRegistry(key, value.name, true, type, data), 0) << value.name;
+        EXPECT_EQ(type, value.type) << value.name;
+        EXPECT_EQ(data.substr(0, value.data.size()), value.data) << value.name;
+    }
+    ASSERT_EQ(platform().readRegistry(key, "Text", true, type, data), 0);
+    EXPECT_EQ(type, RegistryType::String);
+    EXPECT_EQ(data, std::string("abc", 4));
+    EXPECT_EQ(platform().readRegistry(key, "Absent", false, type, data), 2);
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());
 }
 
 }  // namespace
