@@ -127,7 +127,9 @@ const Mount* MountTable::find(const std::string& directory) const {
 }
 
 bool MountTable::isMountPoint(const std::string& directory) const {
-    return mountPoints_.count(withoutFinalSlash(directory)) > 0;
+    std::string_view wanted = directory;
+    while (wanted.size() > 1 && wanted.back() == '/') wanted.remove_suffix(1);
+    return mountPoints_.contains(wanted);
 }
 
 }  // namespace Quilna

@@ -2,7 +2,9 @@
 // The system's mounts as /proc/self/mountinfo lists them, with the rules that turn them into
 // the program's drives: pseudo file systems, mounts below them and repeats left out.
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -37,8 +39,14 @@ public:
     static std::string unescape(const std::string& field);
 
 private:
+    // Looked up with views: the walk asks about every directory it enters.
+    struct ViewHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
+    };
+
     std::vector<Mount> mounts_;
-    std::unordered_set<std::string> mountPoints_;
+    std::unordered_set<std::string, ViewHash, std::equal_to<>> mountPoints_;
     bool loaded_ = false;
 };
 
