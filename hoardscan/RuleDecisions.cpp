@@ -223,17 +223,25 @@ bool RuleDecisions::expandPlaceholders(const std::string& currentDirectory, cons
     return true;
 }
 
+bool RuleDecisions::hasSystemAttribute(std::string_view path) {
+    FileStatus status;
+    return FileOps::fileStatus(std::string(path), status) && (status.attributes & FileAttribute::System);
+}
+
 bool RuleDecisions::isSystemDirectory(std::string_view path, bool isDirectory) {
     if (path.empty()) return false;
     if (isDirectory) {
+        if (path == lastDirectory_) return lastSystem_;
         auto known = systemDirectories_.find(path);
-        if (known != systemDirectories_.end()) return known->second;
+        if (known == systemDirectories_.end()) {
+            known = systemDirectories_.emplace(path, hasSystemAttribute(path)).first;
+        }
+        lastDirectory_.assign(path);
+        lastSystem_ = known->second;
+        return lastSystem_;
     }
-    FileStatus status;
-    bool system = FileOps::fileStatus(std::string(path), status) && (status.attributes & FileAttribute::System);
     // The prefix of the file itself changes with every file: not worth keeping.
-    if (isDirectory) systemDirectories_.emplace(path, system);
-    return system;
+    return hasSystemAttribute(path);
 }
 
 }  // namespace Quilna

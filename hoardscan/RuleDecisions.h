@@ -56,6 +56,7 @@ private:
     bool expandPlaceholders(const std::string& currentDirectory, const std::string& name, std::string& account);
     // The system attribute of a placeholder's directory; directories are asked once per run.
     bool isSystemDirectory(std::string_view path, bool isDirectory);
+    static bool hasSystemAttribute(std::string_view path);
 
     LoggerUnit& logger_;
     const ScanIdentity& identity_;
@@ -64,6 +65,9 @@ private:
     std::string path_;
     PathRules::Probe probe_;
     std::map<std::string, bool, std::less<>> systemDirectories_;
+    // The last directory asked about: the files of one directory ask about the same prefix.
+    std::string lastDirectory_;
+    bool lastSystem_ = false;
 };
 
 }  // namespace Quilna

@@ -22,7 +22,9 @@ inline char escapedByte(char c, char separator) {
 inline void appendEscaped(std::string& out, std::string_view field, char separator = 0) {
     const size_t start = out.size();
     out.append(field);
-    for (size_t i = start; i < out.size(); ++i) out[i] = escapedByte(out[i], separator);
+    // Through a pointer: indexing the string reloads its size and data after every write.
+    char* const end = out.data() + out.size();
+    for (char* byte = out.data() + start; byte != end; ++byte) *byte = escapedByte(*byte, separator);
 }
 
 inline bool allDigits(std::string_view text) {
