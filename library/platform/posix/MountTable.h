@@ -3,9 +3,9 @@
 // the program's drives: pseudo file systems, mounts below them and repeats left out.
 
 #include <functional>
+#include <set>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 namespace Quilna {
@@ -39,14 +39,9 @@ public:
     static std::string unescape(const std::string& field);
 
 private:
-    // Looked up with views: the walk asks about every directory it enters.
-    struct ViewHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
-    };
-
     std::vector<Mount> mounts_;
-    std::unordered_set<std::string, ViewHash, std::equal_to<>> mountPoints_;
+    // Ordered: a few dozen paths that differ early compare faster than the walk's path hashes.
+    std::set<std::string, std::less<>> mountPoints_;
     bool loaded_ = false;
 };
 
