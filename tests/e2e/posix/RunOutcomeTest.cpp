@@ -1,11 +1,9 @@
-// What a run tells its scheduler and its administrator: the exit code, one line on standard
-// error when it fails, the closing record in the log and at the collector, and the files it
-// leaves behind.
+// What a run tells its scheduler and its administrator, and the files it leaves behind.
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "CollectorProcess.h"
+#include "ScanInstallation.h"
 
 namespace Quilna::EndToEnd {
 namespace {
@@ -18,9 +16,8 @@ struct RefusedRun {
     std::vector<std::string> arguments = {};  // without a mistake: the command line
 };
 
-// A run that stops before it has found its installation makes nothing, not even the log. Any
-// later mistake is named in the log with its file, line, key or value, and the run ends with
-// exit code 1 (or 2) and one line on standard error: the phase, the reason and the log's place.
+// Before the installation is found nothing is made, not even the log; a later mistake is named in
+// the log, and standard error gets one line: the phase, the reason and the log's place.
 TEST(RunOutcome, RefusedRunsSayWhyAndMakeNothing) {
     const std::string setUp = "hoardscan: The scan could not be set up: ", notLogged = " Nothing was logged.\n";
     const std::vector<RefusedRun> runs{
@@ -33,7 +30,6 @@ TEST(RunOutcome, RefusedRunsSayWhyAndMakeNothing) {
          ""},
         {[](ScanInstallation& i) { i.settings["hoardscan.extension"].value = "ture"; }, 1, setUp,
          "The setting hoardscan.extension has the value 'ture', which is not valid: true or false expected."},
-        // A mistake in the file itself is named once the catalogue that the file names is loaded.
         {[](ScanInstallation& i) { i.settings["hoardscan.extension"].value = "false' {} } x () = '"; }, 1, setUp,
          "Unexpected '}': it closes no entry."},
         {[](ScanInstallation& i) { i.temperaturesRules = "hot 30\nwarm 7\n"; }, 1, setUp,
@@ -63,10 +59,9 @@ TEST(RunOutcome, RefusedRunsSayWhyAndMakeNothing) {
     }
 }
 
-// SIGTERM (and SIGINT) stop the walk at the next file: what was counted is written under the
-// unfinished names. SIGHUP (log-off) lets the scan finish, and so does the death of the collector
-// it forwards to. A warning at every file (an account placeholder deeper than any path) is
-// logged a hundred times, and the rest counted.
+// SIGTERM stops the walk at the next file, keeping what was counted under the unfinished names;
+// SIGHUP (log-off) and the collector's death let it finish. A warning at every file is logged a
+// hundred times, the rest counted.
 TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {
     for (const auto& [signal, exitCode, name] :
          {std::tuple{SIGTERM, 143, "SIGTERM"}, std::tuple{SIGHUP, 0, "SIGHUP"}}) {
@@ -75,7 +70,7 @@ TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {
         const int files = 3000;
         for (int f = 0; f < files; ++f)
             installation.file("d" + std::to_string(f % 30) + "/f" + std::to_string(f), 1, 100, 100);
-        installation.settings["hoardscan.log.debug-level"] = {"Integer", "4"};  // a line per file: a scan of a while
+        installation.settings["hoardscan.log.debug-level"] = {"Integer", "4"};  // a line per file
         installation.settings["hoardscan.inactive-log"] = {"Bool", "true"};
         installation.accountsRules =
             "{\nsite=*\nmap\n{\nhosts\n{\nhost=*\nentries\n{\nentry\n{\ndir=*\naccount=%99%\n}\n}\n}\n}\n}\n";
@@ -85,7 +80,7 @@ TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {
                                    installation.at("collector.err"));
         ASSERT_TRUE(collector.ready()) << collector.errors();
         const pid_t scan = installation.start();
-        ASSERT_TRUE(logShows(installation, "Processing file \"", scan)) << installation.log();
+        ASSERT_TRUE(installation.logShows("Processing file \"", scan)) << installation.log();
         EXPECT_EQ(collector.stop(SIGKILL), -1);
         ::kill(scan, signal);
         ASSERT_EQ(installation.wait(scan), exitCode) << installation.log();
@@ -113,10 +108,8 @@ TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {
     }
 }
 
-// The closing record counts what the run did and reaches the collector like every other record;
-// only the collector's own user (and root) may send to it, so both run as that user. The
-// unfinished files of a killed run are removed at start once their process is gone and a day
-// has passed; a fresh one, or one whose process still runs, stays.
+// Only the collector's own user (and root) may send to it, so both run as that user. Unfinished
+// files are removed at start once their process is gone and a day has passed.
 TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
     ScanInstallation installation;
     installation.file("a.txt", 1000);
@@ -168,28 +161,24 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
     }
 }
 
-// Files per key of an account record file.
 std::map<std::string, double> filesPerKey(const std::string& data) {
     std::map<std::string, double> files;
     for (const auto& [key, values] : ResultFileReader(data).accountTotals()) files[key] = values.files;
     return files;
 }
 
-// A scan killed at any moment never leaves a finished name on a partial file: ".data" and
-// ".csv" appear only after the content is on the disk, and a killed run leaves at most its
-// ".make" files. The next run completes as if nothing had happened.
+// ".data" and ".csv" appear only after the content is on the disk; the next run completes normally.
 TEST(KilledScan, AScanKilledAtRandomMomentsNeverLeavesAPartialFinishedFile) {
     ScanInstallation installation;
-    // A log line per file, and many flushes.
     for (int d = 0; d < 60; ++d)
         for (int f = 0; f < 100; ++f)
             installation.file("d" + std::to_string(d) + "/f" + std::to_string(f) + ".t" + std::to_string(f % 7),
                               static_cast<size_t>(f * 13), (d * 100 + f) % 500, f);
-    installation.settings["hoardscan.log.debug-level"] = {"Integer", "4"};
+    installation.settings["hoardscan.log.debug-level"] = {"Integer", "4"};  // a line per file
     installation.settings["hoardscan.buffer"] = {"Integer", "20"};
     installation.writeEveryResultFile("cold", 0);
 
-    // A whole run: what every finished file must hold, and how many log lines a run writes.
+    // A whole run: what every finished file must hold, and how many log lines it writes.
     ASSERT_EQ(installation.run(), 0) << installation.log();
     const std::map<std::string, double> whole = filesPerKey(installation.dataFile());
     const size_t rows =
@@ -214,16 +203,14 @@ TEST(KilledScan, AScanKilledAtRandomMomentsNeverLeavesAPartialFinishedFile) {
         fs::remove(installation.at("log/HoardscanDebug.log"));
         const size_t killAt = std::uniform_int_distribution<size_t>(0, lines - 1)(random);
         const pid_t scan = installation.start();
-        eventually([&] { return logLines(installation.log()).size() >= killAt || hasEnded(scan); }, 120s);
+        eventually([&] { return logLines(installation.log()).size() >= killAt || installation.ended(scan); }, 120s);
         ::kill(scan, SIGKILL);
         killed += installation.wait(scan) == -1;
         expectFinishedFilesWhole();
     }
-    // Most runs must have died part-way, or nothing was tested.
     EXPECT_GE(killed, runs / 2);
     EXPECT_FALSE(installation.names("results", ".make").empty());
 
-    // The next run completes normally, with everything.
     ASSERT_EQ(installation.run(), 0) << installation.output();
     EXPECT_EQ(filesCounted(installation.dataFile()), 6000);
     expectFinishedFilesWhole();

@@ -3,13 +3,11 @@
 // controls, saying which and why, without making or changing anything there.
 #include <gtest/gtest.h>
 
-#include "CollectorProcess.h"
-#include "RunControl.h"
+#include "ScanInstallation.h"
 
 namespace Quilna::EndToEnd {
 namespace {
 
-// The unfinished names of every result and side file of the installation's run.
 std::vector<std::string> resultNames(const ScanInstallation& installation) {
     return {installation.resultFile("results", "Hoardscan", ".make"),
             installation.resultFile("side", "HoardscanInactive", ".csv.make"),
@@ -35,11 +33,10 @@ mode_t modeOf(const fs::path& path) {
     return facts.st_mode & 07777;
 }
 
-// Runs the program and waits for it; a run that has not ended after a minute waits on something
-// for ever, and is ended.
+// A run that has not ended after a minute waits on something for ever, and is ended.
 int runToItsEnd(ScanInstallation& installation, const std::function<void()>& beforeStart = {}) {
     const pid_t scan = installation.start({}, beforeStart);
-    if (!eventually([&] { return hasEnded(scan); }, 60s)) {
+    if (!eventually([&] { return installation.ended(scan); }, 60s)) {
         ADD_FAILURE() << "the run still waits after a minute";
         ::kill(scan, SIGKILL);
     }

@@ -1,24 +1,19 @@
 // Faults that strike a run: the program goes on, counts what it could and says what it lost.
-// The program may be held still (SIGSTOP) at the moment the fault matters while the world is
-// changed. (The tree changing under the walk in every other way: the walk's own tests.)
 #include <gtest/gtest.h>
 
 #include <sys/file.h>
 
-#include "RunControl.h"
+#include "ScanInstallation.h"
 
 namespace Quilna::EndToEnd {
 namespace {
 
-// The walk is 300 levels below a directory (whose handle it has let go) when the chain moves
-// out of that directory and the directory is renamed: the walk cannot find its way back, loses
-// what it had not yet taken of that directory, and walks the rest; the run says so in its exit
-// code (4), on standard error and in its closing record, and still finishes its result files.
+// Held still (SIGSTOP) 300 levels below a directory whose handle it has let go while the chain
+// moves out and the directory is renamed: the walk loses only what was left of that directory.
 TEST(ScanFaults, ADirectoryMovedAwayAboveTheWalkCostsOnlyWhatWasLeftOfIt) {
     ScanInstallation installation;
     std::string chain = "a/deep";
     for (int level = 0; level < 300; ++level) chain += "/d";
-    // Enough files at the bottom to hold the walk there while the test acts.
     for (int f = 0; f < 4000; ++f) installation.file(chain + "/f" + std::to_string(f), 1);
     installation.file("b/g.txt", 1);
     int before = 0, after = 0;
@@ -37,7 +32,7 @@ TEST(ScanFaults, ADirectoryMovedAwayAboveTheWalkCostsOnlyWhatWasLeftOfIt) {
     installation.writeInstallation();
 
     const pid_t scan = installation.start();
-    ASSERT_TRUE(logShows(installation, "Processing \"" + installation.path(chain) + "/\"", scan));
+    ASSERT_TRUE(installation.logShows("Processing \"" + installation.path(chain) + "/\"", scan));
     ::kill(scan, SIGSTOP);
     const std::string state = "/proc/" + std::to_string(scan) + "/stat";
     ASSERT_TRUE(
@@ -54,8 +49,6 @@ TEST(ScanFaults, ADirectoryMovedAwayAboveTheWalkCostsOnlyWhatWasLeftOfIt) {
               4000 + before + 1);  // the bottom of the chain, the z's before it, b/g.txt
 }
 
-// Another process holds the lock of the resources file: the run waits a bounded time, says who
-// holds the lock, and a SIGTERM ends the wait.
 TEST(HostileInput, AHeldResourcesFileCostsABoundedWaitAndNamesItsHolder) {
     ScanInstallation installation;
     installation.file("a.txt", 10);
@@ -71,10 +64,10 @@ TEST(HostileInput, AHeldResourcesFileCostsABoundedWaitAndNamesItsHolder) {
     // Waiting is no work: a poll every 10 ms.
     EXPECT_LE(processorSeconds(installation.usage), 2.0);
 
-    // A stop request ends the wait at once.
     fs::remove(installation.at("log/HoardscanDebug.log"));
     const pid_t scan = installation.start();
-    ASSERT_TRUE(eventually([&] { return fs::exists(installation.at("log/HoardscanDebug.log")) || hasEnded(scan); }));
+    ASSERT_TRUE(
+        eventually([&] { return fs::exists(installation.at("log/HoardscanDebug.log")) || installation.ended(scan); }));
     ::kill(scan, SIGTERM);
     installation.wait(scan);
     EXPECT_EQ(installation.logCount("a stop was requested while waiting for its lock") + installation.logCount(holder),
@@ -83,8 +76,6 @@ TEST(HostileInput, AHeldResourcesFileCostsABoundedWaitAndNamesItsHolder) {
     ::close(held);
 }
 
-// A result directory that cannot be written costs one attempt and one line per flush, not per
-// record, and the memory of one buffer; the run says so with exit code 3 and on standard error.
 TEST(ScanBadInput, UnwritableResultDirectoriesAreTriedOncePerFlushAndEndWithExitCodeThree) {
     if (!runningAsRoot()) GTEST_SKIP() << "needs a directory its user cannot write";
     ScanInstallation installation;
@@ -99,7 +90,6 @@ TEST(ScanBadInput, UnwritableResultDirectoriesAreTriedOncePerFlushAndEndWithExit
     EXPECT_EQ(installation.logCount("CRITICAL"), 11u) << installation.log();
     EXPECT_EQ(installation.logCount("The result file " + table + " cannot be created"), 11u);
     EXPECT_TRUE(installation.names("side").empty());
-    // The account record file has a directory of its own and is complete.
     EXPECT_EQ(filesCounted(installation.dataFile()), 100);
     EXPECT_EQ(installation.output(),
               "hoardscan: The scan ran, but these result files could not be written or finished: HoardscanInactive "

@@ -1,22 +1,30 @@
 #pragma once
 // The installation on POSIX: the resources in a .reg file below a registry root of its own, a
-// runtime directory of its own, and runs of build/bin/hoardscan, also as another user.
+// runtime directory of its own, runs of build/bin/hoardscan (also as another user), and the
+// real hoardscan-collector as a child.
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <optional>
 
 #include "e2e/Installation.h"
 #include "support/ChildProcess.h"
+#include "support/Eventually.h"
 
 namespace Quilna::EndToEnd {
+
+using namespace std::chrono_literals;
+using TestSupport::eventually;
 
 inline constexpr int64_t day = 86400;
 
@@ -25,7 +33,7 @@ public:
     ScanInstallation() {
         fs::create_directories(at("registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna"));
         fs::create_directory(at("runtime"));
-        settings["log.syslog"] = {"Bool", "false"};  // tests keep their records out of the machine's system log
+        settings["log.syslog"] = {"Bool", "false"};  // kept out of the machine's system log
     }
 
     // A file of the tree with its size, last access and last write so many days ago.
@@ -41,8 +49,8 @@ public:
         ::utimensat(AT_FDCWD, full.c_str(), times, AT_SYMLINK_NOFOLLOW);
     }
 
-    // Every result and side file: the inactive-file table, the temperature log of the band
-    // monitored from so many MiB on, and the extension log.
+    // Every side file: the inactive-file table, the temperature log of the band monitored from
+    // so many MiB on, and the extension log.
     void writeEveryResultFile(const std::string& monitored, int fromMiB) {
         settings["hoardscan.inactive-log"] = {"Bool", "true"};
         settings["hoardscan.temperature-log"] = {"Bool", "true"};
@@ -62,14 +70,14 @@ public:
     }
 
     // Writes the installation, runs the program and waits: the exit code, -1 on a signal.
-    int run(const std::vector<std::string>& wrapper = {}, const std::function<void()>& beforeStart = {}) {
+    int run(const std::vector<std::string>& wrapper = {}) {
         writeInstallation();
-        return wait(start(wrapper, beforeStart));
+        return wait(start(wrapper));
     }
 
     // Starts the program on the installation as last written: wrapper words (setpriv, unshare
-    // ...) go before it, beforeStart runs in the new process just before the program replaces
-    // it, standard output and error go to output.txt.
+    // ...) go before it, beforeStart runs in the new process just before exec, standard output
+    // and error go to output.txt.
     pid_t start(const std::vector<std::string>& wrapper = {}, const std::function<void()>& beforeStart = {}) {
         std::vector<std::string> words = wrapper;
         words.push_back(program_);
@@ -87,6 +95,13 @@ public:
         const pid_t id = child->id();
         children_[id] = std::move(child);
         return id;
+    }
+    bool ended(pid_t started) const { return children_.at(started)->ended(); }
+    // Waits until the log of a started run holds the text; false when the run ended first.
+    bool logShows(const std::string& text, pid_t started) const {
+        const auto shown = [&] { return log().find(text) != std::string::npos; };
+        eventually([&] { return shown() || ended(started); });
+        return shown();
     }
 
     // Waits for a started program: the exit code, -1 on a signal.
@@ -113,9 +128,8 @@ public:
     }
 
     // Gives the installation to another user and returns the words that run the program as
-    // that user without capabilities (root reads and writes everything). The program is copied
-    // into the installation, which the user can reach whatever the modes of the checkout; the
-    // tree stays root's and readable by everyone.
+    // that user without capabilities. The program is copied into the installation, which the
+    // user can reach whatever the modes of the checkout; the tree stays root's, readable by all.
     std::vector<std::string> giveTo(uid_t user, gid_t group) {
         fs::create_directory(at("bin"));
         program_ = at("bin/hoardscan");
@@ -145,7 +159,53 @@ private:
     std::map<pid_t, std::unique_ptr<TestSupport::ChildProcess>> children_;
 };
 
+// The real hoardscan-collector: its standard error (and output, unless that goes elsewhere) in a file.
+class CollectorProcess : public TestSupport::ChildProcess {
+public:
+    static std::string program() { return besideThisProgram("hoardscan-collector"); }
+
+    // words: the collector and its arguments, or a wrapper that starts it; runtime: its runtime directory.
+    CollectorProcess(std::vector<std::string> words, const std::string& runtime, std::string errors,
+                     const std::string& output = "", rlim_t addressSpace = 0)
+        : ChildProcess(std::move(words), {output.empty() ? errors : output,
+                                          output.empty() ? "" : errors,
+                                          {{"QUILNA_RUNTIME_DIR", runtime}},
+                                          "",
+                                          {},
+                                          addressSpace == RLIM_INFINITY ? 0 : addressSpace}),
+          errors_(std::move(errors)) {}
+
+    // Ready once it has said so on standard error; false when it ended instead.
+    bool ready() const {
+        eventually([&] { return errors().find("receiving on mailslot") != std::string::npos || ended(); }, 10s);
+        return !ended() && errors().find("receiving on mailslot") != std::string::npos;
+    }
+    std::string errors() const { return TestSupport::TestDirectory::readFile(errors_); }
+
+private:
+    std::string errors_;
+};
+
+// The lines of a log text, without their CR LF; a last line without its end is kept as it is.
+inline std::vector<std::string> logLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
+// The number of files an account record file counts.
+inline double filesCounted(const std::string& dataFile) {
+    double files = 0;
+    for (const auto& entry : ResultFileReader(dataFile).accountTotals()) files += entry.second.files;
+    return files;
+}
+
 inline bool runningAsRoot() { return ::geteuid() == 0; }
+inline uid_t nobody() { return ::getpwnam("nobody") ? ::getpwnam("nobody")->pw_uid : 65534; }
+inline gid_t nobodyGroup() { return ::getpwnam("nobody") ? ::getpwnam("nobody")->pw_gid : 65534; }
 
 // Processor seconds (user and system) and largest resident memory (MiB) of a waited-for child.
 inline double processorSeconds(const struct rusage& usage) {
@@ -158,8 +218,5 @@ constexpr bool memoryIsMeasured = false;  // shadow memory and quarantine, not t
 #else
 constexpr bool memoryIsMeasured = true;
 #endif
-
-inline uid_t nobody() { return ::getpwnam("nobody") ? ::getpwnam("nobody")->pw_uid : 65534; }
-inline gid_t nobodyGroup() { return ::getpwnam("nobody") ? ::getpwnam("nobody")->pw_gid : 65534; }
 
 }  // namespace Quilna::EndToEnd

@@ -1,6 +1,5 @@
-// The real program on generated trees: every name counted under itself, with the bytes on disk
-// that du counts; trees far deeper than the system's longest path; mounts inside the tree in a
-// mount namespace of its own, whose records reach the system log (a datagram socket of the test).
+// The real program on generated trees: names of every script, sparse files and links, trees far
+// deeper than the longest path, and mounts inside the tree in a mount namespace of its own.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -9,16 +8,13 @@
 #include <cstdlib>
 #include <set>
 
-#include "RunControl.h"
+#include "ScanInstallation.h"
 #include "e2e/UnicodeTree.h"
 
 namespace Quilna::EndToEnd {
 namespace {
 
-// Names in several scripts, an emoji and a path of more than 300 characters: every file is
-// counted and listed under its own name, byte for byte, and its owner found (as on Windows).
-// Bytes on disk per file are what du counts (allocated blocks, links not followed): sparse
-// files, an empty one, links of every length.
+// Bytes on disk are what du counts: allocated blocks, links not followed.
 TEST(ScanResults, EveryNameIsCountedUnderItselfWithTheBytesOnDiskThatDuCounts) {
     ScanInstallation installation;
     std::set<std::string> inactive;
@@ -71,45 +67,33 @@ TEST(ScanResults, EveryNameIsCountedUnderItselfWithTheBytesOnDiskThatDuCounts) {
     EXPECT_EQ(listed, inactive);
 }
 
-// Trees 4,000 and 16,000 directories deep, far beyond the longest path the system takes whole:
-// the scan counts every file, writes each full path whole, and a directory costs it the same at
-// any depth (four times the levels take about four times the processor time, not sixteen, and
-// well under 1 KiB of memory more per level).
-// A file of size bytes in a directory, last read so many days ago.
-void addFile(int directory, const char* name, size_t size, int64_t daysAgo) {
-    const int file = ::openat(directory, name, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    EXPECT_EQ(::write(file, std::string(size, 'q').data(), size), static_cast<ssize_t>(size));
-    const struct timespec read[2] = {{::time(nullptr) - daysAgo * day - 3600, 0}, {0, UTIME_OMIT}};
-    ::futimens(file, read);
-    ::close(file);
-}
-
-// A chain of directories "d" with a cold file at depth 1, 101, 201, ... and at the bottom and a
-// hot one at every other level (the monitored temperature: a temperature row per directory, of
-// which only the bottom one, with 1 MiB more, reaches the log's size), made through descriptors,
-// one level below the other: the deeper paths are too long for the system to take. Walked: every
-// file counted in the records, listed whole in the inactive-file table and the temperature log;
-// the processor time and memory the walk took.
+// A chain of directories "d", made through descriptors (the deeper paths are too long for the
+// system), with a cold file at depth 1, 101, 201, ... and at the bottom and a hot one elsewhere:
+// a hot row per directory, of which only the bottom one, with 1 MiB more, reaches the log's size.
+// Every file is counted and listed whole; returned: the processor time and memory of the walk.
 std::pair<double, double> scanChain(int depth) {
     ScanInstallation installation;
     installation.writeEveryResultFile("hot", 1);
     std::set<std::string> expected;
     std::string path = installation.tree() + "/";
     int at = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const auto add = [&](const char* name, size_t size, int64_t daysAgo) {
+        const int file = ::openat(at, name, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        EXPECT_EQ(::write(file, std::string(size, 'q').data(), size), static_cast<ssize_t>(size));
+        const struct timespec read[2] = {{::time(nullptr) - daysAgo * day - 3600, 0}, {0, UTIME_OMIT}};
+        ::futimens(file, read);
+        ::close(file);
+    };
     for (int level = 1; level <= depth && at >= 0; ++level) {
         path += "d/";
         const int below = ::mkdirat(at, "d", 0755) == 0 ? ::openat(at, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
         ::close(at);
-        at = below;
-        if (at < 0) continue;
-        if (level % 100 != 1 && level != depth) {
-            addFile(at, "h.txt", 1, 1);
-            continue;
-        }
-        addFile(at, "f.txt", 1, 400);
-        expected.insert(path + "f.txt");
+        if ((at = below) < 0) continue;
+        const bool cold = level % 100 == 1 || level == depth;
+        add(cold ? "f.txt" : "h.txt", 1, cold ? 400 : 1);
+        if (cold) expected.insert(path + "f.txt");
     }
-    addFile(at, "big.dat", 1 << 20, 1);
+    add("big.dat", 1 << 20, 1);
     EXPECT_GE(at, 0);
     ::close(at);
 
@@ -127,23 +111,20 @@ std::pair<double, double> scanChain(int depth) {
     return {processorSeconds(installation.usage), largestMemoryMiB(installation.usage)};
 }
 
+// Four times the levels cost about four times the processor time, not sixteen (as a path built
+// or matched per directory would), and well under 1 KiB of memory more per level.
 TEST(ScanDeepTree, EveryLevelIsWalkedWholeAndCostsTheSameAtAnyDepth) {
     const auto [shallower, shallowerMiB] = scanChain(4000);
     const auto [deeper, deeperMiB] = scanChain(16000);
-    // Asking for each directory's path from the root up, matching rules against whole paths, or
-    // looking a directory's row up by its path per file grows with the square of the depth:
-    // sixteen times the time.
     EXPECT_LT(deeper, 8 * std::max(shallower, 0.05))
         << shallower << " s for 4,000 levels, " << deeper << " s for 16,000";
-    // Temperature rows that kept their paths held a thousand of them (tens of MiB).
     if (memoryIsMeasured) {
         EXPECT_LT(deeperMiB - shallowerMiB, 12000 / 1024.0)
             << shallowerMiB << " MiB for 4,000 levels, " << deeperMiB << " MiB for 16,000";
     }
 }
 
-// Mounts inside the tree are walked once, as drives of their own, and neither bind mounts nor
-// symbolic links lead the walk round in circles.
+// Neither bind mounts nor symbolic links lead the walk round in circles; records reach syslog.
 TEST(ScanBoundaries, MountsInsideTheTreeAreWalkedOnceAndRecordsReachTheSystemLog) {
     if (!runningAsRoot()) GTEST_SKIP() << "mounting needs root";
     ScanInstallation installation;
@@ -156,10 +137,11 @@ TEST(ScanBoundaries, MountsInsideTheTreeAreWalkedOnceAndRecordsReachTheSystemLog
     installation.settings["hoardscan.log.debug-level"] = {"Integer", "3"};
     installation.settings["log.syslog"] = {"Bool", "true"};
     const std::string socketPath = installation.at("syslog.socket");
-    const int socket = boundSocket(socketPath);
-    ASSERT_GE(socket, 0) << socketPath;
-    // A RAM disk inside the tree with a file on it, the tree bound onto one of its own
-    // subdirectories, and /dev/log bound to the test's socket ($0; an overlay keeps the rest of /dev).
+    const int socket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{AF_UNIX, {}};
+    std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << socketPath;
+    // A RAM disk in the tree, the tree bound onto its own subdirectory, /dev/log bound to the socket ($0).
     const std::string script = R"(T="$HOARDSCAN_TREE"; S="$T/../dev-layers"; mount -t tmpfs tmpfs "$T/ram" &&
 echo ram > "$T/ram/r.txt" && mount --bind "$T" "$T/sub/loop" && mkdir -p "$S" && mount -t tmpfs tmpfs "$S" &&
 mkdir "$S/upper" "$S/work" && mount -t overlay overlay -o "lowerdir=/dev,upperdir=$S/upper,workdir=$S/work" /dev &&
@@ -174,7 +156,7 @@ rm -f /dev/log && touch /dev/log && mount --bind "$0" /dev/log || exit 97; exec 
         for (ssize_t got; (got = ::recv(socket, buffer, sizeof buffer, MSG_DONTWAIT)) >= 0;)
             received.emplace_back(buffer, static_cast<size_t>(got));
     };
-    eventually([&] { return drain(), hasEnded(scan); }, 120s);
+    eventually([&] { return drain(), installation.ended(scan); }, 120s);
     const int code = installation.wait(scan);
     drain();
     ::close(socket);
@@ -199,8 +181,7 @@ rm -f /dev/log && touch /dev/log && mount --bind "$0" /dev/log || exit 97; exec 
         EXPECT_EQ(installation.logCount("Mount point \"" + tree + mount + "\" is walked as a file system of its own."),
                   1u)
             << installation.log();
-    // Facility daemon (3), severity notice (5), then the time; tagged with the program's name
-    // and process id; the text from the installation's catalogue.
+    // Facility daemon (3), severity notice (5); the program's name and process id; the catalogue's text.
     const std::string started =
         " hoardscan[" + std::to_string(scan) + "]: (17.17.07) Hoardscan is taking stock of the file systems.";
     EXPECT_TRUE(std::any_of(received.begin(), received.end(), [&](const std::string& message) {
