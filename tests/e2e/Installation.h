@@ -1,9 +1,7 @@
 #pragma once
 // A temporary installation of the real program for the end-to-end tests of both systems: a tree
-// to scan, hoardscan.conf, the four rules files, the message catalogue and the registry
-// resources, all below one directory, and the result files of a run read back. The file systems
-// file confines the scan to the tree: exclude_all rules keep it out of everything that is
-// neither the tree nor on the way to it. The backends add how files are made and runs started.
+// to scan, hoardscan.conf, the rules files, the message catalogue and the registry resources below
+// one directory, and the result files of a run read back. The scan is confined to the tree.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -40,23 +39,16 @@ inline ::testing::AssertionResult holds(const std::string& text, const std::stri
     return ::testing::AssertionFailure() << "no \"" << wanted << "\" in:\n" << text;
 }
 
-// A text inside a quoted value of a configuration file or a .reg file: "\" is written "\\".
-inline std::string escaped(const std::string& text) {
-    std::string out;
-    for (char c : text) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
-    return out;
-}
+// A text inside a quoted value of a configuration file or a .reg file.
+inline std::string escaped(const std::string& text) { return std::regex_replace(text, std::regex(R"(\\)"), R"(\\)"); }
 
-// The example installation as this system reaches it: under the emulator, the build machine's
-// root is drive Z:.
+// Under the emulator, the build machine's root is drive Z:.
 inline std::string exampleInstallation() {
     std::string path = HOARDSCAN_EXAMPLE_INSTALLATION;
-    if (separator == '/') return path;
-    std::replace(path.begin(), path.end(), '/', separator);
-    return "Z:" + path;
+    StringUtils::replaceChar(path, '/', separator);
+    return separator == '/' ? path : "Z:" + path;
 }
 
-// The computer as the program names it.
 inline std::string host() {
     std::string name;
     platform().computerName(name);
@@ -99,7 +91,7 @@ public:
     const std::string& base() const { return base_; }
     // A place below the installation, or below its tree; "/" may part the names.
     std::string at(std::string relative) const {
-        std::replace(relative.begin(), relative.end(), '/', separator);
+        StringUtils::replaceChar(relative, '/', separator);
         return base_ + separator + relative;
     }
     std::string tree() const { return at("tree"); }
@@ -116,7 +108,7 @@ public:
     std::string log() const { return TestSupport::TestDirectory::readFile(at("log/HoardscanDebug.log")); }
     size_t logCount(const std::string& text) const { return countOf(log(), text); }
 
-    // A result file of the last run by its place, stem ("Hoardscan", "HoardscanInactive", ...) and ending.
+    // A result file of the last run by its place, stem ("Hoardscan", "HoardscanInactive") and ending.
     std::string resultFile(const std::string& sub, const std::string& stem, const std::string& ending) const {
         return at(sub + "/" + stem + "-" + std::to_string(dayStamp) + "-" + std::to_string(processId) + ending);
     }
@@ -146,8 +138,7 @@ protected:
                         fs::perm_options::add);
     }
 
-    // After a run: its process id and day stamp name the result files from now on. A run
-    // across noon names its files with the next day.
+    // After a run: its process id and day stamp name the result files; a run across noon, the next day.
     void ran(uint64_t process, int32_t startDay) {
         processId = process;
         dayStamp = startDay;

@@ -1,8 +1,6 @@
 // What a run tells its scheduler and its administrator, and the files it leaves behind.
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "ScanInstallation.h"
 
 namespace Quilna::EndToEnd {
@@ -24,10 +22,7 @@ TEST(RunOutcome, RefusedRunsSayWhyAndMakeNothing) {
         {{}, 0, "hoardscan 6.", "", {"--version"}},
         {{}, 1, "hoardscan: unknown option -v\nUsage:", "", {"-v"}},
         {{}, 1, setUp + "the configuration file /none.conf cannot be found." + notLogged, "", {"-c", "/none.conf"}},
-        {{},
-         1,
-         setUp + "no configuration file: neither the option -c nor the installation's resource ConfigurationDir",
-         ""},
+        {{}, 1, setUp + "no configuration file: neither the option -c nor the installation's resource", ""},
         {[](ScanInstallation& i) { i.settings["hoardscan.extension"].value = "ture"; }, 1, setUp,
          "The setting hoardscan.extension has the value 'ture', which is not valid: true or false expected."},
         {[](ScanInstallation& i) { i.settings["hoardscan.extension"].value = "false' {} } x () = '"; }, 1, setUp,
@@ -159,61 +154,6 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
                   1u)
             << installation.log();
     }
-}
-
-std::map<std::string, double> filesPerKey(const std::string& data) {
-    std::map<std::string, double> files;
-    for (const auto& [key, values] : ResultFileReader(data).accountTotals()) files[key] = values.files;
-    return files;
-}
-
-// ".data" and ".csv" appear only after the content is on the disk; the next run completes normally.
-TEST(KilledScan, AScanKilledAtRandomMomentsNeverLeavesAPartialFinishedFile) {
-    ScanInstallation installation;
-    for (int d = 0; d < 60; ++d)
-        for (int f = 0; f < 100; ++f)
-            installation.file("d" + std::to_string(d) + "/f" + std::to_string(f) + ".t" + std::to_string(f % 7),
-                              static_cast<size_t>(f * 13), (d * 100 + f) % 500, f);
-    installation.settings["hoardscan.log.debug-level"] = {"Integer", "4"};  // a line per file
-    installation.settings["hoardscan.buffer"] = {"Integer", "20"};
-    installation.writeEveryResultFile("cold", 0);
-
-    // A whole run: what every finished file must hold, and how many log lines it writes.
-    ASSERT_EQ(installation.run(), 0) << installation.log();
-    const std::map<std::string, double> whole = filesPerKey(installation.dataFile());
-    const size_t rows =
-        ResultFileReader(installation.resultFile("side", "HoardscanInactive", ".csv")).inactiveRows().size();
-    ASSERT_EQ(filesCounted(installation.dataFile()), 6000);
-    ASSERT_GT(rows, 0u);
-    const auto expectFinishedFilesWhole = [&] {
-        for (const std::string& data : installation.names("results", ".data"))
-            EXPECT_EQ(filesPerKey(installation.at("results/" + data)), whole) << data;
-        for (const std::string& table : installation.names("side", ".csv"))
-            EXPECT_EQ(ResultFileReader(installation.at("side/" + table)).inactiveRows().size(), rows) << table;
-    };
-    const size_t lines = logLines(installation.log()).size();
-
-    // Each run is killed once its log has a random number of lines.
-    const unsigned seed = std::random_device{}();
-    SCOPED_TRACE("random seed " + std::to_string(seed));
-    std::mt19937 random(seed);
-    const int runs = 12;
-    int killed = 0;
-    for (int run = 0; run < runs; ++run) {
-        fs::remove(installation.at("log/HoardscanDebug.log"));
-        const size_t killAt = std::uniform_int_distribution<size_t>(0, lines - 1)(random);
-        const pid_t scan = installation.start();
-        eventually([&] { return logLines(installation.log()).size() >= killAt || installation.ended(scan); }, 120s);
-        ::kill(scan, SIGKILL);
-        killed += installation.wait(scan) == -1;
-        expectFinishedFilesWhole();
-    }
-    EXPECT_GE(killed, runs / 2);
-    EXPECT_FALSE(installation.names("results", ".make").empty());
-
-    ASSERT_EQ(installation.run(), 0) << installation.output();
-    EXPECT_EQ(filesCounted(installation.dataFile()), 6000);
-    expectFinishedFilesWhole();
 }
 
 }  // namespace

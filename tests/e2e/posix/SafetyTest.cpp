@@ -19,7 +19,7 @@ std::vector<std::string> resultNames(const ScanInstallation& installation) {
 void rotateTheLogAtStart(ScanInstallation& installation) {
     const std::string log = installation.at("log/HoardscanDebug.log");
     std::ofstream(log, std::ios::binary) << "an earlier run's line\r\n";
-    fs::permissions(log, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);  // as it made it
+    fs::permissions(log, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);  // as it makes it
     installation.resources["LogFileRotationScheme"] = "init";
     installation.resources["HoardscanLogOpened"] = "20130101T120000";
     installation.resources["HoardscanLogCounter"] = "7";
@@ -43,10 +43,8 @@ int runToItsEnd(ScanInstallation& installation, const std::function<void()>& bef
     return installation.wait(scan);
 }
 
-// What the program and the collector make is readable by their owner and group only, whatever
-// the umask. A symbolic link (to a file that must stay as it is) or a FIFO at every name they
-// write is refused at once with its reason: nothing is written through a link, no open waits for
-// a writer, and a refused lock costs no wait at each log line (before, about 2 s each).
+// Whatever the umask. No open waits for a writer at a FIFO, and a refused lock costs no wait at
+// each log line (before, about 2 s each).
 TEST(Safety, WhatTheProgramMakesIsItsOwnAndLinksAndFifosAtItsNamesAreRefusedAtOnce) {
     for (const bool link : {true, false}) {
         SCOPED_TRACE(link ? "links" : "FIFOs");
@@ -74,11 +72,10 @@ TEST(Safety, WhatTheProgramMakesIsItsOwnAndLinksAndFifosAtItsNamesAreRefusedAtOn
                 EXPECT_EQ(modeOf(entry.path()), expected) << entry.path();
                 ++made;
             }
-        // Four result files, the log, its rotated name, the collector's output; two locks and the
-        // mailslot's guard in their two directories.
+        // Four result files, the log, its rotated name, the collector's output; two locks, a guard, their directories.
         EXPECT_EQ(made, 12u);
         EXPECT_EQ(modeOf(runtime), ::geteuid() == 0 ? 0755u : 0700u);
-        // Waits show as voluntary context switches of the run, in the kernel's own account.
+        // Waits show as voluntary context switches.
         const long plainWaits = installation.usage.ru_nvcsw;
 
         std::ofstream(victim) << "precious";
@@ -89,8 +86,7 @@ TEST(Safety, WhatTheProgramMakesIsItsOwnAndLinksAndFifosAtItsNamesAreRefusedAtOn
         const std::string refused =
             link ? "\" is a symbolic link, which is never followed for writing" : "\" is not a regular file";
 
-        // Result and side files, the log's rotated name, the mailslot's guard while a collector
-        // listens, and the collector's own lock.
+        // Result files, the log's rotated name, the mailslot's guard while a collector listens, its lock.
         rotateTheLogAtStart(installation);
         fs::create_directories(runtime + "/mailslot");
         for (const std::string& name :
@@ -131,7 +127,6 @@ TEST(Safety, WhatTheProgramMakesIsItsOwnAndLinksAndFifosAtItsNamesAreRefusedAtOn
             installation.writeInstallation();
         }
 
-        // The collector's output.
         const std::string output = base + "/collected.out";
         ASSERT_TRUE(plant(output));
         CollectorProcess refusing({CollectorProcess::program(), "-o", output}, runtime, base + "/refusing.err");
@@ -141,37 +136,26 @@ TEST(Safety, WhatTheProgramMakesIsItsOwnAndLinksAndFifosAtItsNamesAreRefusedAtOn
     }
 }
 
-struct HostilePlace {
-    const char* name;
-    std::string directory;  // below the installation
-    bool theirs;            // else root's and writable by every user
-    const char* made;       // what the program would have made below the installation, or ""
-    const char* refusal;    // what the program says about it, after the directory's path
-};
-
 TEST(Safety, PlacesThatAnotherUserControlsAreRefusedAndNothingIsMadeInThem) {
     if (!runningAsRoot()) GTEST_SKIP() << "needs a second user to own the places";
-    const std::vector<HostilePlace> places = {
-        {"runtime directory of another user", "runtime", true, "runtime/locks", "\" belongs to user"},
-        {"runtime directory others may write in", "runtime", false, "runtime/locks", "\" may be written by every user"},
-        {"working directory of another user", "results", true, "", "\" belongs to user"},
-        {"temp directory others may write in", "side", false, "", "\" may be written by every user"},
-        {"directory on the way of another user", "outer", true, "outer/inner", "\" belongs to user"},
+    // The directory below the installation, whether nobody owns it (else it is root's and
+    // writable by every user), what the program would have made there, and its refusal.
+    const std::vector<std::tuple<std::string, bool, std::string, std::string>> places = {
+        {"runtime", true, "runtime/locks", "\" belongs to user"},
+        {"runtime", false, "runtime/locks", "\" may be written by every user"},
+        {"results", true, "", "\" belongs to user"},
+        {"side", false, "", "\" may be written by every user"},
+        {"outer", true, "outer/inner", "\" belongs to user"},  // on the way to the working directory
     };
-    for (const HostilePlace& place : places) {
-        SCOPED_TRACE(place.name);
+    for (const auto& [directory, theirs, made, refusal] : places) {
+        SCOPED_TRACE(directory + refusal);
         ScanInstallation installation;
         installation.file("a.txt", 10);
-        const std::string hostile = installation.base() + "/" + place.directory;
+        const std::string hostile = installation.base() + "/" + directory;
         fs::create_directories(hostile);
-        if (place.theirs) {
-            ASSERT_EQ(::chown(hostile.c_str(), nobody(), nobodyGroup()), 0);
-        } else {
-            fs::permissions(hostile, fs::perms::all);
-        }
-        if (place.directory == "outer")
-            installation.settings["hoardscan.working-dir"] = {"DirName", hostile + "/inner"};
-
+        if (!theirs) fs::permissions(hostile, fs::perms::all);
+        else ASSERT_EQ(::chown(hostile.c_str(), nobody(), nobodyGroup()), 0);
+        if (directory == "outer") installation.settings["hoardscan.working-dir"] = {"DirName", hostile + "/inner"};
         const auto listing = [&] {
             std::vector<std::string> names;
             for (const auto& entry : fs::recursive_directory_iterator(hostile)) names.push_back(entry.path().string());
@@ -180,14 +164,13 @@ TEST(Safety, PlacesThatAnotherUserControlsAreRefusedAndNothingIsMadeInThem) {
         const std::vector<std::string> before = listing();
 
         EXPECT_EQ(installation.run(), 1) << installation.log() << installation.output();
-        const std::string said = installation.output() + installation.log();
-        EXPECT_TRUE(holds(said, "\"" + hostile + place.refusal));
-        EXPECT_TRUE(!*place.made || !fs::exists(installation.base() + "/" + place.made));
-        if (place.directory == "runtime") {
+        EXPECT_TRUE(holds(installation.output() + installation.log(), "\"" + hostile + refusal));
+        EXPECT_TRUE(made.empty() || !fs::exists(installation.base() + "/" + made));
+        if (directory == "runtime") {
             CollectorProcess collector({CollectorProcess::program()}, hostile, installation.at("collector.err"));
             EXPECT_EQ(collector.wait(), 1);
             EXPECT_TRUE(holds(collector.errors(), "the runtime directory \"" + hostile +
-                                                      "\" cannot be used: the directory \"" + hostile + place.refusal));
+                                                      "\" cannot be used: the directory \"" + hostile + refusal));
         }
         EXPECT_EQ(listing(), before);
     }

@@ -186,13 +186,10 @@ private:
     std::string errors_;
 };
 
-// The lines of a log text, without their CR LF; a last line without its end is kept as it is.
+// The lines of a log text, without their CR LF.
 inline std::vector<std::string> logLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
-    if (start < text.size()) lines.push_back(text.substr(start));
+    std::vector<std::string> lines = StringUtils::split(text, "\r\n");
+    if (lines.back().empty()) lines.pop_back();
     return lines;
 }
 

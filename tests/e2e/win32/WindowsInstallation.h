@@ -36,8 +36,7 @@ public:
         settings["log.rotation.scheme"] = {"String", "init"};
     }
 
-    // A file of the tree holding so many bytes, last read and written so many days ago. The
-    // name is UTF-8; the path may be longer than the plain forms.
+    // A file of the tree, last read and written so many days ago; the path may be longer than MAX_PATH.
     void file(const std::string& relative, size_t size, int64_t ageDays = 0) const {
         const std::wstring full = L"\\\\?\\" + wide(path(relative));
         for (size_t at = full.find(L'\\', 7); at != std::wstring::npos; at = full.find(L'\\', at + 1))
@@ -60,7 +59,6 @@ public:
         ::CloseHandle(file);
     }
 
-    // The files, and the resources imported with the system's own tool.
     void writeInstallation() const {
         writeFile("resources.reg", writeFiles(""));
         TestSupport::ChildProcess reg({"reg.exe", "import", at("resources.reg"), "/reg:64"},

@@ -26,13 +26,9 @@ private:
     TestSupport::EnvironmentScope variable_{"QUILNA_ENV", name};
 };
 
-// One tree on drive C: names with blanks, commas and other punctuation, a file another program
-// holds open without sharing, names in several scripts, an emoji and a path of more than 300
-// characters. First with the example installation's rules: every file counted, with its bytes
-// on disk, under the drive letter, and the log's opening time stored in the key that QUILNA_ENV
-// names. Then by name, with an accounts file in UTF-8 that matches a directory named in Chinese:
-// every file counted and listed under its own name, written as UTF-8, its owner found; the log
-// rotated at the run's start; the run's records reach the collector over the mailslot.
+// Punctuation in names, a file held open without sharing, several scripts and a long path: first
+// with the example installation's rules, then by name with an accounts file in UTF-8, the log
+// rotated at the start and the records reaching the collector over the mailslot.
 TEST(WindowsScan, ATreeOnDriveCIsCountedUnderItsOwnNamesWithTheResourcesOfTheKeyThatQuilnaEnvNames) {
     TestKey key;
     WindowsInstallation installation(key.name);
