@@ -49,6 +49,10 @@ TEST(RunOutcome, RefusedRunsSayWhyAndMakeNothing) {
         EXPECT_GE(installation.logCount(run.logged), 1u) << installation.log();
         EXPECT_EQ(installation.logCount("(Message not found.)"), 0u);
         EXPECT_EQ(installation.logCount("Hoardscan has finished with exit code " + std::to_string(run.exitCode)), 1u);
+        EXPECT_EQ(
+            installation.logCount(" seconds: 0 files of 0 bytes (0 bytes on disk) counted, 0 directories could not "
+                                  "be read, 0 could not be walked to their end, 0 of 0 result files finished."),
+            1u);
         EXPECT_TRUE(output.ends_with(" The log: " + installation.base() + "/log/HoardscanDebug.log\n")) << output;
         EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
     }
