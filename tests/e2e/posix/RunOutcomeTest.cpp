@@ -84,6 +84,7 @@ TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {
         ::kill(scan, signal);
         ASSERT_EQ(installation.wait(scan), exitCode) << installation.log();
         EXPECT_EQ(installation.logCount("Got quit signal."), 1u) << installation.log();
+        EXPECT_EQ(installation.logCount("Used threads: 1"), 1u);
         EXPECT_EQ(installation.logCount("Hoardscan has finished with exit code " + std::to_string(exitCode)), 1u);
         const std::string kept = TestSupport::TestDirectory::readFile(collected);
         EXPECT_TRUE(kept.empty() || kept.ends_with("\r\n")) << kept;
