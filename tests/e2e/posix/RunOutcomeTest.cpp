@@ -84,7 +84,8 @@ TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {
         ::kill(scan, signal);
         ASSERT_EQ(installation.wait(scan), exitCode) << installation.log();
         EXPECT_EQ(installation.logCount("Got quit signal."), 1u) << installation.log();
-        EXPECT_EQ(installation.logCount("Used threads: 1"), 1u);
+        for (const char* line : {"Max threads available for parallelism: ", "Used threads: 1"})
+            EXPECT_EQ(installation.logCount(line), 1u) << line;
         EXPECT_EQ(installation.logCount("Hoardscan has finished with exit code " + std::to_string(exitCode)), 1u);
         const std::string kept = TestSupport::TestDirectory::readFile(collected);
         EXPECT_TRUE(kept.empty() || kept.ends_with("\r\n")) << kept;
@@ -146,6 +147,8 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
     EXPECT_EQ(installation.output(), "");
     EXPECT_EQ(installation.logCount("Hoardscan has finished with exit code 0 after "), 1u) << installation.log();
     EXPECT_EQ(installation.logCount(" seconds: 2 files of 1234 bytes"), 1u);
+    for (const char* line : {"Getting available drives...", "Processing file systems..."})
+        EXPECT_EQ(installation.logCount(line), 1u) << line;
     EXPECT_EQ(installation.logCount(" 1 directories could not be read, 0 could not be walked to their end"), 1u);
     const std::string rest = "1 of 1 result files finished. Every result file was finished.";
     EXPECT_EQ(installation.logCount(rest), 1u);
