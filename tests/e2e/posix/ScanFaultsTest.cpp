@@ -89,7 +89,7 @@ TEST(ScanBadInput, UnwritableResultDirectoriesAreTriedOncePerFlushAndEndWithExit
     const std::string table = installation.resultFile("side", "HoardscanInactive", ".csv.make");
     EXPECT_EQ(installation.logCount("CRITICAL"), 11u) << installation.log();
     EXPECT_EQ(installation.logCount("The result file " + table + " cannot be created"), 11u);
-    EXPECT_TRUE(installation.names("side").empty());
+    EXPECT_TRUE(fs::is_empty(installation.at("side")));
     EXPECT_EQ(filesCounted(installation.dataFile()), 100);
     EXPECT_EQ(installation.output(),
               "hoardscan: The scan ran, but these result files could not be written or finished: HoardscanInactive "

@@ -118,15 +118,6 @@ public:
 
     std::string output() const { return TestSupport::TestDirectory::readFile(at("output.txt")); }
 
-    // The names in a result directory ("results" or "side") that end in the text.
-    std::vector<std::string> names(const std::string& sub, const std::string& ending = "") const {
-        std::vector<std::string> found;
-        for (const auto& entry : fs::directory_iterator(at(sub)))
-            if (entry.path().filename().string().ends_with(ending)) found.push_back(entry.path().filename().string());
-        std::sort(found.begin(), found.end());
-        return found;
-    }
-
     // Gives the installation to another user and returns the words that run the program as
     // that user without capabilities. The program is copied into the installation, which the
     // user can reach whatever the modes of the checkout; the tree stays root's, readable by all.
