@@ -1,4 +1,5 @@
-// The POSIX file slice: what a status call gives, names, links, long paths and safe writing.
+// The POSIX file slice (status, names, links, safe writing), the mount table of
+// /proc/self/mountinfo and the accounts of the password and group databases.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,14 +7,22 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <regex>
 #include <set>
+#include <sstream>
 
 #include "platform/FileAttribute.h"
+#include "platform/NativePlatform.h"
 #include "platform/Platform.h"
+#include "platform/posix/MountTable.h"
+#include "platform/posix/PosixImpl.h"
 #include "support/Eventually.h"
 #include "support/TestDirectory.h"
+#include "support/posix/ShortHostName.h"
 
 namespace Quilna {
 namespace {
@@ -213,6 +222,115 @@ TEST(PosixFileOperations, WritingNeverFollowsALinkNorTouchesWhatIsNotTheUsersOwn
     EXPECT_TRUE(S_ISLNK(lstatOf(dir.child("link")).st_mode));
     EXPECT_FALSE(opens({.write = true, .mustBeNew = true})(source)) << "a new file's name is taken";
     EXPECT_FALSE(opens({})(dir.child("fifo"))) << "reading does not wait for a writer";
+}
+
+const char* sampleMountInfo =
+    "21 26 0:20 / /proc rw,relatime - proc proc rw\n"
+    "22 26 0:21 / /sys rw,relatime - sysfs sysfs rw\n"
+    "23 26 0:6 / /dev rw,relatime - devtmpfs devtmpfs rw\n"
+    "24 23 0:22 / /dev/shm rw,relatime - tmpfs tmpfs rw\n"
+    "26 1 254:0 / / rw,relatime shared:1 master:2 - ext4 /dev/vda rw\n"
+    "30 22 0:27 / /sys/fs/cgroup rw,relatime - tmpfs tmpfs rw,mode=755\n"
+    "31 30 0:28 / /sys/fs/cgroup/cpu rw,relatime - cgroup cgroup rw,cpu\n"
+    "40 26 0:40 / /mnt/my\\040disk rw - vfat /dev/sdb1 rw\n"
+    "41 26 254:0 /home /srv/home rw - ext4 /dev/vda rw\n"
+    "42 26 254:0 / /mnt/again rw - ext4 /dev/vda rw\n"
+    "43 26 0:44 / /mnt/share rw - nfs4 server:/export rw\n"
+    "44 26 0:45 / /mnt/share rw - tmpfs tmpfs rw\n"
+    "45 26 99999999999999999999:1 / /mnt/huge rw - ext4 /dev/vdb rw\n"
+    "garbage line without fields\n";
+
+TEST(MountTable, DrivesLeaveOutPseudoFileSystemsWhatLiesBelowThemAndRepeatsAndTypesFollowTheFileSystem) {
+    MountTable table;
+    table.parse(sampleMountInfo);
+    std::vector<std::string> points;
+    for (const Mount* mount : table.drives()) points.push_back(mount->mountPoint);
+    // Left out: below pseudo mounts, the same device and root again, a number beyond every integer.
+    EXPECT_EQ(points, (std::vector<std::string>{"/", "/mnt/my disk", "/srv/home", "/mnt/share"}));
+    ASSERT_NE(table.find("/mnt/share/"), nullptr);
+    EXPECT_EQ(table.find("/mnt/share/")->fileSystem, "tmpfs");
+    EXPECT_TRUE(table.isMountPoint("/proc"));
+    EXPECT_TRUE(table.isMountPoint("/mnt/my disk/"));
+    EXPECT_FALSE(table.isMountPoint("/mnt"));
+    EXPECT_EQ(table.find("/mnt/my disk")->source, "/dev/sdb1");
+    for (const auto& [escaped, plain] : std::vector<std::pair<std::string, std::string>>{
+             {"a\\040b\\011c", "a b\tc"}, {"end\\04", "end\\04"}, {"\\134", "\\"}, {"\\177\\400", "\x7f\\400"}})
+        EXPECT_EQ(MountTable::unescape(escaped), plain) << escaped;
+    EXPECT_TRUE(MountTable::isPseudoFileSystem("cgroup2"));
+    EXPECT_FALSE(MountTable::isPseudoFileSystem("tmpfs"));
+    // Sources that are no block device: the type alone decides.
+    const std::vector<std::pair<std::string, int>> types{{"iso9660", DriveType::CdRom},
+                                                         {"tmpfs", DriveType::RamDisk},
+                                                         {"nfs4", DriveType::Remote},
+                                                         {"overlay", DriveType::Fixed},
+                                                         {"fuse.other", DriveType::Unknown}};
+    for (const auto& [type, expected] : types)
+        EXPECT_EQ(posix::driveTypeOf(Mount{"", "", type, "none", 0, 0}), expected) << type;
+}
+
+TEST(PosixOwner, TheOwnerOfALinkIsItsOwnAndAnIdWithoutEntryHasNoName) {
+    TestSupport::TestDirectory dir;
+    const std::string path = dir.write("owned", "x");
+    ASSERT_EQ(::symlink(path.c_str(), dir.child("link").c_str()), 0);
+    ASSERT_EQ(::lchown(dir.child("link").c_str(), 65534, 65534), 0) << "the tests run as root";
+    std::string domain, account;
+    ASSERT_TRUE(platform().fileOwner(dir.child("link"), "", domain, account));
+    EXPECT_EQ(account, "nobody");
+    ASSERT_TRUE(platform().ownerById(0, domain, account));
+    EXPECT_EQ(account, "root");
+    EXPECT_EQ(domain, TestSupport::upperShortHostName());
+
+    ASSERT_EQ(::chown(path.c_str(), 54321, 54321), 0);
+    account = "kept";
+    EXPECT_FALSE(platform().fileOwner(path, "", domain, account));
+    EXPECT_FALSE(platform().ownerById(54321, domain, account));
+    EXPECT_FALSE(platform().fileOwner(dir.child("missing"), "", domain, account));
+    EXPECT_FALSE(platform().fileOwner("", "", domain, account));
+    EXPECT_EQ(account, "kept");
+}
+
+// Each group of /etc/group with the members on its line (the database may add other sources).
+std::vector<std::pair<std::string, std::vector<std::string>>> groupFile() {
+    std::vector<std::pair<std::string, std::vector<std::string>>> groups;
+    std::ifstream in("/etc/group");
+    static const std::regex entry("([^-+#:][^:]*):[^:]*:[^:]*:(.*)");
+    std::smatch fields;
+    for (std::string line; std::getline(in, line);) {
+        if (!std::regex_match(line, fields, entry)) continue;
+        std::vector<std::string> listed;
+        std::stringstream members(fields[2]);
+        for (std::string member; std::getline(members, member, ',');)
+            if (!member.empty()) listed.push_back(member);
+        groups.emplace_back(fields[1], listed);
+    }
+    return groups;
+}
+
+TEST(LocalGroups, GroupsInTheDatabaseOrderAndMembersListedFirstThenPrimaryUsers) {
+    NativePlatform native;
+    std::vector<std::string> names;
+    ASSERT_FALSE(native.localGroups(names).failed());
+    auto next = names.begin();
+    for (const auto& [group, listed] : groupFile()) {
+        auto found = std::find(next, names.end(), group);
+        ASSERT_NE(found, names.end()) << group << " in the order of the file";
+        next = found + 1;
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end()) << "no group twice";
+
+    const std::string host = TestSupport::upperShortHostName();
+    std::vector<std::string> members;
+    ASSERT_FALSE(native.localGroupMembers("root", members).failed());
+    EXPECT_NE(std::find(members.begin(), members.end(), host + "\\root"), members.end()) << "root's primary group";
+    for (const auto& [group, listed] : groupFile()) {
+        ASSERT_FALSE(native.localGroupMembers(group, members).failed()) << group;
+        ASSERT_GE(members.size(), listed.size()) << group;
+        for (size_t i = 0; i < listed.size(); ++i) EXPECT_EQ(members[i], host + "\\" + listed[i]);
+    }
+    EXPECT_EQ(native.localGroupMembers("no-such-group-of-quilna", members).kind, ErrorKind::NotFound);
+    EXPECT_TRUE(members.empty());
+    EXPECT_EQ(native.localGroupMembers(std::string("ro\0ot", 5), members).kind, ErrorKind::NotFound);
 }
 
 }  // namespace
