@@ -222,6 +222,12 @@ TEST(PosixFileOperations, WritingNeverFollowsALinkNorTouchesWhatIsNotTheUsersOwn
     EXPECT_TRUE(S_ISLNK(lstatOf(dir.child("link")).st_mode));
     EXPECT_FALSE(opens({.write = true, .mustBeNew = true})(source)) << "a new file's name is taken";
     EXPECT_FALSE(opens({})(dir.child("fifo"))) << "reading does not wait for a writer";
+    SystemError error;
+    size_t count = 0;
+    const auto file = platform().openFile(dir.child("new"), {.write = true, .mustBeNew = true}, error);
+    ASSERT_TRUE(file);
+    EXPECT_FALSE(file->write("1", 1, count).failed());
+    EXPECT_EQ(count, 1u);
 }
 
 const char* sampleMountInfo =

@@ -118,11 +118,13 @@ TEST_F(PosixRuntime, TheDefaultsOfAnotherUserAreTheirOwn) {
 }
 
 TEST_F(PosixRuntime, MessagesArriveWholeAndInOrderFromThisUserOnly) {
-    const mode_t before = ::umask(0);
+    const mode_t before = ::umask(0777);
     auto in = receiver("Quilna_Core");
     ::umask(before);
     ASSERT_TRUE(in) << platform().errorText(error.code);
-    // The directory's mode is seen end to end; the socket's keeps other users from sending.
+    // Modes exactly, whatever the umask: only this user (root here) may send.
+    EXPECT_EQ(modeOf(below("")), S_IFDIR | 0755u);
+    EXPECT_EQ(modeOf(below("mailslot")), S_IFDIR | 0700u);
     EXPECT_EQ(modeOf(below("mailslot/Quilna_Core")), S_IFSOCK | 0600u);
     auto out = sender("Quilna_Core");
     ASSERT_TRUE(out) << platform().errorText(error.code);

@@ -133,13 +133,14 @@ TEST(RegFile, MalformedTextGivesNoValuesAndLosesNoLine) {
         EXPECT_EQ(stringOf(file, "Root"), "<missing>");
     }
     // Lines that cannot be read are skipped; the readable ones still count.
-    const std::string broken = "REGEDIT4\n[" + kKey + "\n[" + kKey +
-                               "]\n\"Open\"=\"no closing quote\n"
-                               "\"Odd\"=hex:1,2,3\n\"Half\"=hex:0\n\"Big\"=dword:123456789\n\"Type\"=hex(zz):00\n"
-                               "\"Trailing\"=\"x\" junk\n\"NoValue\"=\n\"Deleted\"=-\n\"Good\"=\"yes\"\n"
-                               "garbage line\n\"Tail\"=hex:41,\\";
+    const std::string broken =
+        "REGEDIT4\n[" + kKey + "\n[" + kKey +
+        "]\n\"Open\"=\"no closing quote\n"
+        "\"Odd\"=hex:1,2,3\n\"Half\"=hex:0\n\"Big\"=dword:123456789\n\"Type\"=hex(zz):00\n"
+        "\"Trailing\"=\"x\" junk\n\"Escaped\"=\"ends\\\"\n\"NoValue\"=\n\"Deleted\"=-\n\"Good\"=\"yes\"\n"
+        "garbage line\n\"Tail\"=hex:41,\\";
     ASSERT_TRUE(file.parse(broken));
-    for (const char* name : {"Open", "Odd", "Half", "Big", "Type", "Trailing", "NoValue", "Deleted", "Tail"})
+    for (const char* name : {"Open", "Odd", "Half", "Big", "Type", "Trailing", "Escaped", "NoValue", "Deleted", "Tail"})
         EXPECT_EQ(stringOf(file, name), "<missing>") << name;
     EXPECT_EQ(stringOf(file, "Good"), "yes");
     EXPECT_EQ(file.serialize(), broken + "\n") << "nothing is lost when the file is written again";
