@@ -1,5 +1,4 @@
-// The native backend's system slice (clock and local calendar, environment, identities, the
-// machine's facts and drives) and its files slice against a real temporary directory.
+// The native backend's system slice and its open directories, on a real temporary directory.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -53,7 +52,6 @@ TEST(NativeSystem, ClockLocalCalendarEnvironmentAndIdentities) {
     EXPECT_GT(static_cast<unsigned char>(text.back()), 0x20) << "no line end: " << text;
 }
 
-// The sizes of files on disk are seen end to end, against what du counts.
 TEST(NativeSystem, MachineFactsAndDrives) {
     std::string computer, user;
     ASSERT_TRUE(platform().computerName(computer) && platform().userName(user));

@@ -1,5 +1,4 @@
-// What lives below the POSIX runtime directory: named locks (flocked files) and mailslots (Unix
-// datagram sockets), both confined to it.
+// Below the POSIX runtime directory: named locks (flocked files) and mailslots (datagram sockets).
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -38,7 +37,6 @@ protected:
         return platform().openMailslot(name, false, error);
     }
 
-    // Every message waiting at the receiver, which then tells that none is waiting.
     static std::vector<std::string> drain(MailslotEndpoint& endpoint) {
         std::vector<std::string> messages;
         bool asked = false, waiting = true;
@@ -92,8 +90,6 @@ TEST_F(PosixRuntime, ALockHeldByAnotherProcessIsRefusedUntilThatProcessEnds) {
     EXPECT_NE(platform().tryNamedLock("shared"), nullptr);
 }
 
-// The defaults of a user other than root are $XDG_RUNTIME_DIR/quilna, else /tmp/quilna-<uid>,
-// made with mode 0700 (the refusal of directories others control is seen end to end).
 TEST_F(PosixRuntime, TheDefaultsOfAnotherUserAreTheirOwn) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
     std::string path, refusal;
@@ -137,8 +133,7 @@ TEST_F(PosixRuntime, MessagesArriveWholeAndInOrderFromThisUserOnly) {
     ASSERT_TRUE(out->write("small", error));
     EXPECT_EQ(drain(*in), std::vector<std::string>{"small"});
 
-    // A receiver that stops reading: sends fail at once while it has no room, the channel stays
-    // usable, and nothing sent before is lost.
+    // A receiver that stops reading: sends fail at once, the channel stays usable, nothing is lost.
     size_t queued = 0;
     while (queued < 100000 && out->write(std::to_string(queued), error)) ++queued;
     ASSERT_GT(queued, 0u);
@@ -154,8 +149,7 @@ TEST_F(PosixRuntime, MessagesArriveWholeAndInOrderFromThisUserOnly) {
     EXPECT_TRUE(error.failed());
 }
 
-// A socket nobody receives on any more (a crashed receiver's) is replaced; a live receiver and
-// a file that is no socket are left alone (a receiver of another process: end to end).
+// A crashed receiver's socket is replaced; a live receiver and a file that is no socket are not.
 TEST_F(PosixRuntime, SendingWithoutAReceiverFailsAndOnlyAStaleSocketIsReplaced) {
     EXPECT_FALSE(sender("nobody"));
     EXPECT_EQ(error.kind, ErrorKind::NotFound);
