@@ -1,5 +1,4 @@
-// The guard (named between objects, unnamed between threads) and the texts that describe the
-// machine, made above the platform from its raw facts.
+// The guard (named between objects, unnamed between threads) and the texts about the machine.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -34,6 +33,7 @@ TEST(Monopoly, NamedGuardsShareSlashesAndReleaseOnDestruction) {
 
 TEST(Monopoly, ThreadsReenteringTheUnnamedGuardLoseNoCount) {
     Monopoly guard;
+    EXPECT_TRUE(guard.relax()) << "nothing to leave";
     int counter = 0;
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
@@ -61,18 +61,14 @@ public:
     bool dnsDomain(std::string& out) override { return domain ? FakePlatform::dnsDomain(out) : false; }
 };
 
-std::string domainOf() {
-    std::string domain, computer, architecture, os;
-    getSystemInfo(domain, computer, architecture, os);
-    return domain;
-}
-
 // A DNS domain equal to the computer name, or an empty one, is no domain: the workgroup is.
 TEST(SystemInfo, DomainWorkgroupAndUserName) {
     FailingPlatform fake;
-    OsVersion named;
-    named.name = "Test System";
-    fake.version = named;
+    const auto domainOf = [] {
+        std::string domain, computer, architecture, os;
+        getSystemInfo(domain, computer, architecture, os);
+        return domain;
+    };
     fake.computer = "PC1";
     fake.group = "WORKGROUP";
     const std::vector<std::pair<std::optional<std::string>, std::string>> cases{

@@ -1,4 +1,4 @@
-// The POSIX file slice: what a status call gives, names, links, long paths and safe writing.
+// The POSIX file slice, the mount table and the accounts of the password and group databases.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,14 +6,22 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <regex>
 #include <set>
+#include <sstream>
 
 #include "platform/FileAttribute.h"
+#include "platform/NativePlatform.h"
 #include "platform/Platform.h"
+#include "platform/posix/MountTable.h"
+#include "platform/posix/PosixImpl.h"
 #include "support/Eventually.h"
 #include "support/TestDirectory.h"
+#include "support/posix/ShortHostName.h"
 
 namespace Quilna {
 namespace {
@@ -61,8 +69,7 @@ TEST(PosixFileInfo, OneStatusGivesEveryFactAndTheAttributesOfKindModeAndName) {
     EXPECT_EQ(info.size, uint64_t(64) << 20);
     EXPECT_LT(info.allocated, info.size);
 
-    // Changed in a later second than it was made in: created is the birth time where the file
-    // system keeps one, also after a status call that failed.
+    // Changed a second after it was made: created is the birth time where the file system keeps one.
     const std::string made = dir.child("sub");
     struct statx birth {};
     const auto status = [&] { return ::statx(AT_FDCWD, made.c_str(), 0, STATX_BTIME | STATX_CTIME, &birth) == 0; };
@@ -158,8 +165,14 @@ TEST(PosixListDirectory, PatternsAreCaseSensitiveAndALinkToADirectoryIsAFile) {
     EXPECT_FALSE(platform().listDirectory(std::string("a\0b", 3), "*", entries));
 }
 
-TEST(PosixFileOperations, CopyKeepsContentModeAndTimesAndRefusesWhatItMust) {
+// Every way of writing refuses a link, a fifo or another user's file at the name, untouched.
+TEST(PosixFileOperations, CopyKeepsModeAndTimesAndWritingNeverFollowsALinkNorTouchesAnotherUsersFile) {
     TestDirectory dir;
+    const std::string target = dir.write("target", "untouched");
+    ASSERT_EQ(::symlink(target.c_str(), dir.child("link").c_str()), 0);
+    ASSERT_EQ(::mkfifo(dir.child("fifo").c_str(), 0600), 0);
+    const std::string foreign = dir.write("foreign", "theirs");
+    ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0) << "the tests run as root";
     const std::string source = dir.write("source", "content");
     ::chmod(source.c_str(), 0640);
     struct timespec times[2] = {{1000000000, 0}, {1100000000, 0}};
@@ -168,26 +181,11 @@ TEST(PosixFileOperations, CopyKeepsContentModeAndTimesAndRefusesWhatItMust) {
     EXPECT_EQ(dir.read("copy"), "content");
     EXPECT_EQ(lstatOf(dir.child("copy")).st_mode & 07777, 0640u);
     EXPECT_EQ(lstatOf(dir.child("copy")).st_mtime, 1100000000);
-
-    // Onto itself: refused, and the content survives.
-    EXPECT_FALSE(platform().copyFile(source, source, true));
+    EXPECT_FALSE(platform().copyFile(source, source, true)) << "onto itself";
     EXPECT_EQ(dir.read("source"), "content");
-    ::mkdir(dir.child("d").c_str(), 0755);
-    EXPECT_FALSE(platform().copyFile(dir.child("d"), dir.child("d2"), false));
+    EXPECT_FALSE(platform().copyFile(dir.text(), dir.child("d2"), false)) << "a directory";
     EXPECT_FALSE(platform().copyFile(source, dir.child("no/such/dir"), true));
     EXPECT_FALSE(platform().copyFile("", dir.child("x"), true));
-}
-
-// Every way of writing a file refuses a link, a fifo or another user's file at the name and
-// leaves it untouched (links and modes at the program's own names are seen end to end).
-TEST(PosixFileOperations, WritingNeverFollowsALinkNorTouchesWhatIsNotTheUsersOwn) {
-    TestDirectory dir;
-    const std::string target = dir.write("target", "untouched");
-    ASSERT_EQ(::symlink(target.c_str(), dir.child("link").c_str()), 0);
-    ASSERT_EQ(::mkfifo(dir.child("fifo").c_str(), 0600), 0);
-    const std::string foreign = dir.write("foreign", "theirs");
-    ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0) << "the tests run as root";
-    const std::string source = dir.write("source", "copied");
     const auto opens = [](FileOpening opening) {
         return [opening](const std::string& path) {
             SystemError error;
@@ -213,6 +211,109 @@ TEST(PosixFileOperations, WritingNeverFollowsALinkNorTouchesWhatIsNotTheUsersOwn
     EXPECT_TRUE(S_ISLNK(lstatOf(dir.child("link")).st_mode));
     EXPECT_FALSE(opens({.write = true, .mustBeNew = true})(source)) << "a new file's name is taken";
     EXPECT_FALSE(opens({})(dir.child("fifo"))) << "reading does not wait for a writer";
+    SystemError error;
+    size_t count = 0;
+    const auto file = platform().openFile(dir.child("new"), {.write = true, .mustBeNew = true}, error);
+    ASSERT_TRUE(file);
+    EXPECT_FALSE(file->write("1", 1, count).failed());
+    EXPECT_EQ(count, 1u);
+}
+
+const char* sampleMountInfo =
+    "21 26 0:20 / /proc rw,relatime - proc proc rw\n"
+    "22 26 0:21 / /sys rw,relatime - sysfs sysfs rw\n"
+    "23 26 0:6 / /dev rw,relatime - devtmpfs devtmpfs rw\n"
+    "24 23 0:22 / /dev/shm rw,relatime - tmpfs tmpfs rw\n"
+    "26 1 254:0 / / rw,relatime shared:1 master:2 - ext4 /dev/vda rw\n"
+    "30 22 0:27 / /sys/fs/cgroup rw,relatime - tmpfs tmpfs rw,mode=755\n"
+    "31 30 0:28 / /sys/fs/cgroup/cpu rw,relatime - cgroup cgroup rw,cpu\n"
+    "40 26 0:40 / /mnt/my\\040disk rw - vfat /dev/sdb1 rw\n"
+    "41 26 254:0 /home /srv/home rw - ext4 /dev/vda rw\n"
+    "42 26 254:0 / /mnt/again rw - ext4 /dev/vda rw\n"
+    "43 26 0:44 / /mnt/share rw - nfs4 server:/export rw\n"
+    "44 26 0:45 / /mnt/share rw - tmpfs tmpfs rw\n"
+    "45 26 99999999999999999999:1 / /mnt/huge rw - ext4 /dev/vdb rw\n"
+    "garbage line without fields\n";
+
+TEST(MountTable, DrivesLeaveOutPseudoFileSystemsWhatLiesBelowThemAndRepeatsAndTypesFollowTheFileSystem) {
+    MountTable table;
+    table.parse(sampleMountInfo);
+    std::vector<std::string> points;
+    for (const Mount* mount : table.drives()) points.push_back(mount->mountPoint);
+    // Left out: below pseudo mounts, the same device and root again, a number beyond every integer.
+    EXPECT_EQ(points, (std::vector<std::string>{"/", "/mnt/my disk", "/srv/home", "/mnt/share"}));
+    ASSERT_NE(table.find("/mnt/share/"), nullptr);
+    EXPECT_EQ(table.find("/mnt/share/")->fileSystem, "tmpfs");
+    EXPECT_TRUE(table.isMountPoint("/proc"));
+    EXPECT_TRUE(table.isMountPoint("/mnt/my disk/"));
+    EXPECT_FALSE(table.isMountPoint("/mnt"));
+    EXPECT_EQ(table.find("/mnt/my disk")->source, "/dev/sdb1");
+    for (const auto& [escaped, plain] : std::vector<std::pair<std::string, std::string>>{
+             {"a\\040b\\011c", "a b\tc"}, {"end\\04", "end\\04"}, {"\\134", "\\"}, {"\\177\\400", "\x7f\\400"}})
+        EXPECT_EQ(MountTable::unescape(escaped), plain) << escaped;
+    EXPECT_TRUE(MountTable::isPseudoFileSystem("cgroup2"));
+    EXPECT_FALSE(MountTable::isPseudoFileSystem("tmpfs"));
+    // Sources that are no block device: the type alone decides.
+    const std::vector<std::pair<std::string, int>> types{{"iso9660", DriveType::CdRom},
+                                                         {"tmpfs", DriveType::RamDisk},
+                                                         {"nfs4", DriveType::Remote},
+                                                         {"overlay", DriveType::Fixed},
+                                                         {"fuse.other", DriveType::Unknown}};
+    for (const auto& [type, expected] : types)
+        EXPECT_EQ(posix::driveTypeOf(Mount{"", "", type, "none", 0, 0}), expected) << type;
+}
+
+// Owners and groups by the password and group databases, with the upper-case short host name.
+TEST(PosixAccounts, OwnersByIdAndGroupsInTheDatabaseOrderWithListedMembersFirst) {
+    TestDirectory dir;
+    const std::string path = dir.write("owned", "x");
+    ASSERT_EQ(::symlink(path.c_str(), dir.child("link").c_str()), 0);
+    ASSERT_EQ(::lchown(dir.child("link").c_str(), 65534, 65534), 0) << "the tests run as root";
+    std::string domain, account;
+    ASSERT_TRUE(platform().fileOwner(dir.child("link"), "", domain, account));
+    EXPECT_EQ(account, "nobody") << "the link's own owner";
+    ASSERT_TRUE(platform().ownerById(0, domain, account));
+    EXPECT_EQ(account, "root");
+    const std::string host = TestSupport::upperShortHostName();
+    EXPECT_EQ(domain, host);
+    ASSERT_EQ(::chown(path.c_str(), 54321, 54321), 0);
+    account = "kept";
+    EXPECT_FALSE(platform().fileOwner(path, "", domain, account)) << "an id without entry has no name";
+    EXPECT_FALSE(platform().ownerById(54321, domain, account));
+    EXPECT_FALSE(platform().fileOwner(dir.child("missing"), "", domain, account));
+    EXPECT_FALSE(platform().fileOwner("", "", domain, account));
+    EXPECT_EQ(account, "kept");
+
+    NativePlatform native;
+    std::vector<std::string> names, members;
+    ASSERT_FALSE(native.localGroups(names).failed());
+    // Each group of /etc/group as written, in its order (the database may add other sources).
+    std::ifstream in("/etc/group");
+    static const std::regex entry("([^-+#:][^:]*):[^:]*:[^:]*:(.*)");
+    std::smatch fields;
+    auto next = names.begin();
+    for (std::string line; std::getline(in, line);) {
+        if (!std::regex_match(line, fields, entry)) continue;
+        const std::string group = fields[1];
+        next = std::find(next, names.end(), group);
+        ASSERT_NE(next, names.end()) << group << " in the order of the file";
+        ++next;
+        ASSERT_FALSE(native.localGroupMembers(group, members).failed()) << group;
+        std::stringstream listed(fields[2]);
+        size_t at = 0;
+        for (std::string member; std::getline(listed, member, ',');) {
+            if (member.empty()) continue;
+            ASSERT_LT(at, members.size()) << group;
+            EXPECT_EQ(members[at++], host + "\\" + member) << group;
+        }
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end()) << "no group twice";
+    ASSERT_FALSE(native.localGroupMembers("root", members).failed());
+    EXPECT_NE(std::find(members.begin(), members.end(), host + "\\root"), members.end()) << "root's primary group";
+    EXPECT_EQ(native.localGroupMembers("no-such-group-of-quilna", members).kind, ErrorKind::NotFound);
+    EXPECT_TRUE(members.empty());
+    EXPECT_EQ(native.localGroupMembers(std::string("ro\0ot", 5), members).kind, ErrorKind::NotFound);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// The .reg text of the POSIX registry: reading exports of the registry editor, hand-written
-// files and the program's own output, and editing without losing what it does not touch.
+// The .reg text of the POSIX registry: read as exported or hand-written, edited losing no line.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -68,8 +67,7 @@ TEST(RegFile, ReadsUtf16AndMarkedExportsAndWritesThemBackInTheirEncoding) {
 
     const std::string unusual = std::string("a\0b", 3) + "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80";
     EXPECT_EQ(RegFile::utf16leToUtf8(RegFile::utf8ToUtf16le(unusual)), unusual);
-    // A lone surrogate becomes the replacement character; a byte that starts no UTF-8 sequence,
-    // and the bytes of overlong forms, surrogates and code points beyond U+10FFFF, stand for themselves.
+    // A lone surrogate becomes U+FFFD; bytes of no valid UTF-8 sequence stand for themselves.
     EXPECT_EQ(RegFile::utf16leToUtf8(std::string("\x00\xd8\x41\x00", 4)),
               "\xef\xbf\xbd"
               "A");
@@ -133,13 +131,14 @@ TEST(RegFile, MalformedTextGivesNoValuesAndLosesNoLine) {
         EXPECT_EQ(stringOf(file, "Root"), "<missing>");
     }
     // Lines that cannot be read are skipped; the readable ones still count.
-    const std::string broken = "REGEDIT4\n[" + kKey + "\n[" + kKey +
-                               "]\n\"Open\"=\"no closing quote\n"
-                               "\"Odd\"=hex:1,2,3\n\"Half\"=hex:0\n\"Big\"=dword:123456789\n\"Type\"=hex(zz):00\n"
-                               "\"Trailing\"=\"x\" junk\n\"NoValue\"=\n\"Deleted\"=-\n\"Good\"=\"yes\"\n"
-                               "garbage line\n\"Tail\"=hex:41,\\";
+    const std::string broken =
+        "REGEDIT4\n[" + kKey + "\n[" + kKey +
+        "]\n\"Open\"=\"no closing quote\n"
+        "\"Odd\"=hex:1,2,3\n\"Half\"=hex:0\n\"Big\"=dword:123456789\n\"Type\"=hex(zz):00\n"
+        "\"Trailing\"=\"x\" junk\n\"Escaped\"=\"ends\\\"\n\"NoValue\"=\n\"Deleted\"=-\n\"Good\"=\"yes\"\n"
+        "garbage line\n\"Tail\"=hex:41,\\";
     ASSERT_TRUE(file.parse(broken));
-    for (const char* name : {"Open", "Odd", "Half", "Big", "Type", "Trailing", "NoValue", "Deleted", "Tail"})
+    for (const char* name : {"Open", "Odd", "Half", "Big", "Type", "Trailing", "Escaped", "NoValue", "Deleted", "Tail"})
         EXPECT_EQ(stringOf(file, name), "<missing>") << name;
     EXPECT_EQ(stringOf(file, "Good"), "yes");
     EXPECT_EQ(file.serialize(), broken + "\n") << "nothing is lost when the file is written again";

@@ -1,0 +1,191 @@
+// Below the POSIX runtime directory: named locks (flocked files) and mailslots (datagram sockets).
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "platform/MailslotEndpoint.h"
+#include "platform/NamedLock.h"
+#include "platform/posix/PosixImpl.h"
+#include "support/ChildProcess.h"
+#include "support/FakePlatform.h"
+#include "support/TestDirectory.h"
+
+namespace Quilna {
+namespace {
+
+mode_t modeOf(const std::string& path) {
+    struct stat facts {};
+    ::lstat(path.c_str(), &facts);
+    return facts.st_mode;
+}
+
+class PosixRuntime : public ::testing::Test {
+protected:
+    PosixRuntime() { fake.environment["QUILNA_RUNTIME_DIR"] = dir.child("runtime"); }
+    std::string below(const std::string& path) const { return dir.child("runtime/" + path); }
+    std::unique_ptr<MailslotEndpoint> receiver(const std::string& name) {
+        return platform().createMailslot(name, error);
+    }
+    std::unique_ptr<MailslotEndpoint> sender(const std::string& name) {
+        return platform().openMailslot(name, false, error);
+    }
+
+    static std::vector<std::string> drain(MailslotEndpoint& endpoint) {
+        std::vector<std::string> messages;
+        bool asked = false, waiting = true;
+        uint32_t size = 0;
+        SystemError error;
+        std::string message;
+        while ((asked = endpoint.nextMessageSize(waiting, size, error)) && waiting &&
+               endpoint.read(size, message, error))
+            messages.push_back(message);
+        EXPECT_TRUE(asked && !waiting) << "all read";
+        return messages;
+    }
+
+    TestSupport::TestDirectory dir;
+    FakePlatform fake;
+    SystemError error;
+};
+
+// Modes, and links at a lock's name (refused with their reason), are seen end to end.
+TEST_F(PosixRuntime, NoLockNameLeadsOutOfTheLocksDirectory) {
+    auto held = platform().tryNamedLock("a/b");
+    ASSERT_NE(held, nullptr);
+    EXPECT_TRUE(std::filesystem::exists(below("locks/a_b")));
+    std::string refusal;
+    // A lock that is only held by another is no refusal: it may be had later.
+    EXPECT_EQ(platform().tryNamedLock("a/b", refusal), nullptr);
+    EXPECT_EQ(refusal, "");
+    for (const std::string& bad : {std::string(), std::string(".."), std::string("a\0b", 3)})
+        EXPECT_EQ(platform().tryNamedLock(bad), nullptr) << bad;
+    EXPECT_TRUE(held->release());
+    EXPECT_NE(platform().tryNamedLock("a/b"), nullptr) << "released";
+    fake.environment["QUILNA_RUNTIME_DIR"] = dir.write("plainfile", "not a directory");
+    EXPECT_EQ(platform().tryNamedLock("name"), nullptr);
+}
+
+TEST_F(PosixRuntime, ALockHeldByAnotherProcessIsRefusedUntilThatProcessEnds) {
+    TestSupport::Handshake handshake;
+    TestSupport::ChildProcess holder([&] {
+        auto held = platform().tryNamedLock("shared");
+        handshake.tellParent(held ? 'h' : 'x');
+        handshake.fromParent();
+        return held ? 0 : 1;
+    });
+    ASSERT_EQ(handshake.fromChild(), 'h');
+    EXPECT_EQ(platform().tryNamedLock("shared"), nullptr);
+    const int fd = ::open(below("locks/shared").c_str(), O_RDONLY | O_CLOEXEC);
+    EXPECT_EQ(posix::lockHolders(fd), "process " + std::to_string(holder.id()) + " of user root");
+    ::close(fd);
+    handshake.tellChild('g');
+    EXPECT_EQ(holder.wait(), 0);
+    EXPECT_NE(platform().tryNamedLock("shared"), nullptr);
+}
+
+TEST_F(PosixRuntime, TheDefaultsOfAnotherUserAreTheirOwn) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
+    std::string path, refusal;
+    const std::string session = dir.child("session");
+    ASSERT_EQ(::mkdir(session.c_str(), 0700), 0);
+    ASSERT_EQ(::chown(session.c_str(), 65534, 65534), 0);
+    ::chmod(dir.text().c_str(), 0755);
+    TestSupport::ChildProcess user([&] {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 10;
+        fake.environment["QUILNA_RUNTIME_DIR"] = std::nullopt;
+        fake.environment["XDG_RUNTIME_DIR"] = session;
+        if (!platform().runtimeDirectory(path, refusal) || path != session + "/quilna" ||
+            (modeOf(path) & 07777) != 0700)
+            return 11;
+        fake.environment["XDG_RUNTIME_DIR"] = std::nullopt;
+        if (!platform().runtimeDirectory(path, refusal) || path != "/tmp/quilna-65534" ||
+            (modeOf(path) & 07777) != 0700)
+            return 12;
+        return ::rmdir(path.c_str()) == 0 ? 0 : 13;
+    });
+    EXPECT_EQ(user.wait(), 0);
+}
+
+TEST_F(PosixRuntime, MessagesArriveWholeAndInOrderFromThisUserOnly) {
+    const mode_t before = ::umask(0777);
+    auto in = receiver("Quilna_Core");
+    ::umask(before);
+    ASSERT_TRUE(in) << platform().errorText(error.code);
+    // Modes exactly, whatever the umask: only this user (root here) may send.
+    EXPECT_EQ(modeOf(below("")), S_IFDIR | 0755u);
+    EXPECT_EQ(modeOf(below("mailslot")), S_IFDIR | 0700u);
+    EXPECT_EQ(modeOf(below("mailslot/Quilna_Core")), S_IFSOCK | 0600u);
+    auto out = sender("Quilna_Core");
+    ASSERT_TRUE(out) << platform().errorText(error.code);
+    const std::vector<std::string> messages{"first", "", std::string("a\0b\x1B\xff", 5), std::string(100000, 'x')};
+    for (const std::string& message : messages) ASSERT_TRUE(out->write(message, error)) << message.size();
+    EXPECT_EQ(drain(*in), messages);
+    // Too large for a datagram: fails whole, and the channel goes on.
+    EXPECT_FALSE(out->write(std::string(64 * 1024 * 1024, 'x'), error));
+    EXPECT_EQ(error.code, static_cast<uint32_t>(EMSGSIZE));
+    ASSERT_TRUE(out->write("small", error));
+    EXPECT_EQ(drain(*in), std::vector<std::string>{"small"});
+
+    // A receiver that stops reading: sends fail at once, the channel stays usable, nothing is lost.
+    size_t queued = 0;
+    while (queued < 100000 && out->write(std::to_string(queued), error)) ++queued;
+    ASSERT_GT(queued, 0u);
+    EXPECT_EQ(error.code, static_cast<uint32_t>(EAGAIN));
+    EXPECT_TRUE(out->usableAfterFailure());
+    EXPECT_FALSE(out->write("dropped", error));
+    const std::vector<std::string> stalled = drain(*in);
+    ASSERT_EQ(stalled.size(), queued);
+    EXPECT_EQ(stalled.back(), std::to_string(queued - 1));
+    EXPECT_TRUE(out->write("after", error));
+    in.reset();
+    EXPECT_FALSE(out->write("gone", error));
+    EXPECT_TRUE(error.failed());
+}
+
+// A crashed receiver's socket is replaced; a live receiver and a file that is no socket are not.
+TEST_F(PosixRuntime, SendingWithoutAReceiverFailsAndOnlyAStaleSocketIsReplaced) {
+    EXPECT_FALSE(sender("nobody"));
+    EXPECT_EQ(error.kind, ErrorKind::NotFound);
+    EXPECT_EQ(error.code, static_cast<uint32_t>(ENOENT));
+    { auto gone = receiver("gone"); }
+    EXPECT_FALSE(std::filesystem::exists(below("mailslot/gone"))) << "the receiver cleans up";
+    // Bound and closed, as a receiver that crashed leaves it.
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+    sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
+    std::strncpy(address.sun_path, below("mailslot/stale").c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+    EXPECT_FALSE(sender("stale"));
+    EXPECT_EQ(error.code, static_cast<uint32_t>(ECONNREFUSED));
+    auto in = receiver("stale");
+    ASSERT_TRUE(in);
+    EXPECT_FALSE(receiver("stale"));
+    EXPECT_EQ(error.code, static_cast<uint32_t>(EADDRINUSE));
+
+    dir.write("runtime/mailslot/notes", "keep me");
+    EXPECT_FALSE(receiver("notes"));
+    EXPECT_EQ(error.kind, ErrorKind::Exists);
+    EXPECT_EQ(dir.read("runtime/mailslot/notes"), "keep me");
+
+    EXPECT_FALSE(platform().openMailslot("Quilna_Core", true, error));
+    EXPECT_EQ(error.code, static_cast<uint32_t>(ENOTSUP)) << "no domain-wide sending";
+    for (const std::string& name : {std::string(), std::string("."), std::string(".."), std::string("a\0b", 3)}) {
+        EXPECT_FALSE(receiver(name)) << name;
+        EXPECT_EQ(error.code, static_cast<uint32_t>(EINVAL));
+    }
+    EXPECT_FALSE(receiver(std::string(200, 'n')));
+    EXPECT_EQ(error.code, static_cast<uint32_t>(ENAMETOOLONG));
+    const auto named = receiver("a/b");
+    EXPECT_TRUE(named);
+    EXPECT_TRUE(std::filesystem::exists(below("mailslot/a_b")));
+}
+
+}  // namespace
+}  // namespace Quilna
