@@ -45,7 +45,8 @@ protected:
 };
 
 TEST_F(FileTypesTest, EachSchemeGivesTheFileSystemAndTheType) {
-    const std::string attributes = "secret-$\n{\n%hidden,%system\n}\ndocuments\n{\ndoc\n}\nlinks\n{\n%link\n}\n";
+    const std::string attributes =
+        "default-dirs=Lib\nsecret-$\n{\n%hidden,%system\n}\ndocuments\n{\ndoc\n}\nlinks\n{\n%link\n}\n";
     const std::string twice = "first\n{\ndoc\n}\nsecond\n{\ndoc\n*\n}\n";
     struct Case {
         int32_t scheme;
@@ -67,6 +68,7 @@ TEST_F(FileTypesTest, EachSchemeGivesTheFileSystemAndTheType) {
         {FileTypes::Mapping, "", archive, "tool", "c:\\bin\\", "C:\\", "C|undef"},
         {FileTypes::Mapping, twice, archive, "a.doc", "c:\\", "C:\\", "C|first"},  // the first mapping is kept
         {FileTypes::Mapping, "default=o\ndefault-dirs=\nt\n{\ndoc\n}\n", archive, "a.doc", "c:\\", "C:\\", "C|t"},
+        {FileTypes::Mapping, "default=\nt\n{\ndoc\n}\n", archive, "tool", "c:\\bin\\", "C:\\", "C|"},
         {FileTypes::Mapping, "default-dirs=Bin\nt\n{\ndoc\n}\n", archive, "tool", "c:\\bin2\\", "C:\\", "C|undef"},
         // Attribute types win over the extension.
         {FileTypes::Mapping, attributes, FileAttribute::Hidden | archive, "a.DOC", "c:\\data\\", "C:\\",
@@ -87,8 +89,10 @@ TEST_F(FileTypesTest, EachSchemeGivesTheFileSystemAndTheType) {
     EXPECT_EQ(log.debugTexts().front(), "      Filesystem=\"C\", Filetype=\"DOC\".");
 
     // Without the file's status the attribute items are skipped for that file.
-    load(attributes.c_str());
+    load("default-dirs=Bin\n");
+    load(attributes.c_str());  // replaces the default directories
     types.setScheme(FileTypes::Mapping);
+    EXPECT_EQ(facts("tool", "c:\\bin\\"), "C|undef");
     status.exists = false;
     status.attributes = FileAttribute::Hidden;
     EXPECT_EQ(facts("a.doc"), "C|documents");
@@ -120,7 +124,7 @@ TEST_F(FileTypesTest, ExtensionsMatchedOnlyByAPatternAreCollectedWithTheSwitch) 
 TEST_F(FileTypesTest, MappingFileErrors) {
     const std::vector<std::tuple<std::string, int, std::string>> cases = {
         {"default=x\ndocuments\n", 10, "2|types.txt"},
-        {"documents\ndoc\n}\n", 25, "{|doc|2|types.txt"},
+        {"documents\ndoc\n", 25, "{|doc|2|types.txt"},
         {"documents\n{\ndoc,txt\n\n", 10, "4|types.txt"},
     };
     for (const auto& [text, id, parameters] : cases) {

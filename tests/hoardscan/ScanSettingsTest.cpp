@@ -78,6 +78,8 @@ TEST(ScanSettings, ReadIntoOneValueOrReportedByKey) {
         {"filename", "", "", 2, "hoardscan.filename", "No filename extension mapping file configured."},
         {"filename", "FileName", RulesTest::quotedPath(missing), 3, "hoardscan.filename|" + missing,
          "Filename extension mapping file \"" + missing + "\" does not exist."},
+        {"temp-dir", "DirName", base + "/fs.rules/x", 3, "hoardscan.temp-dir|" + dir.text() + "/fs.rules/x/",
+         "Temp directory \"" + dir.text() + "/fs.rules/x/\" does not exist."},
         {"read-ahead", "Integer", "17", 34,
          "hoardscan.read-ahead|17|a number of helper threads from 0 (none) to 16 expected", ""},
     };
@@ -88,9 +90,7 @@ TEST(ScanSettings, ReadIntoOneValueOrReportedByKey) {
             else changed[c.key] = {c.type, c.value};
         }));
         EXPECT_EQ(log.messages("FATAL", c.id), (Texts{c.parameters}));
-        if (!c.debugLine.empty()) {
-            EXPECT_EQ(log.debugTexts().back(), c.debugLine);
-        }
+        EXPECT_EQ(c.debugLine.empty() ? "" : log.debugTexts().back(), c.debugLine);
     }
 }
 
