@@ -237,15 +237,15 @@ TEST_P(WalkTest, ATreeChangingUnderTheWalkGivesTheRecordsAndLogOfTheWalkWithoutH
         int entered = 0;
         bool struck = false;
         log.clear();
-        log.onLine([&](const std::string& line) {
+        log.agent()->written = [&](const std::string& line) {
             if (line.find(": Processing \"" + root + "/" + first + "/") == std::string::npos || ++entered != 10) return;
             struck = true;
             fs::remove_all(root + "/" + last + "/d0");
             file(last + "/new/n.txt", 5);
-        });
+        };
         helpers = readers;
         walk("", "");
-        log.onLine(nullptr);
+        log.agent()->written = nullptr;
         EXPECT_TRUE(struck);
         return std::make_pair(engine->tallies.accountRecords(), lines());
     };
