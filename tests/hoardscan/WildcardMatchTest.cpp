@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -9,6 +8,7 @@
 #include "hoardscan/WildcardMatch.h"
 #include "hoardscan/WildcardPattern.h"
 #include "hoardscan/WildcardText.h"
+#include "text/StringUtils.h"
 
 namespace {
 
@@ -54,11 +54,6 @@ std::string randomText(std::mt19937& random, const std::string& alphabet, size_t
     return out;
 }
 
-std::string lowered(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // The matcher with and without case, and the automata the walk feeds a path at a time (after every prefix, in any
 // case).
 TEST(WildcardMatch, AgreesWithReferenceOnGeneratedPairs) {
@@ -68,8 +63,7 @@ TEST(WildcardMatch, AgreesWithReferenceOnGeneratedPairs) {
         std::string pattern = randomText(random, "ab*?", 8);
         std::string text = randomText(random, i % 7 == 0 ? "ab*?" : "ab", 9);
         bool expected = referenceMatch(pattern, text);
-        std::string upper = pattern;
-        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        const std::string upper = Quilna::StringUtils::upperCopy(pattern);
         // With case, a pattern in capitals matches only when it holds no letter.
         if (wildcardMatch(pattern, text) != expected || wildcardMatchNoCase(upper, text) != expected ||
             wildcardMatch(upper, text) != (expected && upper == pattern)) {
@@ -91,7 +85,7 @@ TEST(WildcardMatch, AgreesWithReferenceOnGeneratedPairs) {
         for (size_t n = 1; n <= mixed.size(); ++n) {
             forward.feed(state.data(), std::string_view(mixed).substr(n - 1, 1));
             reverse.feed(reached.data(), std::string_view(mixed).substr(n - 1, 1));
-            const std::string prefix = lowered(mixed.substr(0, n));
+            const std::string prefix = Quilna::StringUtils::lowerCopy(mixed.substr(0, n));
             if (forward.matches(state.data()) != referenceMatch(pattern, prefix) && ++mismatches < 10)
                 ADD_FAILURE() << "pattern \"" << pattern << "\" fed \"" << mixed.substr(0, n) << "\"";
             if (reverse.matchesWithStar(reached.data()) != referenceMatch(prefix + "*", text) && ++mismatches < 10)
