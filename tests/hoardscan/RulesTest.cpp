@@ -1,9 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
+#include <random>
+#include <regex>
+#include <set>
+#include <string>
 #include <tuple>
+#include <vector>
 
 #include "RulesTestSupport.h"
 #include "config/ConfReader.h"
@@ -11,8 +18,14 @@
 #include "hoardscan/RuleDecisions.h"
 #include "hoardscan/RulesFiles.h"
 #include "hoardscan/ScanSettings.h"
+#include "hoardscan/WildcardMatch.h"
+#include "hoardscan/WildcardPattern.h"
+#include "hoardscan/WildcardText.h"
 #include "logger/ConfigurationLog.h"
+#include "logger/LogCommons.h"
 #include "support/FakePlatform.h"
+#include "support/TestDirectory.h"
+#include "text/StringUtils.h"
 
 namespace Quilna {
 namespace {
@@ -385,6 +398,162 @@ TEST(RuleDecisions, ASystemDirectoryOnThePlaceholdersWayExcludesTheFile) {
     // Each placeholder directory is asked once per run.
     EXPECT_EQ(d.fake.fileInfoCalls - before, 2);
     EXPECT_EQ(d.log.debugTexts(), (Texts{"      System directory. Excluded.", "      System directory. Excluded."}));
+}
+
+// A plain reference: the same special cases and "*?" simplification, then a full table.
+std::string simplified(const std::string& pattern) {
+    std::string out;
+    for (char c : pattern) {
+        if ((c == '*' || c == '?') && !out.empty() && out.back() == '*') continue;
+        out += c;
+    }
+    return out;
+}
+
+bool referenceMatch(const std::string& pattern, const std::string& text) {
+    if (pattern == "*") return true;
+    if (pattern == "?") return text.size() == 1;
+    if (text.empty()) return false;
+    if (pattern == "?*") return true;
+    std::string p = simplified(pattern);
+    size_t m = p.size(), n = text.size();
+    std::vector<std::vector<char>> dp(m + 1, std::vector<char>(n + 1, 0));
+    dp[0][0] = 1;
+    for (size_t i = 1; i <= m; ++i) {
+        for (size_t j = 0; j <= n; ++j) {
+            if (p[i - 1] == '*') {
+                dp[i][j] = dp[i - 1][j] || (j > 0 && dp[i][j - 1]);
+            } else if (j > 0) {
+                dp[i][j] = dp[i - 1][j - 1] && (p[i - 1] == '?' || p[i - 1] == text[j - 1]);
+            }
+        }
+    }
+    return dp[m][n];
+}
+
+std::string randomText(std::mt19937& random, const std::string& alphabet, size_t maxLength) {
+    std::uniform_int_distribution<size_t> length(0, maxLength);
+    std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
+    std::string out(length(random), ' ');
+    for (char& c : out) c = alphabet[pick(random)];
+    return out;
+}
+
+// The matcher with and without case, and the automata the walk feeds a path at a time (after every prefix, in any
+// case).
+TEST(WildcardMatch, AgreesWithReferenceOnGeneratedPairs) {
+    std::mt19937 random(20240613);
+    int mismatches = 0;
+    for (int i = 0; i < 200000 && mismatches < 10; ++i) {
+        std::string pattern = randomText(random, "ab*?", 8);
+        std::string text = randomText(random, i % 7 == 0 ? "ab*?" : "ab", 9);
+        bool expected = referenceMatch(pattern, text);
+        const std::string upper = StringUtils::upperCopy(pattern);
+        // With case, a pattern in capitals matches only when it holds no letter.
+        if (wildcardMatch(pattern, text) != expected || wildcardMatchNoCase(upper, text) != expected ||
+            wildcardMatch(upper, text) != (expected && upper == pattern)) {
+            ++mismatches;
+            ADD_FAILURE() << "pattern \"" << pattern << "\" text \"" << text << "\" expected " << expected;
+        }
+        if (i % 10 != 0) continue;
+        // Now and then beyond one word of state.
+        if (i % 1000 == 0) {
+            pattern = randomText(random, "ab*?", 150);
+            text = randomText(random, "ab*?", 150);
+        }
+        const std::string mixed = randomText(random, "abAB*?", i % 1000 == 0 ? 160 : 9);
+        const WildcardPattern forward(pattern);
+        const WildcardText reverse(text);
+        std::vector<uint64_t> state(forward.stateWords()), reached(reverse.stateWords());
+        forward.start(state.data());
+        reverse.start(reached.data());
+        for (size_t n = 1; n <= mixed.size(); ++n) {
+            forward.feed(state.data(), std::string_view(mixed).substr(n - 1, 1));
+            reverse.feed(reached.data(), std::string_view(mixed).substr(n - 1, 1));
+            const std::string prefix = StringUtils::lowerCopy(mixed.substr(0, n));
+            if (forward.matches(state.data()) != referenceMatch(pattern, prefix) && ++mismatches < 10)
+                ADD_FAILURE() << "pattern \"" << pattern << "\" fed \"" << mixed.substr(0, n) << "\"";
+            if (reverse.matchesWithStar(reached.data()) != referenceMatch(prefix + "*", text) && ++mismatches < 10)
+                ADD_FAILURE() << "text \"" << text << "\" fed \"" << prefix << "*\"";
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+// Many stars with a literal tail that never matches: a backtracking matcher would not end.
+TEST(WildcardMatch, LongPatterns) {
+    std::mt19937 random(99);
+    std::string stars = randomText(random, "*?", 10000);
+    while (stars.size() < 10000) stars += '*';
+    std::string text(10000, 'a');
+    std::string hopeless;
+    for (int i = 0; i < 5000; ++i) hopeless += "*a";
+    hopeless += 'b';
+    const std::string almost = std::string(9999, 'a') + 'c';
+
+    EXPECT_TRUE(wildcardMatch(stars, text));
+    EXPECT_FALSE(wildcardMatch(hopeless, text));
+    EXPECT_TRUE(wildcardMatch(std::string(10000, '?'), almost));
+    EXPECT_TRUE(wildcardMatchNoCase(stars + "C", almost));
+}
+
+// Every number a logging call names (a constant of MessageNumbers.h or of the file, or a
+// literal) has its text in the shipped LogMessages/, looked up per module as the program does.
+namespace fs = std::filesystem;
+
+std::map<std::string, int32_t> int32Constants(const std::string& text) {
+    static const std::regex constant(R"(constexpr\s+int32_t\s+(\w+)\s*=\s*(\d+)\s*;)");
+    std::map<std::string, int32_t> found;
+    for (std::sregex_iterator at(text.begin(), text.end(), constant), end; at != end; ++at)
+        found[(*at)[1]] = std::stoi((*at)[2]);
+    return found;
+}
+
+TEST(MessageCatalogue, EveryNumberTheCodeLogsHasItsText) {
+    const fs::path source = QUILNA_SOURCE_DIR;
+    LogCommons catalogue;
+    ASSERT_TRUE(catalogue.loadMessages((source / "examples/installation/").string(), "all").status);
+    const auto programMessages =
+        int32Constants(TestSupport::TestDirectory::readFile((source / "hoardscan/MessageNumbers.h").string()));
+    // The logger's own functions hand their caller's number on.
+    const std::set<std::string> forwarded = {"id", "summaryMessage"};
+    static const std::regex call(R"(\b(?:notice|warning|error|critical|fatal|reportRepeats)\(\s*([\w:]+)\s*[,)])");
+    int calls = 0;
+    for (const char* top : {"library", "hoardscan", "tools", "programs"}) {
+        if (!fs::exists(source / top)) continue;
+        for (const auto& entry : fs::recursive_directory_iterator(source / top)) {
+            const std::string extension = entry.path().extension().string();
+            if (extension != ".cpp" && extension != ".h") continue;
+            const std::string text = TestSupport::TestDirectory::readFile(entry.path().string());
+            const auto fileConstants = int32Constants(text);
+            for (std::sregex_iterator at(text.begin(), text.end(), call), end; at != end; ++at) {
+                const std::string name = (*at)[1];
+                if (forwarded.count(name)) continue;
+                const std::string where = fs::relative(entry.path(), source).string() + ": " + name;
+                std::optional<int32_t> number;
+                // The program logs as the Storage module; the configuration reader's files as the
+                // Configuration module, through its own unit.
+                const bool configuration = entry.path().filename().string().rfind("Conf", 0) == 0;
+                int32_t module = configuration ? Module::Configuration : Module::Storage;
+                if (name.rfind("Message::", 0) == 0) {
+                    if (const auto found = programMessages.find(name.substr(9)); found != programMessages.end())
+                        number = found->second;
+                    module = Module::Storage;
+                } else if (const auto found = fileConstants.find(name); found != fileConstants.end()) {
+                    number = found->second;
+                } else if (std::regex_match(name, std::regex(R"(\d+)"))) {
+                    number = std::stoi(name);
+                }
+                ASSERT_TRUE(number) << where << ": the message number of this logging call is not found";
+                std::string template_;
+                EXPECT_TRUE(catalogue.findMessage(module, *number, template_))
+                    << where << " logs message " << *number << " of module " << LogCommons::moduleName(module)
+                    << ", which has no text in LogMessages/";
+                ++calls;
+            }
+        }
+    }
+    EXPECT_GE(calls, 50) << "the logging calls were not found";
 }
 
 }  // namespace
