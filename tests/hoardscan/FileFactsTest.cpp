@@ -12,7 +12,6 @@
 #include "hoardscan/FileTypes.h"
 #include "hoardscan/Owners.h"
 #include "hoardscan/ResultFiles.h"
-#include "hoardscan/RulesTestSupport.h"
 #include "hoardscan/ScanSettings.h"
 #include "hoardscan/Tallies.h"
 #include "hoardscan/Temperatures.h"
@@ -37,7 +36,6 @@ protected:
         fake.syntax = FakePlatform::windowsSyntax();
         status.exists = true;
         status.attributes = FileAttribute::Archive;
-        log.clear();
     }
 
     void load(const char* text) {
@@ -674,7 +672,7 @@ TEST_F(ResultFilesTest, EveryResultFileReadsBackToTheRecordsWritten) {
 // disk) is cut back off the file, so the next flush writes the whole buffer again, nothing doubled.
 TEST_F(ResultFilesTest, AFailedFlushKeepsItsBufferAndTheFileAsTheLastCompleteFlushLeftIt) {
     FakePlatform fake;
-    settings.workingDirectory = directory.text() + "/later/";
+    settings.workingDirectory = settings.tempDirectory = directory.text() + "/later/";
     Tallies buffer(300);
     ResultFiles files(log.unit(), settings, pid);
     buffer.addAccountRecord("0:A", 10, 4096);
@@ -684,6 +682,7 @@ TEST_F(ResultFilesTest, AFailedFlushKeepsItsBufferAndTheFileAsTheLastCompleteFlu
     const std::string name = settings.workingDirectory + "Hoardscan-" + d + "-4242.make";
     EXPECT_EQ(log.messages("CRITICAL", 17), (std::vector<std::string>{name, name}));
     EXPECT_EQ(buffer.accountRecords().size(), 1u);
+    EXPECT_FALSE(files.flushTemperatureRows(buffer));
 
     fs::create_directory(settings.workingDirectory);
     buffer.addAccountRecord("0:B", 0, 0);

@@ -49,6 +49,26 @@ TEST(CommandLine, WordsSplitIntoOptionsAndValues) {
     for (const auto& [text, options] : cases) EXPECT_EQ(CommandLine::split(text), options) << text;
 }
 
+TEST(CommandLine, RequestsAndRefusals) {
+    using Request = CommandLine::Request;
+    const std::vector<std::tuple<std::string, Request::Action, std::string>> cases = {
+        {"dummy", Request::Scan, ""},
+        {"dummy -c h.conf", Request::Scan, ""},
+        {"dummy -h", Request::Help, ""},
+        {"dummy --help -c x", Request::Help, ""},
+        {"dummy --version", Request::Version, ""},
+        {"dummy -c a -c b", Request::Refuse, "-c is given twice"},
+        {"dummy -c", Request::Refuse, "-c needs the path of the configuration file"},
+        {"dummy stray", Request::Refuse, "unexpected argument 'stray'"},
+        {"dummy --help x", Request::Refuse, "unexpected argument 'x' after --help"},
+        {"dummy -x", Request::Refuse, "unknown option -x"},
+    };
+    for (const auto& [text, action, problem] : cases) {
+        const Request request = CommandLine::interpret(text);
+        EXPECT_EQ(std::make_pair(request.action, request.problem), std::make_pair(action, problem)) << text;
+    }
+}
+
 // A path inside a quoted configuration value, where a backslash escapes the next character.
 std::string quotedPath(std::string path) {
     for (size_t at = 0; (at = path.find('\\', at)) != std::string::npos; at += 2) path.insert(at, 1, '\\');
@@ -246,6 +266,7 @@ TEST(RulesFiles, AccountsExampleLoadsIntoRules) {
 TEST(RulesFiles, AccountsErrorsNameTheLineAndTheFile) {
     const std::vector<std::tuple<std::string, int, std::string>> cases = {
         {"{\nsite=A\ncolour=red\n}\n", 11, "colour=red|3|acc.txt"},
+        {"{\nsite=A\nbogus\n", 11, "bogus|3|acc.txt"},
         {"{\nmap\n{\nhost=PC\n}\n}\n", 11, "host=PC|4|acc.txt"},
         {"{\nmap\nhosts\nentries\ndir=x\n", 11, "dir=x|5|acc.txt"},
         {"{\nmap\nhosts\nentries\nentry\nuser=x\n", 11, "user=x|6|acc.txt"},
@@ -497,8 +518,6 @@ TEST(WildcardMatch, LongPatterns) {
     EXPECT_TRUE(wildcardMatchNoCase(stars + "C", almost));
 }
 
-// Every number a logging call names (a constant of MessageNumbers.h or of the file, or a
-// literal) has its text in the shipped LogMessages/, looked up per module as the program does.
 namespace fs = std::filesystem;
 
 std::map<std::string, int32_t> int32Constants(const std::string& text) {
@@ -509,6 +528,8 @@ std::map<std::string, int32_t> int32Constants(const std::string& text) {
     return found;
 }
 
+// Every number a logging call names (a constant of MessageNumbers.h or of the file, or a
+// literal) has its text in the shipped LogMessages/, looked up per module as the program does.
 TEST(MessageCatalogue, EveryNumberTheCodeLogsHasItsText) {
     const fs::path source = QUILNA_SOURCE_DIR;
     LogCommons catalogue;
