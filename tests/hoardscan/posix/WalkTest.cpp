@@ -88,13 +88,11 @@ public:
     std::atomic<int> subdirectoryOpens{0};
 };
 
-// The whole engine, as the program wires it, over a fresh tree, without and with helpers reading
-// ahead (the parameter).
+// The whole engine as the program wires it, without and with helpers reading ahead (the parameter).
 class WalkTest : public ::testing::TestWithParam<unsigned> {
 protected:
     WalkTest() : root(fs::canonical(directory.path()).string()) {
-        settings.workingDirectory = root + "/";
-        settings.tempDirectory = root + "/";
+        settings.workingDirectory = settings.tempDirectory = root + "/";
     }
 
     void files(const std::vector<std::pair<std::string, size_t>>& list) {
