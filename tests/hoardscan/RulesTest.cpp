@@ -121,7 +121,8 @@ TEST(ScanSettings, ReadIntoOneValueOrReportedByKey) {
     EXPECT_EQ(settings->filesystemsInParallel, 1);
     EXPECT_EQ(settings->userDirectories, (Texts{"documents and settings"}));
 
-    const std::string missing = dir.child("missing.txt"), notMade = dir.text() + "/fs.rules/x/";
+    const std::string missing = dir.child("missing.txt"),
+                      notMade = std::filesystem::path(dir.text() + "/fs.rules/x/").make_preferred().string();
     const struct {
         std::string key, type, value;  // value "": the key is left out
         int id;
