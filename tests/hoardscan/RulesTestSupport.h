@@ -2,7 +2,6 @@
 // The captured log of tests/support seen through the program's logger unit (module 17).
 
 #include <algorithm>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,21 +12,15 @@
 namespace Quilna::RulesTest {
 
 // Sets the debug level for its lifetime.
-class TestLog {
+class TestLog : public TestSupport::LogStateScope, public TestSupport::CapturedLog {
 public:
     explicit TestLog(int32_t level = 5) {
         setDebugLevel(level);
-        unit_ = makeSmart<LoggerUnit>(captured_.centre, 17);
+        unit_ = makeSmart<LoggerUnit>(centre, 17);
         clear();
     }
-    TestLog(const TestLog&) = delete;
-    TestLog& operator=(const TestLog&) = delete;
 
     LoggerUnit& unit() { return *unit_; }
-    const SmartPointer<LoggerCentre>& centre() const { return captured_.centre; }
-    const std::vector<std::string>& lines() const { return captured_.lines(); }
-    void clear() { captured_.clear(); }
-    void onLine(std::function<void(const std::string&)> written) { captured_.agent()->written = std::move(written); }
 
     // The text after "): " of every debug line, in order.
     std::vector<std::string> debugTexts() const {
@@ -36,8 +29,8 @@ public:
             if (line.rfind("debug-", 0) == 0) texts.push_back(line.substr(line.find(": ") + 2));
         return texts;
     }
-    // The parameters of the catalogue messages of a severity and number, each as "a|b|c".
-    // The line writes each parameter separator as two blanks.
+    // The parameters of the catalogue messages of a severity and number, each as "a|b|c"; the
+    // line writes each parameter separator as two blanks.
     std::vector<std::string> messages(const std::string& severity, int id) const {
         std::string block = "(17.17." + std::string(id < 10 ? "0" : "") + std::to_string(id) + ")";
         std::vector<std::string> found;
@@ -57,15 +50,7 @@ public:
     }
 
 private:
-    TestSupport::LogStateScope state_;
-    TestSupport::CapturedLog captured_;
     SmartPointer<LoggerUnit> unit_;
 };
-
-// A path inside a quoted configuration value, where a backslash escapes the next character.
-inline std::string quotedPath(std::string path) {
-    for (size_t at = 0; (at = path.find('\\', at)) != std::string::npos; at += 2) path.insert(at, 1, '\\');
-    return path;
-}
 
 }  // namespace Quilna::RulesTest

@@ -88,18 +88,18 @@ public:
     std::atomic<int> subdirectoryOpens{0};
 };
 
-// The whole engine, as the program wires it, over a fresh tree, without and with helpers reading
-// ahead (the parameter).
+// The whole engine as the program wires it, without and with helpers reading ahead (the parameter).
 class WalkTest : public ::testing::TestWithParam<unsigned> {
 protected:
     WalkTest() : root(fs::canonical(directory.path()).string()) {
-        settings.workingDirectory = root + "/";
-        settings.tempDirectory = root + "/";
+        settings.workingDirectory = settings.tempDirectory = root + "/";
     }
 
-    void file(const std::string& path, size_t size) {
-        fs::create_directories(fs::path(root + "/" + path).parent_path());
-        std::ofstream(root + "/" + path, std::ios::binary) << std::string(size, 'x');
+    void files(const std::vector<std::pair<std::string, size_t>>& list) {
+        for (const auto& [path, size] : list) {
+            fs::create_directories(fs::path(root + "/" + path).parent_path());
+            std::ofstream(root + "/" + path, std::ios::binary) << std::string(size, 'x');
+        }
     }
 
     void walk(const std::string& fileSystems, const std::string& accounts, int32_t scheme = FileTypes::Extension) {
@@ -139,10 +139,7 @@ protected:
 INSTANTIATE_TEST_SUITE_P(ReadAhead, WalkTest, ::testing::Values(0u, 2u));
 
 TEST_P(WalkTest, FilesComeBeforeSubdirectoriesAndExcludedTreesAreNotEntered) {
-    file("a.txt", 10);
-    file("sub/c.txt", 1);
-    file("sub/deep/d.txt", 0);
-    file("skip/e.txt", 7);
+    files({{"a.txt", 10}, {"sub/c.txt", 1}, {"sub/deep/d.txt", 0}, {"skip/e.txt", 7}});
     walk("@part2\n*:*:" + root + "/skip* exclude_all\n", "");
     EXPECT_EQ(totals(), std::make_pair(3.0, 11.0));
     EXPECT_EQ(processed(), (std::vector<std::string>{
@@ -152,10 +149,7 @@ TEST_P(WalkTest, FilesComeBeforeSubdirectoriesAndExcludedTreesAreNotEntered) {
 }
 
 TEST_P(WalkTest, ADirectoryOffTheAccountsWayIsLeftAtOnce) {
-    file("top.txt", 1);
-    file("users/ann/a.txt", 3);
-    file("other/o.txt", 5);
-    file("other/below/b.txt", 5);
+    files({{"top.txt", 1}, {"users/ann/a.txt", 3}, {"other/o.txt", 5}, {"other/below/b.txt", 5}});
     // The path component after "users": the root's components, "users", then the user's.
     const std::string user = std::to_string(std::count(root.begin(), root.end(), '/') + 3);
     walk("", "{\nsite=OSLO\nmap\n{\nhosts\n{\nhost=PC42\nentries\n{\nentry\n{\ndir=" + root + "/users/*\naccount=%" +
@@ -168,13 +162,13 @@ TEST_P(WalkTest, ADirectoryOffTheAccountsWayIsLeftAtOnce) {
 // A loop back into the path, a directory swapped for a link, a vanished file.
 TEST_P(WalkTest, TreeFaultsCostOnlyWhatTheyTouch) {
     TreeFaults fake;
-    file("a/b/loop/x.txt", 1);
-    file("a/y.txt", 1);
-    file("s/swapped/x.txt", 1);
-    file("s/swapped/inner/y.txt", 1);
-    file("s/z.txt", 1);
-    file("elsewhere/secret.txt", 1);
-    file("d/real.txt", 20);
+    files({{"a/b/loop/x.txt", 1},
+           {"a/y.txt", 1},
+           {"s/swapped/x.txt", 1},
+           {"s/swapped/inner/y.txt", 1},
+           {"s/z.txt", 1},
+           {"elsewhere/secret.txt", 1},
+           {"d/real.txt", 20}});
     SystemError error;
     std::string resolved;
     ASSERT_TRUE(NativePlatform().openDirectory(root + "/a", resolved, error)->identity(fake.loopTarget));
@@ -197,7 +191,7 @@ TEST_P(WalkTest, TreeFaultsCostOnlyWhatTheyTouch) {
 // One status call per file, handed to every step; a subdirectory is only opened, a link never.
 TEST_P(WalkTest, EachFileCostsOneStatusCallAndLinksAreNeverFollowed) {
     TreeFaults fake;
-    for (int i = 0; i < 20; ++i) file("d" + std::to_string(i % 4) + "/f" + std::to_string(i) + ".txt", i);
+    for (int i = 0; i < 20; ++i) files({{"d" + std::to_string(i % 4) + "/f" + std::to_string(i) + ".txt", i}});
     fs::create_directory_symlink("..", root + "/d0/up");
     fs::create_directory_symlink(root + "/d1", root + "/again");
     const fs::path before = fs::current_path();
@@ -215,9 +209,9 @@ TEST_P(WalkTest, EachFileCostsOneStatusCallAndLinksAreNeverFollowed) {
 TEST_P(WalkTest, ATreeChangingUnderTheWalkGivesTheRecordsAndLogOfTheWalkWithoutHelpers) {
     const auto build = [&] {
         for (int s = 0; s < 10; ++s) {
-            file("s" + std::to_string(s) + "/g.txt", 1);
+            files({{"s" + std::to_string(s) + "/g.txt", 1}});
             for (int d = 0; d < 20; ++d)
-                file("s" + std::to_string(s) + "/d" + std::to_string(d) + "/f.txt", s * 20 + d);
+                files({{"s" + std::to_string(s) + "/d" + std::to_string(d) + "/f.txt", s * 20 + d}});
         }
     };
     build();
@@ -237,15 +231,15 @@ TEST_P(WalkTest, ATreeChangingUnderTheWalkGivesTheRecordsAndLogOfTheWalkWithoutH
         int entered = 0;
         bool struck = false;
         log.clear();
-        log.onLine([&](const std::string& line) {
+        log.agent()->written = [&](const std::string& line) {
             if (line.find(": Processing \"" + root + "/" + first + "/") == std::string::npos || ++entered != 10) return;
             struck = true;
             fs::remove_all(root + "/" + last + "/d0");
-            file(last + "/new/n.txt", 5);
-        });
+            files({{last + "/new/n.txt", 5}});
+        };
         helpers = readers;
         walk("", "");
-        log.onLine(nullptr);
+        log.agent()->written = nullptr;
         EXPECT_TRUE(struck);
         return std::make_pair(engine->tallies.accountRecords(), lines());
     };
