@@ -34,12 +34,7 @@ protected:
 
 TEST_F(CommandsTest, HelpExitsWithZeroAndUsageErrorsWithOneSayingWhatIsWrong) {
     writeText(folder.path() / "notes.txt", "x\n");
-    struct Case {
-        std::vector<std::string> arguments;
-        int exitCode;
-        std::string message;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases = {
         {{"help", "import"}, 0, "Usage: hoardscan-report import"},
         {{}, 1, "Usage: hoardscan-report"},
         {{"export"}, 1, "unknown command \"export\""},
@@ -55,16 +50,15 @@ TEST_F(CommandsTest, HelpExitsWithZeroAndUsageErrorsWithOneSayingWhatIsWrong) {
         {{"html", "--db", folder.child("none.sqlite")}, 2, "no report database " + folder.child("none.sqlite")},
         {{"summary", "--pg", "host=127.0.0.1 port=1 connect_timeout=2"}, 2, "cannot connect to PostgreSQL"},
     };
-    for (const Case& c : cases) {
-        const RunOutput result = runReport(c.arguments);
-        EXPECT_EQ(result.exitCode, c.exitCode) << c.message;
-        EXPECT_NE((c.exitCode == 0 ? result.out : result.err).find(c.message), std::string::npos) << result.err;
+    for (const auto& [arguments, exitCode, message] : cases) {
+        const RunOutput result = runReport(arguments);
+        EXPECT_EQ(result.exitCode, exitCode) << message;
+        EXPECT_TRUE(contains(exitCode == 0 ? result.out : result.err, message));
         // A usage error points to the help, which a bare call prints itself.
         EXPECT_EQ(result.err.find("Try \"hoardscan-report --help\".") != std::string::npos,
-                  c.exitCode == 1 && !c.arguments.empty())
-            << c.message;
+                  exitCode == 1 && !arguments.empty())
+            << message;
     }
-    // Nothing was created by a refused command.
     EXPECT_FALSE(fs::exists(db()));
     EXPECT_FALSE(fs::exists(folder.child("none.sqlite")));
 }
@@ -81,7 +75,7 @@ TEST_F(CommandsTest, TheProgramExitsWithTwoOnDataErrors) {
     EXPECT_EQ(run("import --db '" + db() + "' '" + file.string() + "'", "out"),
               "2\nhoardscan-report: " + file.string() +
                   ":1: the record key has 1 field, expected 10; the file was not imported\n");
-    EXPECT_NE(readText(folder.path() / "out").find("1 rejected"), std::string::npos);
+    EXPECT_TRUE(contains(readText(folder.path() / "out"), "1 rejected"));
     EXPECT_EQ(run("summary --db '" + db() + "'", "/dev/full"), "2\nhoardscan-report: cannot write the output\n");
     // A summary of the empty database says so and succeeds.
     const RunOutput summary = runReport({"summary", "--db", db()});
@@ -91,37 +85,32 @@ TEST_F(CommandsTest, TheProgramExitsWithTwoOnDataErrors) {
 
 // No message repeats the content of a refused file.
 TEST_F(CommandsTest, HostileFilesAreRefusedAndTheReportsStayExactAndValid) {
-    const int64_t day = day1;
     const fs::path named = folder.path() / "named";
     const auto big = [&](const std::string& host, const std::string& account, const std::string& type) {
-        return GeneratedRecord{day, makeKey(host, account, "u", "g", type, "cold", "cold"), 1, 9100000000000000000,
+        return GeneratedRecord{day1, makeKey(host, account, "u", "g", type, "cold", "cold"), 1, 9100000000000000000,
                                9100000000000000000};
     };
     // Two hosts whose sum passes 2^63; names a spreadsheet would read as formulas.
-    writeRecordFile(in, day, 1, {big("BIG1", "=HYPERLINK(\"x\")", "@SUM(1+1)")});
-    writeRecordFile(in, day, 2, {big("BIG2", "+cmd", "-x")});
-    const std::string secret = "root:$6$secret:19000:0:99999:7:::\n";
-    writeText(folder.path() / "shadow", secret);
+    writeRecordFile(in, day1, 1, {big("BIG1", "=HYPERLINK(\"x\")", "@SUM(1+1)")});
+    writeRecordFile(in, day1, 2, {big("BIG2", "+cmd", "-x")});
+    writeText(folder.path() / "shadow", "root:$6$secret:19000:0:99999:7:::\n");
     fs::permissions(folder.path() / "shadow", fs::perms::owner_read);
     const std::string key = AccountRecordFormat::keyText(makeKey("BAD", "a", "u", "g", "t", "hot", "hot"));
-    const std::string value = "\n1:1:1:4096:0.4196\n";
-    struct Attack {
-        std::string name, content, message;  // no content: a link made below
-    };
-    const std::vector<Attack> attacks = {
-        {"Hoardscan-999999999999999999-3.data", "1:" + std::to_string(day) + ":29:" + key + value,
+    // Name, content (none: a link made below), message.
+    const std::vector<std::array<std::string, 3>> attacks = {
+        {"Hoardscan-999999999999999999-3.data", "1:" + std::to_string(day1) + ":29:" + key + "\n1:1:1:4096:0.4196\n",
          ": the day stamp of its name lies outside the days a run can have: 2000-01-01 to "},
         {"Hoardscan-1700000000-5.data", recordLines(big("BAD", "a", "t")) + recordLines(big("BAD", "a", "t")),
          ":3: the run's sums pass 2^63 with this record"},
-        {"Hoardscan-1700000000-6.data", "1:" + std::to_string(day) + ":29:" + key + "\n1:1:1:4096:1.7e308\n",
+        {"Hoardscan-1700000000-6.data", "1:" + std::to_string(day1) + ":29:" + key + "\n1:1:1:4096:1.7e308\n",
          ":1: the weighted size is too large to store"},
         {"Hoardscan-1700000000-9.data", "", ": a symbolic link: import follows no links"},
         // The run of BIG1 imported from the searched folder, with other content.
         {"Hoardscan-1700000000-1.data", recordLines(big("BIG1", "other", "t")),
          ": this run of host \"BIG1\" was imported before from " + (in / "Hoardscan-1700000000-1.data").string()},
     };
-    for (const Attack& attack : attacks)
-        if (!attack.content.empty()) writeText(named / attack.name, attack.content);
+    for (const auto& [name, content, message] : attacks)
+        if (!content.empty()) writeText(named / name, content);
     fs::create_symlink(folder.path() / "shadow", named / "Hoardscan-1700000000-9.data");
     // In a searched folder links and pipes are not even opened.
     fs::create_symlink(folder.path() / "shadow", in / "Hoardscan-1700000000-10.data");
@@ -133,32 +122,30 @@ TEST_F(CommandsTest, HostileFilesAreRefusedAndTheReportsStayExactAndValid) {
     writeText(in / "notes.txt", "x\n");
 
     std::vector<std::string> arguments = {"import", "--db", db(), in.string()};
-    for (const Attack& attack : attacks) arguments.push_back((named / attack.name).string());
+    for (const auto& attack : attacks) arguments.push_back((named / attack[0]).string());
     const RunOutput result = runReport(arguments);
     EXPECT_EQ(result.exitCode, 2);
-    for (const Attack& attack : attacks)
-        EXPECT_NE(result.err.find((named / attack.name).string() + attack.message), std::string::npos)
-            << attack.name << ": " << result.err;
+    for (const auto& [name, content, message] : attacks)
+        EXPECT_TRUE(contains(result.err, (named / name).string() + message));
     for (const char* skipped : {"Hoardscan-1700000000-10.data: skipped: a symbolic link, not followed",
                                 "Hoardscan-1700000000-11.data: skipped: not a regular file",
                                 "Hoardscan-1700000000-14.make: skipped: the scanner has not finished it",
                                 "HoardscanInactive-1700000000-14.csv.make: skipped"})
-        EXPECT_NE(result.err.find(skipped), std::string::npos) << skipped;
-    EXPECT_EQ(result.err.find("secret"), std::string::npos) << result.err;
-    EXPECT_NE(result.out.find("Imported 2 runs (2 records) and 0 side files"), std::string::npos) << result.out;
-    EXPECT_NE(result.out.find("; 5 rejected"), std::string::npos) << result.out;
+        EXPECT_TRUE(contains(result.err, skipped));
+    EXPECT_FALSE(contains(result.err, "secret"));
+    EXPECT_TRUE(contains(result.out, "Imported 2 runs (2 records) and 0 side files"));
+    EXPECT_TRUE(contains(result.out, "; 5 rejected"));
 
     const RunOutput json = runReport({"summary", "--db", db(), "--json"});
     ASSERT_EQ(json.exitCode, 0) << json.err;
-    EXPECT_NE(json.out.find("\"total\": {\"files\": 2, \"bytes\": 18200000000000000000, \"bytesOnDisk\": "
-                            "18200000000000000000, \"weightedSize\": 2002000000000000"),
-              std::string::npos)
-        << json.out;
-    for (const char* invalid : {"inf", "nan", "-2"}) EXPECT_EQ(json.out.find(invalid), std::string::npos) << invalid;
+    EXPECT_TRUE(contains(json.out,
+                         "\"total\": {\"files\": 2, \"bytes\": 18200000000000000000, \"bytesOnDisk\": "
+                         "18200000000000000000, \"weightedSize\": 2002000000000000"));
+    for (const char* invalid : {"inf", "nan", "-2"}) EXPECT_FALSE(contains(json.out, invalid));
     const RunOutput csv = runReport({"summary", "--db", db(), "--csv"});
-    EXPECT_NE(csv.out.find("\naccount,\"'=HYPERLINK(\"\"x\"\")\",,"), std::string::npos) << csv.out;
+    EXPECT_TRUE(contains(csv.out, "\naccount,\"'=HYPERLINK(\"\"x\"\")\",,"));
     const RunOutput tables = runReport({"summary", "--db", db()});
-    EXPECT_NE(tables.out.find("Total: 2 files, 15.8 EiB, 15.8 EiB on disk"), std::string::npos) << tables.out;
+    EXPECT_TRUE(contains(tables.out, "Total: 2 files, 15.8 EiB, 15.8 EiB on disk"));
     EXPECT_EQ(runReport({"html", "--db", db(), "-o", (folder.path() / "r.html").string()}).exitCode, 0);
 }
 
@@ -182,7 +169,7 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
     writeText(in / "PC1/Hoardscan-cold-1700086400-2.log", "/srv/old/;12288\n");
     const RunOutput result = import({in.string()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_NE(result.out.find("Imported 3 runs (6 records) and 3 side files"), std::string::npos) << result.out;
+    EXPECT_TRUE(contains(result.out, "Imported 3 runs (6 records) and 3 side files"));
     EXPECT_EQ(runReport({"summary", "--db", db(), "--csv"}).out,
               "view,name,detail,files,bytes,bytes_on_disk,weighted_size\n"
               "total,,2 runs,12,43040,69632,7.3936\n"
@@ -202,10 +189,9 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
               "temperature,hot,cold,0,0,0,0\n"
               "temperature,cold,warm,0,0,0,0\n"
               "temperature,cold,cold,8,40030,53248,5.7251\n");
-    EXPECT_NE(runReport({"summary", "--db", db(), "--json", "--top", "1"})
-                  .out.find("  \"groups\": [\n    {\"name\": \"Users\", \"files\": 12, \"bytes\": 43040, "
-                            "\"bytesOnDisk\": 69632, \"weightedSize\": 7.3936}\n  ],\n  \"fileTypes\""),
-              std::string::npos);
+    EXPECT_TRUE(contains(runReport({"summary", "--db", db(), "--json", "--top", "1"}).out,
+                         "  \"groups\": [\n    {\"name\": \"Users\", \"files\": 12, \"bytes\": 43040, "
+                         "\"bytesOnDisk\": 69632, \"weightedSize\": 7.3936}\n  ],\n  \"fileTypes\""));
     const std::string tables = runReport({"summary", "--db", db(), "--top", "3"}).out;
     for (const char* part : {"Latest run of each of 2 hosts, 2023-11-15 to 2023-11-16\n"
                              "Total: 12 files, 42.0 KiB, 68.0 KiB on disk\n",
@@ -222,7 +208,7 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
                              "  hot              16.0 KiB         -  16.0 KiB\n"
                              "  cold                    -  52.0 KiB  52.0 KiB\n"
                              "  Total            16.0 KiB  52.0 KiB  68.0 KiB\n"})
-        EXPECT_NE(tables.find(part), std::string::npos) << tables;
+        EXPECT_TRUE(contains(tables, part));
 
     // Importing the same files again changes nothing.
     const RunOutput again = import({in.string(), (in / "PC2").string()});
@@ -243,8 +229,7 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
 
     const RunOutput kept = runReport({"prune", "--db", db(), "--keep", "1"});
     ASSERT_EQ(kept.exitCode, 0) << kept.err;
-    EXPECT_NE(kept.out.find("Removed 1 run (2 records) and 1 side file (2 inactive rows)"), std::string::npos)
-        << kept.out;
+    EXPECT_TRUE(contains(kept.out, "Removed 1 run (2 records) and 1 side file (2 inactive rows)"));
     // The latest runs are all there is to the summary.
     EXPECT_EQ(runReport({"summary", "--db", db(), "--json", "--top", "0"}).out, before);
     EXPECT_EQ(count("SELECT COUNT(*) FROM record_keys WHERE id NOT IN (SELECT key_id FROM records)"), 0);
@@ -253,7 +238,7 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
 
     // PC2 ran on the first day only, 2023-11-15.
     const RunOutput old = runReport({"prune", "--db", db(), "--before", "2023-11-16"});
-    EXPECT_NE(old.out.find("Removed 1 run (3 records) and 0 side files"), std::string::npos) << old.out;
+    EXPECT_TRUE(contains(old.out, "Removed 1 run (3 records) and 0 side files"));
     EXPECT_EQ(count("SELECT COUNT(*) FROM runs WHERE host = 'PC2'"), 0);
     EXPECT_EQ(count("SELECT COUNT(*) FROM temperature_rows"), 1);
 
@@ -293,14 +278,12 @@ TEST_F(CommandsTest, SideFilesTakeTheHostOfTheirRunAlsoWhenItComesLater) {
     writeRecordFile(base / "b", day1, 600, randomRecords(random, "PC4", day1, 5));
     const RunOutput result = import({folder.child("a"), folder.child("b"), folder.child("c"), folder.child("e")});
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_NE(result.err.find("Hoardscan-cold-1700000000-999.log: no imported run of process 999 around that day, "
-                              "so its host is unknown; give --host to name it"),
-              std::string::npos)
-        << result.err;
+    EXPECT_TRUE(contains(result.err,
+                         "Hoardscan-cold-1700000000-999.log: no imported run of process 999 around that day, "
+                         "so its host is unknown; give --host to name it"));
 
     writeRecordFile(base / "e", day1, 600, randomRecords(random, "PC5", day1, 5));
-    EXPECT_NE(import({folder.child("e")}).out.find("; 1 already imported; 1 side file given their host\n"),
-              std::string::npos);
+    EXPECT_TRUE(contains(import({folder.child("e")}).out, "; 1 already imported; 1 side file given their host\n"));
     ASSERT_EQ(import({folder.child("c")}, {"--host", "PCZ"}).exitCode, 0);  // names a host imported without one
 
     const std::string sql =
@@ -419,9 +402,9 @@ TEST_F(PostgresImportTest, EveryViewAndPruneGiveWhatSqliteGives) {
     };
     const auto early = [&](const std::string& name) { return (folder.path() / "early" / name).string(); };
     for (const RunOutput& first : onBoth({"import", early("HoardscanInactive-1700000000-30.csv"), in.string()}))
-        EXPECT_NE(first.out.find("Imported 7 runs"), std::string::npos) << first.out;
+        EXPECT_TRUE(contains(first.out, "Imported 7 runs"));
     for (const RunOutput& later : onBoth({"import", folder.child("early")}))
-        EXPECT_NE(later.out.find("; 1 side file given their host"), std::string::npos) << later.out;
+        EXPECT_TRUE(contains(later.out, "; 1 side file given their host"));
 
     // The same numbers and pages come out of both databases.
     const auto compare = [&](const std::string& stage) {
@@ -436,11 +419,11 @@ TEST_F(PostgresImportTest, EveryViewAndPruneGiveWhatSqliteGives) {
         EXPECT_EQ(page.substr(0, page.find("<footer>")), lite.substr(0, lite.find("<footer>"))) << stage;
     };
     compare("imported");
-    EXPECT_NE(readText(folder.path() / "pg.html").find("15.8 EiB"), std::string::npos);
+    EXPECT_TRUE(contains(readText(folder.path() / "pg.html"), "15.8 EiB"));
 
     PostgresDatabase database(pg);
     const RunOutput again = runReport({"import", "--pg", pg, in.string()});
-    EXPECT_NE(again.out.find("10 already imported"), std::string::npos) << again.out;
+    EXPECT_TRUE(contains(again.out, "10 already imported"));
     EXPECT_EQ(sqlInt(database.query("SELECT COUNT(*) FROM runs").at(0).at(0)), 8);
     for (const auto& [option, value] : {std::pair{"--keep", "1"}, std::pair{"--before", "2023-11-16"}}) {
         const std::vector<RunOutput> outputs = onBoth({"prune", option, value});

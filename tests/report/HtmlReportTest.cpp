@@ -15,7 +15,7 @@ namespace {
 
 using namespace ReportTest;
 
-constexpr int64_t day1 = 1700000000;
+constexpr int64_t day1 = 1700000000, day2 = day1 + 86400;
 constexpr int64_t gib = 1ll << 30;
 constexpr const char* chromium = "/usr/bin/chromium";
 
@@ -26,8 +26,7 @@ GeneratedRecord record(const std::string& host, const std::string& account, cons
 }
 
 struct Image {
-    int width = 0;
-    int height = 0;
+    int width = 0, height = 0;
     std::vector<unsigned char> rgb;
 };
 
@@ -88,8 +87,8 @@ TEST(HtmlReportTest, ThePageNeedsNothingElseAndEscapesNames) {
     };
     writeRecordFile(folder.path() / "in", day1, 1, {escaped(day1)});
     // An account that only the later run holds.
-    writeRecordFile(folder.path() / "in", day1 + 86400, 2,
-                    {escaped(day1 + 86400), record("PC1", "fresh", "u", "g", "doc", "cold", day1 + 86400, 2048)});
+    writeRecordFile(folder.path() / "in", day2, 2,
+                    {escaped(day2), record("PC1", "fresh", "u", "g", "doc", "cold", day2, 2048)});
     const std::string db = folder.child("r.sqlite");
     ASSERT_EQ(runReport({"import", "--db", db, folder.child("in")}).exitCode, 0);
     const fs::path page = folder.path() / "report.html";
@@ -98,8 +97,7 @@ TEST(HtmlReportTest, ThePageNeedsNothingElseAndEscapesNames) {
     EXPECT_EQ(result.out, "Wrote " + page.string() + "\n");
     const std::string html = readText(page);
 
-    for (const char* outside : {"<script", "src=", "url(", "@import", "<link"})
-        EXPECT_EQ(html.find(outside), std::string::npos) << outside;
+    for (const char* outside : {"<script", "src=", "url(", "@import", "<link"}) EXPECT_FALSE(contains(html, outside));
     // Links lead only to places in the page itself, and no address leads out of it.
     size_t links = 0, http = 0;
     for (size_t at = html.find("href="); at != std::string::npos; at = html.find("href=", at + 1), ++links)
@@ -110,8 +108,8 @@ TEST(HtmlReportTest, ThePageNeedsNothingElseAndEscapesNames) {
     for (const char* text : {"<h1>Account &lt;script&gt;alert(1)&lt;/script&gt;</h1>", "o&#39;neil", "a&amp;b",
                              "&quot;doc&quot;", "<td>0 B</td><td>2.00 KiB</td><td>+2.00 KiB</td><td>new</td>",
                              "<td>1000 B</td><td>1000 B</td><td>+0 B</td><td>0.0%</td>"})
-        EXPECT_NE(html.find(text), std::string::npos) << text;
-    EXPECT_EQ(html.find("runs of one day only"), std::string::npos);
+        EXPECT_TRUE(contains(html, text));
+    EXPECT_FALSE(contains(html, "runs of one day only"));
     EXPECT_FALSE(fs::exists(page.string() + ".tmp"));
 }
 
@@ -121,14 +119,14 @@ TEST(HtmlReportTest, ChartsRenderInHeadlessChromium) {
     TempFolder folder;
     // Two hosts on two days; the account "big" holds three times what "small" holds.
     const fs::path in = folder.path() / "in";
-    for (int64_t day : {day1, day1 + 86400}) {
+    for (int64_t day : {day1, day2}) {
         const int64_t pid = day == day1 ? 1 : 2;
         writeRecordFile(in / "PC1", day, pid, {record("PC1", "big", "ann", "Users", "iso", "frozen", day, 3 * gib)});
         writeRecordFile(in / "PC2", day, pid, {record("PC2", "small", "bob", "Staff", "doc", "hot", day, gib)});
     }
     writeText(in / "PC1/Hoardscan-cold-1700086400-2.log", "/srv/archive/;2147483648\n/home/ann/old/;536870912\n");
     // Cold files: 3 GiB in one directory, 1 GiB in another.
-    writeInactiveFile(in / "PC1", day1 + 86400, 2,
+    writeInactiveFile(in / "PC1", day2, 2,
                       {"a.iso,/srv/archive/,2097152,2013-04-05T12:00:00,frozen,",
                        "b.iso,/srv/archive/,1048576,2014-04-05T12:00:00,cold,",
                        "c.iso,/home/ann/old/,1048576,2015-04-05T12:00:00,cold,"});

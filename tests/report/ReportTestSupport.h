@@ -6,6 +6,8 @@
 #include "report/Commands.h"
 #include "support/TestDirectory.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +24,13 @@ inline void writeText(const fs::path& file, const std::string& text) {
     std::ofstream(file, std::ios::binary) << text;
 }
 inline std::string readText(const fs::path& file) { return TempFolder::readFile(file.string()); }
+
+// Whether text holds part; the message shows both either way.
+inline ::testing::AssertionResult contains(const std::string& text, const std::string& part) {
+    return (text.find(part) != std::string::npos ? ::testing::AssertionSuccess() : ::testing::AssertionFailure())
+           << "\"" << part << "\" in:\n"
+           << text;
+}
 
 struct GeneratedRecord {
     int64_t day = 0;
@@ -47,9 +56,7 @@ inline fs::path writeRecordFile(const fs::path& folder, int64_t day, int64_t pid
 inline RecordKey makeKey(const std::string& host, const std::string& account, const std::string& user,
                          const std::string& group, const std::string& type, const std::string& access,
                          const std::string& modify) {
-    RecordKey key;
-    key.fields = {"OSLO", host, "C", account, user, group, type, "Normal", access, modify};
-    return key;
+    return RecordKey{{"OSLO", host, "C", account, user, group, type, "Normal", access, modify}};
 }
 
 // Small pools, so that keys repeat within a file (a buffer flushed twice) and between runs.
