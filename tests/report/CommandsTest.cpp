@@ -77,7 +77,6 @@ TEST_F(CommandsTest, TheProgramExitsWithTwoOnDataErrors) {
                   ":1: the record key has 1 field, expected 10; the file was not imported\n");
     EXPECT_TRUE(contains(readText(folder.path() / "out"), "1 rejected"));
     EXPECT_EQ(run("summary --db '" + db() + "'", "/dev/full"), "2\nhoardscan-report: cannot write the output\n");
-    // A summary of the empty database says so and succeeds.
     const RunOutput summary = runReport({"summary", "--db", db()});
     EXPECT_EQ(summary.exitCode, 0);
     EXPECT_EQ(summary.out, "No runs in the database: import account record files first.\n");
@@ -96,7 +95,6 @@ TEST_F(CommandsTest, HostileFilesAreRefusedAndTheReportsStayExactAndValid) {
     writeText(folder.path() / "shadow", "root:$6$secret:19000:0:99999:7:::\n");
     fs::permissions(folder.path() / "shadow", fs::perms::owner_read);
     const std::string key = AccountRecordFormat::keyText(makeKey("BAD", "a", "u", "g", "t", "hot", "hot"));
-    // Name, content (none: a link made below), message.
     const std::vector<std::array<std::string, 3>> attacks = {
         {"Hoardscan-999999999999999999-3.data", "1:" + std::to_string(day1) + ":29:" + key + "\n1:1:1:4096:0.4196\n",
          ": the day stamp of its name lies outside the days a run can have: 2000-01-01 to "},
@@ -149,8 +147,7 @@ TEST_F(CommandsTest, HostileFilesAreRefusedAndTheReportsStayExactAndValid) {
     EXPECT_EQ(runReport({"html", "--db", db(), "-o", (folder.path() / "r.html").string()}).exitCode, 0);
 }
 
-// Host PC1 on two days (the second flushed one key twice), PC2 on the first; inactive-file
-// tables of both PC1 runs and a temperature log of the second.
+// PC1 on two days (the second flushed one key twice), PC2 on the first; side files of PC1.
 TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeepsIt) {
     const RecordKey sales = makeKey("PC1", "sales", "ann", "Users,Staff", "doc", "hot", "warm");
     writeRecordFile(in / "PC1", day1, 1,
@@ -210,7 +207,6 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
                              "  Total            16.0 KiB  52.0 KiB  68.0 KiB\n"})
         EXPECT_TRUE(contains(tables, part));
 
-    // Importing the same files again changes nothing.
     const RunOutput again = import({in.string(), (in / "PC2").string()});
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_EQ(again.out,
@@ -221,16 +217,14 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
               8 + 1388534400);
     const std::string before = runReport({"summary", "--db", db(), "--json", "--top", "0"}).out;
 
-    // A failure half-way leaves everything.
     exec("CREATE TRIGGER refuse BEFORE DELETE ON runs BEGIN SELECT RAISE(ABORT, 'x'); END");
-    EXPECT_EQ(runReport({"prune", "--db", db(), "--keep", "1"}).exitCode, 2);
+    EXPECT_EQ(runReport({"prune", "--db", db(), "--keep", "1"}).exitCode, 2);  // and leaves everything
     EXPECT_EQ(count("SELECT COUNT(*) FROM runs"), 3);
     exec("DROP TRIGGER refuse");
 
     const RunOutput kept = runReport({"prune", "--db", db(), "--keep", "1"});
     ASSERT_EQ(kept.exitCode, 0) << kept.err;
     EXPECT_TRUE(contains(kept.out, "Removed 1 run (2 records) and 1 side file (2 inactive rows)"));
-    // The latest runs are all there is to the summary.
     EXPECT_EQ(runReport({"summary", "--db", db(), "--json", "--top", "0"}).out, before);
     EXPECT_EQ(count("SELECT COUNT(*) FROM record_keys WHERE id NOT IN (SELECT key_id FROM records)"), 0);
     EXPECT_EQ(count("SELECT COUNT(*) FROM inactive_paths WHERE id NOT IN (SELECT path_id FROM inactive_files)"), 0);
@@ -269,7 +263,6 @@ TEST_F(CommandsTest, SideFilesTakeTheHostOfTheirRunAlsoWhenItComesLater) {
     writeInactiveFile(base / "a", day1, 500, {"x,/a/,1," + old + ",cold,"});
     // Opened after local noon: the next day stamp.
     writeText(base / "b/Hoardscan-cold-1700086400-500.log", "/b/;2048\n");
-    // No run of this process anywhere.
     writeText(base / "c/Hoardscan-cold-1700000000-999.log", "/c/;1024\n");
     // A side file whose run comes in a later import.
     writeInactiveFile(base / "e", day1, 600, {"y,/e/,1," + old + ",frozen,"});
@@ -352,8 +345,7 @@ protected:
     void SetUp() override {
         const char* connection = std::getenv("HOARDSCAN_TEST_PG");
         if (!connection || !*connection) GTEST_SKIP() << "HOARDSCAN_TEST_PG is not set: PostgreSQL tests skipped";
-        std::random_device seed;
-        schema = "report_test_" + std::to_string(seed()) + std::to_string(seed());
+        schema = "report_test_" + std::to_string(std::random_device()()) + std::to_string(std::random_device()());
         admin = std::make_unique<PostgresDatabase>(connection);
         admin->query("CREATE SCHEMA " + schema);
         pg = std::string(connection) + " options='-csearch_path=" + schema + "'";
@@ -368,28 +360,25 @@ protected:
 
 TEST_F(PostgresImportTest, EveryViewAndPruneGiveWhatSqliteGives) {
     std::mt19937 random(99);
-    for (const int64_t day : {day1, day1 + 86400})
+    for (const int64_t day : {day1, day2})
         for (const std::string host : {"PC1", "PC2"})
             writeRecordFile(in / host, day, day == day1 ? 10 : 11, randomRecords(random, host, day, 400));
     // A second run of PC2 on the last day, imported after the other but scanned before it.
-    setModified(in / "PC2/Hoardscan-1700086400-11.data", day1 + 86400 + 7200);
-    setModified(writeRecordFile(in / "PC2", day1 + 86400, 12, randomRecords(random, "PC2", day1 + 86400, 50)),
-                day1 + 86400 + 60);
+    setModified(in / "PC2/Hoardscan-1700086400-11.data", day2 + 7200);
+    setModified(writeRecordFile(in / "PC2", day2, 12, randomRecords(random, "PC2", day2, 50)), day2 + 60);
     // Sums past 2^63, in rows of their own (other magnitudes' weights add up by order).
     const int64_t big = 9100000000000000000;
     for (const std::string host : {"BIG1", "BIG2"})
         writeRecordFile(in / host, day1, 20,
                         {{day1, makeKey(host, "huge", "u", "g", "img", "ancient", "ancient"), 1, big, big}});
     writeInactiveFile(
-        in / "PC1", day1 + 86400, 11,
+        in / "PC1", day2, 11,
         {"tab\\name.doc,C:\\Data\\,5,2013-01-01T00:00:00,frozen,", "b.iso,/srv/,7,2014-01-01T00:00:00,cold,"});
     writeInactiveFile(in / "PC1", day1, 10, {"b.iso,/srv/,7,2014-01-01T00:00:00,cold,"});
     writeText(in / "PC1/Hoardscan-cold-1700086400-11.log", "C:\\Data\\;5120\n/x;y/;77\n");
-    // A side file imported before its run.
     writeInactiveFile(folder.path() / "early", day1, 30, {"e.doc,/e/,1,2015-01-01T00:00:00,cold,"});
     writeRecordFile(folder.path() / "early", day1, 30, randomRecords(random, "PC3", day1, 20));
 
-    // Each command on PostgreSQL and on SQLite: both outputs.
     const auto onBoth = [&](const std::vector<std::string>& arguments) {
         std::vector<RunOutput> outputs;
         for (const std::vector<std::string>& database : {std::vector<std::string>{"--pg", pg}, {"--db", db()}}) {
@@ -400,13 +389,12 @@ TEST_F(PostgresImportTest, EveryViewAndPruneGiveWhatSqliteGives) {
         }
         return outputs;
     };
-    const auto early = [&](const std::string& name) { return (folder.path() / "early" / name).string(); };
-    for (const RunOutput& first : onBoth({"import", early("HoardscanInactive-1700000000-30.csv"), in.string()}))
+    for (const RunOutput& first :
+         onBoth({"import", folder.child("early/HoardscanInactive-1700000000-30.csv"), in.string()}))
         EXPECT_TRUE(contains(first.out, "Imported 7 runs"));
     for (const RunOutput& later : onBoth({"import", folder.child("early")}))
         EXPECT_TRUE(contains(later.out, "; 1 side file given their host"));
 
-    // The same numbers and pages come out of both databases.
     const auto compare = [&](const std::string& stage) {
         for (const std::string format : {"--json", "--csv"}) {
             const std::vector<RunOutput> outputs = onBoth({"summary", format, "--top", "0"});

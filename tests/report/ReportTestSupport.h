@@ -1,5 +1,4 @@
 #pragma once
-// Result files in the scanner's formats, and the report program run in-process.
 
 #include "results/AccountRecordFormat.h"
 #include "results/ResultFileReader.h"
@@ -87,7 +86,6 @@ inline fs::path writeInactiveFile(const fs::path& folder, int64_t day, int64_t p
     return file;
 }
 
-// The modification time the scanner's last write would give.
 inline fs::path setModified(const fs::path& file, int64_t seconds) {
     fs::last_write_time(file,
                         std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(seconds))));

@@ -77,8 +77,8 @@ TEST(ResultFileReaderTest, MalformedFilesNameTheFileAndLine) {
     const std::string good = "1:86400:29:" + key + "\n1:0:0:0:0\n1:86400:29:" + key + "\n1:1:1.23457e+008:4096:0.4\n";
     const std::string records = "Hoardscan-86400-1.data", inactive = "HoardscanInactive-86400-1.csv";
     const std::string header = std::string(InactiveTableFormat::header) + "\n";
-    // Name, content, line of the fault (-1: no such file), reason.
     const std::vector<std::tuple<std::string, std::string, int64_t, std::string>> cases = {
+        // line -1: no file
         {records, good + "2:86400:29:" + key + "\n1:1:2:3:4\n", 5, "expected a record key line"},
         {records, good + "1:86400:29:0:a:0:b\n1:1:2:3:4\n", 5, "the record key has 2 fields, expected 10"},
         {records, "1:86400:29:" + key.substr(0, key.size() - 5) + "1:hot\n1:1:2:3:4\n", 1, "is not preceded by \"0:\""},
