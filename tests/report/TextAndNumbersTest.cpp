@@ -121,11 +121,10 @@ TEST(ResultFileReaderTest, MalformedFilesNameTheFileAndLine) {
             EXPECT_EQ(std::string(error.what()).rfind(where, 0), 0u) << error.what();
         }
     }
-    writeText(folder.path() / "HoardscanInactive-86400-1.csv", "");
-    EXPECT_TRUE(ResultFileReader(folder.path() / "HoardscanInactive-86400-1.csv").inactiveRows().empty());
+    EXPECT_TRUE(
+        ResultFileReader(writeText(folder.path() / "HoardscanInactive-86400-1.csv", "")).inactiveRows().empty());
     // Report databases keep the fingerprint that tells a file imported before from another: FNV-1a of its bytes.
-    writeText(folder.path() / "Hoardscan-cold-86400-1.log", "/a/;0\n");
-    ResultFileReader log(folder.path() / "Hoardscan-cold-86400-1.log");
+    ResultFileReader log(writeText(folder.path() / "Hoardscan-cold-86400-1.log", "/a/;0\n"));
     EXPECT_EQ(log.temperatureRows().at(0).bytes, 0);
     EXPECT_EQ(log.contentHash(), 0xb2b5106fea0116cdu);
 }
@@ -139,12 +138,12 @@ TEST(ResultFileReaderTest, LinesAcrossReadChunksAndCarriageReturnsReadWhole) {
             "1:86400:29:" + AccountRecordFormat::keyText(makeKey("PC1", std::to_string(i), "u", "g", "t", "hot", "c")) +
             "\r\n1:1:" + std::to_string(i) + ":4096:0.5\r\n";
     }
-    writeText(folder.path() / "Hoardscan-86400-1.data", text);
-    ResultFileReader reader(folder.path() / "Hoardscan-86400-1.data");
+    ResultFileReader reader(writeText(folder.path() / "Hoardscan-86400-1.data", text));
     int records = 0;
     reader.forEachAccountRecord([&](const AccountRecordView& record) {
         EXPECT_EQ(record[KeyField::Account], std::to_string(records));
         EXPECT_EQ(record.values.bytes, records++);
+        EXPECT_EQ(record.values.weightedSize, 0.5);
     });
     EXPECT_EQ(records, count);
     EXPECT_EQ(reader.contentSize(), text.size());
