@@ -18,12 +18,6 @@ constexpr int64_t day1 = 1700000000, day2 = day1 + 86400;
 constexpr int64_t gib = 1ll << 30;
 constexpr const char* chromium = "/usr/bin/chromium";
 
-GeneratedRecord record(const std::string& host, const std::string& account, const std::string& user,
-                       const std::string& group, const std::string& type, const std::string& temperature, int64_t day,
-                       int64_t bytes) {
-    return {day, makeKey(host, account, user, group, type, temperature, temperature), 10, bytes, bytes};
-}
-
 struct Image {
     int width = 0, height = 0;
     std::vector<unsigned char> rgb;
@@ -84,9 +78,11 @@ TEST(HtmlReportTest, ThePageNeedsNothingElseEscapesNamesAndItsChartsRenderInHead
     for (int64_t day : {day1, day2}) {
         writeRecordFile(
             in / "PC1", day, day == day1 ? 1 : 2,
-            {record("PC1", "<script>alert(1)</script>", "o'neil", "a&b", "\"doc\"", "frozen", day, 3 * gib)});
+            {{day, makeKey("PC1", "<script>alert(1)</script>", "o'neil", "a&b", "\"doc\"", "frozen", "frozen"), 10,
+              3 * gib, 3 * gib}});
     }
-    writeRecordFile(in / "PC2", day2, 2, {record("PC2", "small", "bob", "Staff", "doc", "hot", day2, gib)});
+    writeRecordFile(in / "PC2", day2, 2,
+                    {{day2, makeKey("PC2", "small", "bob", "Staff", "doc", "hot", "hot"), 10, gib, gib}});
     writeText(in / "PC1/Hoardscan-cold-1700086400-2.log", "/srv/archive/;2147483648\n/home/ann/old/;536870912\n");
     // Cold files: 3 GiB in one directory, 1 GiB in another.
     writeInactiveFile(in / "PC1", day2, 2,
