@@ -200,6 +200,7 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
                              "  cid        7  39.1 KiB  48.0 KiB  70.6%\n"
                              "  ann        4  2.94 KiB  16.0 KiB  23.5%\n"
                              "  \xc3\xa9mile      1      10 B  4.00 KiB   5.9%\n",
+                             "Largest file types\n  Type ",
                              "  access \\ modify      warm      cold     Total\n"
                              "  hot              16.0 KiB         -  16.0 KiB\n"
                              "  cold                    -  52.0 KiB  52.0 KiB\n"

@@ -16,7 +16,7 @@ using namespace ReportTest;
 TEST(TextCleaningTest, OnlyValidUtf8WithoutControlsIsKept) {
     using TextCleaning::cleanText;
     using TextCleaning::isClean;
-    for (const std::string clean : {"plain ascii", "M\xc3\xbcller", "\xf0\x9f\x93\x81 dir"})
+    for (const std::string clean : {"plain ascii", "M\xc3\xbcller", "\xe2\x82\xac", "\xf0\x9f\x93\x81 dir"})
         EXPECT_TRUE(isClean(clean) && cleanText(clean) == clean) << clean;
     // Windows-1252 bytes, as a scanner in a Western code page writes them.
     EXPECT_EQ(cleanText("M\xfcller \x80"), "M\xc3\xbcller \xe2\x82\xac");
