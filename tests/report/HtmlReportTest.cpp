@@ -1,4 +1,3 @@
-// The browser test takes a screenshot with headless Chromium and counts each chart's pixels.
 #include "ReportTestSupport.h"
 
 #include "report/HtmlReport.h"
@@ -15,24 +14,16 @@ namespace {
 
 using namespace ReportTest;
 
-constexpr int64_t day1 = 1700000000;
+constexpr int64_t day1 = 1700000000, day2 = day1 + 86400;
 constexpr int64_t gib = 1ll << 30;
 constexpr const char* chromium = "/usr/bin/chromium";
 
-GeneratedRecord record(const std::string& host, const std::string& account, const std::string& user,
-                       const std::string& group, const std::string& type, const std::string& temperature, int64_t day,
-                       int64_t bytes) {
-    return {day, makeKey(host, account, user, group, type, temperature, temperature), 10, bytes, bytes};
-}
-
 struct Image {
-    int width = 0;
-    int height = 0;
+    int width = 0, height = 0;
     std::vector<unsigned char> rgb;
 };
 
-// The pixels of one colour ("#rrggbb") and its bars, top to bottom: a bar is rows holding the
-// colour, as wide as its longest run.
+// The pixels of one colour and its bars, top to bottom: rows holding it, as wide as its longest run.
 struct Bars {
     size_t pixels = 0;
     std::vector<int> widths;
@@ -58,7 +49,6 @@ Bars barsOf(const Image& image, std::string_view colour) {
     return bars;
 }
 
-// A screenshot of folder/page.html, opened at the given place in it.
 Image screenshot(const fs::path& folder, const std::string& place = "") {
     const fs::path file = folder / ("page" + place + ".png");
     const std::string command = std::string("timeout 120 ") + chromium +
@@ -81,25 +71,32 @@ Image screenshot(const fs::path& folder, const std::string& place = "") {
     return image;
 }
 
-TEST(HtmlReportTest, ThePageNeedsNothingElseAndEscapesNames) {
+TEST(HtmlReportTest, ThePageNeedsNothingElseEscapesNamesAndItsChartsRenderInHeadlessChromium) {
     TempFolder folder;
-    const auto escaped = [](int64_t day) {
-        return record("PC1", "<script>alert(1)</script>", "o'neil", "a&b", "\"doc\"", "cold", day, 1000);
-    };
-    writeRecordFile(folder.path() / "in", day1, 1, {escaped(day1)});
-    // An account that only the later run holds.
-    writeRecordFile(folder.path() / "in", day1 + 86400, 2,
-                    {escaped(day1 + 86400), record("PC1", "fresh", "u", "g", "doc", "cold", day1 + 86400, 2048)});
+    // Two hosts; the account on PC1 holds three times what "small", new on the second day, holds.
+    const fs::path in = folder.path() / "in";
+    for (int64_t day : {day1, day2}) {
+        writeRecordFile(
+            in / "PC1", day, day == day1 ? 1 : 2,
+            {{day, makeKey("PC1", "<script>alert(1)</script>", "o'neil", "a&b", "\"doc\"", "frozen", "frozen"), 10,
+              3 * gib, 3 * gib}});
+    }
+    writeRecordFile(in / "PC2", day2, 2,
+                    {{day2, makeKey("PC2", "small", "bob", "Staff", "doc", "hot", "hot"), 10, gib, gib}});
+    writeText(in / "PC1/Hoardscan-cold-1700086400-2.log", "/srv/archive/;2147483648\n/home/ann/old/;536870912\n");
+    // Cold files: 3 GiB in one directory, 1 GiB in another.
+    writeInactiveFile(in / "PC1", day2, 2,
+                      {"a.iso,/srv/archive/,2097152,2013-04-05T12:00:00,frozen,",
+                       "b.iso,/srv/archive/,1048576,2014-04-05T12:00:00,cold,",
+                       "c.iso,/home/ann/old/,1048576,2015-04-05T12:00:00,cold,"});
     const std::string db = folder.child("r.sqlite");
-    ASSERT_EQ(runReport({"import", "--db", db, folder.child("in")}).exitCode, 0);
-    const fs::path page = folder.path() / "report.html";
+    ASSERT_EQ(runReport({"import", "--db", db, in.string()}).exitCode, 0);
+    const fs::path page = folder.path() / "page.html";
     const RunOutput result = runReport({"html", "--db", db, "-o", page.string()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, "Wrote " + page.string() + "\n");
     const std::string html = readText(page);
-
-    for (const char* outside : {"<script", "src=", "url(", "@import", "<link"})
-        EXPECT_EQ(html.find(outside), std::string::npos) << outside;
+    for (const char* outside : {"<script", "src=", "url(", "@import", "<link"}) EXPECT_FALSE(contains(html, outside));
     // Links lead only to places in the page itself, and no address leads out of it.
     size_t links = 0, http = 0;
     for (size_t at = html.find("href="); at != std::string::npos; at = html.find("href=", at + 1), ++links)
@@ -108,39 +105,17 @@ TEST(HtmlReportTest, ThePageNeedsNothingElseAndEscapesNames) {
         EXPECT_EQ(html.compare(at, 26, "http://www.w3.org/2000/svg"), 0) << html.substr(at, 40);
     EXPECT_GT(links * http, 0u);
     for (const char* text : {"<h1>Account &lt;script&gt;alert(1)&lt;/script&gt;</h1>", "o&#39;neil", "a&amp;b",
-                             "&quot;doc&quot;", "<td>0 B</td><td>2.00 KiB</td><td>+2.00 KiB</td><td>new</td>",
-                             "<td>1000 B</td><td>1000 B</td><td>+0 B</td><td>0.0%</td>"})
-        EXPECT_NE(html.find(text), std::string::npos) << text;
-    EXPECT_EQ(html.find("runs of one day only"), std::string::npos);
+                             "&quot;doc&quot;", "<td>0 B</td><td>1.00 GiB</td><td>+1.00 GiB</td><td>new</td>",
+                             "<td>3.00 GiB</td><td>3.00 GiB</td><td>+0 B</td><td>0.0%</td>"})
+        EXPECT_TRUE(contains(html, text));
+    EXPECT_FALSE(contains(html, "runs of one day only"));
     EXPECT_FALSE(fs::exists(page.string() + ".tmp"));
-}
 
-TEST(HtmlReportTest, ChartsRenderInHeadlessChromium) {
-    if (!fs::exists(chromium))
-        GTEST_SKIP() << chromium << " is missing (Debian package chromium): browser test skipped";
-    TempFolder folder;
-    // Two hosts on two days; the account "big" holds three times what "small" holds.
-    const fs::path in = folder.path() / "in";
-    for (int64_t day : {day1, day1 + 86400}) {
-        const int64_t pid = day == day1 ? 1 : 2;
-        writeRecordFile(in / "PC1", day, pid, {record("PC1", "big", "ann", "Users", "iso", "frozen", day, 3 * gib)});
-        writeRecordFile(in / "PC2", day, pid, {record("PC2", "small", "bob", "Staff", "doc", "hot", day, gib)});
-    }
-    writeText(in / "PC1/Hoardscan-cold-1700086400-2.log", "/srv/archive/;2147483648\n/home/ann/old/;536870912\n");
-    // Cold files: 3 GiB in one directory, 1 GiB in another.
-    writeInactiveFile(in / "PC1", day1 + 86400, 2,
-                      {"a.iso,/srv/archive/,2097152,2013-04-05T12:00:00,frozen,",
-                       "b.iso,/srv/archive/,1048576,2014-04-05T12:00:00,cold,",
-                       "c.iso,/home/ann/old/,1048576,2015-04-05T12:00:00,cold,"});
-    const std::string db = folder.child("r.sqlite");
-    ASSERT_EQ(runReport({"import", "--db", db, in.string()}).exitCode, 0);
-    ASSERT_EQ(runReport({"html", "--db", db, "-o", folder.child("page.html")}).exitCode, 0);
-
+    if (!fs::exists(chromium)) GTEST_SKIP() << chromium << " is missing (Debian package chromium): no screenshots";
     const Image full = screenshot(folder.path());
     ASSERT_GT(full.width, 0) << "no screenshot";
 
-    // Every ranking has its two bars, in proportion to the bytes on disk: 3 to 1; so have the cold
-    // directories of the inactive-file table (3 and 1 GiB) and of the temperature log (2 GiB, 512 MiB).
+    // Every ranking and both cold-directory charts have two bars in proportion to the bytes on disk.
     const auto ratio = [&](std::string_view colour) {
         const Bars bars = barsOf(full, colour);
         if (bars.widths.size() != 2) return 0.0;

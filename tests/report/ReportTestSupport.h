@@ -1,10 +1,11 @@
 #pragma once
-// Result files in the scanner's formats, and the report program run in-process.
 
 #include "results/AccountRecordFormat.h"
 #include "results/ResultFileReader.h"
 #include "report/Commands.h"
 #include "support/TestDirectory.h"
+
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
@@ -17,11 +18,19 @@ namespace Quilna::ReportTest {
 namespace fs = std::filesystem;
 using TempFolder = TestSupport::TestDirectory;
 
-inline void writeText(const fs::path& file, const std::string& text) {
+inline fs::path writeText(const fs::path& file, const std::string& text) {
     fs::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << text;
+    return file;
 }
 inline std::string readText(const fs::path& file) { return TempFolder::readFile(file.string()); }
+
+// Whether text holds part; the message shows both either way.
+inline ::testing::AssertionResult contains(const std::string& text, const std::string& part) {
+    return (text.find(part) != std::string::npos ? ::testing::AssertionSuccess() : ::testing::AssertionFailure())
+           << "\"" << part << "\" in:\n"
+           << text;
+}
 
 struct GeneratedRecord {
     int64_t day = 0;
@@ -39,17 +48,13 @@ inline fs::path writeRecordFile(const fs::path& folder, int64_t day, int64_t pid
                                 const std::vector<GeneratedRecord>& records) {
     std::string text;
     for (const GeneratedRecord& record : records) text += recordLines(record);
-    const fs::path file = folder / ("Hoardscan-" + std::to_string(day) + "-" + std::to_string(pid) + ".data");
-    writeText(file, text);
-    return file;
+    return writeText(folder / ("Hoardscan-" + std::to_string(day) + "-" + std::to_string(pid) + ".data"), text);
 }
 
 inline RecordKey makeKey(const std::string& host, const std::string& account, const std::string& user,
                          const std::string& group, const std::string& type, const std::string& access,
                          const std::string& modify) {
-    RecordKey key;
-    key.fields = {"OSLO", host, "C", account, user, group, type, "Normal", access, modify};
-    return key;
+    return RecordKey{{"OSLO", host, "C", account, user, group, type, "Normal", access, modify}};
 }
 
 // Small pools, so that keys repeat within a file (a buffer flushed twice) and between runs.
@@ -58,14 +63,13 @@ inline std::vector<GeneratedRecord> randomRecords(std::mt19937& random, const st
     const auto pick = [&](std::vector<std::string> pool) { return pool[random() % pool.size()]; };
     std::vector<GeneratedRecord> records(count);
     for (GeneratedRecord& record : records) {
-        record.day = day;
-        record.key = makeKey(host, pick({"sales", "it", "hr", "finance", "legal"}), pick({"ann", "bob", "cid", "dag"}),
-                             pick({"Users", "Users,Staff", "UNDEF", "Admins,Users"}),
-                             pick({"doc", "xls", "iso", "jpg", "undef"}), pick({"hot", "warm", "cold", "frozen"}),
-                             pick({"hot", "warm", "cold", "frozen"}));
-        record.files = 1 + static_cast<int64_t>(random() % 50);
-        record.bytes = static_cast<int64_t>(random() % 5000000000ull);
-        record.bytesOnDisk = record.bytes + static_cast<int64_t>(random() % 4096);
+        const auto bytes = static_cast<int64_t>(random() % 5000000000ull);
+        record = {day,
+                  makeKey(host, pick({"sales", "it", "hr", "finance", "legal"}), pick({"ann", "bob", "cid", "dag"}),
+                          pick({"Users", "Users,Staff", "UNDEF", "Admins,Users"}),
+                          pick({"doc", "xls", "iso", "jpg", "undef"}), pick({"hot", "warm", "cold", "frozen"}),
+                          pick({"hot", "warm", "cold", "frozen"})),
+                  1 + static_cast<int64_t>(random() % 50), bytes, bytes + static_cast<int64_t>(random() % 4096)};
     }
     return records;
 }
@@ -75,12 +79,9 @@ inline fs::path writeInactiveFile(const fs::path& folder, int64_t day, int64_t p
                                   const std::vector<std::string>& rows) {
     std::string text = std::string(InactiveTableFormat::header) + "\n";
     for (const std::string& row : rows) text += row + "\n";
-    const fs::path file = folder / ("HoardscanInactive-" + std::to_string(day) + "-" + std::to_string(pid) + ".csv");
-    writeText(file, text);
-    return file;
+    return writeText(folder / ("HoardscanInactive-" + std::to_string(day) + "-" + std::to_string(pid) + ".csv"), text);
 }
 
-// The modification time the scanner's last write would give.
 inline fs::path setModified(const fs::path& file, int64_t seconds) {
     fs::last_write_time(file,
                         std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(seconds))));
