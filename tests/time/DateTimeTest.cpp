@@ -138,14 +138,8 @@ TEST(TimeSpan, OnlyTheDigitsBeforeEachLetterCountAndSumsSaturate) {
     smallest.negative = true;  // negating the smallest count must not wrap
     EXPECT_EQ(TimeSpan(smallest).value(), INT32_MAX);
 
-    for (const std::string text : {"1D", "p1D", " P1D", "T2H"}) {
-        try {
-            TimeSpan::parse(text);
-            ADD_FAILURE() << "accepted " << text;
-        } catch (const TimeException& e) {
-            EXPECT_EQ(e.code(), TM_INPUT);
-        }
-    }
+    for (const std::string text : {"1D", "p1D", " P1D", "T2H"})
+        EXPECT_THROW(TimeSpan::parse(text), TimeException) << text;
 }
 
 TEST(TimeZone, DescriptionsReadBackAndBadRulesDropDaylightSaving) {
