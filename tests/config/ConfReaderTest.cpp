@@ -93,14 +93,14 @@ TEST_F(ConfReaderTest, EntriesLayoutQuotesCommentsAndLongTrees) {
 TEST_F(ConfReaderTest, SyntaxErrorsNameTheLineAndKeepEarlierEntries) {
     std::string deep;
     for (int level = 0; level < 257; ++level) deep += "a()=''{";
-    const std::vector<std::tuple<std::string, Entries, const char*, int>> cases{
+    const std::vector<std::tuple<std::string, Entries, std::string, int>> cases{
         {"first () = '1' {}\nsecond () = '2' {}\n\nthird (String) '3' {}\nfourth () = '4' {}\n",
          {"first||1", "second||2"},
          "Missing '=' in entry \"third\", found \"'3'\".",
          4},
         {"a = '' {}", {}, "Missing '(' in entry \"a\", found \"=\".", 1},
         {"a (String 'x' {}", {}, "Missing ')' in entry \"a\", found \"'x'\".", 1},
-        {"a () = '' b {}", {}, "Missing '{' in entry \"a\", found \"b\".", 1},
+        {"a () = '' " + std::string(41, 'b') + " {}", {}, "found \"" + std::string(40, 'b') + "...\".", 1},
         {"ok () = '' {\n}\nb\n(\n)\n= '' }", {"ok||"}, "Missing '{' in entry \"b\", found \"}\".", 6},
         {"a () = '' {}\n} b () = '' {}", {"a||"}, "Unexpected '}': it closes no entry.", 2},
         {"a () = 'x' {\n b () = 'y' {",

@@ -71,6 +71,7 @@ TEST(DateTime, ParsesTextsInTheProcessZoneOrTheirOwn) {
         // Beyond the 32-bit range: the month is lowered first, then the day, hour, ...
         {"2040-07-01T12:00:00", utc(2038, 1, 1, 11)},
         {"2040-07-25T12:00:00", utc(2038, 1, 19, 2)},
+        {"2040-07-25T12:30:30", utc(2038, 1, 19, 2, 14, 7)},
         {"2040-01-25T00:00:00", 0},
         {digits + "-01-01", utc(2037, 12, 31, 23)},
         {digits + "0101", utc(2038, 1, 18, 23)},
