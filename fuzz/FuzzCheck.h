@@ -1,6 +1,5 @@
 #pragma once
-// What every fuzz target shares: a stop that makes a broken property a finding, the input as
-// text, and a first byte that chooses among the parsers a target covers.
+// What every fuzz target shares: a broken property as a finding, and the input as text.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,21 +9,19 @@
 
 namespace Quilna::Fuzz {
 
-// Aborts with the property's description, so that libFuzzer keeps the input and shows the stack.
+// Aborts, so that libFuzzer keeps the input and shows the stack.
 inline void require(bool condition, const char* property = "property") {
     if (condition) return;
     std::fprintf(stderr, "broken property: %s\n", property);
     std::abort();
 }
 
-inline std::string text(const uint8_t* data, size_t size) {
-    return std::string(reinterpret_cast<const char*>(data), size);
-}
+inline std::string text(const uint8_t* data, size_t size) { return {reinterpret_cast<const char*>(data), size}; }
 
 // The input after its first byte, which chooses one of `choices` (seeds begin with '0', '1', ...).
 inline std::string chosen(const uint8_t* data, size_t size, size_t choices, size_t& choice) {
     choice = size == 0 ? 0 : data[0] % choices;
-    return size == 0 ? std::string() : text(data + 1, size - 1);
+    return size == 0 ? "" : text(data + 1, size - 1);
 }
 
 }  // namespace Quilna::Fuzz

@@ -1,5 +1,4 @@
-// Arbitrary text as a configuration: building the tree must end, and so must every typed
-// lookup of every entry, references and all. The rules files' whitespace searcher cuts it too.
+// Arbitrary text as a configuration, every entry looked up with every type; and as a rules file's words.
 #include "FuzzCheck.h"
 #include "config/ConfReader.h"
 #include "config/DOMNode.h"
@@ -31,8 +30,7 @@ void lookUpEverything(const ConfReader& reader, const DOMNode& parent, const std
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // One reader for the whole run: making one per input would dominate the time. Without
-    // reports the debug lines are still built, then dropped.
+    // One reader for the run, without reports: the debug lines are built, then dropped.
     static ConfReader reader{SmartPointer<ConfReports>()};
     setDebugLevel(5);
     const std::string text = Fuzz::text(data, size);
@@ -40,8 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (reader.root()) lookUpEverything(reader, *reader.root(), "");
     WhitespaceSearcher searcher;
     Tokenizer tokenizer(text, searcher);
-    Token token;
-    while (tokenizer.next(token)) {
+    for (Token token; tokenizer.next(token);) {
     }
     return 0;
 }

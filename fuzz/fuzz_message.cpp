@@ -1,6 +1,5 @@
-// A mailslot message as the collector receives it, and a serialised log record. A parsed envelope
-// builds back to the same bytes (less the closing zero); a parsed record serialises to a text that
-// parses back to the same text, and every record gives a log line.
+// A mailslot message as the collector receives it, and a serialised log record: what parses builds
+// back to the same text, and every record gives a log line.
 #include "FuzzCheck.h"
 #include "ipc/IPCEnvelope.h"
 #include "logger/LogCommons.h"
@@ -30,10 +29,9 @@ void checkRecord(const std::string& text) {
     require(LogCommons::parseRecord(serialised, back), "a serialised record parses");
     require(LogCommons::serializeRecord(back) == serialised, "serialising again gives the same text");
     checkLine(parsed);
-    // A template from the record's own text, expanded with its parameters.
+    // The record's own text as its template.
     const std::string expanded = LogCommons::expandParameters(parsed.text, parsed.text);
     require(expanded.size() <= 4 * parsed.text.size() + 5, "each parameter is used at most once");
-    // The collector's line; without a catalogue every log record is "(Message not found.)".
     require(!LogMessenger::lineOf(parsed).empty(), "every record gives a line");
 }
 

@@ -1,6 +1,5 @@
-// Registry key files as the POSIX backend reads and edits them. A parsed file serialises to text
-// that parses to the same values and serialises to itself; a stored string value (the input's last
-// bytes) reads back from the written file, and the other values stay as they were.
+// Registry key files as the POSIX backend reads and edits them: serialising is stable and keeps the
+// values; a stored string (the input's last bytes) reads back, and the other values stay.
 #include <algorithm>
 #include <tuple>
 #include <vector>
@@ -34,7 +33,7 @@ void checkStoredValue(RegFile& file, const std::string& value) {
     const size_t stored = value.size() % kNameCount;
     file.setString(kKey, kNames[stored], value);
 
-    // Text that 8 bits carry as they are; UTF-16 files and hex lists need UTF-8 to carry it whole.
+    // UTF-16 files and hex lists carry only UTF-8 whole.
     const std::string written = file.serialize();
     const bool utf16 = written.size() >= 2 && written[0] == '\xFF' && written[1] == '\xFE';
     const bool control = std::any_of(value.begin(), value.end(),
@@ -53,7 +52,6 @@ void checkStoredValue(RegFile& file, const std::string& value) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes = Fuzz::text(data, size);
-    // The file's own last bytes: quotes, backslashes, line ends and zeros, as mutated.
     const std::string value = bytes.substr(bytes.size() - std::min<size_t>(bytes.size(), 48));
     RegFile file;
     if (file.parse(bytes)) {

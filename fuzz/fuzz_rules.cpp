@@ -1,5 +1,4 @@
-// Any rules file (the first byte chooses accounts, file systems, file types or temperatures)
-// ends in loaded rules or one reported FATAL, and what was loaded serves every question.
+// Any rules file (the first byte chooses which) loads or reports one FATAL; what loaded answers all.
 #include "FuzzCheck.h"
 #include "hoardscan/FileTypes.h"
 #include "hoardscan/RuleDecisions.h"
@@ -16,7 +15,7 @@ using Fuzz::require;
 
 namespace {
 
-// The end of a real logger chain, counting the FATAL lines instead of writing them.
+// The end of a logger chain, counting FATAL lines.
 class FatalCounter : public LoggerAgent {
 public:
     std::string location() const override { return "counter"; }
@@ -53,7 +52,6 @@ void checkFileTypes(FileTypes& types) {
     }
 }
 
-// Every age finds its temperature without overflow.
 void checkTemperatures(Temperatures& temperatures) {
     FileStatus status;
     status.exists = true;
@@ -68,7 +66,7 @@ void checkTemperatures(Temperatures& temperatures) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // One chain for the whole run, at debug level 5 so that every debug line is built.
+    // One chain for the run; debug level 5 builds every debug line.
     static SmartPointer<FatalCounter> counter = makeSmart<FatalCounter>();
     static SmartPointer<LoggerCentre> centre =
         makeSmart<LoggerCentre>(17, makeSmart<LogMessenger>(SmartPointer<LoggerAgent>(counter)));

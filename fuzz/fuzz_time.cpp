@@ -1,6 +1,5 @@
-// Time texts; the first byte chooses the parser: 0 to 5 a date-time text under one of six
-// process zones, 6 a zone description, 7 a duration. Every text parses or is refused cleanly,
-// and what the formatters write parses back to the same value.
+// Time texts (the first byte chooses a date-time under one of six zones, a zone, or a duration):
+// each parses or is refused cleanly, and what the formatters write parses back.
 #include "FuzzCheck.h"
 #include "platform/Platform.h"
 #include "time/DateTime.h"
@@ -13,8 +12,7 @@ using Fuzz::require;
 
 namespace {
 
-// UTC, northern and southern daylight saving, half-hour offsets and shifts, and a zone whose
-// daylight saving starts and ends in one month.
+// UTC, north and south, half hours, and daylight saving within one month.
 const char* const kZones[] = {
     "+00:00", "+01:00 (+01:00 3M5W6D2H-10M5W6D3H)", "+10:00 (+01:00 10M1W6D2H-4M1W6D3H)",
     "+05:30", "-03:30 (+00:30 3M2W6D2H-11M1W6D2H)", "-08:00 (+01:00 3M2W6D2H-3M4W6D2H)",

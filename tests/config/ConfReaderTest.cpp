@@ -92,15 +92,15 @@ TEST_F(ConfReaderTest, EntriesLayoutQuotesCommentsAndLongTrees) {
 
 TEST_F(ConfReaderTest, SyntaxErrorsNameTheLineAndKeepEarlierEntries) {
     std::string deep;
-    for (int level = 0; level < 100000; ++level) deep += "a()=''{";
-    const std::vector<std::tuple<std::string, Entries, const char*, int>> cases{
+    for (int level = 0; level < 257; ++level) deep += "a()=''{";
+    const std::vector<std::tuple<std::string, Entries, std::string, int>> cases{
         {"first () = '1' {}\nsecond () = '2' {}\n\nthird (String) '3' {}\nfourth () = '4' {}\n",
          {"first||1", "second||2"},
          "Missing '=' in entry \"third\", found \"'3'\".",
          4},
         {"a = '' {}", {}, "Missing '(' in entry \"a\", found \"=\".", 1},
         {"a (String 'x' {}", {}, "Missing ')' in entry \"a\", found \"'x'\".", 1},
-        {"a () = '' b {}", {}, "Missing '{' in entry \"a\", found \"b\".", 1},
+        {"a () = '' " + std::string(41, 'b') + " {}", {}, "found \"" + std::string(40, 'b') + "...\".", 1},
         {"ok () = '' {\n}\nb\n(\n)\n= '' }", {"ok||"}, "Missing '{' in entry \"b\", found \"}\".", 6},
         {"a () = '' {}\n} b () = '' {}", {"a||"}, "Unexpected '}': it closes no entry.", 2},
         {"a () = 'x' {\n b () = 'y' {",
@@ -126,6 +126,8 @@ TEST_F(ConfReaderTest, SyntaxErrorsNameTheLineAndKeepEarlierEntries) {
     }
     read("a () = 'x' { b () = 'y' {");  // a block that reaches the end keeps its entries
     EXPECT_EQ(describe(reader.find("a")), (Entries{"b||y"}));
+    read(deep.substr(7) + std::string(256, '}'));  // 256 levels are allowed
+    EXPECT_TRUE(built);
 }
 
 TEST_F(ConfReaderTest, BuildingFromAFileAndFailingToReadOne) {
@@ -252,6 +254,7 @@ TEST(Searchers, WordsDelimitersQuotesAndComments) {
         {"# note = x\nb", {"# note = x", "\n", "b"}},
         {"a#b c", {"a#b", "[ ]", "c"}},  // a comment only at the start of a token
         {"ab//c\nd", {"ab", "//c", "\n", "d"}},
+        {"//\r\n//x\r", {"//", "[\r]", "\n", "//x\r"}},  // a carriage return ends a comment only before a newline
         {"a /* x\n } */ b", {"a", "[ ]", "/* x\n } */", "[ ]", "b"}},
         {"/* 2*3 /x */ b", {"/* 2*3 /x */", "[ ]", "b"}},
         {"/*/ b", {"/*/ b"}},  // unclosed: the rest of the text

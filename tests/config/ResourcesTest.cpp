@@ -1,5 +1,4 @@
-// Installation resources read from and written to the registry (on POSIX a .reg file below a
-// temporary registry root), with ${name} references between them. Each test has a key of its own.
+// Installation resources in the registry (on POSIX .reg files below a temporary root), each test in a key of its own.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -68,6 +67,12 @@ TEST_F(ResourcesTest, KeyPathFromEnvironmentAndWow64) {
     ASSERT_EQ(writeResource("Where", "here"), 0);
     fake.environment["QUILNA_ENV"] = key_ + "\\Other";
     EXPECT_EQ(read("Where"), "<2>");
+#ifndef _WIN32
+    fake.environment["QUILNA_ENV"] = "SOFTWARE\\..\\..\\etc";  // a key file may not climb out of the root
+    EXPECT_EQ(writeResource("Where", "outside"), 1);
+    EXPECT_EQ(read("Where"), "<2>");
+    EXPECT_FALSE(fs::exists(root_ / "etc.reg"));
+#endif
     fake.environment["QUILNA_ENV"] = std::nullopt;
     EXPECT_EQ(resourceKeyPath(), "SOFTWARE\\Quilna\\Resources");
     fake.wow64 = true;

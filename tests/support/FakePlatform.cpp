@@ -1,12 +1,12 @@
 #include "support/FakePlatform.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace Quilna {
 
 namespace {
-// What a refused query or a full disk reports (the Windows codes, as the logs of such a run
-// would show them).
+// What a refused query or a full disk reports, with the Windows codes.
 constexpr SystemError deniedError{ErrorKind::AccessDenied, 5};
 constexpr SystemError fullDiskError{ErrorKind::DiskFull, 112};
 
@@ -70,9 +70,7 @@ void FakePlatform::sleepMs(uint32_t milliseconds) {
 bool FakePlatform::getEnv(const std::string& name, std::string& value) {
     auto found = environment.find(name);
     if (found == environment.end()) return NativePlatform::getEnv(name, value);
-    if (!found->second) return false;
-    value = *found->second;
-    return true;
+    return answer(found->second, value, [] { return false; });
 }
 
 const PathSyntax& FakePlatform::pathSyntax() { return syntax ? *syntax : NativePlatform::pathSyntax(); }
@@ -110,8 +108,7 @@ bool FakePlatform::fileOwner(const std::string& path, const std::string& server,
                              std::string& account) {
     auto found = owners.find(path);
     if (found == owners.end()) return NativePlatform::fileOwner(path, server, domain, account);
-    domain = found->second.first;
-    account = found->second.second;
+    std::tie(domain, account) = found->second;
     return true;
 }
 
@@ -139,8 +136,7 @@ int FakePlatform::readRegistry(const std::string& keyPath, const std::string& na
     if (!registryFake) return NativePlatform::readRegistry(keyPath, name, view64, type, data);
     auto found = registry.find(keyPath + "\\" + name);
     if (found == registry.end()) return 2;
-    type = found->second.first;
-    data = found->second.second;
+    std::tie(type, data) = found->second;
     return 0;
 }
 

@@ -43,8 +43,8 @@ TEST(DateTime, FormatsInUtcAndInLocalTime) {
     EXPECT_EQ(summer.formatLocal(true, true), "20130701T140000+0200");
     // Local time at the ends of the range is held at the range, never wrapped round.
     EXPECT_EQ(DateTime(DateTime::largest).formatLocal(false, false), "2038-01-19T03:14:07");
-    const DateTime east("2013-07-01T12:00:00+05:00");
-    EXPECT_EQ(east.formatLocal(false, true), "2013-07-01T12:00:00+05:00");  // shown in its own zone
+    for (const char* east : {"2013-07-01T12:00:00+05:00", "2013-01-15T12:00:00+05:00"})
+        EXPECT_EQ(DateTime(east).formatLocal(false, true), east);  // shown in its own zone, in summer and winter
     const DateTime described("2013-07-01T12:00:00+02:00 (+01:00 3M5W6D2H-10M5W6D3H)");
     EXPECT_EQ(DateTime::formatZone(described.zone()), "+02:00 (+01:00 3M5W6D2H-10M5W6D3H)");
 }
@@ -64,14 +64,14 @@ TEST(DateTime, ParsesTextsInTheProcessZoneOrTheirOwn) {
         {"20130115T120000-0300", utc(2013, 1, 15, 15)},
         {"2013-07-01T12:00:00+90", utc(2013, 7, 1, 10, 30)},  // minutes
         {"2013-07-01T12:00:00+02:00 (+01:00 3M5W6D2H-10M5W6D3H)", utc(2013, 7, 1, 9)},
-        // The hour that the start of daylight saving skips reads as daylight saving, also when it
-        // lasts just one hour.
+        // The hour that the start of daylight saving skips reads as daylight saving, also a one-hour saving.
         {"2013-03-31T02:00:00", utc(2013, 3, 31, 0)},
         {"2013-03-10T02:10:00+00:00 (+01:00 3M2W6D2H-3M2W6D4H)", utc(2013, 3, 10, 1, 10)},
         {"2013-07-01T12:00:00-" + digits, utc(2013, 7, 1, 12)},  // no offset at all
         // Beyond the 32-bit range: the month is lowered first, then the day, hour, ...
         {"2040-07-01T12:00:00", utc(2038, 1, 1, 11)},
         {"2040-07-25T12:00:00", utc(2038, 1, 19, 2)},
+        {"2040-07-25T12:30:30", utc(2038, 1, 19, 2, 14, 7)},
         {"2040-01-25T00:00:00", 0},
         {digits + "-01-01", utc(2037, 12, 31, 23)},
         {digits + "0101", utc(2038, 1, 18, 23)},
@@ -79,6 +79,11 @@ TEST(DateTime, ParsesTextsInTheProcessZoneOrTheirOwn) {
     for (const auto& [text, moment] : cases) EXPECT_EQ(DateTime(text).value(), moment) << text.substr(0, 40);
     EXPECT_FALSE(DateTime("2013-07-01T12:00:00").zone().set);
     EXPECT_TRUE(DateTime("2013-07-01T12:00:00+05:00").zone().set);
+    zone.fake.environment["QUILNA_TZ"] = "-05:00";  // read once: the process zone stays until it is reset
+    EXPECT_EQ(DateTime("1970-01-01T02:00:00").value(), 3600);
+    DateTime::resetProcessZone();  // west of UTC the top of the range clamps
+    EXPECT_EQ(DateTime("2038-01-19T03:14:07").value(), DateTime::largest);
+    EXPECT_EQ(DateTime("1970-01-01T00:00:00").value(), 5 * 3600);
 }
 
 TEST(DateTime, ArithmeticAndFieldsStayWithinThirtyTwoBits) {
@@ -102,14 +107,7 @@ TEST(DateTime, ArithmeticAndFieldsStayWithinThirtyTwoBits) {
     EXPECT_EQ(DateTime().value(), 0);
 }
 
-TEST(DateTime, WestOfUtcTheTopOfTheRangeClamps) {
-    ZoneScope zone(std::string("-05:00"));
-    EXPECT_EQ(DateTime("2038-01-19T03:14:07").value(), DateTime::largest);
-    EXPECT_EQ(DateTime("1970-01-01T00:00:00").value(), 5 * 3600);
-}
-
-// Every local text parses back to its moment, except in the hour that the end of daylight
-// saving repeats: its second pass reads as the first.
+// Every local text parses back to its moment, except in the hour that the end of saving repeats.
 TEST(DateTime, LocalTextsRoundTripNorthAndSouth) {
     for (const auto& [zoneText, repeatedHour] : {std::pair{TimeTest::centralEurope, utc(2013, 10, 27, 1)},
                                                  std::pair{TimeTest::eastAustralia, utc(2013, 4, 6, 16)}}) {
@@ -141,19 +139,14 @@ TEST(TimeSpan, OnlyTheDigitsBeforeEachLetterCountAndSumsSaturate) {
     smallest.negative = true;  // negating the smallest count must not wrap
     EXPECT_EQ(TimeSpan(smallest).value(), INT32_MAX);
 
-    for (const std::string text : {"1D", "p1D", " P1D", "T2H"}) {
-        try {
-            TimeSpan::parse(text);
-            ADD_FAILURE() << "accepted " << text;
-        } catch (const TimeException& e) {
-            EXPECT_EQ(e.code(), TM_INPUT);
-        }
-    }
+    for (const std::string text : {"1D", "p1D", " P1D", "T2H"})
+        EXPECT_THROW(TimeSpan::parse(text), TimeException) << text;
 }
 
 TEST(TimeZone, DescriptionsReadBackAndBadRulesDropDaylightSaving) {
-    for (const std::string& text : {TimeTest::centralEurope, TimeTest::eastAustralia,
-                                    std::string("-03:30 (+00:30 3M2W6D2H-11M1W6D2H)"), std::string("+05:30")})
+    for (const std::string& text :
+         {TimeTest::centralEurope, TimeTest::eastAustralia, std::string("-03:30 (+00:30 3M2W6D2H-11M1W6D2H)"),
+          std::string("+05:30"), std::string("+01:00 (+01:00 3M5W6D0H-10M5W6D23H)")})
         EXPECT_EQ(DateTime::formatZone(DateTime::parseZone(text)), text);
     const std::vector<std::pair<const char*, int32_t>> offsets{
         {"+0530", 19800}, {"-03:30", -12600}, {"Europe/Oslo", 0}, {"+01:00:00", 0}, {"UTC+1", 0}};

@@ -18,10 +18,8 @@ public:
         DateTime::resetProcessZone();
     }
     ~ZoneScope() { DateTime::resetProcessZone(); }
-    ZoneScope(const ZoneScope&) = delete;
-    ZoneScope& operator=(const ZoneScope&) = delete;
 
-    FakePlatform fake;
+    FakePlatform fake;  // not copyable, nor is the scope
 };
 
 inline int32_t utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {

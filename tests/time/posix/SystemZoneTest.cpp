@@ -1,8 +1,8 @@
-// The process zone derived from the C library's zone, named through "TZ" as the zone database
-// names it.
+// The process zone derived from the C library's zone, named through "TZ".
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 
 #include "support/EnvironmentScope.h"
 #include "time/TimeTestSupport.h"
@@ -14,15 +14,10 @@ using TimeTest::utc;
 using TimeTest::ZoneScope;
 
 // Sets the C library's zone "TZ" for the scope; the zone is read again once "TZ" is restored.
-class SystemZoneScope {
-public:
-    explicit SystemZoneScope(const std::string& tz) : tz_("TZ", tz) { platform().initTimeZone(); }
-
-private:
-    struct Reread {
-        ~Reread() { platform().initTimeZone(); }
-    } reread_;  // destroyed after tz_
-    TestSupport::EnvironmentScope tz_;
+struct SystemZoneScope {
+    explicit SystemZoneScope(const std::string& value) { tz.emplace("TZ", value), platform().initTimeZone(); }
+    ~SystemZoneScope() { tz.reset(), platform().initTimeZone(); }
+    std::optional<TestSupport::EnvironmentScope> tz;
 };
 
 // The derived zone shows every half hour of 2013 as the C library does.
