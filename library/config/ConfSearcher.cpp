@@ -69,14 +69,6 @@ bool ConfSearcher::isComment(const std::string& token) {
            StringUtils::startsWith(token, "/*");
 }
 
-size_t ConfSearcher::skipWhitespace(const std::string& text, size_t start, size_t count, size_t& length) const {
-    const size_t end = windowEnd(text, start, count);
-    size_t p = start;
-    while (p < end && isSpace(text[p])) ++p;
-    length = p > start ? p - start : 0;
-    return p < end ? p : npos;
-}
-
 size_t ConfSearcher::findEnd(const std::string& text, size_t start, size_t count, uint8_t& significant) const {
     const size_t end = windowEnd(text, start, count);
     if (start >= end) return npos;

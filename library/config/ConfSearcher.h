@@ -7,7 +7,6 @@ namespace Quilna {
 // newline, and whitespace runs. Bytes from 0x80 up count as whitespace outside quotes.
 class ConfSearcher : public StringSearcher {
 public:
-    size_t skipWhitespace(const std::string& text, size_t start, size_t count, size_t& length) const override;
     size_t findEnd(const std::string& text, size_t start, size_t count, uint8_t& significant) const override;
 
     // Whether a significant token is a comment ("#...", "//...", "/*...*/").

@@ -12,9 +12,6 @@ public:
 
     virtual ~StringSearcher() = default;
 
-    // Position of the first character after the whitespace run at start, or npos when the run
-    // reaches the end of the window; the run's length goes to `length`.
-    virtual size_t skipWhitespace(const std::string& text, size_t start, size_t count, size_t& length) const = 0;
     // Position just after the token that begins at start, or npos when there is none;
     // `significant` receives 0 for a whitespace token and 1 otherwise.
     virtual size_t findEnd(const std::string& text, size_t start, size_t count, uint8_t& significant) const = 0;

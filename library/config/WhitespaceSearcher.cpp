@@ -6,14 +6,6 @@ namespace Quilna {
 
 using StringUtils::isBlank;
 
-size_t WhitespaceSearcher::skipWhitespace(const std::string& text, size_t start, size_t count, size_t& length) const {
-    const size_t end = windowEnd(text, start, count);
-    size_t p = start;
-    while (p < end && isBlank(text[p])) ++p;
-    length = p > start ? p - start : 0;
-    return p < end ? p : npos;
-}
-
 size_t WhitespaceSearcher::findEnd(const std::string& text, size_t start, size_t count, uint8_t& significant) const {
     const size_t end = windowEnd(text, start, count);
     if (start >= end) return npos;

@@ -7,7 +7,6 @@ namespace Quilna {
 // stretch between two `quote` characters together; the quotes stay in the token.
 class WhitespaceSearcher : public StringSearcher {
 public:
-    size_t skipWhitespace(const std::string& text, size_t start, size_t count, size_t& length) const override;
     size_t findEnd(const std::string& text, size_t start, size_t count, uint8_t& significant) const override;
 };
 
