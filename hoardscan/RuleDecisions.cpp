@@ -1,5 +1,7 @@
 #include "hoardscan/RuleDecisions.h"
 
+#include <algorithm>
+
 #include "files/FileOps.h"
 #include "hoardscan/MessageNumbers.h"
 #include "hoardscan/WildcardMatch.h"
@@ -30,7 +32,11 @@ struct FilePath {
         return found == std::string_view::npos ? found : found + directory.size();
     }
     void append(std::string& out, size_t begin, size_t end) const {
-        for (; begin < end && begin < directory.size(); ++begin) out.push_back(directory[begin]);
+        if (begin < directory.size()) {
+            const size_t inDirectory = std::min(end, directory.size()) - begin;
+            out.append(directory, begin, inDirectory);
+            begin += inDirectory;
+        }
         if (begin < end) out.append(name, begin - directory.size(), end - begin);
     }
     std::string whole() const {
@@ -178,9 +184,22 @@ bool RuleDecisions::accountOf(const PathRules& rules, const PathRules::Probe& di
         rules.accountEntry(directoryState, name, &trace);
     }
     if (!entry) return false;
-    account = entry->account;
     site = identity_.domain;
-    return expandPlaceholders(currentDirectory, name, account);
+    Expansion& last = lastExpansion_;
+    if (last.valid && last.pattern == entry->account && last.directory == currentDirectory) {
+        account = last.account;
+        return true;
+    }
+    account = entry->account;
+    bool reusable = true;
+    if (!expandPlaceholders(currentDirectory, name, account, reusable)) return false;
+    last.valid = reusable;
+    if (reusable) {
+        last.pattern = entry->account;
+        last.directory = currentDirectory;
+        last.account = account;
+    }
+    return true;
 }
 
 // Replaces each "%N%" by the N-th component of the file's path, counted from 1 ("c:" or the
@@ -188,7 +207,7 @@ bool RuleDecisions::accountOf(const PathRules& rules, const PathRules::Probe& di
 // "UNDEF"; an unpaired "%" stays as written. A component whose prefix carries the system
 // attribute excludes the file.
 bool RuleDecisions::expandPlaceholders(const std::string& currentDirectory, const std::string& name,
-                                       std::string& account) {
+                                       std::string& account, bool& reusable) {
     const PathSyntax& syntax = platform().pathSyntax();
     size_t start = account.find('%');
     while (start != std::string::npos) {
@@ -202,10 +221,12 @@ bool RuleDecisions::expandPlaceholders(const std::string& currentDirectory, cons
             logger_.warning(Message::PlaceholderTooDeep, ParamStream()
                                                              << static_cast<unsigned long long>(n) << path.whole()
                                                              << static_cast<unsigned long long>(component.pieces));
+            reusable = false;
             account.insert(start, "UNDEF");
             start = account.find('%', start + 5);
             continue;
         }
+        if (component.wholePath) reusable = false;
         path_.clear();
         path.append(path_, 0, component.end);
         if (isSystemDirectory(path_, !component.wholePath)) {

@@ -53,7 +53,9 @@ private:
     bool isAbsolute(const std::string& directory) const;
     // The state of a whole path.
     void stateOf(const PathRules& rules, std::string_view path, PathRules::Probe& state) const;
-    bool expandPlaceholders(const std::string& currentDirectory, const std::string& name, std::string& account);
+    // Reusable is set false when the account took something from the name or warned.
+    bool expandPlaceholders(const std::string& currentDirectory, const std::string& name, std::string& account,
+                            bool& reusable);
     // The system attribute of a placeholder's directory; directories are asked once per run.
     bool isSystemDirectory(std::string_view path, bool isDirectory);
     static bool hasSystemAttribute(std::string_view path);
@@ -68,6 +70,11 @@ private:
     // The last directory asked about: the files of one directory ask about the same prefix.
     std::string lastDirectory_;
     bool lastSystem_ = false;
+    // The last account expanded from the directory alone: the directory's next file gets it again.
+    struct Expansion {
+        bool valid = false;
+        std::string pattern, directory, account;
+    } lastExpansion_;
 };
 
 }  // namespace Quilna

@@ -1,5 +1,7 @@
 #include "hoardscan/Tallying.h"
 
+#include <algorithm>
+
 #include "hoardscan/FileFacts.h"
 #include "hoardscan/ResultFiles.h"
 #include "hoardscan/ScanIdentity.h"
@@ -21,10 +23,16 @@ void Tallying::add(FileFacts& facts) {
     AccountRecordFormat::escapeKeyField(facts.accessTemperature);
     AccountRecordFormat::escapeKeyField(facts.modifyTemperature);
     const std::string& access = facts.accessTemperature;
-    key_.clear();
-    AccountRecordFormat::appendKey(
-        key_, RecordKeyView{{facts.site, identity_.hostName, facts.fileSystem, facts.account, facts.user, facts.group,
-                             facts.fileType, *facts.statusWord, access, facts.modifyTemperature}});
+    const RecordKeyView key{{facts.site, identity_.hostName, facts.fileSystem, facts.account, facts.user, facts.group,
+                             facts.fileType, *facts.statusWord, access, facts.modifyTemperature}};
+    if (!hasKeyStart_ || !std::equal(keyStartFields_.begin(), keyStartFields_.end(), key.fields.begin())) {
+        for (size_t i = 0; i < sharedFields; ++i) keyStartFields_[i].assign(key.fields[i]);
+        keyStart_.clear();
+        AccountRecordFormat::appendKey(keyStart_, key, 0, sharedFields);
+        hasKeyStart_ = true;
+    }
+    key_.assign(keyStart_);
+    AccountRecordFormat::appendKey(key_, key, sharedFields);
     if (tallies_.addAccountRecord(key_, facts.logicalSize, facts.physicalSize)) results_.flushAccountRecords(tallies_);
 
     if (settings_.temperatureLog && access == monitoredBand_) {

@@ -4,6 +4,7 @@
 // that fills is flushed into the result files (ResultFiles) at once; at the end of the run the
 // last flushes finish them.
 
+#include <array>
 #include <string>
 
 namespace Quilna {
@@ -33,6 +34,12 @@ private:
     ResultFiles& results_;
     std::string monitoredBand_;
     std::string key_;  // reused per file
+    // Site, host, file system and account, the same for the files of a directory: the start of
+    // the key they make is made again only when one of them changes.
+    static constexpr size_t sharedFields = 4;
+    std::array<std::string, sharedFields> keyStartFields_;
+    std::string keyStart_;
+    bool hasKeyStart_ = false;
 };
 
 }  // namespace Quilna

@@ -40,11 +40,13 @@ void WildcardPattern::start(uint64_t* state) const {
 }
 
 void WildcardPattern::feed(uint64_t* state, std::string_view text) const {
+    // "*" matches whatever follows; a dead state stays dead.
+    if (matchesAll_) return;
     for (char c : text) {
         const uint64_t* advance = &advances_[static_cast<unsigned char>(c) * words_];
         // A position steps over the byte, or stays on a "*"; a position after a "*" is reached
         // at once (no two stars follow each other in the simplified pattern).
-        uint64_t carry = 0, starCarry = 0;
+        uint64_t carry = 0, starCarry = 0, alive = 0;
         for (size_t i = 0; i < words_; ++i) {
             const uint64_t old = state[i];
             const uint64_t stepped = old & advance[i];
@@ -54,7 +56,9 @@ void WildcardPattern::feed(uint64_t* state, std::string_view text) const {
             next |= (onStar << 1) | starCarry;
             starCarry = onStar >> 63;
             state[i] = next;
+            alive |= next;
         }
+        if (!alive) return;
     }
 }
 

@@ -28,6 +28,8 @@ void WildcardText::start(uint64_t* state) const {
 
 void WildcardText::feed(uint64_t* state, std::string_view pattern) const {
     const size_t starFlag = length_ + 1;
+    // No position reached: no pattern can match any more, whatever follows.
+    if (BitWords::none(state, words_)) return;
     for (char c : pattern) {
         const bool inStars = BitWords::test(state, starFlag);
         if (c == '*') {
@@ -44,7 +46,9 @@ void WildcardText::feed(uint64_t* state, std::string_view pattern) const {
         BitWords::maskAndShiftUp(state, c == '?' ? valid_.data() : &equals_[static_cast<unsigned char>(c) * words_],
                                  words_);
         // The text's end cannot step further, and the star flag is no position.
-        for (size_t i = 0; i < words_; ++i) state[i] &= valid_[i];
+        uint64_t alive = 0;
+        for (size_t i = 0; i < words_; ++i) alive |= state[i] &= valid_[i];
+        if (!alive) return;
     }
 }
 

@@ -17,10 +17,11 @@ namespace Quilna::AccountRecordFormat {
 void appendKeyField(std::string& out, std::string_view field);
 void escapeKeyField(std::string& field);
 
-// The key text of the fields, appended.
+// The key text of the fields from first to before end, appended: a key made in two parts is
+// the same text as one made at once.
 template <class Text>
-void appendKey(std::string& out, const BasicRecordKey<Text>& key) {
-    for (size_t i = 0; i < keyFieldCount; ++i) {
+void appendKey(std::string& out, const BasicRecordKey<Text>& key, size_t first = 0, size_t end = keyFieldCount) {
+    for (size_t i = first; i < end; ++i) {
         out.append(i == 0 ? "0:" : ":0:");
         appendKeyField(out, key.fields[i]);
     }
