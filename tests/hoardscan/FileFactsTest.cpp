@@ -9,11 +9,14 @@
 #include "RulesTestSupport.h"
 #include "files/FileOps.h"
 #include "hoardscan/DriveCheck.h"
+#include "hoardscan/FileFacts.h"
 #include "hoardscan/FileTypes.h"
 #include "hoardscan/Owners.h"
 #include "hoardscan/ResultFiles.h"
+#include "hoardscan/ScanIdentity.h"
 #include "hoardscan/ScanSettings.h"
 #include "hoardscan/Tallies.h"
+#include "hoardscan/Tallying.h"
 #include "hoardscan/Temperatures.h"
 #include "results/AccountRecordFormat.h"
 #include "results/ResultFileReader.h"
@@ -594,6 +597,39 @@ RecordKey keyOf(const std::string& name) {
     RecordKey key;
     key.fields = {"OSLO", "PC42", "C", name, name, name, name, "plain", "cold", "frozen"};
     return key;
+}
+
+// Each file's record key holds its own fields, whichever of them changed since the file before.
+TEST_F(ResultFilesTest, EachFilesRecordKeyHoldsItsOwnSiteFileSystemAccountAndUser) {
+    ResultFiles files(log.unit(), settings, pid);
+    const ScanIdentity identity{"PC42", "OSLO"};
+    Tallying tallying(settings, identity, tallies, files);
+    const std::string directory = "c:\\d\\", name = "f", status = "plain";
+    std::map<std::string, double> wanted, found;
+    for (const auto& [site, fileSystem, account, user] :
+         std::vector<std::tuple<std::string, std::string, std::string, std::string>>{{"OSLO", "C", "ann", "ann"},
+                                                                                     {"OSLO", "C", "bob", "ann"},
+                                                                                     {"OSLO", "D", "bob", "ann"},
+                                                                                     {"BERGEN", "D", "bob", "ann"},
+                                                                                     {"BERGEN", "D", "bob", "eve"},
+                                                                                     {"OSLO", "C", "ann", "ann"}}) {
+        FileFacts facts;
+        facts.directory = &directory;
+        facts.name = &name;
+        facts.statusWord = &status;
+        facts.site = site;
+        facts.fileSystem = fileSystem;
+        facts.account = account;
+        facts.user = user;
+        facts.group = "g";
+        facts.fileType = "t";
+        facts.accessTemperature = facts.modifyTemperature = "hot";
+        tallying.add(facts);
+        wanted["0:" + site + ":0:PC42:0:" + fileSystem + ":0:" + account + ":0:" + user +
+               ":0:g:0:t:0:plain:0:hot:0:hot"] += 1;
+    }
+    for (const auto& [key, values] : tallies.accountRecords()) found[key] = values.files;
+    EXPECT_EQ(found, wanted);
 }
 
 // Everything written reads back through the report's reader, odd names and sizes near 2^64 included.

@@ -386,6 +386,16 @@ TEST(RuleDecisions, AccountsComeFromTheFirstMatchingSiteHostAndEntry) {
         EXPECT_EQ(d.decisions.isAccountedDirectory(c.directory), c.accounted);
         EXPECT_EQ(d.log.messages("WARNING", 19), Texts{});
     }
+    // One decider, file after file: an account made from one directory is not given in another,
+    // nor one that took the file's name to the next file.
+    Decider d;
+    d.accounts(placeholders);
+    for (const auto& [directory, name, account] : std::vector<std::tuple<std::string, std::string, std::string>>{
+             {"c:\\dept\\users\\ann\\", "x", "dept-dept-users"},
+             {"c:\\dept\\staff\\ann\\", "x", "dept-dept-staff"},
+             {"c:\\file\\", "f.txt", "f.txt"},
+             {"c:\\file\\", "g.txt", "g.txt"}})
+        EXPECT_EQ(d.account(directory, name), account) << directory << name;
 }
 
 TEST(RuleDecisions, ExcludesAndMismatchesAreTracedAndPlaceholdersBeyondThePathWarn) {
