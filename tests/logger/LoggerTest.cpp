@@ -460,30 +460,24 @@ TEST_F(LoggerTest, WritersShareTheFileByWholeLinesAndAHeldGuardDropsALine) {
     EXPECT_THROW(nowhere.write("y"), FileException) << "and again: the guard was released";
 }
 
-TEST_F(LoggerTest, RotationWordsAreCommaSeparatedWithoutBlanks) {
-    const std::vector<std::pair<std::string, uint32_t>> cases{
-        {"Time,SIZE", Rotation::Time | Rotation::Size},
-        {"Time, Size", Rotation::Time},
-        {"init,none", 0},
-        {"none,init", Rotation::Init},
-        {" init,time ", Rotation::Init | Rotation::Time},  // the whole value is trimmed
-        {"weekly", 0}};
-    for (const auto& [words, expected] : cases) {
-        setRotationScheme(Rotation::Size);
+TEST_F(LoggerTest, RotationWordsAreCommaSeparatedWithoutBlanksAndInitIsArmedWhenAdded) {
+    const std::vector<std::tuple<uint32_t, std::string, uint32_t, bool>> cases{
+        {Rotation::Size, "Time,SIZE", Rotation::Time | Rotation::Size, false},
+        {Rotation::Size, "Time, Size", Rotation::Time, false},
+        {Rotation::Size, "init,none", 0, false},
+        {Rotation::Size, "none,init", Rotation::Init, true},
+        {Rotation::Size, " init,time ", Rotation::Init | Rotation::Time, true},  // the whole value is trimmed
+        {Rotation::Init, "init,size", Rotation::Init | Rotation::Size, false},
+        {Rotation::Size, "weekly", 0, false}};
+    for (const auto& [before, words, expected, armed] : cases) {
+        setRotationScheme(before);
+        clearInitRotation();
         apply(scheme(words));
-        EXPECT_EQ(rotationScheme(), expected) << words;
+        EXPECT_EQ(std::make_pair(rotationScheme(), initRotationPending()), std::make_pair(expected, armed)) << words;
     }
     setRotationScheme(Rotation::Size);
     apply(logBlock(""));
     EXPECT_EQ(rotationScheme(), Rotation::Size);  // no scheme key: unchanged
-    // Init rotation is armed only when the configuration adds it.
-    setRotationScheme(0);
-    clearInitRotation();
-    apply(scheme("init"));
-    EXPECT_TRUE(initRotationPending());
-    clearInitRotation();
-    apply(scheme("init,size"));
-    EXPECT_FALSE(initRotationPending());
 }
 
 TEST_F(LoggerTest, LogKeysSetTheirValuesAndAConfigurationWithoutThemResetsTheDefaults) {
