@@ -75,7 +75,6 @@ TEST(FileUtils, WriteRemoveAndMakeDirectories) {
 
     ASSERT_TRUE(FileOps::setAttributes(path, FileAttribute::ReadOnly));
     EXPECT_FALSE(removeFile(path, false));  // read-only stays unless forced
-    EXPECT_TRUE(FileOps::exists(path));
     EXPECT_TRUE(removeFile(path, true));
     EXPECT_FALSE(removeFile(path, true));  // not found
 
