@@ -60,18 +60,14 @@ public:
 };
 
 TEST(IPCEnvelope, FieldsAreSeparatedAndTheExtraTextIsOptional) {
-    EXPECT_EQ((IPCEnvelope{"T", "2nd", "p", "x"}.build()),
-              "Quilna\x1BT\x1B"
-              "2nd\x1Bp\x1Bx\x1B");
+    const std::string E = "\x1B";
+    EXPECT_EQ((IPCEnvelope{"T", "2nd", "p", "x"}.build()), "Quilna" + E + "T" + E + "2nd" + E + "p" + E + "x" + E);
     IPCEnvelope parsed;
-    const std::string payload =
-        "has\x1B"
-        "separators\x1B";
+    const std::string payload = "has" + E + "separators" + E;
     ASSERT_TRUE(IPCEnvelope::parse(IPCEnvelope{"LOGMSG", "", payload, ""}.build() + '\0', parsed));
     EXPECT_EQ(std::make_tuple(parsed.type, parsed.second, parsed.payload), std::make_tuple("LOGMSG", "", payload));
-    for (const std::string& junk :
-         {std::string(), std::string("Quilna"), std::string("Quilna\x1BLOGMSG\x1B\x1B"),
-          std::string("Quilna\x1BLOGMSG\x1B\x1Bpayload"), std::string("quilna\x1BT\x1B\x1Bp\x1B")})
+    for (const std::string& junk : {std::string(), std::string("Quilna"), "Quilna" + E + "LOGMSG" + E + E,
+                                    "Quilna" + E + "LOGMSG" + E + E + "payload", "quilna" + E + "T" + E + E + "p" + E})
         EXPECT_FALSE(IPCEnvelope::parse(junk, parsed)) << junk;
 }
 

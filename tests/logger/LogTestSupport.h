@@ -40,7 +40,7 @@ inline std::vector<std::string> logLines(const std::string& path) {
     return lines;
 }
 
-// 2013-04-05T06:07:08Z.
-constexpr int64_t sampleMoment = 1365142028;
+// 2013-04-05T10:30:00Z.
+constexpr int64_t kHalfPastTen = 1365157800;
 
 }  // namespace Quilna::LogTest

@@ -16,14 +16,13 @@ TEST(StringUtils, TrimSplitCaseAndEscapes) {
     EXPECT_EQ(trimmed("\x01\t  word in\r\n "), "word in");  // controls count as blanks
     EXPECT_EQ(trimmed(" \x01\x1f"), "");
     EXPECT_EQ(trimmed(" \xc3\xa9t\xc3\xa9 "), "\xc3\xa9t\xc3\xa9");  // UTF-8 letters at the ends stay
-    std::string left = "  a b  ", right = "  a b  ";
+    std::string left = "  a b  ", right = left, upper = "Ab\xc9z-Q";
     EXPECT_EQ(trimLeft(left), "a b  ");
     EXPECT_EQ(trimRight(right), "  a b");
     EXPECT_EQ(lowerCopy("Ab\xc9z-Q"), "ab\xc9z-q");
-    std::string upper = "Ab\xc9z-Q";
     EXPECT_EQ(toUpper(upper), "AB\xc9Z-Q");
 
-    std::string text = "host:fixed:c:\\dir", none = "whole";
+    std::string text = "host:fixed:c:\\dir", none = "whole", colons = "a:b:c";
     EXPECT_EQ(splitFirst(text, ':'), "host");
     EXPECT_EQ(text, "fixed:c:\\dir");
     EXPECT_EQ(splitFirst(none, ':'), "whole");
@@ -34,7 +33,6 @@ TEST(StringUtils, TrimSplitCaseAndEscapes) {
     EXPECT_TRUE(split("", ',', 0, true).empty());
     EXPECT_EQ(split("a::b::c", "::", 2), (Pieces{"a", "b::c"}));
     EXPECT_EQ(split("a::b::", "::"), (Pieces{"a", "b", ""}));
-    std::string colons = "a:b:c";
     EXPECT_EQ(replaceChar(colons, ':', '_'), 2u);
     EXPECT_EQ(colons, "a_b_c");
 

@@ -1,9 +1,11 @@
-// Path arithmetic and compound file operations, under the POSIX and the Windows path syntax.
+// Path arithmetic, compound file operations and the file classes, under both path syntaxes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "files/BasicFile.h"
 #include "files/FileOps.h"
+#include "files/FilePlain.h"
 #include "files/FileUtils.h"
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
@@ -73,7 +75,6 @@ TEST(FileUtils, WriteRemoveAndMakeDirectories) {
 
     ASSERT_TRUE(FileOps::setAttributes(path, FileAttribute::ReadOnly));
     EXPECT_FALSE(removeFile(path, false));  // read-only stays unless forced
-    EXPECT_TRUE(FileOps::exists(path));
     EXPECT_TRUE(removeFile(path, true));
     EXPECT_FALSE(removeFile(path, true));  // not found
 
@@ -92,29 +93,89 @@ TEST(FileUtils, WriteRemoveAndMakeDirectories) {
 TEST(FileOps, WindowsDrivesAskTheDriveTypeAndStatusTimesAreClamped) {
     FakePlatform fake;
     fake.syntax = FakePlatform::windowsSyntax();
-    fake.driveTypes["C:"] = DriveType::Fixed;
-    fake.driveTypes["Q:"] = DriveType::Unknown;
-    fake.driveTypes["N:"] = DriveType::NoRootDir;
+    fake.driveTypes = {{"C:", DriveType::Fixed}, {"Q:", DriveType::Unknown}, {"N:", DriveType::NoRootDir}};
     for (const char* drive : {"C:", "C:\\", "C:/", "N:"}) EXPECT_TRUE(FileOps::exists(drive)) << drive;
     for (const char* drive : {"Q:\\", ""}) EXPECT_FALSE(FileOps::exists(drive)) << drive;
 
     // Status times outside the range are clamped; a missing file leaves the defaults.
-    FileInfo info;
+    FileInfo& info = fake.files["/fake/file"];
     info.exists = true;
     info.created = -100;
     info.accessed = int64_t(1) << 40;
     info.modified = 1372680000;
-    fake.files["/fake/file"] = info;
     FileStatus status;
     ASSERT_TRUE(FileOps::fileStatus("/fake/file", status));
-    EXPECT_EQ(status.created.value(), 0);
-    EXPECT_EQ(status.accessed.value(), DateTime::largest);
-    EXPECT_EQ(status.modified.value(), 1372680000);
+    EXPECT_EQ(std::make_tuple(status.created.value(), status.accessed.value(), status.modified.value()),
+              std::make_tuple(int64_t{0}, DateTime::largest, int64_t{1372680000}));
     status.size = 99;
     EXPECT_FALSE(FileOps::fileStatus("/fake/missing", status));
     EXPECT_FALSE(status.exists);
     EXPECT_EQ(status.size, 0u);
     EXPECT_TRUE(status.fullPath.empty());
+}
+
+// The FileException code an action throws (-1: none), with its detail and one-line what().
+template <typename Action>
+int32_t thrownCode(Action action, std::string* detail = nullptr, std::string* what = nullptr) {
+    try {
+        action();
+    } catch (const FileException& error) {
+        if (detail) *detail = error.detail();
+        if (what) *what = static_cast<const std::exception&>(error).what();
+        return error.code();
+    }
+    return -1;
+}
+
+TEST(FilePlain, AccessCombinationsStatesAndText) {
+    TestDirectory dir;
+    FilePlain file(dir.write("f", "content\n"));
+    // A write is to the file itself, without a lock file: rewrites through a copy are gone.
+    for (uint16_t access : {FileBase::Read | FileBase::Truncate, FileBase::Read | FileBase::Create,
+                            FileBase::Read | FileBase::Append, FileBase::Write | FileBase::Truncate | FileBase::Append,
+                            0, FileBase::Write | FileBase::Direct, FileBase::Write | FileBase::NoLock})
+        EXPECT_EQ(thrownCode([&] { file.open(access); }), FL_ACCESS_COMB) << access;
+    FilePlain missing(dir.child("missing"));
+    std::string detail, what;
+    EXPECT_EQ(thrownCode([&] { missing.open(FileBase::Read); }, &detail, &what), FL_EXISTS_NOT);
+    EXPECT_EQ(detail, dir.child("missing") + "-->File does not exist.");
+    EXPECT_EQ(what, "File: File does not exist. (Code: 60.2) (" + detail + ")");
+    file.open(FileBase::Read);
+    EXPECT_EQ(thrownCode([&] { file.write("x"); }), FL_CANNOT_WRITE);
+    file.close();
+    EXPECT_EQ(thrownCode([&] { file.readLine(); }), FL_IS_CLOSED);
+
+    // Only tab, carriage return and line feed are allowed controls.
+    EXPECT_NO_THROW(file.checkText("a\tb\r\nc\xff"));
+    for (const std::string& text : {std::string("page\fbreak"), std::string("nul\0", 4)})
+        EXPECT_EQ(thrownCode([&] { file.checkText(text); }), 27);
+}
+
+// Lines lose every carriage return; a write larger than the buffer goes to the system after
+// the bytes pending, and a full disk there is a failure.
+TEST(BasicFile, LinesAndLargeWrites) {
+    TestDirectory dir;
+    FakePlatform fake;
+    BasicFile file;
+    ASSERT_TRUE(file.open(dir.write("lines", "one\r\ntw\ro\r\n\nlast"), BasicFile::Read));
+    std::vector<std::string> lines;
+    for (std::string line; file.readLine(line);) lines.push_back(line);
+    EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "", "last"}));  // a last line without line feed counts
+    EXPECT_EQ(file.error(), BasicFile::AlreadyAtEnd);
+    EXPECT_FALSE(file.write("x"));
+    EXPECT_EQ(file.error(), BasicFile::NotForWriting);
+    file.close();
+    EXPECT_TRUE(file.atEnd()) << "a closed file has nothing more to read";
+
+    BasicFile out;
+    ASSERT_TRUE(out.open(dir.child("big"), BasicFile::Write));
+    const std::string big(200000, 'x');
+    ASSERT_TRUE(out.write("pending"));
+    ASSERT_TRUE(out.write(big));
+    EXPECT_EQ(dir.read("big"), "pending" + big);
+    *fake.diskRoom = 1000;
+    EXPECT_FALSE(out.write(big));
+    EXPECT_EQ(out.error(), BasicFile::WriteFailed);
 }
 
 }  // namespace
