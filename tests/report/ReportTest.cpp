@@ -489,7 +489,8 @@ TEST_F(CommandsTest, SideFilesTakeTheHostOfTheirRunAlsoWhenItComesLater) {
                          "so its host is unknown; give --host to name it"));
 
     writeRecordFile(base / "e", day1, 600, randomRecords(random, "PC5", day1, 5));
-    EXPECT_TRUE(contains(import({folder.child("e")}).out, "; 1 already imported; 1 side file given their host\n"));
+    EXPECT_TRUE(contains(import({folder.child("e"), folder.child("a")}).out,
+                         "; 4 already imported; 1 side file given their host\n"));
     ASSERT_EQ(import({folder.child("c")}, {"--host", "PCZ"}).exitCode, 0);  // names a host imported without one
 
     const std::string sql =
