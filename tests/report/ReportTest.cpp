@@ -240,10 +240,8 @@ TEST(ResultFileReaderTest, MalformedFilesNameTheFileAndLineAndGoodOnesReadWhole)
 class CommandsTest : public ::testing::Test {
 protected:
     std::string db() const { return (folder.path() / "report.sqlite").string(); }
-    RunOutput import(const std::vector<std::string>& paths, const std::vector<std::string>& options = {}) {
-        std::vector<std::string> arguments = {"import", "--db", db()};
-        arguments.insert(arguments.end(), options.begin(), options.end());
-        arguments.insert(arguments.end(), paths.begin(), paths.end());
+    RunOutput import(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"import", "--db", db()});
         return runReport(arguments);
     }
     int64_t count(const std::string& sql) { return sqlInt(SqliteDatabase(db(), false).query(sql).at(0).at(0)); }
@@ -491,17 +489,14 @@ TEST_F(CommandsTest, SideFilesTakeTheHostOfTheirRunAlsoWhenItComesLater) {
     writeRecordFile(base / "e", day1, 600, randomRecords(random, "PC5", day1, 5));
     EXPECT_TRUE(contains(import({folder.child("e"), folder.child("a")}).out,
                          "; 4 already imported; 1 side file given their host\n"));
-    ASSERT_EQ(import({folder.child("c")}, {"--host", "PCZ"}).exitCode, 0);  // names a host imported without one
+    ASSERT_EQ(import({"--host", "PCZ", folder.child("c")}).exitCode, 0);  // names a host imported without one
 
     const std::string sql =
-        "SELECT s.file_name || ' ' || s.host || ' ' || IFNULL(r.host, '') FROM side_files s "
-        "LEFT JOIN runs r ON r.id = s.run_id ORDER BY s.file_name";
-    std::vector<std::string> found;
-    for (const SqlRow& row : SqliteDatabase(db(), false).query(sql)) found.push_back(sqlText(row[0]));
-    EXPECT_EQ(found,
-              (std::vector<std::string>{
-                  "Hoardscan-cold-1700000000-999.log PCZ ", "Hoardscan-cold-1700086400-500.log PC2 PC2",
-                  "HoardscanInactive-1700000000-500.csv PC1 PC1", "HoardscanInactive-1700000000-600.csv PC5 PC5"}));
+        "SELECT GROUP_CONCAT(side, '|') FROM (SELECT s.file_name || ' ' || s.host || ' ' || IFNULL(r.host, '') AS side"
+        " FROM side_files s LEFT JOIN runs r ON r.id = s.run_id ORDER BY s.file_name)";
+    EXPECT_EQ(sqlText(SqliteDatabase(db(), false).query(sql).at(0).at(0)),
+              "Hoardscan-cold-1700000000-999.log PCZ |Hoardscan-cold-1700086400-500.log PC2 PC2|"
+              "HoardscanInactive-1700000000-500.csv PC1 PC1|HoardscanInactive-1700000000-600.csv PC5 PC5");
 }
 
 TEST_F(CommandsTest, AFileTheDatabaseRefusesHalfWayLeavesNothing) {
