@@ -533,8 +533,7 @@ TEST_F(CommandsTest, TheLatestRunIsTheOneScannedLastAndGrowthCountsItForItsDay) 
     ASSERT_EQ(import({base.string()}).exitCode, 0);
 
     SqliteDatabase database(db(), false);
-    ReportQueries queries(database);
-    const AccountGrowth growth = queries.accountGrowth();
+    const AccountGrowth growth = ReportQueries(database).accountGrowth();
     EXPECT_EQ(growth.days, (std::vector<int64_t>{day1, day2, day3}));
     ASSERT_EQ(growth.accounts.size(), 2u);
     EXPECT_EQ(growth.accounts[0].account + growth.accounts[1].account, "salesit");
