@@ -429,7 +429,6 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
               8 + 1388534400);
     const std::string before = runReport({"summary", "--db", db(), "--json", "--top", "0"}).out;
 
-
     const RunOutput kept = runReport({"prune", "--db", db(), "--keep", "1"});
     ASSERT_EQ(kept.exitCode, 0) << kept.err;
     EXPECT_TRUE(contains(kept.out, "Removed 1 run (2 records) and 1 side file (2 inactive rows)"));
