@@ -669,12 +669,11 @@ TEST(HtmlReportTest, ThePageNeedsNothingElseEscapesNamesAndItsChartsRenderInHead
     TempFolder folder;
     // Two hosts; the account on PC1 holds three times what "small", new on the second day, holds.
     const fs::path in = folder.path() / "in";
-    for (int64_t day : {day1, day2}) {
+    for (int64_t day : {day1, day2})
         writeRecordFile(
             in / "PC1", day, day == day1 ? 1 : 2,
             {{day, makeKey("PC1", "<script>alert(1)</script>", "o'neil", "a&b", "\"doc\"", "frozen", "frozen"), 10,
               3 * gib, 3 * gib}});
-    }
     writeRecordFile(in / "PC2", day2, 2,
                     {{day2, makeKey("PC2", "small", "bob", "Staff", "doc", "hot", "hot"), 10, gib, gib}});
     writeText(in / "PC1/Hoardscan-cold-1700086400-2.log", "/srv/archive/;2147483648\n/home/ann/old/;536870912\n");
