@@ -466,8 +466,7 @@ TEST_F(OwnersTest, FailedGroupListsAreAskedAgain) {
     EXPECT_EQ(fake.localGroupsCalls, 2);
 }
 
-// The status's owner id names the user (the end-to-end scans see it); one that no account has
-// leaves the user undefined, the file not asked.
+// An owner id that no account has leaves the user undefined, the file not asked.
 TEST(Owners, AnOwnerIdThatNoAccountHasLeavesTheUserUndefined) {
     TestSupport::TestDirectory dir;
     FileStatus status;
@@ -701,8 +700,7 @@ TEST_F(ResultFilesTest, EveryResultFileReadsBackToTheRecordsWritten) {
     EXPECT_EQ(reader(settings.tempDirectory + "HoardscanExtension-" + day + "-4242.log").extensions(), extensions);
 }
 
-// A file that cannot be created is reported at each attempt; a write that fails part-way (a full
-// disk) is cut back off the file, so the next flush writes the whole buffer again, nothing doubled.
+// A write that fails part-way (a full disk) is cut back off, so the next flush writes the whole buffer again.
 TEST_F(ResultFilesTest, AFailedFlushKeepsItsBufferAndTheFileAsTheLastCompleteFlushLeftIt) {
     FakePlatform fake;
     settings.workingDirectory = settings.tempDirectory = directory.text() + "/later/";

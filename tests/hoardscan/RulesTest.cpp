@@ -74,8 +74,7 @@ std::string quotedPath(std::string path) {
     return path;
 }
 
-// A complete configuration, read whole; then one setting at a time made unusable: reported by
-// its key (and value), with the debug line that says what is missing.
+// A complete configuration; then one setting at a time made unusable, reported by key with a debug line.
 TEST(ScanSettings, ReadIntoOneValueOrReportedByKey) {
     using Entries = std::map<std::string, std::pair<std::string, std::string>>;  // key: (type, value)
     TestSupport::TestDirectory dir;
@@ -431,8 +430,7 @@ TEST(RuleDecisions, ASystemDirectoryOnThePlaceholdersWayExcludesTheFile) {
     EXPECT_EQ(d.log.debugTexts(), (Texts{"      System directory. Excluded.", "      System directory. Excluded."}));
 }
 
-// Each row: whether the pattern matches the text, and whether the pattern followed by "*" does. The
-// automata the walk feeds a byte at a time agree with the matcher after every byte, in any case.
+// Rows: pattern, text, match, match with "*" after the pattern; the automata agree after every byte fed.
 TEST(WildcardMatch, MatcherAndAutomataAgreeOnATable) {
     const std::string a63(63, 'a'), a70(70, 'a');
     const std::vector<std::tuple<std::string, std::string, bool, bool>> cases = {
@@ -513,8 +511,7 @@ std::map<std::string, int32_t> int32Constants(const std::string& text) {
     return found;
 }
 
-// Every number a logging call names (a constant of MessageNumbers.h or of the file, or a
-// literal) has its text in the shipped LogMessages/, looked up per module as the program does.
+// Every number a logging call names has its text in the shipped LogMessages/, looked up per module.
 TEST(MessageCatalogue, EveryNumberTheCodeLogsHasItsText) {
     const fs::path source = QUILNA_SOURCE_DIR;
     LogCommons catalogue;

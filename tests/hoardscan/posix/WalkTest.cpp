@@ -200,8 +200,7 @@ TEST_P(WalkTest, EachFileCostsOneStatusCallAndLinksAreNeverFollowed) {
     EXPECT_EQ(fs::current_path(), before) << "the walk never moves the current directory";
 }
 
-// The last subtree, far beyond what helpers hold, changes while the first is walked: the records
-// and log lines come as from the walk that reads each directory itself.
+// The last subtree, far beyond what helpers hold, changes while the first is walked.
 TEST_P(WalkTest, ATreeChangingUnderTheWalkGivesTheRecordsAndLogOfTheWalkWithoutHelpers) {
     const auto build = [&] {
         for (int s = 0; s < 10; ++s) {
