@@ -475,6 +475,9 @@ TEST(WildcardMatch, MatcherAndAutomataAgreeOnATable) {
         }
         if (!text.empty()) {
             EXPECT_EQ(forward.matches(state.data()), match);
+            forward.start(state.data());  // the whole text at once, as the walk feeds a name
+            forward.feed(state.data(), upperText);
+            EXPECT_EQ(forward.matches(state.data()), match);
         }
         const WildcardText reverse(text);
         std::vector<uint64_t> reached(reverse.stateWords());
@@ -483,6 +486,9 @@ TEST(WildcardMatch, MatcherAndAutomataAgreeOnATable) {
             reverse.feed(reached.data(), std::string_view(upper).substr(n - 1, 1));
             EXPECT_EQ(reverse.matchesWithStar(reached.data()), wildcardMatch(pattern.substr(0, n) + "*", text)) << n;
         }
+        EXPECT_EQ(reverse.matchesWithStar(reached.data()), withStar);
+        reverse.start(reached.data());
+        reverse.feed(reached.data(), upper);
         EXPECT_EQ(reverse.matchesWithStar(reached.data()), withStar);
     }
 }
