@@ -22,6 +22,7 @@
 #include "results/ResultFileReader.h"
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
+#include "text/StringUtils.h"
 #include "time/TimeTestSupport.h"
 
 namespace Quilna {
@@ -465,8 +466,7 @@ TEST_F(OwnersTest, FailedGroupListsAreAskedAgain) {
     EXPECT_EQ(fake.localGroupsCalls, 2);
 }
 
-// The status's owner id names the user (the end-to-end scans see it); one that no account has
-// leaves the user undefined, the file not asked.
+// An owner id that no account has leaves the user undefined, the file not asked.
 TEST(Owners, AnOwnerIdThatNoAccountHasLeavesTheUserUndefined) {
     TestSupport::TestDirectory dir;
     FileStatus status;
@@ -605,27 +605,23 @@ TEST_F(ResultFilesTest, EachFilesRecordKeyHoldsItsOwnSiteFileSystemAccountAndUse
     const ScanIdentity identity{"PC42", "OSLO"};
     Tallying tallying(settings, identity, tallies, files);
     const std::string directory = "c:\\d\\", name = "f", status = "plain";
+    FileFacts facts;
+    facts.directory = &directory;
+    facts.name = &name;
+    facts.statusWord = &status;
+    facts.group = "g";
+    facts.fileType = "t";
+    facts.accessTemperature = facts.modifyTemperature = "hot";
     std::map<std::string, double> wanted, found;
-    for (const auto& [site, fileSystem, account, user] :
-         std::vector<std::tuple<std::string, std::string, std::string, std::string>>{{"OSLO", "C", "ann", "ann"},
-                                                                                     {"OSLO", "C", "bob", "ann"},
-                                                                                     {"OSLO", "D", "bob", "ann"},
-                                                                                     {"BERGEN", "D", "bob", "ann"},
-                                                                                     {"BERGEN", "D", "bob", "eve"},
-                                                                                     {"OSLO", "C", "ann", "ann"}}) {
-        FileFacts facts;
-        facts.directory = &directory;
-        facts.name = &name;
-        facts.statusWord = &status;
-        facts.site = site;
-        facts.fileSystem = fileSystem;
-        facts.account = account;
-        facts.user = user;
-        facts.group = "g";
-        facts.fileType = "t";
-        facts.accessTemperature = facts.modifyTemperature = "hot";
+    for (const char* fields : {"OSLO:C:ann:ann", "OSLO:C:bob:ann", "OSLO:D:bob:ann", "BERGEN:D:bob:ann",
+                               "BERGEN:D:bob:eve", "OSLO:C:ann:ann"}) {
+        const Texts parts = StringUtils::split(fields, ':');
+        facts.site = parts[0];
+        facts.fileSystem = parts[1];
+        facts.account = parts[2];
+        facts.user = parts[3];
         tallying.add(facts);
-        wanted["0:" + site + ":0:PC42:0:" + fileSystem + ":0:" + account + ":0:" + user +
+        wanted["0:" + parts[0] + ":0:PC42:0:" + parts[1] + ":0:" + parts[2] + ":0:" + parts[3] +
                ":0:g:0:t:0:plain:0:hot:0:hot"] += 1;
     }
     for (const auto& [key, values] : tallies.accountRecords()) found[key] = values.files;
@@ -704,8 +700,7 @@ TEST_F(ResultFilesTest, EveryResultFileReadsBackToTheRecordsWritten) {
     EXPECT_EQ(reader(settings.tempDirectory + "HoardscanExtension-" + day + "-4242.log").extensions(), extensions);
 }
 
-// A file that cannot be created is reported at each attempt; a write that fails part-way (a full
-// disk) is cut back off the file, so the next flush writes the whole buffer again, nothing doubled.
+// A write that fails part-way (a full disk) is cut back off, so the next flush writes the whole buffer again.
 TEST_F(ResultFilesTest, AFailedFlushKeepsItsBufferAndTheFileAsTheLastCompleteFlushLeftIt) {
     FakePlatform fake;
     settings.workingDirectory = settings.tempDirectory = directory.text() + "/later/";

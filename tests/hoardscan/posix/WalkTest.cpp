@@ -120,12 +120,6 @@ protected:
             if (key.find(keyText) != std::string::npos) sum = {sum.first + values.files, sum.second + values.bytes};
         return sum;
     }
-    std::vector<std::string> processed() const {
-        std::vector<std::string> lines;
-        for (const std::string& text : log.debugTexts())
-            if (text.rfind("Processing", 0) == 0 || text.rfind("   Processing file", 0) == 0) lines.push_back(text);
-        return lines;
-    }
 
     TestSupport::TestDirectory directory;
     std::string root;
@@ -142,10 +136,12 @@ TEST_P(WalkTest, FilesComeBeforeSubdirectoriesAndExcludedTreesAreNotEntered) {
     files({{"a.txt", 10}, {"sub/c.txt", 1}, {"sub/deep/d.txt", 0}, {"skip/e.txt", 7}});
     walk("@part2\n*:*:" + root + "/skip* exclude_all\n", "");
     EXPECT_EQ(totals(), std::make_pair(3.0, 11.0));
-    EXPECT_EQ(processed(), (std::vector<std::string>{
-                               "Processing \"" + root + "/\"...", "   Processing file \"a.txt\"...",
-                               "Processing \"" + root + "/sub/\"...", "   Processing file \"c.txt\"...",
-                               "Processing \"" + root + "/sub/deep/\"...", "   Processing file \"d.txt\"..."}));
+    std::vector<std::string> processed = log.debugTexts();
+    std::erase_if(processed, [](const std::string& text) { return text.find("Processing") > 3; });
+    EXPECT_EQ(processed, (std::vector<std::string>{
+                             "Processing \"" + root + "/\"...", "   Processing file \"a.txt\"...",
+                             "Processing \"" + root + "/sub/\"...", "   Processing file \"c.txt\"...",
+                             "Processing \"" + root + "/sub/deep/\"...", "   Processing file \"d.txt\"..."}));
 }
 
 TEST_P(WalkTest, ADirectoryOffTheAccountsWayIsLeftAtOnce) {
@@ -204,8 +200,7 @@ TEST_P(WalkTest, EachFileCostsOneStatusCallAndLinksAreNeverFollowed) {
     EXPECT_EQ(fs::current_path(), before) << "the walk never moves the current directory";
 }
 
-// The last subtree, far beyond what helpers hold, changes while the first is walked: the records
-// and log lines come as from the walk that reads each directory itself.
+// The last subtree, far beyond what helpers hold, changes while the first is walked.
 TEST_P(WalkTest, ATreeChangingUnderTheWalkGivesTheRecordsAndLogOfTheWalkWithoutHelpers) {
     const auto build = [&] {
         for (int s = 0; s < 10; ++s) {
