@@ -15,18 +15,11 @@
 namespace Quilna {
 namespace {
 
-TEST(NativeSystem, ClockLocalCalendarEnvironmentAndIdentities) {
+TEST(NativeSystem, ClockEnvironmentAndIdentities) {
     const int64_t now = platform().now();
     const auto systemNow =
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     EXPECT_LE(std::abs(systemNow - now), 2);
-    platform().initTimeZone();
-    CalendarTime local;
-    ASSERT_TRUE(platform().toLocalCalendar(now, local));
-    EXPECT_GE(local.year, 2020);
-    int64_t back = 0;
-    ASSERT_TRUE(platform().fromLocalCalendar(local, back));
-    EXPECT_EQ(back, now);
 
     // An empty value is still a set variable (an empty key path is a key path).
     const std::string name = "QUILNA_TEST_" + std::to_string(platform().processId());
@@ -81,13 +74,6 @@ TEST(NativeSystem, MachineFactsAndDrives) {
 
 namespace fs = std::filesystem;
 
-// Each entry as "name/" for a directory, "name" for a file, in the order listed.
-std::vector<std::string> namesOf(const std::vector<DirEntry>& entries) {
-    std::vector<std::string> names;
-    for (const DirEntry& entry : entries) names.push_back(entry.name + (entry.isFile ? "" : "/"));
-    return names;
-}
-
 // A listing stopped goes on where it stopped; parent and subdirectories are told apart by identity.
 TEST(NativeFiles, AnOpenDirectoryListsAnswersAndLeadsUpAndDown) {
     TestSupport::TestDirectory dir;
@@ -101,36 +87,30 @@ TEST(NativeFiles, AnOpenDirectoryListsAnswersAndLeadsUpAndDown) {
     ASSERT_EQ(resolved.back(), platform().pathSyntax().separator);
     EXPECT_TRUE(fs::equivalent(resolved.substr(0, resolved.size() - 1), dir.path())) << resolved;
 
-    std::vector<DirEntry> listed, visited;
+    std::vector<DirEntry> listed;
     ASSERT_TRUE(platform().listDirectory(dir.text(), "*", listed));
-    FileInfo info;
-    int calls = 0;
-    const auto visit = [&](const DirEntry& entry) {  // stops after two entries, then reads the rest
-        visited.push_back(entry);
-        if (entry.name == "c.log") {
-            EXPECT_TRUE(top->entryInfo(entry.name, info));
-        }
-        return ++calls != 2;
+    std::vector<std::string> expected, visited;
+    for (const DirEntry& entry : listed) expected.push_back(entry.name + (entry.isFile ? "" : "/"));
+    const auto visit = [&](const DirEntry& entry) {
+        visited.push_back(entry.name + (entry.isFile ? "" : "/"));
+        return visited.size() != 2;
     };
     ASSERT_EQ(top->readEntries(visit), OpenDirectory::Listing::More);
     ASSERT_EQ(top->readEntries(visit), OpenDirectory::Listing::End);
-    EXPECT_EQ(top->readEntries([](const DirEntry&) { return true; }), OpenDirectory::Listing::End);
-    EXPECT_EQ(namesOf(visited), namesOf(listed));
-    EXPECT_EQ(info.size, 5u);
-    EXPECT_TRUE(info.fullPath.empty());
+    EXPECT_EQ(top->readEntries(visit), OpenDirectory::Listing::End);
+    EXPECT_EQ(visited, expected);
+    FileInfo info;
+    EXPECT_TRUE(top->entryInfo("c.log", info) && info.size == 5u && info.fullPath.empty());
     EXPECT_FALSE(top->entryInfo("absent.txt", info));
 
     std::unique_ptr<OpenDirectory> sub = top->openSubdirectory("sub", error);
     std::unique_ptr<OpenDirectory> other = top->openSubdirectory("other", error);
     ASSERT_TRUE(sub && other) << platform().errorText(error.code);
     std::unique_ptr<OpenDirectory> up = sub->openParent(error);
-    ASSERT_TRUE(up);
     FileIdentity topId, subId, otherId, upId;
-    ASSERT_TRUE(top->identity(topId) && sub->identity(subId) && other->identity(otherId) && up->identity(upId));
+    ASSERT_TRUE(up && top->identity(topId) && sub->identity(subId) && other->identity(otherId) && up->identity(upId));
     EXPECT_TRUE(upId == topId && !(subId == otherId) && !(subId == topId));
-
     EXPECT_FALSE(top->openSubdirectory("a.txt", error)) << "a file is no directory";
-    EXPECT_FALSE(top->openSubdirectory("..", error)) << "names only";
     EXPECT_FALSE(top->openSubdirectory("missing", error));
     EXPECT_EQ(error.kind, ErrorKind::NotFound);
     EXPECT_FALSE(platform().openDirectory(dir.child("missing"), resolved, error));

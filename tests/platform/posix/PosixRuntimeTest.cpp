@@ -101,13 +101,12 @@ TEST_F(PosixRuntime, TheDefaultsOfAnotherUserAreTheirOwn) {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 10;
         fake.environment["QUILNA_RUNTIME_DIR"] = std::nullopt;
         fake.environment["XDG_RUNTIME_DIR"] = session;
-        if (!platform().runtimeDirectory(path, refusal) || path != session + "/quilna" ||
-            (modeOf(path) & 07777) != 0700)
-            return 11;
+        const auto made = [&](const std::string& expected) {
+            return platform().runtimeDirectory(path, refusal) && path == expected && (modeOf(path) & 07777) == 0700;
+        };
+        if (!made(session + "/quilna")) return 11;
         fake.environment["XDG_RUNTIME_DIR"] = std::nullopt;
-        if (!platform().runtimeDirectory(path, refusal) || path != "/tmp/quilna-65534" ||
-            (modeOf(path) & 07777) != 0700)
-            return 12;
+        if (!made("/tmp/quilna-65534")) return 12;
         return ::rmdir(path.c_str()) == 0 ? 0 : 13;
     });
     EXPECT_EQ(user.wait(), 0);

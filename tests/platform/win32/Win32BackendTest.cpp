@@ -1,6 +1,4 @@
-// What only the Windows backend shows: drive-letter roots, backslash paths, network and
-// long-path forms, links, registry values as the system stores them, and the entry point
-// (through entry_probe.exe, built with it, beside this test program).
+// What only the Windows backend shows; the entry point through entry_probe.exe, built beside this program.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -41,8 +39,7 @@ TEST(Win32Backend, DriveRootsAreDriveLettersWithABackslash) {
     if (!::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version")) {
         EXPECT_EQ(platform().driveType(dir.text() + "\\"), DriveType::NoRootDir);
     }
-    // The cluster size is asked with the drive prefix alone, or with nothing for a path
-    // without drive letter (the current directory's volume).
+    // Asked with the drive prefix alone, or with nothing for the current directory's volume.
     uint32_t bytes = 0, current = 0;
     ASSERT_TRUE(platform().clusterSize("C:", bytes, error)) << error.code;
     ASSERT_TRUE(platform().clusterSize("", current, error)) << error.code;
@@ -117,9 +114,7 @@ TEST(Win32Backend, LinksAreListedAsFilesNeverEnteredAndNeverWrittenThrough) {
     ::RemoveDirectoryA(link.c_str());
 }
 
-// Values of every type come back as the system stores them (an expandable string not expanded,
-// a multi-string with its inner zero); a string is written as the system's own string type,
-// with its terminating zero.
+// An expandable string is not expanded, a multi-string keeps its inner zero.
 TEST(Win32Backend, RegistryValuesComeBackAsStoredAndStringsAreWrittenWithTheirZero) {
     const std::string key = TestSupport::uniqueResourceKey();
     ASSERT_TRUE(platform().writeRegistryString(key, "Text", "abc", true));
@@ -165,8 +160,7 @@ TEST(Win32Entry, CommandTextExitCodeAndTheHiddenWindowThatAnswersTheSessionEnd) 
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
     EXPECT_EQ(code, 7u) << "the program still ends normally after WM_DESTROY";
-    // The session may end, and asking does not set the flag; its end does. The program runs
-    // beside the thread that answers the window.
+    // Asking does not set the flag, the session's end does; the window is answered on a thread of its own.
     EXPECT_EQ(dir.read("report.txt"),
               "command=dummy-c \"C:\\Quilna conf\\x\" -l 3\n"
               "visible=0 classStyle=35 windowStyle=16711680 sameThread=0 flag=0\n"
