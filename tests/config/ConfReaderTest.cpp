@@ -41,19 +41,18 @@ protected:
     // A typed lookup as "result:value", the value left "-" unless the lookup succeeded.
     std::string lookup(const std::string& type, const std::string& path) const {
         std::string text = "-";
-        int result = ConfResult::NotFound;
-        if (type == "String") result = reader.getString(path, text);
-        if (type == "string") result = reader.getString(path, text, true, true);
-        if (type == "DirName") result = reader.getDirName(path, text);
-        if (type == "FileName") result = reader.getFileName(path, text);
         bool flag = false;
         int32_t number = 7;
         TimeSpanParts span;
-        if (type == "Bool" && (result = reader.getBool(path, flag)) == ConfResult::Found)
-            text = flag ? "true" : "false";
-        if (type == "Integer" && (result = reader.getInteger(path, number)) == ConfResult::Found)
-            text = std::to_string(number);
-        if (type == "TimeSpan" && (result = reader.getTimeSpan(path, span)) == ConfResult::Found)
+        const int result = type == "Bool"       ? reader.getBool(path, flag)
+                           : type == "Integer"  ? reader.getInteger(path, number)
+                           : type == "TimeSpan" ? reader.getTimeSpan(path, span)
+                           : type == "DirName"  ? reader.getDirName(path, text)
+                           : type == "FileName" ? reader.getFileName(path, text)
+                                                : reader.getString(path, text, type == "string", type == "string");
+        if (result == ConfResult::Found && type == "Bool") text = flag ? "true" : "false";
+        if (result == ConfResult::Found && type == "Integer") text = std::to_string(number);
+        if (result == ConfResult::Found && type == "TimeSpan")
             text = std::to_string(span.days) + "d" + std::to_string(span.seconds) + "s";
         return std::to_string(result) + ":" + text;
     }
