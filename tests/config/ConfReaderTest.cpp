@@ -129,7 +129,7 @@ TEST_F(ConfReaderTest, SyntaxErrorsNameTheLineAndKeepEarlierEntries) {
     EXPECT_TRUE(built);
 }
 
-TEST_F(ConfReaderTest, BuildingFromAFileAndFailingToReadOne) {
+TEST_F(ConfReaderTest, FilesAndTypedLookups) {
     std::string value;
     EXPECT_EQ(reader.getString("a", value), ConfResult::NotFound);  // no tree yet
     TestSupport::TestDirectory directory;
@@ -140,9 +140,6 @@ TEST_F(ConfReaderTest, BuildingFromAFileAndFailingToReadOne) {
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("missing.conf"), std::string::npos);
     EXPECT_EQ(lookup("String", "a"), "0:from file");  // the old tree stays
-}
-
-TEST_F(ConfReaderTest, TypedLookups) {
     read(
         "Quilna () = '' { directories () = '' { conf (DirName) = '/etc/q' {} } }\n"
         "twice (String) = 'first' {} twice (String) = 'second' {} \"quoted\" (String) = 'q' {}\n"
