@@ -106,6 +106,7 @@ TEST_F(ConfReaderTest, SyntaxErrorsNameTheLineAndKeepEarlierEntries) {
          {"a||x"},
          "Missing '}' of entry \"b\" opened in line 2, found the end of the file.",
          2},
+        {"a () = 'x' {\n", {"a||x"}, "Missing '}' of entry \"a\" opened in line 1, found the end of the file.", 1},
         {"a () = 'x' {}\nb () = ", {"a||x"}, "Missing a value in entry \"b\", found the end of the file.", 2},
         {"a () = 'x' {}\n\nb (String", {"a||x"}, "Missing ')' in entry \"b\", found the end of the file.", 3},
         {deep, {}, "nested deeper than 256 levels", 1},
