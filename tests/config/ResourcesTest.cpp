@@ -86,7 +86,8 @@ TEST_F(ResourcesTest, ExpansionsAreBoundedInLengthAndReads) {
     for (int i = 0; i < 4000; ++i) many += "${A}";
     ASSERT_EQ(writeResource("B", many), 0);
     ASSERT_EQ(writeResource("C", "${B}"), 0);
-    ASSERT_EQ(writeResource("One", "${A}"), 0);
+    ASSERT_EQ(writeResource("Empty", ""), 0);
+    ASSERT_EQ(writeResource("One", "${Empty}${A}"), 0);
     ASSERT_EQ(writeResource("Twice", "${Twice}${Twice}${Twice}"), 0);
     fake.registryReads = 0;
     std::string value = "unchanged", why;
