@@ -229,19 +229,17 @@ TEST_F(ConfReaderTest, ReferencesExpand) {
     EXPECT_EQ(lookup("DirName", "unc"), "0:\\\\server\\share\\");
 }
 
-using Words = std::vector<std::string>;
-
 // The tokens of a text, the insignificant ones in brackets.
-Words tokensOf(const std::string& text, const StringSearcher& searcher) {
+Entries tokensOf(const std::string& text, const StringSearcher& searcher) {
     Tokenizer tokenizer(text, searcher);
-    Words pieces;
+    Entries pieces;
     Token token;
     while (tokenizer.next(token)) pieces.push_back(token.significant ? token.text : "[" + token.text + "]");
     return pieces;
 }
 
-TEST(Searchers, WordsDelimitersQuotesAndComments) {
-    const std::vector<std::pair<std::string, Words>> cases{
+TEST(Searchers, EntriesDelimitersQuotesAndComments) {
+    const std::vector<std::pair<std::string, Entries>> cases{
         {"a(String)=\"v\"{}", {"a", "(", "String", ")", "=", "\"v\"", "{", "}"}},
         {"\t  a\r\nb", {"[\t]", "[  ]", "a", "[\r]", "\n", "b"}},
         {"abécd e", {"abécd", "[ ]", "e"}},
@@ -263,9 +261,9 @@ TEST(Searchers, WordsDelimitersQuotesAndComments) {
     EXPECT_EQ(ConfSearcher().findEnd("'ab' c", 0, 3, significant), 3u);
     WhitespaceSearcher searcher;  // the rules files' words: cut at any whitespace, quoted stretches kept
     EXPECT_EQ(tokensOf("PC42:fixed:\"c:\\my dir\" exclude\r\n\tnext", searcher),
-              (Words{"PC42:fixed:\"c:\\my dir\"", "[ ]", "exclude", "[\r\n\t]", "next"}));
+              (Entries{"PC42:fixed:\"c:\\my dir\"", "[ ]", "exclude", "[\r\n\t]", "next"}));
     searcher.quote = '\'';
-    EXPECT_EQ(tokensOf("'a b' \"c d\"", searcher), (Words{"'a b'", "[ ]", "\"c", "[ ]", "d\""}));
+    EXPECT_EQ(tokensOf("'a b' \"c d\"", searcher), (Entries{"'a b'", "[ ]", "\"c", "[ ]", "d\""}));
 }
 
 }  // namespace

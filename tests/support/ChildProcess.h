@@ -95,7 +95,6 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
 #ifdef _WIN32
-    // A program built beside this test program.
     static std::string besideThisProgram(const std::string& name) {
         char self[MAX_PATH] = {};
         ::GetModuleFileNameA(nullptr, self, MAX_PATH);
@@ -136,7 +135,6 @@ public:
         waited_ = true;
         return started() && status_ != -1 && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
     }
-    // Sends the signal (SIGTERM by default) and waits.
     int stop(int signal = SIGTERM) {
         if (started() && !waited_) ::kill(pid_, signal);
         return wait();
