@@ -259,6 +259,7 @@ TEST(Searchers, EntriesDelimitersQuotesAndComments) {
     for (const char* word : {"a#", "/x", "\"#\""}) EXPECT_FALSE(ConfSearcher::isComment(word));
     uint8_t significant = 0;  // a quote is closed only within the window
     EXPECT_EQ(ConfSearcher().findEnd("'ab' c", 0, 3, significant), 3u);
+    EXPECT_EQ(ConfSearcher().findEnd("a//b", 0, 2, significant), 2u);  // nor a comment begun at its edge
     WhitespaceSearcher searcher;  // the rules files' words: cut at any whitespace, quoted stretches kept
     EXPECT_EQ(tokensOf("PC42:fixed:\"c:\\my dir\" exclude\r\n\tnext", searcher),
               (Entries{"PC42:fixed:\"c:\\my dir\"", "[ ]", "exclude", "[\r\n\t]", "next"}));
