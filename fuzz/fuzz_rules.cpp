@@ -40,26 +40,13 @@ void checkRules(LoggerUnit& logger, const RuleTables& tables) {
     }
 }
 
-void checkFileTypes(FileTypes& types) {
+void checkFileTypes(FileTypes& types, FileStatus& status) {
     types.setScheme(FileTypes::Mapping);
     types.setCollectExtensions(true);
-    FileStatus status;
-    status.exists = true;
     std::string fileSystem, fileType;
     for (const char* name : {"Report.DOC", "noext", "a.b.JPEG", ".hidden", "trailing."}) {
         types.fileFacts("/data/Bin/", name, "/", status, fileSystem, fileType);
         require(fileSystem == "/" && (!fileType.empty() || types.defaultType().empty()), "every file has a type");
-    }
-}
-
-void checkTemperatures(Temperatures& temperatures) {
-    FileStatus status;
-    status.exists = true;
-    for (int32_t seconds : {0, 1000000000, INT32_MAX}) {
-        status.accessed = DateTime(seconds);
-        status.modified = DateTime(INT32_MAX - seconds);
-        std::string accessName = "UNKNOWN", modifyName = "UNKNOWN";
-        temperatures.temperaturesOf("f", accessName, modifyName, status);
     }
 }
 
@@ -90,7 +77,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     require(loaded ? counter->fatalLines == 0 : counter->fatalLines == 1, "a load succeeds or reports one FATAL");
     if (kind < 2) checkRules(logger, tables);
-    if (kind == 2) checkFileTypes(types);
-    if (kind == 3) checkTemperatures(temperatures);
+    FileStatus status;
+    status.exists = true;
+    if (kind == 2) checkFileTypes(types, status);
+    for (int32_t seconds : {0, 1000000000, INT32_MAX}) {
+        status.accessed = DateTime(seconds);
+        status.modified = DateTime(INT32_MAX - seconds);
+        std::string accessName = "UNKNOWN", modifyName = "UNKNOWN";
+        if (kind == 3) temperatures.temperaturesOf("f", accessName, modifyName, status);
+    }
     return 0;
 }

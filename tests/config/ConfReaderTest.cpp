@@ -41,19 +41,18 @@ protected:
     // A typed lookup as "result:value", the value left "-" unless the lookup succeeded.
     std::string lookup(const std::string& type, const std::string& path) const {
         std::string text = "-";
-        int result = ConfResult::NotFound;
-        if (type == "String") result = reader.getString(path, text);
-        if (type == "string") result = reader.getString(path, text, true, true);
-        if (type == "DirName") result = reader.getDirName(path, text);
-        if (type == "FileName") result = reader.getFileName(path, text);
         bool flag = false;
         int32_t number = 7;
         TimeSpanParts span;
-        if (type == "Bool" && (result = reader.getBool(path, flag)) == ConfResult::Found)
-            text = flag ? "true" : "false";
-        if (type == "Integer" && (result = reader.getInteger(path, number)) == ConfResult::Found)
-            text = std::to_string(number);
-        if (type == "TimeSpan" && (result = reader.getTimeSpan(path, span)) == ConfResult::Found)
+        const int result = type == "Bool"       ? reader.getBool(path, flag)
+                           : type == "Integer"  ? reader.getInteger(path, number)
+                           : type == "TimeSpan" ? reader.getTimeSpan(path, span)
+                           : type == "DirName"  ? reader.getDirName(path, text)
+                           : type == "FileName" ? reader.getFileName(path, text)
+                                                : reader.getString(path, text, type == "string", type == "string");
+        if (result == ConfResult::Found && type == "Bool") text = flag ? "true" : "false";
+        if (result == ConfResult::Found && type == "Integer") text = std::to_string(number);
+        if (result == ConfResult::Found && type == "TimeSpan")
             text = std::to_string(span.days) + "d" + std::to_string(span.seconds) + "s";
         return std::to_string(result) + ":" + text;
     }
@@ -107,6 +106,7 @@ TEST_F(ConfReaderTest, SyntaxErrorsNameTheLineAndKeepEarlierEntries) {
          {"a||x"},
          "Missing '}' of entry \"b\" opened in line 2, found the end of the file.",
          2},
+        {"a () = 'x' {\n", {"a||x"}, "Missing '}' of entry \"a\" opened in line 1, found the end of the file.", 1},
         {"a () = 'x' {}\nb () = ", {"a||x"}, "Missing a value in entry \"b\", found the end of the file.", 2},
         {"a () = 'x' {}\n\nb (String", {"a||x"}, "Missing ')' in entry \"b\", found the end of the file.", 3},
         {deep, {}, "nested deeper than 256 levels", 1},
@@ -130,7 +130,7 @@ TEST_F(ConfReaderTest, SyntaxErrorsNameTheLineAndKeepEarlierEntries) {
     EXPECT_TRUE(built);
 }
 
-TEST_F(ConfReaderTest, BuildingFromAFileAndFailingToReadOne) {
+TEST_F(ConfReaderTest, FilesAndTypedLookups) {
     std::string value;
     EXPECT_EQ(reader.getString("a", value), ConfResult::NotFound);  // no tree yet
     TestSupport::TestDirectory directory;
@@ -141,9 +141,6 @@ TEST_F(ConfReaderTest, BuildingFromAFileAndFailingToReadOne) {
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("missing.conf"), std::string::npos);
     EXPECT_EQ(lookup("String", "a"), "0:from file");  // the old tree stays
-}
-
-TEST_F(ConfReaderTest, TypedLookups) {
     read(
         "Quilna () = '' { directories () = '' { conf (DirName) = '/etc/q' {} } }\n"
         "twice (String) = 'first' {} twice (String) = 'second' {} \"quoted\" (String) = 'q' {}\n"
@@ -232,19 +229,17 @@ TEST_F(ConfReaderTest, ReferencesExpand) {
     EXPECT_EQ(lookup("DirName", "unc"), "0:\\\\server\\share\\");
 }
 
-using Words = std::vector<std::string>;
-
 // The tokens of a text, the insignificant ones in brackets.
-Words tokensOf(const std::string& text, const StringSearcher& searcher) {
+Entries tokensOf(const std::string& text, const StringSearcher& searcher) {
     Tokenizer tokenizer(text, searcher);
-    Words pieces;
+    Entries pieces;
     Token token;
     while (tokenizer.next(token)) pieces.push_back(token.significant ? token.text : "[" + token.text + "]");
     return pieces;
 }
 
-TEST(Searchers, WordsDelimitersQuotesAndComments) {
-    const std::vector<std::pair<std::string, Words>> cases{
+TEST(Searchers, EntriesDelimitersQuotesAndComments) {
+    const std::vector<std::pair<std::string, Entries>> cases{
         {"a(String)=\"v\"{}", {"a", "(", "String", ")", "=", "\"v\"", "{", "}"}},
         {"\t  a\r\nb", {"[\t]", "[  ]", "a", "[\r]", "\n", "b"}},
         {"abécd e", {"abécd", "[ ]", "e"}},
@@ -264,11 +259,12 @@ TEST(Searchers, WordsDelimitersQuotesAndComments) {
     for (const char* word : {"a#", "/x", "\"#\""}) EXPECT_FALSE(ConfSearcher::isComment(word));
     uint8_t significant = 0;  // a quote is closed only within the window
     EXPECT_EQ(ConfSearcher().findEnd("'ab' c", 0, 3, significant), 3u);
+    EXPECT_EQ(ConfSearcher().findEnd("a//b", 0, 2, significant), 2u);  // nor a comment begun at its edge
     WhitespaceSearcher searcher;  // the rules files' words: cut at any whitespace, quoted stretches kept
     EXPECT_EQ(tokensOf("PC42:fixed:\"c:\\my dir\" exclude\r\n\tnext", searcher),
-              (Words{"PC42:fixed:\"c:\\my dir\"", "[ ]", "exclude", "[\r\n\t]", "next"}));
+              (Entries{"PC42:fixed:\"c:\\my dir\"", "[ ]", "exclude", "[\r\n\t]", "next"}));
     searcher.quote = '\'';
-    EXPECT_EQ(tokensOf("'a b' \"c d\"", searcher), (Words{"'a b'", "[ ]", "\"c", "[ ]", "d\""}));
+    EXPECT_EQ(tokensOf("'a b' \"c d\"", searcher), (Entries{"'a b'", "[ ]", "\"c", "[ ]", "d\""}));
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ protected:
     const std::string key_ = TestSupport::uniqueResourceKey();
 };
 
-TEST_F(ResourcesTest, WrittenResourcesReadBackAndReferencesExpand) {
+TEST_F(ResourcesTest, WrittenResourcesReadBackReferencesExpandAndKeyPaths) {
     // Name, value written, value read with its references expanded.
     const std::vector<std::tuple<const char*, const char*, std::string>> cases{
         {"Root", "C:\\Prog", "C:\\Prog"},
@@ -61,10 +61,8 @@ TEST_F(ResourcesTest, WrittenResourcesReadBackAndReferencesExpand) {
     ASSERT_EQ(writeResource("Root", "D:"), 0);  // replacing a value keeps the others
     EXPECT_EQ(read("ConfigurationDir"), "D:\\conf");
     EXPECT_EQ(read("A"), "a");
-}
 
-TEST_F(ResourcesTest, KeyPathFromEnvironmentAndWow64) {
-    ASSERT_EQ(writeResource("Where", "here"), 0);
+    ASSERT_EQ(writeResource("Where", "here"), 0);  // the key path comes from the environment
     fake.environment["QUILNA_ENV"] = key_ + "\\Other";
     EXPECT_EQ(read("Where"), "<2>");
 #ifndef _WIN32
@@ -88,7 +86,8 @@ TEST_F(ResourcesTest, ExpansionsAreBoundedInLengthAndReads) {
     for (int i = 0; i < 4000; ++i) many += "${A}";
     ASSERT_EQ(writeResource("B", many), 0);
     ASSERT_EQ(writeResource("C", "${B}"), 0);
-    ASSERT_EQ(writeResource("One", "${A}"), 0);
+    ASSERT_EQ(writeResource("Empty", ""), 0);
+    ASSERT_EQ(writeResource("One", "${Empty}${A}"), 0);
     ASSERT_EQ(writeResource("Twice", "${Twice}${Twice}${Twice}"), 0);
     fake.registryReads = 0;
     std::string value = "unchanged", why;

@@ -1,6 +1,5 @@
 #pragma once
-// A logging chain that keeps its lines in memory, and a scope that restores the logging
-// settings tests change process-wide.
+// A logging chain that keeps its lines in memory, and a scope restoring the process-wide log settings.
 
 #include <algorithm>
 #include <functional>
@@ -59,7 +58,6 @@ private:
     SmartPointer<MemoryAgent> agent_;
 };
 
-// Restores the process-wide logging settings a test changes.
 class LogStateScope {
 public:
     LogStateScope() {

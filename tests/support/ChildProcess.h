@@ -1,6 +1,5 @@
 #pragma once
-// A second process for a test: a program started with its words, or on POSIX a function run in a
-// forked copy of the test program. A child still running when the object goes is killed.
+// A program started with its words (or on POSIX a function in a fork), killed if still running at the end.
 
 #include <filesystem>
 #include <functional>
@@ -60,7 +59,7 @@ public:
         if ((pid_ = ::fork()) != 0) return;
         for (const auto& [name, value] : options.environment)
             value.empty() ? ::unsetenv(name.c_str()) : ::setenv(name.c_str(), value.c_str(), 1);
-        const struct rlimit limit { options.addressSpace, options.addressSpace };
+        const rlimit limit{options.addressSpace, options.addressSpace};
         if (options.addressSpace != 0) ::setrlimit(RLIMIT_AS, &limit);
         if (!options.output.empty()) ::dup2(::open(options.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
         if (!options.errors.empty() || !options.output.empty())
@@ -96,7 +95,6 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
 #ifdef _WIN32
-    // A program built beside this test program.
     static std::string besideThisProgram(const std::string& name) {
         char self[MAX_PATH] = {};
         ::GetModuleFileNameA(nullptr, self, MAX_PATH);
@@ -137,7 +135,6 @@ public:
         waited_ = true;
         return started() && status_ != -1 && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
     }
-    // Sends the signal (SIGTERM by default) and waits.
     int stop(int signal = SIGTERM) {
         if (started() && !waited_) ::kill(pid_, signal);
         return wait();
@@ -154,7 +151,7 @@ private:
 #else
     pid_t pid_ = -1;
     int status_ = 0;
-    struct rusage usage_ {};
+    rusage usage_{};
 #endif
     bool waited_ = false;
 };
@@ -179,9 +176,7 @@ public:
 
 private:
     static char next(int fd) {
-        struct pollfd wait {
-            fd, POLLIN, 0
-        };
+        pollfd wait{fd, POLLIN, 0};
         char c = 0;
         return ::poll(&wait, 1, 30000) == 1 && ::read(fd, &c, 1) == 1 ? c : 0;
     }

@@ -1,7 +1,5 @@
 #pragma once
-// A backend for tests: answers from the tables a test fills in, and forwards everything else
-// to the native backend. It lets Linux tests reach the Windows-only branches of the logic
-// (drive types 0 and 1, compressed files, "BUILTIN" owners, NetAPI failures, ...).
+// A backend answering from tables a test fills in, else the native one: Windows-only branches on Linux.
 
 #include <map>
 #include <memory>
@@ -38,9 +36,7 @@ public:
     std::optional<OsVersion> version;
     std::optional<std::string> computer, domain, group, user;
     std::optional<bool> wow64;
-    // Bytes that the files opened for writing may still take, all together, as on a disk that
-    // fills: beyond them a write stops short and fails as a full disk. Empty: no limit. Shared
-    // with the open files, which may outlive the fake.
+    // Room left for all files opened for writing (which may outlive the fake); empty: no limit.
     std::shared_ptr<std::optional<uint64_t>> diskRoom = std::make_shared<std::optional<uint64_t>>();
 
     // ---- counters for tests that check how often the system was asked ----

@@ -1,6 +1,5 @@
 #pragma once
-// A fresh temporary directory for one test, removed with its content afterwards; the names are
-// unique per process and object, so test programs may run in parallel.
+// A fresh temporary directory for one test, removed afterwards; unique so that tests may run in parallel.
 
 #include <atomic>
 #include <filesystem>
@@ -22,8 +21,7 @@ public:
     }
     ~TestDirectory() {
         std::error_code ignored;
-        // Entries a test made unreadable or read-only must still go. Stepping never throws: an
-        // entry the system cannot reach (a path too long for it) must not end the program.
+        // Unreadable or read-only entries must go too; stepping never throws on paths too long to reach.
         std::filesystem::recursive_directory_iterator entry(path_, ignored), end;
         for (; entry != end; entry.increment(ignored)) {
             if (!entry->is_symlink(ignored))

@@ -1,6 +1,5 @@
 #pragma once
-// A registry key of its own for one test, below SOFTWARE\Quilna\Tests\ and never the installation's,
-// so that test programs may run in parallel and beside a real installation.
+// A registry key of its own for one test, apart from the installation's and other tests' keys.
 
 #include <atomic>
 #include <random>

@@ -19,7 +19,7 @@ public:
     }
     ~ZoneScope() { DateTime::resetProcessZone(); }
 
-    FakePlatform fake;  // not copyable, nor is the scope
+    FakePlatform fake;
 };
 
 inline int32_t utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {

@@ -1,6 +1,5 @@
 #pragma once
-// The host name as owners are named on POSIX ("\\HOST\user"), up to the first dot, in capitals:
-// read from the system directly, so the tests do not check the program against itself.
+// The host name as owners name it ("\\HOST\user"), read from the system rather than the program.
 
 #include <unistd.h>
 
