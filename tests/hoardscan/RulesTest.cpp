@@ -122,7 +122,7 @@ TEST(ScanSettings, ReadIntoOneValueOrReportedByKey) {
     const std::string missing = dir.child("missing.txt"),
                       notMade = std::filesystem::path(dir.text() + "/fs.rules/x/").make_preferred().string();
     const struct {
-        std::string key, type, value;  // value "": the key is left out
+        std::string key, type, value;  // type "": the key is left out
         int id;
         std::string parameters, debugLine;
     } cases[] = {
@@ -136,6 +136,7 @@ TEST(ScanSettings, ReadIntoOneValueOrReportedByKey) {
         {"filename", "", "", 2, "hoardscan.filename", "No filename extension mapping file configured."},
         {"filename", "FileName", quotedPath(missing), 3, "hoardscan.filename|" + missing,
          "Filename extension mapping file \"" + missing + "\" does not exist."},
+        {"working-dir", "DirName", "", 2, "hoardscan.working-dir", "No log directory configured."},
         {"temp-dir", "DirName", base + "/fs.rules/x", 3, "hoardscan.temp-dir|" + notMade,
          "Temp directory \"" + notMade + "\" does not exist."},
         {"read-ahead", "Integer", "17", 34,
@@ -144,7 +145,7 @@ TEST(ScanSettings, ReadIntoOneValueOrReportedByKey) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.key + " " + c.value);
         EXPECT_FALSE(read([&](Entries& changed) {
-            if (c.value.empty()) changed.erase(c.key);
+            if (c.type.empty()) changed.erase(c.key);
             else changed[c.key] = {c.type, c.value};
         }));
         EXPECT_EQ(log.messages("FATAL", c.id), (Texts{c.parameters}));
