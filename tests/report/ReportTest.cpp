@@ -534,6 +534,13 @@ TEST_F(CommandsTest, TheLatestRunIsTheOneScannedLastAndGrowthCountsItForItsDay) 
     EXPECT_EQ(growth.accounts[0].account + growth.accounts[1].account, "salesit");
     EXPECT_EQ(growth.accounts[0].bytesOnDisk, (std::vector<WideInt>{110, 130, 200}));
     EXPECT_EQ(growth.accounts[1].bytesOnDisk, (std::vector<WideInt>{5, 0, 0}));
+    // Each host's latest run against the one before it: A's scanned last on day 3, B's of day 2.
+    const std::vector<RunChange> changes = ReportQueries(database).accountChanges();
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_EQ(changes[0].name + changes[1].name, "salesit");
+    EXPECT_EQ((std::vector<WideInt>{changes[0].previous.bytesOnDisk, changes[0].latest.bytesOnDisk,
+                                    changes[1].previous.bytesOnDisk, changes[1].latest.bytesOnDisk}),
+              (std::vector<WideInt>{1009, 200, 5, 0}));
 
     const std::string tables = runReport({"summary", "--db", db()}).out;
     EXPECT_TRUE(contains(tables, "Share\n  sales        2  200 B    200 B  100.0%\n\n"));
