@@ -10,8 +10,8 @@ namespace Quilna {
 
 namespace {
 
-std::string withoutFinalSlash(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
+std::string_view withoutFinalSlash(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
     return path;
 }
 
@@ -119,17 +119,15 @@ std::vector<const Mount*> MountTable::drives() const {
 }
 
 const Mount* MountTable::find(const std::string& directory) const {
-    const std::string wanted = withoutFinalSlash(directory);
-    if (!mountPoints_.count(wanted)) return nullptr;
+    const std::string_view wanted = withoutFinalSlash(directory);
+    if (!mountPoints_.contains(wanted)) return nullptr;
     for (auto mount = mounts_.rbegin(); mount != mounts_.rend(); ++mount)
         if (mount->mountPoint == wanted) return &*mount;
     return nullptr;
 }
 
 bool MountTable::isMountPoint(const std::string& directory) const {
-    std::string_view wanted = directory;
-    while (wanted.size() > 1 && wanted.back() == '/') wanted.remove_suffix(1);
-    return mountPoints_.contains(wanted);
+    return mountPoints_.contains(withoutFinalSlash(directory));
 }
 
 }  // namespace Quilna
