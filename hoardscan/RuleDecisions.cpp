@@ -252,14 +252,9 @@ bool RuleDecisions::hasSystemAttribute(std::string_view path) {
 bool RuleDecisions::isSystemDirectory(std::string_view path, bool isDirectory) {
     if (path.empty()) return false;
     if (isDirectory) {
-        if (path == lastDirectory_) return lastSystem_;
         auto known = systemDirectories_.find(path);
-        if (known == systemDirectories_.end()) {
-            known = systemDirectories_.emplace(path, hasSystemAttribute(path)).first;
-        }
-        lastDirectory_.assign(path);
-        lastSystem_ = known->second;
-        return lastSystem_;
+        if (known == systemDirectories_.end()) known = systemDirectories_.emplace(path, hasSystemAttribute(path)).first;
+        return known->second;
     }
     // The prefix of the file itself changes with every file: not worth keeping.
     return hasSystemAttribute(path);

@@ -67,9 +67,6 @@ private:
     std::string path_;
     PathRules::Probe probe_;
     std::map<std::string, bool, std::less<>> systemDirectories_;
-    // The last directory asked about: the files of one directory ask about the same prefix.
-    std::string lastDirectory_;
-    bool lastSystem_ = false;
     // The last account expanded from the directory alone: the directory's next file gets it again.
     struct Expansion {
         bool valid = false;
