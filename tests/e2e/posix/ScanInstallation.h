@@ -168,8 +168,10 @@ public:
 
     // Ready once it has said so on standard error; false when it ended instead.
     bool ready() const {
-        eventually([&] { return errors().find("receiving on mailslot") != std::string::npos || ended(); }, 10s);
-        return !ended() && errors().find("receiving on mailslot") != std::string::npos;
+        bool said = false;
+        eventually([&] { return (said = errors().find("receiving on mailslot") != std::string::npos) || ended(); },
+                   10s);
+        return said && !ended();
     }
     std::string errors() const { return TestSupport::TestDirectory::readFile(errors_); }
 
