@@ -2,23 +2,6 @@
 
 namespace Quilna {
 
-const char* TimeException::codeName(int32_t code) {
-    switch (code) {
-        case 0: return "TM_NONE";
-        case 1: return "TM_DAYS";
-        case 2: return "TM_HOURS";
-        case 3: return "TM_MINUTES";
-        case 4: return "TM_SECONDS";
-        case 5: return "TM_YEAR";
-        case 6: return "TM_MONTH";
-        case 7: return "TM_DAY";
-        case 8: return "TM_DATETIME";
-        case 9: return "TM_ANCIENT";
-        case 10: return "TM_INPUT";
-        default: return "";
-    }
-}
-
 const char* TimeException::codeText() const {
     switch (code()) {
         case 0: return "No exception!";

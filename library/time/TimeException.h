@@ -27,8 +27,6 @@ public:
 
     std::string& describe(std::string& out) const override { return describeAs(out); }
     int32_t domainId() const override { return 4; }
-    // The code's name ("" when it has no row).
-    static const char* codeName(int32_t code);
 
 protected:
     const char* domainName() const override { return "Time"; }

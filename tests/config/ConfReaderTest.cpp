@@ -119,9 +119,10 @@ TEST_F(ConfReaderTest, SyntaxErrorsNameTheLineAndKeepEarlierEntries) {
         EXPECT_EQ(topLevel(), entries);
         const auto errors = log.containing("(17.01.02)");
         ASSERT_EQ(errors.size(), 1u);
-        EXPECT_NE(errors[0].find("test.conf"), std::string::npos) << errors[0];
-        EXPECT_NE(errors[0].find(">  ConfReader("), std::string::npos) << errors[0];  // the trail names bare files
-        EXPECT_NE(errors[0].find(message), std::string::npos) << errors[0];
+        for (const char* part : {"test.conf  Configuration: Error in conf file. (Code: 1.1)", message.c_str(),
+                                 ">  ConfReader("})  // the trail names bare files
+            EXPECT_NE(errors[0].find(part), std::string::npos) << errors[0];
+        EXPECT_TRUE(errors[0].ends_with(")  " + std::to_string(line))) << errors[0];  // also without debugging
         EXPECT_EQ(log.containing(", line " + std::to_string(line) + ".").size(), 1u);
     }
     read("a () = 'x' { b () = 'y' {");  // a block that reaches the end keeps its entries
@@ -227,6 +228,19 @@ TEST_F(ConfReaderTest, ReferencesExpand) {
     read("base (DirName) = 'C:/data' {} work (DirName) = '${base}scan' {} unc (DirName) = '\\\\\\\\server//share' {}");
     EXPECT_EQ(lookup("DirName", "work"), "0:C:\\data\\scan\\");
     EXPECT_EQ(lookup("DirName", "unc"), "0:\\\\server\\share\\");
+}
+
+TEST(ConfReader, WithoutItsLockBuildsNoTree) {
+    struct Lockless : FakePlatform {
+        std::unique_ptr<RecursiveLock> makeRecursiveLock() override { return nullptr; }
+    } fake;
+    CapturedLog log;
+    ConfReader reader{makeSmart<ConfigurationLog>(log.centre)};
+    TestSupport::TestDirectory directory;
+    EXPECT_FALSE(reader.buildTree(directory.write("hoardscan.conf", "a () = '' {}")));
+    EXPECT_FALSE(reader.buildTreeFromText("a () = '' {}", "test.conf"));
+    EXPECT_EQ(reader.root(), nullptr);
+    EXPECT_EQ(log.containing("(17.01.15)").size(), 2u);
 }
 
 // The tokens of a text, the insignificant ones in brackets.
