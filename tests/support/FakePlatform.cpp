@@ -140,17 +140,6 @@ int FakePlatform::readRegistry(const std::string& keyPath, const std::string& na
     return 0;
 }
 
-bool FakePlatform::writeRegistryString(const std::string& keyPath, const std::string& name, const std::string& value,
-                                       bool view64) {
-    if (!registryFake) return NativePlatform::writeRegistryString(keyPath, name, value, view64);
-    registry[keyPath + "\\" + name] = {RegistryType::String, value};
-    return true;
-}
-
-bool FakePlatform::osVersion(OsVersion& out) {
-    return answer(version, out, [&] { return NativePlatform::osVersion(out); });
-}
-
 bool FakePlatform::computerName(std::string& out) {
     return answer(computer, out, [&] { return NativePlatform::computerName(out); });
 }

@@ -31,9 +31,8 @@ public:
     std::optional<std::pair<SystemError, std::vector<std::string>>> groups;           // (failure, names)
     std::map<std::string, std::pair<SystemError, std::vector<std::string>>> members;  // group -> (failure, members)
     std::map<std::string, std::pair<uint32_t, std::string>> registry;                 // "key\name" -> (type, data)
-    bool registryFake = false;   // true: registry only from the table
+    bool registryFake = false;   // true: registry reads only from the table
     uint64_t registryReads = 0;  // calls of readRegistry
-    std::optional<OsVersion> version;
     std::optional<std::string> computer, domain, group, user;
     std::optional<bool> wow64;
     // Room left for all files opened for writing (which may outlive the fake); empty: no limit.
@@ -62,9 +61,6 @@ public:
     SystemError localGroupMembers(const std::string& group, std::vector<std::string>& members) override;
     int readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type,
                      std::string& data) override;
-    bool writeRegistryString(const std::string& keyPath, const std::string& name, const std::string& value,
-                             bool view64) override;
-    bool osVersion(OsVersion& out) override;
     bool computerName(std::string& out) override;
     bool dnsDomain(std::string& out) override;
     bool workgroup(std::string& out) override;
