@@ -263,6 +263,7 @@ TEST(Searchers, EntriesDelimitersQuotesAndComments) {
         {"# note = x\nb", {"# note = x", "\n", "b"}},
         {"a#b c", {"a#b", "[ ]", "c"}},  // a comment only at the start of a token
         {"ab//c\nd", {"ab", "//c", "\n", "d"}},
+        {"//\nb", {"//", "\n", "b"}},
         {"//\r\n//x\r", {"//", "[\r]", "\n", "//x\r"}},  // a carriage return ends a comment only before a newline
         {"a /* x\n } */ b", {"a", "[ ]", "/* x\n } */", "[ ]", "b"}},
         {"/* 2*3 /x */ b", {"/* 2*3 /x */", "[ ]", "b"}},

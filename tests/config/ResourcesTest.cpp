@@ -103,24 +103,21 @@ TEST_F(ResourcesTest, ExpansionsAreBoundedInLengthAndReads) {
     EXPECT_EQ(read("Raw"), "<4>");
 }
 
-// Strings of every kind lose their trailing zeros, dwords are numbers only, nothing else is a resource.
+// Strings of every kind lose their trailing zeros (a list keeps its separators), dwords are numbers only.
 TEST_F(ResourcesTest, TypesAndTrailingZeros) {
     fake.registryFake = true;
-    const std::vector<std::tuple<const char*, uint32_t, std::string>> values{
-        {"Level", RegistryType::Dword, std::string("\x03\0\0\0", 4)},
-        {"Short", RegistryType::Dword, "\x05"},
-        {"Text", RegistryType::String, std::string("3\0", 2)},
-        {"Unterminated", RegistryType::String, "abc"},
-        {"Expand", RegistryType::ExpandString, std::string("C:\0", 3)},
-        {"Multi", RegistryType::MultiString, std::string("a\0b\0\0", 5)},
-        {"Blob", 3, "\x01\x02"}};
-    for (const auto& [name, type, data] : values) fake.registry[key_ + "\\" + name] = {type, data};
-    const std::vector<std::tuple<const char*, std::string, int, uint32_t>> cases{
-        {"Level", "<3>", 0, 3u},  {"Short", "<3>", 0, 5u},  // a short dword keeps nothing of what was there
-        {"Text", "3", 3, 99u},    {"Unterminated", "abc", 3, 99u},
-        {"Expand", "C:", 3, 99u}, {"Multi", std::string("a\0b", 3), 3, 99u},  // the separators stay
-        {"Blob", "<3>", 3, 99u},  {"Absent", "<2>", 2, 99u}};
-    for (const auto& [name, text, dwordResult, number] : cases) {
+    // Name, type and data stored (type 0: nothing stored), the value read, the dword read and its number.
+    const std::vector<std::tuple<const char*, uint32_t, std::string, std::string, int, uint32_t>> cases{
+        {"Level", RegistryType::Dword, std::string("\x03\0\0\0", 4), "<3>", 0, 3u},
+        {"Short", RegistryType::Dword, "\x05", "<3>", 0, 5u},  // a short dword keeps nothing of what was there
+        {"Text", RegistryType::String, std::string("3\0", 2), "3", 3, 99u},
+        {"Unterminated", RegistryType::String, "abc", "abc", 3, 99u},
+        {"Expand", RegistryType::ExpandString, std::string("C:\0", 3), "C:", 3, 99u},
+        {"Multi", RegistryType::MultiString, std::string("a\0b\0\0", 5), std::string("a\0b", 3), 3, 99u},
+        {"Blob", 3, "\x01\x02", "<3>", 3, 99u},
+        {"Absent", 0, "", "<2>", 2, 99u}};
+    for (const auto& [name, type, data, text, dwordResult, number] : cases) {
+        if (type != 0) fake.registry[key_ + "\\" + name] = {type, data};
         EXPECT_EQ(read(name), text) << name;
         uint32_t value = name == std::string("Short") ? 0xFFFFFFFF : 99;
         EXPECT_EQ(readResourceDword(name, value), dwordResult) << name;

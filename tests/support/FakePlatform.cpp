@@ -35,14 +35,6 @@ private:
     std::shared_ptr<std::optional<uint64_t>> room_;
 };
 
-// Answers from an optional when it holds a value, else from the native backend.
-template <typename T, typename Native>
-bool answer(const std::optional<T>& fake, T& out, Native native) {
-    if (!fake) return native();
-    out = *fake;
-    return true;
-}
-
 // Answers from a table entry, a refusal for an empty one; a missing key asks the native backend.
 template <typename T, typename Native>
 bool fromTable(const std::map<std::string, std::optional<T>>& table, const std::string& key, T& out, SystemError& error,
@@ -58,10 +50,6 @@ bool fromTable(const std::map<std::string, std::optional<T>>& table, const std::
 FakePlatform::FakePlatform() { installPlatform(this); }
 FakePlatform::~FakePlatform() { installPlatform(nullptr); }
 
-PathSyntax FakePlatform::windowsSyntax() { return PathSyntax{'\\', true, true, true, true, SIZE_MAX}; }
-
-int64_t FakePlatform::now() { return clock ? *clock : NativePlatform::now(); }
-
 void FakePlatform::sleepMs(uint32_t milliseconds) {
     if (!clock) return NativePlatform::sleepMs(milliseconds);
     *clock += milliseconds / 1000;
@@ -70,10 +58,8 @@ void FakePlatform::sleepMs(uint32_t milliseconds) {
 bool FakePlatform::getEnv(const std::string& name, std::string& value) {
     auto found = environment.find(name);
     if (found == environment.end()) return NativePlatform::getEnv(name, value);
-    return answer(found->second, value, [] { return false; });
+    return found->second ? (value = *found->second, true) : false;
 }
-
-const PathSyntax& FakePlatform::pathSyntax() { return syntax ? *syntax : NativePlatform::pathSyntax(); }
 
 int FakePlatform::driveType(const std::string& root) {
     auto found = driveTypes.find(root);
@@ -139,24 +125,6 @@ int FakePlatform::readRegistry(const std::string& keyPath, const std::string& na
     std::tie(type, data) = found->second;
     return 0;
 }
-
-bool FakePlatform::computerName(std::string& out) {
-    return answer(computer, out, [&] { return NativePlatform::computerName(out); });
-}
-
-bool FakePlatform::dnsDomain(std::string& out) {
-    return answer(domain, out, [&] { return NativePlatform::dnsDomain(out); });
-}
-
-bool FakePlatform::workgroup(std::string& out) {
-    return answer(group, out, [&] { return NativePlatform::workgroup(out); });
-}
-
-bool FakePlatform::userName(std::string& out) {
-    return answer(user, out, [&] { return NativePlatform::userName(out); });
-}
-
-bool FakePlatform::isWow64() { return wow64 ? *wow64 : NativePlatform::isWow64(); }
 
 void FakePlatform::writeSystemLog(SystemLogLevel level, const std::string& message) {
     systemLogged.emplace_back(level, message);

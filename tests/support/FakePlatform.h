@@ -45,10 +45,10 @@ public:
     // What reached the system log, which the fake keeps instead of the machine's.
     std::vector<std::pair<SystemLogLevel, std::string>> systemLogged;
 
-    int64_t now() override;
+    int64_t now() override { return clock ? *clock : NativePlatform::now(); }
     void sleepMs(uint32_t milliseconds) override;
     bool getEnv(const std::string& name, std::string& value) override;
-    const PathSyntax& pathSyntax() override;
+    const PathSyntax& pathSyntax() override { return syntax ? *syntax : NativePlatform::pathSyntax(); }
     int driveType(const std::string& root) override;
     bool clusterSize(const std::string& root, uint32_t& bytes, SystemError& error) override;
     bool compressedSize(const std::string& path, uint64_t& bytes, SystemError& error) override;
@@ -61,15 +61,19 @@ public:
     SystemError localGroupMembers(const std::string& group, std::vector<std::string>& members) override;
     int readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type,
                      std::string& data) override;
-    bool computerName(std::string& out) override;
-    bool dnsDomain(std::string& out) override;
-    bool workgroup(std::string& out) override;
-    bool userName(std::string& out) override;
-    bool isWow64() override;
+    bool computerName(std::string& out) override {
+        return computer ? (out = *computer, true) : NativePlatform::computerName(out);
+    }
+    bool dnsDomain(std::string& out) override {
+        return domain ? (out = *domain, true) : NativePlatform::dnsDomain(out);
+    }
+    bool workgroup(std::string& out) override { return group ? (out = *group, true) : NativePlatform::workgroup(out); }
+    bool userName(std::string& out) override { return user ? (out = *user, true) : NativePlatform::userName(out); }
+    bool isWow64() override { return wow64 ? *wow64 : NativePlatform::isWow64(); }
     void writeSystemLog(SystemLogLevel level, const std::string& message) override;
 
     // A PathSyntax as Windows writes paths.
-    static PathSyntax windowsSyntax();
+    static PathSyntax windowsSyntax() { return PathSyntax{'\\', true, true, true, true, SIZE_MAX}; }
 };
 
 }  // namespace Quilna
