@@ -19,14 +19,6 @@ const char* const kZones[] = {
 };
 constexpr size_t kZoneCount = sizeof kZones / sizeof kZones[0];
 
-void useProcessZone(size_t index) {
-    static size_t current = kZoneCount;
-    if (index == current) return;
-    platform().setEnv("QUILNA_TZ", kZones[index]);
-    DateTime::resetProcessZone();
-    current = index;
-}
-
 // Offset texts carry two hour digits.
 bool fitsTwoHourDigits(int64_t seconds) { return seconds > -100 * 3600 && seconds < 100 * 3600; }
 
@@ -79,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t parser = 0;
     const std::string text = Fuzz::chosen(data, size, kZoneCount + 2, parser);
     if (parser < kZoneCount) {
-        useProcessZone(parser);
+        platform().setEnv("QUILNA_TZ", kZones[parser]);
+        DateTime::resetProcessZone();
         checkDateTime(text);
     } else if (parser == kZoneCount) {
         checkZone(text);

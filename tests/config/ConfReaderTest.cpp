@@ -236,8 +236,7 @@ TEST(ConfReader, WithoutItsLockBuildsNoTree) {
     } fake;
     CapturedLog log;
     ConfReader reader{makeSmart<ConfigurationLog>(log.centre)};
-    TestSupport::TestDirectory directory;
-    EXPECT_FALSE(reader.buildTree(directory.write("hoardscan.conf", "a () = '' {}")));
+    EXPECT_FALSE(reader.buildTree("hoardscan.conf"));
     EXPECT_FALSE(reader.buildTreeFromText("a () = '' {}", "test.conf"));
     EXPECT_EQ(reader.root(), nullptr);
     EXPECT_EQ(log.containing("(17.01.15)").size(), 2u);
