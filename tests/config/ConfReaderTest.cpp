@@ -205,6 +205,8 @@ TEST_F(ConfReaderTest, ReferencesExpand) {
         {"String", "open", "6:-"},
         {"String", "missing", "2:-"},
         {"String", "to-untyped", "1:-"},
+        {"String", "untyped", "1:-"},
+        {"String", "nowhere", "2:-"},
         {"String", "self", "8:-"},
         {"String", "ping", "8:-"},
         {"String", "sixty", "9:-"},
@@ -221,8 +223,11 @@ TEST_F(ConfReaderTest, ReferencesExpand) {
     EXPECT_NE(refused[1].find("self"), std::string::npos) << refused[1];
     EXPECT_NE(refused[3].find("sixty  its value grows beyond 65536 bytes with the reference ${big}"), std::string::npos)
         << refused[3];
-    EXPECT_FALSE(log.containing("ConfReader: Got raw value \"${base}scan\".").empty());  // debug level 5
-    EXPECT_FALSE(log.containing("ConfReader: Reference \"base\" = \"/data\".").empty());
+    for (const char* line :
+         {"Getting DirName work...", "Not found.", "Found, but has no value.",  // debug level 5
+          "Got raw value \"${base}scan\".", "Reference \"base\" = \"/data\".", "Got final value \"/data/scan/\".",
+          "Found, but reference inside value was not.", "Found, but reference inside value didn't have a value."})
+        EXPECT_FALSE(log.containing(std::string("ConfReader: ") + line).empty()) << line;
 
     fake.syntax = FakePlatform::windowsSyntax();
     read("base (DirName) = 'C:/data' {} work (DirName) = '${base}scan' {} unc (DirName) = '\\\\\\\\server//share' {}");
