@@ -124,6 +124,7 @@ TEST_F(ConfReaderTest, SyntaxErrorsNameTheLineAndKeepEarlierEntries) {
             EXPECT_NE(errors[0].find(part), std::string::npos) << errors[0];
         EXPECT_TRUE(errors[0].ends_with(")  " + std::to_string(line))) << errors[0];  // also without debugging
         EXPECT_EQ(log.containing(", line " + std::to_string(line) + ".").size(), 1u);
+        EXPECT_EQ(log.containing("ConfReader: Missing '").size(), message.find("found \"") != std::string::npos);
     }
     read("a () = 'x' { b () = 'y' {");  // a block that reaches the end keeps its entries
     EXPECT_EQ(describe(reader.find("a")), (Entries{"b||y"}));
