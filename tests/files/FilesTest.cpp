@@ -166,6 +166,7 @@ TEST(BasicFile, LinesAndLargeWrites) {
     EXPECT_EQ(file.error(), BasicFile::NotForWriting);
     file.close();
     EXPECT_TRUE(file.atEnd()) << "a closed file has nothing more to read";
+    EXPECT_TRUE(file.open(dir.child("never"), BasicFile::Nothing));  // succeeds without opening anything
 
     BasicFile out;
     ASSERT_TRUE(out.open(dir.child("big"), BasicFile::Write));

@@ -240,6 +240,7 @@ TEST_F(LoggerTest, DebugLevelAndSeverityFilterChooseTheLinesAndTheAnswerComesBac
     setSeverityFilter(0);
     log.agent()->answer = false;
     LoggerUnit unit(log.centre, 19);
+    EXPECT_EQ(lines().back(), line("debug-1 ", "(17.19)   ", "LoggerUnit: Created logger for the Hoardscan module."));
     EXPECT_FALSE(unit.notice(9));
     EXPECT_FALSE(unit.debug(1, "refused"));
     // So is the collector's: a record it does not get counts as not written, though the local log has it.
