@@ -536,16 +536,15 @@ TEST_F(LoggerTest, SetUpFromTheResourcesThenMovedByTheConfiguration) {
 
 TEST_F(LoggerTest, DirectoriesAreLowerCasedOnlyWherePathsIgnoreCase) {
     setDebugLevel(0);  // nothing is written: these directories need not exist
-    fake.syntax = PathSyntax{};
-    setup.directory = "/var/Log//Hoardscan";
-    ASSERT_TRUE(setupLogging(setup));
-    EXPECT_EQ(setup.directory, "/var/Log/Hoardscan/");
-
-    fake.syntax = FakePlatform::windowsSyntax();
-    LoggingSetup other;
-    other.directory = "C:/Quilna//Logs";
-    ASSERT_TRUE(setupLogging(other));
-    EXPECT_EQ(other.directory, "c:\\quilna\\logs\\");
+    for (const auto& [syntax, directory, kept] :
+         {std::tuple{PathSyntax{}, "/var/Log//Hoardscan", "/var/Log/Hoardscan/"},
+          std::tuple{FakePlatform::windowsSyntax(), "C:/Quilna//Logs", "c:\\quilna\\logs\\"}}) {
+        fake.syntax = syntax;
+        LoggingSetup other;
+        other.directory = directory;
+        ASSERT_TRUE(setupLogging(other));
+        EXPECT_EQ(other.directory, kept);
+    }
 }
 
 }  // namespace
