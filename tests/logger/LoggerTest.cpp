@@ -142,34 +142,11 @@ TEST_F(LoggerTest, LabelsAreCutOrBlankAndNumbersKeepTheirDigits) {
     EXPECT_EQ(LogCommons::formatLine(record, false), "         " + time + "(17.00.123) 1234: (Message not found.)");
 }
 
-TEST_F(LoggerTest, CatalogueFilterAndModuleKeysChooseTheFiles) {
+TEST_F(LoggerTest, CatalogueFilesFilterModuleKeysAndMessageLines) {
     fs::create_directories(dir.child("LogMessages/hoardscan.mess"));  // a directory is no message file
-    for (const char* name : {"storage.mess", "configuration.mess", "core.mess", "time.mess", "notes.mess"})
+    for (const char* name : {"configuration.mess", "core.mess", "time.mess", "notes.mess"})
         dir.write("LogMessages/" + std::string(name), "1: from " + std::string(name) + "\n");
     dir.write("LogMessages/readme.txt", "1: not a message file\n");
-
-    LogCommons catalogue;
-    const LoadResult result = catalogue.loadMessages(dir.text() + "/", "storage,configuration");
-    EXPECT_TRUE(result.status);
-    EXPECT_EQ(sorted(result.loaded), (std::vector<std::string>{"configuration", "storage"}));
-    EXPECT_EQ(sorted(result.rejected), (std::vector<std::string>{"core", "notes", "time"}));
-    EXPECT_EQ(find(catalogue, 17, 1), "from storage.mess");
-    EXPECT_EQ(find(catalogue, 1, 1), "from configuration.mess");
-    EXPECT_EQ(find(catalogue, 0, 1), "<none>");
-
-    LogCommons everything;
-    const LoadResult all = everything.loadMessages(dir.text() + "/", "all");
-    EXPECT_EQ(sorted(all.rejected), (std::vector<std::string>{"notes"}));
-    EXPECT_EQ(all.loaded.size(), 4u);
-
-    LogCommons none;
-    const LoadResult missing = none.loadMessages(dir.child("nowhere") + "/", "all");
-    EXPECT_TRUE(missing.status);
-    EXPECT_TRUE(missing.loaded.empty());
-    EXPECT_EQ(none.messageCount(), 0u);
-}
-
-TEST_F(LoggerTest, CatalogueMessageLinesAndTheirOddities) {
     std::string text =
         "// a comment: 5: not a message\r\n\r\n  12 :  Disk %s is full.  \r\n007: seven: with a colon\r\n42\r\n"
         "   \r\n // a blank first: a message numbered 0\r\n12: a later duplicate\r\n"
@@ -177,10 +154,13 @@ TEST_F(LoggerTest, CatalogueMessageLinesAndTheirOddities) {
     // Counts include the keys already present.
     for (int i = 0; i < 40; ++i) text += std::to_string(100 + i % 30) + ": message " + std::to_string(i) + "\n";
     dir.write("LogMessages/storage.mess", text);
+
     LogCommons catalogue;
-    const LoadResult result = catalogue.loadMessages(dir.text() + "/", "all");
+    const LoadResult result = catalogue.loadMessages(dir.text() + "/", "storage,notes");
+    EXPECT_TRUE(result.status);
     ASSERT_EQ(result.loaded, std::vector<std::string>{"storage"});
     EXPECT_EQ(result.counts, std::vector<int32_t>{47});
+    EXPECT_EQ(sorted(result.rejected), (std::vector<std::string>{"configuration", "core", "notes", "time"}));
     EXPECT_EQ(catalogue.messageCount(), 35u);
     const std::vector<std::pair<int32_t, std::string>> messages{
         {12, "Disk %s is full."},
@@ -192,6 +172,14 @@ TEST_F(LoggerTest, CatalogueMessageLinesAndTheirOddities) {
         {9, "<none>"},
         {105, "message 5"}};
     for (const auto& [id, expected] : messages) EXPECT_EQ(find(catalogue, 17, id), expected) << id;
+
+    LogCommons everything;
+    const LoadResult all = everything.loadMessages(dir.text() + "/", "all");
+    EXPECT_EQ(sorted(all.rejected), (std::vector<std::string>{"notes"}));
+    EXPECT_EQ(all.loaded.size(), 4u);
+    EXPECT_EQ(find(everything, 1, 1), "from configuration.mess");
+    const LoadResult missing = LogCommons().loadMessages(dir.child("nowhere") + "/", "all");
+    EXPECT_TRUE(missing.status && missing.loaded.empty());
 }
 
 TEST_F(LoggerTest, DebugLevelAndSeverityFilterChooseTheLinesAndTheAnswerComesBack) {
