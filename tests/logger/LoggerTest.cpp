@@ -18,6 +18,7 @@
 #include "logger/LoggingConfiguration.h"
 #include "system/Monopoly.h"
 #include "text/ParamStream.h"
+#include "text/StringUtils.h"
 
 namespace Quilna {
 namespace {

@@ -10,6 +10,7 @@
 #include "logger/LogTestSupport.h"
 #include "logger/LoggerAgentFile.h"
 #include "support/ChildProcess.h"
+#include "text/StringUtils.h"
 
 namespace Quilna {
 namespace {
@@ -56,7 +57,8 @@ TEST(LogFileProcesses, TwoProcessesRotatingBeforeEveryLineLoseNoLine) {
     size_t copies = 0;
     for (const auto& entry : fs::directory_iterator(logs)) {
         copies += std::regex_match(entry.path().filename().string(), std::regex("shared_\\d{8}T\\d{6}_\\d+\\.log"));
-        for (const std::string& line : LogTest::logLines(entry.path().string()))
+        for (const std::string& line :
+             StringUtils::split(TestSupport::TestDirectory::readFile(entry.path().string()), "\r\n"))
             if (line.find("writer ") != std::string::npos || line.find(padding.substr(0, 10)) != std::string::npos)
                 ++seen[line];
     }
