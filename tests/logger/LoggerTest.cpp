@@ -30,7 +30,7 @@ const std::string F = std::string(1, kFieldSeparator);
 // A directive without a parameter (escaped: the plain text would read as a trigraph).
 const std::string Q = "<\?\?\?>";
 
-TEST(TemplateExpansion, DirectivesTakeParametersInTurnAndWrongTypesShowBetweenBackslashes) {
+TEST(LogCommons, TemplateDirectivesTakeParametersInTurnAndDebugRecordsKeepTheirLevel) {
     const std::string path = (ParamStream() << "C:\\data").text();
     const std::string mixed = (ParamStream() << 42 << 7 << "abc" << 1.5 << "x").text();
     const std::vector<std::tuple<std::string, std::string, std::string>> rows{
@@ -49,10 +49,8 @@ TEST(TemplateExpansion, DirectivesTakeParametersInTurnAndWrongTypesShowBetweenBa
         {"[%s][%s]", "sa" + S + S + "sb" + S, "[a][\\\\]"}};
     for (const auto& [format, parameters, expected] : rows)
         EXPECT_EQ(LogCommons::expandParameters(format, parameters), expected) << format;
-}
 
-// Debug records reach the collector with their level and read back without a message number.
-TEST(RecordText, DebugRecordsKeepTheirLevel) {
+    // Debug records reach the collector with their level and read back without a message number.
     const LogRecord debug{.application = 1, .module = 19, .debugLevel = 3, .text = "hello", .thread = 12};
     const std::string text = LogCommons::serializeRecord(debug);
     EXPECT_EQ(text, "Quilna" + F + "DEBUG" + F + "1" + F + "19" + F + "0" + F + "3" + F + "hello" + F + "12" + F);
@@ -78,12 +76,7 @@ protected:
     LoggerTest() {
         fake.environment["QUILNA_TZ"] = "+00:00";
         fake.clock = LogTest::kHalfPastTen;  // the pauses between rename attempts pass at once
-        DateTime::resetProcessZone();
-        setDebugLevel(5);
-        setSeverityFilter(0);
-        setCatalogue(nullptr);
-        setRotationInterval(TimeSpan(0));
-        armInitRotation();
+        DateTime::resetProcessZone();        // the other settings start at their defaults: debug level 5, no filter
         fs::create_directories(dir.child("LogMessages"));
     }
     ~LoggerTest() override { DateTime::resetProcessZone(); }
