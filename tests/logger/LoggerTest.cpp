@@ -337,11 +337,13 @@ TEST_F(LoggerTest, SizeLimitZeroRotatesBeforeEveryLineAndOnlyTheNewestCopiesAreK
 TEST_F(LoggerTest, TimeRotationAtTheIntervalBoundaryWithConditionsTogether) {
     setAgentMessages(true);
     setRotationScheme(Rotation::Time);
-    setRotationInterval(TimeSpan(3600));
     auto agent = std::make_unique<LoggerAgentFile>();
     agent->setLogFile(logFile());
-    const std::vector<std::pair<int64_t, size_t>> moments{{0, 0}, {29 * 60 + 59, 0}, {30 * 60 + 5, 1}, {89 * 60, 1}};
-    for (const auto& [after, copies] : moments) {
+    // Seconds after 10:30, the interval then in force, and the copies made so far; no interval, no time rotation.
+    const std::vector<std::tuple<int64_t, int32_t, size_t>> moments{
+        {0, 3600, 0}, {29 * 60 + 59, 3600, 0}, {30 * 60 + 5, 3600, 1}, {89 * 60, 3600, 1}, {91 * 60, 0, 1}};
+    for (const auto& [after, interval, copies] : moments) {
+        setRotationInterval(TimeSpan(interval));
         *fake.clock = LogTest::kHalfPastTen + after;
         ASSERT_TRUE(agent->write("at " + std::to_string(after)));
         EXPECT_EQ(rotated().size(), copies) << after;
@@ -353,6 +355,7 @@ TEST_F(LoggerTest, TimeRotationAtTheIntervalBoundaryWithConditionsTogether) {
     EXPECT_NE(first.find("Reason: Rotating log file."), std::string::npos);
 
     // Conditions that hold together are reported together, in the order Init, Time, Size.
+    setRotationInterval(TimeSpan(3600));
     setRotationScheme(Rotation::Time | Rotation::Size);
     setRotationSize(1);
     *fake.clock = LogTest::kHalfPastTen + 149 * 60;  // 12:59: the new settings give the next boundary, 13:00
