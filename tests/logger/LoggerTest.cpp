@@ -138,7 +138,8 @@ TEST_F(LoggerTest, LabelsAreCutOrBlankAndNumbersKeepTheirDigits) {
 
 TEST_F(LoggerTest, CatalogueFilesFilterModuleKeysAndMessageLines) {
     fs::create_directories(dir.child("LogMessages/hoardscan.mess"));  // a directory is no message file
-    for (const char* name : {"configuration.mess", "core.mess", "time.mess", "notes.mess"})
+    for (const char* name :
+         {"configuration.mess", "core.mess", "time.mess", "notes.mess", "Module57.mess", "module58.mess"})
         dir.write("LogMessages/" + std::string(name), "1: from " + std::string(name) + "\n");
     dir.write("LogMessages/readme.txt", "1: not a message file\n");
     std::string text =
@@ -154,7 +155,8 @@ TEST_F(LoggerTest, CatalogueFilesFilterModuleKeysAndMessageLines) {
     EXPECT_TRUE(result.status);
     ASSERT_EQ(result.loaded, std::vector<std::string>{"storage"});
     EXPECT_EQ(result.counts, std::vector<int32_t>{47});
-    EXPECT_EQ(sorted(result.rejected), (std::vector<std::string>{"configuration", "core", "notes", "time"}));
+    EXPECT_EQ(sorted(result.rejected),
+              (std::vector<std::string>{"Module57", "configuration", "core", "module58", "notes", "time"}));
     EXPECT_EQ(catalogue.messageCount(), 35u);
     const std::vector<std::pair<int32_t, std::string>> messages{
         {12, "Disk %s is full."},
@@ -169,9 +171,10 @@ TEST_F(LoggerTest, CatalogueFilesFilterModuleKeysAndMessageLines) {
 
     LogCommons everything;
     const LoadResult all = everything.loadMessages(dir.text() + "/", "all");
-    EXPECT_EQ(sorted(all.rejected), (std::vector<std::string>{"notes"}));
-    EXPECT_EQ(all.loaded.size(), 4u);
+    EXPECT_EQ(sorted(all.rejected), (std::vector<std::string>{"module58", "notes"}));  // the last generic module is 57
+    EXPECT_EQ(all.loaded.size(), 5u);
     EXPECT_EQ(find(everything, 1, 1), "from configuration.mess");
+    EXPECT_EQ(find(everything, 57, 1), "from Module57.mess");  // keys ignore case
     const LoadResult missing = LogCommons().loadMessages(dir.child("nowhere") + "/", "all");
     EXPECT_TRUE(missing.status && missing.loaded.empty());
 }
