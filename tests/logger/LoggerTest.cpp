@@ -202,6 +202,7 @@ TEST_F(LoggerTest, DebugLevelAndSeverityFilterChooseTheLinesAndTheAnswerComesBac
                            line("CRITICAL", "(17.17.04)", "(Message not found.)"),
                            line("FATAL   ", "(17.17.05)", "(Message not found.)"),
                            line("debug-1 ", "(17.17)   ", "LoggerUnit: Destroyed logger for the Storage module.")}));
+    EXPECT_TRUE(fake.systemLogged.empty()) << "the system log is off until the set-up turns it on";
     // Values out of range leave the setting in force.
     for (int32_t level : {6, -1}) setDebugLevel(level);
     EXPECT_EQ(debugLevel(), 1);
