@@ -26,7 +26,7 @@ std::string pathFacts(std::string path) {
            (isValidFileName(path) ? "valid" : "invalid");
 }
 
-TEST(FileUtils, PathsUnderBothSyntaxes) {
+TEST(FileUtils, PathsUnderBothSyntaxesDrivesAndClampedStatusTimes) {
     FakePlatform fake;
     fake.syntax = PathSyntax{'/', false, false, false, false};
     const std::vector<std::pair<const char*, const char*>> posix{
@@ -64,6 +64,25 @@ TEST(FileUtils, PathsUnderBothSyntaxes) {
         EXPECT_EQ(splitExtension(path), extension);
         EXPECT_EQ(path, rest);
     }
+
+    fake.driveTypes = {{"C:", DriveType::Fixed}, {"Q:", DriveType::Unknown}, {"N:", DriveType::NoRootDir}};
+    for (const char* drive : {"C:", "C:\\", "C:/", "N:"}) EXPECT_TRUE(FileOps::exists(drive)) << drive;
+    for (const char* drive : {"Q:\\", ""}) EXPECT_FALSE(FileOps::exists(drive)) << drive;
+
+    // Status times outside the range are clamped; a missing file leaves the defaults.
+    FileInfo& info = fake.files["/fake/file"];
+    info.exists = true;
+    info.created = -100;
+    info.accessed = int64_t(1) << 40;
+    info.modified = 1372680000;
+    FileStatus status;
+    ASSERT_TRUE(FileOps::fileStatus("/fake/file", status));
+    EXPECT_EQ(std::make_tuple(status.created.value(), status.accessed.value(), status.modified.value()),
+              std::make_tuple(int64_t{0}, DateTime::largest, int64_t{1372680000}));
+    status.size = 99;
+    EXPECT_FALSE(FileOps::fileStatus("/fake/missing", status));
+    EXPECT_EQ(std::make_tuple(status.exists, status.size, status.fullPath),
+              std::make_tuple(false, uint64_t{0}, std::string()));
 }
 
 TEST(FileUtils, WriteRemoveAndMakeDirectories) {
@@ -88,30 +107,6 @@ TEST(FileUtils, WriteRemoveAndMakeDirectories) {
     std::string failed;
     EXPECT_FALSE(makeDirectories(dir.child("blocker/sub/deeper/"), &failed));
     EXPECT_EQ(failed, dir.child("blocker/sub"));
-}
-
-TEST(FileOps, WindowsDrivesAskTheDriveTypeAndStatusTimesAreClamped) {
-    FakePlatform fake;
-    fake.syntax = FakePlatform::windowsSyntax();
-    fake.driveTypes = {{"C:", DriveType::Fixed}, {"Q:", DriveType::Unknown}, {"N:", DriveType::NoRootDir}};
-    for (const char* drive : {"C:", "C:\\", "C:/", "N:"}) EXPECT_TRUE(FileOps::exists(drive)) << drive;
-    for (const char* drive : {"Q:\\", ""}) EXPECT_FALSE(FileOps::exists(drive)) << drive;
-
-    // Status times outside the range are clamped; a missing file leaves the defaults.
-    FileInfo& info = fake.files["/fake/file"];
-    info.exists = true;
-    info.created = -100;
-    info.accessed = int64_t(1) << 40;
-    info.modified = 1372680000;
-    FileStatus status;
-    ASSERT_TRUE(FileOps::fileStatus("/fake/file", status));
-    EXPECT_EQ(std::make_tuple(status.created.value(), status.accessed.value(), status.modified.value()),
-              std::make_tuple(int64_t{0}, DateTime::largest, int64_t{1372680000}));
-    status.size = 99;
-    EXPECT_FALSE(FileOps::fileStatus("/fake/missing", status));
-    EXPECT_FALSE(status.exists);
-    EXPECT_EQ(status.size, 0u);
-    EXPECT_TRUE(status.fullPath.empty());
 }
 
 // The FileException code an action throws (-1: none), with its detail and one-line what().
@@ -151,8 +146,7 @@ TEST(FilePlain, AccessCombinationsStatesAndText) {
         EXPECT_EQ(thrownCode([&] { file.checkText(text); }), 27);
 }
 
-// Lines lose every carriage return; a write larger than the buffer goes to the system after
-// the bytes pending, and a full disk there is a failure.
+// A write larger than the buffer goes to the system after the bytes pending; a full disk fails it.
 TEST(BasicFile, LinesAndLargeWrites) {
     TestDirectory dir;
     FakePlatform fake;
@@ -166,6 +160,7 @@ TEST(BasicFile, LinesAndLargeWrites) {
     EXPECT_EQ(file.error(), BasicFile::NotForWriting);
     file.close();
     EXPECT_TRUE(file.atEnd()) << "a closed file has nothing more to read";
+    EXPECT_TRUE(file.open(dir.child("never"), BasicFile::Nothing));  // succeeds without opening anything
 
     BasicFile out;
     ASSERT_TRUE(out.open(dir.child("big"), BasicFile::Write));

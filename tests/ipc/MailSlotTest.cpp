@@ -59,7 +59,7 @@ public:
     bool stalled = false;
 };
 
-TEST(IPCEnvelope, FieldsAreSeparatedAndTheExtraTextIsOptional) {
+TEST(MailSlot, EnvelopesFailedWritesMessagesEndingAtTheirZeroAndFailuresNamingTheirPlace) {
     const std::string E = "\x1B";
     EXPECT_EQ((IPCEnvelope{"T", "2nd", "p", "x"}.build()), "Quilna" + E + "T" + E + "2nd" + E + "p" + E + "x" + E);
     IPCEnvelope parsed;
@@ -69,9 +69,7 @@ TEST(IPCEnvelope, FieldsAreSeparatedAndTheExtraTextIsOptional) {
     for (const std::string& junk : {std::string(), std::string("Quilna"), "Quilna" + E + "LOGMSG" + E + E,
                                     "Quilna" + E + "LOGMSG" + E + E + "payload", "quilna" + E + "T" + E + E + "p" + E})
         EXPECT_FALSE(IPCEnvelope::parse(junk, parsed)) << junk;
-}
 
-TEST(MailSlot, AFailedWriteClosesTheChannelMessagesEndAtTheirZeroAndFailuresNameTheirPlace) {
     TestSupport::TestDirectory runtime;
     TestSupport::EnvironmentScope runtimeDirectory{"QUILNA_RUNTIME_DIR", runtime.text()};
     ChannelFaults faults;

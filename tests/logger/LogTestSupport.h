@@ -1,16 +1,13 @@
 #pragma once
-// What a log file agent needs below one temporary directory, and log files read as lines.
+// What a log file agent needs below one temporary directory.
 
 #include <filesystem>
-#include <string>
-#include <vector>
 
 #include "logger/RotationSettings.h"
 #include "support/CapturedLog.h"
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 #include "support/TestRegistryKey.h"
-#include "text/StringUtils.h"
 
 namespace Quilna::LogTest {
 
@@ -32,13 +29,6 @@ struct AgentScope {
     FakePlatform fake;
     TestSupport::LogStateScope settings;
 };
-
-// The lines of a log file, split at CR LF.
-inline std::vector<std::string> logLines(const std::string& path) {
-    std::vector<std::string> lines = StringUtils::split(TestSupport::TestDirectory::readFile(path), "\r\n");
-    if (lines.back().empty()) lines.pop_back();
-    return lines;
-}
 
 // 2013-04-05T10:30:00Z.
 constexpr int64_t kHalfPastTen = 1365157800;

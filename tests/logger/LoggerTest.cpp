@@ -4,22 +4,21 @@
 
 #include <algorithm>
 #include <regex>
-#include <set>
-#include <thread>
 
 #include "LogTestSupport.h"
 #include "config/ConfReader.h"
 #include "config/Resources.h"
-#include "files/FileException.h"
 #include "ipc/MailSlot.h"
 #include "logger/ConfigurationLog.h"
 #include "logger/LogCommons.h"
+#include "logger/LoggerCentre.h"
 #include "logger/LogMessengerIPC.h"
 #include "logger/LoggerAgentFile.h"
 #include "logger/LoggerUnit.h"
 #include "logger/LoggingConfiguration.h"
 #include "system/Monopoly.h"
 #include "text/ParamStream.h"
+#include "text/StringUtils.h"
 
 namespace Quilna {
 namespace {
@@ -31,15 +30,7 @@ const std::string F = std::string(1, kFieldSeparator);
 // A directive without a parameter (escaped: the plain text would read as a trigraph).
 const std::string Q = "<\?\?\?>";
 
-TEST(ParamStreamEncoding, TypeCharacterValueAndSeparator) {
-    ParamStream params;
-    params << 42 << "abc" << std::string() << std::string("x" + S) << -7L << 3000000000UL << int64_t{-5}
-           << uint64_t{18446744073709551615ULL} << 0.5 << 2u;
-    EXPECT_EQ(params.text(), "n42" + S + "sabc" + S + "s" + S + "sx" + S + "n-7" + S + "n3000000000" + S + "n-5" + S +
-                                 "n18446744073709551615" + S + "n0.5" + S + "n2" + S);
-}
-
-TEST(TemplateExpansion, DirectivesTakeParametersInTurnAndWrongTypesShowBetweenBackslashes) {
+TEST(LogCommons, TemplateDirectivesTakeParametersInTurnAndDebugRecordsKeepTheirLevel) {
     const std::string path = (ParamStream() << "C:\\data").text();
     const std::string mixed = (ParamStream() << 42 << 7 << "abc" << 1.5 << "x").text();
     const std::vector<std::tuple<std::string, std::string, std::string>> rows{
@@ -58,10 +49,8 @@ TEST(TemplateExpansion, DirectivesTakeParametersInTurnAndWrongTypesShowBetweenBa
         {"[%s][%s]", "sa" + S + S + "sb" + S, "[a][\\\\]"}};
     for (const auto& [format, parameters, expected] : rows)
         EXPECT_EQ(LogCommons::expandParameters(format, parameters), expected) << format;
-}
 
-// Debug records reach the collector with their level and read back without a message number.
-TEST(RecordText, DebugRecordsKeepTheirLevel) {
+    // Debug records reach the collector with their level and read back without a message number.
     const LogRecord debug{.application = 1, .module = 19, .debugLevel = 3, .text = "hello", .thread = 12};
     const std::string text = LogCommons::serializeRecord(debug);
     EXPECT_EQ(text, "Quilna" + F + "DEBUG" + F + "1" + F + "19" + F + "0" + F + "3" + F + "hello" + F + "12" + F);
@@ -87,12 +76,7 @@ protected:
     LoggerTest() {
         fake.environment["QUILNA_TZ"] = "+00:00";
         fake.clock = LogTest::kHalfPastTen;  // the pauses between rename attempts pass at once
-        DateTime::resetProcessZone();
-        setDebugLevel(5);
-        setSeverityFilter(0);
-        setCatalogue(nullptr);
-        setRotationInterval(TimeSpan(0));
-        armInitRotation();
+        DateTime::resetProcessZone();        // the other settings start at their defaults: debug level 5, no filter
         fs::create_directories(dir.child("LogMessages"));
     }
     ~LoggerTest() override { DateTime::resetProcessZone(); }
@@ -134,9 +118,6 @@ protected:
         return std::regex_replace(path, std::regex(R"(\\)"), R"(\\)");
     }
     static std::string logBlock(const std::string& entries) { return "log () = '' { " + entries + " }"; }
-    static std::string scheme(const std::string& words) {
-        return logBlock("rotation () = '' { scheme (String) = '" + words + "' {} }");
-    }
 
     TestSupport::CapturedLog log;
     LoggingSetup setup;
@@ -144,45 +125,23 @@ protected:
 
 TEST_F(LoggerTest, LabelsAreCutOrBlankAndNumbersKeepTheirDigits) {
     // "debug-12345" is cut to 8 characters.
-    LogRecord record{.application = 17, .module = 19, .debugLevel = 12345, .text = "x", .thread = 1234};
+    LogRecord record{.application = 17, .module = 0, .debugLevel = 12345, .text = "x", .thread = 1234};
     record.time = DateTime(static_cast<int32_t>(LogTest::kHalfPastTen));
     const std::string time = "2013-04-05T10:30:00 ";
-    EXPECT_EQ(LogCommons::formatLine(record, false), "debug-12 " + time + "(17.19)    1234: x");
+    EXPECT_EQ(LogCommons::formatLine(record, false), "debug-12 " + time + "(17.00)    1234: x");
     record.kind = LogRecord::Log;
     record.severity = 9;  // no name: the label is blank
     record.messageId = 123;
     record.text.clear();
-    EXPECT_EQ(LogCommons::formatLine(record, false), "         " + time + "(17.19.123) 1234: (Message not found.)");
+    EXPECT_EQ(LogCommons::formatLine(record, false), "         " + time + "(17.00.123) 1234: (Message not found.)");
 }
 
-TEST_F(LoggerTest, CatalogueFilterAndModuleKeysChooseTheFiles) {
+TEST_F(LoggerTest, CatalogueFilesFilterModuleKeysAndMessageLines) {
     fs::create_directories(dir.child("LogMessages/hoardscan.mess"));  // a directory is no message file
-    for (const char* name : {"storage.mess", "configuration.mess", "core.mess", "time.mess", "notes.mess"})
+    for (const char* name :
+         {"configuration.mess", "core.mess", "time.mess", "notes.mess", "Module57.mess", "module58.mess"})
         dir.write("LogMessages/" + std::string(name), "1: from " + std::string(name) + "\n");
     dir.write("LogMessages/readme.txt", "1: not a message file\n");
-
-    LogCommons catalogue;
-    const LoadResult result = catalogue.loadMessages(dir.text() + "/", "storage,configuration");
-    EXPECT_TRUE(result.status);
-    EXPECT_EQ(sorted(result.loaded), (std::vector<std::string>{"configuration", "storage"}));
-    EXPECT_EQ(sorted(result.rejected), (std::vector<std::string>{"core", "notes", "time"}));
-    EXPECT_EQ(find(catalogue, 17, 1), "from storage.mess");
-    EXPECT_EQ(find(catalogue, 1, 1), "from configuration.mess");
-    EXPECT_EQ(find(catalogue, 0, 1), "<none>");
-
-    LogCommons everything;
-    const LoadResult all = everything.loadMessages(dir.text() + "/", "all");
-    EXPECT_EQ(sorted(all.rejected), (std::vector<std::string>{"notes"}));
-    EXPECT_EQ(all.loaded.size(), 4u);
-
-    LogCommons none;
-    const LoadResult missing = none.loadMessages(dir.child("nowhere") + "/", "all");
-    EXPECT_TRUE(missing.status);
-    EXPECT_TRUE(missing.loaded.empty());
-    EXPECT_EQ(none.messageCount(), 0u);
-}
-
-TEST_F(LoggerTest, CatalogueMessageLinesAndTheirOddities) {
     std::string text =
         "// a comment: 5: not a message\r\n\r\n  12 :  Disk %s is full.  \r\n007: seven: with a colon\r\n42\r\n"
         "   \r\n // a blank first: a message numbered 0\r\n12: a later duplicate\r\n"
@@ -190,10 +149,14 @@ TEST_F(LoggerTest, CatalogueMessageLinesAndTheirOddities) {
     // Counts include the keys already present.
     for (int i = 0; i < 40; ++i) text += std::to_string(100 + i % 30) + ": message " + std::to_string(i) + "\n";
     dir.write("LogMessages/storage.mess", text);
+
     LogCommons catalogue;
-    const LoadResult result = catalogue.loadMessages(dir.text() + "/", "all");
+    const LoadResult result = catalogue.loadMessages(dir.text() + "/", "storage,notes");
+    EXPECT_TRUE(result.status);
     ASSERT_EQ(result.loaded, std::vector<std::string>{"storage"});
     EXPECT_EQ(result.counts, std::vector<int32_t>{47});
+    EXPECT_EQ(sorted(result.rejected),
+              (std::vector<std::string>{"Module57", "configuration", "core", "module58", "notes", "time"}));
     EXPECT_EQ(catalogue.messageCount(), 35u);
     const std::vector<std::pair<int32_t, std::string>> messages{
         {12, "Disk %s is full."},
@@ -205,6 +168,15 @@ TEST_F(LoggerTest, CatalogueMessageLinesAndTheirOddities) {
         {9, "<none>"},
         {105, "message 5"}};
     for (const auto& [id, expected] : messages) EXPECT_EQ(find(catalogue, 17, id), expected) << id;
+
+    LogCommons everything;
+    const LoadResult all = everything.loadMessages(dir.text() + "/", "all");
+    EXPECT_EQ(sorted(all.rejected), (std::vector<std::string>{"module58", "notes"}));  // the last generic module is 57
+    EXPECT_EQ(all.loaded.size(), 5u);
+    EXPECT_EQ(find(everything, 1, 1), "from configuration.mess");
+    EXPECT_EQ(find(everything, 57, 1), "from Module57.mess");  // keys ignore case
+    const LoadResult missing = LogCommons().loadMessages(dir.child("nowhere") + "/", "all");
+    EXPECT_TRUE(missing.status && missing.loaded.empty());
 }
 
 TEST_F(LoggerTest, DebugLevelAndSeverityFilterChooseTheLinesAndTheAnswerComesBack) {
@@ -230,6 +202,7 @@ TEST_F(LoggerTest, DebugLevelAndSeverityFilterChooseTheLinesAndTheAnswerComesBac
                            line("CRITICAL", "(17.17.04)", "(Message not found.)"),
                            line("FATAL   ", "(17.17.05)", "(Message not found.)"),
                            line("debug-1 ", "(17.17)   ", "LoggerUnit: Destroyed logger for the Storage module.")}));
+    EXPECT_TRUE(fake.systemLogged.empty()) << "the system log is off until the set-up turns it on";
     // Values out of range leave the setting in force.
     for (int32_t level : {6, -1}) setDebugLevel(level);
     EXPECT_EQ(debugLevel(), 1);
@@ -240,6 +213,7 @@ TEST_F(LoggerTest, DebugLevelAndSeverityFilterChooseTheLinesAndTheAnswerComesBac
     setSeverityFilter(0);
     log.agent()->answer = false;
     LoggerUnit unit(log.centre, 19);
+    EXPECT_EQ(lines().back(), line("debug-1 ", "(17.19)   ", "LoggerUnit: Created logger for the Hoardscan module."));
     EXPECT_FALSE(unit.notice(9));
     EXPECT_FALSE(unit.debug(1, "refused"));
     // So is the collector's: a record it does not get counts as not written, though the local log has it.
@@ -367,11 +341,13 @@ TEST_F(LoggerTest, SizeLimitZeroRotatesBeforeEveryLineAndOnlyTheNewestCopiesAreK
 TEST_F(LoggerTest, TimeRotationAtTheIntervalBoundaryWithConditionsTogether) {
     setAgentMessages(true);
     setRotationScheme(Rotation::Time);
-    setRotationInterval(TimeSpan(3600));
     auto agent = std::make_unique<LoggerAgentFile>();
     agent->setLogFile(logFile());
-    const std::vector<std::pair<int64_t, size_t>> moments{{0, 0}, {29 * 60 + 59, 0}, {30 * 60 + 5, 1}, {89 * 60, 1}};
-    for (const auto& [after, copies] : moments) {
+    // Seconds after 10:30, the interval then in force, and the copies made so far; no interval, no time rotation.
+    const std::vector<std::tuple<int64_t, int32_t, size_t>> moments{
+        {0, 3600, 0}, {29 * 60 + 59, 3600, 0}, {30 * 60 + 5, 3600, 1}, {89 * 60, 3600, 1}, {91 * 60, 0, 1}};
+    for (const auto& [after, interval, copies] : moments) {
+        setRotationInterval(TimeSpan(interval));
         *fake.clock = LogTest::kHalfPastTen + after;
         ASSERT_TRUE(agent->write("at " + std::to_string(after)));
         EXPECT_EQ(rotated().size(), copies) << after;
@@ -383,6 +359,7 @@ TEST_F(LoggerTest, TimeRotationAtTheIntervalBoundaryWithConditionsTogether) {
     EXPECT_NE(first.find("Reason: Rotating log file."), std::string::npos);
 
     // Conditions that hold together are reported together, in the order Init, Time, Size.
+    setRotationInterval(TimeSpan(3600));
     setRotationScheme(Rotation::Time | Rotation::Size);
     setRotationSize(1);
     *fake.clock = LogTest::kHalfPastTen + 149 * 60;  // 12:59: the new settings give the next boundary, 13:00
@@ -428,34 +405,26 @@ TEST_F(LoggerTest, FailedRotationGoesOnInTheOldFileWithALargerThreshold) {
     EXPECT_EQ(resource("HoardscanLogCounter"), "6");
 }
 
-TEST_F(LoggerTest, WritersShareTheFileByWholeLinesAndAHeldGuardDropsALine) {
+TEST_F(LoggerTest, AHeldGuardDropsALineAndAMissingDirectoryLosesLinesUntilItIsThere) {
     LoggerAgentFile agent;
     agent.setLogFile(logFile());
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([&agent, t] {
-            for (int i = 0; i < 300; ++i)
-                agent.write("thread " + std::to_string(t) + " line " + std::to_string(i) + std::string(100, '-'));
-        });
-    for (std::thread& thread : threads) thread.join();
-    const std::vector<std::string> written = LogTest::logLines(logFile());
-    ASSERT_EQ(written.size(), 1200u);
-    EXPECT_EQ(std::set<std::string>(written.begin(), written.end()).size(), written.size());
-    for (const std::string& line : written)
-        EXPECT_TRUE(std::regex_match(line, std::regex("thread \\d line \\d+-{100}"))) << line;
     {
         Monopoly other("a.log");  // another writer of a file of that name
         ASSERT_TRUE(other.enforce());
         EXPECT_FALSE(agent.write("dropped"));
     }
     EXPECT_TRUE(agent.write("last"));
-    EXPECT_EQ(read().find("dropped"), std::string::npos);
-    EXPECT_TRUE(read().ends_with("-\r\nlast\r\n"));
+    EXPECT_EQ(read(), "last\r\n");
 
-    LoggerAgentFile nowhere;
-    nowhere.setLogFile(dir.child("missing/dir/a.log"));
-    EXPECT_THROW(nowhere.write("x"), FileException);
-    EXPECT_THROW(nowhere.write("y"), FileException) << "and again: the guard was released";
+    // The agent does not make the directory up.
+    auto nowhere = makeSmart<LoggerAgentFile>();
+    nowhere->setLogFile(dir.child("missing/a.log"));
+    LoggerUnit unit(makeSmart<LoggerCentre>(17, makeSmart<LogMessenger>(SmartPointer<LoggerAgent>(nowhere))), 17);
+    EXPECT_FALSE(unit.debug(1, "lost"));
+    EXPECT_FALSE(unit.warning(5, ParamStream() << "lost"));
+    fs::create_directory(dir.child("missing"));
+    EXPECT_TRUE(unit.debug(1, "after"));
+    EXPECT_TRUE(read("missing/a.log").ends_with(": after\r\n"));
 }
 
 TEST_F(LoggerTest, RotationWordsAreCommaSeparatedWithoutBlanksAndInitIsArmedWhenAdded) {
@@ -470,7 +439,7 @@ TEST_F(LoggerTest, RotationWordsAreCommaSeparatedWithoutBlanksAndInitIsArmedWhen
     for (const auto& [before, words, expected, armed] : cases) {
         setRotationScheme(before);
         clearInitRotation();
-        apply(scheme(words));
+        apply(logBlock("rotation () = '' { scheme (String) = '" + words + "' {} }"));
         EXPECT_EQ(std::make_pair(rotationScheme(), initRotationPending()), std::make_pair(expected, armed)) << words;
     }
     setRotationScheme(Rotation::Size);
@@ -556,16 +525,15 @@ TEST_F(LoggerTest, SetUpFromTheResourcesThenMovedByTheConfiguration) {
 
 TEST_F(LoggerTest, DirectoriesAreLowerCasedOnlyWherePathsIgnoreCase) {
     setDebugLevel(0);  // nothing is written: these directories need not exist
-    fake.syntax = PathSyntax{};
-    setup.directory = "/var/Log//Hoardscan";
-    ASSERT_TRUE(setupLogging(setup));
-    EXPECT_EQ(setup.directory, "/var/Log/Hoardscan/");
-
-    fake.syntax = FakePlatform::windowsSyntax();
-    LoggingSetup other;
-    other.directory = "C:/Quilna//Logs";
-    ASSERT_TRUE(setupLogging(other));
-    EXPECT_EQ(other.directory, "c:\\quilna\\logs\\");
+    for (const auto& [syntax, directory, kept] :
+         {std::tuple{PathSyntax{}, "/var/Log//Hoardscan", "/var/Log/Hoardscan/"},
+          std::tuple{FakePlatform::windowsSyntax(), "C:/Quilna//Logs", "c:\\quilna\\logs\\"}}) {
+        fake.syntax = syntax;
+        LoggingSetup other;
+        other.directory = directory;
+        ASSERT_TRUE(setupLogging(other));
+        EXPECT_EQ(other.directory, kept);
+    }
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ namespace {
 using namespace StringUtils;
 using Pieces = std::vector<std::string>;
 
-TEST(StringUtils, TrimSplitCaseAndEscapes) {
+TEST(StringUtils, TrimSplitCaseEscapesAndNumbersThatNeverWrap) {
     EXPECT_EQ(trimmed("\x01\t  word in\r\n "), "word in");  // controls count as blanks
     EXPECT_EQ(trimmed(" \x01\x1f"), "");
     EXPECT_EQ(trimmed(" \xc3\xa9t\xc3\xa9 "), "\xc3\xa9t\xc3\xa9");  // UTF-8 letters at the ends stay
@@ -39,9 +39,7 @@ TEST(StringUtils, TrimSplitCaseAndEscapes) {
     EXPECT_EQ(escapeControls("a\tb\r\n\x1b[31m\x7f\x01 C:\\x \xc3\xa9"),
               "a\\x09b\\x0d\\x0a\\x1b[31m\\x7f\\x01 C:\\x \xc3\xa9");
     EXPECT_EQ(escapeControls(std::string("\0", 1)), "\\x00");
-}
 
-TEST(StringUtils, NumbersNeverWrap) {
     EXPECT_EQ(exactNumberText(5368709121.0), "5368709121");
     EXPECT_EQ(exactNumberText(0.1 + 0.2), "0.30000000000000004");
     EXPECT_EQ(std::stod(exactNumberText(1e300)), 1e300);
@@ -75,8 +73,7 @@ TEST(StringUtils, NumbersNeverWrap) {
     for (const auto& [text, limit, expected] : decimals) EXPECT_EQ(decimalNumber(text, limit), expected) << text;
 }
 
-// Files as Windows tools write them: UTF-8 with or without a byte order mark, Windows-1252, or
-// lines of both; what the program reads is UTF-8 every time.
+// Files as Windows tools write them (UTF-8 with or without a mark, Windows-1252, mixed lines) read as UTF-8.
 TEST(TextEncoding, FilesAreReadAsUtf8AndLinesThatAreNotAsWindows1252) {
     const std::pair<std::string, std::string> cases[] = {
         {"plain ascii\r\n", "plain ascii\r\n"},
