@@ -1,7 +1,9 @@
 // The guard (named between objects, unnamed between threads) and the texts about the machine.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <thread>
+#include <utility>
 
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
@@ -51,6 +53,19 @@ TEST(Monopoly, ThreadsReenteringTheUnnamedGuardLoseNoCount) {
     }
     for (auto& thread : threads) thread.join();
     EXPECT_EQ(counter, 40000);
+}
+
+// The pause of a closing guard, where a thread about to enter finds it closed.
+TEST(Monopoly, AClosingGuardLetsNobodyIn) {
+    struct Pausing : FakePlatform {
+        void sleepMs(uint32_t) override { entered = guard && std::exchange(guard, nullptr)->enforce(); }
+        Monopoly* guard = nullptr;
+        bool entered = true;
+    } fake;
+    auto guard = std::make_unique<Monopoly>();
+    fake.guard = guard.get();
+    guard.reset();
+    EXPECT_FALSE(fake.entered);
 }
 
 // A platform whose user, workgroup and domain lookups fail until the test gives answers.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -253,6 +254,20 @@ TEST(MountTable, DrivesLeaveOutPseudoFileSystemsWhatLiesBelowThemAndRepeatsAndTy
                                                          {"fuse.other", DriveType::Unknown}};
     for (const auto& [type, expected] : types)
         EXPECT_EQ(posix::driveTypeOf(Mount{"", "", type, "none", 0, 0}), expected) << type;
+}
+
+// Quotes of either kind are removed, a backslash escapes outside single quotes.
+TEST(PosixSystem, OsReleaseValuesAndTimesNoCalendarHolds) {
+    const std::vector<std::pair<std::string, std::string>> values{{"\"Debian \\\"x\\\" 12\"", "Debian \"x\" 12"},
+                                                                  {"Plain\\ name", "Plain name"},
+                                                                  {"'single \\ \"kept\"'", "single \\ \"kept\""},
+                                                                  {"\"one\"' and 'two", "one and two"},
+                                                                  {"ends\\", "ends\\"}};
+    for (const auto& [raw, value] : values) EXPECT_EQ(posix::osReleaseValue(raw), value) << raw;
+    CalendarTime calendar;
+    int64_t seconds = 0;
+    EXPECT_FALSE(platform().toLocalCalendar(INT64_MAX, calendar));
+    EXPECT_FALSE(platform().fromLocalCalendar({.year = INT_MAX, .month = INT_MAX}, seconds));
 }
 
 // Owners and groups by the password and group databases, with the upper-case short host name.

@@ -70,6 +70,13 @@ TEST_F(PosixRuntime, NoLockNameLeadsOutOfTheLocksDirectory) {
     EXPECT_NE(platform().tryNamedLock("a/b"), nullptr) << "released";
     fake.environment["QUILNA_RUNTIME_DIR"] = dir.write("plainfile", "not a directory");
     EXPECT_EQ(platform().tryNamedLock("name"), nullptr);
+    // A link on the way to an absolute target is followed from the root.
+    ASSERT_EQ(::symlink(dir.child("real").c_str(), dir.child("alias").c_str()), 0);
+    fake.environment["QUILNA_RUNTIME_DIR"] = dir.child("alias");
+    std::string path;
+    EXPECT_TRUE(platform().runtimeDirectory(path, refusal)) << refusal;
+    EXPECT_EQ(path, dir.child("real"));
+    EXPECT_EQ(modeOf(path), S_IFDIR | 0755u) << "made there";
 }
 
 TEST_F(PosixRuntime, ALockHeldByAnotherProcessIsRefusedUntilThatProcessEnds) {
