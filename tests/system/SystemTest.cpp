@@ -13,6 +13,16 @@
 namespace Quilna {
 namespace {
 
+// User, workgroup and domain lookups fail until the test gives answers; a pause enters the guard it is given.
+struct TestPlatform : FakePlatform {
+    bool userName(std::string& out) override { return user ? FakePlatform::userName(out) : false; }
+    bool workgroup(std::string& out) override { return group ? FakePlatform::workgroup(out) : false; }
+    bool dnsDomain(std::string& out) override { return domain ? FakePlatform::dnsDomain(out) : false; }
+    void sleepMs(uint32_t) override { entered = guard && std::exchange(guard, nullptr)->enforce(); }
+    Monopoly* guard = nullptr;
+    bool entered = true;
+};
+
 // Between processes and against links: PosixNamedLock.
 TEST(Monopoly, NamedGuardsShareSlashesAndReleaseOnDestruction) {
     TestSupport::TestDirectory dir;
@@ -57,28 +67,16 @@ TEST(Monopoly, ThreadsReenteringTheUnnamedGuardLoseNoCount) {
 
 // The pause of a closing guard, where a thread about to enter finds it closed.
 TEST(Monopoly, AClosingGuardLetsNobodyIn) {
-    struct Pausing : FakePlatform {
-        void sleepMs(uint32_t) override { entered = guard && std::exchange(guard, nullptr)->enforce(); }
-        Monopoly* guard = nullptr;
-        bool entered = true;
-    } fake;
+    TestPlatform fake;
     auto guard = std::make_unique<Monopoly>();
     fake.guard = guard.get();
     guard.reset();
     EXPECT_FALSE(fake.entered);
 }
 
-// A platform whose user, workgroup and domain lookups fail until the test gives answers.
-class FailingPlatform : public FakePlatform {
-public:
-    bool userName(std::string& out) override { return user ? FakePlatform::userName(out) : false; }
-    bool workgroup(std::string& out) override { return group ? FakePlatform::workgroup(out) : false; }
-    bool dnsDomain(std::string& out) override { return domain ? FakePlatform::dnsDomain(out) : false; }
-};
-
 // A DNS domain equal to the computer name, or an empty one, is no domain: the workgroup is.
 TEST(SystemInfo, DomainWorkgroupAndUserName) {
-    FailingPlatform fake;
+    TestPlatform fake;
     const auto domainOf = [] {
         std::string domain, computer, architecture, os;
         getSystemInfo(domain, computer, architecture, os);

@@ -37,11 +37,10 @@ protected:
         return platform().openMailslot(name, false, error);
     }
 
-    static std::vector<std::string> drain(MailslotEndpoint& endpoint) {
+    std::vector<std::string> drain(MailslotEndpoint& endpoint) {
         std::vector<std::string> messages;
         bool asked = false, waiting = true;
         uint32_t size = 0;
-        SystemError error;
         std::string message;
         while ((asked = endpoint.nextMessageSize(waiting, size, error)) && waiting &&
                endpoint.read(size, message, error))

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/FileAttribute.h"
@@ -118,22 +119,18 @@ TEST(Win32Backend, LinksAreListedAsFilesNeverEnteredAndNeverWrittenThrough) {
 TEST(Win32Backend, RegistryValuesComeBackAsStoredAndStringsAreWrittenWithTheirZero) {
     const std::string key = TestSupport::uniqueResourceKey();
     ASSERT_TRUE(platform().writeRegistryString(key, "Text", "abc", true));
-    const struct {
-        const char* name;
-        DWORD type;
-        std::string data;
-    } values[] = {{"Number", REG_DWORD, std::string("\x78\x56\x34\x12", 4)},
-                  {"Multi", REG_MULTI_SZ, std::string("first\0second\0", 14)},
-                  {"Expand", REG_EXPAND_SZ, std::string("%SystemRoot%\\x", 15)}};
-    for (const auto& value : values)
-        ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), value.name, value.type, value.data.data(),
-                          static_cast<DWORD>(value.data.size()));
+    const std::vector<std::tuple<std::string, DWORD, std::string>> values{
+        {"Number", REG_DWORD, std::string("\x78\x56\x34\x12", 4)},
+        {"Multi", REG_MULTI_SZ, std::string("first\0second\0", 14)},
+        {"Expand", REG_EXPAND_SZ, std::string("%SystemRoot%\\x", 15)}};
     uint32_t type = 0;
     std::string data;
-    for (const auto& value : values) {
-        ASSERT_EQ(platform().readRegistry(key, value.name, true, type, data), 0) << value.name;
-        EXPECT_EQ(type, value.type) << value.name;
-        EXPECT_EQ(data.substr(0, value.data.size()), value.data) << value.name;
+    for (const auto& [name, stored, bytes] : values) {
+        ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), stored, bytes.data(),
+                          static_cast<DWORD>(bytes.size()));
+        ASSERT_EQ(platform().readRegistry(key, name, true, type, data), 0) << name;
+        EXPECT_EQ(type, stored) << name;
+        EXPECT_EQ(data.substr(0, bytes.size()), bytes) << name;
     }
     ASSERT_EQ(platform().readRegistry(key, "Text", true, type, data), 0);
     EXPECT_EQ(type, RegistryType::String);
@@ -149,8 +146,7 @@ TEST(Win32Entry, CommandTextExitCodeAndTheHiddenWindowThatAnswersTheSessionEnd) 
     ::GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string command = self;
     command = "\"" + command.substr(0, command.rfind('\\')) + "\\entry_probe.exe\"   -c \"C:\\Quilna conf\\x\" -l 3";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
+    STARTUPINFOA startup{.cb = sizeof(STARTUPINFOA)};
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(
         ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
