@@ -51,6 +51,7 @@ TEST(Monopoly, ThreadsReenteringTheUnnamedGuardLoseNoCount) {
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&] {
             for (int i = 0; i < 10000; ++i) {
+                guard.relax();  // while another thread holds it: changes nothing
                 guard.enforce();
                 guard.enforce();
                 const int seen = counter;
