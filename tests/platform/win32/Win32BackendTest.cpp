@@ -142,7 +142,8 @@ TEST(Win32Entry, CommandTextExitCodeAndTheHiddenWindowThatAnswersTheSessionEnd) 
     ::GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string command = self;
     command = "\"" + command.substr(0, command.rfind('\\')) + "\\entry_probe.exe\"   -c \"C:\\Quilna conf\\x\" -l 3";
-    STARTUPINFOA startup{.cb = sizeof(STARTUPINFOA)};
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(
         ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
