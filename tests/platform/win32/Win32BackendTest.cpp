@@ -54,10 +54,8 @@ TEST(Win32Backend, PathsAreReadWithEitherSeparatorAnyCaseAndInTheirLongAndNetwor
     std::replace(forward.begin(), forward.end(), '\\', '/');
     std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
     FileInfo info;
-    for (const std::string& name : {upper, "\\\\?\\" + path, forward}) {
-        ASSERT_TRUE(platform().fileInfo(name, info)) << name;
-        EXPECT_EQ(info.size, 5u) << name;
-    }
+    for (const std::string& name : {upper, "\\\\?\\" + path, forward})
+        EXPECT_TRUE(platform().fileInfo(name, info) && info.size == 5u) << name;
     EXPECT_EQ(info.fullPath, path) << "written with backslashes";
     ASSERT_TRUE(platform().fileInfo("\\\\?\\" + path, info));
     EXPECT_EQ(info.fullPath, "\\\\?\\" + path);
@@ -65,8 +63,7 @@ TEST(Win32Backend, PathsAreReadWithEitherSeparatorAnyCaseAndInTheirLongAndNetwor
     EXPECT_TRUE(info.attributes & FileAttribute::Directory);
     EXPECT_EQ(info.fullPath, "C:\\");
     // A share that does not exist is simply not found.
-    EXPECT_FALSE(platform().fileInfo("\\\\quilna-no-such-host.invalid\\share\\far.txt", info));
-    EXPECT_FALSE(info.exists);
+    EXPECT_FALSE(platform().fileInfo("\\\\quilna-no-such-host.invalid\\share\\far.txt", info) || info.exists);
     EXPECT_FALSE(platform().fileInfo("\\\\quilna-no-such-host.invalid\\share", info));
 }
 
@@ -82,8 +79,7 @@ TEST(Win32Backend, LinksAreListedAsFilesNeverEnteredAndNeverWrittenThrough) {
     ASSERT_TRUE(platform().listDirectory(dir.text(), "*", entries));
     std::map<std::string, bool> isFile;
     for (const DirEntry& entry : entries) isFile[entry.name] = entry.isFile;
-    EXPECT_TRUE(isFile.at("link")) << "a link is never entered";
-    EXPECT_FALSE(isFile.at("target"));
+    EXPECT_TRUE(isFile.at("link") && !isFile.at("target")) << "a link is never entered";
     FileInfo info;
     ASSERT_TRUE(platform().fileInfo(link, info));
     EXPECT_EQ(info.attributes & (FileAttribute::Link | FileAttribute::Directory), FileAttribute::Link);
@@ -95,9 +91,7 @@ TEST(Win32Backend, LinksAreListedAsFilesNeverEnteredAndNeverWrittenThrough) {
     std::unique_ptr<OpenFile> written = platform().openFile(own, {.write = true, .truncate = true}, error);
     ASSERT_TRUE(written);
     size_t count = 0;
-    EXPECT_FALSE(written->write("line\n", 5, count).failed());
-    EXPECT_EQ(count, 5u);
-    EXPECT_FALSE(written->close().failed());
+    EXPECT_TRUE(!written->write("line\n", 5, count).failed() && count == 5u && !written->close().failed());
     const std::string target = dir.write("target.txt", "kept");
     const std::string planted = dir.child("planted.log");
     ASSERT_TRUE(::CreateSymbolicLinkA(planted.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE));
