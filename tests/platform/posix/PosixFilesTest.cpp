@@ -60,12 +60,9 @@ TEST(PosixFileInfo, OneStatusGivesEveryFactAndTheAttributesOfKindModeAndName) {
         {"data.bin", FileAttribute::Normal}, {"sub", FileAttribute::Directory}, {".hidden", FileAttribute::Hidden},
         {"ro", FileAttribute::ReadOnly},     {"link", FileAttribute::Link},     {"pipe", FileAttribute::System},
         {"sparse", FileAttribute::Sparse}};
-    for (const auto& [name, attributes] : kinds) {
-        ASSERT_TRUE(platform().fileInfo(dir.child(name), info)) << name;
-        EXPECT_EQ(info.attributes, attributes) << name;
-    }
-    EXPECT_EQ(info.size, uint64_t(64) << 20);
-    EXPECT_LT(info.allocated, info.size);
+    for (const auto& [name, attributes] : kinds)
+        EXPECT_TRUE(platform().fileInfo(dir.child(name), info) && info.attributes == attributes) << name;
+    EXPECT_TRUE(info.size == uint64_t(64) << 20 && info.allocated < info.size) << info.allocated;
 
     // Changed a second after it was made: created is the birth time where the file system keeps one.
     const std::string made = dir.child("sub");
@@ -96,9 +93,7 @@ TEST(PosixFileInfo, NamesAreTakenAsTheyStandAndFullPathsKeepTheirLinks) {
         EXPECT_FALSE(platform().fileInfo(bad, info) || info.exists || info.size) << bad;
     }
     // "*" and "?" are ordinary name characters here.
-    dir.write("a*?b", "w");
-    EXPECT_TRUE(platform().fileInfo(dir.child("a*?b"), info));
-    EXPECT_TRUE(platform().fileInfo("/", info));
+    EXPECT_TRUE(platform().fileInfo(dir.write("a*?b", "w"), info) && platform().fileInfo("/", info));
 
     const std::filesystem::path saved = std::filesystem::current_path();
     std::filesystem::current_path(dir.text());
@@ -132,10 +127,8 @@ TEST(PosixListDirectory, PatternsAreCaseSensitiveAndALinkToADirectoryIsAFile) {
     ASSERT_EQ(::symlink(dir.child("sub.txt").c_str(), dir.child("dirlink").c_str()), 0);
     std::vector<DirEntry> entries;
     ASSERT_TRUE(platform().listDirectory(dir.text(), "*", entries));
-    for (const auto& entry : entries) {
-        const bool directory = entry.name == "." || entry.name == ".." || entry.name == "sub.txt";
-        EXPECT_EQ(entry.isFile, !directory) << entry.name;
-    }
+    for (const auto& entry : entries)
+        EXPECT_EQ(entry.isFile, entry.name != "." && entry.name != ".." && entry.name != "sub.txt") << entry.name;
 
     const std::vector<std::pair<std::string, std::set<std::string>>> patterns{
         {"*.txt", {"a.txt", "b.txt", "sub.txt"}},
@@ -149,8 +142,7 @@ TEST(PosixListDirectory, PatternsAreCaseSensitiveAndALinkToADirectoryIsAFile) {
         for (const auto& entry : entries) matched.insert(entry.name);
         EXPECT_EQ(matched, expected) << pattern;
     }
-    EXPECT_FALSE(platform().listDirectory(dir.child("b.txt"), "*", entries));
-    EXPECT_TRUE(entries.empty());
+    EXPECT_FALSE(platform().listDirectory(dir.child("b.txt"), "*", entries) || !entries.empty());
     EXPECT_FALSE(platform().listDirectory(std::string("a\0b", 3), "*", entries));
 }
 
@@ -172,9 +164,10 @@ TEST(PosixFileOperations, CopyKeepsModeAndTimesAndWritingNeverFollowsALinkNorTou
     EXPECT_EQ(lstatOf(dir.child("copy")).st_mtime, 1100000000);
     EXPECT_FALSE(platform().copyFile(source, source, true)) << "onto itself";
     EXPECT_EQ(dir.read("source"), "content");
-    EXPECT_FALSE(platform().copyFile(dir.text(), dir.child("d2"), false)) << "a directory";
-    EXPECT_FALSE(platform().copyFile(source, dir.child("no/such/dir"), true));
-    EXPECT_FALSE(platform().copyFile("", dir.child("x"), true));
+    EXPECT_FALSE(platform().copyFile(dir.text(), dir.child("d2"), false) ||
+                 platform().copyFile(source, dir.child("no/such/dir"), true) ||
+                 platform().copyFile("", dir.child("x"), true))
+        << "a directory, a missing directory or no name";
     const auto opens = [](FileOpening opening) {
         return [opening](const std::string& path) {
             SystemError error;
@@ -226,15 +219,12 @@ TEST(MountTable, DrivesLeaveOutPseudoFileSystemsWhatLiesBelowThemAndRepeatsAndTy
     EXPECT_EQ(points, (std::vector<std::string>{"/", "/mnt/my disk", "/srv/home", "/mnt/share"}));
     ASSERT_NE(table.find("/mnt/share/"), nullptr);
     EXPECT_EQ(table.find("/mnt/share/")->fileSystem, "tmpfs");
-    EXPECT_TRUE(table.isMountPoint("/proc"));
-    EXPECT_TRUE(table.isMountPoint("/mnt/my disk/"));
-    EXPECT_FALSE(table.isMountPoint("/mnt"));
+    EXPECT_TRUE(table.isMountPoint("/proc") && table.isMountPoint("/mnt/my disk/") && !table.isMountPoint("/mnt"));
     EXPECT_EQ(table.find("/mnt/my disk")->source, "/dev/sdb1");
     for (const auto& [escaped, plain] : std::vector<std::pair<std::string, std::string>>{
              {"a\\040b\\011c", "a b\tc"}, {"end\\04", "end\\04"}, {"\\134", "\\"}, {"\\177\\400", "\x7f\\400"}})
         EXPECT_EQ(MountTable::unescape(escaped), plain) << escaped;
-    EXPECT_TRUE(MountTable::isPseudoFileSystem("cgroup2"));
-    EXPECT_FALSE(MountTable::isPseudoFileSystem("tmpfs"));
+    EXPECT_TRUE(MountTable::isPseudoFileSystem("cgroup2") && !MountTable::isPseudoFileSystem("tmpfs"));
     // Sources that are no block device: the type alone decides.
     const std::vector<std::pair<std::string, int>> types{{"iso9660", DriveType::CdRom},
                                                          {"tmpfs", DriveType::RamDisk},
@@ -275,9 +265,9 @@ TEST(PosixAccounts, OwnersByIdAndGroupsInTheDatabaseOrderWithListedMembersFirst)
     ASSERT_EQ(::chown(path.c_str(), 54321, 54321), 0);
     account = "kept";
     EXPECT_FALSE(platform().fileOwner(path, "", domain, account)) << "an id without entry has no name";
-    EXPECT_FALSE(platform().ownerById(54321, domain, account));
-    EXPECT_FALSE(platform().fileOwner(dir.child("missing"), "", domain, account));
-    EXPECT_FALSE(platform().fileOwner("", "", domain, account));
+    EXPECT_FALSE(platform().ownerById(54321, domain, account) ||
+                 platform().fileOwner(dir.child("missing"), "", domain, account) ||
+                 platform().fileOwner("", "", domain, account));
     EXPECT_EQ(account, "kept");
 
     NativePlatform native;

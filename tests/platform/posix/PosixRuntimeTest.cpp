@@ -63,20 +63,17 @@ TEST_F(PosixRuntime, NoLockNameLeadsOutOfTheLocksDirectory) {
     EXPECT_TRUE(std::filesystem::exists(below("locks/a_b")));
     std::string refusal;
     // A lock that is only held by another is no refusal: it may be had later.
-    EXPECT_EQ(platform().tryNamedLock("a/b", refusal), nullptr);
-    EXPECT_EQ(refusal, "");
+    EXPECT_TRUE(!platform().tryNamedLock("a/b", refusal) && refusal.empty()) << refusal;
     for (const std::string& bad : {std::string(), std::string(".."), std::string("a\0b", 3)})
         EXPECT_EQ(platform().tryNamedLock(bad), nullptr) << bad;
-    EXPECT_TRUE(held->release());
-    EXPECT_NE(platform().tryNamedLock("a/b"), nullptr) << "released";
+    EXPECT_TRUE(held->release() && platform().tryNamedLock("a/b")) << "released";
     fake.environment["QUILNA_RUNTIME_DIR"] = dir.write("plainfile", "not a directory");
     EXPECT_EQ(platform().tryNamedLock("name"), nullptr);
     // A link on the way to an absolute target is followed from the root.
     ASSERT_EQ(::symlink(dir.child("real").c_str(), dir.child("alias").c_str()), 0);
     fake.environment["QUILNA_RUNTIME_DIR"] = dir.child("alias");
     std::string path;
-    EXPECT_TRUE(platform().runtimeDirectory(path, refusal)) << refusal;
-    EXPECT_EQ(path, dir.child("real"));
+    EXPECT_TRUE(platform().runtimeDirectory(path, refusal) && path == dir.child("real")) << refusal << path;
     EXPECT_EQ(modeOf(path), S_IFDIR | 0755u) << "made there";
 }
 
@@ -143,16 +140,14 @@ TEST_F(PosixRuntime, MessagesArriveWholeAndInOrderFromThisUserOnly) {
     size_t queued = 0;
     while (queued < 100000 && out->write(std::to_string(queued), error)) ++queued;
     ASSERT_GT(queued, 0u);
-    EXPECT_EQ(error.code, static_cast<uint32_t>(EAGAIN));
     EXPECT_TRUE(out->usableAfterFailure());
-    EXPECT_FALSE(out->write("dropped", error));
+    EXPECT_TRUE(failedWith(out->write("dropped", error), EAGAIN)) << error.code;
     const std::vector<std::string> stalled = drain(*in);
     ASSERT_EQ(stalled.size(), queued);
     EXPECT_EQ(stalled.back(), std::to_string(queued - 1));
     EXPECT_TRUE(out->write("after", error));
     in.reset();
-    EXPECT_FALSE(out->write("gone", error));
-    EXPECT_TRUE(error.failed());
+    EXPECT_TRUE(!out->write("gone", error) && error.failed());
 }
 
 // A crashed receiver's socket is replaced; a live receiver and a file that is no socket are not.
@@ -173,17 +168,14 @@ TEST_F(PosixRuntime, SendingWithoutAReceiverFailsAndOnlyAStaleSocketIsReplaced) 
     EXPECT_TRUE(failedWith(receiver("stale"), EADDRINUSE)) << error.code;
 
     dir.write("runtime/mailslot/notes", "keep me");
-    EXPECT_FALSE(receiver("notes"));
-    EXPECT_EQ(error.kind, ErrorKind::Exists);
+    EXPECT_TRUE(!receiver("notes") && error.kind == ErrorKind::Exists);
     EXPECT_EQ(dir.read("runtime/mailslot/notes"), "keep me");
 
     EXPECT_TRUE(failedWith(platform().openMailslot("Quilna_Core", true, error), ENOTSUP)) << "no domain-wide sending";
     for (const std::string& name : {std::string(), std::string("."), std::string(".."), std::string("a\0b", 3)})
         EXPECT_TRUE(failedWith(receiver(name), EINVAL)) << name << ": " << error.code;
     EXPECT_TRUE(failedWith(receiver(std::string(200, 'n')), ENAMETOOLONG)) << error.code;
-    const auto named = receiver("a/b");
-    EXPECT_TRUE(named);
-    EXPECT_TRUE(std::filesystem::exists(below("mailslot/a_b")));
+    EXPECT_TRUE(receiver("a/b") && std::filesystem::exists(below("mailslot/a_b")));
 }
 
 }  // namespace
