@@ -111,12 +111,11 @@ TEST(RegFile, EditingKeepsEveryOtherLineAndItsLineEnds) {
 
     // Cut after a carriage return: LF stays the line end, written once and again.
     const std::string lines = "Windows Registry Editor Version 5.00\n\n[" + kKey + "]\n\"A\"=\"1\"";
-    RegFile cut;
-    ASSERT_TRUE(cut.parse(lines + "\r\r"));
-    EXPECT_EQ(stringOf(cut, "A"), "1");
-    EXPECT_EQ(cut.serialize(), lines + "\n");
-    ASSERT_TRUE(cut.parse(cut.serialize()));
-    EXPECT_EQ(cut.serialize(), lines + "\n");
+    ASSERT_TRUE(file.parse(lines + "\r\r"));
+    EXPECT_EQ(stringOf(file, "A"), "1");
+    EXPECT_EQ(file.serialize(), lines + "\n");
+    ASSERT_TRUE(file.parse(file.serialize()));
+    EXPECT_EQ(file.serialize(), lines + "\n");
 }
 
 TEST(RegFile, MalformedTextGivesNoValuesAndLosesNoLine) {
