@@ -53,8 +53,7 @@ TEST(SmartPointer, CopiesShareOneCounterAndTheLastReleaseOrAFailedCounterDeletes
     SmartPointer<Tracked> pointer(fresh);
     auto failed = makeSmart<Tracked>(alive);
     failNothrowAllocation = false;
-    EXPECT_TRUE(pointer.isNull());
-    EXPECT_TRUE(failed.isNull());
+    EXPECT_TRUE(pointer.isNull() && failed.isNull());
     EXPECT_EQ(alive, 0);
 }
 

@@ -1,7 +1,9 @@
 // The guard (named between objects, unnamed between threads) and the texts about the machine.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <thread>
+#include <utility>
 
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
@@ -10,6 +12,16 @@
 
 namespace Quilna {
 namespace {
+
+// User, workgroup and domain lookups fail until the test gives answers; a pause enters the guard it is given.
+struct TestPlatform : FakePlatform {
+    bool userName(std::string& out) override { return user ? FakePlatform::userName(out) : false; }
+    bool workgroup(std::string& out) override { return group ? FakePlatform::workgroup(out) : false; }
+    bool dnsDomain(std::string& out) override { return domain ? FakePlatform::dnsDomain(out) : false; }
+    void sleepMs(uint32_t) override { entered = guard && std::exchange(guard, nullptr)->enforce(); }
+    Monopoly* guard = nullptr;
+    bool entered = true;
+};
 
 // Between processes and against links: PosixNamedLock.
 TEST(Monopoly, NamedGuardsShareSlashesAndReleaseOnDestruction) {
@@ -39,6 +51,7 @@ TEST(Monopoly, ThreadsReenteringTheUnnamedGuardLoseNoCount) {
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&] {
             for (int i = 0; i < 10000; ++i) {
+                guard.relax();  // while another thread holds it: changes nothing
                 guard.enforce();
                 guard.enforce();
                 const int seen = counter;
@@ -53,17 +66,18 @@ TEST(Monopoly, ThreadsReenteringTheUnnamedGuardLoseNoCount) {
     EXPECT_EQ(counter, 40000);
 }
 
-// A platform whose user, workgroup and domain lookups fail until the test gives answers.
-class FailingPlatform : public FakePlatform {
-public:
-    bool userName(std::string& out) override { return user ? FakePlatform::userName(out) : false; }
-    bool workgroup(std::string& out) override { return group ? FakePlatform::workgroup(out) : false; }
-    bool dnsDomain(std::string& out) override { return domain ? FakePlatform::dnsDomain(out) : false; }
-};
+// The pause of a closing guard, where a thread about to enter finds it closed.
+TEST(Monopoly, AClosingGuardLetsNobodyIn) {
+    TestPlatform fake;
+    auto guard = std::make_unique<Monopoly>();
+    fake.guard = guard.get();
+    guard.reset();
+    EXPECT_FALSE(fake.entered);
+}
 
 // A DNS domain equal to the computer name, or an empty one, is no domain: the workgroup is.
 TEST(SystemInfo, DomainWorkgroupAndUserName) {
-    FailingPlatform fake;
+    TestPlatform fake;
     const auto domainOf = [] {
         std::string domain, computer, architecture, os;
         getSystemInfo(domain, computer, architecture, os);

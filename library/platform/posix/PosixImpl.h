@@ -56,6 +56,8 @@ bool entryStatus(int directory, const char* name, std::string_view lastName, std
 std::string systemCurrentDirectory();
 // The host name as the system reports it; empty when it cannot be read.
 std::string hostName();
+// The value of a shell-style assignment in os-release: quotes removed, backslash escapes resolved.
+std::string osReleaseValue(const std::string& raw);
 // The password-database name of a user id; false for an id without an entry.
 bool accountName(uint32_t userId, std::string& out);
 // Whether SIGINT or SIGTERM asked the program to stop (watchStopRequests): waits give up then.

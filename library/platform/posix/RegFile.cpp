@@ -41,10 +41,9 @@ int hexDigit(char c) {
     return -1;
 }
 
-// Reads a quoted text starting at text[at] == '"' with the \\ and \" escapes; at ends after the
-// closing quote. Any other backslash stays as written.
+// Reads a quoted text whose opening quote the caller found at text[at], with the \\ and \"
+// escapes; at ends after the closing quote. Any other backslash stays as written.
 bool readQuoted(const std::string& text, size_t& at, std::string& out) {
-    if (at >= text.size() || text[at] != '"') return false;
     out.clear();
     for (++at; at < text.size(); ++at) {
         const char c = text[at];

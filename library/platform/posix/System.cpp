@@ -173,8 +173,18 @@ uint32_t architectureOf(const std::string& machine) {
     return 0xFFFF;
 }
 
-// The value of a shell-style assignment in os-release: quotes removed, backslash escapes resolved.
-std::string osReleaseValue(const std::string& raw) {
+std::string prettyName(const char* path) {
+    std::ifstream file(path);
+    std::string line;
+    while (std::getline(file, line)) {
+        if (line.rfind("PRETTY_NAME=", 0) == 0) return posix::osReleaseValue(line.substr(12));
+    }
+    return std::string();
+}
+
+}  // namespace
+
+std::string posix::osReleaseValue(const std::string& raw) {
     std::string value;
     char quote = 0;
     for (size_t i = 0; i < raw.size(); ++i) {
@@ -191,17 +201,6 @@ std::string osReleaseValue(const std::string& raw) {
     }
     return value;
 }
-
-std::string prettyName(const char* path) {
-    std::ifstream file(path);
-    std::string line;
-    while (std::getline(file, line)) {
-        if (line.rfind("PRETTY_NAME=", 0) == 0) return osReleaseValue(line.substr(12));
-    }
-    return std::string();
-}
-
-}  // namespace
 
 std::string posix::hostName() {
     char buffer[256] = {};
