@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <regex>
 #include <sstream>
 
 namespace Quilna {
@@ -619,60 +620,45 @@ TEST_F(PostgresImportTest, EveryViewAndPruneGiveWhatSqliteGives) {
 constexpr int64_t gib = 1ll << 30;
 constexpr const char* chromium = "/usr/bin/chromium";
 
-struct Image {
-    int width = 0, height = 0;
-    std::vector<unsigned char> rgb;
-};
-
-// The pixels of one colour and its bars, top to bottom: rows holding it, as wide as its longest run.
-struct Bars {
-    size_t pixels = 0;
+// The widths of the bars of one colour, top to bottom.
+std::vector<int> barWidths(const std::string& html, std::string_view colour) {
     std::vector<int> widths;
-};
-
-Bars barsOf(const Image& image, std::string_view colour) {
-    const unsigned long rgb = std::stoul(std::string(colour.substr(1)), nullptr, 16);
-    Bars bars;
-    bool inBar = false;
-    for (int y = 0; y < image.height; ++y) {
-        int longest = 0;
-        for (int x = 0, run = 0; x < image.width; ++x) {
-            const unsigned char* p = &image.rgb[3 * (static_cast<size_t>(y) * image.width + x)];
-            const bool match = (p[0] * 65536ul + p[1] * 256ul + p[2]) == rgb;
-            bars.pixels += match;
-            run = match ? run + 1 : 0;
-            longest = std::max(longest, run);
-        }
-        if (longest > 0 && !inBar) bars.widths.push_back(0);
-        if (longest > 0) bars.widths.back() = std::max(bars.widths.back(), longest);
-        inBar = longest > 0;
-    }
-    return bars;
+    const std::regex bar("width=\"(\\d+)\" height=\"16\" fill=\"" + std::string(colour) + "\"");
+    for (std::sregex_iterator at(html.begin(), html.end(), bar), end; at != end; ++at)
+        widths.push_back(std::stoi((*at)[1]));
+    return widths;
 }
 
-Image screenshot(const fs::path& folder, const std::string& place = "") {
-    const fs::path file = folder / ("page" + place + ".png");
+// The RGB pixels of a headless Chromium screenshot of page.html at a place in it (none if it failed).
+std::vector<unsigned char> screenshot(const fs::path& folder, const std::string& place) {
+    const fs::path file = folder / "page.png";
     const std::string command = std::string("timeout 120 ") + chromium +
                                 " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run" +
                                 " --disable-background-networking --disable-component-update --disable-sync "
                                 "--hide-scrollbars --force-device-scale-factor=1 --window-size=900,2600" +
-                                " --user-data-dir='" + (folder / ("profile" + place)).string() + "' --screenshot='" +
+                                " --user-data-dir='" + (folder / "profile").string() + "' --screenshot='" +
                                 file.string() + "' 'file://" + (folder / "page.html").string() + place + "' >'" +
                                 (folder / "chromium.log").string() + "' 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0) << readText(folder / "chromium.log");
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
-    Image image;
-    if (!png_image_begin_read_from_file(&png, file.c_str())) return image;
+    std::vector<unsigned char> rgb;
+    if (!png_image_begin_read_from_file(&png, file.c_str())) return rgb;
     png.format = PNG_FORMAT_RGB;
-    image.rgb.resize(PNG_IMAGE_SIZE(png));
-    if (!png_image_finish_read(&png, nullptr, image.rgb.data(), 0, nullptr)) return Image{};
-    image.width = static_cast<int>(png.width);
-    image.height = static_cast<int>(png.height);
-    return image;
+    rgb.resize(PNG_IMAGE_SIZE(png));
+    if (!png_image_finish_read(&png, nullptr, rgb.data(), 0, nullptr)) rgb.clear();
+    return rgb;
 }
 
-TEST(HtmlReportTest, ThePageNeedsNothingElseEscapesNamesAndItsChartsRenderInHeadlessChromium) {
+size_t pixelsOf(const std::vector<unsigned char>& rgb, std::string_view colour) {
+    const unsigned long wanted = std::stoul(std::string(colour.substr(1)), nullptr, 16);
+    size_t pixels = 0;
+    for (size_t i = 0; i + 2 < rgb.size(); i += 3)
+        pixels += (rgb[i] * 65536ul + rgb[i + 1] * 256ul + rgb[i + 2]) == wanted;
+    return pixels;
+}
+
+TEST(HtmlReportTest, ThePageNeedsNothingElseEscapesNamesDrawsItsChartsAndSwitchesPagesInHeadlessChromium) {
     TempFolder folder;
     // Two hosts; the account on PC1 holds three times what "small", new on the second day, holds.
     const fs::path in = folder.path() / "in";
@@ -702,43 +688,65 @@ TEST(HtmlReportTest, ThePageNeedsNothingElseEscapesNamesAndItsChartsRenderInHead
     for (size_t at = html.find("http"); at != std::string::npos; at = html.find("http", at + 1), ++http)
         EXPECT_EQ(html.compare(at, 26, "http://www.w3.org/2000/svg"), 0) << html.substr(at, 40);
     EXPECT_GT(links * http, 0u);
-    for (const char* text : {"<h1>Account &lt;script&gt;alert(1)&lt;/script&gt;</h1>", "o&#39;neil", "a&amp;b",
-                             "&quot;doc&quot;", "<td>0 B</td><td>1.00 GiB</td><td>+1.00 GiB</td><td>new</td>",
-                             "<td>3.00 GiB</td><td>3.00 GiB</td><td>+0 B</td><td>0.0%</td>"})
+    // Leads, changes and growth per account; the heat map's largest cell in the deepest colour; the growth chart's
+    // lines, legend and axes; the labels of a bar.
+    for (const std::string& text : std::vector<std::string>{
+             "<h1>Account &lt;script&gt;alert(1)&lt;/script&gt;</h1>",
+             "o&#39;neil",
+             "a&amp;b",
+             "&quot;doc&quot;",
+             "<p class=\"lead\">Latest run of each of 2 hosts, 2023-11-16: 20 files, 4.00 GiB, 4.00 GiB on disk.</p>",
+             "<p class=\"lead\">Latest run of each of 1 host: 10 files, 3.00 GiB, 3.00 GiB on disk.</p>",
+             "<h1>Host PC1</h1><p class=\"lead\">Latest run 2023-11-16: 10 files, 3.00 GiB, 3.00 GiB on "
+             "disk.</p><h2>Runs</h2>",
+             "<a href=\"#host-1\">PC1</a></td><td>2023-11-15</td><td>2023-11-16</td><td>3.00 GiB</td><td>3.00 GiB</td>"
+             "<td>+0 B</td><td>0.0%</td>",
+             "<tr><td>small</td><td>0 B</td><td>1.00 GiB</td><td>+1.00 GiB</td><td>new</td></tr><tr><td>&lt;script&gt;"
+             "alert(1)&lt;/script&gt;</td><td>3.00 GiB</td><td>3.00 GiB</td><td>+0 B</td><td>0.0%</td></tr></table>",
+             "<text x=\"122\" y=\"99\" text-anchor=\"end\">frozen</text>",
+             "<rect x=\"234\" y=\"78\" width=\"102\" height=\"32\" fill=\"" + SvgCharts::heatColour(1.0) +
+                 "\" shape-rendering=\"crispEdges\"><title>frozen / frozen: 10 files, 3.00 GiB on disk</title></rect>"
+                 "<text x=\"285\" y=\"98\" text-anchor=\"middle\" fill=\"#ffffff\">3.00 GiB</text>",
+             "<polyline points=\"80,16 560,16\" fill=\"none\" stroke=\"" + SvgCharts::seriesColour(0),
+             "<polyline points=\"80,260 560,178.7\" fill=\"none\" stroke=\"" + SvgCharts::seriesColour(1),
+             "<rect x=\"575\" y=\"40\" width=\"14\" height=\"10\" fill=\"" + SvgCharts::seriesColour(1) +
+                 "\" shape-rendering=\"crispEdges\"/><text x=\"594\" y=\"50\">small</text>",
+             "y2=\"260\" stroke=\"#dddddd\"/><text x=\"74\" y=\"264\" text-anchor=\"end\">0 B</text>",
+             "y=\"203\" text-anchor=\"end\">768 MiB</text>",
+             "y=\"142\" text-anchor=\"end\">1.50 GiB</text>",
+             "y=\"81\" text-anchor=\"end\">2.25 GiB</text>",
+             "y=\"20\" text-anchor=\"end\">3.00 GiB</text><text x=\"80\" y=\"280\">2023-11-15</text><text x=\"560\" "
+             "y=\"280\" text-anchor=\"end\">2023-11-16</text>",
+             "<text x=\"192\" y=\"41\" text-anchor=\"end\">PC1 /home/ann/old/",
+             "</rect><text x=\"353\" y=\"41\">1.00 GiB</text>"})
         EXPECT_TRUE(contains(html, text));
     EXPECT_FALSE(contains(html, "runs of one day only"));
     EXPECT_FALSE(fs::exists(page.string() + ".tmp"));
 
-    if (!fs::exists(chromium)) GTEST_SKIP() << chromium << " is missing (Debian package chromium): no screenshots";
-    const Image full = screenshot(folder.path());
-    ASSERT_GT(full.width, 0) << "no screenshot";
-
     // Every ranking and both cold-directory charts have two bars in proportion to the bytes on disk.
-    const auto ratio = [&](std::string_view colour) {
-        const Bars bars = barsOf(full, colour);
-        if (bars.widths.size() != 2) return 0.0;
-        EXPECT_GE(bars.pixels, 15u * (bars.widths[0] + bars.widths[1])) << colour;
-        return static_cast<double>(bars.widths[0]) / bars.widths[1];
-    };
+    const std::string overview = html.substr(0, html.find("<section class=\"page\""));
     for (const std::string_view colour : {HtmlReport::hostColour, HtmlReport::accountColour, HtmlReport::userColour,
                                           HtmlReport::groupColour, HtmlReport::fileTypeColour, HtmlReport::coldColour})
-        EXPECT_NEAR(ratio(colour), 3.0, 0.05) << colour;
-    EXPECT_NEAR(ratio(HtmlReport::monitoredColour), 4.0, 0.1);
+        EXPECT_EQ(barWidths(overview, colour), (std::vector<int>{440, 147})) << colour;
+    EXPECT_EQ(barWidths(overview, HtmlReport::monitoredColour), (std::vector<int>{440, 110}));
+    // A host's page shows its one account, an account's page its one host.
+    const auto pageOf = [&](const std::string& id) {
+        const size_t at = html.find("<section class=\"page\" id=\"" + id + "\"");
+        return html.substr(at, html.find("<section class=\"page\"", at + 1) - at);
+    };
+    const std::string host = pageOf("host-1"), account = pageOf("account-1");
+    EXPECT_EQ(barWidths(host, HtmlReport::accountColour).size() + barWidths(host, HtmlReport::hostColour).size(), 1u);
+    EXPECT_EQ(barWidths(account, HtmlReport::hostColour), (std::vector<int>{440}));
+    EXPECT_EQ(barWidths(account, HtmlReport::accountColour).size() + barWidths(account, HtmlReport::coldColour).size(),
+              0u);
 
-    // The heat map's largest cell has the deepest colour; the growth chart draws its lines.
-    const std::string deepest = SvgCharts::heatColour(1.0);
-    EXPECT_GE(barsOf(full, deepest).pixels, 90u * 30u);
-    for (int series : {0, 1}) EXPECT_GE(barsOf(full, SvgCharts::seriesColour(series)).pixels, 300u);
-
-    // A host's page shows its one account, an account's page its one host: switched by the address alone.
-    const Image host = screenshot(folder.path(), "#host-1");
-    const Image account = screenshot(folder.path(), "#account-1");
-    EXPECT_EQ(barsOf(host, HtmlReport::accountColour).widths.size(), 1u);
-    EXPECT_EQ(barsOf(host, HtmlReport::hostColour).widths.size(), 0u);
-    EXPECT_GE(barsOf(host, deepest).pixels, 90u * 30u);
-    EXPECT_EQ(barsOf(account, HtmlReport::hostColour).widths.size(), 1u);
-    EXPECT_EQ(barsOf(account, HtmlReport::accountColour).widths.size(), 0u);
-    EXPECT_EQ(barsOf(account, HtmlReport::coldColour).pixels, 0u);
+    if (!fs::exists(chromium)) GTEST_SKIP() << chromium << " is missing (Debian package chromium): no screenshots";
+    // The address alone switches to a host's page: its account and heat map, not the overview's hosts.
+    const std::vector<unsigned char> shot = screenshot(folder.path(), "#host-1");
+    ASSERT_FALSE(shot.empty()) << "no screenshot";
+    EXPECT_GE(pixelsOf(shot, HtmlReport::accountColour), 440u * 15u);
+    EXPECT_EQ(pixelsOf(shot, HtmlReport::hostColour), 0u);
+    EXPECT_GE(pixelsOf(shot, SvgCharts::heatColour(1.0)), 90u * 30u);
 }
 
 }  // namespace
