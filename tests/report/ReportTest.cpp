@@ -657,8 +657,8 @@ TEST_F(CommandsTest, ThePageNeedsNothingElseEscapesNamesAndDrawsItsChartsAndPage
     std::smatch outside;
     const std::regex elsewhere("<script|src=|url\\(|@import|<link|href=\"[^#]|http(?!://www\\.w3\\.org/2000/svg\")");
     EXPECT_FALSE(std::regex_search(html, outside, elsewhere)) << html.substr(outside.position(), 60);
-    // Leads, changes and growth per account; the heat map's largest cell in the deepest colour; the growth chart's
-    // lines, legend and axes; the labels of a bar.
+    // Leads, changes, growth per account and directories; the heat map's largest cell in the deepest colour; the growth
+    // chart's lines, legend and axes; the labels of a bar.
     for (const std::string& text : std::vector<std::string>{
              "<h1>Account &lt;script&gt;alert(1)&lt;/script&gt;</h1>",
              "o&#39;neil",
@@ -672,6 +672,8 @@ TEST_F(CommandsTest, ThePageNeedsNothingElseEscapesNamesAndDrawsItsChartsAndPage
              "<td>+0 B</td><td>0.0%</td>",
              "<tr><td>small</td><td>0 B</td><td>1.00 GiB</td><td>+1.00 GiB</td><td>new</td></tr><tr><td>&lt;script&gt;"
              "alert(1)&lt;/script&gt;</td><td>3.00 GiB</td><td>3.00 GiB</td><td>+0 B</td><td>0.0%</td></tr></table>",
+             "<td class=\"path\">/srv/archive/</td><td>2</td><td>3.00 GiB</td><td>2014-04-05 12:00</td>",
+             "<tr><td>PC1</td><td>cold</td><td>2023-11-16</td><td class=\"path\">/srv/archive/</td><td>2.00 GiB</td>",
              "<text x=\"182\" y=\"36\" text-anchor=\"middle\">hot</text>",
              "<text x=\"122\" y=\"99\" text-anchor=\"end\">frozen</text>",
              "<rect x=\"234\" y=\"78\" width=\"102\" height=\"32\" fill=\"" + SvgCharts::heatColour(1.0) +
