@@ -252,7 +252,7 @@ TEST_F(CommandsTest, HelpExitsWithZeroAndUsageErrorsWithOneSayingWhatIsWrong) {
     writeText(folder.path() / "notes.txt", "x\n");
     const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases = {
         {{"help", "import"}, 0, "Usage: hoardscan-report import"},
-        {{}, 1, "Usage: hoardscan-report"},
+        {{}, 1, "Exit codes: 0 success, 1 usage error, 2 data error."},
         {{"export"}, 1, "unknown command \"export\""},
         {{"summary", "--color"}, 1, "the summary command has no option --color"},
         {{"summary", "--csv", "--json"}, 1, "give either --csv or --json, not both"},
@@ -679,6 +679,8 @@ TEST_F(CommandsTest, ThePageNeedsNothingElseEscapesNamesAndDrawsItsChartsAndPage
                  "<text x=\"285\" y=\"98\" text-anchor=\"middle\" fill=\"#ffffff\">3.00 GiB</text>",
              "<polyline points=\"80,16 560,16\" fill=\"none\" stroke=\"" + SvgCharts::seriesColour(0),
              "<polyline points=\"80,260 560,178.7\" fill=\"none\" stroke=\"" + SvgCharts::seriesColour(1),
+             "<circle cx=\"80\" cy=\"260\" r=\"3.5\" fill=\"#d62728\"><title>small, 2023-11-15: 0 B</title></circle>",
+             "viewBox=\"0 0 760 56\" role=\"img\" aria-label=\"Largest cold directories\"",
              "<rect x=\"575\" y=\"40\" width=\"14\" height=\"10\" fill=\"" + SvgCharts::seriesColour(1) +
                  "\" shape-rendering=\"crispEdges\"/><text x=\"594\" y=\"50\">small</text>",
              "y2=\"260\" stroke=\"#dddddd\"/><text x=\"74\" y=\"264\" text-anchor=\"end\">0 B</text>",
