@@ -681,6 +681,7 @@ TEST_F(CommandsTest, ThePageNeedsNothingElseEscapesNamesAndDrawsItsChartsAndPage
              "<polyline points=\"80,260 560,178.7\" fill=\"none\" stroke=\"" + SvgCharts::seriesColour(1),
              "<circle cx=\"80\" cy=\"260\" r=\"3.5\" fill=\"#d62728\"><title>small, 2023-11-15: 0 B</title></circle>",
              "viewBox=\"0 0 760 56\" role=\"img\" aria-label=\"Largest cold directories\"",
+             "viewBox=\"0 0 760 300\" role=\"img\" aria-label=\"Bytes on disk per account over time\"",
              "<rect x=\"575\" y=\"40\" width=\"14\" height=\"10\" fill=\"" + SvgCharts::seriesColour(1) +
                  "\" shape-rendering=\"crispEdges\"/><text x=\"594\" y=\"50\">small</text>",
              "y2=\"260\" stroke=\"#dddddd\"/><text x=\"74\" y=\"264\" text-anchor=\"end\">0 B</text>",
