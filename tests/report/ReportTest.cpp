@@ -425,6 +425,7 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
         EXPECT_TRUE(contains(tables, part));
 
     EXPECT_EQ(count("SELECT COUNT(*) FROM inactive_paths"), 2);
+    EXPECT_EQ(count("SELECT SUM(row_count) FROM side_files"), 4);
     EXPECT_EQ(count("SELECT kib + last_access FROM inactive_rows WHERE directory = '/srv/new/' AND name = 'b.doc'"),
               8 + 1388534400);
     const std::string before = runReport({"summary", "--db", db(), "--json", "--top", "0"}).out;
