@@ -187,7 +187,7 @@ TEST(RulesFiles, FileSystemsExampleLoadsIntoRules) {
     ASSERT_TRUE(d.files.loadFileSystemsText(
         "# rules of the office\n@part1\nPC42: D:\\Data   # the archive disk\npc42 : e:\\\nPC4*: f:\\\nOTHER: g:\\\n"
         "@part2\nPC42:fixed:c:\\windows* exclude_all\n*:*:\"C:\\Program Files\\*\" exclude\npc*:Remote:*.tmp 0\n"
-        "*:fixed:c:\\users\\* include\n*:cdrom:* 1\n*:fixed:c:\\a:b  exclude\n",
+        "*:fixed:c:\\users\\* include\n*:cdrom:* 1\n*:fixed:c:\\a:b  exclude\n*:fixed:\"\" 0\n",
         "fs.txt"));
     EXPECT_EQ(d.tables.drives, (Texts{"d:\\data", "e:\\"}));
     Texts rules;
@@ -195,9 +195,9 @@ TEST(RulesFiles, FileSystemsExampleLoadsIntoRules) {
         rules.push_back(rule.host + "|" + rule.fileSystem + "|" + rule.path + (rule.include ? "|include" : "") +
                         (rule.excludeAll ? "|all" : ""));
     EXPECT_EQ(rules, (Texts{"PC42|fixed|c:\\windows*|all", "*|*|c:\\program files\\*", "PC*|remote|*.tmp",
-                            "*|fixed|c:\\users\\*|include", "*|cdrom|*|include",
-                            "*|fixed|c:\\a:b"}));  // only the first two colons separate
-    EXPECT_EQ(d.log.debugTexts(), (Texts{"Got 2 file system(s) to investigate and 6 to account."}));
+                            "*|fixed|c:\\users\\*|include", "*|cdrom|*|include", "*|fixed|c:\\a:b",
+                            "*|fixed|"}));  // only the first two colons separate
+    EXPECT_EQ(d.log.debugTexts(), (Texts{"Got 2 file system(s) to investigate and 7 to account."}));
     EXPECT_EQ(d.log.messageCount(), 0u);
     // Drive paths keep their case where paths are case-sensitive.
     d.fake.syntax = PathSyntax{};
