@@ -473,8 +473,7 @@ TEST(Owners, AnOwnerIdThatNoAccountHasLeavesTheUserUndefined) {
     Owners::forgetGroupTables();
 }
 
-// A full buffer loses only new entries and asks for a flush once per buffer of updates; a flush
-// makes room again.
+// A full buffer loses only new entries and asks for a flush once per buffer of updates.
 TEST(Tallies, AFullBufferIsDueOncePerBufferOfUpdatesAndLosesOnlyNewEntries) {
     Tallies tallies(3);
     std::string due;
@@ -503,8 +502,7 @@ TEST(Tallies, AFullBufferIsDueOncePerBufferOfUpdatesAndLosesOnlyNewEntries) {
     EXPECT_TRUE(one.addTemperatureRow(2, "/b/", 1));
     EXPECT_EQ(one.lostTemperatureRows(), 1u);
 
-    // Temperature rows: one per directory entered; only those that reach the limit are listed
-    // (in path order, a path entered twice summed), but every row holds its place.
+    // Every directory entered holds a row; only those that reach the limit are listed, by path and summed.
     Tallies rows(4);
     rows.setTemperatureLimit(10);
     due.clear();
@@ -580,8 +578,7 @@ TEST_F(ResultFilesTest, EachFilesRecordKeyHoldsItsOwnSiteFileSystemAccountAndUse
     EXPECT_EQ(found, wanted);
 }
 
-// Everything written reads back through the report's reader: names with separators and control
-// bytes or longer than any line buffer, sizes near 2^64.
+// Everything written reads back: names with separators, control bytes or beyond a line buffer; sizes near 2^64.
 TEST_F(ResultFilesTest, EveryResultFileReadsBackToTheRecordsWritten) {
     settings.inactiveLog = true;
     settings.temperatureMonitor = "very-cold";

@@ -385,8 +385,7 @@ TEST(RuleDecisions, AccountsComeFromTheFirstMatchingSiteHostAndEntry) {
         EXPECT_EQ(d.decisions.isAccountedDirectory(c.directory), c.accounted);
         EXPECT_EQ(d.log.messages("WARNING", 19), Texts{});
     }
-    // One decider, file after file: an account made from one directory is not given in another,
-    // nor one that took the file's name to the next file.
+    // File after file: an account made from one directory or file name is not given to the next.
     Decider d;
     d.accounts(placeholders);
     for (const auto& [directory, name, account] : std::vector<std::tuple<std::string, std::string, std::string>>{
@@ -541,8 +540,7 @@ TEST(MessageCatalogue, EveryNumberTheCodeLogsHasItsText) {
                 if (forwarded.count(name)) continue;
                 const std::string where = fs::relative(entry.path(), source).string() + ": " + name;
                 std::optional<int32_t> number;
-                // The program logs as the Storage module; the configuration reader's files as the
-                // Configuration module, through its own unit.
+                // The configuration reader's files log as the Configuration module, the rest as Storage.
                 const bool configuration = entry.path().filename().string().rfind("Conf", 0) == 0;
                 int32_t module = configuration ? Module::Configuration : Module::Storage;
                 if (name.rfind("Message::", 0) == 0) {
