@@ -10,20 +10,16 @@
 #include "RulesTestSupport.h"
 #include "files/FileOps.h"
 #include "hoardscan/DriveCheck.h"
-#include "hoardscan/FileFacts.h"
 #include "hoardscan/FileTypes.h"
 #include "hoardscan/Owners.h"
 #include "hoardscan/ResultFiles.h"
-#include "hoardscan/ScanIdentity.h"
 #include "hoardscan/ScanSettings.h"
 #include "hoardscan/Tallies.h"
-#include "hoardscan/Tallying.h"
 #include "hoardscan/Temperatures.h"
 #include "results/AccountRecordFormat.h"
 #include "results/ResultFileReader.h"
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
-#include "text/StringUtils.h"
 #include "time/TimeTestSupport.h"
 
 namespace Quilna {
@@ -212,9 +208,14 @@ TEST_F(TemperaturesTest, ExampleBandsFollowEachOther) {
     EXPECT_EQ(log.debugTexts().back(), "      Accesstemp=frozen, Modifytemp=frozen.");
     EXPECT_EQ(temperatures.bandNamed("COLD")->name, "cold");
     EXPECT_EQ(temperatures.bandNamed("col"), nullptr);
+    // Ages beyond the last band keep the value given; a file without status gets the first band.
+    Temperatures two(log.unit());
+    ASSERT_TRUE(two.loadTemperaturesText("hot 7\nwarm 30\n", "t.txt"));
+    EXPECT_EQ(of(31 * day, 2 * day, true, &two), "UNKNOWN/hot");
+    EXPECT_EQ(of(0, 0, false, &two), "hot/hot");
 }
 
-TEST_F(TemperaturesTest, BandsThatAreNoNumberOrOutOfOrderAreFatal) {
+TEST_F(TemperaturesTest, BandsThatAreNoNumberOrOutOfOrderAreFatalAndNoBandsClassifyNothing) {
     const std::vector<std::pair<std::string, std::string>> cases{
         {"hot 7\nwarm thirty\n", "a number of days or infinity|thirty|2|t.txt"},
         {"hot -1\n", "a number of days or infinity|-1|1|t.txt"},
@@ -228,13 +229,6 @@ TEST_F(TemperaturesTest, BandsThatAreNoNumberOrOutOfOrderAreFatal) {
         EXPECT_EQ(log.messages("FATAL", 25), (Texts{expected})) << text;
         EXPECT_TRUE(fresh.accessBands().empty()) << text;
     }
-}
-
-// Ages beyond the last band keep the value given; a file without status gets the first band.
-TEST_F(TemperaturesTest, FilesOutsideTheBandsOrWithoutStatus) {
-    ASSERT_TRUE(temperatures.loadTemperaturesText("hot 7\nwarm 30\n", "t.txt"));
-    EXPECT_EQ(of(31 * day, 2 * day), "UNKNOWN/hot");
-    EXPECT_EQ(of(0, 0, false), "hot/hot");
     // No bands at all: nothing is classified.
     std::string path = dir.write("empty.txt", "# nothing here\n\n");
     log.clear();
@@ -547,35 +541,6 @@ TEST(ResultFilesDay, TheDayStampIsTheNearestLocalMidnightWithNoonCountingForward
     EXPECT_EQ(ResultFiles::dayStamp(DateTime(TimeTest::utc(2013, 4, 5, 9, 59, 59))), april5);   // 11:59:59 local
     EXPECT_EQ(ResultFiles::dayStamp(DateTime(TimeTest::utc(2013, 4, 5, 10))), april5 + 86400);  // noon local
     EXPECT_EQ(ResultFiles::dayStamp(DateTime(TimeTest::utc(2013, 4, 4, 23))), april5);          // 01:00 local
-}
-
-// Each file's record key holds its own fields, whichever of them changed since the file before.
-TEST_F(ResultFilesTest, EachFilesRecordKeyHoldsItsOwnSiteFileSystemAccountAndUser) {
-    ResultFiles files(log.unit(), settings, pid);
-    const ScanIdentity identity{"PC42", "OSLO"};
-    Tallying tallying(settings, identity, tallies, files);
-    const std::string directory = "c:\\d\\", name = "f", status = "plain";
-    FileFacts facts;
-    facts.directory = &directory;
-    facts.name = &name;
-    facts.statusWord = &status;
-    facts.group = "g";
-    facts.fileType = "t";
-    facts.accessTemperature = facts.modifyTemperature = "hot";
-    std::map<std::string, double> wanted, found;
-    for (const char* fields : {"OSLO:C:ann:ann", "OSLO:C:bob:ann", "OSLO:D:bob:ann", "BERGEN:D:bob:ann",
-                               "BERGEN:D:bob:eve", "OSLO:C:ann:ann"}) {
-        const Texts parts = StringUtils::split(fields, ':');
-        facts.site = parts[0];
-        facts.fileSystem = parts[1];
-        facts.account = parts[2];
-        facts.user = parts[3];
-        tallying.add(facts);
-        wanted["0:" + parts[0] + ":0:PC42:0:" + parts[1] + ":0:" + parts[2] + ":0:" + parts[3] +
-               ":0:g:0:t:0:plain:0:hot:0:hot"] += 1;
-    }
-    for (const auto& [key, values] : tallies.accountRecords()) found[key] = values.files;
-    EXPECT_EQ(found, wanted);
 }
 
 // Everything written reads back: names with separators, control bytes or beyond a line buffer; sizes near 2^64.
