@@ -13,8 +13,10 @@
 #include "hoardscan/FileTypes.h"
 #include "hoardscan/Owners.h"
 #include "hoardscan/ResultFiles.h"
+#include "hoardscan/ScanIdentity.h"
 #include "hoardscan/ScanSettings.h"
 #include "hoardscan/Tallies.h"
+#include "hoardscan/Tallying.h"
 #include "hoardscan/Temperatures.h"
 #include "results/AccountRecordFormat.h"
 #include "results/ResultFileReader.h"
@@ -672,6 +674,17 @@ TEST_F(ResultFilesTest, AFailedFlushKeepsItsBufferAndTheFileAsTheLastCompleteFlu
     fake.refuse = false;
     files.finishAccountRecords(true);
     EXPECT_EQ(read(files.accountFile().finishedName()), written);
+}
+
+// A last flush that fails keeps the unfinished name, though the file was cut back whole.
+TEST_F(ResultFilesTest, AFailedLastFlushKeepsTheUnfinishedName) {
+    FakePlatform fake;
+    ResultFiles files(log.unit(), settings, pid);
+    ASSERT_TRUE(files.flushAccountRecords(tallies));
+    tallies.addAccountRecord("0:A", 1, 4096);
+    *fake.diskRoom = 10;
+    Tallying(settings, ScanIdentity{"PC42", "OSLO"}, tallies, files).finishResultFiles();
+    EXPECT_EQ(files.unfinishedFiles(), (std::vector<std::string>{files.accountFile().name()}));
 }
 
 // The rename fails every attempt (the clock is faked, so the pauses cost nothing).
