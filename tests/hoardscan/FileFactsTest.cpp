@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -9,7 +10,6 @@
 #include "RulesTestSupport.h"
 #include "files/FileOps.h"
 #include "hoardscan/DriveCheck.h"
-#include "hoardscan/FileFacts.h"
 #include "hoardscan/FileTypes.h"
 #include "hoardscan/Owners.h"
 #include "hoardscan/ResultFiles.h"
@@ -22,7 +22,6 @@
 #include "results/ResultFileReader.h"
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
-#include "text/StringUtils.h"
 #include "time/TimeTestSupport.h"
 
 namespace Quilna {
@@ -138,7 +137,7 @@ TEST_F(FileTypesTest, ExtensionsMatchedOnlyByAPatternAreCollectedWithTheSwitch) 
     EXPECT_EQ(tallies.extensionLines(), (Texts{"png", "jpeg", "xyz"}));
 }
 
-TEST_F(FileTypesTest, MappingFileErrors) {
+TEST_F(FileTypesTest, MappingFilesLoadOrNameTheirErrors) {
     const std::vector<std::tuple<std::string, int, std::string>> cases = {
         {"default=x\ndocuments\n", 10, "2|types.txt"},
         {"documents\ndoc\n", 25, "{|doc|2|types.txt"},
@@ -154,16 +153,13 @@ TEST_F(FileTypesTest, MappingFileErrors) {
     FileTypes partial{log.unit(), tallies};
     EXPECT_FALSE(partial.loadFileTypeMappingText("documents\n{\ndoc,txt\n", "types.txt"));
     EXPECT_EQ(partial.extensionTypes().size(), 2u);
-}
-
-TEST_F(FileTypesTest, LoadingAFile) {
-    fake.syntax.reset();  // real files of this computer, in its own path syntax
+    // Files of this computer, in its own path syntax: one without mappings only warns.
+    fake.syntax.reset();
     TestSupport::TestDirectory dir;
-    std::string empty = dir.write("empty.txt", "\n# only a comment\n");
+    const std::string empty = dir.write("empty.txt", "\n# only a comment\n");
     EXPECT_TRUE(types.loadFileTypeMappingFile(empty));
     EXPECT_EQ(log.messages("WARNING", 24), (Texts{empty}));
     EXPECT_EQ(types.defaultType(), "undef");
-
     EXPECT_TRUE(types.loadFileTypeMappingFile(dir.write("types.txt", mappingExample)));
     EXPECT_EQ(types.defaultType(), "other");
 }
@@ -214,9 +210,14 @@ TEST_F(TemperaturesTest, ExampleBandsFollowEachOther) {
     EXPECT_EQ(log.debugTexts().back(), "      Accesstemp=frozen, Modifytemp=frozen.");
     EXPECT_EQ(temperatures.bandNamed("COLD")->name, "cold");
     EXPECT_EQ(temperatures.bandNamed("col"), nullptr);
+    // Ages beyond the last band keep the value given; a file without status gets the first band.
+    Temperatures two(log.unit());
+    ASSERT_TRUE(two.loadTemperaturesText("hot 7\nwarm 30\n", "t.txt"));
+    EXPECT_EQ(of(31 * day, 2 * day, true, &two), "UNKNOWN/hot");
+    EXPECT_EQ(of(0, 0, false, &two), "hot/hot");
 }
 
-TEST_F(TemperaturesTest, BandsThatAreNoNumberOrOutOfOrderAreFatal) {
+TEST_F(TemperaturesTest, BandsThatAreNoNumberOrOutOfOrderAreFatalAndNoBandsClassifyNothing) {
     const std::vector<std::pair<std::string, std::string>> cases{
         {"hot 7\nwarm thirty\n", "a number of days or infinity|thirty|2|t.txt"},
         {"hot -1\n", "a number of days or infinity|-1|1|t.txt"},
@@ -230,13 +231,6 @@ TEST_F(TemperaturesTest, BandsThatAreNoNumberOrOutOfOrderAreFatal) {
         EXPECT_EQ(log.messages("FATAL", 25), (Texts{expected})) << text;
         EXPECT_TRUE(fresh.accessBands().empty()) << text;
     }
-}
-
-// Ages beyond the last band keep the value given; a file without status gets the first band.
-TEST_F(TemperaturesTest, FilesOutsideTheBandsOrWithoutStatus) {
-    ASSERT_TRUE(temperatures.loadTemperaturesText("hot 7\nwarm 30\n", "t.txt"));
-    EXPECT_EQ(of(31 * day, 2 * day), "UNKNOWN/hot");
-    EXPECT_EQ(of(0, 0, false), "hot/hot");
     // No bands at all: nothing is classified.
     std::string path = dir.write("empty.txt", "# nothing here\n\n");
     log.clear();
@@ -433,15 +427,8 @@ TEST_F(OwnersTest, OwnerAndTheGroupsHoldingIt) {
     EXPECT_EQ(groups, (Texts{"Users"}));
     status.ownerLookup = OwnerLookup::NotFound;
     EXPECT_EQ(ownerOf("report.doc", groups), "UNDEF");
-}
-
-TEST_F(OwnersTest, GroupTablesAreReadOncePerRun) {
-    Texts groups;
-    for (int file = 0; file < 50; ++file) {
-        ownerOf("report.doc", groups);
-        ownerOf("notes.txt", groups);
-    }
-    Owners another;  // the tables are process-wide
+    // The group tables are process-wide and read once per run.
+    Owners another;
     EXPECT_EQ(another.localGroupsOf("bob"), (Texts{"Users"}));
     EXPECT_EQ(fake.localGroupsCalls, 1);
     for (const char* group : {"Administrators", "Users", "Guests", "Leftovers"})
@@ -482,67 +469,47 @@ TEST(Owners, AnOwnerIdThatNoAccountHasLeavesTheUserUndefined) {
     Owners::forgetGroupTables();
 }
 
-TEST(Tallies, UpdatesAskForAFlushAtTheBufferSizeAndKeysStartAfreshAfterIt) {
-    Tallies tallies(2);
-    EXPECT_FALSE(tallies.addAccountRecord("b", 1, 1));
-    EXPECT_FALSE(tallies.addAccountRecord("b", 1, 1));  // same key: still one entry
-    EXPECT_TRUE(tallies.addAccountRecord("a", 1, 1));
+// A full buffer loses only new entries and asks for a flush once per buffer of updates.
+TEST(Tallies, AFullBufferIsDueOncePerBufferOfUpdatesAndLosesOnlyNewEntries) {
+    Tallies tallies(3);
+    std::string due;
+    for (const char* key : {"b", "b", "a", "c", "d", "a", "e", "f", "g"})
+        due += tallies.addAccountRecord(key, 10, 4096) ? 'F' : '.';
+    EXPECT_EQ(due, "...F..F..");
     EXPECT_EQ(tallies.accountRecords().begin()->first, "a");  // in key order
+    EXPECT_EQ(tallies.accountRecords().at("a").files, 2);
+    EXPECT_EQ(std::make_tuple(tallies.accountRecords().size(), tallies.lostAccountRecords(), tallies.filesCounted()),
+              std::make_tuple(size_t{3}, size_t{4}, size_t{9}));  // d, e, f, g lost
+    EXPECT_EQ(tallies.bytesOnDiskCounted(), 9 * 4096);
     tallies.clearAccountRecords();
     EXPECT_FALSE(tallies.addAccountRecord("b", 7, 8));
     EXPECT_EQ(tallies.accountRecords().at("b").bytes, 7);
 
-    // An inactive row already buffered is not added again, until the buffer is flushed.
-    EXPECT_FALSE(tallies.addInactiveRow("a.doc", "/x/", 1023, "2013-07-01T14:00:00", "cold"));
-    EXPECT_FALSE(tallies.addInactiveRow("a.doc", "/x/", 1023, "2013-07-01T14:00:00", "cold"));
-    EXPECT_EQ(tallies.inactiveRows(), (std::deque<std::string>{"a.doc,/x/,0,2013-07-01T14:00:00,cold,"}));
-    tallies.clearInactiveRows();
-    tallies.addInactiveRow("a.doc", "/x/", 1023, "2013-07-01T14:00:00", "cold");
-    EXPECT_EQ(tallies.inactiveRows().size(), 1u);
-    // A full buffer asks again even when nothing was added.
+    // An inactive row already buffered is neither added again nor lost, until the buffer is flushed.
     Tallies one(1);
-    EXPECT_TRUE(one.addInactiveRow("n", "/d/", 0, "t", "cold"));
-    EXPECT_TRUE(one.addInactiveRow("n", "/d/", 0, "t", "cold"));
-    // Temperature rows: one per directory entered; only those that reach the limit are listed
-    // (in path order, a path entered twice summed), but every row holds its place.
+    for (const char* name : {"a.doc", "a.doc", "b.doc"})
+        EXPECT_TRUE(one.addInactiveRow(name, "/x/", 1023, "2013-07-01T14:00:00", "cold")) << name;
+    EXPECT_EQ(one.inactiveRows(), (std::deque<std::string>{"a.doc,/x/,0,2013-07-01T14:00:00,cold,"}));
+    one.clearInactiveRows();
+    one.addInactiveRow("a.doc", "/x/", 1023, "2013-07-01T14:00:00", "cold");
+    EXPECT_EQ(std::make_pair(one.inactiveRows().size(), one.lostInactiveRows()),
+              std::make_pair(size_t{1}, uint64_t{1}));
+    EXPECT_TRUE(one.addTemperatureRow(1, "/a/", 1));
+    EXPECT_TRUE(one.addTemperatureRow(2, "/b/", 1));
+    EXPECT_EQ(one.lostTemperatureRows(), 1u);
+
+    // Every directory entered holds a row; only those that reach the limit are listed, by path and summed.
     Tallies rows(4);
     rows.setTemperatureLimit(10);
-    EXPECT_FALSE(rows.addTemperatureRow(1, "/b/", 6));
-    EXPECT_FALSE(rows.addTemperatureRow(1, "/b/", 6));
-    EXPECT_FALSE(rows.addTemperatureRow(2, "/c/", 9));
-    EXPECT_FALSE(rows.addTemperatureRow(3, "/b/", 10));
-    EXPECT_TRUE(rows.addTemperatureRow(4, "/a/", 10));
+    due.clear();
+    for (const auto& [visit, path, bytes] : std::vector<std::tuple<uint64_t, std::string, int64_t>>{
+             {1, "/b/", 6}, {1, "/b/", 6}, {2, "/c/", 9}, {3, "/b/", 10}, {4, "/a/", 10}})
+        due += rows.addTemperatureRow(visit, path, bytes) ? 'F' : '.';
+    EXPECT_EQ(due, "....F");
     EXPECT_EQ(rows.temperatureRows(), (std::vector<Tallies::DirectoryTotal>{{"/a/", 10}, {"/b/", 22}}));
     rows.clearTemperatureRows();  // the rest of a directory after a flush is a row of its own
     EXPECT_FALSE(rows.addTemperatureRow(4, "/a/", 12));
     EXPECT_EQ(rows.temperatureRows(), (std::vector<Tallies::DirectoryTotal>{{"/a/", 12}}));
-    tallies.addExtension("xyz");
-    tallies.addExtension("xyz");
-    EXPECT_EQ(tallies.extensionLines(), (Texts{"xyz"}));
-}
-
-TEST(Tallies, AFullBufferIsDueOncePerBufferOfUpdatesAndLosesOnlyNewEntries) {
-    Tallies tallies(3);
-    std::vector<bool> due;
-    for (const char* key : {"a", "b", "c", "d", "a", "e", "f", "g"})
-        due.push_back(tallies.addAccountRecord(key, 10, 4096));
-    EXPECT_EQ(due, (std::vector<bool>{false, false, true, false, false, true, false, false}));
-    EXPECT_EQ(tallies.accountRecords().size(), 3u);
-    EXPECT_EQ(tallies.accountRecords().at("a").files, 2);
-    EXPECT_EQ(tallies.lostAccountRecords(), 4u);  // d, e, f, g
-    EXPECT_EQ(tallies.filesCounted(), 8u);
-    EXPECT_EQ(tallies.bytesOnDiskCounted(), 8 * 4096);
-    tallies.clearAccountRecords();  // the flush succeeded at last: the next key has room again
-    EXPECT_FALSE(tallies.addAccountRecord("h", 1, 1));
-
-    Tallies rows(1);
-    EXPECT_TRUE(rows.addTemperatureRow(1, "/a/", 1));
-    EXPECT_TRUE(rows.addTemperatureRow(2, "/b/", 1));
-    EXPECT_TRUE(rows.addInactiveRow("f", "/d/", 0, "t", "cold"));
-    EXPECT_TRUE(rows.addInactiveRow("g", "/d/", 0, "t", "cold"));
-    EXPECT_EQ(rows.lostTemperatureRows(), 1u);
-    EXPECT_EQ(rows.lostInactiveRows(), 1u);
-    EXPECT_EQ(rows.inactiveRows().size(), 1u);
 
     // Long paths fill a buffer by their bytes long before its number of records.
     Tallies deep(1000000);
@@ -578,83 +545,41 @@ TEST(ResultFilesDay, TheDayStampIsTheNearestLocalMidnightWithNoonCountingForward
     EXPECT_EQ(ResultFiles::dayStamp(DateTime(TimeTest::utc(2013, 4, 4, 23))), april5);          // 01:00 local
 }
 
-// A name as the walk hands it over, and as the key, the inactive-file table and the logs give it back.
-struct OddName {
-    std::string written, key, table, log;
-};
-
-std::vector<OddName> oddNames() {
-    std::string longName;
-    for (int i = 0; i < 20000; ++i) longName += "\xc3\xa9";
-    return {
-        {"a:b,c;d", "a_b,c;d", "a:b_c;d", "a:b,c;d"},
-        {"tab\tcr\r\nlf\x01\x1f\x7f", "tab_cr__lf__\x7f", "tab_cr__lf__\x7f", "tab_cr__lf__\x7f"},
-        {longName, longName, longName, longName},
-    };
-}
-
-RecordKey keyOf(const std::string& name) {
-    RecordKey key;
-    key.fields = {"OSLO", "PC42", "C", name, name, name, name, "plain", "cold", "frozen"};
-    return key;
-}
-
-// Each file's record key holds its own fields, whichever of them changed since the file before.
-TEST_F(ResultFilesTest, EachFilesRecordKeyHoldsItsOwnSiteFileSystemAccountAndUser) {
-    ResultFiles files(log.unit(), settings, pid);
-    const ScanIdentity identity{"PC42", "OSLO"};
-    Tallying tallying(settings, identity, tallies, files);
-    const std::string directory = "c:\\d\\", name = "f", status = "plain";
-    FileFacts facts;
-    facts.directory = &directory;
-    facts.name = &name;
-    facts.statusWord = &status;
-    facts.group = "g";
-    facts.fileType = "t";
-    facts.accessTemperature = facts.modifyTemperature = "hot";
-    std::map<std::string, double> wanted, found;
-    for (const char* fields : {"OSLO:C:ann:ann", "OSLO:C:bob:ann", "OSLO:D:bob:ann", "BERGEN:D:bob:ann",
-                               "BERGEN:D:bob:eve", "OSLO:C:ann:ann"}) {
-        const Texts parts = StringUtils::split(fields, ':');
-        facts.site = parts[0];
-        facts.fileSystem = parts[1];
-        facts.account = parts[2];
-        facts.user = parts[3];
-        tallying.add(facts);
-        wanted["0:" + parts[0] + ":0:PC42:0:" + parts[1] + ":0:" + parts[2] + ":0:" + parts[3] +
-               ":0:g:0:t:0:plain:0:hot:0:hot"] += 1;
-    }
-    for (const auto& [key, values] : tallies.accountRecords()) found[key] = values.files;
-    EXPECT_EQ(found, wanted);
-}
-
-// Everything written reads back through the report's reader, odd names and sizes near 2^64 included.
+// Everything written reads back: names with separators, control bytes or beyond a line buffer; sizes near 2^64.
 TEST_F(ResultFilesTest, EveryResultFileReadsBackToTheRecordsWritten) {
     settings.inactiveLog = true;
     settings.temperatureMonitor = "very-cold";
     settings.temperatureMonitorSize = 4096;
     const int64_t belowTop = 9223372036854774784;  // 2^63 - 1024: twice it is 2^64 - 2048
-    const int64_t top = 9223372036854775807;       // 2^63 - 1
+    std::string longName;
+    for (int i = 0; i < 20000; ++i) longName += "\xc3\xa9";
+    // A name as the walk hands it over, and as the key, the inactive-file table and the logs give it back.
+    const std::vector<std::array<std::string, 4>> names = {
+        {"a:b,c;d", "a_b,c;d", "a:b_c;d", "a:b,c;d"},
+        {"tab\tcr\r\nlf\x01\x1f\x7f", "tab_cr__lf__\x7f", "tab_cr__lf__\x7f", "tab_cr__lf__\x7f"},
+        {longName, longName, longName, longName}};
+    const auto keyOf = [](const std::string& name) {
+        RecordKey key;
+        key.fields = {"OSLO", "PC42", "C", name, name, name, name, "plain", "cold", "frozen"};
+        return AccountRecordFormat::keyText(key);
+    };
     ResultFiles files(log.unit(), settings, pid);
     files.startRun();
-    const auto addFiles = [&](const std::string& name, int64_t logical, int64_t physical, int times) {
-        const std::string key = AccountRecordFormat::keyText(keyOf(name));
-        for (int i = 0; i < times; ++i) tallies.addAccountRecord(key, logical, physical);
-    };
     uint64_t visit = 0;
-    for (const OddName& name : oddNames()) {
-        addFiles(name.written, 4294967297, 4294971392, 1);  // 2^32 + 1, in whole clusters
-        tallies.addInactiveRow(name.written, "/d/" + name.written + "/", top, "2013-04-05T12:00:00", "frozen");
-        tallies.addTemperatureRow(++visit, "/t/" + name.written + "/", belowTop);
-        tallies.addTemperatureRow(visit, "/t/" + name.written + "/", belowTop);
-        tallies.addExtension(name.written);
+    for (const auto& name : names) {
+        tallies.addAccountRecord(keyOf(name[0]), 4294967297, 4294971392);  // 2^32 + 1, in whole clusters
+        tallies.addInactiveRow(name[0], "/d/" + name[0] + "/", INT64_MAX, "2013-04-05T12:00:00", "frozen");
+        tallies.addTemperatureRow(++visit, "/t/" + name[0] + "/", belowTop);
+        tallies.addTemperatureRow(visit, "/t/" + name[0] + "/", belowTop);
+        tallies.addExtension(name[0]);
     }
     tallies.addTemperatureRow(++visit, "/at-limit/", 4096);
     tallies.addTemperatureRow(++visit, "/below-limit/", 4095);
     ASSERT_TRUE(files.flushAccountRecords(tallies));
     ASSERT_TRUE(files.flushInactiveRows(tallies));
     // The second flush repeats every key, with two files just below 2^63 bytes each.
-    for (const OddName& name : oddNames()) addFiles(name.written, belowTop, belowTop, 2);
+    for (const auto& name : names)
+        for (int i = 0; i < 2; ++i) tallies.addAccountRecord(keyOf(name[0]), belowTop, belowTop);
     ASSERT_TRUE(files.flushAccountRecords(tallies));
     ASSERT_TRUE(files.flushTemperatureRows(tallies));
     ASSERT_TRUE(files.writeExtensionLog(tallies));
@@ -671,38 +596,43 @@ TEST_F(ResultFilesTest, EveryResultFileReadsBackToTheRecordsWritten) {
         EXPECT_TRUE(name && !name->unfinished && name->day == std::stoll(day) && name->processId == pid) << path;
         return reader;
     };
-    // Each key twice, its values summed: 3 files, 2^32 + 1 and 2^64 - 2048 bytes.
     const auto totals = reader(settings.workingDirectory + "Hoardscan-" + day + "-4242.data").accountTotals();
-    ASSERT_EQ(totals.size(), oddNames().size());
-    const double bytes = 4294967297.0 + 18446744073709549568.0, onDisk = 4294971392.0 + 18446744073709549568.0;
-    for (const OddName& name : oddNames()) {
-        const AccountValues& values = totals.at(AccountRecordFormat::keyText(keyOf(name.key)));
-        EXPECT_EQ(std::make_tuple(values.files, values.bytes, values.bytesOnDisk), std::make_tuple(3.0, bytes, onDisk));
-        EXPECT_DOUBLE_EQ(values.weightedSize, bytes * 0.00001 + onDisk * 0.0001);
-    }
-
     const auto rows = reader(settings.tempDirectory + "HoardscanInactive-" + day + "-4242.csv").inactiveRows();
-    ASSERT_EQ(rows.size(), oddNames().size());
-    for (size_t i = 0; i < rows.size(); ++i)  // 9007199254740991 KiB: (2^63 - 1) / 1024
-        EXPECT_EQ(rows[i].name + "|" + rows[i].directory + "|" + std::to_string(rows[i].kib) + "|" +
-                      rows[i].lastAccess + "|" + rows[i].temperature,
-                  oddNames()[i].table + "|/d/" + oddNames()[i].table + "/|9007199254740991|2013-04-05T12:00:00|frozen");
-
     ResultFileReader temperatureLog = reader(settings.tempDirectory + "Hoardscan-very-cold-" + day + "-4242.log");
     EXPECT_EQ(temperatureLog.name()->monitor, "very-cold");
     std::map<std::string, double> directories, expectedDirectories{{"/at-limit/", 4096}};
     for (const TemperatureRow& row : temperatureLog.temperatureRows()) directories[row.directory] = row.bytes;
-    for (const OddName& name : oddNames()) expectedDirectories["/t/" + name.log + "/"] = 18446744073709549568.0;
+    ASSERT_EQ(totals.size(), names.size());
+    ASSERT_EQ(rows.size(), names.size());
+    Texts extensions;
+    // Each key twice, its values summed: 3 files, 2^32 + 1 and 2^64 - 2048 bytes.
+    const double bytes = 4294967297.0 + 18446744073709549568.0, onDisk = 4294971392.0 + 18446744073709549568.0;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const AccountValues& values = totals.at(keyOf(names[i][1]));
+        EXPECT_EQ(std::make_tuple(values.files, values.bytes, values.bytesOnDisk), std::make_tuple(3.0, bytes, onDisk));
+        EXPECT_DOUBLE_EQ(values.weightedSize, bytes * 0.00001 + onDisk * 0.0001);
+        EXPECT_EQ(rows[i].name + "|" + rows[i].directory + "|" + std::to_string(rows[i].kib) + "|" +
+                      rows[i].lastAccess + "|" + rows[i].temperature,  // 9007199254740991 KiB: (2^63 - 1) / 1024
+                  names[i][2] + "|/d/" + names[i][2] + "/|9007199254740991|2013-04-05T12:00:00|frozen");
+        expectedDirectories["/t/" + names[i][3] + "/"] = 18446744073709549568.0;
+        extensions.push_back(names[i][3]);
+    }
     EXPECT_EQ(directories, expectedDirectories);
-
-    std::vector<std::string> extensions;
-    for (const OddName& name : oddNames()) extensions.push_back(name.log);
     EXPECT_EQ(reader(settings.tempDirectory + "HoardscanExtension-" + day + "-4242.log").extensions(), extensions);
 }
 
+// Cutting a file back is refused while the flag is set.
+class RefusedCuts : public FakePlatform {
+public:
+    bool truncateFile(const std::string& path, uint64_t size) override {
+        return !refuse && FakePlatform::truncateFile(path, size);
+    }
+    bool refuse = false;
+};
+
 // A write that fails part-way (a full disk) is cut back off, so the next flush writes the whole buffer again.
 TEST_F(ResultFilesTest, AFailedFlushKeepsItsBufferAndTheFileAsTheLastCompleteFlushLeftIt) {
-    FakePlatform fake;
+    RefusedCuts fake;
     settings.workingDirectory = settings.tempDirectory = directory.text() + "/later/";
     Tallies buffer(300);
     ResultFiles files(log.unit(), settings, pid);
@@ -736,6 +666,25 @@ TEST_F(ResultFilesTest, AFailedFlushKeepsItsBufferAndTheFileAsTheLastCompleteFlu
     const std::string written = read(name);
     EXPECT_EQ(written.substr(0, firstFlush.size()), firstFlush);
     EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 2 * 302);
+    // A failed flush whose cut back was refused is cut back when the file is closed.
+    fake.refuse = true;
+    buffer.addAccountRecord("0:C", 1, 4096);
+    *fake.diskRoom = 10;
+    EXPECT_FALSE(files.flushAccountRecords(buffer));
+    fake.refuse = false;
+    files.finishAccountRecords(true);
+    EXPECT_EQ(read(files.accountFile().finishedName()), written);
+}
+
+// A last flush that fails keeps the unfinished name, though the file was cut back whole.
+TEST_F(ResultFilesTest, AFailedLastFlushKeepsTheUnfinishedName) {
+    FakePlatform fake;
+    ResultFiles files(log.unit(), settings, pid);
+    ASSERT_TRUE(files.flushAccountRecords(tallies));
+    tallies.addAccountRecord("0:A", 1, 4096);
+    *fake.diskRoom = 10;
+    Tallying(settings, ScanIdentity{"PC42", "OSLO"}, tallies, files).finishResultFiles();
+    EXPECT_EQ(files.unfinishedFiles(), (std::vector<std::string>{files.accountFile().name()}));
 }
 
 // The rename fails every attempt (the clock is faked, so the pauses cost nothing).
@@ -750,6 +699,7 @@ TEST_F(ResultFilesTest, AnIncompleteFileOrAFailedRenameKeepsTheUnfinishedName) {
     const std::string name = files.accountFile().name();
     files.finishAccountRecords(false);
     EXPECT_EQ(log.messages("ERROR", 31), (std::vector<std::string>{name}));
+    EXPECT_EQ(files.unfinishedFiles(), (std::vector<std::string>{name}));
 
     NoRenames fake;
     fake.clock = 1700000000;

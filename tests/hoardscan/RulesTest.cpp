@@ -187,7 +187,7 @@ TEST(RulesFiles, FileSystemsExampleLoadsIntoRules) {
     ASSERT_TRUE(d.files.loadFileSystemsText(
         "# rules of the office\n@part1\nPC42: D:\\Data   # the archive disk\npc42 : e:\\\nPC4*: f:\\\nOTHER: g:\\\n"
         "@part2\nPC42:fixed:c:\\windows* exclude_all\n*:*:\"C:\\Program Files\\*\" exclude\npc*:Remote:*.tmp 0\n"
-        "*:fixed:c:\\users\\* include\n*:cdrom:* 1\n*:fixed:c:\\a:b  exclude\n",
+        "*:fixed:c:\\users\\* include\n*:cdrom:* 1\n*:fixed:c:\\a:b  exclude\n*:fixed:\"\" 0\n",
         "fs.txt"));
     EXPECT_EQ(d.tables.drives, (Texts{"d:\\data", "e:\\"}));
     Texts rules;
@@ -195,9 +195,9 @@ TEST(RulesFiles, FileSystemsExampleLoadsIntoRules) {
         rules.push_back(rule.host + "|" + rule.fileSystem + "|" + rule.path + (rule.include ? "|include" : "") +
                         (rule.excludeAll ? "|all" : ""));
     EXPECT_EQ(rules, (Texts{"PC42|fixed|c:\\windows*|all", "*|*|c:\\program files\\*", "PC*|remote|*.tmp",
-                            "*|fixed|c:\\users\\*|include", "*|cdrom|*|include",
-                            "*|fixed|c:\\a:b"}));  // only the first two colons separate
-    EXPECT_EQ(d.log.debugTexts(), (Texts{"Got 2 file system(s) to investigate and 6 to account."}));
+                            "*|fixed|c:\\users\\*|include", "*|cdrom|*|include", "*|fixed|c:\\a:b",
+                            "*|fixed|"}));  // only the first two colons separate
+    EXPECT_EQ(d.log.debugTexts(), (Texts{"Got 2 file system(s) to investigate and 7 to account."}));
     EXPECT_EQ(d.log.messageCount(), 0u);
     // Drive paths keep their case where paths are case-sensitive.
     d.fake.syntax = PathSyntax{};
@@ -385,8 +385,7 @@ TEST(RuleDecisions, AccountsComeFromTheFirstMatchingSiteHostAndEntry) {
         EXPECT_EQ(d.decisions.isAccountedDirectory(c.directory), c.accounted);
         EXPECT_EQ(d.log.messages("WARNING", 19), Texts{});
     }
-    // One decider, file after file: an account made from one directory is not given in another,
-    // nor one that took the file's name to the next file.
+    // File after file: an account made from one directory or file name is not given to the next.
     Decider d;
     d.accounts(placeholders);
     for (const auto& [directory, name, account] : std::vector<std::tuple<std::string, std::string, std::string>>{
@@ -541,8 +540,7 @@ TEST(MessageCatalogue, EveryNumberTheCodeLogsHasItsText) {
                 if (forwarded.count(name)) continue;
                 const std::string where = fs::relative(entry.path(), source).string() + ": " + name;
                 std::optional<int32_t> number;
-                // The program logs as the Storage module; the configuration reader's files as the
-                // Configuration module, through its own unit.
+                // The configuration reader's files log as the Configuration module, the rest as Storage.
                 const bool configuration = entry.path().filename().string().rfind("Conf", 0) == 0;
                 int32_t module = configuration ? Module::Configuration : Module::Storage;
                 if (name.rfind("Message::", 0) == 0) {

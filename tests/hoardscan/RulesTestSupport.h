@@ -29,8 +29,7 @@ public:
             if (line.rfind("debug-", 0) == 0) texts.push_back(line.substr(line.find(": ") + 2));
         return texts;
     }
-    // The parameters of the catalogue messages of a severity and number, each as "a|b|c"; the
-    // line writes each parameter separator as two blanks.
+    // The parameters of the messages of a severity and number, each as "a|b|c" (written "a  b  c").
     std::vector<std::string> messages(const std::string& severity, int id) const {
         std::string block = "(17.17." + std::string(id < 10 ? "0" : "") + std::to_string(id) + ")";
         std::vector<std::string> found;
