@@ -200,5 +200,52 @@ TEST_P(WalkTest, EachFileCostsOneStatusCallAndLinksAreNeverFollowed) {
     EXPECT_EQ(fs::current_path(), before) << "the walk never moves the current directory";
 }
 
+// The last subtree, far beyond what helpers hold, changes while the first is walked.
+TEST_P(WalkTest, ATreeChangingUnderTheWalkGivesTheRecordsAndLogOfTheWalkWithoutHelpers) {
+    const auto build = [&] {
+        for (int s = 0; s < 10; ++s) {
+            files({{"s" + std::to_string(s) + "/g.txt", 1}});
+            for (int d = 0; d < 20; ++d)
+                files({{"s" + std::to_string(s) + "/d" + std::to_string(d) + "/f.txt", s * 20 + d}});
+        }
+    };
+    build();
+    std::string first, last;  // in listing order, the walk's
+    for (const fs::directory_entry& entry : fs::directory_iterator(root))
+        (first.empty() ? first : last) = entry.path().filename().string();
+    // Each line without its time and thread.
+    const auto lines = [&] {
+        std::vector<std::string> kept;
+        for (const std::string& line : log.lines())
+            kept.push_back(line.substr(0, line.find(' ')) + line.substr(line.find(": ")));
+        return kept;
+    };
+    const auto walkChanging = [&](unsigned readers) {
+        build();
+        fs::remove_all(root + "/" + last + "/new");
+        int entered = 0;
+        bool struck = false;
+        log.clear();
+        log.agent()->written = [&](const std::string& line) {
+            if (line.find(": Processing \"" + root + "/" + first + "/") == std::string::npos || ++entered != 10) return;
+            struck = true;
+            fs::remove_all(root + "/" + last + "/d0");
+            files({{last + "/new/n.txt", 5}});
+        };
+        helpers = readers;
+        walk("", "");
+        log.agent()->written = nullptr;
+        EXPECT_TRUE(struck);
+        return std::make_pair(engine->tallies.accountRecords(), lines());
+    };
+    const auto alone = walkChanging(0);
+    const auto helped = walkChanging(GetParam());
+    EXPECT_EQ(helped.first, alone.first);
+    EXPECT_EQ(helped.second, alone.second);
+    const std::vector<std::string> texts = log.debugTexts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Processing \"" + root + "/" + last + "/new/\"..."), 1);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Processing \"" + root + "/" + last + "/d0/\"..."), 0);
+}
+
 }  // namespace
 }  // namespace Quilna
