@@ -49,8 +49,6 @@ void DirectoryReader::readPiece(WalkDirectory& directory, OpenDirectory& open, P
 void DirectoryReader::readFile(const WalkDirectory& directory, OpenDirectory& open, const std::string& name,
                                PathRules::Probe& probe, WalkDirectory::File& file) const {
     file.name = name;
-    file.found = false;
-    file.info = FileInfo{};
     probe = *directory.state;
     rules_.feed(probe, name);
     file.rule = rules_.firstFileSystemRule(probe);
