@@ -30,17 +30,20 @@ void DirectoryReader::opened(WalkDirectory& directory, std::unique_ptr<OpenDirec
 void DirectoryReader::readPiece(WalkDirectory& directory, OpenDirectory& open, PieceRead& read) const {
     PathRules::Probe probe;
     size_t taken = 0;
+    // The files of a spent piece are written over: their names keep their room.
+    size_t files = 0;
     read.listing = open.readEntries([&](const DirEntry& entry) {
         ++read.entries;
         if (isDotEntry(entry.name)) return true;
         if (!entry.isFile) {
             read.subdirectories.push_back(subdirectory(directory, entry.name, probe));
         } else {
-            read.files.emplace_back();
-            readFile(directory, open, entry.name, probe, read.files.back());
+            if (files == read.files.size()) read.files.emplace_back();
+            readFile(directory, open, entry.name, probe, read.files[files++]);
         }
         return ++taken < pieceSize_;
     });
+    read.files.resize(files);
 }
 
 void DirectoryReader::readFile(const WalkDirectory& directory, OpenDirectory& open, const std::string& name,

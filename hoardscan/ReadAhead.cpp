@@ -4,6 +4,16 @@
 
 namespace Quilna {
 
+namespace {
+
+bool hasSubdirectoryToEnter(const std::vector<std::unique_ptr<WalkDirectory>>& subdirectories) {
+    return std::any_of(subdirectories.begin(), subdirectories.end(), [](const std::unique_ptr<WalkDirectory>& below) {
+        return below && below->kind == WalkDirectory::Kind::Enter;
+    });
+}
+
+}  // namespace
+
 ReadAhead::ReadAhead(unsigned helpers) {
     for (unsigned i = 0; i < helpers; ++i) helpers_.emplace_back([this] { help(); });
 }
@@ -148,7 +158,10 @@ bool ReadAhead::nextPiece(WalkDirectory& directory, WalkDirectory::Piece& piece)
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         if (!directory.pieces.empty()) {
-            piece = std::move(directory.pieces.front());
+            // The spent piece goes back to the readers, so that a piece costs no allocation once warm.
+            piece.swap(directory.pieces.front());
+            WalkDirectory::Piece& spent = directory.pieces.front();
+            if (spare_.size() < spareLimit && spent.capacity() <= spareCapacity) spare_.push_back(std::move(spent));
             directory.pieces.erase(directory.pieces.begin());
             // Room for another piece.
             wakeHelper();
@@ -203,19 +216,31 @@ void ReadAhead::read(WalkDirectory& directory, std::unique_lock<std::mutex>& loc
     std::shared_ptr<OpenDirectory> handle = opening ? directory.parent->directory : directory.directory;
     const DirectoryReader& reader = *reader_;
     working_.push_back(&directory);
+    DirectoryReader::PieceRead piece;
+    if (!spare_.empty()) {
+        piece.files = std::move(spare_.back());
+        spare_.pop_back();
+    }
     lock.unlock();
 
-    DirectoryReader::PieceRead piece;
     if (opening) {
         reader.open(directory, handle);
         handle = directory.directory;
     }
     if (handle) reader.readPiece(directory, *handle, piece);
     else piece.listing = OpenDirectory::Listing::End;
+    // A directory listed to its end with nothing to enter is closed at once, by the thread that
+    // read it: nothing asks through it any more, and a close where the open was costs less.
+    if (piece.listing != OpenDirectory::Listing::More && !hasSubdirectoryToEnter(piece.subdirectories) &&
+        !hasSubdirectoryToEnter(directory.subdirectories)) {
+        directory.directory.reset();
+        handle.reset();
+    }
 
     lock.lock();
     directory.entries += piece.entries;
     if (!piece.files.empty()) directory.pieces.push_back(std::move(piece.files));
+    else if (piece.files.capacity() > 0 && spare_.size() < spareLimit) spare_.push_back(std::move(piece.files));
     for (std::unique_ptr<WalkDirectory>& below : piece.subdirectories) {
         below->indexInParent = directory.subdirectories.size();
         directory.subdirectories.push_back(std::move(below));

@@ -28,6 +28,9 @@ public:
     static constexpr size_t piecesAhead = 1;
     static constexpr size_t piecesCurrent = 4;
     static constexpr size_t retiredBatch = 16;
+    // Spent pieces kept for the readers: a few, and small ones only (a huge listing's stay bounded).
+    static constexpr size_t spareLimit = 8;
+    static constexpr size_t spareCapacity = 64;
 
     explicit ReadAhead(unsigned helpers);
     ~ReadAhead();
@@ -98,6 +101,7 @@ private:
     std::vector<size_t> pending_;                          // levels below the top with subdirectories not yet taken
     std::vector<WalkDirectory*> working_;                  // what each reader works on now
     std::vector<std::unique_ptr<WalkDirectory>> retired_;  // left by the walk, to be freed
+    std::vector<WalkDirectory::Piece> spare_;              // spent pieces, written over by the next reads
     bool stopping_ = false;
     std::vector<std::thread> helpers_;
 };

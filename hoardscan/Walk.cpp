@@ -128,7 +128,8 @@ void Walk::openLevel(WalkDirectory& directory, size_t parentLength) {
     readAhead_->enter(directory);
     listEntries(directory);
     if (directory.hasIdentity) onPath_.insert(identityKey(directory.identity));
-    if (!levels_.empty()) ++openLevels_;
+    // A directory with nothing to enter was closed by its reader once listed.
+    if (!levels_.empty() && directory.directory) ++openLevels_;
     levels_.push_back(&directory);
     letGoOfDistantLevels();
 }

@@ -48,7 +48,8 @@ struct WalkDirectory {
     bool busy = false;       // a reader works on it now
     bool cancelled = false;
     bool opened = false;
-    std::shared_ptr<OpenDirectory> directory;  // null when it could not be opened, or was let go
+    std::shared_ptr<OpenDirectory>
+        directory;  // null when it could not be opened, was let go, or has nothing to enter once listed
     bool hasIdentity = false;
     FileIdentity identity;
     bool accounted = false;     // listed only when the accounts file has an interest in it

@@ -200,6 +200,25 @@ TEST_P(WalkTest, EachFileCostsOneStatusCallAndLinksAreNeverFollowed) {
     EXPECT_EQ(fs::current_path(), before) << "the walk never moves the current directory";
 }
 
+// A listing read in pieces: a subdirectory met in the first piece is entered after the last one.
+TEST_P(WalkTest, ASubdirectoryOfABigListingsFirstPieceIsEntered) {
+    for (int i = 0; i < 600; ++i) files({{"big/f" + std::to_string(i) + ".txt", 1}});
+    files({{"big/sub0/x.txt", 5}});
+    const auto place = [&](const std::string& name) {
+        int at = 0;
+        for (const fs::directory_entry& entry : fs::directory_iterator(root + "/big")) {
+            if (entry.path().filename() == name) return at;
+            ++at;
+        }
+        return at;
+    };
+    int n = 0;
+    for (; place("sub" + std::to_string(n)) >= 256; ++n)
+        fs::rename(root + "/big/sub" + std::to_string(n), root + "/big/sub" + std::to_string(n + 1));
+    walk("", "");
+    EXPECT_EQ(totals(), std::make_pair(601.0, 605.0));
+}
+
 // The last subtree, far beyond what helpers hold, changes while the first is walked.
 TEST_P(WalkTest, ATreeChangingUnderTheWalkGivesTheRecordsAndLogOfTheWalkWithoutHelpers) {
     const auto build = [&] {
