@@ -1,4 +1,6 @@
 // What a run tells its scheduler and its administrator, and the files it leaves behind.
+#include <sys/file.h>
+
 #include <gtest/gtest.h>
 
 #include "ScanInstallation.h"
@@ -14,8 +16,7 @@ struct RefusedRun {
     std::vector<std::string> arguments = {};  // without a mistake: the command line
 };
 
-// Before the installation is found nothing is made, not even the log; a later mistake is named in
-// the log, and standard error gets one line: the phase, the reason and the log's place.
+// Before the installation is found nothing is made; later, standard error gets one line naming the log.
 TEST(RunOutcome, RefusedRunsSayWhyAndMakeNothing) {
     const std::string setUp = "hoardscan: The scan could not be set up: ", notLogged = " Nothing was logged.\n";
     const std::vector<RefusedRun> runs{
@@ -58,7 +59,6 @@ TEST(RunOutcome, RefusedRunsSayWhyAndMakeNothing) {
     }
 }
 
-// SIGTERM stops the walk at the next file, keeping what was counted under the unfinished names;
 // SIGHUP (log-off) and the collector's death let it finish. A warning at every file is logged a
 // hundred times, the rest counted.
 TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {
@@ -110,8 +110,8 @@ TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {
     }
 }
 
-// Only the collector's own user (and root) may send to it, so both run as that user. Unfinished
-// files are removed at start once their process is gone and a day has passed.
+// Only the collector's own user (and root) may send to it. Unfinished files are removed at start
+// once their process is gone and a day has passed. A held resources file costs a bounded wait.
 TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
     ScanInstallation installation;
     installation.file("a.txt", 1000);
@@ -144,8 +144,16 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
     CollectorProcess collector(words, installation.at("runtime"), installation.at("collector.err"));
     ASSERT_TRUE(collector.ready()) << collector.errors();
     fs::permissions(installation.path("locked"), fs::perms::none);
+    const int held = ::open(installation.resourcesFile().c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_SH), 0);
     ASSERT_EQ(installation.run(wrapper), 0) << installation.log();
+    ::close(held);
     EXPECT_EQ(installation.output(), "");
+    const std::string holder = "its lock was held for more than 5 seconds by process " + std::to_string(::getpid());
+    EXPECT_EQ(installation.logCount("The resource HoardscanLogOpened cannot be stored in " +
+                                    installation.resourcesFile() + ": " + holder),
+              1u);
+    EXPECT_LE(processorSeconds(installation.usage), 2.0);  // waiting is no work: a poll every 10 ms
     EXPECT_EQ(installation.logCount("Hoardscan has finished with exit code 0 after "), 1u) << installation.log();
     EXPECT_EQ(installation.logCount(" seconds: 2 files of 1234 bytes"), 1u);
     for (const char* line : {"Getting available drives...", "Processing file systems..."})
@@ -163,6 +171,26 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
                   1u)
             << installation.log();
     }
+
+    // A result directory its user cannot write is tried once per flush: at the 10th inactive row,
+    // at every 10 more, and at the end.
+    if (!runningAsRoot()) return;
+    for (int i = 0; i < 100; ++i) installation.file("f" + std::to_string(i) + ".txt", 10, 100, i);
+    installation.settings["hoardscan.buffer"] = {"Integer", "10"};
+    installation.settings["hoardscan.inactive-log"] = {"Bool", "true"};
+    ASSERT_EQ(::chown(installation.at("side").c_str(), 0, 0), 0);
+    const size_t critical = installation.logCount("CRITICAL");
+    ASSERT_EQ(installation.run(wrapper), 3) << installation.log();
+    const std::string table = installation.resultFile("side", "HoardscanInactive", ".csv.make");
+    EXPECT_EQ(installation.logCount("CRITICAL"), critical + 11) << installation.log();
+    EXPECT_EQ(installation.logCount("The result file " + table + " cannot be created"), 11u);
+    EXPECT_TRUE(fs::is_empty(installation.at("side")));
+    EXPECT_EQ(filesCounted(installation.dataFile()), 102);
+    EXPECT_EQ(installation.output(),
+              "hoardscan: The scan ran, but these result files could not be written or finished: HoardscanInactive "
+              "(could not be created). The log: " +
+                  installation.base() + "/log/HoardscanDebug.log\n");
+    EXPECT_EQ(installation.logCount("1 of 2 result files finished"), 1u);
 }
 
 }  // namespace

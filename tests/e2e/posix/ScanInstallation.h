@@ -1,7 +1,6 @@
 #pragma once
-// The installation on POSIX: the resources in a .reg file below a registry root of its own, a
-// runtime directory of its own, runs of build/bin/hoardscan (also as another user), and the
-// real hoardscan-collector as a child.
+// The installation on POSIX: a registry root and runtime directory of its own, runs of the program
+// (also as another user), and the real hoardscan-collector as a child.
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -49,8 +48,7 @@ public:
         ::utimensat(AT_FDCWD, full.c_str(), times, AT_SYMLINK_NOFOLLOW);
     }
 
-    // Every side file: the inactive-file table, the temperature log of the band monitored from
-    // so many MiB on, and the extension log.
+    // Every side file: the temperature log of the band monitored from so many MiB on.
     void writeEveryResultFile(const std::string& monitored, int fromMiB) {
         settings["hoardscan.inactive-log"] = {"Bool", "true"};
         settings["hoardscan.temperature-log"] = {"Bool", "true"};
@@ -75,9 +73,7 @@ public:
         return wait(start(wrapper));
     }
 
-    // Starts the program on the installation as last written: wrapper words (setpriv, unshare
-    // ...) go before it, beforeStart runs in the new process just before exec, standard output
-    // and error go to output.txt.
+    // Starts the program as last written, after wrapper words; beforeStart runs just before exec.
     pid_t start(const std::vector<std::string>& wrapper = {}, const std::function<void()>& beforeStart = {}) {
         std::vector<std::string> words = wrapper;
         words.push_back(program_);
@@ -104,9 +100,13 @@ public:
         return shown();
     }
 
-    // Waits for a started program: the exit code, -1 on a signal.
+    // The exit code, -1 on a signal; a run still going after four minutes waits for ever.
     int wait(pid_t started) {
         TestSupport::ChildProcess& child = *children_.at(started);
+        if (!eventually([&] { return child.ended(); }, 240s)) {
+            ADD_FAILURE() << "the run still waits after four minutes";
+            child.stop(SIGKILL);
+        }
         const int code = child.wait();
         usage = child.usage();
         ran(static_cast<uint64_t>(started), startDay_);
@@ -118,9 +118,8 @@ public:
 
     std::string output() const { return TestSupport::TestDirectory::readFile(at("output.txt")); }
 
-    // Gives the installation to another user and returns the words that run the program as
-    // that user without capabilities. The program is copied into the installation, which the
-    // user can reach whatever the modes of the checkout; the tree stays root's, readable by all.
+    // The words that run a copy of the program as that user without capabilities, the installation
+    // theirs; the tree stays root's, readable by all.
     std::vector<std::string> giveTo(uid_t user, gid_t group) {
         fs::create_directory(at("bin"));
         program_ = at("bin/hoardscan");
@@ -155,15 +154,11 @@ class CollectorProcess : public TestSupport::ChildProcess {
 public:
     static std::string program() { return besideThisProgram("hoardscan-collector"); }
 
-    // words: the collector and its arguments, or a wrapper that starts it; runtime: its runtime directory.
     CollectorProcess(std::vector<std::string> words, const std::string& runtime, std::string errors,
-                     const std::string& output = "", rlim_t addressSpace = 0)
-        : ChildProcess(std::move(words), {output.empty() ? errors : output,
-                                          output.empty() ? "" : errors,
-                                          {{"QUILNA_RUNTIME_DIR", runtime}},
-                                          "",
-                                          {},
-                                          addressSpace == RLIM_INFINITY ? 0 : addressSpace}),
+                     const std::string& output = "")
+        : ChildProcess(
+              std::move(words),
+              {output.empty() ? errors : output, output.empty() ? "" : errors, {{"QUILNA_RUNTIME_DIR", runtime}}}),
           errors_(std::move(errors)) {}
 
     // Ready once it has said so on standard error; false when it ended instead.
@@ -179,13 +174,6 @@ private:
     std::string errors_;
 };
 
-// The lines of a log text, without their CR LF.
-inline std::vector<std::string> logLines(const std::string& text) {
-    std::vector<std::string> lines = StringUtils::split(text, "\r\n");
-    if (lines.back().empty()) lines.pop_back();
-    return lines;
-}
-
 // The number of files an account record file counts.
 inline double filesCounted(const std::string& dataFile) {
     double files = 0;
@@ -197,16 +185,10 @@ inline bool runningAsRoot() { return ::geteuid() == 0; }
 inline uid_t nobody() { return ::getpwnam("nobody") ? ::getpwnam("nobody")->pw_uid : 65534; }
 inline gid_t nobodyGroup() { return ::getpwnam("nobody") ? ::getpwnam("nobody")->pw_gid : 65534; }
 
-// Processor seconds (user and system) and largest resident memory (MiB) of a waited-for child.
+// Processor seconds (user and system) of a waited-for child.
 inline double processorSeconds(const struct rusage& usage) {
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
-inline double largestMemoryMiB(const struct rusage& usage) { return static_cast<double>(usage.ru_maxrss) / 1024.0; }
-#if defined(HOARDSCAN_SANITIZED)
-constexpr bool memoryIsMeasured = false;  // shadow memory and quarantine, not the program's own
-#else
-constexpr bool memoryIsMeasured = true;
-#endif
 
 }  // namespace Quilna::EndToEnd
