@@ -54,10 +54,7 @@ inline std::string host() {
     return StringUtils::upperCopy(name);
 }
 
-struct Setting {
-    std::string type;
-    std::string value;
-};
+using Setting = std::pair<std::string, std::string>;  // a type and a value
 
 // A tree whose names are written in several scripts, with an emoji and a path of more than 300 characters.
 namespace UnicodeTree {
@@ -206,7 +203,7 @@ private:
             for (; open.size() > same; open.pop_back()) text += "}\n";
             for (; open.size() + 1 < parts.size(); open.push_back(parts[open.size()]))
                 text += parts[open.size()] + " () = '' {\n";
-            text += parts.back() + " (" + setting.type + ") = '" + escaped(setting.value) + "' {}\n";
+            text += parts.back() + " (" + setting.first + ") = '" + escaped(setting.second) + "' {}\n";
         }
         return text + std::string(open.size(), '}') + "\n";
     }

@@ -2,10 +2,6 @@
 // forge its lines.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <regex>
-
 #include "ScanInstallation.h"
 #include "ipc/IPCEnvelope.h"
 #include "ipc/MailSlot.h"

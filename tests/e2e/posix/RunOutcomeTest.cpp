@@ -24,9 +24,9 @@ TEST(RunOutcome, RefusedRunsSayWhyAndMakeNothing) {
         {{}, 1, "hoardscan: unknown option -v\nUsage:", "", {"-v"}},
         {{}, 1, setUp + "the configuration file /none.conf cannot be found." + notLogged, "", {"-c", "/none.conf"}},
         {{}, 1, setUp + "no configuration file: neither the option -c nor the installation's resource", ""},
-        {[](ScanInstallation& i) { i.settings["hoardscan.extension"].value = "ture"; }, 1, setUp,
+        {[](ScanInstallation& i) { i.settings["hoardscan.extension"].second = "ture"; }, 1, setUp,
          "The setting hoardscan.extension has the value 'ture', which is not valid: true or false expected."},
-        {[](ScanInstallation& i) { i.settings["hoardscan.extension"].value = "false' {} } x () = '"; }, 1, setUp,
+        {[](ScanInstallation& i) { i.settings["hoardscan.extension"].second = "false' {} } x () = '"; }, 1, setUp,
          "Unexpected '}': it closes no entry."},
         {[](ScanInstallation& i) { i.temperaturesRules = "hot 30\nwarm 7\n"; }, 1, setUp,
          "Expected \"more than 30 days\" but found \"7\" in line 2 of "},
@@ -79,7 +79,7 @@ TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {
                                    installation.at("collector.err"));
         ASSERT_TRUE(collector.ready()) << collector.errors();
         const pid_t scan = installation.start();
-        ASSERT_TRUE(installation.logShows("Processing file \"", scan)) << installation.log();
+        ASSERT_TRUE(eventually([&] { return installation.logCount("Processing file \"") > 0; })) << installation.log();
         EXPECT_EQ(collector.stop(SIGKILL), -1);
         ::kill(scan, signal);
         ASSERT_EQ(installation.wait(scan), exitCode) << installation.log();
@@ -132,15 +132,11 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
     const std::vector<std::string> kept = {unfinished("results", "Hoardscan", ended.id() + 100000, 0),
                                            unfinished("results", "Hoardscan", ::getpid(), 2)};
     std::vector<std::string> wrapper;
-    std::string program = CollectorProcess::program();
-    if (runningAsRoot()) {
-        wrapper = installation.giveTo(nobody(), nobodyGroup());
-        program = installation.base() + "/bin/hoardscan-collector";
-        fs::copy_file(CollectorProcess::program(), program);
-    }
+    if (runningAsRoot()) wrapper = installation.giveTo(nobody(), nobodyGroup());
     std::vector<std::string> words = wrapper;
-    words.insert(words.end(), {program, "-o", installation.base() + "/collected.log", "-m",
-                               installation.base() + "/conf/LogMessages"});
+    words.insert(words.end(),
+                 {wrapper.empty() ? CollectorProcess::program() : installation.at("bin/hoardscan-collector"), "-o",
+                  installation.base() + "/collected.log", "-m", installation.base() + "/conf/LogMessages"});
     CollectorProcess collector(words, installation.at("runtime"), installation.at("collector.err"));
     ASSERT_TRUE(collector.ready()) << collector.errors();
     fs::permissions(installation.path("locked"), fs::perms::none);

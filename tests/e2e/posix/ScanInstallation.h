@@ -93,13 +93,6 @@ public:
         return id;
     }
     bool ended(pid_t started) const { return children_.at(started)->ended(); }
-    // Waits until the log of a started run holds the text; false when the run ended first.
-    bool logShows(const std::string& text, pid_t started) const {
-        const auto shown = [&] { return log().find(text) != std::string::npos; };
-        eventually([&] { return shown() || ended(started); });
-        return shown();
-    }
-
     // The exit code, -1 on a signal; a run still going after four minutes waits for ever.
     int wait(pid_t started) {
         TestSupport::ChildProcess& child = *children_.at(started);
@@ -118,12 +111,14 @@ public:
 
     std::string output() const { return TestSupport::TestDirectory::readFile(at("output.txt")); }
 
-    // The words that run a copy of the program as that user without capabilities, the installation
-    // theirs; the tree stays root's, readable by all.
+    // The words that run a copy of the program (and of the collector) as that user without
+    // capabilities, the installation theirs; the tree stays root's, readable by all.
     std::vector<std::string> giveTo(uid_t user, gid_t group) {
         fs::create_directory(at("bin"));
         program_ = at("bin/hoardscan");
         fs::copy_file(HOARDSCAN_PROGRAM, program_, fs::copy_options::overwrite_existing);
+        fs::copy_file(TestSupport::ChildProcess::besideThisProgram("hoardscan-collector"),
+                      at("bin/hoardscan-collector"));
         const fs::perms everyone = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
         const fs::perms enter = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
         fs::permissions(program_, everyone | enter | fs::perms::owner_write);
