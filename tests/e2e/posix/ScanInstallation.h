@@ -25,8 +25,6 @@ namespace Quilna::EndToEnd {
 using namespace std::chrono_literals;
 using TestSupport::eventually;
 
-inline constexpr int64_t day = 86400;
-
 class ScanInstallation : public Installation {
 public:
     ScanInstallation() {
@@ -44,7 +42,7 @@ public:
     static void age(const std::string& full, int64_t accessDays, int64_t modifyDays) {
         const time_t now = ::time(nullptr);
         // An hour more, so that a day boundary cannot pass during the run.
-        struct timespec times[2] = {{now - accessDays * day - 3600, 0}, {now - modifyDays * day - 3600, 0}};
+        struct timespec times[2] = {{now - accessDays * 86400 - 3600, 0}, {now - modifyDays * 86400 - 3600, 0}};
         ::utimensat(AT_FDCWD, full.c_str(), times, AT_SYMLINK_NOFOLLOW);
     }
 

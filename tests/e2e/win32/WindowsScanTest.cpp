@@ -89,13 +89,6 @@ private:
     TestSupport::EnvironmentScope variable_{"QUILNA_ENV", key_};
 };
 
-uint64_t onDisk(uint64_t size) {
-    uint32_t cluster = 0;
-    SystemError error;
-    if (!platform().clusterSize("C:", cluster, error) || cluster == 0) return size;
-    return (size + cluster - 1) / cluster * cluster;
-}
-
 // First with the example installation's rules, then with an accounts file in UTF-8, the log
 // rotated at the start and the records reaching the collector.
 TEST(WindowsScan, ATreeOnDriveCIsCountedUnderItsOwnNamesWithTheResourcesOfTheKeyThatQuilnaEnvNames) {
@@ -129,8 +122,12 @@ TEST(WindowsScan, ATreeOnDriveCIsCountedUnderItsOwnNamesWithTheResourcesOfTheKey
     ASSERT_EQ(code, 0) << installation.log();
 
     AccountValues expected, sum;
+    uint32_t cluster = 0;
+    SystemError error;
+    if (!platform().clusterSize("C:", cluster, error) || cluster == 0) cluster = 1;
     for (const auto& [name, size] : counted)
-        expected += AccountValues{1, static_cast<double>(size), static_cast<double>(onDisk(size)), 0};
+        expected += AccountValues{1, static_cast<double>(size),
+                                  static_cast<double>((size + cluster - 1) / cluster * cluster), 0};
     const std::string account = StringUtils::lowerCopy(StringUtils::split(installation.tree(), '\\').at(2));
     for (const AccountRecord& record : installation.records()) {
         sum += record.values;
