@@ -136,7 +136,7 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
     std::vector<std::string> words = wrapper;
     words.insert(words.end(),
                  {wrapper.empty() ? CollectorProcess::program() : installation.at("bin/hoardscan-collector"), "-o",
-                  installation.base() + "/collected.log", "-m", installation.base() + "/conf/LogMessages"});
+                  installation.base() + "/collected.log", "-m", installation.at("conf")});
     CollectorProcess collector(words, installation.at("runtime"), installation.at("collector.err"));
     ASSERT_TRUE(collector.ready()) << collector.errors();
     fs::permissions(installation.path("locked"), fs::perms::none);
