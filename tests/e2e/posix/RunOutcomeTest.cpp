@@ -117,6 +117,7 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
     installation.file("a.txt", 1000);
     installation.file("b/c.txt", 234);
     fs::create_directories(installation.path("locked/inner"));
+    installation.settings["Quilna.directories.log"] = {"DirName", "log"};  // from where it starts, all the run
     installation.writeInstallation();
     TestSupport::ChildProcess ended({"true"});
     ASSERT_EQ(ended.wait(), 0);
