@@ -1,7 +1,6 @@
 #pragma once
-// A temporary installation of the real program for the end-to-end tests of both systems: a tree
-// to scan, hoardscan.conf, the rules files, the message catalogue and the registry resources below
-// one directory, and the result files of a run read back. The scan is confined to the tree.
+// A temporary installation of the real program, confined to a tree of its own, for the end-to-end
+// tests of both systems; the result files of a run read back.
 
 #include <gtest/gtest.h>
 
@@ -55,10 +54,43 @@ inline std::string host() {
     return StringUtils::upperCopy(name);
 }
 
-struct Setting {
-    std::string type;
-    std::string value;
+using Setting = std::pair<std::string, std::string>;  // a type and a value
+
+// A tree whose names are written in several scripts, with an emoji and a path of more than 300 characters.
+namespace UnicodeTree {
+
+struct File {
+    std::string path;  // relative to the tree, "/" between the parts
+    size_t size;
 };
+
+inline std::string longWay() {
+    std::string way;
+    for (int level = 1; level <= 7; ++level)
+        way += "ebene-" + std::to_string(level) + "-" + std::string(36, 'x') + "-ü/";
+    return way;
+}
+
+inline std::vector<File> files() {
+    std::vector<File> files;
+    for (const char* path :
+         {"名前.txt", "émoji😀.txt", "Ünïcödé/straße.doc", "目录/файл.txt", "目录/子/文件.doc", "Ελληνικά/αρχείο.txt",
+          "עברית/קובץ.txt", "한국어/파일.txt", "mixed/naïve café.txt", "ascii/plain.txt"})
+        files.push_back({path, 11 + files.size()});
+    files.push_back({longWay() + "tief.txt", 21});
+    return files;
+}
+
+// The directory whose files the accounts file below charges to an account of its own.
+inline const std::string accountedDirectory = "目录", accountOfDirectory = "账户";
+
+// An accounts file in UTF-8: the files below the accounted directory go to its account, others to "other".
+inline std::string accountsRules(const std::string& tree, char separator) {
+    return "{\nsite=*\nmap\n{\nhosts\n{\nhost=*\nentries\n{\nentry\n{\ndir=" + tree + separator + accountedDirectory +
+           separator + "*\naccount=" + accountOfDirectory + "\n}\nentry\n{\ndir=*\naccount=other\n}\n}\n}\n}\n}\n";
+}
+
+}  // namespace UnicodeTree
 
 class Installation {
 public:
@@ -171,7 +203,7 @@ private:
             for (; open.size() > same; open.pop_back()) text += "}\n";
             for (; open.size() + 1 < parts.size(); open.push_back(parts[open.size()]))
                 text += parts[open.size()] + " () = '' {\n";
-            text += parts.back() + " (" + setting.type + ") = '" + escaped(setting.value) + "' {}\n";
+            text += parts.back() + " (" + setting.first + ") = '" + escaped(setting.second) + "' {}\n";
         }
         return text + std::string(open.size(), '}') + "\n";
     }

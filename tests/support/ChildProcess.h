@@ -29,7 +29,6 @@ struct ChildOptions {
     std::vector<std::pair<std::string, std::string>> environment = {};  // POSIX: for the child; "" unsets
     std::string directory = {};
     std::function<void()> beforeStart = {};  // POSIX: in the child, before the program replaces it
-    unsigned long long addressSpace = 0;     // POSIX: the child's limit, 0 for none
 };
 
 class ChildProcess {
@@ -59,8 +58,6 @@ public:
         if ((pid_ = ::fork()) != 0) return;
         for (const auto& [name, value] : options.environment)
             value.empty() ? ::unsetenv(name.c_str()) : ::setenv(name.c_str(), value.c_str(), 1);
-        const rlimit limit{options.addressSpace, options.addressSpace};
-        if (options.addressSpace != 0) ::setrlimit(RLIMIT_AS, &limit);
         if (!options.output.empty()) ::dup2(::open(options.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
         if (!options.errors.empty() || !options.output.empty())
             ::dup2(options.errors.empty() ? 1 : ::open(options.errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);

@@ -1,4 +1,6 @@
 // What a run tells its scheduler and its administrator, and the files it leaves behind.
+#include <sys/file.h>
+
 #include <gtest/gtest.h>
 
 #include "ScanInstallation.h"
@@ -14,8 +16,7 @@ struct RefusedRun {
     std::vector<std::string> arguments = {};  // without a mistake: the command line
 };
 
-// Before the installation is found nothing is made, not even the log; a later mistake is named in
-// the log, and standard error gets one line: the phase, the reason and the log's place.
+// Before the installation is found nothing is made; later, standard error gets one line naming the log.
 TEST(RunOutcome, RefusedRunsSayWhyAndMakeNothing) {
     const std::string setUp = "hoardscan: The scan could not be set up: ", notLogged = " Nothing was logged.\n";
     const std::vector<RefusedRun> runs{
@@ -23,9 +24,9 @@ TEST(RunOutcome, RefusedRunsSayWhyAndMakeNothing) {
         {{}, 1, "hoardscan: unknown option -v\nUsage:", "", {"-v"}},
         {{}, 1, setUp + "the configuration file /none.conf cannot be found." + notLogged, "", {"-c", "/none.conf"}},
         {{}, 1, setUp + "no configuration file: neither the option -c nor the installation's resource", ""},
-        {[](ScanInstallation& i) { i.settings["hoardscan.extension"].value = "ture"; }, 1, setUp,
+        {[](ScanInstallation& i) { i.settings["hoardscan.extension"].second = "ture"; }, 1, setUp,
          "The setting hoardscan.extension has the value 'ture', which is not valid: true or false expected."},
-        {[](ScanInstallation& i) { i.settings["hoardscan.extension"].value = "false' {} } x () = '"; }, 1, setUp,
+        {[](ScanInstallation& i) { i.settings["hoardscan.extension"].second = "false' {} } x () = '"; }, 1, setUp,
          "Unexpected '}': it closes no entry."},
         {[](ScanInstallation& i) { i.temperaturesRules = "hot 30\nwarm 7\n"; }, 1, setUp,
          "Expected \"more than 30 days\" but found \"7\" in line 2 of "},
@@ -58,7 +59,6 @@ TEST(RunOutcome, RefusedRunsSayWhyAndMakeNothing) {
     }
 }
 
-// SIGTERM stops the walk at the next file, keeping what was counted under the unfinished names;
 // SIGHUP (log-off) and the collector's death let it finish. A warning at every file is logged a
 // hundred times, the rest counted.
 TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {
@@ -79,7 +79,7 @@ TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {
                                    installation.at("collector.err"));
         ASSERT_TRUE(collector.ready()) << collector.errors();
         const pid_t scan = installation.start();
-        ASSERT_TRUE(installation.logShows("Processing file \"", scan)) << installation.log();
+        ASSERT_TRUE(eventually([&] { return installation.logCount("Processing file \"") > 0; })) << installation.log();
         EXPECT_EQ(collector.stop(SIGKILL), -1);
         ::kill(scan, signal);
         ASSERT_EQ(installation.wait(scan), exitCode) << installation.log();
@@ -110,13 +110,14 @@ TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {
     }
 }
 
-// Only the collector's own user (and root) may send to it, so both run as that user. Unfinished
-// files are removed at start once their process is gone and a day has passed.
+// Only the collector's own user (and root) may send to it. Unfinished files are removed at start
+// once their process is gone and a day has passed. A held resources file costs a bounded wait.
 TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
     ScanInstallation installation;
     installation.file("a.txt", 1000);
     installation.file("b/c.txt", 234);
     fs::create_directories(installation.path("locked/inner"));
+    installation.settings["Quilna.directories.log"] = {"DirName", "log"};  // from where it starts, all the run
     installation.writeInstallation();
     TestSupport::ChildProcess ended({"true"});
     ASSERT_EQ(ended.wait(), 0);
@@ -132,20 +133,24 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
     const std::vector<std::string> kept = {unfinished("results", "Hoardscan", ended.id() + 100000, 0),
                                            unfinished("results", "Hoardscan", ::getpid(), 2)};
     std::vector<std::string> wrapper;
-    std::string program = CollectorProcess::program();
-    if (runningAsRoot()) {
-        wrapper = installation.giveTo(nobody(), nobodyGroup());
-        program = installation.base() + "/bin/hoardscan-collector";
-        fs::copy_file(CollectorProcess::program(), program);
-    }
+    if (runningAsRoot()) wrapper = installation.giveTo(nobody(), nobodyGroup());
     std::vector<std::string> words = wrapper;
-    words.insert(words.end(), {program, "-o", installation.base() + "/collected.log", "-m",
-                               installation.base() + "/conf/LogMessages"});
+    words.insert(words.end(),
+                 {wrapper.empty() ? CollectorProcess::program() : installation.at("bin/hoardscan-collector"), "-o",
+                  installation.base() + "/collected.log", "-m", installation.at("conf")});
     CollectorProcess collector(words, installation.at("runtime"), installation.at("collector.err"));
     ASSERT_TRUE(collector.ready()) << collector.errors();
     fs::permissions(installation.path("locked"), fs::perms::none);
+    const int held = ::open(installation.resourcesFile().c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_SH), 0);
     ASSERT_EQ(installation.run(wrapper), 0) << installation.log();
+    ::close(held);
     EXPECT_EQ(installation.output(), "");
+    const std::string holder = "its lock was held for more than 5 seconds by process " + std::to_string(::getpid());
+    EXPECT_EQ(installation.logCount("The resource HoardscanLogOpened cannot be stored in " +
+                                    installation.resourcesFile() + ": " + holder),
+              1u);
+    EXPECT_LE(processorSeconds(installation.usage), 2.0);  // waiting is no work: a poll every 10 ms
     EXPECT_EQ(installation.logCount("Hoardscan has finished with exit code 0 after "), 1u) << installation.log();
     EXPECT_EQ(installation.logCount(" seconds: 2 files of 1234 bytes"), 1u);
     for (const char* line : {"Getting available drives...", "Processing file systems..."})
@@ -163,6 +168,26 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
                   1u)
             << installation.log();
     }
+
+    // A result directory its user cannot write is tried once per flush: at the 10th inactive row,
+    // at every 10 more, and at the end.
+    if (!runningAsRoot()) return;
+    for (int i = 0; i < 100; ++i) installation.file("f" + std::to_string(i) + ".txt", 10, 100, i);
+    installation.settings["hoardscan.buffer"] = {"Integer", "10"};
+    installation.settings["hoardscan.inactive-log"] = {"Bool", "true"};
+    ASSERT_EQ(::chown(installation.at("side").c_str(), 0, 0), 0);
+    const size_t critical = installation.logCount("CRITICAL");
+    ASSERT_EQ(installation.run(wrapper), 3) << installation.log();
+    const std::string table = installation.resultFile("side", "HoardscanInactive", ".csv.make");
+    EXPECT_EQ(installation.logCount("CRITICAL"), critical + 11) << installation.log();
+    EXPECT_EQ(installation.logCount("The result file " + table + " cannot be created"), 11u);
+    EXPECT_TRUE(fs::is_empty(installation.at("side")));
+    EXPECT_EQ(filesCounted(installation.dataFile()), 102);
+    EXPECT_EQ(installation.output(),
+              "hoardscan: The scan ran, but these result files could not be written or finished: HoardscanInactive "
+              "(could not be created). The log: " +
+                  installation.base() + "/log/HoardscanDebug.log\n");
+    EXPECT_EQ(installation.logCount("1 of 2 result files finished"), 1u);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #pragma once
-// The installation on POSIX: the resources in a .reg file below a registry root of its own, a
-// runtime directory of its own, runs of build/bin/hoardscan (also as another user), and the
-// real hoardscan-collector as a child.
+// The installation on POSIX: a registry root and runtime directory of its own, runs of the program
+// (also as another user), and the real hoardscan-collector as a child.
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -26,8 +25,6 @@ namespace Quilna::EndToEnd {
 using namespace std::chrono_literals;
 using TestSupport::eventually;
 
-inline constexpr int64_t day = 86400;
-
 class ScanInstallation : public Installation {
 public:
     ScanInstallation() {
@@ -45,12 +42,11 @@ public:
     static void age(const std::string& full, int64_t accessDays, int64_t modifyDays) {
         const time_t now = ::time(nullptr);
         // An hour more, so that a day boundary cannot pass during the run.
-        struct timespec times[2] = {{now - accessDays * day - 3600, 0}, {now - modifyDays * day - 3600, 0}};
+        struct timespec times[2] = {{now - accessDays * 86400 - 3600, 0}, {now - modifyDays * 86400 - 3600, 0}};
         ::utimensat(AT_FDCWD, full.c_str(), times, AT_SYMLINK_NOFOLLOW);
     }
 
-    // Every side file: the inactive-file table, the temperature log of the band monitored from
-    // so many MiB on, and the extension log.
+    // Every side file: the temperature log of the band monitored from so many MiB on.
     void writeEveryResultFile(const std::string& monitored, int fromMiB) {
         settings["hoardscan.inactive-log"] = {"Bool", "true"};
         settings["hoardscan.temperature-log"] = {"Bool", "true"};
@@ -75,9 +71,7 @@ public:
         return wait(start(wrapper));
     }
 
-    // Starts the program on the installation as last written: wrapper words (setpriv, unshare
-    // ...) go before it, beforeStart runs in the new process just before exec, standard output
-    // and error go to output.txt.
+    // Starts the program as last written, after wrapper words; beforeStart runs just before exec.
     pid_t start(const std::vector<std::string>& wrapper = {}, const std::function<void()>& beforeStart = {}) {
         std::vector<std::string> words = wrapper;
         words.push_back(program_);
@@ -97,16 +91,13 @@ public:
         return id;
     }
     bool ended(pid_t started) const { return children_.at(started)->ended(); }
-    // Waits until the log of a started run holds the text; false when the run ended first.
-    bool logShows(const std::string& text, pid_t started) const {
-        const auto shown = [&] { return log().find(text) != std::string::npos; };
-        eventually([&] { return shown() || ended(started); });
-        return shown();
-    }
-
-    // Waits for a started program: the exit code, -1 on a signal.
+    // The exit code, -1 on a signal; a run still going after four minutes waits for ever.
     int wait(pid_t started) {
         TestSupport::ChildProcess& child = *children_.at(started);
+        if (!eventually([&] { return child.ended(); }, 240s)) {
+            ADD_FAILURE() << "the run still waits after four minutes";
+            child.stop(SIGKILL);
+        }
         const int code = child.wait();
         usage = child.usage();
         ran(static_cast<uint64_t>(started), startDay_);
@@ -118,13 +109,14 @@ public:
 
     std::string output() const { return TestSupport::TestDirectory::readFile(at("output.txt")); }
 
-    // Gives the installation to another user and returns the words that run the program as
-    // that user without capabilities. The program is copied into the installation, which the
-    // user can reach whatever the modes of the checkout; the tree stays root's, readable by all.
+    // The words that run a copy of the program (and of the collector) as that user without
+    // capabilities, the installation theirs; the tree stays root's, readable by all.
     std::vector<std::string> giveTo(uid_t user, gid_t group) {
         fs::create_directory(at("bin"));
         program_ = at("bin/hoardscan");
         fs::copy_file(HOARDSCAN_PROGRAM, program_, fs::copy_options::overwrite_existing);
+        fs::copy_file(TestSupport::ChildProcess::besideThisProgram("hoardscan-collector"),
+                      at("bin/hoardscan-collector"));
         const fs::perms everyone = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
         const fs::perms enter = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
         fs::permissions(program_, everyone | enter | fs::perms::owner_write);
@@ -155,15 +147,11 @@ class CollectorProcess : public TestSupport::ChildProcess {
 public:
     static std::string program() { return besideThisProgram("hoardscan-collector"); }
 
-    // words: the collector and its arguments, or a wrapper that starts it; runtime: its runtime directory.
     CollectorProcess(std::vector<std::string> words, const std::string& runtime, std::string errors,
-                     const std::string& output = "", rlim_t addressSpace = 0)
-        : ChildProcess(std::move(words), {output.empty() ? errors : output,
-                                          output.empty() ? "" : errors,
-                                          {{"QUILNA_RUNTIME_DIR", runtime}},
-                                          "",
-                                          {},
-                                          addressSpace == RLIM_INFINITY ? 0 : addressSpace}),
+                     const std::string& output = "")
+        : ChildProcess(
+              std::move(words),
+              {output.empty() ? errors : output, output.empty() ? "" : errors, {{"QUILNA_RUNTIME_DIR", runtime}}}),
           errors_(std::move(errors)) {}
 
     // Ready once it has said so on standard error; false when it ended instead.
@@ -179,13 +167,6 @@ private:
     std::string errors_;
 };
 
-// The lines of a log text, without their CR LF.
-inline std::vector<std::string> logLines(const std::string& text) {
-    std::vector<std::string> lines = StringUtils::split(text, "\r\n");
-    if (lines.back().empty()) lines.pop_back();
-    return lines;
-}
-
 // The number of files an account record file counts.
 inline double filesCounted(const std::string& dataFile) {
     double files = 0;
@@ -197,16 +178,10 @@ inline bool runningAsRoot() { return ::geteuid() == 0; }
 inline uid_t nobody() { return ::getpwnam("nobody") ? ::getpwnam("nobody")->pw_uid : 65534; }
 inline gid_t nobodyGroup() { return ::getpwnam("nobody") ? ::getpwnam("nobody")->pw_gid : 65534; }
 
-// Processor seconds (user and system) and largest resident memory (MiB) of a waited-for child.
+// Processor seconds (user and system) of a waited-for child.
 inline double processorSeconds(const struct rusage& usage) {
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
-inline double largestMemoryMiB(const struct rusage& usage) { return static_cast<double>(usage.ru_maxrss) / 1024.0; }
-#if defined(HOARDSCAN_SANITIZED)
-constexpr bool memoryIsMeasured = false;  // shadow memory and quarantine, not the program's own
-#else
-constexpr bool memoryIsMeasured = true;
-#endif
 
 }  // namespace Quilna::EndToEnd
