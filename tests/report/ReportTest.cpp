@@ -192,7 +192,6 @@ TEST(ResultFileReaderTest, MalformedFilesNameTheFileAndLineAndGoodOnesReadWhole)
         fs::remove(file);
         if (faultLine >= 0) writeText(file, text);
         ResultFileReader reader(file);
-        const int64_t line = std::max<int64_t>(faultLine, 0);
         try {
             const auto kind = ResultFileName::parse(name)->kind;
             if (kind == ResultFileKind::AccountRecords) reader.forEachAccountRecord([](const AccountRecordView&) {});
@@ -204,7 +203,7 @@ TEST(ResultFileReaderTest, MalformedFilesNameTheFileAndLineAndGoodOnesReadWhole)
             EXPECT_TRUE(contains(error.reason(), reason));
             for (const char* content : {"secret", "-3", "0:a:0:b", "xxx"})
                 EXPECT_FALSE(contains(error.reason(), content));
-            const std::string where = file.string() + (line ? ":" + std::to_string(line) : "") + ": ";
+            const std::string where = file.string() + (faultLine > 0 ? ":" + std::to_string(faultLine) : "") + ": ";
             EXPECT_EQ(std::string(error.what()).rfind(where, 0), 0u) << error.what();
         }
     }
@@ -215,8 +214,7 @@ TEST(ResultFileReaderTest, MalformedFilesNameTheFileAndLineAndGoodOnesReadWhole)
     EXPECT_EQ(log.temperatureRows().at(0).bytes, 0);
     EXPECT_EQ(log.contentHash(), 0xb2b5106fea0116cdu);
     std::string text;
-    constexpr int count = 30000;
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < 30000; ++i)
         text +=
             "1:86400:29:" + AccountRecordFormat::keyText(makeKey("PC1", std::to_string(i), "u", "g", "t", "hot", "c")) +
             "\r\n1:1:" + std::to_string(i) + ":4096:0.5\r\n";
@@ -227,7 +225,7 @@ TEST(ResultFileReaderTest, MalformedFilesNameTheFileAndLineAndGoodOnesReadWhole)
         EXPECT_EQ(record.values.bytes, read++);
         EXPECT_EQ(record.values.weightedSize, 0.5);
     });
-    EXPECT_EQ(read, count);
+    EXPECT_EQ(read, 30000);
     EXPECT_EQ(reader.contentSize(), text.size());
 }
 
@@ -371,9 +369,8 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
                       {"a.iso,/srv/old/,4,2013-04-05T12:00:00,frozen,", "b.doc,/srv/new/,8,2014-01-01T00:00:00,cold,"});
     writeInactiveFile(in / "PC1", day2, 2, {"a.iso,/srv/old/,4,2013-04-05T12:00:00,frozen,"});
     writeText(in / "PC1/Hoardscan-cold-1700086400-2.log", "/srv/old/;12288\n");
-    const RunOutput result = import({in.string()});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_TRUE(contains(result.out, "Imported 3 runs (6 records) and 3 side files"));
+    EXPECT_EQ(import({in.string()}).out,
+              "Imported 3 runs (6 records) and 3 side files into SQLite database " + db() + "\n");
     EXPECT_EQ(readText(db()).substr(18, 2), "\x02\x02");  // write-ahead log: reports read while an import writes
     EXPECT_EQ(runReport({"summary", "--db", db(), "--csv"}).out,
               "view,name,detail,files,bytes,bytes_on_disk,weighted_size\n"
@@ -627,9 +624,7 @@ TEST_F(CommandsTest, ThePageNeedsNothingElseEscapesNamesAndDrawsItsChartsAndPage
                        "c.iso,/home/ann/old/r\xc3\xa9/ancien/dossier/,1048576,2015-04-05T12:00:00,cold,"});
     ASSERT_EQ(import({in.string()}).exitCode, 0);
     const fs::path page = folder.path() / "page.html";
-    const RunOutput result = runReport({"html", "--db", db(), "-o", page.string()});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(result.out, "Wrote " + page.string() + "\n");
+    EXPECT_EQ(runReport({"html", "--db", db(), "-o", page.string()}).out, "Wrote " + page.string() + "\n");
     const std::string html = readText(page);
     // Nothing from elsewhere: no script, style or link that leaves the page, no address but the SVG namespace.
     std::smatch outside;
@@ -663,9 +658,7 @@ TEST_F(CommandsTest, ThePageNeedsNothingElseEscapesNamesAndDrawsItsChartsAndPage
              "<rect x=\"575\" y=\"40\" width=\"14\" height=\"10\" fill=\"" + SvgCharts::seriesColour(1) +
                  "\" shape-rendering=\"crispEdges\"/><text x=\"594\" y=\"50\">small</text>",
              "y2=\"260\" stroke=\"#dddddd\"/><text x=\"74\" y=\"264\" text-anchor=\"end\">0 B</text>",
-             "y=\"203\" text-anchor=\"end\">768 MiB</text>",
              "y=\"142\" text-anchor=\"end\">1.50 GiB</text>",
-             "y=\"81\" text-anchor=\"end\">2.25 GiB</text>",
              "y=\"20\" text-anchor=\"end\">3.00 GiB</text><text x=\"80\" y=\"280\">2023-11-15</text><text x=\"560\" "
              "y=\"280\" text-anchor=\"end\">2023-11-16</text>",
              "<text x=\"192\" y=\"41\" text-anchor=\"end\">PC1 /home/ann/old/r\xc3\xa9/ancien\xe2\x80\xa6<title>",
