@@ -27,7 +27,6 @@ namespace Quilna {
 namespace {
 
 namespace fs = std::filesystem;
-using TempFolder = TestSupport::TestDirectory;
 constexpr int64_t day1 = 1700000000, day2 = day1 + 86400;  // 2023-11-15 and 16
 
 fs::path writeText(const fs::path& file, const std::string& text) {
@@ -35,7 +34,7 @@ fs::path writeText(const fs::path& file, const std::string& text) {
     std::ofstream(file, std::ios::binary) << text;
     return file;
 }
-std::string readText(const fs::path& file) { return TempFolder::readFile(file.string()); }
+std::string readText(const fs::path& file) { return TestSupport::TestDirectory::readFile(file.string()); }
 
 ::testing::AssertionResult contains(const std::string& text, const std::string& part) {
     return (text.find(part) != std::string::npos ? ::testing::AssertionSuccess() : ::testing::AssertionFailure())
@@ -107,8 +106,7 @@ RunOutput runReport(const std::vector<std::string>& arguments) {
 }
 
 TEST(TextCleaningTest, OnlyValidUtf8WithoutControlsIsKept) {
-    using TextCleaning::cleanText;
-    using TextCleaning::isClean;
+    using namespace TextCleaning;
     for (const std::string clean : {"plain ascii", "M\xc3\xbcller", "\xe2\x82\xac", "\xf0\x9f\x93\x81 dir"})
         EXPECT_TRUE(isClean(clean) && cleanText(clean) == clean) << clean;
     // Windows-1252 bytes, as a scanner in a Western code page writes them.
@@ -117,7 +115,7 @@ TEST(TextCleaningTest, OnlyValidUtf8WithoutControlsIsKept) {
     // Overlong forms, surrogates and cut sequences are not UTF-8: each byte is read alone.
     EXPECT_EQ(cleanText("\xc0\xaf"), "\xc3\x80\xc2\xaf");
     EXPECT_FALSE(isClean("\xc2\x85"));  // a C1 control written in UTF-8
-    EXPECT_EQ(TextCleaning::displayWidth("M\xc3\xbcller \xe2\x82\xac"), 8u);
+    EXPECT_EQ(displayWidth("M\xc3\xbcller \xe2\x82\xac"), 8u);
 }
 
 TEST(FormattingTest, NumbersDatesAndEscapes) {
@@ -185,7 +183,7 @@ TEST(ResultFileReaderTest, MalformedFilesNameTheFileAndLineAndGoodOnesReadWhole)
         {"HoardscanExtension-86400-1.log", "xyz\n\n", 2, ""},
         {"HoardscanExtension-86400-1.log", "", -1, ""},
     };
-    TempFolder folder;
+    TestSupport::TestDirectory folder;
     for (const auto& [name, text, faultLine, reason] : cases) {
         SCOPED_TRACE(name + ": " + text.substr(0, 200));
         const fs::path file = folder.path() / name;
@@ -238,7 +236,7 @@ protected:
     }
     int64_t count(const std::string& sql) { return sqlInt(SqliteDatabase(db(), false).query(sql).at(0).at(0)); }
 
-    TempFolder folder;
+    TestSupport::TestDirectory folder;
     const fs::path in = folder.path() / "in";
 };
 
