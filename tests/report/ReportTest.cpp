@@ -240,7 +240,7 @@ protected:
     const fs::path in = folder.path() / "in";
 };
 
-TEST_F(CommandsTest, HelpExitsWithZeroAndUsageErrorsWithOneSayingWhatIsWrong) {
+TEST_F(CommandsTest, HelpExitsWithZeroUsageErrorsWithOneAndDataErrorsWithTwoSayingWhatIsWrong) {
     writeText(folder.path() / "notes.txt", "x\n");
     const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases = {
         {{"help", "import"}, 0, "Usage: hoardscan-report import"},
@@ -270,9 +270,7 @@ TEST_F(CommandsTest, HelpExitsWithZeroAndUsageErrorsWithOneSayingWhatIsWrong) {
     }
     EXPECT_FALSE(fs::exists(db()));
     EXPECT_FALSE(fs::exists(folder.child("none.sqlite")));
-}
 
-TEST_F(CommandsTest, TheProgramExitsWithTwoOnDataErrors) {
     const fs::path file = writeText(folder.path() / "Hoardscan-1700000000-1.data", "1:86400:29:0:a\n1:1:1:1:1\n");
     const auto run = [&](const std::string& arguments, const std::string& out) {
         const std::string command = "cd '" + folder.text() + "' && '" HOARDSCAN_REPORT_PROGRAM "' " + arguments + " >" +
