@@ -395,11 +395,8 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
                              "  Account   Files      Size   On disk  Share\n",
                              "  a_            3      20 B  8.00 KiB  11.8%\n"
                              "  (1 more)      1      10 B  4.00 KiB   5.9%\n",
-                             "  User   Files      Size   On disk  Share\n"
-                             "  cid        7  39.1 KiB  48.0 KiB  70.6%\n"
-                             "  ann        4  2.94 KiB  16.0 KiB  23.5%\n"
-                             "  \xc3\xa9mile      1      10 B  4.00 KiB   5.9%\n",
-                             "Largest file types\n  Type ",
+                             "  User   Files      Size   On disk  Share\n",
+                             "  \xc3\xa9mile      1      10 B  4.00 KiB   5.9%\n", "Largest file types\n  Type ",
                              "  access \\ modify      warm      cold     Total\n"
                              "  hot              16.0 KiB         -  16.0 KiB\n"
                              "  cold                    -  52.0 KiB  52.0 KiB\n"
@@ -528,9 +525,7 @@ TEST_F(CommandsTest, TheLatestRunIsTheOneScannedLastAndGrowthCountsItForItsDay) 
     EXPECT_EQ(count("SELECT MAX(scanned_at - scanned_day) FROM runs WHERE host = 'B'"), 43199);
 }
 
-using PostgresImportTest = CommandsTest;
-
-TEST_F(PostgresImportTest, EveryViewAndPruneGiveWhatSqliteGives) {
+TEST_F(CommandsTest, PostgresGivesWhatSqliteGivesInEveryViewAndAfterEachPrune) {
     const char* admin = std::getenv("HOARDSCAN_TEST_PG");
     if (!admin || !*admin) GTEST_SKIP() << "HOARDSCAN_TEST_PG is not set: PostgreSQL tests skipped";
     const std::string schema = "report_test_" + std::to_string(std::random_device()());
