@@ -27,7 +27,7 @@ namespace Quilna {
 namespace {
 
 namespace fs = std::filesystem;
-constexpr int64_t day1 = 1700000000, day2 = day1 + 86400;  // 2023-11-15 and 16
+constexpr int64_t day1 = 1700000000, day2 = day1 + 86400, day3 = day2 + 86400;  // from 2023-11-15
 
 fs::path writeText(const fs::path& file, const std::string& text) {
     fs::create_directories(file.parent_path());
@@ -266,8 +266,7 @@ TEST_F(CommandsTest, HelpExitsWithZeroUsageErrorsWithOneAndDataErrorsWithTwoSayi
                   exitCode == 1 && !arguments.empty())
             << message;
     }
-    EXPECT_FALSE(fs::exists(db()));
-    EXPECT_FALSE(fs::exists(folder.child("none.sqlite")));
+    EXPECT_FALSE(fs::exists(db()) || fs::exists(folder.child("none.sqlite")));
 
     const fs::path file = writeText(folder.path() / "Hoardscan-1700000000-1.data", "1:86400:29:0:a\n1:1:1:1:1\n");
     const auto run = [&](const std::string& arguments, const std::string& out) {
@@ -345,7 +344,6 @@ TEST_F(CommandsTest, HostileFilesAreRefusedAndTheReportsStayExactAndValid) {
     EXPECT_EQ(runReport({"html", "--db", db(), "-o", (folder.path() / "r.html").string()}).exitCode, 0);
 }
 
-// PC1 on two days (the second flushed one key twice), PC2 on the first; side files of PC1.
 TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeepsIt) {
     const RecordKey sales = makeKey("PC1", "sales", "ann", "Users,Staff", "doc", "hot", "warm");
     writeRecordFile(in / "PC1", day1, 1,
@@ -438,17 +436,16 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
 
 TEST_F(CommandsTest, SideFilesTakeTheHostOfTheirRunAlsoWhenItComesLater) {
     std::mt19937 random(3);
-    const std::string old = "2013-01-01T00:00:00";
     const fs::path base = folder.path();
     // Two hosts whose runs had the same process id on the same day, each in its own folder.
     writeRecordFile(base / "a", day1, 500, randomRecords(random, "PC1", day1, 5));
     writeRecordFile(base / "b", day1, 500, randomRecords(random, "PC2", day1, 5));
-    writeInactiveFile(base / "a", day1, 500, {"x,/a/,1," + old + ",cold,"});
+    writeInactiveFile(base / "a", day1, 500, {"x,/a/,1,2013-01-01T00:00:00,cold,"});
     // Opened after local noon: the next day stamp.
     writeText(base / "b/Hoardscan-cold-1700086400-500.log", "/b/;2048\n");
     writeText(base / "c/Hoardscan-cold-1700000000-999.log", "/c/;1024\n");
     // A side file whose run comes in a later import.
-    writeInactiveFile(base / "e", day1, 600, {"y,/e/,1," + old + ",frozen,"});
+    writeInactiveFile(base / "e", day1, 600, {"y,/e/,1,2013-01-01T00:00:00,frozen,"});
     // Runs of that process elsewhere: when its own comes, the folder tells them apart.
     writeRecordFile(base / "a", day1, 600, randomRecords(random, "PC3", day1, 5));
     writeRecordFile(base / "b", day1, 600, randomRecords(random, "PC4", day1, 5));
@@ -494,7 +491,6 @@ TEST_F(CommandsTest, TheLatestRunIsTheOneScannedLastAndGrowthCountsItForItsDay) 
     const auto record = [](const std::string& host, const std::string& account, int64_t day, int64_t disk) {
         return GeneratedRecord{day, makeKey(host, account, "u", "g", "doc", "hot", "hot"), 1, disk, disk};
     };
-    const int64_t day3 = day2 + 86400;
     const fs::path base = folder.path();
     writeRecordFile(base / "a", day1, 1, {record("A", "sales", day1, 100)});
     // Two runs of A on the third day: the one imported first was scanned last.
