@@ -137,8 +137,7 @@ TEST(FormattingTest, NumbersDatesAndEscapes) {
     EXPECT_EQ(PostgresDatabase::numberedParameters("SELECT ? WHERE a = '?' AND b = ?"),
               "SELECT $1 WHERE a = '?' AND b = $2");
     // Local midnight of 2013-04-05 in UTC+2, the evening before in UTC; a stamp names the day it is nearest.
-    EXPECT_EQ(dayText(1365112800) + dayText(1365163199), "2013-04-052013-04-05");
-    EXPECT_EQ(dayText(951782400), "2000-02-29");
+    EXPECT_EQ(dayText(1365112800) + dayText(1365163199) + dayText(951782400), "2013-04-052013-04-052000-02-29");
     EXPECT_EQ(dayText(999999999999999999) + dayText(253402300799), "(no date)(no date)");
     EXPECT_EQ(localTimeText(1365163200), "2013-04-05 12:00");
     EXPECT_EQ(parseLocalTime("2013-04-05T23:59:59"), 1365206399);
@@ -563,9 +562,8 @@ TEST_F(CommandsTest, PostgresGivesWhatSqliteGivesInEveryViewAndAfterEachPrune) {
     const std::vector<std::string> json = {"summary", "--json", "--top", "0"}, csv = {"summary", "--csv", "--top", "0"},
                                    html = {"html", "-o", page.string()};
     EXPECT_TRUE(contains(onBoth(html), "15.8 EiB"));
-    const std::vector<std::vector<std::string>> prunes = {
-        {"prune", "--keep", "1"}, {"prune", "--before", "2023-11-16"}, {}};
-    for (const std::vector<std::string>& prune : prunes)
+    for (const std::vector<std::string>& prune :
+         std::vector<std::vector<std::string>>{{"prune", "--keep", "1"}, {"prune", "--before", "2023-11-16"}, {}})
         for (const std::vector<std::string>& arguments : {json, csv, html, prune})
             if (!arguments.empty()) onBoth(arguments);
     PostgresDatabase(admin).query("DROP SCHEMA " + schema + " CASCADE");
@@ -637,8 +635,7 @@ TEST_F(CommandsTest, ThePageNeedsNothingElseEscapesNamesAndDrawsItsChartsAndPage
              "<text x=\"192\" y=\"41\" text-anchor=\"end\">PC1 /home/ann/old/r\xc3\xa9/ancien\xe2\x80\xa6<title>",
              "</rect><text x=\"353\" y=\"41\">1.00 GiB</text>"})
         EXPECT_TRUE(contains(html, text));
-    EXPECT_FALSE(contains(html, "runs of one day only"));
-    EXPECT_FALSE(fs::exists(page.string() + ".tmp"));
+    EXPECT_FALSE(contains(html, "runs of one day only") || fs::exists(page.string() + ".tmp"));
 
     const std::string overview = html.substr(0, html.find("<section class=\"page\""));
     for (const std::string_view colour : {HtmlReport::hostColour, HtmlReport::accountColour, HtmlReport::userColour,
