@@ -198,8 +198,7 @@ TEST(ResultFileReaderTest, MalformedFilesNameTheFileAndLineAndGoodOnesReadWhole)
             EXPECT_EQ(std::string(error.what()).rfind(where, 0), 0u) << error.what();
         }
     }
-    EXPECT_TRUE(
-        ResultFileReader(writeText(folder.path() / "HoardscanInactive-86400-1.csv", "")).inactiveRows().empty());
+    EXPECT_TRUE(ResultFileReader(writeText(folder.path() / inactive, "")).inactiveRows().empty());
     // Report databases keep the fingerprint that tells a file imported before from another: FNV-1a of its bytes.
     ResultFileReader log(writeText(folder.path() / "Hoardscan-cold-86400-1.log", "/a/;0\n"));
     EXPECT_EQ(log.temperatureRows().at(0).bytes, 0);
@@ -485,15 +484,14 @@ TEST_F(CommandsTest, TheLatestRunIsTheOneScannedLastAndGrowthCountsItForItsDay) 
     const auto record = [](const std::string& host, const std::string& account, int64_t day, int64_t disk) {
         return GeneratedRecord{day, makeKey(host, account, "u", "g", "doc", "hot", "hot"), 1, disk, disk};
     };
-    const fs::path base = folder.path();
-    writeRecordFile(base / "a", day1, 1, {record("A", "sales", day1, 100)});
+    writeRecordFile(in / "a", day1, 1, {record("A", "sales", day1, 100)});
     // Two runs of A on the third day: the one imported first was scanned last.
-    setModified(writeRecordFile(base / "a", day3, 3, {record("A", "sales", day3, 170)}), day3 + 3600);
-    setModified(writeRecordFile(base / "a", day3, 4, {record("A", "sales", day3, 999)}), day3 + 60);
+    setModified(writeRecordFile(in / "a", day3, 3, {record("A", "sales", day3, 170)}), day3 + 3600);
+    setModified(writeRecordFile(in / "a", day3, 4, {record("A", "sales", day3, 999)}), day3 + 60);
     // Written far from their day: held within half a day of it.
-    setModified(writeRecordFile(base / "b", day1, 1, {record("B", "sales", day1, 10), record("B", "it", day1, 5)}), 0);
-    setModified(writeRecordFile(base / "b", day2, 2, {record("B", "sales", day2, 30)}), day2 + 30 * 86400);
-    ASSERT_EQ(import({base.string()}).exitCode, 0);
+    setModified(writeRecordFile(in / "b", day1, 1, {record("B", "sales", day1, 10), record("B", "it", day1, 5)}), 0);
+    setModified(writeRecordFile(in / "b", day2, 2, {record("B", "sales", day2, 30)}), day2 + 30 * 86400);
+    ASSERT_EQ(import({in.string()}).exitCode, 0);
 
     SqliteDatabase database(db(), false);
     const AccountGrowth growth = ReportQueries(database).accountGrowth();
