@@ -57,12 +57,19 @@ public:
 
     std::string resourcesFile() const { return at("registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna/Resources.reg"); }
 
+    // Whether the log holds each line exactly so many times (once by default); a failure shows the log.
+    ::testing::AssertionResult logged(const std::vector<std::string>& lines, size_t times = 1) const {
+        for (const std::string& line : lines)
+            if (logCount(line) != times)
+                return ::testing::AssertionFailure() << logCount(line) << " times \"" << line << "\" in:\n" << log();
+        return ::testing::AssertionSuccess();
+    }
+
     // The drive of the tree is also named in part 1: it is walked once all the same.
     void writeInstallation() const {
         fs::path drive = tree();
         while (!platform().isMountPoint(drive.string()) && drive != drive.parent_path()) drive = drive.parent_path();
-        writeFile("registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna/Resources.reg",
-                  writeFiles(host() + ":" + drive.string() + "\n"));
+        writeFile(resourcesFile().substr(base().size() + 1), writeFiles(host() + ":" + drive.string() + "\n"));
     }
 
     // Writes the installation, runs the program and waits: the exit code, -1 on a signal.
