@@ -54,8 +54,7 @@ TEST(Safety, WhatTheProgramMakesIsItsOwnAndLinksAndFifosAtItsNamesAreRefusedAtOn
         const std::string base = installation.base(), runtime = base + "/runtime", victim = base + "/victim";
         fs::remove(runtime);
         const mode_t before = ::umask(0);
-        CollectorProcess umasked({CollectorProcess::program(), "-o", base + "/log/collected.log"}, runtime,
-                                 base + "/collector.err");
+        CollectorProcess umasked({"-o", base + "/log/collected.log"}, runtime, base + "/collector.err");
         ::umask(before);
         ASSERT_TRUE(umasked.ready()) << umasked.errors();
         ASSERT_EQ(installation.wait(installation.start({}, [] { ::umask(0); })), 0) << installation.log();
@@ -88,8 +87,7 @@ TEST(Safety, WhatTheProgramMakesIsItsOwnAndLinksAndFifosAtItsNamesAreRefusedAtOn
         for (const std::string& name :
              {base + rotatedLog, runtime + "/locks/Quilna_MailSlot", runtime + "/mailslot/Quilna_Core.lock"})
             ASSERT_TRUE(plant(name)) << name;
-        CollectorProcess collector({CollectorProcess::program(), "-o", base + "/collected.log"}, runtime,
-                                   base + "/collector.err");
+        CollectorProcess collector({"-o", base + "/collected.log"}, runtime, base + "/collector.err");
         ASSERT_TRUE(collector.ready()) << collector.errors();
         // In the new process, as the program after exec will name its files.
         const auto plantResultNames = [&] {
@@ -125,7 +123,7 @@ TEST(Safety, WhatTheProgramMakesIsItsOwnAndLinksAndFifosAtItsNamesAreRefusedAtOn
 
         const std::string output = base + "/collected.out";
         ASSERT_TRUE(plant(output));
-        CollectorProcess refusing({CollectorProcess::program(), "-o", output}, runtime, base + "/refusing.err");
+        CollectorProcess refusing({"-o", output}, runtime, base + "/refusing.err");
         EXPECT_EQ(refusing.wait(), 1);
         EXPECT_TRUE(holds(refusing.errors(), "cannot open " + output + " for appending: \"" + output + refused));
         EXPECT_EQ(TestDirectory::readFile(victim), "precious");
@@ -158,7 +156,7 @@ TEST(Safety, PlacesThatAnotherUserControlsAreRefusedAndNothingIsMadeInThem) {
         EXPECT_TRUE(holds(installation.output() + installation.log(), "\"" + hostile + refusal));
         EXPECT_TRUE(made.empty() || !fs::exists(installation.base() + "/" + made));
         if (directory == "runtime") {
-            CollectorProcess collector({CollectorProcess::program()}, hostile, installation.at("collector.err"));
+            CollectorProcess collector({}, hostile, installation.at("collector.err"));
             EXPECT_EQ(collector.wait(), 1);
             EXPECT_TRUE(holds(collector.errors(), "the runtime directory \"" + hostile +
                                                       "\" cannot be used: the directory \"" + hostile + refusal));
@@ -176,9 +174,9 @@ TEST(Collector, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
     TestDirectory directory;
     TestSupport::EnvironmentScope runtimeDirectory{"QUILNA_RUNTIME_DIR", directory.child("runtime")};
     const std::string outputPath = directory.child("collected.log");
-    auto start = [&](std::vector<std::string> words, const std::string& name, const std::string& output = "") {
-        words.insert(words.begin(), CollectorProcess::program());
-        return std::make_unique<CollectorProcess>(words, directory.child("runtime"), directory.child(name), output);
+    auto start = [&](const std::vector<std::string>& arguments, const std::string& name,
+                     const std::string& output = "") {
+        return std::make_unique<CollectorProcess>(arguments, directory.child("runtime"), directory.child(name), output);
     };
     TestSupport::CapturedLog chain{
         makeSmart<LogMessengerIPC>(SmartPointer<LoggerAgent>(makeSmart<TestSupport::MemoryAgent>()))};
@@ -204,21 +202,19 @@ TEST(Collector, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
     MailSlot sender(IPCMode::LocalSender, LogMessengerIPC::collectorMailslot);
     sender.send("Quilna\x1BLOGMSG\x1B\x1Bnot a record\x1B");
     for (int i = 0; i < 10; ++i) sender.send("hello junk");  // ten complaints an interval are shown
-    LogRecord borrowed;
-    borrowed.kind = LogRecord::Log;
-    borrowed.messageId = 8;
-    borrowed.text = (ParamStream() << "borrowed thread").text();
-    borrowed.thread = static_cast<uint32_t>(collector->id());
+    const LogRecord borrowed{.kind = LogRecord::Log,
+                             .messageId = 8,
+                             .text = (ParamStream() << "borrowed thread").text(),
+                             .thread = static_cast<uint32_t>(collector->id())};
     sender.send(IPCEnvelope{IPCEnvelope::logMessage, "", LogCommons::serializeRecord(borrowed), ""}.build());
     EXPECT_TRUE(unit.warning(5, ParamStream() << "/data" << 97));
     EXPECT_TRUE(unit.debug(1, "stays local"));
     EXPECT_TRUE(unit.warning(7, ParamStream() << "after the junk\r\nFATAL 01.01.2030 forged\t\x07\x7f"));
     EXPECT_EQ(collector->stop(), 0);  // at once: what was sent before the stop is written all the same
-    const auto output = [&] { return TestDirectory::readFile(outputPath); };
 
     const std::string host = EndToEnd::host() + " ";
-    const std::vector<std::string> lines = StringUtils::split(output(), "\r\n");
-    ASSERT_EQ(lines.size(), 4u) << output();  // three, each ending in CR LF
+    const std::vector<std::string> lines = StringUtils::split(TestDirectory::readFile(outputPath), "\r\n");
+    ASSERT_EQ(lines.size(), 4u) << ::testing::PrintToString(lines);  // three, each ending in CR LF
     const std::vector<std::pair<std::string, std::string>> expected = {
         {host + "[sent by process " + std::to_string(::getpid()) + " of user " + std::to_string(::geteuid()) +
              ", which has no thread " + std::to_string(collector->id()) + "] ",

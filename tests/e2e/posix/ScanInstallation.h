@@ -154,10 +154,11 @@ class CollectorProcess : public TestSupport::ChildProcess {
 public:
     static std::string program() { return besideThisProgram("hoardscan-collector"); }
 
-    CollectorProcess(std::vector<std::string> words, const std::string& runtime, std::string errors,
-                     const std::string& output = "")
+    // Run with the arguments after the words, by default the program alone.
+    CollectorProcess(const std::vector<std::string>& arguments, const std::string& runtime, std::string errors,
+                     const std::string& output = "", std::vector<std::string> words = {program()})
         : ChildProcess(
-              std::move(words),
+              (words.insert(words.end(), arguments.begin(), arguments.end()), std::move(words)),
               {output.empty() ? errors : output, output.empty() ? "" : errors, {{"QUILNA_RUNTIME_DIR", runtime}}}),
           errors_(std::move(errors)) {}
 

@@ -17,10 +17,10 @@ TEST(ScanResults, EveryNameIsCountedOnceWithTheBytesOnDiskThatDuCountsAndRecords
     if (!runningAsRoot()) GTEST_SKIP() << "mounting needs root";
     ScanInstallation installation;
     std::set<std::string> inactive;
-    for (const UnicodeTree::File& file : UnicodeTree::files()) {
-        installation.file(file.path, file.size, 400, 400);
-        inactive.insert(file.path);
-        inactive.insert("sub/loop/" + file.path);
+    for (const auto& [path, size] : UnicodeTree::files()) {
+        installation.file(path, size, 400, 400);
+        inactive.insert(path);
+        inactive.insert("sub/loop/" + path);
     }
     installation.file("empty.txt", 0);
     const auto sparse = [&](const std::string& name, uintmax_t size, std::vector<std::streamoff> written) {
