@@ -1,6 +1,5 @@
-// The program on a machine it shares with other users: it never writes through a link, and it
-// refuses places that another user controls, saying why, without making anything there. The real
-// hoardscan-collector receives what a logging chain forwards; hostile datagrams cannot forge its lines.
+// On a machine shared with other users the program never writes through a link nor in places another
+// user controls; hostile datagrams cannot forge the lines of the real hoardscan-collector.
 #include <gtest/gtest.h>
 
 #include "ScanInstallation.h"
@@ -30,17 +29,16 @@ void rotateTheLogAtStart(ScanInstallation& installation) {
     const std::string log = installation.at("log/HoardscanDebug.log");
     std::ofstream(log, std::ios::binary) << "an earlier run's line\r\n";
     fs::permissions(log, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);  // as it makes it
-    installation.resources["LogFileRotationScheme"] = "init";
-    installation.resources["HoardscanLogOpened"] = "20130101T120000";
-    installation.resources["HoardscanLogCounter"] = "7";
+    installation.resources.insert(
+        {{"LogFileRotationScheme", "init"}, {"HoardscanLogOpened", "20130101T120000"}, {"HoardscanLogCounter", "7"}});
     installation.writeInstallation();
 }
 constexpr const char* rotatedLog = "/log/HoardscanDebug_20130101T120000_7.log";
 
 unsigned modeOf(const fs::path& path) { return static_cast<unsigned>(fs::symlink_status(path).permissions()); }
 
-// Whatever the umask. No open waits for a writer at a FIFO, and a refused lock costs no wait at
-// each log line (before, about 2 s each).
+// Whatever the umask. No open waits for a writer at a FIFO, and a refused lock costs no wait (a
+// voluntary context switch) at each log line (before, about 2 s each).
 TEST(Safety, WhatTheProgramMakesIsItsOwnAndLinksAndFifosAtItsNamesAreRefusedAtOnce) {
     for (const bool link : {true, false}) {
         SCOPED_TRACE(link ? "links" : "FIFOs");
@@ -70,7 +68,6 @@ TEST(Safety, WhatTheProgramMakesIsItsOwnAndLinksAndFifosAtItsNamesAreRefusedAtOn
         // Four result files, the log, its rotated name, the collector's output; two locks, a guard, their directories.
         EXPECT_EQ(made, 12u);
         EXPECT_EQ(modeOf(runtime), ::geteuid() == 0 ? 0755u : 0700u);
-        // Waits show as voluntary context switches.
         const long plainWaits = installation.usage.ru_nvcsw;
 
         std::ofstream(victim) << "precious";
