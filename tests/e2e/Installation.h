@@ -59,11 +59,6 @@ using Setting = std::pair<std::string, std::string>;  // a type and a value
 // A tree whose names are written in several scripts, with an emoji and a path of more than 300 characters.
 namespace UnicodeTree {
 
-struct File {
-    std::string path;  // relative to the tree, "/" between the parts
-    size_t size;
-};
-
 inline std::string longWay() {
     std::string way;
     for (int level = 1; level <= 7; ++level)
@@ -71,8 +66,9 @@ inline std::string longWay() {
     return way;
 }
 
-inline std::vector<File> files() {
-    std::vector<File> files;
+// Paths relative to the tree, "/" between the parts, and sizes.
+inline std::vector<std::pair<std::string, size_t>> files() {
+    std::vector<std::pair<std::string, size_t>> files;
     for (const char* path :
          {"名前.txt", "émoji😀.txt", "Ünïcödé/straße.doc", "目录/файл.txt", "目录/子/文件.doc", "Ελληνικά/αρχείο.txt",
           "עברית/קובץ.txt", "한국어/파일.txt", "mixed/naïve café.txt", "ascii/plain.txt"})

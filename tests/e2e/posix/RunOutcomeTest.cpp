@@ -8,22 +8,16 @@
 namespace Quilna::EndToEnd {
 namespace {
 
-struct RefusedRun {
-    std::function<void(ScanInstallation&)> make;  // a mistake in the installation, or none
-    int exitCode;
-    std::string said;    // standard error starts with it
-    std::string logged;  // a line of the log holds it, in the catalogue's words; "": nothing is made
-    std::vector<std::string> arguments = {};  // without a mistake: the command line
-};
-
-// Before the installation is found nothing is made; later, standard error gets one line naming the log.
+// A mistake in the installation or the command line; what standard error starts with; what the log
+// holds ("": nothing is made, before the installation is found), standard error one line naming it.
 TEST(RunOutcome, RefusedRunsSayWhyAndMakeNothing) {
     const std::string setUp = "hoardscan: The scan could not be set up: ", notLogged = " Nothing was logged.\n";
-    const std::vector<RefusedRun> runs{
-        {{}, 0, "hoardscan 6.", "", {"--version"}},
-        {{}, 1, "hoardscan: unknown option -v\nUsage:", "", {"-v"}},
-        {{}, 1, setUp + "the configuration file /none.conf cannot be found." + notLogged, "", {"-c", "/none.conf"}},
-        {{}, 1, setUp + "no configuration file: neither the option -c nor the installation's resource", ""},
+    const auto with = [](std::vector<std::string> words) { return [=](ScanInstallation& i) { i.arguments = words; }; };
+    const std::vector<std::tuple<std::function<void(ScanInstallation&)>, int, std::string, std::string>> runs{
+        {with({"--version"}), 0, "hoardscan 6.", ""},
+        {with({"-v"}), 1, "hoardscan: unknown option -v\nUsage:", ""},
+        {with({"-c", "/none.conf"}), 1, setUp + "the configuration file /none.conf cannot be found." + notLogged, ""},
+        {with({}), 1, setUp + "no configuration file: neither the option -c nor the installation's resource", ""},
         {[](ScanInstallation& i) { i.settings["hoardscan.extension"].second = "ture"; }, 1, setUp,
          "The setting hoardscan.extension has the value 'ture', which is not valid: true or false expected."},
         {[](ScanInstallation& i) { i.settings["hoardscan.extension"].second = "false' {} } x () = '"; }, 1, setUp,
@@ -33,27 +27,25 @@ TEST(RunOutcome, RefusedRunsSayWhyAndMakeNothing) {
         {[](ScanInstallation& i) { i.settings.erase("hoardscan.filesystems-in-parallel"); }, 2,
          "hoardscan: The scan could not start: ", "The setting hoardscan.filesystems-in-parallel is missing"},
     };
-    for (const RefusedRun& run : runs) {
-        SCOPED_TRACE(run.said + run.logged);
+    for (const auto& [make, exitCode, said, logged] : runs) {
+        SCOPED_TRACE(said + logged);
         ScanInstallation installation;
         installation.file("a.txt", 10);
-        if (run.make) run.make(installation);
-        if (!run.make) installation.arguments = run.arguments;
-        ASSERT_EQ(installation.run(), run.exitCode) << installation.log();
+        make(installation);
+        ASSERT_EQ(installation.run(), exitCode) << installation.log();
         const std::string output = installation.output();
-        EXPECT_TRUE(output.starts_with(run.said)) << output;
+        EXPECT_TRUE(output.starts_with(said)) << output;
         EXPECT_TRUE(fs::is_empty(installation.at("results")));
-        if (run.logged.empty()) {
+        if (logged.empty()) {
             for (const char* sub : {"side", "log", "runtime"}) EXPECT_TRUE(fs::is_empty(installation.at(sub))) << sub;
             continue;
         }
-        EXPECT_GE(installation.logCount(run.logged), 1u) << installation.log();
-        EXPECT_EQ(installation.logCount("(Message not found.)"), 0u);
-        EXPECT_EQ(installation.logCount("Hoardscan has finished with exit code " + std::to_string(run.exitCode)), 1u);
-        EXPECT_EQ(
-            installation.logCount(" seconds: 0 files of 0 bytes (0 bytes on disk) counted, 0 directories could not "
-                                  "be read, 0 could not be walked to their end, 0 of 0 result files finished."),
-            1u);
+        EXPECT_TRUE(holds(installation.log(), logged));
+        EXPECT_TRUE(installation.logged({"(Message not found.)"}, 0));
+        EXPECT_TRUE(installation.logged({"Hoardscan has finished with exit code " + std::to_string(exitCode),
+                                         " seconds: 0 files of 0 bytes (0 bytes on disk) counted, 0 directories could "
+                                         "not be read, 0 could not be walked to their end, 0 of 0 result files "
+                                         "finished."}));
         EXPECT_TRUE(output.ends_with(" The log: " + installation.base() + "/log/HoardscanDebug.log\n")) << output;
         EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
     }
@@ -75,35 +67,32 @@ TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {
             "{\nsite=*\nmap\n{\nhosts\n{\nhost=*\nentries\n{\nentry\n{\ndir=*\naccount=%99%\n}\n}\n}\n}\n}\n";
         installation.writeInstallation();
         const std::string collected = installation.at("collected.log");
-        CollectorProcess collector({CollectorProcess::program(), "-o", collected}, installation.at("runtime"),
-                                   installation.at("collector.err"));
+        CollectorProcess collector({"-o", collected}, installation.at("runtime"), installation.at("collector.err"));
         ASSERT_TRUE(collector.ready()) << collector.errors();
         const pid_t scan = installation.start();
         ASSERT_TRUE(eventually([&] { return installation.logCount("Processing file \"") > 0; })) << installation.log();
         EXPECT_EQ(collector.stop(SIGKILL), -1);
         ::kill(scan, signal);
         ASSERT_EQ(installation.wait(scan), exitCode) << installation.log();
-        EXPECT_EQ(installation.logCount("Got quit signal."), 1u) << installation.log();
-        for (const char* line : {"Max threads available for parallelism: ", "Used threads: 1"})
-            EXPECT_EQ(installation.logCount(line), 1u) << line;
-        EXPECT_EQ(installation.logCount("Hoardscan has finished with exit code " + std::to_string(exitCode)), 1u);
+        EXPECT_TRUE(
+            installation.logged({"Got quit signal.", "Max threads available for parallelism: ", "Used threads: 1",
+                                 "Hoardscan has finished with exit code " + std::to_string(exitCode)}));
         const std::string kept = TestSupport::TestDirectory::readFile(collected);
         EXPECT_TRUE(kept.empty() || kept.ends_with("\r\n")) << kept;
         if (exitCode == 0) {
             EXPECT_EQ(filesCounted(installation.dataFile()), files);
-            EXPECT_EQ(installation.logCount("Account placeholder number 99 goes deeper"), 100u);
-            EXPECT_EQ(installation.logCount("Message 19 was left out of the log 2900 more times in this run"), 1u);
+            EXPECT_TRUE(installation.logged({"Account placeholder number 99 goes deeper"}, 100));
+            EXPECT_TRUE(installation.logged({"Message 19 was left out of the log 2900 more times in this run"}));
             continue;
         }
         const std::string unfinished = installation.resultFile("results", "Hoardscan", ".make");
-        EXPECT_TRUE(fs::exists(unfinished));
-        EXPECT_EQ(std::distance(fs::directory_iterator(installation.at("results")), {}), 1);
+        EXPECT_EQ(std::vector(fs::directory_iterator(installation.at("results")), {}),
+                  std::vector{fs::directory_entry(unfinished)});
         const double counted = filesCounted(unfinished);
-        EXPECT_GT(counted, 0) << installation.log();
-        EXPECT_LT(counted, files);
+        EXPECT_TRUE(counted > 0 && counted < files) << counted << installation.log();
         const std::string table = installation.resultFile("side", "HoardscanInactive", ".csv.make");
         EXPECT_TRUE(fs::exists(table));
-        EXPECT_EQ(installation.logCount(" files of " + std::to_string(static_cast<int64_t>(counted)) + " bytes"), 1u);
+        EXPECT_TRUE(installation.logged({" files of " + std::to_string(static_cast<int64_t>(counted)) + " bytes"}));
         EXPECT_TRUE(holds(installation.output(), std::string("hoardscan: The scan was stopped by ") + name +
                                                      "; what it had counted keeps the unfinished names: " + table +
                                                      ", " + unfinished + "."));
@@ -135,10 +124,9 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
     std::vector<std::string> wrapper;
     if (runningAsRoot()) wrapper = installation.giveTo(nobody(), nobodyGroup());
     std::vector<std::string> words = wrapper;
-    words.insert(words.end(),
-                 {wrapper.empty() ? CollectorProcess::program() : installation.at("bin/hoardscan-collector"), "-o",
-                  installation.base() + "/collected.log", "-m", installation.at("conf")});
-    CollectorProcess collector(words, installation.at("runtime"), installation.at("collector.err"));
+    words.push_back(wrapper.empty() ? CollectorProcess::program() : installation.at("bin/hoardscan-collector"));
+    CollectorProcess collector({"-o", installation.base() + "/collected.log", "-m", installation.at("conf")},
+                               installation.at("runtime"), installation.at("collector.err"), "", words);
     ASSERT_TRUE(collector.ready()) << collector.errors();
     fs::permissions(installation.path("locked"), fs::perms::none);
     const int held = ::open(installation.resourcesFile().c_str(), O_RDONLY | O_CLOEXEC);
@@ -146,27 +134,21 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
     ASSERT_EQ(installation.run(wrapper), 0) << installation.log();
     ::close(held);
     EXPECT_EQ(installation.output(), "");
-    const std::string holder = "its lock was held for more than 5 seconds by process " + std::to_string(::getpid());
-    EXPECT_EQ(installation.logCount("The resource HoardscanLogOpened cannot be stored in " +
-                                    installation.resourcesFile() + ": " + holder),
-              1u);
     EXPECT_LE(processorSeconds(installation.usage), 2.0);  // waiting is no work: a poll every 10 ms
-    EXPECT_EQ(installation.logCount("Hoardscan has finished with exit code 0 after "), 1u) << installation.log();
-    EXPECT_EQ(installation.logCount(" seconds: 2 files of 1234 bytes"), 1u);
-    for (const char* line : {"Getting available drives...", "Processing file systems..."})
-        EXPECT_EQ(installation.logCount(line), 1u) << line;
-    EXPECT_EQ(installation.logCount(" 1 directories could not be read, 0 could not be walked to their end"), 1u);
     const std::string rest = "1 of 1 result files finished. Every result file was finished.";
-    EXPECT_EQ(installation.logCount(rest), 1u);
+    EXPECT_TRUE(
+        installation.logged({"The resource HoardscanLogOpened cannot be stored in " + installation.resourcesFile() +
+                                 ": its lock was held for more than 5 seconds by process " + std::to_string(::getpid()),
+                             "Hoardscan has finished with exit code 0 after ", " seconds: 2 files of 1234 bytes",
+                             "Getting available drives...", "Processing file systems...",
+                             " 1 directories could not be read, 0 could not be walked to their end", rest}));
     const auto collected = [&] { return TestSupport::TestDirectory::readFile(installation.at("collected.log")); };
     EXPECT_TRUE(eventually([&] { return collected().find(rest) != std::string::npos; })) << collected();
     for (const std::string& path : kept) EXPECT_TRUE(fs::exists(path)) << path;
     for (const std::string& path : removed) {
         EXPECT_FALSE(fs::exists(path));
-        EXPECT_EQ(installation.logCount("Removed the unfinished result file " + path + ": the run of process " +
-                                        std::to_string(ended.id())),
-                  1u)
-            << installation.log();
+        EXPECT_TRUE(installation.logged(
+            {"Removed the unfinished result file " + path + ": the run of process " + std::to_string(ended.id())}));
     }
 
     // A result directory its user cannot write is tried once per flush: at the 10th inactive row,
@@ -180,14 +162,14 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
     ASSERT_EQ(installation.run(wrapper), 3) << installation.log();
     const std::string table = installation.resultFile("side", "HoardscanInactive", ".csv.make");
     EXPECT_EQ(installation.logCount("CRITICAL"), critical + 11) << installation.log();
-    EXPECT_EQ(installation.logCount("The result file " + table + " cannot be created"), 11u);
+    EXPECT_TRUE(installation.logged({"The result file " + table + " cannot be created"}, 11));
     EXPECT_TRUE(fs::is_empty(installation.at("side")));
     EXPECT_EQ(filesCounted(installation.dataFile()), 102);
     EXPECT_EQ(installation.output(),
               "hoardscan: The scan ran, but these result files could not be written or finished: HoardscanInactive "
               "(could not be created). The log: " +
                   installation.base() + "/log/HoardscanDebug.log\n");
-    EXPECT_EQ(installation.logCount("1 of 2 result files finished"), 1u);
+    EXPECT_TRUE(installation.logged({"1 of 2 result files finished"}));
 }
 
 }  // namespace

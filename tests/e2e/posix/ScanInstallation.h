@@ -14,7 +14,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
-#include <optional>
+#include <set>
 
 #include "e2e/Installation.h"
 #include "support/ChildProcess.h"
@@ -55,17 +55,30 @@ public:
         settings["hoardscan.extension"] = {"Bool", "true"};
     }
 
+    std::set<std::string> inactiveListed(size_t cut = 0) const {
+        std::set<std::string> listed;
+        for (const InactiveRow& row : ResultFileReader(resultFile("side", "HoardscanInactive", ".csv")).inactiveRows())
+            listed.insert(row.directory.substr(cut) + row.name);
+        return listed;
+    }
+
     std::string resourcesFile() const { return at("registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna/Resources.reg"); }
+
+    // Whether the log holds each line exactly so many times (once by default); a failure shows the log.
+    ::testing::AssertionResult logged(const std::vector<std::string>& lines, size_t times = 1) const {
+        for (const std::string& line : lines)
+            if (logCount(line) != times)
+                return ::testing::AssertionFailure() << logCount(line) << " times \"" << line << "\" in:\n" << log();
+        return ::testing::AssertionSuccess();
+    }
 
     // The drive of the tree is also named in part 1: it is walked once all the same.
     void writeInstallation() const {
         fs::path drive = tree();
         while (!platform().isMountPoint(drive.string()) && drive != drive.parent_path()) drive = drive.parent_path();
-        writeFile("registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna/Resources.reg",
-                  writeFiles(host() + ":" + drive.string() + "\n"));
+        writeFile(resourcesFile().substr(base().size() + 1), writeFiles(host() + ":" + drive.string() + "\n"));
     }
 
-    // Writes the installation, runs the program and waits: the exit code, -1 on a signal.
     int run(const std::vector<std::string>& wrapper = {}) {
         writeInstallation();
         return wait(start(wrapper));
@@ -75,9 +88,7 @@ public:
     pid_t start(const std::vector<std::string>& wrapper = {}, const std::function<void()>& beforeStart = {}) {
         std::vector<std::string> words = wrapper;
         words.push_back(program_);
-        const std::vector<std::string> rest =
-            arguments.value_or(std::vector<std::string>{"-c", at("conf/hoardscan.conf")});
-        words.insert(words.end(), rest.begin(), rest.end());
+        words.insert(words.end(), arguments.begin(), arguments.end());
         startDay_ = ResultFiles::dayStamp(DateTime());
         TestSupport::ChildOptions options{at("output.txt"), "", {}, base(), beforeStart};
         options.environment = {{"QUILNA_REGISTRY_ROOT", at("registry")},
@@ -133,7 +144,7 @@ public:
                 "--inh-caps=-all"};
     }
 
-    std::optional<std::vector<std::string>> arguments;  // by default "-c" and the configuration file
+    std::vector<std::string> arguments = {"-c", at("conf/hoardscan.conf")};
     struct rusage usage {};  // what the last run waited for took: processor time, largest memory
 
 private:
@@ -147,10 +158,11 @@ class CollectorProcess : public TestSupport::ChildProcess {
 public:
     static std::string program() { return besideThisProgram("hoardscan-collector"); }
 
-    CollectorProcess(std::vector<std::string> words, const std::string& runtime, std::string errors,
-                     const std::string& output = "")
+    // Run with the arguments after the words, by default the program alone.
+    CollectorProcess(const std::vector<std::string>& arguments, const std::string& runtime, std::string errors,
+                     const std::string& output = "", std::vector<std::string> words = {program()})
         : ChildProcess(
-              std::move(words),
+              (words.insert(words.end(), arguments.begin(), arguments.end()), std::move(words)),
               {output.empty() ? errors : output, output.empty() ? "" : errors, {{"QUILNA_RUNTIME_DIR", runtime}}}),
           errors_(std::move(errors)) {}
 
@@ -167,7 +179,6 @@ private:
     std::string errors_;
 };
 
-// The number of files an account record file counts.
 inline double filesCounted(const std::string& dataFile) {
     double files = 0;
     for (const auto& entry : ResultFileReader(dataFile).accountTotals()) files += entry.second.files;
@@ -178,7 +189,6 @@ inline bool runningAsRoot() { return ::geteuid() == 0; }
 inline uid_t nobody() { return ::getpwnam("nobody") ? ::getpwnam("nobody")->pw_uid : 65534; }
 inline gid_t nobodyGroup() { return ::getpwnam("nobody") ? ::getpwnam("nobody")->pw_gid : 65534; }
 
-// Processor seconds (user and system) of a waited-for child.
 inline double processorSeconds(const struct rusage& usage) {
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;

@@ -102,10 +102,10 @@ TEST(WindowsScan, ATreeOnDriveCIsCountedUnderItsOwnNamesWithTheResourcesOfTheKey
     };
     for (const auto& [name, size] : counted) installation.file(name, size);
     std::set<std::string> inactive;
-    for (const UnicodeTree::File& file : UnicodeTree::files()) {
-        installation.file(file.path, file.size, 400);
-        counted[file.path] = file.size;
-        inactive.insert(installation.path(file.path).substr(installation.tree().size() + 1));
+    for (const auto& [path, size] : UnicodeTree::files()) {
+        installation.file(path, size, 400);
+        counted[path] = size;
+        inactive.insert(installation.path(path).substr(installation.tree().size() + 1));
     }
     ASSERT_GT(installation.path(UnicodeTree::longWay()).size(), 300u);
     installation.file("Excluded Here/skip.doc", 500);
