@@ -1,4 +1,3 @@
-// Path arithmetic, compound file operations and the file classes, under both path syntaxes.
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,5 +1,3 @@
-// Parameters, records, log lines, the catalogue, the chain from unit to agent, the log file agent
-// and the logging settings from the configuration and the installation resources.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -101,7 +99,6 @@ protected:
         return sorted(names);
     }
 
-    // Applies a configuration text to the process-wide settings.
     void apply(const std::string& text) {
         setup.configuration = makeSmart<ConfReader>(makeSmart<ConfigurationLog>(log.centre));
         ASSERT_TRUE(setup.configuration->buildTreeFromText(text, "logging.conf"));
@@ -261,8 +258,7 @@ TEST_F(LoggerTest, CatalogueTemplatesFillLogRecordsWhichAlsoReachTheSystemLog) {
     log.clear();
     EXPECT_TRUE(unit.warning(12, ParamStream() << "/srv" << 99));
     EXPECT_TRUE(unit.notice(13, ParamStream() << "line\nbreak"));
-    // Debug texts are never looked up, even when their number would match. A name may hold
-    // any byte, the records' own field separator too: the line shows it whole.
+    // Debug texts are never looked up; a name may hold the records' own field separator.
     EXPECT_TRUE(unit.debug(1, "%s", ParamStream() << "plain\x1Cmore"));
     EXPECT_TRUE(unit.fatal(5));
     ASSERT_EQ(lines().size(), 4u);
@@ -307,8 +303,7 @@ TEST_F(LoggerTest, SizeLimitZeroRotatesBeforeEveryLineAndOnlyTheNewestCopiesAreK
     EXPECT_EQ(read(), "three\r\n");
     EXPECT_EQ(resource("HoardscanLogCounter"), "3");
 
-    // A process that finds the log already there names the copy after the time the registry
-    // says it was opened (the first one has ended: on Windows no open file is renamed).
+    // A later process names the copy after the opening time the registry keeps (on Windows no open file is renamed).
     agent.reset();
     writeResource("HoardscanLogOpened", "20130405T060708");
     agent = std::make_unique<LoggerAgentFile>();

@@ -1,4 +1,3 @@
-// Text helpers: trimming, splitting, numbers that never wrap, and files read as UTF-8.
 #include <gtest/gtest.h>
 
 #include <string>
