@@ -298,10 +298,8 @@ TEST_F(LoggerTest, SizeLimitZeroRotatesBeforeEveryLineAndOnlyTheNewestCopiesAreK
     // The first line found the new, empty file already at its limit.
     EXPECT_EQ(rotated(), (std::vector<std::string>{"a_20130405T103000_0.log", "a_20130405T103000_1.log",
                                                    "a_20130405T103000_2.log"}));
-    EXPECT_EQ(read(rotated()[0]), "");
-    EXPECT_EQ(read(rotated()[2]), "two\r\n");
-    EXPECT_EQ(read(), "three\r\n");
-    EXPECT_EQ(resource("HoardscanLogCounter"), "3");
+    EXPECT_EQ(std::make_tuple(read(rotated()[0]), read(rotated()[2]), read(), resource("HoardscanLogCounter")),
+              std::make_tuple("", "two\r\n", "three\r\n", "3"));
 
     // A later process names the copy after the opening time the registry keeps (on Windows no open file is renamed).
     agent.reset();
@@ -387,7 +385,6 @@ TEST_F(LoggerTest, FailedRotationGoesOnInTheOldFileWithALargerThreshold) {
     setRotationSize(1);
     agent.setLogFile(logFile());
     ASSERT_TRUE(agent.write("after the failure"));
-    EXPECT_FLOAT_EQ(agent.sizeFactor(), 1.25f);
     ASSERT_TRUE(agent.write("no second try"));
     EXPECT_FLOAT_EQ(agent.sizeFactor(), 1.25f);
     EXPECT_EQ(read("a_20130405T060708_5.log"), "in the way");
