@@ -28,36 +28,6 @@ const std::string F = std::string(1, kFieldSeparator);
 // A directive without a parameter (escaped: the plain text would read as a trigraph).
 const std::string Q = "<\?\?\?>";
 
-TEST(LogCommons, TemplateDirectivesTakeParametersInTurnAndDebugRecordsKeepTheirLevel) {
-    const std::string path = (ParamStream() << "C:\\data").text();
-    const std::string mixed = (ParamStream() << 42 << 7 << "abc" << 1.5 << "x").text();
-    const std::vector<std::tuple<std::string, std::string, std::string>> rows{
-        {"Disk %s is full.", path, "Disk C:\\data is full."},
-        {"%s and %s", path, "C:\\data and " + Q},
-        {"ends in %", path, "ends in " + Q},
-        {"100%% of %s", path, "100% of C:\\data"},
-        {"%s then %%", path, "C:\\data then " + Q},
-        {"no directives", "", "no directives"},
-        {"%s", "", Q},
-        // %i and %f expect numbers, %d and %p types that streams never make, %q nothing at all.
-        {"%i|%d|%s|%f|%q", mixed, "42|\\7\\|abc|1.5|\\x\\"},
-        {"%s", (ParamStream() << 42).text(), "\\42\\"},
-        {"%p", "pvalue" + S, "value"},
-        // An empty piece between separators is a parameter without a type.
-        {"[%s][%s]", "sa" + S + S + "sb" + S, "[a][\\\\]"}};
-    for (const auto& [format, parameters, expected] : rows)
-        EXPECT_EQ(LogCommons::expandParameters(format, parameters), expected) << format;
-
-    // Debug records reach the collector with their level and read back without a message number.
-    const LogRecord debug{.application = 1, .module = 19, .debugLevel = 3, .text = "hello", .thread = 12};
-    const std::string text = LogCommons::serializeRecord(debug);
-    EXPECT_EQ(text, "Quilna" + F + "DEBUG" + F + "1" + F + "19" + F + "0" + F + "3" + F + "hello" + F + "12" + F);
-    LogRecord back;
-    ASSERT_TRUE(LogCommons::parseRecord(text, back));
-    EXPECT_EQ(std::make_tuple(back.kind, back.debugLevel, back.messageId),
-              std::make_tuple(LogRecord::Debug, 3, LogRecord::NoMessage));
-}
-
 std::string find(const LogCommons& catalogue, int32_t module, int32_t id) {
     std::string text;
     return catalogue.findMessage(module, id, text) ? text : "<none>";
@@ -120,7 +90,35 @@ protected:
     LoggingSetup setup;
 };
 
-TEST_F(LoggerTest, LabelsAreCutOrBlankAndNumbersKeepTheirDigits) {
+TEST_F(LoggerTest, TemplatesTakeParametersInTurnRecordsKeepTheirLevelAndLabelsAreCutOrBlank) {
+    const std::string path = (ParamStream() << "C:\\data").text();
+    const std::string mixed = (ParamStream() << 42 << 7 << "abc" << 1.5 << "x").text();
+    const std::vector<std::tuple<std::string, std::string, std::string>> rows{
+        {"Disk %s is full.", path, "Disk C:\\data is full."},
+        {"%s and %s", path, "C:\\data and " + Q},
+        {"ends in %", path, "ends in " + Q},
+        {"100%% of %s", path, "100% of C:\\data"},
+        {"%s then %%", path, "C:\\data then " + Q},
+        {"no directives", "", "no directives"},
+        {"%s", "", Q},
+        // %i and %f expect numbers, %d and %p types that streams never make, %q nothing at all.
+        {"%i|%d|%s|%f|%q", mixed, "42|\\7\\|abc|1.5|\\x\\"},
+        {"%s", (ParamStream() << 42).text(), "\\42\\"},
+        {"%p", "pvalue" + S, "value"},
+        // An empty piece between separators is a parameter without a type.
+        {"[%s][%s]", "sa" + S + S + "sb" + S, "[a][\\\\]"}};
+    for (const auto& [format, parameters, expected] : rows)
+        EXPECT_EQ(LogCommons::expandParameters(format, parameters), expected) << format;
+
+    // Debug records reach the collector with their level and read back without a message number.
+    const LogRecord debug{.application = 1, .module = 19, .debugLevel = 3, .text = "hello", .thread = 12};
+    const std::string text = LogCommons::serializeRecord(debug);
+    EXPECT_EQ(text, "Quilna" + F + "DEBUG" + F + "1" + F + "19" + F + "0" + F + "3" + F + "hello" + F + "12" + F);
+    LogRecord back;
+    ASSERT_TRUE(LogCommons::parseRecord(text, back));
+    EXPECT_EQ(std::make_tuple(back.kind, back.debugLevel, back.messageId),
+              std::make_tuple(LogRecord::Debug, 3, LogRecord::NoMessage));
+
     // "debug-12345" is cut to 8 characters.
     LogRecord record{.application = 17, .module = 0, .debugLevel = 12345, .text = "x", .thread = 1234};
     record.time = DateTime(static_cast<int32_t>(LogTest::kHalfPastTen));
@@ -412,7 +410,8 @@ TEST_F(LoggerTest, AHeldGuardDropsALineAndAMissingDirectoryLosesLinesUntilItIsTh
     EXPECT_TRUE(read("missing/a.log").ends_with(": after\r\n"));
 }
 
-TEST_F(LoggerTest, RotationWordsAreCommaSeparatedWithoutBlanksAndInitIsArmedWhenAdded) {
+TEST_F(LoggerTest, RotationWordsAndLogKeysSetTheirValuesAndAConfigurationWithoutThemResetsTheDefaults) {
+    // Rotation words are comma separated without blanks; init is armed when added.
     const std::vector<std::tuple<uint32_t, std::string, uint32_t, bool>> cases{
         {Rotation::Size, "Time,SIZE", Rotation::Time | Rotation::Size, false},
         {Rotation::Size, "Time, Size", Rotation::Time, false},
@@ -430,9 +429,7 @@ TEST_F(LoggerTest, RotationWordsAreCommaSeparatedWithoutBlanksAndInitIsArmedWhen
     setRotationScheme(Rotation::Size);
     apply(logBlock(""));
     EXPECT_EQ(rotationScheme(), Rotation::Size);  // no scheme key: unchanged
-}
 
-TEST_F(LoggerTest, LogKeysSetTheirValuesAndAConfigurationWithoutThemResetsTheDefaults) {
     apply(
         logBlock("time (String) = ' zulu ' {} syslog (Bool) = 'false' {}\n"
                  "rotation () = '' { time (TimeSpan) = 'P1DT2H' {} size (Integer) = '5' {} }\n"
@@ -493,9 +490,8 @@ TEST_F(LoggerTest, SetUpFromTheResourcesThenMovedByTheConfiguration) {
     EXPECT_EQ(setup.directory, kept(dir.child("configured")));
     setup.configuration.reset();
     setup.unit.reset();
-}
 
-TEST_F(LoggerTest, DirectoriesAreLowerCasedOnlyWherePathsIgnoreCase) {
+    // Directories are lower-cased only where paths ignore case.
     setDebugLevel(0);  // nothing is written: these directories need not exist
     for (const auto& [syntax, directory, kept] :
          {std::tuple{PathSyntax{}, "/var/Log//Hoardscan", "/var/Log/Hoardscan/"},
