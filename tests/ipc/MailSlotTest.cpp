@@ -5,7 +5,6 @@
 #include "ipc/IPCException.h"
 #include "ipc/MailSlot.h"
 #include "platform/MailslotEndpoint.h"
-#include "support/EnvironmentScope.h"
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 
@@ -64,8 +63,8 @@ TEST(MailSlot, EnvelopesFailedWritesMessagesEndingAtTheirZeroAndFailuresNamingTh
         EXPECT_FALSE(IPCEnvelope::parse(junk, parsed)) << junk;
 
     TestSupport::TestDirectory runtime;
-    TestSupport::EnvironmentScope runtimeDirectory{"QUILNA_RUNTIME_DIR", runtime.text()};
     ChannelFaults faults;
+    faults.environment["QUILNA_RUNTIME_DIR"] = runtime.text();
     MailSlot receiver(IPCMode::Receiver, slot("flaky"));
     MailSlot sender(IPCMode::LocalSender, slot("flaky"));
     faults.writeError = SystemError{ErrorKind::NoNetwork, 1231};
