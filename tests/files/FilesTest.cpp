@@ -92,11 +92,9 @@ TEST(FileUtils, WriteRemoveAndMakeDirectories) {
     EXPECT_EQ((std::vector<bool>{removeFile(path, false), removeFile(path, true), removeFile(path, true)}),
               (std::vector<bool>{false, true, false}));
 
-    ASSERT_TRUE(makeDirectories(dir.child("a/b/c/")));
-    EXPECT_TRUE(std::filesystem::is_directory(dir.child("a/b/c")));
     // The last component of a path without a trailing separator is a file name.
-    ASSERT_TRUE(makeDirectories(dir.child("x/y/file.txt")));
-    EXPECT_TRUE(std::filesystem::is_directory(dir.child("x/y")));
+    ASSERT_TRUE(makeDirectories(dir.child("a/b/c/")) && makeDirectories(dir.child("x/y/file.txt")));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.child("a/b/c")) && std::filesystem::is_directory(dir.child("x/y")));
     EXPECT_FALSE(std::filesystem::exists(dir.child("x/y/file.txt")));
     dir.write("blocker", "a file where a directory should go");
     std::string failed;

@@ -451,8 +451,7 @@ TEST_F(LoggerTest, RotationWordsAndLogKeysSetTheirValuesAndAConfigurationWithout
 }
 
 TEST_F(LoggerTest, SetUpFromTheResourcesThenMovedByTheConfiguration) {
-    fs::create_directories(dir.child("startup"));
-    fs::create_directories(dir.child("configured"));
+    for (const char* name : {"startup", "configured"}) fs::create_directories(dir.child(name));
     ASSERT_EQ(writeResource("StartupLogDir", dir.child("startup")), 0);
     ASSERT_EQ(writeResource("StartupDebugLevel", "3"), 0);
     ASSERT_EQ(writeResource("LogFileRotationScheme", "size,init"), 0);
