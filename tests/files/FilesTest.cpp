@@ -1,4 +1,3 @@
-// Path arithmetic, compound file operations and the file classes, under both path syntaxes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -60,10 +59,8 @@ TEST(FileUtils, PathsUnderBothSyntaxesDrivesAndClampedStatusTimes) {
         {"/var/logs.d/run", "", "/var/logs.d/run"},
         {"noext", "", "noext"},
         {"archive.tar.gz", "gz", "archive.tar"}};
-    for (auto [path, extension, rest] : extensions) {
-        EXPECT_EQ(splitExtension(path), extension);
-        EXPECT_EQ(path, rest);
-    }
+    for (auto [path, extension, rest] : extensions)
+        EXPECT_EQ((std::pair{splitExtension(path), path}), std::pair(extension, rest));
 
     fake.driveTypes = {{"C:", DriveType::Fixed}, {"Q:", DriveType::Unknown}, {"N:", DriveType::NoRootDir}};
     for (const char* drive : {"C:", "C:\\", "C:/", "N:"}) EXPECT_TRUE(FileOps::exists(drive)) << drive;
@@ -71,10 +68,8 @@ TEST(FileUtils, PathsUnderBothSyntaxesDrivesAndClampedStatusTimes) {
 
     // Status times outside the range are clamped; a missing file leaves the defaults.
     FileInfo& info = fake.files["/fake/file"];
-    info.exists = true;
-    info.created = -100;
-    info.accessed = int64_t(1) << 40;
-    info.modified = 1372680000;
+    std::tie(info.exists, info.created, info.accessed, info.modified) =
+        std::tuple(true, -100, int64_t(1) << 40, 1372680000);
     FileStatus status;
     ASSERT_TRUE(FileOps::fileStatus("/fake/file", status));
     EXPECT_EQ(std::make_tuple(status.created.value(), status.accessed.value(), status.modified.value()),
@@ -92,16 +87,14 @@ TEST(FileUtils, WriteRemoveAndMakeDirectories) {
     ASSERT_TRUE(writeFile(path, "second"));  // the longer content is gone
     EXPECT_EQ(dir.read("w.txt"), "second");
 
+    // Read-only stays unless forced; then it is not found.
     ASSERT_TRUE(FileOps::setAttributes(path, FileAttribute::ReadOnly));
-    EXPECT_FALSE(removeFile(path, false));  // read-only stays unless forced
-    EXPECT_TRUE(removeFile(path, true));
-    EXPECT_FALSE(removeFile(path, true));  // not found
+    EXPECT_EQ((std::vector<bool>{removeFile(path, false), removeFile(path, true), removeFile(path, true)}),
+              (std::vector<bool>{false, true, false}));
 
-    ASSERT_TRUE(makeDirectories(dir.child("a/b/c/")));
-    EXPECT_TRUE(std::filesystem::is_directory(dir.child("a/b/c")));
     // The last component of a path without a trailing separator is a file name.
-    ASSERT_TRUE(makeDirectories(dir.child("x/y/file.txt")));
-    EXPECT_TRUE(std::filesystem::is_directory(dir.child("x/y")));
+    ASSERT_TRUE(makeDirectories(dir.child("a/b/c/")) && makeDirectories(dir.child("x/y/file.txt")));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.child("a/b/c")) && std::filesystem::is_directory(dir.child("x/y")));
     EXPECT_FALSE(std::filesystem::exists(dir.child("x/y/file.txt")));
     dir.write("blocker", "a file where a directory should go");
     std::string failed;

