@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstdio>
 #include <optional>
 
@@ -170,10 +169,6 @@ TEST(TimeZone, DescriptionsReadBackBadRulesDropAndSavingStartsAndEndsByTheRules)
         EXPECT_EQ(std::pair(DateTime::parseZone(text).standardOffset, DateTime::parseZone(text).hasDst()),
                   std::pair(3600, false))
             << text;
-    const std::string nth = "+01:00 (+01:00 3M2W6D2H-11M1W6D2H)";  // second Sunday of March to first of November
-    // Week five is the last such weekday: March 2015 begins on a Sunday, March 2010 on a Monday.
-    const std::string lastSaturday = "+02:00 (+01:00 3M5W5D2H-10M5W5D2H)";
-    const std::string lastMonday = "+02:00 (+01:00 3M5W0D2H-10M5W0D2H)";
     const std::vector<std::tuple<std::string, int32_t, bool>> cases{
         {TimeTest::centralEurope, utc(2013, 3, 31, 0, 59, 59), false},
         {TimeTest::centralEurope, utc(2013, 3, 31, 1), true},
@@ -183,12 +178,13 @@ TEST(TimeZone, DescriptionsReadBackBadRulesDropAndSavingStartsAndEndsByTheRules)
         {TimeTest::eastAustralia, utc(2013, 4, 6, 16), false},
         {TimeTest::eastAustralia, utc(2013, 10, 5, 15, 59, 59), false},
         {TimeTest::eastAustralia, utc(2013, 10, 5, 16), true},
-        {nth, utc(2013, 3, 10, 1), true},
-        {nth, utc(2013, 11, 3, 0), false},
-        {lastSaturday, utc(2015, 3, 27, 12), false},
-        {lastSaturday, utc(2015, 3, 28, 12), true},
-        {lastMonday, utc(2010, 3, 25, 12), false},
-        {lastMonday, utc(2010, 3, 29, 12), true},
+        {"+01:00 (+01:00 3M2W6D2H-11M1W6D2H)", utc(2013, 3, 10, 1), true},   // the second Sunday of March
+        {"+01:00 (+01:00 3M2W6D2H-11M1W6D2H)", utc(2013, 11, 3, 0), false},  // to the first of November
+        // Week five is the last such weekday: March 2015 begins on a Sunday, March 2010 on a Monday.
+        {"+02:00 (+01:00 3M5W5D2H-10M5W5D2H)", utc(2015, 3, 27, 12), false},
+        {"+02:00 (+01:00 3M5W5D2H-10M5W5D2H)", utc(2015, 3, 28, 12), true},
+        {"+02:00 (+01:00 3M5W0D2H-10M5W0D2H)", utc(2010, 3, 25, 12), false},
+        {"+02:00 (+01:00 3M5W0D2H-10M5W0D2H)", utc(2010, 3, 29, 12), true},
         {"+05:30", utc(2013, 7, 1), false},
     };
     for (const auto& [zone, moment, dst] : cases)
