@@ -17,20 +17,19 @@ const char* const kKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Quilna\\Resources";
 const char* const kKeyOtherCase = "hkey_local_machine\\software\\QUILNA\\resources";
 const char* const kNames[] = {"ConfigurationDir",   "HoardscanDebugLog",   "StartupLogDir", "StartupDebugLevel",
                               "HoardscanLogOpened", "HoardscanLogCounter", "Root",          ""};
-constexpr size_t kNameCount = sizeof kNames / sizeof kNames[0];
 
 using Value = std::tuple<bool, uint32_t, std::string>;  // found, type, data
 
 std::vector<Value> probe(const RegFile& file, const char* key) {
-    std::vector<Value> values(kNameCount);
-    for (size_t i = 0; i < kNameCount; ++i)
+    std::vector<Value> values(std::size(kNames));
+    for (size_t i = 0; i < std::size(kNames); ++i)
         std::get<0>(values[i]) = file.find(key, kNames[i], std::get<1>(values[i]), std::get<2>(values[i]));
     return values;
 }
 
 void checkStoredValue(RegFile& file, const std::string& value) {
     const std::vector<Value> before = probe(file, kKey);
-    const size_t stored = value.size() % kNameCount;
+    const size_t stored = value.size() % std::size(kNames);
     file.setString(kKey, kNames[stored], value);
 
     // UTF-16 files and hex lists carry only UTF-8 whole.
@@ -42,7 +41,7 @@ void checkStoredValue(RegFile& file, const std::string& value) {
     RegFile reread;
     require(reread.parse(written), "a written file parses");
     const std::vector<Value> after = probe(reread, kKey);
-    for (size_t i = 0; i < kNameCount; ++i) {
+    for (size_t i = 0; i < std::size(kNames); ++i) {
         if (i == stored) require(after[i] == Value{true, 1, value}, "a stored value reads back from the written file");
         else require(after[i] == before[i], "storing a value leaves the others as they were");
     }

@@ -16,8 +16,7 @@ using Fuzz::require;
 namespace {
 
 // The end of a logger chain, counting FATAL lines.
-class FatalCounter : public LoggerAgent {
-public:
+struct FatalCounter : LoggerAgent {
     std::string location() const override { return "counter"; }
     bool write(const std::string& line) override {
         fatalLines += line.rfind("FATAL", 0) == 0;

@@ -17,7 +17,6 @@ const char* const kZones[] = {
     "+00:00", "+01:00 (+01:00 3M5W6D2H-10M5W6D3H)", "+10:00 (+01:00 10M1W6D2H-4M1W6D3H)",
     "+05:30", "-03:30 (+00:30 3M2W6D2H-11M1W6D2H)", "-08:00 (+01:00 3M2W6D2H-3M4W6D2H)",
 };
-constexpr size_t kZoneCount = sizeof kZones / sizeof kZones[0];
 
 // Offset texts carry two hour digits.
 bool fitsTwoHourDigits(int64_t seconds) { return seconds > -100 * 3600 && seconds < 100 * 3600; }
@@ -69,12 +68,12 @@ void checkDuration(const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t parser = 0;
-    const std::string text = Fuzz::chosen(data, size, kZoneCount + 2, parser);
-    if (parser < kZoneCount) {
+    const std::string text = Fuzz::chosen(data, size, std::size(kZones) + 2, parser);
+    if (parser < std::size(kZones)) {
         platform().setEnv("QUILNA_TZ", kZones[parser]);
         DateTime::resetProcessZone();
         checkDateTime(text);
-    } else if (parser == kZoneCount) {
+    } else if (parser == std::size(kZones)) {
         checkZone(text);
     } else {
         checkDuration(text);

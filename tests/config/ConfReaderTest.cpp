@@ -27,7 +27,7 @@ protected:
         fake.syntax = PathSyntax{};
     }
 
-    void read(const std::string& text) { built = reader.buildTreeFromText(text, "test.conf"); }
+    bool read(const std::string& text) { return reader.buildTreeFromText(text, "test.conf"); }
 
     // The children of a node as name|type|value.
     static Entries describe(const DOMNode* parent) {
@@ -61,7 +61,6 @@ protected:
     FakePlatform fake;
     CapturedLog log;
     ConfReader reader{makeSmart<ConfigurationLog>(log.centre)};
-    bool built = false;
 };
 
 TEST_F(ConfReaderTest, EntriesLayoutQuotesCommentsAndLongTrees) {
@@ -78,8 +77,7 @@ TEST_F(ConfReaderTest, EntriesLayoutQuotesCommentsAndLongTrees) {
          {"h||"}},
     };
     for (const auto& [text, entries] : cases) {
-        read(text);
-        EXPECT_TRUE(built) << text;
+        EXPECT_TRUE(read(text)) << text;
         EXPECT_EQ(topLevel(), entries) << text;
     }
     EXPECT_EQ(describe(reader.find("h")), (Entries{"b|Integer|1000", "e|Bool|true"}));
@@ -114,8 +112,7 @@ TEST_F(ConfReaderTest, SyntaxErrorsNameTheLineAndKeepEarlierEntries) {
     for (const auto& [text, entries, message, line] : cases) {
         SCOPED_TRACE(text.substr(0, 100));
         log.clear();
-        read(text);
-        EXPECT_FALSE(built);
+        EXPECT_FALSE(read(text));
         EXPECT_EQ(topLevel(), entries);
         const auto errors = log.containing("(17.01.02)");
         ASSERT_EQ(errors.size(), 1u);
@@ -128,13 +125,11 @@ TEST_F(ConfReaderTest, SyntaxErrorsNameTheLineAndKeepEarlierEntries) {
     }
     read("a () = 'x' { b () = 'y' {");  // a block that reaches the end keeps its entries
     EXPECT_EQ(describe(reader.find("a")), (Entries{"b||y"}));
-    read(deep.substr(7) + std::string(256, '}'));  // 256 levels are allowed
-    EXPECT_TRUE(built);
+    EXPECT_TRUE(read(deep.substr(7) + std::string(256, '}')));  // 256 levels are allowed
 }
 
 TEST_F(ConfReaderTest, FilesAndTypedLookups) {
-    std::string value;
-    EXPECT_EQ(reader.getString("a", value), ConfResult::NotFound);  // no tree yet
+    EXPECT_EQ(lookup("String", "a"), "2:-");  // no tree yet
     TestSupport::TestDirectory directory;
     EXPECT_TRUE(reader.buildTree(directory.write("hoardscan.conf", "a (String) = 'from file' {}\n")));
     EXPECT_EQ(lookup("String", "a"), "0:from file");
@@ -215,9 +210,8 @@ TEST_F(ConfReaderTest, ReferencesExpand) {
         {"String", "e0", "0:end"},
         {"String", "f0", "8:-"}};
     for (const auto& [type, path, expected] : cases) EXPECT_EQ(lookup(type, path), expected) << path;
-    std::string whole;  // up to the bound, the separator a directory brings along included
-    EXPECT_EQ(reader.getString("whole", whole), ConfResult::Found);
-    EXPECT_EQ(whole.size(), 65536u);
+    // Up to the bound, the separator a directory brings along included.
+    EXPECT_EQ(lookup("String", "whole"), "0:" + std::string(32767, 'h') + "/" + std::string(32767, 'h') + "/");
 
     const auto refused = log.containing("(17.01.03)");
     ASSERT_EQ(refused.size(), 6u);  // unclosed, two loops, two too long, the overlong chain
@@ -234,18 +228,6 @@ TEST_F(ConfReaderTest, ReferencesExpand) {
     read("base (DirName) = 'C:/data' {} work (DirName) = '${base}scan' {} unc (DirName) = '\\\\\\\\server//share' {}");
     EXPECT_EQ(lookup("DirName", "work"), "0:C:\\data\\scan\\");
     EXPECT_EQ(lookup("DirName", "unc"), "0:\\\\server\\share\\");
-}
-
-TEST(ConfReader, WithoutItsLockBuildsNoTree) {
-    struct Lockless : FakePlatform {
-        std::unique_ptr<RecursiveLock> makeRecursiveLock() override { return nullptr; }
-    } fake;
-    CapturedLog log;
-    ConfReader reader{makeSmart<ConfigurationLog>(log.centre)};
-    EXPECT_FALSE(reader.buildTree("hoardscan.conf"));
-    EXPECT_FALSE(reader.buildTreeFromText("a () = '' {}", "test.conf"));
-    EXPECT_EQ(reader.root(), nullptr);
-    EXPECT_EQ(log.containing("(17.01.15)").size(), 2u);
 }
 
 // The tokens of a text, the insignificant ones in brackets.

@@ -1,4 +1,4 @@
-// Installation resources in the registry (on POSIX .reg files below a temporary root), each test in a key of its own.
+// Installation resources in the registry (on POSIX .reg files below a temporary root), in a key of its own.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,29 +13,18 @@
 namespace Quilna {
 namespace {
 
-namespace fs = std::filesystem;
-
-class ResourcesTest : public ::testing::Test {
-protected:
-    ResourcesTest() {
-        fake.environment["QUILNA_REGISTRY_ROOT"] = root_.string();
-        fake.environment["QUILNA_ENV"] = key_;
-        fake.wow64 = false;
-    }
-
-    std::string read(const std::string& name) {
-        std::string out = "<unchanged>";
+TEST(Resources, ReadBackExpandedBoundedFromTheKeyPathTypesAndTrailingZeros) {
+    FakePlatform fake;
+    TestSupport::TestDirectory directory;
+    const std::string key = TestSupport::uniqueResourceKey();
+    fake.environment["QUILNA_REGISTRY_ROOT"] = directory.text();
+    fake.environment["QUILNA_ENV"] = key;
+    fake.wow64 = false;
+    auto read = [](const std::string& name) {
+        std::string out;
         const int result = readResource(name, out);
         return result == 0 ? out : "<" + std::to_string(result) + ">";
-    }
-
-    FakePlatform fake;
-    TestSupport::TestDirectory directory_;
-    const fs::path root_ = directory_.path();
-    const std::string key_ = TestSupport::uniqueResourceKey();
-};
-
-TEST_F(ResourcesTest, WrittenResourcesReadBackReferencesExpandAndKeyPaths) {
+    };
     // Name, value written, value read with its references expanded.
     const std::vector<std::tuple<const char*, const char*, std::string>> cases{
         {"Root", "C:\\Prog", "C:\\Prog"},
@@ -61,26 +50,7 @@ TEST_F(ResourcesTest, WrittenResourcesReadBackReferencesExpandAndKeyPaths) {
     ASSERT_EQ(writeResource("Root", "D:"), 0);  // replacing a value keeps the others
     EXPECT_EQ(read("ConfigurationDir"), "D:\\conf");
     EXPECT_EQ(read("A"), "a");
-
-    ASSERT_EQ(writeResource("Where", "here"), 0);  // the key path comes from the environment
-    fake.environment["QUILNA_ENV"] = key_ + "\\Other";
-    EXPECT_EQ(read("Where"), "<2>");
-#ifndef _WIN32
-    fake.environment["QUILNA_ENV"] = "SOFTWARE\\..\\..\\etc";  // a key file may not climb out of the root
-    EXPECT_EQ(writeResource("Where", "outside"), 1);
-    EXPECT_EQ(read("Where"), "<2>");
-    EXPECT_FALSE(fs::exists(root_ / "etc.reg"));
-#endif
-    fake.environment["QUILNA_ENV"] = std::nullopt;
-    EXPECT_EQ(resourceKeyPath(), "SOFTWARE\\Quilna\\Resources");
-    fake.wow64 = true;
-    EXPECT_EQ(resourceKeyPath(), "SOFTWARE\\Wow6432Node\\Quilna\\Resources");
-    fake.environment["QUILNA_ENV"] = "";  // an empty variable is still a key path, the hive itself
-    EXPECT_EQ(resourceKeyPath(), "");
-}
-
-// Each resource is read once; a value that would grow beyond the bound is refused with its name.
-TEST_F(ResourcesTest, ExpansionsAreBoundedInLengthAndReads) {
+    // Each resource is read once; a value that would grow beyond the bound is refused with its name.
     ASSERT_EQ(writeResource("A", std::string(kResourceLengthLimit, 'a')), 0);
     std::string many;
     for (int i = 0; i < 4000; ++i) many += "${A}";
@@ -101,13 +71,28 @@ TEST_F(ResourcesTest, ExpansionsAreBoundedInLengthAndReads) {
     EXPECT_LE(fake.registryReads, 17u);
     ASSERT_EQ(writeResource("Raw", std::string(kResourceLengthLimit + 1, 'r')), 0);
     EXPECT_EQ(read("Raw"), "<4>");
-}
 
-// Strings of every kind lose their trailing zeros (a list keeps its separators), dwords are numbers only.
-TEST_F(ResourcesTest, TypesAndTrailingZeros) {
+    ASSERT_EQ(writeResource("Where", "here"), 0);  // the key path comes from the environment
+    fake.environment["QUILNA_ENV"] = key + "\\Other";
+    EXPECT_EQ(read("Where"), "<2>");
+#ifndef _WIN32
+    fake.environment["QUILNA_ENV"] = "SOFTWARE\\..\\..\\etc";  // a key file may not climb out of the root
+    EXPECT_EQ(writeResource("Where", "outside"), 1);
+    EXPECT_EQ(read("Where"), "<2>");
+    EXPECT_FALSE(std::filesystem::exists(directory.path() / "etc.reg"));
+#endif
+    fake.environment["QUILNA_ENV"] = std::nullopt;
+    EXPECT_EQ(resourceKeyPath(), "SOFTWARE\\Quilna\\Resources");
+    fake.wow64 = true;
+    EXPECT_EQ(resourceKeyPath(), "SOFTWARE\\Wow6432Node\\Quilna\\Resources");
+    fake.environment["QUILNA_ENV"] = "";  // an empty variable is still a key path, the hive itself
+    EXPECT_EQ(resourceKeyPath(), "");
+
+    // Strings of every kind lose their trailing zeros (a list keeps its separators), dwords are numbers only.
+    fake.environment["QUILNA_ENV"] = key;
     fake.registryFake = true;
     // Name, type and data stored (type 0: nothing stored), the value read, the dword read and its number.
-    const std::vector<std::tuple<const char*, uint32_t, std::string, std::string, int, uint32_t>> cases{
+    const std::vector<std::tuple<const char*, uint32_t, std::string, std::string, int, uint32_t>> types{
         {"Level", RegistryType::Dword, std::string("\x03\0\0\0", 4), "<3>", 0, 3u},
         {"Short", RegistryType::Dword, "\x05", "<3>", 0, 5u},  // a short dword keeps nothing of what was there
         {"Text", RegistryType::String, std::string("3\0", 2), "3", 3, 99u},
@@ -116,12 +101,12 @@ TEST_F(ResourcesTest, TypesAndTrailingZeros) {
         {"Multi", RegistryType::MultiString, std::string("a\0b\0\0", 5), std::string("a\0b", 3), 3, 99u},
         {"Blob", 3, "\x01\x02", "<3>", 3, 99u},
         {"Absent", 0, "", "<2>", 2, 99u}};
-    for (const auto& [name, type, data, text, dwordResult, number] : cases) {
-        if (type != 0) fake.registry[key_ + "\\" + name] = {type, data};
+    for (const auto& [name, type, data, text, dwordResult, number] : types) {
+        if (type != 0) fake.registry[key + "\\" + name] = {type, data};
         EXPECT_EQ(read(name), text) << name;
-        uint32_t value = name == std::string("Short") ? 0xFFFFFFFF : 99;
-        EXPECT_EQ(readResourceDword(name, value), dwordResult) << name;
-        EXPECT_EQ(value, number) << name;
+        uint32_t dword = name == std::string("Short") ? 0xFFFFFFFF : 99;
+        EXPECT_EQ(readResourceDword(name, dword), dwordResult) << name;
+        EXPECT_EQ(dword, number) << name;
     }
 }
 

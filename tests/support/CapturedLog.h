@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,14 +12,11 @@
 #include "logger/LoggerAgent.h"
 #include "logger/LoggerCentre.h"
 #include "logger/RotationSettings.h"
-#include "platform/Platform.h"
-#include "support/EnvironmentScope.h"
 
 namespace Quilna::TestSupport {
 
 // An agent that keeps every line it is given, and answers what the test sets.
-class MemoryAgent : public LoggerAgent {
-public:
+struct MemoryAgent : LoggerAgent {
     std::string location() const override { return "memory:"; }
     bool write(const std::string& line) override {
         lines.push_back(line);
@@ -34,12 +30,12 @@ public:
 
 // agent <- messenger <- centre of application 17; hand `centre` to whatever logs.
 class CapturedLog {
+    SmartPointer<MemoryAgent> agent_ = makeSmart<MemoryAgent>();
+
 public:
     explicit CapturedLog(SmartPointer<LogMessenger> messenger = SmartPointer<LogMessenger>())
-        : agent_(makeSmart<MemoryAgent>()) {
-        if (!messenger) messenger = makeSmart<LogMessenger>(SmartPointer<LoggerAgent>(agent_));
-        centre = makeSmart<LoggerCentre>(17, messenger);
-    }
+        : centre(makeSmart<LoggerCentre>(
+              17, messenger ? messenger : makeSmart<LogMessenger>(SmartPointer<LoggerAgent>(agent_)))) {}
 
     const std::vector<std::string>& lines() const { return agent_->lines; }
     const SmartPointer<MemoryAgent>& agent() const { return agent_; }
@@ -53,9 +49,6 @@ public:
     }
 
     SmartPointer<LoggerCentre> centre;
-
-private:
-    SmartPointer<MemoryAgent> agent_;
 };
 
 class LogStateScope {

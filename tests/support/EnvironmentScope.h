@@ -15,10 +15,7 @@ public:
         if (platform().getEnv(name_, old)) old_ = old;
         value ? platform().setEnv(name_, *value) : platform().unsetEnv(name_);
     }
-    ~EnvironmentScope() {
-        if (old_) platform().setEnv(name_, *old_);
-        else platform().unsetEnv(name_);
-    }
+    ~EnvironmentScope() { old_ ? platform().setEnv(name_, *old_) : platform().unsetEnv(name_); }
     EnvironmentScope(const EnvironmentScope&) = delete;
     EnvironmentScope& operator=(const EnvironmentScope&) = delete;
 

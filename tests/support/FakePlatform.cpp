@@ -1,7 +1,6 @@
 #include "support/FakePlatform.h"
 
 #include <algorithm>
-#include <tuple>
 
 namespace Quilna {
 
@@ -47,25 +46,6 @@ bool fromTable(const std::map<std::string, std::optional<T>>& table, const std::
 }
 }  // namespace
 
-FakePlatform::FakePlatform() { installPlatform(this); }
-FakePlatform::~FakePlatform() { installPlatform(nullptr); }
-
-void FakePlatform::sleepMs(uint32_t milliseconds) {
-    if (!clock) return NativePlatform::sleepMs(milliseconds);
-    *clock += milliseconds / 1000;
-}
-
-bool FakePlatform::getEnv(const std::string& name, std::string& value) {
-    auto found = environment.find(name);
-    if (found == environment.end()) return NativePlatform::getEnv(name, value);
-    return found->second ? (value = *found->second, true) : false;
-}
-
-int FakePlatform::driveType(const std::string& root) {
-    auto found = driveTypes.find(root);
-    return found == driveTypes.end() ? NativePlatform::driveType(root) : found->second;
-}
-
 bool FakePlatform::clusterSize(const std::string& root, uint32_t& bytes, SystemError& error) {
     return fromTable(clusterSizes, root, bytes, error, [&] { return NativePlatform::clusterSize(root, bytes, error); });
 }
@@ -75,59 +55,11 @@ bool FakePlatform::compressedSize(const std::string& path, uint64_t& bytes, Syst
                      [&] { return NativePlatform::compressedSize(path, bytes, error); });
 }
 
-bool FakePlatform::fileInfo(const std::string& path, FileInfo& out) {
-    ++fileInfoCalls;
-    auto found = files.find(path);
-    if (found == files.end()) return NativePlatform::fileInfo(path, out);
-    out = found->second;
-    return out.exists;
-}
-
 std::unique_ptr<OpenFile> FakePlatform::openFile(const std::string& path, const FileOpening& opening,
                                                  SystemError& error) {
     std::unique_ptr<OpenFile> file = NativePlatform::openFile(path, opening, error);
     if (!file || !opening.write) return file;
     return std::make_unique<RoomLimitedFile>(std::move(file), diskRoom);
-}
-
-bool FakePlatform::fileOwner(const std::string& path, const std::string& server, std::string& domain,
-                             std::string& account) {
-    auto found = owners.find(path);
-    if (found == owners.end()) return NativePlatform::fileOwner(path, server, domain, account);
-    std::tie(domain, account) = found->second;
-    return true;
-}
-
-SystemError FakePlatform::localGroups(std::vector<std::string>& names) {
-    ++localGroupsCalls;
-    if (!groups) return NativePlatform::localGroups(names);
-    if (!groups->first.failed()) names = groups->second;
-    return groups->first;
-}
-
-SystemError FakePlatform::localGroupMembers(const std::string& group, std::vector<std::string>& list) {
-    ++memberCalls[group];
-    auto found = members.find(group);
-    if (found == members.end()) {
-        if (groups) return SystemError{ErrorKind::NotFound, 1376};
-        return NativePlatform::localGroupMembers(group, list);
-    }
-    if (!found->second.first.failed()) list = found->second.second;
-    return found->second.first;
-}
-
-int FakePlatform::readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type,
-                               std::string& data) {
-    ++registryReads;
-    if (!registryFake) return NativePlatform::readRegistry(keyPath, name, view64, type, data);
-    auto found = registry.find(keyPath + "\\" + name);
-    if (found == registry.end()) return 2;
-    std::tie(type, data) = found->second;
-    return 0;
-}
-
-void FakePlatform::writeSystemLog(SystemLogLevel level, const std::string& message) {
-    systemLogged.emplace_back(level, message);
 }
 
 }  // namespace Quilna

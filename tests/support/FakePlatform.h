@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -11,11 +12,10 @@
 
 namespace Quilna {
 
-class FakePlatform : public NativePlatform {
-public:
+struct FakePlatform : NativePlatform {
     // Installs itself as the process-wide backend for its lifetime.
-    FakePlatform();
-    ~FakePlatform() override;
+    FakePlatform() { installPlatform(this); }
+    ~FakePlatform() override { installPlatform(nullptr); }
     FakePlatform(const FakePlatform&) = delete;
     FakePlatform& operator=(const FakePlatform&) = delete;
 
@@ -46,21 +46,63 @@ public:
     std::vector<std::pair<SystemLogLevel, std::string>> systemLogged;
 
     int64_t now() override { return clock ? *clock : NativePlatform::now(); }
-    void sleepMs(uint32_t milliseconds) override;
-    bool getEnv(const std::string& name, std::string& value) override;
+    void sleepMs(uint32_t milliseconds) override {
+        if (!clock) return NativePlatform::sleepMs(milliseconds);
+        *clock += milliseconds / 1000;
+    }
+    bool getEnv(const std::string& name, std::string& value) override {
+        auto found = environment.find(name);
+        if (found == environment.end()) return NativePlatform::getEnv(name, value);
+        return found->second ? (value = *found->second, true) : false;
+    }
     const PathSyntax& pathSyntax() override { return syntax ? *syntax : NativePlatform::pathSyntax(); }
-    int driveType(const std::string& root) override;
+    int driveType(const std::string& root) override {
+        auto found = driveTypes.find(root);
+        return found == driveTypes.end() ? NativePlatform::driveType(root) : found->second;
+    }
     bool clusterSize(const std::string& root, uint32_t& bytes, SystemError& error) override;
     bool compressedSize(const std::string& path, uint64_t& bytes, SystemError& error) override;
-    bool fileInfo(const std::string& path, FileInfo& out) override;
+    bool fileInfo(const std::string& path, FileInfo& out) override {
+        ++fileInfoCalls;
+        auto found = files.find(path);
+        if (found == files.end()) return NativePlatform::fileInfo(path, out);
+        out = found->second;
+        return out.exists;
+    }
     std::unique_ptr<OpenFile> openFile(const std::string& path, const FileOpening& opening,
                                        SystemError& error) override;
     bool fileOwner(const std::string& path, const std::string& server, std::string& domain,
-                   std::string& account) override;
-    SystemError localGroups(std::vector<std::string>& names) override;
-    SystemError localGroupMembers(const std::string& group, std::vector<std::string>& members) override;
+                   std::string& account) override {
+        auto found = owners.find(path);
+        if (found == owners.end()) return NativePlatform::fileOwner(path, server, domain, account);
+        std::tie(domain, account) = found->second;
+        return true;
+    }
+    SystemError localGroups(std::vector<std::string>& names) override {
+        ++localGroupsCalls;
+        if (!groups) return NativePlatform::localGroups(names);
+        if (!groups->first.failed()) names = groups->second;
+        return groups->first;
+    }
+    SystemError localGroupMembers(const std::string& group, std::vector<std::string>& list) override {
+        ++memberCalls[group];
+        auto found = members.find(group);
+        if (found == members.end()) {
+            if (groups) return SystemError{ErrorKind::NotFound, 1376};
+            return NativePlatform::localGroupMembers(group, list);
+        }
+        if (!found->second.first.failed()) list = found->second.second;
+        return found->second.first;
+    }
     int readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type,
-                     std::string& data) override;
+                     std::string& data) override {
+        ++registryReads;
+        if (!registryFake) return NativePlatform::readRegistry(keyPath, name, view64, type, data);
+        auto found = registry.find(keyPath + "\\" + name);
+        if (found == registry.end()) return 2;
+        std::tie(type, data) = found->second;
+        return 0;
+    }
     bool computerName(std::string& out) override {
         return computer ? (out = *computer, true) : NativePlatform::computerName(out);
     }
@@ -70,7 +112,9 @@ public:
     bool workgroup(std::string& out) override { return group ? (out = *group, true) : NativePlatform::workgroup(out); }
     bool userName(std::string& out) override { return user ? (out = *user, true) : NativePlatform::userName(out); }
     bool isWow64() override { return wow64 ? *wow64 : NativePlatform::isWow64(); }
-    void writeSystemLog(SystemLogLevel level, const std::string& message) override;
+    void writeSystemLog(SystemLogLevel level, const std::string& message) override {
+        systemLogged.emplace_back(level, message);
+    }
 
     // A PathSyntax as Windows writes paths.
     static PathSyntax windowsSyntax() { return PathSyntax{'\\', true, true, true, true, SIZE_MAX}; }

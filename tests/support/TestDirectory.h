@@ -23,11 +23,10 @@ public:
         std::error_code ignored;
         // Unreadable or read-only entries must go too; stepping never throws on paths too long to reach.
         std::filesystem::recursive_directory_iterator entry(path_, ignored), end;
-        for (; entry != end; entry.increment(ignored)) {
+        for (; entry != end; entry.increment(ignored))
             if (!entry->is_symlink(ignored))
                 std::filesystem::permissions(entry->path(), std::filesystem::perms::owner_all,
                                              std::filesystem::perm_options::add, ignored);
-        }
         std::filesystem::remove_all(path_, ignored);
     }
     TestDirectory(const TestDirectory&) = delete;

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstdio>
 #include <optional>
 
@@ -49,11 +48,10 @@ TEST(DateTime, FormatsAlignsClampsAndParsesInTheProcessZone) {
     const DateTime described("2013-07-01T12:00:00+02:00 (+01:00 3M5W6D2H-10M5W6D3H)");
     EXPECT_EQ(DateTime::formatZone(described.zone()), "+02:00 (+01:00 3M5W6D2H-10M5W6D3H)");
     const DateTime top(DateTime::largest);
-    EXPECT_EQ((top + TimeSpan(10)).value(), DateTime::largest);
-    EXPECT_EQ((DateTime(5) - TimeSpan(10)).value(), 0);
-    EXPECT_EQ((DateTime(5) - TimeSpan(INT32_MIN)).value(), DateTime::largest);
-    EXPECT_EQ((DateTime(0) - top).value(), -DateTime::largest);
-    EXPECT_EQ((DateTime(150) - DateTime(100)).value(), 50);
+    EXPECT_EQ((std::vector{(top + TimeSpan(10)).value(), (DateTime(5) - TimeSpan(10)).value(),
+                           (DateTime(5) - TimeSpan(INT32_MIN)).value(), (DateTime(0) - top).value(),
+                           (DateTime(150) - DateTime(100)).value()}),
+              (std::vector{DateTime::largest, 0, DateTime::largest, -DateTime::largest, 50}));
 
     DateTime kept(100);
     EXPECT_FALSE(kept.fromFields(2038, 2, 1, 0, 0, 0, TimeZoneInfo{}, false));
@@ -77,9 +75,8 @@ TEST(DateTime, FormatsAlignsClampsAndParsesInTheProcessZone) {
     };
     for (const auto& [text, span, aligned] : alignments)
         EXPECT_EQ(DateTime(text).alignDown(span).formatLocal(false, false), aligned) << text << " " << span.value();
-    TimeZoneInfo utcZone;  // an explicit zone replaces the process zone
-    utcZone.set = true;
-    EXPECT_EQ(DateTime(utc(2013, 7, 1, 23, 30)).alignDown(day, utcZone).value(), utc(2013, 7, 1));
+    // An explicit zone replaces the process zone.
+    EXPECT_EQ(DateTime(utc(2013, 7, 1, 23, 30)).alignDown(day, DateTime::parseZone("+00:00")).value(), utc(2013, 7, 1));
     // Saving that starts on a Tuesday lies between a Wednesday and its Monday.
     const TimeZoneInfo tuesday = DateTime::parseZone("+01:00 (+01:00 3M1W1D2H-10M5W6D3H)");
     EXPECT_EQ(DateTime(utc(2013, 3, 6, 9)).alignDown(week, tuesday).value(), utc(2013, 3, 3, 23));
@@ -112,8 +109,8 @@ TEST(DateTime, FormatsAlignsClampsAndParsesInTheProcessZone) {
         {digits + "0101", utc(2038, 1, 18, 23)},
     };
     for (const auto& [text, moment] : cases) EXPECT_EQ(DateTime(text).value(), moment) << text.substr(0, 40);
-    EXPECT_FALSE(DateTime("2013-07-01T12:00:00").zone().set);
-    EXPECT_TRUE(DateTime("2013-07-01T12:00:00+05:00").zone().set);
+    EXPECT_EQ(std::pair(DateTime("2013-07-01T12:00:00").zone().set, DateTime("2013-07-01T12:00:00+05:00").zone().set),
+              std::pair(false, true));
     zone.fake.environment["QUILNA_TZ"] = "-05:00";  // read once: the process zone stays until it is reset
     EXPECT_EQ(DateTime("1970-01-01T02:00:00").value(), 3600);
     DateTime::resetProcessZone();  // west of UTC the top of the range clamps
@@ -148,10 +145,8 @@ TEST(TimeSpan, OnlyTheDigitsBeforeEachLetterCountAndSumsSaturate) {
 
     EXPECT_EQ(TimeSpan(INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX).value(), INT32_MAX);
     EXPECT_EQ(TimeSpan(INT32_MIN, 0, 0, 0).value(), INT32_MIN);
-    TimeSpanParts smallest;
-    smallest.seconds = INT32_MIN;
-    smallest.negative = true;  // negating the smallest count must not wrap
-    EXPECT_EQ(TimeSpan(smallest).value(), INT32_MAX);
+    // Negating the smallest count must not wrap.
+    EXPECT_EQ(TimeSpan(TimeSpanParts{.seconds = INT32_MIN, .negative = true}).value(), INT32_MAX);
 
     for (const std::string text : {"1D", "p1D", " P1D", "T2H"})
         EXPECT_THROW(TimeSpan::parse(text), TimeException) << text;
@@ -164,22 +159,16 @@ TEST(TimeZone, DescriptionsReadBackBadRulesDropAndSavingStartsAndEndsByTheRules)
         EXPECT_EQ(DateTime::formatZone(DateTime::parseZone(text)), text);
     const std::vector<std::pair<const char*, int32_t>> offsets{
         {"+0530", 19800}, {"-03:30", -12600}, {"Europe/Oslo", 0}, {"+01:00:00", 0}, {"UTC+1", 0}};
-    for (const auto& [text, offset] : offsets) {
-        const TimeZoneInfo zone = DateTime::parseZone(text);
-        EXPECT_TRUE(zone.set) << text;
-        EXPECT_EQ(zone.standardOffset, offset) << text;
-    }
+    for (const auto& [text, offset] : offsets)
+        EXPECT_EQ(std::pair(DateTime::parseZone(text).set, DateTime::parseZone(text).standardOffset),
+                  std::pair(true, offset))
+            << text;
     for (const char* text : {"+01:00 (+01:00 3M6W6D2H-10M5W6D3H)", "+01:00 (+01:00 3M5W7D2H-10M5W6D3H)",
                              "+01:00 (+01:00 3M5W6D2H-13M5W6D3H)", "+01:00 (+01:00 3M5W6D2H-10M5W6D24H)",
-                             "+01:00 (+01:00 3M0W6D2H-10M5W6D3H)", "+01:00 (+01:00 3M5W-1D2H-10M5W6D3H)"}) {
-        const TimeZoneInfo zone = DateTime::parseZone(text);
-        EXPECT_EQ(zone.standardOffset, 3600) << text;
-        EXPECT_FALSE(zone.hasDst()) << text;
-    }
-    const std::string nth = "+01:00 (+01:00 3M2W6D2H-11M1W6D2H)";  // second Sunday of March to first of November
-    // Week five is the last such weekday: March 2015 begins on a Sunday, March 2010 on a Monday.
-    const std::string lastSaturday = "+02:00 (+01:00 3M5W5D2H-10M5W5D2H)";
-    const std::string lastMonday = "+02:00 (+01:00 3M5W0D2H-10M5W0D2H)";
+                             "+01:00 (+01:00 3M0W6D2H-10M5W6D3H)", "+01:00 (+01:00 3M5W-1D2H-10M5W6D3H)"})
+        EXPECT_EQ(std::pair(DateTime::parseZone(text).standardOffset, DateTime::parseZone(text).hasDst()),
+                  std::pair(3600, false))
+            << text;
     const std::vector<std::tuple<std::string, int32_t, bool>> cases{
         {TimeTest::centralEurope, utc(2013, 3, 31, 0, 59, 59), false},
         {TimeTest::centralEurope, utc(2013, 3, 31, 1), true},
@@ -189,12 +178,13 @@ TEST(TimeZone, DescriptionsReadBackBadRulesDropAndSavingStartsAndEndsByTheRules)
         {TimeTest::eastAustralia, utc(2013, 4, 6, 16), false},
         {TimeTest::eastAustralia, utc(2013, 10, 5, 15, 59, 59), false},
         {TimeTest::eastAustralia, utc(2013, 10, 5, 16), true},
-        {nth, utc(2013, 3, 10, 1), true},
-        {nth, utc(2013, 11, 3, 0), false},
-        {lastSaturday, utc(2015, 3, 27, 12), false},
-        {lastSaturday, utc(2015, 3, 28, 12), true},
-        {lastMonday, utc(2010, 3, 25, 12), false},
-        {lastMonday, utc(2010, 3, 29, 12), true},
+        {"+01:00 (+01:00 3M2W6D2H-11M1W6D2H)", utc(2013, 3, 10, 1), true},   // the second Sunday of March
+        {"+01:00 (+01:00 3M2W6D2H-11M1W6D2H)", utc(2013, 11, 3, 0), false},  // to the first of November
+        // Week five is the last such weekday: March 2015 begins on a Sunday, March 2010 on a Monday.
+        {"+02:00 (+01:00 3M5W5D2H-10M5W5D2H)", utc(2015, 3, 27, 12), false},
+        {"+02:00 (+01:00 3M5W5D2H-10M5W5D2H)", utc(2015, 3, 28, 12), true},
+        {"+02:00 (+01:00 3M5W0D2H-10M5W0D2H)", utc(2010, 3, 25, 12), false},
+        {"+02:00 (+01:00 3M5W0D2H-10M5W0D2H)", utc(2010, 3, 29, 12), true},
         {"+05:30", utc(2013, 7, 1), false},
     };
     for (const auto& [zone, moment, dst] : cases)
@@ -210,7 +200,7 @@ struct SystemZoneScope {
     std::optional<TestSupport::EnvironmentScope> tz;
 };
 
-TEST(SystemZone, DerivedZoneShowsEveryHalfHourOfAYearAsTheCLibraryDoes) {
+TEST(SystemZone, DerivedZoneShowsEveryHalfHourAsTheCLibraryDoesAndIsRenewedHourly) {
     const std::vector<std::pair<const char*, std::string>> zones{
         {"Europe/Oslo", TimeTest::centralEurope},
         {"Australia/Sydney", TimeTest::eastAustralia},
@@ -234,9 +224,6 @@ TEST(SystemZone, DerivedZoneShowsEveryHalfHourOfAYearAsTheCLibraryDoes) {
             ASSERT_EQ(DateTime(static_cast<int32_t>(t)).formatLocal(false, false), expected);
         }
     }
-}
-
-TEST(SystemZone, DerivedZoneIsRenewedOnceTheHourHasPassed) {
     SystemZoneScope oslo("Europe/Oslo");
     ZoneScope zone(std::nullopt);
     const int64_t hourStart = utc(2013, 5, 1, 12);
@@ -246,7 +233,7 @@ TEST(SystemZone, DerivedZoneIsRenewedOnceTheHourHasPassed) {
     zone.fake.clock = hourStart + 3599;
     EXPECT_EQ(DateTime::processZone().standardOffset, 3600);  // cached within the hour
     zone.fake.clock = hourStart + 3600;
-    EXPECT_EQ(DateTime::processZone().standardOffset, 19800);
+    EXPECT_EQ(DateTime::processZone().standardOffset, 19800);  // renewed once the hour has passed
 }
 
 #endif

@@ -1,5 +1,4 @@
 #pragma once
-// Helpers for the time tests: a faked "QUILNA_TZ" and UTC moments from calendar fields.
 
 #include <optional>
 #include <string>
@@ -11,8 +10,7 @@
 namespace Quilna::TimeTest {
 
 // A fake "QUILNA_TZ" (nullopt: unset); the process zone is forgotten on entry and exit.
-class ZoneScope {
-public:
+struct ZoneScope {
     explicit ZoneScope(std::optional<std::string> quilnaTz) {
         fake.environment["QUILNA_TZ"] = std::move(quilnaTz);
         DateTime::resetProcessZone();
