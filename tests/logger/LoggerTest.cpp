@@ -134,7 +134,7 @@ TEST_F(LoggerTest, TemplatesTakeParametersInTurnRecordsKeepTheirLevelAndLabelsAr
 TEST_F(LoggerTest, CatalogueFilesFilterModuleKeysAndMessageLines) {
     fs::create_directories(dir.child("LogMessages/hoardscan.mess"));  // a directory is no message file
     for (const char* name :
-         {"configuration.mess", "core.mess", "time.mess", "notes.mess", "Module57.mess", "module58.mess"})
+         {"configuration.mess", "core.mess", "log.mess", "time.mess", "notes.mess", "Module57.mess", "module58.mess"})
         dir.write("LogMessages/" + std::string(name), "1: from " + std::string(name) + "\n");
     dir.write("LogMessages/readme.txt", "1: not a message file\n");
     std::string text =
@@ -150,7 +150,7 @@ TEST_F(LoggerTest, CatalogueFilesFilterModuleKeysAndMessageLines) {
     EXPECT_EQ(std::tie(result.status, result.loaded, result.counts),
               std::make_tuple(true, std::vector<std::string>{"storage"}, std::vector<int32_t>{47}));
     EXPECT_EQ(sorted(result.rejected),
-              (std::vector<std::string>{"Module57", "configuration", "core", "module58", "notes", "time"}));
+              (std::vector<std::string>{"Module57", "configuration", "core", "log", "module58", "notes", "time"}));
     EXPECT_EQ(catalogue.messageCount(), 35u);
     std::vector<std::string> found;
     for (int32_t id : {12, 7, 42, 0, 13, 5, 9, 105}) found.push_back(find(catalogue, 17, id));
@@ -161,8 +161,9 @@ TEST_F(LoggerTest, CatalogueFilesFilterModuleKeysAndMessageLines) {
     LogCommons everything;
     const LoadResult all = everything.loadMessages(dir.text() + "/", "all");
     EXPECT_EQ(sorted(all.rejected), (std::vector<std::string>{"module58", "notes"}));  // the last generic module is 57
-    EXPECT_EQ(std::make_tuple(all.loaded.size(), find(everything, 1, 1), find(everything, 57, 1)),
-              std::make_tuple(5u, "from configuration.mess", "from Module57.mess"));
+    EXPECT_EQ(
+        std::make_tuple(all.loaded.size(), find(everything, 1, 1), find(everything, 2, 1), find(everything, 57, 1)),
+        std::make_tuple(6u, "from configuration.mess", "from log.mess", "from Module57.mess"));
     const LoadResult missing = LogCommons().loadMessages(dir.child("nowhere") + "/", "all");
     EXPECT_TRUE(missing.status && missing.loaded.empty());
 }
