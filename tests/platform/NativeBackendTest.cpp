@@ -25,13 +25,9 @@ TEST(NativeSystem, ClockEnvironmentIdentitiesMachineFactsAndDrives) {
     const std::string name = "QUILNA_TEST_" + std::to_string(platform().processId());
     std::string value = "untouched";
     EXPECT_FALSE(platform().getEnv(name, value));
-    for (const std::string& set : {std::string("some value"), std::string(), std::string(1000, 'v')}) {
-        ASSERT_TRUE(platform().setEnv(name, set));
-        ASSERT_TRUE(platform().getEnv(name, value));
-        EXPECT_EQ(value, set);
-    }
-    ASSERT_TRUE(platform().unsetEnv(name));
-    EXPECT_FALSE(platform().getEnv(name, value));
+    for (const std::string& set : {std::string("some value"), std::string(), std::string(1000, 'v')})
+        EXPECT_TRUE(platform().setEnv(name, set) && platform().getEnv(name, value) && value == set) << set.size();
+    EXPECT_TRUE(platform().unsetEnv(name) && !platform().getEnv(name, value));
 
     EXPECT_NE(platform().processId(), 0u);
     const uint32_t mine = platform().threadId();
@@ -45,8 +41,7 @@ TEST(NativeSystem, ClockEnvironmentIdentitiesMachineFactsAndDrives) {
 
     std::string computer, user;
     ASSERT_TRUE(platform().computerName(computer) && platform().userName(user));
-    EXPECT_EQ(computer.find('.'), std::string::npos) << "the short name";
-    EXPECT_FALSE(computer.empty() || user.empty());
+    EXPECT_FALSE(computer.empty() || user.empty() || computer.find('.') != std::string::npos) << "the short name";
     OsVersion version;
     ASSERT_TRUE(platform().osVersion(version) && version.ntFamily);
 #ifndef _WIN32
@@ -73,8 +68,7 @@ namespace fs = std::filesystem;
 TEST(NativeFiles, AnOpenDirectoryListsAnswersAndLeadsUpAndDown) {
     TestSupport::TestDirectory dir;
     for (const char* name : {"a.txt", "b.txt", "c.log"}) dir.write(name, name);
-    fs::create_directory(dir.path() / "sub");
-    fs::create_directory(dir.path() / "other");
+    for (const char* name : {"sub", "other"}) fs::create_directory(dir.path() / name);
     SystemError error;
     std::string resolved;
     std::unique_ptr<OpenDirectory> top = platform().openDirectory(dir.text(), resolved, error);
@@ -95,8 +89,8 @@ TEST(NativeFiles, AnOpenDirectoryListsAnswersAndLeadsUpAndDown) {
     EXPECT_EQ(top->readEntries(visit), OpenDirectory::Listing::End);
     EXPECT_EQ(visited, expected);
     FileInfo info;
-    EXPECT_TRUE(top->entryInfo("c.log", info) && info.size == 5u && info.fullPath.empty());
-    EXPECT_FALSE(top->entryInfo("absent.txt", info));
+    EXPECT_TRUE(top->entryInfo("c.log", info) && info.size == 5u && info.fullPath.empty() &&
+                !top->entryInfo("absent.txt", info));
 
     std::unique_ptr<OpenDirectory> sub = top->openSubdirectory("sub", error);
     std::unique_ptr<OpenDirectory> other = top->openSubdirectory("other", error);

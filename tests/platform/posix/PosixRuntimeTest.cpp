@@ -30,12 +30,8 @@ class PosixRuntime : public ::testing::Test {
 protected:
     PosixRuntime() { fake.environment["QUILNA_RUNTIME_DIR"] = dir.child("runtime"); }
     std::string below(const std::string& path) const { return dir.child("runtime/" + path); }
-    std::unique_ptr<MailslotEndpoint> receiver(const std::string& name) {
-        return platform().createMailslot(name, error);
-    }
-    std::unique_ptr<MailslotEndpoint> sender(const std::string& name) {
-        return platform().openMailslot(name, false, error);
-    }
+    auto receiver(const std::string& name) { return platform().createMailslot(name, error); }
+    auto sender(const std::string& name) { return platform().openMailslot(name, false, error); }
     // A call's result (a pointer or a truth) says it failed, and error has the number.
     bool failedWith(const auto& result, int code) const { return !result && error.code == static_cast<uint32_t>(code); }
 
@@ -123,9 +119,8 @@ TEST_F(PosixRuntime, MessagesArriveWholeAndInOrderFromThisUserOnly) {
     ::umask(before);
     ASSERT_TRUE(in) << platform().errorText(error.code);
     // Modes exactly, whatever the umask: only this user (root here) may send.
-    EXPECT_EQ(modeOf(below("")), S_IFDIR | 0755u);
-    EXPECT_EQ(modeOf(below("mailslot")), S_IFDIR | 0700u);
-    EXPECT_EQ(modeOf(below("mailslot/Quilna_Core")), S_IFSOCK | 0600u);
+    EXPECT_EQ((std::vector{modeOf(below("")), modeOf(below("mailslot")), modeOf(below("mailslot/Quilna_Core"))}),
+              (std::vector<mode_t>{S_IFDIR | 0755u, S_IFDIR | 0700u, S_IFSOCK | 0600u}));
     auto out = sender("Quilna_Core");
     ASSERT_TRUE(out) << platform().errorText(error.code);
     const std::vector<std::string> messages{"first", "", std::string("a\0b\x1B\xff", 5), std::string(100000, 'x')};
@@ -143,8 +138,7 @@ TEST_F(PosixRuntime, MessagesArriveWholeAndInOrderFromThisUserOnly) {
     EXPECT_TRUE(out->usableAfterFailure());
     EXPECT_TRUE(failedWith(out->write("dropped", error), EAGAIN)) << error.code;
     const std::vector<std::string> stalled = drain(*in);
-    ASSERT_EQ(stalled.size(), queued);
-    EXPECT_EQ(stalled.back(), std::to_string(queued - 1));
+    EXPECT_TRUE(stalled.size() == queued && stalled.back() == std::to_string(queued - 1)) << stalled.size();
     EXPECT_TRUE(out->write("after", error));
     in.reset();
     EXPECT_TRUE(!out->write("gone", error) && error.failed());
@@ -152,8 +146,7 @@ TEST_F(PosixRuntime, MessagesArriveWholeAndInOrderFromThisUserOnly) {
 
 // A crashed receiver's socket is replaced; a live receiver and a file that is no socket are not.
 TEST_F(PosixRuntime, SendingWithoutAReceiverFailsAndOnlyAStaleSocketIsReplaced) {
-    EXPECT_TRUE(failedWith(sender("nobody"), ENOENT)) << error.code;
-    EXPECT_EQ(error.kind, ErrorKind::NotFound);
+    EXPECT_TRUE(failedWith(sender("nobody"), ENOENT) && error.kind == ErrorKind::NotFound) << error.code;
     { auto gone = receiver("gone"); }
     EXPECT_FALSE(std::filesystem::exists(below("mailslot/gone"))) << "the receiver cleans up";
     // Bound and closed, as a receiver that crashed leaves it.
