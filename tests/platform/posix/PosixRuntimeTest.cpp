@@ -55,8 +55,7 @@ protected:
 // Modes, and links at a lock's name (refused with their reason), are seen end to end.
 TEST_F(PosixRuntime, NoLockNameLeadsOutOfTheLocksDirectory) {
     auto held = platform().tryNamedLock("a/b");
-    ASSERT_NE(held, nullptr);
-    EXPECT_TRUE(std::filesystem::exists(below("locks/a_b")));
+    ASSERT_TRUE(held && std::filesystem::exists(below("locks/a_b")));
     std::string refusal;
     // A lock that is only held by another is no refusal: it may be had later.
     EXPECT_TRUE(!platform().tryNamedLock("a/b", refusal) && refusal.empty()) << refusal;
@@ -134,8 +133,7 @@ TEST_F(PosixRuntime, MessagesArriveWholeAndInOrderFromThisUserOnly) {
     // A receiver that stops reading: sends fail at once, the channel stays usable, nothing is lost.
     size_t queued = 0;
     while (queued < 100000 && out->write(std::to_string(queued), error)) ++queued;
-    ASSERT_GT(queued, 0u);
-    EXPECT_TRUE(out->usableAfterFailure());
+    ASSERT_TRUE(queued > 0 && out->usableAfterFailure());
     EXPECT_TRUE(failedWith(out->write("dropped", error), EAGAIN)) << error.code;
     const std::vector<std::string> stalled = drain(*in);
     EXPECT_TRUE(stalled.size() == queued && stalled.back() == std::to_string(queued - 1)) << stalled.size();
@@ -157,8 +155,7 @@ TEST_F(PosixRuntime, SendingWithoutAReceiverFailsAndOnlyAStaleSocketIsReplaced) 
     ::close(fd);
     EXPECT_TRUE(failedWith(sender("stale"), ECONNREFUSED)) << error.code;
     auto in = receiver("stale");
-    ASSERT_TRUE(in);
-    EXPECT_TRUE(failedWith(receiver("stale"), EADDRINUSE)) << error.code;
+    EXPECT_TRUE(in && failedWith(receiver("stale"), EADDRINUSE)) << error.code;
 
     dir.write("runtime/mailslot/notes", "keep me");
     EXPECT_TRUE(!receiver("notes") && error.kind == ErrorKind::Exists);
