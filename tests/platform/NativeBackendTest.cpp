@@ -59,19 +59,17 @@ TEST(NativeSystem, ClockEnvironmentIdentitiesMachineFactsAndDrives) {
     }
 }
 
-namespace fs = std::filesystem;
-
 // A listing stopped goes on where it stopped; parent and subdirectories are told apart by identity.
 TEST(NativeFiles, AnOpenDirectoryListsAnswersAndLeadsUpAndDown) {
     TestSupport::TestDirectory dir;
     for (const char* name : {"a.txt", "b.txt", "c.log"}) dir.write(name, name);
-    for (const char* name : {"sub", "other"}) fs::create_directory(dir.path() / name);
+    for (const char* name : {"sub", "other"}) std::filesystem::create_directory(dir.path() / name);
     SystemError error;
     std::string resolved;
     std::unique_ptr<OpenDirectory> top = platform().openDirectory(dir.text(), resolved, error);
     ASSERT_TRUE(top) << platform().errorText(error.code);
     ASSERT_EQ(resolved.back(), platform().pathSyntax().separator);
-    EXPECT_TRUE(fs::equivalent(resolved.substr(0, resolved.size() - 1), dir.path())) << resolved;
+    EXPECT_TRUE(std::filesystem::equivalent(resolved.substr(0, resolved.size() - 1), dir.path())) << resolved;
 
     std::vector<DirEntry> listed;
     ASSERT_TRUE(platform().listDirectory(dir.text(), "*", listed));

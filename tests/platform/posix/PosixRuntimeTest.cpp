@@ -32,7 +32,6 @@ protected:
     std::string below(const std::string& path) const { return dir.child("runtime/" + path); }
     auto receiver(const std::string& name) { return platform().createMailslot(name, error); }
     auto sender(const std::string& name) { return platform().openMailslot(name, false, error); }
-    // A call's result (a pointer or a truth) says it failed, and error has the number.
     bool failedWith(const auto& result, int code) const { return !result && error.code == static_cast<uint32_t>(code); }
 
     std::vector<std::string> drain(MailslotEndpoint& endpoint) {
@@ -94,8 +93,7 @@ TEST_F(PosixRuntime, TheDefaultsOfAnotherUserAreTheirOwn) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
     std::string path, refusal;
     const std::string session = dir.child("session");
-    ASSERT_EQ(::mkdir(session.c_str(), 0700), 0);
-    ASSERT_EQ(::chown(session.c_str(), 65534, 65534), 0);
+    ASSERT_TRUE(::mkdir(session.c_str(), 0700) == 0 && ::chown(session.c_str(), 65534, 65534) == 0);
     ::chmod(dir.text().c_str(), 0755);
     TestSupport::ChildProcess user([&] {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 10;
