@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <tuple>
 
 #include "platform/MailslotEndpoint.h"
 #include "platform/NamedLock.h"
@@ -123,6 +124,8 @@ TEST_F(PosixRuntime, MessagesArriveWholeAndInOrderFromThisUserOnly) {
     const std::vector<std::string> messages{"first", "", std::string("a\0b\x1B\xff", 5), std::string(100000, 'x')};
     for (const std::string& message : messages) ASSERT_TRUE(out->write(message, error)) << message.size();
     EXPECT_EQ(drain(*in), messages);
+    const auto [known, processId, userId] = in->lastSender();  // as the system vouches for it
+    EXPECT_EQ(std::tuple(known, processId, userId), std::tuple(true, platform().processId(), ::geteuid()));
     // Too large for a datagram: fails whole, and the channel goes on.
     EXPECT_TRUE(failedWith(out->write(std::string(64 * 1024 * 1024, 'x'), error), EMSGSIZE)) << error.code;
     ASSERT_TRUE(out->write("small", error));
