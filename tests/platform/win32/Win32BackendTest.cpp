@@ -133,7 +133,8 @@ TEST(Win32Entry, CommandTextExitCodeAndTheHiddenWindowThatAnswersTheSessionEnd) 
     std::string command(MAX_PATH, '\0');
     command.resize(::GetModuleFileNameA(nullptr, command.data(), MAX_PATH));
     command = "\"" + command.substr(0, command.rfind('\\')) + "\\entry_probe.exe\"   -c \"C:\\Quilna conf\\x\" -l 3";
-    STARTUPINFOA startup{.cb = sizeof(STARTUPINFOA)};
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(
         ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
