@@ -316,28 +316,20 @@ TEST_F(DriveCheckTest, PhysicalSizesByKindOfFile) {
 
 // Asked once per directory or known volume; a failure is reported once and asked again later.
 TEST_F(DriveCheckTest, TheClusterSizeIsAskedOncePerDirectoryOrVolume) {
-    fake.clusterSizes["/data/"] = 4096;
-    check.enterDirectory();
-    for (int file = 0; file < 5; ++file) physicalOf(check, fileOf(10));
-    EXPECT_EQ(fake.clusterCalls, 1);
-    check.enterDirectory(7);
-    EXPECT_EQ(physicalOf(check, fileOf(10)), 4096);
-    check.enterDirectory(7);
-    fake.clusterSizes["/data/"] = 512;  // would be seen if asked again
-    EXPECT_EQ(physicalOf(check, fileOf(10)), 4096);
-    EXPECT_EQ(fake.clusterCalls, 2);
-    check.enterDirectory(8);  // another volume
-    EXPECT_EQ(physicalOf(check, fileOf(10)), 512);
-    EXPECT_EQ(fake.clusterCalls, 3);
-
-    fake.clusterSizes["/data/"] = std::nullopt;
-    check.enterDirectory(9);
-    EXPECT_EQ(physicalOf(check, fileOf(10)), 10);  // the logical size stands in
-    EXPECT_EQ(physicalOf(check, fileOf(20)), 20);
-    check.enterDirectory(9);
-    fake.clusterSizes["/data/"] = 4096;
-    EXPECT_EQ(physicalOf(check, fileOf(10)), 4096);
-    EXPECT_EQ(fake.clusterCalls, 5);
+    // Per file: the volume entered first (0: a directory of no known volume, -1: none), the cluster size, the size.
+    const std::vector<std::tuple<int, std::optional<uint32_t>, uint64_t>> files = {
+        {0, 4096, 10}, {-1, 4096, 10}, {-1, 4096, 10}, {7, 4096, 10}, {7, 512, 10},
+        {8, 512, 10},  {9, {}, 10},    {-1, {}, 20},   {9, 4096, 10}};
+    Texts steps;
+    for (const auto& [volume, cluster, size] : files) {
+        if (volume > 0) check.enterDirectory(volume);
+        if (volume == 0) check.enterDirectory();
+        fake.clusterSizes["/data/"] = cluster;
+        const int64_t physical = physicalOf(check, fileOf(size));
+        steps.push_back(std::to_string(physical) + "/" + std::to_string(fake.clusterCalls));
+    }
+    // A size asked again would show 512 in the fifth; a failure leaves the logical size.
+    EXPECT_EQ(steps, (Texts{"4096/1", "4096/1", "4096/1", "4096/2", "4096/2", "512/3", "10/4", "20/4", "4096/5"}));
     EXPECT_EQ(log.messages("WARNING", 16), (Texts{"/data/|5"}));
 }
 
@@ -353,9 +345,9 @@ TEST_F(DriveCheckTest, DriveTypesGiveTheirWordsAndTheRestIsNotInvestigated) {
 
 TEST_F(DriveCheckTest, PathRootsExistOnlyWhereDrivesHaveLetters) {
     fake.syntax = FakePlatform::windowsSyntax();
-    EXPECT_EQ(DriveCheck::pathRoot("C:\\dir\\file"), "C:");
-    EXPECT_EQ(DriveCheck::pathRoot("\\\\server\\share\\file"), "");
-    EXPECT_EQ(DriveCheck::pathRoot("d:\\data\\", "x.doc"), "d:");
+    EXPECT_EQ((Texts{DriveCheck::pathRoot("C:\\dir\\file"), DriveCheck::pathRoot("\\\\server\\share\\file"),
+                     DriveCheck::pathRoot("d:\\data\\", "x.doc")}),
+              (Texts{"C:", "", "d:"}));
     fake.syntax = PathSyntax{};
     EXPECT_EQ(DriveCheck::pathRoot("/data/", "a:b"), "");
 }
@@ -453,7 +445,6 @@ TEST_F(OwnersTest, FailedGroupListsAreAskedAgain) {
     EXPECT_EQ(fake.localGroupsCalls, 2);
 }
 
-// An owner id that no account has leaves the user undefined, the file not asked.
 TEST(Owners, AnOwnerIdThatNoAccountHasLeavesTheUserUndefined) {
     TestSupport::TestDirectory dir;
     FileStatus status;
@@ -469,7 +460,6 @@ TEST(Owners, AnOwnerIdThatNoAccountHasLeavesTheUserUndefined) {
     Owners::forgetGroupTables();
 }
 
-// A full buffer loses only new entries and asks for a flush once per buffer of updates.
 TEST(Tallies, AFullBufferIsDueOncePerBufferOfUpdatesAndLosesOnlyNewEntries) {
     Tallies tallies(3);
     std::string due;
@@ -621,7 +611,6 @@ TEST_F(ResultFilesTest, EveryResultFileReadsBackToTheRecordsWritten) {
     EXPECT_EQ(reader(settings.tempDirectory + "HoardscanExtension-" + day + "-4242.log").extensions(), extensions);
 }
 
-// Cutting a file back is refused while the flag is set.
 class RefusedCuts : public FakePlatform {
 public:
     bool truncateFile(const std::string& path, uint64_t size) override {
@@ -656,8 +645,8 @@ TEST_F(ResultFilesTest, AFailedFlushKeepsItsBufferAndTheFileAsTheLastCompleteFlu
     *fake.diskRoom = 5000;
     EXPECT_FALSE(files.flushAccountRecords(buffer));
     EXPECT_EQ(read(name), firstFlush);
-    EXPECT_EQ(log.messages("ERROR", 18).size(), 1u);
-    EXPECT_EQ(buffer.accountRecords().size(), 300u);
+    EXPECT_EQ(std::make_pair(log.messages("ERROR", 18).size(), buffer.accountRecords().size()),
+              std::make_pair(size_t{1}, size_t{300}));
     buffer.addAccountRecord("0:late", 1, 4096);
     EXPECT_EQ(buffer.lostAccountRecords(), 1u);
 
@@ -676,7 +665,6 @@ TEST_F(ResultFilesTest, AFailedFlushKeepsItsBufferAndTheFileAsTheLastCompleteFlu
     EXPECT_EQ(read(files.accountFile().finishedName()), written);
 }
 
-// A last flush that fails keeps the unfinished name, though the file was cut back whole.
 TEST_F(ResultFilesTest, AFailedLastFlushKeepsTheUnfinishedName) {
     FakePlatform fake;
     ResultFiles files(log.unit(), settings, pid);

@@ -112,12 +112,10 @@ TEST(ScanSettings, ReadIntoOneValueOrReportedByKey) {
     // Made, and ending in a separator.
     EXPECT_TRUE(std::filesystem::equivalent(settings->workingDirectory + ".", dir.child("work")));
     EXPECT_TRUE(std::filesystem::equivalent(settings->tempDirectory + ".", dir.child("side")));
-    EXPECT_EQ(settings->temperaturesFile, dir.child("t.rules"));
-    EXPECT_EQ(settings->temperatureMonitorSize, 2 * 1048576);
-    EXPECT_EQ(settings->readAhead, 3u);
-    EXPECT_EQ(settings->bufferSize, 1000);
-    EXPECT_EQ(settings->filesystemsInParallel, 1);
-    EXPECT_EQ(settings->userDirectories, (Texts{"documents and settings"}));
+    EXPECT_EQ(std::make_tuple(settings->temperaturesFile, settings->temperatureMonitorSize, settings->readAhead,
+                              settings->bufferSize, settings->filesystemsInParallel, settings->userDirectories),
+              std::make_tuple(dir.child("t.rules"), int64_t{2 * 1048576}, 3u, 1000, std::optional<int32_t>{1},
+                              Texts{"documents and settings"}));
 
     const std::string missing = dir.child("missing.txt"),
                       notMade = std::filesystem::path(dir.text() + "/fs.rules/x/").make_preferred().string();
