@@ -47,9 +47,9 @@ protected:
     }
     // File system and file type of a file, "fs|type".
     std::string facts(const std::string& name, const std::string& directory = "c:\\data\\",
-                      const std::string& root = "C:\\") {
+                      const std::string& root = "C:\\", FileTypes* other = nullptr) {
         std::string fileSystem, fileType;
-        types.fileFacts(directory, name, root, status, fileSystem, fileType);
+        (other ? *other : types).fileFacts(directory, name, root, status, fileSystem, fileType);
         return fileSystem + "|" + fileType;
     }
 
@@ -64,43 +64,36 @@ TEST_F(FileTypesTest, EachSchemeGivesTheFileSystemAndTheType) {
     const std::string attributes =
         "default-dirs=Lib\nsecret-$\n{\n%hidden,%system\n}\ndocuments\n{\ndoc\n}\nlinks\n{\n%link\n}\n";
     const std::string twice = "first\n{\ndoc\n}\nsecond\n{\ndoc\n*\n}\n";
-    struct Case {
-        int32_t scheme;
-        std::string mapping;
-        uint16_t attributes;
-        std::string name, directory, root, expected;
-    };
     const uint16_t archive = FileAttribute::Archive;
-    const std::vector<Case> cases = {
-        {FileTypes::Extension, "", archive, "Report.DOC", "c:\\data\\", "C:\\", "C|DOC"},  // the case kept
-        {FileTypes::Extension, "", archive, "archive.tar.gz", "c:\\data\\", "C:\\", "C|gz"},
-        {FileTypes::Extension, "", archive, "x", "\\\\srv\\share\\", "\\\\srv\\share\\", "\\\\srv\\share|"},
-        {FileTypes::Mapping, mappingExample, archive, "Report.DOC", "c:\\data\\", "C:\\", "C|documents"},
-        {FileTypes::Mapping, mappingExample, archive, "photo.PNG", "c:\\data\\", "C:\\", "C|image-png"},
-        // Without extension: the directory's name when it is a default directory, else the default.
-        {FileTypes::Mapping, mappingExample, archive, "tool", "c:\\Program\\BIN\\", "C:\\", "C|Bin"},
-        {FileTypes::Mapping, mappingExample, archive, "tool", "c:\\bin2\\", "C:\\", "C|other"},
-        {FileTypes::Mapping, mappingExample, archive, "trailing.", "c:\\bin\\", "C:\\", "C|Bin"},
-        {FileTypes::Mapping, "", archive, "tool", "c:\\bin\\", "C:\\", "C|undef"},
-        {FileTypes::Mapping, twice, archive, "a.doc", "c:\\", "C:\\", "C|first"},  // the first mapping is kept
-        {FileTypes::Mapping, "default=o\ndefault-dirs=\nt\n{\ndoc\n}\n", archive, "a.doc", "c:\\", "C:\\", "C|t"},
-        {FileTypes::Mapping, "default=\nt\n{\ndoc\n}\n", archive, "tool", "c:\\bin\\", "C:\\", "C|"},
-        {FileTypes::Mapping, "default-dirs=Bin\nt\n{\ndoc\n}\n", archive, "tool", "c:\\bin2\\", "C:\\", "C|undef"},
-        // Attribute types win over the extension.
-        {FileTypes::Mapping, attributes, FileAttribute::Hidden | archive, "a.DOC", "c:\\data\\", "C:\\",
-         "C|secret-doc"},
-        {FileTypes::Mapping, attributes, FileAttribute::Link, "a.doc", "c:\\data\\", "C:\\", "C|links"},
-        {FileTypes::FileName, "", archive, "Report.doc", "c:\\data\\sub\\", "C:\\", "c:\\data\\sub\\|Report.doc"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.directory + c.name);
+    const std::vector<std::tuple<int32_t, std::string, uint16_t, std::string, std::string, std::string, std::string>>
+        cases = {
+            {FileTypes::Extension, "", archive, "Report.DOC", "c:\\data\\", "C:\\", "C|DOC"},  // the case kept
+            {FileTypes::Extension, "", archive, "archive.tar.gz", "c:\\data\\", "C:\\", "C|gz"},
+            {FileTypes::Extension, "", archive, "x", "\\\\srv\\share\\", "\\\\srv\\share\\", "\\\\srv\\share|"},
+            {FileTypes::Mapping, mappingExample, archive, "Report.DOC", "c:\\data\\", "C:\\", "C|documents"},
+            {FileTypes::Mapping, mappingExample, archive, "photo.PNG", "c:\\data\\", "C:\\", "C|image-png"},
+            // Without extension: the directory's name when it is a default directory, else the default.
+            {FileTypes::Mapping, mappingExample, archive, "tool", "c:\\Program\\BIN\\", "C:\\", "C|Bin"},
+            {FileTypes::Mapping, mappingExample, archive, "tool", "c:\\bin2\\", "C:\\", "C|other"},
+            {FileTypes::Mapping, mappingExample, archive, "trailing.", "c:\\bin\\", "C:\\", "C|Bin"},
+            {FileTypes::Mapping, "", archive, "tool", "c:\\bin\\", "C:\\", "C|undef"},
+            {FileTypes::Mapping, twice, archive, "a.doc", "c:\\", "C:\\", "C|first"},  // the first mapping is kept
+            {FileTypes::Mapping, "default=o\ndefault-dirs=\nt\n{\ndoc\n}\n", archive, "a.doc", "c:\\", "C:\\", "C|t"},
+            {FileTypes::Mapping, "default=\nt\n{\ndoc\n}\n", archive, "tool", "c:\\bin\\", "C:\\", "C|"},
+            {FileTypes::Mapping, "default-dirs=Bin\nt\n{\ndoc\n}\n", archive, "tool", "c:\\bin2\\", "C:\\", "C|undef"},
+            // Attribute types win over the extension.
+            {FileTypes::Mapping, attributes, FileAttribute::Hidden | archive, "a.DOC", "c:\\data\\", "C:\\",
+             "C|secret-doc"},
+            {FileTypes::Mapping, attributes, FileAttribute::Link, "a.doc", "c:\\data\\", "C:\\", "C|links"},
+            {FileTypes::FileName, "", archive, "Report.doc", "c:\\data\\sub\\", "C:\\", "c:\\data\\sub\\|Report.doc"},
+        };
+    for (const auto& [scheme, mapping, attributes, name, directory, root, expected] : cases) {
+        SCOPED_TRACE(directory + name);
         FileTypes caseTypes{log.unit(), tallies};
-        ASSERT_TRUE(c.mapping.empty() || caseTypes.loadFileTypeMappingText(c.mapping, "types.txt"));
-        caseTypes.setScheme(c.scheme);
-        status.attributes = c.attributes;
-        std::string fileSystem, fileType;
-        caseTypes.fileFacts(c.directory, c.name, c.root, status, fileSystem, fileType);
-        EXPECT_EQ(fileSystem + "|" + fileType, c.expected);
+        ASSERT_TRUE(mapping.empty() || caseTypes.loadFileTypeMappingText(mapping, "types.txt"));
+        caseTypes.setScheme(scheme);
+        status.attributes = attributes;
+        EXPECT_EQ(facts(name, directory, root, &caseTypes), expected);
     }
     EXPECT_EQ(log.debugTexts().front(), "      Filesystem=\"C\", Filetype=\"DOC\".");
 
@@ -274,14 +267,8 @@ int64_t physicalOf(DriveCheck& check, const FileStatus& status, int64_t* logical
 
 // Whole clusters, the status call's allocation, or the compressed size, all in 64 bits.
 TEST_F(DriveCheckTest, PhysicalSizesByKindOfFile) {
-    struct Case {
-        uint64_t size;
-        uint16_t attributes;
-        std::optional<uint64_t> allocated, compressed;
-        int64_t physical;
-    };
     const uint64_t fiveGiB = 5ull << 30;
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<uint64_t, uint16_t, std::optional<uint64_t>, std::optional<uint64_t>, int64_t>> rows{
         {1, FileAttribute::Normal, {}, {}, 4096},
         {4097, FileAttribute::Normal, {}, {}, 8192},
         {fiveGiB + 1, FileAttribute::Normal, {}, {}, static_cast<int64_t>(fiveGiB + 4096)},
@@ -292,14 +279,14 @@ TEST_F(DriveCheckTest, PhysicalSizesByKindOfFile) {
         {100ull << 32, FileAttribute::Compressed, {}, (3ull << 32) + 17, static_cast<int64_t>((3ull << 32) + 17)},
     };
     fake.clusterSizes["/data/"] = 4096;  // no drive root on POSIX: asked through the directory
-    for (const Case& c : cases) {
-        FileStatus status = fileOf(c.size, c.attributes);
-        status.hasAllocated = c.allocated.has_value();
-        status.allocated = c.allocated.value_or(0);
-        fake.compressedSizes["/data/file"] = c.compressed.value_or(65536);
+    for (const auto& [size, attributes, allocated, compressed, physical] : rows) {
+        FileStatus status = fileOf(size, attributes);
+        status.hasAllocated = allocated.has_value();
+        status.allocated = allocated.value_or(0);
+        fake.compressedSizes["/data/file"] = compressed.value_or(65536);
         int64_t logical = 0;
-        EXPECT_EQ(physicalOf(check, status, &logical), c.physical) << c.size << " " << c.attributes;
-        EXPECT_EQ(logical, static_cast<int64_t>(c.size));
+        EXPECT_EQ(physicalOf(check, status, &logical), physical) << size << " " << attributes;
+        EXPECT_EQ(logical, static_cast<int64_t>(size));
     }
     EXPECT_TRUE(log.messages("WARNING", 16).empty());
 

@@ -294,17 +294,12 @@ std::string site(const std::string& site, const std::string& host, const Texts& 
 }
 
 TEST(RuleDecisions, TheFirstMatchingFileSystemRuleDecidesOverTreesAndFiles) {
-    struct Case {
-        bool windows;
-        std::string rules, parent, name, fileSystem;
-        bool tree, excluded;
-    };
     const std::string windows =
         "@part2\nPC42:fixed:c:\\windows* exclude_all\n*:remote:\\\\server\\share* exclude_all\n"
         "*:fixed:c:\\data\\keep* include\n*:fixed:c:\\data* exclude_all\n*:fixed:*.tmp exclude\n"
         "OTHER:*:* exclude\n*:fix*:*.x exclude\n*:*:c:\\y* exclude\n";
     const std::string posix = "@part2\n*:fixed:/proc* exclude_all\n*:fixed:/home/ann/tmp* exclude_all\n";
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<bool, std::string, std::string, std::string, std::string, bool, bool>> cases = {
         {true, windows, "", "C:\\", "fixed", true, false},
         {true, windows, "c:\\", "Windows", "fixed", true, true},
         {true, windows, "d:\\elsewhere\\", "C:\\WINDOWS", "fixed", true, true},  // absolute: no parent
@@ -321,12 +316,12 @@ TEST(RuleDecisions, TheFirstMatchingFileSystemRuleDecidesOverTreesAndFiles) {
         {false, posix, "/home/ann/", "/proc", "fixed", true, true},
         {false, posix, "/home/ann/", "c:\\proc", "fixed", true, false},  // no drive letters on POSIX
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.parent + " " + c.name + " " + c.fileSystem);
-        Decider d(c.windows);
-        d.fileSystems(c.rules);
-        if (c.tree) EXPECT_EQ(d.decisions.isExcludedTree(c.parent, c.name, c.fileSystem), c.excluded);
-        else EXPECT_EQ(d.decisions.isIncludedFile(c.parent, c.name, c.fileSystem), !c.excluded);
+    for (const auto& [onWindows, rules, parent, name, fileSystem, tree, excluded] : cases) {
+        SCOPED_TRACE(parent + " " + name + " " + fileSystem);
+        Decider d(onWindows);
+        d.fileSystems(rules);
+        if (tree) EXPECT_EQ(d.decisions.isExcludedTree(parent, name, fileSystem), excluded);
+        else EXPECT_EQ(d.decisions.isIncludedFile(parent, name, fileSystem), !excluded);
     }
 }
 
