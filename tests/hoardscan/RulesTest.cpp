@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <optional>
 #include <regex>
@@ -96,18 +95,20 @@ TEST(ScanSettings, ReadIntoOneValueOrReportedByKey) {
                            {"filesystems-in-parallel", {"Integer", "1"}}};
     RulesTest::TestLog log{1};
     ConfReader reader{makeSmart<ConfigurationLog>(log.centre)};
-    const auto read = [&](const std::function<void(Entries&)>& change) {
+    // The complete configuration with one key changed, or left out when its type is "".
+    const auto read = [&](const std::string& key = "", const std::string& type = "", const std::string& value = "") {
         auto settings = complete;
-        change(settings);
+        if (type.empty()) settings.erase(key);
+        else settings[key] = {type, value};
         std::string text = "hoardscan () = '' {";
-        for (const auto& [key, value] : settings)
-            text += " " + key + " (" + value.first + ") = '" + value.second + "' {}";
+        for (const auto& [name, entry] : settings)
+            text += " " + name + " (" + entry.first + ") = '" + entry.second + "' {}";
         EXPECT_TRUE(reader.buildTreeFromText(text + " }", "test.conf"));
         log.clear();
         return readSettings(reader, log.unit());
     };
 
-    const std::optional<ScanSettings> settings = read([](Entries&) {});
+    const std::optional<ScanSettings> settings = read();
     ASSERT_TRUE(settings);
     // Made, and ending in a separator.
     EXPECT_TRUE(std::filesystem::equivalent(settings->workingDirectory + ".", dir.child("work")));
@@ -119,11 +120,7 @@ TEST(ScanSettings, ReadIntoOneValueOrReportedByKey) {
 
     const std::string missing = dir.child("missing.txt"),
                       notMade = std::filesystem::path(dir.text() + "/fs.rules/x/").make_preferred().string();
-    const struct {
-        std::string key, type, value;  // type "": the key is left out
-        int id;
-        std::string parameters, debugLine;
-    } cases[] = {
+    const std::vector<std::tuple<std::string, std::string, std::string, int, std::string, std::string>> cases = {
         {"temperatures", "", "", 2, "hoardscan.temperatures", "No temperatures file configured."},
         {"temperatures", "FileName", quotedPath(missing), 3, "hoardscan.temperatures|" + missing,
          "Temperaturs file \"" + missing + "\" does not exist."},
@@ -140,14 +137,11 @@ TEST(ScanSettings, ReadIntoOneValueOrReportedByKey) {
         {"read-ahead", "Integer", "17", 34,
          "hoardscan.read-ahead|17|a number of helper threads from 0 (none) to 16 expected", ""},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.key + " " + c.value);
-        EXPECT_FALSE(read([&](Entries& changed) {
-            if (c.type.empty()) changed.erase(c.key);
-            else changed[c.key] = {c.type, c.value};
-        }));
-        EXPECT_EQ(log.messages("FATAL", c.id), (Texts{c.parameters}));
-        EXPECT_EQ(c.debugLine.empty() ? "" : log.debugTexts().back(), c.debugLine);
+    for (const auto& [key, type, value, id, parameters, debugLine] : cases) {
+        SCOPED_TRACE(key + " " + value);
+        EXPECT_FALSE(read(key, type, value));
+        EXPECT_EQ(log.messages("FATAL", id), (Texts{parameters}));
+        EXPECT_EQ(debugLine.empty() ? "" : log.debugTexts().back(), debugLine);
     }
 }
 

@@ -152,13 +152,11 @@ TEST_P(WalkTest, ADirectoryOffTheAccountsWayIsLeftAtOnce) {
 // A loop back into the path, a directory swapped for a link, a vanished file.
 TEST_P(WalkTest, TreeFaultsCostOnlyWhatTheyTouch) {
     TreeFaults fake;
-    files({{"a/b/loop/x.txt", 1},
-           {"a/y.txt", 1},
-           {"s/swapped/x.txt", 1},
-           {"s/swapped/inner/y.txt", 1},
-           {"s/z.txt", 1},
-           {"elsewhere/secret.txt", 1},
-           {"d/real.txt", 20}});
+    const std::vector<std::pair<std::string, size_t>> tree = {{"a/b/loop/x.txt", 1},  {"a/y.txt", 1},
+                                                              {"s/swapped/x.txt", 1}, {"s/swapped/inner/y.txt", 1},
+                                                              {"s/z.txt", 1},         {"elsewhere/secret.txt", 1},
+                                                              {"d/real.txt", 20}};
+    files(tree);
     SystemError error;
     std::string resolved;
     ASSERT_TRUE(NativePlatform().openDirectory(root + "/a", resolved, error)->identity(fake.loopTarget));
