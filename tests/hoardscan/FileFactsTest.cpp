@@ -189,7 +189,7 @@ protected:
 };
 
 // Bands follow each other; a quoted name keeps its blanks, limits and names go without case.
-TEST_F(TemperaturesTest, ExampleBandsFollowEachOther) {
+TEST_F(TemperaturesTest, ExampleBandsFollowEachOtherAndBadBandsAreFatal) {
     ASSERT_TRUE(temperatures.loadTemperaturesFile(dir.write(
         "temperatures.txt", "# ages in days\nhot 7\n\"very warm\"   30 # a month\n\ncold 365\r\nfrozen INFINITY\n")));
     Texts expected{"hot 0..7", "\"very warm\" 8..30", "cold 31..365", "frozen 366..-1"};
@@ -208,20 +208,17 @@ TEST_F(TemperaturesTest, ExampleBandsFollowEachOther) {
     ASSERT_TRUE(two.loadTemperaturesText("hot 7\nwarm 30\n", "t.txt"));
     EXPECT_EQ(of(31 * day, 2 * day, true, &two), "UNKNOWN/hot");
     EXPECT_EQ(of(0, 0, false, &two), "hot/hot");
-}
-
-TEST_F(TemperaturesTest, BandsThatAreNoNumberOrOutOfOrderAreFatalAndNoBandsClassifyNothing) {
     const std::vector<std::pair<std::string, std::string>> cases{
         {"hot 7\nwarm thirty\n", "a number of days or infinity|thirty|2|t.txt"},
         {"hot -1\n", "a number of days or infinity|-1|1|t.txt"},
         {"hot 7\nwarm 7\n", "more than 7 days|7|2|t.txt"},
         {"hot infinity\nnever 5\n", "no band after one without limit|never 5|2|t.txt"},
     };
-    for (const auto& [text, expected] : cases) {
+    for (const auto& [text, fatal] : cases) {
         Temperatures fresh(log.unit());
         log.clear();
         EXPECT_FALSE(fresh.loadTemperaturesText(text, "t.txt")) << text;
-        EXPECT_EQ(log.messages("FATAL", 25), (Texts{expected})) << text;
+        EXPECT_EQ(log.messages("FATAL", 25), (Texts{fatal})) << text;
         EXPECT_TRUE(fresh.accessBands().empty()) << text;
     }
     // No bands at all: nothing is classified.
@@ -320,17 +317,13 @@ TEST_F(DriveCheckTest, TheClusterSizeIsAskedOncePerDirectoryOrVolume) {
     EXPECT_EQ(log.messages("WARNING", 16), (Texts{"/data/|5"}));
 }
 
-TEST_F(DriveCheckTest, DriveTypesGiveTheirWordsAndTheRestIsNotInvestigated) {
+TEST_F(DriveCheckTest, DriveTypesGiveTheirWordsAndPathRootsTheirLetters) {
     fake.driveTypes = {{"c/", 4}, {"u/", 0}, {"n/", 1}, {"x/", 9}};
-    Texts words;
-    for (const char* root : {"c/", "u/", "n/", "x/"}) words.push_back(check.driveType(root));
+    const Texts words{check.driveType("c/"), check.driveType("u/"), check.driveType("n/"), check.driveType("x/")};
     EXPECT_EQ(words, (Texts{"remote", "", "", ""}));
     EXPECT_EQ(log.messages("WARNING", 20), (Texts{"u/"}));
     EXPECT_EQ(log.messages("WARNING", 21), (Texts{"n/"}));
     EXPECT_EQ(log.messages("ERROR", 22), (Texts{"9|x/"}));
-}
-
-TEST_F(DriveCheckTest, PathRootsExistOnlyWhereDrivesHaveLetters) {
     fake.syntax = FakePlatform::windowsSyntax();
     EXPECT_EQ((Texts{DriveCheck::pathRoot("C:\\dir\\file"), DriveCheck::pathRoot("\\\\server\\share\\file"),
                      DriveCheck::pathRoot("d:\\data\\", "x.doc")}),
@@ -579,8 +572,7 @@ TEST_F(ResultFilesTest, EveryResultFileReadsBackToTheRecordsWritten) {
     EXPECT_EQ(temperatureLog.name()->monitor, "very-cold");
     std::map<std::string, double> directories, expectedDirectories{{"/at-limit/", 4096}};
     for (const TemperatureRow& row : temperatureLog.temperatureRows()) directories[row.directory] = row.bytes;
-    ASSERT_EQ(totals.size(), names.size());
-    ASSERT_EQ(rows.size(), names.size());
+    ASSERT_EQ(std::make_pair(totals.size(), rows.size()), std::make_pair(names.size(), names.size()));
     Texts extensions;
     // Each key twice, its values summed: 3 files, 2^32 + 1 and 2^64 - 2048 bytes.
     const double bytes = 4294967297.0 + 18446744073709549568.0, onDisk = 4294971392.0 + 18446744073709549568.0;
