@@ -599,7 +599,7 @@ public:
 };
 
 // A write that fails part-way (a full disk) is cut back off, so the next flush writes the whole buffer again.
-TEST_F(ResultFilesTest, AFailedFlushKeepsItsBufferAndTheFileAsTheLastCompleteFlushLeftIt) {
+TEST_F(ResultFilesTest, AFailedFlushKeepsItsBufferTheFileAsTheLastCompleteFlushLeftItAndTheUnfinishedName) {
     RefusedCuts fake;
     settings.workingDirectory = settings.tempDirectory = directory.text() + "/later/";
     Tallies buffer(300);
@@ -642,16 +642,13 @@ TEST_F(ResultFilesTest, AFailedFlushKeepsItsBufferAndTheFileAsTheLastCompleteFlu
     fake.refuse = false;
     files.finishAccountRecords(true);
     EXPECT_EQ(read(files.accountFile().finishedName()), written);
-}
-
-TEST_F(ResultFilesTest, AFailedLastFlushKeepsTheUnfinishedName) {
-    FakePlatform fake;
-    ResultFiles files(log.unit(), settings, pid);
-    ASSERT_TRUE(files.flushAccountRecords(tallies));
+    // A last flush that fails keeps the unfinished name, though the file was cut back whole.
+    ResultFiles last(log.unit(), settings, pid + 1);
+    ASSERT_TRUE(last.flushAccountRecords(tallies));
     tallies.addAccountRecord("0:A", 1, 4096);
     *fake.diskRoom = 10;
-    Tallying(settings, ScanIdentity{"PC42", "OSLO"}, tallies, files).finishResultFiles();
-    EXPECT_EQ(files.unfinishedFiles(), (std::vector<std::string>{files.accountFile().name()}));
+    Tallying(settings, ScanIdentity{"PC42", "OSLO"}, tallies, last).finishResultFiles();
+    EXPECT_EQ(last.unfinishedFiles(), (std::vector<std::string>{last.accountFile().name()}));
 }
 
 // The rename fails every attempt (the clock is faked, so the pauses cost nothing).

@@ -318,18 +318,6 @@ TEST(RuleDecisions, TheFirstMatchingFileSystemRuleDecidesOverTreesAndFiles) {
     }
 }
 
-TEST(RuleDecisions, ExclusionsNameTheirRuleAtDebugLevelFive) {
-    Decider d;
-    d.fileSystems("@part2\nPC42:fixed:c:\\windows* exclude_all\n*:fixed:*.tmp exclude\n");
-    EXPECT_TRUE(d.decisions.isExcludedTree("c:\\", "Windows", "fixed"));
-    EXPECT_FALSE(d.decisions.isIncludedFile("c:\\windows\\", "a.doc", "fixed"));
-    EXPECT_FALSE(d.decisions.isIncludedFile("c:\\", "a.tmp", "fixed"));
-    EXPECT_EQ(d.log.debugTexts(),
-              (Texts{"   System \"c:\\windows\" was excluded because of \"PC42:fixed:c:\\windows* exclude_all\".",
-                     "   File \"c:\\windows\\a.doc\" was excluded because of \"PC42:fixed:c:\\windows* exclude\".",
-                     "   File \"c:\\a.tmp\" was excluded because of \"*:fixed:*.tmp exclude\"."}));
-}
-
 // Only directories on the way to an entry are accounted.
 TEST(RuleDecisions, AccountsComeFromTheFirstMatchingSiteHostAndEntry) {
     struct Case {
@@ -382,8 +370,16 @@ TEST(RuleDecisions, AccountsComeFromTheFirstMatchingSiteHostAndEntry) {
         EXPECT_EQ(d.account(directory, name), account) << directory << name;
 }
 
-TEST(RuleDecisions, ExcludesAndMismatchesAreTracedAndPlaceholdersBeyondThePathWarn) {
+TEST(RuleDecisions, ExclusionsNameTheirRuleMismatchesAreTracedAndPlaceholdersBeyondThePathWarn) {
     Decider d;
+    d.fileSystems("@part2\nPC42:fixed:c:\\windows* exclude_all\n*:fixed:*.tmp exclude\n");
+    EXPECT_TRUE(d.decisions.isExcludedTree("c:\\", "Windows", "fixed"));
+    EXPECT_FALSE(d.decisions.isIncludedFile("c:\\windows\\", "a.doc", "fixed"));
+    EXPECT_FALSE(d.decisions.isIncludedFile("c:\\", "a.tmp", "fixed"));
+    EXPECT_EQ(d.log.debugTexts(),
+              (Texts{"   System \"c:\\windows\" was excluded because of \"PC42:fixed:c:\\windows* exclude_all\".",
+                     "   File \"c:\\windows\\a.doc\" was excluded because of \"PC42:fixed:c:\\windows* exclude\".",
+                     "   File \"c:\\a.tmp\" was excluded because of \"*:fixed:*.tmp exclude\"."}));
     d.accounts(site("BERGEN", "*", {"*=x"}) +
                site("OSLO", "*", {"c:\\deep\\*=%9%/%3%", "c:\\zero\\*=a%0%b%x%c", "c:\\huge\\*=%18446744073709551618%"},
                     "exclude=~*\n"));
