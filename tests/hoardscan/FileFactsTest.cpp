@@ -131,21 +131,18 @@ TEST_F(FileTypesTest, ExtensionsMatchedOnlyByAPatternAreCollectedWithTheSwitch) 
 }
 
 TEST_F(FileTypesTest, MappingFilesLoadOrNameTheirErrors) {
-    const std::vector<std::tuple<std::string, int, std::string>> cases = {
-        {"default=x\ndocuments\n", 10, "2|types.txt"},
-        {"documents\ndoc\n", 25, "{|doc|2|types.txt"},
-        {"documents\n{\ndoc,txt\n\n", 10, "4|types.txt"},
+    const std::vector<std::tuple<std::string, int, std::string, size_t>> cases = {
+        {"default=x\ndocuments\n", 10, "2|types.txt", 0},
+        {"documents\ndoc\n", 25, "{|doc|2|types.txt", 0},
+        {"documents\n{\ndoc,txt\n\n", 10, "4|types.txt", 2},
     };
-    for (const auto& [text, id, parameters] : cases) {
+    for (const auto& [text, id, parameters, kept] : cases) {
         log.clear();
         FileTypes caseTypes{log.unit(), tallies};
         EXPECT_FALSE(caseTypes.loadFileTypeMappingText(text, "types.txt")) << text;
         EXPECT_EQ(log.messages("FATAL", id), (Texts{parameters})) << text;
+        EXPECT_EQ(caseTypes.extensionTypes().size(), kept) << text;
     }
-    // Items read before the end stay.
-    FileTypes partial{log.unit(), tallies};
-    EXPECT_FALSE(partial.loadFileTypeMappingText("documents\n{\ndoc,txt\n", "types.txt"));
-    EXPECT_EQ(partial.extensionTypes().size(), 2u);
     // Files of this computer, in its own path syntax: one without mappings only warns.
     fake.syntax.reset();
     TestSupport::TestDirectory dir;

@@ -30,7 +30,7 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-TEST(CommandLine, WordsSplitIntoOptionsAndValues) {
+TEST(CommandLine, WordsSplitIntoOptionsAndValuesThatMakeARequestOrARefusal) {
     const std::vector<std::pair<std::string, CommandLine::Options>> cases = {
         {"dummy-c C:\\conf\\h.conf", {{"", "dummy"}, {"c", "C:\\conf\\h.conf"}}},  // the leading dummy word
         {"dummy -c /etc/h.conf", {{"", "dummy"}, {"c", "/etc/h.conf"}}},
@@ -45,11 +45,8 @@ TEST(CommandLine, WordsSplitIntoOptionsAndValues) {
         {"-c \"C:\\a b", {{"c", "\"C:\\a b"}}},  // an unterminated quote keeps its opening quote
     };
     for (const auto& [text, options] : cases) EXPECT_EQ(CommandLine::split(text), options) << text;
-}
-
-TEST(CommandLine, RequestsAndRefusals) {
     using Request = CommandLine::Request;
-    const std::vector<std::tuple<std::string, Request::Action, std::string>> cases = {
+    const std::vector<std::tuple<std::string, Request::Action, std::string>> requests = {
         {"dummy", Request::Scan, ""},
         {"dummy -c h.conf", Request::Scan, ""},
         {"dummy -h", Request::Help, ""},
@@ -61,7 +58,7 @@ TEST(CommandLine, RequestsAndRefusals) {
         {"dummy --help x", Request::Refuse, "unexpected argument 'x' after --help"},
         {"dummy -x", Request::Refuse, "unknown option -x"},
     };
-    for (const auto& [text, action, problem] : cases) {
+    for (const auto& [text, action, problem] : requests) {
         const Request request = CommandLine::interpret(text);
         EXPECT_EQ(std::make_pair(request.action, request.problem), std::make_pair(action, problem)) << text;
     }
@@ -413,7 +410,7 @@ TEST(RuleDecisions, ASystemDirectoryOnThePlaceholdersWayExcludesTheFile) {
 }
 
 // Rows: pattern, text, match, match with "*" after the pattern; the automata agree after every byte fed.
-TEST(WildcardMatch, MatcherAndAutomataAgreeOnATable) {
+TEST(WildcardMatch, MatcherAndAutomataAgreeOnATableAndLongPatternsEnd) {
     const std::string a63(63, 'a'), a70(70, 'a');
     const std::vector<std::tuple<std::string, std::string, bool, bool>> cases = {
         {"*", "", true, false},
@@ -473,10 +470,7 @@ TEST(WildcardMatch, MatcherAndAutomataAgreeOnATable) {
         reverse.feed(reached.data(), upper);
         EXPECT_EQ(reverse.matchesWithStar(reached.data()), withStar);
     }
-}
-
-// Many stars with a literal tail that never matches: a backtracking matcher would not end.
-TEST(WildcardMatch, LongPatterns) {
+    // Many stars with a literal tail that never matches: a backtracking matcher would not end.
     std::string stars, hopeless;
     for (int i = 0; i < 5000; ++i) {
         stars += "*?";
