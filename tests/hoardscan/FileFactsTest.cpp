@@ -47,9 +47,9 @@ protected:
     }
     // File system and file type of a file, "fs|type".
     std::string facts(const std::string& name, const std::string& directory = "c:\\data\\",
-                      const std::string& root = "C:\\") {
+                      const std::string& root = "C:\\", FileTypes* other = nullptr) {
         std::string fileSystem, fileType;
-        types.fileFacts(directory, name, root, status, fileSystem, fileType);
+        (other ? *other : types).fileFacts(directory, name, root, status, fileSystem, fileType);
         return fileSystem + "|" + fileType;
     }
 
@@ -64,43 +64,36 @@ TEST_F(FileTypesTest, EachSchemeGivesTheFileSystemAndTheType) {
     const std::string attributes =
         "default-dirs=Lib\nsecret-$\n{\n%hidden,%system\n}\ndocuments\n{\ndoc\n}\nlinks\n{\n%link\n}\n";
     const std::string twice = "first\n{\ndoc\n}\nsecond\n{\ndoc\n*\n}\n";
-    struct Case {
-        int32_t scheme;
-        std::string mapping;
-        uint16_t attributes;
-        std::string name, directory, root, expected;
-    };
     const uint16_t archive = FileAttribute::Archive;
-    const std::vector<Case> cases = {
-        {FileTypes::Extension, "", archive, "Report.DOC", "c:\\data\\", "C:\\", "C|DOC"},  // the case kept
-        {FileTypes::Extension, "", archive, "archive.tar.gz", "c:\\data\\", "C:\\", "C|gz"},
-        {FileTypes::Extension, "", archive, "x", "\\\\srv\\share\\", "\\\\srv\\share\\", "\\\\srv\\share|"},
-        {FileTypes::Mapping, mappingExample, archive, "Report.DOC", "c:\\data\\", "C:\\", "C|documents"},
-        {FileTypes::Mapping, mappingExample, archive, "photo.PNG", "c:\\data\\", "C:\\", "C|image-png"},
-        // Without extension: the directory's name when it is a default directory, else the default.
-        {FileTypes::Mapping, mappingExample, archive, "tool", "c:\\Program\\BIN\\", "C:\\", "C|Bin"},
-        {FileTypes::Mapping, mappingExample, archive, "tool", "c:\\bin2\\", "C:\\", "C|other"},
-        {FileTypes::Mapping, mappingExample, archive, "trailing.", "c:\\bin\\", "C:\\", "C|Bin"},
-        {FileTypes::Mapping, "", archive, "tool", "c:\\bin\\", "C:\\", "C|undef"},
-        {FileTypes::Mapping, twice, archive, "a.doc", "c:\\", "C:\\", "C|first"},  // the first mapping is kept
-        {FileTypes::Mapping, "default=o\ndefault-dirs=\nt\n{\ndoc\n}\n", archive, "a.doc", "c:\\", "C:\\", "C|t"},
-        {FileTypes::Mapping, "default=\nt\n{\ndoc\n}\n", archive, "tool", "c:\\bin\\", "C:\\", "C|"},
-        {FileTypes::Mapping, "default-dirs=Bin\nt\n{\ndoc\n}\n", archive, "tool", "c:\\bin2\\", "C:\\", "C|undef"},
-        // Attribute types win over the extension.
-        {FileTypes::Mapping, attributes, FileAttribute::Hidden | archive, "a.DOC", "c:\\data\\", "C:\\",
-         "C|secret-doc"},
-        {FileTypes::Mapping, attributes, FileAttribute::Link, "a.doc", "c:\\data\\", "C:\\", "C|links"},
-        {FileTypes::FileName, "", archive, "Report.doc", "c:\\data\\sub\\", "C:\\", "c:\\data\\sub\\|Report.doc"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.directory + c.name);
+    const std::vector<std::tuple<int32_t, std::string, uint16_t, std::string, std::string, std::string, std::string>>
+        cases = {
+            {FileTypes::Extension, "", archive, "Report.DOC", "c:\\data\\", "C:\\", "C|DOC"},  // the case kept
+            {FileTypes::Extension, "", archive, "archive.tar.gz", "c:\\data\\", "C:\\", "C|gz"},
+            {FileTypes::Extension, "", archive, "x", "\\\\srv\\share\\", "\\\\srv\\share\\", "\\\\srv\\share|"},
+            {FileTypes::Mapping, mappingExample, archive, "Report.DOC", "c:\\data\\", "C:\\", "C|documents"},
+            {FileTypes::Mapping, mappingExample, archive, "photo.PNG", "c:\\data\\", "C:\\", "C|image-png"},
+            // Without extension: the directory's name when it is a default directory, else the default.
+            {FileTypes::Mapping, mappingExample, archive, "tool", "c:\\Program\\BIN\\", "C:\\", "C|Bin"},
+            {FileTypes::Mapping, mappingExample, archive, "tool", "c:\\bin2\\", "C:\\", "C|other"},
+            {FileTypes::Mapping, mappingExample, archive, "trailing.", "c:\\bin\\", "C:\\", "C|Bin"},
+            {FileTypes::Mapping, "", archive, "tool", "c:\\bin\\", "C:\\", "C|undef"},
+            {FileTypes::Mapping, twice, archive, "a.doc", "c:\\", "C:\\", "C|first"},  // the first mapping is kept
+            {FileTypes::Mapping, "default=o\ndefault-dirs=\nt\n{\ndoc\n}\n", archive, "a.doc", "c:\\", "C:\\", "C|t"},
+            {FileTypes::Mapping, "default=\nt\n{\ndoc\n}\n", archive, "tool", "c:\\bin\\", "C:\\", "C|"},
+            {FileTypes::Mapping, "default-dirs=Bin\nt\n{\ndoc\n}\n", archive, "tool", "c:\\bin2\\", "C:\\", "C|undef"},
+            // Attribute types win over the extension.
+            {FileTypes::Mapping, attributes, FileAttribute::Hidden | archive, "a.DOC", "c:\\data\\", "C:\\",
+             "C|secret-doc"},
+            {FileTypes::Mapping, attributes, FileAttribute::Link, "a.doc", "c:\\data\\", "C:\\", "C|links"},
+            {FileTypes::FileName, "", archive, "Report.doc", "c:\\data\\sub\\", "C:\\", "c:\\data\\sub\\|Report.doc"},
+        };
+    for (const auto& [scheme, mapping, attributes, name, directory, root, expected] : cases) {
+        SCOPED_TRACE(directory + name);
         FileTypes caseTypes{log.unit(), tallies};
-        ASSERT_TRUE(c.mapping.empty() || caseTypes.loadFileTypeMappingText(c.mapping, "types.txt"));
-        caseTypes.setScheme(c.scheme);
-        status.attributes = c.attributes;
-        std::string fileSystem, fileType;
-        caseTypes.fileFacts(c.directory, c.name, c.root, status, fileSystem, fileType);
-        EXPECT_EQ(fileSystem + "|" + fileType, c.expected);
+        ASSERT_TRUE(mapping.empty() || caseTypes.loadFileTypeMappingText(mapping, "types.txt"));
+        caseTypes.setScheme(scheme);
+        status.attributes = attributes;
+        EXPECT_EQ(facts(name, directory, root, &caseTypes), expected);
     }
     EXPECT_EQ(log.debugTexts().front(), "      Filesystem=\"C\", Filetype=\"DOC\".");
 
@@ -138,21 +131,18 @@ TEST_F(FileTypesTest, ExtensionsMatchedOnlyByAPatternAreCollectedWithTheSwitch) 
 }
 
 TEST_F(FileTypesTest, MappingFilesLoadOrNameTheirErrors) {
-    const std::vector<std::tuple<std::string, int, std::string>> cases = {
-        {"default=x\ndocuments\n", 10, "2|types.txt"},
-        {"documents\ndoc\n", 25, "{|doc|2|types.txt"},
-        {"documents\n{\ndoc,txt\n\n", 10, "4|types.txt"},
+    const std::vector<std::tuple<std::string, int, std::string, size_t>> cases = {
+        {"default=x\ndocuments\n", 10, "2|types.txt", 0},
+        {"documents\ndoc\n", 25, "{|doc|2|types.txt", 0},
+        {"documents\n{\ndoc,txt\n\n", 10, "4|types.txt", 2},
     };
-    for (const auto& [text, id, parameters] : cases) {
+    for (const auto& [text, id, parameters, kept] : cases) {
         log.clear();
         FileTypes caseTypes{log.unit(), tallies};
         EXPECT_FALSE(caseTypes.loadFileTypeMappingText(text, "types.txt")) << text;
         EXPECT_EQ(log.messages("FATAL", id), (Texts{parameters})) << text;
+        EXPECT_EQ(caseTypes.extensionTypes().size(), kept) << text;
     }
-    // Items read before the end stay.
-    FileTypes partial{log.unit(), tallies};
-    EXPECT_FALSE(partial.loadFileTypeMappingText("documents\n{\ndoc,txt\n", "types.txt"));
-    EXPECT_EQ(partial.extensionTypes().size(), 2u);
     // Files of this computer, in its own path syntax: one without mappings only warns.
     fake.syntax.reset();
     TestSupport::TestDirectory dir;
@@ -196,7 +186,7 @@ protected:
 };
 
 // Bands follow each other; a quoted name keeps its blanks, limits and names go without case.
-TEST_F(TemperaturesTest, ExampleBandsFollowEachOther) {
+TEST_F(TemperaturesTest, ExampleBandsFollowEachOtherAndBadBandsAreFatal) {
     ASSERT_TRUE(temperatures.loadTemperaturesFile(dir.write(
         "temperatures.txt", "# ages in days\nhot 7\n\"very warm\"   30 # a month\n\ncold 365\r\nfrozen INFINITY\n")));
     Texts expected{"hot 0..7", "\"very warm\" 8..30", "cold 31..365", "frozen 366..-1"};
@@ -215,20 +205,17 @@ TEST_F(TemperaturesTest, ExampleBandsFollowEachOther) {
     ASSERT_TRUE(two.loadTemperaturesText("hot 7\nwarm 30\n", "t.txt"));
     EXPECT_EQ(of(31 * day, 2 * day, true, &two), "UNKNOWN/hot");
     EXPECT_EQ(of(0, 0, false, &two), "hot/hot");
-}
-
-TEST_F(TemperaturesTest, BandsThatAreNoNumberOrOutOfOrderAreFatalAndNoBandsClassifyNothing) {
     const std::vector<std::pair<std::string, std::string>> cases{
         {"hot 7\nwarm thirty\n", "a number of days or infinity|thirty|2|t.txt"},
         {"hot -1\n", "a number of days or infinity|-1|1|t.txt"},
         {"hot 7\nwarm 7\n", "more than 7 days|7|2|t.txt"},
         {"hot infinity\nnever 5\n", "no band after one without limit|never 5|2|t.txt"},
     };
-    for (const auto& [text, expected] : cases) {
+    for (const auto& [text, fatal] : cases) {
         Temperatures fresh(log.unit());
         log.clear();
         EXPECT_FALSE(fresh.loadTemperaturesText(text, "t.txt")) << text;
-        EXPECT_EQ(log.messages("FATAL", 25), (Texts{expected})) << text;
+        EXPECT_EQ(log.messages("FATAL", 25), (Texts{fatal})) << text;
         EXPECT_TRUE(fresh.accessBands().empty()) << text;
     }
     // No bands at all: nothing is classified.
@@ -274,14 +261,8 @@ int64_t physicalOf(DriveCheck& check, const FileStatus& status, int64_t* logical
 
 // Whole clusters, the status call's allocation, or the compressed size, all in 64 bits.
 TEST_F(DriveCheckTest, PhysicalSizesByKindOfFile) {
-    struct Case {
-        uint64_t size;
-        uint16_t attributes;
-        std::optional<uint64_t> allocated, compressed;
-        int64_t physical;
-    };
     const uint64_t fiveGiB = 5ull << 30;
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<uint64_t, uint16_t, std::optional<uint64_t>, std::optional<uint64_t>, int64_t>> rows{
         {1, FileAttribute::Normal, {}, {}, 4096},
         {4097, FileAttribute::Normal, {}, {}, 8192},
         {fiveGiB + 1, FileAttribute::Normal, {}, {}, static_cast<int64_t>(fiveGiB + 4096)},
@@ -292,14 +273,14 @@ TEST_F(DriveCheckTest, PhysicalSizesByKindOfFile) {
         {100ull << 32, FileAttribute::Compressed, {}, (3ull << 32) + 17, static_cast<int64_t>((3ull << 32) + 17)},
     };
     fake.clusterSizes["/data/"] = 4096;  // no drive root on POSIX: asked through the directory
-    for (const Case& c : cases) {
-        FileStatus status = fileOf(c.size, c.attributes);
-        status.hasAllocated = c.allocated.has_value();
-        status.allocated = c.allocated.value_or(0);
-        fake.compressedSizes["/data/file"] = c.compressed.value_or(65536);
+    for (const auto& [size, attributes, allocated, compressed, physical] : rows) {
+        FileStatus status = fileOf(size, attributes);
+        status.hasAllocated = allocated.has_value();
+        status.allocated = allocated.value_or(0);
+        fake.compressedSizes["/data/file"] = compressed.value_or(65536);
         int64_t logical = 0;
-        EXPECT_EQ(physicalOf(check, status, &logical), c.physical) << c.size << " " << c.attributes;
-        EXPECT_EQ(logical, static_cast<int64_t>(c.size));
+        EXPECT_EQ(physicalOf(check, status, &logical), physical) << size << " " << attributes;
+        EXPECT_EQ(logical, static_cast<int64_t>(size));
     }
     EXPECT_TRUE(log.messages("WARNING", 16).empty());
 
@@ -316,46 +297,34 @@ TEST_F(DriveCheckTest, PhysicalSizesByKindOfFile) {
 
 // Asked once per directory or known volume; a failure is reported once and asked again later.
 TEST_F(DriveCheckTest, TheClusterSizeIsAskedOncePerDirectoryOrVolume) {
-    fake.clusterSizes["/data/"] = 4096;
-    check.enterDirectory();
-    for (int file = 0; file < 5; ++file) physicalOf(check, fileOf(10));
-    EXPECT_EQ(fake.clusterCalls, 1);
-    check.enterDirectory(7);
-    EXPECT_EQ(physicalOf(check, fileOf(10)), 4096);
-    check.enterDirectory(7);
-    fake.clusterSizes["/data/"] = 512;  // would be seen if asked again
-    EXPECT_EQ(physicalOf(check, fileOf(10)), 4096);
-    EXPECT_EQ(fake.clusterCalls, 2);
-    check.enterDirectory(8);  // another volume
-    EXPECT_EQ(physicalOf(check, fileOf(10)), 512);
-    EXPECT_EQ(fake.clusterCalls, 3);
-
-    fake.clusterSizes["/data/"] = std::nullopt;
-    check.enterDirectory(9);
-    EXPECT_EQ(physicalOf(check, fileOf(10)), 10);  // the logical size stands in
-    EXPECT_EQ(physicalOf(check, fileOf(20)), 20);
-    check.enterDirectory(9);
-    fake.clusterSizes["/data/"] = 4096;
-    EXPECT_EQ(physicalOf(check, fileOf(10)), 4096);
-    EXPECT_EQ(fake.clusterCalls, 5);
+    // Per file: the volume entered first (0: a directory of no known volume, -1: none), the cluster size, the size.
+    const std::vector<std::tuple<int, std::optional<uint32_t>, uint64_t>> files = {
+        {0, 4096, 10}, {-1, 4096, 10}, {-1, 4096, 10}, {7, 4096, 10}, {7, 512, 10},
+        {8, 512, 10},  {9, {}, 10},    {-1, {}, 20},   {9, 4096, 10}};
+    Texts steps;
+    for (const auto& [volume, cluster, size] : files) {
+        if (volume > 0) check.enterDirectory(volume);
+        if (volume == 0) check.enterDirectory();
+        fake.clusterSizes["/data/"] = cluster;
+        const int64_t physical = physicalOf(check, fileOf(size));
+        steps.push_back(std::to_string(physical) + "/" + std::to_string(fake.clusterCalls));
+    }
+    // A size asked again would show 512 in the fifth; a failure leaves the logical size.
+    EXPECT_EQ(steps, (Texts{"4096/1", "4096/1", "4096/1", "4096/2", "4096/2", "512/3", "10/4", "20/4", "4096/5"}));
     EXPECT_EQ(log.messages("WARNING", 16), (Texts{"/data/|5"}));
 }
 
-TEST_F(DriveCheckTest, DriveTypesGiveTheirWordsAndTheRestIsNotInvestigated) {
+TEST_F(DriveCheckTest, DriveTypesGiveTheirWordsAndPathRootsTheirLetters) {
     fake.driveTypes = {{"c/", 4}, {"u/", 0}, {"n/", 1}, {"x/", 9}};
-    Texts words;
-    for (const char* root : {"c/", "u/", "n/", "x/"}) words.push_back(check.driveType(root));
+    const Texts words{check.driveType("c/"), check.driveType("u/"), check.driveType("n/"), check.driveType("x/")};
     EXPECT_EQ(words, (Texts{"remote", "", "", ""}));
     EXPECT_EQ(log.messages("WARNING", 20), (Texts{"u/"}));
     EXPECT_EQ(log.messages("WARNING", 21), (Texts{"n/"}));
     EXPECT_EQ(log.messages("ERROR", 22), (Texts{"9|x/"}));
-}
-
-TEST_F(DriveCheckTest, PathRootsExistOnlyWhereDrivesHaveLetters) {
     fake.syntax = FakePlatform::windowsSyntax();
-    EXPECT_EQ(DriveCheck::pathRoot("C:\\dir\\file"), "C:");
-    EXPECT_EQ(DriveCheck::pathRoot("\\\\server\\share\\file"), "");
-    EXPECT_EQ(DriveCheck::pathRoot("d:\\data\\", "x.doc"), "d:");
+    EXPECT_EQ((Texts{DriveCheck::pathRoot("C:\\dir\\file"), DriveCheck::pathRoot("\\\\server\\share\\file"),
+                     DriveCheck::pathRoot("d:\\data\\", "x.doc")}),
+              (Texts{"C:", "", "d:"}));
     fake.syntax = PathSyntax{};
     EXPECT_EQ(DriveCheck::pathRoot("/data/", "a:b"), "");
 }
@@ -453,7 +422,6 @@ TEST_F(OwnersTest, FailedGroupListsAreAskedAgain) {
     EXPECT_EQ(fake.localGroupsCalls, 2);
 }
 
-// An owner id that no account has leaves the user undefined, the file not asked.
 TEST(Owners, AnOwnerIdThatNoAccountHasLeavesTheUserUndefined) {
     TestSupport::TestDirectory dir;
     FileStatus status;
@@ -469,7 +437,6 @@ TEST(Owners, AnOwnerIdThatNoAccountHasLeavesTheUserUndefined) {
     Owners::forgetGroupTables();
 }
 
-// A full buffer loses only new entries and asks for a flush once per buffer of updates.
 TEST(Tallies, AFullBufferIsDueOncePerBufferOfUpdatesAndLosesOnlyNewEntries) {
     Tallies tallies(3);
     std::string due;
@@ -602,8 +569,7 @@ TEST_F(ResultFilesTest, EveryResultFileReadsBackToTheRecordsWritten) {
     EXPECT_EQ(temperatureLog.name()->monitor, "very-cold");
     std::map<std::string, double> directories, expectedDirectories{{"/at-limit/", 4096}};
     for (const TemperatureRow& row : temperatureLog.temperatureRows()) directories[row.directory] = row.bytes;
-    ASSERT_EQ(totals.size(), names.size());
-    ASSERT_EQ(rows.size(), names.size());
+    ASSERT_EQ(std::make_pair(totals.size(), rows.size()), std::make_pair(names.size(), names.size()));
     Texts extensions;
     // Each key twice, its values summed: 3 files, 2^32 + 1 and 2^64 - 2048 bytes.
     const double bytes = 4294967297.0 + 18446744073709549568.0, onDisk = 4294971392.0 + 18446744073709549568.0;
@@ -621,7 +587,6 @@ TEST_F(ResultFilesTest, EveryResultFileReadsBackToTheRecordsWritten) {
     EXPECT_EQ(reader(settings.tempDirectory + "HoardscanExtension-" + day + "-4242.log").extensions(), extensions);
 }
 
-// Cutting a file back is refused while the flag is set.
 class RefusedCuts : public FakePlatform {
 public:
     bool truncateFile(const std::string& path, uint64_t size) override {
@@ -631,7 +596,7 @@ public:
 };
 
 // A write that fails part-way (a full disk) is cut back off, so the next flush writes the whole buffer again.
-TEST_F(ResultFilesTest, AFailedFlushKeepsItsBufferAndTheFileAsTheLastCompleteFlushLeftIt) {
+TEST_F(ResultFilesTest, AFailedFlushKeepsItsBufferTheFileAsTheLastCompleteFlushLeftItAndTheUnfinishedName) {
     RefusedCuts fake;
     settings.workingDirectory = settings.tempDirectory = directory.text() + "/later/";
     Tallies buffer(300);
@@ -656,8 +621,8 @@ TEST_F(ResultFilesTest, AFailedFlushKeepsItsBufferAndTheFileAsTheLastCompleteFlu
     *fake.diskRoom = 5000;
     EXPECT_FALSE(files.flushAccountRecords(buffer));
     EXPECT_EQ(read(name), firstFlush);
-    EXPECT_EQ(log.messages("ERROR", 18).size(), 1u);
-    EXPECT_EQ(buffer.accountRecords().size(), 300u);
+    EXPECT_EQ(std::make_pair(log.messages("ERROR", 18).size(), buffer.accountRecords().size()),
+              std::make_pair(size_t{1}, size_t{300}));
     buffer.addAccountRecord("0:late", 1, 4096);
     EXPECT_EQ(buffer.lostAccountRecords(), 1u);
 
@@ -674,17 +639,13 @@ TEST_F(ResultFilesTest, AFailedFlushKeepsItsBufferAndTheFileAsTheLastCompleteFlu
     fake.refuse = false;
     files.finishAccountRecords(true);
     EXPECT_EQ(read(files.accountFile().finishedName()), written);
-}
-
-// A last flush that fails keeps the unfinished name, though the file was cut back whole.
-TEST_F(ResultFilesTest, AFailedLastFlushKeepsTheUnfinishedName) {
-    FakePlatform fake;
-    ResultFiles files(log.unit(), settings, pid);
-    ASSERT_TRUE(files.flushAccountRecords(tallies));
+    // A last flush that fails keeps the unfinished name, though the file was cut back whole.
+    ResultFiles last(log.unit(), settings, pid + 1);
+    ASSERT_TRUE(last.flushAccountRecords(tallies));
     tallies.addAccountRecord("0:A", 1, 4096);
     *fake.diskRoom = 10;
-    Tallying(settings, ScanIdentity{"PC42", "OSLO"}, tallies, files).finishResultFiles();
-    EXPECT_EQ(files.unfinishedFiles(), (std::vector<std::string>{files.accountFile().name()}));
+    Tallying(settings, ScanIdentity{"PC42", "OSLO"}, tallies, last).finishResultFiles();
+    EXPECT_EQ(last.unfinishedFiles(), (std::vector<std::string>{last.accountFile().name()}));
 }
 
 // The rename fails every attempt (the clock is faked, so the pauses cost nothing).

@@ -1,7 +1,6 @@
 #pragma once
 // The captured log of tests/support seen through the program's logger unit (module 17).
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -43,10 +42,7 @@ public:
         }
         return found;
     }
-    size_t messageCount() const {
-        return std::count_if(lines().begin(), lines().end(),
-                             [](const std::string& l) { return l.rfind("debug-", 0) != 0; });
-    }
+    size_t messageCount() const { return lines().size() - debugTexts().size(); }
 
 private:
     SmartPointer<LoggerUnit> unit_;
