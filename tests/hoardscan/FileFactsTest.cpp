@@ -79,7 +79,7 @@ TEST_F(FileTypesTest, EachSchemeGivesTheFileSystemAndTheType) {
             {FileTypes::Mapping, "", archive, "tool", "c:\\bin\\", "C:\\", "C|undef"},
             {FileTypes::Mapping, twice, archive, "a.doc", "c:\\", "C:\\", "C|first"},  // the first mapping is kept
             {FileTypes::Mapping, "default=o\ndefault-dirs=\nt\n{\ndoc\n}\n", archive, "a.doc", "c:\\", "C:\\", "C|t"},
-            {FileTypes::Mapping, "default=\nt\n{\ndoc\n}\n", archive, "tool", "c:\\bin\\", "C:\\", "C|"},
+            {FileTypes::Mapping, "default=\ndocument-types\n{\ndoc\n}\n", archive, "tool", "c:\\bin\\", "C:\\", "C|"},
             {FileTypes::Mapping, "default-dirs=Bin\nt\n{\ndoc\n}\n", archive, "tool", "c:\\bin2\\", "C:\\", "C|undef"},
             // Attribute types win over the extension.
             {FileTypes::Mapping, attributes, FileAttribute::Hidden | archive, "a.DOC", "c:\\data\\", "C:\\",
