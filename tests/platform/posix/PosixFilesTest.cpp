@@ -173,9 +173,10 @@ TEST(PosixFileOperations, CopyKeepsModeAndTimesAndWritingNeverFollowsALinkNorTou
     };
     for (const auto& [name, write] : ways) {
         EXPECT_TRUE(!write(dir.child("link")) && platform().lastError().code == static_cast<uint32_t>(ELOOP)) << name;
-        EXPECT_FALSE(write(dir.child("fifo")) || write(foreign)) << name;
+        EXPECT_FALSE(write(dir.child("fifo")) || write(foreign) || write(source + std::string("\0", 1))) << name;
     }
-    EXPECT_EQ(TestDirectory::readFile(target) + TestDirectory::readFile(foreign), "untouchedtheirs");
+    EXPECT_EQ(TestDirectory::readFile(target) + TestDirectory::readFile(foreign) + dir.read("source"),
+              "untouchedtheirscontent");
     EXPECT_TRUE(S_ISLNK(lstatOf(dir.child("link")).st_mode));
     EXPECT_FALSE(opens({.write = true, .mustBeNew = true})(source)) << "a new file's name is taken";
     EXPECT_FALSE(opens({})(dir.child("fifo"))) << "reading does not wait for a writer";
