@@ -48,8 +48,8 @@ struct WalkDirectory {
     bool busy = false;       // a reader works on it now
     bool cancelled = false;
     bool opened = false;
-    std::shared_ptr<OpenDirectory>
-        directory;  // null when it could not be opened, was let go, or has nothing to enter once listed
+    // Null when it could not be opened, was let go, or has nothing to enter once listed.
+    std::shared_ptr<OpenDirectory> directory;
     bool hasIdentity = false;
     FileIdentity identity;
     bool accounted = false;     // listed only when the accounts file has an interest in it
