@@ -84,8 +84,9 @@ TEST(RegFile, WrittenValuesReadBackTheSameInEveryEncoding) {
     EXPECT_EQ(file.serialize(), "\xFF\xFE" + utf16(plain + "\"B\"=\"y\"\r\n"));
     ASSERT_TRUE(file.parse("\xEF\xBB\xBF" + plain));
     EXPECT_EQ(file.serialize(), "\xEF\xBB\xBF" + plain);
-    // A lone surrogate becomes U+FFFD; bytes of no valid UTF-8 sequence stand for themselves.
-    EXPECT_EQ(RegFile::utf16leToUtf8(std::string("\x00\xd8\x41\x00", 4)), "\xef\xbf\xbd\x41");
+    // A lone surrogate becomes U+FFFD, a pair one character; bytes of no valid UTF-8 sequence stand for themselves.
+    EXPECT_EQ(RegFile::utf16leToUtf8(std::string("\x00\xd8\x41\x00\x3d\xd8\x00\xde\x41\x00", 10)),
+              "\xef\xbf\xbd\x41\xf0\x9f\x98\x80\x41");
     for (const std::string bytes : {"\xff", "\xc0\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80"})
         EXPECT_EQ(RegFile::utf8ToUtf16le(bytes), utf16(bytes)) << bytes;
 }
