@@ -56,6 +56,8 @@ bool entryStatus(int directory, const char* name, std::string_view lastName, std
 std::string systemCurrentDirectory();
 // The host name as the system reports it; empty when it cannot be read.
 std::string hostName();
+// The Windows processor-architecture number of a machine name uname reports; 0xFFFF when unknown.
+uint32_t architectureOf(const std::string& machine);
 // The value of a shell-style assignment in os-release: quotes removed, backslash escapes resolved.
 std::string osReleaseValue(const std::string& raw);
 // The password-database name of a user id; false for an id without an entry.

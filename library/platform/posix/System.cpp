@@ -157,10 +157,7 @@ bool NativePlatform::processHasThread(uint32_t processId, uint32_t threadId) {
 
 // ---- System information ----
 
-namespace {
-
-// Windows processor-architecture numbers for the machine names uname reports.
-uint32_t architectureOf(const std::string& machine) {
+uint32_t posix::architectureOf(const std::string& machine) {
     const auto starts = [&](const char* prefix) { return machine.rfind(prefix, 0) == 0; };
     if (machine == "x86_64" || machine == "amd64") return 9;
     if (machine.size() == 4 && machine[0] == 'i' && machine.compare(2, 2, "86") == 0) return 0;  // i386 ... i686
@@ -172,6 +169,8 @@ uint32_t architectureOf(const std::string& machine) {
     if (starts("alpha")) return 2;
     return 0xFFFF;
 }
+
+namespace {
 
 std::string prettyName(const char* path) {
     std::ifstream file(path);
@@ -211,7 +210,7 @@ std::string posix::hostName() {
 uint32_t NativePlatform::processorArchitecture() {
     struct utsname names {};
     if (::uname(&names) != 0) return 0xFFFF;
-    return architectureOf(names.machine);
+    return posix::architectureOf(names.machine);
 }
 
 bool NativePlatform::osVersion(OsVersion& out) {

@@ -228,6 +228,10 @@ TEST(PosixSystem, MountTableDrivesAndTypesOsReleaseValuesAndTimesNoCalendarHolds
                                                                   {"\"one\"' and 'two", "one and two"},
                                                                   {"ends\\", "ends\\"}};
     for (const auto& [raw, value] : values) EXPECT_EQ(posix::osReleaseValue(raw), value) << raw;
+    std::vector<uint32_t> architectures;
+    for (const char* machine : {"x86_64", "i686", "ia64", "arm64", "armv7l", "ppc64le", "mips64", "alpha", "sparc"})
+        architectures.push_back(posix::architectureOf(machine));
+    EXPECT_EQ(architectures, (std::vector<uint32_t>{9, 0, 6, 12, 5, 3, 1, 2, 0xFFFF}));
     CalendarTime calendar;
     int64_t seconds = 0;
     EXPECT_FALSE(platform().toLocalCalendar(INT64_MAX, calendar) ||
