@@ -253,7 +253,7 @@ TEST(Searchers, EntriesDelimitersQuotesAndComments) {
         {"//\nb", {"//", "\n", "b"}},
         {"//\r\n//x\r", {"//", "[\r]", "\n", "//x\r"}},  // a carriage return ends a comment only before a newline
         {"a /* x\n } */ b", {"a", "[ ]", "/* x\n } */", "[ ]", "b"}},
-        {"/* 2*3 /x */ b", {"/* 2*3 /x */", "[ ]", "b"}},
+        {"/* 2*3 /x */ b/**/c", {"/* 2*3 /x */", "[ ]", "b", "/**/", "c"}},
         {"/*/ b", {"/*/ b"}},  // unclosed: the rest of the text
     };
     for (const auto& [text, tokens] : cases) EXPECT_EQ(tokensOf(text, ConfSearcher()), tokens) << text;

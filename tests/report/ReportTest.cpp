@@ -137,7 +137,8 @@ TEST(FormattingTest, NumbersDatesAndEscapes) {
     EXPECT_EQ(PostgresDatabase::numberedParameters("SELECT ? WHERE a = '?' AND b = ?"),
               "SELECT $1 WHERE a = '?' AND b = $2");
     // Local midnight of 2013-04-05 in UTC+2, the evening before in UTC; a stamp names the day it is nearest.
-    EXPECT_EQ(dayText(1365112800) + dayText(1365163199) + dayText(951782400), "2013-04-052013-04-052000-02-29");
+    EXPECT_EQ(dayText(1365112800) + dayText(1365163199) + dayText(1365076800) + dayText(951782400),
+              "2013-04-052013-04-052013-04-052000-02-29");
     EXPECT_EQ(dayText(999999999999999999) + dayText(253402300799), "(no date)(no date)");
     EXPECT_EQ(localTimeText(1365163200), "2013-04-05 12:00");
     EXPECT_EQ(parseLocalTime("2013-04-05T23:59:59"), 1365206399);
