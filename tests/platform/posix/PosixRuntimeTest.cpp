@@ -70,6 +70,9 @@ TEST_F(PosixRuntime, NoLockNameLeadsOutOfTheLocksDirectory) {
     std::string path;
     EXPECT_TRUE(platform().runtimeDirectory(path, refusal) && path == dir.child("real")) << refusal << path;
     EXPECT_EQ(modeOf(path), S_IFDIR | 0755u) << "made there";
+    fake.environment["QUILNA_REGISTRY_ROOT"] = dir.child("registry");
+    ASSERT_TRUE(platform().writeRegistryString("SOFTWARE\\Quilna\\Key", "A", "1", true));
+    EXPECT_EQ(modeOf(dir.child("registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna")), S_IFDIR | 0750u) << "a key's directory";
 }
 
 TEST_F(PosixRuntime, ALockHeldByAnotherProcessIsRefusedUntilThatProcessEnds) {
