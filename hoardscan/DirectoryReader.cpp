@@ -53,11 +53,11 @@ void DirectoryReader::readFile(const WalkDirectory& directory, OpenDirectory& op
     rules_.feed(probe, name);
     file.rule = rules_.firstFileSystemRule(probe);
     const bool included = !file.rule || file.rule->include;
-    if (included && rules_.hasSites()) file.account = rules_.accountEntry(*directory.state, name, nullptr);
+    // Every field is written: the file may be a spent piece's, written over.
+    file.account = included && rules_.hasSites() ? rules_.accountEntry(*directory.state, name, nullptr) : nullptr;
     file.counted = included && (!rules_.hasSites() || file.account);
     // One status call, and only for a file the walk will count.
-    if (!file.counted) return;
-    file.found = open.entryInfo(name, file.info);
+    file.found = file.counted && open.entryInfo(name, file.info);
     if (!file.found || !file.info.exists || file.info.hasOwnerId) return;
     std::string domain, account;
     const bool owned = open.entryOwner(name, domain, account);
