@@ -20,7 +20,7 @@ ReadAhead::ReadAhead(unsigned helpers) {
 
 ReadAhead::~ReadAhead() {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<SpinMutex> lock(mutex_);
         stopping_ = true;
     }
     helpersWait_.notify_all();
@@ -28,12 +28,12 @@ ReadAhead::~ReadAhead() {
 }
 
 void ReadAhead::begin(const PathRules& rules) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<SpinMutex> lock(mutex_);
     reader_ = std::make_unique<DirectoryReader>(rules, pieceSize);
 }
 
 void ReadAhead::end() {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<SpinMutex> lock(mutex_);
     path_.clear();
     pending_.clear();
     waitForWalk(lock, [this] { return working_.empty(); });
@@ -43,7 +43,7 @@ void ReadAhead::end() {
 }
 
 void ReadAhead::rootOpened(WalkDirectory& root, std::unique_ptr<OpenDirectory> open) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<SpinMutex> lock(mutex_);
     root.started = true;
     reader_->opened(root, std::move(open));
 }
@@ -52,7 +52,7 @@ void ReadAhead::rootOpened(WalkDirectory& root, std::unique_ptr<OpenDirectory> o
 
 void ReadAhead::enter(WalkDirectory& directory) {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<SpinMutex> lock(mutex_);
         if (!path_.empty() && path_.back()->next < path_.back()->subdirectories.size())
             pending_.push_back(path_.size() - 1);
         directory.onPath = true;
@@ -65,7 +65,7 @@ void ReadAhead::enter(WalkDirectory& directory) {
 void ReadAhead::leave() {
     std::unique_ptr<WalkDirectory> left;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<SpinMutex> lock(mutex_);
         WalkDirectory& top = *path_.back();
         top.onPath = false;
         path_.pop_back();
@@ -82,7 +82,7 @@ std::unique_ptr<WalkDirectory> ReadAhead::retire(std::unique_ptr<WalkDirectory> 
     return nullptr;
 }
 
-void ReadAhead::freeRetired(std::vector<std::unique_ptr<WalkDirectory>>& freeing, std::unique_lock<std::mutex>& lock) {
+void ReadAhead::freeRetired(std::vector<std::unique_ptr<WalkDirectory>>& freeing, std::unique_lock<SpinMutex>& lock) {
     freeing.swap(retired_);
     lock.unlock();
     freeing.clear();
@@ -90,7 +90,7 @@ void ReadAhead::freeRetired(std::vector<std::unique_ptr<WalkDirectory>>& freeing
 }
 
 WalkDirectory& ReadAhead::takeSubdirectory() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<SpinMutex> lock(mutex_);
     WalkDirectory& top = *path_.back();
     return *top.subdirectories[top.next++];
 }
@@ -98,7 +98,7 @@ WalkDirectory& ReadAhead::takeSubdirectory() {
 void ReadAhead::discard(WalkDirectory& directory) {
     std::unique_ptr<WalkDirectory> dropped;
     {
-        std::unique_lock<std::mutex> lock(mutex_);
+        std::unique_lock<SpinMutex> lock(mutex_);
         directory.cancelled = true;
         waitForWalk(lock, [&] { return !isWorkedInside(directory); });
         ahead_ -= startedAhead(directory);
@@ -111,14 +111,14 @@ void ReadAhead::dropRest(WalkDirectory& directory) {
     for (;;) {
         WalkDirectory* below = nullptr;
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<SpinMutex> lock(mutex_);
             while (directory.next < directory.subdirectories.size() && !below)
                 below = directory.subdirectories[directory.next++].get();
         }
         if (!below) break;
         discard(*below);
     }
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<SpinMutex> lock(mutex_);
     pending_.erase(
         std::remove_if(pending_.begin(), pending_.end(), [&](size_t level) { return path_[level] == &directory; }),
         pending_.end());
@@ -144,7 +144,7 @@ bool ReadAhead::isWorkedInside(const WalkDirectory& directory) const {
 // ---- reading ----
 
 void ReadAhead::awaitOpened(WalkDirectory& directory) {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<SpinMutex> lock(mutex_);
     awaitReader(directory, lock);
     if (!directory.started) read(directory, lock);
     if (directory.readAhead) {
@@ -155,7 +155,7 @@ void ReadAhead::awaitOpened(WalkDirectory& directory) {
 }
 
 bool ReadAhead::nextPiece(WalkDirectory& directory, WalkDirectory::Piece& piece) {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<SpinMutex> lock(mutex_);
     for (;;) {
         if (!directory.pieces.empty()) {
             // The spent piece goes back to the readers, so that a piece costs no allocation once warm.
@@ -175,7 +175,7 @@ bool ReadAhead::nextPiece(WalkDirectory& directory, WalkDirectory::Piece& piece)
 
 // While a helper reads what the walk needs, the walk reads ahead itself rather than sleep: a
 // thread woken for every directory would cost more than the reading.
-void ReadAhead::awaitReader(WalkDirectory& directory, std::unique_lock<std::mutex>& lock) {
+void ReadAhead::awaitReader(WalkDirectory& directory, std::unique_lock<SpinMutex>& lock) {
     while (directory.busy) {
         if (WalkDirectory* work = nextWork()) read(*work, lock, true);
         else waitForWalk(lock, [&] { return !directory.busy; });
@@ -183,29 +183,29 @@ void ReadAhead::awaitReader(WalkDirectory& directory, std::unique_lock<std::mute
 }
 
 void ReadAhead::wantWholeListing(WalkDirectory& directory) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<SpinMutex> lock(mutex_);
     directory.wholeListing = true;
     wakeHelper();
 }
 
 std::shared_ptr<OpenDirectory> ReadAhead::handleOf(WalkDirectory& directory) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<SpinMutex> lock(mutex_);
     return directory.directory;
 }
 
 void ReadAhead::letGo(WalkDirectory& directory) {
     std::shared_ptr<OpenDirectory> closed;
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<SpinMutex> lock(mutex_);
     closed = std::move(directory.directory);
 }
 
 void ReadAhead::reopened(WalkDirectory& directory, std::shared_ptr<OpenDirectory> open) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<SpinMutex> lock(mutex_);
     directory.directory = std::move(open);
     wakeHelper();
 }
 
-void ReadAhead::read(WalkDirectory& directory, std::unique_lock<std::mutex>& lock, bool ahead) {
+void ReadAhead::read(WalkDirectory& directory, std::unique_lock<SpinMutex>& lock, bool ahead) {
     const bool opening = !directory.started;
     directory.started = true;
     directory.busy = true;
@@ -260,7 +260,7 @@ void ReadAhead::read(WalkDirectory& directory, std::unique_lock<std::mutex>& loc
 
 void ReadAhead::help() {
     std::vector<std::unique_ptr<WalkDirectory>> freeing;
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<SpinMutex> lock(mutex_);
     for (;;) {
         if (!retired_.empty()) freeRetired(freeing, lock);
         WalkDirectory* work = nullptr;

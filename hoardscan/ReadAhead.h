@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "hoardscan/DirectoryReader.h"
+#include "hoardscan/SpinMutex.h"
 #include "hoardscan/WalkDirectory.h"
 
 namespace Quilna {
@@ -69,14 +70,14 @@ private:
     void help();
     // Reads the directory's next step (opening and first piece, or the next piece); the lock
     // is let go meanwhile. Ahead: by a helper.
-    void read(WalkDirectory& directory, std::unique_lock<std::mutex>& lock, bool ahead = false);
+    void read(WalkDirectory& directory, std::unique_lock<SpinMutex>& lock, bool ahead = false);
     void wakeHelper();
     // A directory the walk is done with, freed (and closed) by a helper when there are helpers.
     std::unique_ptr<WalkDirectory> retire(std::unique_ptr<WalkDirectory> directory);
-    void freeRetired(std::vector<std::unique_ptr<WalkDirectory>>& freeing, std::unique_lock<std::mutex>& lock);
-    void awaitReader(WalkDirectory& directory, std::unique_lock<std::mutex>& lock);
+    void freeRetired(std::vector<std::unique_ptr<WalkDirectory>>& freeing, std::unique_lock<SpinMutex>& lock);
+    void awaitReader(WalkDirectory& directory, std::unique_lock<SpinMutex>& lock);
     template <typename Condition>
-    void waitForWalk(std::unique_lock<std::mutex>& lock, Condition condition) {
+    void waitForWalk(std::unique_lock<SpinMutex>& lock, Condition condition) {
         walkWaits_ = true;
         walkWait_.wait(lock, condition);
         walkWaits_ = false;
@@ -90,9 +91,9 @@ private:
     bool needsPiece(const WalkDirectory& directory, size_t limit) const;
     bool isWorkedInside(const WalkDirectory& directory) const;
 
-    std::mutex mutex_;
-    std::condition_variable helpersWait_;
-    std::condition_variable walkWait_;
+    SpinMutex mutex_;
+    std::condition_variable_any helpersWait_;
+    std::condition_variable_any walkWait_;
     size_t idle_ = 0;  // helpers asleep
     bool walkWaits_ = false;
     size_t ahead_ = 0;  // directories begun by helpers that the walk has not reached

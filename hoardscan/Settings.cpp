@@ -172,11 +172,13 @@ private:
             settings_.bufferSize = 1000;
     }
 
-    // Helper threads of the walk: by default one per processor, at most four (the kernel's side of
-    // a scan gains little from more); 0 turns the read-ahead off.
+    // Helper threads of the walk: by default one per processor besides the walk's own, at most four
+    // (the kernel's side of a scan gains little from more; a helper more than the processors
+    // only takes turns with the walk); 0 turns the read-ahead off.
     bool readReadAhead() {
         constexpr int32_t most = 16;
-        int32_t helpers = static_cast<int32_t>(std::min(4u, std::max(1u, std::thread::hardware_concurrency())));
+        const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+        int32_t helpers = static_cast<int32_t>(std::min(4u, processors - 1));
         const int result = configuration_.getInteger("hoardscan.read-ahead", helpers);
         if (result != ConfResult::Found && result != ConfResult::NotFound)
             return unusable("hoardscan.read-ahead", "Integer", result, "No read-ahead configured.");
