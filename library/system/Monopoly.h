@@ -38,6 +38,7 @@ private:
     bool enforceNamed();
     bool relaxNamed();
     bool enforceUnnamed();
+    bool enterUnnamed();
     bool relaxUnnamed();
 
     bool named_;
@@ -48,7 +49,8 @@ private:
     std::unique_ptr<RecursiveLock> section_;  // unnamed guards
     int32_t recursion_ = 0;                   // changed only by the owning thread
     std::atomic<uint32_t> owner_{0};          // owning thread, 0 when free
-    bool closing_ = false;
+    std::atomic<bool> closing_{false};
+    std::atomic<uint32_t> entering_{0};  // threads inside enforce of an unnamed guard
 };
 
 }  // namespace Quilna

@@ -1,6 +1,7 @@
 // The guard (named between objects, unnamed between threads) and the texts about the machine.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <thread>
 #include <utility>
@@ -13,14 +14,25 @@
 namespace Quilna {
 namespace {
 
-// User, workgroup and domain lookups fail until the test gives answers; a pause enters the guard it is given.
+// User, workgroup and domain lookups fail until the test gives answers; pauses are counted, and a
+// thread about to wait for a guard's lock says so.
 struct TestPlatform : FakePlatform {
+    struct Lock : RecursiveLock {
+        Lock(std::unique_ptr<RecursiveLock> lock, std::atomic<bool>& waiting) : lock(std::move(lock)), waiting(waiting) {}
+        void enter() override { waiting = true, lock->enter(); }
+        void leave() override { lock->leave(); }
+        std::unique_ptr<RecursiveLock> lock;
+        std::atomic<bool>& waiting;
+    };
     bool userName(std::string& out) override { return user ? FakePlatform::userName(out) : false; }
     bool workgroup(std::string& out) override { return group ? FakePlatform::workgroup(out) : false; }
     bool dnsDomain(std::string& out) override { return domain ? FakePlatform::dnsDomain(out) : false; }
-    void sleepMs(uint32_t) override { entered = guard && std::exchange(guard, nullptr)->enforce(); }
-    Monopoly* guard = nullptr;
-    bool entered = true;
+    void sleepMs(uint32_t milliseconds) override { ++pauses, FakePlatform::sleepMs(milliseconds); }
+    std::unique_ptr<RecursiveLock> makeRecursiveLock() override {
+        return std::make_unique<Lock>(FakePlatform::makeRecursiveLock(), waiting);
+    }
+    std::atomic<int> pauses = 0;
+    std::atomic<bool> waiting = false;
 };
 
 // Between processes and against links: PosixNamedLock.
@@ -61,12 +73,20 @@ TEST(Monopoly, ThreadsReenteringTheUnnamedGuardLoseNoCountAndAClosingGuardLetsNo
         });
     for (auto& thread : threads) thread.join();
     EXPECT_EQ(counter, 40000);
-    // The pause of a closing guard, where a thread about to enter finds it closed.
+    // Closing: without a pause when no thread is on its way in; a thread that waits for the lock
+    // meanwhile is let go without it, and the guard goes only once that thread is out.
     TestPlatform fake;
+    Monopoly().enforce();
+    EXPECT_EQ(fake.pauses, 0);
     auto closing = std::make_unique<Monopoly>();
-    fake.guard = closing.get();
+    closing->enforce();
+    fake.waiting = false;
+    int entered = -1;
+    std::thread late([&] { entered = closing->enforce(); });
+    while (!fake.waiting) std::this_thread::yield();
     closing.reset();
-    EXPECT_FALSE(fake.entered);
+    late.join();
+    EXPECT_EQ(entered, 0);
 }
 
 // A DNS domain equal to the computer name, or an empty one, is no domain: the workgroup is.
