@@ -27,30 +27,41 @@ void DirectoryReader::opened(WalkDirectory& directory, std::unique_ptr<OpenDirec
     if (directory.accounted) directory.directory = std::move(open);
 }
 
-void DirectoryReader::readPiece(WalkDirectory& directory, OpenDirectory& open, PieceRead& read) const {
+// One piece's reading, held by a single reference in the listing's callback: a callback holding
+// more is allocated anew for every piece.
+struct DirectoryReader::Reading {
+    WalkDirectory& directory;
+    OpenDirectory& open;
+    PieceRead& read;
     PathRules::Probe probe;
     size_t taken = 0;
     // The files of a spent piece are written over: their names keep their room.
     size_t files = 0;
-    read.listing = open.readEntries([&](const DirEntry& entry) {
-        ++read.entries;
-        if (isDotEntry(entry.name)) return true;
-        if (!entry.isFile) {
-            read.subdirectories.push_back(subdirectory(directory, entry.name, probe));
-        } else {
-            if (files == read.files.size()) read.files.emplace_back();
-            readFile(directory, open, entry.name, probe, read.files[files++]);
-        }
-        return ++taken < pieceSize_;
-    });
-    read.files.resize(files);
+};
+
+void DirectoryReader::readPiece(WalkDirectory& directory, OpenDirectory& open, PieceRead& read) const {
+    Reading at{directory, open, read, {}};
+    read.listing = open.readEntries([this, &at](const DirEntry& entry) { return take(at, entry); });
+    read.files.resize(at.files);
+}
+
+bool DirectoryReader::take(Reading& at, const DirEntry& entry) const {
+    ++at.read.entries;
+    if (isDotEntry(entry.name)) return true;
+    if (!entry.isFile) {
+        at.read.subdirectories.push_back(subdirectory(at.directory, entry.name, at.probe));
+    } else {
+        if (at.files == at.read.files.size()) at.read.files.emplace_back();
+        readFile(at.directory, at.open, entry.name, at.probe, at.read.files[at.files++]);
+    }
+    return ++at.taken < pieceSize_;
 }
 
 void DirectoryReader::readFile(const WalkDirectory& directory, OpenDirectory& open, const std::string& name,
                                PathRules::Probe& probe, WalkDirectory::File& file) const {
     file.name = name;
     probe = *directory.state;
-    rules_.feed(probe, name);
+    rules_.feedFileName(probe, name);
     file.rule = rules_.firstFileSystemRule(probe);
     const bool included = !file.rule || file.rule->include;
     // Every field is written: the file may be a spent piece's, written over.

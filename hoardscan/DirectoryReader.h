@@ -36,6 +36,9 @@ public:
     void readPiece(WalkDirectory& directory, OpenDirectory& open, PieceRead& read) const;
 
 private:
+    struct Reading;
+    // One entry of the listing, a file or a subdirectory; false once the piece is full.
+    bool take(Reading& at, const DirEntry& entry) const;
     void readFile(const WalkDirectory& directory, OpenDirectory& open, const std::string& name, PathRules::Probe& probe,
                   WalkDirectory::File& file) const;
     std::unique_ptr<WalkDirectory> subdirectory(WalkDirectory& directory, const std::string& name,

@@ -44,14 +44,18 @@ void PathRules::start(Probe& state) const {
 }
 
 void PathRules::feed(Probe& state, std::string_view text) const {
-    // A rule that can match no longer path is left alone: most rules die within the first
-    // components of a path.
-    for (const FileSystemPattern& rule : fileSystemRules_)
-        if (!rule.pattern.isDead(&state[rule.at])) rule.pattern.feed(&state[rule.at], text);
+    feedFileName(state, text);
     for (const Entry& entry : entries_) {
         if (!entry.pattern.isDead(&state[entry.patternAt])) entry.pattern.feed(&state[entry.patternAt], text);
         entry.text.feed(&state[entry.textAt], text);
     }
+}
+
+void PathRules::feedFileName(Probe& state, std::string_view name) const {
+    // A rule that can match no longer path is left alone: most rules die within the first
+    // components of a path.
+    for (const FileSystemPattern& rule : fileSystemRules_)
+        if (!rule.pattern.isDead(&state[rule.at])) rule.pattern.feed(&state[rule.at], name);
 }
 
 PathRules::State PathRules::keep(const Probe& state, const State& parent) const {

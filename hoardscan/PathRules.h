@@ -41,6 +41,9 @@ public:
     // The state of the empty path, and a path fed on.
     void start(Probe& state) const;
     void feed(Probe& state, std::string_view text) const;
+    // A file's name fed on its directory's state: only what firstFileSystemRule asks (the account
+    // entries match the directory, not the file).
+    void feedFileName(Probe& state, std::string_view name) const;
     State keep(const Probe& state, const State& parent) const;
 
     // The first rule of the file systems file that matches the path, or null.

@@ -142,14 +142,15 @@ private:
             struct stat facts {};
             isDirectory = ::fstatat(fd_.get(), name, &facts, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(facts.st_mode);
         }
-        found_.name.assign(name);
-        found_.isFile = !isDirectory;
-        return visit(found_);
+        // Reused by its thread: no allocation per entry once warm, nor per directory listed.
+        thread_local DirEntry found;
+        found.name.assign(name);
+        found.isFile = !isDirectory;
+        return visit(found);
     }
 
     posix::Descriptor fd_;
     std::atomic<bool>& statxAvailable_;
-    DirEntry found_;  // reused: a listing costs no allocation per entry once warm
     bool ended_ = false;
 #ifdef __linux__
     std::unique_ptr<char[]> buffer_;
