@@ -49,7 +49,7 @@ bool DirectoryReader::take(Reading& at, const DirEntry& entry) const {
     ++at.read.entries;
     if (isDotEntry(entry.name)) return true;
     if (!entry.isFile) {
-        at.read.subdirectories.push_back(subdirectory(at.directory, entry.name, at.probe));
+        at.read.subdirectories.push_back(subdirectory(at.directory, entry.name, at.probe, at.read));
     } else {
         if (at.files == at.read.files.size()) at.read.files.emplace_back();
         readFile(at.directory, at.open, entry.name, at.probe, at.read.files[at.files++]);
@@ -77,8 +77,14 @@ void DirectoryReader::readFile(const WalkDirectory& directory, OpenDirectory& op
 }
 
 std::unique_ptr<WalkDirectory> DirectoryReader::subdirectory(WalkDirectory& directory, const std::string& name,
-                                                             PathRules::Probe& probe) const {
-    auto below = std::make_unique<WalkDirectory>();
+                                                             PathRules::Probe& probe, PieceRead& read) const {
+    std::unique_ptr<WalkDirectory> below;
+    if (read.spareDirectories.empty()) {
+        below = std::make_unique<WalkDirectory>();
+    } else {
+        below = std::move(read.spareDirectories.back());
+        read.spareDirectories.pop_back();
+    }
     below->parent = &directory;
     below->name = name;
     const PathSyntax& syntax = platform().pathSyntax();

@@ -24,6 +24,7 @@ public:
     struct PieceRead {
         WalkDirectory::Piece files;
         std::vector<std::unique_ptr<WalkDirectory>> subdirectories;
+        std::vector<std::unique_ptr<WalkDirectory>> spareDirectories;  // renewed, taken before new ones
         uint64_t entries = 0;  // "." and ".." included
         OpenDirectory::Listing listing = OpenDirectory::Listing::More;
     };
@@ -42,7 +43,7 @@ private:
     void readFile(const WalkDirectory& directory, OpenDirectory& open, const std::string& name, PathRules::Probe& probe,
                   WalkDirectory::File& file) const;
     std::unique_ptr<WalkDirectory> subdirectory(WalkDirectory& directory, const std::string& name,
-                                                PathRules::Probe& probe) const;
+                                                PathRules::Probe& probe, PieceRead& read) const;
 
     const PathRules& rules_;
     size_t pieceSize_;

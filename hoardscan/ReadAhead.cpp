@@ -6,6 +6,14 @@ namespace Quilna {
 
 namespace {
 
+void moveSome(std::vector<std::unique_ptr<WalkDirectory>>& from, std::vector<std::unique_ptr<WalkDirectory>>& to,
+              size_t most) {
+    for (; most > 0 && !from.empty(); --most) {
+        to.push_back(std::move(from.back()));
+        from.pop_back();
+    }
+}
+
 bool hasSubdirectoryToEnter(const std::vector<std::unique_ptr<WalkDirectory>>& subdirectories) {
     return std::any_of(subdirectories.begin(), subdirectories.end(), [](const std::unique_ptr<WalkDirectory>& below) {
         return below && below->kind == WalkDirectory::Kind::Enter;
@@ -84,6 +92,15 @@ std::unique_ptr<WalkDirectory> ReadAhead::retire(std::unique_ptr<WalkDirectory> 
 
 void ReadAhead::freeRetired(std::vector<std::unique_ptr<WalkDirectory>>& freeing, std::unique_lock<SpinMutex>& lock) {
     freeing.swap(retired_);
+    lock.unlock();
+    // Outside the lock: what is still open is closed here.
+    for (size_t i = 0, retired = freeing.size(); i < retired; ++i) freeing[i]->renew(freeing);
+    lock.lock();
+    while (!freeing.empty() && spareDirectories_.size() < spareDirectoryLimit) {
+        spareDirectories_.push_back(std::move(freeing.back()));
+        freeing.pop_back();
+    }
+    if (freeing.empty()) return;
     lock.unlock();
     freeing.clear();
     lock.lock();
@@ -221,6 +238,7 @@ void ReadAhead::read(WalkDirectory& directory, std::unique_lock<SpinMutex>& lock
         piece.files = std::move(spare_.back());
         spare_.pop_back();
     }
+    moveSome(spareDirectories_, piece.spareDirectories, sparesPerRead);
     lock.unlock();
 
     if (opening) {
@@ -245,6 +263,7 @@ void ReadAhead::read(WalkDirectory& directory, std::unique_lock<SpinMutex>& lock
         below->indexInParent = directory.subdirectories.size();
         directory.subdirectories.push_back(std::move(below));
     }
+    moveSome(piece.spareDirectories, spareDirectories_, piece.spareDirectories.size());
     if (piece.listing != OpenDirectory::Listing::More) {
         directory.listingEnded = true;
         directory.listedWhole = piece.listing == OpenDirectory::Listing::End;

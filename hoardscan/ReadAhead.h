@@ -32,6 +32,10 @@ public:
     // Spent pieces kept for the readers: a few, and small ones only (a huge listing's stay bounded).
     static constexpr size_t spareLimit = 8;
     static constexpr size_t spareCapacity = 64;
+    // Directories left by the walk, renewed for the readers: a thread that frees what the other
+    // allocated waits on the allocator's lock.
+    static constexpr size_t spareDirectoryLimit = 256;
+    static constexpr size_t sparesPerRead = 16;
 
     explicit ReadAhead(unsigned helpers);
     ~ReadAhead();
@@ -103,6 +107,7 @@ private:
     std::vector<WalkDirectory*> working_;                  // what each reader works on now
     std::vector<std::unique_ptr<WalkDirectory>> retired_;  // left by the walk, to be freed
     std::vector<WalkDirectory::Piece> spare_;              // spent pieces, written over by the next reads
+    std::vector<std::unique_ptr<WalkDirectory>> spareDirectories_;
     bool stopping_ = false;
     std::vector<std::thread> helpers_;
 };

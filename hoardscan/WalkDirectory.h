@@ -64,6 +64,25 @@ struct WalkDirectory {
     bool onPath = false;      // entered and not yet left
     size_t next = 0;          // the subdirectory the walk takes next
     size_t parentLength = 0;  // the parent's path is the start of this one's
+
+    // Made new for another directory, but for the room of its strings and lists; the directories
+    // still below it are handed to spare the same way.
+    void renew(std::vector<std::unique_ptr<WalkDirectory>>& spare) {
+        std::string keptName = std::move(name), keptPath = std::move(path);
+        std::vector<Piece> keptPieces = std::move(pieces);
+        std::vector<std::unique_ptr<WalkDirectory>> below = std::move(subdirectories);
+        for (std::unique_ptr<WalkDirectory>& directory : below)
+            if (directory) directory->renew(spare), spare.push_back(std::move(directory));
+        below.clear();
+        *this = WalkDirectory{};
+        keptName.clear();
+        keptPath.clear();
+        keptPieces.clear();
+        name = std::move(keptName);
+        path = std::move(keptPath);
+        pieces = std::move(keptPieces);
+        subdirectories = std::move(below);
+    }
 };
 
 }  // namespace Quilna
