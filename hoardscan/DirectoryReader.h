@@ -24,7 +24,8 @@ public:
     struct PieceRead {
         WalkDirectory::Piece files;
         std::vector<std::unique_ptr<WalkDirectory>> subdirectories;
-        std::vector<std::unique_ptr<WalkDirectory>> spareDirectories;  // renewed, taken before new ones
+        // Renewed directories, taken before new ones are made.
+        std::vector<std::unique_ptr<WalkDirectory>> spareDirectories;
         uint64_t entries = 0;  // "." and ".." included
         OpenDirectory::Listing listing = OpenDirectory::Listing::More;
     };

@@ -196,7 +196,8 @@ bool BasicFile::read(std::string& out, uint64_t count) {
             // A large piece goes straight into the result.
             const size_t already = out.size();
             // Room grows with what came: a whole small file read to its end costs no megabyte.
-            const size_t step = static_cast<size_t>(std::min<uint64_t>(std::min(readStep, std::max(bufferSize, already)), wanted));
+            const size_t step =
+                static_cast<size_t>(std::min<uint64_t>(std::min(readStep, std::max(bufferSize, already)), wanted));
             out.resize(already + step);
             size_t got = 0;
             failed = file_->read(out.data() + already, step, got).failed();

@@ -18,7 +18,8 @@ namespace {
 // thread about to wait for a guard's lock says so.
 struct TestPlatform : FakePlatform {
     struct Lock : RecursiveLock {
-        Lock(std::unique_ptr<RecursiveLock> lock, std::atomic<bool>& waiting) : lock(std::move(lock)), waiting(waiting) {}
+        Lock(std::unique_ptr<RecursiveLock> lock, std::atomic<bool>& waiting)
+            : lock(std::move(lock)), waiting(waiting) {}
         void enter() override { waiting = true, lock->enter(); }
         void leave() override { lock->leave(); }
         std::unique_ptr<RecursiveLock> lock;
