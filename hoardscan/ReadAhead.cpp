@@ -82,7 +82,7 @@ void ReadAhead::leave() {
     }
 }
 
-// Closing a directory costs the walk as much as opening it: a helper frees it, in batches.
+// Closing a directory costs the walk as much as opening it: a helper closes it, in batches.
 std::unique_ptr<WalkDirectory> ReadAhead::retire(std::unique_ptr<WalkDirectory> directory) {
     if (helpers_.empty()) return directory;
     retired_.push_back(std::move(directory));
@@ -90,19 +90,18 @@ std::unique_ptr<WalkDirectory> ReadAhead::retire(std::unique_ptr<WalkDirectory> 
     return nullptr;
 }
 
-void ReadAhead::freeRetired(std::vector<std::unique_ptr<WalkDirectory>>& freeing, std::unique_lock<SpinMutex>& lock) {
-    freeing.swap(retired_);
+void ReadAhead::renewRetired(std::vector<std::unique_ptr<WalkDirectory>>& renewing, std::unique_lock<SpinMutex>& lock) {
+    renewing.swap(retired_);
     lock.unlock();
     // Outside the lock: what is still open is closed here.
-    for (size_t i = 0, retired = freeing.size(); i < retired; ++i) freeing[i]->renew(freeing);
+    for (size_t i = 0, retired = renewing.size(); i < retired; ++i) renewing[i]->renew(renewing);
     lock.lock();
-    while (!freeing.empty() && spareDirectories_.size() < spareDirectoryLimit) {
-        spareDirectories_.push_back(std::move(freeing.back()));
-        freeing.pop_back();
-    }
-    if (freeing.empty()) return;
+    moveSome(renewing, spareDirectories_,
+             spareDirectoryLimit - std::min(spareDirectoryLimit, spareDirectories_.size()));
+    if (renewing.empty()) return;
+    // More than the readers will want: freed.
     lock.unlock();
-    freeing.clear();
+    renewing.clear();
     lock.lock();
 }
 
@@ -278,10 +277,10 @@ void ReadAhead::read(WalkDirectory& directory, std::unique_lock<SpinMutex>& lock
 // ---- the helpers ----
 
 void ReadAhead::help() {
-    std::vector<std::unique_ptr<WalkDirectory>> freeing;
+    std::vector<std::unique_ptr<WalkDirectory>> renewing;
     std::unique_lock<SpinMutex> lock(mutex_);
     for (;;) {
-        if (!retired_.empty()) freeRetired(freeing, lock);
+        if (!retired_.empty()) renewRetired(renewing, lock);
         WalkDirectory* work = nullptr;
         if (!stopping_ && !(work = nextWork())) {
             ++idle_;

@@ -76,9 +76,9 @@ private:
     // is let go meanwhile. Ahead: by a helper.
     void read(WalkDirectory& directory, std::unique_lock<SpinMutex>& lock, bool ahead = false);
     void wakeHelper();
-    // A directory the walk is done with, freed (and closed) by a helper when there are helpers.
+    // A directory the walk is done with, closed and renewed by a helper when there are helpers.
     std::unique_ptr<WalkDirectory> retire(std::unique_ptr<WalkDirectory> directory);
-    void freeRetired(std::vector<std::unique_ptr<WalkDirectory>>& freeing, std::unique_lock<SpinMutex>& lock);
+    void renewRetired(std::vector<std::unique_ptr<WalkDirectory>>& renewing, std::unique_lock<SpinMutex>& lock);
     void awaitReader(WalkDirectory& directory, std::unique_lock<SpinMutex>& lock);
     template <typename Condition>
     void waitForWalk(std::unique_lock<SpinMutex>& lock, Condition condition) {
