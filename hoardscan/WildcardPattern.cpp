@@ -17,6 +17,7 @@ WildcardPattern::WildcardPattern(std::string_view pattern) : matchesAll_(pattern
         if (pattern[i] != '*') continue;
         while (i + 1 < pattern.size() && (pattern[i + 1] == '*' || pattern[i + 1] == '?')) ++i;
     }
+    if (!simplified_.empty() && simplified_.back() == '*') lastStar_ = simplified_.size() - 1;
     const size_t positions = simplified_.size() + 1;
     words_ = BitWords::wordsFor(positions);
     stars_.assign(words_, 0);
@@ -40,8 +41,9 @@ void WildcardPattern::start(uint64_t* state) const {
 }
 
 void WildcardPattern::feed(uint64_t* state, std::string_view text) const {
-    // "*" matches whatever follows; a dead state stays dead.
-    if (matchesAll_) return;
+    // "*" matches whatever follows, as does a text that has reached a last "*"; a dead state
+    // stays dead.
+    if (matchesAll_ || isSettled(state)) return;
     for (char c : text) {
         const uint64_t* advance = &advances_[static_cast<unsigned char>(c) * words_];
         // A position steps over the byte, or stays on a "*"; a position after a "*" is reached
@@ -58,8 +60,12 @@ void WildcardPattern::feed(uint64_t* state, std::string_view text) const {
             state[i] = next;
             alive |= next;
         }
-        if (!alive) return;
+        if (!alive || isSettled(state)) return;
     }
+}
+
+bool WildcardPattern::isSettled(const uint64_t* state) const {
+    return lastStar_ != noNeed && BitWords::test(state, lastStar_);
 }
 
 bool WildcardPattern::matches(const uint64_t* state) const {

@@ -28,8 +28,15 @@ public:
     bool isDead(const uint64_t* state) const;
 
 private:
+    // At a last "*": matches whatever is fed on.
+    bool isSettled(const uint64_t* state) const;
+
     std::string simplified_;   // every run of "*" and "?" after a "*" is one "*"
     bool matchesAll_ = false;  // the pattern "*"
+    // A pattern ending in "*": once its state holds that last position, every longer text matches
+    // too (noNeed when it ends otherwise).
+    static constexpr size_t noNeed = static_cast<size_t>(-1);
+    size_t lastStar_ = noNeed;
     size_t words_ = 1;
     std::vector<uint64_t> stars_;     // positions holding "*"
     std::vector<uint64_t> advances_;  // per byte: positions that byte (or "?") steps over
