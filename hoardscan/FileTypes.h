@@ -3,7 +3,7 @@
 // 0 the extension, 1 the file type mapping file, 3 the directory and the file name.
 
 #include <cstdint>
-#include <map>
+#include <unordered_map>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -41,7 +41,7 @@ public:
     const std::string& defaultType() const { return defaultType_; }
     const std::vector<std::string>& defaultDirectories() const { return defaultDirectories_; }
     const std::vector<std::pair<std::string, std::string>>& attributeTypes() const { return attributeTypes_; }
-    const std::map<std::string, std::string>& extensionTypes() const { return extensionTypes_; }
+    const std::unordered_map<std::string, std::string>& extensionTypes() const { return extensionTypes_; }
     const std::vector<std::pair<std::string, std::string>>& patternTypes() const { return patternTypes_; }
 
     // The attribute bit an attribute word of the mapping asks for; 0 for a word that never matches.
@@ -67,9 +67,9 @@ private:
     std::vector<std::string> defaultDirectoriesLower_;
     std::vector<std::pair<std::string, std::string>> attributeTypes_;  // (word, type)
     std::vector<uint16_t> attributeBits_;                              // the words' bits
-    std::map<std::string, std::string> extensionTypes_;
-    std::vector<std::pair<std::string, std::string>> patternTypes_;  // (pattern, type)
-    std::string extension_;                                          // reused per file
+    std::unordered_map<std::string, std::string> extensionTypes_;      // looked up for every file
+    std::vector<std::pair<std::string, std::string>> patternTypes_;    // (pattern, type)
+    std::string extension_;                                            // reused per file
 };
 
 }  // namespace Quilna

@@ -75,7 +75,15 @@ std::string oneLine(const std::string& text) {
 
 bool ResultFile::put(const std::string& text) {
     lastText_ = text;
-    if (file_.write(text)) return true;
+    return file_.write(text) || failedAt(text);
+}
+
+bool ResultFile::putLine(const std::string& text) {
+    lastText_ = text;
+    return (file_.write(text) && file_.write("\n", 1)) || failedAt(text);
+}
+
+bool ResultFile::failedAt(const std::string& text) {
     logger_.error(Message::CannotWriteResult, ParamStream() << oneLine(text));
     undo();
     return false;

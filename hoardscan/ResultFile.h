@@ -26,6 +26,8 @@ public:
     // Writes one element of the flush. False after reporting ERROR 18 with the text; the flush
     // is then undone.
     bool put(const std::string& text);
+    // The text and a line end, as put would write them joined.
+    bool putLine(const std::string& text);
     // Completes the flush. False after reporting ERROR 18; the flush is then undone.
     bool commit();
     // Closes the file. True when it holds exactly what the completed flushes wrote.
@@ -46,6 +48,8 @@ public:
     int64_t committedSize() const { return committed_; }
 
 private:
+    // A failed write: logged with the text, and the file taken back to its last commit.
+    bool failedAt(const std::string& text);
     bool reopen();
     void undo();
     // CRITICAL 17, or 33 with the reason when the platform refuses the place or the name.

@@ -81,10 +81,8 @@ bool ResultFiles::flushInactiveRows(Tallies& tallies) {
     if (!inactiveFile_.begin(settings_.tempDirectory, day)) return false;
     const bool withHeader = !inactiveHeaderWritten_ && !tallies.inactiveRows().empty();
     if (withHeader && !inactiveFile_.put(std::string(InactiveTableFormat::header) + "\n")) return false;
-    for (const std::string& row : tallies.inactiveRows()) {
-        text_.assign(row).push_back('\n');
-        if (!inactiveFile_.put(text_)) return false;
-    }
+    for (const std::string& row : tallies.inactiveRows())
+        if (!inactiveFile_.putLine(row)) return false;
     if (!inactiveFile_.commit()) return false;
     // Only a completed flush counts: an undone one takes its header with it.
     if (withHeader) inactiveHeaderWritten_ = true;

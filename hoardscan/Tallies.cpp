@@ -83,16 +83,18 @@ std::vector<Tallies::DirectoryTotal> Tallies::temperatureRows() const {
 
 bool Tallies::addInactiveRow(std::string_view name, std::string_view directory, int64_t physicalSize,
                              std::string_view lastAccess, std::string_view temperature) {
-    rowScratch_.clear();
-    InactiveTableFormat::appendRow(rowScratch_, name, directory, physicalSize / 1024, lastAccess, temperature);
-    // The duplicate check is a hash lookup; the buffer keeps the order of first appearance.
-    if (!inactiveSet_.count(rowScratch_)) {
-        if (hasRoom(inactiveRows_.size(), inactiveBytes_)) {
-            inactiveSet_.insert(inactiveRows_.emplace_back(rowScratch_));
-            inactiveBytes_ += rowScratch_.size();
-        } else {
-            ++inactivePacing_.lost;
-        }
+    // The duplicate check is a hash lookup; the buffer keeps the order of first appearance. With
+    // room, the row is written in its place and taken back if it was there already.
+    const bool room = hasRoom(inactiveRows_.size(), inactiveBytes_);
+    std::string& row = room ? inactiveRows_.emplace_back() : rowScratch_;
+    row.clear();
+    InactiveTableFormat::appendRow(row, name, directory, physicalSize / 1024, lastAccess, temperature);
+    if (!room) {
+        if (!inactiveSet_.count(row)) ++inactivePacing_.lost;
+    } else if (inactiveSet_.insert(row).second) {
+        inactiveBytes_ += row.size();
+    } else {
+        inactiveRows_.pop_back();
     }
     return due(inactivePacing_, inactiveRows_.size(), inactiveBytes_);
 }

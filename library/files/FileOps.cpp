@@ -37,8 +37,11 @@ std::string currentDirectory() {
 }
 
 bool statusOf(bool found, FileInfo& info, FileStatus& status) {
-    status = FileStatus{};
-    if (!found || !info.exists) return false;
+    if (!found || !info.exists) {
+        status = FileStatus{};
+        return false;
+    }
+    // Every field is written below.
     status.exists = true;
     status.fullPath = std::move(info.fullPath);
     status.size = info.size;
