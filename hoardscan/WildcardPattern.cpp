@@ -1,7 +1,5 @@
 #include "hoardscan/WildcardPattern.h"
 
-#include "hoardscan/BitWords.h"
-
 namespace Quilna {
 
 namespace {
@@ -71,7 +69,5 @@ bool WildcardPattern::isSettled(const uint64_t* state) const {
 bool WildcardPattern::matches(const uint64_t* state) const {
     return matchesAll_ || BitWords::test(state, simplified_.size());
 }
-
-bool WildcardPattern::isDead(const uint64_t* state) const { return !matchesAll_ && BitWords::none(state, words_); }
 
 }  // namespace Quilna

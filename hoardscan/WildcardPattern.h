@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "hoardscan/BitWords.h"
+
 namespace Quilna {
 
 class WildcardPattern {
@@ -24,8 +26,8 @@ public:
     void feed(uint64_t* state, std::string_view text) const;
     // Whether the text that led to the state (at least one byte) matches.
     bool matches(const uint64_t* state) const;
-    // No longer text can match.
-    bool isDead(const uint64_t* state) const;
+    // No longer text can match. Asked of every rule for every name: inline.
+    bool isDead(const uint64_t* state) const { return !matchesAll_ && BitWords::none(state, words_); }
 
 private:
     // At a last "*": matches whatever is fed on.

@@ -112,32 +112,27 @@ int32_t suffixOffset(std::string_view suffix) {
     return StringUtils::toInt32(suffix) * 60;
 }
 
-void appendTwoDigits(std::string& text, int32_t value) {
-    text += static_cast<char>('0' + value / 10);
-    text += static_cast<char>('0' + value % 10);
-}
-
 // Every inactive file's access time goes through here: the usual fields are written digit
 // by digit, anything unusual as the format string pads it.
 std::string fieldsText(const DateFields& fields, bool compact) {
     const auto twoDigits = [](int32_t value) { return value >= 0 && value <= 99; };
     if (fields.year >= 0 && fields.year <= 9999 && twoDigits(fields.month) && twoDigits(fields.day) &&
         twoDigits(fields.hour) && twoDigits(fields.minute) && twoDigits(fields.second)) {
-        std::string text;
-        text.reserve(19);
-        appendTwoDigits(text, fields.year / 100);
-        appendTwoDigits(text, fields.year % 100);
-        if (!compact) text += '-';
-        appendTwoDigits(text, fields.month);
-        if (!compact) text += '-';
-        appendTwoDigits(text, fields.day);
-        text += 'T';
-        appendTwoDigits(text, fields.hour);
-        if (!compact) text += ':';
-        appendTwoDigits(text, fields.minute);
-        if (!compact) text += ':';
-        appendTwoDigits(text, fields.second);
-        return text;
+        char text[19];
+        char* at = text;
+        const auto put = [&at](int32_t value, char after) {
+            *at++ = static_cast<char>('0' + value / 10);
+            *at++ = static_cast<char>('0' + value % 10);
+            if (after) *at++ = after;
+        };
+        put(fields.year / 100, 0);
+        put(fields.year % 100, compact ? 0 : '-');
+        put(fields.month, compact ? 0 : '-');
+        put(fields.day, 'T');
+        put(fields.hour, compact ? 0 : ':');
+        put(fields.minute, compact ? 0 : ':');
+        put(fields.second, 0);
+        return std::string(text, at);
     }
     char buffer[96];
     std::snprintf(buffer, sizeof buffer, compact ? "%04d%02d%02dT%02d%02d%02d" : "%04d-%02d-%02dT%02d:%02d:%02d",
