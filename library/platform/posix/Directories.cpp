@@ -20,8 +20,8 @@ namespace Quilna {
 namespace {
 
 bool isPlainName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(std::string("/\0", 2)) == std::string::npos;
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
 }
 
 #ifdef __linux__
