@@ -457,6 +457,10 @@ TEST(Tallies, AFullBufferIsDueOncePerBufferOfUpdatesAndLosesOnlyNewEntries) {
     for (const char* name : {"a.doc", "a.doc", "b.doc"})
         EXPECT_TRUE(one.addInactiveRow(name, "/x/", 1023, "2013-07-01T14:00:00", "cold")) << name;
     EXPECT_EQ(one.inactiveRows(), (std::deque<std::string>{"a.doc,/x/,0,2013-07-01T14:00:00,cold,"}));
+    Tallies two(2);  // with room left, the same row once
+    for (const char* name : {"a.doc", "a.doc"}) two.addInactiveRow(name, "/x/", 0, "t", "cold");
+    EXPECT_EQ(std::make_pair(two.inactiveRows().size(), two.lostInactiveRows()),
+              std::make_pair(size_t{1}, uint64_t{0}));
     one.clearInactiveRows();
     one.addInactiveRow("a.doc", "/x/", 1023, "2013-07-01T14:00:00", "cold");
     EXPECT_EQ(std::make_pair(one.inactiveRows().size(), one.lostInactiveRows()),
