@@ -88,8 +88,6 @@ bool Tallies::addInactiveRow(std::string_view name, std::string_view directory, 
     const bool room = hasRoom(inactiveRows_.size(), inactiveBytes_);
     std::string& row = room ? inactiveRows_.emplace_back() : rowScratch_;
     row.clear();
-    // Room for the whole row at once (the size takes at most 20 digits, and five commas follow).
-    row.reserve(name.size() + directory.size() + lastAccess.size() + temperature.size() + 25);
     InactiveTableFormat::appendRow(row, name, directory, physicalSize / 1024, lastAccess, temperature);
     if (!room) {
         if (!inactiveSet_.count(row)) ++inactivePacing_.lost;
