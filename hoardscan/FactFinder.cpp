@@ -75,14 +75,23 @@ bool FactFinder::isCounted(const WalkDirectory& directory, const std::string& pa
 }
 
 void FactFinder::findOwner() {
-    facts_.user = "UNDEF";
-    owners_.ownerOf(*facts_.directory, *facts_.name, facts_.status, facts_.user, groups_);
-    facts_.group.clear();
-    for (const std::string& group : groups_) {
-        if (!facts_.group.empty()) facts_.group.push_back(',');
-        facts_.group += group;
+    const FileStatus& status = facts_.status;
+    // The files of a run have few owners: an answer kept for the run is joined once.
+    const auto kept = status.hasOwnerId ? keptOwners_.find(status.ownerId) : keptOwners_.end();
+    if (kept != keptOwners_.end()) {
+        facts_.user = kept->second.user;
+        facts_.group = kept->second.group;
+    } else {
+        facts_.user = "UNDEF";
+        const bool keep = owners_.ownerOf(*facts_.directory, *facts_.name, status, facts_.user, groups_);
+        facts_.group.clear();
+        for (const std::string& group : groups_) {
+            if (!facts_.group.empty()) facts_.group.push_back(',');
+            facts_.group += group;
+        }
+        if (facts_.group.empty()) facts_.group = "UNDEF";
+        if (keep) keptOwners_.emplace(status.ownerId, OwnerText{facts_.user, facts_.group});
     }
-    if (facts_.group.empty()) facts_.group = "UNDEF";
     if (LoggerUnit::isDebugOn(5))
         logger_.debug(5, "      User=\"%s\", Group=\"%s\".", ParamStream() << facts_.user << facts_.group);
 }

@@ -5,7 +5,9 @@
 // (DriveCheck) and status word (AttributeNames), all from the one status read with its
 // directory. A counted file's facts go on to the tallies (Tallying).
 
+#include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "hoardscan/AttributeNames.h"
@@ -52,6 +54,11 @@ private:
     const PathRules* rules_ = nullptr;
     FileFacts facts_;                  // reused per file
     std::vector<std::string> groups_;  // reused per file
+    struct OwnerText {
+        std::string user;
+        std::string group;
+    };
+    std::unordered_map<uint32_t, OwnerText> keptOwners_;  // answers Owners keeps for the run, joined
 };
 
 }  // namespace Quilna

@@ -43,13 +43,14 @@ void Owners::forgetGroupTables() {
     groupTables().members.clear();
 }
 
-void Owners::ownerOf(const std::string& currentDirectory, const std::string& name, const FileStatus& status,
+bool Owners::ownerOf(const std::string& currentDirectory, const std::string& name, const FileStatus& status,
                      std::string& user, std::vector<std::string>& groups) {
     ownerText(currentDirectory, name, status, user);
     // The group owns the files its members create; its account carries the groups.
     if (user == "Administrators") user = "Administrator";
     const std::vector<std::string>& found = localGroupsOf(user);
     groups.assign(found.begin(), found.end());
+    return status.hasOwnerId && &found != &uncachedGroups_;
 }
 
 bool Owners::ownerText(const std::string& currentDirectory, const std::string& name, const FileStatus& status,

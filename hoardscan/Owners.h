@@ -19,7 +19,8 @@ public:
 
     // User (in/out: the walk passes "UNDEF", kept when the owner cannot be found) and the local
     // groups holding it. The owner id of a status from the same call saves asking the file again.
-    void ownerOf(const std::string& currentDirectory, const std::string& name, const FileStatus& status,
+    // True when the answer is kept for the run: the same owner id gives the same answer.
+    bool ownerOf(const std::string& currentDirectory, const std::string& name, const FileStatus& status,
                  std::string& user, std::vector<std::string>& groups);
     // The local groups, in enumeration order, with a member whose lower-cased name ends in the
     // lower-cased user. An empty user stands for the user running the program.

@@ -106,9 +106,11 @@ void ReadAhead::renewRetired(std::vector<std::unique_ptr<WalkDirectory>>& renewi
 }
 
 WalkDirectory& ReadAhead::takeSubdirectory() {
-    std::lock_guard<SpinMutex> lock(mutex_);
+    std::unique_lock<SpinMutex> lock(mutex_);
     WalkDirectory& top = *path_.back();
-    return *top.subdirectories[top.next++];
+    WalkDirectory& below = *top.subdirectories[top.next++];
+    if (below.kind == WalkDirectory::Kind::Enter) awaitOpened(below, lock);
+    return below;
 }
 
 void ReadAhead::discard(WalkDirectory& directory) {
@@ -159,8 +161,7 @@ bool ReadAhead::isWorkedInside(const WalkDirectory& directory) const {
 
 // ---- reading ----
 
-void ReadAhead::awaitOpened(WalkDirectory& directory) {
-    std::unique_lock<SpinMutex> lock(mutex_);
+void ReadAhead::awaitOpened(WalkDirectory& directory, std::unique_lock<SpinMutex>& lock) {
     awaitReader(directory, lock);
     if (!directory.started) read(directory, lock);
     if (directory.readAhead) {
@@ -170,7 +171,7 @@ void ReadAhead::awaitOpened(WalkDirectory& directory) {
     }
 }
 
-bool ReadAhead::nextPiece(WalkDirectory& directory, WalkDirectory::Piece& piece) {
+bool ReadAhead::nextPiece(WalkDirectory& directory, WalkDirectory::Piece& piece, bool& last) {
     std::unique_lock<SpinMutex> lock(mutex_);
     for (;;) {
         if (!directory.pieces.empty()) {
@@ -179,6 +180,7 @@ bool ReadAhead::nextPiece(WalkDirectory& directory, WalkDirectory::Piece& piece)
             WalkDirectory::Piece& spent = directory.pieces.front();
             if (spare_.size() < spareLimit && spent.capacity() <= spareCapacity) spare_.push_back(std::move(spent));
             directory.pieces.erase(directory.pieces.begin());
+            last = directory.pieces.empty() && directory.listingEnded;
             // Room for another piece.
             wakeHelper();
             return true;

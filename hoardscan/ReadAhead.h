@@ -49,7 +49,8 @@ public:
     void rootOpened(WalkDirectory& root, std::unique_ptr<OpenDirectory> open);
 
     // The walk's path: a directory entered (on top), the top one left (and freed with what is
-    // below it), the top one's next subdirectory taken.
+    // below it), the top one's next subdirectory taken (and awaited until opened, when it is one
+    // to enter: each call is a hand-over between the threads, so one call does both).
     void enter(WalkDirectory& directory);
     void leave();
     WalkDirectory& takeSubdirectory();
@@ -59,10 +60,8 @@ public:
     // The subdirectories of a directory on the path that the walk has not taken yet, dropped.
     void dropRest(WalkDirectory& directory);
 
-    // Waits until the directory is opened (by a helper, or here when none has begun it).
-    void awaitOpened(WalkDirectory& directory);
-    // The next piece of a directory's listing; false when it has ended.
-    bool nextPiece(WalkDirectory& directory, WalkDirectory::Piece& piece);
+    // The next piece of a directory's listing; false when it has ended. last: none follows it.
+    bool nextPiece(WalkDirectory& directory, WalkDirectory::Piece& piece, bool& last);
     void wantWholeListing(WalkDirectory& directory);
 
     // The handle of a directory far up the path, let go and given back.
@@ -75,6 +74,8 @@ private:
     // Reads the directory's next step (opening and first piece, or the next piece); the lock
     // is let go meanwhile. Ahead: by a helper.
     void read(WalkDirectory& directory, std::unique_lock<SpinMutex>& lock, bool ahead = false);
+    // Waits until the directory is opened (by a helper, or here when none has begun it).
+    void awaitOpened(WalkDirectory& directory, std::unique_lock<SpinMutex>& lock);
     void wakeHelper();
     // A directory the walk is done with, closed and renewed by a helper when there are helpers.
     std::unique_ptr<WalkDirectory> retire(std::unique_ptr<WalkDirectory> directory);

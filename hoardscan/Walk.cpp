@@ -99,7 +99,6 @@ void Walk::enterSubdirectory(WalkDirectory& below) {
                           ParamStream() << directory_ + below.name);
         return;
     }
-    readAhead_->awaitOpened(below);
     if (!below.opened) {
         unreadable("access", directory_ + below.name);
         discard(below);
@@ -139,7 +138,8 @@ void Walk::listEntries(WalkDirectory& directory) {
         // The number of entries comes before the files: only here is the listing held whole.
         readAhead_->wantWholeListing(directory);
         std::vector<WalkDirectory::Piece> pieces;
-        while (readAhead_->nextPiece(directory, piece_)) pieces.push_back(std::move(piece_));
+        for (bool last = false; !last && readAhead_->nextPiece(directory, piece_, last);)
+            pieces.push_back(std::move(piece_));
         if (!directory.listedWhole) unreadable("list", directory_);
         logger_.debug(5, "   Found %i file(s) in \"%s\"...",
                       ParamStream() << static_cast<unsigned long long>(directory.entries) << directory_);
@@ -151,7 +151,7 @@ void Walk::listEntries(WalkDirectory& directory) {
         return;
     }
     // A piece at a time: a directory of a million files costs no more memory than a small one.
-    while (readAhead_->nextPiece(directory, piece_)) {
+    for (bool last = false; !last && readAhead_->nextPiece(directory, piece_, last);) {
         for (WalkDirectory::File& file : piece_) {
             if (stopRequested()) return;
             facts_.fileFound(directory, directory_, file);

@@ -179,9 +179,10 @@ std::string DateTime::formatUtc(bool compact, bool withOffset) const {
 }
 
 std::string DateTime::formatLocal(bool compact, bool withOffset) const {
-    DateFields fields = breakDown();
-    const TimeZoneInfo zone = fields.zone;
-    toLocal(fields);
+    const TimeZoneInfo zone = zone_.set ? zone_ : ProcessZone::current();
+    // What toLocal gives for the moment's fields, without going through them and back.
+    const DateFields fields = Calendar::fieldsFromSeconds(
+        Calendar::clampMoment(static_cast<int64_t>(seconds_) + ZoneRules::offsetAt(zone, seconds_)));
     std::string text = fieldsText(fields, compact);
     if (withOffset) text += formatOffset(zone, *this, compact);
     return text;
