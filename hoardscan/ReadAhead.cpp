@@ -234,7 +234,11 @@ void ReadAhead::read(WalkDirectory& directory, std::unique_lock<SpinMutex>& lock
     std::shared_ptr<OpenDirectory> handle = opening ? directory.parent->directory : directory.directory;
     const DirectoryReader& reader = *reader_;
     working_.push_back(&directory);
-    DirectoryReader::PieceRead piece;
+    // Each reader thread's own: its lists keep their room from one read to the next.
+    thread_local DirectoryReader::PieceRead piece;
+    piece.entries = 0;
+    piece.listing = OpenDirectory::Listing::More;
+    piece.files.clear();
     if (!spare_.empty()) {
         piece.files = std::move(spare_.back());
         spare_.pop_back();
@@ -264,6 +268,7 @@ void ReadAhead::read(WalkDirectory& directory, std::unique_lock<SpinMutex>& lock
         below->indexInParent = directory.subdirectories.size();
         directory.subdirectories.push_back(std::move(below));
     }
+    piece.subdirectories.clear();
     moveSome(piece.spareDirectories, spareDirectories_, piece.spareDirectories.size());
     if (piece.listing != OpenDirectory::Listing::More) {
         directory.listingEnded = true;
