@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <ranges>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -52,7 +53,9 @@ public:
     // The rows that reached the limit, in path order, one per path (a directory walked twice
     // within one buffer, below two roots, is summed).
     std::vector<DirectoryTotal> temperatureRows() const;
-    const std::deque<std::string>& inactiveRows() const { return inactiveRows_; }
+    std::ranges::subrange<std::deque<std::string>::const_iterator> inactiveRows() const {
+        return {inactiveRows_.begin(), inactiveRows_.begin() + static_cast<std::ptrdiff_t>(inactiveCount_)};
+    }
     const std::vector<std::string>& extensionLines() const { return extensionLines_; }
 
     void clearAccountRecords();
@@ -102,7 +105,10 @@ private:
     std::vector<std::pair<std::string, double>> keptTemperatureRows_;  // in walk order
     size_t temperatureBytes_ = 0;
     CurrentDirectory temperatureDirectory_;
-    std::deque<std::string> inactiveRows_;  // a deque: the set's views stay valid as it grows
+    // A deque: the set's views stay valid as it grows. The rows past the count are the room of
+    // rows flushed before, written over by the next ones rather than made anew.
+    std::deque<std::string> inactiveRows_;
+    size_t inactiveCount_ = 0;
     std::unordered_set<std::string_view> inactiveSet_;
     size_t inactiveBytes_ = 0;
     std::vector<std::string> extensionLines_;

@@ -40,8 +40,9 @@ void Tallying::add(FileFacts& facts) {
             results_.flushTemperatureRows(tallies_);
     }
     if (settings_.inactiveLog && (access == "cold" || access == "frozen")) {
-        const std::string lastAccess = facts.status.accessed.formatLocal(false, false);
-        if (tallies_.addInactiveRow(*facts.name, *facts.directory, facts.physicalSize, lastAccess, access))
+        lastAccess_.clear();
+        facts.status.accessed.appendLocal(lastAccess_, false);
+        if (tallies_.addInactiveRow(*facts.name, *facts.directory, facts.physicalSize, lastAccess_, access))
             results_.flushInactiveRows(tallies_);
     }
 }

@@ -33,7 +33,8 @@ private:
     Tallies& tallies_;
     ResultFiles& results_;
     std::string monitoredBand_;
-    std::string key_;  // reused per file
+    std::string key_;         // reused per file
+    std::string lastAccess_;  // reused per inactive file
     // Site, host, file system and account, the same for the files of a directory: the start of
     // the key they make is made again only when one of them changes.
     static constexpr size_t sharedFields = 4;

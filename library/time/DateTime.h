@@ -43,6 +43,8 @@ public:
     std::string formatUtc(bool compact, bool withOffset) const;
     // Local wall clock: 2013-07-01T14:00:00, compact 20130701T140000.
     std::string formatLocal(bool compact, bool withOffset) const;
+    // The same without offset, appended to out: no text made per call.
+    void appendLocal(std::string& out, bool compact) const;
     // "+01:00" (compact "+0100"): the offset in effect at the moment.
     static std::string formatOffset(const TimeZoneInfo& zone, const DateTime& moment, bool compact);
     // "+01:00 (+01:00 3M5W6D2H-10M5W6D3H)" or "+05:30".

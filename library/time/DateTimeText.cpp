@@ -114,7 +114,7 @@ int32_t suffixOffset(std::string_view suffix) {
 
 // Every inactive file's access time goes through here: the usual fields are written digit
 // by digit, anything unusual as the format string pads it.
-std::string fieldsText(const DateFields& fields, bool compact) {
+void appendFieldsText(std::string& out, const DateFields& fields, bool compact) {
     const auto twoDigits = [](int32_t value) { return value >= 0 && value <= 99; };
     if (fields.year >= 0 && fields.year <= 9999 && twoDigits(fields.month) && twoDigits(fields.day) &&
         twoDigits(fields.hour) && twoDigits(fields.minute) && twoDigits(fields.second)) {
@@ -132,12 +132,19 @@ std::string fieldsText(const DateFields& fields, bool compact) {
         put(fields.hour, compact ? 0 : ':');
         put(fields.minute, compact ? 0 : ':');
         put(fields.second, 0);
-        return std::string(text, at);
+        out.append(text, at);
+        return;
     }
     char buffer[96];
     std::snprintf(buffer, sizeof buffer, compact ? "%04d%02d%02dT%02d%02d%02d" : "%04d-%02d-%02dT%02d:%02d:%02d",
                   fields.year, fields.month, fields.day, fields.hour, fields.minute, fields.second);
-    return buffer;
+    out.append(buffer);
+}
+
+// What toLocal gives for the moment's UTC fields, without going through them and back.
+DateFields localFields(int32_t seconds, const TimeZoneInfo& zone) {
+    return Calendar::fieldsFromSeconds(
+        Calendar::clampMoment(static_cast<int64_t>(seconds) + ZoneRules::offsetAt(zone, seconds)));
 }
 }  // namespace
 
@@ -173,19 +180,26 @@ DateTime::DateTime(const std::string& text) {
 }
 
 std::string DateTime::formatUtc(bool compact, bool withOffset) const {
-    if (!withOffset) return fieldsText(Calendar::fieldsFromSeconds(seconds_), compact) + "Z";
+    std::string text;
+    if (!withOffset) {
+        appendFieldsText(text, Calendar::fieldsFromSeconds(seconds_), compact);
+        return text + "Z";
+    }
     const DateFields fields = breakDown();
-    return fieldsText(fields, compact) + "Z" + formatOffset(fields.zone, *this, compact);
+    appendFieldsText(text, fields, compact);
+    return text + "Z" + formatOffset(fields.zone, *this, compact);
 }
 
 std::string DateTime::formatLocal(bool compact, bool withOffset) const {
     const TimeZoneInfo zone = zone_.set ? zone_ : ProcessZone::current();
-    // What toLocal gives for the moment's fields, without going through them and back.
-    const DateFields fields = Calendar::fieldsFromSeconds(
-        Calendar::clampMoment(static_cast<int64_t>(seconds_) + ZoneRules::offsetAt(zone, seconds_)));
-    std::string text = fieldsText(fields, compact);
+    std::string text;
+    appendFieldsText(text, localFields(seconds_, zone), compact);
     if (withOffset) text += formatOffset(zone, *this, compact);
     return text;
+}
+
+void DateTime::appendLocal(std::string& out, bool compact) const {
+    appendFieldsText(out, localFields(seconds_, zone_.set ? zone_ : ProcessZone::current()), compact);
 }
 
 }  // namespace Quilna
