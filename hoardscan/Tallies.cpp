@@ -84,21 +84,19 @@ std::vector<Tallies::DirectoryTotal> Tallies::temperatureRows() const {
 bool Tallies::addInactiveRow(std::string_view name, std::string_view directory, int64_t physicalSize,
                              std::string_view lastAccess, std::string_view temperature) {
     // The duplicate check is a hash lookup; the buffer keeps the order of first appearance. With
-    // room, the row is written in its place (the room of a row flushed before) and given back if
-    // it was there already.
-    const bool room = hasRoom(inactiveCount_, inactiveBytes_);
-    std::string& row = !room                                   ? rowScratch_
-                       : inactiveCount_ < inactiveRows_.size() ? inactiveRows_[inactiveCount_]
-                                                               : inactiveRows_.emplace_back();
+    // room, the row is written in its place and taken back if it was there already.
+    const bool room = hasRoom(inactiveRows_.size(), inactiveBytes_);
+    std::string& row = room ? inactiveRows_.emplace_back() : rowScratch_;
     row.clear();
     InactiveTableFormat::appendRow(row, name, directory, physicalSize / 1024, lastAccess, temperature);
     if (!room) {
         if (!inactiveSet_.count(row)) ++inactivePacing_.lost;
     } else if (inactiveSet_.insert(row).second) {
-        ++inactiveCount_;
         inactiveBytes_ += row.size();
+    } else {
+        inactiveRows_.pop_back();
     }
-    return due(inactivePacing_, inactiveCount_, inactiveBytes_);
+    return due(inactivePacing_, inactiveRows_.size(), inactiveBytes_);
 }
 
 void Tallies::addExtension(const std::string& extension) {
@@ -121,7 +119,7 @@ void Tallies::clearTemperatureRows() {
 
 void Tallies::clearInactiveRows() {
     inactiveSet_.clear();
-    inactiveCount_ = 0;
+    inactiveRows_.clear();
     inactiveBytes_ = 0;
 }
 

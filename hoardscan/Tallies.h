@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <deque>
 #include <map>
-#include <ranges>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -53,9 +52,7 @@ public:
     // The rows that reached the limit, in path order, one per path (a directory walked twice
     // within one buffer, below two roots, is summed).
     std::vector<DirectoryTotal> temperatureRows() const;
-    std::ranges::subrange<std::deque<std::string>::const_iterator> inactiveRows() const {
-        return {inactiveRows_.begin(), inactiveRows_.begin() + static_cast<std::ptrdiff_t>(inactiveCount_)};
-    }
+    const std::deque<std::string>& inactiveRows() const { return inactiveRows_; }
     const std::vector<std::string>& extensionLines() const { return extensionLines_; }
 
     void clearAccountRecords();
@@ -105,10 +102,7 @@ private:
     std::vector<std::pair<std::string, double>> keptTemperatureRows_;  // in walk order
     size_t temperatureBytes_ = 0;
     CurrentDirectory temperatureDirectory_;
-    // A deque: the set's views stay valid as it grows. The rows past the count are the room of
-    // rows flushed before, written over by the next ones rather than made anew.
-    std::deque<std::string> inactiveRows_;
-    size_t inactiveCount_ = 0;
+    std::deque<std::string> inactiveRows_;  // a deque: the set's views stay valid as it grows
     std::unordered_set<std::string_view> inactiveSet_;
     size_t inactiveBytes_ = 0;
     std::vector<std::string> extensionLines_;
