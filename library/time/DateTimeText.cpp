@@ -180,14 +180,12 @@ DateTime::DateTime(const std::string& text) {
 }
 
 std::string DateTime::formatUtc(bool compact, bool withOffset) const {
+    const DateFields fields = withOffset ? breakDown() : Calendar::fieldsFromSeconds(seconds_);
     std::string text;
-    if (!withOffset) {
-        appendFieldsText(text, Calendar::fieldsFromSeconds(seconds_), compact);
-        return text + "Z";
-    }
-    const DateFields fields = breakDown();
     appendFieldsText(text, fields, compact);
-    return text + "Z" + formatOffset(fields.zone, *this, compact);
+    text += 'Z';
+    if (withOffset) text += formatOffset(fields.zone, *this, compact);
+    return text;
 }
 
 std::string DateTime::formatLocal(bool compact, bool withOffset) const {
