@@ -1,5 +1,6 @@
 #include "time/ProcessZone.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "platform/Platform.h"
@@ -63,8 +64,22 @@ bool localMoment(int year, int month, int day, int hourOfDay, int64_t& moment) {
     local.hour = hourOfDay;
     return platform().fromLocalCalendar(local, moment);
 }
+// Narrows a change of offset between two hours (before shows the old offset, after the new one)
+// down to consecutive hours by halving: a day's hours in five conversions, not twenty-four.
+bool narrowToHour(LocalView& before, int64_t& beforeAt, LocalView& after, int64_t& afterAt) {
+    while (afterAt - beforeAt > hour) {
+        const int64_t middle = beforeAt + (afterAt - beforeAt) / hour / 2 * hour;
+        const LocalView view = localView(middle);
+        if (!view.valid) return false;
+        if (view.offset == before.offset) before = view, beforeAt = middle;
+        else after = view, afterAt = middle;
+    }
+    return true;
+}
+
 // The zone that the system's local-time conversion shows in the year of the moment: the
-// transitions found stepping hour by hour through that year.
+// transitions found stepping a day at a time through that year, then the hour within the day
+// (a zone changes its offset at most once a day). Asked at every run's first local time.
 TimeZoneInfo deriveFromSystem(int64_t moment) {
     TimeZoneInfo zone;
     zone.set = true;
@@ -80,10 +95,13 @@ TimeZoneInfo deriveFromSystem(int64_t moment) {
     bool startFound = false;
     bool endFound = false;
     int64_t standardBeforeStart = 0;
+    const int64_t lastHour = first + (last - first) / hour * hour;
     LocalView previous = localView(first);
-    for (int64_t step = first + hour; previous.valid && step <= last; step += hour) {
+    for (int64_t previousAt = first; previous.valid && previousAt < lastHour;) {
+        int64_t step = std::min(previousAt + Calendar::secondsPerDay, lastHour);
         LocalView current = localView(step);
         if (!current.valid) break;
+        if (current.offset != previous.offset && !narrowToHour(previous, previousAt, current, step)) break;
         const int64_t jump = current.offset - previous.offset;
         if (jump != 0) {
             const TimeZoneRule rule = ruleAfter(previous);
@@ -101,6 +119,7 @@ TimeZoneInfo deriveFromSystem(int64_t moment) {
             current = localView(step);
         }
         previous = current;
+        previousAt = step;
     }
 
     if (startFound && endFound) {
