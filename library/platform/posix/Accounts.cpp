@@ -106,6 +106,7 @@ SystemError NativePlatform::localGroups(std::vector<std::string>& names) {
     }
     int error = errno;
     ::endgrent();
+    impl_->primaryGroupsRead = false;
     if (names.empty() && error != 0 && error != ENOENT) return posix::systemError(error);
     return SystemError{};
 }
@@ -123,10 +124,18 @@ SystemError NativePlatform::localGroupMembers(const std::string& group, std::vec
     };
     for (const std::string& name : listed) add(name);
     std::lock_guard<std::mutex> hold(enumerationGuard());
-    ::setpwent();
-    while (struct passwd* entry = ::getpwent())
-        if (entry->pw_gid == gid && entry->pw_name) add(entry->pw_name);
-    ::endpwent();
+    // The password database is read once for all groups: with a directory service behind it, a
+    // pass costs far more than the look-up.
+    if (!impl_->primaryGroupsRead) {
+        impl_->usersByPrimaryGroup.clear();
+        ::setpwent();
+        while (struct passwd* entry = ::getpwent())
+            if (entry->pw_name) impl_->usersByPrimaryGroup[entry->pw_gid].emplace_back(entry->pw_name);
+        ::endpwent();
+        impl_->primaryGroupsRead = true;
+    }
+    if (auto users = impl_->usersByPrimaryGroup.find(gid); users != impl_->usersByPrimaryGroup.end())
+        for (const std::string& name : users->second) add(name);
     return SystemError{};
 }
 

@@ -6,6 +6,10 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include <sys/types.h>
 
 #include "platform/NativePlatform.h"
 #include "platform/posix/MountTable.h"
@@ -21,6 +25,12 @@ struct NativePlatform::Impl {
     const std::string& accountDomain();
     std::once_flag accountDomainOnce;
     std::string accountDomainText;
+
+    // The users by primary group, from one pass over the password database for the members of
+    // every local group; read again after the groups are enumerated again. Under the guard of
+    // the enumerations.
+    bool primaryGroupsRead = false;
+    std::unordered_map<gid_t, std::vector<std::string>> usersByPrimaryGroup;
 
     // The system log is opened at the first message.
     std::once_flag systemLogOnce;
