@@ -3,9 +3,9 @@
 // 0 the extension, 1 the file type mapping file, 3 the directory and the file name.
 
 #include <cstdint>
-#include <unordered_map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
