@@ -44,7 +44,8 @@ void ReadAhead::end() {
     std::unique_lock<SpinMutex> lock(mutex_);
     path_.clear();
     pending_.clear();
-    waitForWalk(lock, [this] { return working_.empty(); });
+    // Every handle of the walk is closed when it returns: none is read or closed by a helper any more.
+    waitForWalk(lock, [this] { return working_.empty() && renewing_ == 0; });
     retired_.clear();
     reader_.reset();
     ahead_ = 0;
@@ -92,17 +93,21 @@ std::unique_ptr<WalkDirectory> ReadAhead::retire(std::unique_ptr<WalkDirectory> 
 
 void ReadAhead::renewRetired(std::vector<std::unique_ptr<WalkDirectory>>& renewing, std::unique_lock<SpinMutex>& lock) {
     renewing.swap(retired_);
+    ++renewing_;
     lock.unlock();
     // Outside the lock: what is still open is closed here.
     for (size_t i = 0, retired = renewing.size(); i < retired; ++i) renewing[i]->renew(renewing);
     lock.lock();
     moveSome(renewing, spareDirectories_,
              spareDirectoryLimit - std::min(spareDirectoryLimit, spareDirectories_.size()));
-    if (renewing.empty()) return;
-    // More than the readers will want: freed.
-    lock.unlock();
-    renewing.clear();
-    lock.lock();
+    if (!renewing.empty()) {
+        // More than the readers will want: freed.
+        lock.unlock();
+        renewing.clear();
+        lock.lock();
+    }
+    --renewing_;
+    if (walkWaits_) walkWait_.notify_one();
 }
 
 WalkDirectory& ReadAhead::takeSubdirectory() {
@@ -163,7 +168,7 @@ bool ReadAhead::isWorkedInside(const WalkDirectory& directory) const {
 
 void ReadAhead::awaitOpened(WalkDirectory& directory, std::unique_lock<SpinMutex>& lock) {
     awaitReader(directory, lock);
-    if (!directory.started) read(directory, lock);
+    if (!directory.started) read(directory, walkRead_, lock);
     if (directory.readAhead) {
         directory.readAhead = false;
         --ahead_;
@@ -187,7 +192,7 @@ bool ReadAhead::nextPiece(WalkDirectory& directory, WalkDirectory::Piece& piece,
         }
         if (directory.listingEnded) return false;
         if (directory.busy) awaitReader(directory, lock);
-        else read(directory, lock);
+        else read(directory, walkRead_, lock);
     }
 }
 
@@ -195,7 +200,7 @@ bool ReadAhead::nextPiece(WalkDirectory& directory, WalkDirectory::Piece& piece,
 // thread woken for every directory would cost more than the reading.
 void ReadAhead::awaitReader(WalkDirectory& directory, std::unique_lock<SpinMutex>& lock) {
     while (directory.busy) {
-        if (WalkDirectory* work = nextWork()) read(*work, lock, true);
+        if (WalkDirectory* work = nextWork()) read(*work, walkRead_, lock, true);
         else waitForWalk(lock, [&] { return !directory.busy; });
     }
 }
@@ -204,11 +209,6 @@ void ReadAhead::wantWholeListing(WalkDirectory& directory) {
     std::lock_guard<SpinMutex> lock(mutex_);
     directory.wholeListing = true;
     wakeHelper();
-}
-
-std::shared_ptr<OpenDirectory> ReadAhead::handleOf(WalkDirectory& directory) {
-    std::lock_guard<SpinMutex> lock(mutex_);
-    return directory.directory;
 }
 
 void ReadAhead::letGo(WalkDirectory& directory) {
@@ -223,7 +223,8 @@ void ReadAhead::reopened(WalkDirectory& directory, std::shared_ptr<OpenDirectory
     wakeHelper();
 }
 
-void ReadAhead::read(WalkDirectory& directory, std::unique_lock<SpinMutex>& lock, bool ahead) {
+void ReadAhead::read(WalkDirectory& directory, DirectoryReader::PieceRead& piece, std::unique_lock<SpinMutex>& lock,
+                     bool ahead) {
     const bool opening = !directory.started;
     directory.started = true;
     directory.busy = true;
@@ -234,8 +235,6 @@ void ReadAhead::read(WalkDirectory& directory, std::unique_lock<SpinMutex>& lock
     std::shared_ptr<OpenDirectory> handle = opening ? directory.parent->directory : directory.directory;
     const DirectoryReader& reader = *reader_;
     working_.push_back(&directory);
-    // Each reader thread's own: its lists keep their room from one read to the next.
-    thread_local DirectoryReader::PieceRead piece;
     piece.entries = 0;
     piece.listing = OpenDirectory::Listing::More;
     piece.files.clear();
@@ -285,6 +284,7 @@ void ReadAhead::read(WalkDirectory& directory, std::unique_lock<SpinMutex>& lock
 
 void ReadAhead::help() {
     std::vector<std::unique_ptr<WalkDirectory>> renewing;
+    DirectoryReader::PieceRead piece;
     std::unique_lock<SpinMutex> lock(mutex_);
     for (;;) {
         if (!retired_.empty()) renewRetired(renewing, lock);
@@ -296,7 +296,7 @@ void ReadAhead::help() {
             --idle_;
         }
         if (stopping_) return;
-        if (work) read(*work, lock, true);
+        if (work) read(*work, piece, lock, true);
     }
 }
 

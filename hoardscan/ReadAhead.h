@@ -65,15 +65,15 @@ public:
     void wantWholeListing(WalkDirectory& directory);
 
     // The handle of a directory far up the path, let go and given back.
-    std::shared_ptr<OpenDirectory> handleOf(WalkDirectory& directory);
     void letGo(WalkDirectory& directory);
     void reopened(WalkDirectory& directory, std::shared_ptr<OpenDirectory> open);
 
 private:
     void help();
-    // Reads the directory's next step (opening and first piece, or the next piece); the lock
-    // is let go meanwhile. Ahead: by a helper.
-    void read(WalkDirectory& directory, std::unique_lock<SpinMutex>& lock, bool ahead = false);
+    // Reads the directory's next step (opening and first piece, or the next piece) into the
+    // reading thread's own piece; the lock is let go meanwhile. Ahead: not for the walk's need now.
+    void read(WalkDirectory& directory, DirectoryReader::PieceRead& piece, std::unique_lock<SpinMutex>& lock,
+              bool ahead = false);
     // Waits until the directory is opened (by a helper, or here when none has begun it).
     void awaitOpened(WalkDirectory& directory, std::unique_lock<SpinMutex>& lock);
     void wakeHelper();
@@ -103,10 +103,15 @@ private:
     bool walkWaits_ = false;
     size_t ahead_ = 0;  // directories begun by helpers that the walk has not reached
     std::unique_ptr<DirectoryReader> reader_;
+    // Each reading thread keeps its piece's lists, so that they keep their room from one read to
+    // the next: the walk's here, a helper's in its loop. Not thread-local: MinGW destroys such
+    // objects at a thread's exit after their storage was freed.
+    DirectoryReader::PieceRead walkRead_;
     std::vector<WalkDirectory*> path_;
     std::vector<size_t> pending_;                          // levels below the top with subdirectories not yet taken
     std::vector<WalkDirectory*> working_;                  // what each reader works on now
     std::vector<std::unique_ptr<WalkDirectory>> retired_;  // left by the walk, to be freed
+    size_t renewing_ = 0;                                  // helpers closing retired directories outside the lock
     std::vector<WalkDirectory::Piece> spare_;              // spent pieces, written over by the next reads
     std::vector<std::unique_ptr<WalkDirectory>> spareDirectories_;
     bool stopping_ = false;

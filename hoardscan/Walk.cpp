@@ -126,6 +126,8 @@ void Walk::openLevel(WalkDirectory& directory, size_t parentLength) {
     facts_.enterDirectory(directory);
     readAhead_->enter(directory);
     listEntries(directory);
+    // Stopped inside the listing: a reader may still be reading it, and the walk ends here.
+    if (stopped_) return;
     if (directory.hasIdentity) onPath_.insert(identityKey(directory.identity));
     // A directory with nothing to enter was closed by its reader once listed.
     if (!levels_.empty() && directory.directory) ++openLevels_;

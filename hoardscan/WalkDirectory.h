@@ -1,9 +1,30 @@
 #pragma once
 // One directory of the walk: on its path, or ahead of it, read by a helper thread before the
 // walk comes to it. The parent's listing makes it (name, kind, the rules' state of its path);
-// a reader opens it, takes its identity and reads its listing in pieces. Everything a reader
-// writes is handed over under the read-ahead's lock (ReadAhead); the walk reads it there, or
-// once the reader is done with the directory.
+// a reader opens it, takes its identity and reads its listing in pieces.
+//
+// Who may touch what. "The lock" is the read-ahead's (ReadAhead); a reader is a helper thread,
+// or the walk's thread reading for itself; a directory is busy from the moment a reader takes
+// it under the lock until it hands its piece back under the lock.
+// - Fixed: written by the reader of the parent before it hands the directory over under the
+//   lock; read by any thread after that, without the lock.
+// - The read: only under the lock, but for what the busy reader writes (below). The walk reads
+//   the listing's results (entries, listedWhole) without the lock once the listing has ended.
+// - Opening (opened, hasIdentity, identity, accounted): written once by the reader that opens
+//   it, while busy; read by any thread after that reader has handed over.
+// - The handle (directory) belongs to the directory: it is closed where the directory lets go
+//   of it, and a reader holds a second reference only while it reads or opens through it.
+//   Written by the busy reader (opening; closing once the listing has ended with no
+//   subdirectory to enter), then only by the walk, under the lock, while the directory is on
+//   the path (let go far up, given back). Helpers read it under the lock: a directory's own
+//   while it is not busy, a parent's to open a subdirectory to enter (which keeps the parent's
+//   reader from closing it). The walk reads it without the lock once the listing has ended.
+// - subdirectories: the busy reader appends under the lock; once the listing has ended, the
+//   walk takes them out under the lock (left, dropped) and reads the list without it.
+// - The walk's place: written by the walk, next and onPath under the lock (helpers search by
+//   them), parentLength without; the walk reads them without the lock.
+// A directory left by the walk or dropped is out of the tree: the thread that took it out (or a
+// helper it was handed to, in a batch) closes and renews it alone.
 
 #include <cstddef>
 #include <cstdint>
@@ -47,17 +68,21 @@ struct WalkDirectory {
     bool readAhead = false;  // begun by a helper, and the walk has not reached it yet
     bool busy = false;       // a reader works on it now
     bool cancelled = false;
-    bool opened = false;
-    // Null when it could not be opened, was let go, or has nothing to enter once listed.
-    std::shared_ptr<OpenDirectory> directory;
-    bool hasIdentity = false;
-    FileIdentity identity;
-    bool accounted = false;     // listed only when the accounts file has an interest in it
     bool wholeListing = false;  // the walk wants every piece at once (debug level 5)
     uint64_t entries = 0;       // listed so far, "." and ".." included
     std::vector<Piece> pieces;  // in listing order; a few at most
     bool listingEnded = false;
-    bool listedWhole = false;                                    // read to its end without failure
+    bool listedWhole = false;  // read to its end without failure
+
+    // Opening.
+    bool opened = false;
+    bool hasIdentity = false;
+    FileIdentity identity;
+    bool accounted = false;  // listed only when the accounts file has an interest in it
+
+    // The handle. Null when it could not be opened, was let go, or has nothing to enter once listed.
+    std::shared_ptr<OpenDirectory> directory;
+
     std::vector<std::unique_ptr<WalkDirectory>> subdirectories;  // in listing order
 
     // The walk's place in it.

@@ -47,6 +47,9 @@ public:
             startup.dwFlags = STARTF_USESTDHANDLES;
             startup.hStdOutput = startup.hStdError = output_;
         }
+        // A program that crashes ends with its exception's code, where a debugger or a dialog would
+        // hold it: the child inherits the error mode.
+        ::SetErrorMode(::GetErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
         started_ =
             ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, !options.output.empty(), CREATE_NO_WINDOW, nullptr,
                              options.directory.empty() ? nullptr : options.directory.c_str(), &startup, &process_) != 0;

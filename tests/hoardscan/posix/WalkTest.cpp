@@ -24,7 +24,10 @@ public:
     class Directory : public OpenDirectory {
     public:
         Directory(TreeFaults& faults, std::unique_ptr<OpenDirectory> native, std::string path, bool loops)
-            : faults_(faults), native_(std::move(native)), path_(std::move(path)), loops_(loops) {}
+            : faults_(faults), native_(std::move(native)), path_(std::move(path)), loops_(loops) {
+            ++faults_.openDirectories;
+        }
+        ~Directory() override { --faults_.openDirectories; }
         bool identity(FileIdentity& out) const override {
             if (loops_) {
                 out = faults_.loopTarget;
@@ -80,7 +83,7 @@ public:
 
     std::string loopName, replacedByLink, linkTarget, phantomIn;
     FileIdentity loopTarget;
-    std::atomic<int> entryInfoCalls{0}, subdirectoryOpens{0};
+    std::atomic<int> entryInfoCalls{0}, subdirectoryOpens{0}, openDirectories{0};
 };
 
 // The whole engine as the program wires it, without and with helpers reading ahead (the parameter).
@@ -101,6 +104,7 @@ protected:
         settings.fileTypeScheme = scheme;
         settings.readAhead = helpers;
         engine = std::make_unique<ScanEngine>(log.unit(), settings, identity, 1);
+        engine->walk.stopWhen(stopRequest);
         RulesFiles files(log.unit(), identity, engine->tables);
         ASSERT_TRUE(files.loadFileSystemsText(fileSystems, "fs.rules"));
         ASSERT_TRUE(files.loadAccountsText(accounts, "accounts.rules"));
@@ -123,6 +127,7 @@ protected:
     ScanIdentity identity{"PC42", "OSLO"};
     ScanSettings settings;
     std::unique_ptr<ScanEngine> engine;
+    std::atomic<int> stopRequest{StopRequest::None};
 };
 
 INSTANTIATE_TEST_SUITE_P(ReadAhead, WalkTest, ::testing::Values(0u, 2u));
@@ -188,6 +193,25 @@ TEST_P(WalkTest, EachFileCostsOneStatusCallAndLinksAreNeverFollowed) {
                               fake.subdirectoryOpens.load()),
               std::make_tuple(22.0, 2.0, 22, 0, 4));
     EXPECT_EQ(fs::current_path(), before) << "the walk never moves the current directory";
+}
+
+// Every directory the walk or a helper opened is closed by the time the walk returns: walked to
+// its end, or stopped early in the middle of a listing the helpers read ahead.
+TEST_P(WalkTest, EveryDirectoryIsClosedWhenTheWalkReturnsWhereverItStopped) {
+    TreeFaults fake;
+    for (int d = 0; d < 40; ++d)
+        for (int s = 0; s < 8; ++s) files({{"d" + std::to_string(d) + "/s" + std::to_string(s) + "/f.txt", 1}});
+    for (int i = 0; i < 1500; ++i) files({{"d20/many/f" + std::to_string(i), 1}});
+    const std::string excluded = "@part2\n*:*:" + root + "/d7* exclude_all\n";
+    walk(excluded, "");
+    EXPECT_EQ(std::make_pair(totals().first, fake.openDirectories.load()), std::make_pair(1812.0, 0));
+    log.agent()->written = [&](const std::string& line) {
+        if (line.find("Processing \"" + root + "/d20/many/") != std::string::npos) stopRequest = StopRequest::Terminate;
+    };
+    walk(excluded, "");
+    log.agent()->written = nullptr;
+    EXPECT_LT(totals().first, 1812.0);
+    EXPECT_EQ(fake.openDirectories.load(), 0);
 }
 
 // A listing read in pieces: a subdirectory met in the first piece is entered after the last one.
