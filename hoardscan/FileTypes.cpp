@@ -92,6 +92,7 @@ bool FileTypes::loadFileTypeMappingText(std::string_view content, const std::str
 
 // "{", item lines, "}" after a type name.
 bool FileTypes::readTypeBlock(RuleText& text, const std::string& typeName) {
+    const auto typeLine = text.lineNumber;
     std::string line;
     if (!RulesFiles::readSignificantLine(text, line)) {
         logger_.fatal(Message::EndInsideBlock, ParamStream() << text.lineNumber << text.fileName);
@@ -103,8 +104,9 @@ bool FileTypes::readTypeBlock(RuleText& text, const std::string& typeName) {
     }
     for (;;) {
         if (!RulesFiles::readSignificantLine(text, line)) {
-            logger_.fatal(Message::EndInsideBlock, ParamStream() << text.lineNumber << text.fileName);
-            return false;
+            // What the block holds so far is kept: a lost last "}" costs no type already read.
+            logger_.warning(Message::TypeBlockUnclosed, ParamStream() << text.fileName << typeName << typeLine);
+            return true;
         }
         if (line == "}") return true;
         fileItems(line, typeName);

@@ -39,5 +39,7 @@ constexpr int32_t StaleResultRemoved = 35;   // file name, process id
 constexpr int32_t StoppedBySignal = 36;      // signal name
 constexpr int32_t ResultRefused = 37;        // file name, reason
 constexpr int32_t RepeatsLeftOut = 40;       // message number, times left out, times logged
+constexpr int32_t RulesLineTaken = 41;       // line number, file, line, how it was taken
+constexpr int32_t TypeBlockUnclosed = 42;    // file, type name, the type name's line number
 
 }  // namespace Quilna::Message

@@ -23,22 +23,26 @@ int32_t clampToInt32(int64_t value) {
         std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
-// The limit of a band: a whole number of days, or -1 for "infinity" in any letter case;
-// false for anything else (a word, a negative number, trailing letters, too many digits).
-bool limitOf(const std::string& text, int32_t& limit) {
+// The limit of a band: -1 for "infinity" in any letter case, else its leading number of days
+// (letters after it are left aside, with a note). False when it has no leading number, or one
+// too long to be a number of days.
+bool limitOf(const std::string& text, int32_t& limit, std::string& note) {
     if (lowerCopy(text) == "infinity") {
         limit = -1;
         return true;
     }
-    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
-    limit = toInt32(text);
+    const size_t digits = std::min(text.size(), text.find_first_not_of("0123456789"));
+    if (digits == 0 || digits > 9) return false;
+    limit = toInt32(text.substr(0, digits));
+    if (digits < text.size()) note = "taken as " + std::to_string(limit) + " days, what follows the number left aside";
     return true;
 }
 
 // "name limit": the name is the first word (a quoted stretch stays in it), the limit a number
-// of days above the previous band's, or "infinity". False with what was expected instead.
+// of days above the previous band's, or "infinity". False with what was expected instead; a
+// note for what is taken as it stands but is likely a mistake.
 bool bandOf(const std::string& line, const TemperatureBand* previous, TemperatureBand& band, std::string& expected,
-            std::string& found) {
+            std::string& found, std::string& note) {
     WhitespaceSearcher searcher;
     uint8_t significant = 0;
     size_t end = searcher.findEnd(line, 0, std::string::npos, significant);
@@ -46,17 +50,15 @@ bool bandOf(const std::string& line, const TemperatureBand* previous, Temperatur
     band.name = line.substr(0, end);
     found = line.substr(end);
     trim(found);
-    const int32_t previousLimit = previous ? previous->maxDays : -1;
-    if (previous && previousLimit == -1) {
-        expected = "no band after one without limit";
-        found = line;
-        return false;
-    }
-    if (!limitOf(found, band.maxDays)) {
+    if (!limitOf(found, band.maxDays, note)) {
         expected = "a number of days or infinity";
         return false;
     }
-    if (band.maxDays != -1 && band.maxDays <= previousLimit) {
+    const int32_t previousLimit = previous ? previous->maxDays : -1;
+    if (previous && previousLimit == -1) {
+        // The band before covers every age already.
+        note = "it follows a band without limit, starts again at day 0 and is never chosen";
+    } else if (band.maxDays != -1 && band.maxDays <= previousLimit) {
         expected = "more than " + std::to_string(previousLimit) + " days";
         return false;
     }
@@ -87,13 +89,15 @@ bool Temperatures::loadTemperaturesText(std::string_view content, const std::str
     // would give files a wrong temperature without a word.
     do {
         TemperatureBand band;
-        std::string expected, found;
-        if (!bandOf(line, accessBands_.empty() ? nullptr : &accessBands_.back(), band, expected, found)) {
+        std::string expected, found, note;
+        if (!bandOf(line, accessBands_.empty() ? nullptr : &accessBands_.back(), band, expected, found, note)) {
             logger_.fatal(Message::ExpectedLine, ParamStream() << expected << found << text.lineNumber << fileName);
             accessBands_.clear();
             modifyBands_.clear();
             return false;
         }
+        if (!note.empty())
+            logger_.warning(Message::RulesLineTaken, ParamStream() << text.lineNumber << fileName << line << note);
         accessBands_.push_back(band);
         modifyBands_.push_back(std::move(band));
     } while (RulesFiles::readSignificantLine(text, line));

@@ -131,16 +131,17 @@ TEST_F(FileTypesTest, ExtensionsMatchedOnlyByAPatternAreCollectedWithTheSwitch) 
 }
 
 TEST_F(FileTypesTest, MappingFilesLoadOrNameTheirErrors) {
-    const std::vector<std::tuple<std::string, int, std::string, size_t>> cases = {
-        {"default=x\ndocuments\n", 10, "2|types.txt", 0},
-        {"documents\ndoc\n", 25, "{|doc|2|types.txt", 0},
-        {"documents\n{\ndoc,txt\n\n", 10, "4|types.txt", 2},
+    // A missing "{" fails the load; a block left open at the end keeps what it holds, with a warning.
+    const std::vector<std::tuple<std::string, const char*, int, std::string, size_t>> cases = {
+        {"default=x\ndocuments\n", "FATAL", 10, "2|types.txt", 0},
+        {"documents\ndoc\n", "FATAL", 25, "{|doc|2|types.txt", 0},
+        {"documents\n{\ndoc,txt\n\n", "WARNING", 42, "types.txt|documents|1", 2},
     };
-    for (const auto& [text, id, parameters, kept] : cases) {
+    for (const auto& [text, severity, id, parameters, kept] : cases) {
         log.clear();
         FileTypes caseTypes{log.unit(), tallies};
-        EXPECT_FALSE(caseTypes.loadFileTypeMappingText(text, "types.txt")) << text;
-        EXPECT_EQ(log.messages("FATAL", id), (Texts{parameters})) << text;
+        EXPECT_EQ(caseTypes.loadFileTypeMappingText(text, "types.txt"), severity[0] == 'W') << text;
+        EXPECT_EQ(log.messages(severity, id), (Texts{parameters})) << text;
         EXPECT_EQ(caseTypes.extensionTypes().size(), kept) << text;
     }
     // Files of this computer, in its own path syntax: one without mappings only warns.
@@ -209,7 +210,7 @@ TEST_F(TemperaturesTest, ExampleBandsFollowEachOtherAndBadBandsAreFatal) {
         {"hot 7\nwarm thirty\n", "a number of days or infinity|thirty|2|t.txt"},
         {"hot -1\n", "a number of days or infinity|-1|1|t.txt"},
         {"hot 7\nwarm 7\n", "more than 7 days|7|2|t.txt"},
-        {"hot infinity\nnever 5\n", "no band after one without limit|never 5|2|t.txt"},
+        {"hot 7\nwarm 7days\n", "more than 7 days|7days|2|t.txt"},
     };
     for (const auto& [text, fatal] : cases) {
         Temperatures fresh(log.unit());
@@ -218,6 +219,15 @@ TEST_F(TemperaturesTest, ExampleBandsFollowEachOtherAndBadBandsAreFatal) {
         EXPECT_EQ(log.messages("FATAL", 25), (Texts{fatal})) << text;
         EXPECT_TRUE(fresh.accessBands().empty()) << text;
     }
+    // Taken as the lines stand, each with a warning: letters after a limit, a band after "infinity".
+    Temperatures lenient(log.unit());
+    log.clear();
+    ASSERT_TRUE(lenient.loadTemperaturesText("hot 12days\nall infinity\nnever 400\n", "t.txt"));
+    EXPECT_EQ(describe(lenient.accessBands()), (Texts{"hot 0..12", "all 13..-1", "never 0..400"}));
+    EXPECT_EQ(log.messages("WARNING", 41),
+              (Texts{"1|t.txt|hot 12days|taken as 12 days, what follows the number left aside",
+                     "3|t.txt|never 400|it follows a band without limit, starts again at day 0 and is never chosen"}));
+    EXPECT_EQ(of(12 * day, 400 * day, true, &lenient), "hot/all");
     // No bands at all: nothing is classified.
     std::string path = dir.write("empty.txt", "# nothing here\n\n");
     log.clear();

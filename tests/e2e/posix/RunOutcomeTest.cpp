@@ -51,6 +51,32 @@ TEST(RunOutcome, RefusedRunsSayWhyAndMakeNothing) {
     }
 }
 
+// Rules files written as earlier versions took them: letters after a band's limit, a band after
+// "infinity", a type block the file ends in. The run goes on, each read as it stands, with a warning.
+TEST(RunOutcome, RulesFilesOfEarlierInstallationsAreTakenAsTheyStandWithAWarning) {
+    ScanInstallation installation;
+    installation.file("young.doc", 1, 10, 10);
+    installation.file("old.txt", 1, 500, 500);
+    installation.temperaturesRules = "hot 12days\nwarm infinity\nlate 400\n";
+    installation.fileTypesRules = "default=other\ndocuments\n{\ndoc\n}\ntexts\n{\ntxt\n";
+    installation.settings["hoardscan.filetype"] = {"Integer", "1"};
+    installation.writeInstallation();
+    ASSERT_EQ(installation.run(), 0) << installation.log();
+    const std::string conf = installation.at("conf/");
+    EXPECT_TRUE(installation.logged(
+        {"Line 1 of " + conf +
+             "temperatures.rules, \"hot 12days\", is taken as it stands but may be a "
+             "mistake: taken as 12 days, what follows the number left aside.",
+         "Line 3 of " + conf +
+             "temperatures.rules, \"late 400\", is taken as it stands but may be a mistake: it "
+             "follows a band without limit, starts again at day 0 and is never chosen.",
+         "The file type mapping " + conf + "filetypes.rules ends inside the block of type \"texts\" begun in line 6"}));
+    std::set<std::string> kinds;
+    for (const AccountRecord& record : installation.records())
+        kinds.insert(record.key[KeyField::FileType] + ":" + record.key[KeyField::AccessTemperature]);
+    EXPECT_EQ(kinds, (std::set<std::string>{"documents:hot", "texts:warm"}));
+}
+
 // SIGHUP (log-off) and the collector's death let it finish. A warning at every file is logged a
 // hundred times, the rest counted.
 TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {

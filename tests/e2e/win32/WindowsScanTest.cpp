@@ -185,7 +185,6 @@ TEST(WindowsScan, ATreeOnDriveCIsCountedUnderItsOwnNamesWithTheResourcesOfTheKey
 // at their start or end (a crash as the program ends) shows here: every run must end well.
 TEST(WindowsScan, TwentyFourRunsWithHelpersOfATreeOfManyDirectoriesEachEndWellAndCountEveryFile) {
     WindowsInstallation installation;
-    installation.settings["hoardscan.log.debug-level"] = {"Integer", "3"};
     size_t files = 0;
     for (int top = 0; top < 8; ++top)
         for (int below = 0; below < 8; ++below)
