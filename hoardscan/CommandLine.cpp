@@ -158,7 +158,8 @@ std::string usage() {
            "  -h, --help  this text\n"
            "  --version   the program's version\n"
            "Exit codes: 0 every result file finished, 1 set-up failed, 2 the scan could not start,\n"
-           "3 a result file could not be written or finished, 130/143 stopped by SIGINT/SIGTERM.\n";
+           "3 a result file could not be written or finished, 4 a part of a file system could not be\n"
+           "walked, 130/143 stopped by SIGINT/SIGTERM.\n";
 }
 
 }  // namespace Quilna::CommandLine

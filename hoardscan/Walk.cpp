@@ -143,8 +143,10 @@ void Walk::listEntries(WalkDirectory& directory) {
         for (bool last = false; !last && readAhead_->nextPiece(directory, piece_, last);)
             pieces.push_back(std::move(piece_));
         if (!directory.listedWhole) unreadable("list", directory_);
+        // The directory as the walk was given it: the root's path, a subdirectory's name.
         logger_.debug(5, "   Found %i file(s) in \"%s\"...",
-                      ParamStream() << static_cast<unsigned long long>(directory.entries) << directory_);
+                      ParamStream() << static_cast<unsigned long long>(directory.entries)
+                                    << (directory.parent ? directory.name : root_));
         for (WalkDirectory::Piece& piece : pieces)
             for (WalkDirectory::File& file : piece) {
                 if (stopRequested()) return;

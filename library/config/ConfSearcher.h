@@ -4,7 +4,7 @@
 namespace Quilna {
 
 // Cuts configuration text into words, quoted strings, comments, the delimiters = ( ) { } and
-// newline, and whitespace runs. Bytes from 0x80 up count as whitespace outside quotes.
+// newline, and whitespace runs (bytes up to 0x20 but newline; UTF-8 bytes from 0x80 up are text).
 class ConfSearcher : public StringSearcher {
 public:
     size_t findEnd(const std::string& text, size_t start, size_t count, uint8_t& significant) const override;

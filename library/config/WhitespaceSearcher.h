@@ -3,8 +3,8 @@
 
 namespace Quilna {
 
-// Cuts text at whitespace (any byte below 33 taken as signed, newlines included), keeping a
-// stretch between two `quote` characters together; the quotes stay in the token.
+// Cuts text at whitespace (any byte up to 0x20, newlines included; UTF-8 bytes from 0x80 up are
+// text), keeping a stretch between two `quote` characters together; the quotes stay in the token.
 class WhitespaceSearcher : public StringSearcher {
 public:
     size_t findEnd(const std::string& text, size_t start, size_t count, uint8_t& significant) const override;
