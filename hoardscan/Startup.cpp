@@ -82,7 +82,7 @@ bool Hoardscan::startLogging() {
         logging_.fileName = "HoardscanDebug.log";
     logging_.application = applicationNumber;
     logging_.module = moduleNumber;
-    // The walk moves the current directory: a relative log directory is pinned first.
+    // A relative log directory is taken from where the program starts, pinned once as a full path.
     std::string startupDirectory;
     if (readResource("StartupLogDir", startupDirectory) == ResourceResult::Ok)
         logging_.directory = AnchoredPaths::anchored(startupDirectory);
