@@ -43,10 +43,7 @@ LockFile::LockFile(const std::string& path) : name_(path) {
     readExisting();
 }
 
-LockFile::~LockFile() {
-    original_.close();
-    lockFile_.close();
-}
+LockFile::~LockFile() { original_.close(); }
 
 // The times are written in UTC ("20130701T120000Z"); reading them as local time would move
 // the expiry by the zone's offset, so that form is read as UTC here.
@@ -67,7 +64,6 @@ void LockFile::readExisting() {
     takenAt_ = DateTime(0);
     validUntil_ = DateTime(0);
     foundToken_.clear();
-    holdsOriginal_ = false;
     // A lock file that cannot be read counts as present with its times at the epoch, so it
     // is treated as expired.
     BasicFile file;
@@ -76,7 +72,6 @@ void LockFile::readExisting() {
     if (file.readLine(line)) takenAt_ = parseStamp(line);
     if (file.error() == BasicFile::None && file.readLine(line)) validUntil_ = parseStamp(line);
     if (file.error() == BasicFile::None && file.readLine(line)) foundToken_ = line;
-    if (file.error() == BasicFile::None && file.readLine(line)) holdsOriginal_ = line == holdsOriginalWord;
     file.close();
 }
 
@@ -84,14 +79,15 @@ bool LockFile::writeLock(bool holdOriginal) {
     const std::string path = lockPath(name_);
     // Created exclusively: a writer that got in first keeps its lock file, and a link or another
     // user's file at the name is refused, not written through.
-    if (!lockFile_.open(path, BasicFile::WriteNew)) return false;
-    bool written = lockFile_.writeLine(takenAt_.formatUtc(true, false)) &&
-                   lockFile_.writeLine(validUntil_.formatUtc(true, false)) && lockFile_.writeLine(ownToken_) &&
-                   lockFile_.writeLine(holdOriginal ? holdsOriginalWord : missingWord) && lockFile_.flush();
+    BasicFile lockFile;
+    if (!lockFile.open(path, BasicFile::WriteNew)) return false;
+    bool written = lockFile.writeLine(takenAt_.formatUtc(true, false)) &&
+                   lockFile.writeLine(validUntil_.formatUtc(true, false)) && lockFile.writeLine(ownToken_) &&
+                   lockFile.writeLine(holdOriginal ? holdsOriginalWord : missingWord) && lockFile.flush();
     // Closed once written: Windows cannot delete a file that is open, so a lock file kept open
     // by a holder that runs past its expiry could never be cleared by the next writer.
-    lockFile_.close();
-    if (written) return true;
+    lockFile.close();
+    if (written && lockFile.error() == BasicFile::None) return true;
     // A half-written lock file would keep others out for no one.
     FileOps::deleteFile(path);
     return false;
@@ -118,20 +114,17 @@ bool LockFile::lock(const TimeSpan& lifetime, bool holdOriginal) {
     takenAt_.setNow();
     validUntil_ = takenAt_ + lifetime;
     if (present_) return false;
-    // Someone may have locked since this object was made: look again right before writing.
-    if (FileOps::exists(lockPath(name_))) {
+    if (!writeLock(holdOriginal)) {
+        // Someone may have locked since this object was made: its lock is what unlock must judge.
         readExisting();
         return false;
     }
-    if (!writeLock(holdOriginal)) return false;
     if (holdOriginal && !holdProtectedFile()) {
-        lockFile_.close();
         FileOps::deleteFile(lockPath(name_));
         return false;
     }
     present_ = true;
     foundToken_ = ownToken_;
-    holdsOriginal_ = holdOriginal;
     return true;
 }
 
@@ -155,7 +148,6 @@ bool LockFile::unlock() {
     if (!present_) return true;
     if (foundToken_ != ownToken_) return clearExpired();
     original_.close();
-    lockFile_.close();
     // Once expired, the lock may have been cleared and taken by another writer: that writer's
     // lock file is not this object's to delete.
     const std::string holder = tokenOnDisk();

@@ -57,8 +57,8 @@ private:
     bool clearExpired();
     std::string tokenOnDisk() const;
 
+    // The protected file, held open while the lock holds the original.
     BasicFile original_;
-    BasicFile lockFile_;
     std::string name_;
     DateTime takenAt_{0};
     DateTime validUntil_{0};
@@ -66,7 +66,6 @@ private:
     std::string ownToken_;
     bool present_ = false;
     bool originalExisted_ = false;
-    bool holdsOriginal_ = false;
 };
 
 }  // namespace Quilna

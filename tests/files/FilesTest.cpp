@@ -183,7 +183,14 @@ TEST_F(LockFileTest, FourLinesOfTakenValidTokenAndHolding) {
     EXPECT_EQ(lockLines()[3], "missing");
     EXPECT_NE(lockLines()[2], token);
     EXPECT_TRUE(plain.unlock());
+    // No lock is left when it cannot be made whole: no directory, a full disk, an original not to be held.
     EXPECT_FALSE(LockFile(dir.child("no/dir/file")).lock(TimeSpan(30), false));
+    *fake.diskRoom = 10;
+    EXPECT_FALSE(LockFile(path).lock(TimeSpan(30), false));
+    fake.diskRoom->reset();
+    std::filesystem::create_directory(dir.child("directory"));
+    EXPECT_FALSE(LockFile(dir.child("directory")).lock(TimeSpan(30), true));
+    EXPECT_FALSE(exists(path + ".lock") || exists(dir.child("directory.lock")));
 }
 
 TEST_F(LockFileTest, AForeignLockHoldsUntilItExpiresAndNoLaterLockIsRemovedByAnEarlierReader) {
@@ -233,6 +240,10 @@ TEST_F(LockFileTest, ForeignLockFilesAreReadInUtcAndDamagedOnesExpire) {
         EXPECT_EQ(lock.unlock(), !live) << content;
         EXPECT_EQ(exists(path + ".lock"), live) << content;
     }
+    dir.write("protected.lock", cases[1].first);
+    LockFile gone(path);  // cleared by someone else in the meantime
+    std::filesystem::remove(path + ".lock");
+    EXPECT_TRUE(gone.unlock());
     fake.environment.erase("QUILNA_TZ");
     DateTime::resetProcessZone();
 }
@@ -266,12 +277,22 @@ TEST(FilePlain, TheOriginalStaysUntilCloseReplacesItByTheCopy) {
     EXPECT_THROW(
         {
             FilePlain unwound(path);
+            FilePlain direct(dir.child("direct"));
             unwound.open(FileBase::Write);
             unwound.write("half");
+            direct.open(FileBase::Write | FileBase::Direct);
+            direct.write("whole");
             throw std::runtime_error("the writer fails");
         },
         std::runtime_error);
     EXPECT_EQ(dir.read("conf"), "new line\nmore\n");
+    EXPECT_EQ(dir.read("direct"), "whole");  // a direct write is in the file already
+    {
+        FilePlain dropped(dir.child("dropped"));
+        dropped.open(FileBase::Write);
+        dropped.write("closed by its destructor");
+    }
+    EXPECT_EQ(dir.read("dropped"), "closed by its destructor");
     EXPECT_FALSE(exists(path + ".tmp") || exists(path + ".lock"));
     for (uint16_t direct : {0, int(FileBase::Direct)}) {
         FilePlain fresh(dir.child("fresh"));
