@@ -1,11 +1,15 @@
 #pragma once
-// The abstract, exception-throwing file interface: every failure is a FileException. Files are
-// read, or written directly (the log files, at their end): a write must say Direct and NoLock.
+// The abstract, exception-throwing file interface: every failure is a FileException. Writers
+// take a lock file against other writers and, unless told otherwise, write a temporary copy
+// that replaces the file only when it is closed.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "files/FileException.h"
+#include "files/LockFile.h"
+#include "time/TimeSpan.h"
 
 namespace Quilna {
 
@@ -13,7 +17,7 @@ class FileBase {
 public:
     enum Access : uint16_t {
         Read = 0x01,
-        Write = 0x02,     // only with Direct and NoLock
+        Write = 0x02,     // takes the lock and writes the temporary copy unless told otherwise
         Truncate = 0x04,  // with Read and Write: empty the file
         Create = 0x08,    // no effect of its own; forbidden with read-only access
         Append = 0x10,
@@ -27,7 +31,10 @@ public:
     FileBase& operator=(const FileBase&) = delete;
 
     virtual void open(uint16_t access) = 0;
+    // Finishes, and makes the written temporary copy the file.
     virtual void close() = 0;
+    // Closes and throws the temporary copy away; a file that did not exist before is removed.
+    virtual void discard() = 0;
     // True when all bytes were read.
     virtual bool read(std::string& out, uint64_t count) = 0;
     // The number of bytes read.
@@ -54,10 +61,13 @@ public:
 
 protected:
     std::string name_;
+    bool tempInUse_ = false;
     uint16_t access_ = 0;
     uint64_t position_ = 0;
     bool atEnd_ = false;
     bool closed_ = true;
+    std::unique_ptr<LockFile> lock_;
+    TimeSpan lockLifetime_{30};
 };
 
 }  // namespace Quilna

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "files/BasicFile.h"
 #include "files/FileOps.h"
 #include "files/FilePlain.h"
 #include "files/FileUtils.h"
+#include "files/LockFile.h"
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 
@@ -118,10 +120,9 @@ int32_t thrownCode(Action action, std::string* detail = nullptr, std::string* wh
 TEST(FilePlain, AccessCombinationsStatesAndText) {
     TestDirectory dir;
     FilePlain file(dir.write("f", "content\n"));
-    // A write is to the file itself, without a lock file: rewrites through a copy are gone.
-    for (uint16_t access : {FileBase::Read | FileBase::Truncate, FileBase::Read | FileBase::Create,
-                            FileBase::Read | FileBase::Append, FileBase::Write | FileBase::Truncate | FileBase::Append,
-                            0, FileBase::Write | FileBase::Direct, FileBase::Write | FileBase::NoLock})
+    for (uint16_t access :
+         {FileBase::Read | FileBase::Truncate, FileBase::Read | FileBase::Create, FileBase::Read | FileBase::Append,
+          FileBase::Write | FileBase::Truncate | FileBase::Append, 0})
         EXPECT_EQ(thrownCode([&] { file.open(access); }), FL_ACCESS_COMB) << access;
     FilePlain missing(dir.child("missing"));
     std::string detail, what;
@@ -138,6 +139,251 @@ TEST(FilePlain, AccessCombinationsStatesAndText) {
     for (const std::string& text : {std::string("page\fbreak"), std::string("nul\0", 4)})
         EXPECT_EQ(thrownCode([&] { file.checkText(text); }), 27);
 }
+
+std::vector<std::string> linesOf(const std::string& path) {
+    std::vector<std::string> lines;
+    BasicFile file;
+    std::string line;
+    if (!file.open(path, BasicFile::Read)) return lines;
+    while (file.readLine(line)) lines.push_back(line);
+    return lines;
+}
+
+bool exists(const std::string& path) { return FileOps::exists(path); }
+
+class LockFileTest : public ::testing::Test {
+protected:
+    LockFileTest() { fake.clock = 1372680000; }  // 2013-07-01T12:00:00Z
+    std::vector<std::string> lockLines() const { return linesOf(path + ".lock"); }
+
+    TestDirectory dir;
+    FakePlatform fake;
+    const std::string path = dir.write("protected", "content");
+};
+
+TEST_F(LockFileTest, FourLinesOfTakenValidTokenAndHolding) {
+    LockFile lock(path);
+    ASSERT_TRUE(lock.lock(TimeSpan(30), true));
+    auto lines = lockLines();
+    ASSERT_EQ(lines.size(), 4u);
+    const std::string token = lines[2];  // a time stamp and ten printable characters
+    ASSERT_EQ(token.size(), 26u);
+    for (char c : token.substr(16)) EXPECT_TRUE(c >= 0x20 && c <= 0x7D) << int(c);
+    lines[2].resize(16);
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"20130701T120000Z", "20130701T120030Z", "20130701T120000Z", "original"}));
+    EXPECT_EQ(dir.read("protected"), "content");  // holding it changes nothing
+    EXPECT_FALSE(lock.lock(TimeSpan(30), true));  // already there
+    EXPECT_TRUE(lock.unlock());
+    EXPECT_FALSE(exists(path + ".lock"));
+
+    // Made in the same second, still another token: one must never take the other's lock for its own.
+    LockFile plain(path);
+    ASSERT_TRUE(plain.lock(TimeSpan(5), false));
+    EXPECT_EQ(lockLines()[3], "missing");
+    EXPECT_NE(lockLines()[2], token);
+    EXPECT_TRUE(plain.unlock());
+    // No lock is left when it cannot be made whole: no directory, a full disk, an original not to be held.
+    EXPECT_FALSE(LockFile(dir.child("no/dir/file")).lock(TimeSpan(30), false));
+    *fake.diskRoom = 10;
+    EXPECT_FALSE(LockFile(path).lock(TimeSpan(30), false));
+    fake.diskRoom->reset();
+    std::filesystem::create_directory(dir.child("directory"));
+    EXPECT_FALSE(LockFile(dir.child("directory")).lock(TimeSpan(30), true));
+    EXPECT_FALSE(exists(path + ".lock") || exists(dir.child("directory.lock")));
+}
+
+TEST_F(LockFileTest, AForeignLockHoldsUntilItExpiresAndNoLaterLockIsRemovedByAnEarlierReader) {
+    LockFile slow(path);
+    ASSERT_TRUE(slow.lock(TimeSpan(30), false));
+    LockFile other(path);
+    EXPECT_FALSE(other.lock(TimeSpan(30), false));
+    *fake.clock += 29;
+    EXPECT_FALSE(other.unlock());
+    *fake.clock += 1;
+    LockFile late(path);          // read the expired lock, like other
+    EXPECT_TRUE(other.unlock());  // expired: cleared, though its holder still runs
+    ASSERT_TRUE(other.lock(TimeSpan(30), false));
+    const std::string token = lockLines()[2];
+    // Neither the slow holder's release nor a writer that read the expired lock earlier removes
+    // the lock that now belongs to the next writer.
+    EXPECT_TRUE(slow.unlock());
+    EXPECT_FALSE(late.unlock());
+    EXPECT_EQ(lockLines()[2], token);
+    EXPECT_FALSE(LockFile(path).lock(TimeSpan(30), false));
+    EXPECT_TRUE(other.unlock());
+    EXPECT_FALSE(exists(path + ".lock"));
+
+    // A lock taken since this object was made is not overwritten.
+    LockFile before(path);
+    LockFile early(path);
+    ASSERT_TRUE(early.lock(TimeSpan(30), false));
+    EXPECT_FALSE(before.lock(TimeSpan(30), false));
+    EXPECT_FALSE(before.unlock());
+    EXPECT_TRUE(early.unlock());
+}
+
+// The stamps are UTC whatever the process zone; damaged lock files count as expired.
+TEST_F(LockFileTest, ForeignLockFilesAreReadInUtcAndDamagedOnesExpire) {
+    fake.environment["QUILNA_TZ"] = "-05:00";
+    DateTime::resetProcessZone();
+    const std::vector<std::pair<std::string, bool>> cases{
+        {"20130701T115900Z\n20130701T120001Z\nsomebody else\nmissing\n", true},
+        {"20130701T115900Z\n20130701T120000Z\nsomebody else\nmissing\n", false},
+        {"", false},
+        {"garbage\n\xff\xfe\n", false},
+    };
+    for (const auto& [content, live] : cases) {
+        dir.write("protected.lock", content);
+        LockFile lock(path);
+        EXPECT_TRUE(lock.isPresent());
+        EXPECT_EQ(lock.unlock(), !live) << content;
+        EXPECT_EQ(exists(path + ".lock"), live) << content;
+    }
+    dir.write("protected.lock", cases[1].first);
+    LockFile gone(path);  // cleared by someone else in the meantime
+    std::filesystem::remove(path + ".lock");
+    EXPECT_TRUE(gone.unlock());
+    fake.environment.erase("QUILNA_TZ");
+    DateTime::resetProcessZone();
+}
+
+TEST(FilePlain, TheOriginalStaysUntilCloseReplacesItByTheCopy) {
+    TestDirectory dir;
+    const std::string path = dir.write("conf", "old line\n");
+    FilePlain file(path);
+    file.open(FileBase::Read | FileBase::Write | FileBase::Truncate);
+    file.writeLine("new line");
+    file.flush();
+    EXPECT_EQ(dir.read("conf"), "old line\n");
+    EXPECT_EQ(dir.read("conf.tmp"), "new line\n");
+    file.close();
+    EXPECT_EQ(dir.read("conf"), "new line\n");
+    EXPECT_FALSE(exists(path + ".tmp") || exists(path + ".lock"));
+
+    // The copy starts as the original (a copy left by a dead writer is not used): appending keeps the old content.
+    dir.write("conf.tmp", "left behind\n");
+    file.open(FileBase::Write | FileBase::Append);
+    file.write("more\n");
+    EXPECT_EQ(dir.read("conf"), "new line\n");
+    file.close();
+    EXPECT_EQ(dir.read("conf"), "new line\nmore\n");
+
+    // A discard, or a writer unwound by an exception, leaves the original; a new file is gone again.
+    file.open(FileBase::Write);
+    file.writeLine("throw me away");
+    file.discard();
+    EXPECT_EQ(thrownCode([&] { file.write("x"); }), FL_IS_CLOSED);
+    EXPECT_THROW(
+        {
+            FilePlain unwound(path);
+            FilePlain direct(dir.child("direct"));
+            unwound.open(FileBase::Write);
+            unwound.write("half");
+            direct.open(FileBase::Write | FileBase::Direct);
+            direct.write("whole");
+            throw std::runtime_error("the writer fails");
+        },
+        std::runtime_error);
+    EXPECT_EQ(dir.read("conf"), "new line\nmore\n");
+    EXPECT_EQ(dir.read("direct"), "whole");  // a direct write is in the file already
+    {
+        FilePlain dropped(dir.child("dropped"));
+        dropped.open(FileBase::Write);
+        dropped.write("closed by its destructor");
+    }
+    EXPECT_EQ(dir.read("dropped"), "closed by its destructor");
+    EXPECT_FALSE(exists(path + ".tmp") || exists(path + ".lock"));
+    for (uint16_t direct : {0, int(FileBase::Direct)}) {
+        FilePlain fresh(dir.child("fresh"));
+        fresh.open(FileBase::Write | direct);
+        fresh.writeLine("x");
+        fresh.discard();
+        EXPECT_FALSE(exists(dir.child("fresh")) || exists(dir.child("fresh.tmp"))) << direct;
+    }
+}
+
+TEST(FilePlain, ASecondWriterIsRefusedUntilTheLockIsReleasedOrExpired) {
+    TestDirectory dir;
+    FakePlatform fake;
+    fake.clock = 1372680000;  // 2013-07-01T12:00:00Z
+    const std::string path = dir.write("shared", "base\n");
+    FilePlain first(path), second(path), reader(path);
+    first.open(FileBase::Write | FileBase::Append | FileBase::Direct);
+    first.write("first\n");
+    EXPECT_EQ(thrownCode([&] { second.open(FileBase::Write | FileBase::Append); }), FL_IS_LOCKED);
+    EXPECT_NO_THROW(reader.open(FileBase::Read));  // readers take no lock
+    reader.close();                                // on Windows an open reader keeps the file from being replaced
+    first.close();
+    second.open(FileBase::Write | FileBase::Append);
+    second.write("second\n");
+    second.close();
+    EXPECT_EQ(dir.read("shared"), "base\nfirst\nsecond\n");
+
+    // A dead writer's lock holds until it expires.
+    dir.write("shared.lock", "20130701T115950Z\n20130701T120020Z\nsomebody else\nmissing\n");
+    EXPECT_EQ(thrownCode([&] { second.open(FileBase::Write | FileBase::Append); }), FL_IS_LOCKED);
+    *fake.clock += 30;
+    second.open(FileBase::Write | FileBase::Append);
+    second.write("after\n");
+    // A write that fails only at close leaves the original, without copy or lock.
+    *fake.diskRoom = 0;
+    EXPECT_EQ(thrownCode([&] { second.close(); }), FL_CANNOT_CLOSE);
+    EXPECT_EQ(dir.read("shared"), "base\nfirst\nsecond\n");
+    EXPECT_FALSE(exists(path + ".lock") || exists(path + ".tmp"));
+}
+
+TEST(FilePlain, AFailedReplaceThrowsRenameAfterItsRetriesAndKeepsTheCopy) {
+    TestDirectory dir;
+    FakePlatform fake;
+    fake.clock = 1372680000;
+    const std::string path = dir.write("target", "old");
+    FilePlain file(path);
+    file.open(FileBase::Write);
+    file.write("new");
+    // Make the final rename impossible. Where an open file can be removed, a non-empty
+    // directory takes its place; where it cannot (Windows), a reader that does not share
+    // deletion keeps the file.
+    std::ifstream reader;
+    std::error_code removal;
+    if (std::filesystem::remove(path, removal)) {
+        std::filesystem::create_directories(path + "/inside");
+    } else {
+        reader.open(path, std::ios::binary);
+        ASSERT_TRUE(reader.is_open());
+    }
+    std::string detail;
+    EXPECT_EQ(thrownCode([&] { file.close(); }, &detail), FL_RENAME);
+    EXPECT_EQ(detail, "Failed to update the file \"" + path + "\"");
+    // Ten replace attempts of six renames each, all on the fake clock.
+    EXPECT_EQ(*fake.clock, 1372680000 + 10 * 10 + 9 * 2);
+    EXPECT_EQ(dir.read("target.tmp"), "new");
+    EXPECT_FALSE(exists(path + ".lock"));
+}
+
+#ifndef _WIN32
+// Nothing is written through a link, and what is written is not readable by others.
+TEST(FilePlain, LinksAreRefusedAndCopiesAreNotReadableByOthers) {
+    namespace fs = std::filesystem;
+    TestDirectory dir;
+    const std::string secret = dir.write("secret", "keep");
+    const std::string path = dir.write("conf", "old");
+    fs::permissions(path, fs::perms::all);
+    dir.write("conf.tmp", "left");
+    fs::permissions(dir.child("conf.tmp"), fs::perms::all);
+    FilePlain file(path);
+    file.open(FileBase::Write | FileBase::Append);
+    file.close();
+    EXPECT_EQ(dir.read("conf"), "old");
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::others_all, fs::perms::none);
+
+    fs::create_symlink(secret, dir.child("linked"));
+    FilePlain linked(dir.child("linked"));
+    EXPECT_EQ(thrownCode([&] { linked.open(FileBase::Write | FileBase::Append); }), FL_CANNOT_OPEN);
+    EXPECT_EQ(dir.read("secret"), "keep");
+    EXPECT_TRUE(fs::is_symlink(dir.child("linked")));
+}
+#endif
 
 // A write larger than the buffer goes to the system after the bytes pending; a full disk fails it.
 TEST(BasicFile, LinesAndLargeWrites) {
