@@ -18,8 +18,8 @@ class MailSlot : public IPC {
 public:
     static constexpr const char* guardName = "Quilna_MailSlot";
     // The largest message, its terminating zero included: a receiver's memory is bounded by
-    // messages of this size however large a hostile sender makes them, and a record is ten times
-    // the largest the programs make (two paths of the longest kind Windows allows).
+    // messages of this size however large a hostile sender makes them. Five times the largest
+    // record the programs make (a text naming two paths of the longest kind Windows allows).
     static constexpr uint32_t largestMessage = 1u << 20;
 
     // What one receiveWhole may take off the mailslot, and what it took: the messages with their

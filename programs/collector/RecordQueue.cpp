@@ -35,11 +35,11 @@ void RecordQueue::takeAll(std::vector<Entry>& out, uint32_t waitMs) {
     std::unique_lock<std::mutex> hold(guard_);
     takenMessages_ = takenBytes_ = 0;
     if (entries_.empty()) arrived_.wait_for(hold, std::chrono::milliseconds(waitMs));
+    takenMessages_ = entries_.size();
     while (!entries_.empty()) {
         out.push_back(std::move(entries_.front()));
         entries_.pop_front();
     }
-    takenMessages_ = out.size();
     takenBytes_ = bytes_;
     bytes_ = 0;
 }
