@@ -19,6 +19,14 @@ constexpr int kGuardPausedTries = 5000;
 constexpr uint32_t kGuardPauseMs = 1;
 
 std::string errorCodeDetail(const SystemError& error) { return "Error code " + std::to_string(error.code); }
+
+// Room for one more message, grown as push_back grows, so that no message read is lost for want
+// of room to keep it.
+void makeRoomForOne(MailSlot::Batch& batch) {
+    const size_t room = std::max<size_t>(16, 2 * batch.messages.size());
+    if (batch.messages.size() == batch.messages.capacity()) batch.messages.reserve(room);
+    if (batch.senders.size() == batch.senders.capacity()) batch.senders.reserve(room);
+}
 }  // namespace
 
 MailSlot::MailSlot(int32_t mode, std::string name) : IPC(mode), name_(std::move(name)) {
@@ -29,7 +37,7 @@ MailSlot::MailSlot(int32_t mode, std::string name) : IPC(mode), name_(std::move(
     }
     if (mode_ != IPCMode::Receiver) return;
     SystemError error;
-    endpoint_ = platform().createMailslot(name_, error);
+    endpoint_ = platform().createMailslot(name_, largestMessage, error);
     if (!endpoint_)
         QUILNA_THROW(IPCException, IC_CANNOT_CREATE_COMM,
                      errorCodeDetail(error) + " - " + platform().errorText(error.code));
@@ -60,6 +68,10 @@ void MailSlot::enforceGuard() {
 
 bool MailSlot::send(const std::string& text) {
     if (mode_ == IPCMode::Receiver) QUILNA_THROW(IPCException, IC_NOT_SENDER, "");
+    if (text.size() >= largestMessage)
+        QUILNA_THROW(IPCException, IC_CANNOT_SEND,
+                     "The message of " + std::to_string(text.size() + 1) + " bytes is larger than the largest, " +
+                         std::to_string(largestMessage) + " bytes.");
     if (!endpoint_) openForSending();
     enforceGuard();
     std::string message = text;
@@ -77,48 +89,58 @@ bool MailSlot::send(const std::string& text) {
 }
 
 bool MailSlot::receive(std::vector<std::string>& messages) {
-    return receiveMessages(messages, false, SIZE_MAX, nullptr, nullptr);
-}
-
-bool MailSlot::receiveWhole(std::vector<std::string>& messages, size_t maxMessages, uint64_t* discarded,
-                            std::vector<MailslotSender>* senders) {
-    return receiveMessages(messages, true, maxMessages, discarded, senders);
+    Batch batch;
+    receiveWhole(batch);
+    for (std::string& message : batch.messages) {
+        message.resize(std::min(message.size(), message.find('\0')));
+        messages.push_back(std::move(message));
+    }
+    if (batch.noMemory > 0) QUILNA_THROW(IPCException, IC_MEM, "");
+    return true;
 }
 
 bool MailSlot::tellsSenders() const { return endpoint_ && endpoint_->tellsSenders(); }
 
-bool MailSlot::receiveMessages(std::vector<std::string>& messages, bool keepWhole, size_t maxMessages,
-                               uint64_t* discarded, std::vector<MailslotSender>* senders) {
+bool MailSlot::receiveWhole(Batch& batch) {
     if (mode_ != IPCMode::Receiver) QUILNA_THROW(IPCException, IC_NOT_RECEIVER, "");
     SystemError error;
-    for (size_t taken = 0; taken < maxMessages; ++taken) {
+    size_t bytes = 0;
+    for (size_t taken = 0; taken < batch.maxMessages; ++taken) {
         bool waiting = false;
         uint32_t size = 0;
         if (!endpoint_->nextMessageSize(waiting, size, error))
             QUILNA_THROW(IPCException, IC_CANNOT_RECEIVE, errorCodeDetail(error));
         if (!waiting) return true;
+        // Its size is all that is known of it: no memory is spent on its bytes.
+        if (size > largestMessage) {
+            takeOffUnread(batch.tooLarge);
+            continue;
+        }
+        if (!batch.messages.empty() && bytes + size > batch.maxBytes) return true;
         std::string message;
         try {
-            message.reserve(size + 1);
-            messages.reserve(messages.size() + 1);
-            if (senders) senders->reserve(messages.size() + 1);
+            message.reserve(size);
+            makeRoomForOne(batch);
         } catch (const std::bad_alloc&) {
-            // Left waiting, it would come back at every call: taken off and counted instead, and
-            // the batch ends here, so that a system that cannot take it off is not asked again
-            // at once.
-            if (!discarded) QUILNA_THROW(IPCException, IC_MEM, "");
-            std::string none;
-            endpoint_->read(0, none, error);
-            ++*discarded;
+            // The batch ends here, so that a system short of memory is not asked again at once.
+            takeOffUnread(batch.noMemory);
             return true;
         }
         if (!endpoint_->read(size, message, error))
             QUILNA_THROW(IPCException, IC_CANNOT_RECEIVE, errorCodeDetail(error));
-        if (!keepWhole) message.resize(std::min(message.size(), message.find('\0')));
-        messages.push_back(std::move(message));
-        if (senders) senders->push_back(endpoint_->lastSender());
+        bytes += message.size();
+        batch.messages.push_back(std::move(message));
+        batch.senders.push_back(endpoint_->lastSender());
     }
     return true;
+}
+
+// Left waiting, the message would come back at every call: taken off unread and counted instead.
+void MailSlot::takeOffUnread(uint64_t& count) {
+    SystemError longer;  // the read fails, telling that the message was longer than nothing
+    std::string none;
+    endpoint_->read(0, none, longer);
+    ++count;
 }
 
 }  // namespace Quilna

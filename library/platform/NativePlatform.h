@@ -77,7 +77,8 @@ public:
     using Locks::tryNamedLock;
     std::unique_ptr<NamedLock> tryNamedLock(const std::string& name, std::string& refusal) override;
     std::unique_ptr<RecursiveLock> makeRecursiveLock() override;
-    std::unique_ptr<MailslotEndpoint> createMailslot(const std::string& name, SystemError& error) override;
+    std::unique_ptr<MailslotEndpoint> createMailslot(const std::string& name, uint32_t largestMessage,
+                                                     SystemError& error) override;
     std::unique_ptr<MailslotEndpoint> openMailslot(const std::string& name, bool wholeDomain,
                                                    SystemError& error) override;
 

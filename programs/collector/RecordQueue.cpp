@@ -10,7 +10,7 @@ void RecordQueue::push(std::vector<Entry>& entries) {
         std::lock_guard<std::mutex> hold(guard_);
         for (Entry& entry : entries) {
             const size_t size = entry.message.size() + entry.mark.size();
-            if (entries_.size() >= maxMessages_ || bytes_ + size > maxBytes_) {
+            if (entries_.size() + takenMessages_ >= maxMessages_ || bytes_ + takenBytes_ + size > maxBytes_) {
                 ++dropped_;
                 continue;
             }
@@ -33,11 +33,14 @@ void RecordQueue::countDropped(uint64_t count) {
 
 void RecordQueue::takeAll(std::vector<Entry>& out, uint32_t waitMs) {
     std::unique_lock<std::mutex> hold(guard_);
+    takenMessages_ = takenBytes_ = 0;
     if (entries_.empty()) arrived_.wait_for(hold, std::chrono::milliseconds(waitMs));
+    takenMessages_ = entries_.size();
     while (!entries_.empty()) {
         out.push_back(std::move(entries_.front()));
         entries_.pop_front();
     }
+    takenBytes_ = bytes_;
     bytes_ = 0;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The messages the collector has taken off its mailslot and not yet written: the receiving
 // thread drains the mailslot into it, so that senders never wait on a slow output, and the
-// writing thread takes them out. It holds at most so many messages and bytes; what comes
-// beyond that is counted as dropped, never kept.
+// writing thread takes them out. It holds at most so many messages and bytes, those the writer
+// has taken and not yet written included; what comes beyond that is counted as dropped, never
+// kept.
 
 #include <condition_variable>
 #include <cstdint>
@@ -27,7 +28,8 @@ public:
     void push(std::vector<Entry>& entries);
     // Counts messages lost before they reached the queue (no memory to receive them).
     void countDropped(uint64_t count);
-    // Waits up to waitMs for messages and moves them all into out.
+    // Waits up to waitMs for messages and moves them all into out. They count against the
+    // bounds until the next call: the one writer calls again once it has written them.
     void takeAll(std::vector<Entry>& out, uint32_t waitMs);
     // Dropped since the last call, and the count set back to 0.
     uint64_t takeDropped();
@@ -44,6 +46,8 @@ private:
     std::condition_variable arrived_;
     std::deque<Entry> entries_;
     size_t bytes_ = 0;
+    size_t takenMessages_ = 0;  // what the writer holds
+    size_t takenBytes_ = 0;
     uint64_t dropped_ = 0;
 };
 

@@ -29,11 +29,15 @@ namespace {
 
 constexpr uint32_t kIdlePauseMs = 20;
 constexpr size_t kShownPrefix = 40;
-// The receiving thread takes at most a batch off the mailslot at a time, and at most a queue's
-// worth waits to be written: the collector's memory stays bounded however fast senders are.
-constexpr size_t kBatch = 256;
+// Every buffer is bounded in bytes, whatever the senders do: a message is at most the mailslot's
+// largest, the receiving thread takes at most a batch off the mailslot at a time, and at most a
+// queue's worth waits to be written or is being written. With the copies a record's line takes,
+// well under 128 MiB.
+constexpr size_t kBatchMessages = 256;
+constexpr size_t kBatchBytes = 4u << 20;
 constexpr size_t kQueuedMessages = 4096;
 constexpr size_t kQueuedBytes = 16u << 20;
+static_assert(kBatchBytes >= MailSlot::largestMessage && kQueuedBytes >= kBatchBytes);
 constexpr uint32_t kWriterWaitMs = 100;
 // Complaints on standard error: a few per interval, the rest counted.
 constexpr uint32_t kComplaintsPerInterval = 10;
@@ -142,24 +146,25 @@ private:
 
     // Takes a batch off the mailslot into the queue; the number of messages taken.
     size_t receiveBatch() {
-        std::vector<std::string> batch;
-        std::vector<MailslotSender> senders;
+        MailSlot::Batch batch{.maxMessages = kBatchMessages, .maxBytes = kBatchBytes};
         uint64_t discarded = 0;
         try {
-            mailslot_.receiveWhole(batch, kBatch, &discarded, &senders);
+            mailslot_.receiveWhole(batch);
         } catch (const IPCException& failure) {
             complaints_.say(failure.fullText());
         } catch (const std::bad_alloc&) {
             ++discarded;
         }
+        discarded += batch.noMemory;
+        tooLarge_ += batch.tooLarge;
         std::vector<RecordQueue::Entry> entries;
         try {
-            markSenders(batch, senders, entries);
+            markSenders(batch.messages, batch.senders, entries);
         } catch (const std::bad_alloc&) {
-            discarded += batch.size() - entries.size();
+            discarded += batch.messages.size() - entries.size();
         }
         queue_.countDropped(discarded);
-        const size_t taken = entries.size() + discarded;
+        const size_t taken = entries.size() + discarded + batch.tooLarge;
         queue_.push(entries);
         return taken;
     }
@@ -223,18 +228,25 @@ private:
                         printablePrefix(message) + "\"");
     }
 
-    // Once per interval, and at the end: how many records found no room.
+    // Once per interval, and at the end: how many records found no room, and how many were too
+    // large to take.
     void reportDropped(bool final) {
         const auto now = std::chrono::steady_clock::now();
         if (!final && now - lastDropReport_ < kReportInterval) return;
         lastDropReport_ = now;
-        const uint64_t dropped = queue_.takeDropped();
+        sayDropped(queue_.takeDropped(), noRoomInAll_, final,
+                   "the output could not keep up with the senders (at most " + std::to_string(queue_.maxMessages()) +
+                       " records or " + std::to_string(queue_.maxBytes() >> 20) + " MiB wait to be written)");
+        sayDropped(tooLarge_.exchange(0), tooLargeInAll_, final,
+                   "larger than " + std::to_string(MailSlot::largestMessage >> 20) + " MiB, the largest record taken");
+    }
+
+    static void sayDropped(uint64_t dropped, uint64_t& inAll, bool final, const std::string& why) {
+        inAll += dropped;
         if (dropped == 0) return;
-        droppedInAll_ += dropped;
         std::cerr << "hoardscan-collector: " << dropped << (dropped == 1 ? " record was" : " records were")
-                  << " dropped: the output could not keep up with the senders (at most " << queue_.maxMessages()
-                  << " records or " << (queue_.maxBytes() >> 20) << " MiB wait to be written)";
-        if (final) std::cerr << "; " << droppedInAll_ << " in all";
+                  << " dropped: " << why;
+        if (final) std::cerr << "; " << inAll << " in all";
         std::cerr << std::endl;
     }
 
@@ -245,7 +257,9 @@ private:
     Complaints complaints_;
     SenderCheck senderCheck_;  // used by the receiving thread only
     std::chrono::steady_clock::time_point lastDropReport_ = std::chrono::steady_clock::now();
-    uint64_t droppedInAll_ = 0;
+    uint64_t noRoomInAll_ = 0;
+    uint64_t tooLargeInAll_ = 0;
+    std::atomic<uint64_t> tooLarge_{0};   // counted by the receiving thread, reported by the writing one
     std::atomic<bool> abandoned_{false};  // the writer failed: the receiver stops too
 };
 

@@ -85,10 +85,18 @@ TEST(MailSlot, EnvelopesFailedWritesMessagesEndingAtTheirZeroAndFailuresNamingTh
     Messages messages{"earlier"};
     EXPECT_TRUE(receiver.receive(messages));
     EXPECT_EQ(messages, (Messages{"earlier", "one", ""}));
-    sender.send("whole");
-    Messages whole;
-    EXPECT_TRUE(receiver.receiveWhole(whole));
-    EXPECT_EQ(whole, Messages{std::string("whole\0", 6)});
+    // Whole, zero bytes kept; a message that would pass the batch's bytes waits for the next one.
+    for (const char* text : {"one", "two", "three"}) sender.send(text);
+    MailSlot::Batch bounded{.maxBytes = 8}, rest;
+    EXPECT_TRUE(receiver.receiveWhole(bounded) && receiver.receiveWhole(rest));
+    EXPECT_EQ(bounded.messages, (Messages{std::string("one\0", 4), std::string("two\0", 4)}));
+    EXPECT_EQ(rest.messages, Messages{std::string("three\0", 6)});
+    // Larger than any receiver keeps: refused before it is sent.
+    const auto [largeCode, largeText] = failureOf([&] { sender.send(std::string(MailSlot::largestMessage, 'x')); });
+    EXPECT_EQ(largeCode, IC_CANNOT_SEND);
+    EXPECT_NE(largeText.find("The message of 1048577 bytes is larger than the largest, 1048576 bytes."),
+              std::string::npos)
+        << largeText;
 
     // The client's place comes after the mailslot's (what it sends reaches the collector end to end).
     IPCClient unheard(slot("nobody-listens"));

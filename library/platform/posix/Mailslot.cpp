@@ -232,7 +232,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<MailslotEndpoint> NativePlatform::createMailslot(const std::string& name, SystemError& error) {
+// A datagram socket has no largest message of its own: the receiver takes larger ones off unread.
+std::unique_ptr<MailslotEndpoint> NativePlatform::createMailslot(const std::string& name, uint32_t,
+                                                                 SystemError& error) {
     std::string path;
     errno = 0;
     if (!socketPath(impl_->runtimeDirectory(*this, "mailslot"), name, path, error)) return nullptr;

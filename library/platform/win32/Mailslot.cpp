@@ -81,11 +81,15 @@ private:
 
 }  // namespace
 
-std::unique_ptr<MailslotEndpoint> NativePlatform::createMailslot(const std::string& name, SystemError& error) {
+std::unique_ptr<MailslotEndpoint> NativePlatform::createMailslot(const std::string& name, uint32_t largestMessage,
+                                                                 SystemError& error) {
     OpenToEveryone security;
     if (!security.prepare(error)) return nullptr;
-    // No limit on the message size; reads wait for a message (callers ask for one first).
-    HANDLE slot = ::CreateMailslotW(mailslotPath(name, false).c_str(), 0, MAILSLOT_WAIT_FOREVER, security.get());
+    // A larger message fails at its sender's write: a message that does not fit the buffer stays
+    // in the mailslot, so the receiver could not take it off without reading it whole. Reads wait
+    // for a message (callers ask for one first).
+    HANDLE slot =
+        ::CreateMailslotW(mailslotPath(name, false).c_str(), largestMessage, MAILSLOT_WAIT_FOREVER, security.get());
     if (slot == INVALID_HANDLE_VALUE) {
         error = win32::lastSystemError();
         return nullptr;

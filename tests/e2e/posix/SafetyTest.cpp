@@ -2,6 +2,10 @@
 // user controls; hostile datagrams cannot forge the lines of the real hoardscan-collector.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <regex>
+#include <thread>
+
 #include "ScanInstallation.h"
 #include "ipc/IPCEnvelope.h"
 #include "ipc/MailSlot.h"
@@ -241,6 +245,111 @@ TEST(Collector, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
                       "cannot write to standard output: No space left on device; lines are lost until it "
                       "can be written again"));
     EXPECT_TRUE(holds(fullErrors, "3 lines were lost; standard output could not be written again before the end"));
+}
+
+// A sender that is no program of the family: its own socket, with room for datagrams of several
+// MB (as root beyond the system's cap); a send that finds no room within 5 s fails.
+class DatagramSender {
+public:
+    explicit DatagramSender(const std::string& path) : fd_(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+        const int bytes = 8 << 20;
+        if (::setsockopt(fd_, SOL_SOCKET, SO_SNDBUFFORCE, &bytes, sizeof bytes) != 0)
+            ::setsockopt(fd_, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
+        const timeval timeout{5, 0};
+        ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        connected_ = ::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~DatagramSender() { ::close(fd_); }
+    DatagramSender(const DatagramSender&) = delete;
+    DatagramSender& operator=(const DatagramSender&) = delete;
+
+    bool send(const std::string& bytes) {
+        return connected_ &&
+               ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+    }
+
+private:
+    int fd_;
+    bool connected_ = false;
+};
+
+// A log record's message with the text as its one parameter, its terminating zero included.
+std::string recordMessage(const std::string& text) {
+    const LogRecord record{.kind = LogRecord::Log,
+                           .severity = Severity::Warning,
+                           .messageId = 8,
+                           .text = (ParamStream() << text).text(),
+                           .thread = static_cast<uint32_t>(::getpid())};
+    return IPCEnvelope{IPCEnvelope::logMessage, "", LogCommons::serializeRecord(record), ""}.build() + '\0';
+}
+std::string recordOfSize(size_t bytes, char letter) {
+    return recordMessage(std::string(bytes - recordMessage("").size(), letter));
+}
+
+// The count a report line of standard error gives at the end ("; N in all"), 0 without one.
+uint64_t droppedInAll(const std::string& errors, const std::string& why) {
+    std::smatch found;
+    const std::regex line("(\\d+) records? (was|were) dropped: " + why + "[^\\n]*; (\\d+) in all");
+    return std::regex_search(errors, found, line) ? std::stoull(found[3]) : 0;
+}
+
+// Two senders flood it with records too large to take (3 MB), records of the largest size it
+// takes and small ones, while its output is stalled (a FIFO read only at the end): it stays
+// under 128 MiB, each record too large is dropped and counted, each other one is written whole
+// or counted as dropped.
+TEST(Collector, AFloodOfLargeAndSmallDatagramsFromTwoSendersIsBoundedInBytes) {
+    TestDirectory directory;
+    const std::string fifo = directory.child("collected");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int output = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // the collector's open waits for it
+    ASSERT_GE(output, 0);
+    CollectorProcess collector({}, directory.child("runtime"), directory.child("errors"), fifo);
+    ASSERT_TRUE(collector.ready()) << collector.errors();
+    ::fcntl(output, F_SETFL, ::fcntl(output, F_GETFL) & ~O_NONBLOCK);
+
+    const size_t largest = MailSlot::largestMessage;
+    const std::string path = directory.child("runtime/mailslot/") + LogMessengerIPC::collectorMailslot;
+    const std::string tooLarge = recordOfSize(3 << 20, 'T'), atLargest = recordOfSize(largest, 'L'),
+                      small = recordOfSize(200, 's');
+    DatagramSender first(path);
+    if (!first.send(atLargest)) GTEST_SKIP() << "this system's sockets take no datagram of " << largest << " bytes";
+    ASSERT_TRUE(first.send(recordOfSize(largest + 1, 'T')));
+    std::atomic<uint64_t> tooLargeSent{1}, takenSent{1};
+    // One sends large datagrams, the other small ones, as fast as the collector takes them.
+    const auto flood = [&](bool large) {
+        DatagramSender sender(path);
+        for (const auto end = std::chrono::steady_clock::now() + 3s; std::chrono::steady_clock::now() < end;) {
+            if (!large) takenSent += sender.send(small);
+            else tooLargeSent += sender.send(tooLarge), takenSent += sender.send(atLargest);
+        }
+    };
+    std::thread one(flood, true), two(flood, false);
+    one.join();
+    two.join();
+
+    std::string collected;
+    std::thread reader([&] {
+        char buffer[1 << 16];
+        for (ssize_t got; (got = ::read(output, buffer, sizeof buffer)) > 0;) collected.append(buffer, got);
+    });
+    EXPECT_EQ(collector.stop(), 0);
+    reader.join();
+    ::close(output);
+    const std::string errors = collector.errors();
+    const std::vector<std::string> lines = StringUtils::split(collected, "\n");
+    ASSERT_GT(lines.size(), 1u);
+    const size_t letters = largest - recordMessage("").size();
+    EXPECT_TRUE(lines[0].size() < letters + 100 && lines[0].ends_with(std::string(letters, 'L'))) << lines[0].size();
+    for (size_t i = 0; i + 1 < lines.size(); ++i)
+        EXPECT_TRUE(lines[i].ends_with(std::string(40, 's')) || lines[i].ends_with(std::string(40, 'L'))) << i;
+    EXPECT_EQ(droppedInAll(errors, "larger than"), tooLargeSent.load()) << errors;
+    EXPECT_EQ(lines.size() - 1 + droppedInAll(errors, "the output could not keep up"), takenSent.load()) << errors;
+#if !defined(HOARDSCAN_SANITIZED)  // shadow memory and quarantine, not the program's own
+    EXPECT_LT(collector.usage().ru_maxrss, 128 << 10) << "KiB at most";  // 224 MiB when batches counted records
+#endif
 }
 
 }  // namespace

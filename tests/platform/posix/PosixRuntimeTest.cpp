@@ -31,7 +31,7 @@ class PosixRuntime : public ::testing::Test {
 protected:
     PosixRuntime() { fake.environment["QUILNA_RUNTIME_DIR"] = dir.child("runtime"); }
     std::string below(const std::string& path) const { return dir.child("runtime/" + path); }
-    auto receiver(const std::string& name) { return platform().createMailslot(name, error); }
+    auto receiver(const std::string& name) { return platform().createMailslot(name, 1 << 20, error); }
     auto sender(const std::string& name) { return platform().openMailslot(name, false, error); }
     bool failedWith(const auto& result, int code) const { return !result && error.code == static_cast<uint32_t>(code); }
 
