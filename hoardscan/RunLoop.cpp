@@ -2,29 +2,14 @@
 // investigate, walks them one after another and finishes the result files.
 #include <thread>
 
+#include "hoardscan/DrivePaths.h"
 #include "hoardscan/Hoardscan.h"
 #include "hoardscan/MessageNumbers.h"
 #include "hoardscan/ScanEngine.h"
 #include "logger/LoggerUnit.h"
 #include "platform/Platform.h"
-#include "text/StringUtils.h"
 
 namespace Quilna {
-
-namespace {
-
-// A drive text as the platform compares paths: without trailing separators, and without case
-// where paths have none.
-std::string comparable(const std::string& path) {
-    const PathSyntax& syntax = platform().pathSyntax();
-    std::string text = path;
-    auto isSeparator = [&](char c) { return c == '/' || (syntax.backslashIsSeparator && c == '\\'); };
-    while (text.size() > 1 && isSeparator(text.back())) text.pop_back();
-    if (syntax.caseInsensitive) StringUtils::toLower(text);
-    return text;
-}
-
-}  // namespace
 
 bool Hoardscan::scan(const std::atomic<bool>& quitFlag, const std::atomic<int>& stopRequest) {
     log().notice(Message::ScanStarting);
@@ -36,6 +21,7 @@ bool Hoardscan::scan(const std::atomic<bool>& quitFlag, const std::atomic<int>& 
     log().debug(1, "Processing file systems...");
     if (!reportParallelism()) return false;
     chooseFileSystems();
+    engine_->walk.runRoots(fileSystemRoots_);
 
     removeStaleResultFiles();
     engine_->resultFiles.startRun();
@@ -67,9 +53,9 @@ bool Hoardscan::collectDrives() {
 }
 
 bool Hoardscan::isListedDrive(const std::string& root, size_t before) const {
-    const std::string wanted = comparable(root);
+    const std::string wanted = DrivePaths::comparable(root);
     for (size_t i = 0; i < before; ++i)
-        if (comparable(engine_->tables.drives[i]) == wanted) return true;
+        if (DrivePaths::comparable(engine_->tables.drives[i]) == wanted) return true;
     return false;
 }
 

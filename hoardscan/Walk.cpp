@@ -1,5 +1,6 @@
 #include "hoardscan/Walk.h"
 
+#include "hoardscan/DrivePaths.h"
 #include "hoardscan/FactFinder.h"
 #include "hoardscan/MessageNumbers.h"
 #include "hoardscan/ReadAhead.h"
@@ -30,6 +31,11 @@ Walk::Walk(LoggerUnit& logger, RuleDecisions& decisions, FactFinder& facts)
     : logger_(logger), decisions_(decisions), facts_(facts), readAhead_(std::make_unique<ReadAhead>(0)) {}
 
 Walk::~Walk() = default;
+
+void Walk::runRoots(const std::vector<std::string>& roots) {
+    roots_.clear();
+    for (const std::string& root : roots) roots_.insert(DrivePaths::comparable(root));
+}
 
 void Walk::readAheadWith(unsigned helpers) {
     readAhead_.reset();
@@ -92,11 +98,15 @@ void Walk::enterSubdirectory(WalkDirectory& below) {
                           ParamStream() << below.name);
         return;
     }
-    // Every mount is walked once, as a drive of its own.
+    // Every mount is walked once, as a drive of its own, when it is one (never a pseudo file system).
     if (below.kind == WalkDirectory::Kind::MountPoint) {
-        if (LoggerUnit::isDebugOn(3))
-            logger_.debug(3, "Mount point \"%s\" is walked as a file system of its own.",
-                          ParamStream() << directory_ + below.name);
+        if (!LoggerUnit::isDebugOn(3)) return;
+        const std::string mountPoint = directory_ + below.name;
+        logger_.debug(3,
+                      roots_.contains(DrivePaths::comparable(mountPoint))
+                          ? "Mount point \"%s\" is walked as a file system of its own."
+                          : "Mount point \"%s\" is not entered: it is no file system this run walks.",
+                      ParamStream() << mountPoint);
         return;
     }
     if (!below.opened) {

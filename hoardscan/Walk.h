@@ -48,6 +48,8 @@ public:
     Walk(LoggerUnit& logger, RuleDecisions& decisions, FactFinder& facts);
     ~Walk();
 
+    // The roots this run walks: a mount point met among them is walked as a file system of its own.
+    void runRoots(const std::vector<std::string>& roots);
     // Threads that read directories ahead of the walk (0, the start: the walk reads each itself).
     void readAheadWith(unsigned helpers);
 
@@ -93,6 +95,7 @@ private:
     size_t openLevels_ = 0;
     size_t unreachableFrom_ = SIZE_MAX;  // levels from here down cannot be opened again
     std::unordered_set<std::pair<uint64_t, uint64_t>, IdentityHash> onPath_;
+    std::unordered_set<std::string> roots_;  // comparable
     const std::atomic<int>* stopRequest_ = nullptr;
     bool stopped_ = false;
     uint64_t unreadable_ = 0;

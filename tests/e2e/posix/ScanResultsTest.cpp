@@ -30,7 +30,7 @@ TEST(ScanResults, EveryNameIsCountedOnceWithTheBytesOnDiskThatDuCountsAndRecords
     sparse("two-parts.img", uintmax_t{64} << 20, {0, std::streamoff{40} << 20});
     fs::create_symlink("empty.txt", installation.path("short-link"));
     fs::create_symlink(std::string(200, 'x'), installation.path("long-link"));
-    for (const char* directory : {"sub/loop", "ram"}) fs::create_directories(installation.path(directory));
+    for (const char* directory : {"sub/loop", "ram", "proc"}) fs::create_directories(installation.path(directory));
     fs::create_directory_symlink("..", installation.path("sub/up"));
     installation.settings["hoardscan.filetype"] = {"Integer", "3"};  // the file name in every record
     installation.settings["hoardscan.inactive-log"] = {"Bool", "true"};
@@ -42,8 +42,10 @@ TEST(ScanResults, EveryNameIsCountedOnceWithTheBytesOnDiskThatDuCountsAndRecords
     sockaddr_un address{AF_UNIX, {}};
     std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
     ASSERT_EQ(::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << socketPath;
-    // A RAM disk in the tree, the tree bound onto its own subdirectory, /dev/log bound to the socket ($0).
+    // A RAM disk in the tree, a pseudo file system, the tree bound onto its own subdirectory, /dev/log
+    // bound to the socket ($0).
     const std::string script = R"(T="$HOARDSCAN_TREE"; S="$T/../dev-layers"; mount -t tmpfs tmpfs "$T/ram" &&
+mount -t proc proc "$T/proc" &&
 echo ram > "$T/ram/r.txt" && mount --bind "$T" "$T/sub/loop" && mkdir -p "$S" && mount -t tmpfs tmpfs "$S" &&
 mkdir "$S/upper" "$S/work" && mount -t overlay overlay -o "lowerdir=/dev,upperdir=$S/upper,workdir=$S/work" /dev &&
 rm -f /dev/log && touch /dev/log && mount --bind "$0" /dev/log || exit 97; exec "$@")";
@@ -84,8 +86,10 @@ rm -f /dev/log && touch /dev/log && mount --bind "$0" /dev/log || exit 97; exec 
     EXPECT_EQ(counted, expected);
     EXPECT_EQ(installation.inactiveListed(below), inactive);
     const std::string ofItsOwn = "\" is walked as a file system of its own.";
-    EXPECT_TRUE(installation.logged({"Mount point \"" + installation.tree() + "/ram" + ofItsOwn,
-                                     "Mount point \"" + installation.tree() + "/sub/loop" + ofItsOwn}));
+    EXPECT_TRUE(installation.logged(
+        {"Mount point \"" + installation.tree() + "/ram" + ofItsOwn,
+         "Mount point \"" + installation.tree() + "/sub/loop" + ofItsOwn,
+         "Mount point \"" + installation.tree() + "/proc\" is not entered: it is no file system this run walks."}));
     // Facility daemon (3), severity notice (5); the program's name and process id; the catalogue's text.
     const std::string started =
         " hoardscan[" + std::to_string(scan) + "]: (17.17.07) Hoardscan is taking stock of the file systems.";
