@@ -42,6 +42,8 @@ bool parseLine(const std::string& line, Mount& out) {
     if (!deviceNumber(std::string_view(device).substr(0, colon), out.major) ||
         !deviceNumber(std::string_view(device).substr(colon + 1), out.minor))
         return false;
+    out.id = id;
+    out.parent = parent;
     out.root = MountTable::unescape(root);
     out.mountPoint = withoutFinalSlash(MountTable::unescape(mountPoint));
     out.fileSystem = type;
@@ -90,12 +92,26 @@ void MountTable::parse(const std::string& text) {
     std::istringstream lines(text);
     std::string line;
     Mount mount;
-    while (std::getline(lines, line)) {
-        if (!parseLine(line, mount)) continue;
-        mountPoints_.insert(mount.mountPoint);
-        mounts_.push_back(mount);
-    }
+    while (std::getline(lines, line))
+        if (parseLine(line, mount)) mounts_.push_back(mount);
+    std::erase_if(mounts_, [this](const Mount& each) { return isSelfBind(each); });
+    for (const Mount& each : mounts_) mountPoints_.insert(each.mountPoint);
     loaded_ = true;
+}
+
+bool MountTable::isSelfBind(const Mount& mount) const {
+    for (const Mount& parent : mounts_) {
+        if (parent.id != mount.parent || &parent == &mount) continue;
+        if (parent.major != mount.major || parent.minor != mount.minor || parent.fileSystem != mount.fileSystem ||
+            (mount.mountPoint != parent.mountPoint && !lies(mount.mountPoint, parent.mountPoint)))
+            return false;
+        // The part of the file system the parent shows at the mount point.
+        const std::string below = mount.mountPoint.substr(parent.mountPoint == "/" ? 0 : parent.mountPoint.size());
+        std::string shown = parent.root == "/" ? below : parent.root + below;
+        if (shown.empty()) shown = "/";
+        return shown == mount.root;
+    }
+    return false;
 }
 
 std::vector<const Mount*> MountTable::drives() const {

@@ -1,6 +1,8 @@
 #pragma once
 // The system's mounts as /proc/self/mountinfo lists them, with the rules that turn them into
-// the program's drives: pseudo file systems, mounts below them and repeats left out.
+// the program's drives: pseudo file systems, mounts below them and repeats left out. A directory
+// bound onto itself (as a service's sandbox binds its writable and protected paths) shows what
+// was there already: it is no mount of its own.
 
 #include <functional>
 #include <set>
@@ -17,6 +19,7 @@ struct Mount {
     std::string source;      // e.g. /dev/vda1
     unsigned major = 0;
     unsigned minor = 0;
+    std::string id, parent;  // mountinfo's mount ids
 };
 
 class MountTable {
@@ -39,6 +42,9 @@ public:
     static std::string unescape(const std::string& field);
 
 private:
+    // Shows what its parent mount shows at the same place: the same file system and part of it.
+    bool isSelfBind(const Mount& mount) const;
+
     std::vector<Mount> mounts_;
     // Ordered: a few dozen paths that differ early compare faster than the walk's path hashes.
     std::set<std::string, std::less<>> mountPoints_;

@@ -199,11 +199,17 @@ TEST(PosixSystem, MountTableDrivesAndTypesOsReleaseValuesAndTimesNoCalendarHolds
         "43 26 0:44 / /mnt/share rw - nfs4 server:/export rw\n"
         "44 26 0:45 / /mnt/share rw - tmpfs tmpfs rw\n"
         "45 26 99999999999999999999:1 / /mnt/huge rw - ext4 /dev/vdb rw\n"
+        "46 26 254:0 /var/lib/q /var/lib/q ro - ext4 /dev/vda rw\n"
+        "47 40 0:40 / /mnt/my\\040disk ro - vfat /dev/sdb1 rw\n"
+        "48 41 254:0 /home/ann /srv/home/ann ro - ext4 /dev/vda rw\n"
         "garbage line without fields\n");
     std::vector<std::string> points;
     for (const Mount* mount : table.drives()) points.push_back(mount->mountPoint);
-    // Left out: below pseudo mounts, the same device and root again, a number beyond every integer.
+    // Left out: below pseudo mounts, the same device and root again, a number beyond every integer,
+    // directories bound onto themselves (a sandbox's), which are no mount points either.
     EXPECT_EQ(points, (std::vector<std::string>{"/", "/mnt/my disk", "/srv/home", "/mnt/share"}));
+    EXPECT_FALSE(table.isMountPoint("/var/lib/q") || table.isMountPoint("/srv/home/ann"));
+    EXPECT_EQ(table.find("/mnt/my disk")->id, "40");
     ASSERT_TRUE(table.find("/mnt/share/") && table.find("/mnt/my disk"));
     EXPECT_EQ(std::tuple(table.find("/mnt/share/")->fileSystem, table.find("/mnt/my disk")->source),
               std::tuple("tmpfs", "/dev/sdb1"));
@@ -219,7 +225,7 @@ TEST(PosixSystem, MountTableDrivesAndTypesOsReleaseValuesAndTimesNoCalendarHolds
                                                          {"overlay", DriveType::Fixed},
                                                          {"fuse.other", DriveType::Unknown}};
     for (const auto& [type, expected] : types)
-        EXPECT_EQ(posix::driveTypeOf(Mount{"", "", type, "none", 0, 0}), expected) << type;
+        EXPECT_EQ(posix::driveTypeOf(Mount{"", "", type, "none", 0, 0, "", ""}), expected) << type;
 
     // Quotes of either kind are removed, a backslash escapes outside single quotes.
     const std::vector<std::pair<std::string, std::string>> values{{"\"Debian \\\"x\\\" 12\"", "Debian \"x\" 12"},
