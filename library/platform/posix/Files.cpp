@@ -407,7 +407,10 @@ std::unique_ptr<OpenFile> NativePlatform::openFile(const std::string& path, cons
 
 std::string NativePlatform::writeRefusal(const std::string& path) {
     if (path.empty() || hasNul(path)) return std::string();
-    const TrustedDirectory place(directoryOf(path), TrustedDirectory::Rules{});
+    // A directory asked about itself is one to make files in.
+    TrustedDirectory::Rules rules;
+    rules.namesOwnOnly = path.back() == '/';
+    const TrustedDirectory place(directoryOf(path), rules);
     if (!place.refusal().empty()) return place.refusal();
     const std::string name = nameOf(path);
     return name.empty() ? std::string() : place.nameRefusal(name);

@@ -43,8 +43,10 @@ std::string checkedDirectory(const std::string& path, bool runtimeItself, const 
     const posix::TrustedDirectory directory(path, rules);
     if (directory.valid()) return directory.path();
     if (refusal) {
+        // Another user may have made a shared default such as /tmp/quilna-<uid> first: say the way out.
         *refusal = "the runtime directory \"" + setting + "\" cannot be used: " +
-                   (directory.refusal().empty() ? std::string(std::strerror(directory.error())) : directory.refusal());
+                   (directory.refusal().empty() ? std::string(std::strerror(directory.error())) : directory.refusal()) +
+                   " (QUILNA_RUNTIME_DIR may name another, of this user's own)";
     }
     errno = directory.error();
     return std::string();

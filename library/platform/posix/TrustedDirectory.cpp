@@ -158,9 +158,13 @@ bool TrustedDirectory::walk(std::string path, const Rules& rules) {
         levels.push_back(std::move(next));
         paths.push_back(here);
     }
-    if (rules.ownOnly) {
+    if (rules.ownOnly || rules.namesOwnOnly) {
         if (::fstat(levels.back().get(), &facts) != 0) return fail(errno);
-        wrong = distrust(facts, true);
+        wrong = distrust(facts, rules.ownOnly);
+        if (wrong.empty() && (facts.st_mode & (S_IWGRP | S_IWOTH)))
+            wrong = std::string((facts.st_mode & S_IWOTH) ? "may be written by every user"
+                                                          : "may be written by its group") +
+                    " (sticky: others may add names to it)";
         if (!wrong.empty()) return refuse(paths.back(), wrong);
     }
     directory_ = std::move(levels.back());

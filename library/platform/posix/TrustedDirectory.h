@@ -20,6 +20,9 @@ public:
         mode_t createMode = 0750;
         bool ownOnly = false;    // the directory itself must be this user's and no one else's
         bool exactMode = false;  // an existing directory itself is given createMode too
+        // The directory itself may not be one where others add names, sticky or not: the files
+        // of a result directory are made there night after night.
+        bool namesOwnOnly = false;
     };
 
     TrustedDirectory(const std::string& path, const Rules& rules);

@@ -139,7 +139,8 @@ TEST(Safety, PlacesThatAnotherUserControlsAreRefusedAndNothingIsMadeInThem) {
         {"runtime", false, "runtime/locks", "\" may be written by every user"},
         {"results", true, "", "\" belongs to user"},
         {"side", false, "", "\" may be written by every user"},
-        {"outer", true, "outer/inner", "\" belongs to user"},  // on the way to the working directory
+        {"results", false, "", "\" may be written by every user (sticky"},  // as /var/tmp is
+        {"outer", true, "outer/inner", "\" belongs to user"},               // on the way to the working directory
     };
     for (const auto& [directory, theirs, made, refusal] : places) {
         SCOPED_TRACE(directory + refusal);
@@ -147,7 +148,8 @@ TEST(Safety, PlacesThatAnotherUserControlsAreRefusedAndNothingIsMadeInThem) {
         installation.file("a.txt", 10);
         const std::string hostile = installation.base() + "/" + directory;
         fs::create_directories(hostile);
-        if (!theirs) fs::permissions(hostile, fs::perms::all);
+        const bool sticky = refusal.find("sticky") != std::string::npos;
+        if (!theirs) fs::permissions(hostile, sticky ? fs::perms::all | fs::perms::sticky_bit : fs::perms::all);
         else ASSERT_EQ(::chown(hostile.c_str(), nobody(), nobodyGroup()), 0);
         if (directory == "outer") installation.settings["hoardscan.working-dir"] = {"DirName", hostile + "/inner"};
         const auto listing = [&] { return std::vector(fs::recursive_directory_iterator(hostile), {}); };
@@ -161,6 +163,7 @@ TEST(Safety, PlacesThatAnotherUserControlsAreRefusedAndNothingIsMadeInThem) {
             EXPECT_EQ(collector.wait(), 1);
             EXPECT_TRUE(holds(collector.errors(), "the runtime directory \"" + hostile +
                                                       "\" cannot be used: the directory \"" + hostile + refusal));
+            EXPECT_TRUE(holds(collector.errors(), " (QUILNA_RUNTIME_DIR may name another, of this user's own)"));
         }
         EXPECT_EQ(listing(), before);
     }
