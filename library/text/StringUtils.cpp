@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace Quilna::StringUtils {
@@ -134,6 +135,17 @@ bool isEscapedCharacter(char32_t c) {
            (c >= 0x2066 && c <= 0x2069);
 }
 
+// Whether the eight bytes from i on are all printable ASCII: most texts are, and eight are
+// looked at in one step.
+bool printableWord(std::string_view text, size_t i) {
+    constexpr uint64_t ones = 0x0101010101010101, high = ones * 0x80;
+    uint64_t word;
+    std::memcpy(&word, text.data() + i, sizeof word);
+    const uint64_t belowSpace = (word - ones * 0x20) & ~word & high;
+    const uint64_t del = ((word ^ (ones * 0x7f)) - ones) & ~(word ^ (ones * 0x7f)) & high;
+    return ((word & high) | belowSpace | del) == 0;
+}
+
 struct Control {
     size_t at;
     size_t length;
@@ -142,6 +154,8 @@ struct Control {
 // The next control from the given place on; at is npos when there is none.
 Control nextControl(std::string_view text, size_t from) {
     for (size_t i = from; i < text.size();) {
+        while (text.size() - i >= 8 && printableWord(text, i)) i += 8;
+        if (i == text.size()) break;
         const unsigned char byte = byteAt(text, i);
         if (byte >= 0x20 && byte < 0x7f) {
             ++i;
@@ -154,7 +168,9 @@ Control nextControl(std::string_view text, size_t from) {
             ++i;
             continue;
         }
-        if (isEscapedCharacter(codePoint(text, i, length))) return {i, length};
+        // Only these leads begin a character that is escaped.
+        const bool mayBeControl = byte == 0xc2 || byte == 0xd8 || byte == 0xe2;
+        if (mayBeControl && isEscapedCharacter(codePoint(text, i, length))) return {i, length};
         i += length;
     }
     return {std::string_view::npos, 0};
