@@ -1,9 +1,11 @@
 // A mailslot message as the collector receives it, and a serialised log record: what parses builds
-// back to the same text, and every record gives a log line.
+// back to the same text, and every record gives a log line. Any text streamed as a parameter stays
+// one.
 #include "FuzzCheck.h"
 #include "ipc/IPCEnvelope.h"
 #include "logger/LogCommons.h"
 #include "logger/LogMessenger.h"
+#include "text/StringUtils.h"
 
 using namespace Quilna;
 using Fuzz::require;
@@ -31,6 +33,16 @@ void checkRecord(const std::string& text) {
     require(!LogMessenger::lineOf(parsed).empty(), "every record gives a line");
 }
 
+// A text streamed as a parameter stays one parameter, shown whole and escaped: no byte of it can
+// end its parameter, its record's field or its line.
+void checkStreamed(const std::string& text) {
+    const std::string parameters = (ParamStream() << text).text();
+    require(parameters.find_first_of("\x1A\x1B\x1C\r\n") == parameters.size() - 1,
+            "a streamed text holds no separator");
+    require(LogCommons::expandParameters("%s", parameters) == StringUtils::escapeControls(text),
+            "a streamed text comes back whole");
+}
+
 void checkReceived(const std::string& message) {
     IPCEnvelope envelope;
     if (!IPCEnvelope::parse(message, envelope)) return;
@@ -49,5 +61,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input = Fuzz::text(data, size);
     checkReceived(input);
     checkRecord(input);
+    checkStreamed(input);
     return 0;
 }

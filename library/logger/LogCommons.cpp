@@ -96,8 +96,10 @@ std::string rawParameters(const std::string& parameters) {
 
 // What follows the thread: the record's text, or for a log record without a template the
 // raw parameters.
-// Texts come from names on disk, rules files and other programs: every control byte in them is
-// escaped as \xNN, so that one record is one line and no name can forge another record.
+// Texts come from names on disk, rules files and other programs: every control in them is
+// escaped as \xNN, so that one record is one line and no name can forge another record. Streamed
+// parameters are escaped already (nothing changes them again); a debug text or an older
+// sender's record may not be.
 std::string messageText(const LogRecord& record, bool found) {
     if (record.kind == LogRecord::Debug || found) return StringUtils::escapeControls(record.text);
     if (record.text.empty()) return "(Message not found.)";

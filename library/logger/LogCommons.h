@@ -42,8 +42,9 @@ constexpr int32_t Core = 1;
 constexpr int32_t Hoardscan = 17;
 }  // namespace Application
 
-// Separator bytes inside records (kParameterSeparator, text/ParamStream.h, within a field);
-// nothing is escaped.
+// Separator bytes inside records (kParameterSeparator, text/ParamStream.h, within a field).
+// ParamStream escapes its texts, so they only part; a record of an older sender may still hold
+// them raw inside a parameter, and its line escapes them.
 constexpr char kEnvelopeSeparator = '\x1B';
 constexpr char kFieldSeparator = '\x1C';
 

@@ -2,6 +2,8 @@
 
 #include <sstream>
 
+#include "text/StringUtils.h"
+
 namespace Quilna {
 
 namespace {
@@ -29,13 +31,14 @@ ParamStream& ParamStream::operator<<(long long value) { return number(std::to_st
 ParamStream& ParamStream::operator<<(unsigned long long value) { return number(std::to_string(value)); }
 ParamStream& ParamStream::operator<<(double value) { return number(streamText(value)); }
 
-ParamStream& ParamStream::operator<<(const char* value) { return *this << std::string(value ? value : ""); }
+ParamStream& ParamStream::operator<<(const char* value) { return escapedText(value ? value : ""); }
+ParamStream& ParamStream::operator<<(const std::string& value) { return escapedText(value); }
 
-ParamStream& ParamStream::operator<<(const std::string& value) {
+// Escaped, a text holds no separator: each one is given its own.
+ParamStream& ParamStream::escapedText(std::string_view value) {
     text_ += 's';
-    text_ += value;
-    // A text that already ends in the separator is not given a second one.
-    if (value.empty() || value.back() != kParameterSeparator) text_ += kParameterSeparator;
+    StringUtils::appendEscapedControls(text_, value);
+    text_ += kParameterSeparator;
     return *this;
 }
 

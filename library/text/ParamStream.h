@@ -1,13 +1,17 @@
 #pragma once
 // The parameters of a log or debug message, encoded as they travel: per parameter a type
 // character ("n" number, "s" text), the value and the separator 0x1A. Passed by value.
+// A text is escaped as it is streamed (StringUtils::escapeControls): names on disk reach log
+// records as parameters, and no byte of a name may end its parameter, its record's field or
+// its line, in the log, in the system log or at the collector.
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace Quilna {
 
-// Ends each parameter; nothing is escaped.
+// Ends each parameter; never inside one.
 constexpr char kParameterSeparator = '\x1A';
 
 class ParamStream {
@@ -31,6 +35,7 @@ public:
 
 private:
     ParamStream& number(const std::string& value);
+    ParamStream& escapedText(std::string_view value);
 
     std::string text_;
 };

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace Quilna::StringUtils {
@@ -104,20 +105,100 @@ size_t replaceChar(std::string& text, char from, char to) {
 
 bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
-std::string escapeControls(std::string_view text) {
-    static constexpr char digits[] = "0123456789abcdef";
-    std::string escaped;
-    escaped.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte != 0x7f) {
-            escaped += c;
+namespace {
+
+unsigned char byteAt(std::string_view text, size_t i) { return static_cast<unsigned char>(text[i]); }
+
+// The length of the well-formed UTF-8 sequence at i (no overlong form, no surrogate), 0 when there
+// is none: an overlong C1 control is no sequence, and its bytes are escaped one by one.
+size_t sequenceLength(std::string_view text, size_t i) {
+    const unsigned char lead = byteAt(text, i);
+    const size_t length = lead < 0xc2 ? 0 : lead < 0xe0 ? 2 : lead < 0xf0 ? 3 : lead < 0xf5 ? 4 : 0;
+    if (length == 0 || text.size() - i < length) return 0;
+    const unsigned char second = byteAt(text, i + 1);
+    if ((lead == 0xe0 && second < 0xa0) || (lead == 0xed && second > 0x9f) || (lead == 0xf0 && second < 0x90) ||
+        (lead == 0xf4 && second > 0x8f))
+        return 0;
+    for (size_t k = 1; k < length; ++k)
+        if ((byteAt(text, i + k) & 0xc0) != 0x80) return 0;
+    return length;
+}
+
+char32_t codePoint(std::string_view text, size_t i, size_t length) {
+    char32_t value = byteAt(text, i) & (0xff >> (length + 1));
+    for (size_t k = 1; k < length; ++k) value = (value << 6) | (byteAt(text, i + k) & 0x3f);
+    return value;
+}
+
+bool isEscapedCharacter(char32_t c) {
+    return (c >= 0x80 && c <= 0x9f) || c == 0x61c || c == 0x200e || c == 0x200f || (c >= 0x2028 && c <= 0x202e) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
+
+// Whether the eight bytes from i on are all printable ASCII: most texts are, and eight are
+// looked at in one step.
+bool printableWord(std::string_view text, size_t i) {
+    constexpr uint64_t ones = 0x0101010101010101, high = ones * 0x80;
+    uint64_t word;
+    std::memcpy(&word, text.data() + i, sizeof word);
+    const uint64_t belowSpace = (word - ones * 0x20) & ~word & high;
+    const uint64_t del = ((word ^ (ones * 0x7f)) - ones) & ~(word ^ (ones * 0x7f)) & high;
+    return ((word & high) | belowSpace | del) == 0;
+}
+
+struct Control {
+    size_t at;
+    size_t length;
+};
+
+// The next control from the given place on; at is npos when there is none.
+Control nextControl(std::string_view text, size_t from) {
+    for (size_t i = from; i < text.size();) {
+        while (text.size() - i >= 8 && printableWord(text, i)) i += 8;
+        if (i == text.size()) break;
+        const unsigned char byte = byteAt(text, i);
+        if (byte >= 0x20 && byte < 0x7f) {
+            ++i;
             continue;
         }
-        escaped += "\\x";
-        escaped += digits[byte >> 4];
-        escaped += digits[byte & 0xf];
+        if (byte < 0x80) return {i, 1};
+        const size_t length = sequenceLength(text, i);
+        if (length == 0) {
+            if (byte <= 0x9f) return {i, 1};  // C1 to a terminal that reads bytes as Latin-1
+            ++i;
+            continue;
+        }
+        // Only these leads begin a character that is escaped.
+        const bool mayBeControl = byte == 0xc2 || byte == 0xd8 || byte == 0xe2;
+        if (mayBeControl && isEscapedCharacter(codePoint(text, i, length))) return {i, length};
+        i += length;
     }
+    return {std::string_view::npos, 0};
+}
+
+}  // namespace
+
+void appendEscapedControls(std::string& out, std::string_view text) {
+    static constexpr char digits[] = "0123456789abcdef";
+    size_t done = 0;
+    for (Control control = nextControl(text, 0); control.at != std::string_view::npos;
+         control = nextControl(text, done)) {
+        out.append(text.substr(done, control.at - done));
+        for (size_t k = control.at; k < control.at + control.length; ++k) {
+            const unsigned char byte = byteAt(text, k);
+            out += "\\x";
+            out += digits[byte >> 4];
+            out += digits[byte & 0xf];
+        }
+        done = control.at + control.length;
+    }
+    out.append(text.substr(done));
+}
+
+std::string escapeControls(std::string_view text) {
+    std::string escaped;
+    escaped.reserve(text.size());
+    appendEscapedControls(escaped, text);
     return escaped;
 }
 

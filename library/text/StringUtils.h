@@ -38,9 +38,14 @@ size_t replaceChar(std::string& text, char from, char to);
 
 bool startsWith(std::string_view text, std::string_view prefix);
 
-// The text with every control byte (below 0x20, and 0x7F) written as \xNN, so that it stays on
-// one line and sends a terminal no escape sequence; every other byte as it is.
+// The text with every control written as \xNN per byte, so that it stays on one line, shows
+// what it holds and sends a terminal no escape sequence: bytes below 0x20 and 0x7F; the C1
+// controls, as UTF-8 (U+0080 to U+009F) and as bytes 0x80 to 0x9F outside any UTF-8 sequence;
+// the line and paragraph separators U+2028 and U+2029; the direction controls (U+061C, U+200E,
+// U+200F, U+202A to U+202E, U+2066 to U+2069). Every other byte stays as it is.
 std::string escapeControls(std::string_view text);
+// The same appended to out; a text with nothing to escape costs one scan and one append.
+void appendEscapedControls(std::string& out, std::string_view text);
 
 // Number texts.
 std::string intText(int32_t value);  // "%ld"

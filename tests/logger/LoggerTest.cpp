@@ -104,6 +104,13 @@ TEST_F(LoggerTest, TemplatesTakeParametersInTurnRecordsKeepTheirLevelAndLabelsAr
         // %i and %f expect numbers, %d and %p types that streams never make, %q nothing at all.
         {"%i|%d|%s|%f|%q", mixed, "42|\\7\\|abc|1.5|\\x\\"},
         {"%s", (ParamStream() << 42).text(), "\\42\\"},
+        // A streamed text is one parameter, whatever separators it holds: they come out escaped.
+        {"%s|%i",
+         (ParamStream() << "a\x1A"
+                           "n5\x1C\x1B"
+                        << 5)
+             .text(),
+         "a\\x1an5\\x1c\\x1b|5"},
         {"%p", "pvalue" + S, "value"},
         // An empty piece between separators is a parameter without a type.
         {"[%s][%s]", "sa" + S + S + "sb" + S, "[a][\\\\]"}};

@@ -30,9 +30,20 @@ TEST(StringUtils, TrimSplitCaseEscapesAndNumbersThatNeverWrap) {
     EXPECT_EQ(split("a::b::", "::"), (Pieces{"a", "b", ""}));
     EXPECT_EQ((std::pair{replaceChar(colons, ':', '_'), colons}), std::pair(size_t{2}, std::string("a_b_c")));
 
-    EXPECT_EQ(escapeControls("a\tb\r\n\x1b[31m\x7f\x01 C:\\x \xc3\xa9"),
-              "a\\x09b\\x0d\\x0a\\x1b[31m\\x7f\\x01 C:\\x \xc3\xa9");
-    EXPECT_EQ(escapeControls(std::string("\0", 1)), "\\x00");
+    // Controls per byte as \xNN: C0, DEL, C1 as UTF-8 and as lone bytes (an overlong form is no
+    // sequence), the line, paragraph and direction separators; letters, and bytes that are no
+    // control, stay.
+    const std::vector<std::pair<std::string, std::string>> escapes{
+        {"a\tb\r\n\x1b[31m\x7f\x01 C:\\x \xc3\xa9", "a\\x09b\\x0d\\x0a\\x1b[31m\\x7f\\x01 C:\\x \xc3\xa9"},
+        {std::string("\0", 1), "\\x00"},
+        {"\x1a\x1b\x1c|\xc2\x80\xc2\x85\xc2\x9f\xc2\xa0|\x9b[2J\xe9\xa0",
+         "\\x1a\\x1b\\x1c|\\xc2\\x80\\xc2\\x85\\xc2\\x9f\xc2\xa0|\\x9b[2J\xe9\xa0"},
+        {"\xe2\x80\xa7\xe2\x80\xa8\xe2\x80\xa9\xe2\x80\xae\xe2\x81\xa6\xe2\x80\x8f\xd8\x9c\xe2\x80\xaf",
+         "\xe2\x80\xa7\\xe2\\x80\\xa8\\xe2\\x80\\xa9\\xe2\\x80\\xae\\xe2\\x81\\xa6\\xe2\\x80\\x8f\\xd8\\x9c\xe2\x80"
+         "\xaf"},
+        {"\xe0\x82\x9b\xc2", "\xe0\\x82\\x9b\xc2"},
+        {"\xf0\x9f\x98\x80 \xe6\x96\x87", "\xf0\x9f\x98\x80 \xe6\x96\x87"}};
+    for (const auto& [text, escaped] : escapes) EXPECT_EQ(escapeControls(text), escaped) << escaped;
 
     EXPECT_EQ(exactNumberText(5368709121.0), "5368709121");
     EXPECT_EQ(exactNumberText(0.1 + 0.2), "0.30000000000000004");

@@ -169,6 +169,80 @@ TEST(Safety, PlacesThatAnotherUserControlsAreRefusedAndNothingIsMadeInThem) {
     }
 }
 
+// A file of another user's whose name carries the separators of parameters and fields, a line
+// end, C1 controls (as UTF-8 and as a raw byte), the line and paragraph separators and a direction
+// override, in the tree of a scan by root: named in a debug line and in a warning (a placeholder
+// beyond its depth), it shows whole, escaped, on one line of the log, of the system log and of the
+// collector; no line is forged.
+void scanAFileNamedToForgeLines() {
+    if (!runningAsRoot()) GTEST_SKIP() << "needs root to scan a file of another user's";
+    ScanInstallation installation;
+    const std::string name =
+        "list\x1A"
+        "n7\x1A"
+        "\x1C"
+        "0\x1C"
+        "\nFATAL forged \xc2\x80\xc2\x9b[2J\x9b"
+        "1m\xc2\x85"
+        "u"
+        "\xe2\x80\xa8"
+        "v\xe2\x80\xa9"
+        "w\xe2\x80\xae"
+        "fdp.exe";
+    const std::string shown =
+        "list\\x1an7\\x1a\\x1c0\\x1c\\x0aFATAL forged \\xc2\\x80\\xc2\\x9b[2J\\x9b1m\\xc2\\x85u"
+        "\\xe2\\x80\\xa8v\\xe2\\x80\\xa9w\\xe2\\x80\\xaefdp.exe";
+    installation.file("incoming/" + name, 10);
+    for (const std::string& theirs : {installation.path("incoming"), installation.path("incoming/" + name)})
+        ASSERT_EQ(::chown(theirs.c_str(), nobody(), nobodyGroup()), 0) << theirs;
+    installation.accountsRules =
+        "{\nsite=*\nmap\n{\nhosts\n{\nhost=*\nentries\n{\nentry\n{\ndir=*\naccount=%99%\n}\n}\n}\n}\n}\n";
+    installation.settings["hoardscan.log.debug-level"] = {"Integer", "4"};
+    installation.settings["log.syslog"] = {"Bool", "true"};
+    SystemLogSocket systemLog(installation.at("syslog.socket"));
+    ASSERT_TRUE(systemLog.bound());
+    const std::string collected = installation.at("collected.log");
+    CollectorProcess collector({"-o", collected, "-m", installation.at("conf/LogMessages")}, installation.at("runtime"),
+                               installation.at("collector.err"));
+    ASSERT_TRUE(collector.ready()) << collector.errors();
+    installation.writeInstallation();
+    const pid_t scan = installation.start(systemLog.wrapper());
+    const std::vector<std::string>& received = systemLog.receiveUntil([&] { return installation.ended(scan); });
+    const int code = installation.wait(scan);
+    EXPECT_EQ(collector.stop(), 0);
+    if (code == 97) GTEST_SKIP() << "cannot mount here: " << installation.output();
+    ASSERT_EQ(code, 0) << installation.log();
+
+    // Each line or datagram that tells of the name shows it whole; none holds a byte of it raw.
+    const auto has = [](const std::string& line, const std::string& wanted) {
+        return line.find(wanted) != std::string::npos;
+    };
+    const auto showsItWhole = [&](const std::vector<std::string>& lines, const std::string& said) {
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [&](const std::string& line) { return has(line, said); }),
+                  1)
+            << said << " in " << ::testing::PrintToString(lines);
+        for (const std::string& line : lines) {
+            EXPECT_EQ(has(line, "forged"), has(line, shown)) << line;
+            for (const char* raw : {"\x1A", "\x1C", "\n", "\x9b", "\xc2\x85", "\xe2\x80\xa8", "\xe2\x80\xae"})
+                EXPECT_FALSE(has(line, raw)) << line;
+        }
+    };
+    const std::string deeper = "Account placeholder number 99 goes deeper than the path " +
+                               installation.path("incoming/") + shown + ", which has ";
+    const std::vector<std::string> logLines = StringUtils::split(installation.log(), "\r\n");
+    showsItWhole(logLines, "Processing file \"" + shown + "\"...");
+    showsItWhole(logLines, deeper);
+    showsItWhole(received, deeper);
+    std::vector<std::string> lines = StringUtils::split(TestSupport::TestDirectory::readFile(collected), "\r\n");
+    ASSERT_EQ(lines.empty() ? "no line" : lines.back(), "");
+    lines.pop_back();
+    showsItWhole(lines, deeper);
+    // Every line is one of the scan's own, unmarked: none starts with text of the name's.
+    const std::regex scanLine(
+        host() + " (NOTICE  |WARNING |ERROR   ) \\d{4}-\\d\\d-\\d\\dT[0-9:]{8} \\(17\\.\\d+\\.\\d+\\) \\d+: .*");
+    for (const std::string& line : lines) EXPECT_TRUE(std::regex_match(line, scanLine)) << line;
+}
+
 // Debug records stay local; a record that names a thread of another process is marked. Output
 // that cannot be written costs lines, not the collector.
 TEST(Collector, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
@@ -213,7 +287,13 @@ TEST(Collector, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
     sender.send(IPCEnvelope{IPCEnvelope::logMessage, "", LogCommons::serializeRecord(borrowed), ""}.build());
     EXPECT_TRUE(unit.warning(5, ParamStream() << "/data" << 97));
     EXPECT_TRUE(unit.debug(1, "stays local"));
-    EXPECT_TRUE(unit.warning(7, ParamStream() << "after the junk\r\nFATAL 01.01.2030 forged\t\x07\x7f"));
+    // An older sender streamed texts as they were: the collector still keeps each to its line.
+    const LogRecord older{.kind = LogRecord::Log,
+                          .severity = Severity::Warning,
+                          .messageId = 7,
+                          .text = "safter the junk\r\nFATAL 01.01.2030 forged\t\x07\x7f\xc2\x9b\x1A",
+                          .thread = platform().threadId()};
+    sender.send(IPCEnvelope{IPCEnvelope::logMessage, "", LogCommons::serializeRecord(older), ""}.build());
     EXPECT_EQ(collector->stop(), 0);  // at once: what was sent before the stop is written all the same
 
     const std::string host = EndToEnd::host() + " ";
@@ -224,7 +304,7 @@ TEST(Collector, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
              ", which has no thread " + std::to_string(collector->id()) + "] ",
          "borrowed thread"},
         {host + "WARNING ", "Disk /data is full (97 percent)."},
-        {host + "WARNING ", "after the junk\\x0d\\x0aFATAL 01.01.2030 forged\\x09\\x07\\x7f"},
+        {host + "WARNING ", "after the junk\\x0d\\x0aFATAL 01.01.2030 forged\\x09\\x07\\x7f\\xc2\\x9b"},
     };
     for (size_t i = 0; i < expected.size(); ++i)
         EXPECT_TRUE(lines[i].starts_with(expected[i].first) && lines[i].ends_with(expected[i].second)) << lines[i];
@@ -248,6 +328,8 @@ TEST(Collector, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
                       "cannot write to standard output: No space left on device; lines are lost until it "
                       "can be written again"));
     EXPECT_TRUE(holds(fullErrors, "3 lines were lost; standard output could not be written again before the end"));
+
+    scanAFileNamedToForgeLines();
 }
 
 // A sender that is no program of the family: its own socket, with room for datagrams of several

@@ -13,8 +13,11 @@
 
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "e2e/Installation.h"
 #include "support/ChildProcess.h"
@@ -177,6 +180,51 @@ public:
 
 private:
     std::string errors_;
+};
+
+// Stands in for the system log's socket: a run in a mount namespace of its own, whose /dev is a
+// copy in which /dev/log is bound to this socket, sends its system log records here.
+class SystemLogSocket {
+public:
+    explicit SystemLogSocket(std::string path)
+        : path_(std::move(path)), fd_(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_un address{AF_UNIX, {}};
+        std::strncpy(address.sun_path, path_.c_str(), sizeof address.sun_path - 1);
+        bound_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~SystemLogSocket() { ::close(fd_); }
+    SystemLogSocket(const SystemLogSocket&) = delete;
+    SystemLogSocket& operator=(const SystemLogSocket&) = delete;
+
+    bool bound() const { return bound_; }
+    // The words that run the program so, after the shell commands given (each followed by "&&");
+    // exit code 97 when the namespace cannot be made. $S is a place for the copy's layers.
+    std::vector<std::string> wrapper(const std::string& before = "") const {
+        const std::string script = R"(S="$HOARDSCAN_TREE/../dev-layers"; )" + before +
+                                   R"(mkdir -p "$S" && mount -t tmpfs tmpfs "$S" && mkdir "$S/upper" "$S/work" &&
+mount -t overlay overlay -o "lowerdir=/dev,upperdir=$S/upper,workdir=$S/work" /dev &&
+rm -f /dev/log && touch /dev/log && mount --bind "$0" /dev/log || exit 97; exec "$@")";
+        return {"unshare", "--mount", "--propagation", "private", "sh", "-c", script, path_};
+    }
+    // Takes what arrives until done (a sender whose datagrams find the queue full waits), then
+    // what is left.
+    const std::vector<std::string>& receiveUntil(const std::function<bool()>& done) {
+        eventually([&] { return drain(), done(); }, 120s);
+        drain();
+        return received_;
+    }
+
+private:
+    void drain() {
+        char buffer[8192];
+        for (ssize_t got; (got = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT)) >= 0;)
+            received_.emplace_back(buffer, static_cast<size_t>(got));
+    }
+
+    std::string path_;
+    int fd_;
+    bool bound_ = false;
+    std::vector<std::string> received_;
 };
 
 inline double filesCounted(const std::string& dataFile) {

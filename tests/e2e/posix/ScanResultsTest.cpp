@@ -37,32 +37,15 @@ TEST(ScanResults, EveryNameIsCountedOnceWithTheBytesOnDiskThatDuCountsAndRecords
     installation.settings["hoardscan.log.debug-level"] = {"Integer", "3"};
     installation.settings["log.syslog"] = {"Bool", "true"};
     installation.accountsRules = UnicodeTree::accountsRules(installation.tree(), '/');
-    const std::string socketPath = installation.at("syslog.socket");
-    const int socket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{AF_UNIX, {}};
-    std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
-    ASSERT_EQ(::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << socketPath;
-    // A RAM disk in the tree, a pseudo file system, the tree bound onto its own subdirectory, /dev/log
-    // bound to the socket ($0).
-    const std::string script = R"(T="$HOARDSCAN_TREE"; S="$T/../dev-layers"; mount -t tmpfs tmpfs "$T/ram" &&
-mount -t proc proc "$T/proc" &&
-echo ram > "$T/ram/r.txt" && mount --bind "$T" "$T/sub/loop" && mkdir -p "$S" && mount -t tmpfs tmpfs "$S" &&
-mkdir "$S/upper" "$S/work" && mount -t overlay overlay -o "lowerdir=/dev,upperdir=$S/upper,workdir=$S/work" /dev &&
-rm -f /dev/log && touch /dev/log && mount --bind "$0" /dev/log || exit 97; exec "$@")";
+    SystemLogSocket systemLog(installation.at("syslog.socket"));
+    ASSERT_TRUE(systemLog.bound());
+    // A RAM disk in the tree, a pseudo file system, the tree bound onto its own subdirectory.
+    const std::string mounts = R"(T="$HOARDSCAN_TREE"; mount -t tmpfs tmpfs "$T/ram" && echo ram > "$T/ram/r.txt" &&
+mount -t proc proc "$T/proc" && mount --bind "$T" "$T/sub/loop" && )";
     installation.writeInstallation();
-    const pid_t scan =
-        installation.start({"unshare", "--mount", "--propagation", "private", "sh", "-c", script, socketPath});
-    // Taken as it comes: a sender whose datagrams find the queue full waits.
-    std::vector<std::string> received;
-    auto drain = [&] {
-        char buffer[8192];
-        for (ssize_t got; (got = ::recv(socket, buffer, sizeof buffer, MSG_DONTWAIT)) >= 0;)
-            received.emplace_back(buffer, static_cast<size_t>(got));
-    };
-    eventually([&] { return drain(), installation.ended(scan); }, 120s);
+    const pid_t scan = installation.start(systemLog.wrapper(mounts));
+    const std::vector<std::string>& received = systemLog.receiveUntil([&] { return installation.ended(scan); });
     const int code = installation.wait(scan);
-    drain();
-    ::close(socket);
     if (code == 97) GTEST_SKIP() << "cannot mount here: " << installation.output();
     ASSERT_EQ(code, 0) << installation.log();
 
