@@ -140,19 +140,20 @@ void ResultFileReader::forEachInactiveRow(const InactiveRowSink& sink, const Ski
         if (number == 1) fail(number, "expected the header line \"" + std::string(InactiveTableFormat::header) + "\"");
         skipped(number, reason);
     };
-    forEachLine([&](std::string_view line, int64_t number) {
-        if (number == 1) {
-            if (line != InactiveTableFormat::header) {
-                fail(number, "expected the header line \"" + std::string(InactiveTableFormat::header) + "\"");
+    forEachLine(
+        [&](std::string_view line, int64_t number) {
+            if (number == 1) {
+                if (line != InactiveTableFormat::header) {
+                    fail(number, "expected the header line \"" + std::string(InactiveTableFormat::header) + "\"");
+                }
+                return;
             }
-            return;
-        }
-        InactiveRow row;
-        row.line = number;
-        check(InactiveTableFormat::parseRow(line, row, fault_), number);
-        sink(std::move(row));
-    },
-    skipped ? SkippedLineSink(skipRow) : SkippedLineSink());
+            InactiveRow row;
+            row.line = number;
+            check(InactiveTableFormat::parseRow(line, row, fault_), number);
+            sink(std::move(row));
+        },
+        skipped ? SkippedLineSink(skipRow) : SkippedLineSink());
 }
 
 void ResultFileReader::forEachTemperatureRow(const TemperatureRowSink& sink, const SkippedLineSink& skipped) {

@@ -78,7 +78,8 @@ with the same process id and day (in the same folder, if several), also when tha
 imported later, or given with --host, which also sets it for such files imported before.
 
 Symbolic links are not followed: links in folders are left out, a link named is refused.
-Day stamps before 2000 or after tomorrow are refused, as are runs whose sums pass 2^63.
+Day stamps before 2000 or after tomorrow are refused. Sums beyond 2^63 are stored at the
+largest value and marked capped; rows of side files longer than 16 MiB are skipped with a note.
 
 Options:
   --db FILE      SQLite database file, created when missing (default: hoardscan-report.sqlite)

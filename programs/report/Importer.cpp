@@ -44,8 +44,8 @@ const std::vector<std::string_view> runColumns = {"host",        "day",         
 const std::vector<std::string_view> sideFileColumns = {"kind",         "host",      "day",       "process_id",
                                                        "monitor",      "file_name", "folder",    "content_size",
                                                        "content_hash", "run_id",    "row_count", "imported_at"};
-const std::vector<std::string_view> recordColumns = {"run_id",        "key_id",        "day",   "files", "bytes",
-                                                     "bytes_on_disk", "weighted_size", "capped"};
+const std::vector<std::string_view> recordColumns = {"run_id", "key_id",        "day",           "files",
+                                                     "bytes",  "bytes_on_disk", "weighted_size", "capped"};
 const std::vector<std::string_view> temperatureColumns = {"side_file_id", "line", "directory", "bytes"};
 
 std::string hashText(uint64_t hash) {
@@ -364,27 +364,32 @@ int64_t Importer::readSideFile(const InputFile& file, ResultFileReader& reader, 
         }
     };
     if (inactive) {
-        reader.forEachInactiveRow([&](InactiveRow&& row) {
-            ++count;
-            const auto lastAccess = Formatting::parseLocalTime(row.lastAccess);
-            if (!lastAccess) throw ResultFileError(file.path.string(), row.line, "the last access is no time");
-            if (sideFileId == 0) return;
-            capped += row.kib > kibLimit;
-            entries.push_back(InactiveEntry{TextCleaning::cleanText(row.directory), TextCleaning::cleanText(row.name),
-                                            std::min(row.kib, kibLimit), *lastAccess,
-                                            TextCleaning::cleanText(row.temperature)});
-            flush(false);
-        }, skip);
+        reader.forEachInactiveRow(
+            [&](InactiveRow&& row) {
+                ++count;
+                const auto lastAccess = Formatting::parseLocalTime(row.lastAccess);
+                if (!lastAccess) throw ResultFileError(file.path.string(), row.line, "the last access is no time");
+                if (sideFileId == 0) return;
+                capped += row.kib > kibLimit;
+                entries.push_back(InactiveEntry{TextCleaning::cleanText(row.directory),
+                                                TextCleaning::cleanText(row.name), std::min(row.kib, kibLimit),
+                                                *lastAccess, TextCleaning::cleanText(row.temperature)});
+                flush(false);
+            },
+            skip);
     } else {
-        reader.forEachTemperatureRow([&](TemperatureRow&& row) {
-            ++count;
-            if (sideFileId == 0) return;
-            bool over = false;
-            const int64_t bytes = storedValue(wideValue(row.bytes), over);
-            capped += over;
-            rows.values.insert(rows.values.end(), {sideFileId, row.line, TextCleaning::cleanText(row.directory), bytes});
-            flush(false);
-        }, skip);
+        reader.forEachTemperatureRow(
+            [&](TemperatureRow&& row) {
+                ++count;
+                if (sideFileId == 0) return;
+                bool over = false;
+                const int64_t bytes = storedValue(wideValue(row.bytes), over);
+                capped += over;
+                rows.values.insert(rows.values.end(),
+                                   {sideFileId, row.line, TextCleaning::cleanText(row.directory), bytes});
+                flush(false);
+            },
+            skip);
     }
     flush(true);
     if (sideFileId != 0 && skipped) {
@@ -392,7 +397,8 @@ int64_t Importer::readSideFile(const InputFile& file, ResultFileReader& reader, 
                  " rows longer than 16 MiB skipped; the other rows are imported");
     }
     if (sideFileId != 0 && capped) {
-        warning_(file.path.string() + ": " + std::to_string(capped) + " rows too large to store kept at the largest size");
+        warning_(file.path.string() + ": " + std::to_string(capped) +
+                 " rows too large to store kept at the largest size");
     }
     return count;
 }

@@ -118,6 +118,15 @@ TEST(TextCleaningTest, OnlyValidUtf8WithoutControlsIsKept) {
     EXPECT_EQ(displayWidth("M\xc3\xbcller \xe2\x82\xac"), 8u);
 }
 
+TEST(TextCleaningTest, NamesReachTheTerminalEscaped) {
+    using TextCleaning::escapeForTerminal;
+    EXPECT_EQ(escapeForTerminal("M\xc3\xbcller/\xf0\x9f\x93\x81 a\\b"), "M\xc3\xbcller/\xf0\x9f\x93\x81 a\\\\b");
+    EXPECT_EQ(escapeForTerminal("a\x1b[2Jb\nc\rd\x7f\x85\x9b"), "a\\x1B[2Jb\\x0Ac\\x0Dd\\x7F\\x85\\x9B");
+    EXPECT_EQ(escapeForTerminal(
+                  "\xc2\x85\xc2\x9b|\xe2\x80\xa8\xe2\x80\xa9|\xe2\x80\xaa\xe2\x80\xae|\xe2\x81\xa6\xe2\x81\xa9"),
+              "\\u{0085}\\u{009B}|\\u{2028}\\u{2029}|\\u{202A}\\u{202E}|\\u{2066}\\u{2069}");
+}
+
 TEST(FormattingTest, NumbersDatesAndEscapes) {
     using namespace Formatting;
     EXPECT_EQ(sizeText(1536) + sizeText(9.995 * 1024) + sizeText(10.5 * 1024 * 1024) + sizeText(205.0 * (1ll << 30)),
@@ -232,6 +241,71 @@ struct CommandsTest : ::testing::Test {
     TestSupport::TestDirectory folder;
     const fs::path in = folder.path() / "in";
 };
+
+TEST_F(CommandsTest, AFileIsReadThroughItsOpenHandleAndAnOverlongRowCostsOnlyItself) {
+    // The name swapped for another file between two reads changes nothing that is read.
+    const fs::path table = writeInactiveFile(in, day1, 7, {"a.iso,/d/,4,2013-04-05T12:00:00,cold,"});
+    ResultFileReader reader(table);
+    ASSERT_EQ(reader.inactiveRows().size(), 1u);
+    const fs::path other = writeInactiveFile(
+        folder.path(), day1, 7, {"x,/x/,1,2013-04-05T12:00:00,cold,", "y,/y/,1,2013-04-05T12:00:00,cold,"});
+    fs::rename(other, table);
+    EXPECT_EQ(reader.inactiveRows().at(0).name, "a.iso");
+
+    // A file frozen 70,000 levels deep gives a row beyond the line limit: it is left out, said
+    // so with an escaped folder name, and the rest of the table is kept.
+    const fs::path hostile = in / "x\x1b]0;owned\x07" / "";
+    writeInactiveFile(hostile, day1, 8,
+                      {"a.iso,/d/,4,2013-04-05T12:00:00,cold,",
+                       "deep," + std::string(17 << 20, 'd') + ",4,2013-04-05T12:00:00,frozen,",
+                       "b.iso,/d/,4,2013-04-05T12:00:00,cold,"});
+    const RunOutput result = import({"--host", "PC1", hostile.string()});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(contains(result.err,
+                         "x\\x1B]0;owned\\x07/HoardscanInactive-1700000000-8.csv: 1 rows longer than 16 MiB skipped"));
+    EXPECT_EQ(count("SELECT COUNT(*) FROM inactive_rows"), 2);
+}
+
+// The page and the database are written as root where another user may plant links: in a
+// directory everyone may write (sticky, as /tmp) and in one that user owns.
+TEST_F(CommandsTest, LinksThatAnotherUserPlantsAreNeverWrittenThroughAndWhatIsMadeIsNotForOthers) {
+    if (std::system("test \"$(id -u)\" = 0") != 0) GTEST_SKIP() << "needs root to act as user nobody";
+    const auto asNobody = [](const std::string& command) {
+        return std::system(("runuser -u nobody -- sh -c '" + command + "'").c_str());
+    };
+    const fs::path shared = folder.path() / "shared", theirs = folder.path() / "theirs";
+    fs::create_directories(shared);
+    fs::create_directories(theirs);
+    fs::permissions(folder.path(), fs::perms::owner_all | fs::perms::others_exec | fs::perms::group_exec);
+    fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+    ASSERT_EQ(std::system(("chown nobody '" + theirs.string() + "'").c_str()), 0);
+    const fs::path victim = writeText(folder.path() / "victim", "root's own\n");
+    writeRecordFile(in, day1, 1, {{day1, makeKey("PC1", "a", "u", "g", "t", "hot", "hot"), 1, 10, 4096}});
+    const std::string sharedDb = (shared / "r.sqlite").string();
+    ASSERT_EQ(import({in.string()}).exitCode, 0);
+    ASSERT_EQ(runReport({"import", "--db", sharedDb, in.string()}).exitCode, 0);
+
+    for (const fs::path& place : {shared, theirs}) {
+        const fs::path page = place / "report.html";
+        ASSERT_EQ(asNobody("ln -s " + victim.string() + " " + page.string() + ".tmp"), 0);
+        runReport({"html", "--db", db(), "-o", page.string()});
+        EXPECT_EQ(readText(victim), "root's own\n");
+    }
+    EXPECT_TRUE(contains(runReport({"html", "--db", db(), "-o", (theirs / "report.html").string()}).err,
+                         "will not write " + (theirs / "report.html").string() + ": the directory"));
+    EXPECT_EQ(fs::status(shared / "report.html").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(fs::status(sharedDb).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    // A link at the database's name or its journal's is refused, not opened.
+    ASSERT_EQ(asNobody("ln -s " + victim.string() + " " + (shared / "n.sqlite").string() + " && ln -s " +
+                       victim.string() + " " + sharedDb + "-journal"),
+              0);
+    for (const std::string& target : {(shared / "n.sqlite").string(), sharedDb})
+        EXPECT_EQ(runReport({"import", "--db", target, in.string()}).exitCode, 2) << target;
+    EXPECT_EQ(readText(victim), "root's own\n");
+}
 
 TEST_F(CommandsTest, HelpExitsWithZeroUsageErrorsWithOneAndDataErrorsWithTwoSayingWhatIsWrong) {
     writeText(folder.path() / "notes.txt", "x\n");
@@ -419,8 +493,7 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
     for (const char* statement :
          {"DROP VIEW inactive_rows", "DROP TABLE inactive_files", "DROP INDEX runs_by_scan",
           "ALTER TABLE runs DROP COLUMN scanned_day", "ALTER TABLE runs DROP COLUMN scanned_at",
-          "ALTER TABLE records DROP COLUMN capped",
-          "UPDATE report_schema SET version = 1",
+          "ALTER TABLE records DROP COLUMN capped", "UPDATE report_schema SET version = 1",
           "CREATE TABLE inactive_files (side_file_id BIGINT NOT NULL, line BIGINT NOT NULL, name TEXT NOT NULL, "
           "directory TEXT NOT NULL, kib BIGINT NOT NULL, last_access TEXT NOT NULL, temperature TEXT NOT NULL)",
           "INSERT INTO inactive_files SELECT id, 2, 'a', '/d/', 4, '2013-04-05T12:00:00', 'cold' FROM side_files LIMIT "
