@@ -17,6 +17,8 @@ struct FileOpening {
     bool truncate = false;  // empties the file
     bool append = false;    // every write goes to the end
     bool mustBeNew = false;
+    // Reading too: a link at the name is refused instead of followed (writing never follows one).
+    bool noLinks = false;
 };
 
 class OpenFile {
@@ -32,6 +34,9 @@ public:
     virtual SystemError write(const char* data, size_t count, size_t& written) = 0;
     // Moves the position; reached gets the new one, counted from the start.
     virtual SystemError seek(int64_t offset, Origin origin, int64_t& reached) = 0;
+    // When the open file was last written, in seconds since 1970 UTC: the file itself, not
+    // whatever its name leads to by now.
+    virtual SystemError modifiedTime(int64_t& seconds) = 0;
     // Puts what was written on stable storage.
     virtual SystemError sync() = 0;
     // Closes the file: a failure here (a late write error) means written data may be lost.

@@ -41,19 +41,45 @@ void ResultFileReader::fail(int64_t line, const std::string& reason) const {
     throw ResultFileError(path_.string(), line, reason);
 }
 
-void ResultFileReader::forEachLine(const LineSink& sink) {
+OpenFile& ResultFileReader::openedFile() {
     Platform& system = platform();
+    if (file_) {
+        int64_t start = 0;
+        const SystemError error = file_->seek(0, OpenFile::Origin::Start, start);
+        if (error.failed()) fail(0, "cannot read: " + system.errorText(error.code));
+        return *file_;
+    }
     SystemError error;
-    const std::unique_ptr<OpenFile> file = system.openFile(path_.string(), FileOpening{.read = true}, error);
-    if (!file) fail(0, "cannot open: " + system.errorText(error.code));
+    file_ = system.openFile(path_.string(), FileOpening{.read = true, .noLinks = true}, error);
+    if (file_) return *file_;
+    // Refused by the open itself; the name's status only words the message.
+    FileInfo status;
+    if (system.fileInfo(path_.string(), status) && status.exists) {
+        if (status.attributes & FileAttribute::Link) fail(0, "a symbolic link: result files are read through none");
+        if (status.attributes & (FileAttribute::Directory | FileAttribute::System)) fail(0, "not a regular file");
+    }
+    fail(0, "cannot open: " + system.errorText(error.code));
+}
+
+std::optional<int64_t> ResultFileReader::modifiedTime() {
+    if (!file_) openedFile();
+    int64_t seconds = 0;
+    if (file_->modifiedTime(seconds).failed()) return std::nullopt;
+    return seconds;
+}
+
+void ResultFileReader::forEachLine(const LineSink& sink, const SkippedLineSink& skipped) {
+    Platform& system = platform();
+    OpenFile& file = openedFile();
     std::vector<char> chunk(readChunk);
-    std::string pending;  // a line that spans two chunks
+    std::string pending;    // a line that spans two chunks
+    bool skipping = false;  // within an overlong line that is passed over
     int64_t number = 0;
     uint64_t hash = fnvOffset;
     uint64_t size = 0;
     for (;;) {
         size_t got = 0;
-        error = file->read(chunk.data(), chunk.size(), got);
+        const SystemError error = file.read(chunk.data(), chunk.size(), got);
         if (error.failed()) fail(0, "cannot read: " + system.errorText(error.code));
         if (got == 0) break;
         hash = fnvHash(hash, chunk.data(), got);
@@ -62,20 +88,30 @@ void ResultFileReader::forEachLine(const LineSink& sink) {
         size_t start = 0;
         for (size_t end = data.find('\n'); end != std::string_view::npos; end = data.find('\n', start)) {
             std::string_view line = data.substr(start, end - start);
+            start = end + 1;
+            if (skipping) {
+                skipping = false;
+                skipped(++number, "the line is longer than 16 MiB");
+                continue;
+            }
             if (!pending.empty()) {
                 pending.append(line);
                 line = pending;
             }
             sink(withoutCarriageReturn(line), ++number);
             pending.clear();
-            start = end + 1;
         }
-        pending.append(data.substr(start));
-        if (pending.size() > longestLine) fail(number + 1, "the line is longer than 16 MiB: not a result file");
+        if (!skipping) pending.append(data.substr(start));
+        if (pending.size() > longestLine) {
+            if (!skipped) fail(number + 1, "the line is longer than 16 MiB: not a result file");
+            pending.clear();
+            pending.shrink_to_fit();
+            skipping = true;
+        }
     }
     // The scanner ends every line; a last line without its end is a cut-off copy whose final
     // number may read as a smaller valid one.
-    if (!pending.empty()) fail(number + 1, "the last line has no line end: the file is truncated");
+    if (!pending.empty() || skipping) fail(number + 1, "the last line has no line end: the file is truncated");
     contentSize_ = size;
     contentHash_ = hash;
 }
@@ -99,28 +135,36 @@ void ResultFileReader::forEachAccountRecord(const AccountRecordSink& sink) {
     if (keyPending) fail(record.line, "the record has no value line: the file ends after its key line");
 }
 
-void ResultFileReader::forEachInactiveRow(const InactiveRowSink& sink) {
-    forEachLine([&](std::string_view line, int64_t number) {
-        if (number == 1) {
-            if (line != InactiveTableFormat::header) {
-                fail(number, "expected the header line \"" + std::string(InactiveTableFormat::header) + "\"");
+void ResultFileReader::forEachInactiveRow(const InactiveRowSink& sink, const SkippedLineSink& skipped) {
+    const auto skipRow = [&](int64_t number, const std::string& reason) {
+        if (number == 1) fail(number, "expected the header line \"" + std::string(InactiveTableFormat::header) + "\"");
+        skipped(number, reason);
+    };
+    forEachLine(
+        [&](std::string_view line, int64_t number) {
+            if (number == 1) {
+                if (line != InactiveTableFormat::header) {
+                    fail(number, "expected the header line \"" + std::string(InactiveTableFormat::header) + "\"");
+                }
+                return;
             }
-            return;
-        }
-        InactiveRow row;
-        row.line = number;
-        check(InactiveTableFormat::parseRow(line, row, fault_), number);
-        sink(std::move(row));
-    });
+            InactiveRow row;
+            row.line = number;
+            check(InactiveTableFormat::parseRow(line, row, fault_), number);
+            sink(std::move(row));
+        },
+        skipped ? SkippedLineSink(skipRow) : SkippedLineSink());
 }
 
-void ResultFileReader::forEachTemperatureRow(const TemperatureRowSink& sink) {
-    forEachLine([&](std::string_view line, int64_t number) {
-        TemperatureRow row;
-        row.line = number;
-        check(TemperatureLogFormat::parseRow(line, row, fault_), number);
-        sink(std::move(row));
-    });
+void ResultFileReader::forEachTemperatureRow(const TemperatureRowSink& sink, const SkippedLineSink& skipped) {
+    forEachLine(
+        [&](std::string_view line, int64_t number) {
+            TemperatureRow row;
+            row.line = number;
+            check(TemperatureLogFormat::parseRow(line, row, fault_), number);
+            sink(std::move(row));
+        },
+        skipped);
 }
 
 void ResultFileReader::forEachExtension(const ExtensionSink& sink) {

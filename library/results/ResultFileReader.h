@@ -4,16 +4,21 @@
 // is a ResultFileError naming the file, the line and what is wrong, never quoting the content:
 // the file may be anything a hostile user placed. Lines are streamed and bounded in length, so
 // a file of any size is read in bounded memory; the vector forms are for small files and tests.
+// The file is opened once, at the first read, never through a link, and only when it is a
+// regular file; later reads and its modification time come from the same open file, so that
+// a name swapped for another file meanwhile changes nothing.
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/OpenFile.h"
 #include "results/AccountRecord.h"
 #include "results/InactiveTableFormat.h"
 #include "results/ResultFileError.h"
@@ -33,10 +38,14 @@ public:
     using InactiveRowSink = std::function<void(InactiveRow&&)>;
     using TemperatureRowSink = std::function<void(TemperatureRow&&)>;
     using ExtensionSink = std::function<void(std::string_view extension, int64_t line)>;
+    // Told of a line passed over: its number and why.
+    using SkippedLineSink = std::function<void(int64_t line, const std::string& reason)>;
 
     void forEachAccountRecord(const AccountRecordSink& sink);
-    void forEachInactiveRow(const InactiveRowSink& sink);
-    void forEachTemperatureRow(const TemperatureRowSink& sink);
+    // The rows of directories name paths of any depth: with skipped given, a row longer than
+    // the line limit is passed over and told of instead of failing the whole file.
+    void forEachInactiveRow(const InactiveRowSink& sink, const SkippedLineSink& skipped = {});
+    void forEachTemperatureRow(const TemperatureRowSink& sink, const SkippedLineSink& skipped = {});
     void forEachExtension(const ExtensionSink& sink);
 
     std::vector<AccountRecord> accountRecords();
@@ -50,11 +59,14 @@ public:
     // caller can tell one file's content from another's without reading it twice.
     uint64_t contentSize() const { return contentSize_; }
     uint64_t contentHash() const { return contentHash_; }
+    // When the file was last written (seconds since 1970), from the open file.
+    std::optional<int64_t> modifiedTime();
 
 private:
     using LineSink = std::function<void(std::string_view line, int64_t number)>;
 
-    void forEachLine(const LineSink& sink);
+    void forEachLine(const LineSink& sink, const SkippedLineSink& skipped = {});
+    OpenFile& openedFile();
     [[noreturn]] void fail(int64_t line, const std::string& reason) const;
 
     // Fails with the format's reason and the line number when the line was refused.
@@ -63,6 +75,7 @@ private:
     }
 
     std::filesystem::path path_;
+    std::unique_ptr<OpenFile> file_;
     uint64_t contentSize_ = 0;
     uint64_t contentHash_ = 0;
     std::string fault_;

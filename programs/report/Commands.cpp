@@ -1,5 +1,6 @@
 #include "report/Commands.h"
 
+#include "platform/Platform.h"
 #include "results/ResultFileError.h"
 #include "report/CommandLine.h"
 #include "report/Formatting.h"
@@ -13,14 +14,14 @@
 #include "report/ReportSchema.h"
 #include "report/SqliteDatabase.h"
 #include "report/SummaryOutput.h"
+#include "report/TextCleaning.h"
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <future>
 #include <limits>
 #include <memory>
+#include <random>
 
 namespace Quilna::Commands {
 
@@ -32,6 +33,12 @@ std::string counted(WideInt count, const std::string& noun) {
 }
 
 constexpr const char* program = "hoardscan-report";
+
+// Every message names files and folders that other users chose: on a terminal they are shown
+// escaped, never acted upon.
+void say(std::ostream& err, const std::string& message) {
+    err << program << ": " << TextCleaning::escapeForTerminal(message) << '\n';
+}
 constexpr const char* defaultDatabase = "hoardscan-report.sqlite";
 constexpr const char* defaultPage = "hoardscan-report.html";
 constexpr size_t defaultTop = 10;
@@ -71,7 +78,8 @@ with the same process id and day (in the same folder, if several), also when tha
 imported later, or given with --host, which also sets it for such files imported before.
 
 Symbolic links are not followed: links in folders are left out, a link named is refused.
-Day stamps before 2000 or after tomorrow are refused, as are runs whose sums pass 2^63.
+Day stamps before 2000 or after tomorrow are refused. Sums beyond 2^63 are stored at the
+largest value and marked capped; rows of side files longer than 16 MiB are skipped with a note.
 
 Options:
   --db FILE      SQLite database file, created when missing (default: hoardscan-report.sqlite)
@@ -159,7 +167,7 @@ size_t topOption(const CommandLine& line) {
 
 int runImport(const CommandLine& line, std::ostream& out, std::ostream& err) {
     if (line.operands().empty()) throw ReportError::usage("import needs result files or folders to read");
-    const auto note = [&](const std::string& message) { err << program << ": " << message << '\n'; };
+    const auto note = [&](const std::string& message) { say(err, message); };
     const std::vector<InputFile> files = InputFiles::collect(line.operands(), note);
     const std::unique_ptr<Database> database = openDatabase(line, true);
     Importer importer(*database, ImportOptions{line.option("host").value_or("")}, note);
@@ -188,10 +196,10 @@ int runImport(const CommandLine& line, std::ostream& out, std::ostream& err) {
             }
         } catch (const ResultFileError& error) {
             ++rejected;
-            err << program << ": " << error.what() << "; the file was not imported\n";
+            say(err, error.what() + std::string("; the file was not imported"));
         } catch (const ReportError& error) {
             ++rejected;
-            err << program << ": " << file.path.string() << ": " << error.what() << "; the file was not imported\n";
+            say(err, file.path.string() + ": " + error.what() + "; the file was not imported");
         }
     }
     out << "Imported " << counted(runs, "run") << " (" << counted(records, "record") << ") and "
@@ -232,26 +240,49 @@ std::string utcNow() {
     return text;
 }
 
-void writeFileAtomically(const std::filesystem::path& path, const std::string& content) {
-    const std::filesystem::path temporary = path.string() + ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file << content;
-        file.close();
-        if (!file) throw ReportError::data("cannot write " + temporary.string());
+// A new file under a name nobody can have foreseen: a file or link planted at any fixed name
+// (the page's ".tmp") is never opened, and a name taken meanwhile is passed by.
+std::unique_ptr<OpenFile> newTemporaryFile(const std::string& path, std::string& temporary) {
+    std::random_device random;
+    SystemError error;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        char suffix[24];
+        std::snprintf(suffix, sizeof suffix, ".%08x%08x.tmp", random(), random());
+        temporary = path + suffix;
+        std::unique_ptr<OpenFile> file = platform().openFile(temporary, {.write = true, .mustBeNew = true}, error);
+        if (file || error.kind != ErrorKind::Exists) {
+            if (!file) throw ReportError::data("cannot write " + temporary + ": " + platform().errorText(error.code));
+            return file;
+        }
     }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        throw ReportError::data("cannot write " + path.string() + ": " + error.message());
+    throw ReportError::data("cannot write " + path + ": no free temporary name beside it");
+}
+
+// The page replaces the old one whole. It is written only where no other user controls the
+// directory or the name, through a file of its own, and readable by owner and group only.
+void writeFileAtomically(const std::string& path, const std::string& content) {
+    Platform& system = platform();
+    if (const std::string refusal = system.writeRefusal(path); !refusal.empty()) {
+        throw ReportError::data("will not write " + path + ": " + refusal);
+    }
+    std::string temporary;
+    const std::unique_ptr<OpenFile> file = newTemporaryFile(path, temporary);
+    size_t written = 0;
+    SystemError error = file->write(content.data(), content.size(), written);
+    if (!error.failed()) error = file->sync();
+    const SystemError closed = file->close();
+    if (!error.failed()) error = closed;
+    if (error.failed() || !system.moveFile(temporary, path, true)) {
+        if (!error.failed()) error = system.lastError();
+        system.deleteFile(temporary);
+        throw ReportError::data("cannot write " + path + ": " + system.errorText(error.code));
     }
 }
 
 int runHtml(const CommandLine& line, std::ostream& out) {
     if (!line.operands().empty()) throw ReportError::usage("html takes no operand \"" + line.operands()[0] + "\"");
     const size_t top = topOption(line);
-    const std::filesystem::path page = line.option("output").value_or(defaultPage);
+    const std::string page = line.option("output").value_or(defaultPage);
     const std::unique_ptr<Database> database = openDatabase(line, false);
     ReportQueries queries(*database);
     HtmlReport::Content content;
@@ -272,7 +303,7 @@ int runHtml(const CommandLine& line, std::ostream& out) {
     content.monitoredDirectories = queries.monitoredDirectories(directories);
     content.generatedAt = utcNow();
     writeFileAtomically(page, HtmlReport::render(content, top));
-    out << "Wrote " << page.string() << "\n";
+    out << "Wrote " << TextCleaning::escapeForTerminal(page) << "\n";
     return 0;
 }
 
@@ -316,14 +347,14 @@ int dispatch(const std::vector<std::string>& arguments, std::ostream& out, std::
         err << programHelp;
         return ReportError::usageExit;
     } catch (const ReportError& error) {
-        err << program << ": " << error.what() << '\n';
+        say(err, error.what());
         if (error.exitCode() == ReportError::usageExit) err << "Try \"" << program << " --help\".\n";
         return error.exitCode();
     } catch (const ResultFileError& error) {
-        err << program << ": " << error.what() << '\n';
+        say(err, error.what());
         return ReportError::dataExit;
     } catch (const std::exception& error) {
-        err << program << ": " << error.what() << '\n';
+        say(err, error.what());
         return ReportError::dataExit;
     }
 }

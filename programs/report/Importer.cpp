@@ -21,8 +21,12 @@ namespace fs = std::filesystem;
 
 constexpr size_t sideRowBatch = 10000;
 constexpr int64_t oneDay = 86400;
-// Byte sums are stored as 64-bit integers.
-constexpr double integerLimit = 9.2e18;
+// Values are stored as 64-bit integers; larger ones are kept at the largest and marked.
+constexpr int64_t storedLimit = std::numeric_limits<int64_t>::max();
+// Weighted sizes beyond it are capped too, so that sums over many runs stay finite.
+constexpr double weightLimit = 9.2e18;
+// Beyond what any run can sum, and far from overflowing WideInt however many are added.
+constexpr double wideLimit = 0x1p100;
 // A file's KiB on disk: far beyond any disk, and 1024 times it still an exact double.
 constexpr int64_t kibLimit = int64_t{1} << 43;
 // Day stamps of runs that can have happened: none before this program's time, none after
@@ -40,8 +44,8 @@ const std::vector<std::string_view> runColumns = {"host",        "day",         
 const std::vector<std::string_view> sideFileColumns = {"kind",         "host",      "day",       "process_id",
                                                        "monitor",      "file_name", "folder",    "content_size",
                                                        "content_hash", "run_id",    "row_count", "imported_at"};
-const std::vector<std::string_view> recordColumns = {"run_id", "key_id",        "day",          "files",
-                                                     "bytes",  "bytes_on_disk", "weighted_size"};
+const std::vector<std::string_view> recordColumns = {"run_id", "key_id",        "day",           "files",
+                                                     "bytes",  "bytes_on_disk", "weighted_size", "capped"};
 const std::vector<std::string_view> temperatureColumns = {"side_file_id", "line", "directory", "bytes"};
 
 std::string hashText(uint64_t hash) {
@@ -73,16 +77,14 @@ std::string cleanKey(std::string_view key) {
     return AccountRecordFormat::keyText(cleaned);
 }
 
-int64_t wholeValue(double value, const fs::path& file, int64_t line, const char* what) {
-    if (value >= integerLimit) {
-        throw ResultFileError(file.string(), line, std::string("the ") + what + " value is too large to store");
-    }
-    return static_cast<int64_t>(value);
-}
+// The reader refuses negative values and what is no number.
+WideInt wideValue(double value) { return static_cast<WideInt>(std::min(value, wideLimit)); }
 
-double weightValue(double value, const fs::path& file, int64_t line) {
-    if (!(value < integerLimit)) throw ResultFileError(file.string(), line, "the weighted size is too large to store");
-    return value;
+WideInt wideSum(WideInt a, WideInt b) { return std::min<WideInt>(a + b, static_cast<WideInt>(wideLimit)); }
+
+int64_t storedValue(WideInt value, bool& capped) {
+    capped = capped || value > storedLimit;
+    return static_cast<int64_t>(std::min<WideInt>(value, storedLimit));
 }
 
 void checkDay(int64_t day, const fs::path& file, int64_t line) {
@@ -95,49 +97,29 @@ void checkDay(int64_t day, const fs::path& file, int64_t line) {
     }
 }
 
-// Result files are read only as what they are: a link may lead to anything (a file only
-// root may read), and a pipe would block the import.
-void checkRegularFile(const fs::path& file) {
-    std::error_code error;
-    const fs::file_status status = fs::symlink_status(file, error);
-    if (error) throw ResultFileError(file.string(), 0, "cannot read: " + error.message());
-    if (fs::is_symlink(status)) throw ResultFileError(file.string(), 0, "a symbolic link: import follows no links");
-    if (!fs::is_regular_file(status)) throw ResultFileError(file.string(), 0, "not a regular file");
-}
-
 // When the run wrote the file: its modification time, kept within the day of its last flush
 // (a copy that did not keep the time says only the day), as seconds since 1970.
-int64_t scannedAt(const fs::path& file, int64_t lastDay) {
-    std::error_code error;
-    const auto modified = fs::last_write_time(file, error);
-    int64_t seconds = lastDay;
-    if (!error) {
-        seconds = std::chrono::duration_cast<std::chrono::seconds>(
-                      std::chrono::file_clock::to_sys(modified).time_since_epoch())
-                      .count();
-    }
-    return std::clamp(seconds, lastDay - oneDay / 2, lastDay + oneDay / 2 - 1);
+int64_t scannedAt(std::optional<int64_t> modified, int64_t lastDay) {
+    return std::clamp(modified.value_or(lastDay), lastDay - oneDay / 2, lastDay + oneDay / 2 - 1);
 }
 
 std::string kindName(ResultFileKind kind) { return kind == ResultFileKind::InactiveFiles ? "inactive" : "temperature"; }
 
 }  // namespace
 
-bool RunTotals::Sums::add(const Sums& other) {
+void RunTotals::Sums::add(const Sums& other) {
     // A key that a run flushed twice counts as the sum; its day is the later flush's.
     day = std::max(day, other.day);
+    values.files = wideSum(values.files, other.values.files);
+    values.bytes = wideSum(values.bytes, other.values.bytes);
+    values.bytesOnDisk = wideSum(values.bytesOnDisk, other.values.bytesOnDisk);
     values.weightedSize += other.values.weightedSize;
-    return !__builtin_add_overflow(values.files, other.values.files, &values.files) &&
-           !__builtin_add_overflow(values.bytes, other.values.bytes, &values.bytes) &&
-           !__builtin_add_overflow(values.bytesOnDisk, other.values.bytesOnDisk, &values.bytesOnDisk) &&
-           values.weightedSize < integerLimit;
 }
 
 Importer::Importer(Database& database, ImportOptions options, Warning warning)
     : database_(database), inactive_(database), options_(std::move(options)), warning_(std::move(warning)) {}
 
 PreparedFile Importer::prepare(const InputFile& file) {
-    checkRegularFile(file.path);
     checkDay(file.name.day, file.path, 0);
     PreparedFile prepared{file, std::nullopt};
     if (file.name.kind == ResultFileKind::AccountRecords) prepared.run = readRunTotals(file);
@@ -163,26 +145,19 @@ RunTotals Importer::readRunTotals(const InputFile& file) {
         first = false;
         checkDay(record.day, file.path, record.line);
         const RunTotals::Sums sums{record.day,
-                                   {wholeValue(record.values.files, file.path, record.line, "files"),
-                                    wholeValue(record.values.bytes, file.path, record.line, "bytes"),
-                                    wholeValue(record.values.bytesOnDisk, file.path, record.line, "bytes on disk"),
-                                    weightValue(record.values.weightedSize, file.path, record.line)}};
-        // Every sum of the run fits 64 bits, so that no sum of one run overflows when queried.
-        bool fits = run.total.add(sums);
+                                   {wideValue(record.values.files), wideValue(record.values.bytes),
+                                    wideValue(record.values.bytesOnDisk), record.values.weightedSize}};
+        run.total.add(sums);
         if (const auto found = run.keys.find(record.keyText); found != run.keys.end()) {
-            fits = found->second.add(sums) && fits;
+            found->second.add(sums);
         } else {
             run.keys.emplace(std::string(record.keyText), sums);
-        }
-        if (!fits) {
-            throw ResultFileError(file.path.string(), record.line,
-                                  "the run's sums pass 2^63 with this record: too large to be a real run");
         }
     });
     run.size = reader.contentSize();
     run.hash = reader.contentHash();
     run.lastDay = run.keys.empty() ? file.name.day : run.total.day;
-    run.scannedAt = scannedAt(file.path, run.lastDay);
+    run.scannedAt = scannedAt(reader.modifiedTime(), run.lastDay);
 
     // Keys that are not clean UTF-8 are stored cleaned; two that clean alike are one key.
     std::vector<std::pair<std::string, RunTotals::Sums>> cleaned;
@@ -194,10 +169,7 @@ RunTotals Importer::readRunTotals(const InputFile& file) {
         cleaned.emplace_back(cleanKey(entry->first), entry->second);
         entry = run.keys.erase(entry);
     }
-    for (auto& [key, sums] : cleaned) {
-        // The parts fitted, so their sum does: it is at most the run's total.
-        [[maybe_unused]] const bool fits = run.keys[std::move(key)].add(sums);
-    }
+    for (auto& [key, sums] : cleaned) run.keys[std::move(key)].add(sums);
     return run;
 }
 
@@ -221,20 +193,24 @@ ImportResult Importer::storeRun(const InputFile& file, RunTotals& run) {
 
     Transaction transaction(database_);
     hostsInTransaction_.clear();
-    int64_t hostsGiven = 0;
+    int64_t hostsGiven = 0, capped = 0;
     try {
         const int64_t runId = database_.insertRow(
             "runs", runColumns,
             {run.host, file.name.day, file.name.processId, TextCleaning::cleanText(file.path.filename().string()),
              TextCleaning::cleanText(folderOf(file.path)), static_cast<int64_t>(run.size), hashText(run.hash),
              static_cast<int64_t>(run.keys.size()), secondsNow(), run.lastDay, run.scannedAt});
-        storeRecords(runId, run);
+        capped = storeRecords(runId, run);
         hostsGiven = giveSideFilesTheirRun(runId, file, run.host);
         transaction.commit();
     } catch (...) {
         // What was loaded or stored for these hosts may include the rolled-back keys.
         for (const std::string& host : hostsInTransaction_) hostKeys_.erase(host);
         throw;
+    }
+    if (capped) {
+        warning_(file.path.string() + ": " + std::to_string(capped) +
+                 " records pass 2^63 and are stored at 2^63-1, marked as capped; the rest is exact");
     }
     return {false, static_cast<int64_t>(run.keys.size()), hostsGiven};
 }
@@ -256,7 +232,7 @@ int64_t Importer::giveSideFilesTheirRun(int64_t runId, const InputFile& file, co
     return given;
 }
 
-size_t Importer::storeRecords(int64_t runId, const RunTotals& run) {
+int64_t Importer::storeRecords(int64_t runId, const RunTotals& run) {
     std::vector<std::pair<int64_t, const RunTotals::Sums*>> ordered;
     ordered.reserve(run.keys.size());
     std::vector<const std::string*> missing;
@@ -285,17 +261,22 @@ size_t Importer::storeRecords(int64_t runId, const RunTotals& run) {
     std::sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     SqlBatch rows(recordColumns.size());
     rows.values.reserve(ordered.size() * recordColumns.size());
+    int64_t capped = 0;
     for (const auto& [id, sums] : ordered) {
+        bool over = false;
         rows.values.emplace_back(runId);
         rows.values.emplace_back(id);
         rows.values.emplace_back(sums->day);
-        rows.values.emplace_back(sums->values.files);
-        rows.values.emplace_back(sums->values.bytes);
-        rows.values.emplace_back(sums->values.bytesOnDisk);
-        rows.values.emplace_back(sums->values.weightedSize);
+        rows.values.emplace_back(storedValue(sums->values.files, over));
+        rows.values.emplace_back(storedValue(sums->values.bytes, over));
+        rows.values.emplace_back(storedValue(sums->values.bytesOnDisk, over));
+        over = over || sums->values.weightedSize > weightLimit;
+        rows.values.emplace_back(std::min(sums->values.weightedSize, weightLimit));
+        rows.values.emplace_back(int64_t{over});
+        capped += over;
     }
     database_.insertRows("records", recordColumns, rows);
-    return rows.rows();
+    return capped;
 }
 
 Importer::HostKeys& Importer::keysOfHost(std::string_view host) {
@@ -364,8 +345,10 @@ Importer::RunMatch Importer::runOfSideFile(int64_t processId, int64_t day, const
                                " around that day"};
 }
 
-int64_t Importer::readSideFile(const InputFile& file, int64_t sideFileId, uint64_t& size, uint64_t& hash) {
-    ResultFileReader reader(file.path);
+int64_t Importer::readSideFile(const InputFile& file, ResultFileReader& reader, int64_t sideFileId) {
+    // Oversized rows are told of when stored, not at the first pass that checks the file.
+    int64_t skipped = 0, capped = 0;
+    const auto skip = [&](int64_t, const std::string&) { ++skipped; };
     const bool inactive = file.name.kind == ResultFileKind::InactiveFiles;
     SqlBatch rows(temperatureColumns.size());
     std::vector<InactiveEntry> entries;
@@ -381,35 +364,50 @@ int64_t Importer::readSideFile(const InputFile& file, int64_t sideFileId, uint64
         }
     };
     if (inactive) {
-        reader.forEachInactiveRow([&](InactiveRow&& row) {
-            ++count;
-            const auto lastAccess = Formatting::parseLocalTime(row.lastAccess);
-            if (!lastAccess) throw ResultFileError(file.path.string(), row.line, "the last access is no time");
-            if (row.kib > kibLimit) throw ResultFileError(file.path.string(), row.line, "the size is too large");
-            if (sideFileId == 0) return;
-            entries.push_back(InactiveEntry{TextCleaning::cleanText(row.directory), TextCleaning::cleanText(row.name),
-                                            row.kib, *lastAccess, TextCleaning::cleanText(row.temperature)});
-            flush(false);
-        });
+        reader.forEachInactiveRow(
+            [&](InactiveRow&& row) {
+                ++count;
+                const auto lastAccess = Formatting::parseLocalTime(row.lastAccess);
+                if (!lastAccess) throw ResultFileError(file.path.string(), row.line, "the last access is no time");
+                if (sideFileId == 0) return;
+                capped += row.kib > kibLimit;
+                entries.push_back(InactiveEntry{TextCleaning::cleanText(row.directory),
+                                                TextCleaning::cleanText(row.name), std::min(row.kib, kibLimit),
+                                                *lastAccess, TextCleaning::cleanText(row.temperature)});
+                flush(false);
+            },
+            skip);
     } else {
-        reader.forEachTemperatureRow([&](TemperatureRow&& row) {
-            ++count;
-            if (sideFileId == 0) return;
-            rows.values.insert(rows.values.end(), {sideFileId, row.line, TextCleaning::cleanText(row.directory),
-                                                   wholeValue(row.bytes, file.path, row.line, "bytes")});
-            flush(false);
-        });
+        reader.forEachTemperatureRow(
+            [&](TemperatureRow&& row) {
+                ++count;
+                if (sideFileId == 0) return;
+                bool over = false;
+                const int64_t bytes = storedValue(wideValue(row.bytes), over);
+                capped += over;
+                rows.values.insert(rows.values.end(),
+                                   {sideFileId, row.line, TextCleaning::cleanText(row.directory), bytes});
+                flush(false);
+            },
+            skip);
     }
     flush(true);
-    size = reader.contentSize();
-    hash = reader.contentHash();
+    if (sideFileId != 0 && skipped) {
+        warning_(file.path.string() + ": " + std::to_string(skipped) +
+                 " rows longer than 16 MiB skipped; the other rows are imported");
+    }
+    if (sideFileId != 0 && capped) {
+        warning_(file.path.string() + ": " + std::to_string(capped) +
+                 " rows too large to store kept at the largest size");
+    }
     return count;
 }
 
 ImportResult Importer::importSideFile(const InputFile& file) {
     // A first read checks the whole file and takes its fingerprint before anything is stored.
-    uint64_t size = 0, hash = 0;
-    const int64_t count = readSideFile(file, 0, size, hash);
+    ResultFileReader reader(file.path);
+    const int64_t count = readSideFile(file, reader, 0);
+    const uint64_t size = reader.contentSize(), hash = reader.contentHash();
     const std::string fileName = TextCleaning::cleanText(file.path.filename().string());
     const SqlTable earlier = database_.query(
         "SELECT id, host, run_id FROM side_files WHERE file_name = ? AND content_size = ? AND content_hash = ?",
@@ -426,9 +424,9 @@ ImportResult Importer::importSideFile(const InputFile& file) {
                             {kindName(file.name.kind), run.host, file.name.day, file.name.processId,
                              TextCleaning::cleanText(file.name.monitor), fileName, folder, static_cast<int64_t>(size),
                              hashText(hash), run.runId ? SqlValue(*run.runId) : SqlValue(), count, secondsNow()});
-    uint64_t storedSize = 0, storedHash = 0;
-    readSideFile(file, sideFileId, storedSize, storedHash);
-    if (storedSize != size || storedHash != hash) {
+    // The second pass reads the same open file: only a change of its content can show here.
+    readSideFile(file, reader, sideFileId);
+    if (reader.contentSize() != size || reader.contentHash() != hash) {
         throw ResultFileError(file.path.string(), 0, "the file changed while it was imported; import it again");
     }
     transaction.commit();

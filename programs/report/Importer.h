@@ -6,8 +6,10 @@
 #include "report/Database.h"
 #include "report/InactiveStore.h"
 #include "report/InputFiles.h"
+#include "report/ReportData.h"
 #include "report/TextHash.h"
 #include "results/AccountValues.h"
+#include "results/ResultFileReader.h"
 
 #include <cstdint>
 #include <functional>
@@ -32,14 +34,14 @@ struct ImportResult {
     int64_t hostsGiven = 0;  // side files imported before that got their host now
 };
 
-// A run's sums per key, as read from its account record file.
+// A run's sums per key, as read from its account record file. They are summed wide: one
+// user's sparse files can pass 2^63 bytes, and that must not cost the host its run.
 struct RunTotals {
     struct Sums {
         int64_t day = std::numeric_limits<int64_t>::min();  // of the latest flush
-        BasicAccountValues<int64_t> values;
+        BasicAccountValues<WideInt> values;
 
-        // False when a sum would pass what can be stored.
-        [[nodiscard]] bool add(const Sums& other);
+        void add(const Sums& other);
     };
     std::string host;
     uint64_t size = 0;
@@ -88,7 +90,8 @@ private:
 
     static RunTotals readRunTotals(const InputFile& file);
     ImportResult storeRun(const InputFile& file, RunTotals& run);
-    size_t storeRecords(int64_t runId, const RunTotals& run);
+    // The number of records stored capped: sums beyond 64 bits, kept at the largest value and marked.
+    int64_t storeRecords(int64_t runId, const RunTotals& run);
     HostKeys& keysOfHost(std::string_view host);
     void loadNewKeys(std::string_view host, HostKeys& keys);
     void insertKeys(const std::vector<const std::string*>& keys);
@@ -96,7 +99,7 @@ private:
     ImportResult importSideFile(const InputFile& file);
     bool repairHost(const InputFile& file, const SqlRow& stored);
     RunMatch runOfSideFile(int64_t processId, int64_t day, const std::string& folder, const std::string& host);
-    int64_t readSideFile(const InputFile& file, int64_t sideFileId, uint64_t& size, uint64_t& hash);
+    int64_t readSideFile(const InputFile& file, ResultFileReader& reader, int64_t sideFileId);
 
     Database& database_;
     InactiveStore inactive_;

@@ -38,7 +38,8 @@ const std::vector<std::string>& statements() {
         "CREATE TABLE IF NOT EXISTS records ("
         " run_id BIGINT NOT NULL REFERENCES runs (id), key_id BIGINT NOT NULL REFERENCES record_keys (id),"
         " day BIGINT NOT NULL, files BIGINT NOT NULL, bytes BIGINT NOT NULL, bytes_on_disk BIGINT NOT NULL,"
-        " weighted_size DOUBLE PRECISION NOT NULL, PRIMARY KEY (run_id, key_id)) {TABLE_OPTIONS}",
+        " weighted_size DOUBLE PRECISION NOT NULL, capped INTEGER NOT NULL DEFAULT 0,"
+        " PRIMARY KEY (run_id, key_id)) {TABLE_OPTIONS}",
         "CREATE TABLE IF NOT EXISTS side_files ("
         " id {ID}, kind TEXT NOT NULL, host TEXT NOT NULL, day BIGINT NOT NULL, process_id BIGINT NOT NULL,"
         " monitor TEXT NOT NULL, file_name TEXT NOT NULL, folder TEXT NOT NULL, content_size BIGINT NOT NULL,"
@@ -110,6 +111,11 @@ void migrateFromVersion1(Database& database) {
     database.query("DROP TABLE inactive_files_v1");
 }
 
+// Version 3 marks the records whose sums passed 64 bits and were stored at the largest value.
+void migrateFromVersion2(Database& database) {
+    database.query("ALTER TABLE records ADD COLUMN capped INTEGER NOT NULL DEFAULT 0");
+}
+
 }  // namespace
 
 void ensure(Database& database) {
@@ -123,6 +129,7 @@ void ensure(Database& database) {
                                 ", this program reads versions 1 to " + std::to_string(version));
     }
     if (stored == 1) migrateFromVersion1(database);
+    if (stored <= 2) migrateFromVersion2(database);
     createAll(database);
     if (found.empty()) {
         database.query("INSERT INTO report_schema (version) VALUES (?)", {int64_t{version}});

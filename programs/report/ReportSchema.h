@@ -5,7 +5,8 @@
 //   runs                 one row per imported account record file (one scanner run)
 //   record_keys          each distinct combination of the ten key fields; the importer keeps them
 //                        apart (a unique index over ten texts would cost more than all the rest)
-//   records              one row per key and run: the run's sums for that key
+//   records              one row per key and run: the run's sums for that key, capped when
+//                        they passed 64 bits
 //   side_files           imported inactive-file tables and temperature logs
 //   inactive_directories each directory an inactive-file table named, once
 //   inactive_paths       each file an inactive-file table named: its directory and name, once
@@ -20,8 +21,9 @@
 
 namespace Quilna::ReportSchema {
 
-// 1: the first; 2: when each run was scanned, inactive rows in their compact form.
-inline constexpr int version = 2;
+// 1: the first; 2: when each run was scanned, inactive rows in their compact form; 3: records
+// whose sums passed 64 bits marked capped.
+inline constexpr int version = 3;
 
 // Creates what is missing and migrates an earlier version; a later version is a data error.
 void ensure(Database& database);

@@ -1,10 +1,12 @@
 #include "report/SqliteDatabase.h"
 
+#include "platform/Platform.h"
 #include "report/ReportError.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <memory>
 
 namespace Quilna {
 
@@ -33,6 +35,25 @@ std::string insertStatement(std::string_view table, const std::vector<std::strin
     return sql;
 }
 
+// The database and the journals SQLite keeps beside it are written by root for hours: none may
+// lie where another user controls the directory or the name. A new database is made here,
+// readable by owner and group only; SQLite gives its journals the same mode.
+void prepareFile(const std::string& file, bool create) {
+    Platform& system = platform();
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        if (const std::string refusal = system.writeRefusal(file + suffix); !refusal.empty()) {
+            throw ReportError::data("will not use the SQLite database " + file + ": " + refusal);
+        }
+    }
+    if (!create) return;
+    SystemError error;
+    const std::unique_ptr<OpenFile> made = system.openFile(file, {.write = true, .mustBeNew = true}, error);
+    if (made) made->close();
+    if (!made && error.kind != ErrorKind::Exists) {
+        throw ReportError::data("cannot create the SQLite database " + file + ": " + system.errorText(error.code));
+    }
+}
+
 }  // namespace
 
 void SqliteDatabase::StatementCloser::operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
@@ -41,7 +62,9 @@ SqliteDatabase::SqliteDatabase(const std::filesystem::path& file, bool create) :
     if (!create && !std::filesystem::exists(file)) {
         throw ReportError::data("no report database " + file_ + ": import result files into it first");
     }
-    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    prepareFile(file_, create);
+    // Made above if it was missing; a link put in its place since is refused.
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW;
     if (sqlite3_open_v2(file_.c_str(), &connection_, flags, nullptr) != SQLITE_OK) {
         const std::string reason = connection_ ? sqlite3_errmsg(connection_) : "out of memory";
         sqlite3_close(connection_);

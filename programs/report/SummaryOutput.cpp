@@ -53,7 +53,8 @@ void writeRanking(std::ostream& out, const std::string& title, const std::string
     rows.push_back(header);
     const size_t shown = shownCount(list.size(), top);
     for (size_t i = 0; i < shown; ++i) {
-        auto cells = totalsCells(list[i].name.empty() ? "(empty)" : list[i].name, list[i].totals, whole);
+        auto cells = totalsCells(list[i].name.empty() ? "(empty)" : TextCleaning::escapeForTerminal(list[i].name),
+                                 list[i].totals, whole);
         if (withDay) cells.insert(cells.begin() + 1, Formatting::dayText(list[i].day));
         rows.push_back(std::move(cells));
     }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 
 namespace Quilna::TextCleaning {
 
@@ -62,6 +63,10 @@ void appendUtf8(std::string& out, char32_t c) {
     }
 }
 
+bool movesTerminal(char32_t c) {
+    return isControl(c) || c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
 char32_t windows1252(unsigned char byte) {
     return byte >= 0x80 && byte < 0xA0 ? windows1252High[byte - 0x80] : char32_t{byte};
 }
@@ -99,6 +104,28 @@ std::string cleanText(std::string_view text) {
             appendUtf8(out, character);
         }
         at += length;
+    }
+    return out;
+}
+
+std::string escapeForTerminal(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    char escape[16];
+    for (size_t at = 0; at < text.size();) {
+        char32_t character = 0;
+        const size_t length = utf8Sequence(text.substr(at), character);
+        if (length == 0 || (length == 1 && isControl(character))) {
+            std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(text[at]));
+            out += escape;
+        } else if (movesTerminal(character)) {
+            std::snprintf(escape, sizeof escape, "\\u{%04X}", static_cast<unsigned>(character));
+            out += escape;
+        } else {
+            out.append(text.substr(at, length));
+            if (character == '\\') out += '\\';
+        }
+        at += length == 0 ? 1 : length;
     }
     return out;
 }

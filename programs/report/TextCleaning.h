@@ -15,6 +15,11 @@ bool isClean(std::string_view text);
 // printable characters in 0x80-0x9F); control characters and unassigned bytes become "_".
 std::string cleanText(std::string_view text);
 
+// For a terminal: controls (C0, DEL, C1 also as UTF-8), line and paragraph separators, bidi
+// overrides and isolates, and bytes that are no UTF-8 written as \xNN or \u{NNNN}; a backslash
+// doubled, so that no name can move the cursor, forge a line or turn the text around.
+std::string escapeForTerminal(std::string_view text);
+
 // The number of characters, not bytes, for lining up columns of a terminal table.
 size_t displayWidth(std::string_view utf8);
 

@@ -26,6 +26,7 @@ public:
     SystemError seek(int64_t offset, Origin origin, int64_t& reached) override {
         return file_->seek(offset, origin, reached);
     }
+    SystemError modifiedTime(int64_t& seconds) override { return file_->modifiedTime(seconds); }
     SystemError sync() override { return file_->sync(); }
     SystemError close() override { return file_->close(); }
 

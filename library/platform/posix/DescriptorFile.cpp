@@ -1,5 +1,6 @@
 #include "platform/posix/DescriptorFile.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -40,6 +41,13 @@ SystemError DescriptorFile::seek(int64_t offset, Origin origin, int64_t& reached
     const off_t result = ::lseek(file_.get(), static_cast<off_t>(offset), whence);
     if (result < 0) return lastSystemError();
     reached = static_cast<int64_t>(result);
+    return SystemError{};
+}
+
+SystemError DescriptorFile::modifiedTime(int64_t& seconds) {
+    struct stat facts {};
+    if (::fstat(file_.get(), &facts) != 0) return lastSystemError();
+    seconds = facts.st_mtime;
     return SystemError{};
 }
 

@@ -15,6 +15,7 @@ public:
     SystemError read(char* buffer, size_t count, size_t& got) override;
     SystemError write(const char* data, size_t count, size_t& written) override;
     SystemError seek(int64_t offset, Origin origin, int64_t& reached) override;
+    SystemError modifiedTime(int64_t& seconds) override;
     SystemError sync() override;
     SystemError close() override;
 

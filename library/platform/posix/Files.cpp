@@ -384,7 +384,7 @@ std::unique_ptr<OpenFile> NativePlatform::openFile(const std::string& path, cons
     if (!opening.write) {
         // O_NONBLOCK: a fifo planted at the name must not hold the run in open(); only a regular
         // file is read (a directory would open and then fail every read).
-        file.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+        file.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | (opening.noLinks ? O_NOFOLLOW : 0)));
         struct stat facts {};
         if (file.valid() && (::fstat(file.get(), &facts) != 0 || !S_ISREG(facts.st_mode))) {
             file.reset();

@@ -298,7 +298,7 @@ std::unique_ptr<OpenFile> NativePlatform::openFile(const std::string& path, cons
     }
     const DWORD access = (opening.read ? GENERIC_READ : 0) | (opening.write ? GENERIC_WRITE : 0);
     const DWORD disposition = !opening.write ? OPEN_EXISTING : (opening.mustBeNew ? CREATE_NEW : OPEN_ALWAYS);
-    const DWORD flags = FILE_ATTRIBUTE_NORMAL | (opening.write ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+    const DWORD flags = FILE_ATTRIBUTE_NORMAL | (opening.write || opening.noLinks ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
     win32::UniqueHandle file(::CreateFileW(win32::systemPath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                            nullptr, disposition, flags, nullptr));
     BY_HANDLE_FILE_INFORMATION information{};

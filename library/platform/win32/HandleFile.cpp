@@ -50,6 +50,19 @@ SystemError HandleFile::seek(int64_t offset, Origin origin, int64_t& reached) {
     return SystemError{};
 }
 
+SystemError HandleFile::modifiedTime(int64_t& seconds) {
+    FILETIME written{};
+    if (!::GetFileTime(file_.get(), nullptr, nullptr, &written)) return lastSystemError();
+    // FILETIME counts 100 ns ticks from 1601; whole seconds from 1970, rounded down.
+    constexpr int64_t ticksPerSecond = 10000000;
+    constexpr int64_t epochTicks = 116444736000000000;
+    const auto ticks =
+        static_cast<int64_t>((static_cast<uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime);
+    const int64_t since = ticks - epochTicks;
+    seconds = since >= 0 ? since / ticksPerSecond : -((-since + ticksPerSecond - 1) / ticksPerSecond);
+    return SystemError{};
+}
+
 SystemError HandleFile::sync() { return ::FlushFileBuffers(file_.get()) ? SystemError{} : lastSystemError(); }
 
 SystemError HandleFile::close() {
