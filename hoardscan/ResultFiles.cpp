@@ -100,8 +100,8 @@ void ResultFiles::finishInactiveRows(bool complete, const Tallies& tallies) {
     const bool renamed = std::find(unfinished_.begin(), unfinished_.end(), inactiveFile_.name()) == unfinished_.end();
     const std::string name = renamed ? inactiveFile_.finishedName() : inactiveFile_.name();
     if (const uint64_t left = tallies.inactiveRowsOverLimit(); left > 0) {
-        logger_.warning(Message::InactiveRowsOverLimit, ParamStream() << name << settings_.inactiveLogLimit / (1 << 20)
-                                                                      << tallies.inactiveRowsAdded() << left);
+        logger_.warning(Message::InactiveOverLimit, ParamStream() << name << settings_.inactiveLogLimit / (1 << 20)
+                                                                  << tallies.inactiveRowsAdded() << left);
     }
     if (const uint64_t cut = tallies.inactiveRowsCut(); cut > 0) {
         logger_.warning(Message::InactiveRowsCut, ParamStream() << cut << name << platform().pathSyntax().longestPath);
