@@ -41,5 +41,7 @@ constexpr int32_t ResultRefused = 37;        // file name, reason
 constexpr int32_t RepeatsLeftOut = 40;       // message number, times left out, times logged
 constexpr int32_t RulesLineTaken = 41;       // line number, file, line, how it was taken
 constexpr int32_t TypeBlockUnclosed = 42;    // file, type name, the type name's line number
+constexpr int32_t InactiveOverLimit = 43;    // file, limit in MiB, rows written, rows not written
+constexpr int32_t InactiveRowsCut = 44;      // rows, file, longest path in bytes
 
 }  // namespace Quilna::Message

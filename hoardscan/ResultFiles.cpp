@@ -1,9 +1,12 @@
 #include "hoardscan/ResultFiles.h"
 
+#include <algorithm>
+
 #include "files/FileOps.h"
 #include "hoardscan/MessageNumbers.h"
 #include "hoardscan/Tallies.h"
 #include "logger/LoggerUnit.h"
+#include "platform/Platform.h"
 #include "results/AccountRecordFormat.h"
 #include "results/ExtensionLogFormat.h"
 #include "results/InactiveTableFormat.h"
@@ -92,7 +95,18 @@ bool ResultFiles::flushInactiveRows(Tallies& tallies) {
 
 void ResultFiles::finishAccountRecords(bool complete) { finish(accountFile_, complete); }
 
-void ResultFiles::finishInactiveRows(bool complete) { finish(inactiveFile_, complete); }
+void ResultFiles::finishInactiveRows(bool complete, const Tallies& tallies) {
+    finish(inactiveFile_, complete);
+    const bool renamed = std::find(unfinished_.begin(), unfinished_.end(), inactiveFile_.name()) == unfinished_.end();
+    const std::string name = renamed ? inactiveFile_.finishedName() : inactiveFile_.name();
+    if (const uint64_t left = tallies.inactiveRowsOverLimit(); left > 0) {
+        logger_.warning(Message::InactiveOverLimit, ParamStream() << name << settings_.inactiveLogLimit / (1 << 20)
+                                                                  << tallies.inactiveRowsAdded() << left);
+    }
+    if (const uint64_t cut = tallies.inactiveRowsCut(); cut > 0) {
+        logger_.warning(Message::InactiveRowsCut, ParamStream() << cut << name << platform().pathSyntax().longestPath);
+    }
+}
 
 void ResultFiles::finishExtensionLog(bool complete) { finish(extensionFile_, complete); }
 

@@ -40,7 +40,8 @@ public:
     // holding everything the run found; otherwise they keep their unfinished ".make" names.
     // complete: the last flush wrote everything that was left and no record was lost.
     void finishAccountRecords(bool complete);
-    void finishInactiveRows(bool complete);
+    // Says how many rows the table's limit left out and how many were cut.
+    void finishInactiveRows(bool complete, const Tallies& tallies);
     void finishExtensionLog(bool complete);
     void finishTemperatureLog(bool complete);
     // A run stopped early keeps the unfinished names whatever the files hold.

@@ -4,6 +4,7 @@
 #include "hoardscan/RulesFiles.h"
 #include "hoardscan/ScanSettings.h"
 #include "logger/LoggerUnit.h"
+#include "platform/Platform.h"
 
 namespace Quilna {
 
@@ -22,6 +23,7 @@ ScanEngine::ScanEngine(LoggerUnit& logger, const ScanSettings& settings, const S
       settings_(settings),
       identity_(identity) {
     tallies.setTemperatureLimit(settings.temperatureMonitorSize);
+    tallies.setInactiveLimits(static_cast<size_t>(settings.inactiveLogLimit), platform().pathSyntax().longestPath);
     fileTypes.setScheme(settings.fileTypeScheme);
     fileTypes.setCollectExtensions(settings.extensionLog);
     walk.readAheadWith(settings.readAhead);

@@ -22,6 +22,7 @@ struct ScanSettings {
     int32_t fileTypeScheme = 0;  // FileTypes::Scheme
     bool extensionLog = false;
     bool inactiveLog = false;
+    int64_t inactiveLogLimit = int64_t{256} << 20;  // bytes the inactive-file table may take
     bool temperatureLog = false;
     std::string temperatureMonitor;            // the access temperature whose bytes are logged per directory
     int64_t temperatureMonitorSize = 0;        // bytes; smaller directory totals are not logged

@@ -36,7 +36,7 @@ public:
     SettingsReader(const ConfReader& configuration, LoggerUnit& log) : configuration_(configuration), log_(log) {}
 
     std::optional<ScanSettings> read() {
-        if (!readSwitches() || !readTemperatureMonitor()) return std::nullopt;
+        if (!readSwitches() || !readInactiveLogLimit() || !readTemperatureMonitor()) return std::nullopt;
         if (!readDirectory("hoardscan.working-dir", "No log directory configured.",
                            "Log directory \"%s\" does not exist.", settings_.workingDirectory) ||
             !readDirectory("hoardscan.temp-dir", "No temp directory configured.",
@@ -80,6 +80,23 @@ private:
         if (int result = configuration_.getBool("hoardscan.temperature-log", settings_.temperatureLog);
             result != ConfResult::Found)
             return unusable("hoardscan.temperature-log", "Bool", result, "No temperature log configured.");
+        return true;
+    }
+
+    // In MiB; a nightly table of cold files must not fill the disk whatever the tree.
+    bool readInactiveLogLimit() {
+        if (!settings_.inactiveLog) return true;
+        int32_t mebibytes = static_cast<int32_t>(settings_.inactiveLogLimit / bytesPerMebibyte);
+        const int result = configuration_.getInteger("hoardscan.inactive-log-limit", mebibytes);
+        if (result != ConfResult::Found && result != ConfResult::NotFound)
+            return unusable("hoardscan.inactive-log-limit", "Integer", result, "No inactive log limit configured.");
+        if (mebibytes < 1) {
+            log_.fatal(Message::SettingInvalid, ParamStream()
+                                                    << "hoardscan.inactive-log-limit" << std::to_string(mebibytes)
+                                                    << "a size of at least 1 MiB expected");
+            return false;
+        }
+        settings_.inactiveLogLimit = static_cast<int64_t>(mebibytes) * bytesPerMebibyte;
         return true;
     }
 

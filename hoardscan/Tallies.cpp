@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "results/InactiveTableFormat.h"
-
 namespace Quilna {
 
 namespace {
@@ -83,20 +81,40 @@ std::vector<Tallies::DirectoryTotal> Tallies::temperatureRows() const {
 
 bool Tallies::addInactiveRow(std::string_view name, std::string_view directory, int64_t physicalSize,
                              std::string_view lastAccess, std::string_view temperature) {
+    if (inactiveOverLimit_ > 0) {
+        ++inactiveOverLimit_;
+        return due(inactivePacing_, inactiveRows_.size(), inactiveBytes_);
+    }
     // The duplicate check is a hash lookup; the buffer keeps the order of first appearance. With
-    // room, the row is written in its place and taken back if it was there already.
+    // room, the row is written in its place and taken back if it was there already. Cut rows of
+    // the files of one deep chain look alike: each is kept.
     const bool room = hasRoom(inactiveRows_.size(), inactiveBytes_);
     std::string& row = room ? inactiveRows_.emplace_back() : rowScratch_;
     row.clear();
-    InactiveTableFormat::appendRow(row, name, directory, physicalSize / 1024, lastAccess, temperature);
+    const bool cut = InactiveTableFormat::appendRow(row, name, directory, physicalSize / 1024, lastAccess, temperature,
+                                                    longestPath_);
     if (!room) {
-        if (!inactiveSet_.count(row)) ++inactivePacing_.lost;
-    } else if (inactiveSet_.insert(row).second) {
-        inactiveBytes_ += row.size();
-    } else {
+        if (cut || !inactiveSet_.count(row)) ++inactivePacing_.lost;
+    } else if (!cut && !inactiveSet_.insert(row).second) {
+        inactiveRows_.pop_back();
+    } else if (!fitsTable(row, cut)) {
+        if (!cut) inactiveSet_.erase(row);
         inactiveRows_.pop_back();
     }
     return due(inactivePacing_, inactiveRows_.size(), inactiveBytes_);
+}
+
+// Counts a row into the table when it has room left for it; otherwise the table is full.
+bool Tallies::fitsTable(const std::string& row, bool cut) {
+    if (row.size() + 1 > inactiveTableLimit_ - std::min(inactiveTableLimit_, inactiveTableBytes_)) {
+        ++inactiveOverLimit_;
+        return false;
+    }
+    inactiveBytes_ += row.size();
+    inactiveTableBytes_ += row.size() + 1;
+    ++inactiveAdded_;
+    inactiveCut_ += cut ? 1 : 0;
+    return true;
 }
 
 void Tallies::addExtension(const std::string& extension) {

@@ -6,6 +6,7 @@
 // many more updates have come as it holds; an update that would add an entry to it meanwhile is
 // lost (and counted), one that adds to an entry it holds is not.
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "results/AccountValues.h"
+#include "results/InactiveTableFormat.h"
 
 namespace Quilna {
 
@@ -41,7 +43,13 @@ public:
     // temperature log writes none (so a deep tree's many small rows copy no path).
     bool addTemperatureRow(uint64_t visit, std::string_view directory, int64_t physicalSize);
     void setTemperatureLimit(int64_t bytes) { temperatureLimit_ = static_cast<double>(bytes); }
-    // A row of the inactive-file table; one already buffered is not added again.
+    // A row of the inactive-file table; one already buffered is not added again (a cut one is). The table holds
+    // at most tableBytes, its header included: from the first row that would pass them on, rows
+    // are counted instead. A row naming a path longer than longestPath is cut (InactiveTableFormat).
+    void setInactiveLimits(size_t tableBytes, size_t longestPath) {
+        inactiveTableLimit_ = tableBytes;
+        longestPath_ = longestPath;
+    }
     bool addInactiveRow(std::string_view name, std::string_view directory, int64_t physicalSize,
                         std::string_view lastAccess, std::string_view temperature);
     // Appends a lower-cased extension unless it is listed already.
@@ -63,6 +71,10 @@ public:
     uint64_t lostAccountRecords() const { return accountPacing_.lost; }
     uint64_t lostTemperatureRows() const { return temperaturePacing_.lost; }
     uint64_t lostInactiveRows() const { return inactivePacing_.lost; }
+    // Rows left out of the inactive-file table by its limit, and rows added with their path cut.
+    uint64_t inactiveRowsOverLimit() const { return inactiveOverLimit_; }
+    uint64_t inactiveRowsCut() const { return inactiveCut_; }
+    uint64_t inactiveRowsAdded() const { return inactiveAdded_; }
 
     // Every file the scan counted, whether or not its record reached a file.
     uint64_t filesCounted() const { return filesCounted_; }
@@ -87,6 +99,7 @@ private:
     bool hasRoom(size_t entries, size_t bytes) const { return entries < capacity() && bytes < bufferBytes; }
     // Due when the buffer has just become full, and again each capacity() updates while it stays full.
     bool due(Pacing& pacing, size_t entries, size_t bytes) const;
+    bool fitsTable(const std::string& row, bool cut);
 
     int32_t bufferSize_;
     Pacing accountPacing_, temperaturePacing_, inactivePacing_;
@@ -105,6 +118,13 @@ private:
     std::deque<std::string> inactiveRows_;  // a deque: the set's views stay valid as it grows
     std::unordered_set<std::string_view> inactiveSet_;
     size_t inactiveBytes_ = 0;
+    size_t inactiveTableLimit_ = SIZE_MAX;
+    size_t inactiveTableBytes_ =
+        InactiveTableFormat::header.size() + 1;  // the header and every row added in the run, with their line feeds
+    size_t longestPath_ = SIZE_MAX;
+    uint64_t inactiveOverLimit_ = 0;
+    uint64_t inactiveCut_ = 0;
+    uint64_t inactiveAdded_ = 0;
     std::vector<std::string> extensionLines_;
     std::unordered_set<std::string> extensionSet_;
     std::string rowScratch_;

@@ -53,7 +53,7 @@ void Tallying::finishResultFiles() {
     if (settings_.temperatureLog)
         results_.finishTemperatureLog(results_.flushTemperatureRows(tallies_) && tallies_.lostTemperatureRows() == 0);
     if (settings_.inactiveLog)
-        results_.finishInactiveRows(results_.flushInactiveRows(tallies_) && tallies_.lostInactiveRows() == 0);
+        results_.finishInactiveRows(results_.flushInactiveRows(tallies_) && tallies_.lostInactiveRows() == 0, tallies_);
     results_.finishAccountRecords(accountsComplete);
 }
 

@@ -14,6 +14,9 @@ struct PathSyntax {
     // The longest path a mount point can have: a directory whose path is longer is none (POSIX
     // mounts are made at a path the system takes whole).
     size_t longestMountPoint = 4096;
+    // The longest path the system can name, in bytes of UTF-8: PATH_MAX less its terminating NUL;
+    // on Windows 32,767 UTF-16 units, each at most 3 bytes.
+    size_t longestPath = 4095;
 };
 
 }  // namespace Quilna

@@ -9,14 +9,30 @@ namespace Quilna::InactiveTableFormat {
 
 using namespace FormatText;
 
-void appendRow(std::string& out, std::string_view name, std::string_view directory, int64_t kib,
-               std::string_view lastAccess, std::string_view temperature) {
+namespace {
+
+// The beginning of the directory that leaves room for the name and the mark, ended at a
+// character's first byte so that no UTF-8 sequence is split.
+std::string_view cutDirectory(std::string_view directory, size_t nameSize, size_t longestPath) {
+    const size_t reserved = nameSize + cutMark.size();
+    size_t kept = longestPath > reserved ? longestPath - reserved : 0;
+    while (kept > 0 && (static_cast<unsigned char>(directory[kept]) & 0xC0) == 0x80) --kept;
+    return directory.substr(0, kept);
+}
+
+}  // namespace
+
+bool appendRow(std::string& out, std::string_view name, std::string_view directory, int64_t kib,
+               std::string_view lastAccess, std::string_view temperature, size_t longestPath) {
+    const bool cut = directory.size() + name.size() > longestPath;
+    if (cut) directory = cutDirectory(directory, name.size(), longestPath);
     // Room for the whole row at once: escaping keeps the length, the size takes at most 20
-    // characters, and five commas follow the fields.
-    out.reserve(out.size() + name.size() + directory.size() + lastAccess.size() + temperature.size() + 25);
+    // characters, the mark 3, and five commas follow the fields.
+    out.reserve(out.size() + name.size() + directory.size() + lastAccess.size() + temperature.size() + 28);
     appendEscaped(out, name, ',');
     out.push_back(',');
     appendEscaped(out, directory, ',');
+    if (cut) out.append(cutMark);
     out.push_back(',');
     out.append(std::to_string(kib));
     out.push_back(',');
@@ -24,6 +40,7 @@ void appendRow(std::string& out, std::string_view name, std::string_view directo
     out.push_back(',');
     out.append(temperature);
     out.push_back(',');
+    return cut;
 }
 
 bool parseRow(std::string_view line, InactiveRow& out, std::string& fault) {
@@ -47,6 +64,7 @@ bool parseRow(std::string_view line, InactiveRow& out, std::string& fault) {
     if (cells[4].empty()) return refuse(fault, "the inactive row has no temperature");
     out.name.assign(cells[0]);
     out.directory.assign(cells[1]);
+    out.cut = cells[1].ends_with(cutMark);
     out.kib = *kib;
     out.lastAccess.assign(cells[3]);
     out.temperature.assign(cells[4]);

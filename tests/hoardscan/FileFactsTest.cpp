@@ -506,6 +506,28 @@ TEST(Tallies, AFullBufferIsDueOncePerBufferOfUpdatesAndLosesOnlyNewEntries) {
     EXPECT_TRUE(deep.addTemperatureRow(1, std::string(Tallies::bufferBytes, 'd'), 1));
 }
 
+// A row past the longest path keeps the beginning of its directory, ended at a character's first
+// byte and marked; from the first row that would pass the table's limit on, rows are only counted.
+TEST(Tallies, AnInactiveRowIsBoundedByTheLongestPathAndTheTableByItsLimit) {
+    const std::string whole = "cold.doc,/a/,0,t,cold,";
+    const std::string cut = "f,/abcdefghij...,0,t,cold,";  // "é" would be split: cut before it
+    Tallies tallies(1000);
+    tallies.setInactiveLimits(InactiveTableFormat::header.size() + 1 + whole.size() + 1 + cut.size() + 1, 16);
+    tallies.addInactiveRow("cold.doc", "/a/", 0, "t", "cold");
+    tallies.addInactiveRow("f", "/abcdefghij\xC3\xA9/x/", 0, "t", "cold");  // 17 bytes with the name
+    tallies.addInactiveRow("cold.doc", "/a/", 0, "t", "cold");              // already there, at the limit
+    for (const char* name : {"g.doc", "h"}) tallies.addInactiveRow(name, "/", 0, "t", "cold");
+    EXPECT_EQ(tallies.inactiveRows(), (std::deque<std::string>{whole, cut}));
+    EXPECT_EQ(std::make_tuple(tallies.inactiveRowsAdded(), tallies.inactiveRowsCut(), tallies.inactiveRowsOverLimit()),
+              std::make_tuple(uint64_t{2}, uint64_t{1}, uint64_t{2}));
+    InactiveRow row;
+    std::string fault;
+    ASSERT_TRUE(InactiveTableFormat::parseRow(cut, row, fault)) << fault;
+    EXPECT_TRUE(row.cut);
+    ASSERT_TRUE(InactiveTableFormat::parseRow(whole, row, fault)) << fault;
+    EXPECT_FALSE(row.cut);
+}
+
 namespace fs = std::filesystem;
 
 struct ResultFilesTest : ::testing::Test {
@@ -571,7 +593,7 @@ TEST_F(ResultFilesTest, EveryResultFileReadsBackToTheRecordsWritten) {
     ASSERT_TRUE(files.flushTemperatureRows(tallies));
     ASSERT_TRUE(files.writeExtensionLog(tallies));
     files.finishAccountRecords(true);
-    files.finishInactiveRows(true);
+    files.finishInactiveRows(true, tallies);
     files.finishTemperatureLog(true);
     files.finishExtensionLog(true);
     ASSERT_EQ(files.finishedFiles(), 4);
@@ -688,7 +710,7 @@ TEST_F(ResultFilesTest, AnIncompleteFileOrAFailedRenameKeepsTheUnfinishedName) {
     ResultFiles renamed(log.unit(), settings, pid);
     ASSERT_TRUE(renamed.flushInactiveRows(tallies));
     const std::string table = renamed.inactiveFile().name();
-    renamed.finishInactiveRows(true);
+    renamed.finishInactiveRows(true, tallies);
     EXPECT_EQ(read(table), "");  // no header without rows
     EXPECT_EQ(log.messages("ERROR", 13), (std::vector<std::string>{table + "|" + table.substr(0, table.size() - 5)}));
 }

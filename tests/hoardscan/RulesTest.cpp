@@ -77,7 +77,7 @@ TEST(ScanSettings, ReadIntoOneValueOrReportedByKey) {
     const std::string base = quotedPath(dir.text());
     for (const char* name : {"fs.rules", "accounts.rules", "types.rules", "t.rules"}) dir.write(name, "");
     const Entries complete{{"extension", {"Bool", "true"}},
-                           {"inactive-log", {"Bool", "false"}},
+                           {"inactive-log", {"Bool", "true"}},
                            {"temperature-log", {"Bool", "true"}},
                            {"temperature-monitor", {"String", "frozen"}},
                            {"temperature-monitor-size", {"Integer", "2"}},
@@ -111,9 +111,10 @@ TEST(ScanSettings, ReadIntoOneValueOrReportedByKey) {
     EXPECT_TRUE(std::filesystem::equivalent(settings->workingDirectory + ".", dir.child("work")));
     EXPECT_TRUE(std::filesystem::equivalent(settings->tempDirectory + ".", dir.child("side")));
     EXPECT_EQ(std::make_tuple(settings->temperaturesFile, settings->temperatureMonitorSize, settings->readAhead,
-                              settings->bufferSize, settings->filesystemsInParallel, settings->userDirectories),
+                              settings->bufferSize, settings->filesystemsInParallel, settings->userDirectories,
+                              settings->inactiveLogLimit),
               std::make_tuple(dir.child("t.rules"), int64_t{2 * 1048576}, 3u, 1000, std::optional<int32_t>{1},
-                              Texts{"documents and settings"}));
+                              Texts{"documents and settings"}, int64_t{256 * 1048576}));
 
     const std::string missing = dir.child("missing.txt"),
                       notMade = std::filesystem::path(dir.text() + "/fs.rules/x/").make_preferred().string();
@@ -133,6 +134,8 @@ TEST(ScanSettings, ReadIntoOneValueOrReportedByKey) {
          "Temp directory \"" + notMade + "\" does not exist."},
         {"read-ahead", "Integer", "17", 34,
          "hoardscan.read-ahead|17|a number of helper threads from 0 (none) to 16 expected", ""},
+        {"inactive-log-limit", "Integer", "0", 34, "hoardscan.inactive-log-limit|0|a size of at least 1 MiB expected",
+         ""},
     };
     for (const auto& [key, type, value, id, parameters, debugLine] : cases) {
         SCOPED_TRACE(key + " " + value);

@@ -117,7 +117,7 @@ struct FakePlatform : NativePlatform {
     }
 
     // A PathSyntax as Windows writes paths.
-    static PathSyntax windowsSyntax() { return PathSyntax{'\\', true, true, true, true, SIZE_MAX}; }
+    static PathSyntax windowsSyntax() { return PathSyntax{'\\', true, true, true, true, SIZE_MAX, 3 * 32767}; }
 };
 
 }  // namespace Quilna

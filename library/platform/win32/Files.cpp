@@ -170,7 +170,7 @@ std::string fullPathOf(const std::string& path) {
 }  // namespace win32
 
 const PathSyntax& NativePlatform::pathSyntax() {
-    static const PathSyntax windows{'\\', true, true, true, true, SIZE_MAX};
+    static const PathSyntax windows{'\\', true, true, true, true, SIZE_MAX, 3 * 32767};
     return windows;
 }
 

@@ -2,7 +2,9 @@
 // mount namespace of its own, trees far deeper than the longest path, a tree changed under the walk.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "ScanInstallation.h"
 
@@ -81,12 +83,29 @@ mount -t proc proc "$T/proc" && mount --bind "$T" "$T/sub/loop" && )";
     })) << ::testing::PrintToString(received);
 }
 
+constexpr size_t longestPath = 4095;  // PATH_MAX less its NUL
+
+// Directory and name as the inactive-file table writes them: a path longer than the system can
+// name keeps the beginning of its directory, marked.
+std::string rowNaming(const std::string& directory, const std::string& name) {
+    if (directory.size() + name.size() <= longestPath) return directory + name;
+    return directory.substr(0, longestPath - name.size() - 3) + "..." + name;
+}
+
+std::multiset<std::string> rowsListed(const ScanInstallation& installation) {
+    std::multiset<std::string> listed;
+    for (const InactiveRow& row :
+         ResultFileReader(installation.resultFile("side", "HoardscanInactive", ".csv")).inactiveRows())
+        listed.insert(row.directory + row.name);
+    return listed;
+}
+
 // A chain of directories "d", a cold file at depth 1, 101, ... and at the
 // bottom, a hot one elsewhere: only the bottom, with 1 MiB more, reaches the hot log's size.
 std::pair<double, double> scanChain(int depth) {
     ScanInstallation installation;
     installation.writeEveryResultFile("hot", 1);
-    std::set<std::string> expected;
+    std::multiset<std::string> expected;
     std::string path = installation.tree() + "/";
     const fs::path start = fs::current_path();
     fs::current_path(path);  // the deeper paths are too long for the system: each level is entered
@@ -100,14 +119,14 @@ std::pair<double, double> scanChain(int depth) {
         fs::current_path("d");
         const bool cold = level % 100 == 1 || level == depth;
         add(cold ? "f.txt" : "h.txt", 1, cold ? 400 : 1);
-        if (cold) expected.insert(path + "f.txt");
+        if (cold) expected.insert(rowNaming(path, "f.txt"));
     }
     add("big.dat", 1 << 20, 1);
     fs::current_path(start);
 
     EXPECT_EQ(installation.run(), 0) << installation.log() << installation.output();
     EXPECT_EQ(filesCounted(installation.dataFile()), depth + 1.0);
-    EXPECT_EQ(installation.inactiveListed(), expected);
+    EXPECT_EQ(rowsListed(installation), expected);
     const auto rows = ResultFileReader(installation.resultFile("side", "Hoardscan-hot", ".log")).temperatureRows();
     EXPECT_EQ(rows.size() == 1 ? rows[0].directory : std::to_string(rows.size()) + " rows", path);
     // The removal of the test directory goes by paths, which the chain outgrows.
@@ -125,6 +144,60 @@ TEST(ScanDeepTree, EveryLevelIsWalkedWholeAndCostsTheSameAtAnyDepth) {
     EXPECT_LT(deeperMiB - shallowerMiB, 12000 / 1024.0)
         << shallowerMiB << " MiB for 4,000 levels, " << deeperMiB << " MiB for 16,000";
 #endif
+}
+
+// Another user's chain of directories with names of 250 bytes, a cold file of theirs at every
+// level. Root's table grew with the square of the levels (2,000 levels 502 MB); now every row
+// past the longest path is cut, and the table stops at its limit and says so.
+TEST(ScanDeepTree, AnotherUsersDeepChainOfLongNamesWritesATableBoundedInBytes) {
+    if (!runningAsRoot()) GTEST_SKIP() << "needs a second user to own the chain";
+    constexpr int depth = 2000;
+    ScanInstallation installation;
+    installation.settings["hoardscan.inactive-log"] = {"Bool", "true"};
+    const std::string level(250, 'n');
+    std::string path = installation.tree() + "/";
+    std::multiset<std::string> expected;
+    const fs::path start = fs::current_path();
+    fs::current_path(path);
+    for (int at = 1; at <= depth; ++at) {
+        path += level + "/";
+        const std::string name = "cold" + std::to_string(at);
+        fs::create_directory(level);
+        fs::current_path(level);
+        std::ofstream(name) << 'q';
+        ScanInstallation::age(name, 400, 400);
+        for (const std::string& made : {std::string("."), name})
+            ASSERT_EQ(::lchown(made.c_str(), nobody(), nobodyGroup()), 0) << std::strerror(errno);
+        expected.insert(rowNaming(path, name));
+    }
+    fs::current_path(start);
+    const auto cut = std::count_if(expected.begin(), expected.end(),
+                                   [](const std::string& row) { return row.find("...") != std::string::npos; });
+    const std::string cutLine = std::to_string(cut) + " rows of the inactive-file table " + installation.base();
+
+    // By default every row is written, none longer than the longest path and its fields.
+    ASSERT_EQ(installation.run(), 0) << installation.log() << installation.output();
+    EXPECT_EQ(rowsListed(installation), expected);
+    const std::string written = installation.resultFile("side", "HoardscanInactive", ".csv");
+    std::ifstream lines(written);
+    size_t longest = 0;
+    for (std::string row; std::getline(lines, row);) longest = std::max(longest, row.size());
+    EXPECT_LT(longest, longestPath + 64);
+    EXPECT_LT(fs::file_size(written), depth * (longestPath + 64));
+    EXPECT_TRUE(installation.logged({cutLine}));
+    EXPECT_EQ(installation.logCount("reached its limit"), 0u);
+
+    // The limit at 1 MiB: the rows up to it are written, the rest counted, the table finished.
+    installation.settings["hoardscan.inactive-log-limit"] = {"Integer", "1"};
+    ASSERT_EQ(installation.run(), 0) << installation.log() << installation.output();
+    const std::string bounded = installation.resultFile("side", "HoardscanInactive", ".csv");
+    const size_t rows = rowsListed(installation).size();
+    EXPECT_LE(fs::file_size(bounded), 1u << 20);
+    EXPECT_GT(fs::file_size(bounded), (1u << 20) - longestPath - 64);
+    EXPECT_TRUE(installation.logged({"reached its limit of 1 MiB (hoardscan.inactive-log-limit) after " +
+                                     std::to_string(rows) + " rows: " + std::to_string(depth - rows) +
+                                     " more cold or frozen files were counted but not written."}));
+    EXPECT_EQ(std::system(("rm -rf '" + installation.tree() + "/" + level + "'").c_str()), 0);
 }
 
 // Held still 300 levels below a directory whose handle it has let go while that is renamed.
