@@ -26,9 +26,12 @@ std::string runtimeSetting(Platform& backend) {
     return "/tmp/quilna-" + std::to_string(::geteuid());
 }
 
-bool isDirectory(const std::string& path) {
+// Still this user's directory alone, as it was checked: a directory that went (a cleared /run or
+// /tmp) may have come back as another user's, or as one that others may write.
+bool isStillOwn(const std::string& path) {
     struct stat facts {};
-    return ::lstat(path.c_str(), &facts) == 0 && S_ISDIR(facts.st_mode);
+    return ::lstat(path.c_str(), &facts) == 0 && S_ISDIR(facts.st_mode) && facts.st_uid == ::geteuid() &&
+           (facts.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 // The directory checked (and made when missing) as the user's alone: root's runtime directory
@@ -59,8 +62,8 @@ std::string NativePlatform::Impl::runtimeDirectory(Platform& backend, const std:
     const std::string key = setting + '\0' + sub + '\0' + std::to_string(::geteuid());
     std::lock_guard<std::mutex> hold(runtimeGuard);
     const auto known = checkedRuntime.find(key);
-    // Nobody else can have changed a checked directory; it may only have gone (a cleared /run).
-    if (known != checkedRuntime.end() && isDirectory(known->second)) return known->second;
+    // Anything else is checked anew from the root, and refused where it is no longer the user's own.
+    if (known != checkedRuntime.end() && isStillOwn(known->second)) return known->second;
     checkedRuntime.erase(key);
 
     std::string path = checkedDirectory(setting, true, setting, refusal);

@@ -70,6 +70,12 @@ TEST_F(PosixRuntime, NoLockNameLeadsOutOfTheLocksDirectory) {
     std::string path;
     EXPECT_TRUE(platform().runtimeDirectory(path, refusal) && path == dir.child("real")) << refusal << path;
     EXPECT_EQ(modeOf(path), S_IFDIR | 0755u) << "made there";
+    // Gone and come back as a directory that anyone may write: checked anew, and refused.
+    std::filesystem::remove_all(path);
+    std::filesystem::create_directory(path);
+    std::filesystem::permissions(path, std::filesystem::perms::all);
+    EXPECT_FALSE(platform().runtimeDirectory(path, refusal));
+    EXPECT_NE(refusal.find("may be written by every user"), std::string::npos) << refusal;
     fake.environment["QUILNA_REGISTRY_ROOT"] = dir.child("registry");
     ASSERT_TRUE(platform().writeRegistryString("SOFTWARE\\Quilna\\Key", "A", "1", true));
     EXPECT_EQ(modeOf(dir.child("registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna")), S_IFDIR | 0750u) << "a key's directory";
