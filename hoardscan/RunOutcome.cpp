@@ -68,15 +68,17 @@ void Hoardscan::closeRun(int exitCode) {
             std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started_);
         // Without an engine (init failed before it was made) nothing was counted.
         const ScanEngine* engine = engine_.get();
-        log().notice(Message::RunFinished,
-                     ParamStream() << exitCode << static_cast<long long>(seconds.count())
-                                   << static_cast<unsigned long long>(engine ? engine->tallies.filesCounted() : 0)
-                                   << static_cast<unsigned long long>(engine ? engine->tallies.bytesCounted() : 0)
-                                   << static_cast<unsigned long long>(engine ? engine->tallies.bytesOnDiskCounted() : 0)
-                                   << static_cast<unsigned long long>(engine ? engine->walk.unreadableDirectories() : 0)
-                                   << static_cast<unsigned long long>(engine ? engine->walk.unfinishedDirectories() : 0)
-                                   << (engine ? engine->resultFiles.finishedFiles() : 0)
-                                   << (engine ? engine->resultFiles.enabledFiles() : 0) << outcome);
+        // Whatever the severity filter: it is how a scheduler's monitor learns how the run went.
+        log().noticeAlways(
+            Message::RunFinished,
+            ParamStream() << exitCode << static_cast<long long>(seconds.count())
+                          << static_cast<unsigned long long>(engine ? engine->tallies.filesCounted() : 0)
+                          << static_cast<unsigned long long>(engine ? engine->tallies.bytesCounted() : 0)
+                          << static_cast<unsigned long long>(engine ? engine->tallies.bytesOnDiskCounted() : 0)
+                          << static_cast<unsigned long long>(engine ? engine->walk.unreadableDirectories() : 0)
+                          << static_cast<unsigned long long>(engine ? engine->walk.unfinishedDirectories() : 0)
+                          << (engine ? engine->resultFiles.finishedFiles() : 0)
+                          << (engine ? engine->resultFiles.enabledFiles() : 0) << outcome);
     }
     if (exitCode == ExitCode::Success) return;
     const std::string where =

@@ -103,6 +103,9 @@ bool LoggerUnit::notice(int32_t id) { return logMessage(Severity::Notice, id, st
 bool LoggerUnit::notice(int32_t id, const ParamStream& params) {
     return logMessage(Severity::Notice, id, params.text());
 }
+bool LoggerUnit::noticeAlways(int32_t id, const ParamStream& params) {
+    return submit(LogRecord::Log, Severity::Notice, id, params.text());
+}
 bool LoggerUnit::warning(int32_t id, const ParamStream& params) {
     return logMessage(Severity::Warning, id, params.text());
 }

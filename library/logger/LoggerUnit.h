@@ -36,6 +36,8 @@ public:
     // Catalogue messages; false also when the record could not be forwarded.
     bool notice(int32_t id);
     bool notice(int32_t id, const ParamStream& params);
+    // A notice that passes every severity filter: the one record a monitor of the fleet needs.
+    bool noticeAlways(int32_t id, const ParamStream& params);
     bool warning(int32_t id, const ParamStream& params);
     bool error(int32_t id);
     bool error(int32_t id, const ParamStream& params);

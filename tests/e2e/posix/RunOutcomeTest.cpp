@@ -53,6 +53,7 @@ TEST(RunOutcome, RefusedRunsSayWhyAndMakeNothing) {
 
 // Rules files written as earlier versions took them: letters after a band's limit, a band after
 // "infinity", a type block the file ends in. The run goes on, each read as it stands, with a warning.
+// Under a filter that passes warnings only, the closing record is logged all the same.
 TEST(RunOutcome, RulesFilesOfEarlierInstallationsAreTakenAsTheyStandWithAWarning) {
     ScanInstallation installation;
     installation.file("young.doc", 1, 10, 10);
@@ -60,8 +61,11 @@ TEST(RunOutcome, RulesFilesOfEarlierInstallationsAreTakenAsTheyStandWithAWarning
     installation.temperaturesRules = "hot 12days\nwarm infinity\nlate 400\n";
     installation.fileTypesRules = "default=other\ndocuments\n{\ndoc\n}\ntexts\n{\ntxt\n";
     installation.settings["hoardscan.filetype"] = {"Integer", "1"};
+    installation.settings["log.global.severity"] = {"String", "WARNING"};
     installation.writeInstallation();
     ASSERT_EQ(installation.run(), 0) << installation.log();
+    EXPECT_TRUE(installation.logged({"Hoardscan has finished with exit code 0 after "}));
+    EXPECT_EQ(installation.logCount("NOTICE "), 1u) << installation.log();
     const std::string conf = installation.at("conf/");
     EXPECT_TRUE(installation.logged(
         {"Line 1 of " + conf +
