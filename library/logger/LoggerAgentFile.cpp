@@ -249,7 +249,8 @@ std::string LoggerAgentFile::rotationConditions() {
     const DateTime now;
     if ((scheme & Rotation::Time) && rotationInterval().value() > 0 && !(now < nextRotation_))
         add(" Time " + extendedTime(nextRotation_) + " <= " + extendedTime(now));
-    if (scheme & Rotation::Size) {
+    // A limit of 0 (or none) is no limit: rotating before every line, the keep count would lose the log.
+    if ((scheme & Rotation::Size) && rotationSize() > 0) {
         const uint64_t mebibytes = file_->seek(0, 1) / kMebibyte;
         const float limit = static_cast<float>(rotationSize()) * sizeFactor_;
         if (static_cast<float>(mebibytes) >= limit)
