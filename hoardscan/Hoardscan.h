@@ -15,6 +15,7 @@
 #include "hoardscan/ScanSettings.h"
 #include "logger/LogCommons.h"
 #include "logger/LoggingSetup.h"
+#include "platform/NamedLock.h"
 
 namespace Quilna {
 
@@ -42,6 +43,8 @@ private:
     // Startup.cpp: false when the scan cannot be set up (reported).
     bool init();
     bool findConfiguration();
+    // One scan of an installation at a time; false, with the running one named, when another has it.
+    bool takeInstallation();
     bool startLogging();
     bool openConfiguration();
     void loadMessageCatalogue();
@@ -79,8 +82,9 @@ private:
     ScanSettings settings_;
     std::vector<std::string> fileSystemRoots_;
     std::vector<std::string> fileSystemNames_;
-    std::string failure_;  // why the run failed, where no FATAL record says it
-    int stopRequest_ = 0;  // the StopRequest that ended the walk
+    std::string failure_;                          // why the run failed, where no FATAL record says it
+    std::unique_ptr<NamedLock> installationLock_;  // held for the whole run
+    int stopRequest_ = 0;                          // the StopRequest that ended the walk
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     // Logs through the unit of logging_, so it is made once that exists and goes before it.
     std::unique_ptr<ScanEngine> engine_;

@@ -1,5 +1,6 @@
 // init: the first phase of the program. Starts logging, opens the configuration file, reads
 // the settings (Settings.cpp) and makes the scan engine with its rules (ScanEngine.cpp).
+#include <charconv>
 #include <cstdio>
 
 #include "config/ConfReader.h"
@@ -62,7 +63,7 @@ bool Hoardscan::init() {
     if (!findConfiguration()) return false;
     // A runtime directory that another user controls ends the run before anything is written.
     failure_ = runtimeDirectoryRefusal();
-    if (!failure_.empty()) return false;
+    if (!failure_.empty() || !takeInstallation()) return false;
     if (!startLogging()) {
         failure_ = "logging could not be started.";
         return false;
@@ -75,6 +76,30 @@ bool Hoardscan::init() {
     settings_ = std::move(*settings);
     engine_ = std::make_unique<ScanEngine>(log(), settings_, identity_, platform().processId());
     return engine_->loadRules();
+}
+
+// A second scan of the installation would double the load and write beside the first: it stops
+// before it writes anything, the log included. The lock goes with its process, so a scan that
+// died holds nothing.
+bool Hoardscan::takeInstallation() {
+    // The installation is its configuration file, wherever it was named from; a name of bounded
+    // length (an FNV-1a hash of its path) stands for it.
+    uint64_t hash = 14695981039346656037ull;
+    for (const char c : AnchoredPaths::anchored(configurationFile_))
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    char digits[16];
+    const std::string name = "hoardscan-run-" + std::string(digits, std::to_chars(digits, digits + 16, hash, 16).ptr);
+    std::string refusal;
+    installationLock_ = platform().tryNamedLock(name, refusal);
+    if (installationLock_) return true;
+    if (!refusal.empty()) {
+        failure_ = "this installation's lock cannot be taken: " + refusal + ".";
+        return false;
+    }
+    const std::string holders = platform().namedLockHolders(name);
+    failure_ = "another scan of this installation (" + configurationFile_ + ") is running" +
+               (holders.empty() ? std::string() : ": " + holders) + "; this one stops.";
+    return false;
 }
 
 bool Hoardscan::startLogging() {

@@ -22,6 +22,12 @@ public:
         std::string refusal;
         return tryNamedLock(name, refusal);
     }
+    // Who holds a named lock, for a message ("process 4711 of user root"); empty where the system
+    // does not tell.
+    virtual std::string namedLockHolders(const std::string& name) {
+        (void)name;
+        return std::string();
+    }
     virtual std::unique_ptr<RecursiveLock> makeRecursiveLock() = 0;
     // The directory of the named locks and mailslots (RuntimeDirectory.cpp), made when missing;
     // false with the reason when it is refused (another user controls it). Backends without

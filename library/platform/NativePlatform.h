@@ -76,6 +76,9 @@ public:
 #endif
     using Locks::tryNamedLock;
     std::unique_ptr<NamedLock> tryNamedLock(const std::string& name, std::string& refusal) override;
+#ifndef _WIN32
+    std::string namedLockHolders(const std::string& name) override;
+#endif
     std::unique_ptr<RecursiveLock> makeRecursiveLock() override;
     std::unique_ptr<MailslotEndpoint> createMailslot(const std::string& name, uint32_t largestMessage,
                                                      SystemError& error) override;

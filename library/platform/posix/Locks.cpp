@@ -57,7 +57,23 @@ private:
     std::recursive_mutex mutex_;
 };
 
+// A name's file in the locks directory: a "/" would lead out of it.
+std::string lockFileName(const std::string& name) {
+    std::string fileName = name;
+    for (char& c : fileName)
+        if (c == '/') c = '_';
+    return fileName;
+}
+
 }  // namespace
+
+std::string NativePlatform::namedLockHolders(const std::string& name) {
+    const std::string directory = impl_->runtimeDirectory(*this, "locks", nullptr);
+    if (directory.empty() || name.find('\0') != std::string::npos) return std::string();
+    const posix::Descriptor file(
+        ::open((directory + "/" + lockFileName(name)).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    return file.valid() ? posix::lockHolders(file.get()) : std::string();
+}
 
 std::unique_ptr<NamedLock> NativePlatform::tryNamedLock(const std::string& name, std::string& refusal) {
     refusal.clear();
@@ -70,10 +86,7 @@ std::unique_ptr<NamedLock> NativePlatform::tryNamedLock(const std::string& name,
         if (refusal.empty()) refusal = "the runtime directory cannot be made";
         return nullptr;
     }
-    std::string fileName = name;
-    for (char& c : fileName)
-        if (c == '/') c = '_';
-    const std::string path = directory + "/" + fileName;
+    const std::string path = directory + "/" + lockFileName(name);
     int fd = openLockFile(path);
     if (fd < 0) {
         const int error = errno;

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "ScanInstallation.h"
 
 namespace Quilna::EndToEnd {
@@ -49,6 +52,36 @@ TEST(RunOutcome, RefusedRunsSayWhyAndMakeNothing) {
         EXPECT_TRUE(output.ends_with(" The log: " + installation.base() + "/log/HoardscanDebug.log\n")) << output;
         EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
     }
+}
+
+// Whether a process holds a lock: a line of /proc/locks that names it and is no waiter's ("->").
+bool holdsALock(pid_t process) {
+    std::ifstream table("/proc/locks");
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream fields(line);
+        std::string id, kind, mode, access, pid;
+        if (fields >> id >> kind && kind != "->" && fields >> mode >> access >> pid && pid == std::to_string(process))
+            return true;
+    }
+    return false;
+}
+
+// The first run holds the installation from its start: here it waits for the resources file this
+// test holds. A second stops at once, naming it, and writes nothing; the first then ends well.
+TEST(RunOutcome, ASecondScanOfAnInstallationStopsAtOnceNamingTheRunningOne) {
+    ScanInstallation installation;
+    installation.file("a.txt", 10);
+    installation.writeInstallation();
+    const int held = ::open(installation.resourcesFile().c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_SH), 0);
+    const pid_t first = installation.start();
+    ASSERT_TRUE(eventually([&] { return holdsALock(first); }));
+    EXPECT_EQ(installation.wait(installation.start()), 1);
+    EXPECT_TRUE(holds(installation.output(), "another scan of this installation (" + installation.at("conf") +
+                                                 "/hoardscan.conf) is running: process " + std::to_string(first)));
+    ::close(held);
+    EXPECT_EQ(installation.wait(first), 0) << installation.log();
+    EXPECT_EQ(installation.logCount("Hoardscan has finished"), 1u);
 }
 
 // Rules files written as earlier versions took them: letters after a band's limit, a band after

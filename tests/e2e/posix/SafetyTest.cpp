@@ -69,8 +69,9 @@ TEST(Safety, WhatTheProgramMakesIsItsOwnAndLinksAndFifosAtItsNamesAreRefusedAtOn
                 EXPECT_EQ(modeOf(entry.path()), expected) << entry.path();
                 ++made;
             }
-        // Four result files, the log, its rotated name, the collector's output; two locks, a guard, their directories.
-        EXPECT_EQ(made, 12u);
+        // Four result files, the log, its rotated name, the collector's output; three locks (the
+        // installation's, the log's, the mailslot's), a guard, their directories.
+        EXPECT_EQ(made, 13u);
         EXPECT_EQ(modeOf(runtime), ::geteuid() == 0 ? 0755u : 0700u);
         const long plainWaits = installation.usage.ru_nvcsw;
 
