@@ -34,6 +34,12 @@ void FactFinder::enterDirectory(const WalkDirectory& directory) {
 
 void FactFinder::fileFound(const WalkDirectory& directory, const std::string& path, WalkDirectory::File& file) {
     if (!isCounted(directory, path, file)) return;
+    // A further link of a file already charged gets nothing: no account record, no temperature
+    // or inactive row. The first link counted is the one charged, wherever the others lie.
+    if (file.found && !hardLinks_.isFirstLink(file.info)) {
+        logger_.debug(5, "      Another link of a file already counted.");
+        return;
+    }
     const std::string& name = file.name;
     facts_.directory = &path;
     facts_.name = &name;

@@ -12,6 +12,7 @@
 
 #include "hoardscan/AttributeNames.h"
 #include "hoardscan/FileFacts.h"
+#include "hoardscan/HardLinks.h"
 #include "hoardscan/WalkDirectory.h"
 
 namespace Quilna {
@@ -52,6 +53,7 @@ private:
 
     std::string root_;
     const PathRules* rules_ = nullptr;
+    HardLinks hardLinks_;              // for the whole run: a link may be met on another walk
     FileFacts facts_;                  // reused per file
     std::vector<std::string> groups_;  // reused per file
     struct OwnerText {

@@ -55,6 +55,7 @@ bool statusOf(bool found, FileInfo& info, FileStatus& status) {
     status.ownerId = info.ownerId;
     status.hasIdentity = info.hasIdentity;
     status.identity = info.identity;
+    status.links = info.links;
     status.ownerLookup = info.ownerLookup;
     status.owner = std::move(info.owner);
     return true;

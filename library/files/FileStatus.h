@@ -26,6 +26,7 @@ struct FileStatus {
     uint32_t ownerId = 0;  // POSIX uid; see FileOps::ownerById
     bool hasIdentity = false;
     FileIdentity identity;
+    uint32_t links = 1;                       // hard links, see FileInfo
     int ownerLookup = OwnerLookup::NotAsked;  // the owner asked ahead (Windows), see FileInfo
     std::string owner;
 

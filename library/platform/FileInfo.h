@@ -21,6 +21,9 @@ struct FileInfo {
     uint32_t ownerId = 0;
     bool hasIdentity = false;
     FileIdentity identity;
+    // Hard links to the file, from the same call; 1 where the call does not tell (the Win32
+    // listing), so that every link is charged there.
+    uint32_t links = 1;
     // Where the status carries no owner id (Windows), the owner may have been asked ahead:
     // OwnerLookup::Found with the owner's text, or NotFound.
     int ownerLookup = 0;

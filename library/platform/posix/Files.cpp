@@ -6,7 +6,9 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -36,6 +38,7 @@ struct StatusFacts {
     uid_t uid = 0;
     uint64_t device = 0;
     uint64_t inode = 0;
+    uint64_t links = 1;
     int64_t created = 0;
     int64_t accessed = 0;
     int64_t modified = 0;
@@ -43,9 +46,9 @@ struct StatusFacts {
 
 bool statxFacts(int directory, const char* path, StatusFacts& out, bool& unsupported) {
     struct statx facts {};
-    // Only what the scan reads: type and mode, owner, size, blocks, identity, times.
-    const unsigned wanted = STATX_TYPE | STATX_MODE | STATX_UID | STATX_SIZE | STATX_BLOCKS | STATX_INO | STATX_ATIME |
-                            STATX_MTIME | STATX_CTIME | STATX_BTIME;
+    // Only what the scan reads: type and mode, owner, size, blocks, identity, links, times.
+    const unsigned wanted = STATX_TYPE | STATX_MODE | STATX_UID | STATX_SIZE | STATX_BLOCKS | STATX_INO | STATX_NLINK |
+                            STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME;
     if (::statx(directory, path, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, wanted, &facts) != 0) {
         unsupported = errno == ENOSYS;
         return false;
@@ -56,6 +59,8 @@ bool statxFacts(int directory, const char* path, StatusFacts& out, bool& unsuppo
     out.uid = facts.stx_uid;
     out.device = makedev(facts.stx_dev_major, facts.stx_dev_minor);
     out.inode = facts.stx_ino;
+    // Without a link count every link is charged, as before.
+    out.links = (facts.stx_mask & STATX_NLINK) ? facts.stx_nlink : 1;
     // File systems without a birth time give the change time instead.
     out.created = (facts.stx_mask & STATX_BTIME) ? facts.stx_btime.tv_sec : facts.stx_ctime.tv_sec;
     out.accessed = facts.stx_atime.tv_sec;
@@ -72,6 +77,7 @@ bool lstatFacts(int directory, const char* path, StatusFacts& out) {
     out.uid = facts.st_uid;
     out.device = facts.st_dev;
     out.inode = facts.st_ino;
+    out.links = facts.st_nlink;
     out.created = facts.st_ctime;
     out.accessed = facts.st_atime;
     out.modified = facts.st_mtime;
@@ -303,6 +309,7 @@ bool entryStatus(int directory, const char* name, std::string_view lastName, std
     out.ownerId = facts.uid;
     out.hasIdentity = true;
     out.identity = FileIdentity{facts.device, facts.inode};
+    out.links = static_cast<uint32_t>(std::min<uint64_t>(facts.links, UINT32_MAX));
     return true;
 }
 }  // namespace posix

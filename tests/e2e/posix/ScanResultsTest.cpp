@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "ScanInstallation.h"
 
@@ -81,6 +83,64 @@ mount -t proc proc "$T/proc" && mount --bind "$T" "$T/sub/loop" && )";
     EXPECT_TRUE(std::any_of(received.begin(), received.end(), [&](const std::string& message) {
         return message.starts_with("<29>") && message.ends_with(started);
     })) << ::testing::PrintToString(received);
+}
+
+// What du reports for a tree, less its directories: du counts a multiply-linked file once.
+std::pair<double, double> duFilesAndBytesOnDisk(const std::string& tree) {
+    const auto du = [&](const std::string& option) {
+        std::unique_ptr<FILE, int (*)(FILE*)> output(::popen(("du -s " + option + " '" + tree + "'").c_str(), "r"),
+                                                     ::pclose);
+        double value = -1;
+        if (output && std::fscanf(output.get(), "%lf", &value) != 1) value = -1;
+        return value;
+    };
+    double files = du("--inodes"), bytesOnDisk = du("--block-size=1");
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(tree)) {
+        struct stat status {};
+        if (::lstat(entry.path().c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) continue;
+        files -= 1;
+        bytesOnDisk -= static_cast<double>(status.st_blocks) * 512;
+    }
+    struct stat root {};
+    ::lstat(tree.c_str(), &root);
+    return {files - 1, bytesOnDisk - static_cast<double>(root.st_blocks) * 512};
+}
+
+// A library with 13 links over several directories, a pair in one directory, a file whose other
+// link lies outside the tree: each is charged once, at the first link met, so the totals are
+// du's; a cold one takes one inactive row, not one per link.
+TEST(ScanResults, AFileWithSeveralHardLinksIsChargedOnceAndTheTotalsAreDus) {
+    ScanInstallation installation;
+    installation.file("lib/driver.so", 335000, 400, 400);
+    for (int link = 1; link < 13; ++link) {
+        const std::string directory = (link % 3 ? "lib/d" : "other/e") + std::to_string(link % 4);
+        fs::create_directories(installation.path(directory));
+        fs::create_hard_link(installation.path("lib/driver.so"),
+                             installation.path(directory + "/driver.so." + std::to_string(link)));
+    }
+    installation.file("pair/one.txt", 5000);
+    fs::create_hard_link(installation.path("pair/one.txt"), installation.path("pair/two.txt"));
+    std::ofstream(installation.base() + "/outside.dat") << std::string(9000, 'o');
+    fs::create_directory(installation.path("in"));
+    fs::create_hard_link(installation.base() + "/outside.dat", installation.path("in/outside.dat"));
+    for (int single = 0; single < 5; ++single) installation.file("single/" + std::to_string(single), 1000 * single);
+    installation.settings["hoardscan.inactive-log"] = {"Bool", "true"};
+    ASSERT_EQ(installation.run(), 0) << installation.log() << installation.output();
+
+    double files = 0, bytes = 0, bytesOnDisk = 0;
+    for (const AccountRecord& record : installation.records()) {
+        files += record.values.files;
+        bytes += record.values.bytes;
+        bytesOnDisk += record.values.bytesOnDisk;
+    }
+    const auto [duFiles, duBytesOnDisk] = duFilesAndBytesOnDisk(installation.tree());
+    EXPECT_EQ(files, 8);  // driver.so, the pair, outside.dat, five single files
+    EXPECT_EQ(files, duFiles);
+    EXPECT_EQ(bytesOnDisk, duBytesOnDisk);
+    EXPECT_EQ(bytes, 335000 + 5000 + 9000 + 10000);
+    const std::set<std::string> cold = installation.inactiveListed(installation.tree().size() + 1);
+    EXPECT_EQ(cold.size(), 1u) << ::testing::PrintToString(cold);
+    EXPECT_TRUE(cold.empty() || cold.begin()->find("driver.so") != std::string::npos);
 }
 
 constexpr size_t longestPath = 4095;  // PATH_MAX less its NUL
