@@ -106,9 +106,12 @@ namespace {
 std::atomic<std::atomic<bool>*> stopFlag{nullptr};
 std::atomic<bool> interruptSetsFlag{false};
 std::atomic<std::atomic<int>*> stopRequest{nullptr};
+std::atomic<std::atomic<bool>*> reopenFlag{nullptr};
 
 // One handler for every stop signal, so that SIGTERM serves both watchers.
 extern "C" void onStopSignal(int signal) {
+    auto* reopen = reopenFlag.load();
+    if (reopen && signal == SIGHUP) return reopen->store(true);
     auto* flag = stopFlag.load();
     if (flag && (signal != SIGINT || interruptSetsFlag.load())) flag->store(true);
     auto* request = stopRequest.load();
@@ -130,6 +133,11 @@ void NativePlatform::watchStopSignals(std::atomic<bool>* flag, bool includeInter
     handleSignal(SIGTERM);
     handleSignal(SIGHUP);
     if (includeInterrupt) handleSignal(SIGINT);
+}
+
+void NativePlatform::watchReopenSignal(std::atomic<bool>* flag) {
+    reopenFlag.store(flag);
+    handleSignal(SIGHUP);
 }
 
 bool posix::stopRequested() {
