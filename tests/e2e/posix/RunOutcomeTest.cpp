@@ -104,7 +104,7 @@ TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {
             installation.logged({"Got quit signal.", "Max threads available for parallelism: ", "Used threads: 1",
                                  "Hoardscan has finished with exit code " + std::to_string(exitCode)}));
         const std::string kept = TestSupport::TestDirectory::readFile(collected);
-        EXPECT_TRUE(kept.empty() || kept.ends_with("\n") && !kept.ends_with("\r\n")) << kept;
+        EXPECT_TRUE(kept.empty() || (kept.ends_with("\n") && !kept.ends_with("\r\n"))) << kept;
         if (exitCode == 0) {
             EXPECT_EQ(filesCounted(installation.dataFile()), files);
             EXPECT_TRUE(installation.logged({"Account placeholder number 99 goes deeper"}, 100));
