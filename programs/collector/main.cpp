@@ -12,6 +12,7 @@
 #include "collector/CollectorOptions.h"
 #include "collector/CollectorOutput.h"
 #include "collector/Complaints.h"
+#include "collector/InstalledCatalogue.h"
 #include "collector/RecordQueue.h"
 #include "collector/SenderCheck.h"
 #include "files/FileUtils.h"
@@ -265,12 +266,28 @@ private:
     std::atomic<bool> abandoned_{false};  // the writer failed: the receiver stops too
 };
 
+// -m names the catalogue, and one that cannot be loaded ends the collector; without it the
+// installation's is taken as the scan takes it, and without that the lines carry no texts.
+bool useCatalogue(const CollectorOptions& options, LogCommons& catalogue) {
+    if (!options.messages.empty()) {
+        if (!loadCatalogue(options.messages, catalogue)) return false;
+        setCatalogue(&catalogue);
+        return true;
+    }
+    std::string directory;
+    std::string why;
+    if (!installedCatalogueDirectory(directory, why)) {
+        std::cerr << "hoardscan-collector: no message catalogue (" << why << "): lines carry no message texts"
+                  << std::endl;
+        return true;
+    }
+    if (loadCatalogue(directory, catalogue)) setCatalogue(&catalogue);
+    return true;
+}
+
 int collect(const CollectorOptions& options) {
     LogCommons catalogue;
-    if (!options.messages.empty()) {
-        if (!loadCatalogue(options.messages, catalogue)) return 1;
-        setCatalogue(&catalogue);
-    }
+    if (!useCatalogue(options, catalogue)) return 1;
     CollectorOutput output(options.output);
     std::string why;
     if (!output.canOpen(why)) {

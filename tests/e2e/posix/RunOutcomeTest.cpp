@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ScanInstallation.h"
+#include "support/EnvironmentScope.h"
 
 namespace Quilna::EndToEnd {
 namespace {
@@ -125,7 +126,8 @@ TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {
     }
 }
 
-// Only the collector's own user (and root) may send to it. Unfinished files are removed at start
+// Only the collector's own user (and root) may send to it, and it finds the catalogue as the scan
+// would without -c. Unfinished files are removed at start
 // once their process is gone and a day has passed. A held resources file costs a bounded wait.
 TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
     ScanInstallation installation;
@@ -133,7 +135,10 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
     installation.file("b/c.txt", 234);
     fs::create_directories(installation.path("locked/inner"));
     installation.settings["Quilna.directories.log"] = {"DirName", "log"};  // from where it starts, all the run
+    installation.resources["ConfigurationDir"] = installation.at("conf");
     installation.writeInstallation();
+    TestSupport::EnvironmentScope registry{"QUILNA_REGISTRY_ROOT", installation.at("registry")};
+    TestSupport::EnvironmentScope key{"QUILNA_ENV", std::nullopt};
     TestSupport::ChildProcess ended({"true"});
     ASSERT_EQ(ended.wait(), 0);
     auto unfinished = [&](const std::string& sub, const std::string& stem, pid_t process, int64_t ageDays) {
@@ -151,8 +156,8 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
     if (runningAsRoot()) wrapper = installation.giveTo(nobody(), nobodyGroup());
     std::vector<std::string> words = wrapper;
     words.push_back(wrapper.empty() ? CollectorProcess::program() : installation.at("bin/hoardscan-collector"));
-    CollectorProcess collector({"-o", installation.base() + "/collected.log", "-m", installation.at("conf")},
-                               installation.at("runtime"), installation.at("collector.err"), "", words);
+    CollectorProcess collector({"-o", installation.base() + "/collected.log"}, installation.at("runtime"),
+                               installation.at("collector.err"), "", words);
     ASSERT_TRUE(collector.ready()) << collector.errors();
     fs::permissions(installation.path("locked"), fs::perms::none);
     const int held = ::open(installation.resourcesFile().c_str(), O_RDONLY | O_CLOEXEC);
@@ -169,7 +174,8 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
                              "Getting available drives...", "Processing file systems...",
                              " 1 directories could not be read, 0 could not be walked to their end", rest}));
     const auto collected = [&] { return TestSupport::TestDirectory::readFile(installation.at("collected.log")); };
-    EXPECT_TRUE(eventually([&] { return collected().find(rest) != std::string::npos; })) << collected();
+    EXPECT_TRUE(eventually([&] { return collected().find(rest) != std::string::npos; }))
+        << collected() << collector.errors();
     for (const std::string& path : kept) EXPECT_TRUE(fs::exists(path)) << path;
     for (const std::string& path : removed) {
         EXPECT_FALSE(fs::exists(path));
