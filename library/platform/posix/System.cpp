@@ -108,10 +108,13 @@ std::atomic<bool> interruptSetsFlag{false};
 std::atomic<std::atomic<int>*> stopRequest{nullptr};
 std::atomic<std::atomic<bool>*> reopenFlag{nullptr};
 
-// One handler for every stop signal, so that SIGTERM serves both watchers.
+// One handler for every stop signal, so that SIGTERM serves both watchers. SIGHUP asks for a
+// reopen instead where the program watches for one.
 extern "C" void onStopSignal(int signal) {
-    auto* reopen = reopenFlag.load();
-    if (reopen && signal == SIGHUP) return reopen->store(true);
+    if (auto* reopen = reopenFlag.load(); reopen && signal == SIGHUP) {
+        reopen->store(true);
+        return;
+    }
     auto* flag = stopFlag.load();
     if (flag && (signal != SIGINT || interruptSetsFlag.load())) flag->store(true);
     auto* request = stopRequest.load();
