@@ -27,6 +27,7 @@ public:
     std::string errorText(uint32_t code) override;
     [[noreturn]] void exitProcess(int code) override;
     void watchStopSignals(std::atomic<bool>* flag, bool includeInterrupt) override;
+    void watchReopenSignal(std::atomic<bool>* flag) override;
     void watchStopRequests(std::atomic<int>* request) override;
     bool processExists(uint32_t processId) override;
     bool processHasThread(uint32_t processId, uint32_t threadId) override;

@@ -65,6 +65,9 @@ public:
     // Sets *flag when the session ends or the system shuts down (SIGTERM, SIGHUP; with
     // includeInterrupt also SIGINT / console Ctrl-C).
     virtual void watchStopSignals(std::atomic<bool>* flag, bool includeInterrupt) = 0;
+    // Sets *flag when asked to reopen the output files (SIGHUP, as log rotation sends it), which
+    // then no longer sets the flag of watchStopSignals. Windows sends no such request.
+    virtual void watchReopenSignal(std::atomic<bool>* flag) = 0;
     // Stores into *request the StopRequest of a signal that asks the program to stop early
     // (SIGINT, SIGTERM). A SIGTERM still sets the flag of watchStopSignals. A GUI program on
     // Windows gets no such signals: the request stays None there.

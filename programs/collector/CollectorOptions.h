@@ -9,6 +9,7 @@ struct CollectorOptions {
     std::string messages;                  // -m DIR: a LogMessages directory to expand templates from
     std::string mailslot = "Quilna_Core";  // -n NAME
     bool help = false;
+    bool version = false;
 
     // False with a message naming the offending argument.
     static bool parse(int argc, const char* const* argv, CollectorOptions& out, std::string& error);

@@ -11,6 +11,13 @@ namespace Quilna {
 
 namespace {
 
+// The system's own line end, as the other log files of the system have it.
+#ifdef _WIN32
+constexpr const char* kLineEnd = "\r\n";
+#else
+constexpr const char* kLineEnd = "\n";
+#endif
+
 std::string linesText(uint64_t count) { return std::to_string(count) + (count == 1 ? " line was" : " lines were"); }
 
 }  // namespace
@@ -33,11 +40,24 @@ bool CollectorOutput::canOpen(std::string& why) const {
     return false;
 }
 
+// Every line opens the file anew, so a line after a rotation already lands in the new file; the
+// file is made at once all the same, so that it is there, with our owner and mode, before the
+// next record comes.
+void CollectorOutput::reopen() {
+    if (path_.empty()) return;
+    std::string why;
+    if (canOpen(why)) {
+        std::cerr << "hoardscan-collector: reopened " << path_ << std::endl;
+        return;
+    }
+    std::cerr << "hoardscan-collector: cannot reopen " << path_ << ": " << why << std::endl;
+}
+
 void CollectorOutput::writeLine(const std::string& record) {
     // A record is one line, whatever its sender put in it: no record can end its line early and
     // forge another.
     const std::string line = StringUtils::escapeControls(record);
-    const bool written = path_.empty() ? writeToStandardOutput(line + "\n") : appendToFile(line + "\r\n");
+    const bool written = path_.empty() ? writeToStandardOutput(line + "\n") : appendToFile(line + kLineEnd);
     if (written) {
         if (lost_ > 0) reportRecovery();
         lost_ = 0;

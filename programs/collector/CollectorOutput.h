@@ -22,8 +22,10 @@ public:
 
     // Whether the file can be opened for appending (standard output always can); else why not.
     bool canOpen(std::string& why) const;
-    // Writes the record as one line (control bytes escaped as \xNN) with its line end, or counts
-    // it as lost.
+    // Opens the file again (as asked after a rotation), saying so on standard error.
+    void reopen();
+    // Writes the record as one line (control bytes escaped as \xNN) with the system's line end
+    // (LF, CR LF on Windows), or counts it as lost.
     void writeLine(const std::string& record);
 
 private:

@@ -12,6 +12,7 @@
 #include "collector/CollectorOptions.h"
 #include "collector/CollectorOutput.h"
 #include "collector/Complaints.h"
+#include "collector/InstalledCatalogue.h"
 #include "collector/RecordQueue.h"
 #include "collector/SenderCheck.h"
 #include "files/FileUtils.h"
@@ -106,12 +107,13 @@ public:
           complaints_(kComplaintsPerInterval, kReportInterval) {}
 
     // A failure of either thread ends both; the writer's is passed on once the receiver is back.
-    void run(const std::atomic<bool>& stop) {
+    // A reopen request is served by the writer, between two lines.
+    void run(const std::atomic<bool>& stop, std::atomic<bool>& reopen) {
         std::atomic<bool> drained{false};
         std::thread receiver([&] { receiveUntilDrained(stop, drained); });
         std::exception_ptr failure;
         try {
-            write(drained);
+            write(drained, reopen);
         } catch (...) {
             failure = std::current_exception();
             abandoned_.store(true);
@@ -184,13 +186,14 @@ private:
         }
     }
 
-    void write(const std::atomic<bool>& drained) {
+    void write(const std::atomic<bool>& drained, std::atomic<bool>& reopen) {
         std::vector<RecordQueue::Entry> records;
         while (true) {
             // Read before taking: whatever the receiver queued before it was drained is taken.
             const bool last = drained.load();
             records.clear();
             queue_.takeAll(records, kWriterWaitMs);
+            if (reopen.exchange(false)) out_.reopen();
             for (const RecordQueue::Entry& entry : records) handleSurvivingMemory(entry);
             reportDropped(false);
             complaints_.settle();
@@ -263,12 +266,28 @@ private:
     std::atomic<bool> abandoned_{false};  // the writer failed: the receiver stops too
 };
 
+// -m names the catalogue, and one that cannot be loaded ends the collector; without it the
+// installation's is taken as the scan takes it, and without that the lines carry no texts.
+bool useCatalogue(const CollectorOptions& options, LogCommons& catalogue) {
+    if (!options.messages.empty()) {
+        if (!loadCatalogue(options.messages, catalogue)) return false;
+        setCatalogue(&catalogue);
+        return true;
+    }
+    std::string directory;
+    std::string why;
+    if (!installedCatalogueDirectory(directory, why)) {
+        std::cerr << "hoardscan-collector: no message catalogue (" << why << "): lines carry no message texts"
+                  << std::endl;
+        return true;
+    }
+    if (loadCatalogue(directory, catalogue)) setCatalogue(&catalogue);
+    return true;
+}
+
 int collect(const CollectorOptions& options) {
     LogCommons catalogue;
-    if (!options.messages.empty()) {
-        if (!loadCatalogue(options.messages, catalogue)) return 1;
-        setCatalogue(&catalogue);
-    }
+    if (!useCatalogue(options, catalogue)) return 1;
     CollectorOutput output(options.output);
     std::string why;
     if (!output.canOpen(why)) {
@@ -281,7 +300,9 @@ int collect(const CollectorOptions& options) {
         return 1;
     }
     std::atomic<bool> stop{false};
+    std::atomic<bool> reopen{false};
     platform().watchStopSignals(&stop, true);
+    platform().watchReopenSignal(&reopen);
     int status = 0;
     try {
         MailSlot mailslot(IPCMode::Receiver, options.mailslot);
@@ -291,7 +312,7 @@ int collect(const CollectorOptions& options) {
                          "against its sender"
                       << std::endl;
         Collector collector(mailslot, output);
-        collector.run(stop);
+        collector.run(stop, reopen);
     } catch (const IPCException& failure) {
         std::cerr << "hoardscan-collector: cannot receive on mailslot " << options.mailslot << ": "
                   << failure.fullText() << std::endl;
@@ -312,10 +333,14 @@ int main(int argc, char** argv) {
     std::string error;
     if (!Quilna::CollectorOptions::parse(argc, argv, options, error)) {
         std::cerr << "hoardscan-collector: " << error << "\n" << Quilna::CollectorOptions::usage();
-        return 2;
+        return 1;
     }
     if (options.help) {
         std::cout << Quilna::CollectorOptions::usage();
+        return 0;
+    }
+    if (options.version) {
+        std::cout << "hoardscan-collector " HOARDSCAN_VERSION "\n";
         return 0;
     }
     try {

@@ -106,9 +106,15 @@ namespace {
 std::atomic<std::atomic<bool>*> stopFlag{nullptr};
 std::atomic<bool> interruptSetsFlag{false};
 std::atomic<std::atomic<int>*> stopRequest{nullptr};
+std::atomic<std::atomic<bool>*> reopenFlag{nullptr};
 
-// One handler for every stop signal, so that SIGTERM serves both watchers.
+// One handler for every stop signal, so that SIGTERM serves both watchers. SIGHUP asks for a
+// reopen instead where the program watches for one.
 extern "C" void onStopSignal(int signal) {
+    if (auto* reopen = reopenFlag.load(); reopen && signal == SIGHUP) {
+        reopen->store(true);
+        return;
+    }
     auto* flag = stopFlag.load();
     if (flag && (signal != SIGINT || interruptSetsFlag.load())) flag->store(true);
     auto* request = stopRequest.load();
@@ -130,6 +136,11 @@ void NativePlatform::watchStopSignals(std::atomic<bool>* flag, bool includeInter
     handleSignal(SIGTERM);
     handleSignal(SIGHUP);
     if (includeInterrupt) handleSignal(SIGINT);
+}
+
+void NativePlatform::watchReopenSignal(std::atomic<bool>* flag) {
+    reopenFlag.store(flag);
+    handleSignal(SIGHUP);
 }
 
 bool posix::stopRequested() {

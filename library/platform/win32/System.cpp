@@ -154,6 +154,8 @@ void NativePlatform::watchStopSignals(std::atomic<bool>* flag, bool includeInter
     std::call_once(installed, [] { ::SetConsoleCtrlHandler(consoleControl, TRUE); });
 }
 
+void NativePlatform::watchReopenSignal(std::atomic<bool>* /*flag*/) {}
+
 // A GUI program has no console: no Ctrl-C or other stop request reaches it. Shut-down and
 // log-off set the quit flag of watchStopSignals only.
 void NativePlatform::watchStopRequests(std::atomic<int>* /*request*/) {}

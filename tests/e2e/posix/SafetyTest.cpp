@@ -234,7 +234,7 @@ void scanAFileNamedToForgeLines() {
     showsItWhole(logLines, "Processing file \"" + shown + "\"...");
     showsItWhole(logLines, deeper);
     showsItWhole(received, deeper);
-    std::vector<std::string> lines = StringUtils::split(TestSupport::TestDirectory::readFile(collected), "\r\n");
+    std::vector<std::string> lines = StringUtils::split(TestSupport::TestDirectory::readFile(collected), "\n");
     ASSERT_EQ(lines.empty() ? "no line" : lines.back(), "");
     lines.pop_back();
     showsItWhole(lines, deeper);
@@ -268,8 +268,9 @@ TEST(Collector, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
     const std::vector<std::tuple<std::vector<std::string>, int, std::string>> others{
         {{"-o", outputPath}, 1, "cannot receive on mailslot Quilna_Core: "},
         {{"--help"}, 0, "Usage: hoardscan-collector [-o FILE]"},
-        {{"-x"}, 2, "hoardscan-collector: unknown argument \"-x\"\nUsage: "},
-        {{"-n"}, 2, "hoardscan-collector: option -n needs a value\nUsage: "},
+        {{"--version"}, 0, "hoardscan-collector 6."},
+        {{"-x"}, 1, "hoardscan-collector: unknown argument \"-x\"\nUsage: "},
+        {{"-n"}, 1, "hoardscan-collector: option -n needs a value\nUsage: "},
         {{"-o", directory.child("none/collected.log")}, 1, "cannot open " + directory.child("none/collected.log")},
     };
     for (const auto& [arguments, exitCode, said] : others) {
@@ -295,11 +296,26 @@ TEST(Collector, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
                           .text = "safter the junk\r\nFATAL 01.01.2030 forged\t\x07\x7f\xc2\x9b\x1A",
                           .thread = platform().threadId()};
     sender.send(IPCEnvelope{IPCEnvelope::logMessage, "", LogCommons::serializeRecord(older), ""}.build());
+
+    // A rotation: the file moved away, SIGHUP makes the new one at once, and the lines go on there.
+    const std::string rotated = outputPath + ".1";
+    ASSERT_TRUE(eventually([&] { return countOf(TestDirectory::readFile(outputPath), "\n") == 3; }));
+    fs::rename(outputPath, rotated);
+    ASSERT_EQ(::kill(collector->id(), SIGHUP), 0);
+    EXPECT_TRUE(eventually([&] { return fs::exists(outputPath); })) << collector->errors();
+    EXPECT_EQ(fs::status(outputPath).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_TRUE(unit.warning(5, ParamStream() << "/home" << 98));
     EXPECT_EQ(collector->stop(), 0);  // at once: what was sent before the stop is written all the same
+    EXPECT_TRUE(holds(collector->errors(), "hoardscan-collector: reopened " + outputPath + "\n"));
+    const std::string after = TestDirectory::readFile(outputPath);
+    EXPECT_TRUE(after.starts_with(EndToEnd::host() + " WARNING ") &&
+                after.ends_with("Disk /home is full (98 percent).\n"))
+        << after;
 
     const std::string host = EndToEnd::host() + " ";
-    const std::vector<std::string> lines = StringUtils::split(TestDirectory::readFile(outputPath), "\r\n");
-    ASSERT_EQ(lines.size(), 4u) << ::testing::PrintToString(lines);  // three, each ending in CR LF
+    const std::vector<std::string> lines = StringUtils::split(TestDirectory::readFile(rotated), "\n");
+    ASSERT_EQ(lines.size(), 4u) << ::testing::PrintToString(lines);  // three, each ending in LF alone
     const std::vector<std::pair<std::string, std::string>> expected = {
         {host + "[sent by process " + std::to_string(::getpid()) + " of user " + std::to_string(::geteuid()) +
              ", which has no thread " + std::to_string(collector->id()) + "] ",
