@@ -23,12 +23,7 @@ public:
     size_t filesMet() const { return met_.size(); }
 
 private:
-    struct IdentityHash {
-        size_t operator()(const FileIdentity& identity) const noexcept {
-            return static_cast<size_t>(identity.index * 0x9E3779B97F4A7C15ull ^ identity.volume);
-        }
-    };
-    std::unordered_set<FileIdentity, IdentityHash> met_;
+    std::unordered_set<FileIdentity, FileIdentityHash> met_;
 };
 
 }  // namespace Quilna

@@ -17,8 +17,6 @@ namespace {
 // farthest up (the root stays open: the way back down starts there).
 constexpr size_t kOpenLevels = 256;
 
-std::pair<uint64_t, uint64_t> identityKey(const FileIdentity& identity) { return {identity.volume, identity.index}; }
-
 bool hasSubdirectoriesToEnter(const WalkDirectory& directory) {
     for (size_t i = directory.next; i < directory.subdirectories.size(); ++i)
         if (directory.subdirectories[i] && directory.subdirectories[i]->kind == WalkDirectory::Kind::Enter) return true;
@@ -138,7 +136,7 @@ void Walk::openLevel(WalkDirectory& directory, size_t parentLength) {
     listEntries(directory);
     // Stopped inside the listing: a reader may still be reading it, and the walk ends here.
     if (stopped_) return;
-    if (directory.hasIdentity) onPath_.insert(identityKey(directory.identity));
+    if (directory.hasIdentity) onPath_.insert(directory.identity);
     // A directory with nothing to enter was closed by its reader once listed.
     if (!levels_.empty() && directory.directory) ++openLevels_;
     levels_.push_back(&directory);
@@ -192,7 +190,7 @@ void Walk::discard(WalkDirectory& directory) {
 
 void Walk::leaveLevel() {
     const WalkDirectory& top = *levels_.back();
-    if (top.hasIdentity) onPath_.erase(identityKey(top.identity));
+    if (top.hasIdentity) onPath_.erase(top.identity);
     if (levels_.size() > 1) {
         const size_t parent = levels_.size() - 2;
         WalkDirectory& above = *levels_[parent];
@@ -255,6 +253,6 @@ bool Walk::isSame(const std::shared_ptr<OpenDirectory>& candidate, const WalkDir
     return candidate && (!directory.hasIdentity || (candidate->identity(found) && found == directory.identity));
 }
 
-bool Walk::isOnPath(const FileIdentity& identity) const { return onPath_.count(identityKey(identity)) > 0; }
+bool Walk::isOnPath(const FileIdentity& identity) const { return onPath_.contains(identity); }
 
 }  // namespace Quilna

@@ -23,7 +23,6 @@
 #include <memory>
 #include <string>
 #include <unordered_set>
-#include <utility>
 #include <vector>
 
 #include "hoardscan/PathRules.h"
@@ -35,12 +34,6 @@ class FactFinder;
 class LoggerUnit;
 class ReadAhead;
 class RuleDecisions;
-
-struct IdentityHash {
-    size_t operator()(const std::pair<uint64_t, uint64_t>& key) const {
-        return std::hash<uint64_t>()(key.first * 0x9E3779B97F4A7C15ull ^ key.second);
-    }
-};
 
 class Walk {
 public:
@@ -94,7 +87,7 @@ private:
     std::string directory_;  // the path of the top level's directory, ending in a separator
     size_t openLevels_ = 0;
     size_t unreachableFrom_ = SIZE_MAX;  // levels from here down cannot be opened again
-    std::unordered_set<std::pair<uint64_t, uint64_t>, IdentityHash> onPath_;
+    std::unordered_set<FileIdentity, FileIdentityHash> onPath_;
     std::unordered_set<std::string> roots_;  // comparable
     const std::atomic<int>* stopRequest_ = nullptr;
     bool stopped_ = false;
