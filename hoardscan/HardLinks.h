@@ -2,7 +2,7 @@
 // Which links of a multiply-linked file the run has met: the file is charged at the first link
 // the walk counts and never again, so that space that exists once is paid for once. Only files
 // whose status says more than one link are remembered (by device and inode on POSIX), so the
-// memory grows with the multiply-linked files a run meets, about 48 bytes each (see README).
+// memory grows with the multiply-linked files a run meets, about 48 bytes each (see docs/performance.md).
 // Where the status gives no link count (the Win32 listing) every link is charged.
 
 #include <cstddef>
