@@ -80,9 +80,6 @@ void Hoardscan::removeOldResultFile(OpenDirectory& directory, const std::string&
     if (!name.unfinished && !settings_.keepResultsDays) return;
     Platform& system = platform();
     const auto process = static_cast<uint32_t>(name.processId);
-    // Never a file of this run, nor one that a running process may still write (an unfinished
-    // name, or a log that has none).
-    if (process == system.processId() || system.processExists(process)) return;
     // Age by the last write: a run writes its files while it goes and leaves them when it ends.
     // The day stamp of the name is only the nearest local midnight, and not every file system
     // keeps a creation time.
@@ -93,7 +90,10 @@ void Hoardscan::removeOldResultFile(OpenDirectory& directory, const std::string&
         entryName,
         [&](const FileInfo& info) {
             bytes = info.size;
-            return sweep.now - info.modified > oldest;
+            // Never a file of this run, nor one that a running process may still write (an
+            // unfinished name, or a log that has none).
+            return sweep.now - info.modified > oldest && process != system.processId() &&
+                   !system.processExists(process);
         },
         error);
     const std::string path = sweep.directory + entryName;
