@@ -20,7 +20,9 @@
 namespace Quilna {
 
 class LoggerUnit;
+class OpenDirectory;
 class ScanEngine;
+struct ResultFileName;
 
 class Hoardscan {
 public:
@@ -58,9 +60,12 @@ private:
     void chooseFileSystems();
     void finishResultFiles(const std::atomic<bool>& quitFlag);
     bool isListedDrive(const std::string& root, size_t before) const;
-    // StaleResultFiles.cpp.
-    void removeStaleResultFiles();
-    void removeStaleResultFilesIn(const std::string& directory);
+    // OldResultFiles.cpp: unfinished files of runs that died, finished ones past their days.
+    struct OldResultSweep;
+    void removeOldResultFiles();
+    void removeOldResultFilesIn(OldResultSweep& sweep);
+    void removeOldResultFile(OpenDirectory& directory, const std::string& entryName, const ResultFileName& name,
+                             OldResultSweep& sweep);
 
     // RunOutcome.cpp: the exit code of a run whose init succeeded, given what scan answered; the
     // closing record (NOTICE 33, also when init failed once logging is up) and, for any exit

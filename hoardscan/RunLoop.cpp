@@ -23,7 +23,7 @@ bool Hoardscan::scan(const std::atomic<bool>& quitFlag, const std::atomic<int>& 
     chooseFileSystems();
     engine_->walk.runRoots(fileSystemRoots_);
 
-    removeStaleResultFiles();
+    removeOldResultFiles();
     engine_->resultFiles.startRun();
     engine_->walk.stopWhen(stopRequest);
     // The scan runs in this one thread.

@@ -29,6 +29,8 @@ struct ScanSettings {
     int32_t bufferSize = 1000;                 // records held before a flush
     unsigned readAhead = 0;                    // helper threads of the walk
     std::vector<std::string> userDirectories;  // lower case
+    // Days that finished result files stay in the result directories; none: for ever.
+    std::optional<int32_t> keepResultsDays;
     // Reported only; none when missing or unusable (reported as read): the scan then does not
     // start, although its set-up succeeds.
     std::optional<int32_t> filesystemsInParallel;

@@ -57,7 +57,7 @@ public:
                       "Temperaturs file \"%s\" does not exist.", settings_.temperaturesFile))
             return std::nullopt;
         readBufferSize();
-        if (!readReadAhead()) return std::nullopt;
+        if (!readReadAhead() || !readKeepResults()) return std::nullopt;
         readParallelism();
         return std::move(settings_);
     }
@@ -206,6 +206,29 @@ private:
             return false;
         }
         settings_.readAhead = static_cast<unsigned>(helpers);
+        return true;
+    }
+
+    // Days that finished result files are kept; absent, they are never removed. Only a whole
+    // number as written: files are removed by it, and a slip ("3O", "thirty") must not read as
+    // a smaller number.
+    bool readKeepResults() {
+        const char* key = "hoardscan.keep-results";
+        std::string text;
+        int32_t days = 0;
+        int result = configuration_.get(key, "Integer", text);
+        if (result == ConfResult::NotFound) return true;
+        if (result == ConfResult::Found) result = configuration_.getInteger(key, days);
+        if (result != ConfResult::Found) return unusable(key, "Integer", result, "No result retention configured.");
+        StringUtils::trim(text);
+        const bool digits = !text.empty() &&
+                            std::all_of(text.begin(), text.end(), [](unsigned char c) { return c >= '0' && c <= '9'; });
+        if (!digits || days < 1) {
+            log_.fatal(Message::SettingInvalid, ParamStream()
+                                                    << key << text << "a whole number of days of at least 1 expected");
+            return false;
+        }
+        settings_.keepResultsDays = days;
         return true;
     }
 

@@ -41,6 +41,12 @@ public:
     // The directory ".." leads to from here (not necessarily the one this was opened from:
     // callers compare identities).
     virtual std::unique_ptr<OpenDirectory> openParent(SystemError& error) const = 0;
+    // Removes an entry of this directory by its name when it is a plain file of this program's
+    // user and wanted, told its status (one status call), agrees. A link goes nowhere: neither
+    // it nor what it names is removed, nor a directory or a device. False when nothing was
+    // removed: error says why, and stays None when wanted declined.
+    virtual bool removeOwnFile(const std::string& name, const std::function<bool(const FileInfo&)>& wanted,
+                               SystemError& error) = 0;
 };
 
 }  // namespace Quilna

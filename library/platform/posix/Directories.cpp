@@ -132,6 +132,27 @@ public:
         return std::make_unique<PosixDirectory>(std::move(above), statxAvailable_);
     }
 
+    // The status and the removal name the same entry unless the directory changed in between,
+    // which only this user and root can do: the program's directories are refused otherwise.
+    bool removeOwnFile(const std::string& name, const std::function<bool(const FileInfo&)>& wanted,
+                       SystemError& error) override {
+        FileInfo info;
+        if (!isPlainName(name) || !posix::entryStatus(fd_.get(), name.c_str(), name, statxAvailable_, info)) {
+            error = posix::systemError(isPlainName(name) ? errno : EINVAL);
+            return false;
+        }
+        constexpr uint16_t notPlain = FileAttribute::Directory | FileAttribute::Link | FileAttribute::System;
+        if ((info.attributes & notPlain) || !info.hasOwnerId || info.ownerId != ::geteuid()) {
+            error = posix::systemError(EPERM);
+            return false;
+        }
+        if (!wanted(info)) return false;
+        // Without AT_REMOVEDIR a directory is refused; a link would lose only its own name.
+        if (::unlinkat(fd_.get(), name.c_str(), 0) == 0) return true;
+        error = posix::lastSystemError();
+        return false;
+    }
+
 private:
     static constexpr size_t bufferSize = 32768;
 

@@ -3,7 +3,8 @@
 #include <vector>
 
 #include "platform/win32/Win32Impl.h"
-// NetAPI declarations need the Windows types first.
+// NetAPI and security declarations need the Windows types first.
+#include <aclapi.h>
 #include <lm.h>
 
 namespace Quilna {
@@ -82,6 +83,37 @@ bool win32::fileOwner(const std::string& path, const std::string& server, std::s
     BOOL defaulted = FALSE;
     if (!::GetSecurityDescriptorOwner(descriptor.data(), &owner, &defaulted) || !owner) return false;
     return lookUpAccount(server, owner, domain, account);
+}
+
+namespace {
+
+// A piece of the process's token (TokenOwner, TokenUser), in a buffer of the size it needs.
+bool readToken(TOKEN_INFORMATION_CLASS piece, AlignedBuffer& buffer) {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+    const win32::UniqueHandle held(token);
+    DWORD needed = 0;
+    if (::GetTokenInformation(token, piece, buffer.data(), buffer.size(), &needed)) return true;
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
+    buffer.resize(needed);
+    return ::GetTokenInformation(token, piece, buffer.data(), buffer.size(), &needed);
+}
+
+}  // namespace
+
+bool win32::ownedByThisProcess(HANDLE file) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                          &descriptor) != ERROR_SUCCESS)
+        return false;
+    AlignedBuffer defaultOwner(64), user(64);
+    const bool own =
+        owner && ((readToken(TokenOwner, defaultOwner) &&
+                   ::EqualSid(owner, static_cast<TOKEN_OWNER*>(defaultOwner.data())->Owner)) ||
+                  (readToken(TokenUser, user) && ::EqualSid(owner, static_cast<TOKEN_USER*>(user.data())->User.Sid)));
+    ::LocalFree(descriptor);
+    return own;
 }
 
 bool NativePlatform::fileOwner(const std::string& path, const std::string& server, std::string& domain,

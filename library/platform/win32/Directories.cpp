@@ -70,6 +70,8 @@ public:
 
     std::unique_ptr<OpenDirectory> openSubdirectory(const std::string& name, SystemError& error) const override;
     std::unique_ptr<OpenDirectory> openParent(SystemError& error) const override;
+    bool removeOwnFile(const std::string& name, const std::function<bool(const FileInfo&)>& wanted,
+                       SystemError& error) override;
 
 private:
     Listing end(bool complete) {
@@ -125,6 +127,35 @@ std::unique_ptr<OpenDirectory> WindowsDirectory::openSubdirectory(const std::str
         return nullptr;
     }
     return openByPath(path_ + name + "\\", true, error);
+}
+
+// Status, owner and removal through one handle of the entry itself, never of what a reparse
+// point names: what is checked is what goes.
+bool WindowsDirectory::removeOwnFile(const std::string& name, const std::function<bool(const FileInfo&)>& wanted,
+                                     SystemError& error) {
+    if (name.empty() || name == "." || name == ".." || name.find_first_of("\\/:*?") != std::string::npos) {
+        error = win32::systemError(ERROR_INVALID_NAME);
+        return false;
+    }
+    win32::UniqueHandle file(::CreateFileW(win32::systemPath(path_ + name).c_str(),
+                                           DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                           OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    FileInfo info;
+    if (!file.valid() || !win32::handleStatus(file.get(), info)) {
+        error = win32::lastSystemError();
+        return false;
+    }
+    constexpr uint16_t notPlain = FileAttribute::Directory | FileAttribute::Link;
+    if ((info.attributes & notPlain) || !win32::ownedByThisProcess(file.get())) {
+        error = win32::systemError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    if (!wanted(info)) return false;
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    if (::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition)) return true;
+    error = win32::lastSystemError();
+    return false;
 }
 
 std::unique_ptr<OpenDirectory> WindowsDirectory::openParent(SystemError& error) const {

@@ -150,6 +150,18 @@ bool entryStatus(const std::string& path, FileInfo& out) {
 
 void listedStatus(const WIN32_FIND_DATAW& found, FileInfo& out) { fillInfo(factsOf(found, found.dwReserved0), out); }
 
+bool handleStatus(HANDLE file, FileInfo& out) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!::GetFileInformationByHandle(file, &information)) return false;
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        !::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag))
+        return false;
+    fillInfo(factsOf(information, tag.ReparseTag), out);
+    out.links = information.nNumberOfLinks;
+    return true;
+}
+
 bool isListedDirectory(const WIN32_FIND_DATAW& found) {
     return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
            !isNameSurrogate(found.dwFileAttributes, found.dwReserved0);

@@ -31,12 +31,18 @@ SystemError lastSystemError();
 bool entryStatus(const std::string& path, FileInfo& out);
 // The same from what a listing found.
 void listedStatus(const WIN32_FIND_DATAW& found, FileInfo& out);
+// The same for a file held open (with FILE_READ_ATTRIBUTES).
+bool handleStatus(HANDLE file, FileInfo& out);
 // A listed directory that is no link (junctions and symbolic links are listed as files).
 bool isListedDirectory(const WIN32_FIND_DATAW& found);
 // A reparse point that stands for another name.
 bool isLink(DWORD attributes, DWORD reparseTag);
 // The owner of a file or directory, asked of the server that holds it (empty: this computer).
 bool fileOwner(const std::string& path, const std::string& server, std::string& domain, std::string& account);
+// Whether a file held open (with READ_CONTROL) belongs to this process's user: its owner is the
+// owner that the process gives what it makes (an administrator's files belong to the group of
+// administrators) or the process's user itself.
+bool ownedByThisProcess(HANDLE file);
 // The full path of a relative or absolute one, as the system expands it.
 std::string fullPathOf(const std::string& path);
 

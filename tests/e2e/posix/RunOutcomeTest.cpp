@@ -26,6 +26,16 @@ TEST(RunOutcome, RefusedRunsSayWhyAndMakeNothing) {
          "The setting hoardscan.extension has the value 'ture', which is not valid: true or false expected."},
         {[](ScanInstallation& i) { i.settings["hoardscan.extension"].second = "false' {} } x () = '"; }, 1, setUp,
          "Unexpected '}': it closes no entry."},
+        {[](ScanInstallation& i) {
+             i.settings["hoardscan.keep-results"] = {"Integer", "0"};
+         },
+         1, setUp,
+         "The setting hoardscan.keep-results has the value '0', which is not valid: a whole number of days of at least "
+         "1 expected."},
+        {[](ScanInstallation& i) {
+             i.settings["hoardscan.keep-results"] = {"Integer", "3O"};
+         },
+         1, setUp, "The setting hoardscan.keep-results has the value '3O', which is not valid: a whole number of days"},
         {[](ScanInstallation& i) { i.temperaturesRules = "hot 30\nwarm 7\n"; }, 1, setUp,
          "Expected \"more than 30 days\" but found \"7\" in line 2 of "},
         {[](ScanInstallation& i) { i.settings.erase("hoardscan.filesystems-in-parallel"); }, 2,
@@ -163,6 +173,57 @@ TEST(RunOutcome, StopSignalsEndTheWalkAndKeepTheUnfinishedNames) {
     }
 }
 
+// Finished result files past hoardscan.keep-results go at start, each named in the log. Only names
+// of this program's making where it writes them, plain files of its own user, never through a
+// link; not the young ones, nor a running process's.
+TEST(RunOutcome, FinishedResultFilesPastTheirDaysAreRemovedAndNothingElse) {
+    ScanInstallation installation;
+    installation.file("a.txt", 10);
+    installation.writeEveryResultFile("frozen", 0);
+    installation.settings["hoardscan.keep-results"] = {"Integer", "30"};
+    TestSupport::ChildProcess ended({"true"});
+    ASSERT_EQ(ended.wait(), 0);
+    const std::string gone = "-1356998400-" + std::to_string(ended.id());
+    const auto plant = [&](const std::string& relative, int64_t ageDays) {
+        const std::string path = installation.at(relative);
+        std::ofstream(path) << "1:0:29:x\n";
+        ScanInstallation::age(path, ageDays, ageDays);
+        return path;
+    };
+    const std::vector<std::string> old = {
+        plant("results/Hoardscan" + gone + ".data", 31), plant("side/HoardscanInactive" + gone + ".csv", 31),
+        plant("side/HoardscanExtension" + gone + ".log", 40), plant("side/Hoardscan-frozen" + gone + ".log", 400)};
+    const std::string victim = plant("victim", 400), link = installation.at("side/Hoardscan-hot" + gone + ".log");
+    std::vector<std::string> kept = {
+        victim,
+        link,
+        installation.at("results/Hoardscan" + gone + "2.data"),
+        plant("results/Hoardscan" + gone + "1.data", 29),
+        plant("results/Hoardscan" + gone + ".data.old", 400),
+        plant("results/hoardscan" + gone + ".data", 400),
+        plant("side/Hoardscan" + gone + ".data", 400),  // not where the program writes it
+        plant("side/HoardscanInactive-1356998400-" + std::to_string(::getpid()) + ".csv", 400)};
+    fs::create_symlink(victim, link);
+    ScanInstallation::age(link, 400, 400);
+    fs::create_directory(kept[2]);
+    ScanInstallation::age(kept[2], 400, 400);
+    if (runningAsRoot()) {
+        kept.push_back(plant("results/Hoardscan" + gone + "3.data", 400));
+        ASSERT_EQ(::lchown(kept.back().c_str(), nobody(), nobodyGroup()), 0);
+    }
+    ASSERT_EQ(installation.run(), 0) << installation.log();
+    for (const std::string& path : old) {
+        EXPECT_FALSE(fs::exists(fs::symlink_status(path))) << path;
+        EXPECT_TRUE(installation.logged({"Removed the result file " + path +
+                                         ": it was last written more than 30 days ago (hoardscan.keep-results)."}));
+    }
+    for (const std::string& path : kept) EXPECT_TRUE(fs::exists(fs::symlink_status(path))) << path;
+    EXPECT_TRUE(installation.logged({"Removed the result file "}, old.size()));
+    EXPECT_TRUE(installation.logged({"Removed 4 result files older than 30 days: 36 bytes freed."}));
+    EXPECT_EQ(TestSupport::TestDirectory::readFile(victim), "1:0:29:x\n");
+    EXPECT_TRUE(fs::exists(installation.dataFile()));
+}
+
 // Only the collector's own user (and root) may send to it, and it finds the catalogue as the scan
 // would without -c. Unfinished files are removed at start
 // once their process is gone and a day has passed. A held resources file costs a bounded wait.
@@ -209,6 +270,7 @@ TEST(RunOutcome, TheClosingRecordSaysWhatTheRunDidAndIsForwarded) {
                                  ": its lock was held for more than 5 seconds by process " + std::to_string(::getpid()),
                              "Hoardscan has finished with exit code 0 after ", " seconds: 2 files of 1234 bytes",
                              "Getting available drives...", "Processing file systems...",
+                             "No hoardscan.keep-results configured: finished result files are kept.",
                              " 1 directories could not be read, 0 could not be walked to their end", rest}));
     const auto collected = [&] { return TestSupport::TestDirectory::readFile(installation.at("collected.log")); };
     EXPECT_TRUE(eventually([&] { return collected().find(rest) != std::string::npos; }))

@@ -35,13 +35,15 @@ public:
 
     // A file of the tree, last read and written so many days ago; the path may be longer than MAX_PATH.
     void file(const std::string& relative, size_t size, int64_t ageDays = 0) const {
-        const std::string name = path(relative);  // UTF-8, as the system's UTF-16
+        place(path(relative), size, ageDays);
+    }
+    static void place(const std::string& name, size_t size, int64_t ageDays) {  // UTF-8, as the system's UTF-16
         const std::wstring full = L"\\\\?\\" + fs::path(std::u8string(name.begin(), name.end())).wstring();
         for (size_t at = full.find(L'\\', 7); at != std::wstring::npos; at = full.find(L'\\', at + 1))
             ::CreateDirectoryW(full.substr(0, at).c_str(), nullptr);
         HANDLE file =
             ::CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE) << relative;
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << name;
         const std::string content(size, 'q');
         DWORD written = 0;
         EXPECT_TRUE(size == 0 || ::WriteFile(file, content.data(), static_cast<DWORD>(size), &written, nullptr));
@@ -143,6 +145,12 @@ TEST(WindowsScan, ATreeOnDriveCIsCountedUnderItsOwnNamesWithTheResourcesOfTheKey
 
     installation.settings["hoardscan.filetype"] = {"Integer", "3"};
     installation.settings["hoardscan.inactive-log"] = {"Bool", "true"};
+    // Finished result files past their days go; a young one stays (no process has an odd id).
+    installation.settings["hoardscan.keep-results"] = {"Integer", "30"};
+    const std::string expired = installation.at("results/Hoardscan-1356998400-4000000001.data");
+    const std::string young = installation.at("side/HoardscanExtension-1356998400-4000000001.log");
+    WindowsInstallation::place(expired, 10, 31);
+    WindowsInstallation::place(young, 10, 29);
     installation.accountsRules = UnicodeTree::accountsRules(installation.tree(), '\\');
     installation.writeInstallation();
     const std::string output = installation.at("collector.txt"), errors = installation.at("collector-errors.txt");
@@ -170,6 +178,9 @@ TEST(WindowsScan, ATreeOnDriveCIsCountedUnderItsOwnNamesWithTheResourcesOfTheKey
     std::set<std::string> expectedNames = {"docs\\scratch.tmp"};
     for (const auto& [name, size] : counted) expectedNames.insert(installation.path(name).substr(below));
     EXPECT_EQ(named, expectedNames) << installation.log();
+    EXPECT_TRUE(!fs::exists(expired) && fs::exists(young));
+    const std::string said = "Removed the result file " + expired + ": it was last written more than 30 days ago";
+    EXPECT_EQ(countOf(installation.log(), said), 1u) << installation.log();
     for (const InactiveRow& row :
          ResultFileReader(installation.resultFile("side", "HoardscanInactive", ".csv")).inactiveRows())
         listed.insert(row.directory.substr(below) + row.name);

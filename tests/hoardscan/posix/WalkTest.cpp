@@ -62,6 +62,10 @@ public:
             const size_t slash = path_.find_last_of('/', path_.size() - 2);
             return wrap(faults_, native_->openParent(error), path_.substr(0, slash + 1), false);
         }
+        bool removeOwnFile(const std::string& name, const std::function<bool(const FileInfo&)>& wanted,
+                           SystemError& error) override {
+            return native_->removeOwnFile(name, wanted, error);
+        }
 
     private:
         TreeFaults& faults_;
