@@ -19,6 +19,7 @@ constexpr OptionRule rules[] = {
     {"summary", "pg", true}, {"summary", "csv", false}, {"summary", "json", false}, {"summary", "top", true},
     {"html", "db", true},    {"html", "pg", true},      {"html", "output", true},   {"html", "top", true},
     {"prune", "db", true},   {"prune", "pg", true},     {"prune", "keep", true},    {"prune", "before", true},
+    {"prune", "dry-run", false},
 };
 
 const OptionRule* findRule(std::string_view command, std::string_view name) {

@@ -9,6 +9,7 @@
 #include "report/TextCleaning.h"
 #include "results/AccountRecordFormat.h"
 #include "results/ResultFileReader.h"
+#include "support/EnvironmentScope.h"
 #include "support/TestDirectory.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <random>
 #include <regex>
 #include <sstream>
@@ -94,6 +96,13 @@ fs::path setModified(const fs::path& file, int64_t seconds) {
                         std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(seconds))));
     return file;
 }
+
+// The local time zone of the report for a scope; the C library reads it again on either side.
+struct LocalZone {
+    explicit LocalZone(const std::string& tz) { scope.emplace("TZ", tz), platform().initTimeZone(); }
+    ~LocalZone() { scope.reset(), platform().initTimeZone(); }
+    std::optional<TestSupport::EnvironmentScope> scope;
+};
 
 struct RunOutput {
     int exitCode = 0;
@@ -240,6 +249,7 @@ struct CommandsTest : ::testing::Test {
 
     TestSupport::TestDirectory folder;
     const fs::path in = folder.path() / "in";
+    LocalZone zone{"UTC0"};
 };
 
 TEST_F(CommandsTest, AFileIsReadThroughItsOpenHandleAndAnOverlongRowCostsOnlyItself) {
@@ -437,8 +447,8 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
     EXPECT_EQ(runReport({"summary", "--db", db(), "--csv"}).out,
               "view,name,detail,files,bytes,bytes_on_disk,weighted_size\n"
               "total,,2 runs,12,43040,69632,7.3936\n"
-              "host,PC2,2023-11-15,8,40030,53248,5.7251\n"
-              "host,PC1,2023-11-16,4,3010,16384,1.6685\n"
+              "host,PC2,2023-11-15 10:13 +00:00,8,40030,53248,5.7251\n"
+              "host,PC1,2023-11-16 10:13 +00:00,4,3010,16384,1.6685\n"
               "account,it,,4,40000,40960,4.496\n"
               "account,sales,,4,3010,16384,1.6685\n"
               "account,a_,,3,20,8192,0.8194\n"
@@ -457,7 +467,7 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
                          "  \"groups\": [\n    {\"name\": \"Users\", \"files\": 12, \"bytes\": 43040, "
                          "\"bytesOnDisk\": 69632, \"weightedSize\": 7.3936}\n  ],\n  \"fileTypes\""));
     const std::string tables = runReport({"summary", "--db", db(), "--top", "3"}).out;
-    for (const char* part : {"Latest run of each of 2 hosts, 2023-11-15 to 2023-11-16\n"
+    for (const char* part : {"Latest run of each of 2 hosts, scanned 2023-11-15 10:13 +00:00 to 2023-11-16 10:13 +00:00\n"
                              "Total: 12 files, 42.0 KiB, 68.0 KiB on disk\n",
                              "  Account   Files      Size   On disk  Share\n",
                              "  a_            3      20 B  8.00 KiB  11.8%\n"
@@ -476,8 +486,26 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
               8 + 1388534400);
     const std::string before = runReport({"summary", "--db", db(), "--json", "--top", "0"}).out;
 
-    EXPECT_TRUE(contains(runReport({"prune", "--db", db(), "--keep", "1"}).out,
-                         "Removed 1 run (2 records) and 1 side file (2 inactive rows)"));
+    // A dry run lists exactly what the prune then removes and leaves the file as it was.
+    const auto files = [&] {
+        std::vector<std::string> list;
+        for (const SqlRow& row : SqliteDatabase(db(), false).query(
+                 "SELECT folder || '/' || file_name FROM runs UNION SELECT folder || '/' || file_name FROM side_files"
+                 " ORDER BY 1"))
+            list.push_back(sqlText(row[0]));
+        return list;
+    };
+    const std::string bytes = readText(db());
+    const std::vector<std::string> kept = files();
+    const std::string dry = runReport({"prune", "--db", db(), "--keep", "1", "--dry-run"}).out;
+    EXPECT_EQ(readText(db()), bytes);
+    const std::string pruned = runReport({"prune", "--db", db(), "--keep", "1"}).out;
+    EXPECT_TRUE(contains(pruned, "Removed 1 run (2 records) and 1 side file (2 inactive rows)"));
+    std::string gone;
+    for (const std::vector<std::string> left = files(); const std::string& file : kept)
+        if (std::ranges::find(left, file) == left.end()) gone += file + "\n";
+    EXPECT_EQ(std::regex_replace(dry, std::regex("(^|\n)[^\n]*scanned 2023-11-15 10:13 \\+00:00: "), "$1"),
+              gone + "Would remove" + pruned.substr(7, pruned.size() - 8) + "; nothing was changed\n");
     EXPECT_EQ(runReport({"summary", "--db", db(), "--json", "--top", "0"}).out, before);
     EXPECT_EQ(count("SELECT COUNT(*) FROM record_keys WHERE id NOT IN (SELECT key_id FROM records)"), 0);
     EXPECT_EQ(count("SELECT COUNT(*) FROM inactive_paths WHERE id NOT IN (SELECT path_id FROM inactive_files)"), 0);
@@ -488,7 +516,9 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
     EXPECT_EQ(count("SELECT COUNT(*) FROM runs WHERE host = 'PC2'"), 0);
     EXPECT_EQ(count("SELECT COUNT(*) FROM temperature_rows"), 1);
 
-    // A database of the first version, with the last access as written, takes the new form when opened.
+    // A database of the first version, with the last access as written, takes the new form when opened;
+    // its runs are known to the day.
+    SqliteDatabase(db(), false).query("UPDATE runs SET scanned_at = scanned_day");
     const std::string latest = runReport({"summary", "--db", db(), "--json"}).out;
     for (const char* statement :
          {"DROP VIEW inactive_rows", "DROP TABLE inactive_files", "DROP INDEX runs_by_scan",
@@ -639,7 +669,8 @@ TEST_F(CommandsTest, PostgresGivesWhatSqliteGivesInEveryViewAndAfterEachPrune) {
                                    html = {"html", "-o", page.string()};
     EXPECT_TRUE(contains(onBoth(html), "15.8 EiB"));
     for (const std::vector<std::string>& prune :
-         std::vector<std::vector<std::string>>{{"prune", "--keep", "1"}, {"prune", "--before", "2023-11-16"}, {}})
+         std::vector<std::vector<std::string>>{{"prune", "--before", "2023-11-16", "--dry-run"}, {"prune", "--keep", "1"},
+                                               {"prune", "--before", "2023-11-16"}, {}})
         for (const std::vector<std::string>& arguments : {json, csv, html, prune})
             if (!arguments.empty()) onBoth(arguments);
     PostgresDatabase(admin).query("DROP SCHEMA " + schema + " CASCADE");
@@ -682,16 +713,18 @@ TEST_F(CommandsTest, ThePageNeedsNothingElseEscapesNamesAndDrawsItsChartsAndPage
              "o&#39;neil",
              "a&amp;b",
              "&quot;doc&quot;",
-             "<p class=\"lead\">Latest run of each of 2 hosts, 2023-11-16: 20 files, 4.00 GiB, 4.00 GiB on disk.</p>",
+             "<p class=\"lead\">Latest run of each of 2 hosts, scanned 2023-11-16 10:13 +00:00: 20 files, 4.00 GiB, "
+             "4.00 GiB on disk.</p>",
              "<p class=\"lead\">Latest run of each of 1 host: 10 files, 3.00 GiB, 3.00 GiB on disk.</p>",
-             "<h1>Host PC1</h1><p class=\"lead\">Latest run 2023-11-16: 10 files, 3.00 GiB, 3.00 GiB on "
+             "<h1>Host PC1</h1><p class=\"lead\">Latest run 2023-11-16 10:13 +00:00: 10 files, 3.00 GiB, 3.00 GiB on "
              "disk.</p><h2>Runs</h2>",
-             "<a href=\"#host-1\">PC1</a></td><td>2023-11-15</td><td>2023-11-16</td><td>3.00 GiB</td><td>3.00 GiB</td>"
-             "<td>+0 B</td><td>0.0%</td>",
+             "<a href=\"#host-1\">PC1</a></td><td>2023-11-15 10:13 +00:00</td><td>2023-11-16 10:13 +00:00</td><td>3.00 "
+             "GiB</td><td>3.00 GiB</td><td>+0 B</td><td>0.0%</td>",
              "<tr><td>small</td><td>0 B</td><td>1.00 GiB</td><td>+1.00 GiB</td><td>new</td></tr><tr><td>&lt;script&gt;"
              "alert(1)&lt;/script&gt;</td><td>3.00 GiB</td><td>3.00 GiB</td><td>+0 B</td><td>0.0%</td></tr></table>",
              "<td class=\"path\">/srv/archive/</td><td>2</td><td>3.00 GiB</td><td>2014-04-05 12:00</td>",
-             "<tr><td>PC1</td><td>cold</td><td>2023-11-16</td><td class=\"path\">/srv/archive/</td><td>2.00 GiB</td>",
+             "<tr><td>PC1</td><td>cold</td><td>2023-11-16 10:13 +00:00</td><td class=\"path\">/srv/archive/</td><td>2.00 "
+             "GiB</td>",
              "<text x=\"182\" y=\"36\" text-anchor=\"middle\">hot</text>",
              "<text x=\"122\" y=\"99\" text-anchor=\"end\">frozen</text>",
              "<rect x=\"234\" y=\"78\" width=\"102\" height=\"32\" fill=\"" + SvgCharts::heatColour(1.0) +
