@@ -123,14 +123,27 @@ std::string dayText(int64_t day) {
 
 std::string localTimeText(int64_t seconds) { return dateText(seconds, true); }
 
+namespace {
+
+// The local time of a moment read as UTC seconds; without the zone's rules, UTC itself.
+int64_t localSeconds(int64_t moment) {
+    CalendarTime local;
+    if (!platform().toLocalCalendar(moment, local)) return moment;
+    return dateSeconds(local.year, static_cast<unsigned>(local.month), static_cast<unsigned>(local.day)) +
+           local.hour * 3600 + local.minute * 60 + local.second;
+}
+
+}  // namespace
+
 std::string scanText(const ScanTime& scan) {
     if (scan.dayOnly()) return dayText(scan.day);
-    CalendarTime local;
-    // Without the zone's rules the time is told in UTC, and says so.
-    if (!platform().toLocalCalendar(scan.at, local)) return localTimeText(scan.at) + " +00:00";
-    const int64_t asUtc = dateSeconds(local.year, static_cast<unsigned>(local.month), static_cast<unsigned>(local.day)) +
-                          local.hour * 3600 + local.minute * 60 + local.second;
-    return localTimeText(asUtc) + " " + offsetText(asUtc - scan.at);
+    const int64_t local = localSeconds(scan.at);
+    return localTimeText(local) + " " + offsetText(local - scan.at);
+}
+
+int64_t scanDate(const ScanTime& scan) {
+    const int64_t local = scan.dayOnly() ? scan.day + 43200 : localSeconds(scan.at);
+    return (local >= 0 ? local / 86400 : -((-local + 86399) / 86400)) * 86400;
 }
 
 int64_t localMidnight(int64_t date) {

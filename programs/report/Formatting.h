@@ -30,6 +30,8 @@ std::string localTimeText(int64_t seconds);
 // When a run was scanned, in the local time of this machine with its offset from UTC,
 // "2013-04-05 23:30 +02:00"; the date alone for a run known to the day only.
 std::string scanText(const ScanTime& scan);
+// The local date of a scan as the seconds of its UTC midnight, so that dayText names it.
+int64_t scanDate(const ScanTime& scan);
 // The start of a date (given as its UTC midnight) in the local time of this machine.
 int64_t localMidnight(int64_t date);
 // The seconds of "YYYY-MM-DDTHH:MM:SS" (or "YYYY-MM-DD", midnight) read as UTC; nothing for

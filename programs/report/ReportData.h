@@ -40,10 +40,10 @@ struct TemperatureMatrix {
     std::vector<std::vector<SizeTotals>> cells;  // [access][modify]
 };
 
-// Bytes on disk per account at each day stamp on which a run ended: every host counts with
-// its latest run up to that day.
+// Bytes on disk per account at the end of each local day on which a run was scanned: every
+// host counts with its latest run up to that day.
 struct AccountGrowth {
-    std::vector<int64_t> days;
+    std::vector<int64_t> days;  // as Formatting::scanDate gives them
     struct Series {
         std::string account;
         std::vector<WideInt> bytesOnDisk;  // one per day

@@ -1,5 +1,6 @@
 #include "report/ReportQueries.h"
 
+#include "report/Formatting.h"
 #include "report/ReportSchema.h"
 
 #include <algorithm>
@@ -263,7 +264,7 @@ std::vector<HostRun> ReportQueries::runsOfHost(const std::string& host) {
 }
 
 AccountGrowth ReportQueries::accountGrowth() {
-    const SqlTable runs = database_.query("SELECT id, host, scanned_day FROM runs ORDER BY scanned_at, id");
+    const SqlTable runs = database_.query("SELECT id, host, scanned_day, scanned_at FROM runs ORDER BY scanned_at, id");
     const SqlTable perAccount =
         database_.query("SELECT c.run_id, k.account, " + wideSum("c.bytes_on_disk") +
                         " FROM records c JOIN record_keys k ON k.id = c.key_id GROUP BY c.run_id, k.account");
@@ -286,8 +287,8 @@ AccountGrowth ReportQueries::accountGrowth() {
         }
         for (const auto& [account, bytes] : *accounts) current[account] += bytes;
         previous = accounts;
-        const int64_t day = sqlInt(runs[i][2]);
-        if (i + 1 < runs.size() && sqlInt(runs[i + 1][2]) == day) continue;  // the day is not complete yet
+        const int64_t day = Formatting::scanDate(scanAt(runs[i], 2));
+        if (i + 1 < runs.size() && Formatting::scanDate(scanAt(runs[i + 1], 2)) == day) continue;  // not complete yet
         for (const auto& [account, bytes] : current) {
             auto& series = history[account];
             series.resize(growth.days.size(), 0);

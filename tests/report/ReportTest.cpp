@@ -603,20 +603,53 @@ TEST_F(CommandsTest, TheLatestRunIsTheOneScannedLastAndGrowthCountsItForItsDay) 
 
     SqliteDatabase database(db(), false);
     const AccountGrowth growth = ReportQueries(database).accountGrowth();
-    EXPECT_EQ(growth.days, (std::vector<int64_t>{day1, day2, day3}));
+    // By the local day of each scan: 2023-11-14 (B's run held there), 15 and 16.
+    EXPECT_EQ(growth.days, (std::vector<int64_t>{1699920000, 1700006400, 1700092800}));
     std::vector<std::pair<std::string, std::vector<WideInt>>> seen;
     for (const auto& account : growth.accounts) seen.push_back({account.account, account.bytesOnDisk});
     // Each host's latest run against the one before it: A's scanned last on day 3, B's of day 2.
     for (const RunChange& change : ReportQueries(database).accountChanges())
         seen.push_back({change.name, {change.previous.bytesOnDisk, change.latest.bytesOnDisk}});
     EXPECT_EQ(seen,
-              (decltype(seen){{"sales", {110, 130, 200}}, {"it", {5, 0, 0}}, {"sales", {1009, 200}}, {"it", {5, 0}}}));
+              (decltype(seen){{"sales", {10, 110, 200}}, {"it", {5, 5, 0}}, {"sales", {1009, 200}}, {"it", {5, 0}}}));
 
     const std::string tables = runReport({"summary", "--db", db()}).out;
     EXPECT_TRUE(contains(tables, "Share\n  sales        2  200 B    200 B  100.0%\n\n"));
     EXPECT_TRUE(contains(tables, "  Total            200 B  200 B\n"));
     EXPECT_EQ(count("SELECT MIN(scanned_at - scanned_day) FROM runs WHERE host = 'B'"), -43200);
     EXPECT_EQ(count("SELECT MAX(scanned_at - scanned_day) FROM runs WHERE host = 'B'"), 43199);
+}
+
+TEST_F(CommandsTest, EveryViewNamesARunByItsLocalScanTimeNotByItsDayStamp) {
+    const LocalZone tokyo("<+09>-9");
+    // Scanned at 23:30 local, after noon: filed under the next local midnight, 2023-11-16.
+    const int64_t stamp = 1700060400, earlier = stamp - 86400;
+    for (const int64_t day : {earlier, stamp})
+        setModified(writeRecordFile(in, day, day == stamp ? 2 : 1,
+                                    {{day, makeKey("PC1", "a", "u", "g", "doc", "hot", "hot"), 1, 10, 4096}}),
+                    day - 1800);
+    writeText(in / "Hoardscan-cold-1700060400-2.log", "/srv/;4096\n");
+    ASSERT_EQ(import({in.string()}).exitCode, 0);
+    const std::string scanned = "2023-11-15 23:30 +09:00", before = "2023-11-14 23:30 +09:00";
+    std::string outputs;
+    for (const char* view : {"--csv", "--json", "--top=10"}) outputs += runReport({"summary", "--db", db(), view}).out;
+    for (const std::string& part :
+         {"host,PC1," + scanned + ",", "\"firstScan\": \"" + scanned, "{\"name\": \"PC1\", \"scanned\": \"" + scanned,
+          "Latest run of each of 1 host, scanned " + scanned + "\n", "  PC1   " + scanned + "      1"})
+        EXPECT_TRUE(contains(outputs, part));
+    const fs::path page = folder.path() / "page.html";
+    ASSERT_EQ(runReport({"html", "--db", db(), "-o", page.string()}).exitCode, 0);
+    for (const std::string& part : {"1 host, scanned " + scanned + ": ", "Latest run " + scanned + ": ",
+                                    "<td>" + before + "</td><td>" + scanned + "</td>", "<tr><td>" + scanned + "</td>",
+                                    "<td>cold</td><td>" + scanned + "</td>"})
+        EXPECT_TRUE(contains(readText(page), part));
+    // Scanned before the 16th by the clock of the zone, so removed by --before with that day.
+    outputs += readText(page) + runReport({"prune", "--db", db(), "--before", "2023-11-16", "--dry-run"}).out;
+    EXPECT_TRUE(contains(outputs, "scanned " + before + ": " + (in / "Hoardscan-1699974000-1.data").string() +
+                                      "\nrun of PC1 scanned " + scanned + ": " +
+                                      (in / "Hoardscan-1700060400-2.data").string()));
+    EXPECT_TRUE(contains(outputs, "temperature log cold of PC1 scanned " + scanned));
+    EXPECT_FALSE(contains(outputs, "2023-11-16"));
 }
 
 TEST_F(CommandsTest, PostgresGivesWhatSqliteGivesInEveryViewAndAfterEachPrune) {
