@@ -60,6 +60,9 @@ Every command takes a database:
   --db FILE      a SQLite file (default: hoardscan-report.sqlite)
   --pg CONNINFO  a PostgreSQL connection string, e.g. "host=db dbname=hoard user=ann"
 
+Runs are named by when they were scanned, in this machine's local time (TZ) with its
+offset from UTC: "2026-12-07 23:30 +01:00"; by their date alone where only that is known.
+
 "hoardscan-report <command> --help" tells more about a command.
 Exit codes: 0 success, 1 usage error, 2 data error.
 )";

@@ -11,8 +11,8 @@ namespace {
 
 using Formatting::countText;
 using Formatting::dayText;
-using Formatting::scanText;
 using Formatting::htmlEscaped;
+using Formatting::scanText;
 using Formatting::sizeText;
 
 constexpr size_t growthLines = 8;
@@ -94,9 +94,9 @@ std::string changeRows(const Content& content, std::string_view pageKind, const 
                     "</td><td>" + scanText(change.latestScan) + "</td>";
         }
         const WideInt before = change.previous.bytesOnDisk, after = change.latest.bytesOnDisk;
-        html += "<td>" + size(before) + "</td><td>" + size(after) + "</td><td>" + signedSize(after - before) +
-                "</td><td>" + (withDays && !change.previousScan.known() ? std::string("new") : changeShare(before, after)) +
-                "</td></tr>";
+        html +=
+            "<td>" + size(before) + "</td><td>" + size(after) + "</td><td>" + signedSize(after - before) + "</td><td>" +
+            (withDays && !change.previousScan.known() ? std::string("new") : changeShare(before, after)) + "</td></tr>";
     }
     return html;
 }
@@ -179,8 +179,8 @@ std::string monitoredSection(const std::vector<MonitoredDirectory>& directories)
     html += "<table><tr><th>Host</th><th>Temperature</th><th>Scanned</th><th>Directory</th><th>On disk</th></tr>";
     for (const MonitoredDirectory& directory : directories) {
         html += "<tr><td>" + htmlEscaped(directory.host) + "</td><td>" + htmlEscaped(directory.monitor) + "</td><td>" +
-                scanText(directory.scanned) + "</td><td class=\"path\">" + htmlEscaped(directory.directory) + "</td><td>" +
-                size(directory.bytes) + "</td></tr>";
+                scanText(directory.scanned) + "</td><td class=\"path\">" + htmlEscaped(directory.directory) +
+                "</td><td>" + size(directory.bytes) + "</td></tr>";
     }
     return html + "</table></section>\n";
 }
@@ -189,8 +189,8 @@ std::string runsTable(const std::vector<HostRun>& runs) {
     std::string html = "<table><tr><th>Run</th><th>Files</th><th>Size</th><th>On disk</th><th>Change</th></tr>";
     for (size_t i = 0; i < runs.size(); ++i) {
         const SizeTotals& totals = runs[i].totals;
-        html += "<tr><td>" + scanText(runs[i].scanned) + "</td><td>" + countText(totals.files) +
-                "</td><td>" + size(totals.bytes) + "</td><td>" + size(totals.bytesOnDisk) + "</td><td>" +
+        html += "<tr><td>" + scanText(runs[i].scanned) + "</td><td>" + countText(totals.files) + "</td><td>" +
+                size(totals.bytes) + "</td><td>" + size(totals.bytesOnDisk) + "</td><td>" +
                 (i ? signedSize(totals.bytesOnDisk - runs[i - 1].totals.bytesOnDisk) : std::string("-")) + "</td></tr>";
     }
     return html + "</table>";
@@ -260,8 +260,7 @@ std::string render(const Content& content, size_t top) {
         html += "<p class=\"lead\">Latest run of each of " + countText(summary.runs) +
                 (summary.runs == 1 ? " host, scanned " : " hosts, scanned ") + scanText(summary.firstScan) +
                 (summary.lastScan.at != summary.firstScan.at ? " to " + scanText(summary.lastScan) : std::string()) +
-                ": " +
-                leadText(summary) + ".</p>\n";
+                ": " + leadText(summary) + ".</p>\n";
     }
     html += rankingSection(content, "host", "hosts", "Largest hosts", summary.hosts, summary.total, hostColour, top);
     html += rankingSection(content, "account", "accounts", "Largest accounts", summary.accounts, summary.total,

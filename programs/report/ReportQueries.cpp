@@ -222,11 +222,11 @@ std::map<std::string, Summary> ReportQueries::accountPages(const std::vector<std
 }
 
 std::vector<RunChange> ReportQueries::hostChanges() {
-    const SqlTable rows = database_.query(
-        std::string("SELECT x.host, x.age, x.scanned_day, x.scanned_at, ") + sums + " FROM (" +
-        ReportSchema::rankedRuns +
-        ") x LEFT JOIN records c ON c.run_id = x.id"
-        " WHERE x.age <= 2 GROUP BY x.id, x.host, x.age, x.scanned_day, x.scanned_at");
+    const SqlTable rows =
+        database_.query(std::string("SELECT x.host, x.age, x.scanned_day, x.scanned_at, ") + sums + " FROM (" +
+                        ReportSchema::rankedRuns +
+                        ") x LEFT JOIN records c ON c.run_id = x.id"
+                        " WHERE x.age <= 2 GROUP BY x.id, x.host, x.age, x.scanned_day, x.scanned_at");
     std::map<std::string, RunChange> byHost;
     for (const SqlRow& row : rows) {
         RunChange& change = byHost[sqlText(row[0])];

@@ -467,17 +467,18 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
                          "  \"groups\": [\n    {\"name\": \"Users\", \"files\": 12, \"bytes\": 43040, "
                          "\"bytesOnDisk\": 69632, \"weightedSize\": 7.3936}\n  ],\n  \"fileTypes\""));
     const std::string tables = runReport({"summary", "--db", db(), "--top", "3"}).out;
-    for (const char* part : {"Latest run of each of 2 hosts, scanned 2023-11-15 10:13 +00:00 to 2023-11-16 10:13 +00:00\n"
-                             "Total: 12 files, 42.0 KiB, 68.0 KiB on disk\n",
-                             "  Account   Files      Size   On disk  Share\n",
-                             "  a_            3      20 B  8.00 KiB  11.8%\n"
-                             "  (1 more)      1      10 B  4.00 KiB   5.9%\n",
-                             "  User   Files      Size   On disk  Share\n",
-                             "  \xc3\xa9mile      1      10 B  4.00 KiB   5.9%\n", "Largest file types\n  Type ",
-                             "  access \\ modify      warm      cold     Total\n"
-                             "  hot              16.0 KiB         -  16.0 KiB\n"
-                             "  cold                    -  52.0 KiB  52.0 KiB\n"
-                             "  Total            16.0 KiB  52.0 KiB  68.0 KiB\n"})
+    for (const char* part :
+         {"Latest run of each of 2 hosts, scanned 2023-11-15 10:13 +00:00 to 2023-11-16 10:13 +00:00\n"
+          "Total: 12 files, 42.0 KiB, 68.0 KiB on disk\n",
+          "  Account   Files      Size   On disk  Share\n",
+          "  a_            3      20 B  8.00 KiB  11.8%\n"
+          "  (1 more)      1      10 B  4.00 KiB   5.9%\n",
+          "  User   Files      Size   On disk  Share\n", "  \xc3\xa9mile      1      10 B  4.00 KiB   5.9%\n",
+          "Largest file types\n  Type ",
+          "  access \\ modify      warm      cold     Total\n"
+          "  hot              16.0 KiB         -  16.0 KiB\n"
+          "  cold                    -  52.0 KiB  52.0 KiB\n"
+          "  Total            16.0 KiB  52.0 KiB  68.0 KiB\n"})
         EXPECT_TRUE(contains(tables, part));
 
     EXPECT_EQ(count("SELECT COUNT(*) FROM inactive_paths"), 2);
@@ -489,9 +490,9 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
     // A dry run lists exactly what the prune then removes and leaves the file as it was.
     const auto files = [&] {
         std::vector<std::string> list;
-        for (const SqlRow& row : SqliteDatabase(db(), false).query(
-                 "SELECT folder || '/' || file_name FROM runs UNION SELECT folder || '/' || file_name FROM side_files"
-                 " ORDER BY 1"))
+        const std::string path = "SELECT folder || '/' || file_name FROM ";
+        for (const SqlRow& row :
+             SqliteDatabase(db(), false).query(path + "runs UNION " + path + "side_files ORDER BY 1"))
             list.push_back(sqlText(row[0]));
         return list;
     };
@@ -699,11 +700,11 @@ TEST_F(CommandsTest, PostgresGivesWhatSqliteGivesInEveryViewAndAfterEachPrune) {
     EXPECT_TRUE(contains(onBoth({"import", folder.child("early")}), "; 1 side file given their host"));
     EXPECT_TRUE(contains(runReport({"import", "--pg", pg, in.string()}).out, "10 already imported"));
     const std::vector<std::string> json = {"summary", "--json", "--top", "0"}, csv = {"summary", "--csv", "--top", "0"},
-                                   html = {"html", "-o", page.string()};
+                                   html = {"html", "-o", page.string()},
+                                   dry = {"prune", "--before", "2023-11-16", "--dry-run"};
     EXPECT_TRUE(contains(onBoth(html), "15.8 EiB"));
     for (const std::vector<std::string>& prune :
-         std::vector<std::vector<std::string>>{{"prune", "--before", "2023-11-16", "--dry-run"}, {"prune", "--keep", "1"},
-                                               {"prune", "--before", "2023-11-16"}, {}})
+         std::vector<std::vector<std::string>>{dry, {"prune", "--keep", "1"}, {"prune", "--before", "2023-11-16"}, {}})
         for (const std::vector<std::string>& arguments : {json, csv, html, prune})
             if (!arguments.empty()) onBoth(arguments);
     PostgresDatabase(admin).query("DROP SCHEMA " + schema + " CASCADE");
@@ -756,8 +757,7 @@ TEST_F(CommandsTest, ThePageNeedsNothingElseEscapesNamesAndDrawsItsChartsAndPage
              "<tr><td>small</td><td>0 B</td><td>1.00 GiB</td><td>+1.00 GiB</td><td>new</td></tr><tr><td>&lt;script&gt;"
              "alert(1)&lt;/script&gt;</td><td>3.00 GiB</td><td>3.00 GiB</td><td>+0 B</td><td>0.0%</td></tr></table>",
              "<td class=\"path\">/srv/archive/</td><td>2</td><td>3.00 GiB</td><td>2014-04-05 12:00</td>",
-             "<tr><td>PC1</td><td>cold</td><td>2023-11-16 10:13 +00:00</td><td class=\"path\">/srv/archive/</td><td>2.00 "
-             "GiB</td>",
+             "<tr><td>PC1</td><td>cold</td><td>2023-11-16 10:13 +00:00</td><td class=\"path\">/srv/archive/</td>",
              "<text x=\"182\" y=\"36\" text-anchor=\"middle\">hot</text>",
              "<text x=\"122\" y=\"99\" text-anchor=\"end\">frozen</text>",
              "<rect x=\"234\" y=\"78\" width=\"102\" height=\"32\" fill=\"" + SvgCharts::heatColour(1.0) +
