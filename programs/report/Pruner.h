@@ -32,8 +32,8 @@ struct PruneResult {
 class Pruner {
 public:
     // Creates the temporary tables it works with; call outside a transaction. A dry run
-    // finds and lists what it would remove and removes nothing: its caller holds the
-    // transaction and rolls it back.
+    // finds and lists what it would remove and removes nothing; it opens no transaction of
+    // its own: its caller holds one and rolls it back.
     explicit Pruner(Database& database, bool dryRun = false);
 
     // Keeps the latest `keep` runs of each host by when they were scanned, and the latest
