@@ -160,6 +160,9 @@ TEST(FormattingTest, NumbersDatesAndEscapes) {
               "2013-04-052013-04-052013-04-052000-02-29");
     EXPECT_EQ(dayText(999999999999999999) + dayText(253402300799), "(no date)(no date)");
     EXPECT_EQ(localTimeText(1365163200), "2013-04-05 12:00");
+    const LocalZone newfoundland("<-0330>3:30");  // a scan known to the day only shows the day of its stamp
+    EXPECT_EQ(scanText({1700000000, 0}) + " " + scanText({1365112800, 1365112800}),
+              "2023-11-14 18:43 -03:30 2013-04-05");
     EXPECT_EQ(parseLocalTime("2013-04-05T23:59:59"), 1365206399);
     EXPECT_EQ(parseLocalTime("2016-02-29"), 1456704000);
     for (const char* bad : {"", "2013-04-05T12:00", "2015-02-29", "2013-04-05T24:00:00", "2013-04-05T00:60:00",
