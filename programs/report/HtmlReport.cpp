@@ -82,21 +82,22 @@ std::string leadText(const Summary& summary) {
 }
 
 std::string changeRows(const Content& content, std::string_view pageKind, const std::vector<RunChange>& changes,
-                       size_t top, bool withDays) {
+                       size_t top, bool withScans) {
     std::string html;
     for (size_t i = 0; i < std::min(top, changes.size()); ++i) {
         const RunChange& change = changes[i];
         const std::string link = pageLink(content, pageKind, change.name);
         const std::string name = htmlEscaped(nameOf(change.name));
         html += "<tr><td>" + (link.empty() ? name : "<a href=\"" + link + "\">" + name + "</a>") + "</td>";
-        if (withDays) {
+        if (withScans) {
             html += "<td>" + (change.previousScan.known() ? scanText(change.previousScan) : std::string("-")) +
                     "</td><td>" + scanText(change.latestScan) + "</td>";
         }
         const WideInt before = change.previous.bytesOnDisk, after = change.latest.bytesOnDisk;
-        html +=
-            "<td>" + size(before) + "</td><td>" + size(after) + "</td><td>" + signedSize(after - before) + "</td><td>" +
-            (withDays && !change.previousScan.known() ? std::string("new") : changeShare(before, after)) + "</td></tr>";
+        html += "<td>" + size(before) + "</td><td>" + size(after) + "</td><td>" + signedSize(after - before) +
+                "</td><td>" +
+                (withScans && !change.previousScan.known() ? std::string("new") : changeShare(before, after)) +
+                "</td></tr>";
     }
     return html;
 }
