@@ -15,12 +15,14 @@
 #include "report/SqliteDatabase.h"
 #include "report/SummaryOutput.h"
 #include "report/TextCleaning.h"
+#include "report/Transaction.h"
 
 #include <chrono>
 #include <cstdio>
 #include <future>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <random>
 
 namespace Quilna::Commands {
@@ -57,6 +59,9 @@ Commands:
 Every command takes a database:
   --db FILE      a SQLite file (default: hoardscan-report.sqlite)
   --pg CONNINFO  a PostgreSQL connection string, e.g. "host=db dbname=hoard user=ann"
+
+Runs are named by when they were scanned, in this machine's local time (TZ) with its
+offset from UTC: "2026-12-07 23:30 +01:00"; by their date alone where only that is known.
 
 "hoardscan-report <command> --help" tells more about a command.
 Exit codes: 0 success, 1 usage error, 2 data error.
@@ -117,7 +122,8 @@ Options:
   --top N            entries per chart and table (default 10; 0 for all)
 )";
 
-constexpr const char* pruneHelp = R"(Usage: hoardscan-report prune [--db FILE | --pg CONNINFO] (--keep N | --before DAY)
+constexpr const char* pruneHelp =
+    R"(Usage: hoardscan-report prune [--db FILE | --pg CONNINFO] (--keep N | --before DAY) [--dry-run]
 
 Removes old runs with their records and side files (with their rows), and the keys, files
 and directories that nothing else names, in one transaction. Side files of no run are kept
@@ -127,7 +133,9 @@ Options:
   --db FILE      SQLite database file (default: hoardscan-report.sqlite)
   --pg CONNINFO  PostgreSQL connection string instead of SQLite
   --keep N       keep the latest N runs of each host (by when they were scanned)
-  --before DAY   remove the runs scanned before DAY (YYYY-MM-DD)
+  --before DAY   remove the runs scanned before DAY (YYYY-MM-DD), by this machine's clock
+  --dry-run      list what would be removed (each run with its host, scan time and file,
+                 each side file, and the counts) and change nothing
 
 A SQLite file keeps its size and reuses the space for later imports; "sqlite3 FILE VACUUM"
 gives it back to the file system.
@@ -141,7 +149,8 @@ const char* helpOf(const std::string& command) {
     return programHelp;
 }
 
-std::unique_ptr<Database> openDatabase(const CommandLine& line, bool create) {
+// The database named on the command line, as it is: its schema not yet checked.
+std::unique_ptr<Database> connect(const CommandLine& line, bool create) {
     const auto sqlite = line.option("db");
     const auto postgres = line.option("pg");
     if (sqlite && postgres) throw ReportError::usage("give either --db or --pg, not both");
@@ -151,6 +160,11 @@ std::unique_ptr<Database> openDatabase(const CommandLine& line, bool create) {
     } else {
         database = std::make_unique<SqliteDatabase>(sqlite.value_or(defaultDatabase), create);
     }
+    return database;
+}
+
+std::unique_ptr<Database> openDatabase(const CommandLine& line, bool create) {
+    std::unique_ptr<Database> database = connect(line, create);
     ReportSchema::ensure(*database);
     return database;
 }
@@ -307,6 +321,16 @@ int runHtml(const CommandLine& line, std::ostream& out) {
     return 0;
 }
 
+// "run of PC1 scanned 2026-12-07 23:30 +01:00: /data/Hoardscan-1796680800-42.data"
+std::string prunedLine(const PrunedFile& file) {
+    const std::string what = file.kind == "run"        ? "run"
+                             : file.kind == "inactive" ? "inactive-file table"
+                                                       : "temperature log " + file.monitor;
+    const std::string host = file.host.empty() ? " of no known host" : " of " + file.host;
+    return TextCleaning::escapeForTerminal(what + host + " scanned " + Formatting::scanText(file.scanned) + ": " +
+                                           file.file);
+}
+
 int runPrune(const CommandLine& line, std::ostream& out) {
     if (!line.operands().empty()) throw ReportError::usage("prune takes no operand \"" + line.operands()[0] + "\"");
     const auto keep = line.option("keep");
@@ -320,12 +344,21 @@ int runPrune(const CommandLine& line, std::ostream& out) {
     if (before && (!day || before->size() != 10)) {
         throw ReportError::usage("--before needs a day written YYYY-MM-DD, not \"" + *before + "\"");
     }
-    const std::unique_ptr<Database> database = openDatabase(line, false);
-    Pruner pruner(*database);
+    const bool dryRun = line.flag("dry-run");
+    const std::unique_ptr<Database> database = dryRun ? connect(line, false) : openDatabase(line, false);
+    // A dry run does all it does, a schema's migration included, in a transaction it rolls back.
+    std::optional<Transaction> untouched;
+    if (dryRun) {
+        untouched.emplace(*database);
+        ReportSchema::bringUpToDate(*database);
+    }
+    Pruner pruner(*database, dryRun);
     const PruneResult removed = keep ? pruner.keepLatest(std::stol(*keep)) : pruner.removeBefore(*day);
-    out << "Removed " << counted(removed.runs, "run") << " (" << counted(removed.records, "record") << ") and "
-        << counted(removed.sideFiles, "side file") << " (" << counted(removed.inactiveRows, "inactive row") << ") from "
-        << database->describe() << "\n";
+    for (const PrunedFile& file : removed.files) out << prunedLine(file) << "\n";
+    out << (dryRun ? "Would remove " : "Removed ") << counted(removed.runs, "run") << " ("
+        << counted(removed.records, "record") << ") and " << counted(removed.sideFiles, "side file") << " ("
+        << counted(removed.inactiveRows, "inactive row") << ") from " << database->describe()
+        << (dryRun ? "; nothing was changed\n" : "\n");
     return 0;
 }
 

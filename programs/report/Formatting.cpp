@@ -1,5 +1,7 @@
 #include "report/Formatting.h"
 
+#include "platform/Platform.h"
+
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -88,6 +90,21 @@ std::string dateText(int64_t seconds, bool withTime) {
     return out;
 }
 
+int64_t dateSeconds(int year, unsigned month, unsigned day) {
+    using namespace std::chrono;
+    const year_month_day calendar{std::chrono::year{year}, std::chrono::month{month}, std::chrono::day{day}};
+    return int64_t{sys_days(calendar).time_since_epoch().count()} * 86400;
+}
+
+// "+02:00", "-03:30": a zone's offset from UTC, to the minute.
+std::string offsetText(int64_t seconds) {
+    const int64_t minutes = (seconds < 0 ? -seconds : seconds) / 60;
+    char text[16];
+    std::snprintf(text, sizeof text, "%c%02d:%02d", seconds < 0 ? '-' : '+', static_cast<int>(minutes / 60 % 100),
+                  static_cast<int>(minutes % 60));
+    return text;
+}
+
 bool digitsAt(std::string_view text, size_t at, size_t count, int& value) {
     value = 0;
     for (size_t i = at; i < at + count; ++i) {
@@ -106,6 +123,40 @@ std::string dayText(int64_t day) {
 
 std::string localTimeText(int64_t seconds) { return dateText(seconds, true); }
 
+namespace {
+
+// The local time of a moment read as UTC seconds; without the zone's rules, UTC itself.
+int64_t localSeconds(int64_t moment) {
+    CalendarTime local;
+    if (!platform().toLocalCalendar(moment, local)) return moment;
+    return dateSeconds(local.year, static_cast<unsigned>(local.month), static_cast<unsigned>(local.day)) +
+           local.hour * 3600 + local.minute * 60 + local.second;
+}
+
+}  // namespace
+
+std::string scanText(const ScanTime& scan) {
+    if (scan.dayOnly()) return dayText(scan.day);
+    const int64_t local = localSeconds(scan.at);
+    return localTimeText(local) + " " + offsetText(local - scan.at);
+}
+
+int64_t scanDate(const ScanTime& scan) {
+    const int64_t local = scan.dayOnly() ? scan.day + 43200 : localSeconds(scan.at);
+    return (local >= 0 ? local / 86400 : -((-local + 86399) / 86400)) * 86400;
+}
+
+int64_t localMidnight(int64_t date) {
+    using namespace std::chrono;
+    const year_month_day parts{sys_days{days{date / 86400}}};
+    CalendarTime midnight;
+    midnight.year = static_cast<int>(parts.year());
+    midnight.month = static_cast<int>(static_cast<unsigned>(parts.month()));
+    midnight.day = static_cast<int>(static_cast<unsigned>(parts.day()));
+    int64_t seconds = date;
+    return platform().fromLocalCalendar(midnight, seconds) ? seconds : date;
+}
+
 std::optional<int64_t> parseLocalTime(std::string_view text) {
     using namespace std::chrono;
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
@@ -120,7 +171,8 @@ std::optional<int64_t> parseLocalTime(std::string_view text) {
     const year_month_day calendar{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},
                                   std::chrono::day{static_cast<unsigned>(day)}};
     if (!calendar.ok()) return std::nullopt;
-    return int64_t{sys_days(calendar).time_since_epoch().count()} * 86400 + hour * 3600 + minute * 60 + second;
+    return dateSeconds(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) + hour * 3600 + minute * 60 +
+           second;
 }
 
 std::string csvField(std::string_view text) {

@@ -27,6 +27,13 @@ std::string shareText(double part, double whole);
 std::string dayText(int64_t day);
 // A local time read as UTC seconds, "2013-04-05 12:00".
 std::string localTimeText(int64_t seconds);
+// When a run was scanned, in the local time of this machine with its offset from UTC,
+// "2013-04-05 23:30 +02:00"; the date alone for a run known to the day only.
+std::string scanText(const ScanTime& scan);
+// The local date of a scan as the seconds of its UTC midnight, so that dayText names it.
+int64_t scanDate(const ScanTime& scan);
+// The start of a date (given as its UTC midnight) in the local time of this machine.
+int64_t localMidnight(int64_t date);
 // The seconds of "YYYY-MM-DDTHH:MM:SS" (or "YYYY-MM-DD", midnight) read as UTC; nothing for
 // any other text or a date that does not exist.
 std::optional<int64_t> parseLocalTime(std::string_view text);

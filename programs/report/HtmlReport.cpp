@@ -12,6 +12,7 @@ namespace {
 using Formatting::countText;
 using Formatting::dayText;
 using Formatting::htmlEscaped;
+using Formatting::scanText;
 using Formatting::sizeText;
 
 constexpr size_t growthLines = 8;
@@ -81,20 +82,21 @@ std::string leadText(const Summary& summary) {
 }
 
 std::string changeRows(const Content& content, std::string_view pageKind, const std::vector<RunChange>& changes,
-                       size_t top, bool withDays) {
+                       size_t top, bool withScans) {
     std::string html;
     for (size_t i = 0; i < std::min(top, changes.size()); ++i) {
         const RunChange& change = changes[i];
         const std::string link = pageLink(content, pageKind, change.name);
         const std::string name = htmlEscaped(nameOf(change.name));
         html += "<tr><td>" + (link.empty() ? name : "<a href=\"" + link + "\">" + name + "</a>") + "</td>";
-        if (withDays) {
-            html += "<td>" + (change.previousDay ? dayText(change.previousDay) : std::string("-")) + "</td><td>" +
-                    dayText(change.latestDay) + "</td>";
+        if (withScans) {
+            html += "<td>" + (change.previousScan.known() ? scanText(change.previousScan) : std::string("-")) +
+                    "</td><td>" + scanText(change.latestScan) + "</td>";
         }
         const WideInt before = change.previous.bytesOnDisk, after = change.latest.bytesOnDisk;
         html += "<td>" + size(before) + "</td><td>" + size(after) + "</td><td>" + signedSize(after - before) +
-                "</td><td>" + (withDays && !change.previousDay ? std::string("new") : changeShare(before, after)) +
+                "</td><td>" +
+                (withScans && !change.previousScan.known() ? std::string("new") : changeShare(before, after)) +
                 "</td></tr>";
     }
     return html;
@@ -172,14 +174,14 @@ std::string monitoredSection(const std::vector<MonitoredDirectory>& directories)
     for (const MonitoredDirectory& directory : directories) {
         const std::string where = (directory.host.empty() ? "" : directory.host + " ") + directory.directory;
         bars.push_back({where, static_cast<double>(directory.bytes), size(directory.bytes),
-                        where + " (" + directory.monitor + ", " + dayText(directory.day) + ")", ""});
+                        where + " (" + directory.monitor + ", " + scanText(directory.scanned) + ")", ""});
     }
     html += SvgCharts::barChart(bars, std::string(monitoredColour), "Largest directories of the monitored temperature");
-    html += "<table><tr><th>Host</th><th>Temperature</th><th>Run day</th><th>Directory</th><th>On disk</th></tr>";
+    html += "<table><tr><th>Host</th><th>Temperature</th><th>Scanned</th><th>Directory</th><th>On disk</th></tr>";
     for (const MonitoredDirectory& directory : directories) {
         html += "<tr><td>" + htmlEscaped(directory.host) + "</td><td>" + htmlEscaped(directory.monitor) + "</td><td>" +
-                dayText(directory.day) + "</td><td class=\"path\">" + htmlEscaped(directory.directory) + "</td><td>" +
-                size(directory.bytes) + "</td></tr>";
+                scanText(directory.scanned) + "</td><td class=\"path\">" + htmlEscaped(directory.directory) +
+                "</td><td>" + size(directory.bytes) + "</td></tr>";
     }
     return html + "</table></section>\n";
 }
@@ -188,8 +190,8 @@ std::string runsTable(const std::vector<HostRun>& runs) {
     std::string html = "<table><tr><th>Run</th><th>Files</th><th>Size</th><th>On disk</th><th>Change</th></tr>";
     for (size_t i = 0; i < runs.size(); ++i) {
         const SizeTotals& totals = runs[i].totals;
-        html += "<tr><td>" + Formatting::localTimeText(runs[i].scannedAt) + "</td><td>" + countText(totals.files) +
-                "</td><td>" + size(totals.bytes) + "</td><td>" + size(totals.bytesOnDisk) + "</td><td>" +
+        html += "<tr><td>" + scanText(runs[i].scanned) + "</td><td>" + countText(totals.files) + "</td><td>" +
+                size(totals.bytes) + "</td><td>" + size(totals.bytesOnDisk) + "</td><td>" +
                 (i ? signedSize(totals.bytesOnDisk - runs[i - 1].totals.bytesOnDisk) : std::string("-")) + "</td></tr>";
     }
     return html + "</table>";
@@ -201,7 +203,7 @@ std::string hostPage(const Content& content, const std::string& host, const Summ
                        "\"><p><a href=\"#overview\">\u2190 All hosts</a></p>"
                        "<h1>Host " +
                        htmlEscaped(nameOf(host)) + "</h1>";
-    html += "<p class=\"lead\">Latest run " + (summary.hosts.empty() ? "-" : dayText(summary.hosts.front().day)) +
+    html += "<p class=\"lead\">Latest run " + (summary.hosts.empty() ? "-" : scanText(summary.hosts.front().scanned)) +
             ": " + leadText(summary) + ".</p>";
     if (const auto runs = content.hostRuns.find(host); runs != content.hostRuns.end()) {
         html += "<h2>Runs</h2>" + runsTable(runs->second);
@@ -257,9 +259,9 @@ std::string render(const Content& content, size_t top) {
         html += "<p class=\"lead\">No runs in the database: import account record files first.</p>\n";
     } else {
         html += "<p class=\"lead\">Latest run of each of " + countText(summary.runs) +
-                (summary.runs == 1 ? " host, " : " hosts, ") + dayText(summary.firstDay) +
-                (summary.lastDay != summary.firstDay ? " to " + dayText(summary.lastDay) : std::string()) + ": " +
-                leadText(summary) + ".</p>\n";
+                (summary.runs == 1 ? " host, scanned " : " hosts, scanned ") + scanText(summary.firstScan) +
+                (summary.lastScan.at != summary.firstScan.at ? " to " + scanText(summary.lastScan) : std::string()) +
+                ": " + leadText(summary) + ".</p>\n";
     }
     html += rankingSection(content, "host", "hosts", "Largest hosts", summary.hosts, summary.total, hostColour, top);
     html += rankingSection(content, "account", "accounts", "Largest accounts", summary.accounts, summary.total,

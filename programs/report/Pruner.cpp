@@ -1,9 +1,12 @@
 #include "report/Pruner.h"
 
+#include "report/Formatting.h"
 #include "report/ReportSchema.h"
 #include "report/Transaction.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <optional>
 
 namespace Quilna {
 
@@ -19,7 +22,7 @@ const std::string rankedLooseSideFiles =
 
 }  // namespace
 
-Pruner::Pruner(Database& database) : database_(database) {
+Pruner::Pruner(Database& database, bool dryRun) : database_(database), dryRun_(dryRun) {
     for (const std::string& table : idTables) {
         database_.query("CREATE TEMP TABLE IF NOT EXISTS " + table + " (id BIGINT NOT NULL)");
     }
@@ -31,9 +34,11 @@ PruneResult Pruner::keepLatest(int64_t keep) {
 }
 
 PruneResult Pruner::removeBefore(int64_t day) {
-    // A day stamp is a local midnight within half a day of the UTC one.
-    return remove("SELECT id FROM runs WHERE scanned_day < ?",
-                  "SELECT id FROM side_files WHERE run_id IS NULL AND day < ?", {day - 43200});
+    // By the scan time as the report shows it. A run known to the day only has its day stamp,
+    // the scanner's local midnight, as its time; a side file of no run has only that.
+    const int64_t midnight = Formatting::localMidnight(day);
+    return remove("SELECT id FROM runs WHERE scanned_at < ?",
+                  "SELECT id FROM side_files WHERE run_id IS NULL AND day < ?", {midnight});
 }
 
 std::vector<int64_t> Pruner::ids(const std::string& sql, const SqlRow& parameters) {
@@ -64,8 +69,25 @@ void Pruner::unused(const std::string& table, const std::vector<int64_t>& candid
     fill(table, unusedIds);
 }
 
+std::vector<PrunedFile> Pruner::listed() {
+    std::vector<PrunedFile> files;
+    const SqlTable rows = database_.query(
+        "SELECT 'run', '', host, scanned_day, scanned_at, folder, file_name, 0, scanned_at, id FROM runs"
+        " WHERE id IN (SELECT id FROM prune_runs) UNION ALL"
+        " SELECT s.kind, s.monitor, s.host, COALESCE(r.scanned_day, s.day), COALESCE(r.scanned_at, s.day), s.folder,"
+        " s.file_name, 1, s.day, s.id FROM side_files s LEFT JOIN runs r ON r.id = s.run_id"
+        " WHERE s.id IN (SELECT id FROM prune_side_files) ORDER BY 8, 3, 9, 10");
+    for (const SqlRow& row : rows) {
+        files.push_back(PrunedFile{sqlText(row[0]), sqlText(row[1]), sqlText(row[2]),
+                                   ScanTime{sqlInt(row[4]), sqlInt(row[3])},
+                                   (std::filesystem::path(sqlText(row[5])) / sqlText(row[6])).string()});
+    }
+    return files;
+}
+
 PruneResult Pruner::remove(const std::string& runsSql, const std::string& sideFilesSql, const SqlRow& parameters) {
-    Transaction transaction(database_);
+    std::optional<Transaction> transaction;
+    if (!dryRun_) transaction.emplace(database_);
     PruneResult result;
     fill("prune_runs", ids(runsSql, parameters));
     std::vector<int64_t> sideFiles = ids(sideFilesSql, parameters);
@@ -79,6 +101,10 @@ PruneResult Pruner::remove(const std::string& runsSql, const std::string& sideFi
     result.sideFiles = count("SELECT COUNT(*) FROM prune_side_files");
     result.records = count("SELECT COUNT(*) FROM records WHERE run_id" + inRuns);
     result.inactiveRows = count("SELECT COUNT(*) FROM inactive_files WHERE side_file_id" + inSideFiles);
+    if (dryRun_) {
+        result.files = listed();
+        return result;
+    }
 
     const std::vector<int64_t> keys = ids("SELECT DISTINCT key_id FROM records WHERE run_id" + inRuns);
     const std::vector<int64_t> paths =
@@ -98,7 +124,7 @@ PruneResult Pruner::remove(const std::string& runsSql, const std::string& sideFi
     database_.query("DELETE FROM inactive_paths WHERE id IN (SELECT id FROM prune_paths)");
     unused("prune_directories", directories, "inactive_paths", "directory_id");
     database_.query("DELETE FROM inactive_directories WHERE id IN (SELECT id FROM prune_directories)");
-    transaction.commit();
+    transaction->commit();
     return result;
 }
 

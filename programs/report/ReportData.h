@@ -15,12 +15,22 @@ using WideInt = __int128;
 
 using SizeTotals = BasicAccountValues<WideInt>;
 
+// When a run was scanned, as seconds since 1970, and the day stamp it was filed under. A run
+// whose file did not keep its time is known to the day only: then the two are equal.
+struct ScanTime {
+    int64_t at = 0;
+    int64_t day = 0;
+
+    bool known() const { return at != 0 || day != 0; }
+    bool dayOnly() const { return at == day; }
+};
+
 // One line of a ranking: an account, a user, a group, a file type or a host. For a host,
-// day is the day stamp of its run.
+// when its run was scanned.
 struct NamedTotals {
     std::string name;
     SizeTotals totals;
-    int64_t day = 0;
+    ScanTime scanned{};
 };
 
 // Bytes on disk by access temperature (rows) and modify temperature (columns).
@@ -30,10 +40,10 @@ struct TemperatureMatrix {
     std::vector<std::vector<SizeTotals>> cells;  // [access][modify]
 };
 
-// Bytes on disk per account at each day stamp on which a run ended: every host counts with
-// its latest run up to that day.
+// Bytes on disk per account at the end of each local day on which a run was scanned: every
+// host counts with its latest run up to that day.
 struct AccountGrowth {
-    std::vector<int64_t> days;
+    std::vector<int64_t> days;  // as Formatting::scanDate gives them
     struct Series {
         std::string account;
         std::vector<WideInt> bytesOnDisk;  // one per day
@@ -45,7 +55,7 @@ struct AccountGrowth {
 struct MonitoredDirectory {
     std::string host;
     std::string monitor;
-    int64_t day = 0;
+    ScanTime scanned{};  // of its run; of a log without one, its day stamp
     std::string directory;
     int64_t bytes = 0;
 };
@@ -64,8 +74,8 @@ struct ColdDirectory {
 // one host or one account.
 struct Summary {
     int64_t runs = 0;  // runs summed: the latest of each host
-    int64_t firstDay = 0;
-    int64_t lastDay = 0;
+    ScanTime firstScan;
+    ScanTime lastScan;
     SizeTotals total;
     std::vector<NamedTotals> hosts;
     std::vector<NamedTotals> accounts;
@@ -79,16 +89,15 @@ struct Summary {
 // every host: what changed.
 struct RunChange {
     std::string name;
-    int64_t previousDay = 0;  // 0 when there is no previous run
-    int64_t latestDay = 0;
+    ScanTime previousScan;  // not known() when there is no previous run
+    ScanTime latestScan;
     SizeTotals previous;
     SizeTotals latest;
 };
 
 // One run of a host, for its page.
 struct HostRun {
-    int64_t day = 0;
-    int64_t scannedAt = 0;
+    ScanTime scanned{};
     SizeTotals totals;
 };
 

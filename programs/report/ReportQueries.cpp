@@ -1,5 +1,6 @@
 #include "report/ReportQueries.h"
 
+#include "report/Formatting.h"
 #include "report/ReportSchema.h"
 
 #include <algorithm>
@@ -101,13 +102,15 @@ TemperatureMatrix matrixOf(const std::vector<const SqlRow*>& rows, size_t first)
     return matrix;
 }
 
-// The runs, first and last day and total of a summary whose host list is complete.
+ScanTime scanAt(const SqlRow& row, size_t day) { return ScanTime{sqlInt(row[day + 1]), sqlInt(row[day])}; }
+
+// The runs, first and last scan and total of a summary whose host list is complete.
 void totalUp(Summary& summary) {
     summary.runs = static_cast<int64_t>(summary.hosts.size());
     for (const NamedTotals& host : summary.hosts) {
         summary.total += host.totals;
-        summary.firstDay = summary.firstDay == 0 ? host.day : std::min(summary.firstDay, host.day);
-        summary.lastDay = std::max(summary.lastDay, host.day);
+        if (!summary.firstScan.known() || host.scanned.at < summary.firstScan.at) summary.firstScan = host.scanned;
+        if (!summary.lastScan.known() || host.scanned.at > summary.lastScan.at) summary.lastScan = host.scanned;
     }
 }
 
@@ -136,14 +139,14 @@ SqlTable ReportQueries::latestSums(const std::string& columns, const std::string
 
 std::vector<NamedTotals> ReportQueries::hostTotals() {
     // From the runs, so that a host whose run found nothing is still listed.
-    const SqlTable rows = database_.query("SELECT r.host, r.scanned_day, " + sums +
+    const SqlTable rows = database_.query("SELECT r.host, r.scanned_day, r.scanned_at, " + sums +
                                           " FROM runs r LEFT JOIN records c ON c.run_id = r.id"
                                           " WHERE r.id IN (" +
                                           ReportSchema::latestRuns +
                                           ")"
-                                          " GROUP BY r.id, r.host, r.scanned_day");
+                                          " GROUP BY r.id, r.host, r.scanned_day, r.scanned_at");
     std::vector<NamedTotals> list;
-    for (const SqlRow& row : rows) list.push_back(NamedTotals{sqlText(row[0]), totalsAt(row, 2), sqlInt(row[1])});
+    for (const SqlRow& row : rows) list.push_back(NamedTotals{sqlText(row[0]), totalsAt(row, 3), scanAt(row, 1)});
     sortLargestFirst(list);
     return list;
 }
@@ -184,10 +187,10 @@ std::map<std::string, Summary> ReportQueries::pages(const std::string& column, c
     if (column.empty()) {
         result[""].hosts = hostTotals();
     } else {
-        for (const SqlRow& row : latestSums(page + "r.host, r.scanned_day", condition, parameters)) {
+        for (const SqlRow& row : latestSums(page + "r.host, r.scanned_day, r.scanned_at", condition, parameters)) {
             if (Summary* summary = pageOf(row)) {
                 summary->hosts.push_back(
-                    NamedTotals{sqlText(row[first]), totalsAt(row, first + 2), sqlInt(row[first + 1])});
+                    NamedTotals{sqlText(row[first]), totalsAt(row, first + 3), scanAt(row, first + 1)});
             }
         }
     }
@@ -219,15 +222,16 @@ std::map<std::string, Summary> ReportQueries::accountPages(const std::vector<std
 }
 
 std::vector<RunChange> ReportQueries::hostChanges() {
-    const SqlTable rows = database_.query(std::string("SELECT x.host, x.age, x.scanned_day, ") + sums + " FROM (" +
-                                          ReportSchema::rankedRuns +
-                                          ") x LEFT JOIN records c ON c.run_id = x.id"
-                                          " WHERE x.age <= 2 GROUP BY x.id, x.host, x.age, x.scanned_day");
+    const SqlTable rows =
+        database_.query(std::string("SELECT x.host, x.age, x.scanned_day, x.scanned_at, ") + sums + " FROM (" +
+                        ReportSchema::rankedRuns +
+                        ") x LEFT JOIN records c ON c.run_id = x.id"
+                        " WHERE x.age <= 2 GROUP BY x.id, x.host, x.age, x.scanned_day, x.scanned_at");
     std::map<std::string, RunChange> byHost;
     for (const SqlRow& row : rows) {
         RunChange& change = byHost[sqlText(row[0])];
-        (sqlInt(row[1]) == 1 ? change.latestDay : change.previousDay) = sqlInt(row[2]);
-        (sqlInt(row[1]) == 1 ? change.latest : change.previous) = totalsAt(row, 3);
+        (sqlInt(row[1]) == 1 ? change.latestScan : change.previousScan) = scanAt(row, 2);
+        (sqlInt(row[1]) == 1 ? change.latest : change.previous) = totalsAt(row, 4);
     }
     return largestChangeFirst(byHost);
 }
@@ -255,12 +259,12 @@ std::vector<HostRun> ReportQueries::runsOfHost(const std::string& host) {
                                               " GROUP BY r.id, r.scanned_day, r.scanned_at ORDER BY r.scanned_at, r.id",
                                           {host});
     std::vector<HostRun> list;
-    for (const SqlRow& row : rows) list.push_back(HostRun{sqlInt(row[0]), sqlInt(row[1]), totalsAt(row, 2)});
+    for (const SqlRow& row : rows) list.push_back(HostRun{scanAt(row, 0), totalsAt(row, 2)});
     return list;
 }
 
 AccountGrowth ReportQueries::accountGrowth() {
-    const SqlTable runs = database_.query("SELECT id, host, scanned_day FROM runs ORDER BY scanned_at, id");
+    const SqlTable runs = database_.query("SELECT id, host, scanned_day, scanned_at FROM runs ORDER BY scanned_at, id");
     const SqlTable perAccount =
         database_.query("SELECT c.run_id, k.account, " + wideSum("c.bytes_on_disk") +
                         " FROM records c JOIN record_keys k ON k.id = c.key_id GROUP BY c.run_id, k.account");
@@ -283,8 +287,8 @@ AccountGrowth ReportQueries::accountGrowth() {
         }
         for (const auto& [account, bytes] : *accounts) current[account] += bytes;
         previous = accounts;
-        const int64_t day = sqlInt(runs[i][2]);
-        if (i + 1 < runs.size() && sqlInt(runs[i + 1][2]) == day) continue;  // the day is not complete yet
+        const int64_t day = Formatting::scanDate(scanAt(runs[i], 2));
+        if (i + 1 < runs.size() && Formatting::scanDate(scanAt(runs[i + 1], 2)) == day) continue;  // not complete yet
         for (const auto& [account, bytes] : current) {
             auto& series = history[account];
             series.resize(growth.days.size(), 0);
@@ -305,8 +309,9 @@ AccountGrowth ReportQueries::accountGrowth() {
 
 std::vector<MonitoredDirectory> ReportQueries::monitoredDirectories(size_t limit) {
     const SqlTable rows = database_.query(
-        "SELECT s.host, s.monitor, s.day, t.directory, t.bytes FROM temperature_rows t"
-        " JOIN side_files s ON s.id = t.side_file_id WHERE s.kind = 'temperature' AND NOT EXISTS"
+        "SELECT s.host, s.monitor, COALESCE(r.scanned_day, s.day), COALESCE(r.scanned_at, s.day), t.directory,"
+        " t.bytes FROM temperature_rows t JOIN side_files s ON s.id = t.side_file_id"
+        " LEFT JOIN runs r ON r.id = s.run_id WHERE s.kind = 'temperature' AND NOT EXISTS"
         " (SELECT 1 FROM side_files n WHERE n.kind = 'temperature' AND n.host = s.host AND n.monitor = s.monitor"
         " AND (n.day > s.day OR (n.day = s.day AND n.id > s.id)))"
         " ORDER BY t.bytes DESC, s.host, t.directory LIMIT ?",
@@ -314,7 +319,7 @@ std::vector<MonitoredDirectory> ReportQueries::monitoredDirectories(size_t limit
     std::vector<MonitoredDirectory> list;
     for (const SqlRow& row : rows) {
         list.push_back(
-            MonitoredDirectory{sqlText(row[0]), sqlText(row[1]), sqlInt(row[2]), sqlText(row[3]), sqlInt(row[4])});
+            MonitoredDirectory{sqlText(row[0]), sqlText(row[1]), scanAt(row, 2), sqlText(row[4]), sqlInt(row[5])});
     }
     return list;
 }

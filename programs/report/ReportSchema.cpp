@@ -120,6 +120,11 @@ void migrateFromVersion2(Database& database) {
 
 void ensure(Database& database) {
     Transaction transaction(database);
+    bringUpToDate(database);
+    transaction.commit();
+}
+
+void bringUpToDate(Database& database) {
     database.query("CREATE TABLE IF NOT EXISTS report_schema (version INTEGER NOT NULL)");
     if (!database.dialect().lockSchema.empty()) database.query(database.dialect().lockSchema);
     const SqlTable found = database.query("SELECT version FROM report_schema");
@@ -136,7 +141,6 @@ void ensure(Database& database) {
     } else if (stored != version) {
         database.query("UPDATE report_schema SET version = ?", {int64_t{version}});
     }
-    transaction.commit();
 }
 
 }  // namespace Quilna::ReportSchema

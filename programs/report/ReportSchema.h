@@ -27,6 +27,8 @@ inline constexpr int version = 3;
 
 // Creates what is missing and migrates an earlier version; a later version is a data error.
 void ensure(Database& database);
+// The same within the caller's transaction, which may roll it back.
+void bringUpToDate(Database& database);
 
 // Each run with its age among its host's runs: 1 for the latest scanned, 2 for the one
 // before, and how many runs its host has.

@@ -41,7 +41,7 @@ std::vector<std::string> totalsCells(std::string name, const SizeTotals& totals,
 }
 
 void writeRanking(std::ostream& out, const std::string& title, const std::string& what,
-                  const std::vector<NamedTotals>& list, const SizeTotals& whole, size_t top, bool withDay) {
+                  const std::vector<NamedTotals>& list, const SizeTotals& whole, size_t top, bool withScan) {
     out << '\n' << title << '\n';
     if (list.empty()) {
         out << "  (none)\n";
@@ -49,20 +49,20 @@ void writeRanking(std::ostream& out, const std::string& title, const std::string
     }
     std::vector<std::vector<std::string>> rows;
     std::vector<std::string> header = {what, "Files", "Size", "On disk", "Share"};
-    if (withDay) header.insert(header.begin() + 1, "Run day");
+    if (withScan) header.insert(header.begin() + 1, "Scanned");
     rows.push_back(header);
     const size_t shown = shownCount(list.size(), top);
     for (size_t i = 0; i < shown; ++i) {
         auto cells = totalsCells(list[i].name.empty() ? "(empty)" : TextCleaning::escapeForTerminal(list[i].name),
                                  list[i].totals, whole);
-        if (withDay) cells.insert(cells.begin() + 1, Formatting::dayText(list[i].day));
+        if (withScan) cells.insert(cells.begin() + 1, Formatting::scanText(list[i].scanned));
         rows.push_back(std::move(cells));
     }
     if (shown < list.size()) {
         SizeTotals rest;
         for (size_t i = shown; i < list.size(); ++i) rest += list[i].totals;
         auto cells = totalsCells("(" + countText(static_cast<int64_t>(list.size() - shown)) + " more)", rest, whole);
-        if (withDay) cells.insert(cells.begin() + 1, "");
+        if (withScan) cells.insert(cells.begin() + 1, "");
         rows.push_back(std::move(cells));
     }
     writeAligned(out, rows);
@@ -109,12 +109,12 @@ std::string jsonTotals(const SizeTotals& totals) {
 }
 
 void writeJsonRanking(std::ostream& out, const char* name, const std::vector<NamedTotals>& list, size_t top,
-                      bool withDay) {
+                      bool withScan) {
     out << "  \"" << name << "\": [";
     const size_t shown = shownCount(list.size(), top);
     for (size_t i = 0; i < shown; ++i) {
         out << (i ? ",\n" : "\n") << "    {\"name\": " << Formatting::jsonString(list[i].name);
-        if (withDay) out << ", \"runDay\": \"" << Formatting::dayText(list[i].day) << "\"";
+        if (withScan) out << ", \"scanned\": \"" << Formatting::scanText(list[i].scanned) << "\"";
         out << ", " << jsonTotals(list[i].totals) << "}";
     }
     out << (shown ? "\n  ],\n" : "],\n");
@@ -141,9 +141,9 @@ void writeTables(std::ostream& out, const Summary& summary, size_t top) {
         out << "No runs in the database: import account record files first.\n";
         return;
     }
-    out << "Latest run of each of " << countText(summary.runs) << (summary.runs == 1 ? " host" : " hosts") << ", "
-        << Formatting::dayText(summary.firstDay);
-    if (summary.lastDay != summary.firstDay) out << " to " << Formatting::dayText(summary.lastDay);
+    out << "Latest run of each of " << countText(summary.runs) << (summary.runs == 1 ? " host" : " hosts")
+        << ", scanned " << Formatting::scanText(summary.firstScan);
+    if (summary.lastScan.at != summary.firstScan.at) out << " to " << Formatting::scanText(summary.lastScan);
     out << "\nTotal: " << countText(summary.total.files) << " files, "
         << sizeText(static_cast<double>(summary.total.bytes)) << ", "
         << sizeText(static_cast<double>(summary.total.bytesOnDisk)) << " on disk\n";
@@ -159,9 +159,9 @@ void writeTables(std::ostream& out, const Summary& summary, size_t top) {
 void writeCsv(std::ostream& out, const Summary& summary, size_t top) {
     out << "view,name,detail,files,bytes,bytes_on_disk,weighted_size\n";
     out << csvLine("total", "", std::to_string(summary.runs) + " runs", summary.total);
-    const auto ranking = [&](const std::string& view, const std::vector<NamedTotals>& list, bool withDay) {
+    const auto ranking = [&](const std::string& view, const std::vector<NamedTotals>& list, bool withScan) {
         for (size_t i = 0; i < shownCount(list.size(), top); ++i) {
-            out << csvLine(view, list[i].name, withDay ? Formatting::dayText(list[i].day) : "", list[i].totals);
+            out << csvLine(view, list[i].name, withScan ? Formatting::scanText(list[i].scanned) : "", list[i].totals);
         }
     };
     ranking("host", summary.hosts, true);
@@ -180,8 +180,8 @@ void writeCsv(std::ostream& out, const Summary& summary, size_t top) {
 void writeJson(std::ostream& out, const Summary& summary, size_t top) {
     out << "{\n  \"runs\": " << summary.runs << ",\n";
     if (summary.runs) {
-        out << "  \"firstDay\": \"" << Formatting::dayText(summary.firstDay) << "\",\n  \"lastDay\": \""
-            << Formatting::dayText(summary.lastDay) << "\",\n";
+        out << "  \"firstScan\": \"" << Formatting::scanText(summary.firstScan) << "\",\n  \"lastScan\": \""
+            << Formatting::scanText(summary.lastScan) << "\",\n";
     }
     out << "  \"total\": {" << jsonTotals(summary.total) << "},\n";
     writeJsonRanking(out, "hosts", summary.hosts, top, true);

@@ -9,6 +9,7 @@
 #include "report/TextCleaning.h"
 #include "results/AccountRecordFormat.h"
 #include "results/ResultFileReader.h"
+#include "support/EnvironmentScope.h"
 #include "support/TestDirectory.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <random>
 #include <regex>
 #include <sstream>
@@ -95,6 +97,13 @@ fs::path setModified(const fs::path& file, int64_t seconds) {
     return file;
 }
 
+// The local time zone of the report for a scope; the C library reads it again on either side.
+struct LocalZone {
+    explicit LocalZone(const std::string& tz) { scope.emplace("TZ", tz), platform().initTimeZone(); }
+    ~LocalZone() { scope.reset(), platform().initTimeZone(); }
+    std::optional<TestSupport::EnvironmentScope> scope;
+};
+
 struct RunOutput {
     int exitCode = 0;
     std::string out, err;
@@ -151,6 +160,9 @@ TEST(FormattingTest, NumbersDatesAndEscapes) {
               "2013-04-052013-04-052013-04-052000-02-29");
     EXPECT_EQ(dayText(999999999999999999) + dayText(253402300799), "(no date)(no date)");
     EXPECT_EQ(localTimeText(1365163200), "2013-04-05 12:00");
+    const LocalZone newfoundland("<-0330>3:30");  // a scan known to the day only shows the day of its stamp
+    EXPECT_EQ(scanText({1700000000, 0}) + " " + scanText({1365112800, 1365112800}),
+              "2023-11-14 18:43 -03:30 2013-04-05");
     EXPECT_EQ(parseLocalTime("2013-04-05T23:59:59"), 1365206399);
     EXPECT_EQ(parseLocalTime("2016-02-29"), 1456704000);
     for (const char* bad : {"", "2013-04-05T12:00", "2015-02-29", "2013-04-05T24:00:00", "2013-04-05T00:60:00",
@@ -240,6 +252,7 @@ struct CommandsTest : ::testing::Test {
 
     TestSupport::TestDirectory folder;
     const fs::path in = folder.path() / "in";
+    LocalZone zone{"UTC0"};
 };
 
 TEST_F(CommandsTest, AFileIsReadThroughItsOpenHandleAndAnOverlongRowCostsOnlyItself) {
@@ -437,8 +450,8 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
     EXPECT_EQ(runReport({"summary", "--db", db(), "--csv"}).out,
               "view,name,detail,files,bytes,bytes_on_disk,weighted_size\n"
               "total,,2 runs,12,43040,69632,7.3936\n"
-              "host,PC2,2023-11-15,8,40030,53248,5.7251\n"
-              "host,PC1,2023-11-16,4,3010,16384,1.6685\n"
+              "host,PC2,2023-11-15 10:13 +00:00,8,40030,53248,5.7251\n"
+              "host,PC1,2023-11-16 10:13 +00:00,4,3010,16384,1.6685\n"
               "account,it,,4,40000,40960,4.496\n"
               "account,sales,,4,3010,16384,1.6685\n"
               "account,a_,,3,20,8192,0.8194\n"
@@ -457,17 +470,18 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
                          "  \"groups\": [\n    {\"name\": \"Users\", \"files\": 12, \"bytes\": 43040, "
                          "\"bytesOnDisk\": 69632, \"weightedSize\": 7.3936}\n  ],\n  \"fileTypes\""));
     const std::string tables = runReport({"summary", "--db", db(), "--top", "3"}).out;
-    for (const char* part : {"Latest run of each of 2 hosts, 2023-11-15 to 2023-11-16\n"
-                             "Total: 12 files, 42.0 KiB, 68.0 KiB on disk\n",
-                             "  Account   Files      Size   On disk  Share\n",
-                             "  a_            3      20 B  8.00 KiB  11.8%\n"
-                             "  (1 more)      1      10 B  4.00 KiB   5.9%\n",
-                             "  User   Files      Size   On disk  Share\n",
-                             "  \xc3\xa9mile      1      10 B  4.00 KiB   5.9%\n", "Largest file types\n  Type ",
-                             "  access \\ modify      warm      cold     Total\n"
-                             "  hot              16.0 KiB         -  16.0 KiB\n"
-                             "  cold                    -  52.0 KiB  52.0 KiB\n"
-                             "  Total            16.0 KiB  52.0 KiB  68.0 KiB\n"})
+    for (const char* part :
+         {"Latest run of each of 2 hosts, scanned 2023-11-15 10:13 +00:00 to 2023-11-16 10:13 +00:00\n"
+          "Total: 12 files, 42.0 KiB, 68.0 KiB on disk\n",
+          "  Account   Files      Size   On disk  Share\n",
+          "  a_            3      20 B  8.00 KiB  11.8%\n"
+          "  (1 more)      1      10 B  4.00 KiB   5.9%\n",
+          "  User   Files      Size   On disk  Share\n", "  \xc3\xa9mile      1      10 B  4.00 KiB   5.9%\n",
+          "Largest file types\n  Type ",
+          "  access \\ modify      warm      cold     Total\n"
+          "  hot              16.0 KiB         -  16.0 KiB\n"
+          "  cold                    -  52.0 KiB  52.0 KiB\n"
+          "  Total            16.0 KiB  52.0 KiB  68.0 KiB\n"})
         EXPECT_TRUE(contains(tables, part));
 
     EXPECT_EQ(count("SELECT COUNT(*) FROM inactive_paths"), 2);
@@ -476,8 +490,26 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
               8 + 1388534400);
     const std::string before = runReport({"summary", "--db", db(), "--json", "--top", "0"}).out;
 
-    EXPECT_TRUE(contains(runReport({"prune", "--db", db(), "--keep", "1"}).out,
-                         "Removed 1 run (2 records) and 1 side file (2 inactive rows)"));
+    // A dry run lists exactly what the prune then removes and leaves the file as it was.
+    const auto files = [&] {
+        std::vector<std::string> list;
+        const std::string path = "SELECT folder || '/' || file_name FROM ";
+        for (const SqlRow& row :
+             SqliteDatabase(db(), false).query(path + "runs UNION " + path + "side_files ORDER BY 1"))
+            list.push_back(sqlText(row[0]));
+        return list;
+    };
+    const std::string bytes = readText(db());
+    const std::vector<std::string> kept = files();
+    const std::string dry = runReport({"prune", "--db", db(), "--keep", "1", "--dry-run"}).out;
+    EXPECT_EQ(readText(db()), bytes);
+    const std::string pruned = runReport({"prune", "--db", db(), "--keep", "1"}).out;
+    EXPECT_TRUE(contains(pruned, "Removed 1 run (2 records) and 1 side file (2 inactive rows)"));
+    std::string gone;
+    for (const std::vector<std::string> left = files(); const std::string& file : kept)
+        if (std::ranges::find(left, file) == left.end()) gone += file + "\n";
+    EXPECT_EQ(std::regex_replace(dry, std::regex("(^|\n)[^\n]*scanned 2023-11-15 10:13 \\+00:00: "), "$1"),
+              gone + "Would remove" + pruned.substr(7, pruned.size() - 8) + "; nothing was changed\n");
     EXPECT_EQ(runReport({"summary", "--db", db(), "--json", "--top", "0"}).out, before);
     EXPECT_EQ(count("SELECT COUNT(*) FROM record_keys WHERE id NOT IN (SELECT key_id FROM records)"), 0);
     EXPECT_EQ(count("SELECT COUNT(*) FROM inactive_paths WHERE id NOT IN (SELECT path_id FROM inactive_files)"), 0);
@@ -488,7 +520,9 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
     EXPECT_EQ(count("SELECT COUNT(*) FROM runs WHERE host = 'PC2'"), 0);
     EXPECT_EQ(count("SELECT COUNT(*) FROM temperature_rows"), 1);
 
-    // A database of the first version, with the last access as written, takes the new form when opened.
+    // A database of the first version, with the last access as written, takes the new form when opened;
+    // its runs are known to the day.
+    SqliteDatabase(db(), false).query("UPDATE runs SET scanned_at = scanned_day");
     const std::string latest = runReport({"summary", "--db", db(), "--json"}).out;
     for (const char* statement :
          {"DROP VIEW inactive_rows", "DROP TABLE inactive_files", "DROP INDEX runs_by_scan",
@@ -573,20 +607,53 @@ TEST_F(CommandsTest, TheLatestRunIsTheOneScannedLastAndGrowthCountsItForItsDay) 
 
     SqliteDatabase database(db(), false);
     const AccountGrowth growth = ReportQueries(database).accountGrowth();
-    EXPECT_EQ(growth.days, (std::vector<int64_t>{day1, day2, day3}));
+    // By the local day of each scan: 2023-11-14 (B's run held there), 15 and 16.
+    EXPECT_EQ(growth.days, (std::vector<int64_t>{1699920000, 1700006400, 1700092800}));
     std::vector<std::pair<std::string, std::vector<WideInt>>> seen;
     for (const auto& account : growth.accounts) seen.push_back({account.account, account.bytesOnDisk});
     // Each host's latest run against the one before it: A's scanned last on day 3, B's of day 2.
     for (const RunChange& change : ReportQueries(database).accountChanges())
         seen.push_back({change.name, {change.previous.bytesOnDisk, change.latest.bytesOnDisk}});
     EXPECT_EQ(seen,
-              (decltype(seen){{"sales", {110, 130, 200}}, {"it", {5, 0, 0}}, {"sales", {1009, 200}}, {"it", {5, 0}}}));
+              (decltype(seen){{"sales", {10, 110, 200}}, {"it", {5, 5, 0}}, {"sales", {1009, 200}}, {"it", {5, 0}}}));
 
     const std::string tables = runReport({"summary", "--db", db()}).out;
     EXPECT_TRUE(contains(tables, "Share\n  sales        2  200 B    200 B  100.0%\n\n"));
     EXPECT_TRUE(contains(tables, "  Total            200 B  200 B\n"));
     EXPECT_EQ(count("SELECT MIN(scanned_at - scanned_day) FROM runs WHERE host = 'B'"), -43200);
     EXPECT_EQ(count("SELECT MAX(scanned_at - scanned_day) FROM runs WHERE host = 'B'"), 43199);
+}
+
+TEST_F(CommandsTest, EveryViewNamesARunByItsLocalScanTimeNotByItsDayStamp) {
+    const LocalZone tokyo("<+09>-9");
+    // Scanned at 23:30 local, after noon: filed under the next local midnight, 2023-11-16.
+    const int64_t stamp = 1700060400, earlier = stamp - 86400;
+    for (const int64_t day : {earlier, stamp})
+        setModified(writeRecordFile(in, day, day == stamp ? 2 : 1,
+                                    {{day, makeKey("PC1", "a", "u", "g", "doc", "hot", "hot"), 1, 10, 4096}}),
+                    day - 1800);
+    writeText(in / "Hoardscan-cold-1700060400-2.log", "/srv/;4096\n");
+    ASSERT_EQ(import({in.string()}).exitCode, 0);
+    const std::string scanned = "2023-11-15 23:30 +09:00", before = "2023-11-14 23:30 +09:00";
+    std::string outputs;
+    for (const char* view : {"--csv", "--json", "--top=10"}) outputs += runReport({"summary", "--db", db(), view}).out;
+    for (const std::string& part :
+         {"host,PC1," + scanned + ",", "\"firstScan\": \"" + scanned, "{\"name\": \"PC1\", \"scanned\": \"" + scanned,
+          "Latest run of each of 1 host, scanned " + scanned + "\n", "  PC1   " + scanned + "      1"})
+        EXPECT_TRUE(contains(outputs, part));
+    const fs::path page = folder.path() / "page.html";
+    ASSERT_EQ(runReport({"html", "--db", db(), "-o", page.string()}).exitCode, 0);
+    for (const std::string& part : {"1 host, scanned " + scanned + ": ", "Latest run " + scanned + ": ",
+                                    "<td>" + before + "</td><td>" + scanned + "</td>", "<tr><td>" + scanned + "</td>",
+                                    "<td>cold</td><td>" + scanned + "</td>"})
+        EXPECT_TRUE(contains(readText(page), part));
+    // Scanned before the 16th by the clock of the zone, so removed by --before with that day.
+    outputs += readText(page) + runReport({"prune", "--db", db(), "--before", "2023-11-16", "--dry-run"}).out;
+    EXPECT_TRUE(contains(outputs, "scanned " + before + ": " + (in / "Hoardscan-1699974000-1.data").string() +
+                                      "\nrun of PC1 scanned " + scanned + ": " +
+                                      (in / "Hoardscan-1700060400-2.data").string()));
+    EXPECT_TRUE(contains(outputs, "temperature log cold of PC1 scanned " + scanned));
+    EXPECT_FALSE(contains(outputs, "2023-11-16"));
 }
 
 TEST_F(CommandsTest, PostgresGivesWhatSqliteGivesInEveryViewAndAfterEachPrune) {
@@ -636,10 +703,11 @@ TEST_F(CommandsTest, PostgresGivesWhatSqliteGivesInEveryViewAndAfterEachPrune) {
     EXPECT_TRUE(contains(onBoth({"import", folder.child("early")}), "; 1 side file given their host"));
     EXPECT_TRUE(contains(runReport({"import", "--pg", pg, in.string()}).out, "10 already imported"));
     const std::vector<std::string> json = {"summary", "--json", "--top", "0"}, csv = {"summary", "--csv", "--top", "0"},
-                                   html = {"html", "-o", page.string()};
+                                   html = {"html", "-o", page.string()},
+                                   dry = {"prune", "--before", "2023-11-16", "--dry-run"};
     EXPECT_TRUE(contains(onBoth(html), "15.8 EiB"));
     for (const std::vector<std::string>& prune :
-         std::vector<std::vector<std::string>>{{"prune", "--keep", "1"}, {"prune", "--before", "2023-11-16"}, {}})
+         std::vector<std::vector<std::string>>{dry, {"prune", "--keep", "1"}, {"prune", "--before", "2023-11-16"}, {}})
         for (const std::vector<std::string>& arguments : {json, csv, html, prune})
             if (!arguments.empty()) onBoth(arguments);
     PostgresDatabase(admin).query("DROP SCHEMA " + schema + " CASCADE");
@@ -682,16 +750,17 @@ TEST_F(CommandsTest, ThePageNeedsNothingElseEscapesNamesAndDrawsItsChartsAndPage
              "o&#39;neil",
              "a&amp;b",
              "&quot;doc&quot;",
-             "<p class=\"lead\">Latest run of each of 2 hosts, 2023-11-16: 20 files, 4.00 GiB, 4.00 GiB on disk.</p>",
+             "<p class=\"lead\">Latest run of each of 2 hosts, scanned 2023-11-16 10:13 +00:00: 20 files, 4.00 GiB, "
+             "4.00 GiB on disk.</p>",
              "<p class=\"lead\">Latest run of each of 1 host: 10 files, 3.00 GiB, 3.00 GiB on disk.</p>",
-             "<h1>Host PC1</h1><p class=\"lead\">Latest run 2023-11-16: 10 files, 3.00 GiB, 3.00 GiB on "
+             "<h1>Host PC1</h1><p class=\"lead\">Latest run 2023-11-16 10:13 +00:00: 10 files, 3.00 GiB, 3.00 GiB on "
              "disk.</p><h2>Runs</h2>",
-             "<a href=\"#host-1\">PC1</a></td><td>2023-11-15</td><td>2023-11-16</td><td>3.00 GiB</td><td>3.00 GiB</td>"
-             "<td>+0 B</td><td>0.0%</td>",
+             "<a href=\"#host-1\">PC1</a></td><td>2023-11-15 10:13 +00:00</td><td>2023-11-16 10:13 +00:00</td><td>3.00 "
+             "GiB</td><td>3.00 GiB</td><td>+0 B</td><td>0.0%</td>",
              "<tr><td>small</td><td>0 B</td><td>1.00 GiB</td><td>+1.00 GiB</td><td>new</td></tr><tr><td>&lt;script&gt;"
              "alert(1)&lt;/script&gt;</td><td>3.00 GiB</td><td>3.00 GiB</td><td>+0 B</td><td>0.0%</td></tr></table>",
              "<td class=\"path\">/srv/archive/</td><td>2</td><td>3.00 GiB</td><td>2014-04-05 12:00</td>",
-             "<tr><td>PC1</td><td>cold</td><td>2023-11-16</td><td class=\"path\">/srv/archive/</td><td>2.00 GiB</td>",
+             "<tr><td>PC1</td><td>cold</td><td>2023-11-16 10:13 +00:00</td><td class=\"path\">/srv/archive/</td>",
              "<text x=\"182\" y=\"36\" text-anchor=\"middle\">hot</text>",
              "<text x=\"122\" y=\"99\" text-anchor=\"end\">frozen</text>",
              "<rect x=\"234\" y=\"78\" width=\"102\" height=\"32\" fill=\"" + SvgCharts::heatColour(1.0) +
