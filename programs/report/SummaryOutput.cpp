@@ -114,7 +114,10 @@ void writeJsonRanking(std::ostream& out, const char* name, const std::vector<Nam
     const size_t shown = shownCount(list.size(), top);
     for (size_t i = 0; i < shown; ++i) {
         out << (i ? ",\n" : "\n") << "    {\"name\": " << Formatting::jsonString(list[i].name);
-        if (withScan) out << ", \"scanned\": \"" << Formatting::scanText(list[i].scanned) << "\"";
+        // The day stamp stays under its old key for the scripts that read it.
+        if (withScan)
+            out << ", \"runDay\": \"" << Formatting::dayText(list[i].scanned.day) << "\", \"scanned\": \""
+                << Formatting::scanText(list[i].scanned) << "\"";
         out << ", " << jsonTotals(list[i].totals) << "}";
     }
     out << (shown ? "\n  ],\n" : "],\n");
@@ -180,6 +183,8 @@ void writeCsv(std::ostream& out, const Summary& summary, size_t top) {
 void writeJson(std::ostream& out, const Summary& summary, size_t top) {
     out << "{\n  \"runs\": " << summary.runs << ",\n";
     if (summary.runs) {
+        out << "  \"firstDay\": \"" << Formatting::dayText(summary.firstScan.day) << "\",\n  \"lastDay\": \""
+            << Formatting::dayText(summary.lastScan.day) << "\",\n";
         out << "  \"firstScan\": \"" << Formatting::scanText(summary.firstScan) << "\",\n  \"lastScan\": \""
             << Formatting::scanText(summary.lastScan) << "\",\n";
     }
