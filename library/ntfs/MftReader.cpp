@@ -14,6 +14,7 @@ namespace {
 
 constexpr uint64_t kLargestList = 256u << 10;  // an attribute list never grows beyond this
 constexpr uint32_t kDataType = 0x80;
+constexpr uint32_t kUpCaseRecord = 10;  // the volume's table of upper-case letters, which orders directories
 
 std::optional<MftTable> refused(std::string& why, std::string reason) {
     why = std::move(reason);
@@ -100,12 +101,24 @@ private:
 
     void take(uint32_t number, std::span<uint8_t> record, MftTable& table, Completion& completion) {
         std::string why;
-        auto facts = MftRecord::read(record, {number, clusters(), false}, why);
+        auto facts = MftRecord::read(record, {number, clusters(), number == kUpCaseRecord}, why);
         if (!facts) return table.noteDamage(number, why);
         if (!facts->inUse) return;
+        if (number == kUpCaseRecord) readUpCase(*facts, table);
         if (facts->base != 0) return completion.holdExtension(std::move(*facts));
         if (facts->hasAttributeList) return completion.holdBase(number, std::move(*facts));
         table.add(number, *facts);
+    }
+
+    void readUpCase(const RecordFacts& facts, MftTable& table) {
+        std::vector<uint8_t> bytes(MftTable::kUpCaseUnits * 2);
+        if (facts.dataRuns.size() != 1 || facts.size != bytes.size()) return;
+        RunReader reader(volume_, facts.dataRuns.front().runs, boot_.clusterSize);
+        if (!reader.read(0, bytes)) return;
+        std::vector<uint16_t> units(MftTable::kUpCaseUnits);
+        const ByteView view(bytes);
+        for (size_t i = 0; i < units.size(); ++i) units[i] = view.u16(2 * i);
+        table.setUpCase(std::move(units));
     }
 
     // The table's own stream continued in extension records: their run pieces, read through

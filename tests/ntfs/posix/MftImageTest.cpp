@@ -18,6 +18,7 @@
 
 #include "ntfs/BootSector.h"
 #include "ntfs/MftReader.h"
+#include "ntfs/MftTree.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna::Ntfs {
@@ -97,8 +98,12 @@ uint64_t xattrNumber(const fs::path& path, const char* name, size_t width) {
 // extension records, and deleting and re-creating files between growths fragments the table.
 void fill(const fs::path& root) {
     fs::create_directories(root / "a" / "b");
-    for (const char* name : {"Ελληνικά.txt", "日本語の名前", "עברית", "Русский файл", "emoji 😀 name", "MixedCase.TXT"})
+    for (const char* name : {"Ελληνικά.txt", "日本語の名前", "עברית", "Русский файл", "emoji 😀 name", "MixedCase.TXT",
+                             "mixedcase.txt", "_under", "Zeta", "ÉCOLE", "école", "~tilde", "ß", "ǅ"})
         write(root / "a" / name, 100);
+    fs::create_directory(root / "order");  // a directory small enough for its index to be one node
+    for (const char* name : {"apple", "Banana", "Zeta", "_u", "école", "ÉCOLE", "ǅ", "日本"})
+        write(root / "order" / name, 1);
     fs::path deep = root;
     for (int level = 0; level < 300; ++level) deep /= "d";
     fs::create_directories(deep);
@@ -172,6 +177,9 @@ TEST(MftImage, EveryFileTheMountListsIsReadFromTheTableAsTheMountReportsIt) {
     TestSupport::TestDirectory directory;
     const std::string image = directory.child("volume.img"), point = directory.child("mount");
     std::map<uint64_t, std::vector<Facts>> mounted;  // by record number, which ntfs-3g gives as inode
+    std::map<uint64_t, std::vector<std::string>> listings;
+    std::set<std::pair<uint64_t, std::string>> mountPaths,
+        treePaths;  // paths, in the order the mount lists each directory
     {
         MountedImage volume(image, point);
         if (!volume.mounted()) GTEST_SKIP() << "cannot make or mount an NTFS image here (loop device, FUSE)";
@@ -183,6 +191,8 @@ TEST(MftImage, EveryFileTheMountListsIsReadFromTheTableAsTheMountReportsIt) {
             ::lstat(it->path().c_str(), &own);
             ::lstat(it->path().parent_path().c_str(), &parent);
             mounted[own.st_ino].push_back(mountFacts(it->path(), parent.st_ino));
+            listings[parent.st_ino].push_back(fs::relative(it->path(), point).string());
+            mountPaths.emplace(own.st_ino, listings[parent.st_ino].back());
             if (it->is_symlink() || it->path().filename() == "junction") it.disable_recursion_pending();
         }
         volume.unmount();
@@ -205,6 +215,21 @@ TEST(MftImage, EveryFileTheMountListsIsReadFromTheTableAsTheMountReportsIt) {
         std::sort(read.begin(), read.end());
         EXPECT_EQ(read, facts);
     }
+
+    // Every file's paths; and a directory's names in its index's order, which the mount follows
+    // where the index is one node (it lists further nodes by their place, not in order).
+    const MftTree tree(*table);
+    for (const auto& [record, listing] : listings) {
+        std::vector<std::string> ordered;
+        for (uint32_t name : tree.children(static_cast<uint32_t>(record))) {
+            ordered.push_back(tree.path(name, '/').substr(1));
+            treePaths.emplace(tree.entryOf(name).record, ordered.back());
+        }
+        if (listing.size() <= 8) {
+            EXPECT_EQ(ordered, listing);
+        }
+    }
+    EXPECT_EQ(treePaths, mountPaths);
 
     // A record torn in writing is counted with its reason and skipped; the others stay.
     std::vector<uint8_t> sector(512);
