@@ -14,6 +14,7 @@ namespace {
 
 constexpr uint64_t kLargestList = 256u << 10;  // an attribute list never grows beyond this
 constexpr uint32_t kDataType = 0x80;
+constexpr uint32_t kLostPieces = 16;
 constexpr uint32_t kUpCaseRecord = 10;  // the volume's table of upper-case letters, which orders directories
 
 std::optional<MftTable> refused(std::string& why, std::string reason) {
@@ -82,21 +83,38 @@ private:
         Completion completion;
         const uint32_t perPiece = static_cast<uint32_t>(std::max<size_t>(1, MftReader::kPieceBytes / boot_.recordSize));
         std::vector<uint8_t> piece(size_t{perPiece} * boot_.recordSize);
-        for (uint32_t start = 0; start < records; start += std::min(perPiece, records - start)) {
-            const uint32_t count = std::min(perPiece, records - start);
-            const auto bytes = std::span<uint8_t>(piece).first(size_t{count} * boot_.recordSize);
-            const bool whole = table.read(uint64_t{start} * boot_.recordSize, bytes);
-            for (uint32_t i = 0; i < count; ++i) {
-                const auto record = bytes.subspan(size_t{i} * boot_.recordSize, boot_.recordSize);
-                // A piece that failed as a whole is read again record by record, to lose only those that fail.
-                if (!whole && !table.read(uint64_t{start + i} * boot_.recordSize, record))
-                    result.noteDamage(start + i, "it is unreadable");
-                else take(start + i, record, result, completion);
+        // A volume shorter than its boot sector says fails every read past its end: after
+        // kLostPieces pieces in a row without one readable record, the rest counts as lost.
+        for (uint32_t start = 0, lostPieces = 0; start < records; start += std::min(perPiece, records - start)) {
+            if (lostPieces == kLostPieces) {
+                result.noteDamage(start, "it and the rest of the table are unreadable", records - start);
+                break;
             }
+            const auto bytes =
+                std::span<uint8_t>(piece).first(size_t{std::min(perPiece, records - start)} * boot_.recordSize);
+            lostPieces = readPiece(table, start, bytes, result, completion) ? 0 : lostPieces + 1;
         }
         completion.addTo(result);
         result.finish();
         return result;
+    }
+
+    // Takes the records of one piece; false when none of them could be read.
+    bool readPiece(RunReader& table, uint32_t start, std::span<uint8_t> bytes, MftTable& result,
+                   Completion& completion) {
+        const bool whole = table.read(uint64_t{start} * boot_.recordSize, bytes);
+        bool any = whole;
+        for (uint32_t i = 0; i < bytes.size() / boot_.recordSize; ++i) {
+            const auto record = bytes.subspan(size_t{i} * boot_.recordSize, boot_.recordSize);
+            // A piece that failed as a whole is read again record by record, to lose only those that fail.
+            if (!whole && !table.read(uint64_t{start + i} * boot_.recordSize, record)) {
+                result.noteDamage(start + i, "it is unreadable");
+                continue;
+            }
+            any = true;
+            take(start + i, record, result, completion);
+        }
+        return any;
     }
 
     void take(uint32_t number, std::span<uint8_t> record, MftTable& table, Completion& completion) {

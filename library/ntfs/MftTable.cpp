@@ -46,8 +46,8 @@ void MftTable::add(uint32_t record, const RecordFacts& facts) {
     }
 }
 
-void MftTable::noteDamage(uint64_t record, const std::string& why) {
-    ++damaged_;
+void MftTable::noteDamage(uint64_t record, const std::string& why, uint64_t records) {
+    damaged_ += records;
     if (reasons_.size() < kReasonsKept) reasons_.push_back("record " + std::to_string(record) + ": " + why);
 }
 

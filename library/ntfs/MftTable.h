@@ -36,7 +36,7 @@ public:
 
     // Building, by the reader: entries arrive in record order, except those completed last.
     void add(uint32_t record, const RecordFacts& facts);
-    void noteDamage(uint64_t record, const std::string& why);
+    void noteDamage(uint64_t record, const std::string& why, uint64_t records = 1);
     void setUpCase(std::vector<uint16_t> units) { upCase_ = std::move(units); }
     void finish();
 
