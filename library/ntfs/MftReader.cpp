@@ -123,9 +123,16 @@ private:
         if (!facts) return table.noteDamage(number, why);
         if (!facts->inUse) return;
         if (number == kUpCaseRecord) readUpCase(*facts, table);
+        if (!facts->reparseRuns.empty()) readReparseTag(*facts);
         if (facts->base != 0) return completion.holdExtension(std::move(*facts));
         if (facts->hasAttributeList) return completion.holdBase(number, std::move(*facts));
         table.add(number, *facts);
+    }
+
+    void readReparseTag(RecordFacts& facts) {
+        uint8_t tag[4] = {};
+        RunReader reader(volume_, std::move(facts.reparseRuns), boot_.clusterSize);
+        if (reader.read(0, tag)) facts.reparseTag = ByteView(tag).u32(0);
     }
 
     void readUpCase(const RecordFacts& facts, MftTable& table) {

@@ -63,7 +63,7 @@ public:
             case kFileName: return resident ? readName(value) : damaged("a non-resident file name");
             case kData: return nameUnits != 0 || (resident ? readResidentData(value) : readData(attribute));
             case kAttributeList: return resident ? keepResidentList(value) : readAttributeList(attribute);
-            case kReparse: return !resident || readReparse(value);
+            case kReparse: return resident ? readReparse(value) : keepReparseRuns(attribute);
             default: return true;
         }
     }
@@ -136,6 +136,13 @@ private:
     bool readReparse(ByteView data) {
         if (data.size() < 4) return damaged("a reparse point");
         facts_.reparseTag = data.u32(0);
+        return true;
+    }
+
+    bool keepReparseRuns(ByteView attribute) {
+        auto runs = runsOf(attribute);
+        if (!runs) return false;
+        facts_.reparseRuns = std::move(*runs);
         return true;
     }
 

@@ -43,6 +43,7 @@ struct RecordFacts {
 
     bool hasAttributeList = false;
     uint32_t reparseTag = 0;
+    std::vector<DataRun> reparseRuns;  // where the tag lies when the reparse data is not resident
 
     // Kept only when asked (the table's own record): the unnamed stream's run pieces, and the
     // attribute list, resident or as its runs.

@@ -86,11 +86,36 @@ void write(const fs::path& path, size_t size) { std::ofstream(path, std::ios::bi
 
 // The first `width` bytes of an extended attribute as a number, 0 when it is missing.
 uint64_t xattrNumber(const fs::path& path, const char* name, size_t width) {
-    uint8_t bytes[256] = {};
-    if (::lgetxattr(path.c_str(), name, bytes, sizeof bytes) < static_cast<ssize_t>(width)) return 0;
+    std::vector<uint8_t> bytes(64 << 10);  // reparse data is at most 16 KiB
+    if (::lgetxattr(path.c_str(), name, bytes.data(), bytes.size()) < static_cast<ssize_t>(width)) return 0;
     uint64_t value = 0;
-    std::memcpy(&value, bytes, width);
+    std::memcpy(&value, bytes.data(), width);
     return value;
+}
+
+// A directory made a junction to a target of so many letters.
+void makeJunction(const fs::path& path, uint16_t letters) {
+    const uint16_t dataBytes = 8 + 2 * letters + 4;
+    std::vector<uint8_t> data{0x03,
+                              0,
+                              0,
+                              0xA0,
+                              uint8_t(dataBytes),
+                              uint8_t(dataBytes >> 8),
+                              0,
+                              0,
+                              0,
+                              0,
+                              uint8_t(2 * letters),
+                              uint8_t(letters >> 7),
+                              uint8_t(2 * letters + 2),
+                              uint8_t(letters >> 7),
+                              0,
+                              0};
+    for (uint16_t i = 0; i < letters; ++i) data.insert(data.end(), {'C', 0});
+    data.resize(data.size() + 4);
+    fs::create_directory(path);
+    ::lsetxattr(path.c_str(), "system.ntfs_reparse_data", data.data(), data.size(), 0);
 }
 
 // Every case the table must carry; the hard links with long names overflow their record into
@@ -129,9 +154,8 @@ void fill(const fs::path& root) {
     for (int i = 0; i < 1500; ++i) write(root / "crowd" / ("g" + std::to_string(i)), 10);
     const uint32_t hiddenReadOnly = __builtin_bswap32(0x03);
     ::lsetxattr((root / "a" / "MixedCase.TXT").c_str(), "system.ntfs_attrib_be", &hiddenReadOnly, 4, 0);
-    const uint8_t junction[] = {0x03, 0, 0, 0xA0, 16, 0, 0, 0, 0, 0, 2, 0, 4, 0, 2, 0, 'C', 0, 0, 0, 'C', 0, 0, 0};
-    fs::create_directory(root / "junction");
-    ::lsetxattr((root / "junction").c_str(), "system.ntfs_reparse_data", junction, sizeof junction, 0);
+    makeJunction(root / "junction", 1);
+    makeJunction(root / "far junction", 900);  // its reparse data too long to stay in the record
     // Files made in a compressed directory are compressed.
     const uint32_t compressedDirectory = __builtin_bswap32(0x810);
     fs::create_directory(root / "packed");
@@ -191,7 +215,7 @@ TEST(MftImage, EveryFileTheMountListsIsReadFromTheTableAsTheMountReportsIt) {
             mounted[own.st_ino].push_back(mountFacts(it->path(), parent.st_ino));
             listings[parent.st_ino].push_back(fs::relative(it->path(), point).string());
             mountPaths.emplace(own.st_ino, listings[parent.st_ino].back());
-            if (it->is_symlink() || it->path().filename() == "junction") it.disable_recursion_pending();
+            if (it->is_symlink()) it.disable_recursion_pending();
         }
         volume.unmount();
     }
