@@ -17,8 +17,8 @@ struct MftEntry {
     uint32_t securityId = 0;  // key into the volume's security descriptors; 0 when none
     uint32_t reparseTag = 0;  // 0 when not a reparse point
     uint32_t firstName = 0;   // index of its first name in the table
-    uint16_t links = 0;       // hard links, as the record counts them (short names included)
-    uint16_t nameCount = 0;   // names kept (short names left out)
+    uint16_t links = 0;       // hard links as the record counts them: a separate short name counts
+    uint16_t nameCount = 0;   // names a listing shows (short names left out)
 };
 static_assert(sizeof(MftEntry) == 64, "the per-file cost the documentation states");
 

@@ -155,7 +155,9 @@ void fill(const fs::path& root) {
     const uint32_t hiddenReadOnly = __builtin_bswap32(0x03);
     ::lsetxattr((root / "a" / "MixedCase.TXT").c_str(), "system.ntfs_attrib_be", &hiddenReadOnly, 4, 0);
     makeJunction(root / "junction", 1);
-    makeJunction(root / "far junction", 900);  // its reparse data too long to stay in the record
+    makeJunction(root / "far junction", 900);    // its reparse data too long to stay in the record
+    write(root / "a" / "a long name.text", 10);  // with a short name beside it, which listings never show
+    ::lsetxattr((root / "a" / "a long name.text").c_str(), "system.ntfs_dos_name", "ALONGN~1.TEX", 12, 0);
     // Files made in a compressed directory are compressed.
     const uint32_t compressedDirectory = __builtin_bswap32(0x810);
     fs::create_directory(root / "packed");
