@@ -22,8 +22,9 @@ std::optional<MftTable> refused(std::string& why, std::string reason) {
     return std::nullopt;
 }
 
-// The records that complete base records (listed in their attribute lists), held until the
-// whole table has been read, since an extension record may come before its base.
+// Base records continued in extension records (those with an attribute list) and the extension
+// records, held until the whole table has been read, since an extension may come before its
+// base; an extension completes the base its reference names, at the base's current sequence.
 class Completion {
 public:
     void holdBase(uint32_t record, RecordFacts facts) { bases_.emplace(record, std::move(facts)); }
