@@ -1,0 +1,271 @@
+// A real NTFS image made by mkntfs and filled through an ntfs-3g mount: the table reader must
+// find every file the mount lists, with the names, parents, sizes, links, times, attributes and
+// reparse tags the mount reports.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <tuple>
+
+#include "ntfs/BootSector.h"
+#include "ntfs/MftReader.h"
+#include "ntfs/MftTree.h"
+#include "support/TestDirectory.h"
+
+namespace Quilna::Ntfs {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+class ImageBytes : public VolumeBytes {
+public:
+    explicit ImageBytes(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY)) {}
+    ~ImageBytes() override { ::close(fd_); }
+    std::optional<size_t> read(uint64_t offset, std::span<uint8_t> into) override {
+        const ssize_t got = ::pread(fd_, into.data(), into.size(), static_cast<off_t>(offset));
+        if (got < 0) return std::nullopt;
+        if (tornAt >= offset && tornAt < offset + got) into[tornAt - offset] ^= 0xFF;
+        return static_cast<size_t>(got);
+    }
+    uint64_t tornAt = UINT64_MAX;  // a byte read changed, as a write cut short leaves a sector
+
+private:
+    int fd_;
+};
+
+// The image attached to a loop device and mounted; detached whatever the test's outcome.
+class MountedImage {
+public:
+    MountedImage(const std::string& image, const std::string& point) : point_(point) {
+        fs::create_directory(point);
+        if (!run("truncate -s 64M " + image) || !run("mkntfs -F -q -f " + image)) return;
+        loop_ = output("losetup -f --show " + image);
+        mount();
+    }
+    ~MountedImage() { unmount(); }
+    bool mounted() const { return mounted_; }
+    // Walks must not change access times, and a file turned into a reparse point shows as one
+    // only after the kernel forgot it.
+    void mount() {
+        if (mounted_) run("umount " + point_);
+        mounted_ = !loop_.empty() && run("ntfs-3g -o noatime,streams_interface=windows " + loop_ + " " + point_);
+    }
+    void unmount() {
+        if (mounted_ && !run("umount " + point_)) run("umount -l " + point_);
+        if (!loop_.empty()) run("losetup -d " + loop_);
+        mounted_ = false;
+        loop_.clear();
+    }
+
+private:
+    static std::string output(const std::string& command) {
+        std::string text(256, '\0');
+        FILE* pipe = ::popen(command.c_str(), "r");
+        if (pipe == nullptr) return {};
+        text.resize(std::fread(text.data(), 1, text.size(), pipe));
+        ::pclose(pipe);
+        while (!text.empty() && text.back() == '\n') text.pop_back();
+        return text;
+    }
+    std::string point_, loop_;
+    bool mounted_ = false;
+};
+
+void write(const fs::path& path, size_t size) { std::ofstream(path, std::ios::binary) << std::string(size, 'n'); }
+
+// The first `width` bytes of an extended attribute as a number, 0 when it is missing.
+uint64_t xattrNumber(const fs::path& path, const char* name, size_t width) {
+    std::vector<uint8_t> bytes(64 << 10);  // reparse data is at most 16 KiB
+    if (::lgetxattr(path.c_str(), name, bytes.data(), bytes.size()) < static_cast<ssize_t>(width)) return 0;
+    uint64_t value = 0;
+    std::memcpy(&value, bytes.data(), width);
+    return value;
+}
+
+// A directory made a junction to a target of so many letters.
+void makeJunction(const fs::path& path, uint16_t letters) {
+    const uint16_t dataBytes = 8 + 2 * letters + 4;
+    std::vector<uint8_t> data{0x03,
+                              0,
+                              0,
+                              0xA0,
+                              uint8_t(dataBytes),
+                              uint8_t(dataBytes >> 8),
+                              0,
+                              0,
+                              0,
+                              0,
+                              uint8_t(2 * letters),
+                              uint8_t(letters >> 7),
+                              uint8_t(2 * letters + 2),
+                              uint8_t(letters >> 7),
+                              0,
+                              0};
+    for (uint16_t i = 0; i < letters; ++i) data.insert(data.end(), {'C', 0});
+    data.resize(data.size() + 4);
+    fs::create_directory(path);
+    ::lsetxattr(path.c_str(), "system.ntfs_reparse_data", data.data(), data.size(), 0);
+}
+
+// Every case the table must carry; the hard links with long names overflow their record into
+// extension records, and deleting and re-creating files between growths fragments the table.
+void fill(const fs::path& root) {
+    fs::create_directories(root / "a" / "b");
+    for (const char* name : {"Ελληνικά.txt", "日本語の名前", "עברית", "Русский файл", "emoji 😀 name", "MixedCase.TXT",
+                             "mixedcase.txt", "_under", "Zeta", "ÉCOLE", "école", "~tilde", "ß", "ǅ"})
+        write(root / "a" / name, 100);
+    fs::create_directory(root / "order");  // a directory small enough for its index to be one node
+    for (const char* name : {"apple", "Banana", "Zeta", "_u", "école", "ÉCOLE", "ǅ", "日本"})
+        write(root / "order" / name, 1);
+    fs::path deep = root;
+    for (int level = 0; level < 300; ++level) deep /= "d";
+    fs::create_directories(deep);
+    write(deep / "bottom", 5000);
+    write(root / "a" / "linked", 4096);
+    fs::create_hard_link(root / "a" / "linked", root / "a" / "b" / "second link");
+    write(root / "many", 70000);
+    for (int i = 0; i < 40; ++i)
+        fs::create_hard_link(root / "many", root / "a" / (std::string(200, 'x') + std::to_string(i)));
+    std::ofstream(root / "sparse").seekp(20 << 20) << 's';
+    std::ofstream(root / "a" / "linked:stream") << std::string(9000, 's');
+    for (int round = 0; round < 3; ++round) {
+        fs::create_directories(root / "crowd");
+        for (int i = 0; i < 700; ++i)
+            write(root / "crowd" / ("f" + std::to_string(round) + "_" + std::to_string(i)), i % 3 * 700);
+        for (int i = 0; i < 700; i += 2)
+            fs::remove(root / "crowd" / ("f" + std::to_string(round) + "_" + std::to_string(i)));
+    }
+    // A full volume with holes: the table's next growth cannot follow its last run.
+    fs::create_directory(root / "filler");
+    for (int i = 0; fs::space(root).available > (2 << 20); ++i) write(root / "filler" / std::to_string(i), 1 << 20);
+    for (int i = 0; fs::exists(root / "filler" / std::to_string(i)); i += 2)
+        fs::remove(root / "filler" / std::to_string(i));
+    for (int i = 0; i < 1500; ++i) write(root / "crowd" / ("g" + std::to_string(i)), 10);
+    const uint32_t hiddenReadOnly = __builtin_bswap32(0x03);
+    ::lsetxattr((root / "a" / "MixedCase.TXT").c_str(), "system.ntfs_attrib_be", &hiddenReadOnly, 4, 0);
+    makeJunction(root / "junction", 1);
+    makeJunction(root / "far junction", 900);    // its reparse data too long to stay in the record
+    write(root / "a" / "a long name.text", 10);  // with a short name beside it, which listings never show
+    ::lsetxattr((root / "a" / "a long name.text").c_str(), "system.ntfs_dos_name", "ALONGN~1.TEX", 12, 0);
+    // Files made in a compressed directory are compressed.
+    const uint32_t compressedDirectory = __builtin_bswap32(0x810);
+    fs::create_directory(root / "packed");
+    ::lsetxattr((root / "packed").c_str(), "system.ntfs_attrib_be", &compressedDirectory, 4, 0);
+    write(root / "packed" / "text", 300000);
+}
+
+using Facts = std::tuple<std::string, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t>;
+
+uint64_t filetime(const timespec& time) { return (time.tv_sec + 11644473600ull) * 10000000 + time.tv_nsec / 100; }
+
+// Name and parent, size, 512-byte blocks, links, access and write times, creation time, attributes, reparse tag.
+Facts mountFacts(const fs::path& path, uint64_t parent) {
+    struct stat status {};
+    ::lstat(path.c_str(), &status);
+    // The mount shows a junction as a symbolic link with a made-up target; the table, as a directory.
+    const bool sizeless = S_ISDIR(status.st_mode) || S_ISLNK(status.st_mode);
+    return {std::to_string(parent) + "/" + path.filename().string(),
+            static_cast<uint64_t>(sizeless ? 0 : status.st_size),
+            static_cast<uint64_t>(sizeless ? 0 : status.st_blocks),
+            status.st_nlink,
+            filetime(status.st_atim),
+            filetime(status.st_mtim),
+            xattrNumber(path, "system.ntfs_crtime", 8),
+            xattrNumber(path, "system.ntfs_attrib", 4),
+            xattrNumber(path, "system.ntfs_reparse_data", 4)};
+}
+
+std::vector<Facts> tableFacts(const MftTable& table, const MftEntry& entry) {
+    std::vector<Facts> facts;
+    const bool directory = entry.attributes & MftEntry::kDirectory;
+    for (const MftName& name : table.namesOf(entry))
+        facts.emplace_back(std::to_string(name.parent) + "/" + std::string(table.text(name)),
+                           directory ? 0 : entry.size, directory ? 0 : (entry.allocated + 511) / 512, entry.links,
+                           entry.accessed, entry.modified, entry.created, entry.attributes, entry.reparseTag);
+    return facts;
+}
+
+TEST(MftImage, EveryFileTheMountListsIsReadFromTheTableAsTheMountReportsIt) {
+    if (::geteuid() != 0 || !run("{ command -v mkntfs && command -v ntfs-3g && command -v losetup; }"))
+        GTEST_SKIP() << "needs root and the ntfs-3g tools (mkntfs, ntfs-3g) and losetup";
+    TestSupport::TestDirectory directory;
+    const std::string image = directory.child("volume.img"), point = directory.child("mount");
+    std::map<uint64_t, std::vector<Facts>> mounted;         // by record number, which ntfs-3g gives as inode
+    std::map<uint64_t, std::vector<std::string>> listings;  // paths, in the order the mount lists each directory
+    std::set<std::pair<uint64_t, std::string>> mountPaths, treePaths;
+    {
+        MountedImage volume(image, point);
+        if (!volume.mounted()) GTEST_SKIP() << "cannot make or mount an NTFS image here (loop device, FUSE)";
+        fill(point);
+        volume.mount();
+        ASSERT_TRUE(volume.mounted());
+        for (auto it = fs::recursive_directory_iterator(point); it != fs::recursive_directory_iterator(); ++it) {
+            struct stat own = {}, parent = {};
+            ::lstat(it->path().c_str(), &own);
+            ::lstat(it->path().parent_path().c_str(), &parent);
+            mounted[own.st_ino].push_back(mountFacts(it->path(), parent.st_ino));
+            listings[parent.st_ino].push_back(fs::relative(it->path(), point).string());
+            mountPaths.emplace(own.st_ino, listings[parent.st_ino].back());
+            if (it->is_symlink()) it.disable_recursion_pending();
+        }
+        volume.unmount();
+    }
+    ImageBytes bytes(image);
+    std::string why;
+    const auto table = MftReader::read(bytes, why);
+    ASSERT_TRUE(table) << why;
+    EXPECT_EQ(table->damaged(), 0u) << (table->reasons().empty() ? "" : table->reasons().front());
+    for (auto& [record, facts] : mounted) {
+        const MftEntry* entry = table->find(static_cast<uint32_t>(record));
+        ASSERT_NE(entry, nullptr) << std::get<0>(facts.front());
+        std::sort(facts.begin(), facts.end());
+        auto read = tableFacts(*table, *entry);
+        std::sort(read.begin(), read.end());
+        EXPECT_EQ(read, facts);
+    }
+
+    // The tree holds every file's paths and no other file; a directory's names come in its
+    // index's order, which the mount follows where the index is one node (it lists further
+    // nodes by their place, not in order).
+    const MftTree tree(*table);
+    mounted[MftTree::kRoot];
+    for (const auto& [record, facts] : mounted) {
+        std::vector<std::string> ordered;
+        for (uint32_t name : tree.children(static_cast<uint32_t>(record))) {
+            ordered.push_back(tree.path(name, '/').substr(1));
+            treePaths.emplace(tree.entryOf(name).record, ordered.back());
+        }
+        if (listings[record].size() <= 8) {
+            EXPECT_EQ(ordered, listings[record]);
+        }
+    }
+    EXPECT_EQ(treePaths, mountPaths);
+
+    // A record torn in writing is counted with its reason and skipped; the others stay.
+    std::vector<uint8_t> sector(512);
+    ASSERT_EQ(bytes.read(0, sector), 512u);
+    const auto boot = BootSector::parse(sector, why);
+    const uint32_t victim = 5;  // the root, which lies in the table's first run
+    bytes.tornAt = boot->tableOffset + uint64_t{victim} * boot->recordSize + 510;
+    const auto torn = MftReader::read(bytes, why);
+    ASSERT_TRUE(torn);
+    EXPECT_EQ(std::make_tuple(torn->damaged(), torn->reasons(), torn->find(victim), torn->entries().size()),
+              std::make_tuple(uint64_t{1},
+                              std::vector<std::string>{"record " + std::to_string(victim) +
+                                                       ": a sector of it was torn while written"},
+                              nullptr, table->entries().size() - 1));
+}
+
+}  // namespace
+}  // namespace Quilna::Ntfs
