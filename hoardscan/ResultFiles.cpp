@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "files/FileOps.h"
+#include "hoardscan/DirectoryTotals.h"
 #include "hoardscan/MessageNumbers.h"
 #include "hoardscan/Tallies.h"
 #include "logger/LoggerUnit.h"
@@ -28,7 +29,8 @@ ResultFiles::ResultFiles(LoggerUnit& logger, const ScanSettings& settings, uint3
       extensionFile_(logger, ResultFileKind::ExtensionLog, processId),
       inactiveFile_(logger, ResultFileKind::InactiveFiles, processId),
       // The monitor's name joins the name at the first flush, once init has read it.
-      temperatureFile_(logger, ResultFileKind::TemperatureLog, processId) {}
+      temperatureFile_(logger, ResultFileKind::TemperatureLog, processId),
+      totalsFile_(logger, ResultFileKind::DirectoryTotals, processId) {}
 
 int32_t ResultFiles::dayStamp(const DateTime& moment) {
     DateTime day(moment);
@@ -93,6 +95,13 @@ bool ResultFiles::flushInactiveRows(Tallies& tallies) {
     return true;
 }
 
+bool ResultFiles::flushDirectoryTotals(DirectoryTotals& totals) {
+    const bool written = totalsFile_.begin(settings_.tempDirectory, dayStamp(DateTime())) &&
+                         (totals.rows().empty() || totalsFile_.put(totals.rows())) && totalsFile_.commit();
+    totals.flushed(written);
+    return written;
+}
+
 void ResultFiles::finishAccountRecords(bool complete) { finish(accountFile_, complete); }
 
 void ResultFiles::finishInactiveRows(bool complete, const Tallies& tallies) {
@@ -111,6 +120,8 @@ void ResultFiles::finishInactiveRows(bool complete, const Tallies& tallies) {
 void ResultFiles::finishExtensionLog(bool complete) { finish(extensionFile_, complete); }
 
 void ResultFiles::finishTemperatureLog(bool complete) { finish(temperatureFile_, complete); }
+
+void ResultFiles::finishDirectoryTotals(bool complete) { finish(totalsFile_, complete); }
 
 void ResultFiles::finish(ResultFile& file, bool complete) {
     ++enabled_;

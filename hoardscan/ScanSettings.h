@@ -29,6 +29,9 @@ struct ScanSettings {
     int32_t bufferSize = 1000;                 // records held before a flush
     unsigned readAhead = 0;                    // helper threads of the walk
     std::vector<std::string> userDirectories;  // lower case
+    // The directory totals side file; subtrees taking fewer bytes on disk than the size get no rows.
+    bool directoryTotals = false;
+    int64_t directoryTotalsSize = int64_t{100} << 20;
     // Reported only; none when missing or unusable (reported as read): the scan then does not
     // start, although its set-up succeeds.
     std::optional<int32_t> filesystemsInParallel;
