@@ -4,8 +4,9 @@
 
 namespace Quilna {
 
-DirectoryTotals::DirectoryTotals(int64_t threshold, size_t rowsPerFlush, size_t bufferBytes)
+DirectoryTotals::DirectoryTotals(int64_t threshold, size_t longestPath, size_t rowsPerFlush, size_t bufferBytes)
     : threshold_(threshold),
+      longestPath_(longestPath),
       rowsPerFlush_(rowsPerFlush < 1 ? 1 : rowsPerFlush),
       bufferBytes_(bufferBytes),
       dueAt_(rowsPerFlush_) {}
@@ -63,6 +64,10 @@ bool DirectoryTotals::leaveDirectory(std::string_view path) {
 }
 
 void DirectoryTotals::writeRows(std::string_view path, const Level& level) {
+    if (path.size() > longestPath_) {
+        ++overlong_;
+        return;
+    }
     // A buffer that could not be written keeps growing only so far.
     if (rows_.size() >= 2 * bufferBytes_) {
         lost_ += level.splits.size();

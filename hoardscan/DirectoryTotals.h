@@ -7,7 +7,10 @@
 // not by the tree: a level holds one split per (account, temperature) pair met in its subtree,
 // so at most depth x the run's distinct pairs (32 bytes each), plus each pair's texts once.
 // A file costs a comparison of its two texts with the last file's and a few additions; a pair
-// not met before costs a look-up, a pair new to the run its copy.
+// not met before costs a look-up, a pair new to the run its copy. A directory whose path is
+// longer than the system can name gets no rows (its sums still go up to the directories above):
+// a deep chain's rows, each naming its whole path, would otherwise grow with the square of its
+// depth.
 
 #include <cstddef>
 #include <cstdint>
@@ -23,7 +26,7 @@ class DirectoryTotals {
 public:
     // Subtrees taking fewer bytes on disk get no rows; rows are due to be written once the buffer
     // holds rowsPerFlush rows or bufferBytes of text.
-    DirectoryTotals(int64_t threshold, size_t rowsPerFlush, size_t bufferBytes);
+    DirectoryTotals(int64_t threshold, size_t longestPath, size_t rowsPerFlush, size_t bufferBytes);
 
     // A walk begins: levels a stopped walk left behind are dropped unwritten.
     void beginWalk();
@@ -38,6 +41,8 @@ public:
     void flushed(bool written);
     // Rows that found the buffer over its bound after failed flushes.
     uint64_t lostRows() const { return lost_; }
+    // Directories that reached the threshold but whose path was too long to be written.
+    uint64_t overlongDirectories() const { return overlong_; }
 
 private:
     struct Split {
@@ -59,6 +64,7 @@ private:
     static void clear(Level& level);
 
     int64_t threshold_;
+    size_t longestPath_;
     size_t rowsPerFlush_;
     size_t bufferBytes_;
     std::vector<Level> levels_;  // grown to the deepest path, kept for their room
@@ -73,6 +79,7 @@ private:
     size_t dueAt_;
     bool retrying_ = false;
     uint64_t lost_ = 0;
+    uint64_t overlong_ = 0;
 };
 
 }  // namespace Quilna

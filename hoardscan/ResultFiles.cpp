@@ -97,9 +97,20 @@ bool ResultFiles::flushInactiveRows(Tallies& tallies) {
 
 bool ResultFiles::flushDirectoryTotals(DirectoryTotals& totals) {
     const bool written = totalsFile_.begin(settings_.tempDirectory, dayStamp(DateTime())) &&
-                         (totals.rows().empty() || totalsFile_.put(totals.rows())) && totalsFile_.commit();
+                         putLines(totalsFile_, totals.rows()) && totalsFile_.commit();
     totals.flushed(written);
     return written;
+}
+
+// A row at a time: a failed write names its row, not the whole buffer.
+bool ResultFiles::putLines(ResultFile& file, std::string_view lines) {
+    for (size_t start = 0, end = 0; start < lines.size(); start = end + 1) {
+        end = lines.find('\n', start);
+        if (end == std::string_view::npos) end = lines.size() - 1;
+        text_.assign(lines.substr(start, end - start + 1));
+        if (!file.put(text_)) return false;
+    }
+    return true;
 }
 
 void ResultFiles::finishAccountRecords(bool complete) { finish(accountFile_, complete); }
@@ -121,7 +132,15 @@ void ResultFiles::finishExtensionLog(bool complete) { finish(extensionFile_, com
 
 void ResultFiles::finishTemperatureLog(bool complete) { finish(temperatureFile_, complete); }
 
-void ResultFiles::finishDirectoryTotals(bool complete) { finish(totalsFile_, complete); }
+void ResultFiles::finishDirectoryTotals(bool complete, const DirectoryTotals& totals) {
+    finish(totalsFile_, complete);
+    if (totals.overlongDirectories() > 0 && LoggerUnit::isDebugOn(1))
+        logger_.debug(1,
+                      "%i directories of the directory totals have paths longer than %i bytes: their totals are "
+                      "in the directories above them.",
+                      ParamStream() << static_cast<unsigned long long>(totals.overlongDirectories())
+                                    << static_cast<unsigned long long>(platform().pathSyntax().longestPath));
+}
 
 void ResultFiles::finish(ResultFile& file, bool complete) {
     ++enabled_;

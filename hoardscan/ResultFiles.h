@@ -47,7 +47,8 @@ public:
     void finishInactiveRows(bool complete, const Tallies& tallies);
     void finishExtensionLog(bool complete);
     void finishTemperatureLog(bool complete);
-    void finishDirectoryTotals(bool complete);
+    // Says in the debug log how many directories had paths too long for a row.
+    void finishDirectoryTotals(bool complete, const DirectoryTotals& totals);
     // A run stopped early keeps the unfinished names whatever the files hold.
     void keepUnfinishedNames() { keepUnfinished_ = true; }
 
@@ -64,6 +65,7 @@ public:
 
 private:
     void finish(ResultFile& file, bool complete);
+    bool putLines(ResultFile& file, std::string_view lines);
 
     LoggerUnit& logger_;
     const ScanSettings& settings_;

@@ -7,6 +7,7 @@
 #include "hoardscan/ScanIdentity.h"
 #include "hoardscan/ScanSettings.h"
 #include "hoardscan/Tallies.h"
+#include "platform/Platform.h"
 #include "results/AccountRecordFormat.h"
 
 namespace Quilna {
@@ -17,8 +18,8 @@ Tallying::Tallying(const ScanSettings& settings, const ScanIdentity& identity, T
       tallies_(tallies),
       results_(results),
       monitoredBand_(settings.temperatureMonitor),
-      directoryTotals_(settings.directoryTotalsSize, static_cast<size_t>(std::max(settings.bufferSize, 1)),
-                       Tallies::bufferBytes) {}
+      directoryTotals_(settings.directoryTotalsSize, platform().pathSyntax().longestPath,
+                       static_cast<size_t>(std::max(settings.bufferSize, 1)), Tallies::bufferBytes) {}
 
 void Tallying::add(FileFacts& facts) {
     // The temperatures are compared below as the key writes them.
@@ -72,8 +73,8 @@ void Tallying::finishResultFiles() {
     if (settings_.inactiveLog)
         results_.finishInactiveRows(results_.flushInactiveRows(tallies_) && tallies_.lostInactiveRows() == 0, tallies_);
     if (settings_.directoryTotals)
-        results_.finishDirectoryTotals(results_.flushDirectoryTotals(directoryTotals_) &&
-                                       directoryTotals_.lostRows() == 0);
+        results_.finishDirectoryTotals(
+            results_.flushDirectoryTotals(directoryTotals_) && directoryTotals_.lostRows() == 0, directoryTotals_);
     results_.finishAccountRecords(accountsComplete);
 }
 

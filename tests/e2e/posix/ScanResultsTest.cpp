@@ -279,6 +279,20 @@ std::pair<double, double> scanChain(int depth) {
     EXPECT_EQ(rowsListed(installation), expected);
     const auto rows = ResultFileReader(installation.resultFile("side", "Hoardscan-hot", ".log")).temperatureRows();
     EXPECT_EQ(rows.size() == 1 ? rows[0].directory : std::to_string(rows.size()) + " rows", path);
+    // Every level the system can name has its subtree's files; those deeper are only in these.
+    std::map<std::string, int64_t> subtreeFiles;
+    for (const DirectoryTotalRow& row :
+         ResultFileReader(installation.resultFile("side", "HoardscanTotals", ".txt")).directoryTotals())
+        subtreeFiles[row.directory] += row.files;
+    const std::string tree = installation.tree() + "/";
+    size_t levels = 0;
+    for (const auto& [directory, files] : subtreeFiles) {
+        if (!directory.starts_with(tree) || directory == tree) continue;
+        EXPECT_EQ(files, depth + 2 - static_cast<int64_t>(directory.size() - tree.size()) / 2) << directory.size();
+        levels += 1;
+    }
+    EXPECT_EQ(levels, (longestPath - tree.size()) / 2);
+    EXPECT_EQ(subtreeFiles[tree], depth + 1);
     // The removal of the test directory goes by paths, which the chain outgrows.
     EXPECT_EQ(std::system(("rm -rf '" + installation.tree() + "/d'").c_str()), 0);
     return {processorSeconds(installation.usage), static_cast<double>(installation.usage.ru_maxrss) / 1024.0};
