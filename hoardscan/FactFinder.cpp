@@ -24,13 +24,17 @@ FactFinder::FactFinder(LoggerUnit& logger, RuleDecisions& decisions, FileTypes& 
 void FactFinder::beginWalk(const std::string& root, const PathRules& rules) {
     root_ = root;
     rules_ = &rules;
+    tallying_.beginWalk();
 }
 
 void FactFinder::enterDirectory(const WalkDirectory& directory) {
     ++facts_.directoryVisit;
     if (directory.hasIdentity) driveCheck_.enterDirectory(directory.identity.volume);
     else driveCheck_.enterDirectory();
+    tallying_.enterDirectory();
 }
+
+void FactFinder::leaveDirectory(const std::string& path) { tallying_.leaveDirectory(path); }
 
 void FactFinder::fileFound(const WalkDirectory& directory, const std::string& path, WalkDirectory::File& file) {
     if (!isCounted(directory, path, file)) return;

@@ -37,6 +37,8 @@ public:
     void enterDirectory(const WalkDirectory& directory);
     // A file of that directory (path: its text, ending in a separator).
     void fileFound(const WalkDirectory& directory, const std::string& path, WalkDirectory::File& file);
+    // The walk leaves the directory at path, after everything below it.
+    void leaveDirectory(const std::string& path);
 
 private:
     bool isCounted(const WalkDirectory& directory, const std::string& path, const WalkDirectory::File& file);

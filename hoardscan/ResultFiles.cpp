@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "files/FileOps.h"
+#include "hoardscan/DirectoryTotals.h"
 #include "hoardscan/MessageNumbers.h"
 #include "hoardscan/Tallies.h"
 #include "logger/LoggerUnit.h"
@@ -28,7 +29,8 @@ ResultFiles::ResultFiles(LoggerUnit& logger, const ScanSettings& settings, uint3
       extensionFile_(logger, ResultFileKind::ExtensionLog, processId),
       inactiveFile_(logger, ResultFileKind::InactiveFiles, processId),
       // The monitor's name joins the name at the first flush, once init has read it.
-      temperatureFile_(logger, ResultFileKind::TemperatureLog, processId) {}
+      temperatureFile_(logger, ResultFileKind::TemperatureLog, processId),
+      totalsFile_(logger, ResultFileKind::DirectoryTotals, processId) {}
 
 int32_t ResultFiles::dayStamp(const DateTime& moment) {
     DateTime day(moment);
@@ -93,6 +95,24 @@ bool ResultFiles::flushInactiveRows(Tallies& tallies) {
     return true;
 }
 
+bool ResultFiles::flushDirectoryTotals(DirectoryTotals& totals) {
+    const bool written = totalsFile_.begin(settings_.tempDirectory, dayStamp(DateTime())) &&
+                         putLines(totalsFile_, totals.rows()) && totalsFile_.commit();
+    totals.flushed(written);
+    return written;
+}
+
+// A row at a time: a failed write names its row, not the whole buffer.
+bool ResultFiles::putLines(ResultFile& file, std::string_view lines) {
+    for (size_t start = 0, end = 0; start < lines.size(); start = end + 1) {
+        end = lines.find('\n', start);
+        if (end == std::string_view::npos) end = lines.size() - 1;
+        text_.assign(lines.substr(start, end - start + 1));
+        if (!file.put(text_)) return false;
+    }
+    return true;
+}
+
 void ResultFiles::finishAccountRecords(bool complete) { finish(accountFile_, complete); }
 
 void ResultFiles::finishInactiveRows(bool complete, const Tallies& tallies) {
@@ -111,6 +131,16 @@ void ResultFiles::finishInactiveRows(bool complete, const Tallies& tallies) {
 void ResultFiles::finishExtensionLog(bool complete) { finish(extensionFile_, complete); }
 
 void ResultFiles::finishTemperatureLog(bool complete) { finish(temperatureFile_, complete); }
+
+void ResultFiles::finishDirectoryTotals(bool complete, const DirectoryTotals& totals) {
+    finish(totalsFile_, complete);
+    if (totals.overlongDirectories() > 0 && LoggerUnit::isDebugOn(1))
+        logger_.debug(1,
+                      "%i directories of the directory totals have paths longer than %i bytes: their totals are "
+                      "in the directories above them.",
+                      ParamStream() << static_cast<unsigned long long>(totals.overlongDirectories())
+                                    << static_cast<unsigned long long>(platform().pathSyntax().longestPath));
+}
 
 void ResultFiles::finish(ResultFile& file, bool complete) {
     ++enabled_;

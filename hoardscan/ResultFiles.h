@@ -1,6 +1,7 @@
 #pragma once
-// The four result files of a run and how the tallies are written into them: the account
-// record file (always), the extension log, the temperature log and the inactive-file table.
+// The result files of a run and how the tallies are written into them: the account record
+// file (always), the extension log, the temperature log, the inactive-file table and the
+// directory totals.
 // A flush empties its buffer only when all of it reached the file; otherwise the buffer stays
 // whole for the next flush. What a line holds is the formats' (library/results).
 
@@ -15,6 +16,7 @@
 
 namespace Quilna {
 
+class DirectoryTotals;
 class LoggerUnit;
 class Tallies;
 
@@ -31,6 +33,7 @@ public:
     bool flushTemperatureRows(Tallies& tallies);
     bool writeExtensionLog(Tallies& tallies);
     bool flushInactiveRows(Tallies& tallies);
+    bool flushDirectoryTotals(DirectoryTotals& totals);
 
     // A new run writes the inactive-file table's header again before its first row.
     void startRun() { inactiveHeaderWritten_ = false; }
@@ -44,6 +47,8 @@ public:
     void finishInactiveRows(bool complete, const Tallies& tallies);
     void finishExtensionLog(bool complete);
     void finishTemperatureLog(bool complete);
+    // Says in the debug log how many directories had paths too long for a row.
+    void finishDirectoryTotals(bool complete, const DirectoryTotals& totals);
     // A run stopped early keeps the unfinished names whatever the files hold.
     void keepUnfinishedNames() { keepUnfinished_ = true; }
 
@@ -56,9 +61,11 @@ public:
     const ResultFile& extensionFile() const { return extensionFile_; }
     const ResultFile& temperatureFile() const { return temperatureFile_; }
     const ResultFile& inactiveFile() const { return inactiveFile_; }
+    const ResultFile& totalsFile() const { return totalsFile_; }
 
 private:
     void finish(ResultFile& file, bool complete);
+    bool putLines(ResultFile& file, std::string_view lines);
 
     LoggerUnit& logger_;
     const ScanSettings& settings_;
@@ -66,6 +73,7 @@ private:
     ResultFile extensionFile_;
     ResultFile inactiveFile_;
     ResultFile temperatureFile_;
+    ResultFile totalsFile_;
     bool inactiveHeaderWritten_ = false;
     bool keepUnfinished_ = false;
     int enabled_ = 0;

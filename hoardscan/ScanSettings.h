@@ -31,6 +31,9 @@ struct ScanSettings {
     std::vector<std::string> userDirectories;  // lower case
     // Days that finished result files stay in the result directories; none: for ever.
     std::optional<int32_t> keepResultsDays;
+    // The directory totals side file; subtrees taking fewer bytes on disk than the size get no rows.
+    bool directoryTotals = false;
+    int64_t directoryTotalsSize = int64_t{100} << 20;
     // Reported only; none when missing or unusable (reported as read): the scan then does not
     // start, although its set-up succeeds.
     std::optional<int32_t> filesystemsInParallel;

@@ -36,7 +36,8 @@ public:
     SettingsReader(const ConfReader& configuration, LoggerUnit& log) : configuration_(configuration), log_(log) {}
 
     std::optional<ScanSettings> read() {
-        if (!readSwitches() || !readInactiveLogLimit() || !readTemperatureMonitor()) return std::nullopt;
+        if (!readSwitches() || !readInactiveLogLimit() || !readTemperatureMonitor() || !readDirectoryTotals())
+            return std::nullopt;
         if (!readDirectory("hoardscan.working-dir", "No log directory configured.",
                            "Log directory \"%s\" does not exist.", settings_.workingDirectory) ||
             !readDirectory("hoardscan.temp-dir", "No temp directory configured.",
@@ -118,6 +119,27 @@ private:
             log_.debug(2, "Limits of %s directory size: %i",
                        ParamStream() << settings_.temperatureMonitor
                                      << static_cast<long long>(settings_.temperatureMonitorSize));
+        return true;
+    }
+
+    // Off unless asked for; the size in MiB, 0 for every directory with a counted file below it.
+    bool readDirectoryTotals() {
+        int result = configuration_.getBool("hoardscan.directory-totals", settings_.directoryTotals);
+        if (result != ConfResult::Found && result != ConfResult::NotFound)
+            return unusable("hoardscan.directory-totals", "Bool", result, "No directory totals configured.");
+        if (!settings_.directoryTotals) return true;
+        int32_t mebibytes = static_cast<int32_t>(settings_.directoryTotalsSize / bytesPerMebibyte);
+        result = configuration_.getInteger("hoardscan.directory-totals-size", mebibytes);
+        if (result != ConfResult::Found && result != ConfResult::NotFound)
+            return unusable("hoardscan.directory-totals-size", "Integer", result,
+                            "No directory totals size configured.");
+        if (mebibytes < 0) {
+            log_.fatal(Message::SettingInvalid, ParamStream()
+                                                    << "hoardscan.directory-totals-size" << std::to_string(mebibytes)
+                                                    << "a size of 0 MiB or more expected");
+            return false;
+        }
+        settings_.directoryTotalsSize = static_cast<int64_t>(mebibytes) * bytesPerMebibyte;
         return true;
     }
 

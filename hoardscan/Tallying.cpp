@@ -7,6 +7,7 @@
 #include "hoardscan/ScanIdentity.h"
 #include "hoardscan/ScanSettings.h"
 #include "hoardscan/Tallies.h"
+#include "platform/Platform.h"
 #include "results/AccountRecordFormat.h"
 
 namespace Quilna {
@@ -16,7 +17,9 @@ Tallying::Tallying(const ScanSettings& settings, const ScanIdentity& identity, T
       identity_(identity),
       tallies_(tallies),
       results_(results),
-      monitoredBand_(settings.temperatureMonitor) {}
+      monitoredBand_(settings.temperatureMonitor),
+      directoryTotals_(settings.directoryTotalsSize, platform().pathSyntax().longestPath,
+                       static_cast<size_t>(std::max(settings.bufferSize, 1)), Tallies::bufferBytes) {}
 
 void Tallying::add(FileFacts& facts) {
     // The temperatures are compared below as the key writes them.
@@ -39,12 +42,27 @@ void Tallying::add(FileFacts& facts) {
         if (tallies_.addTemperatureRow(facts.directoryVisit, *facts.directory, facts.physicalSize))
             results_.flushTemperatureRows(tallies_);
     }
+    if (settings_.directoryTotals)
+        directoryTotals_.addFile(facts.account, access, facts.logicalSize, facts.physicalSize);
     if (settings_.inactiveLog && (access == "cold" || access == "frozen")) {
         lastAccess_.clear();
         facts.status.accessed.appendLocal(lastAccess_, false);
         if (tallies_.addInactiveRow(*facts.name, *facts.directory, facts.physicalSize, lastAccess_, access))
             results_.flushInactiveRows(tallies_);
     }
+}
+
+void Tallying::beginWalk() {
+    if (settings_.directoryTotals) directoryTotals_.beginWalk();
+}
+
+void Tallying::enterDirectory() {
+    if (settings_.directoryTotals) directoryTotals_.enterDirectory();
+}
+
+void Tallying::leaveDirectory(std::string_view path) {
+    if (settings_.directoryTotals && directoryTotals_.leaveDirectory(path))
+        results_.flushDirectoryTotals(directoryTotals_);
 }
 
 void Tallying::finishResultFiles() {
@@ -54,6 +72,9 @@ void Tallying::finishResultFiles() {
         results_.finishTemperatureLog(results_.flushTemperatureRows(tallies_) && tallies_.lostTemperatureRows() == 0);
     if (settings_.inactiveLog)
         results_.finishInactiveRows(results_.flushInactiveRows(tallies_) && tallies_.lostInactiveRows() == 0, tallies_);
+    if (settings_.directoryTotals)
+        results_.finishDirectoryTotals(
+            results_.flushDirectoryTotals(directoryTotals_) && directoryTotals_.lostRows() == 0, directoryTotals_);
     results_.finishAccountRecords(accountsComplete);
 }
 

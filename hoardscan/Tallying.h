@@ -1,11 +1,15 @@
 #pragma once
 // The third stage of the scan: each counted file's facts folded into the tallies (its account
-// record by record key; its temperature row and inactive row when those logs are on). A buffer
+// record by record key; its temperature row, inactive row and directory totals when those side
+// files are on). A buffer
 // that fills is flushed into the result files (ResultFiles) at once; at the end of the run the
 // last flushes finish them.
 
 #include <array>
 #include <string>
+#include <string_view>
+
+#include "hoardscan/DirectoryTotals.h"
 
 namespace Quilna {
 
@@ -23,6 +27,11 @@ public:
     void monitor(const std::string& band) { monitoredBand_ = band; }
     // The file's temperatures are made fit for a record key on the way.
     void add(FileFacts& facts);
+    // The walk's directories, for the directory totals: a walk begins, one is entered, one is left
+    // (path: its text) after everything below it.
+    void beginWalk();
+    void enterDirectory();
+    void leaveDirectory(std::string_view path);
     // The last flushes. A file gets its finished name only when its last flush wrote everything
     // left and nothing was lost on the way (and the run was not stopped, see ResultFiles).
     void finishResultFiles();
@@ -41,6 +50,7 @@ private:
     std::array<std::string, sharedFields> keyStartFields_;
     std::string keyStart_;
     bool hasKeyStart_ = false;
+    DirectoryTotals directoryTotals_;
 };
 
 }  // namespace Quilna

@@ -190,6 +190,7 @@ void Walk::discard(WalkDirectory& directory) {
 
 void Walk::leaveLevel() {
     const WalkDirectory& top = *levels_.back();
+    facts_.leaveDirectory(directory_);
     if (top.hasIdentity) onPath_.erase(top.identity);
     if (levels_.size() > 1) {
         const size_t parent = levels_.size() - 2;

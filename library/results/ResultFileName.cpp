@@ -11,9 +11,11 @@ namespace {
 constexpr std::string_view recordStem = "Hoardscan";
 constexpr std::string_view inactiveStem = "HoardscanInactive";
 constexpr std::string_view extensionStem = "HoardscanExtension";
+constexpr std::string_view totalsStem = "HoardscanTotals";
 constexpr std::string_view recordEnding = ".data";
 constexpr std::string_view inactiveEnding = ".csv";
 constexpr std::string_view logEnding = ".log";
+constexpr std::string_view totalsEnding = ".txt";
 constexpr std::string_view unfinishedEnding = ".make";
 
 // Splits "<lead>-<D>-<P>" from its end. The lead is what precedes D without its "-", or
@@ -56,6 +58,11 @@ std::optional<ResultFileName> ResultFileName::parse(std::string_view fileName) {
         name.kind = ResultFileKind::InactiveFiles;
         parts = splitDayAndProcess(text);
         if (!parts || parts->lead) return std::nullopt;
+    } else if (takePrefix(text, prefixOf(totalsStem))) {
+        if (!takeSuffix(text, totalsEnding)) return std::nullopt;
+        name.kind = ResultFileKind::DirectoryTotals;
+        parts = splitDayAndProcess(text);
+        if (!parts || parts->lead) return std::nullopt;
     } else if (takePrefix(text, prefixOf(extensionStem))) {
         if (unfinished || !takeSuffix(text, logEnding)) return std::nullopt;
         name.kind = ResultFileKind::ExtensionLog;
@@ -89,6 +96,7 @@ std::string ResultFileName::stem() const {
     switch (kind) {
         case ResultFileKind::InactiveFiles: return std::string(inactiveStem);
         case ResultFileKind::ExtensionLog: return std::string(extensionStem);
+        case ResultFileKind::DirectoryTotals: return std::string(totalsStem);
         case ResultFileKind::TemperatureLog: return prefixOf(recordStem) + monitor;
         case ResultFileKind::AccountRecords: break;
     }
@@ -102,6 +110,8 @@ std::string ResultFileName::text() const {
         case ResultFileKind::AccountRecords: return name.append(unfinished ? unfinishedEnding : recordEnding);
         case ResultFileKind::InactiveFiles:
             return name.append(inactiveEnding).append(unfinished ? unfinishedEnding : std::string_view());
+        case ResultFileKind::DirectoryTotals:
+            return name.append(totalsEnding).append(unfinished ? unfinishedEnding : std::string_view());
         case ResultFileKind::TemperatureLog:
         case ResultFileKind::ExtensionLog: break;
     }

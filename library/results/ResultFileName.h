@@ -1,6 +1,7 @@
 #pragma once
 // The name of a result file: "<stem>-<day stamp>-<process id><ending>". The account record
-// file and the inactive-file table end in ".make" until the scanner has finished them.
+// file, the inactive-file table and the directory totals end in ".make" until the scanner has
+// finished them.
 
 #include <cstdint>
 #include <optional>
@@ -9,7 +10,7 @@
 
 namespace Quilna {
 
-enum class ResultFileKind { AccountRecords, InactiveFiles, TemperatureLog, ExtensionLog };
+enum class ResultFileKind { AccountRecords, InactiveFiles, TemperatureLog, ExtensionLog, DirectoryTotals };
 
 struct ResultFileName {
     ResultFileKind kind = ResultFileKind::AccountRecords;
@@ -23,10 +24,11 @@ struct ResultFileName {
     static std::optional<ResultFileName> parse(std::string_view fileName);
     // Whether the scanner writes the file under an unfinished name first.
     static bool hasUnfinishedName(ResultFileKind kind) {
-        return kind == ResultFileKind::AccountRecords || kind == ResultFileKind::InactiveFiles;
+        return kind == ResultFileKind::AccountRecords || kind == ResultFileKind::InactiveFiles ||
+               kind == ResultFileKind::DirectoryTotals;
     }
 
-    // "Hoardscan", "HoardscanInactive", "HoardscanExtension" or "Hoardscan-<monitor>".
+    // "Hoardscan", "HoardscanInactive", "HoardscanExtension", "HoardscanTotals" or "Hoardscan-<monitor>".
     std::string stem() const;
     std::string text() const;
 };

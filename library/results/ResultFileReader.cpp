@@ -167,6 +167,17 @@ void ResultFileReader::forEachTemperatureRow(const TemperatureRowSink& sink, con
         skipped);
 }
 
+void ResultFileReader::forEachDirectoryTotal(const DirectoryTotalSink& sink, const SkippedLineSink& skipped) {
+    forEachLine(
+        [&](std::string_view line, int64_t number) {
+            DirectoryTotalRow row;
+            row.line = number;
+            check(DirectoryTotalsFormat::parseRow(line, row, fault_), number);
+            sink(std::move(row));
+        },
+        skipped);
+}
+
 void ResultFileReader::forEachExtension(const ExtensionSink& sink) {
     forEachLine([&](std::string_view line, int64_t number) {
         check(ExtensionLogFormat::parseLine(line, fault_), number);
@@ -199,6 +210,12 @@ std::vector<InactiveRow> ResultFileReader::inactiveRows() {
 std::vector<TemperatureRow> ResultFileReader::temperatureRows() {
     std::vector<TemperatureRow> rows;
     forEachTemperatureRow([&](TemperatureRow&& row) { rows.push_back(std::move(row)); });
+    return rows;
+}
+
+std::vector<DirectoryTotalRow> ResultFileReader::directoryTotals() {
+    std::vector<DirectoryTotalRow> rows;
+    forEachDirectoryTotal([&](DirectoryTotalRow&& row) { rows.push_back(std::move(row)); });
     return rows;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Reads the result files of a run back: the account record file, the inactive-file table,
-// the temperature log and the extension log, and the names they carry. Every malformed line
+// the temperature log, the extension log and the directory totals, and the names they carry. Every malformed line
 // is a ResultFileError naming the file, the line and what is wrong, never quoting the content:
 // the file may be anything a hostile user placed. Lines are streamed and bounded in length, so
 // a file of any size is read in bounded memory; the vector forms are for small files and tests.
@@ -20,6 +20,7 @@
 
 #include "platform/OpenFile.h"
 #include "results/AccountRecord.h"
+#include "results/DirectoryTotalsFormat.h"
 #include "results/InactiveTableFormat.h"
 #include "results/ResultFileError.h"
 #include "results/ResultFileName.h"
@@ -37,6 +38,7 @@ public:
     using AccountRecordSink = std::function<void(const AccountRecordView&)>;
     using InactiveRowSink = std::function<void(InactiveRow&&)>;
     using TemperatureRowSink = std::function<void(TemperatureRow&&)>;
+    using DirectoryTotalSink = std::function<void(DirectoryTotalRow&&)>;
     using ExtensionSink = std::function<void(std::string_view extension, int64_t line)>;
     // Told of a line passed over: its number and why.
     using SkippedLineSink = std::function<void(int64_t line, const std::string& reason)>;
@@ -46,6 +48,7 @@ public:
     // the line limit is passed over and told of instead of failing the whole file.
     void forEachInactiveRow(const InactiveRowSink& sink, const SkippedLineSink& skipped = {});
     void forEachTemperatureRow(const TemperatureRowSink& sink, const SkippedLineSink& skipped = {});
+    void forEachDirectoryTotal(const DirectoryTotalSink& sink, const SkippedLineSink& skipped = {});
     void forEachExtension(const ExtensionSink& sink);
 
     std::vector<AccountRecord> accountRecords();
@@ -53,6 +56,7 @@ public:
     std::map<std::string, AccountValues> accountTotals();
     std::vector<InactiveRow> inactiveRows();
     std::vector<TemperatureRow> temperatureRows();
+    std::vector<DirectoryTotalRow> directoryTotals();
     std::vector<std::string> extensions();
 
     // Size and a 64-bit FNV-1a hash of the bytes of the last complete read, so that a

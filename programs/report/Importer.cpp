@@ -132,6 +132,8 @@ ImportResult Importer::store(PreparedFile&& prepared) {
         case ResultFileKind::InactiveFiles:
         case ResultFileKind::TemperatureLog: return importSideFile(prepared.file);
         case ResultFileKind::ExtensionLog: break;
+        case ResultFileKind::DirectoryTotals:
+            throw ReportError::usage(prepared.file.path.string() + ": directory totals are not imported yet");
     }
     throw ReportError::usage(prepared.file.path.string() + ": extension logs are not imported");
 }

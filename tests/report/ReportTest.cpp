@@ -174,7 +174,7 @@ TEST(ResultFileReaderTest, MalformedFilesNameTheFileAndLineAndGoodOnesReadWhole)
     for (const char* other :
          {"Hoardscan-1365112800-4242.log", "Hoardscan-12a-3.data", "Hoardscan--3.data", "HoardscanInactive-1-2.log",
           "Hoardscan-18446744073709551616-2.data", "Hoardscan-1-99999999999999999999.data",
-          "HoardscanInactive-x-1-2.csv", "HoardscanExtension-x-1-2.log"})
+          "HoardscanInactive-x-1-2.csv", "HoardscanExtension-x-1-2.log", "HoardscanTotals-1-2.csv"})
         EXPECT_FALSE(ResultFileName::parse(other)) << other;
 
     const std::string key = AccountRecordFormat::keyText(makeKey("PC1", "a", "u", "g", "t", "hot", "hot"));
@@ -197,6 +197,7 @@ TEST(ResultFileReaderTest, MalformedFilesNameTheFileAndLineAndGoodOnesReadWhole)
         {inactive, header + "a,C:\\Data\\,0,2012-01-01T00:00:00,frozen,\nb,/d/,x,t,cold,\n", 3, ""},
         {"Hoardscan-cold-86400-1.log", "/ok;/;1\n/data/\n", 2, ""},
         {"HoardscanExtension-86400-1.log", "xyz\n\n", 2, ""},
+        {"HoardscanTotals-86400-1.txt.make", "/a;b/;ann;hot;1;0;3\n/x/;ann;hot;0;2;3\n", 2, "a count"},
         {"HoardscanExtension-86400-1.log", "", -1, ""},
     };
     TestSupport::TestDirectory folder;
@@ -212,6 +213,7 @@ TEST(ResultFileReaderTest, MalformedFilesNameTheFileAndLineAndGoodOnesReadWhole)
             if (kind == ResultFileKind::InactiveFiles) reader.inactiveRows();
             if (kind == ResultFileKind::TemperatureLog) reader.temperatureRows();
             if (kind == ResultFileKind::ExtensionLog) reader.extensions();
+            if (kind == ResultFileKind::DirectoryTotals) reader.directoryTotals();
             ADD_FAILURE() << "accepted";
         } catch (const ResultFileError& error) {
             EXPECT_TRUE(contains(error.reason(), reason));

@@ -25,7 +25,8 @@ std::vector<std::string> resultNames(const ScanInstallation& installation) {
     return {installation.resultFile("results", "Hoardscan", ".make"),
             installation.resultFile("side", "HoardscanInactive", ".csv.make"),
             installation.resultFile("side", "Hoardscan-hot", ".log"),
-            installation.resultFile("side", "HoardscanExtension", ".log")};
+            installation.resultFile("side", "HoardscanExtension", ".log"),
+            installation.resultFile("side", "HoardscanTotals", ".txt.make")};
 }
 
 // The log rotated at the start of the run, into a name the registry's values fix.
@@ -69,9 +70,9 @@ TEST(Safety, WhatTheProgramMakesIsItsOwnAndLinksAndFifosAtItsNamesAreRefusedAtOn
                 EXPECT_EQ(modeOf(entry.path()), expected) << entry.path();
                 ++made;
             }
-        // Four result files, the log, its rotated name, the collector's output; three locks (the
+        // Five result files, the log, its rotated name, the collector's output; three locks (the
         // installation's, the log's, the mailslot's), a guard, their directories.
-        EXPECT_EQ(made, 13u);
+        EXPECT_EQ(made, 14u);
         EXPECT_EQ(modeOf(runtime), ::geteuid() == 0 ? 0755u : 0700u);
         const long plainWaits = installation.usage.ru_nvcsw;
 

@@ -49,13 +49,16 @@ public:
         ::utimensat(AT_FDCWD, full.c_str(), times, AT_SYMLINK_NOFOLLOW);
     }
 
-    // Every side file: the temperature log of the band monitored from so many MiB on.
+    // Every side file: the temperature log of the band monitored, and the directory totals, from so
+    // many MiB on.
     void writeEveryResultFile(const std::string& monitored, int fromMiB) {
         settings["hoardscan.inactive-log"] = {"Bool", "true"};
         settings["hoardscan.temperature-log"] = {"Bool", "true"};
         settings["hoardscan.temperature-monitor"] = {"String", monitored};
         settings["hoardscan.temperature-monitor-size"] = {"Integer", std::to_string(fromMiB)};
         settings["hoardscan.extension"] = {"Bool", "true"};
+        settings["hoardscan.directory-totals"] = {"Bool", "true"};
+        settings["hoardscan.directory-totals-size"] = {"Integer", std::to_string(fromMiB)};
     }
 
     std::set<std::string> inactiveListed(size_t cut = 0) const {

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <tuple>
 
 #include "ScanInstallation.h"
 
@@ -143,6 +145,94 @@ TEST(ScanResults, AFileWithSeveralHardLinksIsChargedOnceAndTheTotalsAreDus) {
     EXPECT_TRUE(cold.empty() || cold.begin()->find("driver.so") != std::string::npos);
 }
 
+using Sums = std::array<int64_t, 3>;  // files, bytes, bytes on disk
+// A directory relative to the tree ("" for the tree), an account, an access temperature.
+using Split = std::tuple<std::string, std::string, std::string>;
+
+// Each directory's whole subtree by account and access temperature, from the test's own walk: the
+// account is the first name below the tree, the temperature the band of the last access; a
+// multiply-linked file counts once, the ".tmp" files the rules exclude not at all. Only the
+// subtrees that take at least threshold bytes on disk, with all their splits.
+std::map<Split, Sums> subtreeSums(const std::string& tree, int64_t threshold) {
+    std::map<Split, Sums> sums;
+    std::map<std::string, int64_t> onDisk;
+    std::set<std::pair<dev_t, ino_t>> met;
+    const time_t now = ::time(nullptr);
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(tree)) {
+        struct stat status {};
+        if (::lstat(entry.path().c_str(), &status) != 0 || S_ISDIR(status.st_mode) ||
+            entry.path().extension() == ".tmp" || !met.insert({status.st_dev, status.st_ino}).second)
+            continue;
+        const fs::path relative = fs::relative(entry.path(), tree);
+        const double days = static_cast<double>(now - status.st_atime) / 86400;
+        const std::string temperature = days <= 7 ? "hot" : days <= 30 ? "warm" : days <= 365 ? "cold" : "frozen";
+        const Sums file{1, status.st_size, status.st_blocks * 512};
+        for (fs::path directory = relative.parent_path();; directory = directory.parent_path()) {
+            Sums& sum = sums[{directory.string(), relative.begin()->string(), temperature}];
+            for (size_t i = 0; i < file.size(); ++i) sum[i] += file[i];
+            onDisk[directory.string()] += file[2];
+            if (directory.empty()) break;
+        }
+    }
+    std::erase_if(sums, [&](const auto& split) { return onDisk[std::get<0>(split.first)] < threshold; });
+    return sums;
+}
+
+// Off unless asked for. Then per directory its whole subtree's sums by account and access
+// temperature, written as the walk leaves it (after everything below it): nested subtrees, two
+// accounts and temperatures under one directory, every split of a subtree that reaches the size
+// though each split alone does not, a smaller subtree absent; a file with two links counted once
+// and a file the rules exclude not at all, as in the account records.
+TEST(ScanResults, DirectoryTotalsAreEverySubtreesSumsByAccountAndTemperatureFromTheSizeOn) {
+    ScanInstallation installation;
+    constexpr size_t kib = 1024;
+    installation.file("alpha/big.bin", 1500 * kib, 1);
+    installation.file("alpha/old.txt", 3 * kib, 400);
+    installation.file("alpha/deep/old.bin", 700 * kib, 400);
+    fs::create_hard_link(installation.path("alpha/deep/old.bin"), installation.path("alpha/deep/again.bin"));
+    installation.file("alpha/deep/deeper/new.bin", 1100 * kib, 2);
+    installation.file("alpha/small/tiny.txt", 10 * kib, 1);
+    installation.file("beta/b.bin", 1200 * kib, 100);
+    installation.file("beta/scratch.tmp", 2000 * kib, 1);
+    installation.file("beta/mixed/hot.bin", 600 * kib, 1);
+    installation.file("beta/mixed/cold.bin", 600 * kib, 100);
+    const std::string tree = installation.tree();
+    installation.extraRules = "*:*:" + tree + "/beta/*.tmp exclude\n";
+    const std::string firstBelow = std::to_string(std::count(tree.begin(), tree.end(), '/') + 2);
+    installation.accountsRules = "{\nsite=*\nmap\n{\nhosts\n{\nhost=*\nentries\n{\nentry\n{\ndir=" + tree +
+                                 "/*\naccount=%" + firstBelow + "%\n}\n}\n}\n}\n}\n";
+    ASSERT_EQ(installation.run(), 0) << installation.log() << installation.output();
+    for (const fs::directory_entry& entry : fs::directory_iterator(installation.at("side")))
+        EXPECT_FALSE(entry.path().filename().string().starts_with("HoardscanTotals")) << entry.path();
+
+    installation.settings["hoardscan.directory-totals"] = {"Bool", "true"};
+    installation.settings["hoardscan.directory-totals-size"] = {"Integer", "1"};
+    ASSERT_EQ(installation.run(), 0) << installation.log() << installation.output();
+    std::map<Split, Sums> written;
+    std::vector<std::string> order;
+    for (const DirectoryTotalRow& row :
+         ResultFileReader(installation.resultFile("side", "HoardscanTotals", ".txt")).directoryTotals()) {
+        std::string directory = row.directory;
+        if (!directory.ends_with('/')) directory.push_back('/');
+        if (!directory.starts_with(tree + "/")) continue;  // the way down to the tree
+        directory = directory.substr(tree.size() + 1);
+        if (!directory.empty()) directory.pop_back();
+        EXPECT_TRUE(
+            written.emplace(Split{directory, row.account, row.temperature}, Sums{row.files, row.bytes, row.bytesOnDisk})
+                .second)
+            << directory;
+        order.push_back(directory);
+    }
+    const std::map<Split, Sums> expected = subtreeSums(tree, 1 << 20);
+    EXPECT_TRUE(expected.contains({"beta/mixed", "beta", "cold"}) && expected.contains({"", "alpha", "frozen"}) &&
+                !expected.contains({"alpha/small", "alpha", "hot"}));
+    EXPECT_EQ(written, expected);
+    for (size_t i = 0; i < order.size(); ++i)
+        for (size_t j = i + 1; j < order.size(); ++j)
+            EXPECT_FALSE(order[j].starts_with(order[i].empty() ? "" : order[i] + "/") && order[j] != order[i])
+                << order[j] << " after " << order[i];
+}
+
 constexpr size_t longestPath = 4095;  // PATH_MAX less its NUL
 
 // Directory and name as the inactive-file table writes them: a path longer than the system can
@@ -189,6 +279,20 @@ std::pair<double, double> scanChain(int depth) {
     EXPECT_EQ(rowsListed(installation), expected);
     const auto rows = ResultFileReader(installation.resultFile("side", "Hoardscan-hot", ".log")).temperatureRows();
     EXPECT_EQ(rows.size() == 1 ? rows[0].directory : std::to_string(rows.size()) + " rows", path);
+    // Every level the system can name has its subtree's files; those deeper are only in these.
+    std::map<std::string, int64_t> subtreeFiles;
+    for (const DirectoryTotalRow& row :
+         ResultFileReader(installation.resultFile("side", "HoardscanTotals", ".txt")).directoryTotals())
+        subtreeFiles[row.directory] += row.files;
+    const std::string tree = installation.tree() + "/";
+    size_t levels = 0;
+    for (const auto& [directory, files] : subtreeFiles) {
+        if (!directory.starts_with(tree) || directory == tree) continue;
+        EXPECT_EQ(files, depth + 2 - static_cast<int64_t>(directory.size() - tree.size()) / 2) << directory.size();
+        levels += 1;
+    }
+    EXPECT_EQ(levels, (longestPath - tree.size()) / 2);
+    EXPECT_EQ(subtreeFiles[tree], depth + 1);
     // The removal of the test directory goes by paths, which the chain outgrows.
     EXPECT_EQ(std::system(("rm -rf '" + installation.tree() + "/d'").c_str()), 0);
     return {processorSeconds(installation.usage), static_cast<double>(installation.usage.ru_maxrss) / 1024.0};

@@ -1,0 +1,111 @@
+#include "hoardscan/DirectoryTotals.h"
+
+#include "results/DirectoryTotalsFormat.h"
+
+namespace Quilna {
+
+DirectoryTotals::DirectoryTotals(int64_t threshold, size_t longestPath, size_t rowsPerFlush, size_t bufferBytes)
+    : threshold_(threshold),
+      longestPath_(longestPath),
+      rowsPerFlush_(rowsPerFlush < 1 ? 1 : rowsPerFlush),
+      bufferBytes_(bufferBytes),
+      dueAt_(rowsPerFlush_) {}
+
+void DirectoryTotals::beginWalk() {
+    for (Level& level : levels_) clear(level);
+    depth_ = 0;
+}
+
+void DirectoryTotals::enterDirectory() {
+    if (depth_ == levels_.size()) levels_.emplace_back();
+    ++depth_;
+}
+
+void DirectoryTotals::addFile(const std::string& account, const std::string& temperature, int64_t bytes,
+                              int64_t bytesOnDisk) {
+    if (depth_ == 0) return;
+    const uint32_t pair = pairOf(account, temperature);
+    Level& level = levels_[depth_ - 1];
+    Split& split = splitOf(level, pair);
+    split.files += 1;
+    split.bytes += bytes;
+    split.bytesOnDisk += bytesOnDisk;
+    level.bytesOnDisk += bytesOnDisk;
+}
+
+// The files of a directory mostly share their pair: the last one is tried first, by its texts.
+uint32_t DirectoryTotals::pairOf(const std::string& account, const std::string& temperature) {
+    if (hasLastPair_ && pairs_[lastPair_].first == account && pairs_[lastPair_].second == temperature) return lastPair_;
+    pairKey_.assign(account).push_back('\0');
+    pairKey_.append(temperature);
+    const auto [at, added] = pairNumbers_.try_emplace(pairKey_, static_cast<uint32_t>(pairs_.size()));
+    if (added) pairs_.emplace_back(account, temperature);
+    hasLastPair_ = true;
+    lastPair_ = at->second;
+    return lastPair_;
+}
+
+DirectoryTotals::Split& DirectoryTotals::splitOf(Level& level, uint32_t pair) {
+    if (level.last < level.splits.size() && level.splits[level.last].pair == pair) return level.splits[level.last];
+    for (level.last = 0; level.last < level.splits.size(); ++level.last)
+        if (level.splits[level.last].pair == pair) return level.splits[level.last];
+    level.splits.push_back(Split{pair});
+    return level.splits.back();
+}
+
+bool DirectoryTotals::leaveDirectory(std::string_view path) {
+    if (depth_ == 0) return false;
+    Level& level = levels_[depth_ - 1];
+    if (!level.splits.empty() && level.bytesOnDisk >= threshold_) writeRows(path, level);
+    if (depth_ > 1) handUp(level, levels_[depth_ - 2]);
+    clear(level);
+    --depth_;
+    return rowCount_ >= dueAt_ || (!retrying_ && rows_.size() >= bufferBytes_);
+}
+
+void DirectoryTotals::writeRows(std::string_view path, const Level& level) {
+    if (path.size() > longestPath_) {
+        ++overlong_;
+        return;
+    }
+    // A buffer that could not be written keeps growing only so far.
+    if (rows_.size() >= 2 * bufferBytes_) {
+        lost_ += level.splits.size();
+        return;
+    }
+    for (const Split& split : level.splits) {
+        const auto& [account, temperature] = pairs_[split.pair];
+        DirectoryTotalsFormat::appendRow(rows_, path, account, temperature, split.files, split.bytes,
+                                         split.bytesOnDisk);
+        ++rowCount_;
+    }
+}
+
+void DirectoryTotals::handUp(const Level& below, Level& above) {
+    for (const Split& split : below.splits) {
+        Split& sum = splitOf(above, split.pair);
+        sum.files += split.files;
+        sum.bytes += split.bytes;
+        sum.bytesOnDisk += split.bytesOnDisk;
+    }
+    above.bytesOnDisk += below.bytesOnDisk;
+}
+
+// Emptied for the next directory at this depth; its room is kept.
+void DirectoryTotals::clear(Level& level) {
+    level.splits.clear();
+    level.bytesOnDisk = 0;
+    level.last = 0;
+}
+
+// A failed flush is tried again after as many rows more, not at every directory.
+void DirectoryTotals::flushed(bool written) {
+    retrying_ = !written;
+    if (written) {
+        rows_.clear();
+        rowCount_ = 0;
+    }
+    dueAt_ = rowCount_ + rowsPerFlush_;
+}
+
+}  // namespace Quilna
