@@ -43,5 +43,7 @@ constexpr int32_t RulesLineTaken = 41;       // line number, file, line, how it 
 constexpr int32_t TypeBlockUnclosed = 42;    // file, type name, the type name's line number
 constexpr int32_t InactiveOverLimit = 43;    // file, limit in MiB, rows written, rows not written
 constexpr int32_t InactiveRowsCut = 44;      // rows, file, longest path in bytes
+constexpr int32_t UnknownSetting = 45;       // file, line number, key, "; did you mean NAME?" or nothing
+constexpr int32_t RootMissing = 46;          // directory, file systems file
 
 }  // namespace Quilna::Message
