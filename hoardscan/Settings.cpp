@@ -33,7 +33,8 @@ bool isDirectory(const std::string& path) {
 
 class SettingsReader {
 public:
-    SettingsReader(const ConfReader& configuration, LoggerUnit& log) : configuration_(configuration), log_(log) {}
+    SettingsReader(const ConfReader& configuration, LoggerUnit& log, bool createDirectories)
+        : configuration_(configuration), log_(log), createDirectories_(createDirectories) {}
 
     std::optional<ScanSettings> read() {
         if (!readSwitches() || !readInactiveLogLimit() || !readTemperatureMonitor()) return std::nullopt;
@@ -136,6 +137,10 @@ private:
             log_.fatal(Message::SettingInvalid, ParamStream() << key << value << refusal);
             return false;
         }
+        if (!createDirectories_ && !FileOps::exists(value)) {
+            directory = value;
+            return true;
+        }
         if (!FileUtils::makeDirectories(value) || !isDirectory(value)) {
             log_.fatal(Message::SettingUnusable, ParamStream() << key << value);
             if (LoggerUnit::isDebugOn(1)) log_.debug(1, absentLine, ParamStream() << value);
@@ -219,13 +224,14 @@ private:
 
     const ConfReader& configuration_;
     LoggerUnit& log_;
+    bool createDirectories_;
     ScanSettings settings_;
 };
 
 }  // namespace
 
-std::optional<ScanSettings> readSettings(const ConfReader& configuration, LoggerUnit& log) {
-    return SettingsReader(configuration, log).read();
+std::optional<ScanSettings> readSettings(const ConfReader& configuration, LoggerUnit& log, bool createDirectories) {
+    return SettingsReader(configuration, log, createDirectories).read();
 }
 
 }  // namespace Quilna

@@ -1,4 +1,4 @@
-// The program: answers --help and --version, refuses a command line it does not know, builds
+// The program: answers --help and --version, checks the configuration (--check), refuses a command line it does not know, builds
 // the application object and runs it for the exit code (hoardscan/ExitCode.h).
 #include <atomic>
 #include <cstdio>
@@ -34,6 +34,7 @@ int applicationMain(const std::string& commandText, std::atomic<bool>& quitFlag)
             case CommandLine::Request::Refuse:
                 std::fprintf(stderr, "hoardscan: %s\n%s", request.problem.c_str(), CommandLine::usage().c_str());
                 return ExitCode::SetupFailed;
+            case CommandLine::Request::Check: return Hoardscan(commandText).check();
             case CommandLine::Request::Scan: break;
         }
         return scan(commandText, quitFlag);
