@@ -1,0 +1,98 @@
+// hoardscan --check: the problems of an installation with file and line, what a run would walk,
+// and nothing written; the same mistakes in a run.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "ScanInstallation.h"
+
+namespace Quilna::EndToEnd {
+namespace {
+
+// Every file and directory of the installation with its size and last change, but the output.
+std::map<std::string, std::pair<uintmax_t, fs::file_time_type>> snapshot(const ScanInstallation& installation) {
+    std::map<std::string, std::pair<uintmax_t, fs::file_time_type>> files;
+    for (const auto& entry : fs::recursive_directory_iterator(installation.base()))
+        if (entry.path() != installation.at("output.txt"))
+            files[entry.path()] = {entry.is_regular_file() ? entry.file_size() : 0, entry.last_write_time()};
+    return files;
+}
+
+// The last line of the configuration file that holds the text.
+std::string lineOf(const ScanInstallation& installation, const std::string& text) {
+    std::ifstream file(installation.at("conf/hoardscan.conf"));
+    int number = 1, found = 0;
+    for (std::string line; std::getline(file, line); ++number)
+        if (line.find(text) != std::string::npos) found = number;
+    return std::to_string(found);
+}
+
+using Said = std::function<std::string(const ScanInstallation&)>;
+
+Said text(const std::string& said) {
+    return [=](const ScanInstallation&) { return said; };
+}
+
+// A good installation, then one mistake each: standard output holds the line that says it.
+// A check says what a run finds: a directory of part 1 that is not there is said, and a run that
+// could not walk it ends with exit code 4.
+TEST(Check, ADirectoryOfPart1ThatIsNotThereIsSaidAndGivesExitCode4) {
+    ScanInstallation installation;
+    installation.file("a.txt", 10);
+    installation.extraRoots = host() + ": /none/data\n";
+    EXPECT_EQ(installation.run(), 4);
+    EXPECT_TRUE(installation.logged({"The directory /none/data named in part 1 of the file systems file " +
+                                     installation.at("conf/filesystems.rules") + " does not exist: it is not walked."}));
+    EXPECT_TRUE(holds(installation.output(), "Every result file was finished, but 1 directories named in part 1"));
+    EXPECT_EQ(filesCounted(installation.dataFile()), 1);
+}
+
+TEST(Check, SaysEachProblemWithItsPlaceAndWhatARunWouldWalkAndWritesNothing) {
+    const std::vector<std::tuple<std::function<void(ScanInstallation&)>, int, Said>> checks{
+        {[](ScanInstallation&) {}, 0, text("hoardscan --check: no problem found.\n")},
+        {[](ScanInstallation& i) { i.settings["log.sylog"] = {"Bool", "false"}; }, 1,
+         [](const ScanInstallation& i) {
+             return "WARNING: " + i.at("conf/hoardscan.conf:") + lineOf(i, "sylog (") +
+                    ": log.sylog: not a setting this program reads; it is ignored; did you mean syslog?\n";
+         }},
+        {[](ScanInstallation& i) { i.settings["log.syslog"].second = "false' { x () = '"; }, 1,
+         [](const ScanInstallation& i) {
+             const std::string file = i.at("conf/hoardscan.conf");
+             return "\nhoardscan --check: a run would fail: the configuration file " + file + ", line " +
+                    std::to_string(countOf(TestSupport::TestDirectory::readFile(file), "\n")) +
+                    ": Missing '}' of entry \"log\" opened in line " + lineOf(i, "log () = ''") +
+                    ", found the end of the file.\n";
+         }},
+        {[](ScanInstallation& i) { i.settings["log.global.severity"].second = "WARN"; }, 1,
+         text("WARNING: The setting log.global.severity has the value 'WARN', which is not valid: NOTICE, WARNING,")},
+        {[](ScanInstallation& i) { i.settings["log.syslog"].second = "yes"; }, 1,
+         text("FATAL: The setting log.syslog has the value 'yes', which is not valid: true or false expected.")},
+        {[](ScanInstallation& i) { i.settings["hoardscan.hoardscan"].second = i.at("conf/none.rules"); }, 1,
+         [](const ScanInstallation& i) {
+             return "FATAL: The setting hoardscan.hoardscan names " + i.at("conf/none.rules") + ", which cannot be used";
+         }},
+        {[](ScanInstallation& i) { i.extraRoots = host() + ": /none/data\n"; }, 1,
+         text("not walked: /none/data (listed): it does not exist\n")},
+    };
+    for (const auto& [make, exitCode, said] : checks) {
+        ScanInstallation installation;
+        installation.file("a.txt", 10);
+        fs::remove(installation.at("results"));
+        make(installation);
+        installation.writeInstallation();
+        SCOPED_TRACE(said(installation));
+        installation.arguments.insert(installation.arguments.begin(), "--check");
+        const auto before = snapshot(installation);
+        EXPECT_EQ(installation.wait(installation.start()), exitCode);
+        EXPECT_TRUE(holds(installation.output(), said(installation)));
+        EXPECT_EQ(snapshot(installation), before);
+        if (exitCode == 0) {
+            EXPECT_TRUE(holds(installation.output(), "results: " + installation.at("results") +
+                                                         "/ (missing: a run creates it)\nside files: "));
+            EXPECT_TRUE(holds(installation.output(), "\nwalked: /"));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace Quilna::EndToEnd
