@@ -130,10 +130,9 @@ bool Hoardscan::findConfiguration() {
         std::string why;
         if (const int result = readResource("ConfigurationDir", configurationFile_, &why);
             result != ResourceResult::Ok) {
-            failure_ = result == ResourceResult::TooLong
-                           ? "no configuration file: " + why + "."
-                           : "no configuration file: neither the option -c nor the installation's resource "
-                             "ConfigurationDir names one.";
+            failure_ = !why.empty() ? "no configuration file: " + why + "."
+                                    : "no configuration file: neither the option -c nor the installation's resource "
+                                      "ConfigurationDir names one.";
             return false;
         }
         FileUtils::normaliseSeparators(configurationFile_);

@@ -74,6 +74,7 @@ public:
                              bool view64) override;
 #ifndef _WIN32  // the Windows registry has no lock that others could hold
     std::string registryWriteFailure() override;
+    std::string registryReadFailure() override;
 #endif
     using Locks::tryNamedLock;
     std::unique_ptr<NamedLock> tryNamedLock(const std::string& name, std::string& refusal) override;
