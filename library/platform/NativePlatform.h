@@ -61,6 +61,8 @@ public:
                                        SystemError& error) override;
 #ifndef _WIN32  // Windows keeps the interface's defaults
     std::string writeRefusal(const std::string& path) override;
+    std::string directoryAccessRefusal(const std::string& path) override;
+    std::string unmountedMountPointAbove(const std::string& path) override;
     bool runtimeDirectory(std::string& path, std::string& refusal) override;
 #endif
     bool fileOwner(const std::string& path, const std::string& server, std::string& domain,

@@ -94,5 +94,56 @@ TEST(Check, SaysEachProblemWithItsPlaceAndWhatARunWouldWalkAndWritesNothing) {
     }
 }
 
+// A run refused for its installation's places says what stands in the way: the resources file
+// another user cannot read, a results directory he cannot enter, one whose mount is missing.
+TEST(Check, ARefusedPlaceIsSaidAsItIs) {
+    if (!runningAsRoot()) GTEST_SKIP() << "needs a second user, and a mount namespace for the mounts file";
+    const std::string setUp = "hoardscan: The scan could not be set up: ";
+    const auto asNobody = [](ScanInstallation& i) { return i.giveTo(nobody(), nobodyGroup()); };
+    const std::vector<std::pair<std::function<std::vector<std::string>(ScanInstallation&)>, Said>> runs{
+        {[&](ScanInstallation& i) {
+             i.arguments.clear();
+             i.resources["ConfigurationDir"] = i.at("conf/");
+             i.writeInstallation();
+             auto wrapper = asNobody(i);
+             fs::permissions(i.resourcesFile(), fs::perms::owner_read | fs::perms::owner_write);
+             return ::chown(i.resourcesFile().c_str(), 0, 0) == 0 ? wrapper : std::vector<std::string>{"false"};
+         },
+         [&](const ScanInstallation& i) {
+             return setUp + "no configuration file: the installation's resources file " + i.resourcesFile() +
+                    " cannot be read (mode 0600, owner root): Permission denied.";
+         }},
+        {[&](ScanInstallation& i) {
+             i.writeInstallation();
+             auto wrapper = asNobody(i);
+             fs::permissions(i.at("results"), fs::perms(0750));
+             return ::chown(i.at("results").c_str(), 0, 0) == 0 ? wrapper : std::vector<std::string>{"false"};
+         },
+         [&](const ScanInstallation& i) {
+             return "'" + i.at("results") + "/', which is not valid: the directory " + i.at("results") +
+                    " exists, but the user nobody cannot enter or write it (mode 0750, owner root).";
+         }},
+        {[&](ScanInstallation& i) {
+             i.writeInstallation();
+             std::ofstream(i.at("fstab")) << "# mounts\nLABEL=data " << i.base() << "/results\\040 xfs noauto 0 0\n"
+                                          << "/dev/zz9 " << i.base() << " ext4 defaults 0 2\n";
+             return std::vector<std::string>{"unshare", "--mount", "--propagation", "private", "sh", "-c",
+                                             R"(mount --bind "$0" /etc/fstab && exec "$@")", i.at("fstab")};
+         },
+         [&](const ScanInstallation& i) {
+             return "its place belongs to the mount point " + i.base() +
+                    " of the system's configuration, but nothing is mounted there now";
+         }},
+    };
+    for (const auto& [prepare, said] : runs) {
+        ScanInstallation installation;
+        installation.file("a.txt", 10);
+        const std::vector<std::string> wrapper = prepare(installation);
+        EXPECT_EQ(installation.wait(installation.start(wrapper)), 1);
+        EXPECT_TRUE(holds(installation.output(), said(installation)));
+        EXPECT_TRUE(fs::is_empty(installation.at("results")));
+    }
+}
+
 }  // namespace
 }  // namespace Quilna::EndToEnd
