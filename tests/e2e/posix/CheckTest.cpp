@@ -121,7 +121,7 @@ TEST(Check, ARefusedPlaceIsSaidAsItIs) {
          },
          [&](const ScanInstallation& i) {
              return "'" + i.at("results") + "/', which is not valid: the directory " + i.at("results") +
-                    " exists, but the user nobody cannot enter or write it (mode 0750, owner root).";
+                    " exists, but the user nobody cannot enter it (mode 0750, owner root).";
          }},
         {[&](ScanInstallation& i) {
              i.writeInstallation();
