@@ -21,8 +21,9 @@ struct Request {
 };
 
 // The command text ("dummy" followed by the command line): a scan (with or without -c FILE),
-// a check of the configuration (--check, with or without -c FILE), -h or --help, --version; anything else (an unknown option, an argument that belongs to no
-// option, -c twice or without a file) is refused.
+// a check of the configuration (--check, with or without -c FILE), -h or --help, --version;
+// anything else (an unknown option, an argument that belongs to no option, -c twice or without
+// a file) is refused.
 Request interpret(const std::string& commandText);
 
 // The usage text, lines ending in line feeds.

@@ -101,8 +101,8 @@ private:
     ScanSettings settings_;
     std::vector<std::string> fileSystemRoots_;
     std::vector<std::string> fileSystemNames_;
-    size_t listedDrives_ = 0;  // the first drives: those named in part 1 of the file systems file
-    size_t missingRoots_ = 0;  // of those, how many are not there
+    size_t listedDrives_ = 0;                      // the first drives: part 1 of the file systems file
+    size_t missingRoots_ = 0;                      // of those, how many are not there
     std::string failure_;                          // why the run failed, where no FATAL record says it
     std::unique_ptr<NamedLock> installationLock_;  // held for the whole run
     int stopRequest_ = 0;                          // the StopRequest that ended the walk

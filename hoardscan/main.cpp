@@ -1,5 +1,6 @@
-// The program: answers --help and --version, checks the configuration (--check), refuses a command line it does not know, builds
-// the application object and runs it for the exit code (hoardscan/ExitCode.h).
+// The program: answers --help and --version, refuses a command line it does not know, builds the
+// application object and runs it, or its check of the configuration (--check), for the exit code
+// (hoardscan/ExitCode.h).
 #include <atomic>
 #include <cstdio>
 #include <exception>

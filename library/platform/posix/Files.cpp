@@ -439,8 +439,7 @@ std::string NativePlatform::directoryAccessRefusal(const std::string& path) {
     }
     // To make the directory, its nearest existing parent must be written too.
     const int needed = itself ? X_OK : W_OK | X_OK;
-    if (!S_ISDIR(status.st_mode) || ::faccessat(AT_FDCWD, place.c_str(), needed, AT_EACCESS) == 0)
-        return std::string();
+    if (!S_ISDIR(status.st_mode) || ::faccessat(AT_FDCWD, place.c_str(), needed, AT_EACCESS) == 0) return std::string();
     std::string owner, user;
     if (!posix::accountName(status.st_uid, owner)) owner = std::to_string(status.st_uid);
     if (!posix::accountName(::geteuid(), user)) user = std::to_string(::geteuid());

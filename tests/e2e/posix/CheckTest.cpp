@@ -41,8 +41,9 @@ TEST(Check, ADirectoryOfPart1ThatIsNotThereIsSaidAndGivesExitCode4) {
     installation.file("a.txt", 10);
     installation.extraRoots = host() + ": /none/data\n";
     EXPECT_EQ(installation.run(), 4);
-    EXPECT_TRUE(installation.logged({"The directory /none/data named in part 1 of the file systems file " +
-                                     installation.at("conf/filesystems.rules") + " does not exist: it is not walked."}));
+    EXPECT_TRUE(
+        installation.logged({"The directory /none/data named in part 1 of the file systems file " +
+                             installation.at("conf/filesystems.rules") + " does not exist: it is not walked."}));
     EXPECT_TRUE(holds(installation.output(), "Every result file was finished, but 1 directories named in part 1"));
     EXPECT_EQ(filesCounted(installation.dataFile()), 1);
 }
@@ -50,7 +51,10 @@ TEST(Check, ADirectoryOfPart1ThatIsNotThereIsSaidAndGivesExitCode4) {
 TEST(Check, SaysEachProblemWithItsPlaceAndWhatARunWouldWalkAndWritesNothing) {
     const std::vector<std::tuple<std::function<void(ScanInstallation&)>, int, Said>> checks{
         {[](ScanInstallation&) {}, 0, text("hoardscan --check: no problem found.\n")},
-        {[](ScanInstallation& i) { i.settings["log.sylog"] = {"Bool", "false"}; }, 1,
+        {[](ScanInstallation& i) {
+             i.settings["log.sylog"] = {"Bool", "false"};
+         },
+         1,
          [](const ScanInstallation& i) {
              return "WARNING: " + i.at("conf/hoardscan.conf:") + lineOf(i, "sylog (") +
                     ": log.sylog: not a setting this program reads; it is ignored; did you mean syslog?\n";
@@ -69,7 +73,8 @@ TEST(Check, SaysEachProblemWithItsPlaceAndWhatARunWouldWalkAndWritesNothing) {
          text("FATAL: The setting log.syslog has the value 'yes', which is not valid: true or false expected.")},
         {[](ScanInstallation& i) { i.settings["hoardscan.hoardscan"].second = i.at("conf/none.rules"); }, 1,
          [](const ScanInstallation& i) {
-             return "FATAL: The setting hoardscan.hoardscan names " + i.at("conf/none.rules") + ", which cannot be used";
+             return "FATAL: The setting hoardscan.hoardscan names " + i.at("conf/none.rules") +
+                    ", which cannot be used";
          }},
         {[](ScanInstallation& i) { i.extraRoots = host() + ": /none/data\n"; }, 1,
          text("not walked: /none/data (listed): it does not exist\n")},
@@ -127,8 +132,14 @@ TEST(Check, ARefusedPlaceIsSaidAsItIs) {
              i.writeInstallation();
              std::ofstream(i.at("fstab")) << "# mounts\nLABEL=data " << i.base() << "/results\\040 xfs noauto 0 0\n"
                                           << "/dev/zz9 " << i.base() << " ext4 defaults 0 2\n";
-             return std::vector<std::string>{"unshare", "--mount", "--propagation", "private", "sh", "-c",
-                                             R"(mount --bind "$0" /etc/fstab && exec "$@")", i.at("fstab")};
+             return std::vector<std::string>{"unshare",
+                                             "--mount",
+                                             "--propagation",
+                                             "private",
+                                             "sh",
+                                             "-c",
+                                             R"(mount --bind "$0" /etc/fstab && exec "$@")",
+                                             i.at("fstab")};
          },
          [&](const ScanInstallation& i) {
              return "its place belongs to the mount point " + i.base() +
