@@ -41,7 +41,7 @@ int Hoardscan::check() {
         return ExitCode::SetupFailed;
     }
     if (problems > 0) {
-        std::printf("hoardscan --check: %zu problem(s).\n", problems);
+        std::printf("hoardscan --check: %s problem(s).\n", std::to_string(problems).c_str());
         return ExitCode::SetupFailed;
     }
     std::puts("hoardscan --check: no problem found.");
