@@ -33,21 +33,26 @@ Said text(const std::string& said) {
     return [=](const ScanInstallation&) { return said; };
 }
 
-// A good installation, then one mistake each: standard output holds the line that says it.
-// A check says what a run finds: a directory of part 1 that is not there is said, and a run that
-// could not walk it ends with exit code 4.
-TEST(Check, ADirectoryOfPart1ThatIsNotThereIsSaidAndGivesExitCode4) {
+// A run says what a check says: a mistyped key is a warning of the log (a key of this version is
+// none), and a directory of part 1 that is not there is said, the run ending with exit code 4.
+TEST(Check, ARunWarnsOfAMistypedKeyAndAMissingDirectoryOfPart1EndsItWithExitCode4) {
     ScanInstallation installation;
     installation.file("a.txt", 10);
     installation.extraRoots = host() + ": /none/data\n";
+    installation.settings["hoardscan.keep-results"] = {"Integer", "30"};
+    installation.settings["hoardscan.bufer"] = {"Integer", "30"};
     EXPECT_EQ(installation.run(), 4);
-    EXPECT_TRUE(
-        installation.logged({"The directory /none/data named in part 1 of the file systems file " +
-                             installation.at("conf/filesystems.rules") + " does not exist: it is not walked."}));
+    EXPECT_TRUE(installation.logged(
+        {"The directory /none/data named in part 1 of the file systems file " +
+             installation.at("conf/filesystems.rules") + " does not exist: it is not walked.",
+         "not a setting this program reads",
+         installation.at("conf/hoardscan.conf:") + lineOf(installation, "bufer (") +
+             ": hoardscan.bufer: not a setting this program reads; it is ignored; did you mean buffer?"}));
     EXPECT_TRUE(holds(installation.output(), "Every result file was finished, but 1 directories named in part 1"));
     EXPECT_EQ(filesCounted(installation.dataFile()), 1);
 }
 
+// A good installation, then one mistake each: standard output holds the line that says it.
 TEST(Check, SaysEachProblemWithItsPlaceAndWhatARunWouldWalkAndWritesNothing) {
     const std::vector<std::tuple<std::function<void(ScanInstallation&)>, int, Said>> checks{
         {[](ScanInstallation&) {}, 0, text("hoardscan --check: no problem found.\n")},
