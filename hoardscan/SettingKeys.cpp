@@ -52,12 +52,14 @@ std::string parentOf(const std::string& path) {
     return dot == std::string::npos ? std::string() : path.substr(0, dot);
 }
 
+// Whether the key lies within the block.
+bool leadsFrom(const std::string& key, const std::string& block) {
+    return key.size() > block.size() && key.compare(0, block.size(), block) == 0 && key[block.size()] == '.';
+}
+
 // Whether the path is a key's block or one of the blocks around it.
 bool leadsToKeys(const std::string& path) {
-    return std::any_of(std::begin(keys), std::end(keys), [&](const char* key) {
-        const std::string text = key;
-        return text.size() > path.size() && text.compare(0, path.size(), path) == 0 && text[path.size()] == '.';
-    });
+    return std::any_of(std::begin(keys), std::end(keys), [&](const char* key) { return leadsFrom(key, path); });
 }
 
 bool isKey(const std::string& path) {
@@ -68,14 +70,15 @@ bool holdsKeys(const std::string& block) {
     return std::any_of(std::begin(keys), std::end(keys), [&](const char* key) { return parentOf(key) == block; });
 }
 
-// The names of the keys and blocks directly in a block.
+// The names of the keys and blocks directly in a block ("": the top level).
 std::vector<std::string> namesIn(const std::string& block) {
     std::vector<std::string> names;
     for (const char* key : keys) {
         std::string rest = key;
-        if (rest.size() <= block.size() || rest.compare(0, block.size(), block) != 0 || rest[block.size()] != '.')
-            continue;
-        rest.erase(0, block.size() + 1);
+        if (!block.empty()) {
+            if (!leadsFrom(rest, block)) continue;
+            rest.erase(0, block.size() + 1);
+        }
         rest = rest.substr(0, rest.find('.'));
         if (std::find(names.begin(), names.end(), rest) == names.end()) names.push_back(rest);
     }
@@ -98,13 +101,19 @@ size_t editDistance(const std::string& a, const std::string& b) {
     return row[b.size()];
 }
 
+// Other programs' blocks may stand beside ours at the top level: only a name close to one of
+// ours is taken for a mistyped one there.
 void collect(const DOMNode& block, const std::string& path, std::vector<UnknownKey>& out) {
     const bool checked = holdsKeys(path);
     for (const DOMNode* child = block.firstChild(); child; child = child->nextSibling()) {
         const std::string childPath = path.empty() ? child->name() : path + "." + child->name();
-        if (leadsToKeys(childPath)) collect(*child, childPath, out);
-        else if (checked && !isKey(childPath))
-            out.push_back({childPath, child->line(), nearestName(child->name(), namesIn(path))});
+        if (leadsToKeys(childPath)) {
+            collect(*child, childPath, out);
+            continue;
+        }
+        const std::string nearest = nearestName(child->name(), namesIn(path));
+        if ((checked && !isKey(childPath)) || (path.empty() && !nearest.empty()))
+            out.push_back({childPath, child->line(), nearest});
     }
 }
 
