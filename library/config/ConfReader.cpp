@@ -121,7 +121,8 @@ bool ConfReader::buildTree(const std::string& fileName) {
     } catch (FileException& failure) {
         failure.addLocation(__FILE__, __LINE__);
         error(kCannotReadFile, ParamStream() << fileName << failure.fullText());
-        failure_ = fileName + " cannot be read: " + (failure.detail().empty() ? failure.what() : failure.detail());
+        std::string reason;
+        failure_ = fileName + " cannot be read: " + failure.describe(reason);
         return false;
     } catch (...) {
         error(kCannotReadFile, ParamStream() << fileName << "Unknown");
