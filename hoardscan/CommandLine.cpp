@@ -139,9 +139,13 @@ Request interpret(const std::string& commandText) {
             if (configuration) return refused("-c is given twice");
             if (value.empty()) return refused("-c needs the path of the configuration file");
             configuration = true;
+        } else if (name == "check") {
+            if (!value.empty()) return refused("unexpected argument '" + value + "' after --check");
+            if (request.action == Request::Scan) request.action = Request::Check;
         } else if (name == "h" || name == "help" || name == "version") {
             if (!value.empty()) return refused("unexpected argument '" + value + "' after " + optionText(name));
-            if (request.action == Request::Scan) request.action = name == "version" ? Request::Version : Request::Help;
+            if (request.action == Request::Scan || request.action == Request::Check)
+                request.action = name == "version" ? Request::Version : Request::Help;
         } else {
             return refused("unknown option " + optionText(name));
         }
@@ -150,11 +154,14 @@ Request interpret(const std::string& commandText) {
 }
 
 std::string usage() {
-    return "Usage: hoardscan [-c FILE]\n"
+    return "Usage: hoardscan [-c FILE] [--check]\n"
            "Takes stock of the space files occupy on this computer and writes the result files that the\n"
            "configuration names.\n"
            "  -c FILE     the configuration file (default: hoardscan.conf in the directory of the\n"
            "              installation's resource ConfigurationDir)\n"
+           "  --check     read the configuration, its rules files and the drives as a run would, print\n"
+           "              every problem and the file systems a run would walk, and write nothing;\n"
+           "              exit code 0 when there is no problem, else 1\n"
            "  -h, --help  this text\n"
            "  --version   the program's version\n"
            "Exit codes: 0 every result file finished, 1 set-up failed, 2 the scan could not start,\n"

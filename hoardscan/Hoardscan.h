@@ -37,6 +37,11 @@ public:
     // at the next file, and what was counted is written under the unfinished names.
     int run(const std::atomic<bool>& quitFlag, const std::atomic<int>& stopRequest);
 
+    // CheckRun.cpp: reads the configuration, its rules files and the drives as init and scan
+    // do, prints every problem and what a run would walk on standard output, and writes
+    // nothing. ExitCode::Success when nothing was wrong, else ExitCode::SetupFailed.
+    int check();
+
 private:
     // A phase that throws has failed: the exception is the reason the run gives.
     template <typename Phase>
@@ -52,6 +57,12 @@ private:
     void loadMessageCatalogue();
     void pinLogDirectory();
     void readDebugLevel();
+    // Entries of the known blocks that nothing reads: a WARNING each, with file, line and the
+    // nearest known key.
+    void reportUnknownSettings();
+    // Log values that the logging set-up would take or leave without a word: false (FATAL) for
+    // one that must not fall back to a default.
+    bool checkLogValues();
 
     // RunLoop.cpp: false only when the scan cannot start.
     bool scan(const std::atomic<bool>& quitFlag, const std::atomic<int>& stopRequest);
@@ -60,6 +71,13 @@ private:
     void chooseFileSystems();
     void finishResultFiles(const std::atomic<bool>& quitFlag);
     bool isListedDrive(const std::string& root, size_t before) const;
+    // A directory named in part 1 of the file systems file that is not there (reported).
+    bool isMissingRoot(const std::string& root, size_t index);
+    // CheckRun.cpp.
+    void startCheckLogging();
+    bool checkSetUp();
+    void printResultDirectory(const char* what, const std::string& directory) const;
+    void printWalkPlan();
     // OldResultFiles.cpp: unfinished files of runs that died, finished ones past their days.
     struct OldResultSweep;
     void removeOldResultFiles();
@@ -73,6 +91,7 @@ private:
     int exitCodeOfRun(bool ran) const;
     void closeRun(int exitCode);
     std::string outcomeText(int exitCode) const;
+    std::string partsNotWalked() const;
     std::string failureReason() const;
     static const char* stopSignalName(int stopRequest);
 
@@ -87,6 +106,8 @@ private:
     ScanSettings settings_;
     std::vector<std::string> fileSystemRoots_;
     std::vector<std::string> fileSystemNames_;
+    size_t listedDrives_ = 0;                      // the first drives: part 1 of the file systems file
+    size_t missingRoots_ = 0;                      // of those, how many are not there
     std::string failure_;                          // why the run failed, where no FATAL record says it
     std::unique_ptr<NamedLock> installationLock_;  // held for the whole run
     int stopRequest_ = 0;                          // the StopRequest that ended the walk

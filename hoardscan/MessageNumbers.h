@@ -44,5 +44,7 @@ constexpr int32_t TypeBlockUnclosed = 42;    // file, type name, the type name's
 constexpr int32_t InactiveOverLimit = 43;    // file, limit in MiB, rows written, rows not written
 constexpr int32_t InactiveRowsCut = 44;      // rows, file, longest path in bytes
 constexpr int32_t ResultExpired = 45;        // file name, days kept
+constexpr int32_t UnknownSetting = 46;       // file, line number, key, "; did you mean NAME?" or nothing
+constexpr int32_t RootMissing = 47;          // directory, file systems file
 
 }  // namespace Quilna::Message

@@ -2,6 +2,7 @@
 // investigate, walks them one after another and finishes the result files.
 #include <thread>
 
+#include "files/FileOps.h"
 #include "hoardscan/DrivePaths.h"
 #include "hoardscan/Hoardscan.h"
 #include "hoardscan/MessageNumbers.h"
@@ -46,9 +47,9 @@ bool Hoardscan::collectDrives() {
         return false;
     }
     std::vector<std::string>& drives = engine_->tables.drives;
-    const size_t listed = drives.size();
+    listedDrives_ = drives.size();
     for (const std::string& root : roots)
-        if (!root.empty() && !isListedDrive(root, listed)) drives.push_back(root);
+        if (!root.empty() && !isListedDrive(root, listedDrives_)) drives.push_back(root);
     return true;
 }
 
@@ -79,13 +80,22 @@ void Hoardscan::chooseFileSystems() {
     for (size_t i = 0; i < drives.size(); ++i) {
         const std::string& root = drives[i];
         // Named twice in the file systems file: walked once.
-        if (isListedDrive(root, i)) continue;
+        if (isListedDrive(root, i) || isMissingRoot(root, i)) continue;
         if (LoggerUnit::isDebugOn(2)) log().debug(2, "Investigating file system \"%s\"...", ParamStream() << root);
         std::string name = engine_->driveCheck.driveType(root);
         if (name.empty()) continue;
         fileSystemNames_.push_back(std::move(name));
         fileSystemRoots_.push_back(root);
     }
+}
+
+// A directory the administrator named that is not there is a part not walked (exit code 4), not
+// a drive of a type left alone.
+bool Hoardscan::isMissingRoot(const std::string& root, size_t index) {
+    if (index >= listedDrives_ || FileOps::exists(root)) return false;
+    log().warning(Message::RootMissing, ParamStream() << root << settings_.fileSystemsFile);
+    ++missingRoots_;
+    return true;
 }
 
 // A finished name promises a complete file: the account record file and the inactive-file

@@ -28,7 +28,8 @@ int Hoardscan::exitCodeOfRun(bool ran) const {
     if (stopRequest_ == StopRequest::Interrupt) return ExitCode::Interrupted;
     if (stopRequest_ == StopRequest::Terminate) return ExitCode::Terminated;
     if (!engine_->resultFiles.unfinishedFiles().empty()) return ExitCode::ResultsUnfinished;
-    return engine_->walk.unfinishedDirectories() == 0 ? ExitCode::Success : ExitCode::WalkUnfinished;
+    return engine_->walk.unfinishedDirectories() == 0 && missingRoots_ == 0 ? ExitCode::Success
+                                                                            : ExitCode::WalkUnfinished;
 }
 
 const char* Hoardscan::stopSignalName(int stopRequest) {
@@ -41,15 +42,25 @@ std::string Hoardscan::failureReason() const {
     return "the log says why";
 }
 
+std::string Hoardscan::partsNotWalked() const {
+    std::string text;
+    if (missingRoots_ > 0)
+        text = std::to_string(missingRoots_) +
+               " directories named in part 1 of the file systems file do not exist (WARNING 47 names each) and "
+               "were not walked";
+    if (const uint64_t unfinished = engine_->walk.unfinishedDirectories(); unfinished > 0)
+        text += (text.empty() ? "" : "; ") + std::to_string(unfinished) +
+                " directories could not be walked to their end (moved or removed while the scan was below them; "
+                "ERROR 32 names each): what was left of them is not counted";
+    return text + ".";
+}
+
 std::string Hoardscan::outcomeText(int exitCode) const {
     switch (exitCode) {
         case ExitCode::Success: return "Every result file was finished.";
         case ExitCode::SetupFailed: return "The scan could not be set up: " + failureReason();
         case ExitCode::ScanNotStarted: return "The scan could not start: " + failureReason();
-        case ExitCode::WalkUnfinished:
-            return "Every result file was finished, but " + std::to_string(engine_->walk.unfinishedDirectories()) +
-                   " directories could not be walked to their end (moved or removed while the scan was below "
-                   "them; ERROR 32 names each): what was left of them is not counted.";
+        case ExitCode::WalkUnfinished: return "Every result file was finished, but " + partsNotWalked();
         case ExitCode::ResultsUnfinished:
             return "The scan ran, but these result files could not be written or finished: " +
                    joined(engine_->resultFiles.unfinishedFiles()) + ".";

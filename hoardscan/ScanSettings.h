@@ -40,7 +40,9 @@ struct ScanSettings {
 };
 
 // Every setting of the scan, in the order they are checked; none when a required one cannot be
-// used (reported with its key, and its value when it has one). Result directories are created.
-std::optional<ScanSettings> readSettings(const ConfReader& configuration, LoggerUnit& log);
+// used (reported with its key, and its value when it has one). Result directories are created,
+// unless createDirectories is false (a check of the configuration writes nothing).
+std::optional<ScanSettings> readSettings(const ConfReader& configuration, LoggerUnit& log,
+                                         bool createDirectories = true);
 
 }  // namespace Quilna

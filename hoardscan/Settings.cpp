@@ -31,9 +31,23 @@ bool isDirectory(const std::string& path) {
     return FileOps::fileStatus(bare, status) && status.isDirectory();
 }
 
+// Why no result directory may be made or used at the path: a place another user controls, one
+// this user cannot enter, or one below a mount point that is not mounted (it would fill the file
+// system below); empty when none.
+std::string placeRefusal(const std::string& directory) {
+    if (std::string refusal = platform().writeRefusal(directory); !refusal.empty()) return refusal;
+    if (std::string refusal = platform().directoryAccessRefusal(directory); !refusal.empty()) return refusal;
+    const std::string mountPoint = platform().unmountedMountPointAbove(directory);
+    if (mountPoint.empty()) return std::string();
+    return "its place belongs to the mount point " + mountPoint +
+           " of the system's configuration, but nothing is mounted there now: the directory would be written on "
+           "the file system below";
+}
+
 class SettingsReader {
 public:
-    SettingsReader(const ConfReader& configuration, LoggerUnit& log) : configuration_(configuration), log_(log) {}
+    SettingsReader(const ConfReader& configuration, LoggerUnit& log, bool createDirectories)
+        : configuration_(configuration), log_(log), createDirectories_(createDirectories) {}
 
     std::optional<ScanSettings> read() {
         if (!readSwitches() || !readInactiveLogLimit() || !readTemperatureMonitor() || !readDirectoryTotals())
@@ -153,10 +167,13 @@ private:
         FileUtils::addSeparator(value);
         value = AnchoredPaths::anchored(value);
         // Nothing is made in, or written to, a place that another user controls.
-        const std::string refusal = platform().writeRefusal(value);
-        if (!refusal.empty()) {
+        if (const std::string refusal = placeRefusal(value); !refusal.empty()) {
             log_.fatal(Message::SettingInvalid, ParamStream() << key << value << refusal);
             return false;
+        }
+        if (!createDirectories_ && !FileOps::exists(value)) {
+            directory = value;
+            return true;
         }
         if (!FileUtils::makeDirectories(value) || !isDirectory(value)) {
             log_.fatal(Message::SettingUnusable, ParamStream() << key << value);
@@ -264,13 +281,14 @@ private:
 
     const ConfReader& configuration_;
     LoggerUnit& log_;
+    bool createDirectories_;
     ScanSettings settings_;
 };
 
 }  // namespace
 
-std::optional<ScanSettings> readSettings(const ConfReader& configuration, LoggerUnit& log) {
-    return SettingsReader(configuration, log).read();
+std::optional<ScanSettings> readSettings(const ConfReader& configuration, LoggerUnit& log, bool createDirectories) {
+    return SettingsReader(configuration, log, createDirectories).read();
 }
 
 }  // namespace Quilna

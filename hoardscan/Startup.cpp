@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "config/ConfReader.h"
+#include "config/DOMNode.h"
 #include "config/Resources.h"
 #include "files/FileOps.h"
 #include "files/FileUtils.h"
@@ -11,6 +12,8 @@
 #include "hoardscan/Hoardscan.h"
 #include "hoardscan/MessageNumbers.h"
 #include "hoardscan/ScanEngine.h"
+#include "hoardscan/SettingFailure.h"
+#include "hoardscan/SettingKeys.h"
 #include "logger/ConfigurationLog.h"
 #include "logger/LogMessenger.h"
 #include "logger/LogState.h"
@@ -71,6 +74,8 @@ bool Hoardscan::init() {
     if (!openConfiguration()) return false;
     reportRefusedLog(logging_);
     readDebugLevel();
+    reportUnknownSettings();
+    if (!checkLogValues()) return false;
     std::optional<ScanSettings> settings = readSettings(*logging_.configuration, log());
     if (!settings) return false;
     settings_ = std::move(*settings);
@@ -125,10 +130,9 @@ bool Hoardscan::findConfiguration() {
         std::string why;
         if (const int result = readResource("ConfigurationDir", configurationFile_, &why);
             result != ResourceResult::Ok) {
-            failure_ = result == ResourceResult::TooLong
-                           ? "no configuration file: " + why + "."
-                           : "no configuration file: neither the option -c nor the installation's resource "
-                             "ConfigurationDir names one.";
+            failure_ = !why.empty() ? "no configuration file: " + why + "."
+                                    : "no configuration file: neither the option -c nor the installation's resource "
+                                      "ConfigurationDir names one.";
             return false;
         }
         FileUtils::normaliseSeparators(configurationFile_);
@@ -154,6 +158,11 @@ bool Hoardscan::openConfiguration() {
     logging_.configuration->releaseReports();
     applyLogConfiguration(logging_);
     pinLogDirectory();
+    // Every setting after a syntax error would follow from it: the run stops at the first cause.
+    if (const std::string& broken = logging_.configuration->failure(); !broken.empty()) {
+        failure_ = "the configuration file " + broken;
+        return false;
+    }
     return true;
 }
 
@@ -187,6 +196,35 @@ void Hoardscan::pinLogDirectory() {
     if (logging_.directory.empty() || AnchoredPaths::isAbsolute(logging_.directory)) return;
     logging_.directory = AnchoredPaths::anchored(logging_.directory);
     if (logging_.messenger) logging_.messenger->setLogFile(logging_.directory + logging_.fileName);
+}
+
+void Hoardscan::reportUnknownSettings() {
+    const DOMNode* root = logging_.configuration->root();
+    if (!root) return;
+    for (const SettingKeys::UnknownKey& unknown : SettingKeys::unknownKeys(*root))
+        log().warning(Message::UnknownSetting,
+                      ParamStream() << configurationFile_ << static_cast<unsigned long long>(unknown.line)
+                                    << unknown.key
+                                    << (unknown.suggestion.empty() ? std::string()
+                                                                   : "; did you mean " + unknown.suggestion + "?"));
+}
+
+// The system log stays on for a value that is neither true nor false: said, and the run stops,
+// as for the program's own switches. A severity that names none leaves the filter as it was.
+bool Hoardscan::checkLogValues() {
+    const ConfReader& configuration = *logging_.configuration;
+    bool toSystemLog = true;
+    if (const int result = configuration.getBool("log.syslog", toSystemLog);
+        result != ConfResult::Found && result != ConfResult::NotFound)
+        return SettingFailure::report(log(), configuration, "log.syslog", "Bool", result);
+    std::string name;
+    if (configuration.getString("log.global.severity", name, true) == ConfResult::Found &&
+        severityNamed(name) == Severity::Invalid)
+        log().warning(Message::SettingInvalid,
+                      ParamStream() << "log.global.severity" << name
+                                    << "NOTICE, WARNING, ERROR, CRITICAL, FATAL or NONE expected; the lowest severity "
+                                       "logged is left as it was");
+    return true;
 }
 
 void Hoardscan::readDebugLevel() {

@@ -1,5 +1,6 @@
-// The program: answers --help and --version, refuses a command line it does not know, builds
-// the application object and runs it for the exit code (hoardscan/ExitCode.h).
+// The program: answers --help and --version, refuses a command line it does not know, builds the
+// application object and runs it, or its check of the configuration (--check), for the exit code
+// (hoardscan/ExitCode.h).
 #include <atomic>
 #include <cstdio>
 #include <exception>
@@ -34,6 +35,7 @@ int applicationMain(const std::string& commandText, std::atomic<bool>& quitFlag)
             case CommandLine::Request::Refuse:
                 std::fprintf(stderr, "hoardscan: %s\n%s", request.problem.c_str(), CommandLine::usage().c_str());
                 return ExitCode::SetupFailed;
+            case CommandLine::Request::Check: return Hoardscan(commandText).check();
             case CommandLine::Request::Scan: break;
         }
         return scan(commandText, quitFlag);

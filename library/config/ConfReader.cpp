@@ -115,14 +115,18 @@ bool ConfReader::buildTree(const std::string& fileName) {
         return false;
     }
     std::string text;
+    failure_.clear();
     try {
         text = readWholeFile(fileName);
     } catch (FileException& failure) {
         failure.addLocation(__FILE__, __LINE__);
         error(kCannotReadFile, ParamStream() << fileName << failure.fullText());
+        std::string reason;
+        failure_ = fileName + " cannot be read: " + failure.describe(reason);
         return false;
     } catch (...) {
         error(kCannotReadFile, ParamStream() << fileName << "Unknown");
+        failure_ = fileName + " cannot be read";
         if (debugOn(1))
             debug(1, "ConfReader: Unknown error while building DOM tree from file \"%s\".", ParamStream() << fileName);
         return false;
@@ -138,6 +142,9 @@ bool ConfReader::buildTreeFromText(const std::string& text, const std::string& s
     }
     root_.reset();
     root_ = std::make_unique<DOMNode>("Root");
+    failure_.clear();
+    countedTo_ = 0;
+    countedLines_ = 1;
     ConfSearcher searcher;
     Tokenizer tokenizer(text, searcher);
     try {
@@ -148,11 +155,24 @@ bool ConfReader::buildTreeFromText(const std::string& text, const std::string& s
         const std::string description = failure.fullText();
         // The line goes into the catalogue message too, so that it reaches logs without debugging.
         error(kSyntaxError, ParamStream() << sourceName << description << line);
+        failure_ = sourceName + ", line " + std::to_string(line) + ": " + failure.detail();
         if (debugOn(1)) debug(1, "ConfReader: %s, line %i.", ParamStream() << description << line);
         return false;
     }
     debug(2, "ConfReader: DOM tree built.");
     return true;
+}
+
+size_t ConfReader::lineAt(const std::string& text, size_t position) {
+    position = std::min(position, text.size());
+    if (position < countedTo_) {
+        countedTo_ = 0;
+        countedLines_ = 1;
+    }
+    countedLines_ += static_cast<size_t>(std::count(text.begin() + static_cast<ptrdiff_t>(countedTo_),
+                                                    text.begin() + static_cast<ptrdiff_t>(position), '\n'));
+    countedTo_ = position;
+    return countedLines_;
 }
 
 bool ConfReader::parseBlock(Tokenizer& tokenizer, DOMNode& parent) {
@@ -191,6 +211,7 @@ bool ConfReader::parseBlockAt(Tokenizer& tokenizer, DOMNode& parent, int depth, 
                 }
                 try {
                     node = std::make_unique<DOMNode>(text);
+                    node->setLine(lineAt(tokenizer.text(), tokenizer.lastStart()));
                 } catch (const std::bad_alloc&) {
                     QUILNA_THROW(ConfigException, CF_MEM, "");
                 }

@@ -73,6 +73,10 @@ public:
     int getFileName(const std::string& path, std::string& out) const;
     int getTimeSpan(const std::string& path, TimeSpanParts& out) const;
 
+    // Why the last buildTree did not read the whole file ("FILE, line N: what was expected");
+    // empty after a whole read.
+    const std::string& failure() const { return failure_; }
+
     // The entry at a dotted path below the root, or null.
     const DOMNode* find(const std::string& path) const;
     // Null until the first tree is built.
@@ -82,6 +86,8 @@ private:
     // Until a closing brace (false) or the end of the text (true). The innermost block cut short
     // by the end of the text says in unfinished what was missing.
     bool parseBlockAt(Tokenizer& tokenizer, DOMNode& parent, int depth, size_t openedAt, std::string& unfinished);
+    // The line of a position of the text being read; positions asked in order cost one pass.
+    size_t lineAt(const std::string& text, size_t position);
     int expandReferences(const std::string& path, std::string& value) const;
     bool debugOn(int32_t level) const;
     void debug(int32_t level, const char* text) const;
@@ -91,6 +97,9 @@ private:
     std::unique_ptr<DOMNode> root_;
     SmartPointer<ConfReports> reports_;
     bool holding_ = false;
+    std::string failure_;
+    size_t countedTo_ = 0;
+    size_t countedLines_ = 1;
     mutable std::vector<std::pair<int32_t, ParamStream>> held_;
     std::unique_ptr<Monopoly> lock_;
 };

@@ -105,6 +105,7 @@ int readResource(const std::string& name, std::string& out, std::string* why) {
                    " bytes once its references are expanded";
             if (expansion.tooLong != name) *why += " (in the value of " + expansion.tooLong + ")";
         }
+        if (result == ResourceResult::Missing && why) *why = platform().registryReadFailure();
         return result;
     } catch (const std::bad_alloc&) {
         return ResourceResult::OutOfMemory;

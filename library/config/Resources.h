@@ -30,7 +30,8 @@ constexpr size_t kResourceLengthLimit = 65536;
 // Reads a string resource and expands ${name} references to other resources; a reference that
 // cannot be read stays as written. 0, 1, 2, 3 (not a string) or 4 (too long; why, when given,
 // names the resource); out is unchanged on failure. Each resource is read at most once per
-// call, however often the value refers to it.
+// call, however often the value refers to it. For 2, why receives what the backend could say
+// about a key that is there but cannot be read (empty when nothing).
 int readResource(const std::string& name, std::string& out, std::string* why = nullptr);
 
 // Reads a REG_DWORD resource: 0, 2, or 3 (not a dword); the value's bytes go into out.

@@ -81,7 +81,7 @@ void applyFilters(const ConfReader& configuration) {
     std::string name;
     if (configuration.getString("log.global.severity", name, true) != ConfResult::Found) {
         setSeverityFilter(Severity::Notice);
-    } else if (int32_t severity = LogCommons::severityFromName(name); severity <= Severity::None) {
+    } else if (int32_t severity = severityNamed(name); severity <= Severity::None) {
         setSeverityFilter(severity);
     }
     int32_t level = 0;
@@ -90,6 +90,9 @@ void applyFilters(const ConfReader& configuration) {
 }
 
 }  // namespace
+
+// Administrators write "warning" as often as "WARNING": the name is taken whatever its case.
+int32_t severityNamed(const std::string& value) { return LogCommons::severityFromName(StringUtils::upperCopy(value)); }
 
 void applyRotationWords(const std::string& words) {
     for (const std::string& word : StringUtils::split(words, ',')) {

@@ -3,6 +3,7 @@
 // installation's resources, before any configuration file is read; applyLogConfiguration once
 // the configuration reader exists, from its "log." keys.
 
+#include <cstdint>
 #include <string>
 
 #include "logger/LoggingSetup.h"
@@ -20,6 +21,10 @@ bool setupLogging(LoggingSetup& setup);
 // Absent keys reset their settings to the defaults. Nothing happens without a configuration
 // reader.
 void applyLogConfiguration(LoggingSetup& setup);
+
+// The severity a "log.global.severity" value names (NOTICE ... FATAL, NONE), letter case
+// ignored; Severity::Invalid for any other text.
+int32_t severityNamed(const std::string& value);
 
 // Applies comma-separated rotation words in order: "none" empties the scheme, "init", "time"
 // and "size" add their condition; other words (" size" with its blank too) are ignored.

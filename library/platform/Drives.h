@@ -29,6 +29,10 @@ public:
     virtual bool clusterSize(const std::string& root, uint32_t& bytes, SystemError& error) = 0;
     virtual bool compressedSize(const std::string& path, uint64_t& bytes, SystemError& error) = 0;
     virtual bool isMountPoint(const std::string& directory) = 0;
+    // The mount point that the system's configuration names (/etc/fstab) for the place of path,
+    // when nothing is mounted there now: what is made at path would land on the file system
+    // below it. Empty when the path's mount is in place (always where drives are letters).
+    virtual std::string unmountedMountPointAbove(const std::string&) { return std::string(); }
 };
 
 }  // namespace Quilna

@@ -5,4 +5,6 @@ namespace Quilna {
 
 std::string FileSystem::writeRefusal(const std::string&) { return std::string(); }
 
+std::string FileSystem::directoryAccessRefusal(const std::string&) { return std::string(); }
+
 }  // namespace Quilna

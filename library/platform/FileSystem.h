@@ -50,6 +50,11 @@ public:
     // files in that directory): a directory on the way or the name itself that someone else
     // controls, named with what is wrong. Empty when nothing is refused (also by default).
     virtual std::string writeRefusal(const std::string& path);
+    // Why this process cannot make files in the directory at path (or make it, when it is not
+    // there): the directory, or the nearest one on its way that is there, cannot be entered or
+    // written by this user, named with its mode and owner. Empty when nothing stops it (also by
+    // default).
+    virtual std::string directoryAccessRefusal(const std::string& path);
 };
 
 }  // namespace Quilna

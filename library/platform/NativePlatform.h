@@ -61,6 +61,8 @@ public:
                                        SystemError& error) override;
 #ifndef _WIN32  // Windows keeps the interface's defaults
     std::string writeRefusal(const std::string& path) override;
+    std::string directoryAccessRefusal(const std::string& path) override;
+    std::string unmountedMountPointAbove(const std::string& path) override;
     bool runtimeDirectory(std::string& path, std::string& refusal) override;
 #endif
     bool fileOwner(const std::string& path, const std::string& server, std::string& domain,
@@ -74,6 +76,7 @@ public:
                              bool view64) override;
 #ifndef _WIN32  // the Windows registry has no lock that others could hold
     std::string registryWriteFailure() override;
+    std::string registryReadFailure() override;
 #endif
     using Locks::tryNamedLock;
     std::unique_ptr<NamedLock> tryNamedLock(const std::string& name, std::string& refusal) override;

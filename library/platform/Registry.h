@@ -26,6 +26,9 @@ public:
     // Why the last failed writeRegistryString could not store its value, where the backend can
     // say more than that it failed: who holds the lock it waited for in vain, say. Else empty.
     virtual std::string registryWriteFailure() { return std::string(); }
+    // Why the last readRegistry found no value, where the key is there but cannot be read (its
+    // file's permissions, say), so that "no such value" does not hide the cause. Else empty.
+    virtual std::string registryReadFailure() { return std::string(); }
 };
 
 }  // namespace Quilna

@@ -51,6 +51,8 @@ TEST(CommandLine, WordsSplitIntoOptionsAndValuesThatMakeARequestOrARefusal) {
         {"dummy -c h.conf", Request::Scan, ""},
         {"dummy -h", Request::Help, ""},
         {"dummy --help -c x", Request::Help, ""},
+        {"dummy --check -c h.conf", Request::Check, ""},
+        {"dummy --check --help", Request::Help, ""},
         {"dummy --version", Request::Version, ""},
         {"dummy -c a -c b", Request::Refuse, "-c is given twice"},
         {"dummy -c", Request::Refuse, "-c needs the path of the configuration file"},

@@ -446,12 +446,12 @@ TEST_F(LoggerTest, RotationWordsAndLogKeysSetTheirValuesAndAConfigurationWithout
     };
     EXPECT_EQ(settings(), std::make_tuple(TimeMode::Zulu, 26 * 3600, 5, Severity::Error, 3, false));
 
-    // Unknown words (lower case is no severity name) and numbers out of range leave the values in force.
+    // Unknown words and numbers out of range leave the values in force; severities in any case.
     apply(
         logBlock("time (String) = 'Zulu' {}\n"
-                 "global () = '' { severity (String) = 'warning' {} debug-level (Integer) = '7' {} }"));
+                 "global () = '' { severity (String) = 'WARN' {} debug-level (Integer) = '7' {} }"));
     EXPECT_EQ(settings(), std::make_tuple(TimeMode::Default, 0, 0, Severity::Error, 3, true));
-    apply(logBlock("global () = '' { severity (String) = 'NOTHING' {} }"));
+    apply(logBlock("global () = '' { severity (String) = 'Nothing' {} }"));
     EXPECT_EQ(severityFilter(), Severity::None);
     apply("other () = '' {}");
     EXPECT_EQ(settings(), std::make_tuple(TimeMode::Local, 0, 0, 0, 0, true));

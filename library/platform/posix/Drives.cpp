@@ -1,4 +1,5 @@
 // POSIX: drives are the mount points of real file systems; sizes from statvfs and lstat.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
@@ -6,6 +7,8 @@
 #include <cerrno>
 #include <fstream>
 #include <set>
+#include <sstream>
+#include <unistd.h>
 
 #include "platform/posix/PosixImpl.h"
 
@@ -46,6 +49,41 @@ bool blockDevice(const Mount& mount, unsigned& major, unsigned& minor) {
 bool isRemovable(unsigned major, unsigned minor) {
     const std::string device = "/sys/dev/block/" + std::to_string(major) + ":" + std::to_string(minor);
     return readFlag(device + "/removable") || readFlag(device + "/../removable");
+}
+
+// More than any real file of mounts holds.
+constexpr size_t largestMountConfiguration = 1 << 20;
+
+// The mount points that /etc/fstab names, but "/" (always mounted). Read with a bound, and only
+// from a regular file, which a non-blocking open cannot make wait.
+std::vector<std::string> configuredMountPoints() {
+    std::vector<std::string> points;
+    const int fd = ::open("/etc/fstab", O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return points;
+    std::string text;
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+        char buffer[8192];
+        ssize_t got = 0;
+        while (text.size() < largestMountConfiguration && (got = ::read(fd, buffer, sizeof buffer)) > 0)
+            text.append(buffer, static_cast<size_t>(got));
+    }
+    ::close(fd);
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string source, point;
+        if (!(fields >> source >> point) || source.front() == '#' || point.front() != '/') continue;
+        point = MountTable::unescape(point);
+        while (point.size() > 1 && point.back() == '/') point.pop_back();
+        if (point.size() > 1) points.push_back(std::move(point));
+    }
+    return points;
+}
+
+bool isWithin(const std::string& path, const std::string& directory) {
+    return path.compare(0, directory.size(), directory) == 0 &&
+           (path.size() == directory.size() || path[directory.size()] == '/' || directory == "/");
 }
 
 }  // namespace
@@ -95,6 +133,18 @@ bool NativePlatform::compressedSize(const std::string& path, uint64_t& bytes, Sy
     }
     bytes = static_cast<uint64_t>(info.st_blocks) * 512u;
     return true;
+}
+
+// The deepest configured mount point above the path, unless a mount as deep or deeper holds it.
+std::string NativePlatform::unmountedMountPointAbove(const std::string& path) {
+    std::string configured;
+    for (const std::string& point : configuredMountPoints())
+        if (point.size() > configured.size() && isWithin(path, point)) configured = point;
+    MountTable mounts;
+    if (configured.empty() || !mounts.load()) return std::string();
+    for (const Mount& mount : mounts.mounts())
+        if (mount.mountPoint.size() >= configured.size() && isWithin(path, mount.mountPoint)) return std::string();
+    return configured;
 }
 
 bool NativePlatform::isMountPoint(const std::string& directory) {

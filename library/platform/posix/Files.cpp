@@ -423,6 +423,33 @@ std::string NativePlatform::writeRefusal(const std::string& path) {
     return name.empty() ? std::string() : place.nameRefusal(name);
 }
 
+// A directory this user cannot enter reads as one that is not there ("does not exist and could
+// not be created"); said with its mode and owner, the administrator sees what to change. One
+// that can be entered but not written is left to the writes, which say so file by file.
+std::string NativePlatform::directoryAccessRefusal(const std::string& path) {
+    if (path.empty() || hasNul(path) || path.front() != '/') return std::string();
+    std::string place = path;
+    while (place.size() > 1 && place.back() == '/') place.pop_back();
+    struct stat status {};
+    bool itself = true;
+    while (::stat(place.c_str(), &status) != 0) {
+        if (place.size() <= 1) return std::string();
+        place = directoryOf(place);
+        itself = false;
+    }
+    // To make the directory, its nearest existing parent must be written too.
+    const int needed = itself ? X_OK : W_OK | X_OK;
+    if (!S_ISDIR(status.st_mode) || ::faccessat(AT_FDCWD, place.c_str(), needed, AT_EACCESS) == 0) return std::string();
+    std::string owner, user;
+    if (!posix::accountName(status.st_uid, owner)) owner = std::to_string(status.st_uid);
+    if (!posix::accountName(::geteuid(), user)) user = std::to_string(::geteuid());
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.st_mode & 07777));
+    return "the directory " + place + " exists, but the user " + user +
+           (itself ? " cannot enter it" : " cannot enter or write it to make what is below") + " (mode " + mode +
+           ", owner " + owner + ")";
+}
+
 namespace posix {
 
 std::string systemCurrentDirectory() {

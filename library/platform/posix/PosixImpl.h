@@ -51,6 +51,7 @@ struct NativePlatform::Impl {
     // Why the last write of a registry value failed, when there is more to say than that.
     std::mutex registryFailureGuard;
     std::string registryFailure;
+    std::string registryReadFailure;  // the same for the last read
 };
 
 namespace posix {

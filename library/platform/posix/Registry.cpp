@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -190,6 +191,19 @@ bool validValueName(const std::string& name) {
     return true;
 }
 
+// A key's file that is there but cannot be read, said with its mode and owner: the administrator
+// who made it readable by root only learns why a user's run finds no resource.
+std::string unreadableFile(const std::string& path, int error) {
+    struct stat status {};
+    if (error == ENOENT || error == ENOTDIR || ::stat(path.c_str(), &status) != 0) return std::string();
+    std::string owner;
+    if (!posix::accountName(status.st_uid, owner)) owner = std::to_string(status.st_uid);
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.st_mode & 07777));
+    return "the installation's resources file " + path + " cannot be read (mode " + mode + ", owner " + owner +
+           "): " + std::strerror(error);
+}
+
 }  // namespace
 
 int NativePlatform::readRegistry(const std::string& keyPath, const std::string& name, bool, uint32_t& type,
@@ -200,6 +214,11 @@ int NativePlatform::readRegistry(const std::string& keyPath, const std::string& 
         KeyLocation key;
         if (!locateKey(root, keyPath, key)) return 2;
         const std::shared_ptr<const RegFile> file = impl_->regFiles.load(key.file);
+        const std::string failure = file ? std::string() : unreadableFile(key.file, errno);
+        {
+            std::lock_guard<std::mutex> hold(impl_->registryFailureGuard);
+            impl_->registryReadFailure = failure;
+        }
         if (!file) return 2;
         return file->find(key.section, name, type, data) ? 0 : 2;
     } catch (const std::bad_alloc&) {
@@ -242,6 +261,11 @@ bool NativePlatform::writeRegistryString(const std::string& keyPath, const std::
     } catch (const std::bad_alloc&) {
         return false;
     }
+}
+
+std::string NativePlatform::registryReadFailure() {
+    std::lock_guard<std::mutex> hold(impl_->registryFailureGuard);
+    return impl_->registryReadFailure;
 }
 
 std::string NativePlatform::registryWriteFailure() {

@@ -24,8 +24,8 @@ TEST(RunOutcome, RefusedRunsSayWhyAndMakeNothing) {
         {with({}), 1, setUp + "no configuration file: neither the option -c nor the installation's resource", ""},
         {[](ScanInstallation& i) { i.settings["hoardscan.extension"].second = "ture"; }, 1, setUp,
          "The setting hoardscan.extension has the value 'ture', which is not valid: true or false expected."},
-        {[](ScanInstallation& i) { i.settings["hoardscan.extension"].second = "false' {} } x () = '"; }, 1, setUp,
-         "Unexpected '}': it closes no entry."},
+        {[](ScanInstallation& i) { i.settings["hoardscan.extension"].second = "false' {} } x () = '"; }, 1,
+         setUp + "the configuration file /", "Unexpected '}': it closes no entry."},
         {[](ScanInstallation& i) {
              i.settings["hoardscan.keep-results"] = {"Integer", "0"};
          },
@@ -105,7 +105,7 @@ TEST(RunOutcome, RulesFilesOfEarlierInstallationsAreTakenAsTheyStandWithAWarning
     installation.temperaturesRules = "hot 12days\nwarm infinity\nlate 400\n";
     installation.fileTypesRules = "default=other\ndocuments\n{\ndoc\n}\ntexts\n{\ntxt\n";
     installation.settings["hoardscan.filetype"] = {"Integer", "1"};
-    installation.settings["log.global.severity"] = {"String", "WARNING"};
+    installation.settings["log.global.severity"] = {"String", "warning"};
     installation.writeInstallation();
     ASSERT_EQ(installation.run(), 0) << installation.log();
     EXPECT_TRUE(installation.logged({"Hoardscan has finished with exit code 0 after "}));

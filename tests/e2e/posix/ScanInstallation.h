@@ -82,7 +82,8 @@ public:
     void writeInstallation() const {
         fs::path drive = tree();
         while (!platform().isMountPoint(drive.string()) && drive != drive.parent_path()) drive = drive.parent_path();
-        writeFile(resourcesFile().substr(base().size() + 1), writeFiles(host() + ":" + drive.string() + "\n"));
+        writeFile(resourcesFile().substr(base().size() + 1),
+                  writeFiles(extraRoots + host() + ":" + drive.string() + "\n"));
     }
 
     int run(const std::vector<std::string>& wrapper = {}) {
@@ -151,6 +152,7 @@ public:
     }
 
     std::vector<std::string> arguments = {"-c", at("conf/hoardscan.conf")};
+    std::string extraRoots;  // lines of part 1 before the tree's drive
     struct rusage usage {};  // what the last run waited for took: processor time, largest memory
 
 private:
