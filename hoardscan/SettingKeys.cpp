@@ -43,6 +43,8 @@ const char* const keys[] = {
     "hoardscan.read-ahead",
     "hoardscan.filesystems-in-parallel",
     "hoardscan.keep-results",
+    "hoardscan.directory-totals",
+    "hoardscan.directory-totals-size",
 };
 
 constexpr size_t longestCompared = 64;
