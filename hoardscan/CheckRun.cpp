@@ -67,9 +67,9 @@ bool Hoardscan::checkSetUp() {
     setDebugLevel(0);
     setSystemLog(false);
     reportUnknownSettings();
-    if (!checkLogValues()) return false;
-    std::optional<ScanSettings> settings = readSettings(*logging_.configuration, log(), false);
-    if (!settings) return false;
+    const bool logValuesUsable = checkLogValues();
+    std::optional<ScanSettings> settings = readSettings(*logging_.configuration, log(), true);
+    if (!logValuesUsable || !settings) return false;
     settings_ = std::move(*settings);
     printResultDirectory("results", settings_.workingDirectory);
     printResultDirectory("side files", settings_.tempDirectory);

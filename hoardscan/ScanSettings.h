@@ -40,9 +40,8 @@ struct ScanSettings {
 };
 
 // Every setting of the scan, in the order they are checked; none when a required one cannot be
-// used (reported with its key, and its value when it has one). Result directories are created,
-// unless createDirectories is false (a check of the configuration writes nothing).
-std::optional<ScanSettings> readSettings(const ConfReader& configuration, LoggerUnit& log,
-                                         bool createDirectories = true);
+// used (reported with its key, and its value when it has one). Result directories are created;
+// a check of the configuration creates nothing and reports every unusable setting, not the first.
+std::optional<ScanSettings> readSettings(const ConfReader& configuration, LoggerUnit& log, bool checking = false);
 
 }  // namespace Quilna

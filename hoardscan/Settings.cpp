@@ -46,33 +46,40 @@ std::string placeRefusal(const std::string& directory) {
 
 class SettingsReader {
 public:
-    SettingsReader(const ConfReader& configuration, LoggerUnit& log, bool createDirectories)
-        : configuration_(configuration), log_(log), createDirectories_(createDirectories) {}
+    SettingsReader(const ConfReader& configuration, LoggerUnit& log, bool checking)
+        : configuration_(configuration), log_(log), checking_(checking) {}
 
     std::optional<ScanSettings> read() {
-        if (!readSwitches() || !readInactiveLogLimit() || !readTemperatureMonitor() || !readDirectoryTotals())
+        // A run stops at the first setting it cannot use; a check goes on, to report them all.
+        bool usable = true;
+        const auto goOn = [&](bool fine) {
+            usable = usable && fine;
+            return usable || checking_;
+        };
+        if (!goOn(readSwitches()) || !goOn(readInactiveLogLimit()) || !goOn(readTemperatureMonitor()) ||
+            !goOn(readDirectoryTotals()))
             return std::nullopt;
-        if (!readDirectory("hoardscan.working-dir", "No log directory configured.",
-                           "Log directory \"%s\" does not exist.", settings_.workingDirectory) ||
-            !readDirectory("hoardscan.temp-dir", "No temp directory configured.",
-                           "Temp directory \"%s\" does not exist.", settings_.tempDirectory))
+        if (!goOn(readDirectory("hoardscan.working-dir", "No log directory configured.",
+                                "Log directory \"%s\" does not exist.", settings_.workingDirectory)) ||
+            !goOn(readDirectory("hoardscan.temp-dir", "No temp directory configured.",
+                                "Temp directory \"%s\" does not exist.", settings_.tempDirectory)))
             return std::nullopt;
-        if (!readFile("hoardscan.filesystems", "No file systems file configured.",
-                      "File systems file \"%s\" does not exist.", settings_.fileSystemsFile) ||
-            !readFile("hoardscan.hoardscan", "No accounts/hoardscan file configured.",
-                      "Account/hoardscan file \"%s\" does not exist.", settings_.accountsFile))
+        if (!goOn(readFile("hoardscan.filesystems", "No file systems file configured.",
+                           "File systems file \"%s\" does not exist.", settings_.fileSystemsFile)) ||
+            !goOn(readFile("hoardscan.hoardscan", "No accounts/hoardscan file configured.",
+                           "Account/hoardscan file \"%s\" does not exist.", settings_.accountsFile)))
             return std::nullopt;
         readUserDirectories();
-        if (!readFileTypeScheme()) return std::nullopt;
+        if (!goOn(readFileTypeScheme())) return std::nullopt;
         if (settings_.fileTypeScheme == FileTypes::Mapping &&
-            !readFile("hoardscan.filename", "No filename extension mapping file configured.",
-                      "Filename extension mapping file \"%s\" does not exist.", settings_.fileTypeMappingFile))
+            !goOn(readFile("hoardscan.filename", "No filename extension mapping file configured.",
+                           "Filename extension mapping file \"%s\" does not exist.", settings_.fileTypeMappingFile)))
             return std::nullopt;
-        if (!readFile("hoardscan.temperatures", "No temperatures file configured.",
-                      "Temperaturs file \"%s\" does not exist.", settings_.temperaturesFile))
+        if (!goOn(readFile("hoardscan.temperatures", "No temperatures file configured.",
+                           "Temperaturs file \"%s\" does not exist.", settings_.temperaturesFile)))
             return std::nullopt;
         readBufferSize();
-        if (!readReadAhead() || !readKeepResults()) return std::nullopt;
+        if (!goOn(readReadAhead()) || !goOn(readKeepResults()) || !usable) return std::nullopt;
         readParallelism();
         return std::move(settings_);
     }
@@ -100,18 +107,23 @@ private:
 
     // In MiB; a nightly table of cold files must not fill the disk whatever the tree.
     bool readInactiveLogLimit() {
-        if (!settings_.inactiveLog) return true;
-        int32_t mebibytes = static_cast<int32_t>(settings_.inactiveLogLimit / bytesPerMebibyte);
-        const int result = configuration_.getInteger("hoardscan.inactive-log-limit", mebibytes);
+        return !settings_.inactiveLog || readMebibytes("hoardscan.inactive-log-limit", settings_.inactiveLogLimit, 1,
+                                                       "No inactive log limit configured.");
+    }
+
+    // An optional size in MiB: kept as it is when absent, refused below the least it may be.
+    bool readMebibytes(const char* key, int64_t& bytes, int32_t least, const char* missing) {
+        int32_t mebibytes = static_cast<int32_t>(bytes / bytesPerMebibyte);
+        const int result = configuration_.getInteger(key, mebibytes);
         if (result != ConfResult::Found && result != ConfResult::NotFound)
-            return unusable("hoardscan.inactive-log-limit", "Integer", result, "No inactive log limit configured.");
-        if (mebibytes < 1) {
-            log_.fatal(Message::SettingInvalid, ParamStream()
-                                                    << "hoardscan.inactive-log-limit" << std::to_string(mebibytes)
-                                                    << "a size of at least 1 MiB expected");
+            return unusable(key, "Integer", result, missing);
+        if (mebibytes < least) {
+            log_.fatal(Message::SettingInvalid, ParamStream() << key << std::to_string(mebibytes)
+                                                              << "a size of at least " + std::to_string(least) +
+                                                                     " MiB expected");
             return false;
         }
-        settings_.inactiveLogLimit = static_cast<int64_t>(mebibytes) * bytesPerMebibyte;
+        bytes = static_cast<int64_t>(mebibytes) * bytesPerMebibyte;
         return true;
     }
 
@@ -141,20 +153,9 @@ private:
         int result = configuration_.getBool("hoardscan.directory-totals", settings_.directoryTotals);
         if (result != ConfResult::Found && result != ConfResult::NotFound)
             return unusable("hoardscan.directory-totals", "Bool", result, "No directory totals configured.");
-        if (!settings_.directoryTotals) return true;
-        int32_t mebibytes = static_cast<int32_t>(settings_.directoryTotalsSize / bytesPerMebibyte);
-        result = configuration_.getInteger("hoardscan.directory-totals-size", mebibytes);
-        if (result != ConfResult::Found && result != ConfResult::NotFound)
-            return unusable("hoardscan.directory-totals-size", "Integer", result,
-                            "No directory totals size configured.");
-        if (mebibytes < 0) {
-            log_.fatal(Message::SettingInvalid, ParamStream()
-                                                    << "hoardscan.directory-totals-size" << std::to_string(mebibytes)
-                                                    << "a size of 0 MiB or more expected");
-            return false;
-        }
-        settings_.directoryTotalsSize = static_cast<int64_t>(mebibytes) * bytesPerMebibyte;
-        return true;
+        return !settings_.directoryTotals || readMebibytes("hoardscan.directory-totals-size",
+                                                            settings_.directoryTotalsSize, 0,
+                                                            "No directory totals size configured.");
     }
 
     // A result directory, created with its missing parents and pinned to an absolute path.
@@ -171,7 +172,7 @@ private:
             log_.fatal(Message::SettingInvalid, ParamStream() << key << value << refusal);
             return false;
         }
-        if (!createDirectories_ && !FileOps::exists(value)) {
+        if (checking_ && !FileOps::exists(value)) {
             directory = value;
             return true;
         }
@@ -281,14 +282,14 @@ private:
 
     const ConfReader& configuration_;
     LoggerUnit& log_;
-    bool createDirectories_;
+    bool checking_;  // nothing created, every unusable setting reported
     ScanSettings settings_;
 };
 
 }  // namespace
 
-std::optional<ScanSettings> readSettings(const ConfReader& configuration, LoggerUnit& log, bool createDirectories) {
-    return SettingsReader(configuration, log, createDirectories).read();
+std::optional<ScanSettings> readSettings(const ConfReader& configuration, LoggerUnit& log, bool checking) {
+    return SettingsReader(configuration, log, checking).read();
 }
 
 }  // namespace Quilna

@@ -76,10 +76,16 @@ TEST(Check, SaysEachProblemWithItsPlaceAndWhatARunWouldWalkAndWritesNothing) {
          text("WARNING: The setting log.global.severity has the value 'WARN', which is not valid: NOTICE, WARNING,")},
         {[](ScanInstallation& i) { i.settings["log.syslog"].second = "yes"; }, 1,
          text("FATAL: The setting log.syslog has the value 'yes', which is not valid: true or false expected.")},
-        {[](ScanInstallation& i) { i.settings["hoardscan.hoardscan"].second = i.at("conf/none.rules"); }, 1,
+        // Every unusable setting, not only the first a run stops at.
+        {[](ScanInstallation& i) {
+             i.settings["hoardscan.hoardscan"].second = i.at("conf/none.rules");
+             i.settings["hoardscan.read-ahead"] = {"Integer", "99"};
+         },
+         1,
          [](const ScanInstallation& i) {
              return "FATAL: The setting hoardscan.hoardscan names " + i.at("conf/none.rules") +
-                    ", which cannot be used";
+                    ", which cannot be used: it does not exist and could not be created, or it is not a directory or "
+                    "file.\nFATAL: The setting hoardscan.read-ahead has the value '99'";
          }},
         {[](ScanInstallation& i) { i.extraRoots = host() + ": /none/data\n"; }, 1,
          text("not walked: /none/data (listed): it does not exist\n")},
@@ -94,7 +100,7 @@ TEST(Check, SaysEachProblemWithItsPlaceAndWhatARunWouldWalkAndWritesNothing) {
         installation.arguments.insert(installation.arguments.begin(), "--check");
         const auto before = snapshot(installation);
         EXPECT_EQ(installation.wait(installation.start()), exitCode);
-        EXPECT_TRUE(holds(installation.output(), said(installation)));
+        EXPECT_TRUE(holds(installation.output(), said(installation))) << installation.output();
         EXPECT_EQ(snapshot(installation), before);
         if (exitCode == 0) {
             EXPECT_TRUE(holds(installation.output(), "results: " + installation.at("results") +
@@ -156,7 +162,7 @@ TEST(Check, ARefusedPlaceIsSaidAsItIs) {
         installation.file("a.txt", 10);
         const std::vector<std::string> wrapper = prepare(installation);
         EXPECT_EQ(installation.wait(installation.start(wrapper)), 1);
-        EXPECT_TRUE(holds(installation.output(), said(installation)));
+        EXPECT_TRUE(holds(installation.output(), said(installation))) << installation.output();
         EXPECT_TRUE(fs::is_empty(installation.at("results")));
     }
 }
