@@ -118,9 +118,9 @@ private:
         if (result != ConfResult::Found && result != ConfResult::NotFound)
             return unusable(key, "Integer", result, missing);
         if (mebibytes < least) {
-            log_.fatal(Message::SettingInvalid, ParamStream() << key << std::to_string(mebibytes)
-                                                              << "a size of at least " + std::to_string(least) +
-                                                                     " MiB expected");
+            log_.fatal(Message::SettingInvalid, ParamStream()
+                                                    << key << std::to_string(mebibytes)
+                                                    << "a size of at least " + std::to_string(least) + " MiB expected");
             return false;
         }
         bytes = static_cast<int64_t>(mebibytes) * bytesPerMebibyte;
@@ -153,9 +153,9 @@ private:
         int result = configuration_.getBool("hoardscan.directory-totals", settings_.directoryTotals);
         if (result != ConfResult::Found && result != ConfResult::NotFound)
             return unusable("hoardscan.directory-totals", "Bool", result, "No directory totals configured.");
-        return !settings_.directoryTotals || readMebibytes("hoardscan.directory-totals-size",
-                                                            settings_.directoryTotalsSize, 0,
-                                                            "No directory totals size configured.");
+        return !settings_.directoryTotals ||
+               readMebibytes("hoardscan.directory-totals-size", settings_.directoryTotalsSize, 0,
+                             "No directory totals size configured.");
     }
 
     // A result directory, created with its missing parents and pinned to an absolute path.
