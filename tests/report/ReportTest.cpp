@@ -644,8 +644,9 @@ TEST_F(CommandsTest, EveryViewNamesARunByItsLocalScanTimeNotByItsDayStamp) {
     for (const std::string& part : {std::string("\"lastDay\": \"2023-11-16\""), "\"firstScan\": \"" + scanned,
                                     "{\"name\": \"PC1\", \"runDay\": \"2023-11-16\", \"scanned\": \"" + scanned})
         EXPECT_TRUE(contains(json, part)) << json;
-    for (const std::string& part : {"host,PC1," + scanned + ",", "Latest run of each of 1 host, scanned " + scanned + "\n",
-                                    "  PC1   " + scanned + "      1"})
+    for (const std::string& part :
+         {"host,PC1," + scanned + ",", "Latest run of each of 1 host, scanned " + scanned + "\n",
+          "  PC1   " + scanned + "      1"})
         EXPECT_TRUE(contains(outputs, part));
     const fs::path page = folder.path() / "page.html";
     ASSERT_EQ(runReport({"html", "--db", db(), "-o", page.string()}).exitCode, 0);
