@@ -156,26 +156,25 @@ void ResultFileReader::forEachInactiveRow(const InactiveRowSink& sink, const Ski
         skipped ? SkippedLineSink(skipRow) : SkippedLineSink());
 }
 
-void ResultFileReader::forEachTemperatureRow(const TemperatureRowSink& sink, const SkippedLineSink& skipped) {
+template <class Row, class Parse>
+void ResultFileReader::forEachRow(Parse parseRow, const std::function<void(Row&&)>& sink,
+                                  const SkippedLineSink& skipped) {
     forEachLine(
         [&](std::string_view line, int64_t number) {
-            TemperatureRow row;
+            Row row;
             row.line = number;
-            check(TemperatureLogFormat::parseRow(line, row, fault_), number);
+            check(parseRow(line, row, fault_), number);
             sink(std::move(row));
         },
         skipped);
 }
 
+void ResultFileReader::forEachTemperatureRow(const TemperatureRowSink& sink, const SkippedLineSink& skipped) {
+    forEachRow(TemperatureLogFormat::parseRow, sink, skipped);
+}
+
 void ResultFileReader::forEachDirectoryTotal(const DirectoryTotalSink& sink, const SkippedLineSink& skipped) {
-    forEachLine(
-        [&](std::string_view line, int64_t number) {
-            DirectoryTotalRow row;
-            row.line = number;
-            check(DirectoryTotalsFormat::parseRow(line, row, fault_), number);
-            sink(std::move(row));
-        },
-        skipped);
+    forEachRow(DirectoryTotalsFormat::parseRow, sink, skipped);
 }
 
 void ResultFileReader::forEachExtension(const ExtensionSink& sink) {

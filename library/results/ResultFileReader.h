@@ -70,6 +70,9 @@ private:
     using LineSink = std::function<void(std::string_view line, int64_t number)>;
 
     void forEachLine(const LineSink& sink, const SkippedLineSink& skipped = {});
+    // Each line parsed by parseRow(line, row, fault) into a row that knows its line number.
+    template <class Row, class Parse>
+    void forEachRow(Parse parseRow, const std::function<void(Row&&)>& sink, const SkippedLineSink& skipped);
     OpenFile& openedFile();
     [[noreturn]] void fail(int64_t line, const std::string& reason) const;
 
