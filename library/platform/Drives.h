@@ -2,9 +2,11 @@
 // Drives and sizes: which drives there are, their types, and the space files take on them.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/RawVolume.h"
 #include "platform/SystemError.h"
 
 namespace Quilna {
@@ -29,6 +31,9 @@ public:
     virtual bool clusterSize(const std::string& root, uint32_t& bytes, SystemError& error) = 0;
     virtual bool compressedSize(const std::string& path, uint64_t& bytes, SystemError& error) = 0;
     virtual bool isMountPoint(const std::string& directory) = 0;
+    // The volume beneath the file system mounted at `root` (a drive root on Windows), opened
+    // read-only; null, with error and why saying what stood in the way, when it cannot be.
+    virtual std::unique_ptr<RawVolume> openRawVolume(const std::string& root, SystemError& error, std::string& why) = 0;
 };
 
 }  // namespace Quilna
