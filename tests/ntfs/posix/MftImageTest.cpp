@@ -256,7 +256,10 @@ TEST(MftImage, EveryFileTheMountListsIsReadFromTheTableAsTheMountReportsIt) {
             mountPaths.emplace(own.st_ino, listings[parent.st_ino].back());
             if (it->is_symlink()) it.disable_recursion_pending();
         }
+        // Only the volume beneath an NTFS mount opens.
         SystemError error;
+        EXPECT_TRUE(!platform().openRawVolume(directory.text(), error, liveWhy) && error.kind == ErrorKind::NotFound);
+        EXPECT_TRUE(!platform().openRawVolume("/proc", error, liveWhy) && error.kind == ErrorKind::Other) << liveWhy;
         auto device = platform().openRawVolume(point, error, liveWhy);
         ASSERT_TRUE(device) << liveWhy;
         RawVolumeBytes deviceBytes(std::move(device));
