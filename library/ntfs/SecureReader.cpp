@@ -14,6 +14,7 @@ constexpr size_t kEntryHeader = 0x10;
 constexpr uint16_t kLastEntry = 0x0002;
 constexpr size_t kDescriptorHeader = 20;       // hash, id, offset, length
 constexpr uint64_t kMirrorDistance = 0x40000;  // every 256 KiB block of the stream is followed by its copy
+constexpr size_t kPieceBytes = 0x40000;
 constexpr uint32_t kLargestDescriptor = 0x10000;
 constexpr size_t kSelfRelativeHeader = 20;  // revision, control, and the four parts' offsets
 constexpr uint16_t kSelfRelative = 0x8000;
@@ -82,7 +83,7 @@ bool SecureReader::readOwner(const Listed& entry, std::vector<uint8_t>& buffer, 
     if (entry.length <= kDescriptorHeader || entry.length > kLargestDescriptor) return false;
     buffer.resize(entry.length);
     for (const uint64_t copy : {uint64_t{0}, kMirrorDistance}) {
-        if (entry.offset > UINT64_MAX - copy || !descriptors_.read(entry.offset + copy, buffer)) continue;
+        if (entry.offset > UINT64_MAX - copy || !readDescriptors(entry.offset + copy, buffer)) continue;
         const ByteView header(buffer);
         if (header.u32(4) != entry.securityId || header.u64(8) != entry.offset || header.u32(16) != entry.length)
             continue;
@@ -98,6 +99,25 @@ bool SecureReader::readOwner(const Listed& entry, std::vector<uint8_t>& buffer, 
         return true;
     }
     return false;
+}
+
+bool SecureReader::readDescriptors(uint64_t offset, std::span<uint8_t> into) {
+    const bool held = offset >= pieceStart_ && offset - pieceStart_ <= pieceLength_ &&
+                      into.size() <= pieceLength_ - (offset - pieceStart_);
+    if (!held) {
+        const uint64_t mapped = descriptors_.mappedBytes();
+        if (offset > mapped || into.size() > mapped - offset) return false;
+        piece_.resize(kPieceBytes);
+        pieceStart_ = offset;
+        pieceLength_ = static_cast<size_t>(std::min<uint64_t>(kPieceBytes, mapped - offset));
+        // A piece that fails (a sparse or unreadable run in it) leaves the descriptor read alone.
+        if (into.size() > pieceLength_ || !descriptors_.read(offset, std::span(piece_).first(pieceLength_))) {
+            pieceLength_ = 0;
+            return descriptors_.read(offset, into);
+        }
+    }
+    std::copy_n(piece_.begin() + static_cast<ptrdiff_t>(offset - pieceStart_), into.size(), into.begin());
+    return true;
 }
 
 void SecureReader::problem(const char* what) {

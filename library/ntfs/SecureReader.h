@@ -33,11 +33,17 @@ private:
     void readNode(std::span<const uint8_t> node, std::vector<Listed>& listed);
     void readBlocks(uint32_t blockSize, std::vector<Listed>& listed);
     bool readOwner(const Listed& entry, std::vector<uint8_t>& buffer, SecurityOwners& owners);
+    bool readDescriptors(uint64_t offset, std::span<uint8_t> into);
     void problem(const char* what);
 
     RunReader& blocks_;
     RunReader& descriptors_;
     std::string* why_ = nullptr;
+    // The piece of the descriptor stream read last: descriptors are read in the stream's order,
+    // many to a piece.
+    std::vector<uint8_t> piece_;
+    uint64_t pieceStart_ = 0;
+    size_t pieceLength_ = 0;
 };
 
 }  // namespace Quilna::Ntfs
