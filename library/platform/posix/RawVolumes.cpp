@@ -52,6 +52,10 @@ std::unique_ptr<RawVolume> NativePlatform::openRawVolume(const std::string& root
     if (mount->fileSystem != "fuseblk" && mount->fileSystem != "ntfs3")
         return refuse(error, why, {ErrorKind::Other, 0},
                       "its file system (" + mount->fileSystem + ") is not read beneath the file system");
+    // The volume holds the whole file system; a mount of part of it shows less.
+    if (mount->root != "/")
+        return refuse(error, why, {ErrorKind::Other, 0},
+                      "only " + mount->root + " of its file system is mounted there");
     if (mount->source.empty() || mount->source.front() != '/')
         return refuse(error, why, {ErrorKind::NotFound, 0}, "its source is not a device: " + mount->source);
     posix::Descriptor device(::open(mount->source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
