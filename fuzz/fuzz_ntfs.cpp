@@ -1,6 +1,7 @@
 // NTFS structures as a hostile disk holds them (the first byte chooses a table record, a run
-// list, or a whole volume whose bytes are the input): each is read or refused with a reason,
-// never read past, and what is read keeps its bounds.
+// list, a whole volume whose bytes are the input, or the security file's index and descriptor
+// stream): each is read or refused with a reason, never read past, and what is read keeps its
+// bounds.
 #include <cstring>
 
 #include "FuzzCheck.h"
@@ -8,6 +9,7 @@
 #include "ntfs/MftReader.h"
 #include "ntfs/MftRecord.h"
 #include "ntfs/MftTree.h"
+#include "ntfs/SecureReader.h"
 #include "text/TextEncoding.h"
 
 using namespace Quilna;
@@ -75,18 +77,44 @@ void checkVolume(std::span<const uint8_t> input) {
     for (uint32_t name = 0; name < table->names().size(); ++name) tree.path(name, '/');
 }
 
+// The index's root value, its further blocks and the descriptor stream, the first two as long as
+// the input's first two 16-bit numbers say.
+void checkSecure(std::span<const uint8_t> input) {
+    if (input.size() < 4) return;
+    size_t rootBytes = input[0] | size_t{input[1]} << 8, blockBytes = input[2] | size_t{input[3]} << 8;
+    auto rest = input.subspan(4);
+    rootBytes = std::min(rootBytes, rest.size());
+    const auto root = rest.first(rootBytes);
+    rest = rest.subspan(rootBytes);
+    blockBytes = std::min(blockBytes, rest.size());
+    InputVolume blockVolume(rest.first(blockBytes)), descriptorVolume(rest.subspan(blockBytes));
+    const auto runOver = [](size_t bytes) {
+        return bytes == 0 ? std::vector<DataRun>{} : std::vector<DataRun>{{0, bytes}};
+    };
+    RunReader blocks(blockVolume, runOver(blockBytes), 1),
+        descriptors(descriptorVolume, runOver(rest.size() - blockBytes), 1);
+    std::string why;
+    const SecurityOwners owners = SecureReader(blocks, descriptors).read(root, why);
+    require(owners.owners() <= owners.ids() && owners.ids() <= input.size() / 16, "owners bounded by what was read");
+    for (uint32_t id = 0; id < 0x200; ++id) {
+        const auto sid = owners.ownerSid(id);
+        require(sid.empty() || owners.ownerText(id).rfind("S-1-", 0) == 0, "an owner is a SID");
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     const std::span<const uint8_t> input(data + 1, size - 1);
     std::string why;
-    switch (data[0] % 3) {
+    switch (data[0] % 4) {
         case 0: checkRecord(input); break;
         case 1:
             if (const auto runs = decodeDataRuns(ByteView(input), kClusters, why)) checkRuns(*runs);
             break;
-        default: checkVolume(input);
+        case 2: checkVolume(input); break;
+        default: checkSecure(input);
     }
     return 0;
 }

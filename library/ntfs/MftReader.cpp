@@ -8,6 +8,7 @@
 #include "ntfs/ByteView.h"
 #include "ntfs/MftRecord.h"
 #include "ntfs/RunReader.h"
+#include "ntfs/SecureReader.h"
 
 namespace Quilna::Ntfs {
 namespace {
@@ -16,6 +17,7 @@ constexpr uint64_t kLargestList = 256u << 10;  // an attribute list never grows 
 constexpr uint32_t kDataType = 0x80;
 constexpr uint32_t kLostPieces = 16;
 constexpr uint32_t kUpCaseRecord = 10;  // the volume's table of upper-case letters, which orders directories
+constexpr uint32_t kSecureRecord = 9;   // the volume's security descriptors, which name the owners
 
 std::optional<MftTable> refused(std::string& why, std::string reason) {
     why = std::move(reason);
@@ -120,10 +122,12 @@ private:
 
     void take(uint32_t number, std::span<uint8_t> record, MftTable& table, Completion& completion) {
         std::string why;
-        auto facts = MftRecord::read(record, {number, clusters(), number == kUpCaseRecord}, why);
+        auto facts =
+            MftRecord::read(record, {number, clusters(), number == kUpCaseRecord, number == kSecureRecord}, why);
         if (!facts) return table.noteDamage(number, why);
         if (!facts->inUse) return;
         if (number == kUpCaseRecord) readUpCase(*facts, table);
+        if (number == kSecureRecord) readOwners(*facts, table);
         if (!facts->reparseRuns.empty()) readReparseTag(*facts);
         if (facts->base != 0) return completion.holdExtension(std::move(*facts));
         if (facts->hasAttributeList) return completion.holdBase(number, std::move(*facts));
@@ -134,6 +138,17 @@ private:
         uint8_t tag[4] = {};
         RunReader reader(volume_, std::move(facts.reparseRuns), boot_.clusterSize);
         if (reader.read(0, tag)) facts.reparseTag = ByteView(tag).u32(0);
+    }
+
+    void readOwners(const RecordFacts& facts, MftTable& table) {
+        const auto& secure = facts.secure;
+        if (secure.indexRoot.empty() || secure.descriptors.empty())
+            return table.setOwners({}, "the security file holds no index or descriptors in its record");
+        RunReader blocks(volume_, secure.indexBlocks, boot_.clusterSize);
+        RunReader descriptors(volume_, secure.descriptors, boot_.clusterSize);
+        std::string why;
+        auto owners = SecureReader(blocks, descriptors).read(secure.indexRoot, why);
+        table.setOwners(std::move(owners), why);
     }
 
     void readUpCase(const RecordFacts& facts, MftTable& table) {

@@ -1,6 +1,7 @@
 #include "ntfs/MftRecord.h"
 
 #include "ntfs/ByteView.h"
+#include "ntfs/UpdateSequence.h"
 #include "ntfs/Utf16Name.h"
 
 namespace Quilna::Ntfs {
@@ -12,37 +13,16 @@ constexpr uint32_t kEnd = 0xFFFFFFFF;
 constexpr uint16_t kInUse = 0x0001, kDirectory = 0x0002;
 constexpr uint16_t kCompressed = 0x0001, kSparse = 0x8000;
 constexpr uint8_t kDosOnlyName = 2;
-constexpr size_t kFixupStride = 512;
 
 enum Type : uint32_t {
     kStandard = 0x10,
     kAttributeList = 0x20,
     kFileName = 0x30,
     kData = 0x80,
+    kIndexRoot = 0x90,
+    kIndexAllocation = 0xA0,
     kReparse = 0xC0,
 };
-
-// The last two bytes of every 512-byte stride hold the sequence number; their true values are in
-// the update-sequence array. A stride that does not end in the number was torn while written.
-bool undoFixups(std::span<uint8_t> record, std::string& why) {
-    const ByteView view(record);
-    const size_t offset = view.u16(4), count = view.u16(6);
-    if (count < 2 || (count - 1) * kFixupStride != record.size() || offset % 2 != 0 || !view.fits(offset, 2 * count)) {
-        why = "its update-sequence array does not fit the record";
-        return false;
-    }
-    const uint16_t number = view.u16(offset);
-    for (size_t i = 1; i < count; ++i) {
-        const size_t end = i * kFixupStride - 2;
-        if (view.u16(end) != number) {
-            why = "a sector of it was torn while written";
-            return false;
-        }
-        record[end] = record[offset + 2 * i];
-        record[end + 1] = record[offset + 2 * i + 1];
-    }
-    return true;
-}
 
 class AttributeReader {
 public:
@@ -58,6 +38,7 @@ public:
         if (!resident && attribute.size() < 0x40) return damaged("a non-resident attribute's header");
         const ByteView value = resident ? attribute.sub(attribute.u16(0x14), attribute.u32(0x10)) : ByteView{};
         if (value.overrun()) return damaged("an attribute's value");
+        if (context_.keepSecure && nameUnits == 4) return readSecurePart(attribute, type, resident, value);
         switch (type) {
             case kStandard: return resident ? readStandard(value) : damaged("non-resident standard facts");
             case kFileName: return resident ? readName(value) : damaged("a non-resident file name");
@@ -146,6 +127,30 @@ private:
         return true;
     }
 
+    // The security file's parts are the only attributes named with four letters there.
+    bool readSecurePart(ByteView attribute, uint32_t type, bool resident, ByteView value) {
+        const ByteView name = attribute.sub(attribute.u16(0x0A), 8);
+        auto& secure = facts_.secure;
+        if (type == kIndexRoot && resident && isName(name, "$SII")) {
+            secure.indexRoot.assign(value.bytes().begin(), value.bytes().end());
+        } else if (type == kIndexAllocation && !resident && isName(name, "$SII")) {
+            auto runs = runsOf(attribute);
+            if (!runs) return false;
+            secure.indexBlocks = std::move(*runs);
+        } else if (type == kData && !resident && isName(name, "$SDS") && attribute.u64(0x10) == 0) {
+            auto runs = runsOf(attribute);
+            if (!runs) return false;
+            secure.descriptors = std::move(*runs);
+        }
+        return true;
+    }
+
+    static bool isName(ByteView units, const char* ascii) {
+        for (size_t i = 0; i < 4; ++i)
+            if (units.u16(2 * i) != static_cast<uint8_t>(ascii[i])) return false;
+        return true;
+    }
+
     std::optional<std::vector<DataRun>> runsOf(ByteView attribute) {
         const size_t offset = attribute.u16(0x20);
         if (offset < 0x40 || offset > attribute.size()) {
@@ -174,7 +179,7 @@ std::optional<RecordFacts> MftRecord::read(std::span<uint8_t> record, const Cont
     if (mark == 0) return facts;  // never written
     if (mark == kBadMark) return refused(why, "it is marked torn");
     if (mark != kFileMark) return refused(why, "it has no record signature");
-    if (!undoFixups(record, why)) return std::nullopt;
+    if (!undoUpdateSequence(record, why)) return std::nullopt;
     const uint16_t flags = view.u16(0x16);
     if ((flags & kInUse) == 0) return facts;
     facts.inUse = true;

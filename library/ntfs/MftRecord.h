@@ -18,6 +18,7 @@ public:
         uint64_t number = 0;          // the record's own number, which an in-use record repeats
         uint64_t volumeClusters = 0;  // bounds the run lists
         bool keepRuns = false;
+        bool keepSecure = false;  // the security file's index and descriptor stream
     };
 
     // Facts of `record` (fix-ups applied in place), a record not in use with inUse false, or

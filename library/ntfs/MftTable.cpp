@@ -16,7 +16,8 @@ std::span<const MftName> MftTable::namesOf(const MftEntry& entry) const {
 }
 
 size_t MftTable::bytesUsed() const {
-    return entries_.capacity() * sizeof(MftEntry) + links_.capacity() * sizeof(MftName) + names_.capacity();
+    return entries_.capacity() * sizeof(MftEntry) + links_.capacity() * sizeof(MftName) + names_.capacity() +
+           owners_.bytesUsed();
 }
 
 void MftTable::add(uint32_t record, const RecordFacts& facts) {

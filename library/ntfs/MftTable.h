@@ -12,6 +12,7 @@
 #include "ntfs/MftEntry.h"
 #include "ntfs/MftName.h"
 #include "ntfs/RecordFacts.h"
+#include "ntfs/SecurityOwners.h"
 
 namespace Quilna::Ntfs {
 
@@ -30,6 +31,11 @@ public:
     // The volume's upper case of every UTF-16 unit, or empty when the volume's table was unreadable.
     const std::vector<uint16_t>& upCase() const { return upCase_; }
 
+    // The owner of every security id, from the volume's security file; ownersProblem says what
+    // kept some (or all) owners from being read, empty when nothing did.
+    const SecurityOwners& owners() const { return owners_; }
+    const std::string& ownersProblem() const { return ownersProblem_; }
+
     uint64_t damaged() const { return damaged_; }
     const std::vector<std::string>& reasons() const { return reasons_; }
     size_t bytesUsed() const;
@@ -38,6 +44,10 @@ public:
     void add(uint32_t record, const RecordFacts& facts);
     void noteDamage(uint64_t record, const std::string& why, uint64_t records = 1);
     void setUpCase(std::vector<uint16_t> units) { upCase_ = std::move(units); }
+    void setOwners(SecurityOwners owners, std::string problem) {
+        owners_ = std::move(owners);
+        ownersProblem_ = std::move(problem);
+    }
     void finish();
 
 private:
@@ -47,6 +57,8 @@ private:
     uint64_t damaged_ = 0;
     std::vector<std::string> reasons_;
     std::vector<uint16_t> upCase_;
+    SecurityOwners owners_;
+    std::string ownersProblem_;
 };
 
 }  // namespace Quilna::Ntfs

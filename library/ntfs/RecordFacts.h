@@ -51,6 +51,13 @@ struct RecordFacts {
     std::vector<uint8_t> attributeList;
     std::vector<DataRun> attributeListRuns;
     uint64_t attributeListSize = 0;
+
+    // Kept only when asked (the security file): where its descriptors by security id lie.
+    struct SecureParts {
+        std::vector<uint8_t> indexRoot;    // the $SII index's root value
+        std::vector<DataRun> indexBlocks;  // its further nodes
+        std::vector<DataRun> descriptors;  // the $SDS stream
+    } secure;
 };
 
 }  // namespace Quilna::Ntfs

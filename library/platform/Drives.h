@@ -2,9 +2,11 @@
 // Drives and sizes: which drives there are, their types, and the space files take on them.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/RawVolume.h"
 #include "platform/SystemError.h"
 
 namespace Quilna {
@@ -33,6 +35,9 @@ public:
     // when nothing is mounted there now: what is made at path would land on the file system
     // below it. Empty when the path's mount is in place (always where drives are letters).
     virtual std::string unmountedMountPointAbove(const std::string&) { return std::string(); }
+    // The volume beneath the file system mounted at `root` (a drive root on Windows), opened
+    // read-only; null, with error and why saying what stood in the way, when it cannot be.
+    virtual std::unique_ptr<RawVolume> openRawVolume(const std::string& root, SystemError& error, std::string& why) = 0;
 };
 
 }  // namespace Quilna

@@ -1,6 +1,7 @@
 // A real NTFS image made by mkntfs and filled through an ntfs-3g mount: the table reader must
 // find every file the mount lists, with the names, parents, sizes, links, times, attributes and
-// reparse tags the mount reports.
+// reparse tags the mount reports, and the owners of their security descriptors; read from the
+// image file, and through the platform from the mounted volume's device.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -19,6 +20,8 @@
 #include "ntfs/BootSector.h"
 #include "ntfs/MftReader.h"
 #include "ntfs/MftTree.h"
+#include "platform/Platform.h"
+#include "hoardscan/RawVolumeBytes.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna::Ntfs {
@@ -44,10 +47,17 @@ private:
     int fd_;
 };
 
+// Owners that the mount gives files of these users and groups.
+constexpr const char* kUserMapping =
+    "1001::S-1-5-21-3141592653-589793238-462643383-1001\n"
+    "1002::S-1-5-21-3141592653-589793238-462643383-1002\n"
+    ":1001:S-1-5-21-3141592653-589793238-462643383-513\n";
+
 // The image attached to a loop device and mounted; detached whatever the test's outcome.
 class MountedImage {
 public:
-    MountedImage(const std::string& image, const std::string& point) : point_(point) {
+    MountedImage(const std::string& image, const std::string& point, const std::string& mapping)
+        : point_(point), mapping_(mapping) {
         fs::create_directory(point);
         if (!run("truncate -s 64M " + image) || !run("mkntfs -F -q -f " + image)) return;
         loop_ = output("losetup -f --show " + image);
@@ -59,7 +69,8 @@ public:
     // only after the kernel forgot it.
     void mount() {
         if (mounted_) run("umount " + point_);
-        mounted_ = !loop_.empty() && run("ntfs-3g -o noatime,streams_interface=windows " + loop_ + " " + point_);
+        mounted_ = !loop_.empty() && run("ntfs-3g -o noatime,streams_interface=windows,usermapping=" + mapping_ + " " +
+                                         loop_ + " " + point_);
     }
     void unmount() {
         if (mounted_ && !run("umount " + point_)) run("umount -l " + point_);
@@ -78,7 +89,7 @@ private:
         while (!text.empty() && text.back() == '\n') text.pop_back();
         return text;
     }
-    std::string point_, loop_;
+    std::string point_, mapping_, loop_;
     bool mounted_ = false;
 };
 
@@ -152,6 +163,8 @@ void fill(const fs::path& root) {
     for (int i = 0; fs::exists(root / "filler" / std::to_string(i)); i += 2)
         fs::remove(root / "filler" / std::to_string(i));
     for (int i = 0; i < 1500; ++i) write(root / "crowd" / ("g" + std::to_string(i)), 10);
+    // Each mode its own descriptor: more security ids than the index's root holds.
+    for (int i = 0; i < 200; ++i) fs::permissions(root / "crowd" / ("g" + std::to_string(i)), fs::perms(0400 | i));
     const uint32_t hiddenReadOnly = __builtin_bswap32(0x03);
     ::lsetxattr((root / "a" / "MixedCase.TXT").c_str(), "system.ntfs_attrib_be", &hiddenReadOnly, 4, 0);
     makeJunction(root / "junction", 1);
@@ -163,13 +176,30 @@ void fill(const fs::path& root) {
     fs::create_directory(root / "packed");
     ::lsetxattr((root / "packed").c_str(), "system.ntfs_attrib_be", &compressedDirectory, 4, 0);
     write(root / "packed" / "text", 300000);
+    ::lchown((root / "a" / "Ελληνικά.txt").c_str(), 1001, 1001);
+    ::lchown((root / "a" / "b").c_str(), 1002, 1001);
+    ::lchown((root / "order" / "apple").c_str(), 1002, 0);
 }
 
-using Facts = std::tuple<std::string, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t>;
+using Facts = std::tuple<std::string, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t,
+                         std::string>;
+
+// The owner SID's bytes of the security descriptor the mount shows.
+std::string mountOwner(const fs::path& path) {
+    std::vector<uint8_t> descriptor(64 << 10);
+    const ssize_t length = ::lgetxattr(path.c_str(), "system.ntfs_acl", descriptor.data(), descriptor.size());
+    uint32_t offset = 0;
+    if (length < 20) return "no descriptor";
+    std::memcpy(&offset, descriptor.data() + 4, 4);
+    const size_t at = offset;
+    if (at + 8 > size_t(length) || at + 8 + 4 * size_t{descriptor[at + 1]} > size_t(length)) return "no owner";
+    return std::string(descriptor.begin() + at, descriptor.begin() + at + 8 + 4 * descriptor[at + 1]);
+}
 
 uint64_t filetime(const timespec& time) { return (time.tv_sec + 11644473600ull) * 10000000 + time.tv_nsec / 100; }
 
-// Name and parent, size, 512-byte blocks, links, access and write times, creation time, attributes, reparse tag.
+// Name and parent, size, 512-byte blocks, links, access and write times, creation time, attributes, reparse tag,
+// owner.
 Facts mountFacts(const fs::path& path, uint64_t parent) {
     struct stat status {};
     ::lstat(path.c_str(), &status);
@@ -183,16 +213,19 @@ Facts mountFacts(const fs::path& path, uint64_t parent) {
             filetime(status.st_mtim),
             xattrNumber(path, "system.ntfs_crtime", 8),
             xattrNumber(path, "system.ntfs_attrib", 4),
-            xattrNumber(path, "system.ntfs_reparse_data", 4)};
+            xattrNumber(path, "system.ntfs_reparse_data", 4),
+            mountOwner(path)};
 }
 
 std::vector<Facts> tableFacts(const MftTable& table, const MftEntry& entry) {
     std::vector<Facts> facts;
     const bool directory = entry.attributes & MftEntry::kDirectory;
+    const auto owner = table.owners().ownerSid(entry.securityId);
     for (const MftName& name : table.namesOf(entry))
         facts.emplace_back(std::to_string(name.parent) + "/" + std::string(table.text(name)),
                            directory ? 0 : entry.size, directory ? 0 : (entry.allocated + 511) / 512, entry.links,
-                           entry.accessed, entry.modified, entry.created, entry.attributes, entry.reparseTag);
+                           entry.accessed, entry.modified, entry.created, entry.attributes, entry.reparseTag,
+                           std::string(owner.begin(), owner.end()));
     return facts;
 }
 
@@ -204,8 +237,12 @@ TEST(MftImage, EveryFileTheMountListsIsReadFromTheTableAsTheMountReportsIt) {
     std::map<uint64_t, std::vector<Facts>> mounted;         // by record number, which ntfs-3g gives as inode
     std::map<uint64_t, std::vector<std::string>> listings;  // paths, in the order the mount lists each directory
     std::set<std::pair<uint64_t, std::string>> mountPaths, treePaths;
+    std::optional<MftTable> live;  // read through the platform from the mounted volume's device
+    std::string why, liveWhy;
     {
-        MountedImage volume(image, point);
+        const std::string mapping = directory.child("UserMapping");
+        std::ofstream(mapping) << kUserMapping;
+        MountedImage volume(image, point, mapping);
         if (!volume.mounted()) GTEST_SKIP() << "cannot make or mount an NTFS image here (loop device, FUSE)";
         fill(point);
         volume.mount();
@@ -219,21 +256,40 @@ TEST(MftImage, EveryFileTheMountListsIsReadFromTheTableAsTheMountReportsIt) {
             mountPaths.emplace(own.st_ino, listings[parent.st_ino].back());
             if (it->is_symlink()) it.disable_recursion_pending();
         }
+        // Only the volume beneath an NTFS mount opens.
+        SystemError error;
+        EXPECT_TRUE(!platform().openRawVolume(directory.text(), error, liveWhy) && error.kind == ErrorKind::NotFound);
+        EXPECT_TRUE(!platform().openRawVolume("/proc", error, liveWhy) && error.kind == ErrorKind::Other) << liveWhy;
+        auto device = platform().openRawVolume(point, error, liveWhy);
+        ASSERT_TRUE(device) << liveWhy;
+        RawVolumeBytes deviceBytes(std::move(device));
+        live = MftReader::read(deviceBytes, liveWhy);
         volume.unmount();
     }
     ImageBytes bytes(image);
-    std::string why;
     const auto table = MftReader::read(bytes, why);
     ASSERT_TRUE(table) << why;
-    EXPECT_EQ(table->damaged(), 0u) << (table->reasons().empty() ? "" : table->reasons().front());
-    for (auto& [record, facts] : mounted) {
-        const MftEntry* entry = table->find(static_cast<uint32_t>(record));
-        ASSERT_NE(entry, nullptr) << std::get<0>(facts.front());
-        std::sort(facts.begin(), facts.end());
-        auto read = tableFacts(*table, *entry);
-        std::sort(read.begin(), read.end());
-        EXPECT_EQ(read, facts);
+    ASSERT_TRUE(live) << liveWhy;
+    // The same table whether read from the image or from the mounted volume's device.
+    std::set<std::string> owners;
+    for (const MftTable* read : {&*table, static_cast<const MftTable*>(&*live)}) {
+        EXPECT_EQ(read->damaged(), 0u) << (read->reasons().empty() ? "" : read->reasons().front());
+        EXPECT_EQ(read->ownersProblem(), "");
+        EXPECT_EQ(read->entries().size(), table->entries().size());
+        for (auto& [record, facts] : mounted) {
+            const MftEntry* entry = read->find(static_cast<uint32_t>(record));
+            ASSERT_NE(entry, nullptr) << std::get<0>(facts.front());
+            std::sort(facts.begin(), facts.end());
+            auto found = tableFacts(*read, *entry);
+            std::sort(found.begin(), found.end());
+            EXPECT_EQ(found, facts);
+            owners.insert(read->owners().ownerText(entry->securityId));
+        }
     }
+    // The owners the mapping gave, named as the system names them.
+    EXPECT_TRUE(owners.count("S-1-5-21-3141592653-589793238-462643383-1001") &&
+                owners.count("S-1-5-21-3141592653-589793238-462643383-1002"))
+        << ::testing::PrintToString(owners);
 
     // The tree holds every file's paths and no other file; a directory's names come in its
     // index's order, which the mount follows where the index is one node (it lists further
