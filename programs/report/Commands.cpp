@@ -283,6 +283,8 @@ int runSummary(const CommandLine& line, std::ostream& out) {
         SummaryOutput::writeCsv(out, summary, top);
     } else if (line.flag("json")) {
         SummaryOutput::writeJson(out, summary, top);
+    } else if (summary.runs == 0 && !filter.empty()) {
+        out << "No records of the latest runs match --host, --account and --user as given.\n";
     } else {
         SummaryOutput::writeTables(out, summary, top);
     }

@@ -742,6 +742,10 @@ TEST_F(CommandsTest, PostgresGivesWhatSqliteGivesInEveryViewAndAfterEachPrune) {
         {"tab\\name.doc,C:\\Data\\,5,2013-01-01T00:00:00,frozen,", "b.iso,/srv/,7,2014-01-01T00:00:00,cold,"});
     writeInactiveFile(in / "PC1", day1, 10, {"b.iso,/srv/,7,2014-01-01T00:00:00,cold,"});
     writeText(in / "PC1/Hoardscan-cold-1700086400-11.log", "C:\\Data\\;5120\n/x;y/;77\n");
+    // A directory walked below several roots whose rows add up past 2^63.
+    std::string totals = "/srv/x/;sales;cold;1;10;4096\n/srv/;sales;cold;1;10;4096\n";
+    for (int i = 0; i < 10; ++i) totals += "/srv/;it;frozen;2;999999999999999999;999999999999999999\n";
+    writeText(in / "PC1/HoardscanTotals-1700086400-11.txt", totals);
     writeInactiveFile(folder.path() / "early", day1, 30, {"e.doc,/e/,1,2015-01-01T00:00:00,cold,"});
     writeRecordFile(folder.path() / "early", day1, 30, randomRecords(random, "PC3", day1, 20));
 
@@ -764,14 +768,16 @@ TEST_F(CommandsTest, PostgresGivesWhatSqliteGivesInEveryViewAndAfterEachPrune) {
     EXPECT_TRUE(contains(onBoth({"import", folder.child("early/HoardscanInactive-1700000000-30.csv"), in.string()}),
                          "Imported 7 runs"));
     EXPECT_TRUE(contains(onBoth({"import", folder.child("early")}), "; 1 side file given their host"));
-    EXPECT_TRUE(contains(runReport({"import", "--pg", pg, in.string()}).out, "10 already imported"));
+    EXPECT_TRUE(contains(runReport({"import", "--pg", pg, in.string()}).out, "11 already imported"));
     const std::vector<std::string> json = {"summary", "--json", "--top", "0"}, csv = {"summary", "--csv", "--top", "0"},
                                    html = {"html", "-o", page.string()},
-                                   dry = {"prune", "--before", "2023-11-16", "--dry-run"};
+                                   dry = {"prune", "--before", "2023-11-16", "--dry-run"},
+                                   directory = {"summary", "--dir", "/srv", "--json"};
+    EXPECT_TRUE(contains(onBoth(directory), "\"bytesOnDisk\": 10000000000000004086"));
     EXPECT_TRUE(contains(onBoth(html), "15.8 EiB"));
     for (const std::vector<std::string>& prune :
          std::vector<std::vector<std::string>>{dry, {"prune", "--keep", "1"}, {"prune", "--before", "2023-11-16"}, {}})
-        for (const std::vector<std::string>& arguments : {json, csv, html, prune})
+        for (const std::vector<std::string>& arguments : {json, csv, html, directory, prune})
             if (!arguments.empty()) onBoth(arguments);
     PostgresDatabase(admin).query("DROP SCHEMA " + schema + " CASCADE");
 }
