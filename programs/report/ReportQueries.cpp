@@ -129,6 +129,18 @@ TemperatureMatrix matrixOf(const std::vector<const SqlRow*>& rows, size_t first)
     return matrix;
 }
 
+// The condition over c records, k record_keys and r runs that a summary filter makes.
+std::string filterCondition(const SummaryFilter& filter, SqlRow& parameters) {
+    std::string condition;
+    for (const auto& [field, value] :
+         {std::pair{"r.host", &filter.host}, {"k.account", &filter.account}, {"k.user_name", &filter.user}}) {
+        if (value->empty()) continue;
+        condition += std::string(" AND ") + field + " = ?";
+        parameters.emplace_back(*value);
+    }
+    return condition;
+}
+
 ScanTime scanAt(const SqlRow& row, size_t day) { return ScanTime{sqlInt(row[day + 1]), sqlInt(row[day])}; }
 
 // The runs, first and last scan and total of a summary whose host list is complete.
@@ -186,14 +198,8 @@ std::map<std::string, Summary> ReportQueries::pages(const std::string& column, c
     // A group's page sums the group lists that hold it.
     const std::vector<std::string> keys = groups ? groupListsWith(names) : names;
     if (keys.empty() && !column.empty()) return result;
-    std::string condition;
     SqlRow parameters;
-    for (const auto& [field, value] :
-         {std::pair{"r.host", &filter.host}, {"k.account", &filter.account}, {"k.user_name", &filter.user}}) {
-        if (value->empty()) continue;
-        condition += std::string(" AND ") + field + " = ?";
-        parameters.emplace_back(*value);
-    }
+    std::string condition = filterCondition(filter, parameters);
     // A few pages are read with their names; many, or the whole database, in one pass.
     const bool named = !column.empty() && keys.size() <= 200;
     if (named) {

@@ -63,7 +63,7 @@ const std::vector<std::string>& statements() {
         " account TEXT NOT NULL, temperature TEXT NOT NULL, files BIGINT NOT NULL, bytes BIGINT NOT NULL,"
         " bytes_on_disk BIGINT NOT NULL)",
         "CREATE INDEX IF NOT EXISTS directory_totals_by_directory ON directory_totals (side_file_id, directory)",
-        "CREATE INDEX IF NOT EXISTS directory_totals_by_parent ON directory_totals (side_file_id, parent)",
+        "CREATE INDEX IF NOT EXISTS directory_totals_by_parent ON directory_totals (side_file_id, parent, directory)",
         "{CREATE_VIEW} account_records AS SELECT c.run_id, k.site, k.host, k.file_system, k.account,"
         " k.user_name, k.group_names, k.file_type, k.status, k.access_temperature, k.modify_temperature,"
         " c.day, c.files, c.bytes, c.bytes_on_disk, c.weighted_size"
