@@ -44,13 +44,15 @@ void say(std::ostream& err, const std::string& message) {
 constexpr const char* defaultDatabase = "hoardscan-report.sqlite";
 constexpr const char* defaultPage = "hoardscan-report.html";
 constexpr size_t defaultTop = 10;
+constexpr size_t maxDirectoryPages = 100;
 
 constexpr const char* programHelp = R"(Usage: hoardscan-report <command> [options]
 
 Reads the result files of Hoardscan runs into a database and reports on them.
 
 Commands:
-  import   read account record files, inactive-file tables and temperature logs
+  import   read account record files, inactive-file tables, temperature logs and
+           directory totals
   summary  print the largest hosts, accounts, users, groups, file types and the
            temperature matrix of the latest run of each host
   html     write the report as one self-contained HTML page with charts
@@ -71,14 +73,14 @@ constexpr const char* importHelp =
     R"(Usage: hoardscan-report import [--db FILE | --pg CONNINFO] [--host NAME] FILE|FOLDER...
 
 Reads account record files (Hoardscan-<day>-<pid>.data), inactive-file tables
-(HoardscanInactive-<day>-<pid>.csv) and temperature logs (Hoardscan-<monitor>-<day>-<pid>.log)
-into the database. Folders are searched with their subfolders; files still named .make are
+(HoardscanInactive-<day>-<pid>.csv), temperature logs (Hoardscan-<monitor>-<day>-<pid>.log)
+and directory totals (HoardscanTotals-<day>-<pid>.txt) into the database. Folders are searched with their subfolders; files still named .make are
 unfinished and left out, as are extension logs.
 
 Each file is stored in one transaction: a malformed file is rejected whole, with its name and
 line, and the other files are still imported. Importing a file again changes nothing.
 
-Inactive-file tables and temperature logs do not name their host: it is taken from the run
+Inactive-file tables, temperature logs and directory totals do not name their host: it is taken from the run
 with the same process id and day (in the same folder, if several), also when that run is
 imported later, or given with --host, which also sets it for such files imported before.
 
@@ -89,14 +91,22 @@ largest value and marked capped; rows of side files longer than 16 MiB are skipp
 Options:
   --db FILE      SQLite database file, created when missing (default: hoardscan-report.sqlite)
   --pg CONNINFO  PostgreSQL connection string instead of SQLite
-  --host NAME    host of the inactive-file tables and temperature logs named
+  --host NAME    host of the inactive-file tables, temperature logs and totals named
 )";
 
 constexpr const char* summaryHelp =
     R"(Usage: hoardscan-report summary [--db FILE | --pg CONNINFO] [--csv | --json] [--top N]
+                               [--host H] [--account A] [--user U] [--dir PATH]
 
 Prints, for the latest run of each host: the total, the largest hosts, accounts, users,
-groups and file types, and bytes on disk by access and modify temperature.
+groups and file types, and bytes on disk by access and modify temperature. --host,
+--account and --user narrow it to the records of that host, account and user, in any
+combination.
+
+--dir PATH shows the directory from the latest directory totals of each host (of --host's
+only, counting --account's files only when given): its whole subtree, its subdirectories
+among the totals, largest first, and its split by account and access temperature. The
+totals are not split by user: --dir with --user is refused.
 
 Options:
   --db FILE      SQLite database file (default: hoardscan-report.sqlite)
@@ -104,6 +114,10 @@ Options:
   --csv          comma-separated values with exact byte counts instead of tables
   --json         JSON with exact byte counts instead of tables
   --top N        entries per ranking (default 10; 0 for all)
+  --host H       only the records of host H
+  --account A    only the records of account A
+  --user U       only the files owned by user U
+  --dir PATH     the directory PATH from the directory totals (needs them imported)
 )";
 
 constexpr const char* htmlHelp = R"(Usage: hoardscan-report html [--db FILE | --pg CONNINFO] [-o FILE] [--top N]
@@ -112,8 +126,11 @@ Writes one self-contained HTML page (inline SVG charts, no scripts, no external 
 the rankings of the summary as bar charts, the temperature matrix as a heat map, the change
 since each host's previous run, the growth per account between the runs in the database,
 the largest cold directories of the inactive-file tables and the largest directories of the
-temperature logs; and a page for each of the top hosts and accounts (users, file types and
-temperatures), reached from the rankings.
+temperature logs; and a page for each of the top hosts, accounts, users and groups, reached
+from the rankings. Where directory totals are imported, the largest cold directories count
+whole subtrees, and each host with a page gets pages for its largest directories (--top of
+them, at most 100): each with its subdirectories, largest first, and its split by account and
+access temperature, reached from the host's page and the accounts' pages.
 
 Options:
   --db FILE          SQLite database file (default: hoardscan-report.sqlite)
@@ -225,16 +242,49 @@ int runImport(const CommandLine& line, std::ostream& out, std::ostream& err) {
     return rejected ? ReportError::dataExit : 0;
 }
 
+// A directory as the totals write it: ending in its separator.
+std::string directoryText(std::string path) {
+    if (path.empty()) throw ReportError::usage("--dir needs a directory");
+    if (path.back() != '/' && path.back() != '\\') path += path.find('/') == std::string::npos ? '\\' : '/';
+    return path;
+}
+
+int runDirectorySummary(const CommandLine& line, const SummaryFilter& filter, const std::string& directory, size_t top,
+                        std::ostream& out) {
+    // The totals are split by account and temperature, not by owner: a sum for one user would be wrong.
+    if (!filter.user.empty()) {
+        throw ReportError::usage(
+            "--dir with --user is not available: the directory totals are not split by user; "
+            "give --dir with --host or --account, or --user without --dir");
+    }
+    const std::unique_ptr<Database> database = openDatabase(line, false);
+    const std::vector<DirectoryPage> pages =
+        ReportQueries(*database).directoryOnHosts(directoryText(directory), filter);
+    if (line.flag("csv")) {
+        SummaryOutput::writeDirectoryCsv(out, pages, top);
+    } else if (line.flag("json")) {
+        SummaryOutput::writeDirectoryJson(out, pages, top);
+    } else {
+        SummaryOutput::writeDirectoryTables(out, pages, top);
+    }
+    return 0;
+}
+
 int runSummary(const CommandLine& line, std::ostream& out) {
     if (!line.operands().empty()) throw ReportError::usage("summary takes no operand \"" + line.operands()[0] + "\"");
     if (line.flag("csv") && line.flag("json")) throw ReportError::usage("give either --csv or --json, not both");
     const size_t top = topOption(line);
+    const SummaryFilter filter{line.option("host").value_or(""), line.option("account").value_or(""),
+                               line.option("user").value_or("")};
+    if (const auto directory = line.option("dir")) return runDirectorySummary(line, filter, *directory, top, out);
     const std::unique_ptr<Database> database = openDatabase(line, false);
-    const Summary summary = ReportQueries(*database).summary();
+    const Summary summary = ReportQueries(*database).summary(filter);
     if (line.flag("csv")) {
         SummaryOutput::writeCsv(out, summary, top);
     } else if (line.flag("json")) {
         SummaryOutput::writeJson(out, summary, top);
+    } else if (summary.runs == 0 && !filter.empty()) {
+        out << "No records of the latest runs match --host, --account and --user as given.\n";
     } else {
         SummaryOutput::writeTables(out, summary, top);
     }
@@ -309,6 +359,13 @@ int runHtml(const CommandLine& line, std::ostream& out) {
     content.hostPages = queries.hostPages(topNames(content.summary.hosts));
     for (const auto& [host, summary] : content.hostPages) content.hostRuns[host] = queries.runsOfHost(host);
     content.accountPages = queries.accountPages(topNames(content.summary.accounts));
+    content.userPages = queries.userPages(topNames(content.summary.users));
+    content.groupPages = queries.groupPages(topNames(content.summary.groups));
+    // The page stays bounded: the largest directories of each host with a page, at most 100 each.
+    for (const auto& [host, summary] : content.hostPages) {
+        if (auto pages = queries.directoryPages(host, std::min<size_t>(top, maxDirectoryPages)); !pages.empty())
+            content.directoryPages[host] = std::move(pages);
+    }
     content.hostChanges = queries.hostChanges();
     content.accountChanges = queries.accountChanges();
     content.growth = queries.accountGrowth();
@@ -325,6 +382,7 @@ int runHtml(const CommandLine& line, std::ostream& out) {
 std::string prunedLine(const PrunedFile& file) {
     const std::string what = file.kind == "run"        ? "run"
                              : file.kind == "inactive" ? "inactive-file table"
+                             : file.kind == "totals"   ? "directory totals"
                                                        : "temperature log " + file.monitor;
     const std::string host = file.host.empty() ? " of no known host" : " of " + file.host;
     return TextCleaning::escapeForTerminal(what + host + " scanned " + Formatting::scanText(file.scanned) + ": " +

@@ -148,8 +148,9 @@ std::string coldSection(const std::vector<ColdDirectory>& directories) {
     std::string html = "<section id=\"cold\"><h2>Largest cold directories</h2>";
     if (directories.empty()) return html + "<p class=\"empty\">No inactive-file tables imported.</p></section>\n";
     html +=
-        "<p class=\"note\">Cold and frozen files (by their last read) of the latest inactive-file table of each "
-        "host, summed per directory.</p>";
+        "<p class=\"note\">Cold and frozen files (by their last read): of each directory's whole subtree by the "
+        "latest directory totals of its host; of a host without totals, of the directory's own files by its latest "
+        "inactive-file table.</p>";
     std::vector<SvgCharts::Bar> bars;
     for (const ColdDirectory& directory : directories) {
         const std::string where = (directory.host.empty() ? "" : directory.host + " ") + directory.directory;
@@ -161,8 +162,8 @@ std::string coldSection(const std::vector<ColdDirectory>& directories) {
     for (const ColdDirectory& directory : directories) {
         html += "<tr><td>" + htmlEscaped(directory.host) + "</td><td class=\"path\">" +
                 htmlEscaped(directory.directory) + "</td><td>" + countText(directory.files) + "</td><td>" +
-                size(directory.bytesOnDisk) + "</td><td>" + Formatting::localTimeText(directory.lastAccess) +
-                "</td></tr>";
+                size(directory.bytesOnDisk) + "</td><td>" +
+                (directory.subtree ? std::string("-") : Formatting::localTimeText(directory.lastAccess)) + "</td></tr>";
     }
     return html + "</table></section>\n";
 }
@@ -197,6 +198,56 @@ std::string runsTable(const std::vector<HostRun>& runs) {
     return html + "</table>";
 }
 
+std::string linked(const std::string& link, const std::string& text) {
+    return link.empty() ? htmlEscaped(text) : "<a href=\"" + link + "\">" + htmlEscaped(text) + "</a>";
+}
+
+// A ranking as a table: each name a link where it has a page.
+template <typename LinkOf>
+std::string totalsTable(const std::string& title, const std::string& what, const std::vector<NamedTotals>& list,
+                        const SizeTotals& whole, size_t top, const LinkOf& linkOf) {
+    std::string html = "<h2>" + title + "</h2>";
+    if (list.empty()) return html + "<p class=\"empty\">None in the directory totals.</p>";
+    html += "<table><tr><th>" + what + "</th><th>Files</th><th>Size</th><th>On disk</th><th>Share</th></tr>";
+    for (size_t i = 0; i < std::min(top, list.size()); ++i) {
+        const SizeTotals& totals = list[i].totals;
+        html += "<tr><td class=\"path\">" + linked(linkOf(list[i].name), nameOf(list[i].name)) + "</td><td>" +
+                countText(totals.files) + "</td><td>" + size(totals.bytes) + "</td><td>" + size(totals.bytesOnDisk) +
+                "</td><td>" +
+                Formatting::shareText(static_cast<double>(totals.bytesOnDisk), static_cast<double>(whole.bytesOnDisk)) +
+                "</td></tr>";
+    }
+    html += "</table>";
+    if (list.size() > top) {
+        html += "<p class=\"note\">" + countText(static_cast<int64_t>(list.size() - top)) + " more not shown.</p>";
+    }
+    return html;
+}
+
+// The directories of a host's totals whose parent has no page, leading to the others; for an
+// account, its share of each.
+std::string rootDirectories(const Content& content, const std::string& host, const std::string& account) {
+    const auto found = content.directoryPages.find(host);
+    if (found == content.directoryPages.end()) return "";
+    std::vector<NamedTotals> roots;
+    for (const DirectoryPage& page : found->second) {
+        if (!directoryLink(content, host, page.parent).empty()) continue;
+        SizeTotals totals = page.totals;
+        if (!account.empty()) {
+            const auto share = std::ranges::find(page.accounts, account, &NamedTotals::name);
+            if (share == page.accounts.end()) continue;
+            totals = share->totals;
+        }
+        roots.push_back(NamedTotals{page.directory, totals});
+    }
+    if (roots.empty()) return "";
+    SizeTotals whole;
+    for (const NamedTotals& root : roots) whole += root.totals;
+    return totalsTable("Directories" + (account.empty() ? std::string() : " on " + htmlEscaped(nameOf(host))),
+                       "Directory", roots, whole, roots.size(),
+                       [&](const std::string& name) { return directoryLink(content, host, name); });
+}
+
 std::string hostPage(const Content& content, const std::string& host, const Summary& summary, size_t top) {
     const std::string id = pageLink(content, "host", host).substr(1);
     std::string html = "<section class=\"page\" id=\"" + id +
@@ -210,10 +261,11 @@ std::string hostPage(const Content& content, const std::string& host, const Summ
     }
     html += rankingSection(content, "account", id + "-accounts", "Accounts", summary.accounts, summary.total,
                            accountColour, top);
-    html += rankingSection(content, "", id + "-users", "Users", summary.users, summary.total, userColour, top);
+    html += rankingSection(content, "user", id + "-users", "Users", summary.users, summary.total, userColour, top);
     html +=
         rankingSection(content, "", id + "-types", "File types", summary.fileTypes, summary.total, fileTypeColour, top);
     html += temperatureSection(id + "-temperatures", summary.temperatures);
+    html += rootDirectories(content, host, "");
     return html + "</section>\n";
 }
 
@@ -226,10 +278,49 @@ std::string accountPage(const Content& content, const std::string& account, cons
     html += "<p class=\"lead\">Latest run of each of " + countText(summary.runs) +
             (summary.runs == 1 ? " host: " : " hosts: ") + leadText(summary) + ".</p>";
     html += rankingSection(content, "host", id + "-hosts", "Hosts", summary.hosts, summary.total, hostColour, top);
-    html += rankingSection(content, "", id + "-users", "Users", summary.users, summary.total, userColour, top);
+    html += rankingSection(content, "user", id + "-users", "Users", summary.users, summary.total, userColour, top);
     html +=
         rankingSection(content, "", id + "-types", "File types", summary.fileTypes, summary.total, fileTypeColour, top);
     html += temperatureSection(id + "-temperatures", summary.temperatures);
+    for (const auto& [host, pages] : content.directoryPages) html += rootDirectories(content, host, account);
+    return html + "</section>\n";
+}
+
+// A user's or a group's page: where its files are counted.
+std::string ownerPage(const Content& content, std::string_view kind, const std::string& name, const Summary& summary,
+                      size_t top) {
+    const std::string id = pageLink(content, kind, name).substr(1);
+    const std::string title = kind == "user" ? "User " : "Group ";
+    std::string html = "<section class=\"page\" id=\"" + id +
+                       "\"><p><a href=\"#overview\">\u2190 Overview</a></p><h1>" + title + htmlEscaped(nameOf(name)) +
+                       "</h1>";
+    html += "<p class=\"lead\">Latest run of each of " + countText(summary.runs) +
+            (summary.runs == 1 ? " host: " : " hosts: ") + leadText(summary) + ".</p>";
+    html += rankingSection(content, "account", id + "-accounts", "Accounts", summary.accounts, summary.total,
+                           accountColour, top);
+    html += rankingSection(content, "host", id + "-hosts", "Hosts", summary.hosts, summary.total, hostColour, top);
+    html +=
+        rankingSection(content, "", id + "-types", "File types", summary.fileTypes, summary.total, fileTypeColour, top);
+    html += temperatureSection(id + "-temperatures", summary.temperatures);
+    return html + "</section>\n";
+}
+
+std::string directoryPage(const Content& content, const DirectoryPage& page, size_t top) {
+    const std::string id = directoryLink(content, page.host, page.directory).substr(1);
+    std::string html = "<section class=\"page\" id=\"" + id + "\"><p>" +
+                       linked(pageLink(content, "host", page.host), "\u2190 Host " + nameOf(page.host));
+    if (const std::string up = directoryLink(content, page.host, page.parent); !up.empty()) {
+        html += " \u00b7 " + linked(up, "\u2191 " + page.parent);
+    }
+    html += "</p><h1>Directory " + htmlEscaped(page.directory) + "</h1><p class=\"lead\">Whole subtree on " +
+            htmlEscaped(nameOf(page.host)) + ": " + countText(page.totals.files) + " files, " +
+            size(page.totals.bytes) + ", " + size(page.totals.bytesOnDisk) + " on disk.</p>";
+    html += totalsTable("Subdirectories", "Directory", page.subdirectories, page.totals, top,
+                        [&](const std::string& name) { return directoryLink(content, page.host, name); });
+    html += totalsTable("Accounts", "Account", page.accounts, page.totals, top,
+                        [&](const std::string& name) { return pageLink(content, "account", name); });
+    html += totalsTable("Access temperatures", "Temperature", page.temperatures, page.totals, top,
+                        [](const std::string&) { return std::string(); });
     return html + "</section>\n";
 }
 
@@ -243,8 +334,22 @@ size_t pageNumber(const std::map<std::string, Summary>& pages, const std::string
 
 std::string pageLink(const Content& content, std::string_view kind, const std::string& name) {
     // Numbers, not names, make the addresses: a name may hold anything.
-    const size_t number = pageNumber(kind == "host" ? content.hostPages : content.accountPages, name);
+    const std::map<std::string, Summary>& pages = kind == "host"    ? content.hostPages
+                                                  : kind == "user"  ? content.userPages
+                                                  : kind == "group" ? content.groupPages
+                                                                    : content.accountPages;
+    const size_t number = pageNumber(pages, name);
     return number == 0 || kind.empty() ? "" : "#" + std::string(kind) + "-" + std::to_string(number);
+}
+
+std::string directoryLink(const Content& content, const std::string& host, const std::string& directory) {
+    const auto found = content.directoryPages.find(host);
+    if (found == content.directoryPages.end() || directory.empty()) return "";
+    const auto& pages = found->second;
+    const auto page = std::ranges::find(pages, directory, &DirectoryPage::directory);
+    if (page == pages.end()) return "";
+    return "#dir-" + std::to_string(std::distance(content.directoryPages.begin(), found) + 1) + "-" +
+           std::to_string(page - pages.begin() + 1);
 }
 
 std::string render(const Content& content, size_t top) {
@@ -266,8 +371,8 @@ std::string render(const Content& content, size_t top) {
     html += rankingSection(content, "host", "hosts", "Largest hosts", summary.hosts, summary.total, hostColour, top);
     html += rankingSection(content, "account", "accounts", "Largest accounts", summary.accounts, summary.total,
                            accountColour, top);
-    html += rankingSection(content, "", "users", "Largest users", summary.users, summary.total, userColour, top);
-    html += rankingSection(content, "", "groups", "Largest groups (a file counts in each of its groups)",
+    html += rankingSection(content, "user", "users", "Largest users", summary.users, summary.total, userColour, top);
+    html += rankingSection(content, "group", "groups", "Largest groups (a file counts in each of its groups)",
                            summary.groups, summary.total, groupColour, top);
     html += rankingSection(content, "", "types", "Largest file types", summary.fileTypes, summary.total, fileTypeColour,
                            top);
@@ -279,6 +384,10 @@ std::string render(const Content& content, size_t top) {
     html += "</div>\n";
     for (const auto& [host, page] : content.hostPages) html += hostPage(content, host, page, top);
     for (const auto& [account, page] : content.accountPages) html += accountPage(content, account, page, top);
+    for (const auto& [user, page] : content.userPages) html += ownerPage(content, "user", user, page, top);
+    for (const auto& [group, page] : content.groupPages) html += ownerPage(content, "group", group, page, top);
+    for (const auto& [host, pages] : content.directoryPages)
+        for (const DirectoryPage& page : pages) html += directoryPage(content, page, top);
     html += "<footer>Generated " + htmlEscaped(content.generatedAt) + " by hoardscan-report.</footer>\n";
     return html + "</body></html>\n";
 }

@@ -2,7 +2,8 @@
 // The report as one self-contained HTML page: inline CSS and SVG, no scripts, nothing
 // loaded from elsewhere, so that it can be mailed or archived as it is. The pages of single
 // hosts and accounts are parts of the same file, shown in place of the overview when the
-// address names them ("report.html#host-1"): CSS alone switches between them.
+// address names them ("report.html#host-1"): CSS alone switches between them. So do the pages
+// of the top users and groups and of the largest directories of each host with a page.
 
 #include "report/ReportData.h"
 
@@ -28,6 +29,11 @@ struct Content {
     std::map<std::string, Summary> hostPages;              // by host
     std::map<std::string, std::vector<HostRun>> hostRuns;  // by host, for its page
     std::map<std::string, Summary> accountPages;           // by account
+    std::map<std::string, Summary> userPages;              // by user
+    std::map<std::string, Summary> groupPages;             // by group
+    // By host, the largest directories first; a directory's parent is among them when it
+    // has a parent in the totals.
+    std::map<std::string, std::vector<DirectoryPage>> directoryPages;
     std::vector<RunChange> hostChanges;
     std::vector<RunChange> accountChanges;
     AccountGrowth growth;
@@ -36,8 +42,10 @@ struct Content {
     std::string generatedAt;  // shown in the footer
 };
 
-// The address within the page of a host's or an account's page: "#host-3".
+// The address within the page of a host's, an account's, a user's or a group's page: "#host-3".
 std::string pageLink(const Content& content, std::string_view kind, const std::string& name);
+// The address of a directory's page: "#dir-2-5"; empty when it has none.
+std::string directoryLink(const Content& content, const std::string& host, const std::string& directory);
 
 std::string render(const Content& content, size_t top);
 

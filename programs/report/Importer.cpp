@@ -47,6 +47,8 @@ const std::vector<std::string_view> sideFileColumns = {"kind",         "host",  
 const std::vector<std::string_view> recordColumns = {"run_id", "key_id",        "day",           "files",
                                                      "bytes",  "bytes_on_disk", "weighted_size", "capped"};
 const std::vector<std::string_view> temperatureColumns = {"side_file_id", "line", "directory", "bytes"};
+const std::vector<std::string_view> totalsColumns = {"side_file_id", "directory", "parent", "account",
+                                                     "temperature",  "files",     "bytes",  "bytes_on_disk"};
 
 std::string hashText(uint64_t hash) {
     char text[17];
@@ -103,7 +105,26 @@ int64_t scannedAt(std::optional<int64_t> modified, int64_t lastDay) {
     return std::clamp(modified.value_or(lastDay), lastDay - oneDay / 2, lastDay + oneDay / 2 - 1);
 }
 
-std::string kindName(ResultFileKind kind) { return kind == ResultFileKind::InactiveFiles ? "inactive" : "temperature"; }
+std::string kindName(ResultFileKind kind) {
+    if (kind == ResultFileKind::DirectoryTotals) return "totals";
+    return kind == ResultFileKind::InactiveFiles ? "inactive" : "temperature";
+}
+
+// The directory a directory text lies in, ending in its separator like it; empty for a root.
+std::string parentOf(const std::string& directory) {
+    if (directory.size() < 2) return "";
+    const char separator = directory.back();
+    const size_t cut = directory.find_last_of(separator, directory.size() - 2);
+    return cut == std::string::npos ? "" : directory.substr(0, cut + 1);
+}
+
+void appendTotalsRow(SqlBatch& rows, int64_t sideFileId, DirectoryTotalRow&& row) {
+    std::string directory = TextCleaning::cleanText(row.directory);
+    std::string parent = parentOf(directory);
+    rows.values.insert(rows.values.end(),
+                       {sideFileId, std::move(directory), std::move(parent), TextCleaning::cleanText(row.account),
+                        TextCleaning::cleanText(row.temperature), row.files, row.bytes, row.bytesOnDisk});
+}
 
 }  // namespace
 
@@ -130,10 +151,9 @@ ImportResult Importer::store(PreparedFile&& prepared) {
     switch (prepared.file.name.kind) {
         case ResultFileKind::AccountRecords: return storeRun(prepared.file, *prepared.run);
         case ResultFileKind::InactiveFiles:
-        case ResultFileKind::TemperatureLog: return importSideFile(prepared.file);
+        case ResultFileKind::TemperatureLog:
+        case ResultFileKind::DirectoryTotals: return importSideFile(prepared.file);
         case ResultFileKind::ExtensionLog: break;
-        case ResultFileKind::DirectoryTotals:
-            throw ReportError::usage(prepared.file.path.string() + ": directory totals are not imported yet");
     }
     throw ReportError::usage(prepared.file.path.string() + ": extension logs are not imported");
 }
@@ -352,7 +372,8 @@ int64_t Importer::readSideFile(const InputFile& file, ResultFileReader& reader, 
     int64_t skipped = 0, capped = 0;
     const auto skip = [&](int64_t, const std::string&) { ++skipped; };
     const bool inactive = file.name.kind == ResultFileKind::InactiveFiles;
-    SqlBatch rows(temperatureColumns.size());
+    const bool totals = file.name.kind == ResultFileKind::DirectoryTotals;
+    SqlBatch rows(totals ? totalsColumns.size() : temperatureColumns.size());
     std::vector<InactiveEntry> entries;
     int64_t count = 0;
     const auto flush = [&](bool force) {
@@ -361,11 +382,22 @@ int64_t Importer::readSideFile(const InputFile& file, ResultFileReader& reader, 
             inactive_.store(sideFileId, entries);
             entries.clear();
         } else {
-            database_.insertRows("temperature_rows", temperatureColumns, rows);
+            database_.insertRows(totals ? "directory_totals" : "temperature_rows",
+                                 totals ? totalsColumns : temperatureColumns, rows);
             rows.clear();
         }
     };
-    if (inactive) {
+    if (totals) {
+        // Rows of a directory walked below two roots are stored apart; the queries add them up.
+        reader.forEachDirectoryTotal(
+            [&](DirectoryTotalRow&& row) {
+                ++count;
+                if (sideFileId == 0) return;
+                appendTotalsRow(rows, sideFileId, std::move(row));
+                flush(false);
+            },
+            skip);
+    } else if (inactive) {
         reader.forEachInactiveRow(
             [&](InactiveRow&& row) {
                 ++count;

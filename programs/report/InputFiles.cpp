@@ -24,8 +24,6 @@ void consider(const fs::path& path, bool explicitly, std::vector<InputFile>& fil
         note(path.string() + ": skipped: the scanner has not finished it (still named .make)");
     } else if (name->kind == ResultFileKind::ExtensionLog) {
         if (explicitly) note(path.string() + ": skipped: extension logs are not imported");
-    } else if (name->kind == ResultFileKind::DirectoryTotals) {
-        if (explicitly) note(path.string() + ": skipped: directory totals are not imported yet");
     } else {
         files.push_back(InputFile{path, *name});
     }

@@ -112,6 +112,7 @@ PruneResult Pruner::remove(const std::string& runsSql, const std::string& sideFi
     database_.query("DELETE FROM records WHERE run_id" + inRuns);
     database_.query("DELETE FROM inactive_files WHERE side_file_id" + inSideFiles);
     database_.query("DELETE FROM temperature_rows WHERE side_file_id" + inSideFiles);
+    database_.query("DELETE FROM directory_totals WHERE side_file_id" + inSideFiles);
     database_.query("DELETE FROM side_files WHERE id" + inSideFiles);
     database_.query("DELETE FROM runs WHERE id" + inRuns);
 

@@ -60,14 +60,38 @@ struct MonitoredDirectory {
     int64_t bytes = 0;
 };
 
-// A directory of the inactive-file tables: its cold and frozen files of the latest table of
-// its host.
+// A directory's cold and frozen files: of its whole subtree by the latest directory totals of
+// its host where it has them, else of the directory itself by its latest inactive-file table.
 struct ColdDirectory {
     std::string host;
     std::string directory;
     int64_t files = 0;
     WideInt bytesOnDisk = 0;  // the tables give KiB, rounded down
-    int64_t lastAccess = 0;   // the latest of its files, local time read as UTC seconds
+    int64_t lastAccess = 0;   // the latest of its files, local time read as UTC seconds; not in the totals
+    bool subtree = false;     // from the directory totals
+};
+
+// What a summary is narrowed to: the records of one host, account or user, in any combination;
+// an empty field narrows nothing.
+struct SummaryFilter {
+    std::string host;
+    std::string account;
+    std::string user;
+
+    bool empty() const { return host.empty() && account.empty() && user.empty(); }
+};
+
+// A directory of a host's latest directory totals: the sums of its whole subtree, its
+// subdirectories among the totals (largest first; name is the whole path) and its split by
+// account and by access temperature. The totals carry no weighted size.
+struct DirectoryPage {
+    std::string host;
+    std::string directory;
+    std::string parent;  // empty for a root of the walk
+    SizeTotals totals;
+    std::vector<NamedTotals> subdirectories;
+    std::vector<NamedTotals> accounts;
+    std::vector<NamedTotals> temperatures;
 };
 
 // The views of the summary for the latest run of each host, of the whole database or of

@@ -4,6 +4,7 @@
 #include "report/ReportSchema.h"
 
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <unordered_map>
 
@@ -20,6 +21,16 @@ std::string wideSum(const std::string& column) {
 const std::string sums = wideSum("c.files") + ", " + wideSum("c.bytes") + ", " + wideSum("c.bytes_on_disk") +
                          ", COALESCE(SUM(c.weighted_size), 0)";
 constexpr size_t sumColumns = 7;
+// The directory totals carry no weighted size: it reads as 0.
+const std::string totalsSums =
+    wideSum("t.files") + ", " + wideSum("t.bytes") + ", " + wideSum("t.bytes_on_disk") + ", 0";
+// Largest first in either database, without a sum that could pass 64 bits.
+const std::string largestTotalsFirst = "SUM(CAST(t.bytes_on_disk AS DOUBLE PRECISION)) DESC";
+// The latest directory totals of each host: by its run's scan where it has one, else by its day.
+const std::string latestTotalsFiles =
+    "SELECT id, host FROM (SELECT s.id, s.host, ROW_NUMBER() OVER (PARTITION BY s.host ORDER BY"
+    " COALESCE(r.scanned_at, s.day) DESC, s.id DESC) AS age FROM side_files s LEFT JOIN runs r ON r.id = s.run_id"
+    " WHERE s.kind = 'totals') ranked WHERE age = 1";
 
 WideInt wideAt(const SqlRow& row, size_t first) {
     return WideInt{sqlInt(row[first])} * 4294967296 + sqlInt(row[first + 1]);
@@ -61,20 +72,36 @@ std::string lowerCase(std::string text) {
     return text;
 }
 
-// The group field lists all local groups of the owner; each of them is charged.
-std::vector<NamedTotals> splitGroups(const std::vector<NamedTotals>& combinations) {
-    std::map<std::string, SizeTotals> byGroup;
-    for (const NamedTotals& combination : combinations) {
-        size_t start = 0;
-        for (;;) {
-            const size_t end = combination.name.find(',', start);
-            byGroup[combination.name.substr(start, end == std::string::npos ? end : end - start)] += combination.totals;
-            if (end == std::string::npos) break;
-            start = end + 1;
-        }
+// The names of a group field, which lists all local groups of the owner.
+std::vector<std::string> splitNames(const std::string& list) {
+    std::vector<std::string> names;
+    for (size_t start = 0;;) {
+        const size_t end = list.find(',', start);
+        names.push_back(list.substr(start, end == std::string::npos ? end : end - start));
+        if (end == std::string::npos) return names;
+        start = end + 1;
     }
+}
+
+// Each of the groups of a group field is charged.
+std::vector<NamedTotals> splitGroups(const std::vector<NamedTotals>& combinations) {
     std::vector<NamedTotals> list;
-    for (auto& [name, totals] : byGroup) list.push_back(NamedTotals{name, totals});
+    for (const NamedTotals& combination : combinations) {
+        for (std::string& name : splitNames(combination.name))
+            list.push_back(NamedTotals{std::move(name), combination.totals});
+    }
+    return list;
+}
+
+// One entry per name: a group's page adds up the rows of each group field that holds it.
+std::vector<NamedTotals> mergedByName(std::vector<NamedTotals> list) {
+    std::map<std::string, NamedTotals> byName;
+    for (NamedTotals& entry : list) {
+        auto [found, added] = byName.try_emplace(entry.name, entry);
+        if (!added) found->second.totals += entry.totals;
+    }
+    list.clear();
+    for (auto& [name, entry] : byName) list.push_back(std::move(entry));
     return list;
 }
 
@@ -100,6 +127,18 @@ TemperatureMatrix matrixOf(const std::vector<const SqlRow*>& rows, size_t first)
                     [indexOf(matrix.modify, sqlText((*row)[first + 1]))] += totalsAt(*row, first + 2);
     }
     return matrix;
+}
+
+// The condition over c records, k record_keys and r runs that a summary filter makes.
+std::string filterCondition(const SummaryFilter& filter, SqlRow& parameters) {
+    std::string condition;
+    for (const auto& [field, value] :
+         {std::pair{"r.host", &filter.host}, {"k.account", &filter.account}, {"k.user_name", &filter.user}}) {
+        if (value->empty()) continue;
+        condition += std::string(" AND ") + field + " = ?";
+        parameters.emplace_back(*value);
+    }
+    return condition;
 }
 
 ScanTime scanAt(const SqlRow& row, size_t day) { return ScanTime{sqlInt(row[day + 1]), sqlInt(row[day])}; }
@@ -151,26 +190,36 @@ std::vector<NamedTotals> ReportQueries::hostTotals() {
     return list;
 }
 
-std::map<std::string, Summary> ReportQueries::pages(const std::string& column, const std::vector<std::string>& names) {
+std::map<std::string, Summary> ReportQueries::pages(const std::string& column, const std::vector<std::string>& names,
+                                                    const SummaryFilter& filter) {
     std::map<std::string, Summary> result;
     if (names.empty() && !column.empty()) return result;
-    // A few pages are read with their names; many, or the whole database, in one pass.
-    std::string condition;
+    const bool groups = column == "k.group_names";
+    // A group's page sums the group lists that hold it.
+    const std::vector<std::string> keys = groups ? groupListsWith(names) : names;
+    if (keys.empty() && !column.empty()) return result;
     SqlRow parameters;
-    if (!column.empty() && names.size() <= 200) {
-        condition = " AND " + column + " IN (?";
-        for (size_t i = 1; i < names.size(); ++i) condition += ", ?";
+    std::string condition = filterCondition(filter, parameters);
+    // A few pages are read with their names; many, or the whole database, in one pass.
+    const bool named = !column.empty() && keys.size() <= 200;
+    if (named) {
+        condition += " AND " + column + " IN (?";
+        for (size_t i = 1; i < keys.size(); ++i) condition += ", ?";
         condition += ")";
-        parameters.assign(names.begin(), names.end());
+        parameters.insert(parameters.end(), keys.begin(), keys.end());
     }
     const std::string page = column.empty() ? "" : column + ", ";
     const size_t first = column.empty() ? 0 : 1;
-    const auto pageOf = [&](const SqlRow& row) -> Summary* {
-        const std::string name = column.empty() ? "" : sqlText(row[0]);
-        if (!column.empty() && condition.empty() && std::find(names.begin(), names.end(), name) == names.end()) {
-            return nullptr;
+    const auto pagesOf = [&](const SqlRow& row) {
+        std::vector<Summary*> found;
+        if (column.empty()) return std::vector<Summary*>{&result[""]};
+        const std::string key = sqlText(row[0]);
+        for (const std::string& name : groups ? splitNames(key) : std::vector<std::string>{key}) {
+            if ((named && !groups) || std::find(names.begin(), names.end(), name) != names.end()) {
+                found.push_back(&result[name]);
+            }
         }
-        return &result[name];
+        return found;
     };
     const std::vector<std::pair<std::string, std::vector<NamedTotals> Summary::*>> rankings = {
         {"k.account", &Summary::accounts},
@@ -179,39 +228,50 @@ std::map<std::string, Summary> ReportQueries::pages(const std::string& column, c
         {"k.file_type", &Summary::fileTypes}};
     for (const auto& [dimension, list] : rankings) {
         for (const SqlRow& row : latestSums(page + dimension, condition, parameters)) {
-            if (Summary* summary = pageOf(row)) {
+            for (Summary* summary : pagesOf(row)) {
                 (summary->*list).push_back(NamedTotals{sqlText(row[first]), totalsAt(row, first + 1)});
             }
         }
     }
-    if (column.empty()) {
+    if (column.empty() && filter.empty()) {
         result[""].hosts = hostTotals();
     } else {
         for (const SqlRow& row : latestSums(page + "r.host, r.scanned_day, r.scanned_at", condition, parameters)) {
-            if (Summary* summary = pageOf(row)) {
+            for (Summary* summary : pagesOf(row)) {
                 summary->hosts.push_back(
                     NamedTotals{sqlText(row[first]), totalsAt(row, first + 3), scanAt(row, first + 1)});
             }
         }
     }
-    std::map<std::string, std::vector<const SqlRow*>> cells;
+    std::map<const Summary*, std::vector<const SqlRow*>> cells;
     const SqlTable temperatures =
         latestSums(page + "k.access_temperature, k.modify_temperature", condition, parameters);
     for (const SqlRow& row : temperatures) {
-        if (pageOf(row)) cells[column.empty() ? "" : sqlText(row[0])].push_back(&row);
+        for (Summary* summary : pagesOf(row)) cells[summary].push_back(&row);
     }
     for (auto& [name, summary] : result) {
         summary.groups = splitGroups(summary.groups);
         for (auto* list : {&summary.hosts, &summary.accounts, &summary.users, &summary.groups, &summary.fileTypes}) {
+            *list = mergedByName(std::move(*list));
             sortLargestFirst(*list);
         }
-        summary.temperatures = matrixOf(cells[name], first);
+        summary.temperatures = matrixOf(cells[&summary], first);
         totalUp(summary);
     }
     return result;
 }
 
-Summary ReportQueries::summary() { return pages("", {})[""]; }
+std::vector<std::string> ReportQueries::groupListsWith(const std::vector<std::string>& groups) {
+    std::vector<std::string> lists;
+    for (const SqlRow& row : database_.query("SELECT DISTINCT group_names FROM record_keys")) {
+        const std::vector<std::string> names = splitNames(sqlText(row[0]));
+        if (std::ranges::any_of(names, [&](const std::string& name) { return std::ranges::count(groups, name) > 0; }))
+            lists.push_back(sqlText(row[0]));
+    }
+    return lists;
+}
+
+Summary ReportQueries::summary(const SummaryFilter& filter) { return pages("", {}, filter)[""]; }
 
 std::map<std::string, Summary> ReportQueries::hostPages(const std::vector<std::string>& hosts) {
     return pages("r.host", hosts);
@@ -219,6 +279,14 @@ std::map<std::string, Summary> ReportQueries::hostPages(const std::vector<std::s
 
 std::map<std::string, Summary> ReportQueries::accountPages(const std::vector<std::string>& accounts) {
     return pages("k.account", accounts);
+}
+
+std::map<std::string, Summary> ReportQueries::userPages(const std::vector<std::string>& users) {
+    return pages("k.user_name", users);
+}
+
+std::map<std::string, Summary> ReportQueries::groupPages(const std::vector<std::string>& groups) {
+    return pages("k.group_names", groups);
 }
 
 std::vector<RunChange> ReportQueries::hostChanges() {
@@ -325,12 +393,15 @@ std::vector<MonitoredDirectory> ReportQueries::monitoredDirectories(size_t limit
 }
 
 std::vector<ColdDirectory> ReportQueries::coldDirectories(size_t limit) {
-    // The latest table of each host: by its run's scan where it has one, else by its day.
+    // A host with directory totals counts whole subtrees from them; the others count each
+    // directory's own files from the latest inactive-file table, by its run's scan where it has
+    // one, else by its day.
     const std::string latestTables =
         "SELECT id FROM (SELECT s.id, ROW_NUMBER() OVER (PARTITION BY s.host ORDER BY COALESCE(r.scanned_at, s.day)"
-        " DESC, s.id DESC) AS age FROM side_files s LEFT JOIN runs r ON r.id = s.run_id WHERE s.kind = 'inactive')"
-        " ranked WHERE age = 1";
-    const SqlTable rows = database_.query(
+        " DESC, s.id DESC) AS age FROM side_files s LEFT JOIN runs r ON r.id = s.run_id WHERE s.kind = 'inactive'"
+        " AND s.host NOT IN (SELECT host FROM side_files WHERE kind = 'totals')) ranked WHERE age = 1";
+    const SqlRow limited{static_cast<int64_t>(limit)};
+    const SqlTable tables = database_.query(
         "SELECT s.host, d.path, COUNT(*), " + wideSum("f.kib") +
             ", MAX(f.last_access) FROM inactive_files f"
             " JOIN inactive_paths p ON p.id = f.path_id JOIN inactive_directories d ON d.id = p.directory_id"
@@ -338,11 +409,84 @@ std::vector<ColdDirectory> ReportQueries::coldDirectories(size_t limit) {
             latestTables +
             ")"
             " GROUP BY s.host, d.id, d.path ORDER BY SUM(CAST(f.kib AS DOUBLE PRECISION)) DESC, s.host, d.path LIMIT ?",
-        {static_cast<int64_t>(limit)});
+        limited);
+    const SqlTable totals = database_.query(
+        "SELECT s.host, t.directory, " + wideSum("t.files") + ", " + wideSum("t.bytes_on_disk") +
+            " FROM directory_totals t JOIN side_files s ON s.id = t.side_file_id WHERE t.side_file_id IN"
+            " (SELECT id FROM (" +
+            latestTotalsFiles +
+            ") x) AND LOWER(t.temperature) IN ('cold', 'frozen') GROUP BY s.host, t.directory ORDER BY " +
+            largestTotalsFirst + ", s.host, t.directory LIMIT ?",
+        limited);
     std::vector<ColdDirectory> list;
-    for (const SqlRow& row : rows) {
+    for (const SqlRow& row : tables) {
         list.push_back(
             ColdDirectory{sqlText(row[0]), sqlText(row[1]), sqlInt(row[2]), wideAt(row, 3) * 1024, sqlInt(row[5])});
+    }
+    for (const SqlRow& row : totals) {
+        list.push_back(ColdDirectory{sqlText(row[0]), sqlText(row[1]), static_cast<int64_t>(wideAt(row, 2)),
+                                     wideAt(row, 4), 0, true});
+    }
+    std::stable_sort(list.begin(), list.end(),
+                     [](const ColdDirectory& a, const ColdDirectory& b) { return a.bytesOnDisk > b.bytesOnDisk; });
+    if (list.size() > limit) list.resize(limit);
+    return list;
+}
+
+SqlTable ReportQueries::latestTotals(const std::string& host) {
+    if (host.empty()) return database_.query(latestTotalsFiles + " ORDER BY host");
+    return database_.query("SELECT id, host FROM (" + latestTotalsFiles + ") x WHERE host = ?", {host});
+}
+
+DirectoryPage ReportQueries::directoryPage(int64_t sideFile, const std::string& host, const std::string& directory,
+                                           const std::string& account) {
+    DirectoryPage page{host, directory, "", {}, {}, {}, {}};
+    SqlRow parameters{sideFile, directory};
+    const std::string ofAccount = account.empty() ? "" : " AND t.account = ?";
+    if (!account.empty()) parameters.emplace_back(account);
+    for (const SqlRow& row :
+         database_.query("SELECT t.account, t.temperature, t.parent, " + totalsSums +
+                             " FROM directory_totals t WHERE t.side_file_id = ? AND t.directory = ?" + ofAccount +
+                             " GROUP BY t.account, t.temperature, t.parent",
+                         parameters)) {
+        const SizeTotals totals = totalsAt(row, 3);
+        page.accounts.push_back(NamedTotals{sqlText(row[0]), totals});
+        page.temperatures.push_back(NamedTotals{sqlText(row[1]), totals});
+        page.parent = sqlText(row[2]);
+        page.totals += totals;
+    }
+    for (const SqlRow& row : database_.query("SELECT t.directory, " + totalsSums +
+                                                 " FROM directory_totals t WHERE t.side_file_id = ? AND t.parent = ?" +
+                                                 ofAccount + " GROUP BY t.directory",
+                                             parameters)) {
+        page.subdirectories.push_back(NamedTotals{sqlText(row[0]), totalsAt(row, 1)});
+    }
+    for (auto* list : {&page.accounts, &page.temperatures, &page.subdirectories}) {
+        *list = mergedByName(std::move(*list));
+        sortLargestFirst(*list);
+    }
+    return page;
+}
+
+std::vector<DirectoryPage> ReportQueries::directoryPages(const std::string& host, size_t limit) {
+    std::vector<DirectoryPage> list;
+    const SqlTable files = latestTotals(host);
+    if (files.empty() || limit == 0) return list;
+    const int64_t sideFile = sqlInt(files.front()[0]);
+    // A directory is at least as large as any below it: the largest ones hold their parents.
+    const SqlTable largest = database_.query(
+        "SELECT t.directory FROM directory_totals t WHERE t.side_file_id = ? GROUP BY t.directory ORDER BY " +
+            largestTotalsFirst + ", LENGTH(t.directory), t.directory LIMIT ?",
+        {sideFile, static_cast<int64_t>(std::min<size_t>(limit, std::numeric_limits<int32_t>::max()))});
+    for (const SqlRow& row : largest) list.push_back(directoryPage(sideFile, host, sqlText(row[0]), ""));
+    return list;
+}
+
+std::vector<DirectoryPage> ReportQueries::directoryOnHosts(const std::string& directory, const SummaryFilter& filter) {
+    std::vector<DirectoryPage> list;
+    for (const SqlRow& file : latestTotals(filter.host)) {
+        DirectoryPage page = directoryPage(sqlInt(file[0]), sqlText(file[1]), directory, filter.account);
+        if (!page.accounts.empty()) list.push_back(std::move(page));
     }
     return list;
 }

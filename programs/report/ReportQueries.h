@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,12 +19,23 @@ class ReportQueries {
 public:
     explicit ReportQueries(Database& database) : database_(database) {}
 
-    // Totals of the latest run of each host.
-    Summary summary();
+    // Totals of the latest run of each host, of the records the filter lets through.
+    Summary summary(const SummaryFilter& filter = {});
     // The same views for each of the given hosts (its latest run) or accounts (the latest run
     // of each host): the pages that a ranking leads to.
     std::map<std::string, Summary> hostPages(const std::vector<std::string>& hosts);
     std::map<std::string, Summary> accountPages(const std::vector<std::string>& accounts);
+    std::map<std::string, Summary> userPages(const std::vector<std::string>& users);
+    // A group's page counts every file of its group, whichever other groups its owner has.
+    std::map<std::string, Summary> groupPages(const std::vector<std::string>& groups);
+
+    // The largest directories of a host's latest directory totals (a directory before those
+    // below it when they are as large), each with its subdirectories and split.
+    std::vector<DirectoryPage> directoryPages(const std::string& host, size_t limit);
+    // One directory (ending in its separator) in the latest directory totals of each host, or
+    // of the filter's host, counting the filter's account only when it names one. Hosts
+    // whose totals do not hold it are left out.
+    std::vector<DirectoryPage> directoryOnHosts(const std::string& directory, const SummaryFilter& filter);
 
     AccountGrowth accountGrowth();
     // Each host's latest run against the one before it, largest change first.
@@ -47,7 +59,14 @@ private:
     // Sums of the latest runs grouped by the given columns, of the runs chosen by the
     // condition (SQL over c records, k record_keys and r runs).
     SqlTable latestSums(const std::string& columns, const std::string& condition, const SqlRow& parameters);
-    std::map<std::string, Summary> pages(const std::string& column, const std::vector<std::string>& names);
+    std::map<std::string, Summary> pages(const std::string& column, const std::vector<std::string>& names,
+                                         const SummaryFilter& filter = {});
+    // The group lists of the record keys that hold one of the groups.
+    std::vector<std::string> groupListsWith(const std::vector<std::string>& groups);
+    // The latest directory totals of each host, or of one: side file id and host.
+    SqlTable latestTotals(const std::string& host);
+    DirectoryPage directoryPage(int64_t sideFile, const std::string& host, const std::string& directory,
+                                const std::string& account);
     std::vector<NamedTotals> hostTotals();
     std::vector<RunChange> changes(const std::string& column);
 

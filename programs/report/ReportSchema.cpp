@@ -58,6 +58,12 @@ const std::vector<std::string>& statements() {
         " side_file_id BIGINT NOT NULL REFERENCES side_files (id), line BIGINT NOT NULL,"
         " directory TEXT NOT NULL, bytes BIGINT NOT NULL)",
         "CREATE INDEX IF NOT EXISTS temperature_rows_by_file ON temperature_rows (side_file_id)",
+        "CREATE TABLE IF NOT EXISTS directory_totals ("
+        " side_file_id BIGINT NOT NULL REFERENCES side_files (id), directory TEXT NOT NULL, parent TEXT NOT NULL,"
+        " account TEXT NOT NULL, temperature TEXT NOT NULL, files BIGINT NOT NULL, bytes BIGINT NOT NULL,"
+        " bytes_on_disk BIGINT NOT NULL)",
+        "CREATE INDEX IF NOT EXISTS directory_totals_by_directory ON directory_totals (side_file_id, directory)",
+        "CREATE INDEX IF NOT EXISTS directory_totals_by_parent ON directory_totals (side_file_id, parent, directory)",
         "{CREATE_VIEW} account_records AS SELECT c.run_id, k.site, k.host, k.file_system, k.account,"
         " k.user_name, k.group_names, k.file_type, k.status, k.access_temperature, k.modify_temperature,"
         " c.day, c.files, c.bytes, c.bytes_on_disk, c.weighted_size"
@@ -135,6 +141,7 @@ void bringUpToDate(Database& database) {
     }
     if (stored == 1) migrateFromVersion1(database);
     if (stored <= 2) migrateFromVersion2(database);
+    // Version 4 adds the directory totals, which createAll makes.
     createAll(database);
     if (found.empty()) {
         database.query("INSERT INTO report_schema (version) VALUES (?)", {int64_t{version}});

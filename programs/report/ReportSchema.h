@@ -7,11 +7,13 @@
 //                        apart (a unique index over ten texts would cost more than all the rest)
 //   records              one row per key and run: the run's sums for that key, capped when
 //                        they passed 64 bits
-//   side_files           imported inactive-file tables and temperature logs
+//   side_files           imported inactive-file tables, temperature logs and directory totals
 //   inactive_directories each directory an inactive-file table named, once
 //   inactive_paths       each file an inactive-file table named: its directory and name, once
 //   inactive_files       one row per file and table: KiB on disk, last access, temperature
 //   temperature_rows     the rows of the temperature logs
+//   directory_totals     the rows of the directory totals, each with its parent directory, so
+//                        that a directory's subdirectories are found by an index
 //   account_records      a view with one row per record and run, every field spelt out
 //   inactive_rows        a view with one row per file and table, its directory and name spelt out
 
@@ -22,8 +24,8 @@
 namespace Quilna::ReportSchema {
 
 // 1: the first; 2: when each run was scanned, inactive rows in their compact form; 3: records
-// whose sums passed 64 bits marked capped.
-inline constexpr int version = 3;
+// whose sums passed 64 bits marked capped; 4: directory totals.
+inline constexpr int version = 4;
 
 // Creates what is missing and migrates an earlier version; a later version is a data error.
 void ensure(Database& database);

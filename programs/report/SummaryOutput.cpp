@@ -207,4 +207,45 @@ void writeJson(std::ostream& out, const Summary& summary, size_t top) {
     out << "]\n  }\n}\n";
 }
 
+void writeDirectoryTables(std::ostream& out, const std::vector<DirectoryPage>& pages, size_t top) {
+    if (pages.empty()) out << "No host's latest directory totals hold this directory.\n";
+    for (const DirectoryPage& page : pages) {
+        out << (&page == &pages.front() ? "" : "\n") << "Directory " << TextCleaning::escapeForTerminal(page.directory)
+            << " on " << TextCleaning::escapeForTerminal(page.host)
+            << " (whole subtree): " << countText(page.totals.files) << " files, "
+            << sizeText(static_cast<double>(page.totals.bytes)) << ", "
+            << sizeText(static_cast<double>(page.totals.bytesOnDisk)) << " on disk\n";
+        writeRanking(out, "Largest subdirectories", "Directory", page.subdirectories, page.totals, top, false);
+        writeRanking(out, "Accounts", "Account", page.accounts, page.totals, top, false);
+        writeRanking(out, "Access temperatures", "Temperature", page.temperatures, page.totals, top, false);
+    }
+}
+
+void writeDirectoryCsv(std::ostream& out, const std::vector<DirectoryPage>& pages, size_t top) {
+    out << "view,name,detail,files,bytes,bytes_on_disk,weighted_size\n";
+    for (const DirectoryPage& page : pages) {
+        out << csvLine("directory", page.directory, page.host, page.totals);
+        for (const auto& [view, list] : {std::pair{"subdirectory", &page.subdirectories},
+                                         {"account", &page.accounts},
+                                         {"temperature", &page.temperatures}}) {
+            for (size_t i = 0; i < shownCount(list->size(), top); ++i) {
+                out << csvLine(view, (*list)[i].name, page.host, (*list)[i].totals);
+            }
+        }
+    }
+}
+
+void writeDirectoryJson(std::ostream& out, const std::vector<DirectoryPage>& pages, size_t top) {
+    out << "{\n  \"directories\": [";
+    for (const DirectoryPage& page : pages) {
+        out << (&page == &pages.front() ? "\n" : ",\n") << "{\n  \"host\": " << Formatting::jsonString(page.host)
+            << ",\n  \"directory\": " << Formatting::jsonString(page.directory) << ",\n";
+        writeJsonRanking(out, "subdirectories", page.subdirectories, top, false);
+        writeJsonRanking(out, "accounts", page.accounts, top, false);
+        writeJsonRanking(out, "temperatures", page.temperatures, top, false);
+        out << "  \"total\": {" << jsonTotals(page.totals) << "}\n}";
+    }
+    out << "\n  ]\n}\n";
+}
+
 }  // namespace Quilna::SummaryOutput

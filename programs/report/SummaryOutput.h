@@ -6,11 +6,17 @@
 
 #include <cstddef>
 #include <ostream>
+#include <vector>
 
 namespace Quilna::SummaryOutput {
 
 void writeTables(std::ostream& out, const Summary& summary, size_t top);
 void writeCsv(std::ostream& out, const Summary& summary, size_t top);
 void writeJson(std::ostream& out, const Summary& summary, size_t top);
+
+// One directory on each host whose directory totals hold it.
+void writeDirectoryTables(std::ostream& out, const std::vector<DirectoryPage>& pages, size_t top);
+void writeDirectoryCsv(std::ostream& out, const std::vector<DirectoryPage>& pages, size_t top);
+void writeDirectoryJson(std::ostream& out, const std::vector<DirectoryPage>& pages, size_t top);
 
 }  // namespace Quilna::SummaryOutput

@@ -538,7 +538,7 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
         SqliteDatabase(db(), false).query(statement);
     EXPECT_EQ(runReport({"summary", "--db", db(), "--json"}).out, latest);
     EXPECT_EQ(count("SELECT SUM(last_access) FROM inactive_rows"), 1365163200);
-    EXPECT_EQ(count("SELECT version + scanned_at - scanned_day FROM report_schema, runs"), 3);
+    EXPECT_EQ(count("SELECT version + scanned_at - scanned_day FROM report_schema, runs"), 4);
 }
 
 TEST_F(CommandsTest, SideFilesTakeTheHostOfTheirRunAlsoWhenItComesLater) {
@@ -575,6 +575,62 @@ TEST_F(CommandsTest, SideFilesTakeTheHostOfTheirRunAlsoWhenItComesLater) {
     EXPECT_EQ(sqlText(SqliteDatabase(db(), false).query(sql).at(0).at(0)),
               "Hoardscan-cold-1700000000-999.log PCZ |Hoardscan-cold-1700086400-500.log PC2 PC2|"
               "HoardscanInactive-1700000000-500.csv PC1 PC1|HoardscanInactive-1700000000-600.csv PC5 PC5");
+}
+
+TEST_F(CommandsTest, DirectoryTotalsGiveLinkedPagesAndTheFiltersSumWhatTheRecordsHold) {
+    const RecordKey annCold = makeKey("PC1", "sales", "ann", "Users,Staff", "doc", "cold", "cold");
+    writeRecordFile(in, day1, 1,
+                    {{day1, annCold, 2, 1000, 4096},
+                     {day1, makeKey("PC1", "it", "bob", "Users", "iso", "hot", "hot"), 1, 5000, 8192},
+                     {day1, makeKey("PC1", "sales", "bob", "Staff", "doc", "hot", "hot"), 3, 300, 12288}});
+    // Post-order, as the walk leaves the directories; one directory walked below two roots has two rows to add.
+    writeText(in / "HoardscanTotals-1700000000-1.txt",
+              "/srv/a;b/;sales;cold;2;1000;4096\n/srv/b/;it;hot;1;5000;8192\n/srv/b/;sales;hot;2;200;8192\n"
+              "/srv/b/;sales;hot;1;100;4096\n/srv/;sales;cold;2;1000;4096\n/srv/;it;hot;1;5000;8192\n"
+              "/srv/;sales;hot;3;300;12288\n");
+    EXPECT_EQ(import({in.string()}).out,
+              "Imported 1 run (3 records) and 1 side file into SQLite database " + db() + "\n");
+    const std::string header = "view,name,detail,files,bytes,bytes_on_disk,weighted_size\n";
+    EXPECT_EQ(runReport({"summary", "--db", db(), "--csv", "--dir", "/srv"}).out,
+              header +
+                  "directory,/srv/,PC1,6,6300,24576,0\nsubdirectory,/srv/b/,PC1,4,5300,20480,0\n"
+                  "subdirectory,/srv/a;b/,PC1,2,1000,4096,0\naccount,sales,PC1,5,1300,16384,0\n"
+                  "account,it,PC1,1,5000,8192,0\ntemperature,hot,PC1,4,5300,20480,0\n"
+                  "temperature,cold,PC1,2,1000,4096,0\n");
+    EXPECT_TRUE(contains(runReport({"summary", "--db", db(), "--csv", "--dir", "/srv/", "--account", "sales"}).out,
+                         "directory,/srv/,PC1,5,1300,16384,0\nsubdirectory,/srv/b/,PC1,3,300,12288,0\n"));
+    EXPECT_TRUE(contains(runReport({"summary", "--db", db(), "--csv", "--host", "PC1", "--user", "bob"}).out,
+                         "total,,1 runs,4,5300,20480,2.101\nhost,PC1,2023-11-15 10:13 +00:00,4,5300,20480,2.101\n"));
+    EXPECT_TRUE(contains(runReport({"summary", "--db", db(), "--csv", "--account", "sales", "--user", "bob"}).out,
+                         "account,sales,,3,300,12288,1.2318\nuser,bob,,3,300,12288,1.2318\ngroup,Staff,,3,300"));
+    const RunOutput byUser = runReport({"summary", "--db", db(), "--dir", "/srv", "--user", "ann"});
+    EXPECT_EQ(byUser.exitCode, 1);
+    EXPECT_TRUE(byUser.out.empty() && contains(byUser.err, "--dir with --user is not available"));
+
+    const fs::path page = folder.path() / "page.html";
+    ASSERT_EQ(runReport({"html", "--db", db(), "-o", page.string()}).exitCode, 0);
+    const std::string html = readText(page);
+    for (const std::string& text : std::vector<std::string>{
+             "<h1>Directory /srv/</h1><p class=\"lead\">Whole subtree on PC1: 6 files, 6.15 KiB, 24.0 KiB on disk.",
+             "<td class=\"path\"><a href=\"#dir-1-2\">/srv/b/</a></td><td>4</td><td>5.18 KiB</td><td>20.0 KiB</td>"
+             "<td>83.3%</td>",
+             "<section class=\"page\" id=\"dir-1-3\"><p><a href=\"#host-1\">\u2190 Host PC1</a> \u00b7 "
+             "<a href=\"#dir-1-1\">\u2191 /srv/</a></p><h1>Directory /srv/a;b/</h1>",
+             "<td class=\"path\"><a href=\"#account-2\">sales</a></td><td>5</td>",
+             "<h2>Directories on PC1</h2><table><tr><th>Directory</th><th>Files</th><th>Size</th><th>On disk</th>"
+             "<th>Share</th></tr><tr><td class=\"path\"><a href=\"#dir-1-1\">/srv/</a></td><td>5</td>",
+             "<h1>Group Staff</h1><p class=\"lead\">Latest run of each of 1 host: 5 files, 1.27 KiB, 16.0 KiB on disk.",
+             "<td>PC1</td><td class=\"path\">/srv/</td><td>2</td><td>4.00 KiB</td><td>-</td>"})
+        EXPECT_TRUE(contains(html, text));
+    for (const char* link : {"#user-1", "#user-2", "#group-2", "#dir-1-1"})
+        EXPECT_TRUE(contains(html.substr(0, html.find("<section class=\"page\" id=\"account-1\"")),
+                             "href=\"" + std::string(link) + "\""));
+
+    EXPECT_TRUE(contains(runReport({"prune", "--db", db(), "--before", "2023-11-16", "--dry-run"}).out,
+                         "directory totals of PC1 scanned 2023-11-15 10:13 +00:00: " +
+                             (in / "HoardscanTotals-1700000000-1.txt").string()));
+    EXPECT_TRUE(contains(runReport({"prune", "--db", db(), "--before", "2023-11-16"}).out, "and 1 side file"));
+    EXPECT_EQ(count("SELECT COUNT(*) FROM directory_totals"), 0);
 }
 
 TEST_F(CommandsTest, AFileTheDatabaseRefusesHalfWayLeavesNothing) {
@@ -686,6 +742,10 @@ TEST_F(CommandsTest, PostgresGivesWhatSqliteGivesInEveryViewAndAfterEachPrune) {
         {"tab\\name.doc,C:\\Data\\,5,2013-01-01T00:00:00,frozen,", "b.iso,/srv/,7,2014-01-01T00:00:00,cold,"});
     writeInactiveFile(in / "PC1", day1, 10, {"b.iso,/srv/,7,2014-01-01T00:00:00,cold,"});
     writeText(in / "PC1/Hoardscan-cold-1700086400-11.log", "C:\\Data\\;5120\n/x;y/;77\n");
+    // A directory walked below several roots whose rows add up past 2^63.
+    std::string totals = "/srv/x/;sales;cold;1;10;4096\n/srv/;sales;cold;1;10;4096\n";
+    for (int i = 0; i < 10; ++i) totals += "/srv/;it;frozen;2;999999999999999999;999999999999999999\n";
+    writeText(in / "PC1/HoardscanTotals-1700086400-11.txt", totals);
     writeInactiveFile(folder.path() / "early", day1, 30, {"e.doc,/e/,1,2015-01-01T00:00:00,cold,"});
     writeRecordFile(folder.path() / "early", day1, 30, randomRecords(random, "PC3", day1, 20));
 
@@ -708,14 +768,16 @@ TEST_F(CommandsTest, PostgresGivesWhatSqliteGivesInEveryViewAndAfterEachPrune) {
     EXPECT_TRUE(contains(onBoth({"import", folder.child("early/HoardscanInactive-1700000000-30.csv"), in.string()}),
                          "Imported 7 runs"));
     EXPECT_TRUE(contains(onBoth({"import", folder.child("early")}), "; 1 side file given their host"));
-    EXPECT_TRUE(contains(runReport({"import", "--pg", pg, in.string()}).out, "10 already imported"));
+    EXPECT_TRUE(contains(runReport({"import", "--pg", pg, in.string()}).out, "11 already imported"));
     const std::vector<std::string> json = {"summary", "--json", "--top", "0"}, csv = {"summary", "--csv", "--top", "0"},
                                    html = {"html", "-o", page.string()},
-                                   dry = {"prune", "--before", "2023-11-16", "--dry-run"};
+                                   dry = {"prune", "--before", "2023-11-16", "--dry-run"},
+                                   directory = {"summary", "--dir", "/srv", "--json"};
+    EXPECT_TRUE(contains(onBoth(directory), "\"bytesOnDisk\": 10000000000000004086"));
     EXPECT_TRUE(contains(onBoth(html), "15.8 EiB"));
     for (const std::vector<std::string>& prune :
          std::vector<std::vector<std::string>>{dry, {"prune", "--keep", "1"}, {"prune", "--before", "2023-11-16"}, {}})
-        for (const std::vector<std::string>& arguments : {json, csv, html, prune})
+        for (const std::vector<std::string>& arguments : {json, csv, html, directory, prune})
             if (!arguments.empty()) onBoth(arguments);
     PostgresDatabase(admin).query("DROP SCHEMA " + schema + " CASCADE");
 }
