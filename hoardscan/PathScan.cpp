@@ -14,6 +14,7 @@
 #include "hoardscan/ShippedRules.h"
 #include "logger/LogCommons.h"
 #include "logger/LogMessenger.h"
+#include "logger/LogState.h"
 #include "logger/LoggerCentre.h"
 #include "logger/LoggerUnit.h"
 #include "platform/FileAttribute.h"
@@ -49,7 +50,12 @@ PathScan::PathScan(CommandLine::Request request)
     : request_(std::move(request)),
       log_(makeSmart<LoggerUnit>(
           makeSmart<LoggerCentre>(Application::Hoardscan, makeSmart<LogMessenger>(SmartPointer<LoggerAgent>())),
-          Module::Storage)) {}
+          Module::Storage)) {
+    // Nothing would take the records: none is built, not even a debug line.
+    setDebugLevel(0);
+    setSeverityFilter(Severity::None);
+    setSystemLog(false);
+}
 
 PathScan::~PathScan() = default;
 

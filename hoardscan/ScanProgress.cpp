@@ -14,7 +14,8 @@ constexpr size_t shownDirectory = 40;
 
 }  // namespace
 
-ScanProgress::ScanProgress() : started_(std::chrono::steady_clock::now()), shown_(started_) {}
+// The first look at the clock shows the line.
+ScanProgress::ScanProgress() : started_(std::chrono::steady_clock::now()), shown_(started_ - refresh) {}
 
 ScanProgress::~ScanProgress() { erase(); }
 
