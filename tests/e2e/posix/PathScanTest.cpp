@@ -36,13 +36,14 @@ Snapshot snapshot(const std::vector<fs::path>& places) {
     for (const fs::path& place : places) {
         names[place] = {0, fs::last_write_time(place)};
         for (const auto& entry : fs::recursive_directory_iterator(place))
-            names[entry.path()] = {entry.is_regular_file() ? entry.file_size() : 0, entry.symlink_status().type() ==
-                                   fs::file_type::symlink ? fs::file_time_type() : entry.last_write_time()};
+            names[entry.path()] = {entry.is_regular_file() ? entry.file_size() : 0,
+                                   entry.symlink_status().type() == fs::file_type::symlink ? fs::file_time_type()
+                                                                                           : entry.last_write_time()};
     }
     for (const auto& entry : fs::directory_iterator("/tmp")) {
         const std::string name = entry.path().filename();
-        if (name.find("hoardscan") != std::string::npos || (name.starts_with("quilna-") &&
-            !name.starts_with("quilna-files-") && !name.starts_with("quilna-stages")))
+        if (name.find("hoardscan") != std::string::npos ||
+            (name.starts_with("quilna-") && !name.starts_with("quilna-files-") && !name.starts_with("quilna-stages")))
             names[entry.path()] = {0, entry.last_write_time()};
     }
     return names;
@@ -66,7 +67,8 @@ std::string onTerminal(const std::string& tree, const std::string& directory) {
     }
     std::string out;
     char buffer[4096];
-    for (ssize_t n; child > 0 && (n = ::read(terminal, buffer, sizeof buffer)) > 0;) out.append(buffer, static_cast<size_t>(n));
+    for (ssize_t n; child > 0 && (n = ::read(terminal, buffer, sizeof buffer)) > 0;)
+        out.append(buffer, static_cast<size_t>(n));
     int status = 0;
     ::waitpid(child, &status, 0);
     ::close(terminal);
@@ -94,20 +96,26 @@ TEST(PathScan, SummaryFiguresAreDusWithNothingWrittenAndAProgressLineOnlyOnATerm
 
     // Not on a terminal: the summary alone, as JSON. The program's default places are the test's.
     const std::string json = test.child("summary.json"), errors = test.child("errors.txt");
-    TestSupport::ChildOptions options{json, errors, {{"QUILNA_RUNTIME_DIR", private_}, {"TMPDIR", private_},
-                                                     {"HOME", private_}, {"XDG_RUNTIME_DIR", private_}}, cwd};
+    TestSupport::ChildOptions options{
+        json,
+        errors,
+        {{"QUILNA_RUNTIME_DIR", private_}, {"TMPDIR", private_}, {"HOME", private_}, {"XDG_RUNTIME_DIR", private_}},
+        cwd};
     ASSERT_EQ(TestSupport::ChildProcess({HOARDSCAN_PROGRAM, "--json", tree}, options).wait(), 0);
-    const std::string flat = shell("python3 -c 'import json, sys; d = json.load(open(sys.argv[1]))\n"
-                                   "t = d[\"total\"]; print(\"total\", t[\"files\"], t[\"bytes\"], t[\"bytesOnDisk\"])\n"
-                                   "for e in d[\"directories\"]: print(e[\"path\"], e[\"files\"], e[\"bytes\"], e[\"bytesOnDisk\"])\n"
-                                   "for k in (\"users\", \"types\", \"temperatures\"):\n"
-                                   " for e in d[k]: print(k, e[\"name\"], e[\"files\"], e[\"bytes\"], e[\"bytesOnDisk\"])' " + json);
+    const std::string flat = shell(
+        "python3 -c 'import json, sys; d = json.load(open(sys.argv[1]))\n"
+        "t = d[\"total\"]; print(\"total\", t[\"files\"], t[\"bytes\"], t[\"bytesOnDisk\"])\n"
+        "for e in d[\"directories\"]: print(e[\"path\"], e[\"files\"], e[\"bytes\"], e[\"bytesOnDisk\"])\n"
+        "for k in (\"users\", \"types\", \"temperatures\"):\n"
+        " for e in d[k]: print(k, e[\"name\"], e[\"files\"], e[\"bytes\"], e[\"bytesOnDisk\"])' " +
+        json);
     std::set<std::string> lines;
-    for (size_t at = 0, end; (end = flat.find('\n', at)) != std::string::npos; at = end + 1) lines.insert(flat.substr(at, end - at));
+    for (size_t at = 0, end; (end = flat.find('\n', at)) != std::string::npos; at = end + 1)
+        lines.insert(flat.substr(at, end - at));
     const std::string user = shell("id -un | tr -d '\\n'");
-    for (const std::string& expected : {"total " + whole, tree + "/ " + whole, tree + "/bob/ " + bob,
-                                        "users " + user + " " + whole, "temperatures frozen 1 " + photo,
-                                        "types images 1 " + photo})
+    for (const std::string& expected :
+         {"total " + whole, tree + "/ " + whole, tree + "/bob/ " + bob, "users " + user + " " + whole,
+          "temperatures frozen 1 " + photo, "types images 1 " + photo})
         EXPECT_EQ(lines.count(expected), 1u) << expected << " not in:\n" << flat;
     std::ifstream errorFile(errors);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(errorFile), {}), "");
