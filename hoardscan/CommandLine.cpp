@@ -124,7 +124,45 @@ namespace {
 
 std::string optionText(const std::string& name) { return (name.size() == 1 ? "-" : "--") + name; }
 
-Request refused(std::string problem) { return Request{Request::Refuse, std::move(problem)}; }
+Request refused(std::string problem) {
+    Request request;
+    request.action = Request::Refuse;
+    request.problem = std::move(problem);
+    return request;
+}
+
+}  // namespace
+
+namespace {
+
+// A path scan's own options; a word after a flag is one of the paths (the splitter gives it to
+// the flag as its value).
+bool takePathScanOption(const std::string& name, const std::string& value, Request& request, bool& refused) {
+    if (name.empty()) {
+        request.paths.push_back(value);
+    } else if (name == "json") {
+        request.json = true;
+        if (!value.empty()) request.paths.push_back(value);
+    } else if (name == "o") {
+        refused = value.empty() || !request.outputDirectory.empty();
+        request.outputDirectory = value;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+Request interpretPathScan(Request request, bool configuration) {
+    if (request.action == Request::Help || request.action == Request::Version) return request;
+    if (request.paths.empty()) {
+        if (request.json || !request.outputDirectory.empty()) return refused("-o and --json need a PATH to scan");
+        return request;
+    }
+    if (configuration || request.action == Request::Check)
+        return refused("a scan of a PATH takes no installation: -c and --check do not go with it");
+    request.action = Request::PathScan;
+    return request;
+}
 
 }  // namespace
 
@@ -134,8 +172,10 @@ Request interpret(const std::string& commandText) {
     Request request;
     bool configuration = false;
     for (const auto& [name, value] : options) {
-        if (name.empty()) return refused("unexpected argument '" + value + "'");
-        if (name == "c") {
+        bool bad = false;
+        if (takePathScanOption(name, value, request, bad)) {
+            if (bad) return refused("-o needs one directory for the result files");
+        } else if (name == "c") {
             if (configuration) return refused("-c is given twice");
             if (value.empty()) return refused("-c needs the path of the configuration file");
             configuration = true;
@@ -150,18 +190,23 @@ Request interpret(const std::string& commandText) {
             return refused("unknown option " + optionText(name));
         }
     }
-    return request;
+    return interpretPathScan(std::move(request), configuration);
 }
 
 std::string usage() {
     return "Usage: hoardscan [-c FILE] [--check]\n"
+           "       hoardscan [-o DIR] [--json] PATH...\n"
            "Takes stock of the space files occupy on this computer and writes the result files that the\n"
-           "configuration names.\n"
+           "configuration names. Given paths, scans them without an installation (every file counted,\n"
+           "accounts from the first level below each path, the shipped types and temperatures) and\n"
+           "prints the largest directories, users, types and access temperatures.\n"
            "  -c FILE     the configuration file (default: hoardscan.conf in the directory of the\n"
            "              installation's resource ConfigurationDir)\n"
            "  --check     read the configuration, its rules files and the drives as a run would, print\n"
            "              every problem and the file systems a run would walk, and write nothing;\n"
            "              exit code 0 when there is no problem, else 1\n"
+           "  -o DIR      with paths: write the result files into DIR (default: nothing is written)\n"
+           "  --json      with paths: the summary as JSON\n"
            "  -h, --help  this text\n"
            "  --version   the program's version\n"
            "Exit codes: 0 every result file finished, 1 set-up failed, 2 the scan could not start,\n"

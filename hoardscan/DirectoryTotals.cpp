@@ -1,5 +1,6 @@
 #include "hoardscan/DirectoryTotals.h"
 
+#include "hoardscan/LargestDirectories.h"
 #include "results/DirectoryTotalsFormat.h"
 
 namespace Quilna {
@@ -57,6 +58,7 @@ bool DirectoryTotals::leaveDirectory(std::string_view path) {
     if (depth_ == 0) return false;
     Level& level = levels_[depth_ - 1];
     if (!level.splits.empty() && level.bytesOnDisk >= threshold_) writeRows(path, level);
+    if (largest_ && !level.splits.empty()) offer(path, level);
     if (depth_ > 1) handUp(level, levels_[depth_ - 2]);
     clear(level);
     --depth_;
@@ -79,6 +81,15 @@ void DirectoryTotals::writeRows(std::string_view path, const Level& level) {
                                          split.bytesOnDisk);
         ++rowCount_;
     }
+}
+
+void DirectoryTotals::offer(std::string_view path, const Level& level) {
+    int64_t files = 0, bytes = 0;
+    for (const Split& split : level.splits) {
+        files += split.files;
+        bytes += split.bytes;
+    }
+    largest_->offer(path, files, bytes, level.bytesOnDisk);
 }
 
 void DirectoryTotals::handUp(const Level& below, Level& above) {

@@ -22,11 +22,16 @@
 
 namespace Quilna {
 
+class LargestDirectories;
+
 class DirectoryTotals {
 public:
     // Subtrees taking fewer bytes on disk get no rows; rows are due to be written once the buffer
     // holds rowsPerFlush rows or bufferBytes of text.
     DirectoryTotals(int64_t threshold, size_t longestPath, size_t rowsPerFlush, size_t bufferBytes);
+
+    // Every directory left is also offered, with its subtree's sums, to the list.
+    void offerTo(LargestDirectories& largest) { largest_ = &largest; }
 
     // A walk begins: levels a stopped walk left behind are dropped unwritten.
     void beginWalk();
@@ -62,6 +67,7 @@ private:
     void writeRows(std::string_view path, const Level& level);
     static void handUp(const Level& below, Level& above);
     static void clear(Level& level);
+    void offer(std::string_view path, const Level& level);
 
     int64_t threshold_;
     size_t longestPath_;
@@ -80,6 +86,7 @@ private:
     bool retrying_ = false;
     uint64_t lost_ = 0;
     uint64_t overlong_ = 0;
+    LargestDirectories* largest_ = nullptr;
 };
 
 }  // namespace Quilna

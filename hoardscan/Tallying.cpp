@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "hoardscan/FileFacts.h"
+#include "hoardscan/PathSummary.h"
 #include "hoardscan/ResultFiles.h"
 #include "hoardscan/ScanIdentity.h"
 #include "hoardscan/ScanSettings.h"
@@ -19,13 +20,26 @@ Tallying::Tallying(const ScanSettings& settings, const ScanIdentity& identity, T
       results_(results),
       monitoredBand_(settings.temperatureMonitor),
       directoryTotals_(settings.directoryTotalsSize, platform().pathSyntax().longestPath,
-                       static_cast<size_t>(std::max(settings.bufferSize, 1)), Tallies::bufferBytes) {}
+                       static_cast<size_t>(std::max(settings.bufferSize, 1)), Tallies::bufferBytes),
+      totalling_(settings.directoryTotals) {}
+
+void Tallying::summarizeInto(PathSummary& summary) {
+    summary_ = &summary;
+    writing_ = !settings_.workingDirectory.empty();
+    totalling_ = true;
+    directoryTotals_.offerTo(summary.largestDirectories());
+}
 
 void Tallying::add(FileFacts& facts) {
     // The temperatures are compared below as the key writes them.
     AccountRecordFormat::escapeKeyField(facts.accessTemperature);
     AccountRecordFormat::escapeKeyField(facts.modifyTemperature);
     const std::string& access = facts.accessTemperature;
+    if (summary_) {
+        summary_->add(facts);
+        directoryTotals_.addFile(facts.account, access, facts.logicalSize, facts.physicalSize);
+        if (!writing_) return;
+    }
     const RecordKeyView key{{facts.site, identity_.hostName, facts.fileSystem, facts.account, facts.user, facts.group,
                              facts.fileType, *facts.statusWord, access, facts.modifyTemperature}};
     if (!hasKeyStart_ || !std::equal(keyStartFields_.begin(), keyStartFields_.end(), key.fields.begin())) {
@@ -42,7 +56,7 @@ void Tallying::add(FileFacts& facts) {
         if (tallies_.addTemperatureRow(facts.directoryVisit, *facts.directory, facts.physicalSize))
             results_.flushTemperatureRows(tallies_);
     }
-    if (settings_.directoryTotals)
+    if (settings_.directoryTotals && !summary_)
         directoryTotals_.addFile(facts.account, access, facts.logicalSize, facts.physicalSize);
     if (settings_.inactiveLog && (access == "cold" || access == "frozen")) {
         lastAccess_.clear();
@@ -53,19 +67,20 @@ void Tallying::add(FileFacts& facts) {
 }
 
 void Tallying::beginWalk() {
-    if (settings_.directoryTotals) directoryTotals_.beginWalk();
+    if (totalling_) directoryTotals_.beginWalk();
 }
 
 void Tallying::enterDirectory() {
-    if (settings_.directoryTotals) directoryTotals_.enterDirectory();
+    if (totalling_) directoryTotals_.enterDirectory();
 }
 
 void Tallying::leaveDirectory(std::string_view path) {
-    if (settings_.directoryTotals && directoryTotals_.leaveDirectory(path))
+    if (totalling_ && directoryTotals_.leaveDirectory(path) && writing_)
         results_.flushDirectoryTotals(directoryTotals_);
 }
 
 void Tallying::finishResultFiles() {
+    if (!writing_) return;
     const bool accountsComplete = results_.flushAccountRecords(tallies_) && tallies_.lostAccountRecords() == 0;
     if (settings_.extensionLog) results_.finishExtensionLog(results_.writeExtensionLog(tallies_));
     if (settings_.temperatureLog)

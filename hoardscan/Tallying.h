@@ -13,6 +13,7 @@
 
 namespace Quilna {
 
+class PathSummary;
 class ResultFiles;
 class Tallies;
 struct FileFacts;
@@ -25,6 +26,9 @@ public:
 
     // The temperature whose bytes the temperature log counts, as the temperatures file names it.
     void monitor(const std::string& band) { monitoredBand_ = band; }
+    // A scan of a path: every counted file also goes to the summary, every directory left to its
+    // list of the largest; result files are written only when the settings name a directory.
+    void summarizeInto(PathSummary& summary);
     // The file's temperatures are made fit for a record key on the way.
     void add(FileFacts& facts);
     // The walk's directories, for the directory totals: a walk begins, one is entered, one is left
@@ -51,6 +55,9 @@ private:
     std::string keyStart_;
     bool hasKeyStart_ = false;
     DirectoryTotals directoryTotals_;
+    PathSummary* summary_ = nullptr;
+    bool writing_ = true;
+    bool totalling_ = false;  // the directory totals' sums are kept: for the side file or the summary
 };
 
 }  // namespace Quilna

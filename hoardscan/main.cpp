@@ -9,6 +9,7 @@
 #include "hoardscan/CommandLine.h"
 #include "hoardscan/ExitCode.h"
 #include "hoardscan/Hoardscan.h"
+#include "hoardscan/PathScan.h"
 #include "platform/ApplicationMain.h"
 #include "platform/Platform.h"
 
@@ -36,6 +37,9 @@ int applicationMain(const std::string& commandText, std::atomic<bool>& quitFlag)
                 std::fprintf(stderr, "hoardscan: %s\n%s", request.problem.c_str(), CommandLine::usage().c_str());
                 return ExitCode::SetupFailed;
             case CommandLine::Request::Check: return Hoardscan(commandText).check();
+            case CommandLine::Request::PathScan:
+                platform().watchStopRequests(&stopRequest);
+                return PathScan(request).run(stopRequest);
             case CommandLine::Request::Scan: break;
         }
         return scan(commandText, quitFlag);

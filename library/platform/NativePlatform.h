@@ -38,6 +38,7 @@ public:
     bool workgroup(std::string& out) override;
     bool userName(std::string& out) override;
     bool isWow64() override;
+    bool standardErrorIsTerminal() override;
     void writeSystemLog(SystemLogLevel level, const std::string& message) override;
     bool logicalDrives(std::vector<std::string>& roots, SystemError& error) override;
     int driveType(const std::string& root) override;

@@ -86,6 +86,9 @@ public:
     virtual bool workgroup(std::string& out) = 0;
     virtual bool userName(std::string& out) = 0;
     virtual bool isWow64() = 0;
+    // Whether standard error is a terminal a person watches (on Windows: a console), for a
+    // progress line that would only clutter a file or a pipe.
+    virtual bool standardErrorIsTerminal() = 0;
 
     // ---- the system log (System.cpp) ----
     // Hands one message to the system log: on POSIX syslog(3), facility daemon, tagged with the

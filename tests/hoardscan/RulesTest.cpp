@@ -56,7 +56,11 @@ TEST(CommandLine, WordsSplitIntoOptionsAndValuesThatMakeARequestOrARefusal) {
         {"dummy --version", Request::Version, ""},
         {"dummy -c a -c b", Request::Refuse, "-c is given twice"},
         {"dummy -c", Request::Refuse, "-c needs the path of the configuration file"},
-        {"dummy stray", Request::Refuse, "unexpected argument 'stray'"},
+        {"dummy stray", Request::PathScan, ""},
+        {"dummy -c h.conf /home", Request::Refuse,
+         "a scan of a PATH takes no installation: -c and --check do not go with it"},
+        {"dummy --json -o out", Request::Refuse, "-o and --json need a PATH to scan"},
+        {"dummy -o a -o b /home", Request::Refuse, "-o needs one directory for the result files"},
         {"dummy --help x", Request::Refuse, "unexpected argument 'x' after --help"},
         {"dummy -x", Request::Refuse, "unknown option -x"},
     };
@@ -64,6 +68,10 @@ TEST(CommandLine, WordsSplitIntoOptionsAndValuesThatMakeARequestOrARefusal) {
         const Request request = CommandLine::interpret(text);
         EXPECT_EQ(std::make_pair(request.action, request.problem), std::make_pair(action, problem)) << text;
     }
+    // A word after --json is a path, not its value.
+    const Request paths = CommandLine::interpret("dummy /srv --json /home -o out '/a b'");
+    EXPECT_EQ(paths.paths, (std::vector<std::string>{"/srv", "/home", "/a b"}));
+    EXPECT_EQ(std::make_pair(paths.outputDirectory, paths.json), std::make_pair(std::string("out"), true));
 }
 
 // A path inside a quoted configuration value, where a backslash escapes the next character.

@@ -276,6 +276,8 @@ bool NativePlatform::userName(std::string& out) { return posix::accountName(::ge
 
 bool NativePlatform::isWow64() { return false; }
 
+bool NativePlatform::standardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
 namespace {
 
 int syslogPriority(SystemLogLevel level) {

@@ -272,4 +272,12 @@ bool NativePlatform::isWow64() {
     return impl_->wow64;
 }
 
+// A GUI-subsystem program has a console only when one was attached; a redirected handle is no console.
+bool NativePlatform::standardErrorIsTerminal() {
+    const HANDLE handle = ::GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetFileType(handle) == FILE_TYPE_CHAR &&
+           ::GetConsoleMode(handle, &mode) != 0;
+}
+
 }  // namespace Quilna
