@@ -1,5 +1,6 @@
 #include "hoardscan/PathScan.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -137,6 +138,9 @@ void PathScan::addAccountEntries(const std::string& root, std::vector<AccountEnt
     const char separator = platform().pathSyntax().separator;
     std::string directory = StringUtils::lowerCopy(root);
     if (directory.back() != separator) directory.push_back(separator);
+    // The rules have no escape: a "*" in the path itself would reach across separators and charge
+    // a subdirectory's files to the top. "?" takes one character, the path's own, and no other.
+    std::replace(directory.begin(), directory.end(), '*', '?');
     size_t depth = 0;
     for (const char c : directory) depth += c == separator ? 1 : 0;
     entries.push_back(AccountEntry{directory, topAccount});

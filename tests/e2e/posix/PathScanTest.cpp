@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 
+#include "results/ResultFileReader.h"
 #include "support/ChildProcess.h"
 #include "support/TestDirectory.h"
 
@@ -78,15 +79,17 @@ std::string onTerminal(const std::string& tree, const std::string& directory) {
 TEST(PathScan, SummaryFiguresAreDusWithNothingWrittenAndAProgressLineOnlyOnATerminal) {
     if (shell("command -v python3").empty()) GTEST_SKIP() << "python3 reads the JSON";
     TestSupport::TestDirectory test;
-    const std::string tree = test.child("tree"), cwd = test.child("cwd"), private_ = test.child("private");
+    // A "*" in the path is the path's own: "bob" ends as the path does, and stays its own account.
+    const std::string tree = test.child("tree*b"), cwd = test.child("cwd"), private_ = test.child("private");
     for (const std::string& directory : {tree + "/ann/docs", tree + "/bob", cwd, private_, test.child("out")})
         fs::create_directories(directory);
-    for (int i = 0; i < 300; ++i) test.write("tree/ann/docs/f" + std::to_string(i) + ".txt", std::string(100 + i, 'd'));
-    test.write("tree/ann/photo.jpg", std::string(50000, 'p'));
-    test.write("tree/top.txt", "top");
+    for (int i = 0; i < 300; ++i)
+        test.write("tree*b/ann/docs/f" + std::to_string(i) + ".txt", std::string(100 + i, 'd'));
+    test.write("tree*b/ann/photo.jpg", std::string(50000, 'p'));
+    test.write("tree*b/top.txt", "top");
     std::ofstream(tree + "/bob/sparse.img").seekp(8 << 20) << std::string(1 << 20, 's');
     fs::resize_file(tree + "/bob/sparse.img", uintmax_t{64} << 20);
-    test.write("tree/bob/data.bin", std::string(20000, 'b'));
+    test.write("tree*b/bob/data.bin", std::string(20000, 'b'));
     fs::create_hard_link(tree + "/bob/data.bin", tree + "/bob/data-link.bin");
     fs::create_symlink("data.bin", tree + "/bob/link");
     ASSERT_EQ(shell("touch -a -d '400 days ago' '" + tree + "/ann/photo.jpg' && echo ok"), "ok\n");
@@ -132,6 +135,13 @@ TEST(PathScan, SummaryFiguresAreDusWithNothingWrittenAndAProgressLineOnlyOnATerm
     // Asked to: the result files there, and nowhere else.
     ASSERT_EQ(TestSupport::ChildProcess({HOARDSCAN_PROGRAM, "-o", test.child("out"), tree}, options).wait(), 0);
     EXPECT_EQ(shell("ls '" + test.child("out") + "' | grep -c '\\.data$'"), "1\n");
+    std::map<std::string, double> accounts;
+    for (const auto& entry : fs::directory_iterator(test.child("out")))
+        if (entry.path().extension() == ".data")
+            ResultFileReader(entry.path()).forEachAccountRecord([&](const AccountRecordView& record) {
+                accounts[std::string(record[KeyField::Account])] += record.values.files;
+            });
+    EXPECT_EQ(accounts, (std::map<std::string, double>{{"(top)", 1}, {"ann", 301}, {"bob", 3}}));
     EXPECT_EQ(snapshot(places), before);
 }
 
