@@ -129,6 +129,12 @@ bool Hoardscan::explainPath(const std::string& path) {
                         placeOf(engine_->tables.fileSystemsFile, rule->line).c_str(), ruleText(*rule).c_str());
             return true;
         }
+        // Every mount is walked as a drive of its own: one that fileSystemOf did not choose is not walked.
+        if (platform().isMountPoint(directory + name)) {
+            std::printf("  file systems: not walked: %s%s is a mount point of a file system a run does not walk\n",
+                        directory.c_str(), name.c_str());
+            return true;
+        }
         rules->feed(probe, std::string_view(&platform().pathSyntax().separator, 1));
         directory.append(name).push_back(platform().pathSyntax().separator);
     }
