@@ -110,8 +110,14 @@ bool Hoardscan::explainPath(const std::string& path) {
     }
     std::string rootText = root;
     FileUtils::addSeparator(rootText);
-    if (path.size() < rootText.size()) {
+    // Below the root the path is longer than the root with its separator.
+    if (path.size() <= rootText.size()) {
         std::printf("  file systems: the root of a walked file system (%s, %s)\n", root.c_str(), type.c_str());
+        return true;
+    }
+    if (engine_->decisions.isExcludedTree(std::string(), root, type)) {
+        std::printf("  file systems: not walked: its file system %s (%s) is excluded by the file systems rules\n",
+                    root.c_str(), type.c_str());
         return true;
     }
     PathRules::Probe probe;
