@@ -10,6 +10,8 @@
 #include "hoardscan/ExitCode.h"
 #include "hoardscan/Hoardscan.h"
 #include "hoardscan/ScanEngine.h"
+#include "platform/FileAttribute.h"
+#include "platform/FileInfo.h"
 #include "platform/Platform.h"
 #include "system/SystemInfo.h"
 #include "text/StringUtils.h"
