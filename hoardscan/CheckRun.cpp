@@ -60,7 +60,7 @@ void Hoardscan::startCheckLogging() {
 }
 
 // init without what writes: the installation's lock, the log and the result directories.
-bool Hoardscan::checkSetUp() {
+bool Hoardscan::checkSetUp(bool printDirectories) {
     if (!openConfiguration()) return false;
     // The configuration's filters would hide what the check is for.
     setSeverityFilter(Severity::Notice);
@@ -71,8 +71,10 @@ bool Hoardscan::checkSetUp() {
     std::optional<ScanSettings> settings = readSettings(*logging_.configuration, log(), true);
     if (!logValuesUsable || !settings) return false;
     settings_ = std::move(*settings);
-    printResultDirectory("results", settings_.workingDirectory);
-    printResultDirectory("side files", settings_.tempDirectory);
+    if (printDirectories) {
+        printResultDirectory("results", settings_.workingDirectory);
+        printResultDirectory("side files", settings_.tempDirectory);
+    }
     engine_ = std::make_unique<ScanEngine>(log(), settings_, identity_, platform().processId());
     return engine_->loadRules();
 }

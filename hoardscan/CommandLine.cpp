@@ -152,8 +152,15 @@ bool takePathScanOption(const std::string& name, const std::string& value, Reque
     return true;
 }
 
+Request interpretExplain(Request request) {
+    if (request.paths.empty()) return refused("--explain needs a PATH to explain");
+    if (request.json || !request.outputDirectory.empty()) return refused("-o and --json do not go with --explain");
+    return request;
+}
+
 Request interpretPathScan(Request request, bool configuration) {
     if (request.action == Request::Help || request.action == Request::Version) return request;
+    if (request.action == Request::Explain) return interpretExplain(std::move(request));
     if (request.paths.empty()) {
         if (request.json || !request.outputDirectory.empty()) return refused("-o and --json need a PATH to scan");
         return request;
@@ -182,9 +189,13 @@ Request interpret(const std::string& commandText) {
         } else if (name == "check") {
             if (!value.empty()) return refused("unexpected argument '" + value + "' after --check");
             if (request.action == Request::Scan) request.action = Request::Check;
+        } else if (name == "explain") {
+            if (!value.empty()) request.paths.push_back(value);
+            if (request.action == Request::Scan || request.action == Request::Check) request.action = Request::Explain;
         } else if (name == "h" || name == "help" || name == "version") {
             if (!value.empty()) return refused("unexpected argument '" + value + "' after " + optionText(name));
-            if (request.action == Request::Scan || request.action == Request::Check)
+            if (request.action == Request::Scan || request.action == Request::Check ||
+                request.action == Request::Explain)
                 request.action = name == "version" ? Request::Version : Request::Help;
         } else {
             return refused("unknown option " + optionText(name));
@@ -195,6 +206,7 @@ Request interpret(const std::string& commandText) {
 
 std::string usage() {
     return "Usage: hoardscan [-c FILE] [--check]\n"
+           "       hoardscan [-c FILE] --explain PATH...\n"
            "       hoardscan [-o DIR] [--json] PATH...\n"
            "Takes stock of the space files occupy on this computer and writes the result files that the\n"
            "configuration names. Given paths, scans them without an installation (every file counted,\n"
@@ -205,6 +217,10 @@ std::string usage() {
            "  --check     read the configuration, its rules files and the drives as a run would, print\n"
            "              every problem and the file systems a run would walk, and write nothing;\n"
            "              exit code 0 when there is no problem, else 1\n"
+           "  --explain   for each PATH, every decision a run would take on it (file systems rule,\n"
+           "              account entry, owner and groups, type, status, temperatures, record key)\n"
+           "              with the rules line that took it; writes nothing; exit code 1 when a path\n"
+           "              is missing or the installation cannot be set up\n"
            "  -o DIR      with paths: write the result files into DIR (default: nothing is written)\n"
            "  --json      with paths: the summary as JSON\n"
            "  -h, --help  this text\n"

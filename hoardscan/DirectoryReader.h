@@ -36,13 +36,15 @@ public:
     void opened(WalkDirectory& directory, std::unique_ptr<OpenDirectory> open) const;
     // The next piece of the directory's listing, read through open (its handle).
     void readPiece(WalkDirectory& directory, OpenDirectory& open, PieceRead& read) const;
+    // One file of the directory as its listing takes it: the rules' decisions and, for a file
+    // the walk counts, its one status call (probe is room to work in).
+    void readFile(const WalkDirectory& directory, OpenDirectory& open, const std::string& name, PathRules::Probe& probe,
+                  WalkDirectory::File& file) const;
 
 private:
     struct Reading;
     // One entry of the listing, a file or a subdirectory; false once the piece is full.
     bool take(Reading& at, const DirEntry& entry) const;
-    void readFile(const WalkDirectory& directory, OpenDirectory& open, const std::string& name, PathRules::Probe& probe,
-                  WalkDirectory::File& file) const;
     std::unique_ptr<WalkDirectory> subdirectory(WalkDirectory& directory, const std::string& name,
                                                 PathRules::Probe& probe, PieceRead& read) const;
 

@@ -44,6 +44,17 @@ void FactFinder::fileFound(const WalkDirectory& directory, const std::string& pa
         logger_.debug(5, "      Another link of a file already counted.");
         return;
     }
+    findFacts(path, file);
+    tallying_.add(facts_);
+}
+
+FileFacts* FactFinder::explainFile(const WalkDirectory& directory, const std::string& path, WalkDirectory::File& file) {
+    if (!isCounted(directory, path, file)) return nullptr;
+    findFacts(path, file);
+    return &facts_;
+}
+
+void FactFinder::findFacts(const std::string& path, WalkDirectory::File& file) {
     const std::string& name = file.name;
     facts_.directory = &path;
     facts_.name = &name;
@@ -66,8 +77,6 @@ void FactFinder::fileFound(const WalkDirectory& directory, const std::string& pa
 
     facts_.statusWord = &attributeNames_.statusOf(facts_.status.attributes);
     if (LoggerUnit::isDebugOn(5)) logger_.debug(5, "      Filestatus=\"%s\".", ParamStream() << *facts_.statusWord);
-
-    tallying_.add(facts_);
 }
 
 // Included by the file systems rules, and charged to an account by the accounts file.

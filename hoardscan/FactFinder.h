@@ -39,9 +39,13 @@ public:
     void fileFound(const WalkDirectory& directory, const std::string& path, WalkDirectory::File& file);
     // The walk leaves the directory at path, after everything below it.
     void leaveDirectory(const std::string& path);
+    // --explain: the facts fileFound would hand on for the file, nothing tallied; null when the
+    // file is not counted (excluded, or charged to no account).
+    FileFacts* explainFile(const WalkDirectory& directory, const std::string& path, WalkDirectory::File& file);
 
 private:
     bool isCounted(const WalkDirectory& directory, const std::string& path, const WalkDirectory::File& file);
+    void findFacts(const std::string& path, WalkDirectory::File& file);
     void findOwner();
 
     LoggerUnit& logger_;

@@ -65,6 +65,7 @@ bool FileTypes::loadFileTypeMappingFile(const std::string& path) {
 
 bool FileTypes::loadFileTypeMappingText(std::string_view content, const std::string& fileName) {
     RuleText text{content, fileName};
+    mappingFile_ = fileName;
     std::string line;
     if (!RulesFiles::readSignificantLine(text, line)) {
         logger_.warning(Message::EmptyRulesFile, ParamStream() << fileName);
@@ -73,10 +74,12 @@ bool FileTypes::loadFileTypeMappingText(std::string_view content, const std::str
     // "default-dirs" starts with "default" too: without a default line it is not the default.
     if (line.size() >= 8 && startsWith(line, "default") && !startsWith(line, "default-dirs")) {
         defaultType_ = afterEquals(line);
+        defaultLine_ = text.lineNumber;
         RulesFiles::readSignificantLine(text, line);
     }
     if (line.size() >= 13 && startsWith(line, "default-dirs")) {
         defaultDirectories_ = split(afterEquals(line), ',');
+        defaultDirectoriesLine_ = text.lineNumber;
         defaultDirectoriesLower_.clear();
         for (const std::string& directory : defaultDirectories_)
             defaultDirectoriesLower_.push_back(lowerCopy(directory));
@@ -109,21 +112,24 @@ bool FileTypes::readTypeBlock(RuleText& text, const std::string& typeName) {
             return true;
         }
         if (line == "}") return true;
-        fileItems(line, typeName);
+        fileItems(line, typeName, text.lineNumber);
     }
 }
 
 // Items as written, blanks included: "%word" an attribute, a text without "*" and "?" an
 // extension (its first type kept), anything else a pattern for the extension.
-void FileTypes::fileItems(const std::string& line, const std::string& typeName) {
+void FileTypes::fileItems(const std::string& line, const std::string& typeName, int32_t lineNumber) {
     for (std::string& item : split(line, ',')) {
         if (!item.empty() && item[0] == '%') {
             attributeBits_.push_back(attributeBit(std::string_view(item).substr(1)));
             attributeTypes_.emplace_back(item.substr(1), typeName);
+            attributeLines_.push_back(lineNumber);
         } else if (item.find_first_of("*?") == std::string::npos) {
+            extensionLines_.emplace(item, lineNumber);
             extensionTypes_.emplace(std::move(item), typeName);
         } else {
             patternTypes_.emplace_back(std::move(item), typeName);
+            patternLines_.push_back(lineNumber);
         }
     }
 }
@@ -132,6 +138,7 @@ void FileTypes::fileItems(const std::string& line, const std::string& typeName) 
 
 void FileTypes::fileFacts(const std::string& currentDirectory, const std::string& name, const std::string& root,
                           const FileStatus& status, std::string& fileSystem, std::string& fileType) {
+    decided_ = Decided::Nothing;
     switch (scheme_) {
         case Extension:
             rootField(root, fileSystem);
@@ -170,6 +177,8 @@ void FileTypes::mappedType(const std::string& currentDirectory, const std::strin
             for (size_t i = 0; i < attributeTypes_.size(); ++i) {
                 if (attributeBits_[i] & status.attributes) {
                     giveType(attributeTypes_[i].second, extension_, fileType);
+                    decided_ = Decided::Attribute;
+                    decidedIndex_ = i;
                     break;
                 }
             }
@@ -177,7 +186,7 @@ void FileTypes::mappedType(const std::string& currentDirectory, const std::strin
     }
     if (!fileType.empty()) return;
     if (extension_.empty()) {
-        defaultDirectoryType(currentDirectory, fileType);
+        decided_ = defaultDirectoryType(currentDirectory, fileType) ? Decided::DefaultDirectory : Decided::Default;
         if (fileType.empty()) fileType = defaultType_;
         return;
     }
@@ -185,7 +194,7 @@ void FileTypes::mappedType(const std::string& currentDirectory, const std::strin
 }
 
 // A file without extension in a directory named like a default directory gets that name.
-bool FileTypes::defaultDirectoryType(const std::string& currentDirectory, std::string& fileType) const {
+bool FileTypes::defaultDirectoryType(const std::string& currentDirectory, std::string& fileType) {
     if (defaultDirectories_.empty()) return false;
     size_t end = currentDirectory.size();
     while (end > 0 && FileUtils::isSeparator(currentDirectory[end - 1])) --end;
@@ -195,6 +204,7 @@ bool FileTypes::defaultDirectoryType(const std::string& currentDirectory, std::s
     for (size_t i = 0; i < defaultDirectoriesLower_.size(); ++i) {
         if (defaultDirectoriesLower_[i] == last) {
             fileType = defaultDirectories_[i];
+            decidedIndex_ = i;
             return true;
         }
     }
@@ -205,16 +215,34 @@ void FileTypes::extensionType(const std::string& extension, std::string& fileTyp
     auto known = extensionTypes_.find(extension);
     if (known != extensionTypes_.end()) {
         giveType(known->second, extension, fileType);
+        decided_ = Decided::Extension;
         return;
     }
-    for (const auto& [pattern, typeName] : patternTypes_) {
-        if (wildcardMatch(pattern, extension)) {
-            giveType(typeName, extension, fileType);
+    for (size_t i = 0; i < patternTypes_.size(); ++i) {
+        if (wildcardMatch(patternTypes_[i].first, extension)) {
+            giveType(patternTypes_[i].second, extension, fileType);
+            decided_ = Decided::Pattern;
+            decidedIndex_ = i;
             break;
         }
     }
     if (collectExtensions_ && !tallies_.hasExtension(extension)) tallies_.addExtension(extension);
     if (fileType.empty()) fileType = "undef";
+}
+
+FileTypes::TypeOrigin FileTypes::lastTypeOrigin() const {
+    switch (decided_) {
+        case Decided::Attribute: return {attributeLines_[decidedIndex_], "%" + attributeTypes_[decidedIndex_].first};
+        case Decided::DefaultDirectory: return {defaultDirectoriesLine_, defaultDirectories_[decidedIndex_]};
+        case Decided::Default: return {defaultLine_, "default"};
+        case Decided::Extension: {
+            const auto line = extensionLines_.find(extension_);
+            return {line == extensionLines_.end() ? 0 : line->second, extension_};
+        }
+        case Decided::Pattern: return {patternLines_[decidedIndex_], patternTypes_[decidedIndex_].first};
+        case Decided::Nothing: break;
+    }
+    return {};
 }
 
 }  // namespace Quilna

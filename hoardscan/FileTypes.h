@@ -44,15 +44,24 @@ public:
     const std::unordered_map<std::string, std::string>& extensionTypes() const { return extensionTypes_; }
     const std::vector<std::pair<std::string, std::string>>& patternTypes() const { return patternTypes_; }
 
+    // The mapping line that gave the last type fileFacts found, and its item as written; line 0
+    // when no line did (another scheme, or the built-in default). For --explain.
+    struct TypeOrigin {
+        int32_t line = 0;
+        std::string item;
+    };
+    TypeOrigin lastTypeOrigin() const;
+    const std::string& mappingFile() const { return mappingFile_; }
+
     // The attribute bit an attribute word of the mapping asks for; 0 for a word that never matches.
     static uint16_t attributeBit(std::string_view word);
 
 private:
     bool readTypeBlock(RuleText& text, const std::string& typeName);
-    void fileItems(const std::string& line, const std::string& typeName);
+    void fileItems(const std::string& line, const std::string& typeName, int32_t lineNumber);
     void mappedType(const std::string& currentDirectory, const std::string& name, const FileStatus& status,
                     std::string& fileType);
-    bool defaultDirectoryType(const std::string& currentDirectory, std::string& fileType) const;
+    bool defaultDirectoryType(const std::string& currentDirectory, std::string& fileType);
     // The type for a non-empty lower-cased extension; empty when the mapping has none.
     void extensionType(const std::string& extension, std::string& fileType);
     static void rootField(const std::string& root, std::string& fileSystem);
@@ -70,6 +79,16 @@ private:
     std::unordered_map<std::string, std::string> extensionTypes_;      // looked up for every file
     std::vector<std::pair<std::string, std::string>> patternTypes_;    // (pattern, type)
     std::string extension_;                                            // reused per file
+
+    // Where each item came from, asked only by lastTypeOrigin: the walk stores which kind and
+    // index decided, two numbers per file.
+    enum class Decided : uint8_t { Nothing, Attribute, DefaultDirectory, Default, Extension, Pattern };
+    Decided decided_ = Decided::Nothing;
+    size_t decidedIndex_ = 0;
+    std::string mappingFile_;
+    int32_t defaultLine_ = 0, defaultDirectoriesLine_ = 0;
+    std::vector<int32_t> attributeLines_, patternLines_;
+    std::unordered_map<std::string, int32_t> extensionLines_;
 };
 
 }  // namespace Quilna

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +22,10 @@ namespace Quilna {
 
 class LoggerUnit;
 class OpenDirectory;
+class PathRules;
+struct AccountEntry;
+struct FileFacts;
+struct FileInfo;
 class ScanEngine;
 struct ResultFileName;
 
@@ -41,6 +46,10 @@ public:
     // do, prints every problem and what a run would walk on standard output, and writes
     // nothing. ExitCode::Success when nothing was wrong, else ExitCode::SetupFailed.
     int check();
+    // ExplainRun.cpp: set up as check does; for each path, every decision a run takes on it
+    // with the rules line that took it, on standard output. ExitCode::Success, or
+    // ExitCode::SetupFailed when a path is missing or the installation cannot be set up.
+    int explain(const std::vector<std::string>& paths);
 
 private:
     // A phase that throws has failed: the exception is the reason the run gives.
@@ -75,9 +84,17 @@ private:
     bool isMissingRoot(const std::string& root, size_t index);
     // CheckRun.cpp.
     void startCheckLogging();
-    bool checkSetUp();
+    bool checkSetUp(bool printDirectories = true);
     void printResultDirectory(const char* what, const std::string& directory) const;
     void printWalkPlan();
+    // ExplainRun.cpp.
+    int fileSystemOf(const std::string& path) const;
+    bool explainPath(const std::string& path);
+    bool explainEntry(const PathRules& rules, const std::string& root, const std::string& directory,
+                      const std::string& name, const std::vector<uint64_t>& probe, const FileInfo& info);
+    void explainDirectoryWalk(const PathRules& rules, const std::vector<uint64_t>& parent, const std::string& name);
+    void explainAccount(const AccountEntry* entry, const FileFacts* facts);
+    void explainFacts(FileFacts& facts, bool isDirectory);
     // OldResultFiles.cpp: unfinished files of runs that died, finished ones past their days.
     struct OldResultSweep;
     void removeOldResultFiles();

@@ -1,6 +1,7 @@
 #pragma once
 // The rules loaded from the file systems file and the accounts file, in file order.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,11 +13,13 @@ struct FileSystemRule {
     std::string path;        // pattern, lower case
     bool include = false;
     bool excludeAll = false;
+    int32_t line = 0;  // in the file systems file, for --explain
 };
 
 struct AccountEntry {
     std::string dir;      // pattern, lower case
     std::string account;  // as written; may hold placeholders "%N%"
+    int32_t line = 0;     // of its dir line in the accounts file, for --explain
 };
 
 struct HostRule {
@@ -36,6 +39,8 @@ struct RuleTables {
     std::vector<std::string> drives;
     std::vector<FileSystemRule> fileSystems;
     std::vector<SiteRule> sites;
+    // The files the rules came from, for --explain.
+    std::string fileSystemsFile, accountsFile;
 };
 
 }  // namespace Quilna

@@ -77,6 +77,7 @@ bool RulesFiles::loadFileSystems(const std::string& path) {
 
 bool RulesFiles::loadFileSystemsText(std::string_view content, const std::string& fileName) {
     RuleText text{content, fileName};
+    tables_.fileSystemsFile = fileName;
     Part part = Part::None;
     std::string line;
     while (readSignificantLine(text, line))
@@ -125,6 +126,7 @@ void RulesFiles::addDrive(std::string& rest) {
 // written in double quotes directly after the second ":".
 bool RulesFiles::addFileSystemRule(const RuleText& text, std::string host, std::string& rest) {
     FileSystemRule rule;
+    rule.line = text.lineNumber;
     rule.host = std::move(host);
     rule.fileSystem = splitFirst(rest, ':');
     std::string path;
@@ -166,6 +168,7 @@ bool RulesFiles::loadAccounts(const std::string& path) {
 
 bool RulesFiles::loadAccountsText(std::string_view content, const std::string& fileName) {
     RuleText text{content, fileName};
+    tables_.accountsFile = fileName;
     std::string line;
     // Every line at the top opens a site block (usually "{"); its text is not looked at.
     while (readSignificantLine(text, line)) {
@@ -257,6 +260,7 @@ bool RulesFiles::readEntry(RuleText& text, AccountEntry& entry) {
             splitKeyValue(line, key, value);
             if (key == "dir") {
                 entry.dir = std::move(toLower(value));
+                entry.line = text.lineNumber;
             } else if (key == "account") {
                 entry.account = std::move(value);
             } else {

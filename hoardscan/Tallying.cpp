@@ -40,8 +40,7 @@ void Tallying::add(FileFacts& facts) {
         directoryTotals_.addFile(facts.account, access, facts.logicalSize, facts.physicalSize);
         if (!writing_) return;
     }
-    const RecordKeyView key{{facts.site, identity_.hostName, facts.fileSystem, facts.account, facts.user, facts.group,
-                             facts.fileType, *facts.statusWord, access, facts.modifyTemperature}};
+    const RecordKeyView key = keyOf(facts);
     if (!hasKeyStart_ || !std::equal(keyStartFields_.begin(), keyStartFields_.end(), key.fields.begin())) {
         for (size_t i = 0; i < sharedFields; ++i) keyStartFields_[i].assign(key.fields[i]);
         keyStart_.clear();
@@ -64,6 +63,18 @@ void Tallying::add(FileFacts& facts) {
         if (tallies_.addInactiveRow(*facts.name, *facts.directory, facts.physicalSize, lastAccess_, access))
             results_.flushInactiveRows(tallies_);
     }
+}
+
+RecordKeyView Tallying::keyOf(const FileFacts& facts) const {
+    return RecordKeyView{{facts.site, identity_.hostName, facts.fileSystem, facts.account, facts.user, facts.group,
+                          facts.fileType, *facts.statusWord, facts.accessTemperature, facts.modifyTemperature}};
+}
+
+void Tallying::recordKey(FileFacts& facts, std::string& key) const {
+    AccountRecordFormat::escapeKeyField(facts.accessTemperature);
+    AccountRecordFormat::escapeKeyField(facts.modifyTemperature);
+    key.clear();
+    AccountRecordFormat::appendKey(key, keyOf(facts), 0);
 }
 
 void Tallying::beginWalk() {

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "hoardscan/DirectoryTotals.h"
+#include "results/RecordKey.h"
 
 namespace Quilna {
 
@@ -31,6 +32,8 @@ public:
     void summarizeInto(PathSummary& summary);
     // The file's temperatures are made fit for a record key on the way.
     void add(FileFacts& facts);
+    // The record key the file would be counted under, as the account records write it (--explain).
+    void recordKey(FileFacts& facts, std::string& key) const;
     // The walk's directories, for the directory totals: a walk begins, one is entered, one is left
     // (path: its text) after everything below it.
     void beginWalk();
@@ -41,6 +44,8 @@ public:
     void finishResultFiles();
 
 private:
+    RecordKeyView keyOf(const FileFacts& facts) const;
+
     const ScanSettings& settings_;
     const ScanIdentity& identity_;
     Tallies& tallies_;

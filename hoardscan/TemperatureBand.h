@@ -11,6 +11,7 @@ struct TemperatureBand {
     std::string name;
     int32_t minDays = 0;
     int32_t maxDays = -1;  // -1: no upper limit
+    int32_t line = 0;      // in the temperatures file, for --explain
 
     bool covers(int32_t age) const { return minDays <= age && (maxDays == -1 || age <= maxDays); }
 };

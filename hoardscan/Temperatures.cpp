@@ -80,6 +80,7 @@ bool Temperatures::loadTemperaturesFile(const std::string& path) {
 
 bool Temperatures::loadTemperaturesText(std::string_view content, const std::string& fileName) {
     RuleText text{content, fileName};
+    fileName_ = fileName;
     std::string line;
     if (!RulesFiles::readSignificantLine(text, line)) {
         logger_.warning(Message::EmptyRulesFile, ParamStream() << fileName);
@@ -98,6 +99,7 @@ bool Temperatures::loadTemperaturesText(std::string_view content, const std::str
         }
         if (!note.empty())
             logger_.warning(Message::RulesLineTaken, ParamStream() << text.lineNumber << fileName << line << note);
+        band.line = text.lineNumber;
         accessBands_.push_back(band);
         modifyBands_.push_back(std::move(band));
     } while (RulesFiles::readSignificantLine(text, line));

@@ -31,6 +31,7 @@ public:
     // The band of that name, compared without case; null when there is none.
     const TemperatureBand* bandNamed(const std::string& name) const;
 
+    const std::string& fileName() const { return fileName_; }
     const std::vector<TemperatureBand>& accessBands() const { return accessBands_; }
     const std::vector<TemperatureBand>& modifyBands() const { return modifyBands_; }
 
@@ -42,6 +43,7 @@ private:
     // The same bands in both lists, kept apart as the two temperatures are.
     std::vector<TemperatureBand> accessBands_;
     std::vector<TemperatureBand> modifyBands_;
+    std::string fileName_;
 };
 
 }  // namespace Quilna

@@ -37,6 +37,7 @@ int applicationMain(const std::string& commandText, std::atomic<bool>& quitFlag)
                 std::fprintf(stderr, "hoardscan: %s\n%s", request.problem.c_str(), CommandLine::usage().c_str());
                 return ExitCode::SetupFailed;
             case CommandLine::Request::Check: return Hoardscan(commandText).check();
+            case CommandLine::Request::Explain: return Hoardscan(commandText).explain(request.paths);
             case CommandLine::Request::PathScan:
                 platform().watchStopRequests(&stopRequest);
                 return PathScan(request).run(stopRequest);

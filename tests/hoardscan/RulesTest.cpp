@@ -63,6 +63,9 @@ TEST(CommandLine, WordsSplitIntoOptionsAndValuesThatMakeARequestOrARefusal) {
         {"dummy -o a -o b /home", Request::Refuse, "-o needs one directory for the result files"},
         {"dummy --help x", Request::Refuse, "unexpected argument 'x' after --help"},
         {"dummy -x", Request::Refuse, "unknown option -x"},
+        {"dummy -c h.conf --explain /srv", Request::Explain, ""},
+        {"dummy --check --explain", Request::Refuse, "--explain needs a PATH to explain"},
+        {"dummy --explain /srv --json", Request::Refuse, "-o and --json do not go with --explain"},
     };
     for (const auto& [text, action, problem] : requests) {
         const Request request = CommandLine::interpret(text);
