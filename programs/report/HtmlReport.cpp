@@ -226,7 +226,9 @@ std::string totalsTable(const std::string& title, const std::string& what, const
 
 // The directories of a host's totals whose parent has no page, leading to the others; for an
 // account, its share of each.
-std::string rootDirectories(const Content& content, const std::string& host, const std::string& account) {
+// A host's topmost directories with pages: every owner's files, or one account's share of them.
+std::string rootDirectories(const Content& content, const std::string& host, const std::string& account,
+                            const std::string& title) {
     const auto found = content.directoryPages.find(host);
     if (found == content.directoryPages.end()) return "";
     std::vector<NamedTotals> roots;
@@ -243,8 +245,7 @@ std::string rootDirectories(const Content& content, const std::string& host, con
     if (roots.empty()) return "";
     SizeTotals whole;
     for (const NamedTotals& root : roots) whole += root.totals;
-    return totalsTable("Directories" + (account.empty() ? std::string() : " on " + htmlEscaped(nameOf(host))),
-                       "Directory", roots, whole, roots.size(),
+    return totalsTable(title, "Directory", roots, whole, roots.size(),
                        [&](const std::string& name) { return directoryLink(content, host, name); });
 }
 
@@ -265,7 +266,7 @@ std::string hostPage(const Content& content, const std::string& host, const Summ
     html +=
         rankingSection(content, "", id + "-types", "File types", summary.fileTypes, summary.total, fileTypeColour, top);
     html += temperatureSection(id + "-temperatures", summary.temperatures);
-    html += rootDirectories(content, host, "");
+    html += rootDirectories(content, host, "", "Directories");
     return html + "</section>\n";
 }
 
@@ -282,7 +283,8 @@ std::string accountPage(const Content& content, const std::string& account, cons
     html +=
         rankingSection(content, "", id + "-types", "File types", summary.fileTypes, summary.total, fileTypeColour, top);
     html += temperatureSection(id + "-temperatures", summary.temperatures);
-    for (const auto& [host, pages] : content.directoryPages) html += rootDirectories(content, host, account);
+    for (const auto& [host, pages] : content.directoryPages)
+        html += rootDirectories(content, host, account, "Directories on " + htmlEscaped(nameOf(host)));
     return html + "</section>\n";
 }
 
@@ -302,6 +304,10 @@ std::string ownerPage(const Content& content, std::string_view kind, const std::
     html +=
         rankingSection(content, "", id + "-types", "File types", summary.fileTypes, summary.total, fileTypeColour, top);
     html += temperatureSection(id + "-temperatures", summary.temperatures);
+    // The directory totals know no owner: the way on is the directories of the hosts its files are on.
+    for (const NamedTotals& host : summary.hosts)
+        html += rootDirectories(content, host.name, "",
+                                "Directories on " + htmlEscaped(nameOf(host.name)) + " (every owner's files)");
     return html + "</section>\n";
 }
 
