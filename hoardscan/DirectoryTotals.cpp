@@ -22,35 +22,40 @@ void DirectoryTotals::enterDirectory() {
     ++depth_;
 }
 
-void DirectoryTotals::addFile(const std::string& account, const std::string& temperature, int64_t bytes,
-                              int64_t bytesOnDisk) {
+void DirectoryTotals::addFile(const std::string& account, const std::string& user, const std::string& temperature,
+                              int64_t bytes, int64_t bytesOnDisk) {
     if (depth_ == 0) return;
-    const uint32_t pair = pairOf(account, temperature);
+    const uint32_t triple = tripleOf(account, user, temperature);
     Level& level = levels_[depth_ - 1];
-    Split& split = splitOf(level, pair);
+    Split& split = splitOf(level, triple);
     split.files += 1;
     split.bytes += bytes;
     split.bytesOnDisk += bytesOnDisk;
     level.bytesOnDisk += bytesOnDisk;
 }
 
-// The files of a directory mostly share their pair: the last one is tried first, by its texts.
-uint32_t DirectoryTotals::pairOf(const std::string& account, const std::string& temperature) {
-    if (hasLastPair_ && pairs_[lastPair_].first == account && pairs_[lastPair_].second == temperature) return lastPair_;
-    pairKey_.assign(account).push_back('\0');
-    pairKey_.append(temperature);
-    const auto [at, added] = pairNumbers_.try_emplace(pairKey_, static_cast<uint32_t>(pairs_.size()));
-    if (added) pairs_.emplace_back(account, temperature);
-    hasLastPair_ = true;
-    lastPair_ = at->second;
-    return lastPair_;
+// The files of a directory mostly share their triple: the last one is tried first, by its texts.
+uint32_t DirectoryTotals::tripleOf(const std::string& account, const std::string& user,
+                                   const std::string& temperature) {
+    if (hasLastTriple_) {
+        const Triple& last = triples_[lastTriple_];
+        if (last.account == account && last.user == user && last.temperature == temperature) return lastTriple_;
+    }
+    tripleKey_.assign(account).push_back('\0');
+    tripleKey_.append(user).push_back('\0');
+    tripleKey_.append(temperature);
+    const auto [at, added] = tripleNumbers_.try_emplace(tripleKey_, static_cast<uint32_t>(triples_.size()));
+    if (added) triples_.push_back(Triple{account, user, temperature});
+    hasLastTriple_ = true;
+    lastTriple_ = at->second;
+    return lastTriple_;
 }
 
-DirectoryTotals::Split& DirectoryTotals::splitOf(Level& level, uint32_t pair) {
-    if (level.last < level.splits.size() && level.splits[level.last].pair == pair) return level.splits[level.last];
+DirectoryTotals::Split& DirectoryTotals::splitOf(Level& level, uint32_t triple) {
+    if (level.last < level.splits.size() && level.splits[level.last].triple == triple) return level.splits[level.last];
     for (level.last = 0; level.last < level.splits.size(); ++level.last)
-        if (level.splits[level.last].pair == pair) return level.splits[level.last];
-    level.splits.push_back(Split{pair});
+        if (level.splits[level.last].triple == triple) return level.splits[level.last];
+    level.splits.push_back(Split{triple});
     return level.splits.back();
 }
 
@@ -76,9 +81,9 @@ void DirectoryTotals::writeRows(std::string_view path, const Level& level) {
         return;
     }
     for (const Split& split : level.splits) {
-        const auto& [account, temperature] = pairs_[split.pair];
-        DirectoryTotalsFormat::appendRow(rows_, path, account, temperature, split.files, split.bytes,
-                                         split.bytesOnDisk);
+        const Triple& triple = triples_[split.triple];
+        DirectoryTotalsFormat::appendRow(rows_, path, triple.account, triple.user, triple.temperature, split.files,
+                                         split.bytes, split.bytesOnDisk);
         ++rowCount_;
     }
 }
@@ -94,7 +99,7 @@ void DirectoryTotals::offer(std::string_view path, const Level& level) {
 
 void DirectoryTotals::handUp(const Level& below, Level& above) {
     for (const Split& split : below.splits) {
-        Split& sum = splitOf(above, split.pair);
+        Split& sum = splitOf(above, split.triple);
         sum.files += split.files;
         sum.bytes += split.bytes;
         sum.bytesOnDisk += split.bytesOnDisk;

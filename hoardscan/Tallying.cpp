@@ -37,7 +37,7 @@ void Tallying::add(FileFacts& facts) {
     const std::string& access = facts.accessTemperature;
     if (summary_) {
         summary_->add(facts);
-        directoryTotals_.addFile(facts.account, access, facts.logicalSize, facts.physicalSize);
+        directoryTotals_.addFile(facts.account, facts.user, access, facts.logicalSize, facts.physicalSize);
         if (!writing_) return;
     }
     const RecordKeyView key = keyOf(facts);
@@ -56,7 +56,7 @@ void Tallying::add(FileFacts& facts) {
             results_.flushTemperatureRows(tallies_);
     }
     if (settings_.directoryTotals && !summary_)
-        directoryTotals_.addFile(facts.account, access, facts.logicalSize, facts.physicalSize);
+        directoryTotals_.addFile(facts.account, facts.user, access, facts.logicalSize, facts.physicalSize);
     if (settings_.inactiveLog && (access == "cold" || access == "frozen")) {
         lastAccess_.clear();
         facts.status.accessed.appendLocal(lastAccess_, false);

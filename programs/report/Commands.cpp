@@ -104,9 +104,9 @@ groups and file types, and bytes on disk by access and modify temperature. --hos
 combination.
 
 --dir PATH shows the directory from the latest directory totals of each host (of --host's
-only, counting --account's files only when given): its whole subtree, its subdirectories
-among the totals, largest first, and its split by account and access temperature. The
-totals are not split by user: --dir with --user is refused.
+only, counting only --account's and --user's files when given): its whole subtree, its
+subdirectories among the totals, largest first, and its split by account and access
+temperature.
 
 Options:
   --db FILE      SQLite database file (default: hoardscan-report.sqlite)
@@ -251,12 +251,6 @@ std::string directoryText(std::string path) {
 
 int runDirectorySummary(const CommandLine& line, const SummaryFilter& filter, const std::string& directory, size_t top,
                         std::ostream& out) {
-    // The totals are split by account and temperature, not by owner: a sum for one user would be wrong.
-    if (!filter.user.empty()) {
-        throw ReportError::usage(
-            "--dir with --user is not available: the directory totals are not split by user; "
-            "give --dir with --host or --account, or --user without --dir");
-    }
     const std::unique_ptr<Database> database = openDatabase(line, false);
     const std::vector<DirectoryPage> pages =
         ReportQueries(*database).directoryOnHosts(directoryText(directory), filter);

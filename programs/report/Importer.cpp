@@ -47,7 +47,7 @@ const std::vector<std::string_view> sideFileColumns = {"kind",         "host",  
 const std::vector<std::string_view> recordColumns = {"run_id", "key_id",        "day",           "files",
                                                      "bytes",  "bytes_on_disk", "weighted_size", "capped"};
 const std::vector<std::string_view> temperatureColumns = {"side_file_id", "line", "directory", "bytes"};
-const std::vector<std::string_view> totalsColumns = {"side_file_id", "directory", "parent", "account",
+const std::vector<std::string_view> totalsColumns = {"side_file_id", "directory", "parent", "account",      "user_name",
                                                      "temperature",  "files",     "bytes",  "bytes_on_disk"};
 
 std::string hashText(uint64_t hash) {
@@ -123,7 +123,8 @@ void appendTotalsRow(SqlBatch& rows, int64_t sideFileId, DirectoryTotalRow&& row
     std::string parent = parentOf(directory);
     rows.values.insert(rows.values.end(),
                        {sideFileId, std::move(directory), std::move(parent), TextCleaning::cleanText(row.account),
-                        TextCleaning::cleanText(row.temperature), row.files, row.bytes, row.bytesOnDisk});
+                        TextCleaning::cleanText(row.user), TextCleaning::cleanText(row.temperature), row.files,
+                        row.bytes, row.bytesOnDisk});
 }
 
 }  // namespace

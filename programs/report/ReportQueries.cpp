@@ -439,14 +439,21 @@ SqlTable ReportQueries::latestTotals(const std::string& host) {
 }
 
 DirectoryPage ReportQueries::directoryPage(int64_t sideFile, const std::string& host, const std::string& directory,
-                                           const std::string& account) {
+                                           const SummaryFilter& filter) {
     DirectoryPage page{host, directory, "", {}, {}, {}, {}};
     SqlRow parameters{sideFile, directory};
-    const std::string ofAccount = account.empty() ? "" : " AND t.account = ?";
-    if (!account.empty()) parameters.emplace_back(account);
+    std::string narrowed;
+    if (!filter.account.empty()) {
+        narrowed += " AND t.account = ?";
+        parameters.emplace_back(filter.account);
+    }
+    if (!filter.user.empty()) {
+        narrowed += " AND t.user_name = ?";
+        parameters.emplace_back(filter.user);
+    }
     for (const SqlRow& row :
          database_.query("SELECT t.account, t.temperature, t.parent, " + totalsSums +
-                             " FROM directory_totals t WHERE t.side_file_id = ? AND t.directory = ?" + ofAccount +
+                             " FROM directory_totals t WHERE t.side_file_id = ? AND t.directory = ?" + narrowed +
                              " GROUP BY t.account, t.temperature, t.parent",
                          parameters)) {
         const SizeTotals totals = totalsAt(row, 3);
@@ -457,7 +464,7 @@ DirectoryPage ReportQueries::directoryPage(int64_t sideFile, const std::string& 
     }
     for (const SqlRow& row : database_.query("SELECT t.directory, " + totalsSums +
                                                  " FROM directory_totals t WHERE t.side_file_id = ? AND t.parent = ?" +
-                                                 ofAccount + " GROUP BY t.directory",
+                                                 narrowed + " GROUP BY t.directory",
                                              parameters)) {
         page.subdirectories.push_back(NamedTotals{sqlText(row[0]), totalsAt(row, 1)});
     }
@@ -478,14 +485,14 @@ std::vector<DirectoryPage> ReportQueries::directoryPages(const std::string& host
         "SELECT t.directory FROM directory_totals t WHERE t.side_file_id = ? GROUP BY t.directory ORDER BY " +
             largestTotalsFirst + ", LENGTH(t.directory), t.directory LIMIT ?",
         {sideFile, static_cast<int64_t>(std::min<size_t>(limit, std::numeric_limits<int32_t>::max()))});
-    for (const SqlRow& row : largest) list.push_back(directoryPage(sideFile, host, sqlText(row[0]), ""));
+    for (const SqlRow& row : largest) list.push_back(directoryPage(sideFile, host, sqlText(row[0]), {}));
     return list;
 }
 
 std::vector<DirectoryPage> ReportQueries::directoryOnHosts(const std::string& directory, const SummaryFilter& filter) {
     std::vector<DirectoryPage> list;
     for (const SqlRow& file : latestTotals(filter.host)) {
-        DirectoryPage page = directoryPage(sqlInt(file[0]), sqlText(file[1]), directory, filter.account);
+        DirectoryPage page = directoryPage(sqlInt(file[0]), sqlText(file[1]), directory, filter);
         if (!page.accounts.empty()) list.push_back(std::move(page));
     }
     return list;

@@ -65,8 +65,9 @@ private:
     std::vector<std::string> groupListsWith(const std::vector<std::string>& groups);
     // The latest directory totals of each host, or of one: side file id and host.
     SqlTable latestTotals(const std::string& host);
+    // Counting only the files of the filter's account and user where it names them.
     DirectoryPage directoryPage(int64_t sideFile, const std::string& host, const std::string& directory,
-                                const std::string& account);
+                                const SummaryFilter& filter);
     std::vector<NamedTotals> hostTotals();
     std::vector<RunChange> changes(const std::string& column);
 

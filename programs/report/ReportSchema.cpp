@@ -61,7 +61,7 @@ const std::vector<std::string>& statements() {
         "CREATE TABLE IF NOT EXISTS directory_totals ("
         " side_file_id BIGINT NOT NULL REFERENCES side_files (id), directory TEXT NOT NULL, parent TEXT NOT NULL,"
         " account TEXT NOT NULL, temperature TEXT NOT NULL, files BIGINT NOT NULL, bytes BIGINT NOT NULL,"
-        " bytes_on_disk BIGINT NOT NULL)",
+        " bytes_on_disk BIGINT NOT NULL, user_name TEXT NOT NULL DEFAULT '')",
         "CREATE INDEX IF NOT EXISTS directory_totals_by_directory ON directory_totals (side_file_id, directory)",
         "CREATE INDEX IF NOT EXISTS directory_totals_by_parent ON directory_totals (side_file_id, parent, directory)",
         "{CREATE_VIEW} account_records AS SELECT c.run_id, k.site, k.host, k.file_system, k.account,"
@@ -122,6 +122,11 @@ void migrateFromVersion2(Database& database) {
     database.query("ALTER TABLE records ADD COLUMN capped INTEGER NOT NULL DEFAULT 0");
 }
 
+// Version 5 splits the directory totals by user; rows imported before have none.
+void migrateFromVersion4(Database& database) {
+    database.query("ALTER TABLE directory_totals ADD COLUMN user_name TEXT NOT NULL DEFAULT ''");
+}
+
 }  // namespace
 
 void ensure(Database& database) {
@@ -141,6 +146,7 @@ void bringUpToDate(Database& database) {
     }
     if (stored == 1) migrateFromVersion1(database);
     if (stored <= 2) migrateFromVersion2(database);
+    if (stored == 4) migrateFromVersion4(database);
     // Version 4 adds the directory totals, which createAll makes.
     createAll(database);
     if (found.empty()) {

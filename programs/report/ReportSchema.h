@@ -24,8 +24,8 @@
 namespace Quilna::ReportSchema {
 
 // 1: the first; 2: when each run was scanned, inactive rows in their compact form; 3: records
-// whose sums passed 64 bits marked capped; 4: directory totals.
-inline constexpr int version = 4;
+// whose sums passed 64 bits marked capped; 4: directory totals; 5: directory totals by user.
+inline constexpr int version = 5;
 
 // Creates what is missing and migrates an earlier version; a later version is a data error.
 void ensure(Database& database);

@@ -197,7 +197,7 @@ TEST(ResultFileReaderTest, MalformedFilesNameTheFileAndLineAndGoodOnesReadWhole)
         {inactive, header + "a,C:\\Data\\,0,2012-01-01T00:00:00,frozen,\nb,/d/,x,t,cold,\n", 3, ""},
         {"Hoardscan-cold-86400-1.log", "/ok;/;1\n/data/\n", 2, ""},
         {"HoardscanExtension-86400-1.log", "xyz\n\n", 2, ""},
-        {"HoardscanTotals-86400-1.txt.make", "/a;b/;ann;hot;1;0;3\n/x/;ann;hot;0;2;3\n", 2, "a count"},
+        {"HoardscanTotals-86400-1.txt.make", "/a;b/;ann;u;hot;1;0;3\n/x/;ann;u;hot;0;2;3\n", 2, "a count"},
         {"HoardscanExtension-86400-1.log", "", -1, ""},
     };
     TestSupport::TestDirectory folder;
@@ -538,7 +538,7 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
         SqliteDatabase(db(), false).query(statement);
     EXPECT_EQ(runReport({"summary", "--db", db(), "--json"}).out, latest);
     EXPECT_EQ(count("SELECT SUM(last_access) FROM inactive_rows"), 1365163200);
-    EXPECT_EQ(count("SELECT version + scanned_at - scanned_day FROM report_schema, runs"), 4);
+    EXPECT_EQ(count("SELECT version + scanned_at - scanned_day FROM report_schema, runs"), 5);
 }
 
 TEST_F(CommandsTest, SideFilesTakeTheHostOfTheirRunAlsoWhenItComesLater) {
@@ -585,9 +585,9 @@ TEST_F(CommandsTest, DirectoryTotalsGiveLinkedPagesAndTheFiltersSumWhatTheRecord
                      {day1, makeKey("PC1", "sales", "bob", "Staff", "doc", "hot", "hot"), 3, 300, 12288}});
     // Post-order, as the walk leaves the directories; one directory walked below two roots has two rows to add.
     writeText(in / "HoardscanTotals-1700000000-1.txt",
-              "/srv/a;b/;sales;cold;2;1000;4096\n/srv/b/;it;hot;1;5000;8192\n/srv/b/;sales;hot;2;200;8192\n"
-              "/srv/b/;sales;hot;1;100;4096\n/srv/;sales;cold;2;1000;4096\n/srv/;it;hot;1;5000;8192\n"
-              "/srv/;sales;hot;3;300;12288\n");
+              "/srv/a;b/;sales;ann;cold;2;1000;4096\n/srv/b/;it;bob;hot;1;5000;8192\n/srv/b/;sales;bob;hot;2;200;8192\n"
+              "/srv/b/;sales;bob;hot;1;100;4096\n/srv/;sales;ann;cold;2;1000;4096\n/srv/;it;bob;hot;1;5000;8192\n"
+              "/srv/;sales;bob;hot;3;300;12288\n");
     EXPECT_EQ(import({in.string()}).out,
               "Imported 1 run (3 records) and 1 side file into SQLite database " + db() + "\n");
     const std::string header = "view,name,detail,files,bytes,bytes_on_disk,weighted_size\n";
@@ -603,9 +603,18 @@ TEST_F(CommandsTest, DirectoryTotalsGiveLinkedPagesAndTheFiltersSumWhatTheRecord
                          "total,,1 runs,4,5300,20480,2.101\nhost,PC1,2023-11-15 10:13 +00:00,4,5300,20480,2.101\n"));
     EXPECT_TRUE(contains(runReport({"summary", "--db", db(), "--csv", "--account", "sales", "--user", "bob"}).out,
                          "account,sales,,3,300,12288,1.2318\nuser,bob,,3,300,12288,1.2318\ngroup,Staff,,3,300"));
-    const RunOutput byUser = runReport({"summary", "--db", db(), "--dir", "/srv", "--user", "ann"});
-    EXPECT_EQ(byUser.exitCode, 1);
-    EXPECT_TRUE(byUser.out.empty() && contains(byUser.err, "--dir with --user is not available"));
+    // By user, what the records hold for that user, whose files all lie below /srv/.
+    EXPECT_EQ(
+        runReport({"summary", "--db", db(), "--csv", "--dir", "/srv", "--user", "bob"}).out,
+        header +
+            "directory,/srv/,PC1,4,5300,20480,0\nsubdirectory,/srv/b/,PC1,4,5300,20480,0\n"
+            "account,sales,PC1,3,300,12288,0\naccount,it,PC1,1,5000,8192,0\ntemperature,hot,PC1,4,5300,20480,0\n");
+    EXPECT_EQ(runReport({"summary", "--db", db(), "--csv", "--dir", "/srv", "--user", "ann", "--account", "sales"}).out,
+              header +
+                  "directory,/srv/,PC1,2,1000,4096,0\nsubdirectory,/srv/a;b/,PC1,2,1000,4096,0\n"
+                  "account,sales,PC1,2,1000,4096,0\ntemperature,cold,PC1,2,1000,4096,0\n");
+    EXPECT_EQ(runReport({"summary", "--db", db(), "--csv", "--dir", "/srv", "--user", "ann", "--account", "it"}).out,
+              header);
 
     const fs::path page = folder.path() / "page.html";
     ASSERT_EQ(runReport({"html", "--db", db(), "-o", page.string()}).exitCode, 0);
@@ -627,6 +636,14 @@ TEST_F(CommandsTest, DirectoryTotalsGiveLinkedPagesAndTheFiltersSumWhatTheRecord
     for (const char* link : {"#user-1", "#user-2", "#group-2", "#dir-1-1"})
         EXPECT_TRUE(contains(html.substr(0, html.find("<section class=\"page\" id=\"account-1\"")),
                              "href=\"" + std::string(link) + "\""));
+
+    // Totals imported into a database of version 4 keep their sums, by no user.
+    for (const char* statement :
+         {"ALTER TABLE directory_totals DROP COLUMN user_name", "UPDATE report_schema SET version = 4"})
+        SqliteDatabase(db(), false).query(statement);
+    EXPECT_TRUE(contains(runReport({"summary", "--db", db(), "--csv", "--dir", "/srv"}).out,
+                         "directory,/srv/,PC1,6,6300,24576,0\n"));
+    EXPECT_EQ(count("SELECT COUNT(*) FROM directory_totals WHERE user_name = ''"), 7);
 
     EXPECT_TRUE(contains(runReport({"prune", "--db", db(), "--before", "2023-11-16", "--dry-run"}).out,
                          "directory totals of PC1 scanned 2023-11-15 10:13 +00:00: " +
@@ -745,8 +762,8 @@ TEST_F(CommandsTest, PostgresGivesWhatSqliteGivesInEveryViewAndAfterEachPrune) {
     writeInactiveFile(in / "PC1", day1, 10, {"b.iso,/srv/,7,2014-01-01T00:00:00,cold,"});
     writeText(in / "PC1/Hoardscan-cold-1700086400-11.log", "C:\\Data\\;5120\n/x;y/;77\n");
     // A directory walked below several roots whose rows add up past 2^63.
-    std::string totals = "/srv/x/;sales;cold;1;10;4096\n/srv/;sales;cold;1;10;4096\n";
-    for (int i = 0; i < 10; ++i) totals += "/srv/;it;frozen;2;999999999999999999;999999999999999999\n";
+    std::string totals = "/srv/x/;sales;ann;cold;1;10;4096\n/srv/;sales;ann;cold;1;10;4096\n";
+    for (int i = 0; i < 10; ++i) totals += "/srv/;it;bob;frozen;2;999999999999999999;999999999999999999\n";
     writeText(in / "PC1/HoardscanTotals-1700086400-11.txt", totals);
     writeInactiveFile(folder.path() / "early", day1, 30, {"e.doc,/e/,1,2015-01-01T00:00:00,cold,"});
     writeRecordFile(folder.path() / "early", day1, 30, randomRecords(random, "PC3", day1, 20));
@@ -776,6 +793,8 @@ TEST_F(CommandsTest, PostgresGivesWhatSqliteGivesInEveryViewAndAfterEachPrune) {
                                    dry = {"prune", "--before", "2023-11-16", "--dry-run"},
                                    directory = {"summary", "--dir", "/srv", "--json"};
     EXPECT_TRUE(contains(onBoth(directory), "\"bytesOnDisk\": 10000000000000004086"));
+    EXPECT_TRUE(contains(onBoth({"summary", "--dir", "/srv", "--user", "bob", "--json"}),
+                         "\"bytesOnDisk\": 9999999999999999990"));
     EXPECT_TRUE(contains(onBoth(html), "15.8 EiB"));
     for (const std::vector<std::string>& prune :
          std::vector<std::vector<std::string>>{dry, {"prune", "--keep", "1"}, {"prune", "--before", "2023-11-16"}, {}})

@@ -146,14 +146,15 @@ TEST(ScanResults, AFileWithSeveralHardLinksIsChargedOnceAndTheTotalsAreDus) {
 }
 
 using Sums = std::array<int64_t, 3>;  // files, bytes, bytes on disk
-// A directory relative to the tree ("" for the tree), an account, an access temperature.
-using Split = std::tuple<std::string, std::string, std::string>;
+// A directory relative to the tree ("" for the tree), an account, a user, an access temperature.
+using Split = std::tuple<std::string, std::string, std::string, std::string>;
 
-// Each directory's whole subtree by account and access temperature, from the test's own walk: the
-// account is the first name below the tree, the temperature the band of the last access; a
+// Each directory's whole subtree by account, owner and access temperature, from the test's own
+// walk: the account is the first name below the tree, the user the owner's name after machine
+// ("\\HOST\"), the temperature the band of the last access; a
 // multiply-linked file counts once, the ".tmp" files the rules exclude not at all. Only the
 // subtrees that take at least threshold bytes on disk, with all their splits.
-std::map<Split, Sums> subtreeSums(const std::string& tree, int64_t threshold) {
+std::map<Split, Sums> subtreeSums(const std::string& tree, int64_t threshold, const std::string& machine) {
     std::map<Split, Sums> sums;
     std::map<std::string, int64_t> onDisk;
     std::set<std::pair<dev_t, ino_t>> met;
@@ -167,8 +168,10 @@ std::map<Split, Sums> subtreeSums(const std::string& tree, int64_t threshold) {
         const double days = static_cast<double>(now - status.st_atime) / 86400;
         const std::string temperature = days <= 7 ? "hot" : days <= 30 ? "warm" : days <= 365 ? "cold" : "frozen";
         const Sums file{1, status.st_size, status.st_blocks * 512};
+        const struct passwd* owner = ::getpwuid(status.st_uid);
+        const std::string user = machine + (owner ? owner->pw_name : std::to_string(status.st_uid));
         for (fs::path directory = relative.parent_path();; directory = directory.parent_path()) {
-            Sums& sum = sums[{directory.string(), relative.begin()->string(), temperature}];
+            Sums& sum = sums[{directory.string(), relative.begin()->string(), user, temperature}];
             for (size_t i = 0; i < file.size(); ++i) sum[i] += file[i];
             onDisk[directory.string()] += file[2];
             if (directory.empty()) break;
@@ -178,12 +181,12 @@ std::map<Split, Sums> subtreeSums(const std::string& tree, int64_t threshold) {
     return sums;
 }
 
-// Off unless asked for. Then per directory its whole subtree's sums by account and access
+// Off unless asked for. Then per directory its whole subtree's sums by account, owner and access
 // temperature, written as the walk leaves it (after everything below it): nested subtrees, two
-// accounts and temperatures under one directory, every split of a subtree that reaches the size
+// accounts, owners and temperatures under one directory, every split of a subtree that reaches the size
 // though each split alone does not, a smaller subtree absent; a file with two links counted once
 // and a file the rules exclude not at all, as in the account records.
-TEST(ScanResults, DirectoryTotalsAreEverySubtreesSumsByAccountAndTemperatureFromTheSizeOn) {
+TEST(ScanResults, DirectoryTotalsAreEverySubtreesSumsByAccountUserAndTemperatureFromTheSizeOn) {
     ScanInstallation installation;
     constexpr size_t kib = 1024;
     installation.file("alpha/big.bin", 1500 * kib, 1);
@@ -196,6 +199,7 @@ TEST(ScanResults, DirectoryTotalsAreEverySubtreesSumsByAccountAndTemperatureFrom
     installation.file("beta/scratch.tmp", 2000 * kib, 1);
     installation.file("beta/mixed/hot.bin", 600 * kib, 1);
     installation.file("beta/mixed/cold.bin", 600 * kib, 100);
+    ASSERT_EQ(::chown(installation.path("beta/mixed/cold.bin").c_str(), nobody(), nobodyGroup()), 0);
     const std::string tree = installation.tree();
     installation.extraRules = "*:*:" + tree + "/beta/*.tmp exclude\n";
     const std::string firstBelow = std::to_string(std::count(tree.begin(), tree.end(), '/') + 2);
@@ -217,15 +221,21 @@ TEST(ScanResults, DirectoryTotalsAreEverySubtreesSumsByAccountAndTemperatureFrom
         if (!directory.starts_with(tree + "/")) continue;  // the way down to the tree
         directory = directory.substr(tree.size() + 1);
         if (!directory.empty()) directory.pop_back();
-        EXPECT_TRUE(
-            written.emplace(Split{directory, row.account, row.temperature}, Sums{row.files, row.bytes, row.bytesOnDisk})
-                .second)
+        EXPECT_TRUE(written
+                        .emplace(Split{directory, row.account, row.user, row.temperature},
+                                 Sums{row.files, row.bytes, row.bytesOnDisk})
+                        .second)
             << directory;
         order.push_back(directory);
     }
-    const std::map<Split, Sums> expected = subtreeSums(tree, 1 << 20);
-    EXPECT_TRUE(expected.contains({"beta/mixed", "beta", "cold"}) && expected.contains({"", "alpha", "frozen"}) &&
-                !expected.contains({"alpha/small", "alpha", "hot"}));
+    const std::string someOwner = installation.records().at(0).key[KeyField::User];
+    const std::string machine = someOwner.substr(0, someOwner.rfind('\\') + 1);
+    const std::map<Split, Sums> expected = subtreeSums(tree, 1 << 20, machine);
+    const std::string root = machine + ::getpwuid(0)->pw_name, other = machine + ::getpwuid(nobody())->pw_name;
+    EXPECT_TRUE(expected.contains({"beta/mixed", "beta", other, "cold"}) &&
+                expected.contains({"beta/mixed", "beta", root, "hot"}) &&
+                expected.contains({"", "alpha", root, "frozen"}) &&
+                !expected.contains({"alpha/small", "alpha", root, "hot"}));
     EXPECT_EQ(written, expected);
     for (size_t i = 0; i < order.size(); ++i)
         for (size_t j = i + 1; j < order.size(); ++j)
