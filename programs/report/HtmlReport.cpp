@@ -304,7 +304,7 @@ std::string ownerPage(const Content& content, std::string_view kind, const std::
     html +=
         rankingSection(content, "", id + "-types", "File types", summary.fileTypes, summary.total, fileTypeColour, top);
     html += temperatureSection(id + "-temperatures", summary.temperatures);
-    // The directory totals know no owner: the way on is the directories of the hosts its files are on.
+    // The way on is the directories of the hosts its files are on; each directory page splits them by user.
     for (const NamedTotals& host : summary.hosts)
         html += rootDirectories(content, host.name, "",
                                 "Directories on " + htmlEscaped(nameOf(host.name)) + " (every owner's files)");
@@ -325,6 +325,8 @@ std::string directoryPage(const Content& content, const DirectoryPage& page, siz
                         [&](const std::string& name) { return directoryLink(content, page.host, name); });
     html += totalsTable("Accounts", "Account", page.accounts, page.totals, top,
                         [&](const std::string& name) { return pageLink(content, "account", name); });
+    html += totalsTable("Users", "User", page.users, page.totals, top,
+                        [&](const std::string& name) { return pageLink(content, "user", name); });
     html += totalsTable("Access temperatures", "Temperature", page.temperatures, page.totals, top,
                         [](const std::string&) { return std::string(); });
     return html + "</section>\n";

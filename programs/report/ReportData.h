@@ -92,6 +92,7 @@ struct DirectoryPage {
     std::vector<NamedTotals> subdirectories;
     std::vector<NamedTotals> accounts;
     std::vector<NamedTotals> temperatures;
+    std::vector<NamedTotals> users;  // none for totals imported before they named the owner
 };
 
 // The views of the summary for the latest run of each host, of the whole database or of

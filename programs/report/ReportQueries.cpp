@@ -440,7 +440,7 @@ SqlTable ReportQueries::latestTotals(const std::string& host) {
 
 DirectoryPage ReportQueries::directoryPage(int64_t sideFile, const std::string& host, const std::string& directory,
                                            const SummaryFilter& filter) {
-    DirectoryPage page{host, directory, "", {}, {}, {}, {}};
+    DirectoryPage page{host, directory, "", {}, {}, {}, {}, {}};
     SqlRow parameters{sideFile, directory};
     std::string narrowed;
     if (!filter.account.empty()) {
@@ -452,13 +452,14 @@ DirectoryPage ReportQueries::directoryPage(int64_t sideFile, const std::string& 
         parameters.emplace_back(filter.user);
     }
     for (const SqlRow& row :
-         database_.query("SELECT t.account, t.temperature, t.parent, " + totalsSums +
+         database_.query("SELECT t.account, t.temperature, t.parent, t.user_name, " + totalsSums +
                              " FROM directory_totals t WHERE t.side_file_id = ? AND t.directory = ?" + narrowed +
-                             " GROUP BY t.account, t.temperature, t.parent",
+                             " GROUP BY t.account, t.temperature, t.parent, t.user_name",
                          parameters)) {
-        const SizeTotals totals = totalsAt(row, 3);
+        const SizeTotals totals = totalsAt(row, 4);
         page.accounts.push_back(NamedTotals{sqlText(row[0]), totals});
         page.temperatures.push_back(NamedTotals{sqlText(row[1]), totals});
+        if (!sqlText(row[3]).empty()) page.users.push_back(NamedTotals{sqlText(row[3]), totals});
         page.parent = sqlText(row[2]);
         page.totals += totals;
     }
@@ -468,7 +469,7 @@ DirectoryPage ReportQueries::directoryPage(int64_t sideFile, const std::string& 
                                              parameters)) {
         page.subdirectories.push_back(NamedTotals{sqlText(row[0]), totalsAt(row, 1)});
     }
-    for (auto* list : {&page.accounts, &page.temperatures, &page.subdirectories}) {
+    for (auto* list : {&page.accounts, &page.temperatures, &page.users, &page.subdirectories}) {
         *list = mergedByName(std::move(*list));
         sortLargestFirst(*list);
     }

@@ -631,7 +631,9 @@ TEST_F(CommandsTest, DirectoryTotalsGiveLinkedPagesAndTheFiltersSumWhatTheRecord
              "<h1>Group Staff</h1><p class=\"lead\">Latest run of each of 1 host: 5 files, 1.27 KiB, 16.0 KiB on disk.",
              "<h2>Directories on PC1 (every owner's files)</h2><table><tr><th>Directory</th><th>Files</th><th>Size</th>"
              "<th>On disk</th><th>Share</th></tr><tr><td class=\"path\"><a href=\"#dir-1-1\">/srv/</a></td><td>6</td>",
-             "<td>PC1</td><td class=\"path\">/srv/</td><td>2</td><td>4.00 KiB</td><td>-</td>"})
+             "<td>PC1</td><td class=\"path\">/srv/</td><td>2</td><td>4.00 KiB</td><td>-</td>",
+             "<th>Share</th></tr><tr><td class=\"path\"><a href=\"#user-2\">bob</a></td><td>4</td><td>5.18 KiB</td>"
+             "<td>20.0 KiB</td><td>83.3%</td></tr><tr><td class=\"path\"><a href=\"#user-1\">ann</a></td><td>2</td>"})
         EXPECT_TRUE(contains(html, text));
     for (const char* link : {"#user-1", "#user-2", "#group-2", "#dir-1-1"})
         EXPECT_TRUE(contains(html.substr(0, html.find("<section class=\"page\" id=\"account-1\"")),
