@@ -226,18 +226,19 @@ std::string totalsTable(const std::string& title, const std::string& what, const
 
 // The directories of a host's totals whose parent has no page, leading to the others; for an
 // account, its share of each.
-// A host's topmost directories with pages: every owner's files, or one account's share of them.
-std::string rootDirectories(const Content& content, const std::string& host, const std::string& account,
-                            const std::string& title) {
+// A host's topmost directories with pages: the whole of each, or one account's or user's share
+// (split names the page's split by accounts or users, name the one taken).
+std::string rootDirectories(const Content& content, const std::string& host, const std::string& title,
+                            std::vector<NamedTotals> DirectoryPage::*split = nullptr, const std::string& name = "") {
     const auto found = content.directoryPages.find(host);
     if (found == content.directoryPages.end()) return "";
     std::vector<NamedTotals> roots;
     for (const DirectoryPage& page : found->second) {
         if (!directoryLink(content, host, page.parent).empty()) continue;
         SizeTotals totals = page.totals;
-        if (!account.empty()) {
-            const auto share = std::ranges::find(page.accounts, account, &NamedTotals::name);
-            if (share == page.accounts.end()) continue;
+        if (split) {
+            const auto share = std::ranges::find(page.*split, name, &NamedTotals::name);
+            if (share == (page.*split).end()) continue;
             totals = share->totals;
         }
         roots.push_back(NamedTotals{page.directory, totals});
@@ -266,7 +267,7 @@ std::string hostPage(const Content& content, const std::string& host, const Summ
     html +=
         rankingSection(content, "", id + "-types", "File types", summary.fileTypes, summary.total, fileTypeColour, top);
     html += temperatureSection(id + "-temperatures", summary.temperatures);
-    html += rootDirectories(content, host, "", "Directories");
+    html += rootDirectories(content, host, "Directories");
     return html + "</section>\n";
 }
 
@@ -284,7 +285,8 @@ std::string accountPage(const Content& content, const std::string& account, cons
         rankingSection(content, "", id + "-types", "File types", summary.fileTypes, summary.total, fileTypeColour, top);
     html += temperatureSection(id + "-temperatures", summary.temperatures);
     for (const auto& [host, pages] : content.directoryPages)
-        html += rootDirectories(content, host, account, "Directories on " + htmlEscaped(nameOf(host)));
+        html += rootDirectories(content, host, "Directories on " + htmlEscaped(nameOf(host)), &DirectoryPage::accounts,
+                                account);
     return html + "</section>\n";
 }
 
@@ -304,10 +306,12 @@ std::string ownerPage(const Content& content, std::string_view kind, const std::
     html +=
         rankingSection(content, "", id + "-types", "File types", summary.fileTypes, summary.total, fileTypeColour, top);
     html += temperatureSection(id + "-temperatures", summary.temperatures);
-    // The way on is the directories of the hosts its files are on; each directory page splits them by user.
-    for (const NamedTotals& host : summary.hosts)
-        html += rootDirectories(content, host.name, "",
-                                "Directories on " + htmlEscaped(nameOf(host.name)) + " (every owner's files)");
+    // The totals are split by user, not by group: a group's page shows whole directories.
+    for (const NamedTotals& host : summary.hosts) {
+        const std::string title = "Directories on " + htmlEscaped(nameOf(host.name));
+        html += kind == "user" ? rootDirectories(content, host.name, title, &DirectoryPage::users, name)
+                               : rootDirectories(content, host.name, title + " (every owner's files)");
+    }
     return html + "</section>\n";
 }
 

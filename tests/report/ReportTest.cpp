@@ -629,6 +629,9 @@ TEST_F(CommandsTest, DirectoryTotalsGiveLinkedPagesAndTheFiltersSumWhatTheRecord
              "<h2>Directories on PC1</h2><table><tr><th>Directory</th><th>Files</th><th>Size</th><th>On disk</th>"
              "<th>Share</th></tr><tr><td class=\"path\"><a href=\"#dir-1-1\">/srv/</a></td><td>5</td>",
              "<h1>Group Staff</h1><p class=\"lead\">Latest run of each of 1 host: 5 files, 1.27 KiB, 16.0 KiB on disk.",
+             "<h1>User bob</h1>",
+             "<h2>Directories on PC1</h2><table><tr><th>Directory</th><th>Files</th><th>Size</th><th>On disk</th>"
+             "<th>Share</th></tr><tr><td class=\"path\"><a href=\"#dir-1-1\">/srv/</a></td><td>4</td><td>5.18 KiB",
              "<h2>Directories on PC1 (every owner's files)</h2><table><tr><th>Directory</th><th>Files</th><th>Size</th>"
              "<th>On disk</th><th>Share</th></tr><tr><td class=\"path\"><a href=\"#dir-1-1\">/srv/</a></td><td>6</td>",
              "<td>PC1</td><td class=\"path\">/srv/</td><td>2</td><td>4.00 KiB</td><td>-</td>",
