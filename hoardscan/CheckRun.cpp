@@ -16,16 +16,12 @@
 #include "logger/LoggerCentre.h"
 #include "logger/LoggerUnit.h"
 #include "platform/Platform.h"
-#include "system/SystemInfo.h"
-#include "text/StringUtils.h"
 
 namespace Quilna {
 
 int Hoardscan::check() {
     std::erase_if(options_, [](const auto& option) { return option.first == "check"; });
-    std::string architecture, osName;
-    getSystemInfo(identity_.domain, identity_.hostName, architecture, osName);
-    StringUtils::toUpper(identity_.hostName);
+    identity_ = ScanIdentity::ofThisComputer();
     if (!findConfiguration()) {
         std::printf("FATAL: %s\nhoardscan --check: a run would fail.\n", failure_.c_str());
         return ExitCode::SetupFailed;

@@ -13,7 +13,6 @@
 #include "platform/FileAttribute.h"
 #include "platform/FileInfo.h"
 #include "platform/Platform.h"
-#include "system/SystemInfo.h"
 #include "text/StringUtils.h"
 
 namespace Quilna {
@@ -54,9 +53,7 @@ bool startsWithPath(const std::string& path, const std::string& root) {
 
 int Hoardscan::explain(const std::vector<std::string>& paths) {
     std::erase_if(options_, [](const auto& option) { return option.first != "c"; });
-    std::string architecture, osName;
-    getSystemInfo(identity_.domain, identity_.hostName, architecture, osName);
-    StringUtils::toUpper(identity_.hostName);
+    identity_ = ScanIdentity::ofThisComputer();
     if (!findConfiguration()) {
         std::printf("FATAL: %s\nhoardscan --explain: the installation cannot be set up.\n", failure_.c_str());
         return ExitCode::SetupFailed;

@@ -20,7 +20,6 @@
 #include "logger/LoggerUnit.h"
 #include "platform/FileAttribute.h"
 #include "platform/Platform.h"
-#include "system/SystemInfo.h"
 #include "text/StringUtils.h"
 
 namespace Quilna {
@@ -61,9 +60,7 @@ PathScan::PathScan(CommandLine::Request request)
 PathScan::~PathScan() = default;
 
 int PathScan::run(const std::atomic<int>& stopRequest) {
-    std::string architecture, osName;
-    getSystemInfo(identity_.domain, identity_.hostName, architecture, osName);
-    StringUtils::toUpper(identity_.hostName);
+    identity_ = ScanIdentity::ofThisComputer();
     if (!preparePaths() || !prepareSettings()) return ExitCode::SetupFailed;
     engine_ = std::make_unique<ScanEngine>(*log_, settings_, identity_, platform().processId());
     if (!loadBuiltInRules()) return ExitCode::SetupFailed;

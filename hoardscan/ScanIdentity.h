@@ -8,6 +8,9 @@ namespace Quilna {
 struct ScanIdentity {
     std::string hostName;  // upper case
     std::string domain;    // as the system information gives it
+
+    // This computer's, asked of the system once per run.
+    static ScanIdentity ofThisComputer();
 };
 
 }  // namespace Quilna

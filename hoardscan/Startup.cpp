@@ -22,8 +22,6 @@
 #include "logger/LoggingConfiguration.h"
 #include "logger/RotationSettings.h"
 #include "platform/Platform.h"
-#include "system/SystemInfo.h"
-#include "text/StringUtils.h"
 
 namespace Quilna {
 
@@ -59,9 +57,7 @@ void reportRefusedLog(const LoggingSetup& logging) {
 }  // namespace
 
 bool Hoardscan::init() {
-    std::string architecture, osName;
-    getSystemInfo(identity_.domain, identity_.hostName, architecture, osName);
-    StringUtils::toUpper(identity_.hostName);
+    identity_ = ScanIdentity::ofThisComputer();
     // Nothing is written (no log, no resource) before the installation is found.
     if (!findConfiguration()) return false;
     // A runtime directory that another user controls ends the run before anything is written.
