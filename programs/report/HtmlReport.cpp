@@ -250,6 +250,19 @@ std::string rootDirectories(const Content& content, const std::string& host, con
                        [&](const std::string& name) { return directoryLink(content, host, name); });
 }
 
+// The last sections of every page: file types, and bytes by temperature.
+std::string typesAndTemperatures(const Content& content, const std::string& id, const Summary& summary, size_t top) {
+    return rankingSection(content, "", id + "-types", "File types", summary.fileTypes, summary.total, fileTypeColour,
+                          top) +
+           temperatureSection(id + "-temperatures", summary.temperatures);
+}
+
+// An account's, user's or group's figures over the latest run of each host.
+std::string latestRunsLead(const Summary& summary) {
+    return "Latest run of each of " + countText(summary.runs) + (summary.runs == 1 ? " host: " : " hosts: ") +
+           leadText(summary) + ".";
+}
+
 std::string hostPage(const Content& content, const std::string& host, const Summary& summary, size_t top) {
     const std::string id = pageLink(content, "host", host).substr(1);
     std::string html = "<section class=\"page\" id=\"" + id +
@@ -264,9 +277,7 @@ std::string hostPage(const Content& content, const std::string& host, const Summ
     html += rankingSection(content, "account", id + "-accounts", "Accounts", summary.accounts, summary.total,
                            accountColour, top);
     html += rankingSection(content, "user", id + "-users", "Users", summary.users, summary.total, userColour, top);
-    html +=
-        rankingSection(content, "", id + "-types", "File types", summary.fileTypes, summary.total, fileTypeColour, top);
-    html += temperatureSection(id + "-temperatures", summary.temperatures);
+    html += typesAndTemperatures(content, id, summary, top);
     html += rootDirectories(content, host, "Directories");
     return html + "</section>\n";
 }
@@ -277,13 +288,10 @@ std::string accountPage(const Content& content, const std::string& account, cons
                        "\"><p><a href=\"#overview\">\u2190 All accounts</a></p>"
                        "<h1>Account " +
                        htmlEscaped(nameOf(account)) + "</h1>";
-    html += "<p class=\"lead\">Latest run of each of " + countText(summary.runs) +
-            (summary.runs == 1 ? " host: " : " hosts: ") + leadText(summary) + ".</p>";
+    html += "<p class=\"lead\">" + latestRunsLead(summary) + "</p>";
     html += rankingSection(content, "host", id + "-hosts", "Hosts", summary.hosts, summary.total, hostColour, top);
     html += rankingSection(content, "user", id + "-users", "Users", summary.users, summary.total, userColour, top);
-    html +=
-        rankingSection(content, "", id + "-types", "File types", summary.fileTypes, summary.total, fileTypeColour, top);
-    html += temperatureSection(id + "-temperatures", summary.temperatures);
+    html += typesAndTemperatures(content, id, summary, top);
     for (const auto& [host, pages] : content.directoryPages)
         html += rootDirectories(content, host, "Directories on " + htmlEscaped(nameOf(host)), &DirectoryPage::accounts,
                                 account);
@@ -298,14 +306,11 @@ std::string ownerPage(const Content& content, std::string_view kind, const std::
     std::string html = "<section class=\"page\" id=\"" + id +
                        "\"><p><a href=\"#overview\">\u2190 Overview</a></p><h1>" + title + htmlEscaped(nameOf(name)) +
                        "</h1>";
-    html += "<p class=\"lead\">Latest run of each of " + countText(summary.runs) +
-            (summary.runs == 1 ? " host: " : " hosts: ") + leadText(summary) + ".</p>";
+    html += "<p class=\"lead\">" + latestRunsLead(summary) + "</p>";
     html += rankingSection(content, "account", id + "-accounts", "Accounts", summary.accounts, summary.total,
                            accountColour, top);
     html += rankingSection(content, "host", id + "-hosts", "Hosts", summary.hosts, summary.total, hostColour, top);
-    html +=
-        rankingSection(content, "", id + "-types", "File types", summary.fileTypes, summary.total, fileTypeColour, top);
-    html += temperatureSection(id + "-temperatures", summary.temperatures);
+    html += typesAndTemperatures(content, id, summary, top);
     // The totals are split by user, not by group: a group's page shows whole directories.
     for (const NamedTotals& host : summary.hosts) {
         const std::string title = "Directories on " + htmlEscaped(nameOf(host.name));
