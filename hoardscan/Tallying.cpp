@@ -7,6 +7,7 @@
 #include "hoardscan/ResultFiles.h"
 #include "hoardscan/ScanIdentity.h"
 #include "hoardscan/ScanSettings.h"
+#include "time/DateTime.h"
 #include "hoardscan/Tallies.h"
 #include "platform/Platform.h"
 #include "results/AccountRecordFormat.h"
@@ -59,7 +60,7 @@ void Tallying::add(FileFacts& facts) {
         directoryTotals_.addFile(facts.account, facts.user, access, facts.logicalSize, facts.physicalSize);
     if (settings_.inactiveLog && (access == "cold" || access == "frozen")) {
         lastAccess_.clear();
-        facts.status.accessed.appendLocal(lastAccess_, false);
+        DateTime(static_cast<int32_t>(facts.status.accessed)).appendLocal(lastAccess_, false);
         if (tallies_.addInactiveRow(*facts.name, *facts.directory, facts.physicalSize, lastAccess_, access))
             results_.flushInactiveRows(tallies_);
     }

@@ -139,8 +139,8 @@ void Temperatures::temperaturesOf(const std::string& name, std::string& access, 
         return;
     }
     int64_t now = DateTime().value();
-    nameOf(accessBands_, ageInDays(now, status.accessed.value()), access);
-    nameOf(modifyBands_, ageInDays(now, status.modified.value()), modify);
+    nameOf(accessBands_, ageInDays(now, status.accessed), access);
+    nameOf(modifyBands_, ageInDays(now, status.modified), modify);
     if (LoggerUnit::isDebugOn(5))
         logger_.debug(5, "      Accesstemp=%s, Modifytemp=%s.", ParamStream() << access << modify);
 }

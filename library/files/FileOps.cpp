@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "files/FileUtils.h"
+#include "time/DateTime.h"
 
 namespace Quilna::FileOps {
 
@@ -10,10 +11,8 @@ namespace {
 
 bool isSeparator(const PathSyntax& syntax, char c) { return c == '/' || (syntax.backslashIsSeparator && c == '\\'); }
 
-// Platform times are 64-bit; DateTime holds 1970 to early 2038.
-DateTime clampedTime(int64_t utcSeconds) {
-    return DateTime(static_cast<int32_t>(std::clamp<int64_t>(utcSeconds, 0, DateTime::largest)));
-}
+// Platform times are 64-bit; the result files write 1970 to early 2038.
+int64_t clampedTime(int64_t utcSeconds) { return std::clamp<int64_t>(utcSeconds, 0, DateTime::largest); }
 
 }  // namespace
 

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "platform/Platform.h"
-#include "time/DateTime.h"
 
 namespace Quilna {
 
@@ -16,9 +15,11 @@ struct FileStatus {
     std::string fullPath;
     uint64_t size = 0;        // 0 for a directory
     uint16_t attributes = 0;  // FileAttribute bits
-    DateTime created{0};
-    DateTime accessed{0};
-    DateTime modified{0};
+    // Seconds since 1970 in the range the result files can write (1970 to early 2038): a text
+    // is made of them only where one is written.
+    int64_t created = 0;
+    int64_t accessed = 0;
+    int64_t modified = 0;
 
     bool hasAllocated = false;
     uint64_t allocated = 0;  // bytes allocated on the volume

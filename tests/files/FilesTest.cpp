@@ -74,8 +74,8 @@ TEST(FileUtils, PathsUnderBothSyntaxesDrivesAndClampedStatusTimes) {
         std::tuple(true, -100, int64_t(1) << 40, 1372680000);
     FileStatus status;
     ASSERT_TRUE(FileOps::fileStatus("/fake/file", status));
-    EXPECT_EQ(std::make_tuple(status.created.value(), status.accessed.value(), status.modified.value()),
-              std::make_tuple(int64_t{0}, DateTime::largest, int64_t{1372680000}));
+    EXPECT_EQ(std::make_tuple(status.created, status.accessed, status.modified),
+              std::make_tuple(int64_t{0}, int64_t{DateTime::largest}, int64_t{1372680000}));
     status.size = 99;
     EXPECT_FALSE(FileOps::fileStatus("/fake/missing", status));
     EXPECT_EQ(std::make_tuple(status.exists, status.size, status.fullPath),

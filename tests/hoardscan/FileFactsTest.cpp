@@ -173,8 +173,8 @@ protected:
     std::string of(int64_t accessedAgo, int64_t modifiedAgo, bool exists = true, Temperatures* other = nullptr) {
         FileStatus status;
         status.exists = exists;
-        status.accessed = DateTime(static_cast<int32_t>(now - accessedAgo));
-        status.modified = DateTime(static_cast<int32_t>(now - modifiedAgo));
+        status.accessed = now - accessedAgo;
+        status.modified = now - modifiedAgo;
         std::string access = "UNKNOWN", modify = "UNKNOWN";
         (other ? *other : temperatures).temperaturesOf("f.txt", access, modify, status);
         return access + "/" + modify;
