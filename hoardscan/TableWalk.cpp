@@ -66,7 +66,7 @@ std::unique_ptr<Ntfs::MftTable> TableWalk::readTable(const std::string& root, st
     if (!table) return nullptr;
     // Files of a damaged record, or owners not read, would be missing: the walk finds them.
     if (table->damaged() != 0) {
-        why = std::to_string(table->damaged()) + " records of its table are damaged (" +
+        why = "its table has " + std::to_string(table->damaged()) + " damaged record(s) (" +
               (table->reasons().empty() ? std::string() : table->reasons().front()) + ")";
         return nullptr;
     }
