@@ -15,6 +15,17 @@
 
 namespace Quilna {
 
+namespace {
+
+// A name a listing could show: a hostile volume may hold others, which would make paths lie.
+bool isPlainName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." && name.find('\0') == std::string_view::npos &&
+           name.find('/') == std::string_view::npos &&
+           (!platform().pathSyntax().backslashIsSeparator || name.find('\\') == std::string_view::npos);
+}
+
+}  // namespace
+
 // A directory on the path, or the one about to be entered.
 struct TableWalk::Level {
     WalkDirectory directory;
@@ -142,7 +153,7 @@ void TableWalk::enter(Level& level, size_t parentLength) {
                                     << (depth_ > 0 ? directory.name : root_));
     }
     for (const uint32_t name : names) {
-        if (TableStatus::isDirectory(tree_->entryOf(name))) continue;
+        if (TableStatus::isDirectory(tree_->entryOf(name)) || !isPlain(name)) continue;
         if (stopRequested()) return;
         handOnFile(directory, name);
     }
@@ -181,13 +192,21 @@ void TableWalk::findOwner(const Ntfs::MftEntry& entry, FileInfo& info) {
     if (known->second) info.owner = *known->second;
 }
 
+bool TableWalk::isPlain(uint32_t name) const {
+    if (isPlainName(table_->text(tree_->name(name)))) return true;
+    if (LoggerUnit::isDebugOn(1))
+        logger_.debug(1, "A name of record %i in \"%s\" is no name a listing could show: it is not counted.",
+                      ParamStream() << static_cast<unsigned long long>(tree_->entryOf(name).record) << directory_);
+    return false;
+}
+
 TableWalk::Level* TableWalk::nextSubdirectory() {
     Level& top = *levels_[depth_ - 1];
     const std::span<const uint32_t> names = tree_->children(top.record);
     while (top.next < names.size()) {
         const uint32_t name = names[top.next++];
         const Ntfs::MftEntry& entry = tree_->entryOf(name);
-        if (!TableStatus::isDirectory(entry)) continue;
+        if (!TableStatus::isDirectory(entry) || !isPlain(name)) continue;
         Level& below = levelAt(depth_);
         below.directory = WalkDirectory{};
         below.directory.parent = &top.directory;

@@ -60,6 +60,8 @@ private:
     void enter(Level& level, size_t parentLength);
     void handOnFile(const WalkDirectory& directory, uint32_t name);
     void findOwner(const Ntfs::MftEntry& entry, FileInfo& info);
+    // Whether the name is one a listing could show (logged when not).
+    bool isPlain(uint32_t name) const;
     // The next subdirectory of the top level to enter, made ready as a level; null when none is left.
     Level* nextSubdirectory();
     void leave();
