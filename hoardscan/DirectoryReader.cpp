@@ -59,6 +59,17 @@ bool DirectoryReader::take(Reading& at, const DirEntry& entry) const {
 
 void DirectoryReader::readFile(const WalkDirectory& directory, OpenDirectory& open, const std::string& name,
                                PathRules::Probe& probe, WalkDirectory::File& file) const {
+    // One status call, and only for a file the walk will count.
+    file.found = decideFile(directory, name, probe, file) && open.entryInfo(name, file.info);
+    if (!file.found || !file.info.exists || file.info.hasOwnerId) return;
+    std::string domain, account;
+    const bool owned = open.entryOwner(name, domain, account);
+    file.info.ownerLookup = owned ? OwnerLookup::Found : OwnerLookup::NotFound;
+    if (owned) file.info.owner = FileOps::ownerText(domain, account);
+}
+
+bool DirectoryReader::decideFile(const WalkDirectory& directory, const std::string& name, PathRules::Probe& probe,
+                                 WalkDirectory::File& file) const {
     file.name = name;
     probe = *directory.state;
     rules_.feedFileName(probe, name);
@@ -67,13 +78,7 @@ void DirectoryReader::readFile(const WalkDirectory& directory, OpenDirectory& op
     // Every field is written: the file may be a spent piece's, written over.
     file.account = included && rules_.hasSites() ? rules_.accountEntry(*directory.state, name, nullptr) : nullptr;
     file.counted = included && (!rules_.hasSites() || file.account);
-    // One status call, and only for a file the walk will count.
-    file.found = file.counted && open.entryInfo(name, file.info);
-    if (!file.found || !file.info.exists || file.info.hasOwnerId) return;
-    std::string domain, account;
-    const bool owned = open.entryOwner(name, domain, account);
-    file.info.ownerLookup = owned ? OwnerLookup::Found : OwnerLookup::NotFound;
-    if (owned) file.info.owner = FileOps::ownerText(domain, account);
+    return file.counted;
 }
 
 std::unique_ptr<WalkDirectory> DirectoryReader::subdirectory(WalkDirectory& directory, const std::string& name,
@@ -87,30 +92,36 @@ std::unique_ptr<WalkDirectory> DirectoryReader::subdirectory(WalkDirectory& dire
     }
     below->parent = &directory;
     below->name = name;
+    decideSubdirectory(directory, probe, *below);
+    return below;
+}
+
+void DirectoryReader::decideSubdirectory(const WalkDirectory& directory, PathRules::Probe& probe,
+                                         WalkDirectory& below) const {
+    const std::string& name = below.name;
     const PathSyntax& syntax = platform().pathSyntax();
-    below->pathLength = directory.pathLength + name.size() + 1;
+    below.pathLength = directory.pathLength + name.size() + 1;
     probe = *directory.state;
     rules_.feed(probe, name);
     const FileSystemRule* rule = rules_.firstFileSystemRule(probe);
     if (rule && rule->excludeAll) {
-        below->kind = WalkDirectory::Kind::ExcludedTree;
-        below->excludingRule = rule;
-        return below;
+        below.kind = WalkDirectory::Kind::ExcludedTree;
+        below.excludingRule = rule;
+        return;
     }
     // Every mount is walked once, as a drive of its own. A path too long to be a mount point
     // is not kept: nothing below it needs it.
-    if (below->pathLength <= syntax.longestMountPoint && directory.pathLength == directory.path.size()) {
-        below->path.reserve(below->pathLength);
-        below->path.assign(directory.path).append(name);
-        if (platform().isMountPoint(below->path)) {
-            below->kind = WalkDirectory::Kind::MountPoint;
-            return below;
+    if (below.pathLength <= syntax.longestMountPoint && directory.pathLength == directory.path.size()) {
+        below.path.reserve(below.pathLength);
+        below.path.assign(directory.path).append(name);
+        if (platform().isMountPoint(below.path)) {
+            below.kind = WalkDirectory::Kind::MountPoint;
+            return;
         }
-        below->path.push_back(syntax.separator);
+        below.path.push_back(syntax.separator);
     }
     rules_.feed(probe, std::string_view(&syntax.separator, 1));
-    below->state = rules_.keep(probe, directory.state);
-    return below;
+    below.state = rules_.keep(probe, directory.state);
 }
 
 }  // namespace Quilna

@@ -40,6 +40,13 @@ public:
     // the walk counts, its one status call (probe is room to work in).
     void readFile(const WalkDirectory& directory, OpenDirectory& open, const std::string& name, PathRules::Probe& probe,
                   WalkDirectory::File& file) const;
+    // The rules' decisions on a file of the directory (every field but found and info); true when
+    // the walk counts it, so that its status is to be taken.
+    bool decideFile(const WalkDirectory& directory, const std::string& name, PathRules::Probe& probe,
+                    WalkDirectory::File& file) const;
+    // The rules' decision on a subdirectory made for the directory: an excluded tree, a mount
+    // point, or one to enter with the state of its path.
+    void decideSubdirectory(const WalkDirectory& directory, PathRules::Probe& probe, WalkDirectory& below) const;
 
 private:
     struct Reading;

@@ -78,6 +78,7 @@ private:
     bool collectDrives();
     bool reportParallelism();
     void chooseFileSystems();
+    void readFileSystem(const std::string& root, const std::string& fileSystem);
     void finishResultFiles(const std::atomic<bool>& quitFlag);
     bool isListedDrive(const std::string& root, size_t before) const;
     // A directory named in part 1 of the file systems file that is not there (reported).

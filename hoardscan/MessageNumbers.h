@@ -46,5 +46,7 @@ constexpr int32_t InactiveRowsCut = 44;      // rows, file, longest path in byte
 constexpr int32_t ResultExpired = 45;        // file name, days kept
 constexpr int32_t UnknownSetting = 46;       // file, line number, key, "; did you mean NAME?" or nothing
 constexpr int32_t RootMissing = 47;          // directory, file systems file
+constexpr int32_t ReadFromTable = 48;        // file system, records
+constexpr int32_t WalkedInstead = 49;        // file system, why it was not read from its table
 
 }  // namespace Quilna::Message

@@ -1,5 +1,6 @@
 // scan: the second phase of the program. Lists the drives, chooses the file systems to
-// investigate, walks them one after another and finishes the result files.
+// investigate, reads them one after another (walked, or NTFS volumes from their tables) and
+// finishes the result files.
 #include <thread>
 
 #include "files/FileOps.h"
@@ -23,18 +24,29 @@ bool Hoardscan::scan(const std::atomic<bool>& quitFlag, const std::atomic<int>& 
     if (!reportParallelism()) return false;
     chooseFileSystems();
     engine_->walk.runRoots(fileSystemRoots_);
+    engine_->tableWalk.runRoots(fileSystemRoots_);
 
     removeOldResultFiles();
     engine_->resultFiles.startRun();
     engine_->walk.stopWhen(stopRequest);
+    engine_->tableWalk.stopWhen(stopRequest);
     // The scan runs in this one thread.
     if (LoggerUnit::isDebugOn(4)) log().debug(4, "Thread number: %i", ParamStream() << 0);
     for (size_t i = 0; i < fileSystemRoots_.size() && stopRequest.load() == StopRequest::None; ++i)
-        engine_->walk.walk(fileSystemRoots_[i], fileSystemNames_[i]);
+        readFileSystem(fileSystemRoots_[i], fileSystemNames_[i]);
 
     stopRequest_ = stopRequest.load();
     finishResultFiles(quitFlag);
     return true;
+}
+
+// From its volume's table where the setting allows and the volume can be read so, else walked;
+// the log says which, and why not from the table.
+void Hoardscan::readFileSystem(const std::string& root, const std::string& fileSystem) {
+    std::string why = "hoardscan.mft is off";
+    if (settings_.masterFileTable && engine_->tableWalk.read(root, fileSystem, why)) return;
+    log().notice(Message::WalkedInstead, ParamStream() << root << why);
+    engine_->walk.walk(root, fileSystem);
 }
 
 // The logical drives follow the directories of the file systems file; a drive that the file

@@ -19,6 +19,7 @@ ScanEngine::ScanEngine(LoggerUnit& logger, const ScanSettings& settings, const S
       tallying(settings, identity, tallies, resultFiles),
       facts(logger, decisions, fileTypes, owners, temperatures, driveCheck, tallying),
       walk(logger, decisions, facts),
+      tableWalk(logger, decisions, facts),
       logger_(logger),
       settings_(settings),
       identity_(identity) {

@@ -1,5 +1,6 @@
 #pragma once
-// The scan engine, its stages wired in the order a file travels: the walk (Walk) hands each
+// The scan engine, its stages wired in the order a file travels: the walk (Walk, or TableWalk
+// for an NTFS volume read from its master file table) hands each
 // listed file to the facts stage (FactFinder), which hands a counted file's facts to the
 // tallies (Tallying), which flushes full buffers into the result files (ResultFiles). Made once
 // the settings are read; the parts log through the program's unit.
@@ -15,6 +16,7 @@
 #include "hoardscan/RuleDecisions.h"
 #include "hoardscan/RuleTables.h"
 #include "hoardscan/Tallies.h"
+#include "hoardscan/TableWalk.h"
 #include "hoardscan/Tallying.h"
 #include "hoardscan/Temperatures.h"
 #include "hoardscan/Walk.h"
@@ -46,6 +48,7 @@ public:
     Tallying tallying;
     FactFinder facts;
     Walk walk;
+    TableWalk tableWalk;  // the walk's other way: an NTFS volume read from its table
 
 private:
     // The monitored temperature is one of the bands, whatever its letter case.

@@ -34,6 +34,8 @@ struct ScanSettings {
     // The directory totals side file; subtrees taking fewer bytes on disk than the size get no rows.
     bool directoryTotals = false;
     int64_t directoryTotalsSize = int64_t{100} << 20;
+    // NTFS volumes that can be opened raw are read from their master file table (hoardscan.mft).
+    bool masterFileTable = true;
     // Reported only; none when missing or unusable (reported as read): the scan then does not
     // start, although its set-up succeeds.
     std::optional<int32_t> filesystemsInParallel;

@@ -45,6 +45,7 @@ const char* const keys[] = {
     "hoardscan.keep-results",
     "hoardscan.directory-totals",
     "hoardscan.directory-totals-size",
+    "hoardscan.mft",
 };
 
 constexpr size_t longestCompared = 64;

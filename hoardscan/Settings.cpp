@@ -79,7 +79,8 @@ public:
                            "Temperaturs file \"%s\" does not exist.", settings_.temperaturesFile)))
             return std::nullopt;
         readBufferSize();
-        if (!goOn(readReadAhead()) || !goOn(readKeepResults()) || !usable) return std::nullopt;
+        if (!goOn(readReadAhead()) || !goOn(readKeepResults()) || !goOn(readMasterFileTable()) || !usable)
+            return std::nullopt;
         readParallelism();
         return std::move(settings_);
     }
@@ -269,6 +270,23 @@ private:
             return false;
         }
         settings_.keepResultsDays = days;
+        return true;
+    }
+
+    // NTFS volumes read from their table where they can be ("auto"), or always walked ("off").
+    bool readMasterFileTable() {
+        const char* key = "hoardscan.mft";
+        std::string value;
+        const int result = configuration_.getString(key, value, true);
+        if (result == ConfResult::NotFound) return true;
+        if (result != ConfResult::Found) return unusable(key, "String", result, "No master file table use configured.");
+        std::string word = value;
+        StringUtils::toLower(StringUtils::trim(word));
+        if (word != "auto" && word != "off") {
+            log_.fatal(Message::SettingInvalid, ParamStream() << key << value << "auto or off expected");
+            return false;
+        }
+        settings_.masterFileTable = word == "auto";
         return true;
     }
 

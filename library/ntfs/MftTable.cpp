@@ -5,6 +5,19 @@
 
 namespace Quilna::Ntfs {
 
+namespace {
+
+// Whole seconds since 1970 of a time in 100 ns units since 1601, rounded down and held to what
+// 32 bits count: a time before 1970 is 0 (the scan keeps none earlier).
+uint32_t unixSeconds(uint64_t ticks) {
+    constexpr uint64_t ticksPerSecond = 10000000;
+    constexpr uint64_t epochTicks = 116444736000000000;  // 1970-01-01
+    if (ticks <= epochTicks) return 0;
+    return static_cast<uint32_t>(std::min<uint64_t>((ticks - epochTicks) / ticksPerSecond, UINT32_MAX));
+}
+
+}  // namespace
+
 const MftEntry* MftTable::find(uint32_t record) const {
     const auto at = std::lower_bound(entries_.begin(), entries_.end(), record,
                                      [](const MftEntry& entry, uint32_t wanted) { return entry.record < wanted; });
@@ -30,9 +43,9 @@ void MftTable::add(uint32_t record, const RecordFacts& facts) {
     entry.record = record;
     entry.size = facts.size;
     entry.allocated = facts.allocated;
-    entry.created = facts.created;
-    entry.modified = facts.modified;
-    entry.accessed = facts.accessed;
+    entry.created = unixSeconds(facts.created);
+    entry.modified = unixSeconds(facts.modified);
+    entry.accessed = unixSeconds(facts.accessed);
     entry.attributes = facts.attributes | (facts.directory ? MftEntry::kDirectory : 0);
     entry.securityId = facts.securityId;
     entry.reparseTag = facts.reparseTag;

@@ -2,6 +2,7 @@
 // Accounts: owners of files, local groups and their members.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@ public:
                            std::string& account) = 0;
     // Owner from the id that fileInfo reported (hasOwnerId).
     virtual bool ownerById(uint32_t ownerId, std::string& domain, std::string& account) = 0;
+    // Owner from a security identifier's bytes (as a volume's table holds them); false for an
+    // unknown account, and always where the system names owners otherwise (POSIX).
+    virtual bool ownerBySid(std::span<const uint8_t> sid, std::string& domain, std::string& account) = 0;
     // The local groups of this computer; a failure (denied, partial answer, ...) lists nothing.
     virtual SystemError localGroups(std::vector<std::string>& names) = 0;
     // Members written "DOMAIN\name", without the leading "\\"; NotFound for an unknown group.

@@ -70,6 +70,7 @@ public:
     bool fileOwner(const std::string& path, const std::string& server, std::string& domain,
                    std::string& account) override;
     bool ownerById(uint32_t ownerId, std::string& domain, std::string& account) override;
+    bool ownerBySid(std::span<const uint8_t> sid, std::string& domain, std::string& account) override;
     SystemError localGroups(std::vector<std::string>& names) override;
     SystemError localGroupMembers(const std::string& group, std::vector<std::string>& members) override;
     int readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type,

@@ -62,6 +62,9 @@ bool NativePlatform::ownerById(uint32_t ownerId, std::string& domain, std::strin
     return true;
 }
 
+// POSIX accounts have no SIDs.
+bool NativePlatform::ownerBySid(std::span<const uint8_t>, std::string&, std::string&) { return false; }
+
 namespace {
 
 // The C library keeps one enumeration position per database for the whole process, so the

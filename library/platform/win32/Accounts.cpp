@@ -1,5 +1,6 @@
 // Win32: owners from file security descriptors, local groups and members from NetAPI.
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "platform/win32/Win32Impl.h"
@@ -123,6 +124,15 @@ bool NativePlatform::fileOwner(const std::string& path, const std::string& serve
 
 // The find data carries no owner: callers ask fileOwner.
 bool NativePlatform::ownerById(uint32_t, std::string&, std::string&) { return false; }
+
+bool NativePlatform::ownerBySid(std::span<const uint8_t> sid, std::string& domain, std::string& account) {
+    if (sid.size() < 8 || sid.size() > SECURITY_MAX_SID_SIZE) return false;
+    // A copy: the system takes a SID at its own alignment, and only once checked.
+    AlignedBuffer copy(static_cast<DWORD>(sid.size()));
+    std::memcpy(copy.data(), sid.data(), sid.size());
+    if (!::IsValidSid(copy.data()) || ::GetLengthSid(copy.data()) != sid.size()) return false;
+    return lookUpAccount(std::string(), copy.data(), domain, account);
+}
 
 SystemError NativePlatform::localGroups(std::vector<std::string>& names) {
     names.clear();

@@ -76,6 +76,10 @@ TEST(Check, SaysEachProblemWithItsPlaceAndWhatARunWouldWalkAndWritesNothing) {
          text("WARNING: The setting log.global.severity has the value 'WARN', which is not valid: NOTICE, WARNING,")},
         {[](ScanInstallation& i) { i.settings["log.syslog"].second = "yes"; }, 1,
          text("FATAL: The setting log.syslog has the value 'yes', which is not valid: true or false expected.")},
+        {[](ScanInstallation& i) {
+             i.settings["hoardscan.mft"] = {"String", "fast"};
+         },
+         1, text("FATAL: The setting hoardscan.mft has the value 'fast', which is not valid: auto or off expected.")},
         // Every unusable setting, not only the first a run stops at.
         {[](ScanInstallation& i) {
              i.settings["hoardscan.hoardscan"].second = i.at("conf/none.rules");

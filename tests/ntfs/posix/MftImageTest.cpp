@@ -1,7 +1,8 @@
 // A real NTFS image made by mkntfs and filled through an ntfs-3g mount: the table reader must
 // find every file the mount lists, with the names, parents, sizes, links, times, attributes and
 // reparse tags the mount reports, and the owners of their security descriptors; read from the
-// image file, and through the platform from the mounted volume's device.
+// image file, and through the platform from the mounted volume's device. Then the real program
+// scans the mounted volume twice, walked and read from its table, with the same results.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -21,7 +22,9 @@
 #include "ntfs/MftReader.h"
 #include "ntfs/MftTree.h"
 #include "platform/Platform.h"
+#include "e2e/posix/ScanInstallation.h"
 #include "hoardscan/RawVolumeBytes.h"
+#include "ntfs/SecurityOwners.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna::Ntfs {
@@ -53,24 +56,24 @@ constexpr const char* kUserMapping =
     "1002::S-1-5-21-3141592653-589793238-462643383-1002\n"
     ":1001:S-1-5-21-3141592653-589793238-462643383-513\n";
 
-// The image attached to a loop device and mounted; detached whatever the test's outcome.
+bool makeImage(const std::string& image) { return run("truncate -s 64M " + image) && run("mkntfs -F -q -f " + image); }
+
+// The image attached to a loop device and mounted with the options; detached whatever the
+// test's outcome.
 class MountedImage {
 public:
-    MountedImage(const std::string& image, const std::string& point, const std::string& mapping)
-        : point_(point), mapping_(mapping) {
+    MountedImage(const std::string& image, const std::string& point, const std::string& options)
+        : point_(point), options_(options) {
         fs::create_directory(point);
-        if (!run("truncate -s 64M " + image) || !run("mkntfs -F -q -f " + image)) return;
         loop_ = output("losetup -f --show " + image);
         mount();
     }
     ~MountedImage() { unmount(); }
     bool mounted() const { return mounted_; }
-    // Walks must not change access times, and a file turned into a reparse point shows as one
-    // only after the kernel forgot it.
+    // A file turned into a reparse point shows as one only after the kernel forgot it.
     void mount() {
         if (mounted_) run("umount " + point_);
-        mounted_ = !loop_.empty() && run("ntfs-3g -o noatime,streams_interface=windows,usermapping=" + mapping_ + " " +
-                                         loop_ + " " + point_);
+        mounted_ = !loop_.empty() && run("ntfs-3g -o " + options_ + " " + loop_ + " " + point_);
     }
     void unmount() {
         if (mounted_ && !run("umount " + point_)) run("umount -l " + point_);
@@ -89,7 +92,7 @@ private:
         while (!text.empty() && text.back() == '\n') text.pop_back();
         return text;
     }
-    std::string point_, mapping_, loop_;
+    std::string point_, options_, loop_;
     bool mounted_ = false;
 };
 
@@ -179,6 +182,11 @@ void fill(const fs::path& root) {
     ::lchown((root / "a" / "Ελληνικά.txt").c_str(), 1001, 1001);
     ::lchown((root / "a" / "b").c_str(), 1002, 1001);
     ::lchown((root / "order" / "apple").c_str(), 1002, 0);
+    // A directory of thousands, its index many nodes deep; ages for every temperature.
+    fs::create_directory(root / "thousands");
+    for (int i = 0; i < 5000; ++i) write(root / "thousands" / ("t" + std::to_string(i * 7919 % 5000)), i % 5 * 300);
+    for (int i = 0; i < 5000; i += 3)
+        EndToEnd::ScanInstallation::age((root / "thousands" / ("t" + std::to_string(i))).string(), i % 500, 20);
 }
 
 using Facts = std::tuple<std::string, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t, uint64_t,
@@ -196,7 +204,10 @@ std::string mountOwner(const fs::path& path) {
     return std::string(descriptor.begin() + at, descriptor.begin() + at + 8 + 4 * descriptor[at + 1]);
 }
 
-uint64_t filetime(const timespec& time) { return (time.tv_sec + 11644473600ull) * 10000000 + time.tv_nsec / 100; }
+// Whole seconds since 1970 (none earlier) of a time in 100 ns units since 1601, as the table keeps them.
+uint64_t seconds(uint64_t filetime) {
+    return filetime / 10000000 > 11644473600ull ? filetime / 10000000 - 11644473600ull : 0;
+}
 
 // Name and parent, size, 512-byte blocks, links, access and write times, creation time, attributes, reparse tag,
 // owner.
@@ -209,9 +220,9 @@ Facts mountFacts(const fs::path& path, uint64_t parent) {
             static_cast<uint64_t>(sizeless ? 0 : status.st_size),
             static_cast<uint64_t>(sizeless ? 0 : status.st_blocks),
             status.st_nlink,
-            filetime(status.st_atim),
-            filetime(status.st_mtim),
-            xattrNumber(path, "system.ntfs_crtime", 8),
+            static_cast<uint64_t>(status.st_atim.tv_sec),
+            static_cast<uint64_t>(status.st_mtim.tv_sec),
+            seconds(xattrNumber(path, "system.ntfs_crtime", 8)),
             xattrNumber(path, "system.ntfs_attrib", 4),
             xattrNumber(path, "system.ntfs_reparse_data", 4),
             mountOwner(path)};
@@ -229,6 +240,64 @@ std::vector<Facts> tableFacts(const MftTable& table, const MftEntry& entry) {
     return facts;
 }
 
+// What a run wrote, its owners apart: account records and directory totals summed by their
+// keys without user and group, the inactive table's rows, the other result files as written (by
+// name, the process id left out); the users and groups met on the way. The mount lists a
+// directory whose index has grown beyond one node in the order of the index's blocks on disk,
+// the table in the index's order (as Windows lists it): the rows of each directory are compared
+// sorted, the directories in the order they came.
+struct RunResults {
+    std::map<std::string, AccountValues> records;
+    std::map<std::string, std::array<int64_t, 3>> totals;
+    std::vector<std::string> inactive;
+    std::map<std::string, std::string> files;
+    std::set<std::string> users, groups;
+};
+
+std::vector<std::string> inactiveRows(const std::string& table) {
+    std::vector<std::string> rows;
+    size_t directoryStart = 0;
+    std::string directory;
+    for (const InactiveRow& row : ResultFileReader(table).inactiveRows()) {
+        if (row.directory != directory) {
+            std::sort(rows.begin() + static_cast<ptrdiff_t>(directoryStart), rows.end());
+            directoryStart = rows.size();
+            directory = row.directory;
+        }
+        rows.push_back(row.directory + row.name + "," + std::to_string(row.kib) + "," + row.lastAccess + "," +
+                       row.temperature);
+    }
+    std::sort(rows.begin() + static_cast<ptrdiff_t>(directoryStart), rows.end());
+    return rows;
+}
+
+RunResults resultsOf(const EndToEnd::ScanInstallation& installation) {
+    RunResults results;
+    for (AccountRecord& record : installation.records()) {
+        results.users.insert(std::exchange(record.key[KeyField::User], ""));
+        results.groups.insert(std::exchange(record.key[KeyField::Group], ""));
+        std::string key;
+        for (const std::string& field : record.key.fields) key += field + "|";
+        results.records[key] += record.values;
+    }
+    const std::string totals = installation.resultFile("side", "HoardscanTotals", ".txt");
+    for (const DirectoryTotalRow& row : ResultFileReader(totals).directoryTotals()) {
+        results.users.insert(row.user);
+        auto& sum = results.totals[row.directory + "|" + row.account + "|" + row.temperature];
+        sum = {sum[0] + row.files, sum[1] + row.bytes, sum[2] + row.bytesOnDisk};
+    }
+    const std::string inactive = installation.resultFile("side", "HoardscanInactive", ".csv");
+    results.inactive = inactiveRows(inactive);
+    const std::string process = "-" + std::to_string(installation.processId);
+    for (const auto& entry : fs::directory_iterator(installation.at("side"))) {
+        std::string name = entry.path().filename().string();
+        if (name.find(process) == std::string::npos || entry.path() == totals || entry.path() == inactive) continue;
+        name.erase(name.find(process), process.size());
+        results.files[name] = TestSupport::TestDirectory::readFile(entry.path().string());
+    }
+    return results;
+}
+
 TEST(MftImage, EveryFileTheMountListsIsReadFromTheTableAsTheMountReportsIt) {
     if (::geteuid() != 0 || !run("{ command -v mkntfs && command -v ntfs-3g && command -v losetup; }"))
         GTEST_SKIP() << "needs root and the ntfs-3g tools (mkntfs, ntfs-3g) and losetup";
@@ -242,8 +311,10 @@ TEST(MftImage, EveryFileTheMountListsIsReadFromTheTableAsTheMountReportsIt) {
     {
         const std::string mapping = directory.child("UserMapping");
         std::ofstream(mapping) << kUserMapping;
-        MountedImage volume(image, point, mapping);
-        if (!volume.mounted()) GTEST_SKIP() << "cannot make or mount an NTFS image here (loop device, FUSE)";
+        // Walks must not change access times.
+        const bool made = makeImage(image);
+        MountedImage volume(image, point, "noatime,streams_interface=windows,usermapping=" + mapping);
+        if (!made || !volume.mounted()) GTEST_SKIP() << "cannot make or mount an NTFS image here (loop device, FUSE)";
         fill(point);
         volume.mount();
         ASSERT_TRUE(volume.mounted());
@@ -321,6 +392,66 @@ TEST(MftImage, EveryFileTheMountListsIsReadFromTheTableAsTheMountReportsIt) {
                               std::vector<std::string>{"record " + std::to_string(victim) +
                                                        ": a sector of it was torn while written"},
                               nullptr, table->entries().size() - 1));
+
+    // The program on the volume mounted as its users see it (read-only, no user mapping): walked,
+    // then read from its table, with the same results but for the owners. The table names an
+    // owner by its SID, which the mount shows in the file's descriptor.
+    EndToEnd::ScanInstallation installation;
+    const std::string asUsersSeeIt = "ro,noatime,streams_interface=windows";
+    auto again = std::make_unique<MountedImage>(image, installation.tree(), asUsersSeeIt);
+    ASSERT_TRUE(again->mounted());
+    installation.writeEveryResultFile("frozen", 0);
+    installation.settings["hoardscan.mft"] = {"String", "off"};
+    ASSERT_EQ(installation.run(), 0) << installation.log();
+    const RunResults walked = resultsOf(installation);
+    const std::string walkLog = installation.log();
+    installation.settings.erase("hoardscan.mft");
+    ASSERT_EQ(installation.run(), 0) << installation.log();
+    const RunResults read = resultsOf(installation);
+    const std::string readLog = installation.log().substr(walkLog.size());
+    const std::string fileSystem = "File system " + installation.tree();
+    EXPECT_EQ(EndToEnd::countOf(walkLog, fileSystem + " walked: hoardscan.mft is off"), 1u) << walkLog;
+    EXPECT_EQ(EndToEnd::countOf(readLog, fileSystem + " read from its master file table ("), 1u) << readLog;
+    EXPECT_EQ(read.records, walked.records);
+    EXPECT_EQ(read.totals, walked.totals);
+    EXPECT_TRUE(read.inactive == walked.inactive);  // thousands of rows: no printing
+    EXPECT_EQ(read.files, walked.files);
+    std::set<std::string> sids;
+    for (const auto& [record, facts] : mounted) {
+        if (facts.empty() || ((std::get<7>(facts.front()) & MftEntry::kDirectory) && !std::get<8>(facts.front())))
+            continue;
+        const std::string& owner = std::get<9>(facts.front());
+        sids.insert(SecurityOwners::sidText(std::span(reinterpret_cast<const uint8_t*>(owner.data()), owner.size())));
+    }
+    EXPECT_EQ(read.users, sids);
+    EXPECT_EQ(read.groups, std::set<std::string>{"UNDEF"});
+    EXPECT_EQ(walked.users.size(), 1u);
+    // Every kind of result file, with cold files listed.
+    EXPECT_EQ(walked.files.size(), 2u) << ::testing::PrintToString(walked.files);
+    EXPECT_GT(walked.totals.size(), 300u);
+    EXPECT_GT(walked.inactive.size(), 1000u);
+
+    // A table with a damaged record (one the mount never reads) is left to the walk, which then
+    // counts everything once.
+    again.reset();
+    const uint64_t reserved = 20;
+    const auto at = static_cast<std::streamoff>(boot->tableOffset + reserved * boot->recordSize + 510);
+    std::fstream file(image, std::ios::in | std::ios::out | std::ios::binary);
+    const char flipped = static_cast<char>(~(file.seekg(at), file.get()));
+    file.seekp(at).put(flipped).flush();
+    again = std::make_unique<MountedImage>(image, installation.tree(), asUsersSeeIt);
+    ASSERT_TRUE(again->mounted());
+    const size_t logged = installation.log().size();
+    ASSERT_EQ(installation.run(), 0) << installation.log();
+    const RunResults fallenBack = resultsOf(installation);
+    EXPECT_EQ(EndToEnd::countOf(installation.log().substr(logged),
+                                fileSystem + " walked: its table has 1 damaged record(s) (record 20: a sector of it "
+                                             "was torn while written)"),
+              1u)
+        << installation.log().substr(logged);
+    EXPECT_EQ(std::tie(fallenBack.records, fallenBack.totals, fallenBack.files, fallenBack.users),
+              std::tie(walked.records, walked.totals, walked.files, walked.users));
+    EXPECT_TRUE(fallenBack.inactive == walked.inactive);
 }
 
 }  // namespace
