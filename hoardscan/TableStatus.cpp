@@ -66,6 +66,10 @@ void TableStatus::fillAsListed(const Ntfs::MftEntry& entry, FileInfo& info) cons
     info.created = entry.created;
     info.accessed = entry.accessed;
     info.modified = entry.modified;
+    // The listing gives no link count, the table does: a multiply-linked file is charged once.
+    info.hasIdentity = true;
+    info.identity = FileIdentity{volume_, entry.record};
+    info.links = entry.nameCount;
 }
 
 void TableStatus::fillThroughMount(const Ntfs::MftEntry& entry, const std::string& name, FileInfo& info) const {

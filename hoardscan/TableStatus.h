@@ -2,8 +2,9 @@
 // What the system's own status call tells of a file of an NTFS volume, made from the file's
 // entry in the volume's table, so that a file system read from its table is counted as the walk
 // counts it. Windows lists the volume's own facts (its attribute bits, the times to the second;
-// no link count, no identity, no allocation: the walk asks for sizes as it does for a listed
-// file). An ntfs-3g mount on POSIX shows them as a POSIX status: type and mode (without the
+// no allocation: the walk asks for sizes as it does for a listed file); the table adds what the
+// listing lacks, the identity and the number of names, so that a hard-linked file is charged
+// once. An ntfs-3g mount on POSIX shows them as a POSIX status: type and mode (without the
 // DOS attributes: every file writable, a name with a leading dot hidden, a file with fewer
 // blocks than its size sparse), 512-byte blocks, the record number as inode, the record's link
 // count; a link's size is the target text the mount makes up, which only the mount knows.
