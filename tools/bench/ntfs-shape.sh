@@ -11,7 +11,9 @@ image_version="$tree_version-1"
 loop=
 
 # The mount and the loop device go whatever ends the script; so do any this script left behind
-# when it was killed.
+# when it was killed. A scan that still reads the mount (the script alone was sent a signal, not
+# its process group as a terminal's interrupt does) keeps it busy: the mount is then detached
+# lazily and the loop device let go as soon as that scan ends.
 release_volume() {
   if mountpoint -q "$mnt" 2>/dev/null; then umount "$mnt" || umount -l "$mnt" || true; fi
   local device
