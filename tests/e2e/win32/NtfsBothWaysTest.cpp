@@ -118,8 +118,12 @@ TEST(WindowsNtfs, TheTableReadAndTheWalkOfOneVolumeWriteTheSameResultFiles) {
     EXPECT_EQ(countOf(walked.log, tableLine), 0u) << walked.log;
     for (const AccountRecord& record : read.records) {
         const auto unseen = unseenByWine.find(record.key[KeyField::FileType]);
-        if (unseen != unseenByWine.end()) EXPECT_EQ(record.key[KeyField::Status], unseen->second);
-        if (record.key[KeyField::FileType] == sparseName) EXPECT_LT(record.values.bytesOnDisk, 32 << 20);
+        if (unseen != unseenByWine.end()) {
+            EXPECT_EQ(record.key[KeyField::Status], unseen->second);
+        }
+        if (record.key[KeyField::FileType] == sparseName) {
+            EXPECT_LT(record.values.bytesOnDisk, 32 << 20);
+        }
     }
 
     ASSERT_EQ(walked.files.size(), read.files.size());
