@@ -15,7 +15,7 @@ struct OptionRule {
 };
 
 constexpr OptionRule rules[] = {
-    {"import", "db", true},      {"import", "pg", true},    {"import", "host", true},     {"summary", "db", true},
+    {"import", "db", true},      {"import", "pg", true},    {"import", "host", true}, {"import", "jobs", true},     {"summary", "db", true},
     {"summary", "pg", true},     {"summary", "csv", false}, {"summary", "json", false},   {"summary", "top", true},
     {"html", "db", true},        {"html", "pg", true},      {"html", "output", true},     {"html", "top", true},
     {"prune", "db", true},       {"prune", "pg", true},     {"prune", "keep", true},      {"prune", "before", true},

@@ -2,6 +2,7 @@
 
 #include "report/Formatting.h"
 #include "report/ReportError.h"
+#include "report/ReportSchema.h"
 #include "report/TextCleaning.h"
 #include "report/Transaction.h"
 #include "results/AccountRecordFormat.h"
@@ -20,6 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr size_t sideRowBatch = 10000;
+constexpr int storeAttempts = 5;
 constexpr int64_t oneDay = 86400;
 // Values are stored as 64-bit integers; larger ones are kept at the largest and marked.
 constexpr int64_t storedLimit = std::numeric_limits<int64_t>::max();
@@ -139,7 +141,11 @@ void RunTotals::Sums::add(const Sums& other) {
 }
 
 Importer::Importer(Database& database, ImportOptions options, Warning warning)
-    : database_(database), inactive_(database), options_(std::move(options)), warning_(std::move(warning)) {}
+    : database_(database), inactive_(database), options_(std::move(options)), warning_(std::move(warning)) {
+    std::string columns;
+    for (std::string_view column : keyColumns) columns += (columns.empty() ? "" : ", ") + std::string(column) + " TEXT";
+    database_.query("CREATE TEMP TABLE IF NOT EXISTS incoming_keys (" + columns + ")");
+}
 
 PreparedFile Importer::prepare(const InputFile& file) {
     checkDay(file.name.day, file.path, 0);
@@ -149,6 +155,17 @@ PreparedFile Importer::prepare(const InputFile& file) {
 }
 
 ImportResult Importer::store(PreparedFile&& prepared) {
+    // A deadlock with a concurrent import rolled the file back whole: it is stored again.
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return storeOnce(prepared);
+        } catch (const ReportError& error) {
+            if (!error.worthRetrying() || attempt == storeAttempts) throw;
+        }
+    }
+}
+
+ImportResult Importer::storeOnce(PreparedFile& prepared) {
     switch (prepared.file.name.kind) {
         case ResultFileKind::AccountRecords: return storeRun(prepared.file, *prepared.run);
         case ResultFileKind::InactiveFiles:
@@ -200,31 +217,23 @@ ImportResult Importer::storeRun(const InputFile& file, RunTotals& run) {
     // An empty file names no host: the command line's host, if any, stands in.
     if (run.keys.empty() && !options_.host.empty()) run.host = options_.host;
 
-    const SqlTable earlier = database_.query(
-        "SELECT content_size, content_hash, folder, file_name FROM runs WHERE host = ? AND day = ? AND process_id = ?",
-        {run.host, file.name.day, file.name.processId});
-    if (!earlier.empty()) {
-        const SqlRow& stored = earlier.front();
-        if (sqlInt(stored[0]) == static_cast<int64_t>(run.size) && sqlText(stored[1]) == hashText(run.hash)) {
-            return {true, 0};
-        }
-        throw ResultFileError(file.path.string(), 0,
-                              "this run of host \"" + run.host + "\" was imported before from " +
-                                  (fs::path(sqlText(stored[2])) / sqlText(stored[3])).string() +
-                                  " with other content; the two files differ, so neither is replaced");
-    }
+    if (isStoredRun(file, run)) return {true, 0};
 
     Transaction transaction(database_);
     hostsInTransaction_.clear();
     int64_t hostsGiven = 0, capped = 0;
     try {
-        const int64_t runId = database_.insertRow(
+        // Another import may have stored the same run since: the insert passes over it.
+        const std::optional<int64_t> runId = insertOnce(
             "runs", runColumns,
             {run.host, file.name.day, file.name.processId, TextCleaning::cleanText(file.path.filename().string()),
              TextCleaning::cleanText(folderOf(file.path)), static_cast<int64_t>(run.size), hashText(run.hash),
              static_cast<int64_t>(run.keys.size()), secondsNow(), run.lastDay, run.scannedAt});
-        capped = storeRecords(runId, run);
-        hostsGiven = giveSideFilesTheirRun(runId, file, run.host);
+        if (!runId && isStoredRun(file, run)) return {true, 0};
+        if (!runId) throw ReportError::data(database_.describe() + ": the run was stored and then removed meanwhile");
+        capped = storeRecords(*runId, run);
+        lockProcess(file.name.processId);
+        hostsGiven = giveSideFilesTheirRun(*runId, file, run.host);
         transaction.commit();
     } catch (...) {
         // What was loaded or stored for these hosts may include the rolled-back keys.
@@ -236,6 +245,38 @@ ImportResult Importer::storeRun(const InputFile& file, RunTotals& run) {
                  " records pass 2^63 and are stored at 2^63-1, marked as capped; the rest is exact");
     }
     return {false, static_cast<int64_t>(run.keys.size()), hostsGiven};
+}
+
+bool Importer::isStoredRun(const InputFile& file, const RunTotals& run) {
+    const SqlTable earlier = database_.query(
+        "SELECT content_size, content_hash, folder, file_name FROM runs WHERE host = ? AND day = ? AND process_id = ?",
+        {run.host, file.name.day, file.name.processId});
+    if (earlier.empty()) return false;
+    const SqlRow& stored = earlier.front();
+    if (sqlInt(stored[0]) == static_cast<int64_t>(run.size) && sqlText(stored[1]) == hashText(run.hash)) return true;
+    throw ResultFileError(file.path.string(), 0,
+                          "this run of host \"" + run.host + "\" was imported before from " +
+                              (fs::path(sqlText(stored[2])) / sqlText(stored[3])).string() +
+                              " with other content; the two files differ, so neither is replaced");
+}
+
+std::optional<int64_t> Importer::insertOnce(std::string_view table, const std::vector<std::string_view>& columns,
+                                            const SqlRow& values) {
+    std::string sql = "INSERT INTO " + std::string(table) + " (";
+    std::string marks;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        sql += (i ? ", " : "") + std::string(columns[i]);
+        marks += i ? ", ?" : "?";
+    }
+    const SqlTable made = database_.query(sql + ") VALUES (" + marks + ") ON CONFLICT DO NOTHING RETURNING id", values);
+    if (made.empty()) return std::nullopt;
+    return sqlInt(made.front().front());
+}
+
+void Importer::lockProcess(int64_t processId) {
+    // A run and a side file of one process imported at once: the later of the two to commit
+    // sees the other, so that the side file gets its run either way.
+    if (!database_.dialect().lockProcess.empty()) database_.query(database_.dialect().lockProcess, {processId});
 }
 
 int64_t Importer::giveSideFilesTheirRun(int64_t runId, const InputFile& file, const std::string& host) {
@@ -332,17 +373,24 @@ void Importer::loadNewKeys(std::string_view host, HostKeys& keys) {
 void Importer::insertKeys(const std::vector<const std::string*>& keys) {
     SqlBatch rows(keyColumns.size());
     rows.values.reserve(keys.size() * keyColumns.size());
-    std::vector<std::string_view> hosts;
     for (const std::string* key : keys) {
-        const RecordKeyView fields = keyFields(*key);
-        for (std::string_view field : fields.fields) rows.values.emplace_back(std::string(field));
-        hosts.push_back(fields[KeyField::Host]);
+        for (std::string_view field : keyFields(*key).fields) rows.values.emplace_back(std::string(field));
     }
-    database_.insertRows("record_keys", keyColumns, rows);
-    // Their ids come with the next load of their hosts.
-    std::sort(hosts.begin(), hosts.end());
-    hosts.erase(std::unique(hosts.begin(), hosts.end()), hosts.end());
-    for (std::string_view host : hosts) loadNewKeys(host, keysOfHost(host));
+    database_.query("DELETE FROM incoming_keys");
+    database_.insertRows("incoming_keys", keyColumns, rows);
+    // A key that another import added meanwhile is passed over. Concurrent imports add their
+    // keys in one order, so that none waits for a key that the other waits for.
+    const std::string columns =
+        "site, host, file_system, account, user_name, group_names, file_type, status, access_temperature,"
+        " modify_temperature";
+    database_.query("INSERT INTO record_keys (" + columns + ") SELECT " + columns +
+                    " FROM incoming_keys WHERE true ORDER BY " + ReportSchema::keyText() + " ON CONFLICT DO NOTHING");
+    // Their ids, whoever added them: found by the index of the key texts.
+    for (const SqlRow& row : database_.query("SELECT k.id, k.host, " + ReportSchema::keyText("k") +
+                                             " FROM incoming_keys i JOIN record_keys k ON " +
+                                             ReportSchema::keyText("k") + " = " + ReportSchema::keyText("i"))) {
+        keysOfHost(sqlText(row[1])).ids.insert_or_assign(sqlText(row[2]), sqlInt(row[0]));
+    }
 }
 
 Importer::RunMatch Importer::runOfSideFile(int64_t processId, int64_t day, const std::string& folder,
@@ -450,21 +498,24 @@ ImportResult Importer::importSideFile(const InputFile& file) {
     if (!earlier.empty()) return {true, 0, repairHost(file, earlier.front()) ? 1 : 0};
 
     const std::string folder = TextCleaning::cleanText(folderOf(file.path));
-    const RunMatch run = runOfSideFile(file.name.processId, file.name.day, folder, options_.host);
-    if (run.host.empty())
-        warning_(file.path.string() + ": " + run.doubt + ", so its host is unknown; give --host to name it");
     Transaction transaction(database_);
-    const int64_t sideFileId =
-        database_.insertRow("side_files", sideFileColumns,
-                            {kindName(file.name.kind), run.host, file.name.day, file.name.processId,
-                             TextCleaning::cleanText(file.name.monitor), fileName, folder, static_cast<int64_t>(size),
-                             hashText(hash), run.runId ? SqlValue(*run.runId) : SqlValue(), count, secondsNow()});
+    lockProcess(file.name.processId);
+    const RunMatch run = runOfSideFile(file.name.processId, file.name.day, folder, options_.host);
+    const std::optional<int64_t> sideFileId =
+        insertOnce("side_files", sideFileColumns,
+                   {kindName(file.name.kind), run.host, file.name.day, file.name.processId,
+                    TextCleaning::cleanText(file.name.monitor), fileName, folder, static_cast<int64_t>(size),
+                    hashText(hash), run.runId ? SqlValue(*run.runId) : SqlValue(), count, secondsNow()});
+    // Stored meanwhile by another import.
+    if (!sideFileId) return {true, 0, 0};
     // The second pass reads the same open file: only a change of its content can show here.
-    readSideFile(file, reader, sideFileId);
+    readSideFile(file, reader, *sideFileId);
     if (reader.contentSize() != size || reader.contentHash() != hash) {
         throw ResultFileError(file.path.string(), 0, "the file changed while it was imported; import it again");
     }
     transaction.commit();
+    if (run.host.empty())
+        warning_(file.path.string() + ": " + run.doubt + ", so its host is unknown; give --host to name it");
     return {false, count, 0};
 }
 

@@ -34,7 +34,8 @@ InactiveStore::InactiveStore(Database& database) : database_(database) {
         "CREATE TEMP TABLE IF NOT EXISTS incoming_paths (directory_id BIGINT NOT NULL, name TEXT NOT NULL)");
 }
 
-// The ids of the entries' directories, in the order of the entries; new ones are added.
+// The ids of the entries' directories, in the order of the entries; new ones are added. One
+// that a concurrent import adds meanwhile is passed over, and all add theirs in one order.
 std::vector<int64_t> InactiveStore::directoryIds(const std::vector<InactiveEntry>& entries) {
     IdMap ids;
     SqlBatch incoming(1);
@@ -45,7 +46,8 @@ std::vector<int64_t> InactiveStore::directoryIds(const std::vector<InactiveEntry
     database_.insertRows("incoming_directories", {"path"}, incoming);
     database_.query(
         "INSERT INTO inactive_directories (path) SELECT DISTINCT i.path FROM incoming_directories i"
-        " WHERE NOT EXISTS (SELECT 1 FROM inactive_directories d WHERE d.path = i.path)");
+        " WHERE NOT EXISTS (SELECT 1 FROM inactive_directories d WHERE d.path = i.path) ORDER BY i.path"
+        " ON CONFLICT DO NOTHING");
     for (const SqlRow& row : database_.query("SELECT d.id, d.path FROM inactive_directories d"
                                              " JOIN incoming_directories i ON i.path = d.path")) {
         ids[sqlText(row[1])] = sqlInt(row[0]);
@@ -71,7 +73,8 @@ std::vector<int64_t> InactiveStore::pathIds(const std::vector<InactiveEntry>& en
     database_.query(
         "INSERT INTO inactive_paths (directory_id, name) SELECT DISTINCT i.directory_id, i.name"
         " FROM incoming_paths i WHERE NOT EXISTS"
-        " (SELECT 1 FROM inactive_paths p WHERE p.directory_id = i.directory_id AND p.name = i.name)");
+        " (SELECT 1 FROM inactive_paths p WHERE p.directory_id = i.directory_id AND p.name = i.name)"
+        " ORDER BY i.directory_id, i.name ON CONFLICT DO NOTHING");
     for (const SqlRow& row : database_.query("SELECT p.id, p.directory_id, p.name FROM inactive_paths p"
                                              " JOIN incoming_paths i ON i.directory_id = p.directory_id"
                                              " AND i.name = p.name")) {

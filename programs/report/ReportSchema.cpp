@@ -19,6 +19,7 @@ std::string expand(std::string text, const SqlDialect& dialect) {
     replace("{ID}", dialect.autoIdColumn);
     replace("{TABLE_OPTIONS}", dialect.tableOptions);
     replace("{CREATE_VIEW}", dialect.createView);
+    replace("{KEY_TEXT}", keyText());
     return text;
 }
 
@@ -40,6 +41,8 @@ const std::vector<std::string>& statements() {
         " day BIGINT NOT NULL, files BIGINT NOT NULL, bytes BIGINT NOT NULL, bytes_on_disk BIGINT NOT NULL,"
         " weighted_size DOUBLE PRECISION NOT NULL, capped INTEGER NOT NULL DEFAULT 0,"
         " PRIMARY KEY (run_id, key_id)) {TABLE_OPTIONS}",
+        // So that a prune finds whether other runs name a key without reading them all.
+        "CREATE INDEX IF NOT EXISTS records_by_key ON records (key_id)",
         "CREATE TABLE IF NOT EXISTS side_files ("
         " id {ID}, kind TEXT NOT NULL, host TEXT NOT NULL, day BIGINT NOT NULL, process_id BIGINT NOT NULL,"
         " monitor TEXT NOT NULL, file_name TEXT NOT NULL, folder TEXT NOT NULL, content_size BIGINT NOT NULL,"
@@ -122,6 +125,21 @@ void migrateFromVersion2(Database& database) {
     database.query("ALTER TABLE records ADD COLUMN capped INTEGER NOT NULL DEFAULT 0");
 }
 
+// Concurrent imports into PostgreSQL could store a key twice before version 6: its records move
+// to the first of its copies (a run names each key text once, so no run gets two rows), and
+// from then on each key text is stored once.
+void migrateFromVersion5(Database& database) {
+    database.query("CREATE TEMP TABLE key_copies AS SELECT id, MIN(id) OVER (PARTITION BY " + keyText() +
+                   ") AS first FROM record_keys");
+    database.query("DELETE FROM key_copies WHERE id = first");
+    database.query(
+        "UPDATE records SET key_id = (SELECT first FROM key_copies WHERE key_copies.id = records.key_id)"
+        " WHERE key_id IN (SELECT id FROM key_copies)");
+    database.query("DELETE FROM record_keys WHERE id IN (SELECT id FROM key_copies)");
+    database.query("DROP TABLE key_copies");
+    database.query(expand(std::string(database.dialect().keysOnce), database.dialect()));
+}
+
 // Version 5 splits the directory totals by user; rows imported before have none.
 void migrateFromVersion4(Database& database) {
     database.query("ALTER TABLE directory_totals ADD COLUMN user_name TEXT NOT NULL DEFAULT ''");
@@ -135,9 +153,19 @@ void ensure(Database& database) {
     transaction.commit();
 }
 
+std::string keyText(std::string_view alias) {
+    const std::string prefix = alias.empty() ? "" : std::string(alias) + ".";
+    std::string text;
+    for (const char* column : {"site", "host", "file_system", "account", "user_name", "group_names", "file_type",
+                               "status", "access_temperature", "modify_temperature"}) {
+        text += (text.empty() ? "'0:' || " : " || ':0:' || ") + prefix + column;
+    }
+    return text;
+}
+
 void bringUpToDate(Database& database) {
-    database.query("CREATE TABLE IF NOT EXISTS report_schema (version INTEGER NOT NULL)");
     if (!database.dialect().lockSchema.empty()) database.query(database.dialect().lockSchema);
+    database.query("CREATE TABLE IF NOT EXISTS report_schema (version INTEGER NOT NULL)");
     const SqlTable found = database.query("SELECT version FROM report_schema");
     const int64_t stored = found.empty() ? version : sqlInt(found.front().front());
     if (stored > version || stored < 1) {
@@ -149,6 +177,7 @@ void bringUpToDate(Database& database) {
     if (stored == 4) migrateFromVersion4(database);
     // Version 4 adds the directory totals, which createAll makes.
     createAll(database);
+    if (found.empty() || stored <= 5) migrateFromVersion5(database);
     if (found.empty()) {
         database.query("INSERT INTO report_schema (version) VALUES (?)", {int64_t{version}});
     } else if (stored != version) {

@@ -538,7 +538,7 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
         SqliteDatabase(db(), false).query(statement);
     EXPECT_EQ(runReport({"summary", "--db", db(), "--json"}).out, latest);
     EXPECT_EQ(count("SELECT SUM(last_access) FROM inactive_rows"), 1365163200);
-    EXPECT_EQ(count("SELECT version + scanned_at - scanned_day FROM report_schema, runs"), 5);
+    EXPECT_EQ(count("SELECT version + scanned_at - scanned_day FROM report_schema, runs"), ReportSchema::version);
 }
 
 TEST_F(CommandsTest, SideFilesTakeTheHostOfTheirRunAlsoWhenItComesLater) {
