@@ -385,10 +385,12 @@ void Importer::insertKeys(const std::vector<const std::string*>& keys) {
         " modify_temperature";
     database_.query("INSERT INTO record_keys (" + columns + ") SELECT " + columns +
                     " FROM incoming_keys WHERE true ORDER BY " + ReportSchema::keyText() + " ON CONFLICT DO NOTHING");
-    // Their ids, whoever added them: found by the index of the key texts.
-    for (const SqlRow& row : database_.query("SELECT k.id, k.host, " + ReportSchema::keyText("k") +
-                                             " FROM incoming_keys i JOIN record_keys k ON " +
-                                             ReportSchema::keyText("k") + " = " + ReportSchema::keyText("i"))) {
+    // Their ids, whoever added them: each looked up in the index of the key texts (a join
+    // could read the whole table, knowing nothing of the few rows staged).
+    for (const SqlRow& row : database_.query("SELECT (SELECT k.id FROM record_keys k WHERE " +
+                                             ReportSchema::keyText("k") + " = " + ReportSchema::keyText("i") +
+                                             "), i.host, " + ReportSchema::keyText("i") + " FROM incoming_keys i")) {
+        if (std::holds_alternative<std::monostate>(row[0])) continue;
         keysOfHost(sqlText(row[1])).ids.insert_or_assign(sqlText(row[2]), sqlInt(row[0]));
     }
 }

@@ -13,7 +13,11 @@ namespace Quilna {
 namespace {
 
 // BEGIN IMMEDIATE takes the write lock: schema checks wait for each other anyway.
-const SqlDialect sqliteDialect{"INTEGER PRIMARY KEY", "WITHOUT ROWID", "CREATE VIEW IF NOT EXISTS", "", "",
+const SqlDialect sqliteDialect{"INTEGER PRIMARY KEY",
+                               "WITHOUT ROWID",
+                               "CREATE VIEW IF NOT EXISTS",
+                               "",
+                               "",
                                "CREATE UNIQUE INDEX IF NOT EXISTS record_keys_once ON record_keys ({KEY_TEXT})"};
 
 constexpr size_t rowsPerInsert = 64;
