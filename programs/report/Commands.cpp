@@ -17,6 +17,7 @@
 #include "report/TextCleaning.h"
 #include "report/Transaction.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -286,7 +287,17 @@ int runImport(const CommandLine& line, std::ostream& out, std::ostream& err) {
     if (line.operands().empty()) throw ReportError::usage("import needs result files or folders to read");
     const size_t jobs = jobsOption(line);
     const auto note = [&](const std::string& message) { say(err, message); };
-    const std::vector<InputFile> files = InputFiles::collect(line.operands(), note);
+    std::vector<InputFile> files = InputFiles::collect(line.operands(), note);
+    // Jobs at once take runs of different hosts, which add different keys, rather than a
+    // host's days one after the other, which would wait for each other's new keys: the record
+    // files by day, then the side files by day.
+    if (jobs > 1) {
+        std::stable_sort(files.begin(), files.end(), [](const InputFile& a, const InputFile& b) {
+            const bool recordsA = a.name.kind == ResultFileKind::AccountRecords;
+            const bool recordsB = b.name.kind == ResultFileKind::AccountRecords;
+            return recordsA != recordsB ? recordsA : a.name.day < b.name.day;
+        });
+    }
     const std::string host = line.option("host").value_or("");
     const std::unique_ptr<Database> database = openDatabase(line, true);
 

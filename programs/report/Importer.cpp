@@ -12,11 +12,15 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <map>
+#include <tuple>
 #include <utility>
 
 namespace Quilna {
 
 namespace {
+
+using ReportSchema::RunView;
 
 namespace fs = std::filesystem;
 
@@ -79,6 +83,51 @@ std::string cleanKey(std::string_view key) {
     const RecordKeyView fields = keyFields(key);
     for (size_t i = 0; i < keyFieldCount; ++i) cleaned.fields[i] = TextCleaning::cleanText(fields.fields[i]);
     return AccountRecordFormat::keyText(cleaned);
+}
+
+const std::vector<std::string_view> runTotalColumns = {"run_id",     "view",      "name",         "detail",
+                                                       "files_high", "files_low", "bytes_high",   "bytes_low",
+                                                       "disk_high",  "disk_low",  "weighted_size"};
+
+// The sums of one view of a run as the queries take them from records: each value in two
+// halves, each half summed.
+struct KeptSums {
+    std::array<int64_t, 6> halves{};
+    double weightedSize = 0;
+
+    void add(const SqlValue* values) {
+        for (size_t i = 0; i < 3; ++i) {
+            const int64_t value = std::get<int64_t>(values[i]);
+            halves[2 * i] += value / 4294967296;
+            halves[2 * i + 1] += value % 4294967296;
+        }
+        weightedSize += std::get<double>(values[3]);
+    }
+};
+
+// The run_totals rows of a run from its record rows (run, key, day, files, bytes, on disk,
+// weighted size, capped) and its keys.
+SqlBatch runTotalRows(int64_t runId, const SqlBatch& records, const std::vector<std::string_view>& keys) {
+    std::map<std::tuple<RunView, std::string_view, std::string_view>, KeptSums> views;
+    for (size_t row = 0; row < records.rows(); ++row) {
+        const RecordKeyView fields = keyFields(keys[row]);
+        const SqlValue* values = &records.at(row, 3);
+        views[{RunView::Total, "", ""}].add(values);
+        views[{RunView::Accounts, fields[KeyField::Account], ""}].add(values);
+        views[{RunView::Users, fields[KeyField::User], ""}].add(values);
+        views[{RunView::Groups, fields[KeyField::Group], ""}].add(values);
+        views[{RunView::FileTypes, fields[KeyField::FileType], ""}].add(values);
+        views[{RunView::Temperatures, fields[KeyField::AccessTemperature], fields[KeyField::ModifyTemperature]}].add(
+            values);
+    }
+    SqlBatch rows(runTotalColumns.size());
+    for (const auto& [view, sums] : views) {
+        rows.values.insert(rows.values.end(), {runId, static_cast<int64_t>(std::get<0>(view)),
+                                               std::string(std::get<1>(view)), std::string(std::get<2>(view))});
+        rows.values.insert(rows.values.end(), sums.halves.begin(), sums.halves.end());
+        rows.values.emplace_back(sums.weightedSize);
+    }
+    return rows;
 }
 
 // The reader refuses negative values and what is no number.
@@ -297,7 +346,12 @@ int64_t Importer::giveSideFilesTheirRun(int64_t runId, const InputFile& file, co
 }
 
 int64_t Importer::storeRecords(int64_t runId, const RunTotals& run) {
-    std::vector<std::pair<int64_t, const RunTotals::Sums*>> ordered;
+    struct Stored {
+        int64_t id;
+        const RunTotals::Sums* sums;
+        std::string_view key;
+    };
+    std::vector<Stored> ordered;
     ordered.reserve(run.keys.size());
     std::vector<const std::string*> missing;
     HostKeys& runKeys = keysOfHost(run.host);
@@ -305,7 +359,7 @@ int64_t Importer::storeRecords(int64_t runId, const RunTotals& run) {
         const std::string_view host = keyFields(key)[KeyField::Host];
         const HostKeys& keys = host == run.host ? runKeys : keysOfHost(host);
         if (const auto known = keys.ids.find(key); known != keys.ids.end()) {
-            ordered.emplace_back(known->second, &sums);
+            ordered.push_back({known->second, &sums, key});
         } else {
             missing.push_back(&key);
         }
@@ -317,16 +371,19 @@ int64_t Importer::storeRecords(int64_t runId, const RunTotals& run) {
             const auto stored = keys.ids.find(*key);
             if (stored == keys.ids.end())
                 throw ReportError::data(database_.describe() + ": a stored key was not found");
-            ordered.emplace_back(stored->second, &run.keys.find(*key)->second);
+            ordered.push_back({stored->second, &run.keys.find(*key)->second, *key});
         }
     }
 
     // In key order the rows of a run append to the table instead of landing all over it.
-    std::sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::sort(ordered.begin(), ordered.end(), [](const Stored& a, const Stored& b) { return a.id < b.id; });
     SqlBatch rows(recordColumns.size());
     rows.values.reserve(ordered.size() * recordColumns.size());
     int64_t capped = 0;
-    for (const auto& [id, sums] : ordered) {
+    std::vector<std::string_view> keys;
+    keys.reserve(ordered.size());
+    for (const auto& [id, sums, key] : ordered) {
+        keys.push_back(key);
         bool over = false;
         rows.values.emplace_back(runId);
         rows.values.emplace_back(id);
@@ -340,6 +397,7 @@ int64_t Importer::storeRecords(int64_t runId, const RunTotals& run) {
         capped += over;
     }
     database_.insertRows("records", recordColumns, rows);
+    database_.insertRows("run_totals", runTotalColumns, runTotalRows(runId, rows, keys));
     return capped;
 }
 
@@ -376,7 +434,7 @@ void Importer::insertKeys(const std::vector<const std::string*>& keys) {
     for (const std::string* key : keys) {
         for (std::string_view field : keyFields(*key).fields) rows.values.emplace_back(std::string(field));
     }
-    database_.query("DELETE FROM incoming_keys");
+    database_.query(std::string(database_.dialect().emptyTable) + "incoming_keys");
     database_.insertRows("incoming_keys", keyColumns, rows);
     // A key that another import added meanwhile is passed over. Concurrent imports add their
     // keys in one order, so that none waits for a key that the other waits for.

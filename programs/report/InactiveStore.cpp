@@ -42,7 +42,7 @@ std::vector<int64_t> InactiveStore::directoryIds(const std::vector<InactiveEntry
     for (const InactiveEntry& entry : entries) {
         if (ids.emplace(entry.directory, 0).second) incoming.values.emplace_back(entry.directory);
     }
-    database_.query("DELETE FROM incoming_directories");
+    database_.query(std::string(database_.dialect().emptyTable) + "incoming_directories");
     database_.insertRows("incoming_directories", {"path"}, incoming);
     // Each staged row looked up in the index: a join could read the whole table.
     const std::string stored = "(SELECT d.id FROM inactive_directories d WHERE d.path = i.path)";
@@ -67,7 +67,7 @@ std::vector<int64_t> InactiveStore::pathIds(const std::vector<InactiveEntry>& en
             incoming.values.emplace_back(entries[i].name);
         }
     }
-    database_.query("DELETE FROM incoming_paths");
+    database_.query(std::string(database_.dialect().emptyTable) + "incoming_paths");
     database_.insertRows("incoming_paths", {"directory_id", "name"}, incoming);
     const std::string stored =
         "(SELECT p.id FROM inactive_paths p WHERE p.directory_id = i.directory_id AND p.name = i.name)";

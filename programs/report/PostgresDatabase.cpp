@@ -20,7 +20,8 @@ const SqlDialect postgresDialect{
     "CREATE OR REPLACE VIEW",
     "SELECT pg_advisory_xact_lock(-7240219374)",
     "SELECT pg_advisory_xact_lock(?)",
-    "ALTER TABLE record_keys ADD CONSTRAINT record_keys_once EXCLUDE USING hash (({KEY_TEXT}) WITH =)"};
+    "ALTER TABLE record_keys ADD CONSTRAINT record_keys_once EXCLUDE USING hash (({KEY_TEXT}) WITH =)",
+    "TRUNCATE "};
 
 constexpr size_t copyChunk = 1 << 20;
 

@@ -48,7 +48,7 @@ std::vector<int64_t> Pruner::ids(const std::string& sql, const SqlRow& parameter
 }
 
 void Pruner::fill(const std::string& table, const std::vector<int64_t>& ids) {
-    database_.query("DELETE FROM " + table);
+    database_.query(std::string(database_.dialect().emptyTable) + table);
     SqlBatch rows(1);
     rows.values.assign(ids.begin(), ids.end());
     database_.insertRows(table, {"id"}, rows);
@@ -113,6 +113,7 @@ PruneResult Pruner::remove(const std::string& runsSql, const std::string& sideFi
     const std::vector<int64_t> paths =
         ids("SELECT DISTINCT path_id FROM inactive_files WHERE side_file_id" + inSideFiles);
     database_.query("DELETE FROM records WHERE run_id" + inRuns);
+    database_.query("DELETE FROM run_totals WHERE run_id" + inRuns);
     database_.query("DELETE FROM inactive_files WHERE side_file_id" + inSideFiles);
     database_.query("DELETE FROM temperature_rows WHERE side_file_id" + inSideFiles);
     database_.query("DELETE FROM directory_totals WHERE side_file_id" + inSideFiles);

@@ -47,6 +47,11 @@ const std::vector<std::string>& statements() {
         " PRIMARY KEY (run_id, key_id)) {TABLE_OPTIONS}",
         // So that a prune finds whether other runs name a key without reading them all.
         "CREATE INDEX IF NOT EXISTS records_by_key ON records (key_id)",
+        "CREATE TABLE IF NOT EXISTS run_totals ("
+        " run_id BIGINT NOT NULL, view INTEGER NOT NULL, name TEXT NOT NULL, detail TEXT NOT NULL,"
+        " files_high BIGINT NOT NULL, files_low BIGINT NOT NULL, bytes_high BIGINT NOT NULL,"
+        " bytes_low BIGINT NOT NULL, disk_high BIGINT NOT NULL, disk_low BIGINT NOT NULL,"
+        " weighted_size DOUBLE PRECISION NOT NULL, PRIMARY KEY (run_id, view, name, detail)) {TABLE_OPTIONS}",
         "CREATE TABLE IF NOT EXISTS side_files ("
         " id {ID}, kind TEXT NOT NULL, host TEXT NOT NULL, day BIGINT NOT NULL, process_id BIGINT NOT NULL,"
         " monitor TEXT NOT NULL, file_name TEXT NOT NULL, folder TEXT NOT NULL, content_size BIGINT NOT NULL,"
@@ -130,6 +135,30 @@ void migrateFromVersion2(Database& database) {
     database.query("ALTER TABLE records ADD COLUMN capped INTEGER NOT NULL DEFAULT 0");
 }
 
+// The totals of each run's views, for runs imported before they were kept.
+void keepRunTotals(Database& database) {
+    const std::string halves =
+        "SUM(c.files / 4294967296), SUM(c.files % 4294967296), SUM(c.bytes / 4294967296), SUM(c.bytes % 4294967296),"
+        " SUM(c.bytes_on_disk / 4294967296), SUM(c.bytes_on_disk % 4294967296), SUM(c.weighted_size)";
+    const std::vector<std::pair<RunView, std::string>> views = {{RunView::Total, "''"},
+                                                                {RunView::Accounts, "k.account"},
+                                                                {RunView::Users, "k.user_name"},
+                                                                {RunView::Groups, "k.group_names"},
+                                                                {RunView::FileTypes, "k.file_type"},
+                                                                {RunView::Temperatures, "k.access_temperature"}};
+    // Made anew: a database that a later version marked as older may hold some already.
+    database.query("DELETE FROM run_totals");
+    for (const auto& [view, name] : views) {
+        const bool pairs = view == RunView::Temperatures, whole = view == RunView::Total;
+        const std::string detail = pairs ? "k.modify_temperature" : "''";
+        // PostgreSQL groups by no constant.
+        const std::string groups = whole ? "" : ", " + name + (pairs ? ", " + detail : "");
+        database.query("INSERT INTO run_totals SELECT c.run_id, " + std::to_string(static_cast<int64_t>(view)) + ", " +
+                       name + ", " + detail + ", " + halves +
+                       " FROM records c JOIN record_keys k ON k.id = c.key_id GROUP BY c.run_id" + groups);
+    }
+}
+
 // Concurrent imports into PostgreSQL could store a key twice before version 6: its records move
 // to the first of its copies (a run names each key text once, so no run gets two rows), and
 // from then on each key text is stored once.
@@ -142,6 +171,7 @@ void migrateFromVersion5(Database& database) {
         " WHERE key_id IN (SELECT id FROM key_copies)");
     database.query("DELETE FROM record_keys WHERE id IN (SELECT id FROM key_copies)");
     database.query("DROP TABLE key_copies");
+    keepRunTotals(database);
     database.query(expand(std::string(database.dialect().keysOnce), database.dialect()));
     // SQLite never checked the foreign keys of records; PostgreSQL stops checking them.
     if (!database.dialect().lockSchema.empty()) {

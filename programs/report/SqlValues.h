@@ -43,6 +43,9 @@ struct SqlDialect {
     std::string_view lockProcess;
     // The statement that lets each record key text ({KEY_TEXT}) be stored once.
     std::string_view keysOnce;
+    // The start of a statement that empties a temporary table, leaving no dead rows behind
+    // that later scans of it would read.
+    std::string_view emptyTable;
 };
 
 inline int64_t sqlInt(const SqlValue& value) {
