@@ -427,6 +427,7 @@ int runHtml(const CommandLine& line, std::ostream& out) {
     ReportQueries queries(*database);
     HtmlReport::Content content;
     content.summary = queries.summary();
+    queries.gatherLatest();
     const auto topNames = [top](const std::vector<NamedTotals>& list) {
         std::vector<std::string> names;
         for (size_t i = 0; i < std::min(top, list.size()); ++i) names.push_back(list[i].name);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <limits>
 #include <map>
+#include <regex>
 #include <tuple>
 #include <unordered_map>
 
@@ -176,7 +177,35 @@ std::vector<std::string> ReportQueries::temperatureOrder(std::vector<std::string
     return names;
 }
 
+void ReportQueries::gatherLatest() {
+    // Once for all pages: the records of the latest runs summed by what the pages group and
+    // filter by, so that each page reads these rows instead of joining every record to its key.
+    const std::string fields =
+        "r.host, r.scanned_day, r.scanned_at, k.account, k.user_name, k.group_names,"
+        " k.file_type, k.access_temperature, k.modify_temperature";
+    database_.query("DROP TABLE IF EXISTS latest_sums");
+    database_.query(
+        "CREATE TEMP TABLE latest_sums AS SELECT r.host AS host, r.scanned_day AS scanned_day, r.scanned_at AS"
+        " scanned_at, k.account AS account, k.user_name AS user_name, k.group_names AS group_names, k.file_type AS"
+        " file_type, k.access_temperature AS access_temperature, k.modify_temperature AS modify_temperature,"
+        " SUM(c.files / 4294967296) AS files_high, SUM(c.files % 4294967296) AS files_low,"
+        " SUM(c.bytes / 4294967296) AS bytes_high, SUM(c.bytes % 4294967296) AS bytes_low,"
+        " SUM(c.bytes_on_disk / 4294967296) AS disk_high, SUM(c.bytes_on_disk % 4294967296) AS disk_low,"
+        " SUM(c.weighted_size) AS weighted_size"
+        " FROM records c JOIN record_keys k ON k.id = c.key_id JOIN runs r ON r.id = c.run_id WHERE c.run_id IN (" +
+        std::string(ReportSchema::latestRuns) + ") GROUP BY " + fields);
+    gathered_ = true;
+}
+
 SqlTable ReportQueries::latestSums(const std::string& columns, const std::string& condition, const SqlRow& parameters) {
+    if (gathered_) {
+        // The same columns of the gathered rows: record keys' (k) and runs' (r) are all there.
+        const std::regex table("\\b[kr]\\.");
+        const std::string gathered = std::regex_replace(columns, table, "t.");
+        return database_.query("SELECT " + gathered + ", " + keptSums + " FROM latest_sums t WHERE 1 = 1" +
+                                   std::regex_replace(condition, table, "t.") + " GROUP BY " + gathered,
+                               parameters);
+    }
     return database_.query("SELECT " + columns + ", " + sums +
                                " FROM records c JOIN record_keys k ON k.id = c.key_id JOIN runs r ON r.id = c.run_id"
                                " WHERE c.run_id IN (" +
@@ -282,7 +311,8 @@ std::map<std::string, Summary> ReportQueries::pages(const std::string& column, c
 
 std::vector<std::string> ReportQueries::groupListsWith(const std::vector<std::string>& groups) {
     std::vector<std::string> lists;
-    for (const SqlRow& row : database_.query("SELECT DISTINCT group_names FROM record_keys")) {
+    for (const SqlRow& row : database_.query(std::string("SELECT DISTINCT group_names FROM ") +
+                                             (gathered_ ? "latest_sums" : "record_keys"))) {
         const std::vector<std::string> names = splitNames(sqlText(row[0]));
         if (std::ranges::any_of(names, [&](const std::string& name) { return std::ranges::count(groups, name) > 0; }))
             lists.push_back(sqlText(row[0]));

@@ -20,6 +20,10 @@ class ReportQueries {
 public:
     explicit ReportQueries(Database& database) : database_(database) {}
 
+    // Reads the records of the latest runs once for the pages that follow, which then read
+    // what it gathered. For a command that reads many pages.
+    void gatherLatest();
+
     // Totals of the latest run of each host, of the records the filter lets through.
     Summary summary(const SummaryFilter& filter = {});
     // The same views for each of the given hosts (its latest run) or accounts (the latest run
@@ -76,6 +80,7 @@ private:
     std::vector<RunChange> changes(const std::string& column);
 
     Database& database_;
+    bool gathered_ = false;
 };
 
 }  // namespace Quilna
