@@ -404,8 +404,9 @@ int64_t Importer::storeRecords(int64_t runId, const RunTotals& run) {
 Importer::HostKeys& Importer::keysOfHost(std::string_view host) {
     auto found = hostKeys_.find(host);
     if (found == hostKeys_.end()) found = hostKeys_.emplace(std::string(host), HostKeys{}).first;
-    // Keys stored by another import since the last load are not new. SQLite holds the write
-    // lock for the whole transaction, so none can come between this load and the inserts.
+    // Keys stored by another import since the last load are not new. One that another import
+    // stores after this load, or that the load missed (PostgreSQL's imports commit their ids
+    // out of order), is passed over by the insert and its id looked up (insertKeys).
     if (std::find(hostsInTransaction_.begin(), hostsInTransaction_.end(), host) == hostsInTransaction_.end()) {
         hostsInTransaction_.emplace_back(host);
         loadNewKeys(host, found->second);

@@ -14,7 +14,8 @@ public:
 
     static ReportError usage(const std::string& message) { return ReportError(usageExit, message); }
     static ReportError data(const std::string& message) { return ReportError(dataExit, message); }
-    // A failure that the same work may not meet again: a deadlock between concurrent imports.
+    // A failure that the same work may not meet again: a deadlock between concurrent imports,
+    // or a write lock that another import held for too long.
     static ReportError passing(const std::string& message) { return ReportError(dataExit, message, true); }
 
     int exitCode() const { return exitCode_; }
