@@ -56,6 +56,14 @@ const std::vector<std::string_view> temperatureColumns = {"side_file_id", "line"
 const std::vector<std::string_view> totalsColumns = {"side_file_id", "directory", "parent", "account",      "user_name",
                                                      "temperature",  "files",     "bytes",  "bytes_on_disk"};
 
+// "a, b, c", each column followed by the suffix.
+std::string columnList(const std::vector<std::string_view>& columns, std::string_view suffix) {
+    std::string list;
+    for (std::string_view column : columns)
+        list += (list.empty() ? "" : ", ") + std::string(column) + std::string(suffix);
+    return list;
+}
+
 std::string hashText(uint64_t hash) {
     char text[17];
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
@@ -191,9 +199,7 @@ void RunTotals::Sums::add(const Sums& other) {
 
 Importer::Importer(Database& database, ImportOptions options, Warning warning)
     : database_(database), inactive_(database), options_(std::move(options)), warning_(std::move(warning)) {
-    std::string columns;
-    for (std::string_view column : keyColumns) columns += (columns.empty() ? "" : ", ") + std::string(column) + " TEXT";
-    database_.query("CREATE TEMP TABLE IF NOT EXISTS incoming_keys (" + columns + ")");
+    database_.query("CREATE TEMP TABLE IF NOT EXISTS incoming_keys (" + columnList(keyColumns, " TEXT") + ")");
 }
 
 PreparedFile Importer::prepare(const InputFile& file) {
@@ -439,9 +445,7 @@ void Importer::insertKeys(const std::vector<const std::string*>& keys) {
     database_.insertRows("incoming_keys", keyColumns, rows);
     // A key that another import added meanwhile is passed over. Concurrent imports add their
     // keys in one order, so that none waits for a key that the other waits for.
-    const std::string columns =
-        "site, host, file_system, account, user_name, group_names, file_type, status, access_temperature,"
-        " modify_temperature";
+    const std::string columns = columnList(keyColumns, "");
     database_.query("INSERT INTO record_keys (" + columns + ") SELECT " + columns +
                     " FROM incoming_keys WHERE true ORDER BY " + ReportSchema::keyText() + " ON CONFLICT DO NOTHING");
     // Their ids, whoever added them: each looked up in the index of the key texts (a join
