@@ -178,12 +178,12 @@ std::vector<std::string> ReportQueries::temperatureOrder(std::vector<std::string
 }
 
 void ReportQueries::gatherLatest() {
+    if (gathered_) return;
     // Once for all pages: the records of the latest runs summed by what the pages group and
     // filter by, so that each page reads these rows instead of joining every record to its key.
     const std::string fields =
         "r.host, r.scanned_day, r.scanned_at, k.account, k.user_name, k.group_names,"
         " k.file_type, k.access_temperature, k.modify_temperature";
-    database_.query("DROP TABLE IF EXISTS latest_sums");
     database_.query(
         "CREATE TEMP TABLE latest_sums AS SELECT r.host AS host, r.scanned_day AS scanned_day, r.scanned_at AS"
         " scanned_at, k.account AS account, k.user_name AS user_name, k.group_names AS group_names, k.file_type AS"
