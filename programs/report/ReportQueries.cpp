@@ -29,7 +29,6 @@ const std::string keptSums =
     "COALESCE(SUM(t.files_high), 0), COALESCE(SUM(t.files_low), 0), COALESCE(SUM(t.bytes_high), 0),"
     " COALESCE(SUM(t.bytes_low), 0), COALESCE(SUM(t.disk_high), 0), COALESCE(SUM(t.disk_low), 0),"
     " COALESCE(SUM(t.weighted_size), 0)";
-constexpr size_t sumColumns = 7;
 // The directory totals carry no weighted size: it reads as 0.
 const std::string totalsSums =
     wideSum("t.files") + ", " + wideSum("t.bytes") + ", " + wideSum("t.bytes_on_disk") + ", 0";
