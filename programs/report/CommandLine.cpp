@@ -15,12 +15,12 @@ struct OptionRule {
 };
 
 constexpr OptionRule rules[] = {
-    {"import", "db", true},      {"import", "pg", true},    {"import", "host", true},     {"summary", "db", true},
-    {"summary", "pg", true},     {"summary", "csv", false}, {"summary", "json", false},   {"summary", "top", true},
-    {"html", "db", true},        {"html", "pg", true},      {"html", "output", true},     {"html", "top", true},
-    {"prune", "db", true},       {"prune", "pg", true},     {"prune", "keep", true},      {"prune", "before", true},
-    {"prune", "dry-run", false}, {"summary", "host", true}, {"summary", "account", true}, {"summary", "user", true},
-    {"summary", "dir", true},
+    {"import", "db", true},    {"import", "pg", true},      {"import", "host", true},  {"import", "jobs", true},
+    {"summary", "db", true},   {"summary", "pg", true},     {"summary", "csv", false}, {"summary", "json", false},
+    {"summary", "top", true},  {"html", "db", true},        {"html", "pg", true},      {"html", "output", true},
+    {"html", "top", true},     {"prune", "db", true},       {"prune", "pg", true},     {"prune", "keep", true},
+    {"prune", "before", true}, {"prune", "dry-run", false}, {"summary", "host", true}, {"summary", "account", true},
+    {"summary", "user", true}, {"summary", "dir", true},
 };
 
 const OptionRule* findRule(std::string_view command, std::string_view name) {

@@ -17,11 +17,14 @@
 #include "report/TextCleaning.h"
 #include "report/Transaction.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <future>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <random>
 
@@ -45,6 +48,7 @@ constexpr const char* defaultDatabase = "hoardscan-report.sqlite";
 constexpr const char* defaultPage = "hoardscan-report.html";
 constexpr size_t defaultTop = 10;
 constexpr size_t maxDirectoryPages = 100;
+constexpr size_t maxJobs = 64;
 
 constexpr const char* programHelp = R"(Usage: hoardscan-report <command> [options]
 
@@ -70,7 +74,7 @@ Exit codes: 0 success, 1 usage error, 2 data error.
 )";
 
 constexpr const char* importHelp =
-    R"(Usage: hoardscan-report import [--db FILE | --pg CONNINFO] [--host NAME] FILE|FOLDER...
+    R"(Usage: hoardscan-report import [--db FILE | --pg CONNINFO] [--host NAME] [--jobs N] FILE|FOLDER...
 
 Reads account record files (Hoardscan-<day>-<pid>.data), inactive-file tables
 (HoardscanInactive-<day>-<pid>.csv), temperature logs (Hoardscan-<monitor>-<day>-<pid>.log)
@@ -92,6 +96,8 @@ Options:
   --db FILE      SQLite database file, created when missing (default: hoardscan-report.sqlite)
   --pg CONNINFO  PostgreSQL connection string instead of SQLite
   --host NAME    host of the inactive-file tables, temperature logs and totals named
+  --jobs N       import over N connections at once (default 1); any number of imports
+                 may run at once on one database, on SQLite they take turns
 )";
 
 constexpr const char* summaryHelp =
@@ -196,50 +202,126 @@ size_t topOption(const CommandLine& line) {
     return top == 0 ? std::numeric_limits<size_t>::max() : top;
 }
 
-int runImport(const CommandLine& line, std::ostream& out, std::ostream& err) {
-    if (line.operands().empty()) throw ReportError::usage("import needs result files or folders to read");
-    const auto note = [&](const std::string& message) { say(err, message); };
-    const std::vector<InputFile> files = InputFiles::collect(line.operands(), note);
-    const std::unique_ptr<Database> database = openDatabase(line, true);
-    Importer importer(*database, ImportOptions{line.option("host").value_or("")}, note);
-
+// What the imports of one command did, added up over its connections.
+struct ImportTally {
     int64_t runs = 0, records = 0, sideFiles = 0, again = 0, rejected = 0, hostsGiven = 0;
-    // The next file is read on a thread of its own while the last one is stored.
-    const auto prepare = [&files](size_t index) {
-        return std::async(std::launch::async, [&files, index] { return Importer::prepare(files[index]); });
-    };
-    std::future<PreparedFile> next;
-    if (!files.empty()) next = prepare(0);
-    for (size_t index = 0; index < files.size(); ++index) {
-        const InputFile& file = files[index];
-        std::future<PreparedFile> current = std::move(next);
-        if (index + 1 < files.size()) next = prepare(index + 1);
-        try {
-            const ImportResult result = importer.store(current.get());
-            hostsGiven += result.hostsGiven;
-            if (result.alreadyImported) {
-                ++again;
-            } else if (file.name.kind == ResultFileKind::AccountRecords) {
-                ++runs;
-                records += result.rows;
-            } else {
-                ++sideFiles;
-            }
-        } catch (const ResultFileError& error) {
-            ++rejected;
-            say(err, error.what() + std::string("; the file was not imported"));
-        } catch (const ReportError& error) {
-            ++rejected;
-            say(err, file.path.string() + ": " + error.what() + "; the file was not imported");
+};
+
+// The files that one connection imports, taking the next one not yet taken until none is
+// left; its tally and messages go under the lock.
+class ImportShare {
+public:
+    ImportShare(const std::vector<InputFile>& files, std::atomic<size_t>& next, ImportTally& tally, std::mutex& lock,
+                std::ostream& err)
+        : files_(files), next_(next), tally_(tally), lock_(lock), err_(err) {}
+
+    void run(Database& database, const std::string& host) {
+        Importer importer(database, ImportOptions{host}, [this](const std::string& message) { say(message); });
+        // The next file is read on a thread of its own while the last one is stored.
+        size_t index = next_++;
+        std::future<PreparedFile> next = prepare(index);
+        while (index < files_.size()) {
+            std::future<PreparedFile> current = std::move(next);
+            const size_t following = next_++;
+            next = prepare(following);
+            store(importer, files_[index], current);
+            index = following;
         }
     }
-    out << "Imported " << counted(runs, "run") << " (" << counted(records, "record") << ") and "
-        << counted(sideFiles, "side file") << " into " << database->describe();
-    if (again) out << "; " << again << " already imported";
-    if (hostsGiven) out << "; " << counted(hostsGiven, "side file") << " given their host";
-    if (rejected) out << "; " << rejected << " rejected";
+
+private:
+    std::future<PreparedFile> prepare(size_t index) const {
+        if (index >= files_.size()) return {};
+        return std::async(std::launch::async, [this, index] { return Importer::prepare(files_[index]); });
+    }
+
+    void say(const std::string& message) {
+        const std::lock_guard guard(lock_);
+        Commands::say(err_, message);
+    }
+
+    void store(Importer& importer, const InputFile& file, std::future<PreparedFile>& prepared) {
+        ImportTally done;
+        try {
+            const ImportResult result = importer.store(prepared.get());
+            done.hostsGiven = result.hostsGiven;
+            if (result.alreadyImported) {
+                done.again = 1;
+            } else if (file.name.kind == ResultFileKind::AccountRecords) {
+                done.runs = 1;
+                done.records = result.rows;
+            } else {
+                done.sideFiles = 1;
+            }
+        } catch (const ResultFileError& error) {
+            done.rejected = 1;
+            say(error.what() + std::string("; the file was not imported"));
+        } catch (const ReportError& error) {
+            done.rejected = 1;
+            say(file.path.string() + ": " + error.what() + "; the file was not imported");
+        }
+        const std::lock_guard guard(lock_);
+        tally_.runs += done.runs, tally_.records += done.records, tally_.sideFiles += done.sideFiles;
+        tally_.again += done.again, tally_.rejected += done.rejected, tally_.hostsGiven += done.hostsGiven;
+    }
+
+    const std::vector<InputFile>& files_;
+    std::atomic<size_t>& next_;
+    ImportTally& tally_;
+    std::mutex& lock_;
+    std::ostream& err_;
+};
+
+size_t jobsOption(const CommandLine& line) {
+    const auto text = line.option("jobs");
+    if (!text) return 1;
+    if (text->empty() || text->size() > 3 || text->find_first_not_of("0123456789") != std::string::npos ||
+        std::stoul(*text) < 1 || std::stoul(*text) > maxJobs) {
+        throw ReportError::usage("--jobs needs a number of connections from 1 to " + std::to_string(maxJobs) +
+                                 ", not \"" + *text + "\"");
+    }
+    return std::stoul(*text);
+}
+
+int runImport(const CommandLine& line, std::ostream& out, std::ostream& err) {
+    if (line.operands().empty()) throw ReportError::usage("import needs result files or folders to read");
+    const size_t jobs = jobsOption(line);
+    const auto note = [&](const std::string& message) { say(err, message); };
+    std::vector<InputFile> files = InputFiles::collect(line.operands(), note);
+    // Jobs at once take runs of different hosts, which add different keys, rather than a
+    // host's days one after the other, which would wait for each other's new keys: the record
+    // files by day, then the side files by day.
+    if (jobs > 1) {
+        std::stable_sort(files.begin(), files.end(), [](const InputFile& a, const InputFile& b) {
+            const bool recordsA = a.name.kind == ResultFileKind::AccountRecords;
+            const bool recordsB = b.name.kind == ResultFileKind::AccountRecords;
+            return recordsA != recordsB ? recordsA : a.name.day < b.name.day;
+        });
+    }
+    const std::string host = line.option("host").value_or("");
+    const std::unique_ptr<Database> database = openDatabase(line, true);
+
+    ImportTally tally;
+    std::atomic<size_t> next = 0;
+    std::mutex lock;
+    // Each further job imports over a connection of its own; SQLite lets one write at a time.
+    std::vector<std::future<void>> others;
+    for (size_t job = 1; job < std::min(jobs, files.size()); ++job) {
+        others.push_back(std::async(std::launch::async, [&] {
+            const std::unique_ptr<Database> connection = connect(line, false);
+            ImportShare(files, next, tally, lock, err).run(*connection, host);
+        }));
+    }
+    ImportShare(files, next, tally, lock, err).run(*database, host);
+    for (std::future<void>& job : others) job.get();
+
+    out << "Imported " << counted(tally.runs, "run") << " (" << counted(tally.records, "record") << ") and "
+        << counted(tally.sideFiles, "side file") << " into " << database->describe();
+    if (tally.again) out << "; " << tally.again << " already imported";
+    if (tally.hostsGiven) out << "; " << counted(tally.hostsGiven, "side file") << " given their host";
+    if (tally.rejected) out << "; " << tally.rejected << " rejected";
     out << "\n";
-    return rejected ? ReportError::dataExit : 0;
+    return tally.rejected ? ReportError::dataExit : 0;
 }
 
 // A directory as the totals write it: ending in its separator.
@@ -345,6 +427,7 @@ int runHtml(const CommandLine& line, std::ostream& out) {
     ReportQueries queries(*database);
     HtmlReport::Content content;
     content.summary = queries.summary();
+    queries.gatherLatest();
     const auto topNames = [top](const std::vector<NamedTotals>& list) {
         std::vector<std::string> names;
         for (size_t i = 0; i < std::min(top, list.size()); ++i) names.push_back(list[i].name);

@@ -2,6 +2,7 @@
 
 #include "report/Formatting.h"
 #include "report/ReportError.h"
+#include "report/ReportSchema.h"
 #include "report/TextCleaning.h"
 #include "report/Transaction.h"
 #include "results/AccountRecordFormat.h"
@@ -11,15 +12,20 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <map>
+#include <tuple>
 #include <utility>
 
 namespace Quilna {
 
 namespace {
 
+using ReportSchema::RunView;
+
 namespace fs = std::filesystem;
 
 constexpr size_t sideRowBatch = 10000;
+constexpr int storeAttempts = 5;
 constexpr int64_t oneDay = 86400;
 // Values are stored as 64-bit integers; larger ones are kept at the largest and marked.
 constexpr int64_t storedLimit = std::numeric_limits<int64_t>::max();
@@ -50,6 +56,14 @@ const std::vector<std::string_view> temperatureColumns = {"side_file_id", "line"
 const std::vector<std::string_view> totalsColumns = {"side_file_id", "directory", "parent", "account",      "user_name",
                                                      "temperature",  "files",     "bytes",  "bytes_on_disk"};
 
+// "a, b, c", each column followed by the suffix.
+std::string columnList(const std::vector<std::string_view>& columns, std::string_view suffix) {
+    std::string list;
+    for (std::string_view column : columns)
+        list += (list.empty() ? "" : ", ") + std::string(column) + std::string(suffix);
+    return list;
+}
+
 std::string hashText(uint64_t hash) {
     char text[17];
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
@@ -77,6 +91,51 @@ std::string cleanKey(std::string_view key) {
     const RecordKeyView fields = keyFields(key);
     for (size_t i = 0; i < keyFieldCount; ++i) cleaned.fields[i] = TextCleaning::cleanText(fields.fields[i]);
     return AccountRecordFormat::keyText(cleaned);
+}
+
+const std::vector<std::string_view> runTotalColumns = {"run_id",     "view",      "name",         "detail",
+                                                       "files_high", "files_low", "bytes_high",   "bytes_low",
+                                                       "disk_high",  "disk_low",  "weighted_size"};
+
+// The sums of one view of a run as the queries take them from records: each value in two
+// halves, each half summed.
+struct KeptSums {
+    std::array<int64_t, 6> halves{};
+    double weightedSize = 0;
+
+    void add(const SqlValue* values) {
+        for (size_t i = 0; i < 3; ++i) {
+            const int64_t value = std::get<int64_t>(values[i]);
+            halves[2 * i] += value / 4294967296;
+            halves[2 * i + 1] += value % 4294967296;
+        }
+        weightedSize += std::get<double>(values[3]);
+    }
+};
+
+// The run_totals rows of a run from its record rows (run, key, day, files, bytes, on disk,
+// weighted size, capped) and its keys.
+SqlBatch runTotalRows(int64_t runId, const SqlBatch& records, const std::vector<std::string_view>& keys) {
+    std::map<std::tuple<RunView, std::string_view, std::string_view>, KeptSums> views;
+    for (size_t row = 0; row < records.rows(); ++row) {
+        const RecordKeyView fields = keyFields(keys[row]);
+        const SqlValue* values = &records.at(row, 3);
+        views[{RunView::Total, "", ""}].add(values);
+        views[{RunView::Accounts, fields[KeyField::Account], ""}].add(values);
+        views[{RunView::Users, fields[KeyField::User], ""}].add(values);
+        views[{RunView::Groups, fields[KeyField::Group], ""}].add(values);
+        views[{RunView::FileTypes, fields[KeyField::FileType], ""}].add(values);
+        views[{RunView::Temperatures, fields[KeyField::AccessTemperature], fields[KeyField::ModifyTemperature]}].add(
+            values);
+    }
+    SqlBatch rows(runTotalColumns.size());
+    for (const auto& [view, sums] : views) {
+        rows.values.insert(rows.values.end(), {runId, static_cast<int64_t>(std::get<0>(view)),
+                                               std::string(std::get<1>(view)), std::string(std::get<2>(view))});
+        rows.values.insert(rows.values.end(), sums.halves.begin(), sums.halves.end());
+        rows.values.emplace_back(sums.weightedSize);
+    }
+    return rows;
 }
 
 // The reader refuses negative values and what is no number.
@@ -139,7 +198,9 @@ void RunTotals::Sums::add(const Sums& other) {
 }
 
 Importer::Importer(Database& database, ImportOptions options, Warning warning)
-    : database_(database), inactive_(database), options_(std::move(options)), warning_(std::move(warning)) {}
+    : database_(database), inactive_(database), options_(std::move(options)), warning_(std::move(warning)) {
+    database_.query("CREATE TEMP TABLE IF NOT EXISTS incoming_keys (" + columnList(keyColumns, " TEXT") + ")");
+}
 
 PreparedFile Importer::prepare(const InputFile& file) {
     checkDay(file.name.day, file.path, 0);
@@ -149,6 +210,17 @@ PreparedFile Importer::prepare(const InputFile& file) {
 }
 
 ImportResult Importer::store(PreparedFile&& prepared) {
+    // A deadlock with a concurrent import rolled the file back whole: it is stored again.
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return storeOnce(prepared);
+        } catch (const ReportError& error) {
+            if (!error.worthRetrying() || attempt == storeAttempts) throw;
+        }
+    }
+}
+
+ImportResult Importer::storeOnce(PreparedFile& prepared) {
     switch (prepared.file.name.kind) {
         case ResultFileKind::AccountRecords: return storeRun(prepared.file, *prepared.run);
         case ResultFileKind::InactiveFiles:
@@ -200,31 +272,23 @@ ImportResult Importer::storeRun(const InputFile& file, RunTotals& run) {
     // An empty file names no host: the command line's host, if any, stands in.
     if (run.keys.empty() && !options_.host.empty()) run.host = options_.host;
 
-    const SqlTable earlier = database_.query(
-        "SELECT content_size, content_hash, folder, file_name FROM runs WHERE host = ? AND day = ? AND process_id = ?",
-        {run.host, file.name.day, file.name.processId});
-    if (!earlier.empty()) {
-        const SqlRow& stored = earlier.front();
-        if (sqlInt(stored[0]) == static_cast<int64_t>(run.size) && sqlText(stored[1]) == hashText(run.hash)) {
-            return {true, 0};
-        }
-        throw ResultFileError(file.path.string(), 0,
-                              "this run of host \"" + run.host + "\" was imported before from " +
-                                  (fs::path(sqlText(stored[2])) / sqlText(stored[3])).string() +
-                                  " with other content; the two files differ, so neither is replaced");
-    }
+    if (isStoredRun(file, run)) return {true, 0};
 
     Transaction transaction(database_);
     hostsInTransaction_.clear();
     int64_t hostsGiven = 0, capped = 0;
     try {
-        const int64_t runId = database_.insertRow(
+        // Another import may have stored the same run since: the insert passes over it.
+        const std::optional<int64_t> runId = insertOnce(
             "runs", runColumns,
             {run.host, file.name.day, file.name.processId, TextCleaning::cleanText(file.path.filename().string()),
              TextCleaning::cleanText(folderOf(file.path)), static_cast<int64_t>(run.size), hashText(run.hash),
              static_cast<int64_t>(run.keys.size()), secondsNow(), run.lastDay, run.scannedAt});
-        capped = storeRecords(runId, run);
-        hostsGiven = giveSideFilesTheirRun(runId, file, run.host);
+        if (!runId && isStoredRun(file, run)) return {true, 0};
+        if (!runId) throw ReportError::data(database_.describe() + ": the run was stored and then removed meanwhile");
+        capped = storeRecords(*runId, run);
+        lockProcess(file.name.processId);
+        hostsGiven = giveSideFilesTheirRun(*runId, file, run.host);
         transaction.commit();
     } catch (...) {
         // What was loaded or stored for these hosts may include the rolled-back keys.
@@ -236,6 +300,38 @@ ImportResult Importer::storeRun(const InputFile& file, RunTotals& run) {
                  " records pass 2^63 and are stored at 2^63-1, marked as capped; the rest is exact");
     }
     return {false, static_cast<int64_t>(run.keys.size()), hostsGiven};
+}
+
+bool Importer::isStoredRun(const InputFile& file, const RunTotals& run) {
+    const SqlTable earlier = database_.query(
+        "SELECT content_size, content_hash, folder, file_name FROM runs WHERE host = ? AND day = ? AND process_id = ?",
+        {run.host, file.name.day, file.name.processId});
+    if (earlier.empty()) return false;
+    const SqlRow& stored = earlier.front();
+    if (sqlInt(stored[0]) == static_cast<int64_t>(run.size) && sqlText(stored[1]) == hashText(run.hash)) return true;
+    throw ResultFileError(file.path.string(), 0,
+                          "this run of host \"" + run.host + "\" was imported before from " +
+                              (fs::path(sqlText(stored[2])) / sqlText(stored[3])).string() +
+                              " with other content; the two files differ, so neither is replaced");
+}
+
+std::optional<int64_t> Importer::insertOnce(std::string_view table, const std::vector<std::string_view>& columns,
+                                            const SqlRow& values) {
+    std::string sql = "INSERT INTO " + std::string(table) + " (";
+    std::string marks;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        sql += (i ? ", " : "") + std::string(columns[i]);
+        marks += i ? ", ?" : "?";
+    }
+    const SqlTable made = database_.query(sql + ") VALUES (" + marks + ") ON CONFLICT DO NOTHING RETURNING id", values);
+    if (made.empty()) return std::nullopt;
+    return sqlInt(made.front().front());
+}
+
+void Importer::lockProcess(int64_t processId) {
+    // A run and a side file of one process imported at once: the later of the two to commit
+    // sees the other, so that the side file gets its run either way.
+    if (!database_.dialect().lockProcess.empty()) database_.query(database_.dialect().lockProcess, {processId});
 }
 
 int64_t Importer::giveSideFilesTheirRun(int64_t runId, const InputFile& file, const std::string& host) {
@@ -256,7 +352,12 @@ int64_t Importer::giveSideFilesTheirRun(int64_t runId, const InputFile& file, co
 }
 
 int64_t Importer::storeRecords(int64_t runId, const RunTotals& run) {
-    std::vector<std::pair<int64_t, const RunTotals::Sums*>> ordered;
+    struct Stored {
+        int64_t id;
+        const RunTotals::Sums* sums;
+        std::string_view key;
+    };
+    std::vector<Stored> ordered;
     ordered.reserve(run.keys.size());
     std::vector<const std::string*> missing;
     HostKeys& runKeys = keysOfHost(run.host);
@@ -264,7 +365,7 @@ int64_t Importer::storeRecords(int64_t runId, const RunTotals& run) {
         const std::string_view host = keyFields(key)[KeyField::Host];
         const HostKeys& keys = host == run.host ? runKeys : keysOfHost(host);
         if (const auto known = keys.ids.find(key); known != keys.ids.end()) {
-            ordered.emplace_back(known->second, &sums);
+            ordered.push_back({known->second, &sums, key});
         } else {
             missing.push_back(&key);
         }
@@ -276,16 +377,19 @@ int64_t Importer::storeRecords(int64_t runId, const RunTotals& run) {
             const auto stored = keys.ids.find(*key);
             if (stored == keys.ids.end())
                 throw ReportError::data(database_.describe() + ": a stored key was not found");
-            ordered.emplace_back(stored->second, &run.keys.find(*key)->second);
+            ordered.push_back({stored->second, &run.keys.find(*key)->second, *key});
         }
     }
 
     // In key order the rows of a run append to the table instead of landing all over it.
-    std::sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::sort(ordered.begin(), ordered.end(), [](const Stored& a, const Stored& b) { return a.id < b.id; });
     SqlBatch rows(recordColumns.size());
     rows.values.reserve(ordered.size() * recordColumns.size());
     int64_t capped = 0;
-    for (const auto& [id, sums] : ordered) {
+    std::vector<std::string_view> keys;
+    keys.reserve(ordered.size());
+    for (const auto& [id, sums, key] : ordered) {
+        keys.push_back(key);
         bool over = false;
         rows.values.emplace_back(runId);
         rows.values.emplace_back(id);
@@ -299,14 +403,16 @@ int64_t Importer::storeRecords(int64_t runId, const RunTotals& run) {
         capped += over;
     }
     database_.insertRows("records", recordColumns, rows);
+    database_.insertRows("run_totals", runTotalColumns, runTotalRows(runId, rows, keys));
     return capped;
 }
 
 Importer::HostKeys& Importer::keysOfHost(std::string_view host) {
     auto found = hostKeys_.find(host);
     if (found == hostKeys_.end()) found = hostKeys_.emplace(std::string(host), HostKeys{}).first;
-    // Keys stored by another import since the last load are not new. SQLite holds the write
-    // lock for the whole transaction, so none can come between this load and the inserts.
+    // Keys stored by another import since the last load are not new. One that another import
+    // stores after this load, or that the load missed (PostgreSQL's imports commit their ids
+    // out of order), is passed over by the insert and its id looked up (insertKeys).
     if (std::find(hostsInTransaction_.begin(), hostsInTransaction_.end(), host) == hostsInTransaction_.end()) {
         hostsInTransaction_.emplace_back(host);
         loadNewKeys(host, found->second);
@@ -332,17 +438,24 @@ void Importer::loadNewKeys(std::string_view host, HostKeys& keys) {
 void Importer::insertKeys(const std::vector<const std::string*>& keys) {
     SqlBatch rows(keyColumns.size());
     rows.values.reserve(keys.size() * keyColumns.size());
-    std::vector<std::string_view> hosts;
     for (const std::string* key : keys) {
-        const RecordKeyView fields = keyFields(*key);
-        for (std::string_view field : fields.fields) rows.values.emplace_back(std::string(field));
-        hosts.push_back(fields[KeyField::Host]);
+        for (std::string_view field : keyFields(*key).fields) rows.values.emplace_back(std::string(field));
     }
-    database_.insertRows("record_keys", keyColumns, rows);
-    // Their ids come with the next load of their hosts.
-    std::sort(hosts.begin(), hosts.end());
-    hosts.erase(std::unique(hosts.begin(), hosts.end()), hosts.end());
-    for (std::string_view host : hosts) loadNewKeys(host, keysOfHost(host));
+    database_.query(std::string(database_.dialect().emptyTable) + "incoming_keys");
+    database_.insertRows("incoming_keys", keyColumns, rows);
+    // A key that another import added meanwhile is passed over. Concurrent imports add their
+    // keys in one order, so that none waits for a key that the other waits for.
+    const std::string columns = columnList(keyColumns, "");
+    database_.query("INSERT INTO record_keys (" + columns + ") SELECT " + columns +
+                    " FROM incoming_keys WHERE true ORDER BY " + ReportSchema::keyText() + " ON CONFLICT DO NOTHING");
+    // Their ids, whoever added them: each looked up in the index of the key texts (a join
+    // could read the whole table, knowing nothing of the few rows staged).
+    for (const SqlRow& row : database_.query("SELECT (SELECT k.id FROM record_keys k WHERE " +
+                                             ReportSchema::keyText("k") + " = " + ReportSchema::keyText("i") +
+                                             "), i.host, " + ReportSchema::keyText("i") + " FROM incoming_keys i")) {
+        if (std::holds_alternative<std::monostate>(row[0])) continue;
+        keysOfHost(sqlText(row[1])).ids.insert_or_assign(sqlText(row[2]), sqlInt(row[0]));
+    }
 }
 
 Importer::RunMatch Importer::runOfSideFile(int64_t processId, int64_t day, const std::string& folder,
@@ -450,21 +563,24 @@ ImportResult Importer::importSideFile(const InputFile& file) {
     if (!earlier.empty()) return {true, 0, repairHost(file, earlier.front()) ? 1 : 0};
 
     const std::string folder = TextCleaning::cleanText(folderOf(file.path));
-    const RunMatch run = runOfSideFile(file.name.processId, file.name.day, folder, options_.host);
-    if (run.host.empty())
-        warning_(file.path.string() + ": " + run.doubt + ", so its host is unknown; give --host to name it");
     Transaction transaction(database_);
-    const int64_t sideFileId =
-        database_.insertRow("side_files", sideFileColumns,
-                            {kindName(file.name.kind), run.host, file.name.day, file.name.processId,
-                             TextCleaning::cleanText(file.name.monitor), fileName, folder, static_cast<int64_t>(size),
-                             hashText(hash), run.runId ? SqlValue(*run.runId) : SqlValue(), count, secondsNow()});
+    lockProcess(file.name.processId);
+    const RunMatch run = runOfSideFile(file.name.processId, file.name.day, folder, options_.host);
+    const std::optional<int64_t> sideFileId =
+        insertOnce("side_files", sideFileColumns,
+                   {kindName(file.name.kind), run.host, file.name.day, file.name.processId,
+                    TextCleaning::cleanText(file.name.monitor), fileName, folder, static_cast<int64_t>(size),
+                    hashText(hash), run.runId ? SqlValue(*run.runId) : SqlValue(), count, secondsNow()});
+    // Stored meanwhile by another import.
+    if (!sideFileId) return {true, 0, 0};
     // The second pass reads the same open file: only a change of its content can show here.
-    readSideFile(file, reader, sideFileId);
+    readSideFile(file, reader, *sideFileId);
     if (reader.contentSize() != size || reader.contentHash() != hash) {
         throw ResultFileError(file.path.string(), 0, "the file changed while it was imported; import it again");
     }
     transaction.commit();
+    if (run.host.empty())
+        warning_(file.path.string() + ": " + run.doubt + ", so its host is unknown; give --host to name it");
     return {false, count, 0};
 }
 

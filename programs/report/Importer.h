@@ -89,7 +89,14 @@ private:
     };
 
     static RunTotals readRunTotals(const InputFile& file);
+    ImportResult storeOnce(PreparedFile& prepared);
     ImportResult storeRun(const InputFile& file, RunTotals& run);
+    // Whether the run is stored already from the same content; throws when from another.
+    bool isStoredRun(const InputFile& file, const RunTotals& run);
+    // Inserts a row unless it repeats a unique one stored (also by a concurrent import): its id.
+    std::optional<int64_t> insertOnce(std::string_view table, const std::vector<std::string_view>& columns,
+                                      const SqlRow& values);
+    void lockProcess(int64_t processId);
     // The number of records stored capped: sums beyond 64 bits, kept at the largest value and marked.
     int64_t storeRecords(int64_t runId, const RunTotals& run);
     HostKeys& keysOfHost(std::string_view host);

@@ -34,20 +34,21 @@ InactiveStore::InactiveStore(Database& database) : database_(database) {
         "CREATE TEMP TABLE IF NOT EXISTS incoming_paths (directory_id BIGINT NOT NULL, name TEXT NOT NULL)");
 }
 
-// The ids of the entries' directories, in the order of the entries; new ones are added.
+// The ids of the entries' directories, in the order of the entries; new ones are added. One
+// that a concurrent import adds meanwhile is passed over, and all add theirs in one order.
 std::vector<int64_t> InactiveStore::directoryIds(const std::vector<InactiveEntry>& entries) {
     IdMap ids;
     SqlBatch incoming(1);
     for (const InactiveEntry& entry : entries) {
         if (ids.emplace(entry.directory, 0).second) incoming.values.emplace_back(entry.directory);
     }
-    database_.query("DELETE FROM incoming_directories");
+    database_.query(std::string(database_.dialect().emptyTable) + "incoming_directories");
     database_.insertRows("incoming_directories", {"path"}, incoming);
-    database_.query(
-        "INSERT INTO inactive_directories (path) SELECT DISTINCT i.path FROM incoming_directories i"
-        " WHERE NOT EXISTS (SELECT 1 FROM inactive_directories d WHERE d.path = i.path)");
-    for (const SqlRow& row : database_.query("SELECT d.id, d.path FROM inactive_directories d"
-                                             " JOIN incoming_directories i ON i.path = d.path")) {
+    // Each staged row looked up in the index: a join could read the whole table.
+    const std::string stored = "(SELECT d.id FROM inactive_directories d WHERE d.path = i.path)";
+    database_.query("INSERT INTO inactive_directories (path) SELECT i.path FROM incoming_directories i WHERE " +
+                    stored + " IS NULL ORDER BY i.path ON CONFLICT DO NOTHING");
+    for (const SqlRow& row : database_.query("SELECT " + stored + ", i.path FROM incoming_directories i")) {
         ids[sqlText(row[1])] = sqlInt(row[0]);
     }
     std::vector<int64_t> result;
@@ -66,15 +67,15 @@ std::vector<int64_t> InactiveStore::pathIds(const std::vector<InactiveEntry>& en
             incoming.values.emplace_back(entries[i].name);
         }
     }
-    database_.query("DELETE FROM incoming_paths");
+    database_.query(std::string(database_.dialect().emptyTable) + "incoming_paths");
     database_.insertRows("incoming_paths", {"directory_id", "name"}, incoming);
+    const std::string stored =
+        "(SELECT p.id FROM inactive_paths p WHERE p.directory_id = i.directory_id AND p.name = i.name)";
     database_.query(
-        "INSERT INTO inactive_paths (directory_id, name) SELECT DISTINCT i.directory_id, i.name"
-        " FROM incoming_paths i WHERE NOT EXISTS"
-        " (SELECT 1 FROM inactive_paths p WHERE p.directory_id = i.directory_id AND p.name = i.name)");
-    for (const SqlRow& row : database_.query("SELECT p.id, p.directory_id, p.name FROM inactive_paths p"
-                                             " JOIN incoming_paths i ON i.directory_id = p.directory_id"
-                                             " AND i.name = p.name")) {
+        "INSERT INTO inactive_paths (directory_id, name) SELECT i.directory_id, i.name"
+        " FROM incoming_paths i WHERE " +
+        stored + " IS NULL ORDER BY i.directory_id, i.name ON CONFLICT DO NOTHING");
+    for (const SqlRow& row : database_.query("SELECT " + stored + ", i.directory_id, i.name FROM incoming_paths i")) {
         ids[pathKey(sqlInt(row[1]), sqlText(row[2]))] = sqlInt(row[0]);
     }
     std::vector<int64_t> result;

@@ -46,7 +46,7 @@ private:
     const std::string& prepared(std::string_view sql, size_t parameterCount);
     void execute(const std::string& sql);
     void sendCopyData(std::string& buffer, bool force);
-    [[noreturn]] void fail(const std::string& what) const;
+    [[noreturn]] void fail(const std::string& what, const pg_result* result = nullptr) const;
 
     pg_conn* connection_ = nullptr;
     std::string name_;

@@ -48,19 +48,22 @@ std::vector<int64_t> Pruner::ids(const std::string& sql, const SqlRow& parameter
 }
 
 void Pruner::fill(const std::string& table, const std::vector<int64_t>& ids) {
-    database_.query("DELETE FROM " + table);
+    database_.query(std::string(database_.dialect().emptyTable) + table);
     SqlBatch rows(1);
     rows.values.assign(ids.begin(), ids.end());
     database_.insertRows(table, {"id"}, rows);
 }
 
 void Pruner::unused(const std::string& table, const std::vector<int64_t>& candidates, const std::string& usingTable,
-                    const std::string& column) {
+                    const std::string& column, bool byIndex) {
     fill(table, candidates);
-    // Only the candidates are looked for, so that the scan of the using table builds no
-    // index of all its ids.
-    std::vector<int64_t> used =
-        ids("SELECT DISTINCT u." + column + " FROM " + usingTable + " u JOIN " + table + " t ON t.id = u." + column);
+    // Where the using table has an index that starts with the column, each candidate is looked
+    // up in it, so that a prune of a day reads what it removes and not the whole table; else
+    // one pass over the table looks for them all.
+    std::vector<int64_t> used = byIndex ? ids("SELECT t.id FROM " + table + " t WHERE (SELECT u." + column + " FROM " +
+                                              usingTable + " u WHERE u." + column + " = t.id LIMIT 1) IS NOT NULL")
+                                        : ids("SELECT DISTINCT u." + column + " FROM " + usingTable + " u JOIN " +
+                                              table + " t ON t.id = u." + column);
     std::sort(used.begin(), used.end());
     std::vector<int64_t> unusedIds;
     for (int64_t id : candidates) {
@@ -110,6 +113,7 @@ PruneResult Pruner::remove(const std::string& runsSql, const std::string& sideFi
     const std::vector<int64_t> paths =
         ids("SELECT DISTINCT path_id FROM inactive_files WHERE side_file_id" + inSideFiles);
     database_.query("DELETE FROM records WHERE run_id" + inRuns);
+    database_.query("DELETE FROM run_totals WHERE run_id" + inRuns);
     database_.query("DELETE FROM inactive_files WHERE side_file_id" + inSideFiles);
     database_.query("DELETE FROM temperature_rows WHERE side_file_id" + inSideFiles);
     database_.query("DELETE FROM directory_totals WHERE side_file_id" + inSideFiles);
@@ -117,13 +121,13 @@ PruneResult Pruner::remove(const std::string& runsSql, const std::string& sideFi
     database_.query("DELETE FROM runs WHERE id" + inRuns);
 
     // What only the removed runs and tables named goes with them.
-    unused("prune_keys", keys, "records", "key_id");
+    unused("prune_keys", keys, "records", "key_id", true);
     database_.query("DELETE FROM record_keys WHERE id IN (SELECT id FROM prune_keys)");
-    unused("prune_paths", paths, "inactive_files", "path_id");
+    unused("prune_paths", paths, "inactive_files", "path_id", false);
     const std::vector<int64_t> directories =
         ids("SELECT DISTINCT directory_id FROM inactive_paths WHERE id IN (SELECT id FROM prune_paths)");
     database_.query("DELETE FROM inactive_paths WHERE id IN (SELECT id FROM prune_paths)");
-    unused("prune_directories", directories, "inactive_paths", "directory_id");
+    unused("prune_directories", directories, "inactive_paths", "directory_id", true);
     database_.query("DELETE FROM inactive_directories WHERE id IN (SELECT id FROM prune_directories)");
     transaction->commit();
     return result;

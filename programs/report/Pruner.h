@@ -51,7 +51,7 @@ private:
     // Fills the table with the ids of the candidates that the column of the using table no
     // longer names.
     void unused(const std::string& table, const std::vector<int64_t>& candidates, const std::string& usingTable,
-                const std::string& column);
+                const std::string& column, bool byIndex);
 
     Database& database_;
     bool dryRun_;

@@ -14,13 +14,19 @@ public:
 
     static ReportError usage(const std::string& message) { return ReportError(usageExit, message); }
     static ReportError data(const std::string& message) { return ReportError(dataExit, message); }
+    // A failure that the same work may not meet again: a deadlock between concurrent imports,
+    // or a write lock that another import held for too long.
+    static ReportError passing(const std::string& message) { return ReportError(dataExit, message, true); }
 
     int exitCode() const { return exitCode_; }
+    bool worthRetrying() const { return worthRetrying_; }
 
 private:
-    ReportError(int exitCode, const std::string& message) : std::runtime_error(message), exitCode_(exitCode) {}
+    ReportError(int exitCode, const std::string& message, bool worthRetrying = false)
+        : std::runtime_error(message), exitCode_(exitCode), worthRetrying_(worthRetrying) {}
 
     int exitCode_;
+    bool worthRetrying_;
 };
 
 }  // namespace Quilna

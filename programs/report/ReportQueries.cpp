@@ -6,11 +6,15 @@
 #include <algorithm>
 #include <limits>
 #include <map>
+#include <regex>
+#include <tuple>
 #include <unordered_map>
 
 namespace Quilna {
 
 namespace {
+
+using ReportSchema::RunView;
 
 // A sum in two halves: each half of a value below 2^63 is below 2^32, so 2^31 rows sum without
 // overflow in any database; totalsAt puts them together.
@@ -20,7 +24,11 @@ std::string wideSum(const std::string& column) {
 
 const std::string sums = wideSum("c.files") + ", " + wideSum("c.bytes") + ", " + wideSum("c.bytes_on_disk") +
                          ", COALESCE(SUM(c.weighted_size), 0)";
-constexpr size_t sumColumns = 7;
+// The same sums from the totals kept per run, which hold the halves summed already.
+const std::string keptSums =
+    "COALESCE(SUM(t.files_high), 0), COALESCE(SUM(t.files_low), 0), COALESCE(SUM(t.bytes_high), 0),"
+    " COALESCE(SUM(t.bytes_low), 0), COALESCE(SUM(t.disk_high), 0), COALESCE(SUM(t.disk_low), 0),"
+    " COALESCE(SUM(t.weighted_size), 0)";
 // The directory totals carry no weighted size: it reads as 0.
 const std::string totalsSums =
     wideSum("t.files") + ", " + wideSum("t.bytes") + ", " + wideSum("t.bytes_on_disk") + ", 0";
@@ -168,7 +176,35 @@ std::vector<std::string> ReportQueries::temperatureOrder(std::vector<std::string
     return names;
 }
 
+void ReportQueries::gatherLatest() {
+    if (gathered_) return;
+    // Once for all pages: the records of the latest runs summed by what the pages group and
+    // filter by, so that each page reads these rows instead of joining every record to its key.
+    const std::string fields =
+        "r.host, r.scanned_day, r.scanned_at, k.account, k.user_name, k.group_names,"
+        " k.file_type, k.access_temperature, k.modify_temperature";
+    database_.query(
+        "CREATE TEMP TABLE latest_sums AS SELECT r.host AS host, r.scanned_day AS scanned_day, r.scanned_at AS"
+        " scanned_at, k.account AS account, k.user_name AS user_name, k.group_names AS group_names, k.file_type AS"
+        " file_type, k.access_temperature AS access_temperature, k.modify_temperature AS modify_temperature,"
+        " SUM(c.files / 4294967296) AS files_high, SUM(c.files % 4294967296) AS files_low,"
+        " SUM(c.bytes / 4294967296) AS bytes_high, SUM(c.bytes % 4294967296) AS bytes_low,"
+        " SUM(c.bytes_on_disk / 4294967296) AS disk_high, SUM(c.bytes_on_disk % 4294967296) AS disk_low,"
+        " SUM(c.weighted_size) AS weighted_size"
+        " FROM records c JOIN record_keys k ON k.id = c.key_id JOIN runs r ON r.id = c.run_id WHERE c.run_id IN (" +
+        std::string(ReportSchema::latestRuns) + ") GROUP BY " + fields);
+    gathered_ = true;
+}
+
 SqlTable ReportQueries::latestSums(const std::string& columns, const std::string& condition, const SqlRow& parameters) {
+    if (gathered_) {
+        // The same columns of the gathered rows: record keys' (k) and runs' (r) are all there.
+        const std::regex table("\\b[kr]\\.");
+        const std::string gathered = std::regex_replace(columns, table, "t.");
+        return database_.query("SELECT " + gathered + ", " + keptSums + " FROM latest_sums t WHERE 1 = 1" +
+                                   std::regex_replace(condition, table, "t.") + " GROUP BY " + gathered,
+                               parameters);
+    }
     return database_.query("SELECT " + columns + ", " + sums +
                                " FROM records c JOIN record_keys k ON k.id = c.key_id JOIN runs r ON r.id = c.run_id"
                                " WHERE c.run_id IN (" +
@@ -176,10 +212,18 @@ SqlTable ReportQueries::latestSums(const std::string& columns, const std::string
                            parameters);
 }
 
+SqlTable ReportQueries::latestKeptSums(ReportSchema::RunView view) {
+    const bool pairs = view == RunView::Temperatures;
+    return database_.query(std::string("SELECT t.name, ") + (pairs ? "t.detail, " : "") + keptSums +
+                               " FROM run_totals t WHERE t.run_id IN (" + ReportSchema::latestRuns +
+                               ") AND t.view = ? GROUP BY t.name" + (pairs ? ", t.detail" : ""),
+                           {static_cast<int64_t>(view)});
+}
+
 std::vector<NamedTotals> ReportQueries::hostTotals() {
     // From the runs, so that a host whose run found nothing is still listed.
-    const SqlTable rows = database_.query("SELECT r.host, r.scanned_day, r.scanned_at, " + sums +
-                                          " FROM runs r LEFT JOIN records c ON c.run_id = r.id"
+    const SqlTable rows = database_.query("SELECT r.host, r.scanned_day, r.scanned_at, " + keptSums +
+                                          " FROM runs r LEFT JOIN run_totals t ON t.run_id = r.id AND t.view = 0"
                                           " WHERE r.id IN (" +
                                           ReportSchema::latestRuns +
                                           ")"
@@ -221,19 +265,21 @@ std::map<std::string, Summary> ReportQueries::pages(const std::string& column, c
         }
         return found;
     };
-    const std::vector<std::pair<std::string, std::vector<NamedTotals> Summary::*>> rankings = {
-        {"k.account", &Summary::accounts},
-        {"k.user_name", &Summary::users},
-        {"k.group_names", &Summary::groups},
-        {"k.file_type", &Summary::fileTypes}};
-    for (const auto& [dimension, list] : rankings) {
-        for (const SqlRow& row : latestSums(page + dimension, condition, parameters)) {
+    // The whole summary reads the totals kept per run; a page or a filter reads the records.
+    const bool kept = column.empty() && filter.empty();
+    const std::vector<std::tuple<std::string, RunView, std::vector<NamedTotals> Summary::*>> rankings = {
+        {"k.account", RunView::Accounts, &Summary::accounts},
+        {"k.user_name", RunView::Users, &Summary::users},
+        {"k.group_names", RunView::Groups, &Summary::groups},
+        {"k.file_type", RunView::FileTypes, &Summary::fileTypes}};
+    for (const auto& [dimension, view, list] : rankings) {
+        for (const SqlRow& row : kept ? latestKeptSums(view) : latestSums(page + dimension, condition, parameters)) {
             for (Summary* summary : pagesOf(row)) {
                 (summary->*list).push_back(NamedTotals{sqlText(row[first]), totalsAt(row, first + 1)});
             }
         }
     }
-    if (column.empty() && filter.empty()) {
+    if (kept) {
         result[""].hosts = hostTotals();
     } else {
         for (const SqlRow& row : latestSums(page + "r.host, r.scanned_day, r.scanned_at", condition, parameters)) {
@@ -245,7 +291,8 @@ std::map<std::string, Summary> ReportQueries::pages(const std::string& column, c
     }
     std::map<const Summary*, std::vector<const SqlRow*>> cells;
     const SqlTable temperatures =
-        latestSums(page + "k.access_temperature, k.modify_temperature", condition, parameters);
+        kept ? latestKeptSums(RunView::Temperatures)
+             : latestSums(page + "k.access_temperature, k.modify_temperature", condition, parameters);
     for (const SqlRow& row : temperatures) {
         for (Summary* summary : pagesOf(row)) cells[summary].push_back(&row);
     }
@@ -263,7 +310,8 @@ std::map<std::string, Summary> ReportQueries::pages(const std::string& column, c
 
 std::vector<std::string> ReportQueries::groupListsWith(const std::vector<std::string>& groups) {
     std::vector<std::string> lists;
-    for (const SqlRow& row : database_.query("SELECT DISTINCT group_names FROM record_keys")) {
+    for (const SqlRow& row : database_.query(std::string("SELECT DISTINCT group_names FROM ") +
+                                             (gathered_ ? "latest_sums" : "record_keys"))) {
         const std::vector<std::string> names = splitNames(sqlText(row[0]));
         if (std::ranges::any_of(names, [&](const std::string& name) { return std::ranges::count(groups, name) > 0; }))
             lists.push_back(sqlText(row[0]));
@@ -291,9 +339,9 @@ std::map<std::string, Summary> ReportQueries::groupPages(const std::vector<std::
 
 std::vector<RunChange> ReportQueries::hostChanges() {
     const SqlTable rows =
-        database_.query(std::string("SELECT x.host, x.age, x.scanned_day, x.scanned_at, ") + sums + " FROM (" +
+        database_.query(std::string("SELECT x.host, x.age, x.scanned_day, x.scanned_at, ") + keptSums + " FROM (" +
                         ReportSchema::rankedRuns +
-                        ") x LEFT JOIN records c ON c.run_id = x.id"
+                        ") x LEFT JOIN run_totals t ON t.run_id = x.id AND t.view = 0"
                         " WHERE x.age <= 2 GROUP BY x.id, x.host, x.age, x.scanned_day, x.scanned_at");
     std::map<std::string, RunChange> byHost;
     for (const SqlRow& row : rows) {
@@ -305,11 +353,10 @@ std::vector<RunChange> ReportQueries::hostChanges() {
 }
 
 std::vector<RunChange> ReportQueries::accountChanges() {
-    const SqlTable rows =
-        database_.query(std::string("SELECT k.account, x.age, x.host_runs, ") + sums +
-                        " FROM records c JOIN record_keys k ON k.id = c.key_id JOIN (" + ReportSchema::rankedRuns +
-                        ") x ON x.id = c.run_id"
-                        " WHERE x.age <= 2 GROUP BY k.account, x.age, x.host_runs");
+    const SqlTable rows = database_.query(std::string("SELECT t.name, x.age, x.host_runs, ") + keptSums +
+                                          " FROM run_totals t JOIN (" + ReportSchema::rankedRuns +
+                                          ") x ON x.id = t.run_id"
+                                          " WHERE x.age <= 2 AND t.view = 1 GROUP BY t.name, x.age, x.host_runs");
     std::map<std::string, RunChange> byAccount;
     for (const SqlRow& row : rows) {
         RunChange& change = byAccount[sqlText(row[0])];
@@ -322,8 +369,9 @@ std::vector<RunChange> ReportQueries::accountChanges() {
 }
 
 std::vector<HostRun> ReportQueries::runsOfHost(const std::string& host) {
-    const SqlTable rows = database_.query("SELECT r.scanned_day, r.scanned_at, " + sums +
-                                              " FROM runs r LEFT JOIN records c ON c.run_id = r.id WHERE r.host = ?"
+    const SqlTable rows = database_.query("SELECT r.scanned_day, r.scanned_at, " + keptSums +
+                                              " FROM runs r LEFT JOIN run_totals t ON t.run_id = r.id AND t.view = 0"
+                                              " WHERE r.host = ?"
                                               " GROUP BY r.id, r.scanned_day, r.scanned_at ORDER BY r.scanned_at, r.id",
                                           {host});
     std::vector<HostRun> list;
@@ -334,8 +382,7 @@ std::vector<HostRun> ReportQueries::runsOfHost(const std::string& host) {
 AccountGrowth ReportQueries::accountGrowth() {
     const SqlTable runs = database_.query("SELECT id, host, scanned_day, scanned_at FROM runs ORDER BY scanned_at, id");
     const SqlTable perAccount =
-        database_.query("SELECT c.run_id, k.account, " + wideSum("c.bytes_on_disk") +
-                        " FROM records c JOIN record_keys k ON k.id = c.key_id GROUP BY c.run_id, k.account");
+        database_.query("SELECT t.run_id, t.name, t.disk_high, t.disk_low FROM run_totals t WHERE t.view = 1");
     std::unordered_map<int64_t, std::vector<std::pair<std::string, WideInt>>> accountsOfRun;
     for (const SqlRow& row : perAccount) accountsOfRun[sqlInt(row[0])].emplace_back(sqlText(row[1]), wideAt(row, 2));
 

@@ -6,6 +6,7 @@
 
 #include "report/Database.h"
 #include "report/ReportData.h"
+#include "report/ReportSchema.h"
 
 #include <cstddef>
 #include <map>
@@ -18,6 +19,10 @@ namespace Quilna {
 class ReportQueries {
 public:
     explicit ReportQueries(Database& database) : database_(database) {}
+
+    // Reads the records of the latest runs once for the pages that follow, which then read
+    // what it gathered. For a command that reads many pages.
+    void gatherLatest();
 
     // Totals of the latest run of each host, of the records the filter lets through.
     Summary summary(const SummaryFilter& filter = {});
@@ -59,6 +64,9 @@ private:
     // Sums of the latest runs grouped by the given columns, of the runs chosen by the
     // condition (SQL over c records, k record_keys and r runs).
     SqlTable latestSums(const std::string& columns, const std::string& condition, const SqlRow& parameters);
+    // The totals kept per run of one view, summed over the latest runs: name (and detail for
+    // the temperatures) and the sums.
+    SqlTable latestKeptSums(ReportSchema::RunView view);
     std::map<std::string, Summary> pages(const std::string& column, const std::vector<std::string>& names,
                                          const SummaryFilter& filter = {});
     // The group lists of the record keys that hold one of the groups.
@@ -72,6 +80,7 @@ private:
     std::vector<RunChange> changes(const std::string& column);
 
     Database& database_;
+    bool gathered_ = false;
 };
 
 }  // namespace Quilna

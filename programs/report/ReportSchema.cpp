@@ -19,6 +19,7 @@ std::string expand(std::string text, const SqlDialect& dialect) {
     replace("{ID}", dialect.autoIdColumn);
     replace("{TABLE_OPTIONS}", dialect.tableOptions);
     replace("{CREATE_VIEW}", dialect.createView);
+    replace("{KEY_TEXT}", keyText());
     return text;
 }
 
@@ -30,21 +31,33 @@ const std::vector<std::string>& statements() {
         " content_hash TEXT NOT NULL, record_count BIGINT NOT NULL, imported_at BIGINT NOT NULL,"
         " scanned_day BIGINT NOT NULL, scanned_at BIGINT NOT NULL, UNIQUE (host, day, process_id))",
         "CREATE INDEX IF NOT EXISTS runs_by_scan ON runs (host, scanned_at)",
+        // A side file finds its run, and a run its side files, by process id and day.
+        "CREATE INDEX IF NOT EXISTS runs_by_process ON runs (process_id, day)",
         "CREATE TABLE IF NOT EXISTS record_keys ("
         " id {ID}, host TEXT NOT NULL, site TEXT NOT NULL, file_system TEXT NOT NULL, account TEXT NOT NULL,"
         " user_name TEXT NOT NULL, group_names TEXT NOT NULL, file_type TEXT NOT NULL, status TEXT NOT NULL,"
         " access_temperature TEXT NOT NULL, modify_temperature TEXT NOT NULL)",
         "CREATE INDEX IF NOT EXISTS record_keys_by_host ON record_keys (host, id)",
         "CREATE TABLE IF NOT EXISTS records ("
-        " run_id BIGINT NOT NULL REFERENCES runs (id), key_id BIGINT NOT NULL REFERENCES record_keys (id),"
+        // No foreign keys: checking two per row would take three quarters of a bulk load's time;
+        // the importer stores a run's keys before its records and prune removes them after.
+        " run_id BIGINT NOT NULL, key_id BIGINT NOT NULL,"
         " day BIGINT NOT NULL, files BIGINT NOT NULL, bytes BIGINT NOT NULL, bytes_on_disk BIGINT NOT NULL,"
         " weighted_size DOUBLE PRECISION NOT NULL, capped INTEGER NOT NULL DEFAULT 0,"
         " PRIMARY KEY (run_id, key_id)) {TABLE_OPTIONS}",
+        // So that a prune finds whether other runs name a key without reading them all.
+        "CREATE INDEX IF NOT EXISTS records_by_key ON records (key_id)",
+        "CREATE TABLE IF NOT EXISTS run_totals ("
+        " run_id BIGINT NOT NULL, view INTEGER NOT NULL, name TEXT NOT NULL, detail TEXT NOT NULL,"
+        " files_high BIGINT NOT NULL, files_low BIGINT NOT NULL, bytes_high BIGINT NOT NULL,"
+        " bytes_low BIGINT NOT NULL, disk_high BIGINT NOT NULL, disk_low BIGINT NOT NULL,"
+        " weighted_size DOUBLE PRECISION NOT NULL, PRIMARY KEY (run_id, view, name, detail)) {TABLE_OPTIONS}",
         "CREATE TABLE IF NOT EXISTS side_files ("
         " id {ID}, kind TEXT NOT NULL, host TEXT NOT NULL, day BIGINT NOT NULL, process_id BIGINT NOT NULL,"
         " monitor TEXT NOT NULL, file_name TEXT NOT NULL, folder TEXT NOT NULL, content_size BIGINT NOT NULL,"
         " content_hash TEXT NOT NULL, run_id BIGINT REFERENCES runs (id), row_count BIGINT NOT NULL,"
         " imported_at BIGINT NOT NULL, UNIQUE (file_name, content_size, content_hash))",
+        "CREATE INDEX IF NOT EXISTS side_files_by_process ON side_files (process_id, day)",
         "CREATE TABLE IF NOT EXISTS inactive_directories (id {ID}, path TEXT NOT NULL UNIQUE)",
         "CREATE TABLE IF NOT EXISTS inactive_paths ("
         " id {ID}, directory_id BIGINT NOT NULL REFERENCES inactive_directories (id), name TEXT NOT NULL,"
@@ -122,6 +135,51 @@ void migrateFromVersion2(Database& database) {
     database.query("ALTER TABLE records ADD COLUMN capped INTEGER NOT NULL DEFAULT 0");
 }
 
+// The totals of each run's views, for runs imported before they were kept.
+void keepRunTotals(Database& database) {
+    const std::string halves =
+        "SUM(c.files / 4294967296), SUM(c.files % 4294967296), SUM(c.bytes / 4294967296), SUM(c.bytes % 4294967296),"
+        " SUM(c.bytes_on_disk / 4294967296), SUM(c.bytes_on_disk % 4294967296), SUM(c.weighted_size)";
+    const std::vector<std::pair<RunView, std::string>> views = {{RunView::Total, "''"},
+                                                                {RunView::Accounts, "k.account"},
+                                                                {RunView::Users, "k.user_name"},
+                                                                {RunView::Groups, "k.group_names"},
+                                                                {RunView::FileTypes, "k.file_type"},
+                                                                {RunView::Temperatures, "k.access_temperature"}};
+    // Made anew: a database that a later version marked as older may hold some already.
+    database.query("DELETE FROM run_totals");
+    for (const auto& [view, name] : views) {
+        const bool pairs = view == RunView::Temperatures, whole = view == RunView::Total;
+        const std::string detail = pairs ? "k.modify_temperature" : "''";
+        // PostgreSQL groups by no constant.
+        const std::string groups = whole ? "" : ", " + name + (pairs ? ", " + detail : "");
+        database.query("INSERT INTO run_totals SELECT c.run_id, " + std::to_string(static_cast<int64_t>(view)) + ", " +
+                       name + ", " + detail + ", " + halves +
+                       " FROM records c JOIN record_keys k ON k.id = c.key_id GROUP BY c.run_id" + groups);
+    }
+}
+
+// Concurrent imports into PostgreSQL could store a key twice before version 6: its records move
+// to the first of its copies (a run names each key text once, so no run gets two rows), and
+// from then on each key text is stored once.
+void migrateFromVersion5(Database& database) {
+    database.query("CREATE TEMP TABLE key_copies AS SELECT id, MIN(id) OVER (PARTITION BY " + keyText() +
+                   ") AS first FROM record_keys");
+    database.query("DELETE FROM key_copies WHERE id = first");
+    database.query(
+        "UPDATE records SET key_id = (SELECT first FROM key_copies WHERE key_copies.id = records.key_id)"
+        " WHERE key_id IN (SELECT id FROM key_copies)");
+    database.query("DELETE FROM record_keys WHERE id IN (SELECT id FROM key_copies)");
+    database.query("DROP TABLE key_copies");
+    keepRunTotals(database);
+    database.query(expand(std::string(database.dialect().keysOnce), database.dialect()));
+    // SQLite never checked the foreign keys of records; PostgreSQL stops checking them.
+    if (!database.dialect().lockSchema.empty()) {
+        database.query("ALTER TABLE records DROP CONSTRAINT IF EXISTS records_run_id_fkey");
+        database.query("ALTER TABLE records DROP CONSTRAINT IF EXISTS records_key_id_fkey");
+    }
+}
+
 // Version 5 splits the directory totals by user; rows imported before have none.
 void migrateFromVersion4(Database& database) {
     database.query("ALTER TABLE directory_totals ADD COLUMN user_name TEXT NOT NULL DEFAULT ''");
@@ -135,9 +193,19 @@ void ensure(Database& database) {
     transaction.commit();
 }
 
+std::string keyText(std::string_view alias) {
+    const std::string prefix = alias.empty() ? "" : std::string(alias) + ".";
+    std::string text;
+    for (const char* column : {"site", "host", "file_system", "account", "user_name", "group_names", "file_type",
+                               "status", "access_temperature", "modify_temperature"}) {
+        text += (text.empty() ? "'0:' || " : " || ':0:' || ") + prefix + column;
+    }
+    return text;
+}
+
 void bringUpToDate(Database& database) {
-    database.query("CREATE TABLE IF NOT EXISTS report_schema (version INTEGER NOT NULL)");
     if (!database.dialect().lockSchema.empty()) database.query(database.dialect().lockSchema);
+    database.query("CREATE TABLE IF NOT EXISTS report_schema (version INTEGER NOT NULL)");
     const SqlTable found = database.query("SELECT version FROM report_schema");
     const int64_t stored = found.empty() ? version : sqlInt(found.front().front());
     if (stored > version || stored < 1) {
@@ -149,6 +217,7 @@ void bringUpToDate(Database& database) {
     if (stored == 4) migrateFromVersion4(database);
     // Version 4 adds the directory totals, which createAll makes.
     createAll(database);
+    if (found.empty() || stored <= 5) migrateFromVersion5(database);
     if (found.empty()) {
         database.query("INSERT INTO report_schema (version) VALUES (?)", {int64_t{version}});
     } else if (stored != version) {

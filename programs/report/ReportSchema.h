@@ -3,10 +3,13 @@
 // earlier versions in the same transaction that checks the version.
 //
 //   runs                 one row per imported account record file (one scanner run)
-//   record_keys          each distinct combination of the ten key fields; the importer keeps them
-//                        apart (a unique index over ten texts would cost more than all the rest)
+//   record_keys          each distinct combination of the ten key fields, once: concurrent imports
+//                        add their keys with inserts that pass over a key another has just added
 //   records              one row per key and run: the run's sums for that key, capped when
 //                        they passed 64 bits
+//   run_totals           per run and view (RunView) the records' sums, so that the summary and the
+//                        changes between runs read a few rows per run, not every record; each
+//                        sum in two halves (value / 2^32 and value % 2^32, each summed)
 //   side_files           imported inactive-file tables, temperature logs and directory totals
 //   inactive_directories each directory an inactive-file table named, once
 //   inactive_paths       each file an inactive-file table named: its directory and name, once
@@ -24,8 +27,18 @@
 namespace Quilna::ReportSchema {
 
 // 1: the first; 2: when each run was scanned, inactive rows in their compact form; 3: records
-// whose sums passed 64 bits marked capped; 4: directory totals; 5: directory totals by user.
-inline constexpr int version = 5;
+// whose sums passed 64 bits marked capped; 4: directory totals; 5: directory totals by user;
+// 6: each record key once, records found by their key, totals kept per run.
+inline constexpr int version = 6;
+
+// The views of a run whose totals are kept at import in run_totals, one row per name (and
+// detail): the run's whole total, its accounts, users, group lists, file types, and access
+// and modify temperatures (name and detail).
+enum class RunView : int64_t { Total = 0, Accounts = 1, Users = 2, Groups = 3, FileTypes = 4, Temperatures = 5 };
+
+// A record key's text as the result files write it ("0:site:0:host:..."), from the columns of
+// record_keys under the alias (none: the bare columns). Keys are stored once by this text.
+std::string keyText(std::string_view alias = "");
 
 // Creates what is missing and migrates an earlier version; a later version is a data error.
 void ensure(Database& database);

@@ -36,8 +36,16 @@ struct SqlDialect {
     std::string_view tableOptions;  // written after a table's closing parenthesis
     std::string_view createView;    // the start of a statement that creates a view once
     // A statement that makes concurrent schema checks wait for each other inside their
-    // transactions; empty where the transaction does so already.
+    // transactions, taken before anything else; empty where the transaction does so already.
     std::string_view lockSchema;
+    // A statement that makes the transactions that match side files to runs of one process id
+    // (its parameter) wait for each other; empty where the transaction does so already.
+    std::string_view lockProcess;
+    // The statement that lets each record key text ({KEY_TEXT}) be stored once.
+    std::string_view keysOnce;
+    // The start of a statement that empties a temporary table, leaving no dead rows behind
+    // that later scans of it would read.
+    std::string_view emptyTable;
 };
 
 inline int64_t sqlInt(const SqlValue& value) {

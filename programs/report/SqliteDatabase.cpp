@@ -13,7 +13,13 @@ namespace Quilna {
 namespace {
 
 // BEGIN IMMEDIATE takes the write lock: schema checks wait for each other anyway.
-const SqlDialect sqliteDialect{"INTEGER PRIMARY KEY", "WITHOUT ROWID", "CREATE VIEW IF NOT EXISTS", ""};
+const SqlDialect sqliteDialect{"INTEGER PRIMARY KEY",
+                               "WITHOUT ROWID",
+                               "CREATE VIEW IF NOT EXISTS",
+                               "",
+                               "",
+                               "CREATE UNIQUE INDEX IF NOT EXISTS record_keys_once ON record_keys ({KEY_TEXT})",
+                               "DELETE FROM "};
 
 constexpr size_t rowsPerInsert = 64;
 constexpr size_t maxParameters = 999;  // the smallest limit of any SQLite build
@@ -179,9 +185,12 @@ void SqliteDatabase::insertRows(std::string_view table, const std::vector<std::s
 
 void SqliteDatabase::execute(std::string_view sql) {
     const std::string text(sql);
-    if (sqlite3_exec(connection_, text.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-        fail("\"" + text + "\" failed");
+    const int result = sqlite3_exec(connection_, text.c_str(), nullptr, nullptr, nullptr);
+    // Another import held the write lock for longer than the busy timeout: its turn ends.
+    if (result == SQLITE_BUSY) {
+        throw ReportError::passing(describe() + ": \"" + text + "\" failed: " + sqlite3_errmsg(connection_));
     }
+    if (result != SQLITE_OK) fail("\"" + text + "\" failed");
 }
 
 void SqliteDatabase::begin() { execute("BEGIN IMMEDIATE"); }

@@ -20,6 +20,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <limits>
 #include <optional>
 #include <random>
@@ -538,7 +540,7 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
         SqliteDatabase(db(), false).query(statement);
     EXPECT_EQ(runReport({"summary", "--db", db(), "--json"}).out, latest);
     EXPECT_EQ(count("SELECT SUM(last_access) FROM inactive_rows"), 1365163200);
-    EXPECT_EQ(count("SELECT version + scanned_at - scanned_day FROM report_schema, runs"), 5);
+    EXPECT_EQ(count("SELECT version + scanned_at - scanned_day FROM report_schema, runs"), ReportSchema::version);
 }
 
 TEST_F(CommandsTest, SideFilesTakeTheHostOfTheirRunAlsoWhenItComesLater) {
@@ -805,6 +807,87 @@ TEST_F(CommandsTest, PostgresGivesWhatSqliteGivesInEveryViewAndAfterEachPrune) {
          std::vector<std::vector<std::string>>{dry, {"prune", "--keep", "1"}, {"prune", "--before", "2023-11-16"}, {}})
         for (const std::vector<std::string>& arguments : {json, csv, html, directory, prune})
             if (!arguments.empty()) onBoth(arguments);
+    PostgresDatabase(admin).query("DROP SCHEMA " + schema + " CASCADE");
+}
+
+// Counts that tell whether anything was stored twice: runs, keys and their distinct texts,
+// records, side files (and those without their run), inactive files and directories.
+std::vector<int64_t> storedCounts(Database& database) {
+    std::vector<int64_t> counts;
+    for (const std::string& sql :
+         std::vector<std::string>{"SELECT COUNT(*) FROM runs", "SELECT COUNT(*) FROM record_keys",
+                                  "SELECT COUNT(DISTINCT " + ReportSchema::keyText() + ") FROM record_keys",
+                                  std::string("SELECT COUNT(*) FROM records"), "SELECT COUNT(*) FROM side_files",
+                                  "SELECT COUNT(*) FROM side_files WHERE run_id IS NULL",
+                                  "SELECT COUNT(*) FROM inactive_paths", "SELECT COUNT(*) FROM inactive_directories"})
+        counts.push_back(sqlInt(database.query(sql).at(0).at(0)));
+    return counts;
+}
+
+TEST_F(CommandsTest, ImportsAtOnceStoreEachKeyRunAndSideFileOnceAndSumAsOneImportDoes) {
+    std::mt19937 random(37);
+    for (int host = 0; host < 4; ++host)
+        for (const int64_t day : {day1, day2, day3}) {
+            const std::string name = "PC" + std::to_string(host),
+                              pid = std::to_string(10 * host + (day - day1) / 86400);
+            writeRecordFile(in / name, day, std::stoll(pid), randomRecords(random, name, day, 300));
+            writeInactiveFile(in / name, day, std::stoll(pid),
+                              {"a.iso,/srv/" + name + "/,4,2013-04-05T12:00:00,frozen,",
+                               "b.doc,/srv/shared/,8,2014-01-01T00:00:00,cold,"});
+            writeText(in / name / ("Hoardscan-cold-" + std::to_string(day) + "-" + pid + ".log"), "/srv/;4096\n");
+        }
+    ASSERT_EQ(import({in.string()}).exitCode, 0);
+    const std::string serial = runReport({"summary", "--db", db(), "--json", "--top", "0"}).out;
+    const std::vector<int64_t> counts = storedCounts(*std::make_unique<SqliteDatabase>(db(), false));
+    EXPECT_EQ(counts[1], counts[2]);
+
+    // Six processes start at once on a new database: over every folder with three connections
+    // each, over overlapping pairs of hosts, and over the side files alone, before their runs.
+    const std::string hosts = "'" + in.string() + "/PC";
+    const std::vector<std::string> operands = {
+        "--jobs 3 '" + in.string() + "'", "--jobs 3 '" + in.string() + "'", hosts + "0' " + hosts + "1'",
+        hosts + "1' " + hosts + "2'",     hosts + "3' " + hosts + "2'",     hosts + "2'/*.csv " + hosts + "3'/*.log"};
+    const auto importAtOnce = [&](const std::string& database, const std::vector<std::string>& summary,
+                                  const std::function<std::unique_ptr<Database>()>& open, const std::string& unique) {
+        std::vector<std::future<int>> imports;
+        for (const std::string& files : operands) {
+            const std::string command =
+                "'" HOARDSCAN_REPORT_PROGRAM "' import " + database + " " + files + " >/dev/null";
+            imports.push_back(std::async(std::launch::async, [command] { return std::system(command.c_str()); }));
+        }
+        for (std::future<int>& exitCode : imports) EXPECT_EQ(exitCode.get(), 0);
+        EXPECT_EQ(storedCounts(*open()), counts);
+        EXPECT_EQ(runReport(summary).out, serial);
+        // A database of version 5 may hold a key twice, each copy with records: the upgrade
+        // keeps one and the sums as they were.
+        const std::string twins = " FROM record_keys WHERE host IN ('PC1', 'PC2') AND id < 1000000";
+        for (const std::string& sql : std::vector<std::string>{
+                 unique,
+                 "INSERT INTO record_keys (id, site, host, file_system, account, user_name, group_names, file_type,"
+                 " status, access_temperature, modify_temperature) SELECT id + 1000000, site, host, file_system,"
+                 " account, user_name, group_names, file_type, status, access_temperature, modify_temperature" +
+                     twins,
+                 "UPDATE records SET key_id = key_id + 1000000 WHERE key_id IN (SELECT id" + twins +
+                     ") AND run_id IN (SELECT id FROM runs WHERE day = " + std::to_string(day2) + ")",
+                 std::string("UPDATE report_schema SET version = 5")})
+            open()->query(sql);
+        EXPECT_EQ(runReport(summary).out, serial);
+        EXPECT_EQ(storedCounts(*open()), counts);
+    };
+    const std::string concurrent = (folder.path() / "concurrent.sqlite").string();
+    importAtOnce(
+        "--db '" + concurrent + "'", {"summary", "--db", concurrent, "--json", "--top", "0"},
+        [&] { return std::make_unique<SqliteDatabase>(concurrent, false); }, "DROP INDEX record_keys_once");
+
+    const char* admin = std::getenv("HOARDSCAN_TEST_PG");
+    if (!admin || !*admin) GTEST_SKIP() << "HOARDSCAN_TEST_PG is not set: PostgreSQL tests skipped";
+    const std::string schema = "report_test_" + std::to_string(std::random_device()());
+    PostgresDatabase(admin).query("CREATE SCHEMA " + schema);
+    const std::string pg = std::string(admin) + " options='-csearch_path=" + schema + "'";
+    importAtOnce(
+        "--pg \"" + pg + "\"", {"summary", "--pg", pg, "--json", "--top", "0"},
+        [&] { return std::make_unique<PostgresDatabase>(pg); },
+        "ALTER TABLE record_keys DROP CONSTRAINT record_keys_once");
     PostgresDatabase(admin).query("DROP SCHEMA " + schema + " CASCADE");
 }
 
