@@ -43,9 +43,13 @@ bool Hoardscan::scan(const std::atomic<bool>& quitFlag, const std::atomic<int>& 
 // From its volume's table where the setting allows and the volume can be read so, else walked;
 // the log says which, and why not from the table.
 void Hoardscan::readFileSystem(const std::string& root, const std::string& fileSystem) {
-    std::string why = "hoardscan.mft is off";
-    if (settings_.masterFileTable && engine_->tableWalk.read(root, fileSystem, why)) return;
-    log().notice(Message::WalkedInstead, ParamStream() << root << why);
+    // A file system the rules exclude is the walk's to skip, with its own line: there is no way
+    // of reading it to choose.
+    if (!engine_->decisions.isExcludedTree(std::string(), root, fileSystem)) {
+        std::string why = "hoardscan.mft is off";
+        if (settings_.masterFileTable && engine_->tableWalk.read(root, fileSystem, why)) return;
+        log().notice(Message::WalkedInstead, ParamStream() << root << why);
+    }
     engine_->walk.walk(root, fileSystem);
 }
 

@@ -44,11 +44,6 @@ void TableWalk::runRoots(const std::vector<std::string>& roots) {
 }
 
 bool TableWalk::read(const std::string& root, const std::string& fileSystem, std::string& why) {
-    // An excluded file system is the walk's to skip, with its own line.
-    if (decisions_.isExcludedTree(std::string(), root, fileSystem)) {
-        why = "the rules exclude it";
-        return false;
-    }
     SystemError error;
     std::string resolved;
     std::unique_ptr<OpenDirectory> top = platform().openDirectory(root, resolved, error);
