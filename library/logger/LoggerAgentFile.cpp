@@ -16,7 +16,7 @@ namespace Quilna {
 namespace {
 
 const char* const kLineEnd = "\r\n";
-const char* const kVersion = "VERSION(6.3.0.0)";
+const char* const kVersion = "VERSION(" QUILNA_VERSION_FOUR_PARTS ")";
 const char* const kRevision = "REVISION(0)";
 constexpr uint64_t kMebibyte = 1048576;
 constexpr float kSizeFactorStep = 0.25f;
