@@ -68,10 +68,11 @@ void DirectoryReader::readFile(const WalkDirectory& directory, OpenDirectory& op
     file.account = included && rules_.hasSites() ? rules_.accountEntry(*directory.state, name, nullptr) : nullptr;
     file.counted = included && (!rules_.hasSites() || file.account);
     // One status call, and only for a file the walk will count.
-    file.found = file.counted && open.entryInfo(name, file.info);
+    SystemError error;
+    file.found = file.counted && open.entryInfo(name, file.info, error);
     if (!file.found || !file.info.exists || file.info.hasOwnerId) return;
     std::string domain, account;
-    const bool owned = open.entryOwner(name, domain, account);
+    const bool owned = open.entryOwner(name, domain, account, error);
     file.info.ownerLookup = owned ? OwnerLookup::Found : OwnerLookup::NotFound;
     if (owned) file.info.owner = FileOps::ownerText(domain, account);
 }
