@@ -72,14 +72,10 @@ public:
     bool ownerById(uint32_t ownerId, std::string& domain, std::string& account, SystemError& error) override;
     bool localGroups(std::vector<std::string>& names, SystemError& error) override;
     bool localGroupMembers(const std::string& group, std::vector<std::string>& members, SystemError& error) override;
-    int readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type,
-                     std::string& data) override;
-    bool writeRegistryString(const std::string& keyPath, const std::string& name, const std::string& value,
-                             bool view64) override;
-#ifndef _WIN32  // the Windows registry has no lock that others could hold
-    std::string registryWriteFailure() override;
-    std::string registryReadFailure() override;
-#endif
+    bool readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type,
+                      std::string& data, SystemError& error) override;
+    bool writeRegistryString(const std::string& keyPath, const std::string& name, const std::string& value, bool view64,
+                             SystemError& error) override;
     using Locks::tryNamedLock;
     std::unique_ptr<NamedLock> tryNamedLock(const std::string& name, std::string& refusal) override;
 #ifndef _WIN32

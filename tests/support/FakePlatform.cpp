@@ -6,8 +6,8 @@ namespace Quilna {
 
 namespace {
 // What a refused query or a full disk reports, with the Windows codes.
-constexpr SystemError deniedError{ErrorKind::AccessDenied, 5};
-constexpr SystemError fullDiskError{ErrorKind::DiskFull, 112};
+const SystemError deniedError{ErrorKind::AccessDenied, 5};
+const SystemError fullDiskError{ErrorKind::DiskFull, 112};
 
 // A file whose writes take from the fake's disk room.
 class RoomLimitedFile : public OpenFile {

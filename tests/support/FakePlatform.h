@@ -98,14 +98,17 @@ struct FakePlatform : NativePlatform {
         error = SystemError{ErrorKind::NotFound, 1376};
         return false;
     }
-    int readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type,
-                     std::string& data) override {
+    bool readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type,
+                      std::string& data, SystemError& error) override {
         ++registryReads;
-        if (!registryFake) return NativePlatform::readRegistry(keyPath, name, view64, type, data);
+        if (!registryFake) return NativePlatform::readRegistry(keyPath, name, view64, type, data, error);
         auto found = registry.find(keyPath + "\\" + name);
-        if (found == registry.end()) return 2;
+        if (found == registry.end()) {
+            error = SystemError{ErrorKind::NotFound, 2};
+            return false;
+        }
         std::tie(type, data) = found->second;
-        return 0;
+        return true;
     }
     bool computerName(std::string& out) override {
         return computer ? (out = *computer, true) : NativePlatform::computerName(out);

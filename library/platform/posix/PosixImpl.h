@@ -48,10 +48,6 @@ struct NativePlatform::Impl {
     std::map<std::string, std::string> checkedRuntime;
     // The .reg files of the registry keys, each parsed once until it changes.
     posix::RegFileCache regFiles;
-    // Why the last write of a registry value failed, when there is more to say than that.
-    std::mutex registryFailureGuard;
-    std::string registryFailure;
-    std::string registryReadFailure;  // the same for the last read
 };
 
 namespace posix {

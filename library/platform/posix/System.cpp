@@ -81,6 +81,7 @@ SystemError systemError(int code) {
         case EBUSY: return {ErrorKind::SharingViolation, static_cast<uint32_t>(code)};
         case ENOSPC:
         case EDQUOT: return {ErrorKind::DiskFull, static_cast<uint32_t>(code)};
+        case ENOMEM: return {ErrorKind::NoMemory, static_cast<uint32_t>(code)};
         case EEXIST:
         case ENOTEMPTY: return {ErrorKind::Exists, static_cast<uint32_t>(code)};
         case ENETUNREACH:

@@ -94,6 +94,8 @@ SystemError systemError(uint32_t code) {
         case ERROR_LOCK_VIOLATION: return {ErrorKind::SharingViolation, code};
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL: return {ErrorKind::DiskFull, code};
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY: return {ErrorKind::NoMemory, code};
         case ERROR_FILE_EXISTS:
         case ERROR_ALREADY_EXISTS: return {ErrorKind::Exists, code};
         case ERROR_NETWORK_UNREACHABLE:

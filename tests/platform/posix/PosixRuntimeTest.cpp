@@ -77,7 +77,8 @@ TEST_F(PosixRuntime, NoLockNameLeadsOutOfTheLocksDirectory) {
     EXPECT_FALSE(platform().runtimeDirectory(path, refusal));
     EXPECT_NE(refusal.find("may be written by every user"), std::string::npos) << refusal;
     fake.environment["QUILNA_REGISTRY_ROOT"] = dir.child("registry");
-    ASSERT_TRUE(platform().writeRegistryString("SOFTWARE\\Quilna\\Key", "A", "1", true));
+    SystemError error;
+    ASSERT_TRUE(platform().writeRegistryString("SOFTWARE\\Quilna\\Key", "A", "1", true, error));
     EXPECT_EQ(modeOf(dir.child("registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna")), S_IFDIR | 0750u) << "a key's directory";
 }
 

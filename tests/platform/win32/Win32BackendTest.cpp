@@ -125,7 +125,8 @@ TEST(Win32Backend, LinksAreListedAsFilesNeverEnteredAndNeverWrittenThrough) {
 // An expandable string is not expanded, a multi-string keeps its inner zero.
 TEST(Win32Backend, RegistryValuesComeBackAsStoredAndStringsAreWrittenWithTheirZero) {
     const std::string key = TestSupport::uniqueResourceKey();
-    ASSERT_TRUE(platform().writeRegistryString(key, "Text", "abc", true));
+    SystemError error;
+    ASSERT_TRUE(platform().writeRegistryString(key, "Text", "abc", true, error));
     const std::vector<std::tuple<std::string, DWORD, std::string>> values{
         {"Number", REG_DWORD, std::string("\x78\x56\x34\x12", 4)},
         {"Multi", REG_MULTI_SZ, std::string("first\0second\0", 14)},
@@ -135,14 +136,14 @@ TEST(Win32Backend, RegistryValuesComeBackAsStoredAndStringsAreWrittenWithTheirZe
     for (const auto& [name, stored, bytes] : values) {
         ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), stored, bytes.data(),
                           static_cast<DWORD>(bytes.size()));
-        ASSERT_EQ(platform().readRegistry(key, name, true, type, data), 0) << name;
+        ASSERT_TRUE(platform().readRegistry(key, name, true, type, data, error)) << name;
         EXPECT_EQ(type, stored) << name;
         EXPECT_EQ(data.substr(0, bytes.size()), bytes) << name;
     }
-    ASSERT_EQ(platform().readRegistry(key, "Text", true, type, data), 0);
+    ASSERT_TRUE(platform().readRegistry(key, "Text", true, type, data, error));
     EXPECT_EQ(type, RegistryType::String);
     EXPECT_EQ(data, std::string("abc", 4));
-    EXPECT_EQ(platform().readRegistry(key, "Absent", false, type, data), 2);
+    EXPECT_TRUE(!platform().readRegistry(key, "Absent", false, type, data, error) && error.kind == ErrorKind::NotFound);
     ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());
 }
 
