@@ -65,7 +65,7 @@ public:
     std::string writeRefusal(const std::string& path) override;
     std::string directoryAccessRefusal(const std::string& path) override;
     std::string unmountedMountPointAbove(const std::string& path) override;
-    bool runtimeDirectory(std::string& path, std::string& refusal) override;
+    bool runtimeDirectory(std::string& path, SystemError& error) override;
 #endif
     bool fileOwner(const std::string& path, const std::string& server, std::string& domain, std::string& account,
                    SystemError& error) override;
@@ -77,7 +77,7 @@ public:
     bool writeRegistryString(const std::string& keyPath, const std::string& name, const std::string& value, bool view64,
                              SystemError& error) override;
     using Locks::tryNamedLock;
-    std::unique_ptr<NamedLock> tryNamedLock(const std::string& name, std::string& refusal) override;
+    std::unique_ptr<NamedLock> tryNamedLock(const std::string& name, SystemError& error) override;
 #ifndef _WIN32
     std::string namedLockHolders(const std::string& name) override;
 #endif

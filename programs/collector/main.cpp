@@ -68,8 +68,8 @@ int collect(const CollectorOptions& options) {
         return 1;
     }
     std::string runtime;
-    if (!platform().runtimeDirectory(runtime, why)) {
-        std::cerr << "hoardscan-collector: " << why << std::endl;
+    if (SystemError refused; !platform().runtimeDirectory(runtime, refused)) {
+        std::cerr << "hoardscan-collector: " << refused.detail << std::endl;
         return 1;
     }
     std::atomic<bool> stop{false};
