@@ -29,13 +29,23 @@ const ScanIdentity identity{"PC42", "OSLO"};
 
 void checkRules(LoggerUnit& logger, const RuleTables& tables) {
     RuleDecisions decisions(logger, identity, tables);
+    const std::unique_ptr<PathRules> accounts = decisions.compile(std::string());
+    const std::unique_ptr<PathRules> remote = decisions.compile("remote");
     std::string account, site;
+    // The questions the walk asks, in its order: a directory's state, then a name on it.
     for (const char* directory : {"/", "/home/ann/deep/", "c:\\users\\ann\\", ""}) {
-        decisions.isAccountedDirectory(directory);
-        if (decisions.accountOf(directory, "Report.DOC", account, site))
+        PathRules::Probe state;
+        accounts->start(state);
+        accounts->feed(state, directory);
+        accounts->isAccountedDirectory(state);
+        if (decisions.accountOf(*accounts, state, accounts->accountEntry(state, "Report.DOC", nullptr), directory,
+                                "Report.DOC", account, site))
             require(site == identity.domain, "the site is ours");
         decisions.isExcludedTree(directory, "Sub Dir", "fixed");
-        decisions.isIncludedFile(directory, "x.tmp", "remote");
+        remote->start(state);
+        remote->feed(state, directory);
+        remote->feedFileName(state, "x.tmp");
+        decisions.isIncludedFile(remote->firstFileSystemRule(state), directory, "x.tmp");
     }
 }
 

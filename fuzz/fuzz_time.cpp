@@ -70,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t parser = 0;
     const std::string text = Fuzz::chosen(data, size, std::size(kZones) + 2, parser);
     if (parser < std::size(kZones)) {
-        platform().setEnv("QUILNA_TZ", kZones[parser]);
+        SystemError error;
+        platform().setEnv("QUILNA_TZ", kZones[parser], error);
         DateTime::resetProcessZone();
         checkDateTime(text);
     } else if (parser == std::size(kZones)) {

@@ -60,10 +60,11 @@ bool DirectoryReader::take(Reading& at, const DirEntry& entry) const {
 void DirectoryReader::readFile(const WalkDirectory& directory, OpenDirectory& open, const std::string& name,
                                PathRules::Probe& probe, WalkDirectory::File& file) const {
     // One status call, and only for a file the walk will count.
-    file.found = decideFile(directory, name, probe, file) && open.entryInfo(name, file.info);
+    SystemError error;
+    file.found = decideFile(directory, name, probe, file) && open.entryInfo(name, file.info, error);
     if (!file.found || !file.info.exists || file.info.hasOwnerId) return;
     std::string domain, account;
-    const bool owned = open.entryOwner(name, domain, account);
+    const bool owned = open.entryOwner(name, domain, account, error);
     file.info.ownerLookup = owned ? OwnerLookup::Found : OwnerLookup::NotFound;
     if (owned) file.info.owner = FileOps::ownerText(domain, account);
 }

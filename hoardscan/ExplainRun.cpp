@@ -88,7 +88,8 @@ int Hoardscan::fileSystemOf(const std::string& path) const {
 bool Hoardscan::explainPath(const std::string& path) {
     std::printf("%s\n", path.c_str());
     FileInfo info;
-    if (!platform().fileInfo(path, info) || !info.exists) {
+    SystemError error;
+    if (!platform().fileInfo(path, info, error) || !info.exists) {
         std::printf("  not found: it cannot be explained\n");
         return false;
     }
@@ -100,7 +101,6 @@ bool Hoardscan::explainPath(const std::string& path) {
     const std::string& root = fileSystemRoots_[static_cast<size_t>(fileSystem)];
     const std::string& type = fileSystemNames_[static_cast<size_t>(fileSystem)];
     std::unique_ptr<PathRules> rules = engine_->decisions.compile(type);
-    SystemError error;
     std::string resolved;
     std::unique_ptr<OpenDirectory> top = platform().openDirectory(root, resolved, error);
     if (!top) {

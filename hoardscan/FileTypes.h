@@ -39,7 +39,6 @@ public:
                    const FileStatus& status, std::string& fileSystem, std::string& fileType);
 
     const std::string& defaultType() const { return defaultType_; }
-    const std::vector<std::string>& defaultDirectories() const { return defaultDirectories_; }
     const std::vector<std::pair<std::string, std::string>>& attributeTypes() const { return attributeTypes_; }
     const std::unordered_map<std::string, std::string>& extensionTypes() const { return extensionTypes_; }
     const std::vector<std::pair<std::string, std::string>>& patternTypes() const { return patternTypes_; }

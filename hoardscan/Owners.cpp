@@ -83,7 +83,8 @@ const std::vector<std::string>& Owners::localGroupsOf(const std::string& user) {
     GroupTables& tables = groupTables();
     if (tables.localGroups.empty()) {
         std::vector<std::string> names;
-        if (!platform().localGroups(names).failed()) tables.localGroups = std::move(names);
+        SystemError error;
+        if (platform().localGroups(names, error)) tables.localGroups = std::move(names);
         // Nothing is kept for an empty list: the next call asks again.
         if (tables.localGroups.empty()) {
             uncachedGroups_.clear();
@@ -121,7 +122,8 @@ const std::vector<std::string>& Owners::membersOf(const std::string& group, bool
         return known->second;
     }
     std::vector<std::string> members;
-    if (platform().localGroupMembers(group, members).failed()) {
+    SystemError error;
+    if (!platform().localGroupMembers(group, members, error)) {
         // Access denied, no such group, invalid computer, more data or any other failure.
         cached = false;
         return noMembers;

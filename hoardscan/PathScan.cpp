@@ -34,7 +34,8 @@ void refuse(const std::string& why) { std::fprintf(stderr, "hoardscan: %s\n", wh
 
 bool isDirectory(const std::string& path) {
     FileInfo info;
-    return platform().fileInfo(path, info) && info.exists && (info.attributes & FileAttribute::Directory) != 0;
+    SystemError error;
+    return platform().fileInfo(path, info, error) && info.exists && (info.attributes & FileAttribute::Directory) != 0;
 }
 
 // Without its final separator, but a root stays one ("/", "C:\").

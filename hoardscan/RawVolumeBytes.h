@@ -14,7 +14,7 @@ public:
 
     std::optional<size_t> read(uint64_t offset, std::span<uint8_t> into) override {
         size_t got = 0;
-        if (volume_->read(offset, into, got).failed()) return std::nullopt;
+        if (SystemError error; !volume_->read(offset, into, got, error)) return std::nullopt;
         return got;
     }
 

@@ -44,8 +44,6 @@ public:
     std::string finishedName() const;
     std::string stem() const { return fileName_.stem(); }
     bool isOpen() const { return file_.isOpen(); }
-    // Bytes written by the completed flushes.
-    int64_t committedSize() const { return committed_; }
 
 private:
     // A failed write: logged with the text, and the file taken back to its last commit.

@@ -58,10 +58,7 @@ public:
     const std::vector<std::string>& unfinishedFiles() const { return unfinished_; }
 
     const ResultFile& accountFile() const { return accountFile_; }
-    const ResultFile& extensionFile() const { return extensionFile_; }
-    const ResultFile& temperatureFile() const { return temperatureFile_; }
     const ResultFile& inactiveFile() const { return inactiveFile_; }
-    const ResultFile& totalsFile() const { return totalsFile_; }
 
 private:
     void finish(ResultFile& file, bool complete);

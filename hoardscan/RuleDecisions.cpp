@@ -123,14 +123,6 @@ void RuleDecisions::reportExcludedTree(const FileSystemRule& rule, const std::st
                       ParamStream() << lowerPath << rule.host << rule.fileSystem << rule.path);
 }
 
-bool RuleDecisions::isIncludedFile(const std::string& currentDirectory, const std::string& name,
-                                   const std::string& fileSystem) {
-    const std::unique_ptr<PathRules> rules = compile(fileSystem);
-    stateOf(*rules, currentDirectory, probe_);
-    rules->feed(probe_, name);
-    return isIncludedFile(rules->firstFileSystemRule(probe_), currentDirectory, name);
-}
-
 bool RuleDecisions::isIncludedFile(const FileSystemRule* firstRule, const std::string& currentDirectory,
                                    const std::string& name) {
     if (!firstRule || firstRule->include) return true;
@@ -141,19 +133,6 @@ bool RuleDecisions::isIncludedFile(const FileSystemRule* firstRule, const std::s
                       ParamStream() << toLower(path_) << firstRule->host << firstRule->fileSystem << firstRule->path);
     }
     return false;
-}
-
-bool RuleDecisions::isAccountedDirectory(const std::string& currentDirectory) {
-    const std::unique_ptr<PathRules> rules = compile(std::string());
-    stateOf(*rules, currentDirectory, probe_);
-    return rules->isAccountedDirectory(probe_);
-}
-
-bool RuleDecisions::accountOf(const std::string& currentDirectory, const std::string& name, std::string& account,
-                              std::string& site) {
-    const std::unique_ptr<PathRules> rules = compile(std::string());
-    stateOf(*rules, currentDirectory, probe_);
-    return accountOf(*rules, probe_, rules->accountEntry(probe_, name, nullptr), currentDirectory, name, account, site);
 }
 
 namespace {

@@ -30,19 +30,12 @@ public:
     // directory text, ending in a separator); true when an exclude_all rule covers it.
     bool isExcludedTree(const std::string& parentDirectory, const std::string& directory,
                         const std::string& fileSystem);
-    // False when the first file-system rule matching the file is an exclude rule.
-    bool isIncludedFile(const std::string& currentDirectory, const std::string& name, const std::string& fileSystem);
-    // False when no account entry lies inside the directory or on the way to it.
-    bool isAccountedDirectory(const std::string& currentDirectory);
+    // Questions on a file with what PathRules found for it: the first file systems rule matching
+    // it, and the entry charging it (its directory's state replays the search for the debug lines).
+    // False when that rule is an exclude rule.
+    bool isIncludedFile(const FileSystemRule* firstRule, const std::string& currentDirectory, const std::string& name);
     // False when the file is not accounted. Otherwise account gets the entry's account with
     // its "%N%" placeholders replaced by path components, and site gets the domain.
-    bool accountOf(const std::string& currentDirectory, const std::string& name, std::string& account,
-                   std::string& site);
-
-    // The same questions with what PathRules found for the file: the first file systems rule
-    // matching it, and the entry charging it (its directory's state replays the search for the
-    // debug lines).
-    bool isIncludedFile(const FileSystemRule* firstRule, const std::string& currentDirectory, const std::string& name);
     bool accountOf(const PathRules& rules, const PathRules::Probe& directoryState, const AccountEntry* entry,
                    const std::string& currentDirectory, const std::string& name, std::string& account,
                    std::string& site);

@@ -36,8 +36,9 @@ constexpr int32_t repeatedMessagesLogged = 100;
 // Why the runtime directory cannot be used; empty when it can. The named locks of the log and
 // the mailslot live there: without it the program cannot log.
 std::string runtimeDirectoryRefusal() {
-    std::string path, refusal;
-    return platform().runtimeDirectory(path, refusal) ? std::string() : refusal + ".";
+    std::string path;
+    SystemError error;
+    return platform().runtimeDirectory(path, error) ? std::string() : error.detail + ".";
 }
 
 // A debug log the platform refuses to write, or whose lock is refused, is said on standard
@@ -90,11 +91,11 @@ bool Hoardscan::takeInstallation() {
         hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
     char digits[16];
     const std::string name = "hoardscan-run-" + std::string(digits, std::to_chars(digits, digits + 16, hash, 16).ptr);
-    std::string refusal;
-    installationLock_ = platform().tryNamedLock(name, refusal);
+    SystemError refused;
+    installationLock_ = platform().tryNamedLock(name, refused);
     if (installationLock_) return true;
-    if (!refusal.empty()) {
-        failure_ = "this installation's lock cannot be taken: " + refusal + ".";
+    if (refused.failed()) {
+        failure_ = "this installation's lock cannot be taken: " + refused.detail + ".";
         return false;
     }
     const std::string holders = platform().namedLockHolders(name);

@@ -163,7 +163,8 @@ void TableWalk::handOnFile(const WalkDirectory& directory, uint32_t name) {
     file.found = reader_->decideFile(directory, std::string(table_->text(tree_->name(name))), probe_, file);
     if (file.found) {
         // The mount makes up a link's target, and so its size: only the mount can tell it.
-        if (!status_->asksTheSystem(entry) || !platform().fileInfo(directory_ + file.name, file.info))
+        SystemError error;
+        if (!status_->asksTheSystem(entry) || !platform().fileInfo(directory_ + file.name, file.info, error))
             status_->fill(entry, file.name, file.info);
         file.info.fullPath.clear();
         findOwner(entry, file.info);
@@ -179,7 +180,8 @@ void TableWalk::findOwner(const Ntfs::MftEntry& entry, FileInfo& info) {
     auto [known, first] = owners_.try_emplace(std::string(sid.begin(), sid.end()));
     if (first && !sid.empty()) {
         std::string domain, account;
-        if (platform().ownerBySid(sid, domain, account)) known->second = FileOps::ownerText(domain, account);
+        SystemError error;
+        if (platform().ownerBySid(sid, domain, account, error)) known->second = FileOps::ownerText(domain, account);
         else if (status_->shown() == TableStatus::Shown::ThroughMount)
             known->second = Ntfs::SecurityOwners::sidText(sid);
     }

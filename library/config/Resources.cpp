@@ -24,8 +24,9 @@ bool isStringType(uint32_t type) {
     return type == RegistryType::String || type == RegistryType::ExpandString || type == RegistryType::MultiString;
 }
 
-int readRaw(const std::string& name, uint32_t& type, std::string& data) {
-    return platform().readRegistry(resourceKeyPath(), name, isWow64(), type, data);
+int readRaw(const std::string& name, uint32_t& type, std::string& data, SystemError& error) {
+    if (platform().readRegistry(resourceKeyPath(), name, isWow64(), type, data, error)) return ResourceResult::Ok;
+    return error.kind == ErrorKind::NoMemory ? ResourceResult::OutOfMemory : ResourceResult::Missing;
 }
 
 // One top-level read: what it may still read, and the values it has expanded, by name and
@@ -33,7 +34,8 @@ int readRaw(const std::string& name, uint32_t& type, std::string& data) {
 struct Expansion {
     int budget = kReferenceBudget;
     std::map<std::pair<std::string, int>, std::string> expanded;
-    std::string tooLong;  // the resource whose value grew beyond the limit
+    std::string tooLong;     // the resource whose value grew beyond the limit
+    std::string unreadable;  // the platform's word on the last read that found no value
 };
 
 int readExpanded(const std::string& name, std::string& out, int depth, Expansion& expansion);
@@ -76,8 +78,12 @@ int readExpanded(const std::string& name, std::string& out, int depth, Expansion
     --expansion.budget;
     uint32_t type = 0;
     std::string data;
-    const int result = readRaw(name, type, data);
-    if (result != ResourceResult::Ok) return result;
+    SystemError error;
+    const int result = readRaw(name, type, data, error);
+    if (result != ResourceResult::Ok) {
+        expansion.unreadable = error.detail;
+        return result;
+    }
     if (!isStringType(type)) return ResourceResult::WrongType;
     while (!data.empty() && data.back() == '\0') data.pop_back();
     if (!expandReferences(data, depth, expansion)) {
@@ -105,7 +111,7 @@ int readResource(const std::string& name, std::string& out, std::string* why) {
                    " bytes once its references are expanded";
             if (expansion.tooLong != name) *why += " (in the value of " + expansion.tooLong + ")";
         }
-        if (result == ResourceResult::Missing && why) *why = platform().registryReadFailure();
+        if (result == ResourceResult::Missing && why) *why = expansion.unreadable;
         return result;
     } catch (const std::bad_alloc&) {
         return ResourceResult::OutOfMemory;
@@ -115,7 +121,8 @@ int readResource(const std::string& name, std::string& out, std::string* why) {
 int readResourceDword(const std::string& name, uint32_t& out) {
     uint32_t type = 0;
     std::string data;
-    const int result = readRaw(name, type, data);
+    SystemError error;
+    const int result = readRaw(name, type, data, error);
     if (result != ResourceResult::Ok) return ResourceResult::Missing;
     if (type != RegistryType::Dword) return ResourceResult::WrongType;
     // A value shorter than a dword fills the low bytes; the rest are zero, not left over.
@@ -125,8 +132,9 @@ int readResourceDword(const std::string& name, uint32_t& out) {
 }
 
 int writeResource(const std::string& name, const std::string& value, std::string* why) {
-    if (platform().writeRegistryString(resourceKeyPath(), name, value, isWow64())) return ResourceResult::Ok;
-    if (why) *why = platform().registryWriteFailure();
+    SystemError error;
+    if (platform().writeRegistryString(resourceKeyPath(), name, value, isWow64(), error)) return ResourceResult::Ok;
+    if (why) *why = error.detail;
     return 1;
 }
 

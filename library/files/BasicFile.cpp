@@ -45,11 +45,11 @@ bool BasicFile::canWrite() const { return mode_ >= Write && mode_ <= WriteNew; }
 // position is.
 void BasicFile::measure() {
     int64_t here = 0;
-    file_->seek(0, OpenFile::Origin::Current, here);
+    file_->seek(0, OpenFile::Origin::Current, here, systemError_);
     int64_t end = 0;
-    size_ = file_->seek(0, OpenFile::Origin::End, end).failed() ? 0 : end;
+    size_ = file_->seek(0, OpenFile::Origin::End, end, systemError_) ? end : 0;
     position_ = isAppendMode(mode_) ? size_ : here;
-    if (position_ != size_) file_->seek(position_, OpenFile::Origin::Start, here);
+    if (position_ != size_) file_->seek(position_, OpenFile::Origin::Start, here, systemError_);
 }
 
 bool BasicFile::open(const std::string& name, int32_t mode) {
@@ -59,8 +59,7 @@ bool BasicFile::open(const std::string& name, int32_t mode) {
         error_ = None;
         return true;
     }
-    SystemError why;
-    file_ = platform().openFile(name, openingOf(mode), why);
+    file_ = platform().openFile(name, openingOf(mode), systemError_);
     if (!file_) return fail(OpenFailed);
     name_ = name;
     mode_ = mode;
@@ -76,7 +75,7 @@ void BasicFile::close() {
         return;
     }
     const bool flushed = flushPending();
-    const bool closed = !file_->close().failed();
+    const bool closed = file_->close(systemError_);
     error_ = flushed && closed ? None : WriteFailed;
     file_.reset();
     ahead_.clear();
@@ -97,7 +96,7 @@ bool BasicFile::flush() {
 
 bool BasicFile::sync() {
     if (!flush()) return false;
-    if (file_->sync().failed()) return fail(WriteFailed);
+    if (!file_->sync(systemError_)) return fail(WriteFailed);
     return true;
 }
 
@@ -106,7 +105,7 @@ bool BasicFile::sync() {
 bool BasicFile::flushPending() {
     if (pending_.empty()) return true;
     size_t written = 0;
-    const bool ok = !file_->write(pending_.data(), pending_.size(), written).failed();
+    const bool ok = file_->write(pending_.data(), pending_.size(), written, systemError_);
     pending_.clear();
     if (!ok) measure();
     return ok;
@@ -114,7 +113,7 @@ bool BasicFile::flushPending() {
 
 bool BasicFile::writeThrough(const char* data, uint64_t count) {
     size_t written = 0;
-    if (!file_->write(data, static_cast<size_t>(count), written).failed()) return true;
+    if (file_->write(data, static_cast<size_t>(count), written, systemError_)) return true;
     measure();
     return false;
 }
@@ -125,7 +124,7 @@ bool BasicFile::forgetReadAhead() {
     ahead_.clear();
     aheadUsed_ = 0;
     int64_t reached = 0;
-    return !unread || !file_->seek(position_, OpenFile::Origin::Start, reached).failed();
+    return !unread || file_->seek(position_, OpenFile::Origin::Start, reached, systemError_);
 }
 
 bool BasicFile::readAheadFilled(bool& failed) {
@@ -134,7 +133,7 @@ bool BasicFile::readAheadFilled(bool& failed) {
     ahead_.resize(bufferSize);
     aheadUsed_ = 0;
     size_t got = 0;
-    failed = file_->read(ahead_.data(), ahead_.size(), got).failed();
+    failed = !file_->read(ahead_.data(), ahead_.size(), got, systemError_);
     ahead_.resize(failed ? 0 : got);
     return !ahead_.empty();
 }
@@ -152,11 +151,11 @@ bool BasicFile::readFailed(std::string& out, int64_t start) {
     ahead_.clear();
     aheadUsed_ = 0;
     int64_t reached = 0;
-    file_->seek(position_, OpenFile::Origin::Start, reached);
+    file_->seek(position_, OpenFile::Origin::Start, reached, systemError_);
     return fail(ReadFailed);
 }
 
-int64_t BasicFile::position(int32_t) const { return isOpen() ? position_ : -1; }
+int64_t BasicFile::position() const { return isOpen() ? position_ : -1; }
 
 bool BasicFile::seek(int64_t offset, int32_t origin, int32_t target) {
     if (!isOpen()) return fail(NotOpen);
@@ -169,8 +168,9 @@ bool BasicFile::seek(int64_t offset, int32_t origin, int32_t target) {
     const OpenFile::Origin from = origin == FromEnd ? OpenFile::Origin::End : OpenFile::Origin::Start;
     if (origin == FromCurrent) offset += position_;
     int64_t reached = 0;
-    if (file_->seek(offset, from, reached).failed()) {
-        file_->seek(position_, OpenFile::Origin::Start, reached);
+    if (!file_->seek(offset, from, reached, systemError_)) {
+        SystemError restoring;
+        file_->seek(position_, OpenFile::Origin::Start, reached, restoring);
         return fail(SeekFailed);
     }
     position_ = reached;
@@ -200,7 +200,7 @@ bool BasicFile::read(std::string& out, uint64_t count) {
                 static_cast<size_t>(std::min<uint64_t>(std::min(readStep, std::max(bufferSize, already)), wanted));
             out.resize(already + step);
             size_t got = 0;
-            failed = file_->read(out.data() + already, step, got).failed();
+            failed = !file_->read(out.data() + already, step, got, systemError_);
             out.resize(already + (failed ? 0 : got));
             position_ += static_cast<int64_t>(failed ? 0 : got);
             if (failed || got == 0) break;

@@ -54,9 +54,11 @@ public:
     const std::string& name() const { return name_; }
     int32_t mode() const { return mode_; }
     int32_t error() const { return error_; }
+    // What the system said of the last call that failed there (None when it failed here).
+    const SystemError& systemError() const { return systemError_; }
     bool isOpen() const { return mode_ != Nothing; }
-    // Both pointers are the one position; the argument is kept for the callers' sake.
-    int64_t position(int32_t pointer = LastUsed) const;
+    // Reading and writing share the one position.
+    int64_t position() const;
     int64_t size() const { return isOpen() ? size_ : -1; }
     bool atEnd() const { return atEnd_; }
 
@@ -95,6 +97,7 @@ private:
     int64_t position_ = 0;
     bool atEnd_ = true;
     int32_t error_ = None;
+    SystemError systemError_;
 };
 
 }  // namespace Quilna

@@ -30,7 +30,8 @@ bool exists(const std::string& path) {
 
 std::string currentDirectory() {
     std::string directory;
-    if (!platform().currentDirectory(directory)) return std::string();
+    SystemError error;
+    if (!platform().currentDirectory(directory, error)) return std::string();
     FileUtils::addSeparator(directory);
     return directory;
 }
@@ -62,7 +63,8 @@ bool statusOf(bool found, FileInfo& info, FileStatus& status) {
 
 bool fileStatus(const std::string& path, FileStatus& status) {
     FileInfo info;
-    const bool found = platform().fileInfo(path, info);
+    SystemError error;
+    const bool found = platform().fileInfo(path, info, error);
     return statusOf(found, info, status);
 }
 
@@ -73,42 +75,61 @@ std::string ownerText(const std::string& domain, const std::string& account) {
 
 bool fileOwner(const std::string& path, std::string& owner, const std::string& server) {
     std::string domain, account;
-    if (!platform().fileOwner(path, server, domain, account)) return false;
+    SystemError error;
+    if (!platform().fileOwner(path, server, domain, account, error)) return false;
     owner = ownerText(domain, account);
     return true;
 }
 
 bool ownerById(uint32_t ownerId, std::string& owner) {
     std::string domain, account;
-    if (!platform().ownerById(ownerId, domain, account)) return false;
+    SystemError error;
+    if (!platform().ownerById(ownerId, domain, account, error)) return false;
     owner = ownerText(domain, account);
     return true;
 }
 
-bool createDirectory(const std::string& path) { return platform().createDirectory(path); }
+bool createDirectory(const std::string& path) {
+    SystemError error;
+    return platform().createDirectory(path, error);
+}
 
-std::vector<DirEntry> listDirectory(const std::string& directory, const std::string& pattern) {
+std::vector<DirEntry> listDirectory(const std::string& directory) {
     // A listing cut short by a read error keeps the entries found before it.
     std::vector<DirEntry> entries;
-    platform().listDirectory(directory, pattern, entries);
+    SystemError error;
+    platform().listDirectory(directory, entries, error);
     return entries;
 }
 
-bool deleteFile(const std::string& path) { return platform().deleteFile(path); }
+bool deleteFile(const std::string& path) {
+    SystemError error;
+    return platform().deleteFile(path, error);
+}
 
 bool renameFile(const std::string& from, const std::string& to, bool replace) {
     Platform& system = platform();
+    SystemError error;
     for (int attempt = 1; attempt <= renameAttempts; ++attempt) {
-        if (system.moveFile(from, to, replace)) return true;
+        if (system.moveFile(from, to, replace, error)) return true;
         if (attempt < renameAttempts) system.sleepMs(renamePauseMs);
     }
     return false;
 }
 
-bool setAttributes(const std::string& path, uint16_t attributes) { return platform().setAttributes(path, attributes); }
+bool setAttributes(const std::string& path, uint16_t attributes) {
+    SystemError error;
+    return platform().setAttributes(path, attributes, error);
+}
 
-bool syncFile(const std::string& path) { return platform().syncFile(path); }
+bool syncFile(const std::string& path) {
+    SystemError error;
+    return platform().syncFile(path, error);
+}
 
-bool truncateFile(const std::string& path, uint64_t size) { return platform().truncateFile(path, size); }
+bool truncateFile(const std::string& path, uint64_t size) {
+    SystemError error;
+    return platform().truncateFile(path, size, error);
+}
 
 }  // namespace Quilna::FileOps

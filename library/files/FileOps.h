@@ -29,9 +29,9 @@ bool ownerById(uint32_t ownerId, std::string& owner);
 std::string ownerText(const std::string& domain, const std::string& account);
 // One level only.
 bool createDirectory(const std::string& path);
-// Entries matching a pattern of "*" and "?" in enumeration order, "." and ".." included;
-// empty when the directory cannot be listed. An empty directory text is the current one.
-std::vector<DirEntry> listDirectory(const std::string& directory, const std::string& pattern);
+// Every entry in enumeration order, "." and ".." included; empty when the directory cannot be
+// listed. An empty directory text is the current one.
+std::vector<DirEntry> listDirectory(const std::string& directory);
 bool deleteFile(const std::string& path);
 // Up to six attempts, 2 seconds apart.
 bool renameFile(const std::string& from, const std::string& to, bool replace);

@@ -21,6 +21,13 @@ std::string baseNameOf(const std::string& fileName) {
     return dot == std::string::npos ? fileName : fileName.substr(0, dot);
 }
 
+// A catalogue file's name ends in the extension, in any case where the system compares names so.
+bool isCatalogueName(std::string name, bool caseInsensitive) {
+    const std::string_view extension(kMessageExtension);
+    if (caseInsensitive) StringUtils::toLower(name);
+    return name.ends_with(extension);
+}
+
 bool passesFilter(const std::string& baseName, const std::string& filter) {
     return filter == "all" || filter.find(baseName) != std::string::npos;
 }
@@ -54,8 +61,9 @@ LoadResult LogCommons::loadMessages(const std::string& directory, const std::str
     try {
         const std::string folder = directory + kMessageDirectory;
         const std::string separator(1, platform().pathSyntax().separator);
-        for (const DirEntry& entry : FileOps::listDirectory(folder, "*" + std::string(kMessageExtension))) {
-            if (!entry.isFile) continue;
+        const bool caseInsensitive = platform().pathSyntax().caseInsensitive;
+        for (const DirEntry& entry : FileOps::listDirectory(folder)) {
+            if (!entry.isFile || !isCatalogueName(entry.name, caseInsensitive)) continue;
             const std::string baseName = baseNameOf(entry.name);
             const int32_t module = moduleFromKey(baseName);
             if (module == Module::Unknown || !passesFilter(baseName, filter)) {

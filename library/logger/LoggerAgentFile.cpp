@@ -16,7 +16,7 @@ namespace Quilna {
 namespace {
 
 const char* const kLineEnd = "\r\n";
-const char* const kVersion = "VERSION(6.3.0.0)";
+const char* const kVersion = "VERSION(" QUILNA_VERSION_FOUR_PARTS ")";
 const char* const kRevision = "REVISION(0)";
 constexpr uint64_t kMebibyte = 1048576;
 constexpr float kSizeFactorStep = 0.25f;
@@ -300,10 +300,10 @@ void LoggerAgentFile::rotate() {
     if (messages) writeOwn("Renaming file from " + quotedText(from) + " to " + quotedText(to) + ".");
     closeLog("Rotating log file");
 
-    if (!renameLog(from, to)) {
-        const uint32_t error = platform().lastError().code;
+    SystemError error;
+    if (!renameLog(from, to, error)) {
         sizeFactor_ += kSizeFactorStep;
-        writeOwn("Log file rotation error. (" + StringUtils::uint64Text(error) + ")");
+        writeOwn("Log file rotation error. (" + StringUtils::uint64Text(error.code) + ")");
         return;
     }
     sizeFactor_ = 1.0f;
@@ -330,7 +330,7 @@ void LoggerAgentFile::removeOldCopies() {
         }
     };
     std::vector<Copy> copies;
-    for (const DirEntry& entry : FileOps::listDirectory(directory, "*")) {
+    for (const DirEntry& entry : FileOps::listDirectory(directory)) {
         const std::string& name = entry.name;
         if (!entry.isFile || name.size() < prefix.size() + openedLength + 2 + suffix.size() ||
             name.compare(0, prefix.size(), prefix) != 0 ||
@@ -358,11 +358,11 @@ void LoggerAgentFile::removeOldCopies() {
 // (Windows refuses to rename it) fails at once: that writer closes it only after this agent has
 // let go of the guard, so retrying would only keep every writer of the log waiting, long enough
 // for them to drop their lines.
-bool LoggerAgentFile::renameLog(const std::string& from, const std::string& to) {
+bool LoggerAgentFile::renameLog(const std::string& from, const std::string& to, SystemError& error) {
     Platform& system = platform();
     for (int attempt = 1; attempt <= FileOps::renameAttempts; ++attempt) {
-        if (system.moveFile(from, to, false)) return true;
-        if (system.lastError().kind == ErrorKind::SharingViolation) return false;
+        if (system.moveFile(from, to, false, error)) return true;
+        if (error.kind == ErrorKind::SharingViolation) return false;
         if (attempt < FileOps::renameAttempts) system.sleepMs(FileOps::renamePauseMs);
     }
     return false;

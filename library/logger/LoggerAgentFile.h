@@ -71,7 +71,7 @@ private:
     std::string rotationConditions();
     void checkRotation();
     void rotate();
-    bool renameLog(const std::string& from, const std::string& to);
+    bool renameLog(const std::string& from, const std::string& to, SystemError& error);
     void removeOldCopies();
     std::string rotatedPath(int32_t counter) const;
 

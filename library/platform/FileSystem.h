@@ -17,30 +17,31 @@
 
 namespace Quilna {
 
-// Operations that fail tell why through SystemServices::lastError.
+// Every operation that can fail tells why in its last argument (see SystemError.h).
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
     virtual const PathSyntax& pathSyntax() = 0;
-    virtual bool fileInfo(const std::string& path, FileInfo& out) = 0;  // one status call, links not followed
-    // Entries matching a pattern of "*" and "?", "." and ".." included, in enumeration order.
-    virtual bool listDirectory(const std::string& directory, const std::string& pattern,
-                               std::vector<DirEntry>& out) = 0;
+    // One status call, links not followed.
+    virtual bool fileInfo(const std::string& path, FileInfo& out, SystemError& error) = 0;
+    // Every entry, "." and ".." included, in enumeration order: callers choose among them (the
+    // systems' own patterns differ in case and in old short names).
+    virtual bool listDirectory(const std::string& directory, std::vector<DirEntry>& out, SystemError& error) = 0;
     // A directory to walk, by its path (links on the way followed); null when it cannot be opened.
     // resolved gets the directory's full path as the system resolves it, ending in the separator.
     virtual std::unique_ptr<OpenDirectory> openDirectory(const std::string& path, std::string& resolved,
                                                          SystemError& error) = 0;
     // The process's current directory, without a final separator: relative settings are
     // anchored to it at start. The walk never uses it.
-    virtual bool currentDirectory(std::string& out) = 0;
-    virtual bool copyFile(const std::string& from, const std::string& to, bool overwrite) = 0;
-    virtual bool moveFile(const std::string& from, const std::string& to, bool replace) = 0;
-    virtual bool deleteFile(const std::string& path) = 0;
-    virtual bool createDirectory(const std::string& path) = 0;
-    virtual bool setAttributes(const std::string& path, uint16_t attributes) = 0;
-    virtual bool syncFile(const std::string& path) = 0;                     // flush to stable storage
-    virtual bool truncateFile(const std::string& path, uint64_t size) = 0;  // cut a file to size bytes
+    virtual bool currentDirectory(std::string& out, SystemError& error) = 0;
+    virtual bool copyFile(const std::string& from, const std::string& to, bool overwrite, SystemError& error) = 0;
+    virtual bool moveFile(const std::string& from, const std::string& to, bool replace, SystemError& error) = 0;
+    virtual bool deleteFile(const std::string& path, SystemError& error) = 0;
+    virtual bool createDirectory(const std::string& path, SystemError& error) = 0;
+    virtual bool setAttributes(const std::string& path, uint16_t attributes, SystemError& error) = 0;
+    virtual bool syncFile(const std::string& path, SystemError& error) = 0;  // flush to stable storage
+    virtual bool truncateFile(const std::string& path, uint64_t size, SystemError& error) = 0;  // cut to size bytes
     // Opens a file for its contents; null on failure, with error saying why. A directory is
     // refused. Backends that can refuse links, other users' files and places that other users
     // control do so for every writing mode (writeRefusal says why).

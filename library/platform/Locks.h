@@ -7,6 +7,7 @@
 
 #include "platform/NamedLock.h"
 #include "platform/RecursiveLock.h"
+#include "platform/SystemError.h"
 
 namespace Quilna {
 
@@ -15,12 +16,13 @@ public:
     virtual ~Locks() = default;
 
     // Null when the name cannot be had now: another holder (any process, or another object of
-    // this one) has it; or, with refusal set, it cannot be had at all (its lock file is refused
-    // or cannot be made, a bad name), so that waiting for it would be in vain.
-    virtual std::unique_ptr<NamedLock> tryNamedLock(const std::string& name, std::string& refusal) = 0;
+    // this one) has it, and error stays None; or it cannot be had at all (its lock file is
+    // refused or cannot be made, a bad name), so that waiting for it would be in vain: error
+    // says why, its detail in words.
+    virtual std::unique_ptr<NamedLock> tryNamedLock(const std::string& name, SystemError& error) = 0;
     std::unique_ptr<NamedLock> tryNamedLock(const std::string& name) {
-        std::string refusal;
-        return tryNamedLock(name, refusal);
+        SystemError error;
+        return tryNamedLock(name, error);
     }
     // Who holds a named lock, for a message ("process 4711 of user root"); empty where the system
     // does not tell.
@@ -30,11 +32,10 @@ public:
     }
     virtual std::unique_ptr<RecursiveLock> makeRecursiveLock() = 0;
     // The directory of the named locks and mailslots (RuntimeDirectory.cpp), made when missing;
-    // false with the reason when it is refused (another user controls it). Backends without
-    // one give true and "".
-    virtual bool runtimeDirectory(std::string& path, std::string& refusal) {
+    // false when it is refused (another user controls it), the error's detail saying why.
+    // Backends without one give true and "".
+    virtual bool runtimeDirectory(std::string& path, SystemError&) {
         path.clear();
-        refusal.clear();
         return true;
     }
 };

@@ -32,10 +32,10 @@ public:
     virtual Listing readEntries(const std::function<bool(const DirEntry&)>& visit) = 0;
     // One status call for an entry of this directory, links not followed; fullPath stays empty.
     // While readEntries is at an entry, the backend may answer from the listing itself.
-    virtual bool entryInfo(const std::string& name, FileInfo& out) = 0;
+    virtual bool entryInfo(const std::string& name, FileInfo& out, SystemError& error) = 0;
     // The owner of an entry where its status does not carry an owner id (Windows): its domain
     // and account, asked of the system that holds the directory.
-    virtual bool entryOwner(const std::string& name, std::string& domain, std::string& account) = 0;
+    virtual bool entryOwner(const std::string& name, std::string& domain, std::string& account, SystemError& error) = 0;
     // A subdirectory, refusing a link or anything else that is no directory by now.
     virtual std::unique_ptr<OpenDirectory> openSubdirectory(const std::string& name, SystemError& error) const = 0;
     // The directory ".." leads to from here (not necessarily the one this was opened from:

@@ -1,6 +1,6 @@
 #pragma once
 // A file held open for its contents. Reads and writes go to the current position (appends to
-// the end, whatever the position); every failure comes back in the portable words of SystemError.
+// the end, whatever the position); every call that fails says why in its last argument.
 
 #include <cstddef>
 #include <cstdint>
@@ -28,20 +28,20 @@ public:
     virtual ~OpenFile() = default;
 
     // Up to count bytes; got is 0 at the end of the file.
-    virtual SystemError read(char* buffer, size_t count, size_t& got) = 0;
+    virtual bool read(char* buffer, size_t count, size_t& got, SystemError& error) = 0;
     // All count bytes, or a failure; written tells how many reached the file either way (a full
     // disk may take part of them).
-    virtual SystemError write(const char* data, size_t count, size_t& written) = 0;
+    virtual bool write(const char* data, size_t count, size_t& written, SystemError& error) = 0;
     // Moves the position; reached gets the new one, counted from the start.
-    virtual SystemError seek(int64_t offset, Origin origin, int64_t& reached) = 0;
+    virtual bool seek(int64_t offset, Origin origin, int64_t& reached, SystemError& error) = 0;
     // When the open file was last written, in seconds since 1970 UTC: the file itself, not
     // whatever its name leads to by now.
-    virtual SystemError modifiedTime(int64_t& seconds) = 0;
+    virtual bool modifiedTime(int64_t& seconds, SystemError& error) = 0;
     // Puts what was written on stable storage.
-    virtual SystemError sync() = 0;
+    virtual bool sync(SystemError& error) = 0;
     // Closes the file: a failure here (a late write error) means written data may be lost.
     // Afterwards every call fails.
-    virtual SystemError close() = 0;
+    virtual bool close(SystemError& error) = 0;
 };
 
 }  // namespace Quilna

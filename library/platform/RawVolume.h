@@ -14,7 +14,7 @@ class RawVolume {
 public:
     virtual ~RawVolume() = default;
     // Fills the front of `into` from `offset`; got is fewer than asked only at the volume's end.
-    virtual SystemError read(uint64_t offset, std::span<uint8_t> into, size_t& got) = 0;
+    virtual bool read(uint64_t offset, std::span<uint8_t> into, size_t& got, SystemError& error) = 0;
 };
 
 }  // namespace Quilna

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/SystemError.h"
+
 namespace Quilna {
 
 // Registry value types.
@@ -18,17 +20,15 @@ class Registry {
 public:
     virtual ~Registry() = default;
 
-    // 0 success, 1 out of memory, 2 key or value missing or unreadable.
-    virtual int readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type,
-                             std::string& data) = 0;
+    // A value's type and data. A key or value that is missing or cannot be read fails NotFound,
+    // with the detail saying why where the key is there but cannot be read (its file's
+    // permissions, say), so that "no such value" does not hide the cause.
+    virtual bool readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type,
+                              std::string& data, SystemError& error) = 0;
+    // The detail of a failure says more where the backend can: who holds the lock it waited for
+    // in vain, say.
     virtual bool writeRegistryString(const std::string& keyPath, const std::string& name, const std::string& value,
-                                     bool view64) = 0;
-    // Why the last failed writeRegistryString could not store its value, where the backend can
-    // say more than that it failed: who holds the lock it waited for in vain, say. Else empty.
-    virtual std::string registryWriteFailure() { return std::string(); }
-    // Why the last readRegistry found no value, where the key is there but cannot be read (its
-    // file's permissions, say), so that "no such value" does not hide the cause. Else empty.
-    virtual std::string registryReadFailure() { return std::string(); }
+                                     bool view64, SystemError& error) = 0;
 };
 
 }  // namespace Quilna

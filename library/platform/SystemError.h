@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 namespace Quilna {
 
@@ -13,12 +14,16 @@ enum class ErrorKind : uint8_t {
     DiskFull,
     Exists,
     NoNetwork,  // the network or the receiving computer cannot be reached
+    NoMemory,
     Other,
 };
 
 struct SystemError {
     ErrorKind kind = ErrorKind::None;
     uint32_t code = 0;  // errno, GetLastError or NetAPI status; 0 when none
+    // What the backend can tell beyond the code, for a message: a resources file's mode and
+    // owner, who holds the lock that was waited for in vain. Mostly empty.
+    std::string detail = std::string();
 
     bool failed() const { return kind != ErrorKind::None; }
 };

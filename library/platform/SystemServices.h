@@ -53,13 +53,11 @@ public:
     virtual bool toLocalCalendar(int64_t utcSeconds, CalendarTime& out) = 0;             // localtime
     virtual bool fromLocalCalendar(const CalendarTime& local, int64_t& utcSeconds) = 0;  // mktime
     virtual bool getEnv(const std::string& name, std::string& value) = 0;
-    virtual bool setEnv(const std::string& name, const std::string& value) = 0;
-    virtual bool unsetEnv(const std::string& name) = 0;
+    virtual bool setEnv(const std::string& name, const std::string& value, SystemError& error) = 0;
+    virtual bool unsetEnv(const std::string& name, SystemError& error) = 0;
     virtual void sleepMs(uint32_t milliseconds) = 0;
     virtual uint32_t threadId() = 0;
     virtual uint32_t processId() = 0;
-    // The failure of the last call of this thread that failed without reporting its own.
-    virtual SystemError lastError() = 0;
     virtual std::string errorText(uint32_t code) = 0;  // a native code; without line end
     [[noreturn]] virtual void exitProcess(int code) = 0;
     // Sets *flag when the session ends or the system shuts down (SIGTERM, SIGHUP; with
@@ -89,6 +87,9 @@ public:
     // Whether standard error is a terminal a person watches (on Windows: a console), for a
     // progress line that would only clutter a file or a pipe.
     virtual bool standardErrorIsTerminal() = 0;
+    // Hands all bytes to standard output at once, unbuffered, so that a full disk or a closed
+    // pipe is known at the line that met it.
+    virtual bool writeStandardOutput(const std::string& bytes, SystemError& error) = 0;
 
     // ---- the system log (System.cpp) ----
     // Hands one message to the system log: on POSIX syslog(3), facility daemon, tagged with the

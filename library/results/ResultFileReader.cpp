@@ -45,8 +45,9 @@ OpenFile& ResultFileReader::openedFile() {
     Platform& system = platform();
     if (file_) {
         int64_t start = 0;
-        const SystemError error = file_->seek(0, OpenFile::Origin::Start, start);
-        if (error.failed()) fail(0, "cannot read: " + system.errorText(error.code));
+        SystemError error;
+        if (!file_->seek(0, OpenFile::Origin::Start, start, error))
+            fail(0, "cannot read: " + system.errorText(error.code));
         return *file_;
     }
     SystemError error;
@@ -54,7 +55,8 @@ OpenFile& ResultFileReader::openedFile() {
     if (file_) return *file_;
     // Refused by the open itself; the name's status only words the message.
     FileInfo status;
-    if (system.fileInfo(path_.string(), status) && status.exists) {
+    SystemError statusError;
+    if (system.fileInfo(path_.string(), status, statusError) && status.exists) {
         if (status.attributes & FileAttribute::Link) fail(0, "a symbolic link: result files are read through none");
         if (status.attributes & (FileAttribute::Directory | FileAttribute::System)) fail(0, "not a regular file");
     }
@@ -64,7 +66,8 @@ OpenFile& ResultFileReader::openedFile() {
 std::optional<int64_t> ResultFileReader::modifiedTime() {
     if (!file_) openedFile();
     int64_t seconds = 0;
-    if (file_->modifiedTime(seconds).failed()) return std::nullopt;
+    SystemError error;
+    if (!file_->modifiedTime(seconds, error)) return std::nullopt;
     return seconds;
 }
 
@@ -79,8 +82,8 @@ void ResultFileReader::forEachLine(const LineSink& sink, const SkippedLineSink& 
     uint64_t size = 0;
     for (;;) {
         size_t got = 0;
-        const SystemError error = file.read(chunk.data(), chunk.size(), got);
-        if (error.failed()) fail(0, "cannot read: " + system.errorText(error.code));
+        SystemError error;
+        if (!file.read(chunk.data(), chunk.size(), got, error)) fail(0, "cannot read: " + system.errorText(error.code));
         if (got == 0) break;
         hash = fnvHash(hash, chunk.data(), got);
         size += got;

@@ -40,7 +40,9 @@ bool Monopoly::relax() { return named_ ? relaxNamed() : relaxUnnamed(); }
 bool Monopoly::enforceNamed() {
     if (enforced_.load()) return true;
     if (name_.empty() || held_) return false;
-    held_ = platform().tryNamedLock(name_, refusal_);
+    SystemError error;
+    held_ = platform().tryNamedLock(name_, error);
+    refusal_ = error.detail;
     if (!held_) return false;
     enforced_.store(true);
     return true;

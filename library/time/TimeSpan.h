@@ -21,7 +21,6 @@ public:
     // the text does not begin with 'P'.
     static TimeSpanParts parse(const std::string& text);
 
-    bool isZero() const { return seconds_ == 0; }
     void setValue(int32_t seconds) { seconds_ = seconds; }
 
     bool operator==(const TimeSpan& other) const { return seconds_ == other.seconds_; }

@@ -34,9 +34,8 @@ bool CollectorOutput::canOpen(std::string& why) const {
     if (path_.empty()) return true;
     BasicFile file;
     if (file.open(path_, BasicFile::Append)) return true;
-    const SystemError error = platform().lastError();
     why = platform().writeRefusal(path_);
-    if (why.empty()) why = platform().errorText(error.code);
+    if (why.empty()) why = platform().errorText(file.systemError().code);
     return false;
 }
 
@@ -69,23 +68,17 @@ void CollectorOutput::writeLine(const std::string& record) {
 // Each line is appended on its own and the file closed again, so that no buffer holding part
 // of a failed line is carried over to the next attempt.
 bool CollectorOutput::appendToFile(const std::string& text) {
-    if (cutPending_ && !cutBack()) {
-        error_ = platform().lastError();
-        return false;
-    }
+    if (cutPending_ && !cutBack()) return false;
     BasicFile file;
     if (!file.open(path_, BasicFile::Append)) {
-        error_ = platform().lastError();
+        error_ = file.systemError();
         return false;
     }
     const uint64_t before = static_cast<uint64_t>(file.size());
     bool written = file.write(text) && file.flush();
-    error_ = written ? SystemError{} : platform().lastError();
     file.close();
-    if (written && file.error() != BasicFile::None) {
-        error_ = platform().lastError();
-        written = false;
-    }
+    written = written && file.error() == BasicFile::None;
+    error_ = written ? SystemError{} : file.systemError();
     if (written) return true;
     // A full disk may have taken the start of the line.
     cutPending_ = true;
@@ -98,7 +91,7 @@ bool CollectorOutput::appendToFile(const std::string& text) {
 // as it is.
 bool CollectorOutput::cutBack() {
     FileStatus status;
-    if (FileOps::fileStatus(path_, status) && status.size > cutTo_ && !FileOps::truncateFile(path_, cutTo_))
+    if (FileOps::fileStatus(path_, status) && status.size > cutTo_ && !platform().truncateFile(path_, cutTo_, error_))
         return false;
     cutPending_ = false;
     return true;
@@ -106,10 +99,7 @@ bool CollectorOutput::cutBack() {
 
 // A pipe or terminal cannot be cut back: what the system took of a failed line stays there.
 bool CollectorOutput::writeToStandardOutput(const std::string& text) {
-    if (std::cout << text << std::flush) return true;
-    error_ = platform().lastError();
-    std::cout.clear();
-    return false;
+    return platform().writeStandardOutput(text, error_);
 }
 
 void CollectorOutput::reportFailure() const {

@@ -408,13 +408,14 @@ void writeFileAtomically(const std::string& path, const std::string& content) {
     std::string temporary;
     const std::unique_ptr<OpenFile> file = newTemporaryFile(path, temporary);
     size_t written = 0;
-    SystemError error = file->write(content.data(), content.size(), written);
-    if (!error.failed()) error = file->sync();
-    const SystemError closed = file->close();
-    if (!error.failed()) error = closed;
-    if (error.failed() || !system.moveFile(temporary, path, true)) {
-        if (!error.failed()) error = system.lastError();
-        system.deleteFile(temporary);
+    SystemError error;
+    const bool synced = file->write(content.data(), content.size(), written, error) && file->sync(error);
+    SystemError closing;
+    const bool closed = file->close(closing);
+    if (synced && !closed) error = closing;
+    if (!synced || !closed || !system.moveFile(temporary, path, true, error)) {
+        SystemError leftOver;
+        system.deleteFile(temporary, leftOver);
         throw ReportError::data("cannot write " + path + ": " + system.errorText(error.code));
     }
 }

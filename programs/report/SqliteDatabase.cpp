@@ -54,7 +54,8 @@ void prepareFile(const std::string& file, bool create) {
     if (!create) return;
     SystemError error;
     const std::unique_ptr<OpenFile> made = system.openFile(file, {.write = true, .mustBeNew = true}, error);
-    if (made) made->close();
+    SystemError closing;
+    if (made) made->close(closing);
     if (!made && error.kind != ErrorKind::Exists) {
         throw ReportError::data("cannot create the SQLite database " + file + ": " + system.errorText(error.code));
     }

@@ -91,7 +91,8 @@ inline std::string accountsRules(const std::string& tree, char separator) {
 class Installation {
 public:
     Installation() : base_(fs::canonical(directory_.path()).string()) {
-        platform().setEnv("QUILNA_TZ", zone);
+        SystemError error;
+        platform().setEnv("QUILNA_TZ", zone, error);
         DateTime::resetProcessZone();
         for (const char* sub : {"tree", "conf", "results", "side", "log"}) fs::create_directory(at(sub));
         // The catalogue travels with the installation: a run as another user may not reach the checkout.

@@ -341,10 +341,10 @@ TEST_F(DriveCheckTest, DriveTypesGiveTheirWordsAndPathRootsTheirLetters) {
 
 class ServerProbe : public FakePlatform {
 public:
-    bool fileOwner(const std::string& path, const std::string& server, std::string& domain,
-                   std::string& account) override {
+    bool fileOwner(const std::string& path, const std::string& server, std::string& domain, std::string& account,
+                   SystemError& error) override {
         servers.push_back(server);
-        return FakePlatform::fileOwner(path, server, domain, account);
+        return FakePlatform::fileOwner(path, server, domain, account, error);
     }
     std::vector<std::string> servers;
 };
@@ -631,8 +631,9 @@ TEST_F(ResultFilesTest, EveryResultFileReadsBackToTheRecordsWritten) {
 
 class RefusedCuts : public FakePlatform {
 public:
-    bool truncateFile(const std::string& path, uint64_t size) override {
-        return !refuse && FakePlatform::truncateFile(path, size);
+    bool truncateFile(const std::string& path, uint64_t size, SystemError& error) override {
+        if (refuse) error = SystemError{ErrorKind::AccessDenied, 5};
+        return !refuse && FakePlatform::truncateFile(path, size, error);
     }
     bool refuse = false;
 };
@@ -693,7 +694,10 @@ TEST_F(ResultFilesTest, AFailedFlushKeepsItsBufferTheFileAsTheLastCompleteFlushL
 // The rename fails every attempt (the clock is faked, so the pauses cost nothing).
 class NoRenames : public FakePlatform {
 public:
-    bool moveFile(const std::string&, const std::string&, bool) override { return false; }
+    bool moveFile(const std::string&, const std::string&, bool, SystemError& error) override {
+        error = SystemError{ErrorKind::AccessDenied, 5};
+        return false;
+    }
 };
 
 TEST_F(ResultFilesTest, AnIncompleteFileOrAFailedRenameKeepsTheUnfinishedName) {

@@ -176,9 +176,30 @@ struct Decider : Loader {
         ASSERT_TRUE(files.loadAccountsText(text, "acc.txt"));
         log.clear();
     }
+    // The questions the walk asks, in its order: a directory's state, then a name on it.
+    PathRules::Probe directoryState(const PathRules& rules, const std::string& directory) {
+        PathRules::Probe state;
+        rules.start(state);
+        rules.feed(state, directory);
+        return state;
+    }
+    bool included(const std::string& directory, const std::string& name, const std::string& fileSystem) {
+        const std::unique_ptr<PathRules> rules = decisions.compile(fileSystem);
+        PathRules::Probe state = directoryState(*rules, directory);
+        rules->feedFileName(state, name);
+        return decisions.isIncludedFile(rules->firstFileSystemRule(state), directory, name);
+    }
+    bool accounted(const std::string& directory) {
+        const std::unique_ptr<PathRules> rules = decisions.compile(std::string());
+        return rules->isAccountedDirectory(directoryState(*rules, directory));
+    }
     std::string account(const std::string& directory, const std::string& name) {
+        const std::unique_ptr<PathRules> rules = decisions.compile(std::string());
+        const PathRules::Probe state = directoryState(*rules, directory);
         std::string account = "-", site = "-";
-        if (!decisions.accountOf(directory, name, account, site)) return "(not accounted)";
+        if (!decisions.accountOf(*rules, state, rules->accountEntry(state, name, nullptr), directory, name, account,
+                                 site))
+            return "(not accounted)";
         EXPECT_EQ(site, identity.domain);
         return account;
     }
@@ -327,7 +348,7 @@ TEST(RuleDecisions, TheFirstMatchingFileSystemRuleDecidesOverTreesAndFiles) {
         Decider d(onWindows);
         d.fileSystems(rules);
         if (tree) EXPECT_EQ(d.decisions.isExcludedTree(parent, name, fileSystem), excluded);
-        else EXPECT_EQ(d.decisions.isIncludedFile(parent, name, fileSystem), !excluded);
+        else EXPECT_EQ(d.included(parent, name, fileSystem), !excluded);
     }
 }
 
@@ -369,7 +390,7 @@ TEST(RuleDecisions, AccountsComeFromTheFirstMatchingSiteHostAndEntry) {
         Decider d(c.windows);
         d.accounts(c.accounts);
         EXPECT_EQ(d.account(c.directory, c.name), c.account);
-        EXPECT_EQ(d.decisions.isAccountedDirectory(c.directory), c.accounted);
+        EXPECT_EQ(d.accounted(c.directory), c.accounted);
         EXPECT_EQ(d.log.messages("WARNING", 19), Texts{});
     }
     // File after file: an account made from one directory or file name is not given to the next.
@@ -387,8 +408,8 @@ TEST(RuleDecisions, ExclusionsNameTheirRuleMismatchesAreTracedAndPlaceholdersBey
     Decider d;
     d.fileSystems("@part2\nPC42:fixed:c:\\windows* exclude_all\n*:fixed:*.tmp exclude\n");
     EXPECT_TRUE(d.decisions.isExcludedTree("c:\\", "Windows", "fixed"));
-    EXPECT_FALSE(d.decisions.isIncludedFile("c:\\windows\\", "a.doc", "fixed"));
-    EXPECT_FALSE(d.decisions.isIncludedFile("c:\\", "a.tmp", "fixed"));
+    EXPECT_FALSE(d.included("c:\\windows\\", "a.doc", "fixed"));
+    EXPECT_FALSE(d.included("c:\\", "a.tmp", "fixed"));
     EXPECT_EQ(d.log.debugTexts(),
               (Texts{"   System \"c:\\windows\" was excluded because of \"PC42:fixed:c:\\windows* exclude_all\".",
                      "   File \"c:\\windows\\a.doc\" was excluded because of \"PC42:fixed:c:\\windows* exclude\".",

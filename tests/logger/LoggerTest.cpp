@@ -386,8 +386,9 @@ TEST_F(LoggerTest, FailedRotationGoesOnInTheOldFileWithALargerThreshold) {
     EXPECT_EQ(read("a_20130405T060708_5.log"), "in the way");
     // The system's code for a rename onto an existing name (EEXIST, ERROR_ALREADY_EXISTS).
     dir.write("probe", "");
-    ASSERT_FALSE(platform().moveFile(logFile("probe"), logFile("a_20130405T060708_5.log"), false));
-    const std::string code = std::to_string(platform().lastError().code);
+    SystemError error;
+    ASSERT_FALSE(platform().moveFile(logFile("probe"), logFile("a_20130405T060708_5.log"), false, error));
+    const std::string code = std::to_string(error.code);
     EXPECT_NE(read().find("\r\nLog file rotation error. (" + code + ")\r\n"), std::string::npos) << code;
     EXPECT_TRUE(read().ends_with("after the failure\r\nno second try\r\n"));
     EXPECT_EQ(resource("HoardscanLogCounter"), "6");

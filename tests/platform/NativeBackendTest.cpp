@@ -22,9 +22,11 @@ TEST(NativeSystem, ClockEnvironmentIdentitiesMachineFactsAndDrives) {
     const std::string name = "QUILNA_TEST_" + std::to_string(platform().processId());
     std::string value = "untouched";
     EXPECT_FALSE(platform().getEnv(name, value));
+    SystemError failure;
     for (const std::string& set : {std::string("some value"), std::string(), std::string(1000, 'v')})
-        EXPECT_TRUE(platform().setEnv(name, set) && platform().getEnv(name, value) && value == set) << set.size();
-    EXPECT_TRUE(platform().unsetEnv(name) && !platform().getEnv(name, value));
+        EXPECT_TRUE(platform().setEnv(name, set, failure) && platform().getEnv(name, value) && value == set)
+            << set.size();
+    EXPECT_TRUE(platform().unsetEnv(name, failure) && !platform().getEnv(name, value) && !failure.failed());
 
     EXPECT_NE(platform().processId(), 0u);
     const uint32_t mine = platform().threadId();
@@ -72,7 +74,7 @@ TEST(NativeFiles, AnOpenDirectoryListsAnswersAndLeadsUpAndDown) {
     EXPECT_TRUE(std::filesystem::equivalent(resolved.substr(0, resolved.size() - 1), dir.path())) << resolved;
 
     std::vector<DirEntry> listed;
-    ASSERT_TRUE(platform().listDirectory(dir.text(), "*", listed));
+    ASSERT_TRUE(platform().listDirectory(dir.text(), listed, error));
     std::vector<std::string> expected, visited;
     for (const DirEntry& entry : listed) expected.push_back(entry.name + (entry.isFile ? "" : "/"));
     const auto visit = [&](const DirEntry& entry) {
@@ -84,8 +86,8 @@ TEST(NativeFiles, AnOpenDirectoryListsAnswersAndLeadsUpAndDown) {
               (std::vector{More, End, End}));
     EXPECT_EQ(visited, expected);
     FileInfo info;
-    EXPECT_TRUE(top->entryInfo("c.log", info) && info.size == 5u && info.fullPath.empty() &&
-                !top->entryInfo("absent.txt", info));
+    EXPECT_TRUE(top->entryInfo("c.log", info, error) && info.size == 5u && info.fullPath.empty() &&
+                !top->entryInfo("absent.txt", info, error) && error.kind == ErrorKind::NotFound);
 
     std::unique_ptr<OpenDirectory> sub = top->openSubdirectory("sub", error);
     std::unique_ptr<OpenDirectory> other = top->openSubdirectory("other", error);

@@ -13,9 +13,13 @@ public:
     EnvironmentScope(std::string name, const std::optional<std::string>& value) : name_(std::move(name)) {
         std::string old;
         if (platform().getEnv(name_, old)) old_ = old;
-        value ? platform().setEnv(name_, *value) : platform().unsetEnv(name_);
+        SystemError error;
+        value ? platform().setEnv(name_, *value, error) : platform().unsetEnv(name_, error);
     }
-    ~EnvironmentScope() { old_ ? platform().setEnv(name_, *old_) : platform().unsetEnv(name_); }
+    ~EnvironmentScope() {
+        SystemError error;
+        old_ ? platform().setEnv(name_, *old_, error) : platform().unsetEnv(name_, error);
+    }
     EnvironmentScope(const EnvironmentScope&) = delete;
     EnvironmentScope& operator=(const EnvironmentScope&) = delete;
 

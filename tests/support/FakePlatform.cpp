@@ -6,29 +6,32 @@ namespace Quilna {
 
 namespace {
 // What a refused query or a full disk reports, with the Windows codes.
-constexpr SystemError deniedError{ErrorKind::AccessDenied, 5};
-constexpr SystemError fullDiskError{ErrorKind::DiskFull, 112};
+const SystemError deniedError{ErrorKind::AccessDenied, 5};
+const SystemError fullDiskError{ErrorKind::DiskFull, 112};
 
 // A file whose writes take from the fake's disk room.
 class RoomLimitedFile : public OpenFile {
 public:
     RoomLimitedFile(std::unique_ptr<OpenFile> file, std::shared_ptr<std::optional<uint64_t>> room)
         : file_(std::move(file)), room_(std::move(room)) {}
-    SystemError read(char* buffer, size_t count, size_t& got) override { return file_->read(buffer, count, got); }
-    SystemError write(const char* data, size_t count, size_t& written) override {
+    bool read(char* buffer, size_t count, size_t& got, SystemError& error) override {
+        return file_->read(buffer, count, got, error);
+    }
+    bool write(const char* data, size_t count, size_t& written, SystemError& error) override {
         std::optional<uint64_t>& room = *room_;
-        if (!room) return file_->write(data, count, written);
+        if (!room) return file_->write(data, count, written, error);
         const size_t taken = static_cast<size_t>(std::min<uint64_t>(count, *room));
-        const SystemError error = file_->write(data, taken, written);
+        const bool wrote = file_->write(data, taken, written, error);
         *room -= written;
-        return error.failed() || taken == count ? error : fullDiskError;
+        if (wrote && taken < count) error = fullDiskError;
+        return wrote && taken == count;
     }
-    SystemError seek(int64_t offset, Origin origin, int64_t& reached) override {
-        return file_->seek(offset, origin, reached);
+    bool seek(int64_t offset, Origin origin, int64_t& reached, SystemError& error) override {
+        return file_->seek(offset, origin, reached, error);
     }
-    SystemError modifiedTime(int64_t& seconds) override { return file_->modifiedTime(seconds); }
-    SystemError sync() override { return file_->sync(); }
-    SystemError close() override { return file_->close(); }
+    bool modifiedTime(int64_t& seconds, SystemError& error) override { return file_->modifiedTime(seconds, error); }
+    bool sync(SystemError& error) override { return file_->sync(error); }
+    bool close(SystemError& error) override { return file_->close(error); }
 
 private:
     std::unique_ptr<OpenFile> file_;

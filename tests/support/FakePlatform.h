@@ -68,46 +68,47 @@ struct FakePlatform : NativePlatform {
         why = "not supported";
         return nullptr;
     }
-    bool fileInfo(const std::string& path, FileInfo& out) override {
+    bool fileInfo(const std::string& path, FileInfo& out, SystemError& error) override {
         ++fileInfoCalls;
         auto found = files.find(path);
-        if (found == files.end()) return NativePlatform::fileInfo(path, out);
+        if (found == files.end()) return NativePlatform::fileInfo(path, out, error);
         out = found->second;
+        if (!out.exists) error = SystemError{ErrorKind::NotFound, 2};
         return out.exists;
     }
     std::unique_ptr<OpenFile> openFile(const std::string& path, const FileOpening& opening,
                                        SystemError& error) override;
-    bool fileOwner(const std::string& path, const std::string& server, std::string& domain,
-                   std::string& account) override {
+    bool fileOwner(const std::string& path, const std::string& server, std::string& domain, std::string& account,
+                   SystemError& error) override {
         auto found = owners.find(path);
-        if (found == owners.end()) return NativePlatform::fileOwner(path, server, domain, account);
+        if (found == owners.end()) return NativePlatform::fileOwner(path, server, domain, account, error);
         std::tie(domain, account) = found->second;
         return true;
     }
-    SystemError localGroups(std::vector<std::string>& names) override {
+    bool localGroups(std::vector<std::string>& names, SystemError& error) override {
         ++localGroupsCalls;
-        if (!groups) return NativePlatform::localGroups(names);
-        if (!groups->first.failed()) names = groups->second;
-        return groups->first;
+        if (!groups) return NativePlatform::localGroups(names, error);
+        return answer(*groups, names, error);
     }
-    SystemError localGroupMembers(const std::string& group, std::vector<std::string>& list) override {
+    bool localGroupMembers(const std::string& group, std::vector<std::string>& list, SystemError& error) override {
         ++memberCalls[group];
         auto found = members.find(group);
-        if (found == members.end()) {
-            if (groups) return SystemError{ErrorKind::NotFound, 1376};
-            return NativePlatform::localGroupMembers(group, list);
-        }
-        if (!found->second.first.failed()) list = found->second.second;
-        return found->second.first;
+        if (found != members.end()) return answer(found->second, list, error);
+        if (!groups) return NativePlatform::localGroupMembers(group, list, error);
+        error = SystemError{ErrorKind::NotFound, 1376};
+        return false;
     }
-    int readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type,
-                     std::string& data) override {
+    bool readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type,
+                      std::string& data, SystemError& error) override {
         ++registryReads;
-        if (!registryFake) return NativePlatform::readRegistry(keyPath, name, view64, type, data);
+        if (!registryFake) return NativePlatform::readRegistry(keyPath, name, view64, type, data, error);
         auto found = registry.find(keyPath + "\\" + name);
-        if (found == registry.end()) return 2;
+        if (found == registry.end()) {
+            error = SystemError{ErrorKind::NotFound, 2};
+            return false;
+        }
         std::tie(type, data) = found->second;
-        return 0;
+        return true;
     }
     bool computerName(std::string& out) override {
         return computer ? (out = *computer, true) : NativePlatform::computerName(out);
@@ -120,6 +121,17 @@ struct FakePlatform : NativePlatform {
     bool isWow64() override { return wow64 ? *wow64 : NativePlatform::isWow64(); }
     void writeSystemLog(SystemLogLevel level, const std::string& message) override {
         systemLogged.emplace_back(level, message);
+    }
+
+    // A table's (failure, names) as the platform answers it.
+    static bool answer(const std::pair<SystemError, std::vector<std::string>>& entry, std::vector<std::string>& out,
+                       SystemError& error) {
+        if (entry.first.failed()) {
+            error = entry.first;
+            return false;
+        }
+        out = entry.second;
+        return true;
     }
 
     // A PathSyntax as Windows writes paths.

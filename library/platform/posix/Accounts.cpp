@@ -48,22 +48,27 @@ const std::string& NativePlatform::Impl::accountDomain() {
 }
 
 // The server only matters for Windows network paths; POSIX owners are always local.
-bool NativePlatform::fileOwner(const std::string& path, const std::string&, std::string& domain, std::string& account) {
+bool NativePlatform::fileOwner(const std::string& path, const std::string&, std::string& domain, std::string& account,
+                               SystemError& error) {
     struct stat facts {};
-    if (path.empty() || path.find('\0') != std::string::npos || ::lstat(path.c_str(), &facts) != 0) return false;
-    return ownerById(facts.st_uid, domain, account);
+    if (path.empty() || path.find('\0') != std::string::npos) return posix::fail(error, ENOENT);
+    if (::lstat(path.c_str(), &facts) != 0) return posix::fail(error);
+    return ownerById(facts.st_uid, domain, account, error);
 }
 
-bool NativePlatform::ownerById(uint32_t ownerId, std::string& domain, std::string& account) {
+// An id without an entry in the password database is no account.
+bool NativePlatform::ownerById(uint32_t ownerId, std::string& domain, std::string& account, SystemError& error) {
     std::string name;
-    if (!posix::accountName(ownerId, name)) return false;
+    if (!posix::accountName(ownerId, name)) return posix::fail(error, ENOENT);
     domain = impl_->accountDomain();
     account = std::move(name);
     return true;
 }
 
 // POSIX accounts have no SIDs.
-bool NativePlatform::ownerBySid(std::span<const uint8_t>, std::string&, std::string&) { return false; }
+bool NativePlatform::ownerBySid(std::span<const uint8_t>, std::string&, std::string&, SystemError& error) {
+    return posix::fail(error, ENOTSUP);
+}
 
 namespace {
 
@@ -97,7 +102,7 @@ bool groupEntry(const std::string& name, gid_t& gid, std::vector<std::string>& l
 }  // namespace
 
 // The group database in its order; a name that comes again from a second source is left out.
-SystemError NativePlatform::localGroups(std::vector<std::string>& names) {
+bool NativePlatform::localGroups(std::vector<std::string>& names, SystemError& error) {
     names.clear();
     std::unordered_set<std::string> seen;
     std::lock_guard<std::mutex> hold(enumerationGuard());
@@ -107,19 +112,20 @@ SystemError NativePlatform::localGroups(std::vector<std::string>& names) {
         if (entry->gr_name && seen.insert(entry->gr_name).second) names.emplace_back(entry->gr_name);
         errno = 0;
     }
-    int error = errno;
+    const int failure = errno;
     ::endgrent();
     impl_->primaryGroupsRead = false;
-    if (names.empty() && error != 0 && error != ENOENT) return posix::systemError(error);
-    return SystemError{};
+    if (names.empty() && failure != 0 && failure != ENOENT) return posix::fail(error, failure);
+    return true;
 }
 
 // The group's listed members, then the users whose primary group it is, each "HOST\name".
-SystemError NativePlatform::localGroupMembers(const std::string& group, std::vector<std::string>& members) {
+bool NativePlatform::localGroupMembers(const std::string& group, std::vector<std::string>& members,
+                                       SystemError& error) {
     members.clear();
     gid_t gid = 0;
     std::vector<std::string> listed;
-    if (!groupEntry(group, gid, listed)) return posix::systemError(ENOENT);
+    if (!groupEntry(group, gid, listed)) return posix::fail(error, ENOENT);
     const std::string& host = impl_->accountDomain();
     std::unordered_set<std::string> seen;
     auto add = [&](const std::string& name) {
@@ -139,7 +145,7 @@ SystemError NativePlatform::localGroupMembers(const std::string& group, std::vec
     }
     if (auto users = impl_->usersByPrimaryGroup.find(gid); users != impl_->usersByPrimaryGroup.end())
         for (const std::string& name : users->second) add(name);
-    return SystemError{};
+    return true;
 }
 
 }  // namespace Quilna

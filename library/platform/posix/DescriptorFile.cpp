@@ -9,19 +9,19 @@
 
 namespace Quilna::posix {
 
-SystemError DescriptorFile::read(char* buffer, size_t count, size_t& got) {
+bool DescriptorFile::read(char* buffer, size_t count, size_t& got, SystemError& error) {
     got = 0;
     for (;;) {
         const ssize_t result = ::read(file_.get(), buffer, count);
         if (result >= 0) {
             got = static_cast<size_t>(result);
-            return SystemError{};
+            return true;
         }
-        if (errno != EINTR) return lastSystemError();
+        if (errno != EINTR) return fail(error);
     }
 }
 
-SystemError DescriptorFile::write(const char* data, size_t count, size_t& written) {
+bool DescriptorFile::write(const char* data, size_t count, size_t& written, SystemError& error) {
     written = 0;
     while (written < count) {
         const ssize_t result = ::write(file_.get(), data + written, count - written);
@@ -30,32 +30,32 @@ SystemError DescriptorFile::write(const char* data, size_t count, size_t& writte
             continue;
         }
         // A write that takes nothing without saying why has no room left.
-        if (result == 0) return systemError(ENOSPC);
-        if (errno != EINTR) return lastSystemError();
+        if (result == 0) return fail(error, ENOSPC);
+        if (errno != EINTR) return fail(error);
     }
-    return SystemError{};
+    return true;
 }
 
-SystemError DescriptorFile::seek(int64_t offset, Origin origin, int64_t& reached) {
+bool DescriptorFile::seek(int64_t offset, Origin origin, int64_t& reached, SystemError& error) {
     const int whence = origin == Origin::Start ? SEEK_SET : (origin == Origin::End ? SEEK_END : SEEK_CUR);
     const off_t result = ::lseek(file_.get(), static_cast<off_t>(offset), whence);
-    if (result < 0) return lastSystemError();
+    if (result < 0) return fail(error);
     reached = static_cast<int64_t>(result);
-    return SystemError{};
+    return true;
 }
 
-SystemError DescriptorFile::modifiedTime(int64_t& seconds) {
+bool DescriptorFile::modifiedTime(int64_t& seconds, SystemError& error) {
     struct stat facts {};
-    if (::fstat(file_.get(), &facts) != 0) return lastSystemError();
+    if (::fstat(file_.get(), &facts) != 0) return fail(error);
     seconds = facts.st_mtime;
-    return SystemError{};
+    return true;
 }
 
-SystemError DescriptorFile::sync() { return ::fsync(file_.get()) == 0 ? SystemError{} : lastSystemError(); }
+bool DescriptorFile::sync(SystemError& error) { return ::fsync(file_.get()) == 0 || fail(error); }
 
-SystemError DescriptorFile::close() {
-    if (!file_.valid()) return systemError(EBADF);
-    return file_.close() ? SystemError{} : lastSystemError();
+bool DescriptorFile::close(SystemError& error) {
+    if (!file_.valid()) return fail(error, EBADF);
+    return file_.close() || fail(error);
 }
 
 }  // namespace Quilna::posix

@@ -90,14 +90,16 @@ public:
 #endif
     }
 
-    bool entryInfo(const std::string& name, FileInfo& out) override {
+    bool entryInfo(const std::string& name, FileInfo& out, SystemError& error) override {
         out = FileInfo{};
-        if (name.empty() || name.find('\0') != std::string::npos) return false;
-        return posix::entryStatus(fd_.get(), name.c_str(), name, statxAvailable_, out);
+        if (name.empty() || name.find('\0') != std::string::npos) return posix::fail(error, ENOENT);
+        return posix::entryStatus(fd_.get(), name.c_str(), name, statxAvailable_, out) || posix::fail(error);
     }
 
     // The status carries the owner id.
-    bool entryOwner(const std::string&, std::string&, std::string&) override { return false; }
+    bool entryOwner(const std::string&, std::string&, std::string&, SystemError& error) override {
+        return posix::fail(error, ENOTSUP);
+    }
 
     std::unique_ptr<OpenDirectory> openSubdirectory(const std::string& name, SystemError& error) const override {
         if (!isPlainName(name)) {

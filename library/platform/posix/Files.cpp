@@ -140,31 +140,16 @@ std::string lexicallyNormal(const std::string& absolute) {
 
 bool isPlainName(const std::string& path) { return path.find('/') == std::string::npos && path != "." && path != ".."; }
 
-// "*" matches any run, "?" one byte; case-sensitive, nothing else is special.
-bool wildcardMatch(std::string_view pattern, std::string_view name) {
-    size_t p = 0, n = 0;
-    size_t starAt = std::string_view::npos, resumeAt = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
-            ++p;
-            ++n;
-        } else if (p < pattern.size() && pattern[p] == '*') {
-            starAt = p++;
-            resumeAt = n;
-        } else if (starAt != std::string_view::npos) {
-            p = starAt + 1;
-            n = ++resumeAt;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*') ++p;
-    return p == pattern.size();
-}
-
 bool hasNul(const std::string& path) { return path.find('\0') != std::string::npos; }
 
-bool copyContent(int from, int to) {
+// An empty path, or one the system would cut short at a NUL, names no file.
+bool badPath(const std::string& path, SystemError& error) {
+    if (!path.empty() && !hasNul(path)) return false;
+    error = posix::systemError(ENOENT);
+    return true;
+}
+
+bool copyContent(int from, int to, SystemError& error) {
     // copy_file_range lets the file system share or clone blocks; plain reads and writes
     // take over where it is not supported.
     bool ranged = true;
@@ -174,7 +159,7 @@ bool copyContent(int from, int to) {
             if (copied > 0) continue;
             if (copied == 0) return true;
             if (errno == EINTR) continue;
-            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
+            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return posix::fail(error);
             ranged = false;
         }
         char buffer[1 << 16];
@@ -182,13 +167,13 @@ bool copyContent(int from, int to) {
         if (got == 0) return true;
         if (got < 0) {
             if (errno == EINTR) continue;
-            return false;
+            return posix::fail(error);
         }
         for (ssize_t done = 0; done < got;) {
             ssize_t put = ::write(to, buffer + done, static_cast<size_t>(got - done));
             if (put < 0) {
                 if (errno == EINTR) continue;
-                return false;
+                return posix::fail(error);
             }
             done += put;
         }
@@ -221,49 +206,66 @@ int openCopyTarget(const std::string& to, bool overwrite, bool& created) {
     return fd;
 }
 
-bool copyRegularFile(const std::string& from, const std::string& to, bool overwrite) {
-    if (from.empty() || to.empty() || hasNul(from) || hasNul(to)) return false;
+// Only a regular file is copied: a directory, a device or a fifo (which would block for ever) not.
+bool openCopySource(const std::string& from, Descriptor& source, struct stat& facts, SystemError& error) {
     // Not even opening waits on a fifo.
-    Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    source.reset(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!source.valid() || ::fstat(source.get(), &facts) != 0) return posix::fail(error);
+    if (!S_ISREG(facts.st_mode)) return posix::fail(error, S_ISDIR(facts.st_mode) ? EISDIR : EINVAL);
+    return true;
+}
+
+bool copyInto(int target, int source, const struct stat& facts, SystemError& error) {
+    struct stat targetFacts {};
+    if (::fstat(target, &targetFacts) != 0) return posix::fail(error);
+    // Copying a file onto itself would empty it before reading it.
+    if (targetFacts.st_dev == facts.st_dev && targetFacts.st_ino == facts.st_ino) return posix::fail(error, EINVAL);
+    if (::ftruncate(target, 0) != 0) return posix::fail(error);
+    if (!copyContent(source, target, error)) return false;
+    // Like the system copy on Windows: permissions and times travel with the content.
+    ::fchmod(target, facts.st_mode & 07777);
+    struct timespec times[2] = {facts.st_atim, facts.st_mtim};
+    ::futimens(target, times);
+    return true;
+}
+
+bool copyRegularFile(const std::string& from, const std::string& to, bool overwrite, SystemError& error) {
+    if (badPath(from, error) || badPath(to, error)) return false;
+    Descriptor source;
     struct stat facts {};
-    // Directories, devices and fifos are not copied (a fifo would block for ever).
-    if (!source.valid() || ::fstat(source.get(), &facts) != 0 || !S_ISREG(facts.st_mode)) return false;
+    if (!openCopySource(from, source, facts, error)) return false;
     bool created = false;
     Descriptor target(openCopyTarget(to, overwrite, created));
-    if (!target.valid()) return false;
-    struct stat targetFacts {};
-    bool ok = ::fstat(target.get(), &targetFacts) == 0;
-    // Copying a file onto itself would empty it before reading it.
-    if (ok && targetFacts.st_dev == facts.st_dev && targetFacts.st_ino == facts.st_ino) return false;
-    ok = ok && ::ftruncate(target.get(), 0) == 0 && copyContent(source.get(), target.get());
-    if (ok) {
-        // Like the system copy on Windows: permissions and times travel with the content.
-        ::fchmod(target.get(), facts.st_mode & 07777);
-        struct timespec times[2] = {facts.st_atim, facts.st_mtim};
-        ::futimens(target.get(), times);
-    }
-    ok = target.close() && ok;
+    if (!target.valid()) return posix::fail(error);
+    bool ok = copyInto(target.get(), source.get(), facts, error);
+    if (!target.close() && ok) ok = posix::fail(error);
     if (!ok && created) ::unlink(to.c_str());
     return ok;
 }
 
-bool syncPath(const std::string& path) {
-    if (path.empty() || hasNul(path)) return false;
+bool syncPath(const std::string& path, SystemError& error) {
+    if (badPath(path, error)) return false;
     // Write-only files cannot be opened for reading; fsync works through either kind.
     // A fifo in the file's place is not waited on, nor synced.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     Descriptor file(fd);
     struct stat facts {};
-    if (!file.valid() || ::fstat(file.get(), &facts) != 0 || !S_ISREG(facts.st_mode)) return false;
-    bool synced = ::fsync(file.get()) == 0;
-    return file.close() && synced;
+    if (!file.valid() || ::fstat(file.get(), &facts) != 0) return posix::fail(error);
+    if (!S_ISREG(facts.st_mode)) return posix::fail(error, EINVAL);
+    if (::fsync(file.get()) != 0) return posix::fail(error);
+    return file.close() || posix::fail(error);
 }
 
 // A move to another file system: copy, flush, remove the source. Only files move this way.
-bool moveAcrossFileSystems(const std::string& from, const std::string& to, bool replace) {
-    if (!copyRegularFile(from, to, replace)) return false;
-    if (!syncPath(to) || ::unlink(from.c_str()) != 0) {
+bool moveAcrossFileSystems(const std::string& from, const std::string& to, bool replace, SystemError& error) {
+    if (!copyRegularFile(from, to, replace, error)) return false;
+    if (!syncPath(to, error)) {
+        ::unlink(to.c_str());
+        return false;
+    }
+    if (::unlink(from.c_str()) != 0) {
+        posix::fail(error);
         ::unlink(to.c_str());
         return false;
     }
@@ -277,12 +279,14 @@ const PathSyntax& NativePlatform::pathSyntax() {
     return posix;
 }
 
-bool NativePlatform::fileInfo(const std::string& path, FileInfo& out) {
+bool NativePlatform::fileInfo(const std::string& path, FileInfo& out, SystemError& error) {
     out = FileInfo{};
-    if (path.empty() || hasNul(path)) return false;
+    if (badPath(path, error)) return false;
     // A trailing separator names no file (and would follow a link to a directory).
-    if (path.size() > 1 && path.back() == '/' && path.find_first_not_of('/') != std::string::npos) return false;
-    if (!posix::entryStatus(AT_FDCWD, path.c_str(), lastComponent(path), impl_->statxAvailable, out)) return false;
+    if (path.size() > 1 && path.back() == '/' && path.find_first_not_of('/') != std::string::npos)
+        return posix::fail(error, ENOENT);
+    if (!posix::entryStatus(AT_FDCWD, path.c_str(), lastComponent(path), impl_->statxAvailable, out))
+        return posix::fail(error);
     if (path[0] == '/') {
         out.fullPath = isPlainName(path.substr(1)) ? path : lexicallyNormal(path);
     } else {
@@ -314,79 +318,78 @@ bool entryStatus(int directory, const char* name, std::string_view lastName, std
 }
 }  // namespace posix
 
-bool NativePlatform::listDirectory(const std::string& directory, const std::string& pattern,
-                                   std::vector<DirEntry>& out) {
+bool NativePlatform::listDirectory(const std::string& directory, std::vector<DirEntry>& out, SystemError& error) {
     out.clear();
-    SystemError error;
     std::string resolved;
     std::unique_ptr<OpenDirectory> listing = openDirectory(directory.empty() ? "." : directory, resolved, error);
     if (!listing) return false;
-    return listing->readEntries([&](const DirEntry& entry) {
-        if (pattern == "*" || wildcardMatch(pattern, entry.name)) out.push_back(entry);
+    errno = 0;
+    const OpenDirectory::Listing read = listing->readEntries([&](const DirEntry& entry) {
+        out.push_back(entry);
         return true;
-    }) == OpenDirectory::Listing::End;
+    });
+    return read == OpenDirectory::Listing::End || posix::fail(error, errno != 0 ? errno : EIO);
 }
 
-bool NativePlatform::currentDirectory(std::string& out) {
+bool NativePlatform::currentDirectory(std::string& out, SystemError& error) {
     out = posix::systemCurrentDirectory();
-    return !out.empty();
+    return !out.empty() || posix::fail(error, errno != 0 ? errno : ENOENT);
 }
 
-bool NativePlatform::copyFile(const std::string& from, const std::string& to, bool overwrite) {
-    return copyRegularFile(from, to, overwrite);
+bool NativePlatform::copyFile(const std::string& from, const std::string& to, bool overwrite, SystemError& error) {
+    return copyRegularFile(from, to, overwrite, error);
 }
 
-bool NativePlatform::moveFile(const std::string& from, const std::string& to, bool replace) {
-    if (from.empty() || to.empty() || hasNul(from) || hasNul(to)) return false;
+bool NativePlatform::moveFile(const std::string& from, const std::string& to, bool replace, SystemError& error) {
+    if (badPath(from, error) || badPath(to, error)) return false;
     if (replace) {
         if (::rename(from.c_str(), to.c_str()) == 0) return true;
-        return errno == EXDEV && moveAcrossFileSystems(from, to, true);
+        return errno == EXDEV ? moveAcrossFileSystems(from, to, true, error) : posix::fail(error);
     }
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-    if (errno == EXDEV) return moveAcrossFileSystems(from, to, false);
-    if (errno != EINVAL && errno != ENOSYS) return false;
+    if (errno == EXDEV) return moveAcrossFileSystems(from, to, false, error);
+    if (errno != EINVAL && errno != ENOSYS) return posix::fail(error);
     // A file system without the no-replace flag: look first, then move.
     struct stat facts {};
-    if (::lstat(to.c_str(), &facts) == 0 || errno != ENOENT) return false;
-    return ::rename(from.c_str(), to.c_str()) == 0;
+    if (::lstat(to.c_str(), &facts) == 0) return posix::fail(error, EEXIST);
+    if (errno != ENOENT) return posix::fail(error);
+    return ::rename(from.c_str(), to.c_str()) == 0 || posix::fail(error);
 }
 
-bool NativePlatform::deleteFile(const std::string& path) {
-    if (path.empty() || hasNul(path)) return false;
-    return ::unlink(path.c_str()) == 0;
+bool NativePlatform::deleteFile(const std::string& path, SystemError& error) {
+    if (badPath(path, error)) return false;
+    return ::unlink(path.c_str()) == 0 || posix::fail(error);
 }
 
-bool NativePlatform::createDirectory(const std::string& path) {
-    if (path.empty() || hasNul(path)) return false;
-    return ::mkdir(path.c_str(), kDirectoryMode) == 0;
+bool NativePlatform::createDirectory(const std::string& path, SystemError& error) {
+    if (badPath(path, error)) return false;
+    return ::mkdir(path.c_str(), kDirectoryMode) == 0 || posix::fail(error);
 }
 
-bool NativePlatform::setAttributes(const std::string& path, uint16_t attributes) {
-    if (path.empty() || hasNul(path)) return false;
+bool NativePlatform::setAttributes(const std::string& path, uint16_t attributes, SystemError& error) {
+    if (badPath(path, error)) return false;
     struct stat facts {};
-    if (::lstat(path.c_str(), &facts) != 0) return false;
+    if (::lstat(path.c_str(), &facts) != 0) return posix::fail(error);
     // Links carry no permissions of their own; only ReadOnly has a POSIX meaning.
     if (S_ISLNK(facts.st_mode)) return true;
     mode_t mode = facts.st_mode & 07777;
     mode_t wanted = (attributes & FileAttribute::ReadOnly) ? (mode & ~mode_t(0222)) : (mode | S_IWUSR);
     // A link put in its place meanwhile is not followed.
-    return wanted == mode || ::fchmodat(AT_FDCWD, path.c_str(), wanted, AT_SYMLINK_NOFOLLOW) == 0;
+    return wanted == mode || ::fchmodat(AT_FDCWD, path.c_str(), wanted, AT_SYMLINK_NOFOLLOW) == 0 || posix::fail(error);
 }
 
-bool NativePlatform::syncFile(const std::string& path) { return syncPath(path); }
+bool NativePlatform::syncFile(const std::string& path, SystemError& error) { return syncPath(path, error); }
 
-bool NativePlatform::truncateFile(const std::string& path, uint64_t size) {
-    if (path.empty() || hasNul(path)) return false;
+bool NativePlatform::truncateFile(const std::string& path, uint64_t size, SystemError& error) {
+    if (badPath(path, error)) return false;
     Descriptor file(openForWriting(path, O_WRONLY, kFileMode));
-    return file.valid() && ::ftruncate(file.get(), static_cast<off_t>(size)) == 0 && file.close();
+    if (!file.valid() || ::ftruncate(file.get(), static_cast<off_t>(size)) != 0) return posix::fail(error);
+    return file.close() || posix::fail(error);
 }
 
 std::unique_ptr<OpenFile> NativePlatform::openFile(const std::string& path, const FileOpening& opening,
                                                    SystemError& error) {
-    if (path.empty() || hasNul(path)) {
-        error = posix::systemError(ENOENT);
-        return nullptr;
-    }
+    if (badPath(path, error)) return nullptr;
     Descriptor file;
     if (!opening.write) {
         // O_NONBLOCK: a fifo planted at the name must not hold the run in open(); only a regular

@@ -75,24 +75,28 @@ std::string NativePlatform::namedLockHolders(const std::string& name) {
     return file.valid() ? posix::lockHolders(file.get()) : std::string();
 }
 
-std::unique_ptr<NamedLock> NativePlatform::tryNamedLock(const std::string& name, std::string& refusal) {
-    refusal.clear();
-    if (name.empty() || name == "." || name == ".." || name.find('\0') != std::string::npos) {
-        refusal = "\"" + name + "\" is no name for a lock";
-        return nullptr;
-    }
+namespace {
+std::unique_ptr<NamedLock> refuseLock(SystemError& error, int code, std::string why) {
+    posix::fail(error, code);
+    error.detail = std::move(why);
+    return nullptr;
+}
+}  // namespace
+
+std::unique_ptr<NamedLock> NativePlatform::tryNamedLock(const std::string& name, SystemError& error) {
+    if (name.empty() || name == "." || name == ".." || name.find('\0') != std::string::npos)
+        return refuseLock(error, EINVAL, "\"" + name + "\" is no name for a lock");
+    std::string refusal;
     const std::string directory = impl_->runtimeDirectory(*this, "locks", &refusal);
-    if (directory.empty()) {
-        if (refusal.empty()) refusal = "the runtime directory cannot be made";
-        return nullptr;
-    }
+    if (directory.empty())
+        return refuseLock(error, EACCES, refusal.empty() ? "the runtime directory cannot be made" : refusal);
     const std::string path = directory + "/" + lockFileName(name);
     int fd = openLockFile(path);
     if (fd < 0) {
-        const int error = errno;
+        const int failure = errno;
         refusal = posix::TrustedDirectory::pathRefusal(AT_FDCWD, path, path);
-        if (refusal.empty()) refusal = "the lock file \"" + path + "\" cannot be opened: " + errorText(error);
-        return nullptr;
+        if (refusal.empty()) refusal = "the lock file \"" + path + "\" cannot be opened: " + errorText(failure);
+        return refuseLock(error, failure, refusal);
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);

@@ -48,10 +48,6 @@ struct NativePlatform::Impl {
     std::map<std::string, std::string> checkedRuntime;
     // The .reg files of the registry keys, each parsed once until it changes.
     posix::RegFileCache regFiles;
-    // Why the last write of a registry value failed, when there is more to say than that.
-    std::mutex registryFailureGuard;
-    std::string registryFailure;
-    std::string registryReadFailure;  // the same for the last read
 };
 
 namespace posix {
@@ -59,6 +55,9 @@ namespace posix {
 SystemError systemError(int code);
 // The same for errno.
 SystemError lastSystemError();
+// Records a failure (of errno, or of code) in error and gives the false a failed call returns.
+bool fail(SystemError& error, int code);
+bool fail(SystemError& error);
 // One status call for a name relative to a directory descriptor (AT_FDCWD: the current
 // directory), links not followed; fills everything but the full path.
 bool entryStatus(int directory, const char* name, std::string_view lastName, std::atomic<bool>& statxAvailable,

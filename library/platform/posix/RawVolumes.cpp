@@ -18,17 +18,17 @@ class BlockDevice : public RawVolume {
 public:
     explicit BlockDevice(posix::Descriptor device) : device_(std::move(device)) {}
 
-    SystemError read(uint64_t offset, std::span<uint8_t> into, size_t& got) override {
+    bool read(uint64_t offset, std::span<uint8_t> into, size_t& got, SystemError& error) override {
         got = 0;
         while (got < into.size()) {
             const ssize_t count =
                 ::pread(device_.get(), into.data() + got, into.size() - got, static_cast<off_t>(offset + got));
             if (count < 0 && errno == EINTR) continue;
-            if (count < 0) return posix::lastSystemError();
+            if (count < 0) return posix::fail(error);
             if (count == 0) break;
             got += static_cast<size_t>(count);
         }
-        return {};
+        return true;
     }
 
 private:

@@ -206,71 +206,61 @@ std::string unreadableFile(const std::string& path, int error) {
 
 }  // namespace
 
-int NativePlatform::readRegistry(const std::string& keyPath, const std::string& name, bool, uint32_t& type,
-                                 std::string& data) {
+bool NativePlatform::readRegistry(const std::string& keyPath, const std::string& name, bool, uint32_t& type,
+                                  std::string& data, SystemError& error) {
     try {
         std::string root = kDefaultRoot;
         getEnv("QUILNA_REGISTRY_ROOT", root);
         KeyLocation key;
-        if (!locateKey(root, keyPath, key)) return 2;
+        if (!locateKey(root, keyPath, key)) return posix::fail(error, ENOENT);
         const std::shared_ptr<const RegFile> file = impl_->regFiles.load(key.file);
-        const std::string failure = file ? std::string() : unreadableFile(key.file, errno);
-        {
-            std::lock_guard<std::mutex> hold(impl_->registryFailureGuard);
-            impl_->registryReadFailure = failure;
+        if (!file) {
+            const int failure = errno;
+            error = posix::systemError(ENOENT);
+            // A file that is there but cannot be read is said to be so.
+            error.detail = unreadableFile(key.file, failure);
+            return false;
         }
-        if (!file) return 2;
-        return file->find(key.section, name, type, data) ? 0 : 2;
+        return file->find(key.section, name, type, data) || posix::fail(error, ENOENT);
     } catch (const std::bad_alloc&) {
-        return 1;
+        return posix::fail(error, ENOMEM);
     }
 }
 
+namespace {
+bool refuseStoring(SystemError& error, int code, const std::string& name, const std::string& file,
+                   const std::string& why) {
+    posix::fail(error, code);
+    error.detail = "The resource " + name + " cannot be stored in " + file + ": " + why + ".";
+    return false;
+}
+}  // namespace
+
 bool NativePlatform::writeRegistryString(const std::string& keyPath, const std::string& name, const std::string& value,
-                                         bool) {
-    // Kept for registryWriteFailure: empty unless there is more to say than that it failed.
-    const auto note = [this](const std::string& text) {
-        std::lock_guard<std::mutex> hold(impl_->registryFailureGuard);
-        impl_->registryFailure = text;
-    };
-    note(std::string());
+                                         bool, SystemError& error) {
     try {
         std::string root = kDefaultRoot;
         getEnv("QUILNA_REGISTRY_ROOT", root);
         KeyLocation key;
-        if (!validValueName(name) || !locateKey(root, keyPath, key)) return false;
+        if (!validValueName(name) || !locateKey(root, keyPath, key)) return posix::fail(error, EINVAL);
         const posix::TrustedDirectory directory = keyDirectory(parentOf(key.file));
         if (!directory.valid()) {
-            if (!directory.refusal().empty())
-                note("The resource " + name + " cannot be stored in " + key.file + ": " + directory.refusal() + ".");
-            return false;
+            if (directory.refusal().empty()) return posix::fail(error, directory.error());
+            return refuseStoring(error, directory.error(), name, key.file, directory.refusal());
         }
         KeyFileLock lock(directory, key.file.substr(key.file.rfind('/') + 1));
-        if (lock.fd() < 0) {
-            note("The resource " + name + " cannot be stored in " + key.file + ": " + lock.failure() + ".");
-            return false;
-        }
+        if (lock.fd() < 0) return refuseStoring(error, EAGAIN, name, key.file, lock.failure());
         std::string bytes;
-        if (!readAll(lock.fd(), bytes)) return false;
+        if (!readAll(lock.fd(), bytes)) return posix::fail(error);
         RegFile file;
         // A file that is there but is no .reg text is left alone rather than overwritten.
         if (bytes.empty()) file.clear();
-        else if (!file.parse(bytes)) return false;
+        else if (!file.parse(bytes)) return posix::fail(error, EINVAL);
         file.setString(key.section, name, value);
-        return replaceFile(key.file, file.serialize(), lock.mode());
+        return replaceFile(key.file, file.serialize(), lock.mode()) || posix::fail(error);
     } catch (const std::bad_alloc&) {
-        return false;
+        return posix::fail(error, ENOMEM);
     }
-}
-
-std::string NativePlatform::registryReadFailure() {
-    std::lock_guard<std::mutex> hold(impl_->registryFailureGuard);
-    return impl_->registryReadFailure;
-}
-
-std::string NativePlatform::registryWriteFailure() {
-    std::lock_guard<std::mutex> hold(impl_->registryFailureGuard);
-    return impl_->registryFailure;
 }
 
 }  // namespace Quilna

@@ -72,10 +72,13 @@ std::string NativePlatform::Impl::runtimeDirectory(Platform& backend, const std:
     return path;
 }
 
-bool NativePlatform::runtimeDirectory(std::string& path, std::string& refusal) {
-    refusal.clear();
+bool NativePlatform::runtimeDirectory(std::string& path, SystemError& error) {
+    std::string refusal;
     path = impl_->runtimeDirectory(*this, std::string(), &refusal);
-    return !path.empty();
+    if (!path.empty()) return true;
+    posix::fail(error, EACCES);
+    error.detail = refusal;
+    return false;
 }
 
 }  // namespace Quilna

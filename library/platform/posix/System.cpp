@@ -52,11 +52,13 @@ bool NativePlatform::getEnv(const std::string& name, std::string& value) {
     return true;
 }
 
-bool NativePlatform::setEnv(const std::string& name, const std::string& value) {
-    return ::setenv(name.c_str(), value.c_str(), 1) == 0;
+bool NativePlatform::setEnv(const std::string& name, const std::string& value, SystemError& error) {
+    return ::setenv(name.c_str(), value.c_str(), 1) == 0 || posix::fail(error);
 }
 
-bool NativePlatform::unsetEnv(const std::string& name) { return ::unsetenv(name.c_str()) == 0; }
+bool NativePlatform::unsetEnv(const std::string& name, SystemError& error) {
+    return ::unsetenv(name.c_str()) == 0 || posix::fail(error);
+}
 
 void NativePlatform::sleepMs(uint32_t milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
@@ -65,8 +67,6 @@ void NativePlatform::sleepMs(uint32_t milliseconds) {
 uint32_t NativePlatform::threadId() { return static_cast<uint32_t>(::syscall(SYS_gettid)); }
 
 uint32_t NativePlatform::processId() { return static_cast<uint32_t>(::getpid()); }
-
-SystemError NativePlatform::lastError() { return posix::lastSystemError(); }
 
 namespace posix {
 SystemError systemError(int code) {
@@ -81,6 +81,7 @@ SystemError systemError(int code) {
         case EBUSY: return {ErrorKind::SharingViolation, static_cast<uint32_t>(code)};
         case ENOSPC:
         case EDQUOT: return {ErrorKind::DiskFull, static_cast<uint32_t>(code)};
+        case ENOMEM: return {ErrorKind::NoMemory, static_cast<uint32_t>(code)};
         case EEXIST:
         case ENOTEMPTY: return {ErrorKind::Exists, static_cast<uint32_t>(code)};
         case ENETUNREACH:
@@ -91,6 +92,14 @@ SystemError systemError(int code) {
 }
 
 SystemError lastSystemError() { return systemError(errno); }
+
+bool fail(SystemError& error, int code) {
+    // A call that failed without a reason of its own still fails.
+    error = systemError(code != 0 ? code : EIO);
+    return false;
+}
+
+bool fail(SystemError& error) { return fail(error, errno); }
 }  // namespace posix
 
 std::string NativePlatform::errorText(uint32_t code) {
@@ -277,6 +286,16 @@ bool NativePlatform::userName(std::string& out) { return posix::accountName(::ge
 bool NativePlatform::isWow64() { return false; }
 
 bool NativePlatform::standardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+bool NativePlatform::writeStandardOutput(const std::string& bytes, SystemError& error) {
+    for (size_t done = 0; done < bytes.size();) {
+        const ssize_t put = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
+        if (put > 0) done += static_cast<size_t>(put);
+        else if (put == 0) return posix::fail(error, ENOSPC);
+        else if (errno != EINTR) return posix::fail(error);
+    }
+    return true;
+}
 
 namespace {
 

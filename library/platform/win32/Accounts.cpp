@@ -118,36 +118,42 @@ bool win32::ownedByThisProcess(HANDLE file) {
 }
 
 bool NativePlatform::fileOwner(const std::string& path, const std::string& server, std::string& domain,
-                               std::string& account) {
-    return win32::fileOwner(path, server, domain, account);
+                               std::string& account, SystemError& error) {
+    if (path.empty()) return win32::fail(error, ERROR_INVALID_NAME);
+    return win32::fileOwner(path, server, domain, account) || win32::fail(error);
 }
 
 // The find data carries no owner: callers ask fileOwner.
-bool NativePlatform::ownerById(uint32_t, std::string&, std::string&) { return false; }
+bool NativePlatform::ownerById(uint32_t, std::string&, std::string&, SystemError& error) {
+    return win32::fail(error, ERROR_NOT_SUPPORTED);
+}
 
-bool NativePlatform::ownerBySid(std::span<const uint8_t> sid, std::string& domain, std::string& account) {
-    if (sid.size() < 8 || sid.size() > SECURITY_MAX_SID_SIZE) return false;
+bool NativePlatform::ownerBySid(std::span<const uint8_t> sid, std::string& domain, std::string& account,
+                                SystemError& error) {
+    if (sid.size() < 8 || sid.size() > SECURITY_MAX_SID_SIZE) return win32::fail(error, ERROR_INVALID_SID);
     // A copy: the system takes a SID at its own alignment, and only once checked.
     AlignedBuffer copy(static_cast<DWORD>(sid.size()));
     std::memcpy(copy.data(), sid.data(), sid.size());
-    if (!::IsValidSid(copy.data()) || ::GetLengthSid(copy.data()) != sid.size()) return false;
-    return lookUpAccount(std::string(), copy.data(), domain, account);
+    if (!::IsValidSid(copy.data()) || ::GetLengthSid(copy.data()) != sid.size())
+        return win32::fail(error, ERROR_INVALID_SID);
+    return lookUpAccount(std::string(), copy.data(), domain, account) || win32::fail(error);
 }
 
-SystemError NativePlatform::localGroups(std::vector<std::string>& names) {
+bool NativePlatform::localGroups(std::vector<std::string>& names, SystemError& error) {
     names.clear();
     NetBuffer buffer;
     DWORD read = 0, total = 0;
     DWORD_PTR resume = 0;
     NET_API_STATUS status =
         ::NetLocalGroupEnum(nullptr, 0, buffer.address(), MAX_PREFERRED_LENGTH, &read, &total, &resume);
-    if (status != NERR_Success) return win32::systemError(status);
+    if (status != NERR_Success) return win32::fail(error, status);
     const auto* groups = buffer.entries<LOCALGROUP_INFO_0>();
     for (DWORD i = 0; groups && i < read; ++i) names.push_back(win32::toUtf8(groups[i].lgrpi0_name));
-    return SystemError{};
+    return true;
 }
 
-SystemError NativePlatform::localGroupMembers(const std::string& group, std::vector<std::string>& members) {
+bool NativePlatform::localGroupMembers(const std::string& group, std::vector<std::string>& members,
+                                       SystemError& error) {
     members.clear();
     std::wstring wideGroup = win32::toWide(group);
     NetBuffer buffer;
@@ -155,10 +161,10 @@ SystemError NativePlatform::localGroupMembers(const std::string& group, std::vec
     DWORD_PTR resume = 0;
     NET_API_STATUS status = ::NetLocalGroupGetMembers(nullptr, wideGroup.c_str(), 3, buffer.address(),
                                                       MAX_PREFERRED_LENGTH, &read, &total, &resume);
-    if (status != NERR_Success) return win32::systemError(status);
+    if (status != NERR_Success) return win32::fail(error, status);
     const auto* entries = buffer.entries<LOCALGROUP_MEMBERS_INFO_3>();
     for (DWORD i = 0; entries && i < read; ++i) members.push_back(win32::toUtf8(entries[i].lgrmi3_domainandname));
-    return SystemError{};
+    return true;
 }
 
 }  // namespace Quilna

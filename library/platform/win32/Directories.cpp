@@ -53,19 +53,20 @@ public:
         }
     }
 
-    bool entryInfo(const std::string& name, FileInfo& out) override {
+    bool entryInfo(const std::string& name, FileInfo& out, SystemError& error) override {
         out = FileInfo{};
-        if (name.empty()) return false;
+        if (name.empty()) return win32::fail(error, ERROR_INVALID_NAME);
         // The listing at this very entry already holds what a status call would tell.
         if (atEntry_ && name == entry_.name) {
             win32::listedStatus(found_, out);
             return true;
         }
-        return win32::entryStatus(path_ + name, out);
+        return win32::entryStatus(path_ + name, out) || win32::fail(error);
     }
 
-    bool entryOwner(const std::string& name, std::string& domain, std::string& account) override {
-        return !name.empty() && win32::fileOwner(path_ + name, serverOf(path_), domain, account);
+    bool entryOwner(const std::string& name, std::string& domain, std::string& account, SystemError& error) override {
+        if (name.empty()) return win32::fail(error, ERROR_INVALID_NAME);
+        return win32::fileOwner(path_ + name, serverOf(path_), domain, account) || win32::fail(error);
     }
 
     std::unique_ptr<OpenDirectory> openSubdirectory(const std::string& name, SystemError& error) const override;

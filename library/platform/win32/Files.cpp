@@ -186,45 +186,44 @@ const PathSyntax& NativePlatform::pathSyntax() {
     return windows;
 }
 
-bool NativePlatform::fileInfo(const std::string& path, FileInfo& out) {
+bool NativePlatform::fileInfo(const std::string& path, FileInfo& out, SystemError& error) {
     out = FileInfo{};
-    if (path.empty() || hasWildcard(path)) return false;
-    if (!win32::entryStatus(path, out)) return false;
+    if (path.empty() || hasWildcard(path)) return win32::fail(error, ERROR_INVALID_NAME);
+    if (!win32::entryStatus(path, out)) return win32::fail(error);
     out.fullPath = win32::fullPathOf(path);
     return true;
 }
 
-bool NativePlatform::listDirectory(const std::string& directory, const std::string& pattern,
-                                   std::vector<DirEntry>& out) {
+bool NativePlatform::listDirectory(const std::string& directory, std::vector<DirEntry>& out, SystemError& error) {
     out.clear();
     std::string search = directory;
     if (!search.empty() && !isSeparator(search.back())) search += '\\';
-    search += pattern;
+    search += '*';
     WIN32_FIND_DATAW found{};
     HANDLE listing = ::FindFirstFileExW(win32::systemPath(search).c_str(), FindExInfoBasic, &found,
                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (listing == INVALID_HANDLE_VALUE) {
-        // An existing directory without a match is an empty listing, not a failure.
-        DWORD error = ::GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES;
+        // Nothing found, not even ".": an empty listing (a drive root), not a failure.
+        const DWORD failure = ::GetLastError();
+        return failure == ERROR_FILE_NOT_FOUND || failure == ERROR_NO_MORE_FILES || win32::fail(error, failure);
     }
-    bool complete = true;
+    DWORD failure = ERROR_SUCCESS;
     for (;;) {
         out.push_back(DirEntry{win32::toUtf8(found.cFileName), !win32::isListedDirectory(found)});
         if (!::FindNextFileW(listing, &found)) {
-            complete = ::GetLastError() == ERROR_NO_MORE_FILES;
+            failure = ::GetLastError();
             break;
         }
     }
     ::FindClose(listing);
-    return complete;
+    return failure == ERROR_NO_MORE_FILES || win32::fail(error, failure);
 }
 
-bool NativePlatform::currentDirectory(std::string& out) {
+bool NativePlatform::currentDirectory(std::string& out, SystemError& error) {
     std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {
         DWORD length = ::GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
-        if (length == 0) return false;
+        if (length == 0) return win32::fail(error);
         if (length < buffer.size()) {
             out = win32::toUtf8(buffer.data(), length);
             break;
@@ -237,32 +236,35 @@ bool NativePlatform::currentDirectory(std::string& out) {
     return true;
 }
 
-bool NativePlatform::copyFile(const std::string& from, const std::string& to, bool overwrite) {
+bool NativePlatform::copyFile(const std::string& from, const std::string& to, bool overwrite, SystemError& error) {
     const std::wstring target = win32::systemPath(to);
     // A link or junction put where the copy goes would take the copy to its target: refused.
     const DWORD existing = ::GetFileAttributesW(target.c_str());
-    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        ::SetLastError(ERROR_CANT_ACCESS_FILE);
-        return false;
-    }
-    return ::CopyFileW(win32::systemPath(from).c_str(), target.c_str(), overwrite ? FALSE : TRUE) != 0;
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_REPARSE_POINT))
+        return win32::fail(error, ERROR_CANT_ACCESS_FILE);
+    return ::CopyFileW(win32::systemPath(from).c_str(), target.c_str(), overwrite ? FALSE : TRUE) != 0 ||
+           win32::fail(error);
 }
 
-bool NativePlatform::moveFile(const std::string& from, const std::string& to, bool replace) {
+bool NativePlatform::moveFile(const std::string& from, const std::string& to, bool replace, SystemError& error) {
     const std::wstring source = win32::systemPath(from), target = win32::systemPath(to);
-    if (!replace) return ::MoveFileW(source.c_str(), target.c_str()) != 0;
+    if (!replace) return ::MoveFileW(source.c_str(), target.c_str()) != 0 || win32::fail(error);
     return ::MoveFileExW(source.c_str(), target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH) != 0;
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH) != 0 ||
+           win32::fail(error);
 }
 
-bool NativePlatform::deleteFile(const std::string& path) { return ::DeleteFileW(win32::systemPath(path).c_str()) != 0; }
-
-bool NativePlatform::createDirectory(const std::string& path) {
-    return ::CreateDirectoryW(win32::systemPath(path).c_str(), nullptr) != 0;
+bool NativePlatform::deleteFile(const std::string& path, SystemError& error) {
+    return ::DeleteFileW(win32::systemPath(path).c_str()) != 0 || win32::fail(error);
 }
 
-bool NativePlatform::setAttributes(const std::string& path, uint16_t attributes) {
-    return ::SetFileAttributesW(win32::systemPath(path).c_str(), windowsAttributes(attributes)) != 0;
+bool NativePlatform::createDirectory(const std::string& path, SystemError& error) {
+    return ::CreateDirectoryW(win32::systemPath(path).c_str(), nullptr) != 0 || win32::fail(error);
+}
+
+bool NativePlatform::setAttributes(const std::string& path, uint16_t attributes, SystemError& error) {
+    return ::SetFileAttributesW(win32::systemPath(path).c_str(), windowsAttributes(attributes)) != 0 ||
+           win32::fail(error);
 }
 
 namespace {
@@ -282,17 +284,18 @@ win32::UniqueHandle openExistingForWriting(const std::string& path) {
 }
 }  // namespace
 
-bool NativePlatform::syncFile(const std::string& path) {
+bool NativePlatform::syncFile(const std::string& path, SystemError& error) {
     win32::UniqueHandle file = openExistingForWriting(path);
-    return file.valid() && ::FlushFileBuffers(file.get()) != 0;
+    return (file.valid() && ::FlushFileBuffers(file.get()) != 0) || win32::fail(error);
 }
 
-bool NativePlatform::truncateFile(const std::string& path, uint64_t size) {
+bool NativePlatform::truncateFile(const std::string& path, uint64_t size, SystemError& error) {
     win32::UniqueHandle file = openExistingForWriting(path);
-    if (!file.valid()) return false;
+    if (!file.valid()) return win32::fail(error);
     LARGE_INTEGER end;
     end.QuadPart = static_cast<LONGLONG>(size);
-    return ::SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) != 0 && ::SetEndOfFile(file.get()) != 0;
+    return (::SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) != 0 && ::SetEndOfFile(file.get()) != 0) ||
+           win32::fail(error);
 }
 
 }  // namespace Quilna

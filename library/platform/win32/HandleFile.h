@@ -12,12 +12,12 @@ class HandleFile : public OpenFile {
 public:
     HandleFile(UniqueHandle file, bool append) : file_(std::move(file)), append_(append) {}
 
-    SystemError read(char* buffer, size_t count, size_t& got) override;
-    SystemError write(const char* data, size_t count, size_t& written) override;
-    SystemError seek(int64_t offset, Origin origin, int64_t& reached) override;
-    SystemError modifiedTime(int64_t& seconds) override;
-    SystemError sync() override;
-    SystemError close() override;
+    bool read(char* buffer, size_t count, size_t& got, SystemError& error) override;
+    bool write(const char* data, size_t count, size_t& written, SystemError& error) override;
+    bool seek(int64_t offset, Origin origin, int64_t& reached, SystemError& error) override;
+    bool modifiedTime(int64_t& seconds, SystemError& error) override;
+    bool sync(SystemError& error) override;
+    bool close(SystemError& error) override;
 
 private:
     UniqueHandle file_;

@@ -42,21 +42,22 @@ private:
 
 }  // namespace
 
-std::unique_ptr<NamedLock> NativePlatform::tryNamedLock(const std::string& name, std::string& refusal) {
-    refusal.clear();
+std::unique_ptr<NamedLock> NativePlatform::tryNamedLock(const std::string& name, SystemError& error) {
     // An empty name would make an unnamed mutex that excludes nobody.
     if (name.empty()) {
-        refusal = "a lock needs a name";
+        win32::fail(error, ERROR_INVALID_NAME);
+        error.detail = "a lock needs a name";
         return nullptr;
     }
     HANDLE mutex = ::CreateMutexW(nullptr, TRUE, win32::toWide(name).c_str());
-    const DWORD error = ::GetLastError();
+    const DWORD made = ::GetLastError();
     // Another kind of object of that name, or one this user may not open: no wait changes that.
     if (!mutex) {
-        refusal = "the lock \"" + name + "\" cannot be made: " + errorText(error);
+        win32::fail(error, made);
+        error.detail = "the lock \"" + name + "\" cannot be made: " + errorText(made);
         return nullptr;
     }
-    if (error == ERROR_ALREADY_EXISTS) {
+    if (made == ERROR_ALREADY_EXISTS) {
         // Someone holds it: this handle did not take ownership.
         ::CloseHandle(mutex);
         return nullptr;

@@ -20,7 +20,7 @@ public:
         aligned_ = storage_.data() + ((alignment - address % alignment) % alignment);
     }
 
-    SystemError read(uint64_t offset, std::span<uint8_t> into, size_t& got) override {
+    bool read(uint64_t offset, std::span<uint8_t> into, size_t& got, SystemError& error) override {
         got = 0;
         while (got < into.size()) {
             const uint64_t at = offset + got, start = at - at % alignment_;
@@ -32,7 +32,7 @@ public:
             DWORD read = 0;
             if (!::ReadFile(volume_.get(), aligned_, static_cast<DWORD>(wanted), &read, &place)) {
                 if (::GetLastError() == ERROR_HANDLE_EOF) break;
-                return win32::lastSystemError();
+                return win32::fail(error);
             }
             if (read <= skip) break;
             const size_t copied = std::min<size_t>(read - skip, into.size() - got);
@@ -40,7 +40,7 @@ public:
             got += copied;
             if (read < wanted) break;
         }
-        return {};
+        return true;
     }
 
 private:

@@ -40,12 +40,13 @@ std::string valueData(DWORD type, const std::vector<char>& buffer, DWORD size) {
 
 }  // namespace
 
-int NativePlatform::readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type,
-                                 std::string& data) {
+bool NativePlatform::readRegistry(const std::string& keyPath, const std::string& name, bool view64, uint32_t& type,
+                                  std::string& data, SystemError& error) {
     RegistryKey key;
+    // A key or value that cannot be read is one not found, whatever the reason.
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, win32::toWide(keyPath).c_str(), 0, KEY_READ | viewFlag(view64),
                         key.address()) != ERROR_SUCCESS)
-        return 2;
+        return win32::fail(error, ERROR_FILE_NOT_FOUND);
     const std::wstring valueName = win32::toWide(name);
     try {
         std::vector<char> buffer(100);
@@ -59,27 +60,29 @@ int NativePlatform::readRegistry(const std::string& keyPath, const std::string& 
                 buffer.resize(size > buffer.size() ? size : buffer.size() * 2);
                 continue;
             }
-            if (status != ERROR_SUCCESS) return 2;
+            if (status != ERROR_SUCCESS) return win32::fail(error, ERROR_FILE_NOT_FOUND);
             type = valueType;
             data = valueData(valueType, buffer, size);
-            return 0;
+            return true;
         }
     } catch (const std::bad_alloc&) {
-        return 1;
+        return win32::fail(error, ERROR_NOT_ENOUGH_MEMORY);
     }
 }
 
 bool NativePlatform::writeRegistryString(const std::string& keyPath, const std::string& name, const std::string& value,
-                                         bool view64) {
+                                         bool view64, SystemError& error) {
     RegistryKey key;
-    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, win32::toWide(keyPath).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          KEY_WRITE | viewFlag(view64), nullptr, key.address(), nullptr) != ERROR_SUCCESS)
-        return false;
+    LSTATUS status =
+        ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, win32::toWide(keyPath).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                          KEY_WRITE | viewFlag(view64), nullptr, key.address(), nullptr);
+    if (status != ERROR_SUCCESS) return win32::fail(error, static_cast<DWORD>(status));
     // The terminating zero is stored with the text, as every reader of a REG_SZ expects.
     const std::wstring text = win32::toWide(value);
-    return ::RegSetValueExW(key.get(), win32::toWide(name).c_str(), 0, REG_SZ,
-                            reinterpret_cast<const BYTE*>(text.c_str()),
-                            static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    status =
+        ::RegSetValueExW(key.get(), win32::toWide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                         static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    return status == ERROR_SUCCESS || win32::fail(error, static_cast<DWORD>(status));
 }
 
 }  // namespace Quilna

@@ -1,4 +1,5 @@
 // Win32: clock, local time, environment, process and system information.
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <vector>
@@ -56,19 +57,20 @@ bool NativePlatform::getEnv(const std::string& name, std::string& value) {
     }
 }
 
-bool NativePlatform::setEnv(const std::string& name, const std::string& value) {
-    if (name.empty() || name.find('=') != std::string::npos) return false;
+bool NativePlatform::setEnv(const std::string& name, const std::string& value, SystemError& error) {
+    if (name.empty() || name.find('=') != std::string::npos) return win32::fail(error, ERROR_INVALID_PARAMETER);
     // An empty value removes the runtime's copy; the system's copy then holds the empty text.
     const std::wstring wideName = win32::toWide(name), wideValue = win32::toWide(value);
     ::_wputenv_s(wideName.c_str(), wideValue.c_str());
-    return ::SetEnvironmentVariableW(wideName.c_str(), wideValue.c_str()) != 0;
+    return ::SetEnvironmentVariableW(wideName.c_str(), wideValue.c_str()) != 0 || win32::fail(error);
 }
 
-bool NativePlatform::unsetEnv(const std::string& name) {
-    if (name.empty() || name.find('=') != std::string::npos) return false;
+bool NativePlatform::unsetEnv(const std::string& name, SystemError& error) {
+    if (name.empty() || name.find('=') != std::string::npos) return win32::fail(error, ERROR_INVALID_PARAMETER);
     const std::wstring wideName = win32::toWide(name);
     ::_wputenv_s(wideName.c_str(), L"");
-    return ::SetEnvironmentVariableW(wideName.c_str(), nullptr) != 0 || ::GetLastError() == ERROR_ENVVAR_NOT_FOUND;
+    return ::SetEnvironmentVariableW(wideName.c_str(), nullptr) != 0 || ::GetLastError() == ERROR_ENVVAR_NOT_FOUND ||
+           win32::fail(error);
 }
 
 void NativePlatform::sleepMs(uint32_t milliseconds) { ::Sleep(milliseconds); }
@@ -76,8 +78,6 @@ void NativePlatform::sleepMs(uint32_t milliseconds) { ::Sleep(milliseconds); }
 uint32_t NativePlatform::threadId() { return ::GetCurrentThreadId(); }
 
 uint32_t NativePlatform::processId() { return ::GetCurrentProcessId(); }
-
-SystemError NativePlatform::lastError() { return win32::lastSystemError(); }
 
 namespace win32 {
 SystemError systemError(uint32_t code) {
@@ -94,6 +94,8 @@ SystemError systemError(uint32_t code) {
         case ERROR_LOCK_VIOLATION: return {ErrorKind::SharingViolation, code};
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL: return {ErrorKind::DiskFull, code};
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY: return {ErrorKind::NoMemory, code};
         case ERROR_FILE_EXISTS:
         case ERROR_ALREADY_EXISTS: return {ErrorKind::Exists, code};
         case ERROR_NETWORK_UNREACHABLE:
@@ -103,6 +105,14 @@ SystemError systemError(uint32_t code) {
 }
 
 SystemError lastSystemError() { return systemError(::GetLastError()); }
+
+bool fail(SystemError& error, DWORD code) {
+    // A call that failed without a reason of its own still fails.
+    error = systemError(code != ERROR_SUCCESS ? code : ERROR_GEN_FAILURE);
+    return false;
+}
+
+bool fail(SystemError& error) { return fail(error, ::GetLastError()); }
 }  // namespace win32
 
 std::string NativePlatform::errorText(uint32_t code) {
@@ -278,6 +288,19 @@ bool NativePlatform::standardErrorIsTerminal() {
     DWORD mode = 0;
     return handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetFileType(handle) == FILE_TYPE_CHAR &&
            ::GetConsoleMode(handle, &mode) != 0;
+}
+
+bool NativePlatform::writeStandardOutput(const std::string& bytes, SystemError& error) {
+    const HANDLE handle = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return win32::fail(error, ERROR_INVALID_HANDLE);
+    for (size_t done = 0; done < bytes.size();) {
+        const DWORD piece = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+        DWORD put = 0;
+        if (!::WriteFile(handle, bytes.data() + done, piece, &put, nullptr)) return win32::fail(error);
+        if (put == 0) return win32::fail(error, ERROR_HANDLE_DISK_FULL);
+        done += put;
+    }
+    return true;
 }
 
 }  // namespace Quilna

@@ -26,6 +26,9 @@ namespace win32 {
 SystemError systemError(uint32_t code);
 // The same for GetLastError.
 SystemError lastSystemError();
+// Records a failure (of GetLastError, or of code) in error and gives the false a failed call returns.
+bool fail(SystemError& error, DWORD code);
+bool fail(SystemError& error);
 
 // One status call for a path, from its directory entry: fills everything but the full path.
 bool entryStatus(const std::string& path, FileInfo& out);

@@ -76,7 +76,8 @@ public:
     std::string resource(const std::string& name) const {
         uint32_t type = 0;
         std::string data;
-        if (platform().readRegistry(resourceKey, name, true, type, data) != 0) return "";
+        SystemError error;
+        if (!platform().readRegistry(resourceKey, name, true, type, data, error)) return "";
         while (!data.empty() && data.back() == '\0') data.pop_back();
         return data;
     }

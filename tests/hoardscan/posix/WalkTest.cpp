@@ -43,12 +43,13 @@ public:
             }
             return listing;
         }
-        bool entryInfo(const std::string& name, FileInfo& out) override {
+        bool entryInfo(const std::string& name, FileInfo& out, SystemError& error) override {
             ++faults_.entryInfoCalls;
-            return native_->entryInfo(name, out);
+            return native_->entryInfo(name, out, error);
         }
-        bool entryOwner(const std::string& name, std::string& domain, std::string& account) override {
-            return native_->entryOwner(name, domain, account);
+        bool entryOwner(const std::string& name, std::string& domain, std::string& account,
+                        SystemError& error) override {
+            return native_->entryOwner(name, domain, account, error);
         }
         std::unique_ptr<OpenDirectory> openSubdirectory(const std::string& name, SystemError& error) const override {
             ++faults_.subdirectoryOpens;

@@ -56,11 +56,13 @@ protected:
 TEST_F(PosixRuntime, NoLockNameLeadsOutOfTheLocksDirectory) {
     auto held = platform().tryNamedLock("a/b");
     ASSERT_TRUE(held && std::filesystem::exists(below("locks/a_b")));
-    std::string refusal;
+    SystemError refusal;
     // A lock that is only held by another is no refusal: it may be had later.
-    EXPECT_TRUE(!platform().tryNamedLock("a/b", refusal) && refusal.empty()) << refusal;
-    for (const std::string& bad : {std::string(), std::string(".."), std::string("a\0b", 3)})
-        EXPECT_EQ(platform().tryNamedLock(bad), nullptr) << bad;
+    EXPECT_TRUE(!platform().tryNamedLock("a/b", refusal) && !refusal.failed()) << refusal.detail;
+    for (const std::string& bad : {std::string(), std::string(".."), std::string("a\0b", 3)}) {
+        refusal = SystemError{};
+        EXPECT_TRUE(!platform().tryNamedLock(bad, refusal) && refusal.failed() && !refusal.detail.empty()) << bad;
+    }
     EXPECT_TRUE(held->release() && platform().tryNamedLock("a/b")) << "released";
     fake.environment["QUILNA_RUNTIME_DIR"] = dir.write("plainfile", "not a directory");
     EXPECT_EQ(platform().tryNamedLock("name"), nullptr);
@@ -68,16 +70,17 @@ TEST_F(PosixRuntime, NoLockNameLeadsOutOfTheLocksDirectory) {
     ASSERT_EQ(::symlink(dir.child("real").c_str(), dir.child("alias").c_str()), 0);
     fake.environment["QUILNA_RUNTIME_DIR"] = dir.child("alias");
     std::string path;
-    EXPECT_TRUE(platform().runtimeDirectory(path, refusal) && path == dir.child("real")) << refusal << path;
+    EXPECT_TRUE(platform().runtimeDirectory(path, refusal) && path == dir.child("real")) << refusal.detail << path;
     EXPECT_EQ(modeOf(path), S_IFDIR | 0755u) << "made there";
     // Gone and come back as a directory that anyone may write: checked anew, and refused.
     std::filesystem::remove_all(path);
     std::filesystem::create_directory(path);
     std::filesystem::permissions(path, std::filesystem::perms::all);
     EXPECT_FALSE(platform().runtimeDirectory(path, refusal));
-    EXPECT_NE(refusal.find("may be written by every user"), std::string::npos) << refusal;
+    EXPECT_NE(refusal.detail.find("may be written by every user"), std::string::npos) << refusal.detail;
     fake.environment["QUILNA_REGISTRY_ROOT"] = dir.child("registry");
-    ASSERT_TRUE(platform().writeRegistryString("SOFTWARE\\Quilna\\Key", "A", "1", true));
+    SystemError error;
+    ASSERT_TRUE(platform().writeRegistryString("SOFTWARE\\Quilna\\Key", "A", "1", true, error));
     EXPECT_EQ(modeOf(dir.child("registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna")), S_IFDIR | 0750u) << "a key's directory";
 }
 
@@ -101,7 +104,8 @@ TEST_F(PosixRuntime, ALockHeldByAnotherProcessIsRefusedUntilThatProcessEnds) {
 
 TEST_F(PosixRuntime, TheDefaultsOfAnotherUserAreTheirOwn) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
-    std::string path, refusal;
+    std::string path;
+    SystemError refusal;
     const std::string session = dir.child("session");
     ASSERT_TRUE(::mkdir(session.c_str(), 0700) == 0 && ::chown(session.c_str(), 65534, 65534) == 0);
     ::chmod(dir.text().c_str(), 0755);

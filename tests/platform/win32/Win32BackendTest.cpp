@@ -58,7 +58,7 @@ TEST(Win32Backend, DriveRootsAreDriveLettersWithABackslash) {
     ASSERT_TRUE(volume) << why << " " << error.code;
     std::vector<uint8_t> start(10000), part(5000);
     size_t got = 0, partGot = 0;
-    EXPECT_FALSE(volume->read(0, start, got).failed() || volume->read(4097, part, partGot).failed());
+    EXPECT_TRUE(volume->read(0, start, got, error) && volume->read(4097, part, partGot, error));
     EXPECT_TRUE(got == start.size() && partGot == part.size() && std::equal(part.begin(), part.end(), &start[4097]));
     EXPECT_TRUE(Ntfs::BootSector::parse(std::span(start).first(Ntfs::BootSector::kSize), why)) << why;
 }
@@ -70,17 +70,19 @@ TEST(Win32Backend, PathsAreReadWithEitherSeparatorAnyCaseAndInTheirLongAndNetwor
     std::replace(forward.begin(), forward.end(), '\\', '/');
     std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
     FileInfo info;
+    SystemError error;
     for (const std::string& name : {upper, "\\\\?\\" + path, forward})
-        EXPECT_TRUE(platform().fileInfo(name, info) && info.size == 5u) << name;
+        EXPECT_TRUE(platform().fileInfo(name, info, error) && info.size == 5u) << name;
     EXPECT_EQ(info.fullPath, path) << "written with backslashes";
-    ASSERT_TRUE(platform().fileInfo("\\\\?\\" + path, info));
+    ASSERT_TRUE(platform().fileInfo("\\\\?\\" + path, info, error));
     EXPECT_EQ(info.fullPath, "\\\\?\\" + path);
-    EXPECT_TRUE(platform().fileInfo("C:\\", info) && (info.attributes & FileAttribute::Directory) &&
+    EXPECT_TRUE(platform().fileInfo("C:\\", info, error) && (info.attributes & FileAttribute::Directory) &&
                 info.fullPath == "C:\\")
         << info.fullPath;
     // A share that does not exist is simply not found.
-    EXPECT_FALSE(platform().fileInfo("\\\\quilna-no-such-host.invalid\\share\\far.txt", info) || info.exists);
-    EXPECT_FALSE(platform().fileInfo("\\\\quilna-no-such-host.invalid\\share", info));
+    EXPECT_FALSE(platform().fileInfo("\\\\quilna-no-such-host.invalid\\share\\far.txt", info, error) || info.exists);
+    EXPECT_FALSE(platform().fileInfo("\\\\quilna-no-such-host.invalid\\share", info, error));
+    EXPECT_TRUE(error.failed());
 }
 
 TEST(Win32Backend, LinksAreListedAsFilesNeverEnteredAndNeverWrittenThrough) {
@@ -92,22 +94,22 @@ TEST(Win32Backend, LinksAreListedAsFilesNeverEnteredAndNeverWrittenThrough) {
         ::GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES)
         GTEST_SKIP() << "this account may not create symbolic links (" << ::GetLastError() << ")";
     std::vector<DirEntry> entries;
-    ASSERT_TRUE(platform().listDirectory(dir.text(), "*", entries));
+    SystemError error;
+    ASSERT_TRUE(platform().listDirectory(dir.text(), entries, error));
     std::map<std::string, bool> isFile;
     for (const DirEntry& entry : entries) isFile[entry.name] = entry.isFile;
     EXPECT_TRUE(isFile.at("link") && !isFile.at("target")) << "a link is never entered";
     FileInfo info;
-    ASSERT_TRUE(platform().fileInfo(link, info));
+    ASSERT_TRUE(platform().fileInfo(link, info, error));
     EXPECT_EQ(info.attributes & (FileAttribute::Link | FileAttribute::Directory), FileAttribute::Link);
     EXPECT_FALSE(platform().isMountPoint(link)) << "a link to a directory mounts no volume";
 
     // A file is written as itself; a link put in its place is refused, its target left alone.
     const std::string own = dir.child("own.log");
-    SystemError error;
     std::unique_ptr<OpenFile> written = platform().openFile(own, {.write = true, .truncate = true}, error);
     ASSERT_TRUE(written);
     size_t count = 0;
-    EXPECT_TRUE(!written->write("line\n", 5, count).failed() && count == 5u && !written->close().failed());
+    EXPECT_TRUE(written->write("line\n", 5, count, error) && count == 5u && written->close(error));
     const std::string target = dir.write("target.txt", "kept");
     const std::string planted = dir.child("planted.log");
     ASSERT_TRUE(::CreateSymbolicLinkA(planted.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE));
@@ -115,7 +117,7 @@ TEST(Win32Backend, LinksAreListedAsFilesNeverEnteredAndNeverWrittenThrough) {
          {FileOpening{.write = true, .truncate = true}, FileOpening{.write = true, .append = true},
           FileOpening{.read = true, .write = true}})
         EXPECT_FALSE(platform().openFile(planted, opening, error)) << opening.append << opening.read;
-    EXPECT_FALSE(platform().truncateFile(planted, 0) || platform().copyFile(own, planted, true));
+    EXPECT_FALSE(platform().truncateFile(planted, 0, error) || platform().copyFile(own, planted, true, error));
     EXPECT_EQ(dir.read("target.txt"), "kept");
     ::RemoveDirectoryA(link.c_str());
 }
@@ -123,7 +125,8 @@ TEST(Win32Backend, LinksAreListedAsFilesNeverEnteredAndNeverWrittenThrough) {
 // An expandable string is not expanded, a multi-string keeps its inner zero.
 TEST(Win32Backend, RegistryValuesComeBackAsStoredAndStringsAreWrittenWithTheirZero) {
     const std::string key = TestSupport::uniqueResourceKey();
-    ASSERT_TRUE(platform().writeRegistryString(key, "Text", "abc", true));
+    SystemError error;
+    ASSERT_TRUE(platform().writeRegistryString(key, "Text", "abc", true, error));
     const std::vector<std::tuple<std::string, DWORD, std::string>> values{
         {"Number", REG_DWORD, std::string("\x78\x56\x34\x12", 4)},
         {"Multi", REG_MULTI_SZ, std::string("first\0second\0", 14)},
@@ -133,20 +136,21 @@ TEST(Win32Backend, RegistryValuesComeBackAsStoredAndStringsAreWrittenWithTheirZe
     for (const auto& [name, stored, bytes] : values) {
         ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), stored, bytes.data(),
                           static_cast<DWORD>(bytes.size()));
-        ASSERT_EQ(platform().readRegistry(key, name, true, type, data), 0) << name;
+        ASSERT_TRUE(platform().readRegistry(key, name, true, type, data, error)) << name;
         EXPECT_EQ(type, stored) << name;
         EXPECT_EQ(data.substr(0, bytes.size()), bytes) << name;
     }
-    ASSERT_EQ(platform().readRegistry(key, "Text", true, type, data), 0);
+    ASSERT_TRUE(platform().readRegistry(key, "Text", true, type, data, error));
     EXPECT_EQ(type, RegistryType::String);
     EXPECT_EQ(data, std::string("abc", 4));
-    EXPECT_EQ(platform().readRegistry(key, "Absent", false, type, data), 2);
+    EXPECT_TRUE(!platform().readRegistry(key, "Absent", false, type, data, error) && error.kind == ErrorKind::NotFound);
     ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());
 }
 
 TEST(Win32Entry, CommandTextExitCodeAndTheHiddenWindowThatAnswersTheSessionEnd) {
     TestDirectory dir;
-    platform().setEnv("QUILNA_PROBE_REPORT", dir.child("report.txt"));
+    SystemError error;
+    platform().setEnv("QUILNA_PROBE_REPORT", dir.child("report.txt"), error);
     std::string command(MAX_PATH, '\0');
     command.resize(::GetModuleFileNameA(nullptr, command.data(), MAX_PATH));
     command = "\"" + command.substr(0, command.rfind('\\')) + "\\entry_probe.exe\"   -c \"C:\\Quilna conf\\x\" -l 3";
