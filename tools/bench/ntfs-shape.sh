@@ -78,10 +78,11 @@ echo "== $runs runs of each, in turns"
 for (( i = 1; i <= runs; ++i )); do turn ""; done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
-# The way each scan of the volume read it, as its log names it (the last run's line).
+# The way each scan of the volume read it, as its log names it (the last run's line for the mount).
 way_read() {
   local said
-  said=$(cat "$1"/log/* 2>/dev/null | grep -a -o -E 'read from its master file table|walked: .*' | tail -n 1 || true)
+  said=$(cat "$1"/log/* 2>/dev/null | grep -a -F "File system $mnt " |
+    grep -a -o -E 'read from its master file table|walked: .*' | tail -n 1 || true)
   echo "${said:-the log does not say}"
 }
 counted() {
