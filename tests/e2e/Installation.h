@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "results/ResultFileReader.h"
-#include "hoardscan/ResultFiles.h"
+#include "hoardscan/tallies/ResultFiles.h"
 #include "platform/Platform.h"
 #include "support/TestDirectory.h"
 #include "text/StringUtils.h"

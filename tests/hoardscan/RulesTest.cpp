@@ -12,13 +12,13 @@
 
 #include "RulesTestSupport.h"
 #include "config/ConfReader.h"
-#include "hoardscan/CommandLine.h"
-#include "hoardscan/RuleDecisions.h"
-#include "hoardscan/RulesFiles.h"
-#include "hoardscan/ScanSettings.h"
-#include "hoardscan/WildcardMatch.h"
-#include "hoardscan/WildcardPattern.h"
-#include "hoardscan/WildcardText.h"
+#include "hoardscan/app/CommandLine.h"
+#include "hoardscan/rules/RuleDecisions.h"
+#include "hoardscan/rules/RulesFiles.h"
+#include "hoardscan/app/ScanSettings.h"
+#include "hoardscan/rules/WildcardMatch.h"
+#include "hoardscan/rules/WildcardPattern.h"
+#include "hoardscan/rules/WildcardText.h"
 #include "logger/ConfigurationLog.h"
 #include "logger/LogCommons.h"
 #include "support/FakePlatform.h"
@@ -536,7 +536,7 @@ TEST(MessageCatalogue, EveryNumberTheCodeLogsHasItsText) {
     LogCommons catalogue;
     ASSERT_TRUE(catalogue.loadMessages((source / "examples/installation/").string(), "all").status);
     const auto programMessages =
-        int32Constants(TestSupport::TestDirectory::readFile((source / "hoardscan/MessageNumbers.h").string()));
+        int32Constants(TestSupport::TestDirectory::readFile((source / "hoardscan/app/MessageNumbers.h").string()));
     // The logger's own functions hand their caller's number on.
     const std::set<std::string> forwarded = {"id", "summaryMessage"};
     static const std::regex call(R"(\b(?:notice|warning|error|critical|fatal|reportRepeats)\(\s*([\w:]+)\s*[,)])");

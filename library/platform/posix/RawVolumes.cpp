@@ -50,8 +50,7 @@ std::unique_ptr<RawVolume> NativePlatform::openRawVolume(const std::string& root
     const Mount* mount = mounts.find(root);
     if (!mount) return refuse(error, why, {ErrorKind::NotFound, 0}, root + " is not a mount point");
     if (mount->fileSystem != "fuseblk" && mount->fileSystem != "ntfs3")
-        return refuse(error, why, {ErrorKind::Other, 0},
-                      "its file system (" + mount->fileSystem + ") is not NTFS");
+        return refuse(error, why, {ErrorKind::Other, 0}, "its file system (" + mount->fileSystem + ") is not NTFS");
     // The volume holds the whole file system; a mount of part of it shows less.
     if (mount->root != "/")
         return refuse(error, why, {ErrorKind::Other, 0},

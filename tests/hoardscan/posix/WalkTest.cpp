@@ -6,10 +6,10 @@
 #include <fstream>
 
 #include "files/FileOps.h"
-#include "hoardscan/RulesFiles.h"
+#include "hoardscan/rules/RulesFiles.h"
 #include "hoardscan/RulesTestSupport.h"
-#include "hoardscan/ScanEngine.h"
-#include "hoardscan/ScanSettings.h"
+#include "hoardscan/app/ScanEngine.h"
+#include "hoardscan/app/ScanSettings.h"
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 

@@ -23,7 +23,7 @@
 #include "ntfs/MftTree.h"
 #include "platform/Platform.h"
 #include "e2e/posix/ScanInstallation.h"
-#include "hoardscan/RawVolumeBytes.h"
+#include "hoardscan/walk/RawVolumeBytes.h"
 #include "ntfs/SecurityOwners.h"
 #include "support/TestDirectory.h"
 

@@ -1,0 +1,58 @@
+#include "hoardscan/app/ScanEngine.h"
+
+#include "hoardscan/app/MessageNumbers.h"
+#include "hoardscan/rules/RulesFiles.h"
+#include "hoardscan/app/ScanSettings.h"
+#include "logger/LoggerUnit.h"
+#include "platform/Platform.h"
+
+namespace Quilna {
+
+ScanEngine::ScanEngine(LoggerUnit& logger, const ScanSettings& settings, const ScanIdentity& identity,
+                       uint32_t processId)
+    : decisions(logger, identity, tables),
+      tallies(settings.bufferSize),
+      fileTypes(logger, tallies),
+      temperatures(logger),
+      driveCheck(logger),
+      resultFiles(logger, settings, processId),
+      tallying(settings, identity, tallies, resultFiles),
+      facts(logger, decisions, fileTypes, owners, temperatures, driveCheck, tallying),
+      walk(logger, decisions, facts),
+      tableWalk(logger, decisions, facts),
+      logger_(logger),
+      settings_(settings),
+      identity_(identity) {
+    tallies.setTemperatureLimit(settings.temperatureMonitorSize);
+    tallies.setInactiveLimits(static_cast<size_t>(settings.inactiveLogLimit), platform().pathSyntax().longestPath);
+    fileTypes.setScheme(settings.fileTypeScheme);
+    fileTypes.setCollectExtensions(settings.extensionLog);
+    walk.readAheadWith(settings.readAhead);
+}
+
+bool ScanEngine::loadRules() {
+    RulesFiles rulesFiles(logger_, identity_, tables);
+    if (!rulesFiles.loadFileSystems(settings_.fileSystemsFile) || !rulesFiles.loadAccounts(settings_.accountsFile))
+        return false;
+    if (settings_.fileTypeScheme == FileTypes::Mapping &&
+        !fileTypes.loadFileTypeMappingFile(settings_.fileTypeMappingFile))
+        return false;
+    return temperatures.loadTemperaturesFile(settings_.temperaturesFile) && findMonitoredBand();
+}
+
+// A name that no band has would leave the temperature log empty without a word.
+bool ScanEngine::findMonitoredBand() {
+    if (!settings_.temperatureLog || temperatures.accessBands().empty()) return true;
+    if (const TemperatureBand* band = temperatures.bandNamed(settings_.temperatureMonitor)) {
+        tallying.monitor(band->name);
+        return true;
+    }
+    std::string names;
+    for (const TemperatureBand& band : temperatures.accessBands()) names += (names.empty() ? "" : ", ") + band.name;
+    logger_.fatal(Message::SettingInvalid, ParamStream()
+                                               << "hoardscan.temperature-monitor" << settings_.temperatureMonitor
+                                               << "one of the temperatures " + names + " expected");
+    return false;
+}
+
+}  // namespace Quilna

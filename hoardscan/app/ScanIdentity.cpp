@@ -1,0 +1,16 @@
+#include "hoardscan/app/ScanIdentity.h"
+
+#include "system/SystemInfo.h"
+#include "text/StringUtils.h"
+
+namespace Quilna {
+
+ScanIdentity ScanIdentity::ofThisComputer() {
+    ScanIdentity identity;
+    std::string architecture, osName;
+    getSystemInfo(identity.domain, identity.hostName, architecture, osName);
+    StringUtils::toUpper(identity.hostName);
+    return identity;
+}
+
+}  // namespace Quilna

@@ -1,0 +1,56 @@
+// The program: answers --help and --version, refuses a command line it does not know, builds the
+// application object and runs it, or its check of the configuration (--check), for the exit code
+// (hoardscan/app/ExitCode.h).
+#include <atomic>
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "hoardscan/app/CommandLine.h"
+#include "hoardscan/app/ExitCode.h"
+#include "hoardscan/app/Hoardscan.h"
+#include "hoardscan/app/PathScan.h"
+#include "platform/ApplicationMain.h"
+#include "platform/Platform.h"
+
+namespace Quilna {
+
+namespace {
+
+// Set by SIGINT and SIGTERM, read by the walk at every file; lives as long as the process.
+std::atomic<int> stopRequest{StopRequest::None};
+
+int scan(const std::string& commandText, std::atomic<bool>& quitFlag) {
+    platform().watchStopRequests(&stopRequest);
+    return Hoardscan(commandText).run(quitFlag, stopRequest);
+}
+
+}  // namespace
+
+int applicationMain(const std::string& commandText, std::atomic<bool>& quitFlag) {
+    try {
+        const CommandLine::Request request = CommandLine::interpret(commandText);
+        switch (request.action) {
+            case CommandLine::Request::Help: std::fputs(CommandLine::usage().c_str(), stdout); return ExitCode::Success;
+            case CommandLine::Request::Version: std::puts("hoardscan " HOARDSCAN_VERSION); return ExitCode::Success;
+            case CommandLine::Request::Refuse:
+                std::fprintf(stderr, "hoardscan: %s\n%s", request.problem.c_str(), CommandLine::usage().c_str());
+                return ExitCode::SetupFailed;
+            case CommandLine::Request::Check: return Hoardscan(commandText).check();
+            case CommandLine::Request::Explain: return Hoardscan(commandText).explain(request.paths);
+            case CommandLine::Request::PathScan:
+                platform().watchStopRequests(&stopRequest);
+                return PathScan(request).run(stopRequest);
+            case CommandLine::Request::Scan: break;
+        }
+        return scan(commandText, quitFlag);
+    } catch (const std::exception& failure) {
+        // Out of memory, or a failure in making or closing the application object.
+        std::fprintf(stderr, "hoardscan: %s\n", failure.what());
+    } catch (...) {
+        std::fputs("hoardscan: an exception of unknown type\n", stderr);
+    }
+    return ExitCode::SetupFailed;
+}
+
+}  // namespace Quilna
