@@ -6,6 +6,7 @@
 #include "report/TextCleaning.h"
 #include "report/Transaction.h"
 #include "results/AccountRecordFormat.h"
+#include "results/InactiveTableFormat.h"
 #include "results/ResultFileReader.h"
 
 #include <algorithm>
@@ -515,7 +516,7 @@ int64_t Importer::readSideFile(const InputFile& file, ResultFileReader& reader, 
         reader.forEachInactiveRow(
             [&](InactiveRow&& row) {
                 ++count;
-                const auto lastAccess = Formatting::parseLocalTime(row.lastAccess);
+                const auto lastAccess = InactiveTableFormat::parseLastAccess(row.lastAccess);
                 if (!lastAccess) throw ResultFileError(file.path.string(), row.line, "the last access is no time");
                 if (sideFileId == 0) return;
                 capped += row.kib > kibLimit;

@@ -8,6 +8,7 @@
 #include "report/SvgCharts.h"
 #include "report/TextCleaning.h"
 #include "results/AccountRecordFormat.h"
+#include "results/InactiveTableFormat.h"
 #include "results/ResultFileReader.h"
 #include "support/EnvironmentScope.h"
 #include "support/TestDirectory.h"
@@ -165,11 +166,13 @@ TEST(FormattingTest, NumbersDatesAndEscapes) {
     const LocalZone newfoundland("<-0330>3:30");  // a scan known to the day only shows the day of its stamp
     EXPECT_EQ(scanText({1700000000, 0}) + " " + scanText({1365112800, 1365112800}),
               "2023-11-14 18:43 -03:30 2013-04-05");
-    EXPECT_EQ(parseLocalTime("2013-04-05T23:59:59"), 1365206399);
-    EXPECT_EQ(parseLocalTime("2016-02-29"), 1456704000);
-    for (const char* bad : {"", "2013-04-05T12:00", "2015-02-29", "2013-04-05T24:00:00", "2013-04-05T00:60:00",
-                            "2013-04-05T00:00:60", "2013-4-05", "+013-04-05"})
-        EXPECT_FALSE(parseLocalTime(bad)) << bad;
+    EXPECT_EQ(InactiveTableFormat::parseLastAccess("2013-04-05T23:59:59"), 1365206399);
+    EXPECT_EQ(parseDay("2016-02-29"), 1456704000);
+    for (const char* bad : {"", "2013-04-05", "2013-04-05T12:00", "2015-02-29T00:00:00", "2013-04-05T24:00:00",
+                            "2013-04-05T00:60:00", "2013-04-05T00:00:60", "2013-4-05T00:00:00", "+013-04-05T00:00:00"})
+        EXPECT_FALSE(InactiveTableFormat::parseLastAccess(bad)) << bad;
+    for (const char* bad : {"2015-02-29", "2013-04-05T00:00:00", "2013-4-05", "+013-04-05"})
+        EXPECT_FALSE(parseDay(bad)) << bad;
 }
 
 TEST(ResultFileReaderTest, MalformedFilesNameTheFileAndLineAndGoodOnesReadWhole) {
