@@ -962,6 +962,11 @@ TEST_F(CommandsTest, ThePageNeedsNothingElseEscapesNamesAndDrawsItsChartsAndPage
              "</rect><text x=\"353\" y=\"41\">1.00 GiB</text>"})
         EXPECT_TRUE(contains(html, text));
     EXPECT_FALSE(contains(html, "runs of one day only") || fs::exists(page.string() + ".tmp"));
+    // A page named through a link is refused: the link stays, what it leads to is untouched.
+    const fs::path linked = folder.path() / "linked.html";
+    fs::create_symlink(page, linked);
+    EXPECT_TRUE(contains(runReport({"html", "--db", db(), "-o", linked.string()}).err, "will not write"));
+    EXPECT_TRUE(fs::is_symlink(linked) && readText(page) == html);
 
     const std::string overview = html.substr(0, html.find("<section class=\"page\""));
     for (const std::string_view colour : {HtmlReport::hostColour, HtmlReport::accountColour, HtmlReport::userColour,
