@@ -1,6 +1,7 @@
 #include "results/InactiveTableFormat.h"
 
 #include <array>
+#include <chrono>
 #include <optional>
 
 #include "results/FormatText.h"
@@ -18,6 +19,17 @@ std::string_view cutDirectory(std::string_view directory, size_t nameSize, size_
     size_t kept = longestPath > reserved ? longestPath - reserved : 0;
     while (kept > 0 && (static_cast<unsigned char>(directory[kept]) & 0xC0) == 0x80) --kept;
     return directory.substr(0, kept);
+}
+
+// The count digits at at, or nothing.
+std::optional<unsigned> digitsAt(std::string_view text, size_t at, size_t count) {
+    if (at + count > text.size()) return std::nullopt;
+    unsigned value = 0;
+    for (const char c : text.substr(at, count)) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    return value;
 }
 
 }  // namespace
@@ -69,6 +81,20 @@ bool parseRow(std::string_view line, InactiveRow& out, std::string& fault) {
     out.lastAccess.assign(cells[3]);
     out.temperature.assign(cells[4]);
     return true;
+}
+
+std::optional<int64_t> parseLastAccess(std::string_view text) {
+    using namespace std::chrono;
+    if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' || text[16] != ':')
+        return std::nullopt;
+    const auto year = digitsAt(text, 0, 4), month = digitsAt(text, 5, 2), day = digitsAt(text, 8, 2);
+    const auto hour = digitsAt(text, 11, 2), minute = digitsAt(text, 14, 2), second = digitsAt(text, 17, 2);
+    if (!year || !month || !day || !hour || !minute || !second || *hour > 23 || *minute > 59 || *second > 59)
+        return std::nullopt;
+    const year_month_day date{std::chrono::year{static_cast<int>(*year)}, std::chrono::month{*month},
+                              std::chrono::day{*day}};
+    if (!date.ok()) return std::nullopt;
+    return int64_t{sys_days(date).time_since_epoch().count()} * 86400 + *hour * 3600 + *minute * 60 + *second;
 }
 
 }  // namespace Quilna::InactiveTableFormat

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,9 @@ bool appendRow(std::string& out, std::string_view name, std::string_view directo
                std::string_view lastAccess, std::string_view temperature, size_t longestPath = SIZE_MAX);
 // False with the reason in fault when the line is no row.
 bool parseRow(std::string_view line, InactiveRow& out, std::string& fault);
+// The last access as written, the scanner's local time "YYYY-MM-DDTHH:MM:SS", in seconds
+// read as UTC; nothing for any other text or a day that does not exist.
+std::optional<int64_t> parseLastAccess(std::string_view text);
 
 }  // namespace InactiveTableFormat
 }  // namespace Quilna

@@ -476,8 +476,8 @@ int runPrune(const CommandLine& line, std::ostream& out) {
                  std::stol(*keep) < 1)) {
         throw ReportError::usage("--keep needs a number of runs from 1, not \"" + *keep + "\"");
     }
-    const auto day = before ? Formatting::parseLocalTime(*before) : std::optional<int64_t>();
-    if (before && (!day || before->size() != 10)) {
+    const auto day = before ? Formatting::parseDay(*before) : std::optional<int64_t>();
+    if (before && !day) {
         throw ReportError::usage("--before needs a day written YYYY-MM-DD, not \"" + *before + "\"");
     }
     const bool dryRun = line.flag("dry-run");

@@ -1,6 +1,7 @@
 #include "report/Formatting.h"
 
 #include "platform/Platform.h"
+#include "results/InactiveTableFormat.h"
 
 #include <array>
 #include <chrono>
@@ -105,15 +106,6 @@ std::string offsetText(int64_t seconds) {
     return text;
 }
 
-bool digitsAt(std::string_view text, size_t at, size_t count, int& value) {
-    value = 0;
-    for (size_t i = at; i < at + count; ++i) {
-        if (i >= text.size() || text[i] < '0' || text[i] > '9') return false;
-        value = value * 10 + (text[i] - '0');
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string dayText(int64_t day) {
@@ -157,22 +149,10 @@ int64_t localMidnight(int64_t date) {
     return platform().fromLocalCalendar(midnight, seconds) ? seconds : date;
 }
 
-std::optional<int64_t> parseLocalTime(std::string_view text) {
-    using namespace std::chrono;
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    const bool date = digitsAt(text, 0, 4, year) && text.size() >= 10 && text[4] == '-' && text[7] == '-' &&
-                      digitsAt(text, 5, 2, month) && digitsAt(text, 8, 2, day);
-    if (!date) return std::nullopt;
-    if (text.size() != 10) {
-        const bool time = text.size() == 19 && text[10] == 'T' && text[13] == ':' && text[16] == ':' &&
-                          digitsAt(text, 11, 2, hour) && digitsAt(text, 14, 2, minute) && digitsAt(text, 17, 2, second);
-        if (!time || hour > 23 || minute > 59 || second > 59) return std::nullopt;
-    }
-    const year_month_day calendar{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},
-                                  std::chrono::day{static_cast<unsigned>(day)}};
-    if (!calendar.ok()) return std::nullopt;
-    return dateSeconds(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) + hour * 3600 + minute * 60 +
-           second;
+std::optional<int64_t> parseDay(std::string_view text) {
+    // Midnight in the reckoning of the inactive tables' times, which the runs are compared with.
+    if (text.size() != 10) return std::nullopt;
+    return InactiveTableFormat::parseLastAccess(std::string(text) + "T00:00:00");
 }
 
 std::string csvField(std::string_view text) {

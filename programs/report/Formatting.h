@@ -34,9 +34,9 @@ std::string scanText(const ScanTime& scan);
 int64_t scanDate(const ScanTime& scan);
 // The start of a date (given as its UTC midnight) in the local time of this machine.
 int64_t localMidnight(int64_t date);
-// The seconds of "YYYY-MM-DDTHH:MM:SS" (or "YYYY-MM-DD", midnight) read as UTC; nothing for
-// any other text or a date that does not exist.
-std::optional<int64_t> parseLocalTime(std::string_view text);
+// The midnight of "YYYY-MM-DD" read as UTC; nothing for any other text or a date that does
+// not exist.
+std::optional<int64_t> parseDay(std::string_view text);
 
 // A CSV cell; quoted when it holds a separator, a quote or a line end. A text that a
 // spreadsheet would take for a formula (beginning with =, +, -, @, tab or carriage return)

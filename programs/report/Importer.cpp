@@ -6,6 +6,7 @@
 #include "report/TextCleaning.h"
 #include "report/Transaction.h"
 #include "results/AccountRecordFormat.h"
+#include "results/InactiveTableFormat.h"
 #include "results/ResultFileReader.h"
 
 #include <algorithm>
@@ -44,6 +45,18 @@ constexpr int64_t latestDayAhead = 2 * oneDay;
 const std::vector<std::string_view> keyColumns = {
     "site",      "host",   "file_system",        "account",           "user_name", "group_names",
     "file_type", "status", "access_temperature", "modify_temperature"};
+// The staged keys carry their text as the record files write it, for the index of key texts.
+const std::vector<std::string_view> stagedKeyColumns = {"site",
+                                                        "host",
+                                                        "file_system",
+                                                        "account",
+                                                        "user_name",
+                                                        "group_names",
+                                                        "file_type",
+                                                        "status",
+                                                        "access_temperature",
+                                                        "modify_temperature",
+                                                        "key_text"};
 const std::vector<std::string_view> runColumns = {"host",        "day",          "process_id",   "file_name",
                                                   "folder",      "content_size", "content_hash", "record_count",
                                                   "imported_at", "scanned_day",  "scanned_at"};
@@ -199,7 +212,7 @@ void RunTotals::Sums::add(const Sums& other) {
 
 Importer::Importer(Database& database, ImportOptions options, Warning warning)
     : database_(database), inactive_(database), options_(std::move(options)), warning_(std::move(warning)) {
-    database_.query("CREATE TEMP TABLE IF NOT EXISTS incoming_keys (" + columnList(keyColumns, " TEXT") + ")");
+    database_.query("CREATE TEMP TABLE IF NOT EXISTS incoming_keys (" + columnList(stagedKeyColumns, " TEXT") + ")");
 }
 
 PreparedFile Importer::prepare(const InputFile& file) {
@@ -421,38 +434,39 @@ Importer::HostKeys& Importer::keysOfHost(std::string_view host) {
 }
 
 void Importer::loadNewKeys(std::string_view host, HostKeys& keys) {
-    // The key text is put together by the database: one string per key to bring over.
-    const SqlTable rows = database_.query(
-        "SELECT id, '0:' || site || ':0:' || host || ':0:' || file_system || ':0:' || account || ':0:' ||"
-        " user_name || ':0:' || group_names || ':0:' || file_type || ':0:' || status || ':0:' ||"
-        " access_temperature || ':0:' || modify_temperature FROM record_keys WHERE host = ? AND id > ?",
-        {std::string(host), keys.loadedUpTo});
+    const SqlTable rows =
+        database_.query("SELECT id, " + columnList(keyColumns, "") + " FROM record_keys WHERE host = ? AND id > ?",
+                        {std::string(host), keys.loadedUpTo});
     keys.ids.reserve(keys.ids.size() + rows.size());
+    RecordKey key;
     for (const SqlRow& row : rows) {
         const int64_t id = sqlInt(row[0]);
-        keys.ids.emplace(sqlText(row[1]), id);
+        for (size_t i = 0; i < keyFieldCount; ++i) key.fields[i] = sqlText(row[i + 1]);
+        keys.ids.emplace(AccountRecordFormat::keyText(key), id);
         keys.loadedUpTo = std::max(keys.loadedUpTo, id);
     }
 }
 
 void Importer::insertKeys(const std::vector<const std::string*>& keys) {
-    SqlBatch rows(keyColumns.size());
-    rows.values.reserve(keys.size() * keyColumns.size());
+    SqlBatch rows(stagedKeyColumns.size());
+    rows.values.reserve(keys.size() * stagedKeyColumns.size());
     for (const std::string* key : keys) {
-        for (std::string_view field : keyFields(*key).fields) rows.values.emplace_back(std::string(field));
+        const RecordKeyView fields = keyFields(*key);
+        for (std::string_view field : fields.fields) rows.values.emplace_back(std::string(field));
+        rows.values.emplace_back(AccountRecordFormat::keyText(fields));
     }
     database_.query(std::string(database_.dialect().emptyTable) + "incoming_keys");
-    database_.insertRows("incoming_keys", keyColumns, rows);
+    database_.insertRows("incoming_keys", stagedKeyColumns, rows);
     // A key that another import added meanwhile is passed over. Concurrent imports add their
     // keys in one order, so that none waits for a key that the other waits for.
     const std::string columns = columnList(keyColumns, "");
     database_.query("INSERT INTO record_keys (" + columns + ") SELECT " + columns +
-                    " FROM incoming_keys WHERE true ORDER BY " + ReportSchema::keyText() + " ON CONFLICT DO NOTHING");
+                    " FROM incoming_keys WHERE true ORDER BY key_text ON CONFLICT DO NOTHING");
     // Their ids, whoever added them: each looked up in the index of the key texts (a join
     // could read the whole table, knowing nothing of the few rows staged).
-    for (const SqlRow& row : database_.query("SELECT (SELECT k.id FROM record_keys k WHERE " +
-                                             ReportSchema::keyText("k") + " = " + ReportSchema::keyText("i") +
-                                             "), i.host, " + ReportSchema::keyText("i") + " FROM incoming_keys i")) {
+    for (const SqlRow& row :
+         database_.query("SELECT (SELECT k.id FROM record_keys k WHERE " + ReportSchema::keyText("k") +
+                         " = i.key_text), i.host, i.key_text FROM incoming_keys i")) {
         if (std::holds_alternative<std::monostate>(row[0])) continue;
         keysOfHost(sqlText(row[1])).ids.insert_or_assign(sqlText(row[2]), sqlInt(row[0]));
     }
@@ -515,7 +529,7 @@ int64_t Importer::readSideFile(const InputFile& file, ResultFileReader& reader, 
         reader.forEachInactiveRow(
             [&](InactiveRow&& row) {
                 ++count;
-                const auto lastAccess = Formatting::parseLocalTime(row.lastAccess);
+                const auto lastAccess = InactiveTableFormat::parseLastAccess(row.lastAccess);
                 if (!lastAccess) throw ResultFileError(file.path.string(), row.line, "the last access is no time");
                 if (sideFileId == 0) return;
                 capped += row.kib > kibLimit;

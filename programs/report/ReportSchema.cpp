@@ -3,6 +3,7 @@
 #include "report/Formatting.h"
 #include "report/ReportError.h"
 #include "report/Transaction.h"
+#include "results/InactiveTableFormat.h"
 
 #include <vector>
 
@@ -111,8 +112,10 @@ void migrateFromVersion1(Database& database) {
     database.query("CREATE TEMP TABLE migrated_access_times (text TEXT NOT NULL, seconds BIGINT NOT NULL)");
     SqlBatch times(2);
     for (const SqlRow& row : database.query("SELECT DISTINCT last_access FROM inactive_files_v1")) {
-        times.values.emplace_back(sqlText(row[0]));
-        times.values.emplace_back(Formatting::parseLocalTime(sqlText(row[0])).value_or(0));
+        const std::string text = sqlText(row[0]);
+        times.values.emplace_back(text);
+        times.values.emplace_back(
+            InactiveTableFormat::parseLastAccess(text).value_or(Formatting::parseDay(text).value_or(0)));
     }
     database.insertRows("migrated_access_times", {"text", "seconds"}, times);
     database.query("INSERT INTO inactive_directories (path) SELECT DISTINCT directory FROM inactive_files_v1");

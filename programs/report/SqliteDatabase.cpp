@@ -66,9 +66,6 @@ void prepareFile(const std::string& file, bool create) {
 void SqliteDatabase::StatementCloser::operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
 
 SqliteDatabase::SqliteDatabase(const std::filesystem::path& file, bool create) : file_(file.string()) {
-    if (!create && !std::filesystem::exists(file)) {
-        throw ReportError::data("no report database " + file_ + ": import result files into it first");
-    }
     prepareFile(file_, create);
     // Made above if it was missing; a link put in its place since is refused.
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW;
@@ -76,6 +73,12 @@ SqliteDatabase::SqliteDatabase(const std::filesystem::path& file, bool create) :
         const std::string reason = connection_ ? sqlite3_errmsg(connection_) : "out of memory";
         sqlite3_close(connection_);
         connection_ = nullptr;
+        // Refused by the open itself; the name's status only words the message.
+        FileInfo status;
+        SystemError statusError;
+        if (!create && !platform().fileInfo(file_, status, statusError) && statusError.kind == ErrorKind::NotFound) {
+            throw ReportError::data("no report database " + file_ + ": import result files into it first");
+        }
         throw ReportError::data("cannot open the SQLite database " + file_ + ": " + reason);
     }
     sqlite3_busy_timeout(connection_, 30000);

@@ -8,6 +8,7 @@
 #include "report/SvgCharts.h"
 #include "report/TextCleaning.h"
 #include "results/AccountRecordFormat.h"
+#include "results/InactiveTableFormat.h"
 #include "results/ResultFileReader.h"
 #include "support/EnvironmentScope.h"
 #include "support/TestDirectory.h"
@@ -165,11 +166,13 @@ TEST(FormattingTest, NumbersDatesAndEscapes) {
     const LocalZone newfoundland("<-0330>3:30");  // a scan known to the day only shows the day of its stamp
     EXPECT_EQ(scanText({1700000000, 0}) + " " + scanText({1365112800, 1365112800}),
               "2023-11-14 18:43 -03:30 2013-04-05");
-    EXPECT_EQ(parseLocalTime("2013-04-05T23:59:59"), 1365206399);
-    EXPECT_EQ(parseLocalTime("2016-02-29"), 1456704000);
-    for (const char* bad : {"", "2013-04-05T12:00", "2015-02-29", "2013-04-05T24:00:00", "2013-04-05T00:60:00",
-                            "2013-04-05T00:00:60", "2013-4-05", "+013-04-05"})
-        EXPECT_FALSE(parseLocalTime(bad)) << bad;
+    EXPECT_EQ(InactiveTableFormat::parseLastAccess("2013-04-05T23:59:59"), 1365206399);
+    EXPECT_EQ(parseDay("2016-02-29"), 1456704000);
+    for (const char* bad : {"", "2013-04-05", "2013-04-05T12:00", "2015-02-29T00:00:00", "2013-04-05T24:00:00",
+                            "2013-04-05T00:60:00", "2013-04-05T00:00:60", "2013-4-05T00:00:00", "+013-04-05T00:00:00"})
+        EXPECT_FALSE(InactiveTableFormat::parseLastAccess(bad)) << bad;
+    for (const char* bad : {"2015-02-29", "2013-04-05T00:00:00", "2013-4-05", "+013-04-05"})
+        EXPECT_FALSE(parseDay(bad)) << bad;
 }
 
 TEST(ResultFileReaderTest, MalformedFilesNameTheFileAndLineAndGoodOnesReadWhole) {
@@ -959,6 +962,11 @@ TEST_F(CommandsTest, ThePageNeedsNothingElseEscapesNamesAndDrawsItsChartsAndPage
              "</rect><text x=\"353\" y=\"41\">1.00 GiB</text>"})
         EXPECT_TRUE(contains(html, text));
     EXPECT_FALSE(contains(html, "runs of one day only") || fs::exists(page.string() + ".tmp"));
+    // A page named through a link is refused: the link stays, what it leads to is untouched.
+    const fs::path linked = folder.path() / "linked.html";
+    fs::create_symlink(page, linked);
+    EXPECT_TRUE(contains(runReport({"html", "--db", db(), "-o", linked.string()}).err, "will not write"));
+    EXPECT_TRUE(fs::is_symlink(linked) && readText(page) == html);
 
     const std::string overview = html.substr(0, html.find("<section class=\"page\""));
     for (const std::string_view colour : {HtmlReport::hostColour, HtmlReport::accountColour, HtmlReport::userColour,
