@@ -330,13 +330,8 @@ bool Importer::isStoredRun(const InputFile& file, const RunTotals& run) {
 
 std::optional<int64_t> Importer::insertOnce(std::string_view table, const std::vector<std::string_view>& columns,
                                             const SqlRow& values) {
-    std::string sql = "INSERT INTO " + std::string(table) + " (";
-    std::string marks;
-    for (size_t i = 0; i < columns.size(); ++i) {
-        sql += (i ? ", " : "") + std::string(columns[i]);
-        marks += i ? ", ?" : "?";
-    }
-    const SqlTable made = database_.query(sql + ") VALUES (" + marks + ") ON CONFLICT DO NOTHING RETURNING id", values);
+    const SqlTable made =
+        database_.query(insertStatement(table, columns, 1) + " ON CONFLICT DO NOTHING RETURNING id", values);
     if (made.empty()) return std::nullopt;
     return sqlInt(made.front().front());
 }

@@ -171,14 +171,7 @@ SqlTable PostgresDatabase::query(std::string_view sql, const SqlRow& parameters)
 
 int64_t PostgresDatabase::insertRow(std::string_view table, const std::vector<std::string_view>& columns,
                                     const SqlRow& values) {
-    std::string sql = "INSERT INTO " + std::string(table) + " (";
-    std::string marks;
-    for (size_t i = 0; i < columns.size(); ++i) {
-        sql += (i ? ", " : "") + std::string(columns[i]);
-        marks += i ? ", ?" : "?";
-    }
-    sql += ") VALUES (" + marks + ") RETURNING id";
-    return sqlInt(query(sql, values).at(0).at(0));
+    return sqlInt(query(insertStatement(table, columns, 1) + " RETURNING id", values).at(0).at(0));
 }
 
 void PostgresDatabase::sendCopyData(std::string& buffer, bool force) {

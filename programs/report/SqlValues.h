@@ -48,6 +48,23 @@ struct SqlDialect {
     std::string_view emptyTable;
 };
 
+// "(?, ?, ?)" for one row of the given width.
+inline std::string parameterGroup(size_t width) {
+    std::string group = "(?";
+    for (size_t i = 1; i < width; ++i) group += ", ?";
+    return group + ")";
+}
+
+// "INSERT INTO table (columns) VALUES " followed by the groups of parameters of rows rows.
+inline std::string insertStatement(std::string_view table, const std::vector<std::string_view>& columns, size_t rows) {
+    std::string sql = "INSERT INTO " + std::string(table) + " (";
+    for (size_t i = 0; i < columns.size(); ++i) sql += (i ? ", " : "") + std::string(columns[i]);
+    sql += ") VALUES ";
+    const std::string group = parameterGroup(columns.size());
+    for (size_t i = 0; i < rows; ++i) sql += (i ? ", " : "") + group;
+    return sql;
+}
+
 inline int64_t sqlInt(const SqlValue& value) {
     if (const auto* number = std::get_if<int64_t>(&value)) return *number;
     if (const auto* real = std::get_if<double>(&value)) return static_cast<int64_t>(std::llround(*real));

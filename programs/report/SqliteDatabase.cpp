@@ -24,23 +24,6 @@ const SqlDialect sqliteDialect{"INTEGER PRIMARY KEY",
 constexpr size_t rowsPerInsert = 64;
 constexpr size_t maxParameters = 999;  // the smallest limit of any SQLite build
 
-// "(?, ?, ?)" for one row of the given width.
-std::string parameterGroup(size_t width) {
-    std::string group = "(?";
-    for (size_t i = 1; i < width; ++i) group += ", ?";
-    return group + ")";
-}
-
-// "INSERT INTO table (columns) VALUES " followed by the groups of parameters of rows rows.
-std::string insertStatement(std::string_view table, const std::vector<std::string_view>& columns, size_t rows) {
-    std::string sql = "INSERT INTO " + std::string(table) + " (";
-    for (size_t i = 0; i < columns.size(); ++i) sql += (i ? ", " : "") + std::string(columns[i]);
-    sql += ") VALUES ";
-    const std::string group = parameterGroup(columns.size());
-    for (size_t i = 0; i < rows; ++i) sql += (i ? ", " : "") + group;
-    return sql;
-}
-
 // The database and the journals SQLite keeps beside it are written by root for hours: none may
 // lie where another user controls the directory or the name. A new database is made here,
 // readable by owner and group only; SQLite gives its journals the same mode.
