@@ -90,8 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     status.exists = true;
     if (kind == 2) checkFileTypes(types, status);
     for (int32_t seconds : {0, 1000000000, INT32_MAX}) {
-        status.accessed = DateTime(seconds);
-        status.modified = DateTime(INT32_MAX - seconds);
+        status.accessed = seconds;
+        status.modified = INT32_MAX - seconds;
         std::string accessName = "UNKNOWN", modifyName = "UNKNOWN";
         if (kind == 3) temperatures.temperaturesOf("f", accessName, modifyName, status);
     }
