@@ -179,21 +179,19 @@ std::vector<std::string> ReportQueries::temperatureOrder(std::vector<std::string
 
 void ReportQueries::gatherLatest() {
     if (gathered_) return;
-    // Once for all pages: the records of the latest runs summed by what the pages group and
-    // filter by, so that each page reads these rows instead of joining every record to its key.
-    const std::string fields =
-        "r.host, r.scanned_day, r.scanned_at, k.account, k.user_name, k.group_names,"
-        " k.file_type, k.access_temperature, k.modify_temperature";
+    // Once for all pages: the latest runs' records joined to their keys and runs, so that each
+    // page reads these rows instead of joining every record to its key. Not grouped: the rows
+    // seldom merge, and grouping them would spill to disk on a large fleet.
     database_.query(
         "CREATE TEMP TABLE latest_sums AS SELECT r.host AS host, r.scanned_day AS scanned_day, r.scanned_at AS"
         " scanned_at, k.account AS account, k.user_name AS user_name, k.group_names AS group_names, k.file_type AS"
         " file_type, k.access_temperature AS access_temperature, k.modify_temperature AS modify_temperature,"
-        " SUM(c.files / 4294967296) AS files_high, SUM(c.files % 4294967296) AS files_low,"
-        " SUM(c.bytes / 4294967296) AS bytes_high, SUM(c.bytes % 4294967296) AS bytes_low,"
-        " SUM(c.bytes_on_disk / 4294967296) AS disk_high, SUM(c.bytes_on_disk % 4294967296) AS disk_low,"
-        " SUM(c.weighted_size) AS weighted_size"
+        " c.files / 4294967296 AS files_high, c.files % 4294967296 AS files_low,"
+        " c.bytes / 4294967296 AS bytes_high, c.bytes % 4294967296 AS bytes_low,"
+        " c.bytes_on_disk / 4294967296 AS disk_high, c.bytes_on_disk % 4294967296 AS disk_low,"
+        " c.weighted_size AS weighted_size"
         " FROM records c JOIN record_keys k ON k.id = c.key_id JOIN runs r ON r.id = c.run_id WHERE c.run_id IN (" +
-        std::string(ReportSchema::latestRuns) + ") GROUP BY " + fields);
+        std::string(ReportSchema::latestRuns) + ")");
     gathered_ = true;
 }
 
