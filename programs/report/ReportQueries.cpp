@@ -192,6 +192,14 @@ void ReportQueries::gatherLatest() {
         " c.weighted_size AS weighted_size"
         " FROM records c JOIN record_keys k ON k.id = c.key_id JOIN runs r ON r.id = c.run_id WHERE c.run_id IN (" +
         std::string(ReportSchema::latestRuns) + ")");
+    // The same summed without host and user: the pages that count neither read a few rows
+    // per account, group list, file type and temperature pair instead.
+    database_.query(
+        "CREATE TEMP TABLE latest_folded AS SELECT account, group_names, file_type, access_temperature,"
+        " modify_temperature, SUM(files_high) AS files_high, SUM(files_low) AS files_low, SUM(bytes_high) AS"
+        " bytes_high, SUM(bytes_low) AS bytes_low, SUM(disk_high) AS disk_high, SUM(disk_low) AS disk_low,"
+        " SUM(weighted_size) AS weighted_size FROM latest_sums"
+        " GROUP BY account, group_names, file_type, access_temperature, modify_temperature");
     gathered_ = true;
 }
 
@@ -200,7 +208,10 @@ SqlTable ReportQueries::latestSums(const std::string& columns, const std::string
         // The same columns of the gathered rows: record keys' (k) and runs' (r) are all there.
         const std::regex table("\\b[kr]\\.");
         const std::string gathered = std::regex_replace(columns, table, "t.");
-        return database_.query("SELECT " + gathered + ", " + keptSums + " FROM latest_sums t WHERE 1 = 1" +
+        const std::regex hostOrUser("\\br\\.|\\bk\\.user_name\\b");
+        const bool folded = !std::regex_search(columns, hostOrUser) && !std::regex_search(condition, hostOrUser);
+        return database_.query("SELECT " + gathered + ", " + keptSums + " FROM " +
+                                   (folded ? "latest_folded" : "latest_sums") + " t WHERE 1 = 1" +
                                    std::regex_replace(condition, table, "t.") + " GROUP BY " + gathered,
                                parameters);
     }
@@ -275,14 +286,16 @@ std::map<std::string, Summary> ReportQueries::pages(const std::string& column, c
     const auto pagesOf = pagesOfRow(result, column, names, named);
     // The whole summary reads the totals kept per run; a filter reads the records.
     const bool kept = column.empty() && filter.empty();
-    // A page's own ranking is itself and the group lists are not shown on one: neither is read.
+    // What a page does not show is not read: its own ranking (itself), the group lists, and on
+    // a group's page the users.
     const std::vector<std::tuple<std::string, RunView, std::vector<NamedTotals> Summary::*>> rankings = {
         {"k.account", RunView::Accounts, &Summary::accounts},
         {"k.user_name", RunView::Users, &Summary::users},
         {"k.group_names", RunView::Groups, &Summary::groups},
         {"k.file_type", RunView::FileTypes, &Summary::fileTypes}};
     for (const auto& [dimension, view, list] : rankings) {
-        if (!column.empty() && (dimension == column || view == RunView::Groups)) continue;
+        if (!column.empty() && (dimension == column || view == RunView::Groups || (groups && view == RunView::Users)))
+            continue;
         for (const SqlRow& row : kept ? latestKeptSums(view) : latestSums(page + dimension, condition, parameters)) {
             for (Summary* summary : pagesOf(row)) {
                 (summary->*list).push_back(NamedTotals{sqlText(row[first]), totalsAt(row, first + 1)});

@@ -30,7 +30,8 @@ public:
     // The same views for each of the given hosts (its latest run) or accounts (the latest run
     // of each host): the pages that a ranking leads to. A host's page is read from the totals
     // kept per run; an account's, user's or group's reads records only for what it shows that
-    // those do not hold, and leaves its own ranking and the group lists empty.
+    // those do not hold, and leaves empty what it does not show: its own ranking, the group
+    // lists, and on a group's page the users.
     std::map<std::string, Summary> hostPages(const std::vector<std::string>& hosts);
     std::map<std::string, Summary> accountPages(const std::vector<std::string>& accounts);
     std::map<std::string, Summary> userPages(const std::vector<std::string>& users);
@@ -70,7 +71,7 @@ private:
     // The totals kept per run of one view, summed over the latest runs: name (and detail for
     // the temperatures) and the sums.
     SqlTable latestKeptSums(ReportSchema::RunView view);
-    // A page's own ranking and its group lists are left empty: a page shows neither.
+    // What a page does not show is left empty (see hostPages).
     std::map<std::string, Summary> pages(const std::string& column, const std::vector<std::string>& names,
                                          const SummaryFilter& filter = {});
     // The pages a row of names (its first column) counts in.
