@@ -307,9 +307,10 @@ std::map<std::string, Summary> ReportQueries::pages(const std::string& column, c
     } else {
         // A page's hosts are its rows in the latest runs' kept totals.
         const auto pageView = std::ranges::find(rankings, column, [](const auto& r) { return std::get<0>(r); });
-        for (const SqlRow& row : pageView == rankings.end() || !filter.empty()
-                                     ? latestSums(page + "r.host, r.scanned_day, r.scanned_at", condition, parameters)
-                                     : latestHostsOf(std::get<1>(*pageView), named ? keys : std::vector<std::string>{})) {
+        for (const SqlRow& row :
+             pageView == rankings.end() || !filter.empty()
+                 ? latestSums(page + "r.host, r.scanned_day, r.scanned_at", condition, parameters)
+                 : latestHostsOf(std::get<1>(*pageView), named ? keys : std::vector<std::string>{})) {
             for (Summary* summary : pagesOf(row)) {
                 summary->hosts.push_back(
                     NamedTotals{sqlText(row[first]), totalsAt(row, first + 3), scanAt(row, first + 1)});
