@@ -179,6 +179,8 @@ std::vector<std::string> ReportQueries::temperatureOrder(std::vector<std::string
 
 void ReportQueries::gatherLatest() {
     if (gathered_) return;
+    // The rows gathered fold into a few thousand groups: in memory that takes a fifth of a sort.
+    if (const std::string_view room = database_.dialect().roomToSum; !room.empty()) database_.query(room);
     // Once for all pages: the latest runs' records joined to their keys and runs, so that each
     // page reads these rows instead of joining every record to its key. Not grouped: the rows
     // seldom merge, and grouping them would spill to disk on a large fleet.
