@@ -21,7 +21,8 @@ const SqlDialect postgresDialect{
     "SELECT pg_advisory_xact_lock(-7240219374)",
     "SELECT pg_advisory_xact_lock(?)",
     "ALTER TABLE record_keys ADD CONSTRAINT record_keys_once EXCLUDE USING hash (({KEY_TEXT}) WITH =)",
-    "TRUNCATE "};
+    "TRUNCATE ",
+    "SET work_mem = '64MB'"};
 
 constexpr size_t copyChunk = 1 << 20;
 

@@ -4,6 +4,7 @@
 #include "report/ReportSchema.h"
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <map>
 #include <regex>
@@ -178,21 +179,29 @@ std::vector<std::string> ReportQueries::temperatureOrder(std::vector<std::string
 
 void ReportQueries::gatherLatest() {
     if (gathered_) return;
-    // Once for all pages: the records of the latest runs summed by what the pages group and
-    // filter by, so that each page reads these rows instead of joining every record to its key.
-    const std::string fields =
-        "r.host, r.scanned_day, r.scanned_at, k.account, k.user_name, k.group_names,"
-        " k.file_type, k.access_temperature, k.modify_temperature";
+    // The rows gathered fold into a few thousand groups: in memory that takes a fifth of a sort.
+    if (const std::string_view room = database_.dialect().roomToSum; !room.empty()) database_.query(room);
+    // Once for all pages: the latest runs' records joined to their keys and runs, so that each
+    // page reads these rows instead of joining every record to its key. Not grouped: the rows
+    // seldom merge, and grouping them would spill to disk on a large fleet.
     database_.query(
         "CREATE TEMP TABLE latest_sums AS SELECT r.host AS host, r.scanned_day AS scanned_day, r.scanned_at AS"
         " scanned_at, k.account AS account, k.user_name AS user_name, k.group_names AS group_names, k.file_type AS"
         " file_type, k.access_temperature AS access_temperature, k.modify_temperature AS modify_temperature,"
-        " SUM(c.files / 4294967296) AS files_high, SUM(c.files % 4294967296) AS files_low,"
-        " SUM(c.bytes / 4294967296) AS bytes_high, SUM(c.bytes % 4294967296) AS bytes_low,"
-        " SUM(c.bytes_on_disk / 4294967296) AS disk_high, SUM(c.bytes_on_disk % 4294967296) AS disk_low,"
-        " SUM(c.weighted_size) AS weighted_size"
+        " c.files / 4294967296 AS files_high, c.files % 4294967296 AS files_low,"
+        " c.bytes / 4294967296 AS bytes_high, c.bytes % 4294967296 AS bytes_low,"
+        " c.bytes_on_disk / 4294967296 AS disk_high, c.bytes_on_disk % 4294967296 AS disk_low,"
+        " c.weighted_size AS weighted_size"
         " FROM records c JOIN record_keys k ON k.id = c.key_id JOIN runs r ON r.id = c.run_id WHERE c.run_id IN (" +
-        std::string(ReportSchema::latestRuns) + ") GROUP BY " + fields);
+        std::string(ReportSchema::latestRuns) + ")");
+    // The same summed without host and user: the pages that count neither read a few rows
+    // per account, group list, file type and temperature pair instead.
+    database_.query(
+        "CREATE TEMP TABLE latest_folded AS SELECT account, group_names, file_type, access_temperature,"
+        " modify_temperature, SUM(files_high) AS files_high, SUM(files_low) AS files_low, SUM(bytes_high) AS"
+        " bytes_high, SUM(bytes_low) AS bytes_low, SUM(disk_high) AS disk_high, SUM(disk_low) AS disk_low,"
+        " SUM(weighted_size) AS weighted_size FROM latest_sums"
+        " GROUP BY account, group_names, file_type, access_temperature, modify_temperature");
     gathered_ = true;
 }
 
@@ -201,7 +210,10 @@ SqlTable ReportQueries::latestSums(const std::string& columns, const std::string
         // The same columns of the gathered rows: record keys' (k) and runs' (r) are all there.
         const std::regex table("\\b[kr]\\.");
         const std::string gathered = std::regex_replace(columns, table, "t.");
-        return database_.query("SELECT " + gathered + ", " + keptSums + " FROM latest_sums t WHERE 1 = 1" +
+        const std::regex hostOrUser("\\br\\.|\\bk\\.user_name\\b");
+        const bool folded = !std::regex_search(columns, hostOrUser) && !std::regex_search(condition, hostOrUser);
+        return database_.query("SELECT " + gathered + ", " + keptSums + " FROM " +
+                                   (folded ? "latest_folded" : "latest_sums") + " t WHERE 1 = 1" +
                                    std::regex_replace(condition, table, "t.") + " GROUP BY " + gathered,
                                parameters);
     }
@@ -234,6 +246,30 @@ std::vector<NamedTotals> ReportQueries::hostTotals() {
     return list;
 }
 
+namespace {
+
+// A condition that the column is one of the names, with the names added to the parameters.
+std::string oneOf(const std::string& column, const std::vector<std::string>& names, SqlRow& parameters) {
+    std::string condition = " AND " + column + " IN (?";
+    for (size_t i = 1; i < names.size(); ++i) condition += ", ?";
+    parameters.insert(parameters.end(), names.begin(), names.end());
+    return condition + ")";
+}
+
+// Split group lists, one entry per name, largest first; the matrix and the whole from the
+// rows gathered.
+void finish(Summary& summary, const std::vector<const SqlRow*>& cells, size_t first) {
+    summary.groups = splitGroups(summary.groups);
+    for (auto* list : {&summary.hosts, &summary.accounts, &summary.users, &summary.groups, &summary.fileTypes}) {
+        *list = mergedByName(std::move(*list));
+        sortLargestFirst(*list);
+    }
+    summary.temperatures = matrixOf(cells, first);
+    totalUp(summary);
+}
+
+}  // namespace
+
 std::map<std::string, Summary> ReportQueries::pages(const std::string& column, const std::vector<std::string>& names,
                                                     const SummaryFilter& filter) {
     std::map<std::string, Summary> result;
@@ -246,33 +282,22 @@ std::map<std::string, Summary> ReportQueries::pages(const std::string& column, c
     std::string condition = filterCondition(filter, parameters);
     // A few pages are read with their names; many, or the whole database, in one pass.
     const bool named = !column.empty() && keys.size() <= 200;
-    if (named) {
-        condition += " AND " + column + " IN (?";
-        for (size_t i = 1; i < keys.size(); ++i) condition += ", ?";
-        condition += ")";
-        parameters.insert(parameters.end(), keys.begin(), keys.end());
-    }
+    if (named) condition += oneOf(column, keys, parameters);
     const std::string page = column.empty() ? "" : column + ", ";
     const size_t first = column.empty() ? 0 : 1;
-    const auto pagesOf = [&](const SqlRow& row) {
-        std::vector<Summary*> found;
-        if (column.empty()) return std::vector<Summary*>{&result[""]};
-        const std::string key = sqlText(row[0]);
-        for (const std::string& name : groups ? splitNames(key) : std::vector<std::string>{key}) {
-            if ((named && !groups) || std::find(names.begin(), names.end(), name) != names.end()) {
-                found.push_back(&result[name]);
-            }
-        }
-        return found;
-    };
-    // The whole summary reads the totals kept per run; a page or a filter reads the records.
+    const auto pagesOf = pagesOfRow(result, column, names, named);
+    // The whole summary reads the totals kept per run; a filter reads the records.
     const bool kept = column.empty() && filter.empty();
+    // What a page does not show is not read: its own ranking (itself), the group lists, and on
+    // a group's page the users.
     const std::vector<std::tuple<std::string, RunView, std::vector<NamedTotals> Summary::*>> rankings = {
         {"k.account", RunView::Accounts, &Summary::accounts},
         {"k.user_name", RunView::Users, &Summary::users},
         {"k.group_names", RunView::Groups, &Summary::groups},
         {"k.file_type", RunView::FileTypes, &Summary::fileTypes}};
     for (const auto& [dimension, view, list] : rankings) {
+        if (!column.empty() && (dimension == column || view == RunView::Groups || (groups && view == RunView::Users)))
+            continue;
         for (const SqlRow& row : kept ? latestKeptSums(view) : latestSums(page + dimension, condition, parameters)) {
             for (Summary* summary : pagesOf(row)) {
                 (summary->*list).push_back(NamedTotals{sqlText(row[first]), totalsAt(row, first + 1)});
@@ -282,7 +307,12 @@ std::map<std::string, Summary> ReportQueries::pages(const std::string& column, c
     if (kept) {
         result[""].hosts = hostTotals();
     } else {
-        for (const SqlRow& row : latestSums(page + "r.host, r.scanned_day, r.scanned_at", condition, parameters)) {
+        // A page's hosts are its rows in the latest runs' kept totals.
+        const auto pageView = std::ranges::find(rankings, column, [](const auto& r) { return std::get<0>(r); });
+        for (const SqlRow& row :
+             pageView == rankings.end() || !filter.empty()
+                 ? latestSums(page + "r.host, r.scanned_day, r.scanned_at", condition, parameters)
+                 : latestHostsOf(std::get<1>(*pageView), named ? keys : std::vector<std::string>{})) {
             for (Summary* summary : pagesOf(row)) {
                 summary->hosts.push_back(
                     NamedTotals{sqlText(row[first]), totalsAt(row, first + 3), scanAt(row, first + 1)});
@@ -296,22 +326,75 @@ std::map<std::string, Summary> ReportQueries::pages(const std::string& column, c
     for (const SqlRow& row : temperatures) {
         for (Summary* summary : pagesOf(row)) cells[summary].push_back(&row);
     }
-    for (auto& [name, summary] : result) {
-        summary.groups = splitGroups(summary.groups);
-        for (auto* list : {&summary.hosts, &summary.accounts, &summary.users, &summary.groups, &summary.fileTypes}) {
-            *list = mergedByName(std::move(*list));
-            sortLargestFirst(*list);
+    for (auto& [name, summary] : result) finish(summary, cells[&summary], first);
+    return result;
+}
+
+std::function<std::vector<Summary*>(const SqlRow&)> ReportQueries::pagesOfRow(std::map<std::string, Summary>& result,
+                                                                              const std::string& column,
+                                                                              const std::vector<std::string>& names,
+                                                                              bool named) {
+    const bool groups = column == "k.group_names";
+    return [&result, column, groups, named, &names](const SqlRow& row) {
+        if (column.empty()) return std::vector<Summary*>{&result[""]};
+        std::vector<Summary*> found;
+        const std::string key = sqlText(row[0]);
+        for (const std::string& name : groups ? splitNames(key) : std::vector<std::string>{key}) {
+            if ((named && !groups) || std::find(names.begin(), names.end(), name) != names.end()) {
+                found.push_back(&result[name]);
+            }
         }
-        summary.temperatures = matrixOf(cells[&summary], first);
-        totalUp(summary);
+        return found;
+    };
+}
+
+SqlTable ReportQueries::latestHostsOf(RunView view, const std::vector<std::string>& names) {
+    SqlRow parameters{static_cast<int64_t>(view)};
+    const std::string named = names.empty() ? "" : oneOf("t.name", names, parameters);
+    return database_.query("SELECT t.name, r.host, r.scanned_day, r.scanned_at, " + keptSums +
+                               " FROM run_totals t JOIN runs r ON r.id = t.run_id WHERE t.run_id IN (" +
+                               ReportSchema::latestRuns + ") AND t.view = ?" + named +
+                               " GROUP BY t.name, r.id, r.host, r.scanned_day, r.scanned_at",
+                           parameters);
+}
+
+std::map<std::string, Summary> ReportQueries::hostPagesFromTotals(const std::vector<std::string>& hosts) {
+    std::map<std::string, Summary> result;
+    if (hosts.empty()) return result;
+    SqlRow parameters;
+    const bool named = hosts.size() <= 200;
+    const std::string condition = named ? oneOf("r.host", hosts, parameters) : "";
+    // A host with no records has no kept totals, and so no page, as with its records.
+    const SqlTable rows = database_.query(
+        "SELECT r.host, r.scanned_day, r.scanned_at, t.view, t.name, t.detail, " + keptSums +
+            " FROM run_totals t JOIN runs r ON r.id = t.run_id WHERE t.run_id IN (" + ReportSchema::latestRuns + ")" +
+            condition + " GROUP BY r.id, r.host, r.scanned_day, r.scanned_at, t.view, t.name, t.detail",
+        parameters);
+    const std::map<RunView, std::vector<NamedTotals> Summary::*> lists = {{RunView::Accounts, &Summary::accounts},
+                                                                          {RunView::Users, &Summary::users},
+                                                                          {RunView::Groups, &Summary::groups},
+                                                                          {RunView::FileTypes, &Summary::fileTypes}};
+    std::map<const Summary*, std::vector<const SqlRow*>> cells;
+    for (const SqlRow& row : rows) {
+        const std::string host = sqlText(row[0]);
+        if (!named && std::ranges::count(hosts, host) == 0) continue;
+        Summary& summary = result[host];
+        const auto view = static_cast<RunView>(sqlInt(row[3]));
+        if (view == RunView::Total) {
+            summary.hosts.push_back(NamedTotals{host, totalsAt(row, 6), scanAt(row, 1)});
+        } else if (view == RunView::Temperatures) {
+            cells[&summary].push_back(&row);
+        } else if (const auto list = lists.find(view); list != lists.end()) {
+            (summary.*(list->second)).push_back(NamedTotals{sqlText(row[4]), totalsAt(row, 6)});
+        }
     }
+    for (auto& [host, summary] : result) finish(summary, cells[&summary], 4);
     return result;
 }
 
 std::vector<std::string> ReportQueries::groupListsWith(const std::vector<std::string>& groups) {
     std::vector<std::string> lists;
-    for (const SqlRow& row : database_.query(std::string("SELECT DISTINCT group_names FROM ") +
-                                             (gathered_ ? "latest_sums" : "record_keys"))) {
+    for (const SqlRow& row : latestKeptSums(RunView::Groups)) {
         const std::vector<std::string> names = splitNames(sqlText(row[0]));
         if (std::ranges::any_of(names, [&](const std::string& name) { return std::ranges::count(groups, name) > 0; }))
             lists.push_back(sqlText(row[0]));
@@ -322,7 +405,7 @@ std::vector<std::string> ReportQueries::groupListsWith(const std::vector<std::st
 Summary ReportQueries::summary(const SummaryFilter& filter) { return pages("", {}, filter)[""]; }
 
 std::map<std::string, Summary> ReportQueries::hostPages(const std::vector<std::string>& hosts) {
-    return pages("r.host", hosts);
+    return hostPagesFromTotals(hosts);
 }
 
 std::map<std::string, Summary> ReportQueries::accountPages(const std::vector<std::string>& accounts) {

@@ -9,6 +9,7 @@
 #include "report/ReportSchema.h"
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -27,7 +28,10 @@ public:
     // Totals of the latest run of each host, of the records the filter lets through.
     Summary summary(const SummaryFilter& filter = {});
     // The same views for each of the given hosts (its latest run) or accounts (the latest run
-    // of each host): the pages that a ranking leads to.
+    // of each host): the pages that a ranking leads to. A host's page is read from the totals
+    // kept per run; an account's, user's or group's reads records only for what it shows that
+    // those do not hold, and leaves empty what it does not show: its own ranking, the group
+    // lists, and on a group's page the users.
     std::map<std::string, Summary> hostPages(const std::vector<std::string>& hosts);
     std::map<std::string, Summary> accountPages(const std::vector<std::string>& accounts);
     std::map<std::string, Summary> userPages(const std::vector<std::string>& users);
@@ -67,8 +71,20 @@ private:
     // The totals kept per run of one view, summed over the latest runs: name (and detail for
     // the temperatures) and the sums.
     SqlTable latestKeptSums(ReportSchema::RunView view);
+    // What a page does not show is left empty (see hostPages).
     std::map<std::string, Summary> pages(const std::string& column, const std::vector<std::string>& names,
                                          const SummaryFilter& filter = {});
+    // The pages a row of names (its first column) counts in.
+    static std::function<std::vector<Summary*>(const SqlRow&)> pagesOfRow(std::map<std::string, Summary>& result,
+                                                                          const std::string& column,
+                                                                          const std::vector<std::string>& names,
+                                                                          bool named);
+    // The kept totals of one view in the latest runs, of the names or all: name, host, scanned
+    // day and time, sums.
+    SqlTable latestHostsOf(ReportSchema::RunView view, const std::vector<std::string>& names);
+    // Whole pages of hosts from the totals kept for their latest runs: a hundred rows or so a
+    // host instead of its records.
+    std::map<std::string, Summary> hostPagesFromTotals(const std::vector<std::string>& hosts);
     // The group lists of the record keys that hold one of the groups.
     std::vector<std::string> groupListsWith(const std::vector<std::string>& groups);
     // The latest directory totals of each host, or of one: side file id and host.

@@ -46,6 +46,9 @@ struct SqlDialect {
     // The start of a statement that empties a temporary table, leaving no dead rows behind
     // that later scans of it would read.
     std::string_view emptyTable;
+    // A statement that lets the session sum a page's many rows by hashing them in memory instead
+    // of sorting them on disk; empty where the database needs none.
+    std::string_view roomToSum;
 };
 
 // "(?, ?, ?)" for one row of the given width.

@@ -19,7 +19,8 @@ const SqlDialect sqliteDialect{"INTEGER PRIMARY KEY",
                                "",
                                "",
                                "CREATE UNIQUE INDEX IF NOT EXISTS record_keys_once ON record_keys ({KEY_TEXT})",
-                               "DELETE FROM "};
+                               "DELETE FROM ",
+                               ""};
 
 constexpr size_t rowsPerInsert = 64;
 constexpr size_t maxParameters = 999;  // the smallest limit of any SQLite build

@@ -904,6 +904,68 @@ std::vector<int> barWidths(const std::string& html, std::string_view colour) {
     return widths;
 }
 
+// What a page shows of a summary, as text: the rankings it shows (by member), the temperatures
+// and the whole, without the weighted size, whose sum depends on the order of the rows.
+std::string shownOf(const Summary& summary, const std::vector<std::vector<NamedTotals> Summary::*>& lists) {
+    const auto sizes = [](const SizeTotals& t) {
+        return std::to_string(static_cast<int64_t>(t.files)) + "/" + std::to_string(static_cast<int64_t>(t.bytes)) +
+               "/" + std::to_string(static_cast<int64_t>(t.bytesOnDisk));
+    };
+    std::string text = std::to_string(summary.runs) + " runs " + sizes(summary.total) + ";";
+    for (const auto list : lists) {
+        for (const NamedTotals& entry : summary.*list) text += " " + entry.name + "=" + sizes(entry.totals);
+        text += ";";
+    }
+    for (size_t a = 0; a < summary.temperatures.access.size(); ++a) {
+        for (size_t m = 0; m < summary.temperatures.modify.size(); ++m)
+            text += " " + summary.temperatures.access[a] + "/" + summary.temperatures.modify[m] + "=" +
+                    sizes(summary.temperatures.cells[a][m]);
+    }
+    return text;
+}
+
+TEST_F(CommandsTest, ThePagesFromTheKeptTotalsAndTheGatheredRowsShowWhatTheRecordsFilteredHold) {
+    std::mt19937 random(29);
+    for (const std::string host : {"PC1", "PC2", "PC3"}) {
+        for (int64_t day : {day1, day2})
+            writeRecordFile(in / host, day, day == day1 ? 1 : 2, randomRecords(random, host, day, 40));
+    }
+    ASSERT_EQ(import({in.string()}).exitCode, 0);
+    SqliteDatabase database(db(), false);
+    ReportQueries gathered(database);
+    const Summary whole = gathered.summary();
+    gathered.gatherLatest();
+    ReportQueries records(database);  // reads the records for each filter
+    using S = Summary;
+    const auto hosts = gathered.hostPages({"PC1", "PC2", "PC3"});
+    ASSERT_EQ(hosts.size(), 3u);
+    for (const auto& [host, page] : hosts) {
+        EXPECT_EQ(
+            shownOf(page, {&S::hosts, &S::accounts, &S::users, &S::groups, &S::fileTypes}),
+            shownOf(records.summary({host, "", ""}), {&S::hosts, &S::accounts, &S::users, &S::groups, &S::fileTypes}));
+    }
+    const auto accounts = gathered.accountPages({"sales", "it", "hr", "finance", "legal"});
+    const auto users = gathered.userPages({"ann", "bob", "cid", "dag"});
+    ASSERT_EQ(accounts.size() + users.size(), 9u);
+    for (const auto& [account, page] : accounts) {
+        EXPECT_EQ(shownOf(page, {&S::hosts, &S::users, &S::fileTypes}),
+                  shownOf(records.summary({"", account, ""}), {&S::hosts, &S::users, &S::fileTypes}));
+    }
+    for (const auto& [user, page] : users) {
+        EXPECT_EQ(shownOf(page, {&S::hosts, &S::accounts, &S::fileTypes}),
+                  shownOf(records.summary({"", "", user}), {&S::hosts, &S::accounts, &S::fileTypes}));
+    }
+    // A group's page counts every group list that holds it, as the overview does.
+    const auto groups = gathered.groupPages({"Users", "Staff", "Admins", "UNDEF"});
+    ASSERT_EQ(groups.size(), whole.groups.size());
+    for (const NamedTotals& group : whole.groups) {
+        const Summary& page = groups.at(group.name);
+        EXPECT_TRUE(page.runs == 3 && page.total.files == group.totals.files &&
+                    page.total.bytesOnDisk == group.totals.bytesOnDisk)
+            << group.name;
+    }
+}
+
 TEST_F(CommandsTest, ThePageNeedsNothingElseEscapesNamesAndDrawsItsChartsAndPages) {
     // Two hosts; the account on PC1 holds three times what "small", new on the second day, holds.
     for (int64_t day : {day1, day2})
