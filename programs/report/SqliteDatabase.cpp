@@ -6,11 +6,16 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 namespace Quilna {
 
 namespace {
+
+// How long a statement waits for another import's lock before its file is tried again.
+constexpr int busyMilliseconds = 30000;
 
 // BEGIN IMMEDIATE takes the write lock: schema checks wait for each other anyway.
 const SqlDialect sqliteDialect{"INTEGER PRIMARY KEY",
@@ -65,13 +70,26 @@ SqliteDatabase::SqliteDatabase(const std::filesystem::path& file, bool create) :
         }
         throw ReportError::data("cannot open the SQLite database " + file_ + ": " + reason);
     }
-    sqlite3_busy_timeout(connection_, 30000);
-    // Each imported file is its own transaction; the write-ahead log keeps its commits cheap
-    // and still durable against a crash of the program.
-    execute("PRAGMA journal_mode=WAL");
+    sqlite3_busy_timeout(connection_, busyMilliseconds);
+    useWriteAheadLog();
     execute("PRAGMA synchronous=NORMAL");
     execute("PRAGMA cache_size=-131072");
     execute("PRAGMA temp_store=MEMORY");
+}
+
+void SqliteDatabase::useWriteAheadLog() {
+    // Each imported file is its own transaction; the write-ahead log keeps its commits cheap
+    // and still durable against a crash of the program. The switch of a new database takes its
+    // lock without waiting for imports that open it at the same moment, so it is tried again.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyMilliseconds);
+    const char* const sql = "PRAGMA journal_mode=WAL";
+    int result = SQLITE_BUSY;
+    while ((result = sqlite3_exec(connection_, sql, nullptr, nullptr, nullptr)) == SQLITE_BUSY &&
+           std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    // Told as any other statement's failure.
+    if (result != SQLITE_OK) execute(sql);
 }
 
 SqliteDatabase::~SqliteDatabase() {

@@ -46,6 +46,7 @@ private:
     sqlite3_stmt* prepared(std::string_view sql);
     void bind(sqlite3_stmt* statement, int index, const SqlValue& value);
     void execute(std::string_view sql);
+    void useWriteAheadLog();
     [[noreturn]] void fail(const std::string& what) const;
 
     std::string file_;

@@ -52,13 +52,22 @@ TEST(NativeSystem, ClockEnvironmentIdentitiesMachineFactsAndDrives) {
     std::vector<std::string> roots;
     SystemError error;
     ASSERT_TRUE(platform().logicalDrives(roots, error)) << platform().errorText(error.code);
+    // A fixed drive may be out of reach (a FUSE mount whose daemon died): then it says why. The
+    // system's own drive is always within reach.
+    size_t measured = 0;
     for (const std::string& root : roots) {
         EXPECT_NE(platform().driveType(root), DriveType::NoRootDir) << root << " is a root";
         uint32_t bytes = 0;
         if (platform().driveType(root) != DriveType::Fixed) continue;
-        ASSERT_TRUE(platform().clusterSize(root, bytes, error)) << root << ": " << platform().errorText(error.code);
+        if (!platform().clusterSize(root, bytes, error)) {
+            EXPECT_TRUE(error.failed() && !platform().errorText(error.code).empty()) << root;
+            EXPECT_NE(root, roots.front());
+            continue;
+        }
+        ++measured;
         EXPECT_TRUE(bytes > 0 && (bytes & (bytes - 1)) == 0) << "a power of two: " << bytes;
     }
+    EXPECT_GT(measured, 0u);
 }
 
 // A listing stopped goes on where it stopped; parent and subdirectories are told apart by identity.
