@@ -65,12 +65,15 @@ void Hoardscan::removeOldResultFilesIn(OldResultSweep& sweep) {
     std::unique_ptr<OpenDirectory> opened = platform().openDirectory(sweep.directory, resolved, error);
     if (!opened) return;
     std::vector<std::pair<std::string, ResultFileName>> candidates;
-    opened->readEntries([&](const DirEntry& entry) {
-        auto name = ResultFileName::parse(entry.name);
-        if (entry.isFile && name && (isSideFile(name->kind) ? sweep.sideFiles : sweep.records))
-            candidates.emplace_back(entry.name, std::move(*name));
-        return true;
-    });
+    // A listing cut short leaves the rest for the next run.
+    opened->readEntries(
+        [&](const DirEntry& entry) {
+            auto name = ResultFileName::parse(entry.name);
+            if (entry.isFile && name && (isSideFile(name->kind) ? sweep.sideFiles : sweep.records))
+                candidates.emplace_back(entry.name, std::move(*name));
+            return true;
+        },
+        error);
     // Removed after the listing, which a removal during it could make skip or repeat names.
     for (const auto& [entryName, name] : candidates) removeOldResultFile(*opened, entryName, name, sweep);
 }

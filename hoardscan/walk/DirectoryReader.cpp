@@ -41,7 +41,7 @@ struct DirectoryReader::Reading {
 
 void DirectoryReader::readPiece(WalkDirectory& directory, OpenDirectory& open, PieceRead& read) const {
     Reading at{directory, open, read, {}};
-    read.listing = open.readEntries([this, &at](const DirEntry& entry) { return take(at, entry); });
+    read.listing = open.readEntries([this, &at](const DirEntry& entry) { return take(at, entry); }, read.listingError);
     read.files.resize(at.files);
 }
 

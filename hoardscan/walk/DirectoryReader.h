@@ -28,6 +28,7 @@ public:
         std::vector<std::unique_ptr<WalkDirectory>> spareDirectories;
         uint64_t entries = 0;  // "." and ".." included
         OpenDirectory::Listing listing = OpenDirectory::Listing::More;
+        SystemError listingError;  // why the listing failed
     };
 
     // Opens the directory through its parent's handle and fills opened, directory, identity, accounted.

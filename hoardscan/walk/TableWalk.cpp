@@ -65,8 +65,11 @@ bool TableWalk::read(const std::string& root, const std::string& fileSystem, std
 
 std::unique_ptr<Ntfs::MftTable> TableWalk::readTable(const std::string& root, std::string& why) const {
     SystemError error;
-    std::unique_ptr<RawVolume> volume = platform().openRawVolume(root, error, why);
-    if (!volume) return nullptr;
+    std::unique_ptr<RawVolume> volume = platform().openRawVolume(root, error);
+    if (!volume) {
+        why = error.detail;
+        return nullptr;
+    }
     RawVolumeBytes bytes(std::move(volume));
     std::optional<Ntfs::MftTable> table = Ntfs::MftReader::read(bytes, why);
     if (!table) return nullptr;

@@ -36,8 +36,8 @@ public:
     // below it. Empty when the path's mount is in place (always where drives are letters).
     virtual std::string unmountedMountPointAbove(const std::string&) { return std::string(); }
     // The volume beneath the file system mounted at `root` (a drive root on Windows), opened
-    // read-only; null, with error and why saying what stood in the way, when it cannot be.
-    virtual std::unique_ptr<RawVolume> openRawVolume(const std::string& root, SystemError& error, std::string& why) = 0;
+    // read-only; null when it cannot be, the error's detail saying what stood in the way.
+    virtual std::unique_ptr<RawVolume> openRawVolume(const std::string& root, SystemError& error) = 0;
 };
 
 }  // namespace Quilna

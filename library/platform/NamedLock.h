@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SystemError.h"
+
 namespace Quilna {
 
 // A cross-process lock held by a name for as long as the object lives. It vanishes with the
@@ -7,8 +9,8 @@ namespace Quilna {
 class NamedLock {
 public:
     virtual ~NamedLock() = default;
-    // Gives the lock up before destruction; false when the system refused.
-    virtual bool release() = 0;
+    // Gives the lock up before destruction; false when the system refused, error saying why.
+    virtual bool release(SystemError& error) = 0;
 };
 
 }  // namespace Quilna

@@ -45,7 +45,7 @@ public:
     bool clusterSize(const std::string& root, uint32_t& bytes, SystemError& error) override;
     bool compressedSize(const std::string& path, uint64_t& bytes, SystemError& error) override;
     bool isMountPoint(const std::string& directory) override;
-    std::unique_ptr<RawVolume> openRawVolume(const std::string& root, SystemError& error, std::string& why) override;
+    std::unique_ptr<RawVolume> openRawVolume(const std::string& root, SystemError& error) override;
     const PathSyntax& pathSyntax() override;
     bool fileInfo(const std::string& path, FileInfo& out, SystemError& error) override;
     bool listDirectory(const std::string& directory, std::vector<DirEntry>& out, SystemError& error) override;

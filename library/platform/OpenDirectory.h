@@ -28,8 +28,8 @@ public:
     // The next entries in enumeration order, "." and ".." where the system lists them, handed to
     // visit one at a time, so that a huge directory is never held whole. When visit returns false
     // the call ends (More) and the next call goes on after that entry. End when the listing was
-    // read to its end, Failed when it could not be.
-    virtual Listing readEntries(const std::function<bool(const DirEntry&)>& visit) = 0;
+    // read to its end, Failed (error saying why) when it could not be.
+    virtual Listing readEntries(const std::function<bool(const DirEntry&)>& visit, SystemError& error) = 0;
     // One status call for an entry of this directory, links not followed; fullPath stays empty.
     // While readEntries is at an entry, the backend may answer from the listing itself.
     virtual bool entryInfo(const std::string& name, FileInfo& out, SystemError& error) = 0;

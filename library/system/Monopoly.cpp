@@ -50,7 +50,8 @@ bool Monopoly::enforceNamed() {
 
 bool Monopoly::relaxNamed() {
     if (!enforced_.load() || !held_) return true;
-    if (!held_->release()) return false;
+    SystemError error;
+    if (!held_->release(error)) return false;
     held_.reset();
     enforced_.store(false);
     return true;

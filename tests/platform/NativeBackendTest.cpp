@@ -91,8 +91,9 @@ TEST(NativeFiles, AnOpenDirectoryListsAnswersAndLeadsUpAndDown) {
         return visited.size() != 2;
     };
     using enum OpenDirectory::Listing;
-    EXPECT_EQ((std::vector{top->readEntries(visit), top->readEntries(visit), top->readEntries(visit)}),
-              (std::vector{More, End, End}));
+    EXPECT_EQ(
+        (std::vector{top->readEntries(visit, error), top->readEntries(visit, error), top->readEntries(visit, error)}),
+        (std::vector{More, End, End}));
     EXPECT_EQ(visited, expected);
     FileInfo info;
     EXPECT_TRUE(top->entryInfo("c.log", info, error) && info.size == 5u && info.fullPath.empty() &&

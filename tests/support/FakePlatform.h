@@ -63,9 +63,8 @@ struct FakePlatform : NativePlatform {
     bool clusterSize(const std::string& root, uint32_t& bytes, SystemError& error) override;
     bool compressedSize(const std::string& path, uint64_t& bytes, SystemError& error) override;
     // No volume lies beneath the fake's drives.
-    std::unique_ptr<RawVolume> openRawVolume(const std::string&, SystemError& error, std::string& why) override {
-        error = {ErrorKind::Other, 0};
-        why = "not supported";
+    std::unique_ptr<RawVolume> openRawVolume(const std::string&, SystemError& error) override {
+        error = {ErrorKind::Other, 0, "not supported"};
         return nullptr;
     }
     bool fileInfo(const std::string& path, FileInfo& out, SystemError& error) override {

@@ -42,7 +42,7 @@ public:
         return true;
     }
 
-    Listing readEntries(const std::function<bool(const DirEntry&)>& visit) override {
+    Listing readEntries(const std::function<bool(const DirEntry&)>& visit, SystemError& error) override {
 #ifdef __linux__
         // Straight from the kernel: no buffer of the C library, no status call of the directory.
         // The buffer lives while the listing goes on, so that a paused listing resumes where it was.
@@ -59,23 +59,24 @@ public:
             at_ = 0;
             if (got_ > 0) continue;
             if (got_ < 0 && errno == EINTR) continue;
-            const bool failed = got_ < 0;
+            const int failure = got_ < 0 ? errno : 0;
             got_ = 0;
             if (!spareBuffer) spareBuffer = std::move(buffer_);
             buffer_.reset();
             ended_ = true;
-            return failed ? Listing::Failed : Listing::End;
+            return outcome(failure, error);
         }
 #else
         // readdir takes the descriptor over: it reads from a duplicate, kept while the listing goes on.
         if (ended_) return Listing::End;
         if (!listing_) {
             const int duplicate = ::dup(fd_.get());
-            if (duplicate < 0) return Listing::Failed;
+            if (duplicate < 0) return outcome(errno, error);
             listing_.reset(::fdopendir(duplicate));
             if (!listing_) {
+                const int failure = errno;
                 ::close(duplicate);
-                return Listing::Failed;
+                return outcome(failure, error);
             }
         }
         errno = 0;
@@ -83,10 +84,10 @@ public:
             if (!visitEntry(entry->d_name, entry->d_type, visit)) return Listing::More;
             errno = 0;
         }
-        const bool failed = errno != 0;
+        const int failure = errno;
         listing_.reset();
         ended_ = true;
-        return failed ? Listing::Failed : Listing::End;
+        return outcome(failure, error);
 #endif
     }
 
@@ -157,6 +158,13 @@ public:
 
 private:
     static constexpr size_t bufferSize = 32768;
+
+    // The end of a listing: complete, or failed with the system's error number.
+    static Listing outcome(int failure, SystemError& error) {
+        if (failure == 0) return Listing::End;
+        error = posix::systemError(failure);
+        return Listing::Failed;
+    }
 
     // One entry as the listing found it; the type is asked for only where the file system leaves it out.
     bool visitEntry(const char* name, unsigned char type, const std::function<bool(const DirEntry&)>& visit) {

@@ -323,12 +323,13 @@ bool NativePlatform::listDirectory(const std::string& directory, std::vector<Dir
     std::string resolved;
     std::unique_ptr<OpenDirectory> listing = openDirectory(directory.empty() ? "." : directory, resolved, error);
     if (!listing) return false;
-    errno = 0;
-    const OpenDirectory::Listing read = listing->readEntries([&](const DirEntry& entry) {
-        out.push_back(entry);
-        return true;
-    });
-    return read == OpenDirectory::Listing::End || posix::fail(error, errno != 0 ? errno : EIO);
+    const OpenDirectory::Listing read = listing->readEntries(
+        [&](const DirEntry& entry) {
+            out.push_back(entry);
+            return true;
+        },
+        error);
+    return read == OpenDirectory::Listing::End;
 }
 
 bool NativePlatform::currentDirectory(std::string& out, SystemError& error) {

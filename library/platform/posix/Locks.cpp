@@ -32,14 +32,17 @@ int openLockFile(const std::string& path) {
 class FlockNamedLock : public NamedLock {
 public:
     explicit FlockNamedLock(int fd) : fd_(fd) {}
-    ~FlockNamedLock() override { release(); }
+    ~FlockNamedLock() override {
+        SystemError ignored;
+        release(ignored);
+    }
     FlockNamedLock(const FlockNamedLock&) = delete;
     FlockNamedLock& operator=(const FlockNamedLock&) = delete;
 
-    bool release() override {
+    bool release(SystemError& error) override {
         if (fd_ < 0) return true;
-        bool unlocked = ::flock(fd_, LOCK_UN) == 0;
-        bool closed = ::close(fd_) == 0;
+        const bool unlocked = ::flock(fd_, LOCK_UN) == 0 || posix::fail(error);
+        const bool closed = ::close(fd_) == 0 || posix::fail(error);
         fd_ = -1;
         return unlocked && closed;
     }

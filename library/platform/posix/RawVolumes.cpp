@@ -35,37 +35,36 @@ private:
     posix::Descriptor device_;
 };
 
-std::unique_ptr<RawVolume> refuse(SystemError& error, std::string& why, SystemError cause, std::string reason) {
-    error = cause;
-    why = std::move(reason);
+// The cause, with the reason in the words of the log line that tells why the volume is walked.
+std::unique_ptr<RawVolume> refuse(SystemError& error, SystemError cause, std::string reason) {
+    error = std::move(cause);
+    error.detail = std::move(reason);
     return nullptr;
 }
 
 }  // namespace
 
-std::unique_ptr<RawVolume> NativePlatform::openRawVolume(const std::string& root, SystemError& error,
-                                                         std::string& why) {
+std::unique_ptr<RawVolume> NativePlatform::openRawVolume(const std::string& root, SystemError& error) {
     MountTable mounts;
-    if (!mounts.load()) return refuse(error, why, posix::lastSystemError(), "the mount table cannot be read");
+    if (!mounts.load()) return refuse(error, posix::lastSystemError(), "the mount table cannot be read");
     const Mount* mount = mounts.find(root);
-    if (!mount) return refuse(error, why, {ErrorKind::NotFound, 0}, root + " is not a mount point");
+    if (!mount) return refuse(error, {ErrorKind::NotFound, 0}, root + " is not a mount point");
     if (mount->fileSystem != "fuseblk" && mount->fileSystem != "ntfs3")
-        return refuse(error, why, {ErrorKind::Other, 0}, "its file system (" + mount->fileSystem + ") is not NTFS");
+        return refuse(error, {ErrorKind::Other, 0}, "its file system (" + mount->fileSystem + ") is not NTFS");
     // The volume holds the whole file system; a mount of part of it shows less.
     if (mount->root != "/")
-        return refuse(error, why, {ErrorKind::Other, 0},
-                      "only " + mount->root + " of its file system is mounted there");
+        return refuse(error, {ErrorKind::Other, 0}, "only " + mount->root + " of its file system is mounted there");
     if (mount->source.empty() || mount->source.front() != '/')
-        return refuse(error, why, {ErrorKind::NotFound, 0}, "its source is not a device: " + mount->source);
+        return refuse(error, {ErrorKind::NotFound, 0}, "its source is not a device: " + mount->source);
     posix::Descriptor device(::open(mount->source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
     if (!device.valid())
-        return refuse(error, why, posix::lastSystemError(), "its device cannot be opened: " + mount->source);
+        return refuse(error, posix::lastSystemError(), "its device cannot be opened: " + mount->source);
     // The source is only the mount's word: the node must be the very device the mount stands on.
     struct stat status {};
     if (::fstat(device.get(), &status) != 0)
-        return refuse(error, why, posix::lastSystemError(), "its device cannot be examined: " + mount->source);
+        return refuse(error, posix::lastSystemError(), "its device cannot be examined: " + mount->source);
     if (!S_ISBLK(status.st_mode) || ::major(status.st_rdev) != mount->major || ::minor(status.st_rdev) != mount->minor)
-        return refuse(error, why, {ErrorKind::Other, 0}, mount->source + " is not the block device of the mount");
+        return refuse(error, {ErrorKind::Other, 0}, mount->source + " is not the block device of the mount");
     return std::make_unique<BlockDevice>(std::move(device));
 }
 

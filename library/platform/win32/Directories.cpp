@@ -30,17 +30,17 @@ public:
         return true;
     }
 
-    Listing readEntries(const std::function<bool(const DirEntry&)>& visit) override {
+    Listing readEntries(const std::function<bool(const DirEntry&)>& visit, SystemError& error) override {
         if (ended_) return Listing::End;
         if (listing_ == INVALID_HANDLE_VALUE) {
             listing_ = ::FindFirstFileExW(win32::systemPath(path_ + "*").c_str(), FindExInfoBasic, &found_,
                                           FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-            if (listing_ == INVALID_HANDLE_VALUE) return end(::GetLastError() == ERROR_FILE_NOT_FOUND);
+            if (listing_ == INVALID_HANDLE_VALUE) return end(ERROR_FILE_NOT_FOUND, error);
             pending_ = true;
         }
         for (;;) {
             if (!pending_) {
-                if (!::FindNextFileW(listing_, &found_)) return end(::GetLastError() == ERROR_NO_MORE_FILES);
+                if (!::FindNextFileW(listing_, &found_)) return end(ERROR_NO_MORE_FILES, error);
                 pending_ = true;
             }
             pending_ = false;
@@ -75,11 +75,15 @@ public:
                        SystemError& error) override;
 
 private:
-    Listing end(bool complete) {
+    // The listing's end: complete when the system's last error is the one that says so.
+    Listing end(DWORD complete, SystemError& error) {
+        const DWORD last = ::GetLastError();
         if (listing_ != INVALID_HANDLE_VALUE) ::FindClose(listing_);
         listing_ = INVALID_HANDLE_VALUE;
         ended_ = true;
-        return complete ? Listing::End : Listing::Failed;
+        if (last == complete) return Listing::End;
+        error = win32::systemError(last);
+        return Listing::Failed;
     }
 
     win32::UniqueHandle handle_;  // keeps the identity what was opened

@@ -13,11 +13,14 @@ namespace {
 class MutexLock : public NamedLock {
 public:
     explicit MutexLock(HANDLE mutex) : mutex_(mutex) {}
-    ~MutexLock() override { release(); }
+    ~MutexLock() override {
+        SystemError ignored;
+        release(ignored);
+    }
 
-    bool release() override {
+    bool release(SystemError& error) override {
         if (!mutex_.valid()) return true;
-        const bool released = ::ReleaseMutex(mutex_.get()) != 0;
+        const bool released = ::ReleaseMutex(mutex_.get()) != 0 || win32::fail(error);
         mutex_.reset();
         return released;
     }

@@ -52,9 +52,10 @@ private:
     uint8_t* aligned_ = nullptr;
 };
 
-std::unique_ptr<RawVolume> refuse(SystemError& error, std::string& why, SystemError cause, std::string reason) {
-    error = cause;
-    why = std::move(reason);
+// The cause, with the reason in the words of the log line that tells why the volume is walked.
+std::unique_ptr<RawVolume> refuse(SystemError& error, SystemError cause, std::string reason) {
+    error = std::move(cause);
+    error.detail = std::move(reason);
     return nullptr;
 }
 
@@ -71,17 +72,15 @@ uint32_t alignmentOf(const std::string& root) {
 
 }  // namespace
 
-std::unique_ptr<RawVolume> NativePlatform::openRawVolume(const std::string& root, SystemError& error,
-                                                         std::string& why) {
+std::unique_ptr<RawVolume> NativePlatform::openRawVolume(const std::string& root, SystemError& error) {
     const bool driveRoot = (root.size() == 2 || (root.size() == 3 && (root[2] == '\\' || root[2] == '/'))) &&
                            root[1] == ':' && ((root[0] >= 'A' && root[0] <= 'Z') || (root[0] >= 'a' && root[0] <= 'z'));
-    if (!driveRoot) return refuse(error, why, {ErrorKind::NotFound, 0}, root + " is not a drive's root");
+    if (!driveRoot) return refuse(error, {ErrorKind::NotFound, 0}, root + " is not a drive's root");
     const std::wstring device = L"\\\\.\\" + win32::toWide(root.substr(0, 2));
     win32::UniqueHandle volume(::CreateFileW(device.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                              OPEN_EXISTING, 0, nullptr));
     if (!volume.valid())
-        return refuse(error, why, win32::lastSystemError(),
-                      "its volume cannot be opened raw: " + win32::toUtf8(device));
+        return refuse(error, win32::lastSystemError(), "its volume cannot be opened raw: " + win32::toUtf8(device));
     return std::make_unique<SectorVolume>(std::move(volume), alignmentOf(root.substr(0, 2) + "\\"));
 }
 

@@ -35,8 +35,8 @@ public:
             }
             return native_->identity(out);
         }
-        Listing readEntries(const std::function<bool(const DirEntry&)>& visit) override {
-            const Listing listing = native_->readEntries(visit);
+        Listing readEntries(const std::function<bool(const DirEntry&)>& visit, SystemError& error) override {
+            const Listing listing = native_->readEntries(visit, error);
             if (listing == Listing::End && path_ == faults_.phantomIn && !phantomListed_) {
                 phantomListed_ = true;
                 visit({"ghost.txt", true});

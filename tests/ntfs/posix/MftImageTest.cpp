@@ -329,10 +329,12 @@ TEST(MftImage, EveryFileTheMountListsIsReadFromTheTableAsTheMountReportsIt) {
         }
         // Only the volume beneath an NTFS mount opens.
         SystemError error;
-        EXPECT_TRUE(!platform().openRawVolume(directory.text(), error, liveWhy) && error.kind == ErrorKind::NotFound);
-        EXPECT_TRUE(!platform().openRawVolume("/proc", error, liveWhy) && error.kind == ErrorKind::Other) << liveWhy;
-        auto device = platform().openRawVolume(point, error, liveWhy);
-        ASSERT_TRUE(device) << liveWhy;
+        EXPECT_TRUE(!platform().openRawVolume(directory.text(), error) && error.kind == ErrorKind::NotFound);
+        EXPECT_TRUE(!platform().openRawVolume("/proc", error) && error.kind == ErrorKind::Other &&
+                    error.detail == "its file system (proc) is not NTFS")
+            << error.detail;
+        auto device = platform().openRawVolume(point, error);
+        ASSERT_TRUE(device) << error.detail;
         RawVolumeBytes deviceBytes(std::move(device));
         live = MftReader::read(deviceBytes, liveWhy);
         volume.unmount();

@@ -63,7 +63,7 @@ TEST_F(PosixRuntime, NoLockNameLeadsOutOfTheLocksDirectory) {
         refusal = SystemError{};
         EXPECT_TRUE(!platform().tryNamedLock(bad, refusal) && refusal.failed() && !refusal.detail.empty()) << bad;
     }
-    EXPECT_TRUE(held->release() && platform().tryNamedLock("a/b")) << "released";
+    EXPECT_TRUE(held->release(refusal) && platform().tryNamedLock("a/b")) << "released";
     fake.environment["QUILNA_RUNTIME_DIR"] = dir.write("plainfile", "not a directory");
     EXPECT_EQ(platform().tryNamedLock("name"), nullptr);
     // A link on the way to an absolute target is followed from the root.

@@ -50,12 +50,12 @@ TEST(Win32Backend, DriveRootsAreDriveLettersWithABackslash) {
     // A drive's volume opens raw and reads at any offset, though the device takes whole sectors
     // only; the drive named here (by tools/ci/windows) holds an NTFS image.
     std::string why;
-    EXPECT_FALSE(platform().openRawVolume(dir.text(), error, why));
-    EXPECT_EQ(error.kind, ErrorKind::NotFound) << why;
+    EXPECT_FALSE(platform().openRawVolume(dir.text(), error));
+    EXPECT_EQ(error.kind, ErrorKind::NotFound) << error.detail;
     const char* drive = std::getenv("QUILNA_TEST_RAW_DRIVE");
     if (!drive) return;
-    const auto volume = platform().openRawVolume(std::string(drive) + "\\", error, why);
-    ASSERT_TRUE(volume) << why << " " << error.code;
+    const auto volume = platform().openRawVolume(std::string(drive) + "\\", error);
+    ASSERT_TRUE(volume) << error.detail << " " << error.code;
     std::vector<uint8_t> start(10000), part(5000);
     size_t got = 0, partGot = 0;
     EXPECT_TRUE(volume->read(0, start, got, error) && volume->read(4097, part, partGot, error));
