@@ -3,6 +3,7 @@
 #include "config/ConfReader.h"
 #include "config/DOMNode.h"
 #include "logger/LogState.h"
+#include "platform/Platform.h"
 
 using namespace Quilna;
 
@@ -29,7 +30,7 @@ void lookUpEverything(const ConfReader& reader, const DOMNode& parent, const std
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // One reader for the run, without reports: the debug lines are built, then dropped.
-    static ConfReader reader{SmartPointer<ConfReports>()};
+    static ConfReader reader{platform(), SmartPointer<ConfReports>()};
     setDebugLevel(5);
     const std::string text = Fuzz::text(data, size);
     reader.buildTreeFromText(text, "fuzz.conf");

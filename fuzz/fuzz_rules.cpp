@@ -7,6 +7,7 @@
 #include "hoardscan/facts/Temperatures.h"
 #include "logger/LogMessenger.h"
 #include "logger/LogState.h"
+#include "platform/Platform.h"
 #include "logger/LoggerCentre.h"
 #include "logger/LoggerUnit.h"
 
@@ -65,8 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // One chain for the run; debug level 5 builds every debug line.
     static SmartPointer<FatalCounter> counter = makeSmart<FatalCounter>();
     static SmartPointer<LoggerCentre> centre =
-        makeSmart<LoggerCentre>(17, makeSmart<LogMessenger>(SmartPointer<LoggerAgent>(counter)));
-    static LoggerUnit logger(centre, 17);
+        makeSmart<LoggerCentre>(17, makeSmart<LogMessenger>(platform(), SmartPointer<LoggerAgent>(counter)));
+    static LoggerUnit logger(platform(), centre, 17);
     setDebugLevel(5);
     counter->fatalLines = 0;
 

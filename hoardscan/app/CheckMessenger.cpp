@@ -4,11 +4,12 @@
 
 #include "logger/LogCommons.h"
 #include "logger/LogRecord.h"
+#include "platform/Platform.h"
 
 namespace Quilna {
 
 // Without an agent: nothing of a check reaches a file.
-CheckMessenger::CheckMessenger() : LogMessenger(SmartPointer<LoggerAgent>()) {}
+CheckMessenger::CheckMessenger() : LogMessenger(platform(), SmartPointer<LoggerAgent>()) {}
 
 bool CheckMessenger::send(const LogRecord& original) {
     if (original.kind != LogRecord::Log) return true;

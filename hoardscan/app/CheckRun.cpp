@@ -47,12 +47,11 @@ int Hoardscan::check() {
 // The logging chain of a run with the check's messenger in place of the file and collector.
 void Hoardscan::startCheckLogging() {
     setDebugLevel(0);
-    setSystemLog(false);
     logging_.application = Application::Hoardscan;
     logging_.module = Module::Storage;
     logging_.messenger = makeSmart<CheckMessenger>();
     logging_.centre = makeSmart<LoggerCentre>(logging_.application, logging_.messenger);
-    logging_.unit = makeSmart<LoggerUnit>(logging_.centre, logging_.module);
+    logging_.unit = makeSmart<LoggerUnit>(platform(), logging_.centre, logging_.module);
 }
 
 // init without what writes: the installation's lock, the log and the result directories.
@@ -61,7 +60,7 @@ bool Hoardscan::checkSetUp(bool printDirectories) {
     // The configuration's filters would hide what the check is for.
     setSeverityFilter(Severity::Notice);
     setDebugLevel(0);
-    setSystemLog(false);
+    if (logging_.messenger) logging_.messenger->setSystemLog(false);
     reportUnknownSettings();
     const bool logValuesUsable = checkLogValues();
     std::optional<ScanSettings> settings = readSettings(*logging_.configuration, log(), true);

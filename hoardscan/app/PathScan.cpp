@@ -50,12 +50,13 @@ std::string withoutFinalSeparator(std::string path) {
 PathScan::PathScan(CommandLine::Request request)
     : request_(std::move(request)),
       log_(makeSmart<LoggerUnit>(
-          makeSmart<LoggerCentre>(Application::Hoardscan, makeSmart<LogMessenger>(SmartPointer<LoggerAgent>())),
+          platform(),
+          makeSmart<LoggerCentre>(Application::Hoardscan,
+                                  makeSmart<LogMessenger>(platform(), SmartPointer<LoggerAgent>())),
           Module::Storage)) {
     // Nothing would take the records: none is built, not even a debug line.
     setDebugLevel(0);
     setSeverityFilter(Severity::None);
-    setSystemLog(false);
 }
 
 PathScan::~PathScan() = default;

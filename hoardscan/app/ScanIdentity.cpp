@@ -1,5 +1,6 @@
 #include "hoardscan/app/ScanIdentity.h"
 
+#include "platform/Platform.h"
 #include "system/SystemInfo.h"
 #include "text/StringUtils.h"
 
@@ -8,7 +9,7 @@ namespace Quilna {
 ScanIdentity ScanIdentity::ofThisComputer() {
     ScanIdentity identity;
     std::string architecture, osName;
-    getSystemInfo(identity.domain, identity.hostName, architecture, osName);
+    getSystemInfo(platform(), identity.domain, identity.hostName, architecture, osName);
     StringUtils::toUpper(identity.hostName);
     return identity;
 }

@@ -47,7 +47,7 @@ void reportRefusedLog(const LoggingSetup& logging) {
     const std::string path = logging.directory + logging.fileName;
     std::string refusal = platform().writeRefusal(path);
     if (refusal.empty()) {
-        refusal = LoggerAgentFile::guardRefusal(path);
+        refusal = LoggerAgentFile::guardRefusal(platform(), path);
         if (!refusal.empty()) refusal = "its lock cannot be taken: " + refusal;
     }
     if (refusal.empty()) return;
@@ -105,16 +105,16 @@ bool Hoardscan::takeInstallation() {
 }
 
 bool Hoardscan::startLogging() {
-    if (readResource("HoardscanDebugLog", logging_.fileName) != ResourceResult::Ok)
+    if (readResource(platform(), platform(), "HoardscanDebugLog", logging_.fileName) != ResourceResult::Ok)
         logging_.fileName = "HoardscanDebug.log";
     logging_.application = applicationNumber;
     logging_.module = moduleNumber;
     // A relative log directory is taken from where the program starts, pinned once as a full path.
     std::string startupDirectory;
-    if (readResource("StartupLogDir", startupDirectory) == ResourceResult::Ok)
+    if (readResource(platform(), platform(), "StartupLogDir", startupDirectory) == ResourceResult::Ok)
         logging_.directory = AnchoredPaths::anchored(startupDirectory);
     if (logging_.directory.empty()) logging_.directory = FileOps::currentDirectory();
-    return setupLogging(logging_);
+    return setupLogging(platform(), logging_);
 }
 
 // The configuration file named by the "c" option, else hoardscan.conf in the installation's
@@ -125,7 +125,7 @@ bool Hoardscan::findConfiguration() {
         options_.erase(options_.begin());
     } else {
         std::string why;
-        if (const int result = readResource("ConfigurationDir", configurationFile_, &why);
+        if (const int result = readResource(platform(), platform(), "ConfigurationDir", configurationFile_, &why);
             result != ResourceResult::Ok) {
             failure_ = !why.empty() ? "no configuration file: " + why + "."
                                     : "no configuration file: neither the option -c nor the installation's resource "
@@ -147,13 +147,14 @@ bool Hoardscan::findConfiguration() {
 // The configuration file, its catalogue and its "log." settings. The errors of reading the file
 // wait until the catalogue, whose directory the file names, has been loaded.
 bool Hoardscan::openConfiguration() {
-    logging_.configuration = makeSmart<ConfReader>(makeSmart<ConfigurationLog>(logging_.centre));
+    logging_.configuration =
+        makeSmart<ConfReader>(platform(), makeSmart<ConfigurationLog>(platform(), logging_.centre));
     if (!logging_.configuration) return false;
     logging_.configuration->holdReports();
     logging_.configuration->buildTree(configurationFile_);
     loadMessageCatalogue();
     logging_.configuration->releaseReports();
-    applyLogConfiguration(logging_);
+    applyLogConfiguration(platform(), logging_);
     pinLogDirectory();
     // Every setting after a syntax error would follow from it: the run stops at the first cause.
     if (const std::string& broken = logging_.configuration->failure(); !broken.empty()) {
@@ -169,7 +170,7 @@ void Hoardscan::loadMessageCatalogue() {
     if (logging_.configuration->getDirName("Quilna.directories.conf", directory) != ConfResult::Found) {
         log().error(Message::NoCatalogueDirectory, ParamStream() << "Quilna.directories.conf");
     } else {
-        const LoadResult result = catalogue_.loadMessages(directory, "storage,configuration");
+        const LoadResult result = catalogue_.loadMessages(platform().pathSyntax(), directory, "storage,configuration");
         if (result.status) {
             if (LoggerUnit::isDebugOn(2)) {
                 for (size_t i = 0; i < result.loaded.size(); ++i)

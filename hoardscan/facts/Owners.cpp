@@ -74,7 +74,7 @@ bool Owners::ownerText(const std::string& currentDirectory, const std::string& n
 }
 
 const std::string& Owners::runningUser() {
-    if (!runningUser_) runningUser_ = getUserName();
+    if (!runningUser_) runningUser_ = getUserName(platform());
     return *runningUser_;
 }
 

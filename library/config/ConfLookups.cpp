@@ -2,7 +2,6 @@
 #include "config/ConfReader.h"
 #include "config/DOMNode.h"
 #include "files/FileUtils.h"
-#include "platform/Platform.h"
 #include "text/StringUtils.h"
 #include "time/TimeException.h"
 #include "time/TimeSpan.h"
@@ -99,7 +98,7 @@ int ConfReader::expandReferences(const std::string& path, std::string& value) co
         }
         if (debugOn(5)) debug(5, "ConfReader: Reference \"%s\" = \"%s\".", ParamStream() << name << text);
         value.replace(open, close - open + 1, text);
-        if (separator) value.insert(open + text.size(), 1, platform().pathSyntax().separator);
+        if (separator) value.insert(open + text.size(), 1, syntax_.separator);
     }
     return ConfResult::Found;
 }

@@ -10,6 +10,7 @@
 #include "config/Tokenizer.h"
 #include "files/FileException.h"
 #include "files/FilePlain.h"
+#include "platform/Platform.h"
 #include "system/Monopoly.h"
 #include "system/MonopolyHold.h"
 #include "text/TextEncoding.h"
@@ -66,8 +67,8 @@ size_t lineOf(const std::string& text, size_t position) {
 
 }  // namespace
 
-ConfReader::ConfReader(const SmartPointer<ConfReports>& reports)
-    : reports_(reports), lock_(std::make_unique<Monopoly>()) {
+ConfReader::ConfReader(Platform& system, const SmartPointer<ConfReports>& reports)
+    : syntax_(system.pathSyntax()), reports_(reports), lock_(std::make_unique<Monopoly>(system, system)) {
     debug(1, "ConfReader: Created.");
 }
 

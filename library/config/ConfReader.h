@@ -12,6 +12,7 @@
 
 #include "config/ConfReports.h"
 #include "core/SmartPointer.h"
+#include "platform/PathSyntax.h"
 #include "text/ParamStream.h"
 #include "time/TimeSpanParts.h"
 
@@ -19,6 +20,7 @@ namespace Quilna {
 
 class DOMNode;
 class Monopoly;
+class Platform;
 class Tokenizer;
 
 // Results of the lookups; 0 means success.
@@ -42,7 +44,7 @@ public:
     static constexpr int maxNesting = 256;
 
     // Reports through the given reports (logger/ConfigurationLog.h); silent without them.
-    explicit ConfReader(const SmartPointer<ConfReports>& reports);
+    ConfReader(Platform& system, const SmartPointer<ConfReports>& reports);
     virtual ~ConfReader();
     ConfReader(const ConfReader&) = delete;
     ConfReader& operator=(const ConfReader&) = delete;
@@ -94,6 +96,7 @@ private:
     void debug(int32_t level, const char* format, const ParamStream& params) const;
     void error(int32_t id, const ParamStream& params) const;
 
+    PathSyntax syntax_;
     std::unique_ptr<DOMNode> root_;
     SmartPointer<ConfReports> reports_;
     bool holding_ = false;

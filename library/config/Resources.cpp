@@ -6,7 +6,6 @@
 #include <new>
 #include <utility>
 
-#include "platform/Platform.h"
 #include "system/SystemInfo.h"
 
 namespace Quilna {
@@ -24,14 +23,19 @@ bool isStringType(uint32_t type) {
     return type == RegistryType::String || type == RegistryType::ExpandString || type == RegistryType::MultiString;
 }
 
-int readRaw(const std::string& name, uint32_t& type, std::string& data, SystemError& error) {
-    if (platform().readRegistry(resourceKeyPath(), name, isWow64(), type, data, error)) return ResourceResult::Ok;
+int readRaw(Registry& registry, SystemServices& services, const std::string& name, uint32_t& type, std::string& data,
+            SystemError& error) {
+    if (registry.readRegistry(resourceKeyPath(services), name, isWow64(services), type, data, error))
+        return ResourceResult::Ok;
     return error.kind == ErrorKind::NoMemory ? ResourceResult::OutOfMemory : ResourceResult::Missing;
 }
 
 // One top-level read: what it may still read, and the values it has expanded, by name and
 // depth (a value expanded deeper may keep references that a shallower read expands).
 struct Expansion {
+    Expansion(Registry& registryIn, SystemServices& servicesIn) : registry(registryIn), services(servicesIn) {}
+    Registry& registry;
+    SystemServices& services;
     int budget = kReferenceBudget;
     std::map<std::pair<std::string, int>, std::string> expanded;
     std::string tooLong;     // the resource whose value grew beyond the limit
@@ -79,7 +83,7 @@ int readExpanded(const std::string& name, std::string& out, int depth, Expansion
     uint32_t type = 0;
     std::string data;
     SystemError error;
-    const int result = readRaw(name, type, data, error);
+    const int result = readRaw(expansion.registry, expansion.services, name, type, data, error);
     if (result != ResourceResult::Ok) {
         expansion.unreadable = error.detail;
         return result;
@@ -96,15 +100,16 @@ int readExpanded(const std::string& name, std::string& out, int depth, Expansion
 
 }  // namespace
 
-std::string resourceKeyPath() {
+std::string resourceKeyPath(SystemServices& services) {
     std::string key;
-    if (getEnv("QUILNA_ENV", key)) return key;
-    return isWow64() ? kWow64ResourceKey : kResourceKey;
+    if (getEnv(services, "QUILNA_ENV", key)) return key;
+    return isWow64(services) ? kWow64ResourceKey : kResourceKey;
 }
 
-int readResource(const std::string& name, std::string& out, std::string* why) {
+int readResource(Registry& registry, SystemServices& services, const std::string& name, std::string& out,
+                 std::string* why) {
     try {
-        Expansion expansion;
+        Expansion expansion(registry, services);
         const int result = readExpanded(name, out, 0, expansion);
         if (result == ResourceResult::TooLong && why) {
             *why = "the resource " + name + " is longer than " + std::to_string(kResourceLengthLimit) +
@@ -118,11 +123,11 @@ int readResource(const std::string& name, std::string& out, std::string* why) {
     }
 }
 
-int readResourceDword(const std::string& name, uint32_t& out) {
+int readResourceDword(Registry& registry, SystemServices& services, const std::string& name, uint32_t& out) {
     uint32_t type = 0;
     std::string data;
     SystemError error;
-    const int result = readRaw(name, type, data, error);
+    const int result = readRaw(registry, services, name, type, data, error);
     if (result != ResourceResult::Ok) return ResourceResult::Missing;
     if (type != RegistryType::Dword) return ResourceResult::WrongType;
     // A value shorter than a dword fills the low bytes; the rest are zero, not left over.
@@ -131,13 +136,15 @@ int readResourceDword(const std::string& name, uint32_t& out) {
     return ResourceResult::Ok;
 }
 
-int writeResource(const std::string& name, const std::string& value, std::string* why) {
+int writeResource(Registry& registry, SystemServices& services, const std::string& name, const std::string& value,
+                  std::string* why) {
     SystemError error;
-    if (platform().writeRegistryString(resourceKeyPath(), name, value, isWow64(), error)) return ResourceResult::Ok;
+    if (registry.writeRegistryString(resourceKeyPath(services), name, value, isWow64(services), error))
+        return ResourceResult::Ok;
     if (why) *why = error.detail;
     return 1;
 }
 
-bool getEnv(const std::string& name, std::string& out) { return platform().getEnv(name, out); }
+bool getEnv(SystemServices& services, const std::string& name, std::string& out) { return services.getEnv(name, out); }
 
 }  // namespace Quilna

@@ -11,6 +11,9 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Registry.h"
+#include "platform/SystemServices.h"
+
 namespace Quilna {
 
 namespace ResourceResult {
@@ -32,19 +35,21 @@ constexpr size_t kResourceLengthLimit = 65536;
 // names the resource); out is unchanged on failure. Each resource is read at most once per
 // call, however often the value refers to it. For 2, why receives what the backend could say
 // about a key that is there but cannot be read (empty when nothing).
-int readResource(const std::string& name, std::string& out, std::string* why = nullptr);
+int readResource(Registry& registry, SystemServices& services, const std::string& name, std::string& out,
+                 std::string* why = nullptr);
 
 // Reads a REG_DWORD resource: 0, 2, or 3 (not a dword); the value's bytes go into out.
-int readResourceDword(const std::string& name, uint32_t& out);
+int readResourceDword(Registry& registry, SystemServices& services, const std::string& name, uint32_t& out);
 
 // Stores a string resource, creating the key when needed: 0, or 1 on any failure; why, when
 // given, receives what the backend could say about a failure (empty when nothing).
-int writeResource(const std::string& name, const std::string& value, std::string* why = nullptr);
+int writeResource(Registry& registry, SystemServices& services, const std::string& name, const std::string& value,
+                  std::string* why = nullptr);
 
 // False when the variable is not set; otherwise its value, possibly empty.
-bool getEnv(const std::string& name, std::string& out);
+bool getEnv(SystemServices& services, const std::string& name, std::string& out);
 
 // The key path the resources are read from and written to, chosen as described above.
-std::string resourceKeyPath();
+std::string resourceKeyPath(SystemServices& services);
 
 }  // namespace Quilna

@@ -14,7 +14,7 @@ bool IPCClient::send(const std::string& type, const std::string& second, const s
                      const std::string& extra) {
     try {
         const std::string message = IPCEnvelope{type, second, payload, extra}.build();
-        if (!channel_) channel_ = std::make_unique<MailSlot>(IPCMode::LocalSender, name_);
+        if (!channel_) channel_ = std::make_unique<MailSlot>(system_, IPCMode::LocalSender, name_);
         return channel_->send(message);
     } catch (const std::bad_alloc&) {
         QUILNA_THROW(IPCException, IC_MEM, "");

@@ -6,11 +6,13 @@
 
 namespace Quilna {
 
+class Platform;
+
 // Sends envelopes (IPCEnvelope) to one mailslot of this computer; the channel is opened at the
 // first send and kept.
 class IPCClient {
 public:
-    explicit IPCClient(std::string name) : name_(std::move(name)) {}
+    IPCClient(Platform& system, std::string name) : system_(system), name_(std::move(name)) {}
     virtual ~IPCClient();
     IPCClient(const IPCClient&) = delete;
     IPCClient& operator=(const IPCClient&) = delete;
@@ -21,6 +23,7 @@ public:
     const std::string& name() const { return name_; }
 
 private:
+    Platform& system_;
     std::unique_ptr<IPC> channel_;
     std::string name_;
 };

@@ -29,27 +29,28 @@ void makeRoomForOne(MailSlot::Batch& batch) {
 }
 }  // namespace
 
-MailSlot::MailSlot(int32_t mode, std::string name) : IPC(mode), name_(std::move(name)) {
+MailSlot::MailSlot(Platform& system, int32_t mode, std::string name)
+    : IPC(mode), system_(system), name_(std::move(name)) {
     try {
-        guard_ = std::make_unique<Monopoly>(guardName);
+        guard_ = std::make_unique<Monopoly>(system, system, guardName);
     } catch (const std::bad_alloc&) {
         QUILNA_THROW(IPCException, IC_MEM, "");
     }
     if (mode_ != IPCMode::Receiver) return;
     SystemError error;
-    endpoint_ = platform().createMailslot(name_, largestMessage, error);
+    endpoint_ = system_.createMailslot(name_, largestMessage, error);
     if (!endpoint_)
         QUILNA_THROW(IPCException, IC_CANNOT_CREATE_COMM,
-                     errorCodeDetail(error) + " - " + platform().errorText(error.code));
+                     errorCodeDetail(error) + " - " + system_.errorText(error.code));
 }
 
 MailSlot::~MailSlot() = default;
 
 void MailSlot::openForSending() {
     SystemError error;
-    endpoint_ = platform().openMailslot(name_, mode_ == IPCMode::DomainSender, error);
+    endpoint_ = system_.openMailslot(name_, mode_ == IPCMode::DomainSender, error);
     if (!endpoint_) {
-        std::string text = platform().errorText(error.code);
+        std::string text = system_.errorText(error.code);
         StringUtils::trimRight(text);
         QUILNA_THROW(IPCException, IC_CANNOT_SEND, text);
     }
@@ -59,7 +60,7 @@ void MailSlot::enforceGuard() {
     for (int tries = 0; tries < kGuardSpinTries + kGuardPausedTries; ++tries) {
         if (guard_->enforce()) return;
         if (!guard_->refusal().empty()) break;
-        if (tries >= kGuardSpinTries) platform().sleepMs(kGuardPauseMs);
+        if (tries >= kGuardSpinTries) system_.sleepMs(kGuardPauseMs);
     }
     const std::string why = guard_->refusal().empty() ? std::string() : ": " + guard_->refusal();
     QUILNA_THROW(IPCException, IC_CANNOT_SEND,

@@ -11,6 +11,7 @@ namespace Quilna {
 
 class MailslotEndpoint;
 class Monopoly;
+class Platform;
 
 // A mailslot of this computer: the receiver creates it; senders open it at their first send.
 // Writers of all processes take turns through the named guard "Quilna_MailSlot".
@@ -35,7 +36,7 @@ public:
     };
 
     // Throws IPCException: IC_MEM, or IC_CANNOT_CREATE_COMM when a receiver cannot be made.
-    MailSlot(int32_t mode, std::string name);
+    MailSlot(Platform& system, int32_t mode, std::string name);
     ~MailSlot() override;
     MailSlot(const MailSlot&) = delete;
     MailSlot& operator=(const MailSlot&) = delete;
@@ -63,6 +64,7 @@ private:
     void enforceGuard();
     void takeOffUnread(uint64_t& count);
 
+    Platform& system_;
     std::string name_;
     std::unique_ptr<Monopoly> guard_;
     std::unique_ptr<MailslotEndpoint> endpoint_;

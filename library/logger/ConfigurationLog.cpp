@@ -5,8 +5,8 @@
 
 namespace Quilna {
 
-ConfigurationLog::ConfigurationLog(const SmartPointer<LoggerCentre>& centre)
-    : unit_(makeSmart<LoggerUnit>(centre, Module::Configuration)) {}
+ConfigurationLog::ConfigurationLog(SystemServices& services, const SmartPointer<LoggerCentre>& centre)
+    : unit_(makeSmart<LoggerUnit>(services, centre, Module::Configuration)) {}
 
 ConfigurationLog::~ConfigurationLog() = default;
 

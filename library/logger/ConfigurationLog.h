@@ -9,10 +9,11 @@ namespace Quilna {
 
 class LoggerCentre;
 class LoggerUnit;
+class SystemServices;
 
 class ConfigurationLog : public ConfReports {
 public:
-    explicit ConfigurationLog(const SmartPointer<LoggerCentre>& centre);
+    ConfigurationLog(SystemServices& services, const SmartPointer<LoggerCentre>& centre);
     ~ConfigurationLog() override;
 
     bool debugOn(int32_t level) const override;

@@ -5,7 +5,6 @@
 #include "files/FileException.h"
 #include "files/FileOps.h"
 #include "logger/LogCommons.h"
-#include "platform/Platform.h"
 #include "text/StringUtils.h"
 #include "text/TextEncoding.h"
 
@@ -56,12 +55,12 @@ int32_t LogCommons::loadMessageFile(const std::string& path, int32_t module) {
     return count;
 }
 
-LoadResult LogCommons::loadMessages(const std::string& directory, const std::string& filter) {
+LoadResult LogCommons::loadMessages(const PathSyntax& syntax, const std::string& directory, const std::string& filter) {
     LoadResult result;
     try {
         const std::string folder = directory + kMessageDirectory;
-        const std::string separator(1, platform().pathSyntax().separator);
-        const bool caseInsensitive = platform().pathSyntax().caseInsensitive;
+        const std::string separator(1, syntax.separator);
+        const bool caseInsensitive = syntax.caseInsensitive;
         for (const DirEntry& entry : FileOps::listDirectory(folder)) {
             if (!entry.isFile || !isCatalogueName(entry.name, caseInsensitive)) continue;
             const std::string baseName = baseNameOf(entry.name);

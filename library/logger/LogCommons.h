@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "logger/LogRecord.h"
+#include "platform/PathSyntax.h"
 #include "text/ParamStream.h"
 
 namespace Quilna {
@@ -92,7 +93,7 @@ public:
 
     // Loads <directory>LogMessages/<key>.mess for every module key whose base name occurs in
     // the filter (or every module with the filter "all"). The first template of a key stays.
-    LoadResult loadMessages(const std::string& directory, const std::string& filter);
+    LoadResult loadMessages(const PathSyntax& syntax, const std::string& directory, const std::string& filter);
     // The template of a module's message.
     bool findMessage(int32_t module, int32_t messageId, std::string& out) const;
     size_t messageCount() const { return catalogue_.size(); }

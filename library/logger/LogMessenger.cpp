@@ -30,13 +30,14 @@ bool expandFromCatalogue(LogRecord& record) {
 }
 }  // namespace
 
-LogMessenger::LogMessenger() {
-    SmartPointer<LoggerAgentFile> file = makeSmart<LoggerAgentFile>();
+LogMessenger::LogMessenger(Platform& system) : services_(system) {
+    SmartPointer<LoggerAgentFile> file = makeSmart<LoggerAgentFile>(system);
     if (file) file->setLogFile(kDefaultLogFile);
     agent_ = file;
 }
 
-LogMessenger::LogMessenger(const SmartPointer<LoggerAgent>& agent) : agent_(agent) {}
+LogMessenger::LogMessenger(SystemServices& services, const SmartPointer<LoggerAgent>& agent)
+    : services_(services), agent_(agent) {}
 
 LogMessenger::~LogMessenger() { agent_.reset(); }
 
@@ -50,7 +51,7 @@ bool LogMessenger::send(const LogRecord& original) {
     LogRecord record = original;
     const bool found = expandFromCatalogue(record);
     if (record.kind == LogRecord::Log && systemLog())
-        platform().writeSystemLog(systemLogLevel(record.severity), LogCommons::formatSystemLogMessage(record, found));
+        services_.writeSystemLog(systemLogLevel(record.severity), LogCommons::formatSystemLogMessage(record, found));
     std::string line;
     try {
         line = LogCommons::formatLine(record, found);
@@ -68,6 +69,12 @@ bool LogMessenger::send(const LogRecord& original) {
 bool LogMessenger::setLogFile(const std::string& path) {
     auto* file = dynamic_cast<LoggerAgentFile*>(agent_.get());
     return file ? file->setLogFile(path) : false;
+}
+
+bool LogMessenger::setRotationKeep(int32_t copies) {
+    auto* file = dynamic_cast<LoggerAgentFile*>(agent_.get());
+    if (file) file->setRotationKeep(copies);
+    return file != nullptr;
 }
 
 }  // namespace Quilna

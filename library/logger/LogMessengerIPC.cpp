@@ -3,13 +3,15 @@
 #include "ipc/IPCClient.h"
 #include "ipc/IPCEnvelope.h"
 #include "logger/LogCommons.h"
+#include "platform/Platform.h"
 
 namespace Quilna {
 
-LogMessengerIPC::LogMessengerIPC() : mailslot_(collectorMailslot) {}
+LogMessengerIPC::LogMessengerIPC(Platform& system)
+    : LogMessenger(system), system_(system), mailslot_(collectorMailslot) {}
 
-LogMessengerIPC::LogMessengerIPC(const SmartPointer<LoggerAgent>& agent, std::string mailslot)
-    : LogMessenger(agent), mailslot_(std::move(mailslot)) {}
+LogMessengerIPC::LogMessengerIPC(Platform& system, const SmartPointer<LoggerAgent>& agent, std::string mailslot)
+    : LogMessenger(system, agent), system_(system), mailslot_(std::move(mailslot)) {}
 
 LogMessengerIPC::~LogMessengerIPC() = default;
 
@@ -31,7 +33,7 @@ bool LogMessengerIPC::forward(const LogRecord& record) {
     try {
         const std::string text = LogCommons::serializeRecord(record);
         std::lock_guard<std::mutex> hold(forwarding_);
-        if (!client_) client_ = std::make_unique<IPCClient>(mailslot_);
+        if (!client_) client_ = std::make_unique<IPCClient>(system_, mailslot_);
         return client_->send(IPCEnvelope::logMessage, "", text, "");
     } catch (...) {
         return false;

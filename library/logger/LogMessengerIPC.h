@@ -17,8 +17,8 @@ public:
     static constexpr const char* collectorMailslot = "Quilna_Core";
 
     // Logs into "Quilna_Debug.log" in the current directory until moved.
-    LogMessengerIPC();
-    explicit LogMessengerIPC(const SmartPointer<LoggerAgent>& agent, std::string mailslot = collectorMailslot);
+    explicit LogMessengerIPC(Platform& system);
+    LogMessengerIPC(Platform& system, const SmartPointer<LoggerAgent>& agent, std::string mailslot = collectorMailslot);
     ~LogMessengerIPC() override;
 
     // The local line's result, or false when forwarding a log record failed.
@@ -27,6 +27,7 @@ public:
 private:
     bool forward(const LogRecord& record);
 
+    Platform& system_;
     std::string mailslot_;
     std::mutex forwarding_;  // logging threads share the client and its channel
     std::unique_ptr<IPCClient> client_;

@@ -1,6 +1,7 @@
 #pragma once
 // The process-wide logging settings: debug level, severity filter, time mode and the message
 // catalogue. Written at start-up and when the configuration is applied, read by every logger.
+// They live in LogState.cpp with the rotation settings (RotationSettings.h).
 
 #include <cstdint>
 
@@ -26,11 +27,6 @@ int32_t severityFilter();
 // Copied into every new record (initially 1, local); any value is stored.
 void setTimeMode(int32_t mode);
 int32_t timeMode();
-
-// Whether messengers also hand log records to the system log (initially off: the program's
-// logging set-up turns it on, the configuration's "log.syslog" may turn it off).
-void setSystemLog(bool on);
-bool systemLog();
 
 // The catalogue the messengers look templates up in; not owned; nullptr for none.
 void setCatalogue(const LogCommons* catalogue);

@@ -75,7 +75,7 @@ private:
     State previous_;
 };
 
-LoggerAgentFile::LoggerAgentFile() { setRotationSize(initialSizeLimit); }
+LoggerAgentFile::LoggerAgentFile(Platform& system) : system_(system), inProcess_(system, system) {}
 
 LoggerAgentFile::~LoggerAgentFile() {
     try {
@@ -92,7 +92,7 @@ bool LoggerAgentFile::takeGuard() {
         ++guardDepth_;
         return true;
     }
-    named_ = std::make_unique<Monopoly>(lockName_);
+    named_ = std::make_unique<Monopoly>(system_, system_, lockName_);
     for (int attempt = 0; attempt < guardAttempts; ++attempt) {
         if (named_->enforce()) {
             guardDepth_ = 1;
@@ -100,7 +100,7 @@ bool LoggerAgentFile::takeGuard() {
         }
         // A lock that cannot be had at all is not waited for: the line is dropped at once.
         if (!named_->refusal().empty()) break;
-        platform().sleepMs(guardPauseMs);
+        system_.sleepMs(guardPauseMs);
     }
     named_.reset();
     inProcess_.relax();
@@ -115,8 +115,8 @@ void LoggerAgentFile::releaseGuard() {
     inProcess_.relax();
 }
 
-std::string LoggerAgentFile::guardRefusal(const std::string& path) {
-    Monopoly guard(lockNameOf(path));
+std::string LoggerAgentFile::guardRefusal(Platform& system, const std::string& path) {
+    Monopoly guard(system, system, lockNameOf(path));
     guard.enforce();
     return guard.refusal();
 }
@@ -164,7 +164,8 @@ void LoggerAgentFile::openLog() {
         clearInitRotation();  // a file this process creates is never rotated for Init
     } else {
         std::string text;
-        if (readResource(registryName("LogOpened"), text) == ResourceResult::Ok) opened_ = DateTime(text);
+        if (readResource(system_, system_, registryName("LogOpened"), text) == ResourceResult::Ok)
+            opened_ = DateTime(text);
     }
 
     file_->open(FileBase::Write | FileBase::Create | FileBase::Append | FileBase::Direct | FileBase::NoLock);
@@ -181,7 +182,7 @@ void LoggerAgentFile::openLog() {
 // said in the log, whether or not the agent's own lines are on, and the log goes on.
 void LoggerAgentFile::storeResource(const std::string& name, const std::string& value) {
     std::string why;
-    if (writeResource(name, value, &why) == ResourceResult::Ok) return;
+    if (writeResource(system_, system_, name, value, &why) == ResourceResult::Ok) return;
     writeOwn(why.empty() ? "The resource " + name + " cannot be stored." : why);
 }
 
@@ -288,7 +289,7 @@ void LoggerAgentFile::rotate() {
     if (messages) writeOwn("\nRotation process started...");
 
     std::string counterText = "0";
-    readResource(registryName("LogCounter"), counterText);
+    readResource(system_, system_, registryName("LogCounter"), counterText);
     // A counter that is no number or would overflow (the resource is a file others may edit)
     // starts again at 0.
     const int32_t counter =
@@ -309,6 +310,10 @@ void LoggerAgentFile::rotate() {
     sizeFactor_ = 1.0f;
     if (messages) writeOwn("Log continued from " + quotedText(FileUtils::fileName(to)) + ".");
     removeOldCopies();
+}
+
+void LoggerAgentFile::setRotationKeep(int32_t copies) {
+    if (copies >= 0) keptCopies_.store(copies);
 }
 
 // Keeps the newest rotationKeep() rotated copies of this log and deletes the others. A copy is
@@ -359,11 +364,10 @@ void LoggerAgentFile::removeOldCopies() {
 // let go of the guard, so retrying would only keep every writer of the log waiting, long enough
 // for them to drop their lines.
 bool LoggerAgentFile::renameLog(const std::string& from, const std::string& to, SystemError& error) {
-    Platform& system = platform();
     for (int attempt = 1; attempt <= FileOps::renameAttempts; ++attempt) {
-        if (system.moveFile(from, to, false, error)) return true;
+        if (system_.moveFile(from, to, false, error)) return true;
         if (error.kind == ErrorKind::SharingViolation) return false;
-        if (attempt < FileOps::renameAttempts) system.sleepMs(FileOps::renamePauseMs);
+        if (attempt < FileOps::renameAttempts) system_.sleepMs(FileOps::renamePauseMs);
     }
     return false;
 }

@@ -5,6 +5,7 @@
 // guard named after the file keep their lines whole, and the rotation counter and opening
 // time of the file live in the registry, not in the process.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -21,8 +22,8 @@ namespace Quilna {
 
 class LoggerAgentFile : public LoggerAgent {
 public:
-    // No file yet; sets the process-wide size limit to 10 MiB.
-    LoggerAgentFile();
+    // No file yet. The system gives the guards, the rename and the registry values.
+    explicit LoggerAgentFile(Platform& system);
     // Closes the file with the reason "Quitting Logger Agent".
     ~LoggerAgentFile() override;
 
@@ -40,15 +41,19 @@ public:
     const std::string& path() const { return path_; }
     // Why the guard of the log at path can never be taken (its lock file is refused, say), so
     // that no line of it can be written; empty when it can, or is only held by another writer.
-    static std::string guardRefusal(const std::string& path);
+    static std::string guardRefusal(Platform& system, const std::string& path);
     // 1.0, raised by a quarter after each failed rotation.
     float sizeFactor() const { return sizeFactor_; }
+
+    // How many rotated copies of the log are kept (initially 10); a rotation deletes the oldest
+    // beyond that number. 0 keeps none; negative values are ignored.
+    void setRotationKeep(int32_t copies);
+    int32_t rotationKeep() const { return keptCopies_.load(); }
 
     // About two seconds of trying for the guard of the file. Short pauses: a writer that logs
     // without a break frees the guard only for moments, and long pauses would miss them all.
     static constexpr int guardAttempts = 2000;
     static constexpr uint32_t guardPauseMs = 1;
-    static constexpr int32_t initialSizeLimit = 10;
 
 private:
     enum class State { Idle, Checking, Rotating, WritingHeader };
@@ -75,6 +80,7 @@ private:
     void removeOldCopies();
     std::string rotatedPath(int32_t counter) const;
 
+    Platform& system_;
     SmartPointer<FileBase> file_;
     std::string path_;
     Monopoly inProcess_;
@@ -86,6 +92,7 @@ private:
     State state_ = State::Idle;
     float sizeFactor_ = 1.0f;
     int32_t anchor_ = 0;
+    std::atomic<int32_t> keptCopies_{defaultRotationKeep};  // set by a reload while others log
 
     // The settings seen at the previous write; a change recomputes the next rotation time.
     struct Seen {

@@ -2,11 +2,11 @@
 
 #include "logger/LogCommons.h"
 #include "logger/LogState.h"
-#include "platform/Platform.h"
 
 namespace Quilna {
 
-LoggerUnit::LoggerUnit(const SmartPointer<LoggerCentre>& centre, int32_t module) : module_(module), centre_(centre) {
+LoggerUnit::LoggerUnit(SystemServices& services, const SmartPointer<LoggerCentre>& centre, int32_t module)
+    : services_(services), module_(module), centre_(centre) {
     greet("LoggerUnit: Created logger for the %s module.");
 }
 
@@ -92,7 +92,7 @@ bool LoggerUnit::submit(uint8_t kind, int32_t level, int32_t id, const std::stri
         else record.severity = level;
         record.messageId = id;
         record.text = text;
-        record.thread = platform().threadId();
+        record.thread = services_.threadId();
         return centre->log(record);
     } catch (...) {
         return false;

@@ -10,6 +10,7 @@
 
 #include "core/SmartPointer.h"
 #include "logger/LoggerCentre.h"
+#include "platform/SystemServices.h"
 #include "text/ParamStream.h"
 
 namespace Quilna {
@@ -17,7 +18,8 @@ namespace Quilna {
 class LoggerUnit {
 public:
     // Logs "LoggerUnit: Created logger for the <module> module." at debug level 1.
-    LoggerUnit(const SmartPointer<LoggerCentre>& centre, int32_t module);
+    // The system tells the thread that logs each record.
+    LoggerUnit(SystemServices& services, const SmartPointer<LoggerCentre>& centre, int32_t module);
     LoggerUnit(const LoggerUnit&) = delete;
     LoggerUnit& operator=(const LoggerUnit&) = delete;
     // Slot 0: logs the farewell at debug level 1 and lets the centre go.
@@ -61,6 +63,7 @@ private:
     bool submit(uint8_t kind, int32_t level, int32_t id, const std::string& text);
     void greet(const char* format);
 
+    SystemServices& services_;
     int32_t module_;
     // Whether the record is one more than the limit lets through (it is counted then).
     bool overRepeatLimit(int32_t severity, int32_t id);

@@ -20,17 +20,18 @@ namespace {
 
 // Directory texts are compared and kept in lower case where paths ignore case; elsewhere
 // lower-casing would name another directory.
-void foldCase(std::string& directory) {
-    if (platform().pathSyntax().caseInsensitive) StringUtils::toLower(directory);
+void foldCase(FileSystem& files, std::string& directory) {
+    if (files.pathSyntax().caseInsensitive) StringUtils::toLower(directory);
 }
 
-int32_t startupDebugLevel() {
+int32_t startupDebugLevel(Platform& system) {
     uint32_t number = 0;
-    if (readResourceDword("StartupDebugLevel", number) == ResourceResult::Ok)
+    if (readResourceDword(system, system, "StartupDebugLevel", number) == ResourceResult::Ok)
         return number > 5 ? -1 : static_cast<int32_t>(number);
     // An installer may have written the number as text.
     std::string text;
-    if (readResource("StartupDebugLevel", text) == ResourceResult::Ok) return StringUtils::toInt32(text);
+    if (readResource(system, system, "StartupDebugLevel", text) == ResourceResult::Ok)
+        return StringUtils::toInt32(text);
     return 0;
 }
 
@@ -40,10 +41,10 @@ void moveLog(LoggingSetup& setup, const std::string& directory) {
     if (setup.messenger) setup.messenger->setLogFile(setup.directory + setup.fileName);
 }
 
-void applyLogDirectory(LoggingSetup& setup, const ConfReader& configuration) {
+void applyLogDirectory(FileSystem& files, LoggingSetup& setup, const ConfReader& configuration) {
     std::string directory;
     if (configuration.getDirName("Quilna.directories.log", directory) != ConfResult::Found) return;
-    foldCase(directory);
+    foldCase(files, directory);
     std::string bare = directory;
     FileUtils::stripSeparators(bare);
     FileStatus status;
@@ -57,7 +58,7 @@ int32_t timeModeOf(const std::string& word) {
     return TimeMode::Default;
 }
 
-void applyRotation(const ConfReader& configuration) {
+void applyRotation(LoggingSetup& setup, const ConfReader& configuration) {
     const bool initBefore = (rotationScheme() & Rotation::Init) != 0;
     std::string words;
     if (configuration.getString("log.rotation.scheme", words, true, true) == ConfResult::Found) {
@@ -73,7 +74,7 @@ void applyRotation(const ConfReader& configuration) {
     int32_t copies = defaultRotationKeep;
     if (configuration.getInteger("log.rotation.keep", copies) != ConfResult::Found || copies < 0)
         copies = defaultRotationKeep;
-    setRotationKeep(copies);
+    if (setup.messenger) setup.messenger->setRotationKeep(copies);
     if ((rotationScheme() & Rotation::Init) != 0 && !initBefore) armInitRotation();
 }
 
@@ -103,45 +104,48 @@ void applyRotationWords(const std::string& words) {
     }
 }
 
-bool setupLogging(LoggingSetup& setup) {
+bool setupLogging(Platform& system, LoggingSetup& setup) {
     setApplicationName(LogCommons::applicationName(setup.application));
     if (setup.unit) {
-        applyLogConfiguration(setup);
+        applyLogConfiguration(system, setup);
         return true;
     }
     if (setup.directory.empty()) {
         std::string directory;
-        if (readResource("StartupLogDir", directory) == ResourceResult::Ok) setup.directory = directory;
+        if (readResource(system, system, "StartupLogDir", directory) == ResourceResult::Ok) setup.directory = directory;
     }
     FileUtils::normaliseSeparators(setup.directory);
     FileUtils::addSeparator(setup.directory);
-    foldCase(setup.directory);
-    setDebugLevel(startupDebugLevel());
-    // The program's records reach the system log from the start, so that a configuration
-    // that cannot be read is seen there too.
-    setSystemLog(true);
+    foldCase(system, setup.directory);
+    setDebugLevel(startupDebugLevel(system));
     std::string words;
-    if (readResource("LogFileRotationScheme", words) == ResourceResult::Ok) applyRotationWords(words);
+    if (readResource(system, system, "LogFileRotationScheme", words) == ResourceResult::Ok) applyRotationWords(words);
 
-    setup.messenger = makeSmart<LogMessengerIPC>();
-    if (setup.messenger) setup.messenger->setLogFile(setup.directory + setup.fileName);
+    setRotationSize(initialRotationSize);  // the limit of a new log file agent
+    setup.messenger = makeSmart<LogMessengerIPC>(system);
+    if (setup.messenger) {
+        // The program's records reach the system log from the start, so that a configuration
+        // that cannot be read is seen there too.
+        setup.messenger->setSystemLog(true);
+        setup.messenger->setLogFile(setup.directory + setup.fileName);
+    }
     setup.centre = makeSmart<LoggerCentre>(setup.application, setup.messenger);
-    if (setup.centre) setup.unit = makeSmart<LoggerUnit>(setup.centre, setup.module);
+    if (setup.centre) setup.unit = makeSmart<LoggerUnit>(system, setup.centre, setup.module);
     return static_cast<bool>(setup.unit);
 }
 
-void applyLogConfiguration(LoggingSetup& setup) {
+void applyLogConfiguration(FileSystem& files, LoggingSetup& setup) {
     const ConfReader* configuration = setup.configuration.get();
     if (!configuration) return;
-    applyLogDirectory(setup, *configuration);
+    applyLogDirectory(files, setup, *configuration);
     std::string word = "local";
     if (configuration->getString("log.time", word, true) != ConfResult::Found) word = "local";
     setTimeMode(timeModeOf(word));
-    applyRotation(*configuration);
+    applyRotation(setup, *configuration);
     applyFilters(*configuration);
     bool toSystemLog = true;
     if (configuration->getBool("log.syslog", toSystemLog) != ConfResult::Found) toSystemLog = true;
-    setSystemLog(toSystemLog);
+    if (setup.messenger) setup.messenger->setSystemLog(toSystemLog);
 }
 
 }  // namespace Quilna

@@ -10,17 +10,21 @@
 
 namespace Quilna {
 
+class FileSystem;
+class Platform;
+
 // Builds the chain (messenger, centre, unit) and applies the resources "StartupLogDir",
-// "StartupDebugLevel" and "LogFileRotationScheme", and turns the system log on. True when the
-// unit exists afterwards.
+// "StartupDebugLevel" and "LogFileRotationScheme", and turns the messenger's system log on.
+// True when the unit exists afterwards.
 // Called again once the unit exists, it only applies the configuration.
-bool setupLogging(LoggingSetup& setup);
+bool setupLogging(Platform& system, LoggingSetup& setup);
 
 // Applies "Quilna.directories.log", "log.time", "log.rotation.scheme", "log.rotation.time",
 // "log.rotation.size", "log.global.severity", "log.global.debug-level" and "log.syslog".
 // Absent keys reset their settings to the defaults. Nothing happens without a configuration
 // reader.
-void applyLogConfiguration(LoggingSetup& setup);
+// "log.rotation.keep" and "log.syslog" go to the set-up's messenger.
+void applyLogConfiguration(FileSystem& files, LoggingSetup& setup);
 
 // The severity a "log.global.severity" value names (NOTICE ... FATAL, NONE), letter case
 // ignored; Severity::Invalid for any other text.

@@ -2,7 +2,8 @@
 // The process-wide rotation settings shared by every log file agent of the process: which
 // conditions rotate a log (Init, Time, Size), the interval and size limit, whether the agents
 // write their housekeeping lines, and the application name that prefixes their registry values
-// ("<App>LogOpened", "<App>LogCounter").
+// ("<App>LogOpened", "<App>LogCounter"). They live in LogState.cpp; how many rotated copies
+// an agent keeps is the agent's own (LoggerAgentFile::setRotationKeep).
 
 #include <cstdint>
 #include <string>
@@ -24,14 +25,12 @@ uint32_t rotationScheme();
 void setRotationInterval(const TimeSpan& interval);
 TimeSpan rotationInterval();
 
-// In MiB. A log file agent sets it to 10 when it is made.
+// In MiB; initially 10, which the logging set-up sets again when it makes its agent.
 void setRotationSize(int32_t megabytes);
 int32_t rotationSize();
+constexpr int32_t initialRotationSize = 10;
 
-// How many rotated copies of each log are kept (initially 10); a rotation deletes the oldest
-// beyond that number. 0 keeps none; negative values are ignored.
-void setRotationKeep(int32_t copies);
-int32_t rotationKeep();
+// How many rotated copies of each log an agent keeps unless told otherwise.
 constexpr int32_t defaultRotationKeep = 10;
 
 // Lets the Init condition fire again and makes every agent compute its next rotation time anew.

@@ -1,16 +1,18 @@
 #include "system/Monopoly.h"
 
-#include "platform/Platform.h"
-
 namespace Quilna {
 
 namespace {
 constexpr uint32_t closingPauseMs = 10;
 }
 
-Monopoly::Monopoly() : named_(false), section_(platform().makeRecursiveLock()) {}
+Monopoly::Monopoly(Locks& locks, SystemServices& services)
+    : locks_(locks), services_(services), named_(false), section_(locks.makeRecursiveLock()) {}
 
-Monopoly::Monopoly(const std::string& name) : named_(true) { setName(name); }
+Monopoly::Monopoly(Locks& locks, SystemServices& services, const std::string& name)
+    : locks_(locks), services_(services), named_(true) {
+    setName(name);
+}
 
 Monopoly::~Monopoly() {
     if (named_) {
@@ -19,10 +21,10 @@ Monopoly::~Monopoly() {
     }
     closing_ = true;
     // A lock still held by this thread is given back before it goes away.
-    while (enforced_.load() && owner_.load() == platform().threadId()) relaxUnnamed();
+    while (enforced_.load() && owner_.load() == services_.threadId()) relaxUnnamed();
     // Threads on their way in find it closing and leave; it goes once they have. Nobody on the
     // way in, no pause: a guard closed at every exit cost the program 10 ms each.
-    while (entering_.load() > 0) platform().sleepMs(closingPauseMs);
+    while (entering_.load() > 0) services_.sleepMs(closingPauseMs);
 }
 
 bool Monopoly::setName(const std::string& name) {
@@ -41,7 +43,7 @@ bool Monopoly::enforceNamed() {
     if (enforced_.load()) return true;
     if (name_.empty() || held_) return false;
     SystemError error;
-    held_ = platform().tryNamedLock(name_, error);
+    held_ = locks_.tryNamedLock(name_, error);
     refusal_ = error.detail;
     if (!held_) return false;
     enforced_.store(true);
@@ -74,14 +76,14 @@ bool Monopoly::enterUnnamed() {
         return false;
     }
     ++recursion_;
-    owner_.store(platform().threadId());
+    owner_.store(services_.threadId());
     enforced_.store(true);
     return true;
 }
 
 bool Monopoly::relaxUnnamed() {
     // Leaving a lock this thread does not own would break it for its owner.
-    if (!section_ || !enforced_.load() || owner_.load() != platform().threadId()) return true;
+    if (!section_ || !enforced_.load() || owner_.load() != services_.threadId()) return true;
     // Count and owner change before the lock is left, while no other thread can enter.
     if (--recursion_ == 0) {
         enforced_.store(false);

@@ -8,15 +8,17 @@
 #include <memory>
 #include <string>
 
+#include "platform/Locks.h"
 #include "platform/NamedLock.h"
 #include "platform/RecursiveLock.h"
+#include "platform/SystemServices.h"
 
 namespace Quilna {
 
 class Monopoly {
 public:
-    Monopoly();                                  // unnamed
-    explicit Monopoly(const std::string& name);  // named
+    Monopoly(Locks& locks, SystemServices& services);                           // unnamed
+    Monopoly(Locks& locks, SystemServices& services, const std::string& name);  // named
     virtual ~Monopoly();
     Monopoly(const Monopoly&) = delete;
     Monopoly& operator=(const Monopoly&) = delete;
@@ -41,6 +43,8 @@ private:
     bool enterUnnamed();
     bool relaxUnnamed();
 
+    Locks& locks_;
+    SystemServices& services_;
     bool named_;
     std::atomic<bool> enforced_{false};
     std::string name_;

@@ -1,7 +1,5 @@
 #include "system/SystemInfo.h"
 
-#include "platform/Platform.h"
-
 namespace Quilna {
 
 namespace {
@@ -58,11 +56,11 @@ std::string windowsName(const OsVersion& version, uint32_t architecture) {
 }
 
 // The DNS domain when it is a real one, else the workgroup, else "N/A".
-std::string domainOf(const std::string& computer) {
+std::string domainOf(SystemServices& services, const std::string& computer) {
     std::string domain;
-    if (platform().dnsDomain(domain) && !domain.empty() && domain != computer) return domain;
+    if (services.dnsDomain(domain) && !domain.empty() && domain != computer) return domain;
     std::string group;
-    return platform().workgroup(group) ? group : std::string("N/A");
+    return services.workgroup(group) ? group : std::string("N/A");
 }
 
 }  // namespace
@@ -83,8 +81,8 @@ std::string architectureName(uint32_t number) {
     }
 }
 
-void getSystemInfo(std::string& domain, std::string& computer, std::string& architecture, std::string& osName) {
-    Platform& system = platform();
+void getSystemInfo(SystemServices& system, std::string& domain, std::string& computer, std::string& architecture,
+                   std::string& osName) {
     const uint32_t native = system.processorArchitecture();
     architecture = architectureName(native);
 
@@ -96,14 +94,14 @@ void getSystemInfo(std::string& domain, std::string& computer, std::string& arch
 
     std::string name;
     if (system.computerName(name)) computer = name;
-    domain = domainOf(computer);
+    domain = domainOf(system, computer);
 }
 
-std::string getUserName() {
+std::string getUserName(SystemServices& services) {
     std::string name;
-    return platform().userName(name) ? name : std::string("<error>");
+    return services.userName(name) ? name : std::string("<error>");
 }
 
-bool isWow64() { return platform().isWow64(); }
+bool isWow64(SystemServices& services) { return services.isWow64(); }
 
 }  // namespace Quilna

@@ -6,17 +6,20 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/SystemServices.h"
+
 namespace Quilna {
 
 // Fills all four texts. An operating system that is not of the NT family ends the process
 // with exit code 1005. A fact the system cannot give leaves the computer or OS name as it was.
-void getSystemInfo(std::string& domain, std::string& computer, std::string& architecture, std::string& osName);
+void getSystemInfo(SystemServices& services, std::string& domain, std::string& computer, std::string& architecture,
+                   std::string& osName);
 
 // The user the process runs as, or "<error>".
-std::string getUserName();
+std::string getUserName(SystemServices& services);
 
 // True for a 32-bit process on 64-bit Windows.
-bool isWow64();
+bool isWow64(SystemServices& services);
 
 // The text of a Windows processor-architecture number ("amd64", "unknown", "error", ...).
 std::string architectureName(uint32_t number);

@@ -55,21 +55,23 @@ bool recordThread(const std::string& message, uint32_t& thread) {
 // The name every line starts with: records reach a mailslot only from the programs of its own
 // computer, and a fleet's collected lines must tell their machines apart. In capitals, as the
 // host field of the account records.
-std::string senderHost() {
+std::string senderHost(SystemServices& services) {
     std::string host;
-    if (!platform().computerName(host) || host.empty()) host = "UNKNOWN";
+    if (!services.computerName(host) || host.empty()) host = "UNKNOWN";
     StringUtils::toUpper(host);
     return host;
 }
 
 }  // namespace
 
-Collector::Collector(MailSlot& mailslot, CollectorOutput& out)
-    : mailslot_(mailslot),
+Collector::Collector(SystemServices& services, MailSlot& mailslot, CollectorOutput& out)
+    : services_(services),
+      mailslot_(mailslot),
       out_(out),
-      host_(senderHost()),
+      host_(senderHost(services)),
       queue_(kQueuedMessages, kQueuedBytes),
-      complaints_(kComplaintsPerInterval, kReportInterval) {}
+      complaints_(kComplaintsPerInterval, kReportInterval),
+      senderCheck_(services) {}
 
 void Collector::run(const std::atomic<bool>& stop, std::atomic<bool>& reopen) {
     std::atomic<bool> drained{false};
@@ -101,7 +103,7 @@ void Collector::receiveUntilDrained(const std::atomic<bool>& stop, std::atomic<b
 
 void Collector::receive(const std::atomic<bool>& stop) {
     while (!stop.load() && !abandoned_.load())
-        if (receiveBatch() == 0) platform().sleepMs(kIdlePauseMs);
+        if (receiveBatch() == 0) services_.sleepMs(kIdlePauseMs);
     // Their senders were told these records were delivered: a stop must not drop them.
     while (!abandoned_.load() && receiveBatch() > 0) {
     }

@@ -17,7 +17,7 @@ namespace Quilna {
 // holds. Records the queue has no room for are counted and reported once per interval.
 class Collector {
 public:
-    Collector(MailSlot& mailslot, CollectorOutput& out);
+    Collector(SystemServices& services, MailSlot& mailslot, CollectorOutput& out);
 
     // A failure of either thread ends both; the writer's is passed on once the receiver is back.
     // A reopen request is served by the writer, between two lines.
@@ -52,6 +52,7 @@ private:
 
     static void sayDropped(uint64_t dropped, uint64_t& inAll, bool final, const std::string& why);
 
+    SystemServices& services_;
     MailSlot& mailslot_;
     CollectorOutput& out_;
     const std::string host_;

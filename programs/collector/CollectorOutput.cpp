@@ -4,7 +4,6 @@
 
 #include "files/BasicFile.h"
 #include "files/FileOps.h"
-#include "platform/Platform.h"
 #include "text/StringUtils.h"
 
 namespace Quilna {
@@ -22,7 +21,8 @@ std::string linesText(uint64_t count) { return std::to_string(count) + (count ==
 
 }  // namespace
 
-CollectorOutput::CollectorOutput(std::string path) : path_(std::move(path)) {}
+CollectorOutput::CollectorOutput(FileSystem& files, SystemServices& services, std::string path)
+    : files_(files), services_(services), path_(std::move(path)) {}
 
 CollectorOutput::~CollectorOutput() {
     if (lost_ > 0)
@@ -34,8 +34,8 @@ bool CollectorOutput::canOpen(std::string& why) const {
     if (path_.empty()) return true;
     BasicFile file;
     if (file.open(path_, BasicFile::Append)) return true;
-    why = platform().writeRefusal(path_);
-    if (why.empty()) why = platform().errorText(file.systemError().code);
+    why = files_.writeRefusal(path_);
+    if (why.empty()) why = services_.errorText(file.systemError().code);
     return false;
 }
 
@@ -91,7 +91,7 @@ bool CollectorOutput::appendToFile(const std::string& text) {
 // as it is.
 bool CollectorOutput::cutBack() {
     FileStatus status;
-    if (FileOps::fileStatus(path_, status) && status.size > cutTo_ && !platform().truncateFile(path_, cutTo_, error_))
+    if (FileOps::fileStatus(path_, status) && status.size > cutTo_ && !files_.truncateFile(path_, cutTo_, error_))
         return false;
     cutPending_ = false;
     return true;
@@ -99,12 +99,12 @@ bool CollectorOutput::cutBack() {
 
 // A pipe or terminal cannot be cut back: what the system took of a failed line stays there.
 bool CollectorOutput::writeToStandardOutput(const std::string& text) {
-    return platform().writeStandardOutput(text, error_);
+    return services_.writeStandardOutput(text, error_);
 }
 
 void CollectorOutput::reportFailure() const {
     std::cerr << "hoardscan-collector: cannot write to " << name();
-    if (error_.failed()) std::cerr << ": " << platform().errorText(error_.code);
+    if (error_.failed()) std::cerr << ": " << services_.errorText(error_.code);
     std::cerr << "; lines are lost until it can be written again" << std::endl;
 }
 

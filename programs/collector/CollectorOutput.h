@@ -8,14 +8,16 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/FileSystem.h"
 #include "platform/SystemError.h"
+#include "platform/SystemServices.h"
 
 namespace Quilna {
 
 class CollectorOutput {
 public:
     // An empty path is standard output.
-    explicit CollectorOutput(std::string path);
+    CollectorOutput(FileSystem& files, SystemServices& services, std::string path);
     ~CollectorOutput();
     CollectorOutput(const CollectorOutput&) = delete;
     CollectorOutput& operator=(const CollectorOutput&) = delete;
@@ -36,6 +38,8 @@ private:
     void reportRecovery() const;
     std::string name() const;
 
+    FileSystem& files_;
+    SystemServices& services_;
     std::string path_;
     uint64_t lost_ = 0;  // lines lost since the last one written
     SystemError error_;  // of the last failed attempt

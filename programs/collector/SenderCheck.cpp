@@ -1,14 +1,12 @@
 #include "collector/SenderCheck.h"
 
-#include "platform/Platform.h"
-
 namespace Quilna {
 
 std::string SenderCheck::markOf(uint32_t thread, const MailslotSender& sender) {
     if (!sender.known) return "[sender unknown]";
     const std::pair<uint32_t, uint32_t> pair{sender.processId, thread};
     if (found_.count(pair)) return std::string();
-    if (platform().processHasThread(sender.processId, thread)) {
+    if (services_.processHasThread(sender.processId, thread)) {
         if (found_.size() >= kRemembered) found_.clear();
         found_.insert(pair);
         return std::string();

@@ -27,8 +27,8 @@ std::string configurationDirectoryOf(std::string directory) {
     return directory;
 }
 
-bool loadCatalogue(const std::string& directory, LogCommons& catalogue) {
-    const LoadResult result = catalogue.loadMessages(configurationDirectoryOf(directory), "all");
+bool loadCatalogue(const PathSyntax& syntax, const std::string& directory, LogCommons& catalogue) {
+    const LoadResult result = catalogue.loadMessages(syntax, configurationDirectoryOf(directory), "all");
     if (!result.status) {
         std::cerr << "hoardscan-collector: cannot load the messages of " << directory << ": " << result.message
                   << std::endl;
@@ -41,50 +41,51 @@ bool loadCatalogue(const std::string& directory, LogCommons& catalogue) {
 
 // -m names the catalogue, and one that cannot be loaded ends the collector; without it the
 // installation's is taken as the scan takes it, and without that the lines carry no texts.
-bool useCatalogue(const CollectorOptions& options, LogCommons& catalogue) {
+bool useCatalogue(Platform& system, const CollectorOptions& options, LogCommons& catalogue) {
+    const PathSyntax& syntax = system.pathSyntax();
     if (!options.messages.empty()) {
-        if (!loadCatalogue(options.messages, catalogue)) return false;
+        if (!loadCatalogue(syntax, options.messages, catalogue)) return false;
         setCatalogue(&catalogue);
         return true;
     }
     std::string directory;
     std::string why;
-    if (!installedCatalogueDirectory(directory, why)) {
+    if (!installedCatalogueDirectory(system, directory, why)) {
         std::cerr << "hoardscan-collector: no message catalogue (" << why << "): lines carry no message texts"
                   << std::endl;
         return true;
     }
-    if (loadCatalogue(directory, catalogue)) setCatalogue(&catalogue);
+    if (loadCatalogue(syntax, directory, catalogue)) setCatalogue(&catalogue);
     return true;
 }
 
-int collect(const CollectorOptions& options) {
+int collect(Platform& system, const CollectorOptions& options) {
     LogCommons catalogue;
-    if (!useCatalogue(options, catalogue)) return 1;
-    CollectorOutput output(options.output);
+    if (!useCatalogue(system, options, catalogue)) return 1;
+    CollectorOutput output(system, system, options.output);
     std::string why;
     if (!output.canOpen(why)) {
         std::cerr << "hoardscan-collector: cannot open " << options.output << " for appending: " << why << std::endl;
         return 1;
     }
     std::string runtime;
-    if (SystemError refused; !platform().runtimeDirectory(runtime, refused)) {
+    if (SystemError refused; !system.runtimeDirectory(runtime, refused)) {
         std::cerr << "hoardscan-collector: " << refused.detail << std::endl;
         return 1;
     }
     std::atomic<bool> stop{false};
     std::atomic<bool> reopen{false};
-    platform().watchStopSignals(&stop, true);
-    platform().watchReopenSignal(&reopen);
+    system.watchStopSignals(&stop, true);
+    system.watchReopenSignal(&reopen);
     int status = 0;
     try {
-        MailSlot mailslot(IPCMode::Receiver, options.mailslot);
+        MailSlot mailslot(system, IPCMode::Receiver, options.mailslot);
         std::cerr << "hoardscan-collector: receiving on mailslot " << options.mailslot << std::endl;
         if (!mailslot.tellsSenders())
             std::cerr << "hoardscan-collector: this system does not tell who sends to a mailslot: no line is checked "
                          "against its sender"
                       << std::endl;
-        Collector collector(mailslot, output);
+        Collector collector(system, mailslot, output);
         collector.run(stop, reopen);
     } catch (const IPCException& failure) {
         std::cerr << "hoardscan-collector: cannot receive on mailslot " << options.mailslot << ": "
@@ -117,7 +118,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     try {
-        return Quilna::collect(options);
+        return Quilna::collect(Quilna::platform(), options);
     } catch (const std::exception& failure) {
         std::cerr << "hoardscan-collector: " << failure.what() << std::endl;
     } catch (...) {

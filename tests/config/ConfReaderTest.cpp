@@ -60,7 +60,7 @@ protected:
     TestSupport::LogStateScope state;
     FakePlatform fake;
     CapturedLog log;
-    ConfReader reader{makeSmart<ConfigurationLog>(log.centre)};
+    ConfReader reader{fake, makeSmart<ConfigurationLog>(fake, log.centre)};
 };
 
 TEST_F(ConfReaderTest, EntriesLayoutQuotesCommentsAndLongTrees) {

@@ -20,9 +20,9 @@ TEST(Resources, ReadBackExpandedBoundedFromTheKeyPathTypesAndTrailingZeros) {
     fake.environment["QUILNA_REGISTRY_ROOT"] = directory.text();
     fake.environment["QUILNA_ENV"] = key;
     fake.wow64 = false;
-    auto read = [](const std::string& name) {
+    auto read = [&](const std::string& name) {
         std::string out;
-        const int result = readResource(name, out);
+        const int result = readResource(fake, fake, name, out);
         return result == 0 ? out : "<" + std::to_string(result) + ">";
     };
     // Name, value written, value read with its references expanded.
@@ -39,29 +39,29 @@ TEST(Resources, ReadBackExpandedBoundedFromTheKeyPathTypesAndTrailingZeros) {
         {"A", "a", "a"},
     };
     EXPECT_EQ(read("Root"), "<2>");
-    for (const auto& [name, value, expanded] : cases) ASSERT_EQ(writeResource(name, value), 0) << name;
+    for (const auto& [name, value, expanded] : cases) ASSERT_EQ(writeResource(fake, fake, name, value), 0) << name;
     for (int i = 0; i < 20; ++i)
-        ASSERT_EQ(writeResource("R" + std::to_string(i), "${R" + std::to_string(i + 1) + "}"), 0);
-    ASSERT_EQ(writeResource("R20", "end"), 0);
+        ASSERT_EQ(writeResource(fake, fake, "R" + std::to_string(i), "${R" + std::to_string(i + 1) + "}"), 0);
+    ASSERT_EQ(writeResource(fake, fake, "R20", "end"), 0);
     for (const auto& [name, value, expanded] : cases) EXPECT_EQ(read(name), expanded) << name;
     EXPECT_EQ(read("configurationdir"), "C:\\Prog\\conf");
     EXPECT_EQ(read("R0"), "${R17}");  // a chain deeper than the limit keeps its deepest reference
     EXPECT_EQ(read("R4"), "end");
-    ASSERT_EQ(writeResource("Root", "D:"), 0);  // replacing a value keeps the others
+    ASSERT_EQ(writeResource(fake, fake, "Root", "D:"), 0);  // replacing a value keeps the others
     EXPECT_EQ(read("ConfigurationDir"), "D:\\conf");
     EXPECT_EQ(read("A"), "a");
     // Each resource is read once; a value that would grow beyond the bound is refused with its name.
-    ASSERT_EQ(writeResource("A", std::string(kResourceLengthLimit, 'a')), 0);
+    ASSERT_EQ(writeResource(fake, fake, "A", std::string(kResourceLengthLimit, 'a')), 0);
     std::string many;
     for (int i = 0; i < 4000; ++i) many += "${A}";
-    ASSERT_EQ(writeResource("B", many), 0);
-    ASSERT_EQ(writeResource("C", "${B}"), 0);
-    ASSERT_EQ(writeResource("Empty", ""), 0);
-    ASSERT_EQ(writeResource("One", "${Empty}${A}"), 0);
-    ASSERT_EQ(writeResource("Twice", "${Twice}${Twice}${Twice}"), 0);
+    ASSERT_EQ(writeResource(fake, fake, "B", many), 0);
+    ASSERT_EQ(writeResource(fake, fake, "C", "${B}"), 0);
+    ASSERT_EQ(writeResource(fake, fake, "Empty", ""), 0);
+    ASSERT_EQ(writeResource(fake, fake, "One", "${Empty}${A}"), 0);
+    ASSERT_EQ(writeResource(fake, fake, "Twice", "${Twice}${Twice}${Twice}"), 0);
     fake.registryReads = 0;
     std::string value = "unchanged", why;
-    EXPECT_EQ(readResource("C", value, &why), ResourceResult::TooLong);
+    EXPECT_EQ(readResource(fake, fake, "C", value, &why), ResourceResult::TooLong);
     EXPECT_EQ(value, "unchanged");
     EXPECT_EQ(fake.registryReads, 3u);
     EXPECT_EQ(why, "the resource C is longer than 65536 bytes once its references are expanded (in the value of B)");
@@ -69,24 +69,24 @@ TEST(Resources, ReadBackExpandedBoundedFromTheKeyPathTypesAndTrailingZeros) {
     fake.registryReads = 0;
     EXPECT_EQ(read("Twice"), "<4>");
     EXPECT_LE(fake.registryReads, 17u);
-    ASSERT_EQ(writeResource("Raw", std::string(kResourceLengthLimit + 1, 'r')), 0);
+    ASSERT_EQ(writeResource(fake, fake, "Raw", std::string(kResourceLengthLimit + 1, 'r')), 0);
     EXPECT_EQ(read("Raw"), "<4>");
 
-    ASSERT_EQ(writeResource("Where", "here"), 0);  // the key path comes from the environment
+    ASSERT_EQ(writeResource(fake, fake, "Where", "here"), 0);  // the key path comes from the environment
     fake.environment["QUILNA_ENV"] = key + "\\Other";
     EXPECT_EQ(read("Where"), "<2>");
 #ifndef _WIN32
     fake.environment["QUILNA_ENV"] = "SOFTWARE\\..\\..\\etc";  // a key file may not climb out of the root
-    EXPECT_EQ(writeResource("Where", "outside"), 1);
+    EXPECT_EQ(writeResource(fake, fake, "Where", "outside"), 1);
     EXPECT_EQ(read("Where"), "<2>");
     EXPECT_FALSE(std::filesystem::exists(directory.path() / "etc.reg"));
 #endif
     fake.environment["QUILNA_ENV"] = std::nullopt;
-    EXPECT_EQ(resourceKeyPath(), "SOFTWARE\\Quilna\\Resources");
+    EXPECT_EQ(resourceKeyPath(fake), "SOFTWARE\\Quilna\\Resources");
     fake.wow64 = true;
-    EXPECT_EQ(resourceKeyPath(), "SOFTWARE\\Wow6432Node\\Quilna\\Resources");
+    EXPECT_EQ(resourceKeyPath(fake), "SOFTWARE\\Wow6432Node\\Quilna\\Resources");
     fake.environment["QUILNA_ENV"] = "";  // an empty variable is still a key path, the hive itself
-    EXPECT_EQ(resourceKeyPath(), "");
+    EXPECT_EQ(resourceKeyPath(fake), "");
 
     // Strings of every kind lose their trailing zeros (a list keeps its separators), dwords are numbers only.
     fake.environment["QUILNA_ENV"] = key;
@@ -105,7 +105,7 @@ TEST(Resources, ReadBackExpandedBoundedFromTheKeyPathTypesAndTrailingZeros) {
         if (type != 0) fake.registry[key + "\\" + name] = {type, data};
         EXPECT_EQ(read(name), text) << name;
         uint32_t dword = name == std::string("Short") ? 0xFFFFFFFF : 99;
-        EXPECT_EQ(readResourceDword(name, dword), dwordResult) << name;
+        EXPECT_EQ(readResourceDword(fake, fake, name, dword), dwordResult) << name;
         EXPECT_EQ(dword, number) << name;
     }
 }

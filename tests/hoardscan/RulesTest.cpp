@@ -104,7 +104,7 @@ TEST(ScanSettings, ReadIntoOneValueOrReportedByKey) {
                            {"read-ahead", {"Integer", "3"}},
                            {"filesystems-in-parallel", {"Integer", "1"}}};
     RulesTest::TestLog log{1};
-    ConfReader reader{makeSmart<ConfigurationLog>(log.centre)};
+    ConfReader reader{platform(), makeSmart<ConfigurationLog>(platform(), log.centre)};
     // The complete configuration with one key changed, or left out when its type is "".
     const auto read = [&](const std::string& key = "", const std::string& type = "", const std::string& value = "") {
         auto settings = complete;
@@ -534,7 +534,8 @@ std::map<std::string, int32_t> int32Constants(const std::string& text) {
 TEST(MessageCatalogue, EveryNumberTheCodeLogsHasItsText) {
     const fs::path source = QUILNA_SOURCE_DIR;
     LogCommons catalogue;
-    ASSERT_TRUE(catalogue.loadMessages((source / "examples/installation/").string(), "all").status);
+    ASSERT_TRUE(
+        catalogue.loadMessages(platform().pathSyntax(), (source / "examples/installation/").string(), "all").status);
     const auto programMessages =
         int32Constants(TestSupport::TestDirectory::readFile((source / "hoardscan/app/MessageNumbers.h").string()));
     // The logger's own functions hand their caller's number on.

@@ -15,7 +15,7 @@ class TestLog : public TestSupport::LogStateScope, public TestSupport::CapturedL
 public:
     explicit TestLog(int32_t level = 5) {
         setDebugLevel(level);
-        unit_ = makeSmart<LoggerUnit>(centre, 17);
+        unit_ = makeSmart<LoggerUnit>(services, centre, 17);
         clear();
     }
 

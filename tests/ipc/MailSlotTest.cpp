@@ -65,8 +65,8 @@ TEST(MailSlot, EnvelopesFailedWritesMessagesEndingAtTheirZeroAndFailuresNamingTh
     TestSupport::TestDirectory runtime;
     ChannelFaults faults;
     faults.environment["QUILNA_RUNTIME_DIR"] = runtime.text();
-    MailSlot receiver(IPCMode::Receiver, slot("flaky"));
-    MailSlot sender(IPCMode::LocalSender, slot("flaky"));
+    MailSlot receiver(faults, IPCMode::Receiver, slot("flaky"));
+    MailSlot sender(faults, IPCMode::LocalSender, slot("flaky"));
     faults.writeError = SystemError{ErrorKind::NoNetwork, 1231};
     faults.stalled = true;
     EXPECT_EQ(failureOf([&] { sender.send("held"); }).first, IC_CANNOT_SEND);
@@ -99,7 +99,7 @@ TEST(MailSlot, EnvelopesFailedWritesMessagesEndingAtTheirZeroAndFailuresNamingTh
         << largeText;
 
     // The client's place comes after the mailslot's (what it sends reaches the collector end to end).
-    IPCClient unheard(slot("nobody-listens"));
+    IPCClient unheard(faults, slot("nobody-listens"));
     const auto [clientCode, clientText] = failureOf([&] { unheard.send("LOGMSG", "", "x", ""); });
     EXPECT_EQ(clientCode, IC_CANNOT_SEND);
     ASSERT_NE(clientText.find("MailSlot("), std::string::npos) << clientText;

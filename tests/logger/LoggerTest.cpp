@@ -57,7 +57,7 @@ protected:
     std::string read(const std::string& name = "a.log") const { return dir.read(name); }
     std::string resource(const std::string& name) {
         std::string value = "<missing>";
-        readResource(name, value);
+        readResource(fake, fake, name, value);
         return value;
     }
     // The names of the rotated copies of a.log, in order (the tests' counters have as many digits).
@@ -70,9 +70,9 @@ protected:
     }
 
     void apply(const std::string& text) {
-        setup.configuration = makeSmart<ConfReader>(makeSmart<ConfigurationLog>(log.centre));
+        setup.configuration = makeSmart<ConfReader>(fake, makeSmart<ConfigurationLog>(fake, log.centre));
         ASSERT_TRUE(setup.configuration->buildTreeFromText(text, "logging.conf"));
-        applyLogConfiguration(setup);
+        applyLogConfiguration(fake, setup);
     }
     // A directory as the set-up keeps it: lower case where paths ignore case.
     static std::string kept(const std::string& directory) {
@@ -153,7 +153,7 @@ TEST_F(LoggerTest, CatalogueFilesFilterModuleKeysAndMessageLines) {
     dir.write("LogMessages/storage.mess", text);
 
     LogCommons catalogue;
-    const LoadResult result = catalogue.loadMessages(dir.text() + "/", "storage,notes");
+    const LoadResult result = catalogue.loadMessages(fake.pathSyntax(), dir.text() + "/", "storage,notes");
     EXPECT_EQ(std::tie(result.status, result.loaded, result.counts),
               std::make_tuple(true, std::vector<std::string>{"storage"}, std::vector<int32_t>{47}));
     EXPECT_EQ(sorted(result.rejected),
@@ -166,18 +166,18 @@ TEST_F(LoggerTest, CatalogueFilesFilterModuleKeysAndMessageLines) {
                                                "message 5"}));
 
     LogCommons everything;
-    const LoadResult all = everything.loadMessages(dir.text() + "/", "all");
+    const LoadResult all = everything.loadMessages(fake.pathSyntax(), dir.text() + "/", "all");
     EXPECT_EQ(sorted(all.rejected), (std::vector<std::string>{"module58", "notes"}));  // the last generic module is 57
     EXPECT_EQ(
         std::make_tuple(all.loaded.size(), find(everything, 1, 1), find(everything, 2, 1), find(everything, 57, 1)),
         std::make_tuple(6u, "from configuration.mess", "from log.mess", "from Module57.mess"));
-    const LoadResult missing = LogCommons().loadMessages(dir.child("nowhere") + "/", "all");
+    const LoadResult missing = LogCommons().loadMessages(fake.pathSyntax(), dir.child("nowhere") + "/", "all");
     EXPECT_TRUE(missing.status && missing.loaded.empty());
 }
 
 TEST_F(LoggerTest, DebugLevelAndSeverityFilterChooseTheLinesAndTheAnswerComesBack) {
     {
-        LoggerUnit unit(log.centre, 17);
+        LoggerUnit unit(fake, log.centre, 17);
         setDebugLevel(2);
         EXPECT_TRUE(unit.debug(3, "too detailed"));
         EXPECT_TRUE(unit.debug(2, "Loaded %i messages for module \"%s\".", ParamStream() << 40 << "storage"));
@@ -207,18 +207,19 @@ TEST_F(LoggerTest, DebugLevelAndSeverityFilterChooseTheLinesAndTheAnswerComesBac
     // The agent's answer comes back to the caller.
     setSeverityFilter(0);
     log.agent()->answer = false;
-    LoggerUnit unit(log.centre, 19);
+    LoggerUnit unit(fake, log.centre, 19);
     EXPECT_EQ(lines().back(), line("debug-1 ", "(17.19)   ", "LoggerUnit: Created logger for the Hoardscan module."));
     EXPECT_FALSE(unit.notice(9));
     EXPECT_FALSE(unit.debug(1, "refused"));
     // So is the collector's: a record it does not get counts as not written, though the local log has it.
     log.agent()->answer = true;
     const std::string name = "Collector-" + std::to_string(platform().processId());
-    TestSupport::CapturedLog forwarding{makeSmart<LogMessengerIPC>(SmartPointer<LoggerAgent>(log.agent()), name)};
-    LoggerUnit forwarded(forwarding.centre, 17);
+    TestSupport::CapturedLog forwarding{fake,
+                                        makeSmart<LogMessengerIPC>(fake, SmartPointer<LoggerAgent>(log.agent()), name)};
+    LoggerUnit forwarded(fake, forwarding.centre, 17);
     log.clear();
     EXPECT_FALSE(forwarded.warning(5, ParamStream()));
-    MailSlot collector(IPCMode::Receiver, name);
+    MailSlot collector(fake, IPCMode::Receiver, name);
     EXPECT_TRUE(forwarded.warning(6, ParamStream()));
     EXPECT_EQ(lines().size(), 2u);
 }
@@ -226,7 +227,7 @@ TEST_F(LoggerTest, DebugLevelAndSeverityFilterChooseTheLinesAndTheAnswerComesBac
 // A warning met at each of 100,000 files: the log takes a few, and one line counts the rest.
 TEST_F(LoggerTest, RepeatedWarningsAndErrorsAreCountedBeyondTheirLimit) {
     setDebugLevel(0);
-    LoggerUnit unit(log.centre, 17);
+    LoggerUnit unit(fake, log.centre, 17);
     unit.limitRepeats(1);
     for (int file = 0; file < 100000; ++file) unit.warning(19, ParamStream() << file);
     for (int i = 0; i < 3; ++i) {
@@ -249,11 +250,11 @@ TEST_F(LoggerTest, RepeatedWarningsAndErrorsAreCountedBeyondTheirLimit) {
 TEST_F(LoggerTest, CatalogueTemplatesFillLogRecordsWhichAlsoReachTheSystemLog) {
     dir.write("LogMessages/storage.mess", "12: Disk %s is 100%% full, %i files.\n");
     LogCommons messages;
-    ASSERT_TRUE(messages.loadMessages(dir.text() + "/", "all").status);
+    ASSERT_TRUE(messages.loadMessages(fake.pathSyntax(), dir.text() + "/", "all").status);
     setCatalogue(&messages);
     setDebugLevel(1);
-    setSystemLog(true);
-    LoggerUnit unit(log.centre, 17);
+    log.centre->messenger()->setSystemLog(true);
+    LoggerUnit unit(fake, log.centre, 17);
     log.clear();
     EXPECT_TRUE(unit.warning(12, ParamStream() << "/srv" << 99));
     EXPECT_TRUE(unit.notice(13, ParamStream() << "line\nbreak"));
@@ -274,7 +275,7 @@ TEST_F(LoggerTest, CatalogueTemplatesFillLogRecordsWhichAlsoReachTheSystemLog) {
 TEST_F(LoggerTest, FileAgentWritesLinesBetweenOpeningHeaderAndClosingLine) {
     setAgentMessages(true);
     {
-        LoggerAgentFile agent;
+        LoggerAgentFile agent(fake);
         EXPECT_FALSE(agent.write("no file bound yet"));
         ASSERT_TRUE(agent.setLogFile(logFile()));
         EXPECT_EQ(agent.location(), "file:///" + logFile());
@@ -289,8 +290,9 @@ TEST_F(LoggerTest, FileAgentWritesLinesBetweenOpeningHeaderAndClosingLine) {
 
 TEST_F(LoggerTest, ASizeLimitOfZeroRotatesNothingAndOnlyTheNewestCopiesAreKept) {
     setRotationScheme(Rotation::Size);
-    auto agent = std::make_unique<LoggerAgentFile>();
-    setRotationSize(0);  // a new agent sets the limit back to 10
+    setRotationSize(0);
+    auto agent = std::make_unique<LoggerAgentFile>(fake);
+    EXPECT_EQ(rotationSize(), 0) << "an agent leaves the process's settings alone";
     agent->setLogFile(logFile());
     for (const char* line : {"one", "two", "three"}) ASSERT_TRUE(agent->write(line));
     EXPECT_TRUE(rotated().empty());
@@ -298,8 +300,8 @@ TEST_F(LoggerTest, ASizeLimitOfZeroRotatesNothingAndOnlyTheNewestCopiesAreKept) 
 
     // A later process names the copy after the opening time the registry keeps (on Windows no open file is renamed).
     agent.reset();
-    writeResource("HoardscanLogOpened", "20130405T060708");
-    agent = std::make_unique<LoggerAgentFile>();
+    writeResource(fake, fake, "HoardscanLogOpened", "20130405T060708");
+    agent = std::make_unique<LoggerAgentFile>(fake);
     agent->setLogFile(logFile());
     // Each line rotates the log first, as at a start.
     setRotationScheme(Rotation::Init);
@@ -312,18 +314,18 @@ TEST_F(LoggerTest, ASizeLimitOfZeroRotatesNothingAndOnlyTheNewestCopiesAreKept) 
                                              "a_20130405T103000_1.txt", "a_2013040ST103000_1.log"};
     for (const std::string& name : others) dir.write(name, name);
     dir.write("a_20120101T000000_99.log", "last year");
-    setRotationKeep(3);
+    agent->setRotationKeep(3);
     for (int line = 0; line < 20; ++line) ASSERT_TRUE(rotateAndWrite("line " + std::to_string(line)));
     EXPECT_EQ(rotated(), (std::vector<std::string>{"a_20130405T103000_18.log", "a_20130405T103000_19.log",
                                                    "a_20130405T103000_20.log"}));
     EXPECT_EQ(read(rotated()[2]), "line 18\r\n");
     for (const std::string& name : others) EXPECT_EQ(read(name), name);
     setAgentMessages(true);
-    setRotationKeep(1);
+    agent->setRotationKeep(1);
     ASSERT_TRUE(rotateAndWrite("one kept"));
     EXPECT_EQ(rotated(), std::vector<std::string>{"a_20130405T103000_21.log"});
     EXPECT_NE(read().find("Removed the old log copy \"a_20130405T103000_18.log\" (keeping 1)."), std::string::npos);
-    setRotationKeep(0);
+    agent->setRotationKeep(0);
     ASSERT_TRUE(rotateAndWrite("none kept"));
     EXPECT_TRUE(rotated().empty());
 }
@@ -331,7 +333,7 @@ TEST_F(LoggerTest, ASizeLimitOfZeroRotatesNothingAndOnlyTheNewestCopiesAreKept) 
 TEST_F(LoggerTest, TimeRotationAtTheIntervalBoundaryWithConditionsTogether) {
     setAgentMessages(true);
     setRotationScheme(Rotation::Time);
-    auto agent = std::make_unique<LoggerAgentFile>();
+    auto agent = std::make_unique<LoggerAgentFile>(fake);
     agent->setLogFile(logFile());
     // Seconds after 10:30, the interval then in force, and the copies made so far; no interval, no time rotation.
     const std::vector<std::tuple<int64_t, int32_t, size_t>> moments{
@@ -362,7 +364,7 @@ TEST_F(LoggerTest, TimeRotationAtTheIntervalBoundaryWithConditionsTogether) {
         std::string::npos);
     agent.reset();  // the process ends; a new one finds the log and rotates it, though no other condition holds
     setRotationScheme(Rotation::Init);
-    LoggerAgentFile next;
+    LoggerAgentFile next(fake);
     armInitRotation();
     next.setLogFile(logFile());
     ASSERT_TRUE(next.write("13:02"));
@@ -373,11 +375,11 @@ TEST_F(LoggerTest, TimeRotationAtTheIntervalBoundaryWithConditionsTogether) {
 TEST_F(LoggerTest, FailedRotationGoesOnInTheOldFileWithALargerThreshold) {
     setAgentMessages(true);
     dir.write("a.log", std::string(1048576, 'x') + "\r\n");
-    writeResource("HoardscanLogOpened", "20130405T060708");
-    writeResource("HoardscanLogCounter", "5");
+    writeResource(fake, fake, "HoardscanLogOpened", "20130405T060708");
+    writeResource(fake, fake, "HoardscanLogCounter", "5");
     dir.write("a_20130405T060708_5.log", "in the way");
     setRotationScheme(Rotation::Size);
-    LoggerAgentFile agent;
+    LoggerAgentFile agent(fake);
     setRotationSize(1);
     agent.setLogFile(logFile());
     ASSERT_TRUE(agent.write("after the failure"));
@@ -395,10 +397,10 @@ TEST_F(LoggerTest, FailedRotationGoesOnInTheOldFileWithALargerThreshold) {
 }
 
 TEST_F(LoggerTest, AHeldGuardDropsALineAndAMissingDirectoryLosesLinesUntilItIsThere) {
-    LoggerAgentFile agent;
+    LoggerAgentFile agent(fake);
     agent.setLogFile(logFile());
     {
-        Monopoly other("a.log");  // another writer of a file of that name
+        Monopoly other(fake, fake, "a.log");  // another writer of a file of that name
         ASSERT_TRUE(other.enforce());
         EXPECT_FALSE(agent.write("dropped"));
     }
@@ -406,9 +408,10 @@ TEST_F(LoggerTest, AHeldGuardDropsALineAndAMissingDirectoryLosesLinesUntilItIsTh
     EXPECT_EQ(read(), "last\r\n");
 
     // The agent does not make the directory up.
-    auto nowhere = makeSmart<LoggerAgentFile>();
+    auto nowhere = makeSmart<LoggerAgentFile>(fake);
     nowhere->setLogFile(dir.child("missing/a.log"));
-    LoggerUnit unit(makeSmart<LoggerCentre>(17, makeSmart<LogMessenger>(SmartPointer<LoggerAgent>(nowhere))), 17);
+    LoggerUnit unit(fake,
+                    makeSmart<LoggerCentre>(17, makeSmart<LogMessenger>(fake, SmartPointer<LoggerAgent>(nowhere))), 17);
     EXPECT_FALSE(unit.debug(1, "lost"));
     EXPECT_FALSE(unit.warning(5, ParamStream() << "lost"));
     fs::create_directory(dir.child("missing"));
@@ -417,6 +420,7 @@ TEST_F(LoggerTest, AHeldGuardDropsALineAndAMissingDirectoryLosesLinesUntilItIsTh
 }
 
 TEST_F(LoggerTest, RotationWordsAndLogKeysSetTheirValuesAndAConfigurationWithoutThemResetsTheDefaults) {
+    setup.messenger = log.centre->messenger();
     // Rotation words are comma separated without blanks; init is armed when added.
     const std::vector<std::tuple<uint32_t, std::string, uint32_t, bool>> cases{
         {Rotation::Size, "Time,SIZE", Rotation::Time | Rotation::Size, false},
@@ -441,9 +445,9 @@ TEST_F(LoggerTest, RotationWordsAndLogKeysSetTheirValuesAndAConfigurationWithout
                  "rotation () = '' { time (TimeSpan) = 'P1DT2H' {} size (Integer) = '5' {} }\n"
                  "global () = '' { severity (String) = 'ERROR' {} debug-level (Integer) = '3' {} }"));
     // Time mode, rotation interval and size, severity filter, debug level, system log.
-    const auto settings = [] {
+    const auto settings = [&] {
         return std::make_tuple(timeMode(), rotationInterval().value(), rotationSize(), severityFilter(), debugLevel(),
-                               systemLog());
+                               setup.messenger->systemLog());
     };
     EXPECT_EQ(settings(), std::make_tuple(TimeMode::Zulu, 26 * 3600, 5, Severity::Error, 3, false));
 
@@ -460,30 +464,33 @@ TEST_F(LoggerTest, RotationWordsAndLogKeysSetTheirValuesAndAConfigurationWithout
 
 TEST_F(LoggerTest, SetUpFromTheResourcesThenMovedByTheConfiguration) {
     for (const char* name : {"startup", "configured"}) fs::create_directories(dir.child(name));
-    ASSERT_EQ(writeResource("StartupLogDir", dir.child("startup")), 0);
-    ASSERT_EQ(writeResource("StartupDebugLevel", "3"), 0);
-    ASSERT_EQ(writeResource("LogFileRotationScheme", "size,init"), 0);
-    setSystemLog(false);
+    ASSERT_EQ(writeResource(fake, fake, "StartupLogDir", dir.child("startup")), 0);
+    ASSERT_EQ(writeResource(fake, fake, "StartupDebugLevel", "3"), 0);
+    ASSERT_EQ(writeResource(fake, fake, "LogFileRotationScheme", "size,init"), 0);
     setApplicationName("");
+    setRotationSize(0);
     setup.fileName = "HoardscanDebug.log";
     setup.application = 17;
     setup.module = 17;
-    ASSERT_TRUE(setupLogging(setup));
-    EXPECT_EQ(std::make_tuple(logApplicationName(), setup.directory, debugLevel(), rotationScheme(), systemLog()),
-              std::make_tuple("Hoardscan", kept(dir.child("startup")), 3, Rotation::Size | Rotation::Init, true));
+    ASSERT_TRUE(setupLogging(fake, setup));
     ASSERT_TRUE(setup.messenger);
+    EXPECT_EQ(std::make_tuple(logApplicationName(), setup.directory, debugLevel(), rotationScheme(), rotationSize(),
+                              setup.messenger->systemLog()),
+              std::make_tuple("Hoardscan", kept(dir.child("startup")), 3, Rotation::Size | Rotation::Init, 10, true));
     EXPECT_NE(dynamic_cast<LogMessengerIPC*>(setup.messenger.get()), nullptr);
     setup.unit->debug(1, "before the configuration");
 
     const SmartPointer<LoggerUnit> unit = setup.unit;
-    setup.configuration = makeSmart<ConfReader>(makeSmart<ConfigurationLog>(setup.centre));
+    setup.configuration = makeSmart<ConfReader>(fake, makeSmart<ConfigurationLog>(fake, setup.centre));
     ASSERT_TRUE(setup.configuration->buildTreeFromText(
         "Quilna () = '' { directories () = '' { log (DirName) = '" + quoted(dir.child("configured")) + "' {} } }\n" +
-            logBlock("global () = '' { debug-level (Integer) = '2' {} }"),
+            logBlock("global () = '' { debug-level (Integer) = '2' {} } rotation () = '' { keep (Integer) = '2' {} }"),
         "hoardscan.conf"));
-    ASSERT_TRUE(setupLogging(setup));  // a second call only applies the configuration
+    ASSERT_TRUE(setupLogging(fake, setup));  // a second call only applies the configuration
     EXPECT_TRUE(setup.unit == unit);
-    EXPECT_EQ(std::make_pair(setup.directory, debugLevel()), std::make_pair(kept(dir.child("configured")), 2));
+    EXPECT_EQ(std::make_tuple(setup.directory, debugLevel(),
+                              dynamic_cast<const LoggerAgentFile&>(*setup.messenger->agent()).rotationKeep()),
+              std::make_tuple(kept(dir.child("configured")), 2, 2));
     setup.unit->debug(1, "after the configuration");
     const std::string before = dir.read("startup/HoardscanDebug.log");
     EXPECT_TRUE(before.find(": before the configuration") != std::string::npos &&
@@ -504,7 +511,7 @@ TEST_F(LoggerTest, SetUpFromTheResourcesThenMovedByTheConfiguration) {
         fake.syntax = syntax;
         LoggingSetup other;
         other.directory = directory;
-        ASSERT_TRUE(setupLogging(other));
+        ASSERT_TRUE(setupLogging(fake, other));
         EXPECT_EQ(other.directory, kept);
     }
 }

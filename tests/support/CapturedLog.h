@@ -12,6 +12,7 @@
 #include "logger/LoggerAgent.h"
 #include "logger/LoggerCentre.h"
 #include "logger/RotationSettings.h"
+#include "platform/Platform.h"
 
 namespace Quilna::TestSupport {
 
@@ -33,9 +34,13 @@ class CapturedLog {
     SmartPointer<MemoryAgent> agent_ = makeSmart<MemoryAgent>();
 
 public:
-    explicit CapturedLog(SmartPointer<LogMessenger> messenger = SmartPointer<LogMessenger>())
-        : centre(makeSmart<LoggerCentre>(
-              17, messenger ? messenger : makeSmart<LogMessenger>(SmartPointer<LoggerAgent>(agent_)))) {}
+    // The system takes the records of a messenger whose system log is on; the process's backend
+    // unless the test gives one.
+    explicit CapturedLog(SystemServices& system = platform(),
+                         SmartPointer<LogMessenger> messenger = SmartPointer<LogMessenger>())
+        : services(system),
+          centre(makeSmart<LoggerCentre>(
+              17, messenger ? messenger : makeSmart<LogMessenger>(system, SmartPointer<LoggerAgent>(agent_)))) {}
 
     const std::vector<std::string>& lines() const { return agent_->lines; }
     const SmartPointer<MemoryAgent>& agent() const { return agent_; }
@@ -48,6 +53,7 @@ public:
         return found;
     }
 
+    SystemServices& services;
     SmartPointer<LoggerCentre> centre;
 };
 
@@ -57,12 +63,10 @@ public:
         keep(debugLevel(), setDebugLevel);
         keep(severityFilter(), setSeverityFilter);
         keep(timeMode(), setTimeMode);
-        keep(systemLog(), setSystemLog);
         keep(catalogue(), setCatalogue);
         keep(rotationScheme(), setRotationScheme);
         keep(rotationInterval(), setRotationInterval);
         keep(rotationSize(), setRotationSize);
-        keep(rotationKeep(), setRotationKeep);
         keep(agentMessages(), setAgentMessages);
         keep(logApplicationName(), setApplicationName);
         restore_.push_back([pending = initRotationPending()] { pending ? armInitRotation() : clearInitRotation(); });

@@ -6,6 +6,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/NativePlatform.h"
 #include "support/FakePlatform.h"
 #include "support/TestDirectory.h"
 #include "system/Monopoly.h"
@@ -41,21 +42,22 @@ TEST(Monopoly, NamedGuardsShareSlashesAndReleaseOnDestruction) {
     TestSupport::TestDirectory dir;
     FakePlatform fake;
     fake.environment["QUILNA_RUNTIME_DIR"] = dir.child("runtime");
-    Monopoly a("logs/app\\main.log");
+    Monopoly a(fake, fake, "logs/app\\main.log");
     EXPECT_EQ(a.name(), "logs_app_main.log");
     ASSERT_TRUE(a.enforce());
     EXPECT_TRUE(a.enforce());          // again: still held, nothing new taken
     EXPECT_FALSE(a.setName("other"));  // not while held
     {
-        Monopoly b("logs\\app/main.log");
+        Monopoly b(fake, fake, "logs\\app/main.log");
         EXPECT_TRUE(!b.enforce() && a.relax() && b.enforce());
     }
     EXPECT_TRUE(a.enforce()) << "released with its object";
-    EXPECT_FALSE(Monopoly("").enforce());
+    EXPECT_FALSE(Monopoly(fake, fake, "").enforce());
 }
 
 TEST(Monopoly, ThreadsReenteringTheUnnamedGuardLoseNoCountAndAClosingGuardLetsNobodyIn) {
-    Monopoly guard;
+    NativePlatform native;
+    Monopoly guard(native, native);
     EXPECT_TRUE(guard.relax()) << "nothing to leave";
     int counter = 0;
     std::vector<std::thread> threads;
@@ -77,9 +79,9 @@ TEST(Monopoly, ThreadsReenteringTheUnnamedGuardLoseNoCountAndAClosingGuardLetsNo
     // Closing: without a pause when no thread is on its way in; a thread that waits for the lock
     // meanwhile is let go without it, and the guard goes only once that thread is out.
     TestPlatform fake;
-    Monopoly().enforce();
+    Monopoly(fake, fake).enforce();
     EXPECT_EQ(fake.pauses, 0);
-    auto closing = std::make_unique<Monopoly>();
+    auto closing = std::make_unique<Monopoly>(fake, fake);
     closing->enforce();
     fake.waiting = false;
     int entered = -1;
@@ -93,9 +95,9 @@ TEST(Monopoly, ThreadsReenteringTheUnnamedGuardLoseNoCountAndAClosingGuardLetsNo
 // A DNS domain equal to the computer name, or an empty one, is no domain: the workgroup is.
 TEST(SystemInfo, DomainWorkgroupAndUserName) {
     TestPlatform fake;
-    const auto domainOf = [] {
+    const auto domainOf = [&] {
         std::string domain, computer, architecture, os;
-        getSystemInfo(domain, computer, architecture, os);
+        getSystemInfo(fake, domain, computer, architecture, os);
         return domain;
     };
     fake.computer = "PC1";
@@ -107,9 +109,9 @@ TEST(SystemInfo, DomainWorkgroupAndUserName) {
         EXPECT_EQ(domainOf(), expected) << dns.value_or("(none)");
     }
     fake.group.reset();
-    EXPECT_EQ(domainOf() + " " + getUserName(), "N/A <error>");
+    EXPECT_EQ(domainOf() + " " + getUserName(fake), "N/A <error>");
     fake.user = "ann";
-    EXPECT_EQ(getUserName(), "ann");
+    EXPECT_EQ(getUserName(fake), "ann");
 }
 
 }  // namespace

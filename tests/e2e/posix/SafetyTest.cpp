@@ -13,6 +13,7 @@
 #include "logger/LogMessengerIPC.h"
 #include "logger/LogRecord.h"
 #include "logger/LoggerUnit.h"
+#include "platform/NativePlatform.h"
 #include "support/CapturedLog.h"
 #include "support/EnvironmentScope.h"
 
@@ -258,9 +259,10 @@ TEST(Collector, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
                      const std::string& output = "") {
         return std::make_unique<CollectorProcess>(arguments, directory.child("runtime"), directory.child(name), output);
     };
+    NativePlatform native;
     TestSupport::CapturedLog chain{
-        makeSmart<LogMessengerIPC>(SmartPointer<LoggerAgent>(makeSmart<TestSupport::MemoryAgent>()))};
-    LoggerUnit unit{chain.centre, 17};
+        native, makeSmart<LogMessengerIPC>(native, SmartPointer<LoggerAgent>(makeSmart<TestSupport::MemoryAgent>()))};
+    LoggerUnit unit{native, chain.centre, 17};
     fs::create_directories(directory.child("LogMessages"));
     directory.write("LogMessages/storage.mess",
                     "// messages of the storage module\r\n5: Disk %s is full (%i percent).\r\n");
@@ -280,7 +282,7 @@ TEST(Collector, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
         EXPECT_TRUE(holds(other->errors(), said));
     }
 
-    MailSlot sender(IPCMode::LocalSender, LogMessengerIPC::collectorMailslot);
+    MailSlot sender(native, IPCMode::LocalSender, LogMessengerIPC::collectorMailslot);
     sender.send("Quilna\x1BLOGMSG\x1B\x1Bnot a record\x1B");
     for (int i = 0; i < 10; ++i) sender.send("hello junk");  // ten complaints an interval are shown
     const LogRecord borrowed{.kind = LogRecord::Log,
@@ -335,7 +337,7 @@ TEST(Collector, RecordsReachItJunkIsSkippedAndNoRecordForgesALine) {
     // Another mailslot, and a full disk: said once, lines lost and counted; SIGINT ends it cleanly.
     const auto full = start({"-n", "Test_Slot"}, "full.err", "/dev/full");
     ASSERT_TRUE(full->ready()) << full->errors();
-    MailSlot toFull(IPCMode::LocalSender, "Test_Slot");
+    MailSlot toFull(native, IPCMode::LocalSender, "Test_Slot");
     for (int i = 0; i < 3; ++i)
         toFull.send(IPCEnvelope{IPCEnvelope::logMessage, "", LogCommons::serializeRecord(borrowed), ""}.build());
     EXPECT_TRUE(eventually([&] { return full->errors().find("cannot write to") != std::string::npos; }));

@@ -11,7 +11,7 @@ namespace {
 
 TEST(LogFileMovedAway, AFileRotatedAwayByAnotherWriterIsNotWrittenAgain) {
     LogTest::AgentScope scope;
-    LoggerAgentFile first, second;
+    LoggerAgentFile first(scope.fake), second(scope.fake);
     first.setLogFile(scope.dir.child("a.log"));
     second.setLogFile(scope.dir.child("a.log"));
     ASSERT_TRUE(first.write("1") && second.write("2"));
