@@ -64,14 +64,14 @@ bool Hoardscan::checkSetUp(bool printDirectories) {
     setSystemLog(false);
     reportUnknownSettings();
     const bool logValuesUsable = checkLogValues();
-    std::optional<ScanSettings> settings = readSettings(*logging_.configuration, log(), true);
+    std::optional<ScanSettings> settings = readSettings(system_, system_, *logging_.configuration, log(), true);
     if (!logValuesUsable || !settings) return false;
     settings_ = std::move(*settings);
     if (printDirectories) {
         printResultDirectory("results", settings_.workingDirectory);
         printResultDirectory("side files", settings_.tempDirectory);
     }
-    engine_ = std::make_unique<ScanEngine>(log(), settings_, identity_, platform().processId());
+    engine_ = std::make_unique<ScanEngine>(system_, log(), settings_, identity_, system_.processId());
     return engine_->loadRules();
 }
 
