@@ -9,7 +9,7 @@
 namespace Quilna {
 
 // Without an agent: nothing of a check reaches a file.
-CheckMessenger::CheckMessenger() : LogMessenger(platform(), SmartPointer<LoggerAgent>()) {}
+CheckMessenger::CheckMessenger(SystemServices& services) : LogMessenger(services, SmartPointer<LoggerAgent>()) {}
 
 bool CheckMessenger::send(const LogRecord& original) {
     if (original.kind != LogRecord::Log) return true;

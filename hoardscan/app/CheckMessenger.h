@@ -11,7 +11,7 @@ namespace Quilna {
 
 class CheckMessenger : public LogMessenger {
 public:
-    CheckMessenger();
+    explicit CheckMessenger(SystemServices& services);
 
     bool send(const LogRecord& record) override;
 

@@ -21,7 +21,7 @@ namespace Quilna {
 
 int Hoardscan::check() {
     std::erase_if(options_, [](const auto& option) { return option.first == "check"; });
-    identity_ = ScanIdentity::ofThisComputer();
+    identity_ = ScanIdentity::ofThisComputer(system_);
     if (!findConfiguration()) {
         std::printf("FATAL: %s\nhoardscan --check: a run would fail.\n", failure_.c_str());
         return ExitCode::SetupFailed;
@@ -49,9 +49,9 @@ void Hoardscan::startCheckLogging() {
     setDebugLevel(0);
     logging_.application = Application::Hoardscan;
     logging_.module = Module::Storage;
-    logging_.messenger = makeSmart<CheckMessenger>();
+    logging_.messenger = makeSmart<CheckMessenger>(system_);
     logging_.centre = makeSmart<LoggerCentre>(logging_.application, logging_.messenger);
-    logging_.unit = makeSmart<LoggerUnit>(platform(), logging_.centre, logging_.module);
+    logging_.unit = makeSmart<LoggerUnit>(system_, logging_.centre, logging_.module);
 }
 
 // init without what writes: the installation's lock, the log and the result directories.
@@ -63,14 +63,14 @@ bool Hoardscan::checkSetUp(bool printDirectories) {
     if (logging_.messenger) logging_.messenger->setSystemLog(false);
     reportUnknownSettings();
     const bool logValuesUsable = checkLogValues();
-    std::optional<ScanSettings> settings = readSettings(*logging_.configuration, log(), true);
+    std::optional<ScanSettings> settings = readSettings(system_, system_, *logging_.configuration, log(), true);
     if (!logValuesUsable || !settings) return false;
     settings_ = std::move(*settings);
     if (printDirectories) {
         printResultDirectory("results", settings_.workingDirectory);
         printResultDirectory("side files", settings_.tempDirectory);
     }
-    engine_ = std::make_unique<ScanEngine>(log(), settings_, identity_, platform().processId());
+    engine_ = std::make_unique<ScanEngine>(system_, log(), settings_, identity_, system_.processId());
     return engine_->loadRules();
 }
 

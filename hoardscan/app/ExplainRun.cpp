@@ -36,16 +36,15 @@ std::string bandText(const Temperatures& temperatures, const std::string& name) 
 }
 
 // The path made whole, without trailing separators but for a root.
-std::string wholePath(const std::string& path) {
-    std::string whole = AnchoredPaths::anchored(path);
+std::string wholePath(FileSystem& files, const std::string& path) {
+    std::string whole = AnchoredPaths::anchored(files, path);
     FileUtils::normaliseSeparators(whole);
-    while (whole.size() > 1 && whole.back() == platform().pathSyntax().separator) whole.pop_back();
+    while (whole.size() > 1 && whole.back() == files.pathSyntax().separator) whole.pop_back();
     return whole;
 }
 
-bool startsWithPath(const std::string& path, const std::string& root) {
-    if (platform().pathSyntax().caseInsensitive)
-        return StringUtils::lowerCopy(path).starts_with(StringUtils::lowerCopy(root));
+bool startsWithPath(const PathSyntax& syntax, const std::string& path, const std::string& root) {
+    if (syntax.caseInsensitive) return StringUtils::lowerCopy(path).starts_with(StringUtils::lowerCopy(root));
     return path.starts_with(root);
 }
 
@@ -53,7 +52,7 @@ bool startsWithPath(const std::string& path, const std::string& root) {
 
 int Hoardscan::explain(const std::vector<std::string>& paths) {
     std::erase_if(options_, [](const auto& option) { return option.first != "c"; });
-    identity_ = ScanIdentity::ofThisComputer();
+    identity_ = ScanIdentity::ofThisComputer(system_);
     if (!findConfiguration()) {
         std::printf("FATAL: %s\nhoardscan --explain: the installation cannot be set up.\n", failure_.c_str());
         return ExitCode::SetupFailed;
@@ -66,18 +65,19 @@ int Hoardscan::explain(const std::vector<std::string>& paths) {
     }
     chooseFileSystems();
     bool explained = true;
-    for (const std::string& path : paths) explained = explainPath(wholePath(path)) && explained;
+    for (const std::string& path : paths) explained = explainPath(wholePath(system_, path)) && explained;
     return explained ? ExitCode::Success : ExitCode::SetupFailed;
 }
 
 // The walked file system holding the path: the longest root it lies below; -1 for none.
 int Hoardscan::fileSystemOf(const std::string& path) const {
+    const PathSyntax& syntax = system_.pathSyntax();
     int found = -1;
     size_t longest = 0;
     for (size_t i = 0; i < fileSystemRoots_.size(); ++i) {
         std::string root = fileSystemRoots_[i];
         FileUtils::addSeparator(root);
-        if ((startsWithPath(path + platform().pathSyntax().separator, root)) && root.size() > longest) {
+        if ((startsWithPath(syntax, path + syntax.separator, root)) && root.size() > longest) {
             found = static_cast<int>(i);
             longest = root.size();
         }
@@ -89,7 +89,7 @@ bool Hoardscan::explainPath(const std::string& path) {
     std::printf("%s\n", path.c_str());
     FileInfo info;
     SystemError error;
-    if (!platform().fileInfo(path, info, error) || !info.exists) {
+    if (!system_.fileInfo(path, info, error) || !info.exists) {
         std::printf("  not found: it cannot be explained\n");
         return false;
     }
@@ -102,7 +102,7 @@ bool Hoardscan::explainPath(const std::string& path) {
     const std::string& type = fileSystemNames_[static_cast<size_t>(fileSystem)];
     std::unique_ptr<PathRules> rules = engine_->decisions.compile(type);
     std::string resolved;
-    std::unique_ptr<OpenDirectory> top = platform().openDirectory(root, resolved, error);
+    std::unique_ptr<OpenDirectory> top = system_.openDirectory(root, resolved, error);
     if (!top) {
         std::printf("  file systems: %s (%s) cannot be opened\n", root.c_str(), type.c_str());
         return false;
@@ -123,9 +123,10 @@ bool Hoardscan::explainPath(const std::string& path) {
     rules->start(probe);
     rules->feed(probe, resolved);
     // The directories on the way, as the walk enters them: an exclude_all rule ends it.
+    const PathSyntax& syntax = system_.pathSyntax();
     std::string directory = resolved;
     size_t at = rootText.size();
-    for (size_t end; (end = path.find(platform().pathSyntax().separator, at)) != std::string::npos; at = end + 1) {
+    for (size_t end; (end = path.find(syntax.separator, at)) != std::string::npos; at = end + 1) {
         const std::string name = path.substr(at, end - at);
         rules->feed(probe, name);
         const FileSystemRule* rule = rules->firstFileSystemRule(probe);
@@ -135,13 +136,13 @@ bool Hoardscan::explainPath(const std::string& path) {
             return true;
         }
         // Every mount is walked as a drive of its own: one that fileSystemOf did not choose is not walked.
-        if (platform().isMountPoint(directory + name)) {
+        if (system_.isMountPoint(directory + name)) {
             std::printf("  file systems: not walked: %s%s is a mount point of a file system a run does not walk\n",
                         directory.c_str(), name.c_str());
             return true;
         }
-        rules->feed(probe, std::string_view(&platform().pathSyntax().separator, 1));
-        directory.append(name).push_back(platform().pathSyntax().separator);
+        rules->feed(probe, std::string_view(&syntax.separator, 1));
+        directory.append(name).push_back(syntax.separator);
     }
     return explainEntry(*rules, root, directory, path.substr(at), probe, info);
 }
@@ -152,7 +153,7 @@ bool Hoardscan::explainEntry(const PathRules& rules, const std::string& root, co
                              const std::string& name, const PathRules::Probe& probe, const FileInfo& info) {
     SystemError error;
     std::string resolved;
-    std::unique_ptr<OpenDirectory> open = platform().openDirectory(directory, resolved, error);
+    std::unique_ptr<OpenDirectory> open = system_.openDirectory(directory, resolved, error);
     if (!open) {
         std::printf("  its directory %s cannot be opened\n", directory.c_str());
         return false;
@@ -163,7 +164,7 @@ bool Hoardscan::explainEntry(const PathRules& rules, const std::string& root, co
     listed.pathLength = directory.size();
     WalkDirectory::File file;
     PathRules::Probe work;
-    DirectoryReader(rules, 1).readFile(listed, *open, name, work, file);
+    DirectoryReader(system_, system_.pathSyntax(), rules, 1).readFile(listed, *open, name, work, file);
     const bool isDirectory = (info.attributes & FileAttribute::Directory) != 0;
     if (isDirectory) explainDirectoryWalk(rules, probe, name);
     if (file.rule)
@@ -190,7 +191,7 @@ void Hoardscan::explainDirectoryWalk(const PathRules& rules, const PathRules::Pr
                     placeOf(engine_->tables.fileSystemsFile, rule->line).c_str(), ruleText(*rule).c_str());
         return;
     }
-    rules.feed(probe, std::string_view(&platform().pathSyntax().separator, 1));
+    rules.feed(probe, std::string_view(&system_.pathSyntax().separator, 1));
     std::printf("  walk: entered; %s\n", rules.isAccountedDirectory(probe)
                                              ? "its files are listed"
                                              : "not listed: no accounts entry lies in it or on the way to one");

@@ -10,7 +10,8 @@
 
 namespace Quilna {
 
-Hoardscan::Hoardscan(const std::string& commandText) : options_(CommandLine::split(commandText)) {
+Hoardscan::Hoardscan(Platform& system, const std::string& commandText)
+    : system_(system), options_(CommandLine::split(commandText)) {
     // The first pair is the one of the leading "dummy".
     if (!options_.empty()) options_.erase(options_.begin());
 }

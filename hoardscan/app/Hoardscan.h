@@ -17,6 +17,7 @@
 #include "logger/LogCommons.h"
 #include "logger/LoggingSetup.h"
 #include "platform/NamedLock.h"
+#include "platform/Platform.h"
 
 namespace Quilna {
 
@@ -32,7 +33,7 @@ struct ResultFileName;
 class Hoardscan {
 public:
     // The command text: "dummy" followed by the command line.
-    explicit Hoardscan(const std::string& commandText);
+    Hoardscan(Platform& system, const std::string& commandText);
     ~Hoardscan();
     Hoardscan(const Hoardscan&) = delete;
     Hoardscan& operator=(const Hoardscan&) = delete;
@@ -115,6 +116,7 @@ private:
 
     LoggerUnit& log() { return *logging_.unit; }
 
+    Platform& system_;
     // The catalogue is declared first so that it outlives every logger that may consult it.
     LogCommons catalogue_;
     LoggingSetup logging_;

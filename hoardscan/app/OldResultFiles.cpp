@@ -62,7 +62,7 @@ void Hoardscan::removeOldResultFiles() {
 void Hoardscan::removeOldResultFilesIn(OldResultSweep& sweep) {
     std::string resolved;
     SystemError error;
-    std::unique_ptr<OpenDirectory> opened = platform().openDirectory(sweep.directory, resolved, error);
+    std::unique_ptr<OpenDirectory> opened = system_.openDirectory(sweep.directory, resolved, error);
     if (!opened) return;
     std::vector<std::pair<std::string, ResultFileName>> candidates;
     // A listing cut short leaves the rest for the next run.
@@ -81,7 +81,6 @@ void Hoardscan::removeOldResultFilesIn(OldResultSweep& sweep) {
 void Hoardscan::removeOldResultFile(OpenDirectory& directory, const std::string& entryName, const ResultFileName& name,
                                     OldResultSweep& sweep) {
     if (!name.unfinished && !settings_.keepResultsDays) return;
-    Platform& system = platform();
     const auto process = static_cast<uint32_t>(name.processId);
     // Age by the last write: a run writes its files while it goes and leaves them when it ends.
     // The day stamp of the name is only the nearest local midnight, and not every file system
@@ -95,15 +94,15 @@ void Hoardscan::removeOldResultFile(OpenDirectory& directory, const std::string&
             bytes = info.size;
             // Never a file of this run, nor one that a running process may still write (an
             // unfinished name, or a log that has none).
-            return sweep.now - info.modified > oldest && process != system.processId() &&
-                   !system.processExists(process);
+            return sweep.now - info.modified > oldest && process != system_.processId() &&
+                   !system_.processExists(process);
         },
         error);
     const std::string path = sweep.directory + entryName;
     if (!removed) {
         if (error.failed() && LoggerUnit::isDebugOn(2))
             log().debug(2, "Old result file \"%s\" not removed: %s",
-                        ParamStream() << path << platform().errorText(error.code));
+                        ParamStream() << path << system_.errorText(error.code));
         return;
     }
     if (name.unfinished) {

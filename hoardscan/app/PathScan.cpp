@@ -32,27 +32,27 @@ constexpr const char* topAccount = "(top)";
 
 void refuse(const std::string& why) { std::fprintf(stderr, "hoardscan: %s\n", why.c_str()); }
 
-bool isDirectory(const std::string& path) {
+bool isDirectory(FileSystem& files, const std::string& path) {
     FileInfo info;
     SystemError error;
-    return platform().fileInfo(path, info, error) && info.exists && (info.attributes & FileAttribute::Directory) != 0;
+    return files.fileInfo(path, info, error) && info.exists && (info.attributes & FileAttribute::Directory) != 0;
 }
 
 // Without its final separator, but a root stays one ("/", "C:\").
-std::string withoutFinalSeparator(std::string path) {
-    const char separator = platform().pathSyntax().separator;
+std::string withoutFinalSeparator(const PathSyntax& syntax, std::string path) {
+    const char separator = syntax.separator;
     while (path.size() > 1 && path.back() == separator && path[path.size() - 2] != ':') path.pop_back();
     return path;
 }
 
 }  // namespace
 
-PathScan::PathScan(CommandLine::Request request)
-    : request_(std::move(request)),
+PathScan::PathScan(Platform& system, CommandLine::Request request)
+    : system_(system),
+      request_(std::move(request)),
       log_(makeSmart<LoggerUnit>(
-          platform(),
-          makeSmart<LoggerCentre>(Application::Hoardscan,
-                                  makeSmart<LogMessenger>(platform(), SmartPointer<LoggerAgent>())),
+          system,
+          makeSmart<LoggerCentre>(Application::Hoardscan, makeSmart<LogMessenger>(system, SmartPointer<LoggerAgent>())),
           Module::Storage)) {
     // Nothing would take the records: none is built, not even a debug line.
     setDebugLevel(0);
@@ -62,14 +62,14 @@ PathScan::PathScan(CommandLine::Request request)
 PathScan::~PathScan() = default;
 
 int PathScan::run(const std::atomic<int>& stopRequest) {
-    identity_ = ScanIdentity::ofThisComputer();
+    identity_ = ScanIdentity::ofThisComputer(system_);
     if (!preparePaths() || !prepareSettings()) return ExitCode::SetupFailed;
-    engine_ = std::make_unique<ScanEngine>(*log_, settings_, identity_, platform().processId());
+    engine_ = std::make_unique<ScanEngine>(system_, *log_, settings_, identity_, system_.processId());
     if (!loadBuiltInRules()) return ExitCode::SetupFailed;
 
     PathSummary summary(directoriesShown);
     std::unique_ptr<ScanProgress> progress;
-    if (platform().standardErrorIsTerminal()) {
+    if (system_.standardErrorIsTerminal()) {
         progress = std::make_unique<ScanProgress>();
         summary.showProgressOn(*progress);
     }
@@ -91,8 +91,8 @@ int PathScan::run(const std::atomic<int>& stopRequest) {
 
 bool PathScan::preparePaths() {
     for (const std::string& path : request_.paths) {
-        std::string root = withoutFinalSeparator(AnchoredPaths::anchored(path));
-        if (!isDirectory(root)) {
+        std::string root = withoutFinalSeparator(system_.pathSyntax(), AnchoredPaths::anchored(system_, path));
+        if (!isDirectory(system_, root)) {
             refuse("'" + path + "' is not a directory that can be scanned");
             return false;
         }
@@ -107,12 +107,13 @@ bool PathScan::prepareSettings() {
     settings_.filesystemsInParallel = 1;
     settings_.directoryTotalsSize = std::numeric_limits<int64_t>::max();
     if (request_.outputDirectory.empty()) return true;
-    const std::string directory = withoutFinalSeparator(AnchoredPaths::anchored(request_.outputDirectory));
-    if (!isDirectory(directory)) {
+    const std::string directory =
+        withoutFinalSeparator(system_.pathSyntax(), AnchoredPaths::anchored(system_, request_.outputDirectory));
+    if (!isDirectory(system_, directory)) {
         refuse("-o " + request_.outputDirectory + ": no such directory");
         return false;
     }
-    settings_.workingDirectory = settings_.tempDirectory = directory + platform().pathSyntax().separator;
+    settings_.workingDirectory = settings_.tempDirectory = directory + system_.pathSyntax().separator;
     settings_.directoryTotals = true;
     settings_.directoryTotalsSize = ScanSettings().directoryTotalsSize;
     return true;
@@ -134,7 +135,7 @@ bool PathScan::loadBuiltInRules() {
 // An account per directory at the first level below the root, named after it; the root's own
 // files are charged to one account of their own.
 void PathScan::addAccountEntries(const std::string& root, std::vector<AccountEntry>& entries) const {
-    const char separator = platform().pathSyntax().separator;
+    const char separator = system_.pathSyntax().separator;
     std::string directory = StringUtils::lowerCopy(root);
     if (directory.back() != separator) directory.push_back(separator);
     // The rules have no escape: a "*" in the path itself would reach across separators and charge
@@ -150,12 +151,12 @@ std::string PathScan::fileSystemOf(const std::string& path) {
     std::vector<std::string> drives;
     SystemError error;
     std::string best;
-    const std::string comparable = StringUtils::lowerCopy(path) + platform().pathSyntax().separator;
-    if (platform().logicalDrives(drives, error)) {
+    const PathSyntax& syntax = system_.pathSyntax();
+    const std::string comparable = StringUtils::lowerCopy(path) + syntax.separator;
+    if (system_.logicalDrives(drives, error)) {
         for (const std::string& drive : drives) {
-            std::string prefix = StringUtils::lowerCopy(withoutFinalSeparator(drive));
-            if (prefix.empty() || prefix.back() != platform().pathSyntax().separator)
-                prefix.push_back(platform().pathSyntax().separator);
+            std::string prefix = StringUtils::lowerCopy(withoutFinalSeparator(syntax, drive));
+            if (prefix.empty() || prefix.back() != syntax.separator) prefix.push_back(syntax.separator);
             if (comparable.rfind(prefix, 0) == 0 && drive.size() > best.size()) best = drive;
         }
     }

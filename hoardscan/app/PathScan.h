@@ -14,6 +14,7 @@
 #include "hoardscan/app/CommandLine.h"
 #include "hoardscan/app/ScanIdentity.h"
 #include "hoardscan/app/ScanSettings.h"
+#include "platform/Platform.h"
 
 namespace Quilna {
 
@@ -23,7 +24,7 @@ struct AccountEntry;
 
 class PathScan {
 public:
-    explicit PathScan(CommandLine::Request request);
+    PathScan(Platform& system, CommandLine::Request request);
     ~PathScan();
     PathScan(const PathScan&) = delete;
     PathScan& operator=(const PathScan&) = delete;
@@ -41,6 +42,7 @@ private:
     std::string fileSystemOf(const std::string& path);
     int exitCode(int stopRequest) const;
 
+    Platform& system_;
     CommandLine::Request request_;
     ScanIdentity identity_;
     ScanSettings settings_;

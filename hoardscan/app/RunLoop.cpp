@@ -58,7 +58,7 @@ void Hoardscan::readFileSystem(const std::string& root, const std::string& fileS
 bool Hoardscan::collectDrives() {
     std::vector<std::string> roots;
     SystemError error;
-    if (!platform().logicalDrives(roots, error)) {
+    if (!system_.logicalDrives(roots, error)) {
         log().fatal(Message::NoDriveList, ParamStream() << error.code);
         return false;
     }
@@ -70,9 +70,10 @@ bool Hoardscan::collectDrives() {
 }
 
 bool Hoardscan::isListedDrive(const std::string& root, size_t before) const {
-    const std::string wanted = DrivePaths::comparable(root);
+    const PathSyntax& syntax = system_.pathSyntax();
+    const std::string wanted = DrivePaths::comparable(syntax, root);
     for (size_t i = 0; i < before; ++i)
-        if (DrivePaths::comparable(engine_->tables.drives[i]) == wanted) return true;
+        if (DrivePaths::comparable(syntax, engine_->tables.drives[i]) == wanted) return true;
     return false;
 }
 

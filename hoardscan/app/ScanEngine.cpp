@@ -4,34 +4,35 @@
 #include "hoardscan/rules/RulesFiles.h"
 #include "hoardscan/app/ScanSettings.h"
 #include "logger/LoggerUnit.h"
-#include "platform/Platform.h"
 
 namespace Quilna {
 
-ScanEngine::ScanEngine(LoggerUnit& logger, const ScanSettings& settings, const ScanIdentity& identity,
+ScanEngine::ScanEngine(Platform& system, LoggerUnit& logger, const ScanSettings& settings, const ScanIdentity& identity,
                        uint32_t processId)
-    : decisions(logger, identity, tables),
+    : decisions(system.pathSyntax(), logger, identity, tables),
       tallies(settings.bufferSize),
       fileTypes(logger, tallies),
       temperatures(logger),
-      driveCheck(logger),
-      resultFiles(logger, settings, processId),
-      tallying(settings, identity, tallies, resultFiles),
+      owners(system, system, system.pathSyntax()),
+      driveCheck(system, system.pathSyntax(), logger),
+      resultFiles(system, logger, settings, processId),
+      tallying(system.pathSyntax(), settings, identity, tallies, resultFiles),
       facts(logger, decisions, fileTypes, owners, temperatures, driveCheck, tallying),
-      walk(logger, decisions, facts),
-      tableWalk(logger, decisions, facts),
+      walk(system, system, logger, decisions, facts),
+      tableWalk(system, logger, decisions, facts),
+      system_(system),
       logger_(logger),
       settings_(settings),
       identity_(identity) {
     tallies.setTemperatureLimit(settings.temperatureMonitorSize);
-    tallies.setInactiveLimits(static_cast<size_t>(settings.inactiveLogLimit), platform().pathSyntax().longestPath);
+    tallies.setInactiveLimits(static_cast<size_t>(settings.inactiveLogLimit), system.pathSyntax().longestPath);
     fileTypes.setScheme(settings.fileTypeScheme);
     fileTypes.setCollectExtensions(settings.extensionLog);
     walk.readAheadWith(settings.readAhead);
 }
 
 bool ScanEngine::loadRules() {
-    RulesFiles rulesFiles(logger_, identity_, tables);
+    RulesFiles rulesFiles(system_.pathSyntax(), logger_, identity_, tables);
     if (!rulesFiles.loadFileSystems(settings_.fileSystemsFile) || !rulesFiles.loadAccounts(settings_.accountsFile))
         return false;
     if (settings_.fileTypeScheme == FileTypes::Mapping &&

@@ -20,6 +20,7 @@
 #include "hoardscan/tallies/Tallying.h"
 #include "hoardscan/facts/Temperatures.h"
 #include "hoardscan/walk/Walk.h"
+#include "platform/Platform.h"
 
 namespace Quilna {
 
@@ -29,7 +30,8 @@ struct ScanSettings;
 
 class ScanEngine {
 public:
-    ScanEngine(LoggerUnit& logger, const ScanSettings& settings, const ScanIdentity& identity, uint32_t processId);
+    ScanEngine(Platform& system, LoggerUnit& logger, const ScanSettings& settings, const ScanIdentity& identity,
+               uint32_t processId);
 
     // The rules files, the file type mapping and the temperatures the settings name; false when
     // one cannot be used (reported).
@@ -54,6 +56,7 @@ private:
     // The monitored temperature is one of the bands, whatever its letter case.
     bool findMonitoredBand();
 
+    Platform& system_;
     LoggerUnit& logger_;
     const ScanSettings& settings_;
     const ScanIdentity& identity_;

@@ -6,10 +6,10 @@
 
 namespace Quilna {
 
-ScanIdentity ScanIdentity::ofThisComputer() {
+ScanIdentity ScanIdentity::ofThisComputer(SystemServices& services) {
     ScanIdentity identity;
     std::string architecture, osName;
-    getSystemInfo(platform(), identity.domain, identity.hostName, architecture, osName);
+    getSystemInfo(services, identity.domain, identity.hostName, architecture, osName);
     StringUtils::toUpper(identity.hostName);
     return identity;
 }

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "platform/SystemServices.h"
+
 namespace Quilna {
 
 struct ScanIdentity {
@@ -10,7 +12,7 @@ struct ScanIdentity {
     std::string domain;    // as the system information gives it
 
     // This computer's, asked of the system once per run.
-    static ScanIdentity ofThisComputer();
+    static ScanIdentity ofThisComputer(SystemServices& services);
 };
 
 }  // namespace Quilna

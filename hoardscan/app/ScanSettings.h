@@ -10,6 +10,8 @@
 namespace Quilna {
 
 class ConfReader;
+class Drives;
+class FileSystem;
 class LoggerUnit;
 
 struct ScanSettings {
@@ -44,6 +46,7 @@ struct ScanSettings {
 // Every setting of the scan, in the order they are checked; none when a required one cannot be
 // used (reported with its key, and its value when it has one). Result directories are created;
 // a check of the configuration creates nothing and reports every unusable setting, not the first.
-std::optional<ScanSettings> readSettings(const ConfReader& configuration, LoggerUnit& log, bool checking = false);
+std::optional<ScanSettings> readSettings(FileSystem& files, Drives& drives, const ConfReader& configuration,
+                                         LoggerUnit& log, bool checking = false);
 
 }  // namespace Quilna

@@ -12,7 +12,8 @@
 #include "hoardscan/app/ScanSettings.h"
 #include "hoardscan/app/SettingFailure.h"
 #include "logger/LoggerUnit.h"
-#include "platform/Platform.h"
+#include "platform/Drives.h"
+#include "platform/FileSystem.h"
 #include "text/StringUtils.h"
 
 namespace Quilna {
@@ -34,10 +35,10 @@ bool isDirectory(const std::string& path) {
 // Why no result directory may be made or used at the path: a place another user controls, one
 // this user cannot enter, or one below a mount point that is not mounted (it would fill the file
 // system below); empty when none.
-std::string placeRefusal(const std::string& directory) {
-    if (std::string refusal = platform().writeRefusal(directory); !refusal.empty()) return refusal;
-    if (std::string refusal = platform().directoryAccessRefusal(directory); !refusal.empty()) return refusal;
-    const std::string mountPoint = platform().unmountedMountPointAbove(directory);
+std::string placeRefusal(FileSystem& files, Drives& drives, const std::string& directory) {
+    if (std::string refusal = files.writeRefusal(directory); !refusal.empty()) return refusal;
+    if (std::string refusal = files.directoryAccessRefusal(directory); !refusal.empty()) return refusal;
+    const std::string mountPoint = drives.unmountedMountPointAbove(directory);
     if (mountPoint.empty()) return std::string();
     return "its place belongs to the mount point " + mountPoint +
            " of the system's configuration, but nothing is mounted there now: the directory would be written on "
@@ -46,8 +47,8 @@ std::string placeRefusal(const std::string& directory) {
 
 class SettingsReader {
 public:
-    SettingsReader(const ConfReader& configuration, LoggerUnit& log, bool checking)
-        : configuration_(configuration), log_(log), checking_(checking) {}
+    SettingsReader(FileSystem& files, Drives& drives, const ConfReader& configuration, LoggerUnit& log, bool checking)
+        : files_(files), drives_(drives), configuration_(configuration), log_(log), checking_(checking) {}
 
     std::optional<ScanSettings> read() {
         // A run stops at the first setting it cannot use; a check goes on, to report them all.
@@ -167,9 +168,9 @@ private:
             return unusable(key, "DirName", result == ConfResult::Found ? ConfResult::NotFound : result, missingLine);
         FileUtils::normaliseSeparators(value);
         FileUtils::addSeparator(value);
-        value = AnchoredPaths::anchored(value);
+        value = AnchoredPaths::anchored(files_, value);
         // Nothing is made in, or written to, a place that another user controls.
-        if (const std::string refusal = placeRefusal(value); !refusal.empty()) {
+        if (const std::string refusal = placeRefusal(files_, drives_, value); !refusal.empty()) {
             log_.fatal(Message::SettingInvalid, ParamStream() << key << value << refusal);
             return false;
         }
@@ -298,6 +299,8 @@ private:
         else settings_.filesystemsInParallel = wanted;
     }
 
+    FileSystem& files_;
+    Drives& drives_;
     const ConfReader& configuration_;
     LoggerUnit& log_;
     bool checking_;  // nothing created, every unusable setting reported
@@ -306,8 +309,9 @@ private:
 
 }  // namespace
 
-std::optional<ScanSettings> readSettings(const ConfReader& configuration, LoggerUnit& log, bool checking) {
-    return SettingsReader(configuration, log, checking).read();
+std::optional<ScanSettings> readSettings(FileSystem& files, Drives& drives, const ConfReader& configuration,
+                                         LoggerUnit& log, bool checking) {
+    return SettingsReader(files, drives, configuration, log, checking).read();
 }
 
 }  // namespace Quilna

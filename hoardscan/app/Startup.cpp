@@ -35,19 +35,19 @@ constexpr int32_t repeatedMessagesLogged = 100;
 
 // Why the runtime directory cannot be used; empty when it can. The named locks of the log and
 // the mailslot live there: without it the program cannot log.
-std::string runtimeDirectoryRefusal() {
+std::string runtimeDirectoryRefusal(Locks& locks) {
     std::string path;
     SystemError error;
-    return platform().runtimeDirectory(path, error) ? std::string() : error.detail + ".";
+    return locks.runtimeDirectory(path, error) ? std::string() : error.detail + ".";
 }
 
 // A debug log the platform refuses to write, or whose lock is refused, is said on standard
 // error: the log cannot say it.
-void reportRefusedLog(const LoggingSetup& logging) {
+void reportRefusedLog(Platform& system, const LoggingSetup& logging) {
     const std::string path = logging.directory + logging.fileName;
-    std::string refusal = platform().writeRefusal(path);
+    std::string refusal = system.writeRefusal(path);
     if (refusal.empty()) {
-        refusal = LoggerAgentFile::guardRefusal(platform(), path);
+        refusal = LoggerAgentFile::guardRefusal(system, path);
         if (!refusal.empty()) refusal = "its lock cannot be taken: " + refusal;
     }
     if (refusal.empty()) return;
@@ -58,25 +58,25 @@ void reportRefusedLog(const LoggingSetup& logging) {
 }  // namespace
 
 bool Hoardscan::init() {
-    identity_ = ScanIdentity::ofThisComputer();
+    identity_ = ScanIdentity::ofThisComputer(system_);
     // Nothing is written (no log, no resource) before the installation is found.
     if (!findConfiguration()) return false;
     // A runtime directory that another user controls ends the run before anything is written.
-    failure_ = runtimeDirectoryRefusal();
+    failure_ = runtimeDirectoryRefusal(system_);
     if (!failure_.empty() || !takeInstallation()) return false;
     if (!startLogging()) {
         failure_ = "logging could not be started.";
         return false;
     }
     if (!openConfiguration()) return false;
-    reportRefusedLog(logging_);
+    reportRefusedLog(system_, logging_);
     readDebugLevel();
     reportUnknownSettings();
     if (!checkLogValues()) return false;
-    std::optional<ScanSettings> settings = readSettings(*logging_.configuration, log());
+    std::optional<ScanSettings> settings = readSettings(system_, system_, *logging_.configuration, log());
     if (!settings) return false;
     settings_ = std::move(*settings);
-    engine_ = std::make_unique<ScanEngine>(log(), settings_, identity_, platform().processId());
+    engine_ = std::make_unique<ScanEngine>(system_, log(), settings_, identity_, system_.processId());
     return engine_->loadRules();
 }
 
@@ -87,34 +87,34 @@ bool Hoardscan::takeInstallation() {
     // The installation is its configuration file, wherever it was named from; a name of bounded
     // length (an FNV-1a hash of its path) stands for it.
     uint64_t hash = 14695981039346656037ull;
-    for (const char c : AnchoredPaths::anchored(configurationFile_))
+    for (const char c : AnchoredPaths::anchored(system_, configurationFile_))
         hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
     char digits[16];
     const std::string name = "hoardscan-run-" + std::string(digits, std::to_chars(digits, digits + 16, hash, 16).ptr);
     SystemError refused;
-    installationLock_ = platform().tryNamedLock(name, refused);
+    installationLock_ = system_.tryNamedLock(name, refused);
     if (installationLock_) return true;
     if (refused.failed()) {
         failure_ = "this installation's lock cannot be taken: " + refused.detail + ".";
         return false;
     }
-    const std::string holders = platform().namedLockHolders(name);
+    const std::string holders = system_.namedLockHolders(name);
     failure_ = "another scan of this installation (" + configurationFile_ + ") is running" +
                (holders.empty() ? std::string() : ": " + holders) + "; this one stops.";
     return false;
 }
 
 bool Hoardscan::startLogging() {
-    if (readResource(platform(), platform(), "HoardscanDebugLog", logging_.fileName) != ResourceResult::Ok)
+    if (readResource(system_, system_, "HoardscanDebugLog", logging_.fileName) != ResourceResult::Ok)
         logging_.fileName = "HoardscanDebug.log";
     logging_.application = applicationNumber;
     logging_.module = moduleNumber;
     // A relative log directory is taken from where the program starts, pinned once as a full path.
     std::string startupDirectory;
-    if (readResource(platform(), platform(), "StartupLogDir", startupDirectory) == ResourceResult::Ok)
-        logging_.directory = AnchoredPaths::anchored(startupDirectory);
+    if (readResource(system_, system_, "StartupLogDir", startupDirectory) == ResourceResult::Ok)
+        logging_.directory = AnchoredPaths::anchored(system_, startupDirectory);
     if (logging_.directory.empty()) logging_.directory = FileOps::currentDirectory();
-    return setupLogging(platform(), logging_);
+    return setupLogging(system_, logging_);
 }
 
 // The configuration file named by the "c" option, else hoardscan.conf in the installation's
@@ -125,7 +125,7 @@ bool Hoardscan::findConfiguration() {
         options_.erase(options_.begin());
     } else {
         std::string why;
-        if (const int result = readResource(platform(), platform(), "ConfigurationDir", configurationFile_, &why);
+        if (const int result = readResource(system_, system_, "ConfigurationDir", configurationFile_, &why);
             result != ResourceResult::Ok) {
             failure_ = !why.empty() ? "no configuration file: " + why + "."
                                     : "no configuration file: neither the option -c nor the installation's resource "
@@ -148,13 +148,13 @@ bool Hoardscan::findConfiguration() {
 // wait until the catalogue, whose directory the file names, has been loaded.
 bool Hoardscan::openConfiguration() {
     logging_.configuration =
-        makeSmart<ConfReader>(platform(), makeSmart<ConfigurationLog>(platform(), logging_.centre));
+        makeSmart<ConfReader>(system_, makeSmart<ConfigurationLog>(system_, logging_.centre));
     if (!logging_.configuration) return false;
     logging_.configuration->holdReports();
     logging_.configuration->buildTree(configurationFile_);
     loadMessageCatalogue();
     logging_.configuration->releaseReports();
-    applyLogConfiguration(platform(), logging_);
+    applyLogConfiguration(system_, logging_);
     pinLogDirectory();
     // Every setting after a syntax error would follow from it: the run stops at the first cause.
     if (const std::string& broken = logging_.configuration->failure(); !broken.empty()) {
@@ -170,7 +170,7 @@ void Hoardscan::loadMessageCatalogue() {
     if (logging_.configuration->getDirName("Quilna.directories.conf", directory) != ConfResult::Found) {
         log().error(Message::NoCatalogueDirectory, ParamStream() << "Quilna.directories.conf");
     } else {
-        const LoadResult result = catalogue_.loadMessages(platform().pathSyntax(), directory, "storage,configuration");
+        const LoadResult result = catalogue_.loadMessages(system_.pathSyntax(), directory, "storage,configuration");
         if (result.status) {
             if (LoggerUnit::isDebugOn(2)) {
                 for (size_t i = 0; i < result.loaded.size(); ++i)
@@ -191,8 +191,8 @@ void Hoardscan::loadMessageCatalogue() {
 
 // A log directory taken from the configuration may be relative as well.
 void Hoardscan::pinLogDirectory() {
-    if (logging_.directory.empty() || AnchoredPaths::isAbsolute(logging_.directory)) return;
-    logging_.directory = AnchoredPaths::anchored(logging_.directory);
+    if (logging_.directory.empty() || AnchoredPaths::isAbsolute(system_.pathSyntax(), logging_.directory)) return;
+    logging_.directory = AnchoredPaths::anchored(system_, logging_.directory);
     if (logging_.messenger) logging_.messenger->setLogFile(logging_.directory + logging_.fileName);
 }
 

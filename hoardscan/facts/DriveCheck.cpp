@@ -2,7 +2,6 @@
 
 #include "hoardscan/app/MessageNumbers.h"
 #include "logger/LoggerUnit.h"
-#include "platform/Platform.h"
 
 namespace Quilna {
 
@@ -22,7 +21,7 @@ const char* driveTypeWord(int type) {
 }  // namespace
 
 std::string DriveCheck::driveType(const std::string& root) {
-    const int type = platform().driveType(root);
+    const int type = drives_.driveType(root);
     if (const char* word = driveTypeWord(type)) {
         if (LoggerUnit::isDebugOn(3)) logger_.debug(3, "   Got drive type: %s.", ParamStream() << word);
         return word;
@@ -33,14 +32,14 @@ std::string DriveCheck::driveType(const std::string& root) {
     return std::string();
 }
 
-std::string DriveCheck::pathRoot(const std::string& path) {
-    if (!platform().pathSyntax().driveLetters) return std::string();
+std::string DriveCheck::pathRoot(const std::string& path) const {
+    if (!syntax_.driveLetters) return std::string();
     const size_t colon = path.find(':');
     return colon == std::string::npos ? std::string() : path.substr(0, colon + 1);
 }
 
-std::string DriveCheck::pathRoot(const std::string& directory, const std::string& name) {
-    if (!platform().pathSyntax().driveLetters) return std::string();
+std::string DriveCheck::pathRoot(const std::string& directory, const std::string& name) const {
+    if (!syntax_.driveLetters) return std::string();
     if (directory.find(':') != std::string::npos) return pathRoot(directory);
     return pathRoot(directory + name);
 }
@@ -85,7 +84,7 @@ uint32_t DriveCheck::clusterSizeOf(const std::string& root, const std::string& a
     if (clusterKnown_ && root == clusterRoot_) return clusterSize_;
     uint32_t bytes = 0;
     SystemError error;
-    if (platform().clusterSize(asked, bytes, error)) {
+    if (drives_.clusterSize(asked, bytes, error)) {
         clusterSize_ = bytes;
     } else {
         clusterSize_ = noClusterSize;
@@ -99,7 +98,7 @@ uint32_t DriveCheck::clusterSizeOf(const std::string& root, const std::string& a
 int64_t DriveCheck::compressedSizeOf(const std::string& path) {
     uint64_t bytes = 0;
     SystemError error;
-    if (!platform().compressedSize(path, bytes, error)) {
+    if (!drives_.compressedSize(path, bytes, error)) {
         logger_.warning(Message::SizeUnavailable, ParamStream() << path << error.code);
         return -1;
     }

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "files/FileStatus.h"
+#include "platform/Drives.h"
+#include "platform/PathSyntax.h"
 
 namespace Quilna {
 
@@ -17,15 +19,16 @@ class DriveCheck {
 public:
     static constexpr uint32_t noClusterSize = 0xFFFFFFFF;
 
-    explicit DriveCheck(LoggerUnit& logger) : logger_(logger) {}
+    DriveCheck(Drives& drives, const PathSyntax& syntax, LoggerUnit& logger)
+        : drives_(drives), syntax_(syntax), logger_(logger) {}
 
     // "removable", "fixed", "remote", "cdrom" or "ramdisk"; empty for a root not investigated.
     std::string driveType(const std::string& root);
     // The prefix up to and including the first ":" ("C:" of C:\dir\file); empty where paths
     // have no drive letters, or when the path holds no ":".
-    static std::string pathRoot(const std::string& path);
+    std::string pathRoot(const std::string& path) const;
     // The same for a name of a directory (the current directory text, ending in a separator).
-    static std::string pathRoot(const std::string& directory, const std::string& name);
+    std::string pathRoot(const std::string& directory, const std::string& name) const;
 
     // The cluster size cannot change within a directory: it is asked once per directory the
     // walk enters, not per file. A directory of a volume known by its identity keeps the size
@@ -49,6 +52,8 @@ public:
     int64_t compressedSizeOf(const std::string& path);
 
 private:
+    Drives& drives_;
+    const PathSyntax& syntax_;
     LoggerUnit& logger_;
     bool clusterKnown_ = false;
     std::string clusterRoot_;

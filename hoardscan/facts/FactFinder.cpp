@@ -60,7 +60,7 @@ void FactFinder::findFacts(const std::string& path, WalkDirectory::File& file) {
     facts_.name = &name;
     FileOps::statusOf(file.found, file.info, facts_.status);
 
-    const std::string driveRoot = DriveCheck::pathRoot(path, name);
+    const std::string driveRoot = driveCheck_.pathRoot(path, name);
     // Without a drive letter (POSIX paths, network paths) the file system is the walk's root.
     const std::string& root = driveRoot.empty() ? root_ : driveRoot;
     fileTypes_.fileFacts(path, name, root, facts_.status, facts_.fileSystem, facts_.fileType);

@@ -4,7 +4,6 @@
 
 #include "files/FileOps.h"
 #include "hoardscan/rules/WildcardMatch.h"
-#include "platform/Platform.h"
 #include "system/SystemInfo.h"
 
 namespace Quilna {
@@ -26,8 +25,7 @@ GroupTables& groupTables() {
 const std::vector<std::string> noMembers;
 
 // The server of a network path "\\server\share\...", empty for this computer.
-std::string serverOf(const std::string& currentDirectory) {
-    const PathSyntax& syntax = platform().pathSyntax();
+std::string serverOf(const PathSyntax& syntax, const std::string& currentDirectory) {
     char separator = syntax.separator;
     if (!syntax.networkPaths || currentDirectory.size() <= 3 || currentDirectory[0] != separator ||
         currentDirectory[1] != separator)
@@ -59,7 +57,7 @@ bool Owners::ownerText(const std::string& currentDirectory, const std::string& n
         // The walk's read-ahead asked already where the status has no owner id.
         if (status.ownerLookup == OwnerLookup::Found) owner = status.owner;
         if (status.ownerLookup != OwnerLookup::NotAsked) return status.ownerLookup == OwnerLookup::Found;
-        return FileOps::fileOwner(currentDirectory + name, owner, serverOf(currentDirectory));
+        return FileOps::fileOwner(currentDirectory + name, owner, serverOf(syntax_, currentDirectory));
     }
     auto known = ownerOfId_.find(status.ownerId);
     if (known == ownerOfId_.end()) {
@@ -74,7 +72,7 @@ bool Owners::ownerText(const std::string& currentDirectory, const std::string& n
 }
 
 const std::string& Owners::runningUser() {
-    if (!runningUser_) runningUser_ = getUserName(platform());
+    if (!runningUser_) runningUser_ = getUserName(services_);
     return *runningUser_;
 }
 
@@ -84,7 +82,7 @@ const std::vector<std::string>& Owners::localGroupsOf(const std::string& user) {
     if (tables.localGroups.empty()) {
         std::vector<std::string> names;
         SystemError error;
-        if (platform().localGroups(names, error)) tables.localGroups = std::move(names);
+        if (accounts_.localGroups(names, error)) tables.localGroups = std::move(names);
         // Nothing is kept for an empty list: the next call asks again.
         if (tables.localGroups.empty()) {
             uncachedGroups_.clear();
@@ -123,7 +121,7 @@ const std::vector<std::string>& Owners::membersOf(const std::string& group, bool
     }
     std::vector<std::string> members;
     SystemError error;
-    if (!platform().localGroupMembers(group, members, error)) {
+    if (!accounts_.localGroupMembers(group, members, error)) {
         // Access denied, no such group, invalid computer, more data or any other failure.
         cached = false;
         return noMembers;

@@ -10,12 +10,16 @@
 #include <vector>
 
 #include "files/FileStatus.h"
+#include "platform/Accounts.h"
+#include "platform/PathSyntax.h"
+#include "platform/SystemServices.h"
 
 namespace Quilna {
 
 class Owners {
 public:
-    Owners() = default;
+    Owners(Accounts& accounts, SystemServices& services, const PathSyntax& syntax)
+        : accounts_(accounts), services_(services), syntax_(syntax) {}
 
     // User (in/out: the walk passes "UNDEF", kept when the owner cannot be found) and the local
     // groups holding it. The owner id of a status from the same call saves asking the file again.
@@ -36,6 +40,10 @@ private:
     bool ownerText(const std::string& currentDirectory, const std::string& name, const FileStatus& status,
                    std::string& owner);
     const std::string& runningUser();
+
+    Accounts& accounts_;
+    SystemServices& services_;  // who runs the scan
+    const PathSyntax& syntax_;
 
     // Per run: a name per owner id (nullopt: no such account) and the groups per user.
     std::unordered_map<uint32_t, std::optional<std::string>> ownerOfId_;

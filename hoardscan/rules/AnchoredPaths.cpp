@@ -2,19 +2,17 @@
 
 #include "files/FileOps.h"
 #include "files/FileUtils.h"
-#include "platform/Platform.h"
 
 namespace Quilna::AnchoredPaths {
 
-bool isAbsolute(const std::string& path) {
-    const PathSyntax& syntax = platform().pathSyntax();
+bool isAbsolute(const PathSyntax& syntax, const std::string& path) {
     if (path.empty()) return false;
     if (FileUtils::isSeparator(path[0])) return true;
     return syntax.driveLetters && path.size() >= 3 && path[1] == ':' && FileUtils::isSeparator(path[2]);
 }
 
-std::string anchored(const std::string& path) {
-    if (path.empty() || isAbsolute(path)) return path;
+std::string anchored(FileSystem& files, const std::string& path) {
+    if (path.empty() || isAbsolute(files.pathSyntax(), path)) return path;
     std::string current = FileOps::currentDirectory();
     if (current.empty()) return path;
     return current + path;

@@ -6,7 +6,6 @@
 #include "hoardscan/app/MessageNumbers.h"
 #include "hoardscan/rules/WildcardMatch.h"
 #include "logger/LoggerUnit.h"
-#include "platform/Platform.h"
 #include "text/StringUtils.h"
 
 namespace Quilna {
@@ -83,8 +82,9 @@ Component findComponent(const FilePath& path, uint64_t n, const PathSyntax& synt
 
 }  // namespace
 
-RuleDecisions::RuleDecisions(LoggerUnit& logger, const ScanIdentity& identity, const RuleTables& tables)
-    : logger_(logger), identity_(identity), tables_(tables) {}
+RuleDecisions::RuleDecisions(const PathSyntax& syntax, LoggerUnit& logger, const ScanIdentity& identity,
+                             const RuleTables& tables)
+    : syntax_(syntax), logger_(logger), identity_(identity), tables_(tables) {}
 
 std::unique_ptr<PathRules> RuleDecisions::compile(const std::string& fileSystem) const {
     return std::make_unique<PathRules>(tables_, identity_, fileSystem);
@@ -96,11 +96,10 @@ void RuleDecisions::stateOf(const PathRules& rules, std::string_view path, PathR
 }
 
 bool RuleDecisions::isAbsolute(const std::string& directory) const {
-    const PathSyntax& syntax = platform().pathSyntax();
-    if (!syntax.driveLetters) return !directory.empty() && directory[0] == syntax.separator;
+    if (!syntax_.driveLetters) return !directory.empty() && directory[0] == syntax_.separator;
     if (directory.size() <= 1) return false;
-    if (syntax.networkPaths && directory[0] == syntax.separator && directory[1] == syntax.separator) return true;
-    const char driveRoot[] = {':', syntax.separator, '\0'};
+    if (syntax_.networkPaths && directory[0] == syntax_.separator && directory[1] == syntax_.separator) return true;
+    const char driveRoot[] = {':', syntax_.separator, '\0'};
     return directory.find(driveRoot) != std::string::npos;
 }
 
@@ -187,7 +186,6 @@ bool RuleDecisions::accountOf(const PathRules& rules, const PathRules::Probe& di
 // attribute excludes the file.
 bool RuleDecisions::expandPlaceholders(const std::string& currentDirectory, const std::string& name,
                                        std::string& account, bool& reusable) {
-    const PathSyntax& syntax = platform().pathSyntax();
     size_t start = account.find('%');
     while (start != std::string::npos) {
         size_t close = account.find('%', start + 1);
@@ -195,7 +193,7 @@ bool RuleDecisions::expandPlaceholders(const std::string& currentDirectory, cons
         uint64_t n = leadingDigits(std::string_view(account).substr(start + 1, close - start - 1));
         account.erase(start, close - start + 1);
         const FilePath path{currentDirectory, name};
-        Component component = findComponent(path, n, syntax);
+        Component component = findComponent(path, n, syntax_);
         if (n == 0 || component.pieces < n) {
             logger_.warning(Message::PlaceholderTooDeep, ParamStream()
                                                              << static_cast<unsigned long long>(n) << path.whole()
@@ -215,7 +213,7 @@ bool RuleDecisions::expandPlaceholders(const std::string& currentDirectory, cons
         size_t inserted = component.end - component.begin;
         account.insert(start, path_, component.begin, inserted);
         if (component.network && n == 1) {
-            account.insert(start, 2, syntax.separator);
+            account.insert(start, 2, syntax_.separator);
             inserted += 2;
         }
         start = account.find('%', start + inserted);

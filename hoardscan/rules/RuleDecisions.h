@@ -14,6 +14,7 @@
 #include "hoardscan/rules/PathRules.h"
 #include "hoardscan/rules/RuleTables.h"
 #include "hoardscan/app/ScanIdentity.h"
+#include "platform/PathSyntax.h"
 
 namespace Quilna {
 
@@ -21,7 +22,7 @@ class LoggerUnit;
 
 class RuleDecisions {
 public:
-    RuleDecisions(LoggerUnit& logger, const ScanIdentity& identity, const RuleTables& tables);
+    RuleDecisions(const PathSyntax& syntax, LoggerUnit& logger, const ScanIdentity& identity, const RuleTables& tables);
 
     // The rules of one file system's walk, compiled.
     std::unique_ptr<PathRules> compile(const std::string& fileSystem) const;
@@ -53,6 +54,7 @@ private:
     bool isSystemDirectory(std::string_view path, bool isDirectory);
     static bool hasSystemAttribute(std::string_view path);
 
+    const PathSyntax& syntax_;
     LoggerUnit& logger_;
     const ScanIdentity& identity_;
     const RuleTables& tables_;

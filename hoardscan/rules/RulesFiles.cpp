@@ -6,7 +6,6 @@
 #include "files/BasicFile.h"
 #include "hoardscan/app/MessageNumbers.h"
 #include "logger/LoggerUnit.h"
-#include "platform/Platform.h"
 #include "text/StringUtils.h"
 #include "text/TextEncoding.h"
 
@@ -38,8 +37,8 @@ void splitKeyValue(const std::string& line, std::string& key, std::string& value
 
 }  // namespace
 
-RulesFiles::RulesFiles(LoggerUnit& logger, const ScanIdentity& identity, RuleTables& tables)
-    : logger_(logger), identity_(identity), tables_(tables) {}
+RulesFiles::RulesFiles(const PathSyntax& syntax, LoggerUnit& logger, const ScanIdentity& identity, RuleTables& tables)
+    : syntax_(syntax), logger_(logger), identity_(identity), tables_(tables) {}
 
 bool RulesFiles::readSignificantLine(RuleText& text, std::string& line) {
     while (readLine(text, line)) {
@@ -118,7 +117,7 @@ void RulesFiles::addDrive(std::string& rest) {
     trim(rest);
     // Lower-cased only where paths compare without case: elsewhere it would name another
     // directory.
-    if (platform().pathSyntax().caseInsensitive) toLower(rest);
+    if (syntax_.caseInsensitive) toLower(rest);
     tables_.drives.push_back(std::move(rest));
 }
 

@@ -10,6 +10,7 @@
 #include "hoardscan/rules/RuleTables.h"
 #include "hoardscan/rules/RuleText.h"
 #include "hoardscan/app/ScanIdentity.h"
+#include "platform/PathSyntax.h"
 
 namespace Quilna {
 
@@ -17,7 +18,7 @@ class LoggerUnit;
 
 class RulesFiles {
 public:
-    RulesFiles(LoggerUnit& logger, const ScanIdentity& identity, RuleTables& tables);
+    RulesFiles(const PathSyntax& syntax, LoggerUnit& logger, const ScanIdentity& identity, RuleTables& tables);
 
     // True when the file was read to its end; false after an error that was reported.
     bool loadFileSystems(const std::string& path);
@@ -54,6 +55,7 @@ private:
 
     void reportUnexpected(const RuleText& text, const std::string& line);
 
+    const PathSyntax& syntax_;
     LoggerUnit& logger_;
     const ScanIdentity& identity_;
     RuleTables& tables_;

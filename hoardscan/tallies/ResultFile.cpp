@@ -3,12 +3,12 @@
 #include "files/FileOps.h"
 #include "hoardscan/app/MessageNumbers.h"
 #include "logger/LoggerUnit.h"
-#include "platform/Platform.h"
 #include "text/StringUtils.h"
 
 namespace Quilna {
 
-ResultFile::ResultFile(LoggerUnit& logger, ResultFileKind kind, uint32_t processId) : logger_(logger) {
+ResultFile::ResultFile(FileSystem& files, LoggerUnit& logger, ResultFileKind kind, uint32_t processId)
+    : files_(files), logger_(logger) {
     fileName_.kind = kind;
     fileName_.processId = processId;
     fileName_.unfinished = ResultFileName::hasUnfinishedName(kind);
@@ -56,7 +56,7 @@ bool ResultFile::reopen() {
 }
 
 void ResultFile::reportUnopened(const std::string& name) {
-    const std::string refusal = platform().writeRefusal(name);
+    const std::string refusal = files_.writeRefusal(name);
     if (refusal.empty()) logger_.critical(Message::CannotOpenResult, ParamStream() << name);
     else logger_.critical(Message::ResultRefused, ParamStream() << name << refusal);
 }

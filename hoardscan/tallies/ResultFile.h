@@ -8,6 +8,7 @@
 #include <string>
 
 #include "files/BasicFile.h"
+#include "platform/FileSystem.h"
 #include "results/ResultFileName.h"
 
 namespace Quilna {
@@ -18,7 +19,7 @@ class ResultFile {
 public:
     // The name is the directory and the kind's name for the day stamp and the process id,
     // its unfinished one when the kind has one.
-    ResultFile(LoggerUnit& logger, ResultFileKind kind, uint32_t processId);
+    ResultFile(FileSystem& files, LoggerUnit& logger, ResultFileKind kind, uint32_t processId);
 
     // Starts a flush: opens the file when needed (in the directory, named with the day stamp
     // when the run has not opened it yet). False after reporting CRITICAL 17 (or 33).
@@ -53,6 +54,7 @@ private:
     // CRITICAL 17, or 33 with the reason when the platform refuses the place or the name.
     void reportUnopened(const std::string& name);
 
+    FileSystem& files_;
     LoggerUnit& logger_;
     ResultFileName fileName_;
     std::string directory_;

@@ -7,7 +7,6 @@
 #include "hoardscan/app/MessageNumbers.h"
 #include "hoardscan/tallies/Tallies.h"
 #include "logger/LoggerUnit.h"
-#include "platform/Platform.h"
 #include "results/AccountRecordFormat.h"
 #include "results/ExtensionLogFormat.h"
 #include "results/InactiveTableFormat.h"
@@ -22,15 +21,16 @@ constexpr int32_t secondsPerDay = 86400;
 
 }  // namespace
 
-ResultFiles::ResultFiles(LoggerUnit& logger, const ScanSettings& settings, uint32_t processId)
-    : logger_(logger),
+ResultFiles::ResultFiles(FileSystem& files, LoggerUnit& logger, const ScanSettings& settings, uint32_t processId)
+    : files_(files),
+      logger_(logger),
       settings_(settings),
-      accountFile_(logger, ResultFileKind::AccountRecords, processId),
-      extensionFile_(logger, ResultFileKind::ExtensionLog, processId),
-      inactiveFile_(logger, ResultFileKind::InactiveFiles, processId),
+      accountFile_(files, logger, ResultFileKind::AccountRecords, processId),
+      extensionFile_(files, logger, ResultFileKind::ExtensionLog, processId),
+      inactiveFile_(files, logger, ResultFileKind::InactiveFiles, processId),
       // The monitor's name joins the name at the first flush, once init has read it.
-      temperatureFile_(logger, ResultFileKind::TemperatureLog, processId),
-      totalsFile_(logger, ResultFileKind::DirectoryTotals, processId) {}
+      temperatureFile_(files, logger, ResultFileKind::TemperatureLog, processId),
+      totalsFile_(files, logger, ResultFileKind::DirectoryTotals, processId) {}
 
 int32_t ResultFiles::dayStamp(const DateTime& moment) {
     DateTime day(moment);
@@ -124,7 +124,7 @@ void ResultFiles::finishInactiveRows(bool complete, const Tallies& tallies) {
                                                                   << tallies.inactiveRowsAdded() << left);
     }
     if (const uint64_t cut = tallies.inactiveRowsCut(); cut > 0) {
-        logger_.warning(Message::InactiveRowsCut, ParamStream() << cut << name << platform().pathSyntax().longestPath);
+        logger_.warning(Message::InactiveRowsCut, ParamStream() << cut << name << files_.pathSyntax().longestPath);
     }
 }
 
@@ -139,7 +139,7 @@ void ResultFiles::finishDirectoryTotals(bool complete, const DirectoryTotals& to
                       "%i directories of the directory totals have paths longer than %i bytes: their totals are "
                       "in the directories above them.",
                       ParamStream() << static_cast<unsigned long long>(totals.overlongDirectories())
-                                    << static_cast<unsigned long long>(platform().pathSyntax().longestPath));
+                                    << static_cast<unsigned long long>(files_.pathSyntax().longestPath));
 }
 
 void ResultFiles::finish(ResultFile& file, bool complete) {

@@ -22,7 +22,7 @@ class Tallies;
 
 class ResultFiles {
 public:
-    ResultFiles(LoggerUnit& logger, const ScanSettings& settings, uint32_t processId);
+    ResultFiles(FileSystem& files, LoggerUnit& logger, const ScanSettings& settings, uint32_t processId);
 
     // The nearest local midnight of the moment (noon counts towards the next one), in seconds
     // since 1970.
@@ -64,6 +64,7 @@ private:
     void finish(ResultFile& file, bool complete);
     bool putLines(ResultFile& file, std::string_view lines);
 
+    FileSystem& files_;
     LoggerUnit& logger_;
     const ScanSettings& settings_;
     ResultFile accountFile_;

@@ -9,18 +9,18 @@
 #include "hoardscan/app/ScanSettings.h"
 #include "time/DateTime.h"
 #include "hoardscan/tallies/Tallies.h"
-#include "platform/Platform.h"
 #include "results/AccountRecordFormat.h"
 
 namespace Quilna {
 
-Tallying::Tallying(const ScanSettings& settings, const ScanIdentity& identity, Tallies& tallies, ResultFiles& results)
+Tallying::Tallying(const PathSyntax& syntax, const ScanSettings& settings, const ScanIdentity& identity,
+                   Tallies& tallies, ResultFiles& results)
     : settings_(settings),
       identity_(identity),
       tallies_(tallies),
       results_(results),
       monitoredBand_(settings.temperatureMonitor),
-      directoryTotals_(settings.directoryTotalsSize, platform().pathSyntax().longestPath,
+      directoryTotals_(settings.directoryTotalsSize, syntax.longestPath,
                        static_cast<size_t>(std::max(settings.bufferSize, 1)), Tallies::bufferBytes),
       totalling_(settings.directoryTotals) {}
 

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "hoardscan/tallies/DirectoryTotals.h"
+#include "platform/PathSyntax.h"
 #include "results/RecordKey.h"
 
 namespace Quilna {
@@ -23,7 +24,9 @@ struct ScanSettings;
 
 class Tallying {
 public:
-    Tallying(const ScanSettings& settings, const ScanIdentity& identity, Tallies& tallies, ResultFiles& results);
+    // The longest path the system names bounds the directory totals' paths.
+    Tallying(const PathSyntax& syntax, const ScanSettings& settings, const ScanIdentity& identity, Tallies& tallies,
+             ResultFiles& results);
 
     // The temperature whose bytes the temperature log counts, as the temperatures file names it.
     void monitor(const std::string& band) { monitoredBand_ = band; }

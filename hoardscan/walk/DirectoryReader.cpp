@@ -1,7 +1,6 @@
 #include "hoardscan/walk/DirectoryReader.h"
 
 #include "files/FileOps.h"
-#include "platform/Platform.h"
 
 namespace Quilna {
 
@@ -100,7 +99,6 @@ std::unique_ptr<WalkDirectory> DirectoryReader::subdirectory(WalkDirectory& dire
 void DirectoryReader::decideSubdirectory(const WalkDirectory& directory, PathRules::Probe& probe,
                                          WalkDirectory& below) const {
     const std::string& name = below.name;
-    const PathSyntax& syntax = platform().pathSyntax();
     below.pathLength = directory.pathLength + name.size() + 1;
     probe = *directory.state;
     rules_.feed(probe, name);
@@ -112,16 +110,16 @@ void DirectoryReader::decideSubdirectory(const WalkDirectory& directory, PathRul
     }
     // Every mount is walked once, as a drive of its own. A path too long to be a mount point
     // is not kept: nothing below it needs it.
-    if (below.pathLength <= syntax.longestMountPoint && directory.pathLength == directory.path.size()) {
+    if (below.pathLength <= syntax_.longestMountPoint && directory.pathLength == directory.path.size()) {
         below.path.reserve(below.pathLength);
         below.path.assign(directory.path).append(name);
-        if (platform().isMountPoint(below.path)) {
+        if (drives_.isMountPoint(below.path)) {
             below.kind = WalkDirectory::Kind::MountPoint;
             return;
         }
-        below.path.push_back(syntax.separator);
+        below.path.push_back(syntax_.separator);
     }
-    rules_.feed(probe, std::string_view(&syntax.separator, 1));
+    rules_.feed(probe, std::string_view(&syntax_.separator, 1));
     below.state = rules_.keep(probe, directory.state);
 }
 

@@ -13,12 +13,15 @@
 
 #include "hoardscan/rules/PathRules.h"
 #include "hoardscan/walk/WalkDirectory.h"
+#include "platform/Drives.h"
+#include "platform/PathSyntax.h"
 
 namespace Quilna {
 
 class DirectoryReader {
 public:
-    DirectoryReader(const PathRules& rules, size_t pieceSize) : rules_(rules), pieceSize_(pieceSize) {}
+    DirectoryReader(Drives& drives, const PathSyntax& syntax, const PathRules& rules, size_t pieceSize)
+        : drives_(drives), syntax_(syntax), rules_(rules), pieceSize_(pieceSize) {}
 
     // What one piece of a listing brought.
     struct PieceRead {
@@ -56,6 +59,8 @@ private:
     std::unique_ptr<WalkDirectory> subdirectory(WalkDirectory& directory, const std::string& name,
                                                 PathRules::Probe& probe, PieceRead& read) const;
 
+    Drives& drives_;
+    const PathSyntax& syntax_;
     const PathRules& rules_;
     size_t pieceSize_;
 };

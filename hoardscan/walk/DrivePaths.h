@@ -3,9 +3,11 @@
 
 #include <string>
 
+#include "platform/PathSyntax.h"
+
 namespace Quilna::DrivePaths {
 
 // Without trailing separators, and without case where paths have none.
-std::string comparable(const std::string& path);
+std::string comparable(const PathSyntax& syntax, const std::string& path);
 
 }  // namespace Quilna::DrivePaths

@@ -22,7 +22,7 @@ bool hasSubdirectoryToEnter(const std::vector<std::unique_ptr<WalkDirectory>>& s
 
 }  // namespace
 
-ReadAhead::ReadAhead(unsigned helpers) {
+ReadAhead::ReadAhead(Drives& drives, const PathSyntax& syntax, unsigned helpers) : drives_(drives), syntax_(syntax) {
     for (unsigned i = 0; i < helpers; ++i) helpers_.emplace_back([this] { help(); });
 }
 
@@ -37,7 +37,7 @@ ReadAhead::~ReadAhead() {
 
 void ReadAhead::begin(const PathRules& rules) {
     std::lock_guard<SpinMutex> lock(mutex_);
-    reader_ = std::make_unique<DirectoryReader>(rules, pieceSize);
+    reader_ = std::make_unique<DirectoryReader>(drives_, syntax_, rules, pieceSize);
 }
 
 void ReadAhead::end() {

@@ -37,7 +37,8 @@ public:
     static constexpr size_t spareDirectoryLimit = 256;
     static constexpr size_t sparesPerRead = 16;
 
-    explicit ReadAhead(unsigned helpers);
+    // The drives tell mount points, which are not entered.
+    ReadAhead(Drives& drives, const PathSyntax& syntax, unsigned helpers);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -96,6 +97,8 @@ private:
     bool needsPiece(const WalkDirectory& directory, size_t limit) const;
     bool isWorkedInside(const WalkDirectory& directory) const;
 
+    Drives& drives_;
+    const PathSyntax& syntax_;
     SpinMutex mutex_;
     std::condition_variable_any helpersWait_;
     std::condition_variable_any walkWait_;

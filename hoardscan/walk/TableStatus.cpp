@@ -1,7 +1,6 @@
 #include "hoardscan/walk/TableStatus.h"
 
 #include "platform/FileAttribute.h"
-#include "platform/Platform.h"
 
 namespace Quilna {
 
@@ -31,8 +30,8 @@ constexpr uint32_t kNameSurrogate = 0x20000000;  // reparse tags that stand for 
 
 }  // namespace
 
-TableStatus::Shown TableStatus::ofThisSystem() {
-    return platform().pathSyntax().driveLetters ? Shown::AsListed : Shown::ThroughMount;
+TableStatus::Shown TableStatus::ofThisSystem(const PathSyntax& syntax) {
+    return syntax.driveLetters ? Shown::AsListed : Shown::ThroughMount;
 }
 
 bool TableStatus::isLink(const Ntfs::MftEntry& entry) {

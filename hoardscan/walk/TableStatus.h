@@ -16,6 +16,7 @@
 
 #include "ntfs/MftEntry.h"
 #include "platform/FileInfo.h"
+#include "platform/PathSyntax.h"
 
 namespace Quilna {
 
@@ -26,7 +27,7 @@ public:
     // Files of the volume whose root has this identity's volume.
     TableStatus(Shown shown, uint64_t volume) : shown_(shown), volume_(volume) {}
     // The way this system shows an NTFS volume's files.
-    static Shown ofThisSystem();
+    static Shown ofThisSystem(const PathSyntax& syntax);
 
     // A junction, mount point or symbolic link: listed as a link, never entered.
     static bool isLink(const Ntfs::MftEntry& entry);

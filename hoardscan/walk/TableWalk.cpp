@@ -10,7 +10,6 @@
 #include "logger/LoggerUnit.h"
 #include "ntfs/MftReader.h"
 #include "ntfs/MftTree.h"
-#include "platform/Platform.h"
 #include "text/StringUtils.h"
 
 namespace Quilna {
@@ -18,10 +17,10 @@ namespace Quilna {
 namespace {
 
 // A name a listing could show: a hostile volume may hold others, which would make paths lie.
-bool isPlainName(std::string_view name) {
+bool isPlainName(const PathSyntax& syntax, std::string_view name) {
     return !name.empty() && name != "." && name != ".." && name.find('\0') == std::string_view::npos &&
            name.find('/') == std::string_view::npos &&
-           (!platform().pathSyntax().backslashIsSeparator || name.find('\\') == std::string_view::npos);
+           (!syntax.backslashIsSeparator || name.find('\\') == std::string_view::npos);
 }
 
 }  // namespace
@@ -33,20 +32,20 @@ struct TableWalk::Level {
     size_t next = 0;  // the name the search for subdirectories takes next
 };
 
-TableWalk::TableWalk(LoggerUnit& logger, RuleDecisions& decisions, FactFinder& facts)
-    : logger_(logger), decisions_(decisions), facts_(facts) {}
+TableWalk::TableWalk(Platform& system, LoggerUnit& logger, RuleDecisions& decisions, FactFinder& facts)
+    : system_(system), syntax_(system.pathSyntax()), logger_(logger), decisions_(decisions), facts_(facts) {}
 
 TableWalk::~TableWalk() = default;
 
 void TableWalk::runRoots(const std::vector<std::string>& roots) {
     roots_.clear();
-    for (const std::string& root : roots) roots_.insert(DrivePaths::comparable(root));
+    for (const std::string& root : roots) roots_.insert(DrivePaths::comparable(syntax_, root));
 }
 
 bool TableWalk::read(const std::string& root, const std::string& fileSystem, std::string& why) {
     SystemError error;
     std::string resolved;
-    std::unique_ptr<OpenDirectory> top = platform().openDirectory(root, resolved, error);
+    std::unique_ptr<OpenDirectory> top = system_.openDirectory(root, resolved, error);
     FileIdentity rootIdentity;
     if (!top || !top->identity(rootIdentity)) {
         why = "its root cannot be opened";
@@ -65,7 +64,7 @@ bool TableWalk::read(const std::string& root, const std::string& fileSystem, std
 
 std::unique_ptr<Ntfs::MftTable> TableWalk::readTable(const std::string& root, std::string& why) const {
     SystemError error;
-    std::unique_ptr<RawVolume> volume = platform().openRawVolume(root, error);
+    std::unique_ptr<RawVolume> volume = system_.openRawVolume(root, error);
     if (!volume) {
         why = error.detail;
         return nullptr;
@@ -97,9 +96,9 @@ void TableWalk::goThrough(const std::string& root, const std::string& fileSystem
     depth_ = 0;
     onPath_.clear();
     stopped_ = false;
-    status_.emplace(TableStatus::ofThisSystem(), rootIdentity.volume);
+    status_.emplace(TableStatus::ofThisSystem(syntax_), rootIdentity.volume);
     rules_ = decisions_.compile(fileSystem);
-    reader_ = std::make_unique<DirectoryReader>(*rules_, 0);
+    reader_ = std::make_unique<DirectoryReader>(system_, syntax_, *rules_, 0);
     facts_.beginWalk(root_, *rules_);
     Level& top = levelAt(0);
     top.directory = WalkDirectory{};
@@ -139,7 +138,7 @@ void TableWalk::enter(Level& level, size_t parentLength) {
     if (!directory.accounted) return;
     directory.parentLength = parentLength;
     if (depth_ == 0) directory_ = directory.path;
-    else directory_.append(directory.name).push_back(platform().pathSyntax().separator);
+    else directory_.append(directory.name).push_back(syntax_.separator);
     if (LoggerUnit::isDebugOn(3)) logger_.debug(3, "Processing \"%s\"...", ParamStream() << directory_);
     facts_.enterDirectory(directory);
     const std::span<const uint32_t> names = tree_->children(level.record);
@@ -167,7 +166,7 @@ void TableWalk::handOnFile(const WalkDirectory& directory, uint32_t name) {
     if (file.found) {
         // The mount makes up a link's target, and so its size: only the mount can tell it.
         SystemError error;
-        if (!status_->asksTheSystem(entry) || !platform().fileInfo(directory_ + file.name, file.info, error))
+        if (!status_->asksTheSystem(entry) || !system_.fileInfo(directory_ + file.name, file.info, error))
             status_->fill(entry, file.name, file.info);
         file.info.fullPath.clear();
         findOwner(entry, file.info);
@@ -184,7 +183,7 @@ void TableWalk::findOwner(const Ntfs::MftEntry& entry, FileInfo& info) {
     if (first && !sid.empty()) {
         std::string domain, account;
         SystemError error;
-        if (platform().ownerBySid(sid, domain, account, error)) known->second = FileOps::ownerText(domain, account);
+        if (system_.ownerBySid(sid, domain, account, error)) known->second = FileOps::ownerText(domain, account);
         else if (status_->shown() == TableStatus::Shown::ThroughMount)
             known->second = Ntfs::SecurityOwners::sidText(sid);
     }
@@ -193,7 +192,7 @@ void TableWalk::findOwner(const Ntfs::MftEntry& entry, FileInfo& info) {
 }
 
 bool TableWalk::isPlain(uint32_t name) const {
-    if (isPlainName(table_->text(tree_->name(name)))) return true;
+    if (isPlainName(syntax_, table_->text(tree_->name(name)))) return true;
     if (LoggerUnit::isDebugOn(1))
         logger_.debug(1, "A name of record %i in \"%s\" is no name a listing could show: it is not counted.",
                       ParamStream() << static_cast<unsigned long long>(tree_->entryOf(name).record) << directory_);
@@ -226,7 +225,7 @@ TableWalk::Level* TableWalk::nextSubdirectory() {
             if (!LoggerUnit::isDebugOn(3)) continue;
             const std::string mountPoint = directory_ + below.directory.name;
             logger_.debug(3,
-                          roots_.contains(DrivePaths::comparable(mountPoint))
+                          roots_.contains(DrivePaths::comparable(syntax_, mountPoint))
                               ? "Mount point \"%s\" is walked as a file system of its own."
                               : "Mount point \"%s\" is not entered: it is no file system this run walks.",
                           ParamStream() << mountPoint);

@@ -23,6 +23,7 @@
 #include "hoardscan/rules/PathRules.h"
 #include "hoardscan/walk/TableStatus.h"
 #include "hoardscan/walk/WalkDirectory.h"
+#include "platform/Platform.h"
 
 namespace Quilna {
 
@@ -38,7 +39,7 @@ class RuleDecisions;
 
 class TableWalk {
 public:
-    TableWalk(LoggerUnit& logger, RuleDecisions& decisions, FactFinder& facts);
+    TableWalk(Platform& system, LoggerUnit& logger, RuleDecisions& decisions, FactFinder& facts);
     ~TableWalk();
 
     // The roots this run walks: a mount point met among them is read as a file system of its own.
@@ -68,6 +69,8 @@ private:
     Level& levelAt(size_t depth);
     bool stopRequested();
 
+    Platform& system_;
+    const PathSyntax& syntax_;
     LoggerUnit& logger_;
     RuleDecisions& decisions_;
     FactFinder& facts_;

@@ -6,7 +6,6 @@
 #include "hoardscan/walk/ReadAhead.h"
 #include "hoardscan/rules/RuleDecisions.h"
 #include "logger/LoggerUnit.h"
-#include "platform/Platform.h"
 #include "text/StringUtils.h"
 
 namespace Quilna {
@@ -25,19 +24,25 @@ bool hasSubdirectoriesToEnter(const WalkDirectory& directory) {
 
 }  // namespace
 
-Walk::Walk(LoggerUnit& logger, RuleDecisions& decisions, FactFinder& facts)
-    : logger_(logger), decisions_(decisions), facts_(facts), readAhead_(std::make_unique<ReadAhead>(0)) {}
+Walk::Walk(FileSystem& files, Drives& drives, LoggerUnit& logger, RuleDecisions& decisions, FactFinder& facts)
+    : files_(files),
+      drives_(drives),
+      syntax_(files.pathSyntax()),
+      logger_(logger),
+      decisions_(decisions),
+      facts_(facts),
+      readAhead_(std::make_unique<ReadAhead>(drives, syntax_, 0)) {}
 
 Walk::~Walk() = default;
 
 void Walk::runRoots(const std::vector<std::string>& roots) {
     roots_.clear();
-    for (const std::string& root : roots) roots_.insert(DrivePaths::comparable(root));
+    for (const std::string& root : roots) roots_.insert(DrivePaths::comparable(syntax_, root));
 }
 
 void Walk::readAheadWith(unsigned helpers) {
     readAhead_.reset();
-    readAhead_ = std::make_unique<ReadAhead>(helpers);
+    readAhead_ = std::make_unique<ReadAhead>(drives_, syntax_, helpers);
 }
 
 void Walk::walk(const std::string& root, const std::string& fileSystem) {
@@ -56,13 +61,13 @@ void Walk::walk(const std::string& root, const std::string& fileSystem) {
     }
     SystemError error;
     std::string resolved;
-    std::unique_ptr<OpenDirectory> top = platform().openDirectory(root, resolved, error);
+    std::unique_ptr<OpenDirectory> top = files_.openDirectory(root, resolved, error);
     if (!top) {
         unreadable("access", root);
         return;
     }
     // Asked once here, so that the system's mount table is read before helpers ask it.
-    platform().isMountPoint(resolved);
+    drives_.isMountPoint(resolved);
     rules_ = decisions_.compile(fileSystem);
     facts_.beginWalk(root_, *rules_);
     rootDirectory_ = std::make_unique<WalkDirectory>();
@@ -101,7 +106,7 @@ void Walk::enterSubdirectory(WalkDirectory& below) {
         if (!LoggerUnit::isDebugOn(3)) return;
         const std::string mountPoint = directory_ + below.name;
         logger_.debug(3,
-                      roots_.contains(DrivePaths::comparable(mountPoint))
+                      roots_.contains(DrivePaths::comparable(syntax_, mountPoint))
                           ? "Mount point \"%s\" is walked as a file system of its own."
                           : "Mount point \"%s\" is not entered: it is no file system this run walks.",
                       ParamStream() << mountPoint);
@@ -129,7 +134,7 @@ void Walk::openLevel(WalkDirectory& directory, size_t parentLength) {
     }
     directory.parentLength = parentLength;
     if (levels_.empty()) directory_ = directory.path;
-    else directory_.append(directory.name).push_back(platform().pathSyntax().separator);
+    else directory_.append(directory.name).push_back(syntax_.separator);
     if (LoggerUnit::isDebugOn(3)) logger_.debug(3, "Processing \"%s\"...", ParamStream() << directory_);
     facts_.enterDirectory(directory);
     readAhead_->enter(directory);

@@ -27,6 +27,8 @@
 
 #include "hoardscan/rules/PathRules.h"
 #include "hoardscan/walk/WalkDirectory.h"
+#include "platform/Drives.h"
+#include "platform/FileSystem.h"
 
 namespace Quilna {
 
@@ -38,7 +40,7 @@ class RuleDecisions;
 class Walk {
 public:
     // The rules decide which directories are entered; every file listed goes to the facts.
-    Walk(LoggerUnit& logger, RuleDecisions& decisions, FactFinder& facts);
+    Walk(FileSystem& files, Drives& drives, LoggerUnit& logger, RuleDecisions& decisions, FactFinder& facts);
     ~Walk();
 
     // The roots this run walks: a mount point met among them is walked as a file system of its own.
@@ -74,6 +76,9 @@ private:
     void unreadable(const char* verb, const std::string& directory);
     void discard(WalkDirectory& directory);
 
+    FileSystem& files_;
+    Drives& drives_;
+    const PathSyntax& syntax_;
     LoggerUnit& logger_;
     RuleDecisions& decisions_;
     FactFinder& facts_;

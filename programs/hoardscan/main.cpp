@@ -20,9 +20,14 @@ namespace {
 // Set by SIGINT and SIGTERM, read by the walk at every file; lives as long as the process.
 std::atomic<int> stopRequest{StopRequest::None};
 
-int scan(const std::string& commandText, std::atomic<bool>& quitFlag) {
-    platform().watchStopRequests(&stopRequest);
-    return Hoardscan(commandText).run(quitFlag, stopRequest);
+int scan(Platform& system, const std::string& commandText, std::atomic<bool>& quitFlag) {
+    system.watchStopRequests(&stopRequest);
+    return Hoardscan(system, commandText).run(quitFlag, stopRequest);
+}
+
+int scanPaths(Platform& system, const CommandLine::Request& request) {
+    system.watchStopRequests(&stopRequest);
+    return PathScan(system, request).run(stopRequest);
 }
 
 }  // namespace
@@ -36,14 +41,12 @@ int applicationMain(const std::string& commandText, std::atomic<bool>& quitFlag)
             case CommandLine::Request::Refuse:
                 std::fprintf(stderr, "hoardscan: %s\n%s", request.problem.c_str(), CommandLine::usage().c_str());
                 return ExitCode::SetupFailed;
-            case CommandLine::Request::Check: return Hoardscan(commandText).check();
-            case CommandLine::Request::Explain: return Hoardscan(commandText).explain(request.paths);
-            case CommandLine::Request::PathScan:
-                platform().watchStopRequests(&stopRequest);
-                return PathScan(request).run(stopRequest);
+            case CommandLine::Request::Check: return Hoardscan(platform(), commandText).check();
+            case CommandLine::Request::Explain: return Hoardscan(platform(), commandText).explain(request.paths);
+            case CommandLine::Request::PathScan: return scanPaths(platform(), request);
             case CommandLine::Request::Scan: break;
         }
-        return scan(commandText, quitFlag);
+        return scan(platform(), commandText, quitFlag);
     } catch (const std::exception& failure) {
         // Out of memory, or a failure in making or closing the application object.
         std::fprintf(stderr, "hoardscan: %s\n", failure.what());

@@ -250,7 +250,7 @@ public:
 struct DriveCheckTest : ::testing::Test {
     CountingPlatform fake;
     TestLog log;
-    DriveCheck check{log.unit()};
+    DriveCheck check{fake, fake.pathSyntax(), log.unit()};
 };
 
 FileStatus fileOf(uint64_t size, uint16_t attributes = FileAttribute::Normal) {
@@ -331,12 +331,12 @@ TEST_F(DriveCheckTest, DriveTypesGiveTheirWordsAndPathRootsTheirLetters) {
     EXPECT_EQ(log.messages("WARNING", 20), (Texts{"u/"}));
     EXPECT_EQ(log.messages("WARNING", 21), (Texts{"n/"}));
     EXPECT_EQ(log.messages("ERROR", 22), (Texts{"9|x/"}));
-    fake.syntax = FakePlatform::windowsSyntax();
-    EXPECT_EQ((Texts{DriveCheck::pathRoot("C:\\dir\\file"), DriveCheck::pathRoot("\\\\server\\share\\file"),
-                     DriveCheck::pathRoot("d:\\data\\", "x.doc")}),
+    const PathSyntax windowsSyntax = FakePlatform::windowsSyntax();
+    const DriveCheck windows(fake, windowsSyntax, log.unit());
+    EXPECT_EQ((Texts{windows.pathRoot("C:\\dir\\file"), windows.pathRoot("\\\\server\\share\\file"),
+                     windows.pathRoot("d:\\data\\", "x.doc")}),
               (Texts{"C:", "", "d:"}));
-    fake.syntax = PathSyntax{};
-    EXPECT_EQ(DriveCheck::pathRoot("/data/", "a:b"), "");
+    EXPECT_EQ(check.pathRoot("/data/", "a:b"), "");
 }
 
 class ServerProbe : public FakePlatform {
@@ -354,7 +354,7 @@ class OwnersTest : public ::testing::Test {
 protected:
     OwnersTest() {
         Owners::forgetGroupTables();
-        fake.syntax = FakePlatform::windowsSyntax();
+        fake.syntax = windows;
         fake.groups = {SystemError{}, {"Administrators", "Users", "Guests", "Leftovers"}};
         fake.members["Administrators"] = {SystemError{}, {"PC42\\Administrator", "OFFICE\\ann"}};
         fake.members["Users"] = {SystemError{}, {"OFFICE\\Ann", "OFFICE\\bob"}};
@@ -374,7 +374,8 @@ protected:
     }
 
     ServerProbe fake;
-    Owners owners;
+    const PathSyntax windows = FakePlatform::windowsSyntax();
+    Owners owners{fake, fake, windows};
     FileStatus status;
 };
 
@@ -407,7 +408,7 @@ TEST_F(OwnersTest, OwnerAndTheGroupsHoldingIt) {
     status.ownerLookup = OwnerLookup::NotFound;
     EXPECT_EQ(ownerOf("report.doc", groups), "UNDEF");
     // The group tables are process-wide and read once per run.
-    Owners another;
+    Owners another(fake, fake, windows);
     EXPECT_EQ(another.localGroupsOf("bob"), (Texts{"Users"}));
     EXPECT_EQ(fake.localGroupsCalls, 1);
     for (const char* group : {"Administrators", "Users", "Guests", "Leftovers"})
@@ -445,7 +446,8 @@ TEST(Owners, AnOwnerIdThatNoAccountHasLeavesTheUserUndefined) {
     if (!status.hasOwnerId) GTEST_SKIP() << "the platform gives no owner id";
     status.ownerId = 4123456789u;
     Owners::forgetGroupTables();
-    Owners owners;
+    NativePlatform native;
+    Owners owners(native, native, native.pathSyntax());
     std::string user = "UNDEF";
     std::vector<std::string> groups;
     owners.ownerOf(dir.child(""), "mine.txt", status, user, groups);
@@ -539,6 +541,7 @@ struct ResultFilesTest : ::testing::Test {
     }
     static std::string read(const std::string& path) { return TestSupport::TestDirectory::readFile(path); }
 
+    NativePlatform native;
     TestSupport::TestDirectory directory;
     ScanSettings settings;
     RulesTest::TestLog log{1};
@@ -572,7 +575,7 @@ TEST_F(ResultFilesTest, EveryResultFileReadsBackToTheRecordsWritten) {
         key.fields = {"OSLO", "PC42", "C", name, name, name, name, "plain", "cold", "frozen"};
         return AccountRecordFormat::keyText(key);
     };
-    ResultFiles files(log.unit(), settings, pid);
+    ResultFiles files(native, log.unit(), settings, pid);
     files.startRun();
     uint64_t visit = 0;
     for (const auto& name : names) {
@@ -643,7 +646,7 @@ TEST_F(ResultFilesTest, AFailedFlushKeepsItsBufferTheFileAsTheLastCompleteFlushL
     RefusedCuts fake;
     settings.workingDirectory = settings.tempDirectory = directory.text() + "/later/";
     Tallies buffer(300);
-    ResultFiles files(log.unit(), settings, pid);
+    ResultFiles files(fake, log.unit(), settings, pid);
     buffer.addAccountRecord("0:A", 10, 4096);
     EXPECT_FALSE(files.flushAccountRecords(buffer));
     EXPECT_FALSE(files.flushAccountRecords(buffer));
@@ -683,11 +686,11 @@ TEST_F(ResultFilesTest, AFailedFlushKeepsItsBufferTheFileAsTheLastCompleteFlushL
     files.finishAccountRecords(true);
     EXPECT_EQ(read(files.accountFile().finishedName()), written);
     // A last flush that fails keeps the unfinished name, though the file was cut back whole.
-    ResultFiles last(log.unit(), settings, pid + 1);
+    ResultFiles last(fake, log.unit(), settings, pid + 1);
     ASSERT_TRUE(last.flushAccountRecords(tallies));
     tallies.addAccountRecord("0:A", 1, 4096);
     *fake.diskRoom = 10;
-    Tallying(settings, ScanIdentity{"PC42", "OSLO"}, tallies, last).finishResultFiles();
+    Tallying(fake.pathSyntax(), settings, ScanIdentity{"PC42", "OSLO"}, tallies, last).finishResultFiles();
     EXPECT_EQ(last.unfinishedFiles(), (std::vector<std::string>{last.accountFile().name()}));
 }
 
@@ -701,7 +704,7 @@ public:
 };
 
 TEST_F(ResultFilesTest, AnIncompleteFileOrAFailedRenameKeepsTheUnfinishedName) {
-    ResultFiles files(log.unit(), settings, pid);
+    ResultFiles files(native, log.unit(), settings, pid);
     ASSERT_TRUE(files.flushAccountRecords(tallies));
     const std::string name = files.accountFile().name();
     files.finishAccountRecords(false);
@@ -711,7 +714,7 @@ TEST_F(ResultFilesTest, AnIncompleteFileOrAFailedRenameKeepsTheUnfinishedName) {
     NoRenames fake;
     fake.clock = 1700000000;
     settings.inactiveLog = true;
-    ResultFiles renamed(log.unit(), settings, pid);
+    ResultFiles renamed(fake, log.unit(), settings, pid);
     ASSERT_TRUE(renamed.flushInactiveRows(tallies));
     const std::string table = renamed.inactiveFile().name();
     renamed.finishInactiveRows(true, tallies);

@@ -103,6 +103,7 @@ TEST(ScanSettings, ReadIntoOneValueOrReportedByKey) {
                            {"temperatures", {"FileName", base + "/t.rules"}},
                            {"read-ahead", {"Integer", "3"}},
                            {"filesystems-in-parallel", {"Integer", "1"}}};
+    NativePlatform native;
     RulesTest::TestLog log{1};
     ConfReader reader{platform(), makeSmart<ConfigurationLog>(platform(), log.centre)};
     // The complete configuration with one key changed, or left out when its type is "".
@@ -115,7 +116,7 @@ TEST(ScanSettings, ReadIntoOneValueOrReportedByKey) {
             text += " " + name + " (" + entry.first + ") = '" + entry.second + "' {}";
         EXPECT_TRUE(reader.buildTreeFromText(text + " }", "test.conf"));
         log.clear();
-        return readSettings(reader, log.unit());
+        return readSettings(native, native, reader, log.unit());
     };
 
     const std::optional<ScanSettings> settings = read();
@@ -159,15 +160,20 @@ TEST(ScanSettings, ReadIntoOneValueOrReportedByKey) {
 }
 
 struct Loader {
+    NativePlatform native;
+    PathSyntax syntax = native.pathSyntax();  // the rules read paths as written here
     RulesTest::TestLog log;
     ScanIdentity identity{"PC42", "OSLO"};
     RuleTables tables;
-    RulesFiles files{log.unit(), identity, tables};
+    RulesFiles files{syntax, log.unit(), identity, tables};
 };
 
 // Decisions on Windows (or POSIX) paths, with rules loaded from the texts of the rules files.
 struct Decider : Loader {
-    explicit Decider(bool windows = true) { fake.syntax = windows ? FakePlatform::windowsSyntax() : PathSyntax{}; }
+    explicit Decider(bool windows = true) {
+        syntax = windows ? FakePlatform::windowsSyntax() : PathSyntax{};
+        fake.syntax = syntax;
+    }
     void fileSystems(const std::string& text) {
         ASSERT_TRUE(files.loadFileSystemsText(text, "fs.txt"));
         log.clear();
@@ -205,7 +211,7 @@ struct Decider : Loader {
     }
 
     FakePlatform fake;
-    RuleDecisions decisions{log.unit(), identity, tables};
+    RuleDecisions decisions{syntax, log.unit(), identity, tables};
 };
 
 TEST(RulesFiles, FileSystemsExampleLoadsIntoRules) {
@@ -226,7 +232,7 @@ TEST(RulesFiles, FileSystemsExampleLoadsIntoRules) {
     EXPECT_EQ(d.log.debugTexts(), (Texts{"Got 2 file system(s) to investigate and 7 to account."}));
     EXPECT_EQ(d.log.messageCount(), 0u);
     // Drive paths keep their case where paths are case-sensitive.
-    d.fake.syntax = PathSyntax{};
+    d.syntax = PathSyntax{};
     ASSERT_TRUE(d.files.loadFileSystemsText("@part1\nPC42: /srv/Data\n", "fs.txt"));
     EXPECT_EQ(d.tables.drives.back(), "/srv/Data");
 }

@@ -105,12 +105,13 @@ protected:
         }
     }
 
-    void walk(const std::string& fileSystems, const std::string& accounts, int32_t scheme = FileTypes::Extension) {
+    void walk(Platform& system, const std::string& fileSystems, const std::string& accounts,
+              int32_t scheme = FileTypes::Extension) {
         settings.fileTypeScheme = scheme;
         settings.readAhead = helpers;
-        engine = std::make_unique<ScanEngine>(log.unit(), settings, identity, 1);
+        engine = std::make_unique<ScanEngine>(system, log.unit(), settings, identity, 1);
         engine->walk.stopWhen(stopRequest);
-        RulesFiles files(log.unit(), identity, engine->tables);
+        RulesFiles files(system.pathSyntax(), log.unit(), identity, engine->tables);
         ASSERT_TRUE(files.loadFileSystemsText(fileSystems, "fs.rules"));
         ASSERT_TRUE(files.loadAccountsText(accounts, "accounts.rules"));
         ASSERT_TRUE(engine->temperatures.loadTemperaturesText("hot 7\ncold infinity\n", "t.rules"));
@@ -125,6 +126,7 @@ protected:
         return sum;
     }
 
+    NativePlatform native;
     TestSupport::TestDirectory directory;
     std::string root;
     unsigned helpers = GetParam();
@@ -139,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(ReadAhead, WalkTest, ::testing::Values(0u, 2u));
 
 TEST_P(WalkTest, FilesComeBeforeSubdirectoriesAndExcludedTreesAreNotEntered) {
     files({{"a.txt", 10}, {"sub/c.txt", 1}, {"sub/deep/d.txt", 0}, {"skip/e.txt", 7}});
-    walk("@part2\n*:*:" + root + "/skip* exclude_all\n", "");
+    walk(native, "@part2\n*:*:" + root + "/skip* exclude_all\n", "");
     EXPECT_EQ(totals(), std::make_pair(3.0, 11.0));
     std::vector<std::string> processed = log.debugTexts();
     std::erase_if(processed, [](const std::string& text) { return text.find("Processing") > 3; });
@@ -153,8 +155,9 @@ TEST_P(WalkTest, ADirectoryOffTheAccountsWayIsLeftAtOnce) {
     files({{"top.txt", 1}, {"users/ann/a.txt", 3}, {"other/o.txt", 5}, {"other/below/b.txt", 5}});
     // The path component after "users": the root's components, "users", then the user's.
     const std::string user = std::to_string(std::count(root.begin(), root.end(), '/') + 3);
-    walk("", "{\nsite=OSLO\nmap\n{\nhosts\n{\nhost=PC42\nentries\n{\nentry\n{\ndir=" + root + "/users/*\naccount=%" +
-                 user + "%\n}\n}\n}\n}\n}\n");
+    walk(native, "",
+         "{\nsite=OSLO\nmap\n{\nhosts\n{\nhost=PC42\nentries\n{\nentry\n{\ndir=" + root + "/users/*\naccount=%" + user +
+             "%\n}\n}\n}\n}\n}\n");
     EXPECT_EQ(std::make_pair(totals().first, totals(":0:ann:").first), std::make_pair(1.0, 1.0));
     for (const std::string& text : log.debugTexts()) EXPECT_NE(text.rfind("Processing \"" + root + "/other/", 0), 0u);
 }
@@ -175,7 +178,7 @@ TEST_P(WalkTest, TreeFaultsCostOnlyWhatTheyTouch) {
     fake.linkTarget = root + "/elsewhere";
     fake.phantomIn = root + "/d/";
     log.clear();
-    walk("@part2\n*:*:" + root + "/elsewhere* exclude_all\n", "");
+    walk(fake, "@part2\n*:*:" + root + "/elsewhere* exclude_all\n", "");
     EXPECT_EQ(totals(), std::make_pair(4.0, 22.0));  // a/y.txt, s/z.txt, d/real.txt and the vanished one
     EXPECT_EQ(totals(":0:txt:0:plain:0:hot:0:hot").first, 4);
     EXPECT_EQ(log.messages("WARNING", 15), (std::vector<std::string>{"ghost.txt"}));
@@ -193,7 +196,7 @@ TEST_P(WalkTest, EachFileCostsOneStatusCallAndLinksAreNeverFollowed) {
     fs::create_directory_symlink("..", root + "/d0/up");
     fs::create_directory_symlink(root + "/d1", root + "/again");
     const fs::path before = fs::current_path();
-    walk("", "", FileTypes::Mapping);
+    walk(fake, "", "", FileTypes::Mapping);
     EXPECT_EQ(std::make_tuple(totals().first, totals(":0:link:").first, fake.entryInfoCalls.load(), fake.fileInfoCalls,
                               fake.subdirectoryOpens.load()),
               std::make_tuple(22.0, 2.0, 22, 0, 4));
@@ -208,12 +211,12 @@ TEST_P(WalkTest, EveryDirectoryIsClosedWhenTheWalkReturnsWhereverItStopped) {
         for (int s = 0; s < 8; ++s) files({{"d" + std::to_string(d) + "/s" + std::to_string(s) + "/f.txt", 1}});
     for (int i = 0; i < 1500; ++i) files({{"d20/many/f" + std::to_string(i), 1}});
     const std::string excluded = "@part2\n*:*:" + root + "/d7* exclude_all\n";
-    walk(excluded, "");
+    walk(fake, excluded, "");
     EXPECT_EQ(std::make_pair(totals().first, fake.openDirectories.load()), std::make_pair(1812.0, 0));
     log.agent()->written = [&](const std::string& line) {
         if (line.find("Processing \"" + root + "/d20/many/") != std::string::npos) stopRequest = StopRequest::Terminate;
     };
-    walk(excluded, "");
+    walk(fake, excluded, "");
     log.agent()->written = nullptr;
     EXPECT_LT(totals().first, 1812.0);
     EXPECT_EQ(fake.openDirectories.load(), 0);
@@ -234,7 +237,7 @@ TEST_P(WalkTest, ASubdirectoryOfABigListingsFirstPieceIsEntered) {
     int n = 0;
     for (; place("sub" + std::to_string(n)) >= 256; ++n)
         fs::rename(root + "/big/sub" + std::to_string(n), root + "/big/sub" + std::to_string(n + 1));
-    walk("", "");
+    walk(native, "", "");
     EXPECT_EQ(totals(), std::make_pair(601.0, 605.0));
 }
 
@@ -271,7 +274,7 @@ TEST_P(WalkTest, ATreeChangingUnderTheWalkGivesTheRecordsAndLogOfTheWalkWithoutH
             files({{last + "/new/n.txt", 5}});
         };
         helpers = readers;
-        walk("", "");
+        walk(native, "", "");
         log.agent()->written = nullptr;
         EXPECT_TRUE(struck);
         return std::make_pair(engine->tallies.accountRecords(), lines());
