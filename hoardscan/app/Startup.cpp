@@ -113,7 +113,7 @@ bool Hoardscan::startLogging() {
     std::string startupDirectory;
     if (readResource("StartupLogDir", startupDirectory) == ResourceResult::Ok)
         logging_.directory = AnchoredPaths::anchored(startupDirectory);
-    if (logging_.directory.empty()) logging_.directory = FileOps::currentDirectory();
+    if (logging_.directory.empty()) logging_.directory = FileOps::currentDirectory(platform());
     return setupLogging(logging_);
 }
 
@@ -132,12 +132,12 @@ bool Hoardscan::findConfiguration() {
                                       "ConfigurationDir names one.";
             return false;
         }
-        FileUtils::normaliseSeparators(configurationFile_);
-        FileUtils::addSeparator(configurationFile_);
+        FileUtils::normaliseSeparators(platform().pathSyntax(), configurationFile_);
+        FileUtils::addSeparator(platform().pathSyntax(), configurationFile_);
         configurationFile_ += "hoardscan.conf";
     }
     FileStatus status;
-    if (!FileOps::fileStatus(configurationFile_, status) || status.isDirectory()) {
+    if (!FileOps::fileStatus(platform(), configurationFile_, status) || status.isDirectory()) {
         failure_ = "the configuration file " + configurationFile_ + " cannot be found.";
         return false;
     }

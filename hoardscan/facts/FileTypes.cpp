@@ -161,7 +161,7 @@ void FileTypes::fileFacts(const std::string& currentDirectory, const std::string
 // "C:\" gives "C": trailing separators and then a final ":" removed.
 void FileTypes::rootField(const std::string& root, std::string& fileSystem) {
     fileSystem = root;
-    FileUtils::stripSeparators(fileSystem);
+    FileUtils::stripSeparators(platform().pathSyntax(), fileSystem);
     if (!fileSystem.empty() && fileSystem.back() == ':') fileSystem.pop_back();
 }
 
@@ -197,9 +197,9 @@ void FileTypes::mappedType(const std::string& currentDirectory, const std::strin
 bool FileTypes::defaultDirectoryType(const std::string& currentDirectory, std::string& fileType) {
     if (defaultDirectories_.empty()) return false;
     size_t end = currentDirectory.size();
-    while (end > 0 && FileUtils::isSeparator(currentDirectory[end - 1])) --end;
+    while (end > 0 && FileUtils::isSeparator(platform().pathSyntax(), currentDirectory[end - 1])) --end;
     size_t begin = end;
-    while (begin > 0 && !FileUtils::isSeparator(currentDirectory[begin - 1])) --begin;
+    while (begin > 0 && !FileUtils::isSeparator(platform().pathSyntax(), currentDirectory[begin - 1])) --begin;
     std::string last = lowerCopy(std::string_view(currentDirectory).substr(begin, end - begin));
     for (size_t i = 0; i < defaultDirectoriesLower_.size(); ++i) {
         if (defaultDirectoriesLower_[i] == last) {

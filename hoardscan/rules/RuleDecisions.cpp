@@ -225,7 +225,7 @@ bool RuleDecisions::expandPlaceholders(const std::string& currentDirectory, cons
 
 bool RuleDecisions::hasSystemAttribute(std::string_view path) {
     FileStatus status;
-    return FileOps::fileStatus(std::string(path), status) && (status.attributes & FileAttribute::System);
+    return FileOps::fileStatus(platform(), std::string(path), status) && (status.attributes & FileAttribute::System);
 }
 
 bool RuleDecisions::isSystemDirectory(std::string_view path, bool isDirectory) {

@@ -56,7 +56,7 @@ bool RulesFiles::readSignificantLine(RuleText& text, std::string& line) {
 
 bool RulesFiles::readRulesFile(const std::string& path, std::string& text) {
     text.clear();
-    BasicFile file;
+    BasicFile file(platform());
     if (!file.open(path, BasicFile::Read)) return false;
     if (file.atEnd()) return true;
     if (!file.read(text, std::numeric_limits<uint64_t>::max()) && file.error() != BasicFile::AlreadyAtEnd) return false;

@@ -163,12 +163,12 @@ void ResultFiles::finish(ResultFile& file, bool complete) {
         return;
     }
     // The final name promises a complete file: its content must be on the disk before it.
-    if (!FileOps::syncFile(file.name())) {
+    if (!FileOps::syncFile(platform(), file.name())) {
         logger_.error(Message::ResultIncomplete, ParamStream() << file.name());
         unfinished_.push_back(file.name());
         return;
     }
-    if (!FileOps::renameFile(file.name(), finalName, true)) {
+    if (!FileOps::renameFile(platform(), platform(), file.name(), finalName, true)) {
         logger_.error(Message::CannotRename, ParamStream() << file.name() << finalName);
         unfinished_.push_back(file.name());
     }

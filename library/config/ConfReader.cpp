@@ -24,7 +24,7 @@ constexpr int32_t kSyntaxError = 2;
 constexpr int32_t kCannotLock = 15;
 
 std::string readWholeFile(const std::string& fileName) {
-    FilePlain file(fileName);
+    FilePlain file(platform(), fileName);
     file.open(FileBase::Read);
     const uint64_t size = file.seek(0, 1);
     file.seek(0, 0);

@@ -35,7 +35,7 @@ bool passesFilter(const std::string& baseName, const std::string& filter) {
 }  // namespace
 
 int32_t LogCommons::loadMessageFile(const std::string& path, int32_t module) {
-    BasicFile file;
+    BasicFile file(platform());
     if (!file.open(path, BasicFile::Read)) QUILNA_THROW(FileException, FL_CANNOT_OPEN, path);
     int32_t count = 0;
     std::string line;
@@ -62,7 +62,7 @@ LoadResult LogCommons::loadMessages(const std::string& directory, const std::str
         const std::string folder = directory + kMessageDirectory;
         const std::string separator(1, platform().pathSyntax().separator);
         const bool caseInsensitive = platform().pathSyntax().caseInsensitive;
-        for (const DirEntry& entry : FileOps::listDirectory(folder)) {
+        for (const DirEntry& entry : FileOps::listDirectory(platform(), folder)) {
             if (!entry.isFile || !isCatalogueName(entry.name, caseInsensitive)) continue;
             const std::string baseName = baseNameOf(entry.name);
             const int32_t module = moduleFromKey(baseName);

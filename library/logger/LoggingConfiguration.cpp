@@ -36,7 +36,7 @@ int32_t startupDebugLevel() {
 
 void moveLog(LoggingSetup& setup, const std::string& directory) {
     setup.directory = directory;
-    setup.fileName = FileUtils::fileName(setup.fileName);
+    setup.fileName = FileUtils::fileName(platform().pathSyntax(), setup.fileName);
     if (setup.messenger) setup.messenger->setLogFile(setup.directory + setup.fileName);
 }
 
@@ -45,9 +45,9 @@ void applyLogDirectory(LoggingSetup& setup, const ConfReader& configuration) {
     if (configuration.getDirName("Quilna.directories.log", directory) != ConfResult::Found) return;
     foldCase(directory);
     std::string bare = directory;
-    FileUtils::stripSeparators(bare);
+    FileUtils::stripSeparators(platform().pathSyntax(), bare);
     FileStatus status;
-    if (!FileOps::fileStatus(bare, status) || !status.isDirectory()) return;
+    if (!FileOps::fileStatus(platform(), bare, status) || !status.isDirectory()) return;
     if (directory != setup.directory) moveLog(setup, directory);
 }
 
@@ -113,8 +113,8 @@ bool setupLogging(LoggingSetup& setup) {
         std::string directory;
         if (readResource("StartupLogDir", directory) == ResourceResult::Ok) setup.directory = directory;
     }
-    FileUtils::normaliseSeparators(setup.directory);
-    FileUtils::addSeparator(setup.directory);
+    FileUtils::normaliseSeparators(platform().pathSyntax(), setup.directory);
+    FileUtils::addSeparator(platform().pathSyntax(), setup.directory);
     foldCase(setup.directory);
     setDebugLevel(startupDebugLevel());
     // The program's records reach the system log from the start, so that a configuration

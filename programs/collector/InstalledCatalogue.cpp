@@ -3,6 +3,7 @@
 #include "config/ConfReader.h"
 #include "config/Resources.h"
 #include "files/FileUtils.h"
+#include "platform/Platform.h"
 
 namespace Quilna {
 
@@ -12,8 +13,8 @@ bool installedCatalogueDirectory(std::string& directory, std::string& why) {
         if (why.empty()) why = "the installation's resource ConfigurationDir names no configuration directory";
         return false;
     }
-    FileUtils::normaliseSeparators(configuration);
-    FileUtils::addSeparator(configuration);
+    FileUtils::normaliseSeparators(platform().pathSyntax(), configuration);
+    FileUtils::addSeparator(platform().pathSyntax(), configuration);
     configuration += "hoardscan.conf";
     // Silent, and what was read before a syntax error counts, as for the scan, which reports
     // what is wrong with its configuration.

@@ -21,9 +21,10 @@ namespace {
 
 // -m names the LogMessages directory itself or the configuration directory that holds it.
 std::string configurationDirectoryOf(std::string directory) {
-    FileUtils::stripSeparators(directory);
-    if (FileUtils::fileName(directory) == "LogMessages") return FileUtils::directoryName(directory);
-    FileUtils::addSeparator(directory);
+    FileUtils::stripSeparators(platform().pathSyntax(), directory);
+    if (FileUtils::fileName(platform().pathSyntax(), directory) == "LogMessages")
+        return FileUtils::directoryName(platform().pathSyntax(), directory);
+    FileUtils::addSeparator(platform().pathSyntax(), directory);
     return directory;
 }
 

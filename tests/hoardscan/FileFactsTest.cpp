@@ -441,7 +441,7 @@ TEST_F(OwnersTest, FailedGroupListsAreAskedAgain) {
 TEST(Owners, AnOwnerIdThatNoAccountHasLeavesTheUserUndefined) {
     TestSupport::TestDirectory dir;
     FileStatus status;
-    ASSERT_TRUE(FileOps::fileStatus(dir.write("mine.txt", "x"), status));
+    ASSERT_TRUE(FileOps::fileStatus(platform(), dir.write("mine.txt", "x"), status));
     if (!status.hasOwnerId) GTEST_SKIP() << "the platform gives no owner id";
     status.ownerId = 4123456789u;
     Owners::forgetGroupTables();
