@@ -600,7 +600,7 @@ TEST_F(ResultFilesTest, EveryResultFileReadsBackToTheRecordsWritten) {
 
     const std::string day = std::to_string(ResultFiles::dayStamp(DateTime()));
     const auto reader = [&](const std::string& path) {
-        ResultFileReader reader(path);
+        ResultFileReader reader(platform(), platform(), path);
         const auto name = reader.name();
         EXPECT_TRUE(name && !name->unfinished && name->day == std::stoll(day) && name->processId == pid) << path;
         return reader;
