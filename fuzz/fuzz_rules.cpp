@@ -30,7 +30,7 @@ struct FatalCounter : LoggerAgent {
 const ScanIdentity identity{"PC42", "OSLO"};
 
 void checkRules(LoggerUnit& logger, const RuleTables& tables) {
-    RuleDecisions decisions(platform().pathSyntax(), logger, identity, tables);
+    RuleDecisions decisions(platform(), platform().pathSyntax(), logger, identity, tables);
     const std::unique_ptr<PathRules> accounts = decisions.compile(std::string());
     const std::unique_ptr<PathRules> remote = decisions.compile("remote");
     std::string account, site;
@@ -75,10 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t kind = 0;
     const std::string input = Fuzz::chosen(data, size, 4, kind);
     RuleTables tables;
-    RulesFiles files(platform().pathSyntax(), logger, identity, tables);
+    RulesFiles files(platform(), platform().pathSyntax(), logger, identity, tables);
     Tallies tallies;
-    FileTypes types(logger, tallies);
-    Temperatures temperatures(logger);
+    FileTypes types(platform(), logger, tallies);
+    Temperatures temperatures(platform(), logger);
     bool loaded = false;
     switch (kind) {
         case 0: loaded = files.loadAccountsText(input, "fuzz.txt"); break;

@@ -76,7 +76,7 @@ bool Hoardscan::checkSetUp(bool printDirectories) {
 
 void Hoardscan::printResultDirectory(const char* what, const std::string& directory) const {
     std::printf("%s: %s (%s)\n", what, directory.c_str(),
-                FileOps::exists(directory) ? "exists" : "missing: a run creates it");
+                FileOps::exists(system_, system_, directory) ? "exists" : "missing: a run creates it");
 }
 
 // The drives as a run lists and chooses them, each with its type and whether it is walked.
@@ -94,8 +94,9 @@ void Hoardscan::printWalkPlan() {
         if (chosen == fileSystemRoots_.end()) {
             if (!isListedDrive(root, i))
                 std::printf("not walked: %s (%s): %s\n", root.c_str(), source,
-                            i < listedDrives_ && !FileOps::exists(root) ? "it does not exist"
-                                                                        : "its drive type is not investigated");
+                            i < listedDrives_ && !FileOps::exists(system_, system_, root)
+                                ? "it does not exist"
+                                : "its drive type is not investigated");
             continue;
         }
         const std::string& type = fileSystemNames_[static_cast<size_t>(chosen - fileSystemRoots_.begin())];

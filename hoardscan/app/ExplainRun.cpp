@@ -38,7 +38,7 @@ std::string bandText(const Temperatures& temperatures, const std::string& name) 
 // The path made whole, without trailing separators but for a root.
 std::string wholePath(FileSystem& files, const std::string& path) {
     std::string whole = AnchoredPaths::anchored(files, path);
-    FileUtils::normaliseSeparators(whole);
+    FileUtils::normaliseSeparators(files.pathSyntax(), whole);
     while (whole.size() > 1 && whole.back() == files.pathSyntax().separator) whole.pop_back();
     return whole;
 }
@@ -76,7 +76,7 @@ int Hoardscan::fileSystemOf(const std::string& path) const {
     size_t longest = 0;
     for (size_t i = 0; i < fileSystemRoots_.size(); ++i) {
         std::string root = fileSystemRoots_[i];
-        FileUtils::addSeparator(root);
+        FileUtils::addSeparator(syntax, root);
         if ((startsWithPath(syntax, path + syntax.separator, root)) && root.size() > longest) {
             found = static_cast<int>(i);
             longest = root.size();
@@ -108,7 +108,7 @@ bool Hoardscan::explainPath(const std::string& path) {
         return false;
     }
     std::string rootText = root;
-    FileUtils::addSeparator(rootText);
+    FileUtils::addSeparator(system_.pathSyntax(), rootText);
     // Below the root the path is longer than the root with its separator.
     if (path.size() <= rootText.size()) {
         std::printf("  file systems: the root of a walked file system (%s, %s)\n", root.c_str(), type.c_str());

@@ -109,7 +109,7 @@ void Hoardscan::chooseFileSystems() {
 // A directory the administrator named that is not there is a part not walked (exit code 4), not
 // a drive of a type left alone.
 bool Hoardscan::isMissingRoot(const std::string& root, size_t index) {
-    if (index >= listedDrives_ || FileOps::exists(root)) return false;
+    if (index >= listedDrives_ || FileOps::exists(system_, system_, root)) return false;
     log().warning(Message::RootMissing, ParamStream() << root << settings_.fileSystemsFile);
     ++missingRoots_;
     return true;

@@ -9,13 +9,13 @@ namespace Quilna {
 
 ScanEngine::ScanEngine(Platform& system, LoggerUnit& logger, const ScanSettings& settings, const ScanIdentity& identity,
                        uint32_t processId)
-    : decisions(system.pathSyntax(), logger, identity, tables),
+    : decisions(system, system.pathSyntax(), logger, identity, tables),
       tallies(settings.bufferSize),
-      fileTypes(logger, tallies),
-      temperatures(logger),
+      fileTypes(system, logger, tallies),
+      temperatures(system, logger),
       owners(system, system, system.pathSyntax()),
       driveCheck(system, system.pathSyntax(), logger),
-      resultFiles(system, logger, settings, processId),
+      resultFiles(system, system, logger, settings, processId),
       tallying(system.pathSyntax(), settings, identity, tallies, resultFiles),
       facts(logger, decisions, fileTypes, owners, temperatures, driveCheck, tallying),
       walk(system, system, logger, decisions, facts),
@@ -32,7 +32,7 @@ ScanEngine::ScanEngine(Platform& system, LoggerUnit& logger, const ScanSettings&
 }
 
 bool ScanEngine::loadRules() {
-    RulesFiles rulesFiles(system_.pathSyntax(), logger_, identity_, tables);
+    RulesFiles rulesFiles(system_, system_.pathSyntax(), logger_, identity_, tables);
     if (!rulesFiles.loadFileSystems(settings_.fileSystemsFile) || !rulesFiles.loadAccounts(settings_.accountsFile))
         return false;
     if (settings_.fileTypeScheme == FileTypes::Mapping &&

@@ -23,13 +23,13 @@ namespace {
 constexpr int64_t bytesPerMebibyte = 1048576;
 
 // An existing directory (a file of that name will not hold result files).
-bool isDirectory(const std::string& path) {
+bool isDirectory(FileSystem& files, Drives& drives, const std::string& path) {
     std::string bare = path;
-    FileUtils::stripSeparators(bare);
+    FileUtils::stripSeparators(files.pathSyntax(), bare);
     // A root ("/", "C:") has no status of its own to ask for.
-    if (bare.size() <= 1 || bare.back() == ':') return FileOps::exists(path);
+    if (bare.size() <= 1 || bare.back() == ':') return FileOps::exists(files, drives, path);
     FileStatus status;
-    return FileOps::fileStatus(bare, status) && status.isDirectory();
+    return FileOps::fileStatus(files, bare, status) && status.isDirectory();
 }
 
 // Why no result directory may be made or used at the path: a place another user controls, one
@@ -166,19 +166,19 @@ private:
         const int result = configuration_.getDirName(key, value);
         if (result != ConfResult::Found || value.empty())
             return unusable(key, "DirName", result == ConfResult::Found ? ConfResult::NotFound : result, missingLine);
-        FileUtils::normaliseSeparators(value);
-        FileUtils::addSeparator(value);
+        FileUtils::normaliseSeparators(files_.pathSyntax(), value);
+        FileUtils::addSeparator(files_.pathSyntax(), value);
         value = AnchoredPaths::anchored(files_, value);
         // Nothing is made in, or written to, a place that another user controls.
         if (const std::string refusal = placeRefusal(files_, drives_, value); !refusal.empty()) {
             log_.fatal(Message::SettingInvalid, ParamStream() << key << value << refusal);
             return false;
         }
-        if (checking_ && !FileOps::exists(value)) {
+        if (checking_ && !FileOps::exists(files_, drives_, value)) {
             directory = value;
             return true;
         }
-        if (!FileUtils::makeDirectories(value) || !isDirectory(value)) {
+        if (!FileUtils::makeDirectories(files_, drives_, value) || !isDirectory(files_, drives_, value)) {
             log_.fatal(Message::SettingUnusable, ParamStream() << key << value);
             if (LoggerUnit::isDebugOn(1)) log_.debug(1, absentLine, ParamStream() << value);
             return false;
@@ -191,7 +191,7 @@ private:
     bool readFile(const char* key, const char* missingLine, const char* absentLine, std::string& path) {
         if (int result = configuration_.getFileName(key, path); result != ConfResult::Found)
             return unusable(key, "FileName", result, missingLine);
-        if (!FileOps::exists(path)) {
+        if (!FileOps::exists(files_, drives_, path)) {
             log_.fatal(Message::SettingUnusable, ParamStream() << key << path);
             if (LoggerUnit::isDebugOn(1)) log_.debug(1, absentLine, ParamStream() << path);
             return false;

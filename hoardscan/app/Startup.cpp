@@ -113,7 +113,7 @@ bool Hoardscan::startLogging() {
     std::string startupDirectory;
     if (readResource(system_, system_, "StartupLogDir", startupDirectory) == ResourceResult::Ok)
         logging_.directory = AnchoredPaths::anchored(system_, startupDirectory);
-    if (logging_.directory.empty()) logging_.directory = FileOps::currentDirectory();
+    if (logging_.directory.empty()) logging_.directory = FileOps::currentDirectory(system_);
     return setupLogging(system_, logging_);
 }
 
@@ -132,12 +132,12 @@ bool Hoardscan::findConfiguration() {
                                       "ConfigurationDir names one.";
             return false;
         }
-        FileUtils::normaliseSeparators(configurationFile_);
-        FileUtils::addSeparator(configurationFile_);
+        FileUtils::normaliseSeparators(system_.pathSyntax(), configurationFile_);
+        FileUtils::addSeparator(system_.pathSyntax(), configurationFile_);
         configurationFile_ += "hoardscan.conf";
     }
     FileStatus status;
-    if (!FileOps::fileStatus(configurationFile_, status) || status.isDirectory()) {
+    if (!FileOps::fileStatus(system_, configurationFile_, status) || status.isDirectory()) {
         failure_ = "the configuration file " + configurationFile_ + " cannot be found.";
         return false;
     }
@@ -147,8 +147,7 @@ bool Hoardscan::findConfiguration() {
 // The configuration file, its catalogue and its "log." settings. The errors of reading the file
 // wait until the catalogue, whose directory the file names, has been loaded.
 bool Hoardscan::openConfiguration() {
-    logging_.configuration =
-        makeSmart<ConfReader>(system_, makeSmart<ConfigurationLog>(system_, logging_.centre));
+    logging_.configuration = makeSmart<ConfReader>(system_, makeSmart<ConfigurationLog>(system_, logging_.centre));
     if (!logging_.configuration) return false;
     logging_.configuration->holdReports();
     logging_.configuration->buildTree(configurationFile_);
@@ -170,7 +169,7 @@ void Hoardscan::loadMessageCatalogue() {
     if (logging_.configuration->getDirName("Quilna.directories.conf", directory) != ConfResult::Found) {
         log().error(Message::NoCatalogueDirectory, ParamStream() << "Quilna.directories.conf");
     } else {
-        const LoadResult result = catalogue_.loadMessages(system_.pathSyntax(), directory, "storage,configuration");
+        const LoadResult result = catalogue_.loadMessages(system_, directory, "storage,configuration");
         if (result.status) {
             if (LoggerUnit::isDebugOn(2)) {
                 for (size_t i = 0; i < result.loaded.size(); ++i)

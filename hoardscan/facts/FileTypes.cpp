@@ -39,7 +39,8 @@ void extensionOf(const std::string& name, std::string& extension) {
 
 }  // namespace
 
-FileTypes::FileTypes(LoggerUnit& logger, Tallies& tallies) : logger_(logger), tallies_(tallies) {}
+FileTypes::FileTypes(FileSystem& files, LoggerUnit& logger, Tallies& tallies)
+    : files_(files), logger_(logger), tallies_(tallies) {}
 
 uint16_t FileTypes::attributeBit(std::string_view word) {
     if (word == "system") return FileAttribute::System;
@@ -56,7 +57,7 @@ uint16_t FileTypes::attributeBit(std::string_view word) {
 
 bool FileTypes::loadFileTypeMappingFile(const std::string& path) {
     std::string text;
-    if (!RulesFiles::readRulesFile(path, text)) {
+    if (!RulesFiles::readRulesFile(files_, path, text)) {
         logger_.fatal(Message::CannotOpenFile, ParamStream() << path);
         return false;
     }
@@ -159,9 +160,9 @@ void FileTypes::fileFacts(const std::string& currentDirectory, const std::string
 }
 
 // "C:\" gives "C": trailing separators and then a final ":" removed.
-void FileTypes::rootField(const std::string& root, std::string& fileSystem) {
+void FileTypes::rootField(const std::string& root, std::string& fileSystem) const {
     fileSystem = root;
-    FileUtils::stripSeparators(fileSystem);
+    FileUtils::stripSeparators(files_.pathSyntax(), fileSystem);
     if (!fileSystem.empty() && fileSystem.back() == ':') fileSystem.pop_back();
 }
 
@@ -197,9 +198,9 @@ void FileTypes::mappedType(const std::string& currentDirectory, const std::strin
 bool FileTypes::defaultDirectoryType(const std::string& currentDirectory, std::string& fileType) {
     if (defaultDirectories_.empty()) return false;
     size_t end = currentDirectory.size();
-    while (end > 0 && FileUtils::isSeparator(currentDirectory[end - 1])) --end;
+    while (end > 0 && FileUtils::isSeparator(files_.pathSyntax(), currentDirectory[end - 1])) --end;
     size_t begin = end;
-    while (begin > 0 && !FileUtils::isSeparator(currentDirectory[begin - 1])) --begin;
+    while (begin > 0 && !FileUtils::isSeparator(files_.pathSyntax(), currentDirectory[begin - 1])) --begin;
     std::string last = lowerCopy(std::string_view(currentDirectory).substr(begin, end - begin));
     for (size_t i = 0; i < defaultDirectoriesLower_.size(); ++i) {
         if (defaultDirectoriesLower_[i] == last) {

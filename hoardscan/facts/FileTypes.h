@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "files/FileStatus.h"
+#include "platform/FileSystem.h"
 #include "hoardscan/rules/RuleText.h"
 
 namespace Quilna {
@@ -22,7 +23,7 @@ public:
     enum Scheme : int32_t { Extension = 0, Mapping = 1, FileName = 3 };
 
     // Unknown extensions of the mapping scheme go to the tallies' extension lines.
-    FileTypes(LoggerUnit& logger, Tallies& tallies);
+    FileTypes(FileSystem& files, LoggerUnit& logger, Tallies& tallies);
 
     void setScheme(int32_t scheme) { scheme_ = scheme; }
     // The extension switch: collect extensions that the mapping does not know.
@@ -63,8 +64,9 @@ private:
     bool defaultDirectoryType(const std::string& currentDirectory, std::string& fileType);
     // The type for a non-empty lower-cased extension; empty when the mapping has none.
     void extensionType(const std::string& extension, std::string& fileType);
-    static void rootField(const std::string& root, std::string& fileSystem);
+    void rootField(const std::string& root, std::string& fileSystem) const;
 
+    FileSystem& files_;  // the mapping file is read through it
     LoggerUnit& logger_;
     Tallies& tallies_;
     int32_t scheme_ = Extension;

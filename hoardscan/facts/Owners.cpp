@@ -57,13 +57,13 @@ bool Owners::ownerText(const std::string& currentDirectory, const std::string& n
         // The walk's read-ahead asked already where the status has no owner id.
         if (status.ownerLookup == OwnerLookup::Found) owner = status.owner;
         if (status.ownerLookup != OwnerLookup::NotAsked) return status.ownerLookup == OwnerLookup::Found;
-        return FileOps::fileOwner(currentDirectory + name, owner, serverOf(syntax_, currentDirectory));
+        return FileOps::fileOwner(accounts_, currentDirectory + name, owner, serverOf(syntax_, currentDirectory));
     }
     auto known = ownerOfId_.find(status.ownerId);
     if (known == ownerOfId_.end()) {
         std::string text;
         std::optional<std::string> answer;
-        if (FileOps::ownerById(status.ownerId, text)) answer = std::move(text);
+        if (FileOps::ownerById(accounts_, status.ownerId, text)) answer = std::move(text);
         known = ownerOfId_.emplace(status.ownerId, std::move(answer)).first;
     }
     if (!known->second) return false;

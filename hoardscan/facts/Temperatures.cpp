@@ -71,7 +71,7 @@ bool bandOf(const std::string& line, const TemperatureBand* previous, Temperatur
 
 bool Temperatures::loadTemperaturesFile(const std::string& path) {
     std::string text;
-    if (!RulesFiles::readRulesFile(path, text)) {
+    if (!RulesFiles::readRulesFile(files_, path, text)) {
         logger_.fatal(Message::CannotOpenFile, ParamStream() << path);
         return false;
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "files/FileStatus.h"
+#include "platform/FileSystem.h"
 #include "hoardscan/facts/TemperatureBand.h"
 
 namespace Quilna {
@@ -16,7 +17,7 @@ class LoggerUnit;
 
 class Temperatures {
 public:
-    explicit Temperatures(LoggerUnit& logger) : logger_(logger) {}
+    Temperatures(FileSystem& files, LoggerUnit& logger) : files_(files), logger_(logger) {}
 
     // Loads the temperatures file; true also for a file without bands. The same for a text
     // already read (fileName names it in messages).
@@ -39,6 +40,7 @@ private:
     static int32_t ageInDays(int64_t now, int64_t then);
     static void nameOf(const std::vector<TemperatureBand>& bands, int32_t age, std::string& temperature);
 
+    FileSystem& files_;  // the temperatures file is read through it
     LoggerUnit& logger_;
     // The same bands in both lists, kept apart as the two temperatures are.
     std::vector<TemperatureBand> accessBands_;

@@ -7,13 +7,13 @@ namespace Quilna::AnchoredPaths {
 
 bool isAbsolute(const PathSyntax& syntax, const std::string& path) {
     if (path.empty()) return false;
-    if (FileUtils::isSeparator(path[0])) return true;
-    return syntax.driveLetters && path.size() >= 3 && path[1] == ':' && FileUtils::isSeparator(path[2]);
+    if (FileUtils::isSeparator(syntax, path[0])) return true;
+    return syntax.driveLetters && path.size() >= 3 && path[1] == ':' && FileUtils::isSeparator(syntax, path[2]);
 }
 
 std::string anchored(FileSystem& files, const std::string& path) {
     if (path.empty() || isAbsolute(files.pathSyntax(), path)) return path;
-    std::string current = FileOps::currentDirectory();
+    std::string current = FileOps::currentDirectory(files);
     if (current.empty()) return path;
     return current + path;
 }

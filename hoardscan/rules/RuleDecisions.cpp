@@ -82,9 +82,9 @@ Component findComponent(const FilePath& path, uint64_t n, const PathSyntax& synt
 
 }  // namespace
 
-RuleDecisions::RuleDecisions(const PathSyntax& syntax, LoggerUnit& logger, const ScanIdentity& identity,
-                             const RuleTables& tables)
-    : syntax_(syntax), logger_(logger), identity_(identity), tables_(tables) {}
+RuleDecisions::RuleDecisions(FileSystem& files, const PathSyntax& syntax, LoggerUnit& logger,
+                             const ScanIdentity& identity, const RuleTables& tables)
+    : files_(files), syntax_(syntax), logger_(logger), identity_(identity), tables_(tables) {}
 
 std::unique_ptr<PathRules> RuleDecisions::compile(const std::string& fileSystem) const {
     return std::make_unique<PathRules>(tables_, identity_, fileSystem);
@@ -221,9 +221,9 @@ bool RuleDecisions::expandPlaceholders(const std::string& currentDirectory, cons
     return true;
 }
 
-bool RuleDecisions::hasSystemAttribute(std::string_view path) {
+bool RuleDecisions::hasSystemAttribute(std::string_view path) const {
     FileStatus status;
-    return FileOps::fileStatus(std::string(path), status) && (status.attributes & FileAttribute::System);
+    return FileOps::fileStatus(files_, std::string(path), status) && (status.attributes & FileAttribute::System);
 }
 
 bool RuleDecisions::isSystemDirectory(std::string_view path, bool isDirectory) {

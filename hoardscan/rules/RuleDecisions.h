@@ -14,6 +14,7 @@
 #include "hoardscan/rules/PathRules.h"
 #include "hoardscan/rules/RuleTables.h"
 #include "hoardscan/app/ScanIdentity.h"
+#include "platform/FileSystem.h"
 #include "platform/PathSyntax.h"
 
 namespace Quilna {
@@ -22,7 +23,8 @@ class LoggerUnit;
 
 class RuleDecisions {
 public:
-    RuleDecisions(const PathSyntax& syntax, LoggerUnit& logger, const ScanIdentity& identity, const RuleTables& tables);
+    RuleDecisions(FileSystem& files, const PathSyntax& syntax, LoggerUnit& logger, const ScanIdentity& identity,
+                  const RuleTables& tables);
 
     // The rules of one file system's walk, compiled.
     std::unique_ptr<PathRules> compile(const std::string& fileSystem) const;
@@ -52,8 +54,9 @@ private:
                             bool& reusable);
     // The system attribute of a placeholder's directory; directories are asked once per run.
     bool isSystemDirectory(std::string_view path, bool isDirectory);
-    static bool hasSystemAttribute(std::string_view path);
+    bool hasSystemAttribute(std::string_view path) const;
 
+    FileSystem& files_;
     const PathSyntax& syntax_;
     LoggerUnit& logger_;
     const ScanIdentity& identity_;

@@ -37,8 +37,9 @@ void splitKeyValue(const std::string& line, std::string& key, std::string& value
 
 }  // namespace
 
-RulesFiles::RulesFiles(const PathSyntax& syntax, LoggerUnit& logger, const ScanIdentity& identity, RuleTables& tables)
-    : syntax_(syntax), logger_(logger), identity_(identity), tables_(tables) {}
+RulesFiles::RulesFiles(FileSystem& files, const PathSyntax& syntax, LoggerUnit& logger, const ScanIdentity& identity,
+                       RuleTables& tables)
+    : files_(files), syntax_(syntax), logger_(logger), identity_(identity), tables_(tables) {}
 
 bool RulesFiles::readSignificantLine(RuleText& text, std::string& line) {
     while (readLine(text, line)) {
@@ -53,9 +54,9 @@ bool RulesFiles::readSignificantLine(RuleText& text, std::string& line) {
     return false;
 }
 
-bool RulesFiles::readRulesFile(const std::string& path, std::string& text) {
+bool RulesFiles::readRulesFile(FileSystem& files, const std::string& path, std::string& text) {
     text.clear();
-    BasicFile file;
+    BasicFile file(files);
     if (!file.open(path, BasicFile::Read)) return false;
     if (file.atEnd()) return true;
     if (!file.read(text, std::numeric_limits<uint64_t>::max()) && file.error() != BasicFile::AlreadyAtEnd) return false;
@@ -67,7 +68,7 @@ bool RulesFiles::readRulesFile(const std::string& path, std::string& text) {
 
 bool RulesFiles::loadFileSystems(const std::string& path) {
     std::string text;
-    if (!readRulesFile(path, text)) {
+    if (!readRulesFile(files_, path, text)) {
         logger_.fatal(Message::CannotOpenFile, ParamStream() << path);
         return false;
     }
@@ -158,7 +159,7 @@ bool RulesFiles::addFileSystemRule(const RuleText& text, std::string host, std::
 
 bool RulesFiles::loadAccounts(const std::string& path) {
     std::string text;
-    if (!readRulesFile(path, text)) {
+    if (!readRulesFile(files_, path, text)) {
         logger_.fatal(Message::CannotOpenFile, ParamStream() << path);
         return false;
     }

@@ -10,6 +10,7 @@
 #include "hoardscan/rules/RuleTables.h"
 #include "hoardscan/rules/RuleText.h"
 #include "hoardscan/app/ScanIdentity.h"
+#include "platform/FileSystem.h"
 #include "platform/PathSyntax.h"
 
 namespace Quilna {
@@ -18,7 +19,8 @@ class LoggerUnit;
 
 class RulesFiles {
 public:
-    RulesFiles(const PathSyntax& syntax, LoggerUnit& logger, const ScanIdentity& identity, RuleTables& tables);
+    RulesFiles(FileSystem& files, const PathSyntax& syntax, LoggerUnit& logger, const ScanIdentity& identity,
+               RuleTables& tables);
 
     // True when the file was read to its end; false after an error that was reported.
     bool loadFileSystems(const std::string& path);
@@ -31,7 +33,7 @@ public:
     // the first "#" on cut away. False (line empty) at the end of the text.
     static bool readSignificantLine(RuleText& text, std::string& line);
     // The whole file; false when it cannot be opened or read.
-    static bool readRulesFile(const std::string& path, std::string& text);
+    static bool readRulesFile(FileSystem& files, const std::string& path, std::string& text);
 
 private:
     enum class Part { None, Drives, Rules };
@@ -55,6 +57,7 @@ private:
 
     void reportUnexpected(const RuleText& text, const std::string& line);
 
+    FileSystem& files_;
     const PathSyntax& syntax_;
     LoggerUnit& logger_;
     const ScanIdentity& identity_;

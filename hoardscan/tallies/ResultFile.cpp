@@ -8,7 +8,7 @@
 namespace Quilna {
 
 ResultFile::ResultFile(FileSystem& files, LoggerUnit& logger, ResultFileKind kind, uint32_t processId)
-    : files_(files), logger_(logger) {
+    : files_(files), logger_(logger), file_(files) {
     fileName_.kind = kind;
     fileName_.processId = processId;
     fileName_.unfinished = ResultFileName::hasUnfinishedName(kind);
@@ -42,7 +42,7 @@ std::string ResultFile::finishedName() const {
 // wrote and opened for appending.
 bool ResultFile::reopen() {
     if (cutBackPending_) {
-        if (!FileOps::truncateFile(name_, static_cast<uint64_t>(committed_))) {
+        if (!FileOps::truncateFile(files_, name_, static_cast<uint64_t>(committed_))) {
             logger_.critical(Message::CannotOpenResult, ParamStream() << name_);
             return false;
         }
@@ -105,16 +105,16 @@ bool ResultFile::commit() {
 // The file is closed, and cut back to what the completed flushes wrote.
 void ResultFile::undo() {
     file_.close();
-    cutBackPending_ = !FileOps::truncateFile(name_, static_cast<uint64_t>(committed_));
+    cutBackPending_ = !FileOps::truncateFile(files_, name_, static_cast<uint64_t>(committed_));
 }
 
 bool ResultFile::close() {
     if (file_.isOpen()) {
         file_.close();
         if (file_.error() != BasicFile::None)
-            cutBackPending_ = !FileOps::truncateFile(name_, static_cast<uint64_t>(committed_));
+            cutBackPending_ = !FileOps::truncateFile(files_, name_, static_cast<uint64_t>(committed_));
     } else if (cutBackPending_ && !name_.empty()) {
-        cutBackPending_ = !FileOps::truncateFile(name_, static_cast<uint64_t>(committed_));
+        cutBackPending_ = !FileOps::truncateFile(files_, name_, static_cast<uint64_t>(committed_));
     }
     return !name_.empty() && !cutBackPending_;
 }

@@ -21,8 +21,10 @@ constexpr int32_t secondsPerDay = 86400;
 
 }  // namespace
 
-ResultFiles::ResultFiles(FileSystem& files, LoggerUnit& logger, const ScanSettings& settings, uint32_t processId)
+ResultFiles::ResultFiles(FileSystem& files, SystemServices& services, LoggerUnit& logger, const ScanSettings& settings,
+                         uint32_t processId)
     : files_(files),
+      services_(services),
       logger_(logger),
       settings_(settings),
       accountFile_(files, logger, ResultFileKind::AccountRecords, processId),
@@ -163,12 +165,12 @@ void ResultFiles::finish(ResultFile& file, bool complete) {
         return;
     }
     // The final name promises a complete file: its content must be on the disk before it.
-    if (!FileOps::syncFile(file.name())) {
+    if (!FileOps::syncFile(files_, file.name())) {
         logger_.error(Message::ResultIncomplete, ParamStream() << file.name());
         unfinished_.push_back(file.name());
         return;
     }
-    if (!FileOps::renameFile(file.name(), finalName, true)) {
+    if (!FileOps::renameFile(files_, services_, file.name(), finalName, true)) {
         logger_.error(Message::CannotRename, ParamStream() << file.name() << finalName);
         unfinished_.push_back(file.name());
     }

@@ -12,6 +12,7 @@
 
 #include "hoardscan/tallies/ResultFile.h"
 #include "hoardscan/app/ScanSettings.h"
+#include "platform/SystemServices.h"
 #include "time/DateTime.h"
 
 namespace Quilna {
@@ -22,7 +23,8 @@ class Tallies;
 
 class ResultFiles {
 public:
-    ResultFiles(FileSystem& files, LoggerUnit& logger, const ScanSettings& settings, uint32_t processId);
+    ResultFiles(FileSystem& files, SystemServices& services, LoggerUnit& logger, const ScanSettings& settings,
+                uint32_t processId);
 
     // The nearest local midnight of the moment (noon counts towards the next one), in seconds
     // since 1970.
@@ -65,6 +67,7 @@ private:
     bool putLines(ResultFile& file, std::string_view lines);
 
     FileSystem& files_;
+    SystemServices& services_;  // paces the retries of a rename
     LoggerUnit& logger_;
     const ScanSettings& settings_;
     ResultFile accountFile_;

@@ -1,5 +1,6 @@
 // The lookups of ConfReader: paths, reference expansion and the typed getters.
 #include "config/ConfReader.h"
+#include "platform/Platform.h"
 #include "config/DOMNode.h"
 #include "files/FileUtils.h"
 #include "text/StringUtils.h"
@@ -51,10 +52,10 @@ int ConfReader::get(const std::string& path, const std::string& type, std::strin
     if (debugOn(5)) debug(5, "ConfReader: Got raw value \"%s\".", ParamStream() << text);
     if (int result = expandReferences(path, text); result != ConfResult::Found) return result;
     if (type == kDirName && !text.empty()) {
-        FileUtils::normaliseSeparators(text);
-        FileUtils::addSeparator(text);
+        FileUtils::normaliseSeparators(system_.pathSyntax(), text);
+        FileUtils::addSeparator(system_.pathSyntax(), text);
     } else if (type == kFileName) {
-        FileUtils::normaliseSeparators(text);
+        FileUtils::normaliseSeparators(system_.pathSyntax(), text);
     }
     if (debugOn(5)) debug(5, "ConfReader: Got final value \"%s\".", ParamStream() << text);
     value = std::move(text);
@@ -89,7 +90,8 @@ int ConfReader::expandReferences(const std::string& path, std::string& value) co
             return ConfResult::NoValue;
         }
         const std::string& text = referenced->value();
-        const bool separator = referenced->type() == kDirName && !text.empty() && !FileUtils::isSeparator(text.back());
+        const bool separator = referenced->type() == kDirName && !text.empty() &&
+                               !FileUtils::isSeparator(system_.pathSyntax(), text.back());
         if (value.size() - (close - open + 1) + text.size() + (separator ? 1 : 0) > maxExpandedLength) {
             error(kBadReference, ParamStream() << path
                                                << "its value grows beyond " + std::to_string(maxExpandedLength) +
@@ -98,7 +100,7 @@ int ConfReader::expandReferences(const std::string& path, std::string& value) co
         }
         if (debugOn(5)) debug(5, "ConfReader: Reference \"%s\" = \"%s\".", ParamStream() << name << text);
         value.replace(open, close - open + 1, text);
-        if (separator) value.insert(open + text.size(), 1, syntax_.separator);
+        if (separator) value.insert(open + text.size(), 1, system_.pathSyntax().separator);
     }
     return ConfResult::Found;
 }
@@ -145,7 +147,7 @@ int ConfReader::getFileName(const std::string& path, std::string& out) const {
     if (int result = get(path, kFileName, value); result != ConfResult::Found) return result;
     // Checked after trimming: a blank after a final separator must not hide it.
     StringUtils::trim(value);
-    if (!FileUtils::isValidFileName(value)) return ConfResult::Invalid;
+    if (!FileUtils::isValidFileName(system_.pathSyntax(), value)) return ConfResult::Invalid;
     out = std::move(value);
     return ConfResult::Found;
 }

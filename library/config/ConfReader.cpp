@@ -24,8 +24,8 @@ constexpr int32_t kCannotReadFile = 1;
 constexpr int32_t kSyntaxError = 2;
 constexpr int32_t kCannotLock = 15;
 
-std::string readWholeFile(const std::string& fileName) {
-    FilePlain file(fileName);
+std::string readWholeFile(Platform& system, const std::string& fileName) {
+    FilePlain file(system, fileName);
     file.open(FileBase::Read);
     const uint64_t size = file.seek(0, 1);
     file.seek(0, 0);
@@ -68,7 +68,7 @@ size_t lineOf(const std::string& text, size_t position) {
 }  // namespace
 
 ConfReader::ConfReader(Platform& system, const SmartPointer<ConfReports>& reports)
-    : syntax_(system.pathSyntax()), reports_(reports), lock_(std::make_unique<Monopoly>(system, system)) {
+    : system_(system), reports_(reports), lock_(std::make_unique<Monopoly>(system, system)) {
     debug(1, "ConfReader: Created.");
 }
 
@@ -118,7 +118,7 @@ bool ConfReader::buildTree(const std::string& fileName) {
     std::string text;
     failure_.clear();
     try {
-        text = readWholeFile(fileName);
+        text = readWholeFile(system_, fileName);
     } catch (FileException& failure) {
         failure.addLocation(__FILE__, __LINE__);
         error(kCannotReadFile, ParamStream() << fileName << failure.fullText());

@@ -96,7 +96,7 @@ private:
     void debug(int32_t level, const char* format, const ParamStream& params) const;
     void error(int32_t id, const ParamStream& params) const;
 
-    PathSyntax syntax_;
+    Platform& system_;  // the file is read through it; its path syntax shapes directory values
     std::unique_ptr<DOMNode> root_;
     SmartPointer<ConfReports> reports_;
     bool holding_ = false;

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/Platform.h"
-
 namespace Quilna {
 
 namespace {
@@ -59,7 +57,7 @@ bool BasicFile::open(const std::string& name, int32_t mode) {
         error_ = None;
         return true;
     }
-    file_ = platform().openFile(name, openingOf(mode), systemError_);
+    file_ = files_.openFile(name, openingOf(mode), systemError_);
     if (!file_) return fail(OpenFailed);
     name_ = name;
     mode_ = mode;

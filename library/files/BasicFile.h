@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/FileSystem.h"
 #include "platform/OpenFile.h"
 
 namespace Quilna {
@@ -41,7 +42,7 @@ public:
     enum Origin : int32_t { FromStart = 0, FromEnd = 1, FromCurrent = 2 };
     enum Pointer : int32_t { ReadPointer = 0, WritePointer = 1, LastUsed = 2, BothPointers = 3 };
 
-    BasicFile() = default;
+    explicit BasicFile(FileSystem& files) : files_(files) {}
     virtual ~BasicFile();
     BasicFile(const BasicFile&) = delete;
     BasicFile& operator=(const BasicFile&) = delete;
@@ -85,6 +86,7 @@ private:
     bool readFailed(std::string& out, int64_t start);
     void updateAtEnd() { atEnd_ = position_ >= size_; }
 
+    FileSystem& files_;
     std::string name_;
     int32_t mode_ = Nothing;
     std::unique_ptr<OpenFile> file_;

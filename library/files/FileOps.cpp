@@ -16,23 +16,22 @@ int64_t clampedTime(int64_t utcSeconds) { return std::clamp<int64_t>(utcSeconds,
 
 }  // namespace
 
-bool exists(const std::string& path) {
+bool exists(FileSystem& files, Drives& drives, const std::string& path) {
     if (path.empty()) return false;
-    Platform& system = platform();
-    const PathSyntax& syntax = system.pathSyntax();
+    const PathSyntax& syntax = files.pathSyntax();
     std::string trimmed = path;
     // The root itself keeps its separator: stripping it would leave nothing to look up.
     if (trimmed.size() > 1 && isSeparator(syntax, trimmed.back())) trimmed.pop_back();
-    if (syntax.driveLetters && trimmed.back() == ':') return system.driveType(trimmed) != DriveType::Unknown;
+    if (syntax.driveLetters && trimmed.back() == ':') return drives.driveType(trimmed) != DriveType::Unknown;
     FileStatus status;
-    return fileStatus(trimmed, status);
+    return fileStatus(files, trimmed, status);
 }
 
-std::string currentDirectory() {
+std::string currentDirectory(FileSystem& files) {
     std::string directory;
     SystemError error;
-    if (!platform().currentDirectory(directory, error)) return std::string();
-    FileUtils::addSeparator(directory);
+    if (!files.currentDirectory(directory, error)) return std::string();
+    FileUtils::addSeparator(files.pathSyntax(), directory);
     return directory;
 }
 
@@ -61,10 +60,10 @@ bool statusOf(bool found, FileInfo& info, FileStatus& status) {
     return true;
 }
 
-bool fileStatus(const std::string& path, FileStatus& status) {
+bool fileStatus(FileSystem& files, const std::string& path, FileStatus& status) {
     FileInfo info;
     SystemError error;
-    const bool found = platform().fileInfo(path, info, error);
+    const bool found = files.fileInfo(path, info, error);
     return statusOf(found, info, status);
 }
 
@@ -73,63 +72,63 @@ std::string ownerText(const std::string& domain, const std::string& account) {
     return "\\\\" + domain + "\\" + account;
 }
 
-bool fileOwner(const std::string& path, std::string& owner, const std::string& server) {
+bool fileOwner(Accounts& accounts, const std::string& path, std::string& owner, const std::string& server) {
     std::string domain, account;
     SystemError error;
-    if (!platform().fileOwner(path, server, domain, account, error)) return false;
+    if (!accounts.fileOwner(path, server, domain, account, error)) return false;
     owner = ownerText(domain, account);
     return true;
 }
 
-bool ownerById(uint32_t ownerId, std::string& owner) {
+bool ownerById(Accounts& accounts, uint32_t ownerId, std::string& owner) {
     std::string domain, account;
     SystemError error;
-    if (!platform().ownerById(ownerId, domain, account, error)) return false;
+    if (!accounts.ownerById(ownerId, domain, account, error)) return false;
     owner = ownerText(domain, account);
     return true;
 }
 
-bool createDirectory(const std::string& path) {
+bool createDirectory(FileSystem& files, const std::string& path) {
     SystemError error;
-    return platform().createDirectory(path, error);
+    return files.createDirectory(path, error);
 }
 
-std::vector<DirEntry> listDirectory(const std::string& directory) {
+std::vector<DirEntry> listDirectory(FileSystem& files, const std::string& directory) {
     // A listing cut short by a read error keeps the entries found before it.
     std::vector<DirEntry> entries;
     SystemError error;
-    platform().listDirectory(directory, entries, error);
+    files.listDirectory(directory, entries, error);
     return entries;
 }
 
-bool deleteFile(const std::string& path) {
+bool deleteFile(FileSystem& files, const std::string& path) {
     SystemError error;
-    return platform().deleteFile(path, error);
+    return files.deleteFile(path, error);
 }
 
-bool renameFile(const std::string& from, const std::string& to, bool replace) {
-    Platform& system = platform();
+bool renameFile(FileSystem& files, SystemServices& services, const std::string& from, const std::string& to,
+                bool replace) {
     SystemError error;
     for (int attempt = 1; attempt <= renameAttempts; ++attempt) {
-        if (system.moveFile(from, to, replace, error)) return true;
-        if (attempt < renameAttempts) system.sleepMs(renamePauseMs);
+        if (files.moveFile(from, to, replace, error)) return true;
+        if (attempt < renameAttempts) services.sleepMs(renamePauseMs);
     }
     return false;
 }
 
-bool setAttributes(const std::string& path, uint16_t attributes) {
+bool setAttributes(FileSystem& files, const std::string& path, uint16_t attributes) {
     SystemError error;
-    return platform().setAttributes(path, attributes, error);
+    return files.setAttributes(path, attributes, error);
 }
 
-bool syncFile(const std::string& path) {
+bool syncFile(FileSystem& files, const std::string& path) {
     SystemError error;
-    return platform().syncFile(path, error);
+    return files.syncFile(path, error);
 }
 
-bool truncateFile(const std::string& path, uint64_t size) {
+bool truncateFile(FileSystem& files, const std::string& path, uint64_t size) {
     SystemError error;
-    return platform().truncateFile(path, size, error);
+    return files.truncateFile(path, size, error);
 }
 
 }  // namespace Quilna::FileOps

@@ -6,7 +6,6 @@
 
 #include "files/FileOps.h"
 #include "files/FileUtils.h"
-#include "platform/Platform.h"
 #include "text/StringUtils.h"
 
 namespace Quilna {
@@ -49,7 +48,7 @@ void FilePlain::open(uint16_t access) {
         QUILNA_THROW(FileException, FL_ACCESS_COMB, name_);
     if ((access & Truncate) && (access & Append)) QUILNA_THROW(FileException, FL_ACCESS_COMB, name_);
     const int32_t mode = dataFileMode(access, name_);
-    if (reading && !writing && !FileOps::exists(name_))
+    if (reading && !writing && !FileOps::exists(system_, system_, name_))
         QUILNA_THROW(FileException, FL_EXISTS_NOT, name_ + "-->File does not exist.");
     // The temporary copy comes with the lock: a writer without a lock writes the file itself.
     std::string working = name_;
@@ -69,10 +68,10 @@ void FilePlain::open(uint16_t access) {
 std::string FilePlain::prepareWriting(uint16_t access) {
     // The copy is read from the file and takes its place: a link or another user's place is
     // refused here, as every writing open refuses it.
-    const std::string refusal = platform().writeRefusal(name_);
+    const std::string refusal = system_.writeRefusal(name_);
     if (!refusal.empty()) QUILNA_THROW(FileException, FL_CANNOT_OPEN, refusal);
     try {
-        lock_ = std::make_unique<LockFile>(name_);
+        lock_ = std::make_unique<LockFile>(system_, system_, name_);
     } catch (const std::bad_alloc&) {
         QUILNA_THROW(FileException, FL_MEM, name_);
     }
@@ -95,7 +94,7 @@ std::string FilePlain::prepareWriting(uint16_t access) {
 void FilePlain::makeTemporaryCopy() {
     tempInUse_ = true;
     const std::string working = temporaryName();
-    const bool cleared = !FileOps::exists(working) || FileUtils::removeFile(working, true);
+    const bool cleared = !FileOps::exists(system_, system_, working) || FileUtils::removeFile(system_, working, true);
     // Writing on without the old content would replace the file by a partial one.
     if (!cleared || (lock_->originalExisted() && !copyOriginalTo(working))) {
         releaseLeftovers();
@@ -104,8 +103,8 @@ void FilePlain::makeTemporaryCopy() {
 }
 
 bool FilePlain::copyOriginalTo(const std::string& working) const {
-    BasicFile from;
-    BasicFile to;
+    BasicFile from(system_);
+    BasicFile to(system_);
     if (!from.open(name_, BasicFile::Read) || !to.open(working, BasicFile::WriteNew)) return false;
     std::string piece;
     while (!from.atEnd())
@@ -116,11 +115,12 @@ bool FilePlain::copyOriginalTo(const std::string& working) const {
 // Everything an unfinished open made goes while the lock still keeps other writers out.
 void FilePlain::releaseLeftovers() {
     // Only an own copy is removed: another writer may be working on a copy of that name.
-    if (tempInUse_ && FileOps::exists(temporaryName())) FileUtils::removeFile(temporaryName(), true);
+    if (tempInUse_ && FileOps::exists(system_, system_, temporaryName()))
+        FileUtils::removeFile(system_, temporaryName(), true);
     tempInUse_ = false;
     if (!lock_) return;
     lock_->releaseOriginal();
-    if (!lock_->originalExisted()) FileUtils::removeFile(name_, false);
+    if (!lock_->originalExisted()) FileUtils::removeFile(system_, name_, false);
     unlockOrThrow();
 }
 
@@ -132,10 +132,9 @@ void FilePlain::unlockOrThrow() {
 }
 
 bool FilePlain::replaceByTemporary() {
-    Platform& system = platform();
     for (int attempt = 1; attempt <= replaceAttempts; ++attempt) {
-        if (FileOps::renameFile(temporaryName(), name_, true)) return true;
-        if (attempt < replaceAttempts) system.sleepMs(replacePauseMs);
+        if (FileOps::renameFile(system_, system_, temporaryName(), name_, true)) return true;
+        if (attempt < replaceAttempts) system_.sleepMs(replacePauseMs);
     }
     return false;
 }

@@ -6,12 +6,15 @@
 
 #include "files/BasicFile.h"
 #include "files/FileBase.h"
+#include "platform/Platform.h"
 
 namespace Quilna {
 
 class FilePlain : public FileBase {
 public:
-    explicit FilePlain(std::string name) : FileBase(std::move(name)) {}
+    // The whole platform: its files, the drives by which a name such as "C:" exists, and the
+    // pause between attempts to replace the file.
+    FilePlain(Platform& system, std::string name) : FileBase(std::move(name)), system_(system), data_(system) {}
     ~FilePlain() override;
 
     void open(uint16_t access) override;
@@ -46,6 +49,7 @@ private:
     void requireWriting() const;
     void writeFailed() const;
 
+    Platform& system_;
     BasicFile data_;
     // Exceptions in flight when the file was opened: more at destruction means the writer is
     // being unwound, and its unfinished copy must not replace the file.

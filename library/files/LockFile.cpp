@@ -36,10 +36,11 @@ int32_t number(const std::string& text, size_t from, size_t count) {
 
 }  // namespace
 
-LockFile::LockFile(const std::string& path) : name_(path) {
+LockFile::LockFile(FileSystem& files, Drives& drives, const std::string& path)
+    : files_(files), drives_(drives), original_(files), name_(path) {
     DateTime now;
     ownToken_ = makeToken(now);
-    originalExisted_ = FileOps::exists(path);
+    originalExisted_ = FileOps::exists(files_, drives_, path);
     readExisting();
 }
 
@@ -59,14 +60,14 @@ DateTime LockFile::parseStamp(const std::string& text) {
 }
 
 void LockFile::readExisting() {
-    present_ = FileOps::exists(lockPath(name_));
+    present_ = FileOps::exists(files_, drives_, lockPath(name_));
     if (!present_) return;
     takenAt_ = DateTime(0);
     validUntil_ = DateTime(0);
     foundToken_.clear();
     // A lock file that cannot be read counts as present with its times at the epoch, so it
     // is treated as expired.
-    BasicFile file;
+    BasicFile file(files_);
     if (!file.open(lockPath(name_), BasicFile::Read)) return;
     std::string line;
     if (file.readLine(line)) takenAt_ = parseStamp(line);
@@ -79,7 +80,7 @@ bool LockFile::writeLock(bool holdOriginal) {
     const std::string path = lockPath(name_);
     // Created exclusively: a writer that got in first keeps its lock file, and a link or another
     // user's file at the name is refused, not written through.
-    BasicFile lockFile;
+    BasicFile lockFile(files_);
     if (!lockFile.open(path, BasicFile::WriteNew)) return false;
     bool written = lockFile.writeLine(takenAt_.formatUtc(true, false)) &&
                    lockFile.writeLine(validUntil_.formatUtc(true, false)) && lockFile.writeLine(ownToken_) &&
@@ -89,13 +90,13 @@ bool LockFile::writeLock(bool holdOriginal) {
     lockFile.close();
     if (written && lockFile.error() == BasicFile::None) return true;
     // A half-written lock file would keep others out for no one.
-    FileOps::deleteFile(path);
+    FileOps::deleteFile(files_, path);
     return false;
 }
 
 // The holder's token of the lock file on disk; empty when there is none or it cannot be read.
 std::string LockFile::tokenOnDisk() const {
-    BasicFile file;
+    BasicFile file(files_);
     if (!file.open(lockPath(name_), BasicFile::Read)) return std::string();
     std::string line;
     for (int number = 1; number <= 3; ++number)
@@ -106,7 +107,7 @@ std::string LockFile::tokenOnDisk() const {
 bool LockFile::holdProtectedFile() {
     // Held without changing the content: read when it exists, else created by an append open
     // (discarding a new file removes it again).
-    int32_t mode = FileOps::exists(name_) ? BasicFile::Read : BasicFile::Append;
+    int32_t mode = FileOps::exists(files_, drives_, name_) ? BasicFile::Read : BasicFile::Append;
     return original_.open(name_, mode);
 }
 
@@ -120,7 +121,7 @@ bool LockFile::lock(const TimeSpan& lifetime, bool holdOriginal) {
         return false;
     }
     if (holdOriginal && !holdProtectedFile()) {
-        FileOps::deleteFile(lockPath(name_));
+        FileOps::deleteFile(files_, lockPath(name_));
         return false;
     }
     present_ = true;
@@ -135,11 +136,11 @@ void LockFile::releaseOriginal() { original_.close(); }
 bool LockFile::clearExpired() {
     if (DateTime() < validUntil_) return false;
     const std::string path = lockPath(name_);
-    if (tokenOnDisk() != foundToken_ && FileOps::exists(path)) {
+    if (tokenOnDisk() != foundToken_ && FileOps::exists(files_, drives_, path)) {
         readExisting();
         return false;
     }
-    if (!FileOps::deleteFile(path) && FileOps::exists(path)) return false;
+    if (!FileOps::deleteFile(files_, path) && FileOps::exists(files_, drives_, path)) return false;
     present_ = false;
     return true;
 }
@@ -151,7 +152,7 @@ bool LockFile::unlock() {
     // Once expired, the lock may have been cleared and taken by another writer: that writer's
     // lock file is not this object's to delete.
     const std::string holder = tokenOnDisk();
-    if (holder.empty() || holder == ownToken_) FileOps::deleteFile(lockPath(name_));
+    if (holder.empty() || holder == ownToken_) FileOps::deleteFile(files_, lockPath(name_));
     present_ = false;
     return true;
 }

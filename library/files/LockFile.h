@@ -20,6 +20,8 @@
 #include <string>
 
 #include "files/BasicFile.h"
+#include "platform/Drives.h"
+#include "platform/FileSystem.h"
 #include "time/DateTime.h"
 #include "time/TimeSpan.h"
 
@@ -28,7 +30,7 @@ namespace Quilna {
 class LockFile {
 public:
     // Builds this object's token, notes whether the file exists, and reads an existing lock file.
-    explicit LockFile(const std::string& path);
+    LockFile(FileSystem& files, Drives& drives, const std::string& path);
     virtual ~LockFile();
     LockFile(const LockFile&) = delete;
     LockFile& operator=(const LockFile&) = delete;
@@ -57,6 +59,8 @@ private:
     bool clearExpired();
     std::string tokenOnDisk() const;
 
+    FileSystem& files_;
+    Drives& drives_;
     // The protected file, held open while the lock holds the original.
     BasicFile original_;
     std::string name_;

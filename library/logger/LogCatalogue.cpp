@@ -33,8 +33,8 @@ bool passesFilter(const std::string& baseName, const std::string& filter) {
 
 }  // namespace
 
-int32_t LogCommons::loadMessageFile(const std::string& path, int32_t module) {
-    BasicFile file;
+int32_t LogCommons::loadMessageFile(FileSystem& files, const std::string& path, int32_t module) {
+    BasicFile file(files);
     if (!file.open(path, BasicFile::Read)) QUILNA_THROW(FileException, FL_CANNOT_OPEN, path);
     int32_t count = 0;
     std::string line;
@@ -55,13 +55,13 @@ int32_t LogCommons::loadMessageFile(const std::string& path, int32_t module) {
     return count;
 }
 
-LoadResult LogCommons::loadMessages(const PathSyntax& syntax, const std::string& directory, const std::string& filter) {
+LoadResult LogCommons::loadMessages(FileSystem& files, const std::string& directory, const std::string& filter) {
     LoadResult result;
     try {
         const std::string folder = directory + kMessageDirectory;
-        const std::string separator(1, syntax.separator);
-        const bool caseInsensitive = syntax.caseInsensitive;
-        for (const DirEntry& entry : FileOps::listDirectory(folder)) {
+        const std::string separator(1, files.pathSyntax().separator);
+        const bool caseInsensitive = files.pathSyntax().caseInsensitive;
+        for (const DirEntry& entry : FileOps::listDirectory(files, folder)) {
             if (!entry.isFile || !isCatalogueName(entry.name, caseInsensitive)) continue;
             const std::string baseName = baseNameOf(entry.name);
             const int32_t module = moduleFromKey(baseName);
@@ -69,7 +69,7 @@ LoadResult LogCommons::loadMessages(const PathSyntax& syntax, const std::string&
                 result.rejected.push_back(baseName);
                 continue;
             }
-            const int32_t count = loadMessageFile(folder + separator + baseName + kMessageExtension, module);
+            const int32_t count = loadMessageFile(files, folder + separator + baseName + kMessageExtension, module);
             result.loaded.push_back(baseName);
             result.counts.push_back(count);
         }

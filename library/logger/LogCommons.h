@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "logger/LogRecord.h"
-#include "platform/PathSyntax.h"
+#include "platform/FileSystem.h"
 #include "text/ParamStream.h"
 
 namespace Quilna {
@@ -93,7 +93,7 @@ public:
 
     // Loads <directory>LogMessages/<key>.mess for every module key whose base name occurs in
     // the filter (or every module with the filter "all"). The first template of a key stays.
-    LoadResult loadMessages(const PathSyntax& syntax, const std::string& directory, const std::string& filter);
+    LoadResult loadMessages(FileSystem& files, const std::string& directory, const std::string& filter);
     // The template of a module's message.
     bool findMessage(int32_t module, int32_t messageId, std::string& out) const;
     size_t messageCount() const { return catalogue_.size(); }
@@ -101,7 +101,7 @@ public:
 private:
     static std::string catalogueKey(int32_t module, int32_t messageId);
     // Reads one message file; returns the number of message lines.
-    int32_t loadMessageFile(const std::string& path, int32_t module);
+    int32_t loadMessageFile(FileSystem& files, const std::string& path, int32_t module);
 
     std::map<std::string, std::string> catalogue_;
 };

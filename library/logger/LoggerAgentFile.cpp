@@ -159,7 +159,7 @@ void LoggerAgentFile::openLog() {
     const DateTime now;
     opened_ = now;
     FileStatus status;
-    const bool existed = FileOps::fileStatus(path_, status);
+    const bool existed = FileOps::fileStatus(system_, path_, status);
     if (!existed) {
         clearInitRotation();  // a file this process creates is never rotated for Init
     } else {
@@ -169,7 +169,7 @@ void LoggerAgentFile::openLog() {
     }
 
     file_->open(FileBase::Write | FileBase::Create | FileBase::Append | FileBase::Direct | FileBase::NoLock);
-    identityKnown_ = FileOps::fileStatus(path_, status) && status.hasIdentity;
+    identityKnown_ = FileOps::fileStatus(system_, path_, status) && status.hasIdentity;
     identity_ = status.identity;
 
     if (agentMessages() && state_ != State::WritingHeader) writeHeader();
@@ -209,7 +209,7 @@ void LoggerAgentFile::closeLog(const std::string& reason) {
 void LoggerAgentFile::forgetMovedFile() {
     if (!isOpen() || !identityKnown_) return;
     FileStatus status;
-    const bool present = FileOps::fileStatus(path_, status);
+    const bool present = FileOps::fileStatus(system_, path_, status);
     if (present && (!status.hasIdentity || status.identity == identity_)) return;
     identityKnown_ = false;
     file_->close();
@@ -275,7 +275,7 @@ void LoggerAgentFile::checkRotation() {
 // The rotated name keeps the extension of the file name: a.log becomes a_<opened>_<counter>.log.
 std::string LoggerAgentFile::rotatedPath(int32_t counter) const {
     std::string base = path_;
-    const std::string extension = FileUtils::splitExtension(base);
+    const std::string extension = FileUtils::splitExtension(system_.pathSyntax(), base);
     std::string rotated = base + "_" + basicTime(opened_) + "_" + StringUtils::intText(counter);
     if (!extension.empty()) rotated += "." + extension;
     return rotated;
@@ -308,7 +308,7 @@ void LoggerAgentFile::rotate() {
         return;
     }
     sizeFactor_ = 1.0f;
-    if (messages) writeOwn("Log continued from " + quotedText(FileUtils::fileName(to)) + ".");
+    if (messages) writeOwn("Log continued from " + quotedText(FileUtils::fileName(system_.pathSyntax(), to)) + ".");
     removeOldCopies();
 }
 
@@ -321,9 +321,9 @@ void LoggerAgentFile::setRotationKeep(int32_t copies) {
 // time and then the counter in it: the counter alone starts again when its resource is lost.
 void LoggerAgentFile::removeOldCopies() {
     std::string base = path_;
-    const std::string extension = FileUtils::splitExtension(base);
-    const std::string directory = FileUtils::directoryName(base);
-    const std::string prefix = FileUtils::fileName(base) + "_";
+    const std::string extension = FileUtils::splitExtension(system_.pathSyntax(), base);
+    const std::string directory = FileUtils::directoryName(system_.pathSyntax(), base);
+    const std::string prefix = FileUtils::fileName(system_.pathSyntax(), base) + "_";
     const std::string suffix = extension.empty() ? std::string() : "." + extension;
     constexpr size_t openedLength = 15;  // 20130405T060708
     struct Copy {
@@ -335,7 +335,7 @@ void LoggerAgentFile::removeOldCopies() {
         }
     };
     std::vector<Copy> copies;
-    for (const DirEntry& entry : FileOps::listDirectory(directory)) {
+    for (const DirEntry& entry : FileOps::listDirectory(system_, directory)) {
         const std::string& name = entry.name;
         if (!entry.isFile || name.size() < prefix.size() + openedLength + 2 + suffix.size() ||
             name.compare(0, prefix.size(), prefix) != 0 ||
@@ -352,7 +352,7 @@ void LoggerAgentFile::removeOldCopies() {
     if (copies.size() <= keep) return;
     std::sort(copies.begin(), copies.end());
     for (size_t i = 0; i + keep < copies.size(); ++i) {
-        const bool removed = FileOps::deleteFile(directory + copies[i].name);
+        const bool removed = FileOps::deleteFile(system_, directory + copies[i].name);
         if (agentMessages())
             writeOwn((removed ? "Removed the old log copy " : "Cannot remove the old log copy ") +
                      quotedText(copies[i].name) + " (keeping " + StringUtils::intText(rotationKeep()) + ").");
@@ -374,7 +374,7 @@ bool LoggerAgentFile::renameLog(const std::string& from, const std::string& to, 
 
 bool LoggerAgentFile::setLogFile(const std::string& path) {
     if (!file_.isNull() && path == path_) return true;
-    SmartPointer<FileBase> fresh = makeSmart<FilePlain>(path);
+    SmartPointer<FileBase> fresh = makeSmart<FilePlain>(system_, path);
     if (fresh.isNull()) return false;
 
     MonopolyHold hold(inProcess_);

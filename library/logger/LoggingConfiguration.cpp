@@ -35,9 +35,9 @@ int32_t startupDebugLevel(Platform& system) {
     return 0;
 }
 
-void moveLog(LoggingSetup& setup, const std::string& directory) {
+void moveLog(const PathSyntax& syntax, LoggingSetup& setup, const std::string& directory) {
     setup.directory = directory;
-    setup.fileName = FileUtils::fileName(setup.fileName);
+    setup.fileName = FileUtils::fileName(syntax, setup.fileName);
     if (setup.messenger) setup.messenger->setLogFile(setup.directory + setup.fileName);
 }
 
@@ -46,10 +46,10 @@ void applyLogDirectory(FileSystem& files, LoggingSetup& setup, const ConfReader&
     if (configuration.getDirName("Quilna.directories.log", directory) != ConfResult::Found) return;
     foldCase(files, directory);
     std::string bare = directory;
-    FileUtils::stripSeparators(bare);
+    FileUtils::stripSeparators(files.pathSyntax(), bare);
     FileStatus status;
-    if (!FileOps::fileStatus(bare, status) || !status.isDirectory()) return;
-    if (directory != setup.directory) moveLog(setup, directory);
+    if (!FileOps::fileStatus(files, bare, status) || !status.isDirectory()) return;
+    if (directory != setup.directory) moveLog(files.pathSyntax(), setup, directory);
 }
 
 int32_t timeModeOf(const std::string& word) {
@@ -114,8 +114,8 @@ bool setupLogging(Platform& system, LoggingSetup& setup) {
         std::string directory;
         if (readResource(system, system, "StartupLogDir", directory) == ResourceResult::Ok) setup.directory = directory;
     }
-    FileUtils::normaliseSeparators(setup.directory);
-    FileUtils::addSeparator(setup.directory);
+    FileUtils::normaliseSeparators(system.pathSyntax(), setup.directory);
+    FileUtils::addSeparator(system.pathSyntax(), setup.directory);
     foldCase(system, setup.directory);
     setDebugLevel(startupDebugLevel(system));
     std::string words;

@@ -3,7 +3,6 @@
 #include <memory>
 #include <utility>
 
-#include "platform/Platform.h"
 #include "results/AccountRecordFormat.h"
 #include "results/ExtensionLogFormat.h"
 
@@ -35,32 +34,32 @@ std::string_view withoutCarriageReturn(std::string_view line) {
 
 }  // namespace
 
-ResultFileReader::ResultFileReader(std::filesystem::path path) : path_(std::move(path)) {}
+ResultFileReader::ResultFileReader(FileSystem& files, SystemServices& services, std::filesystem::path path)
+    : files_(files), services_(services), path_(std::move(path)) {}
 
 void ResultFileReader::fail(int64_t line, const std::string& reason) const {
     throw ResultFileError(path_.string(), line, reason);
 }
 
 OpenFile& ResultFileReader::openedFile() {
-    Platform& system = platform();
     if (file_) {
         int64_t start = 0;
         SystemError error;
         if (!file_->seek(0, OpenFile::Origin::Start, start, error))
-            fail(0, "cannot read: " + system.errorText(error.code));
+            fail(0, "cannot read: " + services_.errorText(error.code));
         return *file_;
     }
     SystemError error;
-    file_ = system.openFile(path_.string(), FileOpening{.read = true, .noLinks = true}, error);
+    file_ = files_.openFile(path_.string(), FileOpening{.read = true, .noLinks = true}, error);
     if (file_) return *file_;
     // Refused by the open itself; the name's status only words the message.
     FileInfo status;
     SystemError statusError;
-    if (system.fileInfo(path_.string(), status, statusError) && status.exists) {
+    if (files_.fileInfo(path_.string(), status, statusError) && status.exists) {
         if (status.attributes & FileAttribute::Link) fail(0, "a symbolic link: result files are read through none");
         if (status.attributes & (FileAttribute::Directory | FileAttribute::System)) fail(0, "not a regular file");
     }
-    fail(0, "cannot open: " + system.errorText(error.code));
+    fail(0, "cannot open: " + services_.errorText(error.code));
 }
 
 std::optional<int64_t> ResultFileReader::modifiedTime() {
@@ -72,7 +71,6 @@ std::optional<int64_t> ResultFileReader::modifiedTime() {
 }
 
 void ResultFileReader::forEachLine(const LineSink& sink, const SkippedLineSink& skipped) {
-    Platform& system = platform();
     OpenFile& file = openedFile();
     std::vector<char> chunk(readChunk);
     std::string pending;    // a line that spans two chunks
@@ -83,7 +81,8 @@ void ResultFileReader::forEachLine(const LineSink& sink, const SkippedLineSink& 
     for (;;) {
         size_t got = 0;
         SystemError error;
-        if (!file.read(chunk.data(), chunk.size(), got, error)) fail(0, "cannot read: " + system.errorText(error.code));
+        if (!file.read(chunk.data(), chunk.size(), got, error))
+            fail(0, "cannot read: " + services_.errorText(error.code));
         if (got == 0) break;
         hash = fnvHash(hash, chunk.data(), got);
         size += got;

@@ -18,7 +18,9 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/FileSystem.h"
 #include "platform/OpenFile.h"
+#include "platform/SystemServices.h"
 #include "results/AccountRecord.h"
 #include "results/DirectoryTotalsFormat.h"
 #include "results/InactiveTableFormat.h"
@@ -30,7 +32,7 @@ namespace Quilna {
 
 class ResultFileReader {
 public:
-    explicit ResultFileReader(std::filesystem::path path);
+    ResultFileReader(FileSystem& files, SystemServices& services, std::filesystem::path path);
 
     const std::filesystem::path& path() const { return path_; }
     std::optional<ResultFileName> name() const { return ResultFileName::parse(path_.filename().string()); }
@@ -81,6 +83,8 @@ private:
         if (!parsed) fail(line, fault_);
     }
 
+    FileSystem& files_;
+    SystemServices& services_;
     std::filesystem::path path_;
     std::unique_ptr<OpenFile> file_;
     uint64_t contentSize_ = 0;

@@ -32,7 +32,7 @@ CollectorOutput::~CollectorOutput() {
 
 bool CollectorOutput::canOpen(std::string& why) const {
     if (path_.empty()) return true;
-    BasicFile file;
+    BasicFile file(files_);
     if (file.open(path_, BasicFile::Append)) return true;
     why = files_.writeRefusal(path_);
     if (why.empty()) why = services_.errorText(file.systemError().code);
@@ -69,7 +69,7 @@ void CollectorOutput::writeLine(const std::string& record) {
 // of a failed line is carried over to the next attempt.
 bool CollectorOutput::appendToFile(const std::string& text) {
     if (cutPending_ && !cutBack()) return false;
-    BasicFile file;
+    BasicFile file(files_);
     if (!file.open(path_, BasicFile::Append)) {
         error_ = file.systemError();
         return false;
@@ -91,7 +91,8 @@ bool CollectorOutput::appendToFile(const std::string& text) {
 // as it is.
 bool CollectorOutput::cutBack() {
     FileStatus status;
-    if (FileOps::fileStatus(path_, status) && status.size > cutTo_ && !files_.truncateFile(path_, cutTo_, error_))
+    if (FileOps::fileStatus(files_, path_, status) && status.size > cutTo_ &&
+        !files_.truncateFile(path_, cutTo_, error_))
         return false;
     cutPending_ = false;
     return true;

@@ -13,8 +13,8 @@ bool installedCatalogueDirectory(Platform& system, std::string& directory, std::
         if (why.empty()) why = "the installation's resource ConfigurationDir names no configuration directory";
         return false;
     }
-    FileUtils::normaliseSeparators(configuration);
-    FileUtils::addSeparator(configuration);
+    FileUtils::normaliseSeparators(system.pathSyntax(), configuration);
+    FileUtils::addSeparator(system.pathSyntax(), configuration);
     configuration += "hoardscan.conf";
     // Silent, and what was read before a syntax error counts, as for the scan, which reports
     // what is wrong with its configuration.

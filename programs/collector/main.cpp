@@ -20,15 +20,16 @@ namespace Quilna {
 namespace {
 
 // -m names the LogMessages directory itself or the configuration directory that holds it.
-std::string configurationDirectoryOf(std::string directory) {
-    FileUtils::stripSeparators(directory);
-    if (FileUtils::fileName(directory) == "LogMessages") return FileUtils::directoryName(directory);
-    FileUtils::addSeparator(directory);
+std::string configurationDirectoryOf(const PathSyntax& syntax, std::string directory) {
+    FileUtils::stripSeparators(syntax, directory);
+    if (FileUtils::fileName(syntax, directory) == "LogMessages") return FileUtils::directoryName(syntax, directory);
+    FileUtils::addSeparator(syntax, directory);
     return directory;
 }
 
-bool loadCatalogue(const PathSyntax& syntax, const std::string& directory, LogCommons& catalogue) {
-    const LoadResult result = catalogue.loadMessages(syntax, configurationDirectoryOf(directory), "all");
+bool loadCatalogue(FileSystem& files, const std::string& directory, LogCommons& catalogue) {
+    const LoadResult result =
+        catalogue.loadMessages(files, configurationDirectoryOf(files.pathSyntax(), directory), "all");
     if (!result.status) {
         std::cerr << "hoardscan-collector: cannot load the messages of " << directory << ": " << result.message
                   << std::endl;
@@ -42,9 +43,8 @@ bool loadCatalogue(const PathSyntax& syntax, const std::string& directory, LogCo
 // -m names the catalogue, and one that cannot be loaded ends the collector; without it the
 // installation's is taken as the scan takes it, and without that the lines carry no texts.
 bool useCatalogue(Platform& system, const CollectorOptions& options, LogCommons& catalogue) {
-    const PathSyntax& syntax = system.pathSyntax();
     if (!options.messages.empty()) {
-        if (!loadCatalogue(syntax, options.messages, catalogue)) return false;
+        if (!loadCatalogue(system, options.messages, catalogue)) return false;
         setCatalogue(&catalogue);
         return true;
     }
@@ -55,7 +55,7 @@ bool useCatalogue(Platform& system, const CollectorOptions& options, LogCommons&
                   << std::endl;
         return true;
     }
-    if (loadCatalogue(syntax, directory, catalogue)) setCatalogue(&catalogue);
+    if (loadCatalogue(system, directory, catalogue)) setCatalogue(&catalogue);
     return true;
 }
 

@@ -34,6 +34,8 @@ int scanPaths(Platform& system, const CommandLine::Request& request) {
 
 int applicationMain(const std::string& commandText, std::atomic<bool>& quitFlag) {
     try {
+        // The one operating system: everything below receives it from here.
+        Platform& system = platform();
         const CommandLine::Request request = CommandLine::interpret(commandText);
         switch (request.action) {
             case CommandLine::Request::Help: std::fputs(CommandLine::usage().c_str(), stdout); return ExitCode::Success;
@@ -41,12 +43,12 @@ int applicationMain(const std::string& commandText, std::atomic<bool>& quitFlag)
             case CommandLine::Request::Refuse:
                 std::fprintf(stderr, "hoardscan: %s\n%s", request.problem.c_str(), CommandLine::usage().c_str());
                 return ExitCode::SetupFailed;
-            case CommandLine::Request::Check: return Hoardscan(platform(), commandText).check();
-            case CommandLine::Request::Explain: return Hoardscan(platform(), commandText).explain(request.paths);
-            case CommandLine::Request::PathScan: return scanPaths(platform(), request);
+            case CommandLine::Request::Check: return Hoardscan(system, commandText).check();
+            case CommandLine::Request::Explain: return Hoardscan(system, commandText).explain(request.paths);
+            case CommandLine::Request::PathScan: return scanPaths(system, request);
             case CommandLine::Request::Scan: break;
         }
-        return scan(platform(), commandText, quitFlag);
+        return scan(system, commandText, quitFlag);
     } catch (const std::exception& failure) {
         // Out of memory, or a failure in making or closing the application object.
         std::fprintf(stderr, "hoardscan: %s\n", failure.what());

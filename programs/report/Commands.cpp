@@ -1,6 +1,5 @@
 #include "report/Commands.h"
 
-#include "platform/Platform.h"
 #include "results/ResultFileError.h"
 #include "report/CommandLine.h"
 #include "report/Formatting.h"
@@ -173,7 +172,7 @@ const char* helpOf(const std::string& command) {
 }
 
 // The database named on the command line, as it is: its schema not yet checked.
-std::unique_ptr<Database> connect(const CommandLine& line, bool create) {
+std::unique_ptr<Database> connect(Platform& system, const CommandLine& line, bool create) {
     const auto sqlite = line.option("db");
     const auto postgres = line.option("pg");
     if (sqlite && postgres) throw ReportError::usage("give either --db or --pg, not both");
@@ -181,13 +180,13 @@ std::unique_ptr<Database> connect(const CommandLine& line, bool create) {
     if (postgres) {
         database = std::make_unique<PostgresDatabase>(*postgres);
     } else {
-        database = std::make_unique<SqliteDatabase>(sqlite.value_or(defaultDatabase), create);
+        database = std::make_unique<SqliteDatabase>(system, system, sqlite.value_or(defaultDatabase), create);
     }
     return database;
 }
 
-std::unique_ptr<Database> openDatabase(const CommandLine& line, bool create) {
-    std::unique_ptr<Database> database = connect(line, create);
+std::unique_ptr<Database> openDatabase(Platform& system, const CommandLine& line, bool create) {
+    std::unique_ptr<Database> database = connect(system, line, create);
     ReportSchema::ensure(*database);
     return database;
 }
@@ -211,12 +210,13 @@ struct ImportTally {
 // left; its tally and messages go under the lock.
 class ImportShare {
 public:
-    ImportShare(const std::vector<InputFile>& files, std::atomic<size_t>& next, ImportTally& tally, std::mutex& lock,
-                std::ostream& err)
-        : files_(files), next_(next), tally_(tally), lock_(lock), err_(err) {}
+    ImportShare(Platform& system, const std::vector<InputFile>& files, std::atomic<size_t>& next, ImportTally& tally,
+                std::mutex& lock, std::ostream& err)
+        : system_(system), files_(files), next_(next), tally_(tally), lock_(lock), err_(err) {}
 
     void run(Database& database, const std::string& host) {
-        Importer importer(database, ImportOptions{host}, [this](const std::string& message) { say(message); });
+        Importer importer(system_, system_, database, ImportOptions{host},
+                          [this](const std::string& message) { say(message); });
         // The next file is read on a thread of its own while the last one is stored.
         size_t index = next_++;
         std::future<PreparedFile> next = prepare(index);
@@ -232,7 +232,8 @@ public:
 private:
     std::future<PreparedFile> prepare(size_t index) const {
         if (index >= files_.size()) return {};
-        return std::async(std::launch::async, [this, index] { return Importer::prepare(files_[index]); });
+        return std::async(std::launch::async,
+                          [this, index] { return Importer::prepare(system_, system_, files_[index]); });
     }
 
     void say(const std::string& message) {
@@ -265,6 +266,7 @@ private:
         tally_.again += done.again, tally_.rejected += done.rejected, tally_.hostsGiven += done.hostsGiven;
     }
 
+    Platform& system_;
     const std::vector<InputFile>& files_;
     std::atomic<size_t>& next_;
     ImportTally& tally_;
@@ -283,7 +285,7 @@ size_t jobsOption(const CommandLine& line) {
     return std::stoul(*text);
 }
 
-int runImport(const CommandLine& line, std::ostream& out, std::ostream& err) {
+int runImport(Platform& system, const CommandLine& line, std::ostream& out, std::ostream& err) {
     if (line.operands().empty()) throw ReportError::usage("import needs result files or folders to read");
     const size_t jobs = jobsOption(line);
     const auto note = [&](const std::string& message) { say(err, message); };
@@ -299,7 +301,7 @@ int runImport(const CommandLine& line, std::ostream& out, std::ostream& err) {
         });
     }
     const std::string host = line.option("host").value_or("");
-    const std::unique_ptr<Database> database = openDatabase(line, true);
+    const std::unique_ptr<Database> database = openDatabase(system, line, true);
 
     ImportTally tally;
     std::atomic<size_t> next = 0;
@@ -308,11 +310,11 @@ int runImport(const CommandLine& line, std::ostream& out, std::ostream& err) {
     std::vector<std::future<void>> others;
     for (size_t job = 1; job < std::min(jobs, files.size()); ++job) {
         others.push_back(std::async(std::launch::async, [&] {
-            const std::unique_ptr<Database> connection = connect(line, false);
-            ImportShare(files, next, tally, lock, err).run(*connection, host);
+            const std::unique_ptr<Database> connection = connect(system, line, false);
+            ImportShare(system, files, next, tally, lock, err).run(*connection, host);
         }));
     }
-    ImportShare(files, next, tally, lock, err).run(*database, host);
+    ImportShare(system, files, next, tally, lock, err).run(*database, host);
     for (std::future<void>& job : others) job.get();
 
     out << "Imported " << counted(tally.runs, "run") << " (" << counted(tally.records, "record") << ") and "
@@ -331,11 +333,11 @@ std::string directoryText(std::string path) {
     return path;
 }
 
-int runDirectorySummary(const CommandLine& line, const SummaryFilter& filter, const std::string& directory, size_t top,
-                        std::ostream& out) {
-    const std::unique_ptr<Database> database = openDatabase(line, false);
+int runDirectorySummary(Platform& system, const CommandLine& line, const SummaryFilter& filter,
+                        const std::string& directory, size_t top, std::ostream& out) {
+    const std::unique_ptr<Database> database = openDatabase(system, line, false);
     const std::vector<DirectoryPage> pages =
-        ReportQueries(*database).directoryOnHosts(directoryText(directory), filter);
+        ReportQueries(system, *database).directoryOnHosts(directoryText(directory), filter);
     if (line.flag("csv")) {
         SummaryOutput::writeDirectoryCsv(out, pages, top);
     } else if (line.flag("json")) {
@@ -346,23 +348,24 @@ int runDirectorySummary(const CommandLine& line, const SummaryFilter& filter, co
     return 0;
 }
 
-int runSummary(const CommandLine& line, std::ostream& out) {
+int runSummary(Platform& system, const CommandLine& line, std::ostream& out) {
     if (!line.operands().empty()) throw ReportError::usage("summary takes no operand \"" + line.operands()[0] + "\"");
     if (line.flag("csv") && line.flag("json")) throw ReportError::usage("give either --csv or --json, not both");
     const size_t top = topOption(line);
     const SummaryFilter filter{line.option("host").value_or(""), line.option("account").value_or(""),
                                line.option("user").value_or("")};
-    if (const auto directory = line.option("dir")) return runDirectorySummary(line, filter, *directory, top, out);
-    const std::unique_ptr<Database> database = openDatabase(line, false);
-    const Summary summary = ReportQueries(*database).summary(filter);
+    if (const auto directory = line.option("dir"))
+        return runDirectorySummary(system, line, filter, *directory, top, out);
+    const std::unique_ptr<Database> database = openDatabase(system, line, false);
+    const Summary summary = ReportQueries(system, *database).summary(filter);
     if (line.flag("csv")) {
-        SummaryOutput::writeCsv(out, summary, top);
+        SummaryOutput::writeCsv(system, out, summary, top);
     } else if (line.flag("json")) {
-        SummaryOutput::writeJson(out, summary, top);
+        SummaryOutput::writeJson(system, out, summary, top);
     } else if (summary.runs == 0 && !filter.empty()) {
         out << "No records of the latest runs match --host, --account and --user as given.\n";
     } else {
-        SummaryOutput::writeTables(out, summary, top);
+        SummaryOutput::writeTables(system, out, summary, top);
     }
     return 0;
 }
@@ -382,16 +385,16 @@ std::string utcNow() {
 
 // A new file under a name nobody can have foreseen: a file or link planted at any fixed name
 // (the page's ".tmp") is never opened, and a name taken meanwhile is passed by.
-std::unique_ptr<OpenFile> newTemporaryFile(const std::string& path, std::string& temporary) {
+std::unique_ptr<OpenFile> newTemporaryFile(Platform& system, const std::string& path, std::string& temporary) {
     std::random_device random;
     SystemError error;
     for (int attempt = 0; attempt < 16; ++attempt) {
         char suffix[24];
         std::snprintf(suffix, sizeof suffix, ".%08x%08x.tmp", random(), random());
         temporary = path + suffix;
-        std::unique_ptr<OpenFile> file = platform().openFile(temporary, {.write = true, .mustBeNew = true}, error);
+        std::unique_ptr<OpenFile> file = system.openFile(temporary, {.write = true, .mustBeNew = true}, error);
         if (file || error.kind != ErrorKind::Exists) {
-            if (!file) throw ReportError::data("cannot write " + temporary + ": " + platform().errorText(error.code));
+            if (!file) throw ReportError::data("cannot write " + temporary + ": " + system.errorText(error.code));
             return file;
         }
     }
@@ -400,13 +403,12 @@ std::unique_ptr<OpenFile> newTemporaryFile(const std::string& path, std::string&
 
 // The page replaces the old one whole. It is written only where no other user controls the
 // directory or the name, through a file of its own, and readable by owner and group only.
-void writeFileAtomically(const std::string& path, const std::string& content) {
-    Platform& system = platform();
+void writeFileAtomically(Platform& system, const std::string& path, const std::string& content) {
     if (const std::string refusal = system.writeRefusal(path); !refusal.empty()) {
         throw ReportError::data("will not write " + path + ": " + refusal);
     }
     std::string temporary;
-    const std::unique_ptr<OpenFile> file = newTemporaryFile(path, temporary);
+    const std::unique_ptr<OpenFile> file = newTemporaryFile(system, path, temporary);
     size_t written = 0;
     SystemError error;
     const bool synced = file->write(content.data(), content.size(), written, error) && file->sync(error);
@@ -420,12 +422,12 @@ void writeFileAtomically(const std::string& path, const std::string& content) {
     }
 }
 
-int runHtml(const CommandLine& line, std::ostream& out) {
+int runHtml(Platform& system, const CommandLine& line, std::ostream& out) {
     if (!line.operands().empty()) throw ReportError::usage("html takes no operand \"" + line.operands()[0] + "\"");
     const size_t top = topOption(line);
     const std::string page = line.option("output").value_or(defaultPage);
-    const std::unique_ptr<Database> database = openDatabase(line, false);
-    ReportQueries queries(*database);
+    const std::unique_ptr<Database> database = openDatabase(system, line, false);
+    ReportQueries queries(system, *database);
     HtmlReport::Content content;
     content.summary = queries.summary();
     queries.gatherLatest();
@@ -451,23 +453,23 @@ int runHtml(const CommandLine& line, std::ostream& out) {
     content.coldDirectories = queries.coldDirectories(directories);
     content.monitoredDirectories = queries.monitoredDirectories(directories);
     content.generatedAt = utcNow();
-    writeFileAtomically(page, HtmlReport::render(content, top));
+    writeFileAtomically(system, page, HtmlReport::render(system, content, top));
     out << "Wrote " << TextCleaning::escapeForTerminal(page) << "\n";
     return 0;
 }
 
 // "run of PC1 scanned 2026-12-07 23:30 +01:00: /data/Hoardscan-1796680800-42.data"
-std::string prunedLine(const PrunedFile& file) {
+std::string prunedLine(SystemServices& services, const PrunedFile& file) {
     const std::string what = file.kind == "run"        ? "run"
                              : file.kind == "inactive" ? "inactive-file table"
                              : file.kind == "totals"   ? "directory totals"
                                                        : "temperature log " + file.monitor;
     const std::string host = file.host.empty() ? " of no known host" : " of " + file.host;
-    return TextCleaning::escapeForTerminal(what + host + " scanned " + Formatting::scanText(file.scanned) + ": " +
-                                           file.file);
+    return TextCleaning::escapeForTerminal(what + host + " scanned " + Formatting::scanText(services, file.scanned) +
+                                           ": " + file.file);
 }
 
-int runPrune(const CommandLine& line, std::ostream& out) {
+int runPrune(Platform& system, const CommandLine& line, std::ostream& out) {
     if (!line.operands().empty()) throw ReportError::usage("prune takes no operand \"" + line.operands()[0] + "\"");
     const auto keep = line.option("keep");
     const auto before = line.option("before");
@@ -481,16 +483,17 @@ int runPrune(const CommandLine& line, std::ostream& out) {
         throw ReportError::usage("--before needs a day written YYYY-MM-DD, not \"" + *before + "\"");
     }
     const bool dryRun = line.flag("dry-run");
-    const std::unique_ptr<Database> database = dryRun ? connect(line, false) : openDatabase(line, false);
+    const std::unique_ptr<Database> database =
+        dryRun ? connect(system, line, false) : openDatabase(system, line, false);
     // A dry run does all it does, a schema's migration included, in a transaction it rolls back.
     std::optional<Transaction> untouched;
     if (dryRun) {
         untouched.emplace(*database);
         ReportSchema::bringUpToDate(*database);
     }
-    Pruner pruner(*database, dryRun);
+    Pruner pruner(system, *database, dryRun);
     const PruneResult removed = keep ? pruner.keepLatest(std::stol(*keep)) : pruner.removeBefore(*day);
-    for (const PrunedFile& file : removed.files) out << prunedLine(file) << "\n";
+    for (const PrunedFile& file : removed.files) out << prunedLine(system, file) << "\n";
     out << (dryRun ? "Would remove " : "Removed ") << counted(removed.runs, "run") << " ("
         << counted(removed.records, "record") << ") and " << counted(removed.sideFiles, "side file") << " ("
         << counted(removed.inactiveRows, "inactive row") << ") from " << database->describe()
@@ -498,7 +501,7 @@ int runPrune(const CommandLine& line, std::ostream& out) {
     return 0;
 }
 
-int dispatch(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+int dispatch(Platform& system, const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     try {
         const CommandLine line(arguments);
         if (line.command() == "help") {
@@ -509,10 +512,10 @@ int dispatch(const std::vector<std::string>& arguments, std::ostream& out, std::
             out << helpOf(line.command());
             return 0;
         }
-        if (line.command() == "import") return runImport(line, out, err);
-        if (line.command() == "summary") return runSummary(line, out);
-        if (line.command() == "html") return runHtml(line, out);
-        if (line.command() == "prune") return runPrune(line, out);
+        if (line.command() == "import") return runImport(system, line, out, err);
+        if (line.command() == "summary") return runSummary(system, line, out);
+        if (line.command() == "html") return runHtml(system, line, out);
+        if (line.command() == "prune") return runPrune(system, line, out);
         err << programHelp;
         return ReportError::usageExit;
     } catch (const ReportError& error) {
@@ -530,8 +533,8 @@ int dispatch(const std::vector<std::string>& arguments, std::ostream& out, std::
 
 }  // namespace
 
-int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
-    const int code = dispatch(arguments, out, err);
+int run(Platform& system, const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    const int code = dispatch(system, arguments, out, err);
     // A summary that never reached its reader (a full disk, a closed pipe) is no success.
     if (!out.flush()) {
         err << program << ": cannot write the output\n";

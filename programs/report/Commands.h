@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/Platform.h"
+
 namespace Quilna::Commands {
 
 // Exit codes: 0 success, 1 usage error, 2 data error (some file rejected, the database failed,
 // or the output could not be written).
-int run(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+int run(Platform& system, const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace Quilna::Commands

@@ -118,27 +118,27 @@ std::string localTimeText(int64_t seconds) { return dateText(seconds, true); }
 namespace {
 
 // The local time of a moment read as UTC seconds; without the zone's rules, UTC itself.
-int64_t localSeconds(int64_t moment) {
+int64_t localSeconds(SystemServices& services, int64_t moment) {
     CalendarTime local;
-    if (!platform().toLocalCalendar(moment, local)) return moment;
+    if (!services.toLocalCalendar(moment, local)) return moment;
     return dateSeconds(local.year, static_cast<unsigned>(local.month), static_cast<unsigned>(local.day)) +
            local.hour * 3600 + local.minute * 60 + local.second;
 }
 
 }  // namespace
 
-std::string scanText(const ScanTime& scan) {
+std::string scanText(SystemServices& services, const ScanTime& scan) {
     if (scan.dayOnly()) return dayText(scan.day);
-    const int64_t local = localSeconds(scan.at);
+    const int64_t local = localSeconds(services, scan.at);
     return localTimeText(local) + " " + offsetText(local - scan.at);
 }
 
-int64_t scanDate(const ScanTime& scan) {
-    const int64_t local = scan.dayOnly() ? scan.day + 43200 : localSeconds(scan.at);
+int64_t scanDate(SystemServices& services, const ScanTime& scan) {
+    const int64_t local = scan.dayOnly() ? scan.day + 43200 : localSeconds(services, scan.at);
     return (local >= 0 ? local / 86400 : -((-local + 86399) / 86400)) * 86400;
 }
 
-int64_t localMidnight(int64_t date) {
+int64_t localMidnight(SystemServices& services, int64_t date) {
     using namespace std::chrono;
     const year_month_day parts{sys_days{days{date / 86400}}};
     CalendarTime midnight;
@@ -146,7 +146,7 @@ int64_t localMidnight(int64_t date) {
     midnight.month = static_cast<int>(static_cast<unsigned>(parts.month()));
     midnight.day = static_cast<int>(static_cast<unsigned>(parts.day()));
     int64_t seconds = date;
-    return platform().fromLocalCalendar(midnight, seconds) ? seconds : date;
+    return services.fromLocalCalendar(midnight, seconds) ? seconds : date;
 }
 
 std::optional<int64_t> parseDay(std::string_view text) {

@@ -1,6 +1,7 @@
 #pragma once
 // Texts of numbers, sizes and days for people, and the escaping of CSV, JSON and HTML.
 
+#include "platform/SystemServices.h"
 #include "report/ReportData.h"
 
 #include <cstdint>
@@ -29,11 +30,11 @@ std::string dayText(int64_t day);
 std::string localTimeText(int64_t seconds);
 // When a run was scanned, in the local time of this machine with its offset from UTC,
 // "2013-04-05 23:30 +02:00"; the date alone for a run known to the day only.
-std::string scanText(const ScanTime& scan);
+std::string scanText(SystemServices& services, const ScanTime& scan);
 // The local date of a scan as the seconds of its UTC midnight, so that dayText names it.
-int64_t scanDate(const ScanTime& scan);
+int64_t scanDate(SystemServices& services, const ScanTime& scan);
 // The start of a date (given as its UTC midnight) in the local time of this machine.
-int64_t localMidnight(int64_t date);
+int64_t localMidnight(SystemServices& services, int64_t date);
 // The midnight of "YYYY-MM-DD" read as UTC; nothing for any other text or a date that does
 // not exist.
 std::optional<int64_t> parseDay(std::string_view text);

@@ -81,8 +81,8 @@ std::string leadText(const Summary& summary) {
            size(summary.total.bytesOnDisk) + " on disk";
 }
 
-std::string changeRows(const Content& content, std::string_view pageKind, const std::vector<RunChange>& changes,
-                       size_t top, bool withScans) {
+std::string changeRows(SystemServices& services, const Content& content, std::string_view pageKind,
+                       const std::vector<RunChange>& changes, size_t top, bool withScans) {
     std::string html;
     for (size_t i = 0; i < std::min(top, changes.size()); ++i) {
         const RunChange& change = changes[i];
@@ -90,8 +90,9 @@ std::string changeRows(const Content& content, std::string_view pageKind, const 
         const std::string name = htmlEscaped(nameOf(change.name));
         html += "<tr><td>" + (link.empty() ? name : "<a href=\"" + link + "\">" + name + "</a>") + "</td>";
         if (withScans) {
-            html += "<td>" + (change.previousScan.known() ? scanText(change.previousScan) : std::string("-")) +
-                    "</td><td>" + scanText(change.latestScan) + "</td>";
+            html += "<td>" +
+                    (change.previousScan.known() ? scanText(services, change.previousScan) : std::string("-")) +
+                    "</td><td>" + scanText(services, change.latestScan) + "</td>";
         }
         const WideInt before = change.previous.bytesOnDisk, after = change.latest.bytesOnDisk;
         html += "<td>" + size(before) + "</td><td>" + size(after) + "</td><td>" + signedSize(after - before) +
@@ -102,7 +103,7 @@ std::string changeRows(const Content& content, std::string_view pageKind, const 
     return html;
 }
 
-std::string changeSection(const Content& content, size_t top) {
+std::string changeSection(SystemServices& services, const Content& content, size_t top) {
     std::string html = "<section id=\"changes\"><h2>Change since the previous run</h2>";
     if (content.hostChanges.empty()) return html + "<p class=\"empty\">No runs imported.</p></section>\n";
     html +=
@@ -111,9 +112,9 @@ std::string changeSection(const Content& content, size_t top) {
     html +=
         "<table><tr><th>Host</th><th>Previous run</th><th>Latest run</th><th>Before</th><th>After</th>"
         "<th>Change</th><th>Change %</th></tr>" +
-        changeRows(content, "host", content.hostChanges, top, true) + "</table>";
+        changeRows(services, content, "host", content.hostChanges, top, true) + "</table>";
     html += "<table><tr><th>Account</th><th>Before</th><th>After</th><th>Change</th><th>Change %</th></tr>" +
-            changeRows(content, "account", content.accountChanges, top, false) + "</table>";
+            changeRows(services, content, "account", content.accountChanges, top, false) + "</table>";
     return html + "</section>\n";
 }
 
@@ -168,30 +169,30 @@ std::string coldSection(const std::vector<ColdDirectory>& directories) {
     return html + "</table></section>\n";
 }
 
-std::string monitoredSection(const std::vector<MonitoredDirectory>& directories) {
+std::string monitoredSection(SystemServices& services, const std::vector<MonitoredDirectory>& directories) {
     std::string html = "<section id=\"monitored\"><h2>Largest directories of the monitored temperature</h2>";
     if (directories.empty()) return html + "<p class=\"empty\">No temperature logs imported.</p></section>\n";
     std::vector<SvgCharts::Bar> bars;
     for (const MonitoredDirectory& directory : directories) {
         const std::string where = (directory.host.empty() ? "" : directory.host + " ") + directory.directory;
         bars.push_back({where, static_cast<double>(directory.bytes), size(directory.bytes),
-                        where + " (" + directory.monitor + ", " + scanText(directory.scanned) + ")", ""});
+                        where + " (" + directory.monitor + ", " + scanText(services, directory.scanned) + ")", ""});
     }
     html += SvgCharts::barChart(bars, std::string(monitoredColour), "Largest directories of the monitored temperature");
     html += "<table><tr><th>Host</th><th>Temperature</th><th>Scanned</th><th>Directory</th><th>On disk</th></tr>";
     for (const MonitoredDirectory& directory : directories) {
         html += "<tr><td>" + htmlEscaped(directory.host) + "</td><td>" + htmlEscaped(directory.monitor) + "</td><td>" +
-                scanText(directory.scanned) + "</td><td class=\"path\">" + htmlEscaped(directory.directory) +
+                scanText(services, directory.scanned) + "</td><td class=\"path\">" + htmlEscaped(directory.directory) +
                 "</td><td>" + size(directory.bytes) + "</td></tr>";
     }
     return html + "</table></section>\n";
 }
 
-std::string runsTable(const std::vector<HostRun>& runs) {
+std::string runsTable(SystemServices& services, const std::vector<HostRun>& runs) {
     std::string html = "<table><tr><th>Run</th><th>Files</th><th>Size</th><th>On disk</th><th>Change</th></tr>";
     for (size_t i = 0; i < runs.size(); ++i) {
         const SizeTotals& totals = runs[i].totals;
-        html += "<tr><td>" + scanText(runs[i].scanned) + "</td><td>" + countText(totals.files) + "</td><td>" +
+        html += "<tr><td>" + scanText(services, runs[i].scanned) + "</td><td>" + countText(totals.files) + "</td><td>" +
                 size(totals.bytes) + "</td><td>" + size(totals.bytesOnDisk) + "</td><td>" +
                 (i ? signedSize(totals.bytesOnDisk - runs[i - 1].totals.bytesOnDisk) : std::string("-")) + "</td></tr>";
     }
@@ -263,16 +264,18 @@ std::string latestRunsLead(const Summary& summary) {
            leadText(summary) + ".";
 }
 
-std::string hostPage(const Content& content, const std::string& host, const Summary& summary, size_t top) {
+std::string hostPage(SystemServices& services, const Content& content, const std::string& host, const Summary& summary,
+                     size_t top) {
     const std::string id = pageLink(content, "host", host).substr(1);
     std::string html = "<section class=\"page\" id=\"" + id +
                        "\"><p><a href=\"#overview\">\u2190 All hosts</a></p>"
                        "<h1>Host " +
                        htmlEscaped(nameOf(host)) + "</h1>";
-    html += "<p class=\"lead\">Latest run " + (summary.hosts.empty() ? "-" : scanText(summary.hosts.front().scanned)) +
-            ": " + leadText(summary) + ".</p>";
+    html += "<p class=\"lead\">Latest run " +
+            (summary.hosts.empty() ? "-" : scanText(services, summary.hosts.front().scanned)) + ": " +
+            leadText(summary) + ".</p>";
     if (const auto runs = content.hostRuns.find(host); runs != content.hostRuns.end()) {
-        html += "<h2>Runs</h2>" + runsTable(runs->second);
+        html += "<h2>Runs</h2>" + runsTable(services, runs->second);
     }
     html += rankingSection(content, "account", id + "-accounts", "Accounts", summary.accounts, summary.total,
                            accountColour, top);
@@ -369,7 +372,7 @@ std::string directoryLink(const Content& content, const std::string& host, const
            std::to_string(page - pages.begin() + 1);
 }
 
-std::string render(const Content& content, size_t top) {
+std::string render(SystemServices& services, const Content& content, size_t top) {
     const Summary& summary = content.summary;
     std::string html =
         "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
@@ -381,8 +384,9 @@ std::string render(const Content& content, size_t top) {
         html += "<p class=\"lead\">No runs in the database: import account record files first.</p>\n";
     } else {
         html += "<p class=\"lead\">Latest run of each of " + countText(summary.runs) +
-                (summary.runs == 1 ? " host, scanned " : " hosts, scanned ") + scanText(summary.firstScan) +
-                (summary.lastScan.at != summary.firstScan.at ? " to " + scanText(summary.lastScan) : std::string()) +
+                (summary.runs == 1 ? " host, scanned " : " hosts, scanned ") + scanText(services, summary.firstScan) +
+                (summary.lastScan.at != summary.firstScan.at ? " to " + scanText(services, summary.lastScan)
+                                                             : std::string()) +
                 ": " + leadText(summary) + ".</p>\n";
     }
     html += rankingSection(content, "host", "hosts", "Largest hosts", summary.hosts, summary.total, hostColour, top);
@@ -394,12 +398,12 @@ std::string render(const Content& content, size_t top) {
     html += rankingSection(content, "", "types", "Largest file types", summary.fileTypes, summary.total, fileTypeColour,
                            top);
     html += temperatureSection("temperatures", summary.temperatures);
-    html += changeSection(content, top);
+    html += changeSection(services, content, top);
     html += growthSection(content.growth, top);
     html += coldSection(content.coldDirectories);
-    html += monitoredSection(content.monitoredDirectories);
+    html += monitoredSection(services, content.monitoredDirectories);
     html += "</div>\n";
-    for (const auto& [host, page] : content.hostPages) html += hostPage(content, host, page, top);
+    for (const auto& [host, page] : content.hostPages) html += hostPage(services, content, host, page, top);
     for (const auto& [account, page] : content.accountPages) html += accountPage(content, account, page, top);
     for (const auto& [user, page] : content.userPages) html += ownerPage(content, "user", user, page, top);
     for (const auto& [group, page] : content.groupPages) html += ownerPage(content, "group", group, page, top);

@@ -5,6 +5,7 @@
 // address names them ("report.html#host-1"): CSS alone switches between them. So do the pages
 // of the top users and groups and of the largest directories of each host with a page.
 
+#include "platform/SystemServices.h"
 #include "report/ReportData.h"
 
 #include <cstddef>
@@ -47,6 +48,6 @@ std::string pageLink(const Content& content, std::string_view kind, const std::s
 // The address of a directory's page: "#dir-2-5"; empty when it has none.
 std::string directoryLink(const Content& content, const std::string& host, const std::string& directory);
 
-std::string render(const Content& content, size_t top);
+std::string render(SystemServices& services, const Content& content, size_t top);
 
 }  // namespace Quilna::HtmlReport

@@ -210,15 +210,21 @@ void RunTotals::Sums::add(const Sums& other) {
     values.weightedSize += other.values.weightedSize;
 }
 
-Importer::Importer(Database& database, ImportOptions options, Warning warning)
-    : database_(database), inactive_(database), options_(std::move(options)), warning_(std::move(warning)) {
+Importer::Importer(FileSystem& files, SystemServices& services, Database& database, ImportOptions options,
+                   Warning warning)
+    : files_(files),
+      services_(services),
+      database_(database),
+      inactive_(database),
+      options_(std::move(options)),
+      warning_(std::move(warning)) {
     database_.query("CREATE TEMP TABLE IF NOT EXISTS incoming_keys (" + columnList(stagedKeyColumns, " TEXT") + ")");
 }
 
-PreparedFile Importer::prepare(const InputFile& file) {
+PreparedFile Importer::prepare(FileSystem& files, SystemServices& services, const InputFile& file) {
     checkDay(file.name.day, file.path, 0);
     PreparedFile prepared{file, std::nullopt};
-    if (file.name.kind == ResultFileKind::AccountRecords) prepared.run = readRunTotals(file);
+    if (file.name.kind == ResultFileKind::AccountRecords) prepared.run = readRunTotals(files, services, file);
     return prepared;
 }
 
@@ -244,9 +250,9 @@ ImportResult Importer::storeOnce(PreparedFile& prepared) {
     throw ReportError::usage(prepared.file.path.string() + ": extension logs are not imported");
 }
 
-RunTotals Importer::readRunTotals(const InputFile& file) {
+RunTotals Importer::readRunTotals(FileSystem& files, SystemServices& services, const InputFile& file) {
     RunTotals run;
-    ResultFileReader reader(file.path);
+    ResultFileReader reader(files, services, file.path);
     bool first = true;
     reader.forEachAccountRecord([&](const AccountRecordView& record) {
         if (first) run.host = TextCleaning::cleanText(record[KeyField::Host]);
@@ -562,7 +568,7 @@ int64_t Importer::readSideFile(const InputFile& file, ResultFileReader& reader, 
 
 ImportResult Importer::importSideFile(const InputFile& file) {
     // A first read checks the whole file and takes its fingerprint before anything is stored.
-    ResultFileReader reader(file.path);
+    ResultFileReader reader(files_, services_, file.path);
     const int64_t count = readSideFile(file, reader, 0);
     const uint64_t size = reader.contentSize(), hash = reader.contentHash();
     const std::string fileName = TextCleaning::cleanText(file.path.filename().string());

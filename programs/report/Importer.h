@@ -64,15 +64,15 @@ class Importer {
 public:
     using Warning = std::function<void(const std::string& message)>;
 
-    Importer(Database& database, ImportOptions options, Warning warning);
+    Importer(FileSystem& files, SystemServices& services, Database& database, ImportOptions options, Warning warning);
 
     // Throws ResultFileError for a malformed file. Touches nothing shared: it may run on
     // another thread than the rest.
-    static PreparedFile prepare(const InputFile& file);
+    static PreparedFile prepare(FileSystem& files, SystemServices& services, const InputFile& file);
     // Throws ResultFileError for a malformed file and ReportError when the database fails;
     // either way nothing of the file is stored.
     ImportResult store(PreparedFile&& prepared);
-    ImportResult importFile(const InputFile& file) { return store(prepare(file)); }
+    ImportResult importFile(const InputFile& file) { return store(prepare(files_, services_, file)); }
 
 private:
     struct RunMatch {
@@ -88,7 +88,7 @@ private:
         std::unordered_map<std::string, int64_t, TextHash, std::equal_to<>> ids;
     };
 
-    static RunTotals readRunTotals(const InputFile& file);
+    static RunTotals readRunTotals(FileSystem& files, SystemServices& services, const InputFile& file);
     ImportResult storeOnce(PreparedFile& prepared);
     ImportResult storeRun(const InputFile& file, RunTotals& run);
     // Whether the run is stored already from the same content; throws when from another.
@@ -108,6 +108,8 @@ private:
     RunMatch runOfSideFile(int64_t processId, int64_t day, const std::string& folder, const std::string& host);
     int64_t readSideFile(const InputFile& file, ResultFileReader& reader, int64_t sideFileId);
 
+    FileSystem& files_;
+    SystemServices& services_;
     Database& database_;
     InactiveStore inactive_;
     ImportOptions options_;

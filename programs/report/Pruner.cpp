@@ -22,7 +22,8 @@ const std::string rankedLooseSideFiles =
 
 }  // namespace
 
-Pruner::Pruner(Database& database, bool dryRun) : database_(database), dryRun_(dryRun) {
+Pruner::Pruner(SystemServices& services, Database& database, bool dryRun)
+    : services_(services), database_(database), dryRun_(dryRun) {
     for (const std::string& table : idTables) {
         database_.query("CREATE TEMP TABLE IF NOT EXISTS " + table + " (id BIGINT NOT NULL)");
     }
@@ -36,7 +37,7 @@ PruneResult Pruner::keepLatest(int64_t keep) {
 PruneResult Pruner::removeBefore(int64_t day) {
     // By the scan time as the report shows it. A run known to the day only has its day stamp,
     // the scanner's local midnight, as its time; a side file of no run has only that.
-    const int64_t midnight = Formatting::localMidnight(day);
+    const int64_t midnight = Formatting::localMidnight(services_, day);
     return remove("SELECT id FROM runs WHERE scanned_at < ?",
                   "SELECT id FROM side_files WHERE run_id IS NULL AND day < ?", {midnight});
 }

@@ -3,6 +3,7 @@
 // records, their side files with their rows, and the keys, files and directories that no
 // run or table uses any more. Each call is one transaction: all of it or nothing.
 
+#include "platform/SystemServices.h"
 #include "report/Database.h"
 #include "report/ReportData.h"
 
@@ -34,7 +35,7 @@ public:
     // Creates the temporary tables it works with; call outside a transaction. A dry run
     // finds and lists what it would remove and removes nothing; it opens no transaction of
     // its own: its caller holds one and rolls it back.
-    explicit Pruner(Database& database, bool dryRun = false);
+    Pruner(SystemServices& services, Database& database, bool dryRun = false);
 
     // Keeps the latest `keep` runs of each host by when they were scanned, and the latest
     // `keep` side files of each host, kind and monitor among those of no run.
@@ -53,6 +54,7 @@ private:
     void unused(const std::string& table, const std::vector<int64_t>& candidates, const std::string& usingTable,
                 const std::string& column, bool byIndex);
 
+    SystemServices& services_;
     Database& database_;
     bool dryRun_;
 };

@@ -485,8 +485,9 @@ AccountGrowth ReportQueries::accountGrowth() {
         }
         for (const auto& [account, bytes] : *accounts) current[account] += bytes;
         previous = accounts;
-        const int64_t day = Formatting::scanDate(scanAt(runs[i], 2));
-        if (i + 1 < runs.size() && Formatting::scanDate(scanAt(runs[i + 1], 2)) == day) continue;  // not complete yet
+        const int64_t day = Formatting::scanDate(services_, scanAt(runs[i], 2));
+        if (i + 1 < runs.size() && Formatting::scanDate(services_, scanAt(runs[i + 1], 2)) == day)
+            continue;  // not complete yet
         for (const auto& [account, bytes] : current) {
             auto& series = history[account];
             series.resize(growth.days.size(), 0);

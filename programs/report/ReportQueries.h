@@ -4,6 +4,7 @@
 // Byte sums are taken in two halves of 32 bits each and put together in 128 bits, so that no
 // database sums past 2^63, however many runs the database holds.
 
+#include "platform/SystemServices.h"
 #include "report/Database.h"
 #include "report/ReportData.h"
 #include "report/ReportSchema.h"
@@ -19,7 +20,7 @@ namespace Quilna {
 
 class ReportQueries {
 public:
-    explicit ReportQueries(Database& database) : database_(database) {}
+    ReportQueries(SystemServices& services, Database& database) : services_(services), database_(database) {}
 
     // Reads the records of the latest runs once for the pages that follow, which then read
     // what it gathered. For a command that reads many pages.
@@ -95,6 +96,7 @@ private:
     std::vector<NamedTotals> hostTotals();
     std::vector<RunChange> changes(const std::string& column);
 
+    SystemServices& services_;
     Database& database_;
     bool gathered_ = false;
 };

@@ -33,20 +33,19 @@ constexpr size_t maxParameters = 999;  // the smallest limit of any SQLite build
 // The database and the journals SQLite keeps beside it are written by root for hours: none may
 // lie where another user controls the directory or the name. A new database is made here,
 // readable by owner and group only; SQLite gives its journals the same mode.
-void prepareFile(const std::string& file, bool create) {
-    Platform& system = platform();
+void prepareFile(FileSystem& files, SystemServices& services, const std::string& file, bool create) {
     for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-        if (const std::string refusal = system.writeRefusal(file + suffix); !refusal.empty()) {
+        if (const std::string refusal = files.writeRefusal(file + suffix); !refusal.empty()) {
             throw ReportError::data("will not use the SQLite database " + file + ": " + refusal);
         }
     }
     if (!create) return;
     SystemError error;
-    const std::unique_ptr<OpenFile> made = system.openFile(file, {.write = true, .mustBeNew = true}, error);
+    const std::unique_ptr<OpenFile> made = files.openFile(file, {.write = true, .mustBeNew = true}, error);
     SystemError closing;
     if (made) made->close(closing);
     if (!made && error.kind != ErrorKind::Exists) {
-        throw ReportError::data("cannot create the SQLite database " + file + ": " + system.errorText(error.code));
+        throw ReportError::data("cannot create the SQLite database " + file + ": " + services.errorText(error.code));
     }
 }
 
@@ -54,8 +53,10 @@ void prepareFile(const std::string& file, bool create) {
 
 void SqliteDatabase::StatementCloser::operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
 
-SqliteDatabase::SqliteDatabase(const std::filesystem::path& file, bool create) : file_(file.string()) {
-    prepareFile(file_, create);
+SqliteDatabase::SqliteDatabase(FileSystem& files, SystemServices& services, const std::filesystem::path& file,
+                               bool create)
+    : file_(file.string()) {
+    prepareFile(files, services, file_, create);
     // Made above if it was missing; a link put in its place since is refused.
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW;
     if (sqlite3_open_v2(file_.c_str(), &connection_, flags, nullptr) != SQLITE_OK) {
@@ -65,7 +66,7 @@ SqliteDatabase::SqliteDatabase(const std::filesystem::path& file, bool create) :
         // Refused by the open itself; the name's status only words the message.
         FileInfo status;
         SystemError statusError;
-        if (!create && !platform().fileInfo(file_, status, statusError) && statusError.kind == ErrorKind::NotFound) {
+        if (!create && !files.fileInfo(file_, status, statusError) && statusError.kind == ErrorKind::NotFound) {
             throw ReportError::data("no report database " + file_ + ": import result files into it first");
         }
         throw ReportError::data("cannot open the SQLite database " + file_ + ": " + reason);

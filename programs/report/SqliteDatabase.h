@@ -3,6 +3,8 @@
 // life of the connection; the file uses write-ahead logging so that readers do not block
 // an import.
 
+#include "platform/FileSystem.h"
+#include "platform/SystemServices.h"
 #include "report/Database.h"
 #include "report/TextHash.h"
 
@@ -19,7 +21,7 @@ namespace Quilna {
 class SqliteDatabase : public Database {
 public:
     // Opens the file; creates it only when create is true, else a missing file is an error.
-    SqliteDatabase(const std::filesystem::path& file, bool create);
+    SqliteDatabase(FileSystem& files, SystemServices& services, const std::filesystem::path& file, bool create);
     ~SqliteDatabase() override;
     SqliteDatabase(const SqliteDatabase&) = delete;
     SqliteDatabase& operator=(const SqliteDatabase&) = delete;

@@ -40,8 +40,9 @@ std::vector<std::string> totalsCells(std::string name, const SizeTotals& totals,
             Formatting::shareText(static_cast<double>(totals.bytesOnDisk), static_cast<double>(whole.bytesOnDisk))};
 }
 
+// With scanZone, a Scanned column in the local time of that zone.
 void writeRanking(std::ostream& out, const std::string& title, const std::string& what,
-                  const std::vector<NamedTotals>& list, const SizeTotals& whole, size_t top, bool withScan) {
+                  const std::vector<NamedTotals>& list, const SizeTotals& whole, size_t top, SystemServices* scanZone) {
     out << '\n' << title << '\n';
     if (list.empty()) {
         out << "  (none)\n";
@@ -49,20 +50,20 @@ void writeRanking(std::ostream& out, const std::string& title, const std::string
     }
     std::vector<std::vector<std::string>> rows;
     std::vector<std::string> header = {what, "Files", "Size", "On disk", "Share"};
-    if (withScan) header.insert(header.begin() + 1, "Scanned");
+    if (scanZone) header.insert(header.begin() + 1, "Scanned");
     rows.push_back(header);
     const size_t shown = shownCount(list.size(), top);
     for (size_t i = 0; i < shown; ++i) {
         auto cells = totalsCells(list[i].name.empty() ? "(empty)" : TextCleaning::escapeForTerminal(list[i].name),
                                  list[i].totals, whole);
-        if (withScan) cells.insert(cells.begin() + 1, Formatting::scanText(list[i].scanned));
+        if (scanZone) cells.insert(cells.begin() + 1, Formatting::scanText(*scanZone, list[i].scanned));
         rows.push_back(std::move(cells));
     }
     if (shown < list.size()) {
         SizeTotals rest;
         for (size_t i = shown; i < list.size(); ++i) rest += list[i].totals;
         auto cells = totalsCells("(" + countText(static_cast<int64_t>(list.size() - shown)) + " more)", rest, whole);
-        if (withScan) cells.insert(cells.begin() + 1, "");
+        if (scanZone) cells.insert(cells.begin() + 1, "");
         rows.push_back(std::move(cells));
     }
     writeAligned(out, rows);
@@ -109,15 +110,15 @@ std::string jsonTotals(const SizeTotals& totals) {
 }
 
 void writeJsonRanking(std::ostream& out, const char* name, const std::vector<NamedTotals>& list, size_t top,
-                      bool withScan) {
+                      SystemServices* scanZone) {
     out << "  \"" << name << "\": [";
     const size_t shown = shownCount(list.size(), top);
     for (size_t i = 0; i < shown; ++i) {
         out << (i ? ",\n" : "\n") << "    {\"name\": " << Formatting::jsonString(list[i].name);
         // The day stamp stays under its old key for the scripts that read it.
-        if (withScan)
+        if (scanZone)
             out << ", \"runDay\": \"" << Formatting::dayText(list[i].scanned.day) << "\", \"scanned\": \""
-                << Formatting::scanText(list[i].scanned) << "\"";
+                << Formatting::scanText(*scanZone, list[i].scanned) << "\"";
         out << ", " << jsonTotals(list[i].totals) << "}";
     }
     out << (shown ? "\n  ],\n" : "],\n");
@@ -139,32 +140,33 @@ std::string csvLine(const std::string& view, const std::string& name, const std:
 
 }  // namespace
 
-void writeTables(std::ostream& out, const Summary& summary, size_t top) {
+void writeTables(SystemServices& services, std::ostream& out, const Summary& summary, size_t top) {
     if (summary.runs == 0) {
         out << "No runs in the database: import account record files first.\n";
         return;
     }
     out << "Latest run of each of " << countText(summary.runs) << (summary.runs == 1 ? " host" : " hosts")
-        << ", scanned " << Formatting::scanText(summary.firstScan);
-    if (summary.lastScan.at != summary.firstScan.at) out << " to " << Formatting::scanText(summary.lastScan);
+        << ", scanned " << Formatting::scanText(services, summary.firstScan);
+    if (summary.lastScan.at != summary.firstScan.at) out << " to " << Formatting::scanText(services, summary.lastScan);
     out << "\nTotal: " << countText(summary.total.files) << " files, "
         << sizeText(static_cast<double>(summary.total.bytes)) << ", "
         << sizeText(static_cast<double>(summary.total.bytesOnDisk)) << " on disk\n";
-    writeRanking(out, "Largest hosts", "Host", summary.hosts, summary.total, top, true);
-    writeRanking(out, "Largest accounts", "Account", summary.accounts, summary.total, top, false);
-    writeRanking(out, "Largest users", "User", summary.users, summary.total, top, false);
+    writeRanking(out, "Largest hosts", "Host", summary.hosts, summary.total, top, &services);
+    writeRanking(out, "Largest accounts", "Account", summary.accounts, summary.total, top, nullptr);
+    writeRanking(out, "Largest users", "User", summary.users, summary.total, top, nullptr);
     writeRanking(out, "Largest groups (a file counts in each of its groups)", "Group", summary.groups, summary.total,
-                 top, false);
-    writeRanking(out, "Largest file types", "Type", summary.fileTypes, summary.total, top, false);
+                 top, nullptr);
+    writeRanking(out, "Largest file types", "Type", summary.fileTypes, summary.total, top, nullptr);
     writeMatrix(out, summary.temperatures);
 }
 
-void writeCsv(std::ostream& out, const Summary& summary, size_t top) {
+void writeCsv(SystemServices& services, std::ostream& out, const Summary& summary, size_t top) {
     out << "view,name,detail,files,bytes,bytes_on_disk,weighted_size\n";
     out << csvLine("total", "", std::to_string(summary.runs) + " runs", summary.total);
     const auto ranking = [&](const std::string& view, const std::vector<NamedTotals>& list, bool withScan) {
         for (size_t i = 0; i < shownCount(list.size(), top); ++i) {
-            out << csvLine(view, list[i].name, withScan ? Formatting::scanText(list[i].scanned) : "", list[i].totals);
+            out << csvLine(view, list[i].name, withScan ? Formatting::scanText(services, list[i].scanned) : "",
+                           list[i].totals);
         }
     };
     ranking("host", summary.hosts, true);
@@ -180,20 +182,20 @@ void writeCsv(std::ostream& out, const Summary& summary, size_t top) {
     }
 }
 
-void writeJson(std::ostream& out, const Summary& summary, size_t top) {
+void writeJson(SystemServices& services, std::ostream& out, const Summary& summary, size_t top) {
     out << "{\n  \"runs\": " << summary.runs << ",\n";
     if (summary.runs) {
         out << "  \"firstDay\": \"" << Formatting::dayText(summary.firstScan.day) << "\",\n  \"lastDay\": \""
             << Formatting::dayText(summary.lastScan.day) << "\",\n";
-        out << "  \"firstScan\": \"" << Formatting::scanText(summary.firstScan) << "\",\n  \"lastScan\": \""
-            << Formatting::scanText(summary.lastScan) << "\",\n";
+        out << "  \"firstScan\": \"" << Formatting::scanText(services, summary.firstScan) << "\",\n  \"lastScan\": \""
+            << Formatting::scanText(services, summary.lastScan) << "\",\n";
     }
     out << "  \"total\": {" << jsonTotals(summary.total) << "},\n";
-    writeJsonRanking(out, "hosts", summary.hosts, top, true);
-    writeJsonRanking(out, "accounts", summary.accounts, top, false);
-    writeJsonRanking(out, "users", summary.users, top, false);
-    writeJsonRanking(out, "groups", summary.groups, top, false);
-    writeJsonRanking(out, "fileTypes", summary.fileTypes, top, false);
+    writeJsonRanking(out, "hosts", summary.hosts, top, &services);
+    writeJsonRanking(out, "accounts", summary.accounts, top, nullptr);
+    writeJsonRanking(out, "users", summary.users, top, nullptr);
+    writeJsonRanking(out, "groups", summary.groups, top, nullptr);
+    writeJsonRanking(out, "fileTypes", summary.fileTypes, top, nullptr);
     const TemperatureMatrix& matrix = summary.temperatures;
     out << "  \"temperatures\": {\n    \"access\": " << jsonNames(matrix.access)
         << ",\n    \"modify\": " << jsonNames(matrix.modify) << ",\n    \"bytesOnDisk\": [";
@@ -215,9 +217,9 @@ void writeDirectoryTables(std::ostream& out, const std::vector<DirectoryPage>& p
             << " (whole subtree): " << countText(page.totals.files) << " files, "
             << sizeText(static_cast<double>(page.totals.bytes)) << ", "
             << sizeText(static_cast<double>(page.totals.bytesOnDisk)) << " on disk\n";
-        writeRanking(out, "Largest subdirectories", "Directory", page.subdirectories, page.totals, top, false);
-        writeRanking(out, "Accounts", "Account", page.accounts, page.totals, top, false);
-        writeRanking(out, "Access temperatures", "Temperature", page.temperatures, page.totals, top, false);
+        writeRanking(out, "Largest subdirectories", "Directory", page.subdirectories, page.totals, top, nullptr);
+        writeRanking(out, "Accounts", "Account", page.accounts, page.totals, top, nullptr);
+        writeRanking(out, "Access temperatures", "Temperature", page.temperatures, page.totals, top, nullptr);
     }
 }
 
@@ -240,9 +242,9 @@ void writeDirectoryJson(std::ostream& out, const std::vector<DirectoryPage>& pag
     for (const DirectoryPage& page : pages) {
         out << (&page == &pages.front() ? "\n" : ",\n") << "{\n  \"host\": " << Formatting::jsonString(page.host)
             << ",\n  \"directory\": " << Formatting::jsonString(page.directory) << ",\n";
-        writeJsonRanking(out, "subdirectories", page.subdirectories, top, false);
-        writeJsonRanking(out, "accounts", page.accounts, top, false);
-        writeJsonRanking(out, "temperatures", page.temperatures, top, false);
+        writeJsonRanking(out, "subdirectories", page.subdirectories, top, nullptr);
+        writeJsonRanking(out, "accounts", page.accounts, top, nullptr);
+        writeJsonRanking(out, "temperatures", page.temperatures, top, nullptr);
         out << "  \"total\": {" << jsonTotals(page.totals) << "}\n}";
     }
     out << "\n  ]\n}\n";

@@ -9,7 +9,7 @@
 
 int main(int argc, char** argv) try {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    return Quilna::Commands::run(arguments, std::cout, std::cerr);
+    return Quilna::Commands::run(Quilna::platform(), arguments, std::cout, std::cerr);
 } catch (const std::exception& failure) {
     // The commands answer their own failures; this is only memory for the arguments.
     std::cerr << "hoardscan-report: " << failure.what() << '\n';

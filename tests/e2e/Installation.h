@@ -142,7 +142,9 @@ public:
         return at(sub + "/" + stem + "-" + std::to_string(dayStamp) + "-" + std::to_string(processId) + ending);
     }
     std::string dataFile() const { return resultFile("results", "Hoardscan", ".data"); }
-    std::vector<AccountRecord> records() const { return ResultFileReader(dataFile()).accountRecords(); }
+    std::vector<AccountRecord> records() const {
+        return ResultFileReader(platform(), platform(), dataFile()).accountRecords();
+    }
 
     uint64_t processId = 0;
     int32_t dayStamp = 0;  // of the last run's file names, from the test's own clock and zone

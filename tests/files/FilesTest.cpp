@@ -18,18 +18,17 @@ using namespace FileUtils;
 using TestSupport::TestDirectory;
 
 // Every path function's answer for a path, as "with-separator|normalised|stripped|file|directory|valid".
-std::string pathFacts(std::string path) {
+std::string pathFacts(const PathSyntax& syntax, std::string path) {
     std::string withSeparator = path, normalised = path, stripped = path;
-    addSeparator(withSeparator);
-    normaliseSeparators(normalised);
-    stripSeparators(stripped);
-    return withSeparator + "|" + normalised + "|" + stripped + "|" + fileName(path) + "|" + directoryName(path) + "|" +
-           (isValidFileName(path) ? "valid" : "invalid");
+    addSeparator(syntax, withSeparator);
+    normaliseSeparators(syntax, normalised);
+    stripSeparators(syntax, stripped);
+    return withSeparator + "|" + normalised + "|" + stripped + "|" + fileName(syntax, path) + "|" +
+           directoryName(syntax, path) + "|" + (isValidFileName(syntax, path) ? "valid" : "invalid");
 }
 
 TEST(FileUtils, PathsUnderBothSyntaxesDrivesAndClampedStatusTimes) {
-    FakePlatform fake;
-    fake.syntax = PathSyntax{'/', false, false, false, false};
+    const PathSyntax posixSyntax{'/', false, false, false, false};
     const std::vector<std::pair<const char*, const char*>> posix{
         {"", "|||||valid"},
         {"/data", "/data/|/data|/data|data|/|valid"},
@@ -39,9 +38,9 @@ TEST(FileUtils, PathsUnderBothSyntaxesDrivesAndClampedStatusTimes) {
         {"dir\\", "dir\\/|dir\\|dir\\|dir\\||valid"},  // a backslash is a name character
         {"a*b", "a*b/|a*b|a*b|a*b||invalid"},
     };
-    for (const auto& [path, facts] : posix) EXPECT_EQ(pathFacts(path), facts) << path;
+    for (const auto& [path, facts] : posix) EXPECT_EQ(pathFacts(posixSyntax, path), facts) << path;
 
-    fake.syntax = FakePlatform::windowsSyntax();
+    const PathSyntax windowsSyntax = FakePlatform::windowsSyntax();
     const std::vector<std::pair<const char*, const char*>> windows{
         // The two leading backslashes of a network path stay; runs inside become one backslash.
         {"\\\\server\\share\\\\dir//x",
@@ -53,7 +52,7 @@ TEST(FileUtils, PathsUnderBothSyntaxesDrivesAndClampedStatusTimes) {
         {"c:x.doc", "c:x.doc\\|c:x.doc|c:x.doc|c:x.doc||valid"},
         {"c:\\*.doc", "c:\\*.doc\\|c:\\*.doc|c:\\*.doc|*.doc|c:\\|invalid"},
     };
-    for (const auto& [path, facts] : windows) EXPECT_EQ(pathFacts(path), facts) << path;
+    for (const auto& [path, facts] : windows) EXPECT_EQ(pathFacts(windowsSyntax, path), facts) << path;
 
     // Only a dot of the file name starts an extension.
     const std::vector<std::tuple<std::string, std::string, std::string>> extensions{
@@ -62,45 +61,50 @@ TEST(FileUtils, PathsUnderBothSyntaxesDrivesAndClampedStatusTimes) {
         {"noext", "", "noext"},
         {"archive.tar.gz", "gz", "archive.tar"}};
     for (auto [path, extension, rest] : extensions)
-        EXPECT_EQ((std::pair{splitExtension(path), path}), std::pair(extension, rest));
+        EXPECT_EQ((std::pair{splitExtension(posixSyntax, path), path}), std::pair(extension, rest));
 
+    FakePlatform fake;
+    fake.syntax = windowsSyntax;
     fake.driveTypes = {{"C:", DriveType::Fixed}, {"Q:", DriveType::Unknown}, {"N:", DriveType::NoRootDir}};
-    for (const char* drive : {"C:", "C:\\", "C:/", "N:"}) EXPECT_TRUE(FileOps::exists(drive)) << drive;
-    for (const char* drive : {"Q:\\", ""}) EXPECT_FALSE(FileOps::exists(drive)) << drive;
+    for (const char* drive : {"C:", "C:\\", "C:/", "N:"}) EXPECT_TRUE(FileOps::exists(fake, fake, drive)) << drive;
+    for (const char* drive : {"Q:\\", ""}) EXPECT_FALSE(FileOps::exists(fake, fake, drive)) << drive;
 
     // Status times outside the range are clamped; a missing file leaves the defaults.
     FileInfo& info = fake.files["/fake/file"];
     std::tie(info.exists, info.created, info.accessed, info.modified) =
         std::tuple(true, -100, int64_t(1) << 40, 1372680000);
     FileStatus status;
-    ASSERT_TRUE(FileOps::fileStatus("/fake/file", status));
+    ASSERT_TRUE(FileOps::fileStatus(fake, "/fake/file", status));
     EXPECT_EQ(std::make_tuple(status.created, status.accessed, status.modified),
               std::make_tuple(int64_t{0}, int64_t{DateTime::largest}, int64_t{1372680000}));
     status.size = 99;
-    EXPECT_FALSE(FileOps::fileStatus("/fake/missing", status));
+    EXPECT_FALSE(FileOps::fileStatus(fake, "/fake/missing", status));
     EXPECT_EQ(std::make_tuple(status.exists, status.size, status.fullPath),
               std::make_tuple(false, uint64_t{0}, std::string()));
 }
 
 TEST(FileUtils, WriteRemoveAndMakeDirectories) {
     TestDirectory dir;
+    NativePlatform native;
     const std::string path = dir.child("w.txt");
-    ASSERT_TRUE(writeFile(path, "first version, long"));
-    ASSERT_TRUE(writeFile(path, "second"));  // the longer content is gone
+    ASSERT_TRUE(writeFile(native, path, "first version, long"));
+    ASSERT_TRUE(writeFile(native, path, "second"));  // the longer content is gone
     EXPECT_EQ(dir.read("w.txt"), "second");
 
     // Read-only stays unless forced; then it is not found.
-    ASSERT_TRUE(FileOps::setAttributes(path, FileAttribute::ReadOnly));
-    EXPECT_EQ((std::vector<bool>{removeFile(path, false), removeFile(path, true), removeFile(path, true)}),
+    ASSERT_TRUE(FileOps::setAttributes(native, path, FileAttribute::ReadOnly));
+    EXPECT_EQ((std::vector<bool>{removeFile(native, path, false), removeFile(native, path, true),
+                                 removeFile(native, path, true)}),
               (std::vector<bool>{false, true, false}));
 
     // The last component of a path without a trailing separator is a file name.
-    ASSERT_TRUE(makeDirectories(dir.child("a/b/c/")) && makeDirectories(dir.child("x/y/file.txt")));
+    ASSERT_TRUE(makeDirectories(native, native, dir.child("a/b/c/")) &&
+                makeDirectories(native, native, dir.child("x/y/file.txt")));
     EXPECT_TRUE(std::filesystem::is_directory(dir.child("a/b/c")) && std::filesystem::is_directory(dir.child("x/y")));
     EXPECT_FALSE(std::filesystem::exists(dir.child("x/y/file.txt")));
     dir.write("blocker", "a file where a directory should go");
     std::string failed;
-    EXPECT_FALSE(makeDirectories(dir.child("blocker/sub/deeper/"), &failed));
+    EXPECT_FALSE(makeDirectories(native, native, dir.child("blocker/sub/deeper/"), &failed));
     EXPECT_EQ(failed, dir.child("blocker/sub"));
 }
 
@@ -119,12 +123,13 @@ int32_t thrownCode(Action action, std::string* detail = nullptr, std::string* wh
 
 TEST(FilePlain, AccessCombinationsStatesAndText) {
     TestDirectory dir;
-    FilePlain file(dir.write("f", "content\n"));
+    NativePlatform native;
+    FilePlain file(native, dir.write("f", "content\n"));
     for (uint16_t access :
          {FileBase::Read | FileBase::Truncate, FileBase::Read | FileBase::Create, FileBase::Read | FileBase::Append,
           FileBase::Write | FileBase::Truncate | FileBase::Append, 0})
         EXPECT_EQ(thrownCode([&] { file.open(access); }), FL_ACCESS_COMB) << access;
-    FilePlain missing(dir.child("missing"));
+    FilePlain missing(native, dir.child("missing"));
     std::string detail, what;
     EXPECT_EQ(thrownCode([&] { missing.open(FileBase::Read); }, &detail, &what), FL_EXISTS_NOT);
     EXPECT_EQ(detail, dir.child("missing") + "-->File does not exist.");
@@ -140,21 +145,21 @@ TEST(FilePlain, AccessCombinationsStatesAndText) {
         EXPECT_EQ(thrownCode([&] { file.checkText(text); }), 27);
 }
 
-std::vector<std::string> linesOf(const std::string& path) {
+std::vector<std::string> linesOf(FileSystem& files, const std::string& path) {
     std::vector<std::string> lines;
-    BasicFile file;
+    BasicFile file(files);
     std::string line;
     if (!file.open(path, BasicFile::Read)) return lines;
     while (file.readLine(line)) lines.push_back(line);
     return lines;
 }
 
-bool exists(const std::string& path) { return FileOps::exists(path); }
+bool exists(Platform& system, const std::string& path) { return FileOps::exists(system, system, path); }
 
 class LockFileTest : public ::testing::Test {
 protected:
     LockFileTest() { fake.clock = 1372680000; }  // 2013-07-01T12:00:00Z
-    std::vector<std::string> lockLines() const { return linesOf(path + ".lock"); }
+    std::vector<std::string> lockLines() { return linesOf(fake, path + ".lock"); }
 
     TestDirectory dir;
     FakePlatform fake;
@@ -162,7 +167,7 @@ protected:
 };
 
 TEST_F(LockFileTest, FourLinesOfTakenValidTokenAndHolding) {
-    LockFile lock(path);
+    LockFile lock(fake, fake, path);
     ASSERT_TRUE(lock.lock(TimeSpan(30), true));
     auto lines = lockLines();
     ASSERT_EQ(lines.size(), 4u);
@@ -175,34 +180,34 @@ TEST_F(LockFileTest, FourLinesOfTakenValidTokenAndHolding) {
     EXPECT_EQ(dir.read("protected"), "content");  // holding it changes nothing
     EXPECT_FALSE(lock.lock(TimeSpan(30), true));  // already there
     EXPECT_TRUE(lock.unlock());
-    EXPECT_FALSE(exists(path + ".lock"));
+    EXPECT_FALSE(exists(fake, path + ".lock"));
 
     // Made in the same second, still another token: one must never take the other's lock for its own.
-    LockFile plain(path);
+    LockFile plain(fake, fake, path);
     ASSERT_TRUE(plain.lock(TimeSpan(5), false));
     EXPECT_EQ(lockLines()[3], "missing");
     EXPECT_NE(lockLines()[2], token);
     EXPECT_TRUE(plain.unlock());
     // No lock is left when it cannot be made whole: no directory, a full disk, an original not to be held.
-    EXPECT_FALSE(LockFile(dir.child("no/dir/file")).lock(TimeSpan(30), false));
+    EXPECT_FALSE(LockFile(fake, fake, dir.child("no/dir/file")).lock(TimeSpan(30), false));
     *fake.diskRoom = 10;
-    EXPECT_FALSE(LockFile(path).lock(TimeSpan(30), false));
+    EXPECT_FALSE(LockFile(fake, fake, path).lock(TimeSpan(30), false));
     fake.diskRoom->reset();
     std::filesystem::create_directory(dir.child("directory"));
-    EXPECT_FALSE(LockFile(dir.child("directory")).lock(TimeSpan(30), true));
-    EXPECT_FALSE(exists(path + ".lock") || exists(dir.child("directory.lock")));
+    EXPECT_FALSE(LockFile(fake, fake, dir.child("directory")).lock(TimeSpan(30), true));
+    EXPECT_FALSE(exists(fake, path + ".lock") || exists(fake, dir.child("directory.lock")));
 }
 
 TEST_F(LockFileTest, AForeignLockHoldsUntilItExpiresAndNoLaterLockIsRemovedByAnEarlierReader) {
-    LockFile slow(path);
+    LockFile slow(fake, fake, path);
     ASSERT_TRUE(slow.lock(TimeSpan(30), false));
-    LockFile other(path);
+    LockFile other(fake, fake, path);
     EXPECT_FALSE(other.lock(TimeSpan(30), false));
     *fake.clock += 29;
     EXPECT_FALSE(other.unlock());
     *fake.clock += 1;
-    LockFile late(path);          // read the expired lock, like other
-    EXPECT_TRUE(other.unlock());  // expired: cleared, though its holder still runs
+    LockFile late(fake, fake, path);  // read the expired lock, like other
+    EXPECT_TRUE(other.unlock());      // expired: cleared, though its holder still runs
     ASSERT_TRUE(other.lock(TimeSpan(30), false));
     const std::string token = lockLines()[2];
     // Neither the slow holder's release nor a writer that read the expired lock earlier removes
@@ -210,13 +215,13 @@ TEST_F(LockFileTest, AForeignLockHoldsUntilItExpiresAndNoLaterLockIsRemovedByAnE
     EXPECT_TRUE(slow.unlock());
     EXPECT_FALSE(late.unlock());
     EXPECT_EQ(lockLines()[2], token);
-    EXPECT_FALSE(LockFile(path).lock(TimeSpan(30), false));
+    EXPECT_FALSE(LockFile(fake, fake, path).lock(TimeSpan(30), false));
     EXPECT_TRUE(other.unlock());
-    EXPECT_FALSE(exists(path + ".lock"));
+    EXPECT_FALSE(exists(fake, path + ".lock"));
 
     // A lock taken since this object was made is not overwritten.
-    LockFile before(path);
-    LockFile early(path);
+    LockFile before(fake, fake, path);
+    LockFile early(fake, fake, path);
     ASSERT_TRUE(early.lock(TimeSpan(30), false));
     EXPECT_FALSE(before.lock(TimeSpan(30), false));
     EXPECT_FALSE(before.unlock());
@@ -235,13 +240,13 @@ TEST_F(LockFileTest, ForeignLockFilesAreReadInUtcAndDamagedOnesExpire) {
     };
     for (const auto& [content, live] : cases) {
         dir.write("protected.lock", content);
-        LockFile lock(path);
+        LockFile lock(fake, fake, path);
         EXPECT_TRUE(lock.isPresent());
         EXPECT_EQ(lock.unlock(), !live) << content;
-        EXPECT_EQ(exists(path + ".lock"), live) << content;
+        EXPECT_EQ(exists(fake, path + ".lock"), live) << content;
     }
     dir.write("protected.lock", cases[1].first);
-    LockFile gone(path);  // cleared by someone else in the meantime
+    LockFile gone(fake, fake, path);  // cleared by someone else in the meantime
     std::filesystem::remove(path + ".lock");
     EXPECT_TRUE(gone.unlock());
     fake.environment.erase("QUILNA_TZ");
@@ -250,8 +255,9 @@ TEST_F(LockFileTest, ForeignLockFilesAreReadInUtcAndDamagedOnesExpire) {
 
 TEST(FilePlain, TheOriginalStaysUntilCloseReplacesItByTheCopy) {
     TestDirectory dir;
+    NativePlatform native;
     const std::string path = dir.write("conf", "old line\n");
-    FilePlain file(path);
+    FilePlain file(native, path);
     file.open(FileBase::Read | FileBase::Write | FileBase::Truncate);
     file.writeLine("new line");
     file.flush();
@@ -259,7 +265,7 @@ TEST(FilePlain, TheOriginalStaysUntilCloseReplacesItByTheCopy) {
     EXPECT_EQ(dir.read("conf.tmp"), "new line\n");
     file.close();
     EXPECT_EQ(dir.read("conf"), "new line\n");
-    EXPECT_FALSE(exists(path + ".tmp") || exists(path + ".lock"));
+    EXPECT_FALSE(exists(native, path + ".tmp") || exists(native, path + ".lock"));
 
     // The copy starts as the original (a copy left by a dead writer is not used): appending keeps the old content.
     dir.write("conf.tmp", "left behind\n");
@@ -276,8 +282,8 @@ TEST(FilePlain, TheOriginalStaysUntilCloseReplacesItByTheCopy) {
     EXPECT_EQ(thrownCode([&] { file.write("x"); }), FL_IS_CLOSED);
     EXPECT_THROW(
         {
-            FilePlain unwound(path);
-            FilePlain direct(dir.child("direct"));
+            FilePlain unwound(native, path);
+            FilePlain direct(native, dir.child("direct"));
             unwound.open(FileBase::Write);
             unwound.write("half");
             direct.open(FileBase::Write | FileBase::Direct);
@@ -288,18 +294,18 @@ TEST(FilePlain, TheOriginalStaysUntilCloseReplacesItByTheCopy) {
     EXPECT_EQ(dir.read("conf"), "new line\nmore\n");
     EXPECT_EQ(dir.read("direct"), "whole");  // a direct write is in the file already
     {
-        FilePlain dropped(dir.child("dropped"));
+        FilePlain dropped(native, dir.child("dropped"));
         dropped.open(FileBase::Write);
         dropped.write("closed by its destructor");
     }
     EXPECT_EQ(dir.read("dropped"), "closed by its destructor");
-    EXPECT_FALSE(exists(path + ".tmp") || exists(path + ".lock"));
+    EXPECT_FALSE(exists(native, path + ".tmp") || exists(native, path + ".lock"));
     for (uint16_t direct : {0, int(FileBase::Direct)}) {
-        FilePlain fresh(dir.child("fresh"));
+        FilePlain fresh(native, dir.child("fresh"));
         fresh.open(FileBase::Write | direct);
         fresh.writeLine("x");
         fresh.discard();
-        EXPECT_FALSE(exists(dir.child("fresh")) || exists(dir.child("fresh.tmp"))) << direct;
+        EXPECT_FALSE(exists(native, dir.child("fresh")) || exists(native, dir.child("fresh.tmp"))) << direct;
     }
 }
 
@@ -308,7 +314,7 @@ TEST(FilePlain, ASecondWriterIsRefusedUntilTheLockIsReleasedOrExpired) {
     FakePlatform fake;
     fake.clock = 1372680000;  // 2013-07-01T12:00:00Z
     const std::string path = dir.write("shared", "base\n");
-    FilePlain first(path), second(path), reader(path);
+    FilePlain first(fake, path), second(fake, path), reader(fake, path);
     first.open(FileBase::Write | FileBase::Append | FileBase::Direct);
     first.write("first\n");
     EXPECT_EQ(thrownCode([&] { second.open(FileBase::Write | FileBase::Append); }), FL_IS_LOCKED);
@@ -330,7 +336,7 @@ TEST(FilePlain, ASecondWriterIsRefusedUntilTheLockIsReleasedOrExpired) {
     *fake.diskRoom = 0;
     EXPECT_EQ(thrownCode([&] { second.close(); }), FL_CANNOT_CLOSE);
     EXPECT_EQ(dir.read("shared"), "base\nfirst\nsecond\n");
-    EXPECT_FALSE(exists(path + ".lock") || exists(path + ".tmp"));
+    EXPECT_FALSE(exists(fake, path + ".lock") || exists(fake, path + ".tmp"));
 }
 
 TEST(FilePlain, AFailedReplaceThrowsRenameAfterItsRetriesAndKeepsTheCopy) {
@@ -338,7 +344,7 @@ TEST(FilePlain, AFailedReplaceThrowsRenameAfterItsRetriesAndKeepsTheCopy) {
     FakePlatform fake;
     fake.clock = 1372680000;
     const std::string path = dir.write("target", "old");
-    FilePlain file(path);
+    FilePlain file(fake, path);
     file.open(FileBase::Write);
     file.write("new");
     // Make the final rename impossible. Where an open file can be removed, a non-empty
@@ -358,7 +364,7 @@ TEST(FilePlain, AFailedReplaceThrowsRenameAfterItsRetriesAndKeepsTheCopy) {
     // Ten replace attempts of six renames each, all on the fake clock.
     EXPECT_EQ(*fake.clock, 1372680000 + 10 * 10 + 9 * 2);
     EXPECT_EQ(dir.read("target.tmp"), "new");
-    EXPECT_FALSE(exists(path + ".lock"));
+    EXPECT_FALSE(exists(fake, path + ".lock"));
 }
 
 #ifndef _WIN32
@@ -366,19 +372,20 @@ TEST(FilePlain, AFailedReplaceThrowsRenameAfterItsRetriesAndKeepsTheCopy) {
 TEST(FilePlain, LinksAreRefusedAndCopiesAreNotReadableByOthers) {
     namespace fs = std::filesystem;
     TestDirectory dir;
+    NativePlatform native;
     const std::string secret = dir.write("secret", "keep");
     const std::string path = dir.write("conf", "old");
     fs::permissions(path, fs::perms::all);
     dir.write("conf.tmp", "left");
     fs::permissions(dir.child("conf.tmp"), fs::perms::all);
-    FilePlain file(path);
+    FilePlain file(native, path);
     file.open(FileBase::Write | FileBase::Append);
     file.close();
     EXPECT_EQ(dir.read("conf"), "old");
     EXPECT_EQ(fs::status(path).permissions() & fs::perms::others_all, fs::perms::none);
 
     fs::create_symlink(secret, dir.child("linked"));
-    FilePlain linked(dir.child("linked"));
+    FilePlain linked(native, dir.child("linked"));
     EXPECT_EQ(thrownCode([&] { linked.open(FileBase::Write | FileBase::Append); }), FL_CANNOT_OPEN);
     EXPECT_EQ(dir.read("secret"), "keep");
     EXPECT_TRUE(fs::is_symlink(dir.child("linked")));
@@ -389,7 +396,7 @@ TEST(FilePlain, LinksAreRefusedAndCopiesAreNotReadableByOthers) {
 TEST(BasicFile, LinesAndLargeWrites) {
     TestDirectory dir;
     FakePlatform fake;
-    BasicFile file;
+    BasicFile file(fake);
     ASSERT_TRUE(file.open(dir.write("lines", "one\r\ntw\ro\r\n\nlast"), BasicFile::Read));
     std::vector<std::string> lines;
     for (std::string line; file.readLine(line);) lines.push_back(line);
@@ -401,7 +408,7 @@ TEST(BasicFile, LinesAndLargeWrites) {
     EXPECT_TRUE(file.atEnd()) << "a closed file has nothing more to read";
     EXPECT_TRUE(file.open(dir.child("never"), BasicFile::Nothing));  // succeeds without opening anything
 
-    BasicFile out;
+    BasicFile out(fake);
     ASSERT_TRUE(out.open(dir.child("big"), BasicFile::Write));
     const std::string big(200000, 'x');
     ASSERT_TRUE(out.write("pending"));

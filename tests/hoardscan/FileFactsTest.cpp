@@ -56,7 +56,7 @@ protected:
     FakePlatform fake;
     TestLog log;
     Tallies tallies;
-    FileTypes types{log.unit(), tallies};
+    FileTypes types{platform(), log.unit(), tallies};
     FileStatus status;
 };
 
@@ -89,7 +89,7 @@ TEST_F(FileTypesTest, EachSchemeGivesTheFileSystemAndTheType) {
         };
     for (const auto& [scheme, mapping, attributes, name, directory, root, expected] : cases) {
         SCOPED_TRACE(directory + name);
-        FileTypes caseTypes{log.unit(), tallies};
+        FileTypes caseTypes{platform(), log.unit(), tallies};
         ASSERT_TRUE(mapping.empty() || caseTypes.loadFileTypeMappingText(mapping, "types.txt"));
         caseTypes.setScheme(scheme);
         status.attributes = attributes;
@@ -139,7 +139,7 @@ TEST_F(FileTypesTest, MappingFilesLoadOrNameTheirErrors) {
     };
     for (const auto& [text, severity, id, parameters, kept] : cases) {
         log.clear();
-        FileTypes caseTypes{log.unit(), tallies};
+        FileTypes caseTypes{platform(), log.unit(), tallies};
         EXPECT_EQ(caseTypes.loadFileTypeMappingText(text, "types.txt"), severity[0] == 'W') << text;
         EXPECT_EQ(log.messages(severity, id), (Texts{parameters})) << text;
         EXPECT_EQ(caseTypes.extensionTypes().size(), kept) << text;
@@ -182,7 +182,7 @@ protected:
 
     FakePlatform fake;
     TestLog log;
-    Temperatures temperatures{log.unit()};
+    Temperatures temperatures{platform(), log.unit()};
     TestSupport::TestDirectory dir;
 };
 
@@ -202,7 +202,7 @@ TEST_F(TemperaturesTest, ExampleBandsFollowEachOtherAndBadBandsAreFatal) {
     EXPECT_EQ(temperatures.bandNamed("COLD")->name, "cold");
     EXPECT_EQ(temperatures.bandNamed("col"), nullptr);
     // Ages beyond the last band keep the value given; a file without status gets the first band.
-    Temperatures two(log.unit());
+    Temperatures two(platform(), log.unit());
     ASSERT_TRUE(two.loadTemperaturesText("hot 7\nwarm 30\n", "t.txt"));
     EXPECT_EQ(of(31 * day, 2 * day, true, &two), "UNKNOWN/hot");
     EXPECT_EQ(of(0, 0, false, &two), "hot/hot");
@@ -213,14 +213,14 @@ TEST_F(TemperaturesTest, ExampleBandsFollowEachOtherAndBadBandsAreFatal) {
         {"hot 7\nwarm 7days\n", "more than 7 days|7days|2|t.txt"},
     };
     for (const auto& [text, fatal] : cases) {
-        Temperatures fresh(log.unit());
+        Temperatures fresh(platform(), log.unit());
         log.clear();
         EXPECT_FALSE(fresh.loadTemperaturesText(text, "t.txt")) << text;
         EXPECT_EQ(log.messages("FATAL", 25), (Texts{fatal})) << text;
         EXPECT_TRUE(fresh.accessBands().empty()) << text;
     }
     // Taken as the lines stand, each with a warning: letters after a limit, a band after "infinity".
-    Temperatures lenient(log.unit());
+    Temperatures lenient(platform(), log.unit());
     log.clear();
     ASSERT_TRUE(lenient.loadTemperaturesText("hot 12days\nall infinity\nnever 400\n", "t.txt"));
     EXPECT_EQ(describe(lenient.accessBands()), (Texts{"hot 0..12", "all 13..-1", "never 0..400"}));
@@ -231,7 +231,7 @@ TEST_F(TemperaturesTest, ExampleBandsFollowEachOtherAndBadBandsAreFatal) {
     // No bands at all: nothing is classified.
     std::string path = dir.write("empty.txt", "# nothing here\n\n");
     log.clear();
-    Temperatures none(log.unit());
+    Temperatures none(platform(), log.unit());
     ASSERT_TRUE(none.loadTemperaturesFile(path));
     EXPECT_EQ(log.messages("WARNING", 24), (Texts{path}));
     EXPECT_EQ(of(0, 0, false, &none), "UNKNOWN/UNKNOWN");
@@ -442,7 +442,7 @@ TEST_F(OwnersTest, FailedGroupListsAreAskedAgain) {
 TEST(Owners, AnOwnerIdThatNoAccountHasLeavesTheUserUndefined) {
     TestSupport::TestDirectory dir;
     FileStatus status;
-    ASSERT_TRUE(FileOps::fileStatus(dir.write("mine.txt", "x"), status));
+    ASSERT_TRUE(FileOps::fileStatus(platform(), dir.write("mine.txt", "x"), status));
     if (!status.hasOwnerId) GTEST_SKIP() << "the platform gives no owner id";
     status.ownerId = 4123456789u;
     Owners::forgetGroupTables();
@@ -575,7 +575,7 @@ TEST_F(ResultFilesTest, EveryResultFileReadsBackToTheRecordsWritten) {
         key.fields = {"OSLO", "PC42", "C", name, name, name, name, "plain", "cold", "frozen"};
         return AccountRecordFormat::keyText(key);
     };
-    ResultFiles files(native, log.unit(), settings, pid);
+    ResultFiles files(native, native, log.unit(), settings, pid);
     files.startRun();
     uint64_t visit = 0;
     for (const auto& name : names) {
@@ -603,7 +603,7 @@ TEST_F(ResultFilesTest, EveryResultFileReadsBackToTheRecordsWritten) {
 
     const std::string day = std::to_string(ResultFiles::dayStamp(DateTime()));
     const auto reader = [&](const std::string& path) {
-        ResultFileReader reader(path);
+        ResultFileReader reader(platform(), platform(), path);
         const auto name = reader.name();
         EXPECT_TRUE(name && !name->unfinished && name->day == std::stoll(day) && name->processId == pid) << path;
         return reader;
@@ -646,7 +646,7 @@ TEST_F(ResultFilesTest, AFailedFlushKeepsItsBufferTheFileAsTheLastCompleteFlushL
     RefusedCuts fake;
     settings.workingDirectory = settings.tempDirectory = directory.text() + "/later/";
     Tallies buffer(300);
-    ResultFiles files(fake, log.unit(), settings, pid);
+    ResultFiles files(fake, fake, log.unit(), settings, pid);
     buffer.addAccountRecord("0:A", 10, 4096);
     EXPECT_FALSE(files.flushAccountRecords(buffer));
     EXPECT_FALSE(files.flushAccountRecords(buffer));
@@ -686,7 +686,7 @@ TEST_F(ResultFilesTest, AFailedFlushKeepsItsBufferTheFileAsTheLastCompleteFlushL
     files.finishAccountRecords(true);
     EXPECT_EQ(read(files.accountFile().finishedName()), written);
     // A last flush that fails keeps the unfinished name, though the file was cut back whole.
-    ResultFiles last(fake, log.unit(), settings, pid + 1);
+    ResultFiles last(fake, fake, log.unit(), settings, pid + 1);
     ASSERT_TRUE(last.flushAccountRecords(tallies));
     tallies.addAccountRecord("0:A", 1, 4096);
     *fake.diskRoom = 10;
@@ -704,7 +704,7 @@ public:
 };
 
 TEST_F(ResultFilesTest, AnIncompleteFileOrAFailedRenameKeepsTheUnfinishedName) {
-    ResultFiles files(native, log.unit(), settings, pid);
+    ResultFiles files(native, native, log.unit(), settings, pid);
     ASSERT_TRUE(files.flushAccountRecords(tallies));
     const std::string name = files.accountFile().name();
     files.finishAccountRecords(false);
@@ -714,7 +714,7 @@ TEST_F(ResultFilesTest, AnIncompleteFileOrAFailedRenameKeepsTheUnfinishedName) {
     NoRenames fake;
     fake.clock = 1700000000;
     settings.inactiveLog = true;
-    ResultFiles renamed(fake, log.unit(), settings, pid);
+    ResultFiles renamed(fake, fake, log.unit(), settings, pid);
     ASSERT_TRUE(renamed.flushInactiveRows(tallies));
     const std::string table = renamed.inactiveFile().name();
     renamed.finishInactiveRows(true, tallies);

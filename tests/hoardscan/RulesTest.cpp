@@ -165,7 +165,7 @@ struct Loader {
     RulesTest::TestLog log;
     ScanIdentity identity{"PC42", "OSLO"};
     RuleTables tables;
-    RulesFiles files{syntax, log.unit(), identity, tables};
+    RulesFiles files{platform(), syntax, log.unit(), identity, tables};
 };
 
 // Decisions on Windows (or POSIX) paths, with rules loaded from the texts of the rules files.
@@ -211,7 +211,7 @@ struct Decider : Loader {
     }
 
     FakePlatform fake;
-    RuleDecisions decisions{syntax, log.unit(), identity, tables};
+    RuleDecisions decisions{platform(), syntax, log.unit(), identity, tables};
 };
 
 TEST(RulesFiles, FileSystemsExampleLoadsIntoRules) {
@@ -540,8 +540,7 @@ std::map<std::string, int32_t> int32Constants(const std::string& text) {
 TEST(MessageCatalogue, EveryNumberTheCodeLogsHasItsText) {
     const fs::path source = QUILNA_SOURCE_DIR;
     LogCommons catalogue;
-    ASSERT_TRUE(
-        catalogue.loadMessages(platform().pathSyntax(), (source / "examples/installation/").string(), "all").status);
+    ASSERT_TRUE(catalogue.loadMessages(platform(), (source / "examples/installation/").string(), "all").status);
     const auto programMessages =
         int32Constants(TestSupport::TestDirectory::readFile((source / "hoardscan/app/MessageNumbers.h").string()));
     // The logger's own functions hand their caller's number on.

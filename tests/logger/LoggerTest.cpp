@@ -153,7 +153,7 @@ TEST_F(LoggerTest, CatalogueFilesFilterModuleKeysAndMessageLines) {
     dir.write("LogMessages/storage.mess", text);
 
     LogCommons catalogue;
-    const LoadResult result = catalogue.loadMessages(fake.pathSyntax(), dir.text() + "/", "storage,notes");
+    const LoadResult result = catalogue.loadMessages(fake, dir.text() + "/", "storage,notes");
     EXPECT_EQ(std::tie(result.status, result.loaded, result.counts),
               std::make_tuple(true, std::vector<std::string>{"storage"}, std::vector<int32_t>{47}));
     EXPECT_EQ(sorted(result.rejected),
@@ -166,12 +166,12 @@ TEST_F(LoggerTest, CatalogueFilesFilterModuleKeysAndMessageLines) {
                                                "message 5"}));
 
     LogCommons everything;
-    const LoadResult all = everything.loadMessages(fake.pathSyntax(), dir.text() + "/", "all");
+    const LoadResult all = everything.loadMessages(fake, dir.text() + "/", "all");
     EXPECT_EQ(sorted(all.rejected), (std::vector<std::string>{"module58", "notes"}));  // the last generic module is 57
     EXPECT_EQ(
         std::make_tuple(all.loaded.size(), find(everything, 1, 1), find(everything, 2, 1), find(everything, 57, 1)),
         std::make_tuple(6u, "from configuration.mess", "from log.mess", "from Module57.mess"));
-    const LoadResult missing = LogCommons().loadMessages(fake.pathSyntax(), dir.child("nowhere") + "/", "all");
+    const LoadResult missing = LogCommons().loadMessages(fake, dir.child("nowhere") + "/", "all");
     EXPECT_TRUE(missing.status && missing.loaded.empty());
 }
 
@@ -250,7 +250,7 @@ TEST_F(LoggerTest, RepeatedWarningsAndErrorsAreCountedBeyondTheirLimit) {
 TEST_F(LoggerTest, CatalogueTemplatesFillLogRecordsWhichAlsoReachTheSystemLog) {
     dir.write("LogMessages/storage.mess", "12: Disk %s is 100%% full, %i files.\n");
     LogCommons messages;
-    ASSERT_TRUE(messages.loadMessages(fake.pathSyntax(), dir.text() + "/", "all").status);
+    ASSERT_TRUE(messages.loadMessages(fake, dir.text() + "/", "all").status);
     setCatalogue(&messages);
     setDebugLevel(1);
     log.centre->messenger()->setSystemLog(true);

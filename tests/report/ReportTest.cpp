@@ -10,6 +10,7 @@
 #include "results/AccountRecordFormat.h"
 #include "results/InactiveTableFormat.h"
 #include "results/ResultFileReader.h"
+#include "platform/NativePlatform.h"
 #include "support/EnvironmentScope.h"
 #include "support/TestDirectory.h"
 
@@ -102,8 +103,9 @@ fs::path setModified(const fs::path& file, int64_t seconds) {
 
 // The local time zone of the report for a scope; the C library reads it again on either side.
 struct LocalZone {
-    explicit LocalZone(const std::string& tz) { scope.emplace("TZ", tz), platform().initTimeZone(); }
-    ~LocalZone() { scope.reset(), platform().initTimeZone(); }
+    explicit LocalZone(const std::string& tz) { scope.emplace("TZ", tz), native.initTimeZone(); }
+    ~LocalZone() { scope.reset(), native.initTimeZone(); }
+    NativePlatform native;
     std::optional<TestSupport::EnvironmentScope> scope;
 };
 
@@ -114,7 +116,8 @@ struct RunOutput {
 
 RunOutput runReport(const std::vector<std::string>& arguments) {
     std::ostringstream out, err;
-    return RunOutput{Commands::run(arguments, out, err), out.str(), err.str()};
+    NativePlatform native;
+    return RunOutput{Commands::run(native, arguments, out, err), out.str(), err.str()};
 }
 
 TEST(TextCleaningTest, OnlyValidUtf8WithoutControlsIsKept) {
@@ -164,7 +167,8 @@ TEST(FormattingTest, NumbersDatesAndEscapes) {
     EXPECT_EQ(dayText(999999999999999999) + dayText(253402300799), "(no date)(no date)");
     EXPECT_EQ(localTimeText(1365163200), "2013-04-05 12:00");
     const LocalZone newfoundland("<-0330>3:30");  // a scan known to the day only shows the day of its stamp
-    EXPECT_EQ(scanText({1700000000, 0}) + " " + scanText({1365112800, 1365112800}),
+    NativePlatform native;
+    EXPECT_EQ(scanText(native, {1700000000, 0}) + " " + scanText(native, {1365112800, 1365112800}),
               "2023-11-14 18:43 -03:30 2013-04-05");
     EXPECT_EQ(InactiveTableFormat::parseLastAccess("2013-04-05T23:59:59"), 1365206399);
     EXPECT_EQ(parseDay("2016-02-29"), 1456704000);
@@ -206,12 +210,13 @@ TEST(ResultFileReaderTest, MalformedFilesNameTheFileAndLineAndGoodOnesReadWhole)
         {"HoardscanExtension-86400-1.log", "", -1, ""},
     };
     TestSupport::TestDirectory folder;
+    NativePlatform native;
     for (const auto& [name, text, faultLine, reason] : cases) {
         SCOPED_TRACE(name + ": " + text.substr(0, 200));
         const fs::path file = folder.path() / name;
         fs::remove(file);
         if (faultLine >= 0) writeText(file, text);
-        ResultFileReader reader(file);
+        ResultFileReader reader(native, native, file);
         try {
             const auto kind = ResultFileName::parse(name)->kind;
             if (kind == ResultFileKind::AccountRecords) reader.forEachAccountRecord([](const AccountRecordView&) {});
@@ -228,9 +233,9 @@ TEST(ResultFileReaderTest, MalformedFilesNameTheFileAndLineAndGoodOnesReadWhole)
             EXPECT_EQ(std::string(error.what()).rfind(where, 0), 0u) << error.what();
         }
     }
-    EXPECT_TRUE(ResultFileReader(writeText(folder.path() / inactive, "")).inactiveRows().empty());
+    EXPECT_TRUE(ResultFileReader(native, native, writeText(folder.path() / inactive, "")).inactiveRows().empty());
     // Report databases keep the fingerprint that tells a file imported before from another: FNV-1a of its bytes.
-    ResultFileReader log(writeText(folder.path() / "Hoardscan-cold-86400-1.log", "/a/;0\n"));
+    ResultFileReader log(native, native, writeText(folder.path() / "Hoardscan-cold-86400-1.log", "/a/;0\n"));
     EXPECT_EQ(log.temperatureRows().at(0).bytes, 0);
     EXPECT_EQ(log.contentHash(), 0xb2b5106fea0116cdu);
     std::string text;
@@ -238,7 +243,7 @@ TEST(ResultFileReaderTest, MalformedFilesNameTheFileAndLineAndGoodOnesReadWhole)
         text +=
             "1:86400:29:" + AccountRecordFormat::keyText(makeKey("PC1", std::to_string(i), "u", "g", "t", "hot", "c")) +
             "\r\n1:1:" + std::to_string(i) + ":4096:0.5\r\n";
-    ResultFileReader reader(writeText(folder.path() / "Hoardscan-86400-1.data", text));
+    ResultFileReader reader(native, native, writeText(folder.path() / "Hoardscan-86400-1.data", text));
     int read = 0;  // across several read chunks, each line without its carriage return
     reader.forEachAccountRecord([&](const AccountRecordView& record) {
         EXPECT_EQ(record[KeyField::Account], std::to_string(read));
@@ -250,12 +255,15 @@ TEST(ResultFileReaderTest, MalformedFilesNameTheFileAndLineAndGoodOnesReadWhole)
 }
 
 struct CommandsTest : ::testing::Test {
+    NativePlatform native;
     std::string db() const { return (folder.path() / "report.sqlite").string(); }
     RunOutput import(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), {"import", "--db", db()});
         return runReport(arguments);
     }
-    int64_t count(const std::string& sql) { return sqlInt(SqliteDatabase(db(), false).query(sql).at(0).at(0)); }
+    int64_t count(const std::string& sql) {
+        return sqlInt(SqliteDatabase(native, native, db(), false).query(sql).at(0).at(0));
+    }
 
     TestSupport::TestDirectory folder;
     const fs::path in = folder.path() / "in";
@@ -265,7 +273,7 @@ struct CommandsTest : ::testing::Test {
 TEST_F(CommandsTest, AFileIsReadThroughItsOpenHandleAndAnOverlongRowCostsOnlyItself) {
     // The name swapped for another file between two reads changes nothing that is read.
     const fs::path table = writeInactiveFile(in, day1, 7, {"a.iso,/d/,4,2013-04-05T12:00:00,cold,"});
-    ResultFileReader reader(table);
+    ResultFileReader reader(native, native, table);
     ASSERT_EQ(reader.inactiveRows().size(), 1u);
     const fs::path other = writeInactiveFile(
         folder.path(), day1, 7, {"x,/x/,1,2013-04-05T12:00:00,cold,", "y,/y/,1,2013-04-05T12:00:00,cold,"});
@@ -502,7 +510,7 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
         std::vector<std::string> list;
         const std::string path = "SELECT folder || '/' || file_name FROM ";
         for (const SqlRow& row :
-             SqliteDatabase(db(), false).query(path + "runs UNION " + path + "side_files ORDER BY 1"))
+             SqliteDatabase(native, native, db(), false).query(path + "runs UNION " + path + "side_files ORDER BY 1"))
             list.push_back(sqlText(row[0]));
         return list;
     };
@@ -529,7 +537,7 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
 
     // A database of the first version, with the last access as written, takes the new form when opened;
     // its runs are known to the day.
-    SqliteDatabase(db(), false).query("UPDATE runs SET scanned_at = scanned_day");
+    SqliteDatabase(native, native, db(), false).query("UPDATE runs SET scanned_at = scanned_day");
     const std::string latest = runReport({"summary", "--db", db(), "--json"}).out;
     for (const char* statement :
          {"DROP VIEW inactive_rows", "DROP TABLE inactive_files", "DROP INDEX runs_by_scan",
@@ -540,7 +548,7 @@ TEST_F(CommandsTest, RunsSumTheirFlushesTheSummaryTakesTheLatestRunsAndPruneKeep
           "INSERT INTO inactive_files SELECT id, 2, 'a', '/d/', 4, '2013-04-05T12:00:00', 'cold' FROM side_files LIMIT "
           "1",
           "INSERT INTO inactive_files SELECT id, 3, 'b', '/d/', 4, 'never', 'cold' FROM side_files LIMIT 1"})
-        SqliteDatabase(db(), false).query(statement);
+        SqliteDatabase(native, native, db(), false).query(statement);
     EXPECT_EQ(runReport({"summary", "--db", db(), "--json"}).out, latest);
     EXPECT_EQ(count("SELECT SUM(last_access) FROM inactive_rows"), 1365163200);
     EXPECT_EQ(count("SELECT version + scanned_at - scanned_day FROM report_schema, runs"), ReportSchema::version);
@@ -577,7 +585,7 @@ TEST_F(CommandsTest, SideFilesTakeTheHostOfTheirRunAlsoWhenItComesLater) {
     const std::string sql =
         "SELECT GROUP_CONCAT(side, '|') FROM (SELECT s.file_name || ' ' || s.host || ' ' || IFNULL(r.host, '') AS side"
         " FROM side_files s LEFT JOIN runs r ON r.id = s.run_id ORDER BY s.file_name)";
-    EXPECT_EQ(sqlText(SqliteDatabase(db(), false).query(sql).at(0).at(0)),
+    EXPECT_EQ(sqlText(SqliteDatabase(native, native, db(), false).query(sql).at(0).at(0)),
               "Hoardscan-cold-1700000000-999.log PCZ |Hoardscan-cold-1700086400-500.log PC2 PC2|"
               "HoardscanInactive-1700000000-500.csv PC1 PC1|HoardscanInactive-1700000000-600.csv PC5 PC5");
 }
@@ -650,7 +658,7 @@ TEST_F(CommandsTest, DirectoryTotalsGiveLinkedPagesAndTheFiltersSumWhatTheRecord
     // Totals imported into a database of version 4 keep their sums, by no user.
     for (const char* statement :
          {"ALTER TABLE directory_totals DROP COLUMN user_name", "UPDATE report_schema SET version = 4"})
-        SqliteDatabase(db(), false).query(statement);
+        SqliteDatabase(native, native, db(), false).query(statement);
     EXPECT_TRUE(contains(runReport({"summary", "--db", db(), "--csv", "--dir", "/srv"}).out,
                          "directory,/srv/,PC1,6,6300,24576,0\n"));
     EXPECT_EQ(count("SELECT COUNT(*) FROM directory_totals WHERE user_name = ''"), 7);
@@ -667,7 +675,7 @@ TEST_F(CommandsTest, AFileTheDatabaseRefusesHalfWayLeavesNothing) {
     const auto records = randomRecords(random, "PC1", day1, 50);
     writeRecordFile(in / "a", day1, 1, records);
     writeRecordFile(in / "b", day2, 2, records);
-    SqliteDatabase database(db(), true);
+    SqliteDatabase database(native, native, db(), true);
     ReportSchema::ensure(database);
     // The first run is refused after it and its keys were written; the second gets ids of keys that exist.
     database.query(
@@ -692,14 +700,14 @@ TEST_F(CommandsTest, TheLatestRunIsTheOneScannedLastAndGrowthCountsItForItsDay) 
     setModified(writeRecordFile(in / "b", day2, 2, {record("B", "sales", day2, 30)}), day2 + 30 * 86400);
     ASSERT_EQ(import({in.string()}).exitCode, 0);
 
-    SqliteDatabase database(db(), false);
-    const AccountGrowth growth = ReportQueries(database).accountGrowth();
+    SqliteDatabase database(native, native, db(), false);
+    const AccountGrowth growth = ReportQueries(native, database).accountGrowth();
     // By the local day of each scan: 2023-11-14 (B's run held there), 15 and 16.
     EXPECT_EQ(growth.days, (std::vector<int64_t>{1699920000, 1700006400, 1700092800}));
     std::vector<std::pair<std::string, std::vector<WideInt>>> seen;
     for (const auto& account : growth.accounts) seen.push_back({account.account, account.bytesOnDisk});
     // Each host's latest run against the one before it: A's scanned last on day 3, B's of day 2.
-    for (const RunChange& change : ReportQueries(database).accountChanges())
+    for (const RunChange& change : ReportQueries(native, database).accountChanges())
         seen.push_back({change.name, {change.previous.bytesOnDisk, change.latest.bytesOnDisk}});
     EXPECT_EQ(seen,
               (decltype(seen){{"sales", {10, 110, 200}}, {"it", {5, 5, 0}}, {"sales", {1009, 200}}, {"it", {5, 0}}}));
@@ -841,7 +849,7 @@ TEST_F(CommandsTest, ImportsAtOnceStoreEachKeyRunAndSideFileOnceAndSumAsOneImpor
         }
     ASSERT_EQ(import({in.string()}).exitCode, 0);
     const std::string serial = runReport({"summary", "--db", db(), "--json", "--top", "0"}).out;
-    const std::vector<int64_t> counts = storedCounts(*std::make_unique<SqliteDatabase>(db(), false));
+    const std::vector<int64_t> counts = storedCounts(*std::make_unique<SqliteDatabase>(native, native, db(), false));
     EXPECT_EQ(counts[1], counts[2]);
 
     // Six processes start at once on a new database: over every folder with three connections
@@ -880,7 +888,8 @@ TEST_F(CommandsTest, ImportsAtOnceStoreEachKeyRunAndSideFileOnceAndSumAsOneImpor
     const std::string concurrent = (folder.path() / "concurrent.sqlite").string();
     importAtOnce(
         "--db '" + concurrent + "'", {"summary", "--db", concurrent, "--json", "--top", "0"},
-        [&] { return std::make_unique<SqliteDatabase>(concurrent, false); }, "DROP INDEX record_keys_once");
+        [&] { return std::make_unique<SqliteDatabase>(native, native, concurrent, false); },
+        "DROP INDEX record_keys_once");
 
     const char* admin = std::getenv("HOARDSCAN_TEST_PG");
     if (!admin || !*admin) GTEST_SKIP() << "HOARDSCAN_TEST_PG is not set: PostgreSQL tests skipped";
@@ -931,11 +940,11 @@ TEST_F(CommandsTest, ThePagesFromTheKeptTotalsAndTheGatheredRowsShowWhatTheRecor
             writeRecordFile(in / host, day, day == day1 ? 1 : 2, randomRecords(random, host, day, 40));
     }
     ASSERT_EQ(import({in.string()}).exitCode, 0);
-    SqliteDatabase database(db(), false);
-    ReportQueries gathered(database);
+    SqliteDatabase database(native, native, db(), false);
+    ReportQueries gathered(native, database);
     const Summary whole = gathered.summary();
     gathered.gatherLatest();
-    ReportQueries records(database);  // reads the records for each filter
+    ReportQueries records(native, database);  // reads the records for each filter
     using S = Summary;
     const auto hosts = gathered.hostPages({"PC1", "PC2", "PC3"});
     ASSERT_EQ(hosts.size(), 3u);

@@ -90,7 +90,7 @@ TEST(Explain, SaysEachDecisionWithItsLineOnNestedRulesAsTheRunThenCountsAndWrite
     // The run counts the two files under the keys said, and nothing else.
     i.arguments = {"-c", i.at("conf/hoardscan.conf")};
     ASSERT_EQ(i.run(), 0) << i.output();
-    const auto totals = ResultFileReader(i.dataFile()).accountTotals();
+    const auto totals = ResultFileReader(platform(), platform(), i.dataFile()).accountTotals();
     EXPECT_EQ(filesCounted(i.dataFile()), 2);
     for (const auto& [path, size] : {std::pair{"a/x.doc", 1000}, {"a/keep/y.tmp", 20}}) {
         const auto counted = totals.find(recordOf(out, i.path(path)));

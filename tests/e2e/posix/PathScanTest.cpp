@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 
+#include "platform/Platform.h"
 #include "results/ResultFileReader.h"
 #include "support/ChildProcess.h"
 #include "support/TestDirectory.h"
@@ -138,9 +139,10 @@ TEST(PathScan, SummaryFiguresAreDusWithNothingWrittenAndAProgressLineOnlyOnATerm
     std::map<std::string, double> accounts;
     for (const auto& entry : fs::directory_iterator(test.child("out")))
         if (entry.path().extension() == ".data")
-            ResultFileReader(entry.path()).forEachAccountRecord([&](const AccountRecordView& record) {
-                accounts[std::string(record[KeyField::Account])] += record.values.files;
-            });
+            ResultFileReader(platform(), platform(), entry.path())
+                .forEachAccountRecord([&](const AccountRecordView& record) {
+                    accounts[std::string(record[KeyField::Account])] += record.values.files;
+                });
     EXPECT_EQ(accounts, (std::map<std::string, double>{{"(top)", 1}, {"ann", 301}, {"bob", 3}}));
     EXPECT_EQ(snapshot(places), before);
 }

@@ -63,7 +63,8 @@ public:
 
     std::set<std::string> inactiveListed(size_t cut = 0) const {
         std::set<std::string> listed;
-        for (const InactiveRow& row : ResultFileReader(resultFile("side", "HoardscanInactive", ".csv")).inactiveRows())
+        for (const InactiveRow& row :
+             ResultFileReader(platform(), platform(), resultFile("side", "HoardscanInactive", ".csv")).inactiveRows())
             listed.insert(row.directory.substr(cut) + row.name);
         return listed;
     }
@@ -234,7 +235,8 @@ private:
 
 inline double filesCounted(const std::string& dataFile) {
     double files = 0;
-    for (const auto& entry : ResultFileReader(dataFile).accountTotals()) files += entry.second.files;
+    for (const auto& entry : ResultFileReader(platform(), platform(), dataFile).accountTotals())
+        files += entry.second.files;
     return files;
 }
 

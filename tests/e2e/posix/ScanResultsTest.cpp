@@ -215,7 +215,8 @@ TEST(ScanResults, DirectoryTotalsAreEverySubtreesSumsByAccountUserAndTemperature
     std::map<Split, Sums> written;
     std::vector<std::string> order;
     for (const DirectoryTotalRow& row :
-         ResultFileReader(installation.resultFile("side", "HoardscanTotals", ".txt")).directoryTotals()) {
+         ResultFileReader(platform(), platform(), installation.resultFile("side", "HoardscanTotals", ".txt"))
+             .directoryTotals()) {
         std::string directory = row.directory;
         if (!directory.ends_with('/')) directory.push_back('/');
         if (!directory.starts_with(tree + "/")) continue;  // the way down to the tree
@@ -255,7 +256,8 @@ std::string rowNaming(const std::string& directory, const std::string& name) {
 std::multiset<std::string> rowsListed(const ScanInstallation& installation) {
     std::multiset<std::string> listed;
     for (const InactiveRow& row :
-         ResultFileReader(installation.resultFile("side", "HoardscanInactive", ".csv")).inactiveRows())
+         ResultFileReader(platform(), platform(), installation.resultFile("side", "HoardscanInactive", ".csv"))
+             .inactiveRows())
         listed.insert(row.directory + row.name);
     return listed;
 }
@@ -287,12 +289,14 @@ std::pair<double, double> scanChain(int depth) {
     EXPECT_EQ(installation.run(), 0) << installation.log() << installation.output();
     EXPECT_EQ(filesCounted(installation.dataFile()), depth + 1.0);
     EXPECT_EQ(rowsListed(installation), expected);
-    const auto rows = ResultFileReader(installation.resultFile("side", "Hoardscan-hot", ".log")).temperatureRows();
+    const auto rows = ResultFileReader(platform(), platform(), installation.resultFile("side", "Hoardscan-hot", ".log"))
+                          .temperatureRows();
     EXPECT_EQ(rows.size() == 1 ? rows[0].directory : std::to_string(rows.size()) + " rows", path);
     // Every level the system can name has its subtree's files; those deeper are only in these.
     std::map<std::string, int64_t> subtreeFiles;
     for (const DirectoryTotalRow& row :
-         ResultFileReader(installation.resultFile("side", "HoardscanTotals", ".txt")).directoryTotals())
+         ResultFileReader(platform(), platform(), installation.resultFile("side", "HoardscanTotals", ".txt"))
+             .directoryTotals())
         subtreeFiles[row.directory] += row.files;
     const std::string tree = installation.tree() + "/";
     size_t levels = 0;

@@ -104,7 +104,8 @@ TEST(WindowsScan, ATreeOnDriveCIsCountedUnderItsOwnNamesWithTheResourcesOfTheKey
     const std::string said = "Removed the result file " + expired + ": it was last written more than 30 days ago";
     EXPECT_EQ(countOf(installation.log(), said), 1u) << installation.log();
     for (const InactiveRow& row :
-         ResultFileReader(installation.resultFile("side", "HoardscanInactive", ".csv")).inactiveRows())
+         ResultFileReader(platform(), platform(), installation.resultFile("side", "HoardscanInactive", ".csv"))
+             .inactiveRows())
         listed.insert(row.directory.substr(below) + row.name);
     EXPECT_EQ(listed, inactive);
     EXPECT_TRUE(std::regex_match(installation.resource("HoardscanLogCounter"), std::regex("[1-9]\\d*")));

@@ -111,7 +111,7 @@ protected:
         settings.readAhead = helpers;
         engine = std::make_unique<ScanEngine>(system, log.unit(), settings, identity, 1);
         engine->walk.stopWhen(stopRequest);
-        RulesFiles files(system.pathSyntax(), log.unit(), identity, engine->tables);
+        RulesFiles files(system, system.pathSyntax(), log.unit(), identity, engine->tables);
         ASSERT_TRUE(files.loadFileSystemsText(fileSystems, "fs.rules"));
         ASSERT_TRUE(files.loadAccountsText(accounts, "accounts.rules"));
         ASSERT_TRUE(engine->temperatures.loadTemperaturesText("hot 7\ncold infinity\n", "t.rules"));

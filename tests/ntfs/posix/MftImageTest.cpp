@@ -258,7 +258,7 @@ std::vector<std::string> inactiveRows(const std::string& table) {
     std::vector<std::string> rows;
     size_t directoryStart = 0;
     std::string directory;
-    for (const InactiveRow& row : ResultFileReader(table).inactiveRows()) {
+    for (const InactiveRow& row : ResultFileReader(platform(), platform(), table).inactiveRows()) {
         if (row.directory != directory) {
             std::sort(rows.begin() + static_cast<ptrdiff_t>(directoryStart), rows.end());
             directoryStart = rows.size();
@@ -281,7 +281,7 @@ RunResults resultsOf(const EndToEnd::ScanInstallation& installation) {
         results.records[key] += record.values;
     }
     const std::string totals = installation.resultFile("side", "HoardscanTotals", ".txt");
-    for (const DirectoryTotalRow& row : ResultFileReader(totals).directoryTotals()) {
+    for (const DirectoryTotalRow& row : ResultFileReader(platform(), platform(), totals).directoryTotals()) {
         results.users.insert(row.user);
         auto& sum = results.totals[row.directory + "|" + row.account + "|" + row.temperature];
         sum = {sum[0] + row.files, sum[1] + row.bytes, sum[2] + row.bytesOnDisk};
