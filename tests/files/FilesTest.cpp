@@ -9,6 +9,7 @@
 #include "files/FileUtils.h"
 #include "files/LockFile.h"
 #include "support/FakePlatform.h"
+#include "support/ProcessWideBackend.h"
 #include "support/TestDirectory.h"
 
 namespace Quilna {
@@ -163,6 +164,7 @@ protected:
 
     TestDirectory dir;
     FakePlatform fake;
+    ProcessWideBackend installed{fake};  // a lock expires by the process's clock
     const std::string path = dir.write("protected", "content");
 };
 
@@ -312,7 +314,8 @@ TEST(FilePlain, TheOriginalStaysUntilCloseReplacesItByTheCopy) {
 TEST(FilePlain, ASecondWriterIsRefusedUntilTheLockIsReleasedOrExpired) {
     TestDirectory dir;
     FakePlatform fake;
-    fake.clock = 1372680000;  // 2013-07-01T12:00:00Z
+    ProcessWideBackend installed{fake};  // a lock expires by the process's clock
+    fake.clock = 1372680000;             // 2013-07-01T12:00:00Z
     const std::string path = dir.write("shared", "base\n");
     FilePlain first(fake, path), second(fake, path), reader(fake, path);
     first.open(FileBase::Write | FileBase::Append | FileBase::Direct);

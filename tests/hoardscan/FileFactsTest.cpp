@@ -21,6 +21,7 @@
 #include "results/AccountRecordFormat.h"
 #include "results/ResultFileReader.h"
 #include "support/FakePlatform.h"
+#include "support/ProcessWideBackend.h"
 #include "support/TestDirectory.h"
 #include "time/TimeTestSupport.h"
 
@@ -56,7 +57,7 @@ protected:
     FakePlatform fake;
     TestLog log;
     Tallies tallies;
-    FileTypes types{platform(), log.unit(), tallies};
+    FileTypes types{fake, log.unit(), tallies};
     FileStatus status;
 };
 
@@ -89,7 +90,7 @@ TEST_F(FileTypesTest, EachSchemeGivesTheFileSystemAndTheType) {
         };
     for (const auto& [scheme, mapping, attributes, name, directory, root, expected] : cases) {
         SCOPED_TRACE(directory + name);
-        FileTypes caseTypes{platform(), log.unit(), tallies};
+        FileTypes caseTypes{fake, log.unit(), tallies};
         ASSERT_TRUE(mapping.empty() || caseTypes.loadFileTypeMappingText(mapping, "types.txt"));
         caseTypes.setScheme(scheme);
         status.attributes = attributes;
@@ -139,7 +140,7 @@ TEST_F(FileTypesTest, MappingFilesLoadOrNameTheirErrors) {
     };
     for (const auto& [text, severity, id, parameters, kept] : cases) {
         log.clear();
-        FileTypes caseTypes{platform(), log.unit(), tallies};
+        FileTypes caseTypes{fake, log.unit(), tallies};
         EXPECT_EQ(caseTypes.loadFileTypeMappingText(text, "types.txt"), severity[0] == 'W') << text;
         EXPECT_EQ(log.messages(severity, id), (Texts{parameters})) << text;
         EXPECT_EQ(caseTypes.extensionTypes().size(), kept) << text;
@@ -181,8 +182,9 @@ protected:
     }
 
     FakePlatform fake;
+    ProcessWideBackend installed{fake};  // the ages are counted from the process's clock
     TestLog log;
-    Temperatures temperatures{platform(), log.unit()};
+    Temperatures temperatures{fake, log.unit()};
     TestSupport::TestDirectory dir;
 };
 
@@ -202,7 +204,7 @@ TEST_F(TemperaturesTest, ExampleBandsFollowEachOtherAndBadBandsAreFatal) {
     EXPECT_EQ(temperatures.bandNamed("COLD")->name, "cold");
     EXPECT_EQ(temperatures.bandNamed("col"), nullptr);
     // Ages beyond the last band keep the value given; a file without status gets the first band.
-    Temperatures two(platform(), log.unit());
+    Temperatures two(fake, log.unit());
     ASSERT_TRUE(two.loadTemperaturesText("hot 7\nwarm 30\n", "t.txt"));
     EXPECT_EQ(of(31 * day, 2 * day, true, &two), "UNKNOWN/hot");
     EXPECT_EQ(of(0, 0, false, &two), "hot/hot");
@@ -213,14 +215,14 @@ TEST_F(TemperaturesTest, ExampleBandsFollowEachOtherAndBadBandsAreFatal) {
         {"hot 7\nwarm 7days\n", "more than 7 days|7days|2|t.txt"},
     };
     for (const auto& [text, fatal] : cases) {
-        Temperatures fresh(platform(), log.unit());
+        Temperatures fresh(fake, log.unit());
         log.clear();
         EXPECT_FALSE(fresh.loadTemperaturesText(text, "t.txt")) << text;
         EXPECT_EQ(log.messages("FATAL", 25), (Texts{fatal})) << text;
         EXPECT_TRUE(fresh.accessBands().empty()) << text;
     }
     // Taken as the lines stand, each with a warning: letters after a limit, a band after "infinity".
-    Temperatures lenient(platform(), log.unit());
+    Temperatures lenient(fake, log.unit());
     log.clear();
     ASSERT_TRUE(lenient.loadTemperaturesText("hot 12days\nall infinity\nnever 400\n", "t.txt"));
     EXPECT_EQ(describe(lenient.accessBands()), (Texts{"hot 0..12", "all 13..-1", "never 0..400"}));
@@ -231,7 +233,7 @@ TEST_F(TemperaturesTest, ExampleBandsFollowEachOtherAndBadBandsAreFatal) {
     // No bands at all: nothing is classified.
     std::string path = dir.write("empty.txt", "# nothing here\n\n");
     log.clear();
-    Temperatures none(platform(), log.unit());
+    Temperatures none(fake, log.unit());
     ASSERT_TRUE(none.loadTemperaturesFile(path));
     EXPECT_EQ(log.messages("WARNING", 24), (Texts{path}));
     EXPECT_EQ(of(0, 0, false, &none), "UNKNOWN/UNKNOWN");

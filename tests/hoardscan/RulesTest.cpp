@@ -165,7 +165,7 @@ struct Loader {
     RulesTest::TestLog log;
     ScanIdentity identity{"PC42", "OSLO"};
     RuleTables tables;
-    RulesFiles files{platform(), syntax, log.unit(), identity, tables};
+    RulesFiles files{native, syntax, log.unit(), identity, tables};
 };
 
 // Decisions on Windows (or POSIX) paths, with rules loaded from the texts of the rules files.
@@ -211,7 +211,7 @@ struct Decider : Loader {
     }
 
     FakePlatform fake;
-    RuleDecisions decisions{platform(), syntax, log.unit(), identity, tables};
+    RuleDecisions decisions{fake, syntax, log.unit(), identity, tables};
 };
 
 TEST(RulesFiles, FileSystemsExampleLoadsIntoRules) {

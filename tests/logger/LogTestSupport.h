@@ -6,6 +6,7 @@
 #include "logger/RotationSettings.h"
 #include "support/CapturedLog.h"
 #include "support/FakePlatform.h"
+#include "support/ProcessWideBackend.h"
 #include "support/TestDirectory.h"
 #include "support/TestRegistryKey.h"
 
@@ -26,6 +27,7 @@ struct AgentScope {
 
     TestSupport::TestDirectory dir;
     FakePlatform fake;
+    ProcessWideBackend installed{fake};  // the records are stamped by the process's clock
     TestSupport::LogStateScope settings;
 };
 

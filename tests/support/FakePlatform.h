@@ -13,9 +13,7 @@
 namespace Quilna {
 
 struct FakePlatform : NativePlatform {
-    // Installs itself as the process-wide backend for its lifetime.
-    FakePlatform() { installPlatform(this); }
-    ~FakePlatform() override { installPlatform(nullptr); }
+    FakePlatform() = default;
     FakePlatform(const FakePlatform&) = delete;
     FakePlatform& operator=(const FakePlatform&) = delete;
 

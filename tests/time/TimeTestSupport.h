@@ -4,6 +4,7 @@
 #include <string>
 
 #include "support/FakePlatform.h"
+#include "support/ProcessWideBackend.h"
 #include "time/Calendar.h"
 #include "time/DateTime.h"
 
@@ -18,6 +19,7 @@ struct ZoneScope {
     ~ZoneScope() { DateTime::resetProcessZone(); }
 
     FakePlatform fake;
+    ProcessWideBackend installed{fake};  // the process zone reads QUILNA_TZ of the process's backend
 };
 
 inline int32_t utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {

@@ -31,8 +31,8 @@ class PosixRuntime : public ::testing::Test {
 protected:
     PosixRuntime() { fake.environment["QUILNA_RUNTIME_DIR"] = dir.child("runtime"); }
     std::string below(const std::string& path) const { return dir.child("runtime/" + path); }
-    auto receiver(const std::string& name) { return platform().createMailslot(name, 1 << 20, error); }
-    auto sender(const std::string& name) { return platform().openMailslot(name, false, error); }
+    auto receiver(const std::string& name) { return fake.createMailslot(name, 1 << 20, error); }
+    auto sender(const std::string& name) { return fake.openMailslot(name, false, error); }
     bool failedWith(const auto& result, int code) const { return !result && error.code == static_cast<uint32_t>(code); }
 
     std::vector<std::string> drain(MailslotEndpoint& endpoint) {
@@ -54,52 +54,52 @@ protected:
 
 // Modes, and links at a lock's name (refused with their reason), are seen end to end.
 TEST_F(PosixRuntime, NoLockNameLeadsOutOfTheLocksDirectory) {
-    auto held = platform().tryNamedLock("a/b");
+    auto held = fake.tryNamedLock("a/b");
     ASSERT_TRUE(held && std::filesystem::exists(below("locks/a_b")));
     SystemError refusal;
     // A lock that is only held by another is no refusal: it may be had later.
-    EXPECT_TRUE(!platform().tryNamedLock("a/b", refusal) && !refusal.failed()) << refusal.detail;
+    EXPECT_TRUE(!fake.tryNamedLock("a/b", refusal) && !refusal.failed()) << refusal.detail;
     for (const std::string& bad : {std::string(), std::string(".."), std::string("a\0b", 3)}) {
         refusal = SystemError{};
-        EXPECT_TRUE(!platform().tryNamedLock(bad, refusal) && refusal.failed() && !refusal.detail.empty()) << bad;
+        EXPECT_TRUE(!fake.tryNamedLock(bad, refusal) && refusal.failed() && !refusal.detail.empty()) << bad;
     }
-    EXPECT_TRUE(held->release(refusal) && platform().tryNamedLock("a/b")) << "released";
+    EXPECT_TRUE(held->release(refusal) && fake.tryNamedLock("a/b")) << "released";
     fake.environment["QUILNA_RUNTIME_DIR"] = dir.write("plainfile", "not a directory");
-    EXPECT_EQ(platform().tryNamedLock("name"), nullptr);
+    EXPECT_EQ(fake.tryNamedLock("name"), nullptr);
     // A link on the way to an absolute target is followed from the root.
     ASSERT_EQ(::symlink(dir.child("real").c_str(), dir.child("alias").c_str()), 0);
     fake.environment["QUILNA_RUNTIME_DIR"] = dir.child("alias");
     std::string path;
-    EXPECT_TRUE(platform().runtimeDirectory(path, refusal) && path == dir.child("real")) << refusal.detail << path;
+    EXPECT_TRUE(fake.runtimeDirectory(path, refusal) && path == dir.child("real")) << refusal.detail << path;
     EXPECT_EQ(modeOf(path), S_IFDIR | 0755u) << "made there";
     // Gone and come back as a directory that anyone may write: checked anew, and refused.
     std::filesystem::remove_all(path);
     std::filesystem::create_directory(path);
     std::filesystem::permissions(path, std::filesystem::perms::all);
-    EXPECT_FALSE(platform().runtimeDirectory(path, refusal));
+    EXPECT_FALSE(fake.runtimeDirectory(path, refusal));
     EXPECT_NE(refusal.detail.find("may be written by every user"), std::string::npos) << refusal.detail;
     fake.environment["QUILNA_REGISTRY_ROOT"] = dir.child("registry");
     SystemError error;
-    ASSERT_TRUE(platform().writeRegistryString("SOFTWARE\\Quilna\\Key", "A", "1", true, error));
+    ASSERT_TRUE(fake.writeRegistryString("SOFTWARE\\Quilna\\Key", "A", "1", true, error));
     EXPECT_EQ(modeOf(dir.child("registry/HKEY_LOCAL_MACHINE/SOFTWARE/Quilna")), S_IFDIR | 0750u) << "a key's directory";
 }
 
 TEST_F(PosixRuntime, ALockHeldByAnotherProcessIsRefusedUntilThatProcessEnds) {
     TestSupport::Handshake handshake;
     TestSupport::ChildProcess holder([&] {
-        auto held = platform().tryNamedLock("shared");
+        auto held = fake.tryNamedLock("shared");
         handshake.tellParent(held ? 'h' : 'x');
         handshake.fromParent();
         return held ? 0 : 1;
     });
     ASSERT_EQ(handshake.fromChild(), 'h');
-    EXPECT_EQ(platform().tryNamedLock("shared"), nullptr);
+    EXPECT_EQ(fake.tryNamedLock("shared"), nullptr);
     const int fd = ::open(below("locks/shared").c_str(), O_RDONLY | O_CLOEXEC);
     EXPECT_EQ(posix::lockHolders(fd), "process " + std::to_string(holder.id()) + " of user root");
     ::close(fd);
     handshake.tellChild('g');
     EXPECT_EQ(holder.wait(), 0);
-    EXPECT_NE(platform().tryNamedLock("shared"), nullptr);
+    EXPECT_NE(fake.tryNamedLock("shared"), nullptr);
 }
 
 TEST_F(PosixRuntime, TheDefaultsOfAnotherUserAreTheirOwn) {
@@ -114,7 +114,7 @@ TEST_F(PosixRuntime, TheDefaultsOfAnotherUserAreTheirOwn) {
         fake.environment["QUILNA_RUNTIME_DIR"] = std::nullopt;
         fake.environment["XDG_RUNTIME_DIR"] = session;
         const auto made = [&](const std::string& expected) {
-            return platform().runtimeDirectory(path, refusal) && path == expected && (modeOf(path) & 07777) == 0700;
+            return fake.runtimeDirectory(path, refusal) && path == expected && (modeOf(path) & 07777) == 0700;
         };
         if (!made(session + "/quilna")) return 11;
         fake.environment["XDG_RUNTIME_DIR"] = std::nullopt;
@@ -128,17 +128,17 @@ TEST_F(PosixRuntime, MessagesArriveWholeAndInOrderFromThisUserOnly) {
     const mode_t before = ::umask(0777);
     auto in = receiver("Quilna_Core");
     ::umask(before);
-    ASSERT_TRUE(in) << platform().errorText(error.code);
+    ASSERT_TRUE(in) << fake.errorText(error.code);
     // Modes exactly, whatever the umask: only this user (root here) may send.
     EXPECT_EQ((std::vector{modeOf(below("")), modeOf(below("mailslot")), modeOf(below("mailslot/Quilna_Core"))}),
               (std::vector<mode_t>{S_IFDIR | 0755u, S_IFDIR | 0700u, S_IFSOCK | 0600u}));
     auto out = sender("Quilna_Core");
-    ASSERT_TRUE(out) << platform().errorText(error.code);
+    ASSERT_TRUE(out) << fake.errorText(error.code);
     const std::vector<std::string> messages{"first", "", std::string("a\0b\x1B\xff", 5), std::string(100000, 'x')};
     for (const std::string& message : messages) ASSERT_TRUE(out->write(message, error)) << message.size();
     EXPECT_EQ(drain(*in), messages);
     const auto [known, processId, userId] = in->lastSender();  // as the system vouches for it
-    EXPECT_EQ(std::tuple(known, processId, userId), std::tuple(true, platform().processId(), ::geteuid()));
+    EXPECT_EQ(std::tuple(known, processId, userId), std::tuple(true, fake.processId(), ::geteuid()));
     // Too large for a datagram: fails whole, and the channel goes on.
     EXPECT_TRUE(failedWith(out->write(std::string(64 * 1024 * 1024, 'x'), error), EMSGSIZE)) << error.code;
     ASSERT_TRUE(out->write("small", error));
@@ -175,7 +175,7 @@ TEST_F(PosixRuntime, SendingWithoutAReceiverFailsAndOnlyAStaleSocketIsReplaced) 
     EXPECT_TRUE(!receiver("notes") && error.kind == ErrorKind::Exists);
     EXPECT_EQ(dir.read("runtime/mailslot/notes"), "keep me");
 
-    EXPECT_TRUE(failedWith(platform().openMailslot("Quilna_Core", true, error), ENOTSUP)) << "no domain-wide sending";
+    EXPECT_TRUE(failedWith(fake.openMailslot("Quilna_Core", true, error), ENOTSUP)) << "no domain-wide sending";
     for (const std::string& name : {std::string(), std::string("."), std::string(".."), std::string("a\0b", 3)})
         EXPECT_TRUE(failedWith(receiver(name), EINVAL)) << name << ": " << error.code;
     EXPECT_TRUE(failedWith(receiver(std::string(200, 'n')), ENAMETOOLONG)) << error.code;
