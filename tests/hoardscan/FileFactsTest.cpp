@@ -338,7 +338,8 @@ TEST_F(DriveCheckTest, DriveTypesGiveTheirWordsAndPathRootsTheirLetters) {
     EXPECT_EQ((Texts{windows.pathRoot("C:\\dir\\file"), windows.pathRoot("\\\\server\\share\\file"),
                      windows.pathRoot("d:\\data\\", "x.doc")}),
               (Texts{"C:", "", "d:"}));
-    EXPECT_EQ(check.pathRoot("/data/", "a:b"), "");
+    const PathSyntax posixSyntax{};
+    EXPECT_EQ(DriveCheck(fake, posixSyntax, log.unit()).pathRoot("/data/", "a:b"), "");
 }
 
 class ServerProbe : public FakePlatform {
