@@ -57,11 +57,7 @@ uint16_t FileTypes::attributeBit(std::string_view word) {
 
 bool FileTypes::loadFileTypeMappingFile(const std::string& path) {
     std::string text;
-    if (!RulesFiles::readRulesFile(files_, path, text)) {
-        logger_.fatal(Message::CannotOpenFile, ParamStream() << path);
-        return false;
-    }
-    return loadFileTypeMappingText(text, path);
+    return RulesFiles::readRulesFile(files_, logger_, path, text) && loadFileTypeMappingText(text, path);
 }
 
 bool FileTypes::loadFileTypeMappingText(std::string_view content, const std::string& fileName) {

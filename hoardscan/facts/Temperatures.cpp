@@ -71,11 +71,7 @@ bool bandOf(const std::string& line, const TemperatureBand* previous, Temperatur
 
 bool Temperatures::loadTemperaturesFile(const std::string& path) {
     std::string text;
-    if (!RulesFiles::readRulesFile(files_, path, text)) {
-        logger_.fatal(Message::CannotOpenFile, ParamStream() << path);
-        return false;
-    }
-    return loadTemperaturesText(text, path);
+    return RulesFiles::readRulesFile(files_, logger_, path, text) && loadTemperaturesText(text, path);
 }
 
 bool Temperatures::loadTemperaturesText(std::string_view content, const std::string& fileName) {

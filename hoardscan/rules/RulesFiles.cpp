@@ -54,12 +54,16 @@ bool RulesFiles::readSignificantLine(RuleText& text, std::string& line) {
     return false;
 }
 
-bool RulesFiles::readRulesFile(FileSystem& files, const std::string& path, std::string& text) {
+bool RulesFiles::readRulesFile(FileSystem& files, LoggerUnit& logger, const std::string& path, std::string& text) {
     text.clear();
     BasicFile file(files);
-    if (!file.open(path, BasicFile::Read)) return false;
-    if (file.atEnd()) return true;
-    if (!file.read(text, std::numeric_limits<uint64_t>::max()) && file.error() != BasicFile::AlreadyAtEnd) return false;
+    const bool read =
+        file.open(path, BasicFile::Read) && (file.atEnd() || file.read(text, std::numeric_limits<uint64_t>::max()) ||
+                                             file.error() == BasicFile::AlreadyAtEnd);
+    if (!read) {
+        logger.fatal(Message::CannotOpenFile, ParamStream() << path);
+        return false;
+    }
     TextEncoding::decodeFileText(text);
     return true;
 }
@@ -68,11 +72,7 @@ bool RulesFiles::readRulesFile(FileSystem& files, const std::string& path, std::
 
 bool RulesFiles::loadFileSystems(const std::string& path) {
     std::string text;
-    if (!readRulesFile(files_, path, text)) {
-        logger_.fatal(Message::CannotOpenFile, ParamStream() << path);
-        return false;
-    }
-    return loadFileSystemsText(text, path);
+    return readRulesFile(files_, logger_, path, text) && loadFileSystemsText(text, path);
 }
 
 bool RulesFiles::loadFileSystemsText(std::string_view content, const std::string& fileName) {
@@ -159,11 +159,7 @@ bool RulesFiles::addFileSystemRule(const RuleText& text, std::string host, std::
 
 bool RulesFiles::loadAccounts(const std::string& path) {
     std::string text;
-    if (!readRulesFile(files_, path, text)) {
-        logger_.fatal(Message::CannotOpenFile, ParamStream() << path);
-        return false;
-    }
-    return loadAccountsText(text, path);
+    return readRulesFile(files_, logger_, path, text) && loadAccountsText(text, path);
 }
 
 bool RulesFiles::loadAccountsText(std::string_view content, const std::string& fileName) {

@@ -32,8 +32,8 @@ public:
     // The next line that is neither empty nor a comment: blanks cut at both ends, the text from
     // the first "#" on cut away. False (line empty) at the end of the text.
     static bool readSignificantLine(RuleText& text, std::string& line);
-    // The whole file; false when it cannot be opened or read.
-    static bool readRulesFile(FileSystem& files, const std::string& path, std::string& text);
+    // The whole file; false, told as FATAL, when it cannot be opened or read.
+    static bool readRulesFile(FileSystem& files, LoggerUnit& logger, const std::string& path, std::string& text);
 
 private:
     enum class Part { None, Drives, Rules };
