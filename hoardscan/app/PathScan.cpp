@@ -74,7 +74,7 @@ int PathScan::run(const std::atomic<int>& stopRequest) {
         summary.showProgressOn(*progress);
     }
     engine_->tallying.summarizeInto(summary);
-    engine_->walk.runRoots(roots_);
+    engine_->roots.assign(roots_);
     engine_->walk.stopWhen(stopRequest);
     engine_->resultFiles.startRun();
     for (size_t i = 0; i < roots_.size() && stopRequest.load() == StopRequest::None; ++i)

@@ -23,8 +23,7 @@ bool Hoardscan::scan(const std::atomic<bool>& quitFlag, const std::atomic<int>& 
     log().debug(1, "Processing file systems...");
     if (!reportParallelism()) return false;
     chooseFileSystems();
-    engine_->walk.runRoots(fileSystemRoots_);
-    engine_->tableWalk.runRoots(fileSystemRoots_);
+    engine_->roots.assign(fileSystemRoots_);
 
     removeOldResultFiles();
     engine_->resultFiles.startRun();

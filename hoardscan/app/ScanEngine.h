@@ -49,6 +49,7 @@ public:
     ResultFiles resultFiles;
     Tallying tallying;
     FactFinder facts;
+    RunRoots roots;  // what this run walks, set before its first file system
     Walk walk;
     TableWalk tableWalk;  // the walk's other way: an NTFS volume read from its table
 

@@ -2,7 +2,6 @@
 
 #include "files/FileOps.h"
 #include "hoardscan/walk/DirectoryReader.h"
-#include "hoardscan/walk/DrivePaths.h"
 #include "hoardscan/facts/FactFinder.h"
 #include "hoardscan/app/MessageNumbers.h"
 #include "hoardscan/walk/RawVolumeBytes.h"
@@ -32,15 +31,16 @@ struct TableWalk::Level {
     size_t next = 0;  // the name the search for subdirectories takes next
 };
 
-TableWalk::TableWalk(Platform& system, LoggerUnit& logger, RuleDecisions& decisions, FactFinder& facts)
-    : system_(system), syntax_(system.pathSyntax()), logger_(logger), decisions_(decisions), facts_(facts) {}
+TableWalk::TableWalk(Platform& system, LoggerUnit& logger, RuleDecisions& decisions, FactFinder& facts,
+                     const RunRoots& roots)
+    : system_(system),
+      syntax_(system.pathSyntax()),
+      logger_(logger),
+      decisions_(decisions),
+      facts_(facts),
+      roots_(roots) {}
 
 TableWalk::~TableWalk() = default;
-
-void TableWalk::runRoots(const std::vector<std::string>& roots) {
-    roots_.clear();
-    for (const std::string& root : roots) roots_.insert(DrivePaths::comparable(syntax_, root));
-}
 
 bool TableWalk::read(const std::string& root, const std::string& fileSystem, std::string& why) {
     SystemError error;
@@ -222,13 +222,7 @@ TableWalk::Level* TableWalk::nextSubdirectory() {
             continue;
         }
         if (below.directory.kind == WalkDirectory::Kind::MountPoint) {
-            if (!LoggerUnit::isDebugOn(3)) continue;
-            const std::string mountPoint = directory_ + below.directory.name;
-            logger_.debug(3,
-                          roots_.contains(DrivePaths::comparable(syntax_, mountPoint))
-                              ? "Mount point \"%s\" is walked as a file system of its own."
-                              : "Mount point \"%s\" is not entered: it is no file system this run walks.",
-                          ParamStream() << mountPoint);
+            roots_.tellMountPoint(directory_ + below.directory.name);
             continue;
         }
         below.directory.opened = true;

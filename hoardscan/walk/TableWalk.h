@@ -23,6 +23,7 @@
 #include "hoardscan/rules/PathRules.h"
 #include "hoardscan/walk/TableStatus.h"
 #include "hoardscan/walk/WalkDirectory.h"
+#include "hoardscan/walk/RunRoots.h"
 #include "platform/Platform.h"
 
 namespace Quilna {
@@ -39,11 +40,9 @@ class RuleDecisions;
 
 class TableWalk {
 public:
-    TableWalk(Platform& system, LoggerUnit& logger, RuleDecisions& decisions, FactFinder& facts);
+    TableWalk(Platform& system, LoggerUnit& logger, RuleDecisions& decisions, FactFinder& facts, const RunRoots& roots);
     ~TableWalk();
 
-    // The roots this run walks: a mount point met among them is read as a file system of its own.
-    void runRoots(const std::vector<std::string>& roots);
     // Reading stops at the next file once the request is set (a StopRequest other than None).
     void stopWhen(const std::atomic<int>& request) { stopRequest_ = &request; }
 
@@ -74,7 +73,7 @@ private:
     LoggerUnit& logger_;
     RuleDecisions& decisions_;
     FactFinder& facts_;
-    std::unordered_set<std::string> roots_;  // comparable
+    const RunRoots& roots_;
     const std::atomic<int>* stopRequest_ = nullptr;
 
     // While a file system is read.

@@ -1,6 +1,5 @@
 #include "hoardscan/walk/Walk.h"
 
-#include "hoardscan/walk/DrivePaths.h"
 #include "hoardscan/facts/FactFinder.h"
 #include "hoardscan/app/MessageNumbers.h"
 #include "hoardscan/walk/ReadAhead.h"
@@ -24,21 +23,18 @@ bool hasSubdirectoriesToEnter(const WalkDirectory& directory) {
 
 }  // namespace
 
-Walk::Walk(FileSystem& files, Drives& drives, LoggerUnit& logger, RuleDecisions& decisions, FactFinder& facts)
+Walk::Walk(FileSystem& files, Drives& drives, LoggerUnit& logger, RuleDecisions& decisions, FactFinder& facts,
+           const RunRoots& roots)
     : files_(files),
       drives_(drives),
       syntax_(files.pathSyntax()),
       logger_(logger),
       decisions_(decisions),
       facts_(facts),
+      roots_(roots),
       readAhead_(std::make_unique<ReadAhead>(drives, syntax_, 0)) {}
 
 Walk::~Walk() = default;
-
-void Walk::runRoots(const std::vector<std::string>& roots) {
-    roots_.clear();
-    for (const std::string& root : roots) roots_.insert(DrivePaths::comparable(syntax_, root));
-}
 
 void Walk::readAheadWith(unsigned helpers) {
     readAhead_.reset();
@@ -103,13 +99,7 @@ void Walk::enterSubdirectory(WalkDirectory& below) {
     }
     // Every mount is walked once, as a drive of its own, when it is one (never a pseudo file system).
     if (below.kind == WalkDirectory::Kind::MountPoint) {
-        if (!LoggerUnit::isDebugOn(3)) return;
-        const std::string mountPoint = directory_ + below.name;
-        logger_.debug(3,
-                      roots_.contains(DrivePaths::comparable(syntax_, mountPoint))
-                          ? "Mount point \"%s\" is walked as a file system of its own."
-                          : "Mount point \"%s\" is not entered: it is no file system this run walks.",
-                      ParamStream() << mountPoint);
+        roots_.tellMountPoint(directory_ + below.name);
         return;
     }
     if (!below.opened) {

@@ -27,6 +27,7 @@
 
 #include "hoardscan/rules/PathRules.h"
 #include "hoardscan/walk/WalkDirectory.h"
+#include "hoardscan/walk/RunRoots.h"
 #include "platform/Drives.h"
 #include "platform/FileSystem.h"
 
@@ -40,11 +41,10 @@ class RuleDecisions;
 class Walk {
 public:
     // The rules decide which directories are entered; every file listed goes to the facts.
-    Walk(FileSystem& files, Drives& drives, LoggerUnit& logger, RuleDecisions& decisions, FactFinder& facts);
+    Walk(FileSystem& files, Drives& drives, LoggerUnit& logger, RuleDecisions& decisions, FactFinder& facts,
+         const RunRoots& roots);
     ~Walk();
 
-    // The roots this run walks: a mount point met among them is walked as a file system of its own.
-    void runRoots(const std::vector<std::string>& roots);
     // Threads that read directories ahead of the walk (0, the start: the walk reads each itself).
     void readAheadWith(unsigned helpers);
 
@@ -82,6 +82,7 @@ private:
     LoggerUnit& logger_;
     RuleDecisions& decisions_;
     FactFinder& facts_;
+    const RunRoots& roots_;
     std::unique_ptr<ReadAhead> readAhead_;
 
     std::string root_;
@@ -93,7 +94,6 @@ private:
     size_t openLevels_ = 0;
     size_t unreachableFrom_ = SIZE_MAX;  // levels from here down cannot be opened again
     std::unordered_set<FileIdentity, FileIdentityHash> onPath_;
-    std::unordered_set<std::string> roots_;  // comparable
     const std::atomic<int>* stopRequest_ = nullptr;
     bool stopped_ = false;
     uint64_t unreadable_ = 0;
