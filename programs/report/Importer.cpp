@@ -464,10 +464,12 @@ void Importer::insertKeys(const std::vector<const std::string*>& keys) {
     database_.query("INSERT INTO record_keys (" + columns + ") SELECT " + columns +
                     " FROM incoming_keys WHERE true ORDER BY key_text ON CONFLICT DO NOTHING");
     // Their ids, whoever added them: each looked up in the index of the key texts (a join
-    // could read the whole table, knowing nothing of the few rows staged).
+    // could read the whole table, knowing nothing of the few rows staged). SQLite takes that
+    // index only against a value without a column's affinity, hence the staged text's "|| ''":
+    // against the column itself it read every key for each one staged.
     for (const SqlRow& row :
          database_.query("SELECT (SELECT k.id FROM record_keys k WHERE " + ReportSchema::keyText("k") +
-                         " = i.key_text), i.host, i.key_text FROM incoming_keys i")) {
+                         " = i.key_text || ''), i.host, i.key_text FROM incoming_keys i")) {
         if (std::holds_alternative<std::monostate>(row[0])) continue;
         keysOfHost(sqlText(row[1])).ids.insert_or_assign(sqlText(row[2]), sqlInt(row[0]));
     }

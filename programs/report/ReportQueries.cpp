@@ -41,6 +41,12 @@ const std::string latestTotalsFiles =
     " COALESCE(r.scanned_at, s.day) DESC, s.id DESC) AS age FROM side_files s LEFT JOIN runs r ON r.id = s.run_id"
     " WHERE s.kind = 'totals') ranked WHERE age = 1";
 
+// The latest temperature log of each host and monitored temperature, ranked once: SQLite
+// looked for a later log among all of them for each row of each log.
+const std::string latestTemperatureLogs =
+    "SELECT id FROM (SELECT id, ROW_NUMBER() OVER (PARTITION BY host, monitor ORDER BY day DESC, id DESC) AS age"
+    " FROM side_files WHERE kind = 'temperature') ranked WHERE age = 1";
+
 WideInt wideAt(const SqlRow& row, size_t first) {
     return WideInt{sqlInt(row[first])} * 4294967296 + sqlInt(row[first + 1]);
 }
@@ -510,10 +516,8 @@ std::vector<MonitoredDirectory> ReportQueries::monitoredDirectories(size_t limit
     const SqlTable rows = database_.query(
         "SELECT s.host, s.monitor, COALESCE(r.scanned_day, s.day), COALESCE(r.scanned_at, s.day), t.directory,"
         " t.bytes FROM temperature_rows t JOIN side_files s ON s.id = t.side_file_id"
-        " LEFT JOIN runs r ON r.id = s.run_id WHERE s.kind = 'temperature' AND NOT EXISTS"
-        " (SELECT 1 FROM side_files n WHERE n.kind = 'temperature' AND n.host = s.host AND n.monitor = s.monitor"
-        " AND (n.day > s.day OR (n.day = s.day AND n.id > s.id)))"
-        " ORDER BY t.bytes DESC, s.host, t.directory LIMIT ?",
+        " LEFT JOIN runs r ON r.id = s.run_id WHERE t.side_file_id IN (" +
+            latestTemperatureLogs + ") ORDER BY t.bytes DESC, s.host, t.directory LIMIT ?",
         {static_cast<int64_t>(limit)});
     std::vector<MonitoredDirectory> list;
     for (const SqlRow& row : rows) {

@@ -933,6 +933,24 @@ std::string shownOf(const Summary& summary, const std::vector<std::vector<NamedT
     return text;
 }
 
+// A new host's keys are found by the index of the key texts however many are stored: read
+// against every stored key instead, SQLite took minutes for these among 300,000.
+TEST_F(CommandsTest, AnImportFindsItsNewKeysByIndexAmongHundredsOfThousands) {
+    std::mt19937 random(41);
+    writeRecordFile(in / "PC1", day1, 1, randomRecords(random, "PC1", day1, 10));
+    ASSERT_EQ(import({in.string()}).exitCode, 0);
+    SqliteDatabase(native, native, db(), false)
+        .query(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300000) INSERT INTO"
+            " record_keys (site, host, file_system, account, user_name, group_names, file_type, status,"
+            " access_temperature, modify_temperature) SELECT 'S', 'OLD' || i, 'C:', 'A', 'U', 'G', 'T', 'N',"
+            " 'cold', 'cold' FROM n");
+    writeRecordFile(in / "PC2", day1, 2, randomRecords(random, "PC2", day1, 2000));
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(import({(in / "PC2").string()}).exitCode, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
 TEST_F(CommandsTest, ThePagesFromTheKeptTotalsAndTheGatheredRowsShowWhatTheRecordsFilteredHold) {
     std::mt19937 random(29);
     for (const std::string host : {"PC1", "PC2", "PC3"}) {
@@ -985,6 +1003,7 @@ TEST_F(CommandsTest, ThePageNeedsNothingElseEscapesNamesAndDrawsItsChartsAndPage
     writeRecordFile(in / "PC2", day2, 2,
                     {{day2, makeKey("PC2", "small", "bob", "Staff", "doc", "hot", "hot"), 10, gib, gib}});
     writeText(in / "PC1/Hoardscan-cold-1700086400-2.log", "/srv/archive/;2147483648\n/home/ann/old/;536870912\n");
+    writeText(in / "PC1/Hoardscan-cold-1700000000-1.log", "/srv/superseded/;4294967296\n");  // an earlier log
     writeInactiveFile(in / "PC1", day2, 2,
                       {"a.iso,/srv/archive/,2097152,2013-04-05T12:00:00,frozen,",
                        "b.iso,/srv/archive/,1048576,2014-04-05T12:00:00,cold,",
@@ -1032,7 +1051,8 @@ TEST_F(CommandsTest, ThePageNeedsNothingElseEscapesNamesAndDrawsItsChartsAndPage
              "<text x=\"192\" y=\"41\" text-anchor=\"end\">PC1 /home/ann/old/r\xc3\xa9/ancien\xe2\x80\xa6<title>",
              "</rect><text x=\"353\" y=\"41\">1.00 GiB</text>"})
         EXPECT_TRUE(contains(html, text));
-    EXPECT_FALSE(contains(html, "runs of one day only") || fs::exists(page.string() + ".tmp"));
+    EXPECT_FALSE(contains(html, "runs of one day only") || contains(html, "/srv/superseded/") ||
+                 fs::exists(page.string() + ".tmp"));
     // A page named through a link is refused: the link stays, what it leads to is untouched.
     const fs::path linked = folder.path() / "linked.html";
     fs::create_symlink(page, linked);
